@@ -1,0 +1,56 @@
+#include "orvtime/OrvTime.h"
+
+#include <ctime>
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+}
+
+} // namespace
+
+COrvTime::COrvTime() : m_time(0) {}
+
+COrvTime::COrvTime(unsigned int stamp) {
+    // Break the stamp into the instrument's wall-clock fields, then let mktime find the moment at
+    // which this PC's local clock shows them.
+    const int64_t wall = DaysFromCivil(2000, 1, 1) * kSecondsPerDay + static_cast<int64_t>(stamp);
+    const int64_t days = wall / kSecondsPerDay;
+    const int64_t secs = wall % kSecondsPerDay;
+    int year = 0, month = 0, day = 0;
+    CivilFromDays(days, year, month, day);
+
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = static_cast<int>(secs / 3600);
+    tm.tm_min = static_cast<int>(secs / 60 % 60);
+    tm.tm_sec = static_cast<int>(secs % 60);
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    // mktime fails only for times the C library cannot represent; fall back to the wall-clock
+    // count read as UTC so that the value stays defined.
+    m_time = t == static_cast<std::time_t>(-1) ? wall : static_cast<int64_t>(t);
+}

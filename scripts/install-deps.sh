@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing need, and only those that are missing.
+# Idempotent: when everything is there it asks apt nothing and returns at once.
+set -euo pipefail
+
+packages=(
+  build-essential                 # g++ 12, make
+  cmake                           # the build
+  qt6-base-dev                    # Qt Core, Gui, Widgets, Network (local sockets), Test
+  qt6-serialport-dev              # QSerialPort for cable and Bluetooth serial links
+  libgtest-dev libgmock-dev       # unit tests
+  libbenchmark-dev                # benchmarks in bench/
+  socat                           # pseudo-terminal pairs for serial-link tests
+  g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
+)
+if [ "$#" -gt 0 ]; then packages+=("$@"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+echo "Installing: ${missing[*]}" >&2
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
