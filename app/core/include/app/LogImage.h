@@ -49,8 +49,9 @@ public:
     // Returns 1, or 0 when the file cannot be written (nothing is left behind then).
     int DumpImage(const char* path = "FlashData.txt") const;
 
-    // Reads a file written by DumpImage (CR LF or LF line ends) into the image. Returns 1, or 0 with
-    // a one-line `message` naming the file and the first bad line; the image is then unchanged.
+    // Reads a file written by DumpImage (CR LF or LF line ends) into the image. Returns 1, or 0
+    // with a one-line `message` naming the file and the first bad line; the image is then
+    // unchanged.
     int LoadDump(const char* path, std::string& message);
 
     const uint8_t* Bytes() const { return m_bytes; }

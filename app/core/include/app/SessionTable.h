@@ -9,12 +9,12 @@ class LogImage;
 struct SessionEntry {
     static constexpr int kLabelSize = 64;
 
-    int32_t used;        // 1 when the slot's index entry held a name
-    int16_t slot;        // the slot (0 to 499) the entry was read from
-    char name[20];       // 19-character session name, zero-terminated
-    int32_t undated;     // 1 when the name begins "FFFFFFFF"
-    int32_t alarm;       // alarm tag
-    int32_t calibration; // "FC" or "C" tag
+    int32_t used;                  // 1 when the slot's index entry held a name
+    int16_t slot;                  // the slot (0 to 499) the entry was read from
+    char name[20];                 // 19-character session name, zero-terminated
+    int32_t undated;               // 1 when the name begins "FFFFFFFF"
+    int32_t alarm;                 // alarm tag
+    int32_t calibration;           // "FC" or "C" tag
     char dayLabel[kLabelSize];     // "%A %d"
     char monthLabel[kLabelSize];   // "%b %Y"
     char sessionLabel[kLabelSize]; // "%X" and the tag texts
