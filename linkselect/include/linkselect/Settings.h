@@ -2,9 +2,15 @@
 
 #include <string>
 
-// "Settings.ini" in the working directory: lines of key=value.
-// The value of the first line that starts with key followed by "="; empty when absent.
+// "Settings.ini" in the working directory: one setting per line, key "=" value.
+// Plain C++ so that the program and the command-line tool share this one implementation.
+
+// The value of the first line that starts with key immediately followed by "="; empty when the
+// file or the key is absent. A carriage return before the line feed is not part of the value.
 std::string ReadSetting(const std::string& key);
-// Sets every line of key to value, keeping all other lines; false when the file could not be
-// rewritten (the old file is then left as it was).
+
+// Sets every line of key to value (appending one line when there is none), keeps all other lines
+// in their places and ends every line with CR LF. The file is rewritten through "Settings.tmp" and
+// replaced in one step; false when that was not possible, and then "Settings.ini" is left exactly
+// as it was.
 bool WriteSetting(const std::string& key, const std::string& value);

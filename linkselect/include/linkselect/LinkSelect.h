@@ -1,0 +1,51 @@
+#pragma once
+
+#include "linkselect/Export.h"
+#include "linkselect/Link.h"
+#include "linkselect/Platform.h"
+
+#include <string>
+
+class LinkOpener;
+class PortDialogHost;
+class Registry;
+
+// The connection-selection library's whole interface. It has no state of its own: every method,
+// on any instance, works on the one module-wide selection dialog and its values, so a caller may
+// create a CLinkSelect wherever it needs one.
+//
+// Expected order: SetParentApp first, then AddStaticText / AddPortName in any order, then
+// GetPort. GetPort may be called again later to choose anew; the dialog then closes the serial
+// link it handed out before, which stays a valid object whose reads and writes fail.
+class LINKSELECT_EXPORT CLinkSelect {
+public:
+    // The application's name decides whether GetPort tries the companion pipe (not when it
+    // contains "RAK"); its command line suffixes the "Com Port" and "Connect To" settings keys.
+    void SetParentApp(const AppInfo& app);
+    // Text handed to the dialog's hidden caption line.
+    void AddStaticText(const std::string& text);
+    // Recorded only; the ports offered come from discovery, never from these names.
+    void AddPortName(const std::string& name);
+    // The companion pipe when it can be opened (warning "data in pipe" when bytes already wait),
+    // otherwise the link chosen in the selection dialog. Null when there is no link.
+    LinkPtr GetPort();
+    // Opens without showing the dialog: the pipe whatever the application's name, else the port
+    // of the current selection, brought up to its working settings at once. Null on failure.
+    LinkPtr SetPort();
+    int GetDllVersion() const { return 102; }
+
+    // Platform hooks, module-wide like everything else here. Each pointer stays owned by the
+    // caller and must outlive its use; null restores the default.
+    //
+    // Message boxes, including the process-ending discovery messages. Default: a QMessageBox when
+    // a QApplication runs, standard error otherwise.
+    void SetUserPrompt(UserPrompt* prompt);
+    // Where ports are discovered. Default: the Windows registry, or sysfs and BlueZ on Linux.
+    void SetRegistry(Registry* registry);
+    // How the pipe and serial ports are opened. Default: QLocalSocket "RAK Pipe" and QSerialPort.
+    void SetLinkOpener(LinkOpener* opener);
+    // What shows the selection dialog modally. Default: the Qt widget dialog.
+    void SetDialogHost(PortDialogHost* host);
+    // What ends the process after a fatal discovery message. Default: exit with code 0.
+    void SetProcessEnd(void (*end)());
+};

@@ -1,0 +1,125 @@
+#include "linkselect/Settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char kSettingsFile[] = "Settings.ini";
+const char kTempFile[] = "Settings.tmp";
+
+// The file is opened in binary mode and line ends are handled here, so that the file reads and
+// writes the same on every platform: CR LF written, a CR before LF (or before the end) dropped.
+bool NextLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) {
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+bool HasKey(const std::string& line, const std::string& key) {
+    return line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+           line[key.size()] == '=';
+}
+
+bool FileExists(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 || errno != ENOENT;
+}
+
+bool FileWritable(const char* name) {
+#ifdef _WIN32
+    return _access(name, 2) == 0;
+#else
+    return access(name, W_OK) == 0;
+#endif
+}
+
+// Puts the finished temporary file in place of the settings file in one step, so that there is
+// never a moment without "Settings.ini" and a failure leaves the old file untouched.
+bool ReplaceSettingsFile() {
+#ifdef _WIN32
+    return MoveFileExA(kTempFile, kSettingsFile, MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(kTempFile, kSettingsFile) == 0;
+#endif
+}
+
+} // namespace
+
+std::string ReadSetting(const std::string& key) {
+    std::ifstream in(kSettingsFile, std::ios::in | std::ios::binary);
+    if (!in) {
+        return std::string();
+    }
+    std::string line;
+    while (NextLine(in, line)) {
+        if (HasKey(line, key)) {
+            return line.substr(key.size() + 1);
+        }
+    }
+    return std::string();
+}
+
+bool WriteSetting(const std::string& key, const std::string& value) {
+    const std::string setting = key + "=" + value + "\r\n";
+
+    std::ifstream in(kSettingsFile, std::ios::in | std::ios::binary);
+    // A file that exists but cannot be read or is write-protected is never replaced: its lines
+    // would be lost or the user's protection overridden.
+    if (!in && FileExists(kSettingsFile)) {
+        return false;
+    }
+    if (in && !FileWritable(kSettingsFile)) {
+        return false;
+    }
+
+    bool written = false;
+    {
+        std::ofstream out(kTempFile, std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return false;
+        }
+        bool found = false;
+        if (in) {
+            std::string line;
+            while (NextLine(in, line)) {
+                if (HasKey(line, key)) {
+                    out << setting;
+                    found = true;
+                } else {
+                    out << line << "\r\n";
+                }
+            }
+            // A read error part-way would drop the rest of the file.
+            if (in.bad()) {
+                out.close();
+                std::remove(kTempFile);
+                return false;
+            }
+        }
+        if (!found) {
+            out << setting;
+        }
+        out.flush();
+        written = static_cast<bool>(out);
+    }
+    in.close();
+    if (!written || !ReplaceSettingsFile()) {
+        std::remove(kTempFile);
+        return false;
+    }
+    return true;
+}
