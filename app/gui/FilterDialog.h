@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+namespace Ui {
+class FilterDialog;
+}
+
+// The log filter (template 130): a hidden child of the main dialog with six boxes. The main
+// tick copies its flags and renders the report again when ChangeFlag is set.
+class FilterDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit FilterDialog(QWidget* parent = nullptr);
+    ~FilterDialog() override;
+
+    // The flags, 0 or 1, in the order the dialog keeps them.
+    int32_t Calibration = 0;
+    int32_t ShowAllLogs = 0;
+    int32_t Alarm = 0;
+    int32_t BumpTest = 0;
+    int32_t Manual = 0;
+    int32_t ChangeFlag = 0;
+    int32_t Timed = 0;
+
+    // Sets every box, and the change flag, as the dialog's initialisation does.
+    void InitDialog();
+
+    // Data exchange: true reads the boxes into the flags, false writes the flags to the boxes.
+    void UpdateData(bool saveAndValidate);
+
+private:
+    void OnShowAllLogs();
+    void OnKindBox();
+
+    std::unique_ptr<Ui::FilterDialog> ui_;
+};

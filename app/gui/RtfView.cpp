@@ -1,0 +1,22 @@
+#include "RtfView.h"
+
+#include "RtfReader.h"
+
+#include <QFontDatabase>
+
+RtfView::RtfView(QWidget* parent) : QTextEdit(parent) {
+    setReadOnly(true);
+    setLineWrapMode(QTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(10);
+    document()->setDefaultFont(fixed);
+}
+
+void RtfView::SetRtf(const std::string& rtf) {
+    if (rtf == rtf_ && !document()->isEmpty()) {
+        return;
+    }
+    rtf_ = rtf;
+    ReadRtfIntoDocument(rtf_, *document());
+}
