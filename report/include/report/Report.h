@@ -11,23 +11,56 @@ public:
     virtual void ReadSessionBytes(int16_t slot, uint8_t* out100, int16_t& readIndex) = 0;
 };
 
+// The gas columns of the last reading line (alarm, manual, timed). They carry over from one
+// record to the next and from one rendering to the next: a change of gases brings the column
+// heading back.
+struct ReadingColumns {
+    static constexpr int kNameCount = 10;
+    static constexpr int kNameSize = 30;
+    static constexpr int kValueCount = 15;
+    static constexpr int kValueSize = 20;
+
+    // Empty names at the start of the run, so that the first reading line gets its heading.
+    char Names[kNameCount][kNameSize] = {};
+    char Values[kValueCount][kValueSize] = {};
+    int32_t Count = 0;
+};
+
 // Decoder state and report strings; one instance, owned by the main dialog (or the command-line
 // program), lives for the whole run.
 struct ReportState {
+    // Set by any record this version cannot decode; the session browser clears it before a
+    // rendering that follows an upload and shows the warning when it is set afterwards.
     int32_t UnrecognisedLogFlag = 0;
+    // Decides when the column heading of reading lines is repeated.
     int32_t HeaderCountdown = 0;
+
+    // Filter flags (0 or 1) copied from the log filter.
     int32_t ShowAlarmLogs = 1;
     int32_t ShowManualLogs = 1;
     int32_t ShowTimedLogs = 1;
+    int32_t ShowCalibrationLogs = 1; // calibration, zero and field-calibration records
+    int32_t ShowBumpLogs = 1;        // bump-test records
+    // 1 when "Show Barhole Graph" reads "TRUE": barhole profiles are listed value by value.
     int32_t ShowBarholeGraph = 0;
+
+    // Names of the instrument's four operating modes, from its configuration block; empty until
+    // that block has been read.
     std::string ModeNames[4];
 
-    std::string SessionReport;
-    std::string ReportBody;
-    std::string ReportText;
-    std::string HeadingDay;
-    std::string HeadingMonth;
+    ReadingColumns Columns;
+    // Calendar time (seconds since 1970) of the last time-stamped record decoded.
+    int64_t LogTime = 0;
+
+    std::string SessionReport; // the decoded text of the session rendered last
+    std::string ReportBody;    // the open RTF document, without its closing braces
+    std::string ReportText;    // ReportBody + "}}": what is shown and saved
+    std::string HeadingDay;    // day label of the session followed by one blank
+    std::string HeadingMonth;  // month label of the session
 };
+
+// The bytes that open every report: colour table, font table and the body font (411 characters).
+extern const char RtfHeader[];
 
 // Renders the slot's session and adds it to the report; returns the session's own text.
 std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t slot);

@@ -1,0 +1,67 @@
+#include "LineBuffer.h"
+
+#include "orvtime/TimeFormat.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <locale.h>
+#include <string>
+
+void LineBuffer::Append(const char* text) {
+    Append(text, std::strlen(text));
+}
+
+void LineBuffer::Append(const char* text, size_t count) {
+    const size_t room = kCapacity - 1 - m_length;
+    if (count > room) {
+        count = room;
+    }
+    std::memcpy(m_text + m_length, text, count);
+    m_length += count;
+    m_text[m_length] = '\0';
+}
+
+void LineBuffer::AppendChar(char c) {
+    if (m_length + 1 < kCapacity) {
+        m_text[m_length++] = c;
+        m_text[m_length] = '\0';
+    }
+}
+
+void LineBuffer::AppendFormat(const char* format, ...) {
+    const size_t room = kCapacity - m_length;
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(m_text + m_length, room, format, args);
+    va_end(args);
+    if (written < 0) {
+        m_text[m_length] = '\0';
+        return;
+    }
+    m_length += static_cast<size_t>(written) < room ? static_cast<size_t>(written) : room - 1;
+}
+
+void LineBuffer::AppendFloat(const char* format, double value) {
+    char text[64];
+#ifdef _WIN32
+    static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+    const int written = _snprintf_l(text, sizeof text, format, cLocale, value);
+#else
+    // The decimal point of snprintf follows the thread's locale; switch this thread to the C
+    // locale for the one call.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    const locale_t previous = uselocale(cLocale);
+    const int written = std::snprintf(text, sizeof text, format, value);
+    uselocale(previous);
+#endif
+    if (written > 0) {
+        Append(text, static_cast<size_t>(written) < sizeof text ? static_cast<size_t>(written)
+                                                                : sizeof text - 1);
+    }
+}
+
+void LineBuffer::AppendTime(const char* literal, int64_t time) {
+    const std::string text = FormatTime(time, literal);
+    Append(text.data(), text.size());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The text of one record, built in a fixed 1,000-character buffer (terminator included). Every
+// append is cut at the buffer's end, so no record format can overrun it.
+class LineBuffer {
+public:
+    static constexpr size_t kCapacity = 1000;
+
+    void Clear() {
+        m_length = 0;
+        m_text[0] = '\0';
+    }
+    const char* Text() const { return m_text; }
+    size_t Length() const { return m_length; }
+    // Characters that can still be appended.
+    size_t Room() const { return kCapacity - 1 - m_length; }
+
+    void Append(const char* text);
+    void Append(const char* text, size_t count);
+    void AppendChar(char c);
+    // printf-style append of integers and texts.
+    void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One value through "%3.1f" in the C locale, whatever the process locale says.
+    void AppendFloat(const char* format, double value);
+    // The literal passed through strftime as a whole on the given calendar time, so "%X" is the
+    // time of day and "%%" a single "%".
+    void AppendTime(const char* literal, int64_t time);
+
+private:
+    char m_text[kCapacity] = {};
+    size_t m_length = 0;
+};
