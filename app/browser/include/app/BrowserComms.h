@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+// What the session browser needs of the instrument conversation. Every Ask and Set is answered
+// later through one of the browser's notification handlers (OnAskDone, OnSetDone, OnUploadDone,
+// OnTimeout), never from inside the call. The program's implementation sits over CComms and
+// CTestList (MeterTalkComms.h); tests script a fake.
+class BrowserComms {
+public:
+    virtual ~BrowserComms() = default;
+
+    // Reads the current test (the idle poll and the re-ask after a time-out).
+    virtual int Ask(int index) = 0;
+    // Writes a number to the current test.
+    virtual int Set(unsigned int value) = 0;
+    // Makes the named test current; returns its version letter, or 0 when the driver text does
+    // not know the name (then no test is current and Ask and Set send nothing).
+    virtual char FindTest(const char* name) = 0;
+    // Replaces the test list with the one a driver text describes; nullptr loads the built-in one.
+    virtual void ReadDriver(const char* text) = 0;
+    virtual void SetSensorNumber(int sensor) = 0;
+    // Copies the bytes of the last bulk upload to `dest` and one zero byte after them, never more
+    // than `capacity` bytes in all (the zero included): an upload longer than capacity - 1 is cut.
+    // `length` receives the number of data bytes stored. Returns 1, or 0 when the data were cut.
+    virtual int GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) = 0;
+};

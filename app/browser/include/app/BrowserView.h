@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/SessionTable.h"
+
+// The requests the session browser carries out; reported to the view when each one ends.
+enum class BrowserRequest {
+    StartUp, // the instrument's driver text and configuration block
+    Index,   // the ten index sectors and the session tree (GO)
+    Session, // one session's data sector and its report (also a rendering from a loaded dump)
+};
+
+// The window side of the session browser: the GUI's main dialog, the command-line program's text
+// front end, or a recording fake in tests. All calls come on the thread that drives the browser.
+class BrowserView {
+public:
+    virtual ~BrowserView() = default;
+
+    virtual void EnableGo(bool enable) = 0;
+    virtual void EnableTree(bool enable) = 0;
+    virtual void EnableNext(bool enable) = 0;
+    virtual void SetProgressRange(int low, int high) = 0;
+    virtual void SetProgressPos(int pos) = 0;
+
+    // The tree: emptied, then filled in order. `id` numbers the nodes from 0 in insertion order,
+    // `parent` is -1 for a month node. Month and day nodes carry item data 0xFFFF and are to be
+    // made visible (expanded down to them); session nodes carry their slot.
+    virtual void ClearTree() = 0;
+    virtual void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
+                            bool makeVisible) = 0;
+    // Shows `id` as the selected node (-1: none). The browser has already handled the selection;
+    // a view that reports it back through SessionBrowser::OnSessionSelected does no harm, as the
+    // browser ignores a selection of the node that is already selected.
+    virtual void SelectNode(int id) = 0;
+
+    // The RTF report to show (the browser keeps the document itself; the view only displays it).
+    virtual void SetReportText(const std::string& rtf) = 0;
+    virtual void SetFullDayBox(bool checked) = 0;
+    virtual void SetSessionBoxes(const SessionBoxes& boxes) = 0;
+
+    // A box with a text, a caption and OK; returns when the user has closed it. The browser
+    // brackets every box with SuspendTick / ResumeTick.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // Stop the 100 ms main tick and hold the watchdog (counter -1) / start the tick again at 100 ms
+    // and reset the watchdog counter to 0.
+    virtual void SuspendTick() = 0;
+    virtual void ResumeTick() = 0;
+
+    // Where the browsed data come from: empty for the instrument, else the loaded dump's path.
+    virtual void ShowDataSource(const std::string& dumpPath) { (void)dumpPath; }
+    // A request has ended, successfully or not (the instrument stopped answering, or a file could
+    // not be written). Front ends that wait for requests (the command line) listen here.
+    virtual void RequestEnded(BrowserRequest request, bool ok) {
+        (void)request;
+        (void)ok;
+    }
+};

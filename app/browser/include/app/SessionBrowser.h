@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/BrowserComms.h"
+#include "app/BrowserView.h"
+#include "app/LogImage.h"
+#include "app/SessionTable.h"
+#include "app/SessionTree.h"
+#include "report/Report.h"
+
+// The session browser: the upload state machine that talks to the instrument, the session table
+// and tree built from the uploaded index, the choice of sessions, Next and Full Day, and the
+// rendering of the chosen sessions into the report. Plain C++; the GUI and the command-line
+// program drive it from their event loop and feed it the communications notifications.
+//
+// Holds the 110 KB session table: give it static or heap storage.
+class SessionBrowser {
+public:
+    static constexpr int kInfoBufferSize = 3000;
+    static constexpr uint32_t kPieceSize = 1024;
+    static constexpr int kPiecesPerSector = 4;
+    static constexpr int kIndexSectors = 10;
+    // Time-outs at the same step before a request is abandoned.
+    static constexpr int kAttemptsPerStep = 3;
+
+    static const char* const kWarningText;
+    static const char* const kWarningCaption;
+    static const char* const kNoAnswerText;
+    static const char* const kMessageCaption;
+    static const char* const kBusyText;
+
+    // The image and the report state must outlive the browser.
+    SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report);
+
+    // Start-up: the built-in driver text, "Upload flag" current, state 0 and the first poll. The
+    // caller has attached the test list to the comms object beforehand.
+    void Start();
+
+    // The communications notifications 18101 to 18104.
+    void OnTimeout();
+    void OnAskDone();
+    void OnSetDone();
+    void OnUploadDone();
+
+    // GO. A GO (or a session choice) made while another request is running is remembered, the
+    // latest one winning, and started as soon as the machine is idle again.
+    void OnGo() { StartIndexUpload(); }
+    void StartIndexUpload();
+    void StartSessionUpload(int16_t slot);
+
+    // The tree's selection changed to node `id` (-1: none), by the user or by the view echoing
+    // SelectNode. Selecting the node already selected does nothing.
+    void OnSessionSelected(int id);
+    // Selects node `id` as if the user had clicked it (the view is told to show it).
+    void SelectNode(int id);
+    void OnNext() { SelectNextSession(true); }
+    void OnFullDay(bool checked);
+    void SelectNextSession(bool newReport);
+
+    // The session boxes: All sets Alarm and Cal; Alarm or Cal clears All. They take effect at the
+    // next tree build.
+    void OnAllSessions(bool checked);
+    void OnAlarmSessions(bool checked);
+    void OnCalSessions(bool checked);
+
+    // Renders the current slot again (after a change of the log filter): no warning.
+    void RenderAgain();
+
+    // Loads a saved FlashData.txt into the image and browses it without the instrument: the table
+    // and the tree are built from it, and a chosen session is rendered straight from the image.
+    // Nothing is sent to the instrument. Refused while an index or session upload is running.
+    // Returns 1, or 0 with a message (the image, table and tree are then unchanged).
+    int OpenDump(const char* path, std::string& message);
+    bool Offline() const { return m_offline; }
+
+    // Where the index upload writes its dump ("FlashData.txt" in the working directory by default).
+    void SetDumpPath(const std::string& path) { m_dumpPath = path; }
+
+    int32_t UploadState() const { return m_uploadState; }
+    int16_t IndexSectorCount() const { return m_indexSectorCount; }
+    int16_t SessionPieceCount() const { return m_sessionPieceCount; }
+    int16_t CurrentSlot() const { return m_currentSlot; }
+    const uint8_t* InfoBuffer() const { return m_infoBuffer; }
+    int32_t InfoLength() const { return m_infoLength; }
+    bool StartUpComplete() const { return m_startUpComplete; }
+    bool NewReportOnSelect() const { return m_newReportOnSelect != 0; }
+    bool FullDay() const { return m_fullDay != 0; }
+    const SessionBoxes& Boxes() const { return m_boxes; }
+    const SessionTable& Table() const { return m_table; }
+    const SessionTree& Tree() const { return m_tree; }
+    int SelectedNode() const { return m_selected; }
+    ReportState& Report() { return m_report; }
+
+private:
+    enum class Pending { None, Index, Session };
+
+    bool MakeCurrent(const char* name);
+    void BeginIndexRequest();
+    void BeginSessionRequest(int16_t slot);
+    void ResumeLostStep();
+    void ReceiveDriverText();
+    void ReceiveConfigBlock();
+    void ReceiveIndexSector();
+    void ReceiveSessionPiece();
+    void FinishStartUp();
+    void StartPendingRequest();
+    bool GiveUp();
+    void AbandonRequest();
+    void RestartStartUp();
+    void FullDayStep();
+    void BuildSessionList();
+    void RenderChosenSession();
+    void RenderFromImage(int16_t slot);
+    void ShowBox(const std::string& text, const std::string& caption);
+    bool RequestRunning() const { return m_uploadState >= 3; }
+
+    BrowserComms& m_comms;
+    BrowserView& m_view;
+    LogImage& m_image;
+    ReportState& m_report;
+
+    int32_t m_uploadState = 0;
+    int16_t m_indexSectorCount = 0;
+    int16_t m_sessionPieceCount = 0;
+    int16_t m_currentSlot = 0;
+    uint8_t m_infoBuffer[kInfoBufferSize] = {};
+    int32_t m_infoLength = 0;
+
+    int32_t m_newReportOnSelect = 1;
+    int32_t m_fullDay = 0;
+    SessionBoxes m_boxes;
+    SessionTable m_table;
+    SessionTree m_tree;
+    int m_selected = -1;
+
+    bool m_startUpComplete = false;
+    int m_failures = 0;    // time-outs at the current step
+    bool m_resume = false; // the next poll answer re-sends the step a time-out lost
+    Pending m_pending = Pending::None;
+    int16_t m_pendingSlot = 0;
+
+    bool m_offline = false;
+    bool m_offlineRendering = false;
+    int m_offlineQueued = -1;
+
+    std::string m_dumpPath = "FlashData.txt";
+};

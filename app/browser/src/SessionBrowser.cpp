@@ -1,0 +1,652 @@
+#include "app/SessionBrowser.h"
+
+#include "ConfigBlock.h"
+
+namespace {
+
+const char* const kUploadFlag = "Upload flag";
+const char* const kSectorToUpload = "Sector to upload";
+const char* const kIndexToUpload = "Index to upload";
+
+// Values written to "Upload flag": what the instrument is to stream.
+constexpr unsigned int kSendDriverText = 10;
+constexpr unsigned int kSendConfigBlock = 20;
+constexpr unsigned int kSendMemoryArea = 3;
+
+constexpr uint32_t kFolderData = 0xFFFF;
+constexpr int16_t kFirstDataSector = 10;
+
+} // namespace
+
+const char* const SessionBrowser::kWarningText =
+    "This session contains some logs which are not recognised by this version of the Orv "
+    "datalogger. You should check whether a new version of the datalogger is available which "
+    "will process these logs.";
+const char* const SessionBrowser::kWarningCaption = "Warning";
+const char* const SessionBrowser::kNoAnswerText =
+    "The instrument stopped answering. The request can be tried again.";
+const char* const SessionBrowser::kMessageCaption = "Tavon Datalogger";
+const char* const SessionBrowser::kBusyText =
+    "An upload from the instrument is under way. Open the dump when it has finished.";
+
+SessionBrowser::SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image,
+                               ReportState& report)
+    : m_comms(comms), m_view(view), m_image(image), m_report(report) {
+    m_boxes.all = true;
+    m_boxes.alarm = true;
+    m_boxes.cal = true;
+}
+
+void SessionBrowser::Start() {
+    m_comms.ReadDriver(nullptr);
+    m_comms.FindTest(kUploadFlag);
+    m_uploadState = 0;
+    m_failures = 0;
+    m_resume = false;
+    m_startUpComplete = false;
+    m_view.EnableGo(false);
+    m_view.EnableNext(m_fullDay == 0);
+    m_view.SetFullDayBox(m_fullDay != 0);
+    m_view.SetSessionBoxes(m_boxes);
+    m_comms.Ask(0);
+}
+
+bool SessionBrowser::MakeCurrent(const char* name) {
+    return m_comms.FindTest(name) != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+void SessionBrowser::OnTimeout() {
+    // The idle poll simply goes on; anywhere else a time-out costs the step one of its attempts.
+    bool gaveUp = false;
+    bool tell = false;
+    BrowserRequest request = BrowserRequest::StartUp;
+    if (m_uploadState != 2) {
+        ++m_failures;
+        if (m_failures >= kAttemptsPerStep) {
+            request = m_uploadState <= 1   ? BrowserRequest::StartUp
+                      : m_uploadState <= 6 ? BrowserRequest::Index
+                                           : BrowserRequest::Session;
+            tell = GiveUp();
+            gaveUp = true;
+        } else if (m_uploadState != 0 && m_uploadState != 3 && m_uploadState != 7) {
+            // States 0, 3 and 7 carry on by themselves when the re-ask is answered.
+            m_resume = true;
+        }
+    }
+    m_comms.Ask(0);
+    if (gaveUp) {
+        if (tell) {
+            ShowBox(kNoAnswerText, kMessageCaption);
+        }
+        m_view.RequestEnded(request, false);
+        if (m_uploadState == 2) {
+            StartPendingRequest();
+        }
+    }
+}
+
+void SessionBrowser::OnAskDone() {
+    switch (m_uploadState) {
+    case 0:
+        m_comms.Set(kSendDriverText);
+        break;
+    case 2:
+        m_comms.Ask(0);
+        break;
+    case 3:
+        m_failures = 0;
+        m_uploadState = 4;
+        m_comms.Set(static_cast<unsigned int>(m_indexSectorCount));
+        break;
+    case 7:
+        m_failures = 0;
+        m_uploadState = 8;
+        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
+        break;
+    default:
+        if (m_resume) {
+            m_resume = false;
+            ResumeLostStep();
+        }
+        break;
+    }
+}
+
+void SessionBrowser::OnSetDone() {
+    const char* next = nullptr;
+    unsigned int value = 0;
+    switch (m_uploadState) {
+    case 4:
+        next = kIndexToUpload;
+        m_uploadState = 5;
+        value = 0;
+        break;
+    case 5:
+        next = kUploadFlag;
+        m_uploadState = 6;
+        value = kSendMemoryArea;
+        break;
+    case 8:
+        next = kIndexToUpload;
+        m_uploadState = 9;
+        value = static_cast<unsigned int>(m_sessionPieceCount) * kPieceSize;
+        break;
+    case 9:
+        next = kUploadFlag;
+        m_uploadState = 10;
+        value = kSendMemoryArea;
+        break;
+    default:
+        return;
+    }
+    m_failures = 0;
+    m_resume = false;
+    if (!MakeCurrent(next)) {
+        AbandonRequest();
+        return;
+    }
+    m_comms.Set(value);
+}
+
+void SessionBrowser::OnUploadDone() {
+    m_view.EnableGo(true);
+    switch (m_uploadState) {
+    case 0:
+        ReceiveDriverText();
+        break;
+    case 1:
+        ReceiveConfigBlock();
+        break;
+    case 6:
+        ReceiveIndexSector();
+        break;
+    case 10:
+        ReceiveSessionPiece();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recovery
+
+void SessionBrowser::ResumeLostStep() {
+    // Re-send what went unanswered; a bulk transfer that fell silent is asked for again from its
+    // sector number, as its data may be incomplete.
+    const char* test = nullptr;
+    unsigned int value = 0;
+    switch (m_uploadState) {
+    case 1:
+        test = kUploadFlag;
+        value = kSendConfigBlock;
+        break;
+    case 4:
+    case 6:
+        m_uploadState = 4;
+        test = kSectorToUpload;
+        value = static_cast<unsigned int>(m_indexSectorCount);
+        break;
+    case 5:
+        test = kIndexToUpload;
+        value = 0;
+        break;
+    case 8:
+    case 10:
+        m_uploadState = 8;
+        test = kSectorToUpload;
+        value = static_cast<unsigned int>(m_currentSlot + kFirstDataSector);
+        break;
+    case 9:
+        test = kIndexToUpload;
+        value = static_cast<unsigned int>(m_sessionPieceCount) * kPieceSize;
+        break;
+    default:
+        return;
+    }
+    if (!MakeCurrent(test)) {
+        AbandonRequest();
+        return;
+    }
+    m_comms.Set(value);
+}
+
+bool SessionBrowser::GiveUp() {
+    const bool startUp = m_uploadState <= 1;
+    bool tell = !startUp;
+    if (m_uploadState == 0) {
+        // Nothing usable came: carry on with the built-in driver text. A later GO tries again.
+        m_comms.ReadDriver(nullptr);
+    } else if (m_uploadState == 1) {
+        // The instrument's driver text arrived; only the mode names are missing.
+        m_startUpComplete = true;
+    }
+    m_resume = false;
+    m_failures = 0;
+    m_comms.FindTest(kUploadFlag);
+    if (startUp) {
+        m_comms.SetSensorNumber(1);
+    }
+    m_uploadState = 2;
+    m_view.EnableGo(true);
+    m_view.EnableTree(true);
+    m_view.SetProgressPos(0);
+    // A request that waited for the start-up goes ahead only if the start-up got far enough; a
+    // request that found the instrument silent leaves nothing queued behind it.
+    if (!m_startUpComplete || !startUp) {
+        tell = tell || m_pending != Pending::None;
+        m_pending = Pending::None;
+    }
+    return tell;
+}
+
+void SessionBrowser::AbandonRequest() {
+    // The driver text lacks a test the request needs: nothing can be sent for it, and no
+    // notification would ever come to carry it on.
+    const BrowserRequest request =
+        m_uploadState >= 7 ? BrowserRequest::Session : BrowserRequest::Index;
+    m_resume = false;
+    m_failures = 0;
+    m_pending = Pending::None;
+    m_uploadState = 2;
+    m_comms.FindTest(kUploadFlag);
+    m_view.EnableGo(true);
+    m_view.EnableTree(true);
+    m_view.SetProgressPos(0);
+    m_comms.Ask(0);
+    ShowBox(kNoAnswerText, kMessageCaption);
+    m_view.RequestEnded(request, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up uploads
+
+void SessionBrowser::ReceiveDriverText() {
+    int length = 0;
+    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
+    m_infoLength = length;
+    m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
+    const char letter = m_comms.FindTest(kUploadFlag);
+    m_failures = 0;
+    m_resume = false;
+    if (letter == 0) {
+        // A driver text without "Upload flag" would leave no test to poll or write.
+        m_comms.ReadDriver(nullptr);
+        m_comms.FindTest(kUploadFlag);
+        m_uploadState = 2;
+        m_comms.SetSensorNumber(1);
+        m_view.EnableTree(true);
+        const bool tell = m_pending != Pending::None;
+        m_pending = Pending::None;
+        m_comms.Ask(0);
+        if (tell) {
+            ShowBox(kNoAnswerText, kMessageCaption);
+        }
+        m_view.RequestEnded(BrowserRequest::StartUp, false);
+        return;
+    }
+    if (letter == 'A') {
+        m_uploadState = 2;
+        m_comms.SetSensorNumber(1);
+        FinishStartUp();
+        m_comms.Ask(0);
+    } else {
+        m_uploadState = 1;
+        m_comms.SetSensorNumber(1);
+        m_comms.Set(kSendConfigBlock);
+    }
+}
+
+void SessionBrowser::ReceiveConfigBlock() {
+    int length = 0;
+    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
+    m_infoLength = length;
+    ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
+    m_failures = 0;
+    m_resume = false;
+    m_uploadState = 2;
+    m_comms.SetSensorNumber(1);
+    FinishStartUp();
+    m_comms.Ask(0);
+}
+
+void SessionBrowser::FinishStartUp() {
+    m_startUpComplete = true;
+    m_view.EnableTree(true);
+    m_view.RequestEnded(BrowserRequest::StartUp, true);
+    StartPendingRequest();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Index upload
+
+void SessionBrowser::StartIndexUpload() {
+    if (m_offline) {
+        m_offline = false;
+        m_view.ShowDataSource(std::string());
+    }
+    if (m_uploadState != 2) {
+        m_pending = Pending::Index;
+        m_view.EnableGo(false);
+        m_view.EnableTree(false);
+        return;
+    }
+    if (!m_startUpComplete) {
+        // The instrument's driver text never came: fetch it first, then carry out the GO.
+        m_pending = Pending::Index;
+        RestartStartUp();
+        return;
+    }
+    BeginIndexRequest();
+}
+
+void SessionBrowser::RestartStartUp() {
+    m_view.EnableGo(false);
+    m_view.EnableTree(false);
+    m_failures = 0;
+    m_resume = false;
+    m_comms.FindTest(kUploadFlag);
+    // The poll that is running now brings the answer that sends the request.
+    m_uploadState = 0;
+}
+
+void SessionBrowser::BeginIndexRequest() {
+    m_view.EnableGo(false);
+    m_view.EnableTree(false);
+    m_indexSectorCount = 0;
+    m_view.SetProgressRange(0, kIndexSectors);
+    m_failures = 0;
+    m_resume = false;
+    if (!MakeCurrent(kSectorToUpload)) {
+        m_uploadState = 3;
+        AbandonRequest();
+        return;
+    }
+    m_uploadState = 3;
+}
+
+void SessionBrowser::ReceiveIndexSector() {
+    uint32_t room = 0;
+    // The zero byte that follows the data lands in the next byte of the image, as it always has.
+    uint8_t* area =
+        m_image.StoreArea(static_cast<uint32_t>(m_indexSectorCount) * LogImage::kSectorSize,
+                          LogImage::kSectorSize + 1, room);
+    int length = 0;
+    if (area != nullptr) {
+        m_comms.GetUploadedData(area, room, length);
+        m_image.InvalidateWindow();
+    }
+    ++m_indexSectorCount;
+    m_failures = 0;
+    m_resume = false;
+    if (m_indexSectorCount < kIndexSectors) {
+        m_view.SetProgressPos(m_indexSectorCount);
+        m_uploadState = 4;
+        if (!MakeCurrent(kSectorToUpload)) {
+            AbandonRequest();
+            return;
+        }
+        m_comms.Set(static_cast<unsigned int>(m_indexSectorCount));
+        return;
+    }
+    const bool dumped = m_image.DumpImage(m_dumpPath.c_str()) == 1;
+    BuildSessionList();
+    m_view.EnableGo(true);
+    m_view.EnableTree(true);
+    m_view.SetProgressPos(0);
+    m_uploadState = 2;
+    m_view.RequestEnded(BrowserRequest::Index, dumped);
+    StartPendingRequest();
+    m_comms.Ask(0);
+    if (!dumped) {
+        ShowBox("Could not write " + m_dumpPath + ".", kMessageCaption);
+    }
+}
+
+void SessionBrowser::BuildSessionList() {
+    m_table.Build(m_image);
+    m_selected = -1;
+    m_tree.Build(m_table, m_boxes, m_view);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Session upload
+
+void SessionBrowser::StartSessionUpload(int16_t slot) {
+    if (slot < 0 || slot >= LogImage::kSlotCount) {
+        return;
+    }
+    if (m_offline) {
+        RenderFromImage(slot);
+        return;
+    }
+    if (m_uploadState != 2) {
+        m_pending = Pending::Session;
+        m_pendingSlot = slot;
+        m_view.EnableGo(false);
+        m_view.EnableTree(false);
+        return;
+    }
+    if (!m_startUpComplete) {
+        m_pending = Pending::Session;
+        m_pendingSlot = slot;
+        RestartStartUp();
+        return;
+    }
+    BeginSessionRequest(slot);
+}
+
+void SessionBrowser::BeginSessionRequest(int16_t slot) {
+    m_view.EnableGo(false);
+    m_view.EnableTree(false);
+    m_currentSlot = slot;
+    m_sessionPieceCount = 0;
+    m_view.SetProgressRange(0, kPiecesPerSector);
+    m_failures = 0;
+    m_resume = false;
+    m_uploadState = 7;
+    if (!MakeCurrent(kSectorToUpload)) {
+        AbandonRequest();
+    }
+}
+
+void SessionBrowser::ReceiveSessionPiece() {
+    uint32_t room = 0;
+    const uint32_t offset =
+        static_cast<uint32_t>(m_currentSlot + kFirstDataSector) * LogImage::kSectorSize +
+        static_cast<uint32_t>(m_sessionPieceCount) * kPieceSize;
+    uint8_t* area = m_image.StoreArea(offset, kPieceSize + 1, room);
+    int length = 0;
+    if (area != nullptr) {
+        m_comms.GetUploadedData(area, room, length);
+        m_image.InvalidateWindow();
+    }
+    ++m_sessionPieceCount;
+    m_failures = 0;
+    m_resume = false;
+    if (m_sessionPieceCount < kPiecesPerSector) {
+        m_view.SetProgressPos(m_sessionPieceCount);
+        m_uploadState = 8;
+        if (!MakeCurrent(kSectorToUpload)) {
+            AbandonRequest();
+            return;
+        }
+        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
+        return;
+    }
+    RenderChosenSession();
+    m_view.EnableGo(true);
+    m_view.EnableTree(true);
+    m_view.SetProgressPos(0);
+    m_uploadState = 2;
+    m_view.RequestEnded(BrowserRequest::Session, true);
+    if (m_fullDay) {
+        FullDayStep();
+    }
+    if (m_uploadState == 2) {
+        StartPendingRequest();
+    }
+    m_comms.Ask(0);
+}
+
+void SessionBrowser::StartPendingRequest() {
+    const Pending pending = m_pending;
+    m_pending = Pending::None;
+    if (pending == Pending::Index) {
+        BeginIndexRequest();
+    } else if (pending == Pending::Session) {
+        BeginSessionRequest(m_pendingSlot);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rendering
+
+void SessionBrowser::RenderChosenSession() {
+    m_report.UnrecognisedLogFlag = 0;
+    RenderSession(m_report, m_image, m_currentSlot);
+    if (m_report.UnrecognisedLogFlag) {
+        ShowBox(kWarningText, kWarningCaption);
+    }
+    m_view.SetReportText(m_report.ReportText);
+}
+
+void SessionBrowser::RenderAgain() {
+    RenderSession(m_report, m_image, m_currentSlot);
+    m_view.SetReportText(m_report.ReportText);
+}
+
+void SessionBrowser::RenderFromImage(int16_t slot) {
+    // A Full Day chain selects the next session from inside a rendering; it is queued and taken
+    // up by the loop below instead of nesting one rendering per session of the day.
+    m_offlineQueued = slot;
+    if (m_offlineRendering) {
+        return;
+    }
+    m_offlineRendering = true;
+    while (m_offlineQueued >= 0) {
+        m_currentSlot = static_cast<int16_t>(m_offlineQueued);
+        m_offlineQueued = -1;
+        RenderChosenSession();
+        m_view.RequestEnded(BrowserRequest::Session, true);
+        if (m_fullDay) {
+            FullDayStep();
+        }
+    }
+    m_offlineRendering = false;
+}
+
+void SessionBrowser::ShowBox(const std::string& text, const std::string& caption) {
+    m_view.SuspendTick();
+    m_view.ShowMessage(text, caption);
+    m_view.ResumeTick();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection, Next and Full Day
+
+void SessionBrowser::OnSessionSelected(int id) {
+    if (id == m_selected) {
+        return;
+    }
+    m_selected = m_tree.Valid(id) ? id : -1;
+    if (m_selected < 0) {
+        return;
+    }
+    if (m_newReportOnSelect) {
+        m_report.ReportBody.clear();
+    }
+    m_newReportOnSelect = 1;
+    const int parent = m_tree.Parent(id);
+    m_report.HeadingDay = m_tree.Text(parent) + " ";
+    m_report.HeadingMonth = m_tree.Text(m_tree.Parent(parent));
+    const uint32_t data = m_tree.At(id).itemData & 0xFFFF;
+    if (data == kFolderData) {
+        return;
+    }
+    StartSessionUpload(static_cast<int16_t>(data));
+}
+
+void SessionBrowser::SelectNode(int id) {
+    m_view.SelectNode(m_tree.Valid(id) ? id : -1);
+    OnSessionSelected(id);
+}
+
+void SessionBrowser::SelectNextSession(bool newReport) {
+    m_newReportOnSelect = newReport ? 1 : 0;
+    const int next = m_tree.NextSibling(m_selected);
+    if (next < 0) {
+        return;
+    }
+    SelectNode(next);
+}
+
+void SessionBrowser::FullDayStep() {
+    SelectNextSession(false);
+    if (m_newReportOnSelect == 0) {
+        // The day has ended: the next session the user chooses begins a report of its own
+        // instead of being added to this day's.
+        m_newReportOnSelect = 1;
+    }
+}
+
+void SessionBrowser::OnFullDay(bool checked) {
+    m_fullDay = checked ? 1 : 0;
+    m_report.ReportBody.clear();
+    m_view.SetFullDayBox(checked);
+    m_view.EnableNext(!checked);
+    m_newReportOnSelect = 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Session boxes
+
+void SessionBrowser::OnAllSessions(bool checked) {
+    m_boxes.all = checked;
+    if (checked) {
+        m_boxes.alarm = true;
+        m_boxes.cal = true;
+    }
+    m_view.SetSessionBoxes(m_boxes);
+}
+
+void SessionBrowser::OnAlarmSessions(bool checked) {
+    m_boxes.alarm = checked;
+    m_boxes.all = false;
+    m_view.SetSessionBoxes(m_boxes);
+}
+
+void SessionBrowser::OnCalSessions(bool checked) {
+    m_boxes.cal = checked;
+    m_boxes.all = false;
+    m_view.SetSessionBoxes(m_boxes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saved dumps
+
+int SessionBrowser::OpenDump(const char* path, std::string& message) {
+    if (RequestRunning()) {
+        message = kBusyText;
+        return 0;
+    }
+    if (path == nullptr || m_image.LoadDump(path, message) != 1) {
+        if (path == nullptr) {
+            message = "No dump file given.";
+        }
+        return 0;
+    }
+    m_offline = true;
+    m_pending = Pending::None;
+    m_newReportOnSelect = 1;
+    BuildSessionList();
+    m_view.EnableTree(true);
+    if (m_uploadState == 2) {
+        m_view.EnableGo(true);
+    }
+    m_view.ShowDataSource(path);
+    return 1;
+}
