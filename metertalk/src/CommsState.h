@@ -1,0 +1,72 @@
+#pragma once
+
+#include "FixedText.h"
+
+#include "linkselect/Link.h"
+#include "linkselect/LinkSelect.h"
+#include "metertalk/CommandTarget.h"
+#include "metertalk/Comms.h"
+#include "metertalk/UploadProgressView.h"
+
+#include <cstdint>
+#include <memory>
+
+class CTestList;
+
+// Longest text a text Set sends; the Write text line must stay inside SendBuffer.
+constexpr int MaxSetText = 100;
+
+enum PendingRequest : int { PendingAsk = 0, PendingSet = 1, PendingNone = 2 };
+
+// Everything the library knows, once per process: the link, the protocol engine, the bulk
+// upload and the progress display. Every CComms works on this one record.
+struct CommsState {
+    LinkPtr Port;
+    uint8_t ReadBuffer[512] = {};
+    int ReadCount = 0;
+    int ReadPos = 0;
+    CTestList* TestList = nullptr;
+    int InFrame = 0;
+    int FrameIndex = 0;
+    int FrameLength = 0;
+    uint8_t Frame[100] = {};
+    char Reply[100] = {};
+    char SendBuffer[200] = {};
+    int BusyTicks = 0;
+    int PendingKind = PendingAsk;
+    CommandTarget* NotifyWindow = nullptr;
+    CommandTarget* QueuedWindow = nullptr;
+    int QueuedIsSet = 0;
+    unsigned int QueuedValue = 0;
+    FixedText<MaxSetText> QueuedText;
+    int AskIndex = 0;
+    int AskBase = 0;
+    unsigned int RetryValue = 0;
+    FixedText<MaxSetText> RetryText;
+    // Offset of the text chunk that RetryText resends, so a refused chunk goes back where it was.
+    int RetryOffset = 0;
+    FixedText<MaxSetText> ContinuationText;
+    int TextOffset = 0;
+    int32_t NewValue = 0;
+    char NewString[40] = {};
+    int StringPos = 0;
+    int StringRemaining = 0;
+    int SensorStride = 0;
+    int UploadMode = 0;
+    int UploadStarted = 0;
+    uint8_t UploadBuffer[CComms::UploadCapacity] = {};
+    int UploadLength = 0;
+    // Set when a run brought more than UploadBuffer holds; the rest was dropped.
+    int UploadOverflow = 0;
+    int FrameCount = 0;
+    int ExpectedFrames = 0;
+    std::unique_ptr<UploadProgressView> ProgressDialog;
+    CLinkSelect LinkSelector;
+
+    CComms::ProgressFactory MakeProgress;
+};
+
+// The module's one record.
+CommsState& Comms();
+// Back to the state at load, for the library's own tests; the platform hooks stay.
+void ResetCommsState();

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "CommsState.h"
+
+#include <cstdint>
+
+// The protocol engine's steps, each on the module's state record.
+
+// Where the text of a text Set comes from decides how it is sent: a caller's text is padded to
+// the test's length and starts at offset 0; a queued one was padded already; a continuation goes
+// on at the running offset; a retry goes back to the offset of the chunk that was refused.
+enum class TextSource { Caller, Queued, Continuation, Retry };
+
+int SendAsk(CommsState& s, CommandTarget* window, int index);
+int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value);
+int SendSetText(CommsState& s, CommandTarget* window, const char* text, int length,
+                TextSource source);
+
+// Reads what the link has received into ReadBuffer; true when bytes came.
+bool ReadStep(CommsState& s);
+// One received byte into the frame assembler; a frame it completes is handled at once.
+void FeedByte(CommsState& s, uint8_t c);
+void HandleFrame(CommsState& s);
+void StoreBulkFrame(CommsState& s, const uint8_t* data, int length);
+void RunTimerTick(CommsState& s);
+
+inline void Post(CommandTarget* target, int id) {
+    if (target != nullptr)
+        target->PostCommand(id);
+}
