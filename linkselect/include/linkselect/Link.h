@@ -31,7 +31,10 @@ public:
     virtual int32_t BytesWaiting() = 0;
     // Serial ports only; a pipe accepts and ignores them.
     virtual bool SetModemLine(ModemLine line) = 0;
+    // Changes baud, data bits, parity and stop bits, turns flow control off and raises DTR and
+    // RTS; everything else keeps what the driver had. false when the line settings were refused.
     virtual bool Configure(const LineSettings& settings) = 0;
+    // Driver queue sizes in bytes, where the platform has them.
     virtual void SetQueueSizes(int32_t input, int32_t output) = 0;
     virtual void Close() = 0;
 };

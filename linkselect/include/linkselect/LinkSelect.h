@@ -48,4 +48,8 @@ public:
     void SetDialogHost(PortDialogHost* host);
     // What ends the process after a fatal discovery message. Default: exit with code 0.
     void SetProcessEnd(void (*end)());
+
+    // Back to the state the library had when it was loaded (first showing still to come, no
+    // selection, no link); the hooks stay. For tests that need several first showings.
+    void ResetModuleState();
 };

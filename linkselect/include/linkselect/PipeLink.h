@@ -1,0 +1,40 @@
+#pragma once
+
+#include "linkselect/Export.h"
+#include "linkselect/Link.h"
+
+#include <memory>
+#include <string>
+
+class QLocalSocket;
+
+// The companion program's pipe, a local socket ("RAK Pipe": a named pipe on Windows, a socket file
+// in the temporary directory elsewhere). Line settings and modem lines mean nothing here and are
+// accepted and ignored.
+class LINKSELECT_EXPORT PipeLink : public Link {
+public:
+    static constexpr char kServerName[] = "RAK Pipe";
+
+    // Null when no server answers within timeoutMs.
+    static std::shared_ptr<PipeLink> Open(const std::string& serverName = kServerName,
+                                          int timeoutMs = 1000);
+
+    explicit PipeLink(std::unique_ptr<QLocalSocket> socket);
+    ~PipeLink() override;
+    PipeLink(const PipeLink&) = delete;
+    PipeLink& operator=(const PipeLink&) = delete;
+
+    bool IsOpen() const override;
+    int32_t Read(uint8_t* buffer, int32_t max) override;
+    int32_t Write(const uint8_t* data, int32_t length) override;
+    bool IsPipe() const override { return true; }
+    int32_t BytesWaiting() override;
+    bool SetModemLine(ModemLine) override { return true; }
+    bool Configure(const LineSettings&) override { return true; }
+    void SetQueueSizes(int32_t, int32_t) override {}
+    void Close() override;
+
+private:
+    void Poll();
+    std::unique_ptr<QLocalSocket> socket_;
+};

@@ -1,0 +1,153 @@
+#include "PortDialog.h"
+
+#include "linkselect/PortDialogHost.h"
+#include "ui_PortDialog.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+CPort::CPort(PortDialogLogic& logic, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      logic_(logic), ui_(std::make_unique<Ui::PortDialog>()) {
+    ui_->setupUi(this);
+    timer_.setInterval(PortDialogLogic::kTimerPeriodMs);
+    connect(&timer_, &QTimer::timeout, this, &CPort::Tick);
+    connect(ui_->selectButton, &QPushButton::clicked, this, [this] {
+        logic_.OnSelect();
+        AfterEvent();
+    });
+    connect(ui_->cancelButton, &QPushButton::clicked, this, [this] {
+        logic_.OnCancel();
+        AfterEvent();
+    });
+    connect(ui_->portList, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (!rendering_) {
+            logic_.SetEditText(text.toStdString());
+        }
+    });
+}
+
+CPort::~CPort() = default;
+
+int CPort::Run() {
+    logic_.OnInitDialog();
+    Render();
+    if (logic_.Ended()) {
+        return logic_.Result();
+    }
+    if (logic_.TimerRunning()) {
+        timer_.start();
+    }
+    return exec();
+}
+
+QWidget* CPort::Control(int id) const {
+    switch (id) {
+    case PortDialogLogic::kCancelButton:
+        return ui_->cancelButton;
+    case PortDialogLogic::kSelectButton:
+        return ui_->selectButton;
+    case PortDialogLogic::kCaptionLine:
+        return ui_->captionLine;
+    case PortDialogLogic::kPortList:
+        return ui_->portList;
+    case PortDialogLogic::kStatusLine:
+        return ui_->statusLine;
+    }
+    return nullptr;
+}
+
+void CPort::Tick() {
+    logic_.OnTimer(PortDialogLogic::kTimerId);
+    AfterEvent();
+}
+
+void CPort::keyPressEvent(QKeyEvent* event) {
+    // Enter ends the dialog as OK whatever has focus, as the dialogs of the instrument's tools
+    // always have; Escape is Cancel.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        logic_.OnOk();
+        AfterEvent();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        logic_.OnCancel();
+        AfterEvent();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CPort::closeEvent(QCloseEvent* event) {
+    if (!logic_.Ended()) {
+        logic_.OnCancel();
+        AfterEvent();
+    }
+    if (logic_.Ended()) {
+        event->accept();
+    } else {
+        event->ignore(); // Cancel opened a port: the dialog finishes after the switch
+    }
+}
+
+void CPort::reject() {
+    if (!logic_.Ended()) {
+        logic_.OnCancel();
+        AfterEvent();
+    }
+}
+
+void CPort::AfterEvent() {
+    Render();
+    if (!logic_.TimerRunning()) {
+        timer_.stop();
+    }
+    if (logic_.Ended()) {
+        timer_.stop();
+        done(logic_.Result());
+    }
+}
+
+void CPort::Render() {
+    rendering_ = true;
+    for (int id : {PortDialogLogic::kCancelButton, PortDialogLogic::kSelectButton,
+                   PortDialogLogic::kCaptionLine, PortDialogLogic::kPortList,
+                   PortDialogLogic::kStatusLine}) {
+        const auto control = static_cast<PortDialogLogic::Control>(id);
+        Control(id)->setVisible(logic_.IsVisible(control));
+        Control(id)->setEnabled(logic_.IsEnabled(control));
+    }
+    ui_->statusLine->setText(QString::fromStdString(logic_.StatusText()));
+    ui_->captionLine->setText(QString::fromStdString(logic_.CaptionLineText()));
+
+    QStringList items;
+    for (const std::string& item : logic_.ListItems()) {
+        items.append(QString::fromStdString(item));
+    }
+    QStringList shown;
+    for (int i = 0; i < ui_->portList->count(); ++i) {
+        shown.append(ui_->portList->itemText(i));
+    }
+    if (shown != items) {
+        ui_->portList->clear();
+        ui_->portList->addItems(items);
+    }
+    if (ui_->portList->currentIndex() != logic_.SelectedItem()) {
+        ui_->portList->setCurrentIndex(logic_.SelectedItem());
+    }
+    const QString edit = QString::fromStdString(logic_.EditText());
+    if (ui_->portList->currentText() != edit) {
+        ui_->portList->setEditText(edit);
+    }
+    if (logic_.TakeDropDownRequest() && ui_->portList->isVisible()) {
+        ui_->portList->showPopup();
+    }
+    rendering_ = false;
+}
+
+int WidgetPortDialogHost::RunModal(PortDialogLogic& logic) {
+    CPort dialog(logic);
+    return dialog.Run();
+}
