@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Small helpers shared by the subcommands' argument parsing.
+
+// Prints "tavon-datalog: <message>" as one line on standard error.
+void PrintError(const std::string& message);
+// Prints the message and a pointer to --help; returns the usage exit status.
+int UsageError(const std::string& message);
+
+// Splits "a,b,c" at the commas. Empty words are kept so that callers can reject them.
+std::vector<std::string> SplitList(const std::string& text);
+
+// Matches "--name VALUE" and "--name=VALUE" at argv[i]; on a match stores the value, advances i
+// past what was used and returns true. Sets `missing` when the option is last and has no value.
+bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing);
+
+// True when the argument asks for help.
+bool IsHelp(const char* arg);

@@ -1,0 +1,70 @@
+#include "ReportOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "CommandLine.h"
+#include "ExitStatus.h"
+
+namespace {
+
+bool WriteAll(std::FILE* file, const std::string& data) {
+    return std::fwrite(data.data(), 1, data.size(), file) == data.size();
+}
+
+bool IsRegularOrMissing(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+int WriteOutput(const std::string& path, const std::string& data) {
+    if (path.empty()) {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY); // RTF line ends must stay as they are
+#endif
+        const bool ok = WriteAll(stdout, data) && std::fflush(stdout) == 0;
+        if (!ok) {
+            PrintError(std::string("cannot write to standard output: ") + std::strerror(errno));
+            return kExitOutputFailed;
+        }
+        return kExitOk;
+    }
+    // Devices and pipes (/dev/stdout, a fifo) cannot be replaced by a rename; write to them.
+    const bool replace = IsRegularOrMissing(path);
+    const std::string target = replace ? path + ".part" : path;
+    std::FILE* file = std::fopen(target.c_str(), "wb");
+    if (file == nullptr) {
+        PrintError("cannot create " + target + ": " + std::strerror(errno));
+        return kExitOutputFailed;
+    }
+    bool ok = WriteAll(file, data);
+    ok = std::fclose(file) == 0 && ok;
+#ifdef _WIN32
+    if (ok && replace) {
+        std::remove(path.c_str()); // rename does not replace an existing file there
+    }
+#endif
+    if (ok && replace && std::rename(target.c_str(), path.c_str()) != 0) {
+        ok = false;
+    }
+    if (!ok) {
+        const int error = errno;
+        if (replace) {
+            std::remove(target.c_str());
+        }
+        PrintError("cannot write " + path + ": " + std::strerror(error));
+        return kExitOutputFailed;
+    }
+    return kExitOk;
+}

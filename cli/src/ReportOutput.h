@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// Writes `data` byte for byte to standard output (empty path) or to the file `path`. A regular
+// file is written under a temporary name and renamed, so that a failure never leaves a partial
+// file in its place. Returns an exit status and prints the reason on failure.
+int WriteOutput(const std::string& path, const std::string& data);

@@ -1,0 +1,24 @@
+#include "TreeText.h"
+
+#include "app/SessionTable.h"
+
+std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes) {
+    std::string text;
+    for (const SessionNode& node : table.Nodes(boxes)) {
+        switch (node.level) {
+        case SessionNode::Month:
+            break;
+        case SessionNode::Day:
+            text += "  ";
+            break;
+        case SessionNode::Session:
+            text += "    ";
+            text += std::to_string(node.itemData);
+            text += ": ";
+            break;
+        }
+        text += node.text;
+        text += '\n';
+    }
+    return text;
+}

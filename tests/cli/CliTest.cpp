@@ -1,0 +1,470 @@
+// tavon-datalog end to end: the tests write a dump, run the program as a process and compare its
+// output bytes with the texts the session table and the report library give in process.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/LogImage.h"
+#include "app/SessionTable.h"
+#include "report/Report.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+unsigned int Stamp(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    std::tm epoch{};
+    epoch.tm_year = 100;
+    epoch.tm_mday = 1;
+    return static_cast<unsigned int>(timegm(&tm) - timegm(&epoch));
+}
+
+std::string Name(unsigned int stamp, const char* tags) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%08X_%.4s______", stamp, tags);
+    return std::string(text, 19);
+}
+
+// A log record: '<', its length, type, version, the stamp high word first, then the payload.
+Bytes Record(char type, char version, unsigned int stamp, const Bytes& payload) {
+    Bytes r = {'<', static_cast<uint8_t>(8 + payload.size()), static_cast<uint8_t>(type),
+               static_cast<uint8_t>(version)};
+    const unsigned int high = stamp >> 16, low = stamp & 0xFFFF;
+    r.insert(r.end(), {static_cast<uint8_t>(high & 0xFF), static_cast<uint8_t>(high >> 8),
+                       static_cast<uint8_t>(low & 0xFF), static_cast<uint8_t>(low >> 8)});
+    r.insert(r.end(), payload.begin(), payload.end());
+    return r;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) {
+        all.insert(all.end(), p.begin(), p.end());
+    }
+    all.push_back(0xFF); // the erased rest of the sector ends the stream
+    return all;
+}
+
+// The stored form of a stream: every 0x55 written as the pair 0x55 0x55.
+Bytes Escape(const Bytes& stream) {
+    Bytes stored;
+    for (uint8_t b : stream) {
+        if (b == 0x55) {
+            stored.push_back(0x55);
+        }
+        stored.push_back(b);
+    }
+    return stored;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+const unsigned int kT0 = Stamp(2026, 12, 7, 9, 0, 0);
+const unsigned int kT1 = Stamp(2026, 12, 7, 10, 0, 0);
+const unsigned int kT2 = Stamp(2026, 12, 8, 8, 15, 30);
+const unsigned int kT4 = Stamp(2027, 1, 5, 12, 0, 0);
+
+const char kWarning[] =
+    "Warning: This session contains some logs which are not recognised by this version of the "
+    "Orv datalogger. You should check whether a new version of the datalogger is available which "
+    "will process these logs.\n";
+
+class CliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/clitestXXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        ASSERT_NE(mkdtemp(buffer.data()), nullptr);
+        dir = new std::string(buffer.data());
+        image = new LogImage();
+        BuildImage(*image);
+        ASSERT_EQ(image->DumpImage((*dir + "/FlashData.txt").c_str()), 1);
+        table = new SessionTable();
+        table->Build(*image);
+    }
+    static void TearDownTestSuite() {
+        std::string command = "rm -rf " + Quote(*dir);
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        delete table;
+        delete image;
+        delete dir;
+    }
+
+    static void SetName(LogImage& img, int slot, const std::string& name) {
+        Bytes bytes(20, 0);
+        std::memcpy(bytes.data(), name.data(), name.size() < 19 ? name.size() : 19);
+        img.Store(static_cast<uint32_t>(slot / 50) * 4096 + static_cast<uint32_t>(slot % 50) * 20,
+                  bytes.data(), 20);
+    }
+    static void SetStream(LogImage& img, int slot, const Bytes& stream) {
+        const Bytes stored = Escape(stream);
+        img.Store((static_cast<uint32_t>(slot) + 10) * 4096, stored.data(),
+                  static_cast<uint32_t>(stored.size()));
+    }
+
+    static void BuildImage(LogImage& img) {
+        Bytes erased(10 * 4096, 0xFF);
+        img.Store(0, erased.data(), static_cast<uint32_t>(erased.size()));
+        SetName(img, 0, Name(kT0, "F___"));
+        SetName(img, 1, Name(kT1, "_A__"));
+        SetName(img, 2, Name(kT2, "___C"));
+        SetName(img, 3, "FFFFFFFF_F__C");
+        SetName(img, 4, Name(kT4, "FA_C"));
+        Bytes profile = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        profile.push_back(0); // offset 33
+        Bytes barhole = {1, 10, 0, 'L', 5, 0, 'L', 0, 0, 0};
+        barhole.insert(barhole.end(), profile.begin(), profile.end());
+        // Slot 0: every kind of line the options change; the mode code holds 'U' (0x55), which
+        // the memory stores escaped.
+        SetStream(
+            img, 0,
+            Join({Record('O', '1', kT0, {'A', 'U', 'X'}), Record('Q', '1', kT0 + 1, {1, 2, 3}),
+                  Record('A', '1', kT0 + 2, {0, 0xFE}), Record('M', '1', kT0 + 3, {0xFE}),
+                  Record('L', '1', kT0 + 4, {0xFE}), Record('H', '4', kT0 + 5, barhole)}));
+        SetStream(img, 1, Bytes{0xFF});
+        SetStream(img, 2, Join({Record('O', '1', kT2, {'M', 'O', 'D'})}));
+        SetStream(img, 3, Join({Record('Y', '1', 0, {})}));
+        SetStream(img, 4, Join({Record('Y', '1', kT4, {})}));
+    }
+
+    // Runs tavon-datalog in the test folder with TZ pinned.
+    static Result Run(const std::vector<std::string>& args, const std::string& workDir = "") {
+        const char* binDir = std::getenv("TAVON_BIN_DIR");
+        std::string command =
+            "cd " + Quote(workDir.empty() ? *dir : workDir) + " && TZ=UTC0 exec " +
+            Quote(std::string(binDir != nullptr ? binDir : ".") + "/tavon-datalog");
+        for (const std::string& arg : args) {
+            command += " " + Quote(arg);
+        }
+        command += " >" + Quote(*dir + "/stdout") + " 2>" + Quote(*dir + "/stderr");
+        const int raw = std::system(command.c_str());
+        Result result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = ReadFile(*dir + "/stdout");
+        result.err = ReadFile(*dir + "/stderr");
+        return result;
+    }
+
+    // What the program's report gives for these slots, rendered in this process.
+    static std::string Expected(const std::vector<int16_t>& slots,
+                                const std::function<void(ReportState&)>& configure = nullptr) {
+        ReportState state;
+        if (configure) {
+            configure(state);
+        }
+        for (int16_t slot : slots) {
+            const SessionEntry* entry = table->FindDated(slot);
+            state.HeadingDay = entry ? std::string(entry->dayLabel) + " " : std::string();
+            state.HeadingMonth = entry ? std::string(entry->monthLabel) : std::string();
+            RenderSession(state, *image, slot);
+        }
+        return state.ReportText;
+    }
+
+    static std::string Dump() { return *dir + "/FlashData.txt"; }
+
+    static std::string* dir;
+    static LogImage* image;
+    static SessionTable* table;
+};
+
+std::string* CliTest::dir = nullptr;
+LogImage* CliTest::image = nullptr;
+SessionTable* CliTest::table = nullptr;
+
+TEST_F(CliTest, SessionsListsTheTree) {
+    const Result r = Run({"sessions", Dump()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Dec 2026\n"
+                     "  Monday 07\n"
+                     "    0: 09:00:00FC   \n"
+                     "    1: 10:00:00     Alm \n"
+                     "  Tuesday 08\n"
+                     "    2: 08:15:30   C \n"
+                     "Jan 2027\n"
+                     "  Tuesday 05\n"
+                     "    4: 12:00:00FC C Alm \n");
+    EXPECT_EQ(Run({"sessions", "--show", "all", Dump()}).out, r.out);
+    EXPECT_EQ(Run({"sessions", Dump(), "--show=all"}).out, r.out);
+}
+
+TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
+    EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm"}).out, "Dec 2026\n"
+                                                                "  Monday 07\n"
+                                                                "    1: 10:00:00     Alm \n"
+                                                                "  Tuesday 08\n"
+                                                                "Jan 2027\n"
+                                                                "  Tuesday 05\n"
+                                                                "    4: 12:00:00FC C Alm \n");
+    EXPECT_EQ(Run({"sessions", Dump(), "--show", "cal"}).out, "Dec 2026\n"
+                                                              "  Monday 07\n"
+                                                              "    0: 09:00:00FC   \n"
+                                                              "  Tuesday 08\n"
+                                                              "    2: 08:15:30   C \n"
+                                                              "Jan 2027\n"
+                                                              "  Tuesday 05\n"
+                                                              "    4: 12:00:00FC C Alm \n");
+    EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm,cal"}).out, "Dec 2026\n"
+                                                                    "  Monday 07\n"
+                                                                    "    0: 09:00:00FC   \n"
+                                                                    "    1: 10:00:00     Alm \n"
+                                                                    "  Tuesday 08\n"
+                                                                    "    2: 08:15:30   C \n"
+                                                                    "Jan 2027\n"
+                                                                    "  Tuesday 05\n"
+                                                                    "    4: 12:00:00FC C Alm \n");
+}
+
+TEST_F(CliTest, RenderOfAnEmptySessionIsHeaderAndHeadings) {
+    const Result r = Run({"render", Dump(), "1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, std::string(RtfHeader) + "Monday 07 Dec 2026 \\par }}");
+}
+
+TEST_F(CliTest, UndatedAndEmptySlotsHaveEmptyHeadings) {
+    const Result r = Run({"render", Dump(), "7", "3"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind(std::string(RtfHeader) + " \\par \\par --------  --------- \\par ", 0),
+              0u)
+        << r.out;
+    EXPECT_EQ(r.out, Expected({7, 3}));
+}
+
+TEST_F(CliTest, SeveralSlotsMakeOneReportWithSeparators) {
+    const Result r = Run({"render", Dump(), "2", "1", "0"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Expected({2, 1, 0}));
+    const std::string& out = r.out;
+    const size_t first = out.find("Tuesday 08 Dec 2026 \\par ");
+    const size_t second = out.find("\\par -------- Monday 07 Dec 2026 --------- \\par ");
+    EXPECT_EQ(first, std::strlen(RtfHeader));
+    EXPECT_NE(second, std::string::npos);
+    EXPECT_NE(out.find("\\par -------- Monday 07 Dec 2026 --------- \\par ", second + 1),
+              std::string::npos);
+    EXPECT_EQ(out.substr(out.size() - 2), "}}");
+}
+
+TEST_F(CliTest, UnrecognisedRecordsGiveTheWarningAndStillTheReport) {
+    const Result r = Run({"render", Dump(), "0"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, kWarning);
+    EXPECT_NE(r.out.find("\\par Unrecognised log.\\par "), std::string::npos);
+    EXPECT_NE(r.out.find(" in AUX mode.\\par "), std::string::npos); // escaped 'U' read back
+    EXPECT_EQ(r.out, Expected({0}));
+    EXPECT_EQ(Run({"render", Dump(), "2"}).err, "");
+}
+
+struct OptionCase {
+    const char* name;
+    std::vector<std::string> options;
+    std::function<void(ReportState&)> configure;
+};
+
+class CliOptionTest : public CliTest, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(CliOptionTest, MatchesTheProgramsReportAndChangesIt) {
+    std::vector<std::string> args = {"render", Dump(), "0", "2"};
+    args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Expected({0, 2}, GetParam().configure));
+    EXPECT_NE(r.out, Expected({0, 2})); // the option made a difference
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliOptionTest,
+    ::testing::Values(
+        OptionCase{"graph", {"--graph"}, [](ReportState& s) { s.ShowBarholeGraph = 1; }},
+        OptionCase{"hideAlarm", {"--hide", "alarm"}, [](ReportState& s) { s.ShowAlarmLogs = 0; }},
+        OptionCase{"hideManual", {"--hide=manual"}, [](ReportState& s) { s.ShowManualLogs = 0; }},
+        OptionCase{
+            "hideAll",
+            {"--hide", "timed,alarm,manual"},
+            [](ReportState& s) { s.ShowAlarmLogs = s.ShowManualLogs = s.ShowTimedLogs = 0; }},
+        OptionCase{"modeNames",
+                   {"--mode-names", "Le[a]k,Two,Three,Four"},
+                   [](ReportState& s) {
+                       s.ModeNames[0] = "Le\xE9"
+                                        "a\xEAk";
+                       s.ModeNames[1] = "Two";
+                       s.ModeNames[2] = "Three";
+                       s.ModeNames[3] = "Four";
+                   }}),
+    [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, ModeNamesShowInTheSwitchOnLine) {
+    const Result r = Run({"render", Dump(), "2", "--mode-names", "Le[a]k"});
+    EXPECT_NE(r.out.find(" in Le\xE9"
+                         "a\xEAk mode.\\par "),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(CliTest, SettingsFileTurnsTheGraphOn) {
+    const std::string work = *dir + "/graph";
+    ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+    WriteFile(work + "/Settings.ini", "Show Barhole Graph=TRUE\r\n");
+    const std::string withSetting = Run({"render", Dump(), "0"}, work).out;
+    EXPECT_EQ(withSetting, Run({"render", Dump(), "0", "--graph"}).out);
+    WriteFile(work + "/Settings.ini", "Show Barhole Graph=true\r\n");
+    EXPECT_EQ(Run({"render", Dump(), "0"}, work).out, Expected({0}));
+}
+
+TEST_F(CliTest, OutputFileHoldsTheSameBytes) {
+    const std::string path = *dir + "/report.rtf";
+    const Result r = Run({"render", Dump(), "0", "2", "-o", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFile(path), Expected({0, 2}));
+    EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);
+}
+
+TEST_F(CliTest, UnwritableOutputIsReported) {
+    const Result r = Run({"render", Dump(), "1", "-o", *dir + "/no/such/dir/report.rtf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("tavon-datalog: ", 0), 0u) << r.err;
+}
+
+TEST_F(CliTest, HelpDescribesEveryOption) {
+    const Result r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* word : {"sessions", "render", "--show", "--graph", "--mode-names", "--hide",
+                             "-o FILE", "--help", "Exit status"}) {
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(Run({"render", "--help"}).out, r.out);
+}
+
+struct BadArgs {
+    const char* name;
+    std::vector<std::string> args; // "DUMP" stands for the test dump, "BAD" for a malformed one
+};
+
+class CliBadArgsTest : public CliTest, public ::testing::WithParamInterface<BadArgs> {};
+
+TEST_P(CliBadArgsTest, OneLineOnStandardErrorAndStatusTwo) {
+    WriteFile(*dir + "/bad.txt", "00 11 22\r\n");
+    const std::string out = *dir + "/out.rtf";
+    std::remove(out.c_str());
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args) {
+        args.push_back(a == "DUMP" ? Dump() : a == "BAD" ? *dir + "/bad.txt" : a);
+    }
+    args.push_back("-o");
+    args.push_back(out);
+    if (args[0] == "sessions" || args.size() == 2) {
+        args.resize(args.size() - 2); // sessions has no -o
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.rfind("tavon-datalog: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(access(out.c_str(), F_OK), 0) << "nothing written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBadArgsTest,
+    ::testing::Values(BadArgs{"noCommand", {}}, BadArgs{"unknownCommand", {"print", "DUMP"}},
+                      BadArgs{"sessionsNoDump", {"sessions"}},
+                      BadArgs{"sessionsTwoDumps", {"sessions", "DUMP", "DUMP"}},
+                      BadArgs{"sessionsBadShow", {"sessions", "DUMP", "--show", "some"}},
+                      BadArgs{"sessionsEmptyShow", {"sessions", "DUMP", "--show", ""}},
+                      BadArgs{"sessionsShowNoValue", {"sessions", "DUMP", "--show"}},
+                      BadArgs{"sessionsUnknownOption", {"sessions", "DUMP", "--tree"}},
+                      BadArgs{"sessionsMissingDump", {"sessions", "/nonexistent/FlashData.txt"}},
+                      BadArgs{"sessionsMalformedDump", {"sessions", "BAD"}},
+                      BadArgs{"renderNoSlot", {"render", "DUMP"}},
+                      BadArgs{"renderNothing", {"render"}},
+                      BadArgs{"renderSlot500", {"render", "DUMP", "0", "500"}},
+                      BadArgs{"renderSlotNegative", {"render", "DUMP", "-1"}},
+                      BadArgs{"renderSlotHuge", {"render", "DUMP", "99999999999999999999"}},
+                      BadArgs{"renderSlotText", {"render", "DUMP", "first"}},
+                      BadArgs{"renderSlotHex", {"render", "DUMP", "0x10"}},
+                      BadArgs{"renderBadHide", {"render", "DUMP", "0", "--hide", "survey"}},
+                      BadArgs{"renderHideEmptyWord", {"render", "DUMP", "0", "--hide", "alarm,"}},
+                      BadArgs{"renderFiveModeNames",
+                              {"render", "DUMP", "0", "--mode-names", "a,b,c,d,e"}},
+                      BadArgs{"renderUnknownOption", {"render", "DUMP", "0", "--full-day"}},
+                      BadArgs{"renderMalformedDump", {"render", "BAD", "0"}},
+                      BadArgs{"renderMissingDump", {"render", "/nonexistent/x.txt", "0"}}),
+    [](const ::testing::TestParamInfo<BadArgs>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, OutputOptionWithoutAFileIsABadArgument) {
+    const Result r = Run({"render", Dump(), "0", "-o"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, MalformedDumpNamesTheBadLine) {
+    std::string text = ReadFile(Dump());
+    text[50 * 41 + 3] = 'Q';
+    WriteFile(*dir + "/spoilt.txt", text);
+    const Result r = Run({"sessions", *dir + "/spoilt.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("line 42"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, SlotsWithLeadingZerosAreAccepted) {
+    const Result r = Run({"render", Dump(), "001"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Expected({1}));
+}
+
+} // namespace
