@@ -97,12 +97,10 @@ void SessionBrowser::OnAskDone() {
         m_comms.Ask(0);
         break;
     case 3:
-        m_failures = 0;
         m_uploadState = 4;
         m_comms.Set(static_cast<unsigned int>(m_indexSectorCount));
         break;
     case 7:
-        m_failures = 0;
         m_uploadState = 8;
         m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
         break;
@@ -142,7 +140,6 @@ void SessionBrowser::OnSetDone() {
     default:
         return;
     }
-    m_failures = 0;
     m_resume = false;
     if (!MakeCurrent(next)) {
         AbandonRequest();

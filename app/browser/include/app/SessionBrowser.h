@@ -22,7 +22,8 @@ public:
     static constexpr uint32_t kPieceSize = 1024;
     static constexpr int kPiecesPerSector = 4;
     static constexpr int kIndexSectors = 10;
-    // Time-outs at the same step before a request is abandoned.
+    // Time-outs while one step is under way (the driver text, the configuration block, one index
+    // sector or one session piece, each with the writes that ask for it) before it is abandoned.
     static constexpr int kAttemptsPerStep = 3;
 
     static const char* const kWarningText;

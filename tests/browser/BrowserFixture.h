@@ -1,0 +1,199 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "BrowserFakes.h"
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "report/Report.h"
+
+// The instrument's side of the conversation: its whole log memory (erased flash is 0xFF), from
+// which the fixture answers the uploads the browser asks for.
+struct InstrumentMemory {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(LogImage::kImageSize, 0xFF);
+
+    // A session name: the stamp as eight upper-case hexadecimal digits, then the tags at their
+    // positions (9 'F', 10 'A', 11 'C' continuation, 12 'C').
+    static std::string Name(unsigned int stamp, const char* tags = "") {
+        char name[20];
+        std::snprintf(name, sizeof name, "%08X", stamp);
+        std::string text(name);
+        text.resize(19, ' ');
+        for (const char* t = tags; *t != 0; ++t) {
+            switch (*t) {
+            case 'F':
+                text[9] = 'F';
+                break;
+            case 'A':
+                text[10] = 'A';
+                break;
+            case 'c':
+                text[11] = 'C';
+                break;
+            case 'C':
+                text[12] = 'C';
+                break;
+            default:
+                break;
+            }
+        }
+        return text;
+    }
+
+    void PutEntry(int slot, const std::string& name) {
+        const size_t at =
+            static_cast<size_t>(slot / 50) * 4096 + static_cast<size_t>(slot % 50) * 20;
+        std::memcpy(&bytes[at], name.data(), name.size() < 19 ? name.size() : 19);
+        bytes[at + 19] = 0;
+    }
+
+    // A session stream that holds one text record with `text` (no 'U': that is the escape byte).
+    void PutTextSession(int slot, const std::string& text) {
+        std::vector<uint8_t> record = {'<', static_cast<uint8_t>(text.size() + 4), 'T'};
+        record.insert(record.end(), text.begin(), text.end());
+        record.push_back('.');
+        PutSession(slot, record);
+    }
+
+    void PutSession(int slot, const std::vector<uint8_t>& stream) {
+        const size_t at = static_cast<size_t>(slot + 10) * 4096;
+        std::memcpy(&bytes[at], stream.data(), stream.size());
+    }
+
+    std::vector<uint8_t> Area(size_t offset, size_t length) const {
+        return std::vector<uint8_t>(bytes.begin() + static_cast<long>(offset),
+                                    bytes.begin() + static_cast<long>(offset + length));
+    }
+};
+
+// Seconds since 2000-01-01 00:00:00 of the instrument's wall clock.
+inline unsigned int Stamp(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return static_cast<unsigned int>(timegm(&tm) - 946684800);
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Labels must not depend on the machine's zone; this one has summer time to prove it.
+        setenv("TZ", "America/New_York", 1);
+        tzset();
+        char pattern[] = "/tmp/browser-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        image = std::make_unique<LogImage>();
+        instrument = std::make_unique<InstrumentMemory>();
+        browser = std::make_unique<SessionBrowser>(comms, view, *image, report);
+        browser->SetDumpPath(dir + "/FlashData.txt");
+    }
+
+    void TearDown() override {
+        std::remove((dir + "/FlashData.txt").c_str());
+        std::remove((dir + "/saved.txt").c_str());
+        std::remove((dir + "/bad.txt").c_str());
+        rmdir(dir.c_str());
+    }
+
+    static std::vector<uint8_t> Bytes(const std::string& text) {
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+
+    // Start-up with an instrument whose "Upload flag" has version letter 'B': driver text, then a
+    // configuration block (first byte `configFirst`), ending idle.
+    void ToIdle(uint8_t configFirst = 8) {
+        browser->Start();
+        browser->OnAskDone();
+        browser->OnSetDone();
+        comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+        browser->OnUploadDone();
+        ASSERT_EQ(browser->UploadState(), 1);
+        browser->OnSetDone();
+        comms.upload.assign(600, 0);
+        comms.upload[0] = configFirst;
+        browser->OnUploadDone();
+        ASSERT_EQ(browser->UploadState(), 2);
+        comms.Take();
+    }
+
+    // Answers like a sound instrument until the browser is idle again.
+    void Pump(int limit = 1000) {
+        for (int i = 0; i < limit; ++i) {
+            switch (browser->UploadState()) {
+            case 3:
+            case 7:
+                browser->OnAskDone();
+                break;
+            case 4:
+            case 5:
+            case 8:
+            case 9:
+                browser->OnSetDone();
+                break;
+            case 6:
+                comms.upload =
+                    instrument->Area(static_cast<size_t>(browser->IndexSectorCount()) * 4096, 4096);
+                browser->OnUploadDone();
+                break;
+            case 10:
+                comms.upload =
+                    instrument->Area(static_cast<size_t>(browser->CurrentSlot() + 10) * 4096 +
+                                         static_cast<size_t>(browser->SessionPieceCount()) * 1024,
+                                     1024);
+                browser->OnUploadDone();
+                break;
+            default:
+                return;
+            }
+        }
+        FAIL() << "the browser never came back to idle";
+    }
+
+    void UploadIndex() {
+        browser->OnGo();
+        Pump();
+        ASSERT_EQ(browser->UploadState(), 2);
+    }
+
+    // The node whose text is `text` (the first, in tree order), or -1.
+    int NodeWithText(const std::string& text) const {
+        const SessionTree& tree = browser->Tree();
+        for (int id = 0; id < tree.Count(); ++id) {
+            if (tree.At(id).text == text) {
+                return id;
+            }
+        }
+        return -1;
+    }
+
+    // What the report module makes of one slot on its own: the expected section text.
+    std::string SessionText(int16_t slot) {
+        ReportState fresh;
+        fresh.ModeNames[0] = report.ModeNames[0];
+        return RenderSession(fresh, *image, slot);
+    }
+
+    std::string dir;
+    FakeComms comms;
+    FakeView view;
+    ReportState report;
+    std::unique_ptr<LogImage> image;
+    std::unique_ptr<InstrumentMemory> instrument;
+    std::unique_ptr<SessionBrowser> browser;
+};
+
+using Calls = std::vector<std::string>;

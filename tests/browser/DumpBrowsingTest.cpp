@@ -1,0 +1,136 @@
+// Browsing a saved FlashData.txt without the instrument.
+#include <fstream>
+
+#include "TreeFixture.h"
+
+namespace {
+
+class DumpBrowsingTest : public TreeTest {
+protected:
+    void SetUp() override {
+        TreeTest::SetUp();
+        // The saved dump: the instrument's whole memory as the program would have written it.
+        auto saved = std::make_unique<LogImage>();
+        saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
+        ASSERT_EQ(saved->DumpImage((dir + "/saved.txt").c_str()), 1);
+    }
+
+    std::string Path() const { return dir + "/saved.txt"; }
+};
+
+TEST_F(DumpBrowsingTest, ADumpIsBrowsedWithoutSendingAnything) {
+    ToIdle();
+    std::string message;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1) << message;
+    EXPECT_TRUE(browser->Offline());
+    EXPECT_EQ(view.source, Path());
+    EXPECT_EQ(view.items.size(), 12u);
+    EXPECT_EQ(view.items[8].text, "12:00:00FC C Alm (cont) ");
+    EXPECT_TRUE(view.tree);
+
+    browser->SelectNode(8);
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(browser->CurrentSlot(), 3);
+    EXPECT_EQ(report.ReportBody.substr(411), "Friday 06 Mar 2026 \\par " + SessionText(3));
+    EXPECT_EQ(view.reportText, report.ReportText);
+    EXPECT_TRUE(comms.Take().empty());
+}
+
+TEST_F(DumpBrowsingTest, FullDayAndNextWorkOnADump) {
+    ToIdle();
+    std::string message;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
+    browser->OnFullDay(true);
+    browser->SelectNode(5);
+    EXPECT_EQ(view.selected, 6);
+    const std::string heading = "Thursday 05 Mar 2026";
+    EXPECT_EQ(report.ReportBody.substr(411), heading + " \\par " + SessionText(2) +
+                                                 "\\par -------- " + heading + " --------- \\par " +
+                                                 SessionText(0));
+    browser->OnFullDay(false);
+    browser->SelectNode(1);
+    browser->OnNext();
+    EXPECT_EQ(view.selected, 1); // "Thursday 05" of February is the only day of its month
+    browser->SelectNode(4);
+    browser->OnNext();
+    EXPECT_EQ(view.selected, 7);
+    EXPECT_TRUE(comms.Take().empty());
+}
+
+TEST_F(DumpBrowsingTest, UnrecognisedRecordsInADumpStillWarn) {
+    instrument->PutSession(60, {'<', 10, 'Q', '1', 0, 0, 0, 0, 0, 0});
+    auto saved = std::make_unique<LogImage>();
+    saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
+    ASSERT_EQ(saved->DumpImage(Path().c_str()), 1);
+    ToIdle();
+    std::string message;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
+    browser->SelectNode(11);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("Warning: ", 0), 0u);
+    EXPECT_EQ(view.log.back(), "resume");
+}
+
+TEST_F(DumpBrowsingTest, GoReturnsToTheInstrument) {
+    ToIdle();
+    std::string message;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
+    comms.Take();
+    browser->OnGo();
+    EXPECT_FALSE(browser->Offline());
+    EXPECT_EQ(view.source, "");
+    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
+    Pump();
+    comms.Take();
+    browser->SelectNode(6);
+    EXPECT_EQ(browser->UploadState(), 7);
+}
+
+TEST_F(DumpBrowsingTest, AMalformedDumpChangesNothing) {
+    ToIdle();
+    UploadIndex();
+    std::ofstream(dir + "/bad.txt") << "00 11 22\n";
+    const std::vector<uint8_t> before(image->Bytes(), image->Bytes() + LogImage::kImageSize);
+    const int clears = view.clears;
+    std::string message;
+    EXPECT_EQ(browser->OpenDump((dir + "/bad.txt").c_str(), message), 0);
+    EXPECT_NE(message.find("bad.txt"), std::string::npos);
+    EXPECT_FALSE(browser->Offline());
+    EXPECT_EQ(view.clears, clears);
+    EXPECT_EQ(browser->Tree().Count(), 12);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), image->Bytes()));
+    EXPECT_EQ(browser->OpenDump((dir + "/absent.txt").c_str(), message), 0);
+    EXPECT_EQ(browser->OpenDump(nullptr, message), 0);
+}
+
+TEST_F(DumpBrowsingTest, ADumpIsNotOpenedWhileAnUploadIsUnderWay) {
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    std::string message;
+    EXPECT_EQ(browser->OpenDump(Path().c_str(), message), 0);
+    EXPECT_EQ(message, SessionBrowser::kBusyText);
+    EXPECT_FALSE(browser->Offline());
+}
+
+TEST_F(DumpBrowsingTest, ADumpOpenedDuringStartUpLetsTheStartUpFinish) {
+    browser->Start();
+    browser->OnAskDone();
+    comms.Take();
+    std::string message;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
+    EXPECT_TRUE(comms.Take().empty());
+    browser->SelectNode(6);
+    EXPECT_TRUE(comms.Take().empty());
+    EXPECT_NE(report.ReportBody.find("Slot zero"), std::string::npos);
+    EXPECT_EQ(browser->UploadState(), 0);
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+    comms.instrumentTests["Upload flag"] = 'A';
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(browser->Offline());
+}
+
+} // namespace

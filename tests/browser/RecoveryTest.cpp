@@ -1,0 +1,265 @@
+// Time-outs: the re-ask, the resumption of the lost step, and giving up after three attempts.
+#include "BrowserFixture.h"
+
+namespace {
+
+const std::string kNoAnswer =
+    "Tavon Datalogger: The instrument stopped answering. The request can be tried again.";
+
+TEST_F(BrowserTest, ATimeOutWhileIdleLeadsToOneMorePoll) {
+    ToIdle();
+    browser->OnTimeout();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    for (int i = 0; i < 10; ++i) {
+        browser->OnTimeout();
+    }
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+struct LostStep {
+    int state;        // where the time-out strikes
+    Calls resend;     // what the answer to the re-ask sends
+    int resumedState; // the state it leaves the machine in
+};
+
+class ResumeTest : public BrowserTest, public ::testing::WithParamInterface<LostStep> {};
+
+TEST_P(ResumeTest, TheAnswerToTheReAskResendsTheLostStep) {
+    const LostStep& step = GetParam();
+    ToIdle();
+    if (step.state <= 6) {
+        browser->OnGo();
+        browser->OnAskDone();
+        browser->OnSetDone(); // sector 0 acknowledged: now on "Index to upload"
+        browser->OnSetDone();
+        comms.upload = instrument->Area(0, 4096);
+        browser->OnUploadDone(); // sector 0 stored, sector 1 requested
+        for (int s = 4; s < step.state; ++s) {
+            browser->OnSetDone();
+        }
+    } else {
+        browser->StartSessionUpload(2);
+        browser->OnAskDone();
+        browser->OnSetDone();
+        browser->OnSetDone();
+        comms.upload.assign(1024, 1);
+        browser->OnUploadDone(); // piece 0 stored, piece 1 requested
+        for (int s = 8; s < step.state; ++s) {
+            browser->OnSetDone();
+        }
+    }
+    ASSERT_EQ(browser->UploadState(), step.state);
+    comms.Take();
+    browser->OnTimeout();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), step.state);
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), step.resend);
+    EXPECT_EQ(browser->UploadState(), step.resumedState);
+    // A second answer without a time-out does nothing more.
+    browser->OnAskDone();
+    EXPECT_TRUE(comms.Take().empty());
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(States, ResumeTest,
+                         ::testing::Values(LostStep{4, {"Find Sector to upload", "Set 1"}, 4},
+                                           LostStep{5, {"Find Index to upload", "Set 0"}, 5},
+                                           LostStep{6, {"Find Sector to upload", "Set 1"}, 4},
+                                           LostStep{8, {"Find Sector to upload", "Set 12"}, 8},
+                                           LostStep{9, {"Find Index to upload", "Set 1024"}, 9},
+                                           LostStep{10, {"Find Sector to upload", "Set 12"}, 8}));
+
+TEST_F(BrowserTest, TheConfigurationBlockIsAskedForAgainAfterATimeOut) {
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    comms.Take();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Find Upload flag", "Set 20"}));
+    EXPECT_EQ(browser->UploadState(), 1);
+}
+
+TEST_F(BrowserTest, ThePollOfARequestCarriesOnAfterATimeOut) {
+    ToIdle();
+    browser->OnGo();
+    comms.Take();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Set 0"}));
+    EXPECT_EQ(browser->UploadState(), 4);
+}
+
+TEST_F(BrowserTest, ThreeTimeOutsAtOneStepAbandonTheIndexUpload) {
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.Take();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_FALSE(view.go);
+    comms.Take();
+    browser->OnTimeout();
+    EXPECT_EQ(comms.Take(), (Calls{"Find Upload flag", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.go);
+    EXPECT_TRUE(view.tree);
+    EXPECT_EQ(view.progressPos, 0);
+    EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
+    EXPECT_EQ(view.log, (Calls{"suspend", "box while suspended", "resume"}));
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+    // Polling goes on, and GO can be tried again.
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    browser->OnGo();
+    EXPECT_EQ(browser->UploadState(), 3);
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+}
+
+TEST_F(BrowserTest, ThreeTimeOutsAbandonASessionUploadAndEndAFullDay) {
+    ToIdle();
+    browser->OnFullDay(true);
+    browser->StartSessionUpload(3);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    for (int i = 0; i < 3; ++i) {
+        browser->OnTimeout();
+        if (i < 2) {
+            browser->OnAskDone(); // restarts the piece from its sector number
+            browser->OnSetDone();
+            browser->OnSetDone();
+        }
+    }
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+}
+
+TEST_F(BrowserTest, EachSectorHasItsOwnThreeAttempts) {
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    for (int sector = 0; sector < 10; ++sector) {
+        // Two time-outs in every sector: one lost acknowledgement, one transfer that fell silent.
+        browser->OnTimeout();
+        browser->OnAskDone();
+        browser->OnSetDone();
+        browser->OnSetDone();
+        browser->OnTimeout();
+        browser->OnAskDone();
+        EXPECT_EQ(browser->UploadState(), 4);
+        browser->OnSetDone();
+        browser->OnSetDone();
+        comms.upload = instrument->Area(static_cast<size_t>(sector) * 4096, 4096);
+        browser->OnUploadDone();
+    }
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(browser->IndexSectorCount(), 10);
+}
+
+TEST_F(BrowserTest, AnInstrumentThatAcknowledgesButNeverStreamsIsGivenUp) {
+    ToIdle();
+    browser->OnGo();
+    for (int i = 0; i < 2; ++i) {
+        while (browser->UploadState() != 6) {
+            browser->UploadState() == 3 ? browser->OnAskDone() : browser->OnSetDone();
+        }
+        browser->OnTimeout();
+        browser->OnAskDone();
+    }
+    while (browser->UploadState() != 6) {
+        browser->OnSetDone();
+    }
+    browser->OnTimeout();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
+}
+
+TEST_F(BrowserTest, AStartUpThatNeverAnswersCarriesOnWithTheBuiltInDriverText) {
+    browser->Start();
+    comms.Take();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    browser->OnTimeout();
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Set 10", "Ask 0", "Set 10"}));
+    browser->OnTimeout();
+    EXPECT_EQ(comms.Take(),
+              (Calls{"ReadDriver (built-in)", "Find Upload flag", "Sensor 1", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_FALSE(browser->StartUpComplete());
+    EXPECT_TRUE(view.go);
+    EXPECT_TRUE(view.messages.empty()); // nobody asked for anything yet
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, false));
+
+    // GO then fetches the driver text first and carries on with the index.
+    browser->OnAskDone();
+    comms.Take();
+    browser->OnGo();
+    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_FALSE(view.go);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    browser->OnSetDone();
+    comms.upload.assign(600, 0);
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->UploadState(), 3);
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(BrowserTest, AGoWaitingForAStartUpThatFailsIsToldAndDropped) {
+    browser->Start();
+    browser->OnGo();
+    for (int i = 0; i < 3; ++i) {
+        browser->OnTimeout();
+    }
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
+    browser->OnAskDone();
+    EXPECT_EQ(browser->UploadState(), 2);
+}
+
+TEST_F(BrowserTest, AConfigurationBlockThatNeverComesKeepsTheDriverTextAndAWaitingGo) {
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    browser->OnGo();
+    comms.Take();
+    for (int i = 0; i < 3; ++i) {
+        browser->OnTimeout();
+        if (i < 2) {
+            browser->OnAskDone();
+        }
+    }
+    EXPECT_EQ(comms.Take(),
+              (Calls{"Ask 0", "Find Upload flag", "Set 20", "Ask 0", "Find Upload flag", "Set 20",
+                     "Find Upload flag", "Sensor 1", "Ask 0", "Find Sector to upload"}));
+    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_TRUE(view.messages.empty());
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+}
+
+} // namespace

@@ -1,0 +1,381 @@
+// The start-up uploads, one index sector, one session sector, the end of the index upload and the
+// rendering that ends a session upload.
+#include <fstream>
+#include <iterator>
+
+#include "BrowserFixture.h"
+
+namespace {
+
+TEST_F(BrowserTest, StartLoadsTheBuiltInDriverTextAndPolls) {
+    browser->Start();
+    EXPECT_EQ(comms.Take(), (Calls{"ReadDriver (built-in)", "Find Upload flag", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_FALSE(view.go);
+    EXPECT_TRUE(browser->NewReportOnSelect());
+    EXPECT_TRUE(view.boxes.all && view.boxes.alarm && view.boxes.cal);
+}
+
+TEST_F(BrowserTest, DriverTextWithLetterARequestsNoConfigurationBlock) {
+    comms.instrumentTests["Upload flag"] = 'A';
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.Take();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!ASector to upload!12!129!N!");
+    browser->OnUploadDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3000",
+                                   "ReadDriver V12!AUpload flag!11!129!N!ASector to "
+                                   "upload!12!129!N!",
+                                   "Find Upload flag", "Sensor 1", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(browser->StartUpComplete());
+    for (const std::string& name : report.ModeNames) {
+        EXPECT_EQ(name, "");
+    }
+    EXPECT_TRUE(view.go);
+    ASSERT_EQ(view.ended.size(), 1u);
+    EXPECT_EQ(view.ended[0].first, BrowserRequest::StartUp);
+    EXPECT_TRUE(view.ended[0].second);
+}
+
+TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.Take();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "ReadDriver V12!BUpload flag!11!129!N!",
+                                   "Find Upload flag", "Sensor 1", "Set 20"}));
+    EXPECT_EQ(browser->UploadState(), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(browser->InfoBuffer())),
+              "V12!BUpload flag!11!129!N!");
+    EXPECT_EQ(browser->InfoLength(), 26);
+
+    comms.upload.assign(600, 0);
+    comms.upload[0] = 8;
+    const char* names[] = {"Survey", "[x]Leak", "Conf]ned", "Bar[hole"};
+    for (int k = 0; k < 4; ++k) {
+        std::memcpy(&comms.upload[308 + 70 * k], names[k], std::strlen(names[k]));
+    }
+    browser->OnSetDone();
+    browser->OnUploadDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "Sensor 1", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(report.ModeNames[0], "Survey");
+    EXPECT_EQ(report.ModeNames[1], "\xE9x\xEALeak");
+    EXPECT_EQ(report.ModeNames[2], "Conf\xEAned");
+    EXPECT_EQ(report.ModeNames[3], "Bar\xE9hole");
+}
+
+TEST_F(BrowserTest, ConfigurationBlockWithoutEightLeavesTheModeNames) {
+    report.ModeNames[0] = "Earlier";
+    ToIdle(7);
+    EXPECT_EQ(report.ModeNames[0], "Earlier");
+    EXPECT_EQ(report.ModeNames[1], "");
+}
+
+TEST_F(BrowserTest, InfoBufferIsNeverOverrun) {
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload.assign(5000, 'x');
+    comms.upload[0] = 'V';
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->InfoLength(), 2999);
+    EXPECT_EQ(browser->InfoBuffer()[2999], 0);
+}
+
+TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
+    ToIdle();
+    browser->OnGo();
+    EXPECT_FALSE(view.go);
+    EXPECT_FALSE(view.tree);
+    EXPECT_EQ(view.progressLow, 0);
+    EXPECT_EQ(view.progressHigh, 10);
+    EXPECT_EQ(browser->UploadState(), 3);
+    // Nothing is sent by the button: the answer to the running poll starts the transfer.
+    EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    EXPECT_EQ(comms.Take(),
+              (Calls{"Set 0", "Find Index to upload", "Set 0", "Find Upload flag", "Set 3"}));
+    EXPECT_EQ(browser->UploadState(), 6);
+
+    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    comms.upload = instrument->Area(0, 4096);
+    browser->OnUploadDone();
+    // The sector and the zero byte after it; the next sector starts the same round again.
+    EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Find Sector to upload", "Set 1"}));
+    EXPECT_EQ(browser->UploadState(), 4);
+    EXPECT_EQ(browser->IndexSectorCount(), 1);
+    EXPECT_EQ(view.progressPos, 1);
+    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 4096, instrument->bytes.begin()));
+    EXPECT_EQ(image->Bytes()[4096], 0);
+}
+
+TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    image->Store(4097, reinterpret_cast<const uint8_t*>("keep"), 4);
+    comms.upload.assign(6000, 0xAB);
+    browser->OnUploadDone();
+    EXPECT_EQ(image->Bytes()[4095], 0xAB);
+    EXPECT_EQ(image->Bytes()[4096], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 4097), 4), "keep");
+}
+
+TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
+    instrument->PutEntry(3, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutEntry(120, InstrumentMemory::Name(Stamp(2026, 3, 5, 9, 0, 0), "A"));
+    ToIdle();
+    browser->OnGo();
+    for (int sector = 0; sector < 10; ++sector) {
+        browser->OnAskDone(); // only the first, in state 3, does anything
+        browser->OnSetDone();
+        browser->OnSetDone();
+        if (sector == 9) {
+            comms.Take();
+        }
+        comms.upload = instrument->Area(static_cast<size_t>(sector) * 4096, 4096);
+        browser->OnUploadDone();
+    }
+    EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.go);
+    EXPECT_TRUE(view.tree);
+    EXPECT_EQ(view.progressPos, 0);
+    ASSERT_EQ(view.items.size(), 4u);
+    EXPECT_EQ(view.items[2].text, "09:00:00     Alm ");
+    EXPECT_EQ(view.items[2].itemData, 120u);
+    EXPECT_EQ(view.items[3].itemData, 3u);
+
+    std::ifstream dump(dir + "/FlashData.txt", std::ios::binary);
+    ASSERT_TRUE(dump.good());
+    std::string first;
+    std::getline(dump, first);
+    // Slot 0 is empty: its entry is erased flash.
+    EXPECT_EQ(first, "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF \r");
+    ASSERT_FALSE(view.ended.empty());
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+}
+
+TEST_F(BrowserTest, ADumpThatCannotBeWrittenIsToldAndTheTreeStillBuilt) {
+    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    browser->SetDumpPath(dir + "/missing/FlashData.txt");
+    ToIdle();
+    UploadIndex();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0],
+              "Tavon Datalogger: Could not write " + dir + "/missing/FlashData.txt.");
+    EXPECT_EQ(view.items.size(), 3u);
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+}
+
+TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
+    ToIdle();
+    browser->StartSessionUpload(7);
+    EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
+    EXPECT_EQ(browser->UploadState(), 7);
+    EXPECT_EQ(browser->CurrentSlot(), 7);
+    EXPECT_EQ(view.progressHigh, 4);
+    browser->OnAskDone();
+    Calls expected = {"Set 17"};
+    for (int piece = 0; piece < 4; ++piece) {
+        browser->OnSetDone();
+        browser->OnSetDone();
+        comms.upload.assign(1024, static_cast<uint8_t>(0x30 + piece));
+        browser->OnUploadDone();
+        expected.push_back("Find Index to upload");
+        expected.push_back("Set " + std::to_string(piece * 1024));
+        expected.push_back("Find Upload flag");
+        expected.push_back("Set 3");
+        expected.push_back("Get 1025");
+        if (piece < 3) {
+            expected.push_back("Find Sector to upload");
+            expected.push_back("Set 17");
+            EXPECT_EQ(view.progressPos, piece + 1);
+        }
+    }
+    expected.push_back("Ask 0");
+    EXPECT_EQ(comms.Take(), expected);
+    EXPECT_EQ(browser->UploadState(), 2);
+    for (int piece = 0; piece < 4; ++piece) {
+        EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024], 0x30 + piece);
+        EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024 + 1023], 0x30 + piece);
+    }
+    // The zero after the last piece lands at the start of the next sector.
+    EXPECT_EQ(image->Bytes()[18 * 4096], 0);
+    EXPECT_TRUE(view.go);
+    EXPECT_TRUE(view.tree);
+    EXPECT_EQ(view.progressPos, 0);
+}
+
+TEST_F(BrowserTest, ASessionPieceLongerThanItsRoomIsCut) {
+    ToIdle();
+    image->Store(11 * 4096 + 1025, reinterpret_cast<const uint8_t*>("keep"), 4);
+    browser->StartSessionUpload(1);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    comms.upload.assign(3000, 0x41);
+    browser->OnUploadDone();
+    EXPECT_EQ(image->Bytes()[11 * 4096 + 1023], 0x41);
+    EXPECT_EQ(image->Bytes()[11 * 4096 + 1024], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 11 * 4096 + 1025), 4),
+              "keep");
+}
+
+TEST_F(BrowserTest, TheUploadedSessionIsRenderedAsANewReport) {
+    instrument->PutTextSession(4, "Leak at kerb");
+    ToIdle();
+    report.ReportBody = "old report";
+    browser->StartSessionUpload(4);
+    // StartSessionUpload alone does not begin a new report; choosing in the tree does.
+    report.ReportBody.clear();
+    report.HeadingDay = "Thursday 05 ";
+    report.HeadingMonth = "Mar 2026";
+    Pump();
+    EXPECT_NE(report.SessionReport.find("Leak at kerb"), std::string::npos);
+    EXPECT_EQ(view.reportText, report.ReportText);
+    EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
+    EXPECT_NE(report.ReportText.find("Thursday 05 Mar 2026 \\par "), std::string::npos);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, true));
+}
+
+TEST_F(BrowserTest, UnrecognisedRecordsBringTheWarningWithTheTickHeld) {
+    instrument->PutSession(4, {'<', 10, 'Q', '1', 0, 0, 0, 0, 0, 0});
+    ToIdle();
+    report.UnrecognisedLogFlag = 1; // a leftover must not count
+    browser->StartSessionUpload(4);
+    Pump();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0],
+              "Warning: This session contains some logs which are not recognised by this version "
+              "of the Orv datalogger. You should check whether a new version of the datalogger "
+              "is available which will process these logs.");
+    EXPECT_EQ(view.log, (Calls{"suspend", "box while suspended", "resume"}));
+    EXPECT_EQ(view.suspended, 0);
+
+    // A rendering for a filter change shows no warning.
+    browser->RenderAgain();
+    EXPECT_EQ(view.messages.size(), 1u);
+}
+
+TEST_F(BrowserTest, AWellFormedSessionClearsAnEarlierUnrecognisedFlag) {
+    instrument->PutTextSession(4, "Fine");
+    ToIdle();
+    report.UnrecognisedLogFlag = 1;
+    browser->StartSessionUpload(4);
+    Pump();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(report.UnrecognisedLogFlag, 0);
+}
+
+TEST_F(BrowserTest, RenderAgainShowsTheCurrentSlotWithTheFilterApplied) {
+    instrument->PutTextSession(2, "Again");
+    ToIdle();
+    browser->StartSessionUpload(2);
+    Pump();
+    const int updates = view.reportUpdates;
+    report.ReportBody.clear();
+    browser->RenderAgain();
+    EXPECT_EQ(view.reportUpdates, updates + 1);
+    EXPECT_NE(view.reportText.find("Again"), std::string::npos);
+    EXPECT_TRUE(comms.Take().size() > 0); // only the uploads before; RenderAgain sends nothing
+    browser->RenderAgain();
+    EXPECT_TRUE(comms.Take().empty());
+}
+
+TEST_F(BrowserTest, GoPressedAfterTheDriverTextWaitsForTheConfigurationBlock) {
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    ASSERT_EQ(browser->UploadState(), 1);
+    EXPECT_TRUE(view.go); // enabled by the end of the driver text
+    browser->OnGo();
+    EXPECT_EQ(browser->UploadState(), 1);
+    EXPECT_FALSE(view.go);
+    browser->OnSetDone();
+    comms.Take();
+    comms.upload.assign(600, 0);
+    browser->OnUploadDone();
+    // The block's arrival starts the remembered index upload; its poll answer sends the first Set.
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "Sensor 1", "Find Sector to upload", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_FALSE(view.go);
+    EXPECT_FALSE(view.tree);
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Set 0"}));
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.go);
+}
+
+TEST_F(BrowserTest, GoPressedDuringTheDriverTextIsCarriedOutAfterIt) {
+    comms.instrumentTests["Upload flag"] = 'A';
+    browser->Start();
+    browser->OnGo();
+    EXPECT_EQ(browser->UploadState(), 0);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->UploadState(), 3);
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(BrowserTest, ASessionChosenDuringAnIndexUploadFollowsIt) {
+    instrument->PutTextSession(9, "Later");
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    browser->StartSessionUpload(9);
+    EXPECT_EQ(browser->UploadState(), 4);
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(browser->CurrentSlot(), 9);
+    EXPECT_NE(view.reportText.find("Later"), std::string::npos);
+}
+
+TEST_F(BrowserTest, ARequestForATestTheDriverTextLacksIsAbandoned) {
+    comms.instrumentTests.erase("Index to upload");
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    comms.Take();
+    browser->OnSetDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Find Index to upload", "Find Upload flag", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.go);
+    EXPECT_TRUE(view.tree);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+}
+
+TEST_F(BrowserTest, ADriverTextWithoutTheUploadFlagFallsBackToTheBuiltInOne) {
+    comms.instrumentTests.erase("Upload flag");
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!ASomething else!11!129!N!");
+    comms.Take();
+    browser->OnUploadDone();
+    EXPECT_EQ(comms.Take(),
+              (Calls{"Get 3000", "ReadDriver V12!ASomething else!11!129!N!", "Find Upload flag",
+                     "ReadDriver (built-in)", "Find Upload flag", "Sensor 1", "Ask 0"}));
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_FALSE(browser->StartUpComplete());
+}
+
+} // namespace
