@@ -101,6 +101,17 @@ std::string Quote(const std::string& arg) {
     return quoted + "'";
 }
 
+// Where the programs are: TAVON_BIN_DIR, or beside this test when run by hand.
+std::string BinDir() {
+    if (const char* dir = std::getenv("TAVON_BIN_DIR")) {
+        return dir;
+    }
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
+    return path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
+}
+
 struct Result {
     int status;
     std::string out;
@@ -180,11 +191,11 @@ protected:
     }
 
     // Runs tavon-datalog in the test folder with TZ pinned.
-    static Result Run(const std::vector<std::string>& args, const std::string& workDir = "") {
-        const char* binDir = std::getenv("TAVON_BIN_DIR");
-        std::string command =
-            "cd " + Quote(workDir.empty() ? *dir : workDir) + " && TZ=UTC0 exec " +
-            Quote(std::string(binDir != nullptr ? binDir : ".") + "/tavon-datalog");
+    static Result Run(const std::vector<std::string>& args, const std::string& workDir = "",
+                      const std::string& environment = "TZ=UTC0") {
+        std::string binDir = BinDir();
+        std::string command = "cd " + Quote(workDir.empty() ? *dir : workDir) + " && " +
+                              environment + " exec " + Quote(binDir + "/tavon-datalog");
         for (const std::string& arg : args) {
             command += " " + Quote(arg);
         }
@@ -459,6 +470,17 @@ TEST_F(CliTest, MalformedDumpNamesTheBadLine) {
     const Result r = Run({"sessions", *dir + "/spoilt.txt"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 42"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, TimeZoneAndLocaleDoNotChangeTheOutput) {
+    // The instrument's clock shows wall-clock time: the same labels in every zone of the PC.
+    const std::vector<std::string> sessions = {"sessions", Dump()};
+    const std::vector<std::string> render = {"render", Dump(), "0", "2", "--graph"};
+    for (const char* environment :
+         {"TZ=America/New_York", "TZ=Asia/Kolkata LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8"}) {
+        EXPECT_EQ(Run(sessions, "", environment).out, Run(sessions).out) << environment;
+        EXPECT_EQ(Run(render, "", environment).out, Run(render).out) << environment;
+    }
 }
 
 TEST_F(CliTest, SlotsWithLeadingZerosAreAccepted) {
