@@ -1,0 +1,63 @@
+#include "app/MeterTalkComms.h"
+
+#include <climits>
+
+#include "app/SessionBrowser.h"
+#include "metertalk/CommandTarget.h"
+#include "metertalk/Comms.h"
+#include "metertalk/TestList.h"
+
+MeterTalkComms::MeterTalkComms(CComms& comms, CTestList& tests, CommandTarget* target)
+    : m_comms(comms), m_tests(tests), m_target(target) {}
+
+void MeterTalkComms::Prepare() {
+    m_comms.SetTestList(&m_tests);
+    m_tests.InitTestList();
+    m_comms.SetFileSize(1000, "Reading Instrument Information");
+}
+
+int MeterTalkComms::Ask(int index) {
+    return m_comms.Ask(m_target, index);
+}
+
+int MeterTalkComms::Set(unsigned int value) {
+    return m_comms.Set(m_target, value);
+}
+
+char MeterTalkComms::FindTest(const char* name) {
+    return m_tests.FindTest(name != nullptr ? name : "");
+}
+
+void MeterTalkComms::ReadDriver(const char* text) {
+    m_tests.ReadDriver(text);
+}
+
+void MeterTalkComms::SetSensorNumber(int sensor) {
+    m_tests.SetSensorNumber(sensor);
+}
+
+int MeterTalkComms::GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) {
+    const int room =
+        capacity > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
+    const int whole = m_comms.GetUploadedData(reinterpret_cast<char*>(dest), room, length);
+    return whole == 1 && m_comms.GetUploadOverflow() == 0 ? 1 : 0;
+}
+
+bool DispatchCommsCommand(SessionBrowser& browser, int id) {
+    switch (id) {
+    case ID_COMMS_TIMEOUT:
+        browser.OnTimeout();
+        return true;
+    case ID_COMMS_ASK_DONE:
+        browser.OnAskDone();
+        return true;
+    case ID_COMMS_SET_DONE:
+        browser.OnSetDone();
+        return true;
+    case ID_COMMS_UNSOLICITED:
+        browser.OnUploadDone();
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,78 @@
+// The browser's conversation over the real test list, and the routing of the notifications.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "BrowserFakes.h"
+#include "app/LogImage.h"
+#include "app/MeterTalkComms.h"
+#include "app/SessionBrowser.h"
+#include "metertalk/CommandTarget.h"
+#include "metertalk/Comms.h"
+#include "metertalk/TestList.h"
+
+namespace {
+
+class RecordingTarget : public CommandTarget {
+public:
+    void PostCommand(int id) override { ids.push_back(id); }
+    std::vector<int> ids;
+};
+
+TEST(MeterTalkComms, FindsTestsOfTheDriverTextItWasGiven) {
+    CComms comms;
+    CTestList tests;
+    RecordingTarget target;
+    MeterTalkComms adapter(comms, tests, &target);
+    tests.InitTestList();
+    adapter.ReadDriver(nullptr);
+    EXPECT_EQ(adapter.FindTest("Upload flag"), 'A');
+    EXPECT_EQ(adapter.FindTest("Sector to upload"), 0);
+    EXPECT_EQ(tests.GetTestNumber(), "-1");
+    adapter.ReadDriver("V10!BUpload flag!11!129!N!ASector to upload!12!130!N!CIndex to "
+                       "upload!13!131!N!");
+    EXPECT_EQ(adapter.FindTest("Upload flag"), 'B');
+    EXPECT_EQ(adapter.FindTest("Index to upload"), 'C');
+    EXPECT_EQ(tests.GetTestNumber(), "13");
+    EXPECT_EQ(adapter.FindTest(nullptr), 0);
+    adapter.SetSensorNumber(1);
+    EXPECT_EQ(tests.GetSensorNumber(), 1);
+}
+
+TEST(MeterTalkComms, UploadedDataStayWithinTheRoomGiven) {
+    CComms comms;
+    CTestList tests;
+    MeterTalkComms adapter(comms, tests, nullptr);
+    uint8_t buffer[8];
+    std::memset(buffer, 0x77, sizeof buffer);
+    int length = -1;
+    EXPECT_EQ(adapter.GetUploadedData(buffer, 4, length), 1);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(buffer[1], 0x77);
+    EXPECT_EQ(adapter.GetUploadedData(buffer, 0, length), 0);
+}
+
+TEST(MeterTalkComms, NotificationsDriveTheBrowser) {
+    FakeComms fake;
+    FakeView view;
+    ReportState report;
+    auto image = std::make_unique<LogImage>();
+    SessionBrowser browser(fake, view, *image, report);
+    browser.Start();
+    fake.Take();
+    EXPECT_FALSE(DispatchCommsCommand(browser, ID_COMMS_FRAME_START));
+    EXPECT_FALSE(DispatchCommsCommand(browser, ID_COMMS_CHECKSUM_ERROR));
+    EXPECT_TRUE(fake.Take().empty());
+    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_ASK_DONE));
+    EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Set 10"}));
+    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_SET_DONE));
+    EXPECT_TRUE(fake.Take().empty());
+    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_TIMEOUT));
+    EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Ask 0"}));
+    fake.upload = {'V', '1', '0', '!'};
+    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_UNSOLICITED));
+    EXPECT_EQ(fake.Take().front(), "Get 3000");
+}
+
+} // namespace
