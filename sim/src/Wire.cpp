@@ -42,7 +42,9 @@ bool ReadFields(const uint8_t* p, int n, int* values) {
 }
 
 constexpr size_t kBodyStart = 7; // three blanks, length character, letter, two blanks
-constexpr size_t kChunkBody = 25;
+// The chunk line is the Write long body without its trailing blank: 24 characters, although its
+// length character 'U' announces 25.
+constexpr size_t kChunkContent = 24;
 
 ParseOutcome ParseTextChunk(const uint8_t* line, HostCommand& out) {
     // "   UW  tt oo c1 c2 c3 c4": six fields without a trailing blank and without a checksum.
@@ -89,9 +91,9 @@ ParseOutcome ParseCommandLine(const uint8_t* line, size_t length, HostCommand& o
     if (line[5] != ' ' || line[6] != ' ')
         return Fail(ParseStatus::Malformed, "no two blanks after the command letter");
 
-    // The text chunk of older interfaces is the one line without a checksum: its length character
-    // 'U' counts the whole line before CR LF.
-    if (letter == 'W' && line[3] == 'U' && content == kChunkBody)
+    // The text chunk of older interfaces is the one line without a checksum; it keeps the 'U' of
+    // the Write long it is built from.
+    if (letter == 'W' && line[3] == 'U' && content == kChunkContent)
         return ParseTextChunk(line, out);
 
     if (content != body + 2)

@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+#include "sim/LogMemory.h"
+
+namespace {
+
+constexpr size_t kSector = 4096;
+
+std::unique_ptr<sim::LogMemory> Make(uint64_t seed, bool unknown = false) {
+    auto m = std::make_unique<sim::LogMemory>();
+    sim::MemoryOptions options;
+    options.seed = seed;
+    options.withUnknownRecords = unknown;
+    m->Generate(options);
+    return m;
+}
+
+const sim::LogMemory& Default() {
+    static const auto memory = Make(1);
+    return *memory;
+}
+
+// The de-escaping read of a session, as the host does it: a stored 0x55 takes the next byte.
+std::vector<uint8_t> ReadStream(const uint8_t* memory, int slot, size_t outputBytes,
+                                size_t* consumed = nullptr) {
+    std::vector<uint8_t> out;
+    size_t i = (static_cast<size_t>(slot) + 10) * kSector;
+    const size_t start = i;
+    while (out.size() < outputBytes) {
+        uint8_t b = memory[i++];
+        if (b == 0x55)
+            b = memory[i++];
+        out.push_back(b);
+    }
+    if (consumed)
+        *consumed = i - start;
+    return out;
+}
+
+struct Record {
+    char type;
+    char version;
+    size_t offset;
+    size_t length;
+};
+
+std::vector<Record> Walk(const std::vector<uint8_t>& stream) {
+    std::vector<Record> records;
+    size_t p = 0;
+    while (p + 3 < stream.size() && stream[p] == '<') {
+        const size_t l = stream[p + 1];
+        if (l < 4)
+            break;
+        records.push_back(
+            {static_cast<char>(stream[p + 2]), static_cast<char>(stream[p + 3]), p, l});
+        p += l;
+    }
+    EXPECT_EQ(p, stream.size());
+    return records;
+}
+
+} // namespace
+
+TEST(SimLogMemory, SameSeedSameMemoryOtherSeedOther) {
+    const auto a = Make(1), b = Make(1), c = Make(2);
+    EXPECT_EQ(std::memcmp(a->Bytes(), b->Bytes(), sim::LogMemory::kSize), 0);
+    EXPECT_NE(std::memcmp(a->Bytes(), c->Bytes(), sim::LogMemory::kSize), 0);
+}
+
+TEST(SimLogMemory, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
+    const sim::LogMemory& m = Default();
+    std::set<int> used;
+    int undated = 0;
+    for (const auto& s : m.Sessions()) {
+        const size_t entry = static_cast<size_t>(s.slot / 50) * kSector + (s.slot % 50) * 20;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.Bytes()) + entry, 19), s.name);
+        ASSERT_EQ(s.name.size(), 19u);
+        if (s.dated) {
+            char hex[9];
+            std::snprintf(hex, sizeof hex, "%08X", s.stamp);
+            EXPECT_EQ(s.name.substr(0, 8), hex);
+        } else {
+            EXPECT_EQ(s.name.substr(0, 8), "FFFFFFFF");
+            ++undated;
+        }
+        used.insert(s.slot);
+    }
+    EXPECT_EQ(undated, 1);
+    int emptyWithin = 0;
+    for (int slot = 0; slot < 500; ++slot) {
+        const size_t entry = static_cast<size_t>(slot / 50) * kSector + (slot % 50) * 20;
+        const bool empty = m.Bytes()[entry] == 0xFF;
+        EXPECT_EQ(empty, used.count(slot) == 0) << slot;
+        if (empty && slot < *used.rbegin())
+            ++emptyWithin;
+    }
+    EXPECT_GE(emptyWithin, 1);
+    // Bytes 1000 to 4095 of the index sectors hold no entries.
+    for (size_t s = 0; s < 10; ++s)
+        for (size_t i = 1000; i < kSector; ++i)
+            ASSERT_EQ(m.Bytes()[s * kSector + i], 0xFF);
+}
+
+TEST(SimLogMemory, TagsMatchEachSessionsRecords) {
+    int alarms = 0, fc = 0, c = 0, cont = 0;
+    for (const auto& s : Default().Sessions()) {
+        bool hasA = false, hasF = false, hasC = false;
+        for (const Record& r : Walk(s.stream)) {
+            hasA = hasA || r.type == 'A';
+            hasF = hasF || r.type == 'F';
+            hasC = hasC || r.type == 'C';
+        }
+        EXPECT_EQ(s.name[9] == 'F', hasF) << s.name;
+        EXPECT_EQ(s.name[10] == 'A', hasA) << s.name;
+        EXPECT_EQ(s.name[11] == 'C', s.continuation) << s.name;
+        EXPECT_EQ(s.name[12] == 'C', hasC) << s.name;
+        alarms += hasA;
+        fc += hasF;
+        c += hasC;
+        cont += s.continuation;
+        if (s.continuation) {
+            EXPECT_NE(Walk(s.stream).front().type, 'O');
+        }
+    }
+    EXPECT_GT(alarms, 0);
+    EXPECT_GT(fc, 0);
+    EXPECT_GT(c, 0);
+    EXPECT_EQ(cont, 1);
+}
+
+TEST(SimLogMemory, StoredStreamsReadBackAndEndOnErasedFlash) {
+    const sim::LogMemory& m = Default();
+    int pastSector = 0;
+    std::set<int> used;
+    for (const auto& s : m.Sessions())
+        used.insert(s.slot);
+    for (const auto& s : m.Sessions()) {
+        ASSERT_LE(s.stream.size(), 3990u) << s.name;
+        size_t consumed = 0;
+        const std::vector<uint8_t> read = ReadStream(m.Bytes(), s.slot, 4000, &consumed);
+        ASSERT_TRUE(std::equal(s.stream.begin(), s.stream.end(), read.begin())) << s.name;
+        EXPECT_NE(read[s.stream.size()], '<') << s.name;
+        if (s.storedLength > kSector) {
+            ++pastSector;
+            EXPECT_EQ(used.count(s.slot + 1), 0u) << "the next slot holds the stored overflow";
+            EXPECT_GT(std::count(s.stream.begin(), s.stream.end(), 0x55), 96);
+        } else {
+            EXPECT_LT(s.storedLength, kSector) << s.name;
+        }
+    }
+    EXPECT_EQ(pastSector, 1);
+}
+
+TEST(SimLogMemory, AnEscapeFallsOnTheLastByteOfAHundredByteChunk) {
+    bool found = false;
+    for (const auto& s : Default().Sessions())
+        if (s.stream.size() > 99 && s.stream[99] == 0x55)
+            found = true;
+    EXPECT_TRUE(found);
+}
+
+TEST(SimLogMemory, EveryDecodedTypeAndVersionOccurs) {
+    std::set<std::string> kinds;
+    for (const auto& s : Default().Sessions())
+        for (const Record& r : Walk(s.stream))
+            kinds.insert(std::string{r.type, r.type == 'T' ? '-' : r.version});
+    for (const char* k :
+         {"A1", "A2", "B1", "B2", "C1", "C2", "D1", "D2", "F1", "G1", "H1", "H2", "H3",
+          "H4", "H5", "I1", "J1", "L1", "L2", "L3", "L4", "M1", "M2", "M3", "M4", "O1",
+          "P1", "P2", "S1", "T-", "U1", "W1", "W2", "W3", "Y1", "Z2", "p1", "z1"})
+        EXPECT_EQ(kinds.count(k), 1u) << k;
+    // Nothing the host cannot decode, unless asked for.
+    const std::set<std::string> known = {"A1", "A2", "B1", "B2", "C1", "C2", "D1", "D2", "F1", "G1",
+                                         "H1", "H2", "H3", "H4", "H5", "I1", "J1", "L1", "L2", "L3",
+                                         "L4", "M1", "M2", "M3", "M4", "O1", "P1", "P2", "S1", "T-",
+                                         "U1", "W1", "W2", "W3", "Y1", "Z2", "p1", "z1"};
+    for (const std::string& k : kinds)
+        EXPECT_EQ(known.count(k), 1u) << k;
+}
+
+TEST(SimLogMemory, PositionsWithAndWithoutAFix) {
+    int fix = 0, noFixMarker = 0, none = 0;
+    for (const auto& s : Default().Sessions())
+        for (const Record& r : Walk(s.stream))
+            if (r.type == 'W' && r.version == '3') {
+                const uint8_t b = s.stream[r.offset + 10];
+                fix += r.length == 19 && (b & 1);
+                noFixMarker += b == 0xFF;
+                none += b == 0xFE;
+            }
+    EXPECT_GT(fix, 0);
+    EXPECT_GT(noFixMarker, 0);
+    EXPECT_GT(none, 0);
+}
+
+TEST(SimLogMemory, MonthsAndDays) {
+    std::set<uint32_t> months;
+    std::map<uint32_t, int> perDay;
+    for (const auto& s : Default().Sessions()) {
+        if (!s.dated)
+            continue;
+        perDay[s.stamp / 86400]++;
+        // The stamp counts the instrument's wall clock from 2000; read it back as UTC fields.
+        const std::time_t t = static_cast<std::time_t>(s.stamp) + 946684800;
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        months.insert(static_cast<uint32_t>(tm.tm_year * 12 + tm.tm_mon));
+    }
+    EXPECT_GE(months.size(), 3u);
+    int busyDays = 0;
+    for (const auto& d : perDay)
+        busyDays += d.second > 1;
+    EXPECT_GE(busyDays, 3);
+    EXPECT_GE(Default().Sessions().size(), 40u);
+}
+
+TEST(SimLogMemory, UnknownRecordsOnlyWhenAskedAndNothingElseMoves) {
+    const auto plain = Make(1);
+    const auto withUnknown = Make(1, true);
+    ASSERT_EQ(withUnknown->Sessions().size(), plain->Sessions().size() + 1);
+    const auto& extra = withUnknown->Sessions().back();
+    EXPECT_TRUE(extra.unknownRecords);
+    EXPECT_NE(extra.kinds.find("Q1"), std::string::npos);
+    const size_t entry = static_cast<size_t>(extra.slot / 50) * kSector + (extra.slot % 50) * 20;
+    const size_t sector = (static_cast<size_t>(extra.slot) + 10) * kSector;
+    for (size_t i = 0; i < sim::LogMemory::kSize; ++i) {
+        if ((i >= entry && i < entry + 20) || (i >= sector && i < sector + kSector))
+            continue;
+        ASSERT_EQ(plain->Bytes()[i], withUnknown->Bytes()[i]) << i;
+    }
+}
+
+TEST(SimLogMemory, DumpRoundTripAndRejects) {
+    char dir[] = "/tmp/simdumpXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/FlashData.txt";
+    std::string error;
+    ASSERT_TRUE(Default().WriteDump(path, error)) << error;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char line[64];
+    ASSERT_NE(std::fgets(line, sizeof line, f), nullptr);
+    EXPECT_EQ(std::strlen(line), 50u);
+    EXPECT_EQ(line[48], '\r');
+    std::fseek(f, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(f), 131072L * 50);
+    std::fclose(f);
+
+    sim::LogMemory loaded;
+    ASSERT_TRUE(loaded.LoadDump(path, error)) << error;
+    EXPECT_EQ(std::memcmp(loaded.Bytes(), Default().Bytes(), sim::LogMemory::kSize), 0);
+
+    const std::string bad = std::string(dir) + "/bad.txt";
+    f = std::fopen(bad.c_str(), "wb");
+    std::fputs("00 11 22 \r\nZZ\r\n", f);
+    std::fclose(f);
+    sim::LogMemory untouched;
+    EXPECT_FALSE(untouched.LoadDump(bad, error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    EXPECT_EQ(untouched.Bytes()[0], 0xFF);
+    f = std::fopen(bad.c_str(), "wb");
+    std::fputs("00 11 22 \r\n", f);
+    std::fclose(f);
+    EXPECT_FALSE(untouched.LoadDump(bad, error));
+    EXPECT_FALSE(untouched.LoadDump(std::string(dir) + "/missing.txt", error));
+    std::remove(path.c_str());
+    std::remove(bad.c_str());
+    rmdir(dir);
+}
