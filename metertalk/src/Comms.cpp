@@ -2,6 +2,7 @@
 
 #include "Engine.h"
 #include "ModulePrompt.h"
+#include "PortNameList.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,12 +35,7 @@ int CComms::InitCom(const AppInfo* app, const std::string& name, const std::stri
 
     s.LinkSelector.SetParentApp(*app);
     s.LinkSelector.AddStaticText("Select connection for " + name);
-    std::string rest = portNames;
-    for (size_t bar; (bar = rest.find("||")) != std::string::npos;) {
-        s.LinkSelector.AddPortName(rest.substr(0, bar));
-        rest.erase(0, bar + 2);
-    }
-    s.LinkSelector.AddPortName(rest);
+    SplitPortNames(portNames, [&s](const std::string& item) { s.LinkSelector.AddPortName(item); });
 
     s.Port = s.LinkSelector.GetPort();
     if (!s.Port) {

@@ -80,6 +80,9 @@ void InterpretSetAnswer(CommsState& s) {
         return;
     }
     if (!s.ContinuationText.Empty()) {
+        // The acknowledged chunk ends the request, so the next one goes out at once rather than
+        // queueing behind it.
+        s.BusyTicks = 0;
         SendSetText(s, s.NotifyWindow, s.ContinuationText.Data, s.ContinuationText.Length,
                     TextSource::Continuation);
         return;

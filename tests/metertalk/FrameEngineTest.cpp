@@ -1,0 +1,458 @@
+#include "CommsFixture.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Ids = std::vector<int>;
+const int TO = ID_COMMS_TIMEOUT;
+const int AD = ID_COMMS_ASK_DONE;
+const int SD = ID_COMMS_SET_DONE;
+const int UN = ID_COMMS_UNSOLICITED;
+const int CE = ID_COMMS_CHECKSUM_ERROR;
+
+class FrameEngineTest : public CommsTest {
+protected:
+    void AskByte() {
+        Select("Byte");
+        ASSERT_EQ(comms.Ask(&target, 0), 1);
+        link->Take();
+    }
+};
+
+TEST_F(FrameEngineTest, AnAnswerFrameCompletesTheAsk) {
+    AskByte();
+    // Sum of "YHA01 " is 355; 355 + 0x9D = 2 x 256.
+    Receive("YHA01 9D\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 1);
+    EXPECT_EQ(Comms().BusyTicks, 0);
+    EXPECT_EQ(Comms().PendingKind, PendingNone);
+    EXPECT_STREQ(Comms().Reply, "01");
+    EXPECT_EQ(Comms().InFrame, 0);
+}
+
+TEST_F(FrameEngineTest, LineFeedThenCarriageReturnAlsoEndsAFrame) {
+    AskByte();
+    Receive(MakeFrame('A', "2A", "\n\r"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 0x2A);
+}
+
+TEST_F(FrameEngineTest, AFrameSplitAcrossTicksIsAssembled) {
+    AskByte();
+    const std::string frame = Answer("7F");
+    for (char c : frame)
+        Receive(std::string(1, c));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 0x7F);
+}
+
+TEST_F(FrameEngineTest, NoiseBeforeAFrameIsSkipped) {
+    AskByte();
+    Receive("\r\n\x00zz" + Answer("05"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 5);
+}
+
+class BadLength : public FrameEngineTest, public ::testing::WithParamInterface<char> {};
+
+TEST_P(BadLength, IsDroppedAtTheLengthByteAndTheNextYStartsAFrame) {
+    AskByte();
+    Receive(std::string("Y") + GetParam() + "A01" + Answer("03"));
+    EXPECT_EQ(target.Take(), (Ids{FS, FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(LengthCharacters, BadLength,
+                         ::testing::Values('C', 's', '@', '\0', '\x80', '\xC8', 'z'));
+
+TEST_F(FrameEngineTest, TheLongestFrameIsAccepted) {
+    AskByte();
+    const std::string payload = "0A" + std::string(42, ' ');
+    Receive(Answer(payload));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 10);
+    EXPECT_EQ(std::string(Comms().Reply).size(), 44u);
+}
+
+TEST_F(FrameEngineTest, AFrameWithoutLineEndIsDroppedSilently) {
+    AskByte();
+    std::string frame = Answer("01");
+    frame[frame.size() - 1] = '\r';
+    Receive(frame);
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+    EXPECT_EQ(Comms().InFrame, 0);
+    EXPECT_EQ(Comms().PendingKind, PendingAsk);
+    // The request still waits: the next good answer completes it.
+    Receive(Answer("02"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 2);
+}
+
+TEST_F(FrameEngineTest, ABadChecksumIsReportedAndTheRequestKeepsWaiting) {
+    AskByte();
+    SilentTicks(5);
+    std::string frame = Answer("01");
+    frame[frame.size() - 3] = frame[frame.size() - 3] == '0' ? '1' : '0';
+    Receive(frame);
+    EXPECT_EQ(target.Take(), (Ids{FS, CE}));
+    EXPECT_EQ(Comms().BusyTicks, 15);
+    EXPECT_EQ(Comms().InFrame, 0);
+    EXPECT_EQ(Comms().FrameIndex, 0);
+    Receive(Answer("09"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 9);
+}
+
+TEST_F(FrameEngineTest, LowerCaseChecksumDigitsReadAsZero) {
+    AskByte();
+    // "YHA01 " needs 9D; "9d" reads as 0 and fails.
+    Receive("YHA01 9d\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS, CE}));
+}
+
+TEST_F(FrameEngineTest, ABlankMayStandForALeadingChecksumDigit) {
+    AskByte();
+    // Find a payload whose checksum is below 16 and send it as a blank and one digit.
+    for (int v = 0; v < 0x10000; ++v) {
+        char payload[5];
+        std::snprintf(payload, sizeof payload, "%04X", v);
+        std::string frame = Answer(payload);
+        if (frame[frame.size() - 4] != '0')
+            continue;
+        frame[frame.size() - 4] = ' ';
+        Receive(frame);
+        EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+        EXPECT_EQ(comms.GetNewValue(), v);
+        return;
+    }
+    FAIL() << "no payload with a small checksum";
+}
+
+TEST_F(FrameEngineTest, AYInsideAFrameIsData) {
+    AskByte();
+    Receive(Answer("1 YY"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 1);
+    EXPECT_STREQ(Comms().Reply, "1 YY");
+}
+
+TEST_F(FrameEngineTest, TwoFramesInOneTickAreBothHandled) {
+    AskByte();
+    Receive(Answer("01") + Answer("02"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD, FS, UN}));
+    EXPECT_EQ(comms.GetNewValue(), 1);
+}
+
+TEST_F(FrameEngineTest, FramesOfLengthFourAndFiveCarryNoPayload) {
+    AskByte();
+    // Y E A: 223, checksum 0x21.
+    Receive("YEA21\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_STREQ(Comms().Reply, "");
+    EXPECT_EQ(comms.GetNewValue(), 0);
+    EXPECT_EQ(Comms().PendingKind, PendingNone);
+    // Y D: 157, checksum 0x63; its checksum stands where the kind would.
+    Receive("YD63\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS, UN}));
+    // A short frame with a wrong checksum is still a checksum error.
+    Receive("YD64\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS, CE}));
+}
+
+TEST_F(FrameEngineTest, AnswerWithNothingOutstandingIsUnsolicited) {
+    AskByte();
+    Receive(Answer("01"));
+    target.Take();
+    Receive(Answer("07"));
+    EXPECT_EQ(target.Take(), (Ids{FS, UN}));
+    EXPECT_EQ(comms.GetNewValue(), 1);
+}
+
+TEST_F(FrameEngineTest, TimeOutAfterTwentySilentTicks) {
+    AskByte();
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+    EXPECT_EQ(Comms().BusyTicks, 0);
+    // The request stays what it was; nothing more is posted.
+    EXPECT_EQ(Comms().PendingKind, PendingAsk);
+    SilentTicks(40);
+    EXPECT_TRUE(target.ids.empty());
+}
+
+TEST_F(FrameEngineTest, BytesThatMakeNoFrameHoldTheTimeOutOff) {
+    AskByte();
+    for (int i = 0; i < 50; ++i)
+        Receive("xx");
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(10);
+    Receive("zz");
+    SilentTicks(9);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+}
+
+TEST_F(FrameEngineTest, ASecondAskWaitsForTheFirstAnswerWhichIsNotReported) {
+    Select("Byte");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    RecordingTarget other;
+    Select("Word");
+    EXPECT_EQ(comms.Ask(&other, 0), 0);
+    EXPECT_EQ(link->Take(), "   LR  0B 00 01 8F\r\n");
+    Receive(Answer("01"));
+    EXPECT_EQ(link->Take(), "   LR  14 00 02 9B\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+    EXPECT_TRUE(other.ids.empty());
+    // Sent from frame handling, the queued request has no countdown.
+    EXPECT_EQ(Comms().BusyTicks, 0);
+    Receive(Answer("34 12"));
+    EXPECT_EQ(other.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), 0x1234);
+    EXPECT_TRUE(target.ids.empty());
+}
+
+TEST_F(FrameEngineTest, TheLatestQueuedRequestReplacesTheEarlierOne) {
+    AskByte();
+    Select("Word");
+    RecordingTarget first, second;
+    EXPECT_EQ(comms.Set(&first, 5u), 0);
+    EXPECT_EQ(comms.Set(&second, 7u), 0);
+    Receive(Answer("01"));
+    EXPECT_EQ(link->Take(), "   OW  14 00 07 00 0E\r\n");
+    Receive(Answer("00"));
+    EXPECT_EQ(second.Take(), (Ids{FS, SD}));
+    EXPECT_TRUE(first.ids.empty());
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+}
+
+TEST_F(FrameEngineTest, AQueuedRequestWhoseAnswerNeverComesDoesNotTimeOut) {
+    AskByte();
+    Select("Word");
+    comms.Set(&target, 5u);
+    Receive(Answer("01"));
+    EXPECT_EQ(link->Take(), "   OW  14 00 05 00 10\r\n");
+    target.Take();
+    SilentTicks(60);
+    EXPECT_TRUE(target.ids.empty());
+    // The engine does not count as busy: a new request goes out at once.
+    EXPECT_EQ(comms.Ask(&target, 0), 1);
+}
+
+TEST_F(FrameEngineTest, TimeOutGoesToTheWindowOfTheQueuedRequest) {
+    AskByte();
+    RecordingTarget queued;
+    comms.Ask(&queued, 3);
+    SilentTicks(20);
+    EXPECT_EQ(queued.Take(), (Ids{TO}));
+    EXPECT_TRUE(target.ids.empty());
+}
+
+TEST_F(FrameEngineTest, ARefusedSetIsSentAgainAtEveryRefusal) {
+    Select("Word");
+    ASSERT_EQ(comms.Set(&target, 5u), 1);
+    const std::string line = link->Take();
+    EXPECT_EQ(line, "   OW  14 00 05 00 10\r\n");
+    for (int i = 0; i < 5; ++i) {
+        Receive(Answer("?"));
+        EXPECT_EQ(link->Take(), line) << i;
+        EXPECT_EQ(Comms().BusyTicks, 20);
+        EXPECT_EQ(Comms().PendingKind, PendingSet);
+    }
+    EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, FS, FS}));
+    Receive(Answer("00"));
+    EXPECT_EQ(target.Take(), (Ids{FS, SD}));
+    EXPECT_EQ(link->Take(), "");
+}
+
+TEST_F(FrameEngineTest, ARefusalFurtherInResendsWithoutCountdown) {
+    Select("Word");
+    comms.Set(&target, 5u);
+    const std::string line = link->Take();
+    Receive(Answer("0 ?"));
+    EXPECT_EQ(link->Take(), line);
+    EXPECT_EQ(Comms().BusyTicks, 0);
+}
+
+TEST_F(FrameEngineTest, ARefusedOldInterfaceChunkGoesBackToItsOwnOffset) {
+    Select("Text");
+    comms.Set(&target, std::string("ABCDEFGH"));
+    EXPECT_EQ(link->Take(), "   UW  32 00 41 42 43 44\r\n");
+    Receive(Answer("?"));
+    EXPECT_EQ(link->Take(), "   UW  32 00 41 42 43 44\r\n");
+    Receive(Answer("00"));
+    EXPECT_EQ(link->Take(), "   UW  32 04 45 46 47 48\r\n");
+    Receive(Answer("?"));
+    EXPECT_EQ(link->Take(), "   UW  32 04 45 46 47 48\r\n");
+    Receive(Answer("00"));
+    EXPECT_EQ(link->Take(), "");
+    EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, FS, SD}));
+}
+
+TEST_F(FrameEngineTest, ANewTextWriteStartsAtOffsetZeroAfterAnAbandonedOne) {
+    Select("Text");
+    comms.Set(&target, std::string("ABCDEFGH"));
+    link->Take();
+    SilentTicks(20);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+    comms.Set(&target, std::string("WXYZ"));
+    EXPECT_EQ(link->Take(), "   UW  32 00 57 58 59 5a\r\n");
+}
+
+TEST_F(FrameEngineTest, AnAskRefusedAtTheStartEndsInATimeOut) {
+    AskByte();
+    Receive(Answer("?"));
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+    EXPECT_EQ(Comms().BusyTicks, 20);
+    EXPECT_EQ(Comms().PendingKind, PendingAsk);
+    SilentTicks(20);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+}
+
+TEST_F(FrameEngineTest, AnAskRefusedFurtherInEndsSilently) {
+    AskByte();
+    Receive(Answer("0?"));
+    EXPECT_EQ(Comms().BusyTicks, 0);
+    SilentTicks(30);
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+}
+
+struct ValueCase {
+    const char* test;
+    const char* payload;
+    int32_t value;
+};
+
+class ValueDecoding : public FrameEngineTest, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(ValueDecoding, AnswerGivesTheValue) {
+    Select(GetParam().test);
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    Receive(Answer(GetParam().payload));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(comms.GetNewValue(), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, ValueDecoding,
+    ::testing::Values(ValueCase{"Byte", "A5", 0xA5}, ValueCase{"Byte", "ffffffff", -1},
+                      ValueCase{"Word", "FE FF", -2}, ValueCase{"Word", "34 12", 0x1234},
+                      ValueCase{"Word", "00 80", -32768}, ValueCase{"Word", "FF 7F", 32767},
+                      ValueCase{"Long", "78 56 34 12", 0x12345678},
+                      ValueCase{"Long", "FF FF FF FF", -1},
+                      ValueCase{"Split", "01 00 02 00", 65538},
+                      ValueCase{"Split", "78 56 34 12", 0x56781234}, ValueCase{"SensByte", "3", 3},
+                      ValueCase{"SensWord", "FE FF", -2}));
+
+TEST_F(FrameEngineTest, AnUnreadableNumberLeavesTheValue) {
+    Select("Word");
+    comms.Set(&target, 77u);
+    Receive(Answer("00"));
+    Select("Byte");
+    comms.Ask(&target, 0);
+    Receive(Answer("zz"));
+    EXPECT_EQ(comms.GetNewValue(), 77);
+}
+
+TEST_F(FrameEngineTest, NewInterfaceTextIsReadInPartsOfSixteen) {
+    UseDriver(EngineDriverV11);
+    Select("LongText");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), "   LT  46 00 10 95\r\n");
+    Receive(Answer("Gas detector 123"));
+    EXPECT_EQ(link->Take(), "   LT  46 10 04 91\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+    EXPECT_EQ(Comms().BusyTicks, 0);
+    Receive(Answer("4567"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_STREQ(comms.GetNewString(), "Gas detector 1234567");
+    EXPECT_EQ(Comms().StringPos, 0);
+}
+
+TEST_F(FrameEngineTest, OldInterfaceTextIsReadFourCharactersAtATime) {
+    Select("Text");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), "   LR  32 00 08 95\r\n");
+    Receive(Answer("41 42 43 44"));
+    EXPECT_EQ(link->Take(), "   LR  32 04 08 91\r\n");
+    EXPECT_EQ(target.Take(), (Ids{FS}));
+    Receive(Answer("45 46 47 48"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_STREQ(comms.GetNewString(), "ABCDEFGH");
+}
+
+TEST_F(FrameEngineTest, AShortTextPartLeavesNoOldCharactersBehind) {
+    UseDriver(EngineDriverV11);
+    Select("Text");
+    comms.Ask(&target, 0);
+    Receive(Answer("ABCDEFGH"));
+    EXPECT_STREQ(comms.GetNewString(), "ABCDEFGH");
+    comms.Ask(&target, 0);
+    Receive(Answer("XY"));
+    EXPECT_STREQ(comms.GetNewString(), "XY");
+}
+
+TEST_F(FrameEngineTest, ALongTextReadIsCutToThirtyNineCharacters) {
+    UseDriver(EngineDriverV11);
+    Select("HugeText");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), "   LT  47 00 10 94\r\n");
+    Receive(Answer("AAAAAAAAAAAAAAAA"));
+    EXPECT_EQ(link->Take(), "   LT  47 10 10 93\r\n");
+    Receive(Answer("BBBBBBBBBBBBBBBB"));
+    EXPECT_EQ(link->Take(), "   LT  47 20 10 92\r\n");
+    Receive(Answer("CCCCCCCCCCCCCCCC"));
+    EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, AD}));
+    EXPECT_STREQ(comms.GetNewString(), "AAAAAAAAAAAAAAAABBBBBBBBBBBBBBBBCCCCCCC");
+}
+
+TEST_F(FrameEngineTest, ALongOldInterfaceTextReadIsCutToo) {
+    UseDriver("V10!AHuge!9!5!N48!");
+    Select("Huge");
+    comms.Ask(&target, 0);
+    for (int i = 0; i < 12; ++i)
+        Receive(Answer("61 62 63 64"));
+    EXPECT_EQ(target.ids.back(), AD);
+    std::string expected;
+    for (int i = 0; i < 10; ++i)
+        expected += "abcd";
+    expected.resize(39);
+    EXPECT_EQ(std::string(comms.GetNewString()), expected);
+    EXPECT_EQ(Comms().NewString[39], '\0');
+}
+
+TEST_F(FrameEngineTest, AnAskAfterAnAbandonedTextReadStartsTheTextAfresh) {
+    Select("Text");
+    comms.Ask(&target, 0);
+    Receive(Answer("41 42 43 44"));
+    SilentTicks(5);
+    // The second part never came; the caller asks again.
+    comms.Ask(&target, 0);
+    Receive(Answer("51 52 53 54"));
+    Receive(Answer("55 56 57 58"));
+    EXPECT_STREQ(comms.GetNewString(), "QRSTUVWX");
+}
+
+TEST_F(FrameEngineTest, SetStringLengthServesReadsContinuedWithoutAWindow) {
+    UseDriver(EngineDriverV11);
+    Select("LongText");
+    comms.Ask(&target, 0);
+    Receive(Answer("ABCDEFGHIJKLMNOP"));
+    Receive(Answer("QRST"));
+    link->Take();
+    target.Take();
+    comms.SetStringLength(6);
+    EXPECT_EQ(Comms().SensorStride, 6);
+    comms.SetStringLength(33);
+    comms.SetStringLength(0);
+    EXPECT_EQ(Comms().StringRemaining, 6);
+    ASSERT_EQ(comms.Ask(nullptr, 2), 1);
+    // Address 2 past the last start (0), six characters.
+    EXPECT_EQ(link->Write(0), "   LT  46 02 06 ");
+}
+
+} // namespace
