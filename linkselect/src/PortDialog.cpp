@@ -22,6 +22,11 @@ CPort::CPort(PortDialogLogic& logic, QWidget* parent)
         logic_.OnCancel();
         AfterEvent();
     });
+    // The list's edit field would keep Enter and Escape to itself; the dialog acts on them.
+    ui_->portList->installEventFilter(this);
+    if (ui_->portList->lineEdit() != nullptr) {
+        ui_->portList->lineEdit()->installEventFilter(this);
+    }
     connect(ui_->portList, &QComboBox::editTextChanged, this, [this](const QString& text) {
         if (!rendering_) {
             logic_.SetEditText(text.toStdString());
@@ -64,20 +69,32 @@ void CPort::Tick() {
     AfterEvent();
 }
 
-void CPort::keyPressEvent(QKeyEvent* event) {
-    // Enter ends the dialog as OK whatever has focus, as the dialogs of the instrument's tools
-    // always have; Escape is Cancel.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+bool CPort::HandleKey(int key) {
+    // Enter ends the dialog as OK whatever has focus; Escape is Cancel.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         logic_.OnOk();
         AfterEvent();
-        return;
+        return true;
     }
-    if (event->key() == Qt::Key_Escape) {
+    if (key == Qt::Key_Escape) {
         logic_.OnCancel();
         AfterEvent();
-        return;
+        return true;
     }
-    QDialog::keyPressEvent(event);
+    return false;
+}
+
+bool CPort::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)->key())) {
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CPort::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(event->key())) {
+        QDialog::keyPressEvent(event);
+    }
 }
 
 void CPort::closeEvent(QCloseEvent* event) {

@@ -24,11 +24,13 @@ public:
     QWidget* Control(int id) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
 private:
+    bool HandleKey(int key);
     void Tick();
     void AfterEvent();
     void Render();

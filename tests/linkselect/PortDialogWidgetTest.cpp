@@ -1,0 +1,192 @@
+#include "FakeLinks.h"
+#include "TempWorkDir.h"
+
+#include "PortDialog.h"
+#include "linkselect/MemoryRegistry.h"
+#include "linkselect/PortDialogLogic.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using P = PortDialogLogic;
+
+const char kMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// Which of the five controls are visible, in the order caption line, status, list, Select, Cancel.
+std::vector<bool> Visible(const CPort& dialog) {
+    std::vector<bool> visible;
+    for (int id :
+         {P::kCaptionLine, P::kStatusLine, P::kPortList, P::kSelectButton, P::kCancelButton}) {
+        visible.push_back(dialog.Control(id)->isVisible());
+    }
+    return visible;
+}
+
+const std::vector<bool> kStatusOnly = {false, true, false, false, false};
+const std::vector<bool> kChoosing = {false, true, true, true, true};
+
+std::string Status(const CPort& dialog) {
+    return static_cast<QLabel*>(dialog.Control(P::kStatusLine))->text().toStdString();
+}
+
+QComboBox* List(const CPort& dialog) {
+    return static_cast<QComboBox*>(dialog.Control(P::kPortList));
+}
+
+class PortDialogWidgetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.Ok());
+        registry_.SetString(kMap, "\\Device\\VCP0", "ttyUSB1");
+        registry_.SetString(kMap, "\\Device\\ProlificSerial0", "ttyUSB0");
+        opener_.AddPort("ttyUSB0");
+        opener_.AddPort("ttyUSB1");
+        logic_.SetRegistry(&registry_);
+        logic_.SetLinkOpener(&opener_);
+        logic_.SetFatalHandler([](const std::string&) {});
+        logic_.SetCaptionText("Select connection for KOVA");
+    }
+
+    // Runs the dialog with `steps` done at the given times (ms after it starts); gives up after
+    // five seconds.
+    int Run(CPort& dialog, std::vector<std::pair<int, std::function<void()>>> steps) {
+        int done = 0;
+        for (auto& step : steps) {
+            QTimer::singleShot(step.first, &dialog, [&done, action = step.second] {
+                ++done;
+                action();
+            });
+        }
+        QTimer::singleShot(5000, &dialog, [&dialog] { dialog.done(99); });
+        const int result = dialog.Run();
+        EXPECT_EQ(done, static_cast<int>(steps.size())) << "the dialog ended before every step ran";
+        return result;
+    }
+
+    TempWorkDir dir_;
+    FakeRegistry registry_;
+    FakeOpener opener_;
+    PortDialogLogic logic_;
+};
+
+TEST_F(PortDialogWidgetTest, FirstShowingStatusThenListThenSelect) {
+    CPort dialog(logic_);
+    const int result = Run(
+        dialog, {{0,
+                  [&] {
+                      EXPECT_EQ(dialog.windowTitle().toStdString(), "Select communication device");
+                      EXPECT_EQ(Visible(dialog), kStatusOnly);
+                      EXPECT_EQ(Status(dialog), "Initialising Communications");
+                  }},
+                 {250, [&] {
+                      EXPECT_EQ(Visible(dialog), kChoosing);
+                      EXPECT_EQ(Status(dialog), "Select a device");
+                      ASSERT_EQ(List(dialog)->count(), 2);
+                      EXPECT_EQ(List(dialog)->itemText(0).toStdString(), "IrDA Port ttyUSB0");
+                      EXPECT_EQ(List(dialog)->itemText(1).toStdString(), "IrDA Port ttyUSB1");
+                      EXPECT_EQ(List(dialog)->currentText().toStdString(), "IrDA Port ttyUSB0");
+                      List(dialog)->lineEdit()->selectAll();
+                      QTest::keyClicks(List(dialog)->lineEdit(), "IrDA Port ttyUSB1");
+                      QTest::mouseClick(static_cast<QPushButton*>(dialog.Control(P::kSelectButton)),
+                                        Qt::LeftButton);
+                      EXPECT_EQ(Visible(dialog), kStatusOnly);
+                      EXPECT_EQ(Status(dialog), "Initialising communications...");
+                  }}});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(opener_.Attempts(), std::vector<std::string>{"ttyUSB1"});
+    ASSERT_EQ(opener_.Opened().size(), 1u);
+    EXPECT_EQ(opener_.Opened()[0]->Settings().baud, 115200);
+}
+
+TEST_F(PortDialogWidgetTest, RememberedEntryConnectsWithoutShowingTheList) {
+    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\n");
+    CPort dialog(logic_);
+    bool listSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&] { listSeen = listSeen || List(dialog)->isVisible(); });
+    watch.start(20);
+    const int result = Run(dialog, {});
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(listSeen);
+    EXPECT_EQ(opener_.Opened().at(0)->Settings().baud, 115200);
+}
+
+TEST_F(PortDialogWidgetTest, FailedRememberedEntryDropsTheListDown) {
+    registry_.SetString(kMap, "\\Device\\VCP1", "ttyUSB7");
+    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB7\r\n");
+    CPort dialog(logic_);
+    const int result = Run(dialog, {{250, [&] {
+                                         EXPECT_EQ(Status(dialog), "Select a device");
+                                         EXPECT_TRUE(List(dialog)->view()->isVisible());
+                                         List(dialog)->hidePopup();
+                                         QTest::keyClick(List(dialog)->lineEdit(), Qt::Key_Return);
+                                     }}});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(logic_.CurrentLink(), nullptr);
+}
+
+TEST_F(PortDialogWidgetTest, EnterInTheListEndsWithoutOpening) {
+    CPort dialog(logic_);
+    const int result =
+        Run(dialog, {{250, [&] { QTest::keyClick(List(dialog)->lineEdit(), Qt::Key_Return); }}});
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(opener_.Attempts().empty());
+}
+
+TEST_F(PortDialogWidgetTest, EscapeWithEmptyListCancels) {
+    FakeRegistry empty;
+    empty.AddKey(kMap);
+    logic_.SetRegistry(&empty);
+    CPort dialog(logic_);
+    const int result =
+        Run(dialog, {{250, [&] { QTest::keyClick(List(dialog)->lineEdit(), Qt::Key_Escape); }}});
+    EXPECT_EQ(result, 2);
+}
+
+TEST_F(PortDialogWidgetTest, CloseBoxOpensTheFirstTableEntryAndFinishesAfterTheSwitch) {
+    CPort dialog(logic_);
+    const int result = Run(dialog, {{250, [&] {
+                                         dialog.close();
+                                         EXPECT_TRUE(dialog.isVisible()); // waits for the switch
+                                     }}});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(opener_.Attempts(), std::vector<std::string>{"ttyUSB1"});
+}
+
+TEST_F(PortDialogWidgetTest, LaterShowingShowsTheListAtOnce) {
+    {
+        CPort first(logic_);
+        Run(first, {{250, [&] {
+                         List(first)->lineEdit()->selectAll();
+                         QTest::keyClicks(List(first)->lineEdit(), "IrDA Port ttyUSB1");
+                         QTest::keyClick(List(first)->lineEdit(), Qt::Key_Return);
+                     }}});
+    }
+    CPort later(logic_);
+    const int result =
+        Run(later, {{0,
+                     [&] {
+                         EXPECT_EQ(Visible(later), kChoosing);
+                         EXPECT_EQ(Status(later), "Initialising Communications");
+                         EXPECT_EQ(List(later)->currentText().toStdString(), "IrDA Port ttyUSB1");
+                     }},
+                    {350, [&] { later.done(1); }}});
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(opener_.Attempts().empty());
+}
+
+} // namespace
