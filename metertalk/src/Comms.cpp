@@ -37,7 +37,7 @@ int CComms::InitCom(const AppInfo* app, const std::string& name, const std::stri
     s.LinkSelector.AddStaticText("Select connection for " + name);
     SplitPortNames(portNames, [&s](const std::string& item) { s.LinkSelector.AddPortName(item); });
 
-    s.Port = s.LinkSelector.GetPort();
+    ReplacePort(s, s.LinkSelector.GetPort());
     if (!s.Port) {
         ShowModulePrompt("Cannot open serial port\nIt may be in use by another application,\nor "
                          "it may have been disabled",

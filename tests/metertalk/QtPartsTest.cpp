@@ -1,0 +1,225 @@
+#include "CommsState.h"
+
+#include "linkselect/LinkSelect.h"
+#include "metertalk/Comms.h"
+#include "metertalk/QtCommandTarget.h"
+#include "metertalk/TestList.h"
+#include "metertalk/UploadProgress.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class RecordingPrompt : public UserPrompt {
+public:
+    void Show(const std::string& text, const std::string& caption) override {
+        shown.emplace_back(text, caption);
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+};
+
+struct Recorder {
+    explicit Recorder(QtCommandTarget& target) {
+        QObject::connect(&target, &QtCommandTarget::command, [this](int id) { ids.push_back(id); });
+    }
+    std::vector<int> ids;
+};
+
+TEST(QtCommandTarget, DeliversThroughTheEventLoopInOrder) {
+    QtCommandTarget target;
+    Recorder recorder(target);
+    target.PostCommand(ID_COMMS_FRAME_START);
+    target.PostCommand(ID_COMMS_ASK_DONE);
+    EXPECT_TRUE(recorder.ids.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.ids, (std::vector<int>{ID_COMMS_FRAME_START, ID_COMMS_ASK_DONE}));
+}
+
+TEST(UploadProgressDialog, HasTheControlsOfItsTemplate) {
+    CUploadProgress dialog;
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.isModal());
+    EXPECT_EQ(dialog.size(), QSize(474, 296));
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowTitleHint));
+    auto* ok = dialog.findChild<QPushButton*>("okButton");
+    auto* cancel = dialog.findChild<QPushButton*>("cancelButton");
+    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
+    auto* caption = dialog.findChild<QLabel*>("captionLabel");
+    ASSERT_TRUE(ok && cancel && bar && caption);
+    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_EQ(cancel->text(), "Cancel");
+    EXPECT_EQ(caption->text(), "Static");
+    EXPECT_EQ(ok->property("controlId").toInt(), 1);
+    EXPECT_EQ(cancel->property("controlId").toInt(), 2);
+    EXPECT_EQ(bar->property("controlId").toInt(), 3000);
+    EXPECT_EQ(caption->property("controlId").toInt(), 3001);
+}
+
+TEST(UploadProgressDialog, ShowsRangePositionAndCaption) {
+    CUploadProgress dialog;
+    UploadProgressView& view = dialog;
+    view.SetRange(341);
+    view.SetCaption("Reading sector");
+    view.SetPosition(10);
+    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
+    auto* caption = dialog.findChild<QLabel*>("captionLabel");
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 341);
+    EXPECT_EQ(bar->value(), 10);
+    EXPECT_EQ(caption->text(), "Reading sector");
+    // Positions beyond the range stop at its end.
+    view.SetPosition(400);
+    EXPECT_EQ(bar->value(), 341);
+    view.Show();
+    EXPECT_TRUE(dialog.isVisible());
+    view.Hide();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(UploadProgressDialog, OkAndCancelOnlyCloseIt) {
+    CUploadProgress dialog;
+    dialog.Show();
+    dialog.findChild<QPushButton*>("okButton")->click();
+    EXPECT_FALSE(dialog.isVisible());
+    dialog.Show();
+    dialog.findChild<QPushButton*>("cancelButton")->click();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+// The companion pipe, served by the test itself in a temporary directory of its own.
+class PipeEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        setenv("TMPDIR", dir.path().toLocal8Bit().constData(), 1);
+        QLocalServer::removeServer("RAK Pipe");
+        ASSERT_TRUE(server.listen("RAK Pipe")) << server.errorString().toStdString();
+        ResetCommsState();
+        selector.SetUserPrompt(&prompt);
+        comms.SetUserPrompt(&prompt);
+        comms.SetProgressFactory([] { return std::make_unique<CUploadProgress>(); });
+        list.InitTestList();
+        list.ReadDriver(nullptr);
+        comms.SetTestList(&list);
+    }
+    void TearDown() override {
+        comms.SetProgressFactory(nullptr);
+        ResetCommsState();
+        comms.SetUserPrompt(nullptr);
+        selector.SetUserPrompt(nullptr);
+        server.close();
+        if (oldTmp.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp.c_str(), 1);
+    }
+
+    QLocalSocket* Accept() {
+        if (!server.hasPendingConnections())
+            server.waitForNewConnection(2000);
+        return server.nextPendingConnection();
+    }
+
+    static QByteArray ReadLine(QLocalSocket* peer, int length) {
+        QByteArray got;
+        QElapsedTimer clock;
+        clock.start();
+        while (got.size() < length && clock.elapsed() < 3000) {
+            peer->waitForReadyRead(50);
+            got += peer->readAll();
+        }
+        return got;
+    }
+
+    // Ticks the engine until the target has heard of the frame, checking that nothing is ever
+    // delivered from inside OnTimer itself.
+    void TickUntil(Recorder& recorder, int id) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 3000) {
+            const size_t before = recorder.ids.size();
+            comms.OnTimer();
+            EXPECT_EQ(recorder.ids.size(), before);
+            QCoreApplication::processEvents();
+            if (!recorder.ids.empty() && recorder.ids.back() == id)
+                return;
+            QThread::msleep(10);
+        }
+        ADD_FAILURE() << "no notification " << id;
+    }
+
+    QTemporaryDir dir;
+    std::string oldTmp;
+    QLocalServer server;
+    RecordingPrompt prompt;
+    CLinkSelect selector;
+    CComms comms;
+    CTestList list;
+};
+
+TEST_F(PipeEndToEnd, InitComTakesThePipeAndTheEngineTalksOverIt) {
+    AppInfo app{"Tavon Datalogging", ""};
+    ASSERT_EQ(comms.InitCom(&app, "KOVA", "115,200"), 1);
+    QLocalSocket* peer = Accept();
+    ASSERT_NE(peer, nullptr);
+    EXPECT_TRUE(prompt.shown.empty());
+    ASSERT_TRUE(Comms().Port);
+    EXPECT_TRUE(Comms().Port->IsPipe());
+    auto* dialog = dynamic_cast<CUploadProgress*>(Comms().ProgressDialog.get());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->isVisible());
+
+    QtCommandTarget target;
+    Recorder recorder(target);
+    ASSERT_EQ(list.FindTest("Upload flag"), 'A');
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(ReadLine(peer, 20), QByteArray("   LR  0B 00 01 8F\r\n"));
+    peer->write("YHA01 9D\r\n");
+    peer->flush();
+    TickUntil(recorder, ID_COMMS_ASK_DONE);
+    EXPECT_EQ(recorder.ids, (std::vector<int>{ID_COMMS_FRAME_START, ID_COMMS_ASK_DONE}));
+    EXPECT_EQ(comms.GetNewValue(), 1);
+
+    // Choosing again connects anew and closes the pipe it replaces.
+    comms.SetProperties();
+    QLocalSocket* second = Accept();
+    ASSERT_NE(second, nullptr);
+    if (peer->state() != QLocalSocket::UnconnectedState)
+        peer->waitForDisconnected(2000);
+    EXPECT_EQ(peer->state(), QLocalSocket::UnconnectedState);
+
+    ASSERT_EQ(comms.Set(&target, 10u), 1);
+    EXPECT_EQ(ReadLine(second, 20), QByteArray("   LW  0B 00 0A 7A\r\n"));
+
+    EXPECT_EQ(comms.InitCom(nullptr, "", ""), 0);
+    if (second->state() != QLocalSocket::UnconnectedState)
+        second->waitForDisconnected(2000);
+    EXPECT_EQ(second->state(), QLocalSocket::UnconnectedState);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
