@@ -165,8 +165,10 @@ void DecodeGpsAverage(RecordContext& ctx) {
         return;
     }
     for (int32_t pair = 0; pair < 10; ++pair) {
-        ctx.Line.AppendFormat("%5d %5d \\par ", record.Byte(8 + 2 * pair),
-                              record.Byte(9 + 2 * pair));
+        ctx.Line.AppendInt(record.Byte(8 + 2 * pair), 5);
+        ctx.Line.AppendChar(' ');
+        ctx.Line.AppendInt(record.Byte(9 + 2 * pair), 5);
+        ctx.Line.Append(" \\par ");
     }
     ctx.Line.Append(".\\par ");
 }

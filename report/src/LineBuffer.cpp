@@ -42,6 +42,43 @@ void LineBuffer::AppendFormat(const char* format, ...) {
     m_length += static_cast<size_t>(written) < room ? static_cast<size_t>(written) : room - 1;
 }
 
+int WriteInt(char* out, int value, int width) {
+    // Digits from the end; the magnitude as unsigned so that INT_MIN has one.
+    char digits[12];
+    int count = 0;
+    unsigned magnitude =
+        value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+        digits[count++] = '-';
+    }
+    int written = 0;
+    for (int pad = width - count; pad > 0; --pad) {
+        out[written++] = ' ';
+    }
+    while (count > 0) {
+        out[written++] = digits[--count];
+    }
+    return written;
+}
+
+void LineBuffer::AppendInt(int value, int width) {
+    char text[32];
+    const int written = WriteInt(text, value, width < 20 ? width : 20);
+    Append(text, static_cast<size_t>(written));
+}
+
+void LineBuffer::AppendTenths(int value, int width) {
+    char text[48];
+    int written = WriteInt(text, value / 10, width < 20 ? width : 20);
+    text[written++] = '.';
+    written += WriteInt(text + written, value % 10, 1);
+    Append(text, static_cast<size_t>(written));
+}
+
 void LineBuffer::AppendFloat(const char* format, double value) {
     char text[64];
 #ifdef _WIN32

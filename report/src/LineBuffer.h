@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Writes value right-aligned in at least `width` characters, exactly as "%*d" would, and returns
+// the number of characters written (at most max(width, 11)); no terminator.
+int WriteInt(char* out, int value, int width);
+
 // The text of one record, built in a fixed 1,000-character buffer (terminator included). Every
 // append is cut at the buffer's end, so no record format can overrun it.
 class LineBuffer {
@@ -23,6 +27,10 @@ public:
     void AppendChar(char c);
     // printf-style append of integers and texts.
     void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // An integer right-aligned in at least `width` characters, as printf's "%*d" writes it.
+    void AppendInt(int value, int width);
+    // value / 10 and value % 10 as printf's "%*d.%01d" writes them (truncating divisions).
+    void AppendTenths(int value, int width);
     // One value through "%3.1f" in the C locale, whatever the process locale says.
     void AppendFloat(const char* format, double value);
     // The literal passed through strftime as a whole on the given calendar time, so "%X" is the

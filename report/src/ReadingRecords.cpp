@@ -35,7 +35,8 @@ void DecodeSurvey(RecordContext& ctx) {
         return;
     }
     ctx.AppendTime("\\par %X Survey: ");
-    ctx.Line.AppendFormat("%5d PPM at ", record.S16(8));
+    ctx.Line.AppendInt(record.S16(8), 5);
+    ctx.Line.Append(" PPM at ");
     if (version == '3') {
         const uint8_t marker = record.Byte(10);
         if (marker == kZeroGpsBlock) {

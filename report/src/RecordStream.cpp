@@ -1,8 +1,11 @@
 #include "RecordStream.h"
 
 #include "Decoders.h"
-#include "orvtime/OrvTime.h"
+#include "orvtime/TimeFormat.h"
 #include "report/Report.h"
+
+#include <cstring>
+#include <string>
 
 // Colours 0 to 13 (5 red and 6 yellow mark alarm times), Symbol as font 1, Courier New as font 2:
 // reading lines are laid out in columns by blanks, so the body needs a fixed-pitch font.
@@ -14,7 +17,7 @@ const char RtfHeader[] =
 namespace {
 
 constexpr uint8_t kRecordStart = '<';
-const char kUnrecognisedLog[] = "\\par Unrecognised log.\\par ";
+constexpr std::string_view kUnrecognisedLog = "\\par Unrecognised log.\\par ";
 
 struct DispatchTable {
     RecordDecoder decoders[256] = {};
@@ -53,44 +56,69 @@ RecordDecoder DecoderFor(uint8_t typeLetter) {
 }
 
 void RecordContext::TakeLogTime() {
-    State.LogTime = COrvTime(Record.Stamp()).Value();
+    State.LogTime = Stream.Clock().Convert(Record.Stamp());
 }
 
 void RecordContext::AppendTime(const char* literal) {
-    Line.AppendTime(literal, State.LogTime);
+    Stream.AppendTime(Line, literal, State.LogTime);
 }
 
 void RecordContext::MarkUnrecognisedVersion() {
     Stream.SkipUnrecognisedRecord();
 }
 
-const char* RecordStream::DecodeNextRecord() {
+void RecordStream::AppendTime(LineBuffer& line, const char* literal, int64_t time) {
+    const char* mark = std::strstr(literal, "%X");
+    const bool onlyTimeOfDay = mark != nullptr &&
+                               std::memchr(literal, '%', mark - literal) == nullptr &&
+                               std::strchr(mark + 2, '%') == nullptr;
+    if (onlyTimeOfDay && (!m_timeOfDayValid || m_timeOfDayTime != time)) {
+        const std::string text = FormatTime(time, "%X");
+        m_timeOfDayLength = text.size() < sizeof m_timeOfDay ? text.size() : sizeof m_timeOfDay - 1;
+        std::memcpy(m_timeOfDay, text.data(), m_timeOfDayLength);
+        m_timeOfDayTime = time;
+        m_timeOfDayValid = true;
+    }
+    // An empty time of day means the time could not be converted: the literal then goes through
+    // strftime whole, which gives the same (empty) result as always.
+    if (!onlyTimeOfDay || m_timeOfDayLength == 0) {
+        line.AppendTime(literal, time);
+        return;
+    }
+    line.Append(literal, static_cast<size_t>(mark - literal));
+    line.Append(m_timeOfDay, m_timeOfDayLength);
+    line.Append(mark + 2);
+}
+
+bool RecordStream::DecodeNextRecord(std::string_view& text) {
     if (m_log.At(m_readPos) != kRecordStart) {
-        return nullptr;
+        return false;
     }
     const int32_t start = m_readPos;
     const int32_t length = m_log.At(start + 1);
     m_readPos += 2;
     // A record whose type letter lies outside the buffer (a '<' at 3998 or 3999) ends the stream.
     if (m_readPos >= SessionLog::kSize) {
-        return nullptr;
+        return false;
     }
     // A zero length would bring the read position back to this record for ever.
     if (length == 0) {
-        return nullptr;
+        return false;
     }
     const RecordDecoder decoder = DecoderFor(m_log.At(m_readPos));
     if (decoder == nullptr) {
-        return SkipUnrecognisedRecord();
+        text = SkipUnrecognisedRecord();
+        return true;
     }
     m_readPos = start + length;
     m_line.Clear();
     RecordContext ctx{m_state, m_line, LogRecordView(m_log, start), *this};
     decoder(ctx);
-    return m_line.Text();
+    text = std::string_view(m_line.Text(), m_line.Length());
+    return true;
 }
 
-const char* RecordStream::SkipUnrecognisedRecord() {
+std::string_view RecordStream::SkipUnrecognisedRecord() {
     if (m_log.At(m_readPos) != kRecordStart) {
         while (m_readPos < SessionLog::kSize && m_log.At(m_readPos) != kRecordStart) {
             ++m_readPos;
@@ -106,8 +134,9 @@ std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t
 
     state.SessionReport.clear();
     RecordStream stream(state, log);
-    while (const char* text = stream.DecodeNextRecord()) {
-        state.SessionReport += text;
+    std::string_view text;
+    while (stream.DecodeNextRecord(text)) {
+        state.SessionReport.append(text.data(), text.size());
     }
 
     if (state.ReportBody.empty()) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "LineBuffer.h"
+#include "LogClock.h"
 #include "SessionLog.h"
 
 #include <cstdint>
+#include <string_view>
 
 struct ReportState;
 class RecordStream;
@@ -34,19 +36,29 @@ class RecordStream {
 public:
     RecordStream(ReportState& state, const SessionLog& log) : m_state(state), m_log(log) {}
 
-    // The text of the record at the read position, or nullptr once the stream has ended. The text
-    // stays valid until the next call.
-    const char* DecodeNextRecord();
+    // Sets text to the text of the record at the read position (valid until the next call) and
+    // returns true, or returns false once the stream has ended. The end is a state of its own,
+    // never a text: a free-text record may say anything.
+    bool DecodeNextRecord(std::string_view& text);
     // Moves the read position to the next '<' unless it stands on one, flags the session as
     // holding unrecognised logs and returns "\par Unrecognised log.\par ".
-    const char* SkipUnrecognisedRecord();
+    std::string_view SkipUnrecognisedRecord();
 
     int32_t ReadPosition() const { return m_readPos; }
+    LogClock& Clock() { return m_clock; }
+    // Appends a literal passed through strftime on the given time. The time of day is formatted
+    // once per time and reused by every literal of the record whose only conversion is "%X".
+    void AppendTime(LineBuffer& line, const char* literal, int64_t time);
 
 private:
     ReportState& m_state;
     const SessionLog& m_log;
     LineBuffer m_line;
+    LogClock m_clock;
+    bool m_timeOfDayValid = false;
+    int64_t m_timeOfDayTime = 0;
+    char m_timeOfDay[32] = {};
+    size_t m_timeOfDayLength = 0;
     int32_t m_readPos = 0;
 };
 

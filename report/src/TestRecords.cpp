@@ -68,10 +68,15 @@ void AppendResultEntries(RecordContext& ctx) {
         AppendSensorLabel(ctx.Line, code);
         AppendPassFail(ctx.Line, flags);
         if (SensorScale(code) == 1) {
-            ctx.Line.AppendFormat("%4d  %4d\\par ", first, second);
+            ctx.Line.AppendInt(first, 4);
+            ctx.Line.Append("  ");
+            ctx.Line.AppendInt(second, 4);
+            ctx.Line.Append("\\par ");
         } else {
-            ctx.Line.AppendFormat("%2d.%01d  %2d.%01d\\par ", first / 10, first % 10, second / 10,
-                                  second % 10);
+            ctx.Line.AppendTenths(first, 2);
+            ctx.Line.Append("  ");
+            ctx.Line.AppendTenths(second, 2);
+            ctx.Line.Append("\\par ");
         }
     });
 }
@@ -81,7 +86,10 @@ void AppendValueEntries(RecordContext& ctx) {
     const LogRecordView& record = ctx.Record;
     ForEachSensorEntry(record, 5, 255, [&ctx, &record](int32_t offset) {
         AppendSensorLabel(ctx.Line, record.Byte(offset));
-        ctx.Line.AppendFormat("%5d %5d \\par ", record.U16(offset + 1), record.U16(offset + 3));
+        ctx.Line.AppendInt(record.U16(offset + 1), 5);
+        ctx.Line.AppendChar(' ');
+        ctx.Line.AppendInt(record.U16(offset + 3), 5);
+        ctx.Line.Append(" \\par ");
     });
 }
 
@@ -166,10 +174,11 @@ void DecodeBumpTest(RecordContext& ctx) {
         AppendPassFail(ctx.Line, flags);
         const int value = record.S16(offset + 2);
         if (SensorScale(code) == 1) {
-            ctx.Line.AppendFormat("%4d\\par ", value);
+            ctx.Line.AppendInt(value, 4);
         } else {
-            ctx.Line.AppendFormat("%2d.%01d\\par ", value / 10, value % 10);
+            ctx.Line.AppendTenths(value, 2);
         }
+        ctx.Line.Append("\\par ");
     });
 }
 

@@ -6,29 +6,33 @@
 #include <cstdio>
 #include <cstring>
 
+// Column texts are a number and four blanks: "%4d    " or "%2d.%01d    ".
 void FormatReading(int16_t value, int32_t scale, char (&text)[kValueTextSize]) {
     int v = value;
+    int length = 0;
     if (scale == 100) {
         const int w = (v + 5) / 10;
-        std::snprintf(text, sizeof text, "%2d.%01d    ", w / 10, w % 10);
+        length = WriteInt(text, w / 10, 2);
+        text[length++] = '.';
+        length += WriteInt(text + length, w % 10, 1);
     } else if (scale == 10) {
         if (v < 0) {
             v = 0;
         }
         if (v >= 1000) {
-            std::snprintf(text, sizeof text, "%4d    ", v / 10);
+            length = WriteInt(text, v / 10, 4);
         } else {
-            std::snprintf(text, sizeof text, "%2d.%01d    ", v / 10, v % 10);
+            length = WriteInt(text, v / 10, 2);
+            text[length++] = '.';
+            length += WriteInt(text + length, v % 10, 1);
         }
+    } else if (v == 10000) {
+        std::memcpy(text, "EEEE", 4);
+        length = 4;
     } else {
-        if (v < 0) {
-            std::snprintf(text, sizeof text, "%4d    ", 0);
-        } else if (v == 10000) {
-            std::snprintf(text, sizeof text, "EEEE    ");
-        } else {
-            std::snprintf(text, sizeof text, "%4d    ", v);
-        }
+        length = WriteInt(text, v < 0 ? 0 : v, 4);
     }
+    std::memcpy(text + length, "    ", 5);
 }
 
 int32_t SensorScale(unsigned code) {
