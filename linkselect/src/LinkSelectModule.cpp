@@ -17,8 +17,10 @@ class DefaultPrompt : public UserPrompt {
 public:
     void Show(const std::string& text, const std::string& caption) override {
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-            QMessageBox::warning(nullptr, QString::fromStdString(caption),
-                                 QString::fromStdString(text));
+            // A plain box with an OK button, owned by no window.
+            QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(caption.c_str()),
+                            QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok);
+            box.exec();
         } else {
             std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         }

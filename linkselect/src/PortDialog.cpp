@@ -7,6 +7,16 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+namespace {
+
+// Port and device names come from the system in its own 8-bit encoding (the ANSI code page on
+// Windows, UTF-8 elsewhere).
+QString FromLocal(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
 CPort::CPort(PortDialogLogic& logic, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -29,7 +39,7 @@ CPort::CPort(PortDialogLogic& logic, QWidget* parent)
     }
     connect(ui_->portList, &QComboBox::editTextChanged, this, [this](const QString& text) {
         if (!rendering_) {
-            logic_.SetEditText(text.toStdString());
+            logic_.SetEditText(text.toLocal8Bit().toStdString());
         }
     });
 }
@@ -136,12 +146,12 @@ void CPort::Render() {
         Control(id)->setVisible(logic_.IsVisible(control));
         Control(id)->setEnabled(logic_.IsEnabled(control));
     }
-    ui_->statusLine->setText(QString::fromStdString(logic_.StatusText()));
-    ui_->captionLine->setText(QString::fromStdString(logic_.CaptionLineText()));
+    ui_->statusLine->setText(FromLocal(logic_.StatusText()));
+    ui_->captionLine->setText(FromLocal(logic_.CaptionLineText()));
 
     QStringList items;
     for (const std::string& item : logic_.ListItems()) {
-        items.append(QString::fromStdString(item));
+        items.append(FromLocal(item));
     }
     QStringList shown;
     for (int i = 0; i < ui_->portList->count(); ++i) {
@@ -154,7 +164,7 @@ void CPort::Render() {
     if (ui_->portList->currentIndex() != logic_.SelectedItem()) {
         ui_->portList->setCurrentIndex(logic_.SelectedItem());
     }
-    const QString edit = QString::fromStdString(logic_.EditText());
+    const QString edit = FromLocal(logic_.EditText());
     if (ui_->portList->currentText() != edit) {
         ui_->portList->setEditText(edit);
     }

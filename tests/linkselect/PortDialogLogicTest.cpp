@@ -425,6 +425,15 @@ TEST_F(PortDialogLogicTest, OpenSelectionNowTakesAPortName) {
     EXPECT_EQ(logic_.OpenSelectionNow(), nullptr);
 }
 
+TEST_F(PortDialogLogicTest, PortNamesAreRecordedOnlyAndDoNotChangeTheList) {
+    logic_.AddPortName("115,200");
+    logic_.AddPortName("COM9");
+    EXPECT_EQ(logic_.PortNameList(), "115,200||COM9||");
+    ShowAndChoose();
+    EXPECT_EQ(logic_.ListItems(),
+              (std::vector<std::string>{"IrDA Port ttyUSB0", "IrDA Port ttyUSB1"}));
+}
+
 TEST_F(PortDialogLogicTest, ResetReturnsToTheFirstShowing) {
     ShowAndChoose();
     logic_.Reset();
