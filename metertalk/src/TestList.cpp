@@ -45,7 +45,10 @@ void ReadField(TestTable& t, char* field) {
 }
 
 void CopyCut(char* destination, int size, const char* source) {
-    std::snprintf(destination, static_cast<size_t>(size), "%s", source);
+    int i = 0;
+    for (; i < size - 1 && source[i] != '\0'; ++i)
+        destination[i] = source[i];
+    destination[i] = '\0';
 }
 
 } // namespace
