@@ -13,8 +13,10 @@ class DefaultPrompt : public UserPrompt {
 public:
     void Show(const std::string& text, const std::string& caption) override {
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-            QMessageBox::information(nullptr, QString::fromLatin1(caption.c_str()),
-                                     QString::fromLatin1(text.c_str()));
+            // A plain box with OK, no icon, owned by no window.
+            QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption.c_str()),
+                            QString::fromLatin1(text.c_str()), QMessageBox::Ok);
+            box.exec();
             return;
         }
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());

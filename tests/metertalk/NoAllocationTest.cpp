@@ -39,6 +39,12 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace {
 
+TEST(AllocationCounter, SeesAnAllocation) {
+    const long before = allocations.load();
+    auto p = std::make_unique<std::string>(100, 'x');
+    EXPECT_GE(allocations.load() - before, 2);
+}
+
 TEST_F(CommsTest, ASectorUploadAllocatesNothing) {
     auto view = std::make_unique<RecordingProgress>();
     Comms().ProgressDialog = std::move(view);
