@@ -79,6 +79,8 @@ public:
     // Where the index upload writes its dump ("FlashData.txt" in the working directory by default).
     void SetDumpPath(const std::string& path) { m_dumpPath = path; }
 
+    // Idle: polling, with no request running or waiting.
+    bool Idle() const { return m_uploadState == 2 && m_pending == Pending::None; }
     int32_t UploadState() const { return m_uploadState; }
     int16_t IndexSectorCount() const { return m_indexSectorCount; }
     int16_t SessionPieceCount() const { return m_sessionPieceCount; }
