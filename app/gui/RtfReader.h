@@ -9,6 +9,3 @@ class QTextDocument;
 // \\ \{ \}. Everything else is skipped. Text bytes are Windows-1252 and are shown as Unicode.
 // Malformed input (unbalanced braces, truncated escapes, huge numbers) never stops the reading.
 void ReadRtfIntoDocument(const std::string& rtf, QTextDocument& document);
-
-// Windows-1252 byte to Unicode code point; the five unassigned bytes map to themselves.
-char32_t Cp1252ToUnicode(unsigned char byte);

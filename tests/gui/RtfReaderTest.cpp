@@ -1,4 +1,5 @@
 #include "RtfReader.h"
+#include "Cp1252.h"
 #include "RtfView.h"
 
 #include <QTextBlock>

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "app/BrowserView.h"
+#include "linkselect/Platform.h"
+
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AboutDialog;
+class CComms;
+class CTestList;
+class DialogComms;
+class FilterDialog;
+class LogImage;
+class QAction;
+class QMenu;
+class QMenuBar;
+class QTreeWidgetItem;
+class QUrl;
+class QtCommandTarget;
+class SessionBrowser;
+class Watchdog;
+struct ReportState;
+
+namespace Ui {
+class MainDialog;
+}
+
+// What the main dialog needs from its surroundings. The program takes the defaults; tests
+// replace them so that nothing blocks, opens a desktop application or ends the test process.
+struct MainDialogEnvironment {
+    AppInfo app{"Tavon Datalogging", ""};
+    // Every message box of the program, the libraries' included. Null: QMessageBox.
+    UserPrompt* prompt = nullptr;
+    // Null: no watchdog (the program passes its own, started by the dialog).
+    Watchdog* watchdog = nullptr;
+    // Ends the process after "Error in serial comms". Null: flush and end at once.
+    std::function<void(int)> endProcess;
+    // Opens a local file with the desktop. Null: QDesktopServices.
+    std::function<bool(const QUrl&)> openUrl;
+    // Ask for the file names of Save and Open Dump...; an empty result means cancelled.
+    // Null: the file dialogs.
+    std::function<QString(QWidget*)> askSaveName;
+    std::function<QString(QWidget*)> askDumpName;
+    int tickMs = 100;
+    std::string manualFile = "50312_04.pdf";
+};
+
+// The main dialog (template 102): the session tree, the report, GO, Next, Full Day, OK and the
+// menus; owns the program's CComms, CTestList and the session browser, and runs the 100 ms tick.
+class MainDialog : public QDialog, public BrowserView {
+    Q_OBJECT
+public:
+    static constexpr int kCommandSave = 57603;
+    static constexpr int kCommandQuit = 32773;
+    static constexpr int kCommandHelp = 32775;
+    static constexpr int kCommandAbout = 16;
+
+    // The image and the report state must outlive the dialog.
+    MainDialog(LogImage& image, ReportState& report, MainDialogEnvironment environment = {},
+               QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // The dialog's initialisation: opens the link and starts everything. false when no link was
+    // opened; the caller then ends the process with exit code 0 without showing the dialog.
+    bool Initialise();
+
+    // Handlers, public so that tests can run them as the user would.
+    void OnCommand(int id);
+    void OnTick();
+    void CopyFilterFlags();
+    void OnGo();
+    void OnNext();
+    void OnFullDay();
+    void OnOk();
+    void SaveReport();
+    bool SaveReportTo(const QString& path);
+    void OpenManual();
+    void OpenDump();
+    bool OpenDumpFrom(const QString& path);
+    void ShowAbout();
+    void ToggleFilter();
+
+    SessionBrowser& Browser() { return *browser_; }
+    ReportState& Report() { return report_; }
+    FilterDialog& Filter() { return *filter_; }
+    CComms& Comms() { return *comms_; }
+    QTimer& Tick() { return tick_; }
+    QAction* Action(const QString& objectName) const;
+    int RenderCount() const { return renderCount_; }
+    int32_t ShowAllLogs() const { return showAllLogs_; }
+
+    // BrowserView
+    void EnableGo(bool enable) override;
+    void EnableTree(bool enable) override;
+    void EnableNext(bool enable) override;
+    void SetProgressRange(int low, int high) override;
+    void SetProgressPos(int pos) override;
+    void ClearTree() override;
+    void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
+                    bool makeVisible) override;
+    void SelectNode(int id) override;
+    void SetReportText(const std::string& rtf) override;
+    void SetFullDayBox(bool checked) override;
+    void SetSessionBoxes(const SessionBoxes& boxes) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void SuspendTick() override;
+    void ResumeTick() override;
+    void ShowDataSource(const std::string& dumpPath) override;
+    void RequestEnded(BrowserRequest request, bool ok) override;
+
+signals:
+    void requestEnded(int request, bool ok);
+    void reportShown();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void BuildMenus();
+    void Prompt(const QString& text, const QString& caption);
+    void OnTreeSelection(QTreeWidgetItem* current);
+    void EndProcess(int code);
+
+    std::unique_ptr<Ui::MainDialog> ui_;
+    LogImage& image_;
+    ReportState& report_;
+    MainDialogEnvironment env_;
+
+    std::unique_ptr<CComms> comms_;
+    std::unique_ptr<CTestList> tests_;
+    std::unique_ptr<QtCommandTarget> target_;
+    std::unique_ptr<DialogComms> dialogComms_;
+    std::unique_ptr<SessionBrowser> browser_;
+    FilterDialog* filter_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QTimer tick_;
+    std::vector<QTreeWidgetItem*> nodes_;
+    bool selectingFromBrowser_ = false;
+    bool linkOpen_ = false;
+    bool ending_ = false;
+    int32_t showAllLogs_ = 0;
+    int renderCount_ = 0;
+};

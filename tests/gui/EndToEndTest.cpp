@@ -1,0 +1,315 @@
+// The program's main dialog, built in this process, against tavon-instrument on a private pipe.
+#include "FilterDialog.h"
+#include "GuiTestSupport.h"
+#include "MainDialog.h"
+#include "RtfView.h"
+#include "Watchdog.h"
+
+#include "app/BrowserView.h"
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "report/Report.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const char kModeNames[] = "Survey,Leak Search,Barhole,R[seau Enqu]te";
+constexpr int kLongWait = 120000;
+
+struct Ended {
+    int request;
+    bool ok;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void StartProgram(const QStringList& simulatorArguments, Watchdog* watchdog = nullptr) {
+        ASSERT_TRUE(simulator.Start(simulatorArguments)) << simulator.errors().toStdString();
+        MainDialogEnvironment env;
+        env.prompt = &prompt;
+        env.watchdog = watchdog;
+        env.tickMs = 20; // five times the real pace: the engine counts ticks, not milliseconds
+        env.endProcess = [this](int code) { endCode = code; };
+        env.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
+        image = std::make_unique<LogImage>();
+        dialog = std::make_unique<MainDialog>(*image, report, env);
+        QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
+            ended.push_back({request, ok});
+        });
+        ASSERT_TRUE(dialog->Initialise());
+        dialog->show();
+    }
+
+    void TearDown() override {
+        if (dialog) {
+            dialog->OnOk(); // closes the link, as the user's OK does
+            dialog.reset();
+        }
+        simulator.Stop();
+    }
+
+    bool WaitEnded(BrowserRequest request, bool* ok = nullptr, int timeoutMs = kLongWait) {
+        const size_t from = seen;
+        const bool found = WaitFor(
+            [&] {
+                for (size_t i = from; i < ended.size(); ++i) {
+                    if (ended[i].request == static_cast<int>(request)) {
+                        seen = i + 1;
+                        if (ok != nullptr) {
+                            *ok = ended[i].ok;
+                        }
+                        return true;
+                    }
+                }
+                return false;
+            },
+            timeoutMs);
+        return found;
+    }
+
+    template <typename T> T* Child(const char* name) {
+        T* child = dialog->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    QTreeWidget* Tree() { return Child<QTreeWidget>("id1002"); }
+
+    // The first session node whose label contains `tag` (any session when empty).
+    QTreeWidgetItem* FindSession(const QString& tag, int slot = -1) {
+        QTreeWidget* tree = Tree();
+        for (int m = 0; m < tree->topLevelItemCount(); ++m) {
+            QTreeWidgetItem* month = tree->topLevelItem(m);
+            for (int d = 0; d < month->childCount(); ++d) {
+                QTreeWidgetItem* day = month->child(d);
+                for (int s = 0; s < day->childCount(); ++s) {
+                    QTreeWidgetItem* session = day->child(s);
+                    const int itemSlot = session->data(0, Qt::UserRole).toInt();
+                    if ((slot < 0 || itemSlot == slot) && session->text(0).contains(tag)) {
+                        return session;
+                    }
+                }
+            }
+        }
+        return nullptr;
+    }
+
+    void StartUpAndGo() {
+        bool ok = false;
+        ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+        ASSERT_TRUE(ok);
+        ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("id1031")->isEnabled(); }, 5000));
+        Child<QPushButton>("id1031")->click();
+        ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+        ASSERT_TRUE(ok);
+    }
+
+    void Choose(QTreeWidgetItem* item) {
+        ASSERT_NE(item, nullptr);
+        Tree()->setCurrentItem(item);
+        bool ok = false;
+        ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok));
+        ASSERT_TRUE(ok);
+    }
+
+    QByteArray Render(const QString& dump, const QStringList& slotsAndOptions) {
+        const QString out = QDir::current().absoluteFilePath("render.rtf");
+        QFile::remove(out);
+        QStringList args{"render", dump};
+        args << slotsAndOptions << "--mode-names" << kModeNames << "-o" << out;
+        QByteArray errors;
+        const int code = RunTool("tavon-datalog", args, &errors);
+        EXPECT_EQ(code, 0) << errors.toStdString();
+        return ReadFileBytes(out);
+    }
+
+    QString SimulatorDump(const QStringList& extra = {}) {
+        const QString path = QDir::current().absoluteFilePath("simulator-dump.txt");
+        QByteArray errors;
+        EXPECT_EQ(RunTool("tavon-instrument", QStringList{"--dump", path} + extra, &errors), 0)
+            << errors.toStdString();
+        return path;
+    }
+
+    PrivatePlace place;
+    Simulator simulator;
+    RecordingPrompt prompt;
+    std::unique_ptr<LogImage> image;
+    ReportState report;
+    std::unique_ptr<MainDialog> dialog;
+    std::vector<Ended> ended;
+    size_t seen = 0;
+    std::optional<int> endCode;
+    std::vector<QUrl> opened;
+};
+
+TEST_F(EndToEnd, GoTreeSessionFilterSave) {
+    StartProgram({});
+    const QString simDump = SimulatorDump();
+
+    // The start-up uploads fetched the mode names from the configuration block.
+    StartUpAndGo();
+    EXPECT_EQ(report.ModeNames[0], "Survey");
+    EXPECT_EQ(report.ModeNames[3], "R\xE9seau Enqu\xEAte");
+
+    // FlashData.txt: the ten index sectors as the instrument holds them, byte for byte, and
+    // the zeros of the sectors no session upload has reached yet.
+    const QByteArray flash = ReadFileBytes("FlashData.txt");
+    const QByteArray simulated = ReadFileBytes(simDump);
+    const qsizetype lineLength = 50; // sixteen "%02X " and CR LF
+    const qsizetype indexBytes = 10 * 4096 / 16 * lineLength;
+    ASSERT_EQ(flash.size(), 131072 * lineLength);
+    ASSERT_EQ(simulated.size(), flash.size());
+    EXPECT_TRUE(flash.left(indexBytes) == simulated.left(indexBytes));
+    QByteArray zeros;
+    for (int i = 0; i < 16; ++i) {
+        zeros += "00 ";
+    }
+    zeros += "\r\n";
+    EXPECT_EQ(flash.count(zeros), 131072 - 10 * 4096 / 16);
+
+    ASSERT_GT(Tree()->topLevelItemCount(), 1);
+    EXPECT_TRUE(Tree()->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>("id1004")->value(), 0);
+
+    // A session with an alarm, so that the filter has something to hide.
+    QTreeWidgetItem* session = FindSession("Alm");
+    ASSERT_NE(session, nullptr);
+    const int slot = session->data(0, Qt::UserRole).toInt();
+    Choose(session);
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front().first;
+
+    const QByteArray expected = Render(simDump, {QString::number(slot)});
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), expected);
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_FALSE(Child<RtfView>("id1013")->toPlainText().isEmpty());
+
+    // Saved bytes are the RTF document.
+    const QString saved = QDir::current().absoluteFilePath("session.Rtf");
+    ASSERT_TRUE(dialog->SaveReportTo(saved));
+    EXPECT_EQ(ReadFileBytes(saved), expected);
+
+    // Clearing "Alarm" in the filter renders once at the next tick, without the alarm lines.
+    const int renders = dialog->RenderCount();
+    dialog->Filter().findChild<QCheckBox*>("id1022")->click();
+    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 1; }, 5000));
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(dialog->RenderCount(), renders + 1);
+    EXPECT_EQ(report.ShowAlarmLogs, 0);
+    EXPECT_EQ(dialog->ShowAllLogs(), 0);
+    const std::string filtered = report.SessionReport;
+    EXPECT_EQ(filtered.find("alarm.\\par"), std::string::npos);
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+}
+
+TEST_F(EndToEnd, FilterChildPlacedHiddenAndReachedFromTheViewMenu) {
+    StartProgram({});
+    FilterDialog& filter = dialog->Filter();
+    EXPECT_FALSE(filter.isVisible());
+    EXPECT_EQ(filter.pos(), QPoint(329, 2));
+    EXPECT_EQ(filter.ChangeFlag + filter.Alarm, 1 + 1) << "initialised, render pending";
+    dialog->Action("actionFilter")->trigger();
+    EXPECT_TRUE(filter.isVisible());
+    dialog->Action("actionFilter")->trigger();
+    EXPECT_FALSE(filter.isVisible());
+    // The first tick renders the empty report once.
+    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == 1; }, 5000));
+    EXPECT_EQ(report.ReportText.rfind("{\\rtf", 0), 0u);
+    EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
+}
+
+TEST_F(EndToEnd, UnknownRecordsShowTheWarning) {
+    StartProgram({"--with-unknown-records"});
+    StartUpAndGo();
+    QTreeWidgetItem* session = FindSession("", 480);
+    ASSERT_NE(session, nullptr);
+    Choose(session);
+    ASSERT_FALSE(prompt.shown.empty());
+    EXPECT_EQ(prompt.shown.back().second, "Warning");
+    EXPECT_EQ(prompt.shown.back().first, SessionBrowser::kWarningText);
+    EXPECT_NE(report.ReportText.find("Unrecognised log."), std::string::npos);
+}
+
+TEST_F(EndToEnd, ChecksumErrorEndsWithExitCodeZero) {
+    StartProgram({"--fault", "checksum:1"});
+    ASSERT_TRUE(WaitFor([&] { return endCode.has_value(); }, 30000));
+    EXPECT_EQ(*endCode, 0);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].first, "Error in serial comms");
+    EXPECT_EQ(prompt.shown[0].second, "");
+}
+
+TEST_F(EndToEnd, StalledInstrumentGivesTheRecoveryMessageAndGoAgain) {
+    // Enough frames for the start-up uploads, then silence in the middle of the index.
+    StartProgram({"--fault", "stall-after:200"});
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(ok);
+    Child<QPushButton>("id1031")->click();
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(prompt.Saw(SessionBrowser::kNoAnswerText));
+    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_TRUE(Tree()->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>("id1004")->value(), 0);
+    EXPECT_FALSE(endCode.has_value());
+}
+
+TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
+    std::atomic<int> fired{0};
+    // 10 ms period, limit 20: 200 ms without a tick ends "the process".
+    Watchdog watchdog(std::chrono::milliseconds(10), 20, [&] { ++fired; });
+    StartProgram({}, &watchdog);
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+
+    // The About box stays open for a second, ten times the watchdog's limit; the tick goes on
+    // in its event loop.
+    bool aboutSeen = false;
+    QTimer::singleShot(1000, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            aboutSeen = modal->windowTitle() == "About Tavon Datalogging";
+            modal->close();
+        }
+    });
+    dialog->ShowAbout();
+    EXPECT_TRUE(aboutSeen);
+    EXPECT_EQ(fired.load(), 0);
+
+    // A box of the session browser stops the tick and holds the watchdog instead.
+    prompt.onShow = [&](const std::string&, const std::string&) {
+        EXPECT_FALSE(dialog->Tick().isActive());
+        EXPECT_EQ(watchdog.Counter(), Watchdog::kHeld);
+        WaitFor([] { return false; }, 500);
+    };
+    dialog->SuspendTick();
+    dialog->ShowMessage("held", "Test");
+    dialog->ResumeTick();
+    EXPECT_EQ(fired.load(), 0);
+    prompt.onShow = nullptr;
+    EXPECT_TRUE(dialog->Tick().isActive());
+
+    // The tick stops for good: the watchdog ends the program.
+    dialog->Tick().stop();
+    EXPECT_TRUE(WaitFor([&] { return fired.load() == 1; }, 5000));
+}
+
+} // namespace

@@ -1,0 +1,279 @@
+// The main dialog's template, menus and handlers without an instrument.
+#include "MainDialog.h"
+#include "GuiTestSupport.h"
+#include "RtfView.h"
+
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "report/Report.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    MainDialogTest() : image(std::make_unique<LogImage>()) {
+        MainDialogEnvironment env;
+        env.prompt = &prompt;
+        env.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
+        env.askSaveName = [this](QWidget*) { return saveName; };
+        dialog = std::make_unique<MainDialog>(*image, report, env);
+    }
+
+    template <typename T> T* Child(const char* name) {
+        T* child = dialog->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    PrivatePlace place;
+    RecordingPrompt prompt;
+    std::unique_ptr<LogImage> image;
+    ReportState report;
+    std::unique_ptr<MainDialog> dialog;
+    std::vector<QUrl> opened;
+    QString saveName;
+};
+
+struct ControlCase {
+    const char* name;
+    const char* text;
+    QRect geometry; // dialog units converted at 1.5 across and 1.625 down
+    bool visible;
+    bool enabled;
+};
+
+TEST_F(MainDialogTest, TemplateControls) {
+    EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+    EXPECT_FALSE(dialog->windowIcon().isNull());
+    dialog->show();
+    const ControlCase cases[] = {
+        {"id1031", "GO", QRect(14, 15, 50, 23), true, false},
+        {"id1034", "Next", QRect(869, 13, 50, 23), true, true},
+        {"id1035", "Full Day", QRect(929, 16, 62, 16), true, true},
+        {"id1", "OK", QRect(927, 390, 75, 26), true, true},
+        {"id1028", "All", QRect(75, 20, 35, 16), false, true},
+        {"id1029", "Alarm", QRect(137, 20, 51, 16), false, true},
+        {"id1030", "Cal", QRect(204, 20, 39, 16), false, true},
+        {"id1033", "Show All Logs", QRect(369, 20, 89, 16), false, true},
+    };
+    for (const ControlCase& c : cases) {
+        QAbstractButton* button = Child<QAbstractButton>(c.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString(c.text)) << c.name;
+        EXPECT_EQ(button->geometry(), c.geometry) << c.name;
+        EXPECT_EQ(button->isVisible(), c.visible) << c.name;
+        EXPECT_EQ(button->isEnabled(), c.enabled) << c.name;
+    }
+    EXPECT_TRUE(Child<QPushButton>("id1")->isDefault());
+    EXPECT_EQ(Child<QGroupBox>("id1032")->title(), QString("Filter Logs..."));
+    EXPECT_FALSE(Child<QGroupBox>("id1032")->isVisible());
+    EXPECT_EQ(Child<QGroupBox>("sessionBoxGroup")->title(), QString("Get sessions with..."));
+    EXPECT_FALSE(Child<QGroupBox>("sessionBoxGroup")->isVisible());
+
+    RtfView* view = Child<RtfView>("id1013");
+    EXPECT_EQ(view->geometry(), QRect(221, 46, 782, 297));
+    EXPECT_TRUE(view->isReadOnly());
+    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    EXPECT_EQ(tree->geometry(), QRect(0, 46, 216, 297));
+    EXPECT_TRUE(tree->rootIsDecorated());
+    EXPECT_EQ(Child<QProgressBar>("id1004")->geometry(), QRect(20, 362, 983, 20));
+    EXPECT_EQ(Child<QWidget>("clientArea")->size(), QSize(1017, 439));
+}
+
+TEST_F(MainDialogTest, Menus) {
+    QMenuBar* bar = dialog->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QStringList top;
+    for (QAction* a : bar->actions()) {
+        top << a->text();
+    }
+    EXPECT_EQ(top, QStringList({"&File", "&View", "Help"}));
+    QStringList file;
+    for (QAction* a : Child<QMenu>("menuFile")->actions()) {
+        if (!a->isSeparator()) {
+            file << a->text();
+        }
+    }
+    EXPECT_EQ(file, QStringList({"Open Dump...", "Save", "Quit", "About Tavon Datalogging..."}));
+    EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
+              QString("About Tavon Datalogging..."));
+    EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));
+    EXPECT_EQ(dialog->Action("actionSessionsAll")->text(), QString("All"));
+    EXPECT_EQ(dialog->Action("actionSessionsAlarm")->text(), QString("Alarm"));
+    EXPECT_EQ(dialog->Action("actionSessionsCal")->text(), QString("Cal"));
+    EXPECT_EQ(dialog->Action("actionHelp")->menu(), nullptr) << "Help is a plain command";
+}
+
+TEST_F(MainDialogTest, SessionMenuMirrorsTheHiddenBoxes) {
+    dialog->SetSessionBoxes(SessionBoxes{true, true, true});
+    EXPECT_TRUE(dialog->Action("actionSessionsAlarm")->isChecked());
+    dialog->Action("actionSessionsAlarm")->trigger(); // unchecks Alarm, clears All
+    EXPECT_FALSE(dialog->Browser().Boxes().all);
+    EXPECT_FALSE(dialog->Browser().Boxes().alarm);
+    EXPECT_TRUE(dialog->Browser().Boxes().cal);
+    EXPECT_FALSE(Child<QCheckBox>("id1028")->isChecked());
+    EXPECT_FALSE(dialog->Action("actionSessionsAll")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>("id1030")->isChecked());
+    dialog->Action("actionSessionsAll")->trigger(); // All sets Alarm and Cal
+    EXPECT_TRUE(Child<QCheckBox>("id1029")->isChecked());
+    EXPECT_TRUE(dialog->Action("actionSessionsAlarm")->isChecked());
+}
+
+TEST_F(MainDialogTest, NotificationFrameStartChangesNothing) {
+    const int32_t state = dialog->Browser().UploadState();
+    dialog->OnCommand(18100);
+    EXPECT_EQ(dialog->Browser().UploadState(), state);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(MainDialogTest, SaveWritesTheRtfDocumentNotTheShownText) {
+    report.ReportText = "{\\rtf{\\f2 \\fs20 Switched on.\\par }}";
+    dialog->SetReportText(report.ReportText);
+    saveName = QDir::current().absoluteFilePath("out.Rtf");
+    dialog->SaveReport();
+    EXPECT_EQ(ReadFileBytes(saveName), QByteArray::fromStdString(report.ReportText));
+    EXPECT_TRUE(prompt.shown.empty());
+
+    // Replaced without a question.
+    report.ReportText = "{\\rtf{x\ny}}";
+    dialog->SaveReport();
+    EXPECT_EQ(ReadFileBytes(saveName), QByteArray("{\\rtf{x\r\ny}}"));
+}
+
+TEST_F(MainDialogTest, SaveCancelledWritesNothing) {
+    report.ReportText = "{\\rtf x}}";
+    saveName.clear();
+    dialog->SaveReport();
+    EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(MainDialogTest, SaveToAFileThatCannotBeCreatedSaysSoAndWritesNothing) {
+    report.ReportText = "{\\rtf x}}";
+    const QString path = QDir::current().absoluteFilePath("missing-folder/out.Rtf");
+    saveName = path;
+    dialog->SaveReport();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].first.find(path.toStdString()), std::string::npos);
+    EXPECT_EQ(prompt.shown[0].second, "Save");
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
+    MainDialogEnvironment env;
+    env.prompt = &prompt;
+    MainDialog real(*image, report, env);
+    report.ReportText = "{\\rtf{\\f2 dialog}}";
+    bool checked = false;
+    QTimer::singleShot(200, [&] {
+        auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(fileDialog, nullptr);
+        EXPECT_EQ(fileDialog->nameFilters(), QStringList{"Rich Text Files (*.Rtf)"});
+        EXPECT_EQ(fileDialog->defaultSuffix(), QString("Rtf"));
+        EXPECT_EQ(fileDialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_TRUE(fileDialog->testOption(QFileDialog::DontConfirmOverwrite));
+        checked = true;
+        fileDialog->selectFile(QDir::current().absoluteFilePath("chosen"));
+        QMetaObject::invokeMethod(fileDialog, "accept");
+    });
+    real.SaveReport();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(prompt.shown.empty());
+    // The default extension is added.
+    EXPECT_EQ(ReadFileBytes(QDir::current().absoluteFilePath("chosen.Rtf")),
+              QByteArray("{\\rtf{\\f2 dialog}}"));
+}
+
+TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
+    dialog->OpenManual();
+    ASSERT_EQ(prompt.shown.size(), 1u) << "no manual: a box says so";
+    EXPECT_NE(prompt.shown[0].first.find("50312_04.pdf"), std::string::npos);
+    EXPECT_TRUE(opened.empty());
+
+    QFile manual("50312_04.pdf");
+    ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
+    manual.close();
+    dialog->Action("actionHelp")->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("50312_04.pdf")));
+    EXPECT_EQ(prompt.shown.size(), 1u);
+}
+
+TEST_F(MainDialogTest, AboutBox) {
+    bool checked = false;
+    QTimer::singleShot(100, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(about->windowTitle(), QString("About Tavon Datalogging"));
+        auto* text = about->findChild<QLabel*>("aboutText");
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(text->text(), QString("Tavon Datalogging, Version 1.08"));
+        auto* icon = about->findChild<QLabel*>("aboutIcon");
+        ASSERT_NE(icon, nullptr);
+        EXPECT_FALSE(icon->pixmap().isNull());
+        checked = true;
+        about->findChild<QPushButton*>("id1")->click();
+    });
+    dialog->Action("actionAbout")->trigger();
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(MainDialogTest, QuitAndEscapeEndTheDialog) {
+    dialog->show();
+    dialog->Action("actionQuit")->trigger();
+    EXPECT_EQ(dialog->result(), 1);
+    EXPECT_FALSE(dialog->isVisible());
+    dialog->show();
+    dialog->reject(); // what Escape and the close box do
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+TEST_F(MainDialogTest, TreeNodesAndSelectionEchoIsIgnored) {
+    dialog->ClearTree();
+    dialog->InsertNode(0, -1, "Dec 2026", 0xFFFF, true);
+    dialog->InsertNode(1, 0, "Monday 07", 0xFFFF, true);
+    dialog->InsertNode(2, 1, "10:11:12 FC C Alm ", 12, false);
+    dialog->InsertNode(3, 1, "R\xE9seau", 13, false);
+    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
+    QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
+    EXPECT_EQ(day->text(0), QString("Monday 07"));
+    EXPECT_EQ(day->child(0)->data(0, Qt::UserRole).toUInt(), 12u);
+    EXPECT_EQ(day->child(1)->text(0), QString::fromUtf8("R\xC3\xA9seau"));
+    dialog->SelectNode(3);
+    EXPECT_EQ(tree->currentItem(), day->child(1));
+    EXPECT_EQ(dialog->Browser().SelectedNode(), -1) << "the view does not echo the browser";
+    dialog->SelectNode(-1);
+    EXPECT_EQ(tree->currentItem(), nullptr);
+}
+
+TEST_F(MainDialogTest, DataSourceInTheTitle) {
+    dialog->ShowDataSource("/somewhere/FlashData.txt");
+    EXPECT_TRUE(dialog->windowTitle().startsWith("Tavon Datalogger - FlashData.txt"));
+    dialog->ShowDataSource("");
+    EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+}
+
+} // namespace
