@@ -1,5 +1,7 @@
 #include "CommsFixture.h"
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -453,6 +455,71 @@ TEST_F(FrameEngineTest, SetStringLengthServesReadsContinuedWithoutAWindow) {
     ASSERT_EQ(comms.Ask(nullptr, 2), 1);
     // Address 2 past the last start (0), six characters.
     EXPECT_EQ(link->Write(0), "   LT  46 02 06 ");
+}
+
+} // namespace
+
+namespace {
+
+// Arbitrary bytes, broken frames and requests on every kind of test, in a fixed pseudo-random
+// order: nothing may crash or run past a buffer (the sanitizers watch), and the engine's
+// counters stay inside their arrays.
+TEST_F(CommsTest, RandomStreamsAndRequestsKeepTheEngineInBounds) {
+    UseDriver(EngineDriverV11);
+    const char* tests[] = {"Byte",     "Word",     "Long", "Split",    "Text",    "SensByte",
+                           "SensWord", "SensText", "Hex",  "LongText", "HugeText"};
+    std::mt19937 random(20261207);
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 3000; ++round) {
+        switch (pick(8)) {
+        case 0:
+            list.FindTest(tests[pick(11)]);
+            list.SetSensorNumber(pick(300) - 20);
+            break;
+        case 1:
+            comms.Ask(pick(4) ? &target : nullptr, pick(600) - 100);
+            break;
+        case 2:
+            comms.Set(&target, static_cast<unsigned int>(random()));
+            break;
+        case 3:
+            comms.Set(&target, std::string(static_cast<size_t>(pick(150)), 'q'));
+            break;
+        case 4: {
+            std::string payload;
+            for (int i = pick(50); i > 0; --i)
+                payload += static_cast<char>(random());
+            Receive(MakeFrame(pick(2) ? 'M' : 'A', payload.substr(0, 44)));
+            break;
+        }
+        case 5: {
+            std::string noise;
+            for (int i = pick(700); i > 0; --i)
+                noise += static_cast<char>(pick(3) ? random() : "Y\r\n?"[pick(4)]);
+            Receive(noise);
+            break;
+        }
+        case 6:
+            comms.SetStringLength(pick(40) - 4);
+            comms.SetFileSize(pick(100000) - 1000, "x");
+            break;
+        default:
+            SilentTicks(pick(25));
+            break;
+        }
+        const CommsState& s = Comms();
+        ASSERT_TRUE(s.InFrame == 0 || s.InFrame == 1);
+        ASSERT_GE(s.FrameIndex, 0);
+        ASSERT_LE(s.FrameIndex, 52);
+        ASSERT_GE(s.UploadLength, 0);
+        ASSERT_LE(s.UploadLength, CComms::UploadCapacity);
+        ASSERT_GE(s.BusyTicks, 0);
+        ASSERT_LE(s.BusyTicks, 20);
+        ASSERT_LT(std::strlen(comms.GetNewString()), sizeof s.NewString);
+        ASSERT_LE(s.RetryText.Length, MaxSetText);
+        link->Take();
+        target.Take();
+    }
 }
 
 } // namespace
