@@ -379,3 +379,56 @@ TEST_F(BrowserTest, ADriverTextWithoutTheUploadFlagFallsBackToTheBuiltInOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BrowserTest, GoDuringAnIndexUploadDoesNotStartAnother) {
+    ToIdle();
+    browser->OnGo();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    comms.upload = instrument->Area(0, 4096);
+    browser->OnUploadDone();
+    EXPECT_TRUE(view.go); // enabled at the end of every transfer
+    browser->OnGo();
+    EXPECT_FALSE(view.go);
+    EXPECT_EQ(browser->UploadState(), 4);
+    Pump();
+    EXPECT_TRUE(browser->Idle());
+    EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(BrowserTest, GoDuringASessionUploadFollowsIt) {
+    instrument->PutTextSession(1, "First");
+    ToIdle();
+    browser->StartSessionUpload(1);
+    browser->OnAskDone();
+    browser->OnGo();
+    EXPECT_FALSE(browser->Idle());
+    Pump();
+    EXPECT_TRUE(browser->Idle());
+    EXPECT_EQ(view.clears, 1);
+    EXPECT_NE(view.reportText.find("First"), std::string::npos);
+}
+
+TEST_F(BrowserTest, ASessionChosenBeforeTheDriverTextArrivedWaitsForIt) {
+    comms.instrumentTests["Upload flag"] = 'A';
+    instrument->PutTextSession(6, "Waited");
+    browser->Start();
+    for (int i = 0; i < 3; ++i) {
+        browser->OnTimeout();
+    }
+    ASSERT_FALSE(browser->StartUpComplete());
+    browser->StartSessionUpload(6);
+    EXPECT_EQ(browser->UploadState(), 0);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->UploadState(), 7);
+    Pump();
+    EXPECT_NE(view.reportText.find("Waited"), std::string::npos);
+}
+
+} // namespace

@@ -325,6 +325,11 @@ void SessionBrowser::StartIndexUpload() {
         m_offline = false;
         m_view.ShowDataSource(std::string());
     }
+    if (m_uploadState >= 3 && m_uploadState <= 6) {
+        // The index asked for is already on its way (GO is enabled between its sectors).
+        m_view.EnableGo(false);
+        return;
+    }
     if (m_uploadState != 2) {
         m_pending = Pending::Index;
         m_view.EnableGo(false);

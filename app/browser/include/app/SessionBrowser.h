@@ -46,7 +46,8 @@ public:
     void OnUploadDone();
 
     // GO. A GO (or a session choice) made while another request is running is remembered, the
-    // latest one winning, and started as soon as the machine is idle again.
+    // latest one winning, and started as soon as the machine is idle again; a GO while the index
+    // is already being uploaded is dropped.
     void OnGo() { StartIndexUpload(); }
     void StartIndexUpload();
     void StartSessionUpload(int16_t slot);
