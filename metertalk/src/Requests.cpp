@@ -117,6 +117,8 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
     s.BusyTicks = RequestTicks;
     s.NotifyWindow = window;
     s.PendingKind = PendingSet;
+    // What is left of an abandoned text write must not follow this write's acknowledgement.
+    s.ContinuationText.Clear();
 
     const CurrentTest t = ReadCurrentTest(s);
     // A non-zero write of the upload flag makes the instrument stream a memory area.
@@ -202,6 +204,8 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
     s.BusyTicks = RequestTicks;
     s.NotifyWindow = window;
     s.PendingKind = PendingSet;
+    if (source == TextSource::Caller || source == TextSource::Queued)
+        s.ContinuationText.Clear();
     if (t.Number < 0) {
         s.BusyTicks = 0;
         return 0;

@@ -305,6 +305,20 @@ TEST_F(FrameEngineTest, ANewTextWriteStartsAtOffsetZeroAfterAnAbandonedOne) {
     EXPECT_EQ(link->Take(), "   UW  32 00 57 58 59 5a\r\n");
 }
 
+TEST_F(FrameEngineTest, TheRestOfAnAbandonedTextWriteNeverFollowsALaterWrite) {
+    Select("Text");
+    comms.Set(&target, std::string("ABCDEFGH"));
+    SilentTicks(20);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+    link->Take();
+    Select("Word");
+    ASSERT_EQ(comms.Set(&target, 5u), 1);
+    link->Take();
+    Receive(Answer("00"));
+    EXPECT_EQ(link->Take(), "");
+    EXPECT_EQ(target.Take(), (Ids{FS, SD}));
+}
+
 TEST_F(FrameEngineTest, AnAskRefusedAtTheStartEndsInATimeOut) {
     AskByte();
     Receive(Answer("?"));
