@@ -19,3 +19,7 @@ int RunSessions(int argc, char** argv);
 extern const char kRenderSynopsis[];
 extern const char kRenderHelp[];
 int RunRender(int argc, char** argv);
+
+extern const char kDownloadSynopsis[];
+extern const char kDownloadHelp[];
+int RunDownload(int argc, char** argv);

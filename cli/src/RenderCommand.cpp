@@ -43,53 +43,6 @@ const char kUnrecognisedWarning[] =
     "datalogger. You should check whether a new version of the datalogger is available which "
     "will process these logs.";
 
-// A slot number: an optional minus sign and decimal digits.
-bool LooksLikeNumber(const char* text) {
-    const char* p = text[0] == '-' ? text + 1 : text;
-    if (*p == '\0') {
-        return false;
-    }
-    for (; *p != '\0'; ++p) {
-        if (*p < '0' || *p > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Parses a slot in 0 to 499; anything else is rejected with a message.
-bool ParseSlot(const char* text, int16_t& slot, std::string& message) {
-    if (!LooksLikeNumber(text)) {
-        message = std::string("not a slot number: \"") + text + "\"";
-        return false;
-    }
-    long value = 0;
-    for (const char* p = text[0] == '-' ? text + 1 : text; *p != '\0'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value >= LogImage::kSlotCount) {
-            break; // out of range already; keeps long numbers from overflowing
-        }
-    }
-    if (text[0] == '-' || value >= LogImage::kSlotCount) {
-        message = std::string("slot ") + text + " is outside 0 to 499";
-        return false;
-    }
-    slot = static_cast<int16_t>(value);
-    return true;
-}
-
-// The instrument's own characters for the brackets in mode names.
-std::string ModeName(std::string name) {
-    for (char& c : name) {
-        if (c == '[') {
-            c = static_cast<char>(0xE9);
-        } else if (c == ']') {
-            c = static_cast<char>(0xEA);
-        }
-    }
-    return name;
-}
-
 bool ParseHide(const std::string& text, ReportState& state) {
     for (const std::string& word : SplitList(text)) {
         if (word == "alarm") {

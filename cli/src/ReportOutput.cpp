@@ -18,6 +18,8 @@ bool WriteAll(std::FILE* file, const std::string& data) {
     return std::fwrite(data.data(), 1, data.size(), file) == data.size();
 }
 
+} // namespace
+
 bool IsRegularOrMissing(const std::string& path) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
@@ -25,8 +27,6 @@ bool IsRegularOrMissing(const std::string& path) {
     }
     return S_ISREG(info.st_mode);
 }
-
-} // namespace
 
 int WriteOutput(const std::string& path, const std::string& data) {
     if (path.empty()) {

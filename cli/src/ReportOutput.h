@@ -6,3 +6,6 @@
 // file is written under a temporary name and renamed, so that a failure never leaves a partial
 // file in its place. Returns an exit status and prints the reason on failure.
 int WriteOutput(const std::string& path, const std::string& data);
+
+// True when path names a regular file or nothing yet: a file that can be replaced by a rename.
+bool IsRegularOrMissing(const std::string& path);

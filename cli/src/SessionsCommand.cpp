@@ -22,27 +22,6 @@ const char kSessionsHelp[] =
     "                (sessions with a calibration). Default: all. Months and days are listed\n"
     "                for every dated session whatever the choice.\n";
 
-namespace {
-
-// "all", "alarm", "cal" in any comma-separated combination.
-bool ParseShow(const std::string& text, SessionBoxes& boxes) {
-    boxes.all = boxes.alarm = boxes.cal = false;
-    for (const std::string& word : SplitList(text)) {
-        if (word == "all") {
-            boxes.all = true;
-        } else if (word == "alarm") {
-            boxes.alarm = true;
-        } else if (word == "cal") {
-            boxes.cal = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 int RunSessions(int argc, char** argv) {
     SessionBoxes boxes;
     std::string dump;
@@ -59,7 +38,7 @@ int RunSessions(int argc, char** argv) {
             if (missing) {
                 return UsageError("--show needs a value: all, alarm, cal or alarm,cal");
             }
-            if (!ParseShow(value, boxes)) {
+            if (!ParseSessionBoxes(value, boxes)) {
                 return UsageError("--show takes all, alarm, cal or alarm,cal, not \"" + value +
                                   "\"");
             }

@@ -13,7 +13,7 @@ void PrintHelp(std::FILE* out) {
     std::fprintf(out, "Usage: tavon-datalog COMMAND ARGUMENTS...\n"
                       "\n"
                       "Reads the log memory of a Tavon instrument, saved as a FlashData.txt dump,\n"
-                      "without an instrument or a window.\n"
+                      "without an instrument or a window, or downloads it from the instrument.\n"
                       "\n"
                       "Commands:\n");
     for (const Command* c = CommandTable(); c->name != nullptr; ++c) {
@@ -26,7 +26,8 @@ void PrintHelp(std::FILE* out) {
                       "  -h, --help    this text (also after a command)\n"
                       "\n"
                       "Exit status: 0 done; 1 the output could not be written; 2 bad arguments,\n"
-                      "an unreadable or malformed dump, or a slot outside 0 to 499.\n");
+                      "an unreadable or malformed dump, or a slot outside 0 to 499; download\n"
+                      "adds 3, 4 and 5 (see above).\n");
 }
 
 } // namespace

@@ -1,0 +1,98 @@
+// tavon-datalog download: every session of an instrument, or the chosen ones, as RTF reports.
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "DownloadDriver.h"
+#include "DownloadOptions.h"
+#include "ExitStatus.h"
+
+const char kDownloadSynopsis[] =
+    "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
+    "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
+    "[--mode-names N1,N2,N3,N4] [--graph] [--quiet]";
+
+const char kDownloadHelp[] =
+    "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
+    "prints the session tree (as the sessions command does), then uploads the sessions and\n"
+    "writes them as RTF reports: one per day, DIR/YYYY-MM-DD.rtf, holding that day's sessions\n"
+    "in tree order as the program's Full Day assembles them; or, with --slot, one per slot,\n"
+    "DIR/slot-N.rtf. The memory image is saved as a FlashData.txt dump after the index and again\n"
+    "at the end, holding every session downloaded (sectors not downloaded read as erased).\n"
+    "\n"
+    "  --pipe [NAME]         use only the companion pipe NAME (default \"RAK Pipe\")\n"
+    "  --port DEVICE         use only the serial port DEVICE (ttyUSB0, /dev/rfcomm0, COM3),\n"
+    "                        brought up as the program's connection dialog does it\n"
+    "                        Without either: the pipe \"RAK Pipe\", then the port remembered in\n"
+    "                        Settings.ini in the working directory.\n"
+    "  --dump FILE           where the dump goes (default FlashData.txt)\n"
+    "  --out DIR             where the reports go (default: the working directory; made when\n"
+    "                        missing)\n"
+    "  --sessions LIST       which sessions the tree lists and so which are downloaded: all,\n"
+    "                        alarm, cal or alarm,cal, like the program's session boxes\n"
+    "                        (default all)\n"
+    "  --slot N ...          only these slots, one report each, whatever the tree lists\n"
+    "  --day YYYY-MM-DD ...  only these days\n"
+    "  --mode-names LIST     up to four comma-separated mode names that replace the\n"
+    "                        instrument's ('[' and ']' become the bytes 0xE9 and 0xEA)\n"
+    "  --graph               list barhole profiles value by value; without it the setting\n"
+    "                        \"Show Barhole Graph\" in Settings.ini decides\n"
+    "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
+    "                        terminal)\n"
+    "\n"
+    "A report is written under a temporary name and renamed, so it is never left half-written.\n"
+    "Exit status: 0 done (also when sessions held records this version cannot decode: the\n"
+    "warning is printed); 1 a report or the dump could not be written; 2 bad arguments, or a\n"
+    "slot or day that the instrument does not hold; 3 no link to an instrument; 4 the\n"
+    "instrument stopped answering (reports written so far are kept, and the dump when the\n"
+    "index was complete); 5 \"Error in serial comms\": a reply failed its checksum.\n";
+
+namespace {
+
+// Makes dir and every missing folder above it.
+bool MakeFolders(const std::string& dir, std::string& message) {
+    std::string path;
+    size_t start = 0;
+    while (start <= dir.size()) {
+        const size_t slash = dir.find('/', start);
+        const size_t end = slash == std::string::npos ? dir.size() : slash;
+        path = dir.substr(0, end);
+        if (!path.empty()) {
+            struct stat info;
+            if (stat(path.c_str(), &info) != 0) {
+                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+                    message = "cannot make the folder " + path + ": " + std::strerror(errno);
+                    return false;
+                }
+            } else if (!S_ISDIR(info.st_mode)) {
+                message = path + " is not a folder";
+                return false;
+            }
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunDownload(int argc, char** argv) {
+    DownloadOptions options;
+    std::string message;
+    if (!ParseDownloadOptions(argc, argv, options, message)) {
+        return UsageError(message);
+    }
+    // Before the instrument is touched: a download that cannot be saved is not started.
+    if (!MakeFolders(options.outDir, message)) {
+        PrintError(message);
+        return kExitOutputFailed;
+    }
+    return RunDownloadSession(options);
+}

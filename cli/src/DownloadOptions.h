@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/SessionTable.h"
+
+// What `tavon-datalog download` was asked to do.
+struct DownloadOptions {
+    enum class LinkKind {
+        Default, // the companion pipe, then the port remembered in Settings.ini
+        Pipe,    // only the companion pipe
+        Port,    // only the named serial port
+    };
+    LinkKind link = LinkKind::Default;
+    std::string pipeName = "RAK Pipe";
+    std::string port; // bare device name ("ttyUSB0", "pts/3")
+
+    std::string dumpPath = "FlashData.txt";
+    std::string outDir = ".";
+    SessionBoxes boxes; // which sessions the tree lists, and so which days are downloaded
+
+    std::vector<int16_t> sessionSlots; // one report per slot instead of one per day
+    std::vector<std::string> days;     // only these days ("YYYY-MM-DD")
+    bool modeNamesGiven = false;
+    std::string modeNames[4]; // replace the instrument's, brackets already converted
+    bool graph = false;       // list barhole profiles whatever Settings.ini says
+    bool quiet = false;       // no progress bar
+};
+
+// Parses the arguments that follow "download". Returns true, or false with a message for the
+// user (the caller adds the pointer to --help).
+bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::string& message);
+
+// True when text is a calendar date written YYYY-MM-DD.
+bool IsIsoDate(const std::string& text);

@@ -1,0 +1,108 @@
+#include "DownloadPlan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "DownloadOptions.h"
+#include "app/SessionTable.h"
+#include "app/SessionTree.h"
+#include "orvtime/OrvTime.h"
+#include "orvtime/TimeFormat.h"
+
+namespace {
+
+// The time stamp at the start of a session name, read the way the session list reads it.
+unsigned int NameStamp(const char* name) {
+    char text[20];
+    std::memcpy(text, name, sizeof text - 1);
+    text[sizeof text - 1] = '\0';
+    unsigned int stamp = 0;
+    if (std::sscanf(text, "%x", &stamp) != 1) {
+        stamp = 0;
+    }
+    return stamp;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& text) {
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+} // namespace
+
+int DownloadPlan::SessionCount() const {
+    size_t count = 0;
+    for (const ReportJob& job : jobs) {
+        count += job.sessionSlots.size();
+    }
+    return static_cast<int>(count);
+}
+
+std::string SessionDate(const SessionEntry& entry) {
+    if (!entry.used || entry.undated) {
+        return std::string();
+    }
+    return FormatTime(COrvTime(NameStamp(entry.name)).Value(), "%Y-%m-%d");
+}
+
+DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
+                          const DownloadOptions& options) {
+    DownloadPlan plan;
+    if (!options.sessionSlots.empty()) {
+        for (int16_t slot : options.sessionSlots) {
+            const SessionEntry* entry = table.FindSlot(slot);
+            if (entry == nullptr) {
+                plan.missing.push_back("slot " + std::to_string(slot) +
+                                       " holds no session: no report for it");
+                continue;
+            }
+            ReportJob job;
+            job.fileName = "slot-" + std::to_string(slot) + ".rtf";
+            job.sessionSlots.push_back(slot);
+            const SessionEntry* dated = table.FindDated(slot);
+            job.headingDay = dated != nullptr ? std::string(dated->dayLabel) + " " : std::string();
+            job.headingMonth = dated != nullptr ? std::string(dated->monthLabel) : std::string();
+            plan.jobs.push_back(job);
+        }
+        return plan;
+    }
+
+    std::vector<std::string> datesDone;
+    std::vector<std::string> namesUsed;
+    for (int id = 0; id < tree.Count(); ++id) {
+        if (tree.At(id).level != SessionNode::Day) {
+            continue;
+        }
+        ReportJob job;
+        for (int child = id + 1; child < tree.Count() && tree.At(child).parent == id; ++child) {
+            if (tree.At(child).level == SessionNode::Session) {
+                if (job.firstNode < 0) {
+                    job.firstNode = child;
+                }
+                job.sessionSlots.push_back(static_cast<int16_t>(tree.At(child).itemData & 0xFFFF));
+            }
+        }
+        if (job.sessionSlots.empty()) {
+            continue; // the session boxes left none of this day's sessions in the tree
+        }
+        const SessionEntry* entry = table.FindDated(job.sessionSlots.front());
+        const std::string date = entry != nullptr ? SessionDate(*entry) : std::string();
+        if (date.empty() || (!options.days.empty() && !Contains(options.days, date))) {
+            continue;
+        }
+        std::string name = date;
+        for (int n = 2; Contains(namesUsed, name); ++n) {
+            name = date + "-" + std::to_string(n);
+        }
+        namesUsed.push_back(name);
+        datesDone.push_back(date);
+        job.fileName = name + ".rtf";
+        plan.jobs.push_back(job);
+    }
+    for (const std::string& day : options.days) {
+        if (!Contains(datesDone, day)) {
+            plan.missing.push_back("no sessions listed on " + day + ": no report for it");
+        }
+    }
+    return plan;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class SessionTable;
+class SessionTree;
+struct DownloadOptions;
+struct SessionEntry;
+
+// One report file of a download and the sessions it holds, in the order they are added.
+struct ReportJob {
+    std::string fileName;              // "2026-12-07.rtf", "slot-41.rtf"
+    std::vector<int16_t> sessionSlots; // in tree order for a day
+    int firstNode = -1;                // a day: the tree node of its first session; -1 for a slot
+    std::string headingDay; // a slot: the headings its report gets (as `render` gives them)
+    std::string headingMonth;
+};
+
+struct DownloadPlan {
+    std::vector<ReportJob> jobs;
+    // What was asked for and is not there: one line each, for standard error.
+    std::vector<std::string> missing;
+    int SessionCount() const;
+};
+
+// The instrument's calendar day of a dated session, "YYYY-MM-DD"; empty for an undated one.
+std::string SessionDate(const SessionEntry& entry);
+
+// The reports a download writes, from the session tree that the index upload built: one per day
+// node that lists sessions (each day's session nodes in tree order, as Full Day adds them), only
+// the days asked for when there is a --day; or one per --slot, for every slot whose index entry
+// holds a session. A day that turns up under a second day node (names out of time order) gets
+// "-2", "-3"... so that no report replaces another.
+DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
+                          const DownloadOptions& options);

@@ -1,0 +1,344 @@
+#include "DownloadRun.h"
+
+#include <cstring>
+
+#include "CommandLine.h"
+#include "ExitStatus.h"
+#include "ProgressBar.h"
+#include "ReportOutput.h"
+#include "TreeText.h"
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "linkselect/Settings.h"
+#include "report/Report.h"
+
+namespace {
+
+constexpr uint32_t kFirstDataSector = 10;
+constexpr uint8_t kErased = 0xFF;
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) {
+        return name;
+    }
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+} // namespace
+
+DownloadRun::DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
+                         ProgressBar& progress, std::FILE* out)
+    : m_options(options), m_image(image), m_report(report), m_progress(progress), m_out(out) {}
+
+void DownloadRun::Prepare() {
+    // Sectors that this run does not download read as erased flash, in the dump as in the
+    // instrument, rather than as zeros that would pass for data.
+    for (uint32_t sector = 0; sector < LogImage::kImageSize / LogImage::kSectorSize; ++sector) {
+        EraseSector(sector);
+    }
+    m_browser->SetDumpPath(m_options.dumpPath);
+    const SessionBoxes& boxes = m_options.boxes;
+    if (boxes.all) {
+        m_browser->OnAllSessions(true);
+    } else {
+        m_browser->OnAllSessions(false);
+        m_browser->OnAlarmSessions(boxes.alarm);
+        m_browser->OnCalSessions(boxes.cal);
+    }
+    m_report.ShowBarholeGraph =
+        m_options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
+    m_report.HeaderCountdown = 0;
+}
+
+void DownloadRun::OnTick() {
+    if (m_finished) {
+        return;
+    }
+    if (m_goPending) {
+        m_goPending = false;
+        m_browser->OnGo();
+    }
+    if (m_startJob) {
+        m_startJob = false;
+        StartJob();
+    }
+}
+
+void DownloadRun::OnChecksumError() {
+    if (m_finished) {
+        return;
+    }
+    m_progress.Clear();
+    std::fprintf(stderr, "Error in serial comms\n");
+    Finalize(kExitCommsError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The browser's requests
+
+void DownloadRun::RequestEnded(BrowserRequest request, bool ok) {
+    if (m_finished) {
+        return;
+    }
+    switch (request) {
+    case BrowserRequest::StartUp:
+        StartUpEnded(ok);
+        break;
+    case BrowserRequest::Index:
+        IndexEnded(ok);
+        break;
+    case BrowserRequest::Session:
+        SessionEnded(ok);
+        break;
+    }
+}
+
+void DownloadRun::StartUpEnded(bool ok) {
+    if (m_goIssued) {
+        return;
+    }
+    if (!ok && !m_browser->StartUpComplete()) {
+        Stop(kExitNoAnswer, "the instrument did not complete its start-up uploads; nothing "
+                            "was downloaded");
+        return;
+    }
+    // Without the configuration block the instrument's own names are missing; the ones given on
+    // the command line stand in for them, and replace them when both exist.
+    if (m_options.modeNamesGiven) {
+        for (int k = 0; k < 4; ++k) {
+            m_report.ModeNames[k] = m_options.modeNames[k];
+        }
+    }
+    m_goIssued = true;
+    m_goPending = true;
+}
+
+void DownloadRun::IndexEnded(bool ok) {
+    if (m_browser->IndexSectorCount() < SessionBrowser::kIndexSectors) {
+        Stop(kExitNoAnswer, "the index upload did not complete; nothing was downloaded");
+        return;
+    }
+    m_indexComplete = true;
+    if (!ok) {
+        m_outputFailed = true; // the browser has said which dump it could not write
+    }
+    // The byte after the tenth sector is the first of slot 0's sector.
+    RepairAfter(LogImage::kIndexSectors - 1);
+
+    m_progress.Clear();
+    const std::string tree = SessionTreeText(m_browser->Table(), m_browser->Boxes());
+    std::fputs(tree.c_str(), m_out);
+    std::fflush(m_out);
+
+    m_plan = PlanDownload(m_browser->Table(), m_browser->Tree(), m_options);
+    for (const std::string& line : m_plan.missing) {
+        PrintError(line);
+    }
+    m_job = 0;
+    if (m_plan.jobs.empty()) {
+        Complete();
+        return;
+    }
+    m_startJob = true;
+}
+
+void DownloadRun::SessionEnded(bool ok) {
+    if (!m_jobActive || m_job >= m_plan.jobs.size()) {
+        return;
+    }
+    if (!ok) {
+        Stop(kExitNoAnswer, "the upload of slot " + std::to_string(m_browser->CurrentSlot()) +
+                                " did not complete; " + std::to_string(m_reportsWritten) + " of " +
+                                std::to_string(m_plan.jobs.size()) + " reports written");
+        return;
+    }
+    MarkCompleted(m_browser->CurrentSlot());
+    ++m_sessionsDone;
+    const ReportJob& job = m_plan.jobs[m_job];
+    // Full Day goes on to the next sibling of the session just shown while there is one.
+    if (job.firstNode >= 0 && m_browser->Tree().NextSibling(m_browser->SelectedNode()) >= 0) {
+        return;
+    }
+    m_jobActive = false;
+    WriteReport(job);
+    ++m_job;
+    if (m_job < m_plan.jobs.size()) {
+        m_startJob = true;
+    } else {
+        Complete();
+    }
+}
+
+void DownloadRun::StartJob() {
+    const ReportJob& job = m_plan.jobs[m_job];
+    FreshReport();
+    m_jobActive = true;
+    if (job.firstNode >= 0) {
+        // Full Day: the first session starts a new report, the browser adds the rest of the day.
+        m_browser->OnFullDay(true);
+        m_browser->SelectNode(job.firstNode);
+    } else {
+        m_report.ReportBody.clear();
+        m_report.HeadingDay = job.headingDay;
+        m_report.HeadingMonth = job.headingMonth;
+        m_browser->StartSessionUpload(job.sessionSlots.front());
+    }
+}
+
+void DownloadRun::FreshReport() {
+    // Each file reads as if the program had just started: no gas columns or heading countdown
+    // carried over from the report before it.
+    m_report.Columns = ReadingColumns();
+    m_report.HeaderCountdown = 0;
+    m_report.LogTime = 0;
+    m_report.SessionReport.clear();
+    m_report.ReportBody.clear();
+}
+
+void DownloadRun::WriteReport(const ReportJob& job) {
+    m_progress.Clear();
+    if (WriteOutput(JoinPath(m_options.outDir, job.fileName), m_report.ReportText) == kExitOk) {
+        ++m_reportsWritten;
+    } else {
+        m_outputFailed = true;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The memory image
+
+void DownloadRun::MarkCompleted(int16_t slot) {
+    if (slot < 0 || slot >= LogImage::kSlotCount) {
+        return;
+    }
+    const uint32_t sector = static_cast<uint32_t>(slot) + kFirstDataSector;
+    m_completed[slot] = true;
+    m_firstByte[slot] = m_image.Bytes()[sector * LogImage::kSectorSize];
+    RepairAfter(sector);
+}
+
+void DownloadRun::RepairAfter(uint32_t sector) {
+    // A whole sector's upload is followed by its terminating zero, which lands on the first byte
+    // of the next sector of the image; give that byte back what it held.
+    const uint32_t next = sector + 1;
+    if (next >= LogImage::kImageSize / LogImage::kSectorSize) {
+        return;
+    }
+    uint8_t value = kErased;
+    if (next >= kFirstDataSector && next - kFirstDataSector < LogImage::kSlotCount &&
+        m_completed[next - kFirstDataSector]) {
+        value = m_firstByte[next - kFirstDataSector];
+    } else if (next < kFirstDataSector && m_indexComplete) {
+        return; // an index sector: the index upload has already written it
+    }
+    m_image.Store(next * LogImage::kSectorSize, &value, 1);
+}
+
+void DownloadRun::EraseSector(uint32_t sector) {
+    static uint8_t erased[LogImage::kSectorSize];
+    if (erased[0] != kErased) {
+        std::memset(erased, kErased, sizeof erased);
+    }
+    m_image.Store(sector * LogImage::kSectorSize, erased, LogImage::kSectorSize);
+}
+
+bool DownloadRun::WriteDump() {
+    const std::string& path = m_options.dumpPath;
+    const bool replace = IsRegularOrMissing(path);
+    const std::string target = replace ? path + ".part" : path;
+    bool ok = m_image.DumpImage(target.c_str()) == 1;
+    if (ok && replace) {
+#ifdef _WIN32
+        std::remove(path.c_str());
+#endif
+        ok = std::rename(target.c_str(), path.c_str()) == 0;
+        if (!ok) {
+            std::remove(target.c_str());
+        }
+    }
+    if (!ok) {
+        PrintError("cannot write the dump " + path);
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress and messages
+
+void DownloadRun::SetProgressRange(int low, int high) {
+    (void)low;
+    m_progressTotal = high;
+    DrawProgress(0);
+}
+
+void DownloadRun::SetProgressPos(int pos) {
+    if (pos == 0) {
+        m_progress.Clear(); // the request has ended
+        return;
+    }
+    DrawProgress(pos);
+}
+
+void DownloadRun::DrawProgress(int done) {
+    if (!m_progress.Enabled() || m_finished) {
+        return;
+    }
+    if (m_progressTotal == SessionBrowser::kIndexSectors) {
+        m_progress.Draw("Index", done, m_progressTotal,
+                        "sector " + std::to_string(done + 1) + " of " +
+                            std::to_string(m_progressTotal));
+        return;
+    }
+    const int total = m_plan.SessionCount();
+    const int pieces = SessionBrowser::kPiecesPerSector;
+    m_progress.Draw("Session " + std::to_string(m_sessionsDone + 1) + " of " +
+                        std::to_string(total),
+                    m_sessionsDone * pieces + done, total * pieces,
+                    "slot " + std::to_string(m_browser->CurrentSlot()) + ", piece " +
+                        std::to_string(done + 1) + " of " + std::to_string(pieces));
+}
+
+void DownloadRun::ShowMessage(const std::string& text, const std::string& caption) {
+    m_progress.Clear();
+    if (caption == SessionBrowser::kWarningCaption) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    } else {
+        PrintError(text);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The end
+
+void DownloadRun::Stop(int status, const std::string& message) {
+    if (m_finished) {
+        return;
+    }
+    m_progress.Clear();
+    PrintError(message);
+    Finalize(status);
+}
+
+void DownloadRun::Complete() {
+    Finalize(m_outputFailed ? kExitOutputFailed : !m_plan.missing.empty() ? kExitUsage : kExitOk);
+}
+
+void DownloadRun::Finalize(int status) {
+    m_finished = true;
+    m_progress.Clear();
+    if (m_indexComplete) {
+        // A session cut off half-way would pass for its own shorter log: it is left out.
+        const int16_t slot = m_browser->CurrentSlot();
+        if (m_jobActive && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
+            EraseSector(static_cast<uint32_t>(slot) + kFirstDataSector);
+            RepairAfter(static_cast<uint32_t>(slot) + kFirstDataSector);
+        }
+        if (!WriteDump() && status == kExitOk) {
+            status = kExitOutputFailed;
+        }
+    }
+    m_status = status;
+    if (m_finish) {
+        m_finish(status);
+    }
+}

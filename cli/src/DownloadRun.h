@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "DownloadOptions.h"
+#include "DownloadPlan.h"
+#include "app/BrowserView.h"
+
+class LogImage;
+class ProgressBar;
+class SessionBrowser;
+struct ReportState;
+
+// The download's side of the session browser: the "window" that the browser talks to, and the
+// hand that presses its buttons. After the start-up uploads it presses GO; after the index it
+// prints the session tree and, for each report, chooses the day's first session with Full Day on
+// (or uploads the one slot), writes the report when the browser has rendered it, and goes on to
+// the next. Plain C++: the Qt driver feeds it the ticks and the notifications, tests feed it a
+// scripted instrument.
+class DownloadRun : public BrowserView {
+public:
+    DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
+                ProgressBar& progress, std::FILE* out);
+
+    void Attach(SessionBrowser& browser) { m_browser = &browser; }
+    // Before the browser's Start: the image reads as erased flash until sectors arrive, the dump
+    // goes where it was asked for, the session boxes and the barhole setting are applied.
+    void Prepare();
+    // Every 100 ms tick, after the communications engine: starts what a notification handler
+    // decided, once the browser has finished handling that notification.
+    void OnTick();
+    // ID_COMMS_CHECKSUM_ERROR: "Error in serial comms", then the end with status 5.
+    void OnChecksumError();
+
+    // Called once, with the exit status, when the download has ended either way.
+    void SetFinish(std::function<void(int)> finish) { m_finish = std::move(finish); }
+    bool Finished() const { return m_finished; }
+    int Status() const { return m_status; }
+    int ReportsWritten() const { return m_reportsWritten; }
+    const DownloadPlan& Plan() const { return m_plan; }
+
+    // BrowserView
+    void EnableGo(bool) override {}
+    void EnableTree(bool) override {}
+    void EnableNext(bool) override {}
+    void SetProgressRange(int low, int high) override;
+    void SetProgressPos(int pos) override;
+    void ClearTree() override {}
+    void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
+    void SelectNode(int) override {}
+    void SetReportText(const std::string&) override {}
+    void SetFullDayBox(bool) override {}
+    void SetSessionBoxes(const SessionBoxes&) override {}
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void SuspendTick() override {}
+    void ResumeTick() override {}
+    void RequestEnded(BrowserRequest request, bool ok) override;
+
+private:
+    void StartUpEnded(bool ok);
+    void IndexEnded(bool ok);
+    void SessionEnded(bool ok);
+    void StartJob();
+    void FreshReport();
+    void WriteReport(const ReportJob& job);
+    void MarkCompleted(int16_t slot);
+    void RepairAfter(uint32_t sector);
+    void EraseSector(uint32_t sector);
+    bool WriteDump();
+    void DrawProgress(int done);
+    void Stop(int status, const std::string& message);
+    void Complete();
+    void Finalize(int status);
+
+    const DownloadOptions& m_options;
+    LogImage& m_image;
+    ReportState& m_report;
+    ProgressBar& m_progress;
+    std::FILE* m_out;
+    SessionBrowser* m_browser = nullptr;
+    std::function<void(int)> m_finish;
+
+    DownloadPlan m_plan;
+    bool m_goIssued = false;
+    bool m_goPending = false;
+    bool m_indexComplete = false;
+    bool m_startJob = false;
+    size_t m_job = 0;
+    bool m_jobActive = false;
+    int m_sessionsDone = 0;
+    int m_reportsWritten = 0;
+    bool m_outputFailed = false;
+    int m_progressTotal = 0;
+
+    // Slots whose sector arrived whole in this run, and the first byte each arrived with.
+    bool m_completed[500] = {};
+    uint8_t m_firstByte[500] = {};
+
+    bool m_finished = false;
+    int m_status = 0;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "DownloadOptions.h"
+#include "linkselect/LinkOpener.h"
+#include "linkselect/MemoryRegistry.h"
+#include "linkselect/Platform.h"
+#include "linkselect/PortDialogHost.h"
+
+// How the download reaches the instrument, set up as hooks of the connection-selection library so
+// that its own steps run unchanged: the companion pipe tried first, a serial port brought up in
+// two stages with the toggle sequence between them, and the port remembered in Settings.ini.
+//   --pipe NAME: only that pipe; no dialog, no serial port.
+//   --port DEVICE: only that device, offered as the one port found and chosen in a dialog
+//                  without windows, which then opens and configures it exactly as a click on
+//                  Select would.
+//   neither: the pipe "RAK Pipe", then the remembered port through the same dialog without
+//            windows (which lists the ports it found when none is remembered).
+class LinkChoice {
+public:
+    explicit LinkChoice(const DownloadOptions& options);
+    // Installs the hooks into the library's module-wide state.
+    void Install();
+    // The application the libraries are given. The command line stays empty: the settings keys
+    // are then those of the program, so a port remembered by one is found by the other.
+    const AppInfo& App() const { return m_app; }
+    // A hint for the user after a failed opening; empty when there is nothing to add.
+    std::string FailureHint() const;
+
+private:
+    class Opener : public LinkOpener {
+    public:
+        explicit Opener(const DownloadOptions& options) : m_options(options) {}
+        LinkPtr OpenPipe() override;
+        LinkPtr OpenSerial(const std::string& portName) override;
+
+    private:
+        const DownloadOptions& m_options;
+    };
+    class NoDialog : public PortDialogHost {
+    public:
+        int RunModal(PortDialogLogic& logic) override;
+    };
+
+    const DownloadOptions& m_options;
+    AppInfo m_app;
+    Opener m_opener;
+    NoDialog m_noDialog;
+    std::unique_ptr<ConsolePortDialogHost> m_console;
+    MemoryRegistry m_oneDevice;
+};
+
+// Message boxes of the libraries: "caption: text" on standard error.
+class StderrPrompt : public UserPrompt {
+public:
+    void Show(const std::string& text, const std::string& caption) override;
+};
