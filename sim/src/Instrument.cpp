@@ -22,10 +22,10 @@ constexpr int kMaxTextAnswer = static_cast<int>(kMaxPayload);
 
 Instrument::Instrument(const InstrumentOptions& options, const uint8_t* memory,
                        const FaultPlan& faults, uint64_t seed, ByteSink& sink, SimLog* log)
-    : m_tests(options), m_memory(memory), m_faults(faults), m_sink(sink), m_log(log),
-      m_config(BuildConfigBlock()), m_checksumDice(seed ^ kChecksumStream),
-      m_dropDice(seed ^ kDropStream), m_refuseDice(seed ^ kRefuseStream),
-      m_garbageDice(seed ^ kGarbageStream) {}
+    : m_tests(options), m_interfaceVersion(options.interfaceVersion), m_memory(memory),
+      m_faults(faults), m_sink(sink), m_log(log), m_config(BuildConfigBlock()),
+      m_checksumDice(seed ^ kChecksumStream), m_dropDice(seed ^ kDropStream),
+      m_refuseDice(seed ^ kRefuseStream), m_garbageDice(seed ^ kGarbageStream) {}
 
 void Instrument::NewClient() {
     m_lines.Reset();
@@ -139,15 +139,17 @@ void Instrument::Read(const HostCommand& cmd, int index) {
             sensor = cmd.address / size;
             offset = cmd.address % size;
         }
-        // A plain read of a text test answers four character codes, as older interfaces expect.
-        const int count = cmd.kind == CommandKind::ReadText ? cmd.count : 4;
+        // Interfaces up to 10 answer every text read with four character codes, and so does a
+        // plain read; from 11 on a text read answers the characters themselves.
+        const bool raw = cmd.kind == CommandKind::ReadText && m_interfaceVersion >= 11;
+        const int count = raw ? cmd.count : 4;
         if (sensor >= kSensorCount || count < 1 || count > kMaxTextAnswer ||
             (cmd.kind == CommandKind::ReadText && offset >= size)) {
             Refuse("text address or count out of range");
             return;
         }
         const char* text = m_tests.Text(index, sensor);
-        if (cmd.kind == CommandKind::ReadText) {
+        if (raw) {
             for (int i = 0; i < count; ++i)
                 payload[i] = offset + i < size ? text[offset + i] : ' ';
             payload[count] = 0;

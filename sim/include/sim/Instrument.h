@@ -54,6 +54,7 @@ private:
     int SensorOf(int index, int address) const;
 
     InstrumentTests m_tests;
+    int m_interfaceVersion;
     const uint8_t* m_memory;
     FaultPlan m_faults;
     ByteSink& m_sink;

@@ -1,0 +1,147 @@
+// The program's edges: the pipe server's one-client rule, a stale socket file, the
+// pseudo-terminal, the log and the command line.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QRegularExpression>
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+#include "SimProcess.h"
+
+namespace {
+
+const char kReadUploadFlag[] = "   LR  0B 00 01 8F\r\n";
+const char kAnswerZero[] = "YHA00;"; // then the checksum and CR LF
+
+QByteArray Exchange(QLocalSocket& socket, const char* line, int waitMs = 3000) {
+    socket.write(line);
+    socket.flush();
+    QByteArray got;
+    while (!got.contains("\r\n") && socket.waitForReadyRead(waitMs))
+        got += socket.readAll();
+    return got;
+}
+
+} // namespace
+
+TEST(SimServer, ServesOneClientAtATimeAndThenTheNext) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({})) << sim.Errors().toStdString();
+    EXPECT_EQ(sim.ReadyLine(), "ready: pipe " + sim.Folder() + "/RAK Pipe");
+
+    QLocalSocket first, second;
+    first.connectToServer("RAK Pipe");
+    ASSERT_TRUE(first.waitForConnected(3000));
+    EXPECT_TRUE(Exchange(first, kReadUploadFlag).startsWith(kAnswerZero));
+
+    second.connectToServer("RAK Pipe");
+    ASSERT_TRUE(second.waitForConnected(3000));
+    second.write(kReadUploadFlag);
+    second.flush();
+    EXPECT_FALSE(second.waitForReadyRead(300)); // waits its turn
+
+    first.disconnectFromServer();
+    QByteArray got;
+    while (!got.contains("\r\n") && second.waitForReadyRead(3000))
+        got += second.readAll();
+    EXPECT_TRUE(got.startsWith(kAnswerZero)) << got.toStdString();
+}
+
+TEST(SimServer, StaleSocketFileIsRemovedAndOtherNamesServed) {
+    SimProcess sim;
+    QFile stale(sim.Folder() + "/RAK Pipe");
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    ASSERT_TRUE(sim.Start({})) << sim.Errors().toStdString();
+    QLocalSocket socket;
+    socket.connectToServer("RAK Pipe");
+    ASSERT_TRUE(socket.waitForConnected(3000));
+    EXPECT_TRUE(Exchange(socket, kReadUploadFlag).startsWith(kAnswerZero));
+
+    SimProcess other;
+    ASSERT_TRUE(other.Start({"--pipe", "Bench Pipe"}));
+    QLocalSocket socket2;
+    socket2.connectToServer("Bench Pipe");
+    ASSERT_TRUE(socket2.waitForConnected(3000));
+    EXPECT_TRUE(Exchange(socket2, kReadUploadFlag).startsWith(kAnswerZero));
+}
+
+TEST(SimServer, PseudoTerminalAnswersLikeThePipe) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--pty"})) << sim.Errors().toStdString();
+    ASSERT_TRUE(sim.ReadyLine().startsWith("ready: pty /dev/"));
+    const QByteArray path = sim.ReadyLine().mid(11).toLocal8Bit();
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << path.constData();
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 10; // reads wait at most a second
+    ::tcsetattr(fd, TCSANOW, &tio);
+    ASSERT_EQ(::write(fd, kReadUploadFlag, sizeof kReadUploadFlag - 1),
+              static_cast<ssize_t>(sizeof kReadUploadFlag - 1));
+    std::string got;
+    char buffer[64];
+    for (int i = 0; i < 5 && got.find("\r\n") == std::string::npos; ++i) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            got.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    EXPECT_EQ(got.rfind(kAnswerZero, 0), 0u) << got;
+}
+
+TEST(SimServer, LogHoldsCommandsAndFramesWithTimes) {
+    SimProcess sim;
+    const QString path = sim.Folder() + "/sim.log";
+    ASSERT_TRUE(sim.Start({"--log", path}));
+    QLocalSocket socket;
+    socket.connectToServer("RAK Pipe");
+    ASSERT_TRUE(socket.waitForConnected(3000));
+    Exchange(socket, kReadUploadFlag);
+    Exchange(socket, "   LR  0B 00 01 8E\r\n", 300);
+    sim.Stop();
+    QFile log(path);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromLatin1(log.readAll());
+    EXPECT_TRUE(text.contains(QRegularExpression(R"(\d+\.\d{3} < {4}LR  0B 00 01 8F\\r\\n\n)")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression(R"(\d+\.\d{3} > YHA00;\w\w\\r\\n\n)")));
+    EXPECT_TRUE(text.contains("LR  0B 00 01 8E\\r\\n  # bad checksum"));
+    EXPECT_TRUE(text.contains("client connected"));
+}
+
+TEST(SimServer, BadOptionsAreRefused) {
+    for (const QStringList& args :
+         {QStringList{"--fault", "drop:2"}, QStringList{"--fault", "spill:0.1"},
+          QStringList{"--baud", "fast"}, QStringList{"--baud", "0"}, QStringList{"--seed", "-1"},
+          QStringList{"--driver-version", "AB"}, QStringList{"--interface-version", "x"},
+          QStringList{"--pipe", "A", "--pty"}, QStringList{"--image", "/nonexistent/F.txt"},
+          QStringList{"stray"}, QStringList{"--bogus"}}) {
+        QByteArray err;
+        const int code = SimProcess::Run("tavon-instrument", args, nullptr, &err, 20000);
+        EXPECT_NE(code, 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(err.startsWith("tavon-instrument: ")) << err.toStdString();
+    }
+}
+
+TEST(SimServer, ImageServesADumpAndDumpWritesOne) {
+    SimProcess sim;
+    const QString a = sim.Folder() + "/a.txt", b = sim.Folder() + "/b.txt";
+    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--seed", "9", "--dump", a}), 0);
+    // Served from a dump, the memory is the dump's: dumping it again gives the same file.
+    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--image", a, "--dump", b}), 0);
+    QFile fa(a), fb(b);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    const QByteArray da = fa.readAll();
+    EXPECT_EQ(da.size(), 131072 * 50);
+    EXPECT_EQ(da, fb.readAll());
+    ASSERT_TRUE(sim.Start({"--image", a}));
+}
