@@ -17,7 +17,7 @@ constexpr int kEntrySize = 3;
 
 ReadingLine::ReadingLine(RecordContext& ctx, int32_t show) : m_ctx(ctx), m_show(show) {
     // The heading comes back above every tenth line of an unbroken run of shown lines.
-    if (m_show == 1) {
+    if (m_show != 0) {
         ++m_ctx.State.HeaderCountdown;
         if (m_ctx.State.HeaderCountdown >= 10) {
             m_ctx.State.HeaderCountdown = 0;

@@ -210,3 +210,66 @@ TEST_F(RecordStreamTest, ResultIsSessionReport) {
 }
 
 } // namespace
+
+namespace {
+
+// Streams of random bytes, biased towards record starts, known letters, list terminators and
+// plausible lengths, rendered under the sanitizers: whatever the bytes, the rendering ends,
+// stays inside its buffers and keeps the report well formed.
+TEST(RecordStreamRobustness, RandomStreamsRenderSafely) {
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const char letters[] = "ABCDFGHIJLMOPSTUWYZpzQ<";
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> stream;
+        while (stream.size() < 4100) {
+            switch (next() % 6) {
+            case 0: {
+                // A record header of a known letter, then random payload.
+                const uint8_t length = static_cast<uint8_t>(next() % 60);
+                stream.push_back('<');
+                stream.push_back(length);
+                stream.push_back(static_cast<uint8_t>(letters[next() % (sizeof letters - 1)]));
+                stream.push_back(static_cast<uint8_t>('0' + next() % 7));
+                break;
+            }
+            case 1:
+                stream.push_back(static_cast<uint8_t>(0xF0 | (next() % 16)));
+                break;
+            case 2:
+                stream.push_back('{');
+                break;
+            default:
+                stream.push_back(static_cast<uint8_t>(next()));
+                break;
+            }
+        }
+        stream[0] = '<';
+        StoredSessions sessions;
+        sessions.Store(1, EscapeForFlash(stream));
+        ReportState state;
+        state.ShowBarholeGraph = static_cast<int32_t>(round % 2);
+        state.ModeNames[0] = round % 3 == 0 ? "" : "{Mode}";
+        const std::string text = RenderSession(state, sessions, 1);
+        EXPECT_EQ(state.ReportText, state.ReportBody + "}}");
+        // Every brace written comes either escaped or from the report's own alarm mark, so the
+        // groups stay balanced.
+        int depth = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\\') {
+                ++i;
+            } else if (text[i] == '{') {
+                ++depth;
+            } else if (text[i] == '}') {
+                --depth;
+                ASSERT_GE(depth, 0) << "round " << round;
+            }
+        }
+        EXPECT_EQ(depth, 0) << "round " << round;
+    }
+}
+
+} // namespace
