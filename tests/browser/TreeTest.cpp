@@ -201,3 +201,45 @@ TEST_F(TreeTest, ANewIndexClearsTheSelection) {
 }
 
 } // namespace
+
+namespace {
+
+// A full index of 500 sessions spread over many days and months: every node's parent is one level
+// up, and the sibling chain visits exactly the parent's children in insertion order.
+TEST_F(BrowserTest, TheSiblingChainOfAFullIndexFollowsTheTree) {
+    unsigned int stamp = Stamp(2025, 11, 28, 6, 0, 0);
+    unsigned int seed = 12345;
+    for (int slot = 0; slot < 500; ++slot) {
+        seed = seed * 1103515245u + 12345u;
+        stamp += 600 + (seed >> 8) % 90000; // ten minutes to a day apart
+        const char* tags = (seed & 0x30) == 0x30 ? "A" : ((seed & 0xC0) == 0xC0 ? "F" : "");
+        instrument->PutEntry((slot * 7) % 500, InstrumentMemory::Name(stamp, tags));
+    }
+    ToIdle();
+    browser->OnAllSessions(false); // alarm and calibration sessions only: many childless days
+    UploadIndex();
+    const SessionTree& tree = browser->Tree();
+    ASSERT_GT(tree.Count(), 300);
+    int sessions = 0;
+    for (int id = 0; id < tree.Count(); ++id) {
+        const SessionTree::Node& node = tree.At(id);
+        if (node.parent >= 0) {
+            EXPECT_EQ(tree.At(node.parent).level, node.level - 1);
+        } else {
+            EXPECT_EQ(node.level, SessionNode::Month);
+        }
+        int expectedNext = -1;
+        for (int later = id + 1; later < tree.Count(); ++later) {
+            if (tree.At(later).parent == node.parent) {
+                expectedNext = later;
+                break;
+            }
+        }
+        EXPECT_EQ(node.nextSibling, expectedNext) << id;
+        sessions += node.level == SessionNode::Session ? 1 : 0;
+    }
+    EXPECT_GT(sessions, 0);
+    EXPECT_LT(sessions, 500);
+}
+
+} // namespace
