@@ -135,6 +135,10 @@ MemoryRegistry LinuxRegistry::Snapshot() const {
                     {tty, AddressKey(FirstLine(base + "/address")), FirstLine(base + "/channel")});
             } else if (!Exists(base + "/device")) {
                 continue; // virtual consoles and pseudo-terminals
+            } else if (Exists(base + "/type") && FirstLine(base + "/type") == "0") {
+                // A UART slot the kernel reserves but where no chip answered: Windows lists only
+                // ports that exist, and these would crowd the real ones out of the scan.
+                continue;
             }
             std::string deviceName;
             if (driver == "pl2303") {

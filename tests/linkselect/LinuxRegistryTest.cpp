@@ -26,6 +26,9 @@ protected:
         AddTty("ttyUSB1", "ftdi_sio");
         AddTty("ttyUSB2", "cp210x");
         AddTty("ttyS0", "serial8250");
+        WriteFileBytes(tty_ + "/ttyS0/type", "4\n");
+        AddTty("ttyS1", "serial8250"); // a reserved slot without a UART
+        WriteFileBytes(tty_ + "/ttyS1/type", "0\n");
         AddTty("ttyACM0", "cdc_acm");
         MakeDirs(tty_ + "/tty0"); // a virtual console: no device
         MakeDirs(tty_ + "/rfcomm0");

@@ -7,9 +7,10 @@
 // The three registry trees that port discovery reads, synthesised from Linux's own records:
 //
 // HARDWARE\DEVICEMAP\SERIALCOMM: one value per tty of the sysfs tty class that has a device (or
-// is a bound rfcomm port), named after its kernel driver as Windows names its device objects:
-// pl2303 "\Device\ProlificSerialN", ftdi_sio and cp210x "\Device\VCPN", rfcomm "\Device\BthModemN",
-// every other driver "\Device\SerialN"; the data is the bare device name ("ttyUSB0").
+// is a bound rfcomm port; UART slots whose type is 0, where no chip is present, are left out),
+// named after its kernel driver as Windows names its device objects: pl2303
+// "\Device\ProlificSerialN", ftdi_sio and cp210x "\Device\VCPN", rfcomm "\Device\BthModemN", every
+// other driver "\Device\SerialN"; the data is the bare device name ("ttyUSB0").
 //
 // SYSTEM\CurrentControlSet\services\BTHPORT\Parameters\Devices: one subkey per device paired
 // with a BlueZ adapter, named by its address without colons, with a "Name" value from its info
