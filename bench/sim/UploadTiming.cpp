@@ -1,0 +1,151 @@
+// Times the program's index upload (ten sectors) and one session upload (four pieces) through
+// MeterTalk against a running tavon-instrument, with the program's own 100 ms tick: one
+// OnTimer per tick, each request sent as soon as the notification of the one before it arrives.
+//
+//   sim_upload_timing [SLOT]     (the simulator must serve "RAK Pipe" in the same TMPDIR)
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+
+#include "linkselect/LinkSelect.h"
+#include "metertalk/CommandTarget.h"
+#include "metertalk/Comms.h"
+#include "metertalk/TestList.h"
+
+namespace {
+
+constexpr int kTickMs = 100;
+
+class Recorder : public CommandTarget {
+public:
+    void PostCommand(int id) override { ids.push_back(id); }
+    std::deque<int> ids;
+};
+
+class Timing {
+public:
+    bool Open() {
+        m_list.InitTestList();
+        m_list.ReadDriver(nullptr);
+        m_comms.SetTestList(&m_list);
+        const AppInfo app{"Tavon Datalogging", ""};
+        if (m_comms.InitCom(&app, "KOVA", "115,200") != 1)
+            return false;
+        m_clock.start();
+        m_nextTick = 0;
+        return true;
+    }
+    void Close() { m_comms.InitCom(nullptr, "", ""); }
+
+    // One tick of the program's timer, on the 100 ms grid.
+    void Tick() {
+        const qint64 wait = m_nextTick - m_clock.elapsed();
+        if (wait > 0)
+            QThread::msleep(static_cast<unsigned long>(wait));
+        m_nextTick += kTickMs;
+        ++ticks;
+        m_comms.OnTimer();
+    }
+    int Next() {
+        for (int i = 0; i < 600; ++i) {
+            if (m_rec.ids.empty())
+                Tick();
+            while (!m_rec.ids.empty()) {
+                const int id = m_rec.ids.front();
+                m_rec.ids.pop_front();
+                if (id != ID_COMMS_FRAME_START)
+                    return id;
+            }
+        }
+        return 0;
+    }
+    bool Set(const char* test, unsigned value, int expect) {
+        if (m_list.FindTest(test) == 0)
+            return false;
+        m_comms.Set(&m_rec, value);
+        return Next() == expect;
+    }
+    bool Upload(unsigned value, std::string* out) {
+        if (!Set("Upload flag", value, ID_COMMS_SET_DONE) || Next() != ID_COMMS_UNSOLICITED)
+            return false;
+        static char buffer[CComms::UploadCapacity + 1];
+        int length = 0;
+        m_comms.GetUploadedData(buffer, static_cast<int>(sizeof buffer), length);
+        if (out)
+            out->assign(buffer, static_cast<size_t>(length));
+        bytes += length;
+        return true;
+    }
+    bool Area(unsigned sector, unsigned offset) {
+        return Set("Sector to upload", sector, ID_COMMS_SET_DONE) &&
+               Set("Index to upload", offset, ID_COMMS_SET_DONE) && Upload(3, nullptr);
+    }
+    bool Poll() {
+        if (m_list.FindTest("Upload flag") == 0)
+            return false;
+        m_comms.Ask(&m_rec, 0);
+        return Next() == ID_COMMS_ASK_DONE;
+    }
+    CTestList& List() { return m_list; }
+
+    long ticks = 0;
+    long bytes = 0;
+
+private:
+    CComms m_comms;
+    CTestList m_list;
+    Recorder m_rec;
+    QElapsedTimer m_clock;
+    qint64 m_nextTick = 0;
+};
+
+void Report(const char* what, double seconds, long bytes, long ticks) {
+    std::printf("%-28s %7.2f s  %6ld bytes  %4ld ticks  %7.0f bytes/s\n", what, seconds, bytes,
+                ticks, bytes / seconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const unsigned slot = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 0;
+    Timing t;
+    if (!t.Open()) {
+        std::fprintf(stderr, "sim_upload_timing: no instrument on \"RAK Pipe\"\n");
+        return 1;
+    }
+    std::string driver;
+    if (!t.Poll() || !t.Upload(10, &driver)) {
+        std::fprintf(stderr, "sim_upload_timing: the start-up uploads failed\n");
+        return 1;
+    }
+    t.List().ReadDriver(driver.c_str());
+    t.List().SetSensorNumber(1);
+    t.Poll();
+
+    QElapsedTimer clock;
+    t.ticks = t.bytes = 0;
+    clock.start();
+    for (unsigned s = 0; s < 10; ++s)
+        if (!t.Area(s, 0)) {
+            std::fprintf(stderr, "sim_upload_timing: index sector %u failed\n", s);
+            return 1;
+        }
+    Report("index upload (10 sectors)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
+
+    t.Poll();
+    t.ticks = t.bytes = 0;
+    clock.restart();
+    for (unsigned piece = 0; piece < 4; ++piece)
+        if (!t.Area(slot + 10, piece * 1024)) {
+            std::fprintf(stderr, "sim_upload_timing: session piece %u failed\n", piece);
+            return 1;
+        }
+    Report("session upload (4 pieces)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
+    t.Close();
+    return 0;
+}
