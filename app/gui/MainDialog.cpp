@@ -296,8 +296,16 @@ void MainDialog::SaveReport() {
         dialog.setDefaultSuffix("Rtf");
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
         dialog.selectFile("*.Rtf");
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-            path = dialog.selectedFiles().constFirst();
+        // The initial name is a pattern, not a name: accepting it (or any other pattern) must
+        // not create a file called "*.Rtf", so the dialog is shown again instead.
+        while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            const QString chosen = dialog.selectedFiles().constFirst();
+            const QString name = QFileInfo(chosen).fileName();
+            if (!name.contains('*') && !name.contains('?')) {
+                path = chosen;
+                break;
+            }
+            dialog.selectFile("*.Rtf");
         }
     }
     if (path.isEmpty()) {

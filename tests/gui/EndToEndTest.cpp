@@ -216,6 +216,12 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     EXPECT_EQ(report.ShowAlarmLogs, 0);
     EXPECT_EQ(dialog->ShowAllLogs(), 0);
     const std::string filtered = report.SessionReport;
+    // The new rendering is the session as the command line renders it without alarms.
+    const QByteArray withoutAlarms = Render(simDump, {QString::number(slot), "--hide", "alarm"});
+    EXPECT_TRUE(withoutAlarms.endsWith(QByteArray::fromStdString(filtered + "}}")));
+    EXPECT_TRUE(QByteArray::fromStdString(report.ReportText)
+                    .endsWith(QByteArray::fromStdString(filtered + "}}")));
+    EXPECT_NE(filtered.size(), 0u);
     EXPECT_EQ(filtered.find("alarm.\\par"), std::string::npos);
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
 }

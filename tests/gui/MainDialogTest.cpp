@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -193,9 +194,20 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
         EXPECT_EQ(fileDialog->defaultSuffix(), QString("Rtf"));
         EXPECT_EQ(fileDialog->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_TRUE(fileDialog->testOption(QFileDialog::DontConfirmOverwrite));
-        checked = true;
-        fileDialog->selectFile(QDir::current().absoluteFilePath("chosen"));
+        auto* name = fileDialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->text(), QString("*.Rtf")) << "the initial file name";
+        // Accepting the pattern itself saves nothing: the dialog comes back.
         QMetaObject::invokeMethod(fileDialog, "accept");
+        QTimer::singleShot(200, [&] {
+            auto* again = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(again, nullptr);
+            auto* name = again->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            name->setText(QDir::current().absoluteFilePath("chosen"));
+            checked = true;
+            QMetaObject::invokeMethod(again, "accept");
+        });
     });
     real.SaveReport();
     EXPECT_TRUE(checked);
@@ -203,6 +215,7 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
     // The default extension is added.
     EXPECT_EQ(ReadFileBytes(QDir::current().absoluteFilePath("chosen.Rtf")),
               QByteArray("{\\rtf{\\f2 dialog}}"));
+    EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"chosen.Rtf"});
 }
 
 TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
