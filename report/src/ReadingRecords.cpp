@@ -7,8 +7,6 @@
 #include "ValueFormat.h"
 #include "report/Report.h"
 
-#include <cstdio>
-
 namespace {
 
 constexpr uint8_t kNoGpsBlock = 0xFE;

@@ -35,12 +35,17 @@ struct ReportState {
     // Decides when the column heading of reading lines is repeated.
     int32_t HeaderCountdown = 0;
 
-    // Filter flags (0 or 1) copied from the log filter.
+    // Filter flags (0 or 1) copied from the log filter. A hidden alarm, manual or timed reading
+    // gives no text, but its gases still count for the column heading; an unknown version of
+    // those three is shown whatever the flag says.
     int32_t ShowAlarmLogs = 1;
     int32_t ShowManualLogs = 1;
     int32_t ShowTimedLogs = 1;
-    int32_t ShowCalibrationLogs = 1; // calibration, zero and field-calibration records
-    int32_t ShowBumpLogs = 1;        // bump-test records
+    // Calibration, zero and field-calibration records (ShowCalibrationLogs) and bump tests
+    // (ShowBumpLogs): a hidden one gives no text and leaves the heading countdown alone; an
+    // unknown version of it still sets UnrecognisedLogFlag.
+    int32_t ShowCalibrationLogs = 1;
+    int32_t ShowBumpLogs = 1;
     // 1 when "Show Barhole Graph" reads "TRUE": barhole profiles are listed value by value.
     int32_t ShowBarholeGraph = 0;
 
