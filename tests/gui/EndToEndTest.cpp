@@ -318,4 +318,68 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
     EXPECT_TRUE(WaitFor([&] { return fired.load() == 1; }, 5000));
 }
 
+TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
+    StartProgram({});
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    const QString simDump = SimulatorDump();
+
+    // A malformed dump changes nothing and names the bad line.
+    QFile bad("bad-dump.txt");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("00 11 zz\r\n");
+    bad.close();
+    EXPECT_FALSE(dialog->OpenDumpFrom(QDir::current().absoluteFilePath("bad-dump.txt")));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].first.find("bad-dump.txt"), std::string::npos);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+
+    ASSERT_TRUE(dialog->OpenDumpFrom(simDump));
+    EXPECT_TRUE(dialog->windowTitle().contains("simulator-dump.txt"));
+    ASSERT_GT(Tree()->topLevelItemCount(), 1);
+
+    // A day with at least three sessions.
+    QTreeWidgetItem* day = nullptr;
+    for (int m = 0; m < Tree()->topLevelItemCount() && day == nullptr; ++m) {
+        for (int d = 0; d < Tree()->topLevelItem(m)->childCount(); ++d) {
+            if (Tree()->topLevelItem(m)->child(d)->childCount() >= 3) {
+                day = Tree()->topLevelItem(m)->child(d);
+                break;
+            }
+        }
+    }
+    ASSERT_NE(day, nullptr);
+    QStringList daySlots;
+    for (int i = 0; i < day->childCount(); ++i) {
+        daySlots << QString::number(day->child(i)->data(0, Qt::UserRole).toInt());
+    }
+
+    Choose(day->child(0));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, {daySlots[0]}));
+
+    // Next: the following session of the day, as a report of its own.
+    Child<QPushButton>("id1034")->click();
+    WaitFor([] { return false; }, 100);
+    EXPECT_EQ(Tree()->currentItem(), day->child(1));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, {daySlots[1]}));
+
+    // Full Day: Next is disabled and choosing the first session collects the whole day.
+    Child<QCheckBox>("id1035")->click();
+    EXPECT_FALSE(Child<QPushButton>("id1034")->isEnabled());
+    Tree()->setCurrentItem(day->child(0));
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
+    Child<QCheckBox>("id1035")->click();
+    EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());
+    EXPECT_TRUE(report.ReportBody.empty());
+
+    // GO goes back to the instrument.
+    Child<QPushButton>("id1031")->click();
+    EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    EXPECT_TRUE(ok);
+}
+
 } // namespace
