@@ -361,3 +361,51 @@ TEST_F(ReportTest, AlarmExampleLine) {
 }
 
 } // namespace
+
+namespace {
+
+// Two GAS entries in a row: manual readings of every version and timed readings of versions 1, 3
+// and 4 keep only the second; alarms and timed version 2 keep both.
+struct DuplicateCase {
+    char type;
+    char version;
+    std::vector<uint8_t> before; // the bytes between the stamp and the list
+    bool skipped;
+};
+
+class DuplicateGasTest : public ReportTest, public ::testing::WithParamInterface<DuplicateCase> {};
+
+TEST_P(DuplicateGasTest, PerKindAndVersion) {
+    const DuplicateCase& c = GetParam();
+    const auto record = RecordBuilder::Stamped(c.type, c.version, kStamp)
+                            .Bytes(c.before)
+                            .Reading(1, 10)
+                            .Reading(1, 20)
+                            .Byte(0xFE);
+    Render(record);
+    if (c.skipped) {
+        EXPECT_EQ(state.Columns.Count, 1);
+        EXPECT_STREQ(state.Columns.Values[0], " 2.0    ");
+    } else {
+        EXPECT_EQ(state.Columns.Count, 2);
+        EXPECT_STREQ(state.Columns.Values[0], " 1.0    ");
+        EXPECT_STREQ(state.Columns.Values[1], " 2.0    ");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, DuplicateGasTest,
+    ::testing::Values(DuplicateCase{'M', '1', {}, true}, DuplicateCase{'M', '2', {0, 0, 0}, true},
+                      DuplicateCase{'M', '3', {'1'}, true}, DuplicateCase{'M', '4', {'1'}, true},
+                      DuplicateCase{'L', '1', {}, true}, DuplicateCase{'L', '2', {}, false},
+                      DuplicateCase{'L', '3', {'1'}, true}, DuplicateCase{'L', '4', {'1'}, true},
+                      DuplicateCase{'A', '1', {1}, false}, DuplicateCase{'A', '2', {1}, false}));
+
+TEST_F(ReportTest, ThreeGasEntriesInARowKeepTheLast) {
+    // Each GAS entry followed by another one is skipped, so only the last of a run stays.
+    Render(R::Stamped('M', '1', kStamp).Reading(1, 10).Reading(1, 20).Reading(1, 30).Byte(0xFE));
+    EXPECT_EQ(state.Columns.Count, 1);
+    EXPECT_STREQ(state.Columns.Values[0], " 3.0    ");
+}
+
+} // namespace
