@@ -616,7 +616,7 @@ void LogMemory::Generate(const MemoryOptions& options) {
             UserAndJob(c, user, static_cast<int>(i));
             const size_t noteStart = c.Size();
             const size_t noteLength = 91 - noteStart; // the survey record then starts at 91
-            std::string note = "Check riser and meter box, flat 2";
+            std::string note = "Meter box checked at front door";
             note.resize(noteLength - 4, '.');
             c.Add(RecordBuilder::FreeText(note));
             c.Step(20, 60);

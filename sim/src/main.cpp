@@ -4,19 +4,22 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "LinkPump.h"
 #include "Options.h"
 #include "PipeServer.h"
+#ifndef _WIN32
 #include "PtyServer.h"
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 #include "sim/Instrument.h"
 #include "sim/LogMemory.h"
 #include "sim/SimLog.h"
 
 namespace {
 
+#ifndef _WIN32
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -33,6 +36,9 @@ void QuitOnSignals(QCoreApplication& app) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 }
+#else
+void QuitOnSignals(QCoreApplication&) {}
+#endif
 
 } // namespace
 
@@ -91,8 +97,9 @@ int main(int argc, char** argv) {
     QuitOnSignals(app);
     QString ready;
     PipeServer* pipe = nullptr;
-    PtyServer* pty = nullptr;
     QString startError;
+#ifndef _WIN32
+    PtyServer* pty = nullptr;
     if (options.pty) {
         pty = new PtyServer(instrument, pump, &app);
         if (!pty->Start(startError)) {
@@ -100,7 +107,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         ready = "ready: pty " + pty->PortPath();
-    } else {
+    } else
+#else
+    if (options.pty) {
+        std::fprintf(stderr, "tavon-instrument: --pty needs a POSIX system\n");
+        return 2;
+    } else
+#endif
+    {
         pipe = new PipeServer(options.pipeName, instrument, pump, log, &app);
         if (!pipe->Start(startError)) {
             std::fprintf(stderr, "tavon-instrument: cannot serve \"%s\": %s\n",
@@ -116,6 +130,8 @@ int main(int argc, char** argv) {
 
     const int result = app.exec();
     delete pipe;
+#ifndef _WIN32
     delete pty;
+#endif
     return result;
 }
