@@ -23,8 +23,9 @@ void ProgressBar::Draw(const std::string& label, int done, int total, const std:
     std::string text = "\r" + line;
     if (line.size() < m_shown) {
         text.append(m_shown - line.size(), ' '); // rub out the rest of a longer line
+    } else {
+        m_shown = line.size();
     }
-    m_shown = line.size();
     std::fputs(text.c_str(), m_out);
     std::fflush(m_out);
 }

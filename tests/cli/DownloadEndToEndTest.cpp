@@ -1,0 +1,392 @@
+// tavon-datalog download against the simulated instrument: both run as processes, on a private
+// pipe (TMPDIR pinned to a folder of the test's own) or a pseudo-terminal, each run in a working
+// folder of its own. The reports are compared byte for byte with what `tavon-datalog render`
+// gives for the same slots of the simulator's own dump.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Processes.h"
+#include "app/LogImage.h"
+#include "app/SessionTable.h"
+#include "report/Report.h"
+
+namespace {
+
+// The mode names in the simulated instrument's configuration block, as render is given them.
+const char kSimModeNames[] = "Survey,Leak Search,Barhole,R[seau Enqu]te";
+
+const char kWarningLine[] =
+    "Warning: This session contains some logs which are not recognised by this version of the "
+    "Orv datalogger. You should check whether a new version of the datalogger is available which "
+    "will process these logs.\n";
+
+// Frames the simulator sends before the first session: the start-up uploads, the ten index
+// sectors and the polls between them; and the frames of one session (four pieces, their three
+// acknowledgements each, the closing answers and a poll). Measured on the simulator's log; the
+// stall test aims at the middle of a session so that a few polls more or less do not matter.
+constexpr long kFramesBeforeSessions = 1009;
+constexpr long kFramesPerSession = 113;
+
+struct Day {
+    std::string date; // YYYY-MM-DD of the instrument's clock
+    std::vector<int16_t> slotList;
+};
+
+// The date of a session name's stamp, worked out here independently of the program.
+std::string StampDate(const char* name) {
+    unsigned int stamp = 0;
+    std::sscanf(name, "%8x", &stamp);
+    const time_t t = static_cast<time_t>(946684800) + stamp; // 2000-01-01 00:00:00 UTC
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return text;
+}
+
+// The days of a dump's tree, each with its sessions in tree order.
+std::vector<Day> DaysOf(LogImage& image) {
+    auto table = std::make_unique<SessionTable>();
+    table->Build(image);
+    std::vector<Day> days;
+    SessionBoxes all;
+    for (const SessionNode& node : table->Nodes(all)) {
+        if (node.level == SessionNode::Day) {
+            days.push_back(Day());
+        } else if (node.level == SessionNode::Session) {
+            const int16_t slot = static_cast<int16_t>(node.itemData);
+            if (days.back().slotList.empty()) {
+                days.back().date = StampDate(table->FindDated(slot)->name);
+            }
+            days.back().slotList.push_back(slot);
+        }
+    }
+    return days;
+}
+
+void CopySlot(const LogImage& from, LogImage& to, int16_t slot) {
+    const uint32_t entry = static_cast<uint32_t>(slot / 50) * 4096 + (slot % 50) * 20;
+    to.Store(entry, from.Bytes() + entry, 20);
+    const uint32_t sector = (static_cast<uint32_t>(slot) + 10) * 4096;
+    to.Store(sector, from.Bytes() + sector, 4096);
+}
+
+class DownloadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        // The local pipes of these tests live here, out of the way of any other instrument.
+        root = new std::string();
+        char pattern[] = "/tmp/tavon-dlXXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        *root = pattern;
+        setenv("TMPDIR", root->c_str(), 1);
+
+        // The simulator's generated memory, cut down to its first two days so that a whole
+        // download stays short, served from a dump.
+        const RunResult generated =
+            RunProgram("tavon-instrument", {"--dump", "generated.txt"}, *root);
+        ASSERT_EQ(generated.status, 0) << generated.err;
+        auto full = std::make_unique<LogImage>();
+        std::string message;
+        ASSERT_EQ(full->LoadDump((*root + "/generated.txt").c_str(), message), 1) << message;
+        const std::vector<Day> all = DaysOf(*full);
+        ASSERT_GE(all.size(), 2u);
+        auto small = std::make_unique<LogImage>();
+        std::vector<uint8_t> erased(LogImage::kImageSize, 0xFF);
+        small->Store(0, erased.data(), LogImage::kImageSize);
+        for (size_t d = 0; d < 2; ++d) {
+            for (int16_t slot : all[d].slotList) {
+                CopySlot(*full, *small, slot);
+            }
+        }
+        ASSERT_EQ(small->DumpImage((*root + "/small.txt").c_str()), 1);
+        // What the simulator holds when it serves that dump, in its own words.
+        const RunResult served =
+            RunProgram("tavon-instrument", {"--image", "small.txt", "--dump", "served.txt"}, *root);
+        ASSERT_EQ(served.status, 0) << served.err;
+        days = new std::vector<Day>(DaysOf(*small));
+        ASSERT_EQ(days->size(), 2u);
+        ASSERT_GE((*days)[0].slotList.size(), 1u);
+        ASSERT_GE((*days)[1].slotList.size(), 2u);
+    }
+
+    static void TearDownTestSuite() {
+        RemoveTree(*root);
+        delete root;
+        delete days;
+    }
+
+    void SetUp() override {
+        work = MakeTempFolder("run");
+        ASSERT_FALSE(work.empty());
+    }
+    void TearDown() override {
+        StopProgram(sim);
+        RemoveTree(work);
+    }
+
+    // Starts the simulator on a pipe named after the test, or on a pseudo-terminal.
+    std::string StartSimulator(std::vector<std::string> args, bool pty = false) {
+        if (pty) {
+            args.push_back("--pty");
+        } else {
+            pipeName = std::string("dl-") +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
+            args.push_back("--pipe");
+            args.push_back(pipeName);
+        }
+        std::string ready;
+        sim = StartProgram("tavon-instrument", args, *root, ready);
+        EXPECT_GT(sim, 0) << "the simulator did not start";
+        return ready;
+    }
+
+    RunResult Download(std::vector<std::string> args) {
+        args.insert(args.begin(), "download");
+        return RunProgram("tavon-datalog", args, work);
+    }
+
+    // What `tavon-datalog render` gives for these slots of the simulator's dump.
+    std::string Rendered(const std::vector<int16_t>& slotList, const std::string& dump) {
+        std::vector<std::string> args = {"render", dump};
+        for (int16_t slot : slotList) {
+            args.push_back(std::to_string(slot));
+        }
+        args.push_back("--mode-names");
+        args.push_back(kSimModeNames);
+        const RunResult r = RunProgram("tavon-datalog", args, work);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+
+    static std::string Served() { return *root + "/served.txt"; }
+
+    // Lines first to first + count - 1 (1-based) of a dump's text: 256 lines per sector.
+    static std::string SectorText(const std::string& dump, uint32_t sector) {
+        const size_t lineSize = 16 * 3 + 2;
+        const size_t start = sector * 256 * lineSize;
+        return dump.size() >= start + 256 * lineSize ? dump.substr(start, 256 * lineSize)
+                                                     : std::string();
+    }
+    static std::string ErasedSectorText() {
+        std::string line;
+        for (int i = 0; i < 16; ++i) {
+            line += "FF ";
+        }
+        line += "\r\n";
+        std::string text;
+        for (int i = 0; i < 256; ++i) {
+            text += line;
+        }
+        return text;
+    }
+
+    static std::string* root;
+    static std::vector<Day>* days;
+    std::string work;
+    std::string pipeName;
+    pid_t sim = -1;
+};
+
+std::string* DownloadTest::root = nullptr;
+std::vector<Day>* DownloadTest::days = nullptr;
+
+TEST_F(DownloadTest, EveryDayAsOneReportAndTheDumpAsTheInstrumentHoldsIt) {
+    StartSimulator({"--image", "small.txt"});
+    const RunResult r = Download({"--pipe", pipeName, "--out", "reports"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    // The tree as `sessions` prints it.
+    const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
+    EXPECT_EQ(r.out, tree.out);
+
+    // One report per day, named by the instrument's date, equal to render of that day's slots.
+    const std::vector<std::string> expectedNames = {(*days)[0].date + ".rtf",
+                                                    (*days)[1].date + ".rtf"};
+    EXPECT_EQ(ListFolder(work + "/reports"), expectedNames);
+    for (const Day& day : *days) {
+        EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
+                  Rendered(day.slotList, Served()))
+            << day.date;
+    }
+    // Every session was downloaded, so the dump is the instrument's memory byte for byte.
+    EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
+    EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
+}
+
+TEST_F(DownloadTest, SlotsOneReportEachAndOnlyTheirSectorsInTheDump) {
+    StartSimulator({"--image", "small.txt"});
+    const int16_t second = (*days)[1].slotList[1];
+    const int16_t first = (*days)[0].slotList[0];
+    const RunResult r = Download({"--pipe", pipeName, "--slot", std::to_string(second),
+                                  std::to_string(first), "--dump", "copy.txt", "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(work + "/slot-" + std::to_string(second) + ".rtf"),
+              Rendered({second}, Served()));
+    EXPECT_EQ(ReadFile(work + "/slot-" + std::to_string(first) + ".rtf"),
+              Rendered({first}, Served()));
+    EXPECT_FALSE(FileExists(work + "/FlashData.txt"));
+
+    const std::string dump = ReadFile(work + "/copy.txt");
+    const std::string served = ReadFile(Served());
+    ASSERT_EQ(dump.size(), served.size());
+    for (uint32_t sector = 0; sector < 10; ++sector) {
+        EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << sector;
+    }
+    for (const Day& day : *days) {
+        for (int16_t slot : day.slotList) {
+            const uint32_t sector = static_cast<uint32_t>(slot) + 10;
+            if (slot == first || slot == second) {
+                EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << slot;
+            } else {
+                EXPECT_TRUE(SectorText(dump, sector) == ErasedSectorText()) << slot;
+            }
+        }
+    }
+}
+
+TEST_F(DownloadTest, ChosenDayOnlyAndAnAbsentOneIsReported) {
+    StartSimulator({"--image", "small.txt"});
+    const RunResult r = Download({"--pipe", pipeName, "--day", (*days)[1].date, "2001-01-01"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no sessions listed on 2001-01-01"), std::string::npos) << r.err;
+    EXPECT_EQ(ListFolder(work),
+              (std::vector<std::string>{(*days)[1].date + ".rtf", "FlashData.txt"}));
+    EXPECT_EQ(ReadFile(work + "/" + (*days)[1].date + ".rtf"),
+              Rendered((*days)[1].slotList, Served()));
+}
+
+TEST_F(DownloadTest, StalledInstrumentEndsWithStatus4KeepingTheEarlierReports) {
+    // Silent from the middle of the second day's second session on.
+    const long stall = kFramesBeforeSessions +
+                       kFramesPerSession * static_cast<long>((*days)[0].slotList.size() + 1) +
+                       kFramesPerSession / 2;
+    StartSimulator({"--image", "small.txt", "--fault", "stall-after:" + std::to_string(stall)});
+    const RunResult r = Download({"--pipe", pipeName});
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("The instrument stopped answering."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1 of 2 reports written"), std::string::npos) << r.err;
+
+    EXPECT_EQ(ListFolder(work),
+              (std::vector<std::string>{(*days)[0].date + ".rtf", "FlashData.txt"}));
+    EXPECT_EQ(ReadFile(work + "/" + (*days)[0].date + ".rtf"),
+              Rendered((*days)[0].slotList, Served()));
+    // The dump holds the index, the first day and the second day's first session; the session
+    // cut off half-way reads as erased rather than as a shorter log.
+    const std::string dump = ReadFile(work + "/FlashData.txt");
+    const std::string served = ReadFile(Served());
+    for (uint32_t sector = 0; sector < 10; ++sector) {
+        EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << sector;
+    }
+    for (int16_t slot : (*days)[0].slotList) {
+        EXPECT_TRUE(SectorText(dump, slot + 10u) == SectorText(served, slot + 10u)) << slot;
+    }
+    const int16_t done = (*days)[1].slotList[0];
+    const int16_t cut = (*days)[1].slotList[1];
+    EXPECT_TRUE(SectorText(dump, done + 10u) == SectorText(served, done + 10u));
+    EXPECT_TRUE(SectorText(dump, cut + 10u) == ErasedSectorText());
+}
+
+TEST_F(DownloadTest, ChecksumErrorEndsWithStatus5) {
+    StartSimulator({"--image", "small.txt", "--fault", "checksum:1"});
+    const RunResult r = Download({"--pipe", pipeName});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.err, "Error in serial comms\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(ListFolder(work).empty());
+}
+
+TEST_F(DownloadTest, UnrecognisedRecordsWarnAndStillWriteTheReport) {
+    // Find the slot whose records this version cannot decode in the simulator's memory.
+    const RunResult dumped =
+        RunProgram("tavon-instrument", {"--with-unknown-records", "--dump", "unknown.txt"}, work);
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    auto image = std::make_unique<LogImage>();
+    std::string message;
+    ASSERT_EQ(image->LoadDump((work + "/unknown.txt").c_str(), message), 1) << message;
+    int16_t unknown = -1;
+    for (int16_t slot = 0; slot < LogImage::kSlotCount && unknown < 0; ++slot) {
+        ReportState state;
+        RenderSession(state, *image, slot);
+        if (state.UnrecognisedLogFlag) {
+            unknown = slot;
+        }
+    }
+    ASSERT_GE(unknown, 0);
+
+    StartSimulator({"--with-unknown-records"});
+    const RunResult r = Download({"--pipe", pipeName, "--slot", std::to_string(unknown)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, kWarningLine);
+    EXPECT_EQ(ReadFile(work + "/slot-" + std::to_string(unknown) + ".rtf"),
+              Rendered({unknown}, work + "/unknown.txt"));
+}
+
+TEST_F(DownloadTest, SerialPortBroughtUpThroughTheConnectionSteps) {
+    const std::string ready = StartSimulator({"--image", "small.txt"}, true);
+    const std::string prefix = "ready: pty ";
+    ASSERT_EQ(ready.compare(0, prefix.size(), prefix), 0) << ready;
+    const std::string device = ready.substr(prefix.size());
+    const int16_t slot = (*days)[0].slotList[0];
+    const RunResult r = Download({"--port", device, "--slot", std::to_string(slot)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(work + "/slot-" + std::to_string(slot) + ".rtf"),
+              Rendered({slot}, Served()));
+    // The port is remembered under the name the port list gives it, as the dialog does.
+    const std::string bare = device.compare(0, 5, "/dev/") == 0 ? device.substr(5) : device;
+    const std::string settings = ReadFile(work + "/Settings.ini");
+    EXPECT_NE(settings.find("Com Port=IrDA Port " + bare + "\r\n"), std::string::npos) << settings;
+}
+
+TEST_F(DownloadTest, NoLinkEndsWithStatus3) {
+    const RunResult pipe = Download({"--pipe", "nobody-serves-this"});
+    EXPECT_EQ(pipe.status, 3);
+    EXPECT_NE(pipe.err.find("Cannot open serial port"), std::string::npos) << pipe.err;
+    EXPECT_NE(pipe.err.find("nobody-serves-this"), std::string::npos) << pipe.err;
+    EXPECT_EQ(pipe.out, "");
+
+    const RunResult port = Download({"--port", work + "/no-such-device"});
+    EXPECT_EQ(port.status, 3);
+    EXPECT_NE(port.err.find("Cannot open serial port"), std::string::npos) << port.err;
+
+    // Neither: no "RAK Pipe" under this TMPDIR and no port remembered in the working folder.
+    const RunResult neither = Download({});
+    EXPECT_EQ(neither.status, 3) << neither.err;
+    EXPECT_TRUE(ListFolder(work) == std::vector<std::string>{} ||
+                ListFolder(work) == std::vector<std::string>{"Settings.ini"});
+}
+
+TEST_F(DownloadTest, BadArgumentsTouchNothing) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--pipe", "a", "--port", "ttyS0"},
+        {"--slot", "500"},
+        {"--slot", "1", "--day", "2026-01-01"},
+        {"--day", "2026-02-30"},
+        {"--sessions", "none"},
+        {"--port"},
+        {"stray"},
+        {"--mode-names", "a,b,c,d,e"},
+        {"--out"},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        const RunResult r = Download(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_NE(r.err.find("see tavon-datalog --help"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(ListFolder(work).empty());
+}
+
+} // namespace

@@ -1,0 +1,348 @@
+// The download's arguments, the plan of its reports and its progress line, without a process.
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DownloadOptions.h"
+#include "DownloadPlan.h"
+#include "ProgressBar.h"
+#include "app/BrowserView.h"
+#include "app/LogImage.h"
+#include "app/SessionTable.h"
+#include "app/SessionTree.h"
+
+namespace {
+
+bool Parse(std::vector<std::string> args, DownloadOptions& options, std::string& message) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(&arg[0]);
+    }
+    return ParseDownloadOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+}
+
+TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
+    DownloadOptions o;
+    std::string message;
+    ASSERT_TRUE(Parse({}, o, message));
+    EXPECT_EQ(o.link, DownloadOptions::LinkKind::Default);
+    EXPECT_EQ(o.pipeName, "RAK Pipe");
+    EXPECT_EQ(o.dumpPath, "FlashData.txt");
+    EXPECT_EQ(o.outDir, ".");
+    EXPECT_TRUE(o.boxes.all);
+    EXPECT_TRUE(o.sessionSlots.empty());
+    EXPECT_TRUE(o.days.empty());
+    EXPECT_FALSE(o.modeNamesGiven);
+    EXPECT_FALSE(o.graph);
+    EXPECT_FALSE(o.quiet);
+}
+
+TEST(DownloadOptionsTest, LinkChoices) {
+    struct Case {
+        std::vector<std::string> args;
+        DownloadOptions::LinkKind kind;
+        std::string pipe, port;
+    };
+    const std::vector<Case> cases = {
+        {{"--pipe"}, DownloadOptions::LinkKind::Pipe, "RAK Pipe", ""},
+        {{"--pipe", "--quiet"}, DownloadOptions::LinkKind::Pipe, "RAK Pipe", ""},
+        {{"--pipe", "Other Pipe"}, DownloadOptions::LinkKind::Pipe, "Other Pipe", ""},
+        {{"--pipe=x"}, DownloadOptions::LinkKind::Pipe, "x", ""},
+        {{"--port", "ttyUSB0"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "ttyUSB0"},
+        {{"--port=/dev/pts/7"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "pts/7"},
+        {{"--port", "/tmp/dev/x"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "/tmp/dev/x"},
+    };
+    for (const Case& c : cases) {
+        DownloadOptions o;
+        std::string message;
+        ASSERT_TRUE(Parse(c.args, o, message)) << c.args[0] << ": " << message;
+        EXPECT_EQ(o.link, c.kind) << c.args[0];
+        EXPECT_EQ(o.pipeName, c.pipe) << c.args[0];
+        EXPECT_EQ(o.port, c.port) << c.args[0];
+    }
+}
+
+TEST(DownloadOptionsTest, ListsOfSlotsAndDays) {
+    DownloadOptions o;
+    std::string message;
+    ASSERT_TRUE(
+        Parse({"--slot", "7", "3", "--graph", "--slot=7", "--slot", "499", "0"}, o, message))
+        << message;
+    EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{7, 3, 499, 0}));
+    EXPECT_TRUE(o.graph);
+
+    DownloadOptions d;
+    ASSERT_TRUE(
+        Parse({"--day", "2026-08-17", "2024-02-29", "--quiet", "--day=2026-08-17"}, d, message))
+        << message;
+    EXPECT_EQ(d.days, (std::vector<std::string>{"2026-08-17", "2024-02-29"}));
+    EXPECT_TRUE(d.quiet);
+}
+
+TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {
+    DownloadOptions o;
+    std::string message;
+    ASSERT_TRUE(Parse({"--sessions", "alarm,cal", "--mode-names", "A,[b],,D", "--dump", "x/d.txt",
+                       "--out=r", "-q"},
+                      o, message))
+        << message;
+    EXPECT_FALSE(o.boxes.all);
+    EXPECT_TRUE(o.boxes.alarm);
+    EXPECT_TRUE(o.boxes.cal);
+    EXPECT_TRUE(o.modeNamesGiven);
+    EXPECT_EQ(o.modeNames[0], "A");
+    EXPECT_EQ(o.modeNames[1], "\xE9"
+                              "b\xEA");
+    EXPECT_EQ(o.modeNames[2], "");
+    EXPECT_EQ(o.modeNames[3], "D");
+    EXPECT_EQ(o.dumpPath, "x/d.txt");
+    EXPECT_EQ(o.outDir, "r");
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(DownloadOptionsTest, RefusedArguments) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--pipe", "a", "--port", "b"},
+        {"--pipe="},
+        {"--port"},
+        {"--port", "/dev/"},
+        {"--slot"},
+        {"--slot", "500"},
+        {"--slot", "-1"},
+        {"--slot", "3", "x"},
+        {"--slot", "1", "--day", "2026-01-01"},
+        {"--day", "2026-13-01"},
+        {"--day", "2026-02-29"},
+        {"--day", "2026-1-01"},
+        {"--day", "20260101"},
+        {"--sessions", "alarm,,cal"},
+        {"--sessions"},
+        {"--mode-names", "a,b,c,d,e"},
+        {"--dump"},
+        {"--out", ""},
+        {"--frobnicate"},
+        {"7"},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        DownloadOptions o;
+        std::string message;
+        EXPECT_FALSE(Parse(args, o, message)) << args[0];
+        EXPECT_FALSE(message.empty()) << args[0];
+    }
+}
+
+TEST(DownloadOptionsTest, IsoDates) {
+    EXPECT_TRUE(IsIsoDate("2026-12-07"));
+    EXPECT_TRUE(IsIsoDate("2000-02-29"));
+    EXPECT_TRUE(IsIsoDate("2026-01-31"));
+    EXPECT_FALSE(IsIsoDate("1900-02-29"));
+    EXPECT_FALSE(IsIsoDate("2026-04-31"));
+    EXPECT_FALSE(IsIsoDate("2026-00-10"));
+    EXPECT_FALSE(IsIsoDate("2026-01-00"));
+    EXPECT_FALSE(IsIsoDate("2026/01/01"));
+    EXPECT_FALSE(IsIsoDate("2026-01-01 "));
+    EXPECT_FALSE(IsIsoDate("+026-01-01"));
+}
+
+TEST(ProgressBarTest, LinesAndBounds) {
+    EXPECT_EQ(ProgressBar::Line("Index", 0, 10, "sector 1 of 10"),
+              "Index [....................] sector 1 of 10");
+    EXPECT_EQ(ProgressBar::Line("Index", 5, 10, "sector 6 of 10"),
+              "Index [##########..........] sector 6 of 10");
+    EXPECT_EQ(ProgressBar::Line("S", 12, 4, ""), "S [####################] ");
+    EXPECT_EQ(ProgressBar::Line("S", -3, 0, ""), "S [....................] ");
+}
+
+TEST(ProgressBarTest, DisabledWritesNothing) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ProgressBar off(file, false);
+    off.Draw("Index", 1, 10, "x");
+    off.Clear();
+    EXPECT_EQ(std::ftell(file), 0);
+    ProgressBar on(file, true);
+    on.Draw("Index", 1, 10, "sector 2 of 10");
+    on.Draw("Index", 2, 10, "x");
+    on.Clear();
+    std::rewind(file);
+    char text[256] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    const std::string written(text, n);
+    EXPECT_EQ(written, "\rIndex [##..................] sector 2 of 10"
+                       "\rIndex [####................] x             "
+                       "\r                                          \r");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The plan
+
+class NullView : public BrowserView {
+public:
+    void EnableGo(bool) override {}
+    void EnableTree(bool) override {}
+    void EnableNext(bool) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPos(int) override {}
+    void ClearTree() override {}
+    void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
+    void SelectNode(int) override {}
+    void SetReportText(const std::string&) override {}
+    void SetFullDayBox(bool) override {}
+    void SetSessionBoxes(const SessionBoxes&) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
+    void SuspendTick() override {}
+    void ResumeTick() override {}
+};
+
+unsigned int Stamp(int year, int month, int day, int hour) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    return static_cast<unsigned int>(timegm(&tm) - 946684800);
+}
+
+class PlanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        image = std::make_unique<LogImage>();
+        std::vector<uint8_t> erased(10 * 4096, 0xFF);
+        image->Store(0, erased.data(), static_cast<uint32_t>(erased.size()));
+        table = std::make_unique<SessionTable>();
+    }
+    void Name(int slot, const std::string& name) {
+        std::vector<uint8_t> bytes(20, 0);
+        std::copy(name.begin(), name.end(), bytes.begin());
+        image->Store(static_cast<uint32_t>(slot / 50) * 4096 +
+                         static_cast<uint32_t>(slot % 50) * 20,
+                     bytes.data(), 20);
+    }
+    void Name(int slot, unsigned int stamp, const char* tags) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%08X_%.4s______", stamp, tags);
+        Name(slot, std::string(text, 19));
+    }
+    DownloadPlan Plan(const DownloadOptions& options) {
+        table->Build(*image);
+        tree.Build(*table, options.boxes, view);
+        return PlanDownload(*table, tree, options);
+    }
+
+    std::unique_ptr<LogImage> image;
+    std::unique_ptr<SessionTable> table;
+    SessionTree tree;
+    NullView view;
+};
+
+TEST_F(PlanTest, OneReportPerDayInTreeOrder) {
+    Name(4, Stamp(2026, 12, 7, 15), "____");
+    Name(2, Stamp(2026, 12, 7, 9), "_A__");
+    Name(9, Stamp(2026, 12, 8, 8), "F___");
+    Name(1, Stamp(2027, 1, 5, 12), "___C");
+    Name(3, "FFFFFFFF_F__C");
+    DownloadOptions options;
+    const DownloadPlan plan = Plan(options);
+    ASSERT_EQ(plan.jobs.size(), 3u);
+    EXPECT_EQ(plan.jobs[0].fileName, "2026-12-07.rtf");
+    EXPECT_EQ(plan.jobs[0].sessionSlots, (std::vector<int16_t>{2, 4}));
+    EXPECT_EQ(plan.jobs[0].firstNode, tree.FindSession(2));
+    EXPECT_EQ(plan.jobs[1].fileName, "2026-12-08.rtf");
+    EXPECT_EQ(plan.jobs[1].sessionSlots, (std::vector<int16_t>{9}));
+    EXPECT_EQ(plan.jobs[2].fileName, "2027-01-05.rtf");
+    EXPECT_EQ(plan.jobs[2].sessionSlots, (std::vector<int16_t>{1}));
+    EXPECT_EQ(plan.SessionCount(), 4);
+    EXPECT_TRUE(plan.missing.empty());
+}
+
+TEST_F(PlanTest, BoxesLeaveOutSessionsAndEmptyDays) {
+    Name(0, Stamp(2026, 12, 7, 9), "_A__");
+    Name(1, Stamp(2026, 12, 7, 10), "____");
+    Name(2, Stamp(2026, 12, 8, 8), "____");
+    Name(3, Stamp(2026, 12, 9, 8), "F___");
+    DownloadOptions options;
+    options.boxes.all = false;
+    options.boxes.alarm = true;
+    DownloadPlan plan = Plan(options);
+    ASSERT_EQ(plan.jobs.size(), 1u);
+    EXPECT_EQ(plan.jobs[0].fileName, "2026-12-07.rtf");
+    EXPECT_EQ(plan.jobs[0].sessionSlots, (std::vector<int16_t>{0}));
+
+    options.boxes.cal = true;
+    plan = Plan(options);
+    ASSERT_EQ(plan.jobs.size(), 2u);
+    EXPECT_EQ(plan.jobs[1].fileName, "2026-12-09.rtf");
+}
+
+TEST_F(PlanTest, ChosenDaysAndAbsentOnes) {
+    Name(0, Stamp(2026, 12, 7, 9), "____");
+    Name(1, Stamp(2026, 12, 8, 10), "____");
+    DownloadOptions options;
+    options.days = {"2026-12-08", "2026-12-09"};
+    const DownloadPlan plan = Plan(options);
+    ASSERT_EQ(plan.jobs.size(), 1u);
+    EXPECT_EQ(plan.jobs[0].fileName, "2026-12-08.rtf");
+    ASSERT_EQ(plan.missing.size(), 1u);
+    EXPECT_EQ(plan.missing[0], "no sessions listed on 2026-12-09: no report for it");
+}
+
+TEST_F(PlanTest, ADateUnderTwoDayNodesNeverReplacesItsFirstReport) {
+    // Lower-case stamps sort after upper-case ones, so the same day comes round twice.
+    char lower[32];
+    std::snprintf(lower, sizeof lower, "%08x_______________", Stamp(2026, 12, 7, 11));
+    Name(0, Stamp(2026, 12, 7, 9), "____");
+    Name(1, Stamp(2026, 12, 8, 9), "____");
+    Name(2, std::string(lower, 19));
+    DownloadOptions options;
+    const DownloadPlan plan = Plan(options);
+    std::vector<std::string> names;
+    for (const ReportJob& job : plan.jobs) {
+        names.push_back(job.fileName);
+    }
+    // Whatever order the sort gives, each report has a name of its own.
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    EXPECT_EQ(plan.SessionCount(), 3);
+}
+
+TEST_F(PlanTest, SlotsOneReportEachWithRenderHeadings) {
+    Name(5, Stamp(2026, 12, 7, 9), "____");
+    Name(6, "FFFFFFFF_F__C");
+    DownloadOptions options;
+    options.sessionSlots = {6, 5, 7};
+    options.boxes.all = false; // the boxes do not filter chosen slots
+    const DownloadPlan plan = Plan(options);
+    ASSERT_EQ(plan.jobs.size(), 2u);
+    EXPECT_EQ(plan.jobs[0].fileName, "slot-6.rtf");
+    EXPECT_EQ(plan.jobs[0].headingDay, "");
+    EXPECT_EQ(plan.jobs[0].headingMonth, "");
+    EXPECT_EQ(plan.jobs[0].firstNode, -1);
+    EXPECT_EQ(plan.jobs[1].fileName, "slot-5.rtf");
+    EXPECT_EQ(plan.jobs[1].headingDay, "Monday 07 ");
+    EXPECT_EQ(plan.jobs[1].headingMonth, "Dec 2026");
+    ASSERT_EQ(plan.missing.size(), 1u);
+    EXPECT_EQ(plan.missing[0], "slot 7 holds no session: no report for it");
+}
+
+TEST_F(PlanTest, SessionDateFollowsTheInstrumentClockInAnyZone) {
+    Name(0, Stamp(2026, 12, 7, 23), "____");
+    table->Build(*image);
+    const SessionEntry* entry = table->FindDated(0);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(SessionDate(*entry), "2026-12-07");
+    setenv("TZ", "NZST-12", 1);
+    tzset();
+    EXPECT_EQ(SessionDate(*entry), "2026-12-07");
+    setenv("TZ", "UTC0", 1);
+    tzset();
+}
+
+} // namespace
