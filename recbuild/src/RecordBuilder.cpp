@@ -39,7 +39,7 @@ RecordBuilder RecordBuilder::Raw() {
 
 RecordBuilder RecordBuilder::Stamped(char type, char version, uint32_t stamp) {
     RecordBuilder record = Unstamped(type, version);
-    record.U16(static_cast<uint16_t>(stamp >> 16)).U16(static_cast<uint16_t>(stamp & 0xFFFF));
+    record.Stamp(stamp);
     return record;
 }
 
@@ -91,6 +91,18 @@ RecordBuilder& RecordBuilder::Text(const std::string& text) {
         Byte(static_cast<uint8_t>(c));
     }
     return *this;
+}
+
+RecordBuilder& RecordBuilder::Stamp(uint32_t stamp) {
+    return U16(static_cast<uint16_t>(stamp >> 16)).U16(static_cast<uint16_t>(stamp & 0xFFFF));
+}
+
+RecordBuilder& RecordBuilder::Readings(std::initializer_list<std::pair<uint8_t, int16_t>> entries,
+                                       uint8_t terminator) {
+    for (const auto& entry : entries) {
+        Reading(entry.first, entry.second);
+    }
+    return Byte(terminator);
 }
 
 RecordBuilder& RecordBuilder::Reading(uint8_t code, int16_t value) {

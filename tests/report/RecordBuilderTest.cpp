@@ -31,6 +31,13 @@ TEST(RecordBuilder, PayloadHelpersAreLittleEndian) {
     EXPECT_EQ(bytes.size(), 24u);
 }
 
+TEST(RecordBuilder, ReadingListAndStamp) {
+    EXPECT_EQ(RecordBuilder::Raw().Readings({{0, 25}, {4, -1}}, RecordBuilder::kNoGps).Bytes(),
+              (Bytes{'<', 9, 0, 25, 0, 4, 0xFF, 0xFF, 0xFE}));
+    EXPECT_EQ(RecordBuilder::Raw().Stamp(0xA1B2C3D4).Bytes(),
+              (Bytes{'<', 6, 0xB2, 0xA1, 0xD4, 0xC3}));
+}
+
 TEST(RecordBuilder, LengthCountsWholeRecordUnlessForced) {
     EXPECT_EQ(RecordBuilder::Stamped('Y', '1', 0).Bytes()[1], 8);
     EXPECT_EQ(RecordBuilder::Stamped('Y', '1', 0).ForceLength(0).Bytes()[1], 0);

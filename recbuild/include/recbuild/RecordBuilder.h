@@ -24,7 +24,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The nine-byte GPS block of position records.
@@ -73,8 +75,13 @@ public:
     RecordBuilder& Chars(const std::string& text, size_t width);
     // The text as it is, without terminator.
     RecordBuilder& Text(const std::string& text);
+    // A time stamp as records carry it: high 16-bit word first, each word little-endian.
+    RecordBuilder& Stamp(uint32_t stamp);
     // One reading-list entry: gas code byte and signed 16-bit reading.
     RecordBuilder& Reading(uint8_t code, int16_t value);
+    // A whole reading list: the entries, then the terminator (kGpsFollows or kNoGps).
+    RecordBuilder& Readings(std::initializer_list<std::pair<uint8_t, int16_t>> entries,
+                            uint8_t terminator);
     RecordBuilder& Gps(const GpsFix& fix);
     // A GPS block of nine zero bytes (no fix).
     RecordBuilder& ZeroGps();
