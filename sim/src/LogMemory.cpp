@@ -261,10 +261,20 @@ void ManualReadings(Composer& c, int count) {
             c.Add(r);
             break;
         }
-        default: { // marker rule: a position was due but the receiver had none
+        default: { // marker rule: no position, a receiver without a fix, or none fitted
             RecordBuilder r = RecordBuilder::Stamped('M', '4', c.Now());
-            r.Byte('1').Reading(kGas, gas).Byte(c.Coin(0.5) ? RecordBuilder::kGpsFollows
-                                                            : RecordBuilder::kNoGps);
+            r.Byte('1').Reading(kGas, gas);
+            const int variant = c.Pick(0, 2);
+            if (variant == 0) {
+                r.Byte(RecordBuilder::kGpsFollows);
+            } else if (variant == 1) {
+                r.Byte(RecordBuilder::kNoGps);
+            } else {
+                GpsFix searching; // the hemisphere bits stand, the fix bit does not
+                searching.North = true;
+                searching.Quality = 0;
+                r.Byte(RecordBuilder::kGpsFollows).Gps(searching);
+            }
             c.Add(r);
             break;
         }

@@ -313,3 +313,18 @@ TEST(SimOutputQueue, WrapsAndRefusesWhatDoesNotFit) {
     EXPECT_TRUE(std::equal(block.begin() + 30000, block.end(), out.begin()));
     EXPECT_TRUE(std::equal(block.begin(), block.end(), out.begin() + 10000));
 }
+
+TEST(SimInstrument, RandomBytesNeverCrashAndGoodLinesStillWork) {
+    Bench b;
+    sim::Dice dice(99);
+    std::string noise;
+    for (int i = 0; i < 200000; ++i) {
+        // Mostly the bytes a command line is made of, so that many lines get far into parsing.
+        static const char kAlphabet[] = "   LRTWSUOI0123456789ABCDEFabcdef\r\n\r\n";
+        noise += dice.Chance(0.9) ? kAlphabet[dice.Below(sizeof kAlphabet - 1)]
+                                  : static_cast<char>(dice.Below(256));
+    }
+    b.Send(noise);
+    b.Send("\r\n");
+    EXPECT_EQ(b.Answer("   LR  0B 00 01 8F\r\n"), "00");
+}
