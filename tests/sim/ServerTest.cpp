@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QRegularExpression>
@@ -144,4 +145,26 @@ TEST(SimServer, ImageServesADumpAndDumpWritesOne) {
     EXPECT_EQ(da.size(), 131072 * 50);
     EXPECT_EQ(da, fb.readAll());
     ASSERT_TRUE(sim.Start({"--image", a}));
+}
+
+TEST(SimServer, BaudPacesWhatIsSent) {
+    // A lower bound only: paced at 9,600 baud, no more than 960 bytes can arrive per second.
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--baud", "9600"}));
+    QLocalSocket socket;
+    socket.connectToServer("RAK Pipe");
+    ASSERT_TRUE(socket.waitForConnected(3000));
+    QElapsedTimer clock;
+    clock.start();
+    socket.write("   LW  0B 00 0A 7A\r\n"); // the driver text run
+    socket.flush();
+    QByteArray got;
+    qint64 lastByte = 0;
+    while (socket.waitForReadyRead(1000)) {
+        got += socket.readAll();
+        lastByte = clock.elapsed();
+    }
+    const qint64 elapsed = lastByte;
+    ASSERT_GT(got.size(), 400);
+    EXPECT_GE(elapsed, (got.size() - 1) * 1000 / 960 - 50) << got.size() << " bytes";
 }
