@@ -78,8 +78,20 @@ TEST(SimLogMemory, SameSeedSameMemoryOtherSeedOther) {
     EXPECT_NE(std::memcmp(a->Bytes(), c->Bytes(), sim::LogMemory::kSize), 0);
 }
 
-TEST(SimLogMemory, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
-    const sim::LogMemory& m = Default();
+// The invariants hold for any seed, not only the default one.
+class SimLogMemorySeeds : public ::testing::TestWithParam<uint64_t> {
+protected:
+    const sim::LogMemory& Seeded() {
+        static std::map<uint64_t, std::unique_ptr<sim::LogMemory>> cache;
+        std::unique_ptr<sim::LogMemory>& memory = cache[GetParam()];
+        if (!memory)
+            memory = Make(GetParam());
+        return *memory;
+    }
+};
+
+TEST_P(SimLogMemorySeeds, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
+    const sim::LogMemory& m = Seeded();
     std::set<int> used;
     int undated = 0;
     for (const auto& s : m.Sessions()) {
@@ -112,9 +124,9 @@ TEST(SimLogMemory, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
             ASSERT_EQ(m.Bytes()[s * kSector + i], 0xFF);
 }
 
-TEST(SimLogMemory, TagsMatchEachSessionsRecords) {
+TEST_P(SimLogMemorySeeds, TagsMatchEachSessionsRecords) {
     int alarms = 0, fc = 0, c = 0, cont = 0;
-    for (const auto& s : Default().Sessions()) {
+    for (const auto& s : Seeded().Sessions()) {
         bool hasA = false, hasF = false, hasC = false;
         for (const Record& r : Walk(s.stream)) {
             hasA = hasA || r.type == 'A';
@@ -139,8 +151,8 @@ TEST(SimLogMemory, TagsMatchEachSessionsRecords) {
     EXPECT_EQ(cont, 1);
 }
 
-TEST(SimLogMemory, StoredStreamsReadBackAndEndOnErasedFlash) {
-    const sim::LogMemory& m = Default();
+TEST_P(SimLogMemorySeeds, StoredStreamsReadBackAndEndOnErasedFlash) {
+    const sim::LogMemory& m = Seeded();
     int pastSector = 0;
     std::set<int> used;
     for (const auto& s : m.Sessions())
@@ -162,17 +174,17 @@ TEST(SimLogMemory, StoredStreamsReadBackAndEndOnErasedFlash) {
     EXPECT_EQ(pastSector, 1);
 }
 
-TEST(SimLogMemory, AnEscapeFallsOnTheLastByteOfAHundredByteChunk) {
+TEST_P(SimLogMemorySeeds, AnEscapeFallsOnTheLastByteOfAHundredByteChunk) {
     bool found = false;
-    for (const auto& s : Default().Sessions())
+    for (const auto& s : Seeded().Sessions())
         if (s.stream.size() > 99 && s.stream[99] == 0x55)
             found = true;
     EXPECT_TRUE(found);
 }
 
-TEST(SimLogMemory, EveryDecodedTypeAndVersionOccurs) {
+TEST_P(SimLogMemorySeeds, EveryDecodedTypeAndVersionOccurs) {
     std::set<std::string> kinds;
-    for (const auto& s : Default().Sessions())
+    for (const auto& s : Seeded().Sessions())
         for (const Record& r : Walk(s.stream))
             kinds.insert(std::string{r.type, r.type == 'T' ? '-' : r.version});
     for (const char* k :
@@ -189,9 +201,9 @@ TEST(SimLogMemory, EveryDecodedTypeAndVersionOccurs) {
         EXPECT_EQ(known.count(k), 1u) << k;
 }
 
-TEST(SimLogMemory, PositionsWithAndWithoutAFix) {
+TEST_P(SimLogMemorySeeds, PositionsWithAndWithoutAFix) {
     int fix = 0, noFixMarker = 0, none = 0;
-    for (const auto& s : Default().Sessions())
+    for (const auto& s : Seeded().Sessions())
         for (const Record& r : Walk(s.stream))
             if (r.type == 'W' && r.version == '3') {
                 const uint8_t b = s.stream[r.offset + 10];
@@ -204,10 +216,10 @@ TEST(SimLogMemory, PositionsWithAndWithoutAFix) {
     EXPECT_GT(none, 0);
 }
 
-TEST(SimLogMemory, MonthsAndDays) {
+TEST_P(SimLogMemorySeeds, MonthsAndDays) {
     std::set<uint32_t> months;
     std::map<uint32_t, int> perDay;
-    for (const auto& s : Default().Sessions()) {
+    for (const auto& s : Seeded().Sessions()) {
         if (!s.dated)
             continue;
         perDay[s.stamp / 86400]++;
@@ -222,8 +234,10 @@ TEST(SimLogMemory, MonthsAndDays) {
     for (const auto& d : perDay)
         busyDays += d.second > 1;
     EXPECT_GE(busyDays, 3);
-    EXPECT_GE(Default().Sessions().size(), 40u);
+    EXPECT_GE(Seeded().Sessions().size(), 40u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SimLogMemorySeeds, ::testing::Values(1u, 2u, 3u, 42u, 1234u));
 
 TEST(SimLogMemory, UnknownRecordsOnlyWhenAskedAndNothingElseMoves) {
     const auto plain = Make(1);
