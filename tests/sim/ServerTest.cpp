@@ -133,6 +133,15 @@ TEST(SimServer, BadOptionsAreRefused) {
     }
 }
 
+TEST(SimServer, HelpListsTheOptions) {
+    QByteArray out;
+    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--help"}, &out), 0);
+    for (const char* option :
+         {"--pipe", "--pty", "--seed", "--driver-version", "--interface-version",
+          "--with-unknown-records", "--image", "--dump", "--baud", "--fault", "--log"})
+        EXPECT_TRUE(out.contains(option)) << option;
+}
+
 TEST(SimServer, ImageServesADumpAndDumpWritesOne) {
     SimProcess sim;
     const QString a = sim.Folder() + "/a.txt", b = sim.Folder() + "/b.txt";
