@@ -1,0 +1,391 @@
+// The download's sequence in process: the session browser and DownloadRun against a scripted
+// instrument that answers every Ask and Set at once (no link, no timer), so that orders of slots,
+// the memory image and the ways a download ends are checked exactly and fast.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DownloadRun.h"
+#include "ExitStatus.h"
+#include "Processes.h"
+#include "ProgressBar.h"
+#include "app/BrowserComms.h"
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "report/Report.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// An instrument at the level of the browser's conversation: the three tests of the upload, the
+// driver text, the configuration block and a memory to stream from. Each answer is queued and
+// handed to the browser by Pump, never from inside the call, as the engine does.
+class ScriptedInstrument : public BrowserComms {
+public:
+    enum class Note { AskDone, SetDone, UploadDone, Timeout, Checksum };
+
+    explicit ScriptedInstrument(const LogImage& memory) : m_memory(memory) {}
+
+    // After this many answers the instrument falls silent: every request times out.
+    long silentAfter = -1;
+    // Answer number n (from 0) fails its checksum instead.
+    long checksumAt = -1;
+    std::deque<Note> notes;
+    long answers = 0;
+
+    int Ask(int) override {
+        Answer(Note::AskDone);
+        return 1;
+    }
+    int Set(unsigned int value) override {
+        if (m_current == "Upload flag" && value != 0) {
+            // A run that falls silent after its acknowledgement times out like any request.
+            if (Answer(Note::SetDone)) {
+                Stream(value);
+                Answer(Note::UploadDone);
+            }
+        } else {
+            if (m_current == "Sector to upload") {
+                m_sector = value;
+            } else if (m_current == "Index to upload") {
+                m_offset = value;
+            }
+            Answer(Note::SetDone);
+        }
+        return 1;
+    }
+    char FindTest(const char* name) override {
+        const std::string n = name;
+        const bool known = n == "Upload flag" ||
+                           (!m_builtIn && (n == "Sector to upload" || n == "Index to upload"));
+        m_current = known ? n : std::string();
+        if (!known) {
+            return 0;
+        }
+        return n == "Upload flag" && !m_builtIn ? 'B' : 'A';
+    }
+    void ReadDriver(const char* text) override { m_builtIn = text == nullptr; }
+    void SetSensorNumber(int) override {}
+    int GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) override {
+        const size_t n = m_upload.size() < capacity - 1 ? m_upload.size() : capacity - 1;
+        std::memcpy(dest, m_upload.data(), n);
+        dest[n] = 0; // as the engine does: a zero after the data
+        length = static_cast<int>(n);
+        return n == m_upload.size() ? 1 : 0;
+    }
+
+private:
+    bool Answer(Note note) {
+        if (silentAfter >= 0 && answers >= silentAfter) {
+            notes.push_back(Note::Timeout);
+            return false;
+        }
+        notes.push_back(answers == checksumAt ? Note::Checksum : note);
+        ++answers;
+        return true;
+    }
+    void Stream(unsigned int what) {
+        m_upload.clear();
+        if (what == 10) {
+            const char text[] = "V12!BUpload flag!11!129!N!ASector to upload!12!130!N!"
+                                "AIndex to upload!13!130!N!";
+            m_upload.assign(text, text + sizeof text - 1);
+        } else if (what == 20) {
+            m_upload.assign(600, 0);
+            m_upload[0] = 8;
+            std::memcpy(&m_upload[308], "Survey", 6);
+            std::memcpy(&m_upload[378], "Leak", 4);
+        } else {
+            // An index sector comes whole, a session sector in pieces of 1,024 bytes.
+            const uint32_t size = m_sector < 10 ? 4096 : 1024;
+            const uint8_t* from = m_memory.Bytes() + m_sector * 4096 + m_offset;
+            m_upload.assign(from, from + size);
+        }
+    }
+
+    const LogImage& m_memory;
+    bool m_builtIn = true;
+    std::string m_current;
+    uint32_t m_sector = 0;
+    uint32_t m_offset = 0;
+    Bytes m_upload;
+};
+
+unsigned int Stamp(int year, int month, int day, int hour, int minute) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    return static_cast<unsigned int>(timegm(&tm) - 946684800);
+}
+
+Bytes Record(char type, char version, unsigned int stamp, const Bytes& payload) {
+    Bytes r = {'<', static_cast<uint8_t>(8 + payload.size()), static_cast<uint8_t>(type),
+               static_cast<uint8_t>(version)};
+    const unsigned int high = stamp >> 16, low = stamp & 0xFFFF;
+    r.insert(r.end(), {static_cast<uint8_t>(high & 0xFF), static_cast<uint8_t>(high >> 8),
+                       static_cast<uint8_t>(low & 0xFF), static_cast<uint8_t>(low >> 8)});
+    r.insert(r.end(), payload.begin(), payload.end());
+    return r;
+}
+
+class DownloadRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        dir = MakeTempFolder("dlrun");
+        ASSERT_FALSE(dir.empty());
+        memory = std::make_unique<LogImage>();
+        Bytes erased(LogImage::kImageSize, 0xFF);
+        memory->Store(0, erased.data(), LogImage::kImageSize);
+        image = std::make_unique<LogImage>();
+        options.outDir = dir;
+        options.dumpPath = dir + "/FlashData.txt";
+    }
+    void TearDown() override { RemoveTree(dir); }
+
+    // A session whose name is stamped `stamp`, with a switch-on record and a timed reading, and
+    // a stream that fills the sector up to its last byte so that every piece carries data.
+    void Session(int slot, unsigned int stamp, const char* tags = "____") {
+        char name[32];
+        std::snprintf(name, sizeof name, "%08X_%.4s______", stamp, tags);
+        Bytes entry(name, name + 19);
+        entry.push_back(0);
+        memory->Store(static_cast<uint32_t>(slot / 50) * 4096 + (slot % 50) * 20u, entry.data(),
+                      20);
+        // A switch-on record brings the column heading back by itself; without one the heading
+        // depends on what the report before left behind, so every report must start afresh.
+        Bytes stream = withSwitchOn ? Record('O', '1', stamp, {'A', 'B', 'C'}) : Bytes();
+        const Bytes timed = Record('L', '1', stamp + 60, {1, 10, 0, 0xFE});
+        stream.insert(stream.end(), timed.begin(), timed.end());
+        stream.push_back(0xFF);
+        Bytes sector(4096, static_cast<uint8_t>(0x30 + slot % 10));
+        std::copy(stream.begin(), stream.end(), sector.begin());
+        memory->Store((static_cast<uint32_t>(slot) + 10) * 4096, sector.data(), 4096);
+    }
+
+    // Runs the download to its end (or until nothing more happens).
+    void Run() {
+        instrument = std::make_unique<ScriptedInstrument>(*memory);
+        instrument->silentAfter = silentAfter;
+        instrument->checksumAt = checksumAt;
+        tree = std::tmpfile();
+        ASSERT_NE(tree, nullptr);
+        progress = std::make_unique<ProgressBar>(stderr, false);
+        run = std::make_unique<DownloadRun>(options, *image, report, *progress, tree);
+        browser = std::make_unique<SessionBrowser>(*instrument, *run, *image, report);
+        run->Attach(*browser);
+        run->Prepare();
+        browser->Start();
+        for (long guard = 0; guard < 200000 && !run->Finished() && !instrument->notes.empty();
+             ++guard) {
+            const ScriptedInstrument::Note note = instrument->notes.front();
+            instrument->notes.pop_front();
+            switch (note) {
+            case ScriptedInstrument::Note::AskDone:
+                browser->OnAskDone();
+                break;
+            case ScriptedInstrument::Note::SetDone:
+                browser->OnSetDone();
+                break;
+            case ScriptedInstrument::Note::UploadDone:
+                browser->OnUploadDone();
+                break;
+            case ScriptedInstrument::Note::Timeout:
+                browser->OnTimeout();
+                break;
+            case ScriptedInstrument::Note::Checksum:
+                run->OnChecksumError();
+                break;
+            }
+            run->OnTick();
+        }
+        std::rewind(tree);
+        char buffer[4096];
+        treeText.clear();
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, tree)) > 0;) {
+            treeText.append(buffer, n);
+        }
+        std::fclose(tree);
+    }
+
+    // The report render gives for these slots of the instrument's memory, from a fresh start.
+    std::string Expected(const std::vector<int16_t>& slotList, const char* day, const char* month) {
+        ReportState state;
+        state.ModeNames[0] = "Survey";
+        state.ModeNames[1] = "Leak";
+        for (int16_t slot : slotList) {
+            state.HeadingDay = day;
+            state.HeadingMonth = month;
+            RenderSession(state, *memory, slot);
+        }
+        return state.ReportText;
+    }
+
+    std::string File(const std::string& name) { return ReadFile(dir + "/" + name); }
+
+    bool withSwitchOn = true;
+    std::string dir;
+    std::unique_ptr<LogImage> memory;
+    std::unique_ptr<LogImage> image;
+    ReportState report;
+    DownloadOptions options;
+    long silentAfter = -1;
+    long checksumAt = -1;
+    std::unique_ptr<ScriptedInstrument> instrument;
+    std::FILE* tree = nullptr;
+    std::unique_ptr<ProgressBar> progress;
+    std::unique_ptr<DownloadRun> run;
+    std::unique_ptr<SessionBrowser> browser;
+    std::string treeText;
+};
+
+TEST_F(DownloadRunTest, DaysInTreeOrderEachFromAFreshStartAndTheWholeMemoryInTheDump) {
+    // Slots out of time order: the day's first session sits in the higher slot, so the second
+    // one's upload ends just before the first one's sector.
+    withSwitchOn = false;
+    Session(5, Stamp(2026, 12, 7, 9, 0));
+    Session(4, Stamp(2026, 12, 7, 11, 0), "_A__");
+    Session(9, Stamp(2026, 12, 8, 8, 30));
+    Run();
+    ASSERT_TRUE(run->Finished());
+    EXPECT_EQ(run->Status(), kExitOk);
+    EXPECT_EQ(treeText, "Dec 2026\n"
+                        "  Monday 07\n"
+                        "    5: 09:00:00     \n"
+                        "    4: 11:00:00     Alm \n"
+                        "  Tuesday 08\n"
+                        "    9: 08:30:00     \n");
+    EXPECT_EQ(ListFolder(dir),
+              (std::vector<std::string>{"2026-12-07.rtf", "2026-12-08.rtf", "FlashData.txt"}));
+    EXPECT_EQ(File("2026-12-07.rtf"), Expected({5, 4}, "Monday 07 ", "Dec 2026"));
+    EXPECT_EQ(File("2026-12-08.rtf"), Expected({9}, "Tuesday 08 ", "Dec 2026"));
+    EXPECT_EQ(run->ReportsWritten(), 2);
+    // Every sector as the instrument holds it: no stray zero after a sector's upload.
+    EXPECT_EQ(std::memcmp(image->Bytes(), memory->Bytes(), LogImage::kImageSize), 0);
+    std::string message;
+    auto dumped = std::make_unique<LogImage>();
+    ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), LogImage::kImageSize), 0);
+}
+
+TEST_F(DownloadRunTest, ModeNamesGivenReplaceTheInstrumentsAndTheBoxesChooseTheSessions) {
+    Session(0, Stamp(2026, 12, 7, 9, 0), "_A__");
+    Session(1, Stamp(2026, 12, 7, 10, 0));
+    Session(2, Stamp(2026, 12, 8, 9, 0));
+    options.boxes.all = false;
+    options.boxes.alarm = true;
+    options.modeNamesGiven = true;
+    options.modeNames[0] = "Mine";
+    Run();
+    EXPECT_EQ(run->Status(), kExitOk);
+    EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
+    ReportState state;
+    state.ModeNames[0] = "Mine";
+    state.HeadingDay = "Monday 07 ";
+    state.HeadingMonth = "Dec 2026";
+    RenderSession(state, *memory, 0);
+    EXPECT_EQ(File("2026-12-07.rtf"), state.ReportText);
+    // Sessions the boxes left out were not downloaded.
+    EXPECT_EQ(image->Bytes()[(1 + 10) * 4096 + 1], 0xFF);
+}
+
+TEST_F(DownloadRunTest, SlotsWhateverTheTreeListsAndAnEmptyOneIsReported) {
+    Session(3, Stamp(2026, 12, 7, 9, 0));
+    Session(2, Stamp(2026, 12, 7, 10, 0));
+    options.sessionSlots = {2, 7, 3};
+    options.boxes.all = false;
+    Run();
+    EXPECT_EQ(run->Status(), kExitUsage);
+    EXPECT_EQ(ListFolder(dir),
+              (std::vector<std::string>{"FlashData.txt", "slot-2.rtf", "slot-3.rtf"}));
+    EXPECT_EQ(File("slot-2.rtf"), Expected({2}, "Monday 07 ", "Dec 2026"));
+    EXPECT_EQ(File("slot-3.rtf"), Expected({3}, "Monday 07 ", "Dec 2026"));
+}
+
+TEST_F(DownloadRunTest, SilenceDuringASessionStopsWithStatus4AndErasesTheCutSession) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(1, Stamp(2026, 12, 8, 9, 0));
+    // Find how many answers reach the second session's second piece, then go silent there.
+    Run();
+    ASSERT_EQ(run->Status(), kExitOk);
+    const long total = instrument->answers;
+    RemoveTree(dir);
+    dir = MakeTempFolder("dlrun");
+    options.outDir = dir;
+    options.dumpPath = dir + "/FlashData.txt";
+    image = std::make_unique<LogImage>();
+    report = ReportState();
+    silentAfter = total - 10;
+    Run();
+    ASSERT_TRUE(run->Finished());
+    EXPECT_EQ(run->Status(), kExitNoAnswer);
+    EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
+    EXPECT_EQ(File("2026-12-07.rtf"), Expected({0}, "Monday 07 ", "Dec 2026"));
+    auto dumped = std::make_unique<LogImage>();
+    std::string message;
+    ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 11 * 4096), 0);
+    for (uint32_t i = 0; i < 4096; ++i) {
+        ASSERT_EQ(dumped->Bytes()[11 * 4096 + i], 0xFF) << i;
+    }
+}
+
+TEST_F(DownloadRunTest, SilenceDuringTheIndexLeavesNoDump) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    silentAfter = 20;
+    Run();
+    EXPECT_EQ(run->Status(), kExitNoAnswer);
+    EXPECT_TRUE(ListFolder(dir).empty());
+}
+
+TEST_F(DownloadRunTest, SilenceAtStartUpEndsWithStatus4) {
+    silentAfter = 0;
+    Run();
+    EXPECT_EQ(run->Status(), kExitNoAnswer);
+    EXPECT_TRUE(ListFolder(dir).empty());
+}
+
+TEST_F(DownloadRunTest, ChecksumErrorAfterTheIndexKeepsTheReportsAndTheDump) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(1, Stamp(2026, 12, 8, 9, 0));
+    Run();
+    const long total = instrument->answers;
+    RemoveTree(dir);
+    dir = MakeTempFolder("dlrun");
+    options.outDir = dir;
+    options.dumpPath = dir + "/FlashData.txt";
+    image = std::make_unique<LogImage>();
+    report = ReportState();
+    checksumAt = total - 10;
+    Run();
+    EXPECT_EQ(run->Status(), kExitCommsError);
+    EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
+}
+
+TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(1, Stamp(2026, 12, 8, 9, 0));
+    ASSERT_EQ(mkdir((dir + "/2026-12-07.rtf").c_str(), 0755), 0); // in the way of the report
+    Run();
+    EXPECT_EQ(run->Status(), kExitOutputFailed);
+    EXPECT_EQ(File("2026-12-08.rtf"), Expected({1}, "Tuesday 08 ", "Dec 2026"));
+    EXPECT_EQ(ListFolder(dir),
+              (std::vector<std::string>{"2026-12-07.rtf", "2026-12-08.rtf", "FlashData.txt"}));
+}
+
+} // namespace
