@@ -36,7 +36,9 @@ void DownloadRun::Prepare() {
     for (uint32_t sector = 0; sector < LogImage::kImageSize / LogImage::kSectorSize; ++sector) {
         EraseSector(sector);
     }
-    m_browser->SetDumpPath(m_options.dumpPath);
+    // The dump after the index goes to a temporary name too, so that an older dump is replaced
+    // only by a whole new one.
+    m_browser->SetDumpPath(DumpTarget());
     const SessionBoxes& boxes = m_options.boxes;
     if (boxes.all) {
         m_browser->OnAllSessions(true);
@@ -119,7 +121,7 @@ void DownloadRun::IndexEnded(bool ok) {
         return;
     }
     m_indexComplete = true;
-    if (!ok) {
+    if (!ok || !PutDumpInPlace()) {
         m_outputFailed = true; // the browser has said which dump it could not write
     }
     // The byte after the tenth sector is the first of slot 0's sector.
@@ -242,24 +244,36 @@ void DownloadRun::EraseSector(uint32_t sector) {
     m_image.Store(sector * LogImage::kSectorSize, erased, LogImage::kSectorSize);
 }
 
-bool DownloadRun::WriteDump() {
+std::string DownloadRun::DumpTarget() const {
+    // Devices and pipes cannot be replaced by a rename; they are written to directly.
     const std::string& path = m_options.dumpPath;
-    const bool replace = IsRegularOrMissing(path);
-    const std::string target = replace ? path + ".part" : path;
-    bool ok = m_image.DumpImage(target.c_str()) == 1;
-    if (ok && replace) {
+    return IsRegularOrMissing(path) ? path + ".part" : path;
+}
+
+bool DownloadRun::PutDumpInPlace() {
+    const std::string& path = m_options.dumpPath;
+    const std::string target = DumpTarget();
+    if (target == path) {
+        return true;
+    }
 #ifdef _WIN32
-        std::remove(path.c_str());
+    std::remove(path.c_str());
 #endif
-        ok = std::rename(target.c_str(), path.c_str()) == 0;
-        if (!ok) {
-            std::remove(target.c_str());
-        }
-    }
-    if (!ok) {
+    if (std::rename(target.c_str(), path.c_str()) != 0) {
+        std::remove(target.c_str());
         PrintError("cannot write the dump " + path);
+        return false;
     }
-    return ok;
+    return true;
+}
+
+bool DownloadRun::WriteDump() {
+    const std::string target = DumpTarget();
+    if (m_image.DumpImage(target.c_str()) != 1) {
+        PrintError("cannot write the dump " + m_options.dumpPath);
+        return false;
+    }
+    return PutDumpInPlace();
 }
 
 // ---------------------------------------------------------------------------------------------

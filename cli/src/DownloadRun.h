@@ -69,6 +69,8 @@ private:
     void MarkCompleted(int16_t slot);
     void RepairAfter(uint32_t sector);
     void EraseSector(uint32_t sector);
+    std::string DumpTarget() const;
+    bool PutDumpInPlace();
     bool WriteDump();
     void DrawProgress(int done);
     void Stop(int status, const std::string& message);

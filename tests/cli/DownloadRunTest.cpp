@@ -389,3 +389,17 @@ TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DownloadRunTest, ADumpThatCannotBeWrittenLeavesTheOlderOneWhole) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    WriteFile(options.dumpPath, "an older dump\r\n");
+    ASSERT_EQ(mkdir((options.dumpPath + ".part").c_str(), 0755), 0); // in the way of the new one
+    Run();
+    EXPECT_EQ(run->Status(), kExitOutputFailed);
+    EXPECT_EQ(ReadFile(options.dumpPath), "an older dump\r\n");
+    EXPECT_EQ(File("2026-12-07.rtf"), Expected({0}, "Monday 07 ", "Dec 2026"));
+}
+
+} // namespace
