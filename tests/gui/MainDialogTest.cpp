@@ -71,7 +71,7 @@ TEST_F(MainDialogTest, TemplateControls) {
     const ControlCase cases[] = {
         {"id1031", "GO", QRect(14, 15, 50, 23), true, false},
         {"id1034", "Next", QRect(869, 13, 50, 23), true, true},
-        {"id1035", "Full Day", QRect(929, 16, 62, 16), true, true},
+        {"id1035", "Full Day", QRect(929, 16, 86, 16), true, true},
         {"id1", "OK", QRect(927, 390, 75, 26), true, true},
         {"id1028", "All", QRect(75, 20, 35, 16), false, true},
         {"id1029", "Alarm", QRect(137, 20, 51, 16), false, true},

@@ -1,0 +1,128 @@
+// Takes docs/main-window.png: the main dialog, offscreen, after GO and the choice of a session
+// with an alarm, against tavon-instrument. Usage: gui_screenshot OUTPUT.png
+#include "GuiTestSupport.h"
+#include "MainDialog.h"
+
+#include "app/BrowserView.h"
+#include "app/LogImage.h"
+#include "report/Report.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png\n");
+        return 2;
+    }
+    const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    if (qEnvironmentVariableIsEmpty("TAVON_BIN_DIR")) {
+        qputenv("TAVON_BIN_DIR", QCoreApplication::applicationDirPath().toLocal8Bit());
+    }
+
+    PrivatePlace place;
+    Simulator simulator;
+    if (!simulator.Start({})) {
+        std::fprintf(stderr, "tavon-instrument did not start\n");
+        return 1;
+    }
+    RecordingPrompt prompt;
+    auto image = std::make_unique<LogImage>();
+    ReportState report;
+    MainDialogEnvironment env;
+    env.prompt = &prompt;
+    env.tickMs = 20;
+    MainDialog dialog(*image, report, env);
+    std::vector<int> ended;
+    QObject::connect(&dialog, &MainDialog::requestEnded,
+                     [&](int request, bool) { ended.push_back(request); });
+    if (!dialog.Initialise()) {
+        return 1;
+    }
+    dialog.show();
+    auto waitEnded = [&](BrowserRequest r) {
+        return WaitFor(
+            [&] {
+                for (int e : ended) {
+                    if (e == static_cast<int>(r)) {
+                        ended.clear();
+                        return true;
+                    }
+                }
+                return false;
+            },
+            120000);
+    };
+    if (!waitEnded(BrowserRequest::StartUp)) {
+        return 1;
+    }
+    dialog.findChild<QPushButton*>("id1031")->click();
+    if (!waitEnded(BrowserRequest::Index)) {
+        return 1;
+    }
+    // The first session with an alarm, its day expanded.
+    auto* tree = dialog.findChild<QTreeWidget*>("id1002");
+    QTreeWidgetItem* chosen = nullptr;
+    for (int m = 0; m < tree->topLevelItemCount() && chosen == nullptr; ++m) {
+        QTreeWidgetItem* month = tree->topLevelItem(m);
+        for (int d = 0; d < month->childCount() && chosen == nullptr; ++d) {
+            QTreeWidgetItem* day = month->child(d);
+            for (int s = 0; s < day->childCount(); ++s) {
+                if (day->child(s)->text(0).contains("Alm") && day->childCount() > 2) {
+                    chosen = day->child(s);
+                    break;
+                }
+            }
+        }
+    }
+    if (chosen == nullptr) {
+        return 1;
+    }
+    for (int m = 0; m < tree->topLevelItemCount(); ++m) {
+        tree->topLevelItem(m)->setExpanded(false);
+    }
+    chosen->parent()->parent()->setExpanded(true);
+    chosen->parent()->setExpanded(true);
+    tree->setCurrentItem(chosen);
+    if (!waitEnded(BrowserRequest::Session)) {
+        return 1;
+    }
+    tree->scrollToItem(chosen);
+    // Show the report from a few lines above its first alarm, whose time mark is red on yellow.
+    auto* view = dialog.findChild<QTextEdit*>("id1013");
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+        bool marked = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            marked = marked || it.fragment().charFormat().background().style() != Qt::NoBrush;
+        }
+        if (marked) {
+            QTextCursor end(view->document());
+            end.movePosition(QTextCursor::End);
+            view->setTextCursor(end);
+            view->ensureCursorVisible();
+            QTextCursor above(
+                view->document()->findBlockByNumber(std::max(0, block.blockNumber() - 4)));
+            view->setTextCursor(above);
+            view->ensureCursorVisible();
+            break;
+        }
+    }
+    WaitFor([] { return false; }, 300);
+    const bool saved = dialog.grab().save(output, "PNG");
+    dialog.OnOk();
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", argv[1]);
+    return saved ? 0 : 1;
+}
