@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
@@ -316,6 +317,23 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
     // The tick stops for good: the watchdog ends the program.
     dialog->Tick().stop();
     EXPECT_TRUE(WaitFor([&] { return fired.load() == 1; }, 5000));
+}
+
+TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
+    const QString log = QDir::current().absoluteFilePath("instrument.log");
+    StartProgram({"--log", log});
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ReadFileBytes(log).count("client connected"), 1);
+    // The companion pipe is there, so choosing again takes it without a dialog.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(50, 40), QPoint(50, 40));
+    QApplication::sendEvent(Child<QTreeWidget>("id1002"), &rightClick);
+    Child<QPushButton>("id1031")->click();
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_GT(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(ReadFileBytes(log).count("client connected"), 2);
 }
 
 TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {

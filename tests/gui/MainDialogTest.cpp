@@ -1,5 +1,6 @@
 // The main dialog's template, menus and handlers without an instrument.
 #include "MainDialog.h"
+#include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "RtfView.h"
 
@@ -280,6 +281,38 @@ TEST_F(MainDialogTest, TreeNodesAndSelectionEchoIsIgnored) {
     EXPECT_EQ(dialog->Browser().SelectedNode(), -1) << "the view does not echo the browser";
     dialog->SelectNode(-1);
     EXPECT_EQ(tree->currentItem(), nullptr);
+}
+
+TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
+    FilterDialog& filter = dialog->Filter();
+    filter.InitDialog();
+    dialog->CopyFilterFlags();
+    EXPECT_EQ(dialog->RenderCount(), 1);
+    EXPECT_EQ(filter.ChangeFlag, 0);
+    EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
+    dialog->CopyFilterFlags();
+    EXPECT_EQ(dialog->RenderCount(), 1) << "no change, no rendering";
+
+    // Several boxes between two ticks: one rendering.
+    filter.findChild<QCheckBox*>("id1018")->click();
+    filter.findChild<QCheckBox*>("id1023")->click();
+    filter.findChild<QCheckBox*>("id1020")->click();
+    dialog->CopyFilterFlags();
+    EXPECT_EQ(dialog->RenderCount(), 2);
+    EXPECT_EQ(report.ShowCalibrationLogs, 0);
+    EXPECT_EQ(report.ShowBumpLogs, 0);
+    EXPECT_EQ(report.ShowTimedLogs, 0);
+    EXPECT_EQ(report.ShowAlarmLogs, 1);
+    EXPECT_EQ(report.ShowManualLogs, 1);
+    EXPECT_EQ(dialog->ShowAllLogs(), 0);
+    EXPECT_FALSE(Child<QCheckBox>("id1033")->isChecked());
+
+    filter.findChild<QCheckBox*>("id1019")->click();
+    dialog->CopyFilterFlags();
+    EXPECT_EQ(dialog->RenderCount(), 3);
+    EXPECT_EQ(report.ShowCalibrationLogs + report.ShowBumpLogs + report.ShowTimedLogs, 3);
+    EXPECT_EQ(dialog->ShowAllLogs(), 1);
+    EXPECT_TRUE(Child<QCheckBox>("id1033")->isChecked());
 }
 
 TEST_F(MainDialogTest, DataSourceInTheTitle) {
