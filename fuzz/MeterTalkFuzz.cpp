@@ -1,0 +1,281 @@
+// The protocol engine over a link that delivers arbitrary bytes, between arbitrary requests, and
+// the test list over arbitrary driver texts.
+//
+// Input: byte 0: bits 0-1 the driver (0 and 1 built-in engine lists of interface 10 and 11, 2 the
+// library's own one-line list, 3 a U16 length and that many bytes of driver text follow); bit 2
+// the link is a pipe; bit 3 a progress display is attached; bit 4 reads fail after the input
+// runs out. Then operations, one byte each followed by its arguments:
+//   0 select: byte test (among the list's names), byte sensor - 20
+//   1 Ask: byte (bit 0: no target), U16 index as int16
+//   2 Set: U32 value
+//   3 Set text: byte length, that many bytes
+//   4 receive: byte length (then U16 when 255), that many bytes arrive in one tick
+//   5 silent ticks: byte count (modulo 32)
+//   6 SetStringLength: byte - 4
+//   7 SetFileSize: U32 as int
+//   8 GetUploadedData into a buffer of U16 bytes
+//   9 SetDTR: byte (modulo 8)
+#include "ByteReader.h"
+#include "CommsState.h"
+
+#include "linkselect/Link.h"
+#include "linkselect/Platform.h"
+#include "metertalk/CommandTarget.h"
+#include "metertalk/Comms.h"
+#include "metertalk/TestList.h"
+#include "metertalk/UploadProgressView.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kDriverV10 =
+    "V10!AByte!11!129!N!AWord!20!130!N!ALong!33!131!N!ASplit!44!132!N!AText!50!133!N8!"
+    "ASensByte!60!129!S!ASensWord!61!130!S!ASensText!62!5!S6!AHex!171!5!N4!ALongText!70!5!N20!"
+    "AHugeText!71!5!N64!AUpload flag!11!129!N!";
+const char* const kDriverV11 =
+    "V11!AByte!11!129!N!AWord!20!130!N!ALong!33!131!N!ASplit!44!132!N!AText!50!133!N8!"
+    "ASensByte!60!129!S!ASensWord!61!130!S!ASensText!62!5!S6!AHex!171!5!N4!ALongText!70!5!N20!"
+    "AHugeText!71!5!N64!AUpload flag!11!129!N!";
+
+// Delivers the bytes of one tick at a time, as much as each read asks for; what is written goes
+// nowhere.
+class InputLink : public Link {
+public:
+    void Deliver(const uint8_t* bytes, size_t size) {
+        m_bytes = bytes;
+        m_size = size;
+        m_pos = 0;
+    }
+    void SetPipe(bool pipe) { m_pipe = pipe; }
+    void SetFailWhenDry(bool fail) { m_failWhenDry = fail; }
+
+    bool IsOpen() const override { return true; }
+    int32_t Read(uint8_t* buffer, int32_t max) override {
+        FUZZ_CHECK(max >= 0);
+        const size_t waiting = m_size - m_pos;
+        if (waiting == 0) {
+            return m_failWhenDry ? -1 : 0;
+        }
+        const size_t n = waiting < static_cast<size_t>(max) ? waiting : static_cast<size_t>(max);
+        std::memcpy(buffer, m_bytes + m_pos, n);
+        m_pos += n;
+        return static_cast<int32_t>(n);
+    }
+    int32_t Write(const uint8_t* data, int32_t length) override {
+        FUZZ_CHECK(length >= 0);
+        // Touch every byte so that the sanitizer sees a write that reads past its buffer.
+        volatile uint8_t sum = 0;
+        for (int32_t i = 0; i < length; ++i) {
+            sum = static_cast<uint8_t>(sum + data[i]);
+        }
+        (void)sum;
+        return length;
+    }
+    bool IsPipe() const override { return m_pipe; }
+    int32_t BytesWaiting() override { return static_cast<int32_t>(m_size - m_pos); }
+    bool SetModemLine(ModemLine) override { return true; }
+    bool Configure(const LineSettings&) override { return true; }
+    void SetQueueSizes(int32_t, int32_t) override {}
+    void Close() override {}
+
+private:
+    const uint8_t* m_bytes = nullptr;
+    size_t m_size = 0;
+    size_t m_pos = 0;
+    bool m_pipe = false;
+    bool m_failWhenDry = false;
+};
+
+class IgnoringTarget : public CommandTarget {
+public:
+    void PostCommand(int id) override {
+        FUZZ_CHECK(id >= ID_COMMS_FRAME_START && id <= ID_COMMS_CHECKSUM_ERROR);
+    }
+};
+
+class SilentPrompt : public UserPrompt {
+public:
+    void Show(const std::string&, const std::string&) override {}
+};
+
+class IgnoringProgress : public UploadProgressView {
+public:
+    void SetRange(int maximum) override { FUZZ_CHECK(maximum >= 0 && maximum <= 65535); }
+    void SetPosition(int) override {}
+    void SetCaption(const std::string&) override {}
+    void Show() override {}
+    void Hide() override {}
+};
+
+IgnoringTarget g_target;
+SilentPrompt g_prompt;
+std::shared_ptr<InputLink> g_link;
+
+// Every query of the list, on whatever the driver text left in it.
+std::vector<std::string> ExerciseList(CTestList& list) {
+    FUZZ_CHECK(list.GetNumberOfTests() >= 0);
+    (void)list.GetInterfaceVersion();
+    (void)list.GetLastTest();
+    std::vector<std::string> names;
+    int guard = 0;
+    for (std::string name = list.FindFirst(0); !name.empty(); name = list.FindNext()) {
+        FUZZ_CHECK(++guard <= 10000);
+        names.push_back(name);
+    }
+    for (int mask : {0x80, 0x05, 0x1f, -1}) {
+        guard = 0;
+        for (std::string name = list.FindFirst(mask); !name.empty(); name = list.FindNext()) {
+            FUZZ_CHECK(++guard <= 10000);
+        }
+    }
+    for (int number : {-1, 0, 11, 12, 13, 255, 99999}) {
+        (void)list.TestName(number);
+    }
+    for (const std::string& name : names) {
+        FUZZ_CHECK(list.FindTest(name) != 0);
+        (void)list.GetTestNumber();
+        FUZZ_CHECK(list.GetTestType() >= 1 && list.GetTestType() <= 5);
+        (void)list.GetNoBytes();
+        (void)list.GetTestSensor();
+        (void)list.GetAlterable();
+        (void)list.GetTestVersion();
+    }
+    list.FindTest("no such test");
+    FUZZ_CHECK(list.GetTestNumber() == "-1");
+    return names;
+}
+
+void CheckEngine(CComms& comms) {
+    const CommsState& s = Comms();
+    FUZZ_CHECK(std::memchr(comms.GetNewString(), '\0', sizeof s.NewString) != nullptr);
+    FUZZ_CHECK(s.UploadLength >= 0 && s.UploadLength <= CComms::UploadCapacity);
+    FUZZ_CHECK(s.FrameIndex >= 0 && s.FrameIndex <= static_cast<int>(sizeof s.Frame));
+    FUZZ_CHECK(s.ReadPos >= 0 && s.ReadPos <= s.ReadCount &&
+               s.ReadCount <= static_cast<int>(sizeof s.ReadBuffer));
+    FUZZ_CHECK(s.BusyTicks >= 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    CComms().SetUserPrompt(&g_prompt);
+    g_link = std::make_shared<InputLink>();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    ByteReader in(data, size);
+    const uint8_t setup = in.Byte();
+
+    ResetCommsState();
+    CComms comms;
+    CTestList list;
+    list.InitTestList();
+    std::string driver;
+    switch (setup & 3) {
+    case 0:
+        list.ReadDriver(kDriverV10);
+        break;
+    case 1:
+        list.ReadDriver(kDriverV11);
+        break;
+    case 2:
+        list.ReadDriver(nullptr);
+        break;
+    default:
+        driver = in.Text(in.U16());
+        // The list reads up to the first NUL, as it would from a received buffer.
+        list.ReadDriver(driver.c_str());
+        break;
+    }
+    const std::vector<std::string> names = ExerciseList(list);
+
+    comms.SetTestList(&list);
+    g_link->Deliver(nullptr, 0);
+    g_link->SetPipe((setup & 4) != 0);
+    g_link->SetFailWhenDry(false);
+    Comms().Port = g_link;
+    if (setup & 8) {
+        Comms().ProgressDialog = std::make_unique<IgnoringProgress>();
+    }
+
+    static char upload[CComms::UploadCapacity + 1 + 16];
+    int ops = 0;
+    while (!in.Empty() && ++ops < 4096) {
+        switch (in.Byte() % 10) {
+        case 0: {
+            const uint8_t which = in.Byte();
+            if (!names.empty()) {
+                list.FindTest(names[which % names.size()]);
+            }
+            list.SetSensorNumber(static_cast<int>(in.Byte()) - 20);
+            break;
+        }
+        case 1: {
+            const bool withTarget = (in.Byte() & 1) == 0;
+            comms.Ask(withTarget ? &g_target : nullptr, static_cast<int16_t>(in.U16()));
+            break;
+        }
+        case 2:
+            comms.Set(&g_target, in.U32());
+            break;
+        case 3:
+            comms.Set(&g_target, in.Text(in.Byte()));
+            break;
+        case 4: {
+            size_t wanted = in.Byte();
+            if (wanted == 255) {
+                wanted = in.U16();
+            }
+            size_t got = 0;
+            const uint8_t* bytes = in.Take(wanted, got);
+            g_link->Deliver(bytes, got);
+            g_link->SetFailWhenDry((setup & 16) != 0 && in.Empty());
+            comms.OnTimer();
+            // A tick reads at most its buffer's worth; the rest waits for the next ones.
+            for (int tick = 0; tick < 64 && g_link->BytesWaiting() > 0; ++tick) {
+                comms.OnTimer();
+            }
+            g_link->Deliver(nullptr, 0);
+            break;
+        }
+        case 5:
+            for (int n = in.Byte() % 32; n > 0; --n) {
+                comms.OnTimer();
+            }
+            break;
+        case 6:
+            comms.SetStringLength(static_cast<int>(in.Byte()) - 4);
+            break;
+        case 7:
+            comms.SetFileSize(static_cast<int>(in.U32()), "Uploading");
+            break;
+        case 8: {
+            const int room = in.U16() % (CComms::UploadCapacity + 2);
+            std::memset(upload, 0x5A, sizeof upload);
+            int length = -1;
+            const int whole = comms.GetUploadedData(upload, room, length);
+            FUZZ_CHECK(whole == 0 || whole == 1);
+            FUZZ_CHECK(length >= 0 && (room == 0 || length < room));
+            for (size_t i = static_cast<size_t>(room); i < sizeof upload; ++i) {
+                FUZZ_CHECK(upload[i] == 0x5A);
+            }
+            comms.GetUploadedData(upload, length);
+            FUZZ_CHECK(length >= 0 && length <= CComms::UploadCapacity && upload[length] == '\0');
+            break;
+        }
+        default:
+            comms.SetDTR(in.Byte() % 8);
+            break;
+        }
+        CheckEngine(comms);
+    }
+    ResetCommsState();
+    list.CleanupTestList();
+    return 0;
+}

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets in a clang build of their own (build/fuzz) and runs each one for a
+# while, starting from generated seeds and the reproducers kept in fuzz/corpus/<target>/.
+# Fails when a target crashes, hangs, leaks or reads or writes out of bounds.
+#
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+#   SECONDS  run time per target (default: $FUZZ_SECONDS, else 30); 0 only replays the corpus
+#   TARGET   report, core, metertalk, settings, sim (default: all)
+# Environment: FUZZ_JOBS (build jobs, default 2), FUZZ_BUILD_DIR (default build/fuzz).
+# Each target runs as one fuzzing process at a time (what -jobs=1 gives, without its log files).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+seconds=${1:-${FUZZ_SECONDS:-30}}
+if [ $# -gt 0 ]; then shift; fi
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(report core metertalk settings sim)
+fi
+case "$seconds" in
+  ''|*[!0-9]*) echo "fuzz.sh: seconds must be a whole number, not '$seconds'" >&2; exit 2 ;;
+esac
+build=${FUZZ_BUILD_DIR:-build/fuzz}
+jobs=${FUZZ_JOBS:-2}
+
+# clang with libFuzzer's runtime (Debian: clang and libclang-rt-14-dev).
+have_libfuzzer() {
+  command -v clang++ >/dev/null 2>&1 && command -v clang >/dev/null 2>&1 || return 1
+  local probe
+  probe=$(mktemp -d)
+  printf '%s\n' '#include <cstddef>' '#include <cstdint>' \
+    'extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }' > "$probe/p.cpp"
+  clang++ -fsanitize=fuzzer,address,undefined "$probe/p.cpp" -o "$probe/p" >/dev/null 2>&1
+  local ok=$?
+  rm -rf "$probe"
+  return $ok
+}
+if ! have_libfuzzer; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
+    echo "fuzz.sh: installing clang and libFuzzer's runtime" >&2
+    apt-get install -y --no-install-recommends clang libclang-rt-14-dev >/dev/null ||
+      { apt-get update >/dev/null && apt-get install -y --no-install-recommends clang libclang-rt-14-dev >/dev/null; }
+  fi
+  if ! have_libfuzzer; then
+    echo "fuzz.sh: needs clang++ with libFuzzer (Debian packages clang and libclang-rt-14-dev)" >&2
+    exit 1
+  fi
+fi
+
+# Every library is instrumented for coverage and the sanitizers, not only the fuzz programs.
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_C_COMPILER=clang -DTAVON_TESTS=OFF -DTAVON_BENCH=OFF \
+  "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" >"$build.configure.log" 2>&1 ||
+  { cat "$build.configure.log" >&2; exit 1; }
+build_targets=(fuzz-seeds)
+for t in "${targets[@]}"; do
+  build_targets+=("fuzz-$t")
+done
+nice -n 10 cmake --build "$build" --target "${build_targets[@]}" -j"$jobs"
+
+bin="$build/bin"
+seeds="$build/seeds"
+rm -rf "$seeds"
+"$bin/fuzz-seeds" "$seeds"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# The Qt-linked targets must never look for a display.
+export QT_QPA_PLATFORM=offscreen
+
+failed=()
+for t in "${targets[@]}"; do
+  work="$build/corpus/$t"   # what the fuzzer learns; kept between runs
+  artifacts="$build/artifacts/$t"
+  mkdir -p "$work" "$artifacts" "fuzz/corpus/$t"
+  run_dir=$(mktemp -d)
+  # Larger inputs for targets whose inputs are whole sectors or session streams.
+  extra=()
+  case "$t" in
+    report) max_len=8192 ;;
+    # The whole-dump inputs take half a second each: let fast inputs have most of the time.
+    core) max_len=8192; extra=(-entropic_scale_per_exec_time=1) ;;
+    metertalk) max_len=4096 ;;
+    *) max_len=2048 ;;
+  esac
+  echo "== fuzz-$t: replaying fuzz/corpus/$t and the seeds, then ${seconds}s of fuzzing"
+  status=0
+  # Reproducers and seeds first, each input once: a kept crash must stay fixed.
+  # An empty first folder takes whatever the replay would add, so fuzz/corpus stays as kept.
+  mkdir -p "$run_dir/new"
+  (cd "$run_dir" && "$root/$bin/fuzz-$t" -runs=0 -timeout=10 -rss_limit_mb=4096 \
+     "$run_dir/new" "$root/fuzz/corpus/$t" "$root/$seeds/$t") >"$artifacts/replay.log" 2>&1 || status=$?
+  if [ $status -ne 0 ]; then
+    echo "fuzz-$t: a kept input fails again:" >&2
+    tail -40 "$artifacts/replay.log" >&2
+    failed+=("$t")
+    rm -rf "$run_dir"
+    continue
+  fi
+  if [ "$seconds" -gt 0 ]; then
+    (cd "$run_dir" && "$root/$bin/fuzz-$t" -max_total_time="$seconds" -timeout=10 \
+       -rss_limit_mb=4096 -max_len=$max_len -print_final_stats=1 "${extra[@]}" \
+       -artifact_prefix="$root/$artifacts/" \
+       "$root/$work" "$root/fuzz/corpus/$t" "$root/$seeds/$t") >"$artifacts/fuzz.log" 2>&1 || status=$?
+    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$artifacts/fuzz.log" || true
+    if [ $status -ne 0 ]; then
+      echo "fuzz-$t: FAILED (exit $status); input and log in $artifacts/" >&2
+      grep -E 'ERROR|SUMMARY|check failed|Test unit written|#[0-9]+ 0x' "$artifacts/fuzz.log" | head -30 >&2
+      failed+=("$t")
+    fi
+  fi
+  rm -rf "$run_dir"
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz.sh: failures in: ${failed[*]}" >&2
+  exit 1
+fi
+echo "fuzz.sh: all targets ran clean"
