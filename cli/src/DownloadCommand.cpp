@@ -49,7 +49,9 @@ const char kDownloadHelp[] =
     "warning is printed); 1 a report or the dump could not be written; 2 bad arguments, or a\n"
     "slot or day that the instrument does not hold; 3 no link to an instrument; 4 the\n"
     "instrument stopped answering (reports written so far are kept, and the dump when the\n"
-    "index was complete); 5 \"Error in serial comms\": a reply failed its checksum.\n";
+    "index was complete); 5 \"Error in serial comms\": a reply failed its checksum; 130\n"
+    "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
+    "that had arrived.\n";
 
 namespace {
 

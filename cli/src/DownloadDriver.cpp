@@ -2,11 +2,14 @@
 // communications notifications. Everything it drives is plain C++.
 #include "DownloadDriver.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -32,6 +35,15 @@ constexpr int kTickMs = 100;
 // Live for the whole run, as the instrument's memory copy and the report do in the program.
 LogImage g_image;
 ReportState g_report;
+
+// SIGINT and SIGTERM reach the event loop through a socket pair, so the download ends in order:
+// the dump keeps every session that had arrived.
+int g_signalPair[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPair[1], &c, 1);
+}
 
 } // namespace
 
@@ -85,11 +97,25 @@ int RunDownloadSession(const DownloadOptions& options) {
         run.OnTick();
     });
 
+    std::unique_ptr<QSocketNotifier> interrupt;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) == 0) {
+        interrupt = std::make_unique<QSocketNotifier>(g_signalPair[0], QSocketNotifier::Read);
+        QObject::connect(interrupt.get(), &QSocketNotifier::activated, [&run] {
+            char c = 0;
+            [[maybe_unused]] const ssize_t n = ::read(g_signalPair[0], &c, 1);
+            run.Interrupt();
+        });
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
+
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser->Start();
     tick.start(kTickMs);
     const int status = QCoreApplication::exec();
 
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     comms.InitCom(nullptr, std::string(), std::string()); // closes the link
     return status;
 }

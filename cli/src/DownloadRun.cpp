@@ -75,6 +75,11 @@ void DownloadRun::OnChecksumError() {
     Finalize(kExitCommsError);
 }
 
+void DownloadRun::Interrupt() {
+    Stop(kExitInterrupted, "interrupted; " + std::to_string(m_reportsWritten) + " of " +
+                               std::to_string(m_plan.jobs.size()) + " reports written");
+}
+
 // ---------------------------------------------------------------------------------------------
 // The browser's requests
 

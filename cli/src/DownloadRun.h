@@ -34,6 +34,8 @@ public:
     void OnTick();
     // ID_COMMS_CHECKSUM_ERROR: "Error in serial comms", then the end with status 5.
     void OnChecksumError();
+    // Ctrl-C or a request to end: the reports written stay, the dump takes what has arrived.
+    void Interrupt();
 
     // Called once, with the exit status, when the download has ended either way.
     void SetFinish(std::function<void(int)> finish) { m_finish = std::move(finish); }

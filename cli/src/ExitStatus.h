@@ -3,10 +3,11 @@
 // Exit statuses of tavon-datalog; scripts rely on them.
 enum ExitStatus {
     kExitOk = 0,
-    kExitOutputFailed = 1, // the report, listing or dump could not be written
-    kExitUsage = 2,        // bad arguments, an unreadable or malformed dump, a slot out of range,
-                           // a slot or day that the instrument does not hold
-    kExitNoLink = 3,       // download: no link to an instrument could be opened
-    kExitNoAnswer = 4,     // download: the instrument stopped answering
-    kExitCommsError = 5,   // download: a reply frame failed its checksum
+    kExitOutputFailed = 1,  // the report, listing or dump could not be written
+    kExitUsage = 2,         // bad arguments, an unreadable or malformed dump, a slot out of range,
+                            // a slot or day that the instrument does not hold
+    kExitNoLink = 3,        // download: no link to an instrument could be opened
+    kExitNoAnswer = 4,      // download: the instrument stopped answering
+    kExitCommsError = 5,    // download: a reply frame failed its checksum
+    kExitInterrupted = 130, // download: ended by SIGINT or SIGTERM, as a shell reports it
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -213,6 +214,9 @@ protected:
                 break;
             }
             run->OnTick();
+            if (instrumentHook && !run->Finished()) {
+                instrumentHook();
+            }
         }
         std::rewind(tree);
         char buffer[4096];
@@ -239,6 +243,7 @@ protected:
     std::string File(const std::string& name) { return ReadFile(dir + "/" + name); }
 
     bool withSwitchOn = true;
+    std::function<void()> instrumentHook; // runs after every notification
     std::string dir;
     std::unique_ptr<LogImage> memory;
     std::unique_ptr<LogImage> image;
@@ -400,6 +405,32 @@ TEST_F(DownloadRunTest, ADumpThatCannotBeWrittenLeavesTheOlderOneWhole) {
     EXPECT_EQ(run->Status(), kExitOutputFailed);
     EXPECT_EQ(ReadFile(options.dumpPath), "an older dump\r\n");
     EXPECT_EQ(File("2026-12-07.rtf"), Expected({0}, "Monday 07 ", "Dec 2026"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DownloadRunTest, InterruptedBetweenReportsKeepsThemAndDumpsWhatArrived) {
+    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(1, Stamp(2026, 12, 8, 9, 0));
+    Session(2, Stamp(2026, 12, 9, 9, 0));
+    // Interrupted as soon as the first report is on disk.
+    instrumentHook = [this] {
+        if (run->ReportsWritten() == 1) {
+            run->Interrupt();
+        }
+    };
+    Run();
+    EXPECT_EQ(run->Status(), kExitInterrupted);
+    EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
+    auto dumped = std::make_unique<LogImage>();
+    std::string message;
+    ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 11 * 4096), 0);
+    for (uint32_t i = 0; i < 2 * 4096; ++i) {
+        ASSERT_EQ(dumped->Bytes()[11 * 4096 + i], 0xFF) << i;
+    }
 }
 
 } // namespace
