@@ -108,6 +108,9 @@ int RunDownloadSession(const DownloadOptions& options) {
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);
     }
+    // The tree on standard output is a by-product: a reader that has gone away (| head) must not
+    // end the download that writes the reports.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser->Start();
@@ -116,6 +119,7 @@ int RunDownloadSession(const DownloadOptions& options) {
 
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGPIPE, SIG_DFL);
     comms.InitCom(nullptr, std::string(), std::string()); // closes the link
     return status;
 }
