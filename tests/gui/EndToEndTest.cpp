@@ -227,6 +227,40 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
 }
 
+TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
+    StartProgram({});
+    const QString simDump = SimulatorDump();
+    StartUpAndGo();
+    QTreeWidgetItem* day = nullptr;
+    for (int m = 0; m < Tree()->topLevelItemCount() && day == nullptr; ++m) {
+        for (int d = 0; d < Tree()->topLevelItem(m)->childCount(); ++d) {
+            const int sessions = Tree()->topLevelItem(m)->child(d)->childCount();
+            if (sessions >= 2 && sessions <= 4) {
+                day = Tree()->topLevelItem(m)->child(d);
+                break;
+            }
+        }
+    }
+    ASSERT_NE(day, nullptr);
+    QStringList daySlots;
+    for (int i = 0; i < day->childCount(); ++i) {
+        daySlots << QString::number(day->child(i)->data(0, Qt::UserRole).toInt());
+    }
+    Child<QCheckBox>("id1035")->click();
+    EXPECT_FALSE(Child<QPushButton>("id1034")->isEnabled());
+    for (int i = 0; i < day->childCount(); ++i) {
+        if (i == 0) {
+            Tree()->setCurrentItem(day->child(0));
+        }
+        bool ok = false;
+        ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok)) << "session " << i;
+        EXPECT_TRUE(ok);
+    }
+    EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
+    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+}
+
 TEST_F(EndToEnd, FilterChildPlacedHiddenAndReachedFromTheViewMenu) {
     StartProgram({});
     FilterDialog& filter = dialog->Filter();
