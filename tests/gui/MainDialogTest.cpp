@@ -3,9 +3,12 @@
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "RtfView.h"
+#include "Watchdog.h"
 
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "linkselect/LinkSelect.h"
+#include "linkselect/PortDialogHost.h"
 #include "report/Report.h"
 
 #include <QAction>
@@ -25,6 +28,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -313,6 +318,36 @@ TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
     EXPECT_EQ(report.ShowCalibrationLogs + report.ShowBumpLogs + report.ShowTimedLogs, 3);
     EXPECT_EQ(dialog->ShowAllLogs(), 1);
     EXPECT_TRUE(Child<QCheckBox>("id1033")->isChecked());
+}
+
+class CancellingHost : public PortDialogHost {
+public:
+    int RunModal(PortDialogLogic&) override {
+        ++runs;
+        return 2;
+    }
+    int runs = 0;
+};
+
+TEST_F(MainDialogTest, NoLinkStartsNothing) {
+    // No companion pipe in this private TMPDIR, and the user cancels the selection dialog.
+    CancellingHost host;
+    CLinkSelect().SetDialogHost(&host);
+    std::atomic<int> fired{0};
+    Watchdog watchdog(std::chrono::milliseconds(5), 5, [&] { ++fired; });
+    MainDialogEnvironment env;
+    env.prompt = &prompt;
+    env.watchdog = &watchdog;
+    MainDialog noLink(*image, report, env);
+    EXPECT_FALSE(noLink.Initialise());
+    CLinkSelect().SetDialogHost(nullptr);
+    EXPECT_EQ(host.runs, 1);
+    EXPECT_TRUE(prompt.Saw("Cannot open serial port\nIt may be in use by another application,\nor "
+                           "it may have been disabled"));
+    EXPECT_FALSE(noLink.Tick().isActive());
+    EXPECT_EQ(noLink.Filter().ChangeFlag, 0);
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(fired.load(), 0) << "the watchdog was never started";
 }
 
 TEST_F(MainDialogTest, DataSourceInTheTitle) {
