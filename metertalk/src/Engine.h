@@ -6,9 +6,10 @@
 
 // The protocol engine's steps, each on the module's state record.
 
-// Where the text of a text Set comes from decides how it is sent: a caller's text is padded to
-// the test's length and starts at offset 0; a queued one was padded already; a continuation goes
-// on at the running offset; a retry goes back to the offset of the chunk that was refused.
+// Where the text of a text Set comes from decides how it is sent: a caller's text, and a queued
+// one when it is finally sent, is fitted to the current test's length and starts at offset 0; a
+// continuation goes on at the running offset; a retry goes back to the offset of the chunk that
+// was refused.
 enum class TextSource { Caller, Queued, Continuation, Retry };
 
 int SendAsk(CommsState& s, CommandTarget* window, int index);

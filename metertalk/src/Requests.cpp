@@ -180,7 +180,8 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
     // The text may alias one of the state's own buffers (a queued, retried or continued text).
     char sent[MaxSetText + 1];
     int sentLength = 0;
-    if (source == TextSource::Caller) {
+    // A queued text is fitted again: the current test may have changed while it waited.
+    if (source == TextSource::Caller || source == TextSource::Queued) {
         const int given = static_cast<int>(strnlen(text, static_cast<size_t>(std::max(length, 0))));
         sentLength = std::clamp(std::min(t.NoBytes, given + 32), 0, MaxSetText);
         const int copied = std::min(given, sentLength);

@@ -232,6 +232,19 @@ TEST_F(FrameEngineTest, TheLatestQueuedRequestReplacesTheEarlierOne) {
     EXPECT_EQ(target.Take(), (Ids{FS}));
 }
 
+TEST_F(FrameEngineTest, AQueuedTextWriteTakesTheLengthOfTheTestCurrentWhenItIsSent) {
+    UseDriver(EngineDriverV11);
+    Select("LongText");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    // Queued padded to the twenty characters of "LongText"...
+    ASSERT_EQ(comms.Set(&target, std::string("AB")), 0);
+    // ...but sent to a test of four, which must not receive twenty.
+    Select("Hex");
+    link->Take();
+    Receive(Answer("41 42"));
+    EXPECT_EQ(link->Take(), "   MS  ab 00 AB  FA\r\n");
+}
+
 TEST_F(FrameEngineTest, AQueuedRequestWhoseAnswerNeverComesDoesNotTimeOut) {
     AskByte();
     Select("Word");
