@@ -2,6 +2,7 @@
 
 #include "orvtime/TimeFormat.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,12 +15,34 @@ void LineBuffer::Append(const char* text) {
 
 void LineBuffer::Append(const char* text, size_t count) {
     const size_t room = kCapacity - 1 - m_length;
-    if (count > room) {
+    const bool cut = count > room;
+    if (cut) {
         count = room;
     }
     std::memcpy(m_text + m_length, text, count);
     m_length += count;
+    if (cut) {
+        DropOpenControlWord();
+    }
     m_text[m_length] = '\0';
+}
+
+void LineBuffer::DropOpenControlWord() {
+    // The next record's text follows this one directly: a control word left without its
+    // delimiter, or a lone backslash, would take that text into itself ("\{" would open a group
+    // that never closes). A backslash ends a control word's start only when it is not itself
+    // escaped, that is when an odd run of backslashes stands before the letters.
+    size_t word = m_length;
+    while (word > 0 && std::isalnum(static_cast<unsigned char>(m_text[word - 1])) != 0) {
+        --word;
+    }
+    size_t backslashes = 0;
+    while (backslashes < word && m_text[word - 1 - backslashes] == '\\') {
+        ++backslashes;
+    }
+    if (backslashes % 2 == 1) {
+        m_length = word - 1;
+    }
 }
 
 void LineBuffer::AppendChar(char c) {

@@ -8,7 +8,8 @@
 int WriteInt(char* out, int value, int width);
 
 // The text of one record, built in a fixed 1,000-character buffer (terminator included). Every
-// append is cut at the buffer's end, so no record format can overrun it.
+// append is cut at the buffer's end, so no record format can overrun it; a cut never leaves half
+// a control word at the end.
 class LineBuffer {
 public:
     static constexpr size_t kCapacity = 1000;
@@ -38,6 +39,9 @@ public:
     void AppendTime(const char* literal, int64_t time);
 
 private:
+    // After a cut append: takes back a control word (or lone backslash) left open at the end.
+    void DropOpenControlWord();
+
     char m_text[kCapacity] = {};
     size_t m_length = 0;
 };

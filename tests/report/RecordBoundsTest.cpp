@@ -107,4 +107,26 @@ INSTANTIATE_TEST_SUITE_P(Records, ShortRecordTest, ::testing::ValuesIn(ShortCase
                              return info.param.name;
                          });
 
+// A record whose text passes the 1,000-character line is cut, and the cut never leaves half a
+// control word for the next record's text to complete.
+TEST_F(ReportTest, CutRecordTextLeavesNextTextIntact) {
+    const std::string co = "  0..1000 PPM CO         PASS  ";
+    R calibration = R::Stamped('C', '2', kStamp);
+    std::string full = "\\par %X Calibration\\par ";
+    for (int i = 0; i < 40; ++i) {
+        // The first seven entries are one character wider, which puts the cut right after the
+        // backslash of a paragraph mark.
+        const int16_t first = i < 7 ? 10000 : 0;
+        calibration.SensorResult(4, 1, first, 0);
+        full += co + (i < 7 ? "10000" : "   0") + "     0\\par ";
+    }
+    full = T(full);
+    ASSERT_EQ(full.substr(998, 5), "\\par ");
+
+    const auto stream = Join({calibration.Bytes(), R::FreeText("{x}").Bytes()});
+    // The paragraph mark's backslash is taken back; the last place goes to the next label's
+    // first blank.
+    EXPECT_EQ(Render(stream), full.substr(0, 998) + " " + "\\{x\\}");
+}
+
 } // namespace

@@ -108,4 +108,36 @@ TEST(LineBuffer, FormatStopsAtCapacity) {
     EXPECT_EQ(std::string(line.Text()).substr(995), "1234");
 }
 
+// A cut must not leave the start of a control word at the end of a record's text: the next
+// record's text would complete it into something else ("\\{" opens a group, "\\parJob" swallows
+// a word).
+struct CutCase {
+    const char* name;
+    size_t fill;        // characters in the buffer before the append
+    const char* append; // the text that gets cut
+    std::string kept;   // what of it stays
+};
+
+class LineBufferCutTest : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(LineBufferCutTest, NoHalfControlWordAtTheEnd) {
+    const CutCase& c = GetParam();
+    LineBuffer line;
+    line.Append(std::string(c.fill, 'a').c_str());
+    line.Append(c.append);
+    EXPECT_EQ(std::string(line.Text()), std::string(c.fill, 'a') + c.kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, LineBufferCutTest,
+    ::testing::Values(CutCase{"LoneBackslash", 998, "\\par ", ""},
+                      CutCase{"ControlWordWithoutDelimiter", 995, "\\par ", ""},
+                      CutCase{"PartOfControlWord", 996, "\\par ", ""},
+                      CutCase{"ControlWordWithNumber", 994, "x\\cf5 ", "x"},
+                      CutCase{"WholeControlWordKept", 994, "\\par xyz", "\\par "},
+                      CutCase{"EscapedBackslashKept", 996, "\\\\\\par", "\\\\"},
+                      CutCase{"EscapedBackslashThenLetters", 995, "\\\\ab\\par", "\\\\ab"},
+                      CutCase{"PlainTextCut", 997, "abcdef", "ab"}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
+
 } // namespace
