@@ -13,7 +13,8 @@ constexpr uint8_t kNoGpsBlock = 0xFE;
 constexpr uint8_t kZeroGpsBlock = 0xFF;
 
 // Alarm, manual and timed records of a version this program cannot read are shown whatever the
-// filter says, and the heading comes back on the next reading line of a known version.
+// filter says. The countdown set to 10 comes round to 0 on the next shown reading line, so the
+// heading stands above the one after it (or sooner, when the gases change).
 void UnrecognisedReading(RecordContext& ctx, const char* literal) {
     ctx.MarkUnrecognisedVersion();
     ctx.State.HeaderCountdown = 10;
