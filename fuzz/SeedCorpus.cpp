@@ -3,7 +3,7 @@
 // that the fuzzers begin from inputs that reach deep into each parser.
 //
 // Usage: fuzz-seeds <folder>; writes <folder>/<target>/<name> for the targets report, core,
-// metertalk, settings and sim.
+// metertalk, settings, sim and browser.
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
 #include "sim/Wire.h"
@@ -299,6 +299,49 @@ void SimSeeds(const sim::LogMemory& memory) {
     Save("sim", "options", options);
 }
 
+// One upload notification with its bytes.
+void Upload(Bytes& ops, const uint8_t* bytes, size_t length) {
+    ops.push_back(3);
+    PutU16(ops, static_cast<uint16_t>(length));
+    ops.insert(ops.end(), bytes, bytes + length);
+}
+
+void BrowserSeeds(const sim::LogMemory& memory) {
+    sim::InstrumentOptions options;
+    const std::string driver = sim::InstrumentTests(options).DriverText();
+    const auto config = sim::BuildConfigBlock();
+    Bytes startUp{1};
+    Upload(startUp, reinterpret_cast<const uint8_t*>(driver.data()), driver.size());
+    startUp.push_back(1);
+    Upload(startUp, config.data(), config.size());
+    Save("browser", "start-up", startUp);
+
+    // Start-up, GO with the ten index sectors, then one session in four pieces and the tree.
+    Bytes full = startUp;
+    full.push_back(4);
+    for (int sector = 0; sector < 10; ++sector) {
+        full.insert(full.end(), {1, 2, 2});
+        Upload(full, memory.Bytes() + sector * sim::LogMemory::kSector, sim::LogMemory::kSector);
+    }
+    const sim::GeneratedSession& session = memory.Sessions()[3];
+    full.push_back(5);
+    PutU16(full, static_cast<uint16_t>(session.slot));
+    for (int piece = 0; piece < 4; ++piece) {
+        full.insert(full.end(), {1, 2, 2});
+        Upload(full, memory.Bytes() + (session.slot + 10) * sim::LogMemory::kSector + piece * 1024,
+               1024);
+    }
+    full.insert(full.end(), {6, 4, 8, 9, 1, 8, 10, 6, 11, 7, 3});
+    Save("browser", "index-and-session", full);
+
+    Bytes dump{12};
+    const std::string text = DumpLines(memory.Bytes(), 8, "\r\n");
+    PutU16(dump, static_cast<uint16_t>(text.size()));
+    Put(dump, text);
+    dump.insert(dump.end(), {6, 3, 8, 11});
+    Save("browser", "open-dump", dump);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -316,5 +359,6 @@ int main(int argc, char** argv) {
     MeterTalkSeeds(memory);
     SettingsSeeds();
     SimSeeds(memory);
+    BrowserSeeds(memory);
     return 0;
 }

@@ -5,7 +5,7 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #   SECONDS  run time per target (default: $FUZZ_SECONDS, else 30); 0 only replays the corpus
-#   TARGET   report, core, metertalk, settings, sim (default: all)
+#   TARGET   report, core, metertalk, settings, sim, browser (default: all)
 # Environment: FUZZ_JOBS (build jobs, default 2), FUZZ_BUILD_DIR (default build/fuzz).
 # Each target runs as one fuzzing process at a time (what -jobs=1 gives, without its log files).
 set -euo pipefail
@@ -16,7 +16,7 @@ seconds=${1:-${FUZZ_SECONDS:-30}}
 if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(report core metertalk settings sim)
+  targets=(report core metertalk settings sim browser)
 fi
 case "$seconds" in
   ''|*[!0-9]*) echo "fuzz.sh: seconds must be a whole number, not '$seconds'" >&2; exit 2 ;;
@@ -83,6 +83,8 @@ for t in "${targets[@]}"; do
     # The whole-dump inputs take half a second each: let fast inputs have most of the time.
     core) max_len=8192; extra=(-entropic_scale_per_exec_time=1) ;;
     metertalk) max_len=4096 ;;
+    # Whole index sectors and session pieces as uploads.
+    browser) max_len=49152 ;;
     *) max_len=2048 ;;
   esac
   echo "== fuzz-$t: replaying fuzz/corpus/$t and the seeds, then ${seconds}s of fuzzing"
