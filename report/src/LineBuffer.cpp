@@ -2,7 +2,6 @@
 
 #include "orvtime/TimeFormat.h"
 
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -27,13 +26,22 @@ void LineBuffer::Append(const char* text, size_t count) {
     m_text[m_length] = '\0';
 }
 
+namespace {
+
+// Letters and digits of a control word and its parameter, in ASCII whatever the process locale.
+bool IsControlWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+} // namespace
+
 void LineBuffer::DropOpenControlWord() {
     // The next record's text follows this one directly: a control word left without its
     // delimiter, or a lone backslash, would take that text into itself ("\{" would open a group
-    // that never closes). A backslash ends a control word's start only when it is not itself
-    // escaped, that is when an odd run of backslashes stands before the letters.
+    // that never closes). A backslash starts a control word only when it is not itself escaped,
+    // that is when an odd run of backslashes stands before the letters.
     size_t word = m_length;
-    while (word > 0 && std::isalnum(static_cast<unsigned char>(m_text[word - 1])) != 0) {
+    while (word > 0 && IsControlWordChar(m_text[word - 1])) {
         --word;
     }
     size_t backslashes = 0;
@@ -62,7 +70,13 @@ void LineBuffer::AppendFormat(const char* format, ...) {
         m_text[m_length] = '\0';
         return;
     }
-    m_length += static_cast<size_t>(written) < room ? static_cast<size_t>(written) : room - 1;
+    if (static_cast<size_t>(written) < room) {
+        m_length += static_cast<size_t>(written);
+        return;
+    }
+    m_length += room - 1;
+    DropOpenControlWord();
+    m_text[m_length] = '\0';
 }
 
 int WriteInt(char* out, int value, int width) {

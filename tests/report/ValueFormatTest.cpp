@@ -100,6 +100,13 @@ TEST(LineBuffer, AppendsStopAtCapacity) {
     EXPECT_EQ(std::string(line.Text()), std::string(999, 'x'));
 }
 
+TEST(LineBuffer, CutFormatLeavesNoOpenControlWord) {
+    LineBuffer line;
+    line.Append(std::string(994, 'a').c_str());
+    line.AppendFormat("x\\par%d", 12);
+    EXPECT_EQ(std::string(line.Text()), std::string(994, 'a') + "x");
+}
+
 TEST(LineBuffer, FormatStopsAtCapacity) {
     LineBuffer line;
     line.Append(std::string(995, 'a').c_str());
