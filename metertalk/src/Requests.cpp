@@ -29,6 +29,12 @@ unsigned int Byte(unsigned int value, int index) {
     return (value >> (8 * index)) & 0xffu;
 }
 
+// Addresses are built from the caller's sensor number and index and the driver text's lengths,
+// any of which may be extreme: the arithmetic wraps, as only the low byte is sent.
+unsigned int U(int value) {
+    return static_cast<unsigned int>(value);
+}
+
 } // namespace
 
 CurrentTest ReadCurrentTest(const CommsState& s) {
@@ -59,9 +65,8 @@ int SendAsk(CommsState& s, CommandTarget* window, int index) {
         s.StringRemaining = t.NoBytes;
         // A new read fills the text from its start, even when an earlier read was cut short.
         s.StringPos = 0;
-    } else {
-        index += s.AskBase;
     }
+    const unsigned int position = window != nullptr ? U(index) : U(index) + U(s.AskBase);
 
     if (s.BusyTicks != 0) {
         if (window != nullptr)
@@ -80,17 +85,16 @@ int SendAsk(CommsState& s, CommandTarget* window, int index) {
     const unsigned int number = static_cast<unsigned int>(t.Number);
     const int textCount = std::min(s.StringRemaining, TextPartLimit);
     char command = 'R';
-    unsigned int fields[3] = {number, static_cast<unsigned int>(index),
-                              static_cast<unsigned int>(t.NoBytes)};
+    unsigned int fields[3] = {number, position, static_cast<unsigned int>(t.NoBytes)};
     if (t.PerSensor != 0) {
         if (t.Type == 1) {
-            fields[1] = static_cast<unsigned int>(t.SensorNumber - 1);
+            fields[1] = U(t.SensorNumber) - 1u;
         } else if (t.Type == 5) {
             command = 'T';
-            fields[1] = static_cast<unsigned int>((t.SensorNumber - 1) * s.SensorStride + index);
+            fields[1] = (U(t.SensorNumber) - 1u) * U(s.SensorStride) + position;
             fields[2] = static_cast<unsigned int>(textCount);
         } else {
-            fields[1] = static_cast<unsigned int>(2 * t.SensorNumber - 2);
+            fields[1] = 2u * U(t.SensorNumber) - 2u;
         }
     } else if (t.Type == 5 && t.InterfaceVersion >= 11) {
         command = 'T';
@@ -139,11 +143,11 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
     int count = 4;
     if (t.PerSensor != 0) {
         if (t.Type == 1) {
-            fields[1] = static_cast<unsigned int>(t.SensorNumber - 1);
+            fields[1] = U(t.SensorNumber) - 1u;
             fields[2] = b0;
             count = 3;
         } else {
-            fields[1] = static_cast<unsigned int>(2 * t.SensorNumber - 2);
+            fields[1] = 2u * U(t.SensorNumber) - 2u;
             fields[2] = b0;
             fields[3] = b1;
         }

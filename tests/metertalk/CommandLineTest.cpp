@@ -1,5 +1,7 @@
 #include "CommsFixture.h"
 
+#include <climits>
+
 namespace {
 
 struct AskCase {
@@ -175,6 +177,47 @@ TEST_F(CommsTest, NoTestListSendsNothing) {
     EXPECT_EQ(comms.Ask(&target, 0), 0);
     EXPECT_EQ(comms.Set(&target, 5u), 0);
     EXPECT_EQ(link->Take(), "");
+}
+
+// Sensor numbers and indexes come from the caller, stride and text lengths from the
+// instrument's driver text: arithmetic on them wraps and only the low byte goes out.
+TEST_F(CommsTest, ExtremeSensorNumbersAndIndexesStillGiveTwoDigitFields) {
+    UseDriver("V10!ASensText!62!5!S2000000000!ASensWord!61!130!S!ASensByte!60!129!S!"
+              "AByte!11!129!N!");
+    Select("SensText");
+    list.SetSensorNumber(3);
+    ASSERT_EQ(comms.Ask(&target, 5), 1);
+    EXPECT_EQ(link->Take(), "   LT  3E 05 10 82\r\n");
+
+    Comms().BusyTicks = 0;
+    Select("SensWord");
+    list.SetSensorNumber(INT_MIN);
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), "   LR  3D FE 02 5E\r\n");
+    Comms().BusyTicks = 0;
+    ASSERT_EQ(comms.Set(&target, 0x1234u), 1);
+    EXPECT_EQ(link->Take(), "   OW  3D FE 34 12 CE\r\n");
+
+    Comms().BusyTicks = 0;
+    Select("SensByte");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), "   LR  3C FF 01 5F\r\n");
+
+    Comms().BusyTicks = 0;
+    Select("Byte");
+    ASSERT_EQ(comms.Ask(&target, INT_MAX), 1);
+    EXPECT_EQ(link->Take(), "   LR  0B FF 01 63\r\n");
+    EXPECT_EQ(comms.Ask(nullptr, 1), 0);
+}
+
+TEST_F(CommsTest, ATextReadContinuedPastTheLargestIndexWraps) {
+    UseDriver(EngineDriverV11);
+    Select("LongText");
+    ASSERT_EQ(comms.Ask(&target, INT_MAX), 1);
+    EXPECT_EQ(link->Take(), "   LT  46 FF 10 69\r\n");
+    link->QueueTick(Answer("ABCDEFGHIJKLMNOP"));
+    comms.OnTimer();
+    EXPECT_EQ(link->Take(), "   LT  46 0F 04 7C\r\n");
 }
 
 TEST_F(CommsTest, NoLinkWritesNothingAndTimesOut) {
