@@ -252,6 +252,14 @@ TEST_F(ReportTest, HeadingWhenGasesChange) {
                                 kLelCoHeading + kTimedLine));
 }
 
+TEST_F(ReportTest, SurveyOfEveryVersionBreaksTheHeadingRun) {
+    for (char version : {'1', '2', '3', '4'}) {
+        state.HeaderCountdown = 5;
+        Render(R::Stamped('W', version, kStamp).S16(7).Byte(0xFE));
+        EXPECT_EQ(state.HeaderCountdown, 0) << version;
+    }
+}
+
 TEST_F(ReportTest, ColumnsCarryOverRenderings) {
     Render(Timed());
     EXPECT_EQ(Render(Timed()), T(kTimedLine));
