@@ -5,11 +5,11 @@
 
 void AppendEscapedChar(LineBuffer& line, char c) {
     if (c == '\\' || c == '{' || c == '}') {
-        // Both characters or neither: a lone backslash at the end would escape what follows.
-        if (line.Room() < 2) {
-            return;
-        }
-        line.AppendChar('\\');
+        // One append, so that a cut takes back the lone backslash rather than leave it to
+        // escape whatever follows.
+        const char escaped[2] = {'\\', c};
+        line.Append(escaped, 2);
+        return;
     }
     line.AppendChar(c);
 }

@@ -13,17 +13,17 @@ void LineBuffer::Append(const char* text) {
 }
 
 void LineBuffer::Append(const char* text, size_t count) {
-    const size_t room = kCapacity - 1 - m_length;
+    const size_t room = Room();
     const bool cut = count > room;
     if (cut) {
         count = room;
     }
     std::memcpy(m_text + m_length, text, count);
     m_length += count;
-    if (cut) {
-        DropOpenControlWord();
-    }
     m_text[m_length] = '\0';
+    if (cut) {
+        CloseAfterCut();
+    }
 }
 
 namespace {
@@ -35,11 +35,9 @@ bool IsControlWordChar(char c) {
 
 } // namespace
 
-void LineBuffer::DropOpenControlWord() {
-    // The next record's text follows this one directly: a control word left without its
-    // delimiter, or a lone backslash, would take that text into itself ("\{" would open a group
-    // that never closes). A backslash starts a control word only when it is not itself escaped,
-    // that is when an odd run of backslashes stands before the letters.
+size_t LineBuffer::OpenControlWordStart() const {
+    // A backslash starts a control word only when it is not itself escaped, that is when an odd
+    // run of backslashes stands before the letters.
     size_t word = m_length;
     while (word > 0 && IsControlWordChar(m_text[word - 1])) {
         --word;
@@ -48,19 +46,39 @@ void LineBuffer::DropOpenControlWord() {
     while (backslashes < word && m_text[word - 1 - backslashes] == '\\') {
         ++backslashes;
     }
-    if (backslashes % 2 == 1) {
-        m_length = word - 1;
+    return backslashes % 2 == 1 ? word - 1 : m_length;
+}
+
+void LineBuffer::CloseAfterCut() {
+    // The next record's text follows this one directly: a control word left without its
+    // delimiter, or a lone backslash, would take that text into itself ("\{" would open a group
+    // that never closes).
+    const size_t open = OpenControlWordStart();
+    if (open < m_length) {
+        m_length = open;
+        // A control word before the one taken back was delimited by its backslash; a blank keeps
+        // it delimited (there is room: at least the backslash went).
+        if (OpenControlWordStart() < m_length) {
+            m_text[m_length++] = ' ';
+        }
+        m_text[m_length] = '\0';
     }
+    m_closed = true;
 }
 
 void LineBuffer::AppendChar(char c) {
-    if (m_length + 1 < kCapacity) {
+    if (Room() > 0) {
         m_text[m_length++] = c;
         m_text[m_length] = '\0';
+        return;
     }
+    Append(&c, 1); // a cut: closes the line
 }
 
 void LineBuffer::AppendFormat(const char* format, ...) {
+    if (m_closed) {
+        return;
+    }
     const size_t room = kCapacity - m_length;
     va_list args;
     va_start(args, format);
@@ -75,8 +93,8 @@ void LineBuffer::AppendFormat(const char* format, ...) {
         return;
     }
     m_length += room - 1;
-    DropOpenControlWord();
     m_text[m_length] = '\0';
+    CloseAfterCut();
 }
 
 int WriteInt(char* out, int value, int width) {

@@ -8,20 +8,21 @@
 int WriteInt(char* out, int value, int width);
 
 // The text of one record, built in a fixed 1,000-character buffer (terminator included). Every
-// append is cut at the buffer's end, so no record format can overrun it; a cut never leaves half
-// a control word at the end.
+// append is cut at the buffer's end, so no record format can overrun it. A cut ends the line: it
+// never leaves half a control word at the end, and nothing is appended after it.
 class LineBuffer {
 public:
     static constexpr size_t kCapacity = 1000;
 
     void Clear() {
         m_length = 0;
+        m_closed = false;
         m_text[0] = '\0';
     }
     const char* Text() const { return m_text; }
     size_t Length() const { return m_length; }
-    // Characters that can still be appended.
-    size_t Room() const { return kCapacity - 1 - m_length; }
+    // Characters that can still be appended; none once an append has been cut.
+    size_t Room() const { return m_closed ? 0 : kCapacity - 1 - m_length; }
 
     void Append(const char* text);
     void Append(const char* text, size_t count);
@@ -39,9 +40,13 @@ public:
     void AppendTime(const char* literal, int64_t time);
 
 private:
-    // After a cut append: takes back a control word (or lone backslash) left open at the end.
-    void DropOpenControlWord();
+    // Where a control word (or lone backslash) left open at the end of the text starts, or the
+    // length when there is none.
+    size_t OpenControlWordStart() const;
+    // After a cut: takes back an open control word and closes the line to further appends.
+    void CloseAfterCut();
 
     char m_text[kCapacity] = {};
     size_t m_length = 0;
+    bool m_closed = false;
 };

@@ -124,9 +124,8 @@ TEST_F(ReportTest, CutRecordTextLeavesNextTextIntact) {
     ASSERT_EQ(full.substr(998, 5), "\\par ");
 
     const auto stream = Join({calibration.Bytes(), R::FreeText("{x}").Bytes()});
-    // The paragraph mark's backslash is taken back; the last place goes to the next label's
-    // first blank.
-    EXPECT_EQ(Render(stream), full.substr(0, 998) + " " + "\\{x\\}");
+    // The paragraph mark's backslash is taken back and nothing more is added to the record.
+    EXPECT_EQ(Render(stream), full.substr(0, 998) + "\\{x\\}");
 }
 
 } // namespace

@@ -100,6 +100,19 @@ TEST(LineBuffer, AppendsStopAtCapacity) {
     EXPECT_EQ(std::string(line.Text()), std::string(999, 'x'));
 }
 
+TEST(LineBuffer, NothingAppendedAfterACut) {
+    LineBuffer line;
+    line.Append(std::string(998, 'a').c_str());
+    line.Append("\\par ");
+    line.AppendChar('y');
+    line.Append("z");
+    line.AppendFormat("%d", 7);
+    EXPECT_EQ(std::string(line.Text()), std::string(998, 'a'));
+    line.Clear();
+    line.Append("b");
+    EXPECT_STREQ(line.Text(), "b");
+}
+
 TEST(LineBuffer, CutFormatLeavesNoOpenControlWord) {
     LineBuffer line;
     line.Append(std::string(994, 'a').c_str());
@@ -144,7 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"WholeControlWordKept", 994, "\\par xyz", "\\par "},
                       CutCase{"EscapedBackslashKept", 996, "\\\\\\par", "\\\\"},
                       CutCase{"EscapedBackslashThenLetters", 995, "\\\\ab\\par", "\\\\ab"},
-                      CutCase{"PlainTextCut", 997, "abcdef", "ab"}),
+                      CutCase{"PlainTextCut", 997, "abcdef", "ab"},
+                      CutCase{"ControlWordBeforeCutOneKeptDelimited", 993, "x\\par\\par ",
+                              "x\\par "},
+                      CutCase{"TwoControlWordsCut", 991, "\\par\\par ", "\\par "}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 } // namespace
