@@ -1,5 +1,6 @@
 #include "CommsFixture.h"
 
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
@@ -546,6 +547,58 @@ TEST_F(CommsTest, RandomStreamsAndRequestsKeepTheEngineInBounds) {
         ASSERT_LE(s.RetryText.Length, MaxSetText);
         link->Take();
         target.Take();
+    }
+}
+
+// Driver texts come from the instrument: random ones, with extreme numbers, lengths and sensor
+// numbers, must give tests that every request handles without overflow or a write past a buffer.
+TEST_F(CommsTest, RandomDriverTextsGiveTestsThatEveryRequestHandles) {
+    std::mt19937 random(7122026);
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const char* numbers[] = {"0",           "11",          "-1", "255", "2147483647",
+                             "-2147483648", "99999999999", "",   "x",   " 7"};
+    const char* flags[] = {"1", "2", "3", "4", "5", "133", "-1", "2147483647", "", "37"};
+    const char* sensors[] = {
+        "N",   "S", "N16",         "S6", "N2147483647", "S2147483647", "N-2147483648",
+        "S-5", "",  "N99999999999"};
+    const int sensorNumbers[] = {0, 1, 3, -1, INT_MAX, INT_MIN, 1000000};
+    for (int round = 0; round < 400; ++round) {
+        std::string text = pick(2) ? "V10!" : "V11!";
+        for (int entry = pick(6); entry > 0; --entry) {
+            text += "A";
+            text += "T" + std::to_string(entry);
+            text += std::string("!") + numbers[pick(10)] + "!" + flags[pick(10)] + "!" +
+                    sensors[pick(10)] + (pick(5) ? "!" : "\r\n!");
+        }
+        if (pick(4) == 0) {
+            for (int i = pick(300); i > 0; --i)
+                text += static_cast<char>(pick(2) ? "!\r\nSN5-"[pick(7)] : 1 + pick(255));
+        }
+        UseDriver(text.c_str());
+        for (std::string name = list.FindFirst(0); !name.empty(); name = list.FindNext()) {
+            list.FindTest(name);
+            list.SetSensorNumber(sensorNumbers[pick(7)]);
+            Comms().BusyTicks = 0;
+            switch (pick(4)) {
+            case 0:
+                comms.Ask(&target, pick(2) ? INT_MAX : pick(100));
+                break;
+            case 1:
+                comms.Set(&target, static_cast<unsigned int>(random()));
+                break;
+            case 2:
+                comms.Set(&target, std::string(static_cast<size_t>(pick(120)), 'w'));
+                break;
+            default:
+                comms.Ask(&target, 0);
+                Receive(Answer("41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E"));
+                Receive(Answer("?"));
+                break;
+            }
+            ASSERT_LT(std::strlen(comms.GetNewString()), sizeof Comms().NewString);
+            link->Take();
+            target.Take();
+        }
     }
 }
 
