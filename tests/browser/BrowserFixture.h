@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -132,7 +133,15 @@ protected:
 
     // Answers like a sound instrument until the browser is idle again.
     void Pump(int limit = 1000) {
+        PumpUntil([] { return false; }, limit);
+    }
+
+    // Answers like a sound instrument until `done` holds or the browser is idle again.
+    void PumpUntil(const std::function<bool()>& done, int limit = 1000) {
         for (int i = 0; i < limit; ++i) {
+            if (done()) {
+                return;
+            }
             switch (browser->UploadState()) {
             case 3:
             case 7:

@@ -278,7 +278,7 @@ TEST_F(BrowserTest, AWellFormedSessionClearsAnEarlierUnrecognisedFlag) {
     EXPECT_EQ(report.UnrecognisedLogFlag, 0);
 }
 
-TEST_F(BrowserTest, RenderAgainShowsTheCurrentSlotWithTheFilterApplied) {
+TEST_F(BrowserTest, RenderAgainShowsTheRenderedSessionAgainAndSendsNothing) {
     instrument->PutTextSession(2, "Again");
     ToIdle();
     browser->StartSessionUpload(2);

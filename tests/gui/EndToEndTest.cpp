@@ -216,15 +216,20 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     EXPECT_EQ(dialog->RenderCount(), renders + 1);
     EXPECT_EQ(report.ShowAlarmLogs, 0);
     EXPECT_EQ(dialog->ShowAllLogs(), 0);
-    const std::string filtered = report.SessionReport;
-    // The new rendering is the session as the command line renders it without alarms.
+    // The report is the same session by itself, as the command line renders it without alarms.
     const QByteArray withoutAlarms = Render(simDump, {QString::number(slot), "--hide", "alarm"});
-    EXPECT_TRUE(withoutAlarms.endsWith(QByteArray::fromStdString(filtered + "}}")));
-    EXPECT_TRUE(QByteArray::fromStdString(report.ReportText)
-                    .endsWith(QByteArray::fromStdString(filtered + "}}")));
-    EXPECT_NE(filtered.size(), 0u);
-    EXPECT_EQ(filtered.find("alarm.\\par"), std::string::npos);
+    ASSERT_FALSE(withoutAlarms.isEmpty());
+    EXPECT_NE(withoutAlarms, expected);
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), withoutAlarms);
+    EXPECT_EQ(report.ReportText.find("alarm.\\par"), std::string::npos);
+    EXPECT_EQ(report.ReportText.find("\\par -------- "), std::string::npos);
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+
+    // Setting it again brings back the report first shown.
+    dialog->Filter().findChild<QCheckBox*>("id1022")->click();
+    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 2; }, 5000));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), expected);
+    EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
@@ -423,6 +428,15 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     WaitFor([] { return false; }, 200);
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
     EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
+
+    // A filter change shows the same day's report filtered: each session once.
+    const int renders = dialog->RenderCount();
+    dialog->Filter().findChild<QCheckBox*>("id1033")->click(); // "Manual"
+    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 1; }, 5000));
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+              Render(simDump, daySlots + QStringList{"--hide", "manual"}));
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+
     Child<QCheckBox>("id1035")->click();
     EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());
     EXPECT_TRUE(report.ReportBody.empty());

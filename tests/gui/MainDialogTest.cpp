@@ -294,7 +294,9 @@ TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
     dialog->CopyFilterFlags();
     EXPECT_EQ(dialog->RenderCount(), 1);
     EXPECT_EQ(filter.ChangeFlag, 0);
-    EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
+    // Nothing chosen yet: the empty report, which later changes show again and never extend.
+    const std::string empty = std::string(RtfHeader) + " \\par }}";
+    EXPECT_EQ(report.ReportText, empty);
     dialog->CopyFilterFlags();
     EXPECT_EQ(dialog->RenderCount(), 1) << "no change, no rendering";
 
@@ -311,6 +313,8 @@ TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
     EXPECT_EQ(report.ShowManualLogs, 1);
     EXPECT_EQ(dialog->ShowAllLogs(), 0);
     EXPECT_FALSE(Child<QCheckBox>("id1033")->isChecked());
+    EXPECT_EQ(report.ReportText, empty);
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), empty);
 
     filter.findChild<QCheckBox*>("id1019")->click();
     dialog->CopyFilterFlags();
@@ -318,6 +322,7 @@ TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
     EXPECT_EQ(report.ShowCalibrationLogs + report.ShowBumpLogs + report.ShowTimedLogs, 3);
     EXPECT_EQ(dialog->ShowAllLogs(), 1);
     EXPECT_TRUE(Child<QCheckBox>("id1033")->isChecked());
+    EXPECT_EQ(report.ReportText, empty);
 }
 
 class CancellingHost : public PortDialogHost {

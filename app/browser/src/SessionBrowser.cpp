@@ -509,7 +509,7 @@ void SessionBrowser::StartPendingRequest() {
 
 void SessionBrowser::RenderChosenSession() {
     m_report.UnrecognisedLogFlag = 0;
-    RenderSession(m_report, m_image, m_currentSlot);
+    m_shown.Render(m_report, m_image, m_currentSlot);
     if (m_report.UnrecognisedLogFlag) {
         ShowBox(kWarningText, kWarningCaption);
     }
@@ -517,7 +517,7 @@ void SessionBrowser::RenderChosenSession() {
 }
 
 void SessionBrowser::RenderAgain() {
-    RenderSession(m_report, m_image, m_currentSlot);
+    m_shown.RenderAgain(m_report, m_image);
     m_view.SetReportText(m_report.ReportText);
 }
 

@@ -8,6 +8,7 @@
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
 #include "app/SessionTree.h"
+#include "app/ShownReport.h"
 #include "report/Report.h"
 
 // The session browser: the upload state machine that talks to the instrument, the session table
@@ -67,7 +68,10 @@ public:
     void OnAlarmSessions(bool checked);
     void OnCalSessions(bool checked);
 
-    // Renders the current slot again (after a change of the log filter): no warning.
+    // After a change of the log filter: renders the report on screen again from an empty
+    // ReportBody, the same sessions in the same order under the same headings (one session, or a
+    // Full Day's), now filtered. No warning, nothing sent. Before any session was rendered it
+    // shows the empty report.
     void RenderAgain();
 
     // Loads a saved FlashData.txt into the image and browses it without the instrument: the table
@@ -138,6 +142,7 @@ private:
     SessionTable m_table;
     SessionTree m_tree;
     int m_selected = -1;
+    ShownReport m_shown;
 
     bool m_startUpComplete = false;
     int m_failures = 0;    // time-outs at the current step

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/Report.h"
+
+// The sessions that the report on screen was rendered from, in order, each with the headings it
+// was rendered under, and the decoder state the report began with. A change of the log filter
+// then renders that same report again, filtered, instead of adding the session once more.
+class ShownReport {
+public:
+    // Stands for "no session": the empty report that is shown before any session was chosen.
+    static constexpr int16_t kNoSession = -1;
+
+    // Renders `slot` (or no session) into the report as the next section, or as a new report
+    // when ReportBody is empty, and remembers it.
+    void Render(ReportState& report, SessionByteSource& source, int16_t slot);
+
+    // Renders every remembered section again, from an empty ReportBody and the decoder state the
+    // report began with, under each section's own headings; the current headings are kept. When
+    // ReportBody was empty (the next choice begins a new report) it is left empty, and only
+    // ReportText holds the report again. With nothing remembered, renders the empty report.
+    void RenderAgain(ReportState& report, SessionByteSource& source);
+
+    size_t SectionCount() const { return m_sections.size(); }
+
+private:
+    struct Section {
+        int16_t slot;
+        std::string headingDay;
+        std::string headingMonth;
+    };
+
+    // What RenderSession carries from one rendering to the next.
+    struct DecoderState {
+        int32_t headerCountdown = 0;
+        ReadingColumns columns;
+        int64_t logTime = 0;
+    };
+
+    static void RenderSection(ReportState& report, SessionByteSource& source, int16_t slot);
+
+    std::vector<Section> m_sections;
+    DecoderState m_begin;
+    // ReportBody as the report was begun, when it was begun in a body not rendered here.
+    std::string m_base;
+    // ReportBody's size after the last rendering here; another size means someone else has
+    // changed the body since.
+    size_t m_bodySize = 0;
+};
