@@ -2,12 +2,12 @@
 
 #include "AboutDialog.h"
 #include "Cp1252.h"
-#include "DialogComms.h"
 #include "FilterDialog.h"
 #include "Watchdog.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
+#include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
@@ -55,8 +55,8 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     BuildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    dialogComms_.reset(new DialogComms(*comms_, *tests_, *target_));
-    browser_.reset(new SessionBrowser(*dialogComms_, *this, image_, report_));
+    conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
+    browser_.reset(new SessionBrowser(*conversation_, *this, image_, report_));
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
     ui_->id1013->setContextMenuPolicy(Qt::NoContextMenu);
@@ -151,9 +151,8 @@ bool MainDialog::Initialise() {
     }
     linkOpen_ = true;
 
-    comms_->SetTestList(tests_.get());
-    tests_->InitTestList();
-    comms_->SetFileSize(1000, "Reading Instrument Information");
+    // The test list attached and the progress display prepared for the start-up uploads.
+    conversation_->Prepare();
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser_->Start();
 
@@ -203,20 +202,11 @@ void MainDialog::CopyFilterFlags() {
 }
 
 void MainDialog::OnCommand(int id) {
+    if (DispatchCommsCommand(*browser_, id)) {
+        return;
+    }
     switch (id) {
     case ID_COMMS_FRAME_START:
-        break;
-    case ID_COMMS_TIMEOUT:
-        browser_->OnTimeout();
-        break;
-    case ID_COMMS_ASK_DONE:
-        browser_->OnAskDone();
-        break;
-    case ID_COMMS_SET_DONE:
-        browser_->OnSetDone();
-        break;
-    case ID_COMMS_UNSOLICITED:
-        browser_->OnUploadDone();
         break;
     case ID_COMMS_CHECKSUM_ERROR:
         if (!ending_) {

@@ -16,9 +16,9 @@
 class AboutDialog;
 class CComms;
 class CTestList;
-class DialogComms;
 class FilterDialog;
 class LogImage;
+class MeterTalkComms;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -137,7 +137,7 @@ private:
     std::unique_ptr<CComms> comms_;
     std::unique_ptr<CTestList> tests_;
     std::unique_ptr<QtCommandTarget> target_;
-    std::unique_ptr<DialogComms> dialogComms_;
+    std::unique_ptr<MeterTalkComms> conversation_;
     std::unique_ptr<SessionBrowser> browser_;
     FilterDialog* filter_ = nullptr;
     QMenuBar* menuBar_ = nullptr;

@@ -50,7 +50,13 @@ TEST(MeterTalkComms, UploadedDataStayWithinTheRoomGiven) {
     EXPECT_EQ(length, 0);
     EXPECT_EQ(buffer[0], 0);
     EXPECT_EQ(buffer[1], 0x77);
+    length = -1;
     EXPECT_EQ(adapter.GetUploadedData(buffer, 0, length), 0);
+    EXPECT_EQ(length, 0);
+    length = -1;
+    EXPECT_EQ(adapter.GetUploadedData(nullptr, sizeof buffer, length), 0);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(buffer[1], 0x77);
 }
 
 TEST(MeterTalkComms, NotificationsDriveTheBrowser) {

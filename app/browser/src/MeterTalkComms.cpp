@@ -37,6 +37,10 @@ void MeterTalkComms::SetSensorNumber(int sensor) {
 }
 
 int MeterTalkComms::GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) {
+    length = 0;
+    if (dest == nullptr || capacity == 0) {
+        return 0;
+    }
     const int room =
         capacity > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
     const int whole = m_comms.GetUploadedData(reinterpret_cast<char*>(dest), room, length);
