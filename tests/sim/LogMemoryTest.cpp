@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "sim/LogMemory.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -256,9 +257,9 @@ TEST(SimLogMemory, UnknownRecordsOnlyWhenAskedAndNothingElseMoves) {
 }
 
 TEST(SimLogMemory, DumpRoundTripAndRejects) {
-    char dir[] = "/tmp/simdumpXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/FlashData.txt";
+    const testsupport::TempDir dir("simdump");
+    ASSERT_TRUE(dir.Ok());
+    const std::string path = dir.File("FlashData.txt");
     std::string error;
     ASSERT_TRUE(Default().WriteDump(path, error)) << error;
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -275,7 +276,7 @@ TEST(SimLogMemory, DumpRoundTripAndRejects) {
     ASSERT_TRUE(loaded.LoadDump(path, error)) << error;
     EXPECT_EQ(std::memcmp(loaded.Bytes(), Default().Bytes(), sim::LogMemory::kSize), 0);
 
-    const std::string bad = std::string(dir) + "/bad.txt";
+    const std::string bad = dir.File("bad.txt");
     f = std::fopen(bad.c_str(), "wb");
     std::fputs("00 11 22 \r\nZZ\r\n", f);
     std::fclose(f);
@@ -287,8 +288,5 @@ TEST(SimLogMemory, DumpRoundTripAndRejects) {
     std::fputs("00 11 22 \r\n", f);
     std::fclose(f);
     EXPECT_FALSE(untouched.LoadDump(bad, error));
-    EXPECT_FALSE(untouched.LoadDump(std::string(dir) + "/missing.txt", error));
-    std::remove(path.c_str());
-    std::remove(bad.c_str());
-    rmdir(dir);
+    EXPECT_FALSE(untouched.LoadDump(dir.File("missing.txt"), error));
 }

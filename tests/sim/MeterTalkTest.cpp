@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "SimProcess.h"
 #include "app/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "metertalk/CommandTarget.h"
@@ -18,6 +17,10 @@
 #include "metertalk/TestList.h"
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
+#include "testsupport/QtProcesses.h"
+
+using testsupport::PrivateInstrument;
+using testsupport::RunBuildProgram;
 
 namespace {
 
@@ -153,7 +156,7 @@ std::string DefaultDriverText(int interfaceVersion = 11, char letter = 'B') {
 
 class SimMeterTalk : public ::testing::Test {
 protected:
-    SimProcess sim;
+    PrivateInstrument sim;
     Host host;
 
     void Start(const QStringList& arguments = {}) {
@@ -197,7 +200,7 @@ TEST_F(SimMeterTalk, DriverVersionASkipsTheConfigurationBlock) {
 
 TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     const QString dump = sim.Folder() + "/expected.txt";
-    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--seed", "5", "--dump", dump}), 0);
+    ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--seed", "5", "--dump", dump}), 0);
     auto expected = std::make_unique<LogImage>();
     std::string message;
     ASSERT_EQ(expected->LoadDump(dump.toLocal8Bit().constData(), message), 1) << message;
@@ -299,7 +302,7 @@ TEST_F(SimMeterTalk, RefusalsAreOutwaitedAndDeterministic) {
         int timeouts = -1;
         int refusals = -1;
     };
-    const auto play = [](SimProcess& process, Outcome& outcome) {
+    const auto play = [](PrivateInstrument& process, Outcome& outcome) {
         Host h;
         const QString log = process.Folder() + "/refuse.log";
         ASSERT_TRUE(process.Start({"--fault", "refuse:0.4", "--seed", "11", "--log", log}));
@@ -328,7 +331,7 @@ TEST_F(SimMeterTalk, RefusalsAreOutwaitedAndDeterministic) {
     };
     Outcome first, second;
     play(sim, first);
-    SimProcess again;
+    PrivateInstrument again;
     play(again, second);
     EXPECT_GT(first.timeouts, 0);
     EXPECT_GT(first.refusals, first.timeouts);

@@ -5,8 +5,12 @@
 #include <QStringList>
 #include <cstring>
 
-#include "SimProcess.h"
 #include "sim/LogMemory.h"
+#include "testsupport/QtProcesses.h"
+#include "testsupport/TempDir.h"
+
+using testsupport::RunBuildProgram;
+using testsupport::TempDir;
 
 namespace {
 
@@ -19,9 +23,9 @@ struct Rendered {
 
 Rendered Render(const QStringList& simArguments, bool unknown) {
     Rendered r;
-    SimProcess folder; // only for its private folder
-    const QString dump = folder.Folder() + "/FlashData.txt";
-    if (SimProcess::Run("tavon-instrument", simArguments + QStringList{"--dump", dump}) != 0)
+    const TempDir folder("simrender");
+    const QString dump = QString::fromStdString(folder.File("FlashData.txt"));
+    if (RunBuildProgram("tavon-instrument", simArguments + QStringList{"--dump", dump}) != 0)
         return r;
     sim::LogMemory memory;
     sim::MemoryOptions options;
@@ -41,7 +45,7 @@ Rendered Render(const QStringList& simArguments, bool unknown) {
     for (const auto& s : memory.Sessions())
         args << QString::number(s.slot);
     r.sessions = static_cast<int>(memory.Sessions().size());
-    r.code = SimProcess::Run("tavon-datalog", args, &r.report, &r.errors, 120000);
+    r.code = RunBuildProgram("tavon-datalog", args, &r.report, &r.errors, 120000);
     return r;
 }
 

@@ -13,7 +13,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "SimProcess.h"
+#include "testsupport/QtProcesses.h"
+
+using testsupport::PrivateInstrument;
+using testsupport::RunBuildProgram;
 
 namespace {
 
@@ -32,7 +35,7 @@ QByteArray Exchange(QLocalSocket& socket, const char* line, int waitMs = 3000) {
 } // namespace
 
 TEST(SimServer, ServesOneClientAtATimeAndThenTheNext) {
-    SimProcess sim;
+    PrivateInstrument sim;
     ASSERT_TRUE(sim.Start({})) << sim.Errors().toStdString();
     EXPECT_EQ(sim.ReadyLine(), "ready: pipe " + sim.Folder() + "/RAK Pipe");
 
@@ -55,7 +58,7 @@ TEST(SimServer, ServesOneClientAtATimeAndThenTheNext) {
 }
 
 TEST(SimServer, StaleSocketFileIsRemovedAndOtherNamesServed) {
-    SimProcess sim;
+    PrivateInstrument sim;
     QFile stale(sim.Folder() + "/RAK Pipe");
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
@@ -65,7 +68,7 @@ TEST(SimServer, StaleSocketFileIsRemovedAndOtherNamesServed) {
     ASSERT_TRUE(socket.waitForConnected(3000));
     EXPECT_TRUE(Exchange(socket, kReadUploadFlag).startsWith(kAnswerZero));
 
-    SimProcess other;
+    PrivateInstrument other;
     ASSERT_TRUE(other.Start({"--pipe", "Bench Pipe"}));
     QLocalSocket socket2;
     socket2.connectToServer("Bench Pipe");
@@ -74,7 +77,7 @@ TEST(SimServer, StaleSocketFileIsRemovedAndOtherNamesServed) {
 }
 
 TEST(SimServer, PseudoTerminalAnswersLikeThePipe) {
-    SimProcess sim;
+    PrivateInstrument sim;
     ASSERT_TRUE(sim.Start({"--pty"})) << sim.Errors().toStdString();
     ASSERT_TRUE(sim.ReadyLine().startsWith("ready: pty /dev/"));
     const QByteArray path = sim.ReadyLine().mid(11).toLocal8Bit();
@@ -100,7 +103,7 @@ TEST(SimServer, PseudoTerminalAnswersLikeThePipe) {
 }
 
 TEST(SimServer, LogHoldsCommandsAndFramesWithTimes) {
-    SimProcess sim;
+    PrivateInstrument sim;
     const QString path = sim.Folder() + "/sim.log";
     ASSERT_TRUE(sim.Start({"--log", path}));
     QLocalSocket socket;
@@ -127,7 +130,7 @@ TEST(SimServer, BadOptionsAreRefused) {
           QStringList{"--pipe", "A", "--pty"}, QStringList{"--image", "/nonexistent/F.txt"},
           QStringList{"stray"}, QStringList{"--bogus"}}) {
         QByteArray err;
-        const int code = SimProcess::Run("tavon-instrument", args, nullptr, &err, 20000);
+        const int code = RunBuildProgram("tavon-instrument", args, nullptr, &err, 20000);
         EXPECT_NE(code, 0) << args.join(' ').toStdString();
         EXPECT_TRUE(err.startsWith("tavon-instrument: ")) << err.toStdString();
     }
@@ -135,7 +138,7 @@ TEST(SimServer, BadOptionsAreRefused) {
 
 TEST(SimServer, HelpListsTheOptions) {
     QByteArray out;
-    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--help"}, &out), 0);
+    ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--help"}, &out), 0);
     for (const char* option :
          {"--pipe", "--pty", "--seed", "--driver-version", "--interface-version",
           "--with-unknown-records", "--image", "--dump", "--baud", "--fault", "--log"})
@@ -143,11 +146,11 @@ TEST(SimServer, HelpListsTheOptions) {
 }
 
 TEST(SimServer, ImageServesADumpAndDumpWritesOne) {
-    SimProcess sim;
+    PrivateInstrument sim;
     const QString a = sim.Folder() + "/a.txt", b = sim.Folder() + "/b.txt";
-    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--seed", "9", "--dump", a}), 0);
+    ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--seed", "9", "--dump", a}), 0);
     // Served from a dump, the memory is the dump's: dumping it again gives the same file.
-    ASSERT_EQ(SimProcess::Run("tavon-instrument", {"--image", a, "--dump", b}), 0);
+    ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--image", a, "--dump", b}), 0);
     QFile fa(a), fb(b);
     ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
     const QByteArray da = fa.readAll();
@@ -158,7 +161,7 @@ TEST(SimServer, ImageServesADumpAndDumpWritesOne) {
 
 TEST(SimServer, BaudPacesWhatIsSent) {
     // A lower bound only: paced at 9,600 baud, no more than 960 bytes can arrive per second.
-    SimProcess sim;
+    PrivateInstrument sim;
     ASSERT_TRUE(sim.Start({"--baud", "9600"}));
     QLocalSocket socket;
     socket.connectToServer("RAK Pipe");

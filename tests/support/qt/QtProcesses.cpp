@@ -1,32 +1,21 @@
-#include "SimProcess.h"
+#include "testsupport/QtProcesses.h"
 
+#include "testsupport/Processes.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcessEnvironment>
+#include <QThread>
 
-SimProcess::SimProcess() : m_tmp(QDir::tempPath() + "/simXXXXXX") {
-    m_hadTmp = qEnvironmentVariableIsSet("TMPDIR");
-    m_oldTmp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TMPDIR", m_tmp.path());
-    m_process.setProcessEnvironment(env);
+namespace testsupport {
+
+QString QtBinDir() {
+    return QString::fromStdString(BinDir());
 }
 
-SimProcess::~SimProcess() {
-    Stop();
-    if (m_hadTmp)
-        qputenv("TMPDIR", m_oldTmp);
-    else
-        qunsetenv("TMPDIR");
-}
-
-QString SimProcess::BinDir() {
-    const QString dir = qEnvironmentVariable("TAVON_BIN_DIR");
-    return dir.isEmpty() ? QStringLiteral(".") : dir;
-}
-
-bool SimProcess::Start(const QStringList& arguments) {
-    m_process.setProgram(BinDir() + "/tavon-instrument");
+bool InstrumentProcess::Start(const QStringList& arguments, int readyMs) {
+    m_ready.clear();
+    m_errors.clear();
+    m_process.setProgram(QtBinDir() + "/tavon-instrument");
     m_process.setArguments(arguments);
     m_process.start();
     if (!m_process.waitForStarted(10000)) {
@@ -36,7 +25,7 @@ bool SimProcess::Start(const QStringList& arguments) {
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
-    while (!out.contains('\n') && clock.elapsed() < 30000) {
+    while (!out.contains('\n') && clock.elapsed() < readyMs) {
         if (!m_process.waitForReadyRead(100) && m_process.state() != QProcess::Running)
             break;
         out += m_process.readAllStandardOutput();
@@ -46,7 +35,7 @@ bool SimProcess::Start(const QStringList& arguments) {
     return m_ready.startsWith("ready:");
 }
 
-void SimProcess::Stop() {
+void InstrumentProcess::Stop() {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
@@ -56,10 +45,10 @@ void SimProcess::Stop() {
     }
 }
 
-int SimProcess::Run(const QString& program, const QStringList& arguments, QByteArray* out,
+int RunBuildProgram(const QString& program, const QStringList& arguments, QByteArray* out,
                     QByteArray* err, int timeoutMs) {
     QProcess process;
-    process.start(BinDir() + "/" + program, arguments);
+    process.start(QtBinDir() + "/" + program, arguments);
     if (!process.waitForStarted(10000) || !process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
@@ -71,3 +60,17 @@ int SimProcess::Run(const QString& program, const QStringList& arguments, QByteA
         *err = process.readAllStandardError();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > timeoutMs)
+            return cond();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+} // namespace testsupport
