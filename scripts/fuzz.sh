@@ -22,6 +22,7 @@ case "$seconds" in
   ''|*[!0-9]*) echo "fuzz.sh: seconds must be a whole number, not '$seconds'" >&2; exit 2 ;;
 esac
 build=${FUZZ_BUILD_DIR:-build/fuzz}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
 jobs=${FUZZ_JOBS:-2}
 
 # clang with libFuzzer's runtime (Debian: clang and libclang-rt-14-dev).
@@ -50,10 +51,11 @@ fi
 
 # Every library is instrumented for coverage and the sanitizers, not only the fuzz programs.
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1"
+mkdir -p "$build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_COMPILER=clang -DTAVON_TESTS=OFF -DTAVON_BENCH=OFF \
-  "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log" >&2; exit 1; }
+  "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_C_FLAGS=$flags" >"$build/fuzz-configure.log" 2>&1 ||
+  { cat "$build/fuzz-configure.log" >&2; exit 1; }
 build_targets=(fuzz-seeds)
 for t in "${targets[@]}"; do
   build_targets+=("fuzz-$t")
@@ -75,6 +77,7 @@ for t in "${targets[@]}"; do
   work="$build/corpus/$t"   # what the fuzzer learns; kept between runs
   artifacts="$build/artifacts/$t"
   mkdir -p "$work" "$artifacts" "fuzz/corpus/$t"
+  rm -f "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/leak-* "$artifacts"/oom-*
   run_dir=$(mktemp -d)
   # Larger inputs for targets whose inputs are whole sectors or session streams.
   extra=()
@@ -92,8 +95,8 @@ for t in "${targets[@]}"; do
   # Reproducers and seeds first, each input once: a kept crash must stay fixed.
   # An empty first folder takes whatever the replay would add, so fuzz/corpus stays as kept.
   mkdir -p "$run_dir/new"
-  (cd "$run_dir" && "$root/$bin/fuzz-$t" -runs=0 -timeout=10 -rss_limit_mb=4096 \
-     "$run_dir/new" "$root/fuzz/corpus/$t" "$root/$seeds/$t") >"$artifacts/replay.log" 2>&1 || status=$?
+  (cd "$run_dir" && "$bin/fuzz-$t" -runs=0 -timeout=10 -rss_limit_mb=4096 \
+     "$run_dir/new" "$root/fuzz/corpus/$t" "$seeds/$t") >"$artifacts/replay.log" 2>&1 || status=$?
   if [ $status -ne 0 ]; then
     echo "fuzz-$t: a kept input fails again:" >&2
     tail -40 "$artifacts/replay.log" >&2
@@ -102,14 +105,18 @@ for t in "${targets[@]}"; do
     continue
   fi
   if [ "$seconds" -gt 0 ]; then
-    (cd "$run_dir" && "$root/$bin/fuzz-$t" -max_total_time="$seconds" -timeout=10 \
+    (cd "$run_dir" && "$bin/fuzz-$t" -max_total_time="$seconds" -timeout=10 \
        -rss_limit_mb=4096 -max_len=$max_len -print_final_stats=1 "${extra[@]}" \
-       -artifact_prefix="$root/$artifacts/" \
-       "$root/$work" "$root/fuzz/corpus/$t" "$root/$seeds/$t") >"$artifacts/fuzz.log" 2>&1 || status=$?
+       -artifact_prefix="$artifacts/" \
+       "$work" "$root/fuzz/corpus/$t" "$seeds/$t") >"$artifacts/fuzz.log" 2>&1 || status=$?
     grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$artifacts/fuzz.log" || true
     if [ $status -ne 0 ]; then
       echo "fuzz-$t: FAILED (exit $status); input and log in $artifacts/" >&2
       grep -E 'ERROR|SUMMARY|check failed|Test unit written|#[0-9]+ 0x' "$artifacts/fuzz.log" | head -30 >&2
+      # The reproducer in hex; add it to fuzz/corpus/$t so that every later run replays it.
+      for unit in "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/leak-* "$artifacts"/oom-*; do
+        [ -f "$unit" ] && { echo "$unit:" >&2; od -An -tx1 -v "$unit" | head -40 >&2; }
+      done
       failed+=("$t")
     fi
   fi
