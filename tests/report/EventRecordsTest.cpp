@@ -175,8 +175,7 @@ TEST_F(ReportTest, JobNumberTakesLogTime) {
 TEST_F(ReportTest, TimeIsTheInstrumentsWallClockInAnyZone) {
     const auto record = R::Stamped('Y', '1', kStamp);
     for (const char* zone : {"America/New_York", "Asia/Kolkata", "UTC"}) {
-        setenv("TZ", zone, 1);
-        tzset();
+        const testsupport::ZoneGuard pinned(zone);
         EXPECT_EQ(Render(record), T("\\par %X Switch off.\\par ")) << zone;
     }
 }

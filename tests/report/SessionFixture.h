@@ -2,6 +2,7 @@
 
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,10 +62,11 @@ constexpr const char* kTime = "10:20:30";
 // Pins the time zone for every test of the program: the shown times must not depend on it anyway.
 class PinnedTimeZone : public ::testing::Environment {
 public:
-    void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
+    void SetUp() override { m_zone = std::make_unique<testsupport::ZoneGuard>("UTC"); }
+    void TearDown() override { m_zone.reset(); }
+
+private:
+    std::unique_ptr<testsupport::ZoneGuard> m_zone;
 };
 
 // Renders streams through the public entry point, as the session browser does.

@@ -3,6 +3,7 @@
 #include "RecordStream.h"
 #include "orvtime/OrvTime.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,7 @@
 
 namespace {
 
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-};
+using testsupport::ZoneGuard;
 
 // Stamps around clock changes (and plain hours) convert exactly as COrvTime converts them one by
 // one, in zones with one-hour, half-hour and no changes.

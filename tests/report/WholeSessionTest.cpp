@@ -1,11 +1,15 @@
 // One session that holds every record type, rendered as a whole: through RenderSession, and
 // through the command-line renderer on a memory dump when that program has been built.
 #include "SessionFixture.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/FlashDump.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 #include <clocale>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -151,16 +155,16 @@ TEST(WholeSession, NumbersStayInTheCLocale) {
     // Qt sets the process locale from the environment; a German one writes "1,0" for "%3.1f"
     // unless the formatting pins the C locale.
     const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    std::string localeDir;
+    std::unique_ptr<testsupport::TempDir> localeDir;
+    std::unique_ptr<testsupport::EnvGuard> localePath;
     if (german == nullptr) {
         // The machine has the locale's source but not the compiled locale: build it privately.
-        char dir[] = "/tmp/report-locale-XXXXXX";
-        if (mkdtemp(dir) != nullptr) {
-            localeDir = dir;
+        localeDir = std::make_unique<testsupport::TempDir>("report-locale-");
+        if (localeDir->Ok()) {
             const std::string command =
-                "localedef -i de_DE -f UTF-8 " + localeDir + "/de_DE.UTF-8 >/dev/null 2>&1";
+                "localedef -i de_DE -f UTF-8 " + localeDir->Path() + "/de_DE.UTF-8 >/dev/null 2>&1";
             if (std::system(command.c_str()) == 0) {
-                setenv("LOCPATH", localeDir.c_str(), 1);
+                localePath = std::make_unique<testsupport::EnvGuard>("LOCPATH", localeDir->Path());
                 german = std::setlocale(LC_ALL, "de_DE.UTF-8");
             }
         }
@@ -179,10 +183,6 @@ TEST(WholeSession, NumbersStayInTheCLocale) {
     SetUpState(state);
     const std::string text = RenderSession(state, sessions, 1);
     std::setlocale(LC_ALL, "C");
-    unsetenv("LOCPATH");
-    if (!localeDir.empty()) {
-        std::system(("rm -rf " + localeDir).c_str());
-    }
     EXPECT_NE(text.find("\\par 1.0\\par 2.0\\par "), std::string::npos) << text;
     EXPECT_NE(text.find("Pk = 4.5 %LEL,  Sus = 6.0 %LEL"), std::string::npos) << text;
     EXPECT_EQ(text.find("1,0"), std::string::npos) << text;
@@ -190,25 +190,8 @@ TEST(WholeSession, NumbersStayInTheCLocale) {
     EXPECT_NE(text.find("07 Dec 2026"), std::string::npos);
 }
 
-// The dump format of the log memory: 131,072 lines of sixteen "%02X " fields, CR LF.
-std::string DumpOf(const std::vector<uint8_t>& image) {
-    std::string text;
-    text.reserve(image.size() * 3 + image.size() / 8);
-    char field[4];
-    for (size_t i = 0; i < image.size(); ++i) {
-        std::snprintf(field, sizeof field, "%02X ", image[i]);
-        text += field;
-        if (i % 16 == 15) {
-            text += "\r\n";
-        }
-    }
-    return text;
-}
-
 TEST(WholeSession, CommandLineRendererGivesTheSameReport) {
-    const char* binDir = std::getenv("TAVON_BIN_DIR");
-    const std::string program = std::string(binDir ? binDir : "") + "/tavon-datalog";
-    if (binDir == nullptr || access(program.c_str(), X_OK) != 0) {
+    if (access((testsupport::BinDir() + "/tavon-datalog").c_str(), X_OK) != 0) {
         GTEST_SKIP() << "tavon-datalog has not been built";
     }
     constexpr int kSlot = 42;
@@ -224,25 +207,22 @@ TEST(WholeSession, CommandLineRendererGivesTheSameReport) {
     const std::vector<uint8_t> stored = EscapeForFlash(session.stream);
     std::copy(stored.begin(), stored.end(), image.begin() + (kSlot + 10) * 4096);
 
-    char dir[] = "/tmp/report-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string dump = std::string(dir) + "/FlashData.txt";
-    const std::string out = std::string(dir) + "/report.rtf";
-    std::ofstream(dump, std::ios::binary) << DumpOf(image);
-    const std::string command = "cd " + std::string(dir) + " && '" + program + "' render " + dump +
-                                " " + std::to_string(kSlot) +
-                                " --graph --mode-names 'Leak {Survey},Barhole,,' -o " + out +
-                                " 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    std::ifstream file(out, std::ios::binary);
-    std::stringstream report;
-    report << file.rdbuf();
+    const testsupport::TempDir dir("report-cli-");
+    ASSERT_TRUE(dir.Ok());
+    const std::string dump = dir.File("FlashData.txt");
+    const std::string out = dir.File("report.rtf");
+    ASSERT_TRUE(testsupport::WriteFlashDump(dump, image));
+    const testsupport::RunResult run =
+        testsupport::RunProgram("tavon-datalog",
+                                {"render", dump, std::to_string(kSlot), "--graph", "--mode-names",
+                                 "Leak {Survey},Barhole,,", "-o", out},
+                                dir.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
 
     std::string expected = session.expected;
     const std::string raw = "Leak {Survey\\} mode";
     expected.replace(expected.find(raw), raw.size(), "Leak \\{Survey\\} mode");
-    EXPECT_EQ(report.str(), kHeader + "Monday 07 Dec 2026 \\par " + expected + "}}");
-    std::system(("rm -rf " + std::string(dir)).c_str());
+    EXPECT_EQ(testsupport::ReadFile(out), kHeader + "Monday 07 Dec 2026 \\par " + expected + "}}");
 }
 
 } // namespace
