@@ -1,5 +1,6 @@
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
+#include "testsupport/EnvGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +14,7 @@ namespace {
 // 2026-12-07 (a Monday) 14:05:09 on the instrument's clock.
 constexpr unsigned kMonday = 849967509u;
 
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* zone) {
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (m_had)
-            m_old = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
+using testsupport::ZoneGuard;
 
 struct FormatCase {
     unsigned stamp;
