@@ -5,6 +5,7 @@
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
 #include "metertalk/UploadProgress.h"
+#include "testsupport/TempDir.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QLocalSocket>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -108,9 +108,7 @@ TEST(UploadProgressDialog, OkAndCancelOnlyCloseIt) {
 class PipeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        setenv("TMPDIR", dir.path().toLocal8Bit().constData(), 1);
+        ASSERT_TRUE(tmp.Ok());
         QLocalServer::removeServer("RAK Pipe");
         ASSERT_TRUE(server.listen("RAK Pipe")) << server.errorString().toStdString();
         ResetCommsState();
@@ -127,10 +125,6 @@ protected:
         comms.SetUserPrompt(nullptr);
         selector.SetUserPrompt(nullptr);
         server.close();
-        if (oldTmp.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", oldTmp.c_str(), 1);
     }
 
     QLocalSocket* Accept() {
@@ -167,8 +161,7 @@ protected:
         ADD_FAILURE() << "no notification " << id;
     }
 
-    QTemporaryDir dir;
-    std::string oldTmp;
+    testsupport::PrivateTmpDir tmp{"metertalk-pipe-"};
     QLocalServer server;
     RecordingPrompt prompt;
     CLinkSelect selector;
