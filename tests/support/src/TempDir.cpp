@@ -10,8 +10,8 @@
 
 namespace testsupport {
 
-TempDir::TempDir(const std::string& stem) {
-    const char* base = std::getenv("TMPDIR");
+TempDir::TempDir(const std::string& stem, const char* parent) {
+    const char* base = parent != nullptr ? parent : std::getenv("TMPDIR");
     const std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + stem + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());

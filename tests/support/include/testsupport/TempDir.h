@@ -7,11 +7,11 @@
 
 namespace testsupport {
 
-// A new empty folder under TMPDIR (or /tmp when that is not set), removed with everything in it
-// when the object goes, read-only subfolders included.
+// A new empty folder under parent (by default TMPDIR, or /tmp when that is not set), removed with
+// everything in it when the object goes, read-only subfolders included.
 class TempDir {
 public:
-    explicit TempDir(const std::string& stem = "tavon-test-");
+    explicit TempDir(const std::string& stem = "tavon-test-", const char* parent = nullptr);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -43,8 +43,8 @@ private:
 // A fresh temporary folder made the working directory, for code that keeps its files there.
 class TempWorkDir {
 public:
-    explicit TempWorkDir(const std::string& stem = "tavon-work-")
-        : m_dir(stem), m_cwd(m_dir.Path()) {}
+    explicit TempWorkDir(const std::string& stem = "tavon-work-", const char* parent = nullptr)
+        : m_dir(stem, parent), m_cwd(m_dir.Path()) {}
 
     bool Ok() const { return m_dir.Ok() && m_cwd.Ok(); }
     const std::string& Path() const { return m_dir.Path(); }
