@@ -1,13 +1,14 @@
 #include "FakeLinks.h"
 #include "PtyPair.h"
 #include "ScriptedHost.h"
-#include "TempWorkDir.h"
 
 #include "linkselect/LinkSelect.h"
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/PipeLink.h"
 #include "linkselect/SerialLink.h"
 #include "linkselect/Settings.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -21,6 +22,10 @@
 #include <vector>
 
 namespace {
+
+using testsupport::FileExists;
+using testsupport::TempWorkDir;
+using testsupport::WriteFile;
 
 using Clock = std::chrono::steady_clock;
 using Shown = std::vector<std::pair<std::string, std::string>>;
@@ -69,7 +74,7 @@ protected:
         select_.SetProcessEnd(nullptr);
     }
 
-    TempWorkDir dir_;
+    TempWorkDir dir_{"linkselect-test-"};
     FakeRegistry registry_;
     FakeOpener opener_;
     RecordingPrompt prompt_;
@@ -102,7 +107,7 @@ TEST_F(LinkSelectTest, BytesWaitingInThePipeAreWarnedAbout) {
 }
 
 TEST_F(LinkSelectTest, NoPipeShowsTheDialog) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\n");
     LinkPtr link = select_.GetPort();
     EXPECT_EQ(opener_.PipeAttempts(), 1);
     EXPECT_EQ(host_.runs, 1);
@@ -144,8 +149,7 @@ TEST_F(LinkSelectTest, NoChoiceMeansNoLink) {
 
 TEST_F(LinkSelectTest, CommandLineSuffixesTheKeys) {
     select_.SetParentApp({"Tavon Datalogging", "-b 2"});
-    WriteFileBytes("Settings.ini",
-                   "Com Port=IrDA Port ttyUSB0\r\nCom Port-b 2=IrDA Port ttyUSB1\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\nCom Port-b 2=IrDA Port ttyUSB1\r\n");
     LinkPtr link = select_.GetPort();
     ASSERT_TRUE(link);
     EXPECT_EQ(std::dynamic_pointer_cast<FakeLink>(link)->Name(), "ttyUSB1");
@@ -273,7 +277,7 @@ TEST_F(LinkSelectSystemTest, ReconnectsARememberedPseudoTerminalThroughTheWidget
     registry.SetString(kMap, "\\Device\\VCP0", pty.PortName());
     select_.SetRegistry(&registry);
     select_.SetDialogHost(nullptr); // the Qt window, offscreen
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port " + pty.PortName() + "\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port " + pty.PortName() + "\r\n");
 
     const auto start = Clock::now();
     LinkPtr link = select_.GetPort();

@@ -1,7 +1,7 @@
-#include "TempWorkDir.h"
-
 #include "linkselect/LinuxRegistry.h"
 #include "linkselect/PortDiscovery.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace {
+
+using testsupport::TempWorkDir;
+using testsupport::WriteFile;
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
@@ -26,24 +29,24 @@ protected:
         AddTty("ttyUSB1", "ftdi_sio");
         AddTty("ttyUSB2", "cp210x");
         AddTty("ttyS0", "serial8250");
-        WriteFileBytes(tty_ + "/ttyS0/type", "4\n");
+        WriteFile(tty_ + "/ttyS0/type", "4\n");
         AddTty("ttyS1", "serial8250"); // a reserved slot without a UART
-        WriteFileBytes(tty_ + "/ttyS1/type", "0\n");
+        WriteFile(tty_ + "/ttyS1/type", "0\n");
         AddTty("ttyACM0", "cdc_acm");
         MakeDirs(tty_ + "/tty0"); // a virtual console: no device
         MakeDirs(tty_ + "/rfcomm0");
-        WriteFileBytes(tty_ + "/rfcomm0/address", "00:11:22:aa:bb:cc\n");
-        WriteFileBytes(tty_ + "/rfcomm0/channel", "1\n");
+        WriteFile(tty_ + "/rfcomm0/address", "00:11:22:aa:bb:cc\n");
+        WriteFile(tty_ + "/rfcomm0/channel", "1\n");
         MakeDirs(tty_ + "/rfcomm1");
-        WriteFileBytes(tty_ + "/rfcomm1/address", "66:55:44:33:22:11\n");
-        WriteFileBytes(tty_ + "/rfcomm1/channel", "3\n");
+        WriteFile(tty_ + "/rfcomm1/address", "66:55:44:33:22:11\n");
+        WriteFile(tty_ + "/rfcomm1/channel", "3\n");
 
         const std::string adapter = bluetooth_ + "/00:1A:7D:DA:71:13";
         AddPaired(adapter, "00:11:22:AA:BB:CC", "[General]\nName=ORV-7 0042\nClass=0x001f00\n");
         AddPaired(adapter, "66:55:44:33:22:11", "[General]\nName=Phone\n");
         AddPaired(adapter, "12:34:56:78:9A:BC", "[LinkKey]\nName=not here\n[General]\nAlias=x\n");
         MakeDirs(adapter + "/cache");
-        WriteFileBytes(adapter + "/settings", "[General]\nDiscoverable=false\n");
+        WriteFile(adapter + "/settings", "[General]\nDiscoverable=false\n");
     }
 
     static void MakeDirs(const std::string& path) {
@@ -63,7 +66,7 @@ protected:
     void AddPaired(const std::string& adapter, const std::string& address,
                    const std::string& info) {
         MakeDirs(adapter + "/" + address);
-        WriteFileBytes(adapter + "/" + address + "/info", info);
+        WriteFile(adapter + "/" + address + "/info", info);
     }
     static Entries Values(MemoryRegistry& tree, const std::string& path) {
         Entries values;
@@ -83,7 +86,7 @@ protected:
         return values;
     }
 
-    TempWorkDir dir_;
+    TempWorkDir dir_{"linkselect-test-"};
     std::string tty_;
     std::string bluetooth_;
 };

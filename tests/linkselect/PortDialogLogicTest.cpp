@@ -1,9 +1,10 @@
 #include "FakeLinks.h"
-#include "TempWorkDir.h"
 
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/PortDialogLogic.h"
 #include "linkselect/Settings.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace {
+
+using testsupport::ReadFile;
+using testsupport::TempWorkDir;
+using testsupport::WriteFile;
 
 using Line = Link::ModemLine;
 using P = PortDialogLogic;
@@ -71,7 +76,7 @@ protected:
         EXPECT_FALSE(logic_.IsVisible(P::kCaptionLine));
     }
 
-    TempWorkDir dir_;
+    TempWorkDir dir_{"linkselect-test-"};
     FakeRegistry registry_;
     FakeOpener opener_;
     PortDialogLogic logic_;
@@ -79,7 +84,7 @@ protected:
 };
 
 TEST_F(PortDialogLogicTest, FirstShowingWithRememberedEntryConnectsByItself) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
     logic_.OnInitDialog();
     EXPECT_TRUE(logic_.IsVisible(P::kStatusLine));
     EXPECT_FALSE(logic_.IsVisible(P::kPortList));
@@ -114,8 +119,7 @@ TEST_F(PortDialogLogicTest, FirstShowingWithRememberedEntryConnectsByItself) {
     EXPECT_EQ(link->Settings().stopBits, 1);
     EXPECT_EQ(link->Lines(), kBringUpLines);
     EXPECT_FALSE(logic_.IsVisible(P::kPortList)); // the list was never shown
-    EXPECT_EQ(ReadFileBytes("Settings.ini"),
-              "Com Port=IrDA Port ttyUSB1\r\nFind Bluetooth=FALSE\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Com Port=IrDA Port ttyUSB1\r\nFind Bluetooth=FALSE\r\n");
 }
 
 TEST_F(PortDialogLogicTest, FirstShowingWithoutRememberedEntryOffersTheList) {
@@ -129,7 +133,7 @@ TEST_F(PortDialogLogicTest, FirstShowingWithoutRememberedEntryOffersTheList) {
 }
 
 TEST_F(PortDialogLogicTest, RememberedEntryMissingFromListOffersTheList) {
-    WriteFileBytes("Settings.ini", "Com Port=ORV-7 gone\r\n");
+    WriteFile("Settings.ini", "Com Port=ORV-7 gone\r\n");
     logic_.OnInitDialog();
     logic_.OnTimer(P::kTimerId);
     ExpectChoosing("Select a device");
@@ -140,7 +144,7 @@ TEST_F(PortDialogLogicTest, RememberedEntryMissingFromListOffersTheList) {
 
 TEST_F(PortDialogLogicTest, RememberedEntryThatFailsToOpenDropsTheListDown) {
     registry_.SetString(kMap, "\\Device\\VCP1", "ttyUSB7"); // listed, but the open fails
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB7\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB7\r\n");
     logic_.OnInitDialog();
     logic_.OnTimer(P::kTimerId);
     EXPECT_EQ(opener_.Attempts(), std::vector<std::string>{"ttyUSB7"});
@@ -248,7 +252,7 @@ TEST_F(PortDialogLogicTest, CancelSearchesTheBluetoothPartOfTheList) {
     logic_.SetRegistry(&registry);
     opener_.AddPort("rfcomm0");
     opener_.AddPort("rfcomm1");
-    WriteFileBytes("Settings.ini", "Find Bluetooth=TRUE\r\n");
+    WriteFile("Settings.ini", "Find Bluetooth=TRUE\r\n");
 
     ShowAndChoose();
     EXPECT_EQ(logic_.ListItems(),
@@ -258,11 +262,11 @@ TEST_F(PortDialogLogicTest, CancelSearchesTheBluetoothPartOfTheList) {
     logic_.OnCancel();
     EXPECT_EQ(opener_.Attempts(), std::vector<std::string>{"rfcomm1"});
     EXPECT_EQ(TicksUntilEnded(), 2);
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "Find Bluetooth=TRUE\r\nCom Port=ORV-7 B\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Find Bluetooth=TRUE\r\nCom Port=ORV-7 B\r\n");
 }
 
 TEST_F(PortDialogLogicTest, LaterShowingNeverConnectsByItself) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
     logic_.OnInitDialog();
     ASSERT_EQ(TicksUntilEnded(), 6);
     auto first = opener_.Opened().at(0);
@@ -296,27 +300,25 @@ TEST_F(PortDialogLogicTest, ListSelectionFollowsPrefixIgnoringCase) {
 }
 
 TEST_F(PortDialogLogicTest, FailedSwitchForgetsTheRememberedEntry) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\nConnect To=x\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\nConnect To=x\r\n");
     opener_.RefuseWorkingSettings("ttyUSB0");
     logic_.OnInitDialog();
     ASSERT_EQ(TicksUntilEnded(), 6);
     EXPECT_EQ(logic_.Result(), P::kIdOk);
     EXPECT_EQ(logic_.CurrentLink(), nullptr);
     EXPECT_FALSE(opener_.Opened().at(0)->IsOpen());
-    EXPECT_EQ(ReadFileBytes("Settings.ini"),
-              "Com Port=\r\nConnect To=\r\nFind Bluetooth=FALSE\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Com Port=\r\nConnect To=\r\nFind Bluetooth=FALSE\r\n");
 }
 
 TEST_F(PortDialogLogicTest, KeySuffixFollowsTheKeysWithoutSeparator) {
     logic_.SetKeySuffix("-b 2");
-    WriteFileBytes("Settings.ini",
-                   "Com Port=IrDA Port ttyUSB1\r\nCom Port-b 2=IrDA Port ttyUSB0\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\nCom Port-b 2=IrDA Port ttyUSB0\r\n");
     opener_.RefuseWorkingSettings("ttyUSB0");
     logic_.OnInitDialog();
     ASSERT_EQ(TicksUntilEnded(), 6);
     EXPECT_EQ(opener_.Attempts(), std::vector<std::string>{"ttyUSB0"});
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "Com Port=IrDA Port ttyUSB1\r\nCom Port-b 2=\r\n"
-                                             "Find Bluetooth=FALSE\r\nConnect To-b 2=\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Com Port=IrDA Port ttyUSB1\r\nCom Port-b 2=\r\n"
+                                        "Find Bluetooth=FALSE\r\nConnect To-b 2=\r\n");
 }
 
 TEST_F(PortDialogLogicTest, EnterWhileListShownEndsWithoutOpening) {
@@ -348,7 +350,7 @@ TEST_F(PortDialogLogicTest, EnterWhileSwitchPendingLeavesInitialSettingsAndNothi
 }
 
 TEST_F(PortDialogLogicTest, OtherTimersAndTicksAfterTheEndAreIgnored) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB1\r\n");
     logic_.OnInitDialog();
     logic_.OnTimer(7);
     EXPECT_TRUE(logic_.AutoConnectPending());
@@ -361,16 +363,16 @@ TEST_F(PortDialogLogicTest, OtherTimersAndTicksAfterTheEndAreIgnored) {
 }
 
 TEST_F(PortDialogLogicTest, FindBluetoothOtherThanTrueIsWrittenFalse) {
-    WriteFileBytes("Settings.ini", "x=1\r\nFind Bluetooth=true\r\n");
+    WriteFile("Settings.ini", "x=1\r\nFind Bluetooth=true\r\n");
     logic_.OnInitDialog();
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "x=1\r\nFind Bluetooth=FALSE\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "x=1\r\nFind Bluetooth=FALSE\r\n");
     EXPECT_EQ(logic_.Discovery().BluetoothPortCount(), 0);
 }
 
 TEST_F(PortDialogLogicTest, FindBluetoothWithBlankIsAnotherKey) {
-    WriteFileBytes("Settings.ini", "Find Bluetooth = TRUE\r\n");
+    WriteFile("Settings.ini", "Find Bluetooth = TRUE\r\n");
     logic_.OnInitDialog();
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "Find Bluetooth = TRUE\r\nFind Bluetooth=FALSE\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Find Bluetooth = TRUE\r\nFind Bluetooth=FALSE\r\n");
 }
 
 TEST_F(PortDialogLogicTest, MissingSerialMapIsFatalAndStopsTheTimer) {
@@ -384,7 +386,7 @@ TEST_F(PortDialogLogicTest, MissingSerialMapIsFatalAndStopsTheTimer) {
 }
 
 TEST_F(PortDialogLogicTest, BluetoothDiscoveryFailuresAreFatal) {
-    WriteFileBytes("Settings.ini", "Find Bluetooth=TRUE\r\n");
+    WriteFile("Settings.ini", "Find Bluetooth=TRUE\r\n");
     logic_.OnInitDialog();
     EXPECT_EQ(fatal_, std::vector<std::string>{"There are no Tavons paired to this computer"});
     EXPECT_TRUE(logic_.Ended());

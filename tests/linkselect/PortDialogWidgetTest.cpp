@@ -1,9 +1,10 @@
 #include "FakeLinks.h"
-#include "TempWorkDir.h"
 
 #include "PortDialog.h"
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/PortDialogLogic.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -20,6 +21,9 @@
 #include <vector>
 
 namespace {
+
+using testsupport::TempWorkDir;
+using testsupport::WriteFile;
 
 using P = PortDialogLogic;
 
@@ -76,7 +80,7 @@ protected:
         return result;
     }
 
-    TempWorkDir dir_;
+    TempWorkDir dir_{"linkselect-test-"};
     FakeRegistry registry_;
     FakeOpener opener_;
     PortDialogLogic logic_;
@@ -112,7 +116,7 @@ TEST_F(PortDialogWidgetTest, FirstShowingStatusThenListThenSelect) {
 }
 
 TEST_F(PortDialogWidgetTest, RememberedEntryConnectsWithoutShowingTheList) {
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB0\r\n");
     CPort dialog(logic_);
     bool listSeen = false;
     QTimer watch;
@@ -127,7 +131,7 @@ TEST_F(PortDialogWidgetTest, RememberedEntryConnectsWithoutShowingTheList) {
 
 TEST_F(PortDialogWidgetTest, FailedRememberedEntryDropsTheListDown) {
     registry_.SetString(kMap, "\\Device\\VCP1", "ttyUSB7");
-    WriteFileBytes("Settings.ini", "Com Port=IrDA Port ttyUSB7\r\n");
+    WriteFile("Settings.ini", "Com Port=IrDA Port ttyUSB7\r\n");
     CPort dialog(logic_);
     const int result = Run(dialog, {{250, [&] {
                                          EXPECT_EQ(Status(dialog), "Select a device");

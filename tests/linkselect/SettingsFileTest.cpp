@@ -1,6 +1,6 @@
-#include "TempWorkDir.h"
-
 #include "linkselect/Settings.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,10 +8,17 @@
 
 namespace {
 
+using testsupport::FileExists;
+using testsupport::ReadFile;
+using testsupport::TempWorkDir;
+using testsupport::WriteFile;
+
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir_.Ok()); }
-    TempWorkDir dir_;
+    // Under /tmp itself, whatever TMPDIR says: the permission tests run WriteSetting as an
+    // unprivileged user, who must be able to reach the folder.
+    TempWorkDir dir_{"linkselect-test-", "/tmp"};
 };
 
 TEST_F(SettingsFileTest, MissingFileReadsEmpty) {
@@ -21,7 +28,7 @@ TEST_F(SettingsFileTest, MissingFileReadsEmpty) {
 
 TEST_F(SettingsFileTest, FirstWriteCreatesTheFileWithOneLine) {
     ASSERT_TRUE(WriteSetting("Com Port", "IrDA Port ttyUSB0"));
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "Com Port=IrDA Port ttyUSB0\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Com Port=IrDA Port ttyUSB0\r\n");
     EXPECT_FALSE(FileExists("Settings.tmp"));
     EXPECT_EQ(ReadSetting("Com Port"), "IrDA Port ttyUSB0");
 }
@@ -36,7 +43,7 @@ struct ReadCase {
 class SettingsReadTest : public SettingsFileTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(SettingsReadTest, ReadsTheValue) {
-    WriteFileBytes("Settings.ini", GetParam().file);
+    WriteFile("Settings.ini", GetParam().file);
     EXPECT_EQ(ReadSetting(GetParam().key), GetParam().expected);
 }
 
@@ -73,9 +80,9 @@ class SettingsWriteTest : public SettingsFileTest,
                           public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(SettingsWriteTest, RewritesTheFile) {
-    WriteFileBytes("Settings.ini", GetParam().before);
+    WriteFile("Settings.ini", GetParam().before);
     ASSERT_TRUE(WriteSetting(GetParam().key, GetParam().value));
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), GetParam().after);
+    EXPECT_EQ(ReadFile("Settings.ini"), GetParam().after);
     EXPECT_FALSE(FileExists("Settings.tmp"));
 }
 
@@ -108,24 +115,23 @@ TEST_F(SettingsFileTest, WriteIsSeenByTheNextRead) {
     ASSERT_TRUE(WriteSetting("Find Bluetooth", "TRUE"));
     EXPECT_EQ(ReadSetting("Find Bluetooth"), "TRUE");
     EXPECT_EQ(ReadSetting("Com Port"), "IrDA Port ttyUSB1");
-    EXPECT_EQ(ReadFileBytes("Settings.ini"),
-              "Find Bluetooth=TRUE\r\nCom Port=IrDA Port ttyUSB1\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "Find Bluetooth=TRUE\r\nCom Port=IrDA Port ttyUSB1\r\n");
 }
 
 TEST_F(SettingsFileTest, StaleTemporaryFileIsOverwritten) {
-    WriteFileBytes("Settings.tmp", "garbage\r\nmore garbage\r\n");
-    WriteFileBytes("Settings.ini", "a=1\r\n");
+    WriteFile("Settings.tmp", "garbage\r\nmore garbage\r\n");
+    WriteFile("Settings.ini", "a=1\r\n");
     ASSERT_TRUE(WriteSetting("k", "v"));
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), "a=1\r\nk=v\r\n");
+    EXPECT_EQ(ReadFile("Settings.ini"), "a=1\r\nk=v\r\n");
     EXPECT_FALSE(FileExists("Settings.tmp"));
 }
 
 TEST_F(SettingsFileTest, TemporaryFileThatCannotBeCreatedLosesNothing) {
     const std::string before = "a=1\r\nk=old\r\n";
-    WriteFileBytes("Settings.ini", before);
+    WriteFile("Settings.ini", before);
     ASSERT_EQ(mkdir("Settings.tmp", 0755), 0); // a directory where the file should go
     EXPECT_FALSE(WriteSetting("k", "new"));
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), before);
+    EXPECT_EQ(ReadFile("Settings.ini"), before);
     EXPECT_EQ(ReadSetting("k"), "old");
 }
 
@@ -152,27 +158,27 @@ int WriteSettingUnprivileged(const std::string& key, const std::string& value) {
 
 TEST_F(SettingsFileTest, ReadOnlyDirectoryLosesNothing) {
     const std::string before = "Find Bluetooth=FALSE\r\nCom Port=IrDA Port ttyUSB0\r\n";
-    WriteFileBytes("Settings.ini", before);
+    WriteFile("Settings.ini", before);
     ASSERT_EQ(chmod("Settings.ini", 0666), 0);
     ASSERT_EQ(chmod(dir_.Path().c_str(), 0555), 0);
     const int written = WriteSettingUnprivileged("Com Port", "");
     ASSERT_EQ(chmod(dir_.Path().c_str(), 0755), 0);
     ASSERT_NE(written, -1);
     EXPECT_EQ(written, 0);
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), before);
+    EXPECT_EQ(ReadFile("Settings.ini"), before);
     EXPECT_FALSE(FileExists("Settings.tmp"));
     EXPECT_EQ(ReadSetting("Com Port"), "IrDA Port ttyUSB0");
 }
 
 TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplaced) {
     const std::string before = "k=protected\r\n";
-    WriteFileBytes("Settings.ini", before);
+    WriteFile("Settings.ini", before);
     ASSERT_EQ(chmod("Settings.ini", 0444), 0);
     ASSERT_EQ(chmod(dir_.Path().c_str(), 0777), 0);
     const int written = WriteSettingUnprivileged("k", "changed");
     ASSERT_NE(written, -1);
     EXPECT_EQ(written, 0);
-    EXPECT_EQ(ReadFileBytes("Settings.ini"), before);
+    EXPECT_EQ(ReadFile("Settings.ini"), before);
     EXPECT_FALSE(FileExists("Settings.tmp"));
 }
 
