@@ -5,6 +5,7 @@
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
 #include "linkselect/PortDialogLogic.h"
+#include "testsupport/RecordingPrompt.h"
 
 #include <string>
 #include <utility>
@@ -14,13 +15,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class RecordingPrompt : public UserPrompt {
-public:
-    void Show(const std::string& text, const std::string& caption) override {
-        shown.emplace_back(text, caption);
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-};
+using testsupport::RecordingPrompt;
 
 // Hands out scripted links in place of the pipe and the serial ports.
 class ScriptedOpener : public LinkOpener {

@@ -5,6 +5,7 @@
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
 #include "metertalk/UploadProgress.h"
+#include "testsupport/RecordingPrompt.h"
 #include "testsupport/TempDir.h"
 
 #include <QApplication>
@@ -27,13 +28,7 @@
 
 namespace {
 
-class RecordingPrompt : public UserPrompt {
-public:
-    void Show(const std::string& text, const std::string& caption) override {
-        shown.emplace_back(text, caption);
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-};
+using testsupport::RecordingPrompt;
 
 struct Recorder {
     explicit Recorder(QtCommandTarget& target) {

@@ -1,5 +1,6 @@
 #include "metertalk/TestList.h"
 #include "metertalk/Comms.h"
+#include "testsupport/RecordingPrompt.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,7 @@
 
 namespace {
 
-class RecordingPrompt : public UserPrompt {
-public:
-    void Show(const std::string& text, const std::string& caption) override {
-        shown.emplace_back(text, caption);
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-};
+using testsupport::RecordingPrompt;
 
 class TestListTest : public ::testing::Test {
 protected:
