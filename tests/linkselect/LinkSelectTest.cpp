@@ -8,6 +8,7 @@
 #include "linkselect/SerialLink.h"
 #include "linkselect/Settings.h"
 #include "testsupport/Files.h"
+#include "testsupport/RecordingPrompt.h"
 #include "testsupport/TempDir.h"
 
 #include <QLocalServer>
@@ -32,13 +33,7 @@ using Shown = std::vector<std::pair<std::string, std::string>>;
 
 const char kMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
-class RecordingPrompt : public UserPrompt {
-public:
-    void Show(const std::string& text, const std::string& caption) override {
-        shown.emplace_back(text, caption);
-    }
-    Shown shown;
-};
+using testsupport::RecordingPrompt;
 
 int endCalls = 0;
 void RecordEnd() {
