@@ -3,6 +3,7 @@
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
+#include "testsupport/InstrumentStamp.h"
 
 #include <gtest/gtest.h>
 
@@ -39,21 +40,6 @@ public:
 private:
     std::map<int16_t, std::vector<uint8_t>> m_slots;
 };
-
-// Instrument stamp of a wall-clock time: seconds since 2000-01-01 00:00:00.
-inline uint32_t StampOf(int year, int month, int day, int hour, int minute, int second) {
-    // Days from 2000-01-01 by the civil calendar.
-    auto daysFromCivil = [](int y, int m, int d) {
-        y -= m <= 2;
-        const int era = y / 400;
-        const int yoe = y - era * 400;
-        const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-        const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + doe - 719468;
-    };
-    const long days = daysFromCivil(year, month, day) - daysFromCivil(2000, 1, 1);
-    return static_cast<uint32_t>(days * 86400L + hour * 3600L + minute * 60L + second);
-}
 
 // Every stamp of these tests shows 10:20:30 on Monday 07 Dec 2026.
 constexpr uint32_t kStamp = 849954030u;

@@ -18,7 +18,7 @@ using R = RecordBuilder;
 
 // Stamp of 10:mm:ss on Monday 07 Dec 2026.
 uint32_t At(int minute, int second = 0) {
-    return StampOf(2026, 12, 7, 10, minute, second);
+    return testsupport::InstrumentStamp(2026, 12, 7, 10, minute, second);
 }
 
 const GpsFix kHome = GpsFix::At(true, 5130, 1234, false, 123, 4567, 2);
