@@ -10,15 +10,19 @@
 
 namespace testsupport {
 
-TempDir::TempDir(const std::string& stem, const char* parent) {
+std::string MakeTempFolder(const std::string& stem, const char* parent) {
     const char* base = parent != nullptr ? parent : std::getenv("TMPDIR");
     const std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + stem + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr)
-        m_path = buffer.data();
+    if (mkdtemp(buffer.data()) == nullptr)
+        return std::string();
+    return buffer.data();
 }
+
+TempDir::TempDir(const std::string& stem, const char* parent)
+    : m_path(MakeTempFolder(stem, parent)) {}
 
 TempDir::~TempDir() {
     RemoveTree(m_path);

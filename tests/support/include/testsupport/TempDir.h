@@ -7,8 +7,12 @@
 
 namespace testsupport {
 
-// A new empty folder under parent (by default TMPDIR, or /tmp when that is not set), removed with
-// everything in it when the object goes, read-only subfolders included.
+// A new empty folder <parent>/<stem>XXXXXX, parent by default TMPDIR (or /tmp when that is not
+// set); its path, or the empty text when it could not be made. The caller removes it (RemoveTree).
+std::string MakeTempFolder(const std::string& stem, const char* parent = nullptr);
+
+// A folder made by MakeTempFolder, removed with everything in it when the object goes, read-only
+// subfolders included.
 class TempDir {
 public:
     explicit TempDir(const std::string& stem = "tavon-test-", const char* parent = nullptr);
