@@ -1,17 +1,19 @@
 #include "testsupport/Processes.h"
 
-#include "testsupport/Files.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+
+extern char** environ;
 
 namespace testsupport {
 
@@ -48,6 +50,23 @@ int Reap(pid_t pid, int timeoutSeconds) {
     }
 }
 
+// The current environment with the given NAME=value entries put in or replaced.
+std::vector<std::string> Environment(const std::vector<std::string>& changes) {
+    std::vector<std::string> entries;
+    for (char** e = environ; *e != nullptr; ++e)
+        entries.emplace_back(*e);
+    for (const std::string& change : changes) {
+        const std::string name = change.substr(0, change.find('=') + 1);
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const std::string& entry) {
+                                         return entry.compare(0, name.size(), name) == 0;
+                                     }),
+                      entries.end());
+        entries.push_back(change);
+    }
+    return entries;
+}
+
 } // namespace
 
 std::string BinDir() {
@@ -62,37 +81,82 @@ std::string BinDir() {
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& workDir, int timeoutSeconds) {
-    const std::string path = BinDir() + "/" + program;
-    const std::string outPath = workDir + "/.run-stdout";
-    const std::string errPath = workDir + "/.run-stderr";
-    std::vector<char*> argv = Argv(path, args);
+                     const std::string& workDir, int timeoutSeconds,
+                     const std::vector<std::string>& environment) {
     RunResult result;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(workDir.c_str()) != 0) {
-            _exit(126);
-        }
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int in = open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0) {
-            _exit(126);
-        }
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        execv(path.c_str(), argv.data());
-        _exit(127);
-    }
-    if (pid < 0) {
+    const std::string path = BinDir() + "/" + program;
+    std::vector<char*> argv = Argv(path, args);
+    // Built before fork: the child only calls what is safe between fork and exec.
+    std::vector<std::string> envText = Environment(environment);
+    std::vector<char*> envp;
+    for (std::string& entry : envText)
+        envp.push_back(&entry[0]);
+    envp.push_back(nullptr);
+    int out[2];
+    int err[2];
+    if (pipe2(out, O_CLOEXEC) != 0)
+        return result;
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        close(out[0]);
+        close(out[1]);
         return result;
     }
-    result.status = Reap(pid, timeoutSeconds);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        if (in < 0 || chdir(workDir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 ||
+            dup2(err[1], 2) < 0)
+            _exit(126);
+        execve(path.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    if (pid < 0) {
+        close(out[0]);
+        close(err[0]);
+        return result;
+    }
+    // Both pipes are read as the child writes, so that a child with much to say never blocks on
+    // a full pipe while this side waits for it to end.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* texts[2] = {&result.out, &result.err};
+    int reading = 2;
+    bool late = false;
+    while (reading > 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            late = true;
+            break;
+        }
+        if (poll(fds, 2, 100) <= 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                texts[i]->append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --reading;
+            }
+        }
+    }
+    for (const struct pollfd& p : fds) {
+        if (p.fd >= 0)
+            close(p.fd);
+    }
+    if (late) {
+        kill(pid, SIGKILL);
+        Reap(pid, 10);
+        return result; // status stays -1
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::seconds>(
+        deadline - std::chrono::steady_clock::now());
+    result.status = Reap(pid, static_cast<int>(left.count()) + 1);
     return result;
 }
 

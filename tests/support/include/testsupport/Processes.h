@@ -20,9 +20,10 @@ struct RunResult {
 };
 
 // Runs BinDir()/program with args in workDir (stdin from /dev/null) and collects stdout and
-// stderr. workDir must be writable: the output passes through two files there, removed after.
+// stderr. environment holds NAME=value entries put in (or replaced in) the child's environment.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& workDir, int timeoutSeconds = 180);
+                     const std::string& workDir, int timeoutSeconds = 180,
+                     const std::vector<std::string>& environment = {});
 
 // Starts BinDir()/program with args in workDir and waits up to 30 s for the first line it prints
 // (the simulator's "ready:" line). Returns the child's id, or -1 with an empty line.
