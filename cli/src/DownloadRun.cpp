@@ -129,8 +129,6 @@ void DownloadRun::IndexEnded(bool ok) {
     if (!ok || !PutDumpInPlace()) {
         m_outputFailed = true; // the browser has said which dump it could not write
     }
-    // The byte after the tenth sector is the first of slot 0's sector.
-    RepairAfter(LogImage::kIndexSectors - 1);
 
     m_progress.Clear();
     const std::string tree = SessionTreeText(m_browser->Table(), m_browser->Boxes());
@@ -218,27 +216,7 @@ void DownloadRun::MarkCompleted(int16_t slot) {
     if (slot < 0 || slot >= LogImage::kSlotCount) {
         return;
     }
-    const uint32_t sector = static_cast<uint32_t>(slot) + kFirstDataSector;
     m_completed[slot] = true;
-    m_firstByte[slot] = m_image.Bytes()[sector * LogImage::kSectorSize];
-    RepairAfter(sector);
-}
-
-void DownloadRun::RepairAfter(uint32_t sector) {
-    // A whole sector's upload is followed by its terminating zero, which lands on the first byte
-    // of the next sector of the image; give that byte back what it held.
-    const uint32_t next = sector + 1;
-    if (next >= LogImage::kImageSize / LogImage::kSectorSize) {
-        return;
-    }
-    uint8_t value = kErased;
-    if (next >= kFirstDataSector && next - kFirstDataSector < LogImage::kSlotCount &&
-        m_completed[next - kFirstDataSector]) {
-        value = m_firstByte[next - kFirstDataSector];
-    } else if (next < kFirstDataSector && m_indexComplete) {
-        return; // an index sector: the index upload has already written it
-    }
-    m_image.Store(next * LogImage::kSectorSize, &value, 1);
 }
 
 void DownloadRun::EraseSector(uint32_t sector) {
@@ -350,7 +328,6 @@ void DownloadRun::Finalize(int status) {
         const int16_t slot = m_browser->CurrentSlot();
         if (m_jobActive && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
             EraseSector(static_cast<uint32_t>(slot) + kFirstDataSector);
-            RepairAfter(static_cast<uint32_t>(slot) + kFirstDataSector);
         }
         if (!WriteDump() && status == kExitOk) {
             status = kExitOutputFailed;

@@ -69,7 +69,6 @@ private:
     void FreshReport();
     void WriteReport(const ReportJob& job);
     void MarkCompleted(int16_t slot);
-    void RepairAfter(uint32_t sector);
     void EraseSector(uint32_t sector);
     std::string DumpTarget() const;
     bool PutDumpInPlace();
@@ -99,9 +98,9 @@ private:
     bool m_outputFailed = false;
     int m_progressTotal = 0;
 
-    // Slots whose sector arrived whole in this run, and the first byte each arrived with.
+    // Slots whose sector arrived whole in this run: a later upload of the same slot that is cut
+    // off part-way has only rewritten bytes it already held, so the sector is kept.
     bool m_completed[500] = {};
-    uint8_t m_firstByte[500] = {};
 
     bool m_finished = false;
     int m_status = 0;

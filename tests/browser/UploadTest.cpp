@@ -105,15 +105,18 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
     EXPECT_EQ(browser->UploadState(), 6);
 
     instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    image->Store(4096, reinterpret_cast<const uint8_t*>("\x5A"), 1);
     comms.upload = instrument->Area(0, 4096);
     browser->OnUploadDone();
-    // The sector and the zero byte after it; the next sector starts the same round again.
+    // Room for the sector and the zero the engine writes after it; the next sector starts the
+    // same round again.
     EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Find Sector to upload", "Set 1"}));
     EXPECT_EQ(browser->UploadState(), 4);
     EXPECT_EQ(browser->IndexSectorCount(), 1);
     EXPECT_EQ(view.progressPos, 1);
     EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 4096, instrument->bytes.begin()));
-    EXPECT_EQ(image->Bytes()[4096], 0);
+    // The zero stays out of the image: the next sector's first byte keeps its value.
+    EXPECT_EQ(image->Bytes()[4096], 0x5A);
 }
 
 TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
@@ -122,12 +125,11 @@ TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
     browser->OnAskDone();
     browser->OnSetDone();
     browser->OnSetDone();
-    image->Store(4097, reinterpret_cast<const uint8_t*>("keep"), 4);
+    image->Store(4096, reinterpret_cast<const uint8_t*>("keep"), 4);
     comms.upload.assign(6000, 0xAB);
     browser->OnUploadDone();
     EXPECT_EQ(image->Bytes()[4095], 0xAB);
-    EXPECT_EQ(image->Bytes()[4096], 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 4097), 4), "keep");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 4096), 4), "keep");
 }
 
 TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
@@ -179,6 +181,7 @@ TEST_F(BrowserTest, ADumpThatCannotBeWrittenIsToldAndTheTreeStillBuilt) {
 
 TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     ToIdle();
+    image->Store(18 * 4096, reinterpret_cast<const uint8_t*>("<next"), 5);
     browser->StartSessionUpload(7);
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
     EXPECT_EQ(browser->UploadState(), 7);
@@ -209,8 +212,8 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
         EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024], 0x30 + piece);
         EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024 + 1023], 0x30 + piece);
     }
-    // The zero after the last piece lands at the start of the next sector.
-    EXPECT_EQ(image->Bytes()[18 * 4096], 0);
+    // Slot 8's sector, just after, is untouched by the zero that ends the last piece.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 18 * 4096), 5), "<next");
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
     EXPECT_EQ(view.progressPos, 0);
@@ -218,7 +221,7 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
 
 TEST_F(BrowserTest, ASessionPieceLongerThanItsRoomIsCut) {
     ToIdle();
-    image->Store(11 * 4096 + 1025, reinterpret_cast<const uint8_t*>("keep"), 4);
+    image->Store(11 * 4096 + 1024, reinterpret_cast<const uint8_t*>("keep"), 4);
     browser->StartSessionUpload(1);
     browser->OnAskDone();
     browser->OnSetDone();
@@ -226,9 +229,58 @@ TEST_F(BrowserTest, ASessionPieceLongerThanItsRoomIsCut) {
     comms.upload.assign(3000, 0x41);
     browser->OnUploadDone();
     EXPECT_EQ(image->Bytes()[11 * 4096 + 1023], 0x41);
-    EXPECT_EQ(image->Bytes()[11 * 4096 + 1024], 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 11 * 4096 + 1025), 4),
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 11 * 4096 + 1024), 4),
               "keep");
+}
+
+TEST_F(BrowserTest, AShortUploadStoresOnlyTheBytesThatCame) {
+    ToIdle();
+    image->Store(12 * 4096 + 100, reinterpret_cast<const uint8_t*>("keep"), 4);
+    browser->StartSessionUpload(2);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    comms.upload.assign(100, 0x42);
+    browser->OnUploadDone();
+    EXPECT_EQ(image->Bytes()[12 * 4096 + 99], 0x42);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 12 * 4096 + 100), 4),
+              "keep");
+}
+
+TEST_F(BrowserTest, ASessionUploadedBeforeGoKeepsItsFirstByteThroughTheIndex) {
+    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutTextSession(0, "Before the index");
+    ToIdle();
+    browser->StartSessionUpload(0);
+    Pump();
+    ASSERT_NE(view.reportText.find("Before the index"), std::string::npos);
+
+    // The tenth index sector ends just before slot 0's sector.
+    UploadIndex();
+    EXPECT_TRUE(std::equal(image->Bytes() + 10 * 4096, image->Bytes() + 11 * 4096,
+                           instrument->bytes.begin() + 10 * 4096));
+    browser->RenderAgain();
+    EXPECT_NE(view.reportText.find("Before the index"), std::string::npos);
+
+    // The dump holds the session as it arrived: line 2,560 is the start of sector 10.
+    std::ifstream dump(dir + "/FlashData.txt", std::ios::binary);
+    std::string line;
+    for (int i = 0; i <= 2560 && std::getline(dump, line); ++i) {
+    }
+    EXPECT_EQ(line.substr(0, 6), "3C 14 ");
+}
+
+TEST_F(BrowserTest, UploadingASlotLeavesTheNextSlotAlreadyUploadedWhole) {
+    instrument->PutTextSession(5, "Slot five");
+    instrument->PutTextSession(4, "Slot four");
+    ToIdle();
+    browser->StartSessionUpload(5);
+    Pump();
+    browser->StartSessionUpload(4);
+    Pump();
+    EXPECT_TRUE(std::equal(image->Bytes() + 14 * 4096, image->Bytes() + 16 * 4096,
+                           instrument->bytes.begin() + 14 * 4096));
+    EXPECT_NE(SessionText(5).find("Slot five"), std::string::npos);
 }
 
 TEST_F(BrowserTest, TheUploadedSessionIsRenderedAsANewReport) {

@@ -350,6 +350,34 @@ TEST_F(DownloadRunTest, SilenceDuringASessionStopsWithStatus4AndErasesTheCutSess
     }
 }
 
+TEST_F(DownloadRunTest, ASessionCutOffBeforeTheNextSlotLeavesThatSlotWhole) {
+    // Slot 1 comes first in the tree; slot 0, just before it in memory, is cut off.
+    Session(1, Stamp(2026, 12, 7, 9, 0));
+    Session(0, Stamp(2026, 12, 8, 9, 0));
+    Run();
+    ASSERT_EQ(run->Status(), kExitOk);
+    const long total = instrument->answers;
+    RemoveTree(dir);
+    dir = MakeTempFolder("dlrun");
+    options.outDir = dir;
+    options.dumpPath = dir + "/FlashData.txt";
+    image = std::make_unique<LogImage>();
+    report = ReportState();
+    silentAfter = total - 10;
+    Run();
+    ASSERT_TRUE(run->Finished());
+    EXPECT_EQ(run->Status(), kExitNoAnswer);
+    EXPECT_EQ(File("2026-12-07.rtf"), Expected({1}, "Monday 07 ", "Dec 2026"));
+    auto dumped = std::make_unique<LogImage>();
+    std::string message;
+    ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 10 * 4096), 0);
+    for (uint32_t i = 0; i < 4096; ++i) {
+        ASSERT_EQ(dumped->Bytes()[10 * 4096 + i], 0xFF) << i;
+    }
+    EXPECT_EQ(std::memcmp(dumped->Bytes() + 11 * 4096, memory->Bytes() + 11 * 4096, 4096), 0);
+}
+
 TEST_F(DownloadRunTest, SilenceDuringTheIndexLeavesNoDump) {
     Session(0, Stamp(2026, 12, 7, 9, 0));
     silentAfter = 20;

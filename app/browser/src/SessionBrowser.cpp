@@ -371,16 +371,8 @@ void SessionBrowser::BeginIndexRequest() {
 }
 
 void SessionBrowser::ReceiveIndexSector() {
-    uint32_t room = 0;
-    // The zero byte that follows the data lands in the next byte of the image, as it always has.
-    uint8_t* area =
-        m_image.StoreArea(static_cast<uint32_t>(m_indexSectorCount) * LogImage::kSectorSize,
-                          LogImage::kSectorSize + 1, room);
-    int length = 0;
-    if (area != nullptr) {
-        m_comms.GetUploadedData(area, room, length);
-        m_image.InvalidateWindow();
-    }
+    ReceiveIntoImage(static_cast<uint32_t>(m_indexSectorCount) * LogImage::kSectorSize,
+                     LogImage::kSectorSize);
     ++m_indexSectorCount;
     m_failures = 0;
     m_resume = false;
@@ -456,16 +448,10 @@ void SessionBrowser::BeginSessionRequest(int16_t slot) {
 }
 
 void SessionBrowser::ReceiveSessionPiece() {
-    uint32_t room = 0;
     const uint32_t offset =
         static_cast<uint32_t>(m_currentSlot + kFirstDataSector) * LogImage::kSectorSize +
         static_cast<uint32_t>(m_sessionPieceCount) * kPieceSize;
-    uint8_t* area = m_image.StoreArea(offset, kPieceSize + 1, room);
-    int length = 0;
-    if (area != nullptr) {
-        m_comms.GetUploadedData(area, room, length);
-        m_image.InvalidateWindow();
-    }
+    ReceiveIntoImage(offset, kPieceSize);
     ++m_sessionPieceCount;
     m_failures = 0;
     m_resume = false;
@@ -492,6 +478,25 @@ void SessionBrowser::ReceiveSessionPiece() {
         StartPendingRequest();
     }
     m_comms.Ask(0);
+}
+
+void SessionBrowser::ReceiveIntoImage(uint32_t offset, uint32_t room) {
+    // The upload is cut to its room; the image takes exactly the bytes that came, and a short
+    // upload leaves the rest of its room as it was.
+    static_assert(sizeof m_receiveBuffer > LogImage::kSectorSize, "room for the zero");
+    if (room > LogImage::kSectorSize) {
+        room = LogImage::kSectorSize;
+    }
+    int length = 0;
+    m_comms.GetUploadedData(m_receiveBuffer, room + 1, length);
+    if (length <= 0) {
+        return;
+    }
+    uint32_t received = static_cast<uint32_t>(length);
+    if (received > room) {
+        received = room;
+    }
+    m_image.Store(offset, m_receiveBuffer, received);
 }
 
 void SessionBrowser::StartPendingRequest() {

@@ -112,6 +112,7 @@ private:
     void ReceiveConfigBlock();
     void ReceiveIndexSector();
     void ReceiveSessionPiece();
+    void ReceiveIntoImage(uint32_t offset, uint32_t room);
     void FinishStartUp();
     void StartPendingRequest();
     bool GiveUp();
@@ -135,6 +136,9 @@ private:
     int16_t m_currentSlot = 0;
     uint8_t m_infoBuffer[kInfoBufferSize] = {};
     int32_t m_infoLength = 0;
+    // An index sector or session piece arrives here first, with the zero that ends every upload;
+    // only the data go on into the image, so the zero never lands on the next sector's first byte.
+    uint8_t m_receiveBuffer[LogImage::kSectorSize + 1] = {};
 
     int32_t m_newReportOnSelect = 1;
     int32_t m_fullDay = 0;
