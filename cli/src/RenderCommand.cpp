@@ -15,7 +15,7 @@
 #include "report/Report.h"
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
-                               "[--hide alarm,manual,timed] [-o FILE]";
+                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
 
 const char kRenderHelp[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
@@ -30,7 +30,10 @@ const char kRenderHelp[] =
     "  --mode-names LIST     up to four comma-separated names of the instrument's operating\n"
     "                        modes, as its configuration block holds them ('[' and ']' become\n"
     "                        the bytes 0xE9 and 0xEA, as in the program); default: none\n"
-    "  --hide LIST           leave out alarm, manual and/or timed readings (comma-separated)\n"
+    "  --hide LIST           leave out the kinds of log line named (comma-separated): alarm,\n"
+    "                        manual and timed readings, calibration (calibration, zero and\n"
+    "                        field-calibration records) and bump (bump tests), as the\n"
+    "                        program's filter does when their boxes are cleared\n"
     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
@@ -51,6 +54,10 @@ bool ParseHide(const std::string& text, ReportState& state) {
             state.ShowManualLogs = 0;
         } else if (word == "timed") {
             state.ShowTimedLogs = 0;
+        } else if (word == "calibration") {
+            state.ShowCalibrationLogs = 0;
+        } else if (word == "bump") {
+            state.ShowBumpLogs = 0;
         } else {
             return false;
         }
@@ -92,10 +99,13 @@ int RunRender(int argc, char** argv) {
             }
         } else if (!optionsEnded && TakeValue(argc, argv, i, "--hide", value, missing)) {
             if (missing) {
-                return UsageError("--hide needs a list of alarm, manual and timed");
+                return UsageError(
+                    "--hide needs a list of alarm, manual, timed, calibration and bump");
             }
             if (!ParseHide(value, state)) {
-                return UsageError("--hide takes alarm, manual and timed, not \"" + value + "\"");
+                return UsageError(
+                    "--hide takes alarm, manual, timed, calibration and bump, not \"" + value +
+                    "\"");
             }
         } else if (!optionsEnded && (TakeValue(argc, argv, i, "-o", value, missing) ||
                                      TakeValue(argc, argv, i, "--output", value, missing))) {

@@ -183,7 +183,9 @@ protected:
             img, 0,
             Join({Record('O', '1', kT0, {'A', 'U', 'X'}), Record('Q', '1', kT0 + 1, {1, 2, 3}),
                   Record('A', '1', kT0 + 2, {0, 0xFE}), Record('M', '1', kT0 + 3, {0xFE}),
-                  Record('L', '1', kT0 + 4, {0xFE}), Record('H', '4', kT0 + 5, barhole)}));
+                  Record('L', '1', kT0 + 4, {0xFE}), Record('H', '4', kT0 + 5, barhole),
+                  Record('C', '1', kT0 + 6, {0xFF}), Record('Z', '2', kT0 + 7, {0xFF}),
+                  Record('F', '1', kT0 + 8, {0xFF}), Record('B', '1', kT0 + 9, {0xFF})}));
         SetStream(img, 1, Bytes{0xFF});
         SetStream(img, 2, Join({Record('O', '1', kT2, {'M', 'O', 'D'})}));
         SetStream(img, 3, Join({Record('Y', '1', 0, {})}));
@@ -342,10 +344,20 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"graph", {"--graph"}, [](ReportState& s) { s.ShowBarholeGraph = 1; }},
         OptionCase{"hideAlarm", {"--hide", "alarm"}, [](ReportState& s) { s.ShowAlarmLogs = 0; }},
         OptionCase{"hideManual", {"--hide=manual"}, [](ReportState& s) { s.ShowManualLogs = 0; }},
+        OptionCase{"hideCalibration",
+                   {"--hide", "calibration"},
+                   [](ReportState& s) { s.ShowCalibrationLogs = 0; }},
+        OptionCase{"hideBump", {"--hide=bump"}, [](ReportState& s) { s.ShowBumpLogs = 0; }},
         OptionCase{
-            "hideAll",
+            "hideReadings",
             {"--hide", "timed,alarm,manual"},
             [](ReportState& s) { s.ShowAlarmLogs = s.ShowManualLogs = s.ShowTimedLogs = 0; }},
+        OptionCase{"hideAll",
+                   {"--hide", "bump,timed,calibration,alarm,manual"},
+                   [](ReportState& s) {
+                       s.ShowAlarmLogs = s.ShowManualLogs = s.ShowTimedLogs = 0;
+                       s.ShowCalibrationLogs = s.ShowBumpLogs = 0;
+                   }},
         OptionCase{"modeNames",
                    {"--mode-names", "Le[a]k,Two,Three,Four"},
                    [](ReportState& s) {
@@ -356,6 +368,23 @@ INSTANTIATE_TEST_SUITE_P(
                        s.ModeNames[3] = "Four";
                    }}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, HideCalibrationAndBumpLeaveOutExactlyThoseRecords) {
+    const std::string all = Run({"render", Dump(), "0"}).out;
+    for (const char* heading :
+         {" Calibration\\par ", " Zero\\par ", " Field Cal\\par ", " Bump Test\\par "}) {
+        EXPECT_NE(all.find(heading), std::string::npos) << heading;
+    }
+    const Result cal = Run({"render", Dump(), "0", "--hide", "calibration"});
+    EXPECT_EQ(cal.status, 0);
+    EXPECT_EQ(cal.out.find(" Calibration\\par "), std::string::npos);
+    EXPECT_EQ(cal.out.find(" Zero\\par "), std::string::npos);
+    EXPECT_EQ(cal.out.find(" Field Cal\\par "), std::string::npos);
+    EXPECT_NE(cal.out.find(" Bump Test\\par "), std::string::npos);
+    const Result bump = Run({"render", Dump(), "0", "--hide", "bump"});
+    EXPECT_EQ(bump.out.find(" Bump Test\\par "), std::string::npos);
+    EXPECT_NE(bump.out.find(" Calibration\\par "), std::string::npos);
+}
 
 TEST_F(CliTest, ModeNamesShowInTheSwitchOnLine) {
     const Result r = Run({"render", Dump(), "2", "--mode-names", "Le[a]k"});
@@ -394,8 +423,9 @@ TEST_F(CliTest, UnwritableOutputIsReported) {
 TEST_F(CliTest, HelpDescribesEveryOption) {
     const Result r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* word : {"sessions", "render", "--show", "--graph", "--mode-names", "--hide",
-                             "-o FILE", "--help", "Exit status"}) {
+    for (const char* word :
+         {"sessions", "render", "--show", "--graph", "--mode-names", "--hide",
+          "--hide alarm,manual,timed,calibration,bump", "-o FILE", "--help", "Exit status"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(Run({"render", "--help"}).out, r.out);
@@ -450,6 +480,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgs{"renderSlotHex", {"render", "DUMP", "0x10"}},
                       BadArgs{"renderBadHide", {"render", "DUMP", "0", "--hide", "survey"}},
                       BadArgs{"renderHideEmptyWord", {"render", "DUMP", "0", "--hide", "alarm,"}},
+                      BadArgs{"renderHideZero", {"render", "DUMP", "0", "--hide", "zero"}},
+                      BadArgs{"renderHideUpperCase", {"render", "DUMP", "0", "--hide", "Bump"}},
                       BadArgs{"renderFiveModeNames",
                               {"render", "DUMP", "0", "--mode-names", "a,b,c,d,e"}},
                       BadArgs{"renderUnknownOption", {"render", "DUMP", "0", "--full-day"}},
