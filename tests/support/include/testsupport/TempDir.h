@@ -63,8 +63,8 @@ private:
 // one. The old TMPDIR comes back before the folder is removed.
 class PrivateTmpDir {
 public:
-    explicit PrivateTmpDir(const std::string& stem = "tavon-tmp-")
-        : m_dir(stem),
+    explicit PrivateTmpDir(const std::string& stem = "tavon-tmp-", const char* parent = nullptr)
+        : m_dir(stem, parent),
           m_tmpdir("TMPDIR", m_dir.Ok() ? m_dir.Path().c_str() : std::getenv("TMPDIR")) {}
 
     bool Ok() const { return m_dir.Ok(); }
