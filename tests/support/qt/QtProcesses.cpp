@@ -45,6 +45,13 @@ void InstrumentProcess::Stop() {
     }
 }
 
+void InstrumentProcess::Kill() {
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
 int RunBuildProgram(const QString& program, const QStringList& arguments, QByteArray* out,
                     QByteArray* err, int timeoutMs) {
     QProcess process;

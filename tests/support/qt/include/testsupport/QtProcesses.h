@@ -29,6 +29,8 @@ public:
     // otherwise Errors() holds why.
     bool Start(const QStringList& arguments, int readyMs = 30000);
     void Stop();
+    // Ends it at once (SIGKILL), as an instrument that is switched off or goes out of reach.
+    void Kill();
     QString ReadyLine() const { return m_ready; }
     QString Errors() const { return m_errors; }
 
