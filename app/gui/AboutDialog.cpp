@@ -1,9 +1,22 @@
 #include "AboutDialog.h"
 
+#include "TextFit.h"
 #include "ui_AboutDialog.h"
+
+#include <QLabel>
+#include <QPushButton>
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(new Ui::AboutDialog) {
     ui_->setupUi(this);
+    // The version line grows to its text; the box grows with it, keeping the template's right
+    // margin beside the text and OK in its corner.
+    const int textMargin = width() - (ui_->aboutText->x() + ui_->aboutText->width());
+    const int buttonMargin = width() - (ui_->id1->x() + ui_->id1->width());
+    const int right = FitToText(ui_->aboutText);
+    if (right + textMargin > width()) {
+        resize(right + textMargin, height());
+        ui_->id1->move(width() - buttonMargin - ui_->id1->width(), ui_->id1->y());
+    }
     setFixedSize(size());
 }
 

@@ -1,8 +1,13 @@
 #include "FilterDialog.h"
 
+#include "TextFit.h"
 #include "ui_FilterDialog.h"
 
 #include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +19,16 @@ int32_t Flag(const QCheckBox* box) {
 
 FilterDialog::FilterDialog(QWidget* parent) : QWidget(parent), ui_(new Ui::FilterDialog) {
     ui_->setupUi(this);
+    // Row by row, left to right.
+    const BoxPlace places[] = {{ui_->id1019, 0, {}}, {ui_->id1020, 1, {}}, {ui_->id1022, 1, {}},
+                               {ui_->id1033, 1, {}}, {ui_->id1023, 2, {}}, {ui_->id1018, 2, {}}};
+    for (size_t i = 0; i < kBoxCount; ++i) {
+        places_[i] = places[i];
+        places_[i].rect = places[i].box->geometry();
+    }
+    groupRect_ = ui_->filterGroup->geometry();
+    templateSize_ = size();
+    FitBoxes();
     // clicked, not toggled: the handlers answer the user, not the data exchange.
     connect(ui_->id1019, &QCheckBox::clicked, this, [this] { OnShowAllLogs(); });
     for (QCheckBox* box : {ui_->id1018, ui_->id1020, ui_->id1022, ui_->id1023, ui_->id1033}) {
@@ -22,6 +37,42 @@ FilterDialog::FilterDialog(QWidget* parent) : QWidget(parent), ui_(new Ui::Filte
 }
 
 FilterDialog::~FilterDialog() = default;
+
+void FilterDialog::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        FitBoxes();
+    }
+}
+
+void FilterDialog::FitBoxes() {
+    // Each box grows from its template position to its text. Should a wide font carry a box
+    // into the next one of its row, that one moves along; the group and the child grow so that
+    // every box stays inside the frame. A smaller font brings the template geometry back.
+    constexpr int kGap = 6;
+    int right = 0;
+    int row = -1;
+    int rowRight = 0;
+    for (const BoxPlace& place : places_) {
+        QCheckBox* box = place.box;
+        box->setGeometry(place.rect);
+        if (place.row == row && box->x() < rowRight + kGap) {
+            box->move(rowRight + kGap, box->y());
+        }
+        row = place.row;
+        rowRight = FitToText(box);
+        right = std::max(right, rowRight);
+    }
+    QGroupBox* group = ui_->filterGroup;
+    group->setGeometry(groupRect_);
+    if (group->x() + group->width() < right + kGap) {
+        group->resize(right + kGap - group->x(), group->height());
+    }
+    const int groupRight = group->x() + group->width();
+    resize(std::max(templateSize_.width(),
+                    groupRight + templateSize_.width() - (groupRect_.x() + groupRect_.width())),
+           templateSize_.height());
+}
 
 void FilterDialog::InitDialog() {
     Calibration = ShowAllLogs = Alarm = BumpTest = Manual = Timed = 1;

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <QWidget>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+class QCheckBox;
 
 namespace Ui {
 class FilterDialog;
@@ -32,9 +37,24 @@ public:
     // Data exchange: true reads the boxes into the flags, false writes the flags to the boxes.
     void UpdateData(bool saveAndValidate);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void FitBoxes();
     void OnShowAllLogs();
     void OnKindBox();
 
     std::unique_ptr<Ui::FilterDialog> ui_;
+
+    // The template geometry, which FitBoxes starts from whenever the font changes.
+    struct BoxPlace {
+        QCheckBox* box;
+        int row;
+        QRect rect;
+    };
+    static constexpr size_t kBoxCount = 6;
+    BoxPlace places_[kBoxCount] = {};
+    QRect groupRect_;
+    QSize templateSize_;
 };

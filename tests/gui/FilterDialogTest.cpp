@@ -1,6 +1,9 @@
 #include "FilterDialog.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,4 +72,93 @@ TEST(FilterDialog, UncheckingShowAllLogsLeavesTheKinds) {
     Box(f, "id1019")->click();
     EXPECT_EQ(f.ShowAllLogs, 0);
     EXPECT_EQ(f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 5);
+}
+
+namespace {
+
+const char* const kBoxes[] = {"id1018", "id1019", "id1020", "id1022", "id1023", "id1033"};
+
+// Template positions in pixels (dialog units at 1.5 across and 1.625 down).
+struct BoxPlace {
+    const char* name;
+    QPoint at;
+};
+
+void ExpectBoxesFitTheirTexts(FilterDialog& f) {
+    auto* group = f.findChild<QGroupBox*>("filterGroup");
+    ASSERT_NE(group, nullptr);
+    for (const char* name : kBoxes) {
+        QCheckBox* box = Box(f, name);
+        EXPECT_GE(box->width(), box->sizeHint().width()) << name;
+        EXPECT_LE(box->geometry().right(), group->geometry().right()) << name;
+    }
+    EXPECT_LE(group->geometry().right(), f.width() - 1);
+    // Boxes of one row still stand apart.
+    const char* const rows[][3] = {{"id1020", "id1022", "id1033"}, {"id1023", "id1018", nullptr}};
+    for (const auto& row : rows) {
+        for (int i = 0; i + 1 < 3 && row[i + 1] != nullptr; ++i) {
+            EXPECT_LT(Box(f, row[i])->geometry().right(), Box(f, row[i + 1])->x())
+                << row[i] << " runs into " << row[i + 1];
+        }
+    }
+}
+
+} // namespace
+
+TEST(FilterDialog, EveryBoxIsAsWideAsItsTextAtItsTemplatePosition) {
+    FilterDialog f;
+    f.InitDialog();
+    f.show();
+    const BoxPlace places[] = {{"id1019", {41, 18}},  {"id1020", {36, 67}},
+                               {"id1022", {117, 67}}, {"id1033", {186, 67}},
+                               {"id1023", {35, 106}}, {"id1018", {177, 106}}};
+    for (const BoxPlace& place : places) {
+        EXPECT_EQ(Box(f, place.name)->pos(), place.at) << place.name;
+    }
+    ExpectBoxesFitTheirTexts(f);
+}
+
+TEST(FilterDialog, BoxesGrowAgainWithALargerFont) {
+    FilterDialog f;
+    f.show();
+    QFont large = f.font();
+    large.setPointSize(large.pointSize() > 0 ? large.pointSize() * 2 : 18);
+    f.setFont(large);
+    ExpectBoxesFitTheirTexts(f);
+    EXPECT_GT(Box(f, "id1019")->width(), 89);
+    for (const char* name : kBoxes) {
+        EXPECT_GE(Box(f, name)->height(), Box(f, name)->sizeHint().height()) << name;
+    }
+
+    // Back to the usual font, back to the template positions.
+    f.setFont(QFont());
+    EXPECT_EQ(Box(f, "id1022")->pos(), QPoint(117, 67));
+    EXPECT_EQ(Box(f, "id1018")->pos(), QPoint(177, 106));
+    EXPECT_EQ(f.findChild<QGroupBox*>("filterGroup")->geometry(), QRect(0, 0, 315, 258));
+    ExpectBoxesFitTheirTexts(f);
+}
+
+TEST(FilterDialog, GroupTitleSitsOnTheFrameInsideTheGroup) {
+    FilterDialog f;
+    f.show();
+    auto* group = f.findChild<QGroupBox*>("filterGroup");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), QString("Filter Logs..."));
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    option.textAlignment = group->alignment();
+    const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, group);
+    const QRect frame = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxFrame, group);
+    EXPECT_TRUE(group->rect().contains(label)) << "title outside the group";
+    EXPECT_GT(label.left(), frame.left()) << "title not indented from the frame's corner";
+    // The frame's top line runs through the title, not below it.
+    EXPECT_GT(frame.top(), label.top());
+    EXPECT_LT(frame.top(), label.bottom());
+    // The first box stays clear of the title.
+    EXPECT_GE(Box(f, "id1019")->y(), group->y() + label.bottom())
+        << "label " << label.top() << ".." << label.bottom() << ", frame top " << frame.top();
 }

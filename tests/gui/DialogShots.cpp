@@ -1,0 +1,97 @@
+// Grabs every dialog of the program, offscreen and without an instrument, to PNG files for a look
+// at their texts under this machine's fonts: the main dialog with the filter shown, the filter on
+// its own, the about box, the port dialog's template and the upload progress dialog.
+// Usage: gui_dialog_shots OUTPUT_FOLDER
+#include "AboutDialog.h"
+#include "FilterDialog.h"
+#include "GuiTestSupport.h"
+#include "MainDialog.h"
+
+#include "app/LogImage.h"
+#include "metertalk/UploadProgress.h"
+#include "report/Report.h"
+#include "ui_PortDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+bool Save(QWidget& widget, const QDir& folder, const char* name) {
+    widget.show();
+    WaitFor([] { return false; }, 200);
+    const QString path = folder.absoluteFilePath(QString::fromLatin1(name) + ".png");
+    const bool saved = widget.grab().save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    widget.hide();
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gui_dialog_shots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
+    if (!folder.exists() && !QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        return 1;
+    }
+    bool ok = true;
+
+    PrivatePlace place; // no instrument: the main dialog is shown as its template builds it
+    RecordingPrompt prompt;
+    auto image = std::make_unique<LogImage>();
+    ReportState report;
+    MainDialogEnvironment env;
+    env.prompt = &prompt;
+    {
+        MainDialog dialog(*image, report, env);
+        ok = Save(dialog, folder, "main-dialog") && ok;
+        dialog.show();
+        // Where the start-up places it; the dialog is not initialised here (no instrument).
+        if (auto* filter = dialog.findChild<FilterDialog*>()) {
+            filter->InitDialog();
+            filter->move(329, 2);
+        }
+        dialog.ToggleFilter();
+        ok = Save(dialog, folder, "main-dialog-filter") && ok;
+    }
+    {
+        FilterDialog filter;
+        filter.InitDialog();
+        ok = Save(filter, folder, "filter") && ok;
+    }
+    {
+        AboutDialog about;
+        ok = Save(about, folder, "about") && ok;
+    }
+    {
+        QDialog port;
+        Ui::PortDialog ui;
+        ui.setupUi(&port);
+        ui.captionLine->setVisible(true);
+        ui.portList->addItem("IrDA Port ttyUSB0");
+        ok = Save(port, folder, "port-dialog") && ok;
+        ui.statusLine->setText("Initialising communications...");
+        ok = Save(port, folder, "port-dialog-initialising") && ok;
+    }
+    {
+        CUploadProgress progress;
+        progress.SetRange(100);
+        progress.SetPosition(40);
+        progress.SetCaption("Reading Instrument Information");
+        ok = Save(progress, folder, "upload-progress") && ok;
+    }
+    return ok ? 0 : 1;
+}
