@@ -22,28 +22,30 @@ constexpr std::string_view kUnrecognisedLog = "\\par Unrecognised log.\\par ";
 struct DispatchTable {
     RecordDecoder decoders[256] = {};
 
+    void Route(uint8_t letter, RecordDecoder decoder) { decoders[letter] = decoder; }
+
     DispatchTable() {
-        decoders['A'] = DecodeAlarm;
-        decoders['B'] = DecodeBumpTest;
-        decoders['C'] = DecodeCalibration;
-        decoders['D'] = DecodeModeChange;
-        decoders['F'] = DecodeFieldCalibration;
-        decoders['G'] = DecodeGpsAverage;
-        decoders['H'] = DecodeBarhole;
-        decoders['I'] = DecodeInstrumentOpened;
-        decoders['J'] = DecodeJobNumber;
-        decoders['L'] = DecodeTimedReading;
-        decoders['M'] = DecodeManualReading;
-        decoders['O'] = DecodeSwitchOn;
-        decoders['P'] = DecodePipelineTest;
-        decoders['S'] = DecodeSoundness;
-        decoders['T'] = DecodeText;
-        decoders['U'] = DecodeUserName;
-        decoders['W'] = DecodeSurvey;
-        decoders['Y'] = DecodeSwitchOff;
-        decoders['Z'] = DecodeZero;
-        decoders['p'] = DecodePump;
-        decoders['z'] = DecodeManualZero;
+        Route('A', DecodeAlarm);
+        Route('B', DecodeBumpTest);
+        Route('C', DecodeCalibration);
+        Route('D', DecodeModeChange);
+        Route('F', DecodeFieldCalibration);
+        Route('G', DecodeGpsAverage);
+        Route('H', DecodeBarhole);
+        Route('I', DecodeInstrumentOpened);
+        Route('J', DecodeJobNumber);
+        Route('L', DecodeTimedReading);
+        Route('M', DecodeManualReading);
+        Route('O', DecodeSwitchOn);
+        Route('P', DecodePipelineTest);
+        Route('S', DecodeSoundness);
+        Route('T', DecodeText);
+        Route('U', DecodeUserName);
+        Route('W', DecodeSurvey);
+        Route('Y', DecodeSwitchOff);
+        Route('Z', DecodeZero);
+        Route('p', DecodePump);
+        Route('z', DecodeManualZero);
     }
 };
 
