@@ -1,4 +1,7 @@
 #include "app/LogImage.h"
+#include "testsupport/Files.h"
+#include "testsupport/FlashDump.h"
+#include "testsupport/TempDir.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,35 +18,13 @@ namespace {
 
 constexpr uint32_t kLines = 131072;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-bool Exists(const std::string& path) {
-    return access(path.c_str(), F_OK) == 0;
-}
+using testsupport::FileExists;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // The dump text of an image, built independently of the writer.
 std::string DumpText(const LogImage& image, const char* lineEnd = "\r\n") {
-    std::string text;
-    text.reserve(kLines * 50);
-    char group[4];
-    for (uint32_t line = 0; line < kLines; ++line) {
-        for (uint32_t i = 0; i < 16; ++i) {
-            std::snprintf(group, sizeof group, "%02X ", image.Bytes()[line * 16 + i]);
-            text += group;
-        }
-        text += lineEnd;
-    }
-    return text;
+    return testsupport::FlashDumpText(image.Bytes(), LogImage::kImageSize, lineEnd);
 }
 
 void FillPattern(LogImage& image, uint32_t seed) {
@@ -58,21 +39,11 @@ void FillPattern(LogImage& image, uint32_t seed) {
 
 class DumpFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/coredumpXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        ASSERT_NE(mkdtemp(buffer.data()), nullptr);
-        dir = buffer.data();
-    }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    std::string Path(const char* name) const { return dir + "/" + name; }
+    void SetUp() override { ASSERT_TRUE(temp.Ok()); }
+    std::string Path(const char* name) const { return temp.File(name); }
 
-    std::string dir;
+    testsupport::TempDir temp{"coredump"};
+    const std::string dir = temp.Path();
     std::unique_ptr<LogImage> image = std::make_unique<LogImage>();
 };
 
@@ -107,13 +78,14 @@ TEST_F(DumpFileTest, DumpHasExactBytes) {
 }
 
 TEST_F(DumpFileTest, DefaultNameIsFlashDataInTheWorkingDirectory) {
-    char old[4096];
-    ASSERT_NE(getcwd(old, sizeof old), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    const int result = image->DumpImage();
-    ASSERT_EQ(chdir(old), 0);
+    int result = -1;
+    {
+        const testsupport::WorkDirGuard inDir(dir);
+        ASSERT_TRUE(inDir.Ok());
+        result = image->DumpImage();
+    }
     EXPECT_EQ(result, 1);
-    EXPECT_TRUE(Exists(Path("FlashData.txt")));
+    EXPECT_TRUE(FileExists(Path("FlashData.txt")));
 }
 
 TEST_F(DumpFileTest, DumpReplacesAnOlderFile) {
@@ -126,7 +98,7 @@ TEST_F(DumpFileTest, DumpReplacesAnOlderFile) {
 TEST_F(DumpFileTest, UnwritablePathReportsFailureAndWritesNothing) {
     const std::string path = Path("missing/FlashData.txt");
     EXPECT_EQ(image->DumpImage(path.c_str()), 0);
-    EXPECT_FALSE(Exists(path));
+    EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(image->DumpImage(dir.c_str()), 0); // a directory
 }
 

@@ -10,23 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "app/LogImage.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/InstrumentStamp.h"
 
 namespace {
 
-// Instrument stamp of a wall-clock time: seconds since 2000-01-01 00:00:00.
-unsigned int Stamp(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    std::tm epoch{};
-    epoch.tm_year = 100;
-    epoch.tm_mday = 1;
-    return static_cast<unsigned int>(timegm(&tm) - timegm(&epoch));
-}
+using testsupport::InstrumentStamp;
 
 // A 19-character session name: the stamp in upper-case hexadecimal, a separator and the tags at
 // positions 9 to 12.
@@ -86,7 +75,7 @@ protected:
 constexpr uint32_t kFolder = 0xFFFF;
 
 TEST_F(SessionTableTest, LabelsOfAnUntaggedSession) {
-    SetName(17, Name(Stamp(2026, 12, 7, 9, 30, 15)));
+    SetName(17, Name(InstrumentStamp(2026, 12, 7, 9, 30, 15)));
     table->Build(*image);
     const SessionEntry* entry = table->FindSlot(17);
     ASSERT_NE(entry, nullptr);
@@ -98,7 +87,7 @@ TEST_F(SessionTableTest, LabelsOfAnUntaggedSession) {
     EXPECT_STREQ(entry->sessionLabel, "09:30:15     ");
     EXPECT_EQ(entry->alarm, 0);
     EXPECT_EQ(entry->calibration, 0);
-    EXPECT_EQ(std::string(entry->name), Name(Stamp(2026, 12, 7, 9, 30, 15)));
+    EXPECT_EQ(std::string(entry->name), Name(InstrumentStamp(2026, 12, 7, 9, 30, 15)));
 }
 
 struct TagCase {
@@ -111,7 +100,7 @@ struct TagCase {
 class SessionTagTest : public SessionTableTest, public ::testing::WithParamInterface<TagCase> {};
 
 TEST_P(SessionTagTest, TagsAppendTheirTextsInOrder) {
-    SetName(3, Name(Stamp(2027, 1, 2, 23, 59, 58), GetParam().tags));
+    SetName(3, Name(InstrumentStamp(2027, 1, 2, 23, 59, 58), GetParam().tags));
     table->Build(*image);
     const SessionEntry* entry = table->FindSlot(3);
     ASSERT_NE(entry, nullptr);
@@ -143,7 +132,7 @@ TEST_F(SessionTableTest, StampIsReadAsPercentXReadsIt) {
 
 TEST_F(SessionTableTest, UndatedAndEmptySlots) {
     SetName(4, "FFFFFFFF_FACC");
-    SetName(5, Name(Stamp(2026, 3, 1, 8, 0, 0)));
+    SetName(5, Name(InstrumentStamp(2026, 3, 1, 8, 0, 0)));
     table->Build(*image);
     const SessionEntry* undated = table->FindSlot(4);
     ASSERT_NE(undated, nullptr);
@@ -162,8 +151,9 @@ TEST_F(SessionTableTest, UndatedAndEmptySlots) {
 }
 
 TEST_F(SessionTableTest, SortsByTheFirstEightCharacters) {
-    const unsigned int stamps[] = {Stamp(2026, 5, 3, 10, 0, 0), Stamp(2026, 5, 1, 9, 0, 0),
-                                   Stamp(2026, 4, 30, 23, 0, 0), Stamp(2026, 5, 3, 8, 0, 0)};
+    const unsigned int stamps[] = {
+        InstrumentStamp(2026, 5, 3, 10, 0, 0), InstrumentStamp(2026, 5, 1, 9, 0, 0),
+        InstrumentStamp(2026, 4, 30, 23, 0, 0), InstrumentStamp(2026, 5, 3, 8, 0, 0)};
     SetName(0, Name(stamps[0]));
     SetName(1, "FFFFFFFF");
     SetName(2, Name(stamps[1]));
@@ -200,13 +190,13 @@ TEST_F(SessionTableTest, EmptyIndexGivesNoNodes) {
 }
 
 TEST_F(SessionTableTest, RebuildReplacesTheOldList) {
-    SetName(10, Name(Stamp(2026, 6, 1, 12, 0, 0)));
-    SetName(11, Name(Stamp(2026, 6, 2, 12, 0, 0)));
+    SetName(10, Name(InstrumentStamp(2026, 6, 1, 12, 0, 0)));
+    SetName(11, Name(InstrumentStamp(2026, 6, 2, 12, 0, 0)));
     table->Build(*image);
     EXPECT_EQ(Nodes().size(), 5u);
     Erase(10);
     SetName(11, "FFFFFFFF");
-    SetName(12, Name(Stamp(2026, 7, 4, 6, 5, 4), "_A__"));
+    SetName(12, Name(InstrumentStamp(2026, 7, 4, 6, 5, 4), "_A__"));
     table->Build(*image);
     EXPECT_EQ(table->FindSlot(10), nullptr);
     EXPECT_EQ(table->FindDated(11), nullptr);
@@ -217,8 +207,8 @@ TEST_F(SessionTableTest, RebuildReplacesTheOldList) {
 
 TEST_F(SessionTableTest, EqualDayLabelsInDifferentMonthsGetADayNodeEach) {
     // February and March 2027 both begin on a Monday: the 5th is "Friday 05" in each.
-    SetName(0, Name(Stamp(2027, 2, 5, 10, 0, 0)));
-    SetName(1, Name(Stamp(2027, 3, 5, 11, 0, 0)));
+    SetName(0, Name(InstrumentStamp(2027, 2, 5, 10, 0, 0)));
+    SetName(1, Name(InstrumentStamp(2027, 3, 5, 11, 0, 0)));
     table->Build(*image);
     EXPECT_EQ(Nodes(), (std::vector<Node>{{0, "Feb 2027", kFolder},
                                           {1, "Friday 05", kFolder},
@@ -232,12 +222,12 @@ class SessionBoxTest : public SessionTableTest {
 protected:
     void SetUp() override {
         SessionTableTest::SetUp();
-        SetName(0, Name(Stamp(2026, 8, 10, 9, 0, 0)));          // plain
-        SetName(1, Name(Stamp(2026, 8, 10, 10, 0, 0), "_A__")); // alarm
-        SetName(2, Name(Stamp(2026, 8, 11, 9, 0, 0), "F___"));  // FC
-        SetName(3, Name(Stamp(2026, 8, 11, 10, 0, 0), "___C")); // C
-        SetName(4, Name(Stamp(2026, 8, 12, 9, 0, 0)));          // plain day
-        SetName(5, Name(Stamp(2026, 9, 1, 9, 0, 0), "FA_C"));   // everything
+        SetName(0, Name(InstrumentStamp(2026, 8, 10, 9, 0, 0)));          // plain
+        SetName(1, Name(InstrumentStamp(2026, 8, 10, 10, 0, 0), "_A__")); // alarm
+        SetName(2, Name(InstrumentStamp(2026, 8, 11, 9, 0, 0), "F___"));  // FC
+        SetName(3, Name(InstrumentStamp(2026, 8, 11, 10, 0, 0), "___C")); // C
+        SetName(4, Name(InstrumentStamp(2026, 8, 12, 9, 0, 0)));          // plain day
+        SetName(5, Name(InstrumentStamp(2026, 9, 1, 9, 0, 0), "FA_C"));   // everything
         table->Build(*image);
     }
 };
@@ -314,12 +304,11 @@ TEST_F(SessionBoxTest, NoBoxListsOnlyMonthsAndDays) {
 }
 
 TEST_F(SessionTableTest, LabelsDoNotDependOnTheTimeZone) {
-    SetName(0, Name(Stamp(2026, 7, 15, 2, 30, 0)));
-    setenv("TZ", "America/New_York", 1);
-    tzset();
-    table->Build(*image);
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    SetName(0, Name(InstrumentStamp(2026, 7, 15, 2, 30, 0)));
+    {
+        const testsupport::ZoneGuard zone("America/New_York");
+        table->Build(*image);
+    }
     EXPECT_STREQ(table->FindSlot(0)->sessionLabel, "02:30:00     ");
     EXPECT_STREQ(table->FindSlot(0)->dayLabel, "Wednesday 15");
 }
