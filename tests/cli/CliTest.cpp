@@ -20,24 +20,19 @@
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/InstrumentStamp.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testsupport::InstrumentStamp;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
-unsigned int Stamp(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    std::tm epoch{};
-    epoch.tm_year = 100;
-    epoch.tm_mday = 1;
-    return static_cast<unsigned int>(timegm(&tm) - timegm(&epoch));
-}
+using Bytes = std::vector<uint8_t>;
 
 std::string Name(unsigned int stamp, const char* tags) {
     char text[32];
@@ -77,51 +72,12 @@ Bytes Escape(const Bytes& stream) {
     return stored;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using Result = testsupport::RunResult;
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-// Where the programs are: TAVON_BIN_DIR, or beside this test when run by hand.
-std::string BinDir() {
-    if (const char* dir = std::getenv("TAVON_BIN_DIR")) {
-        return dir;
-    }
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path(self, n > 0 ? static_cast<size_t>(n) : 0);
-    return path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
-}
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-const unsigned int kT0 = Stamp(2026, 12, 7, 9, 0, 0);
-const unsigned int kT1 = Stamp(2026, 12, 7, 10, 0, 0);
-const unsigned int kT2 = Stamp(2026, 12, 8, 8, 15, 30);
-const unsigned int kT4 = Stamp(2027, 1, 5, 12, 0, 0);
+const unsigned int kT0 = InstrumentStamp(2026, 12, 7, 9, 0, 0);
+const unsigned int kT1 = InstrumentStamp(2026, 12, 7, 10, 0, 0);
+const unsigned int kT2 = InstrumentStamp(2026, 12, 8, 8, 15, 30);
+const unsigned int kT4 = InstrumentStamp(2027, 1, 5, 12, 0, 0);
 
 const char kWarning[] =
     "Warning: This session contains some logs which are not recognised by this version of the "
@@ -131,14 +87,9 @@ const char kWarning[] =
 class CliTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/clitestXXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        ASSERT_NE(mkdtemp(buffer.data()), nullptr);
-        dir = new std::string(buffer.data());
+        zone = new testsupport::ZoneGuard("UTC0");
+        dir = new std::string(testsupport::MakeTempFolder("clitest"));
+        ASSERT_FALSE(dir->empty());
         image = new LogImage();
         BuildImage(*image);
         ASSERT_EQ(image->DumpImage((*dir + "/FlashData.txt").c_str()), 1);
@@ -146,11 +97,12 @@ protected:
         table->Build(*image);
     }
     static void TearDownTestSuite() {
-        std::string command = "rm -rf " + Quote(*dir);
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        testsupport::RemoveTree(*dir);
+        EXPECT_FALSE(testsupport::FileExists(*dir));
         delete table;
         delete image;
         delete dir;
+        delete zone;
     }
 
     static void SetName(LogImage& img, int slot, const std::string& name) {
@@ -192,22 +144,17 @@ protected:
         SetStream(img, 4, Join({Record('Y', '1', kT4, {})}));
     }
 
-    // Runs tavon-datalog in the test folder with TZ pinned.
+    // Runs tavon-datalog in the test folder (or workDir) with these variables (NAME=value,
+    // separated by blanks) in its environment.
     static Result Run(const std::vector<std::string>& args, const std::string& workDir = "",
                       const std::string& environment = "TZ=UTC0") {
-        std::string binDir = BinDir();
-        std::string command = "cd " + Quote(workDir.empty() ? *dir : workDir) + " && " +
-                              environment + " exec " + Quote(binDir + "/tavon-datalog");
-        for (const std::string& arg : args) {
-            command += " " + Quote(arg);
+        std::vector<std::string> variables;
+        std::istringstream words(environment);
+        for (std::string word; words >> word;) {
+            variables.push_back(word);
         }
-        command += " >" + Quote(*dir + "/stdout") + " 2>" + Quote(*dir + "/stderr");
-        const int raw = std::system(command.c_str());
-        Result result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = ReadFile(*dir + "/stdout");
-        result.err = ReadFile(*dir + "/stderr");
-        return result;
+        return testsupport::RunProgram("tavon-datalog", args, workDir.empty() ? *dir : workDir, 180,
+                                       variables);
     }
 
     // What the program's report gives for these slots, rendered in this process.
@@ -228,11 +175,13 @@ protected:
 
     static std::string Dump() { return *dir + "/FlashData.txt"; }
 
+    static testsupport::ZoneGuard* zone;
     static std::string* dir;
     static LogImage* image;
     static SessionTable* table;
 };
 
+testsupport::ZoneGuard* CliTest::zone = nullptr;
 std::string* CliTest::dir = nullptr;
 LogImage* CliTest::image = nullptr;
 SessionTable* CliTest::table = nullptr;

@@ -15,12 +15,25 @@
 
 #include <gtest/gtest.h>
 
-#include "Processes.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 namespace {
+
+using testsupport::FileExists;
+using testsupport::ListFolder;
+using testsupport::MakeTempFolder;
+using testsupport::ReadFile;
+using testsupport::RemoveTree;
+using testsupport::RunProgram;
+using testsupport::RunResult;
+using testsupport::StartProgram;
+using testsupport::StopProgram;
 
 // The mode names in the simulated instrument's configuration block, as render is given them.
 const char kSimModeNames[] = "Survey,Leak Search,Barhole,R[seau Enqu]te";
@@ -84,14 +97,11 @@ void CopySlot(const LogImage& from, LogImage& to, int16_t slot) {
 class DownloadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        setenv("TZ", "UTC0", 1);
-        tzset();
+        zone = new testsupport::ZoneGuard("UTC0");
         // The local pipes of these tests live here, out of the way of any other instrument.
-        root = new std::string();
-        char pattern[] = "/tmp/tavon-dlXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        *root = pattern;
-        setenv("TMPDIR", root->c_str(), 1);
+        pipes = new testsupport::PrivateTmpDir("tavon-dl", "/tmp");
+        ASSERT_TRUE(pipes->Ok());
+        root = new std::string(pipes->Path());
 
         // The simulator's generated memory, cut down to its first two days so that a whole
         // download stays short, served from a dump.
@@ -123,9 +133,10 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        RemoveTree(*root);
         delete root;
         delete days;
+        delete pipes;
+        delete zone;
     }
 
     void SetUp() override {
@@ -193,6 +204,8 @@ protected:
         return text;
     }
 
+    static testsupport::ZoneGuard* zone;
+    static testsupport::PrivateTmpDir* pipes;
     static std::string* root;
     static std::vector<Day>* days;
     std::string work;
@@ -200,6 +213,8 @@ protected:
     pid_t sim = -1;
 };
 
+testsupport::ZoneGuard* DownloadTest::zone = nullptr;
+testsupport::PrivateTmpDir* DownloadTest::pipes = nullptr;
 std::string* DownloadTest::root = nullptr;
 std::vector<Day>* DownloadTest::days = nullptr;
 

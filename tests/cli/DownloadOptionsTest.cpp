@@ -14,8 +14,12 @@
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
 #include "app/SessionTree.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/InstrumentStamp.h"
 
 namespace {
+
+using testsupport::InstrumentStamp;
 
 bool Parse(std::vector<std::string> args, DownloadOptions& options, std::string& message) {
     std::vector<char*> argv;
@@ -202,20 +206,9 @@ public:
     void ResumeTick() override {}
 };
 
-unsigned int Stamp(int year, int month, int day, int hour) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    return static_cast<unsigned int>(timegm(&tm) - 946684800);
-}
-
 class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC0", 1);
-        tzset();
         image = std::make_unique<LogImage>();
         std::vector<uint8_t> erased(10 * 4096, 0xFF);
         image->Store(0, erased.data(), static_cast<uint32_t>(erased.size()));
@@ -246,10 +239,10 @@ protected:
 };
 
 TEST_F(PlanTest, OneReportPerDayInTreeOrder) {
-    Name(4, Stamp(2026, 12, 7, 15), "____");
-    Name(2, Stamp(2026, 12, 7, 9), "_A__");
-    Name(9, Stamp(2026, 12, 8, 8), "F___");
-    Name(1, Stamp(2027, 1, 5, 12), "___C");
+    Name(4, InstrumentStamp(2026, 12, 7, 15), "____");
+    Name(2, InstrumentStamp(2026, 12, 7, 9), "_A__");
+    Name(9, InstrumentStamp(2026, 12, 8, 8), "F___");
+    Name(1, InstrumentStamp(2027, 1, 5, 12), "___C");
     Name(3, "FFFFFFFF_F__C");
     DownloadOptions options;
     const DownloadPlan plan = Plan(options);
@@ -266,10 +259,10 @@ TEST_F(PlanTest, OneReportPerDayInTreeOrder) {
 }
 
 TEST_F(PlanTest, BoxesLeaveOutSessionsAndEmptyDays) {
-    Name(0, Stamp(2026, 12, 7, 9), "_A__");
-    Name(1, Stamp(2026, 12, 7, 10), "____");
-    Name(2, Stamp(2026, 12, 8, 8), "____");
-    Name(3, Stamp(2026, 12, 9, 8), "F___");
+    Name(0, InstrumentStamp(2026, 12, 7, 9), "_A__");
+    Name(1, InstrumentStamp(2026, 12, 7, 10), "____");
+    Name(2, InstrumentStamp(2026, 12, 8, 8), "____");
+    Name(3, InstrumentStamp(2026, 12, 9, 8), "F___");
     DownloadOptions options;
     options.boxes.all = false;
     options.boxes.alarm = true;
@@ -285,8 +278,8 @@ TEST_F(PlanTest, BoxesLeaveOutSessionsAndEmptyDays) {
 }
 
 TEST_F(PlanTest, ChosenDaysAndAbsentOnes) {
-    Name(0, Stamp(2026, 12, 7, 9), "____");
-    Name(1, Stamp(2026, 12, 8, 10), "____");
+    Name(0, InstrumentStamp(2026, 12, 7, 9), "____");
+    Name(1, InstrumentStamp(2026, 12, 8, 10), "____");
     DownloadOptions options;
     options.days = {"2026-12-08", "2026-12-09"};
     const DownloadPlan plan = Plan(options);
@@ -299,9 +292,9 @@ TEST_F(PlanTest, ChosenDaysAndAbsentOnes) {
 TEST_F(PlanTest, ADateUnderTwoDayNodesNeverReplacesItsFirstReport) {
     // Lower-case stamps sort after upper-case ones, so the same day comes round twice.
     char lower[32];
-    std::snprintf(lower, sizeof lower, "%08x_______________", Stamp(2026, 12, 7, 11));
-    Name(0, Stamp(2026, 12, 7, 9), "____");
-    Name(1, Stamp(2026, 12, 8, 9), "____");
+    std::snprintf(lower, sizeof lower, "%08x_______________", InstrumentStamp(2026, 12, 7, 11));
+    Name(0, InstrumentStamp(2026, 12, 7, 9), "____");
+    Name(1, InstrumentStamp(2026, 12, 8, 9), "____");
     Name(2, std::string(lower, 19));
     DownloadOptions options;
     const DownloadPlan plan = Plan(options);
@@ -317,7 +310,7 @@ TEST_F(PlanTest, ADateUnderTwoDayNodesNeverReplacesItsFirstReport) {
 }
 
 TEST_F(PlanTest, SlotsOneReportEachWithRenderHeadings) {
-    Name(5, Stamp(2026, 12, 7, 9), "____");
+    Name(5, InstrumentStamp(2026, 12, 7, 9), "____");
     Name(6, "FFFFFFFF_F__C");
     DownloadOptions options;
     options.sessionSlots = {6, 5, 7};
@@ -336,16 +329,13 @@ TEST_F(PlanTest, SlotsOneReportEachWithRenderHeadings) {
 }
 
 TEST_F(PlanTest, SessionDateFollowsTheInstrumentClockInAnyZone) {
-    Name(0, Stamp(2026, 12, 7, 23), "____");
+    Name(0, InstrumentStamp(2026, 12, 7, 23), "____");
     table->Build(*image);
     const SessionEntry* entry = table->FindDated(0);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(SessionDate(*entry), "2026-12-07");
-    setenv("TZ", "NZST-12", 1);
-    tzset();
+    const testsupport::ZoneGuard farEast("NZST-12");
     EXPECT_EQ(SessionDate(*entry), "2026-12-07");
-    setenv("TZ", "UTC0", 1);
-    tzset();
 }
 
 } // namespace

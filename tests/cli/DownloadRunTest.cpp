@@ -18,14 +18,25 @@
 
 #include "DownloadRun.h"
 #include "ExitStatus.h"
-#include "Processes.h"
 #include "ProgressBar.h"
 #include "app/BrowserComms.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/InstrumentStamp.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 namespace {
+
+using testsupport::InstrumentStamp;
+using testsupport::ListFolder;
+using testsupport::MakeTempFolder;
+using testsupport::ReadFile;
+using testsupport::RemoveTree;
+using testsupport::WriteFile;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -123,16 +134,6 @@ private:
     Bytes m_upload;
 };
 
-unsigned int Stamp(int year, int month, int day, int hour, int minute) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    return static_cast<unsigned int>(timegm(&tm) - 946684800);
-}
-
 Bytes Record(char type, char version, unsigned int stamp, const Bytes& payload) {
     Bytes r = {'<', static_cast<uint8_t>(8 + payload.size()), static_cast<uint8_t>(type),
                static_cast<uint8_t>(version)};
@@ -146,8 +147,6 @@ Bytes Record(char type, char version, unsigned int stamp, const Bytes& payload) 
 class DownloadRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC0", 1);
-        tzset();
         dir = MakeTempFolder("dlrun");
         ASSERT_FALSE(dir.empty());
         memory = std::make_unique<LogImage>();
@@ -158,6 +157,8 @@ protected:
         options.dumpPath = dir + "/FlashData.txt";
     }
     void TearDown() override { RemoveTree(dir); }
+
+    const testsupport::ZoneGuard zone{"UTC0"};
 
     // A session whose name is stamped `stamp`, with a switch-on record and a timed reading, and
     // a stream that fills the sector up to its last byte so that every piece carries data.
@@ -263,9 +264,9 @@ TEST_F(DownloadRunTest, DaysInTreeOrderEachFromAFreshStartAndTheWholeMemoryInThe
     // Slots out of time order: the day's first session sits in the higher slot, so the second
     // one's upload ends just before the first one's sector.
     withSwitchOn = false;
-    Session(5, Stamp(2026, 12, 7, 9, 0));
-    Session(4, Stamp(2026, 12, 7, 11, 0), "_A__");
-    Session(9, Stamp(2026, 12, 8, 8, 30));
+    Session(5, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(4, InstrumentStamp(2026, 12, 7, 11, 0), "_A__");
+    Session(9, InstrumentStamp(2026, 12, 8, 8, 30));
     Run();
     ASSERT_TRUE(run->Finished());
     EXPECT_EQ(run->Status(), kExitOk);
@@ -289,9 +290,9 @@ TEST_F(DownloadRunTest, DaysInTreeOrderEachFromAFreshStartAndTheWholeMemoryInThe
 }
 
 TEST_F(DownloadRunTest, ModeNamesGivenReplaceTheInstrumentsAndTheBoxesChooseTheSessions) {
-    Session(0, Stamp(2026, 12, 7, 9, 0), "_A__");
-    Session(1, Stamp(2026, 12, 7, 10, 0));
-    Session(2, Stamp(2026, 12, 8, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0), "_A__");
+    Session(1, InstrumentStamp(2026, 12, 7, 10, 0));
+    Session(2, InstrumentStamp(2026, 12, 8, 9, 0));
     options.boxes.all = false;
     options.boxes.alarm = true;
     options.modeNamesGiven = true;
@@ -310,8 +311,8 @@ TEST_F(DownloadRunTest, ModeNamesGivenReplaceTheInstrumentsAndTheBoxesChooseTheS
 }
 
 TEST_F(DownloadRunTest, SlotsWhateverTheTreeListsAndAnEmptyOneIsReported) {
-    Session(3, Stamp(2026, 12, 7, 9, 0));
-    Session(2, Stamp(2026, 12, 7, 10, 0));
+    Session(3, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(2, InstrumentStamp(2026, 12, 7, 10, 0));
     options.sessionSlots = {2, 7, 3};
     options.boxes.all = false;
     Run();
@@ -323,8 +324,8 @@ TEST_F(DownloadRunTest, SlotsWhateverTheTreeListsAndAnEmptyOneIsReported) {
 }
 
 TEST_F(DownloadRunTest, SilenceDuringASessionStopsWithStatus4AndErasesTheCutSession) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
-    Session(1, Stamp(2026, 12, 8, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(1, InstrumentStamp(2026, 12, 8, 9, 0));
     // Find how many answers reach the second session's second piece, then go silent there.
     Run();
     ASSERT_EQ(run->Status(), kExitOk);
@@ -352,8 +353,8 @@ TEST_F(DownloadRunTest, SilenceDuringASessionStopsWithStatus4AndErasesTheCutSess
 
 TEST_F(DownloadRunTest, ASessionCutOffBeforeTheNextSlotLeavesThatSlotWhole) {
     // Slot 1 comes first in the tree; slot 0, just before it in memory, is cut off.
-    Session(1, Stamp(2026, 12, 7, 9, 0));
-    Session(0, Stamp(2026, 12, 8, 9, 0));
+    Session(1, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 8, 9, 0));
     Run();
     ASSERT_EQ(run->Status(), kExitOk);
     const long total = instrument->answers;
@@ -379,7 +380,7 @@ TEST_F(DownloadRunTest, ASessionCutOffBeforeTheNextSlotLeavesThatSlotWhole) {
 }
 
 TEST_F(DownloadRunTest, SilenceDuringTheIndexLeavesNoDump) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
     silentAfter = 20;
     Run();
     EXPECT_EQ(run->Status(), kExitNoAnswer);
@@ -394,8 +395,8 @@ TEST_F(DownloadRunTest, SilenceAtStartUpEndsWithStatus4) {
 }
 
 TEST_F(DownloadRunTest, ChecksumErrorAfterTheIndexKeepsTheReportsAndTheDump) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
-    Session(1, Stamp(2026, 12, 8, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(1, InstrumentStamp(2026, 12, 8, 9, 0));
     Run();
     const long total = instrument->answers;
     RemoveTree(dir);
@@ -411,8 +412,8 @@ TEST_F(DownloadRunTest, ChecksumErrorAfterTheIndexKeepsTheReportsAndTheDump) {
 }
 
 TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
-    Session(1, Stamp(2026, 12, 8, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(1, InstrumentStamp(2026, 12, 8, 9, 0));
     ASSERT_EQ(mkdir((dir + "/2026-12-07.rtf").c_str(), 0755), 0); // in the way of the report
     Run();
     EXPECT_EQ(run->Status(), kExitOutputFailed);
@@ -426,7 +427,7 @@ TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {
 namespace {
 
 TEST_F(DownloadRunTest, ADumpThatCannotBeWrittenLeavesTheOlderOneWhole) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
     WriteFile(options.dumpPath, "an older dump\r\n");
     ASSERT_EQ(mkdir((options.dumpPath + ".part").c_str(), 0755), 0); // in the way of the new one
     Run();
@@ -440,9 +441,9 @@ TEST_F(DownloadRunTest, ADumpThatCannotBeWrittenLeavesTheOlderOneWhole) {
 namespace {
 
 TEST_F(DownloadRunTest, InterruptedBetweenReportsKeepsThemAndDumpsWhatArrived) {
-    Session(0, Stamp(2026, 12, 7, 9, 0));
-    Session(1, Stamp(2026, 12, 8, 9, 0));
-    Session(2, Stamp(2026, 12, 9, 9, 0));
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
+    Session(1, InstrumentStamp(2026, 12, 8, 9, 0));
+    Session(2, InstrumentStamp(2026, 12, 9, 9, 0));
     // Interrupted as soon as the first report is on disk.
     instrumentHook = [this] {
         if (run->ReportsWritten() == 1) {
