@@ -16,6 +16,9 @@
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
 #include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/InstrumentStamp.h"
+#include "testsupport/TempDir.h"
 
 // The instrument's side of the conversation: its whole log memory (erased flash is 0xFF), from
 // which the fixture answers the uploads the browser asks for.
@@ -76,38 +79,17 @@ struct InstrumentMemory {
     }
 };
 
-// Seconds since 2000-01-01 00:00:00 of the instrument's wall clock.
-inline unsigned int Stamp(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return static_cast<unsigned int>(timegm(&tm) - 946684800);
-}
+using testsupport::InstrumentStamp;
 
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Labels must not depend on the machine's zone; this one has summer time to prove it.
-        setenv("TZ", "America/New_York", 1);
-        tzset();
-        char pattern[] = "/tmp/browser-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_TRUE(temp.Ok());
+        dir = temp.Path();
         image = std::make_unique<LogImage>();
         instrument = std::make_unique<InstrumentMemory>();
         browser = std::make_unique<SessionBrowser>(comms, view, *image, report);
         browser->SetDumpPath(dir + "/FlashData.txt");
-    }
-
-    void TearDown() override {
-        std::remove((dir + "/FlashData.txt").c_str());
-        std::remove((dir + "/saved.txt").c_str());
-        std::remove((dir + "/bad.txt").c_str());
-        rmdir(dir.c_str());
     }
 
     static std::vector<uint8_t> Bytes(const std::string& text) {
@@ -196,6 +178,9 @@ protected:
         return RenderSession(fresh, *image, slot);
     }
 
+    // Labels must not depend on the machine's zone; this one has summer time to prove it.
+    const testsupport::ZoneGuard zone{"America/New_York"};
+    const testsupport::TempDir temp{"browser-test-"};
     std::string dir;
     FakeComms comms;
     FakeView view;

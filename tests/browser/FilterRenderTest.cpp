@@ -33,9 +33,9 @@ protected:
         BrowserTest::SetUp();
         const int hours[] = {8, 9, 10};
         for (int slot = 0; slot < 3; ++slot) {
-            PutReadingSession(slot, Stamp(2026, 3, 5, hours[slot], 0, 0));
+            PutReadingSession(slot, InstrumentStamp(2026, 3, 5, hours[slot], 0, 0));
         }
-        PutReadingSession(3, Stamp(2026, 3, 6, 12, 0, 0));
+        PutReadingSession(3, InstrumentStamp(2026, 3, 6, 12, 0, 0));
         memory = std::make_unique<LogImage>();
         memory->Store(0, instrument->bytes.data(), LogImage::kImageSize);
         ToIdle();

@@ -23,6 +23,9 @@
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/QtProcesses.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -43,16 +46,8 @@ public:
 class InstrumentSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-        char pattern[] = "/tmp/browser-sim-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        // The pipe's socket file lives in TMPDIR, for the simulator and for this process alike.
-        setenv("TMPDIR", dir.c_str(), 1);
-        const char* bin = std::getenv("TAVON_BIN_DIR");
-        ASSERT_NE(bin, nullptr);
-        simulator = std::string(bin) + "/tavon-instrument";
+        ASSERT_TRUE(pipes.Ok());
+        dir = pipes.Path();
         image = std::make_unique<LogImage>();
         expectedImage = std::make_unique<LogImage>();
         CLinkSelect select;
@@ -62,17 +57,13 @@ protected:
     }
 
     void TearDown() override {
-        if (process) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
+        simulator.Stop();
         comms.InitCom(nullptr, "", "");
         CLinkSelect select;
         select.SetDialogHost(nullptr);
         select.SetUserPrompt(nullptr);
         select.ResetModuleState();
         comms.SetUserPrompt(nullptr);
-        QDir(QString::fromStdString(dir)).removeRecursively();
     }
 
     // The simulator's memory for these options, as the expected image.
@@ -80,24 +71,17 @@ protected:
         const std::string path = dir + "/expected.txt";
         QStringList arguments = options;
         arguments << "--dump" << QString::fromStdString(path);
-        ASSERT_EQ(QProcess::execute(QString::fromStdString(simulator), arguments), 0);
+        QByteArray errors;
+        ASSERT_EQ(testsupport::RunBuildProgram("tavon-instrument", arguments, nullptr, &errors), 0)
+            << errors.toStdString();
         std::string message;
         ASSERT_EQ(expectedImage->LoadDump(path.c_str(), message), 1) << message;
     }
 
     void StartSimulator(const QStringList& options) {
-        process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QString::fromStdString(simulator), options);
-        ASSERT_TRUE(process->waitForStarted(10000));
-        std::string line;
-        QElapsedTimer clock;
-        clock.start();
-        while (line.find("ready:") == std::string::npos && clock.elapsed() < 20000) {
-            process->waitForReadyRead(200);
-            line += process->readAllStandardOutput().toStdString();
-        }
-        ASSERT_NE(line.find("ready: pipe"), std::string::npos) << line;
+        ASSERT_TRUE(simulator.Start(options, 20000)) << simulator.Errors().toStdString();
+        ASSERT_TRUE(simulator.ReadyLine().startsWith("ready: pipe"))
+            << simulator.ReadyLine().toStdString();
     }
 
     void Connect() {
@@ -180,9 +164,11 @@ protected:
         return -1;
     }
 
+    const testsupport::ZoneGuard zone{"Europe/Berlin"};
+    // The pipe's socket file lives in TMPDIR, for the simulator and for this process alike.
+    const testsupport::PrivateTmpDir pipes{"browser-sim-", "/tmp"};
     std::string dir;
-    std::string simulator;
-    std::unique_ptr<QProcess> process;
+    testsupport::InstrumentProcess simulator; // stopped before the folder goes
     CancelHost dialogHost;
     QuietPrompt prompt;
     CComms comms;
@@ -269,8 +255,7 @@ TEST_F(InstrumentSessionTest, AnInstrumentThatGoesAwayLeadsToTheRecoveryMessage)
     StartSimulator({"--seed", "2"});
     Connect();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    process->kill();
-    process->waitForFinished(5000);
+    simulator.Kill();
     browser->OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));

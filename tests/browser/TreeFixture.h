@@ -12,12 +12,14 @@ class TreeTest : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
-        instrument->PutEntry(1, InstrumentMemory::Name(Stamp(2026, 2, 5, 9, 0, 0), "A"));
-        instrument->PutEntry(2, InstrumentMemory::Name(Stamp(2026, 3, 5, 8, 30, 0), "FC"));
-        instrument->PutEntry(3, InstrumentMemory::Name(Stamp(2026, 3, 6, 12, 0, 0), "FACc"));
+        instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
+        instrument->PutEntry(1, InstrumentMemory::Name(InstrumentStamp(2026, 2, 5, 9, 0, 0), "A"));
+        instrument->PutEntry(2,
+                             InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 8, 30, 0), "FC"));
+        instrument->PutEntry(3,
+                             InstrumentMemory::Name(InstrumentStamp(2026, 3, 6, 12, 0, 0), "FACc"));
         instrument->PutEntry(4, "FFFFFFFF 1234567890");
-        instrument->PutEntry(60, InstrumentMemory::Name(Stamp(2026, 4, 2, 7, 0, 0)));
+        instrument->PutEntry(60, InstrumentMemory::Name(InstrumentStamp(2026, 4, 2, 7, 0, 0)));
         instrument->PutTextSession(0, "Slot zero");
         instrument->PutTextSession(1, "Slot one");
         instrument->PutTextSession(2, "Slot two");

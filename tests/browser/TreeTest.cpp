@@ -207,7 +207,7 @@ namespace {
 // A full index of 500 sessions spread over many days and months: every node's parent is one level
 // up, and the sibling chain visits exactly the parent's children in insertion order.
 TEST_F(BrowserTest, TheSiblingChainOfAFullIndexFollowsTheTree) {
-    unsigned int stamp = Stamp(2025, 11, 28, 6, 0, 0);
+    unsigned int stamp = InstrumentStamp(2025, 11, 28, 6, 0, 0);
     unsigned int seed = 12345;
     for (int slot = 0; slot < 500; ++slot) {
         seed = seed * 1103515245u + 12345u;

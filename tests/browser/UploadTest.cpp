@@ -104,7 +104,7 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
               (Calls{"Set 0", "Find Index to upload", "Set 0", "Find Upload flag", "Set 3"}));
     EXPECT_EQ(browser->UploadState(), 6);
 
-    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
     image->Store(4096, reinterpret_cast<const uint8_t*>("\x5A"), 1);
     comms.upload = instrument->Area(0, 4096);
     browser->OnUploadDone();
@@ -133,8 +133,8 @@ TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
 }
 
 TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
-    instrument->PutEntry(3, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
-    instrument->PutEntry(120, InstrumentMemory::Name(Stamp(2026, 3, 5, 9, 0, 0), "A"));
+    instrument->PutEntry(3, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutEntry(120, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 9, 0, 0), "A"));
     ToIdle();
     browser->OnGo();
     for (int sector = 0; sector < 10; ++sector) {
@@ -168,7 +168,7 @@ TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
 }
 
 TEST_F(BrowserTest, ADumpThatCannotBeWrittenIsToldAndTheTreeStillBuilt) {
-    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
     browser->SetDumpPath(dir + "/missing/FlashData.txt");
     ToIdle();
     UploadIndex();
@@ -248,7 +248,7 @@ TEST_F(BrowserTest, AShortUploadStoresOnlyTheBytesThatCame) {
 }
 
 TEST_F(BrowserTest, ASessionUploadedBeforeGoKeepsItsFirstByteThroughTheIndex) {
-    instrument->PutEntry(0, InstrumentMemory::Name(Stamp(2026, 3, 5, 10, 0, 0)));
+    instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
     instrument->PutTextSession(0, "Before the index");
     ToIdle();
     browser->StartSessionUpload(0);
