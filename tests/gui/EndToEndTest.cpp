@@ -38,7 +38,7 @@ struct Ended {
 class EndToEnd : public ::testing::Test {
 protected:
     void StartProgram(const QStringList& simulatorArguments, Watchdog* watchdog = nullptr) {
-        ASSERT_TRUE(simulator.Start(simulatorArguments)) << simulator.errors().toStdString();
+        ASSERT_TRUE(simulator.Start(simulatorArguments)) << simulator.Errors().toStdString();
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.watchdog = watchdog;
@@ -135,7 +135,7 @@ protected:
         QStringList args{"render", dump};
         args << slotsAndOptions << "--mode-names" << kModeNames << "-o" << out;
         QByteArray errors;
-        const int code = RunTool("tavon-datalog", args, &errors);
+        const int code = RunBuildProgram("tavon-datalog", args, nullptr, &errors);
         EXPECT_EQ(code, 0) << errors.toStdString();
         return ReadFileBytes(out);
     }
@@ -143,7 +143,9 @@ protected:
     QString SimulatorDump(const QStringList& extra = {}) {
         const QString path = QDir::current().absoluteFilePath("simulator-dump.txt");
         QByteArray errors;
-        EXPECT_EQ(RunTool("tavon-instrument", QStringList{"--dump", path} + extra, &errors), 0)
+        EXPECT_EQ(RunBuildProgram("tavon-instrument", QStringList{"--dump", path} + extra, nullptr,
+                                  &errors),
+                  0)
             << errors.toStdString();
         return path;
     }

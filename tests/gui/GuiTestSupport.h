@@ -1,75 +1,53 @@
 #pragma once
 
-#include "linkselect/Platform.h"
+// What the GUI tests share with the others comes from TestSupport; only the GUI's own place
+// (a working folder and a TMPDIR side by side, the zone pinned) is put together here.
+
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/QtProcesses.h"
+#include "testsupport/RecordingPrompt.h"
+#include "testsupport/TempDir.h"
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
-#include <QStringList>
 
-#include <functional>
+#include <sys/stat.h>
+
 #include <string>
-#include <utility>
-#include <vector>
 
-// Message boxes recorded instead of shown: the test process never blocks on one.
-class RecordingPrompt : public UserPrompt {
-public:
-    void Show(const std::string& text, const std::string& caption) override {
-        shown.emplace_back(text, caption);
-        if (onShow) {
-            onShow(text, caption);
-        }
-    }
-    bool Saw(const std::string& text) const {
-        for (const auto& s : shown) {
-            if (s.first == text) {
-                return true;
-            }
-        }
-        return false;
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-    std::function<void(const std::string&, const std::string&)> onShow;
-};
-
-// Runs the event loop until cond holds or timeoutMs pass; returns cond().
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
-
-QString BinDir();
-QByteArray ReadFileBytes(const QString& path);
-
-// A private folder for the local socket (TMPDIR) and a temporary working directory; both are
-// removed, and the previous values restored, by the destructor.
-class PrivatePlace {
-public:
-    PrivatePlace();
-    ~PrivatePlace();
-    QString work() const { return work_; }
-    QString tmp() const { return tmp_; }
-
-private:
-    QString root_;
-    QString work_;
-    QString tmp_;
-    QString oldCwd_;
-    QByteArray oldTmpDir_;
-    bool hadTmpDir_ = false;
-};
+using testsupport::RecordingPrompt;
+using testsupport::RunBuildProgram;
+using testsupport::WaitFor;
 
 // tavon-instrument serving "RAK Pipe" in the current TMPDIR.
-class Simulator {
+using Simulator = testsupport::InstrumentProcess;
+
+// A file's bytes (a relative name from the working directory); empty when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path) {
+    return QByteArray::fromStdString(testsupport::ReadFile(path.toStdString()));
+}
+
+// A private folder for the local socket (TMPDIR) and a temporary working directory, both in one
+// temporary folder. The previous TMPDIR, working directory and zone come back, and the folder
+// goes, with the object.
+class PrivatePlace {
 public:
-    ~Simulator();
-    bool Start(const QStringList& arguments);
-    void Stop();
-    QString errors() const { return errors_; }
+    QString work() const { return QString::fromStdString(m_work); }
+    QString tmp() const { return QString::fromStdString(m_tmp); }
 
 private:
-    QProcess process_;
-    QString errors_;
-};
+    static std::string Made(const std::string& path) {
+        mkdir(path.c_str(), 0700);
+        return path;
+    }
 
-// Runs a program of the build to its end; returns its exit code (-1 when it did not finish).
-int RunTool(const QString& program, const QStringList& arguments, QByteArray* standardError,
-            int timeoutMs = 60000);
+    testsupport::TempDir m_root{"tavon-gui-"};
+    std::string m_work = Made(m_root.File("work"));
+    std::string m_tmp = Made(m_root.File("tmp"));
+    testsupport::EnvGuard m_tmpdir{"TMPDIR", m_tmp};
+    testsupport::WorkDirGuard m_cwd{m_work};
+    // Labels and headings come from the instrument's wall-clock time; pin the zone anyway so that
+    // nothing here depends on the machine's.
+    testsupport::ZoneGuard m_zone{"Europe/Berlin"};
+};
