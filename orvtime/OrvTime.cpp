@@ -1,20 +1,12 @@
 #include "orvtime/OrvTime.h"
 
+#include "orvtime/Calendar.h"
+
 #include <ctime>
 
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 
 void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     z += 719468;
@@ -29,6 +21,15 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 }
 
 } // namespace
+
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
 
 COrvTime::COrvTime() : m_time(0) {}
 

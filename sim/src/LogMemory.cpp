@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "orvtime/Calendar.h"
 #include "recbuild/RecordBuilder.h"
 #include "sim/Faults.h"
 #include "sim/InstrumentTests.h"
@@ -18,15 +19,6 @@ constexpr size_t kStreamLimit = 3990; // keeps every record inside the 4,000 byt
 
 // Gas codes of the readings tables.
 constexpr uint8_t kLel = 0, kGas = 1, kPpm = 2, kO2 = 3, kCo = 4, kH2s = 5, kGas100 = 7;
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 
 // Writes one session's records, keeping its clock, its tags and the letters it used.
 class Composer {
