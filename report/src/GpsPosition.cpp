@@ -78,38 +78,40 @@ void GpsPosition::Decode(const uint8_t (&bytes)[kBlockSize]) {
     m_lonFraction = field(7);
 }
 
+namespace {
+
+// "H DD MM.FFFF" (or "H DDD MM.FFFF"): degrees and minutes come as one number and are shown apart,
+// so "N 5130" becomes "N 51 30".
+void FormatCoordinate(char* out, int capacity, char hemisphere, int16_t degMin, int width,
+                      int16_t fraction) {
+    int length = AppendChar(out, 0, capacity, hemisphere);
+    length = AppendChar(out, length, capacity, ' ');
+    length = AppendFixedNumber(out, length, capacity, degMin, width);
+    if (length >= width) {
+        length = InsertBlank(out, length, capacity, width);
+    }
+    length = AppendChar(out, length, capacity, '.');
+    AppendFixedNumber(out, length, capacity, fraction, 4);
+}
+
+} // namespace
+
 const char* GpsPosition::LatitudeText() {
-    constexpr int kCapacity = sizeof m_latitude;
     if (m_fix == 0) {
-        AppendText(m_latitude, 0, kCapacity, "No GPS Fix");
+        AppendText(m_latitude, 0, sizeof m_latitude, "No GPS Fix");
         return m_latitude;
     }
-    int length = AppendChar(m_latitude, 0, kCapacity, m_latHemisphere);
-    length = AppendChar(m_latitude, length, kCapacity, ' ');
-    length = AppendFixedNumber(m_latitude, length, kCapacity, m_latDegMin, 4);
-    // Degrees and minutes are shown apart: "N 5130" becomes "N 51 30".
-    if (length >= 4) {
-        length = InsertBlank(m_latitude, length, kCapacity, 4);
-    }
-    length = AppendChar(m_latitude, length, kCapacity, '.');
-    AppendFixedNumber(m_latitude, length, kCapacity, m_latFraction, 4);
+    FormatCoordinate(m_latitude, sizeof m_latitude, m_latHemisphere, m_latDegMin, 4, m_latFraction);
     return m_latitude;
 }
 
 const char* GpsPosition::LongitudeText() {
-    constexpr int kCapacity = sizeof m_longitude;
     m_longitude[0] = '\0';
     if (m_fix == 0) {
         return m_longitude;
     }
-    int length = AppendChar(m_longitude, 0, kCapacity, m_lonHemisphere);
-    length = AppendChar(m_longitude, length, kCapacity, ' ');
-    length = AppendFixedNumber(m_longitude, length, kCapacity, m_lonDegMin, 5);
-    if (length >= 5) {
-        length = InsertBlank(m_longitude, length, kCapacity, 5);
-    }
-    length = AppendChar(m_longitude, length, kCapacity, '.');
-    AppendFixedNumber(m_longitude, length, kCapacity, m_lonFraction, 4);
+    FormatCoordinate(m_longitude, sizeof m_longitude, m_lonHemisphere, m_lonDegMin, 5,
+                     m_lonFraction);
     return m_longitude;
 }
 
