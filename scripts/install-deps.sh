@@ -26,5 +26,5 @@ done
 SUDO=
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
 echo "Installing: ${missing[*]}" >&2
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
