@@ -7,9 +7,17 @@ namespace {
 
 // Qt sets the process locale from the environment; report texts must stay in the C locale.
 #ifdef _WIN32
-_locale_t CLocale() {
-    static const _locale_t loc = _create_locale(LC_ALL, "C");
-    return loc;
+// msvcrt.dll, the C runtime that MinGW-w64 links by default, has no _strftime_l: the calling
+// thread alone is switched to the C locale for the call.
+size_t CLocaleStrftime(char* buffer, size_t size, const char* format, const std::tm& tm) {
+    const int oldMode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    const char* current = setlocale(LC_TIME, nullptr);
+    const std::string previous = current != nullptr ? current : "C";
+    setlocale(LC_TIME, "C");
+    const size_t n = strftime(buffer, size, format, &tm);
+    setlocale(LC_TIME, previous.c_str());
+    _configthreadlocale(oldMode);
+    return n;
 }
 #else
 locale_t CLocale() {
@@ -34,7 +42,7 @@ std::string FormatTime(int64_t time, const char* format) {
         return std::string();
     }
     char buffer[128];
-    const size_t n = _strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
+    const size_t n = CLocaleStrftime(buffer, sizeof buffer, format, tm);
 #else
     if (localtime_r(&t, &tm) == nullptr) {
         return std::string();
