@@ -27,8 +27,25 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
 fi
-# Wine's own processes end with the server, which is made to end when the tests are done.
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# Two COM ports joined back to back: the ends of a pseudo-terminal pair, for the serial link's
+# test. Wine reads its port table when its server starts, hence the restart.
+socat_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$socat_pid" ]; then kill "$socat_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+rm -f "$build/pty-a" "$build/pty-b"
+socat pty,raw,echo=0,link="$PWD/$build/pty-a" pty,raw,echo=0,link="$PWD/$build/pty-b" &
+socat_pid=$!
+for _ in $(seq 50); do
+  [ -e "$build/pty-a" ] && [ -e "$build/pty-b" ] && break
+  sleep 0.1
+done
+wine reg add 'HKLM\Software\Wine\Ports' /v COM40 /t REG_SZ /d "$(readlink -f "$build/pty-a")" /f >/dev/null
+wine reg add 'HKLM\Software\Wine\Ports' /v COM41 /t REG_SZ /d "$(readlink -f "$build/pty-b")" /f >/dev/null
+wineserver -k
+export TAVON_TEST_COM_A=COM40 TAVON_TEST_COM_B=COM41
 
 (cd "$build" && ctest --output-on-failure -j"$jobs")
 echo "test-windows: passed under Wine in $(($(date +%s) - start)) s"
