@@ -11,5 +11,7 @@ if [ -x scripts/cross-check-windows.sh ]; then
 fi
 # The plain C++ libraries built for Windows, their tests run under Wine.
 bash scripts/test-windows.sh
+# The .deb builds from this build and holds what it must.
+bash scripts/check-deb.sh build/test
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"

@@ -4,6 +4,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 #include "CommandLine.h"
 #include "Commands.h"
@@ -60,13 +63,21 @@ bool MakeFolders(const std::string& dir, std::string& message) {
     std::string path;
     size_t start = 0;
     while (start <= dir.size()) {
+#ifdef _WIN32
+        const size_t slash = dir.find_first_of("/\\", start);
+#else
         const size_t slash = dir.find('/', start);
+#endif
         const size_t end = slash == std::string::npos ? dir.size() : slash;
         path = dir.substr(0, end);
         if (!path.empty()) {
             struct stat info;
             if (stat(path.c_str(), &info) != 0) {
+#ifdef _WIN32
+                if (_mkdir(path.c_str()) != 0 && errno != EEXIST) {
+#else
                 if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+#endif
                     message = "cannot make the folder " + path + ": " + std::strerror(errno);
                     return false;
                 }

@@ -2,8 +2,13 @@
 // communications notifications. Everything it drives is plain C++.
 #include "DownloadDriver.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -36,6 +41,23 @@ constexpr int kTickMs = 100;
 LogImage g_image;
 ReportState g_report;
 
+#ifdef _WIN32
+// Ctrl+C and the console's closing are handled on a thread of their own; the interrupt is queued
+// to the event loop, so the download ends in order: the dump keeps every session that had arrived.
+DownloadRun* g_run = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [] {
+            if (g_run != nullptr) {
+                g_run->Interrupt();
+            }
+        },
+        Qt::QueuedConnection);
+    return TRUE;
+}
+#else
 // SIGINT and SIGTERM reach the event loop through a socket pair, so the download ends in order:
 // the dump keeps every session that had arrived.
 int g_signalPair[2] = {-1, -1};
@@ -44,6 +66,7 @@ void OnSignal(int) {
     const char c = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPair[1], &c, 1);
 }
+#endif
 
 } // namespace
 
@@ -97,6 +120,10 @@ int RunDownloadSession(const DownloadOptions& options) {
         run.OnTick();
     });
 
+#ifdef _WIN32
+    g_run = &run;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
     std::unique_ptr<QSocketNotifier> interrupt;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) == 0) {
         interrupt = std::make_unique<QSocketNotifier>(g_signalPair[0], QSocketNotifier::Read);
@@ -111,15 +138,21 @@ int RunDownloadSession(const DownloadOptions& options) {
     // The tree on standard output is a by-product: a reader that has gone away (| head) must not
     // end the download that writes the reports.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser->Start();
     tick.start(kTickMs);
     const int status = QCoreApplication::exec();
 
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    g_run = nullptr;
+#else
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGPIPE, SIG_DFL);
+#endif
     comms.InitCom(nullptr, std::string(), std::string()); // closes the link
     return status;
 }
