@@ -123,3 +123,23 @@ if [ ! -f "$prefix/.qcustomplot-installed" ]; then
 fi
 
 [ "$qt_only" -eq 1 ] && { say "Qt for Windows is in $prefix"; exit 0; }
+
+# --- The project -----------------------------------------------------------------------------
+# qt-cmake chains the toolchain file that Qt was configured with; this checkout's copy is named
+# explicitly, so a cache made from another checkout serves as well.
+build=$repo/build/windows
+say "building Tavon Datalogging for Windows in $build"
+"$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" -DTAVON_TESTS=OFF >/dev/null
+ninja -C "$build" -j"$jobs"
+
+# --- Packages --------------------------------------------------------------------------------
+say "packing the installer and the zip"
+(cd "$build" && cpack -G "NSIS;ZIP" >/dev/null)
+version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
+mkdir -p "$repo/dist"
+for ext in exe zip; do
+  cp "$build/tavon-datalogging-$version-windows-x64.$ext" "$repo/dist/"
+done
+say "done: dist/tavon-datalogging-$version-windows-x64.exe and .zip"
+say "smoke test under Wine: scripts/smoke-windows.sh"

@@ -2,19 +2,11 @@
 // communications notifications. Everything it drives is plain C++.
 #include "DownloadDriver.h"
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include <unistd.h> // isatty; MinGW has it too
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -22,6 +14,7 @@
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
+#include "InterruptRelay.h"
 #include "LinkChoice.h"
 #include "ProgressBar.h"
 #include "app/LogImage.h"
@@ -40,33 +33,6 @@ constexpr int kTickMs = 100;
 // Live for the whole run, as the instrument's memory copy and the report do in the program.
 LogImage g_image;
 ReportState g_report;
-
-#ifdef _WIN32
-// Ctrl+C and the console's closing are handled on a thread of their own; the interrupt is queued
-// to the event loop, so the download ends in order: the dump keeps every session that had arrived.
-DownloadRun* g_run = nullptr;
-
-BOOL WINAPI OnConsoleControl(DWORD) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [] {
-            if (g_run != nullptr) {
-                g_run->Interrupt();
-            }
-        },
-        Qt::QueuedConnection);
-    return TRUE;
-}
-#else
-// SIGINT and SIGTERM reach the event loop through a socket pair, so the download ends in order:
-// the dump keeps every session that had arrived.
-int g_signalPair[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPair[1], &c, 1);
-}
-#endif
 
 } // namespace
 
@@ -120,39 +86,13 @@ int RunDownloadSession(const DownloadOptions& options) {
         run.OnTick();
     });
 
-#ifdef _WIN32
-    g_run = &run;
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#else
-    std::unique_ptr<QSocketNotifier> interrupt;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) == 0) {
-        interrupt = std::make_unique<QSocketNotifier>(g_signalPair[0], QSocketNotifier::Read);
-        QObject::connect(interrupt.get(), &QSocketNotifier::activated, [&run] {
-            char c = 0;
-            [[maybe_unused]] const ssize_t n = ::read(g_signalPair[0], &c, 1);
-            run.Interrupt();
-        });
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-    }
-    // The tree on standard output is a by-product: a reader that has gone away (| head) must not
-    // end the download that writes the reports.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    const InterruptRelay interrupt([&run] { run.Interrupt(); });
 
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser->Start();
     tick.start(kTickMs);
     const int status = QCoreApplication::exec();
 
-#ifdef _WIN32
-    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    g_run = nullptr;
-#else
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGPIPE, SIG_DFL);
-#endif
     comms.InitCom(nullptr, std::string(), std::string()); // closes the link
     return status;
 }
