@@ -12,6 +12,9 @@ packages=(
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
+  googletest                      # GoogleTest's sources, cross-built for the Windows tests
+  wine wine64                     # runs the Windows build of the tests
+  file                            # CPack's .deb generator sorts binaries with it
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

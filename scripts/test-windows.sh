@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
 
-bash scripts/install-deps.sh wine wine64 googletest g++-mingw-w64-x86-64-posix
+bash scripts/install-deps.sh
 
 build=build/windows-tests
 jobs=$(nproc 2>/dev/null || echo 2)
