@@ -406,9 +406,7 @@ TEST(PortScenario, FakeRegistryGivesTheExpectedLists) {
     FakeRegistry registry;
     portscenario::Fill(registry);
     PortDiscovery discovery;
-    discovery.SetRegistry(&registry);
-    ASSERT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-    ASSERT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
+    ASSERT_TRUE(portscenario::DiscoverAll(registry, discovery));
     EXPECT_EQ(portscenario::BluetoothOf(discovery), portscenario::ExpectedBluetooth());
     EXPECT_EQ(portscenario::PortsOf(discovery), portscenario::ExpectedPorts());
 }

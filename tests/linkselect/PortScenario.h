@@ -74,6 +74,13 @@ inline void Fill(MemoryRegistry& registry) {
     }
 }
 
+// Discovery with Bluetooth, as the dialog runs it; false when a step failed.
+inline bool DiscoverAll(Registry& registry, PortDiscovery& discovery) {
+    discovery.SetRegistry(&registry);
+    return discovery.DiscoverBluetoothPorts() == PortDiscovery::Outcome::Ok &&
+           discovery.EnumerateSerialPorts() == PortDiscovery::Outcome::Ok;
+}
+
 inline Entries PortsOf(const PortDiscovery& discovery) {
     Entries entries;
     for (int i = 0; i < discovery.PortCount(); ++i) {

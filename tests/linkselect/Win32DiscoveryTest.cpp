@@ -50,16 +50,11 @@ TEST(Win32Discovery, SameListsAsTheFakeRegistryForTheSameDevices) {
 
     Win32Registry windows;
     PortDiscovery fromWindows;
-    fromWindows.SetRegistry(&windows);
-    ASSERT_EQ(fromWindows.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-    ASSERT_EQ(fromWindows.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
-
+    ASSERT_TRUE(portscenario::DiscoverAll(windows, fromWindows));
     FakeRegistry fake;
     portscenario::Fill(fake);
     PortDiscovery fromFake;
-    fromFake.SetRegistry(&fake);
-    ASSERT_EQ(fromFake.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-    ASSERT_EQ(fromFake.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
+    ASSERT_TRUE(portscenario::DiscoverAll(fake, fromFake));
 
     EXPECT_EQ(portscenario::BluetoothOf(fromWindows), portscenario::ExpectedBluetooth());
     EXPECT_EQ(portscenario::PortsOf(fromWindows), portscenario::ExpectedPorts());
