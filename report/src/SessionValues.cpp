@@ -139,7 +139,6 @@ void RecordValue::Clear() {
     Stamped = false;
     Stamp = 0;
     Time = 0;
-    Mode.clear();
     ModeNumber = 0;
     ModeCode.clear();
     Readings.clear();

@@ -186,7 +186,8 @@ struct RecordValue {
     uint8_t PipelineResult = 0;                // pipeline test: 'G', 'L', 'g', 'l', 'X'
     int32_t PipelineReading = 0;               // tenths of a percent, negative taken as 0
 
-    // Back to a fresh value, keeping the storage of its texts and lists.
+    // Back to a fresh value, keeping the storage of its texts and lists (and the mode, which the
+    // walk sets for every record).
     void Clear();
 };
 
