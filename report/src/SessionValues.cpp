@@ -165,6 +165,26 @@ void RecordValue::Clear() {
     }
 }
 
+bool FilterShows(const LogFilter& filter, const RecordValue& value) {
+    const bool unknownVersion = value.Kind == RecordKind::Unrecognised;
+    switch (KindFor(value.Letter)) {
+    case RecordKind::Alarm:
+        return unknownVersion || filter.Alarm;
+    case RecordKind::Manual:
+        return unknownVersion || filter.Manual;
+    case RecordKind::Timed:
+        return unknownVersion || filter.Timed;
+    case RecordKind::Calibration:
+    case RecordKind::Zero:
+    case RecordKind::FieldCalibration:
+        return filter.Calibration;
+    case RecordKind::BumpTest:
+        return filter.Bump;
+    default:
+        return true;
+    }
+}
+
 struct SessionRecordReader::Walk {
     SessionLog Log;
     RecordStream Stream;

@@ -198,6 +198,19 @@ struct SessionValues {
     bool HasUnrecognised = false;
 };
 
+// The log filter's choices: which kinds of record a report (or an export) leaves out.
+struct LogFilter {
+    bool Alarm = true;       // alarm readings
+    bool Manual = true;      // manual readings
+    bool Timed = true;       // timed readings
+    bool Calibration = true; // calibration, zero and field-calibration records
+    bool Bump = true;        // bump tests
+};
+// Whether a record passes the filter as the report applies it: a record of an unknown version
+// counts as its type letter's kind, except that alarm, manual and timed records of an unknown
+// version always pass; records of an unknown type letter always pass.
+bool FilterShows(const LogFilter& filter, const RecordValue& value);
+
 // The names of the instrument's four operating modes, from its configuration block (empty where
 // unknown).
 using ModeNameList = std::string[4];
