@@ -13,18 +13,17 @@ QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
         {QStringLiteral("type"), QStringLiteral("Point")},
         {QStringLiteral("coordinates"), QJsonArray{record.Gps.Longitude(), record.Gps.Latitude()}},
     };
-    QJsonObject readings;
-    for (const GasReading& reading : record.Readings) {
-        readings.insert(GasHeading(reading.Code), reading.Value());
-    }
     QJsonObject properties{
         {QStringLiteral("session"), session.Slot},
         {QStringLiteral("kind"), QLatin1String(RecordKindWord(record.Kind))},
         {QStringLiteral("mode"), ModeText(record)},
-        {QStringLiteral("readings"), readings},
         {QStringLiteral("fix quality"), record.Gps.Quality},
         {QStringLiteral("detail"), DetailText(record)},
     };
+    // One property per gas, as a GIS styles and filters by a field.
+    for (const GasReading& reading : record.Readings) {
+        properties.insert(GasHeading(reading.Code), reading.Value());
+    }
     if (HasTime(record)) {
         properties.insert(QStringLiteral("time"), WallClockText(record));
         properties.insert(QStringLiteral("utc"), UtcText(record));

@@ -204,7 +204,7 @@ TEST_F(ExportTest, GeoJsonHoldsEveryLocatedRecordAndNoOther) {
                   expected[i].kind);
     }
     const QJsonObject manual = features[2].toObject().value("properties").toObject();
-    EXPECT_DOUBLE_EQ(manual.value("readings").toObject().value("O2 (%)").toDouble(), 20.9);
+    EXPECT_DOUBLE_EQ(manual.value("O2 (%)").toDouble(), 20.9);
     EXPECT_EQ(manual.value("time").toString().toStdString(), "2026-07-14T09:30:05");
     EXPECT_EQ(manual.value("utc").toString().toStdString(), "2026-07-14T13:30:05Z");
     EXPECT_EQ(manual.value("detail").toString().toStdString(), "methane");

@@ -14,7 +14,8 @@
 // apostrophe.
 //
 // GeoJSON (RFC 7946): a FeatureCollection with one Point per record that has a position; records
-// without one are left out, never placed at 0,0.
+// without one are left out, never placed at 0,0. Properties: time, utc, session, kind, mode, fix
+// quality, detail, and one per gas read ("CO (ppm)": 30).
 //
 // GPX 1.1: one waypoint per record with a position and one track per session through its survey
 // positions in time order; times in UTC, converted from the instrument's wall clock by this
@@ -22,6 +23,7 @@
 //
 // Instrument texts are converted from the instrument's code page, Windows-1252.
 
+#include "export/ExportFormat.h"
 #include "report/SessionValues.h"
 
 #include <QByteArray>
@@ -30,13 +32,6 @@
 #include <string>
 #include <vector>
 
-enum class ExportFormat { Csv, GeoJson, Gpx };
-
-// "csv", "geojson" or "gpx"; false for any other word.
-bool ParseExportFormat(const std::string& word, ExportFormat& format);
-// The word and the file-name suffix (".csv", ".geojson", ".gpx") of a format.
-const char* ExportFormatWord(ExportFormat format);
-const char* ExportFormatSuffix(ExportFormat format);
 // The format named by a file name's suffix, in any case; false when it names none.
 bool ExportFormatForPath(const QString& path, ExportFormat& format);
 
