@@ -1,7 +1,6 @@
 #include "DownloadExport.h"
 
 #include "ExitStatus.h"
-#include "ExportOptions.h"
 #include "ReportOutput.h"
 #include "report/Report.h"
 
@@ -15,7 +14,7 @@ bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_
     for (int16_t slot : sessionSlots) {
         sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
     }
-    const LogFilter filter = FilterOf(report);
+    const LogFilter filter = ReportFilter(report);
 
     const std::string suffix = ".rtf";
     const bool hasSuffix =

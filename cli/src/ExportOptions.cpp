@@ -24,24 +24,6 @@ bool ParseHideList(const std::string& text, LogFilter& filter) {
     return true;
 }
 
-void ApplyFilter(const LogFilter& filter, ReportState& state) {
-    state.ShowAlarmLogs = filter.Alarm ? 1 : 0;
-    state.ShowManualLogs = filter.Manual ? 1 : 0;
-    state.ShowTimedLogs = filter.Timed ? 1 : 0;
-    state.ShowCalibrationLogs = filter.Calibration ? 1 : 0;
-    state.ShowBumpLogs = filter.Bump ? 1 : 0;
-}
-
-LogFilter FilterOf(const ReportState& state) {
-    LogFilter filter;
-    filter.Alarm = state.ShowAlarmLogs != 0;
-    filter.Manual = state.ShowManualLogs != 0;
-    filter.Timed = state.ShowTimedLogs != 0;
-    filter.Calibration = state.ShowCalibrationLogs != 0;
-    filter.Bump = state.ShowBumpLogs != 0;
-    return filter;
-}
-
 bool ParseExportFormats(const std::string& text, std::vector<ExportFormat>& formats,
                         std::string& message) {
     formats.clear();

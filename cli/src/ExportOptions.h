@@ -6,15 +6,10 @@
 #include "export/ExportFormat.h"
 #include "report/SessionValues.h"
 
-struct ReportState;
-
 // Option values shared by render, export and download.
 
 // "alarm,manual,timed,calibration,bump" in any combination: the kinds the filter leaves out.
 bool ParseHideList(const std::string& text, LogFilter& filter);
-// The report's filter flags from the filter, and back.
-void ApplyFilter(const LogFilter& filter, ReportState& state);
-LogFilter FilterOf(const ReportState& state);
 // "csv,geojson,gpx" in any combination, each once; false with a message otherwise.
 bool ParseExportFormats(const std::string& text, std::vector<ExportFormat>& formats,
                         std::string& message);

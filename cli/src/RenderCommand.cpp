@@ -120,7 +120,7 @@ int RunRender(int argc, char** argv) {
         return kExitUsage;
     }
 
-    ApplyFilter(filter, state);
+    SetReportFilter(state, filter);
     state.ShowBarholeGraph = graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     state.UnrecognisedLogFlag = 0;
     for (int16_t slot : slots) {

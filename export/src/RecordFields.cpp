@@ -1,6 +1,6 @@
 #include "RecordFields.h"
 
-#include "Cp1252.h"
+#include "export/Cp1252.h"
 #include "orvtime/TimeFormat.h"
 
 #include <QDateTime>
