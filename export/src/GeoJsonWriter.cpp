@@ -50,5 +50,6 @@ QByteArray WriteGeoJson(const std::vector<SessionValues>& sessions, const LogFil
         {QStringLiteral("type"), QStringLiteral("FeatureCollection")},
         {QStringLiteral("features"), features},
     };
-    return QJsonDocument(collection).toJson(QJsonDocument::Indented);
+    // Compact: a whole download is many megabytes, and every reader takes it as well.
+    return QJsonDocument(collection).toJson(QJsonDocument::Compact);
 }

@@ -208,10 +208,16 @@ SessionValues DecodeSessionValues(SessionByteSource& source, int16_t slot,
     SessionValues session;
     session.Slot = slot;
     SessionRecordReader reader(source, slot, modeNames);
-    RecordValue value;
-    while (reader.Next(value)) {
+    // Each record is read straight into its place in the list.
+    session.Records.reserve(64);
+    for (;;) {
+        session.Records.emplace_back();
+        RecordValue& value = session.Records.back();
+        if (!reader.Next(value)) {
+            session.Records.pop_back();
+            break;
+        }
         session.HasUnrecognised = session.HasUnrecognised || value.Kind == RecordKind::Unrecognised;
-        session.Records.push_back(value);
     }
     return session;
 }
