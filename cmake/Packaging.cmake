@@ -3,6 +3,8 @@
 # (scripts/build-windows.sh).
 include(GNUInstallDirs)
 
+# The values reach CPack as written here (the NSIS lines hold backslashes).
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME tavon-datalogging)
 set(CPACK_PACKAGE_VENDOR "Tavon Datalogging")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -25,9 +27,6 @@ if(WIN32)
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                     OUTPUT_VARIABLE dll_path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${dll_path}")
-      find_file(dll_path ${dll} PATHS /usr/x86_64-w64-mingw32/lib NO_CACHE NO_DEFAULT_PATH)
-    endif()
     install(FILES ${dll_path} DESTINATION .)
   endforeach()
   install(FILES ${PROJECT_SOURCE_DIR}/resources/README-Windows.txt DESTINATION . RENAME README.txt)

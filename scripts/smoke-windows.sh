@@ -13,7 +13,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-bash scripts/install-deps.sh wine wine64 xvfb xdotool imagemagick unzip socat
+# The NSIS installer is a 32-bit program, which Wine runs with its 32-bit half (i386 packages).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
+fi
+bash scripts/install-deps.sh wine wine64 wine32:i386 xvfb xdotool imagemagick unzip socat
 
 version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=$repo/dist/tavon-datalogging-$version-windows-x64.zip
@@ -127,10 +131,13 @@ stop_last
 echo "smoke-windows: 2. serial: $count reports over COM7 equal to Linux's"
 
 # --- 4. The installer, silently, and the installed program ------------------------------------
-wine "$installer" /S '/D=C:\Tavon Datalogging' || fail "wine $(basename "$installer") /S"
-installed="$WINEPREFIX/drive_c/Tavon Datalogging"
-[ -f "$installed/tavon-datalogging.exe" ] || fail "the installer left no tavon-datalogging.exe"
-[ -f "$installed/platforms/qwindows.dll" ] || fail "the installer left no platforms/qwindows.dll"
+wine "$installer" /S || fail "wine $(basename "$installer") /S"
+installed="$WINEPREFIX/drive_c/Program Files/Tavon Datalogging"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavon Datalogging $version"
+for f in "$installed/tavon-datalogging.exe" "$installed/platforms/qwindows.dll" \
+         "$installed/Uninstall.exe" "$menu/Tavon Datalogging.lnk"; do
+  [ -f "$f" ] || fail "the installer left no $f"
+done
 cd "$installed"
 start_ready "$work/inst-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "the installed tavon-instrument.exe"
