@@ -24,7 +24,10 @@ cmake --build "$build" -j"$jobs"
 export WINEPREFIX="$PWD/$build/wine" WINEARCH=win64 WINEDEBUG=-all
 # No .NET or HTML engine: nothing here needs them, and their installers would ask for a display.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# A prefix made before Wine's 32-bit half was installed (or after it went) no longer starts
+# programs: it is made anew then.
+if [ ! -f "$WINEPREFIX/system.reg" ] || ! wine cmd /c exit 0 >/dev/null 2>&1; then
+  rm -rf "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
 fi
 # Two COM ports joined back to back: the ends of a pseudo-terminal pair, for the serial link's
