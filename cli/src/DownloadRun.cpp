@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kFirstDataSector = 10;
 constexpr uint8_t kErased = 0xFF;
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
@@ -121,7 +120,7 @@ void DownloadRun::StartUpEnded(bool ok) {
 }
 
 void DownloadRun::IndexEnded(bool ok) {
-    if (m_browser->IndexSectorCount() < SessionBrowser::kIndexSectors) {
+    if (m_browser->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
         Stop(kExitNoAnswer, "the index upload did not complete; nothing was downloaded");
         return;
     }
@@ -280,7 +279,7 @@ void DownloadRun::DrawProgress(int done) {
     if (!m_progress.Enabled() || m_finished) {
         return;
     }
-    if (m_progressTotal == SessionBrowser::kIndexSectors) {
+    if (m_progressTotal == static_cast<int>(LogImage::kIndexSectors)) {
         m_progress.Draw("Index", done, m_progressTotal,
                         "sector " + std::to_string(done + 1) + " of " +
                             std::to_string(m_progressTotal));
@@ -327,7 +326,7 @@ void DownloadRun::Finalize(int status) {
         // A session cut off half-way would pass for its own shorter log: it is left out.
         const int16_t slot = m_browser->CurrentSlot();
         if (m_jobActive && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
-            EraseSector(static_cast<uint32_t>(slot) + kFirstDataSector);
+            EraseSector(LogImage::DataSector(static_cast<int16_t>(slot)));
         }
         if (!WriteDump() && status == kExitOk) {
             status = kExitOutputFailed;

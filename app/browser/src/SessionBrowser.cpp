@@ -14,7 +14,6 @@ constexpr unsigned int kSendConfigBlock = 20;
 constexpr unsigned int kSendMemoryArea = 3;
 
 constexpr uint32_t kFolderData = 0xFFFF;
-constexpr int16_t kFirstDataSector = 10;
 
 } // namespace
 
@@ -102,7 +101,7 @@ void SessionBrowser::OnAskDone() {
         break;
     case 7:
         m_uploadState = 8;
-        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
+        m_comms.Set(LogImage::DataSector(m_currentSlot));
         break;
     default:
         if (m_resume) {
@@ -195,7 +194,7 @@ void SessionBrowser::ResumeLostStep() {
     case 10:
         m_uploadState = 8;
         test = kSectorToUpload;
-        value = static_cast<unsigned int>(m_currentSlot + kFirstDataSector);
+        value = LogImage::DataSector(m_currentSlot);
         break;
     case 9:
         test = kIndexToUpload;
@@ -359,7 +358,7 @@ void SessionBrowser::BeginIndexRequest() {
     m_view.EnableGo(false);
     m_view.EnableTree(false);
     m_indexSectorCount = 0;
-    m_view.SetProgressRange(0, kIndexSectors);
+    m_view.SetProgressRange(0, static_cast<int>(LogImage::kIndexSectors));
     m_failures = 0;
     m_resume = false;
     if (!MakeCurrent(kSectorToUpload)) {
@@ -376,7 +375,7 @@ void SessionBrowser::ReceiveIndexSector() {
     ++m_indexSectorCount;
     m_failures = 0;
     m_resume = false;
-    if (m_indexSectorCount < kIndexSectors) {
+    if (m_indexSectorCount < static_cast<int>(LogImage::kIndexSectors)) {
         m_view.SetProgressPos(m_indexSectorCount);
         m_uploadState = 4;
         if (!MakeCurrent(kSectorToUpload)) {
@@ -448,9 +447,8 @@ void SessionBrowser::BeginSessionRequest(int16_t slot) {
 }
 
 void SessionBrowser::ReceiveSessionPiece() {
-    const uint32_t offset =
-        static_cast<uint32_t>(m_currentSlot + kFirstDataSector) * LogImage::kSectorSize +
-        static_cast<uint32_t>(m_sessionPieceCount) * kPieceSize;
+    const uint32_t offset = LogImage::DataSector(m_currentSlot) * LogImage::kSectorSize +
+                            static_cast<uint32_t>(m_sessionPieceCount) * kPieceSize;
     ReceiveIntoImage(offset, kPieceSize);
     ++m_sessionPieceCount;
     m_failures = 0;
@@ -462,7 +460,7 @@ void SessionBrowser::ReceiveSessionPiece() {
             AbandonRequest();
             return;
         }
-        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
+        m_comms.Set(LogImage::DataSector(m_currentSlot));
         return;
     }
     RenderChosenSession();

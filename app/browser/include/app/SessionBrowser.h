@@ -9,6 +9,7 @@
 #include "app/SessionTable.h"
 #include "app/SessionTree.h"
 #include "app/ShownReport.h"
+#include "metertalk/TestList.h"
 #include "report/Report.h"
 
 // The session browser: the upload state machine that talks to the instrument, the session table
@@ -19,10 +20,9 @@
 // Holds the 110 KB session table: give it static or heap storage.
 class SessionBrowser {
 public:
-    static constexpr int kInfoBufferSize = 3000;
+    static constexpr int kInfoBufferSize = CTestList::DriverBufferSize;
     static constexpr uint32_t kPieceSize = 1024;
     static constexpr int kPiecesPerSector = 4;
-    static constexpr int kIndexSectors = 10;
     // Time-outs while one step is under way (the driver text, the configuration block, one index
     // sector or one session piece, each with the writes that ask for it) before it is abandoned.
     static constexpr int kAttemptsPerStep = 3;
