@@ -14,7 +14,7 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--fast] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -41,6 +41,10 @@ const char kDownloadHelp[] =
     "                        instrument's ('[' and ']' become the bytes 0xE9 and 0xEA)\n"
     "  --graph               list barhole profiles value by value; without it the setting\n"
     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
+    "  --fast                fast uploads: each answer is taken as it arrives and the next\n"
+    "                        request goes out at once, so transfers run at the speed of the\n"
+    "                        line; without it the setting \"Fast Upload\" in Settings.ini\n"
+    "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "\n"

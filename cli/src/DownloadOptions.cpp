@@ -146,6 +146,10 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
             list = List::None;
             options.graph = true;
             ++i;
+        } else if (std::strcmp(arg, "--fast") == 0) {
+            list = List::None;
+            options.fast = true;
+            ++i;
         } else if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0) {
             list = List::None;
             options.quiet = true;

@@ -27,6 +27,7 @@ struct DownloadOptions {
     std::string modeNames[4]; // replace the instrument's, brackets already converted
     bool graph = false;       // list barhole profiles whatever Settings.ini says
     bool quiet = false;       // no progress bar
+    bool fast = false;        // fast uploads whatever Settings.ini says
 };
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the
