@@ -53,15 +53,15 @@ run "fast, --baud 9600 (the wire is the limit)" "--fast" --baud 9600
 # The goal of fast mode is 1.2 times the wire bound.
 awk -v sessions="$sessions" 'BEGIN {
   sector = 93 * 52 + (4 + 8) + 10 + 13; piece = 23 * 52 + (12 + 8) + 10 + 13; small = 2 * 14
-  index = 10 * (sector + small); session = 4 * (piece + small)
+  indexBytes = 10 * (sector + small); sessionBytes = 4 * (piece + small)
   printf "== bounds\n"
   printf "%-34s %7.2f s  (read step: 512 bytes and one exchange per 100 ms tick)\n", "index, read step", 10 * (sector / 512 + 2) * 0.1
   printf "%-34s %7.2f s\n", "session, read step", 4 * (piece / 512 + 2) * 0.1
   for (i = 0; i < 2; ++i) {
     baud = i == 0 ? 115200 : 9600; rate = baud / 10
-    printf "%-34s %7.2f s  (%d bytes/s; goal %.2f s)\n", "index, wire at " baud, index / rate, rate, 1.2 * index / rate
-    printf "%-34s %7.2f s  (goal %.2f s)\n", "session, wire at " baud, session / rate, 1.2 * session / rate
+    printf "%-34s %7.2f s  (%d bytes/s; goal %.2f s)\n", "index, wire at " baud, indexBytes / rate, rate, 1.2 * indexBytes / rate
+    printf "%-34s %7.2f s  (goal %.2f s)\n", "session, wire at " baud, sessionBytes / rate, 1.2 * sessionBytes / rate
   }
   if (sessions > 0)
-    printf "%-34s %7.2f s  (goal %.2f s)\n", "memory of " sessions " sessions at 115200", (index + sessions * session) / 11520, 1.2 * (index + sessions * session) / 11520
+    printf "%-34s %7.2f s  (goal %.2f s)\n", "memory of " sessions " sessions at 115200", (indexBytes + sessions * sessionBytes) / 11520, 1.2 * (indexBytes + sessions * sessionBytes) / 11520
 }'
