@@ -9,6 +9,7 @@
 
 #include "BrowserFakes.h"
 #include "CommsFakes.h"
+#include "GeneratedMemory.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
@@ -16,25 +17,16 @@
 #include "metertalk/TestList.h"
 #include "metertalk/engine/CommsState.h"
 #include "sim/Instrument.h"
-#include "sim/LogMemory.h"
 
 namespace {
-
-const sim::LogMemory& Memory() {
-    static const std::unique_ptr<sim::LogMemory> memory = [] {
-        auto m = std::make_unique<sim::LogMemory>();
-        m->Generate(sim::MemoryOptions{});
-        return m;
-    }();
-    return *memory;
-}
 
 // The simulated instrument at the far end of an in-process serial line: it answers each command
 // line as soon as it is written, and its answer waits for the engine's reads.
 class InstrumentLink : public Link {
 public:
     InstrumentLink(const std::string& faults, uint64_t seed)
-        : m_instrument(sim::InstrumentOptions{}, Memory().Bytes(), Plan(faults), seed, m_queue) {}
+        : m_instrument(sim::InstrumentOptions{}, simtest::GeneratedMemory().Bytes(), Plan(faults),
+                       seed, m_queue) {}
 
     bool IsOpen() const override { return true; }
     int32_t Read(uint8_t* buffer, int32_t max) override {

@@ -24,7 +24,6 @@ public:
     // Runs the short tick while `running` and stops it otherwise; cheap to call after every
     // notification and every 100 ms tick.
     void Follow(bool running);
-    bool Running() const { return m_timer.isActive(); }
 
 private:
     CComms& m_comms;
