@@ -193,15 +193,15 @@ public:
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
     void EnableNext(bool) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
+    void SetProgressRange(BrowserRequest, int, int) override {}
+    void SetProgressPos(BrowserRequest, int) override {}
     void ClearTree() override {}
     void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
     void SelectNode(int) override {}
     void SetReportText(const std::string&) override {}
     void SetFullDayBox(bool) override {}
     void SetSessionBoxes(const SessionBoxes&) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
+    void ShowMessage(MessageKind, const std::string&) override {}
     void SuspendTick() override {}
     void ResumeTick() override {}
 };
