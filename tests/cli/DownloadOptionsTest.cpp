@@ -3,12 +3,14 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DownloadOptions.h"
 #include "DownloadPlan.h"
+#include "ParseArgs.h"
 #include "ProgressBar.h"
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
@@ -22,11 +24,7 @@ namespace {
 using testsupport::InstrumentStamp;
 
 bool Parse(std::vector<std::string> args, DownloadOptions& options, std::string& message) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(&arg[0]);
-    }
-    return ParseDownloadOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+    return ParseWith(ParseDownloadOptions, std::move(args), options, message);
 }
 
 TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
