@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
+  clang-format-14                 # the test command fails on a source it would change
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

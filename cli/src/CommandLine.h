@@ -16,10 +16,6 @@ int UsageError(const std::string& message);
 // Splits "a,b,c" at the commas. Empty words are kept so that callers can reject them.
 std::vector<std::string> SplitList(const std::string& text);
 
-// Matches "--name VALUE" and "--name=VALUE" at argv[i]; on a match stores the value, advances i
-// past what was used and returns true. Sets `missing` when the option is last and has no value.
-bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing);
-
 // True when the argument asks for help.
 bool IsHelp(const char* arg);
 
@@ -31,6 +27,8 @@ bool LooksLikeNumber(const char* text);
 // A mode name as the instrument's configuration block holds it: '[' and ']' become the bytes
 // 0xE9 and 0xEA.
 std::string ModeName(std::string name);
+// Up to four comma-separated mode names, converted; the missing ones are empty.
+bool ParseModeNames(const std::string& list, std::string names[4], std::string& message);
 
 // "all", "alarm", "cal" in any comma-separated combination, like the program's session boxes.
 bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes);

@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
+#include "OfflineOptions.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
@@ -46,103 +47,30 @@ const char kUnrecognisedWarning[] =
     "datalogger. You should check whether a new version of the datalogger is available which "
     "will process these logs.";
 
-bool ParseHide(const std::string& text, ReportState& state) {
-    for (const std::string& word : SplitList(text)) {
-        if (word == "alarm") {
-            state.ShowAlarmLogs = 0;
-        } else if (word == "manual") {
-            state.ShowManualLogs = 0;
-        } else if (word == "timed") {
-            state.ShowTimedLogs = 0;
-        } else if (word == "calibration") {
-            state.ShowCalibrationLogs = 0;
-        } else if (word == "bump") {
-            state.ShowBumpLogs = 0;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int RunRender(int argc, char** argv) {
-    ReportState state;
-    bool graph = false;
-    std::string output;
-    std::string dump;
-    bool haveDump = false;
-    std::vector<int16_t> slots;
-    bool optionsEnded = false;
-
-    for (int i = 0; i < argc;) {
-        const char* arg = argv[i];
-        std::string value;
-        bool missing = false;
-        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-            ++i;
-        } else if (!optionsEnded && std::strcmp(arg, "--graph") == 0) {
-            graph = true;
-            ++i;
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--mode-names", value, missing)) {
-            if (missing) {
-                return UsageError("--mode-names needs up to four comma-separated names");
-            }
-            const std::vector<std::string> names = SplitList(value);
-            if (names.size() > 4) {
-                return UsageError("--mode-names takes at most four names");
-            }
-            for (size_t k = 0; k < 4; ++k) {
-                state.ModeNames[k] = k < names.size() ? ModeName(names[k]) : std::string();
-            }
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--hide", value, missing)) {
-            if (missing) {
-                return UsageError(
-                    "--hide needs a list of alarm, manual, timed, calibration and bump");
-            }
-            if (!ParseHide(value, state)) {
-                return UsageError(
-                    "--hide takes alarm, manual, timed, calibration and bump, not \"" + value +
-                    "\"");
-            }
-        } else if (!optionsEnded && (TakeValue(argc, argv, i, "-o", value, missing) ||
-                                     TakeValue(argc, argv, i, "--output", value, missing))) {
-            if (missing || value.empty()) {
-                return UsageError("-o needs a file name");
-            }
-            output = value;
-        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0' &&
-                   !(haveDump && LooksLikeNumber(arg))) {
-            return UsageError(std::string("render: unknown option ") + arg);
-        } else if (!haveDump) {
-            dump = arg;
-            haveDump = true;
-            ++i;
-        } else {
-            int16_t slot = 0;
-            std::string message;
-            if (!ParseSlot(arg, slot, message)) {
-                return UsageError(message);
-            }
-            slots.push_back(slot);
-            ++i;
-        }
+    RenderOptions options;
+    std::string message;
+    if (!ParseRenderOptions(argc, argv, options, message)) {
+        return UsageError(message);
     }
-    if (!haveDump) {
-        return UsageError("render needs the dump to read and at least one slot");
-    }
-    if (slots.empty()) {
-        return UsageError("render needs at least one slot");
-    }
-    if (!LoadDumpAndSessions(dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;
     }
 
-    state.ShowBarholeGraph = graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
+    ReportState state;
+    for (int k = 0; k < 4; ++k) {
+        state.ModeNames[k] = options.modeNames[k];
+    }
+    state.ShowAlarmLogs = options.showAlarm ? 1 : 0;
+    state.ShowManualLogs = options.showManual ? 1 : 0;
+    state.ShowTimedLogs = options.showTimed ? 1 : 0;
+    state.ShowCalibrationLogs = options.showCalibration ? 1 : 0;
+    state.ShowBumpLogs = options.showBump ? 1 : 0;
+    state.ShowBarholeGraph = options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     state.UnrecognisedLogFlag = 0;
-    for (int16_t slot : slots) {
+    for (int16_t slot : options.slots) {
         const SessionEntry* entry = Sessions().FindDated(slot);
         state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
         state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
@@ -151,5 +79,5 @@ int RunRender(int argc, char** argv) {
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
     }
-    return WriteOutput(output, state.ReportText);
+    return WriteOutput(options.output, state.ReportText);
 }

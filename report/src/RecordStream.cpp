@@ -130,6 +130,13 @@ std::string_view RecordStream::SkipUnrecognisedRecord() {
     return kUnrecognisedLog;
 }
 
+void ResetDecoderState(ReportState& state) {
+    state.Columns = ReadingColumns();
+    state.HeaderCountdown = 0;
+    state.LogTime = 0;
+    state.SessionReport.clear();
+}
+
 std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t slot) {
     SessionLog log;
     log.Fill(source, slot);

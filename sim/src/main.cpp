@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "LinkPump.h"
-#include "Options.h"
+#include "sim/Options.h"
 #include "PipeServer.h"
 #ifndef _WIN32
 #include "PtyServer.h"

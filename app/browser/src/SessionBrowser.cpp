@@ -12,9 +12,14 @@ const char* const SessionBrowser::kWarningText =
     "will process these logs.";
 const char* const SessionBrowser::kWarningCaption = "Warning";
 const char* const SessionBrowser::kNoAnswerText = UploadMachine::kNoAnswerText;
-const char* const SessionBrowser::kMessageCaption = UploadMachine::kMessageCaption;
+const char* const SessionBrowser::kMessageCaption = "Tavon Datalogger";
 const char* const SessionBrowser::kBusyText =
     "An upload from the instrument is under way. Open the dump when it has finished.";
+
+const char* MessageCaption(MessageKind kind) {
+    return kind == MessageKind::Warning ? SessionBrowser::kWarningCaption
+                                        : SessionBrowser::kMessageCaption;
+}
 
 SessionBrowser::SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image,
                                ReportState& report)
@@ -114,6 +119,11 @@ bool SessionBrowser::IndexArrived(std::string& failure) {
 }
 
 void SessionBrowser::SessionArrived(int16_t slot) {
+    if (m_pending == Pending::Session) {
+        // The user has asked for another session since (Next): only that one is to be seen. The
+        // sector stays in the image.
+        return;
+    }
     m_currentSlot = slot;
     RenderChosenSession();
 }
@@ -141,9 +151,19 @@ void SessionBrowser::RenderChosenSession() {
     m_report.UnrecognisedLogFlag = 0;
     m_shown.Render(m_report, m_image, m_currentSlot);
     if (m_report.UnrecognisedLogFlag) {
-        m_machine.ShowBox(kWarningText, kWarningCaption);
+        m_machine.ShowBox(MessageKind::Warning, kWarningText);
     }
     m_view.SetReportText(m_report.ReportText);
+}
+
+void SessionBrowser::BeginReport(const std::string& headingDay, const std::string& headingMonth) {
+    m_report.ReportBody.clear();
+    m_report.HeadingDay = headingDay;
+    m_report.HeadingMonth = headingMonth;
+}
+
+void SessionBrowser::ResetDecoder() {
+    ResetDecoderState(m_report);
 }
 
 void SessionBrowser::RenderAgain() {
@@ -182,13 +202,17 @@ void SessionBrowser::OnSessionSelected(int id) {
     if (m_selected < 0) {
         return;
     }
+    const int parent = m_tree.Parent(id);
+    const std::string day = m_tree.Text(parent) + " ";
+    const std::string month = m_tree.Text(m_tree.Parent(parent));
     if (m_newReportOnSelect) {
-        m_report.ReportBody.clear();
+        BeginReport(day, month);
+    } else {
+        // The session is added to the open report under its own headings.
+        m_report.HeadingDay = day;
+        m_report.HeadingMonth = month;
     }
     m_newReportOnSelect = 1;
-    const int parent = m_tree.Parent(id);
-    m_report.HeadingDay = m_tree.Text(parent) + " ";
-    m_report.HeadingMonth = m_tree.Text(m_tree.Parent(parent));
     const uint32_t data = m_tree.At(id).itemData & 0xFFFF;
     if (data == kFolderData) {
         return;
@@ -221,6 +245,7 @@ void SessionBrowser::FullDayStep() {
 
 void SessionBrowser::OnFullDay(bool checked) {
     m_fullDay = checked ? 1 : 0;
+    // The report on screen is closed: the next session begins a new one.
     m_report.ReportBody.clear();
     m_view.SetFullDayBox(checked);
     m_view.EnableNext(!checked);

@@ -22,7 +22,7 @@ UploadState operator+(UploadState state, int32_t step) {
 
 const char* const UploadMachine::kNoAnswerText =
     "The instrument stopped answering. The request can be tried again.";
-const char* const UploadMachine::kMessageCaption = "Tavon Datalogger";
+const char* const UploadMachine::kWaitingText = "Waiting for the instrument to answer.";
 
 // What each notification does, state by state. A time-out anywhere but idle costs the step one of
 // its attempts; in the rows that do not wait for a poll answer, the answer to the re-ask then
@@ -77,7 +77,13 @@ void UploadMachine::OnUploadDone() {
 }
 
 void UploadMachine::OnTimeout() {
-    if (m_state != UploadState::Idle) {
+    if (m_state == UploadState::DriverText) {
+        // The start-up carries on whenever the instrument answers, however late.
+        if (++m_failures % kAttemptsPerStep == 0) {
+            WaitForInstrument();
+            return;
+        }
+    } else if (m_state != UploadState::Idle) {
         if (++m_failures >= kAttemptsPerStep) {
             GiveUp();
             return;
@@ -97,12 +103,29 @@ void UploadMachine::Poll() {
 }
 
 void UploadMachine::AskForDriverText() {
+    if (m_waiting) {
+        m_waiting = false;
+        m_view.ShowMessage(MessageKind::Status, std::string());
+    }
     m_comms.Set(kSendDriverText);
 }
 
+void UploadMachine::WaitForInstrument() {
+    m_comms.Ask(0);
+    m_waiting = true;
+    m_view.ShowMessage(MessageKind::Status, kWaitingText);
+    // A request the user made meanwhile is not kept waiting for ever.
+    if (m_owner.DropPending()) {
+        ShowBox(MessageKind::Error, kNoAnswerText);
+    }
+    m_owner.RequestEnded(BrowserRequest::StartUp, false);
+}
+
 void UploadMachine::ReceiveDriverText() {
+    // The buffer holds a whole driver text and its zero: a text that fills it reads as exactly
+    // kInfoBufferSize characters, which the test list warns about as possibly cut short.
     int length = 0;
-    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
+    m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
     m_infoLength = length;
     m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
     const char letter = m_comms.FindTest(kUploadFlag);
@@ -117,7 +140,7 @@ void UploadMachine::ReceiveDriverText() {
         const bool tell = m_owner.DropPending();
         m_comms.Ask(0);
         if (tell) {
-            ShowBox(kNoAnswerText, kMessageCaption);
+            ShowBox(MessageKind::Error, kNoAnswerText);
         }
         m_owner.RequestEnded(BrowserRequest::StartUp, false);
         return;
@@ -143,7 +166,7 @@ void UploadMachine::AskForConfigBlock() {
 
 void UploadMachine::ReceiveConfigBlock() {
     int length = 0;
-    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
+    m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
     m_infoLength = length;
     ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
     m_comms.SetSensorNumber(1);
@@ -187,7 +210,7 @@ void UploadMachine::Begin(const Transfer& transfer) {
     m_view.EnableGo(false);
     m_view.EnableTree(false);
     PiecesDone() = 0;
-    m_view.SetProgressRange(0, transfer.pieces);
+    m_view.SetProgressRange(transfer.request, 0, transfer.pieces);
     m_failures = 0;
     m_resume = false;
     m_state = transfer.requested;
@@ -236,7 +259,7 @@ void UploadMachine::ReceivePiece() {
     m_failures = 0;
     m_resume = false;
     if (PiecesDone() < m_transfer.pieces) {
-        m_view.SetProgressPos(PiecesDone());
+        m_view.SetProgressPos(m_transfer.request, PiecesDone());
         WriteSector();
         return;
     }
@@ -247,7 +270,7 @@ void UploadMachine::ReceivePiece() {
         m_owner.RequestEnded(BrowserRequest::Index, written);
         m_comms.Ask(0);
         if (!written) {
-            ShowBox(failure, kMessageCaption);
+            ShowBox(MessageKind::Error, failure);
         }
         return;
     }
@@ -270,23 +293,22 @@ void UploadMachine::ResumeIfLost() {
 }
 
 void UploadMachine::ReturnToIdle() {
+    const BrowserRequest request = CurrentRequest();
     m_state = UploadState::Idle;
     m_failures = 0;
     m_resume = false;
     m_view.EnableGo(true);
     m_view.EnableTree(true);
-    m_view.SetProgressPos(0);
+    m_view.SetProgressPos(request, 0);
 }
 
 void UploadMachine::GiveUp() {
-    const bool startUp = m_state <= UploadState::ConfigBlock;
-    const BrowserRequest request = startUp ? BrowserRequest::StartUp : m_transfer.request;
-    bool tell = !startUp;
-    if (m_state == UploadState::DriverText) {
-        // Nothing usable came: carry on with the built-in driver text. A later GO tries again.
-        m_comms.ReadDriver(nullptr);
-    } else if (m_state == UploadState::ConfigBlock) {
-        // The instrument's driver text arrived; only the mode names are missing.
+    // The start-up never gets here before the driver text has come (state 0 keeps asking).
+    const bool startUp = m_state == UploadState::ConfigBlock;
+    const BrowserRequest request = CurrentRequest();
+    if (startUp) {
+        // The instrument's driver text arrived; only the mode names are missing, and a request
+        // that waited for the start-up goes ahead.
         m_startUpComplete = true;
     }
     m_comms.FindTest(kUploadFlag);
@@ -294,14 +316,14 @@ void UploadMachine::GiveUp() {
         m_comms.SetSensorNumber(1);
     }
     ReturnToIdle();
-    // A request that waited for the start-up goes ahead only if the start-up got far enough; a
-    // request that found the instrument silent leaves nothing queued behind it.
-    if (!m_startUpComplete || !startUp) {
-        tell = m_owner.DropPending() || tell;
+    // A request that found the instrument silent leaves nothing queued behind it.
+    const bool tell = !startUp;
+    if (tell) {
+        m_owner.DropPending();
     }
     m_comms.Ask(0);
     if (tell) {
-        ShowBox(kNoAnswerText, kMessageCaption);
+        ShowBox(MessageKind::Error, kNoAnswerText);
     }
     m_owner.RequestEnded(request, false);
 }
@@ -314,12 +336,16 @@ void UploadMachine::Abandon() {
     m_comms.FindTest(kUploadFlag);
     ReturnToIdle();
     m_comms.Ask(0);
-    ShowBox(kNoAnswerText, kMessageCaption);
+    ShowBox(MessageKind::Error, kNoAnswerText);
     m_owner.RequestEnded(request, false);
 }
 
-void UploadMachine::ShowBox(const std::string& text, const std::string& caption) {
+BrowserRequest UploadMachine::CurrentRequest() const {
+    return m_state <= UploadState::ConfigBlock ? BrowserRequest::StartUp : m_transfer.request;
+}
+
+void UploadMachine::ShowBox(MessageKind kind, const std::string& text) {
     m_view.SuspendTick();
-    m_view.ShowMessage(text, caption);
+    m_view.ShowMessage(kind, text);
     m_view.ResumeTick();
 }

@@ -67,6 +67,13 @@ public:
     void OnAlarmSessions(bool checked);
     void OnCalSessions(bool checked);
 
+    // The report is the browser's: the next session rendered begins a new report under these
+    // headings (the day label with its trailing blank, and the month label).
+    void BeginReport(const std::string& headingDay, const std::string& headingMonth);
+    // The next session decodes as the first of a run: no gas columns, heading countdown or time
+    // carried over from the sessions rendered before.
+    void ResetDecoder();
+
     // After a change of the log filter: renders the report on screen again from an empty
     // ReportBody, the same sessions in the same order under the same headings (one session, or a
     // Full Day's), now filtered. No warning, nothing sent. Before any session was rendered it

@@ -56,7 +56,8 @@ public:
     static constexpr int kInfoBufferSize = CTestList::DriverBufferSize;
 
     static const char* const kNoAnswerText;
-    static const char* const kMessageCaption;
+    // The status while the start-up waits for an instrument that does not answer.
+    static const char* const kWaitingText;
 
     UploadMachine(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report,
                   UploadOwner& owner);
@@ -88,8 +89,8 @@ public:
     const uint8_t* InfoBuffer() const { return m_infoBuffer; }
     int32_t InfoLength() const { return m_infoLength; }
 
-    // A box with a text and a caption, with the tick stopped while it is open.
-    void ShowBox(const std::string& text, const std::string& caption);
+    // A Warning or Error box, with the tick stopped while it is open.
+    void ShowBox(MessageKind kind, const std::string& text);
 
 private:
     using Handler = void (UploadMachine::*)();
@@ -119,6 +120,7 @@ private:
     void Nothing() {}
     void Poll();
     void AskForDriverText();
+    void WaitForInstrument();
     void ReceiveDriverText();
     void AskForConfigBlock();
     void ReceiveConfigBlock();
@@ -139,6 +141,7 @@ private:
     void Abandon();
     void FinishStartUp();
     bool MakeCurrent(const char* name) { return m_comms.FindTest(name) != 0; }
+    BrowserRequest CurrentRequest() const;
     const Row& CurrentRow() const { return kRows[static_cast<int>(m_state)]; }
 
     BrowserComms& m_comms;
@@ -153,8 +156,9 @@ private:
     int16_t m_sessionPieceCount = 0;
     int16_t m_currentSlot = 0;
     bool m_startUpComplete = false;
-    int m_failures = 0;    // time-outs at the current step
-    bool m_resume = false; // the next poll answer re-sends the step a time-out lost
+    int m_failures = 0;     // time-outs at the current step
+    bool m_resume = false;  // the next poll answer re-sends the step a time-out lost
+    bool m_waiting = false; // the view was told that the start-up waits for the instrument
 
     // The driver text and the configuration block, with the zero after them.
     uint8_t m_infoBuffer[kInfoBufferSize + 1] = {};
