@@ -78,18 +78,6 @@ std::string ModeName(std::string name) {
     return name;
 }
 
-bool ParseModeNames(const std::string& list, std::string names[4], std::string& message) {
-    const std::vector<std::string> words = SplitList(list);
-    if (words.size() > 4) {
-        message = "--mode-names takes at most four names";
-        return false;
-    }
-    for (size_t k = 0; k < 4; ++k) {
-        names[k] = k < words.size() ? ModeName(words[k]) : std::string();
-    }
-    return true;
-}
-
 bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes) {
     boxes.all = boxes.alarm = boxes.cal = false;
     for (const std::string& word : SplitList(text)) {

@@ -27,8 +27,6 @@ bool LooksLikeNumber(const char* text);
 // A mode name as the instrument's configuration block holds it: '[' and ']' become the bytes
 // 0xE9 and 0xEA.
 std::string ModeName(std::string name);
-// Up to four comma-separated mode names, converted; the missing ones are empty.
-bool ParseModeNames(const std::string& list, std::string names[4], std::string& message);
 
 // "all", "alarm", "cal" in any comma-separated combination, like the program's session boxes.
 bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes);

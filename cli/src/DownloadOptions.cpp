@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CommandLine.h"
+#include "ExportOptions.h"
 #include "OptionTable.h"
 
 namespace {
@@ -49,7 +50,7 @@ bool IsIsoDate(const std::string& text) {
 
 bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::string& message) {
     using Takes = OptionSpec::Takes;
-    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Graph, Fast, Quiet };
+    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Export, Graph, Fast, Quiet };
     static const OptionSpec kTable[] = {
         {"--pipe", nullptr, Takes::OptionalValue, ""},
         {"--port", nullptr, Takes::Value, "--port needs a serial device, e.g. ttyUSB0"},
@@ -60,6 +61,8 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         {"--day", nullptr, Takes::Values, "--day needs a date written YYYY-MM-DD"},
         {"--mode-names", nullptr, Takes::Value,
          "--mode-names needs up to four comma-separated names"},
+        {"--export", nullptr, Takes::Value,
+         "--export takes csv, geojson and gpx (comma-separated)"},
         {"--graph", nullptr, Takes::Nothing, ""},
         {"--fast", nullptr, Takes::Nothing, ""},
         {"--quiet", "-q", Takes::Nothing, ""},
@@ -130,6 +133,12 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 return false;
             }
             options.modeNamesGiven = true;
+            break;
+        case Export:
+            if (!ParseExportFormats(value, options.exportFormats, message)) {
+                message = use.option->missing;
+                return false;
+            }
             break;
         case Graph:
             options.graph = true;

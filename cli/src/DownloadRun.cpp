@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CommandLine.h"
+#include "DownloadExport.h"
 #include "ExitStatus.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
@@ -184,9 +185,13 @@ void DownloadRun::StartJob() {
 
 void DownloadRun::WriteReport(const ReportJob& job) {
     m_progress.Clear();
-    if (WriteOutput(JoinPath(m_options.outDir, job.fileName), m_report.ReportText) == kExitOk) {
+    const std::string path = JoinPath(m_options.outDir, job.fileName);
+    if (WriteOutput(path, m_report.ReportText) == kExitOk) {
         ++m_reportsWritten;
     } else {
+        m_outputFailed = true;
+    }
+    if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats)) {
         m_outputFailed = true;
     }
 }
@@ -281,7 +286,9 @@ void DownloadRun::ShowMessage(MessageKind kind, const std::string& text) {
     m_progress.Clear();
     switch (kind) {
     case MessageKind::Status:
-        PrintError(text);
+        if (!text.empty()) { // an empty status only clears the last one
+            PrintError(text);
+        }
         break;
     case MessageKind::Warning:
         std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), text.c_str());

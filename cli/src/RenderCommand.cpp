@@ -63,14 +63,10 @@ int RunRender(int argc, char** argv) {
     for (int k = 0; k < 4; ++k) {
         state.ModeNames[k] = options.modeNames[k];
     }
-    state.ShowAlarmLogs = options.showAlarm ? 1 : 0;
-    state.ShowManualLogs = options.showManual ? 1 : 0;
-    state.ShowTimedLogs = options.showTimed ? 1 : 0;
-    state.ShowCalibrationLogs = options.showCalibration ? 1 : 0;
-    state.ShowBumpLogs = options.showBump ? 1 : 0;
+    SetReportFilter(state, options.filter);
     state.ShowBarholeGraph = options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     state.UnrecognisedLogFlag = 0;
-    for (int16_t slot : options.slots) {
+    for (int16_t slot : options.sessionSlots) {
         const SessionEntry* entry = Sessions().FindDated(slot);
         state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
         state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();

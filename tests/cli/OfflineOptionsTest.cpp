@@ -1,5 +1,6 @@
 // The arguments of sessions and render, read in process.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -33,14 +34,36 @@ TEST(OfflineOptionsTest, RenderReadsItsOptionsBetweenAndAfterTheSlots) {
                           o, message))
         << message;
     EXPECT_EQ(o.dump, "d.txt");
-    EXPECT_EQ(o.slots, (std::vector<int16_t>{3, 0, 499}));
+    EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{3, 0, 499}));
     EXPECT_TRUE(o.graph);
     EXPECT_EQ(o.output, "r.rtf");
     EXPECT_EQ(o.modeNames[1], "\xE9"
                               "b\xEA");
     EXPECT_EQ(o.modeNames[2], "");
-    EXPECT_FALSE(o.showAlarm || o.showBump);
-    EXPECT_TRUE(o.showManual && o.showTimed && o.showCalibration);
+    EXPECT_FALSE(o.filter.Alarm || o.filter.Bump);
+    EXPECT_TRUE(o.filter.Manual && o.filter.Timed && o.filter.Calibration);
+}
+
+TEST(OfflineOptionsTest, ExportNeedsExactlyOneFormat) {
+    ExportCommandOptions o;
+    std::string message;
+    ASSERT_TRUE(ParseWith(ParseExportCommandOptions,
+                          {"d.txt", "4", "--format", "gpx", "--hide=timed", "7"}, o, message))
+        << message;
+    EXPECT_EQ(o.format, ExportFormat::Gpx);
+    EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{4, 7}));
+    EXPECT_FALSE(o.filter.Timed);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"d.txt", "4"}, "export needs --format"},
+        {{"d.txt", "4", "--format", "csv,gpx"}, "--format takes one of"},
+        {{"d.txt", "4", "--format", "kml"}, "--format takes one of"},
+        {{"d.txt", "--format", "csv"}, "export needs at least one slot"},
+    };
+    for (const auto& c : cases) {
+        ExportCommandOptions refused;
+        EXPECT_FALSE(ParseWith(ParseExportCommandOptions, c.first, refused, message));
+        EXPECT_NE(message.find(c.second), std::string::npos) << message;
+    }
 }
 
 TEST(OfflineOptionsTest, RefusedArgumentsSayWhy) {

@@ -10,9 +10,9 @@
 
 struct ReportState;
 
-// The states of the conversation with the instrument, numbered as the instrument's programmers
-// number them. A transfer (index or session) runs through four states: requested, sector number
-// written, byte offset written, data under way.
+// The states of the conversation with the instrument. Their numbers are fixed: tests and traces
+// name the states by them. A transfer (index or session) runs through four states: requested,
+// sector number written, byte offset written, data under way.
 enum class UploadState : int32_t {
     DriverText = 0,  // start-up: the instrument's driver text is asked for and uploaded
     ConfigBlock = 1, // start-up: the configuration block (the mode names) is uploaded

@@ -1,0 +1,50 @@
+// tavon-datalog export: sessions of a saved dump as CSV, GeoJSON or GPX.
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "DumpData.h"
+#include "ExitStatus.h"
+#include "OfflineOptions.h"
+#include "ReportOutput.h"
+#include "app/LogImage.h"
+#include "export/SessionExport.h"
+
+const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|gpx "
+                               "[--mode-names N1,N2,N3,N4] "
+                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
+
+const char kExportHelp[] =
+    "Writes the records of the sessions in the given slots (0 to 499) of a FlashData.txt dump,\n"
+    "in the order given, for a spreadsheet or a map. The file goes to standard output unless -o\n"
+    "names one.\n"
+    "\n"
+    "  --format csv          one row per record: time (the instrument's wall clock, ISO 8601),\n"
+    "                        session slot, kind, mode, a column per gas (\"CO (ppm)\"), latitude,\n"
+    "                        longitude and fix quality where the record has a position, and a\n"
+    "                        detail text (RFC 4180, UTF-8)\n"
+    "  --format geojson      one point per record with a position (RFC 7946); records without\n"
+    "                        one are left out\n"
+    "  --format gpx          GPX 1.1: a waypoint per record with a position, a track per session\n"
+    "                        through its survey positions; times in UTC by this computer's zone\n"
+    "  --mode-names LIST     as for render\n"
+    "  --hide LIST           leave out the kinds named, as render does\n"
+    "  -o FILE, --output FILE  write to FILE (under a temporary name, then renamed)\n";
+
+int RunExport(int argc, char** argv) {
+    ExportCommandOptions options;
+    std::string message;
+    if (!ParseExportCommandOptions(argc, argv, options, message)) {
+        return UsageError(message);
+    }
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
+        return kExitUsage;
+    }
+    std::vector<SessionValues> sessions;
+    for (int16_t slot : options.sessionSlots) {
+        sessions.push_back(DecodeSessionValues(Image(), slot, options.modeNames));
+    }
+    const QByteArray data = ExportSessions(sessions, options.format, options.filter);
+    return WriteOutput(options.output, data.toStdString());
+}
