@@ -15,6 +15,7 @@ packages=(
   libxml2-utils                   # xmllint checks the exported GPX
   python3                         # its csv module reads the exported CSV back in a test
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
+  clang-format-14                 # the test command fails on a source it would change
   googletest                      # GoogleTest's sources, cross-built for the Windows tests
   wine wine64                     # runs the Windows build of the tests
   file                            # CPack's .deb generator sorts binaries with it
