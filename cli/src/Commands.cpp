@@ -7,6 +7,7 @@ const Command* CommandTable() {
         {"sessions", kSessionsSynopsis, kSessionsHelp, RunSessions},
         {"render", kRenderSynopsis, kRenderHelp, RunRender},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
+        {"archive", kArchiveSynopsis, kArchiveHelp, RunArchive},
         {nullptr, nullptr, nullptr, nullptr},
     };
     return commands;
