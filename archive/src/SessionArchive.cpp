@@ -255,6 +255,10 @@ bool SessionArchive::IsOpen() const {
     return m_impl->open;
 }
 
+QString SessionArchive::ConnectionName() const {
+    return m_impl->connection;
+}
+
 bool SessionArchive::IsServer() const {
     return m_impl->location.server;
 }

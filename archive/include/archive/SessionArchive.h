@@ -101,6 +101,9 @@ public:
     int SchemaVersion();
     static int CurrentSchemaVersion();
     const QString& Error() const { return m_error; }
+    // The Qt SQL connection of this archive, for tools and tests that query it directly; valid
+    // while it is open, in the thread that opened it.
+    QString ConnectionName() const;
 
     // The instrument's row, made when new; a non-empty name (re)names it. Returns its id.
     qint64 Instrument(const InstrumentIdentity& identity, const QString& name);
