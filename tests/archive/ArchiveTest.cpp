@@ -351,9 +351,3 @@ TEST(InstrumentIdentityTest, DriverTextAndSensorSettingsTellInstrumentsApart) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
