@@ -23,12 +23,14 @@ const char* const kVersion1[] = {
     "CREATE TABLE sessions (id %ID%, instrument_id BIGINT NOT NULL REFERENCES instruments(id),"
     " slot INTEGER NOT NULL, stamp BIGINT NOT NULL, name %BLOB% NOT NULL,"
     " dated INTEGER NOT NULL, alarm INTEGER NOT NULL, calibration INTEGER NOT NULL,"
-    " complete INTEGER NOT NULL, sector %BLOB% NOT NULL, overrun %BLOB% NOT NULL,"
-    " digest TEXT NOT NULL, day TEXT NOT NULL, start_time TEXT NOT NULL,"
+    " complete INTEGER NOT NULL, digest TEXT NOT NULL, day TEXT NOT NULL, start_time TEXT NOT NULL,"
     " first_seen BIGINT NOT NULL, first_download BIGINT NOT NULL REFERENCES downloads(id),"
     " last_seen BIGINT NOT NULL, last_download BIGINT NOT NULL REFERENCES downloads(id),"
     " UNIQUE (instrument_id, slot, stamp, digest))",
     "CREATE INDEX sessions_day ON sessions (day, start_time)",
+    // The raw bytes live apart so that searching the sessions never reads them.
+    "CREATE TABLE session_bytes (session_id BIGINT PRIMARY KEY REFERENCES sessions(id),"
+    " sector %BLOB% NOT NULL, overrun %BLOB% NOT NULL)",
     nullptr,
 };
 

@@ -405,16 +405,14 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                 const QString oldDigest = open.value(1).toString();
                 QSqlQuery replace(db);
                 replace.prepare(QString("UPDATE sessions SET (name, alarm, calibration, complete,"
-                                        " sector, overrun, digest, last_seen, last_download, %1)"
+                                        " digest, last_seen, last_download, %1)"
                                         " = (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                                        " ?, ?, ?, ?, ?) WHERE id = ? AND digest = ?")
+                                        " ?, ?, ?) WHERE id = ? AND digest = ?")
                                     .arg(kSummaryColumns));
                 replace.addBindValue(Bytes(s.name));
                 replace.addBindValue(s.alarm ? 1 : 0);
                 replace.addBindValue(s.calibration ? 1 : 0);
                 replace.addBindValue(s.complete ? 1 : 0);
-                replace.addBindValue(s.sector);
-                replace.addBindValue(Bytes(s.overrun));
                 replace.addBindValue(digest);
                 replace.addBindValue(now);
                 replace.addBindValue(download);
@@ -425,6 +423,15 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                     return StoreResult::Failed;
                 }
                 if (replace.numRowsAffected() == 1) {
+                    QSqlQuery bytes(db);
+                    bytes.prepare("UPDATE session_bytes SET (sector, overrun) = (?, ?)"
+                                  " WHERE session_id = ?");
+                    bytes.addBindValue(s.sector);
+                    bytes.addBindValue(Bytes(s.overrun));
+                    bytes.addBindValue(id);
+                    if (!Run(bytes, error)) {
+                        return StoreResult::Failed;
+                    }
                     QSqlQuery history(db);
                     history.prepare("INSERT INTO session_history (session_id, digest, first_seen,"
                                     " replaced_at, replaced_by) VALUES (?, ?, ?, ?, ?)");
@@ -440,11 +447,12 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
         }
         QSqlQuery insert(db);
         insert.prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, name, dated,"
-                               " alarm, calibration, complete, sector, overrun, digest,"
-                               " first_seen, first_download, last_seen, last_download, %1)"
+                               " alarm, calibration, complete, digest, first_seen,"
+                               " first_download, last_seen, last_download, %1)"
                                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                               " ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                               " ON CONFLICT (instrument_id, slot, stamp, digest) DO NOTHING")
+                               " ?, ?, ?, ?, ?, ?, ?, ?)"
+                               " ON CONFLICT (instrument_id, slot, stamp, digest) DO NOTHING"
+                               " RETURNING id")
                            .arg(kSummaryColumns));
         insert.addBindValue(instrument);
         insert.addBindValue(s.slot);
@@ -454,8 +462,6 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
         insert.addBindValue(s.alarm ? 1 : 0);
         insert.addBindValue(s.calibration ? 1 : 0);
         insert.addBindValue(s.complete ? 1 : 0);
-        insert.addBindValue(s.sector);
-        insert.addBindValue(Bytes(s.overrun));
         insert.addBindValue(digest);
         insert.addBindValue(now);
         insert.addBindValue(download);
@@ -465,8 +471,16 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
         if (!Run(insert, error)) {
             return StoreResult::Failed;
         }
-        if (insert.numRowsAffected() == 1) {
-            return StoreResult::New;
+        if (insert.next()) {
+            const qint64 id = insert.value(0).toLongLong();
+            insert.finish();
+            QSqlQuery bytes(db);
+            bytes.prepare(
+                "INSERT INTO session_bytes (session_id, sector, overrun) VALUES (?, ?, ?)");
+            bytes.addBindValue(id);
+            bytes.addBindValue(s.sector);
+            bytes.addBindValue(Bytes(s.overrun));
+            return Run(bytes, error) ? StoreResult::New : StoreResult::Failed;
         }
         // Another writer stored the same bytes first: it is then seen, on the next round.
     }
@@ -506,6 +520,9 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
         return false;
     }
     const qint64 instrument = owner.value(0).toLongLong();
+    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
+    // let a transaction write from a snapshot that another writer has since moved past.
+    owner.finish();
     return Transact([&]() {
         counts = StoreCounts();
         for (const CapturedSession& session : sessions) {
@@ -551,9 +568,10 @@ bool SessionArchive::Transact(const std::function<bool()>& body) {
             SqlTransaction transaction(db, m_impl->location.server);
             done = transaction.Begun(m_error) && body() && transaction.Commit(m_error);
         }
-        // A server may abort a transaction that lost a race with another writer; the work is
-        // then done again from the start, against what the winner committed.
-        if (done || attempt >= kStoreAttempts || !m_impl->location.server) {
+        // A server may abort a transaction that lost a race with another writer (and SQLite
+        // may refuse a busy one); the work is then done again from the start, against what the
+        // winner committed.
+        if (done || attempt >= kStoreAttempts) {
             return done;
         }
     }
@@ -623,8 +641,9 @@ QVector<ListedSession> SessionArchive::List(const ListFilter& filter) {
 
 bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     QSqlQuery query(m_impl->Db());
-    query.prepare(QString("SELECT %1, s.name, s.sector, s.overrun, i.mode_names FROM sessions s"
-                          " JOIN instruments i ON i.id = s.instrument_id WHERE s.id = ?")
+    query.prepare(QString("SELECT %1, s.name, b.sector, b.overrun, i.mode_names FROM sessions s"
+                          " JOIN instruments i ON i.id = s.instrument_id"
+                          " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")
                       .arg(kListColumns));
     query.addBindValue(id);
     if (!Run(query, m_error)) {
@@ -644,13 +663,14 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
 
 bool SessionArchive::Stats(ArchiveStats& stats) {
     QSqlQuery query(m_impl->Db());
-    if (!query.exec("SELECT (SELECT COUNT(*) FROM instruments), (SELECT COUNT(*) FROM sessions),"
-                    " (SELECT COUNT(*) FROM sessions WHERE complete = 1),"
-                    " (SELECT COUNT(*) FROM downloads), (SELECT COUNT(*) FROM index_uploads),"
-                    " (SELECT COUNT(*) FROM session_history),"
-                    " (SELECT COALESCE(SUM(LENGTH(sector) + LENGTH(overrun)), 0) FROM sessions),"
-                    " (SELECT MIN(day) FROM sessions WHERE day <> ''),"
-                    " (SELECT MAX(day) FROM sessions WHERE day <> '')") ||
+    if (!query.exec(
+            "SELECT (SELECT COUNT(*) FROM instruments), (SELECT COUNT(*) FROM sessions),"
+            " (SELECT COUNT(*) FROM sessions WHERE complete = 1),"
+            " (SELECT COUNT(*) FROM downloads), (SELECT COUNT(*) FROM index_uploads),"
+            " (SELECT COUNT(*) FROM session_history),"
+            " (SELECT COALESCE(SUM(LENGTH(sector) + LENGTH(overrun)), 0) FROM session_bytes),"
+            " (SELECT MIN(day) FROM sessions WHERE day <> ''),"
+            " (SELECT MAX(day) FROM sessions WHERE day <> '')") ||
         !query.next()) {
         m_error = query.lastError().text();
         return false;
@@ -688,8 +708,9 @@ int SessionArchive::RefreshSummaries() {
     QSqlDatabase db = m_impl->Db();
     QSqlQuery stale(db);
     stale.setForwardOnly(true);
-    stale.prepare("SELECT id, slot, stamp, dated, name, sector, overrun FROM sessions"
-                  " WHERE summary_version < ?");
+    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun"
+                  " FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
+                  " WHERE s.summary_version < ?");
     stale.addBindValue(SessionSummary::kVersion);
     if (!Run(stale, m_error)) {
         return -1;

@@ -238,11 +238,13 @@ TEST_P(ArchiveTest, AnOlderSchemaIsMigratedWithItsSessions) {
         ASSERT_TRUE(q.exec("INSERT INTO downloads (instrument_id, source, started_at)"
                            " VALUES (1, 'v1', 1)"));
         q.prepare("INSERT INTO sessions (instrument_id, slot, stamp, name, dated, alarm,"
-                  " calibration, complete, sector, overrun, digest, day, start_time, first_seen,"
+                  " calibration, complete, digest, day, start_time, first_seen,"
                   " first_download, last_seen, last_download)"
-                  " VALUES (1, 3, ?, ?, 1, 0, 0, 1, ?, ?, 'x', '2000-01-01', '', 1, 1, 1, 1)");
+                  " VALUES (1, 3, ?, ?, 1, 0, 0, 1, 'x', '2000-01-01', '', 1, 1, 1, 1)");
         q.addBindValue(static_cast<qint64>(s.stamp));
         q.addBindValue(s.name);
+        ASSERT_TRUE(q.exec());
+        q.prepare("INSERT INTO session_bytes (session_id, sector, overrun) VALUES (1, ?, ?)");
         q.addBindValue(s.sector);
         q.addBindValue(s.overrun.isNull() ? QByteArray("") : s.overrun);
         ASSERT_TRUE(q.exec());
@@ -288,6 +290,7 @@ TEST_P(ArchiveTest, ConcurrentWritersLoseAndDuplicateNothing) {
     }
     const archive::InstrumentIdentity identity = archive::NamedInstrument("unit 7");
     std::atomic<int> added{0}, failures{0};
+    std::string firstError;
     auto writer = [&](bool reverse) {
         SessionArchive own;
         if (!own.Open(Location())) {
@@ -302,7 +305,9 @@ TEST_P(ArchiveTest, ConcurrentWritersLoseAndDuplicateNothing) {
             for (size_t i = 0; i < list->size(); ++i) {
                 const CapturedSession& s = (*list)[reverse ? list->size() - 1 - i : i];
                 const StoreResult result = own.Store(download, s);
-                failures += result == StoreResult::Failed ? 1 : 0;
+                if (result == StoreResult::Failed && failures++ == 0) {
+                    firstError = own.Error().toStdString();
+                }
                 added += result == StoreResult::New ? 1 : 0;
             }
             own.FinishDownload(download);
@@ -312,7 +317,7 @@ TEST_P(ArchiveTest, ConcurrentWritersLoseAndDuplicateNothing) {
     std::thread second(writer, true);
     first.join();
     second.join();
-    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(failures.load(), 0) << firstError;
     EXPECT_EQ(added.load(), static_cast<int>(distinct.size()));
     EXPECT_EQ(Count("SELECT COUNT(*) FROM instruments"), 1);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions"), static_cast<int>(distinct.size()));
