@@ -9,7 +9,6 @@
 #include "CommandLine.h"
 #include "DownloadOptions.h"
 #include "ExitStatus.h"
-#include "ReportOutput.h"
 #include "archive/SessionArchive.h"
 
 namespace {
@@ -158,23 +157,34 @@ int RunArchiveList(const QStringList& arguments) {
     if (!OpenArchive(store, parser.value(location))) {
         return kExitArchive;
     }
-    const QVector<archive::ListedSession> sessions = store.List(filter);
-    if (!store.Error().isEmpty()) {
+    // Text and CSV go out line by line; JSON is one document.
+    bool written = true;
+    QJsonArray array;
+    auto put = [&written](const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        written = written && std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()),
+                                         stdout) == static_cast<size_t>(bytes.size());
+    };
+    if (kind == "csv") {
+        put(kCsvHeader);
+    }
+    const bool listed = store.ForEach(filter, [&](const archive::ListedSession& s) {
+        if (kind == "json") {
+            array.append(JsonOf(s));
+        } else {
+            put(kind == "csv" ? CsvLine(s) : TextLine(s));
+        }
+    });
+    if (!listed) {
         PrintError(store.Error().toStdString());
         return kExitArchive;
     }
-    QString out;
     if (kind == "json") {
-        QJsonArray array;
-        for (const archive::ListedSession& s : sessions) {
-            array.append(JsonOf(s));
-        }
-        out = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
-    } else {
-        out = kind == "csv" ? QString(kCsvHeader) : QString();
-        for (const archive::ListedSession& s : sessions) {
-            out += kind == "csv" ? CsvLine(s) : TextLine(s);
-        }
+        put(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
     }
-    return WriteOutput(std::string(), out.toUtf8().toStdString());
+    if (!written || std::fflush(stdout) != 0) {
+        PrintError("cannot write the listing to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
 }

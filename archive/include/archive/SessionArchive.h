@@ -129,7 +129,10 @@ public:
     // it need not be uploaded again.
     bool HoldsComplete(qint64 instrument, int16_t slot, uint32_t stamp);
 
+    // The sessions the filter keeps, in time order (undated ones last). List collects them; ForEach
+    // hands them over one by one, for listings too long to hold.
     QVector<ListedSession> List(const ListFilter& filter);
+    bool ForEach(const ListFilter& filter, const std::function<void(const ListedSession&)>& take);
     bool Load(qint64 id, LoadedSession& session);
     bool Stats(ArchiveStats& stats);
 
