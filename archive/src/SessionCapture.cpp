@@ -67,7 +67,6 @@ CapturedSession Capture(LogImage& image, const SessionEntry& entry, uint32_t new
     session.dated = session.stamp != kUndated;
     session.alarm = entry.alarm != 0;
     session.calibration = entry.calibration != 0;
-    session.complete = session.dated && session.stamp != newest;
     const uint32_t start = SectorOffset(entry.slot);
     const uint8_t* bytes = image.Bytes();
     session.sector = QByteArray(reinterpret_cast<const char*>(bytes + start), kSector);
@@ -81,6 +80,7 @@ CapturedSession Capture(LogImage& image, const SessionEntry& entry, uint32_t new
         }
     }
     session.summary = SummariseSession(image, entry.slot, session.stamp, session.dated);
+    session.complete = session.dated && (session.stamp != newest || session.summary.closed);
     return session;
 }
 
@@ -112,16 +112,6 @@ std::vector<CapturedSession> CaptureSessions(LogImage& image, const std::vector<
         }
     }
     return sessions;
-}
-
-bool SessionComplete(LogImage& image, int16_t slot) {
-    const std::unique_ptr<SessionTable> table = TableOf(image);
-    const SessionEntry* entry = table->FindSlot(slot);
-    if (entry == nullptr) {
-        return false;
-    }
-    const uint32_t stamp = NameStamp(*entry);
-    return stamp != kUndated && stamp != NewestStamp(*table);
 }
 
 void RestoreSession(LogImage& image, int16_t slot, const QByteArray& name, const QByteArray& sector,

@@ -103,6 +103,7 @@ SessionSummary SummariseSession(SessionByteSource& source, int16_t slot, uint32_
             }
         }
         summary.gps = summary.gps || (r.HasGps && r.Gps.Located());
+        summary.closed = r.Kind == RecordKind::SwitchOff;
     }
     for (const auto& peak : peaks) {
         summary.peaks << Peak(peak.second);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/SessionTable.h"
 #include "report/Report.h"
@@ -34,6 +35,16 @@ void ReuseSlot(LogImage& image, int16_t slot, uint32_t stamp, int16_t fromSlot) 
     uint8_t sector[4096];
     std::memcpy(sector, image.Bytes() + (fromSlot + 10) * 4096, sizeof sector);
     image.Store((slot + 10) * 4096u, sector, sizeof sector);
+}
+
+void CutShort(LogImage& image, int16_t slot) {
+    const uint32_t start = (slot + 10) * 4096u;
+    uint32_t used = 4096;
+    while (used > 0 && image.Bytes()[start + used - 1] == 0xFF) {
+        --used;
+    }
+    const std::vector<uint8_t> erased(4096 - used / 2, 0xFF);
+    image.Store(start + used / 2, erased.data(), static_cast<uint32_t>(erased.size()));
 }
 
 int16_t NewestSlot(LogImage& image, uint32_t& stamp) {

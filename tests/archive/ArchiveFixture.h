@@ -22,6 +22,10 @@ std::unique_ptr<LogImage> GeneratedImage(uint64_t seed);
 // `fromSlot`.
 void ReuseSlot(LogImage& image, int16_t slot, uint32_t stamp, int16_t fromSlot);
 
+// Cuts the slot's session short, as if the instrument were still recording it: everything from
+// half its stored length on reads as erased.
+void CutShort(LogImage& image, int16_t slot);
+
 // The dated slot with the greatest stamp, and that stamp.
 int16_t NewestSlot(LogImage& image, uint32_t& stamp);
 

@@ -19,8 +19,9 @@ struct CapturedSession {
     bool dated = false;
     bool alarm = false; // index tags
     bool calibration = false;
-    // False for the newest dated session of the index and for undated ones: the instrument may
-    // still be adding to them, so a later download compares their bytes again.
+    // A dated session that ends with its switch-off, or that a newer session of the index
+    // follows. Otherwise (and for undated ones) the instrument may still be adding to it, and a
+    // later download uploads it again and compares its bytes.
     bool complete = false;
     QByteArray sector; // 4,096 bytes
     // Bytes past the sector that the stream's escapes made the decoder read, as the image held
@@ -35,10 +36,6 @@ QByteArray IndexBytes(const LogImage& image);
 // The sessions of the image's index in `chosen` (every slot whose entry holds a name when empty),
 // in slot order. The image must hold the index and those sessions' sectors.
 std::vector<CapturedSession> CaptureSessions(LogImage& image, const std::vector<int16_t>& chosen);
-
-// Which of the index's sessions the instrument may still be adding to decides `complete`; this
-// says it for one slot without capturing it (false for an empty slot).
-bool SessionComplete(LogImage& image, int16_t slot);
 
 // Puts an archived session back into an image (index entry and sector, the overrun after it) so
 // that the report and the session table read it as if it had just been uploaded.

@@ -26,6 +26,8 @@ struct SessionSummary {
     QStringList calibrations; // "GAS PASS" or "GAS FAIL" per sensor tested
     QStringList bumps;
     bool gps = false; // holds at least one valid fix
+    // Its last record is the switch-off: the instrument will not add to it.
+    bool closed = false;
 };
 
 // The summary of one session: its start from the stamp of its index entry (0xFFFFFFFF: undated),
