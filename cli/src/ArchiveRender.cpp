@@ -11,6 +11,7 @@
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
 #include "app/SessionTable.h"
+#include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
@@ -49,22 +50,9 @@ int RunArchiveRender(const QStringList& arguments) {
     ReportState state;
     state.ShowBarholeGraph =
         parser.isSet(graph) || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
-    for (qint64 id : ids) {
-        archive::LoadedSession session;
-        if (!store.Load(id, session)) {
-            PrintError(store.Error().toStdString());
-            return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
-        }
-        const int16_t slot = static_cast<int16_t>(session.listed.slot);
-        archive::RestoreSession(*image, slot, session.name, session.sector, session.overrun);
-        table->Build(*image);
-        for (int k = 0; k < 4; ++k) {
-            state.ModeNames[k] = session.modeNames[k].toStdString();
-        }
-        const SessionEntry* entry = table->FindDated(slot);
-        state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
-        state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
-        RenderSession(state, *image, slot);
+    if (!archive::RenderArchived(store, ids, *image, *table, state)) {
+        PrintError(store.Error().toStdString());
+        return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
     }
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", SessionBrowser::kWarningText);

@@ -13,6 +13,7 @@
 
 #include "ArchiveFixture.h"
 #include "app/SessionTable.h"
+#include "archive/ArchiveReport.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/TempDir.h"
@@ -218,21 +219,15 @@ TEST_P(ArchiveTest, ListingsFilterByDayTagAndInstrument) {
 TEST_P(ArchiveTest, ArchivedSessionsRenderAsUploaded) {
     Import(*m_image);
     std::vector<int16_t> order;
-    std::unique_ptr<LogImage> restored(new LogImage);
-    ReportState state;
-    std::unique_ptr<SessionTable> table(new SessionTable);
+    QVector<qint64> ids;
     for (const archive::ListedSession& listed : All()) {
-        archive::LoadedSession loaded;
-        ASSERT_TRUE(m_archive.Load(listed.id, loaded));
-        const int16_t slot = static_cast<int16_t>(loaded.listed.slot);
-        order.push_back(slot);
-        archive::RestoreSession(*restored, slot, loaded.name, loaded.sector, loaded.overrun);
-        table->Build(*restored);
-        const SessionEntry* entry = table->FindDated(slot);
-        state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
-        state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
-        RenderSession(state, *restored, slot);
+        ids << listed.id;
+        order.push_back(static_cast<int16_t>(listed.slot));
     }
+    std::unique_ptr<LogImage> scratch(new LogImage);
+    std::unique_ptr<SessionTable> table(new SessionTable);
+    ReportState state;
+    ASSERT_TRUE(archive::RenderArchived(m_archive, ids, *scratch, *table, state));
     EXPECT_EQ(state.ReportText, archivetest::RenderSlots(*m_image, order));
 }
 
