@@ -85,6 +85,7 @@ public:
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
+    void OpenArchive();
     void ShowAbout();
     void ToggleFilter();
 
