@@ -4,6 +4,7 @@
 #include "ArchiveDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
+#include "ReportExport.h"
 #include "Watchdog.h"
 #include "ui_MainDialog.h"
 
@@ -103,6 +104,7 @@ void MainDialog::BuildMenus() {
     openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
     quit->setObjectName("actionQuit");
@@ -379,6 +381,17 @@ void MainDialog::OpenArchive() {
         dialog->show();
     } else {
         dialog->close();
+    }
+}
+
+void MainDialog::ExportReport() {
+    const QString path =
+        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
+    const QString error = path.isEmpty()
+                              ? QString()
+                              : ReportExport::Write(path, browser_->ShownSlots(), image_, report_);
+    if (!error.isEmpty()) {
+        Prompt(error, "Export");
     }
 }
 

@@ -6,6 +6,7 @@ const Command* CommandTable() {
     static const Command commands[] = {
         {"sessions", kSessionsSynopsis, kSessionsHelp, RunSessions},
         {"render", kRenderSynopsis, kRenderHelp, RunRender},
+        {"export", kExportSynopsis, kExportHelp, RunExport},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
         {"archive", kArchiveSynopsis, kArchiveHelp, RunArchive},
         {nullptr, nullptr, nullptr, nullptr},

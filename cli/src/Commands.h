@@ -27,3 +27,7 @@ int RunDownload(int argc, char** argv);
 extern const char kArchiveSynopsis[];
 extern const char kArchiveHelp[];
 int RunArchive(int argc, char** argv);
+
+extern const char kExportSynopsis[];
+extern const char kExportHelp[];
+int RunExport(int argc, char** argv);
