@@ -92,6 +92,19 @@ std::unique_ptr<SessionTable> TableOf(LogImage& image) {
 
 } // namespace
 
+std::vector<IndexedSession> IndexedSessions(LogImage& image) {
+    const std::unique_ptr<SessionTable> table = TableOf(image);
+    std::vector<IndexedSession> sessions;
+    for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
+        const SessionEntry* entry = table->FindSlot(slot);
+        if (entry != nullptr) {
+            const uint32_t stamp = NameStamp(*entry);
+            sessions.push_back({slot, stamp, stamp != kUndated});
+        }
+    }
+    return sessions;
+}
+
 QByteArray IndexBytes(const LogImage& image) {
     return QByteArray(reinterpret_cast<const char*>(image.Bytes()),
                       static_cast<int>(LogImage::kIndexSectors * kSector));

@@ -1,9 +1,9 @@
 #include "archive/SessionSummary.h"
 
-#include <QStringDecoder>
 #include <map>
 #include <utility>
 
+#include "export/Cp1252.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 #include "report/Report.h"
@@ -14,8 +14,7 @@ namespace {
 
 // Instrument texts are in its code page (Windows-1252).
 QString Unicode(const std::string& bytes) {
-    QStringDecoder decode("windows-1252");
-    return decode(QByteArray::fromStdString(bytes));
+    return FromCp1252(bytes);
 }
 
 void AddOnce(QStringList& list, const QString& text) {

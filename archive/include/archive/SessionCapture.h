@@ -30,6 +30,14 @@ struct CapturedSession {
     SessionSummary summary;
 };
 
+// A session as the index alone names it, before its sector is uploaded.
+struct IndexedSession {
+    int16_t slot = 0;
+    uint32_t stamp = 0;
+    bool dated = false;
+};
+std::vector<IndexedSession> IndexedSessions(LogImage& image);
+
 // The index of the image, 10 sectors as uploaded.
 QByteArray IndexBytes(const LogImage& image);
 
