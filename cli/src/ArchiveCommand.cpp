@@ -15,7 +15,7 @@
 #include "archive/SessionArchive.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|stats [--archive LOCATION] ARGUMENTS...";
+    "archive import|list|render|export|stats [--archive LOCATION] ARGUMENTS...";
 
 const char kArchiveHelp[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
@@ -35,6 +35,9 @@ const char kArchiveHelp[] =
     "  archive render [--graph] [-o FILE] ID...\n"
     "                        the RTF report of archived sessions, in the order given, as\n"
     "                        render makes it from a dump\n"
+    "  archive export --format csv|geojson|gpx [-o FILE] ID...\n"
+    "                        archived sessions in a format for spreadsheets and maps, as\n"
+    "                        export writes them from a dump\n"
     "  archive stats         what the archive holds\n"
     "\n"
     "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
@@ -51,10 +54,8 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"import", RunArchiveImport},
-    {"list", RunArchiveList},
-    {"render", RunArchiveRender},
-    {"stats", RunArchiveStats},
+    {"import", RunArchiveImport}, {"list", RunArchiveList},   {"render", RunArchiveRender},
+    {"export", RunArchiveExport}, {"stats", RunArchiveStats},
 };
 
 std::string Text(const QString& text) {
@@ -91,9 +92,27 @@ bool ParseArchiveArguments(QCommandLineParser& parser, const QStringList& argume
     return true;
 }
 
+bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint64>& ids) {
+    for (const QString& text : words) {
+        bool ok = false;
+        const qint64 id = text.toLongLong(&ok);
+        if (!ok || id <= 0) {
+            UsageError(std::string("archive ") + command + " takes session ids, not \"" +
+                       Text(text) + "\"");
+            return false;
+        }
+        ids << id;
+    }
+    if (ids.isEmpty()) {
+        UsageError(std::string("archive ") + command + " needs at least one session id");
+        return false;
+    }
+    return true;
+}
+
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render and stats");
+        return UsageError("archive needs one of import, list, render, export and stats");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace archive {
 class SessionArchive;
@@ -22,7 +23,11 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location);
 // argument prints it and returns false.
 bool ParseArchiveArguments(QCommandLineParser& parser, const QStringList& arguments);
 
+// Session ids as `archive render|export` take them; on a bad one prints it and returns false.
+bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint64>& ids);
+
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);
 int RunArchiveRender(const QStringList& arguments);
 int RunArchiveStats(const QStringList& arguments);
+int RunArchiveExport(const QStringList& arguments);

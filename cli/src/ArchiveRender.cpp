@@ -26,17 +26,8 @@ int RunArchiveRender(const QStringList& arguments) {
         return kExitUsage;
     }
     QVector<qint64> ids;
-    for (const QString& text : parser.positionalArguments()) {
-        bool ok = false;
-        const qint64 id = text.toLongLong(&ok);
-        if (!ok || id <= 0) {
-            return UsageError("archive render takes session ids, not \"" + text.toStdString() +
-                              "\"");
-        }
-        ids << id;
-    }
-    if (ids.isEmpty()) {
-        return UsageError("archive render needs at least one session id");
+    if (!ParseSessionIds(parser.positionalArguments(), "render", ids)) {
+        return kExitUsage;
     }
     if (parser.isSet(output) && parser.value(output).isEmpty()) {
         return UsageError("-o needs a file name");

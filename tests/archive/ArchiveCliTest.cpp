@@ -65,6 +65,14 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
         RunProgram("tavon-datalog", {"render", "FlashData.txt", std::to_string(slot)}, m_dir.Path(),
                    120, {"TZ=UTC", "LC_ALL=C"});
     EXPECT_EQ(r.out, direct.out);
+
+    r = Datalog({"archive", "export", "--format", "geojson", std::to_string(first)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult exported = RunProgram(
+        "tavon-datalog", {"export", "FlashData.txt", std::to_string(slot), "--format", "geojson"},
+        m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(r.out, exported.out);
+    EXPECT_EQ(Datalog({"archive", "export", "--format", "kml", "1"}).status, 2);
 }
 
 TEST_F(ArchiveCliTest, AMalformedDumpIsNamedWithItsLineAndNothingIsStored) {

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QVector>
+#include <vector>
+
+#include "report/SessionValues.h"
 
 class LogImage;
 class SessionTable;
@@ -17,5 +20,9 @@ class SessionArchive;
 // report is state.ReportText. False with the archive's message when a session cannot be read.
 bool RenderArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage& image,
                     SessionTable& table, ReportState& state);
+
+// The typed record values of archived sessions, in the order given, for the export formats.
+bool DecodeArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage& image,
+                    std::vector<SessionValues>& sessions);
 
 } // namespace archive
