@@ -373,37 +373,32 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
     const qint64 now = Now();
     // Bounded: every round either finishes or saw another writer change the row it aimed at.
     for (int round = 0; round < 8; ++round) {
+        const QVariant stamp = static_cast<qint64>(s.stamp);
         QSqlQuery same(db);
-        same.prepare("SELECT id FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
-                     " AND digest = ?");
-        same.addBindValue(instrument);
-        same.addBindValue(s.slot);
-        same.addBindValue(static_cast<qint64>(s.stamp));
-        same.addBindValue(digest);
-        if (!Run(same, error)) {
+        if (!Run(same,
+                 "SELECT id FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
+                 " AND digest = ?",
+                 {instrument, s.slot, stamp, digest}, error)) {
             return StoreResult::Failed;
         }
         if (same.next()) {
             QSqlQuery seen(db);
-            seen.prepare("UPDATE sessions SET last_seen = ?, last_download = ?,"
-                         " complete = CASE WHEN ? = 1 THEN 1 ELSE complete END WHERE id = ?");
-            seen.addBindValue(now);
-            seen.addBindValue(download);
-            seen.addBindValue(s.complete ? 1 : 0);
-            seen.addBindValue(same.value(0).toLongLong());
-            return Run(seen, error) ? StoreResult::Seen : StoreResult::Failed;
+            return Run(seen,
+                       "UPDATE sessions SET last_seen = ?, last_download = ?,"
+                       " complete = CASE WHEN ? = 1 THEN 1 ELSE complete END WHERE id = ?",
+                       {now, download, s.complete ? 1 : 0, same.value(0)}, error)
+                       ? StoreResult::Seen
+                       : StoreResult::Failed;
+        }
+        QSqlQuery open(db);
+        if (s.dated && !Run(open,
+                            "SELECT id, digest, first_seen FROM sessions WHERE instrument_id = ?"
+                            " AND slot = ? AND stamp = ? AND complete = 0 ORDER BY id DESC",
+                            {instrument, s.slot, stamp}, error)) {
+            return StoreResult::Failed;
         }
         if (s.dated) {
             // Still being recorded when it was last seen: the newer bytes replace it.
-            QSqlQuery open(db);
-            open.prepare("SELECT id, digest, first_seen FROM sessions WHERE instrument_id = ?"
-                         " AND slot = ? AND stamp = ? AND complete = 0 ORDER BY id DESC");
-            open.addBindValue(instrument);
-            open.addBindValue(s.slot);
-            open.addBindValue(static_cast<qint64>(s.stamp));
-            if (!Run(open, error)) {
-                return StoreResult::Failed;
-            }
             if (open.next()) {
                 const qint64 id = open.value(0).toLongLong();
                 const QString oldDigest = open.value(1).toString();

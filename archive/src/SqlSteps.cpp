@@ -23,6 +23,18 @@ bool Run(QSqlQuery& query, QString& error) {
     return true;
 }
 
+bool Run(QSqlQuery& query, const QString& statement, std::initializer_list<QVariant> values,
+         QString& error) {
+    if (!query.prepare(statement)) {
+        error = query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    return Run(query, error);
+}
+
 SqlTransaction::SqlTransaction(QSqlDatabase& db, bool server) : m_db(db), m_server(server) {}
 
 SqlTransaction::~SqlTransaction() {

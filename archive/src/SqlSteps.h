@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+#include <initializer_list>
 
 class QSqlDatabase;
 class QSqlQuery;
@@ -11,6 +13,9 @@ namespace archive {
 bool Exec(QSqlDatabase& db, const QString& statement, QString& error);
 // Runs a prepared query; false with the database's message.
 bool Run(QSqlQuery& query, QString& error);
+// Prepares the statement, binds the values in order and runs it.
+bool Run(QSqlQuery& query, const QString& statement, std::initializer_list<QVariant> values,
+         QString& error);
 
 // A write transaction that is rolled back unless committed. SQLite takes its write lock at the
 // start (BEGIN IMMEDIATE), so two writers queue on the busy timeout instead of one failing when
