@@ -1,56 +1,39 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
-#include <cstdint>
 #include <memory>
 #include <set>
-#include <string>
 
-class LogImage;
-struct DownloadPlan;
+#include "DownloadKeeper.h"
 
 namespace archive {
 class SessionArchive;
 }
 
-// What a download keeps in the archive: the instrument, its index, and each session as its sector
-// arrives, every one in a transaction of its own. An archive that cannot be opened or written
-// never stops the download: the message is printed once, the reports and the dump are written
-// as ever, and Failed() makes the exit status say so.
-class DownloadArchive {
+// The download's sessions kept in the archive: the instrument, its index, and each session as
+// its sector arrives, every one in a transaction of its own. An archive that cannot be opened or
+// written never stops the download: the message is printed once, the reports and the dump are
+// written as ever, and Failed() makes the exit status say so.
+class DownloadArchive : public DownloadKeeper {
 public:
-    struct Options {
-        bool enabled = true;
-        bool all = false;       // upload sessions the archive holds complete all the same
-        QString location;       // as --archive; empty: the default archive
-        QString instrumentName; // --instrument; empty keeps the name it has
-    };
+    // location: as --archive (empty: the default archive); name: as --instrument (empty keeps
+    // the name the instrument has); all: held sessions are uploaded all the same.
+    DownloadArchive(const QString& location, const QString& name, bool all);
+    ~DownloadArchive() override;
 
-    explicit DownloadArchive(const Options& options);
-    ~DownloadArchive();
-
-    // After the index upload: the instrument as it described itself, the index as it came.
-    void IndexArrived(const QByteArray& driverText, const QByteArray& configBlock,
-                      const std::string (&modeNames)[4], LogImage& image);
-    // The index's session in `slot` is held complete, so it need not be uploaded (never with
-    // `all`).
-    bool Held(int16_t slot) const { return m_held.count(slot) != 0; }
-    int HeldCount() const { return static_cast<int>(m_held.size()); }
-    // Takes held sessions out of the plan: a slot's report, or a day whose every session is held.
-    // Returns how many sessions will not be uploaded.
-    int DropHeld(DownloadPlan& plan) const;
-    // After the slot's sector has arrived whole.
-    void SessionArrived(LogImage& image, int16_t slot);
-    void Finish();
-
-    bool Active() const { return m_store != nullptr; }
-    bool Failed() const { return m_failed; }
+    void IndexArrived(const std::string& driverText, const std::string& configBlock,
+                      const std::string (&modeNames)[4], LogImage& image) override;
+    bool Held(int16_t slot) const override { return m_held.count(slot) != 0; }
+    void SessionArrived(LogImage& image, int16_t slot) override;
+    void Finish() override;
+    bool Failed() const override { return m_failed; }
 
 private:
     void Fail(const QString& message);
 
-    Options m_options;
+    QString m_location;
+    QString m_name;
+    bool m_all;
     std::unique_ptr<archive::SessionArchive> m_store;
     qint64 m_download = -1;
     std::set<int16_t> m_held;

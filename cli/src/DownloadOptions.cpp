@@ -144,6 +144,24 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 message = "--export takes csv, geojson and gpx (comma-separated)";
                 return false;
             }
+        } else if (TakeValue(argc, argv, i, "--archive", value, missing)) {
+            list = List::None;
+            if (missing || value.empty()) {
+                message = "--archive needs a SQLite file or postgresql://user@host[:port]/db";
+                return false;
+            }
+            options.archiveAt = value;
+        } else if (TakeValue(argc, argv, i, "--instrument", value, missing)) {
+            list = List::None;
+            if (missing || value.empty()) {
+                message = "--instrument needs a name";
+                return false;
+            }
+            options.instrumentName = value;
+        } else if (std::strcmp(arg, "--no-archive") == 0 || std::strcmp(arg, "--all") == 0) {
+            list = List::None;
+            (arg[2] == 'n' ? options.archive : options.all) = arg[2] != 'n';
+            ++i;
         } else if (std::strcmp(arg, "--graph") == 0) {
             list = List::None;
             options.graph = true;
