@@ -500,9 +500,10 @@ TEST_F(DownloadTest, TwoConcurrentDownloadsIntoAPostgreSQLArchiveLoseAndDuplicat
     ASSERT_GT(sim, 0);
     RunResult a, b;
     std::thread other([&] {
-        a = Download({"--pipe", firstPipe, "--out", "a", "-q", "--archive", server});
+        a = Download(
+            {"--pipe", firstPipe, "--out", "a", "--dump", "a.txt", "-q", "--archive", server});
     });
-    b = Download({"--pipe", pipeName, "--out", "b", "-q", "--archive", server});
+    b = Download({"--pipe", pipeName, "--out", "b", "--dump", "b.txt", "-q", "--archive", server});
     other.join();
     StopProgram(firstSim);
     EXPECT_EQ(a.status, 0) << a.err;
