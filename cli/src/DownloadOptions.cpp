@@ -158,9 +158,13 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 return false;
             }
             options.instrumentName = value;
-        } else if (std::strcmp(arg, "--no-archive") == 0 || std::strcmp(arg, "--all") == 0) {
+        } else if (std::strcmp(arg, "--no-archive") == 0) {
             list = List::None;
-            (arg[2] == 'n' ? options.archive : options.all) = arg[2] != 'n';
+            options.archive = false;
+            ++i;
+        } else if (std::strcmp(arg, "--all") == 0) {
+            list = List::None;
+            options.all = true;
             ++i;
         } else if (std::strcmp(arg, "--graph") == 0) {
             list = List::None;
