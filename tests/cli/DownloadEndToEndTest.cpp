@@ -171,7 +171,8 @@ protected:
         // Downloads keep their sessions in the archive: each test has its own.
         const std::string data =
             *root + "/data-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        return RunProgram("tavon-datalog", args, work, 180, {"XDG_DATA_HOME=" + data});
+        return RunProgram("tavon-datalog", args, work, 180,
+                          {"TAVON_TICK_MS=20", "XDG_DATA_HOME=" + data});
     }
 
     // What `tavon-datalog render` gives for these slots of the simulator's dump.
