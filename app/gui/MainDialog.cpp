@@ -13,6 +13,7 @@
 #include "app/SessionBrowser.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
+#include "metertalk/ArrivalTick.h"
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
@@ -48,7 +49,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
                        QWidget* parent)
     : QDialog(parent), ui_(new Ui::MainDialog), image_(image), report_(report),
       env_(std::move(environment)), comms_(new CComms), tests_(new CTestList),
-      target_(new QtCommandTarget) {
+      target_(new QtCommandTarget), arrival_(new ArrivalTick(*comms_)) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -132,6 +133,15 @@ void MainDialog::BuildMenus() {
     connect(all, &QAction::triggered, this, [this](bool c) { browser_->OnAllSessions(c); });
     connect(alarm, &QAction::triggered, this, [this](bool c) { browser_->OnAlarmSessions(c); });
     connect(cal, &QAction::triggered, this, [this](bool c) { browser_->OnCalSessions(c); });
+    // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
+    QAction* fast = view->addAction("Fast Upload");
+    fast->setObjectName("actionFastUpload");
+    fast->setCheckable(true);
+    connect(fast, &QAction::triggered, this, [this](bool checked) {
+        fastUpload_ = checked;
+        WriteSetting("Fast Upload", checked ? "TRUE" : "FALSE");
+        FollowTransfer();
+    });
 
     QAction* help = menuBar_->addAction("Help", this, [this] { OnCommand(kCommandHelp); });
     help->setObjectName("actionHelp");
@@ -168,6 +178,8 @@ bool MainDialog::Initialise() {
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     report_.HeaderCountdown = 0;
+    fastUpload_ = ReadSetting("Fast Upload") == "TRUE";
+    Action("actionFastUpload")->setChecked(fastUpload_);
 
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
@@ -185,6 +197,7 @@ void MainDialog::OnTick() {
         return; // "Error in serial comms" is on screen: nothing more goes to the instrument
     }
     comms_->OnTimer();
+    FollowTransfer();
     CopyFilterFlags();
 }
 
@@ -208,6 +221,7 @@ void MainDialog::CopyFilterFlags() {
 
 void MainDialog::OnCommand(int id) {
     if (DispatchCommsCommand(*browser_, id)) {
+        FollowTransfer();
         return;
     }
     switch (id) {
@@ -216,6 +230,7 @@ void MainDialog::OnCommand(int id) {
     case ID_COMMS_CHECKSUM_ERROR:
         if (!ending_) {
             ending_ = true;
+            FollowTransfer();
             Prompt("Error in serial comms", QString());
             EndProcess(0);
         }
@@ -541,6 +556,7 @@ void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
 
 void MainDialog::SuspendTick() {
     tick_.stop();
+    arrival_->Follow(false);
     if (env_.watchdog != nullptr) {
         env_.watchdog->Hold();
     }
@@ -548,9 +564,14 @@ void MainDialog::SuspendTick() {
 
 void MainDialog::ResumeTick() {
     tick_.start(env_.tickMs);
+    FollowTransfer();
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
     }
+}
+
+void MainDialog::FollowTransfer() {
+    arrival_->Follow(fastUpload_ && tick_.isActive() && !ending_ && !browser_->Idle());
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {

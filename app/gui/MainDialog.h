@@ -20,6 +20,7 @@ class FilterDialog;
 class LogImage;
 class MeterTalkComms;
 class QAction;
+class ArrivalTick;
 class QMenu;
 class QMenuBar;
 class QTreeWidgetItem;
@@ -131,6 +132,8 @@ private:
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
     void EndProcess(int code);
+    // Fast uploads: the short tick runs while a transfer does and the 100 ms tick is running.
+    void FollowTransfer();
 
     std::unique_ptr<Ui::MainDialog> ui_;
     LogImage& image_;
@@ -145,6 +148,8 @@ private:
     FilterDialog* filter_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     QTimer tick_;
+    std::unique_ptr<ArrivalTick> arrival_;
+    bool fastUpload_ = false;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
     bool linkOpen_ = false;

@@ -61,6 +61,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         ModeNames,
         Export,
         Graph,
+        Fast,
         Quiet,
         Archive,
         Instrument,
@@ -80,6 +81,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         {"--export", nullptr, Takes::Value,
          "--export takes csv, geojson and gpx (comma-separated)"},
         {"--graph", nullptr, Takes::Nothing, ""},
+        {"--fast", nullptr, Takes::Nothing, ""},
         {"--quiet", "-q", Takes::Nothing, ""},
         {"--archive", nullptr, Takes::Value,
          "--archive needs a SQLite file or postgresql://user@host[:port]/db"},
@@ -162,6 +164,9 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
             break;
         case Graph:
             options.graph = true;
+            break;
+        case Fast:
+            options.fast = true;
             break;
         case Quiet:
             options.quiet = true;

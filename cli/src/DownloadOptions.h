@@ -29,6 +29,7 @@ struct DownloadOptions {
     bool graph = false;                      // list barhole profiles whatever Settings.ini says
     bool quiet = false;                      // no progress bar
     std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
+    bool fast = false;                       // fast uploads whatever Settings.ini says
 
     bool archive = true;        // keep the sessions in the archive (--no-archive)
     bool all = false;           // upload sessions the archive holds complete all the same
