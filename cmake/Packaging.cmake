@@ -23,6 +23,11 @@ if(WIN32)
     install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
   endforeach()
   install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+  # The logbook keeps its sessions in SQLite through Qt SQL's driver plugin.
+  if(TARGET Qt6::Sql)
+    install(FILES $<TARGET_FILE:Qt6::Sql> DESTINATION .)
+    install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
+  endif()
   # The compiler's own runtime, which the programs and Qt share.
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
@@ -72,6 +77,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  if(TARGET Qt6::Sql)
+    # The logbook's SQLite driver, a plugin as well.
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6sql6-sqlite")
+  endif()
 endif()
 
 include(CPack)

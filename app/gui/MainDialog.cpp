@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AboutDialog.h"
+#include "ArchiveDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
 #include "ReportExport.h"
@@ -100,6 +101,8 @@ void MainDialog::BuildMenus() {
     file->setObjectName("menuFile");
     QAction* openDump = file->addAction("Open Dump...", this, [this] { OpenDump(); });
     openDump->setObjectName("actionOpenDump");
+    QAction* openArchive = file->addAction("Open Archive...", this, [this] { OpenArchive(); });
+    openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
@@ -383,6 +386,17 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         return false;
     }
     return true;
+}
+
+void MainDialog::OpenArchive() {
+    // Settings.ini may name a team's server archive; the default one otherwise.
+    ArchiveDialog* dialog = new ArchiveDialog(QString::fromStdString(ReadSetting("Archive")), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (dialog->Open()) {
+        dialog->show();
+    } else {
+        dialog->close();
+    }
 }
 
 void MainDialog::ExportReport() {
