@@ -1,9 +1,9 @@
 #include "MainDialog.h"
 
 #include "AboutDialog.h"
-#include "Cp1252.h"
 #include "FilterDialog.h"
 #include "Watchdog.h"
+#include "reportdoc/Cp1252.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
