@@ -8,6 +8,8 @@ packages=(
   cmake                           # the build
   qt6-base-dev                    # Qt Core, Gui, Widgets, Network (local sockets), Test
   qt6-serialport-dev              # QSerialPort for cable and Bluetooth serial links
+  libqcustomplot-dev              # session charts (QCustomPlot for Qt 6; PrintSupport comes with qt6-base-dev)
+  poppler-utils                   # pdftotext and pdftoppm: the tests read back the PDFs we write
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests

@@ -1,0 +1,26 @@
+#include "charts/ChartText.h"
+
+#include "reportdoc/Cp1252.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace charts {
+
+QString ClockText(int64_t time) {
+    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString("HH:mm:ss");
+}
+
+QString DateTimeText(int64_t time) {
+    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss");
+}
+
+QString ValueText(double value) {
+    return QLocale::c().toString(value, 'g', 6);
+}
+
+QString InstrumentText(const std::string& text) {
+    return FromCp1252(text);
+}
+
+} // namespace charts
