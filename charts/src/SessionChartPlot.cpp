@@ -37,12 +37,12 @@ bool IsTest(MarkKind kind) {
            kind == MarkKind::FieldCalibration || kind == MarkKind::BumpTest;
 }
 
-QCPRange ValueRange(double low, double high) {
+QCPRange ValueRange(double low, double high, double headroom = kHeadroom) {
     low = std::min(low, 0.0);
     if (high <= low) {
         high = low + 1;
     }
-    return QCPRange(low, high + (high - low) * kHeadroom);
+    return QCPRange(low, high + (high - low) * headroom);
 }
 
 } // namespace
@@ -82,8 +82,7 @@ void SessionChartPlot::Build(const QString& title) {
         units.push_back(std::string());
     }
     for (const std::string& unit : units) {
-        Pane& pane = AddPane(QString::fromStdString(unit), margins);
-        plotLayout()->addElement(row, 0, pane.rect);
+        AddPane(QString::fromStdString(unit), margins, row);
         plotLayout()->setRowStretchFactor(row++, 3);
     }
     for (size_t i = 0; i < chart_.gases.size(); ++i) {
@@ -113,11 +112,7 @@ void SessionChartPlot::Build(const QString& title) {
         const int profileRows =
             (static_cast<int>(chart_.barholes.size()) + kProfileColumns - 1) / kProfileColumns;
         plotLayout()->setRowStretchFactor(row, 2.0 * profileRows);
-        AddProfiles(nullptr);
-        for (size_t i = 0; i < profiles_.size(); ++i) {
-            grid->addElement(static_cast<int>(i) / kProfileColumns,
-                             static_cast<int>(i) % kProfileColumns, profiles_[i]);
-        }
+        AddProfiles(grid);
     }
 
     readOut_ = new QCPItemText(this);
@@ -139,7 +134,7 @@ void SessionChartPlot::Build(const QString& title) {
     ResetZoom();
 }
 
-SessionChartPlot::Pane& SessionChartPlot::AddPane(const QString& unit, QCPMarginGroup* margins) {
+void SessionChartPlot::AddPane(const QString& unit, QCPMarginGroup* margins, int row) {
     static const QSharedPointer<QCPAxisTickerDateTime> ticker = [] {
         QSharedPointer<QCPAxisTickerDateTime> t(new QCPAxisTickerDateTime);
         t->setDateTimeSpec(Qt::UTC);
@@ -147,6 +142,8 @@ SessionChartPlot::Pane& SessionChartPlot::AddPane(const QString& unit, QCPMargin
         return t;
     }();
     auto* rect = new QCPAxisRect(this);
+    // In the layout before any item is made: an item looks for the plot's first axis rect.
+    plotLayout()->addElement(row, 0, rect);
     rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
     QCPAxis* time = rect->axis(QCPAxis::atBottom);
     time->setTicker(ticker);
@@ -178,7 +175,6 @@ SessionChartPlot::Pane& SessionChartPlot::AddPane(const QString& unit, QCPMargin
     pane.cursor->setLayer("overlay");
     pane.cursor->setVisible(false);
     panes_.push_back(pane);
-    return panes_.back();
 }
 
 SessionChartPlot::Pane* SessionChartPlot::PaneOf(const std::string& unit) {
@@ -300,7 +296,8 @@ void SessionChartPlot::AddMark(const ChartMark& mark) {
     label->position->setAxes(pane.rect->axis(QCPAxis::atBottom), pane.rect->axis(QCPAxis::atLeft));
     label->position->setAxisRect(pane.rect);
     label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    label->position->setCoords(at, test ? 0.0 : 1.0);
+    // A mode's name stands a little higher than On and Off, which often share its moment.
+    label->position->setCoords(at, test ? 0.0 : (mark.kind == MarkKind::ModeChange ? 0.88 : 1.0));
     label->setPositionAlignment(test ? (Qt::AlignLeft | Qt::AlignTop)
                                      : (Qt::AlignLeft | Qt::AlignBottom));
     label->setPadding(QMargins(3, 1, 3, 1));
@@ -313,9 +310,11 @@ void SessionChartPlot::AddMark(const ChartMark& mark) {
     }
 }
 
-void SessionChartPlot::AddProfiles(QCPMarginGroup*) {
+void SessionChartPlot::AddProfiles(QCPLayoutGrid* grid) {
     for (const charts::BarholeProfile& profile : chart_.barholes) {
         auto* rect = new QCPAxisRect(this);
+        const int index = static_cast<int>(profiles_.size());
+        grid->addElement(index / kProfileColumns, index % kProfileColumns, rect);
         rect->setRangeDrag(Qt::Orientations());
         rect->setRangeZoom(Qt::Orientations());
         rect->setRangeZoomAxes(nullptr, nullptr);
@@ -344,7 +343,7 @@ void SessionChartPlot::AddProfiles(QCPMarginGroup*) {
         for (double v : values) {
             high = std::max(high, v);
         }
-        value->setRange(ValueRange(0, high));
+        value->setRange(ValueRange(0, high, 2 * kHeadroom));
 
         const int peakStep = profile.PeakStep();
         auto* peak = new QCPItemText(this);

@@ -54,10 +54,10 @@ private:
     };
 
     void Build(const QString& title);
-    Pane& AddPane(const QString& unit, QCPMarginGroup* margins);
+    void AddPane(const QString& unit, QCPMarginGroup* margins, int row);
     void AddSeries(const charts::GasSeries& series, int colourIndex);
     void AddMark(const charts::ChartMark& mark);
-    void AddProfiles(QCPMarginGroup* margins);
+    void AddProfiles(QCPLayoutGrid* grid);
     Pane* PaneOf(const std::string& unit);
     void SyncTime(const QCPRange& range);
     void ShowCursor(double time);
