@@ -20,7 +20,7 @@ int BarholeProfile::PeakStep() const {
 }
 
 std::vector<std::string> SessionChart::Units() const {
-    static const char* const kOrder[] = {"% LEL", "% vol", "ppm"};
+    static const char* const kOrder[] = {"% LEL", "% gas", "%", "ppm", "mg/m3"};
     std::vector<std::string> units;
     for (const char* unit : kOrder) {
         if (Find("", unit) != nullptr) {

@@ -25,14 +25,14 @@ TEST(ChartBuilder, ReadingsGivePointsPerGasInTheirUnits) {
     ChartBuilder builder;
     builder.SwitchOn(100);
     builder.Readings(ReadingSource::Timed, 110, kLelCo);
-    builder.Readings(ReadingSource::Manual, 120, {{"LEL", "% LEL", 4.0}, {"O2", "% vol", 20.9}});
+    builder.Readings(ReadingSource::Manual, 120, {{"LEL", "% LEL", 4.0}, {"O2", "%", 20.9}});
     const SessionChart& chart = builder.Chart();
     ASSERT_EQ(chart.gases.size(), 3u);
     EXPECT_EQ(chart.gases[0].gas, "LEL");
     EXPECT_EQ(chart.gases[0].PointCount(), 2u);
     EXPECT_EQ(chart.gases[0].runs[0][1].value, 4.0);
     EXPECT_EQ(chart.gases[1].unit, "ppm");
-    EXPECT_EQ(chart.Units(), (std::vector<std::string>{"% LEL", "% vol", "ppm"}));
+    EXPECT_EQ(chart.Units(), (std::vector<std::string>{"% LEL", "%", "ppm"}));
     EXPECT_EQ(chart.firstTime, 100);
     EXPECT_EQ(chart.lastTime, 120);
 }

@@ -21,9 +21,8 @@ SessionChart SampleChart() {
     ChartBuilder builder;
     builder.SwitchOn(1000);
     for (int i = 0; i < 20; ++i) {
-        builder.Readings(
-            ReadingSource::Timed, 1010 + i * 10,
-            {{"LEL", "% LEL", i * 0.5}, {"O2", "% vol", 20.9}, {"CO", "ppm", 3.0 * i}});
+        builder.Readings(ReadingSource::Timed, 1010 + i * 10,
+                         {{"LEL", "% LEL", i * 0.5}, {"O2", "%", 20.9}, {"CO", "ppm", 3.0 * i}});
     }
     builder.Alarm(1100, "CO", {{"CO", "ppm", 35}});
     builder.Test(MarkKind::BumpTest, 1150, {{"CO", SensorVerdict::Pass}});
@@ -67,7 +66,7 @@ TEST(ChartFiles, PdfHoldsGasNamesAndAxisLabelsAsText) {
     ASSERT_TRUE(
         WriteChartPdf(plot, QString::fromStdString(dir.File("c.pdf")), QSize(1200, 800), error));
     const std::string text = PdfText(dir.File("c.pdf"));
-    for (const char* expected : {"Mon 07 December 2026", "LEL", "O2", "CO", "% LEL", "% vol", "ppm",
+    for (const char* expected : {"Mon 07 December 2026", "LEL", "O2", "CO", "% LEL", "%", "ppm",
                                  "Time (instrument clock)", "Bump PASS", "Barhole 3", "Pk 4.5"}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
     }
@@ -111,8 +110,7 @@ TEST(ChartPlot, ReadOutAndZoom) {
     EXPECT_EQ(plot.PaneCount(), 3);
     EXPECT_EQ(plot.ProfileCount(), 1);
     // 1015 lies between the first two readings: the first one is shown.
-    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(),
-              "00:16:55   LEL 0 % LEL   O2 20.9 % vol   CO 0 ppm");
+    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:55   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
     // After switching off no gas has a value.
     EXPECT_EQ(plot.ReadOutAt(1250).toStdString(), "00:20:50");
     const QCPRange whole = plot.TimeRange();

@@ -19,7 +19,7 @@ struct SeriesPoint {
 // One gas in one unit. Each run is a stretch while the instrument was on; no line joins two runs.
 struct GasSeries {
     std::string gas;  // "LEL", "CO": the instrument's name without its padding
-    std::string unit; // "% LEL", "% vol", "ppm"
+    std::string unit; // "% LEL", "% gas", "%", "ppm", as the gas table gives it
     std::vector<std::vector<SeriesPoint>> runs;
 
     size_t PointCount() const;
@@ -54,7 +54,7 @@ struct ChartMark {
 struct BarholeProfile {
     int64_t time = 0;
     int number = 0;
-    std::string unit; // "% LEL" or "% vol"
+    std::string unit; // "% LEL" or "% gas"
     double peak = 0;  // the recorded peak reading
     std::vector<double> values;
 
@@ -70,7 +70,8 @@ struct SessionChart {
     int64_t lastTime = 0;
     bool hasTime = false;
 
-    // The units met, in the order the chart stacks their panes: % LEL, % vol, ppm, then others.
+    // The units met, in the order the chart stacks their panes: % LEL, % gas, %, ppm, mg/m3, then
+    // any other.
     std::vector<std::string> Units() const;
     const GasSeries* Find(const std::string& gas, const std::string& unit) const;
 };

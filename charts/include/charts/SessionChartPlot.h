@@ -11,11 +11,11 @@
 // barhole profiles as small plots underneath. The same drawing serves the program's window, PNG
 // and PDF files.
 //
-// Why stacked panes and not two y axes: a session mixes up to three units (% LEL, % vol and ppm)
-// whose scales have nothing in common (O2 sits at 20.9 % vol while CO moves between 0 and a few
-// hundred ppm), and a second axis could take only one of them. A pane per unit gives every gas
-// its own readable scale and keeps each axis label honest, while the shared time axis lines the
-// alarms and tests up across all of them.
+// Why stacked panes and not two y axes: a session mixes three or more units (% LEL, % gas, the
+// oxygen's %, ppm) whose scales have nothing in common (O2 sits at 20.9 % while CO moves between 0
+// and a few hundred ppm), and a second axis could take only one of them. A pane per unit gives
+// every gas its own readable scale and keeps each axis label honest, while the shared time axis
+// lines the alarms and tests up across all of them.
 class SessionChartPlot : public QCustomPlot {
     Q_OBJECT
 public:
