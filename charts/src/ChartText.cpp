@@ -1,5 +1,6 @@
 #include "charts/ChartText.h"
 
+#include "charts/SessionChart.h"
 #include "reportdoc/Cp1252.h"
 
 #include <QDateTime>
@@ -21,6 +22,18 @@ QString ValueText(double value) {
 
 QString InstrumentText(const std::string& text) {
     return FromCp1252(text);
+}
+
+QString ChartTitle(const std::string& day, const std::string& month, const SessionChart& chart) {
+    QString title =
+        (InstrumentText(day).trimmed() + " " + InstrumentText(month).trimmed()).trimmed();
+    if (chart.hasTime) {
+        title += QString("  %1").arg(ClockText(chart.firstTime));
+        if (chart.lastTime != chart.firstTime) {
+            title += QString(" to %1").arg(ClockText(chart.lastTime));
+        }
+    }
+    return title.trimmed();
 }
 
 } // namespace charts

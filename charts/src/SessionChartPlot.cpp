@@ -59,6 +59,7 @@ SessionChartPlot::SessionChartPlot(QWidget* parent) : QCustomPlot(parent) {
 
 void SessionChartPlot::SetChart(const charts::SessionChart& chart, const QString& title) {
     chart_ = chart;
+    title_ = title;
     Build(title);
     replot(QCustomPlot::rpQueuedReplot);
 }
@@ -69,6 +70,7 @@ void SessionChartPlot::Build(const QString& title) {
     plotLayout()->clear();
     panes_.clear();
     profiles_.clear();
+    legend_ = nullptr;
     readOut_ = nullptr;
 
     int row = 0;
@@ -76,6 +78,16 @@ void SessionChartPlot::Build(const QString& title) {
         auto* heading = new QCPTextElement(this, title, SmallFont(11));
         plotLayout()->addElement(row++, 0, heading);
     }
+    // One line of gases under the title rather than a legend over a pane, where it would hide
+    // the latest readings and alarms.
+    legend_ = new QCPLegend;
+    plotLayout()->addElement(row, 0, legend_);
+    plotLayout()->setRowStretchFactor(row++, 0.001);
+    legend_->setLayer("legend");
+    legend_->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend_->setBorderPen(Qt::NoPen);
+    legend_->setFont(SmallFont(9));
+    legend_->setMargins(QMargins(0, 0, 0, 0));
     auto* margins = new QCPMarginGroup(this);
     std::vector<std::string> units = chart_.Units();
     if (units.empty()) {
@@ -157,12 +169,6 @@ void SessionChartPlot::AddPane(const QString& unit, QCPMarginGroup* margins, int
     connect(time, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &SessionChartPlot::SyncTime);
 
-    auto* legend = new QCPLegend;
-    rect->insetLayout()->addElement(legend, Qt::AlignTop | Qt::AlignRight);
-    legend->setLayer("legend");
-    legend->setFont(SmallFont(8));
-    legend->setBrush(QBrush(QColor(255, 255, 255, 200)));
-
     Pane pane;
     pane.unit = unit;
     pane.rect = rect;
@@ -213,7 +219,7 @@ void SessionChartPlot::AddSeries(const charts::GasSeries& series, int colourInde
             graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, 4));
         }
         if (!inLegend) {
-            graph->addToLegend(static_cast<QCPLegend*>(pane->rect->insetLayout()->elementAt(0)));
+            graph->addToLegend(legend_);
             inLegend = true;
         }
     }

@@ -6,6 +6,7 @@
 #include "ExitStatus.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
+#include "report/Report.h"
 
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "tavon-datalog: %s\n", message.c_str());
@@ -112,6 +113,25 @@ bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes) {
             boxes.alarm = true;
         } else if (word == "cal") {
             boxes.cal = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseHide(const std::string& text, ReportState& state) {
+    for (const std::string& word : SplitList(text)) {
+        if (word == "alarm") {
+            state.ShowAlarmLogs = 0;
+        } else if (word == "manual") {
+            state.ShowManualLogs = 0;
+        } else if (word == "timed") {
+            state.ShowTimedLogs = 0;
+        } else if (word == "calibration") {
+            state.ShowCalibrationLogs = 0;
+        } else if (word == "bump") {
+            state.ShowBumpLogs = 0;
         } else {
             return false;
         }

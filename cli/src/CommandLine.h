@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+struct ReportState;
 struct SessionBoxes;
 
 // Small helpers shared by the subcommands' argument parsing.
@@ -34,3 +35,7 @@ std::string ModeName(std::string name);
 
 // "all", "alarm", "cal" in any comma-separated combination, like the program's session boxes.
 bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes);
+
+// --hide: "alarm", "manual", "timed", "calibration", "bump" in any comma-separated combination
+// clear the report's filter flags of those kinds; false for any other word.
+bool ParseHide(const std::string& text, ReportState& state);

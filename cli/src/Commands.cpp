@@ -7,6 +7,7 @@ const Command* CommandTable() {
         {"sessions", kSessionsSynopsis, kSessionsHelp, RunSessions},
         {"render", kRenderSynopsis, kRenderHelp, RunRender},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
+        {"plot", kPlotSynopsis, kPlotHelp, RunPlot},
         {nullptr, nullptr, nullptr, nullptr},
     };
     return commands;

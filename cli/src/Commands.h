@@ -23,3 +23,7 @@ int RunRender(int argc, char** argv);
 extern const char kDownloadSynopsis[];
 extern const char kDownloadHelp[];
 int RunDownload(int argc, char** argv);
+
+extern const char kPlotSynopsis[];
+extern const char kPlotHelp[];
+int RunPlot(int argc, char** argv);

@@ -46,25 +46,6 @@ const char kUnrecognisedWarning[] =
     "datalogger. You should check whether a new version of the datalogger is available which "
     "will process these logs.";
 
-bool ParseHide(const std::string& text, ReportState& state) {
-    for (const std::string& word : SplitList(text)) {
-        if (word == "alarm") {
-            state.ShowAlarmLogs = 0;
-        } else if (word == "manual") {
-            state.ShowManualLogs = 0;
-        } else if (word == "timed") {
-            state.ShowTimedLogs = 0;
-        } else if (word == "calibration") {
-            state.ShowCalibrationLogs = 0;
-        } else if (word == "bump") {
-            state.ShowBumpLogs = 0;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int RunRender(int argc, char** argv) {

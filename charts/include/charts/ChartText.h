@@ -7,6 +7,8 @@
 
 namespace charts {
 
+struct SessionChart;
+
 // A chart time (the instrument's wall clock, see SessionChart.h) as "HH:mm:ss".
 QString ClockText(int64_t time);
 // A chart time as "yyyy-MM-dd HH:mm:ss".
@@ -15,5 +17,9 @@ QString DateTimeText(int64_t time);
 QString ValueText(double value);
 // A text of the instrument (gas, mode) as Unicode.
 QString InstrumentText(const std::string& text);
+// The heading of a chart: the day and month labels of its first session as the session tree
+// shows them, and the times of its first and last records ("Monday 07 Dec 2026  10:20:30 to
+// 11:02:15").
+QString ChartTitle(const std::string& day, const std::string& month, const SessionChart& chart);
 
 } // namespace charts

@@ -24,6 +24,7 @@ public:
     // Replaces what is drawn. `title` heads the chart (the session's day and time).
     void SetChart(const charts::SessionChart& chart, const QString& title);
     const charts::SessionChart& Chart() const { return chart_; }
+    const QString& Title() const { return title_; }
 
     // The whole time span again after zooming.
     void ResetZoom();
@@ -63,8 +64,10 @@ private:
     void ShowCursor(double time);
 
     charts::SessionChart chart_;
+    QString title_;
     std::vector<Pane> panes_;
     std::vector<QCPAxisRect*> profiles_;
+    QCPLegend* legend_ = nullptr;
     QCPItemText* readOut_ = nullptr;
     QCPRange whole_;
     bool syncing_ = false;

@@ -1,0 +1,80 @@
+#include "ChartOutput.h"
+
+#include "CommandLine.h"
+#include "ExitStatus.h"
+#include "charts/ChartFiles.h"
+#include "charts/ChartText.h"
+#include "charts/ReportPdf.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
+#include "report/Report.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+void DrawChart(SessionChartPlot& plot, SessionByteSource& source, const ReportState& state,
+               const ChartJob& job) {
+    const charts::SessionChart chart =
+        charts::ChartOfSessions(source, job.sessionSlots, state.ModeNames, charts::FilterOf(state));
+    plot.SetChart(chart, charts::ChartTitle(job.headingDay, job.headingMonth, chart));
+}
+
+int Failed(const QString& error) {
+    PrintError(error.toStdString());
+    return kExitOutputFailed;
+}
+
+} // namespace
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing) {
+    if (!drawing) {
+        return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // Qt would end the process at the first widget without a display; charts need none.
+    const bool display = std::getenv("DISPLAY") != nullptr ||
+                         std::getenv("WAYLAND_DISPLAY") != nullptr ||
+                         std::getenv("QT_QPA_PLATFORM") != nullptr;
+    if (!display) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+std::string ChartFormatOf(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos) {
+        return std::string();
+    }
+    std::string ending = path.substr(dot + 1);
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ending == "pdf" || ending == "png" ? ending : std::string();
+}
+
+int WriteChartFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                   const std::string& path, QSize size) {
+    SessionChartPlot plot;
+    DrawChart(plot, source, state, job);
+    QString error;
+    const QString file = QString::fromStdString(path);
+    const bool ok = ChartFormatOf(path) == "pdf" ? WriteChartPdf(plot, file, size, error)
+                                                 : WriteChartPng(plot, file, size, error);
+    return ok ? kExitOk : Failed(error);
+}
+
+int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                       const std::string& path) {
+    SessionChartPlot plot;
+    DrawChart(plot, source, state, job);
+    QString error;
+    if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path),
+                        error)) {
+        return Failed(error);
+    }
+    return kExitOk;
+}

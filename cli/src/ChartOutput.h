@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SessionByteSource;
+struct ReportState;
+
+// The Qt side of the commands that draw: charts as PNG or PDF and reports as PDF, drawn with the
+// program's own chart and report code.
+
+// The application object of a command: a QApplication when it draws (offscreen when this
+// machine has no display), otherwise a QCoreApplication. argc and argv must outlive it.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing);
+
+// "pdf" or "png" from a file name's ending (any case); empty for anything else.
+std::string ChartFormatOf(const std::string& path);
+
+// What is drawn and under which title: the sessions in `sessionSlots` (one, or a day's chain) with
+// the report's filter and mode names, headed by the first session's day and month.
+struct ChartJob {
+    std::vector<int16_t> sessionSlots;
+    std::string headingDay;
+    std::string headingMonth;
+};
+
+// Writes the chart to `path` as PDF or PNG (by its ending) of `size`; an exit status.
+int WriteChartFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                   const std::string& path, QSize size);
+// Writes ReportText and then the chart to `path` as PDF; an exit status.
+int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                       const std::string& path);
+
+// The size of a chart file unless --size says otherwise.
+constexpr int kChartWidth = 1600;
+constexpr int kChartHeight = 1000;
