@@ -1,7 +1,9 @@
 #include "ChartOutput.h"
 
 #include "CommandLine.h"
+#include "DumpData.h"
 #include "ExitStatus.h"
+#include "app/SessionTable.h"
 #include "charts/ChartFiles.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
@@ -10,12 +12,29 @@
 #include "report/Report.h"
 
 #include <QApplication>
+#include <QSize>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
 namespace {
+
+// The application object of a command that did not make one itself (plot, render --pdf).
+class DrawingApp {
+public:
+    DrawingApp() {
+        if (QCoreApplication::instance() == nullptr) {
+            app_ = MakeApplication(argc_, argv_, true);
+        }
+    }
+
+private:
+    int argc_ = 1;
+    char name_[14] = "tavon-datalog";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
 
 void DrawChart(SessionChartPlot& plot, SessionByteSource& source, const ReportState& state,
                const ChartJob& job) {
@@ -56,8 +75,21 @@ std::string ChartFormatOf(const std::string& path) {
     return ending == "pdf" || ending == "png" ? ending : std::string();
 }
 
+ChartJob ChartJobOf(const std::vector<int16_t>& sessionSlots) {
+    ChartJob job;
+    job.sessionSlots = sessionSlots;
+    const SessionEntry* entry =
+        sessionSlots.empty() ? nullptr : Sessions().FindDated(sessionSlots.front());
+    if (entry != nullptr) {
+        job.headingDay = entry->dayLabel;
+        job.headingMonth = entry->monthLabel;
+    }
+    return job;
+}
+
 int WriteChartFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
-                   const std::string& path, QSize size) {
+                   const std::string& path, const QSize& size) {
+    DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
     QString error;
@@ -69,6 +101,7 @@ int WriteChartFile(SessionByteSource& source, const ReportState& state, const Ch
 
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
                        const std::string& path) {
+    DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
     QString error;

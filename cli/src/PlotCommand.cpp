@@ -6,11 +6,11 @@
 #include "DumpData.h"
 #include "ExitStatus.h"
 #include "app/LogImage.h"
-#include "app/SessionTable.h"
 #include "charts/ChartFiles.h"
 #include "report/Report.h"
 
 #include <QCommandLineParser>
+#include <QSize>
 #include <QStringList>
 
 #include <string>
@@ -80,26 +80,17 @@ int RunPlot(int argc, char** argv) {
     if (positional.size() < 2) {
         return UsageError("plot needs the dump to read and at least one slot");
     }
-    ChartJob job;
+    std::vector<int16_t> sessionSlots;
     for (qsizetype i = 1; i < positional.size(); ++i) {
         int16_t slot = 0;
         std::string message;
         if (!ParseSlot(positional[i].toLocal8Bit().constData(), slot, message)) {
             return UsageError(message);
         }
-        job.sessionSlots.push_back(slot);
+        sessionSlots.push_back(slot);
     }
     if (!LoadDumpAndSessions(positional[0].toLocal8Bit().constData())) {
         return kExitUsage;
     }
-    if (const SessionEntry* entry = Sessions().FindDated(job.sessionSlots.front())) {
-        job.headingDay = entry->dayLabel;
-        job.headingMonth = entry->monthLabel;
-    }
-
-    int appArgc = 1;
-    char name[] = "tavon-datalog";
-    char* appArgv[] = {name, nullptr};
-    const auto app = MakeApplication(appArgc, appArgv, true);
-    return WriteChartFile(Image(), state, job, path, chartSize);
+    return WriteChartFile(Image(), state, ChartJobOf(sessionSlots), path, chartSize);
 }

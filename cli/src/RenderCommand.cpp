@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DumpData.h"
@@ -15,7 +16,8 @@
 #include "report/Report.h"
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
-                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
+                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
+                               "[--pdf FILE]";
 
 const char kRenderHelp[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
@@ -35,6 +37,9 @@ const char kRenderHelp[] =
     "                        field-calibration records) and bump (bump tests), as the\n"
     "                        program's filter does when their boxes are cleared\n"
     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"
+    "  --pdf FILE            write the report as the program shows it, followed by the chart of\n"
+    "                        the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
+    "                        written only when -o names a file as well\n"
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
     "printed on standard error; the report is still written.\n";
@@ -52,6 +57,7 @@ int RunRender(int argc, char** argv) {
     ReportState state;
     bool graph = false;
     std::string output;
+    std::string pdf;
     std::string dump;
     bool haveDump = false;
     std::vector<int16_t> slots;
@@ -94,6 +100,11 @@ int RunRender(int argc, char** argv) {
                 return UsageError("-o needs a file name");
             }
             output = value;
+        } else if (!optionsEnded && TakeValue(argc, argv, i, "--pdf", value, missing)) {
+            if (missing || value.empty()) {
+                return UsageError("--pdf needs a file name");
+            }
+            pdf = value;
         } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0' &&
                    !(haveDump && LooksLikeNumber(arg))) {
             return UsageError(std::string("render: unknown option ") + arg);
@@ -131,6 +142,12 @@ int RunRender(int argc, char** argv) {
     }
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
+    }
+    if (!pdf.empty()) {
+        const int status = WriteReportPdfFile(Image(), state, ChartJobOf(slots), pdf);
+        if (status != kExitOk || output.empty()) {
+            return status;
+        }
     }
     return WriteOutput(output, state.ReportText);
 }
