@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QSize>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
@@ -51,7 +53,7 @@ int RunDownloadSession(const DownloadOptions& options) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    const auto app = MakeApplication(argc, argv, !options.plot.empty());
     QCoreApplication::setApplicationName("tavon-datalog");
 
     StderrPrompt prompt;
@@ -76,6 +78,12 @@ int RunDownloadSession(const DownloadOptions& options) {
     auto browser = std::make_unique<SessionBrowser>(conversation, run, g_image, g_report);
     run.Attach(*browser);
     run.Prepare();
+    run.SetChartWriter([](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+        // The headings of the report just written: one day's, or the slot's.
+        const ChartJob job{sessionSlots, g_report.HeadingDay, g_report.HeadingMonth};
+        return WriteChartFile(g_image, g_report, job, path, QSize(kChartWidth, kChartHeight)) ==
+               kExitOk;
+    });
 
     QTimer tick;
     run.SetFinish([&tick](int status) {

@@ -142,6 +142,13 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 options.modeNames[k] = k < names.size() ? ModeName(names[k]) : std::string();
             }
             options.modeNamesGiven = true;
+        } else if (TakeValue(argc, argv, i, "--plot", value, missing)) {
+            list = List::None;
+            if (missing || (value != "pdf" && value != "png")) {
+                message = "--plot takes pdf or png";
+                return false;
+            }
+            options.plot = value;
         } else if (std::strcmp(arg, "--graph") == 0) {
             list = List::None;
             options.graph = true;

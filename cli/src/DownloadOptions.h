@@ -27,6 +27,7 @@ struct DownloadOptions {
     std::string modeNames[4]; // replace the instrument's, brackets already converted
     bool graph = false;       // list barhole profiles whatever Settings.ini says
     bool quiet = false;       // no progress bar
+    std::string plot;         // "pdf" or "png": a chart beside each report; empty: none
 };
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the

@@ -207,6 +207,13 @@ void DownloadRun::WriteReport(const ReportJob& job) {
     } else {
         m_outputFailed = true;
     }
+    if (m_chartWriter && !m_options.plot.empty()) {
+        const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
+        if (!m_chartWriter(job.sessionSlots,
+                           JoinPath(m_options.outDir, stem + "." + m_options.plot))) {
+            m_outputFailed = true;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
