@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AboutDialog.h"
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "Watchdog.h"
 #include "reportdoc/Cp1252.h"
@@ -79,6 +80,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
 
     filter_ = new FilterDialog(ui_->clientArea);
     filter_->hide();
+    chart_ = ChartPanel::InstallBeside(ui_->id1013);
 }
 
 MainDialog::~MainDialog() {
@@ -100,6 +102,8 @@ void MainDialog::BuildMenus() {
     openDump->setObjectName("actionOpenDump");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
+        ->setObjectName("actionSavePdf");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
     quit->setObjectName("actionQuit");
@@ -472,6 +476,7 @@ void MainDialog::SelectNode(int id) {
 
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->id1013->SetRtf(rtf);
+    chart_->Show(browser_->Shown(), image_, report_);
     emit reportShown();
 }
 

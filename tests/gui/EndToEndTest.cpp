@@ -1,4 +1,5 @@
 // The program's main dialog, built in this process, against tavon-instrument on a private pipe.
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
@@ -8,6 +9,8 @@
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
 #include "report/Report.h"
 
 #include <QApplication>
@@ -15,6 +18,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -29,6 +33,16 @@ namespace {
 
 const char kModeNames[] = "Survey,Leak Search,Barhole,R[seau Enqu]te";
 constexpr int kLongWait = 120000;
+
+// pdftotext's text of a PDF (Debian poppler-utils); empty when it cannot read it.
+std::string PdfText(const QString& path) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", path, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
 
 struct Ended {
     int request;
@@ -48,6 +62,7 @@ protected:
             opened.push_back(url);
             return true;
         };
+        env.askPdfName = [this](QWidget*) { return pdfName; };
         image = std::make_unique<LogImage>();
         dialog = std::make_unique<MainDialog>(*image, report, env);
         QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
@@ -156,6 +171,7 @@ protected:
     std::unique_ptr<LogImage> image;
     ReportState report;
     std::unique_ptr<MainDialog> dialog;
+    QString pdfName;
     std::vector<Ended> ended;
     size_t seen = 0;
     std::optional<int> endCode;
@@ -438,6 +454,30 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+
+    // The chart beside it draws the same filtered day, as the chart library does in process.
+    dialog->Chart().Finish();
+    std::vector<int16_t> slotNumbers;
+    for (const QString& slot : daySlots) {
+        slotNumbers.push_back(static_cast<int16_t>(slot.toInt()));
+    }
+    const charts::SessionChart expected =
+        charts::ChartOfSessions(*image, slotNumbers, report.ModeNames, charts::FilterOf(report));
+    const charts::SessionChart& shown = dialog->Chart().Plot().Chart();
+    ASSERT_FALSE(expected.gases.empty());
+    ASSERT_EQ(shown.gases.size(), expected.gases.size());
+    for (size_t i = 0; i < expected.gases.size(); ++i) {
+        EXPECT_EQ(shown.gases[i].gas, expected.gases[i].gas);
+        EXPECT_EQ(shown.gases[i].runs.size(), expected.gases[i].runs.size());
+        EXPECT_EQ(shown.gases[i].PointCount(), expected.gases[i].PointCount());
+    }
+    EXPECT_EQ(shown.marks.size(), expected.marks.size());
+    // File > Save as PDF...: the report's lines as text, then the chart.
+    pdfName = QDir::current().absoluteFilePath("day.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    const std::string pdfText = PdfText(pdfName);
+    EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
+    EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
 
     Child<QCheckBox>("id1035")->click();
     EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());
