@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 namespace {
 
@@ -55,10 +54,9 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool d
         return std::make_unique<QCoreApplication>(argc, argv);
     }
     // Qt would end the process at the first widget without a display; charts need none.
-    const bool display = std::getenv("DISPLAY") != nullptr ||
-                         std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                         std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!display) {
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") ||
+                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     return std::make_unique<QApplication>(argc, argv);
