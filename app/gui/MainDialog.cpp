@@ -3,8 +3,9 @@
 #include "AboutDialog.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
+#include "ReportExport.h"
 #include "Watchdog.h"
-#include "reportdoc/Cp1252.h"
+#include "export/Cp1252.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
@@ -104,6 +105,7 @@ void MainDialog::BuildMenus() {
     save->setObjectName("actionSave");
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
+    file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
     quit->setObjectName("actionQuit");
@@ -370,6 +372,17 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         return false;
     }
     return true;
+}
+
+void MainDialog::ExportReport() {
+    const QString path =
+        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
+    const QString error = path.isEmpty()
+                              ? QString()
+                              : ReportExport::Write(path, browser_->ShownSlots(), image_, report_);
+    if (!error.isEmpty()) {
+        Prompt(error, "Export");
+    }
 }
 
 void MainDialog::ShowAbout() {

@@ -51,6 +51,7 @@ struct MainDialogEnvironment {
     std::function<QString(QWidget*)> askSaveName;
     std::function<QString(QWidget*)> askDumpName;
     std::function<QString(QWidget*)> askPdfName;
+    std::function<QString(QWidget*)> askExportName;
     int tickMs = 100;
     std::string manualFile = "50312_04.pdf";
 };
@@ -88,6 +89,7 @@ public:
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
+    void ExportReport();
     void ShowAbout();
     void ToggleFilter();
 

@@ -54,8 +54,8 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool d
         return std::make_unique<QCoreApplication>(argc, argv);
     }
     // Qt would end the process at the first widget without a display; charts need none.
-    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") ||
-                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool display =
+        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -28,14 +28,18 @@ void DecodeContext::SetMode(const char* text, size_t count) {
 }
 
 void DecodeContext::ReadText(std::string& out, int32_t offset, int32_t maxCount) const {
-    out.clear();
-    for (int32_t i = 0; i < maxCount; ++i) {
-        const char c = static_cast<char>(Record.Byte(offset + i));
+    // A record holds at most 255 bytes, so no field is longer.
+    char text[256];
+    int32_t count = 0;
+    const int32_t limit = maxCount < 256 ? maxCount : 256;
+    while (count < limit) {
+        const char c = static_cast<char>(Record.Byte(offset + count));
         if (c == '\0') {
             break;
         }
-        out.push_back(c);
+        text[count++] = c;
     }
+    out.assign(text, static_cast<size_t>(count));
 }
 
 int64_t RecordStream::TakeTime(uint32_t stamp) {
@@ -76,13 +80,20 @@ bool RecordStream::Next(RecordValue& value) {
         // record start after the letter.
         value.Kind = RecordKind::Unrecognised;
         Resynchronise();
-        value.Mode = m_mode;
+        TakeMode(value);
         return true;
     }
     value.Kind = KindFor(letter);
     m_readPos = start + length;
     DecodeContext ctx{LogRecordView(m_log, start), value, *this};
     decoder(ctx);
-    value.Mode = m_mode;
+    TakeMode(value);
     return true;
+}
+
+void RecordStream::TakeMode(RecordValue& value) const {
+    // The mode rarely changes: most records keep the text the value already holds.
+    if (value.Mode != m_mode) {
+        value.Mode = m_mode;
+    }
 }

@@ -48,6 +48,7 @@ public:
 
 private:
     friend struct DecodeContext;
+    void TakeMode(RecordValue& value) const;
 
     const SessionLog& m_log;
     const ModeNameList& m_modeNames;

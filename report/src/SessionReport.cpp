@@ -90,3 +90,21 @@ std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t
     state.ReportText += "}}";
     return state.SessionReport;
 }
+
+LogFilter ReportFilter(const ReportState& state) {
+    LogFilter filter;
+    filter.Alarm = state.ShowAlarmLogs != 0;
+    filter.Manual = state.ShowManualLogs != 0;
+    filter.Timed = state.ShowTimedLogs != 0;
+    filter.Calibration = state.ShowCalibrationLogs != 0;
+    filter.Bump = state.ShowBumpLogs != 0;
+    return filter;
+}
+
+void SetReportFilter(ReportState& state, const LogFilter& filter) {
+    state.ShowAlarmLogs = filter.Alarm ? 1 : 0;
+    state.ShowManualLogs = filter.Manual ? 1 : 0;
+    state.ShowTimedLogs = filter.Timed ? 1 : 0;
+    state.ShowCalibrationLogs = filter.Calibration ? 1 : 0;
+    state.ShowBumpLogs = filter.Bump ? 1 : 0;
+}

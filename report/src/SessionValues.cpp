@@ -139,7 +139,6 @@ void RecordValue::Clear() {
     Stamped = false;
     Stamp = 0;
     Time = 0;
-    Mode.clear();
     ModeNumber = 0;
     ModeCode.clear();
     Readings.clear();
@@ -166,6 +165,26 @@ void RecordValue::Clear() {
     }
 }
 
+bool FilterShows(const LogFilter& filter, const RecordValue& value) {
+    const bool unknownVersion = value.Kind == RecordKind::Unrecognised;
+    switch (KindFor(value.Letter)) {
+    case RecordKind::Alarm:
+        return unknownVersion || filter.Alarm;
+    case RecordKind::Manual:
+        return unknownVersion || filter.Manual;
+    case RecordKind::Timed:
+        return unknownVersion || filter.Timed;
+    case RecordKind::Calibration:
+    case RecordKind::Zero:
+    case RecordKind::FieldCalibration:
+        return filter.Calibration;
+    case RecordKind::BumpTest:
+        return filter.Bump;
+    default:
+        return true;
+    }
+}
+
 struct SessionRecordReader::Walk {
     SessionLog Log;
     RecordStream Stream;
@@ -189,10 +208,16 @@ SessionValues DecodeSessionValues(SessionByteSource& source, int16_t slot,
     SessionValues session;
     session.Slot = slot;
     SessionRecordReader reader(source, slot, modeNames);
-    RecordValue value;
-    while (reader.Next(value)) {
+    // Each record is read straight into its place in the list.
+    session.Records.reserve(64);
+    for (;;) {
+        session.Records.emplace_back();
+        RecordValue& value = session.Records.back();
+        if (!reader.Next(value)) {
+            session.Records.pop_back();
+            break;
+        }
         session.HasUnrecognised = session.HasUnrecognised || value.Kind == RecordKind::Unrecognised;
-        session.Records.push_back(value);
     }
     return session;
 }

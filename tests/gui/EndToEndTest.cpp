@@ -56,6 +56,7 @@ protected:
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.watchdog = watchdog;
+        env.askExportName = [this](QWidget*) { return exportName; };
         env.tickMs = 20; // five times the real pace: the engine counts ticks, not milliseconds
         env.endProcess = [this](int code) { endCode = code; };
         env.openUrl = [this](const QUrl& url) {
@@ -170,6 +171,7 @@ protected:
     RecordingPrompt prompt;
     std::unique_ptr<LogImage> image;
     ReportState report;
+    QString exportName;
     std::unique_ptr<MainDialog> dialog;
     QString pdfName;
     std::vector<Ended> ended;
@@ -478,6 +480,21 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     const std::string pdfText = PdfText(pdfName);
     EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
     EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
+    // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
+    for (const char* format : {"csv", "geojson", "gpx"}) {
+        exportName = QDir::current().absoluteFilePath(QStringLiteral("day.") + format);
+        dialog->Action("actionExport")->trigger();
+        const QString expected = QDir::current().absoluteFilePath("expected.out");
+        QByteArray errors;
+        EXPECT_EQ(RunBuildProgram("tavon-datalog",
+                                  QStringList{"export", simDump} + daySlots +
+                                      QStringList{"--format", format, "--hide", "manual",
+                                                  "--mode-names", kModeNames, "-o", expected},
+                                  nullptr, &errors),
+                  0)
+            << errors.toStdString();
+        EXPECT_EQ(ReadFileBytes(exportName), ReadFileBytes(expected)) << format;
+    }
 
     Child<QCheckBox>("id1035")->click();
     EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());

@@ -186,7 +186,8 @@ struct RecordValue {
     uint8_t PipelineResult = 0;                // pipeline test: 'G', 'L', 'g', 'l', 'X'
     int32_t PipelineReading = 0;               // tenths of a percent, negative taken as 0
 
-    // Back to a fresh value, keeping the storage of its texts and lists.
+    // Back to a fresh value, keeping the storage of its texts and lists (and the mode, which the
+    // walk sets for every record).
     void Clear();
 };
 
@@ -196,6 +197,19 @@ struct SessionValues {
     // Some record could not be decoded (the report then warns).
     bool HasUnrecognised = false;
 };
+
+// The log filter's choices: which kinds of record a report (or an export) leaves out.
+struct LogFilter {
+    bool Alarm = true;       // alarm readings
+    bool Manual = true;      // manual readings
+    bool Timed = true;       // timed readings
+    bool Calibration = true; // calibration, zero and field-calibration records
+    bool Bump = true;        // bump tests
+};
+// Whether a record passes the filter as the report applies it: a record of an unknown version
+// counts as its type letter's kind, except that alarm, manual and timed records of an unknown
+// version always pass; records of an unknown type letter always pass.
+bool FilterShows(const LogFilter& filter, const RecordValue& value);
 
 // The names of the instrument's four operating modes, from its configuration block (empty where
 // unknown).
