@@ -1,6 +1,7 @@
 #include "ChartPanel.h"
 
 #include "app/ShownReport.h"
+#include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
 #include "charts/SessionChartPlot.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -30,9 +32,21 @@ ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
     bar->addWidget(hint_, 1);
     bar->addWidget(whole);
     layout->addLayout(bar);
-    plot_ = new SessionChartPlot(this);
+    // The chart over its barhole profiles, which scroll when a session has many.
+    auto* split = new QSplitter(Qt::Vertical);
+    plot_ = new SessionChartPlot;
     plot_->setObjectName("sessionChart");
-    layout->addWidget(plot_, 1);
+    profiles_ = new BarholePlot;
+    profiles_->setObjectName("barholeProfiles");
+    profileArea_ = new QScrollArea;
+    profileArea_->setWidgetResizable(true);
+    profileArea_->setWidget(profiles_);
+    profileArea_->hide();
+    split->addWidget(plot_);
+    split->addWidget(profileArea_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
     connect(whole, &QPushButton::clicked, plot_, &SessionChartPlot::ResetZoom);
     connect(&watcher_, &QFutureWatcher<Drawing>::finished, this, &ChartPanel::PutUp);
 }
@@ -115,6 +129,10 @@ void ChartPanel::PutUp() {
     }
     shownGeneration_ = drawing.generation;
     plot_->SetChart(drawing.chart, drawing.title);
+    const auto& barholes = drawing.chart.barholes;
+    profiles_->SetProfiles(barholes, 0, barholes.size());
+    profiles_->setMinimumHeight(BarholePlot::RowsFor(barholes.size()) * BarholePlot::kRowHeight);
+    profileArea_->setVisible(!barholes.empty());
     emit chartShown();
 }
 

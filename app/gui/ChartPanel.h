@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+class BarholePlot;
 class QLabel;
+class QScrollArea;
 class SessionByteSource;
 class SessionChartPlot;
 class ShownReport;
@@ -35,6 +37,7 @@ public:
     bool Busy() const;
 
     SessionChartPlot& Plot() { return *plot_; }
+    BarholePlot& Profiles() { return *profiles_; }
 
     // File > Save as PDF...: the report, then this chart; false with `error` on failure.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error);
@@ -53,6 +56,8 @@ private:
     void PutUp();
 
     SessionChartPlot* plot_ = nullptr;
+    BarholePlot* profiles_ = nullptr;
+    QScrollArea* profileArea_ = nullptr;
     QLabel* hint_ = nullptr;
     QFutureWatcher<Drawing> watcher_;
     unsigned generation_ = 0;

@@ -1,5 +1,6 @@
 #include "charts/ChartFiles.h"
 
+#include "charts/BarholePlot.h"
 #include "charts/SessionChartPlot.h"
 
 #include <QPdfWriter>
@@ -7,9 +8,17 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kScreenDpi = 96;
+// The share of a picture's height the profiles may take under the chart.
+constexpr double kProfileShare = 1.0 / 3;
+
+int ProfilesPerPage(QSize size) {
+    return std::max(1, size.height() / BarholePlot::kRowHeight) * BarholePlot::kColumns;
+}
 
 bool Open(QSaveFile& file, QString& error) {
     if (file.open(QIODevice::WriteOnly)) {
@@ -34,7 +43,23 @@ bool WriteChartPng(SessionChartPlot& plot, const QString& path, QSize size, QStr
     if (!Open(file, error)) {
         return false;
     }
-    const QPixmap pixmap = plot.toPixmap(size.width(), size.height(), 1.0);
+    const auto& profiles = plot.Chart().barholes;
+    const int rows = std::min(
+        BarholePlot::RowsFor(profiles.size()),
+        std::max(1, static_cast<int>(size.height() * kProfileShare) / BarholePlot::kRowHeight));
+    const int profileHeight = profiles.empty() ? 0 : rows * BarholePlot::kRowHeight;
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::white);
+    {
+        QCPPainter painter(&pixmap);
+        plot.PaintTo(painter, size.width(), size.height() - profileHeight);
+        if (profileHeight > 0) {
+            BarholePlot under;
+            under.SetProfiles(profiles, 0, static_cast<size_t>(rows * BarholePlot::kColumns));
+            painter.translate(0, size.height() - profileHeight);
+            under.toPainter(&painter, size.width(), profileHeight);
+        }
+    }
     if (!pixmap.save(&file, "PNG")) {
         file.cancelWriting();
         error = QString("cannot write \"%1\" as PNG").arg(path);
@@ -63,9 +88,33 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
         }
         painter.setMode(QCPPainter::pmVectorized);
         plot.PaintTo(painter, size.width(), size.height());
+        PaintProfilePages(painter, plot.Chart().barholes, size, [&writer] {
+            writer.newPage();
+            return QPoint(0, 0);
+        });
         painter.end();
     }
     return Commit(file, error);
+}
+
+int ProfilePageCount(size_t profiles, QSize size) {
+    const size_t perPage = static_cast<size_t>(ProfilesPerPage(size));
+    return static_cast<int>((profiles + perPage - 1) / perPage);
+}
+
+void PaintProfilePages(QCPPainter& painter, const std::vector<charts::BarholeProfile>& profiles,
+                       QSize size, const std::function<QPoint()>& newPage) {
+    const size_t perPage = static_cast<size_t>(ProfilesPerPage(size));
+    BarholePlot plot;
+    for (size_t first = 0; first < profiles.size(); first += perPage) {
+        const QPoint at = newPage();
+        plot.SetProfiles(profiles, first, perPage);
+        painter.save();
+        painter.translate(at);
+        plot.toPainter(&painter, size.width(),
+                       std::min(size.height(), plot.RowCount() * BarholePlot::kRowHeight));
+        painter.restore();
+    }
 }
 
 bool ParseChartSize(const QString& text, QSize& size) {

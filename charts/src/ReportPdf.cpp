@@ -1,5 +1,6 @@
 #include "charts/ReportPdf.h"
 
+#include "charts/ChartFiles.h"
 #include "charts/SessionChartPlot.h"
 #include "reportdoc/RtfReader.h"
 
@@ -102,7 +103,9 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         const double scale = ideal > body.width() ? body.width() / ideal : 1.0;
         document.setPageSize(QSizeF(body.width() / scale, body.height() / scale));
         const int reportPages = std::max(1, document.pageCount());
-        const int pageCount = reportPages + (chart != nullptr ? 1 : 0);
+        const int profilePages =
+            chart != nullptr ? ProfilePageCount(chart->Chart().barholes.size(), body.size()) : 0;
+        const int pageCount = reportPages + (chart != nullptr ? 1 : 0) + profilePages;
         PageFrame frame(painter, pageArea, heading, pageCount);
 
         const QSizeF docPage = document.pageSize();
@@ -124,11 +127,17 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         }
         if (chart != nullptr) {
             writer.newPage();
-            frame.Draw(pageCount);
+            frame.Draw(pageCount - profilePages);
             painter.save();
             painter.translate(body.topLeft());
             chart->PaintTo(painter, body.width(), body.height());
             painter.restore();
+            int pageNumber = pageCount - profilePages;
+            PaintProfilePages(painter, chart->Chart().barholes, body.size(), [&] {
+                writer.newPage();
+                frame.Draw(++pageNumber);
+                return body.topLeft();
+            });
         }
         painter.end();
     }

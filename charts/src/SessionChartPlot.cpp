@@ -1,5 +1,7 @@
 #include "charts/SessionChartPlot.h"
 
+#include "MarkLayer.h"
+#include "PlotStyle.h"
 #include "charts/ChartText.h"
 
 #include <QDateTime>
@@ -7,43 +9,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace {
 
 using charts::ChartMark;
 using charts::MarkKind;
+using namespace plotstyle;
 
-// Told apart also by people with the common colour-vision deficiencies; red stays for alarms.
-const QColor kGasColours[] = {QColor(0, 114, 178),   QColor(230, 159, 0),  QColor(0, 158, 115),
-                              QColor(204, 121, 167), QColor(86, 180, 233), QColor(0, 0, 0),
-                              QColor(153, 102, 51),  QColor(120, 120, 120)};
-const QColor kAlarm(220, 0, 0);
-const QColor kPass(0, 128, 0);
-const QColor kNoVerdict(110, 110, 110);
-const QColor kSwitch(70, 70, 160);
-
-constexpr int kProfileColumns = 5;
-// Room around the data so that the highest point and its alarm label stay inside the pane.
-constexpr double kHeadroom = 0.18;
-
-QFont SmallFont(int pointSize) {
-    QFont font;
-    font.setPointSize(pointSize);
-    return font;
-}
-
-bool IsTest(MarkKind kind) {
-    return kind == MarkKind::Calibration || kind == MarkKind::Zero ||
-           kind == MarkKind::FieldCalibration || kind == MarkKind::BumpTest;
-}
-
-QCPRange ValueRange(double low, double high, double headroom = kHeadroom) {
-    low = std::min(low, 0.0);
-    if (high <= low) {
-        high = low + 1;
-    }
-    return QCPRange(low, high + (high - low) * headroom);
-}
+constexpr int kDotsUpTo = 150;
 
 } // namespace
 
@@ -67,9 +42,11 @@ void SessionChartPlot::SetChart(const charts::SessionChart& chart, const QString
 void SessionChartPlot::Build(const QString& title) {
     clearItems();
     clearPlottables();
+    for (Pane& pane : panes_) {
+        delete pane.marks;
+    }
     plotLayout()->clear();
     panes_.clear();
-    profiles_.clear();
     legend_ = nullptr;
     readOut_ = nullptr;
 
@@ -100,9 +77,7 @@ void SessionChartPlot::Build(const QString& title) {
     for (size_t i = 0; i < chart_.gases.size(); ++i) {
         AddSeries(chart_.gases[i], static_cast<int>(i));
     }
-    for (const ChartMark& mark : chart_.marks) {
-        AddMark(mark);
-    }
+    AddMarks();
 
     // Tick labels and the axis title only under the lowest pane: the time axis is shared.
     QCPAxis* lowest = panes_.back().rect->axis(QCPAxis::atBottom);
@@ -116,15 +91,6 @@ void SessionChartPlot::Build(const QString& title) {
         none->position->setCoords(0.5, 0.5);
         none->setText("No readings");
         none->setColor(kNoVerdict);
-    }
-
-    if (!chart_.barholes.empty()) {
-        auto* grid = new QCPLayoutGrid;
-        plotLayout()->addElement(row, 0, grid);
-        const int profileRows =
-            (static_cast<int>(chart_.barholes.size()) + kProfileColumns - 1) / kProfileColumns;
-        plotLayout()->setRowStretchFactor(row, 2.0 * profileRows);
-        AddProfiles(grid);
     }
 
     readOut_ = new QCPItemText(this);
@@ -200,27 +166,38 @@ void SessionChartPlot::AddSeries(const charts::GasSeries& series, int colourInde
     const QColor colour = kGasColours[colourIndex % std::size(kGasColours)];
     QCPAxis* time = pane->rect->axis(QCPAxis::atBottom);
     QCPAxis* value = pane->rect->axis(QCPAxis::atLeft);
-    bool inLegend = false;
-    // One graph per run: runs never share a line, whatever order their times come in.
+    // Runs in time order share one graph, parted by a gap point (no line is drawn across it);
+    // a run that starts before the last one ended (a clock set back) gets a graph of its own.
+    std::vector<std::pair<QVector<double>, QVector<double>>> graphs;
+    double lastEnd = 0;
     for (const auto& run : series.runs) {
-        QVector<double> keys;
-        QVector<double> values;
-        keys.reserve(static_cast<int>(run.size()));
-        values.reserve(static_cast<int>(run.size()));
-        for (const charts::SeriesPoint& point : run) {
-            keys.push_back(static_cast<double>(point.time));
-            values.push_back(point.value);
+        if (run.empty()) {
+            continue;
         }
+        const double start = static_cast<double>(run.front().time);
+        if (graphs.empty() || start < lastEnd) {
+            graphs.emplace_back();
+        } else {
+            graphs.back().first.push_back(lastEnd);
+            graphs.back().second.push_back(std::numeric_limits<double>::quiet_NaN());
+        }
+        for (const charts::SeriesPoint& point : run) {
+            graphs.back().first.push_back(static_cast<double>(point.time));
+            graphs.back().second.push_back(point.value);
+        }
+        lastEnd = static_cast<double>(run.back().time);
+    }
+    for (size_t i = 0; i < graphs.size(); ++i) {
         QCPGraph* graph = addGraph(time, value);
-        graph->setData(keys, values, true);
+        graph->setData(graphs[i].first, graphs[i].second, true);
         graph->setPen(QPen(colour, 1.6));
         graph->setName(charts::InstrumentText(series.gas));
-        if (run.size() == 1) {
-            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, 4));
+        // A lone reading between gaps draws no line at all: sparse graphs show every point.
+        if (graphs[i].first.size() < kDotsUpTo) {
+            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, 3));
         }
-        if (!inLegend) {
+        if (i == 0) {
             graph->addToLegend(legend_);
-            inLegend = true;
         }
     }
     // Every pane's scale takes in all of its gases.
@@ -242,142 +219,22 @@ void SessionChartPlot::AddSeries(const charts::GasSeries& series, int colourInde
     value->setRange(ValueRange(low, high));
 }
 
-void SessionChartPlot::AddMark(const ChartMark& mark) {
-    const double at = static_cast<double>(mark.time);
-    if (mark.kind == MarkKind::Alarm) {
-        Pane* pane = mark.hasValue ? PaneOf(mark.unit) : nullptr;
-        const bool onValue = pane != nullptr;
-        if (pane == nullptr) {
-            pane = &panes_.front();
-        }
-        QCPAxis* time = pane->rect->axis(QCPAxis::atBottom);
-        QCPAxis* value = pane->rect->axis(QCPAxis::atLeft);
-        auto* point = new QCPItemTracer(this);
-        point->setClipAxisRect(pane->rect);
-        point->position->setAxes(time, value);
-        if (!onValue) {
-            point->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-            point->position->setAxisRect(pane->rect);
-        }
-        point->position->setCoords(at, onValue ? mark.value : 0.08);
-        point->setStyle(QCPItemTracer::tsCircle);
-        point->setSize(8);
-        point->setPen(QPen(kAlarm));
-        point->setBrush(QBrush(kAlarm));
-        auto* label = new QCPItemText(this);
-        label->setClipAxisRect(pane->rect);
-        label->position->setParentAnchor(point->position);
-        label->position->setCoords(0, -5);
-        label->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        label->setText(charts::InstrumentText(mark.label));
-        label->setColor(kAlarm);
-        label->setFont(SmallFont(8));
-        return;
-    }
-
-    QPen pen;
-    if (IsTest(mark.kind)) {
-        pen =
-            QPen(mark.failed ? kAlarm
-                             : (mark.label.find(" PASS") != std::string::npos ? kPass : kNoVerdict),
-                 1.2);
-    } else {
-        pen = QPen(kSwitch, 1, mark.kind == MarkKind::ModeChange ? Qt::DashDotLine : Qt::DotLine);
-    }
+void SessionChartPlot::AddMarks() {
     for (Pane& pane : panes_) {
-        auto* line = new QCPItemStraightLine(this);
-        line->setClipAxisRect(pane.rect);
-        for (QCPItemPosition* p : {line->point1, line->point2}) {
-            p->setAxes(pane.rect->axis(QCPAxis::atBottom), pane.rect->axis(QCPAxis::atLeft));
-        }
-        line->point1->setCoords(at, 0);
-        line->point2->setCoords(at, 1);
-        line->setPen(pen);
+        pane.marks = new MarkLayer(this, pane.rect);
     }
-    // Tests are named at the top of the chart, switching and modes at the foot of the time axis.
-    const bool test = IsTest(mark.kind);
-    Pane& pane = test ? panes_.front() : panes_.back();
-    auto* label = new QCPItemText(this);
-    label->setClipAxisRect(pane.rect);
-    label->position->setAxes(pane.rect->axis(QCPAxis::atBottom), pane.rect->axis(QCPAxis::atLeft));
-    label->position->setAxisRect(pane.rect);
-    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    // A mode's name stands a little higher than On and Off, which often share its moment.
-    label->position->setCoords(at, test ? 0.0 : (mark.kind == MarkKind::ModeChange ? 0.88 : 1.0));
-    label->setPositionAlignment(test ? (Qt::AlignLeft | Qt::AlignTop)
-                                     : (Qt::AlignLeft | Qt::AlignBottom));
-    label->setPadding(QMargins(3, 1, 3, 1));
-    label->setText(charts::InstrumentText(mark.label));
-    label->setColor(pen.color());
-    label->setFont(SmallFont(test ? 8 : 7));
-    if (test) {
-        // Upright along its line, so that tests close together do not write over each other.
-        label->setRotation(90);
-    }
-}
-
-void SessionChartPlot::AddProfiles(QCPLayoutGrid* grid) {
-    for (const charts::BarholeProfile& profile : chart_.barholes) {
-        auto* rect = new QCPAxisRect(this);
-        const int index = static_cast<int>(profiles_.size());
-        grid->addElement(index / kProfileColumns, index % kProfileColumns, rect);
-        rect->setRangeDrag(Qt::Orientations());
-        rect->setRangeZoom(Qt::Orientations());
-        rect->setRangeZoomAxes(nullptr, nullptr);
-        QCPAxis* steps = rect->axis(QCPAxis::atBottom);
-        QCPAxis* value = rect->axis(QCPAxis::atLeft);
-        steps->setTickLabelFont(SmallFont(7));
-        value->setTickLabelFont(SmallFont(7));
-        steps->setLabelFont(SmallFont(8));
-        value->setLabelFont(SmallFont(7));
-        steps->setLabel(
-            QString("Barhole %1  %2").arg(profile.number).arg(charts::ClockText(profile.time)));
-        value->setLabel(QString::fromStdString(profile.unit));
-
-        QVector<double> keys;
-        QVector<double> values;
-        for (size_t i = 0; i < profile.values.size(); ++i) {
-            keys.push_back(static_cast<double>(i + 1));
-            values.push_back(profile.values[i]);
+    MarkLayer* top = panes_.front().marks;
+    MarkLayer* bottom = panes_.back().marks;
+    for (const ChartMark& mark : chart_.marks) {
+        if (mark.kind == MarkKind::Alarm) {
+            Pane* pane = mark.hasValue ? PaneOf(mark.unit) : nullptr;
+            (pane != nullptr ? pane->marks : top)->alarms.push_back({&mark, pane != nullptr});
+            continue;
         }
-        QCPGraph* graph = addGraph(steps, value);
-        graph->setData(keys, values, true);
-        graph->setPen(QPen(kGasColours[0], 1.4));
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 3));
-        steps->setRange(0.5, std::max<double>(1, static_cast<double>(values.size())) + 0.5);
-        double high = std::max(profile.peak, 0.0);
-        for (double v : values) {
-            high = std::max(high, v);
+        for (Pane& pane : panes_) {
+            pane.marks->lines.push_back(&mark);
         }
-        value->setRange(ValueRange(0, high, 2 * kHeadroom));
-
-        const int peakStep = profile.PeakStep();
-        auto* peak = new QCPItemText(this);
-        peak->setClipAxisRect(rect);
-        peak->position->setAxes(steps, value);
-        peak->setFont(SmallFont(7));
-        peak->setColor(kAlarm);
-        peak->setText(QString("Pk %1 %2")
-                          .arg(charts::ValueText(profile.peak))
-                          .arg(QString::fromStdString(profile.unit)));
-        if (peakStep >= 0) {
-            auto* dot = new QCPItemTracer(this);
-            dot->setClipAxisRect(rect);
-            dot->position->setAxes(steps, value);
-            dot->position->setCoords(peakStep + 1, values[peakStep]);
-            dot->setStyle(QCPItemTracer::tsCircle);
-            dot->setSize(6);
-            dot->setPen(QPen(kAlarm));
-            dot->setBrush(QBrush(kAlarm));
-            peak->position->setParentAnchor(dot->position);
-            peak->position->setCoords(0, -4);
-            peak->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        } else {
-            peak->position->setAxisRect(rect);
-            peak->position->setType(QCPItemPosition::ptAxisRectRatio);
-            peak->position->setCoords(0.5, 0.5);
-        }
-        profiles_.push_back(rect);
+        (IsTest(mark.kind) ? top->testNames : bottom->footNames).push_back(&mark);
     }
 }
 

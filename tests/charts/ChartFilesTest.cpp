@@ -1,6 +1,7 @@
 // The chart and the report as files, read back with real readers: Qt's image reader for PNG,
 // poppler's pdftotext for PDF (its texts must be text, not pictures of text).
 #include "charts/ChartFiles.h"
+#include "charts/BarholePlot.h"
 #include "charts/ChartBuilder.h"
 #include "charts/ReportPdf.h"
 #include "charts/SessionChartPlot.h"
@@ -108,7 +109,9 @@ TEST(ChartPlot, ReadOutAndZoom) {
     SessionChartPlot plot;
     plot.SetChart(SampleChart(), "");
     EXPECT_EQ(plot.PaneCount(), 3);
-    EXPECT_EQ(plot.ProfileCount(), 1);
+    BarholePlot profiles;
+    profiles.SetProfiles(plot.Chart().barholes, 0, 100);
+    EXPECT_EQ(profiles.ProfileCount(), 1);
     // 1015 lies between the first two readings: the first one is shown.
     EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:55   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
     // After switching off no gas has a value.

@@ -7,9 +7,11 @@
 #include <QString>
 #include <vector>
 
-// Draws a SessionChart: one pane per unit stacked over a shared time axis, marks on it, and the
-// barhole profiles as small plots underneath. The same drawing serves the program's window, PNG
-// and PDF files.
+class MarkLayer;
+
+// Draws a SessionChart: one pane per unit stacked over a shared time axis with the marks on it
+// (the barhole profiles go to a BarholePlot underneath). The same drawing serves the program's
+// window, PNG and PDF files.
 //
 // Why stacked panes and not two y axes: a session mixes three or more units (% LEL, % gas, the
 // oxygen's %, ppm) whose scales have nothing in common (O2 sits at 20.9 % while CO moves between 0
@@ -40,7 +42,6 @@ public:
     void PaintTo(QCPPainter& painter, int width, int height);
 
     int PaneCount() const { return static_cast<int>(panes_.size()); }
-    int ProfileCount() const { return static_cast<int>(profiles_.size()); }
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -52,13 +53,13 @@ private:
         QString unit;
         QCPAxisRect* rect = nullptr;
         QCPItemStraightLine* cursor = nullptr;
+        MarkLayer* marks = nullptr;
     };
 
     void Build(const QString& title);
     void AddPane(const QString& unit, QCPMarginGroup* margins, int row);
     void AddSeries(const charts::GasSeries& series, int colourIndex);
-    void AddMark(const charts::ChartMark& mark);
-    void AddProfiles(QCPLayoutGrid* grid);
+    void AddMarks();
     Pane* PaneOf(const std::string& unit);
     void SyncTime(const QCPRange& range);
     void ShowCursor(double time);
@@ -66,7 +67,6 @@ private:
     charts::SessionChart chart_;
     QString title_;
     std::vector<Pane> panes_;
-    std::vector<QCPAxisRect*> profiles_;
     QCPLegend* legend_ = nullptr;
     QCPItemText* readOut_ = nullptr;
     QCPRange whole_;
