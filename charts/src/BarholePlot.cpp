@@ -36,6 +36,13 @@ void BarholePlot::AddProfile(const charts::BarholeProfile& profile, int index) {
     rect->setRangeZoomAxes(nullptr, nullptr);
     QCPAxis* steps = rect->axis(QCPAxis::atBottom);
     QCPAxis* value = rect->axis(QCPAxis::atLeft);
+    static const QSharedPointer<QCPAxisTickerFixed> wholeSteps = [] {
+        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+        ticker->setTickStep(1);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        return ticker;
+    }();
+    steps->setTicker(wholeSteps);
     steps->setTickLabelFont(SmallFont(7));
     value->setTickLabelFont(SmallFont(7));
     steps->setLabelFont(SmallFont(8));
