@@ -2,6 +2,7 @@
 
 #include "ExitStatus.h"
 #include "ReportOutput.h"
+#include "export/SessionExport.h"
 #include "report/Report.h"
 
 bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "export/SessionExport.h"
+#include "export/ExportFormat.h"
 
 class SessionByteSource;
 struct ReportState;

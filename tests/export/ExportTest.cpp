@@ -215,14 +215,25 @@ TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {
     std::vector<std::string> waypointTimes;
     std::vector<std::vector<std::string>> tracks;
     QString element;
+    // The children of a waypoint, in the order the GPX 1.1 schema gives them.
+    QStringList waypointChildren;
+    int depth = 0;
     while (!xml.atEnd()) {
         xml.readNext();
+        if (xml.isEndElement()) {
+            --depth;
+        }
         if (xml.isStartElement()) {
+            ++depth;
             EXPECT_EQ(xml.namespaceUri().toString().toStdString(),
                       "http://www.topografix.com/GPX/1/1");
             element = xml.name().toString();
             if (element == "trk") {
                 tracks.emplace_back();
+            }
+            EXPECT_FALSE(element == "wpt" && !tracks.empty()) << "a waypoint after a track";
+            if (depth == 3 && tracks.empty() && waypointChildren.size() < 4) {
+                waypointChildren << element;
             }
             if (element == "wpt" || element == "trkpt") {
                 EXPECT_FALSE(xml.attributes().value("lat").isEmpty());
@@ -233,6 +244,7 @@ TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {
         }
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(waypointChildren, QStringList({"time", "name", "desc", "type"}));
     ASSERT_EQ(waypointTimes.size(), 5u);
     EXPECT_EQ(waypointTimes[0], "2026-07-14T13:30:02Z");
     ASSERT_EQ(tracks.size(), 2u);
