@@ -1,5 +1,6 @@
 #include "charts/ChartFiles.h"
 
+#include "PdfFile.h"
 #include "charts/BarholePlot.h"
 #include "charts/SessionChartPlot.h"
 
@@ -20,27 +21,11 @@ int ProfilesPerPage(QSize size) {
     return std::max(1, size.height() / BarholePlot::kRowHeight) * BarholePlot::kColumns;
 }
 
-bool Open(QSaveFile& file, QString& error) {
-    if (file.open(QIODevice::WriteOnly)) {
-        return true;
-    }
-    error = QString("cannot create \"%1\": %2").arg(file.fileName(), file.errorString());
-    return false;
-}
-
-bool Commit(QSaveFile& file, QString& error) {
-    if (file.commit()) {
-        return true;
-    }
-    error = QString("cannot write \"%1\": %2").arg(file.fileName(), file.errorString());
-    return false;
-}
-
 } // namespace
 
 bool WriteChartPng(SessionChartPlot& plot, const QString& path, QSize size, QString& error) {
     QSaveFile file(path);
-    if (!Open(file, error)) {
+    if (!OpenForWriting(file, error)) {
         return false;
     }
     const auto& profiles = plot.Chart().barholes;
@@ -65,12 +50,12 @@ bool WriteChartPng(SessionChartPlot& plot, const QString& path, QSize size, QStr
         error = QString("cannot write \"%1\" as PNG").arg(path);
         return false;
     }
-    return Commit(file, error);
+    return CommitWriting(file, error);
 }
 
 bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QString& error) {
     QSaveFile file(path);
-    if (!Open(file, error)) {
+    if (!OpenForWriting(file, error)) {
         return false;
     }
     {
@@ -81,12 +66,9 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
         writer.setPageLayout(QPageLayout(QPageSize(points, QPageSize::Point), QPageLayout::Portrait,
                                          QMarginsF(0, 0, 0, 0)));
         QCPPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            error = QString("cannot draw into \"%1\"").arg(path);
+        if (!BeginDrawing(painter, writer, file, error)) {
             return false;
         }
-        painter.setMode(QCPPainter::pmVectorized);
         plot.PaintTo(painter, size.width(), size.height());
         PaintProfilePages(painter, plot.Chart().barholes, size, [&writer] {
             writer.newPage();
@@ -94,7 +76,7 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
         });
         painter.end();
     }
-    return Commit(file, error);
+    return CommitWriting(file, error);
 }
 
 int ProfilePageCount(size_t profiles, QSize size) {
@@ -130,4 +112,30 @@ bool ParseChartSize(const QString& text, QSize& size) {
     }
     size = QSize(width, height);
     return true;
+}
+
+bool OpenForWriting(QSaveFile& file, QString& error) {
+    if (file.open(QIODevice::WriteOnly)) {
+        return true;
+    }
+    error = QString("cannot create \"%1\": %2").arg(file.fileName(), file.errorString());
+    return false;
+}
+
+bool BeginDrawing(QCPPainter& painter, QPdfWriter& writer, QSaveFile& file, QString& error) {
+    if (!painter.begin(&writer)) {
+        file.cancelWriting();
+        error = QString("cannot draw into \"%1\"").arg(file.fileName());
+        return false;
+    }
+    painter.setMode(QCPPainter::pmVectorized);
+    return true;
+}
+
+bool CommitWriting(QSaveFile& file, QString& error) {
+    if (file.commit()) {
+        return true;
+    }
+    error = QString("cannot write \"%1\": %2").arg(file.fileName(), file.errorString());
+    return false;
 }

@@ -12,10 +12,6 @@ QString ClockText(int64_t time) {
     return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString("HH:mm:ss");
 }
 
-QString DateTimeText(int64_t time) {
-    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss");
-}
-
 QString ValueText(double value) {
     return QLocale::c().toString(value, 'g', 6);
 }

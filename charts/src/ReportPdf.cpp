@@ -1,5 +1,6 @@
 #include "charts/ReportPdf.h"
 
+#include "PdfFile.h"
 #include "charts/ChartFiles.h"
 #include "charts/SessionChartPlot.h"
 #include "reportdoc/RtfReader.h"
@@ -61,8 +62,7 @@ private:
 bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
                     const QString& path, QString& error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QString("cannot create \"%1\": %2").arg(path, file.errorString());
+    if (!OpenForWriting(file, error)) {
         return false;
     }
     {
@@ -87,12 +87,9 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         document.setDocumentMargin(0);
 
         QCPPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            error = QString("cannot draw into \"%1\"").arg(path);
+        if (!BeginDrawing(painter, writer, file, error)) {
             return false;
         }
-        painter.setMode(QCPPainter::pmVectorized);
         const QRect page = writer.pageLayout().paintRectPixels(kDpi);
         const QRect pageArea(0, 0, page.width(), page.height());
         PageFrame probe(painter, pageArea, heading, 0);
@@ -141,9 +138,5 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         }
         painter.end();
     }
-    if (!file.commit()) {
-        error = QString("cannot write \"%1\": %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return CommitWriting(file, error);
 }
