@@ -93,7 +93,7 @@ void ChartPanel::Show(const ShownReport& shown, SessionByteSource& image,
         snapshot->Take(image, section.slot);
     }
     auto modes = std::make_shared<std::vector<std::string>>(report.ModeNames, report.ModeNames + 4);
-    const charts::ChartFilter filter = charts::FilterOf(report);
+    const LogFilter filter = ReportFilter(report);
     const unsigned generation = ++generation_;
     watcher_.setFuture(QtConcurrent::run([=] {
         ModeNameList names;

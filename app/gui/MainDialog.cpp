@@ -437,11 +437,11 @@ void MainDialog::EnableNext(bool enable) {
     ui_->id1034->setEnabled(enable);
 }
 
-void MainDialog::SetProgressRange(int low, int high) {
+void MainDialog::SetProgressRange(BrowserRequest, int low, int high) {
     ui_->id1004->setRange(low, high);
 }
 
-void MainDialog::SetProgressPos(int pos) {
+void MainDialog::SetProgressPos(BrowserRequest, int pos) {
     ui_->id1004->setValue(pos);
 }
 
@@ -515,7 +515,12 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
     }
 }
 
-void MainDialog::ShowMessage(const std::string& text, const std::string& caption) {
+void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
+    if (kind == MessageKind::Status) {
+        // The window has no status line yet; the state shows in the disabled GO button.
+        return;
+    }
+    const std::string caption = MessageCaption(kind);
     if (env_.prompt != nullptr) {
         env_.prompt->Show(text, caption);
         return;

@@ -27,7 +27,7 @@ void DrawChain(benchmark::State& bench, int sessions) {
     size_t points = 0;
     for (auto _ : bench) {
         const charts::SessionChart chart =
-            charts::ChartOfSessions(image, chain, kModes, charts::ChartFilter{});
+            charts::ChartOfSessions(image, chain, kModes, LogFilter{});
         plot.SetChart(chart, "Monday 07 Dec 2026");
         const QPixmap drawn = plot.toPixmap(1000, 700);
         benchmark::DoNotOptimize(drawn.cacheKey());
@@ -40,10 +40,14 @@ void DrawChain(benchmark::State& bench, int sessions) {
     bench.counters["record_bytes"] = recordBytes * sessions;
 }
 
-void BM_ChartOfADenseSession(benchmark::State& bench) { DrawChain(bench, 1); }
+void BM_ChartOfADenseSession(benchmark::State& bench) {
+    DrawChain(bench, 1);
+}
 BENCHMARK(BM_ChartOfADenseSession)->Unit(benchmark::kMillisecond);
 
-void BM_ChartOfAFullDayOf20(benchmark::State& bench) { DrawChain(bench, 20); }
+void BM_ChartOfAFullDayOf20(benchmark::State& bench) {
+    DrawChain(bench, 20);
+}
 BENCHMARK(BM_ChartOfAFullDayOf20)->Unit(benchmark::kMillisecond);
 
 // The series alone, without drawing: what the program computes off the window's thread.
@@ -56,7 +60,7 @@ void BM_SeriesOfAFullDayOf20(benchmark::State& bench) {
     }
     for (auto _ : bench) {
         const charts::SessionChart chart =
-            charts::ChartOfSessions(image, chain, kModes, charts::ChartFilter{});
+            charts::ChartOfSessions(image, chain, kModes, LogFilter{});
         benchmark::DoNotOptimize(chart.gases.data());
     }
 }

@@ -44,21 +44,6 @@ void ChartBuilder::Seen(int64_t time) {
     chart_.lastTime = std::max(chart_.lastTime, time);
 }
 
-bool ChartBuilder::Shows(ReadingSource source) const {
-    switch (source) {
-    case ReadingSource::Alarm:
-        return filter_.alarms;
-    case ReadingSource::Manual:
-        return filter_.manual;
-    case ReadingSource::Timed:
-        return filter_.timed;
-    case ReadingSource::Survey:
-    case ReadingSource::Other:
-        return true;
-    }
-    return true;
-}
-
 void ChartBuilder::AddPoint(int64_t time, const GasReading& reading) {
     const auto key = std::make_pair(reading.gas, reading.unit);
     auto found = index_.find(key);
@@ -77,12 +62,8 @@ void ChartBuilder::AddPoint(int64_t time, const GasReading& reading) {
     series.runs.back().push_back(SeriesPoint{time, reading.value});
 }
 
-void ChartBuilder::Readings(ReadingSource source, int64_t time,
-                            const std::vector<GasReading>& readings) {
+void ChartBuilder::Readings(int64_t time, const std::vector<GasReading>& readings) {
     Seen(time);
-    if (!Shows(source)) {
-        return;
-    }
     for (const GasReading& reading : readings) {
         AddPoint(time, reading);
     }
@@ -91,9 +72,6 @@ void ChartBuilder::Readings(ReadingSource source, int64_t time,
 void ChartBuilder::Alarm(int64_t time, const std::string& gas,
                          const std::vector<GasReading>& readings) {
     Seen(time);
-    if (!filter_.alarms) {
-        return;
-    }
     ChartMark mark;
     mark.kind = MarkKind::Alarm;
     mark.time = time;
@@ -107,15 +85,11 @@ void ChartBuilder::Alarm(int64_t time, const std::string& gas,
         }
     }
     chart_.marks.push_back(mark);
-    Readings(ReadingSource::Alarm, time, readings);
+    Readings(time, readings);
 }
 
 void ChartBuilder::Test(MarkKind kind, int64_t time, const std::vector<SensorResult>& results) {
     Seen(time);
-    const bool bump = kind == MarkKind::BumpTest;
-    if ((bump && !filter_.bump) || (!bump && !filter_.calibration)) {
-        return;
-    }
     ChartMark mark;
     mark.kind = kind;
     mark.time = time;

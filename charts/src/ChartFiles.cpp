@@ -6,7 +6,6 @@
 
 #include <QPdfWriter>
 #include <QPixmap>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -97,21 +96,6 @@ void PaintProfilePages(QCPPainter& painter, const std::vector<charts::BarholePro
                        std::min(size.height(), plot.RowCount() * BarholePlot::kRowHeight));
         painter.restore();
     }
-}
-
-bool ParseChartSize(const QString& text, QSize& size) {
-    static const QRegularExpression pattern("^([0-9]{3,5})[xX]([0-9]{3,5})$");
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    const int width = match.captured(1).toInt();
-    const int height = match.captured(2).toInt();
-    if (width < 100 || width > 10000 || height < 100 || height > 10000) {
-        return false;
-    }
-    size = QSize(width, height);
-    return true;
 }
 
 bool OpenForWriting(QSaveFile& file, QString& error) {

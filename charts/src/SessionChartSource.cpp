@@ -1,7 +1,5 @@
 #include "charts/SessionChartSource.h"
 
-#include "report/Report.h"
-
 namespace charts {
 
 namespace {
@@ -48,25 +46,19 @@ std::vector<SensorResult> ResultsOf(const RecordValue& record) {
 
 } // namespace
 
-ChartFilter FilterOf(const ReportState& state) {
-    ChartFilter filter;
-    filter.alarms = state.ShowAlarmLogs != 0;
-    filter.manual = state.ShowManualLogs != 0;
-    filter.timed = state.ShowTimedLogs != 0;
-    filter.calibration = state.ShowCalibrationLogs != 0;
-    filter.bump = state.ShowBumpLogs != 0;
-    return filter;
-}
-
 int64_t ChartTime(uint32_t stamp) {
     return kInstrumentEpoch + static_cast<int64_t>(stamp);
 }
 
-void AddRecord(ChartBuilder& builder, const RecordValue& record) {
+void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter& filter) {
     if (!record.Stamped) {
         return;
     }
     const int64_t time = ChartTime(record.Stamp);
+    if (!FilterShows(filter, record)) {
+        builder.Seen(time);
+        return;
+    }
     switch (record.Kind) {
     case RecordKind::SwitchOn:
         builder.SwitchOn(time);
@@ -78,13 +70,13 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record) {
         builder.ModeChange(time, record.Mode);
         break;
     case RecordKind::Survey:
-        builder.Readings(ReadingSource::Survey, time, ReadingsOf(record));
+        builder.Readings(time, ReadingsOf(record));
         break;
     case RecordKind::Manual:
-        builder.Readings(ReadingSource::Manual, time, ReadingsOf(record));
+        builder.Readings(time, ReadingsOf(record));
         break;
     case RecordKind::Timed:
-        builder.Readings(ReadingSource::Timed, time, ReadingsOf(record));
+        builder.Readings(time, ReadingsOf(record));
         break;
     case RecordKind::Alarm:
         builder.Alarm(time,
@@ -118,14 +110,14 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record) {
 }
 
 SessionChart ChartOfSessions(SessionByteSource& source, const std::vector<int16_t>& slots,
-                             const ModeNameList& modeNames, const ChartFilter& filter) {
-    ChartBuilder builder(filter);
+                             const ModeNameList& modeNames, const LogFilter& filter) {
+    ChartBuilder builder;
     RecordValue record;
     for (const int16_t slot : slots) {
         builder.StartSession();
         SessionRecordReader reader(source, slot, modeNames);
         while (reader.Next(record)) {
-            AddRecord(builder, record);
+            AddRecord(builder, record, filter);
         }
     }
     return builder.Take();

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
+#include "OfflineOptions.h"
 #include "app/SessionTable.h"
 #include "charts/ChartFiles.h"
 #include "charts/ChartText.h"
@@ -13,9 +14,6 @@
 
 #include <QApplication>
 #include <QSize>
-
-#include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -38,7 +36,7 @@ private:
 void DrawChart(SessionChartPlot& plot, SessionByteSource& source, const ReportState& state,
                const ChartJob& job) {
     const charts::SessionChart chart =
-        charts::ChartOfSessions(source, job.sessionSlots, state.ModeNames, charts::FilterOf(state));
+        charts::ChartOfSessions(source, job.sessionSlots, state.ModeNames, ReportFilter(state));
     plot.SetChart(chart, charts::ChartTitle(job.headingDay, job.headingMonth, chart));
 }
 
@@ -60,17 +58,6 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool d
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     return std::make_unique<QApplication>(argc, argv);
-}
-
-std::string ChartFormatOf(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos) {
-        return std::string();
-    }
-    std::string ending = path.substr(dot + 1);
-    std::transform(ending.begin(), ending.end(), ending.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ending == "pdf" || ending == "png" ? ending : std::string();
 }
 
 ChartJob ChartJobOf(const std::vector<int16_t>& sessionSlots) {

@@ -18,9 +18,6 @@ struct ReportState;
 // machine has no display), otherwise a QCoreApplication. argc and argv must outlive it.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing);
 
-// "pdf" or "png" from a file name's ending (any case); empty for anything else.
-std::string ChartFormatOf(const std::string& path);
-
 // What is drawn and under which title: the sessions (one, or a day's chain) headed by the first
 // one's day and month as the session tree names them.
 struct ChartJob {
@@ -39,7 +36,3 @@ int WriteChartFile(SessionByteSource& source, const ReportState& state, const Ch
 // when there is none yet.
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
                        const std::string& path);
-
-// The size of a chart file unless --size says otherwise.
-constexpr int kChartWidth = 1600;
-constexpr int kChartHeight = 1000;

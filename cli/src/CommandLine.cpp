@@ -6,7 +6,6 @@
 #include "ExitStatus.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
-#include "report/Report.h"
 
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "tavon-datalog: %s\n", message.c_str());
@@ -29,31 +28,6 @@ std::vector<std::string> SplitList(const std::string& text) {
         words.push_back(text.substr(start, comma - start));
         start = comma + 1;
     }
-}
-
-bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing) {
-    missing = false;
-    const char* arg = argv[i];
-    const size_t length = std::strlen(name);
-    if (std::strncmp(arg, name, length) != 0) {
-        return false;
-    }
-    if (arg[length] == '=') {
-        value = arg + length + 1;
-        ++i;
-        return true;
-    }
-    if (arg[length] != '\0') {
-        return false;
-    }
-    if (i + 1 >= argc) {
-        missing = true;
-        ++i;
-        return true;
-    }
-    value = argv[i + 1];
-    i += 2;
-    return true;
 }
 
 bool IsHelp(const char* arg) {
@@ -113,25 +87,6 @@ bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes) {
             boxes.alarm = true;
         } else if (word == "cal") {
             boxes.cal = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ParseHide(const std::string& text, ReportState& state) {
-    for (const std::string& word : SplitList(text)) {
-        if (word == "alarm") {
-            state.ShowAlarmLogs = 0;
-        } else if (word == "manual") {
-            state.ShowManualLogs = 0;
-        } else if (word == "timed") {
-            state.ShowTimedLogs = 0;
-        } else if (word == "calibration") {
-            state.ShowCalibrationLogs = 0;
-        } else if (word == "bump") {
-            state.ShowBumpLogs = 0;
         } else {
             return false;
         }

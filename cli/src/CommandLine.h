@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-struct ReportState;
 struct SessionBoxes;
 
 // Small helpers shared by the subcommands' argument parsing.
@@ -16,10 +15,6 @@ int UsageError(const std::string& message);
 
 // Splits "a,b,c" at the commas. Empty words are kept so that callers can reject them.
 std::vector<std::string> SplitList(const std::string& text);
-
-// Matches "--name VALUE" and "--name=VALUE" at argv[i]; on a match stores the value, advances i
-// past what was used and returns true. Sets `missing` when the option is last and has no value.
-bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing);
 
 // True when the argument asks for help.
 bool IsHelp(const char* arg);
@@ -35,7 +30,3 @@ std::string ModeName(std::string name);
 
 // "all", "alarm", "cal" in any comma-separated combination, like the program's session boxes.
 bool ParseSessionBoxes(const std::string& text, SessionBoxes& boxes);
-
-// --hide: "alarm", "manual", "timed", "calibration", "bump" in any comma-separated combination
-// clear the report's filter flags of those kinds; false for any other word.
-bool ParseHide(const std::string& text, ReportState& state);

@@ -4,6 +4,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 #include "CommandLine.h"
 #include "Commands.h"
@@ -60,6 +63,14 @@ const char kDownloadHelp[] =
 
 namespace {
 
+int MakeFolder(const char* path) {
+#ifdef _WIN32
+    return _mkdir(path);
+#else
+    return mkdir(path, 0777);
+#endif
+}
+
 // Makes dir and every missing folder above it.
 bool MakeFolders(const std::string& dir, std::string& message) {
     std::string path;
@@ -71,7 +82,7 @@ bool MakeFolders(const std::string& dir, std::string& message) {
         if (!path.empty()) {
             struct stat info;
             if (stat(path.c_str(), &info) != 0) {
-                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+                if (MakeFolder(path.c_str()) != 0 && errno != EEXIST) {
                     message = "cannot make the folder " + path + ": " + std::strerror(errno);
                     return false;
                 }

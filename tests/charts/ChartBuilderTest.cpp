@@ -24,8 +24,8 @@ std::vector<size_t> RunSizes(const GasSeries& series) {
 TEST(ChartBuilder, ReadingsGivePointsPerGasInTheirUnits) {
     ChartBuilder builder;
     builder.SwitchOn(100);
-    builder.Readings(ReadingSource::Timed, 110, kLelCo);
-    builder.Readings(ReadingSource::Manual, 120, {{"LEL", "% LEL", 4.0}, {"O2", "%", 20.9}});
+    builder.Readings(110, kLelCo);
+    builder.Readings(120, {{"LEL", "% LEL", 4.0}, {"O2", "%", 20.9}});
     const SessionChart& chart = builder.Chart();
     ASSERT_EQ(chart.gases.size(), 3u);
     EXPECT_EQ(chart.gases[0].gas, "LEL");
@@ -40,16 +40,16 @@ TEST(ChartBuilder, ReadingsGivePointsPerGasInTheirUnits) {
 TEST(ChartBuilder, SwitchingOffOrANewSessionBreaksTheLine) {
     ChartBuilder builder;
     builder.SwitchOn(100);
-    builder.Readings(ReadingSource::Timed, 110, kLelCo);
-    builder.Readings(ReadingSource::Timed, 120, kLelCo);
+    builder.Readings(110, kLelCo);
+    builder.Readings(120, kLelCo);
     builder.SwitchOff(130);
     builder.SwitchOn(500);
-    builder.Readings(ReadingSource::Timed, 510, kLelCo);
+    builder.Readings(510, kLelCo);
     builder.StartSession();
-    builder.Readings(ReadingSource::Timed, 900, kLelCo);
-    builder.Readings(ReadingSource::Timed, 910, kLelCo);
+    builder.Readings(900, kLelCo);
+    builder.Readings(910, kLelCo);
     // The clock set back: never a line drawn backwards.
-    builder.Readings(ReadingSource::Timed, 50, kLelCo);
+    builder.Readings(50, kLelCo);
     const GasSeries* lel = builder.Chart().Find("LEL", "% LEL");
     ASSERT_NE(lel, nullptr);
     EXPECT_EQ(RunSizes(*lel), (std::vector<size_t>{2, 1, 2, 1}));
@@ -90,38 +90,6 @@ TEST(ChartBuilder, TestsAreLabelledWithTheirVerdict) {
     EXPECT_EQ(labels, (std::vector<std::string>{"Calibration PASS", "Bump FAIL CO H2S", "Field Cal",
                                                 "Zero FAIL LEL"}));
     EXPECT_EQ(failed, (std::vector<bool>{false, true, false, true}));
-}
-
-TEST(ChartBuilder, TheFilterLeavesOutWhatTheReportHides) {
-    struct Case {
-        ChartFilter filter;
-        size_t points;
-        size_t marks;
-    };
-    ChartFilter noAlarms, noManual, noTimed, noCalibration, noBump;
-    noAlarms.alarms = false;
-    noManual.manual = false;
-    noTimed.timed = false;
-    noCalibration.calibration = false;
-    noBump.bump = false;
-    // Each feed: a survey, an alarm, a manual and a timed reading, a calibration, a zero, a bump.
-    const Case cases[] = {{ChartFilter{}, 4, 4}, {noAlarms, 3, 3},      {noManual, 3, 4},
-                          {noTimed, 3, 4},       {noCalibration, 4, 2}, {noBump, 4, 3}};
-    for (const Case& c : cases) {
-        ChartBuilder builder(c.filter);
-        builder.Readings(ReadingSource::Survey, 1, {{"PPM", "ppm", 5}});
-        builder.Alarm(2, "PPM", {{"PPM", "ppm", 50}});
-        builder.Readings(ReadingSource::Manual, 3, {{"PPM", "ppm", 6}});
-        builder.Readings(ReadingSource::Timed, 4, {{"PPM", "ppm", 7}});
-        builder.Test(MarkKind::Calibration, 5, {});
-        builder.Test(MarkKind::Zero, 6, {});
-        builder.Test(MarkKind::BumpTest, 7, {});
-        const SessionChart& chart = builder.Chart();
-        EXPECT_EQ(chart.Find("PPM", "ppm")->PointCount(), c.points);
-        EXPECT_EQ(chart.marks.size(), c.marks);
-        // Hidden records still widen the time span, as the report's clock still moves.
-        EXPECT_EQ(chart.lastTime, 7);
-    }
 }
 
 TEST(ChartBuilder, SwitchModeAndBarholeRecords) {

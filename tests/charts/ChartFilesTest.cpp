@@ -22,7 +22,7 @@ SessionChart SampleChart() {
     ChartBuilder builder;
     builder.SwitchOn(1000);
     for (int i = 0; i < 20; ++i) {
-        builder.Readings(ReadingSource::Timed, 1010 + i * 10,
+        builder.Readings(1010 + i * 10,
                          {{"LEL", "% LEL", i * 0.5}, {"O2", "%", 20.9}, {"CO", "ppm", 3.0 * i}});
     }
     builder.Alarm(1100, "CO", {{"CO", "ppm", 35}});
@@ -94,15 +94,6 @@ TEST(ChartFiles, ReportPdfHoldsTheReportLinesUnwrapped) {
     EXPECT_NE(text.find("Page 1 of"), std::string::npos);
     EXPECT_NE(text.find("Mon 07 December 2026 10:20:30"), std::string::npos);
     EXPECT_NE(text.find("Time (instrument clock)"), std::string::npos); // the chart page
-}
-
-TEST(ChartFiles, ASizeIsWidthByHeight) {
-    QSize size;
-    EXPECT_TRUE(ParseChartSize("1600x900", size));
-    EXPECT_EQ(size, QSize(1600, 900));
-    for (const char* bad : {"", "1600", "1600x", "x900", "99x900", "1600x90000", "16OOx900"}) {
-        EXPECT_FALSE(ParseChartSize(bad, size)) << bad;
-    }
 }
 
 TEST(ChartPlot, ReadOutAndZoom) {

@@ -85,7 +85,7 @@ const ModeNameList kModes = {"GAS", "PPM", "", ""};
 
 TEST(SessionChartSource, AChainOfSessionsAsSeriesAndMarks) {
     Sessions sessions = TwoSessions();
-    const SessionChart chart = ChartOfSessions(sessions, {3, 4}, kModes, ChartFilter{});
+    const SessionChart chart = ChartOfSessions(sessions, {3, 4}, kModes, LogFilter{});
 
     ASSERT_EQ(chart.gases.size(), 2u);
     const GasSeries* lel = chart.Find("LEL", "% LEL");
@@ -127,7 +127,7 @@ TEST(SessionChartSource, TheReportsFilterHidesAlarmsAndBumpTests) {
     state.ShowBumpLogs = 0;
     state.ShowTimedLogs = 0;
     Sessions sessions = TwoSessions();
-    const SessionChart chart = ChartOfSessions(sessions, {3}, kModes, FilterOf(state));
+    const SessionChart chart = ChartOfSessions(sessions, {3}, kModes, ReportFilter(state));
     EXPECT_TRUE(chart.gases.empty());
     for (const ChartMark& mark : chart.marks) {
         EXPECT_NE(mark.kind, MarkKind::Alarm);
@@ -138,7 +138,7 @@ TEST(SessionChartSource, TheReportsFilterHidesAlarmsAndBumpTests) {
 
 TEST(SessionChartSource, AnEmptyOrErasedSlotGivesAnEmptyChart) {
     Sessions sessions;
-    const SessionChart chart = ChartOfSessions(sessions, {0}, kModes, ChartFilter{});
+    const SessionChart chart = ChartOfSessions(sessions, {0}, kModes, LogFilter{});
     EXPECT_TRUE(chart.gases.empty());
     EXPECT_TRUE(chart.marks.empty());
     EXPECT_FALSE(chart.hasTime);

@@ -367,7 +367,7 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
         WaitFor([] { return false; }, 500);
     };
     dialog->SuspendTick();
-    dialog->ShowMessage("held", "Test");
+    dialog->ShowMessage(MessageKind::Error, "held");
     dialog->ResumeTick();
     EXPECT_EQ(fired.load(), 0);
     prompt.onShow = nullptr;
@@ -464,7 +464,7 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         slotNumbers.push_back(static_cast<int16_t>(slot.toInt()));
     }
     const charts::SessionChart expected =
-        charts::ChartOfSessions(*image, slotNumbers, report.ModeNames, charts::FilterOf(report));
+        charts::ChartOfSessions(*image, slotNumbers, report.ModeNames, ReportFilter(report));
     const charts::SessionChart& shown = dialog->Chart().Plot().Chart();
     ASSERT_FALSE(expected.gases.empty());
     ASSERT_EQ(shown.gases.size(), expected.gases.size());

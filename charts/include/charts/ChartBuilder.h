@@ -9,17 +9,6 @@
 
 namespace charts {
 
-// Which kinds of record the chart leaves out: the log filter, as the report applies it.
-struct ChartFilter {
-    bool alarms = true;
-    bool manual = true;
-    bool timed = true;
-    bool calibration = true; // calibration, zero and field calibration
-    bool bump = true;
-};
-
-enum class ReadingSource { Survey, Alarm, Manual, Timed, Other };
-
 struct GasReading {
     std::string gas;
     std::string unit;
@@ -33,19 +22,17 @@ struct SensorResult {
     SensorVerdict verdict = SensorVerdict::Pass;
 };
 
-// Collects a chart from decoded records fed in stream order, session after session. It owns the
-// rules that are the chart's own: which records give points, where a line must break, what a
-// marker says, and what the filter leaves out.
+// Collects a chart from decoded records fed in stream order, session after session (the log
+// filter has been applied before). It owns the rules that are the chart's own: which records give
+// points, where a line must break and what a marker says.
 class ChartBuilder {
 public:
-    explicit ChartBuilder(ChartFilter filter = {}) : filter_(filter) {}
-
     // A session begins: whatever came before is not joined to what follows.
     void StartSession();
     // Any time-stamped record: widens the time span.
     void Seen(int64_t time);
 
-    void Readings(ReadingSource source, int64_t time, const std::vector<GasReading>& readings);
+    void Readings(int64_t time, const std::vector<GasReading>& readings);
     // An alarm on `gas`, with the readings the record carried.
     void Alarm(int64_t time, const std::string& gas, const std::vector<GasReading>& readings);
     void Test(MarkKind kind, int64_t time, const std::vector<SensorResult>& results);
@@ -61,9 +48,7 @@ public:
 private:
     void Break();
     void AddPoint(int64_t time, const GasReading& reading);
-    bool Shows(ReadingSource source) const;
 
-    ChartFilter filter_;
     SessionChart chart_;
     // Index of each (gas, unit) in chart_.gases.
     std::map<std::pair<std::string, std::string>, size_t> index_;

@@ -27,6 +27,3 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
 int ProfilePageCount(size_t profiles, QSize size);
 void PaintProfilePages(QCPPainter& painter, const std::vector<charts::BarholeProfile>& profiles,
                        QSize size, const std::function<QPoint()>& newPage);
-
-// "1200x800" into a size; false for anything else or a side outside 100 to 10000.
-bool ParseChartSize(const QString& text, QSize& size);

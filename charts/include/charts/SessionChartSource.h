@@ -7,21 +7,17 @@
 #include <cstdint>
 #include <vector>
 
-struct ReportState;
-
 namespace charts {
-
-// The filter the report is rendered with, for the chart.
-ChartFilter FilterOf(const ReportState& state);
 
 // The chart time of an instrument time stamp (see SessionChart.h).
 int64_t ChartTime(uint32_t stamp);
 
-// Feeds one decoded record to the builder.
-void AddRecord(ChartBuilder& builder, const RecordValue& record);
+// Feeds one decoded record to the builder; a record the filter hides only moves the clock on.
+void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter& filter);
 
-// The chart of the sessions in `slots`, one after another as a Full Day chain has them.
+// The chart of the sessions in `slots`, one after another as a Full Day chain has them, with the
+// log filter applied as the report applies it.
 SessionChart ChartOfSessions(SessionByteSource& source, const std::vector<int16_t>& slots,
-                             const ModeNameList& modeNames, const ChartFilter& filter);
+                             const ModeNameList& modeNames, const LogFilter& filter);
 
 } // namespace charts
