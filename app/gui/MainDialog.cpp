@@ -2,10 +2,11 @@
 
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
-#include "Cp1252.h"
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "ReportExport.h"
 #include "Watchdog.h"
+#include "export/Cp1252.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
@@ -82,6 +83,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
 
     filter_ = new FilterDialog(ui_->clientArea);
     filter_->hide();
+    chart_ = ChartPanel::InstallBeside(ui_->id1013);
 }
 
 MainDialog::~MainDialog() {
@@ -105,6 +107,8 @@ void MainDialog::BuildMenus() {
     openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
+        ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
@@ -514,6 +518,7 @@ void MainDialog::SelectNode(int id) {
 
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->id1013->SetRtf(rtf);
+    chart_->Show(browser_->Shown(), image_, report_);
     emit reportShown();
 }
 

@@ -15,6 +15,7 @@
 
 class AboutDialog;
 class CComms;
+class ChartPanel;
 class CTestList;
 class FilterDialog;
 class LogImage;
@@ -50,6 +51,7 @@ struct MainDialogEnvironment {
     // Null: the file dialogs.
     std::function<QString(QWidget*)> askSaveName;
     std::function<QString(QWidget*)> askDumpName;
+    std::function<QString(QWidget*)> askPdfName;
     std::function<QString(QWidget*)> askExportName;
     int tickMs = 100;
     std::string manualFile = "50312_04.pdf";
@@ -84,6 +86,7 @@ public:
     void OnOk();
     void SaveReport();
     bool SaveReportTo(const QString& path);
+    void SaveReportPdf();
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
@@ -95,6 +98,7 @@ public:
     SessionBrowser& Browser() { return *browser_; }
     ReportState& Report() { return report_; }
     FilterDialog& Filter() { return *filter_; }
+    ChartPanel& Chart() { return *chart_; }
     CComms& Comms() { return *comms_; }
     QTimer& Tick() { return tick_; }
     QAction* Action(const QString& objectName) const;
@@ -146,6 +150,7 @@ private:
     std::unique_ptr<MeterTalkComms> conversation_;
     std::unique_ptr<SessionBrowser> browser_;
     FilterDialog* filter_ = nullptr;
+    ChartPanel* chart_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     QTimer tick_;
     std::unique_ptr<ArrivalTick> arrival_;

@@ -1,6 +1,6 @@
 #include "RtfView.h"
 
-#include "RtfReader.h"
+#include "reportdoc/RtfReader.h"
 
 #include <QFontDatabase>
 

@@ -17,7 +17,8 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--fast] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] "
+    "[--fast] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -50,6 +51,8 @@ const char kDownloadHelp[] =
     "                        request goes out at once, so transfers run at the speed of the\n"
     "                        line; without it the setting \"Fast Upload\" in Settings.ini\n"
     "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
+    "  --plot pdf|png        beside each report, the chart of its sessions as DIR/YYYY-MM-DD.pdf\n"
+    "                        or .png (DIR/slot-N.pdf with --slot), as the plot command draws it\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "  --no-archive          keep nothing in the archive (also \"Archive Downloads=FALSE\"\n"

@@ -11,6 +11,7 @@
 #endif
 
 #include <QCoreApplication>
+#include <QSize>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -19,12 +20,14 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "DownloadArchive.h"
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
 #include "LinkChoice.h"
+#include "OfflineOptions.h"
 #include "ProgressBar.h"
 #include "RecordingComms.h"
 #include "app/LogImage.h"
@@ -99,7 +102,7 @@ int RunDownloadSession(const DownloadOptions& options) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    const auto app = MakeApplication(argc, argv, !options.plot.empty());
     QCoreApplication::setApplicationName("tavon-datalog");
 
     StderrPrompt prompt;
@@ -135,6 +138,12 @@ int RunDownloadSession(const DownloadOptions& options) {
         run.SetKeeper(keeper.get(), &recording.DriverText());
     }
     run.Prepare();
+    run.SetChartWriter([](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+        // The headings of the report just written: one day's, or the slot's.
+        const ChartJob job{sessionSlots, g_report.HeadingDay, g_report.HeadingMonth};
+        return WriteChartFile(g_image, g_report, job, path, QSize(kChartWidth, kChartHeight)) ==
+               kExitOk;
+    });
 
     // Fast uploads: the short tick runs while a transfer does, and what a notification decided
     // starts at once instead of at the next tick.

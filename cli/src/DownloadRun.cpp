@@ -225,6 +225,13 @@ void DownloadRun::WriteReport(const ReportJob& job) {
     if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats)) {
         m_outputFailed = true;
     }
+    if (m_chartWriter && !m_options.plot.empty()) {
+        const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
+        if (!m_chartWriter(job.sessionSlots,
+                           JoinPath(m_options.outDir, stem + "." + m_options.plot))) {
+            m_outputFailed = true;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

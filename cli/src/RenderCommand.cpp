@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DumpData.h"
@@ -16,7 +17,8 @@
 #include "report/Report.h"
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
-                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
+                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
+                               "[--pdf FILE]";
 
 const char kRenderHelp[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
@@ -36,6 +38,9 @@ const char kRenderHelp[] =
     "                        field-calibration records) and bump (bump tests), as the\n"
     "                        program's filter does when their boxes are cleared\n"
     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"
+    "  --pdf FILE            write the report as the program shows it, followed by the chart of\n"
+    "                        the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
+    "                        written only when -o names a file as well\n"
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
     "printed on standard error; the report is still written.\n";
@@ -74,6 +79,13 @@ int RunRender(int argc, char** argv) {
     }
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
+    }
+    if (!options.pdf.empty()) {
+        const int status =
+            WriteReportPdfFile(Image(), state, ChartJobOf(options.sessionSlots), options.pdf);
+        if (status != kExitOk || options.output.empty()) {
+            return status;
+        }
     }
     return WriteOutput(options.output, state.ReportText);
 }

@@ -1,4 +1,5 @@
 // The program's main dialog, built in this process, against tavon-instrument on a private pipe.
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
@@ -8,6 +9,8 @@
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 
@@ -17,6 +20,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -31,6 +35,16 @@ namespace {
 
 const char kModeNames[] = "Survey,Leak Search,Barhole,R[seau Enqu]te";
 constexpr int kLongWait = 120000;
+
+// pdftotext's text of a PDF (Debian poppler-utils); empty when it cannot read it.
+std::string PdfText(const QString& path) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", path, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
 
 struct Ended {
     int request;
@@ -51,6 +65,7 @@ protected:
             opened.push_back(url);
             return true;
         };
+        env.askPdfName = [this](QWidget*) { return pdfName; };
         image = std::make_unique<LogImage>();
         dialog = std::make_unique<MainDialog>(*image, report, env);
         QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
@@ -160,6 +175,7 @@ protected:
     ReportState report;
     QString exportName;
     std::unique_ptr<MainDialog> dialog;
+    QString pdfName;
     std::vector<Ended> ended;
     size_t seen = 0;
     std::optional<int> endCode;
@@ -462,6 +478,29 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
 
+    // The chart beside it draws the same filtered day, as the chart library does in process.
+    dialog->Chart().Finish();
+    std::vector<int16_t> slotNumbers;
+    for (const QString& slot : daySlots) {
+        slotNumbers.push_back(static_cast<int16_t>(slot.toInt()));
+    }
+    const charts::SessionChart expected =
+        charts::ChartOfSessions(*image, slotNumbers, report.ModeNames, ReportFilter(report));
+    const charts::SessionChart& shown = dialog->Chart().Plot().Chart();
+    ASSERT_FALSE(expected.gases.empty());
+    ASSERT_EQ(shown.gases.size(), expected.gases.size());
+    for (size_t i = 0; i < expected.gases.size(); ++i) {
+        EXPECT_EQ(shown.gases[i].gas, expected.gases[i].gas);
+        EXPECT_EQ(shown.gases[i].runs.size(), expected.gases[i].runs.size());
+        EXPECT_EQ(shown.gases[i].PointCount(), expected.gases[i].PointCount());
+    }
+    EXPECT_EQ(shown.marks.size(), expected.marks.size());
+    // File > Save as PDF...: the report's lines as text, then the chart.
+    pdfName = QDir::current().absoluteFilePath("day.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    const std::string pdfText = PdfText(pdfName);
+    EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
+    EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
     // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
     for (const char* format : {"csv", "geojson", "gpx"}) {
         exportName = QDir::current().absoluteFilePath(QStringLiteral("day.") + format);

@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -99,8 +100,9 @@ TEST_F(MainDialogTest, TemplateControls) {
     EXPECT_EQ(Child<QGroupBox>("sessionBoxGroup")->title(), QString("Get sessions with..."));
     EXPECT_FALSE(Child<QGroupBox>("sessionBoxGroup")->isVisible());
 
+    // The report shares its place with the chart, as two tabs.
+    EXPECT_EQ(Child<QTabWidget>("reportTabs")->geometry(), QRect(221, 46, 782, 297));
     RtfView* view = Child<RtfView>("id1013");
-    EXPECT_EQ(view->geometry(), QRect(221, 46, 782, 297));
     EXPECT_TRUE(view->isReadOnly());
     QTreeWidget* tree = Child<QTreeWidget>("id1002");
     EXPECT_EQ(tree->geometry(), QRect(0, 46, 216, 297));
@@ -123,8 +125,8 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Open Dump...", "Open Archive...", "Save", "Export...", "Quit",
-                                 "About Tavon Datalogging..."}));
+    EXPECT_EQ(file, QStringList({"Open Dump...", "Open Archive...", "Save", "Save as PDF...",
+                                 "Export...", "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));

@@ -35,6 +35,9 @@ public:
     // The image and the report state must outlive the browser.
     SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report);
 
+    // The sessions of the report on screen.
+    const ShownReport& Shown() const { return m_shown; }
+
     // Start-up: the built-in driver text, "Upload flag" current, state 0 and the first poll. The
     // caller has attached the test list to the comms object beforehand.
     void Start();

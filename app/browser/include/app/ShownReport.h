@@ -28,13 +28,15 @@ public:
     // The slots of the sessions shown, in report order ("no session" left out).
     std::vector<int16_t> Slots() const;
 
-private:
     struct Section {
         int16_t slot;
         std::string headingDay;
         std::string headingMonth;
     };
+    // The sections of the report on screen, in order (the chart draws the same sessions).
+    const std::vector<Section>& Sections() const { return m_sections; }
 
+private:
     // What RenderSession carries from one rendering to the next.
     struct DecoderState {
         int32_t headerCountdown = 0;

@@ -1,6 +1,6 @@
-#include "RtfReader.h"
+#include "reportdoc/RtfReader.h"
 
-#include "Cp1252.h"
+#include "export/Cp1252.h"
 
 #include <QColor>
 #include <QFont>
