@@ -123,4 +123,15 @@ SessionChart ChartOfSessions(SessionByteSource& source, const std::vector<int16_
     return builder.Take();
 }
 
+SessionChart ChartOfValues(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+    ChartBuilder builder;
+    for (const SessionValues& session : sessions) {
+        builder.StartSession();
+        for (const RecordValue& record : session.Records) {
+            AddRecord(builder, record, filter);
+        }
+    }
+    return builder.Take();
+}
+
 } // namespace charts

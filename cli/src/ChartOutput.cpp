@@ -45,6 +45,14 @@ int Failed(const QString& error) {
     return kExitOutputFailed;
 }
 
+int WritePlot(SessionChartPlot& plot, const std::string& path, const QSize& size) {
+    QString error;
+    const QString file = QString::fromStdString(path);
+    const bool ok = ChartFormatOf(path) == "pdf" ? WriteChartPdf(plot, file, size, error)
+                                                 : WriteChartPng(plot, file, size, error);
+    return ok ? kExitOk : Failed(error);
+}
+
 } // namespace
 
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing) {
@@ -77,11 +85,17 @@ int WriteChartFile(SessionByteSource& source, const ReportState& state, const Ch
     DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
-    QString error;
-    const QString file = QString::fromStdString(path);
-    const bool ok = ChartFormatOf(path) == "pdf" ? WriteChartPdf(plot, file, size, error)
-                                                 : WriteChartPng(plot, file, size, error);
-    return ok ? kExitOk : Failed(error);
+    return WritePlot(plot, path, size);
+}
+
+int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                         const std::string& headingDay, const std::string& headingMonth,
+                         const std::string& path, const QSize& size) {
+    DrawingApp app;
+    SessionChartPlot plot;
+    const charts::SessionChart chart = charts::ChartOfValues(sessions, filter);
+    plot.SetChart(chart, charts::ChartTitle(headingDay, headingMonth, chart));
+    return WritePlot(plot, path, size);
 }
 
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,

@@ -9,6 +9,8 @@ class QCoreApplication;
 class QSize;
 class SessionByteSource;
 struct ReportState;
+struct SessionValues;
+struct LogFilter;
 
 // The Qt side of the commands that draw: charts as PNG or PDF and reports as PDF, drawn with the
 // program's own chart and report code. No Qt header here: the commands' own words (slots among
@@ -32,6 +34,11 @@ ChartJob ChartJobOf(const std::vector<int16_t>& sessionSlots);
 // of `size`; an exit status. Makes the application object when there is none yet.
 int WriteChartFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
                    const std::string& path, const QSize& size);
+// The chart of sessions already decoded (archived ones), headed by their day, to `path` as PDF
+// or PNG; an exit status.
+int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                         const std::string& headingDay, const std::string& headingMonth,
+                         const std::string& path, const QSize& size);
 // ReportText and then the chart to `path` as PDF; an exit status. Makes the application object
 // when there is none yet.
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,

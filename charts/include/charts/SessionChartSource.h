@@ -19,5 +19,7 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter
 // log filter applied as the report applies it.
 SessionChart ChartOfSessions(SessionByteSource& source, const std::vector<int16_t>& slots,
                              const ModeNameList& modeNames, const LogFilter& filter);
+// The same chain drawn from sessions already decoded (an archive holds no image to read).
+SessionChart ChartOfValues(const std::vector<SessionValues>& sessions, const LogFilter& filter);
 
 } // namespace charts
