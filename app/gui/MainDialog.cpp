@@ -3,7 +3,11 @@
 #include "AboutDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
+#include "SessionTips.h"
+#include "StatusLine.h"
+#include "UserGuide.h"
 #include "Watchdog.h"
+#include "WindowMemory.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
@@ -19,6 +23,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -40,6 +45,9 @@ const char* const kTitle = "Tavon Datalogger";
 const int kTreeIdRole = Qt::UserRole + 1;
 const int kItemDataRole = Qt::UserRole;
 
+// A discovery that finds no ports at all leaves the program running, offline.
+void StayOffline() {}
+
 } // namespace
 
 MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironment environment,
@@ -49,11 +57,17 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
       target_(new QtCommandTarget) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/tavon/tavon.xpm")));
     BuildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    status_ = new StatusLine(this);
+    layout()->addWidget(status_);
+    // The report is the main thing to read: it takes most of the room the window gains.
+    ui_->treeAndReport->setStretchFactor(0, 1);
+    ui_->treeAndReport->setStretchFactor(1, 3);
+    ui_->treeAndReport->setSizes({216, 782});
 
     conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
     browser_.reset(new SessionBrowser(*conversation_, *this, image_, report_));
@@ -77,8 +91,14 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     connect(ui_->id1002, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnTreeSelection(current); });
 
-    filter_ = new FilterDialog(ui_->clientArea);
+    // A small window of its own beside the report, never drawn over it; closing it only hides it.
+    filter_ = new FilterDialog(this);
+    filter_->setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    filter_->setWindowTitle("Filter Logs");
+    filter_->installEventFilter(this);
     filter_->hide();
+
+    WindowMemory(env_.windowFile).Restore(*this, *ui_->treeAndReport);
 }
 
 MainDialog::~MainDialog() {
@@ -88,6 +108,9 @@ MainDialog::~MainDialog() {
         comms_->SetUserPrompt(nullptr);
         CLinkSelect().SetUserPrompt(nullptr);
     }
+    if (initialised_) {
+        CLinkSelect().SetProcessEnd(nullptr);
+    }
 }
 
 void MainDialog::BuildMenus() {
@@ -96,6 +119,8 @@ void MainDialog::BuildMenus() {
 
     QMenu* file = menuBar_->addMenu(tr("&File"));
     file->setObjectName("menuFile");
+    QAction* connectLink = file->addAction("Connect...", this, [this] { Connect(); });
+    connectLink->setObjectName("actionConnect");
     QAction* openDump = file->addAction("Open Dump...", this, [this] { OpenDump(); });
     openDump->setObjectName("actionOpenDump");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
@@ -146,19 +171,11 @@ bool MainDialog::Initialise() {
     }
     comms_->SetProgressFactory(
         [] { return std::unique_ptr<UploadProgressView>(new CUploadProgress); });
-    if (comms_->InitCom(&env_.app, "KOVA", "115,200") == 0) {
-        return false;
-    }
-    linkOpen_ = true;
-
-    // The test list attached and the progress display prepared for the start-up uploads.
-    conversation_->Prepare();
-    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
-    browser_->Start();
+    CLinkSelect().SetProcessEnd(&StayOffline);
+    initialised_ = true;
+    const bool connected = Connect();
 
     filter_->InitDialog();
-    filter_->move(329, 2);
-    filter_->raise();
     filter_->hide();
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
@@ -169,7 +186,34 @@ bool MainDialog::Initialise() {
         env_.watchdog->Start();
     }
     tick_.start(env_.tickMs);
+    return connected;
+}
+
+bool MainDialog::Connect() {
+    if (linkOpen_) {
+        comms_->SetProperties();
+        return true;
+    }
+    if (comms_->InitCom(&env_.app, "KOVA", "115,200") == 0) {
+        ShowOffline();
+        return false;
+    }
+    linkOpen_ = true;
+    status_->SetConnection("Connected");
+    status_->SetActivity("Reading the instrument's information");
+    // The test list attached and the progress display prepared for the start-up uploads.
+    conversation_->Prepare();
+    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
+    browser_->Start();
     return true;
+}
+
+void MainDialog::ShowOffline() {
+    EnableGo(false);
+    status_->SetConnection("No instrument connected");
+    status_->SetActivity("No instrument is connected. To connect one, right-click the window or "
+                         "choose File > Connect... (start the companion program first if you use "
+                         "it). File > Open Dump... reads a saved memory dump.");
 }
 
 void MainDialog::OnTick() {
@@ -179,7 +223,9 @@ void MainDialog::OnTick() {
     if (ending_) {
         return; // "Error in serial comms" is on screen: nothing more goes to the instrument
     }
-    comms_->OnTimer();
+    if (linkOpen_) {
+        comms_->OnTimer();
+    }
     CopyFilterFlags();
 }
 
@@ -198,6 +244,7 @@ void MainDialog::CopyFilterFlags() {
         filter_->ChangeFlag = 0;
         ++renderCount_;
         browser_->RenderAgain();
+        status_->SetFilterNote(filter_->HiddenNote());
     }
 }
 
@@ -326,15 +373,20 @@ bool MainDialog::SaveReportTo(const QString& path) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, file.errorString()), "Save");
         return false;
     }
+    status_->SetActivity("Saved " + QFileInfo(path).fileName());
     return true;
 }
 
 void MainDialog::OpenManual() {
-    const QFileInfo manual(QDir::current(), QString::fromStdString(env_.manualFile));
+    // The instrument's manual where the program is run from, else where it is installed; without
+    // it, the program's own guide.
+    const QString name = QString::fromStdString(env_.manualFile);
+    QFileInfo manual(QDir::current(), name);
     if (!manual.exists()) {
-        Prompt(QString("The manual \"%1\" is not in the folder %2.")
-                   .arg(QString::fromStdString(env_.manualFile), QDir::currentPath()),
-               "Help");
+        manual = QFileInfo(QDir(QCoreApplication::applicationDirPath()), name);
+    }
+    if (!manual.exists()) {
+        ShowGuide();
         return;
     }
     const QUrl url = QUrl::fromLocalFile(manual.absoluteFilePath());
@@ -368,6 +420,15 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
     return true;
 }
 
+void MainDialog::ShowGuide() {
+    if (guide_ == nullptr) {
+        guide_ = new UserGuide(this);
+    }
+    guide_->show();
+    guide_->raise();
+    guide_->activateWindow();
+}
+
 void MainDialog::ShowAbout() {
     AboutDialog about(this);
     about.exec();
@@ -375,6 +436,9 @@ void MainDialog::ShowAbout() {
 
 void MainDialog::ToggleFilter() {
     const bool show = !filter_->isVisible();
+    if (show && !filterPlaced_) {
+        PlaceFilter();
+    }
     filter_->setVisible(show);
     if (show) {
         filter_->raise();
@@ -382,6 +446,32 @@ void MainDialog::ToggleFilter() {
     if (QAction* action = Action("actionFilter")) {
         action->setChecked(show);
     }
+}
+
+void MainDialog::PlaceFilter() {
+    // The first time, at the top right of the report, where it hides the least; afterwards
+    // wherever the user left it.
+    filterPlaced_ = true;
+    const QWidget* report = ui_->id1013;
+    const QPoint topRight = report->mapToGlobal(QPoint(report->width(), 0));
+    filter_->move(topRight.x() - filter_->width() - 24, topRight.y() + 8);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == filter_ && (event->type() == QEvent::Hide || event->type() == QEvent::Show)) {
+        // The close button hides the panel; the menu's tick follows it.
+        if (QAction* action = Action("actionFilter")) {
+            action->setChecked(event->type() == QEvent::Show);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::done(int result) {
+    if (isVisible()) {
+        WindowMemory(env_.windowFile).Save(*this, *ui_->treeAndReport);
+    }
+    QDialog::done(result);
 }
 
 void MainDialog::Prompt(const QString& text, const QString& caption) {
@@ -402,7 +492,7 @@ void MainDialog::OnTreeSelection(QTreeWidgetItem* current) {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    comms_->SetProperties();
+    Connect();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -443,6 +533,9 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
     auto* item = new QTreeWidgetItem(QStringList{FromCp1252(text)});
     item->setData(0, kItemDataRole, static_cast<uint>(itemData));
     item->setData(0, kTreeIdRole, id);
+    if ((itemData & 0xFFFF) != 0xFFFF) {
+        item->setToolTip(0, SessionTip(text));
+    }
     if (parent >= 0 && static_cast<size_t>(parent) < nodes_.size() && nodes_[parent] != nullptr) {
         nodes_[parent]->addChild(item);
         if (makeVisible) {
