@@ -3,11 +3,14 @@
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
 #include "RtfView.h"
+#include "StatusLine.h"
 #include "Watchdog.h"
 
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "linkselect/LinkSelect.h"
+#include "linkselect/PortDialogHost.h"
 #include "report/Report.h"
 
 #include <QApplication>
@@ -39,6 +42,12 @@ class EndToEnd : public ::testing::Test {
 protected:
     void StartProgram(const QStringList& simulatorArguments, Watchdog* watchdog = nullptr) {
         ASSERT_TRUE(simulator.Start(simulatorArguments)) << simulator.Errors().toStdString();
+        MakeDialog(watchdog);
+        ASSERT_TRUE(dialog->Initialise());
+        dialog->show();
+    }
+
+    void MakeDialog(Watchdog* watchdog = nullptr) {
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.watchdog = watchdog;
@@ -53,8 +62,6 @@ protected:
         QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
             ended.push_back({request, ok});
         });
-        ASSERT_TRUE(dialog->Initialise());
-        dialog->show();
     }
 
     void TearDown() override {
@@ -374,6 +381,39 @@ TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
     EXPECT_TRUE(ok);
     EXPECT_GT(Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(ReadFileBytes(log).count("client connected"), 2);
+}
+
+// No one to talk to at start-up: the user cancels the connection dialog.
+class CancellingHost : public PortDialogHost {
+public:
+    int RunModal(PortDialogLogic&) override {
+        ++runs;
+        return 2;
+    }
+    int runs = 0;
+};
+
+TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
+    CancellingHost host;
+    CLinkSelect().SetDialogHost(&host);
+    MakeDialog();
+    EXPECT_FALSE(dialog->Initialise());
+    dialog->show();
+    EXPECT_EQ(host.runs, 1);
+    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
+
+    // The companion program comes up; a right click finds its pipe.
+    ASSERT_TRUE(simulator.Start({})) << simulator.Errors().toStdString();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(50, 40), QPoint(50, 40));
+    QApplication::sendEvent(Child<QTreeWidget>("id1002"), &rightClick);
+    CLinkSelect().SetDialogHost(nullptr);
+    EXPECT_EQ(host.runs, 1) << "the pipe needs no dialog";
+    EXPECT_TRUE(dialog->Connected());
+    EXPECT_EQ(dialog->Status().Connection().left(9), QString("Connected"));
+    StartUpAndGo();
+    EXPECT_GT(Tree()->topLevelItemCount(), 0);
+    Choose(FindSession(""));
+    EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
 }
 
 TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
