@@ -207,7 +207,6 @@ TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
     EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm"}).out, "Dec 2026\n"
                                                                 "  Monday 07\n"
                                                                 "    1: 10:00:00     Alm \n"
-                                                                "  Tuesday 08\n"
                                                                 "Jan 2027\n"
                                                                 "  Tuesday 05\n"
                                                                 "    4: 12:00:00FC C Alm \n");
