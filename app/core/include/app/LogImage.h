@@ -54,6 +54,11 @@ public:
     // unchanged.
     int LoadDump(const char* path, std::string& message);
 
+    // Whether the data sector of `slot` holds anything: a sector that was never uploaded is all
+    // zeros, as the image starts, where a session begins with its first record and erased flash
+    // reads 0xFF. False for a slot out of range.
+    bool SessionHeld(int16_t slot) const;
+
     const uint8_t* Bytes() const { return m_bytes; }
     // How often the window has been refilled since construction; lets tests watch the window.
     uint32_t WindowRefills() const { return m_windowRefills; }
