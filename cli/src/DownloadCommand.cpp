@@ -1,9 +1,5 @@
 // tavon-datalog download: every session of an instrument, or the chosen ones, as RTF reports.
-#include <cerrno>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 #include "CommandLine.h"
 #include "Commands.h"
@@ -44,57 +40,24 @@ const char kDownloadHelp[] =
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "\n"
-    "A report is written under a temporary name and renamed, so it is never left half-written.\n"
+    "The output folder is made once the instrument is connected. A report is written under a\n"
+    "temporary name and renamed, so it is never left half-written. A download that went\n"
+    "through ends with one line on standard error: the sessions downloaded, the reports\n"
+    "written and their folder, and where the dump went.\n"
     "Exit status: 0 done (also when sessions held records this version cannot decode: the\n"
     "warning is printed); 1 a report or the dump could not be written; 2 bad arguments, or a\n"
-    "slot or day that the instrument does not hold; 3 no link to an instrument; 4 the\n"
+    "slot or day that the instrument does not hold; 3 no link to an instrument (one line\n"
+    "says which pipe and port were tried; no folder or Settings.ini is left behind); 4 the\n"
     "instrument stopped answering (reports written so far are kept, and the dump when the\n"
     "index was complete); 5 \"Error in serial comms\": a reply failed its checksum; 130\n"
     "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
     "that had arrived.\n";
-
-namespace {
-
-// Makes dir and every missing folder above it.
-bool MakeFolders(const std::string& dir, std::string& message) {
-    std::string path;
-    size_t start = 0;
-    while (start <= dir.size()) {
-        const size_t slash = dir.find('/', start);
-        const size_t end = slash == std::string::npos ? dir.size() : slash;
-        path = dir.substr(0, end);
-        if (!path.empty()) {
-            struct stat info;
-            if (stat(path.c_str(), &info) != 0) {
-                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-                    message = "cannot make the folder " + path + ": " + std::strerror(errno);
-                    return false;
-                }
-            } else if (!S_ISDIR(info.st_mode)) {
-                message = path + " is not a folder";
-                return false;
-            }
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-        start = slash + 1;
-    }
-    return true;
-}
-
-} // namespace
 
 int RunDownload(int argc, char** argv) {
     DownloadOptions options;
     std::string message;
     if (!ParseDownloadOptions(argc, argv, options, message)) {
         return UsageError(message);
-    }
-    // Before the instrument is touched: a download that cannot be saved is not started.
-    if (!MakeFolders(options.outDir, message)) {
-        PrintError(message);
-        return kExitOutputFailed;
     }
     return RunDownloadSession(options);
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -19,6 +20,7 @@
 #include "ExitStatus.h"
 #include "LinkChoice.h"
 #include "ProgressBar.h"
+#include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
@@ -31,6 +33,7 @@
 namespace {
 
 constexpr int kTickMs = 100;
+const char kSettingsFile[] = "Settings.ini";
 
 // Live for the whole run, as the instrument's memory copy and the report do in the program.
 LogImage g_image;
@@ -55,15 +58,33 @@ int RunDownloadSession(const DownloadOptions& options) {
     QCoreApplication::setApplicationName("tavon-datalog");
 
     StderrPrompt prompt;
+    HeldPrompt held;
     LinkChoice links(options);
-    CLinkSelect().SetUserPrompt(&prompt);
+    CLinkSelect().SetUserPrompt(&held);
     links.Install();
 
     CComms comms;
+    comms.SetUserPrompt(&held);
+    // A failed attempt leaves the machine as it found it: no Settings.ini, no output folder.
+    const bool hadSettings = QFile::exists(kSettingsFile);
+    const int opened = comms.InitCom(&links.App(), "KOVA", "115,200");
+    CLinkSelect().SetUserPrompt(&prompt);
     comms.SetUserPrompt(&prompt);
-    if (comms.InitCom(&links.App(), "KOVA", "115,200") == 0) {
+    if (opened == 0) {
+        if (!hadSettings) {
+            std::remove(kSettingsFile);
+        }
         PrintError(links.FailureHint());
         return kExitNoLink;
+    }
+    held.PassOn(prompt);
+    // Made once the instrument is there and before anything is uploaded: a download that cannot
+    // be saved is not started.
+    std::string message;
+    if (!MakeFolders(options.outDir, message)) {
+        PrintError(message);
+        comms.InitCom(nullptr, std::string(), std::string());
+        return kExitOutputFailed;
     }
 
     CTestList tests;

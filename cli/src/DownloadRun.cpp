@@ -318,6 +318,19 @@ void DownloadRun::Stop(int status, const std::string& message) {
 
 void DownloadRun::Complete() {
     Finalize(m_outputFailed ? kExitOutputFailed : !m_plan.missing.empty() ? kExitUsage : kExitOk);
+    if (m_status != kExitOutputFailed) {
+        std::fprintf(stderr, "%s\n", Summary().c_str());
+    }
+}
+
+std::string DownloadRun::Summary() const {
+    const auto count = [](int n, const char* one) {
+        return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+    };
+    const std::string folder = m_options.outDir == "." ? "the working folder" : m_options.outDir;
+    return "Downloaded " + count(m_sessionsDone, "session") + ": " +
+           count(m_reportsWritten, "report") + " in " + folder + ", the memory dump in " +
+           m_options.dumpPath;
 }
 
 void DownloadRun::Finalize(int status) {
