@@ -236,13 +236,23 @@ TEST_F(CliTest, RenderOfAnEmptySessionIsHeaderAndHeadings) {
     EXPECT_EQ(r.out, std::string(RtfHeader) + "Monday 07 Dec 2026 \\par }}");
 }
 
-TEST_F(CliTest, UndatedAndEmptySlotsHaveEmptyHeadings) {
-    const Result r = Run({"render", Dump(), "7", "3"});
+TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {
+    const Result r = Run({"render", Dump(), "3", "3"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind(std::string(RtfHeader) + " \\par \\par --------  --------- \\par ", 0),
-              0u)
-        << r.out;
-    EXPECT_EQ(r.out, Expected({7, 3}));
+    EXPECT_EQ(r.out.rfind(std::string(RtfHeader) + " \\par ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\\par --------  --------- \\par "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out, Expected({3, 3}));
+}
+
+TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
+    const Result r = Run({"render", Dump(), "7", "2", "9", "-o", "none.rtf"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tavon-datalog: slot 7: the dump does not hold this session (it was never "
+                     "uploaded into it)\n"
+                     "tavon-datalog: slot 9: the dump does not hold this session (it was never "
+                     "uploaded into it)\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(testsupport::FileExists(*dir + "/none.rtf"));
 }
 
 TEST_F(CliTest, SeveralSlotsMakeOneReportWithSeparators) {
