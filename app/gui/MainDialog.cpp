@@ -22,6 +22,7 @@
 #include "report/Report.h"
 
 #include <QAction>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -44,6 +45,10 @@ namespace {
 const char* const kTitle = "Tavon Datalogger";
 const int kTreeIdRole = Qt::UserRole + 1;
 const int kItemDataRole = Qt::UserRole;
+
+const char* const kNotHeldTip =
+    "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
+    "GO to read it.";
 
 // A discovery that finds no ports at all leaves the program running, offline.
 void StayOffline() {}
@@ -210,10 +215,9 @@ bool MainDialog::Connect() {
 
 void MainDialog::ShowOffline() {
     EnableGo(false);
-    status_->SetConnection("No instrument connected");
-    status_->SetActivity("No instrument is connected. To connect one, right-click the window or "
-                         "choose File > Connect... (start the companion program first if you use "
-                         "it). File > Open Dump... reads a saved memory dump.");
+    status_->SetConnection("Offline");
+    status_->SetActivity("No instrument connected: right-click the window or choose File > "
+                         "Connect... (with the companion program, start it first)");
 }
 
 void MainDialog::OnTick() {
@@ -615,11 +619,31 @@ void MainDialog::ResumeTick() {
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
+    if (!dumpPath.empty()) {
+        MarkSessionsNotHeld();
+    }
     if (dumpPath.empty()) {
         setWindowTitle(kTitle);
     } else {
         setWindowTitle(QString("%1 - %2 (saved dump, not the instrument)")
                            .arg(kTitle, QFileInfo(QFile::decodeName(dumpPath.c_str())).fileName()));
+    }
+}
+
+void MainDialog::MarkSessionsNotHeld() {
+    // A dump saved after the index upload holds only the sessions that were chosen before it was
+    // saved; the others are still listed, greyed, so that the user knows what the dump lacks.
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+    for (QTreeWidgetItem* item : nodes_) {
+        if (item == nullptr) {
+            continue;
+        }
+        const uint data = item->data(0, kItemDataRole).toUInt() & 0xFFFF;
+        if (data == 0xFFFF || image_.SessionHeld(static_cast<int16_t>(data))) {
+            continue;
+        }
+        item->setForeground(0, grey);
+        item->setToolTip(0, kNotHeldTip);
     }
 }
 

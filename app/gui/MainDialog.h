@@ -144,7 +144,7 @@ private:
     void BuildMenus();
     void PlaceFilter();
     void ShowOffline();
-    void ShowFilterNote();
+    void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
     void EndProcess(int code);

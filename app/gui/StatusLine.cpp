@@ -1,5 +1,6 @@
 #include "StatusLine.h"
 
+#include <QEvent>
 #include <QLabel>
 
 namespace {
@@ -21,6 +22,7 @@ StatusLine::StatusLine(QWidget* parent)
     // A long text is shortened by the window, never allowed to widen it.
     activity_->setMinimumWidth(1);
     activity_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    activity_->installEventFilter(this);
     addWidget(activity_, 1);
     addPermanentWidget(filterNote_);
     addPermanentWidget(connection_);
@@ -28,8 +30,21 @@ StatusLine::StatusLine(QWidget* parent)
 }
 
 void StatusLine::SetActivity(const QString& text) {
-    activity_->setText(text);
+    activityText_ = text;
     activity_->setToolTip(text);
+    ShowActivity();
+}
+
+void StatusLine::ShowActivity() {
+    activity_->setText(
+        activity_->fontMetrics().elidedText(activityText_, Qt::ElideRight, activity_->width()));
+}
+
+bool StatusLine::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == activity_ && event->type() == QEvent::Resize) {
+        ShowActivity();
+    }
+    return QStatusBar::eventFilter(watched, event);
 }
 
 void StatusLine::SetFilterNote(const QString& text) {
@@ -42,7 +57,7 @@ void StatusLine::SetConnection(const QString& text) {
 }
 
 QString StatusLine::Activity() const {
-    return activity_->text();
+    return activityText_;
 }
 
 QString StatusLine::FilterNote() const {

@@ -22,7 +22,14 @@ public:
     QString FilterNote() const;
     QString Connection() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // A text longer than the line is shortened with an ellipsis, whole in its tooltip.
+    void ShowActivity();
+
+    QString activityText_;
     QLabel* activity_;
     QLabel* filterNote_;
     QLabel* connection_;

@@ -44,7 +44,10 @@ public:
 
 // A dump whose index names slots 3 and 4 on one day; only slot 3's sector holds a session.
 QString WriteDump(const QString& path) {
-    std::vector<uint8_t> bytes(LogImage::kImageSize, 0xFF);
+    // As the program saves it after the index upload: the index, and zeros where no session
+    // was uploaded.
+    std::vector<uint8_t> bytes(LogImage::kImageSize, 0);
+    std::fill(bytes.begin(), bytes.begin() + LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
     const uint32_t stamp = testsupport::InstrumentStamp(2026, 8, 18, 8, 59, 25);
     for (int slot : {3, 4}) {
         char name[24];
@@ -98,8 +101,8 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_FALSE(dialog->Connected());
     EXPECT_TRUE(dialog->Tick().isActive()) << "the filter still works offline";
     EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
-    EXPECT_EQ(dialog->Status().Connection(), QString("No instrument connected"));
-    EXPECT_TRUE(dialog->Status().Activity().startsWith("No instrument is connected."));
+    EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
+    EXPECT_TRUE(dialog->Status().Activity().startsWith("No instrument connected"));
     EXPECT_TRUE(dialog->Status().Activity().contains("right-click the window"));
     EXPECT_TRUE(dialog->Status().Activity().contains("File > Connect..."));
 
@@ -115,6 +118,10 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     ASSERT_NE(day, nullptr);
     ASSERT_EQ(day->childCount(), 2);
     EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled()) << "GO needs an instrument";
+    // Slot 4 was never uploaded into the dump: greyed, and its tooltip says why.
+    EXPECT_TRUE(day->child(1)->toolTip(0).startsWith("Not in this dump"));
+    EXPECT_NE(day->child(1)->foreground(0), day->child(0)->foreground(0));
+    EXPECT_FALSE(day->child(0)->toolTip(0).startsWith("Not in this dump"));
     tree->setCurrentItem(day->child(0));
     EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
