@@ -85,16 +85,32 @@ TEST_F(TreeTest, SessionBoxesFollowEachOther) {
     EXPECT_TRUE(browser->Boxes().alarm && browser->Boxes().cal);
 }
 
-TEST_F(TreeTest, TheBoxesTakeEffectOnlyAtTheNextBuild) {
+TEST_F(TreeTest, TheBoxesApplyAtOnceToTheTreeAlreadyBuilt) {
+    browser->OnAllSessions(true);
+    EXPECT_EQ(view.clears, 0) << "no index yet: nothing to rebuild";
     ToIdle();
     UploadIndex();
-    browser->OnAllSessions(false);
+    const size_t all = view.items.size();
+    browser->SelectNode(6);
+    Pump();
+    const int16_t shownSlot = static_cast<int16_t>(view.items[6].itemData);
+    comms.Take();
+
+    browser->OnAllSessions(false); // Alarm and Cal stay
+    browser->OnCalSessions(false); // Alarm only
+    EXPECT_EQ(view.clears, 3);
+    EXPECT_LT(view.items.size(), all);
+    EXPECT_TRUE(comms.Take().empty()) << "no new GO";
+    // The session shown stays selected when it is still listed, under its new id.
+    const int kept = browser->Tree().FindSession(shownSlot);
+    EXPECT_EQ(browser->SelectedNode(), kept);
+    EXPECT_EQ(view.selected, kept);
+
     browser->OnAlarmSessions(false);
-    browser->OnCalSessions(false);
-    EXPECT_EQ(view.items.size(), 12u);
-    UploadIndex();
     EXPECT_TRUE(view.items.empty()) << "no box: no session, and no day or month without one";
-    EXPECT_EQ(view.clears, 2);
+    EXPECT_EQ(browser->SelectedNode(), -1);
+    browser->OnAllSessions(true);
+    EXPECT_EQ(view.items.size(), all);
 }
 
 TEST_F(TreeTest, AnEmptyIndexGivesAnEmptyTreeAndAnIdleMachine) {

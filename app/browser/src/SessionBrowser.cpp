@@ -58,7 +58,16 @@ bool SessionBrowser::MakeCurrent(const char* name) {
 // ---------------------------------------------------------------------------------------------
 // Notifications
 
+void SessionBrowser::OnChecksumError() {
+    // States 0, 1, 6 and 10 collect bulk data: a dropped frame leaves a hole in them that
+    // nothing else would notice.
+    if (m_uploadState == 0 || m_uploadState == 1 || m_uploadState == 6 || m_uploadState == 10) {
+        m_spoiled = true;
+    }
+}
+
 void SessionBrowser::OnTimeout() {
+    m_spoiled = false;
     // The idle poll simply goes on; anywhere else a time-out costs the step one of its attempts.
     bool gaveUp = false;
     bool tell = false;
@@ -149,6 +158,13 @@ void SessionBrowser::OnSetDone() {
 }
 
 void SessionBrowser::OnUploadDone() {
+    if (m_spoiled) {
+        // The transfer came short: it costs its step an attempt, as a lost one does, and is
+        // asked for again.
+        m_spoiled = false;
+        OnTimeout();
+        return;
+    }
     m_view.EnableGo(true);
     switch (m_uploadState) {
     case 0:
@@ -404,6 +420,7 @@ void SessionBrowser::BuildSessionList() {
     m_table.Build(m_image);
     m_selected = -1;
     m_tree.Build(m_table, m_boxes, m_view);
+    m_treeBuilt = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -470,6 +487,9 @@ void SessionBrowser::ReceiveSessionPiece() {
     m_view.EnableTree(true);
     m_view.SetProgressPos(0);
     m_uploadState = 2;
+    if (m_backToFirst) {
+        BackToFirstSession();
+    }
     m_view.RequestEnded(BrowserRequest::Session, true);
     if (m_fullDay) {
         FullDayStep();
@@ -537,13 +557,27 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
     while (m_offlineQueued >= 0) {
         m_currentSlot = static_cast<int16_t>(m_offlineQueued);
         m_offlineQueued = -1;
-        RenderChosenSession();
-        m_view.RequestEnded(BrowserRequest::Session, true);
+        const bool held = RenderHeld(m_currentSlot);
+        m_view.RequestEnded(BrowserRequest::Session, held);
         if (m_fullDay) {
             FullDayStep();
         }
     }
     m_offlineRendering = false;
+}
+
+bool SessionBrowser::RenderHeld(int16_t slot) {
+    if (m_image.SessionHeld(slot)) {
+        RenderChosenSession();
+        return true;
+    }
+    // An empty report would pass for a session without records.
+    const std::string label = m_tree.Text(m_selected);
+    m_view.ShowReportNotice("The session " + label.substr(0, label.find(' ')) + " of " +
+                            m_report.HeadingDay + m_report.HeadingMonth +
+                            " is not in this dump: it was never uploaded into it. Connect the "
+                            "instrument and press GO to read it.");
+    return false;
 }
 
 void SessionBrowser::ShowBox(const std::string& text, const std::string& caption) {
@@ -557,6 +591,10 @@ void SessionBrowser::ShowBox(const std::string& text, const std::string& caption
 
 void SessionBrowser::OnSessionSelected(int id) {
     if (id == m_selected) {
+        // Choosing again the session shown alone, with Full Day ticked, adds the rest of its day.
+        if (m_fullDay && ShowsOnly(id)) {
+            FullDayStep();
+        }
         return;
     }
     m_selected = m_tree.Valid(id) ? id : -1;
@@ -602,10 +640,50 @@ void SessionBrowser::FullDayStep() {
 
 void SessionBrowser::OnFullDay(bool checked) {
     m_fullDay = checked ? 1 : 0;
-    m_report.ReportBody.clear();
     m_view.SetFullDayBox(checked);
     m_view.EnableNext(!checked);
+    const bool shown = !m_report.ReportBody.empty() && m_shown.SectionCount() > 0;
+    if (checked && ShowsOnly(m_selected)) {
+        // The report goes on from the session on screen, as if it had been chosen with the box
+        // ticked.
+        FullDayStep();
+        return;
+    }
+    if (checked && shown && RequestRunning()) {
+        // The session chosen is on its way: the Full Day step follows its arrival.
+        return;
+    }
+    if (!checked && shown && m_shown.SectionCount() > 1) {
+        if (RequestRunning()) {
+            m_backToFirst = true;
+        } else {
+            BackToFirstSession();
+        }
+        m_newReportOnSelect = 1;
+        return;
+    }
+    m_report.ReportBody.clear();
     m_newReportOnSelect = 1;
+}
+
+bool SessionBrowser::ShowsOnly(int id) const {
+    return m_tree.Valid(id) && m_tree.At(id).level == SessionNode::Session && !RequestRunning() &&
+           !m_report.ReportBody.empty() && m_shown.SectionCount() == 1 &&
+           m_shown.FirstSlot() == static_cast<int16_t>(m_tree.At(id).itemData & 0xFFFF);
+}
+
+void SessionBrowser::BackToFirstSession() {
+    m_backToFirst = false;
+    m_shown.KeepFirst();
+    RenderAgain();
+    const int first = m_tree.FindSession(m_shown.FirstSlot());
+    if (first >= 0) {
+        m_selected = first;
+        m_view.SelectNode(first);
+        const int parent = m_tree.Parent(first);
+        m_report.HeadingDay = m_tree.Text(parent) + " ";
+        m_report.HeadingMonth = m_tree.Text(m_tree.Parent(parent));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -617,19 +695,34 @@ void SessionBrowser::OnAllSessions(bool checked) {
         m_boxes.alarm = true;
         m_boxes.cal = true;
     }
-    m_view.SetSessionBoxes(m_boxes);
+    ApplyBoxes();
 }
 
 void SessionBrowser::OnAlarmSessions(bool checked) {
     m_boxes.alarm = checked;
     m_boxes.all = false;
-    m_view.SetSessionBoxes(m_boxes);
+    ApplyBoxes();
 }
 
 void SessionBrowser::OnCalSessions(bool checked) {
     m_boxes.cal = checked;
     m_boxes.all = false;
+    ApplyBoxes();
+}
+
+void SessionBrowser::ApplyBoxes() {
     m_view.SetSessionBoxes(m_boxes);
+    if (!m_treeBuilt) {
+        return;
+    }
+    // The table is the index already uploaded: the tree follows the boxes without a new GO.
+    const bool session =
+        m_tree.Valid(m_selected) && m_tree.At(m_selected).level == SessionNode::Session;
+    const int16_t slot =
+        session ? static_cast<int16_t>(m_tree.At(m_selected).itemData & 0xFFFF) : int16_t(-1);
+    m_tree.Build(m_table, m_boxes, m_view);
+    m_selected = session ? m_tree.FindSession(slot) : -1;
+    m_view.SelectNode(m_selected);
 }
 
 // ---------------------------------------------------------------------------------------------

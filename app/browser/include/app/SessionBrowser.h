@@ -40,7 +40,10 @@ public:
     // caller has attached the test list to the comms object beforehand.
     void Start();
 
-    // The communications notifications 18101 to 18104.
+    // The communications notifications 18101 to 18105. A reply that failed its checksum was
+    // dropped by the engine: a bulk transfer it belonged to is asked for again when it ends (its
+    // data are short), anything else is recovered by the time-out that follows.
+    void OnChecksumError();
     void OnTimeout();
     void OnAskDone();
     void OnSetDone();
@@ -59,11 +62,13 @@ public:
     // Selects node `id` as if the user had clicked it (the view is told to show it).
     void SelectNode(int id);
     void OnNext() { SelectNextSession(true); }
+    // Ticked with a session shown, the report goes on with the rest of that day at once; unticked
+    // with a day shown, it goes back to the session it began with.
     void OnFullDay(bool checked);
     void SelectNextSession(bool newReport);
 
-    // The session boxes: All sets Alarm and Cal; Alarm or Cal clears All. They take effect at the
-    // next tree build.
+    // The session boxes: All sets Alarm and Cal; Alarm or Cal clears All. A tree already built is
+    // built again at once; the session shown stays selected when it is still listed.
     void OnAllSessions(bool checked);
     void OnAlarmSessions(bool checked);
     void OnCalSessions(bool checked);
@@ -99,6 +104,8 @@ public:
     const SessionTable& Table() const { return m_table; }
     const SessionTree& Tree() const { return m_tree; }
     int SelectedNode() const { return m_selected; }
+    // How many sessions the report on screen holds.
+    size_t ShownSessions() const { return m_shown.SectionCount(); }
     ReportState& Report() { return m_report; }
 
 private:
@@ -120,6 +127,10 @@ private:
     void RestartStartUp();
     void FullDayStep();
     void BuildSessionList();
+    void ApplyBoxes();
+    bool ShowsOnly(int id) const;
+    void BackToFirstSession();
+    bool RenderHeld(int16_t slot);
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
     void ShowBox(const std::string& text, const std::string& caption);
@@ -147,6 +158,9 @@ private:
     SessionTree m_tree;
     int m_selected = -1;
     ShownReport m_shown;
+    bool m_treeBuilt = false;
+    bool m_backToFirst = false; // Full Day was unticked while a session of the day was on its way
+    bool m_spoiled = false;     // a frame of the bulk transfer under way failed its checksum
 
     bool m_startUpComplete = false;
     int m_failures = 0;    // time-outs at the current step
