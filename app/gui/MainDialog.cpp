@@ -13,6 +13,7 @@
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
+#include "app/SessionTable.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
@@ -37,9 +38,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace {
 
 const char* const kTitle = "Tavon Datalogger";
@@ -49,6 +47,10 @@ const int kItemDataRole = Qt::UserRole;
 const char* const kNotHeldTip =
     "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
     "GO to read it.";
+
+const char* const kNoInstrumentText =
+    "No instrument is connected. Right-click the window or choose File > Connect... to connect "
+    "one (with the companion program, start it first).";
 
 // A discovery that finds no ports at all leaves the program running, offline.
 void StayOffline() {}
@@ -204,13 +206,24 @@ bool MainDialog::Connect() {
         return false;
     }
     linkOpen_ = true;
-    status_->SetConnection("Connected");
+    ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     // The test list attached and the progress display prepared for the start-up uploads.
     conversation_->Prepare();
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     browser_->Start();
     return true;
+}
+
+void MainDialog::ShowConnection() {
+    if (comms_->LinkIsPipe()) {
+        status_->SetConnection("Connected over the pipe \"RAK Pipe\"");
+        return;
+    }
+    // The connection dialog remembers the port it opened under this key.
+    const std::string port = ReadSetting("Com Port" + env_.app.commandLine);
+    status_->SetConnection(port.empty() ? QString("Connected over a serial port")
+                                        : "Connected over " + QString::fromLocal8Bit(port.c_str()));
 }
 
 void MainDialog::ShowOffline() {
@@ -223,9 +236,6 @@ void MainDialog::ShowOffline() {
 void MainDialog::OnTick() {
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
-    }
-    if (ending_) {
-        return; // "Error in serial comms" is on screen: nothing more goes to the instrument
     }
     if (linkOpen_) {
         comms_->OnTimer();
@@ -260,11 +270,7 @@ void MainDialog::OnCommand(int id) {
     case ID_COMMS_FRAME_START:
         break;
     case ID_COMMS_CHECKSUM_ERROR:
-        if (!ending_) {
-            ending_ = true;
-            Prompt("Error in serial comms", QString());
-            EndProcess(0);
-        }
+        OnChecksumError();
         break;
     case 1:
         OnOk();
@@ -295,17 +301,38 @@ void MainDialog::OnCommand(int id) {
     }
 }
 
-void MainDialog::EndProcess(int code) {
-    if (env_.endProcess) {
-        env_.endProcess(code);
+void MainDialog::OnChecksumError() {
+    // The engine has dropped the spoiled frame; the browser has the request asked for again.
+    // One bad byte on a Bluetooth link must not cost the user the report on screen.
+    browser_->OnChecksumError();
+    status_->SetActivity("A spoiled reply from the instrument was dropped; it is asked for again");
+    if (checksumTold_) {
         return;
     }
-    std::fflush(nullptr);
-    std::_Exit(code);
+    checksumTold_ = true;
+    SuspendTick();
+    Prompt("Error in serial comms\n\nA reply from the instrument arrived spoiled. It was dropped "
+           "and is asked for again; the report on screen stays. Should this happen often, check "
+           "the cable or move closer to the instrument.",
+           QString());
+    ResumeTick();
 }
 
 void MainDialog::OnGo() {
+    if (!InstrumentThere()) {
+        Prompt(kNoInstrumentText, "GO");
+        return;
+    }
     browser_->OnGo();
+}
+
+bool MainDialog::InstrumentThere() {
+    if (linkOpen_ && !comms_->LinkOpen()) {
+        // The companion program has gone, and its pipe with it.
+        linkOpen_ = false;
+        ShowOffline();
+    }
+    return linkOpen_;
 }
 
 void MainDialog::OnNext() {
@@ -421,6 +448,7 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         Prompt(QString::fromLocal8Bit(message.c_str()), "Open Dump");
         return false;
     }
+    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it");
     return true;
 }
 
@@ -516,10 +544,34 @@ void MainDialog::EnableNext(bool enable) {
 
 void MainDialog::SetProgressRange(int low, int high) {
     ui_->id1004->setRange(low, high);
+    ShowProgress(0);
 }
 
 void MainDialog::SetProgressPos(int pos) {
     ui_->id1004->setValue(pos);
+    // Position 0 comes back when a request has ended.
+    if (pos == 0) {
+        ui_->id1004->setTextVisible(false);
+        return;
+    }
+    ShowProgress(pos);
+}
+
+void MainDialog::ShowProgress(int done) {
+    // Ten index sectors, or the four pieces of one session's sector.
+    const int total = ui_->id1004->maximum();
+    const bool index = total == 10;
+    const QString part =
+        QString("%1 %2 of %3").arg(index ? "sector" : "piece").arg(done + 1).arg(total);
+    ui_->id1004->setFormat(part.at(0).toUpper() + part.mid(1));
+    ui_->id1004->setTextVisible(true);
+    if (index) {
+        status_->SetActivity("Uploading index " + part);
+        return;
+    }
+    const SessionEntry* entry = browser_->Table().FindSlot(browser_->CurrentSlot());
+    const QString time = entry != nullptr ? QString::fromLatin1(entry->sessionLabel, 8) : QString();
+    status_->SetActivity("Uploading session " + time + ", " + part);
 }
 
 void MainDialog::ClearTree() {
@@ -569,6 +621,14 @@ void MainDialog::SelectNode(int id) {
 
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->id1013->SetRtf(rtf);
+    const size_t shown = browser_->ShownSessions();
+    if (shown > 0) {
+        status_->SetActivity(
+            QString("Report: %1%2, %3 session%4")
+                .arg(FromCp1252(report_.HeadingDay), FromCp1252(report_.HeadingMonth))
+                .arg(shown)
+                .arg(shown == 1 ? "" : "s"));
+    }
     emit reportShown();
 }
 
@@ -595,6 +655,11 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
 }
 
 void MainDialog::ShowMessage(const std::string& text, const std::string& caption) {
+    if (text == SessionBrowser::kNoAnswerText && !InstrumentThere()) {
+        // Not an instrument that stopped answering: there is none at the other end any more.
+        ShowMessage(kNoInstrumentText, caption);
+        return;
+    }
     if (env_.prompt != nullptr) {
         env_.prompt->Show(text, caption);
         return;
@@ -648,5 +713,42 @@ void MainDialog::MarkSessionsNotHeld() {
 }
 
 void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
+    ShowRequestEnd(request, ok);
     emit requestEnded(static_cast<int>(request), ok);
+}
+
+void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
+    switch (request) {
+    case BrowserRequest::StartUp:
+        status_->SetActivity(ok ? "Ready: GO uploads the session index"
+                                : "The instrument's information did not come; GO tries again");
+        break;
+    case BrowserRequest::Index: {
+        if (browser_->IndexSectorCount() < 10) {
+            status_->SetActivity("The index upload did not finish; GO tries again");
+            break;
+        }
+        int sessions = 0;
+        for (const QTreeWidgetItem* item : nodes_) {
+            sessions +=
+                item != nullptr && (item->data(0, kItemDataRole).toUInt() & 0xFFFF) != 0xFFFF;
+        }
+        status_->SetActivity(QString("Index uploaded: %1 session%2 in the tree%3")
+                                 .arg(sessions)
+                                 .arg(sessions == 1 ? "" : "s")
+                                 .arg(ok ? "" : " (FlashData.txt could not be written)"));
+        break;
+    }
+    case BrowserRequest::Session:
+        // A report that arrived says so as it is shown (SetReportText).
+        if (!ok) {
+            status_->SetActivity(browser_->Offline() ? "That session is not in this dump"
+                                                     : "The session upload did not finish");
+        }
+        break;
+    }
+}
+
+void MainDialog::ShowReportNotice(const std::string& text) {
+    ui_->id1013->ShowNotice(FromCp1252(text));
 }

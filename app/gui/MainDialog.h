@@ -44,8 +44,6 @@ struct MainDialogEnvironment {
     UserPrompt* prompt = nullptr;
     // Null: no watchdog (the program passes its own, started by the dialog).
     Watchdog* watchdog = nullptr;
-    // Ends the process after "Error in serial comms". Null: flush and end at once.
-    std::function<void(int)> endProcess;
     // Opens a local file with the desktop. Null: QDesktopServices.
     std::function<bool(const QUrl&)> openUrl;
     // Ask for the file names of Save and Open Dump...; an empty result means cancelled.
@@ -128,6 +126,7 @@ public:
     void ResumeTick() override;
     void ShowDataSource(const std::string& dumpPath) override;
     void RequestEnded(BrowserRequest request, bool ok) override;
+    void ShowReportNotice(const std::string& text) override;
 
     // Every way the window ends (OK, Quit, Escape, the close box) remembers its size and place.
     void done(int result) override;
@@ -147,7 +146,11 @@ private:
     void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
-    void EndProcess(int code);
+    void OnChecksumError();
+    bool InstrumentThere();
+    void ShowConnection();
+    void ShowProgress(int done);
+    void ShowRequestEnd(BrowserRequest request, bool ok);
 
     std::unique_ptr<Ui::MainDialog> ui_;
     LogImage& image_;
@@ -169,7 +172,7 @@ private:
     bool selectingFromBrowser_ = false;
     bool linkOpen_ = false;
     bool initialised_ = false;
-    bool ending_ = false;
+    bool checksumTold_ = false;
     int32_t showAllLogs_ = 0;
     int renderCount_ = 0;
 };

@@ -125,6 +125,45 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     tree->setCurrentItem(day->child(0));
     EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_EQ(dialog->Status().Activity(), QString("Report: Tuesday 18 Aug 2026, 1 session"));
+
+    // The one the dump lacks: a note in place of the report, which itself is kept.
+    const std::string shown = report.ReportText;
+    tree->setCurrentItem(day->child(1));
+    EXPECT_TRUE(Child<RtfView>("id1013")->toPlainText().startsWith(
+        "The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
+    EXPECT_EQ(report.ReportText, shown);
+    EXPECT_EQ(dialog->Status().Activity(), QString("That session is not in this dump"));
+    tree->setCurrentItem(day->child(0));
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), shown);
+}
+
+TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
+    Make();
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    EXPECT_EQ(dialog->Status().Activity(), QString("Opened dump.txt: choose a session to read it"));
+    QProgressBar* bar = Child<QProgressBar>("id1004");
+    const struct {
+        int total;
+        int pos;
+        const char* bar;
+        const char* status;
+    } steps[] = {{10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
+                 {10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
+                 {4, 1, "Piece 2 of 4", "Uploading session 08:59:25, piece 2 of 4"}};
+    Child<QTreeWidget>("id1002")->setCurrentItem(
+        Child<QTreeWidget>("id1002")->topLevelItem(0)->child(0)->child(0)); // slot 3
+    for (const auto& step : steps) {
+        dialog->SetProgressRange(0, step.total);
+        if (step.pos > 0) {
+            dialog->SetProgressPos(step.pos);
+        }
+        EXPECT_TRUE(bar->isTextVisible());
+        EXPECT_EQ(bar->text(), QString(step.bar));
+        EXPECT_EQ(dialog->Status().Activity(), QString(step.status));
+    }
+    dialog->SetProgressPos(0); // the request has ended
+    EXPECT_FALSE(bar->isTextVisible());
 }
 
 // Where each widget sits in the window.
