@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
+#include "ReportExport.h"
 #include "SessionTips.h"
 #include "StatusLine.h"
 #include "UserGuide.h"
@@ -132,6 +133,7 @@ void MainDialog::BuildMenus() {
     openDump->setObjectName("actionOpenDump");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
     quit->setObjectName("actionQuit");
@@ -461,6 +463,17 @@ void MainDialog::ShowGuide() {
     guide_->activateWindow();
 }
 
+void MainDialog::ExportReport() {
+    const QString path =
+        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
+    const QString error = path.isEmpty()
+                              ? QString()
+                              : ReportExport::Write(path, browser_->ShownSlots(), image_, report_);
+    if (!error.isEmpty()) {
+        Prompt(error, "Export");
+    }
+}
+
 void MainDialog::ShowAbout() {
     AboutDialog about(this);
     about.exec();
@@ -621,7 +634,7 @@ void MainDialog::SelectNode(int id) {
 
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->id1013->SetRtf(rtf);
-    const size_t shown = browser_->ShownSessions();
+    const size_t shown = browser_->ShownSlots().size();
     if (shown > 0) {
         status_->SetActivity(
             QString("Report: %1%2, %3 session%4")

@@ -51,6 +51,7 @@ protected:
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.watchdog = watchdog;
+        env.askExportName = [this](QWidget*) { return exportName; };
         env.tickMs = 20; // five times the real pace: the engine counts ticks, not milliseconds
         env.openUrl = [this](const QUrl& url) {
             opened.push_back(url);
@@ -161,6 +162,7 @@ protected:
     RecordingPrompt prompt;
     std::unique_ptr<LogImage> image;
     ReportState report;
+    QString exportName;
     std::unique_ptr<MainDialog> dialog;
     std::vector<Ended> ended;
     size_t seen = 0;
@@ -512,6 +514,22 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+
+    // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
+    for (const char* format : {"csv", "geojson", "gpx"}) {
+        exportName = QDir::current().absoluteFilePath(QStringLiteral("day.") + format);
+        dialog->Action("actionExport")->trigger();
+        const QString expected = QDir::current().absoluteFilePath("expected.out");
+        QByteArray errors;
+        EXPECT_EQ(RunBuildProgram("tavon-datalog",
+                                  QStringList{"export", simDump} + daySlots +
+                                      QStringList{"--format", format, "--hide", "manual",
+                                                  "--mode-names", kModeNames, "-o", expected},
+                                  nullptr, &errors),
+                  0)
+            << errors.toStdString();
+        EXPECT_EQ(ReadFileBytes(exportName), ReadFileBytes(expected)) << format;
+    }
 
     // Unticked: back to the session the day began with, still filtered.
     Child<QCheckBox>("id1035")->click();

@@ -40,6 +40,7 @@ protected:
             return true;
         };
         env.askSaveName = [this](QWidget*) { return saveName; };
+        env.askExportName = [this](QWidget*) { return saveName; };
         dialog = std::make_unique<MainDialog>(*image, report, env);
     }
 
@@ -110,7 +111,7 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Connect...", "Open Dump...", "Save", "Quit",
+    EXPECT_EQ(file, QStringList({"Connect...", "Open Dump...", "Save", "Export...", "Quit",
                                  "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
@@ -326,6 +327,17 @@ TEST_F(MainDialogTest, DataSourceInTheTitle) {
     EXPECT_TRUE(dialog->windowTitle().startsWith("Tavon Datalogger - FlashData.txt"));
     dialog->ShowDataSource("");
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+}
+
+TEST_F(MainDialogTest, ExportWithoutASessionOrAFormatSaysSoAndWritesNothing) {
+    for (const char* name : {"none.csv", "report.rtf"}) {
+        saveName = QDir::current().absoluteFilePath(name);
+        dialog->Action("actionExport")->trigger();
+        EXPECT_FALSE(QFile::exists(saveName)) << name;
+    }
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_NE(prompt.shown[0].first.find("No session is shown"), std::string::npos);
+    EXPECT_NE(prompt.shown[1].first.find(".csv, .geojson or .gpx"), std::string::npos);
 }
 
 } // namespace

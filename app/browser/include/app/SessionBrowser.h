@@ -104,9 +104,9 @@ public:
     const SessionTable& Table() const { return m_table; }
     const SessionTree& Tree() const { return m_tree; }
     int SelectedNode() const { return m_selected; }
-    // How many sessions the report on screen holds.
-    size_t ShownSessions() const { return m_shown.SectionCount(); }
     ReportState& Report() { return m_report; }
+    // The slots of the sessions in the report on screen (one, or a Full Day's), in order.
+    std::vector<int16_t> ShownSlots() const { return m_shown.Slots(); }
 
 private:
     enum class Pending { None, Index, Session };

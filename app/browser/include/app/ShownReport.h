@@ -33,6 +33,8 @@ public:
             m_sections.resize(1);
         }
     }
+    // The slots of the sessions shown, in report order ("no session" left out).
+    std::vector<int16_t> Slots() const;
 
 private:
     struct Section {
