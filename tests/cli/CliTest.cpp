@@ -139,7 +139,7 @@ protected:
                   Record('L', '1', kT0 + 4, {0xFE}), Record('H', '4', kT0 + 5, barhole),
                   Record('C', '1', kT0 + 6, {0xFF}), Record('Z', '2', kT0 + 7, {0xFF}),
                   Record('F', '1', kT0 + 8, {0xFF}), Record('B', '1', kT0 + 9, {0xFF})}));
-        SetStream(img, 1, Bytes{0xFF});
+        SetStream(img, 1, Join({Record('Y', '1', kT1, {})}));
         SetStream(img, 2, Join({Record('O', '1', kT2, {'M', 'O', 'D'})}));
         SetStream(img, 3, Join({Record('Y', '1', 0, {})}));
         SetStream(img, 4, Join({Record('Y', '1', kT4, {})}));
@@ -228,13 +228,6 @@ TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
                                                                     "Jan 2027\n"
                                                                     "  Tuesday 05\n"
                                                                     "    4: 12:00:00FC C Alm \n");
-}
-
-TEST_F(CliTest, RenderOfAnEmptySessionIsHeaderAndHeadings) {
-    const Result r = Run({"render", Dump(), "1"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, std::string(RtfHeader) + "Monday 07 Dec 2026 \\par }}");
 }
 
 TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {

@@ -101,5 +101,6 @@ bool LogImage::SessionHeld(int16_t slot) const {
         return false;
     }
     const uint8_t* sector = m_bytes + (static_cast<uint32_t>(slot) + kIndexSectors) * kSectorSize;
-    return std::any_of(sector, sector + kSectorSize, [](uint8_t b) { return b != 0; });
+    return std::any_of(sector, sector + kSectorSize,
+                       [](uint8_t b) { return b != 0 && b != kErased; });
 }

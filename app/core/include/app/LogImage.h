@@ -54,9 +54,9 @@ public:
     // unchanged.
     int LoadDump(const char* path, std::string& message);
 
-    // Whether the data sector of `slot` holds anything: a sector that was never uploaded is all
-    // zeros, as the image starts, where a session begins with its first record and erased flash
-    // reads 0xFF. False for a slot out of range.
+    // Whether the data sector of `slot` holds a session: one that was never uploaded is all
+    // zeros, as the image starts, or all 0xFF where a download wrote it as erased flash; a
+    // session's stream begins with its first record. False for a slot out of range.
     bool SessionHeld(int16_t slot) const;
 
     const uint8_t* Bytes() const { return m_bytes; }
