@@ -71,6 +71,12 @@ void DownloadRun::OnChecksumError() {
     if (m_finished) {
         return;
     }
+    m_browser->OnChecksumError();
+    if (m_browser->Idle()) {
+        // Only the answer to the idle poll was spoiled: the poll times out and goes on, and
+        // nothing of the download is lost.
+        return;
+    }
     m_progress.Clear();
     std::fprintf(stderr, "Error in serial comms\n");
     Finalize(kExitCommsError);

@@ -1,4 +1,4 @@
-// Takes docs/main-window.png: the main dialog, offscreen, after GO and the choice of a session
+// Grabs the main window, offscreen, after GO and the choice of a session
 // with an alarm, against tavon-instrument. Usage: gui_screenshot OUTPUT.png
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
