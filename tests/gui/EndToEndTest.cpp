@@ -420,16 +420,6 @@ TEST_F(EndToEnd, GoAfterTheCompanionProgramWentAwaySaysNoInstrumentIsConnected) 
     EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
 }
 
-// No one to talk to at start-up: the user cancels the connection dialog.
-class CancellingHost : public PortDialogHost {
-public:
-    int RunModal(PortDialogLogic&) override {
-        ++runs;
-        return 2;
-    }
-    int runs = 0;
-};
-
 TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
     CancellingHost host;
     CLinkSelect().SetDialogHost(&host);

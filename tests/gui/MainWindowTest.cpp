@@ -32,16 +32,6 @@
 
 namespace {
 
-// The connection dialog as a user with no instrument leaves it: cancelled.
-class CancellingHost : public PortDialogHost {
-public:
-    int RunModal(PortDialogLogic&) override {
-        ++runs;
-        return 2;
-    }
-    int runs = 0;
-};
-
 // A dump whose index names slots 3 and 4 on one day; only slot 3's sector holds a session.
 QString WriteDump(const QString& path) {
     // As the program saves it after the index upload: the index, and zeros where no session
@@ -78,11 +68,7 @@ protected:
         CLinkSelect().SetDialogHost(nullptr);
     }
 
-    template <typename T> T* Child(const char* name) {
-        T* child = dialog->findChild<T*>(name);
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
+    template <typename T> T* Child(const char* name) { return NamedChild<T>(*dialog, name); }
 
     PrivatePlace place;
     RecordingPrompt prompt;
