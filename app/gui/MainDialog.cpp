@@ -53,6 +53,12 @@ const char* const kNoInstrumentText =
     "No instrument is connected. Right-click the window or choose File > Connect... to connect "
     "one (with the companion program, start it first).";
 
+// The slot of a session node; -1 for a month or day node.
+int SlotOf(const QTreeWidgetItem* item) {
+    const uint data = item->data(0, kItemDataRole).toUInt() & 0xFFFF;
+    return data == SessionTable::kFolderData ? -1 : static_cast<int>(data);
+}
+
 // A discovery that finds no ports at all leaves the program running, offline.
 void StayOffline() {}
 
@@ -99,7 +105,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     connect(ui_->id1002, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnTreeSelection(current); });
 
-    // A small window of its own beside the report, never drawn over it; closing it only hides it.
+    // A small window of its own, not a frame inside the report; closing it only hides it.
     filter_ = new FilterDialog(this);
     filter_->setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     filter_->setWindowTitle("Filter Logs");
@@ -573,7 +579,7 @@ void MainDialog::SetProgressPos(int pos) {
 void MainDialog::ShowProgress(int done) {
     // Ten index sectors, or the four pieces of one session's sector.
     const int total = ui_->id1004->maximum();
-    const bool index = total == 10;
+    const bool index = total == static_cast<int>(LogImage::kIndexSectors);
     const QString part =
         QString("%1 %2 of %3").arg(index ? "sector" : "piece").arg(done + 1).arg(total);
     ui_->id1004->setFormat(part.at(0).toUpper() + part.mid(1));
@@ -602,7 +608,7 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
     auto* item = new QTreeWidgetItem(QStringList{FromCp1252(text)});
     item->setData(0, kItemDataRole, static_cast<uint>(itemData));
     item->setData(0, kTreeIdRole, id);
-    if ((itemData & 0xFFFF) != 0xFFFF) {
+    if ((itemData & 0xFFFF) != SessionTable::kFolderData) {
         item->setToolTip(0, SessionTip(text));
     }
     if (parent >= 0 && static_cast<size_t>(parent) < nodes_.size() && nodes_[parent] != nullptr) {
@@ -697,12 +703,10 @@ void MainDialog::ResumeTick() {
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
-    if (!dumpPath.empty()) {
-        MarkSessionsNotHeld();
-    }
     if (dumpPath.empty()) {
         setWindowTitle(kTitle);
     } else {
+        MarkSessionsNotHeld();
         setWindowTitle(QString("%1 - %2 (saved dump, not the instrument)")
                            .arg(kTitle, QFileInfo(QFile::decodeName(dumpPath.c_str())).fileName()));
     }
@@ -716,8 +720,8 @@ void MainDialog::MarkSessionsNotHeld() {
         if (item == nullptr) {
             continue;
         }
-        const uint data = item->data(0, kItemDataRole).toUInt() & 0xFFFF;
-        if (data == 0xFFFF || image_.SessionHeld(static_cast<int16_t>(data))) {
+        const int slot = SlotOf(item);
+        if (slot < 0 || image_.SessionHeld(static_cast<int16_t>(slot))) {
             continue;
         }
         item->setForeground(0, grey);
@@ -737,14 +741,13 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
                                 : "The instrument's information did not come; GO tries again");
         break;
     case BrowserRequest::Index: {
-        if (browser_->IndexSectorCount() < 10) {
+        if (browser_->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
             status_->SetActivity("The index upload did not finish; GO tries again");
             break;
         }
         int sessions = 0;
         for (const QTreeWidgetItem* item : nodes_) {
-            sessions +=
-                item != nullptr && (item->data(0, kItemDataRole).toUInt() & 0xFFFF) != 0xFFFF;
+            sessions += item != nullptr && SlotOf(item) >= 0 ? 1 : 0;
         }
         status_->SetActivity(QString("Index uploaded: %1 session%2 in the tree%3")
                                  .arg(sessions)
