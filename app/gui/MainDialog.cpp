@@ -561,27 +561,27 @@ void MainDialog::EnableNext(bool enable) {
     ui_->id1034->setEnabled(enable);
 }
 
-void MainDialog::SetProgressRange(int low, int high) {
+void MainDialog::SetProgressRange(BrowserRequest request, int low, int high) {
     ui_->id1004->setRange(low, high);
-    ShowProgress(0);
+    ShowProgress(request, 0);
 }
 
-void MainDialog::SetProgressPos(int pos) {
+void MainDialog::SetProgressPos(BrowserRequest request, int pos) {
     ui_->id1004->setValue(pos);
     // Position 0 comes back when a request has ended.
     if (pos == 0) {
         ui_->id1004->setTextVisible(false);
         return;
     }
-    ShowProgress(pos);
+    ShowProgress(request, pos);
 }
 
-void MainDialog::ShowProgress(int done) {
-    // Ten index sectors, or the four pieces of one session's sector.
-    const int total = ui_->id1004->maximum();
-    const bool index = total == static_cast<int>(LogImage::kIndexSectors);
-    const QString part =
-        QString("%1 %2 of %3").arg(index ? "sector" : "piece").arg(done + 1).arg(total);
+void MainDialog::ShowProgress(BrowserRequest request, int done) {
+    const bool index = request == BrowserRequest::Index;
+    const QString part = QString("%1 %2 of %3")
+                             .arg(index ? "sector" : "piece")
+                             .arg(done + 1)
+                             .arg(ui_->id1004->maximum());
     ui_->id1004->setFormat(part.at(0).toUpper() + part.mid(1));
     ui_->id1004->setTextVisible(true);
     if (index) {
@@ -673,12 +673,19 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
     }
 }
 
-void MainDialog::ShowMessage(const std::string& text, const std::string& caption) {
-    if (text == SessionBrowser::kNoAnswerText && !InstrumentThere()) {
-        // Not an instrument that stopped answering: there is none at the other end any more.
-        ShowMessage(kNoInstrumentText, caption);
+void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
+    if (kind == MessageKind::Status) {
+        // Empty when the instrument answers again after a wait.
+        status_->SetActivity(text.empty() ? QString("Reading the instrument's information")
+                                          : FromCp1252(text));
         return;
     }
+    if (text == SessionBrowser::kNoAnswerText && !InstrumentThere()) {
+        // Not an instrument that stopped answering: there is none at the other end any more.
+        ShowMessage(kind, kNoInstrumentText);
+        return;
+    }
+    const std::string caption = MessageCaption(kind);
     if (env_.prompt != nullptr) {
         env_.prompt->Show(text, caption);
         return;

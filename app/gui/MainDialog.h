@@ -114,8 +114,8 @@ public:
     void EnableGo(bool enable) override;
     void EnableTree(bool enable) override;
     void EnableNext(bool enable) override;
-    void SetProgressRange(int low, int high) override;
-    void SetProgressPos(int pos) override;
+    void SetProgressRange(BrowserRequest request, int low, int high) override;
+    void SetProgressPos(BrowserRequest request, int pos) override;
     void ClearTree() override;
     void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
                     bool makeVisible) override;
@@ -123,7 +123,7 @@ public:
     void SetReportText(const std::string& rtf) override;
     void SetFullDayBox(bool checked) override;
     void SetSessionBoxes(const SessionBoxes& boxes) override;
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override;
     void ResumeTick() override;
     void ShowDataSource(const std::string& dumpPath) override;
@@ -151,7 +151,7 @@ private:
     void OnChecksumError();
     bool InstrumentThere();
     void ShowConnection();
-    void ShowProgress(int done);
+    void ShowProgress(BrowserRequest request, int done);
     void ShowRequestEnd(BrowserRequest request, bool ok);
 
     std::unique_ptr<Ui::MainDialog> ui_;

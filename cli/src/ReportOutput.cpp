@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #endif
@@ -69,6 +70,18 @@ int WriteOutput(const std::string& path, const std::string& data) {
     return kExitOk;
 }
 
+namespace {
+
+int MakeFolder(const char* path) {
+#ifdef _WIN32
+    return _mkdir(path);
+#else
+    return mkdir(path, 0777);
+#endif
+}
+
+} // namespace
+
 bool MakeFolders(const std::string& dir, std::string& message) {
     std::string path;
     size_t start = 0;
@@ -79,7 +92,7 @@ bool MakeFolders(const std::string& dir, std::string& message) {
         if (!path.empty()) {
             struct stat info;
             if (stat(path.c_str(), &info) != 0) {
-                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+                if (MakeFolder(path.c_str()) != 0 && errno != EEXIST) {
                     message = "cannot make the folder " + path + ": " + std::strerror(errno);
                     return false;
                 }

@@ -2,7 +2,7 @@
 
 #include "Engine.h"
 #include "ModulePrompt.h"
-#include "PortNameList.h"
+#include "metertalk/engine/PortNameList.h"
 
 #include <algorithm>
 #include <cstring>

@@ -166,7 +166,7 @@ protected:
 
     RunResult Download(std::vector<std::string> args) {
         args.insert(args.begin(), "download");
-        return RunProgram("tavon-datalog", args, work);
+        return RunProgram("tavon-datalog", args, work, 180, {"TAVON_TICK_MS=20"});
     }
 
     // What `tavon-datalog render` gives for these slots of the simulator's dump.

@@ -376,7 +376,7 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
         WaitFor([] { return false; }, 500);
     };
     dialog->SuspendTick();
-    dialog->ShowMessage("held", "Test");
+    dialog->ShowMessage(MessageKind::Error, "held");
     dialog->ResumeTick();
     EXPECT_EQ(fired.load(), 0);
     prompt.onShow = nullptr;

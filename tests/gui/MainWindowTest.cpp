@@ -130,25 +130,27 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
     EXPECT_EQ(dialog->Status().Activity(), QString("Opened dump.txt: choose a session to read it"));
     QProgressBar* bar = Child<QProgressBar>("id1004");
     const struct {
+        BrowserRequest request;
         int total;
         int pos;
         const char* bar;
         const char* status;
-    } steps[] = {{10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
-                 {10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
-                 {4, 1, "Piece 2 of 4", "Uploading session 08:59:25, piece 2 of 4"}};
+    } steps[] = {{BrowserRequest::Index, 10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
+                 {BrowserRequest::Index, 10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
+                 {BrowserRequest::Session, 4, 1, "Piece 2 of 4",
+                  "Uploading session 08:59:25, piece 2 of 4"}};
     Child<QTreeWidget>("id1002")->setCurrentItem(
         Child<QTreeWidget>("id1002")->topLevelItem(0)->child(0)->child(0)); // slot 3
     for (const auto& step : steps) {
-        dialog->SetProgressRange(0, step.total);
+        dialog->SetProgressRange(step.request, 0, step.total);
         if (step.pos > 0) {
-            dialog->SetProgressPos(step.pos);
+            dialog->SetProgressPos(step.request, step.pos);
         }
         EXPECT_TRUE(bar->isTextVisible());
         EXPECT_EQ(bar->text(), QString(step.bar));
         EXPECT_EQ(dialog->Status().Activity(), QString(step.status));
     }
-    dialog->SetProgressPos(0); // the request has ended
+    dialog->SetProgressPos(BrowserRequest::Session, 0); // the request has ended
     EXPECT_FALSE(bar->isTextVisible());
 }
 

@@ -2,7 +2,6 @@
 
 #include "linkselect/Platform.h"
 #include "metertalk/CommandTarget.h"
-#include "metertalk/Export.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
@@ -18,7 +17,7 @@ class CTestList;
 //
 // Outcomes of Ask and Set arrive later as ID_COMMS_* commands posted to the CommandTarget of the
 // last Ask or Set (see CommandTarget.h).
-class METERTALK_EXPORT CComms {
+class CComms {
 public:
     // Modem-control codes for SetDTR.
     static constexpr unsigned long SETRTS = 3;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FixedText.h"
+#include "metertalk/engine/FixedText.h"
 
 #include "linkselect/Link.h"
 #include "linkselect/LinkSelect.h"
