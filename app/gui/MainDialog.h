@@ -20,6 +20,7 @@ class FilterDialog;
 class LogImage;
 class MeterTalkComms;
 class QAction;
+class ArrivalTick;
 class QMenu;
 class QMenuBar;
 class QSplitter;
@@ -153,6 +154,8 @@ private:
     void ShowConnection();
     void ShowProgress(BrowserRequest request, int done);
     void ShowRequestEnd(BrowserRequest request, bool ok);
+    // Fast uploads: the short tick runs while a transfer does and the 100 ms tick is running.
+    void FollowTransfer();
 
     std::unique_ptr<Ui::MainDialog> ui_;
     LogImage& image_;
@@ -170,6 +173,8 @@ private:
     StatusLine* status_ = nullptr;
     UserGuide* guide_ = nullptr;
     QTimer tick_;
+    std::unique_ptr<ArrivalTick> arrival_;
+    bool fastUpload_ = false;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
     bool linkOpen_ = false;

@@ -10,7 +10,7 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--fast] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -39,6 +39,10 @@ const char kDownloadHelp[] =
     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
     "  --export LIST         beside each report, the same sessions as csv, geojson and/or gpx\n"
     "                        (comma-separated), as the export command writes them\n"
+    "  --fast                fast uploads: each answer is taken as it arrives and the next\n"
+    "                        request goes out at once, so transfers run at the speed of the\n"
+    "                        line; without it the setting \"Fast Upload\" in Settings.ini\n"
+    "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "\n"

@@ -50,7 +50,7 @@ bool IsIsoDate(const std::string& text) {
 
 bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::string& message) {
     using Takes = OptionSpec::Takes;
-    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Export, Graph, Quiet };
+    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Export, Graph, Fast, Quiet };
     static const OptionSpec kTable[] = {
         {"--pipe", nullptr, Takes::OptionalValue, ""},
         {"--port", nullptr, Takes::Value, "--port needs a serial device, e.g. ttyUSB0"},
@@ -64,6 +64,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         {"--export", nullptr, Takes::Value,
          "--export takes csv, geojson and gpx (comma-separated)"},
         {"--graph", nullptr, Takes::Nothing, ""},
+        {"--fast", nullptr, Takes::Nothing, ""},
         {"--quiet", "-q", Takes::Nothing, ""},
     };
     ParsedArguments parsed;
@@ -141,6 +142,9 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
             break;
         case Graph:
             options.graph = true;
+            break;
+        case Fast:
+            options.fast = true;
             break;
         case Quiet:
             options.quiet = true;

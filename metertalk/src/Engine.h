@@ -28,6 +28,7 @@ void FeedByte(CommsState& s, uint8_t c);
 void HandleFrame(CommsState& s);
 void StoreBulkFrame(CommsState& s, const uint8_t* data, int length);
 void RunTimerTick(CommsState& s);
+void RunArrival(CommsState& s);
 
 inline void Post(CommandTarget* target, int id) {
     if (target != nullptr)

@@ -182,6 +182,35 @@ protected:
         return r.out;
     }
 
+    // A download of every day: the tree on standard output, one report per day as render gives
+    // it, and the dump equal to the instrument's memory.
+    void ExpectEveryDay(const RunResult& r) {
+        ASSERT_EQ(r.status, 0) << r.err;
+        size_t sessions = 0;
+        for (const Day& day : *days) {
+            sessions += day.slotList.size();
+        }
+        EXPECT_EQ(r.err, "Downloaded " + std::to_string(sessions) +
+                             " sessions: 2 reports in reports, the memory dump in FlashData.txt\n");
+
+        // The tree as `sessions` prints it.
+        const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
+        EXPECT_EQ(r.out, tree.out);
+
+        // One report per day, named by the instrument's date, equal to render of that day's slots.
+        const std::vector<std::string> expectedNames = {(*days)[0].date + ".rtf",
+                                                        (*days)[1].date + ".rtf"};
+        EXPECT_EQ(ListFolder(work + "/reports"), expectedNames);
+        for (const Day& day : *days) {
+            EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
+                      Rendered(day.slotList, Served()))
+                << day.date;
+        }
+        // Every session was downloaded, so the dump is the instrument's memory byte for byte.
+        EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
+        EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
+    }
+
     static std::string Served() { return *root + "/served.txt"; }
 
     // Lines first to first + count - 1 (1-based) of a dump's text: 256 lines per sector.
@@ -220,31 +249,13 @@ std::vector<Day>* DownloadTest::days = nullptr;
 
 TEST_F(DownloadTest, EveryDayAsOneReportAndTheDumpAsTheInstrumentHoldsIt) {
     StartSimulator({"--image", "small.txt"});
-    const RunResult r = Download({"--pipe", pipeName, "--out", "reports"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    size_t sessions = 0;
-    for (const Day& day : *days) {
-        sessions += day.slotList.size();
-    }
-    EXPECT_EQ(r.err, "Downloaded " + std::to_string(sessions) +
-                         " sessions: 2 reports in reports, the memory dump in FlashData.txt\n");
+    ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports"}));
+}
 
-    // The tree as `sessions` prints it.
-    const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
-    EXPECT_EQ(r.out, tree.out);
-
-    // One report per day, named by the instrument's date, equal to render of that day's slots.
-    const std::vector<std::string> expectedNames = {(*days)[0].date + ".rtf",
-                                                    (*days)[1].date + ".rtf"};
-    EXPECT_EQ(ListFolder(work + "/reports"), expectedNames);
-    for (const Day& day : *days) {
-        EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
-                  Rendered(day.slotList, Served()))
-            << day.date;
-    }
-    // Every session was downloaded, so the dump is the instrument's memory byte for byte.
-    EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
-    EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
+// Fast uploads, against an instrument paced as a real line, bring the same reports and dump.
+TEST_F(DownloadTest, FastUploadsBringTheSameReportsAndDump) {
+    StartSimulator({"--image", "small.txt", "--baud", "115200"});
+    ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports", "--fast"}));
 }
 
 TEST_F(DownloadTest, SlotsOneReportEachAndOnlyTheirSectorsInTheDump) {

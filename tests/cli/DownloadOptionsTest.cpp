@@ -40,6 +40,7 @@ TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
     EXPECT_TRUE(o.days.empty());
     EXPECT_FALSE(o.modeNamesGiven);
     EXPECT_FALSE(o.graph);
+    EXPECT_FALSE(o.fast);
     EXPECT_FALSE(o.quiet);
 }
 
@@ -78,11 +79,12 @@ TEST(DownloadOptionsTest, ListsOfSlotsAndDays) {
     EXPECT_TRUE(o.graph);
 
     DownloadOptions d;
-    ASSERT_TRUE(
-        Parse({"--day", "2026-08-17", "2024-02-29", "--quiet", "--day=2026-08-17"}, d, message))
+    ASSERT_TRUE(Parse(
+        {"--day", "2026-08-17", "2024-02-29", "--quiet", "--fast", "--day=2026-08-17"}, d, message))
         << message;
     EXPECT_EQ(d.days, (std::vector<std::string>{"2026-08-17", "2024-02-29"}));
     EXPECT_TRUE(d.quiet);
+    EXPECT_TRUE(d.fast);
 }
 
 TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {

@@ -11,9 +11,11 @@
 #include "app/SessionBrowser.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
+#include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
 #include "report/Report.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -273,6 +275,25 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
     EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
     EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+}
+
+// "Fast Upload" in Settings.ini: the box in View is ticked and, from an instrument paced as a
+// real line, the session comes as the designed pace brings it; unticking it is remembered.
+TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
+    ASSERT_TRUE(WriteSetting("Fast Upload", "TRUE"));
+    StartProgram({"--baud", "115200"});
+    QAction* fast = dialog->Action("actionFastUpload");
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(fast->isChecked());
+    const QString simDump = SimulatorDump();
+    StartUpAndGo();
+    QTreeWidgetItem* session = FindSession("Alm");
+    ASSERT_NE(session, nullptr);
+    Choose(session);
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+              Render(simDump, {QString::number(session->data(0, Qt::UserRole).toInt())}));
+    fast->trigger();
+    EXPECT_EQ(ReadSetting("Fast Upload"), "FALSE");
 }
 
 TEST_F(EndToEnd, FilterHiddenAndReachedFromTheViewMenu) {

@@ -33,6 +33,8 @@ struct CommsState {
     char Reply[100] = {};
     char SendBuffer[200] = {};
     int BusyTicks = 0;
+    // Set when OnArrival took bytes since the last OnTimer: that tick is not a silent one.
+    int Heard = 0;
     int PendingKind = PendingAsk;
     CommandTarget* NotifyWindow = nullptr;
     CommandTarget* QueuedWindow = nullptr;
