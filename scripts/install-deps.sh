@@ -8,6 +8,9 @@ packages=(
   cmake                           # the build
   qt6-base-dev                    # Qt Core, Gui, Widgets, Network (local sockets), Test
   qt6-serialport-dev              # QSerialPort for cable and Bluetooth serial links
+  libqt6sql6-sqlite               # the archive's embedded database (QSQLITE)
+  libqt6sql6-psql                 # the archive on a PostgreSQL server (QPSQL)
+  postgresql                      # a private server for the archive tests (scripts/with-postgres.sh)
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests

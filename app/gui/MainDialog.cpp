@@ -1,6 +1,7 @@
 #include "MainDialog.h"
 
 #include "AboutDialog.h"
+#include "ArchiveDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
 #include "ReportExport.h"
@@ -138,6 +139,8 @@ void MainDialog::BuildMenus() {
     connectLink->setObjectName("actionConnect");
     QAction* openDump = file->addAction("Open Dump...", this, [this] { OpenDump(); });
     openDump->setObjectName("actionOpenDump");
+    QAction* openArchive = file->addAction("Open Archive...", this, [this] { OpenArchive(); });
+    openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
@@ -482,6 +485,17 @@ void MainDialog::ShowGuide() {
     guide_->show();
     guide_->raise();
     guide_->activateWindow();
+}
+
+void MainDialog::OpenArchive() {
+    // Settings.ini may name a team's server archive; the default one otherwise.
+    ArchiveDialog* dialog = new ArchiveDialog(QString::fromStdString(ReadSetting("Archive")), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (dialog->Open()) {
+        dialog->show();
+    } else {
+        dialog->close();
+    }
 }
 
 void MainDialog::ExportReport() {

@@ -95,6 +95,7 @@ public:
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
+    void OpenArchive();
     void ExportReport();
     void ShowAbout();
     void ToggleFilter();

@@ -8,6 +8,7 @@ const Command* CommandTable() {
         {"render", kRenderSynopsis, kRenderHelp, RunRender},
         {"export", kExportSynopsis, kExportHelp, RunExport},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
+        {"archive", kArchiveSynopsis, kArchiveHelp, RunArchive},
         {nullptr, nullptr, nullptr, nullptr},
     };
     return commands;

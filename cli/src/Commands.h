@@ -24,6 +24,10 @@ extern const char kDownloadSynopsis[];
 extern const char kDownloadHelp[];
 int RunDownload(int argc, char** argv);
 
+extern const char kArchiveSynopsis[];
+extern const char kArchiveHelp[];
+int RunArchive(int argc, char** argv);
+
 extern const char kExportSynopsis[];
 extern const char kExportHelp[];
 int RunExport(int argc, char** argv);

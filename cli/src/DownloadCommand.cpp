@@ -45,6 +45,16 @@ const char kDownloadHelp[] =
     "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
+    "  --no-archive          keep nothing in the archive (also \"Archive Downloads=FALSE\"\n"
+    "                        in Settings.ini)\n"
+    "  --archive LOCATION    the archive to keep the sessions in, as for tavon-datalog\n"
+    "                        archive (default: \"Archive\" in Settings.ini, else the\n"
+    "                        program's own)\n"
+    "  --instrument NAME     the name the archive gives this instrument\n"
+    "  --all                 upload also the sessions the archive holds complete\n"
+    "                        Sessions the archive holds complete are not uploaded again: a day\n"
+    "                        whose every session is held gets no report (archive render makes\n"
+    "                        it); the tree marks them \"archived\".\n"
     "\n"
     "The output folder is made once the instrument is connected. A report is written under a\n"
     "temporary name and renamed, so it is never left half-written. A download that went\n"
@@ -58,7 +68,8 @@ const char kDownloadHelp[] =
     "index was complete); 5 \"Error in serial comms\": a reply to a request failed its\n"
     "checksum (a spoiled answer to the idle poll is dropped and the poll goes on); 130\n"
     "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
-    "that had arrived.\n";
+    "that had arrived; 6 everything was written but the archive could not be opened or\n"
+    "written (the message says why).\n";
 
 int RunDownload(int argc, char** argv) {
     DownloadOptions options;

@@ -21,11 +21,13 @@
 #include <memory>
 
 #include "CommandLine.h"
+#include "DownloadArchive.h"
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
 #include "LinkChoice.h"
 #include "ProgressBar.h"
+#include "RecordingComms.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
@@ -140,8 +142,19 @@ int RunDownloadSession(const DownloadOptions& options) {
 
     ProgressBar progress(stderr, !options.quiet && StderrIsTerminal());
     DownloadRun run(options, g_image, g_report, progress, stdout);
-    auto browser = std::make_unique<SessionBrowser>(conversation, run, g_image, g_report);
+    RecordingComms recording(conversation);
+    auto browser = std::make_unique<SessionBrowser>(recording, run, g_image, g_report);
     run.Attach(*browser);
+    // Settings.ini may name the archive (a team's server) and turn archiving off.
+    const std::string archiveAt =
+        options.archiveAt.empty() ? ReadSetting("Archive") : options.archiveAt;
+    std::unique_ptr<DownloadArchive> keeper;
+    if (options.archive && ReadSetting("Archive Downloads") != "FALSE") {
+        keeper = std::make_unique<DownloadArchive>(
+            QString::fromLocal8Bit(archiveAt.c_str()),
+            QString::fromLocal8Bit(options.instrumentName.c_str()), options.all);
+        run.SetKeeper(keeper.get(), &recording.DriverText());
+    }
     run.Prepare();
 
     // Fast uploads: the short tick runs while a transfer does, and what a notification decided

@@ -50,7 +50,24 @@ bool IsIsoDate(const std::string& text) {
 
 bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::string& message) {
     using Takes = OptionSpec::Takes;
-    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Export, Graph, Fast, Quiet };
+    enum {
+        Pipe,
+        Port,
+        Dump,
+        Out,
+        Sessions,
+        Slot,
+        Day,
+        ModeNames,
+        Export,
+        Graph,
+        Fast,
+        Quiet,
+        Archive,
+        Instrument,
+        NoArchive,
+        All
+    };
     static const OptionSpec kTable[] = {
         {"--pipe", nullptr, Takes::OptionalValue, ""},
         {"--port", nullptr, Takes::Value, "--port needs a serial device, e.g. ttyUSB0"},
@@ -66,6 +83,11 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         {"--graph", nullptr, Takes::Nothing, ""},
         {"--fast", nullptr, Takes::Nothing, ""},
         {"--quiet", "-q", Takes::Nothing, ""},
+        {"--archive", nullptr, Takes::Value,
+         "--archive needs a SQLite file or postgresql://user@host[:port]/db"},
+        {"--instrument", nullptr, Takes::Value, "--instrument needs a name"},
+        {"--no-archive", nullptr, Takes::Nothing, ""},
+        {"--all", nullptr, Takes::Nothing, ""},
     };
     ParsedArguments parsed;
     if (!ParseArguments(argc, argv, kTable, sizeof kTable / sizeof kTable[0], "download", false,
@@ -148,6 +170,20 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
             break;
         case Quiet:
             options.quiet = true;
+            break;
+        case Archive:
+        case Instrument:
+            if (value.empty()) {
+                message = use.option->missing;
+                return false;
+            }
+            (use.option - kTable == Archive ? options.archiveAt : options.instrumentName) = value;
+            break;
+        case NoArchive:
+            options.archive = false;
+            break;
+        case All:
+            options.all = true;
             break;
         default:
             break;

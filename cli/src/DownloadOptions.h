@@ -30,6 +30,11 @@ struct DownloadOptions {
     bool quiet = false;                      // no progress bar
     std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
     bool fast = false;                       // fast uploads whatever Settings.ini says
+
+    bool archive = true;        // keep the sessions in the archive (--no-archive)
+    bool all = false;           // upload sessions the archive holds complete all the same
+    std::string archiveAt;      // --archive: a SQLite file or postgresql://...; empty: default
+    std::string instrumentName; // --instrument: the name the archive gives the instrument
 };
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the

@@ -106,3 +106,18 @@ DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
     }
     return plan;
 }
+
+int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held) {
+    int dropped = 0;
+    std::vector<ReportJob> kept;
+    for (ReportJob& job : plan.jobs) {
+        if (!job.sessionSlots.empty() &&
+            std::all_of(job.sessionSlots.begin(), job.sessionSlots.end(), held)) {
+            dropped += static_cast<int>(job.sessionSlots.size());
+        } else {
+            kept.push_back(std::move(job));
+        }
+    }
+    plan.jobs = std::move(kept);
+    return dropped;
+}

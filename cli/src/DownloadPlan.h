@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,10 @@ std::string SessionDate(const SessionEntry& entry);
 // the days asked for when there is a --day; or one per --slot, for every slot whose index entry
 // holds a session. A day that turns up under a second day node (names out of time order) gets
 // "-2", "-3"... so that no report replaces another.
+// Takes out of the plan what need not be uploaded: a slot's report whose session is held, and a
+// day whose every session is held (a day with anything new is downloaded whole, so that its
+// report is the whole day). Returns how many sessions were taken out.
+int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held);
+
 DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
                           const DownloadOptions& options);

@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "DownloadExport.h"
+#include "DownloadKeeper.h"
 #include "ExitStatus.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
@@ -131,13 +132,26 @@ void DownloadRun::IndexEnded(bool ok) {
     }
 
     m_progress.Clear();
-    const std::string tree = SessionTreeText(m_browser->Table(), m_browser->Boxes());
+    KeepIndex();
+    const std::string tree =
+        SessionTreeText(m_browser->Table(), m_browser->Boxes(), [this](int16_t slot) {
+            return m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
+        });
     std::fputs(tree.c_str(), m_out);
     std::fflush(m_out);
 
     m_plan = PlanDownload(m_browser->Table(), m_browser->Tree(), m_options);
     for (const std::string& line : m_plan.missing) {
         PrintError(line);
+    }
+    if (m_keeper != nullptr && !m_keeper->Failed()) {
+        const int skipped = DropHeld(m_plan, [this](int16_t slot) { return m_keeper->Held(slot); });
+        if (skipped > 0) {
+            std::fprintf(stderr,
+                         "%d sessions already archived: not uploaded again (--all "
+                         "uploads them)\n",
+                         skipped);
+        }
     }
     m_job = 0;
     if (m_plan.jobs.empty()) {
@@ -158,6 +172,9 @@ void DownloadRun::SessionEnded(bool ok) {
     }
     MarkCompleted(m_browser->CurrentSlot());
     ++m_sessionsDone;
+    if (m_keeper != nullptr) {
+        m_keeper->SessionArrived(m_image, m_browser->CurrentSlot());
+    }
     const ReportJob& job = m_plan.jobs[m_job];
     // Full Day goes on to the next sibling of the session just shown while there is one.
     if (job.firstNode >= 0 && m_browser->Tree().NextSibling(m_browser->SelectedNode()) >= 0) {
@@ -171,6 +188,20 @@ void DownloadRun::SessionEnded(bool ok) {
         m_phase = Phase::AllWritten;
         Complete();
     }
+}
+
+void DownloadRun::KeepIndex() {
+    if (m_keeper == nullptr) {
+        return;
+    }
+    // The buffer of the start-up uploads holds the configuration block when one was sent, and
+    // the driver text again when it was not.
+    const std::string driverText = m_driverText != nullptr ? *m_driverText : std::string();
+    const std::string info(
+        reinterpret_cast<const char*>(m_browser->InfoBuffer()),
+        static_cast<size_t>(m_browser->InfoLength() > 0 ? m_browser->InfoLength() : 0));
+    const std::string config = info == driverText ? std::string() : info;
+    m_keeper->IndexArrived(driverText, config, m_report.ModeNames, m_image);
 }
 
 void DownloadRun::StartJob() {
@@ -346,6 +377,13 @@ void DownloadRun::Finalize(int status) {
         }
         if (!WriteDump() && status == kExitOk) {
             status = kExitOutputFailed;
+        }
+    }
+    if (m_keeper != nullptr) {
+        m_keeper->Finish();
+        // The reports and the dump are written; only the archive is short.
+        if (m_keeper->Failed() && status == kExitOk) {
+            status = kExitArchive;
         }
     }
     m_status = status;

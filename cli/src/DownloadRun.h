@@ -9,6 +9,7 @@
 #include "DownloadPlan.h"
 #include "app/BrowserView.h"
 
+class DownloadKeeper;
 class LogImage;
 class ProgressBar;
 class SessionBrowser;
@@ -26,6 +27,12 @@ public:
                 ProgressBar& progress, std::FILE* out);
 
     void Attach(SessionBrowser& browser) { m_browser = &browser; }
+    // Where the sessions are kept beyond the reports, and the instrument's driver text for it;
+    // without one the download keeps nothing.
+    void SetKeeper(DownloadKeeper* keeper, const std::string* driverText) {
+        m_keeper = keeper;
+        m_driverText = driverText;
+    }
     // Before the browser's Start: the image reads as erased flash until sectors arrive, the dump
     // goes where it was asked for, the session boxes and the barhole setting are applied.
     void Prepare();
@@ -78,6 +85,7 @@ private:
     void IndexEnded(bool ok);
     void SessionEnded(bool ok);
     void StartJob();
+    void KeepIndex();
     void WriteReport(const ReportJob& job);
     void MarkCompleted(int16_t slot);
     void EraseSector(uint32_t sector);
@@ -97,6 +105,8 @@ private:
     ProgressBar& m_progress;
     std::FILE* m_out;
     SessionBrowser* m_browser = nullptr;
+    DownloadKeeper* m_keeper = nullptr;
+    const std::string* m_driverText = nullptr;
     std::function<void(int)> m_finish;
 
     DownloadPlan m_plan;

@@ -9,5 +9,6 @@ enum ExitStatus {
     kExitNoLink = 3,        // download: no link to an instrument could be opened
     kExitNoAnswer = 4,      // download: the instrument stopped answering
     kExitCommsError = 5,    // download: a reply frame failed its checksum
+    kExitArchive = 6,       // the archive could not be opened, read or written
     kExitInterrupted = 130, // download: ended by SIGINT or SIGTERM, as a shell reports it
 };

@@ -2,7 +2,8 @@
 
 #include "app/SessionTable.h"
 
-std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes) {
+std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes,
+                            const std::function<bool(int16_t)>& archived) {
     std::string text;
     for (const SessionNode& node : table.Nodes(boxes)) {
         switch (node.level) {
@@ -18,6 +19,10 @@ std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes
             break;
         }
         text += node.text;
+        if (node.level == SessionNode::Session && archived &&
+            archived(static_cast<int16_t>(node.itemData))) {
+            text += " archived";
+        }
         text += '\n';
     }
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 class SessionTable;
@@ -7,4 +9,7 @@ struct SessionBoxes;
 
 // The session tree as text: a month node's text on a line of its own, a day node's text indented
 // by two blanks, a session node as four blanks, its slot, ": " and its label. Lines end in "\n".
-std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes);
+// `archived`, when given, marks the sessions it names with " archived" at the end of their line:
+// what a download need not upload again.
+std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes,
+                            const std::function<bool(int16_t)>& archived = nullptr);

@@ -29,7 +29,8 @@ void PrintHelp(std::FILE* out) {
                       "\n"
                       "Exit status: 0 done; 1 the output could not be written; 2 bad arguments,\n"
                       "an unreadable or malformed dump, or a slot outside 0 to 499; download\n"
-                      "adds 3, 4 and 5 (see above).\n");
+                      "adds 3, 4 and 5; download and archive 6, the archive could not be\n"
+                      "opened or written (see above).\n");
 }
 
 } // namespace

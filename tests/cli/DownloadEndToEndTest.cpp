@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -166,7 +168,11 @@ protected:
 
     RunResult Download(std::vector<std::string> args) {
         args.insert(args.begin(), "download");
-        return RunProgram("tavon-datalog", args, work, 180, {"TAVON_TICK_MS=20"});
+        // Downloads keep their sessions in the archive: each test has its own.
+        const std::string data =
+            *root + "/data-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        return RunProgram("tavon-datalog", args, work, 180,
+                          {"TAVON_TICK_MS=20", "XDG_DATA_HOME=" + data});
     }
 
     // What `tavon-datalog render` gives for these slots of the simulator's dump.
@@ -447,6 +453,92 @@ TEST_F(DownloadTest, BadArgumentsTouchNothing) {
         EXPECT_NE(r.err.find("see tavon-datalog --help"), std::string::npos) << r.err;
     }
     EXPECT_TRUE(ListFolder(work).empty());
+}
+
+// How many sector numbers the instrument was asked for, as its log shows them.
+int SectorRequests(const std::string& log) {
+    int count = 0;
+    for (size_t at = log.find("OW  0C "); at != std::string::npos;
+         at = log.find("OW  0C ", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(DownloadTest, ASecondDownloadOfAnUnchangedInstrumentUploadsTheIndexOnly) {
+    const std::string log = work + "-sim.log";
+    StartSimulator({"--image", "small.txt", "--log", log});
+    const std::string archive = work + "-archive.sqlite";
+    RunResult first = Download({"--pipe", pipeName, "--out", "one", "-q", "--archive", archive});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
+    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * sessions);
+
+    const RunResult second =
+        Download({"--pipe", pipeName, "--out", "two", "-q", "--archive", archive});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * sessions + 10) << "only the index again";
+    EXPECT_NE(second.err.find(std::to_string(sessions) + " sessions already archived"),
+              std::string::npos)
+        << second.err;
+    EXPECT_NE(second.out.find(" archived\n"), std::string::npos) << second.out;
+    EXPECT_TRUE(ListFolder(work + "/two").empty());
+
+    // --all uploads them again; the archive still holds each once.
+    const RunResult all = Download({"--pipe", pipeName, "--out", "three", "-q", "--archive",
+                                    archive, "--all", "--instrument", "van 3"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(ListFolder(work + "/three").size(), 2u);
+    const RunResult listed = RunProgram(
+        "tavon-datalog", {"archive", "list", "--archive", archive, "--instrument", "van 3"}, work);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), sessions) << listed.out;
+}
+
+TEST_F(DownloadTest, AnArchiveThatCannotBeWrittenLeavesTheReportsAndTheDump) {
+    StartSimulator({"--image", "small.txt"});
+    ASSERT_TRUE(testsupport::WriteFile(work + "/junk.sqlite", std::string(4096, 'j')));
+    const RunResult r =
+        Download({"--pipe", pipeName, "--out", "reports", "-q", "--archive", "junk.sqlite"});
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_NE(r.err.find("archive: "), std::string::npos) << r.err;
+    EXPECT_EQ(ListFolder(work + "/reports").size(), 2u);
+    EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
+
+    const RunResult off = Download(
+        {"--pipe", pipeName, "--out", "off", "-q", "--no-archive", "--archive", "junk.sqlite"});
+    EXPECT_EQ(off.status, 0) << off.err;
+}
+
+// Two engineers downloading the same instrument into one server archive at the same time.
+TEST_F(DownloadTest, TwoConcurrentDownloadsIntoAPostgreSQLArchiveLoseAndDuplicateNothing) {
+    const char* server = std::getenv("TAVON_TEST_POSTGRES");
+    if (server == nullptr || *server == '\0') {
+        GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+    }
+    StartSimulator({"--image", "small.txt"});
+    const std::string firstPipe = pipeName;
+    const pid_t firstSim = sim;
+    pipeName += "-2";
+    std::string ready;
+    sim = StartProgram("tavon-instrument", {"--image", "small.txt", "--pipe", pipeName}, *root,
+                       ready);
+    ASSERT_GT(sim, 0);
+    RunResult a, b;
+    std::thread other([&] {
+        a = Download(
+            {"--pipe", firstPipe, "--out", "a", "--dump", "a.txt", "-q", "--archive", server});
+    });
+    b = Download({"--pipe", pipeName, "--out", "b", "--dump", "b.txt", "-q", "--archive", server});
+    other.join();
+    StopProgram(firstSim);
+    EXPECT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << b.err;
+    const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
+    const RunResult stats =
+        RunProgram("tavon-datalog", {"archive", "stats", "--archive", server}, work);
+    EXPECT_NE(stats.out.find("sessions: " + std::to_string(sessions) + " "), std::string::npos)
+        << stats.out;
+    EXPECT_NE(stats.out.find("instruments: 1\n"), std::string::npos) << stats.out;
 }
 
 } // namespace

@@ -109,6 +109,24 @@ TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {
     EXPECT_EQ(o.exportFormats, (std::vector<ExportFormat>{ExportFormat::Gpx, ExportFormat::Csv}));
 }
 
+TEST(DownloadOptionsTest, ArchiveChoices) {
+    DownloadOptions o;
+    std::string message;
+    ASSERT_TRUE(Parse({}, o, message));
+    EXPECT_TRUE(o.archive);
+    EXPECT_FALSE(o.all);
+    ASSERT_TRUE(
+        Parse({"--archive", "postgresql://a@b/c", "--instrument=van 3", "--all"}, o, message))
+        << message;
+    EXPECT_EQ(o.archiveAt, "postgresql://a@b/c");
+    EXPECT_EQ(o.instrumentName, "van 3");
+    EXPECT_TRUE(o.all);
+    EXPECT_TRUE(o.archive);
+    DownloadOptions off;
+    ASSERT_TRUE(Parse({"--no-archive"}, off, message));
+    EXPECT_FALSE(off.archive);
+}
+
 TEST(DownloadOptionsTest, RefusedArguments) {
     const std::vector<std::vector<std::string>> cases = {
         {"--pipe", "a", "--port", "b"},
@@ -132,6 +150,8 @@ TEST(DownloadOptionsTest, RefusedArguments) {
         {"--export"},
         {"--export", "kml"},
         {"--export", "csv,"},
+        {"--archive"},
+        {"--instrument", ""},
         {"--frobnicate"},
         {"7"},
     };
@@ -279,6 +299,22 @@ TEST_F(PlanTest, BoxesLeaveOutSessionsAndEmptyDays) {
     plan = Plan(options);
     ASSERT_EQ(plan.jobs.size(), 2u);
     EXPECT_EQ(plan.jobs[1].fileName, "2026-12-09.rtf");
+}
+
+TEST_F(PlanTest, HeldSessionsLeaveOnlyDaysWithSomethingNew) {
+    Name(0, InstrumentStamp(2026, 12, 7, 9), "____");
+    Name(1, InstrumentStamp(2026, 12, 7, 10), "____");
+    Name(2, InstrumentStamp(2026, 12, 8, 8), "____");
+    Name(3, InstrumentStamp(2026, 12, 8, 9), "____");
+    DownloadOptions options;
+    DownloadPlan plan = Plan(options);
+    // The 7th is held whole; the 8th has one new session and is downloaded whole.
+    EXPECT_EQ(DropHeld(plan, [](int16_t slot) { return slot != 3; }), 2);
+    ASSERT_EQ(plan.jobs.size(), 1u);
+    EXPECT_EQ(plan.jobs[0].fileName, "2026-12-08.rtf");
+    EXPECT_EQ(plan.jobs[0].sessionSlots, (std::vector<int16_t>{2, 3}));
+    EXPECT_EQ(DropHeld(plan, [](int16_t) { return true; }), 2);
+    EXPECT_TRUE(plan.jobs.empty());
 }
 
 TEST_F(PlanTest, ChosenDaysAndAbsentOnes) {

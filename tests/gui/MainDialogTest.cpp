@@ -111,8 +111,8 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Connect...", "Open Dump...", "Save", "Export...", "Quit",
-                                 "About Tavon Datalogging..."}));
+    EXPECT_EQ(file, QStringList({"Connect...", "Open Dump...", "Open Archive...", "Save",
+                                 "Export...", "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));

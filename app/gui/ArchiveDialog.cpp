@@ -1,0 +1,211 @@
+#include "ArchiveDialog.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include "RtfView.h"
+#include "app/LogImage.h"
+#include "app/SessionTable.h"
+#include "archive/ArchiveReport.h"
+#include "archive/SessionArchive.h"
+#include "orvtime/OrvTime.h"
+#include "orvtime/TimeFormat.h"
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+
+QString Label(uint32_t stamp, const char* format) {
+    return QString::fromStdString(FormatTime(COrvTime(stamp).Value(), format));
+}
+
+} // namespace
+
+ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
+    : QDialog(parent), location_(location), store_(new archive::SessionArchive),
+      image_(new LogImage), table_(new SessionTable) {
+    setWindowTitle("Archive");
+    setObjectName("ArchiveDialog");
+    job_ = new QLineEdit(this);
+    user_ = new QLineEdit(this);
+    from_ = new QLineEdit(this);
+    to_ = new QLineEdit(this);
+    instrument_ = new QLineEdit(this);
+    for (QLineEdit* date : {from_, to_}) {
+        date->setPlaceholderText("YYYY-MM-DD");
+        date->setInputMask("0000-00-00;_");
+        date->clear();
+    }
+    instrument_->setPlaceholderText("every instrument");
+    alarms_ = new QCheckBox("Alarms only", this);
+    QPushButton* search = new QPushButton("Search", this);
+    search->setObjectName("searchButton");
+
+    QFormLayout* fields = new QFormLayout;
+    fields->addRow("Job number", job_);
+    fields->addRow("User", user_);
+    QHBoxLayout* dates = new QHBoxLayout;
+    dates->addWidget(from_);
+    dates->addWidget(to_);
+    fields->addRow("From, to", dates);
+    fields->addRow("Instrument", instrument_);
+    QHBoxLayout* buttons = new QHBoxLayout;
+    buttons->addWidget(alarms_);
+    buttons->addStretch();
+    buttons->addWidget(search);
+    fields->addRow(buttons);
+
+    tree_ = new QTreeWidget(this);
+    tree_->setHeaderHidden(true);
+    fullDay_ = new QCheckBox("Full Day", this);
+    save_ = new QPushButton("Save", this);
+    save_->setEnabled(false);
+    QWidget* left = new QWidget(this);
+    QVBoxLayout* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addLayout(fields);
+    leftLayout->addWidget(tree_, 1);
+    QHBoxLayout* below = new QHBoxLayout;
+    below->addWidget(fullDay_);
+    below->addStretch();
+    below->addWidget(save_);
+    leftLayout->addLayout(below);
+
+    report_ = new RtfView(this);
+    QSplitter* split = new QSplitter(this);
+    split->addWidget(left);
+    split->addWidget(report_);
+    split->setStretchFactor(1, 2);
+    QVBoxLayout* layout = new QVBoxLayout(this);
+    layout->addWidget(split);
+    resize(1000, 640);
+
+    connect(search, &QPushButton::clicked, this, [this] { Search(); });
+    for (QLineEdit* field : {job_, user_, from_, to_, instrument_}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] { Search(); });
+    }
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { OnSelection(item); });
+    connect(save_, &QPushButton::clicked, this, [this] { Save(); });
+}
+
+ArchiveDialog::~ArchiveDialog() = default;
+
+bool ArchiveDialog::Open() {
+    if (!store_->Open(location_)) {
+        Tell(store_->Error());
+        return false;
+    }
+    Search();
+    return true;
+}
+
+int ArchiveDialog::Search() {
+    archive::ListFilter filter;
+    filter.job = job_->text().trimmed();
+    filter.user = user_->text().trimmed();
+    // An empty masked field reads as "--"; a half-typed date is no date.
+    const auto date = [](QLineEdit* field) {
+        const QDate d = QDate::fromString(field->text(), "yyyy-MM-dd");
+        return d.isValid() ? d.toString("yyyy-MM-dd") : QString();
+    };
+    filter.from = date(from_);
+    filter.to = date(to_);
+    filter.instrument = instrument_->text().trimmed();
+    filter.alarmOnly = alarms_->isChecked();
+    tree_->clear();
+    int count = 0;
+    QTreeWidgetItem* month = nullptr;
+    QTreeWidgetItem* day = nullptr;
+    const bool listed = store_->ForEach(filter, [&](const archive::ListedSession& s) {
+        if (!s.dated) {
+            return; // the tree shows dated sessions only, as the program's does
+        }
+        const QString monthText = Label(s.stamp, "%b %Y");
+        const QString dayText = Label(s.stamp, "%A %d");
+        if (month == nullptr || month->text(0) != monthText) {
+            month = new QTreeWidgetItem(tree_, QStringList(monthText));
+            day = nullptr;
+        }
+        if (day == nullptr || day->text(0) != dayText) {
+            day = new QTreeWidgetItem(month, QStringList(dayText));
+        }
+        QString text = Label(s.stamp, "%X");
+        text += s.calibration ? " Cal" : "";
+        text += s.alarm || s.summary.alarmCount > 0 ? " Alm" : "";
+        text += "  " + s.instrument;
+        QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
+        item->setData(0, kIdRole, s.id);
+        ++count;
+    });
+    if (!listed) {
+        Tell(store_->Error());
+    }
+    tree_->expandAll();
+    return count;
+}
+
+void ArchiveDialog::OnSelection(QTreeWidgetItem* item) {
+    if (item == nullptr || !item->data(0, kIdRole).isValid()) {
+        return;
+    }
+    ChooseSession(item->data(0, kIdRole).toLongLong());
+}
+
+void ArchiveDialog::ChooseSession(qint64 id) {
+    QVector<qint64> ids{id};
+    // Full Day: the chosen session and the ones after it on the same day, as one report.
+    for (QTreeWidgetItemIterator it(tree_); fullDay_->isChecked() && *it; ++it) {
+        if ((*it)->data(0, kIdRole).toLongLong() != id) {
+            continue;
+        }
+        QTreeWidgetItem* day = (*it)->parent();
+        for (int i = day->indexOfChild(*it) + 1; i < day->childCount(); ++i) {
+            ids << day->child(i)->data(0, kIdRole).toLongLong();
+        }
+        break;
+    }
+    state_ = ReportState();
+    if (!archive::RenderArchived(*store_, ids, *image_, *table_, state_)) {
+        Tell(store_->Error());
+        return;
+    }
+    report_->SetRtf(state_.ReportText);
+    save_->setEnabled(true);
+}
+
+void ArchiveDialog::Save() {
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Save", QString(), "Rich text (*.rtf);;All files (*)");
+    if (!path.isEmpty()) {
+        SaveTo(path);
+    }
+}
+
+bool ArchiveDialog::SaveTo(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(state_.ReportText.data(), static_cast<qint64>(state_.ReportText.size())) !=
+            static_cast<qint64>(state_.ReportText.size()) ||
+        !file.flush()) {
+        Tell(QString("Cannot write the file \"%1\".\n%2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void ArchiveDialog::Tell(const QString& text) {
+    QMessageBox::warning(this, "Archive", text);
+}

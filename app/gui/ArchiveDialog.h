@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <QVector>
+#include <memory>
+
+#include "report/Report.h"
+
+class LogImage;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class RtfView;
+class SessionTable;
+
+namespace archive {
+class SessionArchive;
+}
+
+// File > Open Archive...: the archived sessions in the month, day and session tree, searched by
+// job number, user, dates and alarms, across every instrument or one; a chosen session (with
+// Full Day, the rest of its day after it) shown as its report, which Save writes as RTF.
+class ArchiveDialog : public QDialog {
+    Q_OBJECT
+public:
+    // location: as tavon-datalog's --archive (empty: the default archive).
+    explicit ArchiveDialog(const QString& location, QWidget* parent = nullptr);
+    ~ArchiveDialog() override;
+
+    // False with a message shown when the archive could not be opened.
+    bool Open();
+    // Fills the tree with what the search fields keep; returns the number of sessions.
+    int Search();
+    void ChooseSession(qint64 id);
+    bool SaveTo(const QString& path);
+
+    QTreeWidget* Tree() const { return tree_; }
+    const std::string& ReportText() const { return state_.ReportText; }
+    QLineEdit* JobField() const { return job_; }
+    QLineEdit* UserField() const { return user_; }
+    QLineEdit* FromField() const { return from_; }
+    QLineEdit* ToField() const { return to_; }
+    QLineEdit* InstrumentField() const { return instrument_; }
+    QCheckBox* AlarmsOnly() const { return alarms_; }
+    QCheckBox* FullDay() const { return fullDay_; }
+
+private:
+    void OnSelection(QTreeWidgetItem* item);
+    void Save();
+    void Tell(const QString& text);
+
+    QString location_;
+    std::unique_ptr<archive::SessionArchive> store_;
+    std::unique_ptr<LogImage> image_;
+    std::unique_ptr<SessionTable> table_;
+    ReportState state_;
+
+    QLineEdit* job_;
+    QLineEdit* user_;
+    QLineEdit* from_;
+    QLineEdit* to_;
+    QLineEdit* instrument_;
+    QCheckBox* alarms_;
+    QCheckBox* fullDay_;
+    QTreeWidget* tree_;
+    RtfView* report_;
+    QPushButton* save_;
+};

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "archive/InstrumentIdentity.h"
+#include "archive/SessionCapture.h"
+#include "archive/SessionSummary.h"
+
+namespace archive {
+
+// Which archived sessions a listing shows; empty texts and false flags filter nothing.
+struct ListFilter {
+    QString from; // YYYY-MM-DD, inclusive
+    QString to;
+    QString job;  // part of a job number, any case
+    QString user; // part of a user's name, any case
+    bool alarmOnly = false;
+    bool calibrationOnly = false;
+    QString instrument; // its name, or its fingerprint
+};
+
+// One line of a listing.
+struct ListedSession {
+    qint64 id = 0;
+    QString instrument; // its name, or its fingerprint when it has none
+    int slot = 0;
+    uint32_t stamp = 0;
+    bool dated = false;
+    bool alarm = false;
+    bool calibration = false;
+    bool complete = false;
+    SessionSummary summary;
+    qint64 firstSeen = 0; // milliseconds since 1970, UTC
+    qint64 lastSeen = 0;
+};
+
+// An archived session with what rendering it again needs.
+struct LoadedSession {
+    ListedSession listed;
+    QByteArray name;
+    QByteArray sector;
+    QByteArray overrun;
+    QByteArray modeNames[4];
+};
+
+struct ArchiveStats {
+    qint64 instruments = 0;
+    qint64 sessions = 0;
+    qint64 completeSessions = 0;
+    qint64 downloads = 0;
+    qint64 indexUploads = 0;
+    qint64 replacements = 0; // incomplete copies replaced by newer bytes
+    qint64 sectorBytes = 0;
+    QString firstDay;
+    QString lastDay;
+    QStringList perInstrument; // "NAME: N sessions, last seen YYYY-MM-DD"
+};
+
+// What storing one session did.
+enum class StoreResult { New, Seen, Replaced, Failed };
+
+struct StoreCounts {
+    int added = 0;
+    int seen = 0;
+    int replaced = 0;
+};
+
+// The logbook on one database: SQLite by default, or a PostgreSQL server. Every write is a
+// transaction of its own (a whole dump's import is one), so a process killed at any moment leaves
+// every session committed before it. Several processes may write at once: the database's unique
+// keys and upserts keep a session from being stored twice.
+//
+// Every call returns false (or -1, or StoreResult::Failed) on a database error and leaves the
+// message in Error().
+class SessionArchive {
+public:
+    SessionArchive();
+    ~SessionArchive();
+    SessionArchive(const SessionArchive&) = delete;
+    SessionArchive& operator=(const SessionArchive&) = delete;
+
+    // The SQLite file used when no location is given: archive.sqlite in the platform's
+    // application data folder.
+    static QString DefaultLocation();
+
+    // location: empty for the default; "postgresql://user@host[:port]/database" (host may be a
+    // folder holding the server's Unix socket); anything else is a SQLite file, made when
+    // missing. Brings the schema up to the current version.
+    bool Open(const QString& location);
+    // For tests of the migrations: opens without migrating past `version`.
+    bool OpenAtVersion(const QString& location, int version);
+    void Close();
+    bool IsOpen() const;
+    bool IsServer() const;
+    int SchemaVersion();
+    static int CurrentSchemaVersion();
+    const QString& Error() const { return m_error; }
+    // The Qt SQL connection of this archive, for tools and tests that query it directly; valid
+    // while it is open, in the thread that opened it.
+    QString ConnectionName() const;
+
+    // The instrument's row, made when new; a non-empty name (re)names it. Returns its id.
+    qint64 Instrument(const InstrumentIdentity& identity, const QString& name);
+    // Every instrument that carries this name or fingerprint.
+    QVector<qint64> FindInstruments(const QString& nameOrFingerprint);
+
+    // A download (or an import: `source` says which) of one instrument; returns its id.
+    qint64 BeginDownload(qint64 instrument, const QString& source);
+    bool FinishDownload(qint64 download);
+    bool RecordIndex(qint64 download, const QByteArray& indexBytes);
+
+    // Stores one session in a transaction of its own.
+    StoreResult Store(qint64 download, const CapturedSession& session);
+    // Stores many in one transaction: all or nothing.
+    bool StoreAll(qint64 download, const std::vector<CapturedSession>& sessions,
+                  StoreCounts& counts);
+    // A whole dump in one transaction: its download, its index and its sessions, or nothing.
+    // Returns the download's id.
+    qint64 ImportDump(qint64 instrument, const QString& source, const QByteArray& indexBytes,
+                      const std::vector<CapturedSession>& sessions, StoreCounts& counts);
+
+    // True when the archive holds this instrument's session of that slot and stamp complete:
+    // it need not be uploaded again.
+    bool HoldsComplete(qint64 instrument, int16_t slot, uint32_t stamp);
+
+    // The sessions the filter keeps, in time order (undated ones last). List collects them; ForEach
+    // hands them over one by one, for listings too long to hold.
+    QVector<ListedSession> List(const ListFilter& filter);
+    bool ForEach(const ListFilter& filter, const std::function<void(const ListedSession&)>& take);
+    bool Load(qint64 id, LoadedSession& session);
+    bool Stats(ArchiveStats& stats);
+
+    // Summaries of an older version made again from the raw bytes; returns how many, or -1.
+    int RefreshSummaries();
+
+private:
+    qint64 InsertDownload(qint64 instrument, const QString& source);
+    bool Transact(const std::function<bool()>& body);
+
+    struct Impl;
+    Impl* m_impl;
+    QString m_error;
+};
+
+} // namespace archive

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class SessionByteSource;
+
+namespace archive {
+
+// What the archive searches and lists a session by, taken from its decoded records. Texts are
+// Unicode (the instrument's code page converted); lists keep the order the records came in.
+struct SessionSummary {
+    // Raised whenever the decoders learn to fill more of it: stored summaries of an older
+    // version are made again from their raw bytes when the archive is opened.
+    static constexpr int kVersion = 1;
+
+    QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
+    QString startTime; // HH:MM:SS
+    QString endTime;   // of the last time-stamped record; empty when not known
+    QString mode;
+    QStringList jobs;
+    QStringList users;
+    int alarmCount = 0;
+    QStringList alarmGases;
+    QStringList peaks;        // "GAS VALUE UNIT", the highest reading of each gas
+    QStringList calibrations; // "GAS PASS" or "GAS FAIL" per sensor tested
+    QStringList bumps;
+    bool gps = false; // holds at least one valid fix
+    // Its last record is the switch-off: the instrument will not add to it.
+    bool closed = false;
+};
+
+// The summary of one session: its start from the stamp of its index entry (0xFFFFFFFF: undated),
+// the rest from its records as `source` yields them for `slot`.
+SessionSummary SummariseSession(SessionByteSource& source, int16_t slot, uint32_t stamp,
+                                bool dated);
+
+} // namespace archive

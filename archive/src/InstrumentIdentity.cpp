@@ -1,0 +1,46 @@
+#include "archive/InstrumentIdentity.h"
+
+#include <QCryptographicHash>
+
+namespace archive {
+namespace {
+
+// Where the mode names begin in the configuration block: what comes before them says what the
+// instrument is and how its sensors are set up.
+constexpr int kModeNamesStart = 308;
+
+QString Fingerprint(const char* kind, const QByteArray& material) {
+    const QByteArray digest = QCryptographicHash::hash(material, QCryptographicHash::Sha256);
+    return QString::fromLatin1(kind) + QString::fromLatin1(digest.left(16).toHex());
+}
+
+} // namespace
+
+InstrumentIdentity IdentifyInstrument(const QByteArray& driverText, const QByteArray& configBlock,
+                                      const std::string (&modeNames)[4]) {
+    InstrumentIdentity identity;
+    const int end = driverText.indexOf('\0');
+    identity.driverText = end >= 0 ? driverText.left(end) : driverText;
+    identity.configBlock = configBlock;
+    for (int k = 0; k < 4; ++k) {
+        identity.modeNames[k] = QByteArray::fromStdString(modeNames[k]);
+    }
+    if (identity.driverText.isEmpty() && configBlock.isEmpty()) {
+        return identity;
+    }
+    // The same text read with or without line breaks describes the same tests.
+    QByteArray material = identity.driverText;
+    material.replace('\r', QByteArray()).replace('\n', QByteArray());
+    material.append('\0');
+    material.append(configBlock.left(kModeNamesStart));
+    identity.fingerprint = Fingerprint("tavon:", material);
+    return identity;
+}
+
+InstrumentIdentity NamedInstrument(const QString& name) {
+    InstrumentIdentity identity;
+    identity.fingerprint = Fingerprint("named:", name.toUtf8());
+    return identity;
+}
+
+} // namespace archive

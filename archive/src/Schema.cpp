@@ -1,0 +1,148 @@
+#include "Schema.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "SqlSteps.h"
+
+namespace archive {
+namespace {
+
+// Written once for both engines: %ID% and %BLOB% become each engine's own spelling.
+const char* const kVersion1[] = {
+    "CREATE TABLE instruments (id %ID%, fingerprint TEXT NOT NULL UNIQUE,"
+    " name TEXT NOT NULL DEFAULT '', driver_text %BLOB%, config_block %BLOB%,"
+    " mode_names %BLOB%, first_seen BIGINT NOT NULL)",
+    "CREATE TABLE downloads (id %ID%, instrument_id BIGINT NOT NULL REFERENCES instruments(id),"
+    " source TEXT NOT NULL, started_at BIGINT NOT NULL, finished_at BIGINT)",
+    "CREATE TABLE index_uploads (id %ID%, download_id BIGINT NOT NULL REFERENCES downloads(id),"
+    " seen_at BIGINT NOT NULL, bytes %BLOB% NOT NULL)",
+    "CREATE TABLE sessions (id %ID%, instrument_id BIGINT NOT NULL REFERENCES instruments(id),"
+    " slot INTEGER NOT NULL, stamp BIGINT NOT NULL, name %BLOB% NOT NULL,"
+    " dated INTEGER NOT NULL, alarm INTEGER NOT NULL, calibration INTEGER NOT NULL,"
+    " complete INTEGER NOT NULL, digest TEXT NOT NULL, day TEXT NOT NULL, start_time TEXT NOT NULL,"
+    " first_seen BIGINT NOT NULL, first_download BIGINT NOT NULL REFERENCES downloads(id),"
+    " last_seen BIGINT NOT NULL, last_download BIGINT NOT NULL REFERENCES downloads(id),"
+    " UNIQUE (instrument_id, slot, stamp, digest))",
+    "CREATE INDEX sessions_day ON sessions (day, start_time)",
+    // The raw bytes live apart so that searching the sessions never reads them.
+    "CREATE TABLE session_bytes (session_id BIGINT PRIMARY KEY REFERENCES sessions(id),"
+    " sector %BLOB% NOT NULL, overrun %BLOB% NOT NULL)",
+    nullptr,
+};
+
+// The searchable summary beyond the day and start, and the history of replaced copies.
+const char* const kVersion2[] = {
+    "ALTER TABLE sessions ADD COLUMN end_time TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN mode TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN jobs TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN users TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN alarm_count INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE sessions ADD COLUMN alarm_gases TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN peaks TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN calibrations TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN bumps TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE sessions ADD COLUMN gps INTEGER NOT NULL DEFAULT 0",
+    // 0: made before summaries existed; made again from the raw bytes on the next opening.
+    "ALTER TABLE sessions ADD COLUMN summary_version INTEGER NOT NULL DEFAULT 0",
+    "CREATE TABLE session_history (id %ID%, session_id BIGINT NOT NULL REFERENCES sessions(id),"
+    " digest TEXT NOT NULL, first_seen BIGINT NOT NULL, replaced_at BIGINT NOT NULL,"
+    " replaced_by BIGINT NOT NULL REFERENCES downloads(id))",
+    "CREATE INDEX sessions_key ON sessions (instrument_id, slot, stamp)",
+    "CREATE INDEX sessions_summary ON sessions (summary_version)",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2};
+constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
+
+QString Spelled(const char* statement, bool server) {
+    QString text = QString::fromLatin1(statement);
+    text.replace("%ID%", server ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY");
+    text.replace("%BLOB%", server ? "BYTEA" : "BLOB");
+    return text;
+}
+
+bool ApplyVersion(QSqlDatabase& db, bool server, int version, QString& error) {
+    SqlTransaction transaction(db, server);
+    if (!transaction.Begun(error)) {
+        return false;
+    }
+    // Read again inside the transaction: another process may have got here first.
+    const int now = ReadSchemaVersion(db, error);
+    if (now < 0) {
+        return false;
+    }
+    if (now >= version) {
+        return transaction.Commit(error);
+    }
+    for (const char* const* statement = kVersions[version - 1]; *statement != nullptr;
+         ++statement) {
+        if (!Exec(db, Spelled(*statement, server), error)) {
+            return false;
+        }
+    }
+    QSqlQuery mark(db);
+    mark.prepare("INSERT INTO schema_migrations (version, applied_at) VALUES (?, ?)");
+    mark.addBindValue(version);
+    mark.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    if (!mark.exec()) {
+        error = mark.lastError().text();
+        return false;
+    }
+    return transaction.Commit(error);
+}
+
+} // namespace
+
+int LatestSchemaVersion() {
+    return kVersionCount;
+}
+
+int ReadSchemaVersion(QSqlDatabase& db, QString& error) {
+    QSqlQuery query(db);
+    if (!query.exec("SELECT COALESCE(MAX(version), 0) FROM schema_migrations") || !query.next()) {
+        error = query.lastError().text();
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+bool MigrateSchema(QSqlDatabase& db, bool server, int target, QString& error) {
+    if (target > kVersionCount) {
+        target = kVersionCount;
+    }
+    for (int failures = 0;;) {
+        QString failure;
+        if (!Exec(db,
+                  "CREATE TABLE IF NOT EXISTS schema_migrations (version INTEGER PRIMARY KEY,"
+                  " applied_at BIGINT NOT NULL)",
+                  failure)) {
+            if (++failures < 4) {
+                continue;
+            }
+            error = failure;
+            return false;
+        }
+        const int now = ReadSchemaVersion(db, failure);
+        if (now > kVersionCount) {
+            error = QString("the archive's schema is version %1, newer than this program's %2")
+                        .arg(now)
+                        .arg(kVersionCount);
+            return false;
+        }
+        if (now >= target) {
+            return true;
+        }
+        if (!ApplyVersion(db, server, now + 1, failure) && ++failures >= 4) {
+            error = "cannot bring the archive's schema to version " + QString::number(now + 1) +
+                    ": " + failure;
+            return false;
+        }
+    }
+}
+
+} // namespace archive

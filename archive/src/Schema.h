@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+namespace archive {
+
+// The schema's versions, oldest first; the newest is what this program reads and writes.
+int LatestSchemaVersion();
+
+// The version the database's schema is at (0 for a new, empty one), or -1 on an error.
+int ReadSchemaVersion(QSqlDatabase& db, QString& error);
+
+// Brings the schema up to `target`, one version per transaction. Another process migrating the
+// same database at the same moment makes one of the two fail its transaction; that one then reads
+// the version again and goes on from there.
+bool MigrateSchema(QSqlDatabase& db, bool server, int target, QString& error);
+
+} // namespace archive

@@ -1,0 +1,62 @@
+#include "SqlSteps.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace archive {
+
+bool Exec(QSqlDatabase& db, const QString& statement, QString& error) {
+    QSqlQuery query(db);
+    if (!query.exec(statement)) {
+        error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool Run(QSqlQuery& query, QString& error) {
+    if (!query.exec()) {
+        error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool Run(QSqlQuery& query, const QString& statement, std::initializer_list<QVariant> values,
+         QString& error) {
+    if (!query.prepare(statement)) {
+        error = query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    return Run(query, error);
+}
+
+SqlTransaction::SqlTransaction(QSqlDatabase& db, bool server) : m_db(db), m_server(server) {}
+
+SqlTransaction::~SqlTransaction() {
+    if (m_open) {
+        QString ignored;
+        Exec(m_db, "ROLLBACK", ignored);
+    }
+}
+
+bool SqlTransaction::Begun(QString& error) {
+    m_open = Exec(m_db, m_server ? "BEGIN" : "BEGIN IMMEDIATE", error);
+    return m_open;
+}
+
+bool SqlTransaction::Commit(QString& error) {
+    m_open = false;
+    if (!Exec(m_db, "COMMIT", error)) {
+        QString ignored;
+        Exec(m_db, "ROLLBACK", ignored);
+        return false;
+    }
+    return true;
+}
+
+} // namespace archive

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# What the archive adds to a download: the same download of N sessions from tavon-instrument
+# paced as a 115,200-baud wire, without the archive (--no-archive), into a fresh SQLite archive,
+# and once more into that archive (everything held: the index only). Runs alternate so that a
+# busy machine weighs on both alike.
+#   bench/archive/download-timing.sh [BUILD_DIR] [SESSIONS] [ROUNDS]   (build/bench, 6, 2)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build/bench}
+sessions=${2:-6}
+rounds=${3:-2}
+if [ ! -x "$build/bin/tavon-datalog" ] || [ ! -x "$build/bin/tavon-instrument" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVON_BENCH=ON -DTAVON_TESTS=OFF >/dev/null
+  cmake --build "$build" --target tavon-datalog tavon-instrument -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
+fi
+bin=$(cd "$build/bin" && pwd)
+work=$(mktemp -d)
+export TMPDIR=$work XDG_DATA_HOME=$work/data TZ=UTC LC_ALL=C
+sim_pid=
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$bin/tavon-instrument" --pipe bench --baud 115200 >"$work/ready" &
+sim_pid=$!
+for _ in $(seq 100); do grep -q '^ready:' "$work/ready" 2>/dev/null && break; sleep 0.1; done
+slots=$(seq -s ' ' 0 $((sessions - 1)))
+
+timed() { # label, extra options...
+  local label=$1; shift
+  local start end
+  start=$(date +%s%N)
+  # shellcheck disable=SC2086
+  (cd "$work" && "$bin/tavon-datalog" download --pipe bench --slot $slots --out "out-$label" -q "$@" \
+     >/dev/null 2>"$work/err-$label") || { cat "$work/err-$label" >&2; exit 1; }
+  end=$(date +%s%N)
+  echo $(( (end - start) / 1000000 ))
+}
+
+plain=0; archived=0
+for r in $(seq "$rounds"); do
+  p=$(timed plain --no-archive)
+  a=$(timed "archive$r" --archive "$work/round$r.sqlite")
+  echo "round $r: without the archive ${p} ms, into a fresh archive ${a} ms"
+  plain=$((plain + p)); archived=$((archived + a))
+done
+again=$(timed again --archive "$work/round1.sqlite")
+echo "$sessions sessions at 115,200 baud, $rounds rounds: without ${plain} ms, with ${archived} ms:" \
+     "the archive adds $(( (archived - plain) * 1000 / plain / 10 )).$(( (archived - plain) * 1000 / plain % 10 ))%"
+echo "a second download into the same archive (index only): ${again} ms"

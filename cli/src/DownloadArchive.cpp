@@ -1,0 +1,59 @@
+#include "DownloadArchive.h"
+
+#include "CommandLine.h"
+#include "archive/SessionArchive.h"
+
+DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all)
+    : m_location(location), m_name(name), m_all(all) {}
+
+DownloadArchive::~DownloadArchive() = default;
+
+void DownloadArchive::Fail(const QString& message) {
+    PrintError("archive: " + message.toLocal8Bit().toStdString() +
+               "; the download goes on without it");
+    m_failed = true;
+    m_store.reset();
+}
+
+void DownloadArchive::IndexArrived(const std::string& driverText, const std::string& configBlock,
+                                   const std::string (&modeNames)[4], LogImage& image) {
+    m_store.reset(new archive::SessionArchive);
+    if (!m_store->Open(m_location)) {
+        Fail(m_store->Error());
+        return;
+    }
+    archive::InstrumentIdentity identity = archive::IdentifyInstrument(
+        QByteArray::fromStdString(driverText), QByteArray::fromStdString(configBlock), modeNames);
+    if (identity.fingerprint.isEmpty()) {
+        identity = archive::NamedInstrument(m_name);
+    }
+    const qint64 instrument = m_store->Instrument(identity, m_name);
+    m_download = instrument < 0 ? -1 : m_store->BeginDownload(instrument, "download");
+    if (m_download < 0 || !m_store->RecordIndex(m_download, archive::IndexBytes(image))) {
+        Fail(m_store->Error());
+        return;
+    }
+    for (const archive::IndexedSession& s : archive::IndexedSessions(image)) {
+        if (!m_all && s.dated && m_store->HoldsComplete(instrument, s.slot, s.stamp)) {
+            m_held.insert(s.slot);
+        }
+    }
+}
+
+void DownloadArchive::SessionArrived(LogImage& image, int16_t slot) {
+    if (!m_store) {
+        return;
+    }
+    for (const archive::CapturedSession& session : archive::CaptureSessions(image, {slot})) {
+        if (m_store->Store(m_download, session) == archive::StoreResult::Failed) {
+            Fail(m_store->Error());
+            return;
+        }
+    }
+}
+
+void DownloadArchive::Finish() {
+    if (m_store && !m_store->FinishDownload(m_download)) {
+        Fail(m_store->Error());
+    }
+}

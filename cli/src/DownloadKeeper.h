@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class LogImage;
+
+// What keeps a download's sessions beyond its reports (the archive), as the download sees it:
+// told when the index and each whole session have arrived, asked which sessions it holds already.
+// Plain C++, so that the download's logic stays testable without a database.
+class DownloadKeeper {
+public:
+    virtual ~DownloadKeeper() = default;
+
+    // After the index upload: what the instrument said about itself (its driver text; its
+    // configuration block, empty when it was not sent) and the image holding the index.
+    virtual void IndexArrived(const std::string& driverText, const std::string& configBlock,
+                              const std::string (&modeNames)[4], LogImage& image) = 0;
+    // The session of the index's `slot` is kept complete: it need not be uploaded again.
+    virtual bool Held(int16_t slot) const = 0;
+    // After the slot's sector has arrived whole.
+    virtual void SessionArrived(LogImage& image, int16_t slot) = 0;
+    // At the end, whatever the outcome.
+    virtual void Finish() = 0;
+    // Something could not be kept (the reason has been printed).
+    virtual bool Failed() const = 0;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "app/BrowserComms.h"
+
+// Passes the browser's conversation through and keeps the instrument's own driver text, which the
+// browser reads once and does not keep: the archive tells instruments apart by it.
+class RecordingComms : public BrowserComms {
+public:
+    explicit RecordingComms(BrowserComms& inner) : m_inner(inner) {}
+
+    const std::string& DriverText() const { return m_driverText; }
+
+    int Ask(int index) override { return m_inner.Ask(index); }
+    int Set(unsigned int value) override { return m_inner.Set(value); }
+    char FindTest(const char* name) override { return m_inner.FindTest(name); }
+    void ReadDriver(const char* text) override {
+        if (text != nullptr) {
+            m_driverText = text;
+        }
+        m_inner.ReadDriver(text);
+    }
+    void SetSensorNumber(int sensor) override { m_inner.SetSensorNumber(sensor); }
+    int GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) override {
+        return m_inner.GetUploadedData(dest, capacity, length);
+    }
+
+private:
+    BrowserComms& m_inner;
+    std::string m_driverText;
+};

@@ -1,0 +1,117 @@
+// tavon-datalog archive as a process: import, listing formats, rendering, and the faults that must
+// leave the archive untouched.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/LogImage.h"
+#include "sim/LogMemory.h"
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+
+namespace {
+
+using testsupport::RunProgram;
+using testsupport::RunResult;
+
+class ArchiveCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        sim::LogMemory memory;
+        memory.Generate(sim::MemoryOptions());
+        std::string error;
+        ASSERT_TRUE(memory.WriteDump(m_dir.File("FlashData.txt"), error)) << error;
+        m_sessions = memory.Sessions().size();
+    }
+
+    RunResult Datalog(std::vector<std::string> args) {
+        args.insert(args.begin() + 2, {"--archive", m_dir.File("a.sqlite")});
+        return RunProgram("tavon-datalog", args, m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    }
+
+    testsupport::TempDir m_dir{"tavon-archive-cli-"};
+    size_t m_sessions = 0;
+};
+
+TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
+    RunResult r = Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(std::to_string(m_sessions) + " new"), std::string::npos) << r.out;
+    r = Datalog({"archive", "import", "FlashData.txt", "--instrument", "unit 7"});
+    EXPECT_NE(r.out.find(std::to_string(m_sessions) + " already archived"), std::string::npos);
+
+    r = Datalog({"archive", "list", "--format", "json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(listed.size(), static_cast<int>(m_sessions));
+    EXPECT_EQ(listed[0].toObject()["instrument"].toString(), "unit 7");
+
+    r = Datalog({"archive", "list", "--format", "csv", "--alarm"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("id,instrument,day,start,end,slot,alarm,", 0), 0u);
+
+    const int first = listed[0].toObject()["id"].toInt();
+    const int slot = listed[0].toObject()["slot"].toInt();
+    r = Datalog({"archive", "render", std::to_string(first)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult direct =
+        RunProgram("tavon-datalog", {"render", "FlashData.txt", std::to_string(slot)}, m_dir.Path(),
+                   120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(r.out, direct.out);
+
+    r = Datalog({"archive", "export", "--format", "geojson", std::to_string(first)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult exported = RunProgram(
+        "tavon-datalog", {"export", "FlashData.txt", std::to_string(slot), "--format", "geojson"},
+        m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(r.out, exported.out);
+    EXPECT_EQ(Datalog({"archive", "export", "--format", "kml", "1"}).status, 2);
+}
+
+TEST_F(ArchiveCliTest, AMalformedDumpIsNamedWithItsLineAndNothingIsStored) {
+    std::string text = testsupport::ReadFile(m_dir.File("FlashData.txt"));
+    const size_t line3 = text.find('\n', text.find('\n') + 1) + 1;
+    text[line3 + 4] = 'X';
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.File("bad.txt"), text));
+    RunResult r = Datalog({"archive", "import", "FlashData.txt", "bad.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("bad.txt"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
+    r = Datalog({"archive", "stats"});
+    EXPECT_NE(r.out.find("sessions: 0 "), std::string::npos) << r.out;
+}
+
+TEST_F(ArchiveCliTest, AnArchiveThatCannotBeOpenedOrWrittenEndsWithStatus6) {
+    ASSERT_EQ(Datalog({"archive", "import", "FlashData.txt"}).status, 0);
+    ASSERT_EQ(chmod(m_dir.File("a.sqlite").c_str(), 0444), 0);
+    RunResult r = Datalog({"archive", "import", "FlashData.txt"});
+    if (geteuid() != 0) { // root writes through any file mode
+        EXPECT_EQ(r.status, 6) << r.out;
+        EXPECT_NE(r.err.find("readonly"), std::string::npos) << r.err;
+    }
+    // What root can write through: a file that is no database at all.
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.File("junk.sqlite"), std::string(8192, 'j')));
+    r = RunProgram("tavon-datalog",
+                   {"archive", "import", "--archive", "junk.sqlite", "FlashData.txt"},
+                   m_dir.Path());
+    EXPECT_EQ(r.status, 6);
+    EXPECT_NE(r.err.find("junk.sqlite"), std::string::npos) << r.err;
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("junk.sqlite")), std::string(8192, 'j'));
+    r = RunProgram("tavon-datalog",
+                   {"archive", "list", "--archive", "postgresql://nobody@%2Fnonexistent:1/none"},
+                   m_dir.Path());
+    EXPECT_EQ(r.status, 6);
+    EXPECT_NE(r.err.find("cannot open the archive postgresql://nobody@"), std::string::npos)
+        << r.err;
+    r = Datalog({"archive", "list", "--from", "yesterday"});
+    EXPECT_EQ(r.status, 2);
+}
+
+} // namespace

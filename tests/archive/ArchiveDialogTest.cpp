@@ -1,0 +1,91 @@
+// File > Open Archive...: the tree, the search, the report with and without Full Day, Save.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "ArchiveDialog.h"
+#include "ArchiveFixture.h"
+#include "app/SessionTable.h"
+#include "archive/ArchiveReport.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/TempDir.h"
+
+namespace {
+
+class ArchiveDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        m_location = QString::fromStdString(m_dir.File("archive.sqlite"));
+        ASSERT_TRUE(m_store.Open(m_location));
+        std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);
+        m_sessions = archive::CaptureSessions(*image, {});
+        archive::StoreCounts counts;
+        const qint64 unit = m_store.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        ASSERT_GT(m_store.ImportDump(unit, "test", archive::IndexBytes(*image), m_sessions, counts),
+                  0);
+    }
+
+    std::string Render(const QVector<qint64>& ids) {
+        std::unique_ptr<LogImage> image(new LogImage);
+        std::unique_ptr<SessionTable> table(new SessionTable);
+        ReportState state;
+        EXPECT_TRUE(archive::RenderArchived(m_store, ids, *image, *table, state));
+        return state.ReportText;
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    testsupport::TempDir m_dir{"tavon-archive-dialog-"};
+    QString m_location;
+    archive::SessionArchive m_store;
+    std::vector<archive::CapturedSession> m_sessions;
+};
+
+TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    int dated = 0;
+    for (const archive::CapturedSession& s : m_sessions) {
+        dated += s.dated ? 1 : 0;
+    }
+    EXPECT_EQ(dialog.Search(), dated);
+    QTreeWidgetItem* month = dialog.Tree()->topLevelItem(0);
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(0), "Aug 2026");
+    QTreeWidgetItem* day = month->child(0);
+    ASSERT_GE(day->childCount(), 2);
+    EXPECT_EQ(day->text(0), "Monday 17");
+
+    const QVector<archive::ListedSession> all = m_store.List(archive::ListFilter());
+    dialog.Tree()->setCurrentItem(day->child(0));
+    EXPECT_EQ(dialog.ReportText(), Render({all[0].id}));
+    dialog.FullDay()->setChecked(true);
+    dialog.ChooseSession(all[0].id);
+    EXPECT_EQ(dialog.ReportText(), Render({all[0].id, all[1].id}));
+    ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("day.rtf"))));
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("day.rtf")), dialog.ReportText());
+
+    dialog.JobField()->setText(all[0].summary.jobs.first().toLower());
+    EXPECT_EQ(dialog.Search(), 1);
+    dialog.JobField()->clear();
+    dialog.AlarmsOnly()->setChecked(true);
+    dialog.FromField()->setText("2026-09-01");
+    archive::ListFilter filter;
+    filter.alarmOnly = true;
+    filter.from = "2026-09-01";
+    EXPECT_EQ(dialog.Search(), m_store.List(filter).size());
+    dialog.InstrumentField()->setText("unit 9");
+    EXPECT_EQ(dialog.Search(), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

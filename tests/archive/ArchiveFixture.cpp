@@ -1,0 +1,116 @@
+#include "ArchiveFixture.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/SessionTable.h"
+#include "report/Report.h"
+#include "sim/LogMemory.h"
+
+namespace archivetest {
+
+std::unique_ptr<LogImage> GeneratedImage(uint64_t seed) {
+    sim::LogMemory memory;
+    sim::MemoryOptions options;
+    options.seed = seed;
+    memory.Generate(options);
+    std::unique_ptr<LogImage> image(new LogImage);
+    image->Store(0, memory.Bytes(), LogImage::kImageSize);
+    return image;
+}
+
+void ReuseSlot(LogImage& image, int16_t slot, uint32_t stamp, int16_t fromSlot) {
+    const uint32_t entry = static_cast<uint32_t>(slot) / 50 * 4096 + slot % 50 * 20;
+    char name[20];
+    image.ReadIndexEntry(slot, name);
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", stamp);
+    std::memcpy(name, digits, 8);
+    image.Store(entry, reinterpret_cast<const uint8_t*>(name), 19);
+    uint8_t sector[4096];
+    std::memcpy(sector, image.Bytes() + (fromSlot + 10) * 4096, sizeof sector);
+    image.Store((slot + 10) * 4096u, sector, sizeof sector);
+}
+
+void CutShort(LogImage& image, int16_t slot) {
+    const uint32_t start = (slot + 10) * 4096u;
+    uint32_t used = 4096;
+    while (used > 0 && image.Bytes()[start + used - 1] == 0xFF) {
+        --used;
+    }
+    const std::vector<uint8_t> erased(4096 - used / 2, 0xFF);
+    image.Store(start + used / 2, erased.data(), static_cast<uint32_t>(erased.size()));
+}
+
+int16_t NewestSlot(LogImage& image, uint32_t& stamp) {
+    int16_t newest = -1;
+    stamp = 0;
+    for (int16_t slot = 0; slot < 500; ++slot) {
+        char name[20];
+        if (image.ReadIndexEntry(slot, name) != 0 || std::strncmp(name, "FFFFFFFF", 8) == 0) {
+            continue;
+        }
+        const uint32_t value =
+            static_cast<uint32_t>(std::strtoul(std::string(name, 8).c_str(), nullptr, 16));
+        if (value > stamp) {
+            stamp = value;
+            newest = slot;
+        }
+    }
+    return newest;
+}
+
+std::string FreshLocation(Engine engine, const std::string& folder) {
+    if (engine == Engine::SQLite) {
+        return folder + "/archive.sqlite";
+    }
+    const char* server = std::getenv("TAVON_TEST_POSTGRES");
+    if (server == nullptr || *server == '\0') {
+        return std::string();
+    }
+    archive::SessionArchive maintenance;
+    if (!maintenance.Open(QString::fromUtf8(server))) {
+        return std::string();
+    }
+    const std::string name =
+        "t" + QUuid::createUuid().toString(QUuid::Id128).left(16).toStdString();
+    QSqlQuery create(QSqlDatabase::database(maintenance.ConnectionName()));
+    if (!create.exec(QString::fromStdString("CREATE DATABASE " + name))) {
+        return std::string();
+    }
+    std::string location = server;
+    return location.substr(0, location.rfind('/') + 1) + name;
+}
+
+void DropLocation(Engine engine, const std::string& location) {
+    const char* server = std::getenv("TAVON_TEST_POSTGRES");
+    if (engine == Engine::SQLite || server == nullptr || location.empty()) {
+        return;
+    }
+    archive::SessionArchive maintenance;
+    if (maintenance.Open(QString::fromUtf8(server))) {
+        QSqlQuery drop(QSqlDatabase::database(maintenance.ConnectionName()));
+        drop.exec(QString::fromStdString("DROP DATABASE IF EXISTS " +
+                                         location.substr(location.rfind('/') + 1)));
+    }
+}
+
+std::string RenderSlots(LogImage& image, const std::vector<int16_t>& chosen) {
+    std::unique_ptr<SessionTable> table(new SessionTable);
+    table->Build(image);
+    ReportState state;
+    for (int16_t slot : chosen) {
+        const SessionEntry* entry = table->FindDated(slot);
+        state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
+        state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
+        RenderSession(state, image, slot);
+    }
+    return state.ReportText;
+}
+
+} // namespace archivetest

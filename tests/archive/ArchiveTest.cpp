@@ -1,0 +1,369 @@
+// The archive on both engines: the same cases against SQLite and a real PostgreSQL server.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+#include <set>
+#include <thread>
+#include <tuple>
+
+#include "ArchiveFixture.h"
+#include "app/SessionTable.h"
+#include "archive/ArchiveReport.h"
+#include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/TempDir.h"
+
+using archive::CapturedSession;
+using archive::SessionArchive;
+using archive::StoreCounts;
+using archive::StoreResult;
+using archivetest::Engine;
+
+namespace {
+
+class ArchiveTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
+        if (m_location.empty()) {
+            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+        }
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        m_image = archivetest::GeneratedImage(1);
+        m_instrument = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        ASSERT_GT(m_instrument, 0) << m_archive.Error().toStdString();
+    }
+    void TearDown() override {
+        m_archive.Close();
+        archivetest::DropLocation(GetParam(), m_location);
+    }
+
+    QString Location() const { return QString::fromStdString(m_location); }
+
+    StoreCounts Import(LogImage& image, qint64 instrument = -1) {
+        StoreCounts counts;
+        const qint64 download = m_archive.ImportDump(instrument > 0 ? instrument : m_instrument,
+                                                     "test", archive::IndexBytes(image),
+                                                     archive::CaptureSessions(image, {}), counts);
+        EXPECT_GT(download, 0) << m_archive.Error().toStdString();
+        return counts;
+    }
+
+    QVector<archive::ListedSession> All() { return m_archive.List(archive::ListFilter()); }
+
+    int Count(const char* sql) {
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+        EXPECT_TRUE(query.exec(sql) && query.next()) << sql;
+        return query.value(0).toInt();
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    testsupport::TempDir m_dir{"tavon-archive-"};
+    std::string m_location;
+    SessionArchive m_archive;
+    std::unique_ptr<LogImage> m_image;
+    qint64 m_instrument = -1;
+};
+
+TEST_P(ArchiveTest, SessionsSeenAgainAreStoredOnce) {
+    const size_t sessions = archive::CaptureSessions(*m_image, {}).size();
+    ASSERT_GT(sessions, 50u);
+    const StoreCounts first = Import(*m_image);
+    EXPECT_EQ(first.added, static_cast<int>(sessions));
+    const StoreCounts second = Import(*m_image);
+    EXPECT_EQ(second.added, 0);
+    EXPECT_EQ(second.seen, static_cast<int>(sessions));
+    EXPECT_EQ(All().size(), static_cast<int>(sessions));
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM index_uploads"), 2);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE first_download <> last_download"),
+              static_cast<int>(sessions));
+}
+
+TEST_P(ArchiveTest, AReusedSlotIsANewSession) {
+    Import(*m_image);
+    const int before = All().size();
+    uint32_t newest = 0;
+    archivetest::NewestSlot(*m_image, newest);
+    archivetest::ReuseSlot(*m_image, 0, newest + 86400, 5);
+    const StoreCounts counts = Import(*m_image);
+    EXPECT_EQ(counts.added, 1);
+    EXPECT_EQ(counts.replaced, 0);
+    EXPECT_EQ(All().size(), before + 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE slot = 0"), 2);
+}
+
+TEST_P(ArchiveTest, ChangedBytesReplaceOnlyTheIncompleteCopy) {
+    uint32_t stamp = 0;
+    const int16_t open = archivetest::NewestSlot(*m_image, stamp);
+    ASSERT_GE(open, 0);
+    const std::unique_ptr<LogImage> whole = archivetest::GeneratedImage(1);
+    archivetest::CutShort(*m_image, open);
+    Import(*m_image);
+    const int before = All().size();
+    EXPECT_FALSE(m_archive.HoldsComplete(m_instrument, open, stamp));
+    // The newest session grew since: its copy is replaced, its history kept.
+    m_image->Store((open + 10) * 4096u, whole->Bytes() + (open + 10) * 4096u, 4096);
+    StoreCounts counts = Import(*m_image);
+    EXPECT_EQ(counts.replaced, 1);
+    EXPECT_EQ(counts.added, 0);
+    EXPECT_EQ(All().size(), before);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM session_history"), 1);
+    const qint64 id =
+        Count(("SELECT id FROM sessions WHERE slot = " + std::to_string(open)).c_str());
+    archive::LoadedSession loaded;
+    ASSERT_TRUE(m_archive.Load(id, loaded));
+    EXPECT_EQ(loaded.sector,
+              QByteArray(reinterpret_cast<const char*>(whole->Bytes()) + (open + 10) * 4096, 4096));
+    // It ends with its switch-off now: done.
+    EXPECT_TRUE(m_archive.HoldsComplete(m_instrument, open, stamp));
+
+    // A finished session whose bytes differ is kept beside the first copy, never over it.
+    const uint8_t more[] = {0x42, 0x43};
+    m_image->Store(14 * 4096u + 4000, more, sizeof more);
+    counts = Import(*m_image);
+    EXPECT_EQ(counts.added, 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE slot = 4"), 2);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM session_history"), 1);
+}
+
+TEST_P(ArchiveTest, OnlyASessionStillBeingRecordedIsLeftOpen) {
+    uint32_t newest = 0;
+    const int16_t open = archivetest::NewestSlot(*m_image, newest);
+    // The second newest, cut short too: a newer session follows it, so it is done all the same.
+    uint32_t before = 0;
+    int16_t older = -1;
+    for (const CapturedSession& s : archive::CaptureSessions(*m_image, {})) {
+        if (s.dated && s.stamp < newest && s.stamp > before) {
+            before = s.stamp;
+            older = s.slot;
+        }
+    }
+    archivetest::CutShort(*m_image, open);
+    archivetest::CutShort(*m_image, older);
+    Import(*m_image);
+    int complete = 0;
+    for (const CapturedSession& s : archive::CaptureSessions(*m_image, {})) {
+        const bool held = m_archive.HoldsComplete(m_instrument, s.slot, s.stamp);
+        EXPECT_EQ(held, s.dated && s.slot != open) << "slot " << s.slot;
+        complete += held ? 1 : 0;
+    }
+    EXPECT_GT(complete, 50);
+    // Once a newer session exists, the one left open is seen complete.
+    archivetest::ReuseSlot(*m_image, 0, newest + 86400, 5);
+    Import(*m_image);
+    EXPECT_TRUE(m_archive.HoldsComplete(m_instrument, open, newest));
+}
+
+TEST_P(ArchiveTest, ListingsFilterByDayTagAndInstrument) {
+    Import(*m_image);
+    const qint64 other = m_archive.Instrument(archive::NamedInstrument("unit 9"), "unit 9");
+    Import(*archivetest::GeneratedImage(2), other);
+    const std::vector<CapturedSession> captured = archive::CaptureSessions(*m_image, {});
+    int alarms = 0, cals = 0, august = 0;
+    for (const CapturedSession& s : captured) {
+        alarms += s.alarm || s.summary.alarmCount > 0 ? 1 : 0;
+        cals += s.calibration || !s.summary.calibrations.isEmpty() ? 1 : 0;
+        august += s.summary.day.startsWith("2026-08") ? 1 : 0;
+    }
+    ASSERT_GT(august, 0);
+    archive::ListFilter filter;
+    filter.instrument = "unit 7";
+    EXPECT_EQ(m_archive.List(filter).size(), static_cast<int>(captured.size()));
+    filter.alarmOnly = true;
+    EXPECT_EQ(m_archive.List(filter).size(), alarms);
+    filter.alarmOnly = false;
+    filter.calibrationOnly = true;
+    EXPECT_EQ(m_archive.List(filter).size(), cals);
+    filter.calibrationOnly = false;
+    filter.from = "2026-08-01";
+    filter.to = "2026-08-31";
+    const QVector<archive::ListedSession> listed = m_archive.List(filter);
+    EXPECT_EQ(listed.size(), august);
+    for (int i = 1; i < listed.size(); ++i) {
+        EXPECT_LE(listed[i - 1].summary.day + listed[i - 1].summary.startTime,
+                  listed[i].summary.day + listed[i].summary.startTime);
+    }
+    filter = archive::ListFilter();
+    filter.instrument = "nobody";
+    EXPECT_TRUE(m_archive.List(filter).isEmpty());
+    // Job numbers and users: any part, any case.
+    const archive::SessionSummary& sample = captured[2].summary;
+    ASSERT_FALSE(sample.jobs.isEmpty());
+    ASSERT_FALSE(sample.users.isEmpty());
+    const QString job = sample.jobs.first().mid(3).toLower();
+    const QString user = sample.users.first().toUpper();
+    int withJob = 0, withUser = 0;
+    for (const CapturedSession& s : captured) {
+        withJob += s.summary.jobs.join('\n').contains(job, Qt::CaseInsensitive) ? 1 : 0;
+        withUser += s.summary.users.join('\n').contains(user, Qt::CaseInsensitive) ? 1 : 0;
+    }
+    filter = archive::ListFilter();
+    filter.instrument = "unit 7";
+    filter.job = job;
+    EXPECT_EQ(m_archive.List(filter).size(), withJob);
+    filter.job.clear();
+    filter.user = user;
+    EXPECT_EQ(m_archive.List(filter).size(), withUser);
+    EXPECT_LT(withUser, static_cast<int>(captured.size()));
+    filter = archive::ListFilter();
+    filter.job = "%";
+    EXPECT_TRUE(m_archive.List(filter).isEmpty()) << "LIKE wildcards are matched as text";
+}
+
+TEST_P(ArchiveTest, ArchivedSessionsRenderAsUploaded) {
+    Import(*m_image);
+    std::vector<int16_t> order;
+    QVector<qint64> ids;
+    for (const archive::ListedSession& listed : All()) {
+        ids << listed.id;
+        order.push_back(static_cast<int16_t>(listed.slot));
+    }
+    std::unique_ptr<LogImage> scratch(new LogImage);
+    std::unique_ptr<SessionTable> table(new SessionTable);
+    ReportState state;
+    ASSERT_TRUE(archive::RenderArchived(m_archive, ids, *scratch, *table, state));
+    EXPECT_EQ(state.ReportText, archivetest::RenderSlots(*m_image, order));
+}
+
+TEST_P(ArchiveTest, AnOlderSchemaIsMigratedWithItsSessions) {
+    m_archive.Close();
+    archivetest::DropLocation(GetParam(), m_location);
+    m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/old");
+    if (GetParam() == Engine::SQLite) {
+        QDir().mkpath(QString::fromStdString(m_dir.Path() + "/old"));
+    }
+    ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 1)) << m_archive.Error().toStdString();
+    ASSERT_EQ(m_archive.SchemaVersion(), 1);
+    const CapturedSession s = archive::CaptureSessions(*m_image, {3}).front();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_archive.ConnectionName());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("INSERT INTO instruments (fingerprint, name, first_seen)"
+                           " VALUES ('named:old', 'old unit', 1)"));
+        ASSERT_TRUE(q.exec("INSERT INTO downloads (instrument_id, source, started_at)"
+                           " VALUES (1, 'v1', 1)"));
+        q.prepare("INSERT INTO sessions (instrument_id, slot, stamp, name, dated, alarm,"
+                  " calibration, complete, digest, day, start_time, first_seen,"
+                  " first_download, last_seen, last_download)"
+                  " VALUES (1, 3, ?, ?, 1, 0, 0, 1, 'x', '2000-01-01', '', 1, 1, 1, 1)");
+        q.addBindValue(static_cast<qint64>(s.stamp));
+        q.addBindValue(s.name);
+        ASSERT_TRUE(q.exec());
+        q.prepare("INSERT INTO session_bytes (session_id, sector, overrun) VALUES (1, ?, ?)");
+        q.addBindValue(s.sector);
+        q.addBindValue(s.overrun.isNull() ? QByteArray("") : s.overrun);
+        ASSERT_TRUE(q.exec());
+    }
+    m_archive.Close();
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    EXPECT_EQ(m_archive.SchemaVersion(), SessionArchive::CurrentSchemaVersion());
+    const QVector<archive::ListedSession> listed = All();
+    ASSERT_EQ(listed.size(), 1);
+    // The summary is made again from the kept bytes.
+    EXPECT_EQ(listed[0].summary.day, s.summary.day);
+    EXPECT_EQ(listed[0].summary.startTime, s.summary.startTime);
+    EXPECT_FALSE(s.summary.endTime.isEmpty());
+    EXPECT_EQ(listed[0].summary.endTime, s.summary.endTime);
+    EXPECT_EQ(listed[0].summary.peaks, s.summary.peaks);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE summary_version = 0"), 0);
+    // An archive newer than the program is refused, not damaged.
+    {
+        QSqlQuery q(QSqlDatabase::database(m_archive.ConnectionName()));
+        ASSERT_TRUE(q.exec("INSERT INTO schema_migrations (version, applied_at) VALUES (99, 1)"));
+    }
+    m_archive.Close();
+    EXPECT_FALSE(m_archive.Open(Location()));
+    EXPECT_TRUE(m_archive.Error().contains("newer")) << m_archive.Error().toStdString();
+}
+
+// Two engineers downloading at once: each stores session by session, in opposite orders, the
+// sessions of two memories that share most of their sessions.
+TEST_P(ArchiveTest, ConcurrentWritersLoseAndDuplicateNothing) {
+    std::unique_ptr<LogImage> later = archivetest::GeneratedImage(1);
+    uint32_t newest = 0;
+    archivetest::NewestSlot(*later, newest);
+    for (int16_t slot = 0; slot < 10; ++slot) {
+        archivetest::ReuseSlot(*later, slot, newest + 3600u * (slot + 1), 20 + slot);
+    }
+    const std::vector<CapturedSession> a = archive::CaptureSessions(*m_image, {});
+    const std::vector<CapturedSession> b = archive::CaptureSessions(*later, {});
+    std::set<std::tuple<int, uint32_t, QByteArray>> distinct;
+    for (const auto* list : {&a, &b}) {
+        for (const CapturedSession& s : *list) {
+            distinct.insert({s.slot, s.stamp, s.sector});
+        }
+    }
+    const archive::InstrumentIdentity identity = archive::NamedInstrument("unit 7");
+    std::atomic<int> added{0}, failures{0};
+    std::string firstError;
+    auto writer = [&](bool reverse) {
+        SessionArchive own;
+        if (!own.Open(Location())) {
+            ++failures;
+            return;
+        }
+        const qint64 instrument = own.Instrument(identity, "unit 7");
+        for (const auto* list : reverse
+                                    ? std::vector<const std::vector<CapturedSession>*>{&b, &a}
+                                    : std::vector<const std::vector<CapturedSession>*>{&a, &b}) {
+            const qint64 download = own.BeginDownload(instrument, "thread");
+            for (size_t i = 0; i < list->size(); ++i) {
+                const CapturedSession& s = (*list)[reverse ? list->size() - 1 - i : i];
+                const StoreResult result = own.Store(download, s);
+                if (result == StoreResult::Failed && failures++ == 0) {
+                    firstError = own.Error().toStdString();
+                }
+                added += result == StoreResult::New ? 1 : 0;
+            }
+            own.FinishDownload(download);
+        }
+    };
+    std::thread first(writer, false);
+    std::thread second(writer, true);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures.load(), 0) << firstError;
+    EXPECT_EQ(added.load(), static_cast<int>(distinct.size()));
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM instruments"), 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions"), static_cast<int>(distinct.size()));
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM (SELECT DISTINCT slot, stamp, digest FROM sessions) d"),
+              static_cast<int>(distinct.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest,
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+TEST(InstrumentIdentityTest, DriverTextAndSensorSettingsTellInstrumentsApart) {
+    const std::string names[4] = {"Survey", "", "", ""};
+    const std::string renamed[4] = {"Leak", "Purge", "", ""};
+    QByteArray block(600, '\0');
+    block[0] = 8;
+    block[5] = 3;
+    const auto id = [&](const char* text, const QByteArray& config, const std::string(&n)[4]) {
+        return archive::IdentifyInstrument(QByteArray(text), config, n).fingerprint;
+    };
+    const QString base = id("V11!AUpload flag!11!129!N!", block, names);
+    EXPECT_TRUE(base.startsWith("tavon:"));
+    EXPECT_EQ(base, id("V11!\r\nAUpload flag!11!129!N!\r\n", block, names));
+    EXPECT_EQ(base, id("V11!AUpload flag!11!129!N!", block, renamed));
+    QByteArray newNames = block;
+    newNames.replace(308, 4, "Leak");
+    EXPECT_EQ(base, id("V11!AUpload flag!11!129!N!", newNames, names));
+    QByteArray otherSensors = block;
+    otherSensors[5] = 4;
+    EXPECT_NE(base, id("V11!AUpload flag!11!129!N!", otherSensors, names));
+    EXPECT_NE(base, id("V10!AUpload flag!11!129!N!", block, names));
+    EXPECT_TRUE(id("", QByteArray(), names).isEmpty());
+    EXPECT_NE(archive::NamedInstrument("a").fingerprint, archive::NamedInstrument("b").fingerprint);
+}
+
+} // namespace
