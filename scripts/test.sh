@@ -14,5 +14,9 @@ cmake --build build/test -j"$jobs"
 if [ -x scripts/cross-check-windows.sh ]; then
   bash scripts/cross-check-windows.sh
 fi
+# The plain C++ libraries built for Windows, their tests run under Wine.
+bash scripts/test-windows.sh
+# The .deb builds from this build and holds what it must.
+bash scripts/check-deb.sh build/test
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"

@@ -4,9 +4,13 @@
 
 #include "app/LogImage.h"
 #include "report/Report.h"
+#include "tavon/Version.h"
 
 #include <QApplication>
 #include <QStringList>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -17,6 +21,13 @@ ReportState g_report;
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tavon-datalogging %s\n", TAVON_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tavon Datalogging");
 
