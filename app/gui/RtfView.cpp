@@ -18,5 +18,12 @@ void RtfView::SetRtf(const std::string& rtf) {
         return;
     }
     rtf_ = rtf;
+    setLineWrapMode(QTextEdit::NoWrap);
     ReadRtfIntoDocument(rtf_, *document());
+}
+
+void RtfView::ShowNotice(const QString& text) {
+    rtf_.clear();
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setPlainText(text);
 }

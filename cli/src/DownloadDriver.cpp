@@ -11,6 +11,7 @@
 #endif
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSize>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -30,6 +31,7 @@
 #include "OfflineOptions.h"
 #include "ProgressBar.h"
 #include "RecordingComms.h"
+#include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
@@ -44,6 +46,7 @@
 namespace {
 
 constexpr int kTickMs = 100;
+const char kSettingsFile[] = "Settings.ini";
 
 // The engine counts ticks, not milliseconds: TAVON_TICK_MS (1 to 100) runs the same conversation
 // at a quicker pace, which is how the tests run it against the simulator.
@@ -106,15 +109,33 @@ int RunDownloadSession(const DownloadOptions& options) {
     QCoreApplication::setApplicationName("tavon-datalog");
 
     StderrPrompt prompt;
+    HeldPrompt held;
     LinkChoice links(options);
-    CLinkSelect().SetUserPrompt(&prompt);
+    CLinkSelect().SetUserPrompt(&held);
     links.Install();
 
     CComms comms;
+    comms.SetUserPrompt(&held);
+    // A failed attempt leaves the machine as it found it: no Settings.ini, no output folder.
+    const bool hadSettings = QFile::exists(kSettingsFile);
+    const int opened = comms.InitCom(&links.App(), "KOVA", "115,200");
+    CLinkSelect().SetUserPrompt(&prompt);
     comms.SetUserPrompt(&prompt);
-    if (comms.InitCom(&links.App(), "KOVA", "115,200") == 0) {
+    if (opened == 0) {
+        if (!hadSettings) {
+            std::remove(kSettingsFile);
+        }
         PrintError(links.FailureHint());
         return kExitNoLink;
+    }
+    held.PassOn(prompt);
+    // Made once the instrument is there and before anything is uploaded: a download that cannot
+    // be saved is not started.
+    std::string message;
+    if (!MakeFolders(options.outDir, message)) {
+        PrintError(message);
+        comms.InitCom(nullptr, std::string(), std::string());
+        return kExitOutputFailed;
     }
 
     CTestList tests;

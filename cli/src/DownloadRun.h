@@ -102,6 +102,8 @@ private:
     void DrawProgress(BrowserRequest request, int done);
     void Stop(int status, const std::string& message);
     void Complete();
+    // The last line of a download that went through: what came and where it went.
+    std::string Summary() const;
     void Finalize(int status);
 
     const DownloadOptions& m_options;

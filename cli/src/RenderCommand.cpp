@@ -43,7 +43,9 @@ const char kRenderHelp[] =
     "                        written only when -o names a file as well\n"
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
-    "printed on standard error; the report is still written.\n";
+    "printed on standard error; the report is still written. A slot whose data the dump does\n"
+    "not hold (never uploaded into it) is named on standard error, nothing is written, and the\n"
+    "exit status is 2.\n";
 
 namespace {
 
@@ -61,6 +63,20 @@ int RunRender(int argc, char** argv) {
         return UsageError(message);
     }
     if (!LoadDumpAndSessions(options.dump.c_str())) {
+        return kExitUsage;
+    }
+
+    // A slot whose data the dump never received would come out as an empty report that looks
+    // like a session without records.
+    bool missing = false;
+    for (int16_t slot : options.sessionSlots) {
+        if (!Image().SessionHeld(slot)) {
+            PrintError("slot " + std::to_string(slot) +
+                       ": the dump does not hold this session (it was never uploaded into it)");
+            missing = true;
+        }
+    }
+    if (missing) {
         return kExitUsage;
     }
 

@@ -18,7 +18,9 @@ PipeLink::~PipeLink() {
 }
 
 bool PipeLink::IsOpen() const {
-    return socket_ && socket_->isOpen();
+    // A pipe whose server has gone is closed once its last bytes have been read.
+    return socket_ && socket_->isOpen() &&
+           (socket_->state() == QLocalSocket::ConnectedState || socket_->bytesAvailable() > 0);
 }
 
 void PipeLink::Poll() {

@@ -9,8 +9,12 @@
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/TempDir.h"
 
+#include "linkselect/PortDialogHost.h"
+
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -22,6 +26,23 @@ using testsupport::WaitFor;
 
 // tavon-instrument serving "RAK Pipe" in the current TMPDIR.
 using Simulator = testsupport::InstrumentProcess;
+
+// The connection dialog as a user with no instrument leaves it: cancelled.
+class CancellingHost : public PortDialogHost {
+public:
+    int RunModal(PortDialogLogic&) override {
+        ++runs;
+        return 2;
+    }
+    int runs = 0;
+};
+
+// A named child of a window; a missing one fails the test.
+template <typename T> T* NamedChild(const QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
 
 // A file's bytes (a relative name from the working directory); empty when it cannot be read.
 inline QByteArray ReadFileBytes(const QString& path) {

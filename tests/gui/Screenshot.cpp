@@ -1,5 +1,5 @@
-// Takes docs/main-window.png: the main dialog, offscreen, after GO and the choice of a session
-// with an alarm, against tavon-instrument; with --chart its Chart tab (docs/chart-window.png).
+// Grabs the main window, offscreen, after GO and the choice of a session with an alarm, against
+// tavon-instrument; with --chart its Chart tab (docs/chart-window.png).
 // Usage: gui_screenshot OUTPUT.png [--chart]
 #include "ChartPanel.h"
 #include "GuiTestSupport.h"

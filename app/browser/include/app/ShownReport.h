@@ -25,6 +25,14 @@ public:
     void RenderAgain(ReportState& report, SessionByteSource& source);
 
     size_t SectionCount() const { return m_sections.size(); }
+    // The session the report begins with (kNoSession when none was rendered).
+    int16_t FirstSlot() const { return m_sections.empty() ? kNoSession : m_sections.front().slot; }
+    // Forgets every section after the first; RenderAgain then shows the first one alone.
+    void KeepFirst() {
+        if (m_sections.size() > 1) {
+            m_sections.resize(1);
+        }
+    }
     // The slots of the sessions shown, in report order ("no session" left out).
     std::vector<int16_t> Slots() const;
 
