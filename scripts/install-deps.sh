@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
+  dbus                            # dbus-daemon: a private bus for the Bluetooth discovery tests
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi

@@ -2,7 +2,7 @@
 // MeterTalk against a running tavon-instrument, with the program's own 100 ms tick: one
 // OnTimer per tick, each request sent as soon as the notification of the one before it arrives.
 //
-//   sim_upload_timing [SLOT]     (the simulator must serve "RAK Pipe" in the same TMPDIR)
+//   sim_upload_timing [SLOT]     (the simulator must serve "RAK Pipe" in the same pipe folder)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
