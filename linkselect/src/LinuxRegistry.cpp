@@ -138,7 +138,7 @@ LinuxRegistry::LinuxRegistry(std::string ttyClassDir, std::string bluetoothDir,
     : ttyClassDir_(std::move(ttyClassDir)), bluetoothDir_(std::move(bluetoothDir)),
       bluezBus_(std::move(bluezBus)) {}
 
-MemoryRegistry LinuxRegistry::Snapshot() const {
+MemoryRegistry LinuxRegistry::Snapshot(bool withPairedDevices) const {
     MemoryRegistry tree;
 
     bool ttyReadable = false;
@@ -177,6 +177,9 @@ MemoryRegistry LinuxRegistry::Snapshot() const {
         }
     }
 
+    if (!withPairedDevices) {
+        return tree;
+    }
     // BlueZ itself when it answers (any user may ask it), else its files.
     std::vector<PairedDevice> paired;
     bool pairedKnown = false;
@@ -217,5 +220,8 @@ MemoryRegistry LinuxRegistry::Snapshot() const {
 }
 
 std::unique_ptr<RegistryKey> LinuxRegistry::OpenKey(const std::string& path) {
-    return Snapshot().OpenKey(path);
+    // The serial-port map is read once per value scan; asking BlueZ each time would cost a bus
+    // round trip for nothing.
+    const bool serialMap = path.compare(0, sizeof kSerialCommKey - 1, kSerialCommKey) == 0;
+    return Snapshot(!serialMap).OpenKey(path);
 }

@@ -92,6 +92,18 @@ protected:
         return values;
     }
 
+    // The ports discovery lists on the registry: (display text, port name).
+    Entries Discover(LinuxRegistry& registry) {
+        PortDiscovery discovery;
+        discovery.SetRegistry(&registry);
+        EXPECT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
+        EXPECT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
+        Entries ports;
+        for (int i = 0; i < discovery.PortCount(); ++i) {
+            ports.emplace_back(discovery.Port(i).DisplayText, discovery.Port(i).PortName);
+        }
+        return ports;
+    }
     // The files alone, whatever BlueZ this machine runs.
     LinuxRegistry FilesOnly(const std::string& tty, const std::string& bluetooth) const {
         return LinuxRegistry(tty, bluetooth, "");
@@ -133,18 +145,10 @@ TEST_F(LinuxRegistryTest, PairedDevicesAndBoundPortsBecomeBluetoothKeys) {
 
 TEST_F(LinuxRegistryTest, DiscoveryRunsUnchangedOnIt) {
     LinuxRegistry registry = FilesOnly(tty_, bluetooth_);
-    PortDiscovery discovery;
-    discovery.SetRegistry(&registry);
-    ASSERT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-    ASSERT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
-    Entries ports;
-    for (int i = 0; i < discovery.PortCount(); ++i) {
-        ports.emplace_back(discovery.Port(i).DisplayText, discovery.Port(i).PortName);
-    }
-    EXPECT_EQ(ports, (Entries{{"ORV-7 0042", "rfcomm0"},
-                              {"IrDA Port ttyUSB0", "ttyUSB0"},
-                              {"IrDA Port ttyUSB1", "ttyUSB1"},
-                              {"IrDA Port ttyUSB2", "ttyUSB2"}}));
+    EXPECT_EQ(Discover(registry), (Entries{{"ORV-7 0042", "rfcomm0"},
+                                           {"IrDA Port ttyUSB0", "ttyUSB0"},
+                                           {"IrDA Port ttyUSB1", "ttyUSB1"},
+                                           {"IrDA Port ttyUSB2", "ttyUSB2"}}));
 }
 
 TEST_F(LinuxRegistryTest, MissingBluetoothDirectoryMeansNoPairedDevicesKey) {
@@ -230,17 +234,6 @@ protected:
         serving_ = true;
         ASSERT_TRUE(bus.registerObject("/", fake_, QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(bus.registerService("org.bluez"));
-    }
-    Entries Discover(LinuxRegistry& registry) {
-        PortDiscovery discovery;
-        discovery.SetRegistry(&registry);
-        EXPECT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-        EXPECT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
-        Entries ports;
-        for (int i = 0; i < discovery.PortCount(); ++i) {
-            ports.emplace_back(discovery.Port(i).DisplayText, discovery.Port(i).PortName);
-        }
-        return ports;
     }
 
     QProcess daemon_;

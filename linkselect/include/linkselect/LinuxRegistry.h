@@ -36,8 +36,9 @@ public:
 
     std::unique_ptr<RegistryKey> OpenKey(const std::string& path) override;
 
-    // The whole synthesised tree, as OpenKey sees it now.
-    MemoryRegistry Snapshot() const;
+    // The whole synthesised tree, as OpenKey sees it now; without the paired devices and the
+    // Bluetooth serial instances when withPairedDevices is false.
+    MemoryRegistry Snapshot(bool withPairedDevices = true) const;
 
 private:
     std::string ttyClassDir_;
