@@ -9,7 +9,7 @@
 # Environment: FUZZ_JOBS (build jobs, default 2), FUZZ_BUILD_DIR (default build/fuzz),
 #   FUZZ_RUNS (stop a target after this many executions, when that comes before SECONDS),
 #   FUZZ_KEEP=1 (merge what the run learnt into fuzz/corpus/<target>, minimised: only inputs that
-#   add coverage to what is kept there already).
+#   reach code that the inputs kept there already do not).
 # Each target runs as one fuzzing process at a time (what -jobs=1 gives, without its log files),
 # at the lowest priority. A table of executions, coverage and corpus size ends the output.
 set -euo pipefail
@@ -145,8 +145,9 @@ for t in "${targets[@]}"; do
       done
       failed+=("$t")
     elif [ "${FUZZ_KEEP:-0}" = 1 ]; then
-      # Only inputs that add coverage to what is kept join it; the kept ones stay as they are.
-      (cd "$run_dir" && "$bin/fuzz-$t" -merge=1 -timeout=10 -rss_limit_mb=4096 \
+      # Only inputs that reach code the kept ones do not join them (edges, not hit counts, so
+      # the folder stays small); the kept ones, reproducers among them, stay as they are.
+      (cd "$run_dir" && "$bin/fuzz-$t" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=4096 \
          "$root/fuzz/corpus/$t" "$work" "$seeds/$t") >"$artifacts/merge.log" 2>&1 ||
         { echo "fuzz-$t: merging into fuzz/corpus/$t failed, see $artifacts/merge.log" >&2; failed+=("$t"); }
     fi
