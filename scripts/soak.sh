@@ -8,7 +8,8 @@
 #     for, each equal byte for byte to the clean run's report of that day (and all of them when
 #     the status is 0), and nothing else is left in the run's folder;
 #   - the dump is absent, or complete (as long as the clean one) and loadable, with the clean
-#     run's session tree (`tavon-datalog sessions`); after status 0 it must be there;
+#     run's session tree (`tavon-datalog sessions`); once the tree was printed (the index was
+#     complete) it must be there, and the tree must be the clean run's;
 #   - neither program reports a sanitizer error.
 # The simulator serves one fixed memory (its seed-1 memory as a dump), so --seed changes only the
 # faults and the clean run's reports are the truth for every run. Runs download a few days of
@@ -168,7 +169,7 @@ run_one() {
   case $(( seed % 8 )) in
     0) ;;
     1) fault=checksum:0.00$(( RANDOM % 9 + 1 )); allowed='0 5' ;;
-    2) fault=drop:0.00$(( RANDOM % 9 + 1 )); allowed='0 4' ;;
+    2) fault=drop:0.0$(( RANDOM % 5 ))$(( RANDOM % 9 + 1 )); allowed='0 4' ;;
     3) fault=refuse:0.0$(( RANDOM % 9 + 1 )); allowed='0 4' ;;
     4) fault=garbage:0.$(( RANDOM % 9 + 1 )) ;;
     5) fault=stall-after:$(( RANDOM % 1500 )); allowed='0 4' ;;
@@ -229,6 +230,11 @@ check_run() {
       [ -f "$dir/out/$name.rtf" ] || problems+=("no report for $name")
     done
     [ -f "$dir/dump.txt" ] || problems+=("no dump after a whole download")
+  fi
+  # The tree is printed once the index is complete, and from then on a dump is promised.
+  if [ -s "$dir/dl.out" ]; then
+    cmp -s "$dir/dl.out" "$ref/dl.out" || problems+=("printed tree differs from the clean run's")
+    [ -f "$dir/dump.txt" ] || problems+=("no dump although the index was complete")
   fi
   if [ -f "$dir/dump.txt" ]; then
     if [ "$(stat -c %s "$dir/dump.txt")" != "$clean_dump_size" ]; then
