@@ -12,6 +12,9 @@ packages=(
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
   dbus                            # dbus-daemon: a private bus for the Bluetooth discovery tests
+  gdal-bin                        # ogrinfo reads the exported GeoJSON and GPX back in a test
+  libxml2-utils                   # xmllint checks the exported GPX
+  python3                         # its csv module reads the exported CSV back in a test
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi

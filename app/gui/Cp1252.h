@@ -1,11 +1,4 @@
 #pragma once
 
-#include <QString>
-
-#include <string>
-
-// Texts of the report and of the instrument are Windows-1252 byte strings; Qt shows Unicode.
-
-// Windows-1252 byte to Unicode code point; the five unassigned bytes map to themselves.
-char32_t Cp1252ToUnicode(unsigned char byte);
-QString FromCp1252(const std::string& bytes);
+// The code-page conversion lives with the export library, which writes instrument texts too.
+#include "export/Cp1252.h"

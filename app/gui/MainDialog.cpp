@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
+#include "ReportExport.h"
 #include "Watchdog.h"
 #include "ui_MainDialog.h"
 
@@ -100,6 +101,7 @@ void MainDialog::BuildMenus() {
     openDump->setObjectName("actionOpenDump");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
     quit->setObjectName("actionQuit");
@@ -366,6 +368,17 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         return false;
     }
     return true;
+}
+
+void MainDialog::ExportReport() {
+    const QString path =
+        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
+    const QString error = path.isEmpty()
+                              ? QString()
+                              : ReportExport::Write(path, browser_->ShownSlots(), image_, report_);
+    if (!error.isEmpty()) {
+        Prompt(error, "Export");
+    }
 }
 
 void MainDialog::ShowAbout() {

@@ -49,6 +49,7 @@ struct MainDialogEnvironment {
     // Null: the file dialogs.
     std::function<QString(QWidget*)> askSaveName;
     std::function<QString(QWidget*)> askDumpName;
+    std::function<QString(QWidget*)> askExportName;
     int tickMs = 100;
     std::string manualFile = "50312_04.pdf";
 };
@@ -85,6 +86,7 @@ public:
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
+    void ExportReport();
     void ShowAbout();
     void ToggleFilter();
 

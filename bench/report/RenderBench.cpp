@@ -1,182 +1,34 @@
 // Renders every slot of a full 500-session memory image, each as a new report, with sessions
-// dense with records of every type. Target: under 100 microseconds per 4,000-byte session.
-#include "recbuild/RecordBuilder.h"
-#include "report/Report.h"
+// dense with records of every type. Target: under 100 microseconds per 4,000-byte session. Also
+// decodes the same sessions to typed values alone, which the report is formatted from.
+#include "DenseImage.h"
+#include "report/SessionValues.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <memory>
-#include <vector>
-
-#ifdef REPORT_BENCH_LOG_IMAGE
-#include "app/LogImage.h"
-using Image = LogImage;
-#else
-// The memory image's read rule without its window: a stored 0x55 says "take the next byte".
-class Image : public SessionByteSource {
-public:
-    static constexpr uint32_t kImageSize = 2097152;
-    Image() { std::memset(m_bytes, 0xFF, sizeof m_bytes); }
-    uint32_t Store(uint32_t offset, const uint8_t* data, uint32_t length) {
-        std::memcpy(m_bytes + offset, data, length);
-        return length;
-    }
-    void ReadSessionBytes(int16_t slot, uint8_t* out100, int16_t& readIndex) override {
-        const uint32_t base = (static_cast<uint32_t>(slot) + 10) * 4096;
-        auto next = [&]() -> uint8_t {
-            const uint32_t offset = base + static_cast<uint16_t>(readIndex);
-            readIndex = static_cast<int16_t>(readIndex + 1);
-            return offset < kImageSize ? m_bytes[offset] : 0xFF;
-        };
-        for (int i = 0; i < 100; ++i) {
-            uint8_t b = next();
-            out100[i] = b == 0x55 ? next() : b;
-        }
-    }
-
-private:
-    uint8_t m_bytes[kImageSize];
-};
-#endif
+#include <string>
 
 namespace {
 
-using R = RecordBuilder;
+constexpr int kSlots = kBenchSlots;
+constexpr size_t kSessionBytes = kBenchSessionBytes;
 
-constexpr int kSlots = 500;
-constexpr size_t kSessionBytes = 4000;
-constexpr size_t kSectorBytes = 4096;
-
-// A cycle of records of every type and the versions in use, stamped one after another.
-std::vector<uint8_t> DenseSession(uint32_t start) {
-    const GpsFix fix = GpsFix::At(true, 5130, 1234, false, 123, 4567, 2);
-    std::vector<uint8_t> stream;
-    size_t storedSize = 0;
-    uint32_t stamp = start;
-    int cycle = 0;
-    for (;;) {
-        std::vector<std::vector<uint8_t>> records;
-        auto add = [&records](const R& record) { records.push_back(record.Bytes()); };
-        const int16_t v = static_cast<int16_t>(cycle * 7);
-        add(R::Stamped('O', '1', stamp++).Chars("GAS", 3).Chars("JS", 4));
-        add(R::Unstamped('U', '1').Chars("J Smith", 16));
-        add(R::Stamped('J', '1', stamp++).Text("W/O 1234").Byte(0));
-        add(R::FreeText("Gas smell\r\nat meter"));
-        add(R::Stamped('I', '1', stamp++));
-        add(R::Stamped('p', '1', stamp++).Byte('1'));
-        add(R::Stamped('z', '1', stamp++));
-        add(R::Stamped('D', '1', stamp++).Chars("PPM", 3));
-        add(R::Stamped('D', '2', stamp++).Byte(2));
-        add(R::Stamped('W', '3', stamp++).S16(v).Gps(fix));
-        add(R::Stamped('W', '1', stamp++).S16(v).Byte(0));
-        for (int i = 0; i < 3; ++i) {
-            add(R::Stamped('L', '4', stamp++)
-                    .Byte('1')
-                    .Reading(0, v)
-                    .Reading(3, 209)
-                    .Reading(4, 3)
-                    .Reading(5, 0)
-                    .Byte(0xFF)
-                    .S16(1)
-                    .S16(2)
-                    .S16(3)
-                    .S16(4)
-                    .S16(5));
-            add(R::Stamped('L', '2', stamp++).Reading(0, v).Reading(4, 3).Byte(0xFF).Gps(fix));
-        }
-        add(R::Stamped('M', '2', stamp++)
-                .Byte(3)
-                .Byte(1)
-                .Byte(1)
-                .Reading(0, 25)
-                .Reading(4, 30)
-                .Byte(0xFE));
-        add(R::Stamped('M', '4', stamp++)
-                .Byte('2')
-                .Reading(1, 10)
-                .Reading(1, 20)
-                .Byte(0xFF)
-                .Gps(fix));
-        add(R::Stamped('A', '2', stamp++)
-                .Byte(4)
-                .Reading(0, 35)
-                .Reading(4, 210)
-                .Byte(0xFF)
-                .Gps(fix));
-        add(R::Stamped('S', '1', stamp++).Byte(0x07));
-        add(R::Stamped('C', '1', stamp++)
-                .SensorValues(0, 1000, 2000)
-                .SensorValues(4, 5, 6)
-                .Byte(0xFF));
-        add(R::Stamped('C', '2', stamp++)
-                .SensorResult(0, 1, 500, 20)
-                .SensorResult(4, 2, 100, 3)
-                .Byte(0xFF));
-        add(R::Stamped('Z', '2', stamp++).SensorResult(3, 1, 209, 0).Byte(0xFF));
-        add(R::Stamped('B', '2', stamp++).BumpResult(4, 1, 98).BumpResult(5, 3, 0).Byte(0xFF));
-        add(R::Stamped('F', '1', stamp++).SensorValues(1, 1000, 4990).Byte(0xFF));
-        add(R::Stamped('H', '4', stamp++)
-                .Byte(7)
-                .S16(260)
-                .Byte('G')
-                .U16(120)
-                .Byte('G')
-                .Bytes({0, 0, 0})
-                .Bytes(std::vector<uint8_t>(15, 40))
-                .Gps(fix));
-        add(R::Stamped('H', '5', stamp++)
-                .Byte(8)
-                .S16(45)
-                .Byte('L')
-                .U16(60)
-                .Byte('L')
-                .Byte(0)
-                .Gps(fix));
-        add(R::Stamped('G', '1', stamp++).Bytes(std::vector<uint8_t>(20, 9)));
-        add(R::Stamped('P', '2', stamp++).Byte('X').S16(12));
-        add(R::Stamped('P', '1', stamp++).Byte('G').S16(950));
-        add(R::Stamped('Y', '1', stamp++));
-        for (const auto& record : records) {
-            const size_t stored = EscapeForFlash(record).size();
-            // The stored stream has to stay inside the slot's own sector.
-            if (stream.size() + record.size() > kSessionBytes ||
-                storedSize + stored > kSectorBytes) {
-                return stream;
-            }
-            stream.insert(stream.end(), record.begin(), record.end());
-            storedSize += stored;
-        }
-        ++cycle;
-    }
-}
-
-// The image and the average number of record bytes per session (the rest of each 4,000-byte
-// session reads as erased flash, which ends the stream).
-Image& FullImage(double& recordBytes) {
-    static std::unique_ptr<Image> image;
-    static double average = 0;
-    if (!image) {
-        image = std::make_unique<Image>();
-        size_t total = 0;
-        for (int slot = 0; slot < kSlots; ++slot) {
-            const std::vector<uint8_t> stream =
-                DenseSession(700000000u + static_cast<uint32_t>(slot) * 5003u);
-            const std::vector<uint8_t> stored = EscapeForFlash(stream);
-            image->Store((static_cast<uint32_t>(slot) + 10) * 4096, stored.data(),
-                         static_cast<uint32_t>(stored.size()));
-            total += stream.size();
-        }
-        average = static_cast<double>(total) / kSlots;
-    }
-    recordBytes = average;
-    return *image;
+// Inverted rates: seconds per session and per byte, shown with SI prefixes (e.g. "74us").
+void SetRates(benchmark::State& bench, double recordBytes) {
+    const double sessions = static_cast<double>(bench.iterations()) * kSlots;
+    const double sessionBytes = kSessionBytes;
+    bench.SetItemsProcessed(static_cast<int64_t>(sessions));
+    bench.SetBytesProcessed(static_cast<int64_t>(sessions * sessionBytes));
+    bench.counters["per_session"] =
+        benchmark::Counter(sessions, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    bench.counters["per_byte"] = benchmark::Counter(
+        sessions * sessionBytes, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    bench.counters["record_bytes"] = recordBytes;
 }
 
 void BM_RenderEverySlot(benchmark::State& bench) {
     double recordBytes = 0;
     Image& image = FullImage(recordBytes);
-    const double sessionBytes = kSessionBytes;
     ReportState state;
     state.ShowBarholeGraph = 1;
     state.ModeNames[0] = "Leak Survey";
@@ -192,18 +44,28 @@ void BM_RenderEverySlot(benchmark::State& bench) {
             benchmark::DoNotOptimize(text.data());
         }
     }
-    const double sessions = static_cast<double>(bench.iterations()) * kSlots;
-    bench.SetItemsProcessed(static_cast<int64_t>(sessions));
-    bench.SetBytesProcessed(static_cast<int64_t>(sessions * sessionBytes));
-    // Inverted rates: seconds per session and per byte, shown with SI prefixes (e.g. "74us").
-    bench.counters["per_session"] =
-        benchmark::Counter(sessions, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    bench.counters["per_byte"] = benchmark::Counter(
-        sessions * sessionBytes, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    SetRates(bench, recordBytes);
     bench.counters["report_chars"] = static_cast<double>(textBytes);
-    bench.counters["record_bytes"] = recordBytes;
 }
 BENCHMARK(BM_RenderEverySlot)->Unit(benchmark::kMillisecond);
+
+// The typed values alone, as the chart and the exports take them: every record in a list.
+void BM_DecodeValuesEverySlot(benchmark::State& bench) {
+    double recordBytes = 0;
+    Image& image = FullImage(recordBytes);
+    const std::string modes[4] = {"Leak Survey", "Barhole", "", ""};
+    size_t records = 0;
+    for (auto _ : bench) {
+        for (int16_t slot = 0; slot < kSlots; ++slot) {
+            const SessionValues session = DecodeSessionValues(image, slot, modes);
+            records = session.Records.size();
+            benchmark::DoNotOptimize(session.Records.data());
+        }
+    }
+    SetRates(bench, recordBytes);
+    bench.counters["records"] = static_cast<double>(records);
+}
+BENCHMARK(BM_DecodeValuesEverySlot)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

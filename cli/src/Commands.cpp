@@ -6,6 +6,7 @@ const Command* CommandTable() {
     static const Command commands[] = {
         {"sessions", kSessionsSynopsis, kSessionsHelp, RunSessions},
         {"render", kRenderSynopsis, kRenderHelp, RunRender},
+        {"export", kExportSynopsis, kExportHelp, RunExport},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
         {nullptr, nullptr, nullptr, nullptr},
     };

@@ -23,3 +23,7 @@ int RunRender(int argc, char** argv);
 extern const char kDownloadSynopsis[];
 extern const char kDownloadHelp[];
 int RunDownload(int argc, char** argv);
+
+extern const char kExportSynopsis[];
+extern const char kExportHelp[];
+int RunExport(int argc, char** argv);

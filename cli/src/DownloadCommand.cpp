@@ -14,7 +14,7 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -41,6 +41,8 @@ const char kDownloadHelp[] =
     "                        instrument's ('[' and ']' become the bytes 0xE9 and 0xEA)\n"
     "  --graph               list barhole profiles value by value; without it the setting\n"
     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
+    "  --export LIST         beside each report, the same sessions as csv, geojson and/or gpx\n"
+    "                        (comma-separated), as the export command writes them\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "\n"

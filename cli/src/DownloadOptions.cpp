@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CommandLine.h"
+#include "ExportOptions.h"
 
 namespace {
 
@@ -133,15 +134,16 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 message = "--mode-names needs up to four comma-separated names";
                 return false;
             }
-            const std::vector<std::string> names = SplitList(value);
-            if (names.size() > 4) {
-                message = "--mode-names takes at most four names";
+            if (!ParseModeNames(value, options.modeNames, message)) {
                 return false;
             }
-            for (size_t k = 0; k < 4; ++k) {
-                options.modeNames[k] = k < names.size() ? ModeName(names[k]) : std::string();
-            }
             options.modeNamesGiven = true;
+        } else if (TakeValue(argc, argv, i, "--export", value, missing)) {
+            list = List::None;
+            if (missing || !ParseExportFormats(value, options.exportFormats, message)) {
+                message = "--export takes csv, geojson and gpx (comma-separated)";
+                return false;
+            }
         } else if (std::strcmp(arg, "--graph") == 0) {
             list = List::None;
             options.graph = true;

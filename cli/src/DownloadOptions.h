@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/SessionTable.h"
+#include "export/ExportFormat.h"
 
 // What `tavon-datalog download` was asked to do.
 struct DownloadOptions {
@@ -24,9 +25,10 @@ struct DownloadOptions {
     std::vector<int16_t> sessionSlots; // one report per slot instead of one per day
     std::vector<std::string> days;     // only these days ("YYYY-MM-DD")
     bool modeNamesGiven = false;
-    std::string modeNames[4]; // replace the instrument's, brackets already converted
-    bool graph = false;       // list barhole profiles whatever Settings.ini says
-    bool quiet = false;       // no progress bar
+    std::string modeNames[4];                // replace the instrument's, brackets already converted
+    bool graph = false;                      // list barhole profiles whatever Settings.ini says
+    bool quiet = false;                      // no progress bar
+    std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
 };
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the

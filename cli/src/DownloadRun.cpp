@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CommandLine.h"
+#include "DownloadExport.h"
 #include "ExitStatus.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
@@ -202,9 +203,13 @@ void DownloadRun::FreshReport() {
 
 void DownloadRun::WriteReport(const ReportJob& job) {
     m_progress.Clear();
-    if (WriteOutput(JoinPath(m_options.outDir, job.fileName), m_report.ReportText) == kExitOk) {
+    const std::string path = JoinPath(m_options.outDir, job.fileName);
+    if (WriteOutput(path, m_report.ReportText) == kExitOk) {
         ++m_reportsWritten;
     } else {
+        m_outputFailed = true;
+    }
+    if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats)) {
         m_outputFailed = true;
     }
 }

@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
+#include "ExportOptions.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
@@ -46,29 +47,11 @@ const char kUnrecognisedWarning[] =
     "datalogger. You should check whether a new version of the datalogger is available which "
     "will process these logs.";
 
-bool ParseHide(const std::string& text, ReportState& state) {
-    for (const std::string& word : SplitList(text)) {
-        if (word == "alarm") {
-            state.ShowAlarmLogs = 0;
-        } else if (word == "manual") {
-            state.ShowManualLogs = 0;
-        } else if (word == "timed") {
-            state.ShowTimedLogs = 0;
-        } else if (word == "calibration") {
-            state.ShowCalibrationLogs = 0;
-        } else if (word == "bump") {
-            state.ShowBumpLogs = 0;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int RunRender(int argc, char** argv) {
     ReportState state;
+    LogFilter filter;
     bool graph = false;
     std::string output;
     std::string dump;
@@ -90,19 +73,16 @@ int RunRender(int argc, char** argv) {
             if (missing) {
                 return UsageError("--mode-names needs up to four comma-separated names");
             }
-            const std::vector<std::string> names = SplitList(value);
-            if (names.size() > 4) {
-                return UsageError("--mode-names takes at most four names");
-            }
-            for (size_t k = 0; k < 4; ++k) {
-                state.ModeNames[k] = k < names.size() ? ModeName(names[k]) : std::string();
+            std::string message;
+            if (!ParseModeNames(value, state.ModeNames, message)) {
+                return UsageError(message);
             }
         } else if (!optionsEnded && TakeValue(argc, argv, i, "--hide", value, missing)) {
             if (missing) {
                 return UsageError(
                     "--hide needs a list of alarm, manual, timed, calibration and bump");
             }
-            if (!ParseHide(value, state)) {
+            if (!ParseHideList(value, filter)) {
                 return UsageError(
                     "--hide takes alarm, manual, timed, calibration and bump, not \"" + value +
                     "\"");
@@ -140,6 +120,7 @@ int RunRender(int argc, char** argv) {
         return kExitUsage;
     }
 
+    SetReportFilter(state, filter);
     state.ShowBarholeGraph = graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     state.UnrecognisedLogFlag = 0;
     for (int16_t slot : slots) {

@@ -1,16 +1,21 @@
 // Barhole test, GPS average and pipeline gas test records.
 #include "Decoders.h"
 #include "GpsPosition.h"
+#include "RecordFormat.h"
 #include "RecordStream.h"
 #include "report/Report.h"
 
 namespace {
 
+bool Unrecognised(const FormatContext& ctx) {
+    return ctx.Value.Kind == RecordKind::Unrecognised;
+}
+
 constexpr uint8_t kGasUnit = 'G';
 constexpr uint8_t kNoGpsBlock = 0xFE;
 constexpr uint8_t kZeroGpsBlock = 0xFF;
 constexpr int32_t kProfileSamples = 15;
-// ".\par", twenty-one blanks and "GPS ": puts the position under the barhole figures.
+// ".\\par", twenty-one blanks and "GPS ": puts the position under the barhole figures.
 const char kGpsLine[] = ".\\par                     GPS ";
 
 int RoundToWhole(int tenths) {
@@ -53,7 +58,10 @@ void AppendWholeReadings(LineBuffer& line, int number, int peak, bool peakGas, i
 
 // The profile samples are stored compressed: each byte is shifted by a step that depends on the
 // peak, then divided down to percent.
-void AppendProfile(RecordContext& ctx, uint8_t version, int peak, bool peakGas) {
+void ReadProfile(DecodeContext& ctx, uint8_t version) {
+    BarholeValue& barhole = ctx.Value.Barhole;
+    const int peak = barhole.Peak;
+    const bool peakGas = barhole.PeakGas;
     int divisor = 0;
     int shift = 0;
     if (version == '3') {
@@ -79,74 +87,106 @@ void AppendProfile(RecordContext& ctx, uint8_t version, int peak, bool peakGas) 
     }
     for (int32_t i = 0; i < kProfileSamples; ++i) {
         const int sample = ctx.Record.Byte(18 + i);
-        const float value = static_cast<float>(sample << shift) / static_cast<float>(divisor);
-        ctx.Line.AppendFloat("%3.1f\\par ", static_cast<double>(value));
+        barhole.Profile[i] = static_cast<float>(sample << shift) / static_cast<float>(divisor);
+    }
+    barhole.ProfileCount = kProfileSamples;
+}
+
+void ReadGps(DecodeContext& ctx, int32_t offset) {
+    ctx.Value.HasGps = true;
+    ctx.Value.Gps = ReadGpsBlock(ctx.Record, offset);
+}
+
+void AppendGpsLine(FormatContext& ctx) {
+    if (ctx.Value.HasGps) {
+        ctx.Line.Append(kGpsLine);
+        AppendGpsText(ctx.Line, ctx.Value.Gps);
     }
 }
 
 } // namespace
 
-void DecodeBarhole(RecordContext& ctx) {
+void DecodeBarhole(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
-    ctx.State.HeaderCountdown = 0;
     ctx.TakeLogTime();
     const uint8_t version = record.Version();
     if (version < '1' || version > '5') {
         ctx.MarkUnrecognisedVersion();
-        ctx.AppendTime("\\par %X Barhole - new log format.\\par ");
         return;
     }
-    const int number = record.Byte(8);
-    int peak = record.S16(9);
-    if (peak < 0) {
-        peak = 0;
-    }
-    const bool peakGas = record.Byte(11) == kGasUnit;
+    BarholeValue& barhole = ctx.Value.Barhole;
+    barhole.Number = record.Byte(8);
+    const int peak = record.S16(9);
+    barhole.Peak = peak < 0 ? 0 : peak;
+    barhole.PeakGas = record.Byte(11) == kGasUnit;
     const uint16_t rawSustained = record.U16(12);
-    const int sustained = (rawSustained & 0x8000) != 0 ? 0 : rawSustained;
-    const bool sustainedGas = record.Byte(14) == kGasUnit;
+    barhole.Sustained = (rawSustained & 0x8000) != 0 ? 0 : rawSustained;
+    barhole.SustainedGas = record.Byte(14) == kGasUnit;
     const int32_t length = record.Length();
-
-    ctx.AppendTime("\\par %X Barhole");
     switch (version) {
     case '1':
-        AppendDecimalReadings(ctx.Line, number, peak, peakGas, sustained, sustainedGas);
         if (length > 17) {
-            ctx.Line.Append(kGpsLine);
-            AppendRecordGpsText(ctx.Line, record, 16);
+            ReadGps(ctx, 16);
         }
-        ctx.Line.Append(".\\par ");
         break;
     case '5': {
-        AppendDecimalReadings(ctx.Line, number, peak, peakGas, sustained, sustainedGas);
         const uint8_t marker = record.Byte(16);
         if (marker == kZeroGpsBlock) {
-            ctx.Line.Append(kGpsLine);
-            AppendZeroBlockGpsText(ctx.Line);
+            ctx.Value.HasGps = true;
         } else if (marker != kNoGpsBlock) {
-            ctx.Line.Append(kGpsLine);
-            AppendRecordGpsText(ctx.Line, record, 16);
+            ReadGps(ctx, 16);
         }
-        ctx.Line.Append(".\\par ");
         break;
     }
     case '2':
-        AppendWholeReadings(ctx.Line, number, peak, peakGas, sustained, sustainedGas);
         if (length > 19) {
-            ctx.Line.Append(kGpsLine);
-            AppendRecordGpsText(ctx.Line, record, 18);
+            ReadGps(ctx, 18);
         }
-        ctx.Line.Append(".\\par ");
         break;
     default: // '3' and '4': a profile of the test, then the position
-        AppendWholeReadings(ctx.Line, number, peak, peakGas, sustained, sustainedGas);
+        ReadProfile(ctx, version);
+        if (length > 34) {
+            ReadGps(ctx, 33);
+        }
+        break;
+    }
+}
+
+void FormatBarhole(FormatContext& ctx) {
+    ctx.State.HeaderCountdown = 0;
+    if (Unrecognised(ctx)) {
+        ctx.AppendTime("\\par %X Barhole - new log format.\\par ");
+        return;
+    }
+    const BarholeValue& barhole = ctx.Value.Barhole;
+    const int number = barhole.Number;
+    ctx.AppendTime("\\par %X Barhole");
+    switch (ctx.Value.Version) {
+    case '1':
+    case '5':
+        AppendDecimalReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
+                              barhole.SustainedGas);
+        AppendGpsLine(ctx);
+        ctx.Line.Append(".\\par ");
+        break;
+    case '2':
+        AppendWholeReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
+                            barhole.SustainedGas);
+        AppendGpsLine(ctx);
+        ctx.Line.Append(".\\par ");
+        break;
+    default: // '3' and '4'
+        AppendWholeReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
+                            barhole.SustainedGas);
         ctx.Line.Append("\\par ");
         if (ctx.State.ShowBarholeGraph == 1) {
-            AppendProfile(ctx, version, peak, peakGas);
+            for (int32_t i = 0; i < barhole.ProfileCount; ++i) {
+                ctx.Line.AppendFloat("%3.1f\\par ", static_cast<double>(barhole.Profile[i]));
+            }
         }
-        if (length > 34) {
+        if (ctx.Value.HasGps) {
             ctx.Line.Append("GPS ");
-            AppendRecordGpsText(ctx.Line, record, 33);
+            AppendGpsText(ctx.Line, ctx.Value.Gps);
             ctx.Line.Append(".");
         }
         ctx.Line.Append("\\par ");
@@ -154,47 +194,61 @@ void DecodeBarhole(RecordContext& ctx) {
     }
 }
 
-void DecodeGpsAverage(RecordContext& ctx) {
-    const LogRecordView& record = ctx.Record;
-    ctx.State.HeaderCountdown = 0;
+void DecodeGpsAverage(DecodeContext& ctx) {
     ctx.TakeLogTime();
-    ctx.AppendTime("\\par %X GPS Average : \\par ");
-    if (record.Version() != '1') {
+    if (ctx.Record.Version() != '1') {
         ctx.MarkUnrecognisedVersion();
+        return;
+    }
+    for (int32_t i = 0; i < RecordValue::kGpsAverageBytes; ++i) {
+        ctx.Value.GpsAverage[i] = ctx.Record.Byte(8 + i);
+    }
+}
+
+void FormatGpsAverage(FormatContext& ctx) {
+    ctx.State.HeaderCountdown = 0;
+    ctx.AppendTime("\\par %X GPS Average : \\par ");
+    if (Unrecognised(ctx)) {
         ctx.Line.Append("- new log format.\\par ");
         return;
     }
-    for (int32_t pair = 0; pair < 10; ++pair) {
-        ctx.Line.AppendInt(record.Byte(8 + 2 * pair), 5);
+    for (int32_t pair = 0; pair < RecordValue::kGpsAverageBytes / 2; ++pair) {
+        ctx.Line.AppendInt(ctx.Value.GpsAverage[2 * pair], 5);
         ctx.Line.AppendChar(' ');
-        ctx.Line.AppendInt(record.Byte(9 + 2 * pair), 5);
+        ctx.Line.AppendInt(ctx.Value.GpsAverage[2 * pair + 1], 5);
         ctx.Line.Append(" \\par ");
     }
     ctx.Line.Append(".\\par ");
 }
 
-void DecodePipelineTest(RecordContext& ctx) {
+void DecodePipelineTest(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
-    ctx.State.HeaderCountdown = 0;
     ctx.TakeLogTime();
     const uint8_t version = record.Version();
     if (version != '1' && version != '2') {
         ctx.MarkUnrecognisedVersion();
+        return;
+    }
+    const int reading = record.S16(9);
+    ctx.Value.PipelineReading = reading < 0 ? 0 : reading;
+    ctx.Value.PipelineResult = record.Byte(8);
+}
+
+void FormatPipelineTest(FormatContext& ctx) {
+    ctx.State.HeaderCountdown = 0;
+    if (Unrecognised(ctx)) {
         ctx.AppendTime("\\par %X Pipeline Gas Test");
         ctx.Line.Append("- new log format.\\par ");
         return;
     }
-    int reading = record.S16(9);
-    if (reading < 0) {
-        reading = 0;
-    }
+    const int reading = ctx.Value.PipelineReading;
     ctx.AppendTime("\\par %X Gas Test. ");
     if (reading <= 50) {
         ctx.Line.AppendFormat("%3d.%d", reading / 10, reading % 10);
     } else {
         ctx.Line.AppendFormat("%3d", RoundToWhole(reading));
     }
-    switch (record.Byte(8)) {
+    switch (ctx.Value.PipelineResult) {
     case 'G':
         ctx.Line.Append("% GAS. Pipeline gas.\\par ");
         break;
@@ -208,7 +262,7 @@ void DecodePipelineTest(RecordContext& ctx) {
         ctx.Line.Append("% LEL. NOT Pipeline gas.\\par ");
         break;
     case 'X':
-        if (version == '2') {
+        if (ctx.Value.Version == '2') {
             ctx.Line.Append("% GAS. No Determination.\\par ");
         }
         break;

@@ -1,32 +1,41 @@
 #pragma once
 
-struct RecordContext;
+// One decoder per record type reads the record's bytes into its value; its formatter writes the
+// report text from that value.
+struct DecodeContext;
+struct FormatContext;
+
+#define TAVON_RECORD_TYPE(Name)                                                                    \
+    void Decode##Name(DecodeContext& ctx);                                                         \
+    void Format##Name(FormatContext& ctx)
 
 // Event records.
-void DecodeSwitchOn(RecordContext& ctx);         // 'O'
-void DecodeSwitchOff(RecordContext& ctx);        // 'Y'
-void DecodeModeChange(RecordContext& ctx);       // 'D'
-void DecodeInstrumentOpened(RecordContext& ctx); // 'I'
-void DecodeJobNumber(RecordContext& ctx);        // 'J'
-void DecodeUserName(RecordContext& ctx);         // 'U'
-void DecodeManualZero(RecordContext& ctx);       // 'z'
-void DecodePump(RecordContext& ctx);             // 'p'
-void DecodeText(RecordContext& ctx);             // 'T'
+TAVON_RECORD_TYPE(SwitchOn);         // 'O'
+TAVON_RECORD_TYPE(SwitchOff);        // 'Y'
+TAVON_RECORD_TYPE(ModeChange);       // 'D'
+TAVON_RECORD_TYPE(InstrumentOpened); // 'I'
+TAVON_RECORD_TYPE(JobNumber);        // 'J'
+TAVON_RECORD_TYPE(UserName);         // 'U'
+TAVON_RECORD_TYPE(ManualZero);       // 'z'
+TAVON_RECORD_TYPE(Pump);             // 'p'
+TAVON_RECORD_TYPE(Text);             // 'T'
 
 // Gas readings.
-void DecodeSurvey(RecordContext& ctx);        // 'W'
-void DecodeAlarm(RecordContext& ctx);         // 'A'
-void DecodeManualReading(RecordContext& ctx); // 'M'
-void DecodeTimedReading(RecordContext& ctx);  // 'L'
+TAVON_RECORD_TYPE(Survey);        // 'W'
+TAVON_RECORD_TYPE(Alarm);         // 'A'
+TAVON_RECORD_TYPE(ManualReading); // 'M'
+TAVON_RECORD_TYPE(TimedReading);  // 'L'
 
 // Instrument tests.
-void DecodeSoundness(RecordContext& ctx);        // 'S'
-void DecodeCalibration(RecordContext& ctx);      // 'C'
-void DecodeZero(RecordContext& ctx);             // 'Z'
-void DecodeBumpTest(RecordContext& ctx);         // 'B'
-void DecodeFieldCalibration(RecordContext& ctx); // 'F'
+TAVON_RECORD_TYPE(Soundness);        // 'S'
+TAVON_RECORD_TYPE(Calibration);      // 'C'
+TAVON_RECORD_TYPE(Zero);             // 'Z'
+TAVON_RECORD_TYPE(BumpTest);         // 'B'
+TAVON_RECORD_TYPE(FieldCalibration); // 'F'
 
 // Barhole, GPS average and pipeline gas tests.
-void DecodeBarhole(RecordContext& ctx);      // 'H'
-void DecodeGpsAverage(RecordContext& ctx);   // 'G'
-void DecodePipelineTest(RecordContext& ctx); // 'P'
+TAVON_RECORD_TYPE(Barhole);      // 'H'
+TAVON_RECORD_TYPE(GpsAverage);   // 'G'
+TAVON_RECORD_TYPE(PipelineTest); // 'P'
+
+#undef TAVON_RECORD_TYPE

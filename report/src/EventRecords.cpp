@@ -2,169 +2,239 @@
 // free-text records.
 #include "Decoders.h"
 #include "InstrumentText.h"
+#include "RecordFormat.h"
 #include "RecordStream.h"
 #include "report/Report.h"
 
+#include <cstdio>
+
 namespace {
 
-// Shared start of every event decoder: the heading run of reading lines is broken, and the
-// record's stamp becomes the current log time.
-void BeginEvent(RecordContext& ctx) {
-    ctx.State.HeaderCountdown = 0;
-    ctx.TakeLogTime();
+// A version this program does not know: the stream resynchronises.
+bool KnownVersion(DecodeContext& ctx, bool known) {
+    if (!known) {
+        ctx.MarkUnrecognisedVersion();
+    }
+    return known;
 }
 
-void AppendModeName(RecordContext& ctx, const std::string& name) {
-    AppendEscaped(ctx.Line, name.data(), name.size());
+// Shared start of every event line: the heading run of reading lines is broken.
+void BeginEvent(FormatContext& ctx) {
+    ctx.State.HeaderCountdown = 0;
+}
+
+bool Unrecognised(const FormatContext& ctx) {
+    return ctx.Value.Kind == RecordKind::Unrecognised;
+}
+
+void AppendText(FormatContext& ctx, const std::string& text) {
+    AppendEscaped(ctx.Line, text.data(), text.size());
+}
+
+void NewLogFormat(FormatContext& ctx) {
+    ctx.Line.Append("- new log format.\\par ");
 }
 
 } // namespace
 
-void DecodeSwitchOn(RecordContext& ctx) {
+void DecodeSwitchOn(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
-    BeginEvent(ctx);
-    ctx.AppendTime("\\par %X Switch ON");
-    if (record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    ctx.TakeLogTime();
+    if (!KnownVersion(ctx, record.Version() == '1')) {
         return;
     }
     const int32_t length = record.Length();
     if (length > 12) {
-        ctx.Line.Append(" by ");
         // Up to four initials, never beyond the record.
         const int32_t room = length - 11;
-        AppendRecordText(ctx.Line, record, 11, room < 4 ? room : 4);
+        ctx.ReadText(ctx.Value.Text, 11, room < 4 ? room : 4);
+        ctx.Value.HasText = true;
+    }
+    ctx.ReadText(ctx.Value.ModeCode, 8, 3);
+    // The instrument starts in its first mode; its code stands in for a name it has not told.
+    const std::string& firstMode = ctx.Stream.ModeNames()[0];
+    ctx.SetMode(firstMode.empty() ? ctx.Value.ModeCode : firstMode);
+}
+
+void FormatSwitchOn(FormatContext& ctx) {
+    BeginEvent(ctx);
+    ctx.AppendTime("\\par %X Switch ON");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
+        return;
+    }
+    if (ctx.Value.HasText) {
+        ctx.Line.Append(" by ");
+        AppendText(ctx, ctx.Value.Text);
     }
     ctx.Line.Append(" in ");
-    if (!ctx.State.ModeNames[0].empty()) {
-        AppendModeName(ctx, ctx.State.ModeNames[0]);
-    } else {
-        AppendRecordText(ctx.Line, record, 8, 3);
-    }
+    AppendText(ctx, ctx.Value.Mode);
     ctx.Line.Append(" mode.\\par ");
 }
 
-void DecodeSwitchOff(RecordContext& ctx) {
-    BeginEvent(ctx);
-    ctx.AppendTime("\\par %X Switch off");
-    if (ctx.Record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append(" - new log format.\\par ");
-        return;
-    }
-    ctx.Line.Append(".\\par ");
+void DecodeSwitchOff(DecodeContext& ctx) {
+    ctx.TakeLogTime();
+    KnownVersion(ctx, ctx.Record.Version() == '1');
 }
 
-void DecodeModeChange(RecordContext& ctx) {
-    const LogRecordView& record = ctx.Record;
+void FormatSwitchOff(FormatContext& ctx) {
     BeginEvent(ctx);
-    ctx.AppendTime("\\par %X Mode change ");
+    ctx.AppendTime("\\par %X Switch off");
+    ctx.Line.Append(Unrecognised(ctx) ? " - new log format.\\par " : ".\\par ");
+}
+
+void DecodeModeChange(DecodeContext& ctx) {
+    const LogRecordView& record = ctx.Record;
+    RecordValue& value = ctx.Value;
+    ctx.TakeLogTime();
     const uint8_t version = record.Version();
     if (version == '1') {
-        ctx.Line.Append("to ");
-        AppendRecordText(ctx.Line, record, 8, 3);
+        ctx.ReadText(value.ModeCode, 8, 3);
+        ctx.SetMode(value.ModeCode);
     } else if (version == '2') {
-        ctx.Line.Append("to ");
         // Modes are counted from 1; a mode without a name, or a number the instrument does not
-        // have, shows as "mode" and its number.
-        const unsigned mode = record.Byte(8);
-        if (mode >= 1 && mode <= 4 && !ctx.State.ModeNames[mode - 1].empty()) {
-            AppendModeName(ctx, ctx.State.ModeNames[mode - 1]);
+        // have, is called "mode" and its number.
+        value.ModeNumber = record.Byte(8);
+        const unsigned mode = value.ModeNumber;
+        const ModeNameList& names = ctx.Stream.ModeNames();
+        if (mode >= 1 && mode <= 4 && !names[mode - 1].empty()) {
+            ctx.SetMode(names[mode - 1]);
         } else {
-            ctx.Line.AppendFormat("mode %u", mode);
+            char text[16];
+            const int length = std::snprintf(text, sizeof text, "mode %u", mode);
+            ctx.SetMode(text, static_cast<size_t>(length));
         }
     } else {
         ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    }
+}
+
+void FormatModeChange(FormatContext& ctx) {
+    BeginEvent(ctx);
+    ctx.AppendTime("\\par %X Mode change ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
         return;
     }
+    ctx.Line.Append("to ");
+    AppendText(ctx, ctx.Value.Mode);
     ctx.Line.Append(".\\par ");
 }
 
-void DecodeInstrumentOpened(RecordContext& ctx) {
+void DecodeInstrumentOpened(DecodeContext& ctx) {
+    ctx.TakeLogTime();
+    KnownVersion(ctx, ctx.Record.Version() == '1');
+}
+
+void FormatInstrumentOpened(FormatContext& ctx) {
     BeginEvent(ctx);
     ctx.AppendTime("\\par %X %d %b %Y Instrument opened");
-    if (ctx.Record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
         return;
     }
     ctx.Line.Append(".\\par ");
 }
 
-void DecodeJobNumber(RecordContext& ctx) {
+void DecodeJobNumber(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
-    BeginEvent(ctx);
-    ctx.Line.Append("\\par Job Number ");
-    if (record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    ctx.TakeLogTime();
+    if (!KnownVersion(ctx, record.Version() == '1')) {
         return;
     }
     // The text runs from offset 8 to the record's second-last byte, at most 12 characters.
     const int32_t count = record.Length() - 9;
-    AppendRecordText(ctx.Line, record, 8, count < 12 ? count : 12);
+    ctx.ReadText(ctx.Value.Text, 8, count < 12 ? count : 12);
+    ctx.Value.HasText = true;
+}
+
+void FormatJobNumber(FormatContext& ctx) {
+    BeginEvent(ctx);
+    ctx.Line.Append("\\par Job Number ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
+        return;
+    }
+    AppendText(ctx, ctx.Value.Text);
     ctx.Line.Append("\\par ");
 }
 
-void DecodeUserName(RecordContext& ctx) {
+void DecodeUserName(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
-    // No time stamp in this record: the current log time stays as it was, and the line continues
-    // the one the previous record ended.
-    ctx.State.HeaderCountdown = 0;
-    ctx.Line.Append("User Name : ");
-    if (record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    // No time stamp in this record: the current log time stays as it was.
+    if (!KnownVersion(ctx, record.Version() == '1')) {
         return;
     }
     const int32_t room = record.Length() - 4;
-    AppendRecordText(ctx.Line, record, 4, room < 16 ? room : 16);
+    ctx.ReadText(ctx.Value.Text, 4, room < 16 ? room : 16);
+    ctx.Value.HasText = true;
+}
+
+void FormatUserName(FormatContext& ctx) {
+    // The line continues the one the previous record ended.
+    BeginEvent(ctx);
+    ctx.Line.Append("User Name : ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
+        return;
+    }
+    AppendText(ctx, ctx.Value.Text);
     ctx.Line.Append("\\par ");
 }
 
-void DecodeManualZero(RecordContext& ctx) {
+void DecodeManualZero(DecodeContext& ctx) {
+    ctx.TakeLogTime();
+    KnownVersion(ctx, ctx.Record.Version() == '1');
+}
+
+void FormatManualZero(FormatContext& ctx) {
     BeginEvent(ctx);
-    if (ctx.Record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
+    if (Unrecognised(ctx)) {
         ctx.Line.Append("\\par Manual zero - new log format.\\par ");
         return;
     }
     ctx.AppendTime("\\par Manual zero %X\\par ");
 }
 
-void DecodePump(RecordContext& ctx) {
-    const LogRecordView& record = ctx.Record;
+void DecodePump(DecodeContext& ctx) {
+    ctx.TakeLogTime();
+    if (KnownVersion(ctx, ctx.Record.Version() == '1')) {
+        ctx.Value.PumpState = ctx.Record.Byte(8);
+    }
+}
+
+void FormatPump(FormatContext& ctx) {
     BeginEvent(ctx);
     ctx.AppendTime("\\par %X Pump");
-    if (record.Version() != '1') {
-        ctx.MarkUnrecognisedVersion();
-        ctx.Line.Append("- new log format.\\par ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
         return;
     }
     static const char* const kPumpStates[] = {" OFF", " ON", " FAULT", " FAULT/RUNNING", " FAST"};
-    const uint8_t state = record.Byte(8);
+    const uint8_t state = ctx.Value.PumpState;
     if (state >= '0' && state <= '4') {
         ctx.Line.Append(kPumpStates[state - '0']);
     }
     ctx.Line.Append(".\\par ");
 }
 
-void DecodeText(RecordContext& ctx) {
-    const LogRecordView& record = ctx.Record;
+void DecodeText(DecodeContext& ctx) {
     // Free text: no version, no time stamp; it runs from offset 3 to the record's second-last
-    // byte. Line ends written by the instrument become paragraph marks.
-    ctx.State.HeaderCountdown = 0;
-    const int32_t end = record.Length() - 1;
-    for (int32_t offset = 3; offset < end; ++offset) {
-        const char c = static_cast<char>(record.Byte(offset));
-        if (c == '\0') {
-            break;
-        }
-        if (c == '\r' && offset + 1 < end && record.Byte(offset + 1) == '\n') {
+    // byte.
+    ctx.ReadText(ctx.Value.Text, 3, ctx.Record.Length() - 4);
+    ctx.Value.HasText = true;
+}
+
+void FormatText(FormatContext& ctx) {
+    // Line ends written by the instrument become paragraph marks.
+    BeginEvent(ctx);
+    const std::string& text = ctx.Value.Text;
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < size && text[i + 1] == '\n') {
             ctx.Line.Append(" \\par ");
-            ++offset;
+            ++i;
             continue;
         }
         AppendEscapedChar(ctx.Line, c);

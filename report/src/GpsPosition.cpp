@@ -63,19 +63,29 @@ int AppendFixedNumber(char* text, int length, int capacity, int16_t value, int w
     return length;
 }
 
-void GpsPosition::Decode(const uint8_t (&bytes)[kBlockSize]) {
+GpsValue DecodeGpsBlock(const uint8_t (&bytes)[GpsPosition::kBlockSize]) {
     const uint8_t flags = bytes[0];
-    m_fix = flags & 0x01;
-    m_latHemisphere = (flags & 0x02) != 0 ? 'N' : 'S';
-    m_lonHemisphere = (flags & 0x04) != 0 ? 'E' : 'W';
-    m_quality = static_cast<uint8_t>(flags >> 6);
     auto field = [&bytes](int offset) {
         return static_cast<int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
     };
-    m_latDegMin = field(1);
-    m_latFraction = field(3);
-    m_lonDegMin = field(5);
-    m_lonFraction = field(7);
+    GpsValue value;
+    value.Fix = (flags & 0x01) != 0;
+    value.North = (flags & 0x02) != 0;
+    value.East = (flags & 0x04) != 0;
+    value.Quality = static_cast<uint8_t>(flags >> 6);
+    value.LatDegMin = field(1);
+    value.LatFraction = field(3);
+    value.LonDegMin = field(5);
+    value.LonFraction = field(7);
+    return value;
+}
+
+GpsValue ReadGpsBlock(const LogRecordView& record, int32_t offset) {
+    uint8_t block[GpsPosition::kBlockSize];
+    for (int i = 0; i < GpsPosition::kBlockSize; ++i) {
+        block[i] = record.Byte(offset + i);
+    }
+    return DecodeGpsBlock(block);
 }
 
 namespace {
@@ -97,28 +107,29 @@ void FormatCoordinate(char* out, int capacity, char hemisphere, int16_t degMin, 
 } // namespace
 
 const char* GpsPosition::LatitudeText() {
-    if (m_fix == 0) {
+    if (!m_value.Fix) {
         AppendText(m_latitude, 0, sizeof m_latitude, "No GPS Fix");
         return m_latitude;
     }
-    FormatCoordinate(m_latitude, sizeof m_latitude, m_latHemisphere, m_latDegMin, 4, m_latFraction);
+    FormatCoordinate(m_latitude, sizeof m_latitude, m_value.North ? 'N' : 'S', m_value.LatDegMin, 4,
+                     m_value.LatFraction);
     return m_latitude;
 }
 
 const char* GpsPosition::LongitudeText() {
     m_longitude[0] = '\0';
-    if (m_fix == 0) {
+    if (!m_value.Fix) {
         return m_longitude;
     }
-    FormatCoordinate(m_longitude, sizeof m_longitude, m_lonHemisphere, m_lonDegMin, 5,
-                     m_lonFraction);
+    FormatCoordinate(m_longitude, sizeof m_longitude, m_value.East ? 'E' : 'W', m_value.LonDegMin,
+                     5, m_value.LonFraction);
     return m_longitude;
 }
 
 const char* GpsPosition::QualityText() {
     m_qualityText[0] = 'Q';
     m_qualityText[1] = ':';
-    m_qualityText[2] = static_cast<char>('0' + m_quality % 10);
+    m_qualityText[2] = static_cast<char>('0' + m_value.Quality % 10);
     m_qualityText[3] = ' ';
     m_qualityText[4] = '\0';
     return m_qualityText;
@@ -131,19 +142,7 @@ void GpsPosition::AppendGpsText(LineBuffer& line) {
     line.Append(LongitudeText());
 }
 
-void AppendRecordGpsText(LineBuffer& line, const LogRecordView& record, int32_t offset) {
-    uint8_t block[GpsPosition::kBlockSize];
-    for (int i = 0; i < GpsPosition::kBlockSize; ++i) {
-        block[i] = record.Byte(offset + i);
-    }
-    GpsPosition position;
-    position.Decode(block);
-    position.AppendGpsText(line);
-}
-
-void AppendZeroBlockGpsText(LineBuffer& line) {
-    const uint8_t block[GpsPosition::kBlockSize] = {};
-    GpsPosition position;
-    position.Decode(block);
+void AppendGpsText(LineBuffer& line, const GpsValue& value) {
+    GpsPosition position(value);
     position.AppendGpsText(line);
 }

@@ -1,8 +1,16 @@
 #pragma once
 
+#include "report/SessionValues.h"
+
 #include <cstdint>
 
 class LineBuffer;
+class LogRecordView;
+
+// The fields of a nine-byte GPS block (flags, DDMM, fraction, DDDMM, fraction).
+GpsValue DecodeGpsBlock(const uint8_t (&bytes)[9]);
+// The GPS block at the record's offset; bytes past the record read as 0.
+GpsValue ReadGpsBlock(const LogRecordView& record, int32_t offset);
 
 // The instrument's GPS position as read from a nine-byte GPS block, and its three report texts.
 // Each text lives in its own buffer, rewritten by the next call of the same operation.
@@ -10,8 +18,11 @@ class GpsPosition {
 public:
     static constexpr int kBlockSize = 9;
 
+    GpsPosition() = default;
+    explicit GpsPosition(const GpsValue& value) : m_value(value) {}
+
     // bytes: the nine bytes of the block (flags, DDMM, fraction, DDDMM, fraction).
-    void Decode(const uint8_t (&bytes)[kBlockSize]);
+    void Decode(const uint8_t (&bytes)[kBlockSize]) { m_value = DecodeGpsBlock(bytes); }
 
     // "No GPS Fix" without a fix, else e.g. "N 51 30.1234".
     const char* LatitudeText();
@@ -25,14 +36,7 @@ public:
     void AppendGpsText(LineBuffer& line);
 
 private:
-    uint8_t m_fix = 0;
-    char m_latHemisphere = 'S';
-    char m_lonHemisphere = 'W';
-    uint8_t m_quality = 0;
-    int16_t m_latDegMin = 0;
-    int16_t m_latFraction = 0;
-    int16_t m_lonDegMin = 0;
-    int16_t m_lonFraction = 0;
+    GpsValue m_value;
 
     char m_latitude[15] = {};
     char m_longitude[15] = {};
@@ -44,9 +48,5 @@ private:
 // or past text[capacity - 1] except the terminator. Returns the new length.
 int AppendFixedNumber(char* text, int length, int capacity, int16_t value, int width);
 
-class LogRecordView;
-
-// Decodes the GPS block at the record's offset and appends its GPS text.
-void AppendRecordGpsText(LineBuffer& line, const LogRecordView& record, int32_t offset);
-// The GPS text of a block of nine zero bytes: no fix.
-void AppendZeroBlockGpsText(LineBuffer& line);
+// The GPS text of a decoded block (the zero block is a block without a fix).
+void AppendGpsText(LineBuffer& line, const GpsValue& value);

@@ -2,6 +2,7 @@
 
 #include "GasTables.h"
 #include "GpsPosition.h"
+#include "RecordFormat.h"
 #include "RecordStream.h"
 #include "ValueFormat.h"
 #include "report/Report.h"
@@ -15,21 +16,10 @@ constexpr int kEntrySize = 3;
 
 } // namespace
 
-ReadingLine::ReadingLine(RecordContext& ctx, int32_t show) : m_ctx(ctx), m_show(show) {
-    // The heading comes back above every tenth line of an unbroken run of shown lines.
-    if (m_show != 0) {
-        ++m_ctx.State.HeaderCountdown;
-        if (m_ctx.State.HeaderCountdown >= 10) {
-            m_ctx.State.HeaderCountdown = 0;
-        }
-    }
-}
-
-ReadingListEnd ReadingLine::ParseList(int32_t offset, bool skipDuplicateGas) {
-    ReadingColumns& columns = m_ctx.State.Columns;
-    const LogRecordView& record = m_ctx.Record;
+ReadingListEnd ReadReadingList(DecodeContext& ctx, int32_t offset, bool skipDuplicateGas) {
+    const LogRecordView& record = ctx.Record;
+    std::vector<GasReading>& readings = ctx.Value.Readings;
     const int32_t length = record.Length();
-    int32_t count = 0;
     ReadingListEnd end;
     for (;;) {
         if (offset >= length) {
@@ -48,20 +38,56 @@ ReadingListEnd ReadingLine::ParseList(int32_t offset, bool skipDuplicateGas) {
         }
         const bool duplicateGas = skipDuplicateGas && code == 1 && offset + kEntrySize < length &&
                                   record.Byte(offset + kEntrySize) == 1;
-        if (!duplicateGas && count < ReadingColumns::kNameCount) {
-            const GasCode& gas = GasCodeTable[code & kGasCodeMask];
-            char* name = columns.Names[count];
-            if (name[0] != gas.Name[0]) {
-                m_ctx.State.HeaderCountdown = 1;
-            }
-            std::memcpy(name, gas.Name, sizeof gas.Name);
-            FormatReading(record.S16(offset + 1), gas.Scale, columns.Values[count]);
-            ++count;
+        if (!duplicateGas && readings.size() < static_cast<size_t>(ReadingColumns::kNameCount)) {
+            readings.push_back(
+                GasReading{static_cast<uint8_t>(code & kGasCodeMask), record.S16(offset + 1)});
         }
         offset += kEntrySize;
     }
-    columns.Count = count;
     return end;
+}
+
+void ReadGpsByRoom(DecodeContext& ctx, const ReadingListEnd& end) {
+    if (end.Offset + 2 < ctx.Record.Length()) {
+        ctx.Value.HasGps = true;
+        ctx.Value.Gps = ReadGpsBlock(ctx.Record, end.Offset + 1);
+    }
+}
+
+void ReadGpsByMarker(DecodeContext& ctx, const ReadingListEnd& end) {
+    if (end.Terminator != 0xFF) {
+        return;
+    }
+    ctx.Value.HasGps = true;
+    if (end.Offset + 2 < ctx.Record.Length()) {
+        ctx.Value.Gps = ReadGpsBlock(ctx.Record, end.Offset + 1);
+    }
+}
+
+ReadingLine::ReadingLine(FormatContext& ctx, int32_t show) : m_ctx(ctx), m_show(show) {
+    // The heading comes back above every tenth line of an unbroken run of shown lines.
+    if (m_show != 0) {
+        ++m_ctx.State.HeaderCountdown;
+        if (m_ctx.State.HeaderCountdown >= 10) {
+            m_ctx.State.HeaderCountdown = 0;
+        }
+    }
+}
+
+void ReadingLine::TakeColumns() {
+    ReadingColumns& columns = m_ctx.State.Columns;
+    int32_t count = 0;
+    for (const GasReading& reading : m_ctx.Value.Readings) {
+        const GasCode& gas = GasCodeTable[reading.Code];
+        char* name = columns.Names[count];
+        if (name[0] != gas.Name[0]) {
+            m_ctx.State.HeaderCountdown = 1;
+        }
+        std::memcpy(name, gas.Name, sizeof gas.Name);
+        FormatReading(reading.Raw, gas.Scale, columns.Values[count]);
+        ++count;
+    }
+    columns.Count = count;
 }
 
 void ReadingLine::AppendHeadingIfDue() {
@@ -86,24 +112,14 @@ void ReadingLine::AppendValues() {
     }
 }
 
-void ReadingLine::AppendGpsByRoom(const ReadingListEnd& end) {
-    if (end.Offset + 2 < m_ctx.Record.Length()) {
-        AppendRecordGpsText(m_ctx.Line, m_ctx.Record, end.Offset + 1);
+void ReadingLine::AppendGps() {
+    if (m_ctx.Value.HasGps) {
+        AppendGpsText(m_ctx.Line, m_ctx.Value.Gps);
     }
 }
 
-void ReadingLine::AppendGpsByMarker(const ReadingListEnd& end) {
-    if (end.Terminator != 0xFF) {
-        return;
-    }
-    if (end.Offset + 2 < m_ctx.Record.Length()) {
-        AppendRecordGpsText(m_ctx.Line, m_ctx.Record, end.Offset + 1);
-    } else {
-        AppendZeroBlockGpsText(m_ctx.Line);
-    }
-}
-
-void ReadingLine::AppendGasType(uint8_t gasType) {
+void ReadingLine::AppendGasType() {
+    const uint8_t gasType = m_ctx.Value.GasType;
     if (gasType == '1') {
         m_ctx.Line.Append(" Methane");
     } else if (gasType == '2') {

@@ -1,5 +1,6 @@
 // Soundness and filter check, calibration, zero, bump test and field calibration records.
 #include "Decoders.h"
+#include "RecordFormat.h"
 #include "RecordStream.h"
 #include "ValueFormat.h"
 #include "report/Report.h"
@@ -10,26 +11,8 @@ constexpr uint8_t kListEnd = 0xFF;
 constexpr int32_t kFirstEntry = 8;
 constexpr int32_t kMaxBumpEntries = 9;
 
-// A record hidden by the log filter leaves no text and no trace in the reading-line heading; an
-// unknown version still flags the session, since the warning concerns the upload.
-bool Hidden(RecordContext& ctx, int32_t show, bool knownVersion) {
-    if (show != 0) {
-        return false;
-    }
-    if (!knownVersion) {
-        ctx.MarkUnrecognisedVersion();
-    }
-    return true;
-}
-
-void BeginTest(RecordContext& ctx, const char* heading) {
-    ctx.State.HeaderCountdown = 0;
-    ctx.AppendTime(heading);
-}
-
-void NewLogFormat(RecordContext& ctx) {
-    ctx.MarkUnrecognisedVersion();
-    ctx.Line.Append("- new log format.\\par ");
+bool Unrecognised(const FormatContext& ctx) {
+    return ctx.Value.Kind == RecordKind::Unrecognised;
 }
 
 // Walks the per-sensor entries from offset 8 until the 0xFF end byte, the record's end or the
@@ -47,151 +30,241 @@ void ForEachSensorEntry(const LogRecordView& record, int32_t entrySize, int32_t 
     }
 }
 
-void AppendPassFail(LineBuffer& line, uint8_t flags) {
-    line.Append(flags == 1 ? "PASS  " : "FAIL  ");
+TestResult ResultOf(uint8_t flags, bool notTested) {
+    return notTested ? TestResult::NotTested : flags == 1 ? TestResult::Pass : TestResult::Fail;
+}
+
+int32_t DivisorOf(uint8_t code) {
+    return SensorScale(code) == 1 ? 1 : 10;
 }
 
 // Calibration version 2 and zero version 2: code, result flags, two signed values.
-void AppendResultEntries(RecordContext& ctx) {
+void ReadResultEntries(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
     if (record.Length() <= 10) {
         return;
     }
     ForEachSensorEntry(record, 6, 255, [&ctx, &record](int32_t offset) {
-        const uint8_t code = record.Byte(offset);
-        const uint8_t flags = record.Byte(offset + 1);
-        if ((flags & 3) == 3) {
-            return;
-        }
-        const int first = record.S16(offset + 2);
-        const int second = record.S16(offset + 4);
-        AppendSensorLabel(ctx.Line, code);
-        AppendPassFail(ctx.Line, flags);
-        if (SensorScale(code) == 1) {
-            ctx.Line.AppendInt(first, 4);
-            ctx.Line.Append("  ");
-            ctx.Line.AppendInt(second, 4);
-            ctx.Line.Append("\\par ");
-        } else {
-            ctx.Line.AppendTenths(first, 2);
-            ctx.Line.Append("  ");
-            ctx.Line.AppendTenths(second, 2);
-            ctx.Line.Append("\\par ");
-        }
+        SensorValue sensor;
+        sensor.Code = record.Byte(offset);
+        sensor.Flags = record.Byte(offset + 1);
+        sensor.Result = ResultOf(sensor.Flags, (sensor.Flags & 3) == 3);
+        sensor.First = record.S16(offset + 2);
+        sensor.Second = record.S16(offset + 4);
+        sensor.HasSecond = true;
+        sensor.Divisor = DivisorOf(sensor.Code);
+        ctx.Value.Sensors.push_back(sensor);
     });
 }
 
 // Calibration version 1 and field calibration: code and two unsigned values.
-void AppendValueEntries(RecordContext& ctx) {
+void ReadValueEntries(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
     ForEachSensorEntry(record, 5, 255, [&ctx, &record](int32_t offset) {
-        AppendSensorLabel(ctx.Line, record.Byte(offset));
-        ctx.Line.AppendInt(record.U16(offset + 1), 5);
-        ctx.Line.AppendChar(' ');
-        ctx.Line.AppendInt(record.U16(offset + 3), 5);
-        ctx.Line.Append(" \\par ");
+        SensorValue sensor;
+        sensor.Code = record.Byte(offset);
+        sensor.First = record.U16(offset + 1);
+        sensor.Second = record.U16(offset + 3);
+        sensor.HasSecond = true;
+        ctx.Value.Sensors.push_back(sensor);
     });
+}
+
+// A record hidden by the log filter leaves no text and no trace in the reading-line heading.
+bool Hidden(int32_t show) {
+    return show == 0;
+}
+
+void BeginTest(FormatContext& ctx, const char* heading) {
+    ctx.State.HeaderCountdown = 0;
+    ctx.AppendTime(heading);
+}
+
+void NewLogFormat(FormatContext& ctx) {
+    ctx.Line.Append("- new log format.\\par ");
+}
+
+void AppendPassFail(LineBuffer& line, TestResult result) {
+    line.Append(result == TestResult::Pass ? "PASS  " : "FAIL  ");
+}
+
+// A value as the report writes it: whole units, or tenths with one decimal.
+void AppendSensorNumber(LineBuffer& line, const SensorValue& sensor, int32_t value) {
+    if (sensor.Divisor == 1) {
+        line.AppendInt(value, 4);
+    } else {
+        line.AppendTenths(value, 2);
+    }
+}
+
+void AppendResultEntries(FormatContext& ctx) {
+    for (const SensorValue& sensor : ctx.Value.Sensors) {
+        if (sensor.Result == TestResult::NotTested) {
+            continue;
+        }
+        AppendSensorLabel(ctx.Line, sensor.Code);
+        AppendPassFail(ctx.Line, sensor.Result);
+        AppendSensorNumber(ctx.Line, sensor, sensor.First);
+        ctx.Line.Append("  ");
+        AppendSensorNumber(ctx.Line, sensor, sensor.Second);
+        ctx.Line.Append("\\par ");
+    }
+}
+
+void AppendValueEntries(FormatContext& ctx) {
+    for (const SensorValue& sensor : ctx.Value.Sensors) {
+        AppendSensorLabel(ctx.Line, sensor.Code);
+        ctx.Line.AppendInt(sensor.First, 5);
+        ctx.Line.AppendChar(' ');
+        ctx.Line.AppendInt(sensor.Second, 5);
+        ctx.Line.Append(" \\par ");
+    }
 }
 
 } // namespace
 
-void DecodeSoundness(RecordContext& ctx) {
-    const LogRecordView& record = ctx.Record;
-    ctx.State.HeaderCountdown = 0;
+void DecodeSoundness(DecodeContext& ctx) {
     ctx.TakeLogTime();
-    if (record.Version() != '1') {
+    if (ctx.Record.Version() != '1') {
         ctx.MarkUnrecognisedVersion();
+        return;
+    }
+    const uint8_t flags = ctx.Record.Byte(8);
+    ctx.Value.SoundnessPassed = (flags & 1) != 0;
+    ctx.Value.Filter = (flags & 6) == 2   ? FilterCheck::Passed
+                       : (flags & 6) == 6 ? FilterCheck::Failed
+                                          : FilterCheck::NotReported;
+}
+
+void FormatSoundness(FormatContext& ctx) {
+    ctx.State.HeaderCountdown = 0;
+    if (Unrecognised(ctx)) {
         ctx.AppendTime("\\par %X Soundness test - new log format.\\par ");
         return;
     }
-    const uint8_t flags = record.Byte(8);
-    if ((flags & 1) != 0) {
+    if (ctx.Value.SoundnessPassed) {
         ctx.AppendTime("\\par %X Soundness test passed.\\par ");
     }
-    if ((flags & 6) == 2) {
+    if (ctx.Value.Filter == FilterCheck::Passed) {
         ctx.AppendTime("\\par %X Filter Check passed.\\par ");
-    } else if ((flags & 6) == 6) {
+    } else if (ctx.Value.Filter == FilterCheck::Failed) {
         ctx.AppendTime("\\par %X Filter Check failed.\\par ");
     }
 }
 
-void DecodeCalibration(RecordContext& ctx) {
+void DecodeCalibration(DecodeContext& ctx) {
     const uint8_t version = ctx.Record.Version();
     ctx.TakeLogTime();
-    if (Hidden(ctx, ctx.State.ShowCalibrationLogs, version == '1' || version == '2')) {
+    if (version == '1') {
+        ReadValueEntries(ctx);
+    } else if (version == '2') {
+        ReadResultEntries(ctx);
+    } else {
+        ctx.MarkUnrecognisedVersion();
+    }
+}
+
+void FormatCalibration(FormatContext& ctx) {
+    if (Hidden(ctx.State.ShowCalibrationLogs)) {
         return;
     }
     BeginTest(ctx, "\\par %X Calibration\\par ");
-    if (version == '1') {
-        AppendValueEntries(ctx);
-    } else if (version == '2') {
-        AppendResultEntries(ctx);
-    } else {
+    if (Unrecognised(ctx)) {
         NewLogFormat(ctx);
+    } else if (ctx.Value.Version == '1') {
+        AppendValueEntries(ctx);
+    } else {
+        AppendResultEntries(ctx);
     }
 }
 
-void DecodeZero(RecordContext& ctx) {
-    const uint8_t version = ctx.Record.Version();
+void DecodeZero(DecodeContext& ctx) {
     ctx.TakeLogTime();
-    if (Hidden(ctx, ctx.State.ShowCalibrationLogs, version == '2')) {
+    if (ctx.Record.Version() == '2') {
+        ReadResultEntries(ctx);
+    } else {
+        ctx.MarkUnrecognisedVersion();
+    }
+}
+
+void FormatZero(FormatContext& ctx) {
+    if (Hidden(ctx.State.ShowCalibrationLogs)) {
         return;
     }
     BeginTest(ctx, "\\par %X Zero\\par ");
-    if (version == '2') {
-        AppendResultEntries(ctx);
-    } else {
+    if (Unrecognised(ctx)) {
         NewLogFormat(ctx);
+    } else {
+        AppendResultEntries(ctx);
     }
 }
 
-void DecodeBumpTest(RecordContext& ctx) {
+void DecodeBumpTest(DecodeContext& ctx) {
     const LogRecordView& record = ctx.Record;
     const uint8_t version = record.Version();
     ctx.TakeLogTime();
-    if (Hidden(ctx, ctx.State.ShowBumpLogs, version == '1' || version == '2')) {
-        return;
-    }
-    BeginTest(ctx, "\\par %X Bump Test\\par ");
     if (version != '1' && version != '2') {
-        NewLogFormat(ctx);
+        ctx.MarkUnrecognisedVersion();
         return;
     }
     if (record.Length() <= 10) {
         return;
     }
     ForEachSensorEntry(record, 4, kMaxBumpEntries, [&ctx, &record, version](int32_t offset) {
-        const uint8_t code = record.Byte(offset);
-        const uint8_t flags = record.Byte(offset + 1);
-        if (version == '1' && (flags & 3) == 3) {
-            return;
-        }
-        AppendSensorLabel(ctx.Line, code);
-        if (version == '2' && flags == 3) {
-            ctx.Line.Append("Not Tested\\par ");
-            return;
-        }
-        AppendPassFail(ctx.Line, flags);
-        const int value = record.S16(offset + 2);
-        if (SensorScale(code) == 1) {
-            ctx.Line.AppendInt(value, 4);
-        } else {
-            ctx.Line.AppendTenths(value, 2);
-        }
-        ctx.Line.Append("\\par ");
+        SensorValue sensor;
+        sensor.Code = record.Byte(offset);
+        sensor.Flags = record.Byte(offset + 1);
+        // Version 1 marks a sensor left out by both low flag bits, version 2 by the value 3.
+        const bool notTested = version == '1' ? (sensor.Flags & 3) == 3 : sensor.Flags == 3;
+        sensor.Result = ResultOf(sensor.Flags, notTested);
+        sensor.First = record.S16(offset + 2);
+        sensor.Divisor = DivisorOf(sensor.Code);
+        ctx.Value.Sensors.push_back(sensor);
     });
 }
 
-void DecodeFieldCalibration(RecordContext& ctx) {
-    const uint8_t version = ctx.Record.Version();
+void FormatBumpTest(FormatContext& ctx) {
+    if (Hidden(ctx.State.ShowBumpLogs)) {
+        return;
+    }
+    BeginTest(ctx, "\\par %X Bump Test\\par ");
+    if (Unrecognised(ctx)) {
+        NewLogFormat(ctx);
+        return;
+    }
+    const bool showNotTested = ctx.Value.Version == '2';
+    for (const SensorValue& sensor : ctx.Value.Sensors) {
+        if (sensor.Result == TestResult::NotTested && !showNotTested) {
+            continue;
+        }
+        AppendSensorLabel(ctx.Line, sensor.Code);
+        if (sensor.Result == TestResult::NotTested) {
+            ctx.Line.Append("Not Tested\\par ");
+            continue;
+        }
+        AppendPassFail(ctx.Line, sensor.Result);
+        AppendSensorNumber(ctx.Line, sensor, sensor.First);
+        ctx.Line.Append("\\par ");
+    }
+}
+
+void DecodeFieldCalibration(DecodeContext& ctx) {
     ctx.TakeLogTime();
-    if (Hidden(ctx, ctx.State.ShowCalibrationLogs, version == '1')) {
+    if (ctx.Record.Version() == '1') {
+        ReadValueEntries(ctx);
+    } else {
+        ctx.MarkUnrecognisedVersion();
+    }
+}
+
+void FormatFieldCalibration(FormatContext& ctx) {
+    if (Hidden(ctx.State.ShowCalibrationLogs)) {
         return;
     }
     BeginTest(ctx, "\\par %X Field Cal\\par ");
-    if (version == '1') {
-        AppendValueEntries(ctx);
-    } else {
+    if (Unrecognised(ctx)) {
         NewLogFormat(ctx);
+    } else {
+        AppendValueEntries(ctx);
     }
 }

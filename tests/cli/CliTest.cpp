@@ -19,6 +19,7 @@
 
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
+#include "export/SessionExport.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
@@ -411,31 +412,35 @@ TEST_P(CliBadArgsTest, OneLineOnStandardErrorAndStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBadArgsTest,
-    ::testing::Values(BadArgs{"noCommand", {}}, BadArgs{"unknownCommand", {"print", "DUMP"}},
-                      BadArgs{"sessionsNoDump", {"sessions"}},
-                      BadArgs{"sessionsTwoDumps", {"sessions", "DUMP", "DUMP"}},
-                      BadArgs{"sessionsBadShow", {"sessions", "DUMP", "--show", "some"}},
-                      BadArgs{"sessionsEmptyShow", {"sessions", "DUMP", "--show", ""}},
-                      BadArgs{"sessionsShowNoValue", {"sessions", "DUMP", "--show"}},
-                      BadArgs{"sessionsUnknownOption", {"sessions", "DUMP", "--tree"}},
-                      BadArgs{"sessionsMissingDump", {"sessions", "/nonexistent/FlashData.txt"}},
-                      BadArgs{"sessionsMalformedDump", {"sessions", "BAD"}},
-                      BadArgs{"renderNoSlot", {"render", "DUMP"}},
-                      BadArgs{"renderNothing", {"render"}},
-                      BadArgs{"renderSlot500", {"render", "DUMP", "0", "500"}},
-                      BadArgs{"renderSlotNegative", {"render", "DUMP", "-1"}},
-                      BadArgs{"renderSlotHuge", {"render", "DUMP", "99999999999999999999"}},
-                      BadArgs{"renderSlotText", {"render", "DUMP", "first"}},
-                      BadArgs{"renderSlotHex", {"render", "DUMP", "0x10"}},
-                      BadArgs{"renderBadHide", {"render", "DUMP", "0", "--hide", "survey"}},
-                      BadArgs{"renderHideEmptyWord", {"render", "DUMP", "0", "--hide", "alarm,"}},
-                      BadArgs{"renderHideZero", {"render", "DUMP", "0", "--hide", "zero"}},
-                      BadArgs{"renderHideUpperCase", {"render", "DUMP", "0", "--hide", "Bump"}},
-                      BadArgs{"renderFiveModeNames",
-                              {"render", "DUMP", "0", "--mode-names", "a,b,c,d,e"}},
-                      BadArgs{"renderUnknownOption", {"render", "DUMP", "0", "--full-day"}},
-                      BadArgs{"renderMalformedDump", {"render", "BAD", "0"}},
-                      BadArgs{"renderMissingDump", {"render", "/nonexistent/x.txt", "0"}}),
+    ::testing::Values(
+        BadArgs{"noCommand", {}}, BadArgs{"unknownCommand", {"print", "DUMP"}},
+        BadArgs{"sessionsNoDump", {"sessions"}},
+        BadArgs{"sessionsTwoDumps", {"sessions", "DUMP", "DUMP"}},
+        BadArgs{"sessionsBadShow", {"sessions", "DUMP", "--show", "some"}},
+        BadArgs{"sessionsEmptyShow", {"sessions", "DUMP", "--show", ""}},
+        BadArgs{"sessionsShowNoValue", {"sessions", "DUMP", "--show"}},
+        BadArgs{"sessionsUnknownOption", {"sessions", "DUMP", "--tree"}},
+        BadArgs{"sessionsMissingDump", {"sessions", "/nonexistent/FlashData.txt"}},
+        BadArgs{"sessionsMalformedDump", {"sessions", "BAD"}},
+        BadArgs{"renderNoSlot", {"render", "DUMP"}}, BadArgs{"renderNothing", {"render"}},
+        BadArgs{"renderSlot500", {"render", "DUMP", "0", "500"}},
+        BadArgs{"renderSlotNegative", {"render", "DUMP", "-1"}},
+        BadArgs{"renderSlotHuge", {"render", "DUMP", "99999999999999999999"}},
+        BadArgs{"renderSlotText", {"render", "DUMP", "first"}},
+        BadArgs{"renderSlotHex", {"render", "DUMP", "0x10"}},
+        BadArgs{"renderBadHide", {"render", "DUMP", "0", "--hide", "survey"}},
+        BadArgs{"renderHideEmptyWord", {"render", "DUMP", "0", "--hide", "alarm,"}},
+        BadArgs{"renderHideZero", {"render", "DUMP", "0", "--hide", "zero"}},
+        BadArgs{"renderHideUpperCase", {"render", "DUMP", "0", "--hide", "Bump"}},
+        BadArgs{"renderFiveModeNames", {"render", "DUMP", "0", "--mode-names", "a,b,c,d,e"}},
+        BadArgs{"renderUnknownOption", {"render", "DUMP", "0", "--full-day"}},
+        BadArgs{"renderMalformedDump", {"render", "BAD", "0"}},
+        BadArgs{"renderMissingDump", {"render", "/nonexistent/x.txt", "0"}},
+        BadArgs{"exportNoFormat", {"export", "DUMP", "0"}},
+        BadArgs{"exportKml", {"export", "DUMP", "0", "--format", "kml"}},
+        BadArgs{"exportTwoFormats", {"export", "DUMP", "0", "--format", "csv,gpx"}},
+        BadArgs{"exportNoSlot", {"export", "DUMP", "--format", "csv"}},
+        BadArgs{"exportBadHide", {"export", "DUMP", "0", "--format", "csv", "--hide", "x"}}),
     [](const ::testing::TestParamInfo<BadArgs>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, OutputOptionWithoutAFileIsABadArgument) {
@@ -468,6 +473,33 @@ TEST_F(CliTest, SlotsWithLeadingZerosAreAccepted) {
     const Result r = Run({"render", Dump(), "001"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Expected({1}));
+}
+
+// The command writes exactly what the export library gives for the same slots.
+TEST_F(CliTest, ExportWritesEachFormatToAFile) {
+    std::string noNames[4];
+    const std::vector<SessionValues> sessions = {DecodeSessionValues(*image, 0, noNames),
+                                                 DecodeSessionValues(*image, 2, noNames)};
+    for (ExportFormat format : {ExportFormat::Csv, ExportFormat::GeoJson, ExportFormat::Gpx}) {
+        const std::string path = *dir + "/out" + ExportFormatSuffix(format);
+        const Result r =
+            Run({"export", Dump(), "0", "2", "--format", ExportFormatWord(format), "-o", path});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFile(path), ExportSessions(sessions, format, LogFilter()).toStdString());
+        EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);
+    }
+}
+
+TEST_F(CliTest, ExportHonoursHide) {
+    const std::string all = Run({"export", Dump(), "0", "--format", "csv"}).out;
+    const Result hidden =
+        Run({"export", Dump(), "0", "--format", "csv", "--hide", "calibration,bump"});
+    EXPECT_EQ(hidden.status, 0);
+    for (const char* kind : {",calibration,", ",zero,", ",field calibration,", ",bump test,"}) {
+        EXPECT_NE(all.find(kind), std::string::npos) << kind;
+        EXPECT_EQ(hidden.out.find(kind), std::string::npos) << kind;
+    }
+    EXPECT_NE(hidden.out.find(",barhole,"), std::string::npos);
 }
 
 } // namespace

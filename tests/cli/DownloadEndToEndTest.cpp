@@ -284,6 +284,27 @@ TEST_F(DownloadTest, ChosenDayOnlyAndAnAbsentOneIsReported) {
               Rendered((*days)[1].slotList, Served()));
 }
 
+TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
+    StartSimulator({"--image", "small.txt"});
+    const Day& day = (*days)[1];
+    const RunResult r =
+        Download({"--pipe", pipeName, "--day", day.date, "--export", "gpx,csv,geojson"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ListFolder(work),
+              (std::vector<std::string>{day.date + ".csv", day.date + ".geojson", day.date + ".gpx",
+                                        day.date + ".rtf", "FlashData.txt"}));
+    for (const char* format : {"csv", "geojson", "gpx"}) {
+        std::vector<std::string> args = {"export", Served()};
+        for (int16_t slot : day.slotList) {
+            args.push_back(std::to_string(slot));
+        }
+        args.insert(args.end(), {"--format", format, "--mode-names", kSimModeNames});
+        const RunResult exported = RunProgram("tavon-datalog", args, work);
+        EXPECT_EQ(exported.status, 0) << exported.err;
+        EXPECT_EQ(ReadFile(work + "/" + day.date + "." + format), exported.out) << format;
+    }
+}
+
 TEST_F(DownloadTest, StalledInstrumentEndsWithStatus4KeepingTheEarlierReports) {
     // Silent from the middle of the second day's second session on.
     const long stall = kFramesBeforeSessions +

@@ -91,7 +91,7 @@ TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {
     DownloadOptions o;
     std::string message;
     ASSERT_TRUE(Parse({"--sessions", "alarm,cal", "--mode-names", "A,[b],,D", "--dump", "x/d.txt",
-                       "--out=r", "-q"},
+                       "--out=r", "-q", "--export", "gpx,csv,gpx"},
                       o, message))
         << message;
     EXPECT_FALSE(o.boxes.all);
@@ -106,6 +106,7 @@ TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {
     EXPECT_EQ(o.dumpPath, "x/d.txt");
     EXPECT_EQ(o.outDir, "r");
     EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.exportFormats, (std::vector<ExportFormat>{ExportFormat::Gpx, ExportFormat::Csv}));
 }
 
 TEST(DownloadOptionsTest, RefusedArguments) {
@@ -128,6 +129,9 @@ TEST(DownloadOptionsTest, RefusedArguments) {
         {"--mode-names", "a,b,c,d,e"},
         {"--dump"},
         {"--out", ""},
+        {"--export"},
+        {"--export", "kml"},
+        {"--export", "csv,"},
         {"--frobnicate"},
         {"7"},
     };

@@ -42,6 +42,7 @@ protected:
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.watchdog = watchdog;
+        env.askExportName = [this](QWidget*) { return exportName; };
         env.tickMs = 20; // five times the real pace: the engine counts ticks, not milliseconds
         env.endProcess = [this](int code) { endCode = code; };
         env.openUrl = [this](const QUrl& url) {
@@ -155,6 +156,7 @@ protected:
     RecordingPrompt prompt;
     std::unique_ptr<LogImage> image;
     ReportState report;
+    QString exportName;
     std::unique_ptr<MainDialog> dialog;
     std::vector<Ended> ended;
     size_t seen = 0;
@@ -438,6 +440,22 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
     EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+
+    // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
+    for (const char* format : {"csv", "geojson", "gpx"}) {
+        exportName = QDir::current().absoluteFilePath(QStringLiteral("day.") + format);
+        dialog->Action("actionExport")->trigger();
+        const QString expected = QDir::current().absoluteFilePath("expected.out");
+        QByteArray errors;
+        EXPECT_EQ(RunBuildProgram("tavon-datalog",
+                                  QStringList{"export", simDump} + daySlots +
+                                      QStringList{"--format", format, "--hide", "manual",
+                                                  "--mode-names", kModeNames, "-o", expected},
+                                  nullptr, &errors),
+                  0)
+            << errors.toStdString();
+        EXPECT_EQ(ReadFileBytes(exportName), ReadFileBytes(expected)) << format;
+    }
 
     Child<QCheckBox>("id1035")->click();
     EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());

@@ -44,6 +44,7 @@ protected:
             return true;
         };
         env.askSaveName = [this](QWidget*) { return saveName; };
+        env.askExportName = [this](QWidget*) { return saveName; };
         dialog = std::make_unique<MainDialog>(*image, report, env);
     }
 
@@ -122,7 +123,8 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Open Dump...", "Save", "Quit", "About Tavon Datalogging..."}));
+    EXPECT_EQ(file, QStringList({"Open Dump...", "Save", "Export...", "Quit",
+                                 "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));
@@ -360,6 +362,17 @@ TEST_F(MainDialogTest, DataSourceInTheTitle) {
     EXPECT_TRUE(dialog->windowTitle().startsWith("Tavon Datalogger - FlashData.txt"));
     dialog->ShowDataSource("");
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
+}
+
+TEST_F(MainDialogTest, ExportWithoutASessionOrAFormatSaysSoAndWritesNothing) {
+    for (const char* name : {"none.csv", "report.rtf"}) {
+        saveName = QDir::current().absoluteFilePath(name);
+        dialog->Action("actionExport")->trigger();
+        EXPECT_FALSE(QFile::exists(saveName)) << name;
+    }
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_NE(prompt.shown[0].first.find("No session is shown"), std::string::npos);
+    EXPECT_NE(prompt.shown[1].first.find(".csv, .geojson or .gpx"), std::string::npos);
 }
 
 } // namespace

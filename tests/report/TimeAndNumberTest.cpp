@@ -1,6 +1,6 @@
 #include "LineBuffer.h"
 #include "LogClock.h"
-#include "RecordStream.h"
+#include "RecordFormat.h"
 #include "orvtime/OrvTime.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
@@ -70,10 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Values, IntTextTest,
                          ::testing::Values(0, 1, -1, 9, -9, 10, -15, 99, 100, 999, 1000, 9999,
                                            10000, 32767, -32768, 65535, INT_MAX, INT_MIN));
 
-TEST(RecordStream, TimeLiteralsFormatAsAWhole) {
-    ReportState state;
-    SessionLog log;
-    RecordStream stream(state, log);
+TEST(TimeTexts, TimeLiteralsFormatAsAWhole) {
+    TimeTexts stream;
     // 10:20:30 on Monday 07 Dec 2026 (UTC, pinned for the whole test program).
     const int64_t time = COrvTime(849954030u).Value();
     const std::pair<const char*, const char*> cases[] = {

@@ -67,3 +67,13 @@ void ShownReport::RenderSection(ReportState& report, SessionByteSource& source, 
     }
     RenderSession(report, source, slot);
 }
+
+std::vector<int16_t> ShownReport::Slots() const {
+    std::vector<int16_t> shown;
+    for (const Section& section : m_sections) {
+        if (section.slot != kNoSession) {
+            shown.push_back(section.slot);
+        }
+    }
+    return shown;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/SessionValues.h"
+
 #include <cstdint>
 #include <string>
 
@@ -69,3 +71,7 @@ extern const char RtfHeader[];
 
 // Renders the slot's session and adds it to the report; returns the session's own text.
 std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t slot);
+
+// The report's filter flags as a log filter, and back.
+LogFilter ReportFilter(const ReportState& state);
+void SetReportFilter(ReportState& state, const LogFilter& filter);

@@ -100,6 +100,8 @@ public:
     const SessionTree& Tree() const { return m_tree; }
     int SelectedNode() const { return m_selected; }
     ReportState& Report() { return m_report; }
+    // The slots of the sessions in the report on screen (one, or a Full Day's), in order.
+    std::vector<int16_t> ShownSlots() const { return m_shown.Slots(); }
 
 private:
     enum class Pending { None, Index, Session };

@@ -25,6 +25,8 @@ public:
     void RenderAgain(ReportState& report, SessionByteSource& source);
 
     size_t SectionCount() const { return m_sections.size(); }
+    // The slots of the sessions shown, in report order ("no session" left out).
+    std::vector<int16_t> Slots() const;
 
 private:
     struct Section {

@@ -1,0 +1,64 @@
+#include "ReportExport.h"
+
+#include "export/SessionExport.h"
+#include "report/Report.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+struct FileType {
+    ExportFormat format;
+    const char* filter;
+};
+const FileType kFileTypes[] = {
+    {ExportFormat::Csv, "Spreadsheet CSV (*.csv)"},
+    {ExportFormat::GeoJson, "GeoJSON map features (*.geojson)"},
+    {ExportFormat::Gpx, "GPX waypoints and tracks (*.gpx)"},
+};
+
+} // namespace
+
+QString ReportExport::AskPath(QWidget* parent) {
+    QStringList filters;
+    for (const FileType& type : kFileTypes) {
+        filters << QString::fromLatin1(type.filter);
+    }
+    QString selected;
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), QString(),
+                                                filters.join(QStringLiteral(";;")), &selected);
+    ExportFormat format = ExportFormat::Csv;
+    if (path.isEmpty() || ExportFormatForPath(path, format)) {
+        return path;
+    }
+    for (const FileType& type : kFileTypes) {
+        if (selected == QLatin1String(type.filter)) {
+            return path + QLatin1String(ExportFormatSuffix(type.format));
+        }
+    }
+    return path + QLatin1String(ExportFormatSuffix(ExportFormat::Csv));
+}
+
+QString ReportExport::Write(const QString& path, const std::vector<int16_t>& sessionSlots,
+                            SessionByteSource& source, const ReportState& report) {
+    ExportFormat format = ExportFormat::Csv;
+    if (!ExportFormatForPath(path, format)) {
+        return QStringLiteral("Choose a file ending in .csv, .geojson or .gpx for \"%1\".")
+            .arg(QFileInfo(path).fileName());
+    }
+    if (sessionSlots.empty()) {
+        return QStringLiteral("No session is shown: choose one in the tree first.");
+    }
+    std::vector<SessionValues> sessions;
+    for (int16_t slot : sessionSlots) {
+        sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
+    }
+    const QByteArray data = ExportSessions(sessions, format, ReportFilter(report));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        return QStringLiteral("Cannot write the file \"%1\".\n%2").arg(path, file.errorString());
+    }
+    return QString();
+}

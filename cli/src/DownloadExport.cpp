@@ -1,0 +1,32 @@
+#include "DownloadExport.h"
+
+#include "ExitStatus.h"
+#include "ReportOutput.h"
+#include "export/SessionExport.h"
+#include "report/Report.h"
+
+bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,
+                         SessionByteSource& source, const ReportState& report,
+                         const std::vector<ExportFormat>& formats) {
+    if (formats.empty()) {
+        return true;
+    }
+    std::vector<SessionValues> sessions;
+    for (int16_t slot : sessionSlots) {
+        sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
+    }
+    const LogFilter filter = ReportFilter(report);
+
+    const std::string suffix = ".rtf";
+    const bool hasSuffix =
+        reportPath.size() >= suffix.size() &&
+        reportPath.compare(reportPath.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string stem =
+        hasSuffix ? reportPath.substr(0, reportPath.size() - suffix.size()) : reportPath;
+    bool ok = true;
+    for (ExportFormat format : formats) {
+        const QByteArray data = ExportSessions(sessions, format, filter);
+        ok = WriteOutput(stem + ExportFormatSuffix(format), data.toStdString()) == kExitOk && ok;
+    }
+    return ok;
+}

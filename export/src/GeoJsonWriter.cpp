@@ -1,0 +1,55 @@
+#include "RecordFields.h"
+#include "Writers.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
+    // RFC 7946: longitude first.
+    const QJsonObject geometry{
+        {QStringLiteral("type"), QStringLiteral("Point")},
+        {QStringLiteral("coordinates"), QJsonArray{record.Gps.Longitude(), record.Gps.Latitude()}},
+    };
+    QJsonObject properties{
+        {QStringLiteral("session"), session.Slot},
+        {QStringLiteral("kind"), QLatin1String(RecordKindWord(record.Kind))},
+        {QStringLiteral("mode"), ModeText(record)},
+        {QStringLiteral("fix quality"), record.Gps.Quality},
+        {QStringLiteral("detail"), DetailText(record)},
+    };
+    // One property per gas, as a GIS styles and filters by a field.
+    for (const GasReading& reading : record.Readings) {
+        properties.insert(GasHeading(reading.Code), reading.Value());
+    }
+    if (HasTime(record)) {
+        properties.insert(QStringLiteral("time"), WallClockText(record));
+        properties.insert(QStringLiteral("utc"), UtcText(record));
+    }
+    return QJsonObject{
+        {QStringLiteral("type"), QStringLiteral("Feature")},
+        {QStringLiteral("geometry"), geometry},
+        {QStringLiteral("properties"), properties},
+    };
+}
+
+} // namespace
+
+QByteArray WriteGeoJson(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+    QJsonArray features;
+    for (const SessionValues& session : sessions) {
+        for (const RecordValue& record : session.Records) {
+            if (FilterShows(filter, record) && Located(record)) {
+                features.append(Feature(session, record));
+            }
+        }
+    }
+    const QJsonObject collection{
+        {QStringLiteral("type"), QStringLiteral("FeatureCollection")},
+        {QStringLiteral("features"), features},
+    };
+    // Compact: a whole download is many megabytes, and every reader takes it as well.
+    return QJsonDocument(collection).toJson(QJsonDocument::Compact);
+}

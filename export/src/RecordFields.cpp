@@ -1,0 +1,246 @@
+#include "RecordFields.h"
+
+#include "export/Cp1252.h"
+#include "orvtime/TimeFormat.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString Number(int32_t value, int32_t divisor) {
+    if (divisor == 1) {
+        return QString::number(value);
+    }
+    const int decimals = divisor >= 100 ? 2 : 1;
+    return QString::number(static_cast<double>(value) / divisor, 'f', decimals);
+}
+
+QString Tenths(int32_t tenths) {
+    return Number(tenths, 10);
+}
+
+QString PercentUnit(bool gas) {
+    return gas ? QStringLiteral("% gas") : QStringLiteral("% LEL");
+}
+
+QString SensorName(uint8_t code) {
+    return code < kGasCodes ? GasHeading(code) : QStringLiteral("sensor %1").arg(code);
+}
+
+QString SensorsText(const RecordValue& record) {
+    QStringList parts;
+    for (const SensorValue& sensor : record.Sensors) {
+        QString part = SensorName(sensor.Code);
+        if (sensor.Result != TestResult::None) {
+            part += QLatin1Char(' ') + QLatin1String(TestResultWord(sensor.Result));
+        }
+        if (sensor.Result != TestResult::NotTested) {
+            part += QLatin1Char(' ') + Number(sensor.First, sensor.Divisor);
+            if (sensor.HasSecond) {
+                part += QLatin1Char(' ') + Number(sensor.Second, sensor.Divisor);
+            }
+        }
+        parts << part;
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString SoundnessText(const RecordValue& record) {
+    QStringList parts;
+    if (record.SoundnessPassed) {
+        parts << QStringLiteral("soundness test passed");
+    }
+    if (record.Filter == FilterCheck::Passed) {
+        parts << QStringLiteral("filter check passed");
+    } else if (record.Filter == FilterCheck::Failed) {
+        parts << QStringLiteral("filter check failed");
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString BarholeText(const BarholeValue& barhole) {
+    QString text = QStringLiteral("barhole %1: peak %2 %3, sustained %4 %5")
+                       .arg(barhole.Number)
+                       .arg(Tenths(barhole.Peak), PercentUnit(barhole.PeakGas),
+                            Tenths(barhole.Sustained), PercentUnit(barhole.SustainedGas));
+    if (barhole.ProfileCount > 0) {
+        text += QStringLiteral("; profile");
+        for (int32_t i = 0; i < barhole.ProfileCount; ++i) {
+            text +=
+                QLatin1Char(' ') + QString::number(static_cast<double>(barhole.Profile[i]), 'f', 1);
+        }
+    }
+    return text;
+}
+
+QString PipelineText(const RecordValue& record) {
+    const uint8_t result = record.PipelineResult;
+    const bool lel = result == 'L' || result == 'l';
+    QString verdict;
+    switch (result) {
+    case 'G':
+    case 'L':
+        verdict = QStringLiteral("pipeline gas");
+        break;
+    case 'g':
+    case 'l':
+        verdict = QStringLiteral("not pipeline gas");
+        break;
+    case 'X':
+        verdict = QStringLiteral("no determination");
+        break;
+    default:
+        verdict = QStringLiteral("result %1").arg(result);
+        break;
+    }
+    return QStringLiteral("%1 %2: %3")
+        .arg(Tenths(record.PipelineReading), PercentUnit(!lel), verdict);
+}
+
+QString PumpText(uint8_t state) {
+    static const char* const kStates[] = {"OFF", "ON", "FAULT", "FAULT/RUNNING", "FAST"};
+    if (state >= '0' && state <= '4') {
+        return QStringLiteral("pump %1").arg(QLatin1String(kStates[state - '0']));
+    }
+    return QStringLiteral("pump state %1").arg(state);
+}
+
+QString GasTypeText(uint8_t gasType) {
+    return gasType == '1'   ? QStringLiteral("methane")
+           : gasType == '2' ? QStringLiteral("natural gas")
+                            : QString();
+}
+
+QString UnrecognisedText(const RecordValue& record) {
+    auto byteText = [](uint8_t b) {
+        return b > 0x20 && b < 0x7F ? QString(QLatin1Char(static_cast<char>(b)))
+                                    : QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0'));
+    };
+    return QStringLiteral("not decoded: type %1 version %2")
+        .arg(byteText(record.Letter), byteText(record.Version));
+}
+
+QString ReadingsDetail(const RecordValue& record) {
+    QStringList parts;
+    if (record.AlarmGas != RecordValue::kNoGas) {
+        parts << QStringLiteral("%1 alarm").arg(QLatin1String(GasInfoOf(record.AlarmGas).Name));
+    }
+    if (!record.Place.empty()) {
+        parts << FromCp1252(record.Place);
+    }
+    const QString gasType = GasTypeText(record.GasType);
+    if (!gasType.isEmpty()) {
+        parts << gasType;
+    }
+    for (const GasReading& reading : record.Readings) {
+        if (reading.OverRange()) {
+            parts
+                << QStringLiteral("%1 over range").arg(QLatin1String(GasInfoOf(reading.Code).Name));
+        }
+    }
+    if (record.ExtraCount > 0) {
+        QString extra = QStringLiteral("extra");
+        for (int32_t i = 0; i < record.ExtraCount; ++i) {
+            extra += QLatin1Char(' ') + QString::number(record.Extra[i]);
+        }
+        parts << extra;
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+bool HasTime(const RecordValue& record) {
+    return record.Stamped || record.Time != 0;
+}
+
+QString WallClockText(const RecordValue& record) {
+    if (!HasTime(record)) {
+        return QString();
+    }
+    return QString::fromStdString(FormatTime(record.Time, "%Y-%m-%dT%H:%M:%S"));
+}
+
+QString UtcText(const RecordValue& record) {
+    if (!HasTime(record)) {
+        return QString();
+    }
+    const QDateTime utc = QDateTime::fromSecsSinceEpoch(record.Time, Qt::UTC);
+    const QDate date = utc.date();
+    const QTime time = utc.time();
+    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02dZ", date.year(), date.month(),
+                             date.day(), time.hour(), time.minute(), time.second());
+}
+
+QString GasHeading(unsigned code) {
+    const GasInfo& gas = GasInfoOf(code);
+    const QString name = QLatin1String(gas.Name);
+    return gas.Unit[0] == '\0'
+               ? name
+               : name + QStringLiteral(" (") + QLatin1String(gas.Unit) + QLatin1Char(')');
+}
+
+QString ReadingText(const GasReading& reading) {
+    return Number(reading.Raw, GasInfoOf(reading.Code).Scale);
+}
+
+QString ReadingsText(const RecordValue& record) {
+    QStringList parts;
+    for (const GasReading& reading : record.Readings) {
+        const GasInfo& gas = GasInfoOf(reading.Code);
+        QString part = QLatin1String(gas.Name) + QLatin1Char(' ') + ReadingText(reading);
+        if (gas.Unit[0] != '\0') {
+            part += QLatin1Char(' ') + QLatin1String(gas.Unit);
+        }
+        parts << part;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString DegreesText(double degrees) {
+    return QString::number(degrees, 'f', 7);
+}
+
+QString ModeText(const RecordValue& record) {
+    return FromCp1252(record.Mode);
+}
+
+QString DetailText(const RecordValue& record) {
+    switch (record.Kind) {
+    case RecordKind::SwitchOn:
+        return record.HasText ? QStringLiteral("by ") + FromCp1252(record.Text) : QString();
+    case RecordKind::JobNumber:
+    case RecordKind::UserName:
+    case RecordKind::Text:
+        return FromCp1252(record.Text);
+    case RecordKind::Pump:
+        return PumpText(record.PumpState);
+    case RecordKind::Alarm:
+    case RecordKind::Manual:
+    case RecordKind::Timed:
+        return ReadingsDetail(record);
+    case RecordKind::Soundness:
+        return SoundnessText(record);
+    case RecordKind::Calibration:
+    case RecordKind::Zero:
+    case RecordKind::BumpTest:
+    case RecordKind::FieldCalibration:
+        return SensorsText(record);
+    case RecordKind::Barhole:
+        return BarholeText(record.Barhole);
+    case RecordKind::GpsAverage: {
+        QStringList pairs;
+        for (int i = 0; i < RecordValue::kGpsAverageBytes; i += 2) {
+            pairs
+                << QStringLiteral("%1 %2").arg(record.GpsAverage[i]).arg(record.GpsAverage[i + 1]);
+        }
+        return pairs.join(QStringLiteral("; "));
+    }
+    case RecordKind::PipelineTest:
+        return PipelineText(record);
+    case RecordKind::Unrecognised:
+        return UnrecognisedText(record);
+    default:
+        return QString();
+    }
+}

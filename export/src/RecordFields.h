@@ -1,0 +1,36 @@
+#pragma once
+
+#include "report/SessionValues.h"
+
+#include <QString>
+#include <QStringList>
+
+// The texts every export format takes from a record, in one place so that a CSV row, a GeoJSON
+// feature and a GPX waypoint of the same record say the same.
+
+// Whether the record has a time: a record before the session's first time stamp has none.
+bool HasTime(const RecordValue& record);
+// "2026-12-07T10:20:30": the instrument's wall clock as the report shows it.
+QString WallClockText(const RecordValue& record);
+// "2026-12-07T09:20:30Z": the same moment in UTC.
+QString UtcText(const RecordValue& record);
+
+// The column heading of a gas: its name and, where known, its unit ("CO (ppm)").
+QString GasHeading(unsigned code);
+// A reading in its unit with the decimals its scale gives ("2.5", "30", "2.55").
+QString ReadingText(const GasReading& reading);
+// "LEL 2.5 % LEL, CO 30 ppm": the readings for a description.
+QString ReadingsText(const RecordValue& record);
+// Decimal degrees with seven decimals (about a centimetre).
+QString DegreesText(double degrees);
+
+// What the record says beyond its time, kind, mode, readings and position: the alarm's gas, test
+// results, job number, user, free text, barhole figures, ...
+QString DetailText(const RecordValue& record);
+// The mode in effect, as Unicode.
+QString ModeText(const RecordValue& record);
+
+// Whether the record has a position on the map.
+inline bool Located(const RecordValue& record) {
+    return record.HasGps && record.Gps.Located();
+}

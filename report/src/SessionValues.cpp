@@ -1,0 +1,223 @@
+#include "report/SessionValues.h"
+
+#include "GasTables.h"
+#include "RecordStream.h"
+#include "SessionLog.h"
+
+namespace {
+
+// Names as the report's column headings give them, units from the sensor ranges.
+struct GasText {
+    const char* Name;
+    const char* Unit;
+};
+const GasText kGasTexts[kGasCodes] = {
+    {"LEL", "% LEL"}, {"GAS", "% gas"}, {"PPM", "ppm"},   {"O2", "%"},
+    {"CO", "ppm"},    {"H2S", "ppm"},   {"PPM", "ppm"},   {"GAS", "% gas"},
+    {"CO", "mg/m3"},  {"H2S", "mg/m3"}, {"Methane", "%"}, {"General HC", "%"},
+    {"PPM", "ppm"},   {"Gas 13", ""},   {"LH2", "% LEL"}, {"VH2", "% gas"},
+};
+
+struct GasInfoTable {
+    GasInfo rows[kGasCodes + 1];
+    GasInfoTable() {
+        for (int code = 0; code < kGasCodes; ++code) {
+            rows[code] =
+                GasInfo{kGasTexts[code].Name, kGasTexts[code].Unit, GasCodeTable[code].Scale};
+        }
+        rows[kGasCodes] = GasInfo{"", "", 1};
+    }
+};
+
+bool InRange(int16_t degMin, int16_t fraction, int maxDegrees) {
+    return degMin >= 0 && degMin % 100 < 60 && fraction >= 0 && fraction <= 9999 &&
+           degMin / 100 + (degMin % 100 + fraction / 10000.0) / 60.0 <= maxDegrees;
+}
+
+double Degrees(int16_t degMin, int16_t fraction) {
+    return degMin / 100 + (degMin % 100 + fraction / 10000.0) / 60.0;
+}
+
+} // namespace
+
+const char* RecordKindWord(RecordKind kind) {
+    switch (kind) {
+    case RecordKind::SwitchOn:
+        return "switch on";
+    case RecordKind::SwitchOff:
+        return "switch off";
+    case RecordKind::ModeChange:
+        return "mode change";
+    case RecordKind::InstrumentOpened:
+        return "instrument opened";
+    case RecordKind::JobNumber:
+        return "job number";
+    case RecordKind::UserName:
+        return "user";
+    case RecordKind::ManualZero:
+        return "manual zero";
+    case RecordKind::Pump:
+        return "pump";
+    case RecordKind::Text:
+        return "text";
+    case RecordKind::Survey:
+        return "survey";
+    case RecordKind::Alarm:
+        return "alarm";
+    case RecordKind::Manual:
+        return "manual";
+    case RecordKind::Timed:
+        return "timed";
+    case RecordKind::Soundness:
+        return "soundness";
+    case RecordKind::Calibration:
+        return "calibration";
+    case RecordKind::Zero:
+        return "zero";
+    case RecordKind::BumpTest:
+        return "bump test";
+    case RecordKind::FieldCalibration:
+        return "field calibration";
+    case RecordKind::Barhole:
+        return "barhole";
+    case RecordKind::GpsAverage:
+        return "gps average";
+    case RecordKind::PipelineTest:
+        return "pipeline test";
+    case RecordKind::Unrecognised:
+        break;
+    }
+    return "unrecognised";
+}
+
+const GasInfo& GasInfoOf(unsigned code) {
+    static const GasInfoTable table;
+    return table.rows[code < static_cast<unsigned>(kGasCodes) ? code : kGasCodes];
+}
+
+double GasReading::Value() const {
+    return static_cast<double>(Raw) / GasInfoOf(Code).Scale;
+}
+
+bool GasReading::OverRange() const {
+    return GasInfoOf(Code).Scale == 1 && Raw == 10000;
+}
+
+bool GpsValue::Located() const {
+    return Fix && InRange(LatDegMin, LatFraction, 90) && InRange(LonDegMin, LonFraction, 180);
+}
+
+double GpsValue::Latitude() const {
+    const double degrees = Degrees(LatDegMin, LatFraction);
+    return North ? degrees : -degrees;
+}
+
+double GpsValue::Longitude() const {
+    const double degrees = Degrees(LonDegMin, LonFraction);
+    return East ? degrees : -degrees;
+}
+
+const char* TestResultWord(TestResult result) {
+    switch (result) {
+    case TestResult::Pass:
+        return "PASS";
+    case TestResult::Fail:
+        return "FAIL";
+    case TestResult::NotTested:
+        return "Not Tested";
+    case TestResult::None:
+        break;
+    }
+    return "";
+}
+
+void RecordValue::Clear() {
+    Kind = RecordKind::Unrecognised;
+    Letter = 0;
+    Version = 0;
+    Offset = 0;
+    Stamped = false;
+    Stamp = 0;
+    Time = 0;
+    ModeNumber = 0;
+    ModeCode.clear();
+    Readings.clear();
+    ExtraCount = 0;
+    AlarmGas = kNoGas;
+    GasType = 0;
+    Place.clear();
+    HasGps = false;
+    Gps = GpsValue();
+    Text.clear();
+    HasText = false;
+    Sensors.clear();
+    SoundnessPassed = false;
+    Filter = FilterCheck::NotReported;
+    Barhole = BarholeValue();
+    PumpState = 0;
+    PipelineResult = 0;
+    PipelineReading = 0;
+    for (uint8_t& b : GpsAverage) {
+        b = 0;
+    }
+    for (int16_t& e : Extra) {
+        e = 0;
+    }
+}
+
+bool FilterShows(const LogFilter& filter, const RecordValue& value) {
+    const bool unknownVersion = value.Kind == RecordKind::Unrecognised;
+    switch (KindFor(value.Letter)) {
+    case RecordKind::Alarm:
+        return unknownVersion || filter.Alarm;
+    case RecordKind::Manual:
+        return unknownVersion || filter.Manual;
+    case RecordKind::Timed:
+        return unknownVersion || filter.Timed;
+    case RecordKind::Calibration:
+    case RecordKind::Zero:
+    case RecordKind::FieldCalibration:
+        return filter.Calibration;
+    case RecordKind::BumpTest:
+        return filter.Bump;
+    default:
+        return true;
+    }
+}
+
+struct SessionRecordReader::Walk {
+    SessionLog Log;
+    RecordStream Stream;
+    Walk(const ModeNameList& modeNames) : Stream(Log, modeNames) {}
+};
+
+SessionRecordReader::SessionRecordReader(SessionByteSource& source, int16_t slot,
+                                         const ModeNameList& modeNames)
+    : m_walk(std::make_unique<Walk>(modeNames)) {
+    m_walk->Log.Fill(source, slot);
+}
+
+SessionRecordReader::~SessionRecordReader() = default;
+
+bool SessionRecordReader::Next(RecordValue& value) {
+    return m_walk->Stream.Next(value);
+}
+
+SessionValues DecodeSessionValues(SessionByteSource& source, int16_t slot,
+                                  const ModeNameList& modeNames) {
+    SessionValues session;
+    session.Slot = slot;
+    SessionRecordReader reader(source, slot, modeNames);
+    // Each record is read straight into its place in the list.
+    session.Records.reserve(64);
+    for (;;) {
+        session.Records.emplace_back();
+        RecordValue& value = session.Records.back();
+        if (!reader.Next(value)) {
+            session.Records.pop_back();
+            break;
+        }
+        session.HasUnrecognised = session.HasUnrecognised || value.Kind == RecordKind::Unrecognised;
+    }
+    return session;
+}
