@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "cannot read %s\n", path.c_str());
                 return 1;
             }
+            // Named first, so that the input behind a crash is the last one listed.
+            std::printf("%s\n", path.c_str());
+            std::fflush(stdout);
             // A copy of exactly the input's size, so that a read past it is seen.
             std::vector<uint8_t> input(bytes);
             static uint8_t none;
