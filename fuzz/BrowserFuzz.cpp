@@ -83,8 +83,8 @@ public:
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
     void EnableNext(bool) override {}
-    void SetProgressRange(int low, int high) override { FUZZ_CHECK(low <= high); }
-    void SetProgressPos(int) override {}
+    void SetProgressRange(BrowserRequest, int low, int high) override { FUZZ_CHECK(low <= high); }
+    void SetProgressPos(BrowserRequest, int) override {}
     void ClearTree() override { m_nodes = 0; }
     void InsertNode(int id, int parent, const std::string&, uint32_t itemData, bool) override {
         FUZZ_CHECK(id == m_nodes);
@@ -96,9 +96,8 @@ public:
     void SetReportText(const std::string& rtf) override { (void)rtf.size(); }
     void SetFullDayBox(bool) override {}
     void SetSessionBoxes(const SessionBoxes&) override {}
-    void ShowMessage(const std::string& text, const std::string&) override {
-        FUZZ_CHECK(!text.empty());
-        FUZZ_CHECK(m_suspended > 0);
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        FUZZ_CHECK(kind == MessageKind::Status || (!text.empty() && m_suspended > 0));
     }
     void SuspendTick() override { ++m_suspended; }
     void ResumeTick() override {

@@ -16,7 +16,7 @@
 //   8 GetUploadedData into a buffer of U16 bytes
 //   9 SetDTR: byte (modulo 8)
 #include "ByteReader.h"
-#include "CommsState.h"
+#include "metertalk/engine/CommsState.h"
 
 #include "linkselect/Link.h"
 #include "linkselect/Platform.h"

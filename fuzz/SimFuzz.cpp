@@ -3,7 +3,7 @@
 //
 // Input: byte 0 picks the path (modulo 6), the rest is that path's own (see each function).
 #include "ByteReader.h"
-#include "Options.h"
+#include "sim/Options.h"
 
 #include "sim/Faults.h"
 #include "sim/Instrument.h"

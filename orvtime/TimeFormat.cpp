@@ -5,13 +5,10 @@
 
 namespace {
 
-// Qt sets the process locale from the environment; report texts must stay in the C locale.
-#ifdef _WIN32
-_locale_t CLocale() {
-    static const _locale_t loc = _create_locale(LC_ALL, "C");
-    return loc;
-}
-#else
+// Qt sets the process locale from the environment on POSIX systems; report texts must stay in the
+// C locale. A Windows process starts in the C locale and Qt leaves it there, so plain strftime
+// does there (MinGW's run-time library lacks _strftime_l).
+#ifndef _WIN32
 locale_t CLocale() {
     static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return loc;
@@ -34,7 +31,7 @@ std::string FormatTime(int64_t time, const char* format) {
         return std::string();
     }
     char buffer[128];
-    const size_t n = _strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
+    const size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
 #else
     if (localtime_r(&t, &tm) == nullptr) {
         return std::string();

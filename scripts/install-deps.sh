@@ -16,6 +16,7 @@ packages=(
   libxml2-utils                   # xmllint checks the exported GPX
   python3                         # its csv module reads the exported CSV back in a test
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
+  clang-format-14                 # the test command fails on a source it would change
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

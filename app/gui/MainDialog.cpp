@@ -12,6 +12,7 @@
 #include "app/SessionBrowser.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
+#include "metertalk/ArrivalTick.h"
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
@@ -47,7 +48,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
                        QWidget* parent)
     : QDialog(parent), ui_(new Ui::MainDialog), image_(image), report_(report),
       env_(std::move(environment)), comms_(new CComms), tests_(new CTestList),
-      target_(new QtCommandTarget) {
+      target_(new QtCommandTarget), arrival_(new ArrivalTick(*comms_)) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -129,6 +130,15 @@ void MainDialog::BuildMenus() {
     connect(all, &QAction::triggered, this, [this](bool c) { browser_->OnAllSessions(c); });
     connect(alarm, &QAction::triggered, this, [this](bool c) { browser_->OnAlarmSessions(c); });
     connect(cal, &QAction::triggered, this, [this](bool c) { browser_->OnCalSessions(c); });
+    // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
+    QAction* fast = view->addAction("Fast Upload");
+    fast->setObjectName("actionFastUpload");
+    fast->setCheckable(true);
+    connect(fast, &QAction::triggered, this, [this](bool checked) {
+        fastUpload_ = checked;
+        WriteSetting("Fast Upload", checked ? "TRUE" : "FALSE");
+        FollowTransfer();
+    });
 
     QAction* help = menuBar_->addAction("Help", this, [this] { OnCommand(kCommandHelp); });
     help->setObjectName("actionHelp");
@@ -165,6 +175,8 @@ bool MainDialog::Initialise() {
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     report_.HeaderCountdown = 0;
+    fastUpload_ = ReadSetting("Fast Upload") == "TRUE";
+    Action("actionFastUpload")->setChecked(fastUpload_);
 
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
@@ -182,6 +194,7 @@ void MainDialog::OnTick() {
         return; // "Error in serial comms" is on screen: nothing more goes to the instrument
     }
     comms_->OnTimer();
+    FollowTransfer();
     CopyFilterFlags();
 }
 
@@ -205,6 +218,7 @@ void MainDialog::CopyFilterFlags() {
 
 void MainDialog::OnCommand(int id) {
     if (DispatchCommsCommand(*browser_, id)) {
+        FollowTransfer();
         return;
     }
     switch (id) {
@@ -213,6 +227,7 @@ void MainDialog::OnCommand(int id) {
     case ID_COMMS_CHECKSUM_ERROR:
         if (!ending_) {
             ending_ = true;
+            FollowTransfer();
             Prompt("Error in serial comms", QString());
             EndProcess(0);
         }
@@ -433,11 +448,11 @@ void MainDialog::EnableNext(bool enable) {
     ui_->id1034->setEnabled(enable);
 }
 
-void MainDialog::SetProgressRange(int low, int high) {
+void MainDialog::SetProgressRange(BrowserRequest, int low, int high) {
     ui_->id1004->setRange(low, high);
 }
 
-void MainDialog::SetProgressPos(int pos) {
+void MainDialog::SetProgressPos(BrowserRequest, int pos) {
     ui_->id1004->setValue(pos);
 }
 
@@ -510,7 +525,12 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
     }
 }
 
-void MainDialog::ShowMessage(const std::string& text, const std::string& caption) {
+void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
+    if (kind == MessageKind::Status) {
+        // The window has no status line yet; the state shows in the disabled GO button.
+        return;
+    }
+    const std::string caption = MessageCaption(kind);
     if (env_.prompt != nullptr) {
         env_.prompt->Show(text, caption);
         return;
@@ -522,6 +542,7 @@ void MainDialog::ShowMessage(const std::string& text, const std::string& caption
 
 void MainDialog::SuspendTick() {
     tick_.stop();
+    arrival_->Follow(false);
     if (env_.watchdog != nullptr) {
         env_.watchdog->Hold();
     }
@@ -529,9 +550,14 @@ void MainDialog::SuspendTick() {
 
 void MainDialog::ResumeTick() {
     tick_.start(env_.tickMs);
+    FollowTransfer();
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
     }
+}
+
+void MainDialog::FollowTransfer() {
+    arrival_->Follow(fastUpload_ && tick_.isActive() && !ending_ && !browser_->Idle());
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {

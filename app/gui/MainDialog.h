@@ -20,6 +20,7 @@ class FilterDialog;
 class LogImage;
 class MeterTalkComms;
 class QAction;
+class ArrivalTick;
 class QMenu;
 class QMenuBar;
 class QTreeWidgetItem;
@@ -103,8 +104,8 @@ public:
     void EnableGo(bool enable) override;
     void EnableTree(bool enable) override;
     void EnableNext(bool enable) override;
-    void SetProgressRange(int low, int high) override;
-    void SetProgressPos(int pos) override;
+    void SetProgressRange(BrowserRequest request, int low, int high) override;
+    void SetProgressPos(BrowserRequest request, int pos) override;
     void ClearTree() override;
     void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
                     bool makeVisible) override;
@@ -112,7 +113,7 @@ public:
     void SetReportText(const std::string& rtf) override;
     void SetFullDayBox(bool checked) override;
     void SetSessionBoxes(const SessionBoxes& boxes) override;
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override;
     void ResumeTick() override;
     void ShowDataSource(const std::string& dumpPath) override;
@@ -130,6 +131,8 @@ private:
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
     void EndProcess(int code);
+    // Fast uploads: the short tick runs while a transfer does and the 100 ms tick is running.
+    void FollowTransfer();
 
     std::unique_ptr<Ui::MainDialog> ui_;
     LogImage& image_;
@@ -144,6 +147,8 @@ private:
     FilterDialog* filter_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
     QTimer tick_;
+    std::unique_ptr<ArrivalTick> arrival_;
+    bool fastUpload_ = false;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
     bool linkOpen_ = false;

@@ -1,17 +1,23 @@
 // Times the program's index upload (ten sectors) and one session upload (four pieces) through
 // MeterTalk against a running tavon-instrument, with the program's own 100 ms tick: one
 // OnTimer per tick, each request sent as soon as the notification of the one before it arrives.
+// With --fast, the short tick of fast uploads runs OnArrival between the 100 ms ticks, as the
+// program's ArrivalTick does; with --sessions N, the whole memory follows: the index and the
+// sessions of slots 0 to N-1.
 //
-//   sim_upload_timing [SLOT]     (the simulator must serve "RAK Pipe" in the same pipe folder)
+//   sim_upload_timing [--fast] [--sessions N] [SLOT]
+//   (the simulator must serve "RAK Pipe" in the same pipe folder)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <string>
 
 #include "linkselect/LinkSelect.h"
+#include "metertalk/ArrivalTick.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/TestList.h"
@@ -19,6 +25,8 @@
 namespace {
 
 constexpr int kTickMs = 100;
+// Longest wait for one notification: a time-out is 2 s, a whole sector at 9,600 baud about 5 s.
+constexpr qint64 kNotificationWaitMs = 60000;
 
 class Recorder : public CommandTarget {
 public:
@@ -28,6 +36,8 @@ public:
 
 class Timing {
 public:
+    explicit Timing(bool fast) : m_fast(fast) {}
+
     bool Open() {
         m_list.InitTestList();
         m_list.ReadDriver(nullptr);
@@ -41,9 +51,18 @@ public:
     }
     void Close() { m_comms.InitCom(nullptr, "", ""); }
 
-    // One tick of the program's timer, on the 100 ms grid.
+    // One tick of the program's timer, on the 100 ms grid; in fast mode, one short tick, or the
+    // 100 ms one when it is due.
     void Tick() {
-        const qint64 wait = m_nextTick - m_clock.elapsed();
+        qint64 wait = m_nextTick - m_clock.elapsed();
+        if (m_fast && wait > 0) {
+            QThread::msleep(
+                static_cast<unsigned long>(std::min<qint64>(wait, ArrivalTick::kIntervalMs)));
+            m_comms.OnArrival();
+            if (m_nextTick > m_clock.elapsed())
+                return;
+            wait = 0;
+        }
         if (wait > 0)
             QThread::msleep(static_cast<unsigned long>(wait));
         m_nextTick += kTickMs;
@@ -51,7 +70,8 @@ public:
         m_comms.OnTimer();
     }
     int Next() {
-        for (int i = 0; i < 600; ++i) {
+        const qint64 deadline = m_clock.elapsed() + kNotificationWaitMs;
+        while (m_clock.elapsed() < deadline) {
             if (m_rec.ids.empty())
                 Tick();
             while (!m_rec.ids.empty()) {
@@ -96,6 +116,7 @@ public:
     long bytes = 0;
 
 private:
+    bool m_fast;
     CComms m_comms;
     CTestList m_list;
     Recorder m_rec;
@@ -104,16 +125,45 @@ private:
 };
 
 void Report(const char* what, double seconds, long bytes, long ticks) {
-    std::printf("%-28s %7.2f s  %6ld bytes  %4ld ticks  %7.0f bytes/s\n", what, seconds, bytes,
+    std::printf("%-28s %7.2f s  %8ld bytes  %4ld ticks  %7.0f bytes/s\n", what, seconds, bytes,
                 ticks, bytes / seconds);
+}
+
+bool Session(Timing& t, unsigned slot) {
+    for (unsigned piece = 0; piece < 4; ++piece)
+        if (!t.Area(slot + 10, piece * 1024)) {
+            std::fprintf(stderr, "sim_upload_timing: slot %u, piece %u failed\n", slot, piece);
+            return false;
+        }
+    return true;
+}
+
+bool Index(Timing& t) {
+    for (unsigned s = 0; s < 10; ++s)
+        if (!t.Area(s, 0)) {
+            std::fprintf(stderr, "sim_upload_timing: index sector %u failed\n", s);
+            return false;
+        }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const unsigned slot = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 0;
-    Timing t;
+    bool fast = false;
+    unsigned slot = 0;
+    unsigned sessions = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--fast")
+            fast = true;
+        else if (arg == "--sessions" && i + 1 < argc)
+            sessions = static_cast<unsigned>(std::atoi(argv[++i]));
+        else
+            slot = static_cast<unsigned>(std::atoi(argv[i]));
+    }
+    Timing t(fast);
     if (!t.Open()) {
         std::fprintf(stderr, "sim_upload_timing: no instrument on \"RAK Pipe\"\n");
         return 1;
@@ -130,22 +180,30 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     t.ticks = t.bytes = 0;
     clock.start();
-    for (unsigned s = 0; s < 10; ++s)
-        if (!t.Area(s, 0)) {
-            std::fprintf(stderr, "sim_upload_timing: index sector %u failed\n", s);
-            return 1;
-        }
+    if (!Index(t))
+        return 1;
     Report("index upload (10 sectors)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
 
     t.Poll();
     t.ticks = t.bytes = 0;
     clock.restart();
-    for (unsigned piece = 0; piece < 4; ++piece)
-        if (!t.Area(slot + 10, piece * 1024)) {
-            std::fprintf(stderr, "sim_upload_timing: session piece %u failed\n", piece);
-            return 1;
-        }
+    if (!Session(t, slot))
+        return 1;
     Report("session upload (4 pieces)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
+
+    if (sessions > 0) {
+        t.Poll();
+        t.ticks = t.bytes = 0;
+        clock.restart();
+        if (!Index(t))
+            return 1;
+        for (unsigned s = 0; s < sessions; ++s)
+            if (!Session(t, s))
+                return 1;
+        char what[40];
+        std::snprintf(what, sizeof what, "memory (index, %u sessions)", sessions);
+        Report(what, clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
+    }
     t.Close();
     return 0;
 }

@@ -30,31 +30,6 @@ std::vector<std::string> SplitList(const std::string& text) {
     }
 }
 
-bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing) {
-    missing = false;
-    const char* arg = argv[i];
-    const size_t length = std::strlen(name);
-    if (std::strncmp(arg, name, length) != 0) {
-        return false;
-    }
-    if (arg[length] == '=') {
-        value = arg + length + 1;
-        ++i;
-        return true;
-    }
-    if (arg[length] != '\0') {
-        return false;
-    }
-    if (i + 1 >= argc) {
-        missing = true;
-        ++i;
-        return true;
-    }
-    value = argv[i + 1];
-    i += 2;
-    return true;
-}
-
 bool IsHelp(const char* arg) {
     return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0;
 }

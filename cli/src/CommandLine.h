@@ -16,10 +16,6 @@ int UsageError(const std::string& message);
 // Splits "a,b,c" at the commas. Empty words are kept so that callers can reject them.
 std::vector<std::string> SplitList(const std::string& text);
 
-// Matches "--name VALUE" and "--name=VALUE" at argv[i]; on a match stores the value, advances i
-// past what was used and returns true. Sets `missing` when the option is last and has no value.
-bool TakeValue(int argc, char** argv, int& i, const char* name, std::string& value, bool& missing);
-
 // True when the argument asks for help.
 bool IsHelp(const char* arg);
 

@@ -4,6 +4,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 #include "CommandLine.h"
 #include "Commands.h"
@@ -14,7 +17,7 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--fast] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -43,6 +46,10 @@ const char kDownloadHelp[] =
     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
     "  --export LIST         beside each report, the same sessions as csv, geojson and/or gpx\n"
     "                        (comma-separated), as the export command writes them\n"
+    "  --fast                fast uploads: each answer is taken as it arrives and the next\n"
+    "                        request goes out at once, so transfers run at the speed of the\n"
+    "                        line; without it the setting \"Fast Upload\" in Settings.ini\n"
+    "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "\n"
@@ -57,6 +64,14 @@ const char kDownloadHelp[] =
 
 namespace {
 
+int MakeFolder(const char* path) {
+#ifdef _WIN32
+    return _mkdir(path);
+#else
+    return mkdir(path, 0777);
+#endif
+}
+
 // Makes dir and every missing folder above it.
 bool MakeFolders(const std::string& dir, std::string& message) {
     std::string path;
@@ -68,7 +83,7 @@ bool MakeFolders(const std::string& dir, std::string& message) {
         if (!path.empty()) {
             struct stat info;
             if (stat(path.c_str(), &info) != 0) {
-                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+                if (MakeFolder(path.c_str()) != 0 && errno != EEXIST) {
                     message = "cannot make the folder " + path + ": " + std::strerror(errno);
                     return false;
                 }

@@ -5,6 +5,7 @@
 
 #include "CommandLine.h"
 #include "ExportOptions.h"
+#include "OptionTable.h"
 
 namespace {
 
@@ -17,10 +18,6 @@ bool Digits(const std::string& text, size_t from, size_t count, int& value) {
         value = value * 10 + (text[i] - '0');
     }
     return true;
-}
-
-bool IsOption(const char* arg) {
-    return arg[0] == '-' && arg[1] != '\0';
 }
 
 // The device as the port list names it: without the "/dev/" that opening adds again.
@@ -52,126 +49,108 @@ bool IsIsoDate(const std::string& text) {
 }
 
 bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::string& message) {
-    enum class List { None, Slot, Day };
-    List list = List::None; // bare words that follow --slot or --day add to that list
+    using Takes = OptionSpec::Takes;
+    enum { Pipe, Port, Dump, Out, Sessions, Slot, Day, ModeNames, Export, Graph, Fast, Quiet };
+    static const OptionSpec kTable[] = {
+        {"--pipe", nullptr, Takes::OptionalValue, ""},
+        {"--port", nullptr, Takes::Value, "--port needs a serial device, e.g. ttyUSB0"},
+        {"--dump", nullptr, Takes::Value, "--dump needs a file name"},
+        {"--out", nullptr, Takes::Value, "--out needs a folder"},
+        {"--sessions", nullptr, Takes::Value, "--sessions takes all, alarm, cal or alarm,cal"},
+        {"--slot", nullptr, Takes::Values, "--slot needs a slot number (0 to 499)"},
+        {"--day", nullptr, Takes::Values, "--day needs a date written YYYY-MM-DD"},
+        {"--mode-names", nullptr, Takes::Value,
+         "--mode-names needs up to four comma-separated names"},
+        {"--export", nullptr, Takes::Value,
+         "--export takes csv, geojson and gpx (comma-separated)"},
+        {"--graph", nullptr, Takes::Nothing, ""},
+        {"--fast", nullptr, Takes::Nothing, ""},
+        {"--quiet", "-q", Takes::Nothing, ""},
+    };
+    ParsedArguments parsed;
+    if (!ParseArguments(argc, argv, kTable, sizeof kTable / sizeof kTable[0], "download", false,
+                        parsed, message)) {
+        return false;
+    }
+    if (!parsed.positional.empty()) {
+        message = "download: unexpected argument \"" + parsed.positional[0] + "\"";
+        return false;
+    }
     bool pipeGiven = false;
     bool portGiven = false;
-
-    for (int i = 0; i < argc;) {
-        const char* arg = argv[i];
-        std::string value;
-        bool missing = false;
-        if (std::strcmp(arg, "--pipe") == 0 || std::strncmp(arg, "--pipe=", 7) == 0) {
+    for (const OptionUse& use : parsed.options) {
+        const std::string& value = use.value;
+        switch (use.option - kTable) {
+        case Pipe:
             pipeGiven = true;
-            list = List::None;
-            if (arg[6] == '=') {
-                options.pipeName = arg + 7;
-                ++i;
-            } else if (i + 1 < argc && !IsOption(argv[i + 1])) {
-                options.pipeName = argv[i + 1];
-                i += 2;
-            } else {
-                ++i;
+            if (use.hasValue) {
+                options.pipeName = value;
             }
             if (options.pipeName.empty()) {
                 message = "--pipe needs a non-empty name";
                 return false;
             }
-        } else if (TakeValue(argc, argv, i, "--port", value, missing)) {
-            list = List::None;
-            if (missing || value.empty()) {
-                message = "--port needs a serial device, e.g. ttyUSB0";
-                return false;
-            }
+            break;
+        case Port:
             portGiven = true;
             options.port = BareDeviceName(value);
             if (options.port.empty()) {
-                message = "--port needs a serial device, e.g. ttyUSB0";
+                message = use.option->missing;
                 return false;
             }
-        } else if (TakeValue(argc, argv, i, "--dump", value, missing)) {
-            list = List::None;
-            if (missing || value.empty()) {
-                message = "--dump needs a file name";
+            break;
+        case Dump:
+        case Out:
+            if (value.empty()) {
+                message = use.option->missing;
                 return false;
             }
-            options.dumpPath = value;
-        } else if (TakeValue(argc, argv, i, "--out", value, missing)) {
-            list = List::None;
-            if (missing || value.empty()) {
-                message = "--out needs a folder";
+            (use.option - kTable == Dump ? options.dumpPath : options.outDir) = value;
+            break;
+        case Sessions:
+            if (!ParseSessionBoxes(value, options.boxes)) {
+                message = use.option->missing;
                 return false;
             }
-            options.outDir = value;
-        } else if (TakeValue(argc, argv, i, "--sessions", value, missing)) {
-            list = List::None;
-            if (missing || !ParseSessionBoxes(value, options.boxes)) {
-                message = "--sessions takes all, alarm, cal or alarm,cal";
-                return false;
-            }
-        } else if (TakeValue(argc, argv, i, "--slot", value, missing)) {
-            if (missing) {
-                message = "--slot needs a slot number (0 to 499)";
-                return false;
-            }
+            break;
+        case Slot: {
             int16_t slot = 0;
             if (!ParseSlot(value.c_str(), slot, message)) {
                 return false;
             }
             options.sessionSlots.push_back(slot);
-            list = List::Slot;
-        } else if (TakeValue(argc, argv, i, "--day", value, missing)) {
-            if (missing || !IsIsoDate(value)) {
-                message = "--day needs a date written YYYY-MM-DD" +
-                          (missing ? std::string() : ", not \"" + value + "\"");
+            break;
+        }
+        case Day:
+            if (!IsIsoDate(value)) {
+                message = std::string(use.option->missing) + ", not \"" + value + "\"";
                 return false;
             }
             options.days.push_back(value);
-            list = List::Day;
-        } else if (TakeValue(argc, argv, i, "--mode-names", value, missing)) {
-            list = List::None;
-            if (missing) {
-                message = "--mode-names needs up to four comma-separated names";
-                return false;
-            }
+            break;
+        case ModeNames:
             if (!ParseModeNames(value, options.modeNames, message)) {
                 return false;
             }
             options.modeNamesGiven = true;
-        } else if (TakeValue(argc, argv, i, "--export", value, missing)) {
-            list = List::None;
-            if (missing || !ParseExportFormats(value, options.exportFormats, message)) {
-                message = "--export takes csv, geojson and gpx (comma-separated)";
+            break;
+        case Export:
+            if (!ParseExportFormats(value, options.exportFormats, message)) {
+                message = use.option->missing;
                 return false;
             }
-        } else if (std::strcmp(arg, "--graph") == 0) {
-            list = List::None;
+            break;
+        case Graph:
             options.graph = true;
-            ++i;
-        } else if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0) {
-            list = List::None;
+            break;
+        case Fast:
+            options.fast = true;
+            break;
+        case Quiet:
             options.quiet = true;
-            ++i;
-        } else if (IsOption(arg)) {
-            message = std::string("download: unknown option ") + arg;
-            return false;
-        } else if (list == List::Slot) {
-            int16_t slot = 0;
-            if (!ParseSlot(arg, slot, message)) {
-                return false;
-            }
-            options.sessionSlots.push_back(slot);
-            ++i;
-        } else if (list == List::Day) {
-            if (!IsIsoDate(arg)) {
-                message = std::string("--day needs a date written YYYY-MM-DD, not \"") + arg + "\"";
-                return false;
-            }
-            options.days.push_back(arg);
-            ++i;
-        } else {
-            message = std::string("download: unexpected argument \"") + arg + "\"";
-            return false;
+            break;
+        default:
+            break;
         }
     }
     if (pipeGiven && portGiven) {

@@ -29,6 +29,7 @@ struct DownloadOptions {
     bool graph = false;                      // list barhole profiles whatever Settings.ini says
     bool quiet = false;                      // no progress bar
     std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
+    bool fast = false;                       // fast uploads whatever Settings.ini says
 };
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the

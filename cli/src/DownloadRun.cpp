@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kFirstDataSector = 10;
 constexpr uint8_t kErased = 0xFF;
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
@@ -54,21 +53,16 @@ void DownloadRun::Prepare() {
 }
 
 void DownloadRun::OnTick() {
-    if (m_finished) {
-        return;
-    }
-    if (m_goPending) {
-        m_goPending = false;
+    if (m_phase == Phase::GoDue) {
+        m_phase = Phase::Indexing;
         m_browser->OnGo();
-    }
-    if (m_startJob) {
-        m_startJob = false;
+    } else if (m_phase == Phase::JobDue) {
         StartJob();
     }
 }
 
 void DownloadRun::OnChecksumError() {
-    if (m_finished) {
+    if (m_phase == Phase::Finished) {
         return;
     }
     m_progress.Clear();
@@ -85,7 +79,7 @@ void DownloadRun::Interrupt() {
 // The browser's requests
 
 void DownloadRun::RequestEnded(BrowserRequest request, bool ok) {
-    if (m_finished) {
+    if (m_phase == Phase::Finished) {
         return;
     }
     switch (request) {
@@ -102,7 +96,7 @@ void DownloadRun::RequestEnded(BrowserRequest request, bool ok) {
 }
 
 void DownloadRun::StartUpEnded(bool ok) {
-    if (m_goIssued) {
+    if (m_phase != Phase::StartingUp) {
         return;
     }
     if (!ok && !m_browser->StartUpComplete()) {
@@ -117,16 +111,15 @@ void DownloadRun::StartUpEnded(bool ok) {
             m_report.ModeNames[k] = m_options.modeNames[k];
         }
     }
-    m_goIssued = true;
-    m_goPending = true;
+    m_phase = Phase::GoDue;
 }
 
 void DownloadRun::IndexEnded(bool ok) {
-    if (m_browser->IndexSectorCount() < SessionBrowser::kIndexSectors) {
+    if (m_browser->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
         Stop(kExitNoAnswer, "the index upload did not complete; nothing was downloaded");
         return;
     }
-    m_indexComplete = true;
+    m_phase = Phase::JobDue;
     if (!ok || !PutDumpInPlace()) {
         m_outputFailed = true; // the browser has said which dump it could not write
     }
@@ -142,14 +135,13 @@ void DownloadRun::IndexEnded(bool ok) {
     }
     m_job = 0;
     if (m_plan.jobs.empty()) {
+        m_phase = Phase::AllWritten;
         Complete();
-        return;
     }
-    m_startJob = true;
 }
 
 void DownloadRun::SessionEnded(bool ok) {
-    if (!m_jobActive || m_job >= m_plan.jobs.size()) {
+    if (m_phase != Phase::Job || m_job >= m_plan.jobs.size()) {
         return;
     }
     if (!ok) {
@@ -165,40 +157,30 @@ void DownloadRun::SessionEnded(bool ok) {
     if (job.firstNode >= 0 && m_browser->Tree().NextSibling(m_browser->SelectedNode()) >= 0) {
         return;
     }
-    m_jobActive = false;
     WriteReport(job);
     ++m_job;
     if (m_job < m_plan.jobs.size()) {
-        m_startJob = true;
+        m_phase = Phase::JobDue;
     } else {
+        m_phase = Phase::AllWritten;
         Complete();
     }
 }
 
 void DownloadRun::StartJob() {
     const ReportJob& job = m_plan.jobs[m_job];
-    FreshReport();
-    m_jobActive = true;
+    // Each file reads as if the program had just started: no gas columns or heading countdown
+    // carried over from the report before it.
+    m_browser->ResetDecoder();
+    m_phase = Phase::Job;
     if (job.firstNode >= 0) {
         // Full Day: the first session starts a new report, the browser adds the rest of the day.
         m_browser->OnFullDay(true);
         m_browser->SelectNode(job.firstNode);
     } else {
-        m_report.ReportBody.clear();
-        m_report.HeadingDay = job.headingDay;
-        m_report.HeadingMonth = job.headingMonth;
+        m_browser->BeginReport(job.headingDay, job.headingMonth);
         m_browser->StartSessionUpload(job.sessionSlots.front());
     }
-}
-
-void DownloadRun::FreshReport() {
-    // Each file reads as if the program had just started: no gas columns or heading countdown
-    // carried over from the report before it.
-    m_report.Columns = ReadingColumns();
-    m_report.HeaderCountdown = 0;
-    m_report.LogTime = 0;
-    m_report.SessionReport.clear();
-    m_report.ReportBody.clear();
 }
 
 void DownloadRun::WriteReport(const ReportJob& job) {
@@ -267,25 +249,25 @@ bool DownloadRun::WriteDump() {
 // ---------------------------------------------------------------------------------------------
 // Progress and messages
 
-void DownloadRun::SetProgressRange(int low, int high) {
+void DownloadRun::SetProgressRange(BrowserRequest request, int low, int high) {
     (void)low;
     m_progressTotal = high;
-    DrawProgress(0);
+    DrawProgress(request, 0);
 }
 
-void DownloadRun::SetProgressPos(int pos) {
+void DownloadRun::SetProgressPos(BrowserRequest request, int pos) {
     if (pos == 0) {
         m_progress.Clear(); // the request has ended
         return;
     }
-    DrawProgress(pos);
+    DrawProgress(request, pos);
 }
 
-void DownloadRun::DrawProgress(int done) {
-    if (!m_progress.Enabled() || m_finished) {
+void DownloadRun::DrawProgress(BrowserRequest request, int done) {
+    if (!m_progress.Enabled() || m_phase == Phase::Finished) {
         return;
     }
-    if (m_progressTotal == SessionBrowser::kIndexSectors) {
+    if (request == BrowserRequest::Index) {
         m_progress.Draw("Index", done, m_progressTotal,
                         "sector " + std::to_string(done + 1) + " of " +
                             std::to_string(m_progressTotal));
@@ -300,12 +282,20 @@ void DownloadRun::DrawProgress(int done) {
                         std::to_string(done + 1) + " of " + std::to_string(pieces));
 }
 
-void DownloadRun::ShowMessage(const std::string& text, const std::string& caption) {
+void DownloadRun::ShowMessage(MessageKind kind, const std::string& text) {
     m_progress.Clear();
-    if (caption == SessionBrowser::kWarningCaption) {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    } else {
+    switch (kind) {
+    case MessageKind::Status:
+        if (!text.empty()) { // an empty status only clears the last one
+            PrintError(text);
+        }
+        break;
+    case MessageKind::Warning:
+        std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), text.c_str());
+        break;
+    case MessageKind::Error:
         PrintError(text);
+        break;
     }
 }
 
@@ -313,7 +303,7 @@ void DownloadRun::ShowMessage(const std::string& text, const std::string& captio
 // The end
 
 void DownloadRun::Stop(int status, const std::string& message) {
-    if (m_finished) {
+    if (m_phase == Phase::Finished) {
         return;
     }
     m_progress.Clear();
@@ -326,13 +316,14 @@ void DownloadRun::Complete() {
 }
 
 void DownloadRun::Finalize(int status) {
-    m_finished = true;
+    const Phase phase = m_phase;
+    m_phase = Phase::Finished;
     m_progress.Clear();
-    if (m_indexComplete) {
+    if (phase == Phase::JobDue || phase == Phase::Job || phase == Phase::AllWritten) {
         // A session cut off half-way would pass for its own shorter log: it is left out.
         const int16_t slot = m_browser->CurrentSlot();
-        if (m_jobActive && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
-            EraseSector(static_cast<uint32_t>(slot) + kFirstDataSector);
+        if (phase == Phase::Job && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
+            EraseSector(LogImage::DataSector(static_cast<int16_t>(slot)));
         }
         if (!WriteDump() && status == kExitOk) {
             status = kExitOutputFailed;

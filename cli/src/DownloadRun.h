@@ -39,7 +39,7 @@ public:
 
     // Called once, with the exit status, when the download has ended either way.
     void SetFinish(std::function<void(int)> finish) { m_finish = std::move(finish); }
-    bool Finished() const { return m_finished; }
+    bool Finished() const { return m_phase == Phase::Finished; }
     int Status() const { return m_status; }
     int ReportsWritten() const { return m_reportsWritten; }
     const DownloadPlan& Plan() const { return m_plan; }
@@ -48,32 +48,43 @@ public:
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
     void EnableNext(bool) override {}
-    void SetProgressRange(int low, int high) override;
-    void SetProgressPos(int pos) override;
+    void SetProgressRange(BrowserRequest request, int low, int high) override;
+    void SetProgressPos(BrowserRequest request, int pos) override;
     void ClearTree() override {}
     void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
     void SelectNode(int) override {}
     void SetReportText(const std::string&) override {}
     void SetFullDayBox(bool) override {}
     void SetSessionBoxes(const SessionBoxes&) override {}
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override {}
     void ResumeTick() override {}
     void RequestEnded(BrowserRequest request, bool ok) override;
 
 private:
+    // Where the download stands. GO and each report start at the tick after the notification
+    // that made them due, once the browser has finished handling it.
+    enum class Phase {
+        StartingUp, // the instrument's driver text and configuration block
+        GoDue,
+        Indexing,
+        JobDue,     // the next report starts at the next tick
+        Job,        // the sessions of one report are being uploaded
+        AllWritten, // every report of the plan has been tried
+        Finished,
+    };
+
     void StartUpEnded(bool ok);
     void IndexEnded(bool ok);
     void SessionEnded(bool ok);
     void StartJob();
-    void FreshReport();
     void WriteReport(const ReportJob& job);
     void MarkCompleted(int16_t slot);
     void EraseSector(uint32_t sector);
     std::string DumpTarget() const;
     bool PutDumpInPlace();
     bool WriteDump();
-    void DrawProgress(int done);
+    void DrawProgress(BrowserRequest request, int done);
     void Stop(int status, const std::string& message);
     void Complete();
     void Finalize(int status);
@@ -87,12 +98,8 @@ private:
     std::function<void(int)> m_finish;
 
     DownloadPlan m_plan;
-    bool m_goIssued = false;
-    bool m_goPending = false;
-    bool m_indexComplete = false;
-    bool m_startJob = false;
+    Phase m_phase = Phase::StartingUp;
     size_t m_job = 0;
-    bool m_jobActive = false;
     int m_sessionsDone = 0;
     int m_reportsWritten = 0;
     bool m_outputFailed = false;
@@ -102,6 +109,5 @@ private:
     // off part-way has only rewritten bytes it already held, so the sector is kept.
     bool m_completed[500] = {};
 
-    bool m_finished = false;
     int m_status = 0;
 };

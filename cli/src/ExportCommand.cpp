@@ -1,5 +1,4 @@
 // tavon-datalog export: sessions of a saved dump as CSV, GeoJSON or GPX.
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -7,7 +6,7 @@
 #include "Commands.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
-#include "ExportOptions.h"
+#include "OfflineOptions.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "export/SessionExport.h"
@@ -17,8 +16,7 @@ const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|
                                "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
 
 const char kExportHelp[] =
-    "Writes the records of the sessions in the given sessionSlots (0 to 499) of a FlashData.txt "
-    "dump,\n"
+    "Writes the records of the sessions in the given slots (0 to 499) of a FlashData.txt dump,\n"
     "in the order given, for a spreadsheet or a map. The file goes to standard output unless -o\n"
     "names one.\n"
     "\n"
@@ -35,73 +33,18 @@ const char kExportHelp[] =
     "  -o FILE, --output FILE  write to FILE (under a temporary name, then renamed)\n";
 
 int RunExport(int argc, char** argv) {
-    std::string modeNames[4];
-    LogFilter filter;
-    std::vector<ExportFormat> formats;
-    std::string output;
-    std::string dump;
-    bool haveDump = false;
-    std::vector<int16_t> sessionSlots;
-    bool optionsEnded = false;
-
-    for (int i = 0; i < argc;) {
-        const char* arg = argv[i];
-        std::string value;
-        std::string message;
-        bool missing = false;
-        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-            ++i;
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--format", value, missing)) {
-            if (missing || !ParseExportFormats(value, formats, message) || formats.size() != 1) {
-                return UsageError("--format takes one of csv, geojson and gpx");
-            }
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--mode-names", value, missing)) {
-            if (missing) {
-                return UsageError("--mode-names needs up to four comma-separated names");
-            }
-            if (!ParseModeNames(value, modeNames, message)) {
-                return UsageError(message);
-            }
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--hide", value, missing)) {
-            if (missing || !ParseHideList(value, filter)) {
-                return UsageError("--hide takes alarm, manual, timed, calibration and bump");
-            }
-        } else if (!optionsEnded && (TakeValue(argc, argv, i, "-o", value, missing) ||
-                                     TakeValue(argc, argv, i, "--output", value, missing))) {
-            if (missing || value.empty()) {
-                return UsageError("-o needs a file name");
-            }
-            output = value;
-        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0' &&
-                   !(haveDump && LooksLikeNumber(arg))) {
-            return UsageError(std::string("export: unknown option ") + arg);
-        } else if (!haveDump) {
-            dump = arg;
-            haveDump = true;
-            ++i;
-        } else {
-            int16_t slot = 0;
-            if (!ParseSlot(arg, slot, message)) {
-                return UsageError(message);
-            }
-            sessionSlots.push_back(slot);
-            ++i;
-        }
+    ExportCommandOptions options;
+    std::string message;
+    if (!ParseExportCommandOptions(argc, argv, options, message)) {
+        return UsageError(message);
     }
-    if (!haveDump || sessionSlots.empty()) {
-        return UsageError("export needs the dump to read and at least one slot");
-    }
-    if (formats.empty()) {
-        return UsageError("export needs --format csv, geojson or gpx");
-    }
-    if (!LoadDumpAndSessions(dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;
     }
     std::vector<SessionValues> sessions;
-    for (int16_t slot : sessionSlots) {
-        sessions.push_back(DecodeSessionValues(Image(), slot, modeNames));
+    for (int16_t slot : options.sessionSlots) {
+        sessions.push_back(DecodeSessionValues(Image(), slot, options.modeNames));
     }
-    const QByteArray data = ExportSessions(sessions, formats.front(), filter);
-    return WriteOutput(output, data.toStdString());
+    const QByteArray data = ExportSessions(sessions, options.format, options.filter);
+    return WriteOutput(options.output, data.toStdString());
 }

@@ -8,7 +8,7 @@
 #include "Commands.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
-#include "ExportOptions.h"
+#include "OfflineOptions.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
@@ -50,80 +50,23 @@ const char kUnrecognisedWarning[] =
 } // namespace
 
 int RunRender(int argc, char** argv) {
-    ReportState state;
-    LogFilter filter;
-    bool graph = false;
-    std::string output;
-    std::string dump;
-    bool haveDump = false;
-    std::vector<int16_t> slots;
-    bool optionsEnded = false;
-
-    for (int i = 0; i < argc;) {
-        const char* arg = argv[i];
-        std::string value;
-        bool missing = false;
-        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-            ++i;
-        } else if (!optionsEnded && std::strcmp(arg, "--graph") == 0) {
-            graph = true;
-            ++i;
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--mode-names", value, missing)) {
-            if (missing) {
-                return UsageError("--mode-names needs up to four comma-separated names");
-            }
-            std::string message;
-            if (!ParseModeNames(value, state.ModeNames, message)) {
-                return UsageError(message);
-            }
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--hide", value, missing)) {
-            if (missing) {
-                return UsageError(
-                    "--hide needs a list of alarm, manual, timed, calibration and bump");
-            }
-            if (!ParseHideList(value, filter)) {
-                return UsageError(
-                    "--hide takes alarm, manual, timed, calibration and bump, not \"" + value +
-                    "\"");
-            }
-        } else if (!optionsEnded && (TakeValue(argc, argv, i, "-o", value, missing) ||
-                                     TakeValue(argc, argv, i, "--output", value, missing))) {
-            if (missing || value.empty()) {
-                return UsageError("-o needs a file name");
-            }
-            output = value;
-        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0' &&
-                   !(haveDump && LooksLikeNumber(arg))) {
-            return UsageError(std::string("render: unknown option ") + arg);
-        } else if (!haveDump) {
-            dump = arg;
-            haveDump = true;
-            ++i;
-        } else {
-            int16_t slot = 0;
-            std::string message;
-            if (!ParseSlot(arg, slot, message)) {
-                return UsageError(message);
-            }
-            slots.push_back(slot);
-            ++i;
-        }
+    RenderOptions options;
+    std::string message;
+    if (!ParseRenderOptions(argc, argv, options, message)) {
+        return UsageError(message);
     }
-    if (!haveDump) {
-        return UsageError("render needs the dump to read and at least one slot");
-    }
-    if (slots.empty()) {
-        return UsageError("render needs at least one slot");
-    }
-    if (!LoadDumpAndSessions(dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;
     }
 
-    SetReportFilter(state, filter);
-    state.ShowBarholeGraph = graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
+    ReportState state;
+    for (int k = 0; k < 4; ++k) {
+        state.ModeNames[k] = options.modeNames[k];
+    }
+    SetReportFilter(state, options.filter);
+    state.ShowBarholeGraph = options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     state.UnrecognisedLogFlag = 0;
-    for (int16_t slot : slots) {
+    for (int16_t slot : options.sessionSlots) {
         const SessionEntry* entry = Sessions().FindDated(slot);
         state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
         state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
@@ -132,5 +75,5 @@ int RunRender(int argc, char** argv) {
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
     }
-    return WriteOutput(output, state.ReportText);
+    return WriteOutput(options.output, state.ReportText);
 }

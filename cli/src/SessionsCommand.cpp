@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "DumpData.h"
 #include "ExitStatus.h"
+#include "OfflineOptions.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
 #include "app/SessionTable.h"
@@ -23,40 +24,13 @@ const char kSessionsHelp[] =
     "                for every dated session whatever the choice.\n";
 
 int RunSessions(int argc, char** argv) {
-    SessionBoxes boxes;
-    std::string dump;
-    bool haveDump = false;
-    bool optionsEnded = false;
-    for (int i = 0; i < argc;) {
-        const char* arg = argv[i];
-        std::string value;
-        bool missing = false;
-        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-            ++i;
-        } else if (!optionsEnded && TakeValue(argc, argv, i, "--show", value, missing)) {
-            if (missing) {
-                return UsageError("--show needs a value: all, alarm, cal or alarm,cal");
-            }
-            if (!ParseSessionBoxes(value, boxes)) {
-                return UsageError("--show takes all, alarm, cal or alarm,cal, not \"" + value +
-                                  "\"");
-            }
-        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
-            return UsageError(std::string("sessions: unknown option ") + arg);
-        } else if (haveDump) {
-            return UsageError(std::string("sessions takes one dump, not also \"") + arg + "\"");
-        } else {
-            dump = arg;
-            haveDump = true;
-            ++i;
-        }
+    SessionsOptions options;
+    std::string message;
+    if (!ParseSessionsOptions(argc, argv, options, message)) {
+        return UsageError(message);
     }
-    if (!haveDump) {
-        return UsageError("sessions needs the dump to read");
-    }
-    if (!LoadDumpAndSessions(dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;
     }
-    return WriteOutput(std::string(), SessionTreeText(Sessions(), boxes));
+    return WriteOutput(std::string(), SessionTreeText(Sessions(), options.boxes));
 }

@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "tavon/Version.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ void PrintHelp(std::FILE* out) {
     }
     std::fprintf(out, "\n"
                       "  -h, --help    this text (also after a command)\n"
+                      "  --version     the program's version\n"
                       "\n"
                       "Exit status: 0 done; 1 the output could not be written; 2 bad arguments,\n"
                       "an unreadable or malformed dump, or a slot outside 0 to 499; download\n"
@@ -42,6 +44,10 @@ int main(int argc, char** argv) {
         }
         if (IsHelp(argv[i])) {
             PrintHelp(stdout);
+            return kExitOk;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tavon-datalog %s\n", TAVON_VERSION);
             return kExitOk;
         }
     }

@@ -42,13 +42,12 @@ struct Module {
     PortDialogHost* host = nullptr;
     void (*end)() = nullptr;
 
-    DefaultPrompt defaultPrompt;
     std::unique_ptr<Registry> platformRegistry;
     SystemLinkOpener systemOpener;
     WidgetPortDialogHost widgetHost;
     ConsolePortDialogHost consoleHost;
 
-    UserPrompt& Prompt() { return prompt ? *prompt : defaultPrompt; }
+    UserPrompt& Prompt() { return prompt ? *prompt : SystemUserPrompt(); }
     LinkOpener& Opener() { return opener ? *opener : systemOpener; }
     PortDialogHost& Host() {
         if (host) {
@@ -98,6 +97,11 @@ Module& TheModule() {
 }
 
 } // namespace
+
+UserPrompt& SystemUserPrompt() {
+    static DefaultPrompt prompt;
+    return prompt;
+}
 
 void CLinkSelect::SetParentApp(const AppInfo& app) {
     TheModule().appName = app.name;

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr int RequestTicks = 20;
 // The dialog is worth showing only for runs longer than this many frames.
 constexpr int ShowDialogAbove = 100;
 constexpr int ProgressStep = 10;

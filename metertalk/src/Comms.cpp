@@ -2,7 +2,7 @@
 
 #include "Engine.h"
 #include "ModulePrompt.h"
-#include "PortNameList.h"
+#include "metertalk/engine/PortNameList.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,6 +49,7 @@ int CComms::InitCom(const AppInfo* app, const std::string& name, const std::stri
     if (s.ProgressDialog)
         s.ProgressDialog->Hide();
     s.BusyTicks = 0;
+    s.Heard = 0;
     s.ReadPos = 0;
     s.ReadCount = 0;
     s.FrameLength = 0;
@@ -162,6 +163,10 @@ int CComms::GetUploadOverflow() const {
 
 void CComms::OnTimer() {
     RunTimerTick(Comms());
+}
+
+void CComms::OnArrival() {
+    RunArrival(Comms());
 }
 
 void CComms::SetUserPrompt(UserPrompt* prompt) {

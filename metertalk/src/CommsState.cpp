@@ -1,4 +1,4 @@
-#include "CommsState.h"
+#include "metertalk/engine/CommsState.h"
 
 #include <utility>
 

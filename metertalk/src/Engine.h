@@ -1,10 +1,14 @@
 #pragma once
 
-#include "CommsState.h"
+#include "metertalk/engine/CommsState.h"
 
 #include <cstdint>
 
 // The protocol engine's steps, each on the module's state record.
+
+// Silent ticks a request waits for its answer (or a bulk run for its next frame) before
+// ID_COMMS_TIMEOUT.
+constexpr int RequestTicks = 20;
 
 // Where the text of a text Set comes from decides how it is sent: a caller's text, and a queued
 // one when it is finally sent, is fitted to the current test's length and starts at offset 0; a
@@ -24,6 +28,7 @@ void FeedByte(CommsState& s, uint8_t c);
 void HandleFrame(CommsState& s);
 void StoreBulkFrame(CommsState& s, const uint8_t* data, int length);
 void RunTimerTick(CommsState& s);
+void RunArrival(CommsState& s);
 
 inline void Post(CommandTarget* target, int id) {
     if (target != nullptr)

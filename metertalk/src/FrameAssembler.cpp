@@ -4,6 +4,14 @@ namespace {
 
 constexpr int MinFrameLength = 4;
 constexpr int MaxFrameLength = 50;
+// Reads of a full ReadBuffer one OnArrival takes before it lets the caller's loop run again: far
+// more than a millisecond of any line, so only a link that never stops talking is cut short.
+constexpr int MaxArrivalReads = 64;
+
+void FeedReadBuffer(CommsState& s) {
+    while (s.ReadPos < s.ReadCount)
+        FeedByte(s, s.ReadBuffer[s.ReadPos++]);
+}
 
 } // namespace
 
@@ -57,12 +65,24 @@ bool ReadStep(CommsState& s) {
 }
 
 void RunTimerTick(CommsState& s) {
+    const bool heard = s.Heard != 0;
+    s.Heard = 0;
     if (ReadStep(s)) {
-        while (s.ReadPos < s.ReadCount)
-            FeedByte(s, s.ReadBuffer[s.ReadPos++]);
+        FeedReadBuffer(s);
         return;
     }
     // Only silent ticks count: a stream of bytes that never makes a frame holds the time-out off.
+    if (heard)
+        return;
     if (s.BusyTicks != 0 && --s.BusyTicks == 0)
         Post(s.QueuedWindow != nullptr ? s.QueuedWindow : s.NotifyWindow, ID_COMMS_TIMEOUT);
+}
+
+void RunArrival(CommsState& s) {
+    for (int reads = 0; reads < MaxArrivalReads && ReadStep(s); ++reads) {
+        s.Heard = 1;
+        FeedReadBuffer(s);
+        if (s.ReadCount < static_cast<int>(sizeof s.ReadBuffer))
+            return;
+    }
 }

@@ -2,12 +2,13 @@
 #include "Engine.h"
 #include "HexScan.h"
 
+#include "metertalk/TestList.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr int RequestTicks = 20;
 constexpr int TextPartLimit = 16;
 constexpr int NewStringChars = static_cast<int>(sizeof(CommsState::NewString)) - 1;
 
@@ -97,7 +98,7 @@ bool InterpretAskAnswer(CommsState& s) {
     const CurrentTest t = ReadCurrentTest(s);
     uint32_t v[4];
     switch (t.Type) {
-    case 2: {
+    case KindWord: {
         ScanHexList(s.Reply, v, 2);
         uint32_t value = v[0] + 256u * v[1];
         if ((value & 0x8000u) != 0)
@@ -105,15 +106,15 @@ bool InterpretAskAnswer(CommsState& s) {
         s.NewValue = static_cast<int32_t>(value);
         return true;
     }
-    case 3:
+    case KindLong:
         ScanHexList(s.Reply, v, 4);
         s.NewValue = static_cast<int32_t>(v[0] + (v[1] << 8) + (v[2] << 16) + (v[3] << 24));
         return true;
-    case 4:
+    case KindSwappedLong:
         ScanHexList(s.Reply, v, 4);
         s.NewValue = static_cast<int32_t>(v[2] + (v[3] << 8) + (v[0] << 16) + (v[1] << 24));
         return true;
-    case 5:
+    case KindText:
         if (t.InterfaceVersion >= 11) {
             const int n = std::max(0, std::min(s.StringRemaining, TextPartLimit));
             PutText(s, s.Reply, n, true);

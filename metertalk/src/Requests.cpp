@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int RequestTicks = 20;
 constexpr int TextPartLimit = 16;
 
 // Two writes, as the instrument expects: the body, then its checksum with CR LF.
@@ -87,16 +86,16 @@ int SendAsk(CommsState& s, CommandTarget* window, int index) {
     char command = 'R';
     unsigned int fields[3] = {number, position, static_cast<unsigned int>(t.NoBytes)};
     if (t.PerSensor != 0) {
-        if (t.Type == 1) {
+        if (t.Type == KindByte) {
             fields[1] = U(t.SensorNumber) - 1u;
-        } else if (t.Type == 5) {
+        } else if (t.Type == KindText) {
             command = 'T';
             fields[1] = (U(t.SensorNumber) - 1u) * U(s.SensorStride) + position;
             fields[2] = static_cast<unsigned int>(textCount);
         } else {
             fields[1] = 2u * U(t.SensorNumber) - 2u;
         }
-    } else if (t.Type == 5 && t.InterfaceVersion >= 11) {
+    } else if (t.Type == KindText && t.InterfaceVersion >= 11) {
         command = 'T';
         fields[2] = static_cast<unsigned int>(textCount);
     }
@@ -126,7 +125,7 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
 
     const CurrentTest t = ReadCurrentTest(s);
     // A non-zero write of the upload flag makes the instrument stream a memory area.
-    if (value != 0 && t.Number == 11) {
+    if (value != 0 && t.Number == CTestList::UploadFlagNumber) {
         s.UploadMode = 2;
     } else {
         s.UploadMode = 0;
@@ -142,7 +141,7 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
     unsigned int fields[6] = {number, 0, 0, 0, 0, 0};
     int count = 4;
     if (t.PerSensor != 0) {
-        if (t.Type == 1) {
+        if (t.Type == KindByte) {
             fields[1] = U(t.SensorNumber) - 1u;
             fields[2] = b0;
             count = 3;
@@ -151,16 +150,16 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
             fields[2] = b0;
             fields[3] = b1;
         }
-    } else if (t.Type == 1) {
+    } else if (t.Type == KindByte) {
         fields[2] = b0;
         count = 3;
-    } else if (t.Type == 4) {
+    } else if (t.Type == KindSwappedLong) {
         fields[2] = b2;
         fields[3] = b3;
         fields[4] = b0;
         fields[5] = b1;
         count = 6;
-    } else if (t.Type == 5) {
+    } else if (t.Type == KindText) {
         fields[2] = b0;
         fields[3] = b1;
         fields[4] = b2;
@@ -215,7 +214,7 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
         s.BusyTicks = 0;
         return 0;
     }
-    if (t.Type != 5) {
+    if (t.Type != KindText) {
         s.QueuedWindow = nullptr;
         return 1;
     }

@@ -9,11 +9,10 @@
 
 namespace {
 
-const char BuiltInDriver[] = "V10!AUpload flag!11!129!N!";
-
-// A driver text longer than this is cut short by the program's receive buffer, so a text of
-// exactly this length is suspect.
-constexpr int DriverBufferSize = 3000;
+constexpr char BuiltInDriver[] = "V10!AUpload flag!11!129!N!";
+static_assert(BuiltInDriver[17] - '0' == CTestList::UploadFlagNumber / 10 &&
+                  BuiltInDriver[18] - '0' == CTestList::UploadFlagNumber % 10,
+              "the built-in text numbers \"Upload flag\" as the engine expects");
 
 // Beyond this many characters a field is cut and its next character taken as the separator.
 constexpr int FieldScanLimit = 100;
@@ -125,7 +124,7 @@ void CTestList::ReadDriver(const char* text) {
 
         ReadField(t, field);
         t.PerSensor[i] = field[0] == 'S' ? 1 : 0;
-        if ((t.Flags[i] & 0x1f) == 5)
+        if ((t.Flags[i] & 0x1f) == KindText)
             t.StringLength[i] = field[0] != '\0' ? DecimalOrZero(field + 1) : 0;
     }
     t.NumberOfTests = i;
@@ -153,24 +152,21 @@ char CTestList::FindTest(const std::string& name) {
         t.Alterable = (flags >> 7) & 1;
         CopyCut(t.TestNumberText, TestTable::NumberSize, t.Numbers[i]);
         switch (flags & 0x1f) {
-        case 2:
-            t.TestType = 2;
+        case KindWord:
+            t.TestType = KindWord;
             t.NoBytes = 2;
             break;
-        case 3:
-            t.TestType = 3;
+        case KindLong:
+        case KindSwappedLong:
+            t.TestType = flags & 0x1f;
             t.NoBytes = 4;
             break;
-        case 4:
-            t.TestType = 4;
-            t.NoBytes = 4;
-            break;
-        case 5:
-            t.TestType = 5;
+        case KindText:
+            t.TestType = KindText;
             t.NoBytes = t.StringLength[i];
             break;
         default:
-            t.TestType = 1;
+            t.TestType = KindByte;
             t.NoBytes = 1;
             break;
         }

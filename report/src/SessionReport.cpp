@@ -47,6 +47,13 @@ void FormatContext::AppendTime(const char* literal) {
     Times.AppendTime(Line, literal, State.LogTime);
 }
 
+void ResetDecoderState(ReportState& state) {
+    state.Columns = ReadingColumns();
+    state.HeaderCountdown = 0;
+    state.LogTime = 0;
+    state.SessionReport.clear();
+}
+
 std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t slot) {
     SessionLog log;
     log.Fill(source, slot);

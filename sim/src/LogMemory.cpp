@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 
+#include "app/LogImage.h"
 #include "orvtime/Calendar.h"
 #include "recbuild/RecordBuilder.h"
 #include "sim/Faults.h"
@@ -766,58 +768,12 @@ bool LogMemory::WriteDump(const std::string& path, std::string& error) const {
 }
 
 bool LogMemory::LoadDump(const std::string& path, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error = "cannot open " + path;
+    // The program's own reader: a file it would refuse is refused here too, with its message.
+    static_assert(LogImage::kImageSize == kSize, "the image and the memory are the same size");
+    std::unique_ptr<LogImage> image(new LogImage);
+    if (image->LoadDump(path.c_str(), error) != 1)
         return false;
-    }
-    std::vector<uint8_t> bytes;
-    bytes.reserve(kSize);
-    long lineNumber = 1;
-    int hi = -1;
-    bool ok = true;
-    int c;
-    while (ok && (c = std::fgetc(f)) != EOF) {
-        int v = -1;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        if (v >= 0) {
-            if (hi < 0) {
-                hi = v;
-            } else {
-                if (bytes.size() == kSize) {
-                    error = path + ": line " + std::to_string(lineNumber) +
-                            ": more than 2,097,152 bytes";
-                    ok = false;
-                }
-                bytes.push_back(static_cast<uint8_t>(hi * 16 + v));
-                hi = -1;
-            }
-        } else if (c == ' ' || c == '\r' || c == '\n' || c == '\t') {
-            if (hi >= 0) {
-                error =
-                    path + ": line " + std::to_string(lineNumber) + ": a single hexadecimal digit";
-                ok = false;
-            }
-            if (c == '\n')
-                ++lineNumber;
-        } else {
-            error = path + ": line " + std::to_string(lineNumber) + ": not a hexadecimal dump";
-            ok = false;
-        }
-    }
-    std::fclose(f);
-    if (ok && (hi >= 0 || bytes.size() != kSize)) {
-        error = path + ": holds " + std::to_string(bytes.size()) + " bytes, not 2,097,152";
-        ok = false;
-    }
-    if (!ok)
-        return false;
-    m_bytes = std::move(bytes);
+    m_bytes.assign(image->Bytes(), image->Bytes() + kSize);
     m_sessions.clear();
     return true;
 }

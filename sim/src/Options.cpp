@@ -1,6 +1,8 @@
-#include "Options.h"
+#include "sim/Options.h"
 
 #include <QCommandLineParser>
+
+#include "tavon/Version.h"
 
 OptionsResult ParseSimOptions(const QStringList& arguments, SimOptions& options, QString& message) {
     QCommandLineParser parser;
@@ -8,6 +10,7 @@ OptionsResult ParseSimOptions(const QStringList& arguments, SimOptions& options,
         "A simulated Tavon instrument: serves the companion pipe \"RAK Pipe\" (or a "
         "pseudo-terminal) with a generated log memory.");
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version("version", "Print the version and exit.");
     const QCommandLineOption pipe("pipe", "Serve the local pipe <name> instead of \"RAK Pipe\".",
                                   "name");
     const QCommandLineOption pty("pty", "Serve a pseudo-terminal instead of a pipe; the ready line "
@@ -38,8 +41,8 @@ OptionsResult ParseSimOptions(const QStringList& arguments, SimOptions& options,
     const QCommandLineOption fault(
         "fault", "Comma list of checksum:P, drop:P, refuse:P, garbage:P, stall-after:N.", "list");
     const QCommandLineOption log("log", "Write every command line and frame to <file>.", "file");
-    parser.addOptions(
-        {pipe, pty, seed, driverVersion, interfaceVersion, unknown, image, dump, baud, fault, log});
+    parser.addOptions({version, pipe, pty, seed, driverVersion, interfaceVersion, unknown, image,
+                       dump, baud, fault, log});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -47,6 +50,10 @@ OptionsResult ParseSimOptions(const QStringList& arguments, SimOptions& options,
     }
     if (parser.isSet(help)) {
         message = parser.helpText();
+        return OptionsResult::Exit;
+    }
+    if (parser.isSet(version)) {
+        message = QStringLiteral("tavon-instrument " TAVON_VERSION "\n");
         return OptionsResult::Exit;
     }
     if (!parser.positionalArguments().isEmpty()) {

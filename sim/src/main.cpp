@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "LinkPump.h"
-#include "Options.h"
 #include "PipeServer.h"
+#include "sim/Options.h"
 #ifndef _WIN32
 #include "PtyServer.h"
 #include <sys/socket.h>

@@ -95,6 +95,7 @@ public:
     bool fullDayBox = false;
     SessionBoxes boxes;
     std::vector<std::string> messages;
+    std::vector<std::string> statuses;
     std::vector<std::string> log;
     int suspended = 0;
     std::string source;
@@ -103,11 +104,11 @@ public:
     void EnableGo(bool enable) override { go = enable; }
     void EnableTree(bool enable) override { tree = enable; }
     void EnableNext(bool enable) override { next = enable; }
-    void SetProgressRange(int low, int high) override {
+    void SetProgressRange(BrowserRequest, int low, int high) override {
         progressLow = low;
         progressHigh = high;
     }
-    void SetProgressPos(int pos) override { progressPos = pos; }
+    void SetProgressPos(BrowserRequest, int pos) override { progressPos = pos; }
     void ClearTree() override {
         items.clear();
         selected = -1;
@@ -127,8 +128,12 @@ public:
     }
     void SetFullDayBox(bool checked) override { fullDayBox = checked; }
     void SetSessionBoxes(const SessionBoxes& b) override { boxes = b; }
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        messages.push_back(caption + ": " + text);
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        if (kind == MessageKind::Status) {
+            statuses.push_back(text);
+            return;
+        }
+        messages.push_back(MessageCaption(kind) + std::string(": ") + text);
         log.push_back(suspended > 0 ? "box while suspended" : "box while ticking");
     }
     void SuspendTick() override {

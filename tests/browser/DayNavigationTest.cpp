@@ -42,6 +42,17 @@ TEST_F(DayNavigationTest, NextShowsTheFollowingSessionByItself) {
     EXPECT_EQ(report.ReportBody.find(kSeparatorOpen), std::string::npos);
 }
 
+TEST_F(DayNavigationTest, NextDuringAnUploadShowsOnlyTheSessionAskedForLast) {
+    browser->SelectNode(5);
+    PumpUntil([&] { return browser->UploadState() == 10; });
+    browser->OnNext();
+    Pump();
+    EXPECT_EQ(static_cast<uint32_t>(browser->CurrentSlot()), browser->Tree().At(6).itemData);
+    EXPECT_EQ(report.ReportBody.find("Slot two"), std::string::npos);
+    EXPECT_NE(report.ReportBody.find("Slot zero"), std::string::npos);
+    EXPECT_EQ(report.ReportBody.find(kSeparatorOpen), std::string::npos);
+}
+
 TEST_F(DayNavigationTest, NextOnADayNodeSelectsTheNextDayAndUploadsNothing) {
     browser->SelectNode(4);
     browser->OnNext();

@@ -278,22 +278,4 @@ TEST_F(FilterRenderTest, ASessionWithUnknownRecordsWarnsOnItsUploadOnly) {
     EXPECT_EQ(Count(report.ReportText, "Unrecognised log."), 1u);
 }
 
-TEST_F(FilterRenderTest, AReportBegunElsewhereKeepsItsBeginningWhenShownAgain) {
-    ShownReport shown;
-    ReportState state;
-    state.ReportBody = "{\\rtf earlier";
-    state.HeadingDay = "Thursday 05 ";
-    state.HeadingMonth = "Mar 2026";
-    shown.Render(state, *memory, 0);
-    Apply(state, noAlarms);
-    shown.RenderAgain(state, *memory);
-    ReportState expected;
-    expected.ReportBody = "{\\rtf earlier";
-    Apply(expected, noAlarms);
-    RenderInto(expected, {0});
-    EXPECT_EQ(state.ReportText, expected.ReportText);
-    EXPECT_EQ(state.ReportBody + "}}", state.ReportText);
-    EXPECT_EQ(shown.SectionCount(), 1u);
-}
-
 } // namespace

@@ -10,6 +10,7 @@
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/TestList.h"
+#include "testsupport/RecordingPrompt.h"
 
 namespace {
 
@@ -78,7 +79,49 @@ TEST(MeterTalkComms, NotificationsDriveTheBrowser) {
     EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Ask 0"}));
     fake.upload = {'V', '1', '0', '!'};
     EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_UNSOLICITED));
-    EXPECT_EQ(fake.Take().front(), "Get 3000");
+    EXPECT_EQ(fake.Take().front(), "Get 3001");
+}
+
+// The uploads come from the script, the driver text goes to the real test list.
+class ScriptedDriverComms : public FakeComms {
+public:
+    explicit ScriptedDriverComms(CTestList& tests) : m_tests(tests) {}
+    void ReadDriver(const char* text) override {
+        FakeComms::ReadDriver(text);
+        m_tests.ReadDriver(text);
+    }
+    char FindTest(const char* name) override {
+        FakeComms::FindTest(name);
+        return m_tests.FindTest(name);
+    }
+
+private:
+    CTestList& m_tests;
+};
+
+TEST(MeterTalkComms, ADriverTextThatFillsItsBufferIsReadAndWarnedAbout) {
+    testsupport::RecordingPrompt prompt;
+    CComms().SetUserPrompt(&prompt);
+    CTestList tests;
+    tests.InitTestList();
+    ScriptedDriverComms fake(tests);
+    FakeView view;
+    ReportState report;
+    auto image = std::make_unique<LogImage>();
+    SessionBrowser browser(fake, view, *image, report);
+    browser.Start();
+    browser.OnAskDone();
+    browser.OnSetDone();
+    std::string text = "V10!AUpload flag!11!129!N!";
+    text.resize(CTestList::DriverBufferSize + 500, 'x');
+    fake.upload.assign(text.begin(), text.end());
+    prompt.shown.clear();
+    browser.OnUploadDone();
+    CComms().SetUserPrompt(nullptr);
+    EXPECT_EQ(prompt.shown, (decltype(prompt.shown){{"ERROR", "3000 chars"}}));
+    EXPECT_EQ(browser.InfoLength(), CTestList::DriverBufferSize);
+    EXPECT_TRUE(browser.StartUpComplete());
+    EXPECT_EQ(browser.UploadState(), 2);
 }
 
 } // namespace

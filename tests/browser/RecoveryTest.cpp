@@ -190,52 +190,51 @@ TEST_F(BrowserTest, AnInstrumentThatAcknowledgesButNeverStreamsIsGivenUp) {
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
 }
 
-TEST_F(BrowserTest, AStartUpThatNeverAnswersCarriesOnWithTheBuiltInDriverText) {
+TEST_F(BrowserTest, AStartUpThatNeverAnswersKeepsAskingAndTheLateAnswerIsTaken) {
     browser->Start();
     comms.Take();
-    browser->OnTimeout();
-    browser->OnAskDone();
-    browser->OnTimeout();
-    browser->OnAskDone();
-    EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Set 10", "Ask 0", "Set 10"}));
-    browser->OnTimeout();
-    EXPECT_EQ(comms.Take(),
-              (Calls{"ReadDriver (built-in)", "Find Upload flag", "Sensor 1", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_FALSE(browser->StartUpComplete());
-    EXPECT_TRUE(view.go);
+    for (int i = 0; i < 2 * SessionBrowser::kAttemptsPerStep; ++i) {
+        browser->OnTimeout();
+    }
+    EXPECT_EQ(comms.Take(), Calls(6, "Ask 0"));
+    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_FALSE(view.go);
+    EXPECT_EQ(view.statuses, Calls(2, UploadMachine::kWaitingText));
     EXPECT_TRUE(view.messages.empty()); // nobody asked for anything yet
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, false));
 
-    // GO then fetches the driver text first and carries on with the index.
+    // The instrument answers at last: its driver text and mode names are fetched after all.
     browser->OnAskDone();
-    comms.Take();
-    browser->OnGo();
-    EXPECT_EQ(browser->UploadState(), 0);
-    EXPECT_FALSE(view.go);
-    browser->OnAskDone();
+    EXPECT_EQ(view.statuses.back(), "");
     browser->OnSetDone();
     comms.upload = Bytes("V12!BUpload flag!11!129!N!");
     browser->OnUploadDone();
     browser->OnSetDone();
     comms.upload.assign(600, 0);
+    comms.upload[0] = 8;
+    std::memcpy(&comms.upload[308], "Leak", 5);
     browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 3);
-    Pump();
     EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_EQ(view.clears, 1);
+    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(report.ModeNames[0], "Leak");
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, true));
 }
 
-TEST_F(BrowserTest, AGoWaitingForAStartUpThatFailsIsToldAndDropped) {
+TEST_F(BrowserTest, AGoWaitingForASilentStartUpIsToldAndDropped) {
+    comms.instrumentTests["Upload flag"] = 'A';
     browser->Start();
     browser->OnGo();
     for (int i = 0; i < 3; ++i) {
         browser->OnTimeout();
     }
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(browser->UploadState(), 0);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
     browser->OnAskDone();
-    EXPECT_EQ(browser->UploadState(), 2);
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(browser->UploadState(), 2); // no index upload follows
 }
 
 TEST_F(BrowserTest, AConfigurationBlockThatNeverComesKeepsTheDriverTextAndAWaitingGo) {

@@ -24,7 +24,7 @@ TEST_F(BrowserTest, DriverTextWithLetterARequestsNoConfigurationBlock) {
     comms.Take();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!ASector to upload!12!129!N!");
     browser->OnUploadDone();
-    EXPECT_EQ(comms.Take(), (Calls{"Get 3000",
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3001",
                                    "ReadDriver V12!AUpload flag!11!129!N!ASector to "
                                    "upload!12!129!N!",
                                    "Find Upload flag", "Sensor 1", "Ask 0"}));
@@ -46,7 +46,7 @@ TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
     comms.Take();
     comms.upload = Bytes("V12!BUpload flag!11!129!N!");
     browser->OnUploadDone();
-    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "ReadDriver V12!BUpload flag!11!129!N!",
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "ReadDriver V12!BUpload flag!11!129!N!",
                                    "Find Upload flag", "Sensor 1", "Set 20"}));
     EXPECT_EQ(browser->UploadState(), 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(browser->InfoBuffer())),
@@ -61,7 +61,7 @@ TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
     }
     browser->OnSetDone();
     browser->OnUploadDone();
-    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "Sensor 1", "Ask 0"}));
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "Sensor 1", "Ask 0"}));
     EXPECT_EQ(browser->UploadState(), 2);
     EXPECT_EQ(report.ModeNames[0], "Survey");
     EXPECT_EQ(report.ModeNames[1], "\xE9x\xEALeak");
@@ -83,8 +83,9 @@ TEST_F(BrowserTest, InfoBufferIsNeverOverrun) {
     comms.upload.assign(5000, 'x');
     comms.upload[0] = 'V';
     browser->OnUploadDone();
-    EXPECT_EQ(browser->InfoLength(), 2999);
-    EXPECT_EQ(browser->InfoBuffer()[2999], 0);
+    // Cut to the 3,000 characters the buffer holds, with the zero after them.
+    EXPECT_EQ(browser->InfoLength(), 3000);
+    EXPECT_EQ(browser->InfoBuffer()[3000], 0);
 }
 
 TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
@@ -361,7 +362,7 @@ TEST_F(BrowserTest, GoPressedAfterTheDriverTextWaitsForTheConfigurationBlock) {
     comms.upload.assign(600, 0);
     browser->OnUploadDone();
     // The block's arrival starts the remembered index upload; its poll answer sends the first Set.
-    EXPECT_EQ(comms.Take(), (Calls{"Get 3000", "Sensor 1", "Find Sector to upload", "Ask 0"}));
+    EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "Sensor 1", "Find Sector to upload", "Ask 0"}));
     EXPECT_EQ(browser->UploadState(), 3);
     EXPECT_FALSE(view.go);
     EXPECT_FALSE(view.tree);
@@ -424,7 +425,7 @@ TEST_F(BrowserTest, ADriverTextWithoutTheUploadFlagFallsBackToTheBuiltInOne) {
     comms.Take();
     browser->OnUploadDone();
     EXPECT_EQ(comms.Take(),
-              (Calls{"Get 3000", "ReadDriver V12!ASomething else!11!129!N!", "Find Upload flag",
+              (Calls{"Get 3001", "ReadDriver V12!ASomething else!11!129!N!", "Find Upload flag",
                      "ReadDriver (built-in)", "Find Upload flag", "Sensor 1", "Ask 0"}));
     EXPECT_EQ(browser->UploadState(), 2);
     EXPECT_FALSE(browser->StartUpComplete());

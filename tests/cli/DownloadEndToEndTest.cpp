@@ -166,7 +166,7 @@ protected:
 
     RunResult Download(std::vector<std::string> args) {
         args.insert(args.begin(), "download");
-        return RunProgram("tavon-datalog", args, work);
+        return RunProgram("tavon-datalog", args, work, 180, {"TAVON_TICK_MS=20"});
     }
 
     // What `tavon-datalog render` gives for these slots of the simulator's dump.
@@ -180,6 +180,30 @@ protected:
         const RunResult r = RunProgram("tavon-datalog", args, work);
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out;
+    }
+
+    // A download of every day: the tree on standard output, one report per day as render gives
+    // it, and the dump equal to the instrument's memory.
+    void ExpectEveryDay(const RunResult& r) {
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+
+        // The tree as `sessions` prints it.
+        const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
+        EXPECT_EQ(r.out, tree.out);
+
+        // One report per day, named by the instrument's date, equal to render of that day's slots.
+        const std::vector<std::string> expectedNames = {(*days)[0].date + ".rtf",
+                                                        (*days)[1].date + ".rtf"};
+        EXPECT_EQ(ListFolder(work + "/reports"), expectedNames);
+        for (const Day& day : *days) {
+            EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
+                      Rendered(day.slotList, Served()))
+                << day.date;
+        }
+        // Every session was downloaded, so the dump is the instrument's memory byte for byte.
+        EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
+        EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
     }
 
     static std::string Served() { return *root + "/served.txt"; }
@@ -220,26 +244,13 @@ std::vector<Day>* DownloadTest::days = nullptr;
 
 TEST_F(DownloadTest, EveryDayAsOneReportAndTheDumpAsTheInstrumentHoldsIt) {
     StartSimulator({"--image", "small.txt"});
-    const RunResult r = Download({"--pipe", pipeName, "--out", "reports"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports"}));
+}
 
-    // The tree as `sessions` prints it.
-    const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
-    EXPECT_EQ(r.out, tree.out);
-
-    // One report per day, named by the instrument's date, equal to render of that day's slots.
-    const std::vector<std::string> expectedNames = {(*days)[0].date + ".rtf",
-                                                    (*days)[1].date + ".rtf"};
-    EXPECT_EQ(ListFolder(work + "/reports"), expectedNames);
-    for (const Day& day : *days) {
-        EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
-                  Rendered(day.slotList, Served()))
-            << day.date;
-    }
-    // Every session was downloaded, so the dump is the instrument's memory byte for byte.
-    EXPECT_TRUE(ReadFile(work + "/FlashData.txt") == ReadFile(Served()));
-    EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
+// Fast uploads, against an instrument paced as a real line, bring the same reports and dump.
+TEST_F(DownloadTest, FastUploadsBringTheSameReportsAndDump) {
+    StartSimulator({"--image", "small.txt", "--baud", "115200"});
+    ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports", "--fast"}));
 }
 
 TEST_F(DownloadTest, SlotsOneReportEachAndOnlyTheirSectorsInTheDump) {

@@ -3,12 +3,14 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DownloadOptions.h"
 #include "DownloadPlan.h"
+#include "ParseArgs.h"
 #include "ProgressBar.h"
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
@@ -22,11 +24,7 @@ namespace {
 using testsupport::InstrumentStamp;
 
 bool Parse(std::vector<std::string> args, DownloadOptions& options, std::string& message) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(&arg[0]);
-    }
-    return ParseDownloadOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+    return ParseWith(ParseDownloadOptions, std::move(args), options, message);
 }
 
 TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
@@ -42,6 +40,7 @@ TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
     EXPECT_TRUE(o.days.empty());
     EXPECT_FALSE(o.modeNamesGiven);
     EXPECT_FALSE(o.graph);
+    EXPECT_FALSE(o.fast);
     EXPECT_FALSE(o.quiet);
 }
 
@@ -80,11 +79,12 @@ TEST(DownloadOptionsTest, ListsOfSlotsAndDays) {
     EXPECT_TRUE(o.graph);
 
     DownloadOptions d;
-    ASSERT_TRUE(
-        Parse({"--day", "2026-08-17", "2024-02-29", "--quiet", "--day=2026-08-17"}, d, message))
+    ASSERT_TRUE(Parse(
+        {"--day", "2026-08-17", "2024-02-29", "--quiet", "--fast", "--day=2026-08-17"}, d, message))
         << message;
     EXPECT_EQ(d.days, (std::vector<std::string>{"2026-08-17", "2024-02-29"}));
     EXPECT_TRUE(d.quiet);
+    EXPECT_TRUE(d.fast);
 }
 
 TEST(DownloadOptionsTest, BoxesModeNamesAndPaths) {
@@ -197,15 +197,15 @@ public:
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
     void EnableNext(bool) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
+    void SetProgressRange(BrowserRequest, int, int) override {}
+    void SetProgressPos(BrowserRequest, int) override {}
     void ClearTree() override {}
     void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
     void SelectNode(int) override {}
     void SetReportText(const std::string&) override {}
     void SetFullDayBox(bool) override {}
     void SetSessionBoxes(const SessionBoxes&) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
+    void ShowMessage(MessageKind, const std::string&) override {}
     void SuspendTick() override {}
     void ResumeTick() override {}
 };

@@ -8,8 +8,10 @@
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "linkselect/Settings.h"
 #include "report/Report.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -270,6 +272,25 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
     EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
 }
 
+// "Fast Upload" in Settings.ini: the box in View is ticked and, from an instrument paced as a
+// real line, the session comes as the designed pace brings it; unticking it is remembered.
+TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
+    ASSERT_TRUE(WriteSetting("Fast Upload", "TRUE"));
+    StartProgram({"--baud", "115200"});
+    QAction* fast = dialog->Action("actionFastUpload");
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(fast->isChecked());
+    const QString simDump = SimulatorDump();
+    StartUpAndGo();
+    QTreeWidgetItem* session = FindSession("Alm");
+    ASSERT_NE(session, nullptr);
+    Choose(session);
+    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+              Render(simDump, {QString::number(session->data(0, Qt::UserRole).toInt())}));
+    fast->trigger();
+    EXPECT_EQ(ReadSetting("Fast Upload"), "FALSE");
+}
+
 TEST_F(EndToEnd, FilterChildPlacedHiddenAndReachedFromTheViewMenu) {
     StartProgram({});
     FilterDialog& filter = dialog->Filter();
@@ -351,7 +372,7 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
         WaitFor([] { return false; }, 500);
     };
     dialog->SuspendTick();
-    dialog->ShowMessage("held", "Test");
+    dialog->ShowMessage(MessageKind::Error, "held");
     dialog->ResumeTick();
     EXPECT_EQ(fired.load(), 0);
     prompt.onShow = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CommsFakes.h"
-#include "CommsState.h"
+#include "metertalk/engine/CommsState.h"
 
 #include "metertalk/Comms.h"
 #include "metertalk/TestList.h"

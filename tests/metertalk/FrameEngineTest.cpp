@@ -200,6 +200,41 @@ TEST_F(FrameEngineTest, BytesThatMakeNoFrameHoldTheTimeOutOff) {
     EXPECT_EQ(target.Take(), (Ids{TO}));
 }
 
+// Fast uploads: everything waiting is taken in one call, far past one read of 512 bytes, and
+// the calls themselves never count the time-out down.
+TEST_F(FrameEngineTest, OnArrivalTakesAWholeRunAtOnce) {
+    Select("Byte");
+    ASSERT_EQ(comms.Set(&target, 3), 1);
+    std::string run = Answer("");
+    Ids expected{FS, SD};
+    for (int i = 0; i < 40; ++i) {
+        run += MakeFrame('M', std::string(44, static_cast<char>('a' + i % 26)));
+        expected.push_back(FS);
+    }
+    run += Answer("00");
+    expected.insert(expected.end(), {FS, UN});
+    ASSERT_GT(run.size(), 4u * 512u);
+    link->QueueTick(run);
+    comms.OnArrival();
+    EXPECT_EQ(target.Take(), expected);
+    EXPECT_EQ(Comms().UploadLength, 40 * 44);
+    for (int i = 0; i < 100; ++i)
+        comms.OnArrival();
+    EXPECT_TRUE(target.ids.empty());
+}
+
+TEST_F(FrameEngineTest, BytesTakenBetweenTicksKeepTheNextTickFromCountingAsSilent) {
+    AskByte();
+    SilentTicks(19);
+    link->QueueTick("xx");
+    for (int i = 0; i < 100; ++i)
+        comms.OnArrival();
+    SilentTicks(1);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+}
+
 TEST_F(FrameEngineTest, ASecondAskWaitsForTheFirstAnswerWhichIsNotReported) {
     Select("Byte");
     ASSERT_EQ(comms.Ask(&target, 0), 1);

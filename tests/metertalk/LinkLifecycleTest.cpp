@@ -1,5 +1,5 @@
 #include "CommsFixture.h"
-#include "PortNameList.h"
+#include "metertalk/engine/PortNameList.h"
 
 #include "linkselect/LinkOpener.h"
 #include "linkselect/LinkSelect.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "GeneratedMemory.h"
 #include "HostLines.h"
 #include "sim/Instrument.h"
 #include "sim/LogMemory.h"
@@ -15,12 +16,7 @@ using simtest::Frame;
 namespace {
 
 const sim::LogMemory& Memory() {
-    static const std::unique_ptr<sim::LogMemory> memory = [] {
-        auto m = std::make_unique<sim::LogMemory>();
-        m->Generate(sim::MemoryOptions{});
-        return m;
-    }();
-    return *memory;
+    return simtest::GeneratedMemory();
 }
 
 class Bench {

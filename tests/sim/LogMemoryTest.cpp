@@ -278,7 +278,7 @@ TEST(SimLogMemory, DumpRoundTripAndRejects) {
 
     const std::string bad = dir.File("bad.txt");
     f = std::fopen(bad.c_str(), "wb");
-    std::fputs("00 11 22 \r\nZZ\r\n", f);
+    std::fputs("00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF \r\nZZ\r\n", f);
     std::fclose(f);
     sim::LogMemory untouched;
     EXPECT_FALSE(untouched.LoadDump(bad, error));

@@ -1,20 +1,8 @@
 #include "app/SessionBrowser.h"
 
-#include "ConfigBlock.h"
-
 namespace {
 
-const char* const kUploadFlag = "Upload flag";
-const char* const kSectorToUpload = "Sector to upload";
-const char* const kIndexToUpload = "Index to upload";
-
-// Values written to "Upload flag": what the instrument is to stream.
-constexpr unsigned int kSendDriverText = 10;
-constexpr unsigned int kSendConfigBlock = 20;
-constexpr unsigned int kSendMemoryArea = 3;
-
 constexpr uint32_t kFolderData = 0xFFFF;
-constexpr int16_t kFirstDataSector = 10;
 
 } // namespace
 
@@ -23,380 +11,130 @@ const char* const SessionBrowser::kWarningText =
     "datalogger. You should check whether a new version of the datalogger is available which "
     "will process these logs.";
 const char* const SessionBrowser::kWarningCaption = "Warning";
-const char* const SessionBrowser::kNoAnswerText =
-    "The instrument stopped answering. The request can be tried again.";
+const char* const SessionBrowser::kNoAnswerText = UploadMachine::kNoAnswerText;
 const char* const SessionBrowser::kMessageCaption = "Tavon Datalogger";
 const char* const SessionBrowser::kBusyText =
     "An upload from the instrument is under way. Open the dump when it has finished.";
 
+const char* MessageCaption(MessageKind kind) {
+    return kind == MessageKind::Warning ? SessionBrowser::kWarningCaption
+                                        : SessionBrowser::kMessageCaption;
+}
+
 SessionBrowser::SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image,
                                ReportState& report)
-    : m_comms(comms), m_view(view), m_image(image), m_report(report) {
+    : m_view(view), m_image(image), m_report(report), m_machine(comms, view, image, report, *this) {
     m_boxes.all = true;
     m_boxes.alarm = true;
     m_boxes.cal = true;
 }
 
 void SessionBrowser::Start() {
-    m_comms.ReadDriver(nullptr);
-    m_comms.FindTest(kUploadFlag);
-    m_uploadState = 0;
-    m_failures = 0;
-    m_resume = false;
-    m_startUpComplete = false;
-    m_view.EnableGo(false);
     m_view.EnableNext(m_fullDay == 0);
     m_view.SetFullDayBox(m_fullDay != 0);
     m_view.SetSessionBoxes(m_boxes);
-    m_comms.Ask(0);
-}
-
-bool SessionBrowser::MakeCurrent(const char* name) {
-    return m_comms.FindTest(name) != 0;
+    m_machine.Start();
 }
 
 // ---------------------------------------------------------------------------------------------
-// Notifications
-
-void SessionBrowser::OnTimeout() {
-    // The idle poll simply goes on; anywhere else a time-out costs the step one of its attempts.
-    bool gaveUp = false;
-    bool tell = false;
-    BrowserRequest request = BrowserRequest::StartUp;
-    if (m_uploadState != 2) {
-        ++m_failures;
-        if (m_failures >= kAttemptsPerStep) {
-            request = m_uploadState <= 1   ? BrowserRequest::StartUp
-                      : m_uploadState <= 6 ? BrowserRequest::Index
-                                           : BrowserRequest::Session;
-            tell = GiveUp();
-            gaveUp = true;
-        } else if (m_uploadState != 0 && m_uploadState != 3 && m_uploadState != 7) {
-            // States 0, 3 and 7 carry on by themselves when the re-ask is answered.
-            m_resume = true;
-        }
-    }
-    m_comms.Ask(0);
-    if (gaveUp) {
-        if (tell) {
-            ShowBox(kNoAnswerText, kMessageCaption);
-        }
-        m_view.RequestEnded(request, false);
-        if (m_uploadState == 2) {
-            StartPendingRequest();
-        }
-    }
-}
-
-void SessionBrowser::OnAskDone() {
-    switch (m_uploadState) {
-    case 0:
-        m_comms.Set(kSendDriverText);
-        break;
-    case 2:
-        m_comms.Ask(0);
-        break;
-    case 3:
-        m_uploadState = 4;
-        m_comms.Set(static_cast<unsigned int>(m_indexSectorCount));
-        break;
-    case 7:
-        m_uploadState = 8;
-        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
-        break;
-    default:
-        if (m_resume) {
-            m_resume = false;
-            ResumeLostStep();
-        }
-        break;
-    }
-}
-
-void SessionBrowser::OnSetDone() {
-    const char* next = nullptr;
-    unsigned int value = 0;
-    switch (m_uploadState) {
-    case 4:
-        next = kIndexToUpload;
-        m_uploadState = 5;
-        value = 0;
-        break;
-    case 5:
-        next = kUploadFlag;
-        m_uploadState = 6;
-        value = kSendMemoryArea;
-        break;
-    case 8:
-        next = kIndexToUpload;
-        m_uploadState = 9;
-        value = static_cast<unsigned int>(m_sessionPieceCount) * kPieceSize;
-        break;
-    case 9:
-        next = kUploadFlag;
-        m_uploadState = 10;
-        value = kSendMemoryArea;
-        break;
-    default:
-        return;
-    }
-    m_resume = false;
-    if (!MakeCurrent(next)) {
-        AbandonRequest();
-        return;
-    }
-    m_comms.Set(value);
-}
-
-void SessionBrowser::OnUploadDone() {
-    m_view.EnableGo(true);
-    switch (m_uploadState) {
-    case 0:
-        ReceiveDriverText();
-        break;
-    case 1:
-        ReceiveConfigBlock();
-        break;
-    case 6:
-        ReceiveIndexSector();
-        break;
-    case 10:
-        ReceiveSessionPiece();
-        break;
-    default:
-        break;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Recovery
-
-void SessionBrowser::ResumeLostStep() {
-    // Re-send what went unanswered; a bulk transfer that fell silent is asked for again from its
-    // sector number, as its data may be incomplete.
-    const char* test = nullptr;
-    unsigned int value = 0;
-    switch (m_uploadState) {
-    case 1:
-        test = kUploadFlag;
-        value = kSendConfigBlock;
-        break;
-    case 4:
-    case 6:
-        m_uploadState = 4;
-        test = kSectorToUpload;
-        value = static_cast<unsigned int>(m_indexSectorCount);
-        break;
-    case 5:
-        test = kIndexToUpload;
-        value = 0;
-        break;
-    case 8:
-    case 10:
-        m_uploadState = 8;
-        test = kSectorToUpload;
-        value = static_cast<unsigned int>(m_currentSlot + kFirstDataSector);
-        break;
-    case 9:
-        test = kIndexToUpload;
-        value = static_cast<unsigned int>(m_sessionPieceCount) * kPieceSize;
-        break;
-    default:
-        return;
-    }
-    if (!MakeCurrent(test)) {
-        AbandonRequest();
-        return;
-    }
-    m_comms.Set(value);
-}
-
-bool SessionBrowser::GiveUp() {
-    const bool startUp = m_uploadState <= 1;
-    bool tell = !startUp;
-    if (m_uploadState == 0) {
-        // Nothing usable came: carry on with the built-in driver text. A later GO tries again.
-        m_comms.ReadDriver(nullptr);
-    } else if (m_uploadState == 1) {
-        // The instrument's driver text arrived; only the mode names are missing.
-        m_startUpComplete = true;
-    }
-    m_resume = false;
-    m_failures = 0;
-    m_comms.FindTest(kUploadFlag);
-    if (startUp) {
-        m_comms.SetSensorNumber(1);
-    }
-    m_uploadState = 2;
-    m_view.EnableGo(true);
-    m_view.EnableTree(true);
-    m_view.SetProgressPos(0);
-    // A request that waited for the start-up goes ahead only if the start-up got far enough; a
-    // request that found the instrument silent leaves nothing queued behind it.
-    if (!m_startUpComplete || !startUp) {
-        tell = tell || m_pending != Pending::None;
-        m_pending = Pending::None;
-    }
-    return tell;
-}
-
-void SessionBrowser::AbandonRequest() {
-    // The driver text lacks a test the request needs: nothing can be sent for it, and no
-    // notification would ever come to carry it on.
-    const BrowserRequest request =
-        m_uploadState >= 7 ? BrowserRequest::Session : BrowserRequest::Index;
-    m_resume = false;
-    m_failures = 0;
-    m_pending = Pending::None;
-    m_uploadState = 2;
-    m_comms.FindTest(kUploadFlag);
-    m_view.EnableGo(true);
-    m_view.EnableTree(true);
-    m_view.SetProgressPos(0);
-    m_comms.Ask(0);
-    ShowBox(kNoAnswerText, kMessageCaption);
-    m_view.RequestEnded(request, false);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Start-up uploads
-
-void SessionBrowser::ReceiveDriverText() {
-    int length = 0;
-    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
-    m_infoLength = length;
-    m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
-    const char letter = m_comms.FindTest(kUploadFlag);
-    m_failures = 0;
-    m_resume = false;
-    if (letter == 0) {
-        // A driver text without "Upload flag" would leave no test to poll or write.
-        m_comms.ReadDriver(nullptr);
-        m_comms.FindTest(kUploadFlag);
-        m_uploadState = 2;
-        m_comms.SetSensorNumber(1);
-        m_view.EnableTree(true);
-        const bool tell = m_pending != Pending::None;
-        m_pending = Pending::None;
-        m_comms.Ask(0);
-        if (tell) {
-            ShowBox(kNoAnswerText, kMessageCaption);
-        }
-        m_view.RequestEnded(BrowserRequest::StartUp, false);
-        return;
-    }
-    if (letter == 'A') {
-        m_uploadState = 2;
-        m_comms.SetSensorNumber(1);
-        FinishStartUp();
-        m_comms.Ask(0);
-    } else {
-        m_uploadState = 1;
-        m_comms.SetSensorNumber(1);
-        m_comms.Set(kSendConfigBlock);
-    }
-}
-
-void SessionBrowser::ReceiveConfigBlock() {
-    int length = 0;
-    m_comms.GetUploadedData(m_infoBuffer, kInfoBufferSize, length);
-    m_infoLength = length;
-    ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
-    m_failures = 0;
-    m_resume = false;
-    m_uploadState = 2;
-    m_comms.SetSensorNumber(1);
-    FinishStartUp();
-    m_comms.Ask(0);
-}
-
-void SessionBrowser::FinishStartUp() {
-    m_startUpComplete = true;
-    m_view.EnableTree(true);
-    m_view.RequestEnded(BrowserRequest::StartUp, true);
-    StartPendingRequest();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Index upload
+// Requests
 
 void SessionBrowser::StartIndexUpload() {
     if (m_offline) {
         m_offline = false;
         m_view.ShowDataSource(std::string());
     }
-    if (m_uploadState >= 3 && m_uploadState <= 6) {
+    if (m_machine.IndexUnderWay()) {
         // The index asked for is already on its way (GO is enabled between its sectors).
         m_view.EnableGo(false);
         return;
     }
-    if (m_uploadState != 2) {
+    if (!m_machine.Idle()) {
         m_pending = Pending::Index;
         m_view.EnableGo(false);
         m_view.EnableTree(false);
         return;
     }
-    if (!m_startUpComplete) {
+    if (!m_machine.StartUpComplete()) {
         // The instrument's driver text never came: fetch it first, then carry out the GO.
         m_pending = Pending::Index;
-        RestartStartUp();
+        m_machine.RestartStartUp();
         return;
     }
-    BeginIndexRequest();
+    m_machine.BeginIndex();
 }
 
-void SessionBrowser::RestartStartUp() {
-    m_view.EnableGo(false);
-    m_view.EnableTree(false);
-    m_failures = 0;
-    m_resume = false;
-    m_comms.FindTest(kUploadFlag);
-    // The poll that is running now brings the answer that sends the request.
-    m_uploadState = 0;
-}
-
-void SessionBrowser::BeginIndexRequest() {
-    m_view.EnableGo(false);
-    m_view.EnableTree(false);
-    m_indexSectorCount = 0;
-    m_view.SetProgressRange(0, kIndexSectors);
-    m_failures = 0;
-    m_resume = false;
-    if (!MakeCurrent(kSectorToUpload)) {
-        m_uploadState = 3;
-        AbandonRequest();
+void SessionBrowser::StartSessionUpload(int16_t slot) {
+    if (slot < 0 || slot >= LogImage::kSlotCount) {
         return;
     }
-    m_uploadState = 3;
-}
-
-void SessionBrowser::ReceiveIndexSector() {
-    ReceiveIntoImage(static_cast<uint32_t>(m_indexSectorCount) * LogImage::kSectorSize,
-                     LogImage::kSectorSize);
-    ++m_indexSectorCount;
-    m_failures = 0;
-    m_resume = false;
-    if (m_indexSectorCount < kIndexSectors) {
-        m_view.SetProgressPos(m_indexSectorCount);
-        m_uploadState = 4;
-        if (!MakeCurrent(kSectorToUpload)) {
-            AbandonRequest();
-            return;
-        }
-        m_comms.Set(static_cast<unsigned int>(m_indexSectorCount));
+    if (m_offline) {
+        RenderFromImage(slot);
         return;
     }
+    if (!m_machine.Idle()) {
+        m_pending = Pending::Session;
+        m_pendingSlot = slot;
+        m_view.EnableGo(false);
+        m_view.EnableTree(false);
+        return;
+    }
+    if (!m_machine.StartUpComplete()) {
+        m_pending = Pending::Session;
+        m_pendingSlot = slot;
+        m_machine.RestartStartUp();
+        return;
+    }
+    BeginSessionRequest(slot);
+}
+
+void SessionBrowser::BeginSessionRequest(int16_t slot) {
+    m_currentSlot = slot;
+    m_machine.BeginSession(slot);
+}
+
+void SessionBrowser::StartPendingRequest() {
+    const Pending pending = m_pending;
+    m_pending = Pending::None;
+    if (pending == Pending::Index) {
+        m_machine.BeginIndex();
+    } else if (pending == Pending::Session) {
+        BeginSessionRequest(m_pendingSlot);
+    }
+}
+
+bool SessionBrowser::DropPending() {
+    const bool dropped = m_pending != Pending::None;
+    m_pending = Pending::None;
+    return dropped;
+}
+
+bool SessionBrowser::IndexArrived(std::string& failure) {
     const bool dumped = m_image.DumpImage(m_dumpPath.c_str()) == 1;
     BuildSessionList();
-    m_view.EnableGo(true);
-    m_view.EnableTree(true);
-    m_view.SetProgressPos(0);
-    m_uploadState = 2;
-    m_view.RequestEnded(BrowserRequest::Index, dumped);
-    StartPendingRequest();
-    m_comms.Ask(0);
     if (!dumped) {
-        ShowBox("Could not write " + m_dumpPath + ".", kMessageCaption);
+        failure = "Could not write " + m_dumpPath + ".";
+    }
+    return dumped;
+}
+
+void SessionBrowser::SessionArrived(int16_t slot) {
+    if (m_pending == Pending::Session) {
+        // The user has asked for another session since (Next): only that one is to be seen. The
+        // sector stays in the image.
+        return;
+    }
+    m_currentSlot = slot;
+    RenderChosenSession();
+}
+
+void SessionBrowser::RequestEnded(BrowserRequest request, bool ok) {
+    m_view.RequestEnded(request, ok);
+    if (request == BrowserRequest::Session && ok && m_fullDay) {
+        FullDayStep();
+    }
+    if (m_machine.Idle()) {
+        StartPendingRequest();
     }
 }
 
@@ -407,118 +145,25 @@ void SessionBrowser::BuildSessionList() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Session upload
-
-void SessionBrowser::StartSessionUpload(int16_t slot) {
-    if (slot < 0 || slot >= LogImage::kSlotCount) {
-        return;
-    }
-    if (m_offline) {
-        RenderFromImage(slot);
-        return;
-    }
-    if (m_uploadState != 2) {
-        m_pending = Pending::Session;
-        m_pendingSlot = slot;
-        m_view.EnableGo(false);
-        m_view.EnableTree(false);
-        return;
-    }
-    if (!m_startUpComplete) {
-        m_pending = Pending::Session;
-        m_pendingSlot = slot;
-        RestartStartUp();
-        return;
-    }
-    BeginSessionRequest(slot);
-}
-
-void SessionBrowser::BeginSessionRequest(int16_t slot) {
-    m_view.EnableGo(false);
-    m_view.EnableTree(false);
-    m_currentSlot = slot;
-    m_sessionPieceCount = 0;
-    m_view.SetProgressRange(0, kPiecesPerSector);
-    m_failures = 0;
-    m_resume = false;
-    m_uploadState = 7;
-    if (!MakeCurrent(kSectorToUpload)) {
-        AbandonRequest();
-    }
-}
-
-void SessionBrowser::ReceiveSessionPiece() {
-    const uint32_t offset =
-        static_cast<uint32_t>(m_currentSlot + kFirstDataSector) * LogImage::kSectorSize +
-        static_cast<uint32_t>(m_sessionPieceCount) * kPieceSize;
-    ReceiveIntoImage(offset, kPieceSize);
-    ++m_sessionPieceCount;
-    m_failures = 0;
-    m_resume = false;
-    if (m_sessionPieceCount < kPiecesPerSector) {
-        m_view.SetProgressPos(m_sessionPieceCount);
-        m_uploadState = 8;
-        if (!MakeCurrent(kSectorToUpload)) {
-            AbandonRequest();
-            return;
-        }
-        m_comms.Set(static_cast<unsigned int>(m_currentSlot + kFirstDataSector));
-        return;
-    }
-    RenderChosenSession();
-    m_view.EnableGo(true);
-    m_view.EnableTree(true);
-    m_view.SetProgressPos(0);
-    m_uploadState = 2;
-    m_view.RequestEnded(BrowserRequest::Session, true);
-    if (m_fullDay) {
-        FullDayStep();
-    }
-    if (m_uploadState == 2) {
-        StartPendingRequest();
-    }
-    m_comms.Ask(0);
-}
-
-void SessionBrowser::ReceiveIntoImage(uint32_t offset, uint32_t room) {
-    // The upload is cut to its room; the image takes exactly the bytes that came, and a short
-    // upload leaves the rest of its room as it was.
-    static_assert(sizeof m_receiveBuffer > LogImage::kSectorSize, "room for the zero");
-    if (room > LogImage::kSectorSize) {
-        room = LogImage::kSectorSize;
-    }
-    int length = 0;
-    m_comms.GetUploadedData(m_receiveBuffer, room + 1, length);
-    if (length <= 0) {
-        return;
-    }
-    uint32_t received = static_cast<uint32_t>(length);
-    if (received > room) {
-        received = room;
-    }
-    m_image.Store(offset, m_receiveBuffer, received);
-}
-
-void SessionBrowser::StartPendingRequest() {
-    const Pending pending = m_pending;
-    m_pending = Pending::None;
-    if (pending == Pending::Index) {
-        BeginIndexRequest();
-    } else if (pending == Pending::Session) {
-        BeginSessionRequest(m_pendingSlot);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
 // Rendering
 
 void SessionBrowser::RenderChosenSession() {
     m_report.UnrecognisedLogFlag = 0;
     m_shown.Render(m_report, m_image, m_currentSlot);
     if (m_report.UnrecognisedLogFlag) {
-        ShowBox(kWarningText, kWarningCaption);
+        m_machine.ShowBox(MessageKind::Warning, kWarningText);
     }
     m_view.SetReportText(m_report.ReportText);
+}
+
+void SessionBrowser::BeginReport(const std::string& headingDay, const std::string& headingMonth) {
+    m_report.ReportBody.clear();
+    m_report.HeadingDay = headingDay;
+    m_report.HeadingMonth = headingMonth;
+}
+
+void SessionBrowser::ResetDecoder() {
+    ResetDecoderState(m_report);
 }
 
 void SessionBrowser::RenderAgain() {
@@ -546,12 +191,6 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
     m_offlineRendering = false;
 }
 
-void SessionBrowser::ShowBox(const std::string& text, const std::string& caption) {
-    m_view.SuspendTick();
-    m_view.ShowMessage(text, caption);
-    m_view.ResumeTick();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Selection, Next and Full Day
 
@@ -563,13 +202,17 @@ void SessionBrowser::OnSessionSelected(int id) {
     if (m_selected < 0) {
         return;
     }
+    const int parent = m_tree.Parent(id);
+    const std::string day = m_tree.Text(parent) + " ";
+    const std::string month = m_tree.Text(m_tree.Parent(parent));
     if (m_newReportOnSelect) {
-        m_report.ReportBody.clear();
+        BeginReport(day, month);
+    } else {
+        // The session is added to the open report under its own headings.
+        m_report.HeadingDay = day;
+        m_report.HeadingMonth = month;
     }
     m_newReportOnSelect = 1;
-    const int parent = m_tree.Parent(id);
-    m_report.HeadingDay = m_tree.Text(parent) + " ";
-    m_report.HeadingMonth = m_tree.Text(m_tree.Parent(parent));
     const uint32_t data = m_tree.At(id).itemData & 0xFFFF;
     if (data == kFolderData) {
         return;
@@ -602,6 +245,7 @@ void SessionBrowser::FullDayStep() {
 
 void SessionBrowser::OnFullDay(bool checked) {
     m_fullDay = checked ? 1 : 0;
+    // The report on screen is closed: the next session begins a new one.
     m_report.ReportBody.clear();
     m_view.SetFullDayBox(checked);
     m_view.EnableNext(!checked);
@@ -636,7 +280,7 @@ void SessionBrowser::OnCalSessions(bool checked) {
 // Saved dumps
 
 int SessionBrowser::OpenDump(const char* path, std::string& message) {
-    if (RequestRunning()) {
+    if (m_machine.RequestRunning()) {
         message = kBusyText;
         return 0;
     }
@@ -651,7 +295,7 @@ int SessionBrowser::OpenDump(const char* path, std::string& message) {
     m_newReportOnSelect = 1;
     BuildSessionList();
     m_view.EnableTree(true);
-    if (m_uploadState == 2) {
+    if (m_machine.Idle()) {
         m_view.EnableGo(true);
     }
     m_view.ShowDataSource(path);

@@ -16,18 +16,15 @@ public:
 } // namespace
 
 void ShownReport::Render(ReportState& report, SessionByteSource& source, int16_t slot) {
-    if (report.ReportBody.empty() || m_sections.empty() || report.ReportBody.size() != m_bodySize) {
-        // A new report begins here (or goes on from a body this class did not render, which is
-        // then kept as it is).
+    if (report.ReportBody.empty() || m_sections.empty()) {
+        // A new report begins here.
         m_sections.clear();
-        m_base = report.ReportBody;
         m_begin.headerCountdown = report.HeaderCountdown;
         m_begin.columns = report.Columns;
         m_begin.logTime = report.LogTime;
     }
     m_sections.push_back({slot, report.HeadingDay, report.HeadingMonth});
     RenderSection(report, source, slot);
-    m_bodySize = report.ReportBody.size();
 }
 
 void ShownReport::RenderAgain(ReportState& report, SessionByteSource& source) {
@@ -44,7 +41,7 @@ void ShownReport::RenderAgain(ReportState& report, SessionByteSource& source) {
     report.HeaderCountdown = m_begin.headerCountdown;
     report.Columns = m_begin.columns;
     report.LogTime = m_begin.logTime;
-    report.ReportBody = m_base;
+    report.ReportBody.clear();
     for (const Section& section : m_sections) {
         report.HeadingDay = section.headingDay;
         report.HeadingMonth = section.headingMonth;
@@ -56,7 +53,6 @@ void ShownReport::RenderAgain(ReportState& report, SessionByteSource& source) {
         // The report had been closed for the next choice to begin a new one; it stays closed.
         report.ReportBody.clear();
     }
-    m_bodySize = report.ReportBody.size();
 }
 
 void ShownReport::RenderSection(ReportState& report, SessionByteSource& source, int16_t slot) {

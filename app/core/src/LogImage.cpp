@@ -33,11 +33,10 @@ int LogImage::ReadIndexEntry(int16_t slot, char name[20]) {
         name[0] = '\0';
         return 2;
     }
-    const uint32_t sector = static_cast<uint32_t>(slot) / kEntriesPerSector;
     const uint32_t position = static_cast<uint32_t>(slot) % kEntriesPerSector;
     uint8_t* entry = m_indexPage + position * kEntrySize;
     for (uint32_t i = 0; i < kEntrySize; ++i) {
-        entry[i] = ReadImageByte(sector * kSectorSize + position * kEntrySize + i);
+        entry[i] = ReadImageByte(IndexEntryOffset(slot) + i);
     }
     if (entry[0] == 0xFF) {
         name[0] = '\0';

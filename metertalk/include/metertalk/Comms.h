@@ -2,7 +2,6 @@
 
 #include "linkselect/Platform.h"
 #include "metertalk/CommandTarget.h"
-#include "metertalk/Export.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
@@ -18,7 +17,7 @@ class CTestList;
 //
 // Outcomes of Ask and Set arrive later as ID_COMMS_* commands posted to the CommandTarget of the
 // last Ask or Set (see CommandTarget.h).
-class METERTALK_EXPORT CComms {
+class CComms {
 public:
     // Modem-control codes for SetDTR.
     static constexpr unsigned long SETRTS = 3;
@@ -75,6 +74,12 @@ public:
     // The engine: call every 100 ms. Reads what the link has received, assembles and handles
     // reply frames, counts down the time-out and posts the notifications.
     void OnTimer();
+    // Fast uploads: takes every byte the link holds now and handles the frames they complete, as
+    // OnTimer does, but never counts the time-out down. Called on a short tick between the 100 ms
+    // OnTimer calls, it hears each answer as it arrives; a tick after which it heard bytes does not
+    // count as silent, so the time-out stays 20 ticks of real time. At the designed pace nobody
+    // calls it.
+    void OnArrival();
 
     // Platform hooks, module-wide. Pointers stay owned by the caller; null restores the default.
     // Message boxes. Default: a QMessageBox when a QApplication runs, standard error otherwise.

@@ -1,6 +1,6 @@
 #pragma once
 
-// Symbols of the MeterTalk shared library that its users call.
+// Symbols of the MeterTalk shared library (the Qt shell) that its users call.
 #if defined(_WIN32)
 #if defined(METERTALK_BUILDING)
 #define METERTALK_EXPORT __declspec(dllexport)

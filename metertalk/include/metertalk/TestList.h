@@ -1,15 +1,29 @@
 #pragma once
 
-#include "metertalk/Export.h"
-
 #include <string>
 
 struct TestTable;
 
+// The data kinds of a test, bits 0-4 of its flags; any other value reads as a byte.
+enum TestKind : int {
+    KindByte = 1,
+    KindWord = 2,
+    KindLong = 3,
+    KindSwappedLong = 4, // a long sent high word first
+    KindText = 5,
+};
+
 // The instrument's tests, parsed from its driver text, and the one test that is current:
 // CComms::Ask and CComms::Set read or write the test last selected by FindTest.
-class METERTALK_EXPORT CTestList {
+class CTestList {
 public:
+    // The program's room for the instrument's driver text. A text that fills it may have been cut
+    // short, so ReadDriver warns ("ERROR", "3000 chars") about a text of exactly this length.
+    static constexpr int DriverBufferSize = 3000;
+    // The number of "Upload flag" in the built-in driver text: a non-zero write of this test
+    // makes the instrument stream a memory area.
+    static constexpr int UploadFlagNumber = 11;
+
     CTestList() = default;
     ~CTestList();
     CTestList(const CTestList&) = delete;

@@ -69,6 +69,10 @@ struct ReportState {
 // The bytes that open every report: colour table, font table and the body font (411 characters).
 extern const char RtfHeader[];
 
+// Forgets what the decoder carried over from the sessions rendered before (the gas columns, the
+// heading countdown, the last time), so that the next session decodes as the first of a run.
+void ResetDecoderState(ReportState& state);
+
 // Renders the slot's session and adds it to the report; returns the session's own text.
 std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t slot);
 

@@ -12,6 +12,16 @@ enum class BrowserRequest {
     Session, // one session's data sector and its report (also a rendering from a loaded dump)
 };
 
+// What a message to the user is about.
+enum class MessageKind {
+    Status,  // what the program is doing, for a status line; no box, the tick goes on
+    Warning, // a box captioned "Warning": the report holds logs this version cannot decode
+    Error,   // a box captioned "Tavon Datalogger": a request failed or a file was not written
+};
+
+// The caption of the box that shows a message of `kind` ("Warning" or "Tavon Datalogger").
+const char* MessageCaption(MessageKind kind);
+
 // The window side of the session browser: the GUI's main dialog, the command-line program's text
 // front end, or a recording fake in tests. All calls come on the thread that drives the browser.
 class BrowserView {
@@ -21,8 +31,9 @@ public:
     virtual void EnableGo(bool enable) = 0;
     virtual void EnableTree(bool enable) = 0;
     virtual void EnableNext(bool enable) = 0;
-    virtual void SetProgressRange(int low, int high) = 0;
-    virtual void SetProgressPos(int pos) = 0;
+    // The progress of a request's upload: its range, then its position (0 when it has ended).
+    virtual void SetProgressRange(BrowserRequest request, int low, int high) = 0;
+    virtual void SetProgressPos(BrowserRequest request, int pos) = 0;
 
     // The tree: emptied, then filled in order. `id` numbers the nodes from 0 in insertion order,
     // `parent` is -1 for a month node. Month and day nodes carry item data 0xFFFF and are to be
@@ -40,9 +51,9 @@ public:
     virtual void SetFullDayBox(bool checked) = 0;
     virtual void SetSessionBoxes(const SessionBoxes& boxes) = 0;
 
-    // A box with a text, a caption and OK; returns when the user has closed it. The browser
-    // brackets every box with SuspendTick / ResumeTick.
-    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // A Warning or an Error is a box with OK that returns when the user has closed it; the
+    // browser brackets every box with SuspendTick / ResumeTick. A Status returns at once.
+    virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
     // Stop the 100 ms main tick and hold the watchdog (counter -1) / start the tick again at 100 ms
     // and reset the watchdog counter to 0.
     virtual void SuspendTick() = 0;

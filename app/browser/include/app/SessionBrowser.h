@@ -9,23 +9,22 @@
 #include "app/SessionTable.h"
 #include "app/SessionTree.h"
 #include "app/ShownReport.h"
+#include "app/UploadMachine.h"
 #include "report/Report.h"
 
-// The session browser: the upload state machine that talks to the instrument, the session table
-// and tree built from the uploaded index, the choice of sessions, Next and Full Day, and the
-// rendering of the chosen sessions into the report. Plain C++; the GUI and the command-line
-// program drive it from their event loop and feed it the communications notifications.
+// The session browser: the session table and tree built from the uploaded index, the choice of
+// sessions, Next and Full Day, the requests waiting for the instrument, the browsing of a saved
+// dump, and the rendering of the chosen sessions into the report. The conversation with the
+// instrument is its UploadMachine. Plain C++; the GUI and the command-line program drive it from
+// their event loop and feed it the communications notifications.
 //
 // Holds the 110 KB session table: give it static or heap storage.
-class SessionBrowser {
+class SessionBrowser : private UploadOwner {
 public:
-    static constexpr int kInfoBufferSize = 3000;
-    static constexpr uint32_t kPieceSize = 1024;
-    static constexpr int kPiecesPerSector = 4;
-    static constexpr int kIndexSectors = 10;
-    // Time-outs while one step is under way (the driver text, the configuration block, one index
-    // sector or one session piece, each with the writes that ask for it) before it is abandoned.
-    static constexpr int kAttemptsPerStep = 3;
+    static constexpr int kInfoBufferSize = UploadMachine::kInfoBufferSize;
+    static constexpr uint32_t kPieceSize = UploadMachine::kPieceSize;
+    static constexpr int kPiecesPerSector = UploadMachine::kPiecesPerSector;
+    static constexpr int kAttemptsPerStep = UploadMachine::kAttemptsPerStep;
 
     static const char* const kWarningText;
     static const char* const kWarningCaption;
@@ -41,10 +40,10 @@ public:
     void Start();
 
     // The communications notifications 18101 to 18104.
-    void OnTimeout();
-    void OnAskDone();
-    void OnSetDone();
-    void OnUploadDone();
+    void OnTimeout() { m_machine.OnTimeout(); }
+    void OnAskDone() { m_machine.OnAskDone(); }
+    void OnSetDone() { m_machine.OnSetDone(); }
+    void OnUploadDone() { m_machine.OnUploadDone(); }
 
     // GO. A GO (or a session choice) made while another request is running is remembered, the
     // latest one winning, and started as soon as the machine is idle again; a GO while the index
@@ -68,6 +67,13 @@ public:
     void OnAlarmSessions(bool checked);
     void OnCalSessions(bool checked);
 
+    // The report is the browser's: the next session rendered begins a new report under these
+    // headings (the day label with its trailing blank, and the month label).
+    void BeginReport(const std::string& headingDay, const std::string& headingMonth);
+    // The next session decodes as the first of a run: no gas columns, heading countdown or time
+    // carried over from the sessions rendered before.
+    void ResetDecoder();
+
     // After a change of the log filter: renders the report on screen again from an empty
     // ReportBody, the same sessions in the same order under the same headings (one session, or a
     // Full Day's), now filtered. No warning, nothing sent. Before any session was rendered it
@@ -85,14 +91,15 @@ public:
     void SetDumpPath(const std::string& path) { m_dumpPath = path; }
 
     // Idle: polling, with no request running or waiting.
-    bool Idle() const { return m_uploadState == 2 && m_pending == Pending::None; }
-    int32_t UploadState() const { return m_uploadState; }
-    int16_t IndexSectorCount() const { return m_indexSectorCount; }
-    int16_t SessionPieceCount() const { return m_sessionPieceCount; }
+    bool Idle() const { return m_machine.Idle() && m_pending == Pending::None; }
+    int32_t UploadState() const { return static_cast<int32_t>(m_machine.State()); }
+    int16_t IndexSectorCount() const { return m_machine.IndexSectorCount(); }
+    int16_t SessionPieceCount() const { return m_machine.SessionPieceCount(); }
+    // The session being uploaded or last shown.
     int16_t CurrentSlot() const { return m_currentSlot; }
-    const uint8_t* InfoBuffer() const { return m_infoBuffer; }
-    int32_t InfoLength() const { return m_infoLength; }
-    bool StartUpComplete() const { return m_startUpComplete; }
+    const uint8_t* InfoBuffer() const { return m_machine.InfoBuffer(); }
+    int32_t InfoLength() const { return m_machine.InfoLength(); }
+    bool StartUpComplete() const { return m_machine.StartUpComplete(); }
     bool NewReportOnSelect() const { return m_newReportOnSelect != 0; }
     bool FullDay() const { return m_fullDay != 0; }
     const SessionBoxes& Boxes() const { return m_boxes; }
@@ -106,41 +113,24 @@ public:
 private:
     enum class Pending { None, Index, Session };
 
-    bool MakeCurrent(const char* name);
-    void BeginIndexRequest();
+    // UploadOwner
+    bool IndexArrived(std::string& failure) override;
+    void SessionArrived(int16_t slot) override;
+    void RequestEnded(BrowserRequest request, bool ok) override;
+    bool DropPending() override;
+
     void BeginSessionRequest(int16_t slot);
-    void ResumeLostStep();
-    void ReceiveDriverText();
-    void ReceiveConfigBlock();
-    void ReceiveIndexSector();
-    void ReceiveSessionPiece();
-    void ReceiveIntoImage(uint32_t offset, uint32_t room);
-    void FinishStartUp();
     void StartPendingRequest();
-    bool GiveUp();
-    void AbandonRequest();
-    void RestartStartUp();
     void FullDayStep();
     void BuildSessionList();
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
-    void ShowBox(const std::string& text, const std::string& caption);
-    bool RequestRunning() const { return m_uploadState >= 3; }
 
-    BrowserComms& m_comms;
     BrowserView& m_view;
     LogImage& m_image;
     ReportState& m_report;
-
-    int32_t m_uploadState = 0;
-    int16_t m_indexSectorCount = 0;
-    int16_t m_sessionPieceCount = 0;
+    UploadMachine m_machine;
     int16_t m_currentSlot = 0;
-    uint8_t m_infoBuffer[kInfoBufferSize] = {};
-    int32_t m_infoLength = 0;
-    // An index sector or session piece arrives here first, with the zero that ends every upload;
-    // only the data go on into the image, so the zero never lands on the next sector's first byte.
-    uint8_t m_receiveBuffer[LogImage::kSectorSize + 1] = {};
 
     int32_t m_newReportOnSelect = 1;
     int32_t m_fullDay = 0;
@@ -150,9 +140,6 @@ private:
     int m_selected = -1;
     ShownReport m_shown;
 
-    bool m_startUpComplete = false;
-    int m_failures = 0;    // time-outs at the current step
-    bool m_resume = false; // the next poll answer re-sends the step a time-out lost
     Pending m_pending = Pending::None;
     int16_t m_pendingSlot = 0;
 

@@ -46,9 +46,4 @@ private:
 
     std::vector<Section> m_sections;
     DecoderState m_begin;
-    // ReportBody as the report was begun, when it was begun in a body not rendered here.
-    std::string m_base;
-    // ReportBody's size after the last rendering here; another size means someone else has
-    // changed the body since.
-    size_t m_bodySize = 0;
 };

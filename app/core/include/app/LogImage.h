@@ -23,6 +23,15 @@ public:
     static constexpr uint8_t kEscape = 0x55;
     static constexpr uint32_t kDumpLines = kImageSize / 16;
 
+    // Where the index entry of `slot` begins, and the sector that holds the slot's stream.
+    static constexpr uint32_t IndexEntryOffset(int16_t slot) {
+        return static_cast<uint32_t>(slot) / kEntriesPerSector * kSectorSize +
+               static_cast<uint32_t>(slot) % kEntriesPerSector * kEntrySize;
+    }
+    static constexpr uint32_t DataSector(int16_t slot) {
+        return kIndexSectors + static_cast<uint32_t>(slot);
+    }
+
     LogImage();
 
     // The byte at image offset `offset`, through the window (0xFF past the end of the image).

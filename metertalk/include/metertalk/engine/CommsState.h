@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FixedText.h"
+#include "metertalk/engine/FixedText.h"
 
 #include "linkselect/Link.h"
 #include "linkselect/LinkSelect.h"
@@ -33,6 +33,8 @@ struct CommsState {
     char Reply[100] = {};
     char SendBuffer[200] = {};
     int BusyTicks = 0;
+    // Set when OnArrival took bytes since the last OnTimer: that tick is not a silent one.
+    int Heard = 0;
     int PendingKind = PendingAsk;
     CommandTarget* NotifyWindow = nullptr;
     CommandTarget* QueuedWindow = nullptr;

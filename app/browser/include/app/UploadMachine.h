@@ -1,0 +1,169 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/BrowserComms.h"
+#include "app/BrowserView.h"
+#include "app/LogImage.h"
+#include "metertalk/TestList.h"
+
+struct ReportState;
+
+// The states of the conversation with the instrument. Their numbers are fixed: tests and traces
+// name the states by them. A transfer (index or session) runs through four states: requested,
+// sector number written, byte offset written, data under way.
+enum class UploadState : int32_t {
+    DriverText = 0,  // start-up: the instrument's driver text is asked for and uploaded
+    ConfigBlock = 1, // start-up: the configuration block (the mode names) is uploaded
+    Idle = 2,        // polling
+    IndexRequested = 3,
+    IndexSectorWritten = 4,
+    IndexOffsetWritten = 5,
+    IndexUnderWay = 6,
+    SessionRequested = 7,
+    SessionSectorWritten = 8,
+    SessionOffsetWritten = 9,
+    SessionUnderWay = 10,
+};
+
+// What the machine hands to the session browser that owns it.
+class UploadOwner {
+public:
+    virtual ~UploadOwner() = default;
+    // The ten index sectors are in the image. Returns false, with the message for the user in
+    // `failure`, when the index could be used but not written out.
+    virtual bool IndexArrived(std::string& failure) = 0;
+    // The four pieces of the slot's sector are in the image.
+    virtual void SessionArrived(int16_t slot) = 0;
+    // A request has ended and the machine is idle again (after a start-up that ended it may be
+    // waiting for the instrument still).
+    virtual void RequestEnded(BrowserRequest request, bool ok) = 0;
+    // Forgets the requests the user made while the machine was busy; true when there was one.
+    virtual bool DropPending() = 0;
+};
+
+// The upload state machine: the start-up uploads, the idle poll, the index and session transfers
+// and the recovery after time-outs, driven by the communications notifications. The table of
+// what each notification does in each state is kRows in UploadMachine.cpp.
+class UploadMachine {
+public:
+    static constexpr uint32_t kPieceSize = 1024;
+    static constexpr int kPiecesPerSector = 4;
+    // Time-outs while one step is under way (the driver text, the configuration block, one index
+    // sector or one session piece, each with the writes that ask for it) before it is abandoned.
+    static constexpr int kAttemptsPerStep = 3;
+    static constexpr int kInfoBufferSize = CTestList::DriverBufferSize;
+
+    static const char* const kNoAnswerText;
+    // The status while the start-up waits for an instrument that does not answer.
+    static const char* const kWaitingText;
+
+    UploadMachine(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report,
+                  UploadOwner& owner);
+
+    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
+    void Start();
+
+    void OnTimeout();
+    void OnAskDone();
+    void OnSetDone();
+    void OnUploadDone();
+
+    // From idle: the next poll answer starts the transfer.
+    void BeginIndex();
+    void BeginSession(int16_t slot);
+    // From idle, when the instrument's driver text never came: fetch it again.
+    void RestartStartUp();
+
+    UploadState State() const { return m_state; }
+    bool Idle() const { return m_state == UploadState::Idle; }
+    bool IndexUnderWay() const {
+        return m_state >= UploadState::IndexRequested && m_state <= UploadState::IndexUnderWay;
+    }
+    bool RequestRunning() const { return m_state >= UploadState::IndexRequested; }
+    bool StartUpComplete() const { return m_startUpComplete; }
+    int16_t IndexSectorCount() const { return m_indexSectorCount; }
+    int16_t SessionPieceCount() const { return m_sessionPieceCount; }
+    int16_t CurrentSlot() const { return m_currentSlot; }
+    const uint8_t* InfoBuffer() const { return m_infoBuffer; }
+    int32_t InfoLength() const { return m_infoLength; }
+
+    // A Warning or Error box, with the tick stopped while it is open.
+    void ShowBox(MessageKind kind, const std::string& text);
+
+private:
+    using Handler = void (UploadMachine::*)();
+    // One state's row: what each notification does, and whether a time-out there only needs the
+    // poll that answers it (the states that wait for a poll answer carry on by themselves).
+    struct Row {
+        Handler askDone;
+        Handler setDone;
+        Handler uploadDone;
+        Handler resume;
+        bool waitsForPoll;
+    };
+    static const Row kRows[11];
+
+    // One transfer: `pieces` pieces of `pieceSize` bytes from image offset `start`, each asked for
+    // by its sector number and its byte offset in that sector, then "Upload flag" = 3.
+    struct Transfer {
+        BrowserRequest request;
+        UploadState requested; // the first of its four states
+        uint32_t start;
+        uint32_t pieceSize;
+        int16_t pieces;
+    };
+    enum Step : int32_t { Requested = 0, SectorWritten = 1, OffsetWritten = 2, UnderWay = 3 };
+
+    // The handlers of the table.
+    void Nothing() {}
+    void Poll();
+    void AskForDriverText();
+    void WaitForInstrument();
+    void ReceiveDriverText();
+    void AskForConfigBlock();
+    void ReceiveConfigBlock();
+    void WriteFirstSector();
+    void WriteSector() { Send(SectorWritten); }
+    void WriteOffset() { Send(OffsetWritten); }
+    void WriteUploadFlag() { Send(UnderWay); }
+    void ReceivePiece();
+    void ResumeIfLost();
+
+    void Begin(const Transfer& transfer);
+    void Send(Step step);
+    int16_t& PiecesDone();
+    uint32_t PieceOffset() { return m_transfer.start + PiecesDone() * m_transfer.pieceSize; }
+    void ReturnToIdle();
+    void EndRequest(BrowserRequest request, bool ok, bool tell, const std::string& text);
+    void GiveUp();
+    void Abandon();
+    void FinishStartUp();
+    bool MakeCurrent(const char* name) { return m_comms.FindTest(name) != 0; }
+    BrowserRequest CurrentRequest() const;
+    const Row& CurrentRow() const { return kRows[static_cast<int>(m_state)]; }
+
+    BrowserComms& m_comms;
+    BrowserView& m_view;
+    LogImage& m_image;
+    ReportState& m_report;
+    UploadOwner& m_owner;
+
+    UploadState m_state = UploadState::DriverText;
+    Transfer m_transfer{};
+    int16_t m_indexSectorCount = 0;
+    int16_t m_sessionPieceCount = 0;
+    int16_t m_currentSlot = 0;
+    bool m_startUpComplete = false;
+    int m_failures = 0;     // time-outs at the current step
+    bool m_resume = false;  // the next poll answer re-sends the step a time-out lost
+    bool m_waiting = false; // the view was told that the start-up waits for the instrument
+
+    // The driver text and the configuration block, with the zero after them.
+    uint8_t m_infoBuffer[kInfoBufferSize + 1] = {};
+    int32_t m_infoLength = 0;
+    // An index sector or session piece arrives here first, with the zero that ends every upload;
+    // only the data go on into the image, so the zero never lands on the next sector's first byte.
+    uint8_t m_receiveBuffer[LogImage::kSectorSize + 1] = {};
+};

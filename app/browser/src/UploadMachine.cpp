@@ -1,0 +1,351 @@
+#include "app/UploadMachine.h"
+
+#include "ConfigBlock.h"
+#include "report/Report.h"
+
+namespace {
+
+const char* const kUploadFlag = "Upload flag";
+const char* const kSectorToUpload = "Sector to upload";
+const char* const kIndexToUpload = "Index to upload";
+
+// Values written to "Upload flag": what the instrument is to stream.
+constexpr unsigned int kSendDriverText = 10;
+constexpr unsigned int kSendConfigBlock = 20;
+constexpr unsigned int kSendMemoryArea = 3;
+
+UploadState operator+(UploadState state, int32_t step) {
+    return static_cast<UploadState>(static_cast<int32_t>(state) + step);
+}
+
+} // namespace
+
+const char* const UploadMachine::kNoAnswerText =
+    "The instrument stopped answering. The request can be tried again.";
+const char* const UploadMachine::kWaitingText = "Waiting for the instrument to answer.";
+
+// What each notification does, state by state. A time-out anywhere but idle costs the step one of
+// its attempts; in the rows that do not wait for a poll answer, the answer to the re-ask then
+// re-sends the lost step (`resume`).
+using M = UploadMachine;
+// clang-format off
+const M::Row M::kRows[11] = {
+    //                            Ask done              Set done             Upload done             Resumed by              Waits for a poll
+    /*  0 DriverText           */ {&M::AskForDriverText, &M::Nothing,         &M::ReceiveDriverText,  &M::Nothing,            true},
+    /*  1 ConfigBlock          */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceiveConfigBlock, &M::AskForConfigBlock,  false},
+    /*  2 Idle                 */ {&M::Poll,             &M::Nothing,         &M::Nothing,            &M::Nothing,            true},
+    /*  3 IndexRequested       */ {&M::WriteFirstSector, &M::Nothing,         &M::Nothing,            &M::Nothing,            true},
+    /*  4 IndexSectorWritten   */ {&M::ResumeIfLost,     &M::WriteOffset,     &M::Nothing,            &M::WriteSector,        false},
+    /*  5 IndexOffsetWritten   */ {&M::ResumeIfLost,     &M::WriteUploadFlag, &M::Nothing,            &M::WriteOffset,        false},
+    /*  6 IndexUnderWay        */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceivePiece,       &M::WriteSector,        false},
+    /*  7 SessionRequested     */ {&M::WriteFirstSector, &M::Nothing,         &M::Nothing,            &M::Nothing,            true},
+    /*  8 SessionSectorWritten */ {&M::ResumeIfLost,     &M::WriteOffset,     &M::Nothing,            &M::WriteSector,        false},
+    /*  9 SessionOffsetWritten */ {&M::ResumeIfLost,     &M::WriteUploadFlag, &M::Nothing,            &M::WriteOffset,        false},
+    /* 10 SessionUnderWay      */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceivePiece,       &M::WriteSector,        false},
+};
+// clang-format on
+
+UploadMachine::UploadMachine(BrowserComms& comms, BrowserView& view, LogImage& image,
+                             ReportState& report, UploadOwner& owner)
+    : m_comms(comms), m_view(view), m_image(image), m_report(report), m_owner(owner) {}
+
+void UploadMachine::Start() {
+    m_comms.ReadDriver(nullptr);
+    m_comms.FindTest(kUploadFlag);
+    m_state = UploadState::DriverText;
+    m_failures = 0;
+    m_resume = false;
+    m_startUpComplete = false;
+    m_view.EnableGo(false);
+    m_comms.Ask(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+void UploadMachine::OnAskDone() {
+    (this->*CurrentRow().askDone)();
+}
+
+void UploadMachine::OnSetDone() {
+    (this->*CurrentRow().setDone)();
+}
+
+void UploadMachine::OnUploadDone() {
+    m_view.EnableGo(true);
+    (this->*CurrentRow().uploadDone)();
+}
+
+void UploadMachine::OnTimeout() {
+    if (m_state == UploadState::DriverText) {
+        // The start-up carries on whenever the instrument answers, however late.
+        if (++m_failures % kAttemptsPerStep == 0) {
+            WaitForInstrument();
+            return;
+        }
+    } else if (m_state != UploadState::Idle) {
+        if (++m_failures >= kAttemptsPerStep) {
+            GiveUp();
+            return;
+        }
+        if (!CurrentRow().waitsForPoll) {
+            m_resume = true;
+        }
+    }
+    m_comms.Ask(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up uploads
+
+void UploadMachine::Poll() {
+    m_comms.Ask(0);
+}
+
+void UploadMachine::AskForDriverText() {
+    if (m_waiting) {
+        m_waiting = false;
+        m_view.ShowMessage(MessageKind::Status, std::string());
+    }
+    m_comms.Set(kSendDriverText);
+}
+
+void UploadMachine::WaitForInstrument() {
+    m_comms.Ask(0);
+    m_waiting = true;
+    m_view.ShowMessage(MessageKind::Status, kWaitingText);
+    // A request the user made meanwhile is not kept waiting for ever.
+    if (m_owner.DropPending()) {
+        ShowBox(MessageKind::Error, kNoAnswerText);
+    }
+    m_owner.RequestEnded(BrowserRequest::StartUp, false);
+}
+
+void UploadMachine::ReceiveDriverText() {
+    // The buffer holds a whole driver text and its zero: a text that fills it reads as exactly
+    // kInfoBufferSize characters, which the test list warns about as possibly cut short.
+    int length = 0;
+    m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
+    m_infoLength = length;
+    m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
+    const char letter = m_comms.FindTest(kUploadFlag);
+    m_failures = 0;
+    m_resume = false;
+    if (letter == 0) {
+        // A driver text without "Upload flag" would leave no test to poll or write.
+        m_comms.ReadDriver(nullptr);
+        m_comms.FindTest(kUploadFlag);
+        m_comms.SetSensorNumber(1);
+        ReturnToIdle();
+        const bool tell = m_owner.DropPending();
+        m_comms.Ask(0);
+        if (tell) {
+            ShowBox(MessageKind::Error, kNoAnswerText);
+        }
+        m_owner.RequestEnded(BrowserRequest::StartUp, false);
+        return;
+    }
+    m_comms.SetSensorNumber(1);
+    if (letter == 'A') {
+        ReturnToIdle();
+        FinishStartUp();
+        m_comms.Ask(0);
+    } else {
+        m_state = UploadState::ConfigBlock;
+        m_comms.Set(kSendConfigBlock);
+    }
+}
+
+void UploadMachine::AskForConfigBlock() {
+    if (!MakeCurrent(kUploadFlag)) {
+        Abandon();
+        return;
+    }
+    m_comms.Set(kSendConfigBlock);
+}
+
+void UploadMachine::ReceiveConfigBlock() {
+    int length = 0;
+    m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
+    m_infoLength = length;
+    ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
+    m_comms.SetSensorNumber(1);
+    ReturnToIdle();
+    FinishStartUp();
+    m_comms.Ask(0);
+}
+
+void UploadMachine::FinishStartUp() {
+    m_startUpComplete = true;
+    m_owner.RequestEnded(BrowserRequest::StartUp, true);
+}
+
+void UploadMachine::RestartStartUp() {
+    m_view.EnableGo(false);
+    m_view.EnableTree(false);
+    m_failures = 0;
+    m_resume = false;
+    m_comms.FindTest(kUploadFlag);
+    // The poll that is running now brings the answer that sends the request.
+    m_state = UploadState::DriverText;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transfers
+
+void UploadMachine::BeginIndex() {
+    Begin(Transfer{BrowserRequest::Index, UploadState::IndexRequested, 0, LogImage::kSectorSize,
+                   static_cast<int16_t>(LogImage::kIndexSectors)});
+}
+
+void UploadMachine::BeginSession(int16_t slot) {
+    m_currentSlot = slot;
+    Begin(Transfer{BrowserRequest::Session, UploadState::SessionRequested,
+                   LogImage::DataSector(slot) * LogImage::kSectorSize, kPieceSize,
+                   kPiecesPerSector});
+}
+
+void UploadMachine::Begin(const Transfer& transfer) {
+    m_transfer = transfer;
+    m_view.EnableGo(false);
+    m_view.EnableTree(false);
+    PiecesDone() = 0;
+    m_view.SetProgressRange(transfer.request, 0, transfer.pieces);
+    m_failures = 0;
+    m_resume = false;
+    m_state = transfer.requested;
+    // Nothing is sent here: the next poll answer starts the transfer.
+    if (!MakeCurrent(kSectorToUpload)) {
+        Abandon();
+    }
+}
+
+int16_t& UploadMachine::PiecesDone() {
+    return m_transfer.request == BrowserRequest::Index ? m_indexSectorCount : m_sessionPieceCount;
+}
+
+void UploadMachine::WriteFirstSector() {
+    // Begin made "Sector to upload" current.
+    m_state = m_transfer.requested + SectorWritten;
+    m_comms.Set(PieceOffset() / LogImage::kSectorSize);
+}
+
+void UploadMachine::Send(Step step) {
+    static const char* const tests[] = {nullptr, kSectorToUpload, kIndexToUpload, kUploadFlag};
+    m_state = m_transfer.requested + step;
+    m_resume = false;
+    if (!MakeCurrent(tests[step])) {
+        Abandon();
+        return;
+    }
+    const uint32_t at = PieceOffset();
+    m_comms.Set(step == SectorWritten   ? at / LogImage::kSectorSize
+                : step == OffsetWritten ? at % LogImage::kSectorSize
+                                        : kSendMemoryArea);
+}
+
+void UploadMachine::ReceivePiece() {
+    // The upload is cut to its room; the image takes exactly the bytes that came, and a short
+    // upload leaves the rest of its room as it was.
+    static_assert(sizeof m_receiveBuffer > LogImage::kSectorSize, "room for the zero");
+    const uint32_t room = m_transfer.pieceSize;
+    int length = 0;
+    m_comms.GetUploadedData(m_receiveBuffer, room + 1, length);
+    if (length > 0) {
+        const uint32_t received = static_cast<uint32_t>(length);
+        m_image.Store(PieceOffset(), m_receiveBuffer, received < room ? received : room);
+    }
+    ++PiecesDone();
+    m_failures = 0;
+    m_resume = false;
+    if (PiecesDone() < m_transfer.pieces) {
+        m_view.SetProgressPos(m_transfer.request, PiecesDone());
+        WriteSector();
+        return;
+    }
+    if (m_transfer.request == BrowserRequest::Index) {
+        std::string failure;
+        const bool written = m_owner.IndexArrived(failure);
+        ReturnToIdle();
+        m_owner.RequestEnded(BrowserRequest::Index, written);
+        m_comms.Ask(0);
+        if (!written) {
+            ShowBox(MessageKind::Error, failure);
+        }
+        return;
+    }
+    m_owner.SessionArrived(m_currentSlot);
+    ReturnToIdle();
+    m_owner.RequestEnded(BrowserRequest::Session, true);
+    m_comms.Ask(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recovery and the way back to idle
+
+void UploadMachine::ResumeIfLost() {
+    // Re-send what went unanswered; a bulk transfer that fell silent is asked for again from its
+    // sector number, as its data may be incomplete.
+    if (m_resume) {
+        m_resume = false;
+        (this->*CurrentRow().resume)();
+    }
+}
+
+void UploadMachine::ReturnToIdle() {
+    const BrowserRequest request = CurrentRequest();
+    m_state = UploadState::Idle;
+    m_failures = 0;
+    m_resume = false;
+    m_view.EnableGo(true);
+    m_view.EnableTree(true);
+    m_view.SetProgressPos(request, 0);
+}
+
+void UploadMachine::GiveUp() {
+    // The start-up never gets here before the driver text has come (state 0 keeps asking).
+    const bool startUp = m_state == UploadState::ConfigBlock;
+    const BrowserRequest request = CurrentRequest();
+    if (startUp) {
+        // The instrument's driver text arrived; only the mode names are missing, and a request
+        // that waited for the start-up goes ahead.
+        m_startUpComplete = true;
+    }
+    m_comms.FindTest(kUploadFlag);
+    if (startUp) {
+        m_comms.SetSensorNumber(1);
+    }
+    ReturnToIdle();
+    // A request that found the instrument silent leaves nothing queued behind it.
+    const bool tell = !startUp;
+    if (tell) {
+        m_owner.DropPending();
+    }
+    m_comms.Ask(0);
+    if (tell) {
+        ShowBox(MessageKind::Error, kNoAnswerText);
+    }
+    m_owner.RequestEnded(request, false);
+}
+
+void UploadMachine::Abandon() {
+    // The driver text lacks a test the request needs: nothing can be sent for it, and no
+    // notification would ever come to carry it on.
+    const BrowserRequest request = m_transfer.request;
+    m_owner.DropPending();
+    m_comms.FindTest(kUploadFlag);
+    ReturnToIdle();
+    m_comms.Ask(0);
+    ShowBox(MessageKind::Error, kNoAnswerText);
+    m_owner.RequestEnded(request, false);
+}
+
+BrowserRequest UploadMachine::CurrentRequest() const {
+    return m_state <= UploadState::ConfigBlock ? BrowserRequest::StartUp : m_transfer.request;
+}
+
+void UploadMachine::ShowBox(MessageKind kind, const std::string& text) {
+    m_view.SuspendTick();
+    m_view.ShowMessage(kind, text);
+    m_view.ResumeTick();
+}
