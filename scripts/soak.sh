@@ -51,6 +51,7 @@ first_seed=${only_seed:-${SOAK_SEED:-$(( $(date +%s) % 100000 * 1000 ))}}
 mode_options() {
   case "$1" in
     designed) ;;
+    fast) echo --fast ;;
     *) echo "soak.sh: unknown mode '$1'" >&2; return 1 ;;
   esac
 }
