@@ -16,6 +16,7 @@ packages=(
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
+  dbus                            # dbus-daemon: a private bus for the Bluetooth discovery tests
   gdal-bin                        # ogrinfo reads the exported GeoJSON and GPX back in a test
   libxml2-utils                   # xmllint checks the exported GPX
   python3                         # its csv module reads the exported CSV back in a test

@@ -1,10 +1,13 @@
 #include "linkselect/PipeLink.h"
 
+#include "linkselect/PipePlace.h"
+
 #include <QLocalSocket>
 
 std::shared_ptr<PipeLink> PipeLink::Open(const std::string& serverName, int timeoutMs) {
     auto socket = std::make_unique<QLocalSocket>();
-    socket->connectToServer(QString::fromStdString(serverName), QIODevice::ReadWrite);
+    socket->connectToServer(QString::fromStdString(PipeSocketPath(serverName)),
+                            QIODevice::ReadWrite);
     if (!socket->waitForConnected(timeoutMs)) {
         return nullptr;
     }

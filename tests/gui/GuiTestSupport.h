@@ -49,9 +49,9 @@ inline QByteArray ReadFileBytes(const QString& path) {
     return QByteArray::fromStdString(testsupport::ReadFile(path.toStdString()));
 }
 
-// A private folder for the local socket (TMPDIR) and a temporary working directory, both in one
-// temporary folder. The previous TMPDIR, working directory and zone come back, and the folder
-// goes, with the object.
+// A private folder for the local socket (TMPDIR and XDG_RUNTIME_DIR) and a temporary working
+// directory, both in one temporary folder. The previous TMPDIR, working directory and zone come
+// back, and the folder goes, with the object.
 class PrivatePlace {
 public:
     QString work() const { return QString::fromStdString(m_work); }
@@ -67,6 +67,7 @@ private:
     std::string m_work = Made(m_root.File("work"));
     std::string m_tmp = Made(m_root.File("tmp"));
     testsupport::EnvGuard m_tmpdir{"TMPDIR", m_tmp};
+    testsupport::EnvGuard m_runtime{"XDG_RUNTIME_DIR", m_tmp};
     testsupport::WorkDirGuard m_cwd{m_work};
     // Labels and headings come from the instrument's wall-clock time; pin the zone anyway so that
     // nothing here depends on the machine's.
