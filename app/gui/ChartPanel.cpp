@@ -57,9 +57,12 @@ ChartPanel::~ChartPanel() {
 
 ChartPanel* ChartPanel::InstallBeside(QWidget* reportView) {
     QWidget* parent = reportView->parentWidget();
-    auto* tabs = new QTabWidget(parent);
+    // Made without a parent: a splitter refuses to put one of its own children in a place.
+    auto* tabs = new QTabWidget;
     tabs->setObjectName("reportTabs");
     tabs->setDocumentMode(true);
+    // The place's share of a growing window (a splitter keeps it in the size policy) goes along.
+    tabs->setSizePolicy(reportView->sizePolicy());
     auto* panel = new ChartPanel;
     if (auto* splitter = qobject_cast<QSplitter*>(parent)) {
         splitter->replaceWidget(splitter->indexOf(reportView), tabs);
@@ -67,6 +70,7 @@ ChartPanel* ChartPanel::InstallBeside(QWidget* reportView) {
         parent->layout()->replaceWidget(reportView, tabs);
     } else {
         // A report view placed by coordinates: the tabs take its place and size.
+        tabs->setParent(parent);
         tabs->setGeometry(reportView->geometry());
     }
     tabs->addTab(reportView, "Report");
