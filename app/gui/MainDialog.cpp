@@ -4,6 +4,7 @@
 #include "ArchiveDialog.h"
 #include "Cp1252.h"
 #include "FilterDialog.h"
+#include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "Watchdog.h"
 #include "ui_MainDialog.h"
@@ -59,7 +60,10 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
-    browser_.reset(new SessionBrowser(*conversation_, *this, image_, report_));
+    archiving_.reset(new ProgramArchiving(*conversation_,
+                                          [this](const QString& text) { Prompt(text, kTitle); }));
+    archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    browser_.reset(new SessionBrowser(archiving_->Conversation(), *this, image_, report_));
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
     ui_->id1013->setContextMenuPolicy(Qt::NoContextMenu);
@@ -497,6 +501,7 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
         nodes_.resize(static_cast<size_t>(id) + 1, nullptr);
     }
     nodes_[id] = item;
+    archiving_->Mark(*item);
 }
 
 void MainDialog::SelectNode(int id) {
@@ -575,6 +580,7 @@ void MainDialog::FollowTransfer() {
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
+    archiving_->SetSource(dumpPath);
     if (dumpPath.empty()) {
         setWindowTitle(kTitle);
     } else {
@@ -584,5 +590,7 @@ void MainDialog::ShowDataSource(const std::string& dumpPath) {
 }
 
 void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
+    archiving_->RequestEnded(request, ok, *browser_, image_, report_.ModeNames);
+    archiving_->MarkAll(*ui_->id1002);
     emit requestEnded(static_cast<int>(request), ok);
 }

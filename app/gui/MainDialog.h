@@ -19,6 +19,7 @@ class CTestList;
 class FilterDialog;
 class LogImage;
 class MeterTalkComms;
+class ProgramArchiving;
 class QAction;
 class ArrivalTick;
 class QMenu;
@@ -144,6 +145,7 @@ private:
     std::unique_ptr<CTestList> tests_;
     std::unique_ptr<QtCommandTarget> target_;
     std::unique_ptr<MeterTalkComms> conversation_;
+    std::unique_ptr<ProgramArchiving> archiving_; // passes the conversation to the browser
     std::unique_ptr<SessionBrowser> browser_;
     FilterDialog* filter_ = nullptr;
     QMenuBar* menuBar_ = nullptr;

@@ -4,13 +4,14 @@
 
 #include "CommandLine.h"
 #include "DownloadExport.h"
-#include "DownloadKeeper.h"
 #include "ExitStatus.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
 #include "app/LogImage.h"
+#include "app/RecordingComms.h"
 #include "app/SessionBrowser.h"
+#include "archive/DownloadKeeper.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 
@@ -188,13 +189,12 @@ void DownloadRun::KeepIndex() {
     if (m_keeper == nullptr) {
         return;
     }
-    // The buffer of the start-up uploads holds the configuration block when one was sent, and
-    // the driver text again when it was not.
-    const std::string driverText = m_driverText != nullptr ? *m_driverText : std::string();
-    const std::string info(
-        reinterpret_cast<const char*>(m_browser->InfoBuffer()),
-        static_cast<size_t>(m_browser->InfoLength() > 0 ? m_browser->InfoLength() : 0));
-    const std::string config = info == driverText ? std::string() : info;
+    const std::string driverText =
+        m_driverText != nullptr ? m_driverText->DriverText() : std::string();
+    const std::string config =
+        m_driverText != nullptr
+            ? m_driverText->ConfigBlock(m_browser->InfoBuffer(), m_browser->InfoLength())
+            : std::string();
     m_keeper->IndexArrived(driverText, config, m_report.ModeNames, m_image);
 }
 

@@ -123,7 +123,8 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Open Dump...", "Open Archive...", "Save", "Export...", "Quit",
+    EXPECT_EQ(file, QStringList({"Open Dump...", "Open Archive...", "Archive Uploads",
+                                 "Instrument Name...", "Save", "Export...", "Quit",
                                  "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));

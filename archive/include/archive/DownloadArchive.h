@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <set>
 
-#include "DownloadKeeper.h"
+#include "archive/DownloadKeeper.h"
 
 namespace archive {
 class SessionArchive;
@@ -12,13 +13,16 @@ class SessionArchive;
 
 // The download's sessions kept in the archive: the instrument, its index, and each session as
 // its sector arrives, every one in a transaction of its own. An archive that cannot be opened or
-// written never stops the download: the message is printed once, the reports and the dump are
-// written as ever, and Failed() makes the exit status say so.
+// written never stops the download: the message is told once, the reports and the dump are
+// written as ever, and Failed() says so. The command line and the program both keep their
+// uploads through it.
 class DownloadArchive : public DownloadKeeper {
 public:
     // location: as --archive (empty: the default archive); name: as --instrument (empty keeps
     // the name the instrument has); all: held sessions are uploaded all the same.
-    DownloadArchive(const QString& location, const QString& name, bool all);
+    // tell: how the failure reaches the user (once).
+    DownloadArchive(const QString& location, const QString& name, bool all,
+                    std::function<void(const QString&)> tell);
     ~DownloadArchive() override;
 
     void IndexArrived(const std::string& driverText, const std::string& configBlock,
@@ -34,6 +38,7 @@ private:
     QString m_location;
     QString m_name;
     bool m_all;
+    std::function<void(const QString&)> m_tell;
     std::unique_ptr<archive::SessionArchive> m_store;
     qint64 m_download = -1;
     std::set<int16_t> m_held;

@@ -1,16 +1,17 @@
-#include "DownloadArchive.h"
+#include "archive/DownloadArchive.h"
 
-#include "CommandLine.h"
 #include "archive/SessionArchive.h"
 
-DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all)
-    : m_location(location), m_name(name), m_all(all) {}
+DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all,
+                                 std::function<void(const QString&)> tell)
+    : m_location(location), m_name(name), m_all(all), m_tell(std::move(tell)) {}
 
 DownloadArchive::~DownloadArchive() = default;
 
 void DownloadArchive::Fail(const QString& message) {
-    PrintError("archive: " + message.toLocal8Bit().toStdString() +
-               "; the download goes on without it");
+    if (!m_failed && m_tell) {
+        m_tell(message);
+    }
     m_failed = true;
     m_store.reset();
 }
