@@ -1,6 +1,7 @@
 #include "archive/DownloadArchive.h"
 
 #include "archive/SessionArchive.h"
+#include "archive/SessionCapture.h"
 
 DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all,
                                  std::function<void(const QString&)> tell)
@@ -35,10 +36,26 @@ void DownloadArchive::IndexArrived(const std::string& driverText, const std::str
         return;
     }
     for (const archive::IndexedSession& s : archive::IndexedSessions(image)) {
-        if (!m_all && s.dated && m_store->HoldsComplete(instrument, s.slot, s.stamp)) {
-            m_held.insert(s.slot);
+        const qint64 id =
+            !m_all && s.dated ? m_store->CompleteSession(instrument, s.slot, s.stamp) : -1;
+        if (id >= 0) {
+            m_held[s.slot] = id;
         }
     }
+}
+
+bool DownloadArchive::Restore(LogImage& image, int16_t slot) {
+    const auto held = m_held.find(slot);
+    if (!m_store || held == m_held.end()) {
+        return false;
+    }
+    archive::LoadedSession session;
+    if (!m_store->Load(held->second, session)) {
+        Fail(m_store->Error());
+        return false;
+    }
+    archive::RestoreSession(image, slot, session.name, session.sector, session.overrun);
+    return true;
 }
 
 void DownloadArchive::SessionArrived(LogImage& image, int16_t slot) {

@@ -1,5 +1,6 @@
 #include "DownloadRun.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "CommandLine.h"
@@ -140,7 +141,17 @@ void DownloadRun::IndexEnded(bool ok) {
         PrintError(line);
     }
     if (m_keeper != nullptr && !m_keeper->Failed()) {
-        const int skipped = DropHeld(m_plan, [this](int16_t slot) { return m_keeper->Held(slot); });
+        const auto held = [this](int16_t slot) { return m_keeper->Held(slot); };
+        int skipped = DropHeld(m_plan, held);
+        for (const ReportJob& job : m_plan.jobs) {
+            skipped += static_cast<int>(
+                std::count_if(job.sessionSlots.begin(), job.sessionSlots.end(), held));
+        }
+        // A day with new sessions beside held ones: the held ones come from the archive, in the
+        // day's order, so that the report is the whole day's.
+        m_browser->SetStoredSessions([this](int16_t slot) {
+            return !m_keeper->Failed() && m_keeper->Held(slot) && m_keeper->Restore(m_image, slot);
+        });
         if (skipped > 0) {
             std::fprintf(stderr,
                          "%d sessions already archived: not uploaded again (--all "
@@ -166,8 +177,10 @@ void DownloadRun::SessionEnded(bool ok) {
         return;
     }
     MarkCompleted(m_browser->CurrentSlot());
-    ++m_sessionsDone;
-    if (m_keeper != nullptr) {
+    const bool restored =
+        m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(m_browser->CurrentSlot());
+    m_sessionsDone += restored ? 0 : 1;
+    if (m_keeper != nullptr && !restored) {
         m_keeper->SessionArrived(m_image, m_browser->CurrentSlot());
     }
     const ReportJob& job = m_plan.jobs[m_job];

@@ -2,8 +2,8 @@
 
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
-#include <set>
 
 #include "archive/DownloadKeeper.h"
 
@@ -28,6 +28,7 @@ public:
     void IndexArrived(const std::string& driverText, const std::string& configBlock,
                       const std::string (&modeNames)[4], LogImage& image) override;
     bool Held(int16_t slot) const override { return m_held.count(slot) != 0; }
+    bool Restore(LogImage& image, int16_t slot) override;
     void SessionArrived(LogImage& image, int16_t slot) override;
     void Finish() override;
     bool Failed() const override { return m_failed; }
@@ -41,6 +42,6 @@ private:
     std::function<void(const QString&)> m_tell;
     std::unique_ptr<archive::SessionArchive> m_store;
     qint64 m_download = -1;
-    std::set<int16_t> m_held;
+    std::map<int16_t, qint64> m_held; // slot: archived session id
     bool m_failed = false;
 };
