@@ -5,10 +5,21 @@
 
 namespace {
 
-// Qt sets the process locale from the environment on POSIX systems; report texts must stay in the
-// C locale. A Windows process starts in the C locale and Qt leaves it there, so plain strftime
-// does there (MinGW's run-time library lacks _strftime_l).
-#ifndef _WIN32
+// Qt sets the process locale from the environment; report texts must stay in the C locale.
+#ifdef _WIN32
+// msvcrt.dll, the C runtime that MinGW-w64 links by default, has no _strftime_l: the calling
+// thread alone is switched to the C locale for the call.
+size_t CLocaleStrftime(char* buffer, size_t size, const char* format, const std::tm& tm) {
+    const int oldMode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    const char* current = setlocale(LC_TIME, nullptr);
+    const std::string previous = current != nullptr ? current : "C";
+    setlocale(LC_TIME, "C");
+    const size_t n = strftime(buffer, size, format, &tm);
+    setlocale(LC_TIME, previous.c_str());
+    _configthreadlocale(oldMode);
+    return n;
+}
+#else
 locale_t CLocale() {
     static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return loc;
@@ -31,7 +42,7 @@ std::string FormatTime(int64_t time, const char* format) {
         return std::string();
     }
     char buffer[128];
-    const size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
+    const size_t n = CLocaleStrftime(buffer, sizeof buffer, format, tm);
 #else
     if (localtime_r(&t, &tm) == nullptr) {
         return std::string();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and UBSan, and runs every test.
+# Installs what is missing, builds everything with AddressSanitizer and UBSan, runs every test and
+# a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,5 +15,12 @@ cmake --build build/test -j"$jobs"
 if [ -x scripts/cross-check-windows.sh ]; then
   bash scripts/cross-check-windows.sh
 fi
+# The plain C++ libraries built for Windows, their tests run under Wine.
+bash scripts/test-windows.sh
+# The .deb builds from this build and holds what it must.
+bash scripts/check-deb.sh build/test
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+cd ../..
+# Twenty downloads with random faults against the simulator (about two minutes).
+bash scripts/soak.sh 20

@@ -109,7 +109,16 @@ void ProgramArchiving::Mark(QTreeWidgetItem& item) const {
         return;
     }
     const bool isNew = IsNew(static_cast<int16_t>(data));
-    item.setToolTip(0, isNew ? kNewTip : QString());
+    // The node's own tip (what its tags mean) stays; the line about the archive comes after it.
+    QString tip = item.toolTip(0);
+    tip.remove("\n" + QString(kNewTip));
+    if (tip == kNewTip) {
+        tip.clear();
+    }
+    if (isNew) {
+        tip += (tip.isEmpty() ? "" : "\n") + QString(kNewTip);
+    }
+    item.setToolTip(0, tip);
     QFont font = item.font(0);
     font.setBold(isNew);
     item.setFont(0, font);

@@ -1,11 +1,16 @@
 #include "MainDialog.h"
 #include "Watchdog.h"
+#include "WindowMemory.h"
 
 #include "app/LogImage.h"
 #include "report/Report.h"
+#include "tavon/Version.h"
 
 #include <QApplication>
 #include <QStringList>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +21,13 @@ ReportState g_report;
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tavon-datalogging %s\n", TAVON_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tavon Datalogging");
 
@@ -31,10 +43,11 @@ int main(int argc, char** argv) {
     Watchdog watchdog;
     environment.watchdog = &watchdog;
 
+    environment.windowFile = WindowMemory::DefaultFile();
+
     MainDialog dialog(g_image, g_report, environment);
-    if (!dialog.Initialise()) {
-        return 0; // no link: the libraries have said why
-    }
+    // Without an instrument the window opens all the same, offline.
+    dialog.Initialise();
     dialog.exec();
     return 0;
 }

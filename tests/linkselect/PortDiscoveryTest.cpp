@@ -1,4 +1,5 @@
 #include "linkselect/PortDiscovery.h"
+#include "PortScenario.h"
 #include "linkselect/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -393,6 +394,21 @@ TEST(MemoryRegistryTest, PathsIgnoreCaseAndNamesKeepIt) {
     size = 4;
     EXPECT_FALSE(leaf->EnumValue(0, name, sizeof name, data, &size));
     EXPECT_FALSE(registry.OpenKey("A\\missing"));
+}
+
+} // namespace
+
+namespace {
+
+// The devices that the Windows build's test writes into Wine's registry give these lists here
+// too: discovery reads the fake registry as it reads the real one.
+TEST(PortScenario, FakeRegistryGivesTheExpectedLists) {
+    FakeRegistry registry;
+    portscenario::Fill(registry);
+    PortDiscovery discovery;
+    ASSERT_TRUE(portscenario::DiscoverAll(registry, discovery));
+    EXPECT_EQ(portscenario::BluetoothOf(discovery), portscenario::ExpectedBluetooth());
+    EXPECT_EQ(portscenario::PortsOf(discovery), portscenario::ExpectedPorts());
 }
 
 } // namespace

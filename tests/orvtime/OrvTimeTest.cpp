@@ -76,6 +76,8 @@ TEST(TimeFormat, CLocaleWhateverTheProcessLocale) {
     const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
     if (german == nullptr)
         german = std::setlocale(LC_ALL, "de_DE");
+    if (german == nullptr)
+        german = std::setlocale(LC_ALL, "German_Germany.1252"); // the Windows name
     const int64_t t = COrvTime(kMonday).Value();
     EXPECT_EQ(FormatTime(t, "%A %d"), "Monday 07");
     EXPECT_EQ(FormatTime(t, "%b %Y"), "Dec 2026");

@@ -154,7 +154,11 @@ TEST(WholeSession, EveryRecordTypeRendersAsOneReport) {
 TEST(WholeSession, NumbersStayInTheCLocale) {
     // Qt sets the process locale from the environment; a German one writes "1,0" for "%3.1f"
     // unless the formatting pins the C locale.
+#ifdef _WIN32
+    const char* german = std::setlocale(LC_ALL, "German_Germany.1252");
+#else
     const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+#endif
     std::unique_ptr<testsupport::TempDir> localeDir;
     std::unique_ptr<testsupport::EnvGuard> localePath;
     if (german == nullptr) {
@@ -190,6 +194,9 @@ TEST(WholeSession, NumbersStayInTheCLocale) {
     EXPECT_NE(text.find("07 Dec 2026"), std::string::npos);
 }
 
+// The Windows test build starts no programs; there the smoke test of the Windows build holds its
+// command-line renderer to this one's reports.
+#ifndef _WIN32
 TEST(WholeSession, CommandLineRendererGivesTheSameReport) {
     if (access((testsupport::BinDir() + "/tavon-datalog").c_str(), X_OK) != 0) {
         GTEST_SKIP() << "tavon-datalog has not been built";
@@ -224,5 +231,7 @@ TEST(WholeSession, CommandLineRendererGivesTheSameReport) {
     expected.replace(expected.find(raw), raw.size(), "Leak \\{Survey\\} mode");
     EXPECT_EQ(testsupport::ReadFile(out), kHeader + "Monday 07 Dec 2026 \\par " + expected + "}}");
 }
+
+#endif
 
 } // namespace

@@ -6,6 +6,12 @@
 #include <memory>
 #include <string>
 
+#ifdef _WIN32
+// Qt Serial Port is not built for Windows here: the serial link there is the library's own.
+#include "linkselect/Win32SerialLink.h"
+using SerialLink = Win32SerialLink;
+#else
+
 class QSerialPort;
 
 // A serial port (cable or Bluetooth) on QSerialPort. Reads never wait, writes are handed to the
@@ -38,3 +44,5 @@ public:
 private:
     std::unique_ptr<QSerialPort> port_;
 };
+
+#endif

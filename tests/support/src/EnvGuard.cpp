@@ -5,34 +5,53 @@
 
 namespace testsupport {
 
+namespace {
+
+// The C runtime of Windows has no setenv; _putenv_s with an empty value removes the variable, so
+// "set to the empty text" cannot be told from "not set" there.
+void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
+void ReadZone() {
+#ifdef _WIN32
+    _tzset();
+#else
+    tzset();
+#endif
+}
+
+} // namespace
+
 EnvGuard::EnvGuard(const char* name, const char* value) : m_name(name) {
     if (const char* old = std::getenv(name)) {
         m_had = true;
         m_old = old;
     }
-    if (value != nullptr)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
+    SetVariable(name, value);
 }
 
 void EnvGuard::Restore() {
     if (m_restored)
         return;
     m_restored = true;
-    if (m_had)
-        setenv(m_name.c_str(), m_old.c_str(), 1);
-    else
-        unsetenv(m_name.c_str());
+    SetVariable(m_name.c_str(), m_had ? m_old.c_str() : nullptr);
 }
 
 ZoneGuard::ZoneGuard(const char* zone) : m_tz("TZ", zone) {
-    tzset();
+    ReadZone();
 }
 
 ZoneGuard::~ZoneGuard() {
     m_tz.Restore();
-    tzset();
+    ReadZone();
 }
 
 } // namespace testsupport

@@ -11,6 +11,27 @@
 
 namespace testsupport {
 
+namespace {
+
+// Windows has no symbolic links that its C runtime would follow or report, hence no lstat.
+int StatNoFollow(const std::string& path, struct stat* info) {
+#ifdef _WIN32
+    return stat(path.c_str(), info);
+#else
+    return lstat(path.c_str(), info);
+#endif
+}
+
+void MakeWritable(const std::string& dir, const struct stat& info) {
+#ifdef _WIN32
+    chmod(dir.c_str(), info.st_mode | _S_IREAD | _S_IWRITE);
+#else
+    chmod(dir.c_str(), info.st_mode | S_IRWXU);
+#endif
+}
+
+} // namespace
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -27,7 +48,7 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
     struct stat info;
-    return lstat(path.c_str(), &info) == 0;
+    return StatNoFollow(path, &info) == 0;
 }
 
 std::vector<std::string> ListFolder(const std::string& dir) {
@@ -46,16 +67,19 @@ std::vector<std::string> ListFolder(const std::string& dir) {
 
 void RemoveTree(const std::string& dir) {
     struct stat info;
-    if (dir.empty() || lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (dir.empty() || StatNoFollow(dir, &info) != 0 || !S_ISDIR(info.st_mode))
         return;
     // A test may have left the folder read-only to prove that nothing is written there.
-    chmod(dir.c_str(), info.st_mode | S_IRWXU);
+    MakeWritable(dir, info);
     for (const std::string& name : ListFolder(dir)) {
         const std::string path = dir + "/" + name;
-        if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        if (StatNoFollow(path, &info) == 0 && S_ISDIR(info.st_mode)) {
             RemoveTree(path);
-        else
+        } else {
+            // Windows refuses to delete a read-only file.
+            chmod(path.c_str(), info.st_mode | S_IWRITE);
             std::remove(path.c_str());
+        }
     }
     rmdir(dir.c_str());
 }

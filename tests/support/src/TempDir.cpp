@@ -6,9 +6,44 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <random>
+#endif
+
 namespace testsupport {
+
+namespace {
+
+// mkdtemp; Windows has none, so there the Xs become random letters until a new folder is made.
+char* MakeUniqueFolder(char* pattern) {
+#ifndef _WIN32
+    return mkdtemp(pattern);
+#else
+    const size_t length = std::strlen(pattern);
+    if (length < 6)
+        return nullptr;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 random(GetCurrentProcessId() ^ GetTickCount());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (size_t i = length - 6; i < length; ++i)
+            pattern[i] = kLetters[random() % (sizeof kLetters - 1)];
+        if (_mkdir(pattern) == 0)
+            return pattern;
+        if (errno != EEXIST)
+            return nullptr;
+    }
+    return nullptr;
+#endif
+}
+
+} // namespace
 
 std::string MakeTempFolder(const std::string& stem, const char* parent) {
     const char* base = parent != nullptr ? parent : std::getenv("TMPDIR");
@@ -16,7 +51,7 @@ std::string MakeTempFolder(const std::string& stem, const char* parent) {
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + stem + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr)
+    if (MakeUniqueFolder(buffer.data()) == nullptr)
         return std::string();
     return buffer.data();
 }

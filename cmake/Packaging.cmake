@@ -1,0 +1,86 @@
+# What is installed, and the packages made of it: a .deb on Linux
+# (cmake --build build --target package), an NSIS installer and a zip on Windows
+# (scripts/build-windows.sh).
+include(GNUInstallDirs)
+
+# The values reach CPack as written here (the NSIS lines hold backslashes).
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_PACKAGE_NAME tavon-datalogging)
+set(CPACK_PACKAGE_VENDOR "Tavon Datalogging")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Uploads, browses and reports the datalog of Tavon gas detectors")
+set(CPACK_PACKAGE_CONTACT "Tavon Datalogging <packages@tavon-datalogging.invalid>")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tavon Datalogging")
+
+set(tavon_programs tavon-datalogging tavon-datalog tavon-instrument)
+
+if(WIN32)
+  # Everything beside the programs, as Windows looks for DLLs there first.
+  install(TARGETS ${tavon_programs} LinkSelect MeterTalk RUNTIME DESTINATION .)
+  set(qt_modules Core Gui Widgets Network)
+  foreach(module ${qt_modules})
+    install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
+  endforeach()
+  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+  # The logbook keeps its sessions in SQLite through Qt SQL's driver plugin.
+  if(TARGET Qt6::Sql)
+    install(FILES $<TARGET_FILE:Qt6::Sql> DESTINATION .)
+    install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
+  endif()
+  # The compiler's own runtime, which the programs and Qt share.
+  foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                    OUTPUT_VARIABLE dll_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    install(FILES ${dll_path} DESTINATION .)
+  endforeach()
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/README-Windows.txt DESTINATION . RENAME README.txt)
+
+  set(CPACK_GENERATOR NSIS ZIP)
+  set(CPACK_PACKAGE_FILE_NAME tavon-datalogging-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_NSIS_DISPLAY_NAME "Tavon Datalogging ${PROJECT_VERSION}")
+  set(CPACK_NSIS_PACKAGE_NAME "Tavon Datalogging ${PROJECT_VERSION}")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME tavon-datalogging.exe)
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  # The program keeps Settings.ini and its dumps and reports in the folder it starts in, and
+  # the installation folder is not writable for users: the Start-menu entry starts it in a
+  # folder of its own among the documents.
+  string(CONCAT CPACK_NSIS_CREATE_ICONS_EXTRA
+         "CreateDirectory '$DOCUMENTS\\Tavon Datalogging'\n"
+         "SetOutPath '$DOCUMENTS\\Tavon Datalogging'\n"
+         "CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Tavon Datalogging.lnk' "
+         "'$INSTDIR\\tavon-datalogging.exe'\n"
+         "SetOutPath '$INSTDIR'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA
+      "Delete '$SMPROGRAMS\\$MUI_TEMP\\Tavon Datalogging.lnk'")
+else()
+  # The two libraries are the programs' own: kept in a folder of the package, found through the
+  # programs' run path.
+  set(tavon_libdir ${CMAKE_INSTALL_LIBDIR}/tavon-datalogging)
+  set_target_properties(${tavon_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/../${tavon_libdir}")
+  set_target_properties(LinkSelect MeterTalk PROPERTIES INSTALL_RPATH "$ORIGIN")
+  install(TARGETS ${tavon_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS LinkSelect MeterTalk LIBRARY DESTINATION ${tavon_libdir})
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/com.tavon.datalogging.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/tavon.xpm
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tavon-datalogging.xpm)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/com.tavon.datalogging.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  # The Qt libraries from what the programs link; the platform plugins are loaded at run time,
+  # so no link shows them.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  if(TARGET Qt6::Sql)
+    # The logbook's SQLite driver, a plugin as well.
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6sql6-sqlite")
+  endif()
+endif()
+
+include(CPack)

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the .deb from a configured build folder (default build/test) and checks that it holds
+# the programs, the two libraries, the launcher, the icon and the AppStream file, depends on the
+# Qt runtime, and carries the project's version.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/test}
+
+cmake --build "$build" --target package >/dev/null
+deb=$(ls -t "$build"/tavon-datalogging_*.deb | head -1)
+version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+fail=0
+contents=$(dpkg-deb --contents "$deb")
+for path in ./usr/bin/tavon-datalogging ./usr/bin/tavon-datalog ./usr/bin/tavon-instrument \
+            ./usr/lib/tavon-datalogging/libLinkSelect.so ./usr/lib/tavon-datalogging/libMeterTalk.so \
+            ./usr/share/applications/com.tavon.datalogging.desktop \
+            ./usr/share/pixmaps/tavon-datalogging.xpm \
+            ./usr/share/metainfo/com.tavon.datalogging.metainfo.xml; do
+  if ! grep -q " $path\$" <<<"$contents"; then
+    echo "check-deb: $deb lacks $path" >&2
+    fail=1
+  fi
+done
+depends=$(dpkg-deb --field "$deb" Depends)
+for dependency in libqt6core6 libqt6widgets6 libqt6network6 libqt6serialport6 qt6-qpa-plugins; do
+  if ! grep -q "$dependency" <<<"$depends"; then
+    echo "check-deb: $deb does not depend on $dependency (Depends: $depends)" >&2
+    fail=1
+  fi
+done
+if [ "$(dpkg-deb --field "$deb" Version)" != "$version" ]; then
+  echo "check-deb: $deb has version $(dpkg-deb --field "$deb" Version), not $version" >&2
+  fail=1
+fi
+[ "$fail" -eq 0 ] && echo "check-deb: $(basename "$deb") holds what it must"
+exit "$fail"

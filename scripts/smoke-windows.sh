@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Smoke test of the Windows build (scripts/build-windows.sh) under Wine and Xvfb:
+#  1. from the zip: tavon-instrument.exe serves "\\.\pipe\RAK Pipe", tavon-datalog.exe download
+#     fetches every session, and its reports and tree equal the Linux build's byte for byte;
+#  2. the Windows serial link: tavon-datalog.exe downloads through COM7, which Wine maps to the
+#     pseudo-terminal of the Linux simulator; same reports again;
+#  3. tavon-datalogging.exe starts, connects over the pipe, GO fills the tree, a session shows
+#     its report; a screenshot goes to docs/windows-smoke.png;
+#  4. the installer installs silently (/S) and the installed tavon-datalog.exe passes step 1.
+# The Linux programs come from $TAVON_LINUX_BIN (default build/package/bin, else /usr/bin).
+# Each step says where it failed; the script ends with the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+
+# The NSIS installer is a 32-bit program, which Wine runs with its 32-bit half (i386 packages).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
+fi
+bash scripts/install-deps.sh wine wine64 wine32:i386 xvfb xdotool imagemagick unzip socat
+
+version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip=$repo/dist/tavon-datalogging-$version-windows-x64.zip
+installer=$repo/dist/tavon-datalogging-$version-windows-x64.exe
+linux_bin=${TAVON_LINUX_BIN:-$repo/build/package/bin}
+[ -x "$linux_bin/tavon-datalog" ] || linux_bin=/usr/bin
+for f in "$zip" "$installer" "$linux_bin/tavon-datalog" "$linux_bin/tavon-instrument"; do
+  [ -e "$f" ] || { echo "smoke-windows: $f is missing (run scripts/build-windows.sh)" >&2; exit 1; }
+done
+
+work=$repo/build/windows-smoke
+rm -rf "$work" && mkdir -p "$work/tmp"
+export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export TMPDIR=$work/tmp
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+fail() { echo "smoke-windows: FAILED at $*" >&2; exit 1; }
+
+# Starts a program in the background and waits for its "ready:" line; prints that line.
+start_ready() { # log, command...
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 600); do
+    if grep -q '^ready:' "$log" 2>/dev/null; then
+      grep -m1 '^ready:' "$log" | tr -d '\r'
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+stop_last() {
+  kill "${pids[-1]}" 2>/dev/null || true
+  wait "${pids[-1]}" 2>/dev/null || true
+  unset 'pids[-1]'
+}
+
+wineboot -i >/dev/null 2>&1
+
+# --- The Linux build's reports, the reference --------------------------------------------------
+start_ready "$work/linux-instrument.log" "$linux_bin/tavon-instrument" >/dev/null ||
+  fail "starting the Linux simulator (see $work/linux-instrument.log)"
+"$linux_bin/tavon-datalog" download --pipe --out "$work/linux-reports" --quiet \
+  >"$work/linux-tree.txt" || fail "the Linux download"
+stop_last
+count=$(ls "$work/linux-reports" | wc -l)
+echo "smoke-windows: Linux reference: $count reports"
+
+# --- 1. Pipe, from the zip -----------------------------------------------------------------------
+unzip -q "$zip" -d "$work/zip"
+app=$work/zip/tavon-datalogging-$version-windows-x64
+cd "$app"
+start_ready "$work/win-instrument.log" wine tavon-instrument.exe >/dev/null ||
+  fail "wine tavon-instrument.exe (see $work/win-instrument.log)"
+wine tavon-datalog.exe download --pipe --out pipe-reports --quiet >"$work/pipe-tree.txt" ||
+  fail "wine tavon-datalog.exe download --pipe"
+# The tree is text on standard output: Windows ends its lines with CR LF.
+diff <(tr -d '\r' <"$work/pipe-tree.txt") "$work/linux-tree.txt" >/dev/null ||
+  fail "the session tree over the pipe differs from Linux's"
+diff -r pipe-reports "$work/linux-reports" || fail "reports over the pipe differ from Linux's"
+echo "smoke-windows: 1. pipe: $count reports equal to Linux's byte for byte"
+
+# --- 3. The program over the pipe, while the Windows simulator still serves it ---------------
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+sleep 2
+wine tavon-datalogging.exe >"$work/gui.log" 2>&1 &
+pids+=($!)
+window=
+for _ in $(seq 300); do
+  window=$(xdotool search --name '^Tavon Datalogger$' 2>/dev/null | head -1) && [ -n "$window" ] &&
+    break
+  sleep 0.2
+done
+[ -n "$window" ] || fail "tavon-datalogging.exe showed no main window (see $work/gui.log)"
+# GO sits at the dialog's top left; it is enabled once the link is up.
+sleep 5
+xdotool mousemove --window "$window" 39 26 click 1
+sleep 60 # the index upload at the instrument's pace
+# The first month, its first day and the first session of it, with the keyboard.
+xdotool mousemove --window "$window" 200 120 click 1
+xdotool key --window "$window" Home Right Down Right Down Right Down Return
+sleep 20
+mkdir -p "$repo/docs"
+import -window root "$repo/docs/windows-smoke.png"
+echo "smoke-windows: 3. program: screenshot in docs/windows-smoke.png (check the tree and report)"
+kill "${pids[-1]}" 2>/dev/null || true
+unset 'pids[-1]'
+stop_last # the simulator
+cd "$repo"
+
+# --- 2. The Windows serial link through COM7 to the Linux simulator's pseudo-terminal ---------
+ready=$(start_ready "$work/pty-instrument.log" "$linux_bin/tavon-instrument" --pty) ||
+  fail "starting the Linux simulator on a pseudo-terminal"
+pty=${ready#ready: pty }
+wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$pty" /f >/dev/null
+wineserver -k # the port table is read when the server starts
+(cd "$app" && wine tavon-datalog.exe download --port COM7 --out "$work/com-reports" --quiet \
+  >"$work/com-tree.txt") || fail "wine tavon-datalog.exe download --port COM7 ($pty)"
+diff -r "$work/com-reports" "$work/linux-reports" || fail "reports over COM7 differ from Linux's"
+stop_last
+echo "smoke-windows: 2. serial: $count reports over COM7 equal to Linux's"
+
+# --- 4. The installer, silently, and the installed program ------------------------------------
+wine "$installer" /S || fail "wine $(basename "$installer") /S"
+installed="$WINEPREFIX/drive_c/Program Files/Tavon Datalogging"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavon Datalogging $version"
+for f in "$installed/tavon-datalogging.exe" "$installed/platforms/qwindows.dll" \
+         "$installed/Uninstall.exe" "$menu/Tavon Datalogging.lnk"; do
+  [ -f "$f" ] || fail "the installer left no $f"
+done
+cd "$installed"
+start_ready "$work/inst-instrument.log" wine tavon-instrument.exe >/dev/null ||
+  fail "the installed tavon-instrument.exe"
+wine tavon-datalog.exe download --pipe --out "$work/installed-reports" --quiet >/dev/null ||
+  fail "the installed tavon-datalog.exe download --pipe"
+diff -r "$work/installed-reports" "$work/linux-reports" ||
+  fail "the installed program's reports differ from Linux's"
+stop_last
+echo "smoke-windows: 4. installer: installed silently; its reports equal Linux's"
+echo "smoke-windows: passed"
