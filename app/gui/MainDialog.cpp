@@ -4,6 +4,7 @@
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
+#include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SessionTips.h"
 #include "StatusLine.h"
@@ -87,7 +88,10 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     ui_->treeAndReport->setSizes({216, 782});
 
     conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
-    browser_.reset(new SessionBrowser(*conversation_, *this, image_, report_));
+    archiving_.reset(new ProgramArchiving(*conversation_,
+                                          [this](const QString& text) { Prompt(text, kTitle); }));
+    archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    browser_.reset(new SessionBrowser(archiving_->Conversation(), *this, image_, report_));
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
     ui_->id1013->setContextMenuPolicy(Qt::NoContextMenu);
@@ -656,6 +660,7 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
         nodes_.resize(static_cast<size_t>(id) + 1, nullptr);
     }
     nodes_[id] = item;
+    archiving_->Mark(*item);
 }
 
 void MainDialog::SelectNode(int id) {
@@ -750,6 +755,7 @@ void MainDialog::FollowTransfer() {
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
+    archiving_->SetSource(dumpPath);
     if (dumpPath.empty()) {
         setWindowTitle(kTitle);
     } else {
@@ -777,6 +783,8 @@ void MainDialog::MarkSessionsNotHeld() {
 }
 
 void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
+    archiving_->RequestEnded(request, ok, *browser_, image_, report_.ModeNames);
+    archiving_->MarkAll(*ui_->id1002);
     ShowRequestEnd(request, ok);
     emit requestEnded(static_cast<int>(request), ok);
 }

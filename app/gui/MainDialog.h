@@ -20,6 +20,7 @@ class CTestList;
 class FilterDialog;
 class LogImage;
 class MeterTalkComms;
+class ProgramArchiving;
 class QAction;
 class ArrivalTick;
 class QMenu;
@@ -171,6 +172,7 @@ private:
     std::unique_ptr<CTestList> tests_;
     std::unique_ptr<QtCommandTarget> target_;
     std::unique_ptr<MeterTalkComms> conversation_;
+    std::unique_ptr<ProgramArchiving> archiving_; // passes the conversation to the browser
     std::unique_ptr<SessionBrowser> browser_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;

@@ -576,14 +576,14 @@ bool SessionArchive::Transact(const std::function<bool()>& body) {
     }
 }
 
-bool SessionArchive::HoldsComplete(qint64 instrument, int16_t slot, uint32_t stamp) {
+qint64 SessionArchive::CompleteSession(qint64 instrument, int16_t slot, uint32_t stamp) {
     QSqlQuery query(m_impl->Db());
-    query.prepare("SELECT 1 FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
+    query.prepare("SELECT id FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
                   " AND complete = 1");
     query.addBindValue(instrument);
     query.addBindValue(slot);
     query.addBindValue(static_cast<qint64>(stamp));
-    return Run(query, m_error) && query.next();
+    return Run(query, m_error) && query.next() ? query.value(0).toLongLong() : -1;
 }
 
 QVector<ListedSession> SessionArchive::List(const ListFilter& filter) {

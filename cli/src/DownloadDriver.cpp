@@ -23,18 +23,18 @@
 
 #include "ChartOutput.h"
 #include "CommandLine.h"
-#include "DownloadArchive.h"
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
 #include "LinkChoice.h"
 #include "OfflineOptions.h"
 #include "ProgressBar.h"
-#include "RecordingComms.h"
 #include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
+#include "app/RecordingComms.h"
 #include "app/SessionBrowser.h"
+#include "archive/DownloadArchive.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
 #include "metertalk/ArrivalTick.h"
@@ -155,8 +155,12 @@ int RunDownloadSession(const DownloadOptions& options) {
     if (options.archive && ReadSetting("Archive Downloads") != "FALSE") {
         keeper = std::make_unique<DownloadArchive>(
             QString::fromLocal8Bit(archiveAt.c_str()),
-            QString::fromLocal8Bit(options.instrumentName.c_str()), options.all);
-        run.SetKeeper(keeper.get(), &recording.DriverText());
+            QString::fromLocal8Bit(options.instrumentName.c_str()), options.all,
+            [](const QString& message) {
+                PrintError("archive: " + message.toLocal8Bit().toStdString() +
+                           "; the download goes on without it");
+            });
+        run.SetKeeper(keeper.get(), &recording);
     }
     run.Prepare();
     run.SetChartWriter([](const std::vector<int16_t>& sessionSlots, const std::string& path) {

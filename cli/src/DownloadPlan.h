@@ -35,8 +35,8 @@ std::string SessionDate(const SessionEntry& entry);
 // holds a session. A day that turns up under a second day node (names out of time order) gets
 // "-2", "-3"... so that no report replaces another.
 // Takes out of the plan what need not be uploaded: a slot's report whose session is held, and a
-// day whose every session is held (a day with anything new is downloaded whole, so that its
-// report is the whole day). Returns how many sessions were taken out.
+// day whose every session is held (a day with anything new stays: its held sessions are read back
+// from the archive, not uploaded). Returns how many sessions were taken out.
 int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held);
 
 DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,

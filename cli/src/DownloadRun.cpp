@@ -1,16 +1,18 @@
 #include "DownloadRun.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "CommandLine.h"
 #include "DownloadExport.h"
-#include "DownloadKeeper.h"
 #include "ExitStatus.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
 #include "app/LogImage.h"
+#include "app/RecordingComms.h"
 #include "app/SessionBrowser.h"
+#include "archive/DownloadKeeper.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 
@@ -145,7 +147,17 @@ void DownloadRun::IndexEnded(bool ok) {
         PrintError(line);
     }
     if (m_keeper != nullptr && !m_keeper->Failed()) {
-        const int skipped = DropHeld(m_plan, [this](int16_t slot) { return m_keeper->Held(slot); });
+        const auto held = [this](int16_t slot) { return m_keeper->Held(slot); };
+        int skipped = DropHeld(m_plan, held);
+        for (const ReportJob& job : m_plan.jobs) {
+            skipped += static_cast<int>(
+                std::count_if(job.sessionSlots.begin(), job.sessionSlots.end(), held));
+        }
+        // A day with new sessions beside held ones: the held ones come from the archive, in the
+        // day's order, so that the report is the whole day's.
+        m_browser->SetStoredSessions([this](int16_t slot) {
+            return !m_keeper->Failed() && m_keeper->Held(slot) && m_keeper->Restore(m_image, slot);
+        });
         if (skipped > 0) {
             std::fprintf(stderr,
                          "%d sessions already archived: not uploaded again (--all "
@@ -171,8 +183,10 @@ void DownloadRun::SessionEnded(bool ok) {
         return;
     }
     MarkCompleted(m_browser->CurrentSlot());
-    ++m_sessionsDone;
-    if (m_keeper != nullptr) {
+    const bool restored =
+        m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(m_browser->CurrentSlot());
+    m_sessionsDone += restored ? 0 : 1;
+    if (m_keeper != nullptr && !restored) {
         m_keeper->SessionArrived(m_image, m_browser->CurrentSlot());
     }
     const ReportJob& job = m_plan.jobs[m_job];
@@ -194,13 +208,12 @@ void DownloadRun::KeepIndex() {
     if (m_keeper == nullptr) {
         return;
     }
-    // The buffer of the start-up uploads holds the configuration block when one was sent, and
-    // the driver text again when it was not.
-    const std::string driverText = m_driverText != nullptr ? *m_driverText : std::string();
-    const std::string info(
-        reinterpret_cast<const char*>(m_browser->InfoBuffer()),
-        static_cast<size_t>(m_browser->InfoLength() > 0 ? m_browser->InfoLength() : 0));
-    const std::string config = info == driverText ? std::string() : info;
+    const std::string driverText =
+        m_driverText != nullptr ? m_driverText->DriverText() : std::string();
+    const std::string config =
+        m_driverText != nullptr
+            ? m_driverText->ConfigBlock(m_browser->InfoBuffer(), m_browser->InfoLength())
+            : std::string();
     m_keeper->IndexArrived(driverText, config, m_report.ModeNames, m_image);
 }
 

@@ -11,6 +11,7 @@
 #include "app/BrowserView.h"
 
 class DownloadKeeper;
+class RecordingComms;
 class LogImage;
 class ProgressBar;
 class SessionBrowser;
@@ -28,11 +29,11 @@ public:
                 ProgressBar& progress, std::FILE* out);
 
     void Attach(SessionBrowser& browser) { m_browser = &browser; }
-    // Where the sessions are kept beyond the reports, and the instrument's driver text for it;
-    // without one the download keeps nothing.
-    void SetKeeper(DownloadKeeper* keeper, const std::string* driverText) {
+    // Where the sessions are kept beyond the reports, and what the instrument said about itself
+    // for it; without one the download keeps nothing.
+    void SetKeeper(DownloadKeeper* keeper, const RecordingComms* said) {
         m_keeper = keeper;
-        m_driverText = driverText;
+        m_driverText = said;
     }
     // Before the browser's Start: the image reads as erased flash until sectors arrive, the dump
     // goes where it was asked for, the session boxes and the barhole setting are applied.
@@ -113,7 +114,7 @@ private:
     std::FILE* m_out;
     SessionBrowser* m_browser = nullptr;
     DownloadKeeper* m_keeper = nullptr;
-    const std::string* m_driverText = nullptr;
+    const RecordingComms* m_driverText = nullptr;
     std::function<void(int)> m_finish;
     ChartWriter m_chartWriter;
 

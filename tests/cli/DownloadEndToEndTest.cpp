@@ -494,6 +494,32 @@ TEST_F(DownloadTest, ASecondDownloadOfAnUnchangedInstrumentUploadsTheIndexOnly) 
     EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), sessions) << listed.out;
 }
 
+// Days that hold archived sessions beside new ones: only the new ones are uploaded, and each
+// day's report, read partly from the archive, is the one a full download writes.
+TEST_F(DownloadTest, AMixedDayUploadsItsNewSessionsOnlyAndWritesTheWholeDay) {
+    const std::string log = work + "-sim.log";
+    StartSimulator({"--image", "small.txt", "--log", log});
+    const std::string archive = work + "-archive.sqlite";
+    const int16_t held[] = {(*days)[0].slotList[0], (*days)[1].slotList[1]};
+    const RunResult first =
+        Download({"--pipe", pipeName, "--slot", std::to_string(held[0]), std::to_string(held[1]),
+                  "--out", "one", "-q", "--archive", archive});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * 2);
+
+    const RunResult r =
+        Download({"--pipe", pipeName, "--out", "reports", "-q", "--archive", archive});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
+    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * 2 + 10 + 4 * (sessions - 2));
+    EXPECT_NE(r.err.find("2 sessions already archived"), std::string::npos) << r.err;
+    for (const Day& day : *days) {
+        EXPECT_EQ(ReadFile(work + "/reports/" + day.date + ".rtf"),
+                  Rendered(day.slotList, Served()))
+            << day.date;
+    }
+}
+
 TEST_F(DownloadTest, AnArchiveThatCannotBeWrittenLeavesTheReportsAndTheDump) {
     StartSimulator({"--image", "small.txt"});
     ASSERT_TRUE(testsupport::WriteFile(work + "/junk.sqlite", std::string(4096, 'j')));

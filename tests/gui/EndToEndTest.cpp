@@ -10,6 +10,7 @@
 #include "app/BrowserView.h"
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "archive/SessionArchive.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "linkselect/LinkSelect.h"
@@ -29,6 +30,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -310,6 +312,80 @@ TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
               Render(simDump, {QString::number(session->data(0, Qt::UserRole).toInt())}));
     fast->trigger();
     EXPECT_EQ(ReadSetting("Fast Upload"), "FALSE");
+}
+
+// What the program uploads is kept in the archive: the tree marks the sessions the archive does
+// not hold, a session that arrives loses its mark, and the next GO finds it held.
+TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
+    const QString at = QDir::current().absoluteFilePath("kept.sqlite");
+    ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
+    ASSERT_TRUE(WriteSetting("Archive Instrument", "Van 7"));
+    StartProgram({});
+    const auto newOnes = [this] {
+        int count = 0;
+        for (QTreeWidgetItemIterator it(Tree()); *it != nullptr; ++it) {
+            count += (*it)->toolTip(0).endsWith("New: not yet in the archive") ? 1 : 0;
+        }
+        return count;
+    };
+    StartUpAndGo();
+    const int before = newOnes();
+    EXPECT_GT(before, 1);
+    QTreeWidgetItem* session = FindSession("Alm");
+    ASSERT_NE(session, nullptr);
+    EXPECT_TRUE(session->font(0).bold());
+    const int slot = session->data(0, Qt::UserRole).toInt();
+    Choose(session);
+    EXPECT_FALSE(FindSession("Alm", slot)->font(0).bold());
+    EXPECT_EQ(newOnes(), before - 1);
+    {
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(at)) << store.Error().toStdString();
+        const QVector<archive::ListedSession> kept = store.List({});
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_EQ(kept[0].slot, slot);
+        EXPECT_EQ(kept[0].instrument, QString("Van 7"));
+    }
+    Child<QPushButton>("id1031")->click();
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    EXPECT_EQ(newOnes(), before - 1);
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+// An archive that cannot be opened is told once; the sessions still come and their reports too.
+TEST_F(EndToEnd, AnArchiveThatCannotBeOpenedIsToldOnceAndTheReportComes) {
+    QFile blocker("blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ASSERT_TRUE(WriteSetting("Archive",
+                             QDir::current().absoluteFilePath("blocker/a.sqlite").toStdString()));
+    StartProgram({});
+    StartUpAndGo();
+    Choose(FindSession("Alm"));
+    EXPECT_FALSE(report.ReportText.empty());
+    Child<QPushButton>("id1031")->click();
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown.front().first.find("The archive could not be kept"), std::string::npos);
+    EXPECT_FALSE(FindSession("Alm")->toolTip(0).contains("archive"));
+}
+
+// Archive Uploads unticked: nothing is kept and nothing is marked; the setting is remembered.
+TEST_F(EndToEnd, ArchiveUploadsOffKeepsNothing) {
+    const QString at = QDir::current().absoluteFilePath("kept.sqlite");
+    ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
+    StartProgram({});
+    QAction* keep = dialog->Action("actionArchiveUploads");
+    ASSERT_NE(keep, nullptr);
+    EXPECT_TRUE(keep->isChecked());
+    keep->trigger();
+    EXPECT_EQ(ReadSetting("Archive Downloads"), "FALSE");
+    StartUpAndGo();
+    Choose(FindSession("Alm"));
+    EXPECT_FALSE(FindSession("Alm")->toolTip(0).contains("archive"));
+    EXPECT_FALSE(QFile::exists(at));
 }
 
 TEST_F(EndToEnd, FilterHiddenAndReachedFromTheViewMenu) {

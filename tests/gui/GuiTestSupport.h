@@ -50,8 +50,9 @@ inline QByteArray ReadFileBytes(const QString& path) {
 }
 
 // A private folder for the local socket (TMPDIR and XDG_RUNTIME_DIR) and a temporary working
-// directory, both in one temporary folder. The previous TMPDIR, working directory and zone come
-// back, and the folder goes, with the object.
+// directory, both in one temporary folder, where the program's default archive goes too
+// (XDG_DATA_HOME). The previous TMPDIR, data folder, working directory and zone come back, and the
+// folder goes, with the object.
 class PrivatePlace {
 public:
     QString work() const { return QString::fromStdString(m_work); }
@@ -67,6 +68,7 @@ private:
     std::string m_work = Made(m_root.File("work"));
     std::string m_tmp = Made(m_root.File("tmp"));
     testsupport::EnvGuard m_tmpdir{"TMPDIR", m_tmp};
+    testsupport::EnvGuard m_data{"XDG_DATA_HOME", Made(m_root.File("data"))};
     testsupport::EnvGuard m_runtime{"XDG_RUNTIME_DIR", m_tmp};
     testsupport::WorkDirGuard m_cwd{m_work};
     // Labels and headings come from the instrument's wall-clock time; pin the zone anyway so that

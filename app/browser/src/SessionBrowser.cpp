@@ -68,7 +68,7 @@ void SessionBrowser::StartSessionUpload(int16_t slot) {
     if (slot < 0 || slot >= LogImage::kSlotCount) {
         return;
     }
-    if (m_offline) {
+    if (m_offline || (m_restore && m_restore(slot))) {
         RenderFromImage(slot);
         return;
     }

@@ -127,7 +127,11 @@ public:
 
     // True when the archive holds this instrument's session of that slot and stamp complete:
     // it need not be uploaded again.
-    bool HoldsComplete(qint64 instrument, int16_t slot, uint32_t stamp);
+    bool HoldsComplete(qint64 instrument, int16_t slot, uint32_t stamp) {
+        return CompleteSession(instrument, slot, stamp) >= 0;
+    }
+    // The id of that complete session, or -1.
+    qint64 CompleteSession(qint64 instrument, int16_t slot, uint32_t stamp);
 
     // The sessions the filter keeps, in time order (undated ones last). List collects them; ForEach
     // hands them over one by one, for listings too long to hold.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/BrowserComms.h"
@@ -95,6 +96,10 @@ public:
     int OpenDump(const char* path, std::string& message);
     bool Offline() const { return m_offline; }
 
+    // Sessions kept elsewhere: a session that `restore` puts into the image (returning true) is
+    // rendered from there instead of being uploaded.
+    void SetStoredSessions(std::function<bool(int16_t)> restore) { m_restore = std::move(restore); }
+
     // Where the index upload writes its dump ("FlashData.txt" in the working directory by default).
     void SetDumpPath(const std::string& path) { m_dumpPath = path; }
 
@@ -162,4 +167,5 @@ private:
     int m_offlineQueued = -1;
 
     std::string m_dumpPath = "FlashData.txt";
+    std::function<bool(int16_t)> m_restore;
 };

@@ -26,6 +26,14 @@ public:
         return m_inner.GetUploadedData(dest, capacity, length);
     }
 
+    // The buffer of the start-up uploads holds the configuration block when one was sent, and
+    // the driver text again when it was not.
+    std::string ConfigBlock(const uint8_t* info, int32_t length) const {
+        const std::string block(reinterpret_cast<const char*>(info),
+                                static_cast<size_t>(length > 0 ? length : 0));
+        return block == m_driverText ? std::string() : block;
+    }
+
 private:
     BrowserComms& m_inner;
     std::string m_driverText;

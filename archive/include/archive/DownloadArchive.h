@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <map>
 #include <memory>
-#include <set>
 
-#include "DownloadKeeper.h"
+#include "archive/DownloadKeeper.h"
 
 namespace archive {
 class SessionArchive;
@@ -12,18 +13,22 @@ class SessionArchive;
 
 // The download's sessions kept in the archive: the instrument, its index, and each session as
 // its sector arrives, every one in a transaction of its own. An archive that cannot be opened or
-// written never stops the download: the message is printed once, the reports and the dump are
-// written as ever, and Failed() makes the exit status say so.
+// written never stops the download: the message is told once, the reports and the dump are
+// written as ever, and Failed() says so. The command line and the program both keep their
+// uploads through it.
 class DownloadArchive : public DownloadKeeper {
 public:
     // location: as --archive (empty: the default archive); name: as --instrument (empty keeps
     // the name the instrument has); all: held sessions are uploaded all the same.
-    DownloadArchive(const QString& location, const QString& name, bool all);
+    // tell: how the failure reaches the user (once).
+    DownloadArchive(const QString& location, const QString& name, bool all,
+                    std::function<void(const QString&)> tell);
     ~DownloadArchive() override;
 
     void IndexArrived(const std::string& driverText, const std::string& configBlock,
                       const std::string (&modeNames)[4], LogImage& image) override;
     bool Held(int16_t slot) const override { return m_held.count(slot) != 0; }
+    bool Restore(LogImage& image, int16_t slot) override;
     void SessionArrived(LogImage& image, int16_t slot) override;
     void Finish() override;
     bool Failed() const override { return m_failed; }
@@ -34,8 +39,9 @@ private:
     QString m_location;
     QString m_name;
     bool m_all;
+    std::function<void(const QString&)> m_tell;
     std::unique_ptr<archive::SessionArchive> m_store;
     qint64 m_download = -1;
-    std::set<int16_t> m_held;
+    std::map<int16_t, qint64> m_held; // slot: archived session id
     bool m_failed = false;
 };

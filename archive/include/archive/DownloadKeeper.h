@@ -18,6 +18,9 @@ public:
                               const std::string (&modeNames)[4], LogImage& image) = 0;
     // The session of the index's `slot` is kept complete: it need not be uploaded again.
     virtual bool Held(int16_t slot) const = 0;
+    // Puts the held session of `slot` into the image as if it had just been uploaded; false when
+    // it could not be read back (the reason has been told).
+    virtual bool Restore(LogImage& image, int16_t slot) = 0;
     // After the slot's sector has arrived whole.
     virtual void SessionArrived(LogImage& image, int16_t slot) = 0;
     // At the end, whatever the outcome.

@@ -1,16 +1,18 @@
-#include "DownloadArchive.h"
+#include "archive/DownloadArchive.h"
 
-#include "CommandLine.h"
 #include "archive/SessionArchive.h"
+#include "archive/SessionCapture.h"
 
-DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all)
-    : m_location(location), m_name(name), m_all(all) {}
+DownloadArchive::DownloadArchive(const QString& location, const QString& name, bool all,
+                                 std::function<void(const QString&)> tell)
+    : m_location(location), m_name(name), m_all(all), m_tell(std::move(tell)) {}
 
 DownloadArchive::~DownloadArchive() = default;
 
 void DownloadArchive::Fail(const QString& message) {
-    PrintError("archive: " + message.toLocal8Bit().toStdString() +
-               "; the download goes on without it");
+    if (!m_failed && m_tell) {
+        m_tell(message);
+    }
     m_failed = true;
     m_store.reset();
 }
@@ -34,10 +36,26 @@ void DownloadArchive::IndexArrived(const std::string& driverText, const std::str
         return;
     }
     for (const archive::IndexedSession& s : archive::IndexedSessions(image)) {
-        if (!m_all && s.dated && m_store->HoldsComplete(instrument, s.slot, s.stamp)) {
-            m_held.insert(s.slot);
+        const qint64 id =
+            !m_all && s.dated ? m_store->CompleteSession(instrument, s.slot, s.stamp) : -1;
+        if (id >= 0) {
+            m_held[s.slot] = id;
         }
     }
+}
+
+bool DownloadArchive::Restore(LogImage& image, int16_t slot) {
+    const auto held = m_held.find(slot);
+    if (!m_store || held == m_held.end()) {
+        return false;
+    }
+    archive::LoadedSession session;
+    if (!m_store->Load(held->second, session)) {
+        Fail(m_store->Error());
+        return false;
+    }
+    archive::RestoreSession(image, slot, session.name, session.sector, session.overrun);
+    return true;
 }
 
 void DownloadArchive::SessionArrived(LogImage& image, int16_t slot) {

@@ -1,0 +1,131 @@
+#include "ProgramArchiving.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QMenu>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "archive/DownloadArchive.h"
+#include "linkselect/Settings.h"
+
+namespace {
+
+const char* const kNewTip = "New: not yet in the archive";
+constexpr uint kFolderData = 0xFFFF;
+
+} // namespace
+
+ProgramArchiving::ProgramArchiving(BrowserComms& conversation,
+                                   std::function<void(const QString&)> tell)
+    : m_recording(conversation), m_tell(std::move(tell)),
+      m_enabled(ReadSetting("Archive Downloads") != "FALSE"),
+      m_name(QString::fromStdString(ReadSetting("Archive Instrument"))) {}
+
+ProgramArchiving::~ProgramArchiving() {
+    if (m_keeper) {
+        m_keeper->Finish();
+    }
+}
+
+void ProgramArchiving::SetEnabled(bool enabled) {
+    m_enabled = enabled;
+    WriteSetting("Archive Downloads", enabled ? "TRUE" : "FALSE");
+    if (!enabled && m_keeper) {
+        m_keeper->Finish();
+        m_keeper.reset();
+    }
+}
+
+void ProgramArchiving::SetInstrumentName(const QString& name) {
+    m_name = name.trimmed();
+    WriteSetting("Archive Instrument", m_name.toStdString());
+}
+
+void ProgramArchiving::AddActions(QMenu& menu, QAction* before) {
+    QAction* keep = new QAction("Archive Uploads", &menu);
+    menu.insertAction(before, keep);
+    keep->setObjectName("actionArchiveUploads");
+    keep->setCheckable(true);
+    keep->setChecked(m_enabled);
+    QObject::connect(keep, &QAction::toggled, [this](bool on) { SetEnabled(on); });
+    QAction* name = new QAction("Instrument Name...", &menu);
+    menu.insertAction(before, name);
+    name->setObjectName("actionInstrumentName");
+    QObject::connect(name, &QAction::triggered, [this, &menu] {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(menu.parentWidget(), "Instrument Name",
+                                  "Name of this instrument in the archive (empty: the name it "
+                                  "has there):",
+                                  QLineEdit::Normal, m_name, &ok);
+        if (ok) {
+            SetInstrumentName(text);
+        }
+    });
+}
+
+void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrowser& browser,
+                                    LogImage& image, const std::string (&modeNames)[4]) {
+    if (!ok || !m_enabled || !m_fromInstrument) {
+        return;
+    }
+    if (request == BrowserRequest::Index &&
+        browser.IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
+        if (m_keeper) {
+            m_keeper->Finish();
+        }
+        m_arrived.clear();
+        m_keeper = std::make_unique<DownloadArchive>(
+            QString::fromStdString(ReadSetting("Archive")), m_name, false,
+            [this](const QString& message) {
+                if (!m_told && m_tell) {
+                    m_tell("The archive could not be kept: " + message +
+                           "\nThe reports are not affected.");
+                }
+                m_told = true;
+            });
+        m_keeper->IndexArrived(m_recording.DriverText(),
+                               m_recording.ConfigBlock(browser.InfoBuffer(), browser.InfoLength()),
+                               modeNames, image);
+    } else if (request == BrowserRequest::Session && m_keeper && !m_keeper->Failed()) {
+        m_keeper->SessionArrived(image, browser.CurrentSlot());
+        if (!m_keeper->Failed()) {
+            m_arrived.insert(browser.CurrentSlot());
+        }
+    }
+}
+
+bool ProgramArchiving::IsNew(int16_t slot) const {
+    return m_enabled && m_keeper && !m_keeper->Failed() && !m_keeper->Held(slot) &&
+           m_arrived.count(slot) == 0;
+}
+
+void ProgramArchiving::Mark(QTreeWidgetItem& item) const {
+    const uint data = item.data(0, Qt::UserRole).toUInt() & 0xFFFF;
+    if (data == kFolderData) {
+        return;
+    }
+    const bool isNew = IsNew(static_cast<int16_t>(data));
+    // The node's own tip (what its tags mean) stays; the line about the archive comes after it.
+    QString tip = item.toolTip(0);
+    tip.remove("\n" + QString(kNewTip));
+    if (tip == kNewTip) {
+        tip.clear();
+    }
+    if (isNew) {
+        tip += (tip.isEmpty() ? "" : "\n") + QString(kNewTip);
+    }
+    item.setToolTip(0, tip);
+    QFont font = item.font(0);
+    font.setBold(isNew);
+    item.setFont(0, font);
+}
+
+void ProgramArchiving::MarkAll(QTreeWidget& tree) const {
+    for (QTreeWidgetItemIterator it(&tree); *it != nullptr; ++it) {
+        Mark(**it);
+    }
+}

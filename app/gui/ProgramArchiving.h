@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/BrowserView.h"
+#include "app/RecordingComms.h"
+
+class DownloadArchive;
+class LogImage;
+class QAction;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class SessionBrowser;
+
+// The program keeps what it uploads from the instrument in the archive, as `tavon-datalog
+// download` does: the index after each GO and every session that arrives. Settings.ini names the
+// archive ("Archive"), turns it off ("Archive Downloads=FALSE") and holds the instrument's name
+// ("Archive Instrument"). An archive that cannot be opened or written is told once; the report
+// goes on without it.
+class ProgramArchiving {
+public:
+    // conversation: the browser's conversation, passed through so that the instrument's driver
+    // text is kept; tell: shows a failure to the user.
+    ProgramArchiving(BrowserComms& conversation, std::function<void(const QString&)> tell);
+    ~ProgramArchiving();
+
+    BrowserComms& Conversation() { return m_recording; }
+
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool enabled);
+    const QString& InstrumentName() const { return m_name; }
+    void SetInstrumentName(const QString& name);
+    // "Archive Uploads" and "Instrument Name..." in `menu`, before `before`.
+    void AddActions(QMenu& menu, QAction* before);
+
+    // Where the browser's data come from: the instrument (empty) or a dump, which is not kept.
+    void SetSource(const std::string& dumpPath) { m_fromInstrument = dumpPath.empty(); }
+    void RequestEnded(BrowserRequest request, bool ok, SessionBrowser& browser, LogImage& image,
+                      const std::string (&modeNames)[4]);
+    // Not yet in the archive: a session of the last index that the archive did not hold complete
+    // and that has not arrived since. Nothing is new while archiving is off or has failed.
+    bool IsNew(int16_t slot) const;
+    // Marks a session node of the tree (item data: its slot) new or not.
+    void Mark(QTreeWidgetItem& item) const;
+    void MarkAll(QTreeWidget& tree) const;
+
+private:
+    RecordingComms m_recording;
+    std::function<void(const QString&)> m_tell;
+    bool m_enabled = true;
+    bool m_told = false;
+    bool m_fromInstrument = true;
+    QString m_name;
+    std::unique_ptr<DownloadArchive> m_keeper;
+    std::set<int16_t> m_arrived;
+};
