@@ -2,8 +2,12 @@
 // sectors turned into the session table and tree, session streams read through the image's window
 // and rendered.
 //
-// Input: byte 0 picks the path (1 whole dump; else modulo 8: 0, 1 and 4 dump text, 2 and 6
-// index, the others a session), the rest is that path's own (see each function).
+// Input: byte 0 picks the path (modulo 8: 0, 1 and 4 dump text, 2 and 6 index, the others a
+// session), the rest is that path's own (see each function).
+//
+// Built a second time with TAVON_FUZZ_WHOLE_DUMP as fuzz-dump, where every input is a whole dump
+// (LoadWholeDump): one of those costs as much as thousands of the others, so they get a target
+// of their own instead of starving the fast paths.
 #include "ByteReader.h"
 
 #include "app/LogImage.h"
@@ -45,7 +49,7 @@ bool WriteFile(const char* path, const void* bytes, size_t size) {
 }
 
 // A failed load leaves the image as it was and says why on one line.
-void CheckLoad(int result, const std::string& message) {
+FUZZ_HARNESS void CheckLoad(int result, const std::string& message) {
     if (result == 1) {
         FUZZ_CHECK(message.empty());
         return;
@@ -72,11 +76,11 @@ void LoadDumpText(ByteReader& in) {
     }
 }
 
-// Path 1: a whole dump of 131,072 lines, built from the input and then damaged. Byte 1: bit 0 LF
-// line ends, bit 1 no line end after the last line, bit 2 one line too many, bit 3 lower-case
-// digits; byte 2 the number of damaged characters (modulo 8), each a U32 position and a byte;
+// fuzz-dump: a whole dump of 131,072 lines, built from the input and then damaged. Byte 0: bit 0
+// LF line ends, bit 1 no line end after the last line, bit 2 one line too many, bit 3 lower-case
+// digits; byte 1 the number of damaged characters (modulo 8), each a U32 position and a byte;
 // the rest, repeated, fills the image.
-void LoadWholeDump(ByteReader& in) {
+[[maybe_unused]] FUZZ_HARNESS void LoadWholeDump(ByteReader& in) {
     static constexpr size_t kLine = 16 * 3 + 2;
     static char text[LogImage::kDumpLines * kLine + kLine];
     const uint8_t style = in.Byte();
@@ -276,14 +280,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteReader in(data, size);
-    // The whole dump costs a 6.5 MB file and half a second per run, so only one value of 256
-    // takes it; the seed corpus holds inputs that start with it.
-    const uint8_t path = in.Byte();
-    if (path == 1) {
-        LoadWholeDump(in);
-        return 0;
-    }
-    switch (path % 8) {
+#ifdef TAVON_FUZZ_WHOLE_DUMP
+    LoadWholeDump(in);
+    return 0;
+#endif
+    switch (in.Byte() % 8) {
     case 0:
     case 1:
     case 4:

@@ -66,7 +66,7 @@ public:
         m_pos += n;
         return static_cast<int32_t>(n);
     }
-    int32_t Write(const uint8_t* data, int32_t length) override {
+    FUZZ_HARNESS int32_t Write(const uint8_t* data, int32_t length) override {
         FUZZ_CHECK(length >= 0);
         // Touch every byte so that the sanitizer sees a write that reads past its buffer.
         volatile uint8_t sum = 0;
@@ -117,7 +117,7 @@ SilentPrompt g_prompt;
 std::shared_ptr<InputLink> g_link;
 
 // Every query of the list, on whatever the driver text left in it.
-std::vector<std::string> ExerciseList(CTestList& list) {
+FUZZ_HARNESS std::vector<std::string> ExerciseList(CTestList& list) {
     FUZZ_CHECK(list.GetNumberOfTests() >= 0);
     (void)list.GetInterfaceVersion();
     (void)list.GetLastTest();
@@ -151,7 +151,7 @@ std::vector<std::string> ExerciseList(CTestList& list) {
     return names;
 }
 
-void CheckEngine(CComms& comms) {
+FUZZ_HARNESS void CheckEngine(CComms& comms) {
     const CommsState& s = Comms();
     FUZZ_CHECK(std::memchr(comms.GetNewString(), '\0', sizeof s.NewString) != nullptr);
     FUZZ_CHECK(s.UploadLength >= 0 && s.UploadLength <= CComms::UploadCapacity);

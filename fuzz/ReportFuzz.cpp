@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -23,8 +24,23 @@ public:
     InputSession(const uint8_t* data, size_t size, bool stored)
         : m_data(data), m_size(size), m_stored(stored) {}
 
-    void ReadSessionBytes(int16_t, uint8_t* out100, int16_t& readIndex) override {
+    FUZZ_HARNESS void ReadSessionBytes(int16_t, uint8_t* out100, int16_t& readIndex) override {
         int32_t index = readIndex;
+        // Whole chunks of plain bytes, or of erased flash past the end, at once; escapes, the
+        // start and the end of the stream and the top of the index byte by byte below.
+        if (!m_stored && index >= 0 && index <= INT16_MAX - 100) {
+            const size_t at = static_cast<size_t>(index);
+            if (at + 100 <= m_size) {
+                std::memcpy(out100, m_data + at, 100);
+                readIndex = static_cast<int16_t>(index + 100);
+                return;
+            }
+            if (at >= m_size) {
+                std::memset(out100, 0xFF, 100);
+                readIndex = static_cast<int16_t>(index + 100);
+                return;
+            }
+        }
         auto next = [&]() -> uint8_t {
             const int32_t at = index;
             if (index < INT16_MAX) {
@@ -58,7 +74,7 @@ void ApplyFlags(ReportState& state, uint8_t flags) {
 }
 
 // Every brace the report writes is either escaped or one of its own marks, so groups balance.
-void CheckBalanced(const std::string& text) {
+FUZZ_HARNESS void CheckBalanced(const std::string& text) {
     int depth = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\') {

@@ -2,7 +2,7 @@
 // lines, reply frames and host command lines from the simulated instrument's generated memory, so
 // that the fuzzers begin from inputs that reach deep into each parser.
 //
-// Usage: fuzz-seeds <folder>; writes <folder>/<target>/<name> for the targets report, core,
+// Usage: fuzz-seeds <folder>; writes <folder>/<target>/<name> for the targets report, core, dump,
 // metertalk, settings, sim and browser.
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
@@ -166,14 +166,14 @@ void CoreSeeds(const sim::LogMemory& memory) {
     Put(lf, DumpLines(bytes + 40960, 3, "\n") + "00 11 22\n");
     Save("core", "dump-lf-bad", lf);
 
-    Bytes whole{1, 0, 0};
+    Bytes whole{0, 0};
     whole.insert(whole.end(), bytes + 40960, bytes + 40960 + 256);
-    Save("core", "whole-dump", whole);
-    Bytes damaged{1, 1, 1};
+    Save("dump", "whole-dump", whole);
+    Bytes damaged{1, 1};
     PutU32(damaged, 50 * 4000 + 7);
     damaged.push_back('G');
     damaged.insert(damaged.end(), bytes, bytes + 64);
-    Save("core", "whole-dump-damaged", damaged);
+    Save("dump", "whole-dump-damaged", damaged);
 
     Bytes index{2, 0, 0, 0};
     index.insert(index.end(), bytes, bytes + 50 * 20);

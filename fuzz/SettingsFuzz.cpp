@@ -18,7 +18,7 @@ std::string g_workDir;
 
 // The file's lines as the settings functions see them: split at LF, one CR before the LF (or
 // before the end of the file) not part of the line, no empty line after a final LF.
-std::vector<std::string> Lines(const std::string& file) {
+FUZZ_HARNESS std::vector<std::string> Lines(const std::string& file) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < file.size()) {
@@ -41,7 +41,7 @@ bool HasKey(const std::string& line, const std::string& key) {
            line[key.size()] == '=';
 }
 
-std::string ReadFile(const char* name) {
+FUZZ_HARNESS std::string ReadFile(const char* name) {
     std::string bytes;
     std::FILE* file = std::fopen(name, "rb");
     if (file == nullptr) {

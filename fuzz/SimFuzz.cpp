@@ -32,7 +32,7 @@ char g_dumpPath[64];
 // outside its buffer.
 class CheckingSink : public sim::ByteSink {
 public:
-    bool Put(const uint8_t* data, size_t length) override {
+    FUZZ_HARNESS bool Put(const uint8_t* data, size_t length) override {
         volatile uint8_t sum = 0;
         for (size_t i = 0; i < length; ++i) {
             sum = static_cast<uint8_t>(sum + data[i]);

@@ -5,9 +5,13 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #   SECONDS  run time per target (default: $FUZZ_SECONDS, else 30); 0 only replays the corpus
-#   TARGET   report, core, metertalk, settings, sim, browser (default: all)
-# Environment: FUZZ_JOBS (build jobs, default 2), FUZZ_BUILD_DIR (default build/fuzz).
-# Each target runs as one fuzzing process at a time (what -jobs=1 gives, without its log files).
+#   TARGET   report, core, dump, metertalk, settings, sim, browser (default: all)
+# Environment: FUZZ_JOBS (build jobs, default 2), FUZZ_BUILD_DIR (default build/fuzz),
+#   FUZZ_RUNS (stop a target after this many executions, when that comes before SECONDS),
+#   FUZZ_KEEP=1 (merge what the run learnt into fuzz/corpus/<target>, minimised: only inputs that
+#   reach code that the inputs kept there already do not).
+# Each target runs as one fuzzing process at a time (what -jobs=1 gives, without its log files),
+# at the lowest priority. A table of executions, coverage and corpus size ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,7 +20,7 @@ seconds=${1:-${FUZZ_SECONDS:-30}}
 if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(report core metertalk settings sim browser)
+  targets=(report core dump metertalk settings sim browser)
 fi
 case "$seconds" in
   ''|*[!0-9]*) echo "fuzz.sh: seconds must be a whole number, not '$seconds'" >&2; exit 2 ;;
@@ -72,7 +76,20 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The Qt-linked targets must never look for a display.
 export QT_QPA_PLATFORM=offscreen
 
+# Dump files and the settings file go to memory, not to disk: rewriting a file on ext4 flushes it
+# at every close, which cost the file-based targets most of their time.
+scratch=$(mktemp -d "$( [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/tavon-fuzz-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+runs=()
+case "${FUZZ_RUNS:-}" in
+  '') ;;
+  *[!0-9]*) echo "fuzz.sh: FUZZ_RUNS must be a whole number" >&2; exit 2 ;;
+  *) runs=(-runs="$FUZZ_RUNS") ;;
+esac
+
 failed=()
+table=()
 for t in "${targets[@]}"; do
   work="$build/corpus/$t"   # what the fuzzer learns; kept between runs
   artifacts="$build/artifacts/$t"
@@ -82,10 +99,8 @@ for t in "${targets[@]}"; do
   # Larger inputs for targets whose inputs are whole sectors or session streams.
   extra=()
   case "$t" in
-    report) max_len=8192 ;;
-    # The whole-dump inputs take half a second each: let fast inputs have most of the time.
-    core) max_len=8192; extra=(-entropic_scale_per_exec_time=1) ;;
-    metertalk) max_len=4096 ;;
+    report|core) max_len=8192 ;;
+    metertalk|dump) max_len=4096 ;;
     # Whole index sectors and session pieces as uploads.
     browser) max_len=49152 ;;
     *) max_len=2048 ;;
@@ -105,11 +120,22 @@ for t in "${targets[@]}"; do
     continue
   fi
   if [ "$seconds" -gt 0 ]; then
-    (cd "$run_dir" && "$bin/fuzz-$t" -max_total_time="$seconds" -timeout=10 \
-       -rss_limit_mb=4096 -max_len=$max_len -print_final_stats=1 "${extra[@]}" \
+    started=$(date +%s)
+    (cd "$run_dir" && nice -n 19 "$bin/fuzz-$t" -max_total_time="$seconds" "${runs[@]}" \
+       -timeout=10 -rss_limit_mb=4096 -max_len=$max_len -print_final_stats=1 "${extra[@]}" \
        -artifact_prefix="$artifacts/" \
        "$work" "$root/fuzz/corpus/$t" "$seeds/$t") >"$artifacts/fuzz.log" 2>&1 || status=$?
+    elapsed=$(( $(date +%s) - started ))
     grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$artifacts/fuzz.log" || true
+    # The last status line: "#N ... cov: C ft: F corp: K/SIZE ... exec/s: E".
+    last=$(grep -E '^#[0-9]+' "$artifacts/fuzz.log" | tail -1)
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$artifacts/fuzz.log" | tail -1)
+    table+=("$(printf '%-10s %12s %8s %6s %7s %9s %7s %s' "$t" "${execs:-?}" \
+      "$elapsed" "$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")" \
+      "$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")" \
+      "$(sed -n 's/.* corp: \([0-9]*\/[0-9A-Za-z]*\).*/\1/p' <<<"$last")" \
+      "$(sed -n 's/.* exec\/s: \([0-9]*\).*/\1/p' <<<"$last")" \
+      "$( [ $status -eq 0 ] && echo clean || echo "FAILED ($status)")")")
     if [ $status -ne 0 ]; then
       echo "fuzz-$t: FAILED (exit $status); input and log in $artifacts/" >&2
       grep -E 'ERROR|SUMMARY|check failed|Test unit written|#[0-9]+ 0x' "$artifacts/fuzz.log" | head -30 >&2
@@ -118,10 +144,21 @@ for t in "${targets[@]}"; do
         [ -f "$unit" ] && { echo "$unit:" >&2; od -An -tx1 -v "$unit" | head -40 >&2; }
       done
       failed+=("$t")
+    elif [ "${FUZZ_KEEP:-0}" = 1 ]; then
+      # Only inputs that reach code the kept ones do not join them (edges, not hit counts, so
+      # the folder stays small); the kept ones, reproducers among them, stay as they are.
+      (cd "$run_dir" && "$bin/fuzz-$t" -merge=1 -use_counters=0 -timeout=10 -rss_limit_mb=4096 \
+         "$root/fuzz/corpus/$t" "$work" "$seeds/$t") >"$artifacts/merge.log" 2>&1 ||
+        { echo "fuzz-$t: merging into fuzz/corpus/$t failed, see $artifacts/merge.log" >&2; failed+=("$t"); }
     fi
   fi
   rm -rf "$run_dir"
 done
+
+if [ ${#table[@]} -gt 0 ]; then
+  printf '%-10s %12s %8s %6s %7s %9s %7s %s\n' target executions seconds cov ft corpus exec/s result
+  printf '%s\n' "${table[@]}"
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz.sh: failures in: ${failed[*]}" >&2

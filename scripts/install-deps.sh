@@ -11,9 +11,12 @@ packages=(
   libqt6sql6-sqlite               # the archive's embedded database (QSQLITE)
   libqt6sql6-psql                 # the archive on a PostgreSQL server (QPSQL)
   postgresql                      # a private server for the archive tests (scripts/with-postgres.sh)
+  libqcustomplot-dev              # session charts (QCustomPlot for Qt 6; PrintSupport comes with qt6-base-dev)
+  poppler-utils                   # pdftotext and pdftoppm: the tests read back the PDFs we write
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
   socat                           # pseudo-terminal pairs for serial-link tests
+  dbus                            # dbus-daemon: a private bus for the Bluetooth discovery tests
   gdal-bin                        # ogrinfo reads the exported GeoJSON and GPX back in a test
   libxml2-utils                   # xmllint checks the exported GPX
   python3                         # its csv module reads the exported CSV back in a test

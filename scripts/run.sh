@@ -34,8 +34,9 @@ MSG
     exit 1
 fi
 
-# A private folder for the pipe, so that another user's or another run's "RAK Pipe" is never
-# picked up; the program and the simulator must agree on it.
+# The pipe lives in the user's own $XDG_RUNTIME_DIR when that is set (left alone: the display
+# server's sockets live there too); otherwise in TMPDIR, made a private folder here so that
+# another user's or another run's "RAK Pipe" is never picked up.
 pipedir=$(mktemp -d "${TMPDIR:-/tmp}/tavon-run-XXXXXX")
 sim_pid=
 cleanup() {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and UBSan, and runs every test.
+# Installs what is missing, builds everything with AddressSanitizer and UBSan, runs every test and
+# a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -20,3 +21,6 @@ bash scripts/test-windows.sh
 bash scripts/check-deb.sh build/test
 cd build/test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+cd ../..
+# Twenty downloads with random faults against the simulator (about two minutes).
+bash scripts/soak.sh 20

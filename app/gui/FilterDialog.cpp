@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -96,6 +97,32 @@ void FilterDialog::UpdateData(bool saveAndValidate) {
         ui_->id1023->setChecked(BumpTest != 0);
         ui_->id1033->setChecked(Manual != 0);
     }
+}
+
+QString FilterDialog::HiddenNote() const {
+    const struct {
+        int32_t shown;
+        const char* name;
+    } kinds[] = {{Alarm, "alarm"},
+                 {Manual, "manual"},
+                 {Timed, "timed"},
+                 {Calibration, "calibration"},
+                 {BumpTest, "bump test"}};
+    QStringList hidden;
+    for (const auto& kind : kinds) {
+        if (kind.shown == 0) {
+            hidden << kind.name;
+        }
+    }
+    if (hidden.isEmpty()) {
+        return QString();
+    }
+    QString note = hidden.takeLast();
+    if (!hidden.isEmpty()) {
+        note = hidden.join(", ") + " and " + note;
+    }
+    note[0] = note[0].toUpper();
+    return note + " lines hidden";
 }
 
 void FilterDialog::OnShowAllLogs() {

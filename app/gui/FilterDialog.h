@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include <cstddef>
@@ -14,8 +15,9 @@ namespace Ui {
 class FilterDialog;
 }
 
-// The log filter (template 130): a hidden child of the main dialog with six boxes. The main
-// tick copies its flags and renders the report again when ChangeFlag is set.
+// The log filter (template 130): six boxes in a small panel of the main window, hidden until
+// View > Filter Logs... shows it. The main tick copies its flags and renders the report again
+// when ChangeFlag is set.
 class FilterDialog : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +38,10 @@ public:
 
     // Data exchange: true reads the boxes into the flags, false writes the flags to the boxes.
     void UpdateData(bool saveAndValidate);
+
+    // Which kinds of log line the flags hide, for the status line ("Alarm and timed lines
+    // hidden"); empty when none is hidden.
+    QString HiddenNote() const;
 
 protected:
     void changeEvent(QEvent* event) override;

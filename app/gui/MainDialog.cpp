@@ -2,15 +2,21 @@
 
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
-#include "Cp1252.h"
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "ReportExport.h"
+#include "SessionTips.h"
+#include "StatusLine.h"
+#include "UserGuide.h"
 #include "Watchdog.h"
+#include "WindowMemory.h"
+#include "export/Cp1252.h"
 #include "ui_MainDialog.h"
 
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
+#include "app/SessionTable.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/Settings.h"
 #include "metertalk/ArrivalTick.h"
@@ -21,7 +27,9 @@
 #include "report/Report.h"
 
 #include <QAction>
+#include <QColor>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -34,14 +42,28 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace {
 
 const char* const kTitle = "Tavon Datalogger";
 const int kTreeIdRole = Qt::UserRole + 1;
 const int kItemDataRole = Qt::UserRole;
+
+const char* const kNotHeldTip =
+    "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
+    "GO to read it.";
+
+const char* const kNoInstrumentText =
+    "No instrument is connected. Right-click the window or choose File > Connect... to connect "
+    "one (with the companion program, start it first).";
+
+// The slot of a session node; -1 for a month or day node.
+int SlotOf(const QTreeWidgetItem* item) {
+    const uint data = item->data(0, kItemDataRole).toUInt() & 0xFFFF;
+    return data == SessionTable::kFolderData ? -1 : static_cast<int>(data);
+}
+
+// A discovery that finds no ports at all leaves the program running, offline.
+void StayOffline() {}
 
 } // namespace
 
@@ -52,11 +74,17 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
       target_(new QtCommandTarget), arrival_(new ArrivalTick(*comms_)) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/tavon/tavon.xpm")));
     BuildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    status_ = new StatusLine(this);
+    layout()->addWidget(status_);
+    // The report is the main thing to read: it takes most of the room the window gains.
+    ui_->treeAndReport->setStretchFactor(0, 1);
+    ui_->treeAndReport->setStretchFactor(1, 3);
+    ui_->treeAndReport->setSizes({216, 782});
 
     conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
     browser_.reset(new SessionBrowser(*conversation_, *this, image_, report_));
@@ -80,8 +108,15 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     connect(ui_->id1002, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnTreeSelection(current); });
 
-    filter_ = new FilterDialog(ui_->clientArea);
+    // A small window of its own, not a frame inside the report; closing it only hides it.
+    filter_ = new FilterDialog(this);
+    filter_->setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    filter_->setWindowTitle("Filter Logs");
+    filter_->installEventFilter(this);
     filter_->hide();
+    chart_ = ChartPanel::InstallBeside(ui_->id1013);
+
+    WindowMemory(env_.windowFile).Restore(*this, *ui_->treeAndReport);
 }
 
 MainDialog::~MainDialog() {
@@ -91,6 +126,9 @@ MainDialog::~MainDialog() {
         comms_->SetUserPrompt(nullptr);
         CLinkSelect().SetUserPrompt(nullptr);
     }
+    if (initialised_) {
+        CLinkSelect().SetProcessEnd(nullptr);
+    }
 }
 
 void MainDialog::BuildMenus() {
@@ -99,12 +137,16 @@ void MainDialog::BuildMenus() {
 
     QMenu* file = menuBar_->addMenu(tr("&File"));
     file->setObjectName("menuFile");
+    QAction* connectLink = file->addAction("Connect...", this, [this] { Connect(); });
+    connectLink->setObjectName("actionConnect");
     QAction* openDump = file->addAction("Open Dump...", this, [this] { OpenDump(); });
     openDump->setObjectName("actionOpenDump");
     QAction* openArchive = file->addAction("Open Archive...", this, [this] { OpenArchive(); });
     openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
     save->setObjectName("actionSave");
+    file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
+        ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
     QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
@@ -161,19 +203,11 @@ bool MainDialog::Initialise() {
     }
     comms_->SetProgressFactory(
         [] { return std::unique_ptr<UploadProgressView>(new CUploadProgress); });
-    if (comms_->InitCom(&env_.app, "KOVA", "115,200") == 0) {
-        return false;
-    }
-    linkOpen_ = true;
-
-    // The test list attached and the progress display prepared for the start-up uploads.
-    conversation_->Prepare();
-    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
-    browser_->Start();
+    CLinkSelect().SetProcessEnd(&StayOffline);
+    initialised_ = true;
+    const bool connected = Connect();
 
     filter_->InitDialog();
-    filter_->move(329, 2);
-    filter_->raise();
     filter_->hide();
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
@@ -186,18 +220,54 @@ bool MainDialog::Initialise() {
         env_.watchdog->Start();
     }
     tick_.start(env_.tickMs);
+    return connected;
+}
+
+bool MainDialog::Connect() {
+    if (linkOpen_) {
+        comms_->SetProperties();
+        return true;
+    }
+    if (comms_->InitCom(&env_.app, "KOVA", "115,200") == 0) {
+        ShowOffline();
+        return false;
+    }
+    linkOpen_ = true;
+    ShowConnection();
+    status_->SetActivity("Reading the instrument's information");
+    // The test list attached and the progress display prepared for the start-up uploads.
+    conversation_->Prepare();
+    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
+    browser_->Start();
     return true;
+}
+
+void MainDialog::ShowConnection() {
+    if (comms_->LinkIsPipe()) {
+        status_->SetConnection("Connected over the pipe \"RAK Pipe\"");
+        return;
+    }
+    // The connection dialog remembers the port it opened under this key.
+    const std::string port = ReadSetting("Com Port" + env_.app.commandLine);
+    status_->SetConnection(port.empty() ? QString("Connected over a serial port")
+                                        : "Connected over " + QString::fromLocal8Bit(port.c_str()));
+}
+
+void MainDialog::ShowOffline() {
+    EnableGo(false);
+    status_->SetConnection("Offline");
+    status_->SetActivity("No instrument connected: right-click the window or choose File > "
+                         "Connect... (with the companion program, start it first)");
 }
 
 void MainDialog::OnTick() {
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
     }
-    if (ending_) {
-        return; // "Error in serial comms" is on screen: nothing more goes to the instrument
+    if (linkOpen_) {
+        comms_->OnTimer();
+        FollowTransfer();
     }
-    comms_->OnTimer();
-    FollowTransfer();
     CopyFilterFlags();
 }
 
@@ -216,6 +286,7 @@ void MainDialog::CopyFilterFlags() {
         filter_->ChangeFlag = 0;
         ++renderCount_;
         browser_->RenderAgain();
+        status_->SetFilterNote(filter_->HiddenNote());
     }
 }
 
@@ -228,12 +299,8 @@ void MainDialog::OnCommand(int id) {
     case ID_COMMS_FRAME_START:
         break;
     case ID_COMMS_CHECKSUM_ERROR:
-        if (!ending_) {
-            ending_ = true;
-            FollowTransfer();
-            Prompt("Error in serial comms", QString());
-            EndProcess(0);
-        }
+        OnChecksumError();
+        FollowTransfer();
         break;
     case 1:
         OnOk();
@@ -264,17 +331,38 @@ void MainDialog::OnCommand(int id) {
     }
 }
 
-void MainDialog::EndProcess(int code) {
-    if (env_.endProcess) {
-        env_.endProcess(code);
+void MainDialog::OnChecksumError() {
+    // The engine has dropped the spoiled frame; the browser has the request asked for again.
+    // One bad byte on a Bluetooth link must not cost the user the report on screen.
+    browser_->OnChecksumError();
+    status_->SetActivity("A spoiled reply from the instrument was dropped; it is asked for again");
+    if (checksumTold_) {
         return;
     }
-    std::fflush(nullptr);
-    std::_Exit(code);
+    checksumTold_ = true;
+    SuspendTick();
+    Prompt("Error in serial comms\n\nA reply from the instrument arrived spoiled. It was dropped "
+           "and is asked for again; the report on screen stays. Should this happen often, check "
+           "the cable or move closer to the instrument.",
+           QString());
+    ResumeTick();
 }
 
 void MainDialog::OnGo() {
+    if (!InstrumentThere()) {
+        Prompt(kNoInstrumentText, "GO");
+        return;
+    }
     browser_->OnGo();
+}
+
+bool MainDialog::InstrumentThere() {
+    if (linkOpen_ && !comms_->LinkOpen()) {
+        // The companion program has gone, and its pipe with it.
+        linkOpen_ = false;
+        ShowOffline();
+    }
+    return linkOpen_;
 }
 
 void MainDialog::OnNext() {
@@ -346,15 +434,20 @@ bool MainDialog::SaveReportTo(const QString& path) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, file.errorString()), "Save");
         return false;
     }
+    status_->SetActivity("Saved " + QFileInfo(path).fileName());
     return true;
 }
 
 void MainDialog::OpenManual() {
-    const QFileInfo manual(QDir::current(), QString::fromStdString(env_.manualFile));
+    // The instrument's manual where the program is run from, else where it is installed; without
+    // it, the program's own guide.
+    const QString name = QString::fromStdString(env_.manualFile);
+    QFileInfo manual(QDir::current(), name);
     if (!manual.exists()) {
-        Prompt(QString("The manual \"%1\" is not in the folder %2.")
-                   .arg(QString::fromStdString(env_.manualFile), QDir::currentPath()),
-               "Help");
+        manual = QFileInfo(QDir(QCoreApplication::applicationDirPath()), name);
+    }
+    if (!manual.exists()) {
+        ShowGuide();
         return;
     }
     const QUrl url = QUrl::fromLocalFile(manual.absoluteFilePath());
@@ -385,7 +478,17 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         Prompt(QString::fromLocal8Bit(message.c_str()), "Open Dump");
         return false;
     }
+    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it");
     return true;
+}
+
+void MainDialog::ShowGuide() {
+    if (guide_ == nullptr) {
+        guide_ = new UserGuide(this);
+    }
+    guide_->show();
+    guide_->raise();
+    guide_->activateWindow();
 }
 
 void MainDialog::OpenArchive() {
@@ -417,6 +520,9 @@ void MainDialog::ShowAbout() {
 
 void MainDialog::ToggleFilter() {
     const bool show = !filter_->isVisible();
+    if (show && !filterPlaced_) {
+        PlaceFilter();
+    }
     filter_->setVisible(show);
     if (show) {
         filter_->raise();
@@ -424,6 +530,32 @@ void MainDialog::ToggleFilter() {
     if (QAction* action = Action("actionFilter")) {
         action->setChecked(show);
     }
+}
+
+void MainDialog::PlaceFilter() {
+    // The first time, at the top right of the report, where it hides the least; afterwards
+    // wherever the user left it.
+    filterPlaced_ = true;
+    const QWidget* report = ui_->id1013;
+    const QPoint topRight = report->mapToGlobal(QPoint(report->width(), 0));
+    filter_->move(topRight.x() - filter_->width() - 24, topRight.y() + 8);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == filter_ && (event->type() == QEvent::Hide || event->type() == QEvent::Show)) {
+        // The close button hides the panel; the menu's tick follows it.
+        if (QAction* action = Action("actionFilter")) {
+            action->setChecked(event->type() == QEvent::Show);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::done(int result) {
+    if (isVisible()) {
+        WindowMemory(env_.windowFile).Save(*this, *ui_->treeAndReport);
+    }
+    QDialog::done(result);
 }
 
 void MainDialog::Prompt(const QString& text, const QString& caption) {
@@ -444,7 +576,7 @@ void MainDialog::OnTreeSelection(QTreeWidgetItem* current) {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    comms_->SetProperties();
+    Connect();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -462,12 +594,36 @@ void MainDialog::EnableNext(bool enable) {
     ui_->id1034->setEnabled(enable);
 }
 
-void MainDialog::SetProgressRange(BrowserRequest, int low, int high) {
+void MainDialog::SetProgressRange(BrowserRequest request, int low, int high) {
     ui_->id1004->setRange(low, high);
+    ShowProgress(request, 0);
 }
 
-void MainDialog::SetProgressPos(BrowserRequest, int pos) {
+void MainDialog::SetProgressPos(BrowserRequest request, int pos) {
     ui_->id1004->setValue(pos);
+    // Position 0 comes back when a request has ended.
+    if (pos == 0) {
+        ui_->id1004->setTextVisible(false);
+        return;
+    }
+    ShowProgress(request, pos);
+}
+
+void MainDialog::ShowProgress(BrowserRequest request, int done) {
+    const bool index = request == BrowserRequest::Index;
+    const QString part = QString("%1 %2 of %3")
+                             .arg(index ? "sector" : "piece")
+                             .arg(done + 1)
+                             .arg(ui_->id1004->maximum());
+    ui_->id1004->setFormat(part.at(0).toUpper() + part.mid(1));
+    ui_->id1004->setTextVisible(true);
+    if (index) {
+        status_->SetActivity("Uploading index " + part);
+        return;
+    }
+    const SessionEntry* entry = browser_->Table().FindSlot(browser_->CurrentSlot());
+    const QString time = entry != nullptr ? QString::fromLatin1(entry->sessionLabel, 8) : QString();
+    status_->SetActivity("Uploading session " + time + ", " + part);
 }
 
 void MainDialog::ClearTree() {
@@ -485,6 +641,9 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
     auto* item = new QTreeWidgetItem(QStringList{FromCp1252(text)});
     item->setData(0, kItemDataRole, static_cast<uint>(itemData));
     item->setData(0, kTreeIdRole, id);
+    if ((itemData & 0xFFFF) != SessionTable::kFolderData) {
+        item->setToolTip(0, SessionTip(text));
+    }
     if (parent >= 0 && static_cast<size_t>(parent) < nodes_.size() && nodes_[parent] != nullptr) {
         nodes_[parent]->addChild(item);
         if (makeVisible) {
@@ -514,6 +673,15 @@ void MainDialog::SelectNode(int id) {
 
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->id1013->SetRtf(rtf);
+    chart_->Show(browser_->Shown(), image_, report_);
+    const size_t shown = browser_->ShownSlots().size();
+    if (shown > 0) {
+        status_->SetActivity(
+            QString("Report: %1%2, %3 session%4")
+                .arg(FromCp1252(report_.HeadingDay), FromCp1252(report_.HeadingMonth))
+                .arg(shown)
+                .arg(shown == 1 ? "" : "s"));
+    }
     emit reportShown();
 }
 
@@ -541,7 +709,14 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
 
 void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
     if (kind == MessageKind::Status) {
-        // The window has no status line yet; the state shows in the disabled GO button.
+        // Empty when the instrument answers again after a wait.
+        status_->SetActivity(text.empty() ? QString("Reading the instrument's information")
+                                          : FromCp1252(text));
+        return;
+    }
+    if (text == SessionBrowser::kNoAnswerText && !InstrumentThere()) {
+        // Not an instrument that stopped answering: there is none at the other end any more.
+        ShowMessage(kind, kNoInstrumentText);
         return;
     }
     const std::string caption = MessageCaption(kind);
@@ -571,18 +746,72 @@ void MainDialog::ResumeTick() {
 }
 
 void MainDialog::FollowTransfer() {
-    arrival_->Follow(fastUpload_ && tick_.isActive() && !ending_ && !browser_->Idle());
+    arrival_->Follow(fastUpload_ && tick_.isActive() && linkOpen_ && !browser_->Idle());
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
     if (dumpPath.empty()) {
         setWindowTitle(kTitle);
     } else {
+        MarkSessionsNotHeld();
         setWindowTitle(QString("%1 - %2 (saved dump, not the instrument)")
                            .arg(kTitle, QFileInfo(QFile::decodeName(dumpPath.c_str())).fileName()));
     }
 }
 
+void MainDialog::MarkSessionsNotHeld() {
+    // A dump saved after the index upload holds only the sessions that were chosen before it was
+    // saved; the others are still listed, greyed, so that the user knows what the dump lacks.
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+    for (QTreeWidgetItem* item : nodes_) {
+        if (item == nullptr) {
+            continue;
+        }
+        const int slot = SlotOf(item);
+        if (slot < 0 || image_.SessionHeld(static_cast<int16_t>(slot))) {
+            continue;
+        }
+        item->setForeground(0, grey);
+        item->setToolTip(0, kNotHeldTip);
+    }
+}
+
 void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
+    ShowRequestEnd(request, ok);
     emit requestEnded(static_cast<int>(request), ok);
+}
+
+void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
+    switch (request) {
+    case BrowserRequest::StartUp:
+        status_->SetActivity(ok ? "Ready: GO uploads the session index"
+                                : "The instrument's information did not come; GO tries again");
+        break;
+    case BrowserRequest::Index: {
+        if (browser_->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
+            status_->SetActivity("The index upload did not finish; GO tries again");
+            break;
+        }
+        int sessions = 0;
+        for (const QTreeWidgetItem* item : nodes_) {
+            sessions += item != nullptr && SlotOf(item) >= 0 ? 1 : 0;
+        }
+        status_->SetActivity(QString("Index uploaded: %1 session%2 in the tree%3")
+                                 .arg(sessions)
+                                 .arg(sessions == 1 ? "" : "s")
+                                 .arg(ok ? "" : " (FlashData.txt could not be written)"));
+        break;
+    }
+    case BrowserRequest::Session:
+        // A report that arrived says so as it is shown (SetReportText).
+        if (!ok) {
+            status_->SetActivity(browser_->Offline() ? "That session is not in this dump"
+                                                     : "The session upload did not finish");
+        }
+        break;
+    }
+}
+
+void MainDialog::ShowReportNotice(const std::string& text) {
+    ui_->id1013->ShowNotice(FromCp1252(text));
 }

@@ -15,6 +15,7 @@
 
 class AboutDialog;
 class CComms;
+class ChartPanel;
 class CTestList;
 class FilterDialog;
 class LogImage;
@@ -23,10 +24,13 @@ class QAction;
 class ArrivalTick;
 class QMenu;
 class QMenuBar;
+class QSplitter;
 class QTreeWidgetItem;
 class QUrl;
 class QtCommandTarget;
 class SessionBrowser;
+class StatusLine;
+class UserGuide;
 class Watchdog;
 struct ReportState;
 
@@ -42,21 +46,23 @@ struct MainDialogEnvironment {
     UserPrompt* prompt = nullptr;
     // Null: no watchdog (the program passes its own, started by the dialog).
     Watchdog* watchdog = nullptr;
-    // Ends the process after "Error in serial comms". Null: flush and end at once.
-    std::function<void(int)> endProcess;
     // Opens a local file with the desktop. Null: QDesktopServices.
     std::function<bool(const QUrl&)> openUrl;
     // Ask for the file names of Save and Open Dump...; an empty result means cancelled.
     // Null: the file dialogs.
     std::function<QString(QWidget*)> askSaveName;
     std::function<QString(QWidget*)> askDumpName;
+    std::function<QString(QWidget*)> askPdfName;
     std::function<QString(QWidget*)> askExportName;
     int tickMs = 100;
     std::string manualFile = "50312_04.pdf";
+    // Where the window's size and place are remembered between runs; empty: nowhere.
+    QString windowFile;
 };
 
-// The main dialog (template 102): the session tree, the report, GO, Next, Full Day, OK and the
-// menus; owns the program's CComms, CTestList and the session browser, and runs the 100 ms tick.
+// The main window (template 102, grown into a resizable window): the session tree, the report,
+// GO, Next, Full Day, OK, the menus and the status line; owns the program's CComms, CTestList and
+// the session browser, and runs the 100 ms tick.
 class MainDialog : public QDialog, public BrowserView {
     Q_OBJECT
 public:
@@ -70,9 +76,13 @@ public:
                QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // The dialog's initialisation: opens the link and starts everything. false when no link was
-    // opened; the caller then ends the process with exit code 0 without showing the dialog.
+    // The dialog's initialisation: opens the link and starts everything. Without a link the
+    // window opens all the same, offline (saved dumps can be browsed), and false is returned.
     bool Initialise();
+    // Tries the link again (File > Connect..., or a right click while offline); once connected,
+    // the start-up uploads run as after a normal start. true when a link is open.
+    bool Connect();
+    bool Connected() const { return linkOpen_; }
 
     // Handlers, public so that tests can run them as the user would.
     void OnCommand(int id);
@@ -84,6 +94,7 @@ public:
     void OnOk();
     void SaveReport();
     bool SaveReportTo(const QString& path);
+    void SaveReportPdf();
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
@@ -91,12 +102,16 @@ public:
     void ExportReport();
     void ShowAbout();
     void ToggleFilter();
+    void ShowGuide();
 
     SessionBrowser& Browser() { return *browser_; }
     ReportState& Report() { return report_; }
     FilterDialog& Filter() { return *filter_; }
+    ChartPanel& Chart() { return *chart_; }
     CComms& Comms() { return *comms_; }
     QTimer& Tick() { return tick_; }
+    StatusLine& Status() { return *status_; }
+    UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
     int RenderCount() const { return renderCount_; }
     int32_t ShowAllLogs() const { return showAllLogs_; }
@@ -119,6 +134,10 @@ public:
     void ResumeTick() override;
     void ShowDataSource(const std::string& dumpPath) override;
     void RequestEnded(BrowserRequest request, bool ok) override;
+    void ShowReportNotice(const std::string& text) override;
+
+    // Every way the window ends (OK, Quit, Escape, the close box) remembers its size and place.
+    void done(int result) override;
 
 signals:
     void requestEnded(int request, bool ok);
@@ -126,12 +145,20 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenus();
+    void PlaceFilter();
+    void ShowOffline();
+    void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
-    void EndProcess(int code);
+    void OnChecksumError();
+    bool InstrumentThere();
+    void ShowConnection();
+    void ShowProgress(BrowserRequest request, int done);
+    void ShowRequestEnd(BrowserRequest request, bool ok);
     // Fast uploads: the short tick runs while a transfer does and the 100 ms tick is running.
     void FollowTransfer();
 
@@ -146,14 +173,19 @@ private:
     std::unique_ptr<MeterTalkComms> conversation_;
     std::unique_ptr<SessionBrowser> browser_;
     FilterDialog* filter_ = nullptr;
+    ChartPanel* chart_ = nullptr;
+    bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;
+    StatusLine* status_ = nullptr;
+    UserGuide* guide_ = nullptr;
     QTimer tick_;
     std::unique_ptr<ArrivalTick> arrival_;
     bool fastUpload_ = false;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
     bool linkOpen_ = false;
-    bool ending_ = false;
+    bool initialised_ = false;
+    bool checksumTold_ = false;
     int32_t showAllLogs_ = 0;
     int renderCount_ = 0;
 };

@@ -1,6 +1,6 @@
 #include "RtfView.h"
 
-#include "RtfReader.h"
+#include "reportdoc/RtfReader.h"
 
 #include <QFontDatabase>
 
@@ -18,5 +18,12 @@ void RtfView::SetRtf(const std::string& rtf) {
         return;
     }
     rtf_ = rtf;
+    setLineWrapMode(QTextEdit::NoWrap);
     ReadRtfIntoDocument(rtf_, *document());
+}
+
+void RtfView::ShowNotice(const QString& text) {
+    rtf_.clear();
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setPlainText(text);
 }

@@ -12,6 +12,9 @@ public:
     explicit RtfView(QWidget* parent = nullptr);
 
     void SetRtf(const std::string& rtf);
+    // A note in place of the report (the report string itself is not touched); the next SetRtf
+    // shows the report again.
+    void ShowNotice(const QString& text);
     const std::string& Rtf() const { return rtf_; }
 
 private:

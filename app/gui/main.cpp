@@ -1,5 +1,6 @@
 #include "MainDialog.h"
 #include "Watchdog.h"
+#include "WindowMemory.h"
 
 #include "app/LogImage.h"
 #include "report/Report.h"
@@ -42,10 +43,11 @@ int main(int argc, char** argv) {
     Watchdog watchdog;
     environment.watchdog = &watchdog;
 
+    environment.windowFile = WindowMemory::DefaultFile();
+
     MainDialog dialog(g_image, g_report, environment);
-    if (!dialog.Initialise()) {
-        return 0; // no link: the libraries have said why
-    }
+    // Without an instrument the window opens all the same, offline.
+    dialog.Initialise();
     dialog.exec();
     return 0;
 }

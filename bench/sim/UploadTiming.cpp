@@ -6,7 +6,7 @@
 // sessions of slots 0 to N-1.
 //
 //   sim_upload_timing [--fast] [--sessions N] [SLOT]
-//   (the simulator must serve "RAK Pipe" in the same TMPDIR)
+//   (the simulator must serve "RAK Pipe" in the same pipe folder)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>

@@ -17,6 +17,8 @@ fi
 bin=$(cd "$build/bin" && pwd)
 
 export TMPDIR=$(mktemp -d)
+# The pipe's folder for both ends: a private one, whatever runtime folder the user has.
+export XDG_RUNTIME_DIR=$TMPDIR
 sim_pid=
 cleanup() {
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExitStatus.h"
@@ -15,7 +16,7 @@
 #include "archive/SessionArchive.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|stats [--archive LOCATION] ARGUMENTS...";
+    "archive import|list|render|export|plot|stats [--archive LOCATION] ARGUMENTS...";
 
 const char kArchiveHelp[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
@@ -38,6 +39,9 @@ const char kArchiveHelp[] =
     "  archive export --format csv|geojson|gpx [-o FILE] ID...\n"
     "                        archived sessions in a format for spreadsheets and maps, as\n"
     "                        export writes them from a dump\n"
+    "  archive plot -o FILE.pdf|FILE.png [--size WxH] [--hide LIST] ID...\n"
+    "                        the chart of archived sessions, in the order given, as plot\n"
+    "                        draws it from a dump\n"
     "  archive stats         what the archive holds\n"
     "\n"
     "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
@@ -54,8 +58,8 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"import", RunArchiveImport}, {"list", RunArchiveList},   {"render", RunArchiveRender},
-    {"export", RunArchiveExport}, {"stats", RunArchiveStats},
+    {"import", RunArchiveImport}, {"list", RunArchiveList}, {"render", RunArchiveRender},
+    {"export", RunArchiveExport}, {"plot", RunArchivePlot}, {"stats", RunArchiveStats},
 };
 
 std::string Text(const QString& text) {
@@ -112,12 +116,14 @@ bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export and stats");
+        return UsageError("archive needs one of import, list, render, export, plot and stats");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
     char* qtArgv[] = {program, nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
+    // A chart needs widgets, and so the full application object.
+    const std::unique_ptr<QCoreApplication> app =
+        MakeApplication(qtArgc, qtArgv, std::strcmp(argv[0], "plot") == 0);
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);

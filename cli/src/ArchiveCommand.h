@@ -31,3 +31,4 @@ int RunArchiveList(const QStringList& arguments);
 int RunArchiveRender(const QStringList& arguments);
 int RunArchiveStats(const QStringList& arguments);
 int RunArchiveExport(const QStringList& arguments);
+int RunArchivePlot(const QStringList& arguments);

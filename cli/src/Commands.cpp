@@ -9,6 +9,7 @@ const Command* CommandTable() {
         {"export", kExportSynopsis, kExportHelp, RunExport},
         {"download", kDownloadSynopsis, kDownloadHelp, RunDownload},
         {"archive", kArchiveSynopsis, kArchiveHelp, RunArchive},
+        {"plot", kPlotSynopsis, kPlotHelp, RunPlot},
         {nullptr, nullptr, nullptr, nullptr},
     };
     return commands;

@@ -31,3 +31,7 @@ int RunArchive(int argc, char** argv);
 extern const char kExportSynopsis[];
 extern const char kExportHelp[];
 int RunExport(int argc, char** argv);
+
+extern const char kPlotSynopsis[];
+extern const char kPlotHelp[];
+int RunPlot(int argc, char** argv);

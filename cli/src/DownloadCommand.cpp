@@ -1,12 +1,5 @@
 // tavon-datalog download: every session of an instrument, or the chosen ones, as RTF reports.
-#include <cerrno>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <sys/types.h>
-#ifdef _WIN32
-#include <direct.h>
-#endif
 
 #include "CommandLine.h"
 #include "Commands.h"
@@ -17,7 +10,8 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--fast] [--quiet]";
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] "
+    "[--fast] [--quiet]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -50,6 +44,8 @@ const char kDownloadHelp[] =
     "                        request goes out at once, so transfers run at the speed of the\n"
     "                        line; without it the setting \"Fast Upload\" in Settings.ini\n"
     "                        decides (the designed pace reads 512 bytes per 100 ms tick)\n"
+    "  --plot pdf|png        beside each report, the chart of its sessions as DIR/YYYY-MM-DD.pdf\n"
+    "                        or .png (DIR/slot-N.pdf with --slot), as the plot command draws it\n"
     "  -q, --quiet           no progress bar (it is shown only when standard error is a\n"
     "                        terminal)\n"
     "  --no-archive          keep nothing in the archive (also \"Archive Downloads=FALSE\"\n"
@@ -63,66 +59,26 @@ const char kDownloadHelp[] =
     "                        whose every session is held gets no report (archive render makes\n"
     "                        it); the tree marks them \"archived\".\n"
     "\n"
-    "A report is written under a temporary name and renamed, so it is never left half-written.\n"
+    "The output folder is made once the instrument is connected. A report is written under a\n"
+    "temporary name and renamed, so it is never left half-written. A download that went\n"
+    "through ends with one line on standard error: the sessions downloaded, the reports\n"
+    "written and their folder, and where the dump went.\n"
     "Exit status: 0 done (also when sessions held records this version cannot decode: the\n"
     "warning is printed); 1 a report or the dump could not be written; 2 bad arguments, or a\n"
-    "slot or day that the instrument does not hold; 3 no link to an instrument; 4 the\n"
+    "slot or day that the instrument does not hold; 3 no link to an instrument (one line\n"
+    "says which pipe and port were tried; no folder or Settings.ini is left behind); 4 the\n"
     "instrument stopped answering (reports written so far are kept, and the dump when the\n"
-    "index was complete); 5 \"Error in serial comms\": a reply failed its checksum; 130\n"
+    "index was complete); 5 \"Error in serial comms\": a reply to a request failed its\n"
+    "checksum (a spoiled answer to the idle poll is dropped and the poll goes on); 130\n"
     "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
     "that had arrived; 6 everything was written but the archive could not be opened or\n"
     "written (the message says why).\n";
-
-namespace {
-
-int MakeFolder(const char* path) {
-#ifdef _WIN32
-    return _mkdir(path);
-#else
-    return mkdir(path, 0777);
-#endif
-}
-
-// Makes dir and every missing folder above it.
-bool MakeFolders(const std::string& dir, std::string& message) {
-    std::string path;
-    size_t start = 0;
-    while (start <= dir.size()) {
-        const size_t slash = dir.find('/', start);
-        const size_t end = slash == std::string::npos ? dir.size() : slash;
-        path = dir.substr(0, end);
-        if (!path.empty()) {
-            struct stat info;
-            if (stat(path.c_str(), &info) != 0) {
-                if (MakeFolder(path.c_str()) != 0 && errno != EEXIST) {
-                    message = "cannot make the folder " + path + ": " + std::strerror(errno);
-                    return false;
-                }
-            } else if (!S_ISDIR(info.st_mode)) {
-                message = path + " is not a folder";
-                return false;
-            }
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-        start = slash + 1;
-    }
-    return true;
-}
-
-} // namespace
 
 int RunDownload(int argc, char** argv) {
     DownloadOptions options;
     std::string message;
     if (!ParseDownloadOptions(argc, argv, options, message)) {
         return UsageError(message);
-    }
-    // Before the instrument is touched: a download that cannot be saved is not started.
-    if (!MakeFolders(options.outDir, message)) {
-        PrintError(message);
-        return kExitOutputFailed;
     }
     return RunDownloadSession(options);
 }

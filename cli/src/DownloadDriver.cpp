@@ -11,6 +11,8 @@
 #endif
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QSize>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -19,14 +21,17 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "DownloadArchive.h"
 #include "DownloadOptions.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
 #include "LinkChoice.h"
+#include "OfflineOptions.h"
 #include "ProgressBar.h"
 #include "RecordingComms.h"
+#include "ReportOutput.h"
 #include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
@@ -41,6 +46,7 @@
 namespace {
 
 constexpr int kTickMs = 100;
+const char kSettingsFile[] = "Settings.ini";
 
 // The engine counts ticks, not milliseconds: TAVON_TICK_MS (1 to 100) runs the same conversation
 // at a quicker pace, which is how the tests run it against the simulator.
@@ -99,19 +105,37 @@ int RunDownloadSession(const DownloadOptions& options) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    const auto app = MakeApplication(argc, argv, !options.plot.empty());
     QCoreApplication::setApplicationName("tavon-datalog");
 
     StderrPrompt prompt;
+    HeldPrompt held;
     LinkChoice links(options);
-    CLinkSelect().SetUserPrompt(&prompt);
+    CLinkSelect().SetUserPrompt(&held);
     links.Install();
 
     CComms comms;
+    comms.SetUserPrompt(&held);
+    // A failed attempt leaves the machine as it found it: no Settings.ini, no output folder.
+    const bool hadSettings = QFile::exists(kSettingsFile);
+    const int opened = comms.InitCom(&links.App(), "KOVA", "115,200");
+    CLinkSelect().SetUserPrompt(&prompt);
     comms.SetUserPrompt(&prompt);
-    if (comms.InitCom(&links.App(), "KOVA", "115,200") == 0) {
+    if (opened == 0) {
+        if (!hadSettings) {
+            std::remove(kSettingsFile);
+        }
         PrintError(links.FailureHint());
         return kExitNoLink;
+    }
+    held.PassOn(prompt);
+    // Made once the instrument is there and before anything is uploaded: a download that cannot
+    // be saved is not started.
+    std::string message;
+    if (!MakeFolders(options.outDir, message)) {
+        PrintError(message);
+        comms.InitCom(nullptr, std::string(), std::string());
+        return kExitOutputFailed;
     }
 
     CTestList tests;
@@ -135,6 +159,12 @@ int RunDownloadSession(const DownloadOptions& options) {
         run.SetKeeper(keeper.get(), &recording.DriverText());
     }
     run.Prepare();
+    run.SetChartWriter([](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+        // The headings of the report just written: one day's, or the slot's.
+        const ChartJob job{sessionSlots, g_report.HeadingDay, g_report.HeadingMonth};
+        return WriteChartFile(g_image, g_report, job, path, QSize(kChartWidth, kChartHeight)) ==
+               kExitOk;
+    });
 
     // Fast uploads: the short tick runs while a transfer does, and what a notification decided
     // starts at once instead of at the next tick.

@@ -60,6 +60,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         Day,
         ModeNames,
         Export,
+        Plot,
         Graph,
         Fast,
         Quiet,
@@ -80,6 +81,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
          "--mode-names needs up to four comma-separated names"},
         {"--export", nullptr, Takes::Value,
          "--export takes csv, geojson and gpx (comma-separated)"},
+        {"--plot", nullptr, Takes::Value, "--plot takes pdf or png"},
         {"--graph", nullptr, Takes::Nothing, ""},
         {"--fast", nullptr, Takes::Nothing, ""},
         {"--quiet", "-q", Takes::Nothing, ""},
@@ -161,6 +163,13 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
                 message = use.option->missing;
                 return false;
             }
+            break;
+        case Plot:
+            if (value != "pdf" && value != "png") {
+                message = use.option->missing;
+                return false;
+            }
+            options.plot = value;
             break;
         case Graph:
             options.graph = true;

@@ -30,6 +30,7 @@ struct DownloadOptions {
     bool quiet = false;                      // no progress bar
     std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
     bool fast = false;                       // fast uploads whatever Settings.ini says
+    std::string plot; // "pdf" or "png": the chart of each report's sessions beside it; empty: none
 
     bool archive = true;        // keep the sessions in the archive (--no-archive)
     bool all = false;           // upload sessions the archive holds complete all the same

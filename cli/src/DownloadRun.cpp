@@ -66,6 +66,12 @@ void DownloadRun::OnChecksumError() {
     if (m_phase == Phase::Finished) {
         return;
     }
+    m_browser->OnChecksumError();
+    if (m_browser->Idle()) {
+        // Only the answer to the idle poll was spoiled: the poll times out and goes on, and
+        // nothing of the download is lost.
+        return;
+    }
     m_progress.Clear();
     std::fprintf(stderr, "Error in serial comms\n");
     Finalize(kExitCommsError);
@@ -225,6 +231,13 @@ void DownloadRun::WriteReport(const ReportJob& job) {
     if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats)) {
         m_outputFailed = true;
     }
+    if (m_chartWriter && !m_options.plot.empty()) {
+        const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
+        if (!m_chartWriter(job.sessionSlots,
+                           JoinPath(m_options.outDir, stem + "." + m_options.plot))) {
+            m_outputFailed = true;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -344,6 +357,19 @@ void DownloadRun::Stop(int status, const std::string& message) {
 
 void DownloadRun::Complete() {
     Finalize(m_outputFailed ? kExitOutputFailed : !m_plan.missing.empty() ? kExitUsage : kExitOk);
+    if (m_status != kExitOutputFailed) {
+        std::fprintf(stderr, "%s\n", Summary().c_str());
+    }
+}
+
+std::string DownloadRun::Summary() const {
+    const auto count = [](int n, const char* one) {
+        return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+    };
+    const std::string folder = m_options.outDir == "." ? "the working folder" : m_options.outDir;
+    return "Downloaded " + count(m_sessionsDone, "session") + ": " +
+           count(m_reportsWritten, "report") + " in " + folder + ", the memory dump in " +
+           m_options.dumpPath;
 }
 
 void DownloadRun::Finalize(int status) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DownloadOptions.h"
 #include "DownloadPlan.h"
@@ -43,6 +44,12 @@ public:
     void OnChecksumError();
     // Ctrl-C or a request to end: the reports written stay, the dump takes what has arrived.
     void Interrupt();
+
+    // Draws the chart of the sessions just written as a report to the given file; true when it
+    // was written. Without one no charts are drawn.
+    using ChartWriter =
+        std::function<bool(const std::vector<int16_t>& sessionSlots, const std::string& path)>;
+    void SetChartWriter(ChartWriter writer) { m_chartWriter = std::move(writer); }
 
     // Called once, with the exit status, when the download has ended either way.
     void SetFinish(std::function<void(int)> finish) { m_finish = std::move(finish); }
@@ -95,6 +102,8 @@ private:
     void DrawProgress(BrowserRequest request, int done);
     void Stop(int status, const std::string& message);
     void Complete();
+    // The last line of a download that went through: what came and where it went.
+    std::string Summary() const;
     void Finalize(int status);
 
     const DownloadOptions& m_options;
@@ -106,6 +115,7 @@ private:
     DownloadKeeper* m_keeper = nullptr;
     const std::string* m_driverText = nullptr;
     std::function<void(int)> m_finish;
+    ChartWriter m_chartWriter;
 
     DownloadPlan m_plan;
     Phase m_phase = Phase::StartingUp;

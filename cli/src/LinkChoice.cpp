@@ -1,13 +1,12 @@
 #include "LinkChoice.h"
 
 #include <cstdio>
-#include <cstdlib>
 
-#include "ExitStatus.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PipeLink.h"
 #include "linkselect/PortDialogLogic.h"
 #include "linkselect/SerialLink.h"
+#include "linkselect/Settings.h"
 
 namespace {
 
@@ -19,16 +18,28 @@ const char kPairedDevicesKey[] =
 const char kBluetoothEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
 // A cable converter's device name, so that discovery lists the port as "IrDA Port DEVICE".
 const char kCableDevice[] = "\\Device\\VCP0";
+// The port the connection dialog remembers, under the program's own key (no command-line suffix).
+const char kComPortKey[] = "Com Port";
 
-void EndWithoutLink() {
-    std::fflush(nullptr);
-    std::_Exit(kExitNoLink);
-}
+// A discovery that cannot run ends the attempt without a link instead of the program; the download
+// then says what it tried.
+void EndWithoutLink() {}
 
 } // namespace
 
 void StderrPrompt::Show(const std::string& text, const std::string& caption) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+void HeldPrompt::Show(const std::string& text, const std::string& caption) {
+    m_held.emplace_back(text, caption);
+}
+
+void HeldPrompt::PassOn(UserPrompt& to) {
+    for (const auto& [text, caption] : m_held) {
+        to.Show(text, caption);
+    }
+    m_held.clear();
 }
 
 LinkChoice::LinkChoice(const DownloadOptions& options)
@@ -42,7 +53,6 @@ LinkChoice::LinkChoice(const DownloadOptions& options)
 
 void LinkChoice::Install() {
     CLinkSelect select;
-    // A discovery that cannot run ends the program, as in the dialog, but as a failure.
     select.SetProcessEnd(EndWithoutLink);
     select.SetLinkOpener(&m_opener);
     switch (m_options.link) {
@@ -55,21 +65,34 @@ void LinkChoice::Install() {
         select.SetDialogHost(m_console.get());
         break;
     case DownloadOptions::LinkKind::Default:
-        m_console = std::make_unique<ConsolePortDialogHost>();
-        select.SetDialogHost(m_console.get());
+        // With no port remembered there is nothing to bring up without asking; the dialog is
+        // not run, so a machine without an instrument is left as it was.
+        m_remembered = ReadSetting(kComPortKey);
+        if (m_remembered.empty()) {
+            select.SetDialogHost(&m_noDialog);
+        } else {
+            m_console = std::make_unique<ConsolePortDialogHost>();
+            select.SetDialogHost(m_console.get());
+        }
         break;
     }
 }
 
 std::string LinkChoice::FailureHint() const {
+    const std::string pipe = "no instrument: nothing serves the pipe \"";
     switch (m_options.link) {
     case DownloadOptions::LinkKind::Pipe:
-        return "no instrument serves the pipe \"" + m_options.pipeName + "\"";
+        return pipe + m_options.pipeName + "\"";
     case DownloadOptions::LinkKind::Port:
-        return "cannot bring up the serial port " + m_options.port;
+        return "no instrument: the serial port " + m_options.port +
+               " cannot be opened and brought up";
     case DownloadOptions::LinkKind::Default:
-        return "no instrument on the pipe \"" + std::string(PipeLink::kServerName) +
-               "\" nor on a remembered port (see --pipe and --port)";
+        if (m_remembered.empty()) {
+            return pipe + PipeLink::kServerName +
+                   "\" and no serial port is remembered in Settings.ini (name one with --port)";
+        }
+        return pipe + PipeLink::kServerName + "\" and the port \"" + m_remembered +
+               "\" remembered in Settings.ini cannot be opened";
     }
     return std::string();
 }

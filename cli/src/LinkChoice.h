@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DownloadOptions.h"
 #include "linkselect/LinkOpener.h"
@@ -17,7 +19,7 @@
 //                  without windows, which then opens and configures it exactly as a click on
 //                  Select would.
 //   neither: the pipe "RAK Pipe", then the remembered port through the same dialog without
-//            windows (which lists the ports it found when none is remembered).
+//            windows; with no port remembered, the pipe only.
 class LinkChoice {
 public:
     explicit LinkChoice(const DownloadOptions& options);
@@ -50,10 +52,22 @@ private:
     NoDialog m_noDialog;
     std::unique_ptr<ConsolePortDialogHost> m_console;
     MemoryRegistry m_oneDevice;
+    std::string m_remembered; // the port in Settings.ini, for the default choice
 };
 
 // Message boxes of the libraries: "caption: text" on standard error.
 class StderrPrompt : public UserPrompt {
 public:
     void Show(const std::string& text, const std::string& caption) override;
+};
+
+// Holds the libraries' boxes while the link is being opened: when none can be opened the download
+// says in one line what it tried instead, and when one is, the held boxes are passed on.
+class HeldPrompt : public UserPrompt {
+public:
+    void Show(const std::string& text, const std::string& caption) override;
+    void PassOn(UserPrompt& to);
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_held;
 };

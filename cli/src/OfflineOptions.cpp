@@ -1,5 +1,7 @@
 #include "OfflineOptions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "CommandLine.h"
@@ -92,17 +94,28 @@ bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::
 }
 
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& message) {
+    enum { Graph = Output + 1, Pdf };
     static const OptionSpec kTable[] = {
-        kModeNames, kHide, kOutput, {"--graph", nullptr, Takes::Nothing, ""}};
+        kModeNames,
+        kHide,
+        kOutput,
+        {"--graph", nullptr, Takes::Nothing, ""},
+        {"--pdf", nullptr, Takes::Value, "--pdf needs a file name"}};
     ParsedArguments parsed;
     // A negative number after the dump is a slot, refused as one.
-    if (!ParseArguments(argc, argv, kTable, 4, "render", true, parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, 5, "render", true, parsed, message)) {
         return false;
     }
     for (const OptionUse& use : parsed.options) {
         const int which = static_cast<int>(use.option - kTable);
-        if (which > Output) {
+        if (which == Graph) {
             options.graph = true;
+        } else if (which == Pdf) {
+            if (use.value.empty()) {
+                message = use.option->missing;
+                return false;
+            }
+            options.pdf = use.value;
         } else if (!TakeShared(which, use, options.modeNames, options.filter, options.output,
                                message)) {
             return false;
@@ -146,4 +159,72 @@ bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& opti
         return false;
     }
     return true;
+}
+
+bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message) {
+    static const OptionSpec kTable[] = {
+        kModeNames,
+        kHide,
+        kOutput,
+        {"--size", nullptr, Takes::Value, "--size needs WIDTHxHEIGHT in pixels"}};
+    ParsedArguments parsed;
+    if (!ParseArguments(argc, argv, kTable, 4, "plot", true, parsed, message)) {
+        return false;
+    }
+    for (const OptionUse& use : parsed.options) {
+        const int which = static_cast<int>(use.option - kTable);
+        if (which > Output) {
+            if (!ParseChartSize(use.value, options.width, options.height)) {
+                message = "--size takes WIDTHxHEIGHT in pixels, each 100 to 10000, not \"" +
+                          use.value + "\"";
+                return false;
+            }
+        } else if (!TakeShared(which, use, options.modeNames, options.filter, options.output,
+                               message)) {
+            return false;
+        }
+    }
+    if (!TakeDumpAndSlots(parsed, "plot", options.dump, options.sessionSlots, message)) {
+        return false;
+    }
+    if (options.output.empty()) {
+        message = "plot needs -o FILE.pdf or -o FILE.png";
+        return false;
+    }
+    if (ChartFormatOf(options.output).empty()) {
+        message = "plot writes FILE.pdf or FILE.png, not \"" + options.output + "\"";
+        return false;
+    }
+    return true;
+}
+
+bool ParseChartSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find_first_of("xX");
+    auto number = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        value = std::stoi(digits);
+        return value >= 100 && value <= 10000;
+    };
+    int w = 0;
+    int h = 0;
+    if (x == std::string::npos || !number(text.substr(0, x), w) || !number(text.substr(x + 1), h)) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+std::string ChartFormatOf(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos) {
+        return std::string();
+    }
+    std::string ending = path.substr(dot + 1);
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ending == "pdf" || ending == "png" ? ending : std::string();
 }

@@ -22,6 +22,7 @@ struct RenderOptions {
     std::string modeNames[4];          // brackets already converted; empty when not given
     std::string output;                // empty: standard output
     LogFilter filter;                  // the kinds of log line shown
+    std::string pdf;                   // also the report and its chart as PDF; empty: not
 };
 
 // What `tavon-datalog export` was asked to do.
@@ -34,9 +35,30 @@ struct ExportCommandOptions {
     LogFilter filter;
 };
 
+// The size of a chart file (plot, download --plot) unless --size says otherwise.
+constexpr int kChartWidth = 1600;
+constexpr int kChartHeight = 1000;
+
+// What `tavon-datalog plot` was asked to do.
+struct PlotOptions {
+    std::string dump;
+    std::vector<int16_t> sessionSlots; // in the order given, as a chain
+    std::string modeNames[4];
+    std::string output; // FILE.pdf or FILE.png
+    LogFilter filter;
+    int width = kChartWidth; // pixels (96 per inch in a PDF)
+    int height = kChartHeight;
+};
+
 // Parse the arguments that follow the subcommand's name. Return true, or false with a message
 // for the user (the caller adds the pointer to --help).
 bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message);
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& message);
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message);
+bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message);
+
+// "1600x1000": width and height, each 100 to 10000.
+bool ParseChartSize(const std::string& text, int& width, int& height);
+// "pdf" or "png" from a file name's ending (any case); empty for anything else.
+std::string ChartFormatOf(const std::string& path);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "DumpData.h"
@@ -16,7 +17,8 @@
 #include "report/Report.h"
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
-                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
+                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
+                               "[--pdf FILE]";
 
 const char kRenderHelp[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
@@ -36,9 +38,14 @@ const char kRenderHelp[] =
     "                        field-calibration records) and bump (bump tests), as the\n"
     "                        program's filter does when their boxes are cleared\n"
     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"
+    "  --pdf FILE            write the report as the program shows it, followed by the chart of\n"
+    "                        the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
+    "                        written only when -o names a file as well\n"
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
-    "printed on standard error; the report is still written.\n";
+    "printed on standard error; the report is still written. A slot whose data the dump does\n"
+    "not hold (never uploaded into it) is named on standard error, nothing is written, and the\n"
+    "exit status is 2.\n";
 
 namespace {
 
@@ -59,6 +66,20 @@ int RunRender(int argc, char** argv) {
         return kExitUsage;
     }
 
+    // A slot whose data the dump never received would come out as an empty report that looks
+    // like a session without records.
+    bool missing = false;
+    for (int16_t slot : options.sessionSlots) {
+        if (!Image().SessionHeld(slot)) {
+            PrintError("slot " + std::to_string(slot) +
+                       ": the dump does not hold this session (it was never uploaded into it)");
+            missing = true;
+        }
+    }
+    if (missing) {
+        return kExitUsage;
+    }
+
     ReportState state;
     for (int k = 0; k < 4; ++k) {
         state.ModeNames[k] = options.modeNames[k];
@@ -74,6 +95,13 @@ int RunRender(int argc, char** argv) {
     }
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
+    }
+    if (!options.pdf.empty()) {
+        const int status =
+            WriteReportPdfFile(Image(), state, ChartJobOf(options.sessionSlots), options.pdf);
+        if (status != kExitOk || options.output.empty()) {
+            return status;
+        }
     }
     return WriteOutput(options.output, state.ReportText);
 }

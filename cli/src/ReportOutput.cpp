@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #endif
@@ -67,4 +68,43 @@ int WriteOutput(const std::string& path, const std::string& data) {
         return kExitOutputFailed;
     }
     return kExitOk;
+}
+
+namespace {
+
+int MakeFolder(const char* path) {
+#ifdef _WIN32
+    return _mkdir(path);
+#else
+    return mkdir(path, 0777);
+#endif
+}
+
+} // namespace
+
+bool MakeFolders(const std::string& dir, std::string& message) {
+    std::string path;
+    size_t start = 0;
+    while (start <= dir.size()) {
+        const size_t slash = dir.find('/', start);
+        const size_t end = slash == std::string::npos ? dir.size() : slash;
+        path = dir.substr(0, end);
+        if (!path.empty()) {
+            struct stat info;
+            if (stat(path.c_str(), &info) != 0) {
+                if (MakeFolder(path.c_str()) != 0 && errno != EEXIST) {
+                    message = "cannot make the folder " + path + ": " + std::strerror(errno);
+                    return false;
+                }
+            } else if (!S_ISDIR(info.st_mode)) {
+                message = path + " is not a folder";
+                return false;
+            }
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    return true;
 }

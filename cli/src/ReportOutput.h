@@ -9,3 +9,6 @@ int WriteOutput(const std::string& path, const std::string& data);
 
 // True when path names a regular file or nothing yet: a file that can be replaced by a rename.
 bool IsRegularOrMissing(const std::string& path);
+
+// Makes dir and every missing folder above it; false with a message when that is not possible.
+bool MakeFolders(const std::string& dir, std::string& message);

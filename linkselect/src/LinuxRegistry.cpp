@@ -1,5 +1,6 @@
 #include "linkselect/LinuxRegistry.h"
 
+#include "BluezDevices.h"
 #include "RegistryPaths.h"
 
 #include <algorithm>
@@ -104,6 +105,26 @@ bool ReadBluezName(const std::string& infoPath, std::string* name) {
     return false;
 }
 
+// The devices paired with each adapter, from BlueZ's state folder (<adapter>/<device>/info), which
+// only root may read on most systems. False when the folder cannot be read.
+bool ReadPairedDeviceFiles(const std::string& bluetoothDir, std::vector<PairedDevice>& devices) {
+    bool readable = false;
+    const std::vector<std::string> adapters = ListDirectory(bluetoothDir, &readable);
+    for (const std::string& adapter : adapters) {
+        if (!LooksLikeAddress(adapter)) {
+            continue;
+        }
+        for (const std::string& device : ListDirectory(bluetoothDir + "/" + adapter, nullptr)) {
+            std::string name;
+            if (LooksLikeAddress(device) &&
+                ReadBluezName(bluetoothDir + "/" + adapter + "/" + device + "/info", &name)) {
+                devices.push_back({device, name});
+            }
+        }
+    }
+    return readable;
+}
+
 struct RfcommPort {
     std::string device;  // rfcomm0
     std::string address; // remote address, upper case, no colons
@@ -112,10 +133,12 @@ struct RfcommPort {
 
 } // namespace
 
-LinuxRegistry::LinuxRegistry(std::string ttyClassDir, std::string bluetoothDir)
-    : ttyClassDir_(std::move(ttyClassDir)), bluetoothDir_(std::move(bluetoothDir)) {}
+LinuxRegistry::LinuxRegistry(std::string ttyClassDir, std::string bluetoothDir,
+                             std::string bluezBus)
+    : ttyClassDir_(std::move(ttyClassDir)), bluetoothDir_(std::move(bluetoothDir)),
+      bluezBus_(std::move(bluezBus)) {}
 
-MemoryRegistry LinuxRegistry::Snapshot() const {
+MemoryRegistry LinuxRegistry::Snapshot(bool withPairedDevices) const {
     MemoryRegistry tree;
 
     bool ttyReadable = false;
@@ -154,27 +177,32 @@ MemoryRegistry LinuxRegistry::Snapshot() const {
         }
     }
 
-    bool bluetoothReadable = false;
-    const std::vector<std::string> adapters = ListDirectory(bluetoothDir_, &bluetoothReadable);
-    if (bluetoothReadable) {
+    if (!withPairedDevices) {
+        return tree;
+    }
+    // BlueZ itself when it answers (any user may ask it), else its files.
+    std::vector<PairedDevice> paired;
+    bool pairedKnown = false;
+    if (!bluezBus_.empty()) {
+        pairedKnown = ReadBluezPairedDevices(
+            bluezBus_ == kSystemBus ? SystemBusAddress() : bluezBus_, paired);
+    }
+    if (!pairedKnown) {
+        paired.clear();
+        pairedKnown = ReadPairedDeviceFiles(bluetoothDir_, paired);
+    }
+    if (pairedKnown) {
         tree.AddKey(kPairedDevicesKey);
         tree.AddKey(kBluetoothEnumKey);
-        for (const std::string& adapter : adapters) {
-            if (!LooksLikeAddress(adapter)) {
+        for (const PairedDevice& device : paired) {
+            if (!LooksLikeAddress(device.address)) {
                 continue;
             }
-            for (const std::string& device :
-                 ListDirectory(bluetoothDir_ + "/" + adapter, nullptr)) {
-                std::string name;
-                if (!LooksLikeAddress(device) ||
-                    !ReadBluezName(bluetoothDir_ + "/" + adapter + "/" + device + "/info", &name)) {
-                    continue;
-                }
-                const std::string key = std::string(kPairedDevicesKey) + "\\" + AddressKey(device);
-                // A device paired with two adapters is one device.
-                if (!tree.HasKey(key)) {
-                    tree.SetString(key, "Name", name);
-                }
+            const std::string key =
+                std::string(kPairedDevicesKey) + "\\" + AddressKey(device.address);
+            // A device paired with two adapters is one device.
+            if (!tree.HasKey(key)) {
+                tree.SetString(key, "Name", device.name);
             }
         }
         const std::string service =
@@ -192,5 +220,8 @@ MemoryRegistry LinuxRegistry::Snapshot() const {
 }
 
 std::unique_ptr<RegistryKey> LinuxRegistry::OpenKey(const std::string& path) {
-    return Snapshot().OpenKey(path);
+    // The serial-port map is read once per value scan; asking BlueZ each time would cost a bus
+    // round trip for nothing.
+    const bool serialMap = path.compare(0, sizeof kSerialCommKey - 1, kSerialCommKey) == 0;
+    return Snapshot(!serialMap).OpenKey(path);
 }

@@ -1,10 +1,13 @@
 #include "linkselect/PipeLink.h"
 
+#include "linkselect/PipePlace.h"
+
 #include <QLocalSocket>
 
 std::shared_ptr<PipeLink> PipeLink::Open(const std::string& serverName, int timeoutMs) {
     auto socket = std::make_unique<QLocalSocket>();
-    socket->connectToServer(QString::fromStdString(serverName), QIODevice::ReadWrite);
+    socket->connectToServer(QString::fromStdString(PipeSocketPath(serverName)),
+                            QIODevice::ReadWrite);
     if (!socket->waitForConnected(timeoutMs)) {
         return nullptr;
     }
@@ -18,7 +21,9 @@ PipeLink::~PipeLink() {
 }
 
 bool PipeLink::IsOpen() const {
-    return socket_ && socket_->isOpen();
+    // A pipe whose server has gone is closed once its last bytes have been read.
+    return socket_ && socket_->isOpen() &&
+           (socket_->state() == QLocalSocket::ConnectedState || socket_->bytesAvailable() > 0);
 }
 
 void PipeLink::Poll() {

@@ -117,6 +117,16 @@ int32_t CComms::GetNewValue() const {
     return Comms().NewValue;
 }
 
+bool CComms::LinkOpen() const {
+    const LinkPtr& port = Comms().Port;
+    return port && port->IsOpen();
+}
+
+bool CComms::LinkIsPipe() const {
+    const LinkPtr& port = Comms().Port;
+    return port && port->IsPipe();
+}
+
 const char* CComms::GetNewString() const {
     return Comms().NewString;
 }

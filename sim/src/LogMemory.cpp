@@ -86,11 +86,17 @@ const char* const kInitials[] = {"JB", "AO", "PL", "MH"};
 
 // ---- records shared by the session kinds ----
 
+// The instrument always wakes up in its first mode; a session worked in another mode shows the
+// engineer switching to it straight after.
 void SwitchOn(Composer& c, int mode, int user, bool withInitials) {
-    RecordBuilder r = RecordBuilder::Stamped('O', '1', c.Now()).Chars(kModeCodes[mode], 3);
+    RecordBuilder r = RecordBuilder::Stamped('O', '1', c.Now()).Chars(kModeCodes[0], 3);
     if (withInitials)
         r.Chars(kInitials[user], 4);
     c.Add(r);
+    if (mode != 0) {
+        c.Step(5, 30);
+        c.Add(RecordBuilder::Stamped('D', '1', c.Now()).Chars(kModeCodes[mode], 3));
+    }
 }
 
 void UserAndJob(Composer& c, int user, int job) {

@@ -1,8 +1,13 @@
 #include "PipeServer.h"
 
+#include "linkselect/PipePlace.h"
+
 PipeServer::PipeServer(const QString& name, sim::Instrument& instrument, LinkPump& pump,
                        sim::SimLog& log, QObject* parent)
-    : QObject(parent), m_name(name), m_instrument(instrument), m_pump(pump), m_log(log) {
+    : QObject(parent), m_name(QString::fromStdString(PipeSocketPath(name.toStdString()))),
+      m_instrument(instrument), m_pump(pump), m_log(log) {
+    // Only this user may connect: nobody else can read the memory or talk to the instrument.
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &PipeServer::OnNewConnection);
 }
 

@@ -73,6 +73,14 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
         m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
     EXPECT_EQ(r.out, exported.out);
     EXPECT_EQ(Datalog({"archive", "export", "--format", "kml", "1"}).status, 2);
+
+    r = Datalog({"archive", "plot", "-o", "chart.png", "--size", "640x480", std::to_string(first)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = testsupport::ReadFile(m_dir.File("chart.png"));
+    ASSERT_GE(png.size(), 24u);
+    // The picture's width and height, big-endian in the PNG header.
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x02\x80\0\0\x01\xe0", 8));
+    EXPECT_EQ(Datalog({"archive", "plot", "-o", "chart.svg", "1"}).status, 2);
 }
 
 TEST_F(ArchiveCliTest, AMalformedDumpIsNamedWithItsLineAndNothingIsStored) {

@@ -99,6 +99,7 @@ public:
     std::vector<std::string> log;
     int suspended = 0;
     std::string source;
+    std::string notice;
     std::vector<std::pair<BrowserRequest, bool>> ended;
 
     void EnableGo(bool enable) override { go = enable; }
@@ -145,5 +146,6 @@ public:
         log.push_back("resume");
     }
     void ShowDataSource(const std::string& dumpPath) override { source = dumpPath; }
+    void ShowReportNotice(const std::string& text) override { notice = text; }
     void RequestEnded(BrowserRequest request, bool ok) override { ended.push_back({request, ok}); }
 };

@@ -114,27 +114,45 @@ TEST_F(DayNavigationTest, AfterAFullDayTheNextChoiceBeginsANewReport) {
     EXPECT_EQ(report.ReportBody.find(kSeparatorOpen), std::string::npos);
 }
 
-TEST_F(DayNavigationTest, FullDayOnThenOffLeavesAnEmptyReportToStartAgain) {
-    browser->SelectNode(6);
+TEST_F(DayNavigationTest, TickingFullDayAddsTheRestOfTheShownDayAndUntickingGoesBack) {
+    browser->SelectNode(5);
     Pump();
-    ASSERT_FALSE(report.ReportBody.empty());
+    const std::string single = report.ReportText;
     browser->OnFullDay(true);
-    EXPECT_EQ(report.ReportBody, "");
+    EXPECT_FALSE(view.next);
+    Pump();
+    EXPECT_EQ(view.selected, 6);
+    const std::string heading = "Thursday 05 Mar 2026";
+    const std::string tail = heading + " \\par " + SessionText(2) + kSeparatorOpen + heading +
+                             kSeparatorClose + SessionText(0);
+    const std::string& body = report.ReportBody;
+    ASSERT_GE(body.size(), tail.size());
+    EXPECT_EQ(body.substr(body.size() - tail.size()), tail);
+    EXPECT_EQ(body.size() - tail.size(), 411u) << "one report: the header, then the day";
+
+    // Unticked: the session the day began with, alone, selected again; nothing uploaded.
+    comms.Take();
     browser->OnFullDay(false);
-    EXPECT_EQ(report.ReportBody, "");
+    EXPECT_EQ(report.ReportText, single);
+    EXPECT_EQ(view.reportText, single);
+    EXPECT_EQ(view.selected, 5);
+    EXPECT_EQ(browser->SelectedNode(), 5);
     EXPECT_TRUE(view.next);
-    EXPECT_FALSE(view.fullDayBox);
+    EXPECT_TRUE(comms.Take().empty());
     EXPECT_TRUE(browser->NewReportOnSelect());
-    // A filter change meanwhile shows the report on screen again, and the next rendering still
-    // starts a new report.
-    const std::string shown = report.ReportText;
-    browser->RenderAgain();
-    EXPECT_EQ(report.ReportText, shown);
-    EXPECT_EQ(report.ReportBody, "");
     browser->SelectNode(8);
     Pump();
     EXPECT_EQ(report.ReportBody.find(kSeparatorOpen), std::string::npos);
     EXPECT_NE(report.ReportBody.find("Slot three"), std::string::npos);
+}
+
+TEST_F(DayNavigationTest, FullDayTickedWithNothingShownWaitsForTheNextChoice) {
+    browser->OnFullDay(true);
+    EXPECT_TRUE(comms.Take().empty());
+    EXPECT_EQ(report.ReportBody, "");
+    browser->OnFullDay(false);
+    EXPECT_EQ(report.ReportBody, "");
+    EXPECT_TRUE(browser->NewReportOnSelect());
 }
 
 TEST_F(DayNavigationTest, TheViewEchoingASelectionDoesNotUploadTwice) {

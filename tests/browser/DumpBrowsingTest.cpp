@@ -57,6 +57,25 @@ TEST_F(DumpBrowsingTest, FullDayAndNextWorkOnADump) {
     EXPECT_TRUE(comms.Take().empty());
 }
 
+TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedIsNotShownAsAnEmptyReport) {
+    // A dump saved after the index upload: slot 3's data never came.
+    auto saved = std::make_unique<LogImage>();
+    saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
+    const std::vector<uint8_t> zeros(LogImage::kSectorSize, 0);
+    saved->Store(LogImage::kSectorSize * (3 + 10), zeros.data(), LogImage::kSectorSize);
+    ASSERT_EQ(saved->DumpImage((dir + "/index-only.txt").c_str()), 1);
+    std::string message;
+    ASSERT_EQ(browser->OpenDump((dir + "/index-only.txt").c_str(), message), 1) << message;
+    browser->SelectNode(6);
+    const std::string shown = report.ReportText;
+    browser->SelectNode(8);
+    EXPECT_EQ(view.notice, "The session 12:00:00FC of Friday 06 Mar 2026 is not in this dump: it "
+                           "was never uploaded into it. Connect the instrument and press GO to "
+                           "read it.");
+    EXPECT_EQ(report.ReportText, shown) << "the report is kept";
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+}
+
 TEST_F(DumpBrowsingTest, UnrecognisedRecordsInADumpStillWarn) {
     instrument->PutSession(60, {'<', 10, 'Q', '1', 0, 0, 0, 0, 0, 0});
     auto saved = std::make_unique<LogImage>();

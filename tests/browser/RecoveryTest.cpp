@@ -75,6 +75,40 @@ INSTANTIATE_TEST_SUITE_P(States, ResumeTest,
                                            LostStep{9, {"Find Index to upload", "Set 1024"}, 9},
                                            LostStep{10, {"Find Sector to upload", "Set 12"}, 8}));
 
+TEST_F(BrowserTest, ASpoiledFrameInATransferHasItsPieceAskedForAgain) {
+    ToIdle();
+    browser->StartSessionUpload(2);
+    browser->OnAskDone();
+    browser->OnSetDone();
+    browser->OnSetDone();
+    ASSERT_EQ(browser->UploadState(), 10);
+    comms.Take();
+    browser->OnChecksumError(); // a bulk frame dropped: the piece will come short
+    comms.upload.assign(1000, 7);
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->SessionPieceCount(), 0) << "nothing stored";
+    EXPECT_EQ(image->Bytes()[12 * 4096], 0);
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    browser->OnAskDone();
+    EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload", "Set 12"}));
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, true));
+}
+
+TEST_F(BrowserTest, ASpoiledFrameOutsideATransferIsLeftToTheTimeOut) {
+    ToIdle();
+    browser->OnChecksumError(); // the idle poll's answer
+    EXPECT_TRUE(comms.Take().empty());
+    browser->OnTimeout();
+    EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
+    browser->OnGo();
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+}
+
 TEST_F(BrowserTest, TheConfigurationBlockIsAskedForAgainAfterATimeOut) {
     browser->Start();
     browser->OnAskDone();

@@ -41,7 +41,7 @@ TEST_F(TreeTest, EveryDatedSessionUnderItsMonthAndDay) {
                 {10, "07:00:00     ", 60}});
 }
 
-TEST_F(TreeTest, OnlyAlarmSessionsLeaveDaysWithoutChildren) {
+TEST_F(TreeTest, OnlyAlarmSessionsAndTheirDays) {
     ToIdle();
     browser->OnAllSessions(false);
     browser->OnCalSessions(false);
@@ -54,11 +54,8 @@ TEST_F(TreeTest, OnlyAlarmSessionsLeaveDaysWithoutChildren) {
                 {0, "Thursday 05", 0xFFFF},
                 {1, "09:00:00     Alm ", 1},
                 {-1, "Mar 2026", 0xFFFF},
-                {3, "Thursday 05", 0xFFFF},
                 {3, "Friday 06", 0xFFFF},
-                {5, "12:00:00FC C Alm (cont) ", 3},
-                {-1, "Apr 2026", 0xFFFF},
-                {7, "Thursday 02", 0xFFFF}});
+                {4, "12:00:00FC C Alm (cont) ", 3}});
 }
 
 TEST_F(TreeTest, CalSessionsOnly) {
@@ -88,16 +85,32 @@ TEST_F(TreeTest, SessionBoxesFollowEachOther) {
     EXPECT_TRUE(browser->Boxes().alarm && browser->Boxes().cal);
 }
 
-TEST_F(TreeTest, TheBoxesTakeEffectOnlyAtTheNextBuild) {
+TEST_F(TreeTest, TheBoxesApplyAtOnceToTheTreeAlreadyBuilt) {
+    browser->OnAllSessions(true);
+    EXPECT_EQ(view.clears, 0) << "no index yet: nothing to rebuild";
     ToIdle();
     UploadIndex();
-    browser->OnAllSessions(false);
+    const size_t all = view.items.size();
+    browser->SelectNode(6);
+    Pump();
+    const int16_t shownSlot = static_cast<int16_t>(view.items[6].itemData);
+    comms.Take();
+
+    browser->OnAllSessions(false); // Alarm and Cal stay
+    browser->OnCalSessions(false); // Alarm only
+    EXPECT_EQ(view.clears, 3);
+    EXPECT_LT(view.items.size(), all);
+    EXPECT_TRUE(comms.Take().empty()) << "no new GO";
+    // The session shown stays selected when it is still listed, under its new id.
+    const int kept = browser->Tree().FindSession(shownSlot);
+    EXPECT_EQ(browser->SelectedNode(), kept);
+    EXPECT_EQ(view.selected, kept);
+
     browser->OnAlarmSessions(false);
-    browser->OnCalSessions(false);
-    EXPECT_EQ(view.items.size(), 12u);
-    UploadIndex();
-    EXPECT_EQ(view.items.size(), 7u);
-    EXPECT_EQ(view.clears, 2);
+    EXPECT_TRUE(view.items.empty()) << "no box: no session, and no day or month without one";
+    EXPECT_EQ(browser->SelectedNode(), -1);
+    browser->OnAllSessions(true);
+    EXPECT_EQ(view.items.size(), all);
 }
 
 TEST_F(TreeTest, AnEmptyIndexGivesAnEmptyTreeAndAnIdleMachine) {

@@ -139,7 +139,7 @@ protected:
                   Record('L', '1', kT0 + 4, {0xFE}), Record('H', '4', kT0 + 5, barhole),
                   Record('C', '1', kT0 + 6, {0xFF}), Record('Z', '2', kT0 + 7, {0xFF}),
                   Record('F', '1', kT0 + 8, {0xFF}), Record('B', '1', kT0 + 9, {0xFF})}));
-        SetStream(img, 1, Bytes{0xFF});
+        SetStream(img, 1, Join({Record('Y', '1', kT1, {})}));
         SetStream(img, 2, Join({Record('O', '1', kT2, {'M', 'O', 'D'})}));
         SetStream(img, 3, Join({Record('Y', '1', 0, {})}));
         SetStream(img, 4, Join({Record('Y', '1', kT4, {})}));
@@ -208,7 +208,6 @@ TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
     EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm"}).out, "Dec 2026\n"
                                                                 "  Monday 07\n"
                                                                 "    1: 10:00:00     Alm \n"
-                                                                "  Tuesday 08\n"
                                                                 "Jan 2027\n"
                                                                 "  Tuesday 05\n"
                                                                 "    4: 12:00:00FC C Alm \n");
@@ -231,20 +230,23 @@ TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
                                                                     "    4: 12:00:00FC C Alm \n");
 }
 
-TEST_F(CliTest, RenderOfAnEmptySessionIsHeaderAndHeadings) {
-    const Result r = Run({"render", Dump(), "1"});
+TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {
+    const Result r = Run({"render", Dump(), "3", "3"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, std::string(RtfHeader) + "Monday 07 Dec 2026 \\par }}");
+    EXPECT_EQ(r.out.rfind(std::string(RtfHeader) + " \\par ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\\par --------  --------- \\par "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out, Expected({3, 3}));
 }
 
-TEST_F(CliTest, UndatedAndEmptySlotsHaveEmptyHeadings) {
-    const Result r = Run({"render", Dump(), "7", "3"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind(std::string(RtfHeader) + " \\par \\par --------  --------- \\par ", 0),
-              0u)
-        << r.out;
-    EXPECT_EQ(r.out, Expected({7, 3}));
+TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
+    const Result r = Run({"render", Dump(), "7", "2", "9", "-o", "none.rtf"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tavon-datalog: slot 7: the dump does not hold this session (it was never "
+                     "uploaded into it)\n"
+                     "tavon-datalog: slot 9: the dump does not hold this session (it was never "
+                     "uploaded into it)\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(testsupport::FileExists(*dir + "/none.rtf"));
 }
 
 TEST_F(CliTest, SeveralSlotsMakeOneReportWithSeparators) {

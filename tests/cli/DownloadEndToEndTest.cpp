@@ -192,7 +192,12 @@ protected:
     // it, and the dump equal to the instrument's memory.
     void ExpectEveryDay(const RunResult& r) {
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
+        size_t sessions = 0;
+        for (const Day& day : *days) {
+            sessions += day.slotList.size();
+        }
+        EXPECT_EQ(r.err, "Downloaded " + std::to_string(sessions) +
+                             " sessions: 2 reports in reports, the memory dump in FlashData.txt\n");
 
         // The tree as `sessions` prints it.
         const RunResult tree = RunProgram("tavon-datalog", {"sessions", Served()}, work);
@@ -383,7 +388,8 @@ TEST_F(DownloadTest, UnrecognisedRecordsWarnAndStillWriteTheReport) {
     StartSimulator({"--with-unknown-records"});
     const RunResult r = Download({"--pipe", pipeName, "--slot", std::to_string(unknown)});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, kWarningLine);
+    EXPECT_EQ(r.err, kWarningLine + std::string("Downloaded 1 session: 1 report in the working "
+                                                "folder, the memory dump in FlashData.txt\n"));
     EXPECT_EQ(ReadFile(work + "/slot-" + std::to_string(unknown) + ".rtf"),
               Rendered({unknown}, work + "/unknown.txt"));
 }
@@ -404,22 +410,29 @@ TEST_F(DownloadTest, SerialPortBroughtUpThroughTheConnectionSteps) {
     EXPECT_NE(settings.find("Com Port=IrDA Port " + bare + "\r\n"), std::string::npos) << settings;
 }
 
-TEST_F(DownloadTest, NoLinkEndsWithStatus3) {
-    const RunResult pipe = Download({"--pipe", "nobody-serves-this"});
-    EXPECT_EQ(pipe.status, 3);
-    EXPECT_NE(pipe.err.find("Cannot open serial port"), std::string::npos) << pipe.err;
-    EXPECT_NE(pipe.err.find("nobody-serves-this"), std::string::npos) << pipe.err;
-    EXPECT_EQ(pipe.out, "");
-
-    const RunResult port = Download({"--port", work + "/no-such-device"});
-    EXPECT_EQ(port.status, 3);
-    EXPECT_NE(port.err.find("Cannot open serial port"), std::string::npos) << port.err;
-
-    // Neither: no "RAK Pipe" under this TMPDIR and no port remembered in the working folder.
-    const RunResult neither = Download({});
-    EXPECT_EQ(neither.status, 3) << neither.err;
-    EXPECT_TRUE(ListFolder(work) == std::vector<std::string>{} ||
-                ListFolder(work) == std::vector<std::string>{"Settings.ini"});
+TEST_F(DownloadTest, NoLinkSaysWhatItTriedInOneLineAndLeavesNothing) {
+    const std::string device = work + "/no-such-device";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{"--pipe", "nobody-serves-this", "--out", "reports"},
+         "tavon-datalog: no instrument: nothing serves the pipe \"nobody-serves-this\"\n"},
+        {{"--port", device, "--out", "reports"},
+         "tavon-datalog: no instrument: the serial port " + device +
+             " cannot be opened and brought up\n"},
+        // Neither: no "RAK Pipe" under this TMPDIR and no port remembered in the working folder.
+        {{"--out", "reports"},
+         "tavon-datalog: no instrument: nothing serves the pipe \"RAK Pipe\" and no serial port "
+         "is remembered in Settings.ini (name one with --port)\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = Download(c.args);
+        EXPECT_EQ(r.status, 3) << c.line;
+        EXPECT_EQ(r.err, c.line);
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(ListFolder(work).empty()) << "no report folder, no Settings.ini: " << c.line;
+    }
 }
 
 TEST_F(DownloadTest, BadArgumentsTouchNothing) {

@@ -411,6 +411,41 @@ TEST_F(DownloadRunTest, ChecksumErrorAfterTheIndexKeepsTheReportsAndTheDump) {
     EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
 }
 
+TEST_F(DownloadRunTest, ASpoiledIdlePollDoesNotEndTheDownloadButASpoiledTransferDoes) {
+    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
+    instrument = std::make_unique<ScriptedInstrument>(*memory);
+    progress = std::make_unique<ProgressBar>(stderr, false);
+    tree = std::tmpfile();
+    ASSERT_NE(tree, nullptr);
+    run = std::make_unique<DownloadRun>(options, *image, report, *progress, tree);
+    browser = std::make_unique<SessionBrowser>(*instrument, *run, *image, report);
+    run->Attach(*browser);
+    run->Prepare();
+    browser->Start();
+    // The start-up uploads, without the tick that would start the index upload.
+    for (int i = 0; i < 50 && !browser->StartUpComplete(); ++i) {
+        ASSERT_FALSE(instrument->notes.empty());
+        const ScriptedInstrument::Note note = instrument->notes.front();
+        instrument->notes.pop_front();
+        if (note == ScriptedInstrument::Note::AskDone) {
+            browser->OnAskDone();
+        } else if (note == ScriptedInstrument::Note::SetDone) {
+            browser->OnSetDone();
+        } else if (note == ScriptedInstrument::Note::UploadDone) {
+            browser->OnUploadDone();
+        }
+    }
+    ASSERT_TRUE(browser->Idle());
+    run->OnChecksumError();
+    EXPECT_FALSE(run->Finished());
+    browser->OnGo();
+    run->OnChecksumError();
+    EXPECT_TRUE(run->Finished());
+    EXPECT_EQ(run->Status(), kExitCommsError);
+    std::fclose(tree);
+    tree = nullptr;
+}
+
 TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {
     Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
     Session(1, InstrumentStamp(2026, 12, 8, 9, 0));

@@ -84,4 +84,41 @@ TEST(OfflineOptionsTest, RefusedArgumentsSayWhy) {
     }
 }
 
+TEST(OfflineOptionsTest, PlotNeedsAPdfOrPngAndTakesASize) {
+    PlotOptions o;
+    std::string message;
+    ASSERT_TRUE(ParseWith(ParsePlotOptions,
+                          {"d.txt", "2", "3", "-o", "c.PNG", "--size", "640x480", "--hide=manual"},
+                          o, message))
+        << message;
+    EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{2, 3}));
+    EXPECT_EQ(o.output, "c.PNG");
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 480);
+    EXPECT_FALSE(o.filter.Manual);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"d.txt", "2"}, "plot needs -o"},
+        {{"d.txt", "2", "-o", "c.svg"}, "plot writes FILE.pdf or FILE.png"},
+        {{"d.txt", "-o", "c.pdf"}, "plot needs at least one slot"},
+        {{"d.txt", "2", "-o", "c.pdf", "--size", "640"}, "--size takes"},
+        {{"d.txt", "2", "-o", "c.pdf", "--size", "99x480"}, "--size takes"},
+        {{"d.txt", "2", "-o", "c.pdf", "--size", "640x100000"}, "--size takes"},
+        {{"d.txt", "2", "-o", "c.pdf", "--size", "64Ox480"}, "--size takes"},
+    };
+    for (const auto& c : cases) {
+        PlotOptions refused;
+        EXPECT_FALSE(ParseWith(ParsePlotOptions, c.first, refused, message)) << c.first.back();
+        EXPECT_NE(message.find(c.second), std::string::npos) << message;
+    }
+}
+
+TEST(OfflineOptionsTest, RenderTakesAPdf) {
+    RenderOptions o;
+    std::string message;
+    ASSERT_TRUE(ParseWith(ParseRenderOptions, {"d.txt", "1", "--pdf", "r.pdf"}, o, message));
+    EXPECT_EQ(o.pdf, "r.pdf");
+    EXPECT_TRUE(o.output.empty());
+    EXPECT_FALSE(ParseWith(ParseRenderOptions, {"d.txt", "1", "--pdf"}, o, message));
+}
+
 } // namespace

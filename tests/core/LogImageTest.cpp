@@ -104,6 +104,22 @@ TEST_F(LogImageTest, SlotsOutsideTheIndexReadAsEmpty) {
     EXPECT_EQ(image->ReadIndexEntry(500, name), 2);
 }
 
+TEST_F(LogImageTest, ASessionIsHeldWhenItsSectorHoldsMoreThanZerosAndErasedFlash) {
+    EXPECT_FALSE(image->SessionHeld(0));
+    const std::vector<uint8_t> erased(LogImage::kSectorSize, 0xFF);
+    image->Store((10 + 0) * LogImage::kSectorSize, erased.data(), LogImage::kSectorSize);
+    EXPECT_FALSE(image->SessionHeld(0)) << "erased flash holds no session";
+    const uint8_t start[] = {'<'};
+    image->Store((10 + 0) * LogImage::kSectorSize + 100, start, 1);
+    EXPECT_TRUE(image->SessionHeld(0));
+    const uint8_t last[] = {'<'};
+    image->Store((10 + 499) * LogImage::kSectorSize + LogImage::kSectorSize - 1, last, 1);
+    EXPECT_TRUE(image->SessionHeld(499));
+    EXPECT_FALSE(image->SessionHeld(498));
+    EXPECT_FALSE(image->SessionHeld(-1));
+    EXPECT_FALSE(image->SessionHeld(500));
+}
+
 TEST_F(LogImageTest, StoreInvalidatesTheWindow) {
     EXPECT_EQ(image->ReadImageByte(10), 0); // window now holds 10..49
     Put(12, {0xAB});

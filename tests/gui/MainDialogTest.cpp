@@ -3,12 +3,10 @@
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "RtfView.h"
-#include "Watchdog.h"
+#include "UserGuide.h"
 
 #include "app/LogImage.h"
 #include "app/SessionBrowser.h"
-#include "linkselect/LinkSelect.h"
-#include "linkselect/PortDialogHost.h"
 #include "report/Report.h"
 
 #include <QAction>
@@ -24,12 +22,11 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <memory>
 
 namespace {
@@ -66,7 +63,6 @@ protected:
 struct ControlCase {
     const char* name;
     const char* text;
-    QRect geometry; // dialog units converted at 1.5 across and 1.625 down
     bool visible;
     bool enabled;
 };
@@ -76,20 +72,15 @@ TEST_F(MainDialogTest, TemplateControls) {
     EXPECT_FALSE(dialog->windowIcon().isNull());
     dialog->show();
     const ControlCase cases[] = {
-        {"id1031", "GO", QRect(14, 15, 50, 23), true, false},
-        {"id1034", "Next", QRect(869, 13, 50, 23), true, true},
-        {"id1035", "Full Day", QRect(929, 16, 86, 16), true, true},
-        {"id1", "OK", QRect(927, 390, 75, 26), true, true},
-        {"id1028", "All", QRect(75, 20, 35, 16), false, true},
-        {"id1029", "Alarm", QRect(137, 20, 51, 16), false, true},
-        {"id1030", "Cal", QRect(204, 20, 39, 16), false, true},
-        {"id1033", "Show All Logs", QRect(369, 20, 89, 16), false, true},
+        {"id1031", "GO", true, false},      {"id1034", "Next", true, true},
+        {"id1035", "Full Day", true, true}, {"id1", "OK", true, true},
+        {"id1028", "All", false, true},     {"id1029", "Alarm", false, true},
+        {"id1030", "Cal", false, true},     {"id1033", "Show All Logs", false, true},
     };
     for (const ControlCase& c : cases) {
         QAbstractButton* button = Child<QAbstractButton>(c.name);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->text(), QString(c.text)) << c.name;
-        EXPECT_EQ(button->geometry(), c.geometry) << c.name;
         EXPECT_EQ(button->isVisible(), c.visible) << c.name;
         EXPECT_EQ(button->isEnabled(), c.enabled) << c.name;
     }
@@ -99,13 +90,14 @@ TEST_F(MainDialogTest, TemplateControls) {
     EXPECT_EQ(Child<QGroupBox>("sessionBoxGroup")->title(), QString("Get sessions with..."));
     EXPECT_FALSE(Child<QGroupBox>("sessionBoxGroup")->isVisible());
 
+    // The report shares its place beside the tree with the chart, as two tabs.
+    EXPECT_EQ(Child<QTabWidget>("reportTabs")->parentWidget()->objectName(),
+              QString("treeAndReport"));
     RtfView* view = Child<RtfView>("id1013");
-    EXPECT_EQ(view->geometry(), QRect(221, 46, 782, 297));
     EXPECT_TRUE(view->isReadOnly());
     QTreeWidget* tree = Child<QTreeWidget>("id1002");
-    EXPECT_EQ(tree->geometry(), QRect(0, 46, 216, 297));
     EXPECT_TRUE(tree->rootIsDecorated());
-    EXPECT_EQ(Child<QProgressBar>("id1004")->geometry(), QRect(20, 362, 983, 20));
+    // The smallest window is the template's size.
     EXPECT_EQ(Child<QWidget>("clientArea")->size(), QSize(1017, 439));
 }
 
@@ -123,8 +115,9 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Open Dump...", "Open Archive...", "Save", "Export...", "Quit",
-                                 "About Tavon Datalogging..."}));
+    EXPECT_EQ(file,
+              QStringList({"Connect...", "Open Dump...", "Open Archive...", "Save",
+                           "Save as PDF...", "Export...", "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));
@@ -228,9 +221,15 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
 
 TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
     dialog->OpenManual();
-    ASSERT_EQ(prompt.shown.size(), 1u) << "no manual: a box says so";
-    EXPECT_NE(prompt.shown[0].first.find("50312_04.pdf"), std::string::npos);
+    // No manual: the program's own guide, in a window of its own.
+    ASSERT_NE(dialog->Guide(), nullptr);
+    EXPECT_TRUE(dialog->Guide()->isVisible());
+    EXPECT_FALSE(dialog->Guide()->isModal());
+    EXPECT_TRUE(dialog->Guide()->Text().contains("Connecting the instrument"));
+    EXPECT_TRUE(dialog->Guide()->Text().contains("File > Open Dump..."));
+    EXPECT_TRUE(prompt.shown.empty());
     EXPECT_TRUE(opened.empty());
+    dialog->Guide()->close();
 
     QFile manual("50312_04.pdf");
     ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
@@ -238,7 +237,8 @@ TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
     dialog->Action("actionHelp")->trigger();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("50312_04.pdf")));
-    EXPECT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_FALSE(dialog->Guide()->isVisible());
 }
 
 TEST_F(MainDialogTest, AboutBox) {
@@ -325,36 +325,6 @@ TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
     EXPECT_EQ(dialog->ShowAllLogs(), 1);
     EXPECT_TRUE(Child<QCheckBox>("id1033")->isChecked());
     EXPECT_EQ(report.ReportText, empty);
-}
-
-class CancellingHost : public PortDialogHost {
-public:
-    int RunModal(PortDialogLogic&) override {
-        ++runs;
-        return 2;
-    }
-    int runs = 0;
-};
-
-TEST_F(MainDialogTest, NoLinkStartsNothing) {
-    // No companion pipe in this private TMPDIR, and the user cancels the selection dialog.
-    CancellingHost host;
-    CLinkSelect().SetDialogHost(&host);
-    std::atomic<int> fired{0};
-    Watchdog watchdog(std::chrono::milliseconds(5), 5, [&] { ++fired; });
-    MainDialogEnvironment env;
-    env.prompt = &prompt;
-    env.watchdog = &watchdog;
-    MainDialog noLink(*image, report, env);
-    EXPECT_FALSE(noLink.Initialise());
-    CLinkSelect().SetDialogHost(nullptr);
-    EXPECT_EQ(host.runs, 1);
-    EXPECT_TRUE(prompt.Saw("Cannot open serial port\nIt may be in use by another application,\nor "
-                           "it may have been disabled"));
-    EXPECT_FALSE(noLink.Tick().isActive());
-    EXPECT_EQ(noLink.Filter().ChangeFlag, 0);
-    WaitFor([] { return false; }, 200);
-    EXPECT_EQ(fired.load(), 0) << "the watchdog was never started";
 }
 
 TEST_F(MainDialogTest, DataSourceInTheTitle) {

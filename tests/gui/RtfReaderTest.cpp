@@ -1,6 +1,6 @@
-#include "RtfReader.h"
-#include "Cp1252.h"
+#include "reportdoc/RtfReader.h"
 #include "RtfView.h"
+#include "export/Cp1252.h"
 
 #include <QTextBlock>
 #include <QTextCharFormat>

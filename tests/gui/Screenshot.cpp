@@ -1,5 +1,7 @@
-// Takes docs/main-window.png: the main dialog, offscreen, after GO and the choice of a session
-// with an alarm, against tavon-instrument. Usage: gui_screenshot OUTPUT.png
+// Grabs the main window, offscreen, after GO and the choice of a session with an alarm, against
+// tavon-instrument; with --chart its Chart tab (docs/chart-window.png).
+// Usage: gui_screenshot OUTPUT.png [--chart]
+#include "ChartPanel.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
 
@@ -11,12 +13,14 @@
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -24,8 +28,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png\n");
+    const bool chart = argc == 3 && std::strcmp(argv[2], "--chart") == 0;
+    if (argc != 2 && !chart) {
+        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png [--chart]\n");
         return 2;
     }
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
@@ -119,6 +124,10 @@ int main(int argc, char** argv) {
             view->ensureCursorVisible();
             break;
         }
+    }
+    if (chart) {
+        dialog.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
+        dialog.Chart().Finish();
     }
     WaitFor([] { return false; }, 300);
     const bool saved = dialog.grab().save(output, "PNG");

@@ -1,9 +1,9 @@
 #include "PtyPair.h"
 
 #include "linkselect/PipeLink.h"
+#include "linkselect/PipePlace.h"
 #include "linkselect/SerialLink.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -133,13 +133,14 @@ TEST(SerialLinkTest, BadArgumentsAreRefused) {
     EXPECT_EQ(link->Write(buffer, -3), -1);
 }
 
-// A companion program's pipe served by the test itself, in the test's own TMPDIR.
+// A companion program's pipe served by the test itself, in the test's own runtime folder.
 class PipeLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QLocalServer::removeServer(PipeLink::kServerName);
-        ASSERT_TRUE(server_.listen(PipeLink::kServerName)) << server_.errorString().toStdString();
-        ASSERT_TRUE(server_.fullServerName().startsWith(QDir::tempPath()));
+        const QString path = QString::fromStdString(PipeSocketPath(PipeLink::kServerName));
+        ASSERT_TRUE(path.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/"));
+        QLocalServer::removeServer(path);
+        ASSERT_TRUE(server_.listen(path)) << server_.errorString().toStdString();
     }
     QLocalSocket* Accept() {
         if (!server_.waitForNewConnection(2000)) {
@@ -217,7 +218,7 @@ TEST_F(PipeLinkTest, ClosedLinkFailsHarmlessly) {
 }
 
 TEST(PipeLinkNoServerTest, NoServerMeansNoPipe) {
-    QLocalServer::removeServer(PipeLink::kServerName);
+    QLocalServer::removeServer(QString::fromStdString(PipeSocketPath(PipeLink::kServerName)));
     const auto start = Clock::now();
     EXPECT_EQ(PipeLink::Open(), nullptr);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
@@ -225,8 +226,8 @@ TEST(PipeLinkNoServerTest, NoServerMeansNoPipe) {
 
 TEST(PipeLinkNoServerTest, StaleSocketFileRefusesUntilTheServerRemovesIt) {
     // What a killed server leaves behind: a socket file that nobody listens on.
-    const std::string path = (QDir::tempPath() + "/" + PipeLink::kServerName).toStdString();
-    QLocalServer::removeServer(PipeLink::kServerName);
+    const std::string path = PipeSocketPath(PipeLink::kServerName);
+    QLocalServer::removeServer(QString::fromStdString(path));
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
     sockaddr_un address = {};
@@ -238,8 +239,8 @@ TEST(PipeLinkNoServerTest, StaleSocketFileRefusesUntilTheServerRemovesIt) {
     EXPECT_EQ(PipeLink::Open(), nullptr);
 
     QLocalServer server;
-    QLocalServer::removeServer(PipeLink::kServerName);
-    ASSERT_TRUE(server.listen(PipeLink::kServerName));
+    QLocalServer::removeServer(QString::fromStdString(path));
+    ASSERT_TRUE(server.listen(QString::fromStdString(path)));
     auto link = PipeLink::Open();
     EXPECT_TRUE(link);
 }

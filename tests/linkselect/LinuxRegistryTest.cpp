@@ -1,7 +1,13 @@
 #include "linkselect/LinuxRegistry.h"
+#include "BluezDevices.h"
 #include "linkselect/PortDiscovery.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -86,13 +92,30 @@ protected:
         return values;
     }
 
+    // The ports discovery lists on the registry: (display text, port name).
+    Entries Discover(LinuxRegistry& registry) {
+        PortDiscovery discovery;
+        discovery.SetRegistry(&registry);
+        EXPECT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
+        EXPECT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
+        Entries ports;
+        for (int i = 0; i < discovery.PortCount(); ++i) {
+            ports.emplace_back(discovery.Port(i).DisplayText, discovery.Port(i).PortName);
+        }
+        return ports;
+    }
+    // The files alone, whatever BlueZ this machine runs.
+    LinuxRegistry FilesOnly(const std::string& tty, const std::string& bluetooth) const {
+        return LinuxRegistry(tty, bluetooth, "");
+    }
+
     TempWorkDir dir_{"linkselect-test-"};
     std::string tty_;
     std::string bluetooth_;
 };
 
 TEST_F(LinuxRegistryTest, SerialMapNamesDevicesAfterTheirDrivers) {
-    LinuxRegistry registry(tty_, bluetooth_);
+    LinuxRegistry registry = FilesOnly(tty_, bluetooth_);
     MemoryRegistry tree = registry.Snapshot();
     const std::string z(1, '\0');
     EXPECT_EQ(Values(tree, "HARDWARE\\DEVICEMAP\\SERIALCOMM"),
@@ -106,7 +129,7 @@ TEST_F(LinuxRegistryTest, SerialMapNamesDevicesAfterTheirDrivers) {
 }
 
 TEST_F(LinuxRegistryTest, PairedDevicesAndBoundPortsBecomeBluetoothKeys) {
-    LinuxRegistry registry(tty_, bluetooth_);
+    LinuxRegistry registry = FilesOnly(tty_, bluetooth_);
     MemoryRegistry tree = registry.Snapshot();
     const std::string devices = "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Devices";
     EXPECT_EQ(Values(tree, devices + "\\001122AABBCC"),
@@ -121,23 +144,15 @@ TEST_F(LinuxRegistryTest, PairedDevicesAndBoundPortsBecomeBluetoothKeys) {
 }
 
 TEST_F(LinuxRegistryTest, DiscoveryRunsUnchangedOnIt) {
-    LinuxRegistry registry(tty_, bluetooth_);
-    PortDiscovery discovery;
-    discovery.SetRegistry(&registry);
-    ASSERT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::Ok);
-    ASSERT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
-    Entries ports;
-    for (int i = 0; i < discovery.PortCount(); ++i) {
-        ports.emplace_back(discovery.Port(i).DisplayText, discovery.Port(i).PortName);
-    }
-    EXPECT_EQ(ports, (Entries{{"ORV-7 0042", "rfcomm0"},
-                              {"IrDA Port ttyUSB0", "ttyUSB0"},
-                              {"IrDA Port ttyUSB1", "ttyUSB1"},
-                              {"IrDA Port ttyUSB2", "ttyUSB2"}}));
+    LinuxRegistry registry = FilesOnly(tty_, bluetooth_);
+    EXPECT_EQ(Discover(registry), (Entries{{"ORV-7 0042", "rfcomm0"},
+                                           {"IrDA Port ttyUSB0", "ttyUSB0"},
+                                           {"IrDA Port ttyUSB1", "ttyUSB1"},
+                                           {"IrDA Port ttyUSB2", "ttyUSB2"}}));
 }
 
 TEST_F(LinuxRegistryTest, MissingBluetoothDirectoryMeansNoPairedDevicesKey) {
-    LinuxRegistry registry(tty_, dir_.Path() + "/nowhere");
+    LinuxRegistry registry = FilesOnly(tty_, dir_.Path() + "/nowhere");
     PortDiscovery discovery;
     discovery.SetRegistry(&registry);
     EXPECT_EQ(discovery.DiscoverBluetoothPorts(), PortDiscovery::Outcome::NoPairedDevicesKey);
@@ -147,14 +162,14 @@ TEST_F(LinuxRegistryTest, MissingBluetoothDirectoryMeansNoPairedDevicesKey) {
 }
 
 TEST_F(LinuxRegistryTest, MissingTtyClassMeansNoSerialMap) {
-    LinuxRegistry registry(dir_.Path() + "/nowhere", bluetooth_);
+    LinuxRegistry registry = FilesOnly(dir_.Path() + "/nowhere", bluetooth_);
     PortDiscovery discovery;
     discovery.SetRegistry(&registry);
     EXPECT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::NoSerialCommKey);
 }
 
 TEST_F(LinuxRegistryTest, ReadsTheSystemAfresh) {
-    LinuxRegistry registry(tty_, bluetooth_);
+    LinuxRegistry registry = FilesOnly(tty_, bluetooth_);
     PortDiscovery discovery;
     discovery.SetRegistry(&registry);
     ASSERT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
@@ -162,6 +177,119 @@ TEST_F(LinuxRegistryTest, ReadsTheSystemAfresh) {
     AddTty("ttyUSB3", "cp210x");
     ASSERT_EQ(discovery.EnumerateSerialPorts(), PortDiscovery::Outcome::Ok);
     EXPECT_EQ(discovery.PortCount(), 4);
+}
+
+// BlueZ's object manager as the daemon shows it: adapters and devices with their properties.
+// Answers on a thread of its own, since the registry asks with a blocking call.
+class FakeBluez : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.ObjectManager")
+public:
+    BluezObjects objects;
+
+public slots:
+    BluezObjects GetManagedObjects() { return objects; }
+};
+
+BluezInterfaces Device(const QString& address, const QString& name, bool paired) {
+    QVariantMap properties{{"Address", address}, {"Paired", paired}, {"Trusted", true}};
+    if (!name.isEmpty()) {
+        properties.insert("Name", name);
+        properties.insert("Alias", name);
+    }
+    return {{"org.freedesktop.DBus.Introspectable", {}}, {"org.bluez.Device1", properties}};
+}
+
+// A private message bus of the test's own (dbus-daemon), on which a fake BlueZ can be served.
+class LinuxRegistryBluezTest : public LinuxRegistryTest {
+protected:
+    void SetUp() override {
+        LinuxRegistryTest::SetUp();
+        RegisterBluezTypes();
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address",
+                                      "--address=unix:dir=" + QString::fromStdString(dir_.Path())});
+        ASSERT_TRUE(daemon_.waitForStarted(10000)) << "dbus-daemon (package dbus) is needed";
+        while (!daemon_.canReadLine() && daemon_.waitForReadyRead(10000)) {
+        }
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        ASSERT_TRUE(address_.startsWith("unix:")) << address_.toStdString();
+    }
+    void TearDown() override {
+        if (serving_) {
+            QDBusConnection::disconnectFromBus("fake-bluez");
+            thread_.quit();
+            thread_.wait(); // the fake goes with its thread
+        } else {
+            delete fake_;
+        }
+        daemon_.kill();
+        daemon_.waitForFinished(5000);
+    }
+    void Serve() {
+        QDBusConnection bus = QDBusConnection::connectToBus(address_, "fake-bluez");
+        ASSERT_TRUE(bus.isConnected());
+        fake_->moveToThread(&thread_);
+        QObject::connect(&thread_, &QThread::finished, fake_, &QObject::deleteLater);
+        thread_.start();
+        serving_ = true;
+        ASSERT_TRUE(bus.registerObject("/", fake_, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(bus.registerService("org.bluez"));
+    }
+
+    QProcess daemon_;
+    QString address_;
+    FakeBluez* fake_ = new FakeBluez;
+    QThread thread_;
+    bool serving_ = false;
+};
+
+TEST_F(LinuxRegistryBluezTest, PairedInstrumentsComeFromBlueZAndPortsFromTheTtyClass) {
+    fake_->objects = {
+        {QDBusObjectPath("/"), {}},
+        {QDBusObjectPath("/org/bluez"), {{"org.bluez.AgentManager1", {}}}},
+        {QDBusObjectPath("/org/bluez/hci0"),
+         {{"org.bluez.Adapter1", {{"Address", "00:1A:7D:DA:71:13"}, {"Name", "ORV-7 host"}}}}},
+        {QDBusObjectPath("/org/bluez/hci0/dev_00_11_22_AA_BB_CC"),
+         Device("00:11:22:AA:BB:CC", "ORV-7 0077", true)},
+        {QDBusObjectPath("/org/bluez/hci0/dev_66_55_44_33_22_11"),
+         Device("66:55:44:33:22:11", "ORV-7 seen, not paired", false)},
+        {QDBusObjectPath("/org/bluez/hci0/dev_12_34_56_78_9A_BC"),
+         Device("12:34:56:78:9A:BC", "", true)},
+        {QDBusObjectPath("/org/bluez/hci1/dev_00_11_22_AA_BB_CC"),
+         Device("00:11:22:AA:BB:CC", "ORV-7 0077", true)},
+    };
+    Serve();
+    LinuxRegistry registry(tty_, bluetooth_, address_.toStdString());
+    MemoryRegistry tree = registry.Snapshot();
+    const std::string devices = "SYSTEM\\CurrentControlSet\\services\\BTHPORT\\Parameters\\Devices";
+    auto key = tree.OpenKey(devices);
+    ASSERT_TRUE(key);
+    char name[200];
+    std::vector<std::string> keys;
+    for (uint32_t i = 0; key->EnumKey(i, name, sizeof name); ++i) {
+        keys.push_back(name);
+    }
+    // The files' "ORV-7 0042" and "Phone" are not read while BlueZ answers.
+    EXPECT_EQ(keys, std::vector<std::string>{"001122AABBCC"});
+    EXPECT_EQ(Values(tree, devices + "\\001122AABBCC"),
+              (Entries{{"Name", std::string("ORV-7 0077\0", 11)}}));
+    EXPECT_EQ(Discover(registry), (Entries{{"ORV-7 0077", "rfcomm0"},
+                                           {"IrDA Port ttyUSB0", "ttyUSB0"},
+                                           {"IrDA Port ttyUSB1", "ttyUSB1"},
+                                           {"IrDA Port ttyUSB2", "ttyUSB2"}}));
+}
+
+TEST_F(LinuxRegistryBluezTest, FilesWhenBlueZIsNotOnTheBusOrThereIsNoBus) {
+    // A bus where nobody answers for BlueZ, and an address where there is no bus at all.
+    for (const std::string& bus :
+         {address_.toStdString(), "unix:path=" + dir_.Path() + "/no-bus-here"}) {
+        LinuxRegistry registry(tty_, bluetooth_, bus);
+        EXPECT_EQ(Discover(registry), (Entries{{"ORV-7 0042", "rfcomm0"},
+                                               {"IrDA Port ttyUSB0", "ttyUSB0"},
+                                               {"IrDA Port ttyUSB1", "ttyUSB1"},
+                                               {"IrDA Port ttyUSB2", "ttyUSB2"}}))
+            << bus;
+    }
 }
 
 TEST(LinuxRegistryDefaultTest, RealSystemNeverCrashes) {
@@ -177,3 +305,5 @@ TEST(LinuxRegistryDefaultTest, RealSystemNeverCrashes) {
 }
 
 } // namespace
+
+#include "LinuxRegistryTest.moc"

@@ -152,6 +152,31 @@ TEST_P(SimLogMemorySeeds, TagsMatchEachSessionsRecords) {
     EXPECT_EQ(cont, 1);
 }
 
+TEST_P(SimLogMemorySeeds, SwitchOnInTheFirstModeAndOtherModesByAModeChange) {
+    int changes = 0;
+    for (const auto& s : Seeded().Sessions()) {
+        const std::vector<Record> records = Walk(s.stream);
+        const std::string named(s.name.substr(13, 3));
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].type != 'O')
+                continue;
+            const char* mode =
+                reinterpret_cast<const char*>(s.stream.data() + records[i].offset + 8);
+            EXPECT_EQ(std::string(mode, 3), "SUR") << s.name;
+            if (named != "SUR") {
+                // The session's own mode follows at once.
+                ASSERT_LT(i + 1, records.size()) << s.name;
+                EXPECT_EQ(records[i + 1].type, 'D') << s.name;
+                const char* next =
+                    reinterpret_cast<const char*>(s.stream.data() + records[i + 1].offset + 8);
+                EXPECT_EQ(std::string(next, 3), named) << s.name;
+                ++changes;
+            }
+        }
+    }
+    EXPECT_GT(changes, 0);
+}
+
 TEST_P(SimLogMemorySeeds, StoredStreamsReadBackAndEndOnErasedFlash) {
     const sim::LogMemory& m = Seeded();
     int pastSector = 0;

@@ -10,11 +10,13 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "testsupport/QtProcesses.h"
 
+using testsupport::EnvGuard;
 using testsupport::PrivateInstrument;
 using testsupport::RunBuildProgram;
 
@@ -55,6 +57,30 @@ TEST(SimServer, ServesOneClientAtATimeAndThenTheNext) {
     while (!got.contains("\r\n") && second.waitForReadyRead(3000))
         got += second.readAll();
     EXPECT_TRUE(got.startsWith(kAnswerZero)) << got.toStdString();
+}
+
+// The socket goes into the user's runtime folder when there is one, into TMPDIR otherwise, and
+// only its owner may connect either way.
+TEST(SimServer, SocketIsTheUsersOwnInTheRuntimeFolderElseTmpdir) {
+    PrivateInstrument sim; // TMPDIR and XDG_RUNTIME_DIR both its folder
+    testsupport::TempDir tmp("sim-tmpdir-");
+    ASSERT_TRUE(tmp.Ok());
+    for (const bool runtime : {true, false}) {
+        EnvGuard tmpdir("TMPDIR", tmp.Path());
+        const std::string folder = sim.Folder().toStdString();
+        EnvGuard xdg("XDG_RUNTIME_DIR", runtime ? folder.c_str() : nullptr);
+        ASSERT_TRUE(sim.Start({})) << sim.Errors().toStdString();
+        const std::string path = (runtime ? folder : tmp.Path()) + "/RAK Pipe";
+        EXPECT_EQ(sim.ReadyLine().toStdString(), "ready: pipe " + path);
+        struct stat info;
+        ASSERT_EQ(::stat(path.c_str(), &info), 0) << path;
+        EXPECT_TRUE(S_ISSOCK(info.st_mode));
+        EXPECT_EQ(info.st_uid, ::getuid());
+        EXPECT_EQ(info.st_mode & 077, 0u) << std::oct << info.st_mode;
+        // The other folder holds no socket.
+        EXPECT_NE(::access(((runtime ? tmp.Path() : folder) + "/RAK Pipe").c_str(), F_OK), 0);
+        sim.Stop();
+    }
 }
 
 TEST(SimServer, StaleSocketFileIsRemovedAndOtherNamesServed) {

@@ -129,6 +129,9 @@ void SessionBrowser::SessionArrived(int16_t slot) {
 }
 
 void SessionBrowser::RequestEnded(BrowserRequest request, bool ok) {
+    if (request == BrowserRequest::Session && ok && m_backToFirst) {
+        BackToFirstSession();
+    }
     m_view.RequestEnded(request, ok);
     if (request == BrowserRequest::Session && ok && m_fullDay) {
         FullDayStep();
@@ -142,6 +145,7 @@ void SessionBrowser::BuildSessionList() {
     m_table.Build(m_image);
     m_selected = -1;
     m_tree.Build(m_table, m_boxes, m_view);
+    m_treeBuilt = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -182,8 +186,8 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
     while (m_offlineQueued >= 0) {
         m_currentSlot = static_cast<int16_t>(m_offlineQueued);
         m_offlineQueued = -1;
-        RenderChosenSession();
-        m_view.RequestEnded(BrowserRequest::Session, true);
+        const bool held = RenderHeld(m_currentSlot);
+        m_view.RequestEnded(BrowserRequest::Session, held);
         if (m_fullDay) {
             FullDayStep();
         }
@@ -191,11 +195,29 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
     m_offlineRendering = false;
 }
 
+bool SessionBrowser::RenderHeld(int16_t slot) {
+    if (m_image.SessionHeld(slot)) {
+        RenderChosenSession();
+        return true;
+    }
+    // An empty report would pass for a session without records.
+    const std::string label = m_tree.Text(m_selected);
+    m_view.ShowReportNotice("The session " + label.substr(0, label.find(' ')) + " of " +
+                            m_report.HeadingDay + m_report.HeadingMonth +
+                            " is not in this dump: it was never uploaded into it. Connect the "
+                            "instrument and press GO to read it.");
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Selection, Next and Full Day
 
 void SessionBrowser::OnSessionSelected(int id) {
     if (id == m_selected) {
+        // Choosing again the session shown alone, with Full Day ticked, adds the rest of its day.
+        if (m_fullDay && ShowsOnly(id)) {
+            FullDayStep();
+        }
         return;
     }
     m_selected = m_tree.Valid(id) ? id : -1;
@@ -245,11 +267,52 @@ void SessionBrowser::FullDayStep() {
 
 void SessionBrowser::OnFullDay(bool checked) {
     m_fullDay = checked ? 1 : 0;
-    // The report on screen is closed: the next session begins a new one.
-    m_report.ReportBody.clear();
     m_view.SetFullDayBox(checked);
     m_view.EnableNext(!checked);
+    const bool shown = !m_report.ReportBody.empty() && m_shown.SectionCount() > 0;
+    if (checked && ShowsOnly(m_selected)) {
+        // The report goes on from the session on screen, as if it had been chosen with the box
+        // ticked.
+        FullDayStep();
+        return;
+    }
+    if (checked && shown && m_machine.RequestRunning()) {
+        // The session chosen is on its way: the Full Day step follows its arrival.
+        return;
+    }
+    if (!checked && shown && m_shown.SectionCount() > 1) {
+        if (m_machine.RequestRunning()) {
+            m_backToFirst = true;
+        } else {
+            BackToFirstSession();
+        }
+        m_newReportOnSelect = 1;
+        return;
+    }
+    // The report on screen is closed: the next session begins a new one.
+    m_report.ReportBody.clear();
     m_newReportOnSelect = 1;
+}
+
+bool SessionBrowser::ShowsOnly(int id) const {
+    return m_tree.Valid(id) && m_tree.At(id).level == SessionNode::Session &&
+           !m_machine.RequestRunning() && !m_report.ReportBody.empty() &&
+           m_shown.SectionCount() == 1 &&
+           m_shown.FirstSlot() == static_cast<int16_t>(m_tree.At(id).itemData & 0xFFFF);
+}
+
+void SessionBrowser::BackToFirstSession() {
+    m_backToFirst = false;
+    m_shown.KeepFirst();
+    RenderAgain();
+    const int first = m_tree.FindSession(m_shown.FirstSlot());
+    if (first >= 0) {
+        m_selected = first;
+        m_view.SelectNode(first);
+        const int parent = m_tree.Parent(first);
+        m_report.HeadingDay = m_tree.Text(parent) + " ";
+        m_report.HeadingMonth = m_tree.Text(m_tree.Parent(parent));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -261,19 +324,34 @@ void SessionBrowser::OnAllSessions(bool checked) {
         m_boxes.alarm = true;
         m_boxes.cal = true;
     }
-    m_view.SetSessionBoxes(m_boxes);
+    ApplyBoxes();
 }
 
 void SessionBrowser::OnAlarmSessions(bool checked) {
     m_boxes.alarm = checked;
     m_boxes.all = false;
-    m_view.SetSessionBoxes(m_boxes);
+    ApplyBoxes();
 }
 
 void SessionBrowser::OnCalSessions(bool checked) {
     m_boxes.cal = checked;
     m_boxes.all = false;
+    ApplyBoxes();
+}
+
+void SessionBrowser::ApplyBoxes() {
     m_view.SetSessionBoxes(m_boxes);
+    if (!m_treeBuilt) {
+        return;
+    }
+    // The table is the index already uploaded: the tree follows the boxes without a new GO.
+    const bool session =
+        m_tree.Valid(m_selected) && m_tree.At(m_selected).level == SessionNode::Session;
+    const int16_t slot =
+        session ? static_cast<int16_t>(m_tree.At(m_selected).itemData & 0xFFFF) : int16_t(-1);
+    m_tree.Build(m_table, m_boxes, m_view);
+    m_selected = session ? m_tree.FindSession(slot) : -1;
+    m_view.SelectNode(m_selected);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -71,12 +71,28 @@ void UploadMachine::OnSetDone() {
     (this->*CurrentRow().setDone)();
 }
 
+void UploadMachine::OnChecksumError() {
+    // These states collect bulk data: a dropped frame leaves a hole in them that nothing else
+    // would notice.
+    if (m_state == UploadState::DriverText || m_state == UploadState::ConfigBlock ||
+        m_state == UploadState::IndexUnderWay || m_state == UploadState::SessionUnderWay) {
+        m_spoiled = true;
+    }
+}
+
 void UploadMachine::OnUploadDone() {
+    if (m_spoiled) {
+        // The transfer came short: it costs its step an attempt, as a lost one does, and is
+        // asked for again.
+        OnTimeout();
+        return;
+    }
     m_view.EnableGo(true);
     (this->*CurrentRow().uploadDone)();
 }
 
 void UploadMachine::OnTimeout() {
+    m_spoiled = false;
     if (m_state == UploadState::DriverText) {
         // The start-up carries on whenever the instrument answers, however late.
         if (++m_failures % kAttemptsPerStep == 0) {

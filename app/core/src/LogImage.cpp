@@ -1,5 +1,6 @@
 #include "app/LogImage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -92,4 +93,13 @@ uint32_t LogImage::Store(uint32_t offset, const uint8_t* data, uint32_t length) 
         std::memcpy(area, data, room);
     }
     return room;
+}
+
+bool LogImage::SessionHeld(int16_t slot) const {
+    if (slot < 0 || slot >= kSlotCount) {
+        return false;
+    }
+    const uint8_t* sector = m_bytes + (static_cast<uint32_t>(slot) + kIndexSectors) * kSectorSize;
+    return std::any_of(sector, sector + kSectorSize,
+                       [](uint8_t b) { return b != 0 && b != kErased; });
 }

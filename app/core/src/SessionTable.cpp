@@ -141,6 +141,12 @@ std::vector<SessionNode> SessionTable::Nodes(const SessionBoxes& boxes) const {
         if (!entry.used || entry.undated) {
             continue;
         }
+        // A session the boxes leave out brings no month or day of its own: a day without a
+        // session to choose would only be a dead end in the tree.
+        if (!(boxes.all || (boxes.alarm && entry.alarm == 1) ||
+              (boxes.cal && entry.calibration == 1))) {
+            continue;
+        }
         bool newMonth = false;
         if (std::strcmp(entry.monthLabel, lastMonth) != 0) {
             nodes.push_back({SessionNode::Month, entry.monthLabel, kFolderData});
@@ -151,11 +157,8 @@ std::vector<SessionNode> SessionTable::Nodes(const SessionBoxes& boxes) const {
             nodes.push_back({SessionNode::Day, entry.dayLabel, kFolderData});
             lastDay = entry.dayLabel;
         }
-        if (boxes.all || (boxes.alarm && entry.alarm == 1) ||
-            (boxes.cal && entry.calibration == 1)) {
-            nodes.push_back(
-                {SessionNode::Session, entry.sessionLabel, static_cast<uint32_t>(entry.slot)});
-        }
+        nodes.push_back(
+            {SessionNode::Session, entry.sessionLabel, static_cast<uint32_t>(entry.slot)});
     }
     return nodes;
 }

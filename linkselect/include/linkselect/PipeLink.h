@@ -9,8 +9,8 @@
 class QLocalSocket;
 
 // The companion program's pipe, a local socket ("RAK Pipe": a named pipe on Windows, a socket file
-// in the temporary directory elsewhere). Line settings and modem lines mean nothing here and are
-// accepted and ignored.
+// in the user's runtime folder elsewhere, see PipePlace.h). Line settings and modem lines mean
+// nothing here and are accepted and ignored.
 class LINKSELECT_EXPORT PipeLink : public Link {
 public:
     static constexpr char kServerName[] = "RAK Pipe";

@@ -40,6 +40,10 @@ public:
     // Lets the user choose the link again / re-opens the last choice without asking.
     void SetProperties();
     void ReOpen();
+    // Whether a link is open now (a companion program that went away closes its pipe), and
+    // whether it is the companion pipe rather than a serial port.
+    bool LinkOpen() const;
+    bool LinkIsPipe() const;
     // SETRTS, CLRRTS, SETDTR or CLRDTR on the link; other codes and the result are ignored.
     void SetDTR(unsigned long function);
 

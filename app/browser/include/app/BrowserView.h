@@ -59,6 +59,9 @@ public:
     virtual void SuspendTick() = 0;
     virtual void ResumeTick() = 0;
 
+    // A note shown in place of the report, which itself is kept as it is (a session the loaded
+    // dump does not hold).
+    virtual void ShowReportNotice(const std::string& text) { (void)text; }
     // Where the browsed data come from: empty for the instrument, else the loaded dump's path.
     virtual void ShowDataSource(const std::string& dumpPath) { (void)dumpPath; }
     // A request has ended, successfully or not (the instrument stopped answering, or a file could

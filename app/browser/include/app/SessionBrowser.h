@@ -35,11 +35,17 @@ public:
     // The image and the report state must outlive the browser.
     SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report);
 
+    // The sessions of the report on screen.
+    const ShownReport& Shown() const { return m_shown; }
+
     // Start-up: the built-in driver text, "Upload flag" current, state 0 and the first poll. The
     // caller has attached the test list to the comms object beforehand.
     void Start();
 
-    // The communications notifications 18101 to 18104.
+    // The communications notifications 18101 to 18105. A reply that failed its checksum was
+    // dropped by the engine: a bulk transfer it belonged to is asked for again when it ends (its
+    // data are short), anything else is recovered by the time-out that follows.
+    void OnChecksumError() { m_machine.OnChecksumError(); }
     void OnTimeout() { m_machine.OnTimeout(); }
     void OnAskDone() { m_machine.OnAskDone(); }
     void OnSetDone() { m_machine.OnSetDone(); }
@@ -58,11 +64,13 @@ public:
     // Selects node `id` as if the user had clicked it (the view is told to show it).
     void SelectNode(int id);
     void OnNext() { SelectNextSession(true); }
+    // Ticked with a session shown, the report goes on with the rest of that day at once; unticked
+    // with a day shown, it goes back to the session it began with.
     void OnFullDay(bool checked);
     void SelectNextSession(bool newReport);
 
-    // The session boxes: All sets Alarm and Cal; Alarm or Cal clears All. They take effect at the
-    // next tree build.
+    // The session boxes: All sets Alarm and Cal; Alarm or Cal clears All. A tree already built is
+    // built again at once; the session shown stays selected when it is still listed.
     void OnAllSessions(bool checked);
     void OnAlarmSessions(bool checked);
     void OnCalSessions(bool checked);
@@ -123,6 +131,10 @@ private:
     void StartPendingRequest();
     void FullDayStep();
     void BuildSessionList();
+    void ApplyBoxes();
+    bool ShowsOnly(int id) const;
+    void BackToFirstSession();
+    bool RenderHeld(int16_t slot);
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
 
@@ -139,6 +151,8 @@ private:
     SessionTree m_tree;
     int m_selected = -1;
     ShownReport m_shown;
+    bool m_treeBuilt = false;
+    bool m_backToFirst = false; // Full Day was unticked while a session of the day was on its way
 
     Pending m_pending = Pending::None;
     int16_t m_pendingSlot = 0;

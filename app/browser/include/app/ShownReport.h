@@ -25,16 +25,26 @@ public:
     void RenderAgain(ReportState& report, SessionByteSource& source);
 
     size_t SectionCount() const { return m_sections.size(); }
+    // The session the report begins with (kNoSession when none was rendered).
+    int16_t FirstSlot() const { return m_sections.empty() ? kNoSession : m_sections.front().slot; }
+    // Forgets every section after the first; RenderAgain then shows the first one alone.
+    void KeepFirst() {
+        if (m_sections.size() > 1) {
+            m_sections.resize(1);
+        }
+    }
     // The slots of the sessions shown, in report order ("no session" left out).
     std::vector<int16_t> Slots() const;
 
-private:
     struct Section {
         int16_t slot;
         std::string headingDay;
         std::string headingMonth;
     };
+    // The sections of the report on screen, in order (the chart draws the same sessions).
+    const std::vector<Section>& Sections() const { return m_sections; }
 
+private:
     // What RenderSession carries from one rendering to the next.
     struct DecoderState {
         int32_t headerCountdown = 0;

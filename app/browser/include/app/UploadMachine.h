@@ -65,6 +65,9 @@ public:
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
     void Start();
 
+    // A frame failed its checksum and was dropped: a bulk transfer under way is asked for again
+    // when it ends, its data being short.
+    void OnChecksumError();
     void OnTimeout();
     void OnAskDone();
     void OnSetDone();
@@ -158,6 +161,7 @@ private:
     bool m_startUpComplete = false;
     int m_failures = 0;     // time-outs at the current step
     bool m_resume = false;  // the next poll answer re-sends the step a time-out lost
+    bool m_spoiled = false; // a frame of the bulk transfer under way failed its checksum
     bool m_waiting = false; // the view was told that the start-up waits for the instrument
 
     // The driver text and the configuration block, with the zero after them.

@@ -63,6 +63,11 @@ public:
     // unchanged.
     int LoadDump(const char* path, std::string& message);
 
+    // Whether the data sector of `slot` holds a session: one that was never uploaded is all
+    // zeros, as the image starts, or all 0xFF where a download wrote it as erased flash; a
+    // session's stream begins with its first record. False for a slot out of range.
+    bool SessionHeld(int16_t slot) const;
+
     const uint8_t* Bytes() const { return m_bytes; }
     // How often the window has been refilled since construction; lets tests watch the window.
     uint32_t WindowRefills() const { return m_windowRefills; }

@@ -54,8 +54,9 @@ public:
     // The dated entry of `slot` (nullptr when empty, undated or out of range).
     const SessionEntry* FindDated(int16_t slot) const;
 
-    // The month, day and session nodes of the tree in the order they are inserted: every dated
-    // session gets its month and day node; its own node only when the boxes let it through.
+    // The month, day and session nodes of the tree in the order they are inserted: the dated
+    // sessions that the boxes let through, each under its month and day node. Days and months
+    // without such a session are left out.
     std::vector<SessionNode> Nodes(const SessionBoxes& boxes) const;
 
 private:

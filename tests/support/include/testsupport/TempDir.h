@@ -58,14 +58,16 @@ private:
     WorkDirGuard m_cwd; // left before the folder is removed
 };
 
-// A private temporary folder that is TMPDIR for the life of the object, so that the local
-// sockets ("RAK Pipe") of this process and of the children it starts meet there and never a real
-// one. The old TMPDIR comes back before the folder is removed.
+// A private temporary folder that is both TMPDIR and XDG_RUNTIME_DIR for the life of the object,
+// so that the local sockets ("RAK Pipe") of this process and of the children it starts meet there
+// and never a real one. The old values come back before the folder is removed.
 class PrivateTmpDir {
 public:
     explicit PrivateTmpDir(const std::string& stem = "tavon-tmp-", const char* parent = nullptr)
         : m_dir(stem, parent),
-          m_tmpdir("TMPDIR", m_dir.Ok() ? m_dir.Path().c_str() : std::getenv("TMPDIR")) {}
+          m_tmpdir("TMPDIR", m_dir.Ok() ? m_dir.Path().c_str() : std::getenv("TMPDIR")),
+          m_runtime("XDG_RUNTIME_DIR",
+                    m_dir.Ok() ? m_dir.Path().c_str() : std::getenv("XDG_RUNTIME_DIR")) {}
 
     bool Ok() const { return m_dir.Ok(); }
     const std::string& Path() const { return m_dir.Path(); }
@@ -74,6 +76,7 @@ public:
 private:
     TempDir m_dir;
     EnvGuard m_tmpdir;
+    EnvGuard m_runtime;
 };
 
 } // namespace testsupport

@@ -1,0 +1,142 @@
+#include "ChartPanel.h"
+
+#include "app/ShownReport.h"
+#include "charts/BarholePlot.h"
+#include "charts/ChartText.h"
+#include "charts/ReportPdf.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
+#include "charts/SessionSnapshot.h"
+#include "report/Report.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
+
+ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    auto* bar = new QHBoxLayout;
+    hint_ = new QLabel("Drag across the chart to zoom into a time range; double-click for all.");
+    auto* whole = new QPushButton("Whole Session");
+    whole->setObjectName("chartWhole");
+    bar->addWidget(hint_, 1);
+    bar->addWidget(whole);
+    layout->addLayout(bar);
+    // The chart over its barhole profiles, which scroll when a session has many.
+    auto* split = new QSplitter(Qt::Vertical);
+    plot_ = new SessionChartPlot;
+    plot_->setObjectName("sessionChart");
+    profiles_ = new BarholePlot;
+    profiles_->setObjectName("barholeProfiles");
+    profileArea_ = new QScrollArea;
+    profileArea_->setWidgetResizable(true);
+    profileArea_->setWidget(profiles_);
+    profileArea_->hide();
+    split->addWidget(plot_);
+    split->addWidget(profileArea_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
+    connect(whole, &QPushButton::clicked, plot_, &SessionChartPlot::ResetZoom);
+    connect(&watcher_, &QFutureWatcher<Drawing>::finished, this, &ChartPanel::PutUp);
+}
+
+ChartPanel::~ChartPanel() {
+    watcher_.waitForFinished();
+}
+
+ChartPanel* ChartPanel::InstallBeside(QWidget* reportView) {
+    QWidget* parent = reportView->parentWidget();
+    auto* tabs = new QTabWidget(parent);
+    tabs->setObjectName("reportTabs");
+    tabs->setDocumentMode(true);
+    auto* panel = new ChartPanel;
+    if (auto* splitter = qobject_cast<QSplitter*>(parent)) {
+        splitter->replaceWidget(splitter->indexOf(reportView), tabs);
+    } else if (parent != nullptr && parent->layout() != nullptr) {
+        parent->layout()->replaceWidget(reportView, tabs);
+    } else {
+        // A report view placed by coordinates: the tabs take its place and size.
+        tabs->setGeometry(reportView->geometry());
+    }
+    tabs->addTab(reportView, "Report");
+    tabs->addTab(panel, "Chart");
+    return panel;
+}
+
+void ChartPanel::Show(const ShownReport& shown, SessionByteSource& image,
+                      const ReportState& report) {
+    // The bytes are copied here, on the window's thread: uploads change the image under it.
+    auto snapshot = std::make_shared<charts::SessionSnapshot>();
+    std::vector<int16_t> sessionSlots;
+    std::string day;
+    std::string month;
+    for (const ShownReport::Section& section : shown.Sections()) {
+        if (section.slot == ShownReport::kNoSession) {
+            continue;
+        }
+        if (sessionSlots.empty()) {
+            day = section.headingDay;
+            month = section.headingMonth;
+        }
+        sessionSlots.push_back(section.slot);
+        snapshot->Take(image, section.slot);
+    }
+    auto modes = std::make_shared<std::vector<std::string>>(report.ModeNames, report.ModeNames + 4);
+    const LogFilter filter = ReportFilter(report);
+    const unsigned generation = ++generation_;
+    watcher_.setFuture(QtConcurrent::run([=] {
+        ModeNameList names;
+        for (int i = 0; i < 4; ++i) {
+            names[i] = (*modes)[static_cast<size_t>(i)];
+        }
+        Drawing drawing;
+        drawing.generation = generation;
+        drawing.chart = charts::ChartOfSessions(*snapshot, sessionSlots, names, filter);
+        drawing.title = charts::ChartTitle(day, month, drawing.chart);
+        return drawing;
+    }));
+}
+
+bool ChartPanel::Busy() const {
+    return watcher_.isRunning();
+}
+
+void ChartPanel::Finish() {
+    watcher_.waitForFinished();
+    PutUp();
+}
+
+void ChartPanel::PutUp() {
+    if (watcher_.future().resultCount() == 0) {
+        return;
+    }
+    const Drawing& drawing = watcher_.future().result();
+    // A chart overtaken by a newer choice is not shown (the newer one follows), and one already
+    // up is not drawn again when Finish() and the watcher's signal both arrive.
+    if (drawing.generation != generation_ || drawing.generation == shownGeneration_) {
+        return;
+    }
+    shownGeneration_ = drawing.generation;
+    plot_->SetChart(drawing.chart, drawing.title);
+    const auto& barholes = drawing.chart.barholes;
+    profiles_->SetProfiles(barholes, 0, barholes.size());
+    profiles_->setMinimumHeight(BarholePlot::RowsFor(barholes.size()) * BarholePlot::kRowHeight);
+    profileArea_->setVisible(!barholes.empty());
+    emit chartShown();
+}
+
+bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error) {
+    Finish();
+    return WriteReportPdf(rtf, plot_->Title(), plot_, path, error);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "charts/SessionChart.h"
+
+#include <QFutureWatcher>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class BarholePlot;
+class QLabel;
+class QScrollArea;
+class SessionByteSource;
+class SessionChartPlot;
+class ShownReport;
+struct ReportState;
+
+// The "Chart" view beside the report: the chart of the sessions the report shows, drawn from a
+// copy of their bytes on another thread so that choosing a session never waits for a chart.
+class ChartPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartPanel(QWidget* parent = nullptr);
+    ~ChartPanel() override;
+
+    // Puts the report view and a new chart panel side by side as two tabs where the report view
+    // stood (in a splitter or a layout); returns the panel.
+    static ChartPanel* InstallBeside(QWidget* reportView);
+
+    // Starts drawing the sessions of `shown` as the report has them (filter, mode names).
+    void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report);
+    // Waits for a chart still being drawn and puts it up.
+    void Finish();
+    // True while a chart is being drawn.
+    bool Busy() const;
+
+    SessionChartPlot& Plot() { return *plot_; }
+    BarholePlot& Profiles() { return *profiles_; }
+
+    // File > Save as PDF...: the report, then this chart; false with `error` on failure.
+    bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error);
+
+signals:
+    // A chart has been put up.
+    void chartShown();
+
+private:
+    struct Drawing {
+        unsigned generation = 0;
+        charts::SessionChart chart;
+        QString title;
+    };
+
+    void PutUp();
+
+    SessionChartPlot* plot_ = nullptr;
+    BarholePlot* profiles_ = nullptr;
+    QScrollArea* profileArea_ = nullptr;
+    QLabel* hint_ = nullptr;
+    QFutureWatcher<Drawing> watcher_;
+    unsigned generation_ = 0;
+    unsigned shownGeneration_ = 0;
+};

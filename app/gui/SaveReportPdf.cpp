@@ -1,0 +1,26 @@
+// File > Save as PDF...: the report on screen and its chart, as one PDF.
+#include "ChartPanel.h"
+#include "MainDialog.h"
+
+#include "report/Report.h"
+
+#include <QFileDialog>
+
+void MainDialog::SaveReportPdf() {
+    QString path;
+    if (env_.askPdfName) {
+        path = env_.askPdfName(this);
+    } else {
+        path = QFileDialog::getSaveFileName(this, "Save as PDF", QString(), "PDF Files (*.pdf)");
+        if (!path.isEmpty() && !path.endsWith(".pdf", Qt::CaseInsensitive)) {
+            path += ".pdf";
+        }
+    }
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!chart_->SaveReportPdf(report_.ReportText, path, error)) {
+        Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QString>
+
+class QLabel;
+
+// The line under the main window: what the program is doing or has just done, which log lines
+// the filter hides, and whether an instrument is connected and over what.
+class StatusLine : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusLine(QWidget* parent = nullptr);
+
+    // What is going on now, or the last result; replaces whatever was there.
+    void SetActivity(const QString& text);
+    // Empty when the filter hides nothing.
+    void SetFilterNote(const QString& text);
+    void SetConnection(const QString& text);
+
+    QString Activity() const;
+    QString FilterNote() const;
+    QString Connection() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A text longer than the line is shortened with an ellipsis, whole in its tooltip.
+    void ShowActivity();
+
+    QString activityText_;
+    QLabel* activity_;
+    QLabel* filterNote_;
+    QLabel* connection_;
+};

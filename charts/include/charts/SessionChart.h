@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a chart of one session (or a chain of sessions) shows, as plain data: built from the
+// decoded records, drawn by SessionChartPlot, checked by the tests without pixels.
+//
+// Times are the instrument's wall clock as seconds since 1970-01-01 read as if it were UTC, so
+// that the time axis shows what the instrument showed whatever this computer's time zone is.
+namespace charts {
+
+struct SeriesPoint {
+    int64_t time = 0;
+    double value = 0;
+};
+
+// One gas in one unit. Each run is a stretch while the instrument was on; no line joins two runs.
+struct GasSeries {
+    std::string gas;  // "LEL", "CO": the instrument's name without its padding
+    std::string unit; // "% LEL", "% gas", "%", "ppm", as the gas table gives it
+    std::vector<std::vector<SeriesPoint>> runs;
+
+    size_t PointCount() const;
+};
+
+enum class MarkKind {
+    Alarm,       // a gas went into alarm: drawn as a red point naming the gas
+    Calibration, // calibration, zero, field calibration and bump tests: labelled vertical lines
+    Zero,
+    FieldCalibration,
+    BumpTest,
+    SwitchOn, // switch on/off and mode changes: marks on the time axis
+    SwitchOff,
+    ModeChange,
+};
+
+struct ChartMark {
+    MarkKind kind = MarkKind::Alarm;
+    int64_t time = 0;
+    // Alarm: the gas's name. Tests: the kind and PASS or FAIL ("Bump FAIL CO"); a test without
+    // any sensor result has no verdict. Switch and mode marks: "On", "Off", the mode's name.
+    std::string label;
+    // Tests: true when a sensor failed; alarms: always true.
+    bool failed = false;
+    // Alarm: the gas's reading at that moment in `unit`, when the record held one.
+    bool hasValue = false;
+    double value = 0;
+    std::string unit;
+};
+
+// The samples of one barhole test, step by step, with the peak the instrument recorded.
+struct BarholeProfile {
+    int64_t time = 0;
+    int number = 0;
+    std::string unit; // "% LEL" or "% gas"
+    double peak = 0;  // the recorded peak reading
+    std::vector<double> values;
+
+    // Index of the largest sample (the first of equals); -1 with no samples.
+    int PeakStep() const;
+};
+
+struct SessionChart {
+    std::vector<GasSeries> gases; // in the order the gases were first met
+    std::vector<ChartMark> marks; // in time order of the stream
+    std::vector<BarholeProfile> barholes;
+    int64_t firstTime = 0; // the span of every time-stamped record seen, for the axis
+    int64_t lastTime = 0;
+    bool hasTime = false;
+
+    // The units met, in the order the chart stacks their panes: % LEL, % gas, %, ppm, mg/m3, then
+    // any other.
+    std::vector<std::string> Units() const;
+    const GasSeries* Find(const std::string& gas, const std::string& unit) const;
+};
+
+} // namespace charts

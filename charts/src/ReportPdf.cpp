@@ -1,0 +1,142 @@
+#include "charts/ReportPdf.h"
+
+#include "PdfFile.h"
+#include "charts/ChartFiles.h"
+#include "charts/SessionChartPlot.h"
+#include "reportdoc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+// Device units are pixels at 96 per inch, so that the chart is drawn at the size it has on
+// screen and the report's point sizes mean what they mean in the view.
+constexpr int kDpi = 96;
+constexpr double kMarginMm = 12;
+
+class PageFrame {
+public:
+    PageFrame(QPainter& painter, const QRect& page, const QString& heading, int pageCount)
+        : painter_(painter), page_(page), heading_(heading), pageCount_(pageCount) {
+        QFont font;
+        font.setPointSize(9);
+        font_ = font;
+        lineHeight_ = QFontMetrics(font_, painter_.device()).height();
+    }
+
+    // The part of the page between header and footer.
+    QRect Body() const { return page_.adjusted(0, lineHeight_ * 2, 0, -lineHeight_ * 2); }
+
+    void Draw(int pageNumber) {
+        painter_.save();
+        painter_.setFont(font_);
+        painter_.setPen(Qt::black);
+        const QRect header(page_.left(), page_.top(), page_.width(), lineHeight_);
+        painter_.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, "Tavon Datalogging");
+        painter_.drawText(header, Qt::AlignRight | Qt::AlignVCenter, heading_);
+        painter_.drawLine(page_.left(), header.bottom() + lineHeight_ / 2, page_.right(),
+                          header.bottom() + lineHeight_ / 2);
+        const QRect footer(page_.left(), page_.bottom() - lineHeight_, page_.width(), lineHeight_);
+        painter_.drawText(footer, Qt::AlignHCenter | Qt::AlignVCenter,
+                          QString("Page %1 of %2").arg(pageNumber).arg(pageCount_));
+        painter_.restore();
+    }
+
+private:
+    QPainter& painter_;
+    QRect page_;
+    QString heading_;
+    int pageCount_;
+    QFont font_;
+    int lineHeight_ = 0;
+};
+
+} // namespace
+
+bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
+                    const QString& path, QString& error) {
+    QSaveFile file(path);
+    if (!OpenForWriting(file, error)) {
+        return false;
+    }
+    {
+        QPdfWriter writer(&file);
+        writer.setCreator("Tavon Datalogging");
+        writer.setTitle(heading);
+        writer.setResolution(kDpi);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                         QPageLayout::Millimeter));
+
+        // The view's document, laid out in the writer's metrics and never wrapped.
+        QTextDocument document;
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setPointSize(10);
+        document.setDefaultFont(fixed);
+        document.documentLayout()->setPaintDevice(&writer);
+        ReadRtfIntoDocument(rtf, document);
+        QTextOption noWrap = document.defaultTextOption();
+        noWrap.setWrapMode(QTextOption::NoWrap);
+        document.setDefaultTextOption(noWrap);
+        document.setDocumentMargin(0);
+
+        QCPPainter painter;
+        if (!BeginDrawing(painter, writer, file, error)) {
+            return false;
+        }
+        const QRect page = writer.pageLayout().paintRectPixels(kDpi);
+        const QRect pageArea(0, 0, page.width(), page.height());
+        PageFrame probe(painter, pageArea, heading, 0);
+        const QRect body = probe.Body();
+
+        // The widest line decides the scale; a scale below 1 sets the whole report smaller.
+        const double ideal = document.idealWidth();
+        const double scale = ideal > body.width() ? body.width() / ideal : 1.0;
+        document.setPageSize(QSizeF(body.width() / scale, body.height() / scale));
+        const int reportPages = std::max(1, document.pageCount());
+        const int profilePages =
+            chart != nullptr ? ProfilePageCount(chart->Chart().barholes.size(), body.size()) : 0;
+        const int pageCount = reportPages + (chart != nullptr ? 1 : 0) + profilePages;
+        PageFrame frame(painter, pageArea, heading, pageCount);
+
+        const QSizeF docPage = document.pageSize();
+        for (int i = 0; i < reportPages; ++i) {
+            if (i > 0) {
+                writer.newPage();
+            }
+            frame.Draw(i + 1);
+            painter.save();
+            painter.translate(body.topLeft());
+            painter.scale(scale, scale);
+            painter.translate(0, -i * docPage.height());
+            const QRectF visible(0, i * docPage.height(), docPage.width(), docPage.height());
+            painter.setClipRect(visible);
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = visible;
+            document.documentLayout()->draw(&painter, context);
+            painter.restore();
+        }
+        if (chart != nullptr) {
+            writer.newPage();
+            frame.Draw(pageCount - profilePages);
+            painter.save();
+            painter.translate(body.topLeft());
+            chart->PaintTo(painter, body.width(), body.height());
+            painter.restore();
+            int pageNumber = pageCount - profilePages;
+            PaintProfilePages(painter, chart->Chart().barholes, body.size(), [&] {
+                writer.newPage();
+                frame.Draw(++pageNumber);
+                return body.topLeft();
+            });
+        }
+        painter.end();
+    }
+    return CommitWriting(file, error);
+}

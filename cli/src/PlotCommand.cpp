@@ -1,0 +1,51 @@
+// tavon-datalog plot: the chart of sessions of a saved dump as a PDF or PNG file, drawn by the
+// program's own chart code without a window.
+#include "ChartOutput.h"
+#include "CommandLine.h"
+#include "Commands.h"
+#include "DumpData.h"
+#include "ExitStatus.h"
+#include "OfflineOptions.h"
+#include "app/LogImage.h"
+#include "report/Report.h"
+
+#include <QSize>
+
+#include <string>
+
+const char kPlotSynopsis[] = "plot DUMP SLOT [SLOT...] -o FILE.pdf|FILE.png [--size WxH] "
+                             "[--hide alarm,manual,timed,calibration,bump] "
+                             "[--mode-names N1,N2,N3,N4]";
+
+const char kPlotHelp[] =
+    "Draws the chart of the sessions in the given slots of a FlashData.txt dump, in the order\n"
+    "given as a Full Day chain (a gap between sessions): one line per gas in a pane per unit,\n"
+    "alarms as red points naming the gas, calibrations, zeros and bump tests as lines with\n"
+    "PASS or FAIL, switching on and off and mode changes on the time axis, and each barhole\n"
+    "profile as a small plot underneath. Needs no display.\n"
+    "\n"
+    "  -o FILE, --output FILE  the file to write; FILE.pdf gives a PDF whose lines and texts\n"
+    "                        are vectors and text, FILE.png a picture\n"
+    "  --size WxH            the chart's size in pixels (96 per inch in a PDF); default "
+    "1600x1000\n"
+    "  --hide LIST           leave out alarm, manual or timed readings, calibration (also\n"
+    "                        zero and field calibration) or bump tests, as render does\n"
+    "  --mode-names LIST     up to four comma-separated mode names, as render takes them\n";
+
+int RunPlot(int argc, char** argv) {
+    PlotOptions options;
+    std::string message;
+    if (!ParsePlotOptions(argc, argv, options, message)) {
+        return UsageError(message);
+    }
+    if (!LoadDumpAndSessions(options.dump.c_str())) {
+        return kExitUsage;
+    }
+    ReportState state;
+    for (int k = 0; k < 4; ++k) {
+        state.ModeNames[k] = options.modeNames[k];
+    }
+    SetReportFilter(state, options.filter);
+    return WriteChartFile(Image(), state, ChartJobOf(options.sessionSlots), options.output,
+                          QSize(options.width, options.height));
+}

@@ -1,0 +1,107 @@
+// tavon-datalog plot and render --pdf on a dump of the simulated instrument, without a display:
+// the files are read back with Qt's image reader and poppler's pdftotext.
+#include "reportdoc/RtfReader.h"
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using testsupport::RunProgram;
+
+// Slot 2 of the generated memory: a morning's survey with alarms of several gases.
+const char kSlot[] = "2";
+
+class ChartCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.Ok());
+        const auto made =
+            RunProgram("tavon-instrument", {"--dump", dir.File("FlashData.txt")}, dir.Path());
+        ASSERT_EQ(made.status, 0) << made.err;
+    }
+
+    testsupport::RunResult Datalog(const std::vector<std::string>& args) {
+        // No display: the program must manage on its own.
+        return RunProgram("tavon-datalog", args, dir.Path(), 180,
+                          {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+    }
+
+    std::string PdfText(const std::string& name) {
+        QProcess process;
+        process.start("pdftotext", {"-layout", QString::fromStdString(dir.File(name)), "-"});
+        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+            return std::string();
+        }
+        return process.readAllStandardOutput().toStdString();
+    }
+
+    testsupport::TempDir dir;
+};
+
+std::string Squeezed(const std::string& text) {
+    return QString::fromStdString(text)
+        .replace(QRegularExpression("\\s+"), " ")
+        .trimmed()
+        .toStdString();
+}
+
+TEST_F(ChartCommands, PlotWritesAPdfWithItsTextsAndAPngOfTheAskedSize) {
+    const auto pdf = Datalog({"plot", "FlashData.txt", kSlot, "-o", "chart.pdf"});
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
+    const std::string text = PdfText("chart.pdf");
+    for (const char* expected :
+         {"LEL", "O2", "CO", "H2S", "% LEL", "ppm", "Time (instrument clock)", "Aug 2026"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+    }
+
+    const auto png = Datalog({"plot", "FlashData.txt", kSlot, "-o", "chart.png", "--size",
+                              "640x480", "--hide", "alarm"});
+    ASSERT_EQ(png.status, 0) << png.err;
+    EXPECT_EQ(QImage(QString::fromStdString(dir.File("chart.png"))).size(), QSize(640, 480));
+}
+
+TEST_F(ChartCommands, PlotRefusesWhatItCannotDo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"plot", "FlashData.txt", kSlot, "-o", "chart.svg"},
+        {"plot", "FlashData.txt", kSlot},
+        {"plot", "FlashData.txt", kSlot, "-o", "c.png", "--size", "640"},
+        {"plot", "FlashData.txt", kSlot, "-o", "c.png", "--hide", "everything"},
+        {"plot", "FlashData.txt", "500", "-o", "c.png"},
+        {"plot", "Missing.txt", kSlot, "-o", "c.png"},
+    };
+    for (const auto& args : cases) {
+        const auto result = Datalog(args);
+        EXPECT_EQ(result.status, 2) << args.back();
+        EXPECT_FALSE(result.err.empty());
+    }
+    EXPECT_EQ(Datalog({"plot", "FlashData.txt", kSlot, "-o", "no/such/folder/c.png"}).status, 1);
+}
+
+TEST_F(ChartCommands, RenderPdfHoldsEveryLineOfTheReport) {
+    const auto rtf = Datalog({"render", "FlashData.txt", kSlot, "3"});
+    ASSERT_EQ(rtf.status, 0);
+    const auto pdf = Datalog({"render", "FlashData.txt", kSlot, "3", "--pdf", "report.pdf"});
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
+    EXPECT_TRUE(pdf.out.empty()); // the RTF goes nowhere without -o
+    QTextDocument document;
+    ReadRtfIntoDocument(rtf.out, document);
+    const std::string text = Squeezed(PdfText("report.pdf"));
+    const QStringList lines = document.toPlainText().split('\n');
+    ASSERT_GT(lines.size(), 20);
+    for (const QString& line : lines) {
+        const std::string wanted = Squeezed(line.toStdString());
+        EXPECT_NE(text.find(wanted), std::string::npos) << "missing: " << wanted;
+    }
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+// The chart and the report as files, read back with real readers: Qt's image reader for PNG,
+// poppler's pdftotext for PDF (its texts must be text, not pictures of text).
+#include "charts/ChartFiles.h"
+#include "charts/BarholePlot.h"
+#include "charts/ChartBuilder.h"
+#include "charts/ReportPdf.h"
+#include "charts/SessionChartPlot.h"
+#include "report/Report.h"
+#include "testsupport/TempDir.h"
+
+#include <QImage>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace charts;
+
+SessionChart SampleChart() {
+    ChartBuilder builder;
+    builder.SwitchOn(1000);
+    for (int i = 0; i < 20; ++i) {
+        builder.Readings(1010 + i * 10,
+                         {{"LEL", "% LEL", i * 0.5}, {"O2", "%", 20.9}, {"CO", "ppm", 3.0 * i}});
+    }
+    builder.Alarm(1100, "CO", {{"CO", "ppm", 35}});
+    builder.Test(MarkKind::BumpTest, 1150, {{"CO", SensorVerdict::Pass}});
+    builder.SwitchOff(1300);
+    builder.Barhole(1250, 3, "% gas", 4.5, {1, 2, 4.5, 3, 2, 1});
+    return builder.Take();
+}
+
+// pdftotext's text of a PDF; empty when it cannot read it.
+std::string PdfText(const std::string& path, bool layout = false) {
+    QProcess process;
+    QStringList args;
+    if (layout) {
+        args << "-layout";
+    }
+    args << QString::fromStdString(path) << "-";
+    process.start("pdftotext", args);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
+
+TEST(ChartFiles, PngHasTheAskedSize) {
+    testsupport::TempDir dir;
+    SessionChartPlot plot;
+    plot.SetChart(SampleChart(), "Mon 07 December 2026");
+    QString error;
+    ASSERT_TRUE(
+        WriteChartPng(plot, QString::fromStdString(dir.File("c.png")), QSize(900, 500), error))
+        << error.toStdString();
+    const QImage image(QString::fromStdString(dir.File("c.png")));
+    EXPECT_EQ(image.size(), QSize(900, 500));
+}
+
+TEST(ChartFiles, PdfHoldsGasNamesAndAxisLabelsAsText) {
+    testsupport::TempDir dir;
+    SessionChartPlot plot;
+    plot.SetChart(SampleChart(), "Mon 07 December 2026");
+    QString error;
+    ASSERT_TRUE(
+        WriteChartPdf(plot, QString::fromStdString(dir.File("c.pdf")), QSize(1200, 800), error));
+    const std::string text = PdfText(dir.File("c.pdf"));
+    for (const char* expected : {"Mon 07 December 2026", "LEL", "O2", "CO", "% LEL", "%", "ppm",
+                                 "Time (instrument clock)", "Bump PASS", "Barhole 3", "Pk 4.5"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+    }
+}
+
+TEST(ChartFiles, ReportPdfHoldsTheReportLinesUnwrapped) {
+    testsupport::TempDir dir;
+    const std::string longLine(140, 'x');
+    std::string rtf = std::string(RtfHeader) + "Mon 07 December 2026 \\par ";
+    for (int i = 0; i < 120; ++i) {
+        rtf += "\\par 10:20:30 T       2.5     30    line " + std::to_string(i) + "\\par ";
+    }
+    rtf += longLine + "\\par }}";
+    SessionChartPlot plot;
+    plot.SetChart(SampleChart(), "Mon 07 December 2026");
+    QString error;
+    ASSERT_TRUE(WriteReportPdf(rtf, "Mon 07 December 2026 10:20:30", &plot,
+                               QString::fromStdString(dir.File("r.pdf")), error))
+        << error.toStdString();
+    const std::string text = PdfText(dir.File("r.pdf"), true);
+    EXPECT_NE(text.find("line 0"), std::string::npos);
+    EXPECT_NE(text.find("line 119"), std::string::npos);
+    EXPECT_NE(text.find(longLine), std::string::npos) << "the longest line was wrapped";
+    EXPECT_NE(text.find("Page 1 of"), std::string::npos);
+    EXPECT_NE(text.find("Mon 07 December 2026 10:20:30"), std::string::npos);
+    EXPECT_NE(text.find("Time (instrument clock)"), std::string::npos); // the chart page
+}
+
+TEST(ChartPlot, ReadOutAndZoom) {
+    SessionChartPlot plot;
+    plot.SetChart(SampleChart(), "");
+    EXPECT_EQ(plot.PaneCount(), 3);
+    BarholePlot profiles;
+    profiles.SetProfiles(plot.Chart().barholes, 0, 100);
+    EXPECT_EQ(profiles.ProfileCount(), 1);
+    // 1015 lies between the first two readings: the first one is shown.
+    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:55   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
+    // After switching off no gas has a value.
+    EXPECT_EQ(plot.ReadOutAt(1250).toStdString(), "00:20:50");
+    const QCPRange whole = plot.TimeRange();
+    plot.ZoomTo(1050, 1100);
+    EXPECT_DOUBLE_EQ(plot.TimeRange().lower, 1050);
+    plot.ResetZoom();
+    EXPECT_DOUBLE_EQ(plot.TimeRange().upper, whole.upper);
+}
+
+} // namespace

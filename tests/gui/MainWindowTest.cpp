@@ -1,0 +1,315 @@
+// The main window as a window: offline start, growing and shrinking, its remembered place, the
+// status line, the filter panel and the tree's tooltips. No instrument.
+#include "FilterDialog.h"
+#include "GuiTestSupport.h"
+#include "MainDialog.h"
+#include "RtfView.h"
+#include "StatusLine.h"
+
+#include "app/LogImage.h"
+#include "app/SessionBrowser.h"
+#include "linkselect/LinkSelect.h"
+#include "linkselect/PortDialogHost.h"
+#include "recbuild/RecordBuilder.h"
+#include "report/Report.h"
+#include "testsupport/FlashDump.h"
+#include "testsupport/InstrumentStamp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// A dump whose index names slots 3 and 4 on one day; only slot 3's sector holds a session.
+QString WriteDump(const QString& path) {
+    // As the program saves it after the index upload: the index, and zeros where no session
+    // was uploaded.
+    std::vector<uint8_t> bytes(LogImage::kImageSize, 0);
+    std::fill(bytes.begin(), bytes.begin() + LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
+    const uint32_t stamp = testsupport::InstrumentStamp(2026, 8, 18, 8, 59, 25);
+    for (int slot : {3, 4}) {
+        char name[24];
+        std::snprintf(name, sizeof name, "%08X ----SUR JB",
+                      static_cast<unsigned>(stamp + (slot - 3) * 3600));
+        std::copy(name, name + 19, bytes.begin() + slot * LogImage::kEntrySize);
+    }
+    std::vector<uint8_t> stream;
+    RecordBuilder::Stamped('O', '1', stamp).Chars("SUR", 3).AppendTo(stream);
+    RecordBuilder::Stamped('Y', '1', stamp + 600).AppendTo(stream);
+    std::copy(stream.begin(), stream.end(), bytes.begin() + (3 + 10) * LogImage::kSectorSize);
+    EXPECT_TRUE(testsupport::WriteFlashDump(path.toStdString(), bytes));
+    return path;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void Make(const QString& windowFile = QString()) {
+        MainDialogEnvironment env;
+        env.prompt = &prompt;
+        env.windowFile = windowFile;
+        env.askSaveName = [this](QWidget*) { return saveName; };
+        dialog = std::make_unique<MainDialog>(*image, report, env);
+    }
+
+    void TearDown() override {
+        dialog.reset();
+        CLinkSelect().SetDialogHost(nullptr);
+    }
+
+    template <typename T> T* Child(const char* name) { return NamedChild<T>(*dialog, name); }
+
+    PrivatePlace place;
+    RecordingPrompt prompt;
+    std::unique_ptr<LogImage> image = std::make_unique<LogImage>();
+    ReportState report;
+    std::unique_ptr<MainDialog> dialog;
+    QString saveName;
+};
+
+TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) {
+    CancellingHost host;
+    CLinkSelect().SetDialogHost(&host);
+    Make();
+    EXPECT_FALSE(dialog->Initialise());
+    EXPECT_EQ(host.runs, 1);
+    EXPECT_FALSE(dialog->Connected());
+    EXPECT_TRUE(dialog->Tick().isActive()) << "the filter still works offline";
+    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
+    EXPECT_TRUE(dialog->Status().Activity().startsWith("No instrument connected"));
+    EXPECT_TRUE(dialog->Status().Activity().contains("right-click the window"));
+    EXPECT_TRUE(dialog->Status().Activity().contains("File > Connect..."));
+
+    // File > Connect... tries again; still nothing there.
+    dialog->Action("actionConnect")->trigger();
+    EXPECT_EQ(host.runs, 2);
+    EXPECT_FALSE(dialog->Connected());
+
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
+    ASSERT_NE(day, nullptr);
+    ASSERT_EQ(day->childCount(), 2);
+    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled()) << "GO needs an instrument";
+    // Slot 4 was never uploaded into the dump: greyed, and its tooltip says why.
+    EXPECT_TRUE(day->child(1)->toolTip(0).startsWith("Not in this dump"));
+    EXPECT_NE(day->child(1)->foreground(0), day->child(0)->foreground(0));
+    EXPECT_FALSE(day->child(0)->toolTip(0).startsWith("Not in this dump"));
+    tree->setCurrentItem(day->child(0));
+    EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_EQ(dialog->Status().Activity(), QString("Report: Tuesday 18 Aug 2026, 1 session"));
+
+    // The one the dump lacks: a note in place of the report, which itself is kept.
+    const std::string shown = report.ReportText;
+    tree->setCurrentItem(day->child(1));
+    EXPECT_TRUE(Child<RtfView>("id1013")->toPlainText().startsWith(
+        "The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
+    EXPECT_EQ(report.ReportText, shown);
+    EXPECT_EQ(dialog->Status().Activity(), QString("That session is not in this dump"));
+    tree->setCurrentItem(day->child(0));
+    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), shown);
+}
+
+TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
+    Make();
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    EXPECT_EQ(dialog->Status().Activity(), QString("Opened dump.txt: choose a session to read it"));
+    QProgressBar* bar = Child<QProgressBar>("id1004");
+    const struct {
+        BrowserRequest request;
+        int total;
+        int pos;
+        const char* bar;
+        const char* status;
+    } steps[] = {{BrowserRequest::Index, 10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
+                 {BrowserRequest::Index, 10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
+                 {BrowserRequest::Session, 4, 1, "Piece 2 of 4",
+                  "Uploading session 08:59:25, piece 2 of 4"}};
+    Child<QTreeWidget>("id1002")->setCurrentItem(
+        Child<QTreeWidget>("id1002")->topLevelItem(0)->child(0)->child(0)); // slot 3
+    for (const auto& step : steps) {
+        dialog->SetProgressRange(step.request, 0, step.total);
+        if (step.pos > 0) {
+            dialog->SetProgressPos(step.request, step.pos);
+        }
+        EXPECT_TRUE(bar->isTextVisible());
+        EXPECT_EQ(bar->text(), QString(step.bar));
+        EXPECT_EQ(dialog->Status().Activity(), QString(step.status));
+    }
+    dialog->SetProgressPos(BrowserRequest::Session, 0); // the request has ended
+    EXPECT_FALSE(bar->isTextVisible());
+}
+
+// Where each widget sits in the window.
+QRect InWindow(const QWidget* w, const QWidget* window) {
+    return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
+}
+
+TEST_F(MainWindowTest, GrowsToAnySizeAndBackWithoutOverlapOrCutText) {
+    Make();
+    dialog->show();
+    EXPECT_TRUE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QApplication::processEvents();
+    const QSize smallest = dialog->minimumSizeHint().expandedTo(dialog->minimumSize());
+    dialog->resize(smallest);
+    QApplication::processEvents();
+
+    const char* names[] = {"id1031", "id1034", "id1035", "id1002",
+                           "id1013", "id1004", "id1",    "statusLine"};
+    std::vector<QWidget*> widgets;
+    for (const char* name : names) {
+        widgets.push_back(Child<QWidget>(name));
+    }
+    widgets.push_back(dialog->findChild<QMenuBar*>());
+    const auto places = [&] {
+        std::vector<QRect> rects;
+        for (QWidget* w : widgets) {
+            rects.push_back(InWindow(w, dialog.get()));
+        }
+        return rects;
+    };
+    const auto checkLayout = [&](const char* when) {
+        const std::vector<QRect> rects = places();
+        for (size_t i = 0; i < rects.size(); ++i) {
+            EXPECT_TRUE(dialog->rect().contains(rects[i])) << when << " " << i;
+            // Nothing cut: every control has at least the room its text asks for.
+            EXPECT_GE(rects[i].width(), widgets[i]->minimumSizeHint().width()) << when << " " << i;
+            EXPECT_GE(rects[i].height(), widgets[i]->minimumSizeHint().height()) << when << i;
+            for (size_t j = i + 1; j < rects.size(); ++j) {
+                EXPECT_FALSE(rects[i].intersects(rects[j])) << when << " " << i << " " << j;
+            }
+        }
+    };
+    checkLayout("smallest");
+    const std::vector<QRect> before = places();
+    const QRect window = dialog->rect();
+
+    dialog->resize(1600, 1000);
+    QApplication::processEvents();
+    ASSERT_EQ(dialog->size(), QSize(1600, 1000));
+    checkLayout("large");
+    const std::vector<QRect> after = places();
+    const QSize grown = dialog->size() - window.size();
+    // GO stays at the top left, Next and Full Day at the top right, OK at the bottom right.
+    EXPECT_EQ(after[0].topLeft(), before[0].topLeft());
+    EXPECT_EQ(after[1].topRight(), before[1].topRight() + QPoint(grown.width(), 0));
+    EXPECT_EQ(after[2].topRight(), before[2].topRight() + QPoint(grown.width(), 0));
+    EXPECT_EQ(after[6].bottomRight(),
+              before[6].bottomRight() + QPoint(grown.width(), grown.height()));
+    // The tree and the report take the room, the report most of it.
+    const int treeGain = after[3].width() - before[3].width();
+    const int reportGain = after[4].width() - before[4].width();
+    EXPECT_GT(treeGain, 0);
+    EXPECT_GT(reportGain, 2 * treeGain);
+    EXPECT_EQ(after[3].height() - before[3].height(), grown.height());
+    EXPECT_EQ(after[4].height() - before[4].height(), grown.height());
+
+    dialog->resize(smallest);
+    QApplication::processEvents();
+    EXPECT_EQ(places(), before);
+    // Never smaller than the template.
+    dialog->resize(400, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(dialog->size(), smallest);
+}
+
+TEST_F(MainWindowTest, SizeAndPlaceAreRememberedInTheProgramsOwnFile) {
+    const QString file = QDir::current().absoluteFilePath("window.ini");
+    Make(file);
+    dialog->show();
+    dialog->resize(1300, 800);
+    Child<QSplitter>("treeAndReport")->setSizes({400, 800});
+    QApplication::processEvents();
+    const QList<int> split = Child<QSplitter>("treeAndReport")->sizes();
+    dialog->Action("actionQuit")->trigger();
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_FALSE(QFile::exists("Settings.ini"));
+
+    Make(file);
+    dialog->show();
+    QApplication::processEvents();
+    EXPECT_EQ(dialog->size(), QSize(1300, 800));
+    EXPECT_EQ(Child<QSplitter>("treeAndReport")->sizes(), split);
+}
+
+TEST_F(MainWindowTest, StatusLineSaysWhichLinesTheFilterHidesAndWhatWasSaved) {
+    Make();
+    FilterDialog& filter = dialog->Filter();
+    filter.InitDialog();
+    dialog->CopyFilterFlags();
+    EXPECT_TRUE(dialog->Status().FilterNote().isEmpty());
+    const struct {
+        const char* box;
+        const char* note;
+    } steps[] = {{"id1022", "Alarm lines hidden"},
+                 {"id1020", "Alarm and timed lines hidden"},
+                 {"id1023", "Alarm, timed and bump test lines hidden"},
+                 {"id1019", ""}};
+    for (const auto& step : steps) {
+        filter.findChild<QCheckBox*>(step.box)->click();
+        dialog->CopyFilterFlags();
+        EXPECT_EQ(dialog->Status().FilterNote(), QString(step.note)) << step.box;
+    }
+
+    report.ReportText = "{\\rtf x}}";
+    saveName = QDir::current().absoluteFilePath("tuesday18.Rtf");
+    dialog->SaveReport();
+    EXPECT_EQ(dialog->Status().Activity(), QString("Saved tuesday18.Rtf"));
+}
+
+TEST_F(MainWindowTest, FilterIsAPanelWithACloseButton) {
+    Make();
+    dialog->show();
+    FilterDialog& filter = dialog->Filter();
+    QAction* action = dialog->Action("actionFilter");
+    action->trigger();
+    EXPECT_TRUE(filter.isVisible());
+    EXPECT_TRUE(filter.isWindow()) << "not drawn over the report";
+    EXPECT_TRUE(filter.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(filter.windowType(), Qt::Tool);
+    EXPECT_TRUE(action->isChecked());
+    filter.close();
+    EXPECT_FALSE(filter.isVisible());
+    EXPECT_FALSE(action->isChecked()) << "the menu follows the close button";
+    action->trigger();
+    EXPECT_TRUE(filter.isVisible());
+}
+
+TEST_F(MainWindowTest, SessionNodesExplainTheirTags) {
+    Make();
+    dialog->ClearTree();
+    dialog->InsertNode(0, -1, "Aug 2026", 0xFFFF, true);
+    dialog->InsertNode(1, 0, "Tuesday 18", 0xFFFF, true);
+    dialog->InsertNode(2, 1, "08:59:25 FC C Alm (cont) ", 3, false);
+    dialog->InsertNode(3, 1, "10:00:00 C ", 4, false);
+    dialog->InsertNode(4, 1, "11:00:00      ", 5, false);
+    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
+    EXPECT_TRUE(day->toolTip(0).isEmpty());
+    const QString all = day->child(0)->toolTip(0);
+    for (const char* text : {"FC: a field calibration", "C: the instrument was calibrated",
+                             "Alm: an alarm", "(cont): continues the session before"}) {
+        EXPECT_TRUE(all.contains(text)) << text;
+    }
+    const QString cal = day->child(1)->toolTip(0);
+    EXPECT_TRUE(cal.contains("C: the instrument was calibrated"));
+    EXPECT_FALSE(cal.contains("FC:"));
+    EXPECT_FALSE(cal.contains("Alm:"));
+    EXPECT_TRUE(day->child(2)->toolTip(0).startsWith("No tags"));
+}
+
+} // namespace
