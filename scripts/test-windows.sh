@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the plain C++ libraries and their tests for 64-bit Windows (MinGW-w64, GoogleTest
 # from Debian's sources) and runs them under Wine, with a Wine prefix of their own in the build
-# folder. Among them, port discovery reads registry keys that its test writes into that prefix.
+# folder. Among them the protocol engine, on the links' part without Qt; port discovery reads
+# registry keys that its test writes into that prefix.
 # Qt is not built for Windows here (scripts/build-windows.sh does that, once, outside the tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."

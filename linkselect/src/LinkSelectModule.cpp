@@ -4,6 +4,7 @@
 #include "linkselect/PortDialogHost.h"
 #include "linkselect/PortDialogLogic.h"
 #include "linkselect/Registry.h"
+#include "linkselect/StandardErrorPrompt.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -22,7 +23,7 @@ public:
                             QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok);
             box.exec();
         } else {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            StandardErrorPrompt().Show(text, caption);
         }
     }
 };

@@ -1,6 +1,7 @@
 #include "metertalk/Comms.h"
 
 #include "Engine.h"
+#include "LinkDefaults.h"
 #include "ModulePrompt.h"
 #include "metertalk/engine/PortNameList.h"
 
@@ -33,11 +34,12 @@ int CComms::InitCom(const AppInfo* app, const std::string& name, const std::stri
         return 0;
     }
 
-    s.LinkSelector.SetParentApp(*app);
-    s.LinkSelector.AddStaticText("Select connection for " + name);
-    SplitPortNames(portNames, [&s](const std::string& item) { s.LinkSelector.AddPortName(item); });
+    LinkChooser& chooser = DefaultLinkChooser();
+    chooser.SetParentApp(*app);
+    chooser.AddStaticText("Select connection for " + name);
+    SplitPortNames(portNames, [&chooser](const std::string& item) { chooser.AddPortName(item); });
 
-    ReplacePort(s, s.LinkSelector.GetPort());
+    ReplacePort(s, chooser.GetPort());
     if (!s.Port) {
         ShowModulePrompt("Cannot open serial port\nIt may be in use by another application,\nor "
                          "it may have been disabled",
@@ -68,12 +70,12 @@ void CComms::SetTestList(CTestList* list) {
 
 void CComms::SetProperties() {
     CommsState& s = Comms();
-    ReplacePort(s, s.LinkSelector.GetPort());
+    ReplacePort(s, DefaultLinkChooser().GetPort());
 }
 
 void CComms::ReOpen() {
     CommsState& s = Comms();
-    ReplacePort(s, s.LinkSelector.SetPort());
+    ReplacePort(s, DefaultLinkChooser().SetPort());
 }
 
 void CComms::SetDTR(unsigned long function) {

@@ -1,5 +1,7 @@
 #include "ModulePrompt.h"
 
+#include "LinkDefaults.h"
+
 namespace {
 
 UserPrompt* current = nullptr;
@@ -11,6 +13,6 @@ void SetModulePrompt(UserPrompt* prompt) {
 }
 
 void ShowModulePrompt(const char* text, const char* caption) {
-    UserPrompt& prompt = current != nullptr ? *current : SystemUserPrompt();
+    UserPrompt& prompt = current != nullptr ? *current : DefaultPrompt();
     prompt.Show(text, caption);
 }

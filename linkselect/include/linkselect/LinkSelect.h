@@ -2,6 +2,7 @@
 
 #include "linkselect/Export.h"
 #include "linkselect/Link.h"
+#include "linkselect/LinkChooser.h"
 #include "linkselect/Platform.h"
 
 #include <string>
@@ -17,21 +18,21 @@ class Registry;
 // Expected order: SetParentApp first, then AddStaticText / AddPortName in any order, then
 // GetPort. GetPort may be called again later to choose anew; the dialog then closes the serial
 // link it handed out before, which stays a valid object whose reads and writes fail.
-class LINKSELECT_EXPORT CLinkSelect {
+class LINKSELECT_EXPORT CLinkSelect : public LinkChooser {
 public:
     // The application's name decides whether GetPort tries the companion pipe (not when it
     // contains "RAK"); its command line suffixes the "Com Port" and "Connect To" settings keys.
-    void SetParentApp(const AppInfo& app);
+    void SetParentApp(const AppInfo& app) override;
     // Text handed to the dialog's hidden caption line.
-    void AddStaticText(const std::string& text);
+    void AddStaticText(const std::string& text) override;
     // Recorded only; the ports offered come from discovery, never from these names.
-    void AddPortName(const std::string& name);
+    void AddPortName(const std::string& name) override;
     // The companion pipe when it can be opened (warning "data in pipe" when bytes already wait),
     // otherwise the link chosen in the selection dialog. Null when there is no link.
-    LinkPtr GetPort();
+    LinkPtr GetPort() override;
     // Opens without showing the dialog: the pipe whatever the application's name, else the port
     // of the current selection, brought up to its working settings at once. Null on failure.
-    LinkPtr SetPort();
+    LinkPtr SetPort() override;
     int GetDllVersion() const { return 102; }
 
     // Platform hooks, module-wide like everything else here. Each pointer stays owned by the
@@ -53,3 +54,7 @@ public:
     // selection, no link); the hooks stay. For tests that need several first showings.
     void ResetModuleState();
 };
+
+// The box shown when a program installed no prompt of its own: a QMessageBox when a QApplication
+// runs, standard error otherwise. The libraries without Qt of their own fall back on it too.
+LINKSELECT_EXPORT UserPrompt& SystemUserPrompt();

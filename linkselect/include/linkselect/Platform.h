@@ -1,7 +1,5 @@
 #pragma once
 
-#include "linkselect/Export.h"
-
 #include <string>
 
 // Stand-in for the application object that the libraries are handed: its name and command line.
@@ -17,7 +15,3 @@ public:
     virtual ~UserPrompt() = default;
     virtual void Show(const std::string& text, const std::string& caption) = 0;
 };
-
-// The box shown when a program installed no prompt of its own: a QMessageBox when a QApplication
-// runs, standard error otherwise. The libraries without Qt of their own fall back on it too.
-LINKSELECT_EXPORT UserPrompt& SystemUserPrompt();

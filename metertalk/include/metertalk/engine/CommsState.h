@@ -3,7 +3,6 @@
 #include "metertalk/engine/FixedText.h"
 
 #include "linkselect/Link.h"
-#include "linkselect/LinkSelect.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/UploadProgressView.h"
@@ -63,7 +62,6 @@ struct CommsState {
     int FrameCount = 0;
     int ExpectedFrames = 0;
     std::unique_ptr<UploadProgressView> ProgressDialog;
-    CLinkSelect LinkSelector;
 
     CComms::ProgressFactory MakeProgress;
 };
