@@ -82,6 +82,7 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     BuildMenus();
     status_ = new StatusLine(this);
     layout()->addWidget(status_);
+    chart_ = ChartPanel::InstallBeside(ui_->id1013);
     // The report is the main thing to read: it takes most of the room the window gains.
     ui_->treeAndReport->setStretchFactor(0, 1);
     ui_->treeAndReport->setStretchFactor(1, 3);
@@ -118,7 +119,6 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     filter_->setWindowTitle("Filter Logs");
     filter_->installEventFilter(this);
     filter_->hide();
-    chart_ = ChartPanel::InstallBeside(ui_->id1013);
 
     WindowMemory(env_.windowFile).Restore(*this, *ui_->treeAndReport);
 }
