@@ -111,8 +111,9 @@ download() {
   local -n chosen=$2
   shift 2
   for day in "${chosen[@]}"; do args+=(--day "$day"); done
+  # No archive: every run must download its days afresh, and the user's own archive is not ours.
   (cd "$dir" && XDG_RUNTIME_DIR=$dir/pipe timeout -k 5 "$limit" "$datalog" download --pipe \
-     --quiet --out out --dump dump.txt "${args[@]}" "$@" >dl.out 2>dl.err)
+     --no-archive --quiet --out out --dump dump.txt "${args[@]}" "$@" >dl.out 2>dl.err)
 }
 
 # --- the clean run --------------------------------------------------------------------------
