@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "app/LogImage.h"
+#include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
 
 const char kArchiveSynopsis[] =
@@ -112,6 +113,24 @@ bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint
         return false;
     }
     return true;
+}
+
+int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineOption& location,
+                           const char* command, std::vector<SessionValues>& sessions) {
+    QVector<qint64> ids;
+    if (!ParseSessionIds(parser.positionalArguments(), command, ids)) {
+        return kExitUsage;
+    }
+    archive::SessionArchive store;
+    if (!OpenArchive(store, parser.value(location))) {
+        return kExitArchive;
+    }
+    std::unique_ptr<LogImage> image(new LogImage);
+    if (!archive::DecodeArchived(store, ids, *image, sessions)) {
+        PrintError(Text(store.Error()));
+        return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
+    }
+    return kExitOk;
 }
 
 int RunArchive(int argc, char** argv) {

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <vector>
+
+#include "report/SessionValues.h"
 
 namespace archive {
 class SessionArchive;
@@ -25,6 +28,11 @@ bool ParseArchiveArguments(QCommandLineParser& parser, const QStringList& argume
 
 // Session ids as `archive render|export` take them; on a bad one prints it and returns false.
 bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint64>& ids);
+
+// The typed values of the archived sessions named by the parser's positional ids, in that order;
+// an exit status (kExitOk, or with the message printed).
+int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineOption& location,
+                           const char* command, std::vector<SessionValues>& sessions);
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);

@@ -25,19 +25,10 @@ int RunArchiveExport(const QStringList& arguments) {
     if (!parser.isSet(format) || !ParseExportFormat(parser.value(format).toStdString(), chosen)) {
         return UsageError("archive export needs --format csv, geojson or gpx");
     }
-    QVector<qint64> ids;
-    if (!ParseSessionIds(parser.positionalArguments(), "export", ids)) {
-        return kExitUsage;
-    }
-    archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
-        return kExitArchive;
-    }
-    std::unique_ptr<LogImage> image(new LogImage);
     std::vector<SessionValues> sessions;
-    if (!archive::DecodeArchived(store, ids, *image, sessions)) {
-        PrintError(store.Error().toStdString());
-        return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
+    const int status = DecodeArchivedSessions(parser, location, "export", sessions);
+    if (status != kExitOk) {
+        return status;
     }
     const QByteArray bytes = ExportSessions(sessions, chosen, LogFilter());
     return WriteOutput(parser.value(output).toStdString(), bytes.toStdString());

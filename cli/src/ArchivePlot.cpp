@@ -38,19 +38,10 @@ int RunArchivePlot(const QStringList& arguments) {
     if (parser.isSet(hide) && !ParseHideList(parser.value(hide).toStdString(), filter)) {
         return UsageError("--hide takes alarm, manual, timed, calibration and bump");
     }
-    QVector<qint64> ids;
-    if (!ParseSessionIds(parser.positionalArguments(), "plot", ids)) {
-        return kExitUsage;
-    }
-    archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
-        return kExitArchive;
-    }
-    std::unique_ptr<LogImage> image(new LogImage);
     std::vector<SessionValues> sessions;
-    if (!archive::DecodeArchived(store, ids, *image, sessions)) {
-        PrintError(store.Error().toStdString());
-        return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
+    const int status = DecodeArchivedSessions(parser, location, "plot", sessions);
+    if (status != kExitOk) {
+        return status;
     }
     return WriteValuesChartFile(sessions, filter, std::string(), std::string(), path,
                                 QSize(width, height));
