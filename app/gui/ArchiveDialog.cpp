@@ -15,6 +15,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "ChartPanel.h"
+#include "ReportExport.h"
 #include "RtfView.h"
 #include "app/LogImage.h"
 #include "app/SessionTable.h"
@@ -72,6 +74,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     fullDay_ = new QCheckBox("Full Day", this);
     save_ = new QPushButton("Save", this);
     save_->setEnabled(false);
+    export_ = new QPushButton("Export...", this);
+    export_->setObjectName("exportButton");
+    export_->setEnabled(false);
     QWidget* left = new QWidget(this);
     QVBoxLayout* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
@@ -81,12 +86,14 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     below->addWidget(fullDay_);
     below->addStretch();
     below->addWidget(save_);
+    below->addWidget(export_);
     leftLayout->addLayout(below);
 
     report_ = new RtfView(this);
     QSplitter* split = new QSplitter(this);
     split->addWidget(left);
     split->addWidget(report_);
+    chart_ = ChartPanel::InstallBeside(report_);
     split->setStretchFactor(1, 2);
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -99,6 +106,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { OnSelection(item); });
     connect(save_, &QPushButton::clicked, this, [this] { Save(); });
+    connect(export_, &QPushButton::clicked, this, [this] { Export(); });
 }
 
 ArchiveDialog::~ArchiveDialog() = default;
@@ -184,6 +192,13 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     }
     report_->SetRtf(state_.ReportText);
     save_->setEnabled(true);
+    values_.clear();
+    if (!archive::DecodeArchived(*store_, ids, *image_, values_)) {
+        Tell(store_->Error());
+        values_.clear();
+    }
+    export_->setEnabled(!values_.empty());
+    chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
 }
 
 void ArchiveDialog::Save() {
@@ -204,6 +219,21 @@ bool ArchiveDialog::SaveTo(const QString& path) {
         return false;
     }
     return true;
+}
+
+void ArchiveDialog::Export() {
+    const QString path = ReportExport::AskPath(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString error = ExportTo(path);
+    if (!error.isEmpty()) {
+        Tell(error);
+    }
+}
+
+QString ArchiveDialog::ExportTo(const QString& path) {
+    return ReportExport::WriteValues(path, values_, ReportFilter(state_));
 }
 
 void ArchiveDialog::Tell(const QString& text) {

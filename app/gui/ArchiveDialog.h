@@ -5,7 +5,11 @@
 #include <memory>
 
 #include "report/Report.h"
+#include "report/SessionValues.h"
 
+#include <vector>
+
+class ChartPanel;
 class LogImage;
 class QCheckBox;
 class QLineEdit;
@@ -21,7 +25,8 @@ class SessionArchive;
 
 // File > Open Archive...: the archived sessions in the month, day and session tree, searched by
 // job number, user, dates and alarms, across every instrument or one; a chosen session (with
-// Full Day, the rest of its day after it) shown as its report, which Save writes as RTF.
+// Full Day, the rest of its day after it) shown as its report and its chart; Save writes the
+// report as RTF, Export... the sessions as CSV, GeoJSON or GPX.
 class ArchiveDialog : public QDialog {
     Q_OBJECT
 public:
@@ -35,6 +40,8 @@ public:
     int Search();
     void ChooseSession(qint64 id);
     bool SaveTo(const QString& path);
+    // Empty, or what went wrong for the user.
+    QString ExportTo(const QString& path);
 
     QTreeWidget* Tree() const { return tree_; }
     const std::string& ReportText() const { return state_.ReportText; }
@@ -45,10 +52,12 @@ public:
     QLineEdit* InstrumentField() const { return instrument_; }
     QCheckBox* AlarmsOnly() const { return alarms_; }
     QCheckBox* FullDay() const { return fullDay_; }
+    ChartPanel* Chart() const { return chart_; }
 
 private:
     void OnSelection(QTreeWidgetItem* item);
     void Save();
+    void Export();
     void Tell(const QString& text);
 
     QString location_;
@@ -56,6 +65,7 @@ private:
     std::unique_ptr<LogImage> image_;
     std::unique_ptr<SessionTable> table_;
     ReportState state_;
+    std::vector<SessionValues> values_; // the sessions shown, for the chart and Export...
 
     QLineEdit* job_;
     QLineEdit* user_;
@@ -66,5 +76,7 @@ private:
     QCheckBox* fullDay_;
     QTreeWidget* tree_;
     RtfView* report_;
+    ChartPanel* chart_;
     QPushButton* save_;
+    QPushButton* export_;
 };

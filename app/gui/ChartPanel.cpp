@@ -98,15 +98,30 @@ void ChartPanel::Show(const ShownReport& shown, SessionByteSource& image,
     }
     auto modes = std::make_shared<std::vector<std::string>>(report.ModeNames, report.ModeNames + 4);
     const LogFilter filter = ReportFilter(report);
+    Draw(
+        [=] {
+            ModeNameList names;
+            for (int i = 0; i < 4; ++i) {
+                names[i] = (*modes)[static_cast<size_t>(i)];
+            }
+            return charts::ChartOfSessions(*snapshot, sessionSlots, names, filter);
+        },
+        day, month);
+}
+
+void ChartPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
+                            const std::string& day, const std::string& month) {
+    auto decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
+    Draw([=] { return charts::ChartOfValues(*decoded, filter); }, day, month);
+}
+
+void ChartPanel::Draw(std::function<charts::SessionChart()> make, const std::string& day,
+                      const std::string& month) {
     const unsigned generation = ++generation_;
     watcher_.setFuture(QtConcurrent::run([=] {
-        ModeNameList names;
-        for (int i = 0; i < 4; ++i) {
-            names[i] = (*modes)[static_cast<size_t>(i)];
-        }
         Drawing drawing;
         drawing.generation = generation;
-        drawing.chart = charts::ChartOfSessions(*snapshot, sessionSlots, names, filter);
+        drawing.chart = make();
         drawing.title = charts::ChartTitle(day, month, drawing.chart);
         return drawing;
     }));

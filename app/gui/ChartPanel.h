@@ -1,11 +1,13 @@
 #pragma once
 
 #include "charts/SessionChart.h"
+#include "report/SessionValues.h"
 
 #include <QFutureWatcher>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,10 @@ public:
 
     // Starts drawing the sessions of `shown` as the report has them (filter, mode names).
     void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report);
+    // Starts drawing sessions already decoded (from the archive, which holds no image), as one
+    // chain under the headings of the first.
+    void ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
+                    const std::string& day, const std::string& month);
     // Waits for a chart still being drawn and puts it up.
     void Finish();
     // True while a chart is being drawn.
@@ -53,6 +59,10 @@ private:
         QString title;
     };
 
+    // Draws what `make` gives on another thread, titled with the headings; a newer drawing
+    // overtakes it.
+    void Draw(std::function<charts::SessionChart()> make, const std::string& day,
+              const std::string& month);
     void PutUp();
 
     SessionChartPlot* plot_ = nullptr;

@@ -90,7 +90,13 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
         m_keeper->IndexArrived(m_recording.DriverText(),
                                m_recording.ConfigBlock(browser.InfoBuffer(), browser.InfoLength()),
                                modeNames, image);
-    } else if (request == BrowserRequest::Session && m_keeper && !m_keeper->Failed()) {
+        // A session the archive holds complete is shown from its kept bytes, not uploaded again.
+        browser.SetStoredSessions([this, &image](int16_t slot) {
+            return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&
+                   m_keeper->Restore(image, slot);
+        });
+    } else if (request == BrowserRequest::Session && m_keeper && !m_keeper->Failed() &&
+               !m_keeper->Held(browser.CurrentSlot())) {
         m_keeper->SessionArrived(image, browser.CurrentSlot());
         if (!m_keeper->Failed()) {
             m_arrived.insert(browser.CurrentSlot());

@@ -43,19 +43,24 @@ QString ReportExport::AskPath(QWidget* parent) {
 
 QString ReportExport::Write(const QString& path, const std::vector<int16_t>& sessionSlots,
                             SessionByteSource& source, const ReportState& report) {
+    std::vector<SessionValues> sessions;
+    for (int16_t slot : sessionSlots) {
+        sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
+    }
+    return WriteValues(path, sessions, ReportFilter(report));
+}
+
+QString ReportExport::WriteValues(const QString& path, const std::vector<SessionValues>& sessions,
+                                  const LogFilter& filter) {
     ExportFormat format = ExportFormat::Csv;
     if (!ExportFormatForPath(path, format)) {
         return QStringLiteral("Choose a file ending in .csv, .geojson or .gpx for \"%1\".")
             .arg(QFileInfo(path).fileName());
     }
-    if (sessionSlots.empty()) {
+    if (sessions.empty()) {
         return QStringLiteral("No session is shown: choose one in the tree first.");
     }
-    std::vector<SessionValues> sessions;
-    for (int16_t slot : sessionSlots) {
-        sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
-    }
-    const QByteArray data = ExportSessions(sessions, format, ReportFilter(report));
+    const QByteArray data = ExportSessions(sessions, format, filter);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         return QStringLiteral("Cannot write the file \"%1\".\n%2").arg(path, file.errorString());

@@ -7,7 +7,9 @@
 
 class QWidget;
 class SessionByteSource;
+struct LogFilter;
 struct ReportState;
+struct SessionValues;
 
 // File > Export...: the sessions of the report on screen as CSV, GeoJSON or GPX, the format
 // chosen by the file type.
@@ -21,4 +23,7 @@ public:
     // temporary file. Returns an empty text, or what went wrong for the user.
     static QString Write(const QString& path, const std::vector<int16_t>& sessionSlots,
                          SessionByteSource& source, const ReportState& report);
+    // The same from sessions already decoded (the archive's), with the filter given.
+    static QString WriteValues(const QString& path, const std::vector<SessionValues>& sessions,
+                               const LogFilter& filter);
 };

@@ -1,4 +1,5 @@
-// File > Open Archive...: the tree, the search, the report with and without Full Day, Save.
+// File > Open Archive...: the tree, the search, the report with and without Full Day, Save,
+// Export... and the chart.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,8 +9,13 @@
 
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
+#include "ChartPanel.h"
 #include "app/SessionTable.h"
 #include "archive/ArchiveReport.h"
+#include "charts/ChartText.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
+#include "export/SessionExport.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
@@ -68,6 +74,16 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.ReportText(), Render({all[0].id, all[1].id}));
     ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("day.rtf"))));
     EXPECT_EQ(testsupport::ReadFile(m_dir.File("day.rtf")), dialog.ReportText());
+    // Export... and the chart take the same two sessions.
+    std::vector<SessionValues> values;
+    std::unique_ptr<LogImage> image(new LogImage);
+    ASSERT_TRUE(archive::DecodeArchived(m_store, {all[0].id, all[1].id}, *image, values));
+    EXPECT_EQ(dialog.ExportTo(QString::fromStdString(m_dir.File("day.csv"))), QString());
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("day.csv")),
+              ExportSessions(values, ExportFormat::Csv, LogFilter()).toStdString());
+    dialog.Chart()->Finish();
+    EXPECT_EQ(dialog.Chart()->Plot().Title(),
+              charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
 
     dialog.JobField()->setText(all[0].summary.jobs.first().toLower());
     EXPECT_EQ(dialog.Search(), 1);

@@ -18,6 +18,7 @@
 #include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
 #include "report/Report.h"
+#include "testsupport/TestPace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,7 +71,7 @@ protected:
         env.prompt = &prompt;
         env.watchdog = watchdog;
         env.askExportName = [this](QWidget*) { return exportName; };
-        env.tickMs = 20; // five times the real pace: the engine counts ticks, not milliseconds
+        env.tickMs = testsupport::kTestTickMs;
         env.openUrl = [this](const QUrl& url) {
             opened.push_back(url);
             return true;
@@ -296,10 +297,11 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
 }
 
 // "Fast Upload" in Settings.ini: the box in View is ticked and, from an instrument paced as a
-// real line, the session comes as the designed pace brings it; unticking it is remembered.
+// line (a fast one, to keep the test short), the session comes as the designed pace brings it;
+// unticking it is remembered.
 TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
     ASSERT_TRUE(WriteSetting("Fast Upload", "TRUE"));
-    StartProgram({"--baud", "115200"});
+    StartProgram({"--baud", "460800"});
     QAction* fast = dialog->Action("actionFastUpload");
     ASSERT_NE(fast, nullptr);
     EXPECT_TRUE(fast->isChecked());
@@ -315,7 +317,8 @@ TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
 }
 
 // What the program uploads is kept in the archive: the tree marks the sessions the archive does
-// not hold, a session that arrives loses its mark, and the next GO finds it held.
+// not hold, a session that arrives loses its mark, and the next GO finds it held and shows it from
+// the archive, with the instrument gone.
 TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
     const QString at = QDir::current().absoluteFilePath("kept.sqlite");
     ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
@@ -346,11 +349,15 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
         EXPECT_EQ(kept[0].slot, slot);
         EXPECT_EQ(kept[0].instrument, QString("Van 7"));
     }
+    const std::string uploaded = report.ReportText;
     Child<QPushButton>("id1031")->click();
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_EQ(newOnes(), before - 1);
     EXPECT_TRUE(prompt.shown.empty());
+    simulator.Stop();
+    Choose(FindSession("Alm", slot));
+    EXPECT_EQ(report.ReportText, uploaded);
 }
 
 // An archive that cannot be opened is told once; the sessions still come and their reports too.

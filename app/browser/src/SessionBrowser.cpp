@@ -68,7 +68,7 @@ void SessionBrowser::StartSessionUpload(int16_t slot) {
     if (slot < 0 || slot >= LogImage::kSlotCount) {
         return;
     }
-    if (m_offline || (m_restore && m_restore(slot))) {
+    if (m_offline) {
         RenderFromImage(slot);
         return;
     }
@@ -77,6 +77,9 @@ void SessionBrowser::StartSessionUpload(int16_t slot) {
         m_pendingSlot = slot;
         m_view.EnableGo(false);
         m_view.EnableTree(false);
+        return;
+    }
+    if (RenderStored(slot)) {
         return;
     }
     if (!m_machine.StartUpComplete()) {
@@ -98,9 +101,19 @@ void SessionBrowser::StartPendingRequest() {
     m_pending = Pending::None;
     if (pending == Pending::Index) {
         m_machine.BeginIndex();
-    } else if (pending == Pending::Session) {
+    } else if (pending == Pending::Session && !RenderStored(m_pendingSlot)) {
         BeginSessionRequest(m_pendingSlot);
     }
+}
+
+bool SessionBrowser::RenderStored(int16_t slot) {
+    // Only with the machine idle: a session rendered beside a running upload would share its
+    // report with the session that upload brings.
+    if (!m_restore || !m_restore(slot)) {
+        return false;
+    }
+    RenderFromImage(slot);
+    return true;
 }
 
 bool SessionBrowser::DropPending() {

@@ -97,7 +97,7 @@ public:
     bool Offline() const { return m_offline; }
 
     // Sessions kept elsewhere: a session that `restore` puts into the image (returning true) is
-    // rendered from there instead of being uploaded.
+    // rendered from there instead of being uploaded, once no other request is running.
     void SetStoredSessions(std::function<bool(int16_t)> restore) { m_restore = std::move(restore); }
 
     // Where the index upload writes its dump ("FlashData.txt" in the working directory by default).
@@ -140,6 +140,7 @@ private:
     bool ShowsOnly(int id) const;
     void BackToFirstSession();
     bool RenderHeld(int16_t slot);
+    bool RenderStored(int16_t slot);
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
 
