@@ -26,6 +26,7 @@
 #include "testsupport/EnvGuard.h"
 #include "testsupport/QtProcesses.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/TestPace.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ protected:
         });
         adapter->Prepare();
         browser->Start();
-        tick.start(50);
+        tick.start(testsupport::kTestTickMs);
     }
 
     // Runs the event loop until `done` holds; false after `seconds`.

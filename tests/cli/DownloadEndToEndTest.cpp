@@ -24,6 +24,7 @@
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/TestPace.h"
 
 namespace {
 
@@ -171,8 +172,9 @@ protected:
         // Downloads keep their sessions in the archive: each test has its own.
         const std::string data =
             *root + "/data-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        return RunProgram("tavon-datalog", args, work, 180,
-                          {"TAVON_TICK_MS=20", "XDG_DATA_HOME=" + data});
+        return RunProgram(
+            "tavon-datalog", args, work, 180,
+            {"TAVON_TICK_MS=" + std::to_string(testsupport::kTestTickMs), "XDG_DATA_HOME=" + data});
     }
 
     // What `tavon-datalog render` gives for these slots of the simulator's dump.
@@ -258,9 +260,10 @@ TEST_F(DownloadTest, EveryDayAsOneReportAndTheDumpAsTheInstrumentHoldsIt) {
     ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports"}));
 }
 
-// Fast uploads, against an instrument paced as a real line, bring the same reports and dump.
+// Fast uploads, against an instrument paced as a real line (a fast one, to keep the test short),
+// bring the same reports and dump.
 TEST_F(DownloadTest, FastUploadsBringTheSameReportsAndDump) {
-    StartSimulator({"--image", "small.txt", "--baud", "115200"});
+    StartSimulator({"--image", "small.txt", "--baud", "460800"});
     ExpectEveryDay(Download({"--pipe", pipeName, "--out", "reports", "--fast"}));
 }
 
