@@ -16,18 +16,22 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tavon Datalogging")
 set(tavon_programs tavon-datalogging tavon-datalog tavon-instrument)
 
 if(WIN32)
-  # Everything beside the programs, as Windows looks for DLLs there first.
+  # Everything beside the programs, as Windows looks for DLLs there first. Our two libraries are
+  # MeterTalk.dll and LinkSelect.dll, without the "lib" MinGW would give them.
+  set_target_properties(LinkSelect MeterTalk PROPERTIES PREFIX "" IMPORT_PREFIX "")
   install(TARGETS ${tavon_programs} LinkSelect MeterTalk RUNTIME DESTINATION .)
-  set(qt_modules Core Gui Widgets Network)
-  foreach(module ${qt_modules})
+  # The modules are found again here: a find_package in a module's folder is seen there only.
+  find_package(Qt6 REQUIRED COMPONENTS Sql)
+  find_package(QCustomPlotQt6 REQUIRED)
+  foreach(module Core Gui Widgets Network PrintSupport Concurrent Sql)
     install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION .)
   endforeach()
+  install(FILES $<TARGET_FILE:QCustomPlotQt6::QCustomPlotQt6> DESTINATION .)
+  # Plugins, in the folders Qt looks for them in beside the program: the window system, the
+  # native look, and the logbook's SQLite driver.
   install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-  # The logbook keeps its sessions in SQLite through Qt SQL's driver plugin.
-  if(TARGET Qt6::Sql)
-    install(FILES $<TARGET_FILE:Qt6::Sql> DESTINATION .)
-    install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
-  endif()
+  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+  install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
   # The compiler's own runtime, which the programs and Qt share.
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
@@ -37,6 +41,8 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/README-Windows.txt DESTINATION . RENAME README.txt)
 
   set(CPACK_GENERATOR NSIS ZIP)
+  # The programs and our libraries without their symbols.
+  set(CPACK_STRIP_FILES ON)
   set(CPACK_PACKAGE_FILE_NAME tavon-datalogging-${PROJECT_VERSION}-windows-x64)
   set(CPACK_NSIS_DISPLAY_NAME "Tavon Datalogging ${PROJECT_VERSION}")
   set(CPACK_NSIS_PACKAGE_NAME "Tavon Datalogging ${PROJECT_VERSION}")

@@ -127,11 +127,13 @@ fi
 # --- The project -----------------------------------------------------------------------------
 # qt-cmake chains the toolchain file that Qt was configured with; this checkout's copy is named
 # explicitly, so a cache made from another checkout serves as well.
+# Makefiles, not Ninja: Ninja refuses the build when several targets of one folder share the .ui
+# headers that AUTOUIC makes from resources/ ("multiple rules generate").
 build=$repo/build/windows
 say "building Tavon Datalogging for Windows in $build"
-"$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+"$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" -DTAVON_TESTS=OFF >/dev/null
-ninja -C "$build" -j"$jobs"
+cmake --build "$build" -j"$jobs"
 
 # --- Packages --------------------------------------------------------------------------------
 say "packing the installer and the zip"

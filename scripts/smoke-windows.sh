@@ -65,10 +65,11 @@ stop_last() {
 wineboot -i >/dev/null 2>&1
 
 # --- The Linux build's reports, the reference --------------------------------------------------
+# Its archive stays in the work folder, away from the user's own.
 start_ready "$work/linux-instrument.log" "$linux_bin/tavon-instrument" >/dev/null ||
   fail "starting the Linux simulator (see $work/linux-instrument.log)"
-"$linux_bin/tavon-datalog" download --pipe --out "$work/linux-reports" --quiet \
-  >"$work/linux-tree.txt" || fail "the Linux download"
+XDG_DATA_HOME=$work/linux-data "$linux_bin/tavon-datalog" download --pipe \
+  --out "$work/linux-reports" --quiet >"$work/linux-tree.txt" || fail "the Linux download"
 stop_last
 count=$(ls "$work/linux-reports" | wc -l)
 echo "smoke-windows: Linux reference: $count reports"
@@ -76,6 +77,14 @@ echo "smoke-windows: Linux reference: $count reports"
 # --- 1. Pipe, from the zip -----------------------------------------------------------------------
 unzip -q "$zip" -d "$work/zip"
 app=$work/zip/tavon-datalogging-$version-windows-x64
+# Every DLL that a program or library of the zip imports is in the zip or is one of Windows' own
+# (Wine's system folder holds a stand-in of each; API sets, api-ms-win-*, are the loader's).
+system32=$WINEPREFIX/drive_c/windows/system32
+while read -r dll; do
+  [ -n "$(find "$app" "$system32" -maxdepth 2 -iname "$dll" -print -quit)" ] ||
+    fail "the zip lacks $dll, which its programs import"
+done < <(find "$app" -iname '*.exe' -o -iname '*.dll' | xargs -d '\n' x86_64-w64-mingw32-objdump -p |
+         sed -n 's/^\s*DLL Name: //p' | grep -iv '^api-ms-win-' | sort -u)
 cd "$app"
 start_ready "$work/win-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "wine tavon-instrument.exe (see $work/win-instrument.log)"
@@ -85,7 +94,11 @@ wine tavon-datalog.exe download --pipe --out pipe-reports --quiet >"$work/pipe-t
 diff <(tr -d '\r' <"$work/pipe-tree.txt") "$work/linux-tree.txt" >/dev/null ||
   fail "the session tree over the pipe differs from Linux's"
 diff -r pipe-reports "$work/linux-reports" || fail "reports over the pipe differ from Linux's"
-echo "smoke-windows: 1. pipe: $count reports equal to Linux's byte for byte"
+# The download kept its sessions in the archive (SQLite, in the user's application data).
+wine tavon-datalog.exe archive stats >"$work/archive-stats.txt" ||
+  fail "wine tavon-datalog.exe archive stats"
+echo "smoke-windows: 1. pipe: $count reports equal to Linux's byte for byte; archive:" \
+  "$(tr -d '\r' <"$work/archive-stats.txt" | head -1)"
 
 # --- 3. The program over the pipe, while the Windows simulator still serves it ---------------
 display=:$((90 + RANDOM % 100))
@@ -124,8 +137,9 @@ ready=$(start_ready "$work/pty-instrument.log" "$linux_bin/tavon-instrument" --p
 pty=${ready#ready: pty }
 wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$pty" /f >/dev/null
 wineserver -k # the port table is read when the server starts
-(cd "$app" && wine tavon-datalog.exe download --port COM7 --out "$work/com-reports" --quiet \
-  >"$work/com-tree.txt") || fail "wine tavon-datalog.exe download --port COM7 ($pty)"
+# Without the archive, which holds every session by now: each one is uploaded over the line.
+(cd "$app" && wine tavon-datalog.exe download --port COM7 --no-archive --out "$work/com-reports" \
+  --quiet >"$work/com-tree.txt") || fail "wine tavon-datalog.exe download --port COM7 ($pty)"
 diff -r "$work/com-reports" "$work/linux-reports" || fail "reports over COM7 differ from Linux's"
 stop_last
 echo "smoke-windows: 2. serial: $count reports over COM7 equal to Linux's"
@@ -141,7 +155,8 @@ done
 cd "$installed"
 start_ready "$work/inst-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "the installed tavon-instrument.exe"
-wine tavon-datalog.exe download --pipe --out "$work/installed-reports" --quiet >/dev/null ||
+wine tavon-datalog.exe download --pipe --no-archive --out "$work/installed-reports" --quiet \
+  >/dev/null ||
   fail "the installed tavon-datalog.exe download --pipe"
 diff -r "$work/installed-reports" "$work/linux-reports" ||
   fail "the installed program's reports differ from Linux's"

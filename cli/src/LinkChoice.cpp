@@ -88,10 +88,10 @@ std::string LinkChoice::FailureHint() const {
                " cannot be opened and brought up";
     case DownloadOptions::LinkKind::Default:
         if (m_remembered.empty()) {
-            return pipe + PipeLink::kServerName +
+            return pipe + kCompanionPipeName +
                    "\" and no serial port is remembered in Settings.ini (name one with --port)";
         }
-        return pipe + PipeLink::kServerName + "\" and the port \"" + m_remembered +
+        return pipe + kCompanionPipeName + "\" and the port \"" + m_remembered +
                "\" remembered in Settings.ini cannot be opened";
     }
     return std::string();

@@ -44,7 +44,7 @@ class LinkSelectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.Ok());
-        QLocalServer::removeServer(PipeLink::kServerName);
+        QLocalServer::removeServer(kCompanionPipeName);
         registry_.SetString(kMap, "\\Device\\VCP0", "ttyUSB1");
         registry_.SetString(kMap, "\\Device\\ProlificSerial0", "ttyUSB0");
         opener_.AddPort("ttyUSB0");
@@ -215,7 +215,7 @@ protected:
 
 TEST_F(LinkSelectSystemTest, OpensThePipeServedByTheCompanion) {
     QLocalServer server;
-    ASSERT_TRUE(server.listen(PipeLink::kServerName));
+    ASSERT_TRUE(server.listen(kCompanionPipeName));
     LinkPtr link = select_.GetPort();
     ASSERT_TRUE(link);
     EXPECT_TRUE(link->IsPipe());
@@ -254,7 +254,7 @@ private:
 
 TEST_F(LinkSelectSystemTest, ServerThatWritesFirstGivesTheWarning) {
     QLocalServer server;
-    ASSERT_TRUE(server.listen(PipeLink::kServerName));
+    ASSERT_TRUE(server.listen(kCompanionPipeName));
     WritingServerOpener opener(server);
     select_.SetLinkOpener(&opener);
     LinkPtr link = select_.GetPort();

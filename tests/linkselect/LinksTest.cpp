@@ -137,7 +137,7 @@ TEST(SerialLinkTest, BadArgumentsAreRefused) {
 class PipeLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString path = QString::fromStdString(PipeSocketPath(PipeLink::kServerName));
+        const QString path = QString::fromStdString(PipeSocketPath(kCompanionPipeName));
         ASSERT_TRUE(path.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/"));
         QLocalServer::removeServer(path);
         ASSERT_TRUE(server_.listen(path)) << server_.errorString().toStdString();
@@ -218,7 +218,7 @@ TEST_F(PipeLinkTest, ClosedLinkFailsHarmlessly) {
 }
 
 TEST(PipeLinkNoServerTest, NoServerMeansNoPipe) {
-    QLocalServer::removeServer(QString::fromStdString(PipeSocketPath(PipeLink::kServerName)));
+    QLocalServer::removeServer(QString::fromStdString(PipeSocketPath(kCompanionPipeName)));
     const auto start = Clock::now();
     EXPECT_EQ(PipeLink::Open(), nullptr);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
@@ -226,7 +226,7 @@ TEST(PipeLinkNoServerTest, NoServerMeansNoPipe) {
 
 TEST(PipeLinkNoServerTest, StaleSocketFileRefusesUntilTheServerRemovesIt) {
     // What a killed server leaves behind: a socket file that nobody listens on.
-    const std::string path = PipeSocketPath(PipeLink::kServerName);
+    const std::string path = PipeSocketPath(kCompanionPipeName);
     QLocalServer::removeServer(QString::fromStdString(path));
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);

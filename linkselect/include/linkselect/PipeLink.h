@@ -8,15 +8,17 @@
 
 class QLocalSocket;
 
+// The name the companion program serves its pipe under. Outside the class: a data member of a
+// class exported from the DLL would be imported from it, and an inline constant never is.
+constexpr char kCompanionPipeName[] = "RAK Pipe";
+
 // The companion program's pipe, a local socket ("RAK Pipe": a named pipe on Windows, a socket file
 // in the user's runtime folder elsewhere, see PipePlace.h). Line settings and modem lines mean
 // nothing here and are accepted and ignored.
 class LINKSELECT_EXPORT PipeLink : public Link {
 public:
-    static constexpr char kServerName[] = "RAK Pipe";
-
     // Null when no server answers within timeoutMs.
-    static std::shared_ptr<PipeLink> Open(const std::string& serverName = kServerName,
+    static std::shared_ptr<PipeLink> Open(const std::string& serverName = kCompanionPipeName,
                                           int timeoutMs = 1000);
 
     explicit PipeLink(std::unique_ptr<QLocalSocket> socket);
