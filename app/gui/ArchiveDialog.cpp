@@ -137,27 +137,30 @@ int ArchiveDialog::Search() {
     int count = 0;
     QTreeWidgetItem* month = nullptr;
     QTreeWidgetItem* day = nullptr;
-    const bool listed = store_->ForEach(filter, [&](const archive::ListedSession& s) {
-        if (!s.dated) {
-            return; // the tree shows dated sessions only, as the program's does
-        }
-        const QString monthText = Label(s.stamp, "%b %Y");
-        const QString dayText = Label(s.stamp, "%A %d");
-        if (month == nullptr || month->text(0) != monthText) {
-            month = new QTreeWidgetItem(tree_, QStringList(monthText));
-            day = nullptr;
-        }
-        if (day == nullptr || day->text(0) != dayText) {
-            day = new QTreeWidgetItem(month, QStringList(dayText));
-        }
-        QString text = Label(s.stamp, "%X");
-        text += s.calibration ? " Cal" : "";
-        text += s.alarm || s.summary.alarmCount > 0 ? " Alm" : "";
-        text += "  " + s.instrument;
-        QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
-        item->setData(0, kIdRole, s.id);
-        ++count;
-    });
+    const bool listed = store_->ForEach(
+        filter,
+        [&](const archive::ListedSession& s) {
+            if (!s.dated) {
+                return; // the tree shows dated sessions only, as the program's does
+            }
+            const QString monthText = Label(s.stamp, "%b %Y");
+            const QString dayText = Label(s.stamp, "%A %d");
+            if (month == nullptr || month->text(0) != monthText) {
+                month = new QTreeWidgetItem(tree_, QStringList(monthText));
+                day = nullptr;
+            }
+            if (day == nullptr || day->text(0) != dayText) {
+                day = new QTreeWidgetItem(month, QStringList(dayText));
+            }
+            QString text = Label(s.stamp, "%X");
+            text += s.calibration ? " Cal" : "";
+            text += s.alarm || s.summary.alarmCount > 0 ? " Alm" : "";
+            text += "  " + s.instrument;
+            QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
+            item->setData(0, kIdRole, s.id);
+            ++count;
+        },
+        archive::ListDetail::Brief);
     if (!listed) {
         Tell(store_->Error());
     }

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "ArchiveLocation.h"
+#include "ListingLine.h"
 #include "Schema.h"
 #include "SqlSteps.h"
 #include "app/LogImage.h"
@@ -86,9 +87,19 @@ QString LikePattern(const QString& text) {
 
 const char kSummaryColumns[] =
     "day, start_time, end_time, mode, jobs, users, alarm_count, alarm_gases, peaks, "
-    "calibrations, bumps, gps, summary_version";
+    "calibrations, bumps, gps, summary_version, line_head, line_tail";
+constexpr int kSummaryColumnCount = 15;
 
-void BindSummary(QSqlQuery& query, const SessionSummary& s) {
+// "?, ?, ..." for `count` values.
+QString Marks(int count) {
+    QStringList marks;
+    for (int i = 0; i < count; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return marks.join(QLatin1String(", "));
+}
+
+void BindSummary(QSqlQuery& query, const SessionSummary& s, const ListingParts& line) {
     query.addBindValue(Text(s.day));
     query.addBindValue(Text(s.startTime));
     query.addBindValue(Text(s.endTime));
@@ -102,33 +113,25 @@ void BindSummary(QSqlQuery& query, const SessionSummary& s) {
     query.addBindValue(Joined(s.bumps));
     query.addBindValue(s.gps ? 1 : 0);
     query.addBindValue(SessionSummary::kVersion);
+    query.addBindValue(Text(line.head));
+    query.addBindValue(Text(line.tail));
 }
 
-// Reads the twelve summary columns from `first` on.
-SessionSummary ReadSummary(const QSqlQuery& query, int first) {
-    SessionSummary s;
-    s.day = query.value(first).toString();
-    s.startTime = query.value(first + 1).toString();
-    s.endTime = query.value(first + 2).toString();
-    s.mode = query.value(first + 3).toString();
-    s.jobs = Split(query.value(first + 4).toString());
-    s.users = Split(query.value(first + 5).toString());
-    s.alarmCount = query.value(first + 6).toInt();
-    s.alarmGases = Split(query.value(first + 7).toString());
-    s.peaks = Split(query.value(first + 8).toString());
-    s.calibrations = Split(query.value(first + 9).toString());
-    s.bumps = Split(query.value(first + 10).toString());
-    s.gps = query.value(first + 11).toInt() != 0;
-    return s;
+ListingParts PartsOf(const CapturedSession& s) {
+    return MakeListingParts(s.slot, s.dated, s.alarm, s.calibration, s.complete, s.summary);
 }
 
-const char kListColumns[] =
+// What every listing reads, in this order: enough for a line of text or a node of the tree.
+const char kBriefColumns[] =
     "s.id, CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END, s.slot, s.stamp, s.dated, "
-    "s.alarm, s.calibration, s.complete, s.first_seen, s.last_seen, s.day, s.start_time, "
-    "s.end_time, s.mode, s.jobs, s.users, s.alarm_count, s.alarm_gases, s.peaks, "
-    "s.calibrations, s.bumps, s.gps";
+    "s.alarm, s.calibration, s.complete, s.day, s.start_time, s.end_time, s.mode, s.jobs, "
+    "s.users, s.alarm_count";
+// The rest of a session's row, after the brief columns.
+const char kFullColumns[] =
+    ", s.first_seen, s.last_seen, s.alarm_gases, s.peaks, s.calibrations, s.bumps, s.gps";
+constexpr int kListColumnCount = 22;
 
-ListedSession ReadListed(const QSqlQuery& query) {
+ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
     ListedSession listed;
     listed.id = query.value(0).toLongLong();
     listed.instrument = query.value(1).toString();
@@ -138,9 +141,44 @@ ListedSession ReadListed(const QSqlQuery& query) {
     listed.alarm = query.value(5).toInt() != 0;
     listed.calibration = query.value(6).toInt() != 0;
     listed.complete = query.value(7).toInt() != 0;
-    listed.firstSeen = query.value(8).toLongLong();
-    listed.lastSeen = query.value(9).toLongLong();
-    listed.summary = ReadSummary(query, 10);
+    SessionSummary& s = listed.summary;
+    s.day = query.value(8).toString();
+    s.startTime = query.value(9).toString();
+    s.endTime = query.value(10).toString();
+    s.mode = query.value(11).toString();
+    s.jobs = Split(query.value(12).toString());
+    s.users = Split(query.value(13).toString());
+    s.alarmCount = query.value(14).toInt();
+    if (detail == ListDetail::Full) {
+        listed.firstSeen = query.value(15).toLongLong();
+        listed.lastSeen = query.value(16).toLongLong();
+        s.alarmGases = Split(query.value(17).toString());
+        s.peaks = Split(query.value(18).toString());
+        s.calibrations = Split(query.value(19).toString());
+        s.bumps = Split(query.value(20).toString());
+        s.gps = query.value(21).toInt() != 0;
+    }
+    return listed;
+}
+
+// A listing's lines of text: what the row keeps of its line, around the instrument's name.
+const char kLineColumns[] =
+    "s.id, CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END, s.line_head, s.line_tail";
+
+QString ListColumns(ListDetail detail) {
+    if (detail == ListDetail::Line) {
+        return QString::fromLatin1(kLineColumns);
+    }
+    return QString::fromLatin1(kBriefColumns) +
+           QLatin1String(detail == ListDetail::Full ? kFullColumns : "");
+}
+
+ListedSession ReadLine(const QSqlQuery& query) {
+    ListedSession listed;
+    listed.id = query.value(0).toLongLong();
+    listed.instrument = query.value(1).toString();
+    listed.line = ListingLine(listed.id, listed.instrument, query.value(2).toString(),
+                              query.value(3).toString());
     return listed;
 }
 
@@ -405,9 +443,8 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                 QSqlQuery replace(db);
                 replace.prepare(QString("UPDATE sessions SET (name, alarm, calibration, complete,"
                                         " digest, last_seen, last_download, %1)"
-                                        " = (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                                        " ?, ?, ?) WHERE id = ? AND digest = ?")
-                                    .arg(kSummaryColumns));
+                                        " = (%2) WHERE id = ? AND digest = ?")
+                                    .arg(kSummaryColumns, Marks(7 + kSummaryColumnCount)));
                 replace.addBindValue(Bytes(s.name));
                 replace.addBindValue(s.alarm ? 1 : 0);
                 replace.addBindValue(s.calibration ? 1 : 0);
@@ -415,7 +452,7 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                 replace.addBindValue(digest);
                 replace.addBindValue(now);
                 replace.addBindValue(download);
-                BindSummary(replace, s.summary);
+                BindSummary(replace, s.summary, PartsOf(s));
                 replace.addBindValue(id);
                 replace.addBindValue(oldDigest);
                 if (!Run(replace, error)) {
@@ -448,11 +485,10 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
         insert.prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, name, dated,"
                                " alarm, calibration, complete, digest, first_seen,"
                                " first_download, last_seen, last_download, %1)"
-                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                               " ?, ?, ?, ?, ?, ?, ?, ?)"
+                               " VALUES (%2)"
                                " ON CONFLICT (instrument_id, slot, stamp, digest) DO NOTHING"
                                " RETURNING id")
-                           .arg(kSummaryColumns));
+                           .arg(kSummaryColumns, Marks(13 + kSummaryColumnCount)));
         insert.addBindValue(instrument);
         insert.addBindValue(s.slot);
         insert.addBindValue(static_cast<qint64>(s.stamp));
@@ -466,7 +502,7 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
         insert.addBindValue(download);
         insert.addBindValue(now);
         insert.addBindValue(download);
-        BindSummary(insert, s.summary);
+        BindSummary(insert, s.summary, PartsOf(s));
         if (!Run(insert, error)) {
             return StoreResult::Failed;
         }
@@ -593,7 +629,8 @@ QVector<ListedSession> SessionArchive::List(const ListFilter& filter) {
 }
 
 bool SessionArchive::ForEach(const ListFilter& filter,
-                             const std::function<void(const ListedSession&)>& take) {
+                             const std::function<void(const ListedSession&)>& take,
+                             ListDetail detail) {
     QStringList where;
     QVariantList values;
     if (!filter.from.isEmpty()) {
@@ -625,7 +662,7 @@ bool SessionArchive::ForEach(const ListFilter& filter,
         values << filter.instrument << filter.instrument;
     }
     QString sql = QString("SELECT %1 FROM sessions s JOIN instruments i ON i.id = s.instrument_id")
-                      .arg(kListColumns);
+                      .arg(ListColumns(detail));
     if (!where.isEmpty()) {
         sql += " WHERE " + where.join(" AND ");
     }
@@ -642,7 +679,7 @@ bool SessionArchive::ForEach(const ListFilter& filter,
         return false;
     }
     while (query.next()) {
-        take(ReadListed(query));
+        take(detail == ListDetail::Line ? ReadLine(query) : ReadListed(query, detail));
     }
     m_error.clear();
     return true;
@@ -653,7 +690,7 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     query.prepare(QString("SELECT %1, s.name, b.sector, b.overrun, i.mode_names FROM sessions s"
                           " JOIN instruments i ON i.id = s.instrument_id"
                           " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")
-                      .arg(kListColumns));
+                      .arg(ListColumns(ListDetail::Full)));
     query.addBindValue(id);
     if (!Run(query, m_error)) {
         return false;
@@ -662,11 +699,11 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
         m_error = "the archive holds no session " + QString::number(id);
         return false;
     }
-    session.listed = ReadListed(query);
-    session.name = query.value(22).toByteArray();
-    session.sector = query.value(23).toByteArray();
-    session.overrun = query.value(24).toByteArray();
-    SplitNames(query.value(25).toByteArray(), session.modeNames);
+    session.listed = ReadListed(query, ListDetail::Full);
+    session.name = query.value(kListColumnCount).toByteArray();
+    session.sector = query.value(kListColumnCount + 1).toByteArray();
+    session.overrun = query.value(kListColumnCount + 2).toByteArray();
+    SplitNames(query.value(kListColumnCount + 3).toByteArray(), session.modeNames);
     return true;
 }
 
@@ -717,7 +754,8 @@ int SessionArchive::RefreshSummaries() {
     QSqlDatabase db = m_impl->Db();
     QSqlQuery stale(db);
     stale.setForwardOnly(true);
-    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun"
+    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun, s.alarm,"
+                  " s.calibration, s.complete"
                   " FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
                   " WHERE s.summary_version < ?");
     stale.addBindValue(SessionSummary::kVersion);
@@ -727,6 +765,7 @@ int SessionArchive::RefreshSummaries() {
     struct Pending {
         qint64 id;
         SessionSummary summary;
+        ListingParts line;
     };
     std::vector<Pending> pending;
     std::unique_ptr<LogImage> image;
@@ -737,10 +776,15 @@ int SessionArchive::RefreshSummaries() {
         const int16_t slot = static_cast<int16_t>(stale.value(1).toInt());
         RestoreSession(*image, slot, stale.value(4).toByteArray(), stale.value(5).toByteArray(),
                        stale.value(6).toByteArray());
-        pending.push_back(
-            {stale.value(0).toLongLong(),
-             SummariseSession(*image, slot, static_cast<uint32_t>(stale.value(2).toLongLong()),
-                              stale.value(3).toInt() != 0)});
+        const bool dated = stale.value(3).toInt() != 0;
+        Pending p{stale.value(0).toLongLong(),
+                  SummariseSession(*image, slot, static_cast<uint32_t>(stale.value(2).toLongLong()),
+                                   dated),
+                  {}};
+        p.line =
+            MakeListingParts(slot, dated, stale.value(7).toInt() != 0, stale.value(8).toInt() != 0,
+                             stale.value(9).toInt() != 0, p.summary);
+        pending.push_back(std::move(p));
     }
     stale.finish();
     if (pending.empty()) {
@@ -752,10 +796,9 @@ int SessionArchive::RefreshSummaries() {
     }
     for (const Pending& p : pending) {
         QSqlQuery update(db);
-        update.prepare(QString("UPDATE sessions SET (%1) = (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                               " WHERE id = ?")
-                           .arg(kSummaryColumns));
-        BindSummary(update, p.summary);
+        update.prepare(QString("UPDATE sessions SET (%1) = (%2) WHERE id = ?")
+                           .arg(kSummaryColumns, Marks(kSummaryColumnCount)));
+        BindSummary(update, p.summary, p.line);
         update.addBindValue(p.id);
         if (!Run(update, m_error)) {
             return -1;

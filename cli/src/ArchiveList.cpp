@@ -13,42 +13,6 @@
 
 namespace {
 
-QString Tags(const archive::ListedSession& s) {
-    QStringList tags;
-    if (s.alarm || s.summary.alarmCount > 0) {
-        tags << "Alm";
-    }
-    if (s.calibration) {
-        tags << "Cal";
-    }
-    if (!s.complete) {
-        tags << "open";
-    }
-    return tags.join(',');
-}
-
-QString TextLine(const archive::ListedSession& s) {
-    const archive::SessionSummary& m = s.summary;
-    QString line = QString("%1  %2 %3-%4  %5  slot %6  %7")
-                       .arg(s.id, 6)
-                       .arg(s.dated ? m.day : QString("undated"), -10)
-                       .arg(m.startTime, 8)
-                       .arg(m.endTime, -8)
-                       .arg(s.instrument)
-                       .arg(s.slot, 3)
-                       .arg(Tags(s), -12);
-    if (!m.mode.isEmpty()) {
-        line += "  mode " + m.mode;
-    }
-    if (!m.jobs.isEmpty()) {
-        line += "  job " + m.jobs.join(", ");
-    }
-    if (!m.users.isEmpty()) {
-        line += "  user " + m.users.join(", ");
-    }
-    return line.trimmed() + "\n";
-}
-
 // RFC 4180: quoted when it holds a separator, a quote or a line break; a text that a spreadsheet
 // would take for a formula gets a leading apostrophe.
 QString CsvCell(QString text) {
@@ -168,13 +132,16 @@ int RunArchiveList(const QStringList& arguments) {
     if (kind == "csv") {
         put(kCsvHeader);
     }
-    const bool listed = store.ForEach(filter, [&](const archive::ListedSession& s) {
-        if (kind == "json") {
-            array.append(JsonOf(s));
-        } else {
-            put(kind == "csv" ? CsvLine(s) : TextLine(s));
-        }
-    });
+    const bool listed = store.ForEach(
+        filter,
+        [&](const archive::ListedSession& s) {
+            if (kind == "json") {
+                array.append(JsonOf(s));
+            } else {
+                put(kind == "csv" ? CsvLine(s) : s.line + QLatin1Char('\n'));
+            }
+        },
+        kind == "text" ? archive::ListDetail::Line : archive::ListDetail::Full);
     if (!listed) {
         PrintError(store.Error().toStdString());
         return kExitArchive;

@@ -57,6 +57,37 @@ protected:
 
     QVector<archive::ListedSession> All() { return m_archive.List(archive::ListFilter()); }
 
+    // Every session's line of the listing, as kept in its row, is the one its whole record
+    // gives in the listing's layout, in the same order.
+    void ExpectLinesFollowTheRecords() {
+        QVector<archive::ListedSession> lines;
+        ASSERT_TRUE(m_archive.ForEach(
+            {}, [&](const archive::ListedSession& s) { lines.append(s); },
+            archive::ListDetail::Line));
+        const QVector<archive::ListedSession> full = All();
+        ASSERT_EQ(lines.size(), full.size());
+        for (int i = 0; i < full.size(); ++i) {
+            const archive::ListedSession& f = full[i];
+            const archive::SessionSummary& m = f.summary;
+            QStringList tags;
+            tags << (f.alarm || m.alarmCount > 0 ? "Alm" : "") << (f.calibration ? "Cal" : "")
+                 << (f.complete ? "" : "open");
+            tags.removeAll("");
+            QString line = QString("%1  %2 %3-%4  %5  slot %6  %7")
+                               .arg(f.id, 6)
+                               .arg(f.dated ? m.day : QString("undated"), -10)
+                               .arg(m.startTime, 8)
+                               .arg(m.endTime, -8)
+                               .arg(f.instrument)
+                               .arg(f.slot, 3)
+                               .arg(tags.join(','), -12);
+            line += m.mode.isEmpty() ? "" : "  mode " + m.mode;
+            line += m.jobs.isEmpty() ? "" : "  job " + m.jobs.join(", ");
+            line += m.users.isEmpty() ? "" : "  user " + m.users.join(", ");
+            EXPECT_EQ(lines[i].line, line.trimmed()) << "session " << f.id;
+        }
+    }
+
     int Count(const char* sql) {
         QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
         EXPECT_TRUE(query.exec(sql) && query.next()) << sql;
@@ -130,6 +161,7 @@ TEST_P(ArchiveTest, ChangedBytesReplaceOnlyTheIncompleteCopy) {
     EXPECT_EQ(counts.added, 1);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE slot = 4"), 2);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM session_history"), 1);
+    ExpectLinesFollowTheRecords();
 }
 
 TEST_P(ArchiveTest, OnlyASessionStillBeingRecordedIsLeftOpen) {
@@ -214,6 +246,9 @@ TEST_P(ArchiveTest, ListingsFilterByDayTagAndInstrument) {
     filter = archive::ListFilter();
     filter.job = "%";
     EXPECT_TRUE(m_archive.List(filter).isEmpty()) << "LIKE wildcards are matched as text";
+    // A renamed instrument is listed under its new name.
+    ASSERT_EQ(m_archive.Instrument(archive::NamedInstrument("unit 9"), "van 9"), other);
+    ExpectLinesFollowTheRecords();
 }
 
 TEST_P(ArchiveTest, ArchivedSessionsRenderAsUploaded) {
@@ -272,6 +307,7 @@ TEST_P(ArchiveTest, AnOlderSchemaIsMigratedWithItsSessions) {
     EXPECT_EQ(listed[0].summary.endTime, s.summary.endTime);
     EXPECT_EQ(listed[0].summary.peaks, s.summary.peaks);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE summary_version = 0"), 0);
+    ExpectLinesFollowTheRecords();
     // An archive newer than the program is refused, not damaged.
     {
         QSqlQuery q(QSqlDatabase::database(m_archive.ConnectionName()));

@@ -38,7 +38,13 @@ struct ListedSession {
     SessionSummary summary;
     qint64 firstSeen = 0; // milliseconds since 1970, UTC
     qint64 lastSeen = 0;
+    QString line; // ListDetail::Line only, without its line break
 };
+
+// How much of each session a listing reads. Brief: the id, instrument, slot, stamp, tags, day,
+// times, mode, jobs, users and alarm count (a node of the tree); Full: all of it; Line: the id,
+// the instrument and the session's line of `tavon-datalog archive list`, nothing else.
+enum class ListDetail { Brief, Full, Line };
 
 // An archived session with what rendering it again needs.
 struct LoadedSession {
@@ -136,7 +142,8 @@ public:
     // The sessions the filter keeps, in time order (undated ones last). List collects them; ForEach
     // hands them over one by one, for listings too long to hold.
     QVector<ListedSession> List(const ListFilter& filter);
-    bool ForEach(const ListFilter& filter, const std::function<void(const ListedSession&)>& take);
+    bool ForEach(const ListFilter& filter, const std::function<void(const ListedSession&)>& take,
+                 ListDetail detail = ListDetail::Full);
     bool Load(qint64 id, LoadedSession& session);
     bool Stats(ArchiveStats& stats);
 

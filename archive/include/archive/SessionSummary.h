@@ -12,7 +12,8 @@ namespace archive {
 struct SessionSummary {
     // Raised whenever the decoders learn to fill more of it: stored summaries of an older
     // version are made again from their raw bytes when the archive is opened.
-    static constexpr int kVersion = 1;
+    // 2: the session's line of the listing is kept beside the summary.
+    static constexpr int kVersion = 2;
 
     QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
     QString startTime; // HH:MM:SS
