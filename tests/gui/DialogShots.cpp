@@ -1,20 +1,30 @@
 // Grabs every dialog of the program, offscreen and without an instrument, to PNG files for a look
 // at their texts under this machine's fonts: the main dialog with the filter shown, the filter on
-// its own, the about box, the port dialog's template and the upload progress dialog.
+// its own, the about box, the port dialog's template, the upload progress dialog and the archive
+// window (a day of the simulated instrument's memory, its report and its chart).
 // Usage: gui_dialog_shots OUTPUT_FOLDER
 #include "AboutDialog.h"
+#include "ArchiveDialog.h"
+#include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
 
 #include "app/LogImage.h"
+#include "archive/InstrumentIdentity.h"
+#include "archive/SessionArchive.h"
+#include "archive/SessionCapture.h"
 #include "metertalk/UploadProgress.h"
 #include "report/Report.h"
+#include "sim/LogMemory.h"
 #include "ui_PortDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <memory>
@@ -92,6 +102,33 @@ int main(int argc, char** argv) {
         progress.SetPosition(40);
         progress.SetCaption("Reading Instrument Information");
         ok = Save(progress, folder, "upload-progress") && ok;
+    }
+    {
+        const QString at = place.work() + "/archive.sqlite";
+        sim::LogMemory memory;
+        memory.Generate(sim::MemoryOptions());
+        const std::string dump = place.work().toStdString() + "/FlashData.txt";
+        std::string error;
+        auto dumped = std::make_unique<LogImage>();
+        archive::SessionArchive store;
+        archive::StoreCounts counts;
+        ok = memory.WriteDump(dump, error) && dumped->LoadDump(dump.c_str(), error) == 1 &&
+             store.Open(at) &&
+             store.ImportDump(store.Instrument(archive::NamedInstrument("Van 7"), "Van 7"), "shots",
+                              archive::IndexBytes(*dumped), archive::CaptureSessions(*dumped, {}),
+                              counts) > 0 &&
+             ok;
+        store.Close();
+        ArchiveDialog window(at);
+        window.resize(1200, 700);
+        ok = window.Open() && ok;
+        window.FullDay()->setChecked(true);
+        QTreeWidgetItem* day = window.Tree()->topLevelItem(0)->child(0);
+        window.Tree()->setCurrentItem(day->child(0));
+        ok = Save(window, folder, "archive-report") && ok;
+        window.Chart()->Finish();
+        window.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
+        ok = Save(window, folder, "archive-chart") && ok;
     }
     return ok ? 0 : 1;
 }
