@@ -32,6 +32,8 @@ work=$repo/build/windows-smoke
 rm -rf "$work" && mkdir -p "$work/tmp"
 export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export TMPDIR=$work/tmp
+# tavon-datalog's downloads at five times the instrument's pace: the same conversation, sooner.
+export TAVON_TICK_MS=20
 
 pids=()
 cleanup() {
@@ -62,6 +64,13 @@ stop_last() {
   unset 'pids[-1]'
 }
 
+# One X display for every Wine process from the start: the first one to run brings up Wine's
+# desktop, with the display it was given, and the program's window goes there.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+sleep 2
 wineboot -i >/dev/null 2>&1
 
 # --- The Linux build's reports, the reference --------------------------------------------------
@@ -69,7 +78,8 @@ wineboot -i >/dev/null 2>&1
 start_ready "$work/linux-instrument.log" "$linux_bin/tavon-instrument" >/dev/null ||
   fail "starting the Linux simulator (see $work/linux-instrument.log)"
 XDG_DATA_HOME=$work/linux-data "$linux_bin/tavon-datalog" download --pipe \
-  --out "$work/linux-reports" --quiet >"$work/linux-tree.txt" || fail "the Linux download"
+  --out "$work/linux-reports" --dump "$work/linux-dump.txt" --quiet >"$work/linux-tree.txt" ||
+  fail "the Linux download"
 stop_last
 count=$(ls "$work/linux-reports" | wc -l)
 echo "smoke-windows: Linux reference: $count reports"
@@ -101,11 +111,6 @@ echo "smoke-windows: 1. pipe: $count reports equal to Linux's byte for byte; arc
   "$(tr -d '\r' <"$work/archive-stats.txt" | head -1)"
 
 # --- 3. The program over the pipe, while the Windows simulator still serves it ---------------
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-sleep 2
 wine tavon-datalogging.exe >"$work/gui.log" 2>&1 &
 pids+=($!)
 window=
@@ -115,16 +120,17 @@ for _ in $(seq 300); do
   sleep 0.2
 done
 [ -n "$window" ] || fail "tavon-datalogging.exe showed no main window (see $work/gui.log)"
-# GO sits at the dialog's top left; it is enabled once the link is up.
-sleep 5
-xdotool mousemove --window "$window" 39 26 click 1
-sleep 60 # the index upload at the instrument's pace
-# The first month, its first day and the first session of it, with the keyboard.
-xdotool mousemove --window "$window" 200 120 click 1
-xdotool key --window "$window" Home Right Down Right Down Right Down Return
-sleep 20
+# Without a window manager the window has no frame: GO sits 45,40 from its corner, the first day
+# of the tree 76,89. The start-up and the index come at the instrument's pace.
+sleep 10
+xdotool mousemove --window "$window" 45 40 click 1
+sleep 30
+# The first day, opened, and its first session, with the keyboard.
+xdotool mousemove --window "$window" 76 89 click 1
+xdotool key --window "$window" Right Down 2>/dev/null
+sleep 10
 mkdir -p "$repo/docs"
-import -window root "$repo/docs/windows-smoke.png"
+import -window "$window" "$repo/docs/windows-smoke.png"
 echo "smoke-windows: 3. program: screenshot in docs/windows-smoke.png (check the tree and report)"
 kill "${pids[-1]}" 2>/dev/null || true
 unset 'pids[-1]'
