@@ -48,5 +48,5 @@ for r in $(seq "$rounds"); do
 done
 again=$(timed again --archive "$work/round1.sqlite")
 echo "$sessions sessions at 115,200 baud, $rounds rounds: without ${plain} ms, with ${archived} ms:" \
-     "the archive adds $(( (archived - plain) * 1000 / plain / 10 )).$(( (archived - plain) * 1000 / plain % 10 ))%"
+     "the archive adds $(awk -v a="$archived" -v p="$plain" 'BEGIN { printf "%.1f", (a - p) * 100 / p }')%"
 echo "a second download into the same archive (index only): ${again} ms"
