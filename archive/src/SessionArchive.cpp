@@ -121,6 +121,23 @@ ListingParts PartsOf(const CapturedSession& s) {
     return MakeListingParts(s.slot, s.dated, s.alarm, s.calibration, s.complete, s.summary);
 }
 
+// What a download writes of a session's row, whether it stores it new or replaces an open copy:
+// its bytes' name, tags and digest, when and by which download it was seen last, its summary.
+const char kSeenColumns[] = "name, alarm, calibration, complete, digest, last_seen, last_download";
+constexpr int kSeenColumnCount = 7;
+
+void BindSeen(QSqlQuery& query, const CapturedSession& s, const QString& digest, qint64 now,
+              qint64 download) {
+    query.addBindValue(Bytes(s.name));
+    query.addBindValue(s.alarm ? 1 : 0);
+    query.addBindValue(s.calibration ? 1 : 0);
+    query.addBindValue(s.complete ? 1 : 0);
+    query.addBindValue(digest);
+    query.addBindValue(now);
+    query.addBindValue(download);
+    BindSummary(query, s.summary, PartsOf(s));
+}
+
 // What every listing reads, in this order: enough for a line of text or a node of the tree.
 const char kBriefColumns[] =
     "s.id, CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END, s.slot, s.stamp, s.dated, "
@@ -441,18 +458,11 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                 const qint64 id = open.value(0).toLongLong();
                 const QString oldDigest = open.value(1).toString();
                 QSqlQuery replace(db);
-                replace.prepare(QString("UPDATE sessions SET (name, alarm, calibration, complete,"
-                                        " digest, last_seen, last_download, %1)"
-                                        " = (%2) WHERE id = ? AND digest = ?")
-                                    .arg(kSummaryColumns, Marks(7 + kSummaryColumnCount)));
-                replace.addBindValue(Bytes(s.name));
-                replace.addBindValue(s.alarm ? 1 : 0);
-                replace.addBindValue(s.calibration ? 1 : 0);
-                replace.addBindValue(s.complete ? 1 : 0);
-                replace.addBindValue(digest);
-                replace.addBindValue(now);
-                replace.addBindValue(download);
-                BindSummary(replace, s.summary, PartsOf(s));
+                replace.prepare(
+                    QString("UPDATE sessions SET (%1, %2) = (%3) WHERE id = ? AND digest = ?")
+                        .arg(kSeenColumns, kSummaryColumns,
+                             Marks(kSeenColumnCount + kSummaryColumnCount)));
+                BindSeen(replace, s, digest, now, download);
                 replace.addBindValue(id);
                 replace.addBindValue(oldDigest);
                 if (!Run(replace, error)) {
@@ -482,27 +492,20 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
             }
         }
         QSqlQuery insert(db);
-        insert.prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, name, dated,"
-                               " alarm, calibration, complete, digest, first_seen,"
-                               " first_download, last_seen, last_download, %1)"
-                               " VALUES (%2)"
+        insert.prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, dated,"
+                               " first_seen, first_download, %1, %2)"
+                               " VALUES (%3)"
                                " ON CONFLICT (instrument_id, slot, stamp, digest) DO NOTHING"
                                " RETURNING id")
-                           .arg(kSummaryColumns, Marks(13 + kSummaryColumnCount)));
+                           .arg(kSeenColumns, kSummaryColumns,
+                                Marks(6 + kSeenColumnCount + kSummaryColumnCount)));
         insert.addBindValue(instrument);
         insert.addBindValue(s.slot);
         insert.addBindValue(static_cast<qint64>(s.stamp));
-        insert.addBindValue(Bytes(s.name));
         insert.addBindValue(s.dated ? 1 : 0);
-        insert.addBindValue(s.alarm ? 1 : 0);
-        insert.addBindValue(s.calibration ? 1 : 0);
-        insert.addBindValue(s.complete ? 1 : 0);
-        insert.addBindValue(digest);
         insert.addBindValue(now);
         insert.addBindValue(download);
-        insert.addBindValue(now);
-        insert.addBindValue(download);
-        BindSummary(insert, s.summary, PartsOf(s));
+        BindSeen(insert, s, digest, now, download);
         if (!Run(insert, error)) {
             return StoreResult::Failed;
         }

@@ -78,23 +78,11 @@ std::vector<uint8_t> DenseSession(uint32_t start) {
         add(R::Stamped('Z', '2', stamp++).SensorResult(3, 1, 209, 0).Byte(0xFF));
         add(R::Stamped('B', '2', stamp++).BumpResult(4, 1, 98).BumpResult(5, 3, 0).Byte(0xFF));
         add(R::Stamped('F', '1', stamp++).SensorValues(1, 1000, 4990).Byte(0xFF));
-        add(R::Stamped('H', '4', stamp++)
-                .Byte(7)
-                .S16(260)
-                .Byte('G')
-                .U16(120)
-                .Byte('G')
+        add(R::Barhole('4', stamp++, 7, 260, 'G', 120, 'G')
                 .Bytes({0, 0, 0})
                 .Bytes(std::vector<uint8_t>(15, 40))
                 .Gps(fix));
-        add(R::Stamped('H', '5', stamp++)
-                .Byte(8)
-                .S16(45)
-                .Byte('L')
-                .U16(60)
-                .Byte('L')
-                .Byte(0)
-                .Gps(fix));
+        add(R::Barhole('5', stamp++, 8, 45, 'L', 60, 'L').Byte(0).Gps(fix));
         add(R::Stamped('G', '1', stamp++).Bytes(std::vector<uint8_t>(20, 9)));
         add(R::Stamped('P', '2', stamp++).Byte('X').S16(12));
         add(R::Stamped('P', '1', stamp++).Byte('G').S16(950));

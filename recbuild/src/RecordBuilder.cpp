@@ -43,6 +43,14 @@ RecordBuilder RecordBuilder::Stamped(char type, char version, uint32_t stamp) {
     return record;
 }
 
+RecordBuilder RecordBuilder::Barhole(char version, uint32_t stamp, uint8_t number, int16_t peak,
+                                     char peakUnit, uint16_t sustained, char sustainedUnit) {
+    RecordBuilder record = Stamped('H', version, stamp);
+    record.Byte(number).S16(peak).Byte(static_cast<uint8_t>(peakUnit)).U16(sustained);
+    record.Byte(static_cast<uint8_t>(sustainedUnit));
+    return record;
+}
+
 RecordBuilder RecordBuilder::Unstamped(char type, char version) {
     RecordBuilder record = Raw();
     record.Byte(static_cast<uint8_t>(type)).Byte(static_cast<uint8_t>(version));

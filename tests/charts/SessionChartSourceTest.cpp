@@ -57,12 +57,7 @@ Sessions TwoSessions() {
         .BumpResult(5, 2, 3)
         .Byte(0xFF)
         .AppendTo(first);
-    R::Stamped('H', '4', kStart + 130)
-        .Byte(7)
-        .S16(260)
-        .Byte('G')
-        .U16(120)
-        .Byte('G')
+    R::Barhole('4', kStart + 130, 7, 260, 'G', 120, 'G')
         .Bytes({0, 0, 0})
         .Bytes({1, 2, 30, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
         .ZeroGps()

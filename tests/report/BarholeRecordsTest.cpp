@@ -9,13 +9,9 @@ const std::string kFixText = "Q:3 S 33 52.9999   E 151 12.0005";
 const std::string kNoFixText = "Q:0 No GPS Fix   ";
 const std::string kGpsLine = ".\\par                     GPS ";
 
-// Barhole header fields: number, peak, peak unit, sustained, sustained unit (offsets 8 to 14).
 R Barhole(char version, uint8_t number, int16_t peak, char peakUnit, uint16_t sustained,
           char sustainedUnit) {
-    R record = R::Stamped('H', version, kStamp);
-    record.Byte(number).S16(peak).Byte(static_cast<uint8_t>(peakUnit)).U16(sustained);
-    record.Byte(static_cast<uint8_t>(sustainedUnit));
-    return record;
+    return R::Barhole(version, kStamp, number, peak, peakUnit, sustained, sustainedUnit);
 }
 
 struct BarholeCase {

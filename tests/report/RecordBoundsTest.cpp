@@ -59,27 +59,11 @@ std::vector<ShortCase> ShortCases() {
          R::Stamped('L', '4', kStamp).Byte('1').Reading(4, 30).Byte(0xFF).S16(100).Bytes(),
          Heading("CO  ") + "%X T    " + "  30    " + " 100    " + zeros + " Methane\\par "},
         {"BarholeGpsBlockCut",
-         R::Stamped('H', '1', kStamp)
-             .Byte(3)
-             .S16(45)
-             .Byte('G')
-             .U16(60)
-             .Byte('G')
-             .Byte(0)
-             .Byte(0x03)
-             .Byte(0x05)
-             .Bytes(),
+         R::Barhole('1', kStamp, 3, 45, 'G', 60, 'G').Byte(0).Byte(0x03).Byte(0x05).Bytes(),
          "\\par %X Barhole 3: Pk = 4.5 %Gas, Sus = 6 %Gas.\\par                     GPS " +
              kNorthFive + ".\\par "},
         {"BarholeProfileCut",
-         R::Stamped('H', '3', kStamp)
-             .Byte(3)
-             .S16(150)
-             .Byte('G')
-             .U16(60)
-             .Byte('G')
-             .Bytes({0, 0, 0, 10, 20})
-             .Bytes(),
+         R::Barhole('3', kStamp, 3, 150, 'G', 60, 'G').Bytes({0, 0, 0, 10, 20}).Bytes(),
          "\\par %X Barhole 3: Pk = 15 %Gas, Sus = 6 %Gas\\par " + profile + "\\par "},
         {"GpsAveragePairsCut", R::Stamped('G', '1', kStamp).Byte(1).Byte(2).Bytes(),
          "\\par %X GPS Average : \\par " + pairs + ".\\par "},

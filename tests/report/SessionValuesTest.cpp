@@ -45,12 +45,7 @@ TEST_F(SessionValuesTest, EveryKindCarriesItsValues) {
             .Byte(0xFF)
             .Bytes(),
         R::Stamped('B', '2', kStamp + 8).BumpResult(5, 3, 0).BumpResult(4, 1, 45).Bytes(),
-        R::Stamped('H', '3', kStamp + 9)
-            .Byte(2)
-            .S16(150)
-            .Byte('G')
-            .U16(60)
-            .Byte('G')
+        R::Barhole('3', kStamp + 9, 2, 150, 'G', 60, 'G')
             .Bytes({0, 0, 0}) // up to the profile at offset 18
             .Bytes({10, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})
             .Gps(northEast)

@@ -88,12 +88,7 @@ Session EveryRecordType() {
           "  0..100 PPM H2S         Not Tested\\par ");
     s.Add(R::Stamped('F', '1', At(14)).SensorValues(1, 1000, 4990).Byte(0xFF),
           "\\par 10:14:00 Field Cal\\par   0..100 % GAS            1000  4990 \\par ");
-    s.Add(R::Stamped('H', '4', At(15))
-              .Byte(7)
-              .S16(260)
-              .Byte('G')
-              .U16(120)
-              .Byte('G')
+    s.Add(R::Barhole('4', At(15), 7, 260, 'G', 120, 'G')
               .Bytes({0, 0, 0})
               .Bytes({5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75})
               .Gps(kHome),
@@ -101,7 +96,7 @@ Session EveryRecordType() {
           "4.0\\par 5.0\\par 6.0\\par 7.0\\par 8.0\\par 9.0\\par 10.0\\par 11.0\\par 12.0\\par "
           "13.0\\par 14.0\\par 15.0\\par GPS " +
               kHomeText + ".\\par ");
-    s.Add(R::Stamped('H', '1', At(16)).Byte(8).S16(45).Byte('L').U16(60).Byte('L'),
+    s.Add(R::Barhole('1', At(16), 8, 45, 'L', 60, 'L'),
           "\\par 10:16:00 Barhole 8: Pk = 4.5 %LEL,  Sus = 6.0 %LEL.\\par ");
     s.Add(R::Stamped('G', '1', At(17)).Bytes({1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
                                               11, 12, 13, 14, 15, 16, 17, 18, 19, 20}),

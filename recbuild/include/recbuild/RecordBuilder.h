@@ -66,6 +66,10 @@ public:
     static RecordBuilder FreeText(const std::string& text);
     // '<', length and nothing else; for building malformed records.
     static RecordBuilder Raw();
+    // A barhole record ('H') up to its header's end: number, peak, peak unit, sustained reading,
+    // sustained unit (offsets 8 to 14); each version's rest follows.
+    static RecordBuilder Barhole(char version, uint32_t stamp, uint8_t number, int16_t peak,
+                                 char peakUnit, uint16_t sustained, char sustainedUnit);
 
     RecordBuilder& Byte(uint8_t value);
     RecordBuilder& Bytes(const std::vector<uint8_t>& values);
