@@ -72,6 +72,10 @@ const char* const kVersion3[] = {
 const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
+// The server-wide key of the schema migrations' lock (any number no other user of the database
+// takes for its own).
+constexpr qint64 kMigrationLock = 0x7A0A7A0A;
+
 QString Spelled(const char* statement, bool server) {
     QString text = QString::fromLatin1(statement);
     text.replace("%ID%", server ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY");
@@ -85,6 +89,14 @@ QString Spelled(const char* statement, bool server) {
 bool ApplyVersion(QSqlDatabase& db, bool server, int version, QString& error) {
     SqlTransaction transaction(db, server);
     if (!transaction.Begun(error)) {
+        return false;
+    }
+    // SQLite's BEGIN IMMEDIATE already lets one writer in at a time. On a server, two programs
+    // opening a new archive at once would both alter the same tables and one would fail ("column
+    // already exists"): the server's own lock, held to the end of the transaction, makes the
+    // second wait and then find the version done.
+    if (server &&
+        !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kMigrationLock), error)) {
         return false;
     }
     // Read again inside the transaction: another process may have got here first.
