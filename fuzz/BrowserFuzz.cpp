@@ -11,8 +11,8 @@
 
 #include "app/BrowserComms.h"
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
 

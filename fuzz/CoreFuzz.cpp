@@ -10,8 +10,8 @@
 // of their own instead of starving the fast paths.
 #include "ByteReader.h"
 
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 
 #include <cstdint>

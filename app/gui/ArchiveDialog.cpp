@@ -18,10 +18,10 @@
 #include "ChartPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 

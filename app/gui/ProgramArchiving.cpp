@@ -6,9 +6,9 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
+#include "core/LogImage.h"
 #include "linkselect/Settings.h"
 
 namespace {

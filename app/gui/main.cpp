@@ -2,7 +2,7 @@
 #include "Watchdog.h"
 #include "WindowMemory.h"
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "report/Report.h"
 #include "tavon/Version.h"
 

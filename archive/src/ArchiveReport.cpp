@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 
 namespace archive {

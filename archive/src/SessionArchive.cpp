@@ -18,7 +18,7 @@
 #include "ListingLine.h"
 #include "Schema.h"
 #include "SqlSteps.h"
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 
 namespace archive {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 
 namespace archive {
 namespace {

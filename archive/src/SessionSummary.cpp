@@ -3,11 +3,11 @@
 #include <map>
 #include <utility>
 
-#include "export/Cp1252.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 #include "report/Report.h"
 #include "report/SessionValues.h"
+#include "textcodec/Cp1252.h"
 
 namespace archive {
 namespace {

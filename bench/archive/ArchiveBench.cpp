@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/LogImage.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 #include "sim/LogMemory.h"

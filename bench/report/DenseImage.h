@@ -9,7 +9,7 @@
 #include <vector>
 
 #ifdef REPORT_BENCH_LOG_IMAGE
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 using Image = LogImage;
 #else
 // The memory image's read rule without its window: a stored 0x55 says "take the next byte".

@@ -1,7 +1,7 @@
 #include "charts/ChartText.h"
 
 #include "charts/SessionChart.h"
-#include "export/Cp1252.h"
+#include "textcodec/Cp1252.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -12,9 +12,9 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExitStatus.h"
-#include "app/LogImage.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|stats [--archive LOCATION] ARGUMENTS...";

@@ -7,9 +7,9 @@
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "ReportOutput.h"
-#include "app/LogImage.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
 #include "export/SessionExport.h"
 
 int RunArchiveExport(const QStringList& arguments) {

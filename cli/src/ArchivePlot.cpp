@@ -9,9 +9,9 @@
 #include "ExitStatus.h"
 #include "ExportOptions.h"
 #include "OfflineOptions.h"
-#include "app/LogImage.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
 
 #include <QSize>
 

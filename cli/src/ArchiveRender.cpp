@@ -8,11 +8,11 @@
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "ReportOutput.h"
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
-#include "app/SessionTable.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 

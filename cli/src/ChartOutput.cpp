@@ -4,12 +4,12 @@
 #include "DumpData.h"
 #include "ExitStatus.h"
 #include "OfflineOptions.h"
-#include "app/SessionTable.h"
 #include "charts/ChartFiles.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "ExitStatus.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "tavon-datalog: %s\n", message.c_str());

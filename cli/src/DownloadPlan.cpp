@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "DownloadOptions.h"
-#include "app/SessionTable.h"
 #include "app/SessionTree.h"
+#include "core/SessionTable.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 

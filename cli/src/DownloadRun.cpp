@@ -9,10 +9,10 @@
 #include "ProgressBar.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
-#include "app/LogImage.h"
 #include "app/RecordingComms.h"
 #include "app/SessionBrowser.h"
 #include "archive/DownloadKeeper.h"
+#include "core/LogImage.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "CommandLine.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 
 LogImage& Image() {
     static LogImage image;

@@ -8,7 +8,7 @@
 #include "ExitStatus.h"
 #include "OfflineOptions.h"
 #include "ReportOutput.h"
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "export/SessionExport.h"
 
 const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|gpx "

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 #include "export/ExportFormat.h"
 #include "report/SessionValues.h"
 

@@ -6,7 +6,7 @@
 #include "DumpData.h"
 #include "ExitStatus.h"
 #include "OfflineOptions.h"
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "report/Report.h"
 
 #include <QSize>

@@ -11,8 +11,8 @@
 #include "ExitStatus.h"
 #include "OfflineOptions.h"
 #include "ReportOutput.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 

@@ -9,7 +9,7 @@
 #include "OfflineOptions.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 
 const char kSessionsSynopsis[] = "sessions DUMP [--show all|alarm|cal|alarm,cal]";
 

@@ -1,6 +1,6 @@
 #include "TreeText.h"
 
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 
 std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes,
                             const std::function<bool(int16_t)>& archived) {

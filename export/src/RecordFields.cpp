@@ -1,7 +1,7 @@
 #include "RecordFields.h"
 
-#include "export/Cp1252.h"
 #include "orvtime/TimeFormat.h"
+#include "textcodec/Cp1252.h"
 
 #include <QDateTime>
 

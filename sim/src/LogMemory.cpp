@@ -6,7 +6,7 @@
 #include <memory>
 #include <set>
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "orvtime/Calendar.h"
 #include "recbuild/RecordBuilder.h"
 #include "sim/Faults.h"

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "sim/LogMemory.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 #include "sim/LogMemory.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/LogImage.h"
 #include "archive/SessionArchive.h"
+#include "core/LogImage.h"
 
 // What the archive suites share: generated instrument memories and a fresh archive on each
 // engine.

@@ -12,8 +12,8 @@
 #include <tuple>
 
 #include "ArchiveFixture.h"
-#include "app/SessionTable.h"
 #include "archive/ArchiveReport.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/TempDir.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "BrowserFakes.h"
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"

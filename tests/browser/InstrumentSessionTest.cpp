@@ -15,9 +15,9 @@
 #include <string>
 
 #include "BrowserFakes.h"
-#include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
 #include "metertalk/Comms.h"

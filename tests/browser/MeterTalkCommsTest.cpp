@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "BrowserFakes.h"
-#include "app/LogImage.h"
 #include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/TestList.h"

@@ -17,8 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "export/SessionExport.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"

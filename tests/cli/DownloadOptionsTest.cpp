@@ -13,9 +13,9 @@
 #include "ParseArgs.h"
 #include "ProgressBar.h"
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
 #include "app/SessionTree.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"
 

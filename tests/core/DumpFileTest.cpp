@@ -1,4 +1,4 @@
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "testsupport/Files.h"
 #include "testsupport/FlashDump.h"
 #include "testsupport/TempDir.h"

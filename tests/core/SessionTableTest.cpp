@@ -1,4 +1,4 @@
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"
 

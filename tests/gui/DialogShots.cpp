@@ -10,10 +10,10 @@
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
 
-#include "app/LogImage.h"
 #include "archive/InstrumentIdentity.h"
 #include "archive/SessionArchive.h"
 #include "archive/SessionCapture.h"
+#include "core/LogImage.h"
 #include "metertalk/UploadProgress.h"
 #include "report/Report.h"
 #include "sim/LogMemory.h"

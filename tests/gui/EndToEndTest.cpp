@@ -8,11 +8,11 @@
 #include "Watchdog.h"
 
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
 #include "archive/SessionArchive.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
 #include "linkselect/Settings.h"

@@ -5,8 +5,8 @@
 #include "RtfView.h"
 #include "UserGuide.h"
 
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "report/Report.h"
 
 #include <QAction>

@@ -6,8 +6,8 @@
 #include "RtfView.h"
 #include "StatusLine.h"
 
-#include "app/LogImage.h"
 #include "app/SessionBrowser.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
 #include "recbuild/RecordBuilder.h"

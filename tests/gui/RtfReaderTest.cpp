@@ -1,6 +1,6 @@
 #include "reportdoc/RtfReader.h"
 #include "RtfView.h"
-#include "export/Cp1252.h"
+#include "textcodec/Cp1252.h"
 
 #include <QTextBlock>
 #include <QTextCharFormat>

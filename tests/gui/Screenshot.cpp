@@ -6,7 +6,7 @@
 #include "MainDialog.h"
 
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "report/Report.h"
 
 #include <QApplication>

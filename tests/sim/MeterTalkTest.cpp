@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"

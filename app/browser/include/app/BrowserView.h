@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 
 // The requests the session browser carries out; reported to the view when each one ends.
 enum class BrowserRequest {

@@ -6,11 +6,11 @@
 
 #include "app/BrowserComms.h"
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
-#include "app/SessionTable.h"
 #include "app/SessionTree.h"
 #include "app/ShownReport.h"
 #include "app/UploadMachine.h"
+#include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "report/Report.h"
 
 // The session browser: the session table and tree built from the uploaded index, the choice of

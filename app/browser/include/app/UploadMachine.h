@@ -5,7 +5,7 @@
 
 #include "app/BrowserComms.h"
 #include "app/BrowserView.h"
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "metertalk/TestList.h"
 
 struct ReportState;

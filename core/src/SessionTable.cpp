@@ -1,11 +1,11 @@
-#include "app/SessionTable.h"
+#include "core/SessionTable.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 

@@ -1,4 +1,4 @@
-#include "export/Cp1252.h"
+#include "textcodec/Cp1252.h"
 
 char32_t Cp1252ToUnicode(unsigned char byte) {
     static const char16_t kHigh[32] = {

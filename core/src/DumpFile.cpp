@@ -1,5 +1,5 @@
 // The diagnostic hex dump of the whole image ("FlashData.txt") and its reading back.
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/LogImage.h"
+#include "core/LogImage.h"
 
 #include <algorithm>
 #include <cstring>
