@@ -1,11 +1,11 @@
 #include "metertalk/ArrivalTick.h"
 
-#include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 
-ArrivalTick::ArrivalTick(CComms& comms, QObject* parent) : QObject(parent), m_comms(comms) {
+ArrivalTick::ArrivalTick(CommsEngine& engine, QObject* parent) : QObject(parent), m_engine(engine) {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { m_comms.OnArrival(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_engine.OnArrival(); });
 }
 
 void ArrivalTick::Follow(bool running) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "metertalk/engine/CommsState.h"
+#include "CommsState.h"
 
 // The fields of the current test that a command needs, read from the caller's test list. With no
 // list there is no current test: the number reads as -1.

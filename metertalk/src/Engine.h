@@ -1,6 +1,6 @@
 #pragma once
 
-#include "metertalk/engine/CommsState.h"
+#include "CommsState.h"
 
 #include <cstdint>
 

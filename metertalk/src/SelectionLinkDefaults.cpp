@@ -1,11 +1,9 @@
 #include "LinkDefaults.h"
 
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 
 LinkChooser& DefaultLinkChooser() {
-    // Stateless: every instance works on the selection library's one dialog.
-    static CLinkSelect selector;
-    return selector;
+    return ModuleLinkSelection();
 }
 
 UserPrompt& DefaultPrompt() {

@@ -3,6 +3,7 @@
 #include "linkselect/Export.h"
 #include "linkselect/Link.h"
 #include "linkselect/LinkChooser.h"
+#include "linkselect/LinkSelection.h"
 #include "linkselect/Platform.h"
 
 #include <string>
@@ -11,9 +12,9 @@ class LinkOpener;
 class PortDialogHost;
 class Registry;
 
-// The connection-selection library's whole interface. It has no state of its own: every method,
-// on any instance, works on the one module-wide selection dialog and its values, so a caller may
-// create a CLinkSelect wherever it needs one.
+// The connection-selection library's documented interface. It has no state of its own: every
+// method, on any instance, works on the one module-wide selection (ModuleLinkSelection,
+// LinkSelection.h), so a caller may create a CLinkSelect wherever it needs one.
 //
 // Expected order: SetParentApp first, then AddStaticText / AddPortName in any order, then
 // GetPort. GetPort may be called again later to choose anew; the dialog then closes the serial
@@ -38,8 +39,8 @@ public:
     // Platform hooks, module-wide like everything else here. Each pointer stays owned by the
     // caller and must outlive its use; null restores the default.
     //
-    // Message boxes, including the process-ending discovery messages. Default: a QMessageBox when
-    // a QApplication runs, standard error otherwise.
+    // Message boxes, including the fatal discovery messages. Default: a QMessageBox when a
+    // QApplication runs, standard error otherwise.
     void SetUserPrompt(UserPrompt* prompt);
     // Where ports are discovered. Default: the Windows registry, or sysfs and BlueZ on Linux.
     void SetRegistry(Registry* registry);
@@ -47,14 +48,11 @@ public:
     void SetLinkOpener(LinkOpener* opener);
     // What shows the selection dialog modally. Default: the Qt widget dialog.
     void SetDialogHost(PortDialogHost* host);
-    // What ends the process after a fatal discovery message. Default: exit with code 0.
+    // What follows a fatal discovery message once its box is closed: the program that ends
+    // there installs its end here. Default (and null): the choice ends without a link.
     void SetProcessEnd(void (*end)());
 
     // Back to the state the library had when it was loaded (first showing still to come, no
     // selection, no link); the hooks stay. For tests that need several first showings.
     void ResetModuleState();
 };
-
-// The box shown when a program installed no prompt of its own: a QMessageBox when a QApplication
-// runs, standard error otherwise. The libraries without Qt of their own fall back on it too.
-LINKSELECT_EXPORT UserPrompt& SystemUserPrompt();

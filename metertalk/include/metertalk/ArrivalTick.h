@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
-class CComms;
+class CommsEngine;
 
 // Fast uploads: a short tick that hands the bytes on the link to the engine while a transfer
 // runs, so that each answer is handled, and the next request goes out, as soon as the answer is
@@ -19,13 +19,13 @@ class METERTALK_EXPORT ArrivalTick : public QObject {
 public:
     static constexpr int kIntervalMs = 1;
 
-    explicit ArrivalTick(CComms& comms, QObject* parent = nullptr);
+    explicit ArrivalTick(CommsEngine& engine, QObject* parent = nullptr);
 
     // Runs the short tick while `running` and stops it otherwise; cheap to call after every
     // notification and every 100 ms tick.
     void Follow(bool running);
 
 private:
-    CComms& m_comms;
+    CommsEngine& m_engine;
     QTimer m_timer;
 };

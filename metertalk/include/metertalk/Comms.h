@@ -2,33 +2,31 @@
 
 #include "linkselect/Platform.h"
 #include "metertalk/CommandTarget.h"
-#include "metertalk/UploadProgressView.h"
+#include "metertalk/CommsEngine.h"
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 
 class CTestList;
 
 // The conversation with one instrument over one link. A CComms carries no data: every instance
-// in the process drives the same module-wide state and the same single link. All calls belong on
-// the thread that calls OnTimer; none blocks, none throws.
+// in the process drives the same module-wide engine (ModuleCommsEngine, CommsEngine.h) and so the
+// same single link. All calls belong on the thread that calls OnTimer; none blocks, none throws.
 //
 // Outcomes of Ask and Set arrive later as ID_COMMS_* commands posted to the CommandTarget of the
 // last Ask or Set (see CommandTarget.h).
 class CComms {
 public:
     // Modem-control codes for SetDTR.
-    static constexpr unsigned long SETRTS = 3;
-    static constexpr unsigned long CLRRTS = 4;
-    static constexpr unsigned long SETDTR = 5;
-    static constexpr unsigned long CLRDTR = 6;
+    static constexpr unsigned long SETRTS = CommsEngine::SETRTS;
+    static constexpr unsigned long CLRRTS = CommsEngine::CLRRTS;
+    static constexpr unsigned long SETDTR = CommsEngine::SETDTR;
+    static constexpr unsigned long CLRDTR = CommsEngine::CLRDTR;
 
     // Largest upload a run stores; GetUploadedData needs one byte more for the NUL.
-    static constexpr int UploadCapacity = 32768;
+    static constexpr int UploadCapacity = CommsEngine::UploadCapacity;
 
-    using ProgressFactory = std::function<std::unique_ptr<UploadProgressView>()>;
+    using ProgressFactory = CommsEngine::ProgressFactory;
 
     // With an application: asks the connection-selection library for a link ("Select connection
     // for " + name; portNames is a list of items joined by "||") and returns 1 when one is open;

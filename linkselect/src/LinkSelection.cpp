@@ -1,4 +1,4 @@
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 
 #include "linkselect/LinkOpener.h"
 #include "linkselect/PortDialogHost.h"
@@ -8,9 +8,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -28,20 +25,16 @@ public:
     }
 };
 
-void EndProcess() {
-    std::fflush(nullptr);
-    std::_Exit(0);
-}
+} // namespace
 
-// The library's module-wide state: the one selection dialog and the platform it runs on.
-struct Module {
+struct LinkSelection::Impl {
     PortDialogLogic dialog;
     std::string appName;
     UserPrompt* prompt = nullptr;
     Registry* registry = nullptr;
     LinkOpener* opener = nullptr;
     PortDialogHost* host = nullptr;
-    void (*end)() = nullptr;
+    std::function<void()> end;
 
     std::unique_ptr<Registry> platformRegistry;
     SystemLinkOpener systemOpener;
@@ -76,7 +69,9 @@ struct Module {
         dialog.SetFatalHandler([this](const std::string& text) {
             // The library's own name stands as the box's caption, as for every unnamed box.
             Prompt().Show(text, "LinkSelect");
-            (end ? end : EndProcess)();
+            if (end) {
+                end();
+            }
         });
     }
 
@@ -91,71 +86,76 @@ struct Module {
     }
 };
 
-// Never destroyed: links and Qt objects must not be torn down after the application object.
-Module& TheModule() {
-    static Module* module = new Module;
-    return *module;
+LinkSelection::LinkSelection() : m_impl(new Impl) {}
+
+LinkSelection::~LinkSelection() = default;
+
+void LinkSelection::SetParentApp(const AppInfo& app) {
+    m_impl->appName = app.name;
+    m_impl->dialog.SetKeySuffix(app.commandLine);
 }
 
-} // namespace
+void LinkSelection::AddStaticText(const std::string& text) {
+    m_impl->dialog.SetCaptionText(text);
+}
+
+void LinkSelection::AddPortName(const std::string& name) {
+    m_impl->dialog.AddPortName(name);
+}
+
+LinkPtr LinkSelection::GetPort() {
+    Impl& impl = *m_impl;
+    impl.Prepare();
+    if (impl.appName.find("RAK") == std::string::npos) {
+        if (LinkPtr pipe = impl.OpenPipe()) {
+            return pipe;
+        }
+    }
+    impl.Host().RunModal(impl.dialog);
+    return impl.dialog.CurrentLink();
+}
+
+LinkPtr LinkSelection::SetPort() {
+    Impl& impl = *m_impl;
+    impl.Prepare();
+    if (LinkPtr pipe = impl.OpenPipe()) {
+        return pipe;
+    }
+    return impl.dialog.OpenSelectionNow();
+}
+
+void LinkSelection::SetUserPrompt(UserPrompt* prompt) {
+    m_impl->prompt = prompt;
+}
+
+void LinkSelection::SetRegistry(Registry* registry) {
+    m_impl->registry = registry;
+}
+
+void LinkSelection::SetLinkOpener(LinkOpener* opener) {
+    m_impl->opener = opener;
+}
+
+void LinkSelection::SetDialogHost(PortDialogHost* host) {
+    m_impl->host = host;
+}
+
+void LinkSelection::SetFatalEnd(std::function<void()> end) {
+    m_impl->end = std::move(end);
+}
+
+void LinkSelection::Reset() {
+    m_impl->dialog.Reset();
+    m_impl->appName.clear();
+}
+
+LinkSelection& ModuleLinkSelection() {
+    // Never destroyed: links and Qt objects must not be torn down after the application object.
+    static LinkSelection* const selection = new LinkSelection;
+    return *selection;
+}
 
 UserPrompt& SystemUserPrompt() {
     static DefaultPrompt prompt;
     return prompt;
-}
-
-void CLinkSelect::SetParentApp(const AppInfo& app) {
-    TheModule().appName = app.name;
-    TheModule().dialog.SetKeySuffix(app.commandLine);
-}
-
-void CLinkSelect::AddStaticText(const std::string& text) {
-    TheModule().dialog.SetCaptionText(text);
-}
-
-void CLinkSelect::AddPortName(const std::string& name) {
-    TheModule().dialog.AddPortName(name);
-}
-
-LinkPtr CLinkSelect::GetPort() {
-    Module& module = TheModule();
-    module.Prepare();
-    if (module.appName.find("RAK") == std::string::npos) {
-        if (LinkPtr pipe = module.OpenPipe()) {
-            return pipe;
-        }
-    }
-    module.Host().RunModal(module.dialog);
-    return module.dialog.CurrentLink();
-}
-
-LinkPtr CLinkSelect::SetPort() {
-    Module& module = TheModule();
-    module.Prepare();
-    if (LinkPtr pipe = module.OpenPipe()) {
-        return pipe;
-    }
-    return module.dialog.OpenSelectionNow();
-}
-
-void CLinkSelect::SetUserPrompt(UserPrompt* prompt) {
-    TheModule().prompt = prompt;
-}
-void CLinkSelect::SetRegistry(Registry* registry) {
-    TheModule().registry = registry;
-}
-void CLinkSelect::SetLinkOpener(LinkOpener* opener) {
-    TheModule().opener = opener;
-}
-void CLinkSelect::SetDialogHost(PortDialogHost* host) {
-    TheModule().host = host;
-}
-void CLinkSelect::SetProcessEnd(void (*end)()) {
-    TheModule().end = end;
-}
-
-void CLinkSelect::ResetModuleState() {
-    Module& module = TheModule();
-    module.dialog.Reset();
-    module.appName.clear();
 }

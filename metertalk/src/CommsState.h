@@ -1,10 +1,10 @@
 #pragma once
 
-#include "metertalk/engine/FixedText.h"
+#include "FixedText.h"
 
 #include "linkselect/Link.h"
 #include "metertalk/CommandTarget.h"
-#include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
@@ -17,8 +17,8 @@ constexpr int MaxSetText = 100;
 
 enum PendingRequest : int { PendingAsk = 0, PendingSet = 1, PendingNone = 2 };
 
-// Everything the library knows, once per process: the link, the protocol engine, the bulk
-// upload and the progress display. Every CComms works on this one record.
+// Everything one engine knows: the link, the protocol state, the bulk
+// upload and the progress display. The engine owns one; nothing else sees it.
 struct CommsState {
     LinkPtr Port;
     uint8_t ReadBuffer[512] = {};
@@ -55,7 +55,7 @@ struct CommsState {
     int SensorStride = 0;
     int UploadMode = 0;
     int UploadStarted = 0;
-    uint8_t UploadBuffer[CComms::UploadCapacity] = {};
+    uint8_t UploadBuffer[CommsEngine::UploadCapacity] = {};
     int UploadLength = 0;
     // Set when a run brought more than UploadBuffer holds; the rest was dropped.
     int UploadOverflow = 0;
@@ -63,10 +63,7 @@ struct CommsState {
     int ExpectedFrames = 0;
     std::unique_ptr<UploadProgressView> ProgressDialog;
 
-    CComms::ProgressFactory MakeProgress;
+    CommsEngine::ProgressFactory MakeProgress;
+    // Null: the library's module-wide prompt.
+    UserPrompt* Prompt = nullptr;
 };
-
-// The module's one record.
-CommsState& Comms();
-// Back to the state at load, for the library's own tests; the platform hooks stay.
-void ResetCommsState();
