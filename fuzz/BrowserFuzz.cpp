@@ -56,6 +56,17 @@ public:
         m_list.ReadDriver(text);
     }
     void SetSensorNumber(int sensor) override { m_list.SetSensorNumber(sensor); }
+    bool HasTest(const char* name) override {
+        FUZZ_CHECK(name != nullptr);
+        for (std::string test = m_list.FindFirst(0); !test.empty(); test = m_list.FindNext()) {
+            if (test == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // The serial number is read as a text of at most 39 characters, as the engine keeps it.
+    const char* GetNewString() override { return "FUZZ SERIAL"; }
     int GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) override {
         if (capacity == 0) {
             length = 0;

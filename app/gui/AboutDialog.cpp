@@ -11,11 +11,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(new Ui::AboutDi
     // The version line grows to its text; the box grows with it, keeping the template's right
     // margin beside the text and OK in its corner.
     const int textMargin = width() - (ui_->aboutText->x() + ui_->aboutText->width());
-    const int buttonMargin = width() - (ui_->id1->x() + ui_->id1->width());
+    const int buttonMargin = width() - (ui_->okButton->x() + ui_->okButton->width());
     const int right = FitToText(ui_->aboutText);
     if (right + textMargin > width()) {
         resize(right + textMargin, height());
-        ui_->id1->move(width() - buttonMargin - ui_->id1->width(), ui_->id1->y());
+        ui_->okButton->move(width() - buttonMargin - ui_->okButton->width(), ui_->okButton->y());
     }
     setFixedSize(size());
 }

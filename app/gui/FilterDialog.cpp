@@ -21,8 +21,9 @@ int32_t Flag(const QCheckBox* box) {
 FilterDialog::FilterDialog(QWidget* parent) : QWidget(parent), ui_(new Ui::FilterDialog) {
     ui_->setupUi(this);
     // Row by row, left to right.
-    const BoxPlace places[] = {{ui_->id1019, 0, {}}, {ui_->id1020, 1, {}}, {ui_->id1022, 1, {}},
-                               {ui_->id1033, 1, {}}, {ui_->id1023, 2, {}}, {ui_->id1018, 2, {}}};
+    const BoxPlace places[] = {{ui_->showAllLogsBox, 0, {}}, {ui_->timedBox, 1, {}},
+                               {ui_->alarmBox, 1, {}},       {ui_->manualBox, 1, {}},
+                               {ui_->bumpTestBox, 2, {}},    {ui_->calibrationBox, 2, {}}};
     for (size_t i = 0; i < kBoxCount; ++i) {
         places_[i] = places[i];
         places_[i].rect = places[i].box->geometry();
@@ -31,8 +32,9 @@ FilterDialog::FilterDialog(QWidget* parent) : QWidget(parent), ui_(new Ui::Filte
     templateSize_ = size();
     FitBoxes();
     // clicked, not toggled: the handlers answer the user, not the data exchange.
-    connect(ui_->id1019, &QCheckBox::clicked, this, [this] { OnShowAllLogs(); });
-    for (QCheckBox* box : {ui_->id1018, ui_->id1020, ui_->id1022, ui_->id1023, ui_->id1033}) {
+    connect(ui_->showAllLogsBox, &QCheckBox::clicked, this, [this] { OnShowAllLogs(); });
+    for (QCheckBox* box :
+         {ui_->calibrationBox, ui_->timedBox, ui_->alarmBox, ui_->bumpTestBox, ui_->manualBox}) {
         connect(box, &QCheckBox::clicked, this, [this] { OnKindBox(); });
     }
 }
@@ -78,24 +80,23 @@ void FilterDialog::FitBoxes() {
 void FilterDialog::InitDialog() {
     Calibration = ShowAllLogs = Alarm = BumpTest = Manual = Timed = 1;
     UpdateData(false);
-    ChangeFlag = 1;
 }
 
 void FilterDialog::UpdateData(bool saveAndValidate) {
     if (saveAndValidate) {
-        Calibration = Flag(ui_->id1018);
-        ShowAllLogs = Flag(ui_->id1019);
-        Timed = Flag(ui_->id1020);
-        Alarm = Flag(ui_->id1022);
-        BumpTest = Flag(ui_->id1023);
-        Manual = Flag(ui_->id1033);
+        Calibration = Flag(ui_->calibrationBox);
+        ShowAllLogs = Flag(ui_->showAllLogsBox);
+        Timed = Flag(ui_->timedBox);
+        Alarm = Flag(ui_->alarmBox);
+        BumpTest = Flag(ui_->bumpTestBox);
+        Manual = Flag(ui_->manualBox);
     } else {
-        ui_->id1018->setChecked(Calibration != 0);
-        ui_->id1019->setChecked(ShowAllLogs != 0);
-        ui_->id1020->setChecked(Timed != 0);
-        ui_->id1022->setChecked(Alarm != 0);
-        ui_->id1023->setChecked(BumpTest != 0);
-        ui_->id1033->setChecked(Manual != 0);
+        ui_->calibrationBox->setChecked(Calibration != 0);
+        ui_->showAllLogsBox->setChecked(ShowAllLogs != 0);
+        ui_->timedBox->setChecked(Timed != 0);
+        ui_->alarmBox->setChecked(Alarm != 0);
+        ui_->bumpTestBox->setChecked(BumpTest != 0);
+        ui_->manualBox->setChecked(Manual != 0);
     }
 }
 
@@ -127,17 +128,17 @@ QString FilterDialog::HiddenNote() const {
 
 void FilterDialog::OnShowAllLogs() {
     UpdateData(true);
-    ChangeFlag = 1;
     if (ShowAllLogs == 1) {
         Calibration = Alarm = BumpTest = Manual = Timed = 1;
     }
     UpdateData(false);
+    emit changed();
 }
 
 void FilterDialog::OnKindBox() {
-    ChangeFlag = 1;
     UpdateData(true);
     // Unchecking one kind unchecks Show All Logs; checking every kind by hand does not check it.
     ShowAllLogs = 0;
     UpdateData(false);
+    emit changed();
 }

@@ -16,8 +16,8 @@ class FilterDialog;
 }
 
 // The log filter (template 130): six boxes in a small panel of the main window, hidden until
-// View > Filter Logs... shows it. The main tick copies its flags and renders the report again
-// when ChangeFlag is set.
+// View > Filter Logs... shows it. Every change the user makes is signalled, and the report
+// follows it at once.
 class FilterDialog : public QWidget {
     Q_OBJECT
 public:
@@ -30,10 +30,9 @@ public:
     int32_t Alarm = 0;
     int32_t BumpTest = 0;
     int32_t Manual = 0;
-    int32_t ChangeFlag = 0;
     int32_t Timed = 0;
 
-    // Sets every box, and the change flag, as the dialog's initialisation does.
+    // Sets every box, as the dialog's initialisation does.
     void InitDialog();
 
     // Data exchange: true reads the boxes into the flags, false writes the flags to the boxes.
@@ -42,6 +41,10 @@ public:
     // Which kinds of log line the flags hide, for the status line ("Alarm and timed lines
     // hidden"); empty when none is hidden.
     QString HiddenNote() const;
+
+signals:
+    // The user changed the flags: the report is to be rendered again with them.
+    void changed();
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -14,18 +14,16 @@
 #include "textcodec/Cp1252.h"
 #include "ui_MainDialog.h"
 
-#include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 #include "linkselect/Settings.h"
-#include "metertalk/ArrivalTick.h"
 #include "metertalk/Comms.h"
-#include "metertalk/QtCommandTarget.h"
-#include "metertalk/TestList.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/UploadProgress.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
 
 #include <QAction>
 #include <QColor>
@@ -63,16 +61,13 @@ int SlotOf(const QTreeWidgetItem* item) {
     return data == SessionTable::kFolderData ? -1 : static_cast<int>(data);
 }
 
-// A discovery that finds no ports at all leaves the program running, offline.
-void StayOffline() {}
-
 } // namespace
 
-MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironment environment,
-                       QWidget* parent)
-    : QDialog(parent), ui_(new Ui::MainDialog), image_(image), report_(report),
-      env_(std::move(environment)), comms_(new CComms), tests_(new CTestList),
-      target_(new QtCommandTarget), arrival_(new ArrivalTick(*comms_)) {
+MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
+    : QDialog(parent), ui_(new Ui::MainDialog), env_(std::move(environment)),
+      // The program's link is the process's own: every CComms in it drives the same one.
+      session_(new InstrumentSession(&ModuleCommsEngine())), image_(session_->Image()),
+      report_(session_->Report()), browser_(session_->Browser()) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -82,35 +77,33 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     BuildMenus();
     status_ = new StatusLine(this);
     layout()->addWidget(status_);
-    chart_ = ChartPanel::InstallBeside(ui_->id1013);
+    chart_ = ChartPanel::InstallBeside(ui_->reportView);
     // The report is the main thing to read: it takes most of the room the window gains.
     ui_->treeAndReport->setStretchFactor(0, 1);
     ui_->treeAndReport->setStretchFactor(1, 3);
     ui_->treeAndReport->setSizes({216, 782});
 
-    conversation_.reset(new MeterTalkComms(*comms_, *tests_, target_.get()));
-    archiving_.reset(new ProgramArchiving(*conversation_,
-                                          [this](const QString& text) { Prompt(text, kTitle); }));
+    session_->SetView(this);
+    session_->SetTickPeriod(env_.tickMs);
+    archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
-    browser_.reset(new SessionBrowser(archiving_->Conversation(), *this, image_, report_));
+    ConnectSession();
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
-    ui_->id1013->setContextMenuPolicy(Qt::NoContextMenu);
-    ui_->id1002->setContextMenuPolicy(Qt::NoContextMenu);
+    ui_->reportView->setContextMenuPolicy(Qt::NoContextMenu);
+    ui_->sessionTree->setContextMenuPolicy(Qt::NoContextMenu);
 
-    connect(target_.get(), &QtCommandTarget::command, this, [this](int id) { OnCommand(id); });
-    connect(&tick_, &QTimer::timeout, this, [this] { OnTick(); });
-    connect(ui_->id1031, &QPushButton::clicked, this, [this] { OnCommand(1031); });
-    connect(ui_->id1034, &QPushButton::clicked, this, [this] { OnCommand(1034); });
-    connect(ui_->id1035, &QCheckBox::clicked, this, [this] { OnCommand(1035); });
-    connect(ui_->id1, &QPushButton::clicked, this, [this] { OnCommand(1); });
-    connect(ui_->id1028, &QCheckBox::clicked, this,
-            [this](bool checked) { browser_->OnAllSessions(checked); });
-    connect(ui_->id1029, &QCheckBox::clicked, this,
-            [this](bool checked) { browser_->OnAlarmSessions(checked); });
-    connect(ui_->id1030, &QCheckBox::clicked, this,
-            [this](bool checked) { browser_->OnCalSessions(checked); });
-    connect(ui_->id1002, &QTreeWidget::currentItemChanged, this,
+    connect(ui_->goButton, &QPushButton::clicked, this, [this] { OnGo(); });
+    connect(ui_->nextButton, &QPushButton::clicked, this, [this] { OnNext(); });
+    connect(ui_->fullDayBox, &QCheckBox::clicked, this, [this] { OnFullDay(); });
+    connect(ui_->okButton, &QPushButton::clicked, this, [this] { OnOk(); });
+    connect(ui_->allSessionsBox, &QCheckBox::clicked, this,
+            [this](bool checked) { browser_.OnAllSessions(checked); });
+    connect(ui_->alarmSessionsBox, &QCheckBox::clicked, this,
+            [this](bool checked) { browser_.OnAlarmSessions(checked); });
+    connect(ui_->calSessionsBox, &QCheckBox::clicked, this,
+            [this](bool checked) { browser_.OnCalSessions(checked); });
+    connect(ui_->sessionTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnTreeSelection(current); });
 
     // A small window of its own, not a frame inside the report; closing it only hides it.
@@ -119,20 +112,33 @@ MainDialog::MainDialog(LogImage& image, ReportState& report, MainDialogEnvironme
     filter_->setWindowTitle("Filter Logs");
     filter_->installEventFilter(this);
     filter_->hide();
+    connect(filter_, &FilterDialog::changed, this, [this] { OnFilterChanged(); });
 
     WindowMemory(env_.windowFile).Restore(*this, *ui_->treeAndReport);
 }
 
 MainDialog::~MainDialog() {
-    tick_.stop();
+    // The session ends before the dialog's widgets, which it still shows things in.
+    session_->SetView(nullptr);
     // The libraries keep module-wide pointers to the prompt; do not leave them dangling.
     if (env_.prompt != nullptr) {
-        comms_->SetUserPrompt(nullptr);
-        CLinkSelect().SetUserPrompt(nullptr);
+        CComms().SetUserPrompt(nullptr);
+        ModuleLinkSelection().SetUserPrompt(nullptr);
     }
     if (initialised_) {
-        CLinkSelect().SetProcessEnd(nullptr);
+        ModuleLinkSelection().SetFatalEnd(nullptr);
     }
+}
+
+void MainDialog::ConnectSession() {
+    InstrumentSession& session = *session_;
+    connect(&session, &InstrumentSession::Ticked, this, [this] { OnTicked(); });
+    connect(&session, &InstrumentSession::Progress, this,
+            [this](BrowserRequest request, int done, int total) {
+                ShowProgress(request, done, total);
+            });
+    connect(&session, &InstrumentSession::SpoiledReply, this, [this] { OnSpoiledReply(); });
+    connect(&session, &InstrumentSession::LinkLost, this, [this] { OnLinkLost(); });
 }
 
 void MainDialog::BuildMenus() {
@@ -147,17 +153,17 @@ void MainDialog::BuildMenus() {
     openDump->setObjectName("actionOpenDump");
     QAction* openArchive = file->addAction("Open Archive...", this, [this] { OpenArchive(); });
     openArchive->setObjectName("actionOpenArchive");
-    QAction* save = file->addAction("Save", this, [this] { OnCommand(kCommandSave); });
+    QAction* save = file->addAction("Save", this, [this] { SaveReport(); });
     save->setObjectName("actionSave");
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addSeparator();
-    QAction* quit = file->addAction("Quit", this, [this] { OnCommand(kCommandQuit); });
+    // Quit ends the dialog without closing the link first, as the close box does.
+    QAction* quit = file->addAction("Quit", this, [this] { done(1); });
     quit->setObjectName("actionQuit");
     file->addSeparator();
-    QAction* about =
-        file->addAction("About Tavon Datalogging...", this, [this] { OnCommand(kCommandAbout); });
+    QAction* about = file->addAction("About Tavon Datalogging...", this, [this] { ShowAbout(); });
     about->setObjectName("actionAbout");
 
     QMenu* view = menuBar_->addMenu(tr("&View"));
@@ -176,20 +182,19 @@ void MainDialog::BuildMenus() {
     for (QAction* a : {all, alarm, cal}) {
         a->setCheckable(true);
     }
-    connect(all, &QAction::triggered, this, [this](bool c) { browser_->OnAllSessions(c); });
-    connect(alarm, &QAction::triggered, this, [this](bool c) { browser_->OnAlarmSessions(c); });
-    connect(cal, &QAction::triggered, this, [this](bool c) { browser_->OnCalSessions(c); });
+    connect(all, &QAction::triggered, this, [this](bool c) { browser_.OnAllSessions(c); });
+    connect(alarm, &QAction::triggered, this, [this](bool c) { browser_.OnAlarmSessions(c); });
+    connect(cal, &QAction::triggered, this, [this](bool c) { browser_.OnCalSessions(c); });
     // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
     QAction* fast = view->addAction("Fast Upload");
     fast->setObjectName("actionFastUpload");
     fast->setCheckable(true);
     connect(fast, &QAction::triggered, this, [this](bool checked) {
-        fastUpload_ = checked;
         WriteSetting("Fast Upload", checked ? "TRUE" : "FALSE");
-        FollowTransfer();
+        session_->SetFastUpload(checked);
     });
 
-    QAction* help = menuBar_->addAction("Help", this, [this] { OnCommand(kCommandHelp); });
+    QAction* help = menuBar_->addAction("Help", this, [this] { OpenManual(); });
     help->setObjectName("actionHelp");
 }
 
@@ -199,15 +204,17 @@ QAction* MainDialog::Action(const QString& objectName) const {
 
 bool MainDialog::Initialise() {
     report_.ShowTimedLogs = report_.ShowAlarmLogs = report_.ShowManualLogs = 1;
-    browser_->OnAllSessions(true);
+    browser_.OnAllSessions(true);
 
     if (env_.prompt != nullptr) {
-        comms_->SetUserPrompt(env_.prompt);
-        CLinkSelect().SetUserPrompt(env_.prompt);
+        CComms().SetUserPrompt(env_.prompt);
+        ModuleLinkSelection().SetUserPrompt(env_.prompt);
     }
-    comms_->SetProgressFactory(
+    ModuleCommsEngine().SetProgressFactory(
         [] { return std::unique_ptr<UploadProgressView>(new CUploadProgress); });
-    CLinkSelect().SetProcessEnd(&StayOffline);
+    // A discovery that finds no ports at all leaves the program running, offline: the choice
+    // only ends without a link.
+    ModuleLinkSelection().SetFatalEnd(nullptr);
     initialised_ = true;
     const bool connected = Connect();
 
@@ -216,38 +223,41 @@ bool MainDialog::Initialise() {
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     report_.HeaderCountdown = 0;
-    fastUpload_ = ReadSetting("Fast Upload") == "TRUE";
-    Action("actionFastUpload")->setChecked(fastUpload_);
+    const bool fast = ReadSetting("Fast Upload") == "TRUE";
+    Action("actionFastUpload")->setChecked(fast);
+    session_->SetFastUpload(fast);
 
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
         env_.watchdog->Start();
     }
-    tick_.start(env_.tickMs);
+    // The tick runs connected or not: the watchdog hangs on it.
+    session_->StartTicking();
+    // The filter's first state reaches the report as its first change would.
+    OnFilterChanged();
     return connected;
 }
 
 bool MainDialog::Connect() {
-    if (linkOpen_) {
-        comms_->SetProperties();
+    if (session_->LinkOpen()) {
+        session_->ChooseAgain(ModuleLinkSelection());
         return true;
     }
-    if (comms_->InitCom(&env_.app, "KOVA", "115,200") == 0) {
+    if (!session_->Connect(ModuleLinkSelection(), env_.app)) {
         ShowOffline();
         return false;
     }
-    linkOpen_ = true;
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
-    // The test list attached and the progress display prepared for the start-up uploads.
-    conversation_->Prepare();
-    // The built-in driver text, "Upload flag" current, state 0 and the first poll.
-    browser_->Start();
     return true;
 }
 
+bool MainDialog::Connected() const {
+    return session_->LinkOpen();
+}
+
 void MainDialog::ShowConnection() {
-    if (comms_->LinkIsPipe()) {
+    if (session_->LinkIsPipe()) {
         status_->SetConnection("Connected over the pipe \"RAK Pipe\"");
         return;
     }
@@ -264,15 +274,17 @@ void MainDialog::ShowOffline() {
                          "Connect... (with the companion program, start it first)");
 }
 
-void MainDialog::OnTick() {
+void MainDialog::OnTicked() {
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
     }
-    if (linkOpen_) {
-        comms_->OnTimer();
-        FollowTransfer();
-    }
+}
+
+void MainDialog::OnFilterChanged() {
     CopyFilterFlags();
+    ++renderCount_;
+    browser_.RenderAgain();
+    status_->SetFilterNote(filter_->HiddenNote());
 }
 
 void MainDialog::CopyFilterFlags() {
@@ -282,107 +294,53 @@ void MainDialog::CopyFilterFlags() {
     report_.ShowCalibrationLogs = filter_->Calibration;
     report_.ShowBumpLogs = filter_->BumpTest;
     showAllLogs_ = filter_->ShowAllLogs;
-    {
-        const QSignalBlocker block(ui_->id1033);
-        ui_->id1033->setChecked(showAllLogs_ != 0);
-    }
-    if (filter_->ChangeFlag != 0) {
-        filter_->ChangeFlag = 0;
-        ++renderCount_;
-        browser_->RenderAgain();
-        status_->SetFilterNote(filter_->HiddenNote());
-    }
+    const QSignalBlocker block(ui_->showAllLogsBox);
+    ui_->showAllLogsBox->setChecked(showAllLogs_ != 0);
 }
 
-void MainDialog::OnCommand(int id) {
-    if (DispatchCommsCommand(*browser_, id)) {
-        FollowTransfer();
-        return;
-    }
-    switch (id) {
-    case ID_COMMS_FRAME_START:
-        break;
-    case ID_COMMS_CHECKSUM_ERROR:
-        OnChecksumError();
-        FollowTransfer();
-        break;
-    case 1:
-        OnOk();
-        break;
-    case kCommandQuit:
-        done(1);
-        break;
-    case 1031:
-        OnGo();
-        break;
-    case 1034:
-        OnNext();
-        break;
-    case 1035:
-        OnFullDay();
-        break;
-    case kCommandSave:
-        SaveReport();
-        break;
-    case kCommandHelp:
-        OpenManual();
-        break;
-    case kCommandAbout:
-        ShowAbout();
-        break;
-    default:
-        break;
-    }
-}
-
-void MainDialog::OnChecksumError() {
-    // The engine has dropped the spoiled frame; the browser has the request asked for again.
-    // One bad byte on a Bluetooth link must not cost the user the report on screen.
-    browser_->OnChecksumError();
+void MainDialog::OnSpoiledReply() {
+    // One bad byte on a Bluetooth link must not cost the user the report on screen: the reply
+    // is asked for again, and the user is told once.
     status_->SetActivity("A spoiled reply from the instrument was dropped; it is asked for again");
     if (checksumTold_) {
         return;
     }
     checksumTold_ = true;
-    SuspendTick();
+    session_->SuspendTicks();
     Prompt("Error in serial comms\n\nA reply from the instrument arrived spoiled. It was dropped "
            "and is asked for again; the report on screen stays. Should this happen often, check "
            "the cable or move closer to the instrument.",
            QString());
-    ResumeTick();
+    session_->ResumeTicks();
+}
+
+void MainDialog::OnLinkLost() {
+    ShowOffline();
+    status_->SetActivity(session_->LinkIsPipe()
+                             ? "The companion program has closed the pipe: no instrument is "
+                               "connected. The tree can still be browsed."
+                             : "The serial link has closed: no instrument is connected. The tree "
+                               "can still be browsed.");
 }
 
 void MainDialog::OnGo() {
-    if (!InstrumentThere()) {
+    if (!session_->LinkOpen()) {
         Prompt(kNoInstrumentText, "GO");
         return;
     }
-    browser_->OnGo();
-}
-
-bool MainDialog::InstrumentThere() {
-    if (linkOpen_ && !comms_->LinkOpen()) {
-        // The companion program has gone, and its pipe with it.
-        linkOpen_ = false;
-        ShowOffline();
-    }
-    return linkOpen_;
+    browser_.OnGo();
 }
 
 void MainDialog::OnNext() {
-    browser_->OnNext();
+    browser_.OnNext();
 }
 
 void MainDialog::OnFullDay() {
-    browser_->OnFullDay(ui_->id1035->isChecked());
+    browser_.OnFullDay(ui_->fullDayBox->isChecked());
 }
 
 void MainDialog::OnOk() {
-    if (linkOpen_) {
-        comms_->InitCom(nullptr, std::string(), std::string());
-        linkOpen_ = false;
-    }
-    tick_.stop();
+    session_->Disconnect();
     accept();
 }
 
@@ -478,7 +436,7 @@ void MainDialog::OpenDump() {
 
 bool MainDialog::OpenDumpFrom(const QString& path) {
     std::string message;
-    if (browser_->OpenDump(QFile::encodeName(path).constData(), message) == 0) {
+    if (browser_.OpenDump(QFile::encodeName(path).constData(), message) == 0) {
         Prompt(QString::fromLocal8Bit(message.c_str()), "Open Dump");
         return false;
     }
@@ -511,7 +469,7 @@ void MainDialog::ExportReport() {
         env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
     const QString error = path.isEmpty()
                               ? QString()
-                              : ReportExport::Write(path, browser_->ShownSlots(), image_, report_);
+                              : ReportExport::Write(path, browser_.ShownSlots(), image_, report_);
     if (!error.isEmpty()) {
         Prompt(error, "Export");
     }
@@ -540,7 +498,7 @@ void MainDialog::PlaceFilter() {
     // The first time, at the top right of the report, where it hides the least; afterwards
     // wherever the user left it.
     filterPlaced_ = true;
-    const QWidget* report = ui_->id1013;
+    const QWidget* report = ui_->reportView;
     const QPoint topRight = report->mapToGlobal(QPoint(report->width(), 0));
     filter_->move(topRight.x() - filter_->width() - 24, topRight.y() + 8);
 }
@@ -575,7 +533,7 @@ void MainDialog::OnTreeSelection(QTreeWidgetItem* current) {
     if (selectingFromBrowser_) {
         return;
     }
-    browser_->OnSessionSelected(current != nullptr ? current->data(0, kTreeIdRole).toInt() : -1);
+    browser_.OnSessionSelected(current != nullptr ? current->data(0, kTreeIdRole).toInt() : -1);
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
@@ -587,52 +545,45 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 // BrowserView
 
 void MainDialog::EnableGo(bool enable) {
-    ui_->id1031->setEnabled(enable);
+    ui_->goButton->setEnabled(enable);
 }
 
 void MainDialog::EnableTree(bool enable) {
-    ui_->id1002->setEnabled(enable);
+    ui_->sessionTree->setEnabled(enable);
 }
 
 void MainDialog::EnableNext(bool enable) {
-    ui_->id1034->setEnabled(enable);
+    ui_->nextButton->setEnabled(enable);
 }
 
-void MainDialog::SetProgressRange(BrowserRequest request, int low, int high) {
-    ui_->id1004->setRange(low, high);
-    ShowProgress(request, 0);
-}
-
-void MainDialog::SetProgressPos(BrowserRequest request, int pos) {
-    ui_->id1004->setValue(pos);
-    // Position 0 comes back when a request has ended.
-    if (pos == 0) {
-        ui_->id1004->setTextVisible(false);
+void MainDialog::ShowProgress(BrowserRequest request, int done, int total) {
+    if (total == 0) {
+        // The request has ended.
+        ui_->progressBar->setValue(0);
+        ui_->progressBar->setTextVisible(false);
         return;
     }
-    ShowProgress(request, pos);
-}
-
-void MainDialog::ShowProgress(BrowserRequest request, int done) {
+    ui_->progressBar->setRange(0, total);
+    ui_->progressBar->setValue(done);
     const bool index = request == BrowserRequest::Index;
     const QString part = QString("%1 %2 of %3")
                              .arg(index ? "sector" : "piece")
                              .arg(done + 1)
-                             .arg(ui_->id1004->maximum());
-    ui_->id1004->setFormat(part.at(0).toUpper() + part.mid(1));
-    ui_->id1004->setTextVisible(true);
+                             .arg(ui_->progressBar->maximum());
+    ui_->progressBar->setFormat(part.at(0).toUpper() + part.mid(1));
+    ui_->progressBar->setTextVisible(true);
     if (index) {
         status_->SetActivity("Uploading index " + part);
         return;
     }
-    const SessionEntry* entry = browser_->Table().FindSlot(browser_->CurrentSlot());
+    const SessionEntry* entry = browser_.Table().FindSlot(browser_.CurrentSlot());
     const QString time = entry != nullptr ? QString::fromLatin1(entry->sessionLabel, 8) : QString();
     status_->SetActivity("Uploading session " + time + ", " + part);
 }
 
 void MainDialog::ClearTree() {
     selectingFromBrowser_ = true;
-    ui_->id1002->clear();
+    ui_->sessionTree->clear();
     selectingFromBrowser_ = false;
     nodes_.clear();
 }
@@ -654,7 +605,7 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
             nodes_[parent]->setExpanded(true);
         }
     } else {
-        ui_->id1002->addTopLevelItem(item);
+        ui_->sessionTree->addTopLevelItem(item);
     }
     if (static_cast<size_t>(id) >= nodes_.size()) {
         nodes_.resize(static_cast<size_t>(id) + 1, nullptr);
@@ -669,17 +620,17 @@ void MainDialog::SelectNode(int id) {
         item = nodes_[id];
     }
     selectingFromBrowser_ = true;
-    ui_->id1002->setCurrentItem(item);
+    ui_->sessionTree->setCurrentItem(item);
     selectingFromBrowser_ = false;
     if (item != nullptr) {
-        ui_->id1002->scrollToItem(item);
+        ui_->sessionTree->scrollToItem(item);
     }
 }
 
 void MainDialog::SetReportText(const std::string& rtf) {
-    ui_->id1013->SetRtf(rtf);
-    chart_->Show(browser_->Shown(), image_, report_);
-    const size_t shown = browser_->ShownSlots().size();
+    ui_->reportView->SetRtf(rtf);
+    chart_->Show(browser_.Shown(), image_, report_);
+    const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {
         status_->SetActivity(
             QString("Report: %1%2, %3 session%4")
@@ -691,8 +642,8 @@ void MainDialog::SetReportText(const std::string& rtf) {
 }
 
 void MainDialog::SetFullDayBox(bool checked) {
-    const QSignalBlocker block(ui_->id1035);
-    ui_->id1035->setChecked(checked);
+    const QSignalBlocker block(ui_->fullDayBox);
+    ui_->fullDayBox->setChecked(checked);
 }
 
 void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
@@ -700,9 +651,9 @@ void MainDialog::SetSessionBoxes(const SessionBoxes& boxes) {
         QCheckBox* box;
         const char* action;
         bool checked;
-    } mirrors[] = {{ui_->id1028, "actionSessionsAll", boxes.all},
-                   {ui_->id1029, "actionSessionsAlarm", boxes.alarm},
-                   {ui_->id1030, "actionSessionsCal", boxes.cal}};
+    } mirrors[] = {{ui_->allSessionsBox, "actionSessionsAll", boxes.all},
+                   {ui_->alarmSessionsBox, "actionSessionsAlarm", boxes.alarm},
+                   {ui_->calSessionsBox, "actionSessionsCal", boxes.cal}};
     for (const auto& m : mirrors) {
         const QSignalBlocker block(m.box);
         m.box->setChecked(m.checked);
@@ -719,7 +670,7 @@ void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
                                           : FromCp1252(text));
         return;
     }
-    if (text == SessionBrowser::kNoAnswerText && !InstrumentThere()) {
+    if (text == SessionBrowser::kNoAnswerText && !session_->LinkOpen()) {
         // Not an instrument that stopped answering: there is none at the other end any more.
         ShowMessage(kind, kNoInstrumentText);
         return;
@@ -735,23 +686,16 @@ void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
 }
 
 void MainDialog::SuspendTick() {
-    tick_.stop();
-    arrival_->Follow(false);
+    // A box is open: the session's ticks have stopped, and the watchdog waits for the user.
     if (env_.watchdog != nullptr) {
         env_.watchdog->Hold();
     }
 }
 
 void MainDialog::ResumeTick() {
-    tick_.start(env_.tickMs);
-    FollowTransfer();
     if (env_.watchdog != nullptr) {
         env_.watchdog->Reset();
     }
-}
-
-void MainDialog::FollowTransfer() {
-    arrival_->Follow(fastUpload_ && tick_.isActive() && linkOpen_ && !browser_->Idle());
 }
 
 void MainDialog::ShowDataSource(const std::string& dumpPath) {
@@ -783,8 +727,8 @@ void MainDialog::MarkSessionsNotHeld() {
 }
 
 void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
-    archiving_->RequestEnded(request, ok, *browser_, image_, report_.ModeNames);
-    archiving_->MarkAll(*ui_->id1002);
+    archiving_->RequestEnded(request, ok, browser_, image_, report_.ModeNames);
+    archiving_->MarkAll(*ui_->sessionTree);
     ShowRequestEnd(request, ok);
     emit requestEnded(static_cast<int>(request), ok);
 }
@@ -796,7 +740,7 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
                                 : "The instrument's information did not come; GO tries again");
         break;
     case BrowserRequest::Index: {
-        if (browser_->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
+        if (browser_.IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
             status_->SetActivity("The index upload did not finish; GO tries again");
             break;
         }
@@ -813,13 +757,13 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
     case BrowserRequest::Session:
         // A report that arrived says so as it is shown (SetReportText).
         if (!ok) {
-            status_->SetActivity(browser_->Offline() ? "That session is not in this dump"
-                                                     : "The session upload did not finish");
+            status_->SetActivity(browser_.Offline() ? "That session is not in this dump"
+                                                    : "The session upload did not finish");
         }
         break;
     }
 }
 
 void MainDialog::ShowReportNotice(const std::string& text) {
-    ui_->id1013->ShowNotice(FromCp1252(text));
+    ui_->reportView->ShowNotice(FromCp1252(text));
 }

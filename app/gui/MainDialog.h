@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/BrowserView.h"
+#include "app/UploadMachine.h"
 #include "linkselect/Platform.h"
 
 #include <QDialog>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -13,22 +13,15 @@
 #include <string>
 #include <vector>
 
-class AboutDialog;
-class CComms;
 class ChartPanel;
-class CTestList;
 class FilterDialog;
+class InstrumentSession;
 class LogImage;
-class MeterTalkComms;
 class ProgramArchiving;
 class QAction;
-class ArrivalTick;
-class QMenu;
 class QMenuBar;
-class QSplitter;
 class QTreeWidgetItem;
 class QUrl;
-class QtCommandTarget;
 class SessionBrowser;
 class StatusLine;
 class UserGuide;
@@ -62,33 +55,24 @@ struct MainDialogEnvironment {
 };
 
 // The main window (template 102, grown into a resizable window): the session tree, the report,
-// GO, Next, Full Day, OK, the menus and the status line; owns the program's CComms, CTestList and
-// the session browser, and runs the 100 ms tick.
+// GO, Next, Full Day, OK, the menus and the status line. A view over the program's one
+// InstrumentSession, which holds the link, the engine, the browser, the memory image and the
+// report.
 class MainDialog : public QDialog, public BrowserView {
     Q_OBJECT
 public:
-    static constexpr int kCommandSave = 57603;
-    static constexpr int kCommandQuit = 32773;
-    static constexpr int kCommandHelp = 32775;
-    static constexpr int kCommandAbout = 16;
-
-    // The image and the report state must outlive the dialog.
-    MainDialog(LogImage& image, ReportState& report, MainDialogEnvironment environment = {},
-               QWidget* parent = nullptr);
+    explicit MainDialog(MainDialogEnvironment environment = {}, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     // The dialog's initialisation: opens the link and starts everything. Without a link the
     // window opens all the same, offline (saved dumps can be browsed), and false is returned.
     bool Initialise();
-    // Tries the link again (File > Connect..., or a right click while offline); once connected,
-    // the start-up uploads run as after a normal start. true when a link is open.
+    // Tries the link again (File > Connect..., or a right click); once connected, the start-up
+    // uploads run as after a normal start. true when a link is open.
     bool Connect();
-    bool Connected() const { return linkOpen_; }
+    bool Connected() const;
 
-    // Handlers, public so that tests can run them as the user would.
-    void OnCommand(int id);
-    void OnTick();
-    void CopyFilterFlags();
+    // What the user can do, public so that tests can do it as the user would.
     void OnGo();
     void OnNext();
     void OnFullDay();
@@ -105,12 +89,12 @@ public:
     void ToggleFilter();
     void ShowGuide();
 
-    SessionBrowser& Browser() { return *browser_; }
+    InstrumentSession& Session() { return *session_; }
+    SessionBrowser& Browser() { return browser_; }
     ReportState& Report() { return report_; }
+    LogImage& Image() { return image_; }
     FilterDialog& Filter() { return *filter_; }
     ChartPanel& Chart() { return *chart_; }
-    CComms& Comms() { return *comms_; }
-    QTimer& Tick() { return tick_; }
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
@@ -121,8 +105,8 @@ public:
     void EnableGo(bool enable) override;
     void EnableTree(bool enable) override;
     void EnableNext(bool enable) override;
-    void SetProgressRange(BrowserRequest request, int low, int high) override;
-    void SetProgressPos(BrowserRequest request, int pos) override;
+    void SetProgressRange(BrowserRequest, int, int) override {}
+    void SetProgressPos(BrowserRequest, int) override {}
     void ClearTree() override;
     void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
                     bool makeVisible) override;
@@ -150,42 +134,37 @@ protected:
 
 private:
     void BuildMenus();
+    void ConnectSession();
     void PlaceFilter();
     void ShowOffline();
     void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
     void OnTreeSelection(QTreeWidgetItem* current);
-    void OnChecksumError();
-    bool InstrumentThere();
+    void OnFilterChanged();
+    void CopyFilterFlags();
+    void OnSpoiledReply();
+    void OnLinkLost();
+    void OnTicked();
     void ShowConnection();
-    void ShowProgress(BrowserRequest request, int done);
+    void ShowProgress(BrowserRequest request, int done, int total);
     void ShowRequestEnd(BrowserRequest request, bool ok);
-    // Fast uploads: the short tick runs while a transfer does and the 100 ms tick is running.
-    void FollowTransfer();
 
     std::unique_ptr<Ui::MainDialog> ui_;
+    MainDialogEnvironment env_;
+    std::unique_ptr<InstrumentSession> session_;
+    // The session's memory image, report and browser.
     LogImage& image_;
     ReportState& report_;
-    MainDialogEnvironment env_;
-
-    std::unique_ptr<CComms> comms_;
-    std::unique_ptr<CTestList> tests_;
-    std::unique_ptr<QtCommandTarget> target_;
-    std::unique_ptr<MeterTalkComms> conversation_;
-    std::unique_ptr<ProgramArchiving> archiving_; // passes the conversation to the browser
-    std::unique_ptr<SessionBrowser> browser_;
+    SessionBrowser& browser_;
+    std::unique_ptr<ProgramArchiving> archiving_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
     bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;
     StatusLine* status_ = nullptr;
     UserGuide* guide_ = nullptr;
-    QTimer tick_;
-    std::unique_ptr<ArrivalTick> arrival_;
-    bool fastUpload_ = false;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
-    bool linkOpen_ = false;
     bool initialised_ = false;
     bool checksumTold_ = false;
     int32_t showAllLogs_ = 0;

@@ -18,10 +18,8 @@ constexpr uint kFolderData = 0xFFFF;
 
 } // namespace
 
-ProgramArchiving::ProgramArchiving(BrowserComms& conversation,
-                                   std::function<void(const QString&)> tell)
-    : m_recording(conversation), m_tell(std::move(tell)),
-      m_enabled(ReadSetting("Archive Downloads") != "FALSE"),
+ProgramArchiving::ProgramArchiving(std::function<void(const QString&)> tell)
+    : m_tell(std::move(tell)), m_enabled(ReadSetting("Archive Downloads") != "FALSE"),
       m_name(QString::fromStdString(ReadSetting("Archive Instrument"))) {}
 
 ProgramArchiving::~ProgramArchiving() {
@@ -87,9 +85,8 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 }
                 m_told = true;
             });
-        m_keeper->IndexArrived(m_recording.DriverText(),
-                               m_recording.ConfigBlock(browser.InfoBuffer(), browser.InfoLength()),
-                               modeNames, image);
+        m_keeper->IndexArrived(browser.Facts().driverText, browser.Facts().configBlock, modeNames,
+                               image);
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/BrowserView.h"
-#include "app/RecordingComms.h"
 
 class DownloadArchive;
 class LogImage;
@@ -26,12 +25,9 @@ class SessionBrowser;
 // goes on without it.
 class ProgramArchiving {
 public:
-    // conversation: the browser's conversation, passed through so that the instrument's driver
-    // text is kept; tell: shows a failure to the user.
-    ProgramArchiving(BrowserComms& conversation, std::function<void(const QString&)> tell);
+    // tell: shows a failure to the user.
+    explicit ProgramArchiving(std::function<void(const QString&)> tell);
     ~ProgramArchiving();
-
-    BrowserComms& Conversation() { return m_recording; }
 
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
@@ -52,7 +48,6 @@ public:
     void MarkAll(QTreeWidget& tree) const;
 
 private:
-    RecordingComms m_recording;
     std::function<void(const QString&)> m_tell;
     bool m_enabled = true;
     bool m_told = false;

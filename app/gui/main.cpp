@@ -2,8 +2,6 @@
 #include "Watchdog.h"
 #include "WindowMemory.h"
 
-#include "core/LogImage.h"
-#include "report/Report.h"
 #include "tavon/Version.h"
 
 #include <QApplication>
@@ -11,14 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// Live for the whole run, as the instrument's memory copy and the report do.
-LogImage g_image;
-ReportState g_report;
-
-} // namespace
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so that it needs no display.
@@ -45,7 +35,7 @@ int main(int argc, char** argv) {
 
     environment.windowFile = WindowMemory::DefaultFile();
 
-    MainDialog dialog(g_image, g_report, environment);
+    MainDialog dialog(environment);
     // Without an instrument the window opens all the same, offline.
     dialog.Initialise();
     dialog.exec();

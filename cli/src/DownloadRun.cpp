@@ -9,7 +9,6 @@
 #include "ProgressBar.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
-#include "app/RecordingComms.h"
 #include "app/SessionBrowser.h"
 #include "archive/DownloadKeeper.h"
 #include "core/LogImage.h"
@@ -64,24 +63,16 @@ void DownloadRun::OnTick() {
     }
 }
 
-void DownloadRun::OnChecksumError() {
-    if (m_phase == Phase::Finished) {
-        return;
-    }
-    m_browser->OnChecksumError();
-    if (m_browser->Idle()) {
-        // Only the answer to the idle poll was spoiled: the poll times out and goes on, and
-        // nothing of the download is lost.
-        return;
-    }
-    m_progress.Clear();
-    std::fprintf(stderr, "Error in serial comms\n");
-    Finalize(kExitCommsError);
-}
-
 void DownloadRun::Interrupt() {
     Stop(kExitInterrupted, "interrupted; " + std::to_string(m_reportsWritten) + " of " +
                                std::to_string(m_plan.jobs.size()) + " reports written");
+}
+
+void DownloadRun::OnLinkLost() {
+    // A request under way has ended already, failed, and said so; this is for the moments
+    // between requests, when nothing would ever time out.
+    Stop(kExitNoAnswer, "the link to the instrument closed; " + std::to_string(m_reportsWritten) +
+                            " of " + std::to_string(m_plan.jobs.size()) + " reports written");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -109,8 +100,8 @@ void DownloadRun::StartUpEnded(bool ok) {
         return;
     }
     if (!ok && !m_browser->StartUpComplete()) {
-        Stop(kExitNoAnswer, "the instrument did not complete its start-up uploads; nothing "
-                            "was downloaded");
+        StopAfterFailure("the instrument did not complete its start-up uploads; nothing was "
+                         "downloaded");
         return;
     }
     // Without the configuration block the instrument's own names are missing; the ones given on
@@ -125,7 +116,7 @@ void DownloadRun::StartUpEnded(bool ok) {
 
 void DownloadRun::IndexEnded(bool ok) {
     if (m_browser->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
-        Stop(kExitNoAnswer, "the index upload did not complete; nothing was downloaded");
+        StopAfterFailure("the index upload did not complete; nothing was downloaded");
         return;
     }
     m_phase = Phase::JobDue;
@@ -177,9 +168,9 @@ void DownloadRun::SessionEnded(bool ok) {
         return;
     }
     if (!ok) {
-        Stop(kExitNoAnswer, "the upload of slot " + std::to_string(m_browser->CurrentSlot()) +
-                                " did not complete; " + std::to_string(m_reportsWritten) + " of " +
-                                std::to_string(m_plan.jobs.size()) + " reports written");
+        StopAfterFailure("the upload of slot " + std::to_string(m_browser->CurrentSlot()) +
+                         " did not complete; " + std::to_string(m_reportsWritten) + " of " +
+                         std::to_string(m_plan.jobs.size()) + " reports written");
         return;
     }
     MarkCompleted(m_browser->CurrentSlot());
@@ -208,13 +199,8 @@ void DownloadRun::KeepIndex() {
     if (m_keeper == nullptr) {
         return;
     }
-    const std::string driverText =
-        m_driverText != nullptr ? m_driverText->DriverText() : std::string();
-    const std::string config =
-        m_driverText != nullptr
-            ? m_driverText->ConfigBlock(m_browser->InfoBuffer(), m_browser->InfoLength())
-            : std::string();
-    m_keeper->IndexArrived(driverText, config, m_report.ModeNames, m_image);
+    const InstrumentFacts& facts = m_browser->Facts();
+    m_keeper->IndexArrived(facts.driverText, facts.configBlock, m_report.ModeNames, m_image);
 }
 
 void DownloadRun::StartJob() {
@@ -366,6 +352,21 @@ void DownloadRun::Stop(int status, const std::string& message) {
     m_progress.Clear();
     PrintError(message);
     Finalize(status);
+}
+
+void DownloadRun::StopAfterFailure(const std::string& what) {
+    // Silence, spoiled replies and a closed link call for different remedies.
+    switch (m_browser->LastFailure()) {
+    case RequestFailure::SpoiledReplies:
+        Stop(kExitCommsError, what);
+        break;
+    case RequestFailure::LinkLost:
+        Stop(kExitNoAnswer, "the link to the instrument closed; " + what);
+        break;
+    default:
+        Stop(kExitNoAnswer, what);
+        break;
+    }
 }
 
 void DownloadRun::Complete() {

@@ -11,7 +11,6 @@
 #include "app/BrowserView.h"
 
 class DownloadKeeper;
-class RecordingComms;
 class LogImage;
 class ProgressBar;
 class SessionBrowser;
@@ -29,22 +28,18 @@ public:
                 ProgressBar& progress, std::FILE* out);
 
     void Attach(SessionBrowser& browser) { m_browser = &browser; }
-    // Where the sessions are kept beyond the reports, and what the instrument said about itself
-    // for it; without one the download keeps nothing.
-    void SetKeeper(DownloadKeeper* keeper, const RecordingComms* said) {
-        m_keeper = keeper;
-        m_driverText = said;
-    }
+    // Where the sessions are kept beyond the reports; without one the download keeps nothing.
+    void SetKeeper(DownloadKeeper* keeper) { m_keeper = keeper; }
     // Before the browser's Start: the image reads as erased flash until sectors arrive, the dump
     // goes where it was asked for, the session boxes and the barhole setting are applied.
     void Prepare();
     // Every 100 ms tick, after the communications engine: starts what a notification handler
     // decided, once the browser has finished handling that notification.
     void OnTick();
-    // ID_COMMS_CHECKSUM_ERROR: "Error in serial comms", then the end with status 5.
-    void OnChecksumError();
     // Ctrl-C or a request to end: the reports written stay, the dump takes what has arrived.
     void Interrupt();
+    // The link closed: whatever was under way or due ends, the reports written stay.
+    void OnLinkLost();
 
     // Draws the chart of the sessions just written as a report to the given file; true when it
     // was written. Without one no charts are drawn.
@@ -58,6 +53,8 @@ public:
     int Status() const { return m_status; }
     int ReportsWritten() const { return m_reportsWritten; }
     const DownloadPlan& Plan() const { return m_plan; }
+    // The last line of a download that went through: what came and where it went.
+    std::string Summary() const;
 
     // BrowserView
     void EnableGo(bool) override {}
@@ -103,8 +100,8 @@ private:
     void DrawProgress(BrowserRequest request, int done);
     void Stop(int status, const std::string& message);
     void Complete();
-    // The last line of a download that went through: what came and where it went.
-    std::string Summary() const;
+    // Ends the download after a request failed, with the status and words its cause calls for.
+    void StopAfterFailure(const std::string& what);
     void Finalize(int status);
 
     const DownloadOptions& m_options;
@@ -114,7 +111,6 @@ private:
     std::FILE* m_out;
     SessionBrowser* m_browser = nullptr;
     DownloadKeeper* m_keeper = nullptr;
-    const RecordingComms* m_driverText = nullptr;
     std::function<void(int)> m_finish;
     ChartWriter m_chartWriter;
 

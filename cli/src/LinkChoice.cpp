@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 #include "linkselect/PipeLink.h"
 #include "linkselect/PortDialogLogic.h"
 #include "linkselect/SerialLink.h"
@@ -20,10 +20,6 @@ const char kBluetoothEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
 const char kCableDevice[] = "\\Device\\VCP0";
 // The port the connection dialog remembers, under the program's own key (no command-line suffix).
 const char kComPortKey[] = "Com Port";
-
-// A discovery that cannot run ends the attempt without a link instead of the program; the download
-// then says what it tried.
-void EndWithoutLink() {}
 
 } // namespace
 
@@ -51,9 +47,10 @@ LinkChoice::LinkChoice(const DownloadOptions& options)
     }
 }
 
-void LinkChoice::Install() {
-    CLinkSelect select;
-    select.SetProcessEnd(EndWithoutLink);
+void LinkChoice::Install(LinkSelection& select) {
+    // A discovery that cannot run ends the attempt without a link, never the program; the
+    // download then says what it tried.
+    select.SetFatalEnd(nullptr);
     select.SetLinkOpener(&m_opener);
     switch (m_options.link) {
     case DownloadOptions::LinkKind::Pipe:
@@ -95,6 +92,10 @@ std::string LinkChoice::FailureHint() const {
                "\" remembered in Settings.ini cannot be opened";
     }
     return std::string();
+}
+
+std::string LinkChoice::LinkName() const {
+    return m_options.link == DownloadOptions::LinkKind::Port ? m_options.port : m_options.pipeName;
 }
 
 LinkPtr LinkChoice::Opener::OpenPipe() {

@@ -11,8 +11,10 @@
 #include "linkselect/Platform.h"
 #include "linkselect/PortDialogHost.h"
 
-// How the download reaches the instrument, set up as hooks of the connection-selection library so
-// that its own steps run unchanged: the companion pipe tried first, a serial port brought up in
+class LinkSelection;
+
+// How the download reaches the instrument, set up as the hooks of its own link selection so that
+// the selection's steps run unchanged: the companion pipe tried first, a serial port brought up in
 // two stages with the toggle sequence between them, and the port remembered in Settings.ini.
 //   --pipe NAME: only that pipe; no dialog, no serial port.
 //   --port DEVICE: only that device, offered as the one port found and chosen in a dialog
@@ -23,13 +25,15 @@
 class LinkChoice {
 public:
     explicit LinkChoice(const DownloadOptions& options);
-    // Installs the hooks into the library's module-wide state.
-    void Install();
+    // Installs the hooks into `selection`, which must not outlive this object.
+    void Install(LinkSelection& selection);
     // The application the libraries are given. The command line stays empty: the settings keys
     // are then those of the program, so a port remembered by one is found by the other.
     const AppInfo& App() const { return m_app; }
     // A hint for the user after a failed opening; empty when there is nothing to add.
     std::string FailureHint() const;
+    // The link as the user named it: the port's device, else the pipe's name.
+    std::string LinkName() const;
 
 private:
     class Opener : public LinkOpener {

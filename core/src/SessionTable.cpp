@@ -88,7 +88,8 @@ void SessionTable::Build(LogImage& image) {
             continue;
         }
         entry.undated = 0;
-        const int64_t time = COrvTime(ParseStamp(name, 19)).Value();
+        entry.startStamp = ParseStamp(name, 19);
+        const int64_t time = COrvTime(entry.startStamp).Value();
         CopyLabel(entry.monthLabel, FormatTime(time, "%b %Y"));
         CopyLabel(entry.dayLabel, FormatTime(time, "%A %d"));
         CopyLabel(entry.sessionLabel, FormatTime(time, "%X"));

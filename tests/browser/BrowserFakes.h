@@ -20,6 +20,7 @@ public:
     bool builtIn = true;
     std::string lastDriverText;
     std::string current;
+    std::string newString; // the answer to a text read
 
     int Ask(int index) override {
         calls.push_back("Ask " + std::to_string(index));
@@ -41,6 +42,10 @@ public:
         current = letter != 0 ? name : "";
         return letter;
     }
+    bool HasTest(const char* name) override {
+        return builtIn ? std::strcmp(name, "Upload flag") == 0 : instrumentTests.count(name) != 0;
+    }
+    const char* GetNewString() override { return newString.c_str(); }
     void ReadDriver(const char* text) override {
         builtIn = text == nullptr;
         lastDriverText = text == nullptr ? "(built-in)" : text;

@@ -9,6 +9,7 @@
 #include "core/LogImage.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 #include "testsupport/RecordingPrompt.h"
 
@@ -21,7 +22,7 @@ public:
 };
 
 TEST(MeterTalkComms, FindsTestsOfTheDriverTextItWasGiven) {
-    CComms comms;
+    CommsEngine comms;
     CTestList tests;
     RecordingTarget target;
     MeterTalkComms adapter(comms, tests, &target);
@@ -35,13 +36,17 @@ TEST(MeterTalkComms, FindsTestsOfTheDriverTextItWasGiven) {
     EXPECT_EQ(adapter.FindTest("Upload flag"), 'B');
     EXPECT_EQ(adapter.FindTest("Index to upload"), 'C');
     EXPECT_EQ(tests.GetTestNumber(), "13");
+    // Asking whether a test is there leaves the current one alone.
+    EXPECT_TRUE(adapter.HasTest("Sector to upload"));
+    EXPECT_FALSE(adapter.HasTest("Serial number"));
+    EXPECT_EQ(tests.GetTestNumber(), "13");
     EXPECT_EQ(adapter.FindTest(nullptr), 0);
     adapter.SetSensorNumber(1);
     EXPECT_EQ(tests.GetSensorNumber(), 1);
 }
 
 TEST(MeterTalkComms, UploadedDataStayWithinTheRoomGiven) {
-    CComms comms;
+    CommsEngine comms;
     CTestList tests;
     MeterTalkComms adapter(comms, tests, nullptr);
     uint8_t buffer[8];

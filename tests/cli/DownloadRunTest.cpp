@@ -51,8 +51,10 @@ public:
 
     // After this many answers the instrument falls silent: every request times out.
     long silentAfter = -1;
-    // Answer number n (from 0) fails its checksum instead.
+    // Answer number n (from 0), or every answer from n on, fails its checksum instead: the
+    // engine drops it and the request times out.
     long checksumAt = -1;
+    long checksumFrom = -1;
     std::deque<Note> notes;
     long answers = 0;
 
@@ -77,6 +79,12 @@ public:
         }
         return 1;
     }
+    bool HasTest(const char* name) override {
+        const std::string n = name;
+        return n == "Upload flag" ||
+               (!m_builtIn && (n == "Sector to upload" || n == "Index to upload"));
+    }
+    const char* GetNewString() override { return ""; }
     char FindTest(const char* name) override {
         const std::string n = name;
         const bool known = n == "Upload flag" ||
@@ -103,8 +111,13 @@ private:
             notes.push_back(Note::Timeout);
             return false;
         }
-        notes.push_back(answers == checksumAt ? Note::Checksum : note);
         ++answers;
+        if (answers - 1 == checksumAt || (checksumFrom >= 0 && answers - 1 >= checksumFrom)) {
+            notes.push_back(Note::Checksum);
+            notes.push_back(Note::Timeout);
+            return false;
+        }
+        notes.push_back(note);
         return true;
     }
     void Stream(unsigned int what) {
@@ -185,6 +198,7 @@ protected:
         instrument = std::make_unique<ScriptedInstrument>(*memory);
         instrument->silentAfter = silentAfter;
         instrument->checksumAt = checksumAt;
+        instrument->checksumFrom = checksumFrom;
         tree = std::tmpfile();
         ASSERT_NE(tree, nullptr);
         progress = std::make_unique<ProgressBar>(stderr, false);
@@ -211,7 +225,7 @@ protected:
                 browser->OnTimeout();
                 break;
             case ScriptedInstrument::Note::Checksum:
-                run->OnChecksumError();
+                browser->OnChecksumError();
                 break;
             }
             run->OnTick();
@@ -252,6 +266,7 @@ protected:
     DownloadOptions options;
     long silentAfter = -1;
     long checksumAt = -1;
+    long checksumFrom = -1;
     std::unique_ptr<ScriptedInstrument> instrument;
     std::FILE* tree = nullptr;
     std::unique_ptr<ProgressBar> progress;
@@ -394,56 +409,35 @@ TEST_F(DownloadRunTest, SilenceAtStartUpEndsWithStatus4) {
     EXPECT_TRUE(ListFolder(dir).empty());
 }
 
-TEST_F(DownloadRunTest, ChecksumErrorAfterTheIndexKeepsTheReportsAndTheDump) {
+// A spoiled reply is dropped and asked for again, as the program does: one costs nothing, and
+// replies that keep arriving spoiled end the download with status 5, the reports written kept.
+TEST_F(DownloadRunTest, SpoiledRepliesAreAskedAgainUntilTheyKeepComing) {
     Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
     Session(1, InstrumentStamp(2026, 12, 8, 9, 0));
     Run();
     const long total = instrument->answers;
-    RemoveTree(dir);
-    dir = MakeTempFolder("dlrun");
-    options.outDir = dir;
-    options.dumpPath = dir + "/FlashData.txt";
-    image = std::make_unique<LogImage>();
-    report = ReportState();
-    checksumAt = total - 10;
-    Run();
-    EXPECT_EQ(run->Status(), kExitCommsError);
-    EXPECT_EQ(ListFolder(dir), (std::vector<std::string>{"2026-12-07.rtf", "FlashData.txt"}));
-}
-
-TEST_F(DownloadRunTest, ASpoiledIdlePollDoesNotEndTheDownloadButASpoiledTransferDoes) {
-    Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
-    instrument = std::make_unique<ScriptedInstrument>(*memory);
-    progress = std::make_unique<ProgressBar>(stderr, false);
-    tree = std::tmpfile();
-    ASSERT_NE(tree, nullptr);
-    run = std::make_unique<DownloadRun>(options, *image, report, *progress, tree);
-    browser = std::make_unique<SessionBrowser>(*instrument, *run, *image, report);
-    run->Attach(*browser);
-    run->Prepare();
-    browser->Start();
-    // The start-up uploads, without the tick that would start the index upload.
-    for (int i = 0; i < 50 && !browser->StartUpComplete(); ++i) {
-        ASSERT_FALSE(instrument->notes.empty());
-        const ScriptedInstrument::Note note = instrument->notes.front();
-        instrument->notes.pop_front();
-        if (note == ScriptedInstrument::Note::AskDone) {
-            browser->OnAskDone();
-        } else if (note == ScriptedInstrument::Note::SetDone) {
-            browser->OnSetDone();
-        } else if (note == ScriptedInstrument::Note::UploadDone) {
-            browser->OnUploadDone();
-        }
+    const struct {
+        long at, from;
+        int status;
+        std::vector<std::string> files;
+    } cases[] = {
+        {total - 10, -1, kExitOk, {"2026-12-07.rtf", "2026-12-08.rtf", "FlashData.txt"}},
+        {5, -1, kExitOk, {"2026-12-07.rtf", "2026-12-08.rtf", "FlashData.txt"}},
+        {-1, total - 10, kExitCommsError, {"2026-12-07.rtf", "FlashData.txt"}},
+    };
+    for (const auto& c : cases) {
+        RemoveTree(dir);
+        dir = MakeTempFolder("dlrun");
+        options.outDir = dir;
+        options.dumpPath = dir + "/FlashData.txt";
+        image = std::make_unique<LogImage>();
+        report = ReportState();
+        checksumAt = c.at;
+        checksumFrom = c.from;
+        Run();
+        EXPECT_EQ(run->Status(), c.status) << c.at << " " << c.from;
+        EXPECT_EQ(ListFolder(dir), c.files) << c.at << " " << c.from;
     }
-    ASSERT_TRUE(browser->Idle());
-    run->OnChecksumError();
-    EXPECT_FALSE(run->Finished());
-    browser->OnGo();
-    run->OnChecksumError();
-    EXPECT_TRUE(run->Finished());
-    EXPECT_EQ(run->Status(), kExitCommsError);
-    std::fclose(tree);
-    tree = nullptr;
 }
 
 TEST_F(DownloadRunTest, AReportThatCannotBeWrittenEndsWithStatus1AfterTheRest) {

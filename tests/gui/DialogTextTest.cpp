@@ -11,7 +11,7 @@ TEST(AboutDialog, VersionLineShowsWholeAndOkStaysInTheCorner) {
     AboutDialog about;
     about.show();
     auto* text = about.findChild<QLabel*>("aboutText");
-    auto* ok = about.findChild<QPushButton*>("id1");
+    auto* ok = about.findChild<QPushButton*>("okButton");
     ASSERT_NE(text, nullptr);
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(text->text(), QString("Tavon Datalogging, Version 1.08"));

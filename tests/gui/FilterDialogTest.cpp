@@ -18,12 +18,12 @@ QCheckBox* Box(FilterDialog& f, const char* name) {
 
 TEST(FilterDialog, TemplateTexts) {
     FilterDialog f;
-    EXPECT_EQ(Box(f, "id1018")->text(), QString("Calibration"));
-    EXPECT_EQ(Box(f, "id1019")->text(), QString("Show All Logs"));
-    EXPECT_EQ(Box(f, "id1020")->text(), QString("Timed"));
-    EXPECT_EQ(Box(f, "id1022")->text(), QString("Alarm"));
-    EXPECT_EQ(Box(f, "id1023")->text(), QString("Bump Test"));
-    EXPECT_EQ(Box(f, "id1033")->text(), QString("Manual"));
+    EXPECT_EQ(Box(f, "calibrationBox")->text(), QString("Calibration"));
+    EXPECT_EQ(Box(f, "showAllLogsBox")->text(), QString("Show All Logs"));
+    EXPECT_EQ(Box(f, "timedBox")->text(), QString("Timed"));
+    EXPECT_EQ(Box(f, "alarmBox")->text(), QString("Alarm"));
+    EXPECT_EQ(Box(f, "bumpTestBox")->text(), QString("Bump Test"));
+    EXPECT_EQ(Box(f, "manualBox")->text(), QString("Manual"));
 }
 
 TEST(FilterDialog, ConstructedWithFlagsClearedThenInitialisedToAllSet) {
@@ -33,7 +33,7 @@ TEST(FilterDialog, ConstructedWithFlagsClearedThenInitialisedToAllSet) {
               0);
     f.InitDialog();
     EXPECT_EQ(f.ChangeFlag, 1);
-    for (const char* name : {"id1018", "id1019", "id1020", "id1022", "id1023", "id1033"}) {
+    for (const char* name : {"calibrationBox", "showAllLogsBox", "timedBox", "alarmBox", "bumpTestBox", "manualBox"}) {
         EXPECT_TRUE(Box(f, name)->isChecked()) << name;
     }
 }
@@ -42,41 +42,41 @@ TEST(FilterDialog, ClearingManualClearsShowAllLogsAndShowAllSetsEveryKind) {
     FilterDialog f;
     f.InitDialog();
     f.ChangeFlag = 0;
-    Box(f, "id1033")->click();
+    Box(f, "manualBox")->click();
     EXPECT_EQ(f.ChangeFlag, 1);
     EXPECT_EQ(f.Manual, 0);
     EXPECT_EQ(f.ShowAllLogs, 0);
-    EXPECT_FALSE(Box(f, "id1019")->isChecked());
+    EXPECT_FALSE(Box(f, "showAllLogsBox")->isChecked());
     EXPECT_EQ(f.Alarm, 1);
 
     // Checking Manual again by hand does not bring Show All Logs back.
     f.ChangeFlag = 0;
-    Box(f, "id1033")->click();
+    Box(f, "manualBox")->click();
     EXPECT_EQ(f.Manual, 1);
     EXPECT_EQ(f.ShowAllLogs, 0);
 
-    Box(f, "id1022")->click();
-    Box(f, "id1020")->click();
+    Box(f, "alarmBox")->click();
+    Box(f, "timedBox")->click();
     EXPECT_EQ(f.Alarm, 0);
     EXPECT_EQ(f.Timed, 0);
     f.ChangeFlag = 0;
-    Box(f, "id1019")->click();
+    Box(f, "showAllLogsBox")->click();
     EXPECT_EQ(f.ChangeFlag, 1);
     EXPECT_EQ(f.ShowAllLogs + f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 6);
-    EXPECT_TRUE(Box(f, "id1022")->isChecked());
+    EXPECT_TRUE(Box(f, "alarmBox")->isChecked());
 }
 
 TEST(FilterDialog, UncheckingShowAllLogsLeavesTheKinds) {
     FilterDialog f;
     f.InitDialog();
-    Box(f, "id1019")->click();
+    Box(f, "showAllLogsBox")->click();
     EXPECT_EQ(f.ShowAllLogs, 0);
     EXPECT_EQ(f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 5);
 }
 
 namespace {
 
-const char* const kBoxes[] = {"id1018", "id1019", "id1020", "id1022", "id1023", "id1033"};
+const char* const kBoxes[] = {"calibrationBox", "showAllLogsBox", "timedBox", "alarmBox", "bumpTestBox", "manualBox"};
 
 // Template positions in pixels (dialog units at 1.5 across and 1.625 down).
 struct BoxPlace {
@@ -94,7 +94,7 @@ void ExpectBoxesFitTheirTexts(FilterDialog& f) {
     }
     EXPECT_LE(group->geometry().right(), f.width() - 1);
     // Boxes of one row still stand apart.
-    const char* const rows[][3] = {{"id1020", "id1022", "id1033"}, {"id1023", "id1018", nullptr}};
+    const char* const rows[][3] = {{"timedBox", "alarmBox", "manualBox"}, {"bumpTestBox", "calibrationBox", nullptr}};
     for (const auto& row : rows) {
         for (int i = 0; i + 1 < 3 && row[i + 1] != nullptr; ++i) {
             EXPECT_LT(Box(f, row[i])->geometry().right(), Box(f, row[i + 1])->x())
@@ -109,9 +109,9 @@ TEST(FilterDialog, EveryBoxIsAsWideAsItsTextAtItsTemplatePosition) {
     FilterDialog f;
     f.InitDialog();
     f.show();
-    const BoxPlace places[] = {{"id1019", {41, 18}},  {"id1020", {36, 67}},
-                               {"id1022", {117, 67}}, {"id1033", {186, 67}},
-                               {"id1023", {35, 106}}, {"id1018", {177, 106}}};
+    const BoxPlace places[] = {{"showAllLogsBox", {41, 18}},  {"timedBox", {36, 67}},
+                               {"alarmBox", {117, 67}}, {"manualBox", {186, 67}},
+                               {"bumpTestBox", {35, 106}}, {"calibrationBox", {177, 106}}};
     for (const BoxPlace& place : places) {
         EXPECT_EQ(Box(f, place.name)->pos(), place.at) << place.name;
     }
@@ -125,15 +125,15 @@ TEST(FilterDialog, BoxesGrowAgainWithALargerFont) {
     large.setPointSize(large.pointSize() > 0 ? large.pointSize() * 2 : 18);
     f.setFont(large);
     ExpectBoxesFitTheirTexts(f);
-    EXPECT_GT(Box(f, "id1019")->width(), 89);
+    EXPECT_GT(Box(f, "showAllLogsBox")->width(), 89);
     for (const char* name : kBoxes) {
         EXPECT_GE(Box(f, name)->height(), Box(f, name)->sizeHint().height()) << name;
     }
 
     // Back to the usual font, back to the template positions.
     f.setFont(QFont());
-    EXPECT_EQ(Box(f, "id1022")->pos(), QPoint(117, 67));
-    EXPECT_EQ(Box(f, "id1018")->pos(), QPoint(177, 106));
+    EXPECT_EQ(Box(f, "alarmBox")->pos(), QPoint(117, 67));
+    EXPECT_EQ(Box(f, "calibrationBox")->pos(), QPoint(177, 106));
     EXPECT_EQ(f.findChild<QGroupBox*>("filterGroup")->geometry(), QRect(0, 0, 315, 258));
     ExpectBoxesFitTheirTexts(f);
 }
@@ -159,6 +159,6 @@ TEST(FilterDialog, GroupTitleSitsOnTheFrameInsideTheGroup) {
     EXPECT_GT(frame.top(), label.top());
     EXPECT_LT(frame.top(), label.bottom());
     // The first box stays clear of the title.
-    EXPECT_GE(Box(f, "id1019")->y(), group->y() + label.bottom())
+    EXPECT_GE(Box(f, "showAllLogsBox")->y(), group->y() + label.bottom())
         << "label " << label.top() << ".." << label.bottom() << ", frame top " << frame.top();
 }

@@ -1,14 +1,15 @@
 #include "app/MeterTalkComms.h"
 
 #include <climits>
+#include <string>
 
 #include "app/SessionBrowser.h"
 #include "metertalk/CommandTarget.h"
-#include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 
-MeterTalkComms::MeterTalkComms(CComms& comms, CTestList& tests, CommandTarget* target)
-    : m_comms(comms), m_tests(tests), m_target(target) {}
+MeterTalkComms::MeterTalkComms(CommsEngine& engine, CTestList& tests, CommandTarget* target)
+    : m_comms(engine), m_tests(tests), m_target(target) {}
 
 void MeterTalkComms::Prepare() {
     m_comms.SetTestList(&m_tests);
@@ -28,12 +29,29 @@ char MeterTalkComms::FindTest(const char* name) {
     return m_tests.FindTest(name != nullptr ? name : "");
 }
 
+bool MeterTalkComms::HasTest(const char* name) {
+    if (name == nullptr) {
+        return false;
+    }
+    // The search leaves the current test alone, unlike FindTest.
+    for (std::string test = m_tests.FindFirst(0); !test.empty(); test = m_tests.FindNext()) {
+        if (test == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void MeterTalkComms::ReadDriver(const char* text) {
     m_tests.ReadDriver(text);
 }
 
 void MeterTalkComms::SetSensorNumber(int sensor) {
     m_tests.SetSensorNumber(sensor);
+}
+
+const char* MeterTalkComms::GetNewString() {
+    return m_comms.GetNewString();
 }
 
 int MeterTalkComms::GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) {

@@ -1,5 +1,7 @@
 #include "app/SessionBrowser.h"
 
+#include "core/SessionCheck.h"
+
 namespace {
 
 constexpr uint32_t kFolderData = 0xFFFF;
@@ -15,6 +17,8 @@ const char* const SessionBrowser::kNoAnswerText = UploadMachine::kNoAnswerText;
 const char* const SessionBrowser::kMessageCaption = "Tavon Datalogger";
 const char* const SessionBrowser::kBusyText =
     "An upload from the instrument is under way. Open the dump when it has finished.";
+const char* const SessionBrowser::kMismatchText =
+    "The instrument's memory no longer matches the session list: press GO to read it again";
 
 const char* MessageCaption(MessageKind kind) {
     return kind == MessageKind::Warning ? SessionBrowser::kWarningCaption
@@ -131,17 +135,31 @@ bool SessionBrowser::IndexArrived(std::string& failure) {
     return dumped;
 }
 
-void SessionBrowser::SessionArrived(int16_t slot) {
+bool SessionBrowser::SessionArrived(int16_t slot) {
+    if (!MatchesIndex(slot)) {
+        // Another session's bytes under this one's label would be shown, saved and filed as
+        // this one: nothing is shown, and the user is told how to mend it.
+        m_pending = Pending::None;
+        m_machine.ShowBox(MessageKind::Error, kMismatchText);
+        return false;
+    }
     if (m_pending == Pending::Session) {
         // The user has asked for another session since (Next): only that one is to be seen. The
         // sector stays in the image.
-        return;
+        return true;
     }
     m_currentSlot = slot;
     RenderChosenSession();
+    return true;
+}
+
+bool SessionBrowser::MatchesIndex(int16_t slot) {
+    const SessionEntry* entry = m_table.FindSlot(slot);
+    return entry == nullptr || CheckSessionAgainstEntry(m_image, *entry) == SessionMatch::Matches;
 }
 
 void SessionBrowser::RequestEnded(BrowserRequest request, bool ok) {
+    m_lastFailure = ok ? RequestFailure::None : m_machine.LastFailure();
     if (request == BrowserRequest::Session && ok && m_backToFirst) {
         BackToFirstSession();
     }
@@ -200,6 +218,7 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
         m_currentSlot = static_cast<int16_t>(m_offlineQueued);
         m_offlineQueued = -1;
         const bool held = RenderHeld(m_currentSlot);
+        m_lastFailure = held ? RequestFailure::None : RequestFailure::NotInDump;
         m_view.RequestEnded(BrowserRequest::Session, held);
         if (m_fullDay) {
             FullDayStep();
@@ -209,16 +228,21 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
 }
 
 bool SessionBrowser::RenderHeld(int16_t slot) {
-    if (m_image.SessionHeld(slot)) {
+    const bool held = m_image.SessionHeld(slot);
+    if (held && MatchesIndex(slot)) {
         RenderChosenSession();
         return true;
     }
-    // An empty report would pass for a session without records.
+    // An empty report would pass for a session without records, and another session's bytes
+    // for this one.
     const std::string label = m_tree.Text(m_selected);
-    m_view.ShowReportNotice("The session " + label.substr(0, label.find(' ')) + " of " +
-                            m_report.HeadingDay + m_report.HeadingMonth +
-                            " is not in this dump: it was never uploaded into it. Connect the "
-                            "instrument and press GO to read it.");
+    const std::string session = "The session " + label.substr(0, label.find(' ')) + " of " +
+                                m_report.HeadingDay + m_report.HeadingMonth;
+    m_view.ShowReportNotice(
+        session + (held ? " is not what this dump holds under its name: the bytes there belong "
+                          "to another session. Connect the instrument and press GO to read it."
+                        : " is not in this dump: it was never uploaded into it. Connect the "
+                          "instrument and press GO to read it."));
     return false;
 }
 

@@ -8,6 +8,7 @@ namespace {
 const char* const kUploadFlag = "Upload flag";
 const char* const kSectorToUpload = "Sector to upload";
 const char* const kIndexToUpload = "Index to upload";
+const char* const kSerialNumber = "Serial number";
 
 // Values written to "Upload flag": what the instrument is to stream.
 constexpr unsigned int kSendDriverText = 10;
@@ -22,6 +23,9 @@ UploadState operator+(UploadState state, int32_t step) {
 
 const char* const UploadMachine::kNoAnswerText =
     "The instrument stopped answering. The request can be tried again.";
+const char* const UploadMachine::kSpoiledText =
+    "Error in serial comms: the instrument's replies kept arriving spoiled, so the request was "
+    "given up. Check the cable, or move closer to the instrument, and try again.";
 const char* const UploadMachine::kWaitingText = "Waiting for the instrument to answer.";
 
 // What each notification does, state by state. A time-out anywhere but idle costs the step one of
@@ -29,7 +33,7 @@ const char* const UploadMachine::kWaitingText = "Waiting for the instrument to a
 // re-sends the lost step (`resume`).
 using M = UploadMachine;
 // clang-format off
-const M::Row M::kRows[11] = {
+const M::Row M::kRows[12] = {
     //                            Ask done              Set done             Upload done             Resumed by              Waits for a poll
     /*  0 DriverText           */ {&M::AskForDriverText, &M::Nothing,         &M::ReceiveDriverText,  &M::Nothing,            true},
     /*  1 ConfigBlock          */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceiveConfigBlock, &M::AskForConfigBlock,  false},
@@ -42,6 +46,7 @@ const M::Row M::kRows[11] = {
     /*  8 SessionSectorWritten */ {&M::ResumeIfLost,     &M::WriteOffset,     &M::Nothing,            &M::WriteSector,        false},
     /*  9 SessionOffsetWritten */ {&M::ResumeIfLost,     &M::WriteUploadFlag, &M::Nothing,            &M::WriteOffset,        false},
     /* 10 SessionUnderWay      */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceivePiece,       &M::WriteSector,        false},
+    /* 11 SerialNumber         */ {&M::ReceiveSerialNumber, &M::Nothing,      &M::Nothing,            &M::Nothing,            true},
 };
 // clang-format on
 
@@ -72,6 +77,7 @@ void UploadMachine::OnSetDone() {
 }
 
 void UploadMachine::OnChecksumError() {
+    m_spoiledHeard = true;
     // These states collect bulk data: a dropped frame leaves a hole in them that nothing else
     // would notice.
     if (m_state == UploadState::DriverText || m_state == UploadState::ConfigBlock ||
@@ -93,6 +99,10 @@ void UploadMachine::OnUploadDone() {
 
 void UploadMachine::OnTimeout() {
     m_spoiled = false;
+    if (m_spoiledHeard && m_state != UploadState::Idle) {
+        ++m_spoiledFailures;
+    }
+    m_spoiledHeard = false;
     if (m_state == UploadState::DriverText) {
         // The start-up carries on whenever the instrument answers, however late.
         if (++m_failures % kAttemptsPerStep == 0) {
@@ -134,6 +144,7 @@ void UploadMachine::WaitForInstrument() {
     if (m_owner.DropPending()) {
         ShowBox(MessageKind::Error, kNoAnswerText);
     }
+    Fail(RequestFailure::NoAnswer);
     m_owner.RequestEnded(BrowserRequest::StartUp, false);
 }
 
@@ -143,6 +154,9 @@ void UploadMachine::ReceiveDriverText() {
     int length = 0;
     m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
     m_infoLength = length;
+    m_facts = InstrumentFacts{};
+    m_facts.driverText.assign(reinterpret_cast<const char*>(m_infoBuffer),
+                              static_cast<size_t>(length));
     m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
     const char letter = m_comms.FindTest(kUploadFlag);
     m_failures = 0;
@@ -158,14 +172,13 @@ void UploadMachine::ReceiveDriverText() {
         if (tell) {
             ShowBox(MessageKind::Error, kNoAnswerText);
         }
+        Fail(RequestFailure::MissingTest);
         m_owner.RequestEnded(BrowserRequest::StartUp, false);
         return;
     }
     m_comms.SetSensorNumber(1);
     if (letter == 'A') {
-        ReturnToIdle();
-        FinishStartUp();
-        m_comms.Ask(0);
+        ReadSerialNumber();
     } else {
         m_state = UploadState::ConfigBlock;
         m_comms.Set(kSendConfigBlock);
@@ -184,8 +197,36 @@ void UploadMachine::ReceiveConfigBlock() {
     int length = 0;
     m_comms.GetUploadedData(m_infoBuffer, sizeof m_infoBuffer, length);
     m_infoLength = length;
+    m_facts.configBlock.assign(reinterpret_cast<const char*>(m_infoBuffer),
+                               static_cast<size_t>(length));
     ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
     m_comms.SetSensorNumber(1);
+    ReadSerialNumber();
+}
+
+void UploadMachine::ReadSerialNumber() {
+    // One read of the serial number, in the place of the first idle poll, tells this instrument
+    // from every other of its model; the rest of the conversation stays as it is.
+    if (!m_comms.HasTest(kSerialNumber) || m_comms.FindTest(kSerialNumber) == 0) {
+        ReturnToIdle();
+        FinishStartUp();
+        m_comms.Ask(0);
+        return;
+    }
+    m_state = UploadState::SerialNumber;
+    m_failures = 0;
+    m_spoiledFailures = 0;
+    m_resume = false;
+    m_comms.Ask(0);
+}
+
+void UploadMachine::ReceiveSerialNumber() {
+    // A fixed-length text: the blanks and zeros that pad it are not part of the number.
+    std::string serial = m_comms.GetNewString();
+    const size_t end = serial.find_last_not_of(' ');
+    serial.resize(end == std::string::npos ? 0 : end + 1);
+    m_facts.serialNumber = serial;
+    m_comms.FindTest(kUploadFlag);
     ReturnToIdle();
     FinishStartUp();
     m_comms.Ask(0);
@@ -193,6 +234,7 @@ void UploadMachine::ReceiveConfigBlock() {
 
 void UploadMachine::FinishStartUp() {
     m_startUpComplete = true;
+    Fail(RequestFailure::None);
     m_owner.RequestEnded(BrowserRequest::StartUp, true);
 }
 
@@ -228,6 +270,7 @@ void UploadMachine::Begin(const Transfer& transfer) {
     PiecesDone() = 0;
     m_view.SetProgressRange(transfer.request, 0, transfer.pieces);
     m_failures = 0;
+    m_spoiledFailures = 0;
     m_resume = false;
     m_state = transfer.requested;
     // Nothing is sent here: the next poll answer starts the transfer.
@@ -283,6 +326,7 @@ void UploadMachine::ReceivePiece() {
         std::string failure;
         const bool written = m_owner.IndexArrived(failure);
         ReturnToIdle();
+        Fail(written ? RequestFailure::None : RequestFailure::DumpNotWritten);
         m_owner.RequestEnded(BrowserRequest::Index, written);
         m_comms.Ask(0);
         if (!written) {
@@ -290,9 +334,10 @@ void UploadMachine::ReceivePiece() {
         }
         return;
     }
-    m_owner.SessionArrived(m_currentSlot);
+    const bool kept = m_owner.SessionArrived(m_currentSlot);
     ReturnToIdle();
-    m_owner.RequestEnded(BrowserRequest::Session, true);
+    Fail(kept ? RequestFailure::None : RequestFailure::MemoryMismatch);
+    m_owner.RequestEnded(BrowserRequest::Session, kept);
     m_comms.Ask(0);
 }
 
@@ -312,6 +357,7 @@ void UploadMachine::ReturnToIdle() {
     const BrowserRequest request = CurrentRequest();
     m_state = UploadState::Idle;
     m_failures = 0;
+    m_spoiledFailures = 0;
     m_resume = false;
     m_view.EnableGo(true);
     m_view.EnableTree(true);
@@ -319,9 +365,14 @@ void UploadMachine::ReturnToIdle() {
 }
 
 void UploadMachine::GiveUp() {
-    // The start-up never gets here before the driver text has come (state 0 keeps asking).
-    const bool startUp = m_state == UploadState::ConfigBlock;
+    // The start-up never gets here before the driver text has come (state 0 keeps asking); the
+    // configuration block and the serial number are what it may lack.
+    const bool startUp =
+        m_state == UploadState::ConfigBlock || m_state == UploadState::SerialNumber;
     const BrowserRequest request = CurrentRequest();
+    // Silence and spoiled replies call for different remedies: the user is told which it was.
+    const bool spoiled = m_spoiledFailures > 0;
+    Fail(spoiled ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
     if (startUp) {
         // The instrument's driver text arrived; only the mode names are missing, and a request
         // that waited for the start-up goes ahead.
@@ -339,7 +390,7 @@ void UploadMachine::GiveUp() {
     }
     m_comms.Ask(0);
     if (tell) {
-        ShowBox(MessageKind::Error, kNoAnswerText);
+        ShowBox(MessageKind::Error, spoiled ? kSpoiledText : kNoAnswerText);
     }
     m_owner.RequestEnded(request, false);
 }
@@ -353,11 +404,26 @@ void UploadMachine::Abandon() {
     ReturnToIdle();
     m_comms.Ask(0);
     ShowBox(MessageKind::Error, kNoAnswerText);
+    Fail(RequestFailure::MissingTest);
+    m_owner.RequestEnded(request, false);
+}
+
+void UploadMachine::LinkLost() {
+    if (!RequestRunning()) {
+        return;
+    }
+    const BrowserRequest request = CurrentRequest();
+    m_owner.DropPending();
+    m_comms.FindTest(kUploadFlag);
+    ReturnToIdle();
+    Fail(RequestFailure::LinkLost);
     m_owner.RequestEnded(request, false);
 }
 
 BrowserRequest UploadMachine::CurrentRequest() const {
-    return m_state <= UploadState::ConfigBlock ? BrowserRequest::StartUp : m_transfer.request;
+    return m_state <= UploadState::ConfigBlock || m_state == UploadState::SerialNumber
+               ? BrowserRequest::StartUp
+               : m_transfer.request;
 }
 
 void UploadMachine::ShowBox(MessageKind kind, const std::string& text) {

@@ -13,6 +13,7 @@ struct SessionEntry {
     int16_t slot;                  // the slot (0 to 499) the entry was read from
     char name[20];                 // 19-character session name, zero-terminated
     int32_t undated;               // 1 when the name begins "FFFFFFFF"
+    uint32_t startStamp;           // the stamp the name begins with (dated entries)
     int32_t alarm;                 // alarm tag
     int32_t calibration;           // "FC" or "C" tag
     char dayLabel[kLabelSize];     // "%A %d"

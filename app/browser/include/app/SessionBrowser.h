@@ -32,6 +32,7 @@ public:
     static const char* const kNoAnswerText;
     static const char* const kMessageCaption;
     static const char* const kBusyText;
+    static const char* const kMismatchText;
 
     // The image and the report state must outlive the browser.
     SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report);
@@ -51,6 +52,8 @@ public:
     void OnAskDone() { m_machine.OnAskDone(); }
     void OnSetDone() { m_machine.OnSetDone(); }
     void OnUploadDone() { m_machine.OnUploadDone(); }
+    // The link has closed: a request under way ends at once, failed (LinkLost).
+    void OnLinkLost() { m_machine.LinkLost(); }
 
     // GO. A GO (or a session choice) made while another request is running is remembered, the
     // latest one winning, and started as soon as the machine is idle again; a GO while the index
@@ -113,6 +116,10 @@ public:
     const uint8_t* InfoBuffer() const { return m_machine.InfoBuffer(); }
     int32_t InfoLength() const { return m_machine.InfoLength(); }
     bool StartUpComplete() const { return m_machine.StartUpComplete(); }
+    // What the instrument told about itself at the last start-up.
+    const InstrumentFacts& Facts() const { return m_machine.Facts(); }
+    // Why the last request that ended failed (None when it went through).
+    RequestFailure LastFailure() const { return m_lastFailure; }
     bool NewReportOnSelect() const { return m_newReportOnSelect != 0; }
     bool FullDay() const { return m_fullDay != 0; }
     const SessionBoxes& Boxes() const { return m_boxes; }
@@ -128,7 +135,7 @@ private:
 
     // UploadOwner
     bool IndexArrived(std::string& failure) override;
-    void SessionArrived(int16_t slot) override;
+    bool SessionArrived(int16_t slot) override;
     void RequestEnded(BrowserRequest request, bool ok) override;
     bool DropPending() override;
 
@@ -140,6 +147,7 @@ private:
     bool ShowsOnly(int id) const;
     void BackToFirstSession();
     bool RenderHeld(int16_t slot);
+    bool MatchesIndex(int16_t slot);
     bool RenderStored(int16_t slot);
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
@@ -166,6 +174,8 @@ private:
     bool m_offline = false;
     bool m_offlineRendering = false;
     int m_offlineQueued = -1;
+
+    RequestFailure m_lastFailure = RequestFailure::None;
 
     std::string m_dumpPath = "FlashData.txt";
     std::function<bool(int16_t)> m_restore;

@@ -5,6 +5,7 @@
 
 #include "app/BrowserComms.h"
 #include "app/BrowserView.h"
+#include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "metertalk/TestList.h"
 
@@ -25,6 +26,19 @@ enum class UploadState : int32_t {
     SessionSectorWritten = 8,
     SessionOffsetWritten = 9,
     SessionUnderWay = 10,
+    SerialNumber = 11, // start-up: the serial number is read, where the driver text describes it
+};
+
+// Why the last request failed.
+enum class RequestFailure {
+    None,
+    NoAnswer,       // the instrument fell silent
+    SpoiledReplies, // its replies kept failing their checksum
+    LinkLost,       // the link closed under the request
+    MissingTest,    // the driver text lacks a test the request needs
+    NotInDump,      // the browsed dump never received the session
+    MemoryMismatch, // the session's bytes do not belong to its index entry
+    DumpNotWritten, // the index came, its dump could not be written
 };
 
 // What the machine hands to the session browser that owns it.
@@ -34,8 +48,9 @@ public:
     // The ten index sectors are in the image. Returns false, with the message for the user in
     // `failure`, when the index could be used but not written out.
     virtual bool IndexArrived(std::string& failure) = 0;
-    // The four pieces of the slot's sector are in the image.
-    virtual void SessionArrived(int16_t slot) = 0;
+    // The four pieces of the slot's sector are in the image. Returns false when they do not
+    // belong to the slot's index entry (the user has been told; nothing is shown).
+    virtual bool SessionArrived(int16_t slot) = 0;
     // A request has ended and the machine is idle again (after a start-up that ended it may be
     // waiting for the instrument still).
     virtual void RequestEnded(BrowserRequest request, bool ok) = 0;
@@ -56,6 +71,7 @@ public:
     static constexpr int kInfoBufferSize = CTestList::DriverBufferSize;
 
     static const char* const kNoAnswerText;
+    static const char* const kSpoiledText;
     // The status while the start-up waits for an instrument that does not answer.
     static const char* const kWaitingText;
 
@@ -78,19 +94,27 @@ public:
     void BeginSession(int16_t slot);
     // From idle, when the instrument's driver text never came: fetch it again.
     void RestartStartUp();
+    // The link has closed: a request under way ends at once, without a box (the front end says
+    // that no instrument is connected), and nothing waits for the instrument any more.
+    void LinkLost();
 
     UploadState State() const { return m_state; }
     bool Idle() const { return m_state == UploadState::Idle; }
     bool IndexUnderWay() const {
         return m_state >= UploadState::IndexRequested && m_state <= UploadState::IndexUnderWay;
     }
-    bool RequestRunning() const { return m_state >= UploadState::IndexRequested; }
+    bool RequestRunning() const {
+        return m_state >= UploadState::IndexRequested && m_state <= UploadState::SessionUnderWay;
+    }
     bool StartUpComplete() const { return m_startUpComplete; }
     int16_t IndexSectorCount() const { return m_indexSectorCount; }
     int16_t SessionPieceCount() const { return m_sessionPieceCount; }
     int16_t CurrentSlot() const { return m_currentSlot; }
     const uint8_t* InfoBuffer() const { return m_infoBuffer; }
     int32_t InfoLength() const { return m_infoLength; }
+    // What the instrument told about itself at the last start-up.
+    const InstrumentFacts& Facts() const { return m_facts; }
+    RequestFailure LastFailure() const { return m_lastFailure; }
 
     // A Warning or Error box, with the tick stopped while it is open.
     void ShowBox(MessageKind kind, const std::string& text);
@@ -106,7 +130,7 @@ private:
         Handler resume;
         bool waitsForPoll;
     };
-    static const Row kRows[11];
+    static const Row kRows[12];
 
     // One transfer: `pieces` pieces of `pieceSize` bytes from image offset `start`, each asked for
     // by its sector number and its byte offset in that sector, then "Upload flag" = 3.
@@ -127,6 +151,8 @@ private:
     void ReceiveDriverText();
     void AskForConfigBlock();
     void ReceiveConfigBlock();
+    void ReadSerialNumber();
+    void ReceiveSerialNumber();
     void WriteFirstSector();
     void WriteSector() { Send(SectorWritten); }
     void WriteOffset() { Send(OffsetWritten); }
@@ -143,6 +169,7 @@ private:
     void GiveUp();
     void Abandon();
     void FinishStartUp();
+    void Fail(RequestFailure failure) { m_lastFailure = failure; }
     bool MakeCurrent(const char* name) { return m_comms.FindTest(name) != 0; }
     BrowserRequest CurrentRequest() const;
     const Row& CurrentRow() const { return kRows[static_cast<int>(m_state)]; }
@@ -159,9 +186,13 @@ private:
     int16_t m_sessionPieceCount = 0;
     int16_t m_currentSlot = 0;
     bool m_startUpComplete = false;
-    int m_failures = 0;     // time-outs at the current step
-    bool m_resume = false;  // the next poll answer re-sends the step a time-out lost
-    bool m_spoiled = false; // a frame of the bulk transfer under way failed its checksum
+    int m_failures = 0;          // time-outs at the current step
+    bool m_resume = false;       // the next poll answer re-sends the step a time-out lost
+    bool m_spoiled = false;      // a frame of the bulk transfer under way failed its checksum
+    bool m_spoiledHeard = false; // a frame failed its checksum since the last time-out
+    int m_spoiledFailures = 0;   // attempts at the current step that a spoiled reply cost
+    RequestFailure m_lastFailure = RequestFailure::None;
+    InstrumentFacts m_facts;
     bool m_waiting = false; // the view was told that the start-up waits for the instrument
 
     // The driver text and the configuration block, with the zero after them.

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "DownloadOptions.h"
+
+class DownloadArchive;
+class DownloadRun;
+class HeldPrompt;
+class InstrumentSession;
+class LinkChoice;
+class LinkSelection;
+class ProgressBar;
+class UserPrompt;
+
+// The download of one instrument over one link: its own link choice, its InstrumentSession (its
+// own engine), the DownloadRun that presses the buttons and writes the files, and its archive
+// keeper. Several run side by side on one event loop.
+class InstrumentDownload : public QObject {
+    Q_OBJECT
+public:
+    // options: this instrument's (its one link, its folder and dump); progress: its line.
+    // tickMs: the engine's pace.
+    InstrumentDownload(DownloadOptions options, ProgressBar& progress, int tickMs);
+    ~InstrumentDownload() override;
+
+    // Opens the link. False when none could be opened: nothing was written, and FailureHint()
+    // says what was tried.
+    bool Open(UserPrompt& prompt, HeldPrompt& held);
+    // Makes the output folder and starts the download; `done` is called once, with the exit
+    // status, when it has ended either way. False when the folder could not be made (the
+    // message has been printed).
+    bool Start(std::function<void(int)> done);
+    void Interrupt();
+    void Close();
+
+    std::string FailureHint() const;
+    // What the instrument is called in messages and folder names: its serial number, else the
+    // name given with --instrument, else the link.
+    std::string Name() const;
+    int Status() const;
+    bool Finished() const;
+    // The last line of a download that went through.
+    std::string Summary() const;
+
+private:
+    DownloadOptions m_options;
+    ProgressBar& m_progress;
+    std::unique_ptr<LinkSelection> m_selection;
+    std::unique_ptr<LinkChoice> m_links;
+    std::unique_ptr<InstrumentSession> m_session;
+    std::unique_ptr<DownloadRun> m_run;
+    std::unique_ptr<DownloadArchive> m_keeper;
+};
