@@ -15,13 +15,14 @@
 //   7 SetFileSize: U32 as int
 //   8 GetUploadedData into a buffer of U16 bytes
 //   9 SetDTR: byte (modulo 8)
+// Whatever the input did, the engine must then come back to answering a plain read.
 #include "ByteReader.h"
-#include "metertalk/engine/CommsState.h"
 
 #include "linkselect/Link.h"
 #include "linkselect/Platform.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 #include "metertalk/UploadProgressView.h"
 
@@ -52,6 +53,12 @@ public:
         m_pos = 0;
     }
     void SetPipe(bool pipe) { m_pipe = pipe; }
+    // Bytes written since the last call.
+    size_t TakeWritten() {
+        const size_t n = m_written;
+        m_written = 0;
+        return n;
+    }
     void SetFailWhenDry(bool fail) { m_failWhenDry = fail; }
 
     bool IsOpen() const override { return true; }
@@ -68,6 +75,9 @@ public:
     }
     FUZZ_HARNESS int32_t Write(const uint8_t* data, int32_t length) override {
         FUZZ_CHECK(length >= 0);
+        // The longest command line is a text write of a hundred characters behind its header.
+        FUZZ_CHECK(length <= 120);
+        m_written += static_cast<size_t>(length);
         // Touch every byte so that the sanitizer sees a write that reads past its buffer.
         volatile uint8_t sum = 0;
         for (int32_t i = 0; i < length; ++i) {
@@ -89,13 +99,17 @@ private:
     size_t m_pos = 0;
     bool m_pipe = false;
     bool m_failWhenDry = false;
+    size_t m_written = 0;
 };
 
-class IgnoringTarget : public CommandTarget {
+// Checks every id and remembers the last one.
+class CheckingTarget : public CommandTarget {
 public:
     void PostCommand(int id) override {
         FUZZ_CHECK(id >= ID_COMMS_FRAME_START && id <= ID_COMMS_CHECKSUM_ERROR);
+        last = id;
     }
+    int last = 0;
 };
 
 class SilentPrompt : public UserPrompt {
@@ -112,7 +126,7 @@ public:
     void Hide() override {}
 };
 
-IgnoringTarget g_target;
+CheckingTarget g_target;
 SilentPrompt g_prompt;
 std::shared_ptr<InputLink> g_link;
 
@@ -151,19 +165,45 @@ FUZZ_HARNESS std::vector<std::string> ExerciseList(CTestList& list) {
     return names;
 }
 
-FUZZ_HARNESS void CheckEngine(CComms& comms) {
-    const CommsState& s = Comms();
-    FUZZ_CHECK(std::memchr(comms.GetNewString(), '\0', sizeof s.NewString) != nullptr);
-    FUZZ_CHECK(s.UploadLength >= 0 && s.UploadLength <= CComms::UploadCapacity);
-    FUZZ_CHECK(s.FrameIndex >= 0 && s.FrameIndex <= static_cast<int>(sizeof s.Frame));
-    FUZZ_CHECK(s.ReadPos >= 0 && s.ReadPos <= s.ReadCount &&
-               s.ReadCount <= static_cast<int>(sizeof s.ReadBuffer));
-    FUZZ_CHECK(s.BusyTicks >= 0);
+// The text of a read: at most 39 characters and its NUL.
+constexpr size_t kNewStringRoom = 40;
+
+FUZZ_HARNESS void CheckEngine(const CommsEngine& engine) {
+    FUZZ_CHECK(std::memchr(engine.GetNewString(), '\0', kNewStringRoom) != nullptr);
+    FUZZ_CHECK(engine.GetUploadOverflow() == 0 || engine.GetUploadOverflow() == 1);
+}
+
+// Whatever the input did, the engine comes back: any request ends within twenty silent ticks,
+// a frame cut off anywhere is given up within the longest frame's bytes, and a read of the
+// upload flag then goes out at once and its answer is handled.
+FUZZ_HARNESS void CheckRecovery(CommsEngine& engine, CTestList& list) {
+    g_link->SetFailWhenDry(false);
+    g_link->Deliver(nullptr, 0);
+    for (int tick = 0; tick < 20; ++tick) {
+        engine.OnTimer();
+    }
+    static const uint8_t kZeros[52] = {};
+    g_link->Deliver(kZeros, sizeof kZeros);
+    engine.OnTimer();
+    list.ReadDriver(nullptr);
+    FUZZ_CHECK(list.FindTest("Upload flag") != 0);
+    g_link->TakeWritten();
+    FUZZ_CHECK(engine.Ask(&g_target, 0) == 1);
+    FUZZ_CHECK(g_link->TakeWritten() == 20);
+    // The answer 0x2A to the read.
+    static const uint8_t kAnswer[] = "YHA2A 8B\r\n";
+    g_link->Deliver(kAnswer, sizeof kAnswer - 1);
+    g_target.last = 0;
+    engine.OnTimer();
+    g_link->Deliver(nullptr, 0);
+    FUZZ_CHECK(g_target.last == ID_COMMS_ASK_DONE);
+    FUZZ_CHECK(engine.GetNewValue() == 0x2A);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The test list's boxes go to the module's prompt.
     CComms().SetUserPrompt(&g_prompt);
     g_link = std::make_shared<InputLink>();
     return 0;
@@ -173,8 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteReader in(data, size);
     const uint8_t setup = in.Byte();
 
-    ResetCommsState();
-    CComms comms;
+    CommsEngine engine;
     CTestList list;
     list.InitTestList();
     std::string driver;
@@ -196,16 +235,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::vector<std::string> names = ExerciseList(list);
 
-    comms.SetTestList(&list);
+    engine.SetTestList(&list);
     g_link->Deliver(nullptr, 0);
     g_link->SetPipe((setup & 4) != 0);
     g_link->SetFailWhenDry(false);
-    Comms().Port = g_link;
     if (setup & 8) {
-        Comms().ProgressDialog = std::make_unique<IgnoringProgress>();
+        engine.SetProgressFactory([] { return std::make_unique<IgnoringProgress>(); });
     }
+    engine.Attach(g_link);
 
-    static char upload[CComms::UploadCapacity + 1 + 16];
+    static char upload[CommsEngine::UploadCapacity + 1 + 16];
     int ops = 0;
     while (!in.Empty() && ++ops < 4096) {
         switch (in.Byte() % 10) {
@@ -219,14 +258,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 1: {
             const bool withTarget = (in.Byte() & 1) == 0;
-            comms.Ask(withTarget ? &g_target : nullptr, static_cast<int16_t>(in.U16()));
+            engine.Ask(withTarget ? &g_target : nullptr, static_cast<int16_t>(in.U16()));
             break;
         }
         case 2:
-            comms.Set(&g_target, in.U32());
+            engine.Set(&g_target, in.U32());
             break;
         case 3:
-            comms.Set(&g_target, in.Text(in.Byte()));
+            engine.Set(&g_target, in.Text(in.Byte()));
             break;
         case 4: {
             size_t wanted = in.Byte();
@@ -237,46 +276,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const uint8_t* bytes = in.Take(wanted, got);
             g_link->Deliver(bytes, got);
             g_link->SetFailWhenDry((setup & 16) != 0 && in.Empty());
-            comms.OnTimer();
+            engine.OnTimer();
             // A tick reads at most its buffer's worth; the rest waits for the next ones.
             for (int tick = 0; tick < 64 && g_link->BytesWaiting() > 0; ++tick) {
-                comms.OnTimer();
+                engine.OnTimer();
             }
             g_link->Deliver(nullptr, 0);
             break;
         }
         case 5:
             for (int n = in.Byte() % 32; n > 0; --n) {
-                comms.OnTimer();
+                engine.OnTimer();
             }
             break;
         case 6:
-            comms.SetStringLength(static_cast<int>(in.Byte()) - 4);
+            engine.SetStringLength(static_cast<int>(in.Byte()) - 4);
             break;
         case 7:
-            comms.SetFileSize(static_cast<int>(in.U32()), "Uploading");
+            engine.SetFileSize(static_cast<int>(in.U32()), "Uploading");
             break;
         case 8: {
-            const int room = in.U16() % (CComms::UploadCapacity + 2);
+            const int room = in.U16() % (CommsEngine::UploadCapacity + 2);
             std::memset(upload, 0x5A, sizeof upload);
             int length = -1;
-            const int whole = comms.GetUploadedData(upload, room, length);
+            const int whole = engine.GetUploadedData(upload, room, length);
             FUZZ_CHECK(whole == 0 || whole == 1);
             FUZZ_CHECK(length >= 0 && (room == 0 || length < room));
             for (size_t i = static_cast<size_t>(room); i < sizeof upload; ++i) {
                 FUZZ_CHECK(upload[i] == 0x5A);
             }
-            comms.GetUploadedData(upload, length);
-            FUZZ_CHECK(length >= 0 && length <= CComms::UploadCapacity && upload[length] == '\0');
+            engine.GetUploadedData(upload, length);
+            FUZZ_CHECK(length >= 0 && length <= CommsEngine::UploadCapacity &&
+                       upload[length] == '\0');
             break;
         }
         default:
-            comms.SetDTR(in.Byte() % 8);
+            engine.SetDTR(in.Byte() % 8);
             break;
         }
-        CheckEngine(comms);
+        CheckEngine(engine);
     }
-    ResetCommsState();
+    CheckRecovery(engine, list);
     list.CleanupTestList();
     return 0;
 }

@@ -14,8 +14,8 @@
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
-#include "metertalk/engine/CommsState.h"
 #include "sim/Instrument.h"
 
 namespace {
@@ -76,11 +76,10 @@ struct Outcome {
 Outcome Download(bool fast, const std::string& faults, uint64_t seed) {
     constexpr int kShortTicksPerTick = 10;
     constexpr int kTickLimit = 3000;
-    ResetCommsState();
     auto link = std::make_shared<InstrumentLink>(faults, seed);
-    // As a successful InitCom leaves it, with this link in place of the one it would choose.
-    Comms().Port = link;
-    Comms().StringRemaining = 4;
+    // The program's conversation goes through CComms, so the module's engine takes the link, as
+    // a successful InitCom would hand it over.
+    ModuleCommsEngine().Attach(link);
     CComms comms;
     CTestList tests;
     RecordingTarget target;
@@ -127,7 +126,7 @@ Outcome Download(bool fast, const std::string& faults, uint64_t seed) {
     out.notifications = target.ids;
     out.sectors = browser->IndexSectorCount();
     out.pieces = browser->SessionPieceCount();
-    ResetCommsState();
+    comms.SetTestList(nullptr);
     return out;
 }
 

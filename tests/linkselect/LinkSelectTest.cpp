@@ -3,6 +3,7 @@
 #include "ScriptedHost.h"
 
 #include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/PipeLink.h"
 #include "linkselect/SerialLink.h"
@@ -183,6 +184,76 @@ TEST_F(LinkSelectTest, MissingSerialMapShowsTheMessageAndEndsTheProcess) {
     EXPECT_EQ(prompt_.shown,
               (Shown{{"There are no ports available for communication", "LinkSelect"}}));
     EXPECT_EQ(endCalls, 1);
+}
+
+TEST_F(LinkSelectTest, WithoutAnInstalledEndAFatalMessageEndsOnlyTheChoice) {
+    select_.SetProcessEnd(nullptr);
+    FakeRegistry empty;
+    select_.SetRegistry(&empty);
+    EXPECT_EQ(select_.GetPort(), nullptr);
+    EXPECT_EQ(prompt_.shown,
+              (Shown{{"There are no ports available for communication", "LinkSelect"}}));
+    EXPECT_EQ(endCalls, 0);
+    // The process goes on, and so does the library: with ports to offer, the next choice works.
+    select_.SetRegistry(&registry_);
+    host_.choice = "IrDA Port ttyUSB1";
+    LinkPtr link = select_.GetPort();
+    ASSERT_TRUE(link);
+    EXPECT_EQ(std::dynamic_pointer_cast<FakeLink>(link)->Name(), "ttyUSB1");
+    EXPECT_EQ(endCalls, 0);
+}
+
+TEST_F(LinkSelectTest, EveryCLinkSelectWorksOnTheModulesSelection) {
+    CLinkSelect other;
+    other.SetParentApp({"RAK Service Tool", ""});
+    host_.choice = "IrDA Port ttyUSB1";
+    // The application named through one is the one every other chooses for: no pipe.
+    LinkPtr link = select_.GetPort();
+    EXPECT_EQ(opener_.PipeAttempts(), 0);
+    ASSERT_TRUE(link);
+    EXPECT_FALSE(link->IsPipe());
+    // The choice made through one is the one another reopens.
+    LinkPtr again = other.SetPort();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(std::dynamic_pointer_cast<FakeLink>(again)->Name(), "ttyUSB1");
+    // And the hooks are the module's: an end installed through one follows a fatal message met
+    // through another.
+    FakeRegistry empty;
+    other.SetRegistry(&empty);
+    EXPECT_EQ(select_.GetPort(), nullptr);
+    EXPECT_EQ(endCalls, 1);
+}
+
+TEST_F(LinkSelectTest, ASelectionOfItsOwnKeepsItsOwnHooksAndEnd) {
+    FakeRegistry empty;
+    RecordingPrompt ownPrompt;
+    int ownEnds = 0;
+    LinkSelection own;
+    own.SetUserPrompt(&ownPrompt);
+    own.SetRegistry(&empty);
+    own.SetLinkOpener(&opener_);
+    own.SetDialogHost(&host_);
+    own.SetParentApp({"Tavon Datalogging", ""});
+    own.SetFatalEnd([&ownEnds] { ++ownEnds; });
+    EXPECT_EQ(own.GetPort(), nullptr);
+    EXPECT_EQ(ownPrompt.shown,
+              (Shown{{"There are no ports available for communication", "LinkSelect"}}));
+    EXPECT_EQ(ownEnds, 1);
+    EXPECT_TRUE(prompt_.shown.empty());
+    EXPECT_EQ(endCalls, 0);
+
+    // The module's selection, on its own registry, still chooses.
+    host_.choice = "IrDA Port ttyUSB0";
+    LinkPtr link = select_.GetPort();
+    ASSERT_TRUE(link);
+    EXPECT_EQ(std::dynamic_pointer_cast<FakeLink>(link)->Name(), "ttyUSB0");
+    EXPECT_EQ(ownEnds, 1);
+
+    // Without an end of its own, a selection's fatal message ends only its choice.
+    own.SetFatalEnd(nullptr);
+    EXPECT_EQ(own.GetPort(), nullptr);
+    EXPECT_EQ(ownEnds, 1);
+    EXPECT_EQ(ownPrompt.shown.size(), 2u);
 }
 
 TEST_F(LinkSelectTest, ConsoleHostChoosesThePresetPort) {

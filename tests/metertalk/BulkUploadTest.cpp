@@ -27,9 +27,13 @@ class BulkUploadTest : public CommsTest {
 protected:
     void SetUp() override {
         CommsTest::SetUp();
-        auto view = std::make_unique<RecordingProgress>();
-        progress = view.get();
-        Comms().ProgressDialog = std::move(view);
+        engine.SetProgressFactory([this] {
+            auto view = std::make_unique<RecordingProgress>();
+            progress = view.get();
+            return view;
+        });
+        engine.Attach(link);
+        ASSERT_NE(progress, nullptr);
         list.ReadDriver(nullptr);
         Select("Upload flag");
     }
@@ -37,16 +41,16 @@ protected:
     // A non-zero write of the upload flag, acknowledged.
     void StartRun(unsigned int value = 3) {
         target.Take();
-        ASSERT_EQ(comms.Set(&target, value), 1);
+        ASSERT_EQ(engine.Set(&target, value), 1);
         Receive(Answer("00"));
         ASSERT_EQ(target.Take(), (Ids{FS, SD}));
         link->Take();
     }
 
     std::string Uploaded() {
-        std::vector<char> buffer(CComms::UploadCapacity + 1, '\x55');
+        std::vector<char> buffer(CommsEngine::UploadCapacity + 1, '\x55');
         int length = -1;
-        comms.GetUploadedData(buffer.data(), length);
+        engine.GetUploadedData(buffer.data(), length);
         EXPECT_EQ(buffer[static_cast<size_t>(length)], '\0');
         return std::string(buffer.data(), static_cast<size_t>(length));
     }
@@ -56,29 +60,30 @@ protected:
 
 TEST_F(BulkUploadTest, ThreeFramesThenAnAnswerDeliverTheirBytes) {
     StartRun();
-    EXPECT_EQ(Comms().BusyTicks, 20);
-    EXPECT_EQ(Comms().UploadMode, 1);
-    EXPECT_EQ(Comms().PendingKind, PendingNone);
+    // The run is waited for as a request is.
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
     Receive(Bulk(Pattern(0, 10)));
     Receive(Bulk(Pattern(10, 10)));
     Receive(Bulk(Pattern(20, 4)));
     EXPECT_EQ(target.Take(), (Ids{FS, FS, FS}));
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, UN}));
-    EXPECT_EQ(Comms().UploadMode, 0);
-    EXPECT_EQ(Comms().BusyTicks, 0);
-    EXPECT_EQ(Comms().UploadStarted, 0);
+    // The run is over: nothing more is waited for, and a request goes out at once.
+    SilentTicks(40);
+    EXPECT_TRUE(target.ids.empty());
 
     char buffer[25 + 8];
     std::memset(buffer, 'x', sizeof buffer);
     int length = -1;
-    comms.GetUploadedData(buffer, length);
+    engine.GetUploadedData(buffer, length);
     EXPECT_EQ(length, 24);
     EXPECT_EQ(std::string(buffer, 24), Pattern(0, 24));
     EXPECT_EQ(buffer[24], '\0');
     EXPECT_EQ(buffer[25], 'x');
     // Nothing is reset by collecting the data.
     EXPECT_EQ(Uploaded(), Pattern(0, 24));
+    EXPECT_EQ(engine.Ask(&target, 0), 1);
 }
 
 TEST_F(BulkUploadTest, BulkDataMayHoldAnyByte) {
@@ -97,11 +102,15 @@ TEST_F(BulkUploadTest, EveryBulkFrameReloadsTheCountdown) {
     for (int i = 0; i < 5; ++i) {
         SilentTicks(15);
         Receive(Bulk(Pattern(i, 4)));
-        EXPECT_EQ(Comms().BusyTicks, 20);
     }
     EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, FS, FS}));
     // The engine counts as busy: requests are queued behind the run.
-    EXPECT_EQ(comms.Ask(&target, 0), 0);
+    EXPECT_EQ(engine.Ask(&target, 0), 0);
+    // After the last frame, the whole countdown again.
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{ID_COMMS_TIMEOUT}));
 }
 
 TEST_F(BulkUploadTest, SilenceDuringARunTimesOutAndKeepsThePartialData) {
@@ -148,7 +157,15 @@ TEST_F(BulkUploadTest, ShortBulkFramesCarryNoData) {
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, FS, UN}));
     EXPECT_EQ(Uploaded(), "abc");
-    EXPECT_EQ(Comms().FrameCount, 3);
+    // A short frame still counts as a frame: with one among them, the bar moves at the tenth.
+    StartRun();
+    Receive(Bulk("a"));
+    Receive("YEM15\r\n");
+    for (int i = 0; i < 7; ++i)
+        Receive(Bulk("b"));
+    EXPECT_TRUE(progress->positions.empty());
+    Receive(Bulk("c"));
+    EXPECT_EQ(progress->positions, (std::vector<int>{10}));
 }
 
 TEST_F(BulkUploadTest, TheProgressBarMovesEveryTenthFrame) {
@@ -164,8 +181,7 @@ TEST_F(BulkUploadTest, TheProgressBarMovesEveryTenthFrame) {
 }
 
 TEST_F(BulkUploadTest, FileSizeGivesTheExpectedFramesAndTheDialogShowsAboveOneHundred) {
-    comms.SetFileSize(1212, "Reading sector");
-    EXPECT_EQ(Comms().ExpectedFrames, 101);
+    engine.SetFileSize(1212, "Reading sector");
     EXPECT_EQ(progress->range, 101);
     EXPECT_EQ(progress->caption, "Reading sector");
     StartRun();
@@ -177,24 +193,24 @@ TEST_F(BulkUploadTest, FileSizeGivesTheExpectedFramesAndTheDialogShowsAboveOneHu
     EXPECT_EQ(progress->shows, 1);
     Receive(Answer("00"));
     // Every Ask hides it.
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     EXPECT_FALSE(progress->visible);
 }
 
 TEST_F(BulkUploadTest, OneHundredExpectedFramesKeepTheDialogHidden) {
-    comms.SetFileSize(1211, "Reading Instrument Information");
-    EXPECT_EQ(Comms().ExpectedFrames, 100);
+    engine.SetFileSize(1211, "Reading Instrument Information");
+    EXPECT_EQ(progress->range, 100);
     StartRun();
     Receive(Bulk("x"));
     EXPECT_EQ(progress->shows, 0);
-    comms.SetFileSize(1000, "Reading Instrument Information");
-    EXPECT_EQ(Comms().ExpectedFrames, 83);
+    engine.SetFileSize(1000, "Reading Instrument Information");
+    EXPECT_EQ(progress->range, 83);
 }
 
 TEST_F(BulkUploadTest, ARequestQueuedDuringTheRunIsSentInsteadOfTheUnsolicitedNotice) {
     StartRun();
     Receive(Bulk("abc"));
-    EXPECT_EQ(comms.Ask(&target, 0), 0);
+    EXPECT_EQ(engine.Ask(&target, 0), 0);
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, FS}));
     EXPECT_EQ(link->Take(), "   LR  0B 00 01 8F\r\n");
@@ -204,16 +220,18 @@ TEST_F(BulkUploadTest, ARequestQueuedDuringTheRunIsSentInsteadOfTheUnsolicitedNo
 }
 
 TEST_F(BulkUploadTest, TheProgramsFirstRunFetchesTheDriverText) {
-    comms.SetFileSize(1000, "Reading Instrument Information");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    engine.SetFileSize(1000, "Reading Instrument Information");
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LR  0B 00 01 8F\r\n");
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    ASSERT_EQ(comms.Set(&target, 10u), 1);
+    ASSERT_EQ(engine.Set(&target, 10u), 1);
     EXPECT_EQ(link->Take(), "   LW  0B 00 0A 7A\r\n");
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, SD}));
-    EXPECT_EQ(Comms().BusyTicks, 20);
+    // The acknowledged upload flag: the run is waited for.
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
 
     const std::string driver = "V11!AUpload flag!11!129!N!BSector to upload!12!131!N!"
                                "BIndex to upload!13!130!N!";
@@ -224,7 +242,7 @@ TEST_F(BulkUploadTest, TheProgramsFirstRunFetchesTheDriverText) {
 
     char buffer[3001];
     int length = 0;
-    ASSERT_EQ(comms.GetUploadedData(buffer, sizeof buffer, length), 1);
+    ASSERT_EQ(engine.GetUploadedData(buffer, sizeof buffer, length), 1);
     EXPECT_EQ(length, static_cast<int>(driver.size()));
     list.ReadDriver(buffer);
     EXPECT_EQ(list.GetNumberOfTests(), 3);
@@ -241,14 +259,13 @@ TEST_F(BulkUploadTest, ARunBeyondTheBufferKeepsWhatFitsAndRemembersTheOverflow) 
         Receive(Bulk(data));
     }
     Receive(Answer("00"));
-    EXPECT_EQ(comms.GetUploadOverflow(), 1);
-    EXPECT_EQ(Comms().UploadLength, CComms::UploadCapacity);
-    EXPECT_EQ(Uploaded(), all.substr(0, CComms::UploadCapacity));
+    EXPECT_EQ(engine.GetUploadOverflow(), 1);
+    EXPECT_EQ(Uploaded(), all.substr(0, CommsEngine::UploadCapacity));
 
     // The next run starts with a clean record.
     StartRun();
     Receive(Bulk("a"));
-    EXPECT_EQ(comms.GetUploadOverflow(), 0);
+    EXPECT_EQ(engine.GetUploadOverflow(), 0);
 }
 
 TEST_F(BulkUploadTest, TheBoundedCopyNeverWritesPastTheCallersRoom) {
@@ -258,20 +275,20 @@ TEST_F(BulkUploadTest, TheBoundedCopyNeverWritesPastTheCallersRoom) {
     char buffer[16 + 4];
     std::memset(buffer, 'x', sizeof buffer);
     int length = -1;
-    EXPECT_EQ(comms.GetUploadedData(buffer, 16, length), 0);
+    EXPECT_EQ(engine.GetUploadedData(buffer, 16, length), 0);
     EXPECT_EQ(length, 15);
     EXPECT_EQ(std::string(buffer, 15), Pattern(0, 15));
     EXPECT_EQ(buffer[15], '\0');
     EXPECT_EQ(std::string(buffer + 16, 4), "xxxx");
 
     char exact[41];
-    EXPECT_EQ(comms.GetUploadedData(exact, 41, length), 1);
+    EXPECT_EQ(engine.GetUploadedData(exact, 41, length), 1);
     EXPECT_EQ(length, 40);
     EXPECT_EQ(exact[40], '\0');
 
-    EXPECT_EQ(comms.GetUploadedData(buffer, 0, length), 0);
+    EXPECT_EQ(engine.GetUploadedData(buffer, 0, length), 0);
     EXPECT_EQ(length, 0);
-    EXPECT_EQ(comms.GetUploadedData(nullptr, 10, length), 0);
+    EXPECT_EQ(engine.GetUploadedData(nullptr, 10, length), 0);
     EXPECT_EQ(length, 0);
 }
 

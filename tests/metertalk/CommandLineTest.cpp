@@ -1,8 +1,12 @@
 #include "CommsFixture.h"
 
 #include <climits>
+#include <string>
+#include <vector>
 
 namespace {
+
+using Ids = std::vector<int>;
 
 struct AskCase {
     const char* driver;
@@ -20,12 +24,24 @@ TEST_P(AskLines, BodyAndChecksumGoOutAsTwoWrites) {
     UseDriver(c.driver);
     Select(c.test);
     list.SetSensorNumber(c.sensor);
-    ASSERT_EQ(comms.Ask(&target, c.index), 1);
+    ASSERT_EQ(engine.Ask(&target, c.index), 1);
     ASSERT_EQ(link->writes.size(), 2u);
     EXPECT_EQ(link->Write(0), c.body);
     EXPECT_EQ(link->Write(1), c.checksumLine);
-    EXPECT_EQ(Comms().BusyTicks, 20);
-    EXPECT_EQ(Comms().PendingKind, PendingAsk);
+    link->Take();
+    // The read waits twenty silent ticks for its answer...
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{ID_COMMS_TIMEOUT}));
+    // ...and stays the request an answer belongs to: it completes the read, or the read goes on
+    // with its next part.
+    Receive(Answer("00"));
+    const Ids ids = target.Take();
+    if (ids != Ids{FS, ID_COMMS_ASK_DONE}) {
+        EXPECT_EQ(ids, Ids{FS});
+        EXPECT_EQ(link->Take().substr(0, 9), std::string(c.body).substr(0, 9));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,12 +77,13 @@ TEST_P(SetLines, BodyAndChecksumGoOutAsTwoWrites) {
     UseDriver(c.driver);
     Select(c.test);
     list.SetSensorNumber(c.sensor);
-    ASSERT_EQ(comms.Set(&target, c.value), 1);
+    ASSERT_EQ(engine.Set(&target, c.value), 1);
     ASSERT_EQ(link->writes.size(), 2u);
     EXPECT_EQ(link->Write(0), c.body);
     EXPECT_EQ(link->Write(1), c.checksumLine);
-    EXPECT_EQ(comms.GetNewValue(), static_cast<int32_t>(c.value));
-    EXPECT_EQ(Comms().PendingKind, PendingSet);
+    EXPECT_EQ(engine.GetNewValue(), static_cast<int32_t>(c.value));
+    Receive(Answer("00"));
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_SET_DONE}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -85,22 +102,31 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CommsTest, UploadFlagWriteOfTenStartsABulkRun) {
     list.ReadDriver(nullptr);
     Select("Upload flag");
-    ASSERT_EQ(comms.Set(&target, 10u), 1);
+    ASSERT_EQ(engine.Set(&target, 10u), 1);
     EXPECT_EQ(link->Take(), "   LW  0B 00 0A 7A\r\n");
-    EXPECT_EQ(Comms().UploadMode, 2);
+    // Acknowledged, the write leaves the engine waiting for the run as for an answer.
+    Receive(Answer("00"));
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_SET_DONE}));
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{ID_COMMS_TIMEOUT}));
 }
 
 TEST_F(CommsTest, ZeroToTheUploadFlagStartsNoRun) {
     list.ReadDriver(nullptr);
     Select("Upload flag");
-    ASSERT_EQ(comms.Set(&target, 0u), 1);
-    EXPECT_EQ(Comms().UploadMode, 0);
+    ASSERT_EQ(engine.Set(&target, 0u), 1);
+    Receive(Answer("00"));
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_SET_DONE}));
+    SilentTicks(40);
+    EXPECT_TRUE(target.ids.empty());
 }
 
 TEST_F(CommsTest, TextWriteOfTheNewInterfaceIsOneCommandPaddedToTheTestLength) {
     UseDriver(EngineDriverV11);
     Select("Text");
-    ASSERT_EQ(comms.Set(&target, std::string("AB")), 1);
+    ASSERT_EQ(engine.Set(&target, std::string("AB")), 1);
     ASSERT_EQ(link->writes.size(), 2u);
     // 'Q' is 73 plus the eight characters, and equals 60 plus the body's 21.
     EXPECT_EQ(link->Write(0), "   QS  32 00 AB      ");
@@ -110,52 +136,55 @@ TEST_F(CommsTest, TextWriteOfTheNewInterfaceIsOneCommandPaddedToTheTestLength) {
 TEST_F(CommsTest, TextWriteDigitsOfTestAndOffsetAreLowerCase) {
     UseDriver(EngineDriverV11);
     Select("Hex");
-    ASSERT_EQ(comms.Set(&target, std::string("xy")), 1);
+    ASSERT_EQ(engine.Set(&target, std::string("xy")), 1);
     EXPECT_EQ(link->Take(), "   MS  ab 00 xy  8C\r\n");
 }
 
 TEST_F(CommsTest, TextLongerThanTheTestIsCut) {
     UseDriver(EngineDriverV11);
     Select("Hex");
-    comms.Set(&target, std::string("abcdefgh"));
+    engine.Set(&target, std::string("abcdefgh"));
     EXPECT_EQ(link->Write(0), "   MS  ab 00 abcd");
 }
 
 TEST_F(CommsTest, OldInterfaceTextGoesInChunksOfFourOnEachAcknowledgement) {
     Select("Text");
-    ASSERT_EQ(comms.Set(&target, std::string("ABCDEFG")), 1);
+    ASSERT_EQ(engine.Set(&target, std::string("ABCDEFG")), 1);
     ASSERT_EQ(link->writes.size(), 1u);
     EXPECT_EQ(link->Take(), "   UW  32 00 41 42 43 44\r\n");
-    EXPECT_EQ(Comms().TextOffset, 4);
 
     Receive(Answer("00"));
     EXPECT_EQ(link->Take(), "   UW  32 04 45 46 47 20\r\n");
-    EXPECT_EQ(target.Take(), (std::vector<int>{FS}));
-    EXPECT_EQ(Comms().TextOffset, 0);
+    EXPECT_EQ(target.Take(), (Ids{FS}));
 
     Receive(Answer("00"));
     EXPECT_EQ(link->Take(), "");
-    EXPECT_EQ(target.Take(), (std::vector<int>{FS, ID_COMMS_SET_DONE}));
-    EXPECT_EQ(Comms().PendingKind, PendingNone);
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_SET_DONE}));
+    // The write is over: a further answer is nobody's.
+    Receive(Answer("00"));
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_UNSOLICITED}));
 }
 
 TEST_F(CommsTest, ShortOldInterfaceTextIsFilledWithBlanks) {
     Select("Hex");
-    comms.Set(&target, std::string(""));
+    engine.Set(&target, std::string(""));
     EXPECT_EQ(link->Take(), "   UW  ab 00 20 20 20 20\r\n");
-    EXPECT_EQ(Comms().TextOffset, 0);
+    // One chunk is the whole text: its acknowledgement ends the write.
+    Receive(Answer("00"));
+    EXPECT_EQ(link->Take(), "");
+    EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_SET_DONE}));
 }
 
 TEST_F(CommsTest, CharactersAboveOneHundredTwentySevenGoOutAsTwoDigits) {
     Select("Hex");
-    comms.Set(&target, std::string("\xC4\xFF"
-                                   "a"));
+    engine.Set(&target, std::string("\xC4\xFF"
+                                    "a"));
     EXPECT_EQ(link->Take(), "   UW  ab 00 c4 ff 61 20\r\n");
 }
 
 TEST_F(CommsTest, TextSetOfANonTextTestWritesNothingAndTimesOut) {
     Select("Word");
-    EXPECT_EQ(comms.Set(&target, std::string("AB")), 1);
+    EXPECT_EQ(engine.Set(&target, std::string("AB")), 1);
     EXPECT_EQ(link->Take(), "");
     SilentTicks(20);
     EXPECT_EQ(target.Take(), (std::vector<int>{ID_COMMS_TIMEOUT}));
@@ -163,19 +192,21 @@ TEST_F(CommsTest, TextSetOfANonTextTestWritesNothingAndTimesOut) {
 
 TEST_F(CommsTest, NoCurrentTestSendsNothing) {
     EXPECT_EQ(list.FindTest("Nothing"), 0);
-    EXPECT_EQ(comms.Ask(&target, 0), 0);
-    EXPECT_EQ(comms.Set(&target, 5u), 0);
-    EXPECT_EQ(comms.Set(&target, std::string("x")), 0);
+    EXPECT_EQ(engine.Ask(&target, 0), 0);
+    EXPECT_EQ(engine.Set(&target, 5u), 0);
+    EXPECT_EQ(engine.Set(&target, std::string("x")), 0);
     EXPECT_EQ(link->Take(), "");
-    EXPECT_EQ(Comms().BusyTicks, 0);
     SilentTicks(25);
     EXPECT_TRUE(target.ids.empty());
+    // None of them left the engine busy.
+    Select("Byte");
+    EXPECT_EQ(engine.Ask(&target, 0), 1);
 }
 
 TEST_F(CommsTest, NoTestListSendsNothing) {
-    comms.SetTestList(nullptr);
-    EXPECT_EQ(comms.Ask(&target, 0), 0);
-    EXPECT_EQ(comms.Set(&target, 5u), 0);
+    engine.SetTestList(nullptr);
+    EXPECT_EQ(engine.Ask(&target, 0), 0);
+    EXPECT_EQ(engine.Set(&target, 5u), 0);
     EXPECT_EQ(link->Take(), "");
 }
 
@@ -186,46 +217,50 @@ TEST_F(CommsTest, ExtremeSensorNumbersAndIndexesStillGiveTwoDigitFields) {
               "AByte!11!129!N!");
     Select("SensText");
     list.SetSensorNumber(3);
-    ASSERT_EQ(comms.Ask(&target, 5), 1);
+    ASSERT_EQ(engine.Ask(&target, 5), 1);
     EXPECT_EQ(link->Take(), "   LT  3E 05 10 82\r\n");
 
-    Comms().BusyTicks = 0;
+    SilentTicks(20);
     Select("SensWord");
     list.SetSensorNumber(INT_MIN);
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LR  3D FE 02 5E\r\n");
-    Comms().BusyTicks = 0;
-    ASSERT_EQ(comms.Set(&target, 0x1234u), 1);
+    SilentTicks(20);
+    ASSERT_EQ(engine.Set(&target, 0x1234u), 1);
     EXPECT_EQ(link->Take(), "   OW  3D FE 34 12 CE\r\n");
 
-    Comms().BusyTicks = 0;
+    SilentTicks(20);
     Select("SensByte");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LR  3C FF 01 5F\r\n");
 
-    Comms().BusyTicks = 0;
+    SilentTicks(20);
     Select("Byte");
-    ASSERT_EQ(comms.Ask(&target, INT_MAX), 1);
+    ASSERT_EQ(engine.Ask(&target, INT_MAX), 1);
     EXPECT_EQ(link->Take(), "   LR  0B FF 01 63\r\n");
-    EXPECT_EQ(comms.Ask(nullptr, 1), 0);
+    EXPECT_EQ(engine.Ask(nullptr, 1), 0);
 }
 
 TEST_F(CommsTest, ATextReadContinuedPastTheLargestIndexWraps) {
     UseDriver(EngineDriverV11);
     Select("LongText");
-    ASSERT_EQ(comms.Ask(&target, INT_MAX), 1);
+    ASSERT_EQ(engine.Ask(&target, INT_MAX), 1);
     EXPECT_EQ(link->Take(), "   LT  46 FF 10 69\r\n");
     link->QueueTick(Answer("ABCDEFGHIJKLMNOP"));
-    comms.OnTimer();
+    engine.OnTimer();
     EXPECT_EQ(link->Take(), "   LT  46 0F 04 7C\r\n");
 }
 
 TEST_F(CommsTest, NoLinkWritesNothingAndTimesOut) {
-    Comms().Port.reset();
+    CommsEngine unlinked;
+    unlinked.SetTestList(&list);
+    EXPECT_FALSE(unlinked.LinkOpen());
     Select("Byte");
-    EXPECT_EQ(comms.Ask(&target, 0), 1);
-    SilentTicks(20);
-    EXPECT_EQ(target.Take(), (std::vector<int>{ID_COMMS_TIMEOUT}));
+    EXPECT_EQ(unlinked.Ask(&target, 0), 1);
+    for (int i = 0; i < 20; ++i)
+        unlinked.OnTimer();
+    EXPECT_EQ(target.Take(), (Ids{ID_COMMS_TIMEOUT}));
+    EXPECT_EQ(link->Take(), "");
 }
 
 } // namespace

@@ -72,6 +72,9 @@ public:
         ++closes;
     }
 
+    // Whether every scripted byte has been read.
+    bool Drained() const { return tick >= static_cast<int>(ticks.size()); }
+
     // The i-th write as a string.
     std::string Write(int i) const {
         int start = 0;

@@ -19,7 +19,7 @@ class FrameEngineTest : public CommsTest {
 protected:
     void AskByte() {
         Select("Byte");
-        ASSERT_EQ(comms.Ask(&target, 0), 1);
+        ASSERT_EQ(engine.Ask(&target, 0), 1);
         link->Take();
     }
 };
@@ -29,18 +29,23 @@ TEST_F(FrameEngineTest, AnAnswerFrameCompletesTheAsk) {
     // Sum of "YHA01 " is 355; 355 + 0x9D = 2 x 256.
     Receive("YHA01 9D\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 1);
-    EXPECT_EQ(Comms().BusyTicks, 0);
-    EXPECT_EQ(Comms().PendingKind, PendingNone);
-    EXPECT_STREQ(Comms().Reply, "01");
-    EXPECT_EQ(Comms().InFrame, 0);
+    EXPECT_EQ(engine.GetNewValue(), 1);
+    // The request is over: no time-out follows, the next answer is nobody's, and the next
+    // request goes out at once.
+    SilentTicks(40);
+    EXPECT_TRUE(target.ids.empty());
+    Receive(Answer("02"));
+    EXPECT_EQ(target.Take(), (Ids{FS, UN}));
+    EXPECT_EQ(engine.GetNewValue(), 1);
+    EXPECT_EQ(engine.Ask(&target, 0), 1);
+    EXPECT_EQ(link->Take(), ByteRead);
 }
 
 TEST_F(FrameEngineTest, LineFeedThenCarriageReturnAlsoEndsAFrame) {
     AskByte();
     Receive(MakeFrame('A', "2A", "\n\r"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 0x2A);
+    EXPECT_EQ(engine.GetNewValue(), 0x2A);
 }
 
 TEST_F(FrameEngineTest, AFrameSplitAcrossTicksIsAssembled) {
@@ -49,14 +54,14 @@ TEST_F(FrameEngineTest, AFrameSplitAcrossTicksIsAssembled) {
     for (char c : frame)
         Receive(std::string(1, c));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 0x7F);
+    EXPECT_EQ(engine.GetNewValue(), 0x7F);
 }
 
 TEST_F(FrameEngineTest, NoiseBeforeAFrameIsSkipped) {
     AskByte();
     Receive("\r\n\x00zz" + Answer("05"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 5);
+    EXPECT_EQ(engine.GetNewValue(), 5);
 }
 
 class BadLength : public FrameEngineTest, public ::testing::WithParamInterface<char> {};
@@ -65,7 +70,7 @@ TEST_P(BadLength, IsDroppedAtTheLengthByteAndTheNextYStartsAFrame) {
     AskByte();
     Receive(std::string("Y") + GetParam() + "A01" + Answer("03"));
     EXPECT_EQ(target.Take(), (Ids{FS, FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 3);
+    EXPECT_EQ(engine.GetNewValue(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(LengthCharacters, BadLength,
@@ -76,8 +81,14 @@ TEST_F(FrameEngineTest, TheLongestFrameIsAccepted) {
     const std::string payload = "0A" + std::string(42, ' ');
     Receive(Answer(payload));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 10);
-    EXPECT_EQ(std::string(Comms().Reply).size(), 44u);
+    EXPECT_EQ(engine.GetNewValue(), 10);
+    // Its whole payload arrives: a bulk frame of that length stores all 44 bytes.
+    const std::string data(44, 'd');
+    Receive(MakeFrame('M', data));
+    char stored[CommsEngine::UploadCapacity + 1];
+    int length = 0;
+    engine.GetUploadedData(stored, length);
+    EXPECT_EQ(std::string(stored, static_cast<size_t>(length)), data);
 }
 
 TEST_F(FrameEngineTest, AFrameWithoutLineEndIsDroppedSilently) {
@@ -86,12 +97,10 @@ TEST_F(FrameEngineTest, AFrameWithoutLineEndIsDroppedSilently) {
     frame[frame.size() - 1] = '\r';
     Receive(frame);
     EXPECT_EQ(target.Take(), (Ids{FS}));
-    EXPECT_EQ(Comms().InFrame, 0);
-    EXPECT_EQ(Comms().PendingKind, PendingAsk);
     // The request still waits: the next good answer completes it.
     Receive(Answer("02"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 2);
+    EXPECT_EQ(engine.GetNewValue(), 2);
 }
 
 TEST_F(FrameEngineTest, ABadChecksumIsReportedAndTheRequestKeepsWaiting) {
@@ -101,12 +110,15 @@ TEST_F(FrameEngineTest, ABadChecksumIsReportedAndTheRequestKeepsWaiting) {
     frame[frame.size() - 3] = frame[frame.size() - 3] == '0' ? '1' : '0';
     Receive(frame);
     EXPECT_EQ(target.Take(), (Ids{FS, CE}));
-    EXPECT_EQ(Comms().BusyTicks, 15);
-    EXPECT_EQ(Comms().InFrame, 0);
-    EXPECT_EQ(Comms().FrameIndex, 0);
+    // The countdown goes on where it was: fifteen silent ticks are left.
+    SilentTicks(14);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+    // The read is still the outstanding request, and the assembler starts afresh.
     Receive(Answer("09"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 9);
+    EXPECT_EQ(engine.GetNewValue(), 9);
 }
 
 TEST_F(FrameEngineTest, LowerCaseChecksumDigitsReadAsZero) {
@@ -128,7 +140,7 @@ TEST_F(FrameEngineTest, ABlankMayStandForALeadingChecksumDigit) {
         frame[frame.size() - 4] = ' ';
         Receive(frame);
         EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-        EXPECT_EQ(comms.GetNewValue(), v);
+        EXPECT_EQ(engine.GetNewValue(), v);
         return;
     }
     FAIL() << "no payload with a small checksum";
@@ -138,15 +150,20 @@ TEST_F(FrameEngineTest, AYInsideAFrameIsData) {
     AskByte();
     Receive(Answer("1 YY"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 1);
-    EXPECT_STREQ(Comms().Reply, "1 YY");
+    EXPECT_EQ(engine.GetNewValue(), 1);
+    UseDriver(EngineDriverV11);
+    Select("Text");
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    Receive(Answer("1 YY"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_STREQ(engine.GetNewString(), "1 YY");
 }
 
 TEST_F(FrameEngineTest, TwoFramesInOneTickAreBothHandled) {
     AskByte();
     Receive(Answer("01") + Answer("02"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD, FS, UN}));
-    EXPECT_EQ(comms.GetNewValue(), 1);
+    EXPECT_EQ(engine.GetNewValue(), 1);
 }
 
 TEST_F(FrameEngineTest, FramesOfLengthFourAndFiveCarryNoPayload) {
@@ -154,10 +171,9 @@ TEST_F(FrameEngineTest, FramesOfLengthFourAndFiveCarryNoPayload) {
     // Y E A: 223, checksum 0x21.
     Receive("YEA21\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_STREQ(Comms().Reply, "");
-    EXPECT_EQ(comms.GetNewValue(), 0);
-    EXPECT_EQ(Comms().PendingKind, PendingNone);
-    // Y D: 157, checksum 0x63; its checksum stands where the kind would.
+    EXPECT_EQ(engine.GetNewValue(), 0);
+    // The read is over, so the next one is unsolicited. Y D: 157, checksum 0x63; its checksum
+    // stands where the kind would.
     Receive("YD63\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS, UN}));
     // A short frame with a wrong checksum is still a checksum error.
@@ -171,7 +187,7 @@ TEST_F(FrameEngineTest, AnswerWithNothingOutstandingIsUnsolicited) {
     target.Take();
     Receive(Answer("07"));
     EXPECT_EQ(target.Take(), (Ids{FS, UN}));
-    EXPECT_EQ(comms.GetNewValue(), 1);
+    EXPECT_EQ(engine.GetNewValue(), 1);
 }
 
 TEST_F(FrameEngineTest, TimeOutAfterTwentySilentTicks) {
@@ -180,11 +196,12 @@ TEST_F(FrameEngineTest, TimeOutAfterTwentySilentTicks) {
     EXPECT_TRUE(target.ids.empty());
     SilentTicks(1);
     EXPECT_EQ(target.Take(), (Ids{TO}));
-    EXPECT_EQ(Comms().BusyTicks, 0);
-    // The request stays what it was; nothing more is posted.
-    EXPECT_EQ(Comms().PendingKind, PendingAsk);
     SilentTicks(40);
     EXPECT_TRUE(target.ids.empty());
+    // The request stays what it was: a late answer still completes it.
+    Receive(Answer("03"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(engine.GetNewValue(), 3);
 }
 
 TEST_F(FrameEngineTest, BytesThatMakeNoFrameHoldTheTimeOutOff) {
@@ -204,7 +221,7 @@ TEST_F(FrameEngineTest, BytesThatMakeNoFrameHoldTheTimeOutOff) {
 // the calls themselves never count the time-out down.
 TEST_F(FrameEngineTest, OnArrivalTakesAWholeRunAtOnce) {
     Select("Byte");
-    ASSERT_EQ(comms.Set(&target, 3), 1);
+    ASSERT_EQ(engine.Set(&target, 3), 1);
     std::string run = Answer("");
     Ids expected{FS, SD};
     for (int i = 0; i < 40; ++i) {
@@ -215,11 +232,14 @@ TEST_F(FrameEngineTest, OnArrivalTakesAWholeRunAtOnce) {
     expected.insert(expected.end(), {FS, UN});
     ASSERT_GT(run.size(), 4u * 512u);
     link->QueueTick(run);
-    comms.OnArrival();
+    engine.OnArrival();
     EXPECT_EQ(target.Take(), expected);
-    EXPECT_EQ(Comms().UploadLength, 40 * 44);
+    std::vector<char> stored(CommsEngine::UploadCapacity + 1);
+    int length = 0;
+    engine.GetUploadedData(stored.data(), length);
+    EXPECT_EQ(length, 40 * 44);
     for (int i = 0; i < 100; ++i)
-        comms.OnArrival();
+        engine.OnArrival();
     EXPECT_TRUE(target.ids.empty());
 }
 
@@ -228,7 +248,7 @@ TEST_F(FrameEngineTest, BytesTakenBetweenTicksKeepTheNextTickFromCountingAsSilen
     SilentTicks(19);
     link->QueueTick("xx");
     for (int i = 0; i < 100; ++i)
-        comms.OnArrival();
+        engine.OnArrival();
     SilentTicks(1);
     EXPECT_TRUE(target.ids.empty());
     SilentTicks(1);
@@ -237,20 +257,22 @@ TEST_F(FrameEngineTest, BytesTakenBetweenTicksKeepTheNextTickFromCountingAsSilen
 
 TEST_F(FrameEngineTest, ASecondAskWaitsForTheFirstAnswerWhichIsNotReported) {
     Select("Byte");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     RecordingTarget other;
     Select("Word");
-    EXPECT_EQ(comms.Ask(&other, 0), 0);
+    EXPECT_EQ(engine.Ask(&other, 0), 0);
     EXPECT_EQ(link->Take(), "   LR  0B 00 01 8F\r\n");
     Receive(Answer("01"));
     EXPECT_EQ(link->Take(), "   LR  14 00 02 9B\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS}));
     EXPECT_TRUE(other.ids.empty());
     // Sent from frame handling, the queued request has no countdown.
-    EXPECT_EQ(Comms().BusyTicks, 0);
+    SilentTicks(40);
+    EXPECT_TRUE(other.ids.empty());
+    EXPECT_TRUE(target.ids.empty());
     Receive(Answer("34 12"));
     EXPECT_EQ(other.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), 0x1234);
+    EXPECT_EQ(engine.GetNewValue(), 0x1234);
     EXPECT_TRUE(target.ids.empty());
 }
 
@@ -258,8 +280,8 @@ TEST_F(FrameEngineTest, TheLatestQueuedRequestReplacesTheEarlierOne) {
     AskByte();
     Select("Word");
     RecordingTarget first, second;
-    EXPECT_EQ(comms.Set(&first, 5u), 0);
-    EXPECT_EQ(comms.Set(&second, 7u), 0);
+    EXPECT_EQ(engine.Set(&first, 5u), 0);
+    EXPECT_EQ(engine.Set(&second, 7u), 0);
     Receive(Answer("01"));
     EXPECT_EQ(link->Take(), "   OW  14 00 07 00 0E\r\n");
     Receive(Answer("00"));
@@ -271,9 +293,9 @@ TEST_F(FrameEngineTest, TheLatestQueuedRequestReplacesTheEarlierOne) {
 TEST_F(FrameEngineTest, AQueuedTextWriteTakesTheLengthOfTheTestCurrentWhenItIsSent) {
     UseDriver(EngineDriverV11);
     Select("LongText");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     // Queued padded to the twenty characters of "LongText"...
-    ASSERT_EQ(comms.Set(&target, std::string("AB")), 0);
+    ASSERT_EQ(engine.Set(&target, std::string("AB")), 0);
     // ...but sent to a test of four, which must not receive twenty.
     Select("Hex");
     link->Take();
@@ -284,20 +306,20 @@ TEST_F(FrameEngineTest, AQueuedTextWriteTakesTheLengthOfTheTestCurrentWhenItIsSe
 TEST_F(FrameEngineTest, AQueuedRequestWhoseAnswerNeverComesDoesNotTimeOut) {
     AskByte();
     Select("Word");
-    comms.Set(&target, 5u);
+    engine.Set(&target, 5u);
     Receive(Answer("01"));
     EXPECT_EQ(link->Take(), "   OW  14 00 05 00 10\r\n");
     target.Take();
     SilentTicks(60);
     EXPECT_TRUE(target.ids.empty());
     // The engine does not count as busy: a new request goes out at once.
-    EXPECT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(engine.Ask(&target, 0), 1);
 }
 
 TEST_F(FrameEngineTest, TimeOutGoesToTheWindowOfTheQueuedRequest) {
     AskByte();
     RecordingTarget queued;
-    comms.Ask(&queued, 3);
+    engine.Ask(&queued, 3);
     SilentTicks(20);
     EXPECT_EQ(queued.Take(), (Ids{TO}));
     EXPECT_TRUE(target.ids.empty());
@@ -305,16 +327,19 @@ TEST_F(FrameEngineTest, TimeOutGoesToTheWindowOfTheQueuedRequest) {
 
 TEST_F(FrameEngineTest, ARefusedSetIsSentAgainAtEveryRefusal) {
     Select("Word");
-    ASSERT_EQ(comms.Set(&target, 5u), 1);
+    ASSERT_EQ(engine.Set(&target, 5u), 1);
     const std::string line = link->Take();
     EXPECT_EQ(line, "   OW  14 00 05 00 10\r\n");
     for (int i = 0; i < 5; ++i) {
         Receive(Answer("?"));
         EXPECT_EQ(link->Take(), line) << i;
-        EXPECT_EQ(Comms().BusyTicks, 20);
-        EXPECT_EQ(Comms().PendingKind, PendingSet);
+        // Every resend starts the full countdown again.
+        SilentTicks(19);
     }
     EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, FS, FS}));
+    SilentTicks(1);
+    EXPECT_EQ(target.Take(), (Ids{TO}));
+    // Still the write that waits: its acknowledgement completes it.
     Receive(Answer("00"));
     EXPECT_EQ(target.Take(), (Ids{FS, SD}));
     EXPECT_EQ(link->Take(), "");
@@ -322,16 +347,17 @@ TEST_F(FrameEngineTest, ARefusedSetIsSentAgainAtEveryRefusal) {
 
 TEST_F(FrameEngineTest, ARefusalFurtherInResendsWithoutCountdown) {
     Select("Word");
-    comms.Set(&target, 5u);
+    engine.Set(&target, 5u);
     const std::string line = link->Take();
     Receive(Answer("0 ?"));
     EXPECT_EQ(link->Take(), line);
-    EXPECT_EQ(Comms().BusyTicks, 0);
+    SilentTicks(40);
+    EXPECT_EQ(target.Take(), (Ids{FS}));
 }
 
 TEST_F(FrameEngineTest, ARefusedOldInterfaceChunkGoesBackToItsOwnOffset) {
     Select("Text");
-    comms.Set(&target, std::string("ABCDEFGH"));
+    engine.Set(&target, std::string("ABCDEFGH"));
     EXPECT_EQ(link->Take(), "   UW  32 00 41 42 43 44\r\n");
     Receive(Answer("?"));
     EXPECT_EQ(link->Take(), "   UW  32 00 41 42 43 44\r\n");
@@ -346,22 +372,22 @@ TEST_F(FrameEngineTest, ARefusedOldInterfaceChunkGoesBackToItsOwnOffset) {
 
 TEST_F(FrameEngineTest, ANewTextWriteStartsAtOffsetZeroAfterAnAbandonedOne) {
     Select("Text");
-    comms.Set(&target, std::string("ABCDEFGH"));
+    engine.Set(&target, std::string("ABCDEFGH"));
     link->Take();
     SilentTicks(20);
     EXPECT_EQ(target.Take(), (Ids{TO}));
-    comms.Set(&target, std::string("WXYZ"));
+    engine.Set(&target, std::string("WXYZ"));
     EXPECT_EQ(link->Take(), "   UW  32 00 57 58 59 5a\r\n");
 }
 
 TEST_F(FrameEngineTest, TheRestOfAnAbandonedTextWriteNeverFollowsALaterWrite) {
     Select("Text");
-    comms.Set(&target, std::string("ABCDEFGH"));
+    engine.Set(&target, std::string("ABCDEFGH"));
     SilentTicks(20);
     EXPECT_EQ(target.Take(), (Ids{TO}));
     link->Take();
     Select("Word");
-    ASSERT_EQ(comms.Set(&target, 5u), 1);
+    ASSERT_EQ(engine.Set(&target, 5u), 1);
     link->Take();
     Receive(Answer("00"));
     EXPECT_EQ(link->Take(), "");
@@ -372,18 +398,23 @@ TEST_F(FrameEngineTest, AnAskRefusedAtTheStartEndsInATimeOut) {
     AskByte();
     Receive(Answer("?"));
     EXPECT_EQ(target.Take(), (Ids{FS}));
-    EXPECT_EQ(Comms().BusyTicks, 20);
-    EXPECT_EQ(Comms().PendingKind, PendingAsk);
-    SilentTicks(20);
+    SilentTicks(19);
+    EXPECT_TRUE(target.ids.empty());
+    SilentTicks(1);
     EXPECT_EQ(target.Take(), (Ids{TO}));
+    // The read is still the outstanding request.
+    Receive(Answer("04"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_EQ(engine.GetNewValue(), 4);
 }
 
 TEST_F(FrameEngineTest, AnAskRefusedFurtherInEndsSilently) {
     AskByte();
     Receive(Answer("0?"));
-    EXPECT_EQ(Comms().BusyTicks, 0);
     SilentTicks(30);
     EXPECT_EQ(target.Take(), (Ids{FS}));
+    // Nothing counts as busy any more: the next request goes out at once.
+    EXPECT_EQ(engine.Ask(&target, 0), 1);
 }
 
 struct ValueCase {
@@ -396,10 +427,10 @@ class ValueDecoding : public FrameEngineTest, public ::testing::WithParamInterfa
 
 TEST_P(ValueDecoding, AnswerGivesTheValue) {
     Select(GetParam().test);
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     Receive(Answer(GetParam().payload));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_EQ(comms.GetNewValue(), GetParam().value);
+    EXPECT_EQ(engine.GetNewValue(), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -415,56 +446,64 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FrameEngineTest, AnUnreadableNumberLeavesTheValue) {
     Select("Word");
-    comms.Set(&target, 77u);
+    engine.Set(&target, 77u);
     Receive(Answer("00"));
     Select("Byte");
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     Receive(Answer("zz"));
-    EXPECT_EQ(comms.GetNewValue(), 77);
+    EXPECT_EQ(engine.GetNewValue(), 77);
 }
 
 TEST_F(FrameEngineTest, NewInterfaceTextIsReadInPartsOfSixteen) {
     UseDriver(EngineDriverV11);
     Select("LongText");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LT  46 00 10 95\r\n");
     Receive(Answer("Gas detector 123"));
     EXPECT_EQ(link->Take(), "   LT  46 10 04 91\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS}));
-    EXPECT_EQ(Comms().BusyTicks, 0);
+    // The next part is asked from frame handling, without a countdown.
+    SilentTicks(40);
+    EXPECT_TRUE(target.ids.empty());
     Receive(Answer("4567"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_STREQ(comms.GetNewString(), "Gas detector 1234567");
-    EXPECT_EQ(Comms().StringPos, 0);
+    EXPECT_STREQ(engine.GetNewString(), "Gas detector 1234567");
+    // A finished read leaves the text position at its start: a read continued without a target
+    // fills the text from there.
+    ASSERT_EQ(engine.Ask(nullptr, 0), 1);
+    EXPECT_EQ(link->Take(), "   LT  46 00 04 92\r\n");
+    Receive(Answer("WXYZ"));
+    EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    EXPECT_STREQ(engine.GetNewString(), "WXYZ");
 }
 
 TEST_F(FrameEngineTest, OldInterfaceTextIsReadFourCharactersAtATime) {
     Select("Text");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LR  32 00 08 95\r\n");
     Receive(Answer("41 42 43 44"));
     EXPECT_EQ(link->Take(), "   LR  32 04 08 91\r\n");
     EXPECT_EQ(target.Take(), (Ids{FS}));
     Receive(Answer("45 46 47 48"));
     EXPECT_EQ(target.Take(), (Ids{FS, AD}));
-    EXPECT_STREQ(comms.GetNewString(), "ABCDEFGH");
+    EXPECT_STREQ(engine.GetNewString(), "ABCDEFGH");
 }
 
 TEST_F(FrameEngineTest, AShortTextPartLeavesNoOldCharactersBehind) {
     UseDriver(EngineDriverV11);
     Select("Text");
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     Receive(Answer("ABCDEFGH"));
-    EXPECT_STREQ(comms.GetNewString(), "ABCDEFGH");
-    comms.Ask(&target, 0);
+    EXPECT_STREQ(engine.GetNewString(), "ABCDEFGH");
+    engine.Ask(&target, 0);
     Receive(Answer("XY"));
-    EXPECT_STREQ(comms.GetNewString(), "XY");
+    EXPECT_STREQ(engine.GetNewString(), "XY");
 }
 
 TEST_F(FrameEngineTest, ALongTextReadIsCutToThirtyNineCharacters) {
     UseDriver(EngineDriverV11);
     Select("HugeText");
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
     EXPECT_EQ(link->Take(), "   LT  47 00 10 94\r\n");
     Receive(Answer("AAAAAAAAAAAAAAAA"));
     EXPECT_EQ(link->Take(), "   LT  47 10 10 93\r\n");
@@ -472,13 +511,13 @@ TEST_F(FrameEngineTest, ALongTextReadIsCutToThirtyNineCharacters) {
     EXPECT_EQ(link->Take(), "   LT  47 20 10 92\r\n");
     Receive(Answer("CCCCCCCCCCCCCCCC"));
     EXPECT_EQ(target.Take(), (Ids{FS, FS, FS, AD}));
-    EXPECT_STREQ(comms.GetNewString(), "AAAAAAAAAAAAAAAABBBBBBBBBBBBBBBBCCCCCCC");
+    EXPECT_STREQ(engine.GetNewString(), "AAAAAAAAAAAAAAAABBBBBBBBBBBBBBBBCCCCCCC");
 }
 
 TEST_F(FrameEngineTest, ALongOldInterfaceTextReadIsCutToo) {
     UseDriver("V10!AHuge!9!5!N48!");
     Select("Huge");
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     for (int i = 0; i < 12; ++i)
         Receive(Answer("61 62 63 64"));
     EXPECT_EQ(target.ids.back(), AD);
@@ -486,52 +525,67 @@ TEST_F(FrameEngineTest, ALongOldInterfaceTextReadIsCutToo) {
     for (int i = 0; i < 10; ++i)
         expected += "abcd";
     expected.resize(39);
-    EXPECT_EQ(std::string(comms.GetNewString()), expected);
-    EXPECT_EQ(Comms().NewString[39], '\0');
+    EXPECT_EQ(std::string(engine.GetNewString()), expected);
 }
 
 TEST_F(FrameEngineTest, AnAskAfterAnAbandonedTextReadStartsTheTextAfresh) {
     Select("Text");
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     Receive(Answer("41 42 43 44"));
     SilentTicks(5);
     // The second part never came; the caller asks again.
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     Receive(Answer("51 52 53 54"));
     Receive(Answer("55 56 57 58"));
-    EXPECT_STREQ(comms.GetNewString(), "QRSTUVWX");
+    EXPECT_STREQ(engine.GetNewString(), "QRSTUVWX");
 }
 
 TEST_F(FrameEngineTest, SetStringLengthServesReadsContinuedWithoutAWindow) {
     UseDriver(EngineDriverV11);
     Select("LongText");
-    comms.Ask(&target, 0);
+    engine.Ask(&target, 0);
     Receive(Answer("ABCDEFGHIJKLMNOP"));
     Receive(Answer("QRST"));
     link->Take();
     target.Take();
-    comms.SetStringLength(6);
-    EXPECT_EQ(Comms().SensorStride, 6);
-    comms.SetStringLength(33);
-    comms.SetStringLength(0);
-    EXPECT_EQ(Comms().StringRemaining, 6);
-    ASSERT_EQ(comms.Ask(nullptr, 2), 1);
+    engine.SetStringLength(6);
+    engine.SetStringLength(33);
+    engine.SetStringLength(0);
+    ASSERT_EQ(engine.Ask(nullptr, 2), 1);
     // Address 2 past the last start (0), six characters.
     EXPECT_EQ(link->Write(0), "   LT  46 02 06 ");
+
+    // The length is also the stride between the sensors' texts of a per-sensor text test.
+    SilentTicks(20);
+    Select("SensText");
+    list.SetSensorNumber(3);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    SilentTicks(20);
+    link->Take();
+    engine.SetStringLength(4);
+    ASSERT_EQ(engine.Ask(nullptr, 2), 1);
+    // Sensor 3 at a stride of four, two characters in: address 10, four characters.
+    EXPECT_EQ(link->Write(0), "   LT  3E 0A 04 ");
 }
 
 } // namespace
 
 namespace {
 
+// The text of a read: at most 39 characters and its NUL.
+constexpr size_t NewStringRoom = 40;
+// The longest command line: a text write of a hundred characters behind its header.
+constexpr int LongestWrite = 120;
+
 // Arbitrary bytes, broken frames and requests on every kind of test, in a fixed pseudo-random
-// order: nothing may crash or run past a buffer (the sanitizers watch), and the engine's
-// counters stay inside their arrays.
+// order: nothing may crash or run past a buffer (the sanitizers watch), what the engine hands
+// out stays within its documented bounds, and it always comes back to a sound state.
 TEST_F(CommsTest, RandomStreamsAndRequestsKeepTheEngineInBounds) {
     UseDriver(EngineDriverV11);
     const char* tests[] = {"Byte",     "Word",     "Long", "Split",    "Text",    "SensByte",
                            "SensWord", "SensText", "Hex",  "LongText", "HugeText"};
     std::mt19937 random(20261207);
+    std::vector<char> uploaded(CommsEngine::UploadCapacity + 1);
     auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     for (int round = 0; round < 3000; ++round) {
         switch (pick(8)) {
@@ -540,13 +594,13 @@ TEST_F(CommsTest, RandomStreamsAndRequestsKeepTheEngineInBounds) {
             list.SetSensorNumber(pick(300) - 20);
             break;
         case 1:
-            comms.Ask(pick(4) ? &target : nullptr, pick(600) - 100);
+            engine.Ask(pick(4) ? &target : nullptr, pick(600) - 100);
             break;
         case 2:
-            comms.Set(&target, static_cast<unsigned int>(random()));
+            engine.Set(&target, static_cast<unsigned int>(random()));
             break;
         case 3:
-            comms.Set(&target, std::string(static_cast<size_t>(pick(150)), 'q'));
+            engine.Set(&target, std::string(static_cast<size_t>(pick(150)), 'q'));
             break;
         case 4: {
             std::string payload;
@@ -563,23 +617,26 @@ TEST_F(CommsTest, RandomStreamsAndRequestsKeepTheEngineInBounds) {
             break;
         }
         case 6:
-            comms.SetStringLength(pick(40) - 4);
-            comms.SetFileSize(pick(100000) - 1000, "x");
+            engine.SetStringLength(pick(40) - 4);
+            engine.SetFileSize(pick(100000) - 1000, "x");
             break;
         default:
             SilentTicks(pick(25));
             break;
         }
-        const CommsState& s = Comms();
-        ASSERT_TRUE(s.InFrame == 0 || s.InFrame == 1);
-        ASSERT_GE(s.FrameIndex, 0);
-        ASSERT_LE(s.FrameIndex, 52);
-        ASSERT_GE(s.UploadLength, 0);
-        ASSERT_LE(s.UploadLength, CComms::UploadCapacity);
-        ASSERT_GE(s.BusyTicks, 0);
-        ASSERT_LE(s.BusyTicks, 20);
-        ASSERT_LT(std::strlen(comms.GetNewString()), sizeof s.NewString);
-        ASSERT_LE(s.RetryText.Length, MaxSetText);
+        ASSERT_NE(std::memchr(engine.GetNewString(), '\0', NewStringRoom), nullptr);
+        int length = -1;
+        engine.GetUploadedData(uploaded.data(), length);
+        ASSERT_GE(length, 0);
+        ASSERT_LE(length, CommsEngine::UploadCapacity);
+        ASSERT_EQ(uploaded[static_cast<size_t>(length)], '\0');
+        ASSERT_LE(engine.GetUploadOverflow(), 1);
+        for (int written : link->writes)
+            ASSERT_LE(written, LongestWrite);
+        if (round % 50 == 49) {
+            ExpectRecovers();
+            ASSERT_FALSE(HasFatalFailure());
+        }
         link->Take();
         target.Take();
     }
@@ -613,24 +670,27 @@ TEST_F(CommsTest, RandomDriverTextsGiveTestsThatEveryRequestHandles) {
         for (std::string name = list.FindFirst(0); !name.empty(); name = list.FindNext()) {
             list.FindTest(name);
             list.SetSensorNumber(sensorNumbers[pick(7)]);
-            Comms().BusyTicks = 0;
+            // The previous request times out, so this one goes out at once.
+            SilentTicks(20);
             switch (pick(4)) {
             case 0:
-                comms.Ask(&target, pick(2) ? INT_MAX : pick(100));
+                engine.Ask(&target, pick(2) ? INT_MAX : pick(100));
                 break;
             case 1:
-                comms.Set(&target, static_cast<unsigned int>(random()));
+                engine.Set(&target, static_cast<unsigned int>(random()));
                 break;
             case 2:
-                comms.Set(&target, std::string(static_cast<size_t>(pick(120)), 'w'));
+                engine.Set(&target, std::string(static_cast<size_t>(pick(120)), 'w'));
                 break;
             default:
-                comms.Ask(&target, 0);
+                engine.Ask(&target, 0);
                 Receive(Answer("41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E"));
                 Receive(Answer("?"));
                 break;
             }
-            ASSERT_LT(std::strlen(comms.GetNewString()), sizeof Comms().NewString);
+            ASSERT_NE(std::memchr(engine.GetNewString(), '\0', NewStringRoom), nullptr);
+            for (int written : link->writes)
+                ASSERT_LE(written, LongestWrite);
             link->Take();
             target.Take();
         }

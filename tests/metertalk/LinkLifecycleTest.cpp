@@ -1,4 +1,5 @@
 #include "CommsFixture.h"
+#include "metertalk/Comms.h"
 #include "metertalk/engine/PortNameList.h"
 
 #include "linkselect/LinkOpener.h"
@@ -48,11 +49,16 @@ public:
     std::string portNames;
 };
 
-class LinkLifecycleTest : public CommsTest {
+// CComms through the module's engine and the module's selection, as the programs use them. That
+// engine lives as long as the process, so every test first hands it a link of its own.
+class LinkLifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CommsTest::SetUp();
-        Comms().Port.reset();
+        list.InitTestList();
+        list.ReadDriver(EngineDriverV10);
+        comms.SetTestList(&list);
+        earlier = std::make_shared<FakeLink>();
+        ModuleCommsEngine().Attach(earlier);
         comms.SetUserPrompt(&prompt);
         selector.SetUserPrompt(&prompt);
         selector.SetLinkOpener(&opener);
@@ -66,10 +72,10 @@ protected:
     void TearDown() override {
         comms.SetProgressFactory(nullptr);
         comms.SetUserPrompt(nullptr);
+        comms.SetTestList(nullptr);
         selector.SetUserPrompt(nullptr);
         selector.SetLinkOpener(nullptr);
         selector.SetDialogHost(nullptr);
-        CommsTest::TearDown();
     }
 
     std::shared_ptr<FakeLink> OfferPipe() {
@@ -77,14 +83,35 @@ protected:
         opener.pipes.push_back(pipe);
         return pipe;
     }
+    void Select(const char* name) { ASSERT_NE(list.FindTest(name), 0) << name; }
+    void SilentTicks(int n) {
+        for (int i = 0; i < n; ++i)
+            comms.OnTimer();
+    }
+    // Once whatever was outstanding has timed out, a read goes out on `to`: the link the engine
+    // drives now.
+    void ExpectReadGoesTo(FakeLink& to) {
+        SilentTicks(20);
+        target.Take();
+        Select("Byte");
+        ASSERT_EQ(comms.Ask(&target, 0), 1);
+        EXPECT_EQ(to.Take(), ByteRead);
+    }
 
     AppInfo app{"Tavon Datalogging", ""};
+    CComms comms;
+    CTestList list;
+    RecordingTarget target;
+    std::shared_ptr<FakeLink> earlier;
     RecordingPrompt prompt;
     ScriptedOpener opener;
     CancellingHost host;
     CLinkSelect selector;
     std::vector<RecordingProgress*> made;
 };
+
+// How an engine reads the link it was handed, on a fresh engine.
+using LinkReadTest = CommsTest;
 
 TEST(PortNameList, ItemsAreSplitAtEveryDoubleBar) {
     auto split = [](const std::string& list) {
@@ -101,25 +128,48 @@ TEST(PortNameList, ItemsAreSplitAtEveryDoubleBar) {
 }
 
 TEST_F(LinkLifecycleTest, InitComTakesThePipeAndMakesAHiddenProgressDialog) {
+    // The engine in the middle of things on the link before: busy, half a frame in, a read
+    // queued behind, a text length set.
+    Select("Byte");
+    ASSERT_EQ(comms.Ask(&target, 0), 1);
+    RecordingTarget queued;
+    EXPECT_EQ(comms.Ask(&queued, 0), 0);
+    earlier->QueueTick("YH");
+    comms.OnTimer();
+    comms.SetStringLength(9);
+    target.Take();
+    earlier->Take();
+
     auto pipe = OfferPipe();
-    Comms().BusyTicks = 7;
-    Comms().InFrame = 1;
-    Comms().QueuedWindow = &target;
-    Comms().StringRemaining = 9;
     EXPECT_EQ(comms.InitCom(&app, "KOVA", "115,200"), 1);
-    EXPECT_EQ(Comms().Port, pipe);
+    EXPECT_TRUE(comms.LinkOpen());
+    EXPECT_TRUE(comms.LinkIsPipe());
     ASSERT_EQ(made.size(), 1u);
     EXPECT_FALSE(made[0]->visible);
     EXPECT_EQ(host.runs, 0);
-    EXPECT_EQ(Comms().BusyTicks, 0);
-    EXPECT_EQ(Comms().InFrame, 0);
-    EXPECT_EQ(Comms().QueuedWindow, nullptr);
-    EXPECT_EQ(Comms().StringRemaining, 4);
     EXPECT_TRUE(prompt.shown.empty());
+
+    // Nothing is outstanding any more: no time-out comes.
+    SilentTicks(20);
+    EXPECT_TRUE(target.ids.empty());
+    EXPECT_TRUE(queued.ids.empty());
+    // The half frame is forgotten, so a whole one is heard from its start; and the queued read is
+    // forgotten, so the frame does not send it.
+    pipe->QueueTick("YHA01 9D\r\n");
+    comms.OnTimer();
+    ASSERT_FALSE(target.ids.empty());
+    EXPECT_EQ(target.ids.front(), FS);
+    EXPECT_EQ(pipe->Take(), "");
+    EXPECT_TRUE(queued.ids.empty());
+    // A text read continued without a target takes four characters again.
+    list.ReadDriver(EngineDriverV11);
+    Select("Text");
+    ASSERT_EQ(comms.Ask(nullptr, 0), 1);
+    EXPECT_EQ(pipe->Write(0), "   LT  32 00 04 ");
+    EXPECT_EQ(earlier->Take(), "");
 }
 
 TEST_F(LinkLifecycleTest, WithoutALinkTheUserIsToldAndNoDialogIsMade) {
-    const std::string before = host.portNames;
     EXPECT_EQ(comms.InitCom(&app, "KOVA", "A||B||C"), 0);
     EXPECT_EQ(host.runs, 1);
     EXPECT_EQ(host.caption, "Select connection for KOVA");
@@ -129,11 +179,13 @@ TEST_F(LinkLifecycleTest, WithoutALinkTheUserIsToldAndNoDialogIsMade) {
                                      "application,\nor it may have been disabled");
     EXPECT_EQ(prompt.shown[0].second, "Error");
     EXPECT_TRUE(made.empty());
-    EXPECT_FALSE(Comms().Port);
-    // Nothing to read from, nothing to crash on.
+    EXPECT_FALSE(comms.LinkOpen());
+    EXPECT_FALSE(comms.LinkIsPipe());
+    // Nothing to read from, nothing to crash on, and nothing reaches the link before.
     comms.OnTimer();
     Select("Byte");
     EXPECT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(earlier->Take(), "");
 }
 
 TEST_F(LinkLifecycleTest, AnApplicationNamedRakNeverTakesThePipe) {
@@ -152,7 +204,9 @@ TEST_F(LinkLifecycleTest, ClosingClosesTheLinkAndKeepsIt) {
     const std::string sent = pipe->Take();
     EXPECT_EQ(comms.InitCom(nullptr, "", ""), 0);
     EXPECT_EQ(pipe->closes, 1);
-    EXPECT_EQ(Comms().Port, pipe);
+    // Kept: still the pipe, only closed.
+    EXPECT_FALSE(comms.LinkOpen());
+    EXPECT_TRUE(comms.LinkIsPipe());
     EXPECT_EQ(pipe->Take(), "");
     // Reads on the closed link fail harmlessly and the request times out.
     SilentTicks(20);
@@ -160,8 +214,13 @@ TEST_F(LinkLifecycleTest, ClosingClosesTheLinkAndKeepsIt) {
 }
 
 TEST_F(LinkLifecycleTest, ClosingBeforeAnyLinkDoesNothing) {
+    // A choice that ended without a link leaves the engine with none.
+    ASSERT_EQ(comms.InitCom(&app, "KOVA", ""), 0);
+    ASSERT_FALSE(comms.LinkOpen());
     EXPECT_EQ(comms.InitCom(nullptr, "", ""), 0);
-    EXPECT_FALSE(Comms().Port);
+    EXPECT_FALSE(comms.LinkOpen());
+    EXPECT_FALSE(comms.LinkIsPipe());
+    EXPECT_EQ(earlier->closes, 0);
     comms.OnTimer();
 }
 
@@ -170,82 +229,105 @@ TEST_F(LinkLifecycleTest, ChoosingAgainClosesAReplacedPipe) {
     ASSERT_EQ(comms.InitCom(&app, "KOVA", "115,200"), 1);
     auto second = OfferPipe();
     comms.SetProperties();
-    EXPECT_EQ(Comms().Port, second);
+    ExpectReadGoesTo(*second);
     EXPECT_EQ(first->closes, 1);
     EXPECT_EQ(second->closes, 0);
 
     auto third = OfferPipe();
     comms.ReOpen();
-    EXPECT_EQ(Comms().Port, third);
+    ExpectReadGoesTo(*third);
     EXPECT_EQ(second->closes, 1);
 
     // No link at all: stored as such, and the old pipe is still closed.
     comms.SetProperties();
-    EXPECT_FALSE(Comms().Port);
+    EXPECT_FALSE(comms.LinkOpen());
+    EXPECT_FALSE(comms.LinkIsPipe());
     EXPECT_EQ(third->closes, 1);
+    SilentTicks(20);
+    EXPECT_EQ(comms.Ask(&target, 0), 1);
+    EXPECT_EQ(third->Take(), "");
 }
 
 TEST_F(LinkLifecycleTest, AReplacedSerialLinkIsLeftToTheSelectionLibrary) {
     auto serial = std::make_shared<FakeLink>(false);
-    Comms().Port = serial;
+    ModuleCommsEngine().Attach(serial);
     auto pipe = OfferPipe();
     comms.SetProperties();
-    EXPECT_EQ(Comms().Port, pipe);
+    EXPECT_TRUE(comms.LinkIsPipe());
+    ExpectReadGoesTo(*pipe);
     EXPECT_EQ(serial->closes, 0);
+    EXPECT_EQ(serial->Take(), "");
 }
 
-TEST_F(LinkLifecycleTest, APipeWithNothingWaitingIsNotRead) {
+TEST_F(LinkLifecycleTest, ModemControlCodesReachTheModulesLink) {
+    comms.SetDTR(CComms::SETDTR);
+    comms.SetDTR(CComms::CLRRTS);
+    EXPECT_EQ(earlier->modemLines,
+              (std::vector<Link::ModemLine>{Link::ModemLine::SetDtr, Link::ModemLine::ClrRts}));
+}
+
+TEST_F(LinkReadTest, APipeWithNothingWaitingIsNotRead) {
     auto pipe = std::make_shared<FakeLink>(true);
-    Comms().Port = pipe;
-    comms.OnTimer();
+    engine.Attach(pipe);
+    Select("Byte");
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    engine.OnTimer();
     EXPECT_EQ(pipe->peeks, 1);
     EXPECT_EQ(pipe->reads, 0);
-    EXPECT_EQ(Comms().ReadCount, 0);
-    pipe->QueueTick("abc");
-    comms.OnTimer();
+    pipe->QueueTick(Answer("01"));
+    engine.OnTimer();
     EXPECT_EQ(pipe->reads, 1);
-    EXPECT_EQ(Comms().ReadCount, 3);
-    EXPECT_EQ(Comms().ReadPos, 3);
+    // What that one read brought is handled whole.
+    EXPECT_EQ(target.Take(), (std::vector<int>{FS, ID_COMMS_ASK_DONE}));
+    EXPECT_EQ(engine.GetNewValue(), 1);
 }
 
-TEST_F(LinkLifecycleTest, APipeWhosePeekFailsIsReadAnyway) {
+TEST_F(LinkReadTest, APipeWhosePeekFailsIsReadAnyway) {
     auto pipe = std::make_shared<FakeLink>(true);
     pipe->failPeek = true;
-    Comms().Port = pipe;
-    comms.OnTimer();
+    engine.Attach(pipe);
+    engine.OnTimer();
     EXPECT_EQ(pipe->reads, 1);
 }
 
-TEST_F(LinkLifecycleTest, ASerialLinkIsReadEveryTickAtMostFiveHundredTwelveBytes) {
+TEST_F(LinkReadTest, ASerialLinkIsReadEveryTickAtMostFiveHundredTwelveBytes) {
     auto serial = std::make_shared<FakeLink>(false);
-    Comms().Port = serial;
-    comms.OnTimer();
-    comms.OnTimer();
+    engine.Attach(serial);
+    engine.OnTimer();
+    engine.OnTimer();
     EXPECT_EQ(serial->reads, 2);
     EXPECT_EQ(serial->peeks, 0);
     serial->QueueTick(std::string(700, 'x'));
-    comms.OnTimer();
-    EXPECT_EQ(Comms().ReadCount, 512);
-    comms.OnTimer();
-    EXPECT_EQ(Comms().ReadCount, 188);
+    engine.OnTimer();
+    EXPECT_EQ(serial->consumed, 512);
+    engine.OnTimer();
+    EXPECT_EQ(serial->consumed, 700);
+    // A failed read hands nothing on: the bytes of the read before are not handled again.
+    Select("Byte");
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    serial->QueueTick(Answer("01"));
+    engine.OnTimer();
+    EXPECT_EQ(target.Take(), (std::vector<int>{FS, ID_COMMS_ASK_DONE}));
     serial->failReads = true;
-    comms.OnTimer();
-    EXPECT_EQ(Comms().ReadCount, 0);
+    engine.OnTimer();
+    EXPECT_TRUE(target.ids.empty());
 }
 
-TEST_F(LinkLifecycleTest, ModemControlCodesReachTheLink) {
+TEST_F(LinkReadTest, ModemControlCodesReachTheLink) {
     auto serial = std::make_shared<FakeLink>(false);
-    Comms().Port = serial;
-    comms.SetDTR(CComms::SETDTR);
-    comms.SetDTR(CComms::CLRDTR);
-    comms.SetDTR(CComms::SETRTS);
-    comms.SetDTR(CComms::CLRRTS);
-    comms.SetDTR(99);
+    engine.Attach(serial);
+    engine.SetDTR(CommsEngine::SETDTR);
+    engine.SetDTR(CommsEngine::CLRDTR);
+    engine.SetDTR(CommsEngine::SETRTS);
+    engine.SetDTR(CommsEngine::CLRRTS);
+    engine.SetDTR(99);
     EXPECT_EQ(serial->modemLines,
               (std::vector<Link::ModemLine>{Link::ModemLine::SetDtr, Link::ModemLine::ClrDtr,
                                             Link::ModemLine::SetRts, Link::ModemLine::ClrRts}));
-    Comms().Port.reset();
-    comms.SetDTR(CComms::SETDTR);
+    // Without a link there is nothing to set, and nothing fails.
+    CommsEngine unlinked;
+    unlinked.SetDTR(CommsEngine::SETDTR);
+    EXPECT_FALSE(unlinked.LinkOpen());
 }
 
 } // namespace

@@ -46,9 +46,15 @@ TEST(AllocationCounter, SeesAnAllocation) {
 }
 
 TEST_F(CommsTest, ASectorUploadAllocatesNothing) {
-    auto view = std::make_unique<RecordingProgress>();
-    Comms().ProgressDialog = std::move(view);
-    comms.SetFileSize(4096, "Reading sector");
+    RecordingProgress* progress = nullptr;
+    engine.SetProgressFactory([&progress] {
+        auto view = std::make_unique<RecordingProgress>();
+        progress = view.get();
+        return view;
+    });
+    engine.Attach(link);
+    ASSERT_NE(progress, nullptr);
+    engine.SetFileSize(4096, "Reading sector");
     Select("Byte");
 
     // A 4,096-byte sector comes as 93 frames of 44 bytes and one of 4, two frames a tick.
@@ -70,23 +76,24 @@ TEST_F(CommsTest, ASectorUploadAllocatesNothing) {
 
     const long before = allocations.load();
     // The whole exchange: poll, write the upload flag, receive the run, poll again.
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
-    comms.OnTimer();
-    ASSERT_EQ(comms.Set(&target, 3u), 1);
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    engine.OnTimer();
+    ASSERT_EQ(engine.Set(&target, 3u), 1);
     // The acknowledgement, 47 ticks of two bulk frames each, then the closing answer.
     for (int i = 0; i < 49; ++i)
-        comms.OnTimer();
+        engine.OnTimer();
     EXPECT_EQ(target.ids.back(), ID_COMMS_UNSOLICITED);
-    ASSERT_EQ(comms.Ask(&target, 0), 1);
-    comms.OnTimer();
+    ASSERT_EQ(engine.Ask(&target, 0), 1);
+    engine.OnTimer();
     const long during = allocations.load() - before;
 
     EXPECT_EQ(during, 0);
-    EXPECT_EQ(Comms().FrameCount, 94);
-    EXPECT_EQ(comms.GetNewValue(), 10);
+    // All 94 frames were counted: the bar moved at every tenth.
+    EXPECT_EQ(progress->positions, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    EXPECT_EQ(engine.GetNewValue(), 10);
     std::vector<char> buffer(4097);
     int length = 0;
-    comms.GetUploadedData(buffer.data(), static_cast<int>(buffer.size()), length);
+    engine.GetUploadedData(buffer.data(), static_cast<int>(buffer.size()), length);
     EXPECT_EQ(length, 4096);
     EXPECT_EQ(std::string(buffer.data(), 4096), sector);
     EXPECT_EQ(target.ids.back(), ID_COMMS_ASK_DONE);
@@ -101,14 +108,14 @@ TEST_F(CommsTest, TextReadsAndWritesAllocateNothing) {
     link->QueueTick(Answer("00"));
     const std::string text = "short";
     const long before = allocations.load();
-    comms.Ask(&target, 0);
-    comms.OnTimer();
-    comms.OnTimer();
-    comms.Set(&target, text);
-    comms.OnTimer();
-    comms.OnTimer();
+    engine.Ask(&target, 0);
+    engine.OnTimer();
+    engine.OnTimer();
+    engine.Set(&target, text);
+    engine.OnTimer();
+    engine.OnTimer();
     EXPECT_EQ(allocations.load() - before, 0);
-    EXPECT_STREQ(comms.GetNewString(), "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_STREQ(engine.GetNewString(), "ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(target.ids.back(), ID_COMMS_SET_DONE);
 }
 

@@ -1,5 +1,3 @@
-#include "metertalk/engine/CommsState.h"
-
 #include "linkselect/LinkSelect.h"
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
@@ -106,17 +104,21 @@ protected:
         ASSERT_TRUE(tmp.Ok());
         QLocalServer::removeServer("RAK Pipe");
         ASSERT_TRUE(server.listen("RAK Pipe")) << server.errorString().toStdString();
-        ResetCommsState();
         selector.SetUserPrompt(&prompt);
         comms.SetUserPrompt(&prompt);
-        comms.SetProgressFactory([] { return std::make_unique<CUploadProgress>(); });
+        comms.SetProgressFactory([this] {
+            auto dialog = std::make_unique<CUploadProgress>();
+            made.push_back(dialog.get());
+            return dialog;
+        });
         list.InitTestList();
         list.ReadDriver(nullptr);
         comms.SetTestList(&list);
     }
     void TearDown() override {
         comms.SetProgressFactory(nullptr);
-        ResetCommsState();
+        comms.InitCom(nullptr, "", "");
+        comms.SetTestList(nullptr);
         comms.SetUserPrompt(nullptr);
         selector.SetUserPrompt(nullptr);
         server.close();
@@ -162,6 +164,7 @@ protected:
     CLinkSelect selector;
     CComms comms;
     CTestList list;
+    std::vector<CUploadProgress*> made;
 };
 
 TEST_F(PipeEndToEnd, InitComTakesThePipeAndTheEngineTalksOverIt) {
@@ -170,11 +173,10 @@ TEST_F(PipeEndToEnd, InitComTakesThePipeAndTheEngineTalksOverIt) {
     QLocalSocket* peer = Accept();
     ASSERT_NE(peer, nullptr);
     EXPECT_TRUE(prompt.shown.empty());
-    ASSERT_TRUE(Comms().Port);
-    EXPECT_TRUE(Comms().Port->IsPipe());
-    auto* dialog = dynamic_cast<CUploadProgress*>(Comms().ProgressDialog.get());
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(comms.LinkOpen());
+    EXPECT_TRUE(comms.LinkIsPipe());
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_FALSE(made[0]->isVisible());
 
     QtCommandTarget target;
     Recorder recorder(target);
