@@ -192,6 +192,14 @@ void CommsEngine::OnArrival() {
     RunArrival(*m_state);
 }
 
+void CommsEngine::ForgetTarget(CommandTarget* target) {
+    CommsState& s = *m_state;
+    if (s.NotifyWindow == target)
+        s.NotifyWindow = nullptr;
+    if (s.QueuedWindow == target)
+        s.QueuedWindow = nullptr;
+}
+
 void CommsEngine::SetUserPrompt(UserPrompt* prompt) {
     m_state->Prompt = prompt;
 }

@@ -23,6 +23,8 @@ InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
 InstrumentSession::~InstrumentSession() {
     m_tick.stop();
     m_arrival->Follow(false);
+    // The program's engine outlives its session: a late answer must not reach a dead target.
+    m_engine->ForgetTarget(m_target.get());
 }
 
 bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {

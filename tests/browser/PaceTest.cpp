@@ -77,10 +77,9 @@ Outcome Download(bool fast, const std::string& faults, uint64_t seed) {
     constexpr int kShortTicksPerTick = 10;
     constexpr int kTickLimit = 3000;
     auto link = std::make_shared<InstrumentLink>(faults, seed);
-    // The program's conversation goes through CComms, so the module's engine takes the link, as
-    // a successful InitCom would hand it over.
-    ModuleCommsEngine().Attach(link);
-    CComms comms;
+    // A fresh engine of its own for each run, the link handed over as an opening would.
+    CommsEngine comms;
+    comms.Attach(link);
     CTestList tests;
     RecordingTarget target;
     MeterTalkComms conversation(comms, tests, &target);

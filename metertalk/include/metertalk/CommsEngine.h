@@ -97,6 +97,10 @@ public:
     // not count as silent, so the time-out stays 20 ticks of real time.
     void OnArrival();
 
+    // A target that is going away: nothing is posted to it any more (an answer that arrives
+    // late is dropped, as if nobody had asked).
+    void ForgetTarget(CommandTarget* target);
+
     // Message boxes of this engine ("Cannot open serial port"). Null: the module's prompt
     // (CComms::SetUserPrompt), else a QMessageBox or standard error.
     void SetUserPrompt(UserPrompt* prompt);
