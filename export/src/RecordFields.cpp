@@ -1,5 +1,7 @@
 #include "RecordFields.h"
 
+#include "SensorColumns.h"
+
 #include "orvtime/TimeFormat.h"
 #include "textcodec/Cp1252.h"
 
@@ -25,24 +27,6 @@ QString PercentUnit(bool gas) {
 
 QString SensorName(uint8_t code) {
     return code < kGasCodes ? GasHeading(code) : QStringLiteral("sensor %1").arg(code);
-}
-
-QString SensorsText(const RecordValue& record) {
-    QStringList parts;
-    for (const SensorValue& sensor : record.Sensors) {
-        QString part = SensorName(sensor.Code);
-        if (sensor.Result != TestResult::None) {
-            part += QLatin1Char(' ') + QLatin1String(TestResultWord(sensor.Result));
-        }
-        if (sensor.Result != TestResult::NotTested) {
-            part += QLatin1Char(' ') + Number(sensor.First, sensor.Divisor);
-            if (sensor.HasSecond) {
-                part += QLatin1Char(' ') + Number(sensor.Second, sensor.Divisor);
-            }
-        }
-        parts << part;
-    }
-    return parts.join(QStringLiteral("; "));
 }
 
 QString SoundnessText(const RecordValue& record) {
@@ -132,19 +116,14 @@ QString ReadingsDetail(const RecordValue& record) {
     if (!gasType.isEmpty()) {
         parts << gasType;
     }
-    for (const GasReading& reading : record.Readings) {
-        if (reading.OverRange()) {
-            parts
-                << QStringLiteral("%1 over range").arg(QLatin1String(GasInfoOf(reading.Code).Name));
+    const QStringList names = ReadingNames(record);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (record.Readings[static_cast<size_t>(i)].OverRange()) {
+            parts << names[i] + QStringLiteral(" over range");
         }
     }
-    if (record.ExtraCount > 0) {
-        QString extra = QStringLiteral("extra");
-        for (int32_t i = 0; i < record.ExtraCount; ++i) {
-            extra += QLatin1Char(' ') + QString::number(record.Extra[i]);
-        }
-        parts << extra;
-    }
+    // The five numbers after a timed reading's list are left out: nothing says what they
+    // measure, and a number under a guessed name is worse than none (the report shows them).
     return parts.join(QStringLiteral("; "));
 }
 
@@ -197,6 +176,19 @@ QString ReadingsText(const RecordValue& record) {
     return parts.join(QStringLiteral(", "));
 }
 
+TestedSensorCells TestedSensorText(const SensorValue& sensor) {
+    TestedSensorCells cells;
+    cells.Gas = SensorName(sensor.Code);
+    cells.Result = QLatin1String(TestResultWord(sensor.Result));
+    if (sensor.Result != TestResult::NotTested) {
+        cells.Value = Number(sensor.First, sensor.Divisor);
+        if (sensor.HasSecond) {
+            cells.SecondValue = Number(sensor.Second, sensor.Divisor);
+        }
+    }
+    return cells;
+}
+
 QString DegreesText(double degrees) {
     return QString::number(degrees, 'f', 7);
 }
@@ -221,11 +213,6 @@ QString DetailText(const RecordValue& record) {
         return ReadingsDetail(record);
     case RecordKind::Soundness:
         return SoundnessText(record);
-    case RecordKind::Calibration:
-    case RecordKind::Zero:
-    case RecordKind::BumpTest:
-    case RecordKind::FieldCalibration:
-        return SensorsText(record);
     case RecordKind::Barhole:
         return BarholeText(record.Barhole);
     case RecordKind::GpsAverage: {
