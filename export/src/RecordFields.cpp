@@ -7,6 +7,9 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 QString Number(int32_t value, int32_t divisor) {
@@ -152,11 +155,19 @@ QString UtcText(const RecordValue& record) {
 }
 
 QString GasHeading(unsigned code) {
-    const GasInfo& gas = GasInfoOf(code);
-    const QString name = QLatin1String(gas.Name);
-    return gas.Unit[0] == '\0'
-               ? name
-               : name + QStringLiteral(" (") + QLatin1String(gas.Unit) + QLatin1Char(')');
+    // Every reading of a file asks for its heading; building them once keeps exports fast.
+    static const std::array<QString, kGasCodes + 1> kHeadings = [] {
+        std::array<QString, kGasCodes + 1> headings;
+        for (unsigned c = 0; c < headings.size(); ++c) {
+            const GasInfo& gas = GasInfoOf(c);
+            headings[c] = QLatin1String(gas.Name);
+            if (gas.Unit[0] != '\0') {
+                headings[c] += QStringLiteral(" (") + QLatin1String(gas.Unit) + QLatin1Char(')');
+            }
+        }
+        return headings;
+    }();
+    return kHeadings[std::min<unsigned>(code, kGasCodes)];
 }
 
 QString ReadingText(const GasReading& reading) {
