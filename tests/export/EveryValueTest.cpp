@@ -227,6 +227,37 @@ TEST_F(EveryValueTest, CsvHasAColumnPerSensorAndPerTestedSensor) {
     ExpectCsvRows(ReadCsv(Export(ExportFormat::Csv).toStdString()));
 }
 
+// The reading columns keep the instrument's order when records of fewer sensors come first, and
+// the tested sensors' columns are there only when a record the filter shows needs them.
+TEST_F(EveryValueTest, ColumnSetFollowsTheInstrumentAndTheFilter) {
+    source.streams[12] = Join({
+        R::Stamped('W', '3', start).S16(77).Gps(london).Bytes(),
+        R::Stamped('L', '4', start + 1).Byte('1').Readings({{0, 5}, {4, 6}}, R::kNoGps).Bytes(),
+        WithReadings(R::Stamped('A', '2', start + 2).Byte(4), true, london),
+        R::Stamped('B', '2', start + 3).BumpResult(4, 1, 51).Byte(R::kSensorListEnd).Bytes(),
+    });
+    const std::vector<SessionValues> sessions = {DecodeSessionValues(source, 12, modes)};
+    const std::vector<std::string> tested = {"sensor 1 gas", "sensor 1 result", "sensor 1 value",
+                                             "sensor 1 second value"};
+    for (const bool showBump : {true, false}) {
+        LogFilter filter;
+        filter.Bump = showBump;
+        std::vector<std::string> expected = {"time", "session", "kind", "mode"};
+        for (const Sensor& sensor : kSensors) {
+            expected.push_back(sensor.column);
+        }
+        if (showBump) {
+            expected.insert(expected.end(), tested.begin(), tested.end());
+        }
+        expected.insert(expected.end(), {"latitude", "longitude", "fix quality", "detail"});
+        const auto rows =
+            ReadCsv(ExportSessions(sessions, ExportFormat::Csv, filter).toStdString());
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows[0], expected) << (showBump ? "bump shown" : "bump hidden");
+        RowsByName(rows);
+    }
+}
+
 TEST_F(EveryValueTest, GeoJsonHasAPropertyPerSensor) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(Export(ExportFormat::GeoJson), &error);
