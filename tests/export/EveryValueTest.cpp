@@ -55,26 +55,6 @@ const Sensor kSensors[] = {
 };
 constexpr size_t kSensorCount = sizeof kSensors / sizeof kSensors[0];
 
-// The located records in stream order: what each reader must give back.
-struct Located {
-    const char* kind;
-    std::map<std::string, std::string> values; // column -> text
-    std::map<std::string, std::string> elements;
-};
-
-std::vector<Located> ExpectedLocated() {
-    Located alarm{"alarm", {}, {}};
-    Located timed{"timed", {}, {}};
-    for (const Sensor& sensor : kSensors) {
-        alarm.values[sensor.column] = sensor.alarm;
-        alarm.elements[sensor.element] = sensor.alarm;
-        timed.values[sensor.column] = sensor.timed;
-        timed.elements[sensor.element] = sensor.timed;
-    }
-    Located survey{"survey", {{"PPM (ppm)", "77"}}, {{"PPM_ppm", "77"}}};
-    return {alarm, timed, survey};
-}
-
 // The test records' sensor cells, as the CSV must hold them: gas, result, value, second value.
 struct TestRow {
     const char* kind;
@@ -153,78 +133,127 @@ protected:
     }
 };
 
-// The CSV's header, then one map of column -> cell per row, the header checked for one name per
-// column and the rows for one cell per column.
-std::vector<std::map<std::string, std::string>>
-RowsByName(const std::vector<std::vector<std::string>>& rows) {
-    std::vector<std::map<std::string, std::string>> named;
-    if (rows.empty()) {
-        ADD_FAILURE() << "no header row";
-        return named;
-    }
-    const std::vector<std::string>& header = rows[0];
+using Rows = std::vector<std::vector<std::string>>;
+// Per feature or waypoint: field -> value as its reader gives it.
+using Features = std::vector<std::map<std::string, std::string>>;
+
+// The rows by column name, each row checked for one cell per column and the header for names
+// that never repeat.
+Features RowsByName(const Rows& rows) {
+    Features named;
     for (size_t row = 1; row < rows.size(); ++row) {
-        EXPECT_EQ(rows[row].size(), header.size()) << "row " << row;
-        std::map<std::string, std::string> cells;
-        for (size_t i = 0; i < header.size() && i < rows[row].size(); ++i) {
-            EXPECT_TRUE(cells.emplace(header[i], rows[row][i]).second) << "twice: " << header[i];
+        EXPECT_EQ(rows[row].size(), rows[0].size()) << "row " << row;
+        named.emplace_back();
+        for (size_t i = 0; i < rows[0].size() && i < rows[row].size(); ++i) {
+            EXPECT_TRUE(named.back().emplace(rows[0][i], rows[row][i]).second) << rows[0][i];
         }
-        named.push_back(cells);
     }
     return named;
+}
+
+// The survey's reading is in parts per million: the first PPM column's.
+std::string Surveyed(const Sensor& sensor) {
+    return sensor.column == std::string("PPM (ppm)") ? "77" : "";
 }
 
 std::string SensorColumn(size_t position, const char* what) {
     return "sensor " + std::to_string(position + 1) + " " + what;
 }
 
-void ExpectCsvRows(const std::vector<std::vector<std::string>>& rows) {
+void ExpectCsv(const Rows& rows) {
     ASSERT_EQ(rows.size(), 9u); // header, eight records
     const std::vector<std::string>& header = rows[0];
-    // The readings in the instrument's order after the first four columns, then the test
-    // sensors, then what the format held before.
+    ASSERT_EQ(header.size(), 4 + kSensorCount + 4 * 4 + 4);
+    // The readings in the instrument's order after the first four columns; the tested sensors
+    // before the last four.
     for (size_t i = 0; i < kSensorCount; ++i) {
-        ASSERT_GT(header.size(), 4 + i);
         EXPECT_EQ(header[4 + i], kSensors[i].column);
     }
-    const std::vector<std::string> tail(header.end() - 4, header.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"latitude", "longitude", "fix quality", "detail"}));
-    EXPECT_EQ(header.size(), 4 + kSensorCount + 4 * 4 + 4);
+    EXPECT_EQ(header[4 + kSensorCount], "sensor 1 gas");
+    EXPECT_EQ(header[header.size() - 4], "latitude");
 
-    const auto named = RowsByName(rows);
-    const std::vector<Located> located = ExpectedLocated();
-    const size_t locatedRows[] = {1, 2, 3};
-    for (size_t i = 0; i < located.size(); ++i) {
-        const auto& row = named[locatedRows[i]];
-        EXPECT_EQ(row.at("kind"), located[i].kind);
+    const Features named = RowsByName(rows);
+    const char* const kinds[] = {"alarm", "timed", "survey"};
+    for (size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(named[r + 1].at("kind"), kinds[r]);
         for (const Sensor& sensor : kSensors) {
-            const auto expected = located[i].values.find(sensor.column);
-            EXPECT_EQ(row.at(sensor.column),
-                      expected == located[i].values.end() ? "" : expected->second)
-                << located[i].kind << " " << sensor.column;
+            const std::string expected = r == 0   ? sensor.alarm
+                                         : r == 1 ? sensor.timed
+                                                  : Surveyed(sensor);
+            EXPECT_EQ(named[r + 1].at(sensor.column), expected) << kinds[r] << sensor.column;
         }
     }
-    const size_t testRows[] = {4, 5, 6};
-    for (size_t i = 0; i < 3; ++i) {
-        const auto& row = named[testRows[i]];
-        EXPECT_EQ(row.at("kind"), kTestRows[i].kind);
+    for (size_t r = 0; r < 3; ++r) {
+        const Features::value_type& row = named[r + 4];
+        EXPECT_EQ(row.at("kind"), kTestRows[r].kind);
         EXPECT_EQ(row.at("detail"), "") << "results in their own columns only";
-        for (size_t s = 0; s < kTestRows[i].sensors.size(); ++s) {
-            const std::vector<std::string>& cells = kTestRows[i].sensors[s];
-            EXPECT_EQ(row.at(SensorColumn(s, "gas")), cells[0]) << kTestRows[i].kind << s;
-            EXPECT_EQ(row.at(SensorColumn(s, "result")), cells[1]) << kTestRows[i].kind << s;
-            EXPECT_EQ(row.at(SensorColumn(s, "value")), cells[2]) << kTestRows[i].kind << s;
-            EXPECT_EQ(row.at(SensorColumn(s, "second value")), cells[3]) << kTestRows[i].kind << s;
+        const char* const cells[] = {"gas", "result", "value", "second value"};
+        for (size_t s = 0; s < 4; ++s) {
+            for (size_t c = 0; c < 4; ++c) {
+                EXPECT_EQ(row.at(SensorColumn(s, cells[c])), kTestRows[r].sensors[s][c])
+                    << kTestRows[r].kind << " " << SensorColumn(s, cells[c]);
+            }
         }
     }
-    const auto& extra = named[7];
-    EXPECT_EQ(extra.at("LEL (% LEL)"), "0.5");
-    EXPECT_EQ(extra.at("CO (ppm)"), "6");
-    EXPECT_EQ(extra.at("detail"), "methane");
+    EXPECT_EQ(named[7].at("LEL (% LEL)"), "0.5");
+    EXPECT_EQ(named[7].at("detail"), "methane");
 }
 
-TEST_F(EveryValueTest, CsvHasAColumnPerSensorAndPerTestedSensor) {
-    ExpectCsvRows(ReadCsv(Export(ExportFormat::Csv).toStdString()));
+// The alarm, the timed reading and the survey, in that order, each with every reading of its
+// own under the name the format gives it (prefix: what the reader puts before GPX elements).
+void ExpectLocated(const Features& features, bool gpx, const std::string& prefix) {
+    ASSERT_EQ(features.size(), 3u);
+    for (const Sensor& sensor : kSensors) {
+        const std::string name = prefix + (gpx ? sensor.element : sensor.column);
+        const std::string expected[] = {sensor.alarm, sensor.timed, Surveyed(sensor)};
+        for (size_t f = 0; f < 3; ++f) {
+            const auto found = features[f].find(name);
+            if (expected[f].empty()) {
+                EXPECT_EQ(found, features[f].end()) << name;
+            } else if (found == features[f].end()) {
+                ADD_FAILURE() << "feature " << f << " has no " << name;
+            } else {
+                EXPECT_DOUBLE_EQ(std::stod(found->second), std::stod(expected[f])) << name;
+            }
+        }
+    }
+}
+
+TEST_F(EveryValueTest, EveryValueReadBackFromEveryFormat) {
+    ExpectCsv(ReadCsv(Export(ExportFormat::Csv).toStdString()));
+
+    Features properties;
+    for (const QJsonValue& feature : QJsonDocument::fromJson(Export(ExportFormat::GeoJson))
+                                         .object()
+                                         .value("features")
+                                         .toArray()) {
+        properties.emplace_back();
+        const QJsonObject object = feature.toObject().value("properties").toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            properties.back()[it.key().toStdString()] = it->toVariant().toString().toStdString();
+        }
+    }
+    ExpectLocated(properties, false, "");
+
+    // The readings of a waypoint stand in its extensions, in a namespace of their own.
+    Features waypoints;
+    QXmlStreamReader xml(Export(ExportFormat::Gpx));
+    bool inExtensions = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("wpt")) {
+            waypoints.emplace_back();
+        } else if (xml.isStartElement() && inExtensions && !waypoints.empty()) {
+            EXPECT_EQ(xml.namespaceUri(), QLatin1String("urn:tavon-datalogging:gpx-readings:1"));
+            const std::string name = xml.name().toString().toStdString();
+            waypoints.back()[name] = xml.readElementText().toStdString();
+        }
+        if (xml.name() == QLatin1String("extensions")) {
+            inExtensions = xml.isStartElement();
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    ExpectLocated(waypoints, true, "");
 }
 
 // The reading columns keep the instrument's order when records of fewer sensors come first, and
@@ -237,8 +266,6 @@ TEST_F(EveryValueTest, ColumnSetFollowsTheInstrumentAndTheFilter) {
         R::Stamped('B', '2', start + 3).BumpResult(4, 1, 51).Byte(R::kSensorListEnd).Bytes(),
     });
     const std::vector<SessionValues> sessions = {DecodeSessionValues(source, 12, modes)};
-    const std::vector<std::string> tested = {"sensor 1 gas", "sensor 1 result", "sensor 1 value",
-                                             "sensor 1 second value"};
     for (const bool showBump : {true, false}) {
         LogFilter filter;
         filter.Bump = showBump;
@@ -247,68 +274,15 @@ TEST_F(EveryValueTest, ColumnSetFollowsTheInstrumentAndTheFilter) {
             expected.push_back(sensor.column);
         }
         if (showBump) {
-            expected.insert(expected.end(), tested.begin(), tested.end());
+            expected.insert(expected.end(), {"sensor 1 gas", "sensor 1 result", "sensor 1 value",
+                                             "sensor 1 second value"});
         }
         expected.insert(expected.end(), {"latitude", "longitude", "fix quality", "detail"});
-        const auto rows =
+        const Rows rows =
             ReadCsv(ExportSessions(sessions, ExportFormat::Csv, filter).toStdString());
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows[0], expected) << (showBump ? "bump shown" : "bump hidden");
         RowsByName(rows);
-    }
-}
-
-TEST_F(EveryValueTest, GeoJsonHasAPropertyPerSensor) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(Export(ExportFormat::GeoJson), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    const QJsonArray features = doc.object().value("features").toArray();
-    const std::vector<Located> located = ExpectedLocated();
-    ASSERT_EQ(static_cast<size_t>(features.size()), located.size());
-    for (size_t i = 0; i < located.size(); ++i) {
-        const QJsonObject properties =
-            features[static_cast<int>(i)].toObject().value("properties").toObject();
-        EXPECT_EQ(properties.value("kind").toString().toStdString(), located[i].kind);
-        for (const Sensor& sensor : kSensors) {
-            const auto expected = located[i].values.find(sensor.column);
-            if (expected == located[i].values.end()) {
-                EXPECT_FALSE(properties.contains(sensor.column)) << sensor.column;
-            } else {
-                EXPECT_DOUBLE_EQ(properties.value(sensor.column).toDouble(-1),
-                                 std::stod(expected->second))
-                    << located[i].kind << " " << sensor.column;
-            }
-        }
-    }
-}
-
-TEST_F(EveryValueTest, GpxWaypointsCarryAnExtensionPerSensor) {
-    QXmlStreamReader xml(Export(ExportFormat::Gpx));
-    std::vector<std::map<std::string, std::string>> waypoints;
-    bool inExtensions = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const QString name = xml.name().toString();
-            if (name == "wpt") {
-                waypoints.emplace_back();
-            } else if (name == "extensions") {
-                inExtensions = true;
-            } else if (inExtensions && !waypoints.empty()) {
-                EXPECT_NE(xml.namespaceUri().toString().toStdString(),
-                          "http://www.topografix.com/GPX/1/1")
-                    << "extensions belong to another namespace";
-                waypoints.back()[name.toStdString()] = xml.readElementText().toStdString();
-            }
-        } else if (xml.isEndElement() && xml.name() == QLatin1String("extensions")) {
-            inExtensions = false;
-        }
-    }
-    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    const std::vector<Located> located = ExpectedLocated();
-    ASSERT_EQ(waypoints.size(), located.size());
-    for (size_t i = 0; i < located.size(); ++i) {
-        EXPECT_EQ(waypoints[i], located[i].elements) << located[i].kind;
     }
 }
 
@@ -325,36 +299,19 @@ QString RunReader(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// ogrinfo's listing of a layer: one map of field -> value per feature.
-std::vector<std::map<std::string, std::string>> OgrFeatures(const QString& listing) {
-    std::vector<std::map<std::string, std::string>> features;
+// ogrinfo's listing of a layer, its fields by feature.
+Features OgrFeatures(const QString& listing) {
+    Features features;
     static const QRegularExpression field(QStringLiteral("^  (.+) \\(\\w+\\) = (.*)$"));
     for (const QString& line : listing.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch match = field.match(line);
         if (line.startsWith(QLatin1String("OGRFeature("))) {
             features.emplace_back();
-            continue;
-        }
-        const QRegularExpressionMatch match = field.match(line);
-        if (match.hasMatch() && !features.empty()) {
+        } else if (match.hasMatch() && !features.empty()) {
             features.back()[match.captured(1).toStdString()] = match.captured(2).toStdString();
         }
     }
     return features;
-}
-
-void ExpectOgrValues(const std::vector<std::map<std::string, std::string>>& features, bool gpx) {
-    const std::vector<Located> located = ExpectedLocated();
-    ASSERT_EQ(features.size(), located.size());
-    for (size_t i = 0; i < located.size(); ++i) {
-        const auto& expected = gpx ? located[i].elements : located[i].values;
-        for (const auto& [name, text] : expected) {
-            const std::string field = gpx ? "tavon_" + name : name;
-            const auto found = features[i].find(field);
-            ASSERT_NE(found, features[i].end()) << located[i].kind << " has no " << field;
-            EXPECT_DOUBLE_EQ(std::stod(found->second), std::stod(text))
-                << located[i].kind << " " << field;
-        }
-    }
 }
 
 TEST_F(EveryValueTest, OtherReadersReadEveryValue) {
@@ -365,40 +322,38 @@ TEST_F(EveryValueTest, OtherReadersReadEveryValue) {
     }
     testsupport::TempDir dir;
     ASSERT_TRUE(dir.Ok());
-    const std::string csv = dir.File("out.csv");
-    const std::string geojson = dir.File("out.geojson");
-    const std::string gpx = dir.File("out.gpx");
-    ASSERT_TRUE(testsupport::WriteFile(csv, Export(ExportFormat::Csv).toStdString()));
-    ASSERT_TRUE(testsupport::WriteFile(geojson, Export(ExportFormat::GeoJson).toStdString()));
-    ASSERT_TRUE(testsupport::WriteFile(gpx, Export(ExportFormat::Gpx).toStdString()));
+    const QString csv = QString::fromStdString(dir.File("out.csv"));
+    const QString geojson = QString::fromStdString(dir.File("out.geojson"));
+    const QString gpx = QString::fromStdString(dir.File("out.gpx"));
+    ASSERT_TRUE(testsupport::WriteFile(csv.toStdString(), Export(ExportFormat::Csv).toStdString()));
+    ASSERT_TRUE(
+        testsupport::WriteFile(geojson.toStdString(), Export(ExportFormat::GeoJson).toStdString()));
+    ASSERT_TRUE(testsupport::WriteFile(gpx.toStdString(), Export(ExportFormat::Gpx).toStdString()));
 
-    // Python's csv module gives its rows back as JSON.
     const QString rowsJson =
         RunReader(QStringLiteral("python3"),
                   {QStringLiteral("-c"),
                    QStringLiteral("import csv, json, sys\n"
                                   "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
                                   "    print(json.dumps(list(csv.reader(f))))\n"),
-                   QString::fromStdString(csv)});
-    std::vector<std::vector<std::string>> rows;
+                   csv});
+    Rows rows;
     for (const QJsonValue& row : QJsonDocument::fromJson(rowsJson.toUtf8()).array()) {
         rows.emplace_back();
         for (const QJsonValue& cell : row.toArray()) {
             rows.back().push_back(cell.toString().toStdString());
         }
     }
-    ExpectCsvRows(rows);
+    ExpectCsv(rows);
 
-    const QStringList listing = {QStringLiteral("-ro"), QStringLiteral("-q")};
-    ExpectOgrValues(OgrFeatures(RunReader(QStringLiteral("ogrinfo"),
-                                          listing + QStringList{QStringLiteral("-al"),
-                                                                QString::fromStdString(geojson)})),
-                    false);
-    ExpectOgrValues(OgrFeatures(RunReader(QStringLiteral("ogrinfo"),
-                                          listing + QStringList{QString::fromStdString(gpx),
-                                                                QStringLiteral("waypoints")})),
-                    true);
-    RunReader(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QString::fromStdString(gpx)});
+    const QStringList quiet = {QStringLiteral("-ro"), QStringLiteral("-q")};
+    ExpectLocated(OgrFeatures(RunReader(QStringLiteral("ogrinfo"),
+                                        quiet + QStringList{QStringLiteral("-al"), geojson})),
+                  false, "");
+    ExpectLocated(OgrFeatures(RunReader(QStringLiteral("ogrinfo"),
+                                        quiet + QStringList{gpx, QStringLiteral("waypoints")})),
+                  true, "tavon_");
+    RunReader(QStringLiteral("xmllint"), {QStringLiteral("--noout"), gpx});
 }
 
 } // namespace
