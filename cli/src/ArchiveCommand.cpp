@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveOptions.h"
 #include "ChartOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
@@ -23,33 +24,68 @@ const char kArchiveHelp[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
     "that it can be listed, searched and rendered again long after the instrument reused its\n"
     "slot. A session seen again is stored once; a session that was still being recorded is\n"
-    "replaced by its longer copy, the archive noting when.\n"
-    "\n"
-    "  archive import [--instrument NAME] DUMP...\n"
-    "                        stores the sessions of FlashData.txt dumps (a dump carries no\n"
-    "                        instrument identity: they go to the instrument called NAME, by\n"
-    "                        default \"imported\"); a malformed dump is named with its bad line\n"
-    "                        and nothing of any dump given is stored\n"
-    "  archive list [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--job TEXT] [--user TEXT]\n"
-    "               [--alarm] [--cal] [--instrument NAME] [--format text|csv|json]\n"
-    "                        one line per archived session, in time order: its id, instrument,\n"
-    "                        day, start and end, slot, tags, mode, job numbers and users\n"
-    "  archive render [--graph] [-o FILE] ID...\n"
-    "                        the RTF report of archived sessions, in the order given, as\n"
-    "                        render makes it from a dump\n"
-    "  archive export --format csv|geojson|gpx [-o FILE] ID...\n"
-    "                        archived sessions in a format for spreadsheets and maps, as\n"
-    "                        export writes them from a dump\n"
-    "  archive plot -o FILE.pdf|FILE.png [--size WxH] [--hide LIST] ID...\n"
-    "                        the chart of archived sessions, in the order given, as plot\n"
-    "                        draws it from a dump\n"
-    "  archive stats         what the archive holds\n"
-    "\n"
+    "replaced by its longer copy, the archive noting when. Each archive command prints its own\n"
+    "options with --help (tavon-datalog archive list --help).\n";
+
+const CommandPart kArchiveParts[] = {
+    {"import", "archive import [--instrument NAME] DUMP...",
+     "Stores the sessions of FlashData.txt dumps. A dump carries no instrument identity: its "
+     "sessions go to the instrument called NAME, the one already archived under that name when "
+     "there is one. A malformed dump is named with its bad line, and nothing of any dump given "
+     "is stored. One line per dump says how many of its sessions were new, already archived or "
+     "replaced.",
+     "  --instrument NAME     the instrument the sessions are filed under (default\n"
+     "                        \"imported\")\n"},
+    {"list",
+     "archive list [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--job TEXT] [--user TEXT] [--alarm] "
+     "[--cal] [--instrument NAME] [--format text|csv|json]",
+     "One line per archived session, in time order (undated sessions last): its id, "
+     "instrument, day, start and end, slot, tags, mode, job numbers and users.",
+     "  --from YYYY-MM-DD     only sessions on this day or later\n"
+     "  --to YYYY-MM-DD       only dated sessions on this day or earlier\n"
+     "  --job TEXT            only sessions with a job number that contains TEXT (any case)\n"
+     "  --user TEXT           only sessions with a user whose name contains TEXT (any case)\n"
+     "  --alarm               only sessions with an alarm\n"
+     "  --cal                 only sessions with a calibration\n"
+     "  --instrument NAME     only the sessions of the instrument with this name or\n"
+     "                        fingerprint\n"
+     "  --format FORMAT       text (default), csv (RFC 4180, a header line and the summary's\n"
+     "                        columns: alarms, peaks, calibrations, bumps, GPS) or json (one\n"
+     "                        array, the same fields and when each session was first and last\n"
+     "                        seen)\n"},
+    {"render", "archive render [--graph] [-o FILE] ID...",
+     "The RTF report of archived sessions, in the order given, as render makes it from a dump.",
+     "  --graph               list barhole profiles value by value; without it the setting\n"
+     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
+     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"},
+    {"export", "archive export --format csv|geojson|gpx [-o FILE] ID...",
+     "Archived sessions in a format for spreadsheets and maps, in the order given, as export "
+     "writes them from a dump.",
+     "  --format FORMAT       csv, geojson or gpx, as for export\n"
+     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
+    {"plot", "archive plot -o FILE.pdf|FILE.png [--size WxH] [--hide LIST] ID...",
+     "The chart of archived sessions, in the order given, as plot draws it from a dump.",
+     "  -o FILE, --output FILE  the file to write: FILE.pdf or FILE.png\n"
+     "  --size WxH            the chart's size in pixels; default 1600x1000\n"
+     "  --hide LIST           leave out alarm, manual or timed readings, calibration or bump\n"
+     "                        tests, as plot does\n"},
+    {"stats", "archive stats",
+     "What the archive holds: instruments, sessions, downloads and "
+     "imports, index uploads, replaced copies, sector bytes, the first and last day, and a line "
+     "per instrument.",
+     ""},
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+const char kArchivePartOptions[] =
     "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
     "                        folder as host is written with %2F for each '/'); default: the\n"
-    "                        program's own archive.sqlite in its application data folder\n"
-    "\n"
-    "Exit status: as above, and 6 when the archive could not be opened, read or written.\n";
+    "                        program's own archive.sqlite in its application data folder\n";
+
+const char kArchiveExitStatus[] =
+    "Exit status: 0 done; 1 the output could not be written; 2 bad arguments, an unreadable or\n"
+    "malformed dump, or a session id the archive does not hold; 6 the archive could not be\n"
+    "opened, read or written.\n";
 
 namespace {
 
@@ -76,8 +112,16 @@ struct ReadDump {
 
 } // namespace
 
-QCommandLineOption ArchiveLocationOption() {
-    return QCommandLineOption("archive", "where the archive is", "location");
+std::vector<std::string> ArchiveWords(const QStringList& arguments) {
+    std::vector<std::string> words;
+    for (int i = 1; i < arguments.size(); ++i) {
+        words.push_back(Text(arguments[i]));
+    }
+    return words;
+}
+
+int ArchiveUsageError(const std::string& message, const QStringList& arguments) {
+    return UsageError(message, "archive " + Text(arguments.value(0)));
 }
 
 bool OpenArchive(archive::SessionArchive& store, const QString& location) {
@@ -88,45 +132,15 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location) {
     return true;
 }
 
-bool ParseArchiveArguments(QCommandLineParser& parser, const QStringList& arguments) {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!parser.parse(arguments)) {
-        UsageError("archive " + Text(arguments.value(0)) + ": " + Text(parser.errorText()));
-        return false;
-    }
-    return true;
-}
-
-bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint64>& ids) {
-    for (const QString& text : words) {
-        bool ok = false;
-        const qint64 id = text.toLongLong(&ok);
-        if (!ok || id <= 0) {
-            UsageError(std::string("archive ") + command + " takes session ids, not \"" +
-                       Text(text) + "\"");
-            return false;
-        }
-        ids << id;
-    }
-    if (ids.isEmpty()) {
-        UsageError(std::string("archive ") + command + " needs at least one session id");
-        return false;
-    }
-    return true;
-}
-
-int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineOption& location,
-                           const char* command, std::vector<SessionValues>& sessions) {
-    QVector<qint64> ids;
-    if (!ParseSessionIds(parser.positionalArguments(), command, ids)) {
-        return kExitUsage;
-    }
+int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
+                           std::vector<SessionValues>& sessions) {
     archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
+    if (!OpenArchive(store, QString::fromLocal8Bit(location.c_str()))) {
         return kExitArchive;
     }
     std::unique_ptr<LogImage> image(new LogImage);
-    if (!archive::DecodeArchived(store, ids, *image, sessions)) {
+    if (!archive::DecodeArchived(store, QVector<qint64>(ids.begin(), ids.end()), *image,
+                                 sessions)) {
         PrintError(Text(store.Error()));
         return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
     }
@@ -135,14 +149,18 @@ int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineO
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot and stats");
+        return UsageError("archive needs one of import, list, render, export, plot and stats",
+                          "archive");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
     char* qtArgv[] = {program, nullptr};
-    // A chart needs widgets, and so the full application object.
-    const std::unique_ptr<QCoreApplication> app =
-        MakeApplication(qtArgc, qtArgv, std::strcmp(argv[0], "plot") == 0);
+    // A chart needs widgets, and so the full application object, which plot makes once its
+    // arguments have passed: bringing up a display is no part of refusing them.
+    std::unique_ptr<QCoreApplication> app;
+    if (std::strcmp(argv[0], "plot") != 0) {
+        app = MakeApplication(qtArgc, qtArgv, false);
+    }
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -152,25 +170,20 @@ int RunArchive(int argc, char** argv) {
             return sub.run(arguments);
         }
     }
-    return UsageError(std::string("archive has no subcommand \"") + argv[0] + "\"");
+    return UsageError(std::string("archive has no subcommand \"") + argv[0] + "\"", "archive");
 }
 
 int RunArchiveImport(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption location = ArchiveLocationOption();
-    const QCommandLineOption instrument("instrument", "the instrument's name", "name");
-    parser.addOptions({location, instrument});
-    if (!ParseArchiveArguments(parser, arguments)) {
-        return kExitUsage;
+    ArchiveImportOptions options;
+    std::string message;
+    if (!ParseArchiveImportOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        return UsageError("archive import needs at least one dump");
+    QStringList files;
+    for (const std::string& dump : options.dumps) {
+        files << QString::fromLocal8Bit(dump.c_str());
     }
-    const QString name = parser.isSet(instrument) ? parser.value(instrument) : "imported";
-    if (name.isEmpty()) {
-        return UsageError("--instrument needs a name");
-    }
+    const QString name = QString::fromLocal8Bit(options.instrument.c_str());
     // Every dump is read in full first: one bad line in any of them stores nothing.
     std::vector<ReadDump> dumps;
     {
@@ -186,7 +199,7 @@ int RunArchiveImport(const QStringList& arguments) {
         }
     }
     archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     // A dump names no instrument: one already known by that name (downloaded, or imported
@@ -212,17 +225,13 @@ int RunArchiveImport(const QStringList& arguments) {
 }
 
 int RunArchiveStats(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption location = ArchiveLocationOption();
-    parser.addOption(location);
-    if (!ParseArchiveArguments(parser, arguments)) {
-        return kExitUsage;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        return UsageError("archive stats takes no arguments");
+    ArchiveStatsOptions options;
+    std::string message;
+    if (!ParseArchiveStatsOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
     }
     archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     archive::ArchiveStats stats;

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
-#include <QVector>
+#include <string>
 #include <vector>
 
 #include "report/SessionValues.h"
@@ -15,24 +13,22 @@ class SessionArchive;
 
 // The parts of `tavon-datalog archive` that live in files of their own.
 
-// The option that names the archive, shared by every archive subcommand and by download.
-QCommandLineOption ArchiveLocationOption();
+// The words that follow the subcommand's name in `arguments` (the subcommand's name first), for
+// the option parser.
+std::vector<std::string> ArchiveWords(const QStringList& arguments);
 
-// Opens the archive the parsed --archive names (the default one without it). On failure prints
-// the reason; the caller returns kExitArchive.
+// Prints a message about the arguments of the subcommand `arguments` names, with a pointer to
+// its help; returns the usage exit status.
+int ArchiveUsageError(const std::string& message, const QStringList& arguments);
+
+// Opens the archive --archive names (the default one without it). On failure prints the reason;
+// the caller returns kExitArchive.
 bool OpenArchive(archive::SessionArchive& store, const QString& location);
 
-// Parses `arguments` (the subcommand's name first) with the options already added; on a bad
-// argument prints it and returns false.
-bool ParseArchiveArguments(QCommandLineParser& parser, const QStringList& arguments);
-
-// Session ids as `archive render|export` take them; on a bad one prints it and returns false.
-bool ParseSessionIds(const QStringList& words, const char* command, QVector<qint64>& ids);
-
-// The typed values of the archived sessions named by the parser's positional ids, in that order;
-// an exit status (kExitOk, or with the message printed).
-int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineOption& location,
-                           const char* command, std::vector<SessionValues>& sessions);
+// The typed values of the archived sessions `ids`, in that order; an exit status (kExitOk, or
+// with the message printed).
+int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
+                           std::vector<SessionValues>& sessions);
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "ArchiveOptions.h"
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "ReportOutput.h"
@@ -13,23 +14,16 @@
 #include "export/SessionExport.h"
 
 int RunArchiveExport(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption location = ArchiveLocationOption();
-    const QCommandLineOption format("format", "csv, geojson or gpx", "format");
-    const QCommandLineOption output(QStringList{"o", "output"}, "the file", "file");
-    parser.addOptions({location, format, output});
-    if (!ParseArchiveArguments(parser, arguments)) {
-        return kExitUsage;
-    }
-    ExportFormat chosen = ExportFormat::Csv;
-    if (!parser.isSet(format) || !ParseExportFormat(parser.value(format).toStdString(), chosen)) {
-        return UsageError("archive export needs --format csv, geojson or gpx");
+    ArchiveExportOptions options;
+    std::string message;
+    if (!ParseArchiveExportOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
     }
     std::vector<SessionValues> sessions;
-    const int status = DecodeArchivedSessions(parser, location, "export", sessions);
+    const int status = DecodeArchivedSessions(options.ids, options.archiveAt, sessions);
     if (status != kExitOk) {
         return status;
     }
-    const QByteArray bytes = ExportSessions(sessions, chosen, LogFilter());
-    return WriteOutput(parser.value(output).toStdString(), bytes.toStdString());
+    const QByteArray bytes = ExportSessions(sessions, options.format, LogFilter());
+    return WriteOutput(options.output, bytes.toStdString());
 }

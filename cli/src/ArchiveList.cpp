@@ -6,8 +6,8 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "ArchiveOptions.h"
 #include "CommandLine.h"
-#include "DownloadOptions.h"
 #include "ExitStatus.h"
 #include "archive/SessionArchive.h"
 
@@ -80,45 +80,23 @@ QJsonObject JsonOf(const archive::ListedSession& s) {
 } // namespace
 
 int RunArchiveList(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption location = ArchiveLocationOption();
-    const QCommandLineOption from("from", "first day", "date");
-    const QCommandLineOption to("to", "last day", "date");
-    const QCommandLineOption job("job", "part of a job number", "text");
-    const QCommandLineOption user("user", "part of a user", "text");
-    const QCommandLineOption alarm("alarm", "sessions with an alarm");
-    const QCommandLineOption cal("cal", "sessions with a calibration");
-    const QCommandLineOption instrument("instrument", "the instrument's name", "name");
-    const QCommandLineOption format("format", "text, csv or json", "format", "text");
-    parser.addOptions({location, from, to, job, user, alarm, cal, instrument, format});
-    if (!ParseArchiveArguments(parser, arguments)) {
-        return kExitUsage;
+    ArchiveListOptions options;
+    std::string message;
+    if (!ParseArchiveListOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        return UsageError("archive list takes options only, not \"" +
-                          parser.positionalArguments().first().toStdString() + "\"");
-    }
-    for (const QCommandLineOption* date : {&from, &to}) {
-        if (parser.isSet(*date) && !IsIsoDate(parser.value(*date).toStdString())) {
-            return UsageError("--" + date->names().first().toStdString() +
-                              " needs a date written YYYY-MM-DD");
-        }
-    }
-    const QString kind = parser.value(format);
-    if (kind != "text" && kind != "csv" && kind != "json") {
-        return UsageError("--format takes text, csv or json, not \"" + kind.toStdString() + "\"");
-    }
+    const QString kind = QString::fromStdString(options.format);
     archive::ListFilter filter;
-    filter.from = parser.value(from);
-    filter.to = parser.value(to);
-    filter.job = parser.value(job);
-    filter.user = parser.value(user);
-    filter.alarmOnly = parser.isSet(alarm);
-    filter.calibrationOnly = parser.isSet(cal);
-    filter.instrument = parser.value(instrument);
+    filter.from = QString::fromStdString(options.from);
+    filter.to = QString::fromStdString(options.to);
+    filter.job = QString::fromLocal8Bit(options.job.c_str());
+    filter.user = QString::fromLocal8Bit(options.user.c_str());
+    filter.alarmOnly = options.alarmOnly;
+    filter.calibrationOnly = options.calibrationOnly;
+    filter.instrument = QString::fromLocal8Bit(options.instrument.c_str());
 
     archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     // Text and CSV go out line by line; JSON is one document.

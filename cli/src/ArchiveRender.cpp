@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "ArchiveOptions.h"
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "ReportOutput.h"
@@ -17,36 +18,26 @@
 #include "report/Report.h"
 
 int RunArchiveRender(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption location = ArchiveLocationOption();
-    const QCommandLineOption graph("graph", "barhole profiles value by value");
-    const QCommandLineOption output(QStringList{"o", "output"}, "the report file", "file");
-    parser.addOptions({location, graph, output});
-    if (!ParseArchiveArguments(parser, arguments)) {
-        return kExitUsage;
-    }
-    QVector<qint64> ids;
-    if (!ParseSessionIds(parser.positionalArguments(), "render", ids)) {
-        return kExitUsage;
-    }
-    if (parser.isSet(output) && parser.value(output).isEmpty()) {
-        return UsageError("-o needs a file name");
+    ArchiveRenderOptions options;
+    std::string message;
+    if (!ParseArchiveRenderOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
     }
     archive::SessionArchive store;
-    if (!OpenArchive(store, parser.value(location))) {
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     std::unique_ptr<LogImage> image(new LogImage);
     std::unique_ptr<SessionTable> table(new SessionTable);
     ReportState state;
-    state.ShowBarholeGraph =
-        parser.isSet(graph) || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
-    if (!archive::RenderArchived(store, ids, *image, *table, state)) {
+    state.ShowBarholeGraph = options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
+    if (!archive::RenderArchived(store, QVector<qint64>(options.ids.begin(), options.ids.end()),
+                                 *image, *table, state)) {
         PrintError(store.Error().toStdString());
         return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
     }
     if (state.UnrecognisedLogFlag) {
         std::fprintf(stderr, "Warning: %s\n", SessionBrowser::kWarningText);
     }
-    return WriteOutput(parser.value(output).toStdString(), state.ReportText);
+    return WriteOutput(options.output, state.ReportText);
 }

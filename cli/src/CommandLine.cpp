@@ -11,8 +11,9 @@ void PrintError(const std::string& message) {
     std::fprintf(stderr, "tavon-datalog: %s\n", message.c_str());
 }
 
-int UsageError(const std::string& message) {
-    PrintError(message + " (see tavon-datalog --help)");
+int UsageError(const std::string& message, const std::string& command) {
+    PrintError(message + " (see tavon-datalog " + (command.empty() ? "" : command + " ") +
+               "--help)");
     return kExitUsage;
 }
 

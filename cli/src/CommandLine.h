@@ -10,8 +10,9 @@ struct SessionBoxes;
 
 // Prints "tavon-datalog: <message>" as one line on standard error.
 void PrintError(const std::string& message);
-// Prints the message and a pointer to --help; returns the usage exit status.
-int UsageError(const std::string& message);
+// Prints the message and a pointer to the help of `command` ("render", "archive list"; the
+// overview without one); returns the usage exit status.
+int UsageError(const std::string& message, const std::string& command = std::string());
 
 // Splits "a,b,c" at the commas. Empty words are kept so that callers can reject them.
 std::vector<std::string> SplitList(const std::string& text);

@@ -1,37 +1,64 @@
 #pragma once
 
+#include <cstdio>
+
+// A subcommand of a command (archive list): what its own --help and its command's help say.
+struct CommandPart {
+    const char* name;     // "list"
+    const char* synopsis; // "archive list [--from YYYY-MM-DD] ..."
+    const char* summary;  // what it does: one paragraph without line breaks
+    const char* options;  // its own options as the help lists them, a line each; may be empty
+};
+
 // One subcommand of tavon-datalog: its name, a one-line summary for the overview, the text of its
 // own help, and the function that runs it with the arguments that follow its name.
 struct Command {
     const char* name;
     const char* synopsis;
-    const char* help;
+    const char* help;       // what it does and its options; with parts, what they have in common
+    const char* exitStatus; // what its exit statuses mean, for its own --help
     int (*run)(int argc, char** argv);
+    const CommandPart* parts; // its subcommands, ending with a null name; nullptr: none
+    const char* partOptions;  // the options every part takes, as the help lists them
 };
 
 // The subcommands in the order the help lists them; ends with an entry whose name is null.
 const Command* CommandTable();
 
+// The whole help: every command with its options.
+void PrintOverview(std::FILE* out);
+// The help of one command, or of its part named `part` (nullptr, or a word that names none: the
+// command's own).
+void PrintCommandHelp(const Command& command, const char* part, std::FILE* out);
+
 extern const char kSessionsSynopsis[];
 extern const char kSessionsHelp[];
+extern const char kSessionsExitStatus[];
 int RunSessions(int argc, char** argv);
 
 extern const char kRenderSynopsis[];
 extern const char kRenderHelp[];
+extern const char kRenderExitStatus[];
 int RunRender(int argc, char** argv);
 
 extern const char kDownloadSynopsis[];
 extern const char kDownloadHelp[];
+extern const char kDownloadExitStatus[];
 int RunDownload(int argc, char** argv);
 
 extern const char kArchiveSynopsis[];
 extern const char kArchiveHelp[];
+extern const char kArchiveExitStatus[];
+extern const CommandPart kArchiveParts[];
+extern const char kArchivePartOptions[];
 int RunArchive(int argc, char** argv);
 
 extern const char kExportSynopsis[];
 extern const char kExportHelp[];
+extern const char kExportExitStatus[];
 int RunExport(int argc, char** argv);
 
 extern const char kPlotSynopsis[];
 extern const char kPlotHelp[];
+extern const char kPlotExitStatus[];
 int RunPlot(int argc, char** argv);

@@ -8,10 +8,11 @@
 #include "ExitStatus.h"
 
 const char kDownloadSynopsis[] =
-    "download [--pipe [NAME] | --port DEVICE] [--dump FILE] [--out DIR] "
+    "download [--pipe [NAME]]... [--port DEVICE]... [--ports all] [--dump FILE] [--out DIR] "
     "[--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
     "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] "
-    "[--fast] [--quiet]";
+    "[--fast] [--quiet] [--archive LOCATION | --no-archive] [--instrument NAME] "
+    "[--all | --new-only]";
 
 const char kDownloadHelp[] =
     "Connects to the instrument, uploads its driver text, its mode names and its session index,\n"
@@ -21,11 +22,16 @@ const char kDownloadHelp[] =
     "DIR/slot-N.rtf. The memory image is saved as a FlashData.txt dump after the index and again\n"
     "at the end, holding every session downloaded (sectors not downloaded read as erased).\n"
     "\n"
-    "  --pipe [NAME]         use only the companion pipe NAME (default \"RAK Pipe\")\n"
-    "  --port DEVICE         use only the serial port DEVICE (ttyUSB0, /dev/rfcomm0, COM3),\n"
-    "                        brought up as the program's connection dialog does it\n"
-    "                        Without either: the pipe \"RAK Pipe\", then the port remembered in\n"
-    "                        Settings.ini in the working directory.\n"
+    "  --pipe [NAME]         the instrument served on the companion pipe NAME (default\n"
+    "                        \"RAK Pipe\"); may be given more than once, a pipe each time\n"
+    "  --port DEVICE         the instrument on the serial port DEVICE (ttyUSB0, /dev/rfcomm0,\n"
+    "                        COM3), brought up as the program's connection dialog does it; may\n"
+    "                        be given more than once, a port each time\n"
+    "  --ports all           the instruments on every serial port the port discovery lists\n"
+    "                        with a known driver\n"
+    "                        The links are used in the order given, each once. Without --pipe,\n"
+    "                        --port and --ports: the pipe \"RAK Pipe\", then the port\n"
+    "                        remembered in Settings.ini in the working directory.\n"
     "  --dump FILE           where the dump goes (default FlashData.txt)\n"
     "  --out DIR             where the reports go (default: the working directory; made when\n"
     "                        missing)\n"
@@ -55,6 +61,8 @@ const char kDownloadHelp[] =
     "                        program's own)\n"
     "  --instrument NAME     the name the archive gives this instrument\n"
     "  --all                 upload also the sessions the archive holds complete\n"
+    "  --new-only            report only the days that have a session the archive does not\n"
+    "                        hold complete\n"
     "                        Sessions the archive holds complete are not uploaded again: a day\n"
     "                        whose every session is held gets no report (archive render makes\n"
     "                        it); the tree marks them \"archived\".\n"
@@ -62,7 +70,9 @@ const char kDownloadHelp[] =
     "The output folder is made once the instrument is connected. A report is written under a\n"
     "temporary name and renamed, so it is never left half-written. A download that went\n"
     "through ends with one line on standard error: the sessions downloaded, the reports\n"
-    "written and their folder, and where the dump went.\n"
+    "written and their folder, and where the dump went.\n";
+
+const char kDownloadExitStatus[] =
     "Exit status: 0 done (also when sessions held records this version cannot decode: the\n"
     "warning is printed); 1 a report or the dump could not be written; 2 bad arguments, or a\n"
     "slot or day that the instrument does not hold; 3 no link to an instrument (one line\n"
@@ -78,7 +88,14 @@ int RunDownload(int argc, char** argv) {
     DownloadOptions options;
     std::string message;
     if (!ParseDownloadOptions(argc, argv, options, message)) {
-        return UsageError(message);
+        return UsageError(message, "download");
+    }
+    // Until the download runs one session per instrument, a second link would be dropped
+    // without a word.
+    if (options.links.size() > 1 || options.allPorts) {
+        return UsageError("download: this build downloads one instrument at a time (one --pipe "
+                          "or --port, no --ports all)",
+                          "download");
     }
     return RunDownloadSession(options);
 }

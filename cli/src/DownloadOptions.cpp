@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "CommandLine.h"
 #include "ExportOptions.h"
 #include "OptionTable.h"
+#include "SharedOptions.h"
 
 namespace {
 
@@ -27,6 +29,34 @@ std::string BareDeviceName(const std::string& device) {
         return device.substr(sizeof kDevPrefix - 1);
     }
     return device;
+}
+
+// Where --pipe names no pipe: the program's companion pipe.
+const char kCompanionPipe[] = "RAK Pipe";
+
+bool AcceptsDevice(const std::string& value) {
+    return !BareDeviceName(value).empty();
+}
+
+bool AcceptsAll(const std::string& value) {
+    return value == "all";
+}
+
+bool AcceptsFormats(const std::string& value) {
+    std::vector<ExportFormat> formats;
+    std::string message;
+    return ParseExportFormats(value, formats, message);
+}
+
+bool AcceptsChartFormat(const std::string& value) {
+    return value == "pdf" || value == "png";
+}
+
+// A link, slot or day named twice is used once, where it was first named.
+template <typename T> void AddOnce(std::vector<T>& list, const T& item) {
+    if (std::find(list.begin(), list.end(), item) == list.end()) {
+        list.push_back(item);
+    }
 }
 
 } // namespace
@@ -53,6 +83,7 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
     enum {
         Pipe,
         Port,
+        Ports,
         Dump,
         Out,
         Sessions,
@@ -67,108 +98,81 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         Archive,
         Instrument,
         NoArchive,
-        All
+        All,
+        NewOnly,
     };
     static const OptionSpec kTable[] = {
-        {"--pipe", nullptr, Takes::OptionalValue, ""},
-        {"--port", nullptr, Takes::Value, "--port needs a serial device, e.g. ttyUSB0"},
-        {"--dump", nullptr, Takes::Value, "--dump needs a file name"},
-        {"--out", nullptr, Takes::Value, "--out needs a folder"},
-        {"--sessions", nullptr, Takes::Value, "--sessions takes all, alarm, cal or alarm,cal"},
-        {"--slot", nullptr, Takes::Values, "--slot needs a slot number (0 to 499)"},
-        {"--day", nullptr, Takes::Values, "--day needs a date written YYYY-MM-DD"},
-        {"--mode-names", nullptr, Takes::Value,
-         "--mode-names needs up to four comma-separated names"},
-        {"--export", nullptr, Takes::Value,
-         "--export takes csv, geojson and gpx (comma-separated)"},
-        {"--plot", nullptr, Takes::Value, "--plot takes pdf or png"},
-        {"--graph", nullptr, Takes::Nothing, ""},
-        {"--fast", nullptr, Takes::Nothing, ""},
-        {"--quiet", "-q", Takes::Nothing, ""},
-        {"--archive", nullptr, Takes::Value,
-         "--archive needs a SQLite file or postgresql://user@host[:port]/db"},
-        {"--instrument", nullptr, Takes::Value, "--instrument needs a name"},
-        {"--no-archive", nullptr, Takes::Nothing, ""},
-        {"--all", nullptr, Takes::Nothing, ""},
+        {"--pipe", nullptr, Takes::OptionalValue, "a pipe name", nullptr},
+        {"--port", nullptr, Takes::Value, "a serial device, e.g. ttyUSB0", AcceptsDevice},
+        {"--ports", nullptr, Takes::Value, "all", AcceptsAll},
+        {"--dump", nullptr, Takes::Value, "a file name", nullptr},
+        {"--out", nullptr, Takes::Value, "a folder", nullptr},
+        {"--sessions", nullptr, Takes::Value, "all, alarm, cal or alarm,cal", AcceptsSessionBoxes},
+        {"--slot", nullptr, Takes::Values, "a slot number from 0 to 499", AcceptsSlot},
+        {"--day", nullptr, Takes::Values, "a date written YYYY-MM-DD", AcceptsIsoDate},
+        kModeNamesOption,
+        {"--export", nullptr, Takes::Value, "csv, geojson and gpx (comma-separated)",
+         AcceptsFormats},
+        {"--plot", nullptr, Takes::Value, "pdf or png", AcceptsChartFormat},
+        kGraphOption,
+        {"--fast", nullptr, Takes::Nothing, "", nullptr},
+        {"--quiet", "-q", Takes::Nothing, "", nullptr},
+        kArchiveOption,
+        kInstrumentOption,
+        {"--no-archive", nullptr, Takes::Nothing, "", nullptr},
+        {"--all", nullptr, Takes::Nothing, "", nullptr},
+        {"--new-only", nullptr, Takes::Nothing, "", nullptr},
     };
     ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, sizeof kTable / sizeof kTable[0], "download", false,
-                        parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "download", false, parsed,
+                        message)) {
         return false;
     }
     if (!parsed.positional.empty()) {
         message = "download: unexpected argument \"" + parsed.positional[0] + "\"";
         return false;
     }
-    bool pipeGiven = false;
-    bool portGiven = false;
+    std::string unused;
     for (const OptionUse& use : parsed.options) {
         const std::string& value = use.value;
-        switch (use.option - kTable) {
+        switch (IndexIn(kTable, use)) {
         case Pipe:
-            pipeGiven = true;
-            if (use.hasValue) {
-                options.pipeName = value;
-            }
-            if (options.pipeName.empty()) {
-                message = "--pipe needs a non-empty name";
-                return false;
-            }
+            AddOnce(options.links,
+                    {DownloadLink::Kind::Pipe, use.hasValue ? value : std::string(kCompanionPipe)});
             break;
         case Port:
-            portGiven = true;
-            options.port = BareDeviceName(value);
-            if (options.port.empty()) {
-                message = use.option->missing;
-                return false;
-            }
+            AddOnce(options.links, {DownloadLink::Kind::Port, BareDeviceName(value)});
+            break;
+        case Ports:
+            options.allPorts = true;
             break;
         case Dump:
+            options.dumpPath = value;
+            break;
         case Out:
-            if (value.empty()) {
-                message = use.option->missing;
-                return false;
-            }
-            (use.option - kTable == Dump ? options.dumpPath : options.outDir) = value;
+            options.outDir = value;
             break;
         case Sessions:
-            if (!ParseSessionBoxes(value, options.boxes)) {
-                message = use.option->missing;
-                return false;
-            }
+            ParseSessionBoxes(value, options.boxes);
             break;
         case Slot: {
             int16_t slot = 0;
-            if (!ParseSlot(value.c_str(), slot, message)) {
-                return false;
+            if (ParseSlot(value.c_str(), slot, unused)) {
+                AddOnce(options.sessionSlots, slot);
             }
-            options.sessionSlots.push_back(slot);
             break;
         }
         case Day:
-            if (!IsIsoDate(value)) {
-                message = std::string(use.option->missing) + ", not \"" + value + "\"";
-                return false;
-            }
-            options.days.push_back(value);
+            AddOnce(options.days, value);
             break;
         case ModeNames:
-            if (!ParseModeNames(value, options.modeNames, message)) {
-                return false;
-            }
+            ParseModeNames(value, options.modeNames, unused);
             options.modeNamesGiven = true;
             break;
         case Export:
-            if (!ParseExportFormats(value, options.exportFormats, message)) {
-                message = use.option->missing;
-                return false;
-            }
+            ParseExportFormats(value, options.exportFormats, unused);
             break;
         case Plot:
-            if (value != "pdf" && value != "png") {
-                message = use.option->missing;
-                return false;
-            }
             options.plot = value;
             break;
         case Graph:
@@ -181,12 +185,10 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
             options.quiet = true;
             break;
         case Archive:
+            options.archiveAt = value;
+            break;
         case Instrument:
-            if (value.empty()) {
-                message = use.option->missing;
-                return false;
-            }
-            (use.option - kTable == Archive ? options.archiveAt : options.instrumentName) = value;
+            options.instrumentName = value;
             break;
         case NoArchive:
             options.archive = false;
@@ -194,35 +196,21 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         case All:
             options.all = true;
             break;
+        case NewOnly:
+            options.newOnly = true;
+            break;
         default:
             break;
         }
     }
-    if (pipeGiven && portGiven) {
-        message = "--pipe and --port exclude each other";
-        return false;
-    }
     if (!options.sessionSlots.empty() && !options.days.empty()) {
-        message = "--slot and --day exclude each other";
+        message = "download: --slot and --day exclude each other";
         return false;
     }
-    options.link = pipeGiven   ? DownloadOptions::LinkKind::Pipe
-                   : portGiven ? DownloadOptions::LinkKind::Port
-                               : DownloadOptions::LinkKind::Default;
-    // A slot or a day asked for twice is downloaded once, where it was first named.
-    std::vector<int16_t> sessionSlots;
-    for (int16_t slot : options.sessionSlots) {
-        if (std::find(sessionSlots.begin(), sessionSlots.end(), slot) == sessionSlots.end()) {
-            sessionSlots.push_back(slot);
-        }
+    // --all uploads again what --new-only would leave out for being held already.
+    if (options.all && options.newOnly) {
+        message = "download: --all and --new-only exclude each other";
+        return false;
     }
-    options.sessionSlots = sessionSlots;
-    std::vector<std::string> days;
-    for (const std::string& day : options.days) {
-        if (std::find(days.begin(), days.end(), day) == days.end()) {
-            days.push_back(day);
-        }
-    }
-    options.days = days;
     return true;
 }

@@ -7,16 +7,29 @@
 #include "core/SessionTable.h"
 #include "export/ExportFormat.h"
 
+// One link to an instrument that a download was asked to use.
+struct DownloadLink {
+    enum class Kind {
+        Pipe, // a companion pipe
+        Port, // a serial port
+    };
+    Kind kind = Kind::Pipe;
+    // The pipe's name ("RAK Pipe" when --pipe names none), or the port's device name as the port
+    // list gives it, without "/dev/" ("ttyUSB0", "pts/3", "COM3").
+    std::string name;
+};
+
+inline bool operator==(const DownloadLink& a, const DownloadLink& b) {
+    return a.kind == b.kind && a.name == b.name;
+}
+
 // What `tavon-datalog download` was asked to do.
 struct DownloadOptions {
-    enum class LinkKind {
-        Default, // the companion pipe, then the port remembered in Settings.ini
-        Pipe,    // only the companion pipe
-        Port,    // only the named serial port
-    };
-    LinkKind link = LinkKind::Default;
-    std::string pipeName = "RAK Pipe";
-    std::string port; // bare device name ("ttyUSB0", "pts/3")
+    // The links of --pipe and --port, in the order given, each once. With none of them and no
+    // --ports all, the default choice: the pipe "RAK Pipe", then the port remembered in
+    // Settings.ini.
+    std::vector<DownloadLink> links;
+    bool allPorts = false; // --ports all: also every port the discovery lists with a known driver
 
     std::string dumpPath = "FlashData.txt";
     std::string outDir = ".";
@@ -34,6 +47,7 @@ struct DownloadOptions {
 
     bool archive = true;        // keep the sessions in the archive (--no-archive)
     bool all = false;           // upload sessions the archive holds complete all the same
+    bool newOnly = false;       // only the days with a session the archive does not hold complete
     std::string archiveAt;      // --archive: a SQLite file or postgresql://...; empty: default
     std::string instrumentName; // --instrument: the name the archive gives the instrument
 };

@@ -32,11 +32,15 @@ const char kExportHelp[] =
     "  --hide LIST           leave out the kinds named, as render does\n"
     "  -o FILE, --output FILE  write to FILE (under a temporary name, then renamed)\n";
 
+const char kExportExitStatus[] =
+    "Exit status: 0 done; 1 the file could not be written; 2 bad arguments, an unreadable or\n"
+    "malformed dump, or a slot outside 0 to 499.\n";
+
 int RunExport(int argc, char** argv) {
     ExportCommandOptions options;
     std::string message;
     if (!ParseExportCommandOptions(argc, argv, options, message)) {
-        return UsageError(message);
+        return UsageError(message, "export");
     }
     if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;

@@ -21,6 +21,20 @@ const char kCableDevice[] = "\\Device\\VCP0";
 // The port the connection dialog remembers, under the program's own key (no command-line suffix).
 const char kComPortKey[] = "Com Port";
 
+// This download opens one link: the first one named, else the default choice.
+enum class Choice { Default, Pipe, Port };
+
+Choice ChoiceOf(const DownloadOptions& options) {
+    if (options.links.empty()) {
+        return Choice::Default;
+    }
+    return options.links.front().kind == DownloadLink::Kind::Pipe ? Choice::Pipe : Choice::Port;
+}
+
+std::string NameOf(const DownloadOptions& options) {
+    return options.links.empty() ? std::string(kCompanionPipeName) : options.links.front().name;
+}
+
 } // namespace
 
 void StderrPrompt::Show(const std::string& text, const std::string& caption) {
@@ -40,10 +54,10 @@ void HeldPrompt::PassOn(UserPrompt& to) {
 
 LinkChoice::LinkChoice(const DownloadOptions& options)
     : m_options(options), m_app{"tavon-datalog", std::string()}, m_opener(options) {
-    if (options.link == DownloadOptions::LinkKind::Port) {
+    if (ChoiceOf(options) == Choice::Port) {
         m_oneDevice.AddKey(kPairedDevicesKey);
         m_oneDevice.AddKey(kBluetoothEnumKey);
-        m_oneDevice.SetString(kSerialCommKey, kCableDevice, options.port);
+        m_oneDevice.SetString(kSerialCommKey, kCableDevice, NameOf(options));
     }
 }
 
@@ -52,16 +66,16 @@ void LinkChoice::Install(LinkSelection& select) {
     // download then says what it tried.
     select.SetFatalEnd(nullptr);
     select.SetLinkOpener(&m_opener);
-    switch (m_options.link) {
-    case DownloadOptions::LinkKind::Pipe:
+    switch (ChoiceOf(m_options)) {
+    case Choice::Pipe:
         select.SetDialogHost(&m_noDialog);
         break;
-    case DownloadOptions::LinkKind::Port:
+    case Choice::Port:
         select.SetRegistry(&m_oneDevice);
-        m_console = std::make_unique<ConsolePortDialogHost>(m_options.port);
+        m_console = std::make_unique<ConsolePortDialogHost>(NameOf(m_options));
         select.SetDialogHost(m_console.get());
         break;
-    case DownloadOptions::LinkKind::Default:
+    case Choice::Default:
         // With no port remembered there is nothing to bring up without asking; the dialog is
         // not run, so a machine without an instrument is left as it was.
         m_remembered = ReadSetting(kComPortKey);
@@ -77,13 +91,13 @@ void LinkChoice::Install(LinkSelection& select) {
 
 std::string LinkChoice::FailureHint() const {
     const std::string pipe = "no instrument: nothing serves the pipe \"";
-    switch (m_options.link) {
-    case DownloadOptions::LinkKind::Pipe:
-        return pipe + m_options.pipeName + "\"";
-    case DownloadOptions::LinkKind::Port:
-        return "no instrument: the serial port " + m_options.port +
+    switch (ChoiceOf(m_options)) {
+    case Choice::Pipe:
+        return pipe + NameOf(m_options) + "\"";
+    case Choice::Port:
+        return "no instrument: the serial port " + NameOf(m_options) +
                " cannot be opened and brought up";
-    case DownloadOptions::LinkKind::Default:
+    case Choice::Default:
         if (m_remembered.empty()) {
             return pipe + kCompanionPipeName +
                    "\" and no serial port is remembered in Settings.ini (name one with --port)";
@@ -95,18 +109,18 @@ std::string LinkChoice::FailureHint() const {
 }
 
 std::string LinkChoice::LinkName() const {
-    return m_options.link == DownloadOptions::LinkKind::Port ? m_options.port : m_options.pipeName;
+    return NameOf(m_options);
 }
 
 LinkPtr LinkChoice::Opener::OpenPipe() {
-    if (m_options.link == DownloadOptions::LinkKind::Port) {
+    if (ChoiceOf(m_options) == Choice::Port) {
         return nullptr;
     }
-    return PipeLink::Open(m_options.pipeName);
+    return PipeLink::Open(NameOf(m_options));
 }
 
 LinkPtr LinkChoice::Opener::OpenSerial(const std::string& portName) {
-    if (m_options.link == DownloadOptions::LinkKind::Pipe) {
+    if (ChoiceOf(m_options) == Choice::Pipe) {
         return nullptr;
     }
     return SerialLink::Open(portName);

@@ -3,43 +3,34 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 #include "CommandLine.h"
 #include "ExportOptions.h"
 #include "OptionTable.h"
+#include "SharedOptions.h"
 
 namespace {
 
 using Takes = OptionSpec::Takes;
 
-// The options that render and export share, in their tables at these places.
-enum { ModeNames, Hide, Output };
-const OptionSpec kModeNames = {"--mode-names", nullptr, Takes::Value,
-                               "--mode-names needs up to four comma-separated names"};
-const OptionSpec kHide = {"--hide", nullptr, Takes::Value,
-                          "--hide needs a list of alarm, manual, timed, calibration and bump"};
-const OptionSpec kOutput = {"--output", "-o", Takes::Value, "-o needs a file name"};
+// The options render, export and plot share, at the start of their tables in this order.
+enum { ModeNames, Hide, Output, SharedCount };
 
-// Applies one of the shared options.
-bool TakeShared(int which, const OptionUse& use, std::string (&modeNames)[4], LogFilter& filter,
-                std::string& output, std::string& message) {
+// Applies one of the shared options; the parser has checked its value.
+void TakeShared(size_t which, const OptionUse& use, std::string (&modeNames)[4], LogFilter& filter,
+                std::string& output) {
+    std::string unused;
     switch (which) {
     case ModeNames:
-        return ParseModeNames(use.value, modeNames, message);
+        ParseModeNames(use.value, modeNames, unused);
+        break;
     case Hide:
-        if (!ParseHideList(use.value, filter)) {
-            message = "--hide takes alarm, manual, timed, calibration and bump, not \"" +
-                      use.value + "\"";
-            return false;
-        }
-        return true;
+        ParseHideList(use.value, filter);
+        break;
     default:
-        if (use.value.empty()) {
-            message = use.option->missing;
-            return false;
-        }
         output = use.value;
-        return true;
+        break;
     }
 }
 
@@ -69,17 +60,15 @@ bool TakeDumpAndSlots(const ParsedArguments& parsed, const char* command, std::s
 
 bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message) {
     static const OptionSpec kTable[] = {
-        {"--show", nullptr, Takes::Value, "--show needs a value: all, alarm, cal or alarm,cal"},
+        {"--show", nullptr, Takes::Value, "all, alarm, cal or alarm,cal", AcceptsSessionBoxes},
     };
     ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, 1, "sessions", false, parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "sessions", false, parsed,
+                        message)) {
         return false;
     }
     for (const OptionUse& use : parsed.options) {
-        if (!ParseSessionBoxes(use.value, options.boxes)) {
-            message = "--show takes all, alarm, cal or alarm,cal, not \"" + use.value + "\"";
-            return false;
-        }
+        ParseSessionBoxes(use.value, options.boxes);
     }
     if (parsed.positional.empty()) {
         message = "sessions needs the dump to read";
@@ -94,31 +83,25 @@ bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::
 }
 
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& message) {
-    enum { Graph = Output + 1, Pdf };
-    static const OptionSpec kTable[] = {
-        kModeNames,
-        kHide,
-        kOutput,
-        {"--graph", nullptr, Takes::Nothing, ""},
-        {"--pdf", nullptr, Takes::Value, "--pdf needs a file name"}};
+    enum { Graph = SharedCount, Pdf };
+    static const OptionSpec kTable[] = {kModeNamesOption,
+                                        kHideOption,
+                                        kOutputOption,
+                                        kGraphOption,
+                                        {"--pdf", nullptr, Takes::Value, "a file name", nullptr}};
     ParsedArguments parsed;
     // A negative number after the dump is a slot, refused as one.
-    if (!ParseArguments(argc, argv, kTable, 5, "render", true, parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "render", true, parsed, message)) {
         return false;
     }
     for (const OptionUse& use : parsed.options) {
-        const int which = static_cast<int>(use.option - kTable);
+        const size_t which = IndexIn(kTable, use);
         if (which == Graph) {
             options.graph = true;
         } else if (which == Pdf) {
-            if (use.value.empty()) {
-                message = use.option->missing;
-                return false;
-            }
             options.pdf = use.value;
-        } else if (!TakeShared(which, use, options.modeNames, options.filter, options.output,
-                               message)) {
-            return false;
+        } else {
+            TakeShared(which, use, options.modeNames, options.filter, options.output);
         }
     }
     return TakeDumpAndSlots(parsed, "render", options.dump, options.sessionSlots, message);
@@ -126,29 +109,24 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
 
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message) {
-    static const OptionSpec kTable[] = {
-        kModeNames,
-        kHide,
-        kOutput,
-        {"--format", nullptr, Takes::Value, "--format takes one of csv, geojson and gpx"}};
+    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption,
+                                        kFormatOption};
     ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, 4, "export", true, parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "export", true, parsed, message)) {
         return false;
     }
     bool formatGiven = false;
     for (const OptionUse& use : parsed.options) {
-        const int which = static_cast<int>(use.option - kTable);
-        if (which > Output) {
+        const size_t which = IndexIn(kTable, use);
+        if (which >= SharedCount) {
             std::vector<ExportFormat> formats;
-            if (!ParseExportFormats(use.value, formats, message) || formats.size() != 1) {
-                message = use.option->missing;
-                return false;
+            std::string unused;
+            if (ParseExportFormats(use.value, formats, unused) && !formats.empty()) {
+                options.format = formats.front();
+                formatGiven = true;
             }
-            options.format = formats.front();
-            formatGiven = true;
-        } else if (!TakeShared(which, use, options.modeNames, options.filter, options.output,
-                               message)) {
-            return false;
+        } else {
+            TakeShared(which, use, options.modeNames, options.filter, options.output);
         }
     }
     if (!TakeDumpAndSlots(parsed, "export", options.dump, options.sessionSlots, message)) {
@@ -162,26 +140,17 @@ bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& opti
 }
 
 bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message) {
-    static const OptionSpec kTable[] = {
-        kModeNames,
-        kHide,
-        kOutput,
-        {"--size", nullptr, Takes::Value, "--size needs WIDTHxHEIGHT in pixels"}};
+    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption, kSizeOption};
     ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, 4, "plot", true, parsed, message)) {
+    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "plot", true, parsed, message)) {
         return false;
     }
     for (const OptionUse& use : parsed.options) {
-        const int which = static_cast<int>(use.option - kTable);
-        if (which > Output) {
-            if (!ParseChartSize(use.value, options.width, options.height)) {
-                message = "--size takes WIDTHxHEIGHT in pixels, each 100 to 10000, not \"" +
-                          use.value + "\"";
-                return false;
-            }
-        } else if (!TakeShared(which, use, options.modeNames, options.filter, options.output,
-                               message)) {
-            return false;
+        const size_t which = IndexIn(kTable, use);
+        if (which >= SharedCount) {
+            ParseChartSize(use.value, options.width, options.height);
+        } else {
+            TakeShared(which, use, options.modeNames, options.filter, options.output);
         }
     }
     if (!TakeDumpAndSlots(parsed, "plot", options.dump, options.sessionSlots, message)) {

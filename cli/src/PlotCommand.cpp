@@ -32,11 +32,15 @@ const char kPlotHelp[] =
     "                        zero and field calibration) or bump tests, as render does\n"
     "  --mode-names LIST     up to four comma-separated mode names, as render takes them\n";
 
+const char kPlotExitStatus[] =
+    "Exit status: 0 done; 1 the chart could not be written; 2 bad arguments, an unreadable or\n"
+    "malformed dump, or a slot outside 0 to 499.\n";
+
 int RunPlot(int argc, char** argv) {
     PlotOptions options;
     std::string message;
     if (!ParsePlotOptions(argc, argv, options, message)) {
-        return UsageError(message);
+        return UsageError(message, "plot");
     }
     if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;

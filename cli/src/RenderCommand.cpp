@@ -24,8 +24,8 @@ const char kRenderHelp[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
     "given, as one RTF report: the first slot starts the report, each further one is added with\n"
     "a separator line, as the program's Full Day does. Each section is headed by the session's\n"
-    "day and month (empty for an empty or undated slot). The report goes to standard output\n"
-    "unless -o names a file.\n"
+    "day and month (empty for an undated session). The report goes to standard output unless\n"
+    "-o names a file.\n"
     "\n"
     "  --graph               list barhole profiles value by value; without it the setting\n"
     "                        \"Show Barhole Graph\" in Settings.ini in the working directory\n"
@@ -44,8 +44,11 @@ const char kRenderHelp[] =
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
     "printed on standard error; the report is still written. A slot whose data the dump does\n"
-    "not hold (never uploaded into it) is named on standard error, nothing is written, and the\n"
-    "exit status is 2.\n";
+    "not hold (never uploaded into it) is named on standard error and nothing is written.\n";
+
+const char kRenderExitStatus[] =
+    "Exit status: 0 done; 1 the report could not be written; 2 bad arguments, an unreadable or\n"
+    "malformed dump, a slot outside 0 to 499, or a slot whose data the dump does not hold.\n";
 
 namespace {
 
@@ -60,7 +63,7 @@ int RunRender(int argc, char** argv) {
     RenderOptions options;
     std::string message;
     if (!ParseRenderOptions(argc, argv, options, message)) {
-        return UsageError(message);
+        return UsageError(message, "render");
     }
     if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;

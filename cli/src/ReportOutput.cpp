@@ -19,6 +19,24 @@ bool WriteAll(std::FILE* file, const std::string& data) {
     return std::fwrite(data.data(), 1, data.size(), file) == data.size();
 }
 
+// Why `path` could not be created, in the user's terms: the file is written under a temporary
+// name, which would only mislead, and a missing folder is the usual cause.
+std::string CreateFailure(const std::string& path, int error) {
+    if (error == ENOENT || error == ENOTDIR) {
+        const size_t slash = path.find_last_of("/\\");
+        const std::string folder =
+            slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+        struct stat info;
+        if (stat(folder.c_str(), &info) != 0) {
+            return "cannot write " + path + ": the folder " + folder + " does not exist";
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            return "cannot write " + path + ": " + folder + " is not a folder";
+        }
+    }
+    return "cannot write " + path + ": " + std::strerror(error);
+}
+
 } // namespace
 
 bool IsRegularOrMissing(const std::string& path) {
@@ -46,7 +64,7 @@ int WriteOutput(const std::string& path, const std::string& data) {
     const std::string target = replace ? path + ".part" : path;
     std::FILE* file = std::fopen(target.c_str(), "wb");
     if (file == nullptr) {
-        PrintError("cannot create " + target + ": " + std::strerror(errno));
+        PrintError(CreateFailure(path, errno));
         return kExitOutputFailed;
     }
     bool ok = WriteAll(file, data);

@@ -14,20 +14,25 @@
 const char kSessionsSynopsis[] = "sessions DUMP [--show all|alarm|cal|alarm,cal]";
 
 const char kSessionsHelp[] =
-    "Prints the session tree of a FlashData.txt dump: each month on a line of its own, each day\n"
-    "indented by two blanks, each session as four blanks, its slot number, a colon, a blank and\n"
-    "its label (time and tags).\n"
+    "Prints the session tree of a FlashData.txt dump on standard output, as the program's tree\n"
+    "lists it: each month on a line of its own, each day indented by two blanks, each session\n"
+    "as four blanks, its slot number, a colon, a blank and its label (time and tags). Sessions\n"
+    "without a date are not listed (render takes their slots all the same).\n"
     "\n"
-    "  --show LIST   which sessions the tree lists, like the session boxes of the program:\n"
-    "                a comma-separated choice of all, alarm (sessions with an alarm) and cal\n"
-    "                (sessions with a calibration). Default: all. Months and days are listed\n"
-    "                for every dated session whatever the choice.\n";
+    "  --show LIST           which sessions the tree lists, like the session boxes of the\n"
+    "                        program: a comma-separated choice of all, alarm (sessions with an\n"
+    "                        alarm) and cal (sessions with a calibration); default all. A month\n"
+    "                        or day is listed only when it holds a session the choice lists.\n";
+
+const char kSessionsExitStatus[] =
+    "Exit status: 0 done; 1 standard output could not be written; 2 bad arguments, or an\n"
+    "unreadable or malformed dump (the message names its bad line).\n";
 
 int RunSessions(int argc, char** argv) {
     SessionsOptions options;
     std::string message;
     if (!ParseSessionsOptions(argc, argv, options, message)) {
-        return UsageError(message);
+        return UsageError(message, "sessions");
     }
     if (!LoadDumpAndSessions(options.dump.c_str())) {
         return kExitUsage;

@@ -1,8 +1,11 @@
 #include "RecordFields.h"
+#include "SensorColumns.h"
 #include "Writers.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -27,50 +30,46 @@ QString TextField(const QString& text) {
     return Field(text);
 }
 
-// The gas columns: one per heading met in the exported records, in the order first met.
-QStringList GasColumns(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
-    QStringList headings;
-    bool seen[kGasCodes] = {};
+// The columns a record's values may take: one per sensor reading, four per tested sensor.
+struct ValueColumns {
+    SensorColumns Readings;
+    size_t TestedSensors = 0;
+};
+
+ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+    ValueColumns columns;
     for (const SessionValues& session : sessions) {
         for (const RecordValue& record : session.Records) {
-            if (!FilterShows(filter, record)) {
-                continue;
-            }
-            for (const GasReading& reading : record.Readings) {
-                if (!seen[reading.Code]) {
-                    seen[reading.Code] = true;
-                    const QString heading = GasHeading(reading.Code);
-                    if (!headings.contains(heading)) {
-                        headings << heading;
-                    }
-                }
+            if (FilterShows(filter, record)) {
+                columns.Readings.Add(ReadingNames(record));
+                columns.TestedSensors = std::max(columns.TestedSensors, record.Sensors.size());
             }
         }
     }
-    return headings;
+    return columns;
 }
 
 } // namespace
 
 QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
-    const QStringList gases = GasColumns(sessions, filter);
-    // Where each gas code's value goes among the gas columns.
-    int column[kGasCodes];
-    for (int code = 0; code < kGasCodes; ++code) {
-        column[code] = static_cast<int>(gases.indexOf(GasHeading(code)));
-    }
+    const ValueColumns columns = ColumnsOf(sessions, filter);
 
     QString text;
     QStringList header = {QStringLiteral("time"), QStringLiteral("session"), QStringLiteral("kind"),
                           QStringLiteral("mode")};
-    for (const QString& gas : gases) {
-        header << Field(gas);
+    for (const QString& name : columns.Readings.Names()) {
+        header << Field(name);
+    }
+    for (size_t i = 1; i <= columns.TestedSensors; ++i) {
+        const QString sensor = QStringLiteral("sensor %1 ").arg(i);
+        header << sensor + QStringLiteral("gas") << sensor + QStringLiteral("result")
+               << sensor + QStringLiteral("value") << sensor + QStringLiteral("second value");
     }
     header << QStringLiteral("latitude") << QStringLiteral("longitude")
            << QStringLiteral("fix quality") << QStringLiteral("detail");
     text += header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 
-    QStringList values(gases.size());
+    QStringList values(columns.Readings.Names().size());
     for (const SessionValues& session : sessions) {
         for (const RecordValue& record : session.Records) {
             if (!FilterShows(filter, record)) {
@@ -79,8 +78,10 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             for (QString& value : values) {
                 value.clear();
             }
-            for (const GasReading& reading : record.Readings) {
-                values[column[reading.Code]] = ReadingText(reading);
+            const QStringList names = ReadingNames(record);
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                values[columns.Readings.IndexOf(names[i])] =
+                    ReadingText(record.Readings[static_cast<size_t>(i)]);
             }
             text += WallClockText(record);
             text += QLatin1Char(',') + QString::number(session.Slot);
@@ -88,6 +89,15 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             text += QLatin1Char(',') + TextField(ModeText(record));
             for (const QString& value : values) {
                 text += QLatin1Char(',') + value;
+            }
+            for (size_t i = 0; i < columns.TestedSensors; ++i) {
+                if (i >= record.Sensors.size()) {
+                    text += QStringLiteral(",,,,");
+                    continue;
+                }
+                const TestedSensorCells cells = TestedSensorText(record.Sensors[i]);
+                text += QLatin1Char(',') + Field(cells.Gas) + QLatin1Char(',') + cells.Result +
+                        QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
             }
             if (Located(record)) {
                 text += QLatin1Char(',') + DegreesText(record.Gps.Latitude());

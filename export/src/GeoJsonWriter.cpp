@@ -1,4 +1,5 @@
 #include "RecordFields.h"
+#include "SensorColumns.h"
 #include "Writers.h"
 
 #include <QJsonArray>
@@ -20,9 +21,10 @@ QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
         {QStringLiteral("fix quality"), record.Gps.Quality},
         {QStringLiteral("detail"), DetailText(record)},
     };
-    // One property per gas, as a GIS styles and filters by a field.
-    for (const GasReading& reading : record.Readings) {
-        properties.insert(GasHeading(reading.Code), reading.Value());
+    // One property per sensor, as a GIS styles and filters by a field.
+    const QStringList names = ReadingNames(record);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        properties.insert(names[i], record.Readings[static_cast<size_t>(i)].Value());
     }
     if (HasTime(record)) {
         properties.insert(QStringLiteral("time"), WallClockText(record));

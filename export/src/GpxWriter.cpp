@@ -1,4 +1,5 @@
 #include "RecordFields.h"
+#include "SensorColumns.h"
 #include "Writers.h"
 
 #include <QXmlStreamWriter>
@@ -16,6 +17,51 @@ QString XmlText(QString text) {
         }
     }
     return text;
+}
+
+// The readings of a waypoint go in elements of this program's own namespace, as the schema asks
+// of extensions.
+constexpr QLatin1String kReadingsNamespace("urn:tavon-datalogging:gpx-readings:1");
+
+// A reading's name as an XML element name, which can hold neither blanks, brackets nor "%":
+// "CO (ppm) 2" becomes CO_ppm_2, "LEL (% LEL)" LEL_pct_LEL.
+QString ElementName(const QString& name) {
+    QStringList words;
+    QString word;
+    for (const QChar c : name) {
+        if (c.isLetterOrNumber() && c.unicode() < 0x80) {
+            word += c;
+            continue;
+        }
+        if (!word.isEmpty()) {
+            words << word;
+            word.clear();
+        }
+        if (c == QLatin1Char('%')) {
+            words << QStringLiteral("pct");
+        }
+    }
+    if (!word.isEmpty()) {
+        words << word;
+    }
+    QString element = words.join(QLatin1Char('_'));
+    if (element.isEmpty() || !element.front().isLetter()) {
+        element.prepend(QStringLiteral("gas_"));
+    }
+    return element;
+}
+
+void WriteReadings(QXmlStreamWriter& xml, const RecordValue& record) {
+    const QStringList names = ReadingNames(record);
+    if (names.isEmpty()) {
+        return;
+    }
+    xml.writeStartElement(QStringLiteral("extensions"));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        xml.writeTextElement(kReadingsNamespace, ElementName(names[i]),
+                             ReadingText(record.Readings[static_cast<size_t>(i)]));
+    }
+    xml.writeEndElement();
 }
 
 void WritePoint(QXmlStreamWriter& xml, const QString& element, const RecordValue& record) {
@@ -42,6 +88,7 @@ void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record) {
         xml.writeTextElement(QStringLiteral("desc"), XmlText(description));
     }
     xml.writeTextElement(QStringLiteral("type"), kind);
+    WriteReadings(xml, record);
     xml.writeEndElement();
 }
 
@@ -67,6 +114,7 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("gpx"));
     xml.writeDefaultNamespace(QStringLiteral("http://www.topografix.com/GPX/1/1"));
+    xml.writeNamespace(kReadingsNamespace, QStringLiteral("tavon"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("Tavon Datalogging"));
     // The schema requires every waypoint before the first track.

@@ -1,9 +1,14 @@
 #include "RecordFields.h"
 
+#include "SensorColumns.h"
+
 #include "orvtime/TimeFormat.h"
 #include "textcodec/Cp1252.h"
 
 #include <QDateTime>
+
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -25,24 +30,6 @@ QString PercentUnit(bool gas) {
 
 QString SensorName(uint8_t code) {
     return code < kGasCodes ? GasHeading(code) : QStringLiteral("sensor %1").arg(code);
-}
-
-QString SensorsText(const RecordValue& record) {
-    QStringList parts;
-    for (const SensorValue& sensor : record.Sensors) {
-        QString part = SensorName(sensor.Code);
-        if (sensor.Result != TestResult::None) {
-            part += QLatin1Char(' ') + QLatin1String(TestResultWord(sensor.Result));
-        }
-        if (sensor.Result != TestResult::NotTested) {
-            part += QLatin1Char(' ') + Number(sensor.First, sensor.Divisor);
-            if (sensor.HasSecond) {
-                part += QLatin1Char(' ') + Number(sensor.Second, sensor.Divisor);
-            }
-        }
-        parts << part;
-    }
-    return parts.join(QStringLiteral("; "));
 }
 
 QString SoundnessText(const RecordValue& record) {
@@ -132,19 +119,14 @@ QString ReadingsDetail(const RecordValue& record) {
     if (!gasType.isEmpty()) {
         parts << gasType;
     }
-    for (const GasReading& reading : record.Readings) {
-        if (reading.OverRange()) {
-            parts
-                << QStringLiteral("%1 over range").arg(QLatin1String(GasInfoOf(reading.Code).Name));
+    const QStringList names = ReadingNames(record);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (record.Readings[static_cast<size_t>(i)].OverRange()) {
+            parts << names[i] + QStringLiteral(" over range");
         }
     }
-    if (record.ExtraCount > 0) {
-        QString extra = QStringLiteral("extra");
-        for (int32_t i = 0; i < record.ExtraCount; ++i) {
-            extra += QLatin1Char(' ') + QString::number(record.Extra[i]);
-        }
-        parts << extra;
-    }
+    // The five numbers after a timed reading's list are left out: nothing says what they
+    // measure, and a number under a guessed name is worse than none (the report shows them).
     return parts.join(QStringLiteral("; "));
 }
 
@@ -173,11 +155,19 @@ QString UtcText(const RecordValue& record) {
 }
 
 QString GasHeading(unsigned code) {
-    const GasInfo& gas = GasInfoOf(code);
-    const QString name = QLatin1String(gas.Name);
-    return gas.Unit[0] == '\0'
-               ? name
-               : name + QStringLiteral(" (") + QLatin1String(gas.Unit) + QLatin1Char(')');
+    // Every reading of a file asks for its heading; building them once keeps exports fast.
+    static const std::array<QString, kGasCodes + 1> kHeadings = [] {
+        std::array<QString, kGasCodes + 1> headings;
+        for (unsigned c = 0; c < headings.size(); ++c) {
+            const GasInfo& gas = GasInfoOf(c);
+            headings[c] = QLatin1String(gas.Name);
+            if (gas.Unit[0] != '\0') {
+                headings[c] += QStringLiteral(" (") + QLatin1String(gas.Unit) + QLatin1Char(')');
+            }
+        }
+        return headings;
+    }();
+    return kHeadings[std::min<unsigned>(code, kGasCodes)];
 }
 
 QString ReadingText(const GasReading& reading) {
@@ -195,6 +185,19 @@ QString ReadingsText(const RecordValue& record) {
         parts << part;
     }
     return parts.join(QStringLiteral(", "));
+}
+
+TestedSensorCells TestedSensorText(const SensorValue& sensor) {
+    TestedSensorCells cells;
+    cells.Gas = SensorName(sensor.Code);
+    cells.Result = QLatin1String(TestResultWord(sensor.Result));
+    if (sensor.Result != TestResult::NotTested) {
+        cells.Value = Number(sensor.First, sensor.Divisor);
+        if (sensor.HasSecond) {
+            cells.SecondValue = Number(sensor.Second, sensor.Divisor);
+        }
+    }
+    return cells;
 }
 
 QString DegreesText(double degrees) {
@@ -221,11 +224,6 @@ QString DetailText(const RecordValue& record) {
         return ReadingsDetail(record);
     case RecordKind::Soundness:
         return SoundnessText(record);
-    case RecordKind::Calibration:
-    case RecordKind::Zero:
-    case RecordKind::BumpTest:
-    case RecordKind::FieldCalibration:
-        return SensorsText(record);
     case RecordKind::Barhole:
         return BarholeText(record.Barhole);
     case RecordKind::GpsAverage: {

@@ -21,11 +21,21 @@ QString GasHeading(unsigned code);
 QString ReadingText(const GasReading& reading);
 // "LEL 2.5 % LEL, CO 30 ppm": the readings for a description.
 QString ReadingsText(const RecordValue& record);
+// A sensor of a calibration, zero, bump test or field calibration as four cells: its gas, its
+// result ("PASS", "FAIL", "Not Tested", empty where the record carries none) and its values as the
+// record holds them (a bump test has one; a sensor not tested shows none).
+struct TestedSensorCells {
+    QString Gas;
+    QString Result;
+    QString Value;
+    QString SecondValue;
+};
+TestedSensorCells TestedSensorText(const SensorValue& sensor);
 // Decimal degrees with seven decimals (about a centimetre).
 QString DegreesText(double degrees);
 
-// What the record says beyond its time, kind, mode, readings and position: the alarm's gas, test
-// results, job number, user, free text, barhole figures, ...
+// What the record says beyond its time, kind, mode, readings, test results and position: the
+// alarm's gas, job number, user, free text, barhole figures, ...
 QString DetailText(const RecordValue& record);
 // The mode in effect, as Unicode.
 QString ModeText(const RecordValue& record);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -365,11 +366,17 @@ TEST_F(CliTest, OutputFileHoldsTheSameBytes) {
     EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);
 }
 
-TEST_F(CliTest, UnwritableOutputIsReported) {
-    const Result r = Run({"render", Dump(), "1", "-o", *dir + "/no/such/dir/report.rtf"});
+TEST_F(CliTest, UnwritableOutputNamesTheMissingFolder) {
+    const std::string folder = *dir + "/no/such/dir";
+    const Result r = Run({"render", Dump(), "1", "-o", folder + "/report.rtf"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("tavon-datalog: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err, "tavon-datalog: cannot write " + folder + "/report.rtf: the folder " + folder +
+                         " does not exist\n");
+    WriteFile(*dir + "/plain", "x");
+    const Result underFile = Run({"export", Dump(), "1", "--format=csv", "-o", "plain/out.csv"});
+    EXPECT_EQ(underFile.status, 1);
+    EXPECT_EQ(underFile.err, "tavon-datalog: cannot write plain/out.csv: plain is not a folder\n");
 }
 
 TEST_F(CliTest, HelpDescribesEveryOption) {
@@ -377,10 +384,72 @@ TEST_F(CliTest, HelpDescribesEveryOption) {
     EXPECT_EQ(r.status, 0);
     for (const char* word :
          {"sessions", "render", "--show", "--graph", "--mode-names", "--hide",
-          "--hide alarm,manual,timed,calibration,bump", "-o FILE", "--help", "Exit status"}) {
+          "--hide alarm,manual,timed,calibration,bump", "-o FILE", "--help", "Exit status",
+          "--ports all", "--new-only", "archive list", "--archive LOCATION"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
-    EXPECT_EQ(Run({"render", "--help"}).out, r.out);
+    EXPECT_EQ(Run({"--", "--help"}).status, 2);
+}
+
+// A command's own help: its usage and options, none of another command's.
+struct CommandHelp {
+    std::vector<std::string> command;
+    std::vector<std::string> mentions;
+    std::vector<std::string> leavesOut;
+};
+
+TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
+    const std::vector<CommandHelp> cases = {
+        {{"sessions"},
+         {"--show LIST", "only when it holds a session the choice lists"},
+         {"--pdf", "--ports", "--format", "archive import"}},
+        {{"render"},
+         {"--graph", "--pdf FILE", "--mode-names", "-o FILE"},
+         {"--show", "--ports", "archive import"}},
+        {{"export"}, {"--format csv", "--format gpx", "-o FILE"}, {"--show", "--pdf", "--ports"}},
+        {{"plot"}, {"--size WxH", "--hide LIST"}, {"--show", "--pdf", "--ports"}},
+        {{"download"},
+         {"--pipe [NAME]", "--port DEVICE", "--ports all", "--new-only", "--instrument NAME",
+          "more than once", "130"},
+         {"--show", "--pdf", "archive import"}},
+        {{"archive"},
+         {"archive import", "archive stats", "--archive LOCATION"},
+         {"--show", "--pdf", "--ports", "only sessions on this day or later"}},
+        {{"archive", "list"},
+         {"--from YYYY-MM-DD", "only sessions on this day or later", "--archive LOCATION"},
+         {"archive import", "archive stats", "--pdf", "--show"}},
+        {{"archive", "plot"}, {"--size WxH", "--archive LOCATION"}, {"archive list", "--from"}},
+        {{"archive", "stats"},
+         {"What the archive holds", "--archive LOCATION"},
+         {"archive list", "archive import", "--from"}},
+    };
+    for (const CommandHelp& c : cases) {
+        std::string usage = "Usage: tavon-datalog";
+        for (const std::string& word : c.command) {
+            usage += " " + word;
+        }
+        for (const char* help : {"--help", "-h"}) {
+            std::vector<std::string> args = c.command;
+            args.push_back(help);
+            const Result r = Run(args);
+            EXPECT_EQ(r.status, 0) << usage;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out.rfind(usage, 0), 0u) << r.out;
+            EXPECT_NE(std::string(" \n").find(r.out[usage.size()]), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("Usage:", 1), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find("Exit status"), std::string::npos) << usage;
+            EXPECT_LT(std::count(r.out.begin(), r.out.end(), '\n'), 80) << usage;
+            for (const std::string& word : c.mentions) {
+                EXPECT_NE(r.out.find(word), std::string::npos) << usage << ": " << word;
+            }
+            for (const std::string& word : c.leavesOut) {
+                EXPECT_EQ(r.out.find(word), std::string::npos) << usage << ": " << word;
+            }
+            EXPECT_EQ(r.out.find("whatever the choice"), std::string::npos) << usage;
+        }
+    }
+    // After the arguments too, as anywhere before "--".
+    EXPECT_EQ(Run({"render", Dump(), "0", "--help"}).out, Run({"render", "-h"}).out);
 }
 
 struct BadArgs {
@@ -400,16 +469,18 @@ TEST_P(CliBadArgsTest, OneLineOnStandardErrorAndStatusTwo) {
     }
     args.push_back("-o");
     args.push_back(out);
-    if (args[0] == "sessions" || args.size() == 2) {
-        args.resize(args.size() - 2); // sessions has no -o
+    if (args[0] == "sessions" || args.size() == 2 || args[0] == "archive") {
+        args.resize(args.size() - 2); // sessions has no -o; archive cases give their own
     }
-    const Result r = Run(args);
+    // An archive command that went wrong would make its default archive here.
+    const Result r = Run(args, "", "TZ=UTC0 XDG_DATA_HOME=" + *dir + "/data");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     ASSERT_FALSE(r.err.empty());
     EXPECT_EQ(r.err.rfind("tavon-datalog: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     EXPECT_NE(access(out.c_str(), F_OK), 0) << "nothing written";
+    EXPECT_FALSE(testsupport::FileExists(*dir + "/data")) << "no archive opened";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -442,7 +513,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{"exportKml", {"export", "DUMP", "0", "--format", "kml"}},
         BadArgs{"exportTwoFormats", {"export", "DUMP", "0", "--format", "csv,gpx"}},
         BadArgs{"exportNoSlot", {"export", "DUMP", "--format", "csv"}},
-        BadArgs{"exportBadHide", {"export", "DUMP", "0", "--format", "csv", "--hide", "x"}}),
+        BadArgs{"exportBadHide", {"export", "DUMP", "0", "--format", "csv", "--hide", "x"}},
+        BadArgs{"renderSingleDashOption", {"render", "DUMP", "0", "-graph"}},
+        BadArgs{"downloadSingleDashOption", {"download", "-quiet"}},
+        BadArgs{"downloadBadPorts", {"download", "--ports", "some"}},
+        BadArgs{"archiveNoSubcommand", {"archive"}},
+        BadArgs{"archiveUnknownSubcommand", {"archive", "show"}},
+        BadArgs{"archiveRenderSingleDashOption", {"archive", "render", "-graph", "1"}},
+        BadArgs{"archiveStatsEmptyArchive", {"archive", "stats", "--archive="}},
+        BadArgs{"archiveListEmptyArchive", {"archive", "list", "--archive="}},
+        BadArgs{"archiveListUnknownOption", {"archive", "list", "--graph"}},
+        BadArgs{"archiveListBadDate", {"archive", "list", "--from", "2026-02-30"}},
+        BadArgs{"archiveImportEmptyInstrument", {"archive", "import", "--instrument=", "DUMP"}},
+        BadArgs{"archivePlotNoValue", {"archive", "plot", "1", "-o"}},
+        BadArgs{"archiveExportNoId", {"archive", "export", "--format", "csv"}}),
     [](const ::testing::TestParamInfo<BadArgs>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, OutputOptionWithoutAFileIsABadArgument) {

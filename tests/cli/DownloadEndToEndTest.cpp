@@ -440,7 +440,7 @@ TEST_F(DownloadTest, NoLinkSaysWhatItTriedInOneLineAndLeavesNothing) {
 
 TEST_F(DownloadTest, BadArgumentsTouchNothing) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--pipe", "a", "--port", "ttyS0"},
+        {"--ports", "some"},
         {"--slot", "500"},
         {"--slot", "1", "--day", "2026-01-01"},
         {"--day", "2026-02-30"},
@@ -453,7 +453,7 @@ TEST_F(DownloadTest, BadArgumentsTouchNothing) {
     for (const std::vector<std::string>& args : cases) {
         const RunResult r = Download(args);
         EXPECT_EQ(r.status, 2) << args[0];
-        EXPECT_NE(r.err.find("see tavon-datalog --help"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("see tavon-datalog download --help"), std::string::npos) << r.err;
     }
     EXPECT_TRUE(ListFolder(work).empty());
 }

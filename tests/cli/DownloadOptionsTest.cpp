@@ -31,8 +31,8 @@ TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
     DownloadOptions o;
     std::string message;
     ASSERT_TRUE(Parse({}, o, message));
-    EXPECT_EQ(o.link, DownloadOptions::LinkKind::Default);
-    EXPECT_EQ(o.pipeName, "RAK Pipe");
+    EXPECT_TRUE(o.links.empty()); // the default choice
+    EXPECT_FALSE(o.allPorts);
     EXPECT_EQ(o.dumpPath, "FlashData.txt");
     EXPECT_EQ(o.outDir, ".");
     EXPECT_TRUE(o.boxes.all);
@@ -42,31 +42,57 @@ TEST(DownloadOptionsTest, DefaultsWithoutArguments) {
     EXPECT_FALSE(o.graph);
     EXPECT_FALSE(o.fast);
     EXPECT_FALSE(o.quiet);
+    EXPECT_FALSE(o.newOnly);
 }
 
-TEST(DownloadOptionsTest, LinkChoices) {
+TEST(DownloadOptionsTest, LinksInTheOrderGivenEachOnce) {
+    using Kind = DownloadLink::Kind;
     struct Case {
         std::vector<std::string> args;
-        DownloadOptions::LinkKind kind;
-        std::string pipe, port;
+        std::vector<DownloadLink> links;
+        bool allPorts;
     };
     const std::vector<Case> cases = {
-        {{"--pipe"}, DownloadOptions::LinkKind::Pipe, "RAK Pipe", ""},
-        {{"--pipe", "--quiet"}, DownloadOptions::LinkKind::Pipe, "RAK Pipe", ""},
-        {{"--pipe", "Other Pipe"}, DownloadOptions::LinkKind::Pipe, "Other Pipe", ""},
-        {{"--pipe=x"}, DownloadOptions::LinkKind::Pipe, "x", ""},
-        {{"--port", "ttyUSB0"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "ttyUSB0"},
-        {{"--port=/dev/pts/7"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "pts/7"},
-        {{"--port", "/tmp/dev/x"}, DownloadOptions::LinkKind::Port, "RAK Pipe", "/tmp/dev/x"},
+        {{"--pipe"}, {{Kind::Pipe, "RAK Pipe"}}, false},
+        {{"--pipe", "--quiet"}, {{Kind::Pipe, "RAK Pipe"}}, false},
+        {{"--pipe", "Other Pipe"}, {{Kind::Pipe, "Other Pipe"}}, false},
+        {{"--pipe=x"}, {{Kind::Pipe, "x"}}, false},
+        {{"--port", "ttyUSB0"}, {{Kind::Port, "ttyUSB0"}}, false},
+        {{"--port=/dev/pts/7"}, {{Kind::Port, "pts/7"}}, false},
+        {{"--port", "/tmp/dev/x"}, {{Kind::Port, "/tmp/dev/x"}}, false},
+        {{"--port", "pts/3", "--pipe", "--port", "pts/4", "--pipe", "b", "--pipe", "a"},
+         {{Kind::Port, "pts/3"},
+          {Kind::Pipe, "RAK Pipe"},
+          {Kind::Port, "pts/4"},
+          {Kind::Pipe, "b"},
+          {Kind::Pipe, "a"}},
+         false},
+        {{"--port", "/dev/pts/3", "--port=pts/3", "--pipe", "--pipe=RAK Pipe"},
+         {{Kind::Port, "pts/3"}, {Kind::Pipe, "RAK Pipe"}},
+         false},
+        {{"--ports", "all"}, {}, true},
+        {{"--pipe", "--ports=all", "--port", "COM3", "--ports", "all"},
+         {{Kind::Pipe, "RAK Pipe"}, {Kind::Port, "COM3"}},
+         true},
     };
     for (const Case& c : cases) {
         DownloadOptions o;
         std::string message;
         ASSERT_TRUE(Parse(c.args, o, message)) << c.args[0] << ": " << message;
-        EXPECT_EQ(o.link, c.kind) << c.args[0];
-        EXPECT_EQ(o.pipeName, c.pipe) << c.args[0];
-        EXPECT_EQ(o.port, c.port) << c.args[0];
+        EXPECT_EQ(o.links, c.links) << c.args.size() << " arguments from " << c.args[0];
+        EXPECT_EQ(o.allPorts, c.allPorts) << c.args[0];
     }
+}
+
+TEST(DownloadOptionsTest, NewOnlyAndTheInstrumentsName) {
+    DownloadOptions o;
+    std::string message;
+    ASSERT_TRUE(Parse({"--new-only", "--instrument", "van 3"}, o, message)) << message;
+    EXPECT_TRUE(o.newOnly);
+    EXPECT_FALSE(o.all);
+    EXPECT_EQ(o.instrumentName, "van 3");
+    EXPECT_FALSE(Parse({"--new-only", "--all"}, o, message));
+    EXPECT_EQ(message, "download: --all and --new-only exclude each other");
 }
 
 TEST(DownloadOptionsTest, ListsOfSlotsAndDays) {
@@ -129,8 +155,12 @@ TEST(DownloadOptionsTest, ArchiveChoices) {
 
 TEST(DownloadOptionsTest, RefusedArguments) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--pipe", "a", "--port", "b"},
         {"--pipe="},
+        {"--pipe", "a", "--pipe="},
+        {"--ports"},
+        {"--ports", "some"},
+        {"--ports=ALL"},
+        {"--port", "a", "--port"},
         {"--port"},
         {"--port", "/dev/"},
         {"--slot"},
@@ -153,13 +183,14 @@ TEST(DownloadOptionsTest, RefusedArguments) {
         {"--archive"},
         {"--instrument", ""},
         {"--frobnicate"},
+        {"--new-only=yes"},
         {"7"},
     };
     for (const std::vector<std::string>& args : cases) {
         DownloadOptions o;
         std::string message;
         EXPECT_FALSE(Parse(args, o, message)) << args[0];
-        EXPECT_FALSE(message.empty()) << args[0];
+        EXPECT_EQ(message.rfind("download: ", 0), 0u) << message;
     }
 }
 

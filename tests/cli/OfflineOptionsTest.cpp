@@ -1,10 +1,13 @@
-// The arguments of sessions and render, read in process.
+// The arguments of every subcommand, read in process.
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "ArchiveOptions.h"
+#include "DownloadOptions.h"
 #include "OfflineOptions.h"
 #include "ParseArgs.h"
 
@@ -75,6 +78,7 @@ TEST(OfflineOptionsTest, RefusedArgumentsSayWhy) {
         {{"d.txt"}, "render needs at least one slot"},
         {{"d.txt", "1", "--hide", "gps"}, "--hide takes"},
         {{"d.txt", "1", "--mode-names", "a,b,c,d,e"}, "at most four"},
+        {{"d.txt", "1", "--mode-names"}, "render: --mode-names needs at most four"},
     };
     for (const auto& c : cases) {
         RenderOptions o;
@@ -119,6 +123,174 @@ TEST(OfflineOptionsTest, RenderTakesAPdf) {
     EXPECT_EQ(o.pdf, "r.pdf");
     EXPECT_TRUE(o.output.empty());
     EXPECT_FALSE(ParseWith(ParseRenderOptions, {"d.txt", "1", "--pdf"}, o, message));
+}
+
+// Each subcommand with arguments it accepts, and the options of it that take a value and refuse
+// an empty one (--mode-names= clears the names): the first of them refuses the value "bogus".
+struct Subcommand {
+    std::string name;
+    std::function<bool(std::vector<std::string>, std::string&)> parse;
+    std::vector<std::string> valid;
+    std::vector<std::string> valued;
+    bool checksFirst; // whether the first valued option refuses "bogus"
+};
+
+template <typename Options, typename Parse>
+std::function<bool(std::vector<std::string>, std::string&)> Parser(Parse parse) {
+    return [parse](std::vector<std::string> args, std::string& message) {
+        Options options;
+        return ParseWith(parse, std::move(args), options, message);
+    };
+}
+
+template <typename Options, typename Parse>
+std::function<bool(std::vector<std::string>, std::string&)> ArchiveParser(Parse parse) {
+    return [parse](std::vector<std::string> args, std::string& message) {
+        Options options;
+        return parse(args, options, message);
+    };
+}
+
+std::vector<Subcommand> Subcommands() {
+    return {
+        {"sessions", Parser<SessionsOptions>(ParseSessionsOptions), {"d.txt"}, {"--show"}, true},
+        {"render",
+         Parser<RenderOptions>(ParseRenderOptions),
+         {"d.txt", "1"},
+         {"--hide", "-o", "--output", "--pdf"},
+         true},
+        {"export",
+         Parser<ExportCommandOptions>(ParseExportCommandOptions),
+         {"d.txt", "1", "--format", "csv"},
+         {"--format", "--hide", "-o"},
+         true},
+        {"plot",
+         Parser<PlotOptions>(ParsePlotOptions),
+         {"d.txt", "1", "-o", "c.png"},
+         {"--size", "--hide", "-o"},
+         true},
+        {"download",
+         Parser<DownloadOptions>(ParseDownloadOptions),
+         {},
+         {"--plot", "--port", "--ports", "--dump", "--out", "--sessions", "--slot", "--day",
+          "--export", "--archive", "--instrument"},
+         true},
+        {"archive import",
+         ArchiveParser<ArchiveImportOptions>(ParseArchiveImportOptions),
+         {"d.txt"},
+         {"--archive", "--instrument"},
+         false},
+        {"archive list",
+         ArchiveParser<ArchiveListOptions>(ParseArchiveListOptions),
+         {},
+         {"--from", "--to", "--format", "--archive", "--job", "--user", "--instrument"},
+         true},
+        {"archive render",
+         ArchiveParser<ArchiveRenderOptions>(ParseArchiveRenderOptions),
+         {"3"},
+         {"--archive", "-o"},
+         false},
+        {"archive export",
+         ArchiveParser<ArchiveExportOptions>(ParseArchiveExportOptions),
+         {"3", "--format", "gpx"},
+         {"--format", "--archive", "-o"},
+         true},
+        {"archive plot",
+         ArchiveParser<ArchivePlotOptions>(ParseArchivePlotOptions),
+         {"3", "-o", "c.pdf"},
+         {"--size", "--hide", "--archive", "-o"},
+         true},
+        {"archive stats",
+         ArchiveParser<ArchiveStatsOptions>(ParseArchiveStatsOptions),
+         {},
+         {"--archive"},
+         false},
+    };
+}
+
+std::vector<std::string> With(std::vector<std::string> args, std::vector<std::string> more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST(OptionFormsTest, EverySubcommandRefusesTheSameFormsInTheSameWords) {
+    for (const Subcommand& c : Subcommands()) {
+        std::string message;
+        ASSERT_TRUE(c.parse(c.valid, message)) << c.name << ": " << message;
+        const std::string prefix = c.name + ": ";
+        for (const char* unknown : {"--frobnicate", "-graph", "-x", "--help=no", "-o5"}) {
+            EXPECT_FALSE(c.parse(With(c.valid, {unknown}), message)) << c.name << " " << unknown;
+            EXPECT_EQ(message, prefix + "unknown option " + unknown);
+        }
+        for (const std::string& option : c.valued) {
+            // The value missing at the end, and given empty.
+            for (const std::vector<std::string>& tail :
+                 {std::vector<std::string>{option}, std::vector<std::string>{option + "="}}) {
+                EXPECT_FALSE(c.parse(With(c.valid, tail), message)) << c.name << " " << tail[0];
+                EXPECT_EQ(message.rfind(prefix + option + " needs ", 0), 0u) << message;
+                EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+            }
+        }
+        if (c.checksFirst) {
+            const std::string option = c.valued.front();
+            for (const std::vector<std::string>& tail :
+                 {std::vector<std::string>{option, "bogus"},
+                  std::vector<std::string>{option + "=bogus"}}) {
+                EXPECT_FALSE(c.parse(With(c.valid, tail), message)) << c.name << " " << option;
+                EXPECT_EQ(message.rfind(prefix + option + " takes ", 0), 0u) << message;
+                const std::string ending = ", not \"bogus\"";
+                ASSERT_GE(message.size(), ending.size()) << message;
+                EXPECT_EQ(message.substr(message.size() - ending.size()), ending) << message;
+            }
+        }
+        // "--" ends the options in every subcommand: what follows is a dump, slot or id.
+        message.clear();
+        c.parse(With(c.valid, {"--", "--frobnicate"}), message);
+        EXPECT_EQ(message.find("unknown option"), std::string::npos) << message;
+    }
+}
+
+TEST(OptionFormsTest, ArchiveSubcommandsReadTheirOptions) {
+    ArchiveListOptions list;
+    std::string message;
+    ASSERT_TRUE(ParseArchiveListOptions({"--from=2026-01-02", "--cal", "--format", "json", "--job",
+                                         "J-1", "--archive", "a.sqlite", "--instrument", "van"},
+                                        list, message))
+        << message;
+    EXPECT_EQ(list.from, "2026-01-02");
+    EXPECT_TRUE(list.to.empty());
+    EXPECT_TRUE(list.calibrationOnly);
+    EXPECT_FALSE(list.alarmOnly);
+    EXPECT_EQ(list.format, "json");
+    EXPECT_EQ(list.job, "J-1");
+    EXPECT_EQ(list.archiveAt, "a.sqlite");
+    EXPECT_EQ(list.instrument, "van");
+
+    ArchivePlotOptions plot;
+    ASSERT_TRUE(ParseArchivePlotOptions(
+        {"7", "-o", "c.PDF", "12", "--size=640x480", "--hide", "bump"}, plot, message))
+        << message;
+    EXPECT_EQ(plot.ids, (std::vector<long long>{7, 12}));
+    EXPECT_EQ(plot.width, 640);
+    EXPECT_FALSE(plot.filter.Bump);
+    EXPECT_TRUE(plot.archiveAt.empty());
+
+    ArchiveImportOptions import;
+    ASSERT_TRUE(ParseArchiveImportOptions({"a.txt", "b.txt"}, import, message));
+    EXPECT_EQ(import.instrument, "imported");
+    EXPECT_EQ(import.dumps, (std::vector<std::string>{"a.txt", "b.txt"}));
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"0"}, "archive render takes session ids, not \"0\""},
+        {{"-4"}, "archive render takes session ids, not \"-4\""},
+        {{"99999999999999999999"}, "archive render takes session ids"},
+        {{"--graph"}, "archive render needs at least one session id"},
+    };
+    for (const auto& c : refused) {
+        ArchiveRenderOptions render;
+        EXPECT_FALSE(ParseArchiveRenderOptions(c.first, render, message)) << c.first[0];
+        EXPECT_EQ(message.rfind(c.second, 0), 0u) << message;
+    }
 }
 
 } // namespace

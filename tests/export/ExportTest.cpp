@@ -1,3 +1,4 @@
+#include "ExportSupport.h"
 #include "export/SessionExport.h"
 #include "orvtime/OrvTime.h"
 #include "recbuild/RecordBuilder.h"
@@ -21,65 +22,9 @@
 namespace {
 
 using R = RecordBuilder;
-
-// Serves de-escaped streams by slot; bytes beyond a stream read as erased flash.
-class Streams : public SessionByteSource {
-public:
-    std::map<int16_t, std::vector<uint8_t>> streams;
-    void ReadSessionBytes(int16_t slot, uint8_t* out100, int16_t& readIndex) override {
-        const std::vector<uint8_t>& stream = streams[slot];
-        for (int i = 0; i < 100; ++i) {
-            const size_t index = static_cast<uint16_t>(readIndex);
-            readIndex = static_cast<int16_t>(readIndex + 1);
-            out100[i] = index < stream.size() ? stream[index] : 0xFF;
-        }
-    }
-};
-
-// An RFC 4180 reader: rows of fields, quotes doubled inside quoted fields, CRLF row ends.
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1);
-    std::string field;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(field);
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.back().push_back(field);
-            field.clear();
-            rows.emplace_back();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    EXPECT_TRUE(rows.back().empty() && field.empty()) << "the last row ends in CRLF";
-    rows.pop_back();
-    return rows;
-}
-
-size_t Column(const std::vector<std::string>& header, const std::string& name) {
-    for (size_t i = 0; i < header.size(); ++i) {
-        if (header[i] == name) {
-            return i;
-        }
-    }
-    ADD_FAILURE() << "no column " << name;
-    return 0;
-}
+using exporttest::Column;
+using exporttest::Join;
+using exporttest::ReadCsv;
 
 class ExportTest : public ::testing::Test {
 protected:
@@ -89,7 +34,7 @@ protected:
     const GpsFix london = GpsFix::At(true, 5130, 0, false, 6, 6000, 2);
     const GpsFix sydney = GpsFix::At(false, 3351, 6000, true, 15112, 3000, 1);
     std::string modes[4] = {"Leak Survey", "", "", ""};
-    Streams source;
+    exporttest::Streams source;
 
     std::vector<SessionValues> Sessions() {
         source.streams[4] = Join({
@@ -117,14 +62,6 @@ protected:
             R::Stamped('W', '1', start + 50).S16(6).Gps(london).Bytes(),
         });
         return {DecodeSessionValues(source, 4, modes), DecodeSessionValues(source, 9, modes)};
-    }
-
-    static std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
-        std::vector<uint8_t> all;
-        for (const auto& part : parts) {
-            all.insert(all.end(), part.begin(), part.end());
-        }
-        return all;
     }
 };
 
@@ -159,7 +96,16 @@ TEST_F(ExportTest, CsvReadsBackCellByCell) {
     EXPECT_EQ(rows[6][lat], ""); // the zero block is no position
     EXPECT_EQ(rows[6][detail], "CO alarm");
     EXPECT_EQ(rows[7][Column(header, "O2 (%)")], "20.9");
-    EXPECT_EQ(rows[8][detail], "CO (ppm) PASS 98; H2S (ppm) FAIL 7");
+    const std::vector<std::pair<std::string, std::string>> bump = {{"sensor 1 gas", "CO (ppm)"},
+                                                                   {"sensor 1 result", "PASS"},
+                                                                   {"sensor 1 value", "98"},
+                                                                   {"sensor 2 gas", "H2S (ppm)"},
+                                                                   {"sensor 2 result", "FAIL"},
+                                                                   {"sensor 2 value", "7"},
+                                                                   {"detail", ""}};
+    for (const auto& [name, text] : bump) {
+        EXPECT_EQ(rows[8][Column(header, name)], text) << name;
+    }
     EXPECT_EQ(rows[9][kind], "unrecognised");
     EXPECT_EQ(rows[9][detail], "not decoded: type X version 1");
     EXPECT_EQ(rows[10][Column(header, "session")], "9");
@@ -218,21 +164,26 @@ TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {
     // The children of a waypoint, in the order the GPX 1.1 schema gives them.
     QStringList waypointChildren;
     int depth = 0;
+    bool inExtensions = false;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isEndElement()) {
             --depth;
+            inExtensions = inExtensions && xml.name() != QLatin1String("extensions");
         }
         if (xml.isStartElement()) {
             ++depth;
+            // Only the readings inside a waypoint's extensions are of another namespace.
             EXPECT_EQ(xml.namespaceUri().toString().toStdString(),
-                      "http://www.topografix.com/GPX/1/1");
+                      inExtensions ? "urn:tavon-datalogging:gpx-readings:1"
+                                   : "http://www.topografix.com/GPX/1/1");
+            inExtensions = inExtensions || xml.name() == QLatin1String("extensions");
             element = xml.name().toString();
             if (element == "trk") {
                 tracks.emplace_back();
             }
             EXPECT_FALSE(element == "wpt" && !tracks.empty()) << "a waypoint after a track";
-            if (depth == 3 && tracks.empty() && waypointChildren.size() < 4) {
+            if (depth == 3 && tracks.empty() && waypointChildren.size() < 5) {
                 waypointChildren << element;
             }
             if (element == "wpt" || element == "trkpt") {
@@ -244,7 +195,7 @@ TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {
         }
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_EQ(waypointChildren, QStringList({"time", "name", "desc", "type"}));
+    EXPECT_EQ(waypointChildren, QStringList({"time", "name", "desc", "type", "extensions"}));
     ASSERT_EQ(waypointTimes.size(), 5u);
     EXPECT_EQ(waypointTimes[0], "2026-07-14T13:30:02Z");
     ASSERT_EQ(tracks.size(), 2u);

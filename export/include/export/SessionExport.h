@@ -8,18 +8,29 @@
 //
 // CSV (RFC 4180, UTF-8 without byte-order mark, CRLF line ends): a header row, then one row per
 // record in stream order: time (ISO 8601, the instrument's wall clock as the report shows it),
-// session slot, kind, mode, one column per gas met ("CO (ppm)"), latitude, longitude (decimal
-// degrees, WGS 84, south and west negative) and fix quality when the record has a position, and a
-// detail text. A text cell that a spreadsheet would take for a formula is written with a leading
+// session slot, kind, mode, one column per sensor reading met, four columns per sensor of a
+// calibration, zero, bump test or field calibration, latitude, longitude (decimal degrees,
+// WGS 84, south and west negative) and fix quality when the record has a position, and a detail
+// text. A text cell that a spreadsheet would take for a formula is written with a leading
 // apostrophe.
+//
+// A sensor reading's column is named by its gas and unit, and where an instrument has several
+// sensors of one gas and unit, by its count among them: "CO (ppm)", "CO (ppm) 2", in the
+// instrument's order. The tested sensors' columns are "sensor 1 gas", "sensor 1 result" (PASS,
+// FAIL, Not Tested, or empty where the record carries no result), "sensor 1 value" and
+// "sensor 1 second value" (the two numbers as the record holds them; a bump test has one),
+// "sensor 2 gas", ... as many as the record with the most sensors needs. Every row has every
+// column; cells a record has no value for are empty.
 //
 // GeoJSON (RFC 7946): a FeatureCollection with one Point per record that has a position; records
 // without one are left out, never placed at 0,0. Properties: time, utc, session, kind, mode, fix
-// quality, detail, and one per gas read ("CO (ppm)": 30).
+// quality, detail, and one per sensor reading, named as the CSV columns ("CO (ppm) 2": 30).
 //
 // GPX 1.1: one waypoint per record with a position and one track per session through its survey
 // positions in time order; times in UTC, converted from the instrument's wall clock by this
-// computer's time-zone rules.
+// computer's time-zone rules. A waypoint's readings stand in its extensions, one element per
+// sensor in the namespace urn:tavon-datalogging:gpx-readings:1, named as the CSV columns with
+// underscores for blanks and brackets and "pct" for "%" (CO_ppm_2, LEL_pct_LEL).
 //
 // Instrument texts are converted from the instrument's code page, Windows-1252.
 
