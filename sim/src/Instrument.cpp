@@ -15,7 +15,6 @@ constexpr uint64_t kRefuseStream = 0x7265667573000003ull;
 constexpr uint64_t kGarbageStream = 0x6761726261000004ull;
 
 constexpr uint32_t kLastSector = kMemorySize / kSectorSize - 1;
-constexpr int kIndexSectors = 10;
 constexpr int kMaxTextAnswer = static_cast<int>(kMaxPayload);
 
 } // namespace

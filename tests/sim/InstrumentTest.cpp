@@ -9,6 +9,7 @@
 #include "HostLines.h"
 #include "sim/Instrument.h"
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
 
 using simtest::CommandLine;
 using simtest::Frame;
@@ -116,7 +117,7 @@ TEST(SimInstrument, IndexSectorIsWholeSectorWhateverTheOffset) {
     EXPECT_EQ(b.Answer(CommandLine('W', {12, 0, 4, 0})), "04 00");
     EXPECT_EQ(b.Answer(CommandLine('W', {13, 0, 0, 4})), "00 04");
     const std::string data = b.Run(b.Send(CommandLine('W', {11, 0, 3})));
-    EXPECT_EQ(data, MemoryText(4 * 4096, 4096));
+    EXPECT_EQ(data, MemoryText(4 * sim::kSectorSize, sim::kSectorSize));
 }
 
 TEST(SimInstrument, SessionPieceOf1024FromTheOffset) {
@@ -125,7 +126,7 @@ TEST(SimInstrument, SessionPieceOf1024FromTheOffset) {
     EXPECT_EQ(b.Answer(CommandLine('W', {13, 0, 0x00, 0x0C})), "00 0C"); // offset 3072
     const auto frames = b.Send(CommandLine('W', {11, 0, 3}));
     EXPECT_EQ(frames.size(), 1u + 24u + 1u); // 23 frames of 44 and one of 12
-    EXPECT_EQ(b.Run(frames), MemoryText(509 * 4096 + 3072, 1024));
+    EXPECT_EQ(b.Run(frames), MemoryText(509 * sim::kSectorSize + 3072, sim::kSessionPiece));
     EXPECT_EQ(frames.back().payload, "00 04");
 }
 

@@ -17,6 +17,7 @@
 #include "metertalk/TestList.h"
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
 #include "testsupport/QtProcesses.h"
 
 using testsupport::PrivateInstrument;
@@ -211,10 +212,12 @@ TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     for (unsigned s = 0; s < 10; ++s) {
         std::string data;
         ASSERT_EQ(host.Area(s, 0, data), ID_COMMS_UNSOLICITED) << s;
-        ASSERT_EQ(data.size(), 4096u);
-        image->Store(s * 4096, reinterpret_cast<const uint8_t*>(data.data()), 4096);
+        ASSERT_EQ(data.size(), sim::kSectorSize);
+        image->Store(s * sim::kSectorSize, reinterpret_cast<const uint8_t*>(data.data()),
+                     sim::kSectorSize);
     }
-    EXPECT_EQ(std::memcmp(image->Bytes(), expected->Bytes(), 10 * 4096), 0);
+    EXPECT_EQ(std::memcmp(image->Bytes(), expected->Bytes(), sim::kIndexSectors * sim::kSectorSize),
+              0);
 
     // The session whose escapes run past its sector, and the very last sector (field 0x1FD).
     sim::LogMemory memory;
@@ -223,19 +226,21 @@ TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     memory.Generate(options);
     int slot = -1;
     for (const auto& s : memory.Sessions())
-        if (s.storedLength > 4096)
+        if (s.storedLength > sim::kSectorSize)
             slot = s.slot;
     ASSERT_GE(slot, 0);
-    for (const unsigned sector : {static_cast<unsigned>(slot + 10), 509u}) {
+    for (const unsigned sector : {sim::SessionSector(slot), 509u}) {
         for (unsigned piece = 0; piece < 4; ++piece) {
             std::string data;
-            ASSERT_EQ(host.Area(sector, piece * 1024, data), ID_COMMS_UNSOLICITED);
-            ASSERT_EQ(data.size(), 1024u);
-            image->Store(sector * 4096 + piece * 1024,
-                         reinterpret_cast<const uint8_t*>(data.data()), 1024);
+            const size_t offset = piece * sim::kSessionPiece;
+            ASSERT_EQ(host.Area(sector, static_cast<unsigned>(offset), data), ID_COMMS_UNSOLICITED);
+            ASSERT_EQ(data.size(), sim::kSessionPiece);
+            image->Store(sector * sim::kSectorSize + offset,
+                         reinterpret_cast<const uint8_t*>(data.data()), sim::kSessionPiece);
         }
-        EXPECT_EQ(
-            std::memcmp(image->Bytes() + sector * 4096, expected->Bytes() + sector * 4096, 4096), 0)
+        EXPECT_EQ(std::memcmp(image->Bytes() + sector * sim::kSectorSize,
+                              expected->Bytes() + sector * sim::kSectorSize, sim::kSectorSize),
+                  0)
             << sector;
     }
     EXPECT_EQ(host.timeouts, 0);
@@ -321,7 +326,7 @@ TEST_F(SimMeterTalk, RefusalsAreOutwaitedAndDeterministic) {
         for (unsigned sector = 0; sector < 3; ++sector) {
             std::string data;
             ASSERT_EQ(h.Area(sector, 0, data), ID_COMMS_UNSOLICITED);
-            EXPECT_EQ(data.size(), 4096u);
+            EXPECT_EQ(data.size(), sim::kSectorSize);
         }
         process.Stop();
         QFile file(log);
@@ -369,7 +374,8 @@ TEST_F(SimMeterTalk, NoiseBetweenFramesCostsNothing) {
     for (unsigned s = 0; s < 3; ++s) {
         std::string data;
         ASSERT_EQ(host.Area(s, 0, data), ID_COMMS_UNSOLICITED);
-        EXPECT_EQ(std::memcmp(data.data(), memory.Bytes() + s * 4096, 4096), 0);
+        EXPECT_EQ(std::memcmp(data.data(), memory.Bytes() + s * sim::kSectorSize, sim::kSectorSize),
+                  0);
     }
     EXPECT_EQ(host.checksumErrors, 0);
 }
