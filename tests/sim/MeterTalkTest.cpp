@@ -18,6 +18,7 @@
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
 #include "sim/MemoryLayout.h"
+#include "sim/SerialNumber.h"
 #include "testsupport/QtProcesses.h"
 
 using testsupport::PrivateInstrument;
@@ -246,6 +247,34 @@ TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     EXPECT_EQ(host.timeouts, 0);
 }
 
+// The serial number as the program reads it, on both interfaces: the seed's, or the one given.
+struct SerialCase {
+    int interfaceVersion;
+    QStringList arguments;
+    std::string expected; // blank-padded to the test's 16 characters
+};
+
+class SimMeterTalkSerial : public SimMeterTalk, public ::testing::WithParamInterface<SerialCase> {};
+
+TEST_P(SimMeterTalkSerial, SerialNumberRead) {
+    Start(GetParam().arguments +
+          QStringList{"--interface-version", QString::number(GetParam().interfaceVersion)});
+    ASSERT_TRUE(host.StartUp());
+    ASSERT_EQ(host.Ask("Serial number"), ID_COMMS_ASK_DONE);
+    EXPECT_EQ(std::string(host.Comms().GetNewString()), GetParam().expected);
+}
+
+std::string Padded(const std::string& serial) {
+    return serial + std::string(sim::kSerialNumberLength - serial.size(), ' ');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interfaces, SimMeterTalkSerial,
+    ::testing::Values(SerialCase{11, {"--seed", "7"}, Padded(sim::SerialNumberForSeed(7))},
+                      SerialCase{10, {"--seed", "7"}, Padded(sim::SerialNumberForSeed(7))},
+                      SerialCase{11, {"--serial", "DEPOT 4"}, "DEPOT 4         "},
+                      SerialCase{10, {"--serial", "0123456789ABCDEF"}, "0123456789ABCDEF"}));
+
 class SimMeterTalkText : public SimMeterTalk, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SimMeterTalkText, TextTestsReadAndWritten) {
@@ -254,8 +283,6 @@ TEST_P(SimMeterTalkText, TextTestsReadAndWritten) {
     ASSERT_TRUE(host.StartUp(&driver));
     EXPECT_EQ(host.List().GetInterfaceVersion(), GetParam());
 
-    ASSERT_EQ(host.Ask("Serial number"), ID_COMMS_ASK_DONE);
-    EXPECT_STREQ(host.Comms().GetNewString(), "TAV-4120-078315 ");
     ASSERT_EQ(host.Ask("Firmware version"), ID_COMMS_ASK_DONE);
     EXPECT_STREQ(host.Comms().GetNewString(), "4.12.0003   ");
 
