@@ -1,8 +1,6 @@
 #include "sim/LogMemory.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "MemoryWriter.h"
