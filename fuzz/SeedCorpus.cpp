@@ -152,8 +152,8 @@ void ReportSeeds(const sim::LogMemory& memory) {
     // The stored form, escapes and all, straight from the memory's sector.
     const sim::GeneratedSession& first = memory.Sessions().front();
     Bytes stored{0x9F, 0x9F, static_cast<uint8_t>(first.slot), 0, 0};
-    const uint8_t* sector = memory.Bytes() + (first.slot + 10) * sim::LogMemory::kSector;
-    stored.insert(stored.end(), sector, sector + sim::LogMemory::kSector);
+    const uint8_t* sector = memory.Bytes() + sim::SessionSectorOffset(first.slot);
+    stored.insert(stored.end(), sector, sector + sim::kSectorSize);
     Save("report", "stored", stored);
 }
 
@@ -188,8 +188,8 @@ void CoreSeeds(const sim::LogMemory& memory) {
     PutU16(read, 0);
     PutU32(read, 0);
     PutU32(read, 0x1FFFF0);
-    const uint8_t* sector = bytes + (session.slot + 10) * sim::LogMemory::kSector;
-    read.insert(read.end(), sector, sector + sim::LogMemory::kSector);
+    const uint8_t* sector = bytes + sim::SessionSectorOffset(session.slot);
+    read.insert(read.end(), sector, sector + sim::kSectorSize);
     Save("core", "session-read", read);
 }
 
@@ -321,15 +321,14 @@ void BrowserSeeds(const sim::LogMemory& memory) {
     full.push_back(4);
     for (int sector = 0; sector < 10; ++sector) {
         full.insert(full.end(), {1, 2, 2});
-        Upload(full, memory.Bytes() + sector * sim::LogMemory::kSector, sim::LogMemory::kSector);
+        Upload(full, memory.Bytes() + sector * sim::kSectorSize, sim::kSectorSize);
     }
     const sim::GeneratedSession& session = memory.Sessions()[3];
     full.push_back(5);
     PutU16(full, static_cast<uint16_t>(session.slot));
     for (int piece = 0; piece < 4; ++piece) {
         full.insert(full.end(), {1, 2, 2});
-        Upload(full, memory.Bytes() + (session.slot + 10) * sim::LogMemory::kSector + piece * 1024,
-               1024);
+        Upload(full, memory.Bytes() + sim::SessionSectorOffset(session.slot) + piece * 1024, 1024);
     }
     full.insert(full.end(), {6, 4, 8, 9, 1, 8, 10, 6, 11, 7, 3});
     Save("browser", "index-and-session", full);

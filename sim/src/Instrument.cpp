@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/SerialNumber.h"
+
 namespace sim {
 
 namespace {
@@ -15,15 +17,20 @@ constexpr uint64_t kRefuseStream = 0x7265667573000003ull;
 constexpr uint64_t kGarbageStream = 0x6761726261000004ull;
 
 constexpr uint32_t kLastSector = kMemorySize / kSectorSize - 1;
-constexpr int kIndexSectors = 10;
 constexpr int kMaxTextAnswer = static_cast<int>(kMaxPayload);
+
+InstrumentOptions WithSerialNumber(InstrumentOptions options, uint64_t seed) {
+    if (options.serialNumber.empty())
+        options.serialNumber = SerialNumberForSeed(seed);
+    return options;
+}
 
 } // namespace
 
 Instrument::Instrument(const InstrumentOptions& options, const uint8_t* memory,
                        const FaultPlan& faults, uint64_t seed, ByteSink& sink, SimLog* log)
-    : m_tests(options), m_interfaceVersion(options.interfaceVersion), m_memory(memory),
-      m_faults(faults), m_sink(sink), m_log(log), m_config(BuildConfigBlock()),
+    : m_tests(WithSerialNumber(options, seed)), m_interfaceVersion(options.interfaceVersion),
+      m_memory(memory), m_faults(faults), m_sink(sink), m_log(log), m_config(BuildConfigBlock()),
       m_checksumDice(seed ^ kChecksumStream), m_dropDice(seed ^ kDropStream),
       m_refuseDice(seed ^ kRefuseStream), m_garbageDice(seed ^ kGarbageStream) {}
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/SerialNumber.h"
+
 namespace sim {
 
 namespace {
@@ -16,7 +18,7 @@ const TestDef kTests[] = {
     {'A', "Clock", 15, 132, false, 0},
     {'A', "Run hours", 16, 3, false, 0},
     {'A', "Display contrast", 17, 129, false, 0},
-    {'A', "Serial number", 20, 5, false, 16},
+    {'A', "Serial number", kSerialNumberTest, 5, false, static_cast<int>(kSerialNumberLength)},
     {'A', "Firmware version", 21, 5, false, 12},
     {'A', "Job number", 22, 133, false, 12},
     {'A', "Sensor reading", 30, 2, true, 0},
@@ -65,7 +67,7 @@ InstrumentTests::InstrumentTests(const InstrumentOptions& options) : m_uploadFla
         if (Type(i) == 5)
             for (int s = 0; s < kSensorCount; ++s)
                 WriteText(i, s, 0, "", 0);
-    setText(20, 0, "TAV-4120-078315");
+    setText(kSerialNumberTest, 0, options.serialNumber.c_str());
     setText(21, 0, "4.12.0003");
     setText(22, 0, "NW-22817");
     setText(33, 0, "LEL pellist");

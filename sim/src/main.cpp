@@ -1,21 +1,19 @@
-// tavon-instrument: a simulated Tavon instrument on the far end of the companion pipe (or a
-// pseudo-terminal), so that the program and its tests run without hardware.
+// tavon-instrument: one or several simulated Tavon instruments on the far end of the companion
+// pipe (or of pseudo-terminals), so that the program and its tests run without hardware.
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
-#include "LinkPump.h"
-#include "PipeServer.h"
+#include "ServedInstrument.h"
+#include "sim/LogMemory.h"
 #include "sim/Options.h"
 #ifndef _WIN32
-#include "PtyServer.h"
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
-#include "sim/Instrument.h"
-#include "sim/LogMemory.h"
-#include "sim/SimLog.h"
 
 namespace {
 
@@ -40,6 +38,21 @@ void QuitOnSignals(QCoreApplication& app) {
 void QuitOnSignals(QCoreApplication&) {}
 #endif
 
+int Fail(const QString& message, int code) {
+    std::fprintf(stderr, "tavon-instrument: %s\n", message.toLocal8Bit().constData());
+    return code;
+}
+
+// --dump: the memory of the (one) instrument as a FlashData.txt dump.
+int WriteDump(const SimOptions& options) {
+    static sim::LogMemory memory; // 2 MB: not on the stack
+    std::string error;
+    if (!SetUpMemory(options, options.seed, memory, error) ||
+        !memory.WriteDump(options.dumpPath.toStdString(), error))
+        return Fail(QString::fromStdString(error), 1);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -53,85 +66,30 @@ int main(int argc, char** argv) {
         std::fputs(message.toLocal8Bit().constData(), stdout);
         return 0;
     case OptionsResult::Error:
-        std::fprintf(stderr, "tavon-instrument: %s\n", message.toLocal8Bit().constData());
-        return 2;
+        return Fail(message, 2);
     case OptionsResult::Run:
         break;
     }
-
-    static sim::LogMemory memory; // 2 MB: not on the stack
-    std::string error;
-    if (!options.imagePath.isEmpty()) {
-        if (!memory.LoadDump(options.imagePath.toStdString(), error)) {
-            std::fprintf(stderr, "tavon-instrument: %s\n", error.c_str());
-            return 1;
-        }
-    } else {
-        sim::MemoryOptions memoryOptions;
-        memoryOptions.seed = options.seed;
-        memoryOptions.withUnknownRecords = options.withUnknownRecords;
-        memory.Generate(memoryOptions);
-    }
-    if (!options.dumpPath.isEmpty()) {
-        if (!memory.WriteDump(options.dumpPath.toStdString(), error)) {
-            std::fprintf(stderr, "tavon-instrument: %s\n", error.c_str());
-            return 1;
-        }
-        return 0;
-    }
-
-    sim::SimLog log;
-    if (!options.logPath.isEmpty() && !log.Open(options.logPath.toLocal8Bit().constData())) {
-        std::fprintf(stderr, "tavon-instrument: cannot write %s\n",
-                     options.logPath.toLocal8Bit().constData());
-        return 1;
-    }
-
-    sim::InstrumentOptions instrumentOptions;
-    instrumentOptions.uploadFlagLetter = options.uploadFlagLetter;
-    instrumentOptions.interfaceVersion = options.interfaceVersion;
-    LinkPump pump(options.baud);
-    sim::Instrument instrument(instrumentOptions, memory.Bytes(), options.faults, options.seed,
-                               pump, &log);
+#ifdef _WIN32
+    if (options.pty)
+        return Fail("--pty needs a POSIX system", 2);
+#endif
+    if (!options.dumpPath.isEmpty())
+        return WriteDump(options);
 
     QuitOnSignals(app);
-    QString ready;
-    PipeServer* pipe = nullptr;
-    QString startError;
-#ifndef _WIN32
-    PtyServer* pty = nullptr;
-    if (options.pty) {
-        pty = new PtyServer(instrument, pump, &app);
-        if (!pty->Start(startError)) {
-            std::fprintf(stderr, "tavon-instrument: %s\n", startError.toLocal8Bit().constData());
-            return 1;
-        }
-        ready = "ready: pty " + pty->PortPath();
-    } else
-#else
-    if (options.pty) {
-        std::fprintf(stderr, "tavon-instrument: --pty needs a POSIX system\n");
-        return 2;
-    } else
-#endif
-    {
-        pipe = new PipeServer(options.pipeName, instrument, pump, log, &app);
-        if (!pipe->Start(startError)) {
-            std::fprintf(stderr, "tavon-instrument: cannot serve \"%s\": %s\n",
-                         options.pipeName.toLocal8Bit().constData(),
-                         startError.toLocal8Bit().constData());
-            return 1;
-        }
-        ready = "ready: pipe " + pipe->FullName();
+    std::vector<std::unique_ptr<ServedInstrument>> served;
+    for (int k = 0; k < options.instruments; ++k) {
+        served.push_back(std::make_unique<ServedInstrument>(options, InstrumentSetup(options, k)));
+        QString error;
+        if (!served.back()->Start(error))
+            return Fail(error, 1);
     }
-    std::printf("%s\n", ready.toLocal8Bit().constData());
+    // Ready lines only once every instrument serves, so that a script may use them at once.
+    for (const auto& instrument : served) {
+        std::printf("%s\n", instrument->ReadyLine().toLocal8Bit().constData());
+        instrument->NoteReady();
+    }
     std::fflush(stdout);
-    log.Note(ready.toLocal8Bit().constData());
-
-    const int result = app.exec();
-    delete pipe;
-#ifndef _WIN32
-    delete pty;
-#endif
-    return result;
+    return app.exec();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,8 @@
 #include "HostLines.h"
 #include "sim/Instrument.h"
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
+#include "sim/SerialNumber.h"
 
 using simtest::CommandLine;
 using simtest::Frame;
@@ -116,7 +119,7 @@ TEST(SimInstrument, IndexSectorIsWholeSectorWhateverTheOffset) {
     EXPECT_EQ(b.Answer(CommandLine('W', {12, 0, 4, 0})), "04 00");
     EXPECT_EQ(b.Answer(CommandLine('W', {13, 0, 0, 4})), "00 04");
     const std::string data = b.Run(b.Send(CommandLine('W', {11, 0, 3})));
-    EXPECT_EQ(data, MemoryText(4 * 4096, 4096));
+    EXPECT_EQ(data, MemoryText(4 * sim::kSectorSize, sim::kSectorSize));
 }
 
 TEST(SimInstrument, SessionPieceOf1024FromTheOffset) {
@@ -125,7 +128,7 @@ TEST(SimInstrument, SessionPieceOf1024FromTheOffset) {
     EXPECT_EQ(b.Answer(CommandLine('W', {13, 0, 0x00, 0x0C})), "00 0C"); // offset 3072
     const auto frames = b.Send(CommandLine('W', {11, 0, 3}));
     EXPECT_EQ(frames.size(), 1u + 24u + 1u); // 23 frames of 44 and one of 12
-    EXPECT_EQ(b.Run(frames), MemoryText(509 * 4096 + 3072, 1024));
+    EXPECT_EQ(b.Run(frames), MemoryText(509 * sim::kSectorSize + 3072, sim::kSessionPiece));
     EXPECT_EQ(frames.back().payload, "00 04");
 }
 
@@ -166,12 +169,48 @@ TEST(SimInstrument, NumericValuesOnTheWire) {
 
 TEST(SimInstrument, TextReadsOnBothInterfaces) {
     Bench b;
-    EXPECT_EQ(b.Answer(CommandLine('T', {20, 0, 16})), "TAV-4120-078315 ");
-    EXPECT_EQ(b.Answer(CommandLine('T', {20, 4, 4})), "4120");
     EXPECT_EQ(b.Answer(CommandLine('R', {21, 0, 12})), "34 2E 31 32"); // "4.12"
     EXPECT_EQ(b.Answer(CommandLine('R', {21, 8, 12})), "33 20 20 20"); // "3" and blanks
     // Per-sensor text: (sensor - 1) x length + index.
     EXPECT_EQ(b.Answer(CommandLine('T', {33, 12, 12})), "CO cell     ");
+}
+
+// The serial number read as the host reads text: whole from interface 11 on, four character
+// codes at a time up to 10.
+TEST(SimInstrument, SerialNumberOnBothInterfaces) {
+    struct Case {
+        int interfaceVersion;
+        uint64_t seed;
+        std::string given;
+        std::string read; // blank-padded to 16
+    };
+    const std::string ofSeed7 = sim::SerialNumberForSeed(7);
+    for (const Case& c :
+         {Case{11, 7, "", ofSeed7 + std::string(16 - ofSeed7.size(), ' ')},
+          Case{10, 7, "", ofSeed7 + std::string(16 - ofSeed7.size(), ' ')},
+          Case{11, 7, "BENCH 7", "BENCH 7         "}, Case{10, 8, "BENCH 7", "BENCH 7         "},
+          Case{10, 1, "0123456789ABCDEF", "0123456789ABCDEF"}}) {
+        sim::InstrumentOptions options;
+        options.interfaceVersion = c.interfaceVersion;
+        options.serialNumber = c.given;
+        Bench b(options, {}, c.seed);
+        std::string read;
+        if (c.interfaceVersion >= 11) {
+            read = b.Answer(CommandLine('T', {20, 0, 16}));
+        } else {
+            for (int offset = 0; offset < 16; offset += 4) {
+                unsigned code[4] = {};
+                const std::string answer = b.Answer(CommandLine('R', {20, offset, 16}));
+                ASSERT_EQ(std::sscanf(answer.c_str(), "%2X %2X %2X %2X", &code[0], &code[1],
+                                      &code[2], &code[3]),
+                          4)
+                    << answer;
+                for (unsigned k : code)
+                    read += static_cast<char>(k);
+            }
+        }
+        EXPECT_EQ(read, c.read) << "interface " << c.interfaceVersion;
+    }
 }
 
 TEST(SimInstrument, TextWritesOnBothInterfaces) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,18 +13,18 @@
 #include <unistd.h>
 
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
 #include "testsupport/TempDir.h"
 
 namespace {
 
-constexpr size_t kSector = 4096;
-
-std::unique_ptr<sim::LogMemory> Make(uint64_t seed, bool unknown = false) {
+std::unique_ptr<sim::LogMemory> Make(uint64_t seed, bool unknown = false, int newSessions = 0) {
     auto m = std::make_unique<sim::LogMemory>();
     sim::MemoryOptions options;
     options.seed = seed;
     options.withUnknownRecords = unknown;
-    m->Generate(options);
+    options.newSessions = newSessions;
+    EXPECT_TRUE(m->Generate(options));
     return m;
 }
 
@@ -36,7 +37,7 @@ const sim::LogMemory& Default() {
 std::vector<uint8_t> ReadStream(const uint8_t* memory, int slot, size_t outputBytes,
                                 size_t* consumed = nullptr) {
     std::vector<uint8_t> out;
-    size_t i = (static_cast<size_t>(slot) + 10) * kSector;
+    size_t i = sim::SessionSectorOffset(slot);
     const size_t start = i;
     while (out.size() < outputBytes) {
         uint8_t b = memory[i++];
@@ -71,12 +72,35 @@ std::vector<Record> Walk(const std::vector<uint8_t>& stream) {
     return records;
 }
 
+// FNV-1a over the memory image and everything Sessions() tells about each session.
+uint64_t Digest(const sim::LogMemory& m) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    const auto mix = [&h](const void* data, size_t length) {
+        const auto* p = static_cast<const uint8_t*>(data);
+        for (size_t i = 0; i < length; ++i)
+            h = (h ^ p[i]) * 0x100000001B3ull;
+    };
+    mix(m.Bytes(), sim::kMemorySize);
+    for (const sim::GeneratedSession& s : m.Sessions()) {
+        const uint32_t fields[] = {
+            static_cast<uint32_t>(s.slot), s.stamp, static_cast<uint32_t>(s.storedLength),
+            static_cast<uint32_t>(s.stream.size()),
+            static_cast<uint32_t>(s.dated | s.alarm << 1 | s.fieldCal << 2 | s.cal << 3 |
+                                  s.continuation << 4 | s.unknownRecords << 5)};
+        mix(fields, sizeof fields);
+        mix(s.name.data(), s.name.size());
+        mix(s.stream.data(), s.stream.size());
+        mix(s.kinds.data(), s.kinds.size());
+    }
+    return h;
+}
+
 } // namespace
 
 TEST(SimLogMemory, SameSeedSameMemoryOtherSeedOther) {
     const auto a = Make(1), b = Make(1), c = Make(2);
-    EXPECT_EQ(std::memcmp(a->Bytes(), b->Bytes(), sim::LogMemory::kSize), 0);
-    EXPECT_NE(std::memcmp(a->Bytes(), c->Bytes(), sim::LogMemory::kSize), 0);
+    EXPECT_EQ(std::memcmp(a->Bytes(), b->Bytes(), sim::kMemorySize), 0);
+    EXPECT_NE(std::memcmp(a->Bytes(), c->Bytes(), sim::kMemorySize), 0);
 }
 
 // The invariants hold for any seed, not only the default one.
@@ -96,7 +120,7 @@ TEST_P(SimLogMemorySeeds, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
     std::set<int> used;
     int undated = 0;
     for (const auto& s : m.Sessions()) {
-        const size_t entry = static_cast<size_t>(s.slot / 50) * kSector + (s.slot % 50) * 20;
+        const size_t entry = sim::IndexEntryOffset(s.slot);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.Bytes()) + entry, 19), s.name);
         ASSERT_EQ(s.name.size(), 19u);
         if (s.dated) {
@@ -111,18 +135,19 @@ TEST_P(SimLogMemorySeeds, IndexEntriesNameEverySessionAndEmptySlotsAreErased) {
     }
     EXPECT_EQ(undated, 1);
     int emptyWithin = 0;
-    for (int slot = 0; slot < 500; ++slot) {
-        const size_t entry = static_cast<size_t>(slot / 50) * kSector + (slot % 50) * 20;
+    for (int slot = 0; slot < sim::kSlotCount; ++slot) {
+        const size_t entry = sim::IndexEntryOffset(slot);
         const bool empty = m.Bytes()[entry] == 0xFF;
         EXPECT_EQ(empty, used.count(slot) == 0) << slot;
         if (empty && slot < *used.rbegin())
             ++emptyWithin;
     }
     EXPECT_GE(emptyWithin, 1);
-    // Bytes 1000 to 4095 of the index sectors hold no entries.
-    for (size_t s = 0; s < 10; ++s)
-        for (size_t i = 1000; i < kSector; ++i)
-            ASSERT_EQ(m.Bytes()[s * kSector + i], 0xFF);
+    // The bytes after the last entry of each index sector hold nothing.
+    for (size_t s = 0; s < sim::kIndexSectors; ++s)
+        for (size_t i = sim::kEntriesPerIndexSector * sim::kIndexEntrySize; i < sim::kSectorSize;
+             ++i)
+            ASSERT_EQ(m.Bytes()[s * sim::kSectorSize + i], 0xFF);
 }
 
 TEST_P(SimLogMemorySeeds, TagsMatchEachSessionsRecords) {
@@ -189,12 +214,12 @@ TEST_P(SimLogMemorySeeds, StoredStreamsReadBackAndEndOnErasedFlash) {
         const std::vector<uint8_t> read = ReadStream(m.Bytes(), s.slot, 4000, &consumed);
         ASSERT_TRUE(std::equal(s.stream.begin(), s.stream.end(), read.begin())) << s.name;
         EXPECT_NE(read[s.stream.size()], '<') << s.name;
-        if (s.storedLength > kSector) {
+        if (s.storedLength > sim::kSectorSize) {
             ++pastSector;
             EXPECT_EQ(used.count(s.slot + 1), 0u) << "the next slot holds the stored overflow";
             EXPECT_GT(std::count(s.stream.begin(), s.stream.end(), 0x55), 96);
         } else {
-            EXPECT_LT(s.storedLength, kSector) << s.name;
+            EXPECT_LT(s.storedLength, sim::kSectorSize) << s.name;
         }
     }
     EXPECT_EQ(pastSector, 1);
@@ -272,10 +297,11 @@ TEST(SimLogMemory, UnknownRecordsOnlyWhenAskedAndNothingElseMoves) {
     const auto& extra = withUnknown->Sessions().back();
     EXPECT_TRUE(extra.unknownRecords);
     EXPECT_NE(extra.kinds.find("Q1"), std::string::npos);
-    const size_t entry = static_cast<size_t>(extra.slot / 50) * kSector + (extra.slot % 50) * 20;
-    const size_t sector = (static_cast<size_t>(extra.slot) + 10) * kSector;
-    for (size_t i = 0; i < sim::LogMemory::kSize; ++i) {
-        if ((i >= entry && i < entry + 20) || (i >= sector && i < sector + kSector))
+    const size_t entry = sim::IndexEntryOffset(extra.slot);
+    const size_t sector = sim::SessionSectorOffset(extra.slot);
+    for (size_t i = 0; i < sim::kMemorySize; ++i) {
+        if ((i >= entry && i < entry + sim::kIndexEntrySize) ||
+            (i >= sector && i < sector + sim::kSectorSize))
             continue;
         ASSERT_EQ(plain->Bytes()[i], withUnknown->Bytes()[i]) << i;
     }
@@ -299,7 +325,7 @@ TEST(SimLogMemory, DumpRoundTripAndRejects) {
 
     sim::LogMemory loaded;
     ASSERT_TRUE(loaded.LoadDump(path, error)) << error;
-    EXPECT_EQ(std::memcmp(loaded.Bytes(), Default().Bytes(), sim::LogMemory::kSize), 0);
+    EXPECT_EQ(std::memcmp(loaded.Bytes(), Default().Bytes(), sim::kMemorySize), 0);
 
     const std::string bad = dir.File("bad.txt");
     f = std::fopen(bad.c_str(), "wb");
@@ -314,4 +340,104 @@ TEST(SimLogMemory, DumpRoundTripAndRejects) {
     std::fclose(f);
     EXPECT_FALSE(untouched.LoadDump(bad, error));
     EXPECT_FALSE(untouched.LoadDump(dir.File("missing.txt"), error));
+}
+
+// The memory every seed and option gives, recorded before the generator was taken apart; any
+// change to the generator that moves a byte of it shows here.
+TEST(SimLogMemory, GeneratedMemoryIsUnchanged) {
+    struct Case {
+        uint64_t seed;
+        bool unknown;
+        uint64_t digest;
+    };
+    const Case cases[] = {
+        {0, false, 0xBD9170FFA5712427ull},          {0, true, 0xDA93674A302D4A6Full},
+        {1, false, 0x99B741B55C7A5847ull},          {1, true, 0xCA783A91CAC35F1Bull},
+        {2, false, 0xCFFA100B27A357C1ull},          {3, true, 0xBC4CE04910B6CCECull},
+        {42, false, 0x42A19CE99EA43D0Aull},         {1234, true, 0xAA4263840B1A66C3ull},
+        {UINT64_MAX, false, 0x5F09E66E9E18857Cull},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Digest(*Make(c.seed, c.unknown)), c.digest)
+            << c.seed << (c.unknown ? " unknown" : "");
+}
+
+// A second visit of the same instrument: the same memory with sessions added after the last one.
+TEST(SimLogMemory, NewSessionsFollowTheLastAndMoveNothingElse) {
+    struct Case {
+        uint64_t seed;
+        bool unknown;
+        int count;
+    };
+    for (const Case& c : {Case{1, false, 2}, Case{2, false, 5}, Case{3, true, 1},
+                          Case{42, false, 9}, Case{1234, true, 4}}) {
+        SCOPED_TRACE(testing::Message() << "seed " << c.seed << ", " << c.count << " new");
+        const auto base = Make(c.seed, c.unknown);
+        const auto grown = Make(c.seed, c.unknown, c.count);
+        const std::vector<sim::GeneratedSession>& before = base->Sessions();
+        const std::vector<sim::GeneratedSession>& after = grown->Sessions();
+        ASSERT_EQ(after.size(), before.size() + static_cast<size_t>(c.count));
+
+        // The new ones come after the generated ones (and before the unknown records' slot).
+        const size_t generated = before.size() - (c.unknown ? 1 : 0);
+        std::vector<sim::GeneratedSession> added(after.begin() + static_cast<long>(generated),
+                                                 after.begin() + static_cast<long>(generated) +
+                                                     c.count);
+        std::map<uint32_t, int> perDay;
+        uint32_t latest = 0;
+        for (size_t i = 0; i < generated; ++i) {
+            if (before[i].dated) {
+                latest = std::max(latest, before[i].stamp);
+                perDay[before[i].stamp / 86400]++;
+            }
+        }
+        const uint32_t lastDay = latest / 86400;
+        const bool lastDayFull = perDay[lastDay] == 3;
+        std::vector<bool> newBytes(sim::kMemorySize, false);
+        for (const sim::GeneratedSession& s : added) {
+            EXPECT_GT(s.slot, before[generated - 1].slot);
+            EXPECT_GT(s.stamp, latest) << s.name;
+            EXPECT_TRUE(s.dated);
+            latest = s.stamp;
+            const uint32_t day = s.stamp / 86400;
+            EXPECT_GE(day, lastDay + (lastDayFull ? 1 : 0)) << s.name;
+            EXPECT_LE(++perDay[day], 3) << "a day holds at most three sessions: " << s.name;
+            EXPECT_NE((day + 6) % 7, 0u) << "not on a Sunday: " << s.name;
+            EXPECT_NE((day + 6) % 7, 6u) << "not on a Saturday: " << s.name;
+            char hex[9];
+            std::snprintf(hex, sizeof hex, "%08X", s.stamp);
+            EXPECT_EQ(s.name.substr(0, 8), hex);
+            const size_t entry = sim::IndexEntryOffset(s.slot);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(grown->Bytes()) + entry, 19),
+                      s.name);
+            std::fill_n(newBytes.begin() + static_cast<long>(entry), sim::kIndexEntrySize, true);
+            std::fill_n(newBytes.begin() + static_cast<long>(sim::SessionSectorOffset(s.slot)),
+                        sim::kSectorSize, true);
+        }
+
+        for (size_t i = 0; i < generated; ++i) {
+            EXPECT_EQ(after[i].name, before[i].name);
+            EXPECT_EQ(after[i].slot, before[i].slot);
+        }
+        size_t moved = 0;
+        for (size_t i = 0; i < sim::kMemorySize; ++i)
+            moved += !newBytes[i] && base->Bytes()[i] != grown->Bytes()[i];
+        EXPECT_EQ(moved, 0u);
+
+        // Asking for one more on a third visit keeps those of the second.
+        const auto third = Make(c.seed, c.unknown, c.count + 1);
+        EXPECT_EQ(third->Sessions()[generated + static_cast<size_t>(c.count) - 1].name,
+                  added.back().name);
+    }
+}
+
+TEST(SimLogMemory, NewSessionsThatDoNotFitAreRefusedAndChangeNothing) {
+    sim::LogMemory memory;
+    sim::MemoryOptions options;
+    ASSERT_TRUE(memory.Generate(options));
+    options.newSessions = 450;
+    std::string error;
+    EXPECT_FALSE(memory.Generate(options, &error));
+    EXPECT_NE(error.find("new sessions fit"), std::string::npos) << error;
+    EXPECT_EQ(Digest(memory), Digest(Default()));
 }

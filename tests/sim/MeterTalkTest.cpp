@@ -17,6 +17,8 @@
 #include "metertalk/TestList.h"
 #include "sim/InstrumentTests.h"
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
+#include "sim/SerialNumber.h"
 #include "testsupport/QtProcesses.h"
 
 using testsupport::PrivateInstrument;
@@ -211,10 +213,12 @@ TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     for (unsigned s = 0; s < 10; ++s) {
         std::string data;
         ASSERT_EQ(host.Area(s, 0, data), ID_COMMS_UNSOLICITED) << s;
-        ASSERT_EQ(data.size(), 4096u);
-        image->Store(s * 4096, reinterpret_cast<const uint8_t*>(data.data()), 4096);
+        ASSERT_EQ(data.size(), sim::kSectorSize);
+        image->Store(s * sim::kSectorSize, reinterpret_cast<const uint8_t*>(data.data()),
+                     sim::kSectorSize);
     }
-    EXPECT_EQ(std::memcmp(image->Bytes(), expected->Bytes(), 10 * 4096), 0);
+    EXPECT_EQ(std::memcmp(image->Bytes(), expected->Bytes(), sim::kIndexSectors * sim::kSectorSize),
+              0);
 
     // The session whose escapes run past its sector, and the very last sector (field 0x1FD).
     sim::LogMemory memory;
@@ -223,23 +227,53 @@ TEST_F(SimMeterTalk, TenIndexSectorsAndFourSessionPiecesAreByteIdentical) {
     memory.Generate(options);
     int slot = -1;
     for (const auto& s : memory.Sessions())
-        if (s.storedLength > 4096)
+        if (s.storedLength > sim::kSectorSize)
             slot = s.slot;
     ASSERT_GE(slot, 0);
-    for (const unsigned sector : {static_cast<unsigned>(slot + 10), 509u}) {
+    for (const unsigned sector : {sim::SessionSector(slot), 509u}) {
         for (unsigned piece = 0; piece < 4; ++piece) {
             std::string data;
-            ASSERT_EQ(host.Area(sector, piece * 1024, data), ID_COMMS_UNSOLICITED);
-            ASSERT_EQ(data.size(), 1024u);
-            image->Store(sector * 4096 + piece * 1024,
-                         reinterpret_cast<const uint8_t*>(data.data()), 1024);
+            const size_t offset = piece * sim::kSessionPiece;
+            ASSERT_EQ(host.Area(sector, static_cast<unsigned>(offset), data), ID_COMMS_UNSOLICITED);
+            ASSERT_EQ(data.size(), sim::kSessionPiece);
+            image->Store(sector * sim::kSectorSize + offset,
+                         reinterpret_cast<const uint8_t*>(data.data()), sim::kSessionPiece);
         }
-        EXPECT_EQ(
-            std::memcmp(image->Bytes() + sector * 4096, expected->Bytes() + sector * 4096, 4096), 0)
+        EXPECT_EQ(std::memcmp(image->Bytes() + sector * sim::kSectorSize,
+                              expected->Bytes() + sector * sim::kSectorSize, sim::kSectorSize),
+                  0)
             << sector;
     }
     EXPECT_EQ(host.timeouts, 0);
 }
+
+// The serial number as the program reads it, on both interfaces: the seed's, or the one given.
+struct SerialCase {
+    int interfaceVersion;
+    QStringList arguments;
+    std::string expected; // blank-padded to the test's 16 characters
+};
+
+class SimMeterTalkSerial : public SimMeterTalk, public ::testing::WithParamInterface<SerialCase> {};
+
+TEST_P(SimMeterTalkSerial, SerialNumberRead) {
+    Start(GetParam().arguments +
+          QStringList{"--interface-version", QString::number(GetParam().interfaceVersion)});
+    ASSERT_TRUE(host.StartUp());
+    ASSERT_EQ(host.Ask("Serial number"), ID_COMMS_ASK_DONE);
+    EXPECT_EQ(std::string(host.Comms().GetNewString()), GetParam().expected);
+}
+
+std::string Padded(const std::string& serial) {
+    return serial + std::string(sim::kSerialNumberLength - serial.size(), ' ');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interfaces, SimMeterTalkSerial,
+    ::testing::Values(SerialCase{11, {"--seed", "7"}, Padded(sim::SerialNumberForSeed(7))},
+                      SerialCase{10, {"--seed", "7"}, Padded(sim::SerialNumberForSeed(7))},
+                      SerialCase{11, {"--serial", "DEPOT 4"}, "DEPOT 4         "},
+                      SerialCase{10, {"--serial", "0123456789ABCDEF"}, "0123456789ABCDEF"}));
 
 class SimMeterTalkText : public SimMeterTalk, public ::testing::WithParamInterface<int> {};
 
@@ -249,8 +283,6 @@ TEST_P(SimMeterTalkText, TextTestsReadAndWritten) {
     ASSERT_TRUE(host.StartUp(&driver));
     EXPECT_EQ(host.List().GetInterfaceVersion(), GetParam());
 
-    ASSERT_EQ(host.Ask("Serial number"), ID_COMMS_ASK_DONE);
-    EXPECT_STREQ(host.Comms().GetNewString(), "TAV-4120-078315 ");
     ASSERT_EQ(host.Ask("Firmware version"), ID_COMMS_ASK_DONE);
     EXPECT_STREQ(host.Comms().GetNewString(), "4.12.0003   ");
 
@@ -321,7 +353,7 @@ TEST_F(SimMeterTalk, RefusalsAreOutwaitedAndDeterministic) {
         for (unsigned sector = 0; sector < 3; ++sector) {
             std::string data;
             ASSERT_EQ(h.Area(sector, 0, data), ID_COMMS_UNSOLICITED);
-            EXPECT_EQ(data.size(), 4096u);
+            EXPECT_EQ(data.size(), sim::kSectorSize);
         }
         process.Stop();
         QFile file(log);
@@ -369,7 +401,8 @@ TEST_F(SimMeterTalk, NoiseBetweenFramesCostsNothing) {
     for (unsigned s = 0; s < 3; ++s) {
         std::string data;
         ASSERT_EQ(host.Area(s, 0, data), ID_COMMS_UNSOLICITED);
-        EXPECT_EQ(std::memcmp(data.data(), memory.Bytes() + s * 4096, 4096), 0);
+        EXPECT_EQ(std::memcmp(data.data(), memory.Bytes() + s * sim::kSectorSize, sim::kSectorSize),
+                  0);
     }
     EXPECT_EQ(host.checksumErrors, 0);
 }

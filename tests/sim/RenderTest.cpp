@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
 #include "testsupport/QtProcesses.h"
 #include "testsupport/TempDir.h"
 
@@ -38,7 +39,7 @@ Rendered Render(const QStringList& simArguments, bool unknown) {
     sim::LogMemory loaded;
     std::string error;
     if (!loaded.LoadDump(dump.toStdString(), error) ||
-        std::memcmp(loaded.Bytes(), memory.Bytes(), sim::LogMemory::kSize) != 0)
+        std::memcmp(loaded.Bytes(), memory.Bytes(), sim::kMemorySize) != 0)
         return r;
     QStringList args{"render", dump, "--graph", "--mode-names",
                      "Survey,Leak Search,Barhole,R[seau Enqu]te"};

@@ -6,14 +6,22 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QRegularExpression>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
+#include "HostLines.h"
+#include "sim/LogMemory.h"
+#include "sim/MemoryLayout.h"
+#include "sim/SerialNumber.h"
 #include "testsupport/QtProcesses.h"
 
 using testsupport::EnvGuard;
@@ -24,6 +32,46 @@ namespace {
 
 const char kReadUploadFlag[] = "   LR  0B 00 01 8F\r\n";
 const char kAnswerZero[] = "YHA00;"; // then the checksum and CR LF
+
+// The host's end of a pseudo-terminal, raw; a read waits at most a second.
+int OpenPort(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return fd;
+    termios tio{};
+    if (::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 10;
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+// Sends a line and collects frames until `answers` answer frames have come, or a few seconds of
+// silence.
+std::vector<simtest::Frame> Converse(int fd, const std::string& line, int answers) {
+    if (::write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+        return {};
+    std::vector<uint8_t> bytes;
+    std::vector<simtest::Frame> frames;
+    for (int silent = 0; silent < 5;) {
+        uint8_t buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            ++silent;
+            continue;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        frames = simtest::SplitFrames(bytes);
+        int seen = 0;
+        for (const simtest::Frame& f : frames)
+            seen += f.kind == 'A';
+        if (seen >= answers)
+            break;
+    }
+    return frames;
+}
 
 QByteArray Exchange(QLocalSocket& socket, const char* line, int waitMs = 3000) {
     socket.write(line);
@@ -107,14 +155,8 @@ TEST(SimServer, PseudoTerminalAnswersLikeThePipe) {
     ASSERT_TRUE(sim.Start({"--pty"})) << sim.Errors().toStdString();
     ASSERT_TRUE(sim.ReadyLine().startsWith("ready: pty /dev/"));
     const QByteArray path = sim.ReadyLine().mid(11).toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    const int fd = OpenPort(path);
     ASSERT_GE(fd, 0) << path.constData();
-    termios tio{};
-    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
-    ::cfmakeraw(&tio);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 10; // reads wait at most a second
-    ::tcsetattr(fd, TCSANOW, &tio);
     ASSERT_EQ(::write(fd, kReadUploadFlag, sizeof kReadUploadFlag - 1),
               static_cast<ssize_t>(sizeof kReadUploadFlag - 1));
     std::string got;
@@ -126,6 +168,77 @@ TEST(SimServer, PseudoTerminalAnswersLikeThePipe) {
     }
     ::close(fd);
     EXPECT_EQ(got.rfind(kAnswerZero, 0), 0u) << got;
+}
+
+// Three instruments in one process, each with its own seed, serial number, memory and log.
+TEST(SimServer, SeveralPseudoTerminalsAreSeveralInstruments) {
+    testsupport::TempDir dir("sim-pty3-");
+    ASSERT_TRUE(dir.Ok());
+    QProcess process;
+    process.start(
+        testsupport::QtBinDir() + "/tavon-instrument",
+        {"--pty", "3", "--seed", "11", "--log", QString::fromStdString(dir.File("i.log"))});
+    QStringList ready;
+    while (ready.size() < 3 && (process.canReadLine() || process.waitForReadyRead(30000)))
+        while (process.canReadLine())
+            ready += QString::fromLocal8Bit(process.readLine()).trimmed();
+    ASSERT_EQ(ready.size(), 3) << process.readAllStandardError().toStdString();
+
+    std::vector<std::string> serials, sectors;
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(ready[k].toStdString());
+        ASSERT_TRUE(ready[k].startsWith("ready: pty /dev/"));
+        const int fd = OpenPort(ready[k].mid(11).toLocal8Bit());
+        ASSERT_GE(fd, 0);
+        const auto serial = Converse(fd, simtest::CommandLine('T', {20, 0, 16}), 1);
+        Converse(fd, simtest::CommandLine('W', {12, 0, 0, 0}), 1);
+        Converse(fd, simtest::CommandLine('W', {13, 0, 0, 0}), 1);
+        const auto run = Converse(fd, simtest::CommandLine('W', {11, 0, 3}), 2);
+        ::close(fd);
+        ASSERT_EQ(serial.size(), 1u);
+        const std::string expected = sim::SerialNumberForSeed(11 + static_cast<uint64_t>(k));
+        EXPECT_EQ(serial[0].payload, expected + std::string(16 - expected.size(), ' '));
+        serials.push_back(serial[0].payload);
+
+        std::string sector;
+        for (const simtest::Frame& f : run)
+            if (f.kind == 'M')
+                sector += f.payload;
+        sim::LogMemory memory;
+        sim::MemoryOptions options;
+        options.seed = 11 + static_cast<uint64_t>(k);
+        ASSERT_TRUE(memory.Generate(options));
+        EXPECT_EQ(sector,
+                  std::string(reinterpret_cast<const char*>(memory.Bytes()), sim::kSectorSize));
+        sectors.push_back(sector);
+        EXPECT_EQ(::access(dir.File("i-" + std::to_string(k + 1) + ".log").c_str(), R_OK), 0);
+    }
+    EXPECT_NE(ready[0], ready[1]);
+    EXPECT_NE(ready[1], ready[2]);
+    EXPECT_NE(serials[0], serials[1]);
+    EXPECT_NE(serials[1], serials[2]);
+    EXPECT_NE(sectors[0], sectors[1]);
+    EXPECT_NE(sectors[1], sectors[2]);
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST(SimServer, NewSessionsReachTheServedMemory) {
+    testsupport::TempDir dir("sim-new-");
+    ASSERT_TRUE(dir.Ok());
+    const std::string path = dir.File("grown.txt");
+    ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--seed", "9", "--new-sessions", "2", "--dump",
+                                                   QString::fromStdString(path)}),
+              0);
+    sim::LogMemory dumped, expected;
+    std::string error;
+    ASSERT_TRUE(dumped.LoadDump(path, error)) << error;
+    sim::MemoryOptions options;
+    options.seed = 9;
+    options.newSessions = 2;
+    ASSERT_TRUE(expected.Generate(options));
+    EXPECT_EQ(std::memcmp(dumped.Bytes(), expected.Bytes(), sim::kMemorySize), 0);
 }
 
 TEST(SimServer, LogHoldsCommandsAndFramesWithTimes) {
@@ -154,7 +267,9 @@ TEST(SimServer, BadOptionsAreRefused) {
           QStringList{"--baud", "fast"}, QStringList{"--baud", "0"}, QStringList{"--seed", "-1"},
           QStringList{"--driver-version", "AB"}, QStringList{"--interface-version", "x"},
           QStringList{"--pipe", "A", "--pty"}, QStringList{"--image", "/nonexistent/F.txt"},
-          QStringList{"stray"}, QStringList{"--bogus"}}) {
+          QStringList{"stray"}, QStringList{"--bogus"},
+          QStringList{"--serial", "TAV-0000000000001"}, QStringList{"--pty", "0"},
+          QStringList{"--new-sessions", "many"}}) {
         QByteArray err;
         const int code = RunBuildProgram("tavon-instrument", args, nullptr, &err, 20000);
         EXPECT_NE(code, 0) << args.join(' ').toStdString();
@@ -165,9 +280,9 @@ TEST(SimServer, BadOptionsAreRefused) {
 TEST(SimServer, HelpListsTheOptions) {
     QByteArray out;
     ASSERT_EQ(RunBuildProgram("tavon-instrument", {"--help"}, &out), 0);
-    for (const char* option :
-         {"--pipe", "--pty", "--seed", "--driver-version", "--interface-version",
-          "--with-unknown-records", "--image", "--dump", "--baud", "--fault", "--log"})
+    for (const char* option : {"--pipe", "--pty", "--seed", "--serial", "--driver-version",
+                               "--interface-version", "--with-unknown-records", "--new-sessions",
+                               "--image", "--dump", "--baud", "--fault", "--log"})
         EXPECT_TRUE(out.contains(option)) << option;
 }
 

@@ -6,15 +6,12 @@
 
 #include "sim/Faults.h"
 #include "sim/InstrumentTests.h"
+#include "sim/MemoryLayout.h"
 #include "sim/OutputQueue.h"
 #include "sim/SimLog.h"
 #include "sim/Wire.h"
 
 namespace sim {
-
-constexpr size_t kMemorySize = 2097152;
-constexpr size_t kSectorSize = 4096;
-constexpr size_t kSessionPiece = 1024;
 
 // The instrument's side of the conversation: reads host command lines, answers them, and streams
 // the driver text, the configuration block or an area of its log memory as bulk data frames.

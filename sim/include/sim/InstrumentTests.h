@@ -13,6 +13,7 @@ constexpr int kMaxTextLength = 32;
 constexpr int kUploadFlagTest = 11;
 constexpr int kSectorToUploadTest = 12;
 constexpr int kIndexToUploadTest = 13;
+constexpr int kSerialNumberTest = 20;
 
 struct TestDef {
     char letter; // version letter
@@ -26,6 +27,9 @@ struct TestDef {
 struct InstrumentOptions {
     char uploadFlagLetter = 'B'; // 'A' tells the host not to ask for the configuration block
     int interfaceVersion = 11;   // 10 and below: text tests travel four characters at a time
+    // What "Serial number" holds (blank-padded); empty: the Instrument derives it from its seed,
+    // InstrumentTests alone leaves it blank.
+    std::string serialNumber;
 };
 
 class InstrumentTests {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/MemoryLayout.h"
+
 namespace sim {
 
 // What one generated session holds, kept beside the memory so tests can check the memory.
@@ -24,21 +26,19 @@ struct GeneratedSession {
 struct MemoryOptions {
     uint64_t seed = 1;
     bool withUnknownRecords = false;
+    // Sessions added after the last generated one, in the slots after it; everything the same
+    // seed gives without them stays byte for byte as it was.
+    int newSessions = 0;
 };
 
-// The instrument's 2 MB log memory: ten index sectors, then one 4,096-byte sector per session
-// slot, erased bytes 0xFF.
+// The instrument's 2 MB log memory (laid out as MemoryLayout.h says), erased bytes 0xFF.
 class LogMemory {
 public:
-    static constexpr size_t kSize = 2097152;
-    static constexpr size_t kSector = 4096;
-    static constexpr int kSlots = 500;
-    static constexpr int kIndexSectors = 10;
-
     LogMemory();
 
-    // A deterministic memory of several months of sessions.
-    void Generate(const MemoryOptions& options);
+    // A deterministic memory of several months of sessions. False, with the reason in error and
+    // the memory unchanged, when the new sessions asked for do not fit in the free slots.
+    bool Generate(const MemoryOptions& options, std::string* error = nullptr);
     // Reads a FlashData.txt dump (16 "%02X " groups per line); false with a message naming the
     // file and the line when it is not one. The memory is unchanged then.
     bool LoadDump(const std::string& path, std::string& error);
