@@ -90,12 +90,5 @@ int RunDownload(int argc, char** argv) {
     if (!ParseDownloadOptions(argc, argv, options, message)) {
         return UsageError(message, "download");
     }
-    // Until the download runs one session per instrument, a second link would be dropped
-    // without a word.
-    if (options.links.size() > 1 || options.allPorts) {
-        return UsageError("download: this build downloads one instrument at a time (one --pipe "
-                          "or --port, no --ports all)",
-                          "download");
-    }
     return RunDownloadSession(options);
 }

@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "CommandLine.h"
 #include "DownloadExport.h"
 #include "ExitStatus.h"
@@ -30,7 +36,20 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 
 DownloadRun::DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
                          ProgressBar& progress, std::FILE* out)
-    : m_options(options), m_image(image), m_report(report), m_progress(progress), m_out(out) {}
+    : m_options(options), m_image(image), m_report(report), m_progress(progress), m_out(out),
+      m_outDir(options.outDir), m_dumpPath(options.dumpPath) {}
+
+void DownloadRun::SetOutput(const std::string& outDir, const std::string& dumpPath) {
+    m_outDir = outDir;
+    m_dumpPath = dumpPath;
+    if (m_browser != nullptr) {
+        m_browser->SetDumpPath(DumpTarget());
+    }
+}
+
+void DownloadRun::Tell(const std::string& text) const {
+    PrintError(m_prefix.empty() ? text : m_prefix + ": " + text);
+}
 
 void DownloadRun::Prepare() {
     // Sectors that this run does not download read as erased flash, in the dump as in the
@@ -120,7 +139,7 @@ void DownloadRun::IndexEnded(bool ok) {
         return;
     }
     m_phase = Phase::JobDue;
-    if (!ok || !PutDumpInPlace()) {
+    if (!ok) {
         m_outputFailed = true; // the browser has said which dump it could not write
     }
 
@@ -135,28 +154,25 @@ void DownloadRun::IndexEnded(bool ok) {
 
     m_plan = PlanDownload(m_browser->Table(), m_browser->Tree(), m_options);
     for (const std::string& line : m_plan.missing) {
-        PrintError(line);
+        Tell(line);
     }
     if (m_keeper != nullptr && !m_keeper->Failed()) {
+        // Every day asked for gets its report; the sessions the archive holds complete are read
+        // back from it instead of being uploaded. --new-only leaves out the days with nothing
+        // new.
         const auto held = [this](int16_t slot) { return m_keeper->Held(slot); };
-        int skipped = DropHeld(m_plan, held);
-        for (const ReportJob& job : m_plan.jobs) {
-            skipped += static_cast<int>(
-                std::count_if(job.sessionSlots.begin(), job.sessionSlots.end(), held));
+        if (m_options.newOnly) {
+            DropHeld(m_plan, held);
         }
-        // A day with new sessions beside held ones: the held ones come from the archive, in the
-        // day's order, so that the report is the whole day's.
         m_browser->SetStoredSessions([this](int16_t slot) {
             return !m_keeper->Failed() && m_keeper->Held(slot) && m_keeper->Restore(m_image, slot);
         });
-        if (skipped > 0) {
-            std::fprintf(stderr,
-                         "%d sessions already archived: not uploaded again (--all "
-                         "uploads them)\n",
-                         skipped);
-        }
     }
     m_job = 0;
+    // A run with nothing to do changes no file: the old dump stays.
+    if (!m_plan.jobs.empty() && ok && !PutDumpInPlace()) {
+        m_outputFailed = true;
+    }
     if (m_plan.jobs.empty()) {
         m_phase = Phase::AllWritten;
         Complete();
@@ -177,6 +193,7 @@ void DownloadRun::SessionEnded(bool ok) {
     const bool restored =
         m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(m_browser->CurrentSlot());
     m_sessionsDone += restored ? 0 : 1;
+    m_sessionsRestored += restored ? 1 : 0;
     if (m_keeper != nullptr && !restored) {
         m_keeper->SessionArrived(m_image, m_browser->CurrentSlot());
     }
@@ -221,7 +238,7 @@ void DownloadRun::StartJob() {
 
 void DownloadRun::WriteReport(const ReportJob& job) {
     m_progress.Clear();
-    const std::string path = JoinPath(m_options.outDir, job.fileName);
+    const std::string path = JoinPath(m_outDir, job.fileName);
     if (WriteOutput(path, m_report.ReportText) == kExitOk) {
         ++m_reportsWritten;
     } else {
@@ -232,8 +249,7 @@ void DownloadRun::WriteReport(const ReportJob& job) {
     }
     if (m_chartWriter && !m_options.plot.empty()) {
         const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
-        if (!m_chartWriter(job.sessionSlots,
-                           JoinPath(m_options.outDir, stem + "." + m_options.plot))) {
+        if (!m_chartWriter(job.sessionSlots, JoinPath(m_outDir, stem + "." + m_options.plot))) {
             m_outputFailed = true;
         }
     }
@@ -258,13 +274,20 @@ void DownloadRun::EraseSector(uint32_t sector) {
 }
 
 std::string DownloadRun::DumpTarget() const {
-    // Devices and pipes cannot be replaced by a rename; they are written to directly.
-    const std::string& path = m_options.dumpPath;
-    return IsRegularOrMissing(path) ? path + ".part" : path;
+    // Devices and pipes cannot be replaced by a rename; they are written to directly. The
+    // temporary name is this process's own, so that two downloads into one folder never write
+    // through each other's.
+#ifdef _WIN32
+    const int pid = _getpid();
+#else
+    const int pid = static_cast<int>(getpid());
+#endif
+    const std::string& path = m_dumpPath;
+    return IsRegularOrMissing(path) ? path + "." + std::to_string(pid) + ".part" : path;
 }
 
 bool DownloadRun::PutDumpInPlace() {
-    const std::string& path = m_options.dumpPath;
+    const std::string& path = m_dumpPath;
     const std::string target = DumpTarget();
     if (target == path) {
         return true;
@@ -274,7 +297,7 @@ bool DownloadRun::PutDumpInPlace() {
 #endif
     if (std::rename(target.c_str(), path.c_str()) != 0) {
         std::remove(target.c_str());
-        PrintError("cannot write the dump " + path);
+        Tell("cannot write the dump " + path);
         return false;
     }
     return true;
@@ -283,7 +306,7 @@ bool DownloadRun::PutDumpInPlace() {
 bool DownloadRun::WriteDump() {
     const std::string target = DumpTarget();
     if (m_image.DumpImage(target.c_str()) != 1) {
-        PrintError("cannot write the dump " + m_options.dumpPath);
+        Tell("cannot write the dump " + m_dumpPath);
         return false;
     }
     return PutDumpInPlace();
@@ -330,14 +353,14 @@ void DownloadRun::ShowMessage(MessageKind kind, const std::string& text) {
     switch (kind) {
     case MessageKind::Status:
         if (!text.empty()) { // an empty status only clears the last one
-            PrintError(text);
+            Tell(text);
         }
         break;
     case MessageKind::Warning:
-        std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), text.c_str());
+        Tell(std::string(MessageCaption(kind)) + ": " + text);
         break;
     case MessageKind::Error:
-        PrintError(text);
+        Tell(text);
         break;
     }
 }
@@ -349,9 +372,18 @@ void DownloadRun::Stop(int status, const std::string& message) {
     if (m_phase == Phase::Finished) {
         return;
     }
-    m_progress.Clear();
-    PrintError(message);
-    Finalize(status);
+    // What was kept is said with what went wrong: reports, and the dump once the index came.
+    const bool dumped = Finalize(status);
+    std::string kept;
+    if (!m_plan.jobs.empty() && message.find(" reports written") == std::string::npos) {
+        kept += "; " + std::to_string(m_reportsWritten) + " of " +
+                std::to_string(m_plan.jobs.size()) + " reports written";
+    }
+    if (dumped) {
+        kept += "; the dump " + m_dumpPath + " holds the index and the sessions that arrived";
+    }
+    Tell(message + kept);
+    Finish();
 }
 
 void DownloadRun::StopAfterFailure(const std::string& what) {
@@ -372,33 +404,48 @@ void DownloadRun::StopAfterFailure(const std::string& what) {
 void DownloadRun::Complete() {
     Finalize(m_outputFailed ? kExitOutputFailed : !m_plan.missing.empty() ? kExitUsage : kExitOk);
     if (m_status != kExitOutputFailed) {
-        std::fprintf(stderr, "%s\n", Summary().c_str());
+        Tell(Summary());
     }
+    Finish();
 }
 
 std::string DownloadRun::Summary() const {
-    const auto count = [](int n, const char* one) {
+    const auto count = [](size_t n, const char* one) {
         return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
     };
-    const std::string folder = m_options.outDir == "." ? "the working folder" : m_options.outDir;
-    return "Downloaded " + count(m_sessionsDone, "session") + ": " +
-           count(m_reportsWritten, "report") + " in " + folder + ", the memory dump in " +
-           m_options.dumpPath;
+    const bool slots = !m_options.sessionSlots.empty();
+    std::string text = count(m_plan.jobs.size(), slots ? "slot" : "day") + ": " +
+                       count(static_cast<size_t>(m_sessionsDone), "session") + " uploaded";
+    if (m_keeper != nullptr) {
+        text += ", " + std::to_string(m_sessionsRestored) + " from the archive";
+    }
+    if (m_plan.jobs.empty()) {
+        return text + "; nothing to write, the dump " + m_dumpPath + " left as it was";
+    }
+    const std::string folder = m_outDir == "." ? "the working folder" : m_outDir;
+    return text + "; " + count(static_cast<size_t>(m_reportsWritten), "report") + " in " + folder +
+           ", the memory dump in " + m_dumpPath;
 }
 
-void DownloadRun::Finalize(int status) {
+bool DownloadRun::Finalize(int status) {
     const Phase phase = m_phase;
     m_phase = Phase::Finished;
     m_progress.Clear();
-    if (phase == Phase::JobDue || phase == Phase::Job || phase == Phase::AllWritten) {
+    bool dumped = false;
+    if ((phase == Phase::JobDue || phase == Phase::Job || phase == Phase::AllWritten) &&
+        !m_plan.jobs.empty()) {
         // A session cut off half-way would pass for its own shorter log: it is left out.
         const int16_t slot = m_browser->CurrentSlot();
         if (phase == Phase::Job && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
             EraseSector(LogImage::DataSector(static_cast<int16_t>(slot)));
         }
-        if (!WriteDump() && status == kExitOk) {
+        dumped = WriteDump();
+        if (!dumped && status == kExitOk) {
             status = kExitOutputFailed;
         }
+    } else if (DumpTarget() != m_dumpPath) {
+        // The index's dump waits under its temporary name until there is something to do.
+        std::remove(DumpTarget().c_str());
     }
     if (m_keeper != nullptr) {
         m_keeper->Finish();
@@ -408,7 +455,11 @@ void DownloadRun::Finalize(int status) {
         }
     }
     m_status = status;
+    return dumped;
+}
+
+void DownloadRun::Finish() {
     if (m_finish) {
-        m_finish(status);
+        m_finish(m_status);
     }
 }

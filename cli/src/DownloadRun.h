@@ -56,6 +56,13 @@ public:
     // The last line of a download that went through: what came and where it went.
     std::string Summary() const;
 
+    // Several instruments at once: each message names its instrument.
+    void SetMessagePrefix(const std::string& prefix) { m_prefix = prefix; }
+    // The output folder and the dump, once the instrument's name is known; before the index.
+    void SetOutput(const std::string& outDir, const std::string& dumpPath);
+    // Ends the download before anything was uploaded (the folder could not be made).
+    void Abort(int status, const std::string& message) { Stop(status, message); }
+
     // BrowserView
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
@@ -102,7 +109,13 @@ private:
     void Complete();
     // Ends the download after a request failed, with the status and words its cause calls for.
     void StopAfterFailure(const std::string& what);
-    void Finalize(int status);
+    // Every message of the download: "tavon-datalog: ", the instrument's name when several are
+    // downloaded, and the text.
+    void Tell(const std::string& text) const;
+    // Keeps what arrived (the dump, the archive) and settles the status; true when the dump was
+    // written. Finish then tells whoever waits for the end.
+    bool Finalize(int status);
+    void Finish();
 
     const DownloadOptions& m_options;
     LogImage& m_image;
@@ -117,7 +130,8 @@ private:
     DownloadPlan m_plan;
     Phase m_phase = Phase::StartingUp;
     size_t m_job = 0;
-    int m_sessionsDone = 0;
+    int m_sessionsDone = 0;     // uploaded from the instrument
+    int m_sessionsRestored = 0; // rendered from the archive's copy
     int m_reportsWritten = 0;
     bool m_outputFailed = false;
     int m_progressTotal = 0;
@@ -127,4 +141,8 @@ private:
     bool m_completed[500] = {};
 
     int m_status = 0;
+    std::string m_prefix;
+    // Where the run writes; the options' until SetOutput.
+    std::string m_outDir;
+    std::string m_dumpPath;
 };

@@ -19,9 +19,41 @@
 #include "report/Report.h"
 #include "session/InstrumentSession.h"
 
-InstrumentDownload::InstrumentDownload(DownloadOptions options, ProgressBar& progress, int tickMs)
-    : m_options(std::move(options)), m_progress(progress), m_selection(new LinkSelection),
-      m_links(new LinkChoice(m_options)), m_session(new InstrumentSession) {
+namespace {
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir == ".") {
+        return name;
+    }
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A folder name from what an instrument is called: no separators, nothing hidden.
+std::string FolderName(const std::string& name) {
+    std::string folder;
+    for (const char c : name) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                           (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
+        folder += plain ? c : '_';
+    }
+    if (folder.empty() || folder[0] == '.') {
+        folder.insert(folder.begin(), '_');
+    }
+    return folder;
+}
+
+} // namespace
+
+InstrumentDownload::InstrumentDownload(DownloadOptions options, ProgressBar& progress, int tickMs,
+                                       std::unique_ptr<OwnFolder> ownFolder)
+    : m_options(std::move(options)), m_progress(progress), m_ownFolder(std::move(ownFolder)),
+      m_selection(new LinkSelection), m_links(new LinkChoice(m_options)),
+      m_session(new InstrumentSession) {
     m_session->SetTickPeriod(tickMs);
     m_links->Install(*m_selection);
 }
@@ -41,10 +73,11 @@ bool InstrumentDownload::Open(UserPrompt& prompt, HeldPrompt& held) {
 }
 
 bool InstrumentDownload::Start(std::function<void(int)> done) {
+    m_done = std::move(done);
     // Made once the instrument is there and before anything is uploaded: a download that cannot
-    // be saved is not started.
+    // be saved is not started. A folder of the instrument's own waits for its name.
     std::string message;
-    if (!MakeFolders(m_options.outDir, message)) {
+    if (!m_ownFolder && !MakeFolders(m_options.outDir, message, &m_madeFolders)) {
         PrintError(message);
         return false;
     }
@@ -53,6 +86,9 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
     DownloadRun& run = *m_run;
     session.SetView(&run);
     run.Attach(session.Browser());
+    if (m_ownFolder) {
+        run.SetMessagePrefix(LinkName());
+    }
     // Settings.ini may name the archive (a team's server) and turn archiving off.
     const std::string archiveAt =
         m_options.archiveAt.empty() ? ReadSetting("Archive") : m_options.archiveAt;
@@ -60,9 +96,9 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         m_keeper = std::make_unique<DownloadArchive>(
             QString::fromLocal8Bit(archiveAt.c_str()),
             QString::fromLocal8Bit(m_options.instrumentName.c_str()), m_options.all,
-            [](const QString& text) {
-                PrintError("archive: " + text.toLocal8Bit().toStdString() +
-                           "; the download goes on without it");
+            [&run](const QString& text) {
+                run.ShowMessage(MessageKind::Error, "archive: " + text.toLocal8Bit().toStdString() +
+                                                        "; the download goes on without it");
             });
         run.SetKeeper(m_keeper.get());
     }
@@ -75,10 +111,7 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
             return WriteChartFile(session.Image(), report, job, path,
                                   QSize(kChartWidth, kChartHeight)) == kExitOk;
         });
-    run.SetFinish([this, done = std::move(done)](int status) {
-        m_session->SuspendTicks();
-        done(status);
-    });
+    run.SetFinish([this](int status) { Ended(status); });
     // Fast uploads: what a notification decided starts at once instead of at the next tick.
     session.SetFastUpload(m_options.fast || ReadSetting("Fast Upload") == "TRUE");
     connect(&session, &InstrumentSession::Ticked, this, [this] {
@@ -87,7 +120,37 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         }
     });
     connect(&session, &InstrumentSession::LinkLost, this, [this] { m_run->OnLinkLost(); });
+    if (m_ownFolder) {
+        connect(&session, &InstrumentSession::Connected, this, [this](bool ok) {
+            if (ok) {
+                PlaceInOwnFolder();
+            }
+        });
+    }
     return true;
+}
+
+void InstrumentDownload::PlaceInOwnFolder() {
+    // The instrument has said who it is; its folder is made before its index is asked for.
+    const std::string folder = m_ownFolder->claim(FolderName(Name()));
+    const std::string dir = JoinPath(m_options.outDir, folder);
+    m_run->SetMessagePrefix(Name());
+    std::string message;
+    if (!MakeFolders(dir, message, &m_madeFolders)) {
+        m_run->Abort(kExitOutputFailed, message);
+        return;
+    }
+    m_run->SetOutput(dir, JoinPath(dir, BaseName(m_options.dumpPath)));
+}
+
+void InstrumentDownload::Ended(int status) {
+    m_status = status;
+    m_session->SuspendTicks();
+    // A run that wrote nothing leaves no folder behind.
+    RemoveEmptyFolders(m_madeFolders);
+    if (m_done) {
+        m_done(status);
+    }
 }
 
 void InstrumentDownload::Interrupt() {
@@ -104,6 +167,10 @@ std::string InstrumentDownload::FailureHint() const {
     return m_links->FailureHint();
 }
 
+std::string InstrumentDownload::LinkName() const {
+    return m_links->LinkName();
+}
+
 std::string InstrumentDownload::Name() const {
     const std::string& serial = m_session->Facts().serialNumber;
     if (!serial.empty()) {
@@ -112,15 +179,11 @@ std::string InstrumentDownload::Name() const {
     if (!m_options.instrumentName.empty()) {
         return m_options.instrumentName;
     }
-    return m_links->LinkName();
+    return LinkName();
 }
 
 int InstrumentDownload::Status() const {
-    return m_run ? m_run->Status() : kExitNoLink;
-}
-
-bool InstrumentDownload::Finished() const {
-    return m_run && m_run->Finished();
+    return m_status >= 0 ? m_status : m_run ? m_run->Status() : kExitNoLink;
 }
 
 std::string InstrumentDownload::Summary() const {

@@ -8,6 +8,8 @@
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "CommandLine.h"
@@ -98,9 +100,17 @@ int MakeFolder(const char* path) {
 #endif
 }
 
+int RemoveFolder(const char* path) {
+#ifdef _WIN32
+    return _rmdir(path);
+#else
+    return rmdir(path);
+#endif
+}
+
 } // namespace
 
-bool MakeFolders(const std::string& dir, std::string& message) {
+bool MakeFolders(const std::string& dir, std::string& message, std::vector<std::string>* made) {
     std::string path;
     size_t start = 0;
     while (start <= dir.size()) {
@@ -114,6 +124,9 @@ bool MakeFolders(const std::string& dir, std::string& message) {
                     message = "cannot make the folder " + path + ": " + std::strerror(errno);
                     return false;
                 }
+                if (made != nullptr) {
+                    made->push_back(path);
+                }
             } else if (!S_ISDIR(info.st_mode)) {
                 message = path + " is not a folder";
                 return false;
@@ -125,4 +138,13 @@ bool MakeFolders(const std::string& dir, std::string& message) {
         start = slash + 1;
     }
     return true;
+}
+
+void RemoveEmptyFolders(const std::vector<std::string>& made) {
+    // Deepest first; a folder that holds anything stays, and so do the ones above it.
+    for (auto it = made.rbegin(); it != made.rend(); ++it) {
+        if (RemoveFolder(it->c_str()) != 0) {
+            return;
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Writes `data` byte for byte to standard output (empty path) or to the file `path`. A regular
 // file is written under a temporary name and renamed, so that a failure never leaves a partial
@@ -11,4 +12,9 @@ int WriteOutput(const std::string& path, const std::string& data);
 bool IsRegularOrMissing(const std::string& path);
 
 // Makes dir and every missing folder above it; false with a message when that is not possible.
-bool MakeFolders(const std::string& dir, std::string& message);
+// `made`, when given, receives the folders it made, outermost first.
+bool MakeFolders(const std::string& dir, std::string& message,
+                 std::vector<std::string>* made = nullptr);
+// Removes the folders MakeFolders made, as long as they are empty: a run that wrote nothing leaves
+// nothing behind.
+void RemoveEmptyFolders(const std::vector<std::string>& made);

@@ -1,5 +1,7 @@
 #include "linkselect/PortDiscovery.h"
 
+#include <algorithm>
+
 #include "RegistryPaths.h"
 
 #include <cctype>
@@ -190,4 +192,24 @@ int PortDiscovery::FindPort(const std::string& text) const {
         }
     }
     return -1;
+}
+
+std::vector<std::string> DiscoverInstrumentPorts(Registry& registry) {
+    PortDiscovery discovery;
+    discovery.SetRegistry(&registry);
+    // A machine without Bluetooth keys still has its cables.
+    if (discovery.DiscoverBluetoothPorts() != PortDiscovery::Outcome::Ok) {
+        discovery.ClearBluetoothPorts();
+    }
+    std::vector<std::string> names;
+    if (discovery.EnumerateSerialPorts() != PortDiscovery::Outcome::Ok) {
+        return names;
+    }
+    for (int i = 0; i < discovery.PortCount(); ++i) {
+        const std::string& name = discovery.Port(i).PortName;
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }

@@ -4,6 +4,7 @@
 #include "linkselect/Registry.h"
 
 #include <string>
+#include <vector>
 
 // A paired Bluetooth device whose name marks it as an instrument.
 struct PairedInstrument {
@@ -65,3 +66,8 @@ private:
     PortEntry ports_[kPortCapacity];
     int portCount_ = 0;
 };
+
+// The bare names of every port through which an instrument may be reached, as the selection
+// dialog lists them: cable converters of a known driver and, where the registry has them, the
+// Bluetooth serial ports of paired instruments. Empty when discovery finds none or cannot run.
+LINKSELECT_EXPORT std::vector<std::string> DiscoverInstrumentPorts(Registry& registry);
