@@ -1,0 +1,36 @@
+#include "ArchiveValues.h"
+
+#include <QDateTime>
+#include <QList>
+
+namespace archive {
+
+qint64 Now() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QByteArray Bytes(const QByteArray& bytes) {
+    return bytes.isNull() ? QByteArray("") : bytes;
+}
+
+QString Text(const QString& text) {
+    return text.isNull() ? QString("") : text;
+}
+
+QByteArray JoinedNames(const QByteArray (&names)[4]) {
+    QByteArray joined;
+    for (int k = 0; k < 4; ++k) {
+        joined.append(names[k]);
+        joined.append('\0');
+    }
+    return joined;
+}
+
+void SplitNames(const QByteArray& joined, QByteArray (&names)[4]) {
+    const QList<QByteArray> parts = joined.split('\0');
+    for (int k = 0; k < 4; ++k) {
+        names[k] = k < parts.size() ? parts[k] : QByteArray();
+    }
+}
+
+} // namespace archive
