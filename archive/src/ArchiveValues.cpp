@@ -5,6 +5,15 @@
 
 namespace archive {
 
+QString InstrumentLabel() {
+    return QStringLiteral("CASE WHEN i.name <> '' THEN i.name WHEN i.serial_number <> ''"
+                          " THEN i.serial_number ELSE 'unnamed ' || CAST(i.id AS TEXT) END");
+}
+
+QString InstrumentNamed() {
+    return "(" + InstrumentLabel() + " = ? OR i.serial_number = ? OR i.fingerprint = ?)";
+}
+
 qint64 Now() {
     return QDateTime::currentMSecsSinceEpoch();
 }

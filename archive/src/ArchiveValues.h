@@ -16,4 +16,11 @@ QString Text(const QString& text);
 QByteArray JoinedNames(const QByteArray (&names)[4]);
 void SplitNames(const QByteArray& joined, QByteArray (&names)[4]);
 
+// SQL for what the archive calls the instrument of the instruments row `i`: the name the user gave
+// it, else its serial number, else "unnamed" and the row's number; never its fingerprint.
+QString InstrumentLabel();
+// SQL that holds for the instruments row `i` that a user's word names: its label, its serial
+// number or its fingerprint (the word bound three times).
+QString InstrumentNamed();
+
 } // namespace archive

@@ -29,10 +29,9 @@ QString LikePattern(const QString& text) {
 }
 
 // What every listing reads, in this order: enough for a line of text or a node of the tree.
-const char kBriefColumns[] =
-    "s.id, CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END, s.slot, s.stamp, s.dated, "
-    "s.alarm, s.calibration, s.complete, s.day, s.start_time, s.end_time, s.mode, s.jobs, "
-    "s.users, s.alarm_count";
+const char kBriefColumns[] = "s.id, %LABEL%, s.slot, s.stamp, s.dated, s.alarm, s.calibration, "
+                             "s.complete, s.day, s.start_time, s.end_time, s.mode, s.jobs, "
+                             "s.users, s.alarm_count";
 // The rest of a session's row, after the brief columns.
 const char kFullColumns[] =
     ", s.first_seen, s.last_seen, s.alarm_gases, s.peaks, s.calibrations, s.bumps, s.gps";
@@ -69,15 +68,13 @@ ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
 }
 
 // A listing's lines of text: what the row keeps of its line, around the instrument's name.
-const char kLineColumns[] =
-    "s.id, CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END, s.line_head, s.line_tail";
+const char kLineColumns[] = "s.id, %LABEL%, s.line_head, s.line_tail";
 
 QString ListColumns(ListDetail detail) {
-    if (detail == ListDetail::Line) {
-        return QString::fromLatin1(kLineColumns);
-    }
-    return QString::fromLatin1(kBriefColumns) +
-           QLatin1String(detail == ListDetail::Full ? kFullColumns : "");
+    QString columns =
+        QString::fromLatin1(detail == ListDetail::Line ? kLineColumns : kBriefColumns) +
+        QLatin1String(detail == ListDetail::Full ? kFullColumns : "");
+    return columns.replace("%LABEL%", InstrumentLabel());
 }
 
 ListedSession ReadLine(const QSqlQuery& query) {
@@ -137,8 +134,8 @@ bool SessionArchive::ForEach(const ListFilter& filter,
         where << "(s.calibration = 1 OR s.calibrations <> '')";
     }
     if (!filter.instrument.isEmpty()) {
-        where << "(i.name = ? OR i.fingerprint = ?)";
-        values << filter.instrument << filter.instrument;
+        where << InstrumentNamed();
+        values << filter.instrument << filter.instrument << filter.instrument;
     }
     QString sql = QString("SELECT %1 FROM sessions s JOIN instruments i ON i.id = s.instrument_id")
                       .arg(ListColumns(detail));
@@ -210,21 +207,26 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
     stats.firstDay = query.value(7).toString();
     stats.lastDay = query.value(8).toString();
     QSqlQuery each(m_impl->Db());
-    if (!each.exec("SELECT CASE WHEN i.name = '' THEN i.fingerprint ELSE i.name END,"
-                   " COUNT(s.id), COALESCE(MAX(s.day), '') FROM instruments i"
-                   " LEFT JOIN sessions s ON s.instrument_id = i.id"
-                   " GROUP BY i.id, i.name, i.fingerprint ORDER BY i.id")) {
+    if (!each.exec("SELECT " + InstrumentLabel() +
+                   ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), '')"
+                   " FROM instruments i LEFT JOIN sessions s ON s.instrument_id = i.id"
+                   " GROUP BY i.id, i.name, i.serial_number ORDER BY i.id")) {
         m_error = each.lastError().text();
         return false;
     }
     stats.perInstrument.clear();
     while (each.next()) {
-        stats.perInstrument << QString("%1: %2 sessions, the latest of %3")
-                                   .arg(each.value(0).toString())
-                                   .arg(each.value(1).toLongLong())
-                                   .arg(each.value(2).toString().isEmpty()
-                                            ? QString("no date")
-                                            : each.value(2).toString());
+        const QString serial = each.value(2).toString();
+        const bool named = !each.value(1).toString().isEmpty();
+        const QString latest = each.value(4).toString();
+        // One pass: a name may hold "%1" itself.
+        stats.perInstrument << QString("%1%2: %3 sessions, the latest of %4")
+                                   .arg(each.value(0).toString(),
+                                        named && !serial.isEmpty()
+                                            ? " (serial number " + serial + ")"
+                                            : QString(),
+                                        QString::number(each.value(3).toLongLong()),
+                                        latest.isEmpty() ? QString("no date") : latest);
     }
     return true;
 }

@@ -11,6 +11,8 @@
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
 #include "core/LogImage.h"
+#include "orvtime/OrvTime.h"
+#include "orvtime/TimeFormat.h"
 
 namespace archive {
 namespace {
@@ -115,9 +117,31 @@ bool SessionArchive::RecordIndex(qint64 download, const QByteArray& indexBytes) 
 
 namespace {
 
+// Why the session cannot be what it claims to be, or empty. One whose records end before its index
+// entry's start holds another session's bytes under this one's name (the instrument's memory was
+// read again since its index was), and filed so it would be wrong for good.
+QString Impossible(const CapturedSession& s) {
+    if (!s.dated || s.summary.endValue == 0) {
+        return QString();
+    }
+    const int64_t start = COrvTime(s.stamp).Value();
+    if (s.summary.endValue >= start) {
+        return QString();
+    }
+    const char* const format = "%Y-%m-%d %H:%M:%S";
+    return QString("the session of slot %1 ends before it starts (its index entry says %2, its last"
+                   " record %3): not archived")
+        .arg(QString::number(s.slot), QString::fromStdString(FormatTime(start, format)),
+             QString::fromStdString(FormatTime(s.summary.endValue, format)));
+}
+
 // One attempt at storing a session inside the caller's transaction.
 StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                       const CapturedSession& s, QString& error) {
+    error = Impossible(s);
+    if (!error.isEmpty()) {
+        return StoreResult::Refused;
+    }
     const QString digest = Digest(s.sector);
     const qint64 now = Now();
     // Bounded: every round either finishes or saw another writer change the row it aimed at.
@@ -220,10 +244,15 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
     return StoreResult::Failed;
 }
 
-void Count(StoreResult result, StoreCounts& counts) {
+void Count(StoreResult result, QString& error, StoreCounts& counts) {
     counts.added += result == StoreResult::New ? 1 : 0;
     counts.seen += result == StoreResult::Seen ? 1 : 0;
     counts.replaced += result == StoreResult::Replaced ? 1 : 0;
+    if (result == StoreResult::Refused) {
+        ++counts.refused;
+        counts.refusals << error;
+        error.clear();
+    }
 }
 
 } // namespace
@@ -232,6 +261,10 @@ StoreResult SessionArchive::Store(qint64 download, const CapturedSession& sessio
     StoreCounts counts;
     if (!StoreAll(download, std::vector<CapturedSession>{session}, counts)) {
         return StoreResult::Failed;
+    }
+    if (counts.refused != 0) {
+        m_error = counts.refusals.first();
+        return StoreResult::Refused;
     }
     return counts.added      ? StoreResult::New
            : counts.replaced ? StoreResult::Replaced
@@ -262,7 +295,7 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, counts);
+            Count(result, m_error, counts);
         }
         return true;
     });
@@ -285,7 +318,7 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, counts);
+            Count(result, m_error, counts);
         }
         return FinishDownload(download);
     });

@@ -17,7 +17,8 @@
 #include "core/LogImage.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|plot|stats [--archive LOCATION] ARGUMENTS...";
+    "archive import|list|render|export|plot|stats|rename-instrument [--archive LOCATION]"
+    " ARGUMENTS...";
 
 const char kArchiveHelp[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
@@ -44,6 +45,12 @@ const char kArchiveHelp[] =
     "                        the chart of archived sessions, in the order given, as plot\n"
     "                        draws it from a dump\n"
     "  archive stats         what the archive holds\n"
+    "  archive rename-instrument OLD NEW\n"
+    "                        gives the instrument the archive calls OLD (or whose serial number\n"
+    "                        OLD is) the name NEW, its sessions with it; a name that another\n"
+    "                        instrument has is refused. An instrument is who its serial number\n"
+    "                        says; without one, the name it was downloaded or imported with is\n"
+    "                        who it is, and a new name is a new instrument\n"
     "\n"
     "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
     "                        folder as host is written with %2F for each '/'); default: the\n"
@@ -59,8 +66,13 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"import", RunArchiveImport}, {"list", RunArchiveList}, {"render", RunArchiveRender},
-    {"export", RunArchiveExport}, {"plot", RunArchivePlot}, {"stats", RunArchiveStats},
+    {"import", RunArchiveImport},
+    {"list", RunArchiveList},
+    {"render", RunArchiveRender},
+    {"export", RunArchiveExport},
+    {"plot", RunArchivePlot},
+    {"stats", RunArchiveStats},
+    {"rename-instrument", RunArchiveRenameInstrument},
 };
 
 std::string Text(const QString& text) {
@@ -135,7 +147,8 @@ int DecodeArchivedSessions(const QCommandLineParser& parser, const QCommandLineO
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot and stats");
+        return UsageError(
+            "archive needs one of import, list, render, export, plot, stats and rename-instrument");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
