@@ -137,12 +137,14 @@ qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
     return row.id;
 }
 
-// An instrument without a serial number, named by the user: the row that name labels, unless that
-// is an instrument with a serial number that reported otherwise.
+// An instrument without a serial number, named by the user: the row that name labels (or the one
+// whose serial number it is), unless that is an instrument with a serial number that reported
+// otherwise.
 qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& identity,
               QString& error) {
     Row row;
-    if (!FindByLabel(db, given, row, error)) {
+    if (!FindByLabel(db, given, row, error) ||
+        (row.id < 0 && !FindRow(db, "i.serial_number = ?", {given}, row, error))) {
         return -1;
     }
     if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, error) ||

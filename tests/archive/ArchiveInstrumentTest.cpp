@@ -173,10 +173,10 @@ TEST_P(ArchiveInstrumentTest, WithoutASerialNumberTheNameGivenIsTheInstrument) {
     }
 }
 
-// Who the archive takes an instrument for, from a known starting point: "van", named, without a
-// serial number, and one with the serial number SN-7, both of model A.
+// Who the archive takes an instrument for, from a known starting point, all of model A: "van",
+// named, without a serial number; one with the serial number SN-7, unnamed; "bus", SN-8.
 TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
-    enum Expect { Van, Sn7, New, Refused };
+    enum Expect { Van, Sn7, Bus, New, Refused };
     struct Case {
         const char* reported; // its serial number
         const char* name;
@@ -196,10 +196,11 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
         // Without a serial number, the name is who it is, settings changed or not...
         {"", "van", 'B', Van, "van", ""},
         {"", "SN-7", 'A', Sn7, "SN-7", "SN-7"},
+        {"", "SN-8", 'A', Bus, "bus", "SN-8"},
         // ...but never one with a serial number that reported another model.
         {"", "SN-7", 'B', Refused, "", ""},
         // Neither: all that is known is the model.
-        {"", "", 'A', New, "unnamed 3", ""},
+        {"", "", 'A', New, "unnamed 4", ""},
         {"", "", 0, Refused, "", ""},
     };
     int row = 0;
@@ -211,8 +212,11 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
             m_archive.Instrument(archive::IdentifyInstrument(Facts(""), kModes), "van");
         const qint64 sn7 =
             m_archive.Instrument(archive::IdentifyInstrument(Facts("SN-7"), kModes), "");
+        const qint64 bus =
+            m_archive.Instrument(archive::IdentifyInstrument(Facts("SN-8"), kModes), "bus");
         ASSERT_GT(van, 0);
         ASSERT_GT(sn7, 0);
+        ASSERT_GT(bus, sn7);
         const InstrumentFacts facts =
             c.model != 0 ? Facts(c.reported, c.model) : InstrumentFacts{"", "", c.reported};
         const qint64 id = m_archive.Instrument(archive::IdentifyInstrument(facts, kModes), c.name);
@@ -223,8 +227,11 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
         case Sn7:
             EXPECT_EQ(id, sn7);
             break;
+        case Bus:
+            EXPECT_EQ(id, bus);
+            break;
         case New:
-            EXPECT_GT(id, sn7);
+            EXPECT_GT(id, bus);
             break;
         case Refused:
             EXPECT_EQ(id, -1);
@@ -247,7 +254,7 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
                       1)
                 << stats.perInstrument.join('\n').toStdString();
         }
-        EXPECT_EQ(Count("SELECT COUNT(*) FROM instruments"), c.expect == New ? 3 : 2);
+        EXPECT_EQ(Count("SELECT COUNT(*) FROM instruments"), c.expect == New ? 4 : 3);
     }
 }
 
