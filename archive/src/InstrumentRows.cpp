@@ -260,7 +260,7 @@ RenameResult SessionArchive::RenameInstrument(const QString& oldName, const QStr
         return RenameResult::Failed;
     }
     if (!free) {
-        m_error = "another instrument of the archive is called \"" + name + "\"";
+        m_error = "another instrument already goes by \"" + name + "\"";
         return RenameResult::NameInUse;
     }
     // One known by its name alone stays known by it.

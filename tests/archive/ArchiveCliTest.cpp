@@ -99,7 +99,7 @@ TEST_F(ArchiveCliTest, RenameInstrumentKeepsTheSessionsAndRefusesANameInUse) {
     const std::string moved = ": " + std::to_string(m_sessions) + " sessions\n";
     const Case cases[] = {
         {{"unit 7", "van 7"}, 0, "unit 7 is now called van 7" + moved},
-        {{"van 7", "unit 9"}, 2, "tavon-datalog: another instrument of the archive is called"},
+        {{"van 7", "unit 9"}, 2, "tavon-datalog: another instrument already goes by \"unit 9\""},
         {{"nobody", "van 8"}, 2, "tavon-datalog: the archive holds no instrument \"nobody\""},
         {{"van 7"}, 2, "tavon-datalog: archive rename-instrument takes"},
     };
