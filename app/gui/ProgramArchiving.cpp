@@ -87,9 +87,11 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 }
                 m_told = true;
             });
-        m_keeper->IndexArrived(m_recording.DriverText(),
-                               m_recording.ConfigBlock(browser.InfoBuffer(), browser.InfoLength()),
-                               modeNames, image);
+        m_keeper->IndexArrived(
+            InstrumentFacts{m_recording.DriverText(),
+                            m_recording.ConfigBlock(browser.InfoBuffer(), browser.InfoLength()),
+                            std::string()},
+            modeNames, image);
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&

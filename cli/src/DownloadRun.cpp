@@ -214,7 +214,8 @@ void DownloadRun::KeepIndex() {
         m_driverText != nullptr
             ? m_driverText->ConfigBlock(m_browser->InfoBuffer(), m_browser->InfoLength())
             : std::string();
-    m_keeper->IndexArrived(driverText, config, m_report.ModeNames, m_image);
+    m_keeper->IndexArrived(InstrumentFacts{driverText, config, std::string()}, m_report.ModeNames,
+                           m_image);
 }
 
 void DownloadRun::StartJob() {
