@@ -85,8 +85,7 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 }
                 m_told = true;
             });
-        m_keeper->IndexArrived(browser.Facts().driverText, browser.Facts().configBlock, modeNames,
-                               image);
+        m_keeper->IndexArrived(browser.Facts(), modeNames, image);
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&

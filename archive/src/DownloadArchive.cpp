@@ -17,19 +17,15 @@ void DownloadArchive::Fail(const QString& message) {
     m_store.reset();
 }
 
-void DownloadArchive::IndexArrived(const std::string& driverText, const std::string& configBlock,
-                                   const std::string (&modeNames)[4], LogImage& image) {
+void DownloadArchive::IndexArrived(const InstrumentFacts& facts, const std::string (&modeNames)[4],
+                                   LogImage& image) {
     m_store.reset(new archive::SessionArchive);
     if (!m_store->Open(m_location)) {
         Fail(m_store->Error());
         return;
     }
-    archive::InstrumentIdentity identity = archive::IdentifyInstrument(
-        QByteArray::fromStdString(driverText), QByteArray::fromStdString(configBlock), modeNames);
-    if (identity.fingerprint.isEmpty()) {
-        identity = archive::NamedInstrument(m_name);
-    }
-    const qint64 instrument = m_store->Instrument(identity, m_name);
+    const qint64 instrument =
+        m_store->Instrument(archive::IdentifyInstrument(facts, modeNames), m_name);
     m_download = instrument < 0 ? -1 : m_store->BeginDownload(instrument, "download");
     if (m_download < 0 || !m_store->RecordIndex(m_download, archive::IndexBytes(image))) {
         Fail(m_store->Error());
@@ -63,7 +59,10 @@ void DownloadArchive::SessionArrived(LogImage& image, int16_t slot) {
         return;
     }
     for (const archive::CapturedSession& session : archive::CaptureSessions(image, {slot})) {
-        if (m_store->Store(m_download, session) == archive::StoreResult::Failed) {
+        const archive::StoreResult result = m_store->Store(m_download, session);
+        if (result == archive::StoreResult::Refused && m_tell) {
+            m_tell(m_store->Error());
+        } else if (result == archive::StoreResult::Failed) {
             Fail(m_store->Error());
             return;
         }

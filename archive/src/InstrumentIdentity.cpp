@@ -2,6 +2,9 @@
 
 #include <QCryptographicHash>
 
+#include "core/InstrumentFacts.h"
+#include "textcodec/Cp1252.h"
+
 namespace archive {
 namespace {
 
@@ -15,6 +18,21 @@ QString Fingerprint(const char* kind, const QByteArray& material) {
 }
 
 } // namespace
+
+InstrumentIdentity IdentifyInstrument(const InstrumentFacts& facts,
+                                      const std::string (&modeNames)[4]) {
+    InstrumentIdentity identity =
+        IdentifyInstrument(QByteArray::fromStdString(facts.driverText),
+                           QByteArray::fromStdString(facts.configBlock), modeNames);
+    // In the instrument's code page; control bytes (a server's text refuses a zero) and the blanks
+    // of its fixed-length field are no part of the number.
+    QString serial = FromCp1252(facts.serialNumber);
+    for (QChar& c : serial) {
+        c = c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(' ') : c;
+    }
+    identity.serialNumber = serial.simplified();
+    return identity;
+}
 
 InstrumentIdentity IdentifyInstrument(const QByteArray& driverText, const QByteArray& configBlock,
                                       const std::string (&modeNames)[4]) {
@@ -39,7 +57,7 @@ InstrumentIdentity IdentifyInstrument(const QByteArray& driverText, const QByteA
 
 InstrumentIdentity NamedInstrument(const QString& name) {
     InstrumentIdentity identity;
-    identity.fingerprint = Fingerprint("named:", name.toUtf8());
+    identity.name = name;
     return identity;
 }
 

@@ -69,7 +69,25 @@ const char* const kVersion3[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3};
+// Each physical instrument its own: the unique key becomes who the instrument is ("serial:" and
+// its serial number, "name:" and the name the user gave it, or for one with neither, its
+// fingerprint as before), and the fingerprint a check kept beside it. Instruments stored before
+// serial numbers were read keep their rows and sessions: one with a name is known by it, one
+// without keeps its fingerprint. Names become unique (a later instrument of a name already taken
+// gets " #" and its id), as renaming and filing by name need.
+const char* const kVersion4[] = {
+    "ALTER TABLE instruments RENAME COLUMN fingerprint TO identity_key",
+    "ALTER TABLE instruments ADD COLUMN fingerprint TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE instruments ADD COLUMN serial_number TEXT NOT NULL DEFAULT ''",
+    "UPDATE instruments SET fingerprint = identity_key WHERE identity_key LIKE 'tavon:%'",
+    "UPDATE instruments SET name = name || ' #' || CAST(id AS TEXT) WHERE name <> '' AND"
+    " id > (SELECT MIN(o.id) FROM instruments o WHERE o.name = instruments.name)",
+    "UPDATE instruments SET identity_key = 'name:' || name WHERE name <> ''",
+    "CREATE UNIQUE INDEX instruments_name ON instruments (name) WHERE name <> ''",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database

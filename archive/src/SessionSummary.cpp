@@ -108,6 +108,7 @@ SessionSummary SummariseSession(SessionByteSource& source, int16_t slot, uint32_
         summary.peaks << Peak(peak.second);
     }
     summary.mode = modes.join(", ");
+    summary.endValue = last;
     if (last != 0) {
         summary.endTime = QString::fromStdString(FormatTime(last, "%H:%M:%S"));
     }

@@ -18,7 +18,8 @@
 #include "core/LogImage.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|plot|stats [--archive LOCATION] ARGUMENTS...";
+    "archive import|list|render|export|plot|stats|rename-instrument [--archive LOCATION]"
+    " ARGUMENTS...";
 
 const char kArchiveHelp[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
@@ -74,6 +75,12 @@ const CommandPart kArchiveParts[] = {
      "imports, index uploads, replaced copies, sector bytes, the first and last day, and a line "
      "per instrument.",
      ""},
+    {"rename-instrument", "archive rename-instrument OLD NEW",
+     "Gives the instrument the archive calls OLD (or whose serial number OLD is) the name NEW, "
+     "its sessions with it; a name that another instrument has is refused. An instrument is who "
+     "its serial number says; without one, the name it was downloaded or imported with is who it "
+     "is, and a new name is a new instrument.",
+     ""},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -95,8 +102,13 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"import", RunArchiveImport}, {"list", RunArchiveList}, {"render", RunArchiveRender},
-    {"export", RunArchiveExport}, {"plot", RunArchivePlot}, {"stats", RunArchiveStats},
+    {"import", RunArchiveImport},
+    {"list", RunArchiveList},
+    {"render", RunArchiveRender},
+    {"export", RunArchiveExport},
+    {"plot", RunArchivePlot},
+    {"stats", RunArchiveStats},
+    {"rename-instrument", RunArchiveRenameInstrument},
 };
 
 std::string Text(const QString& text) {
@@ -149,7 +161,8 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot and stats",
+        return UsageError("archive needs one of import, list, render, export, plot, stats and "
+                          "rename-instrument",
                           "archive");
     }
     int qtArgc = 1;

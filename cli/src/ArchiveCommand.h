@@ -36,3 +36,4 @@ int RunArchiveRender(const QStringList& arguments);
 int RunArchiveStats(const QStringList& arguments);
 int RunArchiveExport(const QStringList& arguments);
 int RunArchivePlot(const QStringList& arguments);
+int RunArchiveRenameInstrument(const QStringList& arguments);

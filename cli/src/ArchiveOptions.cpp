@@ -232,3 +232,23 @@ bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStats
     }
     return true;
 }
+
+bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
+                               std::string& message) {
+    static const OptionSpec kTable[] = {kArchiveOption};
+    ParsedArguments parsed;
+    if (!ParseArguments(args, kTable, std::size(kTable), "archive rename-instrument", false, parsed,
+                        message)) {
+        return false;
+    }
+    for (const OptionUse& use : parsed.options) {
+        options.archiveAt = use.value;
+    }
+    if (parsed.positional.size() != 2) {
+        message = "archive rename-instrument takes the instrument's name and its new one";
+        return false;
+    }
+    options.oldName = parsed.positional[0];
+    options.newName = parsed.positional[1];
+    return true;
+}

@@ -67,5 +67,12 @@ bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExpo
                                std::string& message);
 bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOptions& options,
                              std::string& message);
+struct ArchiveRenameOptions {
+    std::string archiveAt;
+    std::string oldName;
+    std::string newName;
+};
+bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
+                               std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
                               std::string& message);

@@ -216,8 +216,7 @@ void DownloadRun::KeepIndex() {
     if (m_keeper == nullptr) {
         return;
     }
-    const InstrumentFacts& facts = m_browser->Facts();
-    m_keeper->IndexArrived(facts.driverText, facts.configBlock, m_report.ModeNames, m_image);
+    m_keeper->IndexArrived(m_browser->Facts(), m_report.ModeNames, m_image);
 }
 
 void DownloadRun::StartJob() {

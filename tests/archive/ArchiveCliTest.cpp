@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -81,6 +82,46 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
     // The picture's width and height, big-endian in the PNG header.
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x02\x80\0\0\x01\xe0", 8));
     EXPECT_EQ(Datalog({"archive", "plot", "-o", "chart.svg", "1"}).status, 2);
+}
+
+// A new name is a new instrument; renaming is asked for, keeps the sessions and refuses a name that
+// another instrument has.
+TEST_F(ArchiveCliTest, RenameInstrumentKeepsTheSessionsAndRefusesANameInUse) {
+    ASSERT_EQ(Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"}).status, 0);
+    RunResult r = Datalog({"archive", "import", "--instrument", "unit 9", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(std::to_string(m_sessions) + " new"), std::string::npos) << r.out;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out; // the start of standard output, or of standard error when it failed
+    };
+    const std::string moved = ": " + std::to_string(m_sessions) + " sessions\n";
+    const Case cases[] = {
+        {{"unit 7", "van 7"}, 0, "unit 7 is now called van 7" + moved},
+        {{"van 7", "unit 9"}, 2, "tavon-datalog: another instrument already goes by \"unit 9\""},
+        {{"nobody", "van 8"}, 2, "tavon-datalog: the archive holds no instrument \"nobody\""},
+        {{"van 7"}, 2, "tavon-datalog: archive rename-instrument takes"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"archive", "rename-instrument"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        r = Datalog(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ((c.status == 0 ? r.out : r.err).rfind(c.out, 0), 0u) << r.out << r.err;
+    }
+    r = Datalog({"archive", "list", "--format", "json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, size_t> perInstrument;
+    for (const QJsonValue& s : QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        ++perInstrument[s.toObject()["instrument"].toString().toStdString()];
+    }
+    EXPECT_EQ(perInstrument,
+              (std::map<std::string, size_t>{{"van 7", m_sessions}, {"unit 9", m_sessions}}));
+    r = Datalog({"archive", "stats"});
+    EXPECT_NE(r.out.find("\n  van 7: " + std::to_string(m_sessions) + " sessions"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(ArchiveCliTest, AMalformedDumpIsNamedWithItsLineAndNothingIsStored) {

@@ -47,6 +47,12 @@ void CutShort(LogImage& image, int16_t slot) {
     image.Store(start + used / 2, erased.data(), static_cast<uint32_t>(erased.size()));
 }
 
+uint32_t StampOf(LogImage& image, int16_t slot) {
+    char name[20];
+    image.ReadIndexEntry(slot, name);
+    return static_cast<uint32_t>(std::strtoul(std::string(name, 8).c_str(), nullptr, 16));
+}
+
 int16_t NewestSlot(LogImage& image, uint32_t& stamp) {
     int16_t newest = -1;
     stamp = 0;

@@ -26,6 +26,9 @@ void ReuseSlot(LogImage& image, int16_t slot, uint32_t stamp, int16_t fromSlot);
 // half its stored length on reads as erased.
 void CutShort(LogImage& image, int16_t slot);
 
+// The start stamp of the slot's index entry (0xFFFFFFFF: undated).
+uint32_t StampOf(LogImage& image, int16_t slot);
+
 // The dated slot with the greatest stamp, and that stamp.
 int16_t NewestSlot(LogImage& image, uint32_t& stamp);
 

@@ -21,15 +21,23 @@ int main(int argc, char** argv) {
     std::vector<archive::CapturedSession> sessions = archive::CaptureSessions(*image, {});
     const qint64 instrument = store.Instrument(archive::NamedInstrument("killed"), "killed");
     const qint64 download = store.BeginDownload(instrument, "kill test");
-    // Every round stores the sessions again as new ones, under stamps never used before.
-    const uint32_t base = static_cast<uint32_t>(std::rand()) % 1000u * 1000000u;
+    // Every round stores the sessions again as new ones, under stamps never used before, all of
+    // them years before the sessions' records (2026): the archive refuses a session that ends
+    // before it starts.
+    const uint32_t base = static_cast<uint32_t>(std::rand()) % 400u * 1000000u;
     for (uint32_t round = 1;; ++round) {
         for (archive::CapturedSession& s : sessions) {
             s.stamp = base + round * 1000u + static_cast<uint32_t>(s.slot);
             s.dated = true;
-            if (store.Store(download, s) == archive::StoreResult::Failed) {
+            const archive::StoreResult result = store.Store(download, s);
+            if (result == archive::StoreResult::Failed) {
                 std::fprintf(stderr, "%s\n", store.Error().toLocal8Bit().constData());
                 return 1;
+            }
+            // One whose records carry no clock time after its stamp (a clock never set) is
+            // refused, and not committed.
+            if (result == archive::StoreResult::Refused) {
+                continue;
             }
             std::printf("committed %u\n", s.stamp);
             std::fflush(stdout);

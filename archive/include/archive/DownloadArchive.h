@@ -18,15 +18,17 @@ class SessionArchive;
 // uploads through it.
 class DownloadArchive : public DownloadKeeper {
 public:
-    // location: as --archive (empty: the default archive); name: as --instrument (empty keeps
-    // the name the instrument has); all: held sessions are uploaded all the same.
-    // tell: how the failure reaches the user (once).
+    // location: as --archive (empty: the default archive); name: as --instrument, who the
+    // instrument is when it reports no serial number (a name already taken by another leaves an
+    // instrument with a serial number unnamed, and none renames one); all: held sessions are
+    // uploaded all the same. tell: how a failure reaches the user (once), and each session the
+    // archive refuses (the download's other sessions are still kept).
     DownloadArchive(const QString& location, const QString& name, bool all,
                     std::function<void(const QString&)> tell);
     ~DownloadArchive() override;
 
-    void IndexArrived(const std::string& driverText, const std::string& configBlock,
-                      const std::string (&modeNames)[4], LogImage& image) override;
+    void IndexArrived(const InstrumentFacts& facts, const std::string (&modeNames)[4],
+                      LogImage& image) override;
     bool Held(int16_t slot) const override { return m_held.count(slot) != 0; }
     bool Restore(LogImage& image, int16_t slot) override;
     void SessionArrived(LogImage& image, int16_t slot) override;

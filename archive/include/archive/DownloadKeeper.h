@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/InstrumentFacts.h"
+
 class LogImage;
 
 // What keeps a download's sessions beyond its reports (the archive), as the download sees it:
@@ -12,10 +14,10 @@ class DownloadKeeper {
 public:
     virtual ~DownloadKeeper() = default;
 
-    // After the index upload: what the instrument said about itself (its driver text; its
-    // configuration block, empty when it was not sent) and the image holding the index.
-    virtual void IndexArrived(const std::string& driverText, const std::string& configBlock,
-                              const std::string (&modeNames)[4], LogImage& image) = 0;
+    // After the index upload: what the instrument said about itself at connection, its mode
+    // names, and the image holding the index.
+    virtual void IndexArrived(const InstrumentFacts& facts, const std::string (&modeNames)[4],
+                              LogImage& image) = 0;
     // The session of the index's `slot` is kept complete: it need not be uploaded again.
     virtual bool Held(int16_t slot) const = 0;
     // Puts the held session of `slot` into the image as if it had just been uploaded; false when

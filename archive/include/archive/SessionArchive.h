@@ -22,13 +22,15 @@ struct ListFilter {
     QString user; // part of a user's name, any case
     bool alarmOnly = false;
     bool calibrationOnly = false;
-    QString instrument; // its name, or its fingerprint
+    QString instrument; // its name, serial number or fingerprint
 };
 
 // One line of a listing.
 struct ListedSession {
     qint64 id = 0;
-    QString instrument; // its name, or its fingerprint when it has none
+    // What the archive calls it: the name the user gave it, else its serial number, else
+    // "unnamed" and a number.
+    QString instrument;
     int slot = 0;
     uint32_t stamp = 0;
     bool dated = false;
@@ -65,17 +67,24 @@ struct ArchiveStats {
     qint64 sectorBytes = 0;
     QString firstDay;
     QString lastDay;
-    QStringList perInstrument; // "NAME: N sessions, last seen YYYY-MM-DD"
+    // "NAME: N sessions, the latest of YYYY-MM-DD", with " (serial number S)" after a name the
+    // user gave an instrument that has one.
+    QStringList perInstrument;
 };
 
-// What storing one session did.
-enum class StoreResult { New, Seen, Replaced, Failed };
+// What storing one session did. Refused: the session cannot be what it claims (it ends before it
+// starts); nothing of it is stored, and Error() says why.
+enum class StoreResult { New, Seen, Replaced, Refused, Failed };
 
 struct StoreCounts {
     int added = 0;
     int seen = 0;
     int replaced = 0;
+    int refused = 0;
+    QStringList refusals; // why, one line each
 };
+
+enum class RenameResult { Renamed, NoInstrument, NameInUse, Failed };
 
 // The logbook on one database: SQLite by default, or a PostgreSQL server. Every write is a
 // transaction of its own (a whole dump's import is one), so a process killed at any moment leaves
@@ -111,10 +120,20 @@ public:
     // while it is open, in the thread that opened it.
     QString ConnectionName() const;
 
-    // The instrument's row, made when new; a non-empty name (re)names it. Returns its id.
+    // The row of the instrument the identity names, made when new; returns its id. An instrument
+    // is who its serial number says; without one, the name given (`name`, else the identity's
+    // own) is who it is, so that a new name makes a new instrument; with neither, its
+    // fingerprint. A name given never renames an instrument that has one (RenameInstrument
+    // does); it names a new one where no other instrument is called so. Refused (-1) when the
+    // name belongs to an instrument with a serial number that reported another fingerprint.
     qint64 Instrument(const InstrumentIdentity& identity, const QString& name);
-    // Every instrument that carries this name or fingerprint.
-    QVector<qint64> FindInstruments(const QString& nameOrFingerprint);
+    // Every instrument this word names: by what the archive calls it, its serial number or its
+    // fingerprint.
+    QVector<qint64> FindInstruments(const QString& word);
+    // Gives the instrument the archive calls `oldName` (or whose serial number it is) the name
+    // `newName`, its sessions with it. NameInUse when another instrument is called so (or has it
+    // as its serial number), or the name is empty.
+    RenameResult RenameInstrument(const QString& oldName, const QString& newName);
 
     // A download (or an import: `source` says which) of one instrument; returns its id.
     qint64 BeginDownload(qint64 instrument, const QString& source);
@@ -123,7 +142,7 @@ public:
 
     // Stores one session in a transaction of its own.
     StoreResult Store(qint64 download, const CapturedSession& session);
-    // Stores many in one transaction: all or nothing.
+    // Stores many in one transaction: all or nothing (the refused ones left out and counted).
     bool StoreAll(qint64 download, const std::vector<CapturedSession>& sessions,
                   StoreCounts& counts);
     // A whole dump in one transaction: its download, its index and its sessions, or nothing.

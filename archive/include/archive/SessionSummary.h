@@ -18,6 +18,9 @@ struct SessionSummary {
     QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
     QString startTime; // HH:MM:SS
     QString endTime;   // of the last time-stamped record; empty when not known
+    // The same, in seconds since 1970 as the instrument's clock reads (0: not known); not kept,
+    // but checked against the start before a session is stored.
+    qint64 endValue = 0;
     QString mode;
     QStringList jobs;
     QStringList users;

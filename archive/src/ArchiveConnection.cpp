@@ -1,0 +1,163 @@
+// SessionArchive's connection: where the archive is, opening it on either engine with its
+// schema brought up to date, and the transactions every write runs in.
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QStandardPaths>
+
+#include "Schema.h"
+#include "SessionArchiveImpl.h"
+#include "SqlSteps.h"
+
+namespace archive {
+namespace {
+
+// How long a SQLite writer waits for another one to finish its transaction.
+constexpr int kBusyTimeoutMs = 60000;
+// A session is stored again from the start when its transaction lost a race it could not
+// settle inside (a server that aborted it); more than this many lost races is an error.
+constexpr int kStoreAttempts = 4;
+
+QAtomicInt g_connections;
+
+} // namespace
+
+SessionArchive::SessionArchive() : m_impl(new Impl) {
+    m_impl->connection = QString("tavon-archive-%1").arg(g_connections.fetchAndAddRelaxed(1));
+}
+
+SessionArchive::~SessionArchive() {
+    Close();
+    delete m_impl;
+}
+
+QString SessionArchive::DefaultLocation() {
+    // The program and tavon-datalog share one archive: the data folder is the program's,
+    // whichever of the two asks.
+    const QString own = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName("Tavon Datalogging");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCoreApplication::setApplicationName(own);
+    return folder + "/archive.sqlite";
+}
+
+int SessionArchive::CurrentSchemaVersion() {
+    return LatestSchemaVersion();
+}
+
+bool SessionArchive::Open(const QString& location) {
+    return OpenAtVersion(location, LatestSchemaVersion()) && RefreshSummaries() >= 0;
+}
+
+bool SessionArchive::OpenAtVersion(const QString& text, int version) {
+    Close();
+    m_error.clear();
+    ArchiveLocation& location = m_impl->location;
+    QString message;
+    if (!ParseArchiveLocation(text.isEmpty() ? DefaultLocation() : text, location, message)) {
+        m_error = message;
+        return false;
+    }
+    const char* driver = location.server ? "QPSQL" : "QSQLITE";
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        m_error = QString("the Qt SQL driver %1 is not installed").arg(driver);
+        return false;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_impl->connection);
+        if (location.server) {
+            db.setHostName(location.host);
+            db.setPort(location.port);
+            db.setUserName(location.user);
+            db.setPassword(location.password);
+            db.setDatabaseName(location.database);
+            db.setConnectOptions("connect_timeout=10");
+        } else {
+            const QFileInfo file(location.file);
+            if (!QDir().mkpath(file.absolutePath())) {
+                m_error = "cannot make the folder " + file.absolutePath();
+                QSqlDatabase::removeDatabase(m_impl->connection);
+                return false;
+            }
+            db.setDatabaseName(location.file);
+            db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        }
+        if (!db.open()) {
+            m_error = "cannot open the archive " + DescribeLocation(location) + ": " +
+                      db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_impl->connection);
+            return false;
+        }
+        m_impl->open = true;
+        QString error;
+        // WAL: readers never wait for the writer, and a killed writer leaves only an unfinished
+        // transaction that the next opening rolls back. FULL: every commit is on the disk.
+        const bool ready =
+            location.server ? Exec(db, "SET client_min_messages TO WARNING", error)
+                            : Exec(db, "PRAGMA journal_mode=WAL", error) &&
+                                  Exec(db, "PRAGMA synchronous=FULL", error) &&
+                                  // Searches scan the session table: let them read it from memory.
+                                  Exec(db, "PRAGMA mmap_size=268435456", error) &&
+                                  Exec(db, "PRAGMA cache_size=-32768", error) &&
+                                  Exec(db, "PRAGMA foreign_keys=ON", error);
+        if (!ready || !MigrateSchema(db, location.server, version, error)) {
+            m_error = "cannot use the archive " + DescribeLocation(location) + ": " + error;
+            db = QSqlDatabase();
+            Close();
+            return false;
+        }
+    }
+    return true;
+}
+
+void SessionArchive::Close() {
+    if (!m_impl->open) {
+        return;
+    }
+    {
+        QSqlDatabase db = m_impl->Db();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_impl->connection);
+    m_impl->open = false;
+}
+
+bool SessionArchive::IsOpen() const {
+    return m_impl->open;
+}
+
+QString SessionArchive::ConnectionName() const {
+    return m_impl->connection;
+}
+
+bool SessionArchive::IsServer() const {
+    return m_impl->location.server;
+}
+
+int SessionArchive::SchemaVersion() {
+    QSqlDatabase db = m_impl->Db();
+    return ReadSchemaVersion(db, m_error);
+}
+
+bool SessionArchive::Transact(const std::function<bool()>& body) {
+    QSqlDatabase db = m_impl->Db();
+    for (int attempt = 1;; ++attempt) {
+        bool done = false;
+        {
+            SqlTransaction transaction(db, m_impl->location.server);
+            done = transaction.Begun(m_error) && body() && transaction.Commit(m_error);
+        }
+        // A server may abort a transaction that lost a race with another writer (and SQLite
+        // may refuse a busy one); the work is then done again from the start, against what the
+        // winner committed.
+        if (done || attempt >= kStoreAttempts) {
+            return done;
+        }
+    }
+}
+
+} // namespace archive

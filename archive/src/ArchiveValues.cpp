@@ -1,0 +1,45 @@
+#include "ArchiveValues.h"
+
+#include <QDateTime>
+#include <QList>
+
+namespace archive {
+
+QString InstrumentLabel() {
+    return QStringLiteral("CASE WHEN i.name <> '' THEN i.name WHEN i.serial_number <> ''"
+                          " THEN i.serial_number ELSE 'unnamed ' || CAST(i.id AS TEXT) END");
+}
+
+QString InstrumentNamed() {
+    return "(" + InstrumentLabel() + " = ? OR i.serial_number = ? OR i.fingerprint = ?)";
+}
+
+qint64 Now() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QByteArray Bytes(const QByteArray& bytes) {
+    return bytes.isNull() ? QByteArray("") : bytes;
+}
+
+QString Text(const QString& text) {
+    return text.isNull() ? QString("") : text;
+}
+
+QByteArray JoinedNames(const QByteArray (&names)[4]) {
+    QByteArray joined;
+    for (int k = 0; k < 4; ++k) {
+        joined.append(names[k]);
+        joined.append('\0');
+    }
+    return joined;
+}
+
+void SplitNames(const QByteArray& joined, QByteArray (&names)[4]) {
+    const QList<QByteArray> parts = joined.split('\0');
+    for (int k = 0; k < 4; ++k) {
+        names[k] = k < parts.size() ? parts[k] : QByteArray();
+    }
+}
+
+} // namespace archive

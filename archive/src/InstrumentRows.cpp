@@ -1,0 +1,278 @@
+// SessionArchive's instruments: the row each one's sessions are filed under, found by who the
+// instrument is, and renamed only when asked.
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "ArchiveValues.h"
+#include "SessionArchiveImpl.h"
+#include "SqlSteps.h"
+
+namespace archive {
+namespace {
+
+struct Row {
+    qint64 id = -1; // -1: no such instrument
+    QString name;
+    QString serial;
+    QString fingerprint;
+};
+
+// The first instrument `where` (SQL on the row `i`) holds for; a name the user gave goes before a
+// label made up for an unnamed one.
+bool FindRow(QSqlDatabase& db, const QString& where, std::initializer_list<QVariant> values,
+             Row& row, QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query,
+             "SELECT i.id, i.name, i.serial_number, i.fingerprint FROM instruments i WHERE " +
+                 where + " ORDER BY CASE WHEN i.name <> '' THEN 0 ELSE 1 END, i.id",
+             values, error)) {
+        return false;
+    }
+    row = Row();
+    if (query.next()) {
+        row.id = query.value(0).toLongLong();
+        row.name = query.value(1).toString();
+        row.serial = query.value(2).toString();
+        row.fingerprint = query.value(3).toString();
+    }
+    return true;
+}
+
+bool FindByKey(QSqlDatabase& db, const QString& key, Row& row, QString& error) {
+    return FindRow(db, "i.identity_key = ?", {key}, row, error);
+}
+
+bool FindByLabel(QSqlDatabase& db, const QString& label, Row& row, QString& error) {
+    return FindRow(db, InstrumentLabel() + " = ?", {label}, row, error);
+}
+
+// No instrument but `except` is called `name` or has it as its serial number.
+bool NameFree(QSqlDatabase& db, const QString& name, qint64 except, bool& free, QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query,
+             "SELECT COUNT(*) FROM instruments i WHERE i.id <> ? AND (" + InstrumentLabel() +
+                 " = ? OR i.serial_number = ?)",
+             {except, name, name}, error) ||
+        !query.next()) {
+        return false;
+    }
+    free = query.value(0).toLongLong() == 0;
+    return true;
+}
+
+// Nothing either reported says that they are different instruments.
+bool Agree(const QString& stored, const QString& reported) {
+    return stored.isEmpty() || reported.isEmpty() || stored == reported;
+}
+
+bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const QString& name,
+            const InstrumentIdentity& identity, QString& error) {
+    QSqlQuery insert(db);
+    // Another writer making the same instrument (or taking the name) at the same moment wins.
+    return Run(insert,
+               "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
+               " driver_text, config_block, mode_names, first_seen)"
+               " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
+               {key, serial, name, Text(identity.fingerprint), identity.driverText,
+                identity.configBlock, JoinedNames(identity.modeNames), Now()},
+               error);
+}
+
+// Gives an instrument found by its serial number the name given, when it has none and no other
+// instrument is called so: naming is no renaming, which stays an explicit step.
+bool NameIfUnnamed(QSqlDatabase& db, const Row& row, const QString& given, QString& error) {
+    bool free = false;
+    if (!row.name.isEmpty() || given.isEmpty()) {
+        return true;
+    }
+    QSqlQuery name(db);
+    return NameFree(db, given, row.id, free, error) &&
+           (!free ||
+            Run(name, "UPDATE instruments SET name = ? WHERE id = ?", {given, row.id}, error));
+}
+
+// An instrument with a serial number: the row of that number. A row of the name given that has no
+// serial number yet (downloaded before numbers were read, or imported) becomes this instrument's
+// when nothing it reported says otherwise. A new row takes the name given where it is free.
+qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
+                const InstrumentIdentity& identity, QString& error) {
+    const QString key = "serial:" + serial;
+    Row row;
+    if (!FindByKey(db, key, row, error)) {
+        return -1;
+    }
+    if (row.id >= 0) {
+        return NameIfUnnamed(db, row, given, error) ? row.id : -1;
+    }
+    Row named;
+    if (!given.isEmpty() && !FindByLabel(db, given, named, error)) {
+        return -1;
+    }
+    if (named.id >= 0 && named.serial.isEmpty() && Agree(named.fingerprint, identity.fingerprint)) {
+        QSqlQuery adopt(db);
+        if (!Run(adopt,
+                 "UPDATE instruments SET identity_key = ?, serial_number = ? WHERE id = ?"
+                 " AND serial_number = ''",
+                 {key, serial, named.id}, error)) {
+            return -1;
+        }
+        // Another writer gave it its own serial number first: this one is then a new instrument.
+        if (adopt.numRowsAffected() == 1) {
+            return named.id;
+        }
+    }
+    bool free = false;
+    if (!given.isEmpty() && !NameFree(db, given, -1, free, error)) {
+        return -1;
+    }
+    if (!Insert(db, key, serial, free ? given : QString(""), identity, error) ||
+        !FindByKey(db, key, row, error)) {
+        return -1;
+    }
+    // The name was taken between the look and the insert.
+    if (row.id < 0 &&
+        (!Insert(db, key, serial, "", identity, error) || !FindByKey(db, key, row, error))) {
+        return -1;
+    }
+    return row.id;
+}
+
+// An instrument without a serial number, named by the user: the row that name labels (or the one
+// whose serial number it is), unless that is an instrument with a serial number that reported
+// otherwise.
+qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& identity,
+              QString& error) {
+    Row row;
+    if (!FindByLabel(db, given, row, error) ||
+        (row.id < 0 && !FindRow(db, "i.serial_number = ?", {given}, row, error))) {
+        return -1;
+    }
+    if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, error) ||
+                       !FindByLabel(db, given, row, error))) {
+        return -1;
+    }
+    if (!row.serial.isEmpty() && !Agree(row.fingerprint, identity.fingerprint)) {
+        error = QString("the archive's instrument \"%1\" is the one with the serial number %2,"
+                        " and this one reports another model or other settings: give it a name"
+                        " of its own")
+                    .arg(given, row.serial);
+        return -1;
+    }
+    return row.id;
+}
+
+// Neither a serial number nor a name: all that is known is its model, firmware and settings.
+qint64 ByFingerprint(QSqlDatabase& db, const InstrumentIdentity& identity, QString& error) {
+    Row row;
+    if (!FindByKey(db, identity.fingerprint, row, error)) {
+        return -1;
+    }
+    if (row.id < 0 && (!Insert(db, identity.fingerprint, "", "", identity, error) ||
+                       !FindByKey(db, identity.fingerprint, row, error))) {
+        return -1;
+    }
+    return row.id;
+}
+
+// What the instrument reported last is what renders its sessions and checks it next time.
+bool Refresh(QSqlDatabase& db, qint64 id, const InstrumentIdentity& identity, QString& error) {
+    const bool haveNames = !identity.modeNames[0].isEmpty() || !identity.modeNames[1].isEmpty() ||
+                           !identity.modeNames[2].isEmpty() || !identity.modeNames[3].isEmpty();
+    const bool reported = !identity.fingerprint.isEmpty();
+    QSqlQuery update(db);
+    return Run(update,
+               "UPDATE instruments SET mode_names = CASE WHEN ? = 1 THEN ? ELSE mode_names END,"
+               " fingerprint = CASE WHEN ? = 1 THEN ? ELSE fingerprint END,"
+               " driver_text = CASE WHEN ? = 1 THEN ? ELSE driver_text END,"
+               " config_block = CASE WHEN ? = 1 THEN ? ELSE config_block END WHERE id = ?",
+               {haveNames ? 1 : 0, JoinedNames(identity.modeNames), reported ? 1 : 0,
+                Text(identity.fingerprint), reported ? 1 : 0, Bytes(identity.driverText),
+                reported ? 1 : 0, Bytes(identity.configBlock), id},
+               error);
+}
+
+} // namespace
+
+qint64 SessionArchive::Instrument(const InstrumentIdentity& identity, const QString& name) {
+    const QString given = (name.trimmed().isEmpty() ? identity.name : name).trimmed();
+    const QString serial = identity.serialNumber.trimmed();
+    m_error.clear();
+    if (serial.isEmpty() && given.isEmpty() && identity.fingerprint.isEmpty()) {
+        m_error = "the instrument reported neither a serial number nor its driver text: give it"
+                  " a name to archive its sessions";
+        return -1;
+    }
+    QSqlDatabase db = m_impl->Db();
+    SqlTransaction transaction(db, m_impl->location.server);
+    if (!transaction.Begun(m_error)) {
+        return -1;
+    }
+    const qint64 id = !serial.isEmpty()  ? BySerial(db, serial, given, identity, m_error)
+                      : !given.isEmpty() ? ByName(db, given, identity, m_error)
+                                         : ByFingerprint(db, identity, m_error);
+    if (id < 0) {
+        m_error = m_error.isEmpty() ? "the instrument was not stored" : m_error;
+        return -1;
+    }
+    if (!Refresh(db, id, identity, m_error) || !transaction.Commit(m_error)) {
+        return -1;
+    }
+    return id;
+}
+
+QVector<qint64> SessionArchive::FindInstruments(const QString& word) {
+    QVector<qint64> ids;
+    if (word.isEmpty()) {
+        return ids;
+    }
+    QSqlQuery query(m_impl->Db());
+    if (Run(query, "SELECT i.id FROM instruments i WHERE " + InstrumentNamed() + " ORDER BY i.id",
+            {word, word, word}, m_error)) {
+        while (query.next()) {
+            ids.append(query.value(0).toLongLong());
+        }
+    }
+    return ids;
+}
+
+RenameResult SessionArchive::RenameInstrument(const QString& oldName, const QString& newName) {
+    const QString name = newName.trimmed();
+    if (name.isEmpty()) {
+        m_error = "an instrument's name cannot be empty";
+        return RenameResult::NameInUse;
+    }
+    QSqlDatabase db = m_impl->Db();
+    SqlTransaction transaction(db, m_impl->location.server);
+    if (!transaction.Begun(m_error)) {
+        return RenameResult::Failed;
+    }
+    Row row;
+    if (!FindByLabel(db, oldName, row, m_error) ||
+        (row.id < 0 && !FindRow(db, "i.serial_number = ?", {oldName}, row, m_error))) {
+        return RenameResult::Failed;
+    }
+    if (row.id < 0) {
+        m_error = "the archive holds no instrument \"" + oldName + "\"";
+        return RenameResult::NoInstrument;
+    }
+    bool free = false;
+    if (!NameFree(db, name, row.id, free, m_error)) {
+        return RenameResult::Failed;
+    }
+    if (!free) {
+        m_error = "another instrument already goes by \"" + name + "\"";
+        return RenameResult::NameInUse;
+    }
+    // One known by its name alone stays known by it.
+    QSqlQuery rename(db);
+    if (!Run(rename,
+             "UPDATE instruments SET name = ?, identity_key = CASE WHEN identity_key LIKE 'name:%'"
+             " THEN ? ELSE identity_key END WHERE id = ?",
+             {name, "name:" + name, row.id}, m_error) ||
+        !transaction.Commit(m_error)) {
+        return RenameResult::Failed;
+    }
+    return RenameResult::Renamed;
+}
+
+} // namespace archive

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include "ArchiveLocation.h"
+#include "archive/SessionArchive.h"
+
+namespace archive {
+
+// What every part of SessionArchive shares: its Qt SQL connection and where it leads.
+struct SessionArchive::Impl {
+    QString connection;
+    ArchiveLocation location;
+    bool open = false;
+
+    QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
+};
+
+} // namespace archive

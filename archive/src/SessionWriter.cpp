@@ -1,0 +1,385 @@
+// SessionArchive's writer: downloads, index uploads and sessions stored once each, and the
+// summaries made again when the decoders learn more.
+#include <QCryptographicHash>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+#include "ArchiveValues.h"
+#include "ListingLine.h"
+#include "SessionArchiveImpl.h"
+#include "SqlSteps.h"
+#include "core/LogImage.h"
+#include "orvtime/OrvTime.h"
+#include "orvtime/TimeFormat.h"
+
+namespace archive {
+namespace {
+
+QString Digest(const QByteArray& sector) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(sector, QCryptographicHash::Sha256).toHex());
+}
+
+QString Joined(const QStringList& list) {
+    return Text(list.join('\n'));
+}
+
+const char kSummaryColumns[] =
+    "day, start_time, end_time, mode, jobs, users, alarm_count, alarm_gases, peaks, "
+    "calibrations, bumps, gps, summary_version, line_head, line_tail";
+constexpr int kSummaryColumnCount = 15;
+
+// "?, ?, ..." for `count` values.
+QString Marks(int count) {
+    QStringList marks;
+    for (int i = 0; i < count; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return marks.join(QLatin1String(", "));
+}
+
+void BindSummary(QSqlQuery& query, const SessionSummary& s, const ListingParts& line) {
+    query.addBindValue(Text(s.day));
+    query.addBindValue(Text(s.startTime));
+    query.addBindValue(Text(s.endTime));
+    query.addBindValue(Text(s.mode));
+    query.addBindValue(Joined(s.jobs));
+    query.addBindValue(Joined(s.users));
+    query.addBindValue(s.alarmCount);
+    query.addBindValue(Joined(s.alarmGases));
+    query.addBindValue(Joined(s.peaks));
+    query.addBindValue(Joined(s.calibrations));
+    query.addBindValue(Joined(s.bumps));
+    query.addBindValue(s.gps ? 1 : 0);
+    query.addBindValue(SessionSummary::kVersion);
+    query.addBindValue(Text(line.head));
+    query.addBindValue(Text(line.tail));
+}
+
+ListingParts PartsOf(const CapturedSession& s) {
+    return MakeListingParts(s.slot, s.dated, s.alarm, s.calibration, s.complete, s.summary);
+}
+
+// What a download writes of a session's row, whether it stores it new or replaces an open copy:
+// its bytes' name, tags and digest, when and by which download it was seen last, its summary.
+const char kSeenColumns[] = "name, alarm, calibration, complete, digest, last_seen, last_download";
+constexpr int kSeenColumnCount = 7;
+
+void BindSeen(QSqlQuery& query, const CapturedSession& s, const QString& digest, qint64 now,
+              qint64 download) {
+    query.addBindValue(Bytes(s.name));
+    query.addBindValue(s.alarm ? 1 : 0);
+    query.addBindValue(s.calibration ? 1 : 0);
+    query.addBindValue(s.complete ? 1 : 0);
+    query.addBindValue(digest);
+    query.addBindValue(now);
+    query.addBindValue(download);
+    BindSummary(query, s.summary, PartsOf(s));
+}
+
+} // namespace
+
+qint64 SessionArchive::BeginDownload(qint64 instrument, const QString& source) {
+    return InsertDownload(instrument, source);
+}
+
+qint64 SessionArchive::InsertDownload(qint64 instrument, const QString& source) {
+    QSqlQuery query(m_impl->Db());
+    query.prepare("INSERT INTO downloads (instrument_id, source, started_at) VALUES (?, ?, ?)"
+                  " RETURNING id");
+    query.addBindValue(instrument);
+    query.addBindValue(source);
+    query.addBindValue(Now());
+    if (!Run(query, m_error) || !query.next()) {
+        return -1;
+    }
+    return query.value(0).toLongLong();
+}
+
+bool SessionArchive::FinishDownload(qint64 download) {
+    QSqlQuery query(m_impl->Db());
+    query.prepare("UPDATE downloads SET finished_at = ? WHERE id = ?");
+    query.addBindValue(Now());
+    query.addBindValue(download);
+    return Run(query, m_error);
+}
+
+bool SessionArchive::RecordIndex(qint64 download, const QByteArray& indexBytes) {
+    QSqlQuery query(m_impl->Db());
+    query.prepare("INSERT INTO index_uploads (download_id, seen_at, bytes) VALUES (?, ?, ?)");
+    query.addBindValue(download);
+    query.addBindValue(Now());
+    query.addBindValue(indexBytes);
+    return Run(query, m_error);
+}
+
+namespace {
+
+// Why the session cannot be what it claims to be, or empty. One whose records end before its index
+// entry's start holds another session's bytes under this one's name (the instrument's memory was
+// read again since its index was), and filed so it would be wrong for good.
+QString Impossible(const CapturedSession& s) {
+    if (!s.dated || s.summary.endValue == 0) {
+        return QString();
+    }
+    const int64_t start = COrvTime(s.stamp).Value();
+    if (s.summary.endValue >= start) {
+        return QString();
+    }
+    const char* const format = "%Y-%m-%d %H:%M:%S";
+    return QString("the session of slot %1 ends before it starts (its index entry says %2, its last"
+                   " record %3): not archived")
+        .arg(QString::number(s.slot), QString::fromStdString(FormatTime(start, format)),
+             QString::fromStdString(FormatTime(s.summary.endValue, format)));
+}
+
+// One attempt at storing a session inside the caller's transaction.
+StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
+                      const CapturedSession& s, QString& error) {
+    error = Impossible(s);
+    if (!error.isEmpty()) {
+        return StoreResult::Refused;
+    }
+    const QString digest = Digest(s.sector);
+    const qint64 now = Now();
+    // Bounded: every round either finishes or saw another writer change the row it aimed at.
+    for (int round = 0; round < 8; ++round) {
+        const QVariant stamp = static_cast<qint64>(s.stamp);
+        QSqlQuery same(db);
+        if (!Run(same,
+                 "SELECT id FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
+                 " AND digest = ?",
+                 {instrument, s.slot, stamp, digest}, error)) {
+            return StoreResult::Failed;
+        }
+        if (same.next()) {
+            QSqlQuery seen(db);
+            return Run(seen,
+                       "UPDATE sessions SET last_seen = ?, last_download = ?,"
+                       " complete = CASE WHEN ? = 1 THEN 1 ELSE complete END WHERE id = ?",
+                       {now, download, s.complete ? 1 : 0, same.value(0)}, error)
+                       ? StoreResult::Seen
+                       : StoreResult::Failed;
+        }
+        QSqlQuery open(db);
+        if (s.dated && !Run(open,
+                            "SELECT id, digest, first_seen FROM sessions WHERE instrument_id = ?"
+                            " AND slot = ? AND stamp = ? AND complete = 0 ORDER BY id DESC",
+                            {instrument, s.slot, stamp}, error)) {
+            return StoreResult::Failed;
+        }
+        if (s.dated) {
+            // Still being recorded when it was last seen: the newer bytes replace it.
+            if (open.next()) {
+                const qint64 id = open.value(0).toLongLong();
+                const QString oldDigest = open.value(1).toString();
+                QSqlQuery replace(db);
+                replace.prepare(
+                    QString("UPDATE sessions SET (%1, %2) = (%3) WHERE id = ? AND digest = ?")
+                        .arg(kSeenColumns, kSummaryColumns,
+                             Marks(kSeenColumnCount + kSummaryColumnCount)));
+                BindSeen(replace, s, digest, now, download);
+                replace.addBindValue(id);
+                replace.addBindValue(oldDigest);
+                if (!Run(replace, error)) {
+                    return StoreResult::Failed;
+                }
+                if (replace.numRowsAffected() == 1) {
+                    QSqlQuery bytes(db);
+                    bytes.prepare("UPDATE session_bytes SET (sector, overrun) = (?, ?)"
+                                  " WHERE session_id = ?");
+                    bytes.addBindValue(s.sector);
+                    bytes.addBindValue(Bytes(s.overrun));
+                    bytes.addBindValue(id);
+                    if (!Run(bytes, error)) {
+                        return StoreResult::Failed;
+                    }
+                    QSqlQuery history(db);
+                    history.prepare("INSERT INTO session_history (session_id, digest, first_seen,"
+                                    " replaced_at, replaced_by) VALUES (?, ?, ?, ?, ?)");
+                    history.addBindValue(id);
+                    history.addBindValue(oldDigest);
+                    history.addBindValue(open.value(2).toLongLong());
+                    history.addBindValue(now);
+                    history.addBindValue(download);
+                    return Run(history, error) ? StoreResult::Replaced : StoreResult::Failed;
+                }
+                continue; // another writer replaced it first: look again
+            }
+        }
+        QSqlQuery insert(db);
+        insert.prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, dated,"
+                               " first_seen, first_download, %1, %2)"
+                               " VALUES (%3)"
+                               " ON CONFLICT (instrument_id, slot, stamp, digest) DO NOTHING"
+                               " RETURNING id")
+                           .arg(kSeenColumns, kSummaryColumns,
+                                Marks(6 + kSeenColumnCount + kSummaryColumnCount)));
+        insert.addBindValue(instrument);
+        insert.addBindValue(s.slot);
+        insert.addBindValue(static_cast<qint64>(s.stamp));
+        insert.addBindValue(s.dated ? 1 : 0);
+        insert.addBindValue(now);
+        insert.addBindValue(download);
+        BindSeen(insert, s, digest, now, download);
+        if (!Run(insert, error)) {
+            return StoreResult::Failed;
+        }
+        if (insert.next()) {
+            const qint64 id = insert.value(0).toLongLong();
+            insert.finish();
+            QSqlQuery bytes(db);
+            bytes.prepare(
+                "INSERT INTO session_bytes (session_id, sector, overrun) VALUES (?, ?, ?)");
+            bytes.addBindValue(id);
+            bytes.addBindValue(s.sector);
+            bytes.addBindValue(Bytes(s.overrun));
+            return Run(bytes, error) ? StoreResult::New : StoreResult::Failed;
+        }
+        // Another writer stored the same bytes first: it is then seen, on the next round.
+    }
+    error = "the session of slot " + QString::number(s.slot) + " kept changing under this writer";
+    return StoreResult::Failed;
+}
+
+void Count(StoreResult result, QString& error, StoreCounts& counts) {
+    counts.added += result == StoreResult::New ? 1 : 0;
+    counts.seen += result == StoreResult::Seen ? 1 : 0;
+    counts.replaced += result == StoreResult::Replaced ? 1 : 0;
+    if (result == StoreResult::Refused) {
+        ++counts.refused;
+        counts.refusals << error;
+        error.clear();
+    }
+}
+
+} // namespace
+
+StoreResult SessionArchive::Store(qint64 download, const CapturedSession& session) {
+    StoreCounts counts;
+    if (!StoreAll(download, std::vector<CapturedSession>{session}, counts)) {
+        return StoreResult::Failed;
+    }
+    if (counts.refused != 0) {
+        m_error = counts.refusals.first();
+        return StoreResult::Refused;
+    }
+    return counts.added      ? StoreResult::New
+           : counts.replaced ? StoreResult::Replaced
+                             : StoreResult::Seen;
+}
+
+bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession>& sessions,
+                              StoreCounts& counts) {
+    QSqlDatabase db = m_impl->Db();
+    QSqlQuery owner(db);
+    owner.prepare("SELECT instrument_id FROM downloads WHERE id = ?");
+    owner.addBindValue(download);
+    if (!Run(owner, m_error)) {
+        return false;
+    }
+    if (!owner.next()) {
+        m_error = "no download " + QString::number(download) + " in the archive";
+        return false;
+    }
+    const qint64 instrument = owner.value(0).toLongLong();
+    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
+    // let a transaction write from a snapshot that another writer has since moved past.
+    owner.finish();
+    return Transact([&]() {
+        counts = StoreCounts();
+        for (const CapturedSession& session : sessions) {
+            const StoreResult result = StoreOnce(db, instrument, download, session, m_error);
+            if (result == StoreResult::Failed) {
+                return false;
+            }
+            Count(result, m_error, counts);
+        }
+        return true;
+    });
+}
+
+qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
+                                  const QByteArray& indexBytes,
+                                  const std::vector<CapturedSession>& sessions,
+                                  StoreCounts& counts) {
+    QSqlDatabase db = m_impl->Db();
+    qint64 download = -1;
+    const bool done = Transact([&]() {
+        counts = StoreCounts();
+        download = InsertDownload(instrument, source);
+        if (download < 0 || !RecordIndex(download, indexBytes)) {
+            return false;
+        }
+        for (const CapturedSession& session : sessions) {
+            const StoreResult result = StoreOnce(db, instrument, download, session, m_error);
+            if (result == StoreResult::Failed) {
+                return false;
+            }
+            Count(result, m_error, counts);
+        }
+        return FinishDownload(download);
+    });
+    return done ? download : -1;
+}
+
+int SessionArchive::RefreshSummaries() {
+    QSqlDatabase db = m_impl->Db();
+    QSqlQuery stale(db);
+    stale.setForwardOnly(true);
+    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun, s.alarm,"
+                  " s.calibration, s.complete"
+                  " FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
+                  " WHERE s.summary_version < ?");
+    stale.addBindValue(SessionSummary::kVersion);
+    if (!Run(stale, m_error)) {
+        return -1;
+    }
+    struct Pending {
+        qint64 id;
+        SessionSummary summary;
+        ListingParts line;
+    };
+    std::vector<Pending> pending;
+    std::unique_ptr<LogImage> image;
+    while (stale.next()) {
+        if (!image) {
+            image.reset(new LogImage);
+        }
+        const int16_t slot = static_cast<int16_t>(stale.value(1).toInt());
+        RestoreSession(*image, slot, stale.value(4).toByteArray(), stale.value(5).toByteArray(),
+                       stale.value(6).toByteArray());
+        const bool dated = stale.value(3).toInt() != 0;
+        Pending p{stale.value(0).toLongLong(),
+                  SummariseSession(*image, slot, static_cast<uint32_t>(stale.value(2).toLongLong()),
+                                   dated),
+                  {}};
+        p.line =
+            MakeListingParts(slot, dated, stale.value(7).toInt() != 0, stale.value(8).toInt() != 0,
+                             stale.value(9).toInt() != 0, p.summary);
+        pending.push_back(std::move(p));
+    }
+    stale.finish();
+    if (pending.empty()) {
+        return 0;
+    }
+    SqlTransaction transaction(db, m_impl->location.server);
+    if (!transaction.Begun(m_error)) {
+        return -1;
+    }
+    for (const Pending& p : pending) {
+        QSqlQuery update(db);
+        update.prepare(QString("UPDATE sessions SET (%1) = (%2) WHERE id = ?")
+                           .arg(kSummaryColumns, Marks(kSummaryColumnCount)));
+        BindSummary(update, p.summary, p.line);
+        update.addBindValue(p.id);
+        if (!Run(update, m_error)) {
+            return -1;
+        }
+    }
+    return transaction.Commit(m_error) ? static_cast<int>(pending.size()) : -1;
+}
+
+} // namespace archive
