@@ -458,7 +458,9 @@ namespace {
 TEST_F(DownloadRunTest, ADumpThatCannotBeWrittenLeavesTheOlderOneWhole) {
     Session(0, InstrumentStamp(2026, 12, 7, 9, 0));
     WriteFile(options.dumpPath, "an older dump\r\n");
-    ASSERT_EQ(mkdir((options.dumpPath + ".part").c_str(), 0755), 0); // in the way of the new one
+    // In the way of the new one, under the temporary name this process gives it.
+    const std::string part = options.dumpPath + "." + std::to_string(getpid()) + ".part";
+    ASSERT_EQ(mkdir(part.c_str(), 0755), 0);
     Run();
     EXPECT_EQ(run->Status(), kExitOutputFailed);
     EXPECT_EQ(ReadFile(options.dumpPath), "an older dump\r\n");

@@ -59,6 +59,7 @@ void UploadMachine::Start() {
     m_comms.FindTest(kUploadFlag);
     m_state = UploadState::DriverText;
     m_failures = 0;
+    m_spoiledFailures = 0;
     m_resume = false;
     m_startUpComplete = false;
     m_view.EnableGo(false);
@@ -144,7 +145,7 @@ void UploadMachine::WaitForInstrument() {
     if (m_owner.DropPending()) {
         ShowBox(MessageKind::Error, kNoAnswerText);
     }
-    Fail(RequestFailure::NoAnswer);
+    Fail(m_spoiledFailures > 0 ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
     m_owner.RequestEnded(BrowserRequest::StartUp, false);
 }
 
