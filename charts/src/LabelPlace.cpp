@@ -34,11 +34,12 @@ std::vector<QRectF> BesideLine(double x, double top, QSizeF size, double gap) {
 }
 
 std::optional<QRectF> FirstFree(const std::vector<QRectF>& candidates, const QRectF& area,
-                                const std::vector<QRectF>& taken) {
+                                const std::vector<QRectF>& taken, double apart) {
     for (const QRectF& candidate : candidates) {
+        const QRectF wider = candidate.adjusted(-apart, 0, apart, 0);
         if (Inside(candidate, area) &&
             std::none_of(taken.begin(), taken.end(),
-                         [&](const QRectF& other) { return other.intersects(candidate); })) {
+                         [&](const QRectF& other) { return other.intersects(wider); })) {
             return candidate;
         }
     }

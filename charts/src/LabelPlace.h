@@ -17,8 +17,9 @@ std::vector<QRectF> AroundPoint(QPointF point, QSizeF size, const QRectF& area, 
 // Right of a vertical line at `x`, then left of it; the label's top at `top`.
 std::vector<QRectF> BesideLine(double x, double top, QSizeF size, double gap);
 
-// The first candidate that lies inside `area` and on none of `taken`.
+// The first candidate that lies inside `area` and at least `apart` pixels across from each of
+// `taken`.
 std::optional<QRectF> FirstFree(const std::vector<QRectF>& candidates, const QRectF& area,
-                                const std::vector<QRectF>& taken);
+                                const std::vector<QRectF>& taken, double apart = 0);
 
 } // namespace labelplace

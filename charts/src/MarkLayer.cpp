@@ -18,6 +18,8 @@ namespace {
 
 constexpr double kDotRadius = 4;
 constexpr double kLabelGap = 3;
+// Room kept between two names side by side, so that they never read as one.
+constexpr double kLabelApart = 6;
 constexpr int kFootRows = 2;
 
 } // namespace
@@ -103,7 +105,8 @@ void MarkLayer::DrawAlarms(QCPPainter* painter) {
         const QString text = charts::InstrumentText(alarm.mark->label);
         const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
         const auto place = labelplace::FirstFree(
-            labelplace::AroundPoint(QPointF(x, y), size, area_, kDotRadius + 2), area_, taken_);
+            labelplace::AroundPoint(QPointF(x, y), size, area_, kDotRadius + 2), area_, taken_,
+            kLabelApart);
         if (place) {
             DrawLabel(painter, text, *place, kAlarm);
         }
@@ -122,15 +125,21 @@ void MarkLayer::DrawLineNames(QCPPainter* painter, const std::vector<const Chart
         }
         const QString text = charts::InstrumentText(mark->label);
         const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+        // Right of the line in any row before left of it: a name left of its line reads as
+        // the name of the line before.
+        std::vector<QRectF> right;
+        std::vector<QRectF> left;
         for (int row = 0; row < rows; ++row) {
             const double y = top ? area_.top() + 2 + row * rowHeight
                                  : area_.bottom() - 2 - (row + 1) * rowHeight;
-            const auto place =
-                labelplace::FirstFree(labelplace::BesideLine(x, y, size, kLabelGap), area_, taken_);
-            if (place) {
-                DrawLabel(painter, text, *place, top ? PenOf(*mark).color() : kSwitch);
-                break;
-            }
+            const std::vector<QRectF> sides = labelplace::BesideLine(x, y, size, kLabelGap);
+            right.push_back(sides[0]);
+            left.push_back(sides[1]);
+        }
+        right.insert(right.end(), left.begin(), left.end());
+        const auto place = labelplace::FirstFree(right, area_, taken_, kLabelApart);
+        if (place) {
+            DrawLabel(painter, text, *place, top ? PenOf(*mark).color() : kSwitch);
         }
     }
 }

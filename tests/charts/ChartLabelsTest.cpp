@@ -152,6 +152,14 @@ TEST_F(ChartLabels, EveryLabelOfTheChartLiesWholeInsideItsPane) {
                       QFontMetricsF(label.font).horizontalAdvance(label.text.section('\n', 0, 0)))
                 << label.text.toStdString();
         }
+        const std::vector<PlotLabel> labels = plot.Labels();
+        for (size_t i = 0; i < labels.size(); ++i) {
+            for (size_t j = i + 1; j < labels.size(); ++j) {
+                EXPECT_FALSE(labels[i].rect.intersects(labels[j].rect))
+                    << Where(labels[i].text, labels[i].rect, size) << " on "
+                    << Where(labels[j].text, labels[j].rect, size);
+            }
+        }
         for (const char* wanted : {"Calibration FAIL O2", "CO", "O2", "mode 3", "Off", "On"}) {
             EXPECT_NE(std::find(shown.begin(), shown.end(), wanted), shown.end())
                 << wanted << " not shown at " << size.width();
