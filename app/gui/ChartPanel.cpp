@@ -14,11 +14,13 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <memory>
 
 ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
@@ -34,13 +36,16 @@ ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
     layout->addLayout(bar);
     // The chart over its barhole profiles, which scroll when a session has many.
     auto* split = new QSplitter(Qt::Vertical);
+    split_ = split;
     plot_ = new SessionChartPlot;
     plot_->setObjectName("sessionChart");
     profiles_ = new BarholePlot;
     profiles_->setObjectName("barholeProfiles");
     profileArea_ = new QScrollArea;
     profileArea_->setWidgetResizable(true);
+    profileArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     profileArea_->setWidget(profiles_);
+    profileArea_->setMinimumHeight(BarholePlot::kCellHeight + 2 * profileArea_->frameWidth());
     profileArea_->hide();
     split->addWidget(plot_);
     split->addWidget(profileArea_);
@@ -150,9 +155,29 @@ void ChartPanel::PutUp() {
     plot_->SetChart(drawing.chart, drawing.title);
     const auto& barholes = drawing.chart.barholes;
     profiles_->SetProfiles(barholes, 0, barholes.size());
-    profiles_->setMinimumHeight(BarholePlot::RowsFor(barholes.size()) * BarholePlot::kRowHeight);
     profileArea_->setVisible(!barholes.empty());
+    shareDue_ = !barholes.empty();
+    if (shareDue_ && isVisible()) {
+        ShareWithProfiles(barholes.size());
+    }
     emit chartShown();
+}
+
+void ChartPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shareDue_) {
+        ShareWithProfiles(static_cast<size_t>(profiles_->ProfileCount()));
+    }
+}
+
+void ChartPanel::ShareWithProfiles(size_t profiles) {
+    shareDue_ = false;
+    const int total = split_->height() - split_->handleWidth();
+    const int frame = 2 * profileArea_->frameWidth();
+    const int scrollBar = profileArea_->verticalScrollBar()->sizeHint().width();
+    const int all = BarholePlot::HeightFor(profiles, profileArea_->width() - frame - scrollBar);
+    const int share = std::max(BarholePlot::kCellHeight, std::min(all, total * 2 / 5)) + frame;
+    split_->setSizes({std::max(0, total - share), share});
 }
 
 bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error) {

@@ -14,6 +14,7 @@
 class BarholePlot;
 class QLabel;
 class QScrollArea;
+class QSplitter;
 class SessionByteSource;
 class SessionChartPlot;
 class ShownReport;
@@ -52,6 +53,11 @@ signals:
     // A chart has been put up.
     void chartShown();
 
+protected:
+    // A chart put up while the panel was hidden shares the room with its profiles once the
+    // panel has a size.
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct Drawing {
         unsigned generation = 0;
@@ -64,10 +70,15 @@ private:
     void Draw(std::function<charts::SessionChart()> make, const std::string& day,
               const std::string& month);
     void PutUp();
+    // The profiles' share of the panel: all their rows where they take less than about two
+    // fifths of it, else that much (they scroll), and never less than one row.
+    void ShareWithProfiles(size_t profiles);
 
     SessionChartPlot* plot_ = nullptr;
     BarholePlot* profiles_ = nullptr;
     QScrollArea* profileArea_ = nullptr;
+    QSplitter* split_ = nullptr;
+    bool shareDue_ = false;
     QLabel* hint_ = nullptr;
     QFutureWatcher<Drawing> watcher_;
     unsigned generation_ = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <utility>
@@ -17,9 +19,14 @@ public:
     // Where the program keeps it when nothing else is said: the user's configuration folder.
     static QString DefaultFile();
 
-    // Nothing remembered (or unreadable): the window keeps the size it has.
+    // The remembered size, place and split; with nothing remembered (or an unreadable entry) the
+    // window's first place, FirstGeometry on the screen it opens on.
     void Restore(QWidget& window, QSplitter& split) const;
     void Save(const QWidget& window, const QSplitter& split) const;
+
+    // The first place of a window: four fifths of the screen's free area `available` each way,
+    // never smaller than the window's `minimum` nor larger than that area, centred in it.
+    static QRect FirstGeometry(const QSize& minimum, const QRect& available);
 
 private:
     QString file_;

@@ -1,15 +1,39 @@
 #include "charts/BarholePlot.h"
 
+#include "LabelPlace.h"
 #include "PlotStyle.h"
+#include "TickFit.h"
 #include "charts/ChartText.h"
+
+#include <QResizeEvent>
 
 #include <algorithm>
 
 using namespace plotstyle;
 
-BarholePlot::BarholePlot(QWidget* parent) : QCustomPlot(parent) {
+namespace {
+
+constexpr double kPeakGap = 5;
+
+} // namespace
+
+BarholePlot::BarholePlot(QWidget* parent) : QCustomPlot(parent), steps_(new QCPAxisTickerFixed) {
     setAutoAddPlottableToLegend(false);
     plotLayout()->clear();
+    // Cells side by side: their margins part them, and a cell's height is the row's.
+    plotLayout()->setRowSpacing(0);
+    plotLayout()->setColumnSpacing(0);
+    steps_->setTickStep(1);
+    steps_->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+}
+
+int BarholePlot::ColumnsFor(int width) {
+    return std::clamp(width / kMinCellWidth, 1, kMaxColumns);
+}
+
+int BarholePlot::RowsFor(size_t profiles, int width) {
+    const size_t columns = static_cast<size_t>(ColumnsFor(width));
+    return static_cast<int>((profiles + columns - 1) / columns);
 }
 
 void BarholePlot::SetProfiles(const std::vector<charts::BarholeProfile>& profiles, size_t first,
@@ -17,32 +41,49 @@ void BarholePlot::SetProfiles(const std::vector<charts::BarholeProfile>& profile
     clearItems();
     clearPlottables();
     plotLayout()->clear();
-    shown_ = 0;
-    for (size_t i = first; i < profiles.size() && i < first + count; ++i) {
-        AddProfile(profiles[i], shown_++);
+    cells_.clear();
+    peaks_.clear();
+    columns_ = 0;
+    for (size_t i = first; i < profiles.size() && i - first < count; ++i) {
+        AddProfile(profiles[i]);
     }
-    // A last row that is not full keeps the width of the others.
-    for (int empty = shown_; empty % kColumns != 0; ++empty) {
-        plotLayout()->addElement(empty / kColumns, empty % kColumns, new QCPLayoutGrid);
-    }
+    Arrange(ColumnsFor(width()));
+    setMinimumHeight(HeightFor(cells_.size(), width()));
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-void BarholePlot::AddProfile(const charts::BarholeProfile& profile, int index) {
+void BarholePlot::Arrange(int columns) {
+    columns_ = columns;
+    for (QCPAxisRect* cell : cells_) {
+        plotLayout()->take(cell);
+    }
+    plotLayout()->simplify();
+    for (size_t i = 0; i < cells_.size(); ++i) {
+        plotLayout()->addElement(static_cast<int>(i) / columns, static_cast<int>(i) % columns,
+                                 cells_[i]);
+    }
+    // A row that is not full keeps the cells' width: the grid is always `columns` across, each
+    // column and row with the same share.
+    const int rows = (static_cast<int>(cells_.size()) + columns - 1) / columns;
+    if (rows == 0) {
+        return;
+    }
+    plotLayout()->expandTo(rows, columns);
+    plotLayout()->setColumnStretchFactors(QList<double>(columns, 1.0));
+    plotLayout()->setRowStretchFactors(QList<double>(rows, 1.0));
+}
+
+void BarholePlot::AddProfile(const charts::BarholeProfile& profile) {
     auto* rect = new QCPAxisRect(this);
-    plotLayout()->addElement(index / kColumns, index % kColumns, rect);
+    // In the layout before any item is made: an item looks for the plot's first axis rect.
+    plotLayout()->addElement(0, static_cast<int>(cells_.size()), rect);
+    cells_.push_back(rect);
     rect->setRangeDrag(Qt::Orientations());
     rect->setRangeZoom(Qt::Orientations());
     rect->setRangeZoomAxes(nullptr, nullptr);
     QCPAxis* steps = rect->axis(QCPAxis::atBottom);
     QCPAxis* value = rect->axis(QCPAxis::atLeft);
-    static const QSharedPointer<QCPAxisTickerFixed> wholeSteps = [] {
-        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-        ticker->setTickStep(1);
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
-        return ticker;
-    }();
-    steps->setTicker(wholeSteps);
+    steps->setTicker(steps_);
     steps->setTickLabelFont(SmallFont(7));
     value->setTickLabelFont(SmallFont(7));
     steps->setLabelFont(SmallFont(8));
@@ -50,6 +91,8 @@ void BarholePlot::AddProfile(const charts::BarholeProfile& profile, int index) {
     steps->setLabel(
         QString("Barhole %1  %2").arg(profile.number).arg(charts::ClockText(profile.time)));
     value->setLabel(QString::fromStdString(profile.unit));
+    // Without samples there are no steps to count.
+    steps->setTickLabels(!profile.values.empty());
 
     QVector<double> keys;
     QVector<double> values;
@@ -68,30 +111,69 @@ void BarholePlot::AddProfile(const charts::BarholeProfile& profile, int index) {
     }
     value->setRange(ValueRange(0, high, 2 * kHeadroom));
 
+    Peak peak;
+    peak.label = new QCPItemText(this);
+    peak.label->setClipAxisRect(rect);
+    peak.label->setFont(SmallFont(7));
+    peak.label->setColor(kAlarm);
+    peak.label->setPadding(QMargins(1, 1, 1, 1));
+    peak.label->setText(QString("Pk %1 %2")
+                            .arg(charts::ValueText(profile.peak))
+                            .arg(QString::fromStdString(profile.unit)));
+    // Placed in pixels at every layout (PlacePeaks), by its measured size.
+    peak.label->position->setType(QCPItemPosition::ptAbsolute);
+    peak.label->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     const int peakStep = profile.PeakStep();
-    auto* peak = new QCPItemText(this);
-    peak->setClipAxisRect(rect);
-    peak->position->setAxes(steps, value);
-    peak->setFont(SmallFont(7));
-    peak->setColor(kAlarm);
-    peak->setText(QString("Pk %1 %2")
-                      .arg(charts::ValueText(profile.peak))
-                      .arg(QString::fromStdString(profile.unit)));
     if (peakStep >= 0) {
-        auto* dot = new QCPItemTracer(this);
-        dot->setClipAxisRect(rect);
-        dot->position->setAxes(steps, value);
-        dot->position->setCoords(peakStep + 1, values[peakStep]);
-        dot->setStyle(QCPItemTracer::tsCircle);
-        dot->setSize(6);
-        dot->setPen(QPen(kAlarm));
-        dot->setBrush(QBrush(kAlarm));
-        peak->position->setParentAnchor(dot->position);
-        peak->position->setCoords(0, -4);
-        peak->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    } else {
-        peak->position->setAxisRect(rect);
-        peak->position->setType(QCPItemPosition::ptAxisRectRatio);
-        peak->position->setCoords(0.5, 0.5);
+        peak.dot = new QCPItemTracer(this);
+        peak.dot->setClipAxisRect(rect);
+        peak.dot->position->setAxes(steps, value);
+        peak.dot->position->setCoords(peakStep + 1, values[peakStep]);
+        peak.dot->setStyle(QCPItemTracer::tsCircle);
+        peak.dot->setSize(6);
+        peak.dot->setPen(QPen(kAlarm));
+        peak.dot->setBrush(QBrush(kAlarm));
     }
+    peaks_.push_back(peak);
+}
+
+void BarholePlot::updateLayout() {
+    const int columns = ColumnsFor(viewport().width());
+    if (columns != columns_) {
+        Arrange(columns);
+    }
+    QCustomPlot::updateLayout();
+    std::vector<QCPAxis*> axes;
+    for (QCPAxisRect* cell : cells_) {
+        axes.push_back(cell->axis(QCPAxis::atBottom));
+        axes.push_back(cell->axis(QCPAxis::atLeft));
+    }
+    FitTicks(axes, [this] { QCustomPlot::updateLayout(); });
+    PlacePeaks();
+}
+
+void BarholePlot::PlacePeaks() {
+    for (size_t i = 0; i < peaks_.size() && i < cells_.size(); ++i) {
+        const Peak& peak = peaks_[i];
+        const QRect cell = cells_[i]->rect();
+        const QRectF area(cell.left(), cell.top(), cell.width(), cell.height());
+        // Measured as QCPItemText measures it when it draws.
+        const QRect text =
+            QFontMetrics(peak.label->font())
+                .boundingRect(0, 0, 0, 0, Qt::TextDontClip | Qt::AlignCenter, peak.label->text());
+        const QMargins padding = peak.label->padding();
+        const QSizeF size(text.width() + padding.left() + padding.right() + 1,
+                          text.height() + padding.top() + padding.bottom() + 1);
+        const QPointF at = peak.dot != nullptr ? peak.dot->position->pixelPosition()
+                                               : area.center() + QPointF(0, size.height() / 2);
+        const std::vector<QRectF> candidates = labelplace::AroundPoint(at, size, area, kPeakGap);
+        const QRectF place =
+            labelplace::FirstFree(candidates, area, {}).value_or(candidates.front());
+        peak.label->position->setCoords(place.topLeft());
+    }
+}
+
+void BarholePlot::resizeEvent(QResizeEvent* event) {
+    setMinimumHeight(HeightFor(cells_.size(), event->size().width()));
+    QCustomPlot::resizeEvent(event);
 }

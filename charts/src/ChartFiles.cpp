@@ -9,15 +9,20 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int kScreenDpi = 96;
-// The share of a picture's height the profiles may take under the chart.
-constexpr double kProfileShare = 1.0 / 3;
+// The share of a picture's height the chart keeps however many profiles are under it.
+constexpr double kChartShare = 3.0 / 5;
+
+int RowsPerPage(QSize size) {
+    return std::max(1, size.height() / BarholePlot::kCellHeight);
+}
 
 int ProfilesPerPage(QSize size) {
-    return std::max(1, size.height() / BarholePlot::kRowHeight) * BarholePlot::kColumns;
+    return RowsPerPage(size) * BarholePlot::ColumnsFor(size.width());
 }
 
 } // namespace
@@ -28,20 +33,17 @@ bool WriteChartPng(SessionChartPlot& plot, const QString& path, QSize size, QStr
         return false;
     }
     const auto& profiles = plot.Chart().barholes;
-    const int rows = std::min(
-        BarholePlot::RowsFor(profiles.size()),
-        std::max(1, static_cast<int>(size.height() * kProfileShare) / BarholePlot::kRowHeight));
-    const int profileHeight = profiles.empty() ? 0 : rows * BarholePlot::kRowHeight;
-    QPixmap pixmap(size);
+    const PictureLayout layout = LayOutPicture(size, profiles.size());
+    QPixmap pixmap(layout.picture);
     pixmap.fill(Qt::white);
     {
         QCPPainter painter(&pixmap);
-        plot.PaintTo(painter, size.width(), size.height() - profileHeight);
-        if (profileHeight > 0) {
+        plot.PaintTo(painter, layout.chart.width(), layout.chart.height());
+        if (!layout.profiles.isEmpty()) {
             BarholePlot under;
-            under.SetProfiles(profiles, 0, static_cast<size_t>(rows * BarholePlot::kColumns));
-            painter.translate(0, size.height() - profileHeight);
-            under.toPainter(&painter, size.width(), profileHeight);
+            under.SetProfiles(profiles, 0, profiles.size());
+            painter.translate(layout.profiles.topLeft());
+            under.toPainter(&painter, layout.profiles.width(), layout.profiles.height());
         }
     }
     if (!pixmap.save(&file, "PNG")) {
@@ -78,6 +80,22 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
     return CommitWriting(file, error);
 }
 
+PictureLayout LayOutPicture(QSize size, size_t profiles) {
+    PictureLayout layout;
+    const int width = std::max(1, size.width());
+    const int height = std::max(1, size.height());
+    layout.columns = BarholePlot::ColumnsFor(width);
+    layout.rows = BarholePlot::RowsFor(profiles, width);
+    const int grid = layout.rows * BarholePlot::kCellHeight;
+    const int chart = std::max(height - grid, static_cast<int>(std::ceil(height * kChartShare)));
+    layout.chart = QRect(0, 0, width, chart);
+    if (grid > 0) {
+        layout.profiles = QRect(0, chart, width, grid);
+    }
+    layout.picture = QSize(width, chart + grid);
+    return layout;
+}
+
 int ProfilePageCount(size_t profiles, QSize size) {
     const size_t perPage = static_cast<size_t>(ProfilesPerPage(size));
     return static_cast<int>((profiles + perPage - 1) / perPage);
@@ -92,8 +110,9 @@ void PaintProfilePages(QCPPainter& painter, const std::vector<charts::BarholePro
         plot.SetProfiles(profiles, first, perPage);
         painter.save();
         painter.translate(at);
-        plot.toPainter(&painter, size.width(),
-                       std::min(size.height(), plot.RowCount() * BarholePlot::kRowHeight));
+        plot.toPainter(
+            &painter, size.width(),
+            BarholePlot::HeightFor(static_cast<size_t>(plot.ProfileCount()), size.width()));
         painter.restore();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "MarkLayer.h"
 #include "PlotStyle.h"
+#include "TickFit.h"
 #include "charts/ChartText.h"
 
 #include <QDateTime>
@@ -19,10 +20,17 @@ using charts::MarkKind;
 using namespace plotstyle;
 
 constexpr int kDotsUpTo = 150;
+// How far from a sample, in pixels, the cursor still reads it beyond the ends of a run.
+constexpr double kCursorReach = 8;
+const char kClockSample[] = "00:00:00";
+const char kReadOutSeparator[] = "   ";
 
 } // namespace
 
-SessionChartPlot::SessionChartPlot(QWidget* parent) : QCustomPlot(parent) {
+SessionChartPlot::SessionChartPlot(QWidget* parent)
+    : QCustomPlot(parent), timeTicker_(new QCPAxisTickerDateTime) {
+    timeTicker_->setDateTimeSpec(Qt::UTC);
+    timeTicker_->setDateTimeFormat("HH:mm:ss");
     setAutoAddPlottableToLegend(false);
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     // Dragging over the panes marks the time range to zoom into; a double click goes back.
@@ -49,22 +57,25 @@ void SessionChartPlot::Build(const QString& title) {
     panes_.clear();
     legend_ = nullptr;
     readOut_ = nullptr;
+    readOutLine_.clear();
 
     int row = 0;
     if (!title.isEmpty()) {
         auto* heading = new QCPTextElement(this, title, SmallFont(11));
         plotLayout()->addElement(row++, 0, heading);
     }
-    // One line of gases under the title rather than a legend over a pane, where it would hide
-    // the latest readings and alarms.
-    legend_ = new QCPLegend;
-    plotLayout()->addElement(row, 0, legend_);
-    plotLayout()->setRowStretchFactor(row++, 0.001);
-    legend_->setLayer("legend");
-    legend_->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-    legend_->setBorderPen(Qt::NoPen);
-    legend_->setFont(SmallFont(9));
-    legend_->setMargins(QMargins(0, 0, 0, 0));
+    // A line of gases under the title rather than a legend over a pane, where it would hide the
+    // latest readings and alarms; none without gases.
+    if (!chart_.gases.empty()) {
+        legend_ = new QCPLegend;
+        plotLayout()->addElement(row, 0, legend_);
+        plotLayout()->setRowStretchFactor(row++, 0.001);
+        legend_->setLayer("legend");
+        legend_->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+        legend_->setBorderPen(Qt::NoPen);
+        legend_->setFont(SmallFont(9));
+        legend_->setMargins(QMargins(8, 0, 8, 0));
+    }
     auto* margins = new QCPMarginGroup(this);
     std::vector<std::string> units = chart_.Units();
     if (units.empty()) {
@@ -113,18 +124,15 @@ void SessionChartPlot::Build(const QString& title) {
 }
 
 void SessionChartPlot::AddPane(const QString& unit, QCPMarginGroup* margins, int row) {
-    static const QSharedPointer<QCPAxisTickerDateTime> ticker = [] {
-        QSharedPointer<QCPAxisTickerDateTime> t(new QCPAxisTickerDateTime);
-        t->setDateTimeSpec(Qt::UTC);
-        t->setDateTimeFormat("HH:mm:ss");
-        return t;
-    }();
     auto* rect = new QCPAxisRect(this);
     // In the layout before any item is made: an item looks for the plot's first axis rect.
     plotLayout()->addElement(row, 0, rect);
     rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
     QCPAxis* time = rect->axis(QCPAxis::atBottom);
-    time->setTicker(ticker);
+    time->setTicker(timeTicker_);
+    // A tick at the right end has half its label beyond the pane.
+    const int halfLabel = QFontMetrics(time->tickLabelFont()).horizontalAdvance(kClockSample) / 2;
+    rect->setMinimumMargins(QMargins(0, 0, halfLabel + 4, 0));
     time->setTickLabels(false);
     rect->axis(QCPAxis::atLeft)->setLabel(unit.isEmpty() ? QString("value") : unit);
     rect->axis(QCPAxis::atLeft)->setRange(0, 1);
@@ -196,7 +204,7 @@ void SessionChartPlot::AddSeries(const charts::GasSeries& series, int colourInde
         if (graphs[i].first.size() < kDotsUpTo) {
             graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, 3));
         }
-        if (i == 0) {
+        if (i == 0 && legend_ != nullptr) {
             graph->addToLegend(legend_);
         }
     }
@@ -265,45 +273,118 @@ QCPRange SessionChartPlot::TimeRange() const {
     return panes_.front().rect->axis(QCPAxis::atBottom)->range();
 }
 
-QString SessionChartPlot::ReadOutAt(double time) const {
-    QString text = charts::ClockText(static_cast<int64_t>(std::floor(time)));
-    for (const charts::GasSeries& series : chart_.gases) {
-        const charts::SeriesPoint* found = nullptr;
-        for (const auto& run : series.runs) {
-            if (run.empty() || run.front().time > time || run.back().time < time) {
-                continue;
-            }
-            for (const charts::SeriesPoint& point : run) {
-                if (point.time <= time) {
-                    found = &point;
-                }
-            }
-        }
-        if (found != nullptr) {
-            text += QString("   %1 %2 %3")
-                        .arg(charts::InstrumentText(series.gas), charts::ValueText(found->value),
-                             QString::fromStdString(series.unit));
-        }
+QString SessionChartPlot::ReadOutAt(double time, double reach) const {
+    const charts::Sample sample = chart_.SampleNear(time, reach);
+    if (!sample.found) {
+        return charts::ClockText(static_cast<int64_t>(std::floor(time)));
+    }
+    QString text = charts::ClockText(sample.time);
+    for (const charts::SampleReading& reading : sample.readings) {
+        const charts::GasSeries& series = chart_.gases[reading.gas];
+        text += QString("%1%2 %3 %4")
+                    .arg(kReadOutSeparator, charts::InstrumentText(series.gas),
+                         charts::ValueText(reading.value), QString::fromStdString(series.unit));
     }
     return text;
 }
 
-void SessionChartPlot::ShowCursor(double time) {
+void SessionChartPlot::ShowReadOut(double time) {
+    const QCPAxis* axis = panes_.front().rect->axis(QCPAxis::atBottom);
+    const double reach = std::abs(axis->pixelToCoord(kCursorReach) - axis->pixelToCoord(0));
+    // Before the first layout the axis has no pixels to measure by.
+    ShowCursor(time, std::isfinite(reach) ? reach : 0);
+}
+
+void SessionChartPlot::ShowCursor(double time, double reach) {
+    const charts::Sample sample = chart_.SampleNear(time, reach);
+    const double at = sample.found ? static_cast<double>(sample.time) : time;
     for (Pane& pane : panes_) {
-        pane.cursor->point1->setCoords(time, 0);
-        pane.cursor->point2->setCoords(time, 1);
+        pane.cursor->point1->setCoords(at, 0);
+        pane.cursor->point2->setCoords(at, 1);
         pane.cursor->setVisible(true);
     }
-    readOut_->setText(ReadOutAt(time));
+    readOutLine_ = ReadOutAt(time, reach);
+    readOut_->setText(readOutLine_);
     readOut_->setVisible(true);
     replot(QCustomPlot::rpQueuedReplot);
+}
+
+void SessionChartPlot::updateLayout() {
+    FitLegend();
+    QCustomPlot::updateLayout();
+    if (panes_.empty()) {
+        return;
+    }
+    std::vector<QCPAxis*> axes;
+    for (const Pane& pane : panes_) {
+        axes.push_back(pane.rect->axis(QCPAxis::atLeft));
+    }
+    axes.push_back(panes_.back().rect->axis(QCPAxis::atBottom));
+    FitTicks(axes, [this] { QCustomPlot::updateLayout(); });
+    FitReadOut();
+}
+
+void SessionChartPlot::FitLegend() {
+    if (legend_ == nullptr || legend_->itemCount() == 0) {
+        return;
+    }
+    // As many gases in a row as fit across; the others in rows under them.
+    const QFontMetrics metrics(legend_->font());
+    int widest = 0;
+    for (int i = 0; i < legend_->itemCount(); ++i) {
+        auto* item = qobject_cast<QCPPlottableLegendItem*>(legend_->item(i));
+        const QString name = item != nullptr ? item->plottable()->name() : QString();
+        widest = std::max(widest, metrics.horizontalAdvance(name) + legend_->iconSize().width() +
+                                      legend_->iconTextPadding() + metrics.height());
+    }
+    const int room = viewport().width() - legend_->margins().left() - legend_->margins().right();
+    const int columns = std::clamp(room / std::max(1, widest), 1, legend_->itemCount());
+    if (legend_->wrap() != columns) {
+        legend_->setWrap(columns);
+        legend_->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    }
+}
+
+void SessionChartPlot::FitReadOut() {
+    if (readOut_ == nullptr || !readOut_->visible() || readOutLine_.isEmpty()) {
+        return;
+    }
+    // Broken between gases where one line would run past the plot's right edge.
+    const QFontMetrics metrics(readOut_->font());
+    const QMargins padding = readOut_->padding();
+    const double left = readOut_->position->pixelPosition().x();
+    const double room = viewport().right() - left - padding.left() - padding.right() - 2;
+    QStringList lines;
+    for (const QString& part : readOutLine_.split(kReadOutSeparator)) {
+        const QString longer = lines.isEmpty() ? part : lines.back() + kReadOutSeparator + part;
+        if (!lines.isEmpty() && metrics.horizontalAdvance(longer) <= room) {
+            lines.back() = longer;
+        } else {
+            lines.push_back(part);
+        }
+    }
+    readOut_->setText(lines.join('\n'));
+}
+
+std::vector<PlotLabel> SessionChartPlot::Labels() const {
+    std::vector<PlotLabel> labels;
+    for (const Pane& pane : panes_) {
+        labels.insert(labels.end(), pane.marks->Placed().begin(), pane.marks->Placed().end());
+    }
+    if (readOut_ != nullptr && readOut_->visible()) {
+        labels.push_back(
+            {readOut_->text(),
+             QRectF(readOut_->topLeft->pixelPosition(), readOut_->bottomRight->pixelPosition()),
+             QRectF(viewport()), readOut_->font()});
+    }
+    return labels;
 }
 
 void SessionChartPlot::mouseMoveEvent(QMouseEvent* event) {
     QCPAxisRect* under = axisRectAt(event->position());
     for (const Pane& pane : panes_) {
         if (pane.rect == under) {
-            ShowCursor(under->axis(QCPAxis::atBottom)->pixelToCoord(event->position().x()));
+            ShowReadOut(under->axis(QCPAxis::atBottom)->pixelToCoord(event->position().x()));
             break;
         }
     }

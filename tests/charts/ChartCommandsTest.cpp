@@ -1,5 +1,6 @@
 // tavon-datalog plot and render --pdf on a dump of the simulated instrument, without a display:
 // the files are read back with Qt's image reader and poppler's pdftotext.
+#include "charts/ChartFiles.h"
 #include "reportdoc/RtfReader.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"
@@ -20,6 +21,8 @@ using testsupport::RunProgram;
 
 // Slot 2 of the generated memory: a morning's survey with alarms of several gases.
 const char kSlot[] = "2";
+// Slot 1: an afternoon of eleven barhole tests.
+const char kBarholeSlot[] = "1";
 
 class ChartCommands : public ::testing::Test {
 protected:
@@ -68,6 +71,30 @@ TEST_F(ChartCommands, PlotWritesAPdfWithItsTextsAndAPngOfTheAskedSize) {
                               "640x480", "--hide", "alarm"});
     ASSERT_EQ(png.status, 0) << png.err;
     EXPECT_EQ(QImage(QString::fromStdString(dir.File("chart.png"))).size(), QSize(640, 480));
+}
+
+TEST_F(ChartCommands, PlotDrawsEveryBarholeProfileInThePngAndThePdf) {
+    const auto rtf = Datalog({"render", "FlashData.txt", kBarholeSlot});
+    ASSERT_EQ(rtf.status, 0);
+    const int profiles = static_cast<int>(
+        QString::fromStdString(rtf.out).count(QRegularExpression("Barhole \\d+:")));
+    ASSERT_EQ(profiles, 11);
+
+    const auto png =
+        Datalog({"plot", "FlashData.txt", kBarholeSlot, "-o", "barholes.png", "--size", "700x450"});
+    ASSERT_EQ(png.status, 0) << png.err;
+    const QSize picture = QImage(QString::fromStdString(dir.File("barholes.png"))).size();
+    const PictureLayout layout = LayOutPicture(QSize(700, 450), static_cast<size_t>(profiles));
+    EXPECT_GE(layout.rows * layout.columns, profiles);
+    EXPECT_EQ(picture, layout.picture) << "taller than asked: room for every profile";
+
+    const auto pdf = Datalog({"plot", "FlashData.txt", kBarholeSlot, "-o", "barholes.pdf"});
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
+    const std::string text = PdfText("barholes.pdf");
+    for (int number = 1; number <= profiles; ++number) {
+        const std::string name = "Barhole " + std::to_string(number) + " ";
+        EXPECT_NE(text.find(name), std::string::npos) << name << " in:\n" << text;
+    }
 }
 
 TEST_F(ChartCommands, PlotRefusesWhatItCannotDo) {

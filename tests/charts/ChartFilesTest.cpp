@@ -103,8 +103,8 @@ TEST(ChartPlot, ReadOutAndZoom) {
     BarholePlot profiles;
     profiles.SetProfiles(plot.Chart().barholes, 0, 100);
     EXPECT_EQ(profiles.ProfileCount(), 1);
-    // 1015 lies between the first two readings: the first one is shown.
-    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:55   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
+    // 1015 lies halfway between the first two readings: the first one is read.
+    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:50   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
     // After switching off no gas has a value.
     EXPECT_EQ(plot.ReadOutAt(1250).toStdString(), "00:20:50");
     const QCPRange whole = plot.TimeRange();

@@ -3,6 +3,7 @@
 #include "charts/SessionChart.h"
 
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -15,8 +16,20 @@ class SessionChartPlot;
 // The chart as a file. Both are written under a temporary name and renamed, so that a failure
 // never leaves half a file; on failure `error` says why.
 
-// A PNG of exactly `size` pixels: the chart, and under it as many rows of barhole profiles as
-// fit in a third of the height.
+// Where a picture asked for at `size` puts the chart and the grid of `profiles` barhole
+// profiles under it: `size` wide, and exactly `size` high unless the profiles need more than two
+// fifths of that height; then the chart keeps three fifths and the picture grows by the rest, so
+// that every profile is drawn at a readable size.
+struct PictureLayout {
+    QSize picture;
+    QRect chart;
+    QRect profiles; // empty without profiles
+    int columns = 0;
+    int rows = 0;
+};
+PictureLayout LayOutPicture(QSize size, size_t profiles);
+
+// A PNG of the chart and every barhole profile, laid out by LayOutPicture.
 bool WriteChartPng(SessionChartPlot& plot, const QString& path, QSize size, QString& error);
 // A PDF of pages of `size` pixels at 96 per inch, drawn as vectors with its texts as text: the
 // chart, then every barhole profile on pages of their own.

@@ -62,6 +62,18 @@ struct BarholeProfile {
     int PeakStep() const;
 };
 
+// What the chart records at one moment: the time of a record that gave readings and each gas's
+// reading in it (by its index in SessionChart::gases).
+struct SampleReading {
+    size_t gas = 0;
+    double value = 0;
+};
+struct Sample {
+    bool found = false;
+    int64_t time = 0;
+    std::vector<SampleReading> readings;
+};
+
 struct SessionChart {
     std::vector<GasSeries> gases; // in the order the gases were first met
     std::vector<ChartMark> marks; // in time order of the stream
@@ -74,6 +86,11 @@ struct SessionChart {
     // any other.
     std::vector<std::string> Units() const;
     const GasSeries* Find(const std::string& gas, const std::string& unit) const;
+
+    // The sample nearest to `time` (the earlier of two as near), looked for within the runs of
+    // readings and up to `reach` seconds beyond their ends: never across a time the instrument
+    // was off. Lines join the samples, so this is what the chart shows at the sample's time.
+    Sample SampleNear(double time, double reach) const;
 };
 
 } // namespace charts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "charts/PlotLabel.h"
 #include "charts/SessionChart.h"
 
 #include <qcustomplot.h>
@@ -34,16 +35,26 @@ public:
     void ZoomTo(double from, double to);
     QCPRange TimeRange() const;
 
-    // The time and every gas's value at `time` (its last point at or before it in the same run),
-    // as the cursor read-out shows them.
-    QString ReadOutAt(double time) const;
+    // The read-out at `time`: the time of the nearest sample (looked for within the runs of
+    // readings and up to `reach` seconds beyond their ends) and every gas's reading recorded
+    // then; only the time itself where no sample is that near. The lines join the samples and
+    // the cursor goes to the sample read, so the read-out never differs from the line under it.
+    QString ReadOutAt(double time, double reach = 0) const;
+    // The cursor and its read-out at the sample nearest `time`, as moving the mouse there shows.
+    void ShowReadOut(double time);
 
     // Draws the chart into `painter` (a PDF page, a pixmap) as if the plot were width x height.
     void PaintTo(QCPPainter& painter, int width, int height);
 
     int PaneCount() const { return static_cast<int>(panes_.size()); }
+    // Every text drawn inside the panes at the last drawing (names of marks, the read-out), where
+    // it was drawn.
+    std::vector<PlotLabel> Labels() const;
 
 protected:
+    // The layout at the plot's present size, then tick counts that keep the tick labels apart
+    // and a read-out that fits across.
+    void updateLayout() override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -62,13 +73,18 @@ private:
     void AddMarks();
     Pane* PaneOf(const std::string& unit);
     void SyncTime(const QCPRange& range);
-    void ShowCursor(double time);
+    void ShowCursor(double time, double reach);
+    void FitLegend();
+    void FitReadOut();
 
     charts::SessionChart chart_;
     QString title_;
     std::vector<Pane> panes_;
     QCPLegend* legend_ = nullptr;
     QCPItemText* readOut_ = nullptr;
+    QString readOutLine_; // the read-out on one line, broken where the plot is too narrow
+    // One ticker for the time axes of all panes, so that their grid lines meet.
+    QSharedPointer<QCPAxisTickerDateTime> timeTicker_;
     QCPRange whole_;
     bool syncing_ = false;
 };
