@@ -35,6 +35,7 @@ struct LinkSelection::Impl {
     LinkOpener* opener = nullptr;
     PortDialogHost* host = nullptr;
     std::function<void()> end;
+    bool declined = false;
 
     std::unique_ptr<Registry> platformRegistry;
     SystemLinkOpener systemOpener;
@@ -106,13 +107,20 @@ void LinkSelection::AddPortName(const std::string& name) {
 LinkPtr LinkSelection::GetPort() {
     Impl& impl = *m_impl;
     impl.Prepare();
+    impl.declined = false;
     if (impl.appName.find("RAK") == std::string::npos) {
         if (LinkPtr pipe = impl.OpenPipe()) {
             return pipe;
         }
     }
-    impl.Host().RunModal(impl.dialog);
-    return impl.dialog.CurrentLink();
+    const int result = impl.Host().RunModal(impl.dialog);
+    LinkPtr link = impl.dialog.CurrentLink();
+    impl.declined = !link && result != PortDialogLogic::kIdOk;
+    return link;
+}
+
+bool LinkSelection::Declined() const {
+    return m_impl->declined;
 }
 
 LinkPtr LinkSelection::SetPort() {

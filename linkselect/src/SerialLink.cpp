@@ -2,7 +2,16 @@
 
 #include <QSerialPort>
 
+#include <poll.h>
+
 namespace {
+
+// Whether the device behind an open port has gone: a pulled cable, a dropped Bluetooth link, or
+// the far end of a pseudo-terminal closed. Qt reports some of these only once it reads.
+bool DeviceGone(QSerialPort& port) {
+    pollfd watched{static_cast<int>(port.handle()), POLLIN, 0};
+    return poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 QString SystemPortName(const std::string& portName) {
     const QString name = QString::fromStdString(portName);
@@ -48,8 +57,12 @@ int32_t SerialLink::Read(uint8_t* buffer, int32_t max) {
     // wait does it here and never blocks.
     if (port_->bytesAvailable() == 0) {
         port_->waitForReadyRead(0);
-        if (port_->error() == QSerialPort::ResourceError) {
-            return -1; // the device went away
+        if (port_->error() == QSerialPort::ResourceError ||
+            (port_->bytesAvailable() == 0 && DeviceGone(*port_))) {
+            // The device went away (a cable pulled out, a Bluetooth link dropped): the link is
+            // closed, so that whoever holds it sees at once that no instrument is there.
+            port_->close();
+            return -1;
         }
         port_->clearError();
     }

@@ -50,7 +50,21 @@ int32_t Win32SerialLink::Read(uint8_t* buffer, int32_t max) {
     }
     DWORD count = 0;
     if (!ReadFile(handle_, buffer, static_cast<DWORD>(max), &count, nullptr)) {
-        return -1; // the device went away
+        // A device that went away (a cable pulled out, a Bluetooth link dropped) closes the
+        // link, so that whoever holds it sees at once that no instrument is there.
+        switch (GetLastError()) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_GEN_FAILURE:
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_INVALID_HANDLE:
+            Close();
+            break;
+        default:
+            break;
+        }
+        return -1;
     }
     return static_cast<int32_t>(count);
 }

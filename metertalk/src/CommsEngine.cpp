@@ -30,13 +30,16 @@ CommsEngine::CommsEngine() : m_state(new CommsState) {}
 CommsEngine::~CommsEngine() = default;
 
 bool CommsEngine::Open(LinkChooser& chooser, const AppInfo& app, const std::string& name,
-                       const std::string& portNames) {
+                       const std::string& portNames, FailureBox box) {
     CommsState& s = *m_state;
     chooser.SetParentApp(app);
     chooser.AddStaticText("Select connection for " + name);
     SplitPortNames(portNames, [&chooser](const std::string& item) { chooser.AddPortName(item); });
 
     ReplacePort(s, chooser.GetPort());
+    if (!s.Port && box == FailureBox::UnlessDeclined && chooser.Declined()) {
+        return false;
+    }
     if (!s.Port) {
         const char* const text = "Cannot open serial port\nIt may be in use by another "
                                  "application,\nor it may have been disabled";

@@ -28,7 +28,8 @@ InstrumentSession::~InstrumentSession() {
 }
 
 bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {
-    if (!m_engine->Open(chooser, app, kInstrumentName, kPortNames)) {
+    if (!m_engine->Open(chooser, app, kInstrumentName, kPortNames,
+                        CommsEngine::FailureBox::UnlessDeclined)) {
         return false;
     }
     m_linkOpen = true;

@@ -121,6 +121,24 @@ TEST(SerialLinkTest, ClosedLinkFailsHarmlessly) {
     holder->SetQueueSizes(1, 1);
 }
 
+// A device that goes away closes the link by itself: whoever holds it sees at once that no
+// instrument is there, instead of reading nothing for ever.
+TEST(SerialLinkTest, ALinkWhoseDeviceWentAwayCloses) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    LinkPtr link = SerialLink::Open(pty.PortName());
+    ASSERT_TRUE(link);
+    pty.ReleaseSlave();
+    pty.CloseMaster();
+    uint8_t buffer[4];
+    int32_t read = 0;
+    for (int attempt = 0; attempt < 50 && link->IsOpen(); ++attempt) {
+        read = link->Read(buffer, sizeof buffer);
+    }
+    EXPECT_FALSE(link->IsOpen());
+    EXPECT_EQ(read, -1);
+}
+
 TEST(SerialLinkTest, BadArgumentsAreRefused) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());

@@ -39,6 +39,13 @@ public:
             slave_ = -1;
         }
     }
+    // The instrument's side goes away, as a pulled cable's does.
+    void CloseMaster() {
+        if (master_ >= 0) {
+            close(master_);
+            master_ = -1;
+        }
+    }
     bool WriteToLink(const std::string& bytes) {
         return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }

@@ -17,4 +17,7 @@ public:
     virtual LinkPtr GetPort() = 0;
     // The link of the current choice, opened without asking. Null on failure.
     virtual LinkPtr SetPort() = 0;
+    // After a GetPort without a link: true when no link was chosen at all (the user cancelled,
+    // or there was nothing to choose), false when one was chosen and could not be opened.
+    virtual bool Declined() const { return false; }
 };

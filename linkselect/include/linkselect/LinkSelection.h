@@ -40,6 +40,7 @@ public:
     // Opens without showing the dialog: the pipe whatever the application's name, else the port
     // of the current selection, brought up to its working settings at once. Null on failure.
     LinkPtr SetPort() override;
+    bool Declined() const override;
 
     // Platform hooks. Each pointer stays owned by the caller and must outlive its use; null
     // restores the default.

@@ -39,11 +39,15 @@ public:
     CommsEngine(const CommsEngine&) = delete;
     CommsEngine& operator=(const CommsEngine&) = delete;
 
+    // Whether "Cannot open serial port" is shown when no link results: always, or only when a
+    // link was chosen and could not be opened (not when the user chose none).
+    enum class FailureBox { Always, UnlessDeclined };
+
     // Asks `chooser` for a link ("Select connection for " + name; portNames is a list of items
     // joined by "||") and returns true when one is open, the engine then idle and ready; otherwise
-    // shows "Cannot open serial port..." and returns false.
+    // shows "Cannot open serial port..." (as `box` says) and returns false.
     bool Open(LinkChooser& chooser, const AppInfo& app, const std::string& name,
-              const std::string& portNames);
+              const std::string& portNames, FailureBox box = FailureBox::Always);
     // Takes a link that is open already, as Open does with the one it is handed.
     void Attach(LinkPtr link);
     // Closes the link; nothing is said to the instrument and the link object stays, closed.

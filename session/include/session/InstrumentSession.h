@@ -49,7 +49,9 @@ public:
 
     // Opens a link through `chooser` (the selection dialog, or a pipe or port already decided)
     // and starts the start-up uploads: the driver text, the configuration block and the serial
-    // number. False when no link was opened (the engine has said so through its prompt).
+    // number. False when no link was opened: a link that was chosen and could not be opened is
+    // told through the engine's prompt ("Cannot open serial port"), a choice the user declined
+    // is not.
     bool Connect(LinkChooser& chooser, const AppInfo& app);
     // The user chooses the link again (a right click) while connected.
     void ChooseAgain(LinkChooser& chooser);

@@ -1,6 +1,6 @@
-// The session browser over the real communications library, against the simulated instrument on
-// a private pipe: start-up, GO, choosing sessions and Full Day give exactly what the instrument's
-// memory holds, and an instrument that goes away leads to the recovery message.
+// One instrument session against the simulated instrument on a private pipe: the start-up reads
+// what the instrument tells about itself, GO, choosing sessions and Full Day give exactly what its
+// memory holds, dropped requests are recovered, and an instrument that goes away is seen at once.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,14 +15,12 @@
 #include <string>
 
 #include "BrowserFakes.h"
-#include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 #include "linkselect/PortDialogHost.h"
-#include "metertalk/Comms.h"
-#include "metertalk/QtCommandTarget.h"
-#include "metertalk/TestList.h"
+#include "metertalk/CommsEngine.h"
+#include "session/InstrumentSession.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/QtProcesses.h"
 #include "testsupport/TempDir.h"
@@ -49,22 +47,21 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(pipes.Ok());
         dir = pipes.Path();
-        image = std::make_unique<LogImage>();
         expectedImage = std::make_unique<LogImage>();
-        CLinkSelect select;
-        select.SetDialogHost(&dialogHost);
-        select.SetUserPrompt(&prompt);
-        comms.SetUserPrompt(&prompt);
+        // A selection of the session's own: no dialog, the simulator's pipe or nothing.
+        selection.SetDialogHost(&dialogHost);
+        selection.SetUserPrompt(&prompt);
+        session.Engine().SetUserPrompt(&prompt);
+        session.SetView(&view);
+        session.SetTickPeriod(testsupport::kTestTickMs);
+        session.Browser().SetDumpPath(dir + "/FlashData.txt");
+        QObject::connect(&session, &InstrumentSession::SpoiledReply, [this] { ++checksumErrors; });
+        QObject::connect(&session, &InstrumentSession::LinkLost, [this] { ++linksLost; });
     }
 
     void TearDown() override {
         simulator.Stop();
-        comms.InitCom(nullptr, "", "");
-        CLinkSelect select;
-        select.SetDialogHost(nullptr);
-        select.SetUserPrompt(nullptr);
-        select.ResetModuleState();
-        comms.SetUserPrompt(nullptr);
+        session.Disconnect();
     }
 
     // The simulator's memory for these options, as the expected image.
@@ -86,28 +83,8 @@ protected:
     }
 
     void Connect() {
-        AppInfo app{"tavon-browser-test", ""};
-        ASSERT_EQ(comms.InitCom(&app, "KOVA", "115,200"), 1);
-        adapter = std::make_unique<MeterTalkComms>(comms, tests, &target);
-        browser = std::make_unique<SessionBrowser>(*adapter, view, *image, report);
-        browser->SetDumpPath(dir + "/FlashData.txt");
-        QObject::connect(&target, &QtCommandTarget::command, [this](int id) {
-            if (id == ID_COMMS_CHECKSUM_ERROR) {
-                checksumErrors++;
-            }
-            if (id == ID_COMMS_TIMEOUT) {
-                timeouts++;
-            }
-            DispatchCommsCommand(*browser, id);
-        });
-        QObject::connect(&tick, &QTimer::timeout, [this] {
-            if (view.suspended == 0) {
-                comms.OnTimer();
-            }
-        });
-        adapter->Prepare();
-        browser->Start();
-        tick.start(testsupport::kTestTickMs);
+        AppInfo app{"tavon-session-test", ""};
+        ASSERT_TRUE(session.Connect(selection, app));
     }
 
     // Runs the event loop until `done` holds; false after `seconds`.
@@ -137,7 +114,7 @@ protected:
                                const std::string& month) {
         ReportState expected;
         for (int k = 0; k < 4; ++k) {
-            expected.ModeNames[k] = report.ModeNames[k];
+            expected.ModeNames[k] = session.Report().ModeNames[k];
         }
         expected.HeadingDay = day + " ";
         expected.HeadingMonth = month;
@@ -149,7 +126,7 @@ protected:
 
     // The first day node with at least `sessions` session nodes under it, or -1.
     int DayWithSessions(int sessions) const {
-        const SessionTree& tree = browser->Tree();
+        const SessionTree& tree = session.Browser().Tree();
         for (int id = 0; id < tree.Count(); ++id) {
             if (tree.At(id).level != SessionNode::Day) {
                 continue;
@@ -167,44 +144,43 @@ protected:
 
     const testsupport::ZoneGuard zone{"Europe/Berlin"};
     // The pipe's socket file lives in TMPDIR, for the simulator and for this process alike.
-    const testsupport::PrivateTmpDir pipes{"browser-sim-", "/tmp"};
+    const testsupport::PrivateTmpDir pipes{"session-sim-", "/tmp"};
     std::string dir;
     testsupport::InstrumentProcess simulator; // stopped before the folder goes
     CancelHost dialogHost;
     QuietPrompt prompt;
-    CComms comms;
-    CTestList tests;
-    QtCommandTarget target;
-    QTimer tick;
-    std::unique_ptr<MeterTalkComms> adapter;
+    LinkSelection selection;
     FakeView view;
-    ReportState report;
-    std::unique_ptr<LogImage> image;
+    InstrumentSession session; // an engine of its own
     std::unique_ptr<LogImage> expectedImage;
-    std::unique_ptr<SessionBrowser> browser;
     int checksumErrors = 0;
-    int timeouts = 0;
+    int linksLost = 0;
 };
 
 TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
     LoadExpected({"--seed", "3"});
-    StartSimulator({"--seed", "3"});
+    StartSimulator({"--seed", "3", "--serial", "VAN-3"});
     Connect();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
     EXPECT_EQ(view.ended.front(), std::make_pair(BrowserRequest::StartUp, true));
-    EXPECT_TRUE(browser->Idle());
-    EXPECT_FALSE(report.ModeNames[0].empty());
+    // What it told about itself: its driver text, its configuration block, its serial number.
+    EXPECT_NE(session.Facts().driverText.find("Serial number"), std::string::npos);
+    EXPECT_EQ(session.Facts().configBlock.size(), 600u);
+    EXPECT_EQ(session.Facts().serialNumber, "VAN-3");
+    EXPECT_TRUE(session.Browser().Idle());
+    EXPECT_FALSE(session.Report().ModeNames[0].empty());
 
-    browser->OnGo();
+    session.Browser().OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 10 * 4096, expectedImage->Bytes()));
+    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + 10 * 4096,
+                           expectedImage->Bytes()));
     SessionTable expectedTable;
     expectedTable.Build(*expectedImage);
-    const std::vector<SessionNode> nodes = expectedTable.Nodes(browser->Boxes());
-    ASSERT_EQ(browser->Tree().Count(), static_cast<int>(nodes.size()));
+    const std::vector<SessionNode> nodes = expectedTable.Nodes(session.Browser().Boxes());
+    ASSERT_EQ(session.Browser().Tree().Count(), static_cast<int>(nodes.size()));
     for (size_t i = 0; i < nodes.size(); ++i) {
-        EXPECT_EQ(browser->Tree().At(static_cast<int>(i)).text, nodes[i].text);
+        EXPECT_EQ(session.Browser().Tree().At(static_cast<int>(i)).text, nodes[i].text);
     }
     {
         std::ifstream dump(dir + "/FlashData.txt", std::ios::binary);
@@ -215,23 +191,25 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
 
     const int day = DayWithSessions(2);
     ASSERT_GE(day, 0);
-    const SessionTree& tree = browser->Tree();
+    const SessionTree& tree = session.Browser().Tree();
     const std::string dayText = tree.At(day).text;
     const std::string monthText = tree.At(tree.At(day).parent).text;
 
-    browser->SelectNode(day + 2);
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Session) == 1 && browser->Idle(); }));
+    session.Browser().SelectNode(day + 2);
+    ASSERT_TRUE(
+        RunUntil([&] { return Ended(BrowserRequest::Session) == 1 && session.Browser().Idle(); }));
     const int16_t second = static_cast<int16_t>(tree.At(day + 2).itemData);
     EXPECT_EQ(view.reportText, ExpectedReport({second}, dayText, monthText));
 
-    browser->OnFullDay(true);
-    browser->SelectNode(day + 1);
+    session.Browser().OnFullDay(true);
+    session.Browser().SelectNode(day + 1);
     std::vector<int16_t> chosen;
     for (int id = day + 1; id >= 0; id = tree.NextSibling(id)) {
         chosen.push_back(static_cast<int16_t>(tree.At(id).itemData));
     }
-    ASSERT_TRUE(RunUntil(
-        [&] { return Ended(BrowserRequest::Session) == 1 + chosen.size() && browser->Idle(); }));
+    ASSERT_TRUE(RunUntil([&] {
+        return Ended(BrowserRequest::Session) == 1 + chosen.size() && session.Browser().Idle();
+    }));
     EXPECT_EQ(view.reportText, ExpectedReport(chosen, dayText, monthText));
     EXPECT_EQ(checksumErrors, 0);
     EXPECT_TRUE(view.messages.empty() ||
@@ -240,31 +218,44 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
 
 TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
     LoadExpected({"--seed", "5"});
-    StartSimulator({"--seed", "5", "--fault", "drop:0.03"});
+    const std::string log = dir + "/sim.log";
+    StartSimulator({"--seed", "5", "--fault", "drop:0.03", "--log", QString::fromStdString(log)});
     Connect();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    browser->OnGo();
+    session.Browser().OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 300));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 10 * 4096, expectedImage->Bytes()));
+    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + 10 * 4096,
+                           expectedImage->Bytes()));
     // The seed makes the simulator drop some of the requests on the way.
-    EXPECT_GT(timeouts, 0);
+    std::ifstream written(log);
+    const std::string events((std::istreambuf_iterator<char>(written)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_NE(events.find("drop fault"), std::string::npos);
     EXPECT_TRUE(view.messages.empty());
 }
 
-TEST_F(InstrumentSessionTest, AnInstrumentThatGoesAwayLeadsToTheRecoveryMessage) {
+// A companion program that goes away closes its pipe: the session sees it within a few ticks, the
+// request under way ends at once (no waiting out its time-outs, no "stopped answering"), and the
+// tree stays.
+TEST_F(InstrumentSessionTest, AnInstrumentThatGoesAwayIsSeenAtOnce) {
     StartSimulator({"--seed", "2"});
     Connect();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
+    session.Browser().OnGo();
+    ASSERT_TRUE(RunUntil([&] { return session.Browser().IndexSectorCount() > 0; }));
     simulator.Kill();
-    browser->OnGo();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 5));
+    // Well inside the time-outs the request would otherwise wait out (three of 20 ticks).
+    EXPECT_LT(clock.elapsed(), 30 * testsupport::kTestTickMs);
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], std::string("Tavon Datalogger: ") + SessionBrowser::kNoAnswerText);
-    EXPECT_TRUE(view.go);
-    EXPECT_TRUE(view.tree);
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(session.LastFailure(), RequestFailure::LinkLost);
+    EXPECT_EQ(linksLost, 1);
+    EXPECT_FALSE(session.LinkOpen());
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(session.Browser().UploadState(), 2);
 }
 
 } // namespace
