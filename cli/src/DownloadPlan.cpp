@@ -1,28 +1,12 @@
 #include "DownloadPlan.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 #include "DownloadOptions.h"
 #include "app/SessionTree.h"
 #include "core/SessionTable.h"
-#include "orvtime/OrvTime.h"
-#include "orvtime/TimeFormat.h"
 
 namespace {
-
-// The time stamp at the start of a session name, read the way the session list reads it.
-unsigned int NameStamp(const char* name) {
-    char text[20];
-    std::memcpy(text, name, sizeof text - 1);
-    text[sizeof text - 1] = '\0';
-    unsigned int stamp = 0;
-    if (std::sscanf(text, "%x", &stamp) != 1) {
-        stamp = 0;
-    }
-    return stamp;
-}
 
 bool Contains(const std::vector<std::string>& list, const std::string& text) {
     return std::find(list.begin(), list.end(), text) != list.end();
@@ -36,13 +20,6 @@ int DownloadPlan::SessionCount() const {
         count += job.sessionSlots.size();
     }
     return static_cast<int>(count);
-}
-
-std::string SessionDate(const SessionEntry& entry) {
-    if (!entry.used || entry.undated) {
-        return std::string();
-    }
-    return FormatTime(COrvTime(NameStamp(entry.name)).Value(), "%Y-%m-%d");
 }
 
 DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,

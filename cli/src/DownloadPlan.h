@@ -26,9 +26,6 @@ struct DownloadPlan {
     int SessionCount() const;
 };
 
-// The instrument's calendar day of a dated session, "YYYY-MM-DD"; empty for an undated one.
-std::string SessionDate(const SessionEntry& entry);
-
 // The reports a download writes, from the session tree that the index upload built: one per day
 // node that lists sessions (each day's session nodes in tree order, as Full Day adds them), only
 // the days asked for when there is a --day; or one per --slot, for every slot whose index entry

@@ -69,6 +69,13 @@ int CompareNames(const void* a, const void* b) {
 
 } // namespace
 
+std::string SessionStartText(const SessionEntry& entry, const char* format) {
+    if (!entry.used || entry.undated) {
+        return std::string();
+    }
+    return FormatTime(COrvTime(entry.startStamp).Value(), format);
+}
+
 SessionTable::SessionTable() : m_entries{} {}
 
 void SessionTable::Build(LogImage& image) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class LogImage;
@@ -20,6 +21,14 @@ struct SessionEntry {
     char monthLabel[kLabelSize];   // "%b %Y"
     char sessionLabel[kLabelSize]; // "%X" and the tag texts
 };
+
+// The start of a dated session in the instrument's wall-clock time, formatted as strftime does in
+// the C locale ("%Y-%m-%d" gives its calendar day); empty for an undated or unused entry.
+std::string SessionStartText(const SessionEntry& entry, const char* format);
+// The instrument's calendar day of a dated session, "YYYY-MM-DD"; empty for an undated one.
+inline std::string SessionDate(const SessionEntry& entry) {
+    return SessionStartText(entry, "%Y-%m-%d");
+}
 
 // The session boxes All, Alarm and Cal of the main dialog.
 struct SessionBoxes {
