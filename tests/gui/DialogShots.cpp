@@ -15,7 +15,6 @@
 #include "archive/SessionCapture.h"
 #include "core/LogImage.h"
 #include "metertalk/UploadProgress.h"
-#include "report/Report.h"
 #include "sim/LogMemory.h"
 #include "ui_PortDialog.h"
 
@@ -61,12 +60,10 @@ int main(int argc, char** argv) {
 
     PrivatePlace place; // no instrument: the main dialog is shown as its template builds it
     RecordingPrompt prompt;
-    auto image = std::make_unique<LogImage>();
-    ReportState report;
     MainDialogEnvironment env;
     env.prompt = &prompt;
     {
-        MainDialog dialog(*image, report, env);
+        MainDialog dialog(env);
         ok = Save(dialog, folder, "main-dialog") && ok;
         dialog.show();
         // Where the start-up places it; the dialog is not initialised here (no instrument).

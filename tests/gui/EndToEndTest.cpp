@@ -18,6 +18,7 @@
 #include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
 #include "testsupport/TestPace.h"
 
 #include <QAction>
@@ -29,13 +30,16 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -77,8 +81,7 @@ protected:
             return true;
         };
         env.askPdfName = [this](QWidget*) { return pdfName; };
-        image = std::make_unique<LogImage>();
-        dialog = std::make_unique<MainDialog>(*image, report, env);
+        dialog = std::make_unique<MainDialog>(env);
         QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
             ended.push_back({request, ok});
         });
@@ -117,7 +120,15 @@ protected:
         return child;
     }
 
-    QTreeWidget* Tree() { return Child<QTreeWidget>("id1002"); }
+    ReportState& Report() { return dialog->Report(); }
+
+    // Lets the session's tick come `count` times (at the tests' pace).
+    bool WaitTicks(int count) {
+        QSignalSpy ticked(&dialog->Session(), &InstrumentSession::Ticked);
+        return WaitFor([&] { return ticked.count() >= count; }, 5000);
+    }
+
+    QTreeWidget* Tree() { return Child<QTreeWidget>("sessionTree"); }
 
     // The first session node whose label contains `tag` (any session when empty).
     QTreeWidgetItem* FindSession(const QString& tag, int slot = -1) {
@@ -142,10 +153,20 @@ protected:
         bool ok = false;
         ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
         ASSERT_TRUE(ok);
-        ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("id1031")->isEnabled(); }, 5000));
-        Child<QPushButton>("id1031")->click();
+        ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 5000));
+        Child<QPushButton>("goButton")->click();
         ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
-        ASSERT_TRUE(ok);
+        ASSERT_TRUE(ok) << Failure();
+    }
+
+    // Why the last request failed, and what the boxes said, for a failure's message.
+    std::string Failure() {
+        std::string why =
+            "failure " + std::to_string(static_cast<int>(dialog->Session().LastFailure()));
+        for (const auto& box : prompt.shown) {
+            why += "; box \"" + box.first + "\"";
+        }
+        return why + "; status \"" + dialog->Status().Activity().toStdString() + "\"";
     }
 
     void Choose(QTreeWidgetItem* item) {
@@ -153,7 +174,7 @@ protected:
         Tree()->setCurrentItem(item);
         bool ok = false;
         ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok));
-        ASSERT_TRUE(ok);
+        ASSERT_TRUE(ok) << Failure();
     }
 
     QByteArray Render(const QString& dump, const QStringList& slotsAndOptions) {
@@ -180,8 +201,6 @@ protected:
     PrivatePlace place;
     Simulator simulator;
     RecordingPrompt prompt;
-    std::unique_ptr<LogImage> image;
-    ReportState report;
     QString exportName;
     std::unique_ptr<MainDialog> dialog;
     QString pdfName;
@@ -193,11 +212,28 @@ protected:
 TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     StartProgram({});
     const QString simDump = SimulatorDump();
+    // What the progress bar and the status line say each time the session tells how far the
+    // index upload is.
+    QStringList indexSteps;
+    QObject scope;
+    QObject::connect(&dialog->Session(), &InstrumentSession::Progress, &scope,
+                     [&](BrowserRequest request, int, int total) {
+                         if (request == BrowserRequest::Index && total > 0) {
+                             indexSteps << Child<QProgressBar>("progressBar")->text() + " | " +
+                                               dialog->Status().Activity();
+                         }
+                     });
 
     // The start-up uploads fetched the mode names from the configuration block.
     StartUpAndGo();
-    EXPECT_EQ(report.ModeNames[0], "Survey");
-    EXPECT_EQ(report.ModeNames[3], "R\xE9seau Enqu\xEAte");
+    QStringList expectedSteps;
+    for (int sector = 1; sector <= 10; ++sector) {
+        expectedSteps << QString("Sector %1 of 10 | Uploading index sector %1 of 10").arg(sector);
+    }
+    EXPECT_EQ(indexSteps, expectedSteps);
+    EXPECT_FALSE(Child<QProgressBar>("progressBar")->isTextVisible());
+    EXPECT_EQ(Report().ModeNames[0], "Survey");
+    EXPECT_EQ(Report().ModeNames[3], "R\xE9seau Enqu\xEAte");
 
     // FlashData.txt: the ten index sectors as the instrument holds them, byte for byte, and
     // the zeros of the sectors no session upload has reached yet.
@@ -217,8 +253,8 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
 
     ASSERT_GT(Tree()->topLevelItemCount(), 1);
     EXPECT_TRUE(Tree()->isEnabled());
-    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
-    EXPECT_EQ(Child<QProgressBar>("id1004")->value(), 0);
+    EXPECT_TRUE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>("progressBar")->value(), 0);
 
     // A session with an alarm, so that the filter has something to hide.
     QTreeWidgetItem* session = FindSession("Alm");
@@ -229,36 +265,37 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
 
     const QByteArray expected = Render(simDump, {QString::number(slot)});
     ASSERT_FALSE(expected.isEmpty());
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), expected);
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
-    EXPECT_FALSE(Child<RtfView>("id1013")->toPlainText().isEmpty());
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), expected);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
+    EXPECT_FALSE(Child<RtfView>("reportView")->toPlainText().isEmpty());
 
     // Saved bytes are the RTF document.
     const QString saved = QDir::current().absoluteFilePath("session.Rtf");
     ASSERT_TRUE(dialog->SaveReportTo(saved));
     EXPECT_EQ(ReadFileBytes(saved), expected);
 
-    // Clearing "Alarm" in the filter renders once at the next tick, without the alarm lines.
+    // Clearing "Alarm" in the filter renders once, at once, without the alarm lines; the ticks
+    // that follow render nothing more.
     const int renders = dialog->RenderCount();
-    dialog->Filter().findChild<QCheckBox*>("id1022")->click();
-    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 1; }, 5000));
-    WaitFor([] { return false; }, 300);
+    dialog->Filter().findChild<QCheckBox*>("alarmBox")->click();
     EXPECT_EQ(dialog->RenderCount(), renders + 1);
-    EXPECT_EQ(report.ShowAlarmLogs, 0);
+    ASSERT_TRUE(WaitTicks(3));
+    EXPECT_EQ(dialog->RenderCount(), renders + 1);
+    EXPECT_EQ(Report().ShowAlarmLogs, 0);
     EXPECT_EQ(dialog->ShowAllLogs(), 0);
     // The report is the same session by itself, as the command line renders it without alarms.
     const QByteArray withoutAlarms = Render(simDump, {QString::number(slot), "--hide", "alarm"});
     ASSERT_FALSE(withoutAlarms.isEmpty());
     EXPECT_NE(withoutAlarms, expected);
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), withoutAlarms);
-    EXPECT_EQ(report.ReportText.find("alarm.\\par"), std::string::npos);
-    EXPECT_EQ(report.ReportText.find("\\par -------- "), std::string::npos);
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), withoutAlarms);
+    EXPECT_EQ(Report().ReportText.find("alarm.\\par"), std::string::npos);
+    EXPECT_EQ(Report().ReportText.find("\\par -------- "), std::string::npos);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
 
     // Setting it again brings back the report first shown.
-    dialog->Filter().findChild<QCheckBox*>("id1022")->click();
-    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 2; }, 5000));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), expected);
+    dialog->Filter().findChild<QCheckBox*>("alarmBox")->click();
+    EXPECT_EQ(dialog->RenderCount(), renders + 2);
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), expected);
     EXPECT_TRUE(prompt.shown.empty());
 }
 
@@ -281,8 +318,8 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
     for (int i = 0; i < day->childCount(); ++i) {
         daySlots << QString::number(day->child(i)->data(0, Qt::UserRole).toInt());
     }
-    Child<QCheckBox>("id1035")->click();
-    EXPECT_FALSE(Child<QPushButton>("id1034")->isEnabled());
+    Child<QCheckBox>("fullDayBox")->click();
+    EXPECT_FALSE(Child<QPushButton>("nextButton")->isEnabled());
     for (int i = 0; i < day->childCount(); ++i) {
         if (i == 0) {
             Tree()->setCurrentItem(day->child(0));
@@ -292,8 +329,8 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
         EXPECT_TRUE(ok);
     }
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
-    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), Render(simDump, daySlots));
+    EXPECT_TRUE(Child<QPushButton>("goButton")->isEnabled());
 }
 
 // "Fast Upload" in Settings.ini: the box in View is ticked and, from an instrument paced as a
@@ -310,7 +347,7 @@ TEST_F(EndToEnd, FastUploadFromTheSettingsBringsTheSameSession) {
     QTreeWidgetItem* session = FindSession("Alm");
     ASSERT_NE(session, nullptr);
     Choose(session);
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, {QString::number(session->data(0, Qt::UserRole).toInt())}));
     fast->trigger();
     EXPECT_EQ(ReadSetting("Fast Upload"), "FALSE");
@@ -349,15 +386,15 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
         EXPECT_EQ(kept[0].slot, slot);
         EXPECT_EQ(kept[0].instrument, QString("Van 7"));
     }
-    const std::string uploaded = report.ReportText;
-    Child<QPushButton>("id1031")->click();
+    const std::string uploaded = Report().ReportText;
+    Child<QPushButton>("goButton")->click();
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_EQ(newOnes(), before - 1);
     EXPECT_TRUE(prompt.shown.empty());
     simulator.Stop();
     Choose(FindSession("Alm", slot));
-    EXPECT_EQ(report.ReportText, uploaded);
+    EXPECT_EQ(Report().ReportText, uploaded);
 }
 
 // An archive that cannot be opened is told once; the sessions still come and their reports too.
@@ -370,8 +407,8 @@ TEST_F(EndToEnd, AnArchiveThatCannotBeOpenedIsToldOnceAndTheReportComes) {
     StartProgram({});
     StartUpAndGo();
     Choose(FindSession("Alm"));
-    EXPECT_FALSE(report.ReportText.empty());
-    Child<QPushButton>("id1031")->click();
+    EXPECT_FALSE(Report().ReportText.empty());
+    Child<QPushButton>("goButton")->click();
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     ASSERT_EQ(prompt.shown.size(), 1u);
@@ -399,15 +436,17 @@ TEST_F(EndToEnd, FilterHiddenAndReachedFromTheViewMenu) {
     StartProgram({});
     FilterDialog& filter = dialog->Filter();
     EXPECT_FALSE(filter.isVisible());
-    EXPECT_EQ(filter.ChangeFlag + filter.Alarm, 1 + 1) << "initialised, render pending";
+    EXPECT_EQ(filter.Alarm, 1) << "initialised";
     dialog->Action("actionFilter")->trigger();
     EXPECT_TRUE(filter.isVisible());
     dialog->Action("actionFilter")->trigger();
     EXPECT_FALSE(filter.isVisible());
-    // The first tick renders the empty report once.
-    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == 1; }, 5000));
-    EXPECT_EQ(report.ReportText.rfind("{\\rtf", 0), 0u);
-    EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
+    // The initialisation rendered the empty report once, and the ticks render nothing more.
+    EXPECT_EQ(dialog->RenderCount(), 1);
+    ASSERT_TRUE(WaitTicks(3));
+    EXPECT_EQ(dialog->RenderCount(), 1);
+    EXPECT_EQ(Report().ReportText.rfind("{\\rtf", 0), 0u);
+    EXPECT_EQ(Report().ReportText.substr(Report().ReportText.size() - 2), "}}");
 }
 
 TEST_F(EndToEnd, UnknownRecordsShowTheWarning) {
@@ -419,17 +458,21 @@ TEST_F(EndToEnd, UnknownRecordsShowTheWarning) {
     ASSERT_FALSE(prompt.shown.empty());
     EXPECT_EQ(prompt.shown.back().second, "Warning");
     EXPECT_EQ(prompt.shown.back().first, SessionBrowser::kWarningText);
-    EXPECT_NE(report.ReportText.find("Unrecognised log."), std::string::npos);
+    EXPECT_NE(Report().ReportText.find("Unrecognised log."), std::string::npos);
 }
 
 TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
     // Now and then a spoiled reply; the seed makes the run repeat exactly.
     StartProgram({"--fault", "checksum:0.004"});
     const QString simDump = SimulatorDump();
+    QStringList saidOnTheStatusLine;
+    QObject scope;
+    QObject::connect(&dialog->Session(), &InstrumentSession::SpoiledReply, &scope,
+                     [&] { saidOnTheStatusLine << dialog->Status().Activity(); });
     StartUpAndGo();
     QTreeWidgetItem* session = FindSession("");
     Choose(session);
-    const QByteArray first = QByteArray::fromStdString(report.ReportText);
+    const QByteArray first = QByteArray::fromStdString(Report().ReportText);
     EXPECT_EQ(first, Render(simDump, {session->data(0, Qt::UserRole).toString()}))
         << "nothing spoiled reached the report";
     // The box came once, however many replies were spoiled.
@@ -438,6 +481,10 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
         boxes += shown.first.rfind("Error in serial comms", 0) == 0 ? 1 : 0;
     }
     EXPECT_EQ(boxes, 1);
+    ASSERT_FALSE(saidOnTheStatusLine.isEmpty());
+    EXPECT_EQ(saidOnTheStatusLine.count(saidOnTheStatusLine.front()), saidOnTheStatusLine.size());
+    EXPECT_EQ(saidOnTheStatusLine.front(),
+              QString("A spoiled reply from the instrument was dropped; it is asked for again"));
     // The program goes on: another session, and the one on screen stays until it arrives.
     QTreeWidgetItem* next = FindSession("", session->data(0, Qt::UserRole).toInt() + 1);
     if (next == nullptr) {
@@ -445,11 +492,11 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
     }
     ASSERT_NE(next, nullptr);
     Tree()->setCurrentItem(next);
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), first.toStdString());
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), first.toStdString());
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok));
     EXPECT_TRUE(ok);
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, {next->data(0, Qt::UserRole).toString()}));
 }
 
@@ -459,13 +506,13 @@ TEST_F(EndToEnd, StalledInstrumentGivesTheRecoveryMessageAndGoAgain) {
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
     ASSERT_TRUE(ok);
-    Child<QPushButton>("id1031")->click();
+    Child<QPushButton>("goButton")->click();
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_FALSE(ok);
     EXPECT_TRUE(prompt.Saw(SessionBrowser::kNoAnswerText));
-    EXPECT_TRUE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("goButton")->isEnabled());
     EXPECT_TRUE(Tree()->isEnabled());
-    EXPECT_EQ(Child<QProgressBar>("id1004")->value(), 0);
+    EXPECT_EQ(Child<QProgressBar>("progressBar")->value(), 0);
 }
 
 TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
@@ -490,21 +537,30 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
     EXPECT_EQ(fired.load(), 0);
 
     // A box of the session browser stops the tick and holds the watchdog instead.
+    QSignalSpy ticked(&dialog->Session(), &InstrumentSession::Ticked);
     prompt.onShow = [&](const std::string&, const std::string&) {
-        EXPECT_FALSE(dialog->Tick().isActive());
         EXPECT_EQ(watchdog.Counter(), Watchdog::kHeld);
+        const int before = ticked.count();
         WaitFor([] { return false; }, 500);
+        EXPECT_EQ(ticked.count(), before) << "a tick while the box was open";
     };
-    dialog->SuspendTick();
+    dialog->Session().SuspendTicks();
     dialog->ShowMessage(MessageKind::Error, "held");
-    dialog->ResumeTick();
+    dialog->Session().ResumeTicks();
     EXPECT_EQ(fired.load(), 0);
     prompt.onShow = nullptr;
-    EXPECT_TRUE(dialog->Tick().isActive());
+    const int afterBox = ticked.count();
+    EXPECT_TRUE(WaitFor([&] { return ticked.count() > afterBox; }, 5000)) << "ticking again";
 
-    // The tick stops for good: the watchdog ends the program.
-    dialog->Tick().stop();
-    EXPECT_TRUE(WaitFor([&] { return fired.load() == 1; }, 5000));
+    // The program hangs, so no tick comes any more: the watchdog ends it.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (fired.load() == 0 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(fired.load(), 1);
+    // The dialog goes before the watchdog it resets.
+    dialog->OnOk();
+    dialog.reset();
 }
 
 TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
@@ -516,27 +572,42 @@ TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
     EXPECT_EQ(ReadFileBytes(log).count("client connected"), 1);
     // The companion pipe is there, so choosing again takes it without a dialog.
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(50, 40), QPoint(50, 40));
-    QApplication::sendEvent(Child<QTreeWidget>("id1002"), &rightClick);
-    Child<QPushButton>("id1031")->click();
+    QApplication::sendEvent(Child<QTreeWidget>("sessionTree"), &rightClick);
+    Child<QPushButton>("goButton")->click();
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_TRUE(ok);
     EXPECT_GT(Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(ReadFileBytes(log).count("client connected"), 2);
 }
 
-TEST_F(EndToEnd, GoAfterTheCompanionProgramWentAwaySaysNoInstrumentIsConnected) {
+// The companion program goes away and GO is pressed before a tick has noticed: the next tick
+// does, the request ends at once (failed, the link lost) and the window goes offline.
+TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithinATick) {
     StartProgram({});
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 5000));
     EXPECT_EQ(dialog->Status().Connection(), QString("Connected over the pipe \"RAK Pipe\""));
+    // What the status line says as the session reports the loss.
+    QStringList saidWhenLost;
+    QObject scope;
+    QObject::connect(&dialog->Session(), &InstrumentSession::LinkLost, &scope,
+                     [&] { saidWhenLost << dialog->Status().Connection(); });
     simulator.Stop();
-    ASSERT_TRUE(WaitFor([&] { return !dialog->Comms().LinkOpen(); }, 10000));
-    Child<QPushButton>("id1031")->click();
-    ASSERT_FALSE(prompt.shown.empty());
-    EXPECT_EQ(prompt.shown.back().first.rfind("No instrument is connected.", 0), 0u)
-        << prompt.shown.back().first;
+    Child<QPushButton>("goButton")->click(); // before any tick has run
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok, 10000));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(dialog->Session().LastFailure(), RequestFailure::LinkLost);
+    EXPECT_EQ(saidWhenLost, QStringList{"Offline"});
     EXPECT_FALSE(dialog->Connected());
-    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_TRUE(dialog->Status().Activity().startsWith(
+        "The companion program has closed the pipe: no instrument is connected."))
+        << dialog->Status().Activity().toStdString();
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front().first;
+    // Nothing more is said on the ticks that follow.
+    ASSERT_TRUE(WaitTicks(3));
+    EXPECT_EQ(saidWhenLost.size(), 1);
     EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
 }
 
@@ -547,12 +618,12 @@ TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
     EXPECT_FALSE(dialog->Initialise());
     dialog->show();
     EXPECT_EQ(host.runs, 1);
-    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
 
     // The companion program comes up; a right click finds its pipe.
     ASSERT_TRUE(simulator.Start({})) << simulator.Errors().toStdString();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(50, 40), QPoint(50, 40));
-    QApplication::sendEvent(Child<QTreeWidget>("id1002"), &rightClick);
+    QApplication::sendEvent(Child<QTreeWidget>("sessionTree"), &rightClick);
     CLinkSelect().SetDialogHost(nullptr);
     EXPECT_EQ(host.runs, 1) << "the pipe needs no dialog";
     EXPECT_TRUE(dialog->Connected());
@@ -560,7 +631,7 @@ TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
     StartUpAndGo();
     EXPECT_GT(Tree()->topLevelItemCount(), 0);
     Choose(FindSession(""));
-    EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
+    EXPECT_NE(Report().ReportText.find("Switch ON"), std::string::npos);
 }
 
 TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
@@ -601,29 +672,29 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     }
 
     Choose(day->child(0));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, {daySlots[0]}));
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), Render(simDump, {daySlots[0]}));
 
     // Next: the following session of the day, as a report of its own.
-    Child<QPushButton>("id1034")->click();
+    Child<QPushButton>("nextButton")->click();
     WaitFor([] { return false; }, 100);
     EXPECT_EQ(Tree()->currentItem(), day->child(1));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, {daySlots[1]}));
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), Render(simDump, {daySlots[1]}));
 
     // Full Day: Next is disabled and choosing the first session collects the whole day.
-    Child<QCheckBox>("id1035")->click();
-    EXPECT_FALSE(Child<QPushButton>("id1034")->isEnabled());
+    Child<QCheckBox>("fullDayBox")->click();
+    EXPECT_FALSE(Child<QPushButton>("nextButton")->isEnabled());
     Tree()->setCurrentItem(day->child(0));
     WaitFor([] { return false; }, 200);
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText), Render(simDump, daySlots));
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), Render(simDump, daySlots));
 
     // A filter change shows the same day's report filtered: each session once.
     const int renders = dialog->RenderCount();
-    dialog->Filter().findChild<QCheckBox*>("id1033")->click(); // "Manual"
-    ASSERT_TRUE(WaitFor([&] { return dialog->RenderCount() == renders + 1; }, 5000));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+    dialog->Filter().findChild<QCheckBox*>("manualBox")->click();
+    EXPECT_EQ(dialog->RenderCount(), renders + 1);
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
 
     // The chart beside it draws the same filtered day, as the chart library does in process.
     dialog->Chart().Finish();
@@ -631,8 +702,8 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     for (const QString& slot : daySlots) {
         slotNumbers.push_back(static_cast<int16_t>(slot.toInt()));
     }
-    const charts::SessionChart expected =
-        charts::ChartOfSessions(*image, slotNumbers, report.ModeNames, ReportFilter(report));
+    const charts::SessionChart expected = charts::ChartOfSessions(
+        dialog->Image(), slotNumbers, Report().ModeNames, ReportFilter(Report()));
     const charts::SessionChart& shown = dialog->Chart().Plot().Chart();
     ASSERT_FALSE(expected.gases.empty());
     ASSERT_EQ(shown.gases.size(), expected.gases.size());
@@ -665,25 +736,25 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     }
 
     // Unticked: back to the session the day began with, still filtered.
-    Child<QCheckBox>("id1035")->click();
-    EXPECT_TRUE(Child<QPushButton>("id1034")->isEnabled());
+    Child<QCheckBox>("fullDayBox")->click();
+    EXPECT_TRUE(Child<QPushButton>("nextButton")->isEnabled());
     EXPECT_EQ(Tree()->currentItem(), day->child(0));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, QStringList{daySlots[0], "--hide", "manual"}));
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
     EXPECT_TRUE(dialog->Status().Activity().endsWith(", 1 session"))
         << dialog->Status().Activity().toStdString();
     // Ticked again with that session shown: the rest of the day at once.
-    Child<QCheckBox>("id1035")->click();
+    Child<QCheckBox>("fullDayBox")->click();
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
-    EXPECT_EQ(QByteArray::fromStdString(report.ReportText),
+    EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, daySlots + QStringList{"--hide", "manual"}));
     EXPECT_TRUE(
         dialog->Status().Activity().endsWith(QString(", %1 sessions").arg(day->childCount())))
         << dialog->Status().Activity().toStdString();
 
     // GO goes back to the instrument.
-    Child<QPushButton>("id1031")->click();
+    Child<QPushButton>("goButton")->click();
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_TRUE(ok);

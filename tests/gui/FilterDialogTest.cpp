@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <gtest/gtest.h>
@@ -28,12 +29,13 @@ TEST(FilterDialog, TemplateTexts) {
 
 TEST(FilterDialog, ConstructedWithFlagsClearedThenInitialisedToAllSet) {
     FilterDialog f;
-    EXPECT_EQ(f.ShowAllLogs + f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest +
-                  f.ChangeFlag,
-              0);
+    EXPECT_EQ(f.ShowAllLogs + f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 0);
+    QSignalSpy changed(&f, &FilterDialog::changed);
     f.InitDialog();
-    EXPECT_EQ(f.ChangeFlag, 1);
-    for (const char* name : {"calibrationBox", "showAllLogsBox", "timedBox", "alarmBox", "bumpTestBox", "manualBox"}) {
+    // The window renders its first report itself; only the user's changes are signalled.
+    EXPECT_EQ(changed.count(), 0);
+    for (const char* name :
+         {"calibrationBox", "showAllLogsBox", "timedBox", "alarmBox", "bumpTestBox", "manualBox"}) {
         EXPECT_TRUE(Box(f, name)->isChecked()) << name;
     }
 }
@@ -41,17 +43,17 @@ TEST(FilterDialog, ConstructedWithFlagsClearedThenInitialisedToAllSet) {
 TEST(FilterDialog, ClearingManualClearsShowAllLogsAndShowAllSetsEveryKind) {
     FilterDialog f;
     f.InitDialog();
-    f.ChangeFlag = 0;
+    QSignalSpy changed(&f, &FilterDialog::changed);
     Box(f, "manualBox")->click();
-    EXPECT_EQ(f.ChangeFlag, 1);
+    EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(f.Manual, 0);
     EXPECT_EQ(f.ShowAllLogs, 0);
     EXPECT_FALSE(Box(f, "showAllLogsBox")->isChecked());
     EXPECT_EQ(f.Alarm, 1);
 
     // Checking Manual again by hand does not bring Show All Logs back.
-    f.ChangeFlag = 0;
     Box(f, "manualBox")->click();
+    EXPECT_EQ(changed.count(), 2);
     EXPECT_EQ(f.Manual, 1);
     EXPECT_EQ(f.ShowAllLogs, 0);
 
@@ -59,9 +61,9 @@ TEST(FilterDialog, ClearingManualClearsShowAllLogsAndShowAllSetsEveryKind) {
     Box(f, "timedBox")->click();
     EXPECT_EQ(f.Alarm, 0);
     EXPECT_EQ(f.Timed, 0);
-    f.ChangeFlag = 0;
+    changed.clear();
     Box(f, "showAllLogsBox")->click();
-    EXPECT_EQ(f.ChangeFlag, 1);
+    EXPECT_EQ(changed.count(), 1) << "one change, however many boxes it sets";
     EXPECT_EQ(f.ShowAllLogs + f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 6);
     EXPECT_TRUE(Box(f, "alarmBox")->isChecked());
 }
@@ -69,14 +71,17 @@ TEST(FilterDialog, ClearingManualClearsShowAllLogsAndShowAllSetsEveryKind) {
 TEST(FilterDialog, UncheckingShowAllLogsLeavesTheKinds) {
     FilterDialog f;
     f.InitDialog();
+    QSignalSpy changed(&f, &FilterDialog::changed);
     Box(f, "showAllLogsBox")->click();
+    EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(f.ShowAllLogs, 0);
     EXPECT_EQ(f.Alarm + f.Manual + f.Timed + f.Calibration + f.BumpTest, 5);
 }
 
 namespace {
 
-const char* const kBoxes[] = {"calibrationBox", "showAllLogsBox", "timedBox", "alarmBox", "bumpTestBox", "manualBox"};
+const char* const kBoxes[] = {"calibrationBox", "showAllLogsBox", "timedBox",
+                              "alarmBox",       "bumpTestBox",    "manualBox"};
 
 // Template positions in pixels (dialog units at 1.5 across and 1.625 down).
 struct BoxPlace {
@@ -94,7 +99,8 @@ void ExpectBoxesFitTheirTexts(FilterDialog& f) {
     }
     EXPECT_LE(group->geometry().right(), f.width() - 1);
     // Boxes of one row still stand apart.
-    const char* const rows[][3] = {{"timedBox", "alarmBox", "manualBox"}, {"bumpTestBox", "calibrationBox", nullptr}};
+    const char* const rows[][3] = {{"timedBox", "alarmBox", "manualBox"},
+                                   {"bumpTestBox", "calibrationBox", nullptr}};
     for (const auto& row : rows) {
         for (int i = 0; i + 1 < 3 && row[i + 1] != nullptr; ++i) {
             EXPECT_LT(Box(f, row[i])->geometry().right(), Box(f, row[i + 1])->x())
@@ -109,9 +115,9 @@ TEST(FilterDialog, EveryBoxIsAsWideAsItsTextAtItsTemplatePosition) {
     FilterDialog f;
     f.InitDialog();
     f.show();
-    const BoxPlace places[] = {{"showAllLogsBox", {41, 18}},  {"timedBox", {36, 67}},
-                               {"alarmBox", {117, 67}}, {"manualBox", {186, 67}},
-                               {"bumpTestBox", {35, 106}}, {"calibrationBox", {177, 106}}};
+    const BoxPlace places[] = {{"showAllLogsBox", {41, 18}}, {"timedBox", {36, 67}},
+                               {"alarmBox", {117, 67}},      {"manualBox", {186, 67}},
+                               {"bumpTestBox", {35, 106}},   {"calibrationBox", {177, 106}}};
     for (const BoxPlace& place : places) {
         EXPECT_EQ(Box(f, place.name)->pos(), place.at) << place.name;
     }

@@ -6,8 +6,9 @@
 #include "UserGuide.h"
 
 #include "app/SessionBrowser.h"
-#include "core/LogImage.h"
+#include "linkselect/LinkSelect.h"
 #include "report/Report.h"
+#include "testsupport/TestPace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,7 +35,7 @@ namespace {
 
 class MainDialogTest : public ::testing::Test {
 protected:
-    MainDialogTest() : image(std::make_unique<LogImage>()) {
+    MainDialogTest() {
         MainDialogEnvironment env;
         env.prompt = &prompt;
         env.openUrl = [this](const QUrl& url) {
@@ -43,8 +44,11 @@ protected:
         };
         env.askSaveName = [this](QWidget*) { return saveName; };
         env.askExportName = [this](QWidget*) { return saveName; };
-        dialog = std::make_unique<MainDialog>(*image, report, env);
+        env.tickMs = testsupport::kTestTickMs;
+        dialog = std::make_unique<MainDialog>(env);
     }
+
+    ReportState& Report() { return dialog->Report(); }
 
     template <typename T> T* Child(const char* name) {
         T* child = dialog->findChild<T*>(name);
@@ -54,8 +58,6 @@ protected:
 
     PrivatePlace place;
     RecordingPrompt prompt;
-    std::unique_ptr<LogImage> image;
-    ReportState report;
     std::unique_ptr<MainDialog> dialog;
     std::vector<QUrl> opened;
     QString saveName;
@@ -73,10 +75,10 @@ TEST_F(MainDialogTest, TemplateControls) {
     EXPECT_FALSE(dialog->windowIcon().isNull());
     dialog->show();
     const ControlCase cases[] = {
-        {"id1031", "GO", true, false},      {"id1034", "Next", true, true},
-        {"id1035", "Full Day", true, true}, {"id1", "OK", true, true},
-        {"id1028", "All", false, true},     {"id1029", "Alarm", false, true},
-        {"id1030", "Cal", false, true},     {"id1033", "Show All Logs", false, true},
+        {"goButton", "GO", true, false},        {"nextButton", "Next", true, true},
+        {"fullDayBox", "Full Day", true, true}, {"okButton", "OK", true, true},
+        {"allSessionsBox", "All", false, true}, {"alarmSessionsBox", "Alarm", false, true},
+        {"calSessionsBox", "Cal", false, true}, {"showAllLogsBox", "Show All Logs", false, true},
     };
     for (const ControlCase& c : cases) {
         QAbstractButton* button = Child<QAbstractButton>(c.name);
@@ -85,18 +87,18 @@ TEST_F(MainDialogTest, TemplateControls) {
         EXPECT_EQ(button->isVisible(), c.visible) << c.name;
         EXPECT_EQ(button->isEnabled(), c.enabled) << c.name;
     }
-    EXPECT_TRUE(Child<QPushButton>("id1")->isDefault());
-    EXPECT_EQ(Child<QGroupBox>("id1032")->title(), QString("Filter Logs..."));
-    EXPECT_FALSE(Child<QGroupBox>("id1032")->isVisible());
+    EXPECT_TRUE(Child<QPushButton>("okButton")->isDefault());
+    EXPECT_EQ(Child<QGroupBox>("filterLogsGroup")->title(), QString("Filter Logs..."));
+    EXPECT_FALSE(Child<QGroupBox>("filterLogsGroup")->isVisible());
     EXPECT_EQ(Child<QGroupBox>("sessionBoxGroup")->title(), QString("Get sessions with..."));
     EXPECT_FALSE(Child<QGroupBox>("sessionBoxGroup")->isVisible());
 
     // The report shares its place beside the tree with the chart, as two tabs.
     EXPECT_EQ(Child<QTabWidget>("reportTabs")->parentWidget()->objectName(),
               QString("treeAndReport"));
-    RtfView* view = Child<RtfView>("id1013");
+    RtfView* view = Child<RtfView>("reportView");
     EXPECT_TRUE(view->isReadOnly());
-    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    QTreeWidget* tree = Child<QTreeWidget>("sessionTree");
     EXPECT_TRUE(tree->rootIsDecorated());
     // The smallest window is the template's size (the first one is most of the screen).
     dialog->resize(dialog->minimumSizeHint());
@@ -137,37 +139,30 @@ TEST_F(MainDialogTest, SessionMenuMirrorsTheHiddenBoxes) {
     EXPECT_FALSE(dialog->Browser().Boxes().all);
     EXPECT_FALSE(dialog->Browser().Boxes().alarm);
     EXPECT_TRUE(dialog->Browser().Boxes().cal);
-    EXPECT_FALSE(Child<QCheckBox>("id1028")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>("allSessionsBox")->isChecked());
     EXPECT_FALSE(dialog->Action("actionSessionsAll")->isChecked());
-    EXPECT_TRUE(Child<QCheckBox>("id1030")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>("calSessionsBox")->isChecked());
     dialog->Action("actionSessionsAll")->trigger(); // All sets Alarm and Cal
-    EXPECT_TRUE(Child<QCheckBox>("id1029")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>("alarmSessionsBox")->isChecked());
     EXPECT_TRUE(dialog->Action("actionSessionsAlarm")->isChecked());
 }
 
-TEST_F(MainDialogTest, NotificationFrameStartChangesNothing) {
-    const int32_t state = dialog->Browser().UploadState();
-    dialog->OnCommand(18100);
-    EXPECT_EQ(dialog->Browser().UploadState(), state);
-    EXPECT_TRUE(prompt.shown.empty());
-}
-
 TEST_F(MainDialogTest, SaveWritesTheRtfDocumentNotTheShownText) {
-    report.ReportText = "{\\rtf{\\f2 \\fs20 Switched on.\\par }}";
-    dialog->SetReportText(report.ReportText);
+    Report().ReportText = "{\\rtf{\\f2 \\fs20 Switched on.\\par }}";
+    dialog->SetReportText(Report().ReportText);
     saveName = QDir::current().absoluteFilePath("out.Rtf");
     dialog->SaveReport();
-    EXPECT_EQ(ReadFileBytes(saveName), QByteArray::fromStdString(report.ReportText));
+    EXPECT_EQ(ReadFileBytes(saveName), QByteArray::fromStdString(Report().ReportText));
     EXPECT_TRUE(prompt.shown.empty());
 
     // Replaced without a question.
-    report.ReportText = "{\\rtf{x\ny}}";
+    Report().ReportText = "{\\rtf{x\ny}}";
     dialog->SaveReport();
     EXPECT_EQ(ReadFileBytes(saveName), QByteArray("{\\rtf{x\r\ny}}"));
 }
 
 TEST_F(MainDialogTest, SaveCancelledWritesNothing) {
-    report.ReportText = "{\\rtf x}}";
+    Report().ReportText = "{\\rtf x}}";
     saveName.clear();
     dialog->SaveReport();
     EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
@@ -175,7 +170,7 @@ TEST_F(MainDialogTest, SaveCancelledWritesNothing) {
 }
 
 TEST_F(MainDialogTest, SaveToAFileThatCannotBeCreatedSaysSoAndWritesNothing) {
-    report.ReportText = "{\\rtf x}}";
+    Report().ReportText = "{\\rtf x}}";
     const QString path = QDir::current().absoluteFilePath("missing-folder/out.Rtf");
     saveName = path;
     dialog->SaveReport();
@@ -188,8 +183,8 @@ TEST_F(MainDialogTest, SaveToAFileThatCannotBeCreatedSaysSoAndWritesNothing) {
 TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
     MainDialogEnvironment env;
     env.prompt = &prompt;
-    MainDialog real(*image, report, env);
-    report.ReportText = "{\\rtf{\\f2 dialog}}";
+    MainDialog real(env);
+    real.Report().ReportText = "{\\rtf{\\f2 dialog}}";
     bool checked = false;
     QTimer::singleShot(200, [&] {
         auto* fileDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -257,7 +252,7 @@ TEST_F(MainDialogTest, AboutBox) {
         ASSERT_NE(icon, nullptr);
         EXPECT_FALSE(icon->pixmap().isNull());
         checked = true;
-        about->findChild<QPushButton*>("id1")->click();
+        about->findChild<QPushButton*>("okButton")->click();
     });
     dialog->Action("actionAbout")->trigger();
     EXPECT_TRUE(checked);
@@ -279,7 +274,7 @@ TEST_F(MainDialogTest, TreeNodesAndSelectionEchoIsIgnored) {
     dialog->InsertNode(1, 0, "Monday 07", 0xFFFF, true);
     dialog->InsertNode(2, 1, "10:11:12 FC C Alm ", 12, false);
     dialog->InsertNode(3, 1, "R\xE9seau", 13, false);
-    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    QTreeWidget* tree = Child<QTreeWidget>("sessionTree");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
     QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
@@ -293,41 +288,41 @@ TEST_F(MainDialogTest, TreeNodesAndSelectionEchoIsIgnored) {
     EXPECT_EQ(tree->currentItem(), nullptr);
 }
 
-TEST_F(MainDialogTest, FilterFlagsCopiedEveryTickAndOneRenderPerChange) {
-    FilterDialog& filter = dialog->Filter();
-    filter.InitDialog();
-    dialog->CopyFilterFlags();
+TEST_F(MainDialogTest, EveryFilterChangeRendersTheReportOnceAndAtOnce) {
+    // Offline: nobody at the other end, the connection dialog cancelled.
+    CancellingHost host;
+    CLinkSelect().SetDialogHost(&host);
+    EXPECT_FALSE(dialog->Initialise());
+    CLinkSelect().SetDialogHost(nullptr);
+    // The filter's first state is rendered by the initialisation: nothing chosen yet, the empty
+    // report, which later changes show again and never extend.
     EXPECT_EQ(dialog->RenderCount(), 1);
-    EXPECT_EQ(filter.ChangeFlag, 0);
-    // Nothing chosen yet: the empty report, which later changes show again and never extend.
     const std::string empty = std::string(RtfHeader) + " \\par }}";
-    EXPECT_EQ(report.ReportText, empty);
-    dialog->CopyFilterFlags();
-    EXPECT_EQ(dialog->RenderCount(), 1) << "no change, no rendering";
+    EXPECT_EQ(Report().ReportText, empty);
 
-    // Several boxes between two ticks: one rendering.
-    filter.findChild<QCheckBox*>("id1018")->click();
-    filter.findChild<QCheckBox*>("id1023")->click();
-    filter.findChild<QCheckBox*>("id1020")->click();
-    dialog->CopyFilterFlags();
-    EXPECT_EQ(dialog->RenderCount(), 2);
-    EXPECT_EQ(report.ShowCalibrationLogs, 0);
-    EXPECT_EQ(report.ShowBumpLogs, 0);
-    EXPECT_EQ(report.ShowTimedLogs, 0);
-    EXPECT_EQ(report.ShowAlarmLogs, 1);
-    EXPECT_EQ(report.ShowManualLogs, 1);
+    FilterDialog& filter = dialog->Filter();
+    int renders = 1;
+    for (const char* box : {"calibrationBox", "bumpTestBox", "timedBox"}) {
+        filter.findChild<QCheckBox*>(box)->click();
+        EXPECT_EQ(dialog->RenderCount(), ++renders) << box << ": no waiting for a tick";
+    }
+    EXPECT_EQ(Report().ShowCalibrationLogs, 0);
+    EXPECT_EQ(Report().ShowBumpLogs, 0);
+    EXPECT_EQ(Report().ShowTimedLogs, 0);
+    EXPECT_EQ(Report().ShowAlarmLogs, 1);
+    EXPECT_EQ(Report().ShowManualLogs, 1);
     EXPECT_EQ(dialog->ShowAllLogs(), 0);
-    EXPECT_FALSE(Child<QCheckBox>("id1033")->isChecked());
-    EXPECT_EQ(report.ReportText, empty);
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), empty);
+    EXPECT_FALSE(Child<QCheckBox>("showAllLogsBox")->isChecked());
+    EXPECT_EQ(Report().ReportText, empty);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), empty);
 
-    filter.findChild<QCheckBox*>("id1019")->click();
-    dialog->CopyFilterFlags();
-    EXPECT_EQ(dialog->RenderCount(), 3);
-    EXPECT_EQ(report.ShowCalibrationLogs + report.ShowBumpLogs + report.ShowTimedLogs, 3);
+    // Show All Logs sets three boxes: one change, one rendering.
+    filter.findChild<QCheckBox*>("showAllLogsBox")->click();
+    EXPECT_EQ(dialog->RenderCount(), ++renders);
+    EXPECT_EQ(Report().ShowCalibrationLogs + Report().ShowBumpLogs + Report().ShowTimedLogs, 3);
     EXPECT_EQ(dialog->ShowAllLogs(), 1);
-    EXPECT_TRUE(Child<QCheckBox>("id1033")->isChecked());
-    EXPECT_EQ(report.ReportText, empty);
+    EXPECT_TRUE(Child<QCheckBox>("showAllLogsBox")->isChecked());
+    EXPECT_EQ(Report().ReportText, empty);
 }
 
 TEST_F(MainDialogTest, DataSourceInTheTitle) {

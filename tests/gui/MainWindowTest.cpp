@@ -12,8 +12,10 @@
 #include "linkselect/PortDialogHost.h"
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
 #include "testsupport/FlashDump.h"
 #include "testsupport/InstrumentStamp.h"
+#include "testsupport/TestPace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -60,8 +63,19 @@ protected:
         env.prompt = &prompt;
         env.windowFile = windowFile;
         env.askSaveName = [this](QWidget*) { return saveName; };
-        dialog = std::make_unique<MainDialog>(*image, report, env);
+        env.tickMs = testsupport::kTestTickMs;
+        dialog = std::make_unique<MainDialog>(env);
     }
+
+    // Started as the program starts, with nobody at the other end: offline.
+    void InitialiseOffline() {
+        CancellingHost host;
+        CLinkSelect().SetDialogHost(&host);
+        EXPECT_FALSE(dialog->Initialise());
+        CLinkSelect().SetDialogHost(nullptr);
+    }
+
+    ReportState& Report() { return dialog->Report(); }
 
     void TearDown() override {
         dialog.reset();
@@ -72,8 +86,6 @@ protected:
 
     PrivatePlace place;
     RecordingPrompt prompt;
-    std::unique_ptr<LogImage> image = std::make_unique<LogImage>();
-    ReportState report;
     std::unique_ptr<MainDialog> dialog;
     QString saveName;
 };
@@ -85,8 +97,18 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_FALSE(dialog->Initialise());
     EXPECT_EQ(host.runs, 1);
     EXPECT_FALSE(dialog->Connected());
-    EXPECT_TRUE(dialog->Tick().isActive()) << "the filter still works offline";
-    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled());
+    // The tick runs offline too: the watchdog hangs on it.
+    QSignalSpy ticked(&dialog->Session(), &InstrumentSession::Ticked);
+    EXPECT_TRUE(WaitFor([&] { return ticked.count() >= 2; }, 5000));
+    // The filter works offline (and is left as it was).
+    const int renders = dialog->RenderCount();
+    dialog->Filter().findChild<QCheckBox*>("timedBox")->click();
+    EXPECT_EQ(dialog->RenderCount(), renders + 1);
+    EXPECT_EQ(Report().ShowTimedLogs, 0);
+    dialog->Filter().findChild<QCheckBox*>("timedBox")->click();
+    EXPECT_EQ(dialog->RenderCount(), renders + 2);
+    EXPECT_EQ(Report().ShowTimedLogs, 1);
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
     EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
     EXPECT_TRUE(dialog->Status().Activity().startsWith("No instrument connected"));
     EXPECT_TRUE(dialog->Status().Activity().contains("right-click the window"));
@@ -98,37 +120,38 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_FALSE(dialog->Connected());
 
     ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
-    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    QTreeWidget* tree = Child<QTreeWidget>("sessionTree");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
     ASSERT_NE(day, nullptr);
     ASSERT_EQ(day->childCount(), 2);
-    EXPECT_FALSE(Child<QPushButton>("id1031")->isEnabled()) << "GO needs an instrument";
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled()) << "GO needs an instrument";
     // Slot 4 was never uploaded into the dump: greyed, and its tooltip says why.
     EXPECT_TRUE(day->child(1)->toolTip(0).startsWith("Not in this dump"));
     EXPECT_NE(day->child(1)->foreground(0), day->child(0)->foreground(0));
     EXPECT_FALSE(day->child(0)->toolTip(0).startsWith("Not in this dump"));
     tree->setCurrentItem(day->child(0));
-    EXPECT_NE(report.ReportText.find("Switch ON"), std::string::npos);
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), report.ReportText);
+    EXPECT_NE(Report().ReportText.find("Switch ON"), std::string::npos);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
     EXPECT_EQ(dialog->Status().Activity(), QString("Report: Tuesday 18 Aug 2026, 1 session"));
 
     // The one the dump lacks: a note in place of the report, which itself is kept.
-    const std::string shown = report.ReportText;
+    const std::string shown = Report().ReportText;
     tree->setCurrentItem(day->child(1));
-    EXPECT_TRUE(Child<RtfView>("id1013")->toPlainText().startsWith(
-        "The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
-    EXPECT_EQ(report.ReportText, shown);
+    EXPECT_TRUE(Child<RtfView>("reportView")
+                    ->toPlainText()
+                    .startsWith("The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
+    EXPECT_EQ(Report().ReportText, shown);
     EXPECT_EQ(dialog->Status().Activity(), QString("That session is not in this dump"));
     tree->setCurrentItem(day->child(0));
-    EXPECT_EQ(Child<RtfView>("id1013")->Rtf(), shown);
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), shown);
 }
 
 TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
     Make();
     ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
     EXPECT_EQ(dialog->Status().Activity(), QString("Opened dump.txt: choose a session to read it"));
-    QProgressBar* bar = Child<QProgressBar>("id1004");
+    QProgressBar* bar = Child<QProgressBar>("progressBar");
     const struct {
         BrowserRequest request;
         int total;
@@ -139,18 +162,17 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
                  {BrowserRequest::Index, 10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
                  {BrowserRequest::Session, 4, 1, "Piece 2 of 4",
                   "Uploading session 08:59:25, piece 2 of 4"}};
-    Child<QTreeWidget>("id1002")->setCurrentItem(
-        Child<QTreeWidget>("id1002")->topLevelItem(0)->child(0)->child(0)); // slot 3
+    Child<QTreeWidget>("sessionTree")
+        ->setCurrentItem(
+            Child<QTreeWidget>("sessionTree")->topLevelItem(0)->child(0)->child(0)); // slot 3
+    // The session says how far a transfer is; the window shows it.
     for (const auto& step : steps) {
-        dialog->SetProgressRange(step.request, 0, step.total);
-        if (step.pos > 0) {
-            dialog->SetProgressPos(step.request, step.pos);
-        }
+        emit dialog->Session().Progress(step.request, step.pos, step.total);
         EXPECT_TRUE(bar->isTextVisible());
         EXPECT_EQ(bar->text(), QString(step.bar));
         EXPECT_EQ(dialog->Status().Activity(), QString(step.status));
     }
-    dialog->SetProgressPos(BrowserRequest::Session, 0); // the request has ended
+    emit dialog->Session().Progress(BrowserRequest::Session, 0, 0); // the request has ended
     EXPECT_FALSE(bar->isTextVisible());
 }
 
@@ -168,8 +190,8 @@ TEST_F(MainWindowTest, GrowsToAnySizeAndBackWithoutOverlapOrCutText) {
     dialog->resize(smallest);
     QApplication::processEvents();
 
-    const char* names[] = {"id1031", "id1034", "id1035", "id1002",
-                           "id1013", "id1004", "id1",    "statusLine"};
+    const char* names[] = {"goButton",   "nextButton",  "fullDayBox", "sessionTree",
+                           "reportView", "progressBar", "okButton",   "statusLine"};
     std::vector<QWidget*> widgets;
     for (const char* name : names) {
         widgets.push_back(Child<QWidget>(name));
@@ -248,24 +270,22 @@ TEST_F(MainWindowTest, SizeAndPlaceAreRememberedInTheProgramsOwnFile) {
 
 TEST_F(MainWindowTest, StatusLineSaysWhichLinesTheFilterHidesAndWhatWasSaved) {
     Make();
+    InitialiseOffline();
     FilterDialog& filter = dialog->Filter();
-    filter.InitDialog();
-    dialog->CopyFilterFlags();
     EXPECT_TRUE(dialog->Status().FilterNote().isEmpty());
     const struct {
         const char* box;
         const char* note;
-    } steps[] = {{"id1022", "Alarm lines hidden"},
-                 {"id1020", "Alarm and timed lines hidden"},
-                 {"id1023", "Alarm, timed and bump test lines hidden"},
-                 {"id1019", ""}};
+    } steps[] = {{"alarmBox", "Alarm lines hidden"},
+                 {"timedBox", "Alarm and timed lines hidden"},
+                 {"bumpTestBox", "Alarm, timed and bump test lines hidden"},
+                 {"showAllLogsBox", ""}};
     for (const auto& step : steps) {
         filter.findChild<QCheckBox*>(step.box)->click();
-        dialog->CopyFilterFlags();
         EXPECT_EQ(dialog->Status().FilterNote(), QString(step.note)) << step.box;
     }
 
-    report.ReportText = "{\\rtf x}}";
+    Report().ReportText = "{\\rtf x}}";
     saveName = QDir::current().absoluteFilePath("tuesday18.Rtf");
     dialog->SaveReport();
     EXPECT_EQ(dialog->Status().Activity(), QString("Saved tuesday18.Rtf"));
@@ -297,7 +317,7 @@ TEST_F(MainWindowTest, SessionNodesExplainTheirTags) {
     dialog->InsertNode(2, 1, "08:59:25 FC C Alm (cont) ", 3, false);
     dialog->InsertNode(3, 1, "10:00:00 C ", 4, false);
     dialog->InsertNode(4, 1, "11:00:00      ", 5, false);
-    QTreeWidget* tree = Child<QTreeWidget>("id1002");
+    QTreeWidget* tree = Child<QTreeWidget>("sessionTree");
     QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
     EXPECT_TRUE(day->toolTip(0).isEmpty());
     const QString all = day->child(0)->toolTip(0);

@@ -6,8 +6,6 @@
 #include "MainDialog.h"
 
 #include "app/BrowserView.h"
-#include "core/LogImage.h"
-#include "report/Report.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +19,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -45,12 +42,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     RecordingPrompt prompt;
-    auto image = std::make_unique<LogImage>();
-    ReportState report;
     MainDialogEnvironment env;
     env.prompt = &prompt;
     env.tickMs = 20;
-    MainDialog dialog(*image, report, env);
+    MainDialog dialog(env);
     std::vector<int> ended;
     QObject::connect(&dialog, &MainDialog::requestEnded,
                      [&](int request, bool) { ended.push_back(request); });
@@ -74,12 +69,12 @@ int main(int argc, char** argv) {
     if (!waitEnded(BrowserRequest::StartUp)) {
         return 1;
     }
-    dialog.findChild<QPushButton*>("id1031")->click();
+    dialog.findChild<QPushButton*>("goButton")->click();
     if (!waitEnded(BrowserRequest::Index)) {
         return 1;
     }
     // The first session with an alarm, its day expanded.
-    auto* tree = dialog.findChild<QTreeWidget*>("id1002");
+    auto* tree = dialog.findChild<QTreeWidget*>("sessionTree");
     QTreeWidgetItem* chosen = nullptr;
     for (int m = 0; m < tree->topLevelItemCount() && chosen == nullptr; ++m) {
         QTreeWidgetItem* month = tree->topLevelItem(m);
@@ -107,7 +102,7 @@ int main(int argc, char** argv) {
     }
     tree->scrollToItem(chosen);
     // Show the report from a few lines above its first alarm, whose time mark is red on yellow.
-    auto* view = dialog.findChild<QTextEdit*>("id1013");
+    auto* view = dialog.findChild<QTextEdit*>("reportView");
     for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
         bool marked = false;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
