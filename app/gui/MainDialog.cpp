@@ -355,7 +355,7 @@ void MainDialog::SaveReport() {
         dialog.setNameFilter("Rich Text Files (*.Rtf)");
         dialog.setDefaultSuffix("Rtf");
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-        dialog.selectFile("*.Rtf");
+        dialog.selectFile(SuggestedName("Rtf"));
         // The initial name is a pattern, not a name: accepting it (or any other pattern) must
         // not create a file called "*.Rtf", so the dialog is shown again instead.
         while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
@@ -374,7 +374,49 @@ void MainDialog::SaveReport() {
     SaveReportTo(path);
 }
 
+QString MainDialog::SuggestedName(const QString& extension) const {
+    const std::vector<ShownReport::Section>& sections = browser_.Shown().Sections();
+    const SessionEntry* first =
+        sections.empty() ? nullptr : browser_.Table().FindSlot(sections.front().slot);
+    if (first == nullptr) {
+        return QString();
+    }
+    const std::string day = SessionDate(*first);
+    if (day.empty()) {
+        return "slot " + QString::number(first->slot) + "." + extension;
+    }
+    // A day's report is named after the day; one session also after its start.
+    const std::string name = sections.size() == 1 && !browser_.FullDay()
+                                 ? day + " " + SessionStartText(*first, "%H-%M-%S")
+                                 : day;
+    return QString::fromStdString(name) + "." + extension;
+}
+
+QString MainDialog::ShownReportName() const {
+    const std::vector<ShownReport::Section>& sections = browser_.Shown().Sections();
+    if (sections.empty()) {
+        return "the report";
+    }
+    const size_t count = browser_.ShownSlots().size();
+    return QString("the report of %1%2 (%3 session%4)")
+        .arg(FromCp1252(sections.front().headingDay), FromCp1252(sections.front().headingMonth))
+        .arg(count)
+        .arg(count == 1 ? "" : "s");
+}
+
+void MainDialog::EnableSaving() {
+    const bool shown = !browser_.ShownSlots().empty();
+    for (const char* name : {"actionSave", "actionSavePdf", "actionExport"}) {
+        if (QAction* action = Action(name)) {
+            action->setEnabled(shown);
+        }
+    }
+}
+
 bool MainDialog::SaveReportTo(const QString& path) {
+    if (browser_.ShownSlots().empty()) {
+        return false;
+    }
     // Always the RTF document, never the text the view shows. Line feeds become CR LF as a
     // text-mode stream on the instrument's home platform would write them, so the file is the
     // same wherever it was saved.
@@ -396,7 +438,8 @@ bool MainDialog::SaveReportTo(const QString& path) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, file.errorString()), "Save");
         return false;
     }
-    status_->SetActivity("Saved " + QFileInfo(path).fileName());
+    status_->SetActivity("Saved " + ShownReportName() + " to " +
+                         QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     return true;
 }
 
@@ -465,14 +508,24 @@ void MainDialog::OpenArchive() {
 }
 
 void MainDialog::ExportReport() {
+    const std::vector<int16_t> shownSlots = browser_.ShownSlots();
+    if (shownSlots.empty()) {
+        return;
+    }
+    QString suggested = SuggestedName("csv");
+    suggested.chop(4);
     const QString path =
-        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this);
-    const QString error = path.isEmpty()
-                              ? QString()
-                              : ReportExport::Write(path, browser_.ShownSlots(), image_, report_);
+        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this, suggested);
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString error = ReportExport::Write(path, shownSlots, image_, report_);
     if (!error.isEmpty()) {
         Prompt(error, "Export");
+        return;
     }
+    status_->SetActivity("Exported " + ShownReportName() + " to " +
+                         QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 void MainDialog::ShowAbout() {
@@ -630,6 +683,7 @@ void MainDialog::SelectNode(int id) {
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->reportView->SetRtf(rtf);
     chart_->Show(browser_.Shown(), image_, report_);
+    EnableSaving();
     const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {
         status_->SetActivity(
@@ -698,20 +752,35 @@ void MainDialog::ResumeTick() {
     }
 }
 
-void MainDialog::ShowDataSource(const std::string& dumpPath) {
-    archiving_->SetSource(dumpPath);
-    if (dumpPath.empty()) {
+void MainDialog::ShowDataSource(DataSource source, const std::string& name) {
+    archiving_->SetSource(source);
+    switch (source) {
+    case DataSource::Instrument:
         setWindowTitle(kTitle);
-    } else {
+        break;
+    case DataSource::Dump:
         MarkSessionsNotHeld();
         setWindowTitle(QString("%1 - %2 (saved dump, not the instrument)")
-                           .arg(kTitle, QFileInfo(QFile::decodeName(dumpPath.c_str())).fileName()));
+                           .arg(kTitle, QFileInfo(QFile::decodeName(name.c_str())).fileName()));
+        break;
+    case DataSource::EarlierInstrument:
+        // Another instrument is connected: the tree is the one before's, and nothing is uploaded
+        // under its labels from this one's memory.
+        MarkSessionsNotHeld();
+        setWindowTitle(QString("%1 - sessions of %2 (not the instrument connected: GO reads its "
+                               "sessions)")
+                           .arg(kTitle, name.empty() ? QString("the instrument connected before")
+                                                     : FromCp1252(name)));
+        status_->SetActivity("Another instrument is connected: the tree is the one read before. "
+                             "GO reads this instrument's sessions.");
+        break;
     }
 }
 
 void MainDialog::MarkSessionsNotHeld() {
-    // A dump saved after the index upload holds only the sessions that were chosen before it was
-    // saved; the others are still listed, greyed, so that the user knows what the dump lacks.
+    // A dump saved after the index upload (or the image of an instrument connected before) holds
+    // only the sessions that were chosen; the others are still listed, greyed, so that the user
+    // knows what is missing.
     const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
     for (QTreeWidgetItem* item : nodes_) {
         if (item == nullptr) {
@@ -766,4 +835,5 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
 
 void MainDialog::ShowReportNotice(const std::string& text) {
     ui_->reportView->ShowNotice(FromCp1252(text));
+    EnableSaving();
 }

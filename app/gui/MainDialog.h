@@ -98,6 +98,9 @@ public:
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
+    // The name Save, Save as PDF and Export suggest for the report on screen: its day
+    // (YYYY-MM-DD), and the session's start when it is one session; empty when nothing is shown.
+    QString SuggestedName(const QString& extension) const;
     int RenderCount() const { return renderCount_; }
     int32_t ShowAllLogs() const { return showAllLogs_; }
 
@@ -117,7 +120,7 @@ public:
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override;
     void ResumeTick() override;
-    void ShowDataSource(const std::string& dumpPath) override;
+    void ShowDataSource(DataSource source, const std::string& name) override;
     void RequestEnded(BrowserRequest request, bool ok) override;
     void ShowReportNotice(const std::string& text) override;
 
@@ -148,6 +151,10 @@ private:
     void ShowConnection();
     void ShowProgress(BrowserRequest request, int done, int total);
     void ShowRequestEnd(BrowserRequest request, bool ok);
+    // Save, Save as PDF and Export are there only while a report is shown.
+    void EnableSaving();
+    // "the report of Tuesday 18 Aug 2026" for the status line.
+    QString ShownReportName() const;
 
     std::unique_ptr<Ui::MainDialog> ui_;
     MainDialogEnvironment env_;

@@ -36,8 +36,8 @@ public:
     // "Archive Uploads" and "Instrument Name..." in `menu`, before `before`.
     void AddActions(QMenu& menu, QAction* before);
 
-    // Where the browser's data come from: the instrument (empty) or a dump, which is not kept.
-    void SetSource(const std::string& dumpPath) { m_fromInstrument = dumpPath.empty(); }
+    // Where the browser's data come from: only what the connected instrument sends is kept.
+    void SetSource(DataSource source) { m_fromInstrument = source == DataSource::Instrument; }
     void RequestEnded(BrowserRequest request, bool ok, SessionBrowser& browser, LogImage& image,
                       const std::string (&modeNames)[4]);
     // Not yet in the archive: a session of the last index that the archive did not hold complete

@@ -21,13 +21,13 @@ const FileType kFileTypes[] = {
 
 } // namespace
 
-QString ReportExport::AskPath(QWidget* parent) {
+QString ReportExport::AskPath(QWidget* parent, const QString& suggested) {
     QStringList filters;
     for (const FileType& type : kFileTypes) {
         filters << QString::fromLatin1(type.filter);
     }
     QString selected;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), QString(),
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), suggested,
                                                 filters.join(QStringLiteral(";;")), &selected);
     ExportFormat format = ExportFormat::Csv;
     if (path.isEmpty() || ExportFormatForPath(path, format)) {

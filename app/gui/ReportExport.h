@@ -15,9 +15,9 @@ struct SessionValues;
 // chosen by the file type.
 class ReportExport {
 public:
-    // The save dialog, one file type per format; the chosen type's suffix is added to a name
-    // without one. Empty when cancelled.
-    static QString AskPath(QWidget* parent);
+    // The save dialog, one file type per format, offering `suggested` (a name without suffix);
+    // the chosen type's suffix is added to a name without one. Empty when cancelled.
+    static QString AskPath(QWidget* parent, const QString& suggested = QString());
 
     // Writes the sessionSlots' sessions, with the report's mode names and filter, through a
     // temporary file. Returns an empty text, or what went wrong for the user.

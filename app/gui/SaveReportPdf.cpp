@@ -2,25 +2,33 @@
 #include "ChartPanel.h"
 #include "MainDialog.h"
 
+#include "StatusLine.h"
+#include "app/SessionBrowser.h"
 #include "report/Report.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 void MainDialog::SaveReportPdf() {
     QString path;
     if (env_.askPdfName) {
         path = env_.askPdfName(this);
     } else {
-        path = QFileDialog::getSaveFileName(this, "Save as PDF", QString(), "PDF Files (*.pdf)");
+        path = QFileDialog::getSaveFileName(this, "Save as PDF", SuggestedName("pdf"),
+                                            "PDF Files (*.pdf)");
         if (!path.isEmpty() && !path.endsWith(".pdf", Qt::CaseInsensitive)) {
             path += ".pdf";
         }
     }
-    if (path.isEmpty()) {
+    if (path.isEmpty() || browser_.ShownSlots().empty()) {
         return;
     }
     QString error;
     if (!chart_->SaveReportPdf(report_.ReportText, path, error)) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
+        return;
     }
+    status_->SetActivity("Saved " + ShownReportName() + " with its chart as PDF to " +
+                         QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }

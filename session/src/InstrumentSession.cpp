@@ -228,9 +228,9 @@ void InstrumentSession::ShowReportNotice(const std::string& text) {
     }
 }
 
-void InstrumentSession::ShowDataSource(const std::string& dumpPath) {
+void InstrumentSession::ShowDataSource(DataSource source, const std::string& name) {
     if (m_view != nullptr) {
-        m_view->ShowDataSource(dumpPath);
+        m_view->ShowDataSource(source, name);
     }
 }
 
@@ -240,9 +240,18 @@ void InstrumentSession::RequestEnded(BrowserRequest request, bool ok) {
     }
     switch (request) {
     case BrowserRequest::StartUp:
+        // The tree belongs to the instrument it was read from: under another one's labels, a
+        // session would be uploaded from this one's memory.
+        if (ok && m_browser->TreeBuilt() && m_treeFacts.Known() &&
+            !m_browser->Facts().SameInstrumentAs(m_treeFacts)) {
+            m_browser->BrowseEarlierInstrument(m_treeFacts.serialNumber);
+        }
         emit Connected(ok);
         break;
     case BrowserRequest::Index:
+        if (m_browser->IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
+            m_treeFacts = m_browser->Facts();
+        }
         emit IndexUploaded(ok);
         break;
     case BrowserRequest::Session:

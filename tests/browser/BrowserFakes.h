@@ -96,6 +96,7 @@ public:
     int clears = 0;
     int selected = -1;
     std::string reportText;
+    std::vector<std::string> reports; // every report shown, in order
     int reportUpdates = 0;
     bool fullDayBox = false;
     SessionBoxes boxes;
@@ -106,6 +107,7 @@ public:
     std::string source;
     std::string notice;
     std::vector<std::pair<BrowserRequest, bool>> ended;
+    DataSource sourceKind = DataSource::Instrument;
 
     void EnableGo(bool enable) override { go = enable; }
     void EnableTree(bool enable) override { tree = enable; }
@@ -130,6 +132,7 @@ public:
     }
     void SetReportText(const std::string& rtf) override {
         reportText = rtf;
+        reports.push_back(rtf);
         ++reportUpdates;
     }
     void SetFullDayBox(bool checked) override { fullDayBox = checked; }
@@ -150,7 +153,10 @@ public:
         --suspended;
         log.push_back("resume");
     }
-    void ShowDataSource(const std::string& dumpPath) override { source = dumpPath; }
+    void ShowDataSource(DataSource kind, const std::string& name) override {
+        sourceKind = kind;
+        source = name;
+    }
     void ShowReportNotice(const std::string& text) override { notice = text; }
     void RequestEnded(BrowserRequest request, bool ok) override { ended.push_back({request, ok}); }
 };

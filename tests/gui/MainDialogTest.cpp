@@ -326,9 +326,21 @@ TEST_F(MainDialogTest, EveryFilterChangeRendersTheReportOnceAndAtOnce) {
 }
 
 TEST_F(MainDialogTest, DataSourceInTheTitle) {
-    dialog->ShowDataSource("/somewhere/FlashData.txt");
-    EXPECT_TRUE(dialog->windowTitle().startsWith("Tavon Datalogger - FlashData.txt"));
-    dialog->ShowDataSource("");
+    const struct {
+        DataSource source;
+        const char* name;
+        const char* title;
+    } cases[] = {
+        {DataSource::Dump, "/somewhere/FlashData.txt", "Tavon Datalogger - FlashData.txt"},
+        {DataSource::EarlierInstrument, "TAV-41200678388",
+         "Tavon Datalogger - sessions of TAV-41200678388 (not the instrument connected"},
+        {DataSource::Instrument, "", "Tavon Datalogger"},
+    };
+    for (const auto& c : cases) {
+        dialog->ShowDataSource(c.source, c.name);
+        EXPECT_TRUE(dialog->windowTitle().startsWith(c.title))
+            << dialog->windowTitle().toStdString();
+    }
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
 }
 

@@ -46,7 +46,7 @@ void SessionBrowser::Start() {
 void SessionBrowser::StartIndexUpload() {
     if (m_offline) {
         m_offline = false;
-        m_view.ShowDataSource(std::string());
+        m_view.ShowDataSource(DataSource::Instrument, std::string());
     }
     if (m_machine.IndexUnderWay()) {
         // The index asked for is already on its way (GO is enabled between its sectors).
@@ -160,6 +160,9 @@ bool SessionBrowser::MatchesIndex(int16_t slot) {
 
 void SessionBrowser::RequestEnded(BrowserRequest request, bool ok) {
     m_lastFailure = ok ? RequestFailure::None : m_machine.LastFailure();
+    if (request == BrowserRequest::Session && !ok) {
+        ReturnToShown();
+    }
     if (request == BrowserRequest::Session && ok && m_backToFirst) {
         BackToFirstSession();
     }
@@ -177,12 +180,36 @@ void SessionBrowser::BuildSessionList() {
     m_selected = -1;
     m_tree.Build(m_table, m_boxes, m_view);
     m_treeBuilt = true;
+    // A new tree: whatever the report showed belongs to the old one.
+    ClearShown();
+}
+
+void SessionBrowser::ClearShown() {
+    m_report.ReportBody.clear();
+    m_newReportOnSelect = 1;
+    if (m_shown.SectionCount() == 0 && !m_noticeShown) {
+        return; // the empty report is on screen already
+    }
+    m_shown = ShownReport();
+    m_noticeShown = false;
+    m_shown.RenderAgain(m_report, m_image);
+    m_view.SetReportText(m_report.ReportText);
+}
+
+void SessionBrowser::ReturnToShown() {
+    m_report.ReportBody = m_before.body;
+    m_report.HeadingDay = m_before.headingDay;
+    m_report.HeadingMonth = m_before.headingMonth;
+    const std::vector<ShownReport::Section>& sections = m_shown.Sections();
+    m_selected = sections.empty() ? -1 : m_tree.FindSession(sections.back().slot);
+    m_view.SelectNode(m_selected);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
 void SessionBrowser::RenderChosenSession() {
+    m_noticeShown = false;
     m_report.UnrecognisedLogFlag = 0;
     m_shown.Render(m_report, m_image, m_currentSlot);
     if (m_report.UnrecognisedLogFlag) {
@@ -192,6 +219,7 @@ void SessionBrowser::RenderChosenSession() {
 }
 
 void SessionBrowser::BeginReport(const std::string& headingDay, const std::string& headingMonth) {
+    m_before = {m_report.ReportBody, m_report.HeadingDay, m_report.HeadingMonth};
     m_report.ReportBody.clear();
     m_report.HeadingDay = headingDay;
     m_report.HeadingMonth = headingMonth;
@@ -219,8 +247,15 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
         m_offlineQueued = -1;
         const bool held = RenderHeld(m_currentSlot);
         m_lastFailure = held ? RequestFailure::None : RequestFailure::NotInDump;
+        if (!held) {
+            // The notice stands in place of the report: nothing is shown that could be saved,
+            // and a Full Day stops there.
+            ClearShown();
+            m_view.ShowReportNotice(m_notice);
+            m_noticeShown = true;
+        }
         m_view.RequestEnded(BrowserRequest::Session, held);
-        if (m_fullDay) {
+        if (m_fullDay && held) {
             FullDayStep();
         }
     }
@@ -238,11 +273,11 @@ bool SessionBrowser::RenderHeld(int16_t slot) {
     const std::string label = m_tree.Text(m_selected);
     const std::string session = "The session " + label.substr(0, label.find(' ')) + " of " +
                                 m_report.HeadingDay + m_report.HeadingMonth;
-    m_view.ShowReportNotice(
-        session + (held ? " is not what this dump holds under its name: the bytes there belong "
-                          "to another session. Connect the instrument and press GO to read it."
-                        : " is not in this dump: it was never uploaded into it. Connect the "
-                          "instrument and press GO to read it."));
+    m_notice = session + (held ? " is not what the image holds under its name: the bytes there "
+                                 "belong to another session. Connect the instrument and press GO "
+                                 "to read it."
+                               : " is not in this dump: it was never uploaded into it. Connect "
+                                 "the instrument and press GO to read it.");
     return false;
 }
 
@@ -264,6 +299,7 @@ void SessionBrowser::OnSessionSelected(int id) {
     const int parent = m_tree.Parent(id);
     const std::string day = m_tree.Text(parent) + " ";
     const std::string month = m_tree.Text(m_tree.Parent(parent));
+    m_before = {m_report.ReportBody, m_report.HeadingDay, m_report.HeadingMonth};
     if (m_newReportOnSelect) {
         BeginReport(day, month);
     } else {
@@ -277,6 +313,20 @@ void SessionBrowser::OnSessionSelected(int id) {
         return;
     }
     StartSessionUpload(static_cast<int16_t>(data));
+}
+
+void SessionBrowser::BrowseEarlierInstrument(const std::string& name) {
+    if (!m_treeBuilt || m_offline) {
+        return;
+    }
+    GoOffline(DataSource::EarlierInstrument, name);
+}
+
+void SessionBrowser::GoOffline(DataSource source, const std::string& name) {
+    m_offline = true;
+    m_pending = Pending::None;
+    m_newReportOnSelect = 1;
+    m_view.ShowDataSource(source, name);
 }
 
 void SessionBrowser::SelectNode(int id) {
@@ -405,14 +455,11 @@ int SessionBrowser::OpenDump(const char* path, std::string& message) {
         }
         return 0;
     }
-    m_offline = true;
-    m_pending = Pending::None;
-    m_newReportOnSelect = 1;
     BuildSessionList();
     m_view.EnableTree(true);
     if (m_machine.Idle()) {
         m_view.EnableGo(true);
     }
-    m_view.ShowDataSource(path);
+    GoOffline(DataSource::Dump, path);
     return 1;
 }

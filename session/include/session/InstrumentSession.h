@@ -82,6 +82,8 @@ public:
     const InstrumentFacts& Facts() const;
     // Why the last request that failed failed.
     RequestFailure LastFailure() const;
+    // The instrument the session tree was read from (empty before an index, or for a dump's).
+    const InstrumentFacts& TreeFacts() const { return m_treeFacts; }
 
 signals:
     // The start-up uploads have ended: the instrument's facts are known (ok), or it never sent
@@ -125,7 +127,7 @@ private:
     void SuspendTick() override { SuspendTicks(); }
     void ResumeTick() override { ResumeTicks(); }
     void ShowReportNotice(const std::string& text) override;
-    void ShowDataSource(const std::string& dumpPath) override;
+    void ShowDataSource(DataSource source, const std::string& name) override;
     void RequestEnded(BrowserRequest request, bool ok) override;
 
     std::unique_ptr<CommsEngine> m_ownEngine;
@@ -145,4 +147,5 @@ private:
     bool m_fast = false;
     bool m_linkOpen = false;
     int m_progressTotal = 0;
+    InstrumentFacts m_treeFacts;
 };

@@ -12,6 +12,13 @@ enum class BrowserRequest {
     Session, // one session's data sector and its report (also a rendering from a loaded dump)
 };
 
+// Where the tree and the sessions the browser shows come from.
+enum class DataSource {
+    Instrument,        // the connected instrument: sessions are uploaded when chosen
+    Dump,              // a saved dump: its name is the dump's path
+    EarlierInstrument, // the instrument connected before: its name is what that one is called
+};
+
 // What a message to the user is about.
 enum class MessageKind {
     Status,  // what the program is doing, for a status line; no box, the tick goes on
@@ -62,8 +69,12 @@ public:
     // A note shown in place of the report, which itself is kept as it is (a session the loaded
     // dump does not hold).
     virtual void ShowReportNotice(const std::string& text) { (void)text; }
-    // Where the browsed data come from: empty for the instrument, else the loaded dump's path.
-    virtual void ShowDataSource(const std::string& dumpPath) { (void)dumpPath; }
+    // Where the browsed data come from. Away from the instrument, a chosen session is shown from
+    // what the image holds, and the sessions it does not hold are to be marked.
+    virtual void ShowDataSource(DataSource source, const std::string& name) {
+        (void)source;
+        (void)name;
+    }
     // A request has ended, successfully or not (the instrument stopped answering, or a file could
     // not be written). Front ends that wait for requests (the command line) listen here.
     virtual void RequestEnded(BrowserRequest request, bool ok) {

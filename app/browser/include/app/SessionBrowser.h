@@ -98,6 +98,11 @@ public:
     // Returns 1, or 0 with a message (the image, table and tree are then unchanged).
     int OpenDump(const char* path, std::string& message);
     bool Offline() const { return m_offline; }
+    // Another instrument has been connected: the tree stays, but as the earlier instrument's
+    // (`name`), browsed from what the image holds as a dump is; GO reads the new one's index.
+    // Nothing is uploaded under the old tree's labels. Does nothing without a tree.
+    void BrowseEarlierInstrument(const std::string& name);
+    bool TreeBuilt() const { return m_treeBuilt; }
 
     // Sessions kept elsewhere: a session that `restore` puts into the image (returning true) is
     // rendered from there instead of being uploaded, once no other request is running.
@@ -151,6 +156,12 @@ private:
     bool RenderStored(int16_t slot);
     void RenderChosenSession();
     void RenderFromImage(int16_t slot);
+    void GoOffline(DataSource source, const std::string& name);
+    // The report, chart and selection describe nothing: an empty report, nothing selected.
+    void ClearShown();
+    // A chosen session did not come: the selection and the report's headings go back to what is
+    // shown, so that nothing is saved under the chosen session's name.
+    void ReturnToShown();
 
     BrowserView& m_view;
     LogImage& m_image;
@@ -176,6 +187,15 @@ private:
     int m_offlineQueued = -1;
 
     RequestFailure m_lastFailure = RequestFailure::None;
+    // The report as it stood before the session being uploaded was chosen.
+    struct ReportBefore {
+        std::string body;
+        std::string headingDay;
+        std::string headingMonth;
+    };
+    ReportBefore m_before;
+    std::string m_notice; // what stands in place of a session the image does not hold
+    bool m_noticeShown = false;
 
     std::string m_dumpPath = "FlashData.txt";
     std::function<bool(int16_t)> m_restore;
