@@ -30,6 +30,9 @@
 
 namespace {
 
+// The ten index sectors, where the image starts.
+constexpr size_t kIndexBytes = LogImage::kIndexSectors * LogImage::kSectorSize;
+
 // No dialog in a test: should the pipe not open, the choice is cancelled.
 class CancelHost : public PortDialogHost {
 public:
@@ -198,7 +201,7 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
     browser->OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 10 * 4096, expectedImage->Bytes()));
+    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + kIndexBytes, expectedImage->Bytes()));
     SessionTable expectedTable;
     expectedTable.Build(*expectedImage);
     const std::vector<SessionNode> nodes = expectedTable.Nodes(browser->Boxes());
@@ -246,7 +249,7 @@ TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
     browser->OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 300));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 10 * 4096, expectedImage->Bytes()));
+    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + kIndexBytes, expectedImage->Bytes()));
     // The seed makes the simulator drop some of the requests on the way.
     EXPECT_GT(timeouts, 0);
     EXPECT_TRUE(view.messages.empty());
