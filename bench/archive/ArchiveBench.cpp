@@ -20,7 +20,12 @@
 
 namespace {
 
-constexpr uint32_t kSector = 4096;
+constexpr uint32_t kSector = LogImage::kSectorSize;
+
+// Where the slot's stream begins in the memory.
+uint32_t SessionOffset(int16_t slot) {
+    return LogImage::DataSector(slot) * kSector;
+}
 
 QTemporaryDir& Folder() {
     static QTemporaryDir folder;
@@ -39,25 +44,25 @@ const std::string& DenseDump() {
     const uint8_t* bytes = memory.Bytes();
     std::vector<std::vector<uint8_t>> pieces;
     for (const sim::GeneratedSession& s : memory.Sessions()) {
-        const uint8_t* start = bytes + (s.slot + 10) * kSector;
+        const uint8_t* start = bytes + SessionOffset(static_cast<int16_t>(s.slot));
         pieces.emplace_back(start, start + s.storedLength);
     }
     uint8_t* out = memory.MutableBytes();
     size_t next = 0;
     const uint32_t first = sim::InstrumentStamp(2026, 1, 5, 8, 0, 0);
-    for (int slot = 0; slot < 500; ++slot) {
+    for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
         std::vector<uint8_t> sector;
         while (sector.size() + pieces[next % pieces.size()].size() < 4000) {
             const std::vector<uint8_t>& piece = pieces[next++ % pieces.size()];
             sector.insert(sector.end(), piece.begin(), piece.end());
         }
         sector.resize(kSector, 0xFF);
-        std::copy(sector.begin(), sector.end(), out + (slot + 10) * kSector);
+        std::copy(sector.begin(), sector.end(), out + SessionOffset(slot));
         char name[21];
         std::snprintf(name, sizeof name, "%08X_%c%c%c%c______", first + slot * 7200u,
                       slot % 5 == 0 ? 'F' : '_', slot % 3 == 0 ? 'A' : '_', '_',
                       slot % 7 == 0 ? 'C' : '_');
-        std::copy(name, name + 19, out + slot / 50 * kSector + slot % 50 * 20);
+        std::copy(name, name + 19, out + LogImage::IndexEntryOffset(slot));
     }
     path = QDir(Folder().path()).filePath("dense.txt").toStdString();
     std::string error;
@@ -87,7 +92,7 @@ void BM_ImportDenseDump(benchmark::State& state) {
         if (!store.Open(location) ||
             store.ImportDump(store.Instrument(archive::NamedInstrument("bench"), "bench"), "bench",
                              archive::IndexBytes(*image), sessions, counts) < 0 ||
-            counts.added != 500) {
+            counts.added != LogImage::kSlotCount) {
             state.SkipWithError(store.Error().toStdString().c_str());
             break;
         }

@@ -1,3 +1,4 @@
+#include "core/LogImage.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 
@@ -65,7 +66,7 @@ std::string Frame(char kind, const std::string& payload) {
     return frame;
 }
 
-constexpr int SectorSize = 4096;
+constexpr int SectorSize = static_cast<int>(LogImage::kSectorSize);
 constexpr int FramesPerSector = 94; // 93 frames of 44 bytes and one of 4
 // Every frame begins with a notice; the acknowledgement adds "set done", the closing answer
 // "unsolicited".

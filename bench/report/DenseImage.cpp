@@ -8,8 +8,6 @@ namespace {
 
 using R = RecordBuilder;
 
-constexpr size_t kSectorBytes = 4096;
-
 // A cycle of records of every type and the versions in use, stamped one after another.
 std::vector<uint8_t> DenseSession(uint32_t start) {
     const GpsFix fix = GpsFix::At(true, 5130, 1234, false, 123, 4567, 2);
@@ -91,7 +89,7 @@ std::vector<uint8_t> DenseSession(uint32_t start) {
             const size_t stored = EscapeForFlash(record).size();
             // The stored stream has to stay inside the slot's own sector.
             if (stream.size() + record.size() > kBenchSessionBytes ||
-                storedSize + stored > kSectorBytes) {
+                storedSize + stored > LogImage::kSectorSize) {
                 return stream;
             }
             stream.insert(stream.end(), record.begin(), record.end());
@@ -113,8 +111,8 @@ Image& FullImage(double& recordBytes) {
             const std::vector<uint8_t> stream =
                 DenseSession(700000000u + static_cast<uint32_t>(slot) * 5003u);
             const std::vector<uint8_t> stored = EscapeForFlash(stream);
-            image->Store((static_cast<uint32_t>(slot) + 10) * 4096, stored.data(),
-                         static_cast<uint32_t>(stored.size()));
+            image->Store(LogImage::DataSector(static_cast<int16_t>(slot)) * LogImage::kSectorSize,
+                         stored.data(), static_cast<uint32_t>(stored.size()));
             total += stream.size();
         }
         average = static_cast<double>(total) / kBenchSlots;

@@ -16,6 +16,8 @@
 #include <deque>
 #include <string>
 
+#include "app/UploadMachine.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommandTarget.h"
@@ -130,8 +132,9 @@ void Report(const char* what, double seconds, long bytes, long ticks) {
 }
 
 bool Session(Timing& t, unsigned slot) {
-    for (unsigned piece = 0; piece < 4; ++piece)
-        if (!t.Area(slot + 10, piece * 1024)) {
+    const uint32_t sector = LogImage::DataSector(static_cast<int16_t>(slot));
+    for (unsigned piece = 0; piece < UploadMachine::kPiecesPerSector; ++piece)
+        if (!t.Area(sector, piece * UploadMachine::kPieceSize)) {
             std::fprintf(stderr, "sim_upload_timing: slot %u, piece %u failed\n", slot, piece);
             return false;
         }
@@ -139,7 +142,7 @@ bool Session(Timing& t, unsigned slot) {
 }
 
 bool Index(Timing& t) {
-    for (unsigned s = 0; s < 10; ++s)
+    for (unsigned s = 0; s < LogImage::kIndexSectors; ++s)
         if (!t.Area(s, 0)) {
             std::fprintf(stderr, "sim_upload_timing: index sector %u failed\n", s);
             return false;
@@ -162,6 +165,11 @@ int main(int argc, char** argv) {
             sessions = static_cast<unsigned>(std::atoi(argv[++i]));
         else
             slot = static_cast<unsigned>(std::atoi(argv[i]));
+    }
+    const unsigned slotCount = static_cast<unsigned>(LogImage::kSlotCount);
+    if (slot >= slotCount || sessions > slotCount) {
+        std::fprintf(stderr, "sim_upload_timing: the slots run from 0 to %u\n", slotCount - 1);
+        return 2;
     }
     Timing t(fast);
     if (!t.Open()) {

@@ -25,25 +25,25 @@ std::unique_ptr<LogImage> GeneratedImage(uint64_t seed) {
 }
 
 void ReuseSlot(LogImage& image, int16_t slot, uint32_t stamp, int16_t fromSlot) {
-    const uint32_t entry = static_cast<uint32_t>(slot) / 50 * 4096 + slot % 50 * 20;
+    const uint32_t entry = LogImage::IndexEntryOffset(slot);
     char name[20];
     image.ReadIndexEntry(slot, name);
     char digits[9];
     std::snprintf(digits, sizeof digits, "%08X", stamp);
     std::memcpy(name, digits, 8);
     image.Store(entry, reinterpret_cast<const uint8_t*>(name), 19);
-    uint8_t sector[4096];
-    std::memcpy(sector, image.Bytes() + (fromSlot + 10) * 4096, sizeof sector);
-    image.Store((slot + 10) * 4096u, sector, sizeof sector);
+    uint8_t sector[LogImage::kSectorSize];
+    std::memcpy(sector, image.Bytes() + SessionOffset(fromSlot), sizeof sector);
+    image.Store(SessionOffset(slot), sector, sizeof sector);
 }
 
 void CutShort(LogImage& image, int16_t slot) {
-    const uint32_t start = (slot + 10) * 4096u;
-    uint32_t used = 4096;
+    const uint32_t start = SessionOffset(slot);
+    uint32_t used = LogImage::kSectorSize;
     while (used > 0 && image.Bytes()[start + used - 1] == 0xFF) {
         --used;
     }
-    const std::vector<uint8_t> erased(4096 - used / 2, 0xFF);
+    const std::vector<uint8_t> erased(LogImage::kSectorSize - used / 2, 0xFF);
     image.Store(start + used / 2, erased.data(), static_cast<uint32_t>(erased.size()));
 }
 
@@ -56,7 +56,7 @@ uint32_t StampOf(LogImage& image, int16_t slot) {
 int16_t NewestSlot(LogImage& image, uint32_t& stamp) {
     int16_t newest = -1;
     stamp = 0;
-    for (int16_t slot = 0; slot < 500; ++slot) {
+    for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
         char name[20];
         if (image.ReadIndexEntry(slot, name) != 0 || std::strncmp(name, "FFFFFFFF", 8) == 0) {
             continue;

@@ -14,6 +14,11 @@ namespace archivetest {
 
 enum class Engine { SQLite, PostgreSQL };
 
+// Where the slot's stream begins in the image.
+inline uint32_t SessionOffset(int16_t slot) {
+    return LogImage::DataSector(slot) * LogImage::kSectorSize;
+}
+
 // The simulator's generated memory for `seed`, as an index upload and every session's sector
 // would leave it in the image.
 std::unique_ptr<LogImage> GeneratedImage(uint64_t seed);

@@ -140,7 +140,8 @@ TEST_P(ArchiveTest, ChangedBytesReplaceOnlyTheIncompleteCopy) {
     const int before = All().size();
     EXPECT_FALSE(m_archive.HoldsComplete(m_instrument, open, stamp));
     // The newest session grew since: its copy is replaced, its history kept.
-    m_image->Store((open + 10) * 4096u, whole->Bytes() + (open + 10) * 4096u, 4096);
+    m_image->Store(archivetest::SessionOffset(open),
+                   whole->Bytes() + archivetest::SessionOffset(open), LogImage::kSectorSize);
     StoreCounts counts = Import(*m_image);
     EXPECT_EQ(counts.replaced, 1);
     EXPECT_EQ(counts.added, 0);
@@ -150,14 +151,15 @@ TEST_P(ArchiveTest, ChangedBytesReplaceOnlyTheIncompleteCopy) {
         Count(("SELECT id FROM sessions WHERE slot = " + std::to_string(open)).c_str());
     archive::LoadedSession loaded;
     ASSERT_TRUE(m_archive.Load(id, loaded));
-    EXPECT_EQ(loaded.sector,
-              QByteArray(reinterpret_cast<const char*>(whole->Bytes()) + (open + 10) * 4096, 4096));
+    EXPECT_EQ(loaded.sector, QByteArray(reinterpret_cast<const char*>(whole->Bytes()) +
+                                            archivetest::SessionOffset(open),
+                                        LogImage::kSectorSize));
     // It ends with its switch-off now: done.
     EXPECT_TRUE(m_archive.HoldsComplete(m_instrument, open, stamp));
 
     // A finished session whose bytes differ is kept beside the first copy, never over it.
     const uint8_t more[] = {0x42, 0x43};
-    m_image->Store(14 * 4096u + 4000, more, sizeof more);
+    m_image->Store(archivetest::SessionOffset(4) + 4000, more, sizeof more);
     counts = Import(*m_image);
     EXPECT_EQ(counts.added, 1);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM sessions WHERE slot = 4"), 2);

@@ -14,11 +14,22 @@
 
 #include "BrowserFakes.h"
 #include "app/SessionBrowser.h"
+#include "app/UploadMachine.h"
 #include "core/LogImage.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"
 #include "testsupport/TempDir.h"
+
+// Image offsets, from the program's own description of the memory: the first byte of a sector, of
+// a slot's stream, and the size of the pieces a session sector travels in.
+inline size_t SectorOffset(uint32_t sector) {
+    return static_cast<size_t>(sector) * LogImage::kSectorSize;
+}
+inline size_t SessionOffset(int16_t slot) {
+    return SectorOffset(LogImage::DataSector(slot));
+}
+constexpr size_t kPiece = UploadMachine::kPieceSize;
 
 // The instrument's side of the conversation: its whole log memory (erased flash is 0xFF), from
 // which the fixture answers the uploads the browser asks for.
@@ -54,10 +65,10 @@ struct InstrumentMemory {
     }
 
     void PutEntry(int slot, const std::string& name) {
-        const size_t at =
-            static_cast<size_t>(slot / 50) * 4096 + static_cast<size_t>(slot % 50) * 20;
-        std::memcpy(&bytes[at], name.data(), name.size() < 19 ? name.size() : 19);
-        bytes[at + 19] = 0;
+        const size_t at = LogImage::IndexEntryOffset(static_cast<int16_t>(slot));
+        const size_t room = LogImage::kEntrySize - 1;
+        std::memcpy(&bytes[at], name.data(), name.size() < room ? name.size() : room);
+        bytes[at + room] = 0;
     }
 
     // A session stream that holds one text record with `text` (no 'U': that is the escape byte).
@@ -69,8 +80,8 @@ struct InstrumentMemory {
     }
 
     void PutSession(int slot, const std::vector<uint8_t>& stream) {
-        const size_t at = static_cast<size_t>(slot + 10) * 4096;
-        std::memcpy(&bytes[at], stream.data(), stream.size());
+        std::memcpy(&bytes[SessionOffset(static_cast<int16_t>(slot))], stream.data(),
+                    stream.size());
     }
 
     std::vector<uint8_t> Area(size_t offset, size_t length) const {
@@ -136,15 +147,15 @@ protected:
                 browser->OnSetDone();
                 break;
             case 6:
-                comms.upload =
-                    instrument->Area(static_cast<size_t>(browser->IndexSectorCount()) * 4096, 4096);
+                comms.upload = instrument->Area(SectorOffset(browser->IndexSectorCount()),
+                                                LogImage::kSectorSize);
                 browser->OnUploadDone();
                 break;
             case 10:
                 comms.upload =
-                    instrument->Area(static_cast<size_t>(browser->CurrentSlot() + 10) * 4096 +
-                                         static_cast<size_t>(browser->SessionPieceCount()) * 1024,
-                                     1024);
+                    instrument->Area(SessionOffset(browser->CurrentSlot()) +
+                                         static_cast<size_t>(browser->SessionPieceCount()) * kPiece,
+                                     kPiece);
                 browser->OnUploadDone();
                 break;
             default:

@@ -62,7 +62,7 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedIsNotShownAsAnEmptyReport) 
     auto saved = std::make_unique<LogImage>();
     saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
     const std::vector<uint8_t> zeros(LogImage::kSectorSize, 0);
-    saved->Store(LogImage::kSectorSize * (3 + 10), zeros.data(), LogImage::kSectorSize);
+    saved->Store(SessionOffset(3), zeros.data(), LogImage::kSectorSize);
     ASSERT_EQ(saved->DumpImage((dir + "/index-only.txt").c_str()), 1);
     std::string message;
     ASSERT_EQ(browser->OpenDump((dir + "/index-only.txt").c_str(), message), 1) << message;

@@ -35,7 +35,7 @@ TEST_P(ResumeTest, TheAnswerToTheReAskResendsTheLostStep) {
         browser->OnAskDone();
         browser->OnSetDone(); // sector 0 acknowledged: now on "Index to upload"
         browser->OnSetDone();
-        comms.upload = instrument->Area(0, 4096);
+        comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
         browser->OnUploadDone(); // sector 0 stored, sector 1 requested
         for (int s = 4; s < step.state; ++s) {
             browser->OnSetDone();
@@ -45,7 +45,7 @@ TEST_P(ResumeTest, TheAnswerToTheReAskResendsTheLostStep) {
         browser->OnAskDone();
         browser->OnSetDone();
         browser->OnSetDone();
-        comms.upload.assign(1024, 1);
+        comms.upload.assign(kPiece, 1);
         browser->OnUploadDone(); // piece 0 stored, piece 1 requested
         for (int s = 8; s < step.state; ++s) {
             browser->OnSetDone();
@@ -87,7 +87,7 @@ TEST_F(BrowserTest, ASpoiledFrameInATransferHasItsPieceAskedForAgain) {
     comms.upload.assign(1000, 7);
     browser->OnUploadDone();
     EXPECT_EQ(browser->SessionPieceCount(), 0) << "nothing stored";
-    EXPECT_EQ(image->Bytes()[12 * 4096], 0);
+    EXPECT_EQ(image->Bytes()[SessionOffset(2)], 0);
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
     browser->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload", "Set 12"}));
@@ -198,7 +198,7 @@ TEST_F(BrowserTest, EachSectorHasItsOwnThreeAttempts) {
         EXPECT_EQ(browser->UploadState(), 4);
         browser->OnSetDone();
         browser->OnSetDone();
-        comms.upload = instrument->Area(static_cast<size_t>(sector) * 4096, 4096);
+        comms.upload = instrument->Area(SectorOffset(sector), LogImage::kSectorSize);
         browser->OnUploadDone();
     }
     EXPECT_TRUE(view.messages.empty());

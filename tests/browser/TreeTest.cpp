@@ -217,16 +217,17 @@ TEST_F(TreeTest, ANewIndexClearsTheSelection) {
 
 namespace {
 
-// A full index of 500 sessions spread over many days and months: every node's parent is one level
-// up, and the sibling chain visits exactly the parent's children in insertion order.
+// An index with every slot taken, spread over many days and months: every node's parent is one
+// level up, and the sibling chain visits exactly the parent's children in insertion order.
 TEST_F(BrowserTest, TheSiblingChainOfAFullIndexFollowsTheTree) {
     unsigned int stamp = InstrumentStamp(2025, 11, 28, 6, 0, 0);
     unsigned int seed = 12345;
-    for (int slot = 0; slot < 500; ++slot) {
+    for (int slot = 0; slot < LogImage::kSlotCount; ++slot) {
         seed = seed * 1103515245u + 12345u;
         stamp += 600 + (seed >> 8) % 90000; // ten minutes to a day apart
         const char* tags = (seed & 0x30) == 0x30 ? "A" : ((seed & 0xC0) == 0xC0 ? "F" : "");
-        instrument->PutEntry((slot * 7) % 500, InstrumentMemory::Name(stamp, tags));
+        instrument->PutEntry((slot * 7) % LogImage::kSlotCount,
+                             InstrumentMemory::Name(stamp, tags));
     }
     ToIdle();
     browser->OnAllSessions(false); // alarm and calibration sessions only: many childless days
@@ -252,7 +253,7 @@ TEST_F(BrowserTest, TheSiblingChainOfAFullIndexFollowsTheTree) {
         sessions += node.level == SessionNode::Session ? 1 : 0;
     }
     EXPECT_GT(sessions, 0);
-    EXPECT_LT(sessions, 500);
+    EXPECT_LT(sessions, LogImage::kSlotCount);
 }
 
 } // namespace

@@ -106,8 +106,8 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
     EXPECT_EQ(browser->UploadState(), 6);
 
     instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
-    image->Store(4096, reinterpret_cast<const uint8_t*>("\x5A"), 1);
-    comms.upload = instrument->Area(0, 4096);
+    image->Store(SectorOffset(1), reinterpret_cast<const uint8_t*>("\x5A"), 1);
+    comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
     browser->OnUploadDone();
     // Room for the sector and the zero the engine writes after it; the next sector starts the
     // same round again.
@@ -115,9 +115,10 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
     EXPECT_EQ(browser->UploadState(), 4);
     EXPECT_EQ(browser->IndexSectorCount(), 1);
     EXPECT_EQ(view.progressPos, 1);
-    EXPECT_TRUE(std::equal(image->Bytes(), image->Bytes() + 4096, instrument->bytes.begin()));
+    EXPECT_TRUE(
+        std::equal(image->Bytes(), image->Bytes() + SectorOffset(1), instrument->bytes.begin()));
     // The zero stays out of the image: the next sector's first byte keeps its value.
-    EXPECT_EQ(image->Bytes()[4096], 0x5A);
+    EXPECT_EQ(image->Bytes()[SectorOffset(1)], 0x5A);
 }
 
 TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
@@ -126,11 +127,12 @@ TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
     browser->OnAskDone();
     browser->OnSetDone();
     browser->OnSetDone();
-    image->Store(4096, reinterpret_cast<const uint8_t*>("keep"), 4);
+    image->Store(SectorOffset(1), reinterpret_cast<const uint8_t*>("keep"), 4);
     comms.upload.assign(6000, 0xAB);
     browser->OnUploadDone();
-    EXPECT_EQ(image->Bytes()[4095], 0xAB);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 4096), 4), "keep");
+    EXPECT_EQ(image->Bytes()[SectorOffset(1) - 1], 0xAB);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + SectorOffset(1)), 4),
+              "keep");
 }
 
 TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
@@ -145,7 +147,7 @@ TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
         if (sector == 9) {
             comms.Take();
         }
-        comms.upload = instrument->Area(static_cast<size_t>(sector) * 4096, 4096);
+        comms.upload = instrument->Area(SectorOffset(sector), LogImage::kSectorSize);
         browser->OnUploadDone();
     }
     EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Ask 0"}));
@@ -182,7 +184,7 @@ TEST_F(BrowserTest, ADumpThatCannotBeWrittenIsToldAndTheTreeStillBuilt) {
 
 TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     ToIdle();
-    image->Store(18 * 4096, reinterpret_cast<const uint8_t*>("<next"), 5);
+    image->Store(SessionOffset(8), reinterpret_cast<const uint8_t*>("<next"), 5);
     browser->StartSessionUpload(7);
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
     EXPECT_EQ(browser->UploadState(), 7);
@@ -193,10 +195,10 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     for (int piece = 0; piece < 4; ++piece) {
         browser->OnSetDone();
         browser->OnSetDone();
-        comms.upload.assign(1024, static_cast<uint8_t>(0x30 + piece));
+        comms.upload.assign(kPiece, static_cast<uint8_t>(0x30 + piece));
         browser->OnUploadDone();
         expected.push_back("Find Index to upload");
-        expected.push_back("Set " + std::to_string(piece * 1024));
+        expected.push_back("Set " + std::to_string(piece * kPiece));
         expected.push_back("Find Upload flag");
         expected.push_back("Set 3");
         expected.push_back("Get 1025");
@@ -210,11 +212,12 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     EXPECT_EQ(comms.Take(), expected);
     EXPECT_EQ(browser->UploadState(), 2);
     for (int piece = 0; piece < 4; ++piece) {
-        EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024], 0x30 + piece);
-        EXPECT_EQ(image->Bytes()[17 * 4096 + piece * 1024 + 1023], 0x30 + piece);
+        EXPECT_EQ(image->Bytes()[SessionOffset(7) + piece * kPiece], 0x30 + piece);
+        EXPECT_EQ(image->Bytes()[SessionOffset(7) + piece * kPiece + kPiece - 1], 0x30 + piece);
     }
     // Slot 8's sector, just after, is untouched by the zero that ends the last piece.
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 18 * 4096), 5), "<next");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + SessionOffset(8)), 5),
+              "<next");
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
     EXPECT_EQ(view.progressPos, 0);
@@ -222,30 +225,32 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
 
 TEST_F(BrowserTest, ASessionPieceLongerThanItsRoomIsCut) {
     ToIdle();
-    image->Store(11 * 4096 + 1024, reinterpret_cast<const uint8_t*>("keep"), 4);
+    image->Store(SessionOffset(1) + kPiece, reinterpret_cast<const uint8_t*>("keep"), 4);
     browser->StartSessionUpload(1);
     browser->OnAskDone();
     browser->OnSetDone();
     browser->OnSetDone();
     comms.upload.assign(3000, 0x41);
     browser->OnUploadDone();
-    EXPECT_EQ(image->Bytes()[11 * 4096 + 1023], 0x41);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 11 * 4096 + 1024), 4),
-              "keep");
+    EXPECT_EQ(image->Bytes()[SessionOffset(1) + kPiece - 1], 0x41);
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(image->Bytes() + SessionOffset(1) + kPiece), 4),
+        "keep");
 }
 
 TEST_F(BrowserTest, AShortUploadStoresOnlyTheBytesThatCame) {
     ToIdle();
-    image->Store(12 * 4096 + 100, reinterpret_cast<const uint8_t*>("keep"), 4);
+    image->Store(SessionOffset(2) + 100, reinterpret_cast<const uint8_t*>("keep"), 4);
     browser->StartSessionUpload(2);
     browser->OnAskDone();
     browser->OnSetDone();
     browser->OnSetDone();
     comms.upload.assign(100, 0x42);
     browser->OnUploadDone();
-    EXPECT_EQ(image->Bytes()[12 * 4096 + 99], 0x42);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + 12 * 4096 + 100), 4),
-              "keep");
+    EXPECT_EQ(image->Bytes()[SessionOffset(2) + 99], 0x42);
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(image->Bytes() + SessionOffset(2) + 100), 4),
+        "keep");
 }
 
 TEST_F(BrowserTest, ASessionUploadedBeforeGoKeepsItsFirstByteThroughTheIndex) {
@@ -259,17 +264,17 @@ TEST_F(BrowserTest, ASessionUploadedBeforeGoKeepsItsFirstByteThroughTheIndex) {
     // The tenth index sector ends just before slot 0's sector. The new tree clears the report,
     // and the session, chosen again, reads whole from the image.
     UploadIndex();
-    EXPECT_TRUE(std::equal(image->Bytes() + 10 * 4096, image->Bytes() + 11 * 4096,
-                           instrument->bytes.begin() + 10 * 4096));
+    EXPECT_TRUE(std::equal(image->Bytes() + SessionOffset(0), image->Bytes() + SessionOffset(1),
+                           instrument->bytes.begin() + SessionOffset(0)));
     EXPECT_EQ(view.reportText.find("Before the index"), std::string::npos);
     ReportState again;
     RenderSession(again, *image, 0);
     EXPECT_NE(again.ReportText.find("Before the index"), std::string::npos);
 
-    // The dump holds the session as it arrived: line 2,560 is the start of sector 10.
+    // The dump holds the session as it arrived, sixteen bytes to a line.
     std::ifstream dump(dir + "/FlashData.txt", std::ios::binary);
     std::string line;
-    for (int i = 0; i <= 2560 && std::getline(dump, line); ++i) {
+    for (size_t i = 0; i <= SessionOffset(0) / 16 && std::getline(dump, line); ++i) {
     }
     EXPECT_EQ(line.substr(0, 6), "3C 14 ");
 }
@@ -282,8 +287,8 @@ TEST_F(BrowserTest, UploadingASlotLeavesTheNextSlotAlreadyUploadedWhole) {
     Pump();
     browser->StartSessionUpload(4);
     Pump();
-    EXPECT_TRUE(std::equal(image->Bytes() + 14 * 4096, image->Bytes() + 16 * 4096,
-                           instrument->bytes.begin() + 14 * 4096));
+    EXPECT_TRUE(std::equal(image->Bytes() + SessionOffset(4), image->Bytes() + SessionOffset(6),
+                           instrument->bytes.begin() + SessionOffset(4)));
     EXPECT_NE(SessionText(5).find("Slot five"), std::string::npos);
 }
 
@@ -444,7 +449,7 @@ TEST_F(BrowserTest, GoDuringAnIndexUploadDoesNotStartAnother) {
     browser->OnAskDone();
     browser->OnSetDone();
     browser->OnSetDone();
-    comms.upload = instrument->Area(0, 4096);
+    comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
     browser->OnUploadDone();
     EXPECT_TRUE(view.go); // enabled at the end of every transfer
     browser->OnGo();

@@ -108,19 +108,20 @@ protected:
     }
 
     static void SetName(LogImage& img, int slot, const std::string& name) {
-        Bytes bytes(20, 0);
-        std::memcpy(bytes.data(), name.data(), name.size() < 19 ? name.size() : 19);
-        img.Store(static_cast<uint32_t>(slot / 50) * 4096 + static_cast<uint32_t>(slot % 50) * 20,
-                  bytes.data(), 20);
+        Bytes bytes(LogImage::kEntrySize, 0);
+        const size_t room = LogImage::kEntrySize - 1;
+        std::memcpy(bytes.data(), name.data(), name.size() < room ? name.size() : room);
+        img.Store(LogImage::IndexEntryOffset(static_cast<int16_t>(slot)), bytes.data(),
+                  LogImage::kEntrySize);
     }
     static void SetStream(LogImage& img, int slot, const Bytes& stream) {
         const Bytes stored = Escape(stream);
-        img.Store((static_cast<uint32_t>(slot) + 10) * 4096, stored.data(),
-                  static_cast<uint32_t>(stored.size()));
+        img.Store(LogImage::DataSector(static_cast<int16_t>(slot)) * LogImage::kSectorSize,
+                  stored.data(), static_cast<uint32_t>(stored.size()));
     }
 
     static void BuildImage(LogImage& img) {
-        Bytes erased(10 * 4096, 0xFF);
+        Bytes erased(LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
         img.Store(0, erased.data(), static_cast<uint32_t>(erased.size()));
         SetName(img, 0, Name(kT0, "F___"));
         SetName(img, 1, Name(kT1, "_A__"));

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/UploadMachine.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"
@@ -92,10 +93,10 @@ std::vector<Day> DaysOf(LogImage& image) {
 }
 
 void CopySlot(const LogImage& from, LogImage& to, int16_t slot) {
-    const uint32_t entry = static_cast<uint32_t>(slot / 50) * 4096 + (slot % 50) * 20;
-    to.Store(entry, from.Bytes() + entry, 20);
-    const uint32_t sector = (static_cast<uint32_t>(slot) + 10) * 4096;
-    to.Store(sector, from.Bytes() + sector, 4096);
+    const uint32_t entry = LogImage::IndexEntryOffset(slot);
+    to.Store(entry, from.Bytes() + entry, LogImage::kEntrySize);
+    const uint32_t sector = LogImage::DataSector(slot) * LogImage::kSectorSize;
+    to.Store(sector, from.Bytes() + sector, LogImage::kSectorSize);
 }
 
 class DownloadTest : public ::testing::Test {
@@ -223,12 +224,16 @@ protected:
 
     static std::string Served() { return *root + "/served.txt"; }
 
-    // Lines first to first + count - 1 (1-based) of a dump's text: 256 lines per sector.
+    // A dump holds sixteen bytes to a line.
+    static constexpr size_t kLinesPerSector = LogImage::kSectorSize / 16;
+
+    // The lines of one sector in a dump's text (empty when the dump ends before it).
     static std::string SectorText(const std::string& dump, uint32_t sector) {
         const size_t lineSize = 16 * 3 + 2;
-        const size_t start = sector * 256 * lineSize;
-        return dump.size() >= start + 256 * lineSize ? dump.substr(start, 256 * lineSize)
-                                                     : std::string();
+        const size_t start = sector * kLinesPerSector * lineSize;
+        return dump.size() >= start + kLinesPerSector * lineSize
+                   ? dump.substr(start, kLinesPerSector * lineSize)
+                   : std::string();
     }
     static std::string ErasedSectorText() {
         std::string line;
@@ -237,7 +242,7 @@ protected:
         }
         line += "\r\n";
         std::string text;
-        for (int i = 0; i < 256; ++i) {
+        for (size_t i = 0; i < kLinesPerSector; ++i) {
             text += line;
         }
         return text;
@@ -285,12 +290,12 @@ TEST_F(DownloadTest, SlotsOneReportEachAndOnlyTheirSectorsInTheDump) {
     const std::string dump = ReadFile(work + "/copy.txt");
     const std::string served = ReadFile(Served());
     ASSERT_EQ(dump.size(), served.size());
-    for (uint32_t sector = 0; sector < 10; ++sector) {
+    for (uint32_t sector = 0; sector < LogImage::kIndexSectors; ++sector) {
         EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << sector;
     }
     for (const Day& day : *days) {
         for (int16_t slot : day.slotList) {
-            const uint32_t sector = static_cast<uint32_t>(slot) + 10;
+            const uint32_t sector = LogImage::DataSector(slot);
             if (slot == first || slot == second) {
                 EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << slot;
             } else {
@@ -351,16 +356,19 @@ TEST_F(DownloadTest, StalledInstrumentEndsWithStatus4KeepingTheEarlierReports) {
     // cut off half-way reads as erased rather than as a shorter log.
     const std::string dump = ReadFile(work + "/FlashData.txt");
     const std::string served = ReadFile(Served());
-    for (uint32_t sector = 0; sector < 10; ++sector) {
+    for (uint32_t sector = 0; sector < LogImage::kIndexSectors; ++sector) {
         EXPECT_TRUE(SectorText(dump, sector) == SectorText(served, sector)) << sector;
     }
     for (int16_t slot : (*days)[0].slotList) {
-        EXPECT_TRUE(SectorText(dump, slot + 10u) == SectorText(served, slot + 10u)) << slot;
+        EXPECT_TRUE(SectorText(dump, LogImage::DataSector(slot)) ==
+                    SectorText(served, LogImage::DataSector(slot)))
+            << slot;
     }
     const int16_t done = (*days)[1].slotList[0];
     const int16_t cut = (*days)[1].slotList[1];
-    EXPECT_TRUE(SectorText(dump, done + 10u) == SectorText(served, done + 10u));
-    EXPECT_TRUE(SectorText(dump, cut + 10u) == ErasedSectorText());
+    EXPECT_TRUE(SectorText(dump, LogImage::DataSector(done)) ==
+                SectorText(served, LogImage::DataSector(done)));
+    EXPECT_TRUE(SectorText(dump, LogImage::DataSector(cut)) == ErasedSectorText());
 }
 
 // Replies that keep arriving spoiled end the download with status 5 and their own words, never
@@ -466,6 +474,10 @@ TEST_F(DownloadTest, BadArgumentsTouchNothing) {
     EXPECT_TRUE(ListFolder(work).empty());
 }
 
+// A download asks for each index sector, and for each piece of a session's sector, by number.
+constexpr int kIndexRequests = LogImage::kIndexSectors;
+constexpr int kSessionRequests = UploadMachine::kPiecesPerSector;
+
 // How many sector numbers the instrument was asked for, as its log shows them.
 int SectorRequests(const std::string& log) {
     int count = 0;
@@ -483,13 +495,15 @@ TEST_F(DownloadTest, ASecondDownloadOfAnUnchangedInstrumentUploadsTheIndexOnly) 
     RunResult first = Download({"--pipe", pipeName, "--out", "one", "-q", "--archive", archive});
     ASSERT_EQ(first.status, 0) << first.err;
     const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
-    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * sessions);
+    EXPECT_EQ(SectorRequests(ReadFile(log)), kIndexRequests + kSessionRequests * sessions);
 
     // Every day is written again, from the archive's copies: only the index is uploaded.
     const RunResult second =
         Download({"--pipe", pipeName, "--out", "two", "-q", "--archive", archive});
     ASSERT_EQ(second.status, 0) << second.err;
-    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * sessions + 10) << "only the index again";
+    EXPECT_EQ(SectorRequests(ReadFile(log)),
+              kIndexRequests + kSessionRequests * sessions + kIndexRequests)
+        << "only the index again";
     EXPECT_NE(second.err.find("2 days: 0 sessions uploaded, " + std::to_string(sessions) +
                               " from the archive; 2 reports in two"),
               std::string::npos)
@@ -533,13 +547,15 @@ TEST_F(DownloadTest, AMixedDayUploadsItsNewSessionsOnlyAndWritesTheWholeDay) {
         Download({"--pipe", pipeName, "--slot", std::to_string(held[0]), std::to_string(held[1]),
                   "--out", "one", "-q", "--archive", archive});
     ASSERT_EQ(first.status, 0) << first.err;
-    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * 2);
+    EXPECT_EQ(SectorRequests(ReadFile(log)), kIndexRequests + kSessionRequests * 2);
 
     const RunResult r =
         Download({"--pipe", pipeName, "--out", "reports", "-q", "--archive", archive});
     ASSERT_EQ(r.status, 0) << r.err;
     const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
-    EXPECT_EQ(SectorRequests(ReadFile(log)), 10 + 4 * 2 + 10 + 4 * (sessions - 2));
+    EXPECT_EQ(SectorRequests(ReadFile(log)), kIndexRequests + kSessionRequests * 2 +
+                                                 kIndexRequests +
+                                                 kSessionRequests * (sessions - 2));
     EXPECT_NE(r.err.find(std::to_string(sessions - 2) + " sessions uploaded, 2 from the archive"),
               std::string::npos)
         << r.err;

@@ -265,16 +265,15 @@ class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
         image = std::make_unique<LogImage>();
-        std::vector<uint8_t> erased(10 * 4096, 0xFF);
+        std::vector<uint8_t> erased(LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
         image->Store(0, erased.data(), static_cast<uint32_t>(erased.size()));
         table = std::make_unique<SessionTable>();
     }
     void Name(int slot, const std::string& name) {
-        std::vector<uint8_t> bytes(20, 0);
+        std::vector<uint8_t> bytes(LogImage::kEntrySize, 0);
         std::copy(name.begin(), name.end(), bytes.begin());
-        image->Store(static_cast<uint32_t>(slot / 50) * 4096 +
-                         static_cast<uint32_t>(slot % 50) * 20,
-                     bytes.data(), 20);
+        image->Store(LogImage::IndexEntryOffset(static_cast<int16_t>(slot)), bytes.data(),
+                     LogImage::kEntrySize);
     }
     void Name(int slot, unsigned int stamp, const char* tags) {
         char text[32];

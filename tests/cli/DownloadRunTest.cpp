@@ -21,6 +21,7 @@
 #include "ProgressBar.h"
 #include "app/BrowserComms.h"
 #include "app/SessionBrowser.h"
+#include "app/UploadMachine.h"
 #include "core/LogImage.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
@@ -39,6 +40,11 @@ using testsupport::RemoveTree;
 using testsupport::WriteFile;
 
 using Bytes = std::vector<uint8_t>;
+
+// Where the slot's stream begins in the image.
+uint32_t SessionOffset(int16_t slot) {
+    return LogImage::DataSector(slot) * LogImage::kSectorSize;
+}
 
 // An instrument at the level of the browser's conversation: the three tests of the upload, the
 // driver text, the configuration block and a memory to stream from. Each answer is queued and
@@ -132,9 +138,10 @@ private:
             std::memcpy(&m_upload[308], "Survey", 6);
             std::memcpy(&m_upload[378], "Leak", 4);
         } else {
-            // An index sector comes whole, a session sector in pieces of 1,024 bytes.
-            const uint32_t size = m_sector < 10 ? 4096 : 1024;
-            const uint8_t* from = m_memory.Bytes() + m_sector * 4096 + m_offset;
+            // An index sector comes whole, a session sector in pieces.
+            const uint32_t size = m_sector < LogImage::kIndexSectors ? LogImage::kSectorSize
+                                                                     : UploadMachine::kPieceSize;
+            const uint8_t* from = m_memory.Bytes() + m_sector * LogImage::kSectorSize + m_offset;
             m_upload.assign(from, from + size);
         }
     }
@@ -180,17 +187,18 @@ protected:
         std::snprintf(name, sizeof name, "%08X_%.4s______", stamp, tags);
         Bytes entry(name, name + 19);
         entry.push_back(0);
-        memory->Store(static_cast<uint32_t>(slot / 50) * 4096 + (slot % 50) * 20u, entry.data(),
-                      20);
+        memory->Store(LogImage::IndexEntryOffset(static_cast<int16_t>(slot)), entry.data(),
+                      LogImage::kEntrySize);
         // A switch-on record brings the column heading back by itself; without one the heading
         // depends on what the report before left behind, so every report must start afresh.
         Bytes stream = withSwitchOn ? Record('O', '1', stamp, {'A', 'B', 'C'}) : Bytes();
         const Bytes timed = Record('L', '1', stamp + 60, {1, 10, 0, 0xFE});
         stream.insert(stream.end(), timed.begin(), timed.end());
         stream.push_back(0xFF);
-        Bytes sector(4096, static_cast<uint8_t>(0x30 + slot % 10));
+        Bytes sector(LogImage::kSectorSize, static_cast<uint8_t>(0x30 + slot % 10));
         std::copy(stream.begin(), stream.end(), sector.begin());
-        memory->Store((static_cast<uint32_t>(slot) + 10) * 4096, sector.data(), 4096);
+        memory->Store(SessionOffset(static_cast<int16_t>(slot)), sector.data(),
+                      LogImage::kSectorSize);
     }
 
     // Runs the download to its end (or until nothing more happens).
@@ -322,7 +330,7 @@ TEST_F(DownloadRunTest, ModeNamesGivenReplaceTheInstrumentsAndTheBoxesChooseTheS
     RenderSession(state, *memory, 0);
     EXPECT_EQ(File("2026-12-07.rtf"), state.ReportText);
     // Sessions the boxes left out were not downloaded.
-    EXPECT_EQ(image->Bytes()[(1 + 10) * 4096 + 1], 0xFF);
+    EXPECT_EQ(image->Bytes()[SessionOffset(1) + 1], 0xFF);
 }
 
 TEST_F(DownloadRunTest, SlotsWhateverTheTreeListsAndAnEmptyOneIsReported) {
@@ -360,9 +368,9 @@ TEST_F(DownloadRunTest, SilenceDuringASessionStopsWithStatus4AndErasesTheCutSess
     auto dumped = std::make_unique<LogImage>();
     std::string message;
     ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
-    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 11 * 4096), 0);
-    for (uint32_t i = 0; i < 4096; ++i) {
-        ASSERT_EQ(dumped->Bytes()[11 * 4096 + i], 0xFF) << i;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), SessionOffset(1)), 0);
+    for (uint32_t i = 0; i < LogImage::kSectorSize; ++i) {
+        ASSERT_EQ(dumped->Bytes()[SessionOffset(1) + i], 0xFF) << i;
     }
 }
 
@@ -387,11 +395,13 @@ TEST_F(DownloadRunTest, ASessionCutOffBeforeTheNextSlotLeavesThatSlotWhole) {
     auto dumped = std::make_unique<LogImage>();
     std::string message;
     ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
-    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 10 * 4096), 0);
-    for (uint32_t i = 0; i < 4096; ++i) {
-        ASSERT_EQ(dumped->Bytes()[10 * 4096 + i], 0xFF) << i;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), SessionOffset(0)), 0);
+    for (uint32_t i = 0; i < LogImage::kSectorSize; ++i) {
+        ASSERT_EQ(dumped->Bytes()[SessionOffset(0) + i], 0xFF) << i;
     }
-    EXPECT_EQ(std::memcmp(dumped->Bytes() + 11 * 4096, memory->Bytes() + 11 * 4096, 4096), 0);
+    EXPECT_EQ(std::memcmp(dumped->Bytes() + SessionOffset(1), memory->Bytes() + SessionOffset(1),
+                          LogImage::kSectorSize),
+              0);
 }
 
 TEST_F(DownloadRunTest, SilenceDuringTheIndexLeavesNoDump) {
@@ -487,9 +497,9 @@ TEST_F(DownloadRunTest, InterruptedBetweenReportsKeepsThemAndDumpsWhatArrived) {
     auto dumped = std::make_unique<LogImage>();
     std::string message;
     ASSERT_EQ(dumped->LoadDump(options.dumpPath.c_str(), message), 1) << message;
-    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), 11 * 4096), 0);
-    for (uint32_t i = 0; i < 2 * 4096; ++i) {
-        ASSERT_EQ(dumped->Bytes()[11 * 4096 + i], 0xFF) << i;
+    EXPECT_EQ(std::memcmp(dumped->Bytes(), memory->Bytes(), SessionOffset(1)), 0);
+    for (uint32_t i = 0; i < 2 * LogImage::kSectorSize; ++i) {
+        ASSERT_EQ(dumped->Bytes()[SessionOffset(1) + i], 0xFF) << i;
     }
 }
 

@@ -1,6 +1,7 @@
 // One session that holds every record type, rendered as a whole: through RenderSession, and
 // through the command-line renderer on a memory dump when that program has been built.
 #include "SessionFixture.h"
+#include "core/LogImage.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/FlashDump.h"
@@ -196,18 +197,19 @@ TEST(WholeSession, CommandLineRendererGivesTheSameReport) {
     if (access((testsupport::BinDir() + "/tavon-datalog").c_str(), X_OK) != 0) {
         GTEST_SKIP() << "tavon-datalog has not been built";
     }
-    constexpr int kSlot = 42;
-    std::vector<uint8_t> image(2097152, 0xFF);
+    constexpr int16_t kSlot = 42;
+    std::vector<uint8_t> image(LogImage::kImageSize, 0xFF);
     // Index entry of the slot: the start stamp as eight hex digits, then the tag positions.
     char name[20];
     std::snprintf(name, sizeof name, "%08X-----------", At(0));
-    const size_t entry = (kSlot / 50) * 4096 + (kSlot % 50) * 20;
-    for (int i = 0; i < 20; ++i) {
-        image[entry + i] = i < 19 ? static_cast<uint8_t>(name[i]) : 0;
+    const size_t entry = LogImage::IndexEntryOffset(kSlot);
+    for (size_t i = 0; i < LogImage::kEntrySize; ++i) {
+        image[entry + i] = i + 1 < LogImage::kEntrySize ? static_cast<uint8_t>(name[i]) : 0;
     }
     const Session session = EveryRecordType();
     const std::vector<uint8_t> stored = EscapeForFlash(session.stream);
-    std::copy(stored.begin(), stored.end(), image.begin() + (kSlot + 10) * 4096);
+    std::copy(stored.begin(), stored.end(),
+              image.begin() + LogImage::DataSector(kSlot) * LogImage::kSectorSize);
 
     const testsupport::TempDir dir("report-cli-");
     ASSERT_TRUE(dir.Ok());

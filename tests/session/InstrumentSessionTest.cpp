@@ -28,6 +28,9 @@
 
 namespace {
 
+// The ten index sectors, where the image starts.
+constexpr size_t kIndexBytes = LogImage::kIndexSectors * LogImage::kSectorSize;
+
 // No dialog in a test: should the pipe not open, the choice is cancelled.
 class CancelHost : public PortDialogHost {
 public:
@@ -173,7 +176,7 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
     session.Browser().OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + 10 * 4096,
+    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + kIndexBytes,
                            expectedImage->Bytes()));
     SessionTable expectedTable;
     expectedTable.Build(*expectedImage);
@@ -225,7 +228,7 @@ TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
     session.Browser().OnGo();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 300));
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
-    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + 10 * 4096,
+    EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + kIndexBytes,
                            expectedImage->Bytes()));
     // The seed makes the simulator drop some of the requests on the way.
     std::ifstream written(log);
