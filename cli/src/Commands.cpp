@@ -99,6 +99,7 @@ const Command* CommandTable() {
         {"export", kExportSynopsis, kExportHelp, kExportExitStatus, RunExport, nullptr, nullptr},
         {"download", kDownloadSynopsis, kDownloadHelp, kDownloadExitStatus, RunDownload, nullptr,
          nullptr},
+        {"watch", kWatchSynopsis, kWatchHelp, kWatchExitStatus, RunWatch, nullptr, nullptr},
         {"archive", kArchiveSynopsis, kArchiveHelp, kArchiveExitStatus, RunArchive, kArchiveParts,
          kArchivePartOptions},
         {"plot", kPlotSynopsis, kPlotHelp, kPlotExitStatus, RunPlot, nullptr, nullptr},

@@ -46,6 +46,11 @@ extern const char kDownloadHelp[];
 extern const char kDownloadExitStatus[];
 int RunDownload(int argc, char** argv);
 
+extern const char kWatchSynopsis[];
+extern const char kWatchHelp[];
+extern const char kWatchExitStatus[];
+int RunWatch(int argc, char** argv);
+
 extern const char kArchiveSynopsis[];
 extern const char kArchiveHelp[];
 extern const char kArchiveExitStatus[];

@@ -26,6 +26,7 @@
 #include "ChartOutput.h"
 #include "CommandLine.h"
 #include "DownloadOptions.h"
+#include "DriverSupport.h"
 #include "ExitStatus.h"
 #include "InstrumentDownload.h"
 #include "LinkChoice.h"
@@ -34,68 +35,7 @@
 
 namespace {
 
-constexpr int kTickMs = 100;
 const char kSettingsFile[] = "Settings.ini";
-
-// The engine counts ticks, not milliseconds: TAVON_TICK_MS (1 to 100) runs the same conversation
-// at a quicker pace, which is how the tests run it against the simulator.
-int TickPeriod() {
-    const char* text = std::getenv("TAVON_TICK_MS");
-    const int ms = text != nullptr ? std::atoi(text) : 0;
-    return ms >= 1 && ms <= kTickMs ? ms : kTickMs;
-}
-
-bool StderrIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) == 1;
-#endif
-}
-
-#ifndef _WIN32
-// SIGINT and SIGTERM reach the event loop through a socket pair, so the download ends in order:
-// the dump keeps every session that had arrived.
-int g_signalPair[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPair[1], &c, 1);
-}
-
-std::unique_ptr<QSocketNotifier> InterruptOnSignals(std::function<void()> interrupt) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) != 0) {
-        return nullptr;
-    }
-    auto notifier = std::make_unique<QSocketNotifier>(g_signalPair[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated,
-                     [interrupt = std::move(interrupt)] {
-                         char c = 0;
-                         [[maybe_unused]] const ssize_t n = ::read(g_signalPair[0], &c, 1);
-                         interrupt();
-                     });
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    return notifier;
-}
-#else
-// Ctrl-C on a Windows console ends the process; the reports written so far stay.
-std::unique_ptr<QSocketNotifier> InterruptOnSignals(std::function<void()>) {
-    return nullptr;
-}
-#endif
-
-// How bad an exit status is, for the status of several instruments: the worst of theirs.
-int Severity(int status) {
-    static const int kOrder[] = {kExitOk,       kExitArchive,    kExitUsage,  kExitOutputFailed,
-                                 kExitNoAnswer, kExitCommsError, kExitNoLink, kExitInterrupted};
-    for (size_t i = 0; i < sizeof kOrder / sizeof kOrder[0]; ++i) {
-        if (kOrder[i] == status) {
-            return static_cast<int>(i);
-        }
-    }
-    return static_cast<int>(sizeof kOrder / sizeof kOrder[0]);
-}
 
 bool TerminalUnderstandsCursorMoves() {
 #ifdef _WIN32
@@ -223,8 +163,7 @@ int RunDownloadSession(const DownloadOptions& options) {
         std::signal(SIGPIPE, SIG_IGN);
 #endif
         QCoreApplication::exec();
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        RestoreSignals();
 #ifdef SIGPIPE
         std::signal(SIGPIPE, SIG_DFL);
 #endif
@@ -232,9 +171,7 @@ int RunDownloadSession(const DownloadOptions& options) {
     int worst = kExitOk;
     for (size_t i = 0; i < downloads.size(); ++i) {
         downloads[i]->Close();
-        if (Severity(statuses[i]) > Severity(worst)) {
-            worst = statuses[i];
-        }
+        worst = WorseStatus(worst, statuses[i]);
     }
     if (several) {
         // One line per instrument: the run's outcome at a glance.

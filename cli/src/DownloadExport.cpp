@@ -7,7 +7,7 @@
 
 bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,
                          SessionByteSource& source, const ReportState& report,
-                         const std::vector<ExportFormat>& formats) {
+                         const std::vector<ExportFormat>& formats, const FileWriter& write) {
     if (formats.empty()) {
         return true;
     }
@@ -26,7 +26,10 @@ bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_
     bool ok = true;
     for (ExportFormat format : formats) {
         const QByteArray data = ExportSessions(sessions, format, filter);
-        ok = WriteOutput(stem + ExportFormatSuffix(format), data.toStdString()) == kExitOk && ok;
+        const std::string path = stem + ExportFormatSuffix(format);
+        const bool written = write ? write(path, data.toStdString())
+                                   : WriteOutput(path, data.toStdString()) == kExitOk;
+        ok = written && ok;
     }
     return ok;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@ struct ReportState;
 // Beside a report file, the same sessions in each asked format: "DIR/2026-12-07.rtf" gives
 // "DIR/2026-12-07.csv" and so on, each written under a temporary name and renamed, with the
 // report's mode names and filter. Returns false when a file could not be written (the reason is
-// printed).
+// printed). `write` puts one file's bytes at its path; without one, WriteOutput does.
+using FileWriter = std::function<bool(const std::string& path, const std::string& data)>;
 bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,
                          SessionByteSource& source, const ReportState& report,
-                         const std::vector<ExportFormat>& formats);
+                         const std::vector<ExportFormat>& formats,
+                         const FileWriter& write = nullptr);

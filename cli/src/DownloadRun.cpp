@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "DownloadExport.h"
 #include "ExitStatus.h"
+#include "OutputPlacement.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
 #include "TreeText.h"
@@ -32,12 +33,23 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
+int ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(getpid());
+#endif
+}
+
 } // namespace
 
 DownloadRun::DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
                          ProgressBar& progress, std::FILE* out)
     : m_options(options), m_image(image), m_report(report), m_progress(progress), m_out(out),
-      m_outDir(options.outDir), m_dumpPath(options.dumpPath) {}
+      m_outDir(options.outDir), m_dumpPath(options.dumpPath) {
+    static int runs = 0;
+    m_runNumber = ++runs;
+}
 
 void DownloadRun::SetOutput(const std::string& outDir, const std::string& dumpPath) {
     m_outDir = outDir;
@@ -48,6 +60,10 @@ void DownloadRun::SetOutput(const std::string& outDir, const std::string& dumpPa
 }
 
 void DownloadRun::Tell(const std::string& text) const {
+    if (m_sink) {
+        m_sink(text);
+        return;
+    }
     PrintError(m_prefix.empty() ? text : m_prefix + ": " + text);
 }
 
@@ -149,8 +165,10 @@ void DownloadRun::IndexEnded(bool ok) {
         SessionTreeText(m_browser->Table(), m_browser->Boxes(), [this](int16_t slot) {
             return m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
         });
-    std::fputs(tree.c_str(), m_out);
-    std::fflush(m_out);
+    if (m_out != nullptr) {
+        std::fputs(tree.c_str(), m_out);
+        std::fflush(m_out);
+    }
 
     m_plan = PlanDownload(m_browser->Table(), m_browser->Tree(), m_options);
     for (const std::string& line : m_plan.missing) {
@@ -169,8 +187,20 @@ void DownloadRun::IndexEnded(bool ok) {
         });
     }
     m_job = 0;
-    // A run with nothing to do changes no file: the old dump stays.
-    if (!m_plan.jobs.empty() && ok && !PutDumpInPlace()) {
+    if (m_planReady) {
+        int toUpload = 0;
+        for (const ReportJob& job : m_plan.jobs) {
+            for (int16_t slot : job.sessionSlots) {
+                const bool held =
+                    m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
+                toUpload += held ? 0 : 1;
+            }
+        }
+        m_planReady(toUpload, static_cast<int>(m_plan.jobs.size()));
+    }
+    // A run with nothing to do changes no file: the old dump stays. A placement's dump waits
+    // for the folder of the last report.
+    if (!m_plan.jobs.empty() && ok && m_placement == nullptr && !PutDumpInPlace()) {
         m_outputFailed = true;
     }
     if (m_plan.jobs.empty()) {
@@ -237,21 +267,62 @@ void DownloadRun::StartJob() {
 
 void DownloadRun::WriteReport(const ReportJob& job) {
     m_progress.Clear();
-    const std::string path = JoinPath(m_outDir, job.fileName);
-    if (WriteOutput(path, m_report.ReportText) == kExitOk) {
+    std::string folder = m_outDir;
+    if (m_placement != nullptr) {
+        folder = m_placement->FolderFor(job);
+        if (folder.empty()) {
+            m_outputFailed = true;
+            return;
+        }
+        m_lastFolder = folder;
+    }
+    const std::string path = JoinPath(folder, job.fileName);
+    const bool written = m_placement != nullptr ? m_placement->Write(path, m_report.ReportText)
+                                                : WriteOutput(path, m_report.ReportText) == kExitOk;
+    if (written) {
         ++m_reportsWritten;
     } else {
         m_outputFailed = true;
     }
-    if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats)) {
+    FileWriter write;
+    if (m_placement != nullptr) {
+        write = [this](const std::string& at, const std::string& data) {
+            return m_placement->Write(at, data);
+        };
+    }
+    if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats,
+                             write)) {
         m_outputFailed = true;
     }
-    if (m_chartWriter && !m_options.plot.empty()) {
-        const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
-        if (!m_chartWriter(job.sessionSlots, JoinPath(m_outDir, stem + "." + m_options.plot))) {
-            m_outputFailed = true;
-        }
+    const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
+    if (m_pdfWriter) {
+        m_outputFailed = !Draw(m_pdfWriter, job, folder, stem + ".pdf") || m_outputFailed;
     }
+    if (m_chartWriter && !m_options.plot.empty()) {
+        // Beside a PDF report, the chart's PDF takes a name of its own.
+        const std::string name =
+            stem + (m_pdfWriter && m_options.plot == "pdf" ? "-chart." : ".") + m_options.plot;
+        m_outputFailed = !Draw(m_chartWriter, job, folder, name) || m_outputFailed;
+    }
+}
+
+bool DownloadRun::Draw(const ChartWriter& writer, const ReportJob& job, const std::string& folder,
+                       const std::string& name) {
+    const std::string path = JoinPath(folder, name);
+    if (m_placement == nullptr) {
+        return writer(job.sessionSlots, path);
+    }
+    // Drawn aside, so that the placement can compare it with what is there; the ending stays,
+    // since it chooses the format.
+    const size_t dot = name.rfind('.');
+    const std::string temp =
+        JoinPath(folder, name.substr(0, dot) + "." + std::to_string(ProcessId()) + ".part" +
+                             name.substr(dot));
+    if (!writer(job.sessionSlots, temp)) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return m_placement->Place(temp, path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -276,13 +347,22 @@ std::string DownloadRun::DumpTarget() const {
     // Devices and pipes cannot be replaced by a rename; they are written to directly. The
     // temporary name is this process's own, so that two downloads into one folder never write
     // through each other's.
-#ifdef _WIN32
-    const int pid = _getpid();
-#else
-    const int pid = static_cast<int>(getpid());
-#endif
+    // With a placement, each run of the process has its own, since several may share the path.
     const std::string& path = m_dumpPath;
-    return IsRegularOrMissing(path) ? path + "." + std::to_string(pid) + ".part" : path;
+    if (m_placement != nullptr) {
+        return path + "." + std::to_string(ProcessId()) + "-" + std::to_string(m_runNumber) +
+               ".part";
+    }
+    return IsRegularOrMissing(path) ? path + "." + std::to_string(ProcessId()) + ".part" : path;
+}
+
+std::string DownloadRun::DumpPlace() const {
+    if (m_placement == nullptr) {
+        return m_dumpPath;
+    }
+    const size_t slash = m_dumpPath.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? m_dumpPath : m_dumpPath.substr(slash + 1);
+    return JoinPath(m_lastFolder, name);
 }
 
 bool DownloadRun::PutDumpInPlace() {
@@ -304,11 +384,16 @@ bool DownloadRun::PutDumpInPlace() {
 
 bool DownloadRun::WriteDump() {
     const std::string target = DumpTarget();
-    if (m_image.DumpImage(target.c_str()) != 1) {
-        Tell("cannot write the dump " + m_dumpPath);
+    if (m_placement != nullptr && m_lastFolder.empty()) {
+        std::remove(target.c_str()); // no report was written: the dump has no folder
         return false;
     }
-    return PutDumpInPlace();
+    if (m_image.DumpImage(target.c_str()) != 1) {
+        std::remove(target.c_str());
+        Tell("cannot write the dump " + DumpPlace());
+        return false;
+    }
+    return m_placement != nullptr ? m_placement->Place(target, DumpPlace()) : PutDumpInPlace();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -379,7 +464,7 @@ void DownloadRun::Stop(int status, const std::string& message) {
                 std::to_string(m_plan.jobs.size()) + " reports written";
     }
     if (dumped) {
-        kept += "; the dump " + m_dumpPath + " holds the index and the sessions that arrived";
+        kept += "; the dump " + DumpPlace() + " holds the index and the sessions that arrived";
     }
     Tell(message + kept);
     Finish();
@@ -419,11 +504,14 @@ std::string DownloadRun::Summary() const {
         text += ", " + std::to_string(m_sessionsRestored) + " from the archive";
     }
     if (m_plan.jobs.empty()) {
-        return text + "; nothing to write, the dump " + m_dumpPath + " left as it was";
+        return text + (m_placement != nullptr
+                           ? std::string("; nothing new to write")
+                           : "; nothing to write, the dump " + m_dumpPath + " left as it was");
     }
-    const std::string folder = m_outDir == "." ? "the working folder" : m_outDir;
+    const std::string& outDir = m_placement != nullptr ? m_lastFolder : m_outDir;
+    const std::string folder = outDir == "." ? "the working folder" : outDir;
     return text + "; " + count(static_cast<size_t>(m_reportsWritten), "report") + " in " + folder +
-           ", the memory dump in " + m_dumpPath;
+           ", the memory dump in " + DumpPlace();
 }
 
 bool DownloadRun::Finalize(int status) {

@@ -12,6 +12,7 @@
 
 class DownloadKeeper;
 class LogImage;
+class OutputPlacement;
 class ProgressBar;
 class SessionBrowser;
 struct ReportState;
@@ -24,6 +25,7 @@ struct ReportState;
 // scripted instrument.
 class DownloadRun : public BrowserView {
 public:
+    // out: where the session tree is printed; null: nowhere.
     DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
                 ProgressBar& progress, std::FILE* out);
 
@@ -46,6 +48,9 @@ public:
     using ChartWriter =
         std::function<bool(const std::vector<int16_t>& sessionSlots, const std::string& path)>;
     void SetChartWriter(ChartWriter writer) { m_chartWriter = std::move(writer); }
+    // Writes the report just written, with its chart, as a PDF beside it (DIR/YYYY-MM-DD.pdf;
+    // a PDF chart is then DIR/YYYY-MM-DD-chart.pdf). Without one no PDF report is written.
+    void SetReportPdfWriter(ChartWriter writer) { m_pdfWriter = std::move(writer); }
 
     // Called once, with the exit status, when the download has ended either way.
     void SetFinish(std::function<void(int)> finish) { m_finish = std::move(finish); }
@@ -56,6 +61,18 @@ public:
     // The last line of a download that went through: what came and where it went.
     std::string Summary() const;
 
+    // Where the files go and how they are put there instead of the output folder (the watcher):
+    // each report's folder from the placement, the dump beside the last report written, and
+    // nothing written to the dump's own path until the end.
+    void SetPlacement(OutputPlacement* placement) { m_placement = placement; }
+    // Where the download's messages go instead of standard error; "tavon-datalog: " and the
+    // prefix are then left to the receiver.
+    void SetMessageSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
+    // Told once the index has been read and the plan made: how many sessions the plan uploads
+    // (those the archive does not hold complete) and how many days or slots it writes.
+    void SetPlanReady(std::function<void(int toUpload, int reports)> ready) {
+        m_planReady = std::move(ready);
+    }
     // Several instruments at once: each message names its instrument.
     void SetMessagePrefix(const std::string& prefix) { m_prefix = prefix; }
     // The output folder and the dump, once the instrument's name is known; before the index.
@@ -99,9 +116,14 @@ private:
     void StartJob();
     void KeepIndex();
     void WriteReport(const ReportJob& job);
+    // One drawn file of the report: `name` in `folder`; true when written.
+    bool Draw(const ChartWriter& writer, const ReportJob& job, const std::string& folder,
+              const std::string& name);
     void MarkCompleted(int16_t slot);
     void EraseSector(uint32_t sector);
     std::string DumpTarget() const;
+    // Where the dump ends up: its path, or beside the last report with a placement.
+    std::string DumpPlace() const;
     bool PutDumpInPlace();
     bool WriteDump();
     void DrawProgress(BrowserRequest request, int done);
@@ -124,8 +146,14 @@ private:
     std::FILE* m_out;
     SessionBrowser* m_browser = nullptr;
     DownloadKeeper* m_keeper = nullptr;
+    OutputPlacement* m_placement = nullptr;
+    std::function<void(const std::string&)> m_sink;
+    std::function<void(int, int)> m_planReady;
+    std::string m_lastFolder; // with a placement: the folder of the last report written
+    int m_runNumber = 0;      // this run among the process's, for its temporary dump
     std::function<void(int)> m_finish;
     ChartWriter m_chartWriter;
+    ChartWriter m_pdfWriter;
 
     DownloadPlan m_plan;
     Phase m_phase = Phase::StartingUp;

@@ -12,3 +12,19 @@ enum ExitStatus {
     kExitArchive = 6,       // the archive could not be opened, read or written
     kExitInterrupted = 130, // download: ended by SIGINT or SIGTERM, as a shell reports it
 };
+
+// The worse of two statuses, for the status of several instruments: interrupted, then no link,
+// spoiled replies, silence, output, usage, archive; 0 is the best.
+inline int WorseStatus(int a, int b) {
+    const auto severity = [](int status) {
+        static const int kOrder[] = {kExitOk,       kExitArchive,    kExitUsage,  kExitOutputFailed,
+                                     kExitNoAnswer, kExitCommsError, kExitNoLink, kExitInterrupted};
+        for (int i = 0; i < static_cast<int>(sizeof kOrder / sizeof kOrder[0]); ++i) {
+            if (kOrder[i] == status) {
+                return i;
+            }
+        }
+        return static_cast<int>(sizeof kOrder / sizeof kOrder[0]);
+    };
+    return severity(b) > severity(a) ? b : a;
+}

@@ -33,20 +33,6 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A folder name from what an instrument is called: no separators, nothing hidden.
-std::string FolderName(const std::string& name) {
-    std::string folder;
-    for (const char c : name) {
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
-                           (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
-        folder += plain ? c : '_';
-    }
-    if (folder.empty() || folder[0] == '.') {
-        folder.insert(folder.begin(), '_');
-    }
-    return folder;
-}
-
 } // namespace
 
 InstrumentDownload::InstrumentDownload(DownloadOptions options, ProgressBar& progress, int tickMs,
@@ -82,10 +68,26 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         return false;
     }
     InstrumentSession& session = *m_session;
-    m_run.reset(new DownloadRun(m_options, session.Image(), session.Report(), m_progress, stdout));
+    m_run.reset(
+        new DownloadRun(m_options, session.Image(), session.Report(), m_progress, m_hooks.tree));
     DownloadRun& run = *m_run;
     session.SetView(&run);
     run.Attach(session.Browser());
+    run.SetPlacement(m_hooks.placement);
+    if (m_hooks.messages) {
+        run.SetMessageSink(m_hooks.messages);
+    }
+    if (m_hooks.planReady) {
+        run.SetPlanReady(m_hooks.planReady);
+    }
+    if (m_hooks.pdfReports) {
+        run.SetReportPdfWriter(
+            [&session](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+                ReportState& report = session.Report();
+                const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
+                return WriteReportPdfFile(session.Image(), report, job, path) == kExitOk;
+            });
+    }
     if (m_ownFolder) {
         run.SetMessagePrefix(LinkName());
     }
@@ -150,6 +152,12 @@ void InstrumentDownload::Ended(int status) {
     RemoveEmptyFolders(m_madeFolders);
     if (m_done) {
         m_done(status);
+    }
+}
+
+void InstrumentDownload::KeepIdle() {
+    if (m_status >= 0 && m_session->LinkOpen()) {
+        m_session->ResumeTicks();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@ class HeldPrompt;
 class InstrumentSession;
 class LinkChoice;
 class LinkSelection;
+class OutputPlacement;
 class ProgressBar;
 class UserPrompt;
 
@@ -41,6 +43,23 @@ public:
     // Opens the link. False when none could be opened: nothing was written, and FailureHint()
     // says what was tried.
     bool Open(UserPrompt& prompt, HeldPrompt& held);
+
+    // What the watcher changes about a download, set before Start: where the session tree goes
+    // (null: nowhere), where the files go and how, where the messages go instead of standard
+    // error, what it is told once the plan is made (DownloadRun::SetPlanReady), and whether each
+    // report is also written as a PDF.
+    struct Hooks {
+        std::FILE* tree = stdout;
+        OutputPlacement* placement = nullptr;
+        std::function<void(const std::string&)> messages;
+        std::function<void(int toUpload, int reports)> planReady;
+        bool pdfReports = false;
+    };
+    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    // After the end: the link stays open and the idle poll goes on, so that the instrument's
+    // leaving is noticed (InstrumentSession::LinkLost).
+    void KeepIdle();
+    InstrumentSession& Session() { return *m_session; }
     // Starts the download; `done` is called once, with the exit status, when it has ended either
     // way. False when its folder could not be made (the message has been printed).
     bool Start(std::function<void(int)> done);
@@ -71,5 +90,6 @@ private:
     std::unique_ptr<DownloadArchive> m_keeper;
     std::vector<std::string> m_madeFolders;
     std::function<void(int)> m_done;
+    Hooks m_hooks;
     int m_status = -1;
 };

@@ -148,3 +148,16 @@ void RemoveEmptyFolders(const std::vector<std::string>& made) {
         }
     }
 }
+
+std::string FolderName(const std::string& name) {
+    std::string folder;
+    for (const char c : name) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                           (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
+        folder += plain ? c : '_';
+    }
+    if (folder.empty() || folder[0] == '.') {
+        folder.insert(folder.begin(), '_');
+    }
+    return folder;
+}

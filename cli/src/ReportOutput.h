@@ -18,3 +18,7 @@ bool MakeFolders(const std::string& dir, std::string& message,
 // Removes the folders MakeFolders made, as long as they are empty: a run that wrote nothing leaves
 // nothing behind.
 void RemoveEmptyFolders(const std::vector<std::string>& made);
+
+// A folder name from what an instrument, a job or a user is called: letters, digits, '-', '_'
+// and '.' stay, anything else becomes '_'; never empty, never hidden.
+std::string FolderName(const std::string& name);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+struct ReportJob;
+
+// Where a download's files go and how they are put there, when that is not simply "the output
+// folder, replacing what is there": the watcher files each day under a folder of its own and
+// never replaces a file that holds other bytes. Plain C++.
+class OutputPlacement {
+public:
+    virtual ~OutputPlacement() = default;
+    // The folder that the files of this report go to, made when missing; empty when it could
+    // not be made (the placement has said why).
+    virtual std::string FolderFor(const ReportJob& job) = 0;
+    // Writes `data` as the file `path` (under a temporary name first). False when it could not
+    // be written (the placement has said why).
+    virtual bool Write(const std::string& path, const std::string& data) = 0;
+    // Puts the finished file `temp` in place as `path`; `temp` is gone afterwards either way.
+    virtual bool Place(const std::string& temp, const std::string& path) = 0;
+};

@@ -1,0 +1,83 @@
+// tavon-datalog watch: every instrument that connects, downloaded and filed without a window.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "WatchDriver.h"
+#include "watch/WatchOptions.h"
+
+const char kWatchSynopsis[] =
+    "watch [--out TEMPLATE] [--archive LOCATION] [--export csv,geojson,gpx] [--plot pdf|png] "
+    "[--pdf] [--fast] [--ports all|NAME...] [--pipe [NAME]] [--once] [--every MINUTES] "
+    "[--log FILE] [--quiet]";
+
+const char kWatchHelp[] =
+    "Runs until stopped, and downloads every instrument that connects: a serial port of a\n"
+    "known driver that appears (cables and paired Bluetooth devices, as the connection dialog\n"
+    "finds them; polled every 2 s), or a companion pipe that starts answering. A port or pipe\n"
+    "that is there at the start counts as newly connected. Each instrument gets a session of\n"
+    "its own: its identity, its index, then only the sessions the archive does not hold\n"
+    "complete are uploaded and archived, and the reports of the days that got new sessions\n"
+    "are written (RTF; PDF too with --pdf), with the exports and charts asked for and the\n"
+    "memory dump beside the last one. The instrument then stays connected, idle, and is\n"
+    "downloaded again when it reconnects, or every MINUTES with --every.\n"
+    "\n"
+    "Files are written under a temporary name and renamed. A file that is there with the same\n"
+    "bytes is left alone; one with other bytes is never replaced: the new file gets \"-2\"\n"
+    "(\"-3\", ...) before its ending, and the log says so. A session cut off by a link that\n"
+    "closes is neither archived nor reported; the next connection goes on with what is still\n"
+    "missing. A session whose bytes do not match its index entry is not filed.\n"
+    "\n"
+    "  --out TEMPLATE       the folder of each day's files, with the fields {instrument} (its\n"
+    "                       serial number, else the port or pipe), {date} (YYYY-MM-DD of the\n"
+    "                       sessions), {month} (YYYY-MM), {job} and {user} (the first job\n"
+    "                       number and user name in the day's sessions); default\n"
+    "                       Tavon/{instrument}/{date} in the user's documents folder\n"
+    "  --archive LOCATION   the archive, as for tavon-datalog archive (default: \"Archive\" in\n"
+    "                       Settings.ini, else the program's own)\n"
+    "  --export LIST        beside each report, its sessions as csv, geojson and/or gpx\n"
+    "  --plot pdf|png       beside each report, the chart of its sessions\n"
+    "  --pdf                each report also as PDF, with its chart (a PDF chart of --plot is\n"
+    "                       then YYYY-MM-DD-chart.pdf)\n"
+    "  --fast               fast uploads (also \"Fast Upload=TRUE\" in Settings.ini)\n"
+    "  --ports all|NAME...  the ports watched: every port the discovery lists with a known\n"
+    "                       driver, or these devices (ttyUSB0, /dev/rfcomm0, COM3)\n"
+    "  --pipe [NAME]        the companion pipe NAME (default \"RAK Pipe\"); may be repeated\n"
+    "                       Without --ports and --pipe: every port of a known driver and the\n"
+    "                       pipe \"RAK Pipe\".\n"
+    "  --once               download every instrument present now, then exit\n"
+    "  --every MINUTES      download connected instruments again at this interval\n"
+    "  --log FILE           the log goes to FILE (appended) instead of standard output\n"
+    "  -q, --quiet          nothing on standard output\n"
+    "\n"
+    "The log has one line per event, with its time: connected, index read, new sessions, each\n"
+    "file written or left alone, the visit's outcome, link lost, and errors with their cause.\n"
+    "Settings.ini in the working directory may hold the same settings under [Watch]: Out,\n"
+    "Archive, Export, Plot, PDF, Fast, Ports, Pipe, Every, Log, Quiet (Key=value; TRUE for the\n"
+    "switches); the command line goes over them.\n";
+
+const char kWatchExitStatus[] =
+    "Exit status: 0 stopped by SIGINT or SIGTERM (the upload under way is ended cleanly: no\n"
+    "partial file, the sessions that arrived whole are archived); with --once the worst status\n"
+    "of the instruments' downloads, as for download (0 all went through, 3 none was there or\n"
+    "one could not be opened, 4 one stopped answering, ...); 1 the log could not be opened;\n"
+    "2 bad arguments.\n";
+
+int RunWatch(int argc, char** argv) {
+    std::string settings;
+    std::ifstream in("Settings.ini", std::ios::binary);
+    if (in) {
+        std::ostringstream text;
+        text << in.rdbuf();
+        settings = text.str();
+    }
+    WatchOptions options;
+    std::string message;
+    if (!ParseWatchOptions(argc, argv, settings, options, message)) {
+        return UsageError(message, "watch");
+    }
+    // The register's compliance warnings are wired here where that work exists.
+    return RunWatchSession(options);
+}

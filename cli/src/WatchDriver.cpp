@@ -1,0 +1,358 @@
+// The Qt edge of `tavon-datalog watch`: the clock, the ports and pipes it polls, the log, and one
+// InstrumentDownload per instrument that appears. What to do when is the Watcher's.
+#include "WatchDriver.h"
+
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChartOutput.h"
+#include "CommandLine.h"
+#include "DownloadPlan.h"
+#include "DriverSupport.h"
+#include "ExitStatus.h"
+#include "InstrumentDownload.h"
+#include "LinkChoice.h"
+#include "ProgressBar.h"
+#include "core/LogImage.h"
+#include "linkselect/PipePlace.h"
+#include "linkselect/PortDiscovery.h"
+#include "report/Report.h"
+#include "report/SessionValues.h"
+#include "session/InstrumentSession.h"
+#include "watch/KeptFiles.h"
+#include "watch/WatchOptions.h"
+
+namespace {
+
+constexpr int kPollMs = 2000;
+
+// The discovery is polled every 2 s; TAVON_WATCH_POLL_MS (10 to 2000) polls quicker, for the
+// tests.
+int PollPeriod() {
+    const char* text = std::getenv("TAVON_WATCH_POLL_MS");
+    const int ms = text != nullptr ? std::atoi(text) : 0;
+    return ms >= 10 && ms <= kPollMs ? ms : kPollMs;
+}
+
+// One line per event, with its local time, on standard output and/or the log file; flushed at
+// once so that a service's journal and a tail -f follow it.
+class EventLog {
+public:
+    EventLog(const std::string& path, bool quiet) : m_stdout(!quiet) {
+        if (!path.empty()) {
+            m_file = std::fopen(path.c_str(), "a");
+        }
+    }
+    ~EventLog() {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+    }
+    bool Open(const std::string& path) const { return path.empty() || m_file != nullptr; }
+    void Line(const std::string& text) {
+        const std::string line =
+            QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss ").toStdString() + text +
+            "\n";
+        if (m_file != nullptr) {
+            std::fputs(line.c_str(), m_file);
+            std::fflush(m_file);
+        } else if (m_stdout) {
+            std::fputs(line.c_str(), stdout);
+            std::fflush(stdout);
+        }
+    }
+
+private:
+    std::FILE* m_file = nullptr;
+    bool m_stdout;
+};
+
+// The libraries' message boxes, as lines of the log.
+class LogPrompt : public UserPrompt {
+public:
+    explicit LogPrompt(EventLog& log) : m_log(log) {}
+    void Show(const std::string& text, const std::string& caption) override {
+        m_log.Line(caption + ": " + text);
+    }
+
+private:
+    EventLog& m_log;
+};
+
+bool PipeAnswers(const std::string& name) {
+#ifdef _WIN32
+    (void)name;
+    return true; // a named pipe is found by opening it
+#else
+    struct stat info;
+    return stat(PipeSocketPath(name).c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+#endif
+}
+
+bool PortExists(const std::string& name) {
+#ifdef _WIN32
+    (void)name;
+    return true;
+#else
+    struct stat info;
+    const std::string path = name.compare(0, 1, "/") == 0 ? name : "/dev/" + name;
+    return stat(path.c_str(), &info) == 0;
+#endif
+}
+
+// The first job number and user name in a day's sessions, for the output template.
+void JobAndUser(LogImage& image, const ReportState& report, const ReportJob& job,
+                TemplateFields& fields) {
+    for (int16_t slot : job.sessionSlots) {
+        SessionRecordReader reader(image, slot, report.ModeNames);
+        RecordValue record;
+        while ((fields.job.empty() || fields.user.empty()) && reader.Next(record)) {
+            if (record.Kind == RecordKind::JobNumber && fields.job.empty() && record.HasText) {
+                fields.job = record.Text;
+            } else if (record.Kind == RecordKind::UserName && fields.user.empty() &&
+                       record.HasText) {
+                fields.user = record.Text;
+            }
+        }
+    }
+}
+
+std::string DefaultTemplate() {
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) {
+        documents = QDir::homePath();
+    }
+    return QDir(documents).filePath("Tavon/{instrument}/{date}").toLocal8Bit().toStdString();
+}
+
+// One instrument on one link: its download, its progress line (never drawn) and its files.
+struct Visit {
+    std::unique_ptr<ProgressBar> bar;
+    std::unique_ptr<KeptFiles> files;
+    std::unique_ptr<InstrumentDownload> download;
+    bool ended = false;
+};
+
+using LinkKey = std::pair<int, std::string>;
+LinkKey KeyOf(const DownloadLink& link) {
+    return {static_cast<int>(link.kind), link.name};
+}
+
+} // namespace
+
+int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compliance) {
+    int argc = 1;
+    char name[] = "tavon-datalog";
+    char* argv[] = {name, nullptr};
+    const auto app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
+    QCoreApplication::setApplicationName("tavon-datalog");
+
+    EventLog log(options.logPath, options.quiet);
+    if (!log.Open(options.logPath)) {
+        PrintError("cannot open the log " + options.logPath);
+        return kExitOutputFailed;
+    }
+    LogPrompt prompt(log);
+    const std::string folderTemplate =
+        options.outTemplate.empty() ? DefaultTemplate() : options.outTemplate;
+    const std::string scratch = QDir::tempPath().toLocal8Bit().toStdString() + "/FlashData.txt";
+    const std::unique_ptr<Registry> registry = MakePlatformRegistry();
+
+    std::map<LinkKey, std::unique_ptr<Visit>> visits;
+    std::vector<std::unique_ptr<Visit>> closed; // destroyed once the event that closed them ends
+    QTimer reaper;
+    reaper.setSingleShot(true);
+    QObject::connect(&reaper, &QTimer::timeout, [&closed] { closed.clear(); });
+
+    bool stopping = false;
+    std::unique_ptr<Watcher> watcher;
+    const auto settle = [&] {
+        if ((stopping && !watcher->Visiting()) || watcher->Finished()) {
+            QCoreApplication::exit(0);
+        }
+    };
+
+    Watcher::Actions actions;
+    actions.log = [&log](const std::string& line) { log.Line(line); };
+    actions.close = [&](const DownloadLink& link) {
+        const auto found = visits.find(KeyOf(link));
+        if (found == visits.end()) {
+            return;
+        }
+        found->second->download->Close();
+        closed.push_back(std::move(found->second));
+        visits.erase(found);
+        reaper.start(0);
+    };
+    actions.visit = [&](const DownloadLink& link, std::string& why) {
+        auto visit = std::make_unique<Visit>();
+        DownloadOptions own = options.download;
+        own.links = {link};
+        own.dumpPath = scratch;
+        visit->bar = std::make_unique<ProgressBar>(stderr, false);
+        visit->download = std::make_unique<InstrumentDownload>(own, *visit->bar, TickPeriod());
+        InstrumentDownload& download = *visit->download;
+        HeldPrompt held;
+        if (!download.Open(prompt, held)) {
+            why = download.FailureHint();
+            return false;
+        }
+        held.PassOn(prompt);
+        const auto named = [&download](const std::string& text) {
+            return download.Name() + ": " + text;
+        };
+        visit->files = std::make_unique<KeptFiles>(
+            folderTemplate,
+            [&download](const ReportJob& job) {
+                TemplateFields fields;
+                fields.instrument = download.Name();
+                JobAndUser(download.Session().Image(), download.Session().Report(), job, fields);
+                return fields;
+            },
+            [&log, named](const std::string& line) { log.Line(named(line)); });
+        InstrumentDownload::Hooks hooks;
+        hooks.tree = nullptr;
+        hooks.placement = visit->files.get();
+        hooks.messages = [&log, named](const std::string& text) { log.Line(named(text)); };
+        hooks.planReady = [&log, named](int toUpload, int reports) {
+            log.Line(named("index read: " + std::to_string(toUpload) + " new session" +
+                           (toUpload == 1 ? "" : "s") + ", " + std::to_string(reports) + " day" +
+                           (reports == 1 ? "" : "s") + " to write"));
+        };
+        hooks.pdfReports = options.pdf;
+        download.SetHooks(std::move(hooks));
+        InstrumentSession& session = download.Session();
+        const std::string linkText = Watcher::LinkText(link);
+        QObject::connect(&session, &InstrumentSession::Connected, &download,
+                         [&log, &download, linkText](bool ok) {
+                             if (ok) {
+                                 log.Line(download.Name() + ": connected on " + linkText);
+                             }
+                         });
+        QObject::connect(&session, &InstrumentSession::LinkLost, &download,
+                         [&watcher, link] { watcher->LinkLost(link); });
+        Visit* raw = visit.get();
+        const bool started = download.Start([&, raw, link](int status) {
+            raw->ended = true;
+            // Told after the download's own handlers have run: the watcher may close the link.
+            QTimer::singleShot(0, [&, raw, link, status] {
+                const auto found = visits.find(KeyOf(link));
+                if (found == visits.end() || found->second.get() != raw) {
+                    return;
+                }
+                watcher->VisitEnded(link, raw->download->Name(), status);
+                const auto still = visits.find(KeyOf(link));
+                if (still != visits.end() && !stopping) {
+                    still->second->download->KeepIdle();
+                }
+                settle();
+            });
+        });
+        if (!started) {
+            download.Close();
+            why = "the output folder could not be made";
+            return false;
+        }
+        visits[KeyOf(link)] = std::move(visit);
+        return true;
+    };
+
+    watcher = std::make_unique<Watcher>(std::move(actions), options.once,
+                                        static_cast<int64_t>(options.everyMinutes) * 60000);
+    if (compliance) {
+        watcher->SetComplianceCheck(std::move(compliance));
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto poll = [&] {
+        if (stopping) {
+            return;
+        }
+        std::vector<DownloadLink> present;
+        for (const std::string& pipe : options.pipes) {
+            if (PipeAnswers(pipe)) {
+                present.push_back({DownloadLink::Kind::Pipe, pipe});
+            }
+        }
+        for (const std::string& port : options.ports) {
+            if (PortExists(port)) {
+                present.push_back({DownloadLink::Kind::Port, port});
+            }
+        }
+        if (options.allPorts) {
+            for (const std::string& port : DiscoverInstrumentPorts(*registry)) {
+                const DownloadLink link{DownloadLink::Kind::Port, port};
+                bool listed = false;
+                for (const DownloadLink& known : present) {
+                    listed = listed || known == link;
+                }
+                if (!listed) {
+                    present.push_back(link);
+                }
+            }
+        }
+        watcher->Poll(present, clock.elapsed());
+        settle();
+    };
+    QTimer poller;
+    QObject::connect(&poller, &QTimer::timeout, poll);
+    poller.start(PollPeriod());
+    QTimer::singleShot(0, poll);
+
+    std::string watched;
+    for (const std::string& pipe : options.pipes) {
+        watched += (watched.empty() ? "" : ", ") + std::string("pipe ") + pipe;
+    }
+    for (const std::string& port : options.ports) {
+        watched += (watched.empty() ? "" : ", ") + port;
+    }
+    if (options.allPorts) {
+        watched += (watched.empty() ? "" : ", ") + std::string("every port of a known driver");
+    }
+    log.Line("watching " + watched + "; files go to " + folderTemplate);
+
+    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&] {
+        if (stopping) {
+            return;
+        }
+        stopping = true;
+        watcher->Stop();
+        log.Line("stopping");
+        for (auto& item : visits) {
+            if (!item.second->ended) {
+                item.second->download->Interrupt();
+            }
+        }
+        settle();
+    });
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    QCoreApplication::exec();
+    RestoreSignals();
+    for (auto& item : visits) {
+        item.second->download->Close();
+    }
+    visits.clear();
+    closed.clear();
+    log.Line(stopping ? "stopped" : "done");
+    if (stopping) {
+        return kExitOk;
+    }
+    return options.once ? watcher->WorstStatus() : kExitOk;
+}
