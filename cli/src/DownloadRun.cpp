@@ -90,7 +90,9 @@ void DownloadRun::Prepare() {
 }
 
 void DownloadRun::OnTick() {
-    if (m_phase == Phase::GoDue) {
+    if (m_interruptDue && (m_phase == Phase::GoDue || m_phase == Phase::JobDue)) {
+        Interrupt();
+    } else if (m_phase == Phase::GoDue) {
         m_phase = Phase::Indexing;
         m_browser->OnGo();
     } else if (m_phase == Phase::JobDue) {
@@ -101,6 +103,10 @@ void DownloadRun::OnTick() {
 void DownloadRun::Interrupt() {
     Stop(kExitInterrupted, "interrupted; " + std::to_string(m_reportsWritten) + " of " +
                                std::to_string(m_plan.jobs.size()) + " reports written");
+}
+
+void DownloadRun::InterruptBetweenRequests() {
+    m_interruptDue = true;
 }
 
 void DownloadRun::OnLinkLost() {
@@ -230,6 +236,11 @@ void DownloadRun::SessionEnded(bool ok) {
     const ReportJob& job = m_plan.jobs[m_job];
     // Full Day goes on to the next sibling of the session just shown while there is one.
     if (job.firstNode >= 0 && m_browser->Tree().NextSibling(m_browser->SelectedNode()) >= 0) {
+        if (m_interruptDue) {
+            // The session is whole and kept; its day, not held whole yet, is written by the next
+            // download.
+            Interrupt();
+        }
         return;
     }
     WriteReport(job);

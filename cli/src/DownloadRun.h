@@ -40,6 +40,9 @@ public:
     void OnTick();
     // Ctrl-C or a request to end: the reports written stay, the dump takes what has arrived.
     void Interrupt();
+    // The same, once the request under way has ended (a session is whole and kept, the index
+    // complete): the instrument is not left sending to nobody.
+    void InterruptBetweenRequests();
     // The link closed: whatever was under way or due ends, the reports written stay.
     void OnLinkLost();
 
@@ -151,6 +154,7 @@ private:
     std::function<void(int, int)> m_planReady;
     std::string m_lastFolder; // with a placement: the folder of the last report written
     int m_runNumber = 0;      // this run among the process's, for its temporary dump
+    bool m_interruptDue = false;
     std::function<void(int)> m_finish;
     ChartWriter m_chartWriter;
     ChartWriter m_pdfWriter;

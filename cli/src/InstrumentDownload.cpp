@@ -167,6 +167,12 @@ void InstrumentDownload::Interrupt() {
     }
 }
 
+void InstrumentDownload::InterruptBetweenRequests() {
+    if (m_run) {
+        m_run->InterruptBetweenRequests();
+    }
+}
+
 void InstrumentDownload::Close() {
     m_session->Disconnect();
 }

@@ -64,6 +64,8 @@ public:
     // way. False when its folder could not be made (the message has been printed).
     bool Start(std::function<void(int)> done);
     void Interrupt();
+    // Ends the download once the request under way has ended (DownloadRun).
+    void InterruptBetweenRequests();
     void Close();
 
     std::string FailureHint() const;

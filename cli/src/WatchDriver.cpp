@@ -279,10 +279,14 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
 
     QElapsedTimer clock;
     clock.start();
+    bool polling = false;
     const auto poll = [&] {
-        if (stopping) {
+        // Opening a port handles events while the line settles; the poll that opens it is not
+        // entered again meanwhile.
+        if (stopping || polling) {
             return;
         }
+        polling = true;
         std::vector<DownloadLink> present;
         for (const std::string& pipe : options.pipes) {
             if (PipeAnswers(pipe)) {
@@ -307,6 +311,7 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
             }
         }
         watcher->Poll(present, clock.elapsed());
+        polling = false;
         settle();
     };
     QTimer poller;
@@ -335,7 +340,7 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
         log.Line("stopping");
         for (auto& item : visits) {
             if (!item.second->ended) {
-                item.second->download->Interrupt();
+                item.second->download->InterruptBetweenRequests();
             }
         }
         settle();

@@ -33,6 +33,9 @@ std::shared_ptr<SerialLink> SerialLink::Open(const std::string& portName) {
     if (!port->open(QIODevice::ReadWrite)) {
         return nullptr;
     }
+    // What the device sent after the port's last holder closed it (the answer to its last poll)
+    // belongs to that conversation, not to this one.
+    port->clear(QSerialPort::Input);
     return std::make_shared<SerialLink>(std::move(port));
 }
 

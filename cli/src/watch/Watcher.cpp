@@ -77,8 +77,10 @@ void Watcher::StartVisit(Entry& entry, int64_t nowMs) {
     entry.visitedAt = nowMs;
     entry.lost = false;
     std::string why;
+    // Opening a serial link waits for the line to settle, and events may be handled meanwhile:
+    // the link counts as visited from here on.
+    entry.state = State::Visiting;
     if (m_actions.visit(entry.link, why)) {
-        entry.state = State::Visiting;
         return;
     }
     entry.state = State::Refused;

@@ -1,0 +1,362 @@
+// tavon-datalog watch against simulated instruments on pseudo-terminals and pipes, as processes:
+// the watcher runs in the background with its log in a file, the instruments come and go.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/TestPace.h"
+
+namespace {
+
+using testsupport::BinDir;
+using testsupport::ReadFile;
+using testsupport::RunProgram;
+using testsupport::RunResult;
+using testsupport::StartProgram;
+using testsupport::StopProgram;
+
+// Every file under dir, by its path below dir, with its bytes.
+void Collect(const std::string& dir, const std::string& below,
+             std::map<std::string, std::string>& files) {
+    DIR* folder = opendir(dir.c_str());
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const std::string path = dir + "/" + name;
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0) {
+            continue;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            Collect(path, below + name + "/", files);
+        } else {
+            files[below + name] = ReadFile(path);
+        }
+    }
+    closedir(folder);
+}
+
+std::map<std::string, std::string> FilesUnder(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    Collect(dir, "", files);
+    return files;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class WatchEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.Ok());
+        work = tmp.Path();
+        logPath = work + "/watch.log";
+    }
+    void TearDown() override {
+        for (pid_t sim : sims) {
+            StopProgram(sim);
+        }
+        if (watcher > 0) {
+            kill(watcher, SIGKILL);
+            waitpid(watcher, nullptr, 0);
+        }
+    }
+
+    // Starts N instruments on pseudo-terminals; their device names, bare ("pts/3").
+    std::vector<std::string> StartInstruments(std::vector<std::string> args, int count = 1) {
+        args.push_back("--pty");
+        args.push_back(std::to_string(count));
+        std::string ready;
+        const pid_t sim = StartProgram("tavon-instrument", args, work, ready);
+        EXPECT_GT(sim, 0);
+        sims.push_back(sim);
+        // One ready line is read; the others follow it at once and name the next devices.
+        std::vector<std::string> devices;
+        const std::string prefix = "ready: pty /dev/";
+        EXPECT_EQ(ready.rfind(prefix, 0), 0u) << ready;
+        std::string device = ready.substr(prefix.size());
+        device = device.substr(0, device.find_first_of(" \t"));
+        devices.push_back(device);
+        return devices;
+    }
+    // Starts an instrument on the pipe `name` (in the test's private TMPDIR): unlike a
+    // pseudo-terminal's, its name stays when it is started again.
+    void StartOnPipe(std::vector<std::string> args, const std::string& name) {
+        args.push_back("--pipe");
+        args.push_back(name);
+        std::string ready;
+        const pid_t sim = StartProgram("tavon-instrument", args, work, ready);
+        EXPECT_GT(sim, 0);
+        sims.push_back(sim);
+    }
+    void StopInstruments() {
+        for (pid_t sim : sims) {
+            StopProgram(sim);
+        }
+        sims.clear();
+    }
+
+    std::vector<std::string> Environment() const {
+        return {"TAVON_TICK_MS=" + std::to_string(testsupport::kTestTickMs),
+                "TAVON_WATCH_POLL_MS=100",
+                "HOME=" + work,
+                "XDG_DATA_HOME=" + work + "/data",
+                "XDG_CONFIG_HOME=" + work + "/config",
+                "TZ=UTC"};
+    }
+
+    void StartWatcher(std::vector<std::string> args) {
+        args.insert(args.begin(),
+                    {"watch", "--archive", work + "/archive.sqlite", "--log", logPath, "--fast"});
+        const std::string program = BinDir() + "/tavon-datalog";
+        std::vector<std::string> words = {program};
+        words.insert(words.end(), args.begin(), args.end());
+        const std::vector<std::string> environment = Environment();
+        watcher = fork();
+        if (watcher == 0) {
+            if (chdir(work.c_str()) != 0) {
+                _exit(126);
+            }
+            for (const std::string& entry : environment) {
+                putenv(const_cast<char*>(entry.c_str()));
+            }
+            const int out = open((work + "/watch.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(out, 1);
+            dup2(out, 2);
+            std::vector<char*> argv;
+            for (std::string& word : words) {
+                argv.push_back(&word[0]);
+            }
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        ASSERT_GT(watcher, 0);
+    }
+
+    // Waits until the log holds `what` at least `times` times; false after two minutes.
+    bool WaitForLog(const std::string& what, size_t times = 1) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Count(ReadFile(logPath), what) >= times) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << "the log never had " << times << " x \"" << what << "\":\n"
+                      << ReadFile(logPath) << ReadFile(work + "/watch.err");
+        return false;
+    }
+
+    int StopWatcher(int signal = SIGTERM) {
+        kill(watcher, signal);
+        int status = 0;
+        waitpid(watcher, &status, 0);
+        watcher = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // No file anywhere under the work folder is a temporary one.
+    void ExpectNoPartialFile() {
+        for (const auto& file : FilesUnder(work)) {
+            EXPECT_EQ(file.first.find(".part"), std::string::npos) << file.first;
+        }
+    }
+
+    // The number the log's first "index read: N new sessions, D days" line gives for `which`
+    // (0: N, 1: D), from its occurrence `nth`.
+    int IndexFigure(int nth, int which) {
+        const std::string log = ReadFile(logPath);
+        size_t at = 0;
+        for (int i = 0; i <= nth; ++i) {
+            at = log.find("index read: ", i == 0 ? 0 : at + 1);
+            if (at == std::string::npos) {
+                return -1;
+            }
+        }
+        at += 12;
+        if (which == 1) {
+            at = log.find(", ", at) + 2;
+        }
+        return std::atoi(log.c_str() + at);
+    }
+
+    static std::map<std::string, std::string>
+    Reports(const std::map<std::string, std::string>& all) {
+        std::map<std::string, std::string> reports;
+        for (const auto& file : all) {
+            if (EndsWith(file.first, ".rtf")) {
+                reports.insert(file);
+            }
+        }
+        return reports;
+    }
+
+    testsupport::PrivateTmpDir tmp{"tavon-watch-"};
+    std::string work;
+    std::string logPath;
+    std::vector<pid_t> sims;
+    pid_t watcher = -1;
+};
+
+TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
+    StartOnPipe({"--seed", "5"}, "back");
+    StartWatcher({"--pipe", "back", "--out", "out/{instrument}/{month}/{date}"});
+    ASSERT_TRUE(WaitForLog("visit done"));
+    const std::map<std::string, std::string> first = FilesUnder(work + "/out");
+    const int days = IndexFigure(0, 1);
+    EXPECT_GT(days, 2);
+    EXPECT_EQ(Reports(first).size(), static_cast<size_t>(days)) << ReadFile(logPath);
+    EXPECT_NE(ReadFile(logPath).find(": connected on pipe back"), std::string::npos);
+
+    StopInstruments(); // unplugged
+    ASSERT_TRUE(WaitForLog("pipe back: "));
+    StartOnPipe({"--seed", "5", "--new-sessions", "2"}, "back");
+    ASSERT_TRUE(WaitForLog("visit done", 2));
+    EXPECT_EQ(IndexFigure(1, 0), 2) << "only the two new sessions are uploaded";
+    EXPECT_NE(ReadFile(logPath).find("2 sessions uploaded, "), std::string::npos)
+        << ReadFile(logPath);
+
+    // Only the new sessions' days are written (a day that had a report gets a numbered one),
+    // with the dump beside the last; nothing written before is replaced.
+    const std::map<std::string, std::string> second = FilesUnder(work + "/out");
+    size_t reports = 0, dumps = 0;
+    for (const auto& file : second) {
+        const auto before = first.find(file.first);
+        if (before == first.end()) {
+            reports += EndsWith(file.first, ".rtf") ? 1 : 0;
+            dumps += EndsWith(file.first, "/FlashData.txt") ? 1 : 0;
+        } else {
+            EXPECT_EQ(before->second, file.second) << file.first << " was replaced";
+        }
+    }
+    const int newDays = IndexFigure(1, 1);
+    EXPECT_GE(newDays, 1);
+    EXPECT_LE(newDays, 2);
+    EXPECT_EQ(reports, static_cast<size_t>(newDays)) << ReadFile(logPath);
+    EXPECT_EQ(dumps, 1u);
+    EXPECT_EQ(second.size(), first.size() + reports + dumps);
+    EXPECT_EQ(StopWatcher(), 0);
+    ExpectNoPartialFile();
+}
+
+TEST_F(WatchEndToEnd, TwoInstrumentsAtOnce) {
+    const std::string first = StartInstruments({"--seed", "7"})[0];
+    const std::string second = StartInstruments({"--seed", "8", "--serial", "PAIR-B"})[0];
+    StartWatcher({"--ports", first, second, "--out", "out/{instrument}/{date}"});
+    ASSERT_TRUE(WaitForLog("visit done", 2));
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find("PAIR-B: connected on " + second), std::string::npos) << log;
+    EXPECT_NE(log.find("TAV-"), std::string::npos) << log;
+    const std::vector<std::string> folders = testsupport::ListFolder(work + "/out");
+    ASSERT_EQ(folders.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const auto reports = Reports(FilesUnder(work + "/out/" + folders[i]));
+        EXPECT_GT(reports.size(), 2u) << folders[i];
+    }
+    EXPECT_EQ(StopWatcher(), 0);
+}
+
+TEST_F(WatchEndToEnd, PulledOutMidUploadThenReconnected) {
+    StartOnPipe({"--seed", "9"}, "pulled");
+    StartWatcher({"--pipe", "pulled", "--out", "out/{date}"});
+    ASSERT_TRUE(WaitForLog(": wrote ", 3));
+    StopInstruments();
+    ASSERT_TRUE(WaitForLog("visit failed"));
+    ExpectNoPartialFile();
+    const size_t cut = Reports(FilesUnder(work + "/out")).size();
+    const int days = IndexFigure(0, 1);
+    ASSERT_LT(cut, static_cast<size_t>(days));
+
+    StartOnPipe({"--seed", "9"}, "pulled");
+    ASSERT_TRUE(WaitForLog("visit done"));
+    const int missing = IndexFigure(1, 0);
+    EXPECT_GT(missing, 0);
+    EXPECT_LT(missing, IndexFigure(0, 0)) << "what arrived whole before is not uploaded again";
+    const auto reports = Reports(FilesUnder(work + "/out"));
+    EXPECT_EQ(reports.size(), static_cast<size_t>(days)) << ReadFile(logPath);
+    for (const auto& report : reports) {
+        EXPECT_EQ(report.first.find("-2.rtf"), std::string::npos)
+            << "no day was written twice: " << report.first;
+    }
+    EXPECT_EQ(StopWatcher(), 0);
+    ExpectNoPartialFile();
+}
+
+TEST_F(WatchEndToEnd, SigtermDuringAnUploadThenOnce) {
+    const std::string device = StartInstruments({"--seed", "11"})[0];
+    StartWatcher({"--ports", device, "--out", "out/{date}"});
+    ASSERT_TRUE(WaitForLog(": wrote ", 2));
+    EXPECT_EQ(StopWatcher(SIGTERM), 0);
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find("stopped"), std::string::npos) << log;
+    EXPECT_EQ(log.find("visit done"), std::string::npos) << "the upload was under way";
+    ExpectNoPartialFile();
+    const int days = IndexFigure(0, 1);
+
+    // --once then downloads what is still missing and exits with its status.
+    std::vector<std::string> args = {"watch",  "--once",    "--ports",
+                                     device,   "--out",     "out/{date}",
+                                     "--fast", "--archive", work + "/archive.sqlite"};
+    const RunResult once = RunProgram("tavon-datalog", args, work, 180, Environment());
+    EXPECT_EQ(once.status, 0) << once.out << once.err;
+    EXPECT_NE(once.out.find("visit done"), std::string::npos) << once.out;
+    EXPECT_EQ(Reports(FilesUnder(work + "/out")).size(), static_cast<size_t>(days)) << once.out;
+    ExpectNoPartialFile();
+}
+
+TEST_F(WatchEndToEnd, OnceWithNothingToDownload) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--ports", "pts/9999"}, 3, "no instrument to download"},
+        {{"--pipe", "nobody-serves-this"}, 3, "no instrument to download"},
+        {{"--every", "0"}, 2, "--every takes"},
+        {{"--out", "{serial}"}, 2, "unknown field {serial}"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"watch", "--once"};
+        if (c.status == 2) {
+            args = {"watch"};
+        }
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult r = RunProgram("tavon-datalog", args, work, 60, Environment());
+        EXPECT_EQ(r.status, c.status) << c.args[0] << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+    }
+}
+
+} // namespace
