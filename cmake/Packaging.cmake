@@ -74,6 +74,15 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tavon-datalogging.xpm)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/com.tavon.datalogging.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The watcher as a systemd user service; installed, never enabled: the user turns it on. It
+  # names the program where the package puts it.
+  if(NOT CPACK_PACKAGING_INSTALL_PREFIX)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  endif()
+  set(TAVON_PACKAGE_BINDIR ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
+  configure_file(${PROJECT_SOURCE_DIR}/resources/tavon-datalog-watch.service.in
+                 ${CMAKE_BINARY_DIR}/tavon-datalog-watch.service @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/tavon-datalog-watch.service DESTINATION lib/systemd/user)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from a configured build folder (default build/test) and checks that it holds
-# the programs, the two libraries, the launcher, the icon and the AppStream file, depends on the
-# Qt runtime, and carries the project's version.
+# the programs, the two libraries, the launcher, the icon, the AppStream file and the watcher's
+# systemd user unit (not enabled), depends on the Qt runtime, and carries the project's version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
@@ -16,12 +16,25 @@ for path in ./usr/bin/tavon-datalogging ./usr/bin/tavon-datalog ./usr/bin/tavon-
             ./usr/lib/tavon-datalogging/libLinkSelect.so ./usr/lib/tavon-datalogging/libMeterTalk.so \
             ./usr/share/applications/com.tavon.datalogging.desktop \
             ./usr/share/pixmaps/tavon-datalogging.xpm \
-            ./usr/share/metainfo/com.tavon.datalogging.metainfo.xml; do
+            ./usr/share/metainfo/com.tavon.datalogging.metainfo.xml \
+            ./usr/lib/systemd/user/tavon-datalog-watch.service; do
   if ! grep -q " $path\$" <<<"$contents"; then
     echo "check-deb: $deb lacks $path" >&2
     fail=1
   fi
 done
+# The unit runs the packaged program and is left for the user to enable: no link in a .wants
+# folder, no maintainer script that enables it.
+unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/tavon-datalog-watch.service 2>/dev/null || true)
+if ! grep -q '^ExecStart=/usr/bin/tavon-datalog watch' <<<"$unit"; then
+  echo "check-deb: the unit tavon-datalog-watch.service does not run /usr/bin/tavon-datalog watch" >&2
+  fail=1
+fi
+if grep -q '\.wants/' <<<"$contents" ||
+   dpkg-deb --ctrl-tarfile "$deb" | tar -xO 2>/dev/null | grep -q 'systemctl.*enable'; then
+  echo "check-deb: $deb enables a service; the watcher's unit must stay off until the user enables it" >&2
+  fail=1
+fi
 depends=$(dpkg-deb --field "$deb" Depends)
 for dependency in libqt6core6 libqt6widgets6 libqt6network6 libqt6serialport6 qt6-qpa-plugins; do
   if ! grep -q "$dependency" <<<"$depends"; then

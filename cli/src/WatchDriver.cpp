@@ -48,8 +48,8 @@ int PollPeriod() {
     return ms >= 10 && ms <= kPollMs ? ms : kPollMs;
 }
 
-// One line per event, with its local time, on standard output and/or the log file; flushed at
-// once so that a service's journal and a tail -f follow it.
+// One line per event, with its local time to the millisecond, on standard output and/or the log
+// file; flushed at once so that a service's journal and a tail -f follow it.
 class EventLog {
 public:
     EventLog(const std::string& path, bool quiet) : m_stdout(!quiet) {
@@ -65,7 +65,7 @@ public:
     bool Open(const std::string& path) const { return path.empty() || m_file != nullptr; }
     void Line(const std::string& text) {
         const std::string line =
-            QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss ").toStdString() + text +
+            QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz ").toStdString() + text +
             "\n";
         if (m_file != nullptr) {
             std::fputs(line.c_str(), m_file);

@@ -74,6 +74,9 @@ void Watcher::StartVisit(Entry& entry, int64_t nowMs) {
         return;
     }
     const bool refusedBefore = entry.state == State::Refused;
+    if (!refusedBefore) {
+        m_actions.log(LinkText(entry.link) + ": connecting");
+    }
     entry.visitedAt = nowMs;
     entry.lost = false;
     std::string why;
