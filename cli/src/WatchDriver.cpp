@@ -211,6 +211,11 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
             why = download.FailureHint();
             return false;
         }
+        if (stopping) { // asked to stop while the line was being brought up
+            download.Close();
+            why = "stopping";
+            return false;
+        }
         held.PassOn(prompt);
         const auto named = [&download](const std::string& text) {
             return download.Name() + ": " + text;

@@ -335,6 +335,38 @@ TEST_F(WatchEndToEnd, SigtermDuringAnUploadThenOnce) {
     ExpectNoPartialFile();
 }
 
+TEST_F(WatchEndToEnd, FilesBesideEachReportUnderTheTemplatesFields) {
+    const std::string device = StartInstruments({"--seed", "13"})[0];
+    const RunResult once = RunProgram(
+        "tavon-datalog",
+        {"watch", "--once", "--ports", device, "--fast", "--pdf", "--plot", "png", "--export",
+         "csv", "--archive", work + "/archive.sqlite", "--out", "out/{month}/{job}/{user}/{date}"},
+        work, 180, Environment());
+    ASSERT_EQ(once.status, 0) << once.out << once.err;
+    const auto files = FilesUnder(work + "/out");
+    const auto reports = Reports(files);
+    ASSERT_FALSE(reports.empty());
+    bool someJob = false, someUser = false;
+    for (const auto& report : reports) {
+        const std::string stem = report.first.substr(0, report.first.size() - 4);
+        for (const char* ending : {".pdf", ".png", ".csv"}) {
+            const auto beside = files.find(stem + ending);
+            ASSERT_NE(beside, files.end()) << stem << ending;
+            EXPECT_FALSE(beside->second.empty()) << stem << ending;
+        }
+        EXPECT_EQ(files.at(stem + ".pdf").rfind("%PDF", 0), 0u) << stem;
+        // month/job/user/date/date.rtf: the month is the date's, job and user from the sessions.
+        const std::string date = stem.substr(stem.rfind('/') + 1);
+        EXPECT_EQ(report.first.rfind(date.substr(0, 7) + "/", 0), 0u) << report.first;
+        const size_t jobAt = report.first.find('/') + 1;
+        const std::string job = report.first.substr(jobAt, report.first.find('/', jobAt) - jobAt);
+        someJob = someJob || job != "no-job";
+        someUser = someUser || report.first.find("/no-user/") == std::string::npos;
+    }
+    EXPECT_TRUE(someJob) << "the sessions' job numbers name folders";
+    EXPECT_TRUE(someUser) << "the sessions' user names name folders";
+}
+
 TEST_F(WatchEndToEnd, OnceWithNothingToDownload) {
     struct Case {
         std::vector<std::string> args;
