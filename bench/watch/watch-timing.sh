@@ -42,7 +42,8 @@ stop_sim() {
 }
 wait_log() { # text, count
   for _ in $(seq 1200); do
-    [ "$(grep -c -- "$1" "$work/watch.log" 2>/dev/null || true)" -ge "$2" ] && return 0
+    n=$(grep -c -- "$1" "$work/watch.log" 2>/dev/null || true)
+    [ "${n:-0}" -ge "$2" ] && return 0
     sleep 0.1
   done
   echo "watch-timing: the watcher never logged \"$1\" $2 times" >&2; cat "$work/watch.log" >&2; exit 1
@@ -84,7 +85,7 @@ for r in $(seq "$rounds"); do
   visits=$((visits + 1)); wait_log "visit done" "$visits"
   log=$work/sim-pipe$r.log
   report_visit "round $r, pipe" \
-    "$(awk -v c="$(sim_first_command_s "$log")" -v s="$(sim_ready_s "$log")" 'BEGIN { printf "%d", (c - s) * 1000 }')"
+    "$(awk -v c="$(sim_first_command_s "$log")" -v s="$(sim_ready_s "$log")" 'BEGIN { printf "%.0f", (c - s) * 1000 }')"
   stop_sim
   wait_log "link lost\|: gone" "$((2 * r - 1))"
 
@@ -97,7 +98,7 @@ for r in $(seq "$rounds"); do
   log=$work/sim-pty$r.log
   # The simulator started when its ready line was seen, less the time its log gives the line.
   first=$(awk -v r="$ready_ms" -v s="$(sim_ready_s "$log")" -v c="$(sim_first_command_s "$log")" \
-            'BEGIN { printf "%d", r + (c - s) * 1000 }')
+            'BEGIN { printf "%.0f", r + (c - s) * 1000 }')
   report_visit "round $r, pty" "$((first - appeared))"
   rm "$work/tty"
   stop_sim
