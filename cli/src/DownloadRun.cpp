@@ -400,7 +400,9 @@ bool DownloadRun::WriteDump() {
         return false;
     }
     if (m_image.DumpImage(target.c_str()) != 1) {
-        std::remove(target.c_str());
+        if (target != m_dumpPath) { // a device or pipe written to directly stays
+            std::remove(target.c_str());
+        }
         Tell("cannot write the dump " + DumpPlace());
         return false;
     }
