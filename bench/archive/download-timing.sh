@@ -9,19 +9,10 @@ cd "$(dirname "$0")/../.."
 build=${1:-build/bench}
 sessions=${2:-6}
 rounds=${3:-2}
-if [ ! -x "$build/bin/tavon-datalog" ] || [ ! -x "$build/bin/tavon-instrument" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVON_BENCH=ON -DTAVON_TESTS=OFF >/dev/null
-  cmake --build "$build" --target tavon-datalog tavon-instrument -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-fi
-bin=$(cd "$build/bin" && pwd)
-work=$(mktemp -d)
-export TMPDIR=$work XDG_DATA_HOME=$work/data TZ=UTC LC_ALL=C
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/common.sh
+. bench/common.sh
+bench_build "$build" tavon-datalog tavon-instrument
+bench_private_folder
 
 "$bin/tavon-instrument" --pipe bench --baud 115200 >"$work/ready" &
 sim_pid=$!

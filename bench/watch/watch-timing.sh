@@ -12,19 +12,16 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/bench}
 rounds=${2:-3}
-if [ ! -x "$build/bin/tavon-datalog" ] || [ ! -x "$build/bin/tavon-instrument" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVON_BENCH=ON -DTAVON_TESTS=OFF >/dev/null
-  cmake --build "$build" --target tavon-datalog tavon-instrument -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-fi
-bin=$(cd "$build/bin" && pwd)
-work=$(mktemp -d)
-export TMPDIR=$work XDG_RUNTIME_DIR=$work XDG_DATA_HOME=$work/data TZ=UTC LC_ALL=C
+# shellcheck source=bench/common.sh
+. bench/common.sh
+bench_build "$build" tavon-datalog tavon-instrument
+bench_private_folder
+export XDG_RUNTIME_DIR=$work
 unset TAVON_TICK_MS TAVON_WATCH_POLL_MS
-sim_pid=
 watch_pid=
 cleanup() {
-  for pid in $sim_pid $watch_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
+  if [ -n "$watch_pid" ]; then kill "$watch_pid" 2>/dev/null || true; wait "$watch_pid" 2>/dev/null || true; fi
+  bench_cleanup
 }
 trap cleanup EXIT
 

@@ -141,8 +141,12 @@ void DownloadRun::StartUpEnded(bool ok) {
         return;
     }
     if (!ok && !m_browser->StartUpComplete()) {
-        StopAfterFailure("the instrument did not complete its start-up uploads; nothing was "
-                         "downloaded");
+        StopAfterFailure(m_browser->LastFailure() == RequestFailure::SpoiledReplies
+                             ? "the instrument's replies kept arriving spoiled during its start-up "
+                               "uploads (check the cable, or move closer to the instrument); "
+                               "nothing was downloaded"
+                             : "the instrument did not complete its start-up uploads; nothing was "
+                               "downloaded");
         return;
     }
     // Without the configuration block the instrument's own names are missing; the ones given on
@@ -517,9 +521,7 @@ std::string DownloadRun::Summary() const {
         text += ", " + std::to_string(m_sessionsRestored) + " from the archive";
     }
     if (m_plan.jobs.empty()) {
-        return text + (m_placement != nullptr
-                           ? std::string("; nothing new to write")
-                           : "; nothing to write, the dump " + m_dumpPath + " left as it was");
+        return text + "; nothing new to write, no file changed";
     }
     const std::string& outDir = m_placement != nullptr ? m_lastFolder : m_outDir;
     const std::string folder = outDir == "." ? "the working folder" : outDir;
