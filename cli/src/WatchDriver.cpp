@@ -33,6 +33,7 @@
 #include "report/Report.h"
 #include "report/SessionValues.h"
 #include "session/InstrumentSession.h"
+#include "session/LinkClaim.h"
 #include "watch/KeptFiles.h"
 #include "watch/WatchOptions.h"
 
@@ -141,6 +142,7 @@ std::string DefaultTemplate() {
 
 // One instrument on one link: its download, its progress line (never drawn) and its files.
 struct Visit {
+    std::unique_ptr<LinkClaim> claim; // released once the link is closed
     std::unique_ptr<ProgressBar> bar;
     std::unique_ptr<KeptFiles> files;
     std::unique_ptr<InstrumentDownload> download;
@@ -167,6 +169,10 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
         return kExitOutputFailed;
     }
     LogPrompt prompt(log);
+    // Says that a watcher runs, and which, to whoever asks (a second watcher runs all the same:
+    // the links keep them apart).
+    std::string firstWatcher;
+    const std::unique_ptr<LinkClaim> running = LinkClaim::Take("watcher", firstWatcher);
     const std::string folderTemplate =
         options.outTemplate.empty() ? DefaultTemplate() : options.outTemplate;
     const std::string scratch = QDir::tempPath().toLocal8Bit().toStdString() + "/FlashData.txt";
@@ -194,12 +200,21 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
             return;
         }
         found->second->download->Close();
+        // The link is closed: it is free at once, for a visit that follows straight away.
+        found->second->claim.reset();
         closed.push_back(std::move(found->second));
         visits.erase(found);
         reaper.start(0);
     };
     actions.visit = [&](const DownloadLink& link, std::string& why) {
         auto visit = std::make_unique<Visit>();
+        // Another watcher, or the program, on this link: it is left to them, and said who.
+        std::string holder;
+        visit->claim = LinkClaim::Take("link " + Watcher::LinkText(link), holder);
+        if (!visit->claim) {
+            why = "held by " + holder;
+            return false;
+        }
         DownloadOptions own = options.download;
         own.links = {link};
         own.dumpPath = scratch;
@@ -334,7 +349,8 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
     if (options.allPorts) {
         watched += (watched.empty() ? "" : ", ") + std::string("every port of a known driver");
     }
-    log.Line("watching " + watched + "; files go to " + folderTemplate);
+    log.Line("watching " + watched + "; files go to " + folderTemplate +
+             (running ? std::string() : "; another watcher runs too (" + firstWatcher + ")"));
 
     const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&] {
         if (stopping) {

@@ -367,6 +367,31 @@ TEST_F(WatchEndToEnd, FilesBesideEachReportUnderTheTemplatesFields) {
     EXPECT_TRUE(someUser) << "the sessions' user names name folders";
 }
 
+TEST_F(WatchEndToEnd, SecondWatcherSaysWhoHoldsThePort) {
+    const std::string device = StartInstruments({"--seed", "15"})[0];
+    StartWatcher({"--ports", device, "--out", "out/{date}"});
+    ASSERT_TRUE(WaitForLog("connected on " + device));
+    const RunResult second = RunProgram(
+        "tavon-datalog", {"watch", "--once", "--ports", device, "--out", "second/{date}"}, work, 60,
+        Environment());
+    EXPECT_EQ(second.status, 3) << second.out << second.err;
+    EXPECT_NE(second.out.find("another watcher runs too (tavon-datalog, process " +
+                              std::to_string(watcher) + ")"),
+              std::string::npos)
+        << second.out;
+    EXPECT_NE(second.out.find(device + ": cannot connect: held by tavon-datalog, process " +
+                              std::to_string(watcher)),
+              std::string::npos)
+        << second.out;
+    EXPECT_EQ(StopWatcher(), 0);
+    // Once the first has gone, the link is free.
+    const RunResult after = RunProgram("tavon-datalog",
+                                       {"watch", "--once", "--fast", "--ports", device, "--out",
+                                        "second/{date}", "--archive", work + "/archive.sqlite"},
+                                       work, 180, Environment());
+    EXPECT_EQ(after.status, 0) << after.out << after.err;
+}
+
 TEST_F(WatchEndToEnd, OnceWithNothingToDownload) {
     struct Case {
         std::vector<std::string> args;

@@ -103,7 +103,8 @@ TEST(Watcher, LinkLostWhileIdleOrVisitingMeansVisitOnReturn) {
     // Pulled out mid-upload: the visit fails, and the next connection goes on.
     watcher.LinkLost(Port("pts/3"));
     watcher.VisitEnded(Port("pts/3"), "TAV-1", kExitNoAnswer);
-    EXPECT_EQ(script.Take(), std::vector<std::string>{"log TAV-1: visit failed (exit status 4)"});
+    EXPECT_EQ(script.Take(),
+              (std::vector<std::string>{"log TAV-1: visit failed (exit status 4)", "close pts/3"}));
     watcher.Poll({Port("pts/3")}, 200);
     EXPECT_EQ(script.Take(), std::vector<std::string>{"visit pts/3"});
 }

@@ -115,14 +115,10 @@ void Watcher::VisitEnded(const DownloadLink& link, const std::string& instrument
     } else {
         m_actions.log(instrument + ": visit failed (exit status " + std::to_string(status) + ")");
     }
-    if (entry.lost) {
-        entry.state = State::Away;
-    } else if (through) {
-        entry.state = State::Idle;
-    } else {
+    if (entry.lost || !through) {
         m_actions.close(link);
-        entry.state = State::Failed;
     }
+    entry.state = entry.lost ? State::Away : through ? State::Idle : State::Failed;
 }
 
 void Watcher::LinkLost(const DownloadLink& link) {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+class QLockFile;
+
+// A link held by this process: a lock file per port or pipe in the user's runtime folder, so that
+// two watchers, or a watcher and the program, never talk over one link, and the one that finds it
+// taken can say who holds it. A holder that has died leaves no claim behind (its process is
+// gone). The claim ends with the object.
+class LinkClaim {
+public:
+    ~LinkClaim();
+    LinkClaim(const LinkClaim&) = delete;
+    LinkClaim& operator=(const LinkClaim&) = delete;
+
+    // Claims `name`: a link ("link ttyUSB0", "link pipe RAK Pipe"), or "watcher" for a running
+    // watcher. Null when another process holds it; `holder` then says which ("tavon-datalog,
+    // process 4242"), or why the claim could not be made.
+    static std::unique_ptr<LinkClaim> Take(const std::string& name, std::string& holder);
+
+    // Who holds the claim `name` now, as Take says it; empty when nobody does.
+    static std::string Holder(const std::string& name);
+
+private:
+    explicit LinkClaim(std::unique_ptr<QLockFile> lock);
+    std::unique_ptr<QLockFile> m_lock;
+};
