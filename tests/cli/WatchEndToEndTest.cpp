@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -390,6 +391,19 @@ TEST_F(WatchEndToEnd, SecondWatcherSaysWhoHoldsThePort) {
                                         "second/{date}", "--archive", work + "/archive.sqlite"},
                                        work, 180, Environment());
     EXPECT_EQ(after.status, 0) << after.out << after.err;
+}
+
+TEST_F(WatchEndToEnd, EveryVisitsAConnectedInstrumentAgain) {
+    const std::string device = StartInstruments({"--seed", "17"})[0];
+    // A "minute" of a second: the instrument stays connected and is visited again.
+    setenv("TAVON_WATCH_MINUTE_MS", "1000", 1);
+    StartWatcher({"--ports", device, "--out", "out/{date}", "--every", "1"});
+    unsetenv("TAVON_WATCH_MINUTE_MS");
+    ASSERT_TRUE(WaitForLog("visit done", 3));
+    EXPECT_EQ(IndexFigure(1, 0), 0) << "nothing new the second time";
+    EXPECT_EQ(IndexFigure(2, 0), 0);
+    EXPECT_EQ(ReadFile(logPath).find("cannot connect"), std::string::npos) << ReadFile(logPath);
+    EXPECT_EQ(StopWatcher(), 0);
 }
 
 TEST_F(WatchEndToEnd, OnceWithNothingToDownload) {
