@@ -9,6 +9,7 @@
 #include "SessionTips.h"
 #include "StatusLine.h"
 #include "UserGuide.h"
+#include "WatchSettingsDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
 #include "textcodec/Cp1252.h"
@@ -163,6 +164,12 @@ void MainDialog::BuildMenus() {
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
+    file->addAction("Download Automatically...", this,
+                    [this] {
+                        WatchSettingsDialog settings(this);
+                        settings.exec();
+                    })
+        ->setObjectName("actionDownloadAutomatically");
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
