@@ -12,6 +12,7 @@
 #include "WatchSettingsDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
+#include "session/LinkClaim.h"
 #include "textcodec/Cp1252.h"
 #include "ui_MainDialog.h"
 
@@ -253,12 +254,14 @@ bool MainDialog::Initialise() {
 bool MainDialog::Connect() {
     if (session_->LinkOpen()) {
         session_->ChooseAgain(ModuleLinkSelection());
+        ClaimLink();
         return true;
     }
     if (!session_->Connect(ModuleLinkSelection(), env_.app)) {
         ShowOffline();
         return false;
     }
+    ClaimLink();
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -266,6 +269,25 @@ bool MainDialog::Connect() {
 
 bool MainDialog::Connected() const {
     return session_->LinkOpen();
+}
+
+void MainDialog::ClaimLink() {
+    linkClaim_.reset();
+    if (!session_->LinkOpen()) {
+        return;
+    }
+    // Named as the watcher names it: the pipe, or the port's bare device name. A port the
+    // dialog remembers by a longer text (a Bluetooth entry) is not claimed; its device is opened
+    // by one program at a time all the same.
+    std::string name = "pipe RAK Pipe";
+    if (!session_->LinkIsPipe()) {
+        name = ReadSetting("Com Port" + env_.app.commandLine);
+        if (name.empty() || name.find(' ') != std::string::npos) {
+            return;
+        }
+    }
+    std::string holder;
+    linkClaim_ = LinkClaim::Take("link " + name, holder);
 }
 
 void MainDialog::ShowConnection() {
@@ -353,6 +375,7 @@ void MainDialog::OnFullDay() {
 
 void MainDialog::OnOk() {
     session_->Disconnect();
+    linkClaim_.reset();
     accept();
 }
 

@@ -36,6 +36,8 @@
 #include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
 
+#include "session/LinkClaim.h"
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -297,6 +299,17 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     EXPECT_EQ(dialog->RenderCount(), renders + 2);
     EXPECT_EQ(QByteArray::fromStdString(Report().ReportText), expected);
     EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(EndToEnd, TheOpenLinkIsClaimedForAsLongAsItIsOpen) {
+    StartProgram({});
+    ASSERT_TRUE(dialog->Connected());
+    // A watcher that finds the pipe held says by whom.
+    EXPECT_EQ(LinkClaim::Holder("link pipe RAK Pipe"),
+              QCoreApplication::applicationName().toStdString() + ", process " +
+                  std::to_string(QCoreApplication::applicationPid()));
+    dialog->OnOk();
+    EXPECT_EQ(LinkClaim::Holder("link pipe RAK Pipe"), "");
 }
 
 TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
