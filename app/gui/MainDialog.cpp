@@ -276,15 +276,19 @@ void MainDialog::ClaimLink() {
     if (!session_->LinkOpen()) {
         return;
     }
-    // Named as the watcher names it: the pipe, or the port's bare device name. A port the
-    // dialog remembers by a longer text (a Bluetooth entry) is not claimed; its device is opened
-    // by one program at a time all the same.
+    // Named as the watcher names it: the pipe, or the port's bare device name, which the
+    // discovery's text of a cable port ends with ("IrDA Port ttyUSB0"). A Bluetooth entry, named
+    // after its instrument, is not claimed; its device is opened by one program at a time all
+    // the same.
+    static const std::string kCablePort = "IrDA Port ";
     std::string name = "pipe RAK Pipe";
     if (!session_->LinkIsPipe()) {
-        name = ReadSetting("Com Port" + env_.app.commandLine);
-        if (name.empty() || name.find(' ') != std::string::npos) {
+        const std::string chosen = ReadSetting("Com Port" + env_.app.commandLine);
+        if (chosen.compare(0, kCablePort.size(), kCablePort) != 0 ||
+            chosen.size() == kCablePort.size()) {
             return;
         }
+        name = chosen.substr(kCablePort.size());
     }
     std::string holder;
     linkClaim_ = LinkClaim::Take("link " + name, holder);
