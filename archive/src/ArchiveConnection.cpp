@@ -107,8 +107,9 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
                                   Exec(db, "PRAGMA foreign_keys=ON", error);
         // The history begins on the first opening at a schema that has it (an archive opened
         // at an older version for a migration's test has none).
-        if (!ready || !MigrateSchema(db, location.server, version, error) ||
-            (db.tables().contains("history_start") && !StartHistory(db, location.server, error))) {
+        const bool migrated = ready && MigrateSchema(db, location.server, version, error);
+        m_impl->history = migrated && db.tables().contains("history_start");
+        if (!migrated || (m_impl->history && !StartHistory(db, location.server, error))) {
             m_error = "cannot use the archive " + DescribeLocation(location) + ": " + error;
             db = QSqlDatabase();
             Close();

@@ -277,8 +277,11 @@ QString SessionsCounted(int count, const char* which) {
 // The history rows of what one download or import stored: the new sessions under its own kind
 // (an import's row even when it stored nothing new, as the import itself is a change), the
 // replaced ones under a row of their own.
-bool RecordStored(QSqlDatabase& db, bool server, ChangeKind kind, const QString& what,
+bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, const QString& what,
                   const StoredIds& ids, QString& error) {
+    if (!history) {
+        return true;
+    }
     if ((kind == ChangeKind::Import || !ids.added.isEmpty()) &&
         !AppendHistory(db, server, kind, what + ": " + SessionsCounted(ids.added.size(), "new"),
                        ids.added, error)) {
@@ -287,17 +290,19 @@ bool RecordStored(QSqlDatabase& db, bool server, ChangeKind kind, const QString&
     return ids.replaced.isEmpty() ||
            AppendHistory(db, server, ChangeKind::Replace,
                          what + ": " + SessionsCounted(ids.replaced.size(), "open") +
-                             " replaced by their grown copies",
+                             " replaced with newer bytes",
                          ids.replaced, error);
 }
 
 // "download 12 of instrument NAME (source)", as a history row says what stored its sessions.
-bool DescribeDownload(QSqlDatabase& db, qint64 download, qint64& instrument, QString& what,
-                      QString& error) {
+bool DescribeDownload(QSqlDatabase& db, bool history, qint64 download, qint64& instrument,
+                      QString& what, QString& error) {
+    // The instrument's label needs the columns of the schema that keeps the history.
     QSqlQuery owner(db);
     if (!Run(owner,
-             "SELECT d.instrument_id, d.source, " + InstrumentLabel() +
-                 " FROM downloads d JOIN instruments i ON i.id = d.instrument_id WHERE d.id = ?",
+             QString("SELECT d.instrument_id, d.source, %1 FROM downloads d JOIN instruments i"
+                     " ON i.id = d.instrument_id WHERE d.id = ?")
+                 .arg(history ? InstrumentLabel() : QString("''")),
              {download}, error)) {
         return false;
     }
@@ -336,7 +341,7 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
     QSqlDatabase db = m_impl->Db();
     qint64 instrument = -1;
     QString what;
-    if (!DescribeDownload(db, download, instrument, what, m_error)) {
+    if (!DescribeDownload(db, m_impl->history, download, instrument, what, m_error)) {
         return false;
     }
     return Transact([&]() {
@@ -351,7 +356,8 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
             }
             Count(result, stored, m_error, counts, ids);
         }
-        return RecordStored(db, m_impl->location.server, ChangeKind::Download, what, ids, m_error);
+        return RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Download,
+                            what, ids, m_error);
     });
 }
 
@@ -366,7 +372,7 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
         download = InsertDownload(instrument, source);
         QString what;
         if (download < 0 || !RecordIndex(download, indexBytes) ||
-            !DescribeDownload(db, download, instrument, what, m_error)) {
+            !DescribeDownload(db, m_impl->history, download, instrument, what, m_error)) {
             return false;
         }
         StoredIds ids;
@@ -380,7 +386,8 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
             Count(result, stored, m_error, counts, ids);
         }
         return FinishDownload(download) &&
-               RecordStored(db, m_impl->location.server, ChangeKind::Import, what, ids, m_error);
+               RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Import, what,
+                            ids, m_error);
     });
     return done ? download : -1;
 }
