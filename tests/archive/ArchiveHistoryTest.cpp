@@ -251,7 +251,7 @@ TEST_P(ArchiveHistoryTest, AnArchiveMadeBeforeTheHistoryBeginsItWithItsSessions)
 
 TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
     OpenImported();
-    constexpr int kChanges = 15;
+    constexpr int kChanges = 40;
     const QByteArray index = archive::IndexBytes(*m_image);
     const std::vector<archive::CapturedSession> captured =
         archive::CaptureSessions(*m_image, {1, 2});
