@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
@@ -154,12 +155,17 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
     row.host = HostName();
     row.kind = ChangeKindName(kind);
     row.detail = detail;
+    QSqlQuery bytes(db);
+    bytes.setForwardOnly(true);
+    if (!sessions.isEmpty() &&
+        !bytes.prepare("SELECT s.name, b.sector, b.overrun FROM sessions s"
+                       " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")) {
+        error = bytes.lastError().text();
+        return false;
+    }
     for (const qint64 id : sessions) {
-        QSqlQuery bytes(db);
-        if (!Run(bytes,
-                 "SELECT s.name, b.sector, b.overrun FROM sessions s"
-                 " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?",
-                 {id}, error)) {
+        bytes.bindValue(0, id);
+        if (!Run(bytes, error)) {
             return false;
         }
         if (!bytes.next()) {
@@ -169,6 +175,7 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
         row.sessions.append(
             {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
                                  bytes.value(2).toByteArray())});
+        bytes.finish();
     }
     row.hash = RowHash(row);
     QSqlQuery insert(db);
