@@ -208,11 +208,12 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     summary.readable = true;
     QHash<qint64, Recorded> recorded;
     CheckChain(db, summary, recorded, summary.error);
-    if (summary.readable) {
+    if (summary.readable && summary.rows == 0) {
+        // No rows although the history has begun: they were all deleted.
         QSqlQuery pending(db);
-        if (summary.rows == 0 &&
-            Run(pending, "SELECT COUNT(*) FROM history_start", {}, summary.error) &&
-            pending.next() && pending.value(0).toLongLong() == 0) {
+        summary.readable =
+            Run(pending, "SELECT COUNT(*) FROM history_start", {}, summary.error) && pending.next();
+        if (summary.readable && pending.value(0).toLongLong() == 0) {
             summary.mismatches << "the history is empty: its rows were deleted";
         }
     }

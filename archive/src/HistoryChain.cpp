@@ -33,7 +33,7 @@ QString Hex(const QCryptographicHash& hash) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
-QString OsUser() {
+QString FindOsUser() {
     for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
         const QString user = qEnvironmentVariable(name);
         if (!user.isEmpty()) {
@@ -48,8 +48,14 @@ QString OsUser() {
     return QStringLiteral("unknown");
 }
 
+// Looked up once: getpwuid is not safe to call from two writers' threads at once.
+QString OsUser() {
+    static const QString user = FindOsUser();
+    return user;
+}
+
 QString HostName() {
-    const QString host = QSysInfo::machineHostName();
+    static const QString host = QSysInfo::machineHostName();
     return host.isEmpty() ? QStringLiteral("unknown") : host;
 }
 
