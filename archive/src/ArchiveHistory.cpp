@@ -2,6 +2,7 @@
 // the whole archive checked against them.
 #include "archive/ArchiveHistory.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QLocale>
 #include <QSqlDatabase>
@@ -108,7 +109,7 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT s.id, s.name, b.sector, b.overrun FROM sessions s"
+             "SELECT s.id, s.name, b.sector, b.overrun, s.digest FROM sessions s"
              " LEFT JOIN session_bytes b ON b.session_id = s.id ORDER BY s.id",
              {}, error)) {
         summary.readable = false;
@@ -132,6 +133,14 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
         const QString now =
             StoredBytesHash(query.value(1).toByteArray(), query.value(2).toByteArray(),
                             query.value(3).toByteArray());
+        // The digest that tells a session's copies apart is the sector's alone; one changed
+        // would let the same bytes be stored twice, or other bytes pass for these.
+        const QString digest = QString::fromLatin1(
+            QCryptographicHash::hash(query.value(2).toByteArray(), QCryptographicHash::Sha256)
+                .toHex());
+        if (digest != query.value(4).toString()) {
+            summary.mismatches << at + ": its digest column does not match its sector";
+        }
         if (now != r.sha256) {
             summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
                                           " recorded %4")

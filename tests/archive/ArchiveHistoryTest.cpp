@@ -181,8 +181,10 @@ const Tamper kTampers[] = {
      "history row 2 does not follow the row before it"},
     {"every history row deleted", "DELETE FROM archive_history",
      "the history is empty: its rows were deleted"},
-    {"a session deleted", "DELETE FROM session_bytes WHERE session_id = ?",
+    {"a session's bytes deleted", "DELETE FROM session_bytes WHERE session_id = ?",
      "stored bytes are missing"},
+    {"a session's digest changed", "UPDATE sessions SET digest = 'x' WHERE id = ?",
+     "its digest column does not match its sector"},
 };
 
 TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
