@@ -51,6 +51,10 @@ const char* const kNotHeldTip =
     "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
     "GO to read it.";
 
+const char* const kNotUploadedTip =
+    "Not uploaded: the session was not read before another instrument was connected. Connect "
+    "that instrument and press GO to read it.";
+
 const char* const kNoInstrumentText =
     "No instrument is connected. Right-click the window or choose File > Connect... to connect "
     "one (with the companion program, start it first).";
@@ -87,6 +91,7 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    EnableSaving(); // nothing is shown yet
     ConnectSession();
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
@@ -791,7 +796,9 @@ void MainDialog::MarkSessionsNotHeld() {
             continue;
         }
         item->setForeground(0, grey);
-        item->setToolTip(0, kNotHeldTip);
+        item->setToolTip(0, browser_.OfflineSource() == DataSource::EarlierInstrument
+                                ? kNotUploadedTip
+                                : kNotHeldTip);
     }
 }
 
@@ -825,9 +832,15 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
     }
     case BrowserRequest::Session:
         // A report that arrived says so as it is shown (SetReportText).
-        if (!ok) {
-            status_->SetActivity(browser_.Offline() ? "That session is not in this dump"
-                                                    : "The session upload did not finish");
+        if (!ok && browser_.Offline()) {
+            status_->SetActivity(browser_.OfflineSource() == DataSource::EarlierInstrument
+                                     ? "That session was not uploaded before the instrument changed"
+                                     : "That session is not in this dump");
+        } else if (!ok && !session_->LinkOpen()) {
+            status_->SetActivity("No instrument connected: that session was not uploaded. "
+                                 "Connect it (File > Connect...) and press GO");
+        } else if (!ok) {
+            status_->SetActivity("The session upload did not finish");
         }
         break;
     }

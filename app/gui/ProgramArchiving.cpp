@@ -3,11 +3,14 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
+#include "archive/SessionArchive.h"
 #include "core/LogImage.h"
 #include "linkselect/Settings.h"
 
@@ -42,6 +45,38 @@ void ProgramArchiving::SetInstrumentName(const QString& name) {
     WriteSetting("Archive Instrument", m_name.toStdString());
 }
 
+bool ProgramArchiving::ChangeInstrumentName(const QString& name, const NameChangeQuestion& ask) {
+    const QString newName = name.trimmed();
+    if (newName == m_name) {
+        return false;
+    }
+    archive::SessionArchive store;
+    if (m_name.isEmpty() || !store.Open(QString::fromStdString(ReadSetting("Archive"))) ||
+        store.FindInstruments(m_name).isEmpty()) {
+        SetInstrumentName(newName); // nothing filed under the old name
+        return true;
+    }
+    switch (ask(m_name, newName)) {
+    case NameChange::Cancel:
+        return false;
+    case NameChange::AnotherInstrument:
+        SetInstrumentName(newName);
+        return true;
+    case NameChange::Rename:
+        break;
+    }
+    if (newName.isEmpty() ||
+        store.RenameInstrument(m_name, newName) != archive::RenameResult::Renamed) {
+        if (m_tell) {
+            m_tell(newName.isEmpty() ? QString("An instrument in the archive needs a name.")
+                                     : "The instrument was not renamed: " + store.Error());
+        }
+        return false;
+    }
+    SetInstrumentName(newName);
+    return true;
+}
+
 void ProgramArchiving::AddActions(QMenu& menu, QAction* before) {
     QAction* keep = new QAction("Archive Uploads", &menu);
     menu.insertAction(before, keep);
@@ -59,9 +94,23 @@ void ProgramArchiving::AddActions(QMenu& menu, QAction* before) {
                                   "Name of this instrument in the archive (empty: the name it "
                                   "has there):",
                                   QLineEdit::Normal, m_name, &ok);
-        if (ok) {
-            SetInstrumentName(text);
+        if (!ok) {
+            return;
         }
+        ChangeInstrumentName(text, [&menu](const QString& oldName, const QString& newName) {
+            QMessageBox box(QMessageBox::Question, "Instrument Name",
+                            QString("The archive holds an instrument called \"%1\".\n\nRename "
+                                    "it to \"%2\" (its sessions go with it), or file what "
+                                    "comes next under \"%2\" as another instrument?")
+                                .arg(oldName, newName),
+                            QMessageBox::Cancel, menu.parentWidget());
+            QPushButton* rename = box.addButton("Rename", QMessageBox::AcceptRole);
+            QPushButton* another = box.addButton("Another Instrument", QMessageBox::ActionRole);
+            box.exec();
+            return box.clickedButton() == rename    ? NameChange::Rename
+                   : box.clickedButton() == another ? NameChange::AnotherInstrument
+                                                    : NameChange::Cancel;
+        });
     });
 }
 

@@ -33,6 +33,14 @@ public:
     void SetEnabled(bool enabled);
     const QString& InstrumentName() const { return m_name; }
     void SetInstrumentName(const QString& name);
+    // What a new name is for, when the archive holds an instrument under the old one: that
+    // instrument renamed (its sessions with it), or what comes next filed as another instrument.
+    enum class NameChange { Rename, AnotherInstrument, Cancel };
+    using NameChangeQuestion =
+        std::function<NameChange(const QString& oldName, const QString& newName)>;
+    // Instrument Name...: `ask` is asked only when there is an instrument to rename. Returns
+    // false when nothing changed (cancelled, or the archive refused the name: told).
+    bool ChangeInstrumentName(const QString& name, const NameChangeQuestion& ask);
     // "Archive Uploads" and "Instrument Name..." in `menu`, before `before`.
     void AddActions(QMenu& menu, QAction* before);
 

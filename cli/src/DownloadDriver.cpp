@@ -30,6 +30,7 @@
 #include "InstrumentDownload.h"
 #include "LinkChoice.h"
 #include "ProgressBar.h"
+#include "ReportOutput.h"
 #include "linkselect/PortDiscovery.h"
 
 namespace {
@@ -230,12 +231,18 @@ int RunDownloadSession(const DownloadOptions& options) {
 #endif
     }
     int worst = kExitOk;
+    std::vector<std::string> made;
     for (size_t i = 0; i < downloads.size(); ++i) {
         downloads[i]->Close();
         if (Severity(statuses[i]) > Severity(worst)) {
             worst = statuses[i];
         }
+        made.insert(made.end(), downloads[i]->MadeFolders().begin(),
+                    downloads[i]->MadeFolders().end());
     }
+    // The output folder the instruments share was made by the first of them, and was not empty
+    // while the others still had theirs in it.
+    RemoveEmptyFolders(made);
     if (several) {
         // One line per instrument: the run's outcome at a glance.
         for (size_t i = 0; i < downloads.size(); ++i) {

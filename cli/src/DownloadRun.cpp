@@ -119,8 +119,12 @@ void DownloadRun::StartUpEnded(bool ok) {
         return;
     }
     if (!ok && !m_browser->StartUpComplete()) {
-        StopAfterFailure("the instrument did not complete its start-up uploads; nothing was "
-                         "downloaded");
+        StopAfterFailure(m_browser->LastFailure() == RequestFailure::SpoiledReplies
+                             ? "the instrument's replies kept arriving spoiled during its start-up "
+                               "uploads (check the cable, or move closer to the instrument); "
+                               "nothing was downloaded"
+                             : "the instrument did not complete its start-up uploads; nothing was "
+                               "downloaded");
         return;
     }
     // Without the configuration block the instrument's own names are missing; the ones given on
@@ -419,7 +423,7 @@ std::string DownloadRun::Summary() const {
         text += ", " + std::to_string(m_sessionsRestored) + " from the archive";
     }
     if (m_plan.jobs.empty()) {
-        return text + "; nothing to write, the dump " + m_dumpPath + " left as it was";
+        return text + "; nothing new to write, no file changed";
     }
     const std::string folder = m_outDir == "." ? "the working folder" : m_outDir;
     return text + "; " + count(static_cast<size_t>(m_reportsWritten), "report") + " in " + folder +

@@ -54,6 +54,8 @@ public:
     // name given with --instrument, else the link.
     std::string Name() const;
     int Status() const;
+    // The folders this download made, parents first.
+    const std::vector<std::string>& MadeFolders() const { return m_madeFolders; }
     // The last line of a download that went through.
     std::string Summary() const;
 

@@ -1,5 +1,6 @@
 #include "ReportOutput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -141,10 +142,12 @@ bool MakeFolders(const std::string& dir, std::string& message, std::vector<std::
 }
 
 void RemoveEmptyFolders(const std::vector<std::string>& made) {
-    // Deepest first; a folder that holds anything stays, and so do the ones above it.
-    for (auto it = made.rbegin(); it != made.rend(); ++it) {
-        if (RemoveFolder(it->c_str()) != 0) {
-            return;
-        }
+    // Deepest first, whoever made them (several instruments make folders side by side under
+    // one they share); a folder that holds anything stays, and so do the ones above it.
+    std::vector<std::string> deepestFirst = made;
+    std::sort(deepestFirst.begin(), deepestFirst.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& folder : deepestFirst) {
+        RemoveFolder(folder.c_str());
     }
 }

@@ -15,6 +15,6 @@ bool IsRegularOrMissing(const std::string& path);
 // `made`, when given, receives the folders it made, outermost first.
 bool MakeFolders(const std::string& dir, std::string& message,
                  std::vector<std::string>* made = nullptr);
-// Removes the folders MakeFolders made, as long as they are empty: a run that wrote nothing leaves
-// nothing behind.
+// Removes the folders MakeFolders made (of one run or several), as long as they are empty: a run
+// that wrote nothing leaves nothing behind.
 void RemoveEmptyFolders(const std::vector<std::string>& made);

@@ -95,6 +95,11 @@ uint32_t LogImage::Store(uint32_t offset, const uint8_t* data, uint32_t length) 
     return room;
 }
 
+void LogImage::ForgetSessions() {
+    std::memset(m_bytes + kIndexSectors * kSectorSize, 0, kImageSize - kIndexSectors * kSectorSize);
+    m_windowValid = 0;
+}
+
 bool LogImage::SessionHeld(int16_t slot) const {
     if (slot < 0 || slot >= kSlotCount) {
         return false;

@@ -33,6 +33,9 @@ std::shared_ptr<SerialLink> SerialLink::Open(const std::string& portName) {
     if (!port->open(QIODevice::ReadWrite)) {
         return nullptr;
     }
+    // What the instrument sent after the last program let go of the port (the end of an upload
+    // that program no longer waited for) would be read as the answer to this one's first request.
+    port->clear(QSerialPort::Input);
     return std::make_shared<SerialLink>(std::move(port));
 }
 

@@ -31,6 +31,8 @@ std::shared_ptr<Win32SerialLink> Win32SerialLink::Open(const std::string& portNa
         CloseHandle(handle);
         return nullptr;
     }
+    // Bytes the instrument sent before this program took the port are not answers to it.
+    PurgeComm(handle, PURGE_RXCLEAR);
     return std::make_shared<Win32SerialLink>(handle);
 }
 

@@ -10,12 +10,14 @@
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
+#include "ProgramArchiving.h"
 #include "archive/ArchiveReport.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
+#include "linkselect/Settings.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
@@ -96,6 +98,47 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.Search(), m_store.List(filter).size());
     dialog.InstrumentField()->setText("unit 9");
     EXPECT_EQ(dialog.Search(), 0);
+}
+
+TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheUserChooses) {
+    using Choice = ProgramArchiving::NameChange;
+    const struct {
+        Choice choice;
+        const char* name;
+        bool oldStays;    // "unit 7" still in the archive
+        bool newListed;   // the new name names an archived instrument
+        bool nameChanged; // what comes next is filed under the new name
+    } cases[] = {
+        {Choice::Cancel, "a", true, false, false},
+        {Choice::AnotherInstrument, "b", true, false, true},
+        {Choice::Rename, "c", false, true, true},
+    };
+    const testsupport::WorkDirGuard work(m_dir.Path());
+    WriteSetting("Archive", m_location.toStdString());
+    std::vector<QString> told;
+    for (const auto& c : cases) {
+        WriteSetting("Archive Instrument", "unit 7");
+        ProgramArchiving archiving([&told](const QString& text) { told.push_back(text); });
+        int asked = 0;
+        archiving.ChangeInstrumentName(c.name, [&](const QString& oldName, const QString&) {
+            ++asked;
+            EXPECT_EQ(oldName, QString("unit 7"));
+            return c.choice;
+        });
+        EXPECT_EQ(asked, 1) << c.name;
+        EXPECT_EQ(!m_store.FindInstruments("unit 7").isEmpty(), c.oldStays) << c.name;
+        EXPECT_EQ(!m_store.FindInstruments(c.name).isEmpty(), c.newListed) << c.name;
+        EXPECT_EQ(ReadSetting("Archive Instrument") == c.name, c.nameChanged) << c.name;
+    }
+    EXPECT_TRUE(told.empty());
+    // Nothing filed under the name: it is taken without a question.
+    WriteSetting("Archive Instrument", "nobody");
+    ProgramArchiving archiving([&told](const QString& text) { told.push_back(text); });
+    EXPECT_TRUE(archiving.ChangeInstrumentName("d", [](const QString&, const QString&) {
+        ADD_FAILURE() << "asked";
+        return Choice::Cancel;
+    }));
+    EXPECT_EQ(ReadSetting("Archive Instrument"), "d");
 }
 
 } // namespace

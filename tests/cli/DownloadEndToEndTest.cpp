@@ -316,6 +316,20 @@ TEST_F(DownloadTest, ChosenDayOnlyAndAnAbsentOneIsReported) {
               Rendered((*days)[1].slotList, Served()));
 }
 
+TEST_F(DownloadTest, SeveralInstrumentsWithNothingToWriteLeaveNoFolderBehind) {
+    StartSimulator({"--image", "small.txt"});
+    std::string ready;
+    const pid_t other =
+        StartProgram("tavon-instrument", {"--seed", "2", "--pipe", pipeName + "-2"}, *root, ready);
+    ASSERT_GT(other, 0);
+    const RunResult r = Download(
+        {"--pipe", pipeName, "--pipe", pipeName + "-2", "--out", "fleet", "--day", "2001-01-01"});
+    StopProgram(other);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("no sessions listed on 2001-01-01"), std::string::npos) << r.err;
+    EXPECT_TRUE(ListFolder(work).empty()) << r.err;
+}
+
 TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
     StartSimulator({"--image", "small.txt"});
     const Day& day = (*days)[1];
@@ -377,7 +391,8 @@ TEST_F(DownloadTest, RepliesThatKeepArrivingSpoiledEndWithStatus5) {
     StartSimulator({"--image", "small.txt", "--fault", "checksum:1"});
     const RunResult spoiled = Download({"--pipe", pipeName});
     EXPECT_EQ(spoiled.status, 5) << spoiled.err;
-    EXPECT_NE(spoiled.err.find("tavon-datalog: the instrument did not complete its start-up"),
+    EXPECT_NE(spoiled.err.find("tavon-datalog: the instrument's replies kept arriving spoiled "
+                               "during its start-up"),
               std::string::npos)
         << spoiled.err;
     EXPECT_EQ(spoiled.err.find("stopped answering"), std::string::npos) << spoiled.err;
@@ -520,7 +535,8 @@ TEST_F(DownloadTest, ASecondDownloadOfAnUnchangedInstrumentUploadsTheIndexOnly) 
     const RunResult newOnly =
         Download({"--pipe", pipeName, "--out", "none", "-q", "--archive", archive, "--new-only"});
     ASSERT_EQ(newOnly.status, 0) << newOnly.err;
-    EXPECT_NE(newOnly.err.find("0 days: 0 sessions uploaded, 0 from the archive; nothing to write"),
+    EXPECT_NE(newOnly.err.find("0 days: 0 sessions uploaded, 0 from the archive; nothing new to "
+                               "write, no file changed"),
               std::string::npos)
         << newOnly.err;
     EXPECT_FALSE(FileExists(work + "/none"));

@@ -2,6 +2,7 @@
 #include "MainDialog.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
+#include "OneDayDump.h"
 #include "RtfView.h"
 #include "UserGuide.h"
 
@@ -49,6 +50,14 @@ protected:
     }
 
     ReportState& Report() { return dialog->Report(); }
+
+    // Saving needs a report on screen: the one session of a small dump.
+    static void ShowASession(MainDialog& shown) {
+        ASSERT_TRUE(shown.OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+        auto* tree = NamedChild<QTreeWidget>(shown, "sessionTree");
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(0));
+        ASSERT_FALSE(shown.Browser().ShownSlots().empty());
+    }
 
     template <typename T> T* Child(const char* name) {
         T* child = dialog->findChild<T*>(name);
@@ -148,6 +157,7 @@ TEST_F(MainDialogTest, SessionMenuMirrorsTheHiddenBoxes) {
 }
 
 TEST_F(MainDialogTest, SaveWritesTheRtfDocumentNotTheShownText) {
+    ShowASession(*dialog);
     Report().ReportText = "{\\rtf{\\f2 \\fs20 Switched on.\\par }}";
     dialog->SetReportText(Report().ReportText);
     saveName = QDir::current().absoluteFilePath("out.Rtf");
@@ -162,14 +172,16 @@ TEST_F(MainDialogTest, SaveWritesTheRtfDocumentNotTheShownText) {
 }
 
 TEST_F(MainDialogTest, SaveCancelledWritesNothing) {
+    ShowASession(*dialog);
     Report().ReportText = "{\\rtf x}}";
     saveName.clear();
     dialog->SaveReport();
-    EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"dump.txt"});
     EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(MainDialogTest, SaveToAFileThatCannotBeCreatedSaysSoAndWritesNothing) {
+    ShowASession(*dialog);
     Report().ReportText = "{\\rtf x}}";
     const QString path = QDir::current().absoluteFilePath("missing-folder/out.Rtf");
     saveName = path;
@@ -184,6 +196,7 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
     MainDialogEnvironment env;
     env.prompt = &prompt;
     MainDialog real(env);
+    ShowASession(real);
     real.Report().ReportText = "{\\rtf{\\f2 dialog}}";
     bool checked = false;
     QTimer::singleShot(200, [&] {
@@ -195,8 +208,9 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
         EXPECT_TRUE(fileDialog->testOption(QFileDialog::DontConfirmOverwrite));
         auto* name = fileDialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
-        EXPECT_EQ(name->text(), QString("*.Rtf")) << "the initial file name";
-        // Accepting the pattern itself saves nothing: the dialog comes back.
+        EXPECT_EQ(name->text(), QString("2026-08-18 08-59-25.Rtf")) << "the session's day, start";
+        // Accepting a pattern saves nothing: the dialog comes back.
+        name->setText("*.Rtf");
         QMetaObject::invokeMethod(fileDialog, "accept");
         QTimer::singleShot(200, [&] {
             auto* again = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -214,7 +228,7 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
     // The default extension is added.
     EXPECT_EQ(ReadFileBytes(QDir::current().absoluteFilePath("chosen.Rtf")),
               QByteArray("{\\rtf{\\f2 dialog}}"));
-    EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"chosen.Rtf"});
+    EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList({"chosen.Rtf", "dump.txt"}));
 }
 
 TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
@@ -344,15 +358,17 @@ TEST_F(MainDialogTest, DataSourceInTheTitle) {
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
 }
 
-TEST_F(MainDialogTest, ExportWithoutASessionOrAFormatSaysSoAndWritesNothing) {
-    for (const char* name : {"none.csv", "report.rtf"}) {
-        saveName = QDir::current().absoluteFilePath(name);
-        dialog->Action("actionExport")->trigger();
-        EXPECT_FALSE(QFile::exists(saveName)) << name;
+TEST_F(MainDialogTest, ExportNeedsASessionAndAFormatAndWritesNothingWithout) {
+    for (const char* name : {"actionSave", "actionSavePdf", "actionExport"}) {
+        EXPECT_FALSE(dialog->Action(name)->isEnabled()) << name << " with nothing shown";
     }
-    ASSERT_EQ(prompt.shown.size(), 2u);
-    EXPECT_NE(prompt.shown[0].first.find("No session is shown"), std::string::npos);
-    EXPECT_NE(prompt.shown[1].first.find(".csv, .geojson or .gpx"), std::string::npos);
+    ShowASession(*dialog);
+    EXPECT_TRUE(dialog->Action("actionExport")->isEnabled());
+    saveName = QDir::current().absoluteFilePath("report.rtf");
+    dialog->Action("actionExport")->trigger();
+    EXPECT_FALSE(QFile::exists(saveName));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].first.find(".csv, .geojson or .gpx"), std::string::npos);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
+#include "OneDayDump.h"
 #include "RtfView.h"
 #include "StatusLine.h"
 
@@ -34,27 +35,6 @@
 #include <memory>
 
 namespace {
-
-// A dump whose index names slots 3 and 4 on one day; only slot 3's sector holds a session.
-QString WriteDump(const QString& path) {
-    // As the program saves it after the index upload: the index, and zeros where no session
-    // was uploaded.
-    std::vector<uint8_t> bytes(LogImage::kImageSize, 0);
-    std::fill(bytes.begin(), bytes.begin() + LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
-    const uint32_t stamp = testsupport::InstrumentStamp(2026, 8, 18, 8, 59, 25);
-    for (int slot : {3, 4}) {
-        char name[24];
-        std::snprintf(name, sizeof name, "%08X ----SUR JB",
-                      static_cast<unsigned>(stamp + (slot - 3) * 3600));
-        std::copy(name, name + 19, bytes.begin() + slot * LogImage::kEntrySize);
-    }
-    std::vector<uint8_t> stream;
-    RecordBuilder::Stamped('O', '1', stamp).Chars("SUR", 3).AppendTo(stream);
-    RecordBuilder::Stamped('Y', '1', stamp + 600).AppendTo(stream);
-    std::copy(stream.begin(), stream.end(), bytes.begin() + (3 + 10) * LogImage::kSectorSize);
-    EXPECT_TRUE(testsupport::WriteFlashDump(path.toStdString(), bytes));
-    return path;
-}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -135,13 +115,15 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
     EXPECT_EQ(dialog->Status().Activity(), QString("Report: Tuesday 18 Aug 2026, 1 session"));
 
-    // The one the dump lacks: a note in place of the report, which itself is kept.
+    // The one the dump lacks: a note in place of the report, and nothing left to save under
+    // its name.
     const std::string shown = Report().ReportText;
     tree->setCurrentItem(day->child(1));
     EXPECT_TRUE(Child<RtfView>("reportView")
                     ->toPlainText()
                     .startsWith("The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
-    EXPECT_EQ(Report().ReportText, shown);
+    EXPECT_EQ(Report().ReportText.find("Switch ON"), std::string::npos);
+    EXPECT_FALSE(dialog->Action("actionSave")->isEnabled());
     EXPECT_EQ(dialog->Status().Activity(), QString("That session is not in this dump"));
     tree->setCurrentItem(day->child(0));
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), shown);
@@ -285,10 +267,14 @@ TEST_F(MainWindowTest, StatusLineSaysWhichLinesTheFilterHidesAndWhatWasSaved) {
         EXPECT_EQ(dialog->Status().FilterNote(), QString(step.note)) << step.box;
     }
 
-    Report().ReportText = "{\\rtf x}}";
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    Child<QTreeWidget>("sessionTree")
+        ->setCurrentItem(Child<QTreeWidget>("sessionTree")->topLevelItem(0)->child(0)->child(0));
     saveName = QDir::current().absoluteFilePath("tuesday18.Rtf");
     dialog->SaveReport();
-    EXPECT_EQ(dialog->Status().Activity(), QString("Saved tuesday18.Rtf"));
+    EXPECT_EQ(dialog->Status().Activity(),
+              "Saved the report of Tuesday 18 Aug 2026 (1 session) to " +
+                  QDir::toNativeSeparators(saveName));
 }
 
 TEST_F(MainWindowTest, FilterIsAPanelWithACloseButton) {

@@ -75,6 +75,19 @@ TEST(SerialLinkTest, BytesBothWaysOverAPseudoTerminal) {
     EXPECT_EQ(first + ReadFrom(*link, 12 - first.size()), std::string("0123456789\0\x80", 12));
 }
 
+TEST(SerialLinkTest, BytesSentBeforeTheLinkOpenedAreNotReadAsAnswers) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    // The end of an upload the last program to hold the port no longer waited for.
+    ASSERT_TRUE(pty.WriteToLink("YKA00 04;FC\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto link = SerialLink::Open(pty.PortName());
+    ASSERT_TRUE(link);
+    pty.ReleaseSlave();
+    ASSERT_TRUE(pty.WriteToLink("YHA00;83\r\n"));
+    EXPECT_EQ(ReadFrom(*link, 10), "YHA00;83\r\n");
+}
+
 TEST(SerialLinkTest, LineSettingsAndModemLinesOnAPseudoTerminal) {
     PtyPair pty;
     ASSERT_TRUE(pty.Ok());

@@ -241,6 +241,45 @@ TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
 // A companion program that goes away closes its pipe: the session sees it within a few ticks, the
 // request under way ends at once (no waiting out its time-outs, no "stopped answering"), and the
 // tree stays.
+TEST_F(InstrumentSessionTest, AfterTheInstrumentWentAwayNothingOfItsMemoryPassesAsAnothers) {
+    StartSimulator({"--seed", "3"});
+    Connect();
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
+    session.Browser().OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
+    const int day = DayWithSessions(2);
+    ASSERT_GE(day, 0);
+    session.Browser().SelectNode(day + 1);
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Session) == 1; }));
+    const int16_t uploaded = static_cast<int16_t>(session.Browser().Tree().At(day + 1).itemData);
+    ASSERT_TRUE(session.Image().SessionHeld(uploaded));
+    const std::string shown = view.reportText;
+
+    simulator.Kill();
+    ASSERT_TRUE(RunUntil([&] { return linksLost == 1; }, 5));
+    // A session chosen now has nothing to come over: it ends at once, the report stays.
+    session.Browser().SelectNode(day + 2);
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Session) == 2; }, 1));
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+    EXPECT_EQ(session.LastFailure(), RequestFailure::LinkLost);
+    EXPECT_EQ(view.reportText, shown);
+
+    // Another instrument on the same run: its dump holds none of the first one's sessions.
+    StartSimulator({"--seed", "2"});
+    Connect();
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) == 2; }));
+    session.Browser().OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) == 2; }));
+    LogImage dumped;
+    std::string message;
+    ASSERT_EQ(dumped.LoadDump((dir + "/FlashData.txt").c_str(), message), 1) << message;
+    int held = 0;
+    for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
+        held += dumped.SessionHeld(slot) ? 1 : 0;
+    }
+    EXPECT_EQ(held, 0);
+}
+
 TEST_F(InstrumentSessionTest, AnInstrumentThatGoesAwayIsSeenAtOnce) {
     StartSimulator({"--seed", "2"});
     Connect();

@@ -34,6 +34,7 @@ SessionBrowser::SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage&
 }
 
 void SessionBrowser::Start() {
+    m_linkGone = false;
     m_view.EnableNext(m_fullDay == 0);
     m_view.SetFullDayBox(m_fullDay != 0);
     m_view.SetSessionBoxes(m_boxes);
@@ -86,6 +87,12 @@ void SessionBrowser::StartSessionUpload(int16_t slot) {
     if (RenderStored(slot)) {
         return;
     }
+    if (m_linkGone) {
+        m_lastFailure = RequestFailure::LinkLost;
+        ReturnToShown();
+        m_view.RequestEnded(BrowserRequest::Session, false);
+        return;
+    }
     if (!m_machine.StartUpComplete()) {
         m_pending = Pending::Session;
         m_pendingSlot = slot;
@@ -127,6 +134,13 @@ bool SessionBrowser::DropPending() {
 }
 
 bool SessionBrowser::IndexArrived(std::string& failure) {
+    // Sessions uploaded from another instrument (or read from a dump) would be written into
+    // this one's dump under its index, and browsed as its own.
+    if (m_imageFromDump || (m_imageFacts.Known() && !Facts().SameInstrumentAs(m_imageFacts))) {
+        m_image.ForgetSessions();
+    }
+    m_imageFacts = Facts();
+    m_imageFromDump = false;
     const bool dumped = m_image.DumpImage(m_dumpPath.c_str()) == 1;
     BuildSessionList();
     if (!dumped) {
@@ -143,6 +157,7 @@ bool SessionBrowser::SessionArrived(int16_t slot) {
         m_machine.ShowBox(MessageKind::Error, kMismatchText);
         return false;
     }
+    m_imageFacts = Facts();
     if (m_pending == Pending::Session) {
         // The user has asked for another session since (Next): only that one is to be seen. The
         // sector stays in the image.
@@ -273,11 +288,15 @@ bool SessionBrowser::RenderHeld(int16_t slot) {
     const std::string label = m_tree.Text(m_selected);
     const std::string session = "The session " + label.substr(0, label.find(' ')) + " of " +
                                 m_report.HeadingDay + m_report.HeadingMonth;
-    m_notice = session + (held ? " is not what the image holds under its name: the bytes there "
-                                 "belong to another session. Connect the instrument and press GO "
-                                 "to read it."
-                               : " is not in this dump: it was never uploaded into it. Connect "
-                                 "the instrument and press GO to read it.");
+    m_notice =
+        session + (held ? " is not what the image holds under its name: the bytes there "
+                          "belong to another session. Connect the instrument and press GO "
+                          "to read it."
+                   : m_offlineSource == DataSource::EarlierInstrument
+                       ? " was not uploaded before another instrument was connected. Connect "
+                         "that instrument and press GO to read it."
+                       : " is not in this dump: it was never uploaded into it. Connect the "
+                         "instrument and press GO to read it.");
     return false;
 }
 
@@ -324,6 +343,7 @@ void SessionBrowser::BrowseEarlierInstrument(const std::string& name) {
 
 void SessionBrowser::GoOffline(DataSource source, const std::string& name) {
     m_offline = true;
+    m_offlineSource = source;
     m_pending = Pending::None;
     m_newReportOnSelect = 1;
     m_view.ShowDataSource(source, name);
@@ -455,6 +475,7 @@ int SessionBrowser::OpenDump(const char* path, std::string& message) {
         }
         return 0;
     }
+    m_imageFromDump = true;
     BuildSessionList();
     m_view.EnableTree(true);
     if (m_machine.Idle()) {

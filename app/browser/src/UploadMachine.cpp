@@ -141,11 +141,12 @@ void UploadMachine::WaitForInstrument() {
     m_comms.Ask(0);
     m_waiting = true;
     m_view.ShowMessage(MessageKind::Status, kWaitingText);
+    const bool spoiled = m_spoiledFailures > 0;
     // A request the user made meanwhile is not kept waiting for ever.
     if (m_owner.DropPending()) {
-        ShowBox(MessageKind::Error, kNoAnswerText);
+        ShowBox(MessageKind::Error, spoiled ? kSpoiledText : kNoAnswerText);
     }
-    Fail(m_spoiledFailures > 0 ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
+    Fail(spoiled ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
     m_owner.RequestEnded(BrowserRequest::StartUp, false);
 }
 

@@ -67,6 +67,8 @@ public:
     // zeros, as the image starts, or all 0xFF where a download wrote it as erased flash; a
     // session's stream begins with its first record. False for a slot out of range.
     bool SessionHeld(int16_t slot) const;
+    // Empties every data sector (to zeros, as the image starts); the index stays.
+    void ForgetSessions();
 
     const uint8_t* Bytes() const { return m_bytes; }
     // How often the window has been refilled since construction; lets tests watch the window.

@@ -53,7 +53,10 @@ public:
     void OnSetDone() { m_machine.OnSetDone(); }
     void OnUploadDone() { m_machine.OnUploadDone(); }
     // The link has closed: a request under way ends at once, failed (LinkLost).
-    void OnLinkLost() { m_machine.LinkLost(); }
+    void OnLinkLost() {
+        m_linkGone = true;
+        m_machine.LinkLost();
+    }
 
     // GO. A GO (or a session choice) made while another request is running is remembered, the
     // latest one winning, and started as soon as the machine is idle again; a GO while the index
@@ -98,6 +101,8 @@ public:
     // Returns 1, or 0 with a message (the image, table and tree are then unchanged).
     int OpenDump(const char* path, std::string& message);
     bool Offline() const { return m_offline; }
+    // What an offline tree was read from: a dump, or an instrument no longer connected.
+    DataSource OfflineSource() const { return m_offlineSource; }
     // Another instrument has been connected: the tree stays, but as the earlier instrument's
     // (`name`), browsed from what the image holds as a dump is; GO reads the new one's index.
     // Nothing is uploaded under the old tree's labels. Does nothing without a tree.
@@ -177,12 +182,19 @@ private:
     int m_selected = -1;
     ShownReport m_shown;
     bool m_treeBuilt = false;
+    // Set when the link went away under the browser, until the next Start: nothing would carry
+    // a request then, so one is refused at once instead of waiting for ticks that never come.
+    bool m_linkGone = false;
+    // The instrument whose sessions the image's data sectors hold, or a dump's.
+    InstrumentFacts m_imageFacts;
+    bool m_imageFromDump = false;
     bool m_backToFirst = false; // Full Day was unticked while a session of the day was on its way
 
     Pending m_pending = Pending::None;
     int16_t m_pendingSlot = 0;
 
     bool m_offline = false;
+    DataSource m_offlineSource = DataSource::Dump;
     bool m_offlineRendering = false;
     int m_offlineQueued = -1;
 
