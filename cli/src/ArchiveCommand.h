@@ -37,3 +37,10 @@ int RunArchiveStats(const QStringList& arguments);
 int RunArchiveExport(const QStringList& arguments);
 int RunArchivePlot(const QStringList& arguments);
 int RunArchiveRenameInstrument(const QStringList& arguments);
+int RunArchiveCompliance(const QStringList& arguments);
+int RunArchiveEvents(const QStringList& arguments);
+int RunArchiveSetInterval(const QStringList& arguments);
+
+// A CSV cell (RFC 4180): quoted when it holds a separator, a quote or a line break; a text that a
+// spreadsheet would take for a formula gets a leading apostrophe.
+QString CsvCell(QString text);

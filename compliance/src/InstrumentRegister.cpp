@@ -227,8 +227,10 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(m_store.ConnectionName(), false);
-    const QString among =
-        only.empty() ? QString() : QString(" WHERE %2 IN (%1)").arg(Marks(only.size()));
+    auto among = [&only](const char* column) {
+        return only.empty() ? QString()
+                            : QString(" WHERE %1 IN (%2)").arg(column, Marks(only.size()));
+    };
     std::map<qint64, size_t> index;
     {
         QSqlQuery query(db);
@@ -236,7 +238,7 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
         query.prepare(QString("SELECT i.id, %1, i.serial_number, o.bump_days, o.calibration_days,"
                               " o.warning_days FROM instruments i LEFT JOIN service_intervals o"
                               " ON o.scope = i.id AND o.scope <> 0%2 ORDER BY 2, i.id")
-                          .arg(kLabel, among.arg("i.id")));
+                          .arg(kLabel, among("i.id")));
         for (qint64 id : only) {
             query.addBindValue(id);
         }
@@ -267,7 +269,7 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
     query.setForwardOnly(true);
     query.prepare(QString("SELECT instrument_id, id, dated, stamp, tests FROM sessions%1"
                           " ORDER BY instrument_id, stamp")
-                      .arg(among.arg("instrument_id")));
+                      .arg(among("instrument_id")));
     for (qint64 id : only) {
         query.addBindValue(id);
     }
@@ -402,6 +404,28 @@ bool InstrumentRegister::AlarmsByGas(qint64 instrument, int64_t toDay,
     }
     for (const auto& count : counts) {
         out.push_back({count.first, count.second});
+    }
+    return true;
+}
+
+bool InstrumentRegister::PassesAfter(const std::vector<EventRow>& failures,
+                                     std::vector<uint32_t>& passes) {
+    passes.clear();
+    QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
+    query.prepare("SELECT MIN(stamp) FROM session_events WHERE instrument_id = ? AND kind = ?"
+                  " AND sensor = ? AND result = 'pass' AND stamp > ?");
+    for (const EventRow& failure : failures) {
+        query.addBindValue(failure.instrumentId);
+        query.addBindValue(QString::fromLatin1(EventKindWord(failure.kind)));
+        query.addBindValue(failure.sensor);
+        query.addBindValue(static_cast<qint64>(failure.stamp));
+        if (!Run(query, m_error)) {
+            return false;
+        }
+        passes.push_back(query.next() && !query.isNull(0)
+                             ? static_cast<uint32_t>(query.value(0).toLongLong())
+                             : 0);
+        query.finish();
     }
     return true;
 }

@@ -85,13 +85,13 @@ bool SensorKind(RecordKind record, EventKind& kind) {
     }
 }
 
-void AddGas(std::vector<int>& gases, int code) {
-    for (int g : gases) {
+void AddSensor(std::vector<int>& sensors, int code) {
+    for (int g : sensors) {
         if (g == code) {
             return;
         }
     }
-    gases.push_back(code);
+    sensors.push_back(code);
 }
 
 // Reads a decimal number of at most `limit` from text[at...]; false when there is none or it is
@@ -183,6 +183,7 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
         if (SensorKind(r.Kind, kind)) {
             event.kind = kind;
             for (const SensorValue& sensor : r.Sensors) {
+                AddSensor(tests.sensors, sensor.Code);
                 event.sensor = sensor.Code;
                 event.result = ResultOf(sensor.Result);
                 event.value = ValueText(sensor, r.Kind);
@@ -200,13 +201,6 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
                 event.result =
                     r.Filter == FilterCheck::Passed ? EventResult::Pass : EventResult::Fail;
                 tests.events.push_back(event);
-            }
-        }
-        const bool reading = r.Kind == RecordKind::Alarm || r.Kind == RecordKind::Manual ||
-                             r.Kind == RecordKind::Timed || r.Kind == RecordKind::Survey;
-        if (reading) {
-            for (const GasReading& g : r.Readings) {
-                AddGas(tests.gases, g.Code);
             }
         }
     }
@@ -233,8 +227,8 @@ std::string PackTests(const SessionTests& tests) {
                       static_cast<unsigned long>(e.stamp), result);
         text += entry;
     }
-    for (int gas : tests.gases) {
-        text += "G" + std::to_string(gas) + ";";
+    for (int sensor : tests.sensors) {
+        text += "G" + std::to_string(sensor) + ";";
     }
     return text;
 }
@@ -256,7 +250,7 @@ PackedTests UnpackTests(const std::string& text) {
         }
         if (entry[0] == 'G') {
             if (pos == entry.size()) {
-                packed.gases.push_back(static_cast<int>(sensor));
+                packed.sensors.push_back(static_cast<int>(sensor));
             }
             continue;
         }

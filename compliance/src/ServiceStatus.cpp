@@ -136,9 +136,9 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
             Know(tracks, known, outcomes[next].sensor);
             ApplyTo(tracks[outcomes[next].sensor], outcomes[next], days);
         }
-        for (int gas : s.tests.gases) {
-            if (ValidSensor(gas)) {
-                Know(tracks, known, gas);
+        for (int sensor : s.tests.sensors) {
+            if (ValidSensor(sensor)) {
+                Know(tracks, known, sensor);
             }
         }
         for (const TestOutcome& o : s.tests.outcomes) {
@@ -172,7 +172,7 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
         ApplyTo(tracks[outcomes[next].sensor], outcomes[next], days);
     }
     for (const UsedSession& s : sessions) {
-        for (int gas : s.tests.gases) {
+        for (int gas : s.tests.sensors) {
             if (ValidSensor(gas) && (!s.dated || DayOfStamp(s.stamp) <= atDay)) {
                 tracks[gas].known = true;
             }

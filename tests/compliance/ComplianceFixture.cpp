@@ -47,11 +47,6 @@ void AppendTest(const std::string& word, uint32_t stamp, std::vector<uint8_t>& s
             .Byte(RecordBuilder::kSensorListEnd)
             .AppendTo(stream);
         break;
-    case 'R':
-        RecordBuilder::Stamped('M', '1', stamp)
-            .Readings({{sensor, 12}}, RecordBuilder::kNoGps)
-            .AppendTo(stream);
-        break;
     case 'S':
         RecordBuilder::Stamped('S', '1', stamp).Byte(1 | 6).AppendTo(stream);
         break;

@@ -15,9 +15,8 @@ uint32_t MorningOf(int day);
 
 // One session: switched on at `start`; `tests` is a list of words, each a test made a minute
 // apart after switch-on: "B4+" a bump test of sensor 4 that passed, "C0-" a calibration of sensor
-// 0 that failed, "c4" a calibration of the record version without results, "R4" a reading of gas
-// 4 (a manual reading), "Z4+" a zero, "S" a passed soundness test with a failed filter check.
-// Jobs and users go before the tests.
+// 0 that failed, "c4" a calibration of the record version without results, "Z4+" a zero, "S" a
+// passed soundness test with a failed filter check. Jobs and users go before the tests.
 struct SessionSpec {
     SessionSpec(uint32_t at, std::string words, std::string jobNumber = std::string(),
                 std::string userName = std::string())

@@ -55,7 +55,7 @@ const Case kCases[] = {
      2,
      3},
     {"NeverBumpTested", {{MorningOf(0), "C4+"}}, 0, "overdue", 1, 0},
-    {"NeverTested", {{MorningOf(0), "R4"}}, 0, "overdue", 1, 0},
+    {"OnlyZeroed", {{MorningOf(0), "Z4+"}}, 0, "overdue", 1, 0},
     {"BumpOverdueByOneDay", {{MorningOf(0), "C4+ B4+"}}, 1, "overdue", 0, 0},
     {"BumpTestedTheDayBefore", {{MorningOf(0), "C4+ B4+"}}, 0, "ok", 0, 0},
     {"CalibrationOk", {{MorningOf(0), "C4+ B4+"}}, 165, "ok", 0, 0, 1000},

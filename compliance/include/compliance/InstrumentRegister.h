@@ -84,6 +84,9 @@ public:
     // The switch-on of each of these sessions, as "YYYY-MM-DD HH:MM:SS", with its jobs and users.
     bool SessionStarts(const std::vector<int64_t>& ids, QStringList& out);
 
+    // For each failed event, the stamp of the first pass of its kind and sensor after it, or 0.
+    bool PassesAfter(const std::vector<EventRow>& failures, std::vector<uint32_t>& passes);
+
     bool ArchiveIntervals(ServiceIntervals& intervals);
     // The archive's own (instrument 0) or an instrument's; unset members keep what they were.
     bool SetIntervals(qint64 instrument, const IntervalOverride& change);

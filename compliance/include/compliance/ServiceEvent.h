@@ -44,11 +44,12 @@ struct ServiceEvent {
     std::string job;
 };
 
-// What one session tells the register: its events in record order and the gases its readings
-// name (each once, in order of first appearance).
+// What one session tells the register: its events in record order and the sensors its test
+// records name (each once, in order of first appearance), tested or not: a sensor that a zero or
+// a "not tested" entry names is one the instrument has.
 struct SessionTests {
     std::vector<ServiceEvent> events;
-    std::vector<int> gases;
+    std::vector<int> sensors;
 };
 
 SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot);
@@ -59,7 +60,7 @@ std::string SensorGasUnit(int sensor);
 
 // The outcomes that decide a sensor's status, packed into one short text per session so that the
 // whole register is read from one column of the sessions: bump tests, calibrations and field
-// calibrations, and the gases of the readings. Decoding a malformed text keeps what parses.
+// calibrations, and the sensors named. Decoding a malformed text keeps what parses.
 struct TestOutcome {
     EventKind kind = EventKind::Bump;
     int sensor = 0;
@@ -68,7 +69,7 @@ struct TestOutcome {
 };
 struct PackedTests {
     std::vector<TestOutcome> outcomes;
-    std::vector<int> gases;
+    std::vector<int> sensors;
 };
 std::string PackTests(const SessionTests& tests);
 PackedTests UnpackTests(const std::string& text);
