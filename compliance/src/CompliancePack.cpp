@@ -271,6 +271,10 @@ bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRe
         QTextDocument document;
         document.documentLayout()->setPaintDevice(&writer);
         document.setDocumentMargin(0);
+        // No ligatures: the pack's text is read back and searched ("fi" stays two letters).
+        QFont font = document.defaultFont();
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        document.setDefaultFont(font);
         document.setHtml(html);
         // The page's body above a line for its number.
         const QRect area = painter.viewport();
