@@ -83,7 +83,9 @@ std::vector<archive::CapturedSession> MakeSessions(const std::vector<SessionSpec
             stamp += 60;
             AppendTest(word, stamp, stream);
         }
-        RecordBuilder::Stamped('Y', '1', stamp + 60).AppendTo(stream);
+        if (!spec.open) {
+            RecordBuilder::Stamped('Y', '1', stamp + 60).AppendTo(stream);
+        }
         std::vector<uint8_t> sector = EscapeForFlash(stream);
         sector.resize(LogImage::kSectorSize, 0xFF);
         image->Store(LogImage::DataSector(slot) * LogImage::kSectorSize, sector.data(),

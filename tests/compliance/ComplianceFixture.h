@@ -26,6 +26,7 @@ struct SessionSpec {
     std::string tests;
     std::string job;
     std::string user;
+    bool open = false; // still being recorded: no switch-off yet
 };
 
 // The captured form of each session, in the order given, in slots 0, 1, ...; the index upload

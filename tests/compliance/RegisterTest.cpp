@@ -242,6 +242,30 @@ TEST_P(RegisterTest, EventsMadeAgainWhenTheirDecoderChanges) {
     EXPECT_EQ(records[0].status.status, ServiceStatus::Ok);
 }
 
+TEST_P(RegisterTest, GrownSessionGetsItsEventsAgain) {
+    SessionSpec spec(MorningOf(0), "C4+ B4-");
+    spec.open = true;
+    const qint64 instrument = compliancetest::ImportSessions(m_store, "unit", {spec});
+    ASSERT_GT(instrument, 0);
+    compliance::InstrumentRegister reg(m_store);
+    ASSERT_EQ(reg.Refresh(), 1);
+    std::vector<InstrumentRecord> records;
+    ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
+    EXPECT_EQ(records[0].status.status, ServiceStatus::Failed);
+
+    spec.tests = "C4+ B4- B4+";
+    spec.open = false;
+    const qint64 download = m_store.BeginDownload(instrument, "test");
+    ASSERT_EQ(m_store.Store(download, compliancetest::MakeSessions({spec}).at(0)),
+              archive::StoreResult::Replaced);
+    ASSERT_EQ(reg.Refresh(), 1);
+    std::vector<compliance::EventRow> events;
+    ASSERT_TRUE(reg.Events({}, events));
+    EXPECT_EQ(events.size(), 3u);
+    ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
+    EXPECT_EQ(records[0].status.status, ServiceStatus::Ok);
+}
+
 TEST_P(RegisterTest, InstrumentWithoutTestsIsOverdue) {
     ASSERT_GT(compliancetest::ImportSessions(m_store, "quiet", {{MorningOf(0), ""}}), 0);
     compliance::InstrumentRegister reg(m_store);
