@@ -1,65 +1,41 @@
 #include "compliance/CompliancePack.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QFileInfo>
-#include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextDocument>
 #include <algorithm>
 #include <map>
 
+#include "PdfPages.h"
 #include "compliance/CivilDay.h"
 
 namespace compliance {
 namespace {
 
-QString Esc(const QString& text) {
-    return text.toHtmlEscaped();
-}
-
 QString Std(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QString Time(uint32_t stamp) {
+    return Std(StampText(stamp));
+}
+
 // Attention in print without colour: a status that needs action is bold and in capitals.
-QString StatusCell(ServiceStatus status) {
+PageCell StatusCell(ServiceStatus status) {
     const QString word = QString::fromLatin1(ServiceStatusWord(status));
-    return status == ServiceStatus::Overdue || status == ServiceStatus::Failed
-               ? "<b>" + word.toUpper() + "</b>"
-               : word;
+    const bool action = status == ServiceStatus::Overdue || status == ServiceStatus::Failed;
+    return {action ? word.toUpper() : word, action};
 }
 
-// `unbroken`: short cells (dates, words) that must never break inside.
-QString Row(const QStringList& cells, bool unbroken = false) {
-    const QString open = unbroken ? "<td style=\"white-space: nowrap\">" : "<td>";
-    return "<tr>" + open + cells.join("</td>" + open) + "</td></tr>";
-}
-
-// A table whose heading row repeats on every page it runs onto.
-QString Table(const QStringList& headings, const QStringList& rows) {
-    QString html = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">"
-                   "<thead><tr><th>" +
-                   headings.join("</th><th>") + "</th></tr></thead>";
-    return html + rows.join(QString()) + "</table>";
-}
-
-// A time as a table cell: the day above the time of day, so that narrow columns never break
-// a date.
-QString TimeCell(uint32_t stamp) {
-    const QString text = Std(StampText(stamp));
-    return text.left(10) + "<br>" + text.mid(11);
+PageCell Plain(const QString& text) {
+    return {text, false};
 }
 
 QString TimeOr(bool known, uint32_t stamp) {
-    return known ? TimeCell(stamp) : QString("never");
-}
-
-QString Every(int days) {
-    return days == 1 ? QString("every day") : "every " + QString::number(days) + " days";
+    return known ? Time(stamp) : QString("never");
 }
 
 QString DueOf(const TestState& state) {
@@ -72,6 +48,10 @@ QString ResultOf(const TestState& state) {
 
 QString SensorName(int sensor) {
     return sensor == kNoSensor ? QString("instrument") : Std(SensorGasName(sensor));
+}
+
+QString Every(int days) {
+    return days == 1 ? QString("every day") : "every " + QString::number(days) + " days";
 }
 
 // Overdue and failed first, then due, then ok; by name within each.
@@ -101,7 +81,48 @@ QString NextDue(const InstrumentRecord& r) {
     return any ? Std(DayText(soonest)) : QString();
 }
 
-QString Summary(const std::vector<InstrumentRecord>& instruments, const PackSettings& settings) {
+// What an instrument's page shows beyond its record, read once for both passes.
+struct PageData {
+    const InstrumentRecord* record = nullptr;
+    std::vector<EventRow> failures; // the latest kPackListRows
+    std::vector<uint32_t> passes;   // after each failure, 0: none
+    size_t failuresLeftOut = 0;
+    std::vector<SessionStart> used; // the latest kPackListRows
+    size_t usedLeftOut = 0;
+    std::vector<GasAlarms> alarms;
+};
+
+bool ReadPage(InstrumentRegister& reg, const InstrumentRecord& r, int64_t atDay, PageData& page) {
+    page.record = &r;
+    EventFilter filter;
+    filter.instruments = {r.id};
+    filter.result = EventResult::Fail;
+    filter.toDay = atDay;
+    if (!reg.Events(filter, page.failures)) {
+        return false;
+    }
+    if (page.failures.size() > static_cast<size_t>(kPackListRows)) {
+        page.failuresLeftOut = page.failures.size() - kPackListRows;
+        page.failures.erase(page.failures.begin(),
+                            page.failures.begin() + static_cast<long>(page.failuresLeftOut));
+    }
+    const std::vector<int64_t>& used = r.status.usedWhileOverdue;
+    page.usedLeftOut =
+        used.size() > static_cast<size_t>(kPackListRows) ? used.size() - kPackListRows : 0;
+    return reg.PassesAfter(page.failures, page.passes) &&
+           reg.SessionStarts(
+               std::vector<int64_t>(used.begin() + static_cast<long>(page.usedLeftOut), used.end()),
+               page.used) &&
+           reg.AlarmsByGas(r.id, atDay, page.alarms);
+}
+
+QString LeftOut(size_t count) {
+    return QString::number(count) +
+           " earlier entries are not shown (tavon-datalog archive events lists them all).";
+}
+
+void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instruments,
+                 const PackSettings& settings) {
     std::map<ServiceStatus, int> counts;
     QString first;
     for (const InstrumentRecord& r : instruments) {
@@ -110,150 +131,140 @@ QString Summary(const std::vector<InstrumentRecord>& instruments, const PackSett
             first = r.firstDay;
         }
     }
-    QString html = "<h1>Instrument compliance report</h1>";
-    html += "<p>Archive: " + Esc(settings.archiveName) + "<br>";
-    html += "Status at the end of " + Std(DayText(settings.atDay)) + "<br>";
-    html += "Period: " + (first.isEmpty() ? QString("no sessions") : first) + " to " +
-            Std(DayText(settings.atDay)) + "<br>";
-    html += "Made: " + Esc(settings.madeAt) + "</p>";
-    html += "<p>" + QString::number(instruments.size()) +
-            " instruments: " + QString::number(counts[ServiceStatus::Failed]) + " failed, " +
-            QString::number(counts[ServiceStatus::Overdue]) + " overdue, " +
-            QString::number(counts[ServiceStatus::Due]) + " due, " +
-            QString::number(counts[ServiceStatus::Ok]) + " ok</p>";
+    const QString at = Std(DayText(settings.atDay));
+    pages.Heading("Instrument compliance report", 1);
+    pages.Paragraph("Archive: " + settings.archiveName + "\nStatus at the end of " + at +
+                    "\nPeriod: " + (first.isEmpty() ? QString("no sessions") : first) + " to " +
+                    at + "\nMade: " + settings.madeAt);
+    pages.Paragraph(QString("%1 instruments: %2 failed, %3 overdue, %4 due, %5 ok")
+                        .arg(instruments.size())
+                        .arg(counts[ServiceStatus::Failed])
+                        .arg(counts[ServiceStatus::Overdue])
+                        .arg(counts[ServiceStatus::Due])
+                        .arg(counts[ServiceStatus::Ok]));
     const QString verification = settings.verification.trimmed();
-    html +=
-        "<p>Verification of the archive: " +
-        (verification.isEmpty() ? QString("not run") : Esc(verification).replace("\n", "<br>")) +
-        "</p>";
-    QStringList rows;
+    pages.Paragraph("Verification of the archive: " +
+                    (verification.isEmpty() ? QString("not run") : verification));
+    std::vector<PageRow> rows;
     for (const InstrumentRecord* r : Ordered(instruments)) {
         QStringList attention;
         for (const SensorStatus& s : r->status.sensors) {
             if (s.status == ServiceStatus::Overdue || s.status == ServiceStatus::Failed) {
-                attention << Esc(Std(SensorGasName(s.sensor))) + " " +
+                attention << Std(SensorGasName(s.sensor)) + " " +
                                  QString::fromLatin1(ServiceStatusWord(s.status));
             }
         }
-        rows << Row({Esc(r->name), Esc(r->serial), StatusCell(r->status.status),
-                     attention.join(", "), QString::number(r->status.usedWhileOverdue.size()),
-                     NextDue(*r)});
+        rows.push_back({Plain(r->name), Plain(r->serial), StatusCell(r->status.status),
+                        Plain(attention.join(", ")),
+                        Plain(QString::number(r->status.usedWhileOverdue.size())),
+                        Plain(NextDue(*r))});
     }
-    html += Table({"Instrument", "Serial", "Status", "Sensors overdue or failed",
-                   "Sessions used while overdue", "Next due"},
-                  rows);
-    return html;
+    pages.Table({"Instrument", "Serial", "Status", "Sensors overdue or failed",
+                 "Sessions used while overdue", "Next due"},
+                rows, {3, 2, 1.5, 4, 2, 1.7});
 }
 
-// The latest kPackListRows of a list, with a line for the rest.
-template <typename T> size_t FirstShown(const std::vector<T>& list, QString& note) {
-    if (list.size() <= static_cast<size_t>(kPackListRows)) {
-        return 0;
-    }
-    note = "<p>" + QString::number(list.size() - kPackListRows) +
-           " earlier entries are not shown (tavon-datalog archive events lists them all).</p>";
-    return list.size() - kPackListRows;
-}
+void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& settings) {
+    const InstrumentRecord& r = *page.record;
+    pages.NewPage();
+    pages.Heading(r.name, 1);
+    pages.Paragraph("Serial number: " + (r.serial.isEmpty() ? QString("not reported") : r.serial) +
+                    "\nSessions: " + QString::number(r.sessions) +
+                    (r.firstDay.isEmpty() ? QString() : ", " + r.firstDay + " to " + r.lastDay) +
+                    "\nIntervals: bump test " + Every(r.intervals.bumpDays) + ", calibration " +
+                    Every(r.intervals.calibrationDays) + " (due " +
+                    QString::number(r.intervals.warningDays) +
+                    " days before)\nStatus at the end of " + Std(DayText(settings.atDay)) + ": " +
+                    StatusCell(r.status.status).text);
 
-bool InstrumentPage(InstrumentRegister& reg, const InstrumentRecord& r,
-                    const PackSettings& settings, QString& html) {
-    html = "<h2 style=\"page-break-before: always\">" + Esc(r.name) + "</h2>";
-    html += "<p>Serial number: " + (r.serial.isEmpty() ? QString("not reported") : Esc(r.serial)) +
-            "<br>Sessions: " + QString::number(r.sessions) +
-            (r.firstDay.isEmpty() ? QString() : ", " + r.firstDay + " to " + r.lastDay) +
-            "<br>Intervals: bump test " + Every(r.intervals.bumpDays) + ", calibration " +
-            Every(r.intervals.calibrationDays) + " (due " +
-            QString::number(r.intervals.warningDays) +
-            " days before)<br>Status: " + StatusCell(r.status.status) + "</p>";
-
-    html += "<h3>Sensors</h3>";
-    QStringList sensors;
+    pages.Heading("Sensors", 2);
+    std::vector<PageRow> rows;
     for (const SensorStatus& s : r.status.sensors) {
-        sensors << Row({QString::number(s.sensor), Esc(Std(SensorGasName(s.sensor))),
-                        TimeOr(s.bump.tested, s.bump.lastStamp), ResultOf(s.bump), DueOf(s.bump),
-                        TimeOr(s.calibration.tested, s.calibration.lastStamp),
-                        ResultOf(s.calibration), DueOf(s.calibration), StatusCell(s.status),
-                        QString::number(s.failuresSincePass)},
-                       true);
+        rows.push_back({Plain(QString::number(s.sensor)), Plain(Std(SensorGasName(s.sensor))),
+                        Plain(TimeOr(s.bump.tested, s.bump.lastStamp)), Plain(ResultOf(s.bump)),
+                        Plain(DueOf(s.bump)),
+                        Plain(TimeOr(s.calibration.tested, s.calibration.lastStamp)),
+                        Plain(ResultOf(s.calibration)), Plain(DueOf(s.calibration)),
+                        StatusCell(s.status), Plain(QString::number(s.failuresSincePass))});
     }
-    html +=
-        sensors.isEmpty()
-            ? QString("<p>No sensor has been tested or read.</p>")
-            : Table({"Sensor", "Gas", "Last bump test", "Result", "Bump due", "Last calibration",
+    if (rows.empty()) {
+        pages.Paragraph("No sensor has been tested.");
+    } else {
+        pages.Table({"Sensor", "Gas", "Last bump test", "Result", "Bump due", "Last calibration",
                      "Result", "Calibration due", "Status", "Failures since pass"},
-                    sensors);
+                    rows, {1.1, 1, 2.1, 1.1, 1.7, 2.1, 1.1, 1.7, 1.5, 1.4});
+    }
 
-    EventFilter filter;
-    filter.instruments = {r.id};
-    filter.result = EventResult::Fail;
-    filter.toDay = settings.atDay;
-    std::vector<EventRow> failures;
-    std::vector<uint32_t> passes;
-    if (!reg.Events(filter, failures) || !reg.PassesAfter(failures, passes)) {
-        return false;
-    }
-    html += "<h3>Failures and what followed</h3>";
-    QString note;
-    QStringList rows;
-    for (size_t k = FirstShown(failures, note); k < failures.size(); ++k) {
-        const EventRow& e = failures[k];
-        const bool passedBy = passes[k] != 0 && DayOfStamp(passes[k]) <= settings.atDay;
-        rows << Row(
-            {Std(StampText(e.stamp)), QString::fromLatin1(EventKindWord(e.kind)),
-             Esc(SensorName(e.sensor)), Esc(e.value), Esc(e.user), Esc(e.job),
-             passedBy ? "passed " + Std(StampText(passes[k])) : QString("<b>NO PASS SINCE</b>")});
-    }
-    html +=
-        rows.isEmpty()
-            ? QString("<p>No test failed.</p>")
-            : note + Table({"Time", "Test", "Sensor", "Value", "User", "Job", "Followed by"}, rows);
-
-    html += "<h3>Sessions used while overdue or failed</h3>";
-    const std::vector<int64_t>& used = r.status.usedWhileOverdue;
-    note.clear();
-    const size_t from = FirstShown(used, note);
-    QStringList starts;
-    if (!reg.SessionStarts(std::vector<int64_t>(used.begin() + static_cast<long>(from), used.end()),
-                           starts)) {
-        return false;
-    }
+    pages.Heading("Failures and what followed", 2);
     rows.clear();
-    for (const QString& start : starts) {
-        rows << Row({Esc(start)});
+    for (size_t k = 0; k < page.failures.size(); ++k) {
+        const EventRow& e = page.failures[k];
+        const bool passed = page.passes[k] != 0 && DayOfStamp(page.passes[k]) <= settings.atDay;
+        rows.push_back(
+            {Plain(Time(e.stamp)), Plain(QString::fromLatin1(EventKindWord(e.kind))),
+             Plain(SensorName(e.sensor)), Plain(e.value), Plain(e.user), Plain(e.job),
+             passed ? Plain("passed " + Time(page.passes[k])) : PageCell{"NO PASS SINCE", true}});
     }
-    html += rows.isEmpty() ? QString("<p>None.</p>")
-                           : note + Table({"Switched on, job and user"}, rows);
+    if (page.failuresLeftOut != 0) {
+        pages.Paragraph(LeftOut(page.failuresLeftOut));
+    }
+    if (rows.empty()) {
+        pages.Paragraph("No test failed.");
+    } else {
+        pages.Table({"Time", "Test", "Sensor", "Value", "User", "Job", "Followed by"}, rows,
+                    {2.6, 1.6, 1.3, 1.5, 1.8, 1.9, 3.4});
+    }
 
-    std::vector<GasAlarms> alarms;
-    if (!reg.AlarmsByGas(r.id, settings.atDay, alarms)) {
-        return false;
-    }
-    html += "<h3>Alarms per gas</h3>";
+    pages.Heading("Sessions used while overdue or failed", 2);
     rows.clear();
-    for (const GasAlarms& a : alarms) {
-        rows << Row({Esc(a.gas), QString::number(a.sessions)});
+    for (const SessionStart& start : page.used) {
+        rows.push_back({Plain(Time(start.stamp)), Plain(start.jobs), Plain(start.users),
+                        Plain(QString::number(start.id))});
     }
-    html += rows.isEmpty() ? QString("<p>No alarms.</p>")
-                           : Table({"Gas", "Sessions with an alarm of it"}, rows);
-    return true;
+    if (page.usedLeftOut != 0) {
+        pages.Paragraph(LeftOut(page.usedLeftOut));
+    }
+    if (rows.empty()) {
+        pages.Paragraph("None.");
+    } else {
+        pages.Table({"Switched on", "Job", "User", "Session"}, rows, {2.2, 3, 3, 1.2});
+    }
+
+    pages.Heading("Alarms per gas", 2);
+    rows.clear();
+    for (const GasAlarms& a : page.alarms) {
+        rows.push_back({Plain(a.gas), Plain(QString::number(a.sessions))});
+    }
+    if (rows.empty()) {
+        pages.Paragraph("No alarms.");
+    } else {
+        pages.Table({"Gas", "Sessions with an alarm of it"}, rows, {1, 2});
+    }
+}
+
+int Render(QPdfWriter& writer, QPainter* painter, int total,
+           const std::vector<InstrumentRecord>& instruments, const std::vector<PageData>& data,
+           const PackSettings& settings) {
+    PdfPages pages(writer, painter, total);
+    SummaryPage(pages, instruments, settings);
+    for (const PageData& page : data) {
+        InstrumentPage(pages, page, settings);
+    }
+    return pages.Finish();
 }
 
 } // namespace
 
 bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRecord>& instruments,
                          const PackSettings& settings, const QString& path, QString& error) {
-    QString html = "<html><body style=\"font-family: sans-serif; font-size: 8pt\">" +
-                   Summary(instruments, settings);
+    std::vector<PageData> data;
     for (const InstrumentRecord* r : Ordered(instruments)) {
-        QString page;
-        if (!InstrumentPage(reg, *r, settings, page)) {
+        data.emplace_back();
+        if (!ReadPage(reg, *r, settings.atDay, data.back())) {
             error = reg.Error();
             return false;
         }
-        html += page;
     }
-    html += "</body></html>";
-
     // Written beside its place and renamed: a failure never leaves half a pack behind.
     const QString partial = path + ".part";
     {
@@ -263,38 +274,13 @@ bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRe
         writer.setResolution(300);
         writer.setTitle("Instrument compliance report " + Std(DayText(settings.atDay)));
         writer.setCreator("Tavon Datalogging");
+        const int total = Render(writer, nullptr, 0, instruments, data, settings);
         QPainter painter;
         if (!painter.begin(&writer)) {
             error = "cannot write " + path;
             return false;
         }
-        QTextDocument document;
-        document.documentLayout()->setPaintDevice(&writer);
-        document.setDocumentMargin(0);
-        // No ligatures: the pack's text is read back and searched ("fi" stays two letters).
-        QFont font = document.defaultFont();
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        document.setDefaultFont(font);
-        document.setHtml(html);
-        // The page's body above a line for its number.
-        const QRect area = painter.viewport();
-        const qreal footer = writer.resolution() * 0.3;
-        const QSizeF body(area.width(), area.height() - footer);
-        document.setPageSize(body);
-        const int pages = document.pageCount();
-        for (int page = 0; page < pages; ++page) {
-            if (page > 0) {
-                writer.newPage();
-            }
-            painter.save();
-            painter.translate(0, -page * body.height());
-            document.drawContents(&painter, QRectF(QPointF(0, page * body.height()), body));
-            painter.restore();
-            painter.setFont(QFont("sans-serif", 8));
-            painter.drawText(QRectF(0, body.height(), body.width(), footer),
-                             Qt::AlignRight | Qt::AlignBottom,
-                             QString("Page %1 of %2").arg(page + 1).arg(pages));
-        }
+        Render(writer, &painter, total, instruments, data, settings);
         painter.end();
     }
     QFile::remove(path);

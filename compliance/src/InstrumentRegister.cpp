@@ -105,6 +105,20 @@ InstrumentRegister::InstrumentRegister(archive::SessionArchive& store) : m_store
 int InstrumentRegister::Refresh() {
     QSqlDatabase db = QSqlDatabase::database(m_store.ConnectionName(), false);
     std::unique_ptr<LogImage> image;
+    {
+        // Mostly there is nothing to make: one look at the index says so.
+        QSqlQuery any(db);
+        any.prepare("SELECT 1 FROM sessions WHERE events_version < ? OR events_version > ?"
+                    " LIMIT 1");
+        any.addBindValue(kEventsVersion);
+        any.addBindValue(kEventsVersion);
+        if (!Run(any, m_error)) {
+            return -1;
+        }
+        if (!any.next()) {
+            return 0;
+        }
+    }
     qint64 after = 0;
     int refreshed = 0;
     for (;;) {
@@ -430,7 +444,8 @@ bool InstrumentRegister::PassesAfter(const std::vector<EventRow>& failures,
     return true;
 }
 
-bool InstrumentRegister::SessionStarts(const std::vector<int64_t>& ids, QStringList& out) {
+bool InstrumentRegister::SessionStarts(const std::vector<int64_t>& ids,
+                                       std::vector<SessionStart>& out) {
     out.clear();
     QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
     query.prepare("SELECT stamp, jobs, users FROM sessions WHERE id = ?");
@@ -440,13 +455,9 @@ bool InstrumentRegister::SessionStarts(const std::vector<int64_t>& ids, QStringL
             return false;
         }
         if (query.next()) {
-            QString line = QString::fromStdString(
-                StampText(static_cast<uint32_t>(query.value(0).toLongLong())));
-            const QString jobs = query.value(1).toString().replace('\n', ", ");
-            const QString users = query.value(2).toString().replace('\n', ", ");
-            line += jobs.isEmpty() ? QString() : "  job " + jobs;
-            line += users.isEmpty() ? QString() : "  user " + users;
-            out << line;
+            out.push_back({id, static_cast<uint32_t>(query.value(0).toLongLong()),
+                           query.value(1).toString().replace('\n', ", "),
+                           query.value(2).toString().replace('\n', ", ")});
         }
         query.finish();
     }

@@ -65,6 +65,13 @@ struct GasAlarms {
     int sessions = 0;
 };
 
+struct SessionStart {
+    qint64 id = 0;
+    uint32_t stamp = 0;
+    QString jobs; // comma-separated
+    QString users;
+};
+
 class InstrumentRegister {
 public:
     // The archive must be open, and stay so while the register is used.
@@ -81,8 +88,8 @@ public:
     bool Events(const EventFilter& filter, std::vector<EventRow>& out);
     // Of the dated sessions of one instrument up to `toDay`, per gas in order of the gas names.
     bool AlarmsByGas(qint64 instrument, int64_t toDay, std::vector<GasAlarms>& out);
-    // The switch-on of each of these sessions, as "YYYY-MM-DD HH:MM:SS", with its jobs and users.
-    bool SessionStarts(const std::vector<int64_t>& ids, QStringList& out);
+    // The switch-on of each of these sessions with its jobs and users, in the order given.
+    bool SessionStarts(const std::vector<int64_t>& ids, std::vector<SessionStart>& out);
 
     // For each failed event, the stamp of the first pass of its kind and sensor after it, or 0.
     bool PassesAfter(const std::vector<EventRow>& failures, std::vector<uint32_t>& passes);
