@@ -103,6 +103,9 @@ const char* const kVersion5[] = {
     " reading TEXT NOT NULL, user_name TEXT NOT NULL, job TEXT NOT NULL)",
     "CREATE INDEX session_events_session ON session_events (session_id)",
     "CREATE INDEX session_events_time ON session_events (instrument_id, stamp)",
+    // What followed a failure: the first pass of its kind and sensor after it, one seek.
+    "CREATE INDEX session_events_outcome ON session_events (instrument_id, kind, sensor, result,"
+    " stamp)",
     "CREATE TABLE service_intervals (scope BIGINT PRIMARY KEY, bump_days INTEGER,"
     " calibration_days INTEGER, warning_days INTEGER)",
     nullptr,

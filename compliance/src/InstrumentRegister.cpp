@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -447,19 +448,33 @@ bool InstrumentRegister::PassesAfter(const std::vector<EventRow>& failures,
 bool InstrumentRegister::SessionStarts(const std::vector<int64_t>& ids,
                                        std::vector<SessionStart>& out) {
     out.clear();
-    QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
-    query.prepare("SELECT stamp, jobs, users FROM sessions WHERE id = ?");
-    for (int64_t id : ids) {
-        query.addBindValue(static_cast<qint64>(id));
+    std::map<qint64, SessionStart> found;
+    // A few hundred at a time: one statement each, well within any engine's limit on values.
+    constexpr size_t kChunk = 200;
+    for (size_t from = 0; from < ids.size(); from += kChunk) {
+        const size_t count = std::min(kChunk, ids.size() - from);
+        QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
+        query.setForwardOnly(true);
+        query.prepare("SELECT id, stamp, jobs, users FROM sessions WHERE id IN (" + Marks(count) +
+                      ")");
+        for (size_t k = 0; k < count; ++k) {
+            query.addBindValue(static_cast<qint64>(ids[from + k]));
+        }
         if (!Run(query, m_error)) {
             return false;
         }
-        if (query.next()) {
-            out.push_back({id, static_cast<uint32_t>(query.value(0).toLongLong()),
-                           query.value(1).toString().replace('\n', ", "),
-                           query.value(2).toString().replace('\n', ", ")});
+        while (query.next()) {
+            const qint64 id = query.value(0).toLongLong();
+            found[id] = {id, static_cast<uint32_t>(query.value(1).toLongLong()),
+                         query.value(2).toString().replace('\n', ", "),
+                         query.value(3).toString().replace('\n', ", ")};
         }
-        query.finish();
+    }
+    for (int64_t id : ids) {
+        const auto at = found.find(id);
+        if (at != found.end()) {
+            out.push_back(at->second);
+        }
     }
     return true;
 }
