@@ -4,6 +4,7 @@
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
+#include "InstrumentsWindow.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SessionTips.h"
@@ -185,6 +186,8 @@ void MainDialog::BuildMenus() {
     connect(all, &QAction::triggered, this, [this](bool c) { browser_.OnAllSessions(c); });
     connect(alarm, &QAction::triggered, this, [this](bool c) { browser_.OnAlarmSessions(c); });
     connect(cal, &QAction::triggered, this, [this](bool c) { browser_.OnCalSessions(c); });
+    view->addAction("Instruments...", this, [this] { OpenInstruments(); })
+        ->setObjectName("actionInstruments");
     // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
     QAction* fast = view->addAction("Fast Upload");
     fast->setObjectName("actionFastUpload");
@@ -504,6 +507,17 @@ void MainDialog::OpenArchive() {
         dialog->show();
     } else {
         dialog->close();
+    }
+}
+
+void MainDialog::OpenInstruments() {
+    InstrumentsWindow* window =
+        new InstrumentsWindow(QString::fromStdString(ReadSetting("Archive")), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (window->Open()) {
+        window->show();
+    } else {
+        window->close();
     }
 }
 

@@ -206,4 +206,27 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
     return result;
 }
 
+std::vector<std::string> AttentionLines(const InstrumentStatus& status) {
+    std::vector<std::string> lines;
+    for (const SensorStatus& s : status.sensors) {
+        const std::string gas = SensorGasName(s.sensor);
+        const struct {
+            const char* test;
+            const TestState& state;
+            ServiceStatus status;
+        } tests[] = {{"Bump test", s.bump, s.bumpStatus},
+                     {"Calibration", s.calibration, s.calibrationStatus}};
+        for (const auto& t : tests) {
+            const std::string what = std::string(t.test) + " of " + gas;
+            if (t.status == ServiceStatus::Failed) {
+                lines.push_back(what + " failed on " + DayText(DayOfStamp(t.state.lastStamp)));
+            } else if (t.status == ServiceStatus::Overdue) {
+                lines.push_back(t.state.passed ? what + " overdue since " + DayText(t.state.dueDay)
+                                               : what + " never done");
+            }
+        }
+    }
+    return lines;
+}
+
 } // namespace compliance

@@ -82,4 +82,9 @@ struct InstrumentStatus {
 InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
                                     const ServiceIntervals& intervals, int64_t atDay);
 
+// What needs doing, a line per test of a sensor that is overdue or failed: "Calibration of CO
+// overdue since 2026-11-02", "Bump test of H2S never done", "Bump test of CO failed on
+// 2026-11-20". Empty when all is ok or due.
+std::vector<std::string> AttentionLines(const InstrumentStatus& status);
+
 } // namespace compliance
