@@ -88,6 +88,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    archiving_->SetServiceNote(
+        [this](const QStringList& lines) { status_->SetServiceNote(lines); });
     ConnectSession();
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
@@ -273,6 +275,7 @@ void MainDialog::ShowConnection() {
 void MainDialog::ShowOffline() {
     EnableGo(false);
     status_->SetConnection("Offline");
+    status_->SetServiceNote({});
     status_->SetActivity("No instrument connected: right-click the window or choose File > "
                          "Connect... (with the companion program, start it first)");
 }

@@ -1,6 +1,7 @@
 #include "ProgramArchiving.h"
 
 #include <QAction>
+#include <QDate>
 #include <QInputDialog>
 #include <QMenu>
 #include <QTreeWidget>
@@ -8,6 +9,9 @@
 
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
+#include "archive/SessionArchive.h"
+#include "compliance/CivilDay.h"
+#include "compliance/InstrumentRegister.h"
 #include "core/LogImage.h"
 #include "linkselect/Settings.h"
 
@@ -86,6 +90,7 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 m_told = true;
             });
         m_keeper->IndexArrived(browser.Facts(), modeNames, image);
+        TellService();
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&
@@ -98,6 +103,31 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
             m_arrived.insert(browser.CurrentSlot());
         }
     }
+}
+
+void ProgramArchiving::TellService() {
+    if (!m_note || !m_keeper || m_keeper->Failed() || m_keeper->InstrumentId() < 0) {
+        return;
+    }
+    // Its own connection: the keeper's stays the download's. Only this instrument's sessions
+    // get their events made, so a large archive of other instruments costs nothing here.
+    archive::SessionArchive store;
+    if (!store.Open(QString::fromStdString(ReadSetting("Archive")))) {
+        return;
+    }
+    compliance::InstrumentRegister reg(store);
+    int64_t today = 0;
+    compliance::ParseDay(QDate::currentDate().toString("yyyy-MM-dd").toStdString(), today);
+    std::vector<compliance::InstrumentRecord> records;
+    const qint64 id = m_keeper->InstrumentId();
+    if (reg.Refresh(id) < 0 || !reg.Instruments(today, {id}, records) || records.empty()) {
+        return;
+    }
+    QStringList lines;
+    for (const std::string& line : compliance::AttentionLines(records.front().status)) {
+        lines << QString::fromStdString(line);
+    }
+    m_note(lines);
 }
 
 bool ProgramArchiving::IsNew(int16_t slot) const {

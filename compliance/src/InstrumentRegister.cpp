@@ -103,16 +103,20 @@ struct Derived {
 
 InstrumentRegister::InstrumentRegister(archive::SessionArchive& store) : m_store(store) {}
 
-int InstrumentRegister::Refresh() {
+int InstrumentRegister::Refresh(qint64 instrument) {
     QSqlDatabase db = QSqlDatabase::database(m_store.ConnectionName(), false);
     std::unique_ptr<LogImage> image;
     {
         // Mostly there is nothing to make: one look at the index says so.
         QSqlQuery any(db);
-        any.prepare("SELECT 1 FROM sessions WHERE events_version < ? OR events_version > ?"
-                    " LIMIT 1");
+        any.prepare(QString("SELECT 1 FROM sessions WHERE (events_version < ? OR"
+                            " events_version > ?)%1 LIMIT 1")
+                        .arg(instrument > 0 ? " AND instrument_id = ?" : ""));
         any.addBindValue(kEventsVersion);
         any.addBindValue(kEventsVersion);
+        if (instrument > 0) {
+            any.addBindValue(instrument);
+        }
         if (!Run(any, m_error)) {
             return -1;
         }
@@ -131,11 +135,15 @@ int InstrumentRegister::Refresh() {
                 QString("SELECT s.id, s.instrument_id, s.slot, s.name, s.digest, b.sector,"
                         " b.overrun FROM sessions s JOIN session_bytes b"
                         " ON b.session_id = s.id WHERE (s.events_version < ? OR"
-                        " s.events_version > ?) AND s.id > ? ORDER BY s.id LIMIT %1")
-                    .arg(kRefreshBatch));
+                        " s.events_version > ?) AND s.id > ?%2 ORDER BY s.id LIMIT %1")
+                    .arg(kRefreshBatch)
+                    .arg(instrument > 0 ? " AND s.instrument_id = ?" : ""));
             stale.addBindValue(kEventsVersion);
             stale.addBindValue(kEventsVersion);
             stale.addBindValue(after);
+            if (instrument > 0) {
+                stale.addBindValue(instrument);
+            }
             if (!Run(stale, m_error)) {
                 return -1;
             }

@@ -11,6 +11,7 @@
 #include "ArchiveDialog.h"
 #include "ComplianceFixture.h"
 #include "InstrumentsWindow.h"
+#include "StatusLine.h"
 #include "compliance/CivilDay.h"
 #include "testsupport/TempDir.h"
 
@@ -75,6 +76,15 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
     EXPECT_EQ(window.SavePack(pack), QString());
     EXPECT_GT(QFileInfo(pack).size(), 1000);
+}
+
+TEST_F(InstrumentsWindowTest, StatusLineTellsWhatTheInstrumentNeeds) {
+    StatusLine line;
+    line.SetServiceNote(
+        {"Calibration of CO overdue since 2026-11-02", "Bump test of CO never done"});
+    EXPECT_EQ(line.ServiceNote(), "Calibration of CO overdue since 2026-11-02 (and 1 more)");
+    line.SetServiceNote({});
+    EXPECT_EQ(line.ServiceNote(), "");
 }
 
 TEST_F(InstrumentsWindowTest, OpensFromTheArchiveWindow) {

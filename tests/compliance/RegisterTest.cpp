@@ -165,6 +165,13 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     EXPECT_EQ(compliance::DayText(co.bump.dueDay), "2026-12-02");
     EXPECT_EQ(compliance::DayText(co.calibration.dueDay), "2027-05-30");
     EXPECT_EQ(records[0].status.status, ServiceStatus::Overdue);
+    EXPECT_EQ(compliance::AttentionLines(records[0].status),
+              (std::vector<std::string>{"Calibration of LEL never done"}));
+    ASSERT_TRUE(reg.Instruments(Day(1), {}, records));
+    EXPECT_EQ(compliance::AttentionLines(records[0].status),
+              (std::vector<std::string>{"Bump test of LEL overdue since 2026-12-02",
+                                        "Calibration of LEL never done",
+                                        "Bump test of CO overdue since 2026-12-02"}));
 
     compliance::IntervalOverride archiveWide;
     archiveWide.calibrationDays = 90;

@@ -77,9 +77,9 @@ public:
     // The archive must be open, and stay so while the register is used.
     explicit InstrumentRegister(archive::SessionArchive& store);
 
-    // Makes the events of every session whose events are missing or of an older decoder; returns
-    // how many sessions, or -1 on an error.
-    int Refresh();
+    // Makes the events of every session (of one instrument, when given) whose events are missing
+    // or of an older decoder; returns how many sessions, or -1 on an error.
+    int Refresh(qint64 instrument = 0);
 
     // Every instrument (or those in `only`, when not empty) with its status at the end of `atDay`.
     bool Instruments(int64_t atDay, const std::vector<qint64>& only,
