@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "ChartPanel.h"
+#include "InstrumentsWindow.h"
 #include "ReportExport.h"
 #include "RtfView.h"
 #include "archive/ArchiveReport.h"
@@ -66,6 +67,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     QHBoxLayout* buttons = new QHBoxLayout;
     buttons->addWidget(alarms_);
     buttons->addStretch();
+    QPushButton* instruments = new QPushButton("Instruments...", this);
+    instruments->setObjectName("instrumentsButton");
+    buttons->addWidget(instruments);
     buttons->addWidget(search);
     fields->addRow(buttons);
 
@@ -107,6 +111,18 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
             [this](QTreeWidgetItem* item) { OnSelection(item); });
     connect(save_, &QPushButton::clicked, this, [this] { Save(); });
     connect(export_, &QPushButton::clicked, this, [this] { Export(); });
+    connect(instruments, &QPushButton::clicked, this, [this] { OpenInstruments(); });
+}
+
+QDialog* ArchiveDialog::OpenInstruments() {
+    InstrumentsWindow* window = new InstrumentsWindow(location_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->Open()) {
+        window->close();
+        return nullptr;
+    }
+    window->show();
+    return window;
 }
 
 ArchiveDialog::~ArchiveDialog() = default;

@@ -40,6 +40,9 @@ public:
     int Search();
     void ChooseSession(qint64 id);
     bool SaveTo(const QString& path);
+    // The instrument register of this archive, in a window of its own; nullptr when it could not
+    // be read (a message was shown).
+    QDialog* OpenInstruments();
     // Empty, or what went wrong for the user.
     QString ExportTo(const QString& path);
 

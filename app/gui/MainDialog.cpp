@@ -4,6 +4,7 @@
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
+#include "InstrumentsWindow.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SessionTips.h"
@@ -94,6 +95,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
     EnableSaving(); // nothing is shown yet
+    archiving_->SetServiceNote(
+        [this](const QStringList& lines) { status_->SetServiceNote(lines); });
     ConnectSession();
 
     // A right click anywhere, on the report and the tree too, chooses the link again.
@@ -198,6 +201,8 @@ void MainDialog::BuildMenus() {
     connect(all, &QAction::triggered, this, [this](bool c) { browser_.OnAllSessions(c); });
     connect(alarm, &QAction::triggered, this, [this](bool c) { browser_.OnAlarmSessions(c); });
     connect(cal, &QAction::triggered, this, [this](bool c) { browser_.OnCalSessions(c); });
+    view->addAction("Instruments...", this, [this] { OpenInstruments(); })
+        ->setObjectName("actionInstruments");
     // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
     QAction* fast = view->addAction("Fast Upload");
     fast->setObjectName("actionFastUpload");
@@ -308,6 +313,7 @@ void MainDialog::ShowConnection() {
 void MainDialog::ShowOffline() {
     EnableGo(false);
     status_->SetConnection("Offline");
+    status_->SetServiceNote({});
     status_->SetActivity("No instrument connected: right-click the window or choose File > "
                          "Connect... (with the companion program, start it first)");
 }
@@ -543,6 +549,17 @@ void MainDialog::OpenArchive() {
         dialog->show();
     } else {
         dialog->close();
+    }
+}
+
+void MainDialog::OpenInstruments() {
+    InstrumentsWindow* window =
+        new InstrumentsWindow(QString::fromStdString(ReadSetting("Archive")), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (window->Open()) {
+        window->show();
+    } else {
+        window->close();
     }
 }
 

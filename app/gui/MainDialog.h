@@ -85,6 +85,7 @@ public:
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
     void OpenArchive();
+    void OpenInstruments();
     void ExportReport();
     void ShowAbout();
     void ToggleFilter();

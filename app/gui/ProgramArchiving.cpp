@@ -1,6 +1,7 @@
 #include "ProgramArchiving.h"
 
 #include <QAction>
+#include <QDate>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -11,6 +12,8 @@
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
+#include "compliance/CivilDay.h"
+#include "compliance/InstrumentRegister.h"
 #include "core/LogImage.h"
 #include "linkselect/Settings.h"
 
@@ -135,6 +138,7 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 m_told = true;
             });
         m_keeper->IndexArrived(browser.Facts(), modeNames, image);
+        TellService();
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&
@@ -147,6 +151,28 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
             m_arrived.insert(browser.CurrentSlot());
         }
     }
+}
+
+void ProgramArchiving::TellService() {
+    if (!m_note || !m_keeper || m_keeper->Failed() || m_keeper->InstrumentId() < 0) {
+        return;
+    }
+    // Its own connection: the keeper's stays the download's. Only this instrument's sessions
+    // get their events made, so a large archive of other instruments costs nothing here.
+    archive::SessionArchive store;
+    if (!store.Open(QString::fromStdString(ReadSetting("Archive")))) {
+        return;
+    }
+    compliance::InstrumentRegister reg(store);
+    std::vector<std::string> attention;
+    if (!reg.Attention(m_keeper->InstrumentId(), compliance::Today(), attention)) {
+        return;
+    }
+    QStringList lines;
+    for (const std::string& line : attention) {
+        lines << QString::fromStdString(line);
+    }
+    m_note(lines);
 }
 
 bool ProgramArchiving::IsNew(int16_t slot) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,10 @@ public:
     explicit ProgramArchiving(std::function<void(const QString&)> tell);
     ~ProgramArchiving();
 
+    // Told, after each index from the instrument, what the connected instrument needs by the
+    // archive's register ("Calibration of CO overdue since 2026-11-02"); empty when nothing.
+    void SetServiceNote(std::function<void(const QStringList&)> note) { m_note = std::move(note); }
+
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
     const QString& InstrumentName() const { return m_name; }
@@ -56,7 +61,10 @@ public:
     void MarkAll(QTreeWidget& tree) const;
 
 private:
+    void TellService();
+
     std::function<void(const QString&)> m_tell;
+    std::function<void(const QStringList&)> m_note;
     bool m_enabled = true;
     bool m_told = false;
     bool m_fromInstrument = true;

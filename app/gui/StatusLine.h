@@ -2,6 +2,7 @@
 
 #include <QStatusBar>
 #include <QString>
+#include <QStringList>
 
 class QLabel;
 
@@ -17,10 +18,14 @@ public:
     // Empty when the filter hides nothing.
     void SetFilterNote(const QString& text);
     void SetConnection(const QString& text);
+    // What the connected instrument needs: its first line shown, all of them in the tooltip;
+    // nothing shown when empty.
+    void SetServiceNote(const QStringList& lines);
 
     QString Activity() const;
     QString FilterNote() const;
     QString Connection() const;
+    QString ServiceNote() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,4 +38,5 @@ private:
     QLabel* activity_;
     QLabel* filterNote_;
     QLabel* connection_;
+    QLabel* serviceNote_;
 };

@@ -27,6 +27,7 @@ void DownloadArchive::IndexArrived(const InstrumentFacts& facts, const std::stri
     const qint64 instrument =
         m_store->Instrument(archive::IdentifyInstrument(facts, modeNames), m_name);
     m_download = instrument < 0 ? -1 : m_store->BeginDownload(instrument, "download");
+    m_instrument = instrument;
     if (m_download < 0 || !m_store->RecordIndex(m_download, archive::IndexBytes(image))) {
         Fail(m_store->Error());
         return;

@@ -99,7 +99,32 @@ const char* const kVersion5[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4, kVersion5};
+// The instrument register: each session's tests, one row per sensor tested, made from the stored
+// bytes by the register's decoder of version events_version (0: not yet, or replaced since); the
+// outcomes that decide the sensors' status packed in one column of the session (in SQLite in an
+// index with the instrument and switch-on, so that the register reads nothing else); the
+// service intervals of the archive (scope 0) and of each instrument (its id; NULL: the archive's).
+const char* const kVersion6[] = {
+    "ALTER TABLE sessions ADD COLUMN events_version INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE sessions ADD COLUMN tests TEXT NOT NULL DEFAULT ''",
+    "CREATE INDEX sessions_events ON sessions (events_version)",
+    "CREATE INDEX sessions_tests ON sessions (instrument_id, stamp%TESTS%)",
+    "CREATE TABLE session_events (id %ID%, session_id BIGINT NOT NULL REFERENCES sessions(id),"
+    " instrument_id BIGINT NOT NULL REFERENCES instruments(id), kind TEXT NOT NULL,"
+    " sensor INTEGER NOT NULL, stamp BIGINT NOT NULL, result TEXT NOT NULL,"
+    " reading TEXT NOT NULL, user_name TEXT NOT NULL, job TEXT NOT NULL)",
+    "CREATE INDEX session_events_session ON session_events (session_id)",
+    "CREATE INDEX session_events_time ON session_events (instrument_id, stamp)",
+    // What followed a failure: the first pass of its kind and sensor after it, one seek.
+    "CREATE INDEX session_events_outcome ON session_events (instrument_id, kind, sensor, result,"
+    " stamp)",
+    "CREATE TABLE service_intervals (scope BIGINT PRIMARY KEY, bump_days INTEGER,"
+    " calibration_days INTEGER, warning_days INTEGER)",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3,
+                                        kVersion4, kVersion5, kVersion6};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database
@@ -113,6 +138,7 @@ QString Spelled(const char* statement, bool server) {
     text.replace("%COVERING%", server ? ""
                                       : ", alarm, alarm_count, calibration, calibrations, jobs,"
                                         " users, instrument_id, line_head, line_tail");
+    text.replace("%TESTS%", server ? "" : ", dated, tests");
     return text;
 }
 

@@ -179,7 +179,9 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                 const QString oldDigest = open.value(1).toString();
                 QSqlQuery replace(db);
                 replace.prepare(
-                    QString("UPDATE sessions SET (%1, %2) = (%3) WHERE id = ? AND digest = ?")
+                    // Its register events are made again from the new bytes.
+                    QString("UPDATE sessions SET (%1, %2) = (%3), events_version = 0"
+                            " WHERE id = ? AND digest = ?")
                         .arg(kSeenColumns, kSummaryColumns,
                              Marks(kSeenColumnCount + kSummaryColumnCount)));
                 BindSeen(replace, s, digest, now, download);

@@ -18,8 +18,8 @@
 #include "core/LogImage.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|plot|stats|rename-instrument|history|verify"
-    " [--archive LOCATION]"
+    "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"
+    "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
 const char kArchiveHelp[] =
@@ -96,6 +96,48 @@ const CommandPart kArchiveParts[] = {
      "added, changed or deleted outside this program is printed, one line each, before a last "
      "line with the result. Exit status 1 on any mismatch.",
      ""},
+    {"compliance",
+     "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
+     "[-o FILE]",
+     "The instrument register: one row per instrument and sensor with its last bump test and "
+     "calibration and their results, when the next ones are due, its status (ok, due, overdue "
+     "or failed), the sessions used while it was overdue or failed, and its failures since the "
+     "last pass. A bump test or calibration that passed makes the next one due that many days "
+     "later (set-interval; a bump test every day and a calibration every 180 days unless set): "
+     "due on that day, overdue from it on, \"due\" already in the warning window before a "
+     "calibration's day. A sensor never tested is overdue; a test that failed stays failed until "
+     "one of its kind passes. Exits with 1 when any instrument is overdue or failed.",
+     "  --at YYYY-MM-DD       the status at the end of this day, from the tests up to it\n"
+     "                        (default: today)\n"
+     "  --instrument NAME     only the instrument with this name, serial number or\n"
+     "                        fingerprint\n"
+     "  --format FORMAT       text (default, a table), csv (RFC 4180, a header line), json\n"
+     "                        (an array of objects with the same keys) or pdf (the\n"
+     "                        compliance pack, A4; needs -o)\n"
+     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
+    {"events",
+     "archive events [--kind LIST] [--result pass|fail|not-tested|none] [--from YYYY-MM-DD] "
+     "[--to YYYY-MM-DD] [--instrument NAME] [--user TEXT] [--job TEXT] [--format text|csv|json]",
+     "The tests the archived sessions hold, one row per sensor tested, in time order: time, "
+     "instrument, kind, sensor and gas, result, value, user, job number and session id.",
+     "  --kind LIST           only these kinds: bump, calibration, zero, field-calibration,\n"
+     "                        soundness, filter (comma-separated)\n"
+     "  --result RESULT       only tests with this result (none: the record carries none)\n"
+     "  --from YYYY-MM-DD     only tests on this day or later\n"
+     "  --to YYYY-MM-DD       only tests on this day or earlier\n"
+     "  --instrument NAME     only the tests of this instrument\n"
+     "  --user TEXT           only tests by a user whose name contains TEXT (any case)\n"
+     "  --job TEXT            only tests under a job number that contains TEXT (any case)\n"
+     "  --format FORMAT       text (default), csv or json\n"},
+    {"set-interval",
+     "archive set-interval [--bump-days N] [--cal-days N] [--warn-days N] [--instrument NAME]",
+     "Sets the days between bump tests and between calibrations, and how many days before a "
+     "calibration's day it shows as due, for the whole archive or, with --instrument, for one "
+     "instrument (its own settings go before the archive's). What is not given stays as it was.",
+     "  --bump-days N         days from one bump test to the next (1 to 3650)\n"
+     "  --cal-days N          days from one calibration to the next (1 to 3650)\n"
+     "  --warn-days N         days before a calibration's day that it is due (0 to 3650)\n"
+     "  --instrument NAME     this instrument's own, instead of the archive's\n"},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -105,9 +147,10 @@ const char kArchivePartOptions[] =
     "                        program's own archive.sqlite in its application data folder\n";
 
 const char kArchiveExitStatus[] =
-    "Exit status: 0 done; 1 the output could not be written, or verify found a mismatch; 2 bad\n"
-    "arguments, an unreadable or malformed dump, or a session id the archive does not hold; 6\n"
-    "the archive could not be opened, read or written.\n";
+    "Exit status: 0 done; 1 the output could not be written, verify found a mismatch, or\n"
+    "(compliance) an instrument is overdue or failed; 2 bad arguments, an unreadable or\n"
+    "malformed dump, or a session id or instrument the archive does not hold; 6 the archive\n"
+    "could not be opened, read or written.\n";
 
 namespace {
 
@@ -126,6 +169,9 @@ const Subcommand kSubcommands[] = {
     {"rename-instrument", RunArchiveRenameInstrument},
     {"history", RunArchiveHistory},
     {"verify", RunArchiveVerify},
+    {"compliance", RunArchiveCompliance},
+    {"events", RunArchiveEvents},
+    {"set-interval", RunArchiveSetInterval},
 };
 
 std::string Text(const QString& text) {
@@ -179,16 +225,17 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
         return UsageError("archive needs one of import, list, render, export, plot, stats, "
-                          "rename-instrument, history and verify",
+                          "rename-instrument, history, verify, compliance, events and set-interval",
                           "archive");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
     char* qtArgv[] = {program, nullptr};
     // A chart needs widgets, and so the full application object, which plot makes once its
-    // arguments have passed: bringing up a display is no part of refusing them.
+    // arguments have passed: bringing up a display is no part of refusing them. So does the
+    // compliance pack.
     std::unique_ptr<QCoreApplication> app;
-    if (std::strcmp(argv[0], "plot") != 0) {
+    if (std::strcmp(argv[0], "plot") != 0 && std::strcmp(argv[0], "compliance") != 0) {
         app = MakeApplication(qtArgc, qtArgv, false);
     }
     QStringList arguments;

@@ -445,7 +445,7 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
             EXPECT_NE(std::string(" \n").find(r.out[usage.size()]), std::string::npos) << r.out;
             EXPECT_EQ(r.out.find("Usage:", 1), std::string::npos) << r.out;
             EXPECT_NE(r.out.find("Exit status"), std::string::npos) << usage;
-            EXPECT_LT(std::count(r.out.begin(), r.out.end(), '\n'), 80) << usage;
+            EXPECT_LT(std::count(r.out.begin(), r.out.end(), '\n'), 100) << usage;
             for (const std::string& word : c.mentions) {
                 EXPECT_NE(r.out.find(word), std::string::npos) << usage << ": " << word;
             }

@@ -13,6 +13,8 @@
 #include "archive/SessionArchive.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "compliance/CivilDay.h"
+#include "compliance/InstrumentRegister.h"
 #include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
@@ -26,8 +28,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -414,6 +418,25 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
     ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
     EXPECT_EQ(newOnes(), before - 1);
     EXPECT_TRUE(prompt.shown.empty());
+    {
+        // The status line says what the register says the instrument needs today.
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(at));
+        compliance::InstrumentRegister reg(store);
+        int64_t today = 0;
+        compliance::ParseDay(QDate::currentDate().toString("yyyy-MM-dd").toStdString(), today);
+        std::vector<compliance::InstrumentRecord> records;
+        const QVector<qint64> van = store.FindInstruments("Van 7");
+        ASSERT_TRUE(reg.Instruments(today, std::vector<qint64>(van.begin(), van.end()), records));
+        ASSERT_EQ(records.size(), 1u);
+        const std::vector<std::string> lines = compliance::AttentionLines(records[0].status);
+        const QString note = Child<QLabel>("statusService")->text();
+        EXPECT_EQ(note.isEmpty(), lines.empty());
+        if (!lines.empty()) {
+            EXPECT_TRUE(note.startsWith(QString::fromStdString(lines.front())))
+                << note.toStdString();
+        }
+    }
     simulator.Stop();
     Choose(FindSession("Alm", slot));
     EXPECT_EQ(Report().ReportText, uploaded);

@@ -34,6 +34,8 @@ public:
     void SessionArrived(LogImage& image, int16_t slot) override;
     void Finish() override;
     bool Failed() const override { return m_failed; }
+    // The archive's id of the instrument of the index, or -1 before it (or when it failed).
+    qint64 InstrumentId() const { return m_instrument; }
 
 private:
     void Fail(const QString& message);
@@ -44,6 +46,7 @@ private:
     std::function<void(const QString&)> m_tell;
     std::unique_ptr<archive::SessionArchive> m_store;
     qint64 m_download = -1;
+    qint64 m_instrument = -1;
     std::map<int16_t, qint64> m_held; // slot: archived session id
     bool m_failed = false;
 };

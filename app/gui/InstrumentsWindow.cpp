@@ -1,0 +1,309 @@
+#include "InstrumentsWindow.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "archive/ArchiveHistory.h"
+#include "archive/SessionArchive.h"
+#include "compliance/CivilDay.h"
+#include "compliance/CompliancePack.h"
+
+using compliance::InstrumentRecord;
+using compliance::ServiceStatus;
+
+namespace {
+
+constexpr int kRowRole = Qt::UserRole; // the record's index
+
+enum Column { kName, kSerial, kStatus, kDue, kUsed, kColumns };
+
+QString Std(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Light grounds that keep black text readable; the words carry the meaning.
+QColor Ground(ServiceStatus status) {
+    switch (status) {
+    case ServiceStatus::Ok:
+        return QColor(205, 235, 205);
+    case ServiceStatus::Due:
+        return QColor(250, 235, 180);
+    case ServiceStatus::Overdue:
+        return QColor(250, 205, 160);
+    default:
+        return QColor(245, 180, 180);
+    }
+}
+
+QString Word(ServiceStatus status) {
+    const QString word = QString::fromLatin1(compliance::ServiceStatusWord(status));
+    return word.left(1).toUpper() + word.mid(1);
+}
+
+// "CO: bump 2026-12-09, calibration 2027-05-30" per sensor, a line each.
+QString DueDays(const InstrumentRecord& r) {
+    QStringList lines;
+    for (const compliance::SensorStatus& s : r.status.sensors) {
+        auto due = [](const compliance::TestState& t) {
+            return t.passed ? Std(compliance::DayText(t.dueDay)) : QString("now");
+        };
+        lines << Std(compliance::SensorGasName(s.sensor)) + ": bump " + due(s.bump) +
+                     ", calibration " + due(s.calibration);
+    }
+    return lines.isEmpty() ? QString("no sensor tested") : lines.join('\n');
+}
+
+} // namespace
+
+InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
+    : QDialog(parent), location_(location), store_(new archive::SessionArchive) {
+    setWindowTitle("Instruments");
+    setObjectName("InstrumentsWindow");
+    attentionOnly_ = new QCheckBox("Overdue and failed only", this);
+    summary_ = new QLabel(this);
+    table_ = new QTableWidget(0, kColumns, this);
+    table_->setHorizontalHeaderLabels(
+        {"Instrument", "Serial", "Status", "Next due per sensor", "Used while overdue"});
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    intervals_ = new QPushButton("Intervals...", this);
+    intervals_->setObjectName("intervalsButton");
+    save_ = new QPushButton("Save Compliance Report as PDF...", this);
+    save_->setObjectName("savePackButton");
+    QPushButton* close = new QPushButton("Close", this);
+
+    QHBoxLayout* top = new QHBoxLayout;
+    top->addWidget(attentionOnly_);
+    top->addStretch();
+    top->addWidget(summary_);
+    QHBoxLayout* buttons = new QHBoxLayout;
+    buttons->addWidget(intervals_);
+    buttons->addStretch();
+    buttons->addWidget(save_);
+    buttons->addWidget(close);
+    QVBoxLayout* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+    resize(900, 500);
+
+    connect(attentionOnly_, &QCheckBox::toggled, this, [this] { Fill(); });
+    connect(table_, &QTableWidget::cellActivated, this, [this](int row, int) {
+        if (QDialog* history = OpenHistory(row)) {
+            history->show();
+        }
+    });
+    connect(intervals_, &QPushButton::clicked, this, [this] { EditIntervals(); });
+    connect(save_, &QPushButton::clicked, this, [this] { SaveAs(); });
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+}
+
+InstrumentsWindow::~InstrumentsWindow() = default;
+
+void InstrumentsWindow::Tell(const QString& text) {
+    QMessageBox::warning(this, "Instruments", text);
+}
+
+bool InstrumentsWindow::Open() {
+    if (!store_->Open(location_)) {
+        Tell(store_->Error());
+        return false;
+    }
+    register_.reset(new compliance::InstrumentRegister(*store_));
+    return Reload();
+}
+
+bool InstrumentsWindow::Reload() {
+    if (!register_ || register_->Refresh() < 0 ||
+        !register_->Instruments(atDay_ >= 0 ? atDay_ : compliance::Today(), {}, records_)) {
+        Tell(register_ ? register_->Error() : QString("the archive is not open"));
+        return false;
+    }
+    Fill();
+    return true;
+}
+
+const InstrumentRecord* InstrumentsWindow::RecordOf(int row) const {
+    const QTableWidgetItem* item = table_->item(row, kName);
+    if (item == nullptr) {
+        return nullptr;
+    }
+    const int index = item->data(kRowRole).toInt();
+    return index >= 0 && index < static_cast<int>(records_.size()) ? &records_[index] : nullptr;
+}
+
+void InstrumentsWindow::Fill() {
+    table_->setRowCount(0);
+    int attention = 0;
+    for (size_t k = 0; k < records_.size(); ++k) {
+        const InstrumentRecord& r = records_[k];
+        const bool needs =
+            r.status.status == ServiceStatus::Overdue || r.status.status == ServiceStatus::Failed;
+        attention += needs ? 1 : 0;
+        if (attentionOnly_->isChecked() && !needs) {
+            continue;
+        }
+        const int row = table_->rowCount();
+        table_->insertRow(row);
+        QStringList why;
+        for (const std::string& line : compliance::AttentionLines(r.status)) {
+            why << Std(line);
+        }
+        const QStringList cells = {r.name, r.serial, Word(r.status.status), DueDays(r),
+                                   QString::number(r.status.usedWhileOverdue.size())};
+        for (int c = 0; c < kColumns; ++c) {
+            QTableWidgetItem* item = new QTableWidgetItem(cells[c]);
+            if (c == kStatus) {
+                item->setBackground(Ground(r.status.status));
+                item->setForeground(Qt::black);
+                item->setToolTip(why.join('\n'));
+            }
+            table_->setItem(row, c, item);
+        }
+        table_->item(row, kName)->setData(kRowRole, static_cast<int>(k));
+    }
+    table_->resizeColumnsToContents();
+    table_->resizeRowsToContents();
+    summary_->setText(
+        QString("%1 instruments, %2 overdue or failed").arg(records_.size()).arg(attention));
+}
+
+QDialog* InstrumentsWindow::OpenHistory(int row) {
+    const InstrumentRecord* r = RecordOf(row);
+    if (r == nullptr) {
+        return nullptr;
+    }
+    compliance::EventFilter filter;
+    filter.instruments = {r->id};
+    std::vector<compliance::EventRow> events;
+    if (!register_->Events(filter, events)) {
+        Tell(register_->Error());
+        return nullptr;
+    }
+    QDialog* history = new QDialog(this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->setObjectName("InstrumentHistory");
+    history->setWindowTitle("Events of " + r->name);
+    QTableWidget* table = new QTableWidget(static_cast<int>(events.size()), 7, history);
+    table->setHorizontalHeaderLabels({"Time", "Test", "Sensor", "Result", "Value", "User", "Job"});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (size_t k = 0; k < events.size(); ++k) {
+        const compliance::EventRow& e = events[k];
+        const QStringList cells = {Std(compliance::StampText(e.stamp)),
+                                   QString::fromLatin1(compliance::EventKindWord(e.kind)),
+                                   e.sensor == compliance::kNoSensor
+                                       ? QString("instrument")
+                                       : Std(compliance::SensorGasName(e.sensor)),
+                                   QString::fromLatin1(compliance::EventResultWord(e.result)),
+                                   e.value,
+                                   e.user,
+                                   e.job};
+        for (int c = 0; c < cells.size(); ++c) {
+            table->setItem(static_cast<int>(k), c, new QTableWidgetItem(cells[c]));
+        }
+    }
+    table->resizeColumnsToContents();
+    table->scrollToBottom();
+    QVBoxLayout* layout = new QVBoxLayout(history);
+    layout->addWidget(table);
+    history->resize(800, 500);
+    return history;
+}
+
+bool InstrumentsWindow::SetIntervals(int row, int bumpDays, int calibrationDays, int warningDays) {
+    const InstrumentRecord* r = RecordOf(row);
+    if (r == nullptr) {
+        return false;
+    }
+    compliance::IntervalOverride own;
+    own.bumpDays = bumpDays;
+    own.calibrationDays = calibrationDays;
+    own.warningDays = warningDays;
+    if (!register_->SetIntervals(r->id, own)) {
+        Tell(register_->Error());
+        return false;
+    }
+    return Reload();
+}
+
+void InstrumentsWindow::EditIntervals() {
+    const int row = table_->currentRow();
+    const InstrumentRecord* r = RecordOf(row);
+    if (r == nullptr) {
+        Tell("Choose an instrument first.");
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle("Intervals of " + r->name);
+    QSpinBox* bump = new QSpinBox(&dialog);
+    QSpinBox* calibration = new QSpinBox(&dialog);
+    QSpinBox* warning = new QSpinBox(&dialog);
+    bump->setRange(1, 3650);
+    calibration->setRange(1, 3650);
+    warning->setRange(0, 3650);
+    bump->setValue(r->intervals.bumpDays);
+    calibration->setValue(r->intervals.calibrationDays);
+    warning->setValue(r->intervals.warningDays);
+    for (QSpinBox* box : {bump, calibration, warning}) {
+        box->setSuffix(" days");
+    }
+    QDialogButtonBox* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QFormLayout* form = new QFormLayout(&dialog);
+    form->addRow("Bump test every", bump);
+    form->addRow("Calibration every", calibration);
+    form->addRow("Calibration due before", warning);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted) {
+        SetIntervals(row, bump->value(), calibration->value(), warning->value());
+    }
+}
+
+QString InstrumentsWindow::SavePack(const QString& path) {
+    std::vector<InstrumentRecord> shown;
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        if (const InstrumentRecord* r = RecordOf(row)) {
+            shown.push_back(*r);
+        }
+    }
+    compliance::PackSettings settings;
+    settings.atDay = atDay_ >= 0 ? atDay_ : compliance::Today();
+    settings.archiveName =
+        location_.isEmpty() ? archive::SessionArchive::DefaultLocation() : location_;
+    settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
+    settings.verification = archive::VerifyArchive(*store_).Line();
+    QString error;
+    return compliance::WriteCompliancePack(*register_, shown, settings, path, error) ? QString()
+                                                                                     : error;
+}
+
+void InstrumentsWindow::SaveAs() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save Compliance Report as PDF",
+        "compliance-" + QDate::currentDate().toString("yyyy-MM-dd") + ".pdf", "PDF (*.pdf)");
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString error = SavePack(path);
+    if (!error.isEmpty()) {
+        Tell(error);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "compliance/InstrumentRegister.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace archive {
+class SessionArchive;
+}
+
+// View > Instruments... (and the archive window's Instruments...): the instrument register. One
+// row per instrument with its status in words on a coloured ground (the words alone say it, for
+// print and for those who do not tell the colours apart), the day each sensor's next bump test
+// and calibration are due, and how many sessions were used while overdue or failed; a filter for
+// the overdue and failed ones; a row opened (double-click or Enter) shows that instrument's
+// events; Intervals... sets the chosen instrument's own intervals; Save Compliance Report as
+// PDF... writes the compliance pack of the instruments shown.
+class InstrumentsWindow : public QDialog {
+    Q_OBJECT
+public:
+    // location: as tavon-datalog's --archive (empty: the default archive).
+    explicit InstrumentsWindow(const QString& location, QWidget* parent = nullptr);
+    ~InstrumentsWindow() override;
+
+    // False with a message shown when the archive could not be opened or read.
+    bool Open();
+    // Reads the register again at the end of today (or of `atDay`, for tests) and fills the table.
+    bool Reload();
+    void SetDay(int64_t atDay) { atDay_ = atDay; }
+    // Empty, or what went wrong.
+    QString SavePack(const QString& path);
+    // The chosen instrument's own intervals; false with a message shown on an error.
+    bool SetIntervals(int row, int bumpDays, int calibrationDays, int warningDays);
+    // The event history of the instrument of that row, as a window of its own.
+    QDialog* OpenHistory(int row);
+
+    QTableWidget* Table() const { return table_; }
+    QCheckBox* AttentionOnly() const { return attentionOnly_; }
+    QLabel* Summary() const { return summary_; }
+
+private:
+    void Fill();
+    void EditIntervals();
+    void SaveAs();
+    void Tell(const QString& text);
+    const compliance::InstrumentRecord* RecordOf(int row) const;
+
+    QString location_;
+    std::unique_ptr<archive::SessionArchive> store_;
+    std::unique_ptr<compliance::InstrumentRegister> register_;
+    std::vector<compliance::InstrumentRecord> records_;
+    int64_t atDay_ = -1; // -1: today
+    QTableWidget* table_;
+    QCheckBox* attentionOnly_;
+    QLabel* summary_;
+    QPushButton* intervals_;
+    QPushButton* save_;
+};

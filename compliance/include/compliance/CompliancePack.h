@@ -1,0 +1,39 @@
+#pragma once
+
+// The compliance pack: an A4 PDF that proves, for an audit, what the register says. A summary
+// page (the instruments with overdue and failed ones first, the status counts, the period, when
+// it was made and the archive's verification), then a page per instrument: its identity, its
+// sensors with their last bump test and calibration, the failures and what followed them, the
+// sessions used while overdue or failed, and the alarms per gas. Tables that do not fit continue
+// on the next page under their headings; every page is numbered. Status is written in words
+// (and in bold where it needs attention), never told by colour alone, so it prints in black and
+// white.
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "compliance/InstrumentRegister.h"
+
+namespace compliance {
+
+struct PackSettings {
+    int64_t atDay = 0;   // the status is at the end of this day
+    QString archiveName; // where the archive is, as the user named it
+    QString madeAt;      // when the pack was made, as it is to be printed
+    // The result of verifying the archive's stored bytes and history, one or more lines, as the
+    // archive's verification reports it. Empty: the pack says that no verification was run.
+    QString verification;
+};
+
+// Each list of a page holds at most this many rows (the latest); a line says how many more there
+// are.
+constexpr int kPackListRows = 400;
+
+// Writes the pack of `instruments` (as InstrumentRegister::Instruments gave them for
+// settings.atDay) to `path`. False with a message when the register cannot be read or the file
+// cannot be written.
+bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRecord>& instruments,
+                         const PackSettings& settings, const QString& path, QString& error);
+
+} // namespace compliance

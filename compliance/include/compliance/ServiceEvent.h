@@ -1,0 +1,77 @@
+#pragma once
+
+// The tests an instrument's sessions record (bump tests, calibrations, zeros, field calibrations,
+// soundness and filter checks), one event per sensor tested, taken from the report's typed record
+// values so that the register and the report never disagree about what a session holds.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class SessionByteSource;
+
+namespace compliance {
+
+// Raised whenever what DeriveSessionTests takes from the records changes: the events stored from
+// an older version are made again from the archived bytes.
+constexpr int kEventsVersion = 1;
+
+enum class EventKind : uint8_t { Bump, Calibration, Zero, FieldCalibration, Soundness, Filter };
+enum class EventResult : uint8_t {
+    Pass,
+    Fail,
+    NotTested,
+    None, // the record's version carries no result
+};
+
+// "bump", "calibration", "zero", "field-calibration", "soundness", "filter"
+const char* EventKindWord(EventKind kind);
+// "pass", "fail", "not tested", "none"
+const char* EventResultWord(EventResult result);
+bool ParseEventKind(const std::string& word, EventKind& kind);
+bool ParseEventResult(const std::string& word, EventResult& result);
+
+// No sensor: soundness and filter checks test the instrument as a whole.
+constexpr int kNoSensor = -1;
+
+struct ServiceEvent {
+    EventKind kind = EventKind::Bump;
+    int sensor = kNoSensor; // the gas code the record names
+    uint32_t stamp = 0;     // instrument clock: seconds since 2000-01-01 of its wall clock
+    EventResult result = EventResult::None;
+    std::string value; // as the report shows it: "50.0", "20.9 / 20.8"; empty when none
+    std::string user;  // the session's user and job number at the record (code page bytes)
+    std::string job;
+};
+
+// What one session tells the register: its events in record order and the sensors its test
+// records name (each once, in order of first appearance), tested or not: a sensor that a zero or
+// a "not tested" entry names is one the instrument has.
+struct SessionTests {
+    std::vector<ServiceEvent> events;
+    std::vector<int> sensors;
+};
+
+SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot);
+
+// The name and unit of a sensor's gas ("CO", "ppm"); a code beyond the gas table is "gas N".
+std::string SensorGasName(int sensor);
+std::string SensorGasUnit(int sensor);
+
+// The outcomes that decide a sensor's status, packed into one short text per session so that the
+// whole register is read from one column of the sessions: bump tests, calibrations and field
+// calibrations, and the sensors named. Decoding a malformed text keeps what parses.
+struct TestOutcome {
+    EventKind kind = EventKind::Bump;
+    int sensor = 0;
+    uint32_t stamp = 0;
+    EventResult result = EventResult::None;
+};
+struct PackedTests {
+    std::vector<TestOutcome> outcomes;
+    std::vector<int> sensors;
+};
+std::string PackTests(const SessionTests& tests);
+PackedTests UnpackTests(const std::string& text);
+
+} // namespace compliance

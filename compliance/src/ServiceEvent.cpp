@@ -1,0 +1,287 @@
+#include "compliance/ServiceEvent.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "report/SessionValues.h"
+
+namespace compliance {
+namespace {
+
+struct KindName {
+    EventKind kind;
+    const char* word;
+    char letter; // in the packed text
+};
+constexpr KindName kKinds[] = {
+    {EventKind::Bump, "bump", 'B'},
+    {EventKind::Calibration, "calibration", 'C'},
+    {EventKind::Zero, "zero", 'Z'},
+    {EventKind::FieldCalibration, "field-calibration", 'F'},
+    {EventKind::Soundness, "soundness", 'S'},
+    {EventKind::Filter, "filter", 'K'},
+};
+
+struct ResultName {
+    EventResult result;
+    const char* word;
+    char letter;
+};
+constexpr ResultName kResults[] = {
+    {EventResult::Pass, "pass", 'P'},
+    {EventResult::Fail, "fail", 'F'},
+    {EventResult::NotTested, "not tested", 'X'},
+    {EventResult::None, "none", 'N'},
+};
+
+EventResult ResultOf(TestResult result) {
+    switch (result) {
+    case TestResult::Pass:
+        return EventResult::Pass;
+    case TestResult::Fail:
+        return EventResult::Fail;
+    case TestResult::NotTested:
+        return EventResult::NotTested;
+    default:
+        return EventResult::None;
+    }
+}
+
+std::string Number(int32_t value, int32_t divisor) {
+    char text[32];
+    if (divisor == 10) {
+        std::snprintf(text, sizeof text, "%.1f", value / 10.0);
+    } else {
+        std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+    }
+    return text;
+}
+
+std::string ValueText(const SensorValue& sensor, RecordKind kind) {
+    const int32_t divisor = sensor.Divisor > 0 ? sensor.Divisor : 1;
+    std::string text = Number(sensor.First, divisor);
+    if (kind != RecordKind::BumpTest && sensor.HasSecond) {
+        text += " / " + Number(sensor.Second, divisor);
+    }
+    return text;
+}
+
+bool SensorKind(RecordKind record, EventKind& kind) {
+    switch (record) {
+    case RecordKind::BumpTest:
+        kind = EventKind::Bump;
+        return true;
+    case RecordKind::Calibration:
+        kind = EventKind::Calibration;
+        return true;
+    case RecordKind::Zero:
+        kind = EventKind::Zero;
+        return true;
+    case RecordKind::FieldCalibration:
+        kind = EventKind::FieldCalibration;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AddSensor(std::vector<int>& sensors, int code) {
+    for (int g : sensors) {
+        if (g == code) {
+            return;
+        }
+    }
+    sensors.push_back(code);
+}
+
+// Reads a decimal number of at most `limit` from text[at...]; false when there is none or it is
+// too large.
+bool ReadNumber(const std::string& text, size_t& at, uint64_t limit, uint64_t& value) {
+    const size_t start = at;
+    value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        value = value * 10 + static_cast<uint64_t>(text[at] - '0');
+        if (value > limit || at - start >= 10) {
+            return false;
+        }
+        ++at;
+    }
+    return at > start;
+}
+
+} // namespace
+
+const char* EventKindWord(EventKind kind) {
+    for (const KindName& k : kKinds) {
+        if (k.kind == kind) {
+            return k.word;
+        }
+    }
+    return "";
+}
+
+const char* EventResultWord(EventResult result) {
+    for (const ResultName& r : kResults) {
+        if (r.result == result) {
+            return r.word;
+        }
+    }
+    return "";
+}
+
+bool ParseEventKind(const std::string& word, EventKind& kind) {
+    for (const KindName& k : kKinds) {
+        if (word == k.word) {
+            kind = k.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseEventResult(const std::string& word, EventResult& result) {
+    for (const ResultName& r : kResults) {
+        if (word == r.word) {
+            result = r.result;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string SensorGasName(int sensor) {
+    const GasInfo& gas = GasInfoOf(static_cast<unsigned>(sensor));
+    return sensor >= 0 && *gas.Name != '\0' ? std::string(gas.Name)
+                                            : "gas " + std::to_string(sensor);
+}
+
+std::string SensorGasUnit(int sensor) {
+    return sensor >= 0 ? std::string(GasInfoOf(static_cast<unsigned>(sensor)).Unit) : std::string();
+}
+
+SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
+    SessionTests tests;
+    const ModeNameList noNames;
+    SessionRecordReader reader(source, slot, noNames);
+    RecordValue r;
+    std::string user;
+    std::string job;
+    while (reader.Next(r)) {
+        if (r.Kind == RecordKind::UserName) {
+            user = r.Text;
+            continue;
+        }
+        if (r.Kind == RecordKind::JobNumber) {
+            job = r.Text;
+            continue;
+        }
+        ServiceEvent event;
+        event.stamp = r.Stamp;
+        event.user = user;
+        event.job = job;
+        EventKind kind;
+        if (SensorKind(r.Kind, kind)) {
+            event.kind = kind;
+            for (const SensorValue& sensor : r.Sensors) {
+                AddSensor(tests.sensors, sensor.Code);
+                event.sensor = sensor.Code;
+                event.result = ResultOf(sensor.Result);
+                event.value = ValueText(sensor, r.Kind);
+                tests.events.push_back(event);
+            }
+        } else if (r.Kind == RecordKind::Soundness) {
+            // The report tells of a soundness test only when it passed.
+            if (r.SoundnessPassed) {
+                event.kind = EventKind::Soundness;
+                event.result = EventResult::Pass;
+                tests.events.push_back(event);
+            }
+            if (r.Filter != FilterCheck::NotReported) {
+                event.kind = EventKind::Filter;
+                event.result =
+                    r.Filter == FilterCheck::Passed ? EventResult::Pass : EventResult::Fail;
+                tests.events.push_back(event);
+            }
+        }
+    }
+    return tests;
+}
+
+std::string PackTests(const SessionTests& tests) {
+    std::string text;
+    for (const ServiceEvent& e : tests.events) {
+        if (e.kind != EventKind::Bump && e.kind != EventKind::Calibration &&
+            e.kind != EventKind::FieldCalibration) {
+            continue;
+        }
+        char letter = 'B';
+        for (const KindName& k : kKinds) {
+            letter = k.kind == e.kind ? k.letter : letter;
+        }
+        char result = 'N';
+        for (const ResultName& r : kResults) {
+            result = r.result == e.result ? r.letter : result;
+        }
+        char entry[48];
+        std::snprintf(entry, sizeof entry, "%c%d,%lu%c;", letter, e.sensor,
+                      static_cast<unsigned long>(e.stamp), result);
+        text += entry;
+    }
+    for (int sensor : tests.sensors) {
+        text += "G" + std::to_string(sensor) + ";";
+    }
+    return text;
+}
+
+PackedTests UnpackTests(const std::string& text) {
+    PackedTests packed;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t end = text.find(';', at);
+        const std::string entry = text.substr(at, end == std::string::npos ? end : end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        if (entry.size() < 2) {
+            continue;
+        }
+        size_t pos = 1;
+        uint64_t sensor = 0;
+        if (!ReadNumber(entry, pos, 255, sensor)) {
+            continue;
+        }
+        if (entry[0] == 'G') {
+            if (pos == entry.size()) {
+                packed.sensors.push_back(static_cast<int>(sensor));
+            }
+            continue;
+        }
+        TestOutcome outcome;
+        bool kindKnown = false;
+        for (const KindName& k : kKinds) {
+            if (k.letter == entry[0]) {
+                outcome.kind = k.kind;
+                kindKnown = true;
+            }
+        }
+        uint64_t stamp = 0;
+        if (!kindKnown || pos >= entry.size() || entry[pos] != ',' ||
+            !ReadNumber(entry, ++pos, 0xFFFFFFFFu, stamp) || pos + 1 != entry.size()) {
+            continue;
+        }
+        bool resultKnown = false;
+        for (const ResultName& r : kResults) {
+            if (r.letter == entry[pos]) {
+                outcome.result = r.result;
+                resultKnown = true;
+            }
+        }
+        if (!resultKnown) {
+            continue;
+        }
+        outcome.sensor = static_cast<int>(sensor);
+        outcome.stamp = static_cast<uint32_t>(stamp);
+        packed.outcomes.push_back(outcome);
+    }
+    return packed;
+}
+
+} // namespace compliance

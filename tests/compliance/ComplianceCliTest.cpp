@@ -1,0 +1,210 @@
+// tavon-datalog archive compliance, events and set-interval as a process: the columns read back
+// with Python's csv module, the pack's text read back with pdftotext, and the exit statuses.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "ComplianceFixture.h"
+#include "archive/SessionArchive.h"
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+
+namespace {
+
+using compliancetest::MorningOf;
+using testsupport::RunProgram;
+using testsupport::RunResult;
+
+const std::vector<std::string> kEnvironment = {"TZ=UTC", "LC_ALL=C", "QT_QPA_PLATFORM=offscreen"};
+
+class ComplianceCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(QString::fromStdString(m_dir.File("a.sqlite"))));
+        ASSERT_GT(compliancetest::ImportSessions(
+                      store, "good", {{MorningOf(0), "C4+ B4+ B0+ C0+", "NW-1", "Lee"}}),
+                  0);
+        ASSERT_GT(compliancetest::ImportSessions(
+                      store, "bad, really",
+                      {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-", "NW-2", "Ode"}}),
+                  0);
+    }
+
+    RunResult Datalog(std::vector<std::string> args) {
+        args.insert(args.begin() + 2, {"--archive", m_dir.File("a.sqlite")});
+        return RunProgram("tavon-datalog", args, m_dir.Path(), 120, kEnvironment);
+    }
+
+    // The rows of a CSV file as Python's csv module reads them.
+    std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+        testsupport::WriteFile(m_dir.File("read.csv"), text);
+        const QByteArray out = Tool(
+            "python3", {"-c",
+                        "import csv, json, sys; print(json.dumps(list(csv.reader(open(sys.argv[1], "
+                        "newline='')))))",
+                        QString::fromStdString(m_dir.File("read.csv"))});
+        std::vector<std::vector<std::string>> rows;
+        for (const QJsonValue& row : QJsonDocument::fromJson(out).array()) {
+            rows.emplace_back();
+            for (const QJsonValue& cell : row.toArray()) {
+                rows.back().push_back(cell.toString().toStdString());
+            }
+        }
+        return rows;
+    }
+
+    // What a tool of the system prints; empty when it fails.
+    static QByteArray Tool(const QString& program, const QStringList& args) {
+        QProcess process;
+        process.start(program, args);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+            process.exitCode() != 0) {
+            ADD_FAILURE() << program.toStdString() << ": " << process.errorString().toStdString()
+                          << " " << process.readAllStandardError().toStdString();
+            return QByteArray();
+        }
+        return process.readAllStandardOutput();
+    }
+
+    testsupport::TempDir m_dir{"tavon-compliance-cli-"};
+};
+
+TEST_F(ComplianceCliTest, CsvHasTheColumnsAndExitSaysFailed) {
+    const RunResult r = Datalog({"archive", "compliance", "--at", "2026-12-01", "--format", "csv"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_FALSE(r.out.empty()) << r.err;
+    const std::vector<std::vector<std::string>> rows = CsvRows(r.out);
+    const std::vector<std::vector<std::string>> expected = {
+        {"instrument", "serial", "sensor", "gas", "last_bump", "last_bump_result",
+         "last_calibration", "last_calibration_result", "bump_due", "calibration_due", "status",
+         "used_while_overdue", "failures_since_pass"},
+        {"bad, really", "", "4", "CO", "2026-12-01 08:01:00", "fail", "2026-11-30 08:01:00", "pass",
+         "2026-12-01", "2027-05-29", "failed", "1", "1"},
+        {"good", "", "0", "LEL", "2026-12-01 08:03:00", "pass", "2026-12-01 08:04:00", "pass",
+         "2026-12-02", "2027-05-30", "ok", "0", "0"},
+        {"good", "", "4", "CO", "2026-12-01 08:02:00", "pass", "2026-12-01 08:01:00", "pass",
+         "2026-12-02", "2027-05-30", "ok", "0", "0"},
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(ComplianceCliTest, ExitStatusFollowsTheInstrumentsShown) {
+    EXPECT_EQ(
+        Datalog({"archive", "compliance", "--at", "2026-12-01", "--instrument", "good"}).status, 0);
+    // The next morning the bump tests of the day before no longer do.
+    EXPECT_EQ(
+        Datalog({"archive", "compliance", "--at", "2026-12-02", "--instrument", "good"}).status, 1);
+    const RunResult r =
+        Datalog({"archive", "compliance", "--at", "2026-12-01", "--format", "json"});
+    const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].toObject()["status"].toString(), "failed");
+    EXPECT_EQ(rows[0].toObject()["failures_since_pass"].toInt(), 1);
+    EXPECT_EQ(rows[1].toObject()["calibration_due"].toString(), "2027-05-30");
+}
+
+TEST_F(ComplianceCliTest, IntervalsSetPerArchiveAndInstrument) {
+    RunResult r = Datalog({"archive", "set-interval", "--bump-days", "7", "--instrument", "good"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "good: bump test every 7 days, calibration every 180 days, due 14 days before\n");
+    EXPECT_EQ(
+        Datalog({"archive", "compliance", "--at", "2026-12-07", "--instrument", "good"}).status, 0);
+    r = Datalog({"archive", "set-interval", "--cal-days", "5"});
+    EXPECT_EQ(
+        r.out,
+        "the archive: bump test every 1 days, calibration every 5 days, due 14 days before\n");
+    r = Datalog(
+        {"archive", "compliance", "--at", "2026-12-05", "--instrument", "good", "--format", "csv"});
+    EXPECT_EQ(r.status, 0); // due, in the warning window
+    EXPECT_EQ(CsvRows(r.out).at(1).at(9), "2026-12-06");
+    EXPECT_EQ(CsvRows(r.out).at(1).at(10), "due");
+}
+
+TEST_F(ComplianceCliTest, EventsFiltered) {
+    const RunResult r = Datalog({"archive", "events", "--result", "fail", "--format", "csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::vector<std::string>> rows = CsvRows(r.out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1],
+              (std::vector<std::string>{"2026-12-01 08:01:00", "bad, really", "", "bump", "4", "CO",
+                                        "fail", "500", "ppm", "Ode", "NW-2", "3"}));
+    EXPECT_EQ(CsvRows(Datalog({"archive", "events", "--kind", "calibration", "--user", "LEE",
+                               "--format", "csv"})
+                          .out)
+                  .size(),
+              3u);
+    EXPECT_EQ(CsvRows(Datalog({"archive", "events", "--from", "2026-12-01", "--to", "2026-12-01",
+                               "--job", "nw-2", "--format", "csv"})
+                          .out)
+                  .size(),
+              2u);
+}
+
+TEST_F(ComplianceCliTest, PackReadsBack) {
+    const RunResult r = Datalog(
+        {"archive", "compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "pack.pdf"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string text =
+        Tool("pdftotext", {QString::fromStdString(m_dir.File("pack.pdf")), "-"}).toStdString();
+    ASSERT_FALSE(text.empty());
+    for (const char* expected :
+         {"Instrument compliance report", "Status at the end of 2026-12-01",
+          "2 instruments: 1 failed, 0 overdue, 0 due, 1 ok",
+          "Verification of the archive: Verified: ", "FAILED", "NO PASS SINCE", "Page 1 of 3",
+          "Page 3 of 3", "bump test every day"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    // The failed instrument's page comes before the good one's.
+    EXPECT_LT(text.find("bad, really\nSerial"), text.find("good\nSerial"));
+}
+
+TEST_F(ComplianceCliTest, BadArgumentsAndUnreadableArchive) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"archive", "compliance", "--at", "2026-02-30"},
+        {"archive", "compliance", "--format", "xml"},
+        {"archive", "compliance", "--format", "pdf"},
+        {"archive", "compliance", "--instrument", "nobody"},
+        {"archive", "compliance", "extra"},
+        {"archive", "events", "--kind", "bump,coffee"},
+        {"archive", "events", "--result", "maybe"},
+        {"archive", "set-interval"},
+        {"archive", "set-interval", "--bump-days", "0"},
+        {"archive", "set-interval", "--cal-days", "x"},
+    };
+    for (const std::vector<std::string>& args : bad) {
+        const RunResult r = Datalog(args);
+        EXPECT_EQ(r.status, 2) << args[1] << " " << args.back() << ": " << r.err;
+        EXPECT_NE(r.err.find("tavon-datalog"), std::string::npos);
+    }
+    testsupport::WriteFile(m_dir.File("junk.sqlite"), std::string(4096, 'x'));
+    const RunResult r = RunProgram(
+        "tavon-datalog", {"archive", "compliance", "--archive", m_dir.File("junk.sqlite")},
+        m_dir.Path(), 60, kEnvironment);
+    EXPECT_EQ(r.status, 6) << r.err;
+    const RunResult help = RunProgram("tavon-datalog", {"archive", "compliance", "--help"},
+                                      m_dir.Path(), 60, kEnvironment);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: tavon-datalog archive compliance [--at YYYY-MM-DD]"),
+              std::string::npos)
+        << help.out;
+}
+
+} // namespace
+
+// Qt SQL loads its drivers through the application object.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,105 @@
+// View > Instruments... offscreen: one row per instrument with its status in words, the filter,
+// an instrument's events, its own intervals and the compliance pack of the rows shown.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTableWidget>
+
+#include "ArchiveDialog.h"
+#include "ComplianceFixture.h"
+#include "InstrumentsWindow.h"
+#include "StatusLine.h"
+#include "compliance/CivilDay.h"
+#include "testsupport/TempDir.h"
+
+namespace {
+
+using compliancetest::MorningOf;
+
+class InstrumentsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        m_location = QString::fromStdString(m_dir.File("a.sqlite"));
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(m_location));
+        ASSERT_GT(compliancetest::ImportSessions(store, "good", {{MorningOf(0), "C4+ B4+"}}), 0);
+        ASSERT_GT(compliancetest::ImportSessions(
+                      store, "bad", {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-"}}),
+                  0);
+    }
+
+    // The texts of one column, row by row.
+    static QStringList Column(QTableWidget* table, int column) {
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            texts << table->item(row, column)->text();
+        }
+        return texts;
+    }
+
+    testsupport::TempDir m_dir{"tavon-instruments-window-"};
+    QString m_location;
+};
+
+TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
+    InstrumentsWindow window(m_location);
+    window.SetDay(compliance::DayOfStamp(MorningOf(0)));
+    ASSERT_TRUE(window.Open());
+    QTableWidget* table = window.Table();
+    EXPECT_EQ(Column(table, 0), (QStringList{"bad", "good"}));
+    // The status in words, whatever the colour behind it.
+    EXPECT_EQ(Column(table, 2), (QStringList{"Failed", "Ok"}));
+    EXPECT_EQ(table->item(0, 2)->toolTip(), "Bump test of CO failed on 2026-12-01");
+    EXPECT_EQ(Column(table, 3), (QStringList{"CO: bump 2026-12-01, calibration 2027-05-29",
+                                             "CO: bump 2026-12-02, calibration 2027-05-30"}));
+    EXPECT_EQ(window.Summary()->text(), "2 instruments, 1 overdue or failed");
+
+    window.AttentionOnly()->setChecked(true);
+    EXPECT_EQ(Column(table, 0), (QStringList{"bad"}));
+    QDialog* history = window.OpenHistory(0);
+    ASSERT_NE(history, nullptr);
+    QTableWidget* events = history->findChild<QTableWidget*>();
+    ASSERT_NE(events, nullptr);
+    EXPECT_EQ(Column(events, 1), (QStringList{"calibration", "bump", "bump"}));
+    EXPECT_EQ(Column(events, 3), (QStringList{"pass", "pass", "fail"}));
+    window.AttentionOnly()->setChecked(false);
+
+    // Its own bump interval of a week: still failed; good's calibration every 10 days is due.
+    ASSERT_TRUE(window.SetIntervals(1, 7, 10, 14));
+    EXPECT_EQ(Column(table, 2), (QStringList{"Failed", "Due"}));
+    EXPECT_EQ(table->item(1, 3)->text(), "CO: bump 2026-12-08, calibration 2026-12-11");
+
+    const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
+    EXPECT_EQ(window.SavePack(pack), QString());
+    EXPECT_GT(QFileInfo(pack).size(), 1000);
+}
+
+TEST_F(InstrumentsWindowTest, StatusLineTellsWhatTheInstrumentNeeds) {
+    StatusLine line;
+    line.SetServiceNote(
+        {"Calibration of CO overdue since 2026-11-02", "Bump test of CO never done"});
+    EXPECT_EQ(line.ServiceNote(), "Calibration of CO overdue since 2026-11-02 (and 1 more)");
+    line.SetServiceNote({});
+    EXPECT_EQ(line.ServiceNote(), "");
+}
+
+TEST_F(InstrumentsWindowTest, OpensFromTheArchiveWindow) {
+    ArchiveDialog archive(m_location);
+    ASSERT_TRUE(archive.Open());
+    QDialog* window = archive.OpenInstruments();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->findChild<QTableWidget*>()->rowCount(), 2);
+    window->close();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
