@@ -344,6 +344,8 @@ TEST_F(WatchEndToEnd, FilesBesideEachReportUnderTheTemplatesFields) {
          "csv", "--archive", work + "/archive.sqlite", "--out", "out/{month}/{job}/{user}/{date}"},
         work, 180, Environment());
     ASSERT_EQ(once.status, 0) << once.out << once.err;
+    // The simulator's sessions are months old: the register finds its bump tests overdue.
+    EXPECT_NE(once.out.find(": warning: Bump test of "), std::string::npos) << once.out;
     const auto files = FilesUnder(work + "/out");
     const auto reports = Reports(files);
     ASSERT_FALSE(reports.empty());

@@ -129,6 +129,12 @@ TEST_F(ComplianceCliTest, IntervalsSetPerArchiveAndInstrument) {
     EXPECT_EQ(r.status, 0); // due, in the warning window
     EXPECT_EQ(CsvRows(r.out).at(1).at(9), "2026-12-06");
     EXPECT_EQ(CsvRows(r.out).at(1).at(10), "due");
+    // Each change is evidence: the history names it, and the archive still verifies.
+    r = Datalog({"archive", "history"});
+    EXPECT_NE(r.out.find("interval  intervals of the archive: calibration every 5 days"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(Datalog({"archive", "verify"}).status, 0);
 }
 
 TEST_F(ComplianceCliTest, EventsFiltered) {
