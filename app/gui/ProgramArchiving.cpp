@@ -1,11 +1,13 @@
 #include "ProgramArchiving.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDate>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -15,11 +17,15 @@
 #include "compliance/CivilDay.h"
 #include "compliance/InstrumentRegister.h"
 #include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "linkselect/Settings.h"
 
 namespace {
 
 const char* const kNewTip = "New: not yet in the archive";
+const char* const kOverdueTip =
+    "Used while overdue or failed: switched on when a bump test or calibration was overdue or "
+    "had failed";
 constexpr uint kFolderData = 0xFFFF;
 
 } // namespace
@@ -138,7 +144,7 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
                 m_told = true;
             });
         m_keeper->IndexArrived(browser.Facts(), modeNames, image);
-        TellService();
+        TellService(browser);
         // A session the archive holds complete is shown from its kept bytes, not uploaded again.
         browser.SetStoredSessions([this, &image](int16_t slot) {
             return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&
@@ -153,7 +159,8 @@ void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrow
     }
 }
 
-void ProgramArchiving::TellService() {
+void ProgramArchiving::TellService(const SessionBrowser& browser) {
+    m_usedOverdue.clear();
     if (!m_note || !m_keeper || m_keeper->Failed() || m_keeper->InstrumentId() < 0) {
         return;
     }
@@ -164,15 +171,30 @@ void ProgramArchiving::TellService() {
         return;
     }
     compliance::InstrumentRegister reg(store);
-    std::vector<std::string> attention;
-    if (!reg.Attention(m_keeper->InstrumentId(), compliance::Today(), attention)) {
+    compliance::InstrumentRecord record;
+    if (!reg.Status(m_keeper->InstrumentId(), compliance::Today(), record)) {
         return;
     }
     QStringList lines;
-    for (const std::string& line : attention) {
+    for (const std::string& line : compliance::AttentionLines(record.status)) {
         lines << QString::fromStdString(line);
     }
     m_note(lines);
+    // The archive knows its sessions by their switch-on, the tree by slot.
+    std::vector<compliance::SessionStart> starts;
+    if (!reg.SessionStarts(record.status.usedWhileOverdue, starts)) {
+        return;
+    }
+    std::set<uint32_t> stamps;
+    for (const compliance::SessionStart& start : starts) {
+        stamps.insert(start.stamp);
+    }
+    for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
+        const SessionEntry* entry = browser.Table().FindSlot(slot);
+        if (entry != nullptr && entry->undated == 0 && stamps.count(entry->startStamp) > 0) {
+            m_usedOverdue.insert(slot);
+        }
+    }
 }
 
 bool ProgramArchiving::IsNew(int16_t slot) const {
@@ -186,16 +208,25 @@ void ProgramArchiving::Mark(QTreeWidgetItem& item) const {
         return;
     }
     const bool isNew = IsNew(static_cast<int16_t>(data));
-    // The node's own tip (what its tags mean) stays; the line about the archive comes after it.
+    const bool overdue = UsedWhileOverdue(static_cast<int16_t>(data));
+    // The node's own tip (what its tags mean) stays; the lines about the archive come after it.
     QString tip = item.toolTip(0);
-    tip.remove("\n" + QString(kNewTip));
-    if (tip == kNewTip) {
-        tip.clear();
+    for (const char* line : {kNewTip, kOverdueTip}) {
+        tip.remove("\n" + QString(line));
+        if (tip == line) {
+            tip.clear();
+        }
     }
-    if (isNew) {
-        tip += (tip.isEmpty() ? "" : "\n") + QString(kNewTip);
+    for (const auto& line :
+         {std::make_pair(isNew, kNewTip), std::make_pair(overdue, kOverdueTip)}) {
+        if (line.first) {
+            tip += (tip.isEmpty() ? "" : "\n") + QString(line.second);
+        }
     }
     item.setToolTip(0, tip);
+    // The label is the instrument's own text with its tags: the mark goes beside it.
+    item.setIcon(0, overdue ? QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                            : QIcon());
     QFont font = item.font(0);
     font.setBold(isNew);
     item.setFont(0, font);

@@ -56,12 +56,15 @@ public:
     // Not yet in the archive: a session of the last index that the archive did not hold complete
     // and that has not arrived since. Nothing is new while archiving is off or has failed.
     bool IsNew(int16_t slot) const;
+    // A session of the last index that was switched on while the instrument was overdue or
+    // failed on a sensor, by the archive's register.
+    bool UsedWhileOverdue(int16_t slot) const { return m_usedOverdue.count(slot) > 0; }
     // Marks a session node of the tree (item data: its slot) new or not.
     void Mark(QTreeWidgetItem& item) const;
     void MarkAll(QTreeWidget& tree) const;
 
 private:
-    void TellService();
+    void TellService(const SessionBrowser& browser);
 
     std::function<void(const QString&)> m_tell;
     std::function<void(const QStringList&)> m_note;
@@ -71,4 +74,5 @@ private:
     QString m_name;
     std::unique_ptr<DownloadArchive> m_keeper;
     std::set<int16_t> m_arrived;
+    std::set<int16_t> m_usedOverdue;
 };

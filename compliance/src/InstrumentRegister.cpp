@@ -268,16 +268,23 @@ int64_t Today() {
     return day;
 }
 
+bool InstrumentRegister::Status(qint64 instrument, int64_t atDay, InstrumentRecord& out) {
+    std::vector<InstrumentRecord> records;
+    if (Refresh(instrument) < 0 || !Instruments(atDay, {instrument}, records) || records.empty()) {
+        return false;
+    }
+    out = records.front();
+    return true;
+}
+
 bool InstrumentRegister::Attention(qint64 instrument, int64_t atDay,
                                    std::vector<std::string>& lines) {
     lines.clear();
-    std::vector<InstrumentRecord> records;
-    if (Refresh(instrument) < 0 || !Instruments(atDay, {instrument}, records)) {
+    InstrumentRecord record;
+    if (!Status(instrument, atDay, record)) {
         return false;
     }
-    if (!records.empty()) {
-        lines = AttentionLines(records.front().status);
-    }
+    lines = AttentionLines(record.status);
     return true;
 }
 

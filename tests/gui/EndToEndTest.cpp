@@ -46,6 +46,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <set>
 #include <thread>
 
 namespace {
@@ -440,6 +441,54 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
     simulator.Stop();
     Choose(FindSession("Alm", slot));
     EXPECT_EQ(Report().ReportText, uploaded);
+}
+
+// The sessions the register finds used while overdue or failed are marked in the tree after GO,
+// beside their labels, and their tooltips say why; no other session is.
+TEST_F(EndToEnd, SessionsUsedWhileOverdueAreMarkedInTheTree) {
+    const QString at = QDir::current().absoluteFilePath("kept.sqlite");
+    ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
+    StartProgram({});
+    StartUpAndGo();
+    // The first two days' sessions into the archive: the second day's start without the first
+    // day's bump test being valid any more.
+    QTreeWidgetItem* month = Tree()->topLevelItem(0);
+    ASSERT_GE(month->childCount(), 2);
+    for (int d = 0; d < 2; ++d) {
+        for (int s = 0; s < month->child(d)->childCount(); ++s) {
+            Choose(month->child(d)->child(s));
+        }
+    }
+    Child<QPushButton>("goButton")->click();
+    bool ok = false;
+    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    archive::SessionArchive store;
+    ASSERT_TRUE(store.Open(at));
+    compliance::InstrumentRegister reg(store);
+    compliance::InstrumentRecord record;
+    const QVector<archive::ListedSession> kept = store.List({});
+    ASSERT_FALSE(kept.isEmpty());
+    const QVector<qint64> instrument = store.FindInstruments(kept[0].instrument);
+    ASSERT_EQ(instrument.size(), 1);
+    ASSERT_TRUE(reg.Status(instrument[0], compliance::Today(), record));
+    std::vector<compliance::SessionStart> starts;
+    ASSERT_TRUE(reg.SessionStarts(record.status.usedWhileOverdue, starts));
+    ASSERT_FALSE(starts.empty());
+    std::set<int> expected;
+    for (const archive::ListedSession& session : kept) {
+        for (const compliance::SessionStart& start : starts) {
+            expected.insert(session.id == start.id ? session.slot : -1);
+        }
+    }
+    expected.erase(-1);
+    std::set<int> marked;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr; ++it) {
+        if (!(*it)->icon(0).isNull()) {
+            marked.insert((*it)->data(0, Qt::UserRole).toInt());
+            EXPECT_TRUE((*it)->toolTip(0).contains("Used while overdue or failed"));
+        }
+    }
+    EXPECT_EQ(marked, expected);
 }
 
 // An archive that cannot be opened is told once; the sessions still come and their reports too.

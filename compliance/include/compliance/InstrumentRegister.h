@@ -85,8 +85,11 @@ public:
     // or of an older decoder; returns how many sessions, or -1 on an error.
     int Refresh(qint64 instrument = 0);
 
-    // What needs doing for one instrument at the end of `atDay` (its events made first): the
-    // AttentionLines of its status, empty when all is ok or due. False on an error.
+    // One instrument at the end of `atDay`, its events made first. False on an error or when
+    // the archive does not hold it.
+    bool Status(qint64 instrument, int64_t atDay, InstrumentRecord& out);
+    // What needs doing for one instrument at the end of `atDay`: the AttentionLines of its
+    // status, empty when all is ok or due. False on an error.
     bool Attention(qint64 instrument, int64_t atDay, std::vector<std::string>& lines);
 
     // Every instrument (or those in `only`, when not empty) with its status at the end of `atDay`.
