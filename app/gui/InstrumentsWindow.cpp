@@ -100,6 +100,8 @@ InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(table_);
     layout->addLayout(buttons);
+    // Small enough for a laptop beside the main window, large enough for a row of four sensors.
+    setMinimumSize(640, 300);
     resize(900, 500);
 
     connect(attentionOnly_, &QCheckBox::toggled, this, [this] { Fill(); });
@@ -179,8 +181,10 @@ void InstrumentsWindow::Fill() {
     }
     table_->resizeColumnsToContents();
     table_->resizeRowsToContents();
-    summary_->setText(
-        QString("%1 instruments, %2 overdue or failed").arg(records_.size()).arg(attention));
+    summary_->setText(QString("%1 instrument%2, %3 overdue or failed")
+                          .arg(records_.size())
+                          .arg(records_.size() == 1 ? "" : "s")
+                          .arg(attention));
 }
 
 QDialog* InstrumentsWindow::OpenHistory(int row) {

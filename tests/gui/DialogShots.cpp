@@ -1,13 +1,15 @@
 // Grabs every dialog of the program, offscreen and without an instrument, to PNG files for a look
 // at their texts under this machine's fonts: the main dialog with the filter shown, the filter on
-// its own, the about box, the port dialog's template, the upload progress dialog and the archive
-// window (a day of the simulated instrument's memory, its report and its chart).
+// its own, the about box, the port dialog's template, the upload progress dialog, the archive
+// window (a day of the simulated instrument's memory, its report and its chart) and the
+// Instruments window over the same archive.
 // Usage: gui_dialog_shots OUTPUT_FOLDER
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
+#include "InstrumentsWindow.h"
 #include "MainDialog.h"
 
 #include "archive/InstrumentIdentity.h"
@@ -126,6 +128,15 @@ int main(int argc, char** argv) {
         window.Chart()->Finish();
         window.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
         ok = Save(window, folder, "archive-chart") && ok;
+        // The register of the same archive, at its smallest and at a large size.
+        InstrumentsWindow instruments(at);
+        ok = instruments.Open() && ok;
+        instruments.resize(instruments.minimumSizeHint());
+        ok = Save(instruments, folder, "instruments-small") && ok;
+        instruments.resize(1600, 900);
+        ok = Save(instruments, folder, "instruments-large") && ok;
+        QDialog* history = instruments.OpenHistory(0);
+        ok = history != nullptr && Save(*history, folder, "instrument-history") && ok;
     }
     return ok ? 0 : 1;
 }
