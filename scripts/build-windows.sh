@@ -105,7 +105,7 @@ fi
 # Only the client library and the headers its users include, not the server. Without SSL,
 # compression or Kerberos: Debian has none of their libraries for MinGW, and a team archive
 # reached on the office network does without them (sslmode=prefer falls back to plain).
-if [ ! -f "$prefix/lib/libpq.dll.a" ]; then
+if [ ! -f "$prefix/include/postgresql/pg_config.h" ]; then
   say "building PostgreSQL's client library for Windows (log: $cache/libpq-build.log)"
   rm -rf "$cache/libpq-build" && mkdir -p "$cache/libpq-build"
   (
@@ -118,8 +118,10 @@ if [ ! -f "$prefix/lib/libpq.dll.a" ]; then
   mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/postgresql"
   cp "$cache/libpq-build/src/interfaces/libpq/libpq.dll" "$prefix/bin/"
   cp "$cache/libpq-build/src/interfaces/libpq/libpq.a" "$prefix/lib/libpq.dll.a"
+  # Qt's driver reads the server version it was built against from pg_config.h.
   cp "$pg_src/src/interfaces/libpq/libpq-fe.h" "$pg_src/src/include/postgres_ext.h" \
-    "$cache/libpq-build/src/include/pg_config_ext.h" "$prefix/include/postgresql/"
+    "$cache/libpq-build/src/include/pg_config_ext.h" \
+    "$cache/libpq-build/src/include/pg_config.h" "$prefix/include/postgresql/"
 fi
 
 # --- Qt's base modules -----------------------------------------------------------------------
