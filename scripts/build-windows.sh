@@ -134,7 +134,7 @@ if [ -f "$prefix/.qt-installed" ] && [ ! -f "$prefix/plugins/sqldrivers/qsqlpsql
   qt_reconfigure=1
 fi
 if [ ! -f "$prefix/.qt-installed" ]; then
-  say "building Qt for Windows (about a quarter of an hour on two idle cores; log: $cache/qt-build.log)"
+  say "building Qt for Windows (about 40 minutes on two cores busy with other builds; log: $cache/qt-build.log)"
   mkdir -p "$cache/qt-build"
   (
     cd "$cache/qt-build"
