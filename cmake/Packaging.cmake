@@ -28,10 +28,14 @@ if(WIN32)
   endforeach()
   install(FILES $<TARGET_FILE:QCustomPlotQt6::QCustomPlotQt6> DESTINATION .)
   # Plugins, in the folders Qt looks for them in beside the program: the window system, the
-  # native look, and the logbook's SQLite driver.
+  # native look, and the archive's drivers, SQLite for one's own and PostgreSQL for a team's.
   install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
   install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
-  install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> DESTINATION sqldrivers)
+  install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> $<TARGET_FILE:Qt6::QPSQLDriverPlugin>
+          DESTINATION sqldrivers)
+  # PostgreSQL's client library, which the driver loads; scripts/build-windows.sh builds it
+  # into Qt's own folder of DLLs.
+  install(FILES $<TARGET_FILE_DIR:Qt6::Core>/libpq.dll DESTINATION .)
   # The compiler's own runtime, which the programs and Qt share.
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}

@@ -2,9 +2,10 @@
 # Builds Tavon Datalogging for 64-bit Windows on Debian 12 and packs it: an NSIS installer and
 # dist/tavon-datalogging-<version>-windows-x64.zip.
 #
-# Debian has no Qt for Windows, so the first run cross-builds Qt's base modules (and SQLite for the
-# Qt SQL driver, and QCustomPlot) from Debian's own source packages into a cache folder outside the
-# work tree; later runs find them there and only build the project.
+# Debian has no Qt for Windows, so the first run cross-builds Qt's base modules (with SQLite and
+# PostgreSQL's client library, libpq, for the Qt SQL drivers, and QCustomPlot) from Debian's own
+# source packages into a cache folder outside the work tree; later runs find them there and only
+# build the project.
 #
 #   scripts/build-windows.sh             everything
 #   scripts/build-windows.sh --qt-only   only the cached third-party stage
@@ -60,12 +61,30 @@ fetch_source() { # package, the folder it unpacks to (glob)
   }
 }
 
+# The newest postgresql-15 is often listed from the security archive, whose sources are not
+# served: each listed version is tried, newest first, until one is fetched.
+fetch_postgresql() {
+  if compgen -G "$src/postgresql-15-*/" >/dev/null; then return 0; fi
+  ensure_source_list
+  local v
+  for v in $(apt-cache showsrc postgresql-15 | sed -n 's/^Version: //p' | sort -urV); do
+    say "fetching the source of postgresql-15 $v"
+    if (cd "$src" && apt-get source -qq "postgresql-15=$v" >/dev/null 2>"$src/postgresql-15.fetch.log"); then
+      return 0
+    fi
+  done
+  say "apt-get source postgresql-15 failed for every listed version: see $src/postgresql-15.fetch.log"
+  exit 1
+}
+
 fetch_source qt6-base 'qt6-base-6*/'
 fetch_source sqlite3 'sqlite3-3*/'
 fetch_source qcustomplot 'qcustomplot-2*/'
+fetch_postgresql
 qt_src=$(compgen -G "$src/qt6-base-6*/" | head -1)
 sqlite_src=$(compgen -G "$src/sqlite3-3*/" | head -1)
 qcp_src=$(compgen -G "$src/qcustomplot-2*/" | head -1)
+pg_src=$(compgen -G "$src/postgresql-15-*/" | head -1)
 
 # --- SQLite, for Qt's SQLite driver ---------------------------------------------------------
 # Debian's tarball is SQLite's source tree: its one-file form is generated on the host (needs
@@ -82,13 +101,44 @@ if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
   cp "$cache/sqlite-build/sqlite3.h" "$prefix/include/"
 fi
 
+# --- libpq, for Qt's PostgreSQL driver ------------------------------------------------------
+# Only the client library and the headers its users include, not the server. Without SSL,
+# compression or Kerberos: Debian has none of their libraries for MinGW, and a team archive
+# reached on the office network does without them (sslmode=prefer falls back to plain).
+if [ ! -f "$prefix/include/postgresql/pg_config.h" ]; then
+  say "building PostgreSQL's client library for Windows (log: $cache/libpq-build.log)"
+  rm -rf "$cache/libpq-build" && mkdir -p "$cache/libpq-build"
+  (
+    cd "$cache/libpq-build"
+    "$pg_src/configure" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix \
+      --without-readline --without-zlib --without-icu --without-openssl --without-gssapi \
+      --without-ldap
+    for d in src/include src/common src/port src/interfaces/libpq; do make -C "$d" -j"$jobs"; done
+  ) >"$cache/libpq-build.log" 2>&1 || { say "libpq build failed: see $cache/libpq-build.log"; exit 1; }
+  mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/postgresql"
+  cp "$cache/libpq-build/src/interfaces/libpq/libpq.dll" "$prefix/bin/"
+  cp "$cache/libpq-build/src/interfaces/libpq/libpq.a" "$prefix/lib/libpq.dll.a"
+  # Qt's driver reads the server version it was built against from pg_config.h.
+  cp "$pg_src/src/interfaces/libpq/libpq-fe.h" "$pg_src/src/include/postgres_ext.h" \
+    "$cache/libpq-build/src/include/pg_config_ext.h" \
+    "$cache/libpq-build/src/include/pg_config.h" "$prefix/include/postgresql/"
+fi
+
 # --- Qt's base modules -----------------------------------------------------------------------
+# A Qt cached before it had the PostgreSQL driver is configured again with it; only the driver
+# is built then.
+qt_reconfigure=0
+if [ -f "$prefix/.qt-installed" ] && [ ! -f "$prefix/plugins/sqldrivers/qsqlpsql.dll" ]; then
+  say "the cached Qt has no PostgreSQL driver: adding it"
+  rm "$prefix/.qt-installed"
+  qt_reconfigure=1
+fi
 if [ ! -f "$prefix/.qt-installed" ]; then
-  say "building Qt for Windows (about a quarter of an hour on two idle cores; log: $cache/qt-build.log)"
+  say "building Qt for Windows (about 40 minutes on two cores busy with other builds; log: $cache/qt-build.log)"
   mkdir -p "$cache/qt-build"
   (
     cd "$cache/qt-build"
-    if [ ! -f build.ninja ]; then
+    if [ ! -f build.ninja ] || [ "$qt_reconfigure" -eq 1 ]; then
       cmake -G Ninja "$qt_src" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQt6HostInfo_DIR=/usr/lib/x86_64-linux-gnu/cmake/Qt6HostInfo \
@@ -99,7 +149,10 @@ if [ ! -f "$prefix/.qt-installed" ]; then
         -DFEATURE_system_freetype=OFF -DFEATURE_system_libpng=OFF -DFEATURE_system_jpeg=OFF \
         -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON \
         -DSQLite3_INCLUDE_DIR="$prefix/include" -DSQLite3_LIBRARY="$prefix/lib/libsqlite3.a" \
-        -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF \
+        -DFEATURE_sql_psql=ON \
+        -DPostgreSQL_INCLUDE_DIR="$prefix/include/postgresql" \
+        -DPostgreSQL_LIBRARY="$prefix/lib/libpq.dll.a" \
+        -DFEATURE_sql_odbc=OFF -DFEATURE_sql_mysql=OFF \
         -DFEATURE_sql_ibase=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF
     fi
     ninja -j"$jobs"

@@ -6,7 +6,9 @@
 #     pseudo-terminal of the Linux simulator; same reports again;
 #  3. tavon-datalogging.exe starts, connects over the pipe, GO fills the tree, a session shows
 #     its report; a screenshot goes to docs/windows-smoke.png;
-#  4. the installer installs silently (/S) and the installed tavon-datalog.exe passes step 1.
+#  4. the installer installs silently (/S) and the installed tavon-datalog.exe passes step 1;
+#  5. the team archive: tavon-datalog.exe downloads into a private PostgreSQL server on this
+#     machine over TCP (127.0.0.1), and its archive list of that server equals the Linux build's.
 # The Linux programs come from $TAVON_LINUX_BIN (default build/package/bin, else /usr/bin).
 # Each step says where it failed; the script ends with the first failure.
 set -euo pipefail
@@ -24,7 +26,9 @@ zip=$repo/dist/tavon-datalogging-$version-windows-x64.zip
 installer=$repo/dist/tavon-datalogging-$version-windows-x64.exe
 linux_bin=${TAVON_LINUX_BIN:-$repo/build/package/bin}
 [ -x "$linux_bin/tavon-datalog" ] || linux_bin=/usr/bin
-for f in "$zip" "$installer" "$linux_bin/tavon-datalog" "$linux_bin/tavon-instrument"; do
+pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+for f in "$zip" "$installer" "$linux_bin/tavon-datalog" "$linux_bin/tavon-instrument" \
+         "$pg_bin/initdb"; do
   [ -e "$f" ] || { echo "smoke-windows: $f is missing (run scripts/build-windows.sh)" >&2; exit 1; }
 done
 
@@ -36,9 +40,12 @@ export TMPDIR=$work/tmp
 export TAVON_TICK_MS=20
 
 pids=()
+pg_stop=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
+  if [ ${#pg_stop[@]} -gt 0 ]; then "${pg_stop[@]}" >/dev/null 2>&1 || true; fi
+  if [ -n "${pg_dir:-}" ]; then rm -rf "$pg_dir"; fi
 }
 trap cleanup EXIT
 fail() { echo "smoke-windows: FAILED at $*" >&2; exit 1; }
@@ -95,6 +102,9 @@ while read -r dll; do
     fail "the zip lacks $dll, which its programs import"
 done < <(find "$app" -iname '*.exe' -o -iname '*.dll' | xargs -d '\n' x86_64-w64-mingw32-objdump -p |
          sed -n 's/^\s*DLL Name: //p' | grep -iv '^api-ms-win-' | sort -u)
+for f in sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll libpq.dll; do
+  [ -f "$app/$f" ] || fail "the zip lacks $f"
+done
 cd "$app"
 start_ready "$work/win-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "wine tavon-instrument.exe (see $work/win-instrument.log)"
@@ -155,6 +165,7 @@ wine "$installer" /S || fail "wine $(basename "$installer") /S"
 installed="$WINEPREFIX/drive_c/Program Files/Tavon Datalogging"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavon Datalogging $version"
 for f in "$installed/tavon-datalogging.exe" "$installed/platforms/qwindows.dll" \
+         "$installed/sqldrivers/qsqlpsql.dll" "$installed/libpq.dll" \
          "$installed/Uninstall.exe" "$menu/Tavon Datalogging.lnk"; do
   [ -f "$f" ] || fail "the installer left no $f"
 done
@@ -168,4 +179,60 @@ diff -r "$work/installed-reports" "$work/linux-reports" ||
   fail "the installed program's reports differ from Linux's"
 stop_last
 echo "smoke-windows: 4. installer: installed silently; its reports equal Linux's"
+cd "$repo"
+
+# --- 5. The team archive: PostgreSQL over TCP -------------------------------------------------
+# A private cluster, as scripts/with-postgres.sh makes for the tests, but listening on 127.0.0.1
+# as well: Windows programs under Wine cannot reach a Unix socket. Trust for local connections
+# only. The server refuses to run as root: as root it runs as the postgres user.
+as_server=()
+if [ "$(id -u)" -eq 0 ]; then as_server=(runuser -u postgres --); fi
+pg_dir=$(mktemp -d /tmp/tavon-smoke-pg.XXXXXX)
+chmod 755 "$pg_dir"
+if [ "$(id -u)" -eq 0 ]; then chown postgres: "$pg_dir"; fi
+"${as_server[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -A trust -U tavon -E UTF8 \
+  >"$work/initdb.log" 2>&1 || fail "initdb (see $work/initdb.log)"
+# A TCP port may be taken by another program: a few are tried.
+pg_port=
+for _ in 1 2 3 4 5; do
+  port=$((20000 + RANDOM % 20000))
+  if "${as_server[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/server.log" -w -t 60 \
+       -o "-k $pg_dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null; then
+    pg_port=$port
+    break
+  fi
+done
+[ -n "$pg_port" ] || fail "starting PostgreSQL on 127.0.0.1 (see $pg_dir/server.log)"
+pg_stop=("${as_server[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m immediate -w stop)
+"$pg_bin/createdb" -h 127.0.0.1 -p "$pg_port" -U tavon tavon || fail "createdb over TCP"
+team=postgresql://tavon@127.0.0.1:$pg_port/tavon
+
+cd "$app"
+start_ready "$work/team-instrument.log" wine tavon-instrument.exe >/dev/null ||
+  fail "wine tavon-instrument.exe for the team archive"
+wine tavon-datalog.exe download --pipe --archive "$team" --out "$work/team-reports" --quiet \
+  >/dev/null 2>"$work/team-download.log" || {
+  tr -d '\r' <"$work/team-download.log" >&2
+  fail "wine tavon-datalog.exe download --pipe --archive $team"
+}
+stop_last
+diff -r "$work/team-reports" "$work/linux-reports" ||
+  fail "reports downloaded into the team archive differ from Linux's"
+wine tavon-datalog.exe archive list --format csv --archive "$team" >"$work/team-list-windows.txt" ||
+  fail "wine tavon-datalog.exe archive list --archive $team"
+cd "$repo"
+"$linux_bin/tavon-datalog" archive list --format csv --archive "$team" >"$work/team-list-linux.txt" ||
+  fail "the Linux tavon-datalog archive list --archive $team"
+# Windows ends the lines that its C library writes in text mode with CR LF.
+diff <(tr -d '\r' <"$work/team-list-windows.txt") <(tr -d '\r' <"$work/team-list-linux.txt") ||
+  fail "the Windows program's list of the team archive differs from Linux's"
+# And the team archive holds what the Linux build kept of the same instrument in its own.
+XDG_DATA_HOME=$work/linux-data "$linux_bin/tavon-datalog" archive list --format csv \
+  >"$work/linux-list.txt" || fail "the Linux tavon-datalog archive list"
+diff "$work/team-list-linux.txt" "$work/linux-list.txt" ||
+  fail "the team archive's sessions differ from the Linux download's"
+sessions=$(($(wc -l <"$work/team-list-linux.txt") - 1)) # less the CSV header
+[ "$sessions" -gt 0 ] || fail "the team archive lists no session"
+echo "smoke-windows: 5. team archive: downloaded into $team (PostgreSQL over TCP);" \
+  "its list of $sessions sessions (CSV) equals the Linux build's"
 echo "smoke-windows: passed"
