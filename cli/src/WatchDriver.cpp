@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -60,7 +61,8 @@ int64_t MinuteMs() {
 // file; flushed at once so that a service's journal and a tail -f follow it.
 class EventLog {
 public:
-    EventLog(const std::string& path, bool quiet) : m_stdout(!quiet) {
+    EventLog(const std::string& path, bool quiet, std::function<void(const std::string&)> observer)
+        : m_stdout(!quiet), m_observer(std::move(observer)) {
         if (!path.empty()) {
             m_file = std::fopen(path.c_str(), "a");
         }
@@ -75,6 +77,9 @@ public:
         const std::string line =
             QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz ").toStdString() + text +
             "\n";
+        if (m_observer) {
+            m_observer(line.substr(0, line.size() - 1));
+        }
         if (m_file != nullptr) {
             std::fputs(line.c_str(), m_file);
             std::fflush(m_file);
@@ -87,6 +92,7 @@ public:
 private:
     std::FILE* m_file = nullptr;
     bool m_stdout;
+    std::function<void(const std::string&)> m_observer;
 };
 
 // The libraries' message boxes, as lines of the log.
@@ -163,14 +169,20 @@ LinkKey KeyOf(const DownloadLink& link) {
 
 } // namespace
 
-int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compliance) {
+int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compliance,
+                    const WatchHost& host) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    const auto app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
+    // A host's own application (with its widgets) serves; charts need no more than that.
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
+    }
+    // The archive and settings are those of tavon-datalog whichever program runs the watcher.
     QCoreApplication::setApplicationName("tavon-datalog");
 
-    EventLog log(options.logPath, options.quiet);
+    EventLog log(options.logPath, options.quiet, host.line);
     if (!log.Open(options.logPath)) {
         PrintError("cannot open the log " + options.logPath);
         return kExitOutputFailed;
@@ -359,7 +371,7 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
     log.Line("watching " + watched + "; files go to " + folderTemplate +
              (running ? std::string() : "; another watcher runs too (" + firstWatcher + ")"));
 
-    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&] {
+    const std::function<void()> stop = [&] {
         if (stopping) {
             return;
         }
@@ -372,7 +384,11 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
             }
         }
         settle();
-    });
+    };
+    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals(stop);
+    if (host.running) {
+        host.running(stop);
+    }
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
