@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QIcon>
 #include <QSystemTrayIcon>
 
@@ -35,6 +36,13 @@ bool WatchTray::ShowIcon(const QIcon& icon) {
     m_icon = std::make_unique<QSystemTrayIcon>(icon);
     m_icon->setContextMenu(&m_menu);
     m_icon->setToolTip(kTitle);
+    // A click shows the menu too, not only the right button: the events are what one looks for.
+    connect(m_icon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    m_menu.popup(QCursor::pos());
+                }
+            });
     m_icon->show();
     return true;
 }
