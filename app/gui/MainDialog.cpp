@@ -9,7 +9,6 @@
 #include "SessionTips.h"
 #include "StatusLine.h"
 #include "UserGuide.h"
-#include "WatchDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
 #include "textcodec/Cp1252.h"
@@ -164,9 +163,6 @@ void MainDialog::BuildMenus() {
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
-    file->addSeparator();
-    file->addAction("Download Automatically...", this, [this] { ShowWatch(); })
-        ->setObjectName("actionDownloadAutomatically");
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
@@ -514,12 +510,6 @@ void MainDialog::OpenArchive() {
     } else {
         dialog->close();
     }
-}
-
-void MainDialog::ShowWatch() {
-    auto* dialog = new WatchDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->show();
 }
 
 void MainDialog::ExportReport() {

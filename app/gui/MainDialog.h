@@ -84,7 +84,6 @@ public:
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
     void OpenArchive();
-    void ShowWatch();
     void ExportReport();
     void ShowAbout();
     void ToggleFilter();
