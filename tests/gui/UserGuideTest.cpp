@@ -104,7 +104,7 @@ TEST_F(UserGuideTest, MenuItemsTheGuideNamesAreTheProgramsOwn) {
         {"actionSavePdf", "File > %1"},        {"actionExport", "File > %1"},
         {"actionOpenArchive", "File > %1"},    {"actionArchiveUploads", "File > %1"},
         {"actionInstrumentName", "File > %1"}, {"actionFastUpload", "View > %1"},
-        {"actionConnect", "File > %1"},        {"actionDownloadAutomatically", "File > %1"},
+        {"actionConnect", "File > %1"},
     };
     const QString text = dialog->Guide()->Text();
     for (const auto& item : items) {
