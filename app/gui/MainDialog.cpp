@@ -9,8 +9,10 @@
 #include "SessionTips.h"
 #include "StatusLine.h"
 #include "UserGuide.h"
+#include "WatchSettingsDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
+#include "session/LinkClaim.h"
 #include "textcodec/Cp1252.h"
 #include "ui_MainDialog.h"
 
@@ -163,6 +165,12 @@ void MainDialog::BuildMenus() {
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
+    file->addAction("Download Automatically...", this,
+                    [this] {
+                        WatchSettingsDialog settings(this);
+                        settings.exec();
+                    })
+        ->setObjectName("actionDownloadAutomatically");
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
@@ -246,12 +254,14 @@ bool MainDialog::Initialise() {
 bool MainDialog::Connect() {
     if (session_->LinkOpen()) {
         session_->ChooseAgain(ModuleLinkSelection());
+        ClaimLink();
         return true;
     }
     if (!session_->Connect(ModuleLinkSelection(), env_.app)) {
         ShowOffline();
         return false;
     }
+    ClaimLink();
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -259,6 +269,29 @@ bool MainDialog::Connect() {
 
 bool MainDialog::Connected() const {
     return session_->LinkOpen();
+}
+
+void MainDialog::ClaimLink() {
+    linkClaim_.reset();
+    if (!session_->LinkOpen()) {
+        return;
+    }
+    // Named as the watcher names it: the pipe, or the port's bare device name, which the
+    // discovery's text of a cable port ends with ("IrDA Port ttyUSB0"). A Bluetooth entry, named
+    // after its instrument, is not claimed; its device is opened by one program at a time all
+    // the same.
+    static const std::string kCablePort = "IrDA Port ";
+    std::string name = "pipe RAK Pipe";
+    if (!session_->LinkIsPipe()) {
+        const std::string chosen = ReadSetting("Com Port" + env_.app.commandLine);
+        if (chosen.compare(0, kCablePort.size(), kCablePort) != 0 ||
+            chosen.size() == kCablePort.size()) {
+            return;
+        }
+        name = chosen.substr(kCablePort.size());
+    }
+    std::string holder;
+    linkClaim_ = LinkClaim::Take("link " + name, holder);
 }
 
 void MainDialog::ShowConnection() {
@@ -346,6 +379,7 @@ void MainDialog::OnFullDay() {
 
 void MainDialog::OnOk() {
     session_->Disconnect();
+    linkClaim_.reset();
     accept();
 }
 

@@ -16,6 +16,7 @@
 class ChartPanel;
 class FilterDialog;
 class InstrumentSession;
+class LinkClaim;
 class LogImage;
 class ProgramArchiving;
 class QAction;
@@ -149,6 +150,8 @@ private:
     void OnLinkLost();
     void OnTicked();
     void ShowConnection();
+    // Claims the link just opened, so that a watcher leaves it alone and says who holds it.
+    void ClaimLink();
     void ShowProgress(BrowserRequest request, int done, int total);
     void ShowRequestEnd(BrowserRequest request, bool ok);
     // Save, Save as PDF and Export are there only while a report is shown.
@@ -159,6 +162,7 @@ private:
     std::unique_ptr<Ui::MainDialog> ui_;
     MainDialogEnvironment env_;
     std::unique_ptr<InstrumentSession> session_;
+    std::unique_ptr<LinkClaim> linkClaim_; // the link the session holds, while it is open
     // The session's memory image, report and browser.
     LogImage& image_;
     ReportState& report_;

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QStandardPaths>
 
+#include "HistoryChain.h"
 #include "Schema.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
@@ -104,7 +105,11 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
                                   Exec(db, "PRAGMA mmap_size=268435456", error) &&
                                   Exec(db, "PRAGMA cache_size=-32768", error) &&
                                   Exec(db, "PRAGMA foreign_keys=ON", error);
-        if (!ready || !MigrateSchema(db, location.server, version, error)) {
+        // The history begins on the first opening at a schema that has it (an archive opened
+        // at an older version for a migration's test has none).
+        const bool migrated = ready && MigrateSchema(db, location.server, version, error);
+        m_impl->history = migrated && db.tables().contains("history_start");
+        if (!migrated || (m_impl->history && !StartHistory(db, location.server, error))) {
             m_error = "cannot use the archive " + DescribeLocation(location) + ": " + error;
             db = QSqlDatabase();
             Close();

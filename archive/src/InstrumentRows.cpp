@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
+#include "HistoryChain.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
 
@@ -269,6 +270,10 @@ RenameResult SessionArchive::RenameInstrument(const QString& oldName, const QStr
              "UPDATE instruments SET name = ?, identity_key = CASE WHEN identity_key LIKE 'name:%'"
              " THEN ? ELSE identity_key END WHERE id = ?",
              {name, "name:" + name, row.id}, m_error) ||
+        (m_impl->history && !AppendHistory(db, m_impl->location.server, ChangeKind::Rename,
+                                           QString("instrument %1 renamed from \"%2\" to \"%3\"")
+                                               .arg(QString::number(row.id), oldName, name),
+                                           {}, m_error)) ||
         !transaction.Commit(m_error)) {
         return RenameResult::Failed;
     }

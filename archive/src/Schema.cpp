@@ -87,7 +87,19 @@ const char* const kVersion4[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4};
+// The audit trail: an append-only history of every change, each row chained to the one before
+// by its hash. The hashes are made by the program, not in SQL, so the first row (naming the
+// sessions already archived) is written on the next opening, which history_start asks for.
+const char* const kVersion5[] = {
+    "CREATE TABLE archive_history (seq BIGINT PRIMARY KEY, changed_at BIGINT NOT NULL,"
+    " os_user TEXT NOT NULL, host TEXT NOT NULL, kind TEXT NOT NULL, detail TEXT NOT NULL,"
+    " sessions TEXT NOT NULL, previous TEXT NOT NULL, hash TEXT NOT NULL)",
+    "CREATE TABLE history_start (pending INTEGER NOT NULL)",
+    "INSERT INTO history_start (pending) VALUES (1)",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4, kVersion5};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database

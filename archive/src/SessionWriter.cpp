@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "ArchiveValues.h"
+#include "HistoryChain.h"
 #include "ListingLine.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
@@ -135,9 +136,10 @@ QString Impossible(const CapturedSession& s) {
              QString::fromStdString(FormatTime(s.summary.endValue, format)));
 }
 
-// One attempt at storing a session inside the caller's transaction.
+// One attempt at storing a session inside the caller's transaction; `stored` is the id of the
+// session row it made or replaced.
 StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
-                      const CapturedSession& s, QString& error) {
+                      const CapturedSession& s, qint64& stored, QString& error) {
     error = Impossible(s);
     if (!error.isEmpty()) {
         return StoreResult::Refused;
@@ -204,6 +206,7 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                     history.addBindValue(open.value(2).toLongLong());
                     history.addBindValue(now);
                     history.addBindValue(download);
+                    stored = id;
                     return Run(history, error) ? StoreResult::Replaced : StoreResult::Failed;
                 }
                 continue; // another writer replaced it first: look again
@@ -236,6 +239,7 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
             bytes.addBindValue(id);
             bytes.addBindValue(s.sector);
             bytes.addBindValue(Bytes(s.overrun));
+            stored = id;
             return Run(bytes, error) ? StoreResult::New : StoreResult::Failed;
         }
         // Another writer stored the same bytes first: it is then seen, on the next round.
@@ -244,7 +248,18 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
     return StoreResult::Failed;
 }
 
-void Count(StoreResult result, QString& error, StoreCounts& counts) {
+// The sessions one transaction stored new or replaced, for its history rows.
+struct StoredIds {
+    QVector<qint64> added;
+    QVector<qint64> replaced;
+};
+
+void Count(StoreResult result, qint64 stored, QString& error, StoreCounts& counts, StoredIds& ids) {
+    if (result == StoreResult::New) {
+        ids.added.append(stored);
+    } else if (result == StoreResult::Replaced) {
+        ids.replaced.append(stored);
+    }
     counts.added += result == StoreResult::New ? 1 : 0;
     counts.seen += result == StoreResult::Seen ? 1 : 0;
     counts.replaced += result == StoreResult::Replaced ? 1 : 0;
@@ -253,6 +268,57 @@ void Count(StoreResult result, QString& error, StoreCounts& counts) {
         counts.refusals << error;
         error.clear();
     }
+}
+
+QString SessionsCounted(int count, const char* which) {
+    return QString::number(count) + ' ' + which + (count == 1 ? " session" : " sessions");
+}
+
+// The history rows of what one download or import stored: the new sessions under its own kind
+// (an import's row even when it stored nothing new, as the import itself is a change), the
+// replaced ones under a row of their own.
+bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, const QString& what,
+                  const StoredIds& ids, QString& error) {
+    if (!history) {
+        return true;
+    }
+    if ((kind == ChangeKind::Import || !ids.added.isEmpty()) &&
+        !AppendHistory(db, server, kind, what + ": " + SessionsCounted(ids.added.size(), "new"),
+                       ids.added, error)) {
+        return false;
+    }
+    return ids.replaced.isEmpty() ||
+           AppendHistory(db, server, ChangeKind::Replace,
+                         what + ": " + SessionsCounted(ids.replaced.size(), "open") +
+                             " replaced with newer bytes",
+                         ids.replaced, error);
+}
+
+// "download 12 of instrument NAME (source)", as a history row says what stored its sessions.
+bool DescribeDownload(QSqlDatabase& db, bool history, qint64 download, qint64& instrument,
+                      QString& what, QString& error) {
+    // The label only where the row is for the history: it reads columns that an archive opened
+    // at an older schema, as the migrations' tests do, may not have yet.
+    QSqlQuery owner(db);
+    if (!Run(owner,
+             QString("SELECT d.instrument_id, d.source, %1 FROM downloads d JOIN instruments i"
+                     " ON i.id = d.instrument_id WHERE d.id = ?")
+                 .arg(history ? InstrumentLabel() : QString("''")),
+             {download}, error)) {
+        return false;
+    }
+    if (!owner.next()) {
+        error = "no download " + QString::number(download) + " in the archive";
+        return false;
+    }
+    instrument = owner.value(0).toLongLong();
+    what =
+        QString("download %1 of instrument %2 (%3)")
+            .arg(QString::number(download), owner.value(2).toString(), owner.value(1).toString());
+    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
+    // let a transaction write from a snapshot that another writer has since moved past.
+    owner.finish();
+    return true;
 }
 
 } // namespace
@@ -274,30 +340,25 @@ StoreResult SessionArchive::Store(qint64 download, const CapturedSession& sessio
 bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession>& sessions,
                               StoreCounts& counts) {
     QSqlDatabase db = m_impl->Db();
-    QSqlQuery owner(db);
-    owner.prepare("SELECT instrument_id FROM downloads WHERE id = ?");
-    owner.addBindValue(download);
-    if (!Run(owner, m_error)) {
+    qint64 instrument = -1;
+    QString what;
+    if (!DescribeDownload(db, m_impl->history, download, instrument, what, m_error)) {
         return false;
     }
-    if (!owner.next()) {
-        m_error = "no download " + QString::number(download) + " in the archive";
-        return false;
-    }
-    const qint64 instrument = owner.value(0).toLongLong();
-    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
-    // let a transaction write from a snapshot that another writer has since moved past.
-    owner.finish();
     return Transact([&]() {
         counts = StoreCounts();
+        StoredIds ids;
         for (const CapturedSession& session : sessions) {
-            const StoreResult result = StoreOnce(db, instrument, download, session, m_error);
+            qint64 stored = -1;
+            const StoreResult result =
+                StoreOnce(db, instrument, download, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, m_error, counts);
+            Count(result, stored, m_error, counts, ids);
         }
-        return true;
+        return RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Download,
+                            what, ids, m_error);
     });
 }
 
@@ -310,17 +371,24 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
     const bool done = Transact([&]() {
         counts = StoreCounts();
         download = InsertDownload(instrument, source);
-        if (download < 0 || !RecordIndex(download, indexBytes)) {
+        QString what;
+        if (download < 0 || !RecordIndex(download, indexBytes) ||
+            !DescribeDownload(db, m_impl->history, download, instrument, what, m_error)) {
             return false;
         }
+        StoredIds ids;
         for (const CapturedSession& session : sessions) {
-            const StoreResult result = StoreOnce(db, instrument, download, session, m_error);
+            qint64 stored = -1;
+            const StoreResult result =
+                StoreOnce(db, instrument, download, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, m_error, counts);
+            Count(result, stored, m_error, counts, ids);
         }
-        return FinishDownload(download);
+        return FinishDownload(download) &&
+               RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Import, what,
+                            ids, m_error);
     });
     return done ? download : -1;
 }

@@ -18,7 +18,8 @@
 #include "core/LogImage.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|plot|stats|rename-instrument [--archive LOCATION]"
+    "archive import|list|render|export|plot|stats|rename-instrument|history|verify"
+    " [--archive LOCATION]"
     " ARGUMENTS...";
 
 const char kArchiveHelp[] =
@@ -81,6 +82,20 @@ const CommandPart kArchiveParts[] = {
      "its serial number says; without one, the name it was downloaded or imported with is who it "
      "is, and a new name is a new instrument.",
      ""},
+    {"history", "archive history [--format text|csv]",
+     "Every change made to the archive, oldest first: when (UTC), the user and computer that "
+     "made it, what it was (started, import, download, replace, rename, interval), which "
+     "sessions with the SHA-256 of their stored bytes, and the hash that chains each row to the "
+     "one before it, so that a change made outside this program shows.",
+     "  --format FORMAT       text (default: one line per change, its sessions as runs of ids)\n"
+     "                        or csv (RFC 4180, a header line, each session as ID:SHA256, and\n"
+     "                        the row's own and previous hash)\n"},
+    {"verify", "archive verify",
+     "Recomputes the hash of every session's stored bytes and of every history row, and checks "
+     "each against the history: a session whose bytes changed, a session or row that was "
+     "added, changed or deleted outside this program is printed, one line each, before a last "
+     "line with the result. Exit status 1 on any mismatch.",
+     ""},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -90,9 +105,9 @@ const char kArchivePartOptions[] =
     "                        program's own archive.sqlite in its application data folder\n";
 
 const char kArchiveExitStatus[] =
-    "Exit status: 0 done; 1 the output could not be written; 2 bad arguments, an unreadable or\n"
-    "malformed dump, or a session id the archive does not hold; 6 the archive could not be\n"
-    "opened, read or written.\n";
+    "Exit status: 0 done; 1 the output could not be written, or verify found a mismatch; 2 bad\n"
+    "arguments, an unreadable or malformed dump, or a session id the archive does not hold; 6\n"
+    "the archive could not be opened, read or written.\n";
 
 namespace {
 
@@ -109,6 +124,8 @@ const Subcommand kSubcommands[] = {
     {"plot", RunArchivePlot},
     {"stats", RunArchiveStats},
     {"rename-instrument", RunArchiveRenameInstrument},
+    {"history", RunArchiveHistory},
+    {"verify", RunArchiveVerify},
 };
 
 std::string Text(const QString& text) {
@@ -161,8 +178,8 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot, stats and "
-                          "rename-instrument",
+        return UsageError("archive needs one of import, list, render, export, plot, stats, "
+                          "rename-instrument, history and verify",
                           "archive");
     }
     int qtArgc = 1;

@@ -30,6 +30,10 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location);
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
                            std::vector<SessionValues>& sessions);
 
+// One CSV cell (RFC 4180): quoted when it holds a separator, a quote or a line break; a text that
+// a spreadsheet would take for a formula gets a leading apostrophe.
+QString CsvCell(QString text);
+
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);
 int RunArchiveRender(const QStringList& arguments);
@@ -37,3 +41,5 @@ int RunArchiveStats(const QStringList& arguments);
 int RunArchiveExport(const QStringList& arguments);
 int RunArchivePlot(const QStringList& arguments);
 int RunArchiveRenameInstrument(const QStringList& arguments);
+int RunArchiveHistory(const QStringList& arguments);
+int RunArchiveVerify(const QStringList& arguments);

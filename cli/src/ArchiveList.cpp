@@ -11,10 +11,6 @@
 #include "ExitStatus.h"
 #include "archive/SessionArchive.h"
 
-namespace {
-
-// RFC 4180: quoted when it holds a separator, a quote or a line break; a text that a spreadsheet
-// would take for a formula gets a leading apostrophe.
 QString CsvCell(QString text) {
     if (!text.isEmpty() && QString("=+-@").contains(text[0])) {
         text.prepend('\'');
@@ -24,6 +20,8 @@ QString CsvCell(QString text) {
     }
     return text;
 }
+
+namespace {
 
 const char kCsvHeader[] = "id,instrument,day,start,end,slot,alarm,calibration,complete,mode,"
                           "jobs,users,alarm_count,alarm_gases,peaks,calibrations,bumps,gps\r\n";

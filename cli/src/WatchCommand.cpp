@@ -55,8 +55,9 @@ const char kWatchHelp[] =
     "The log has one line per event, with its time: connected, index read, new sessions, each\n"
     "file written or left alone, the visit's outcome, link lost, and errors with their cause.\n"
     "Settings.ini in the working directory may hold the same settings under [Watch]: Out,\n"
-    "Archive, Export, Plot, PDF, Fast, Ports, Pipe, Every, Log, Quiet (Key=value; TRUE for the\n"
-    "switches); the command line goes over them.\n";
+    "Export, Plot, PDF, Fast, Ports, Pipe, Every, Log, Quiet (Key=value; TRUE for the\n"
+    "switches); the command line goes over them. The archive is Settings.ini's \"Archive\",\n"
+    "as for download.\n";
 
 const char kWatchExitStatus[] =
     "Exit status: 0 stopped by SIGINT or SIGTERM (the upload under way is ended cleanly: no\n"

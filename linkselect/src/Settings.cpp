@@ -123,3 +123,77 @@ bool WriteSetting(const std::string& key, const std::string& value) {
     }
     return true;
 }
+
+bool WriteSectionSettings(const std::string& section,
+                          const std::vector<std::pair<std::string, std::string>>& values) {
+    std::ifstream in(kSettingsFile, std::ios::in | std::ios::binary);
+    if (!in && FileExists(kSettingsFile)) {
+        return false;
+    }
+    if (in && !FileWritable(kSettingsFile)) {
+        return false;
+    }
+    const std::string header = "[" + section + "]";
+    std::vector<bool> done(values.size(), false);
+    // The keys of the section not written yet, as lines, where the section ends.
+    const auto rest = [&values, &done](std::ostream& out) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (!done[i] && !values[i].second.empty()) {
+                out << values[i].first << "=" << values[i].second << "\r\n";
+            }
+            done[i] = true;
+        }
+    };
+    bool written = false;
+    {
+        std::ofstream out(kTempFile, std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return false;
+        }
+        bool inSection = false;
+        bool seen = false;
+        std::string line;
+        while (in && NextLine(in, line)) {
+            if (!line.empty() && line[0] == '[') {
+                if (inSection) {
+                    rest(out);
+                }
+                inSection = line == header;
+                seen = seen || inSection;
+                out << line << "\r\n";
+                continue;
+            }
+            size_t which = values.size();
+            for (size_t i = 0; inSection && i < values.size(); ++i) {
+                if (HasKey(line, values[i].first)) {
+                    which = i;
+                }
+            }
+            if (which == values.size()) {
+                out << line << "\r\n";
+            } else if (!done[which]) {
+                if (!values[which].second.empty()) {
+                    out << values[which].first << "=" << values[which].second << "\r\n";
+                }
+                done[which] = true;
+            }
+        }
+        if (in.bad()) {
+            out.close();
+            std::remove(kTempFile);
+            return false;
+        }
+        if (!seen) {
+            out << header << "\r\n";
+        }
+        rest(out);
+        out.flush();
+        written = static_cast<bool>(out);
+    }
+    in.close();
+    if (!written || !ReplaceSettingsFile()) {
+        std::remove(kTempFile);
+        return false;
+    }
+    return true;
+}

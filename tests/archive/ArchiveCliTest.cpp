@@ -163,4 +163,32 @@ TEST_F(ArchiveCliTest, AnArchiveThatCannotBeOpenedOrWrittenEndsWithStatus6) {
     EXPECT_EQ(r.status, 2);
 }
 
+TEST_F(ArchiveCliTest, HistoryAndVerifyRefuseBadArgumentsAndAnUnreadableArchive) {
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.File("junk.sqlite"), std::string(8192, 'j')));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message; // in standard error
+    } cases[] = {
+        {{"archive", "verify", "extra"}, 2, "archive verify takes no arguments"},
+        {{"archive", "verify", "--format", "csv"}, 2, "unknown option --format"},
+        {{"archive", "history", "--format", "json"}, 2, "--format takes text or csv"},
+        {{"archive", "history", "7"}, 2, "archive history takes no arguments"},
+        {{"archive", "verify", "--archive", "junk.sqlite"}, 6, "junk.sqlite"},
+        {{"archive", "history", "--archive", "junk.sqlite"}, 6, "junk.sqlite"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunProgram("tavon-datalog", c.args, m_dir.Path(), 120);
+        EXPECT_EQ(r.status, c.status) << c.args[1] << " " << c.args[2] << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    RunResult r = RunProgram("tavon-datalog", {"archive", "verify", "--help"}, m_dir.Path(), 120);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: tavon-datalog archive verify"), std::string::npos) << r.out;
+    // A new archive verifies clean: its history begins with it.
+    r = Datalog({"archive", "verify"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Verified: 0 sessions and 1 history row, no mismatch\n");
+}
+
 } // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
 #include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
@@ -73,6 +74,11 @@ TEST(ArchiveKillTest, KilledWritersLeaveASoundArchiveWithEveryCommittedSession) 
     }
     // A killed writer's last transaction may be lost, but nothing beyond it.
     EXPECT_LE(held.size(), committed.size() + 6);
+    // Each session's history row commits with it: killed at any moment, the archive verifies.
+    const archive::VerifySummary verified = archive::VerifyArchive(store);
+    EXPECT_TRUE(verified.Clean()) << verified.Line().toStdString() << "\n"
+                                  << verified.mismatches.join('\n').toStdString();
+    EXPECT_EQ(verified.sessions, static_cast<qint64>(held.size()));
 }
 
 } // namespace

@@ -423,6 +423,12 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
         {{"archive", "stats"},
          {"What the archive holds", "--archive LOCATION"},
          {"archive list", "archive import", "--from"}},
+        {{"archive", "history"},
+         {"--format FORMAT", "the hash that chains each row", "--archive LOCATION"},
+         {"archive list", "archive import", "--from"}},
+        {{"archive", "verify"},
+         {"Exit status 1 on any mismatch", "verify found a mismatch", "--archive LOCATION"},
+         {"archive list", "--format", "--from"}},
     };
     for (const CommandHelp& c : cases) {
         std::string usage = "Usage: tavon-datalog";

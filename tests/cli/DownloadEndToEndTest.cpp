@@ -627,6 +627,18 @@ TEST_F(DownloadTest, TwoConcurrentDownloadsIntoAPostgreSQLArchiveLoseAndDuplicat
     EXPECT_NE(stats.out.find("sessions: " + std::to_string(sessions) + " "), std::string::npos)
         << stats.out;
     EXPECT_NE(stats.out.find("instruments: 1\n"), std::string::npos) << stats.out;
+    // Two writers at once, one unforked history: each session in a download row of its own.
+    const RunResult verified =
+        RunProgram("tavon-datalog", {"archive", "verify", "--archive", server}, work);
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    const RunResult history = RunProgram(
+        "tavon-datalog", {"archive", "history", "--format", "csv", "--archive", server}, work);
+    int rows = 0;
+    for (size_t at = history.out.find(",download,"); at != std::string::npos;
+         at = history.out.find(",download,", at + 1)) {
+        ++rows;
+    }
+    EXPECT_EQ(rows, sessions) << history.out;
 }
 
 } // namespace

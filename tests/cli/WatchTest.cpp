@@ -301,9 +301,11 @@ TEST(NumberedPath, SuffixGoesBeforeTheEnding) {
 }
 
 TEST(WatchOptions, SettingsUnderTheCommandLine) {
-    const std::string settings = "Fast Upload=TRUE\r\n[Watch]\r\nOut=/srv/{date}\r\nExport=csv\r\n"
-                                 "PDF=TRUE\r\nPorts=ttyUSB0 /dev/rfcomm0\r\nEvery=30\r\n[Other]\r\n"
-                                 "Log=ignored.log\r\n";
+    const std::string settings =
+        "Fast Upload=TRUE\r\n[Watch]\r\nOut=/srv/{date}\r\nExport=csv\r\n"
+        "PDF=TRUE\r\nPorts=ttyUSB0 /dev/rfcomm0\r\nEvery=30\r\nArchive=x.sqlite\r\n"
+        "[Other]\r\n"
+        "Log=ignored.log\r\n";
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -335,6 +337,7 @@ TEST(WatchOptions, SettingsUnderTheCommandLine) {
         EXPECT_TRUE(options.pdf);
         EXPECT_EQ(options.download.exportFormats.size(), 1u);
         EXPECT_TRUE(options.logPath.empty()) << "another section's keys are not the watcher's";
+        EXPECT_TRUE(options.download.archiveAt.empty()) << "the archive is the program's setting";
         EXPECT_TRUE(options.download.newOnly);
     }
     WatchOptions defaults;

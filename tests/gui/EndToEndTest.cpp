@@ -9,6 +9,7 @@
 
 #include "app/BrowserView.h"
 #include "app/SessionBrowser.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
@@ -35,6 +36,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
+
+#include "session/LinkClaim.h"
 
 #include <atomic>
 #include <chrono>
@@ -299,6 +302,17 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     EXPECT_TRUE(prompt.shown.empty());
 }
 
+TEST_F(EndToEnd, TheOpenLinkIsClaimedForAsLongAsItIsOpen) {
+    StartProgram({});
+    ASSERT_TRUE(dialog->Connected());
+    // A watcher that finds the pipe held says by whom.
+    EXPECT_EQ(LinkClaim::Holder("link pipe RAK Pipe"),
+              QCoreApplication::applicationName().toStdString() + ", process " +
+                  std::to_string(QCoreApplication::applicationPid()));
+    dialog->OnOk();
+    EXPECT_EQ(LinkClaim::Holder("link pipe RAK Pipe"), "");
+}
+
 TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
     StartProgram({});
     const QString simDump = SimulatorDump();
@@ -385,6 +399,14 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
         ASSERT_EQ(kept.size(), 1);
         EXPECT_EQ(kept[0].slot, slot);
         EXPECT_EQ(kept[0].instrument, QString("Van 7"));
+        // The program's upload is in the archive's history, which verifies.
+        QString error;
+        const QVector<archive::HistoryRow> rows = archive::History(store, error);
+        ASSERT_EQ(rows.size(), 2) << error.toStdString();
+        EXPECT_EQ(rows[1].kind, QString("download"));
+        ASSERT_EQ(rows[1].sessions.size(), 1);
+        EXPECT_EQ(rows[1].sessions[0].id, kept[0].id);
+        EXPECT_TRUE(archive::VerifyArchive(store).Clean());
     }
     const std::string uploaded = Report().ReportText;
     Child<QPushButton>("goButton")->click();

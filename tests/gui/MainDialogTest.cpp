@@ -129,9 +129,10 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file, QStringList({"Connect...", "Open Dump...", "Open Archive...", "Archive Uploads",
-                                 "Instrument Name...", "Save", "Save as PDF...", "Export...",
-                                 "Quit", "About Tavon Datalogging..."}));
+    EXPECT_EQ(file,
+              QStringList({"Connect...", "Open Dump...", "Open Archive...", "Archive Uploads",
+                           "Instrument Name...", "Save", "Save as PDF...", "Export...",
+                           "Download Automatically...", "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));

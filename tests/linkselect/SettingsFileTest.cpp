@@ -2,6 +2,8 @@
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #ifndef _WIN32
@@ -111,6 +113,30 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"PrefixKeyNotTouched", "Com Port2=x\r\n", "Com Port", "y",
                   "Com Port2=x\r\nCom Port=y\r\n"}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsFileTest, SectionKeysAreWrittenInTheirSectionOnly) {
+    struct Case {
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "[Watch]\r\nOut=o\r\nPDF=TRUE\r\n"},
+        {"Out=top\r\n", "Out=top\r\n[Watch]\r\nOut=o\r\nPDF=TRUE\r\n"},
+        {"[Watch]\r\nEvery=5\r\nOut=old\r\nOut=twice\r\n[Next]\r\nOut=n\r\n",
+         "[Watch]\r\nOut=o\r\nPDF=TRUE\r\n[Next]\r\nOut=n\r\n"},
+        {"A=1\n[Watch]\nPDF=FALSE\nLog=l\n", "A=1\r\n[Watch]\r\nPDF=TRUE\r\nLog=l\r\nOut=o\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::remove("Settings.ini");
+        if (*c.before != '\0') {
+            ASSERT_TRUE(WriteFile("Settings.ini", c.before));
+        }
+        // An empty value removes the key; "Every" is given empty in every case.
+        ASSERT_TRUE(WriteSectionSettings("Watch", {{"Out", "o"}, {"PDF", "TRUE"}, {"Every", ""}}));
+        EXPECT_EQ(ReadFile("Settings.ini"), c.after) << c.before;
+        EXPECT_FALSE(FileExists("Settings.tmp"));
+    }
+}
 
 TEST_F(SettingsFileTest, WriteIsSeenByTheNextRead) {
     ASSERT_TRUE(WriteSetting("Find Bluetooth", "FALSE"));

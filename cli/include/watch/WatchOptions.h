@@ -24,8 +24,8 @@ struct WatchOptions {
 };
 
 // Parses the arguments that follow "watch", over what `settings` (the text of Settings.ini, may
-// be empty) says in its [Watch] section: Out, Archive, Export, Plot, PDF, Fast, Ports, Pipe,
-// Every, Log and Quiet, each "Key=value" (TRUE for the switches; Ports "all" or device names
+// be empty) says in its [Watch] section: Out, Export, Plot, PDF, Fast, Ports, Pipe, Every, Log
+// and Quiet, each "Key=value" (TRUE for the switches; Ports "all" or device names
 // separated by blanks; Pipe a name or TRUE for the companion pipe). Links named on the command
 // line replace those of the settings. Without any link: every port the discovery lists, and the
 // companion pipe. Returns true, or false with a message for the user.

@@ -73,8 +73,9 @@ void SettingsArguments(const std::string& settings, std::vector<std::string>& ar
         const std::string key = Trimmed(line.substr(0, equals));
         const std::string value = Trimmed(line.substr(equals + 1));
         const bool on = value == "TRUE";
-        if (key == "Out" || key == "Archive" || key == "Export" || key == "Plot" ||
-            key == "Every" || key == "Log") {
+        // The archive is the program's setting "Archive", outside the section: one archive for
+        // the program, its downloads and the watcher.
+        if (key == "Out" || key == "Export" || key == "Plot" || key == "Every" || key == "Log") {
             if (!value.empty()) {
                 std::string option = "--" + key;
                 std::transform(option.begin(), option.end(), option.begin(),

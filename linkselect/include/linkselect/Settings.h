@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // "Settings.ini" in the working directory: one setting per line, key "=" value.
 // Plain C++ so that the program and the command-line tool share this one implementation.
@@ -14,3 +16,10 @@ std::string ReadSetting(const std::string& key);
 // replaced in one step; false when that was not possible, and then "Settings.ini" is left exactly
 // as it was.
 bool WriteSetting(const std::string& key, const std::string& value);
+
+// Sets keys of one "[section]" of the file: each key's line in that section is replaced (a second
+// line of the key there is dropped), an empty value removes it, and the keys not there yet are
+// added at the section's end; a section not there yet is added at the end of the file. Every
+// other line keeps its place. Written as WriteSetting writes, with the same guarantees.
+bool WriteSectionSettings(const std::string& section,
+                          const std::vector<std::pair<std::string, std::string>>& values);

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+namespace archive {
+
+class SessionArchive;
+
+// The archive's audit trail: every change to it is a row of an append-only history, saying when
+// (UTC), who (the operating system's user and host), what, which sessions with the SHA-256 of
+// their stored bytes, and the hash of the row before it. A byte changed in a session, or a history
+// row changed or deleted, outside this program breaks that chain, and VerifyArchive finds it.
+//
+// The chain has no secret: it proves that an archive has not been edited by accident or by a
+// tool that did not know of it, not that no one rebuilt the whole chain on purpose. The last row
+// deleted is found only when it named sessions that are still there.
+
+enum class ChangeKind {
+    Started,  // the history began: the sessions already archived then
+    Import,   // a dump imported
+    Download, // a session downloaded
+    Replace,  // an open session's copy replaced by its grown one
+    Rename,   // an instrument renamed
+    Interval, // a service interval changed
+};
+
+// "started", "import", "download", "replace", "rename", "interval".
+QString ChangeKindName(ChangeKind kind);
+
+// A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
+struct HistorySession {
+    qint64 id = 0;
+    QString sha256;
+};
+
+struct HistoryRow {
+    qint64 seq = 0; // 1, 2, 3, ... without gaps
+    qint64 at = 0;  // milliseconds since 1970, UTC
+    QString user;
+    QString host;
+    QString kind; // a ChangeKindName
+    QString detail;
+    QVector<HistorySession> sessions;
+    QString previous; // the hash of the row before (empty for the first)
+    QString hash;     // this row's own, over all of the above
+};
+
+struct VerifySummary {
+    bool readable = false; // false: the archive could not be read, `error` says why
+    QString error;
+    qint64 sessions = 0;
+    qint64 rows = 0;
+    QStringList mismatches; // one line each
+    bool Clean() const { return readable && mismatches.isEmpty(); }
+    // "Verified: 1,234 sessions and 56 history rows, no mismatch", or
+    // "Verification failed: 2 mismatches in 1,234 sessions and 56 history rows".
+    QString Line() const;
+};
+
+// Appends one row to the open archive's history in a transaction of its own; `sessions` are
+// session ids whose stored bytes it records. For changes made elsewhere in the archive library
+// inside a transaction, the row belongs in that same transaction instead (HistoryChain.h).
+bool RecordChange(SessionArchive& archive, ChangeKind kind, const QString& detail,
+                  const QVector<qint64>& sessions, QString& error);
+
+// The history, oldest row first.
+bool History(SessionArchive& archive, const std::function<void(const HistoryRow&)>& take,
+             QString& error);
+QVector<HistoryRow> History(SessionArchive& archive, QString& error);
+
+// Recomputes every session's hash and the chain, in one consistent read of the archive.
+VerifySummary VerifyArchive(SessionArchive& archive);
+
+} // namespace archive

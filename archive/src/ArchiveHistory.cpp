@@ -1,0 +1,237 @@
+// The history as the archive's users see it: a change recorded on its own, the rows listed, and
+// the whole archive checked against them.
+#include "archive/ArchiveHistory.h"
+
+#include <QCryptographicHash>
+#include <QHash>
+#include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "HistoryChain.h"
+#include "SqlSteps.h"
+#include "archive/SessionArchive.h"
+
+namespace archive {
+namespace {
+
+QSqlDatabase DbOf(SessionArchive& archive) {
+    return QSqlDatabase::database(archive.ConnectionName(), false);
+}
+
+bool Opened(SessionArchive& archive, QString& error) {
+    if (!archive.IsOpen()) {
+        error = "the archive is not open";
+        return false;
+    }
+    return true;
+}
+
+QString Counted(qint64 count, const char* one, const char* many) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count) + ' ' +
+           (count == 1 ? one : many);
+}
+
+bool ReadRows(QSqlDatabase& db, const std::function<void(const HistoryRow&, bool)>& take,
+              QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
+             " FROM archive_history ORDER BY seq",
+             {}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        HistoryRow row;
+        row.seq = query.value(0).toLongLong();
+        row.at = query.value(1).toLongLong();
+        row.user = query.value(2).toString();
+        row.host = query.value(3).toString();
+        row.kind = query.value(4).toString();
+        row.detail = query.value(5).toString();
+        const bool readable = ParseSessionsText(query.value(6).toString(), row.sessions);
+        row.previous = query.value(7).toString();
+        row.hash = query.value(8).toString();
+        take(row, readable);
+    }
+    return true;
+}
+
+// Where a session was last recorded, and as what.
+struct Recorded {
+    QString sha256;
+    qint64 row = 0;
+};
+
+void CheckChain(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
+                QString& error) {
+    qint64 expected = 1;
+    QString before;
+    const bool read = ReadRows(
+        db,
+        [&](const HistoryRow& row, bool readable) {
+            ++summary.rows;
+            const QString at = "history row " + QString::number(row.seq);
+            if (row.seq > expected) {
+                summary.mismatches
+                    << (row.seq == expected + 1
+                            ? QString("history row %1 is missing (deleted)").arg(expected)
+                            : QString("history rows %1 to %2 are missing (deleted)")
+                                  .arg(expected)
+                                  .arg(row.seq - 1));
+            } else if (row.previous != before) {
+                summary.mismatches << at + " does not follow the row before it (a row was"
+                                           " changed, deleted or put in between)";
+            }
+            if (!readable) {
+                summary.mismatches << at + ": its list of sessions is unreadable";
+            }
+            if (RowHash(row) != row.hash) {
+                summary.mismatches << at + " does not match its own hash (changed after it was"
+                                           " written)";
+            }
+            for (const HistorySession& s : row.sessions) {
+                recorded[s.id] = {s.sha256, row.seq};
+            }
+            expected = row.seq + 1;
+            before = row.hash;
+        },
+        error);
+    if (!read) {
+        summary.readable = false;
+    }
+}
+
+void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
+                   QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT s.id, s.name, b.sector, b.overrun, s.digest FROM sessions s"
+             " LEFT JOIN session_bytes b ON b.session_id = s.id ORDER BY s.id",
+             {}, error)) {
+        summary.readable = false;
+        return;
+    }
+    while (query.next()) {
+        ++summary.sessions;
+        const qint64 id = query.value(0).toLongLong();
+        const QString at = "session " + QString::number(id);
+        const auto found = recorded.constFind(id);
+        if (found == recorded.constEnd()) {
+            summary.mismatches << at + " is in no history row";
+            continue;
+        }
+        const Recorded r = found.value();
+        recorded.erase(found);
+        if (query.value(2).isNull()) {
+            summary.mismatches << at + "'s stored bytes are missing";
+            continue;
+        }
+        const QString now =
+            StoredBytesHash(query.value(1).toByteArray(), query.value(2).toByteArray(),
+                            query.value(3).toByteArray());
+        // The digest that tells a session's copies apart is the sector's alone; one changed
+        // would let the same bytes be stored twice, or other bytes pass for these.
+        const QString digest = QString::fromLatin1(
+            QCryptographicHash::hash(query.value(2).toByteArray(), QCryptographicHash::Sha256)
+                .toHex());
+        if (digest != query.value(4).toString()) {
+            summary.mismatches << at + ": its digest column does not match its sector";
+        }
+        if (now != r.sha256) {
+            summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
+                                          " recorded %4")
+                                      .arg(at, now)
+                                      .arg(r.row)
+                                      .arg(r.sha256);
+        }
+    }
+    for (auto gone = recorded.constBegin(); gone != recorded.constEnd(); ++gone) {
+        summary.mismatches << QString("session %1, recorded in history row %2, is missing from"
+                                      " the archive")
+                                  .arg(gone.key())
+                                  .arg(gone.value().row);
+    }
+}
+
+} // namespace
+
+QString VerifySummary::Line() const {
+    if (!readable) {
+        return "Not verified: " + error;
+    }
+    const QString what = Counted(sessions, "session", "sessions") + " and " +
+                         Counted(rows, "history row", "history rows");
+    if (mismatches.isEmpty()) {
+        return "Verified: " + what + ", no mismatch";
+    }
+    return "Verification failed: " + Counted(mismatches.size(), "mismatch", "mismatches") + " in " +
+           what;
+}
+
+bool RecordChange(SessionArchive& archive, ChangeKind kind, const QString& detail,
+                  const QVector<qint64>& sessions, QString& error) {
+    if (!Opened(archive, error)) {
+        return false;
+    }
+    QSqlDatabase db = DbOf(archive);
+    SqlTransaction transaction(db, archive.IsServer());
+    return transaction.Begun(error) &&
+           AppendHistory(db, archive.IsServer(), kind, detail, sessions, error) &&
+           transaction.Commit(error);
+}
+
+bool History(SessionArchive& archive, const std::function<void(const HistoryRow&)>& take,
+             QString& error) {
+    if (!Opened(archive, error)) {
+        return false;
+    }
+    QSqlDatabase db = DbOf(archive);
+    return ReadRows(
+        db, [&take](const HistoryRow& row, bool) { take(row); }, error);
+}
+
+QVector<HistoryRow> History(SessionArchive& archive, QString& error) {
+    QVector<HistoryRow> rows;
+    History(
+        archive, [&rows](const HistoryRow& row) { rows.append(row); }, error);
+    return rows;
+}
+
+VerifySummary VerifyArchive(SessionArchive& archive) {
+    VerifySummary summary;
+    if (!Opened(archive, summary.error)) {
+        return summary;
+    }
+    QSqlDatabase db = DbOf(archive);
+    const bool server = archive.IsServer();
+    // One snapshot for the rows and the sessions: a download committing in between would
+    // otherwise look like a session without its row, or a row without its session.
+    if (!Exec(db, server ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN",
+              summary.error)) {
+        return summary;
+    }
+    summary.readable = true;
+    QHash<qint64, Recorded> recorded;
+    CheckChain(db, summary, recorded, summary.error);
+    if (summary.readable && summary.rows == 0) {
+        // No rows although the history has begun: they were all deleted.
+        QSqlQuery pending(db);
+        summary.readable =
+            Run(pending, "SELECT COUNT(*) FROM history_start", {}, summary.error) && pending.next();
+        if (summary.readable && pending.value(0).toLongLong() == 0) {
+            summary.mismatches << "the history is empty: its rows were deleted";
+        }
+    }
+    if (summary.readable) {
+        CheckSessions(db, summary, recorded, summary.error);
+    }
+    QString ignored;
+    Exec(db, "ROLLBACK", ignored);
+    return summary;
+}
+
+} // namespace archive

@@ -1,0 +1,240 @@
+// The history's chain: what a row and a session's bytes hash to, and appending a row after the
+// newest one without two writers ever taking the same one.
+#include "HistoryChain.h"
+
+#include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QVariant>
+
+#include "ArchiveValues.h"
+#include "SqlSteps.h"
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace archive {
+namespace {
+
+// The server-wide key of the history's lock (the schema migrations take another).
+constexpr qint64 kHistoryLock = 0x7A0A4157;
+
+void AddField(QCryptographicHash& hash, const QByteArray& bytes) {
+    hash.addData(QByteArray::number(bytes.size()));
+    hash.addData(QByteArray(1, ':'));
+    hash.addData(bytes);
+}
+
+QString Hex(const QCryptographicHash& hash) {
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString FindOsUser() {
+    for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty()) {
+            return user;
+        }
+    }
+#ifdef Q_OS_UNIX
+    if (const passwd* entry = getpwuid(geteuid())) {
+        return QString::fromLocal8Bit(entry->pw_name);
+    }
+#endif
+    return QStringLiteral("unknown");
+}
+
+// Looked up once: getpwuid is not safe to call from two writers' threads at once.
+QString OsUser() {
+    static const QString user = FindOsUser();
+    return user;
+}
+
+QString HostName() {
+    static const QString host = QSysInfo::machineHostName();
+    return host.isEmpty() ? QStringLiteral("unknown") : host;
+}
+
+bool IsHex64(const QString& text) {
+    if (text.size() != 64) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString ChangeKindName(ChangeKind kind) {
+    switch (kind) {
+    case ChangeKind::Started:
+        return QStringLiteral("started");
+    case ChangeKind::Import:
+        return QStringLiteral("import");
+    case ChangeKind::Download:
+        return QStringLiteral("download");
+    case ChangeKind::Replace:
+        return QStringLiteral("replace");
+    case ChangeKind::Rename:
+        return QStringLiteral("rename");
+    case ChangeKind::Interval:
+        return QStringLiteral("interval");
+    }
+    return QString();
+}
+
+QString StoredBytesHash(const QByteArray& name, const QByteArray& sector,
+                        const QByteArray& overrun) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    AddField(hash, name);
+    AddField(hash, sector);
+    AddField(hash, overrun);
+    return Hex(hash);
+}
+
+QString RowHash(const HistoryRow& row) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    AddField(hash, QByteArray::number(row.seq));
+    AddField(hash, QByteArray::number(row.at));
+    AddField(hash, row.user.toUtf8());
+    AddField(hash, row.host.toUtf8());
+    AddField(hash, row.kind.toUtf8());
+    AddField(hash, row.detail.toUtf8());
+    AddField(hash, SessionsText(row.sessions).toUtf8());
+    AddField(hash, row.previous.toUtf8());
+    return Hex(hash);
+}
+
+QString SessionsText(const QVector<HistorySession>& sessions) {
+    QString text;
+    for (const HistorySession& s : sessions) {
+        text += QString::number(s.id) + ' ' + s.sha256 + '\n';
+    }
+    return text;
+}
+
+bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions) {
+    sessions.clear();
+    const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList parts = line.split(' ');
+        bool number = false;
+        const qint64 id = parts.value(0).toLongLong(&number);
+        if (parts.size() != 2 || !number || id <= 0 || !IsHex64(parts[1])) {
+            return false;
+        }
+        sessions.append({id, parts[1]});
+    }
+    return true;
+}
+
+bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                   const QVector<qint64>& sessions, QString& error) {
+    // SQLite's BEGIN IMMEDIATE already lets one writer in at a time; on a server, the lock makes
+    // the second writer wait here until the first has committed its row, and then see it.
+    if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
+        return false;
+    }
+    HistoryRow row;
+    {
+        QSqlQuery last(db);
+        if (!Run(last, "SELECT seq, hash FROM archive_history ORDER BY seq DESC LIMIT 1", {},
+                 error)) {
+            return false;
+        }
+        if (last.next()) {
+            row.seq = last.value(0).toLongLong();
+            row.previous = last.value(1).toString();
+        }
+    }
+    ++row.seq;
+    row.at = Now();
+    row.user = OsUser();
+    row.host = HostName();
+    row.kind = ChangeKindName(kind);
+    row.detail = detail;
+    QSqlQuery bytes(db);
+    bytes.setForwardOnly(true);
+    if (!sessions.isEmpty() &&
+        !bytes.prepare("SELECT s.name, b.sector, b.overrun FROM sessions s"
+                       " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")) {
+        error = bytes.lastError().text();
+        return false;
+    }
+    for (const qint64 id : sessions) {
+        bytes.bindValue(0, id);
+        if (!Run(bytes, error)) {
+            return false;
+        }
+        if (!bytes.next()) {
+            error = "the archive holds no session " + QString::number(id) + " to record";
+            return false;
+        }
+        row.sessions.append(
+            {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
+                                 bytes.value(2).toByteArray())});
+        bytes.finish();
+    }
+    row.hash = RowHash(row);
+    QSqlQuery insert(db);
+    return Run(insert,
+               "INSERT INTO archive_history (seq, changed_at, os_user, host, kind, detail,"
+               " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+               {row.seq, row.at, row.user, row.host, row.kind, Text(row.detail),
+                Text(SessionsText(row.sessions)), Text(row.previous), row.hash},
+               error);
+}
+
+bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
+    {
+        // Nothing to do for an archive whose history has begun: no write transaction for it.
+        QSqlQuery pending(db);
+        if (!Run(pending, "SELECT COUNT(*) FROM history_start", {}, error) || !pending.next()) {
+            return false;
+        }
+        if (pending.value(0).toLongLong() == 0) {
+            return true;
+        }
+    }
+    SqlTransaction transaction(db, server);
+    if (!transaction.Begun(error)) {
+        return false;
+    }
+    if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
+        return false;
+    }
+    QSqlQuery claim(db);
+    if (!Run(claim, "DELETE FROM history_start", {}, error)) {
+        return false;
+    }
+    if (claim.numRowsAffected() <= 0) {
+        return transaction.Commit(error); // another process began it first
+    }
+    QVector<qint64> ids;
+    {
+        QSqlQuery sessions(db);
+        sessions.setForwardOnly(true);
+        if (!Run(sessions, "SELECT id FROM sessions ORDER BY id", {}, error)) {
+            return false;
+        }
+        while (sessions.next()) {
+            ids.append(sessions.value(0).toLongLong());
+        }
+    }
+    const QString detail =
+        ids.isEmpty()
+            ? QStringLiteral("history started")
+            : QString("history started with the %1 sessions already archived").arg(ids.size());
+    return AppendHistory(db, server, ChangeKind::Started, detail, ids, error) &&
+           transaction.Commit(error);
+}
+
+} // namespace archive

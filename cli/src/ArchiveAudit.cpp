@@ -1,0 +1,164 @@
+// tavon-datalog archive history and verify: the archive's audit trail listed, and the archive
+// checked against it.
+#include <QDateTime>
+#include <QTimeZone>
+#include <cstdio>
+#include <iterator>
+#include <string>
+
+#include "ArchiveCommand.h"
+#include "CommandLine.h"
+#include "ExitStatus.h"
+#include "OptionTable.h"
+#include "SharedOptions.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/SessionArchive.h"
+
+namespace {
+
+struct AuditOptions {
+    std::string archiveAt;
+    std::string format = "text"; // history only: text or csv
+};
+
+bool AcceptsHistoryFormat(const std::string& value) {
+    return value == "text" || value == "csv";
+}
+
+// --archive for both, --format for history; no bare words.
+bool ParseAuditOptions(const QStringList& arguments, bool withFormat, AuditOptions& options,
+                       std::string& message) {
+    static const OptionSpec kTable[] = {
+        kArchiveOption,
+        {"--format", nullptr, OptionSpec::Takes::Value, "text or csv", AcceptsHistoryFormat},
+    };
+    const std::string command = "archive " + arguments.value(0).toStdString();
+    ParsedArguments parsed;
+    if (!ParseArguments(ArchiveWords(arguments), kTable, withFormat ? 2 : 1, command.c_str(), false,
+                        parsed, message)) {
+        return false;
+    }
+    for (const OptionUse& use : parsed.options) {
+        (IndexIn(kTable, use) == 0 ? options.archiveAt : options.format) = use.value;
+    }
+    if (!parsed.positional.empty()) {
+        message = command + " takes no arguments";
+        return false;
+    }
+    return true;
+}
+
+QString WhenText(qint64 at, const char* format) {
+    return QDateTime::fromMSecsSinceEpoch(at, QTimeZone::utc()).toString(format);
+}
+
+// "1-60, 75, 80-81": a row of a download names its sessions in runs.
+QString SessionRuns(const QVector<archive::HistorySession>& sessions) {
+    QStringList runs;
+    for (int i = 0; i < sessions.size();) {
+        int j = i;
+        while (j + 1 < sessions.size() && sessions[j + 1].id == sessions[j].id + 1) {
+            ++j;
+        }
+        runs << (j == i ? QString::number(sessions[i].id)
+                        : QString("%1-%2").arg(sessions[i].id).arg(sessions[j].id));
+        i = j + 1;
+    }
+    return runs.join(", ");
+}
+
+QString TextLine(const archive::HistoryRow& row) {
+    QString line = QString("%1  %2  %3@%4  %5  %6")
+                       .arg(row.seq, 5)
+                       .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), row.user, row.host)
+                       .arg(row.kind, -8)
+                       .arg(row.detail);
+    if (!row.sessions.isEmpty()) {
+        line += "  (sessions " + SessionRuns(row.sessions) + ")";
+    }
+    return line + '\n';
+}
+
+const char kCsvHeader[] = "seq,time,user,host,kind,detail,sessions,previous,hash\r\n";
+
+QString CsvLine(const archive::HistoryRow& row) {
+    QStringList sessions;
+    for (const archive::HistorySession& s : row.sessions) {
+        sessions << QString::number(s.id) + ':' + s.sha256;
+    }
+    const QStringList cells = {QString::number(row.seq),
+                               WhenText(row.at, "yyyy-MM-ddTHH:mm:ss.zzzZ"),
+                               CsvCell(row.user),
+                               CsvCell(row.host),
+                               row.kind,
+                               CsvCell(row.detail),
+                               sessions.join(' '),
+                               row.previous,
+                               row.hash};
+    return cells.join(',') + "\r\n";
+}
+
+bool Put(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+           static_cast<size_t>(bytes.size());
+}
+
+} // namespace
+
+int RunArchiveHistory(const QStringList& arguments) {
+    AuditOptions options;
+    std::string message;
+    if (!ParseAuditOptions(arguments, true, options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive store;
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+        return kExitArchive;
+    }
+    const bool csv = options.format == "csv";
+    bool written = !csv || Put(kCsvHeader);
+    QString error;
+    const bool read = archive::History(
+        store,
+        [&](const archive::HistoryRow& row) {
+            written = written && Put(csv ? CsvLine(row) : TextLine(row));
+        },
+        error);
+    if (!read) {
+        PrintError(error.toLocal8Bit().toStdString());
+        return kExitArchive;
+    }
+    if (!written || std::fflush(stdout) != 0) {
+        PrintError("cannot write the history to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
+}
+
+int RunArchiveVerify(const QStringList& arguments) {
+    AuditOptions options;
+    std::string message;
+    if (!ParseAuditOptions(arguments, false, options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive store;
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+        return kExitArchive;
+    }
+    const archive::VerifySummary summary = archive::VerifyArchive(store);
+    if (!summary.readable) {
+        PrintError(summary.error.toLocal8Bit().toStdString());
+        return kExitArchive;
+    }
+    bool written = true;
+    for (const QString& mismatch : summary.mismatches) {
+        written = written && Put(mismatch + '\n');
+    }
+    written = written && Put(summary.Line() + '\n');
+    if (!written || std::fflush(stdout) != 0) {
+        PrintError("cannot write the result to standard output");
+        return kExitOutputFailed;
+    }
+    return summary.Clean() ? kExitOk : kExitMismatch;
+}

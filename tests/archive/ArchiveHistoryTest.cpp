@@ -1,0 +1,292 @@
+// The archive's audit trail on both engines: every change recorded in the chained history, an
+// edit made with plain SQL found by verify (library and command), and two writers at once never
+// forking the chain.
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <thread>
+
+#include "ArchiveFixture.h"
+#include "archive/ArchiveHistory.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+
+using archive::ChangeKind;
+using archive::HistoryRow;
+using archive::SessionArchive;
+using archivetest::Engine;
+
+namespace {
+
+class ArchiveHistoryTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
+        if (m_location.empty()) {
+            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+        }
+        m_image = archivetest::GeneratedImage(3);
+    }
+    void TearDown() override {
+        m_archive.Close();
+        archivetest::DropLocation(GetParam(), m_location);
+    }
+
+    QString Location() const { return QString::fromStdString(m_location); }
+
+    qint64 Import(SessionArchive& archive, qint64 instrument) {
+        archive::StoreCounts counts;
+        const qint64 download =
+            archive.ImportDump(instrument, "import test", archive::IndexBytes(*m_image),
+                               archive::CaptureSessions(*m_image, {}), counts);
+        EXPECT_GT(download, 0) << archive.Error().toStdString();
+        return download;
+    }
+
+    // Opens the archive with one instrument's sessions imported.
+    void OpenImported() {
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        m_instrument = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        ASSERT_GT(m_instrument, 0) << m_archive.Error().toStdString();
+        Import(m_archive, m_instrument);
+    }
+
+    QVector<HistoryRow> Rows() {
+        QString error;
+        const QVector<HistoryRow> rows = archive::History(m_archive, error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return rows;
+    }
+
+    bool Sql(const QString& statement, const QVariantList& values = {}) {
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+        EXPECT_TRUE(query.prepare(statement)) << statement.toStdString();
+        for (const QVariant& value : values) {
+            query.addBindValue(value);
+        }
+        const bool done = query.exec();
+        EXPECT_TRUE(done) << statement.toStdString();
+        return done;
+    }
+
+    testsupport::RunResult Datalog(const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"archive"};
+        all.insert(all.end(), args.begin(), args.end());
+        all.insert(all.end(), {"--archive", m_location});
+        return testsupport::RunProgram("tavon-datalog", all, m_dir.Path(), 120,
+                                       {"TZ=UTC", "LC_ALL=C"});
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    testsupport::TempDir m_dir{"tavon-history-"};
+    std::string m_location;
+    SessionArchive m_archive;
+    std::unique_ptr<LogImage> m_image;
+    qint64 m_instrument = -1;
+};
+
+TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
+    uint32_t stamp = 0;
+    const int16_t open = archivetest::NewestSlot(*m_image, stamp);
+    ASSERT_GE(open, 0);
+    const std::unique_ptr<LogImage> whole = archivetest::GeneratedImage(3);
+    archivetest::CutShort(*m_image, open);
+    OpenImported();
+    const int sessions = static_cast<int>(archive::CaptureSessions(*m_image, {}).size());
+    // The open session grew: imported again, its copy is replaced.
+    m_image->Store(archivetest::SessionOffset(open),
+                   whole->Bytes() + archivetest::SessionOffset(open), LogImage::kSectorSize);
+    Import(m_archive, m_instrument);
+    // A download stores a new session on its own (of another instrument, here).
+    const qint64 other = m_archive.Instrument(archive::NamedInstrument("unit 8"), "unit 8");
+    const qint64 download = m_archive.BeginDownload(other, "download");
+    ASSERT_GT(download, 0);
+    ASSERT_EQ(m_archive.Store(download, archive::CaptureSessions(*m_image, {1}).front()),
+              archive::StoreResult::New)
+        << m_archive.Error().toStdString();
+    ASSERT_EQ(m_archive.RenameInstrument("unit 7", "van 7"), archive::RenameResult::Renamed);
+    QString error;
+    ASSERT_TRUE(
+        archive::RecordChange(m_archive, ChangeKind::Interval, "bump test every 2 days", {}, error))
+        << error.toStdString();
+
+    const struct {
+        const char* kind;
+        int sessions;
+        const char* detail; // a part of it
+    } expected[] = {
+        {"started", 0, "history started"},
+        {"import", sessions, "of instrument unit 7 (import test)"},
+        {"import", 0, ": 0 new sessions"},
+        {"replace", 1, ": 1 open session replaced with newer bytes"},
+        {"download", 1, "of instrument unit 8 (download): 1 new session"},
+        {"rename", 0, "renamed from \"unit 7\" to \"van 7\""},
+        {"interval", 0, "bump test every 2 days"},
+    };
+    const QVector<HistoryRow> rows = Rows();
+    ASSERT_EQ(rows.size(), static_cast<int>(std::size(expected)));
+    QString before;
+    for (int i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i + 1));
+        EXPECT_EQ(rows[i].seq, i + 1);
+        EXPECT_EQ(rows[i].kind, expected[i].kind);
+        EXPECT_EQ(rows[i].sessions.size(), expected[i].sessions);
+        EXPECT_TRUE(rows[i].detail.contains(expected[i].detail)) << rows[i].detail.toStdString();
+        EXPECT_EQ(rows[i].previous, before);
+        EXPECT_EQ(rows[i].hash.size(), 64);
+        EXPECT_FALSE(rows[i].user.isEmpty());
+        EXPECT_FALSE(rows[i].host.isEmpty());
+        before = rows[i].hash;
+    }
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    EXPECT_EQ(summary.Line(),
+              QString("Verified: %1 sessions and 7 history rows, no mismatch").arg(sessions + 1));
+
+    const testsupport::RunResult listed = Datalog({"history", "--format", "csv"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out.rfind("seq,time,user,host,kind,detail,sessions,previous,hash\r\n", 0), 0u);
+    EXPECT_NE(listed.out.find("\r\n4,"), std::string::npos);
+    EXPECT_NE(listed.out.find(",replace,"), std::string::npos);
+    EXPECT_NE(listed.out.find(rows[6].hash.toStdString() + "\r\n"), std::string::npos);
+    const testsupport::RunResult text = Datalog({"history"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("(sessions 1-" + std::to_string(sessions) + ")"), std::string::npos)
+        << text.out;
+    const testsupport::RunResult verified = Datalog({"verify"});
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_EQ(verified.out, summary.Line().toStdString() + "\n");
+}
+
+// Each edit made outside the program, with plain SQL, and what verify says of it.
+struct Tamper {
+    const char* name;
+    const char* statement; // ?: the first session's id
+    const char* reported;
+};
+
+const Tamper kTampers[] = {
+    {"a stored byte changed", nullptr, "its stored bytes hash to"},
+    {"a history row changed", "UPDATE archive_history SET detail = detail || '.' WHERE seq = 2",
+     "history row 2 does not match its own hash"},
+    {"a history row's time changed", "UPDATE archive_history SET changed_at = 0 WHERE seq = 1",
+     "history row 1 does not match its own hash"},
+    {"a history row deleted", "DELETE FROM archive_history WHERE seq = 1",
+     "history row 1 is missing (deleted)"},
+    {"a row's hash made to follow", "UPDATE archive_history SET previous = hash WHERE seq = 2",
+     "history row 2 does not follow the row before it"},
+    {"every history row deleted", "DELETE FROM archive_history",
+     "the history is empty: its rows were deleted"},
+    {"a session's bytes deleted", "DELETE FROM session_bytes WHERE session_id = ?",
+     "stored bytes are missing"},
+    {"a session's digest changed", "UPDATE sessions SET digest = 'x' WHERE id = ?",
+     "its digest column does not match its sector"},
+};
+
+TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
+    for (const Tamper& tamper : kTampers) {
+        SCOPED_TRACE(tamper.name);
+        OpenImported();
+        QSqlQuery first(QSqlDatabase::database(m_archive.ConnectionName()));
+        ASSERT_TRUE(first.exec("SELECT MIN(session_id) FROM session_bytes") && first.next());
+        const qint64 id = first.value(0).toLongLong();
+        first.finish();
+        if (tamper.statement == nullptr) {
+            archive::LoadedSession loaded;
+            ASSERT_TRUE(m_archive.Load(id, loaded));
+            QByteArray sector = loaded.sector;
+            sector[100] = static_cast<char>(sector[100] ^ 0x01);
+            ASSERT_TRUE(
+                Sql("UPDATE session_bytes SET sector = ? WHERE session_id = ?", {sector, id}));
+        } else {
+            const QString statement = tamper.statement;
+            ASSERT_TRUE(
+                Sql(statement, statement.contains('?') ? QVariantList{id} : QVariantList{}));
+        }
+        const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+        EXPECT_TRUE(summary.readable) << summary.error.toStdString();
+        EXPECT_FALSE(summary.Clean());
+        EXPECT_TRUE(summary.mismatches.join('\n').contains(tamper.reported))
+            << summary.mismatches.join('\n').toStdString();
+        EXPECT_TRUE(summary.Line().startsWith("Verification failed: "))
+            << summary.Line().toStdString();
+
+        const testsupport::RunResult run = Datalog({"verify"});
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_NE(run.out.find(tamper.reported), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("Verification failed: "), std::string::npos) << run.out;
+
+        // The next case starts from a fresh archive.
+        m_archive.Close();
+        archivetest::DropLocation(GetParam(), m_location);
+        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + tamper.name);
+    }
+}
+
+TEST_P(ArchiveHistoryTest, AnArchiveMadeBeforeTheHistoryBeginsItWithItsSessions) {
+    // Schema version 4 is the last without the history.
+    ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 4)) << m_archive.Error().toStdString();
+    const qint64 instrument = m_archive.Instrument(archive::NamedInstrument("old"), "old");
+    ASSERT_GT(instrument, 0);
+    Import(m_archive, instrument);
+    ASSERT_EQ(m_archive.RenameInstrument("old", "older"), archive::RenameResult::Renamed);
+    m_archive.Close();
+
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    const int sessions = static_cast<int>(archive::CaptureSessions(*m_image, {}).size());
+    QVector<HistoryRow> rows = Rows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].kind, "started");
+    EXPECT_EQ(rows[0].sessions.size(), sessions);
+    EXPECT_TRUE(archive::VerifyArchive(m_archive).Clean());
+    // Opened again: begun once only.
+    m_archive.Close();
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    EXPECT_EQ(Rows().size(), 1);
+    const testsupport::RunResult run = Datalog({"verify"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+}
+
+TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
+    OpenImported();
+    constexpr int kChanges = 40;
+    const QByteArray index = archive::IndexBytes(*m_image);
+    const std::vector<archive::CapturedSession> captured =
+        archive::CaptureSessions(*m_image, {1, 2});
+    auto writer = [&](int which, bool& ok) {
+        SessionArchive store;
+        ok = store.Open(Location());
+        for (int i = 0; ok && i < kChanges; ++i) {
+            QString error;
+            ok = archive::RecordChange(store, ChangeKind::Interval,
+                                       QString("writer %1 change %2").arg(which).arg(i), {}, error);
+            EXPECT_TRUE(ok) << error.toStdString();
+        }
+        // An import of its own among the changes.
+        const QString name = QString("unit %1").arg(which);
+        const qint64 instrument = store.Instrument(archive::NamedInstrument(name), name);
+        archive::StoreCounts counts;
+        ok = ok && store.ImportDump(instrument, "import", index, captured, counts) > 0;
+    };
+    bool ok[2] = {false, false};
+    std::thread a(writer, 1, std::ref(ok[0]));
+    std::thread b(writer, 2, std::ref(ok[1]));
+    a.join();
+    b.join();
+    EXPECT_TRUE(ok[0] && ok[1]);
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    EXPECT_EQ(summary.rows, 2 + 2 * (kChanges + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ArchiveHistoryTest,
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+} // namespace
