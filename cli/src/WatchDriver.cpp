@@ -175,12 +175,12 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
     // A host's own application (with its widgets) serves; charts need no more than that.
+    // The host's name is the one its claims give ("held by tavon-watch, process 4242").
     std::unique_ptr<QCoreApplication> app;
     if (QCoreApplication::instance() == nullptr) {
         app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
+        QCoreApplication::setApplicationName("tavon-datalog");
     }
-    // The archive and settings are those of tavon-datalog whichever program runs the watcher.
-    QCoreApplication::setApplicationName("tavon-datalog");
 
     EventLog log(options.logPath, options.quiet, host.line);
     if (!log.Open(options.logPath)) {

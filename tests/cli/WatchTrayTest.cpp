@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include "session/LinkClaim.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
@@ -85,7 +88,7 @@ TEST(WatchTray, MenuListsTheLastTenEventsThenQuit) {
 }
 
 // The watcher with nothing to visit runs until Quit; Quit ends it as SIGTERM does: status 0,
-// "stopping" and "stopped" in its log and in the menu.
+// "stopping" and "stopped" in its log and in the menu, and its claim gone.
 TEST(WatchTray, QuitStopsTheWatcher) {
     testsupport::TempDir tmp;
     ASSERT_TRUE(tmp.Ok());
@@ -108,12 +111,14 @@ TEST(WatchTray, QuitStopsTheWatcher) {
         << message;
 
     WatchTray tray;
+    std::string holder;
     int polls = 0;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         ++polls;
         QAction* quit = Find(tray.Menu(), "Quit");
         if (Contains(tray.Menu(), "watching pipe absent") && quit != nullptr && quit->isEnabled()) {
+            holder = LinkClaim::Holder("watcher");
             quit->trigger();
         }
         // A watcher that does not stop is ended some other way, so that the test fails, not hangs.
@@ -131,6 +136,10 @@ TEST(WatchTray, QuitStopsTheWatcher) {
     }
     EXPECT_FALSE(Contains(tray.Menu(), " done")) << "ended without Quit";
     EXPECT_FALSE(Find(tray.Menu(), "Quit")->isEnabled());
+    // While it ran, the watcher's claim named the program that hosts it.
+    EXPECT_EQ(holder, QCoreApplication::applicationName().toStdString() + ", process " +
+                          std::to_string(getpid()));
+    EXPECT_EQ(LinkClaim::Holder("watcher"), "");
 }
 
 } // namespace

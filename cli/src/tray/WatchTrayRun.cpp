@@ -69,6 +69,7 @@ int RunWatchTrayProgram(int argc, char** argv) {
     }
 #endif
     QApplication app(argc, argv);
+    QApplication::setApplicationName("tavon-watch");
     // Its menu is the only window it opens, and closing it ends nothing.
     QApplication::setQuitOnLastWindowClosed(false);
     for (int i = 1; i < argc; ++i) {
