@@ -16,6 +16,10 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tavon Datalogging")
 set(tavon_programs tavon-datalogging tavon-datalog tavon-instrument)
 
 if(WIN32)
+  # The installer's parts: the programs, and the option to download instruments as they connect
+  # (tavon-watch.exe, started from the user's Startup folder). The zip holds both.
+  set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME programs)
+  install(TARGETS tavon-watch RUNTIME DESTINATION . COMPONENT watcher)
   # Everything beside the programs, as Windows looks for DLLs there first. Our two libraries are
   # MeterTalk.dll and LinkSelect.dll, without the "lib" MinGW would give them.
   set_target_properties(LinkSelect MeterTalk PROPERTIES PREFIX "" IMPORT_PREFIX "")
@@ -64,6 +68,8 @@ if(WIN32)
          "SetOutPath '$INSTDIR'")
   set(CPACK_NSIS_DELETE_ICONS_EXTRA
       "Delete '$SMPROGRAMS\\$MUI_TEMP\\Tavon Datalogging.lnk'")
+
+  include(${PROJECT_SOURCE_DIR}/cmake/WatcherOption.cmake)
 else()
   # The two libraries are the programs' own: kept in a folder of the package, found through the
   # programs' run path.

@@ -7,7 +7,11 @@
 #  3. tavon-datalogging.exe starts, connects over the pipe, GO fills the tree, a session shows
 #     its report; a screenshot goes to docs/windows-smoke.png;
 #  4. the installer installs silently (/S) and the installed tavon-datalog.exe passes step 1;
-#  5. the team archive: tavon-datalog.exe downloads into a private PostgreSQL server on this
+#  5. its option "Download instruments automatically when they are connected" (selected by
+#     default, so /S has it) left the Startup shortcut to tavon-watch.exe; the installed
+#     tavon-watch.exe --once files every day of the simulator (the reports equal Linux's); the
+#     uninstaller removes the shortcut.
+#  6. the team archive: tavon-datalog.exe downloads into a private PostgreSQL server on this
 #     machine over TCP (127.0.0.1), and its archive list of that server equals the Linux build's.
 # The Linux programs come from $TAVON_LINUX_BIN (default build/package/bin, else /usr/bin).
 # Each step says where it failed; the script ends with the first failure.
@@ -177,11 +181,46 @@ wine tavon-datalog.exe download --pipe --no-archive --out "$work/installed-repor
   fail "the installed tavon-datalog.exe download --pipe"
 diff -r "$work/installed-reports" "$work/linux-reports" ||
   fail "the installed program's reports differ from Linux's"
-stop_last
 echo "smoke-windows: 4. installer: installed silently; its reports equal Linux's"
+
+# --- 5. The watcher option: its Startup shortcut, tavon-watch.exe --once, and the uninstaller --
+startup="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
+shortcut="$startup/Tavon Datalogging watcher.lnk"
+[ -f "$shortcut" ] || fail "the installer left no $shortcut"
+[ -f "$installed/tavon-watch.exe" ] || fail "the installer left no tavon-watch.exe"
+# The shortcut starts the watcher quietly in the program's own folder among the documents.
+strings -el "$shortcut" | grep -qx -- '--quiet' || fail "the Startup shortcut does not pass --quiet"
+strings -el "$shortcut" | grep -q 'Documents\\Tavon Datalogging$' ||
+  fail "the Startup shortcut does not start in the program's documents folder"
+# Against the simulator that still serves the pipe, with an archive of its own (the user's holds
+# every session by now), as the shortcut would start it but once.
+mkdir -p "$work/watch-run"
+(cd "$work/watch-run" && wine "$installed/tavon-watch.exe" --once --quiet --pipe \
+  --archive watch-archive.sqlite --out 'reports/{instrument}/{date}' --log watch.log) ||
+  fail "the installed tavon-watch.exe --once --pipe (see $work/watch-run/watch.log)"
+stop_last
+filed=0
+while IFS= read -r report; do
+  cmp -s "$report" "$work/linux-reports/$(basename "$report")" ||
+    fail "tavon-watch.exe's $report differs from Linux's"
+  filed=$((filed + 1))
+done < <(find "$work/watch-run/reports" -name '*.rtf')
+expected=$(find "$work/linux-reports" -name '*.rtf' | wc -l)
+[ "$filed" -eq "$expected" ] && [ "$filed" -gt 0 ] ||
+  fail "tavon-watch.exe filed $filed day reports, Linux's download $expected"
+wine "$installed/Uninstall.exe" /S
+# The uninstaller goes on from a copy of itself, after this returns.
+for _ in $(seq 600); do
+  [ -e "$shortcut" ] || [ -e "$installed/tavon-watch.exe" ] || break
+  sleep 0.1
+done
+[ ! -e "$shortcut" ] || fail "the uninstaller left $shortcut"
+[ ! -e "$installed/tavon-watch.exe" ] || fail "the uninstaller left tavon-watch.exe"
+echo "smoke-windows: 5. watcher option: Startup shortcut made; tavon-watch.exe --once filed" \
+  "$filed days equal to Linux's; the uninstaller removed both"
 cd "$repo"
 
-# --- 5. The team archive: PostgreSQL over TCP -------------------------------------------------
+# --- 6. The team archive: PostgreSQL over TCP -------------------------------------------------
 # A private cluster, as scripts/with-postgres.sh makes for the tests, but listening on 127.0.0.1
 # as well: Windows programs under Wine cannot reach a Unix socket. Trust for local connections
 # only. The server refuses to run as root: as root it runs as the postgres user.
@@ -233,6 +272,6 @@ diff "$work/team-list-linux.txt" "$work/linux-list.txt" ||
   fail "the team archive's sessions differ from the Linux download's"
 sessions=$(($(wc -l <"$work/team-list-linux.txt") - 1)) # less the CSV header
 [ "$sessions" -gt 0 ] || fail "the team archive lists no session"
-echo "smoke-windows: 5. team archive: downloaded into $team (PostgreSQL over TCP);" \
+echo "smoke-windows: 6. team archive: downloaded into $team (PostgreSQL over TCP);" \
   "its list of $sessions sessions (CSV) equals the Linux build's"
 echo "smoke-windows: passed"

@@ -6,9 +6,6 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "WatchDriver.h"
-#include "archive/SessionArchive.h"
-#include "compliance/InstrumentRegister.h"
-#include "linkselect/Settings.h"
 #include "watch/WatchOptions.h"
 
 const char kWatchSynopsis[] =
@@ -82,27 +79,5 @@ int RunWatch(int argc, char** argv) {
     if (!ParseWatchOptions(argc, argv, settings, options, message)) {
         return UsageError(message, "watch");
     }
-    if (!options.download.archive) {
-        return RunWatchSession(options);
-    }
-    // After each visit, what the register says the instrument needs ("Calibration of CO overdue
-    // since 2026-11-02"), from the archive the visit filed into.
-    const std::string archiveAt =
-        options.download.archiveAt.empty() ? ReadSetting("Archive") : options.download.archiveAt;
-    return RunWatchSession(options, [archiveAt](const std::string& instrument) {
-        std::vector<std::string> lines;
-        archive::SessionArchive store;
-        if (!store.Open(QString::fromLocal8Bit(archiveAt.c_str()))) {
-            return lines;
-        }
-        compliance::InstrumentRegister reg(store);
-        const int64_t today = compliance::Today();
-        for (qint64 id : store.FindInstruments(QString::fromStdString(instrument))) {
-            std::vector<std::string> attention;
-            if (reg.Attention(id, today, attention)) {
-                lines.insert(lines.end(), attention.begin(), attention.end());
-            }
-        }
-        return lines;
-    });
+    return RunWatchSession(options, RegisterCheck(options));
 }

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,9 +28,12 @@
 #include "InstrumentDownload.h"
 #include "LinkChoice.h"
 #include "ProgressBar.h"
+#include "archive/SessionArchive.h"
+#include "compliance/InstrumentRegister.h"
 #include "core/LogImage.h"
 #include "linkselect/PipePlace.h"
 #include "linkselect/PortDiscovery.h"
+#include "linkselect/Settings.h"
 #include "report/Report.h"
 #include "report/SessionValues.h"
 #include "session/InstrumentSession.h"
@@ -60,7 +64,8 @@ int64_t MinuteMs() {
 // file; flushed at once so that a service's journal and a tail -f follow it.
 class EventLog {
 public:
-    EventLog(const std::string& path, bool quiet) : m_stdout(!quiet) {
+    EventLog(const std::string& path, bool quiet, std::function<void(const std::string&)> observer)
+        : m_stdout(!quiet), m_observer(std::move(observer)) {
         if (!path.empty()) {
             m_file = std::fopen(path.c_str(), "a");
         }
@@ -75,6 +80,9 @@ public:
         const std::string line =
             QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz ").toStdString() + text +
             "\n";
+        if (m_observer) {
+            m_observer(line.substr(0, line.size() - 1));
+        }
         if (m_file != nullptr) {
             std::fputs(line.c_str(), m_file);
             std::fflush(m_file);
@@ -87,6 +95,7 @@ public:
 private:
     std::FILE* m_file = nullptr;
     bool m_stdout;
+    std::function<void(const std::string&)> m_observer;
 };
 
 // The libraries' message boxes, as lines of the log.
@@ -163,14 +172,44 @@ LinkKey KeyOf(const DownloadLink& link) {
 
 } // namespace
 
-int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compliance) {
+Watcher::ComplianceCheck RegisterCheck(const WatchOptions& options) {
+    if (!options.download.archive) {
+        return nullptr;
+    }
+    const std::string archiveAt =
+        options.download.archiveAt.empty() ? ReadSetting("Archive") : options.download.archiveAt;
+    return [archiveAt](const std::string& instrument) {
+        std::vector<std::string> lines;
+        archive::SessionArchive store;
+        if (!store.Open(QString::fromLocal8Bit(archiveAt.c_str()))) {
+            return lines;
+        }
+        compliance::InstrumentRegister reg(store);
+        const int64_t today = compliance::Today();
+        for (qint64 id : store.FindInstruments(QString::fromStdString(instrument))) {
+            std::vector<std::string> attention;
+            if (reg.Attention(id, today, attention)) {
+                lines.insert(lines.end(), attention.begin(), attention.end());
+            }
+        }
+        return lines;
+    };
+}
+
+int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compliance,
+                    const WatchHost& host) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    const auto app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
-    QCoreApplication::setApplicationName("tavon-datalog");
+    // A host's own application (with its widgets) serves; charts need no more than that.
+    // The host's name is the one its claims give ("held by tavon-watch, process 4242").
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = MakeApplication(argc, argv, !options.download.plot.empty() || options.pdf);
+        QCoreApplication::setApplicationName("tavon-datalog");
+    }
 
-    EventLog log(options.logPath, options.quiet);
+    EventLog log(options.logPath, options.quiet, host.line);
     if (!log.Open(options.logPath)) {
         PrintError("cannot open the log " + options.logPath);
         return kExitOutputFailed;
@@ -359,7 +398,7 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
     log.Line("watching " + watched + "; files go to " + folderTemplate +
              (running ? std::string() : "; another watcher runs too (" + firstWatcher + ")"));
 
-    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&] {
+    const std::function<void()> stop = [&] {
         if (stopping) {
             return;
         }
@@ -372,7 +411,11 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
             }
         }
         settle();
-    });
+    };
+    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals(stop);
+    if (host.running) {
+        host.running(stop);
+    }
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
