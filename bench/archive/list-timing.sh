@@ -5,10 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/bench}
-if [ ! -x "$build/bin/archive_bench" ] || [ ! -x "$build/bin/tavon-datalog" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVON_BENCH=ON -DTAVON_TESTS=OFF >/dev/null
-  cmake --build "$build" --target archive_bench tavon-datalog -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-fi
+# shellcheck source=bench/common.sh
+. bench/common.sh
+bench_build "$build" archive_bench tavon-datalog
 archive=$(cd "$build" && pwd)/archive-100k.sqlite
 if [ ! -f "$archive" ]; then
   echo "making $archive (once)..." >&2

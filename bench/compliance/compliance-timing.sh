@@ -6,10 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/bench}
-if [ ! -x "$build/bin/compliance_bench" ] || [ ! -x "$build/bin/tavon-datalog" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVON_BENCH=ON -DTAVON_TESTS=OFF >/dev/null
-  cmake --build "$build" --target compliance_bench tavon-datalog -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-fi
+# shellcheck source=bench/common.sh
+. bench/common.sh
+bench_build "$build" compliance_bench tavon-datalog
 archive=$(cd "$build" && pwd)/register-100k.sqlite
 if [ ! -f "$archive" ]; then
   echo "making $archive (once)..." >&2

@@ -8,6 +8,7 @@
 #include "ExportOptions.h"
 #include "OptionTable.h"
 #include "SharedOptions.h"
+#include "linkselect/PipeLink.h"
 
 namespace {
 
@@ -22,34 +23,8 @@ bool Digits(const std::string& text, size_t from, size_t count, int& value) {
     return true;
 }
 
-// The device as the port list names it: without the "/dev/" that opening adds again.
-std::string BareDeviceName(const std::string& device) {
-    static const char kDevPrefix[] = "/dev/";
-    if (device.compare(0, sizeof kDevPrefix - 1, kDevPrefix) == 0) {
-        return device.substr(sizeof kDevPrefix - 1);
-    }
-    return device;
-}
-
-// Where --pipe names no pipe: the program's companion pipe.
-const char kCompanionPipe[] = "RAK Pipe";
-
-bool AcceptsDevice(const std::string& value) {
-    return !BareDeviceName(value).empty();
-}
-
 bool AcceptsAll(const std::string& value) {
     return value == "all";
-}
-
-bool AcceptsFormats(const std::string& value) {
-    std::vector<ExportFormat> formats;
-    std::string message;
-    return ParseExportFormats(value, formats, message);
-}
-
-bool AcceptsChartFormat(const std::string& value) {
-    return value == "pdf" || value == "png";
 }
 
 // A link, slot or day named twice is used once, where it was first named.
@@ -137,8 +112,8 @@ bool ParseDownloadOptions(int argc, char** argv, DownloadOptions& options, std::
         const std::string& value = use.value;
         switch (IndexIn(kTable, use)) {
         case Pipe:
-            AddOnce(options.links,
-                    {DownloadLink::Kind::Pipe, use.hasValue ? value : std::string(kCompanionPipe)});
+            AddOnce(options.links, {DownloadLink::Kind::Pipe,
+                                    use.hasValue ? value : std::string(kCompanionPipeName)});
             break;
         case Port:
             AddOnce(options.links, {DownloadLink::Kind::Port, BareDeviceName(value)});

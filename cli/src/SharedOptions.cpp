@@ -69,3 +69,25 @@ const OptionSpec kArchiveOption = {"--archive", nullptr, Takes::Value,
                                    "a SQLite file or postgresql://user@host[:port]/database",
                                    nullptr};
 const OptionSpec kInstrumentOption = {"--instrument", nullptr, Takes::Value, "a name", nullptr};
+
+std::string BareDeviceName(const std::string& device) {
+    static const char kDevPrefix[] = "/dev/";
+    if (device.compare(0, sizeof kDevPrefix - 1, kDevPrefix) == 0) {
+        return device.substr(sizeof kDevPrefix - 1);
+    }
+    return device;
+}
+
+bool AcceptsDevice(const std::string& value) {
+    return !BareDeviceName(value).empty();
+}
+
+bool AcceptsFormats(const std::string& value) {
+    std::vector<ExportFormat> formats;
+    std::string message;
+    return ParseExportFormats(value, formats, message);
+}
+
+bool AcceptsChartFormat(const std::string& value) {
+    return value == "pdf" || value == "png";
+}

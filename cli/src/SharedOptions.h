@@ -19,3 +19,9 @@ extern const OptionSpec kInstrumentOption; // --instrument NAME
 bool AcceptsSessionBoxes(const std::string& value); // all, alarm, cal, alarm,cal
 bool AcceptsIsoDate(const std::string& value);      // YYYY-MM-DD, a calendar date
 bool AcceptsSlot(const std::string& value);         // 0 to 499
+bool AcceptsDevice(const std::string& value);       // a serial device, with or without /dev/
+bool AcceptsFormats(const std::string& value);      // csv,geojson,gpx (one or more)
+bool AcceptsChartFormat(const std::string& value);  // pdf or png
+
+// The device as the port list names it: without the "/dev/" that opening adds again.
+std::string BareDeviceName(const std::string& device);

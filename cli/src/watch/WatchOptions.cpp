@@ -7,35 +7,13 @@
 #include "ExportOptions.h"
 #include "OptionTable.h"
 #include "SharedOptions.h"
+#include "linkselect/PipeLink.h"
 #include "watch/OutputTemplate.h"
 
 namespace {
 
-const char kCompanionPipe[] = "RAK Pipe";
 // Days are the most an interval makes sense for; more is a typing slip.
 constexpr int kMostMinutes = 7 * 24 * 60;
-
-std::string BareDeviceName(const std::string& device) {
-    static const char kDevPrefix[] = "/dev/";
-    if (device.compare(0, sizeof kDevPrefix - 1, kDevPrefix) == 0) {
-        return device.substr(sizeof kDevPrefix - 1);
-    }
-    return device;
-}
-
-bool AcceptsPort(const std::string& value) {
-    return !BareDeviceName(value).empty();
-}
-
-bool AcceptsFormats(const std::string& value) {
-    std::vector<ExportFormat> formats;
-    std::string message;
-    return ParseExportFormats(value, formats, message);
-}
-
-bool AcceptsChartFormat(const std::string& value) {
-    return value == "pdf" || value == "png";
-}
 
 bool AcceptsMinutes(const std::string& value) {
     if (value.empty() || value.size() > 6 ||
@@ -94,7 +72,7 @@ void SettingsArguments(const std::string& settings, std::vector<std::string>& ar
             }
         } else if (key == "Pipe" && !value.empty() && value != "FALSE") {
             links.push_back("--pipe");
-            links.push_back(on ? std::string(kCompanionPipe) : value);
+            links.push_back(on ? std::string(kCompanionPipeName) : value);
         }
     }
 }
@@ -113,7 +91,7 @@ bool ParseWatchOptions(int argc, char** argv, const std::string& settings, Watch
         {"--plot", nullptr, Takes::Value, "pdf or png", AcceptsChartFormat},
         {"--pdf", nullptr, Takes::Nothing, "", nullptr},
         {"--fast", nullptr, Takes::Nothing, "", nullptr},
-        {"--ports", nullptr, Takes::Values, "all or serial devices, e.g. ttyUSB0", AcceptsPort},
+        {"--ports", nullptr, Takes::Values, "all or serial devices, e.g. ttyUSB0", AcceptsDevice},
         {"--pipe", nullptr, Takes::OptionalValue, "a pipe name", nullptr},
         {"--once", nullptr, Takes::Nothing, "", nullptr},
         {"--quiet", "-q", Takes::Nothing, "", nullptr},
@@ -178,7 +156,7 @@ bool ParseWatchOptions(int argc, char** argv, const std::string& settings, Watch
             }
             break;
         case Pipe: {
-            const std::string name = use.hasValue ? value : std::string(kCompanionPipe);
+            const std::string name = use.hasValue ? value : std::string(kCompanionPipeName);
             if (std::find(options.pipes.begin(), options.pipes.end(), name) ==
                 options.pipes.end()) {
                 options.pipes.push_back(name);
@@ -211,7 +189,7 @@ bool ParseWatchOptions(int argc, char** argv, const std::string& settings, Watch
     }
     if (!options.allPorts && options.ports.empty() && options.pipes.empty()) {
         options.allPorts = true;
-        options.pipes.push_back(kCompanionPipe);
+        options.pipes.push_back(kCompanionPipeName);
     }
     // The watcher uploads only what the archive does not hold complete, and writes only the days
     // that got something new.
