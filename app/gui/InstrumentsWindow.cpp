@@ -27,7 +27,7 @@ namespace {
 
 constexpr int kRowRole = Qt::UserRole; // the record's index
 
-enum Column { kName, kSerial, kStatus, kDue, kUsed, kColumns };
+enum Column { kName, kSerial, kFirmware, kStatus, kDue, kUsed, kColumns };
 
 QString Std(const std::string& text) {
     return QString::fromStdString(text);
@@ -65,6 +65,17 @@ QString DueDays(const InstrumentRecord& r) {
     return lines.isEmpty() ? QString("no sensor tested") : lines.join('\n');
 }
 
+// "CO: 0..1000 PPM CO" per sensor: the range its records label it with.
+QString SensorRanges(const InstrumentRecord& r) {
+    QStringList lines;
+    for (const compliance::SensorStatus& s : r.status.sensors) {
+        const std::string range = compliance::SensorRange(s.sensor);
+        lines << Std(compliance::SensorGasName(s.sensor)) + ": " +
+                     (range.empty() ? QString("range not known") : Std(range));
+    }
+    return lines.join('\n');
+}
+
 } // namespace
 
 InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
@@ -74,8 +85,8 @@ InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
     attentionOnly_ = new QCheckBox("Overdue and failed only", this);
     summary_ = new QLabel(this);
     table_ = new QTableWidget(0, kColumns, this);
-    table_->setHorizontalHeaderLabels(
-        {"Instrument", "Serial", "Status", "Next due per sensor", "Used while overdue"});
+    table_->setHorizontalHeaderLabels({"Instrument", "Serial", "Firmware", "Status",
+                                       "Next due per sensor", "Used while overdue"});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -166,14 +177,17 @@ void InstrumentsWindow::Fill() {
         for (const std::string& line : compliance::AttentionLines(r.status)) {
             why << Std(line);
         }
-        const QStringList cells = {r.name, r.serial, Word(r.status.status), DueDays(r),
-                                   QString::number(r.status.usedWhileOverdue.size())};
+        const QStringList cells = {r.name,     r.serial,
+                                   r.firmware, Word(r.status.status),
+                                   DueDays(r), QString::number(r.status.usedWhileOverdue.size())};
         for (int c = 0; c < kColumns; ++c) {
             QTableWidgetItem* item = new QTableWidgetItem(cells[c]);
             if (c == kStatus) {
                 item->setBackground(Ground(r.status.status));
                 item->setForeground(Qt::black);
                 item->setToolTip(why.join('\n'));
+            } else if (c == kDue) {
+                item->setToolTip(SensorRanges(r));
             }
             table_->setItem(row, c, item);
         }

@@ -12,6 +12,16 @@ namespace {
 // instrument is and how its sensors are set up.
 constexpr int kModeNamesStart = 308;
 
+// A text the instrument reported, in its code page; control bytes (a server's text refuses a zero)
+// and the blanks of its fixed-length field are no part of it.
+QString ReportedText(const std::string& text) {
+    QString reported = FromCp1252(text);
+    for (QChar& c : reported) {
+        c = c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(' ') : c;
+    }
+    return reported.simplified();
+}
+
 QString Fingerprint(const char* kind, const QByteArray& material) {
     const QByteArray digest = QCryptographicHash::hash(material, QCryptographicHash::Sha256);
     return QString::fromLatin1(kind) + QString::fromLatin1(digest.left(16).toHex());
@@ -24,13 +34,8 @@ InstrumentIdentity IdentifyInstrument(const InstrumentFacts& facts,
     InstrumentIdentity identity =
         IdentifyInstrument(QByteArray::fromStdString(facts.driverText),
                            QByteArray::fromStdString(facts.configBlock), modeNames);
-    // In the instrument's code page; control bytes (a server's text refuses a zero) and the blanks
-    // of its fixed-length field are no part of the number.
-    QString serial = FromCp1252(facts.serialNumber);
-    for (QChar& c : serial) {
-        c = c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(' ') : c;
-    }
-    identity.serialNumber = serial.simplified();
+    identity.serialNumber = ReportedText(facts.serialNumber);
+    identity.firmwareVersion = ReportedText(facts.firmwareVersion);
     return identity;
 }
 

@@ -72,10 +72,11 @@ bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const Q
     // Another writer making the same instrument (or taking the name) at the same moment wins.
     return Run(insert,
                "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
-               " driver_text, config_block, mode_names, first_seen)"
-               " VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
+               " driver_text, config_block, mode_names, first_seen, firmware)"
+               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
                {key, serial, name, Text(identity.fingerprint), identity.driverText,
-                identity.configBlock, JoinedNames(identity.modeNames), Now()},
+                identity.configBlock, JoinedNames(identity.modeNames), Now(),
+                Text(identity.firmwareVersion)},
                error);
 }
 
@@ -185,10 +186,12 @@ bool Refresh(QSqlDatabase& db, qint64 id, const InstrumentIdentity& identity, QS
                "UPDATE instruments SET mode_names = CASE WHEN ? = 1 THEN ? ELSE mode_names END,"
                " fingerprint = CASE WHEN ? = 1 THEN ? ELSE fingerprint END,"
                " driver_text = CASE WHEN ? = 1 THEN ? ELSE driver_text END,"
-               " config_block = CASE WHEN ? = 1 THEN ? ELSE config_block END WHERE id = ?",
+               " config_block = CASE WHEN ? = 1 THEN ? ELSE config_block END,"
+               " firmware = CASE WHEN ? = 1 THEN ? ELSE firmware END WHERE id = ?",
                {haveNames ? 1 : 0, JoinedNames(identity.modeNames), reported ? 1 : 0,
                 Text(identity.fingerprint), reported ? 1 : 0, Bytes(identity.driverText),
-                reported ? 1 : 0, Bytes(identity.configBlock), id},
+                reported ? 1 : 0, Bytes(identity.configBlock),
+                identity.firmwareVersion.isEmpty() ? 0 : 1, Text(identity.firmwareVersion), id},
                error);
 }
 

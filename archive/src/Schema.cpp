@@ -123,8 +123,14 @@ const char* const kVersion6[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3,
-                                        kVersion4, kVersion5, kVersion6};
+// The firmware version each instrument reported last.
+const char* const kVersion7[] = {
+    "ALTER TABLE instruments ADD COLUMN firmware TEXT NOT NULL DEFAULT ''",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4,
+                                        kVersion5, kVersion6, kVersion7};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database

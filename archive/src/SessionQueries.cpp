@@ -208,9 +208,9 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
     stats.lastDay = query.value(8).toString();
     QSqlQuery each(m_impl->Db());
     if (!each.exec("SELECT " + InstrumentLabel() +
-                   ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), '')"
+                   ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), ''), i.firmware"
                    " FROM instruments i LEFT JOIN sessions s ON s.instrument_id = i.id"
-                   " GROUP BY i.id, i.name, i.serial_number ORDER BY i.id")) {
+                   " GROUP BY i.id, i.name, i.serial_number, i.firmware ORDER BY i.id")) {
         m_error = each.lastError().text();
         return false;
     }
@@ -219,12 +219,18 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
         const QString serial = each.value(2).toString();
         const bool named = !each.value(1).toString().isEmpty();
         const QString latest = each.value(4).toString();
+        const QString firmware = each.value(5).toString();
+        QStringList told;
+        if (named && !serial.isEmpty()) {
+            told << "serial number " + serial;
+        }
+        if (!firmware.isEmpty()) {
+            told << "firmware " + firmware;
+        }
         // One pass: a name may hold "%1" itself.
         stats.perInstrument << QString("%1%2: %3 sessions, the latest of %4")
                                    .arg(each.value(0).toString(),
-                                        named && !serial.isEmpty()
-                                            ? " (serial number " + serial + ")"
-                                            : QString(),
+                                        told.isEmpty() ? QString() : " (" + told.join(", ") + ")",
                                         QString::number(each.value(3).toLongLong()),
                                         latest.isEmpty() ? QString("no date") : latest);
     }

@@ -117,7 +117,8 @@ const CommandPart kArchiveParts[] = {
      "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
     {"events",
      "archive events [--kind LIST] [--result pass|fail|not-tested|none] [--from YYYY-MM-DD] "
-     "[--to YYYY-MM-DD] [--instrument NAME] [--user TEXT] [--job TEXT] [--format text|csv|json]",
+     "[--to YYYY-MM-DD] [--instrument NAME] [--user TEXT] [--job TEXT] [--format text|csv|json] "
+     "[-o FILE]",
      "The tests the archived sessions hold, one row per sensor tested, in time order: time, "
      "instrument, kind, sensor and gas, result, value, user, job number and session id.",
      "  --kind LIST           only these kinds: bump, calibration, zero, field-calibration,\n"
@@ -128,7 +129,8 @@ const CommandPart kArchiveParts[] = {
      "  --instrument NAME     only the tests of this instrument\n"
      "  --user TEXT           only tests by a user whose name contains TEXT (any case)\n"
      "  --job TEXT            only tests under a job number that contains TEXT (any case)\n"
-     "  --format FORMAT       text (default), csv or json\n"},
+     "  --format FORMAT       text (default), csv or json\n"
+     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
     {"set-interval",
      "archive set-interval [--bump-days N] [--cal-days N] [--warn-days N] [--instrument NAME]",
      "Sets the days between bump tests and between calibrations, and how many days before a "

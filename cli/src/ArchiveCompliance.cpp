@@ -324,7 +324,7 @@ int RunArchiveEvents(const QStringList& arguments) {
     for (const EventRow& e : events) {
         rows.push_back(EventCells(e));
     }
-    return Written(std::string(), Formatted(options.format, kEventColumns, rows, {"session"}));
+    return Written(options.output, Formatted(options.format, kEventColumns, rows, {"session"}));
 }
 
 int RunArchiveSetInterval(const QStringList& arguments) {

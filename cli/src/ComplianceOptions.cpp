@@ -130,7 +130,7 @@ bool ParseArchiveComplianceOptions(const std::vector<std::string>& args,
 
 bool ParseArchiveEventsOptions(const std::vector<std::string>& args, ArchiveEventsOptions& options,
                                std::string& message) {
-    enum { Kind = Location + 1, Result, From, To, Instrument, User, Job, Format };
+    enum { Kind = Location + 1, Result, From, To, Instrument, User, Job, Format, Output };
     static const OptionSpec kTable[] = {
         kArchiveOption,
         {"--kind", nullptr, Takes::Value,
@@ -143,6 +143,7 @@ bool ParseArchiveEventsOptions(const std::vector<std::string>& args, ArchiveEven
         {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr},
         {"--job", nullptr, Takes::Value, "a part of a job number", nullptr},
         {"--format", nullptr, Takes::Value, "text, csv or json", AcceptsEventsFormat},
+        kOutputOption,
     };
     ParsedArguments parsed;
     const char* command = "archive events";
@@ -177,8 +178,11 @@ bool ParseArchiveEventsOptions(const std::vector<std::string>& args, ArchiveEven
         case Job:
             options.job = use.value;
             break;
-        default:
+        case Format:
             options.format = use.value;
+            break;
+        default:
+            options.output = use.value;
             break;
         }
     }

@@ -24,6 +24,7 @@ struct ArchiveEventsOptions {
     std::string user;
     std::string job;
     std::string format = "text"; // text, csv or json
+    std::string output;          // empty: standard output
 };
 
 struct ArchiveIntervalOptions {

@@ -169,6 +169,7 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     pages.NewPage();
     pages.Heading(r.name, 1);
     pages.Paragraph("Serial number: " + (r.serial.isEmpty() ? QString("not reported") : r.serial) +
+                    "\nFirmware: " + (r.firmware.isEmpty() ? QString("not reported") : r.firmware) +
                     "\nSessions: " + QString::number(r.sessions) +
                     (r.firstDay.isEmpty() ? QString() : ", " + r.firstDay + " to " + r.lastDay) +
                     "\nIntervals: bump test " + Every(r.intervals.bumpDays) + ", calibration " +
@@ -180,7 +181,9 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     pages.Heading("Sensors", 2);
     std::vector<PageRow> rows;
     for (const SensorStatus& s : r.status.sensors) {
-        rows.push_back({Plain(QString::number(s.sensor)), Plain(Std(SensorGasName(s.sensor))),
+        const std::string range = SensorRange(s.sensor);
+        rows.push_back({Plain(range.empty() ? "code " + QString::number(s.sensor) : Std(range)),
+                        Plain(Std(SensorGasName(s.sensor))),
                         Plain(TimeOr(s.bump.tested, s.bump.lastStamp)), Plain(ResultOf(s.bump)),
                         Plain(DueOf(s.bump)),
                         Plain(TimeOr(s.calibration.tested, s.calibration.lastStamp)),
@@ -190,9 +193,10 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("No sensor has been tested.");
     } else {
-        pages.Table({"Sensor", "Gas", "Last bump test", "Result", "Bump due", "Last calibration",
-                     "Result", "Calibration due", "Status", "Failures since pass"},
-                    rows, {1.1, 1, 2.1, 1.1, 1.7, 2.1, 1.1, 1.7, 1.5, 1.4});
+        pages.Table({"Sensor range", "Gas", "Last bump test", "Result", "Bump due",
+                     "Last calibration", "Result", "Calibration due", "Status",
+                     "Failures since pass"},
+                    rows, {2.3, 0.9, 2.1, 1.1, 1.7, 2.1, 1.1, 1.7, 1.4, 1.3});
     }
 
     pages.Heading("Failures and what followed", 2);

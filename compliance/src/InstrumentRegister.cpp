@@ -305,7 +305,8 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
         QSqlQuery query(db);
         query.setForwardOnly(true);
         query.prepare(QString("SELECT i.id, %1, i.serial_number, o.bump_days, o.calibration_days,"
-                              " o.warning_days FROM instruments i LEFT JOIN service_intervals o"
+                              " o.warning_days, i.firmware FROM instruments i"
+                              " LEFT JOIN service_intervals o"
                               " ON o.scope = i.id AND o.scope <> 0%2 ORDER BY 2, i.id")
                           .arg(kLabel, among("i.id")));
         for (qint64 id : only) {
@@ -319,6 +320,7 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
             record.id = query.value(0).toLongLong();
             record.name = query.value(1).toString();
             record.serial = query.value(2).toString();
+            record.firmware = query.value(6).toString();
             IntervalOverride own;
             for (int k = 0; k < 3; ++k) {
                 if (!query.isNull(3 + k)) {

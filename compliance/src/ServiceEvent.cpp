@@ -159,6 +159,11 @@ std::string SensorGasUnit(int sensor) {
     return sensor >= 0 ? std::string(GasInfoOf(static_cast<unsigned>(sensor)).Unit) : std::string();
 }
 
+std::string SensorRange(int sensor) {
+    return sensor >= 0 ? std::string(GasInfoOf(static_cast<unsigned>(sensor)).Range)
+                       : std::string();
+}
+
 SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
     SessionTests tests;
     const ModeNameList noNames;

@@ -22,10 +22,10 @@ struct GasInfoTable {
     GasInfo rows[kGasCodes + 1];
     GasInfoTable() {
         for (int code = 0; code < kGasCodes; ++code) {
-            rows[code] =
-                GasInfo{kGasTexts[code].Name, kGasTexts[code].Unit, GasCodeTable[code].Scale};
+            rows[code] = GasInfo{kGasTexts[code].Name, kGasTexts[code].Unit,
+                                 GasCodeTable[code].Scale, SensorRangeTable[code]};
         }
-        rows[kGasCodes] = GasInfo{"", "", 1};
+        rows[kGasCodes] = GasInfo{"", "", 1, ""};
     }
 };
 

@@ -230,8 +230,15 @@ TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
 TEST_P(ArchiveHistoryTest, AnArchiveMadeBeforeTheHistoryBeginsItWithItsSessions) {
     // Schema version 4 is the last without the history.
     ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 4)) << m_archive.Error().toStdString();
-    const qint64 instrument = m_archive.Instrument(archive::NamedInstrument("old"), "old");
-    ASSERT_GT(instrument, 0);
+    // The instrument as the program of that version made it.
+    qint64 instrument = 0;
+    {
+        QSqlQuery q(QSqlDatabase::database(m_archive.ConnectionName()));
+        ASSERT_TRUE(q.exec("INSERT INTO instruments (identity_key, name, first_seen)"
+                           " VALUES ('name:old', 'old', 1)"));
+        ASSERT_TRUE(q.exec("SELECT id FROM instruments") && q.next());
+        instrument = q.value(0).toLongLong();
+    }
     Import(m_archive, instrument);
     ASSERT_EQ(m_archive.RenameInstrument("old", "older"), archive::RenameResult::Renamed);
     m_archive.Close();

@@ -32,8 +32,8 @@ const std::string kModes[4] = {"Survey", "", "", ""};
 InstrumentFacts Facts(const char* serial, char model = 'A') {
     std::string config(600, '\0');
     config[5] = model;
-    return model == 0 ? InstrumentFacts{"", "", serial}
-                      : InstrumentFacts{"V11!AUpload flag!11!129!N!", config, serial};
+    return model == 0 ? InstrumentFacts{"", "", serial, ""}
+                      : InstrumentFacts{"V11!AUpload flag!11!129!N!", config, serial, ""};
 }
 
 archive::InstrumentIdentity Identity(const char* serial, char model = 'A') {
@@ -211,6 +211,36 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
             EXPECT_TRUE(stats.perInstrument.value(line).startsWith(c.listed))
                 << stats.perInstrument.join('\n').toStdString();
         }
+    }
+}
+
+// The firmware version is what the instrument reported last; a connection that reports none (its
+// driver text has no such test, or the read went unanswered) leaves it, and it never decides who
+// the instrument is.
+TEST_P(ArchiveInstrumentTest, TheFirmwareVersionIsTheLastReported) {
+    const struct {
+        const char* reported;
+        const char* listed;
+    } visits[] = {
+        {"", "SN-1: "},
+        {"4.12.0003  ", "SN-1 (firmware 4.12.0003): "},
+        {"", "SN-1 (firmware 4.12.0003): "},
+        {"4.13\x01", "SN-1 (firmware 4.13): "},
+    };
+    qint64 first = 0;
+    for (const auto& visit : visits) {
+        SCOPED_TRACE(visit.listed);
+        InstrumentFacts facts = Facts("SN-1", 'A');
+        facts.firmwareVersion = visit.reported;
+        const qint64 id = m_archive.Instrument(archive::IdentifyInstrument(facts, kModes), "");
+        ASSERT_GT(id, 0) << m_archive.Error().toStdString();
+        first = first == 0 ? id : first;
+        EXPECT_EQ(id, first);
+        archive::ArchiveStats stats;
+        ASSERT_TRUE(m_archive.Stats(stats));
+        EXPECT_EQ(stats.perInstrument.size(), 1);
+        EXPECT_TRUE(stats.perInstrument.value(0).startsWith(visit.listed))
+            << stats.perInstrument.join('\n').toStdString();
     }
 }
 

@@ -155,11 +155,12 @@ TEST_P(PaceTest, FastSaysWhatTheDesignedPaceSays) {
 }
 
 // Refusals are resent, dropped answers and spoilt checksums end in time-outs and re-asks, noise
-// before a frame is skipped: each at both paces alike.
+// before a frame is skipped: each at both paces alike. Time-outs are waited in real time at both
+// paces, so each seed is one whose faults cost a few of them rather than many.
 INSTANTIATE_TEST_SUITE_P(Faults, PaceTest,
                          ::testing::Values(Case{"", 1, 0}, Case{"refuse:0.2", 2, ID_COMMS_TIMEOUT},
                                            Case{"drop:0.1", 3, ID_COMMS_TIMEOUT},
-                                           Case{"checksum:0.03", 4, ID_COMMS_CHECKSUM_ERROR},
+                                           Case{"checksum:0.03", 1, ID_COMMS_CHECKSUM_ERROR},
                                            Case{"garbage:0.5", 5, 0}));
 
 } // namespace

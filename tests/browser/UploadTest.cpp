@@ -39,6 +39,86 @@ TEST_F(BrowserTest, DriverTextWithLetterARequestsNoConfigurationBlock) {
     EXPECT_TRUE(view.ended[0].second);
 }
 
+// What the instrument tells about itself is read where its driver text describes it, one read in
+// the place of each idle poll, and the polls go on with "Upload flag" current again.
+TEST_F(BrowserTest, TheIdentityTestsTheDriverTextDescribesAreReadInThePlaceOfPolls) {
+    struct Case {
+        std::vector<std::string> tests;
+        std::vector<std::string> answers; // one per read, in order
+        Calls calls;                      // after the driver text's own
+        std::string serial, firmware;
+    };
+    const Case cases[] = {
+        {{}, {}, {"Ask 0"}, "", ""},
+        {{"Serial number"},
+         {"VAN-3   "},
+         {"Find Serial number", "Ask 0", "Find Upload flag", "Ask 0"},
+         "VAN-3",
+         ""},
+        {{"Serial number", "Firmware version", "Software version"},
+         {"VAN-3", "4.12.0003"},
+         {"Find Serial number", "Ask 0", "Find Firmware version", "Ask 0", "Find Upload flag",
+          "Ask 0"},
+         "VAN-3",
+         "4.12.0003"},
+        {{"Software version"},
+         {"2.0 "},
+         {"Find Software version", "Ask 0", "Find Upload flag", "Ask 0"},
+         "",
+         "2.0"},
+        // An empty answer leaves the fact to the next test that tells it.
+        {{"Firmware version", "Software version"},
+         {"", "2.1"},
+         {"Find Firmware version", "Ask 0", "Find Software version", "Ask 0", "Find Upload flag",
+          "Ask 0"},
+         "",
+         "2.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.calls.size());
+        comms.instrumentTests = {{"Upload flag", 'A'}};
+        for (const std::string& test : c.tests) {
+            comms.instrumentTests[test] = 'A';
+        }
+        browser->Start();
+        browser->OnAskDone();
+        browser->OnSetDone();
+        comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+        browser->OnUploadDone();
+        for (const std::string& answer : c.answers) {
+            EXPECT_FALSE(browser->StartUpComplete());
+            comms.newString = answer;
+            browser->OnAskDone();
+        }
+        Calls calls = comms.Take();
+        calls.erase(calls.begin(), calls.begin() + 8); // Ask, Set, Get, ReadDriver, Find, Sensor
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(browser->UploadState(), 2);
+        EXPECT_TRUE(browser->StartUpComplete());
+        EXPECT_EQ(browser->Facts().serialNumber, c.serial);
+        EXPECT_EQ(browser->Facts().firmwareVersion, c.firmware);
+    }
+}
+
+// An instrument that does not answer the read still comes on line, without a box.
+TEST_F(BrowserTest, ASilentIdentityReadEndsTheStartUpWithoutIt) {
+    comms.instrumentTests = {{"Upload flag", 'A'}, {"Serial number", 'A'}};
+    browser->Start();
+    browser->OnAskDone();
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!AUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    for (int i = 0; i < UploadMachine::kAttemptsPerStep; ++i) {
+        browser->OnTimeout();
+    }
+    EXPECT_EQ(comms.Take().back(), "Ask 0");
+    EXPECT_EQ(comms.current, "Upload flag");
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(browser->Facts().serialNumber, "");
+}
+
 TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
     browser->Start();
     browser->OnAskDone();

@@ -30,6 +30,9 @@ protected:
         ASSERT_GT(compliancetest::ImportSessions(
                       store, "bad", {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-"}}),
                   0);
+        archive::InstrumentIdentity reported = archive::NamedInstrument("good");
+        reported.firmwareVersion = "4.12.0003";
+        ASSERT_GT(store.Instrument(reported, "good"), 0);
     }
 
     // The texts of one column, row by row.
@@ -52,10 +55,12 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     QTableWidget* table = window.Table();
     EXPECT_EQ(Column(table, 0), (QStringList{"bad", "good"}));
     // The status in words, whatever the colour behind it.
-    EXPECT_EQ(Column(table, 2), (QStringList{"Failed", "Ok"}));
-    EXPECT_EQ(table->item(0, 2)->toolTip(), "Bump test of CO failed on 2026-12-01");
-    EXPECT_EQ(Column(table, 3), (QStringList{"CO: bump 2026-12-01, calibration 2027-05-29",
+    EXPECT_EQ(Column(table, 2), (QStringList{"", "4.12.0003"}));
+    EXPECT_EQ(Column(table, 3), (QStringList{"Failed", "Ok"}));
+    EXPECT_EQ(table->item(0, 3)->toolTip(), "Bump test of CO failed on 2026-12-01");
+    EXPECT_EQ(Column(table, 4), (QStringList{"CO: bump 2026-12-01, calibration 2027-05-29",
                                              "CO: bump 2026-12-02, calibration 2027-05-30"}));
+    EXPECT_EQ(table->item(0, 4)->toolTip(), "CO: 0..1000 PPM CO");
     EXPECT_EQ(window.Summary()->text(), "2 instruments, 1 overdue or failed");
 
     window.AttentionOnly()->setChecked(true);
@@ -70,8 +75,8 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
 
     // Its own bump interval of a week: still failed; good's calibration every 10 days is due.
     ASSERT_TRUE(window.SetIntervals(1, 7, 10, 14));
-    EXPECT_EQ(Column(table, 2), (QStringList{"Failed", "Due"}));
-    EXPECT_EQ(table->item(1, 3)->text(), "CO: bump 2026-12-08, calibration 2026-12-11");
+    EXPECT_EQ(Column(table, 3), (QStringList{"Failed", "Due"}));
+    EXPECT_EQ(table->item(1, 4)->text(), "CO: bump 2026-12-08, calibration 2026-12-11");
 
     const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
     EXPECT_EQ(window.SavePack(pack), QString());

@@ -166,10 +166,12 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
     Connect();
     ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
     EXPECT_EQ(view.ended.front(), std::make_pair(BrowserRequest::StartUp, true));
-    // What it told about itself: its driver text, its configuration block, its serial number.
+    // What it told about itself: its driver text, its configuration block, its serial number
+    // and firmware version.
     EXPECT_NE(session.Facts().driverText.find("Serial number"), std::string::npos);
     EXPECT_EQ(session.Facts().configBlock.size(), 600u);
     EXPECT_EQ(session.Facts().serialNumber, "VAN-3");
+    EXPECT_EQ(session.Facts().firmwareVersion, "4.12.0003");
     EXPECT_TRUE(session.Browser().Idle());
     EXPECT_FALSE(session.Report().ModeNames[0].empty());
 

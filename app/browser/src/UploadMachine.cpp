@@ -8,7 +8,20 @@ namespace {
 const char* const kUploadFlag = "Upload flag";
 const char* const kSectorToUpload = "Sector to upload";
 const char* const kIndexToUpload = "Index to upload";
-const char* const kSerialNumber = "Serial number";
+
+// What the instrument is asked about itself once its driver text has come, in this order and
+// each where that text describes it. Of two tests that fill one fact, the first found serves.
+struct IdentityRead {
+    const char* test;
+    std::string InstrumentFacts::*fact;
+};
+const IdentityRead kIdentityReads[] = {
+    {"Serial number", &InstrumentFacts::serialNumber},
+    {"Firmware version", &InstrumentFacts::firmwareVersion},
+    {"Software version", &InstrumentFacts::firmwareVersion},
+};
+constexpr int kIdentityReadCount =
+    static_cast<int>(sizeof kIdentityReads / sizeof kIdentityReads[0]);
 
 // Values written to "Upload flag": what the instrument is to stream.
 constexpr unsigned int kSendDriverText = 10;
@@ -46,7 +59,7 @@ const M::Row M::kRows[12] = {
     /*  8 SessionSectorWritten */ {&M::ResumeIfLost,     &M::WriteOffset,     &M::Nothing,            &M::WriteSector,        false},
     /*  9 SessionOffsetWritten */ {&M::ResumeIfLost,     &M::WriteUploadFlag, &M::Nothing,            &M::WriteOffset,        false},
     /* 10 SessionUnderWay      */ {&M::ResumeIfLost,     &M::Nothing,         &M::ReceivePiece,       &M::WriteSector,        false},
-    /* 11 SerialNumber         */ {&M::ReceiveSerialNumber, &M::Nothing,      &M::Nothing,            &M::Nothing,            true},
+    /* 11 Identity             */ {&M::ReceiveIdentity,  &M::Nothing,         &M::Nothing,            &M::Nothing,            true},
 };
 // clang-format on
 
@@ -180,7 +193,8 @@ void UploadMachine::ReceiveDriverText() {
     }
     m_comms.SetSensorNumber(1);
     if (letter == 'A') {
-        ReadSerialNumber();
+        m_identityTest = 0;
+        ReadIdentity();
     } else {
         m_state = UploadState::ConfigBlock;
         m_comms.Set(kSendConfigBlock);
@@ -203,35 +217,45 @@ void UploadMachine::ReceiveConfigBlock() {
                                static_cast<size_t>(length));
     ReadModeNames(m_infoBuffer, length, m_report.ModeNames);
     m_comms.SetSensorNumber(1);
-    ReadSerialNumber();
+    m_identityTest = 0;
+    ReadIdentity();
 }
 
-void UploadMachine::ReadSerialNumber() {
-    // One read of the serial number, in the place of the first idle poll, tells this instrument
-    // from every other of its model; the rest of the conversation stays as it is.
-    if (!m_comms.HasTest(kSerialNumber) || m_comms.FindTest(kSerialNumber) == 0) {
-        ReturnToIdle();
-        FinishStartUp();
-        m_comms.Ask(0);
-        return;
+void UploadMachine::ReadIdentity() {
+    // Each read takes the place of one idle poll; the rest of the conversation stays as it is.
+    // Reading the serial number tells this instrument from every other of its model.
+    bool chosen = false;
+    for (; m_identityTest < kIdentityReadCount; ++m_identityTest) {
+        const IdentityRead& read = kIdentityReads[m_identityTest];
+        if (!(m_facts.*read.fact).empty() || !m_comms.HasTest(read.test)) {
+            continue;
+        }
+        chosen = true;
+        if (m_comms.FindTest(read.test) != 0) {
+            m_state = UploadState::Identity;
+            m_failures = 0;
+            m_spoiledFailures = 0;
+            m_resume = false;
+            m_comms.Ask(0);
+            return;
+        }
     }
-    m_state = UploadState::SerialNumber;
-    m_failures = 0;
-    m_spoiledFailures = 0;
-    m_resume = false;
-    m_comms.Ask(0);
-}
-
-void UploadMachine::ReceiveSerialNumber() {
-    // A fixed-length text: the blanks and zeros that pad it are not part of the number.
-    std::string serial = m_comms.GetNewString();
-    const size_t end = serial.find_last_not_of(' ');
-    serial.resize(end == std::string::npos ? 0 : end + 1);
-    m_facts.serialNumber = serial;
-    m_comms.FindTest(kUploadFlag);
+    if (chosen || m_state == UploadState::Identity) {
+        m_comms.FindTest(kUploadFlag);
+    }
     ReturnToIdle();
     FinishStartUp();
     m_comms.Ask(0);
+}
+
+void UploadMachine::ReceiveIdentity() {
+    // A fixed-length text: the blanks and zeros that pad it are not part of it.
+    std::string text = m_comms.GetNewString();
+    const size_t end = text.find_last_not_of(' ');
+    text.resize(end == std::string::npos ? 0 : end + 1);
+    m_facts.*kIdentityReads[m_identityTest].fact = text;
+    ++m_identityTest;
+    ReadIdentity();
 }
 
 void UploadMachine::FinishStartUp() {
@@ -368,9 +392,8 @@ void UploadMachine::ReturnToIdle() {
 
 void UploadMachine::GiveUp() {
     // The start-up never gets here before the driver text has come (state 0 keeps asking); the
-    // configuration block and the serial number are what it may lack.
-    const bool startUp =
-        m_state == UploadState::ConfigBlock || m_state == UploadState::SerialNumber;
+    // configuration block and what it tells about itself are what it may lack.
+    const bool startUp = m_state == UploadState::ConfigBlock || m_state == UploadState::Identity;
     const BrowserRequest request = CurrentRequest();
     // Silence and spoiled replies call for different remedies: the user is told which it was.
     const bool spoiled = m_spoiledFailures > 0;
@@ -423,7 +446,7 @@ void UploadMachine::LinkLost() {
 }
 
 BrowserRequest UploadMachine::CurrentRequest() const {
-    return m_state <= UploadState::ConfigBlock || m_state == UploadState::SerialNumber
+    return m_state <= UploadState::ConfigBlock || m_state == UploadState::Identity
                ? BrowserRequest::StartUp
                : m_transfer.request;
 }

@@ -17,9 +17,10 @@ namespace archive {
 // reported otherwise. The mode names are left out so that renaming a mode changes nothing; they are
 // kept beside it for rendering.
 struct InstrumentIdentity {
-    QString serialNumber; // empty when it reports none
-    QString name;         // the name the user gave it; empty when none
-    QString fingerprint;  // "tavon:" and 32 hexadecimal digits; empty when nothing was reported
+    QString serialNumber;    // empty when it reports none
+    QString firmwareVersion; // likewise; kept as last reported, never part of who it is
+    QString name;            // the name the user gave it; empty when none
+    QString fingerprint;     // "tavon:" and 32 hexadecimal digits; empty when nothing was reported
     QByteArray driverText;
     QByteArray configBlock;
     QByteArray modeNames[4]; // as the report shows them (code page bytes)

@@ -26,6 +26,7 @@ struct InstrumentRecord {
     qint64 id = 0;
     QString name;     // what the archive calls it
     QString serial;   // empty when it reports none
+    QString firmware; // the version it reported last; empty when none
     QString firstDay; // of its first and last dated session; empty with none
     QString lastDay;
     int sessions = 0;

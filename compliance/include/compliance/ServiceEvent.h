@@ -57,6 +57,8 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot);
 // The name and unit of a sensor's gas ("CO", "ppm"); a code beyond the gas table is "gas N".
 std::string SensorGasName(int sensor);
 std::string SensorGasUnit(int sensor);
+// The range the report labels the sensor with ("0..1000 PPM CO"); empty beyond the table.
+std::string SensorRange(int sensor);
 
 // The outcomes that decide a sensor's status, packed into one short text per session so that the
 // whole register is read from one column of the sessions: bump tests, calibrations and field

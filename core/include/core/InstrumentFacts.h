@@ -3,14 +3,15 @@
 #include <string>
 
 // What an instrument tells about itself when it is connected: its driver text, its configuration
-// block (empty when the driver text says it has none to send) and its serial number (empty when
-// the driver text describes no "Serial number" test). The archive files sessions under the
-// instrument they came from by these, and the session tree belongs to the instrument whose facts
-// it was read with.
+// block (empty when the driver text says it has none to send), and its serial number and firmware
+// version (each empty when the driver text describes no test that reads it). The archive files
+// sessions under the instrument they came from by these, and the session tree belongs to the
+// instrument whose facts it was read with.
 struct InstrumentFacts {
     std::string driverText;
     std::string configBlock;
-    std::string serialNumber; // trailing blanks and NULs of the fixed-length text removed
+    std::string serialNumber;    // trailing blanks and NULs of the fixed-length text removed
+    std::string firmwareVersion; // likewise; from "Firmware version", else "Software version"
 
     bool Known() const { return !driverText.empty(); }
     // The same physical instrument: the serial numbers agree where both report one; without one,

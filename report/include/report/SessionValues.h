@@ -62,11 +62,14 @@ const char* RecordKindWord(RecordKind kind);
 
 // What the instrument's gas codes 0 to 15 mean. Name is the gas as the report's column heading
 // names it, without its padding ("LEL", "CO", ...); Unit is the unit of the scaled value, empty
-// where none is known; Scale is the divisor from the stored number to that unit (1, 10 or 100).
+// where none is known; Scale is the divisor from the stored number to that unit (1, 10 or 100);
+// Range is the sensor's range as the report labels a sensor of that code ("0..1000 PPM CO"),
+// empty where it has none.
 struct GasInfo {
     const char* Name;
     const char* Unit;
     int32_t Scale;
+    const char* Range;
 };
 constexpr int kGasCodes = 16;
 // code: 0 to 15; any other code gives an entry with an empty name and unit and scale 1.

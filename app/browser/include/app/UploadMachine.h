@@ -26,7 +26,8 @@ enum class UploadState : int32_t {
     SessionSectorWritten = 8,
     SessionOffsetWritten = 9,
     SessionUnderWay = 10,
-    SerialNumber = 11, // start-up: the serial number is read, where the driver text describes it
+    Identity = 11, // start-up: the serial number and firmware version are read, where the driver
+                   // text describes them
 };
 
 // Why the last request failed.
@@ -151,8 +152,8 @@ private:
     void ReceiveDriverText();
     void AskForConfigBlock();
     void ReceiveConfigBlock();
-    void ReadSerialNumber();
-    void ReceiveSerialNumber();
+    void ReadIdentity();
+    void ReceiveIdentity();
     void WriteFirstSector();
     void WriteSector() { Send(SectorWritten); }
     void WriteOffset() { Send(OffsetWritten); }
@@ -193,6 +194,7 @@ private:
     int m_spoiledFailures = 0;   // attempts at the current step that a spoiled reply cost
     RequestFailure m_lastFailure = RequestFailure::None;
     InstrumentFacts m_facts;
+    int m_identityTest = 0; // the entry of the identity reads under way or next
     bool m_waiting = false; // the view was told that the start-up waits for the instrument
 
     // The driver text and the configuration block, with the zero after them.
