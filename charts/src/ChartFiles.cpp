@@ -4,6 +4,8 @@
 #include "charts/BarholePlot.h"
 #include "charts/SessionChartPlot.h"
 
+#include <QBuffer>
+#include <QDateTime>
 #include <QPdfWriter>
 #include <QPixmap>
 #include <QSaveFile>
@@ -23,6 +25,32 @@ int RowsPerPage(QSize size) {
 
 int ProfilesPerPage(QSize size) {
     return RowsPerPage(size) * BarholePlot::ColumnsFor(size.width());
+}
+
+// Qt writes the moment the PDF was made as "/CreationDate (D:20261208074607Z)" (or with
+// "+01'00'") in the document's information at its top: the chart's last time takes its place,
+// then as many spaces as that is shorter.
+QByteArray PinCreationDate(QByteArray bytes, const charts::SessionChart* chart) {
+    static const QByteArray kKey("/CreationDate (");
+    const qsizetype start = bytes.indexOf(kKey);
+    const qsizetype end = start < 0 ? -1 : bytes.indexOf(')', start + kKey.size());
+    if (end < 0) {
+        return bytes;
+    }
+    QByteArray entry;
+    if (chart != nullptr && chart->hasTime) {
+        // The instrument's clock knows no time zone, and none is said.
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(chart->lastTime, Qt::UTC);
+        if (at.isValid() && at.date().year() >= 1000 && at.date().year() <= 9999) {
+            entry = kKey + "D:" + at.toString("yyyyMMddHHmmss").toLatin1() + ")";
+        }
+    }
+    const qsizetype length = end + 1 - start;
+    if (entry.size() > length) {
+        entry.clear();
+    }
+    bytes.replace(start, length, entry + QByteArray(length - entry.size(), ' '));
+    return bytes;
 }
 
 } // namespace
@@ -59,8 +87,11 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
     if (!OpenForWriting(file, error)) {
         return false;
     }
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        const SteadyHashing steady;
+        QPdfWriter writer(&pdf);
         writer.setCreator("Tavon Datalogging");
         writer.setResolution(kScreenDpi);
         const QSizeF points(size.width() * 72.0 / kScreenDpi, size.height() * 72.0 / kScreenDpi);
@@ -77,7 +108,7 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
         });
         painter.end();
     }
-    return CommitWriting(file, error);
+    return CommitPdf(file, pdf, &plot.Chart(), error);
 }
 
 PictureLayout LayOutPicture(QSize size, size_t profiles) {
@@ -133,6 +164,17 @@ bool BeginDrawing(QCPPainter& painter, QPdfWriter& writer, QSaveFile& file, QStr
     }
     painter.setMode(QCPPainter::pmVectorized);
     return true;
+}
+
+bool CommitPdf(QSaveFile& file, const QBuffer& pdf, const charts::SessionChart* chart,
+               QString& error) {
+    const QByteArray bytes = PinCreationDate(pdf.data(), chart);
+    if (file.write(bytes) != bytes.size()) {
+        error = QString("cannot write \"%1\": %2").arg(file.fileName(), file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return CommitWriting(file, error);
 }
 
 bool CommitWriting(QSaveFile& file, QString& error) {

@@ -6,6 +6,7 @@
 #include "reportdoc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QFontDatabase>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -65,8 +66,11 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
     if (!OpenForWriting(file, error)) {
         return false;
     }
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        const SteadyHashing steady;
+        QPdfWriter writer(&pdf);
         writer.setCreator("Tavon Datalogging");
         writer.setTitle(heading);
         writer.setResolution(kDpi);
@@ -138,5 +142,5 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         }
         painter.end();
     }
-    return CommitWriting(file, error);
+    return CommitPdf(file, pdf, chart != nullptr ? &chart->Chart() : nullptr, error);
 }

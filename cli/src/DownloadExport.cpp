@@ -5,6 +5,16 @@
 #include "export/SessionExport.h"
 #include "report/Report.h"
 
+std::string ExportPath(const std::string& reportPath, ExportFormat format) {
+    const std::string suffix = ".rtf";
+    const bool hasSuffix =
+        reportPath.size() >= suffix.size() &&
+        reportPath.compare(reportPath.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string stem =
+        hasSuffix ? reportPath.substr(0, reportPath.size() - suffix.size()) : reportPath;
+    return stem + ExportFormatSuffix(format);
+}
+
 bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,
                          SessionByteSource& source, const ReportState& report,
                          const std::vector<ExportFormat>& formats, const FileWriter& write) {
@@ -16,17 +26,10 @@ bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_
         sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
     }
     const LogFilter filter = ReportFilter(report);
-
-    const std::string suffix = ".rtf";
-    const bool hasSuffix =
-        reportPath.size() >= suffix.size() &&
-        reportPath.compare(reportPath.size() - suffix.size(), suffix.size(), suffix) == 0;
-    const std::string stem =
-        hasSuffix ? reportPath.substr(0, reportPath.size() - suffix.size()) : reportPath;
     bool ok = true;
     for (ExportFormat format : formats) {
         const QByteArray data = ExportSessions(sessions, format, filter);
-        const std::string path = stem + ExportFormatSuffix(format);
+        const std::string path = ExportPath(reportPath, format);
         const bool written = write ? write(path, data.toStdString())
                                    : WriteOutput(path, data.toStdString()) == kExitOk;
         ok = written && ok;

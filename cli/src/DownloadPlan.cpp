@@ -84,12 +84,14 @@ DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
     return plan;
 }
 
-int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held) {
+int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held,
+             const std::function<bool(const ReportJob&)>& written) {
     int dropped = 0;
     std::vector<ReportJob> kept;
     for (ReportJob& job : plan.jobs) {
         if (!job.sessionSlots.empty() &&
-            std::all_of(job.sessionSlots.begin(), job.sessionSlots.end(), held)) {
+            std::all_of(job.sessionSlots.begin(), job.sessionSlots.end(), held) &&
+            (!written || written(job))) {
             dropped += static_cast<int>(job.sessionSlots.size());
         } else {
             kept.push_back(std::move(job));

@@ -33,8 +33,11 @@ struct DownloadPlan {
 // "-2", "-3"... so that no report replaces another.
 // Takes out of the plan what need not be uploaded: a slot's report whose session is held, and a
 // day whose every session is held (a day with anything new stays: its held sessions are read back
-// from the archive, not uploaded). Returns how many sessions were taken out.
-int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held);
+// from the archive, not uploaded). With `written`, such a report is taken out only when it says
+// that the report's files are there already; the others are written from the archive. Returns
+// how many sessions were taken out.
+int DropHeld(DownloadPlan& plan, const std::function<bool(int16_t)>& held,
+             const std::function<bool(const ReportJob&)>& written = nullptr);
 
 DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
                           const DownloadOptions& options);

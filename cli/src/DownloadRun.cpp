@@ -190,7 +190,9 @@ void DownloadRun::IndexEnded(bool ok) {
         // new.
         const auto held = [this](int16_t slot) { return m_keeper->Held(slot); };
         if (m_options.newOnly) {
-            DropHeld(m_plan, held);
+            // A placement's day with nothing new stays when its files are not there (a visit
+            // stopped before writing them, a folder emptied): it is written from the archive.
+            DropHeld(m_plan, held, [this](const ReportJob& job) { return FilesThere(job); });
         }
         m_browser->SetStoredSessions([this](int16_t slot) {
             return !m_keeper->Failed() && m_keeper->Held(slot) && m_keeper->Restore(m_image, slot);
@@ -314,11 +316,50 @@ void DownloadRun::WriteReport(const ReportJob& job) {
         m_outputFailed = !Draw(m_pdfWriter, job, folder, stem + ".pdf") || m_outputFailed;
     }
     if (m_chartWriter && !m_options.plot.empty()) {
-        // Beside a PDF report, the chart's PDF takes a name of its own.
-        const std::string name =
-            stem + (m_pdfWriter && m_options.plot == "pdf" ? "-chart." : ".") + m_options.plot;
-        m_outputFailed = !Draw(m_chartWriter, job, folder, name) || m_outputFailed;
+        m_outputFailed = !Draw(m_chartWriter, job, folder, ChartName(stem)) || m_outputFailed;
     }
+}
+
+std::string DownloadRun::ChartName(const std::string& stem) const {
+    // Beside a PDF report, the chart's PDF takes a name of its own.
+    return stem + (m_pdfWriter && m_options.plot == "pdf" ? "-chart." : ".") + m_options.plot;
+}
+
+std::vector<std::string> DownloadRun::FileNames(const ReportJob& job) const {
+    std::vector<std::string> names = {job.fileName};
+    for (ExportFormat format : m_options.exportFormats) {
+        names.push_back(ExportPath(job.fileName, format));
+    }
+    const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));
+    if (m_pdfWriter) {
+        names.push_back(stem + ".pdf");
+    }
+    if (m_chartWriter && !m_options.plot.empty()) {
+        names.push_back(ChartName(stem));
+    }
+    return names;
+}
+
+bool DownloadRun::FilesThere(const ReportJob& job) {
+    if (m_placement == nullptr) {
+        return true; // a download's --new-only writes only the days with something new
+    }
+    // A folder named after the sessions' job or user needs them read back to be found; they
+    // are read back again when the report is written, and erased when it is not, so that the
+    // dump holds what it held before.
+    const bool read = m_placement->ReadsSessions();
+    if (read) {
+        for (int16_t slot : job.sessionSlots) {
+            m_keeper->Restore(m_image, slot);
+        }
+    }
+    const bool there = m_placement->Holds(job, FileNames(job));
+    if (read && there) {
+        for (int16_t slot : job.sessionSlots) {
+            EraseSector(LogImage::DataSector(slot));
+        }
+    }
+    return there;
 }
 
 bool DownloadRun::Draw(const ChartWriter& writer, const ReportJob& job, const std::string& folder,

@@ -119,6 +119,12 @@ private:
     void StartJob();
     void KeepIndex();
     void WriteReport(const ReportJob& job);
+    // The files WriteReport writes for a report, by name: the report, its exports, its PDF and
+    // its chart.
+    std::vector<std::string> FileNames(const ReportJob& job) const;
+    std::string ChartName(const std::string& stem) const;
+    // With a placement: whether a report held whole by the archive has its files in place.
+    bool FilesThere(const ReportJob& job);
     // One drawn file of the report: `name` in `folder`; true when written.
     bool Draw(const ChartWriter& writer, const ReportJob& job, const std::string& folder,
               const std::string& name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ReportJob;
 
@@ -18,4 +19,9 @@ public:
     virtual bool Write(const std::string& path, const std::string& data) = 0;
     // Puts the finished file `temp` in place as `path`; `temp` is gone afterwards either way.
     virtual bool Place(const std::string& temp, const std::string& path) = 0;
+    // Whether a report's folder is named after what its sessions hold (a job number, a user
+    // name): they must then be in the image before FolderFor or Holds is asked.
+    virtual bool ReadsSessions() const = 0;
+    // Whether the report's folder holds every one of `names` already; nothing is made.
+    virtual bool Holds(const ReportJob& job, const std::vector<std::string>& names) = 0;
 };

@@ -345,6 +345,15 @@ TEST_F(PlanTest, HeldSessionsLeaveOnlyDaysWithSomethingNew) {
     EXPECT_EQ(plan.jobs[0].sessionSlots, (std::vector<int16_t>{2, 3}));
     EXPECT_EQ(DropHeld(plan, [](int16_t) { return true; }), 2);
     EXPECT_TRUE(plan.jobs.empty());
+
+    // A day held whole stays when its files are not there, to be written from the archive.
+    plan = Plan(options);
+    EXPECT_EQ(DropHeld(
+                  plan, [](int16_t) { return true; },
+                  [](const ReportJob& job) { return job.fileName != "2026-12-08.rtf"; }),
+              2);
+    ASSERT_EQ(plan.jobs.size(), 1u);
+    EXPECT_EQ(plan.jobs[0].fileName, "2026-12-08.rtf");
 }
 
 TEST_F(PlanTest, ChosenDaysAndAbsentOnes) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -368,6 +369,59 @@ TEST_F(WatchEndToEnd, FilesBesideEachReportUnderTheTemplatesFields) {
     }
     EXPECT_TRUE(someJob) << "the sessions' job numbers name folders";
     EXPECT_TRUE(someUser) << "the sessions' user names name folders";
+}
+
+TEST_F(WatchEndToEnd, NothingNewWritesOnlyTheDaysWhoseFilesWentMissing) {
+    const std::string device = StartInstruments({"--seed", "19"})[0];
+    const auto once = [&] {
+        return RunProgram("tavon-datalog",
+                          {"watch", "--once", "--ports", device, "--fast", "--pdf", "--plot", "pdf",
+                           "--export", "csv,geojson,gpx", "--archive", work + "/archive.sqlite",
+                           "--out", "out/{job}/{date}"},
+                          work, 180, Environment());
+    };
+    const RunResult first = once();
+    ASSERT_EQ(first.status, 0) << first.out << first.err;
+    const auto before = FilesUnder(work + "/out");
+    const auto reports = Reports(before);
+    ASSERT_GT(reports.size(), 2u) << first.out;
+
+    // A day's folder emptied away, another's report alone, a third's PDF alone: as if the
+    // watcher had been stopped before writing them, or someone had cleared them.
+    auto report = reports.begin();
+    testsupport::RemoveTree(work + "/out/" + report->first.substr(0, report->first.rfind('/')));
+    ++report;
+    ASSERT_EQ(std::remove((work + "/out/" + report->first).c_str()), 0);
+    ++report;
+    const std::string stem = report->first.substr(0, report->first.size() - 4);
+    ASSERT_EQ(std::remove((work + "/out/" + stem + ".pdf").c_str()), 0);
+
+    // Written again from the archive, byte for byte; the files that stayed are left alone.
+    const RunResult second = once();
+    ASSERT_EQ(second.status, 0) << second.out << second.err;
+    EXPECT_NE(second.out.find("index read: 0 new sessions, 3 days to write"), std::string::npos)
+        << second.out;
+    EXPECT_NE(second.out.find("3 days: 0 sessions uploaded, "), std::string::npos) << second.out;
+    const auto after = FilesUnder(work + "/out");
+    for (const auto& file : after) {
+        if (file.first.find("/FlashData") != std::string::npos) {
+            continue; // the dump goes beside the last report written
+        }
+        const auto was = before.find(file.first);
+        ASSERT_NE(was, before.end()) << file.first << " is new:\n" << second.out;
+        EXPECT_TRUE(was->second == file.second) << file.first << " has other bytes";
+    }
+    for (const auto& file : before) {
+        EXPECT_EQ(after.count(file.first), 1u) << file.first << " was not written again";
+    }
+
+    // With every file there, a visit with nothing new writes nothing.
+    const RunResult third = once();
+    ASSERT_EQ(third.status, 0) << third.out << third.err;
+    EXPECT_NE(third.out.find("index read: 0 new sessions, 0 days to write"), std::string::npos)
+        << third.out;
+    EXPECT_TRUE(FilesUnder(work + "/out") == after) << third.out;
+    ExpectNoPartialFile();
 }
 
 TEST_F(WatchEndToEnd, SecondWatcherSaysWhoHoldsThePort) {

@@ -294,6 +294,30 @@ TEST_F(KeptFilesTest, AFolderThatCannotBeMadeIsSaid) {
     EXPECT_NE(lines[0].find("is not a folder"), std::string::npos) << lines[0];
 }
 
+TEST_F(KeptFilesTest, HoldsOnlyWhenEveryFileIsThereAndMakesNoFolder) {
+    KeptFiles files(
+        root + "/{instrument}/{date}",
+        [](const ReportJob&) {
+            return TemplateFields{"TAV-1", "", "", ""};
+        },
+        [this](const std::string& line) { lines.push_back(line); });
+    EXPECT_FALSE(files.ReadsSessions());
+    EXPECT_TRUE(KeptFiles("out/{job}/{date}", nullptr, nullptr).ReadsSessions());
+    EXPECT_TRUE(KeptFiles("out/{user}", nullptr, nullptr).ReadsSessions());
+    ReportJob job;
+    job.fileName = "2026-12-07.rtf";
+    const std::vector<std::string> names = {"2026-12-07.rtf", "2026-12-07.pdf"};
+    EXPECT_FALSE(files.Holds(job, names));
+    EXPECT_FALSE(FileExists(root + "/TAV-1")) << "asking makes no folder";
+    const std::string folder = files.FolderFor(job);
+    ASSERT_TRUE(WriteFile(folder + "/2026-12-07.rtf", "r"));
+    ASSERT_TRUE(WriteFile(folder + "/2026-12-07-2.pdf", "p"));
+    EXPECT_FALSE(files.Holds(job, names)) << "a numbered file does not stand in for its name";
+    ASSERT_TRUE(WriteFile(folder + "/2026-12-07.pdf", "p"));
+    EXPECT_TRUE(files.Holds(job, names));
+    EXPECT_TRUE(lines.empty());
+}
+
 TEST(NumberedPath, SuffixGoesBeforeTheEnding) {
     EXPECT_EQ(NumberedPath("a/2026-12-07.rtf", 2), "a/2026-12-07-2.rtf");
     EXPECT_EQ(NumberedPath("a.b/FlashData", 3), "a.b/FlashData-3");

@@ -23,12 +23,18 @@ public:
     std::string FolderFor(const ReportJob& job) override;
     bool Write(const std::string& path, const std::string& data) override;
     bool Place(const std::string& temp, const std::string& path) override;
+    bool ReadsSessions() const override;
+    // A name counts as there when the file of that very name is; a numbered one beside it that
+    // holds other bytes does not stand in for it.
+    bool Holds(const ReportJob& job, const std::vector<std::string>& names) override;
 
     // Files written, and files left alone because they held the same bytes.
     int Written() const { return m_written; }
     int Unchanged() const { return m_unchanged; }
 
 private:
+    std::string FolderOf(const ReportJob& job);
+
     std::string m_template;
     FieldsOf m_fieldsOf;
     Log m_log;

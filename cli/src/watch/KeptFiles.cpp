@@ -62,19 +62,38 @@ KeptFiles::KeptFiles(std::string folderTemplate, FieldsOf fieldsOf, Log log)
     : m_template(std::move(folderTemplate)), m_fieldsOf(std::move(fieldsOf)),
       m_log(std::move(log)) {}
 
-std::string KeptFiles::FolderFor(const ReportJob& job) {
+std::string KeptFiles::FolderOf(const ReportJob& job) {
     TemplateFields fields = m_fieldsOf ? m_fieldsOf(job) : TemplateFields{};
     const std::string day = job.fileName.substr(0, 10);
     if (fields.date.empty() && IsIsoDate(day)) {
         fields.date = day;
     }
-    const std::string folder = ExpandOutputTemplate(m_template, fields);
+    return ExpandOutputTemplate(m_template, fields);
+}
+
+std::string KeptFiles::FolderFor(const ReportJob& job) {
+    const std::string folder = FolderOf(job);
     std::string message;
     if (!MakeFolders(folder, message)) {
         m_log(message);
         return std::string();
     }
     return folder;
+}
+
+bool KeptFiles::ReadsSessions() const {
+    return m_template.find("{job}") != std::string::npos ||
+           m_template.find("{user}") != std::string::npos;
+}
+
+bool KeptFiles::Holds(const ReportJob& job, const std::vector<std::string>& names) {
+    const std::string folder = FolderOf(job);
+    for (const std::string& name : names) {
+        if (!Exists(folder + "/" + name)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool KeptFiles::Write(const std::string& path, const std::string& data) {
