@@ -5,7 +5,6 @@
 #include "charts/SessionChartPlot.h"
 
 #include <QBuffer>
-#include <QDateTime>
 #include <QPdfWriter>
 #include <QPixmap>
 #include <QSaveFile>
@@ -27,29 +26,16 @@ int ProfilesPerPage(QSize size) {
     return RowsPerPage(size) * BarholePlot::ColumnsFor(size.width());
 }
 
-// Qt writes the moment the PDF was made as "/CreationDate (D:20261208074607Z)" (or with
-// "+01'00'") in the document's information at its top: the chart's last time takes its place,
-// then as many spaces as that is shorter.
-QByteArray PinCreationDate(QByteArray bytes, const charts::SessionChart* chart) {
+// Qt writes the moment the PDF was made as "/CreationDate (D:20261208074607Z)" in the document's
+// information at its top. It is left out, blanked where it stood so that no byte moves: a date of
+// making would give a report made again other bytes, and any other date would be untrue.
+QByteArray WithoutCreationDate(QByteArray bytes) {
     static const QByteArray kKey("/CreationDate (");
     const qsizetype start = bytes.indexOf(kKey);
     const qsizetype end = start < 0 ? -1 : bytes.indexOf(')', start + kKey.size());
-    if (end < 0) {
-        return bytes;
+    if (end >= 0) {
+        bytes.replace(start, end + 1 - start, QByteArray(end + 1 - start, ' '));
     }
-    QByteArray entry;
-    if (chart != nullptr && chart->hasTime) {
-        // The instrument's clock knows no time zone, and none is said.
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(chart->lastTime, Qt::UTC);
-        if (at.isValid() && at.date().year() >= 1000 && at.date().year() <= 9999) {
-            entry = kKey + "D:" + at.toString("yyyyMMddHHmmss").toLatin1() + ")";
-        }
-    }
-    const qsizetype length = end + 1 - start;
-    if (entry.size() > length) {
-        entry.clear();
-    }
-    bytes.replace(start, length, entry + QByteArray(length - entry.size(), ' '));
     return bytes;
 }
 
@@ -108,7 +94,7 @@ bool WriteChartPdf(SessionChartPlot& plot, const QString& path, QSize size, QStr
         });
         painter.end();
     }
-    return CommitPdf(file, pdf, &plot.Chart(), error);
+    return CommitPdf(file, pdf, error);
 }
 
 PictureLayout LayOutPicture(QSize size, size_t profiles) {
@@ -166,9 +152,8 @@ bool BeginDrawing(QCPPainter& painter, QPdfWriter& writer, QSaveFile& file, QStr
     return true;
 }
 
-bool CommitPdf(QSaveFile& file, const QBuffer& pdf, const charts::SessionChart* chart,
-               QString& error) {
-    const QByteArray bytes = PinCreationDate(pdf.data(), chart);
+bool CommitPdf(QSaveFile& file, const QBuffer& pdf, QString& error) {
+    const QByteArray bytes = WithoutCreationDate(pdf.data());
     if (file.write(bytes) != bytes.size()) {
         error = QString("cannot write \"%1\": %2").arg(file.fileName(), file.errorString());
         file.cancelWriting();

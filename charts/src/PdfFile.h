@@ -8,9 +8,6 @@ class QBuffer;
 class QCPPainter;
 class QPdfWriter;
 class QSaveFile;
-namespace charts {
-struct SessionChart;
-}
 
 // Each returns false with `error` saying why; BeginDrawing gives the file up when it fails.
 bool OpenForWriting(QSaveFile& file, QString& error);
@@ -18,11 +15,8 @@ bool OpenForWriting(QSaveFile& file, QString& error);
 bool BeginDrawing(QCPPainter& painter, QPdfWriter& writer, QSaveFile& file, QString& error);
 bool CommitWriting(QSaveFile& file, QString& error);
 // The PDF drawn into `pdf` as the file's bytes, committed. Qt stamps a PDF with the moment it was
-// made, so that the same drawing would never give the same bytes twice; the stamp becomes the
-// chart's last time (the instrument's clock), or is left out when the chart has none. Each byte
-// keeps its place: what the shorter stamp frees becomes spaces between its entries.
-bool CommitPdf(QSaveFile& file, const QBuffer& pdf, const charts::SessionChart* chart,
-               QString& error);
+// made, so that the same drawing would never give the same bytes twice: the stamp is left out.
+bool CommitPdf(QSaveFile& file, const QBuffer& pdf, QString& error);
 
 // Qt writes a PDF's fonts in the order of a hash, and a hash's seed differs from process to
 // process: while one of these lives, the hashes made are seeded alike, so that the same drawing

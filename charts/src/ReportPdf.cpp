@@ -142,5 +142,5 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         }
         painter.end();
     }
-    return CommitPdf(file, pdf, chart != nullptr ? &chart->Chart() : nullptr, error);
+    return CommitPdf(file, pdf, error);
 }
