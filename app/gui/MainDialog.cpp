@@ -18,6 +18,7 @@
 #include "ui_MainDialog.h"
 
 #include "app/SessionBrowser.h"
+#include "archive/InstrumentIdentity.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "linkselect/LinkSelection.h"
@@ -300,14 +301,27 @@ void MainDialog::ClaimLink() {
 }
 
 void MainDialog::ShowConnection() {
+    QString text;
     if (session_->LinkIsPipe()) {
-        status_->SetConnection("Connected over the pipe \"RAK Pipe\"");
-        return;
+        text = "Connected over the pipe \"RAK Pipe\"";
+    } else {
+        // The connection dialog remembers the port it opened under this key.
+        const std::string port = ReadSetting("Com Port" + env_.app.commandLine);
+        text = port.empty() ? QString("Connected over a serial port")
+                            : "Connected over " + QString::fromLocal8Bit(port.c_str());
     }
-    // The connection dialog remembers the port it opened under this key.
-    const std::string port = ReadSetting("Com Port" + env_.app.commandLine);
-    status_->SetConnection(port.empty() ? QString("Connected over a serial port")
-                                        : "Connected over " + QString::fromLocal8Bit(port.c_str()));
+    // Once it has said who it is: which instrument the tree and the archive will belong to.
+    QStringList identity;
+    const archive::InstrumentIdentity told = browser_.StartUpComplete()
+                                                 ? archive::IdentifyInstrument(browser_.Facts(), {})
+                                                 : archive::InstrumentIdentity{};
+    if (!told.serialNumber.isEmpty()) {
+        identity << "serial number " + told.serialNumber;
+    }
+    if (!told.firmwareVersion.isEmpty()) {
+        identity << "firmware " + told.firmwareVersion;
+    }
+    status_->SetConnection(identity.isEmpty() ? text : text + ": " + identity.join(", "));
 }
 
 void MainDialog::ShowOffline() {
@@ -863,6 +877,7 @@ void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
 void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
     switch (request) {
     case BrowserRequest::StartUp:
+        ShowConnection();
         status_->SetActivity(ok ? "Ready: GO uploads the session index"
                                 : "The instrument's information did not come; GO tries again");
         break;

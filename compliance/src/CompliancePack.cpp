@@ -136,8 +136,9 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
     pages.Paragraph("Archive: " + settings.archiveName + "\nStatus at the end of " + at +
                     "\nPeriod: " + (first.isEmpty() ? QString("no sessions") : first) + " to " +
                     at + "\nMade: " + settings.madeAt);
-    pages.Paragraph(QString("%1 instruments: %2 failed, %3 overdue, %4 due, %5 ok")
+    pages.Paragraph(QString("%1 instrument%2: %3 failed, %4 overdue, %5 due, %6 ok")
                         .arg(instruments.size())
+                        .arg(instruments.size() == 1 ? "" : "s")
                         .arg(counts[ServiceStatus::Failed])
                         .arg(counts[ServiceStatus::Overdue])
                         .arg(counts[ServiceStatus::Due])

@@ -681,7 +681,11 @@ TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithin
     bool ok = false;
     ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
     ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 5000));
-    EXPECT_EQ(dialog->Status().Connection(), QString("Connected over the pipe \"RAK Pipe\""));
+    // Who it is, once it has said so.
+    EXPECT_EQ(dialog->Status().Connection(),
+              QString("Connected over the pipe \"RAK Pipe\": serial number %1, firmware 4.12.0003")
+                  .arg(QString::fromStdString(dialog->Session().Facts().serialNumber)));
+    EXPECT_FALSE(dialog->Session().Facts().serialNumber.empty());
     // What the status line says as the session reports the loss.
     QStringList saidWhenLost;
     QObject scope;
