@@ -9,8 +9,12 @@ jobs=$(nproc 2>/dev/null || echo 2)
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run --Werror
 fi
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DTAVON_SANITIZE=ON -DTAVON_TESTS=ON \
-  -DTAVON_WERROR=ON >/dev/null
+  -DTAVON_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build/test -j"$jobs"
 if [ -x scripts/cross-check-windows.sh ]; then
   bash scripts/cross-check-windows.sh
