@@ -86,7 +86,7 @@ InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
     summary_ = new QLabel(this);
     table_ = new QTableWidget(0, kColumns, this);
     table_->setHorizontalHeaderLabels({"Instrument", "Serial", "Firmware", "Status",
-                                       "Next due per sensor", "Used while overdue"});
+                                       "Next due per sensor", "Used while\noverdue"});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
