@@ -79,6 +79,9 @@ TEST_F(UserGuideTest, EverySubjectHasASectionThatSaysHowToDoIt) {
         {"The archive: File > Open Archive...",
          {"File > Open Archive...", "Archive=", "Job number", "Search", "Full Day", "Export..."}},
         {"Fast Upload", {"View > Fast Upload", "Fast Upload=TRUE"}},
+        {"Instruments: tests due and the compliance report",
+         {"View > Instruments...", "Overdue and failed only", "Intervals...",
+          "Save Compliance Report as PDF...", "firmware"}},
         {"The archive on the command line: tavon-datalog archive",
          {"tavon-datalog archive", "--archive LOCATION", "archive import", "archive list",
           "archive render", "archive export", "archive plot", "archive stats",
@@ -104,7 +107,7 @@ TEST_F(UserGuideTest, MenuItemsTheGuideNamesAreTheProgramsOwn) {
         {"actionSavePdf", "File > %1"},        {"actionExport", "File > %1"},
         {"actionOpenArchive", "File > %1"},    {"actionArchiveUploads", "File > %1"},
         {"actionInstrumentName", "File > %1"}, {"actionFastUpload", "View > %1"},
-        {"actionConnect", "File > %1"},
+        {"actionConnect", "File > %1"},        {"actionInstruments", "View > %1"},
     };
     const QString text = dialog->Guide()->Text();
     for (const auto& item : items) {
