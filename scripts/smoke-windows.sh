@@ -24,6 +24,17 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
 fi
 bash scripts/install-deps.sh wine wine64 wine32:i386 xvfb xdotool imagemagick unzip socat
+# Some kernels run no 32-bit programs (a virtual machine may have that turned off). Wine's 32-bit
+# half cannot start there, and while it is installed Wine's launcher takes it for every program,
+# the 64-bit ones too: it is taken off again, and the installer's steps (4 and 5) are left out.
+installer_steps=1
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  installer_steps=0
+  if [ "$(id -u)" -ne 0 ]; then sudo apt-get remove -y -qq wine32:i386 libwine:i386 >/dev/null
+  else apt-get remove -y -qq wine32:i386 libwine:i386 >/dev/null; fi
+  echo "smoke-windows: this kernel runs no 32-bit programs, so neither the installer (one of" \
+    "them) nor Wine's 32-bit half can run here: steps 4 and 5 are left out"
+fi
 
 version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=$repo/dist/tavon-datalogging-$version-windows-x64.zip
@@ -164,61 +175,63 @@ diff -r "$work/com-reports" "$work/linux-reports" || fail "reports over COM7 dif
 stop_last
 echo "smoke-windows: 2. serial: $count reports over COM7 equal to Linux's"
 
-# --- 4. The installer, silently, and the installed program ------------------------------------
-wine "$installer" /S || fail "wine $(basename "$installer") /S"
-installed="$WINEPREFIX/drive_c/Program Files/Tavon Datalogging"
-menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavon Datalogging $version"
-for f in "$installed/tavon-datalogging.exe" "$installed/platforms/qwindows.dll" \
-         "$installed/sqldrivers/qsqlpsql.dll" "$installed/libpq.dll" \
-         "$installed/Uninstall.exe" "$menu/Tavon Datalogging.lnk"; do
-  [ -f "$f" ] || fail "the installer left no $f"
-done
-cd "$installed"
-start_ready "$work/inst-instrument.log" wine tavon-instrument.exe >/dev/null ||
-  fail "the installed tavon-instrument.exe"
-wine tavon-datalog.exe download --pipe --no-archive --out "$work/installed-reports" --quiet \
-  >/dev/null ||
-  fail "the installed tavon-datalog.exe download --pipe"
-diff -r "$work/installed-reports" "$work/linux-reports" ||
-  fail "the installed program's reports differ from Linux's"
-echo "smoke-windows: 4. installer: installed silently; its reports equal Linux's"
+if [ "$installer_steps" -eq 1 ]; then
+  # --- 4. The installer, silently, and the installed program ------------------------------------
+  wine "$installer" /S || fail "wine $(basename "$installer") /S"
+  installed="$WINEPREFIX/drive_c/Program Files/Tavon Datalogging"
+  menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavon Datalogging $version"
+  for f in "$installed/tavon-datalogging.exe" "$installed/platforms/qwindows.dll" \
+           "$installed/sqldrivers/qsqlpsql.dll" "$installed/libpq.dll" \
+           "$installed/Uninstall.exe" "$menu/Tavon Datalogging.lnk"; do
+    [ -f "$f" ] || fail "the installer left no $f"
+  done
+  cd "$installed"
+  start_ready "$work/inst-instrument.log" wine tavon-instrument.exe >/dev/null ||
+    fail "the installed tavon-instrument.exe"
+  wine tavon-datalog.exe download --pipe --no-archive --out "$work/installed-reports" --quiet \
+    >/dev/null ||
+    fail "the installed tavon-datalog.exe download --pipe"
+  diff -r "$work/installed-reports" "$work/linux-reports" ||
+    fail "the installed program's reports differ from Linux's"
+  echo "smoke-windows: 4. installer: installed silently; its reports equal Linux's"
 
-# --- 5. The watcher option: its Startup shortcut, tavon-watch.exe --once, and the uninstaller --
-startup="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
-shortcut="$startup/Tavon Datalogging watcher.lnk"
-[ -f "$shortcut" ] || fail "the installer left no $shortcut"
-[ -f "$installed/tavon-watch.exe" ] || fail "the installer left no tavon-watch.exe"
-# The shortcut starts the watcher quietly in the program's own folder among the documents.
-strings -el "$shortcut" | grep -qx -- '--quiet' || fail "the Startup shortcut does not pass --quiet"
-strings -el "$shortcut" | grep -q 'Documents\\Tavon Datalogging$' ||
-  fail "the Startup shortcut does not start in the program's documents folder"
-# Against the simulator that still serves the pipe, with an archive of its own (the user's holds
-# every session by now), as the shortcut would start it but once.
-mkdir -p "$work/watch-run"
-(cd "$work/watch-run" && wine "$installed/tavon-watch.exe" --once --quiet --pipe \
-  --archive watch-archive.sqlite --out 'reports/{instrument}/{date}' --log watch.log) ||
-  fail "the installed tavon-watch.exe --once --pipe (see $work/watch-run/watch.log)"
-stop_last
-filed=0
-while IFS= read -r report; do
-  cmp -s "$report" "$work/linux-reports/$(basename "$report")" ||
-    fail "tavon-watch.exe's $report differs from Linux's"
-  filed=$((filed + 1))
-done < <(find "$work/watch-run/reports" -name '*.rtf')
-expected=$(find "$work/linux-reports" -name '*.rtf' | wc -l)
-[ "$filed" -eq "$expected" ] && [ "$filed" -gt 0 ] ||
-  fail "tavon-watch.exe filed $filed day reports, Linux's download $expected"
-wine "$installed/Uninstall.exe" /S
-# The uninstaller goes on from a copy of itself, after this returns.
-for _ in $(seq 600); do
-  [ -e "$shortcut" ] || [ -e "$installed/tavon-watch.exe" ] || break
-  sleep 0.1
-done
-[ ! -e "$shortcut" ] || fail "the uninstaller left $shortcut"
-[ ! -e "$installed/tavon-watch.exe" ] || fail "the uninstaller left tavon-watch.exe"
-echo "smoke-windows: 5. watcher option: Startup shortcut made; tavon-watch.exe --once filed" \
-  "$filed days equal to Linux's; the uninstaller removed both"
-cd "$repo"
+  # --- 5. The watcher option: its Startup shortcut, tavon-watch.exe --once, and the uninstaller --
+  startup="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
+  shortcut="$startup/Tavon Datalogging watcher.lnk"
+  [ -f "$shortcut" ] || fail "the installer left no $shortcut"
+  [ -f "$installed/tavon-watch.exe" ] || fail "the installer left no tavon-watch.exe"
+  # The shortcut starts the watcher quietly in the program's own folder among the documents.
+  strings -el "$shortcut" | grep -qx -- '--quiet' || fail "the Startup shortcut does not pass --quiet"
+  strings -el "$shortcut" | grep -q 'Documents\\Tavon Datalogging$' ||
+    fail "the Startup shortcut does not start in the program's documents folder"
+  # Against the simulator that still serves the pipe, with an archive of its own (the user's holds
+  # every session by now), as the shortcut would start it but once.
+  mkdir -p "$work/watch-run"
+  (cd "$work/watch-run" && wine "$installed/tavon-watch.exe" --once --quiet --pipe \
+    --archive watch-archive.sqlite --out 'reports/{instrument}/{date}' --log watch.log) ||
+    fail "the installed tavon-watch.exe --once --pipe (see $work/watch-run/watch.log)"
+  stop_last
+  filed=0
+  while IFS= read -r report; do
+    cmp -s "$report" "$work/linux-reports/$(basename "$report")" ||
+      fail "tavon-watch.exe's $report differs from Linux's"
+    filed=$((filed + 1))
+  done < <(find "$work/watch-run/reports" -name '*.rtf')
+  expected=$(find "$work/linux-reports" -name '*.rtf' | wc -l)
+  [ "$filed" -eq "$expected" ] && [ "$filed" -gt 0 ] ||
+    fail "tavon-watch.exe filed $filed day reports, Linux's download $expected"
+  wine "$installed/Uninstall.exe" /S
+  # The uninstaller goes on from a copy of itself, after this returns.
+  for _ in $(seq 600); do
+    [ -e "$shortcut" ] || [ -e "$installed/tavon-watch.exe" ] || break
+    sleep 0.1
+  done
+  [ ! -e "$shortcut" ] || fail "the uninstaller left $shortcut"
+  [ ! -e "$installed/tavon-watch.exe" ] || fail "the uninstaller left tavon-watch.exe"
+  echo "smoke-windows: 5. watcher option: Startup shortcut made; tavon-watch.exe --once filed" \
+    "$filed days equal to Linux's; the uninstaller removed both"
+  cd "$repo"
+fi
 
 # --- 6. The team archive: PostgreSQL over TCP -------------------------------------------------
 # A private cluster, as scripts/with-postgres.sh makes for the tests, but listening on 127.0.0.1
@@ -274,4 +287,8 @@ sessions=$(($(wc -l <"$work/team-list-linux.txt") - 1)) # less the CSV header
 [ "$sessions" -gt 0 ] || fail "the team archive lists no session"
 echo "smoke-windows: 6. team archive: downloaded into $team (PostgreSQL over TCP);" \
   "its list of $sessions sessions (CSV) equals the Linux build's"
-echo "smoke-windows: passed"
+if [ "$installer_steps" -eq 1 ]; then
+  echo "smoke-windows: passed"
+else
+  echo "smoke-windows: passed, steps 4 and 5 left out (no 32-bit programs on this kernel)"
+fi
