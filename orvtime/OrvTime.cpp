@@ -8,19 +8,19 @@ namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
 
-void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+} // namespace
+
+CivilDate CivilFromDays(int64_t z) {
     z += 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(z - era * 146097);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0), m, d};
 }
-
-} // namespace
 
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -39,8 +39,10 @@ COrvTime::COrvTime(unsigned int stamp) {
     const int64_t wall = DaysFromCivil(2000, 1, 1) * kSecondsPerDay + static_cast<int64_t>(stamp);
     const int64_t days = wall / kSecondsPerDay;
     const int64_t secs = wall % kSecondsPerDay;
-    int year = 0, month = 0, day = 0;
-    CivilFromDays(days, year, month, day);
+    const CivilDate date = CivilFromDays(days);
+    const int year = static_cast<int>(date.year);
+    const int month = static_cast<int>(date.month);
+    const int day = static_cast<int>(date.day);
 
     std::tm tm{};
     tm.tm_year = year - 1900;

@@ -10,29 +10,10 @@ namespace {
 
 const int64_t kEpochDay = DaysFromCivil(2000, 1, 1); // from 1970-01-01
 
-struct Civil {
-    int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-// The proleptic Gregorian date of a count of days from 1970-01-01 (the inverse of DaysFromCivil).
-Civil CivilFromDays(int64_t z) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0), m, d};
-}
-
 } // namespace
 
 std::string DayText(int64_t day) {
-    const Civil c = CivilFromDays(day + kEpochDay);
+    const CivilDate c = CivilFromDays(day + kEpochDay);
     char text[32];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02u", static_cast<long long>(c.year), c.month,
                   c.day);
@@ -63,7 +44,7 @@ bool ParseDay(const std::string& text, int64_t& day) {
         return false;
     }
     const int64_t days = DaysFromCivil(year, month, date);
-    const Civil back = CivilFromDays(days);
+    const CivilDate back = CivilFromDays(days);
     if (back.month != month || back.day != date) {
         return false; // 2026-02-30
     }
