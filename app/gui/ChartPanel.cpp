@@ -184,3 +184,8 @@ bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QStr
     Finish();
     return WriteReportPdf(rtf, plot_->Title(), plot_, path, error);
 }
+
+bool ChartPanel::PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error) {
+    Finish();
+    return DrawReportPages(rtf, plot_->Title(), plot_, printer, error);
+}

@@ -13,6 +13,7 @@
 
 class BarholePlot;
 class QLabel;
+class QPagedPaintDevice;
 class QScrollArea;
 class QSplitter;
 class SessionByteSource;
@@ -48,6 +49,8 @@ public:
 
     // File > Save as PDF...: the report, then this chart; false with `error` on failure.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error);
+    // File > Print...: the same pages onto a printer at 96 dots per inch.
+    bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error);
 
 signals:
     // A chart has been put up.

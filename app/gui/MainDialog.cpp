@@ -3,7 +3,9 @@
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
+#include "ClaimingChooser.h"
 #include "FilterDialog.h"
+#include "FindBar.h"
 #include "InstrumentsWindow.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
@@ -13,7 +15,6 @@
 #include "WatchSettingsDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
-#include "session/LinkClaim.h"
 #include "textcodec/Cp1252.h"
 #include "ui_MainDialog.h"
 
@@ -42,6 +43,8 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -74,8 +77,9 @@ int SlotOf(const QTreeWidgetItem* item) {
 MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     : QDialog(parent), ui_(new Ui::MainDialog), env_(std::move(environment)),
       // The program's link is the process's own: every CComms in it drives the same one.
-      session_(new InstrumentSession(&ModuleCommsEngine())), image_(session_->Image()),
-      report_(session_->Report()), browser_(session_->Browser()) {
+      session_(new InstrumentSession(&ModuleCommsEngine())),
+      chooser_(new ClaimingChooser(ModuleLinkSelection(), env_.app.commandLine)),
+      image_(session_->Image()), report_(session_->Report()), browser_(session_->Browser()) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -86,6 +90,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     status_ = new StatusLine(this);
     layout()->addWidget(status_);
     chart_ = ChartPanel::InstallBeside(ui_->reportView);
+    findBar_ = new FindBar(*ui_->reportView, this);
+    ui_->clientLayout->insertWidget(ui_->clientLayout->indexOf(ui_->progressBar), findBar_);
     // The report is the main thing to read: it takes most of the room the window gains.
     ui_->treeAndReport->setStretchFactor(0, 1);
     ui_->treeAndReport->setStretchFactor(1, 3);
@@ -160,14 +166,23 @@ void MainDialog::BuildMenus() {
     file->setObjectName("menuFile");
     QAction* connectLink = file->addAction("Connect...", this, [this] { Connect(); });
     connectLink->setObjectName("actionConnect");
+    // The keys are the ones other programs use for the same thing, shown beside each item.
+    QAction* go = file->addAction("GO", this, [this] { OnGo(); });
+    go->setObjectName("actionGo");
+    go->setShortcut(QKeySequence(Qt::Key_F5));
+    go->setEnabled(false); // as the button, until an instrument is connected
     QAction* openDump = file->addAction("Open Dump...", this, [this] { OpenDump(); });
     openDump->setObjectName("actionOpenDump");
     QAction* openArchive = file->addAction("Open Archive...", this, [this] { OpenArchive(); });
     openArchive->setObjectName("actionOpenArchive");
     QAction* save = file->addAction("Save", this, [this] { SaveReport(); });
     save->setObjectName("actionSave");
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     file->addAction("Save as PDF...", this, [this] { SaveReportPdf(); })
         ->setObjectName("actionSavePdf");
+    QAction* print = file->addAction("Print...", this, [this] { PrintReport(); });
+    print->setObjectName("actionPrint");
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     file->addAction("Export...", this, [this] { ExportReport(); })->setObjectName("actionExport");
     file->addAction("Download Automatically...", this,
                     [this] {
@@ -185,6 +200,9 @@ void MainDialog::BuildMenus() {
 
     QMenu* view = menuBar_->addMenu(tr("&View"));
     view->setObjectName("menuView");
+    QAction* find = view->addAction("Find in Report...", this, [this] { FindInReport(); });
+    find->setObjectName("actionFind");
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     QAction* filter = view->addAction("Filter Logs...", this, [this] { ToggleFilter(); });
     filter->setObjectName("actionFilter");
     filter->setCheckable(true);
@@ -259,15 +277,25 @@ bool MainDialog::Initialise() {
 
 bool MainDialog::Connect() {
     if (session_->LinkOpen()) {
-        session_->ChooseAgain(ModuleLinkSelection());
-        ClaimLink();
+        session_->ChooseAgain(*chooser_);
+        if (!chooser_->Holder().empty()) {
+            session_->Disconnect();
+            ShowHeld(chooser_->LinkText(), chooser_->Holder());
+            return false;
+        }
         return true;
     }
-    if (!session_->Connect(ModuleLinkSelection(), env_.app)) {
+    if (!session_->Connect(*chooser_, env_.app)) {
         ShowOffline();
+        // A port that would not open may be a watcher's.
+        const std::string holder = chooser_->Holder().empty() && !chooser_->Declined()
+                                       ? chooser_->PortHolder()
+                                       : chooser_->Holder();
+        if (!holder.empty()) {
+            ShowHeld(chooser_->LinkText(), holder);
+        }
         return false;
     }
-    ClaimLink();
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -277,27 +305,13 @@ bool MainDialog::Connected() const {
     return session_->LinkOpen();
 }
 
-void MainDialog::ClaimLink() {
-    linkClaim_.reset();
-    if (!session_->LinkOpen()) {
-        return;
-    }
-    // Named as the watcher names it: the pipe, or the port's bare device name, which the
-    // discovery's text of a cable port ends with ("IrDA Port ttyUSB0"). A Bluetooth entry, named
-    // after its instrument, is not claimed; its device is opened by one program at a time all
-    // the same.
-    static const std::string kCablePort = "IrDA Port ";
-    std::string name = "pipe RAK Pipe";
-    if (!session_->LinkIsPipe()) {
-        const std::string chosen = ReadSetting("Com Port" + env_.app.commandLine);
-        if (chosen.compare(0, kCablePort.size(), kCablePort) != 0 ||
-            chosen.size() == kCablePort.size()) {
-            return;
-        }
-        name = chosen.substr(kCablePort.size());
-    }
-    std::string holder;
-    linkClaim_ = LinkClaim::Take("link " + name, holder);
+void MainDialog::ShowHeld(const std::string& link, const std::string& holder) {
+    const QString held = QString::fromLocal8Bit(link.empty() ? "the link chosen" : link.c_str()) +
+                         " is held by " + QString::fromLocal8Bit(holder.c_str());
+    status_->SetConnection("Offline: " + held);
+    status_->SetActivity(held.at(0).toUpper() + held.mid(1) +
+                         ". The program leaves it alone: once it is free, right-click the window "
+                         "or choose File > Connect...");
 }
 
 void MainDialog::ShowConnection() {
@@ -373,6 +387,7 @@ void MainDialog::OnSpoiledReply() {
 }
 
 void MainDialog::OnLinkLost() {
+    chooser_->Release();
     ShowOffline();
     status_->SetActivity(session_->LinkIsPipe()
                              ? "The companion program has closed the pipe: no instrument is "
@@ -399,7 +414,7 @@ void MainDialog::OnFullDay() {
 
 void MainDialog::OnOk() {
     session_->Disconnect();
-    linkClaim_.reset();
+    chooser_->Release();
     accept();
 }
 
@@ -465,7 +480,7 @@ QString MainDialog::ShownReportName() const {
 
 void MainDialog::EnableSaving() {
     const bool shown = !browser_.ShownSlots().empty();
-    for (const char* name : {"actionSave", "actionSavePdf", "actionExport"}) {
+    for (const char* name : {"actionSave", "actionSavePdf", "actionPrint", "actionExport"}) {
         if (QAction* action = Action(name)) {
             action->setEnabled(shown);
         }
@@ -656,7 +671,9 @@ void MainDialog::OnTreeSelection(QTreeWidgetItem* current) {
     if (selectingFromBrowser_) {
         return;
     }
+    inTreeSelection_ = true;
     browser_.OnSessionSelected(current != nullptr ? current->data(0, kTreeIdRole).toInt() : -1);
+    inTreeSelection_ = false;
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
@@ -669,6 +686,9 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 
 void MainDialog::EnableGo(bool enable) {
     ui_->goButton->setEnabled(enable);
+    if (QAction* go = Action("actionGo")) {
+        go->setEnabled(enable);
+    }
 }
 
 void MainDialog::EnableTree(bool enable) {
@@ -738,16 +758,39 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
 }
 
 void MainDialog::SelectNode(int id) {
+    ShowSelected(id);
+    if (inTreeSelection_) {
+        // The browser put the selection back while the tree was still taking the user's click,
+        // which selects the node clicked once this returns: it is put back again after that.
+        QTimer::singleShot(0, this, [this, id] {
+            if (browser_.SelectedNode() == id) {
+                ShowSelected(id);
+            }
+        });
+    }
+}
+
+void MainDialog::ShowSelected(int id) {
     QTreeWidgetItem* item = nullptr;
     if (id >= 0 && static_cast<size_t>(id) < nodes_.size()) {
         item = nodes_[id];
     }
     selectingFromBrowser_ = true;
     ui_->sessionTree->setCurrentItem(item);
+    if (item == nullptr) {
+        ui_->sessionTree->clearSelection();
+    }
     selectingFromBrowser_ = false;
     if (item != nullptr) {
         ui_->sessionTree->scrollToItem(item);
     }
+}
+
+void MainDialog::FindInReport() {
+    if (QTabWidget* tabs = findChild<QTabWidget*>("reportTabs")) {
+        tabs->setCurrentWidget(ui_->reportView);
+    }
+    findBar_->Open();
 }
 
 void MainDialog::SetReportText(const std::string& rtf) {
@@ -899,9 +942,8 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
     case BrowserRequest::Session:
         // A report that arrived says so as it is shown (SetReportText).
         if (!ok && browser_.Offline()) {
-            status_->SetActivity(browser_.OfflineSource() == DataSource::EarlierInstrument
-                                     ? "That session was not uploaded before the instrument changed"
-                                     : "That session is not in this dump");
+            // The report on screen stays: only here is it said why the choice was not shown.
+            status_->SetActivity(FromCp1252(browser_.Notice()));
         } else if (!ok && !session_->LinkOpen()) {
             status_->SetActivity("No instrument connected: that session was not uploaded. "
                                  "Connect it (File > Connect...) and press GO");

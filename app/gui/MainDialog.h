@@ -14,12 +14,14 @@
 #include <vector>
 
 class ChartPanel;
+class ClaimingChooser;
 class FilterDialog;
+class FindBar;
 class InstrumentSession;
-class LinkClaim;
 class LogImage;
 class ProgramArchiving;
 class QAction;
+class QPrinter;
 class QMenuBar;
 class QTreeWidgetItem;
 class QUrl;
@@ -49,6 +51,9 @@ struct MainDialogEnvironment {
     std::function<QString(QWidget*)> askDumpName;
     std::function<QString(QWidget*)> askPdfName;
     std::function<QString(QWidget*)> askExportName;
+    // Sets up the printer for Print... (the print dialog); false means cancelled. Null: Qt's
+    // print dialog.
+    std::function<bool(QPrinter&, QWidget*)> askPrinter;
     int tickMs = 100;
     std::string manualFile = "50312_04.pdf";
     // Where the window's size and place are remembered between runs; empty: nowhere.
@@ -81,6 +86,9 @@ public:
     void SaveReport();
     bool SaveReportTo(const QString& path);
     void SaveReportPdf();
+    void PrintReport();
+    // Shows the find bar under the report, ready for the text to find.
+    void FindInReport();
     void OpenManual();
     void OpenDump();
     bool OpenDumpFrom(const QString& path);
@@ -100,7 +108,7 @@ public:
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
-    // The name Save, Save as PDF and Export suggest for the report on screen: its day
+    // The name Save, Save as PDF, Print and Export suggest for the report on screen: its day
     // (YYYY-MM-DD), and the session's start when it is one session; empty when nothing is shown.
     QString SuggestedName(const QString& extension) const;
     int RenderCount() const { return renderCount_; }
@@ -141,6 +149,8 @@ private:
     void BuildMenus();
     void ConnectSession();
     void PlaceFilter();
+    // Selects the node in the tree without telling the browser.
+    void ShowSelected(int id);
     void ShowOffline();
     void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
@@ -151,11 +161,12 @@ private:
     void OnLinkLost();
     void OnTicked();
     void ShowConnection();
-    // Claims the link just opened, so that a watcher leaves it alone and says who holds it.
-    void ClaimLink();
+    // The link chosen is held by another process (a watcher): said, and the program stays
+    // offline.
+    void ShowHeld(const std::string& link, const std::string& holder);
     void ShowProgress(BrowserRequest request, int done, int total);
     void ShowRequestEnd(BrowserRequest request, bool ok);
-    // Save, Save as PDF and Export are there only while a report is shown.
+    // Save, Save as PDF, Print and Export are there only while a report is shown.
     void EnableSaving();
     // "the report of Tuesday 18 Aug 2026" for the status line.
     QString ShownReportName() const;
@@ -163,7 +174,9 @@ private:
     std::unique_ptr<Ui::MainDialog> ui_;
     MainDialogEnvironment env_;
     std::unique_ptr<InstrumentSession> session_;
-    std::unique_ptr<LinkClaim> linkClaim_; // the link the session holds, while it is open
+    // Chooses the session's link and claims it while it is open, so that a watcher leaves it
+    // alone and says who holds it, and the program leaves a watcher's link alone.
+    std::unique_ptr<ClaimingChooser> chooser_;
     // The session's memory image, report and browser.
     LogImage& image_;
     ReportState& report_;
@@ -171,12 +184,14 @@ private:
     std::unique_ptr<ProgramArchiving> archiving_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
+    FindBar* findBar_ = nullptr;
     bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;
     StatusLine* status_ = nullptr;
     UserGuide* guide_ = nullptr;
     std::vector<QTreeWidgetItem*> nodes_;
     bool selectingFromBrowser_ = false;
+    bool inTreeSelection_ = false; // the browser is being told of the user's choice
     bool initialised_ = false;
     bool checksumTold_ = false;
     int32_t showAllLogs_ = 0;

@@ -8,6 +8,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QFontDatabase>
+#include <QPagedPaintDevice>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
@@ -74,10 +75,25 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         writer.setCreator("Tavon Datalogging");
         writer.setTitle(heading);
         writer.setResolution(kDpi);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                         QPageLayout::Millimeter));
+        writer.setPageLayout(ReportPageLayout());
+        if (!DrawReportPages(rtf, heading, chart, writer, error)) {
+            file.cancelWriting();
+            error = QString("cannot draw into \"%1\"").arg(file.fileName());
+            return false;
+        }
+    }
+    return CommitPdf(file, pdf, error);
+}
 
+QPageLayout ReportPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                       QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                       QPageLayout::Millimeter);
+}
+
+bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
+                     QPagedPaintDevice& writer, QString& error) {
+    {
         // The view's document, laid out in the writer's metrics and never wrapped.
         QTextDocument document;
         QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -91,9 +107,11 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         document.setDocumentMargin(0);
 
         QCPPainter painter;
-        if (!BeginDrawing(painter, writer, file, error)) {
+        if (writer.logicalDpiX() != kDpi || !painter.begin(&writer)) {
+            error = "cannot draw the report's pages";
             return false;
         }
+        painter.setMode(QCPPainter::pmVectorized);
         const QRect page = writer.pageLayout().paintRectPixels(kDpi);
         const QRect pageArea(0, 0, page.width(), page.height());
         PageFrame probe(painter, pageArea, heading, 0);
@@ -142,5 +160,5 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         }
         painter.end();
     }
-    return CommitPdf(file, pdf, error);
+    return true;
 }

@@ -256,7 +256,8 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
         auto visit = std::make_unique<Visit>();
         // Another watcher, or the program, on this link: it is left to them, and said who.
         std::string holder;
-        visit->claim = LinkClaim::Take("link " + Watcher::LinkText(link), holder);
+        const bool pipe = link.kind == DownloadLink::Kind::Pipe;
+        visit->claim = LinkClaim::Take(LinkClaim::LinkName(pipe, link.name), holder);
         if (!visit->claim) {
             why = "held by " + holder;
             return false;

@@ -42,13 +42,20 @@ LinkClaim::~LinkClaim() {
     m_lock->unlock();
 }
 
-std::unique_ptr<LinkClaim> LinkClaim::Take(const std::string& link, std::string& holder) {
+std::unique_ptr<LinkClaim> LinkClaim::Take(const std::string& link, std::string& holder,
+                                           bool* held) {
+    if (held != nullptr) {
+        *held = false;
+    }
     auto lock = std::make_unique<QLockFile>(ClaimPath(link));
     // A claim lasts as long as its holder runs, however long that is.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) {
         holder.clear();
         return std::unique_ptr<LinkClaim>(new LinkClaim(std::move(lock)));
+    }
+    if (held != nullptr) {
+        *held = lock->error() == QLockFile::LockFailedError;
     }
     switch (lock->error()) {
     case QLockFile::LockFailedError:
@@ -68,4 +75,8 @@ std::string LinkClaim::Holder(const std::string& name) {
     std::string holder;
     const std::unique_ptr<LinkClaim> claim = Take(name, holder);
     return claim ? std::string() : holder;
+}
+
+std::string LinkClaim::LinkName(bool pipe, const std::string& name) {
+    return pipe ? "link pipe " + name : "link " + name;
 }

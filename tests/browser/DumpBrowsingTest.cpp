@@ -57,7 +57,7 @@ TEST_F(DumpBrowsingTest, FullDayAndNextWorkOnADump) {
     EXPECT_TRUE(comms.Take().empty());
 }
 
-TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedIsNotShownAsAnEmptyReport) {
+TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedLeavesWhatIsShownAndSelected) {
     // A dump saved after the index upload: slot 3's data never came.
     auto saved = std::make_unique<LogImage>();
     saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
@@ -66,15 +66,34 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedIsNotShownAsAnEmptyReport) 
     ASSERT_EQ(saved->DumpImage((dir + "/index-only.txt").c_str()), 1);
     std::string message;
     ASSERT_EQ(browser->OpenDump((dir + "/index-only.txt").c_str(), message), 1) << message;
+    const std::string missing = "The session 12:00:00FC of Friday 06 Mar 2026 is not in this dump: "
+                                "it was never uploaded into it. Connect the instrument and press "
+                                "GO to read it.";
+
+    // Nothing on screen yet: the notice stands in its place, and nothing is selected.
+    browser->SelectNode(8);
+    EXPECT_EQ(view.notice, missing);
+    EXPECT_EQ(view.selected, -1);
+    EXPECT_TRUE(browser->ShownSlots().empty());
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+
+    // A session on screen stays there, selected, under its own headings.
     browser->SelectNode(6);
     const std::string shown = report.ReportText;
+    const std::vector<int16_t> shownSlots = browser->ShownSlots();
+    ASSERT_EQ(shownSlots.size(), 1u);
+    view.notice.clear();
     browser->SelectNode(8);
-    EXPECT_EQ(view.notice, "The session 12:00:00FC of Friday 06 Mar 2026 is not in this dump: it "
-                           "was never uploaded into it. Connect the instrument and press GO to "
-                           "read it.");
-    // Nothing stays on screen that could be saved or exported under this session's name.
-    EXPECT_NE(report.ReportText, shown);
-    EXPECT_TRUE(browser->ShownSlots().empty());
+    EXPECT_EQ(browser->Notice(), missing);
+    EXPECT_TRUE(view.notice.empty());
+    EXPECT_EQ(view.selected, 6);
+    EXPECT_EQ(browser->SelectedNode(), 6);
+    EXPECT_EQ(report.ReportText, shown);
+    EXPECT_EQ(view.reportText, shown);
+    EXPECT_EQ(browser->ShownSlots(), shownSlots);
+    EXPECT_EQ(report.HeadingDay + report.HeadingMonth,
+              browser->Shown().Sections()[0].headingDay +
+                  browser->Shown().Sections()[0].headingMonth);
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
 }
 

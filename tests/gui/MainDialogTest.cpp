@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 #include "OneDayDump.h"
 #include "RtfView.h"
+#include "StatusLine.h"
 #include "UserGuide.h"
 
 #include "app/SessionBrowser.h"
@@ -23,9 +24,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -45,6 +49,16 @@ protected:
         };
         env.askSaveName = [this](QWidget*) { return saveName; };
         env.askExportName = [this](QWidget*) { return saveName; };
+        env.askPdfName = [this](QWidget*) { return pdfName; };
+        env.askPrinter = [this](QPrinter& printer, QWidget*) {
+            if (printName.isEmpty()) {
+                return false; // cancelled
+            }
+            // No print dialog and no printer in a test: the printer writes a PDF file.
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printName);
+            return true;
+        };
         env.tickMs = testsupport::kTestTickMs;
         dialog = std::make_unique<MainDialog>(env);
     }
@@ -70,7 +84,26 @@ protected:
     std::unique_ptr<MainDialog> dialog;
     std::vector<QUrl> opened;
     QString saveName;
+    QString pdfName;
+    QString printName;
 };
+
+// A PDF's text as pdftotext lays it out; empty when it cannot be read.
+std::string PdfText(const QString& path) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", path, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
+
+// The window shown and active, so that its keys reach it as the user's would.
+void Activate(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
 
 struct ControlCase {
     const char* name;
@@ -130,8 +163,8 @@ TEST_F(MainDialogTest, Menus) {
         }
     }
     EXPECT_EQ(file,
-              QStringList({"Connect...", "Open Dump...", "Open Archive...", "Archive Uploads",
-                           "Instrument Name...", "Save", "Save as PDF...", "Export...",
+              QStringList({"Connect...", "GO", "Open Dump...", "Open Archive...", "Archive Uploads",
+                           "Instrument Name...", "Save", "Save as PDF...", "Print...", "Export...",
                            "Download Automatically...", "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
@@ -370,6 +403,98 @@ TEST_F(MainDialogTest, ExportNeedsASessionAndAFormatAndWritesNothingWithout) {
     EXPECT_FALSE(QFile::exists(saveName));
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown[0].first.find(".csv, .geojson or .gpx"), std::string::npos);
+}
+
+TEST_F(MainDialogTest, TheKeysPeopleExpectAreOnTheActionsTheMenusShow) {
+    const struct {
+        const char* action;
+        QKeySequence key;
+        const char* menu;
+    } keys[] = {
+        {"actionSave", QKeySequence(Qt::CTRL | Qt::Key_S), "menuFile"},
+        {"actionPrint", QKeySequence(Qt::CTRL | Qt::Key_P), "menuFile"},
+        {"actionFind", QKeySequence(Qt::CTRL | Qt::Key_F), "menuView"},
+        {"actionGo", QKeySequence(Qt::Key_F5), "menuFile"},
+    };
+    for (const auto& k : keys) {
+        QAction* action = dialog->Action(k.action);
+        ASSERT_NE(action, nullptr) << k.action;
+        EXPECT_EQ(action->shortcut(), k.key) << k.action;
+        // A menu item shows the key of its action beside its text.
+        EXPECT_TRUE(Child<QMenu>(k.menu)->actions().contains(action)) << k.action;
+    }
+    // GO, as its button, waits for an instrument; Print, as Save, for a report.
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+    EXPECT_FALSE(dialog->Action("actionPrint")->isEnabled());
+    dialog->EnableGo(true);
+    EXPECT_TRUE(dialog->Action("actionGo")->isEnabled());
+    dialog->EnableGo(false);
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+}
+
+TEST_F(MainDialogTest, CtrlSSavesTheReportShown) {
+    ShowASession(*dialog);
+    Activate(*dialog);
+    saveName = QDir::current().absoluteFilePath("keyed.Rtf");
+    QTest::keyClick(dialog.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadFileBytes(saveName), QByteArray::fromStdString(Report().ReportText));
+}
+
+TEST_F(MainDialogTest, CtrlFFindsATextInTheReport) {
+    ShowASession(*dialog);
+    Activate(*dialog);
+    RtfView* view = Child<RtfView>("reportView");
+    QLineEdit* text = Child<QLineEdit>("findText");
+    QLabel* result = Child<QLabel>("findResult");
+    ASSERT_NE(text, nullptr);
+    EXPECT_FALSE(text->isVisible());
+    QTest::keyClick(dialog.get(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(text->isVisible());
+    EXPECT_TRUE(text->hasFocus());
+
+    // Found as it is typed, whatever its case.
+    QTest::keyClicks(text, "switch on");
+    EXPECT_EQ(view->textCursor().selectedText(), QString("Switch ON"));
+    EXPECT_TRUE(result->text().isEmpty());
+    // Enter: the next place, round from the top when there is no other.
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(view->textCursor().selectedText(), QString("Switch ON"));
+    EXPECT_EQ(result->text(), QString("Continued from the top"));
+    EXPECT_TRUE(dialog->isVisible()) << "Enter finds; it does not press OK";
+
+    text->selectAll();
+    QTest::keyClicks(text, "no such words");
+    EXPECT_EQ(result->text(), QString("\"no such words\" is not in the report"));
+    // The report itself is never changed by a search.
+    EXPECT_EQ(view->Rtf(), Report().ReportText);
+
+    // Escape puts the bar away and leaves the window open.
+    QTest::keyClick(text, Qt::Key_Escape);
+    EXPECT_FALSE(text->isVisible());
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(MainDialogTest, CtrlPPrintsTheReportAsItsPdfIsLaidOut) {
+    ShowASession(*dialog);
+    pdfName = QDir::current().absoluteFilePath("saved.pdf");
+    dialog->SaveReportPdf();
+    const std::string saved = PdfText(pdfName);
+    ASSERT_NE(saved.find("Switch ON"), std::string::npos);
+
+    Activate(*dialog);
+    printName.clear(); // the print dialog cancelled
+    QTest::keyClick(dialog.get(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(QDir::current().entryList({"*.pdf"}), QStringList{"saved.pdf"});
+
+    printName = QDir::current().absoluteFilePath("printed.pdf");
+    QTest::keyClick(dialog.get(), Qt::Key_P, Qt::ControlModifier);
+    // The same pages, page for page and line for line: report, heading, "Page n of m", chart.
+    EXPECT_EQ(PdfText(printName), saved);
+    EXPECT_NE(saved.find("Page 1 of "), std::string::npos);
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(dialog->Status().Activity(),
+              "Printed the report of Tuesday 18 Aug 2026 (1 session) with its chart to " +
+                  QDir::toNativeSeparators(printName));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
 #include "session/InstrumentSession.h"
+#include "session/LinkClaim.h"
 #include "testsupport/FlashDump.h"
 #include "testsupport/InstrumentStamp.h"
 #include "testsupport/TestPace.h"
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -115,18 +117,93 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), Report().ReportText);
     EXPECT_EQ(dialog->Status().Activity(), QString("Report: Tuesday 18 Aug 2026, 1 session"));
 
-    // The one the dump lacks: a note in place of the report, and nothing left to save under
-    // its name.
+    // The one the dump lacks, clicked: the report on screen stays, and so does its selection;
+    // Save goes on suggesting its name, and the status line says why the other was not shown.
     const std::string shown = Report().ReportText;
-    tree->setCurrentItem(day->child(1));
-    EXPECT_TRUE(Child<RtfView>("reportView")
-                    ->toPlainText()
-                    .startsWith("The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"));
-    EXPECT_EQ(Report().ReportText.find("Switch ON"), std::string::npos);
-    EXPECT_FALSE(dialog->Action("actionSave")->isEnabled());
-    EXPECT_EQ(dialog->Status().Activity(), QString("That session is not in this dump"));
-    tree->setCurrentItem(day->child(0));
+    dialog->show();
+    QApplication::processEvents();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(day->child(1)).center());
+    QApplication::processEvents();
+    EXPECT_EQ(tree->currentItem(), day->child(0));
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{day->child(0)});
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), shown);
+    EXPECT_EQ(Report().ReportText, shown);
+    EXPECT_TRUE(dialog->Action("actionSave")->isEnabled());
+    EXPECT_EQ(dialog->SuggestedName("Rtf"), QString("2026-08-18 08-59-25.Rtf"));
+    EXPECT_TRUE(dialog->Status().Activity().startsWith(
+        "The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"))
+        << dialog->Status().Activity().toStdString();
+    // Chosen with the keyboard, the same.
+    QTest::keyClick(tree, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(tree->currentItem(), day->child(0));
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{day->child(0)});
+    EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), shown);
+}
+
+// The process that holds a claim taken in this test: the test itself.
+std::string ThisProcess() {
+    return QCoreApplication::applicationName().toStdString() + ", process " +
+           std::to_string(QCoreApplication::applicationPid());
+}
+
+TEST_F(MainWindowTest, ALinkAnotherProcessHoldsIsLeftToItAndItsHolderNamed) {
+    Simulator simulator;
+    ASSERT_TRUE(simulator.Start({})) << simulator.Errors().toStdString();
+    // A watcher on the pipe, as it claims it.
+    const std::string pipe = LinkClaim::LinkName(true, "RAK Pipe");
+    std::string nobody;
+    std::unique_ptr<LinkClaim> watcher = LinkClaim::Take(pipe, nobody);
+    ASSERT_NE(watcher, nullptr);
+    CancellingHost host;
+    CLinkSelect().SetDialogHost(&host);
+    Make();
+    EXPECT_FALSE(dialog->Initialise());
+    EXPECT_FALSE(dialog->Connected());
+    EXPECT_EQ(host.runs, 0) << "the pipe was there, and is left to its holder";
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    const QString held =
+        QString::fromStdString("the pipe \"RAK Pipe\" is held by " + ThisProcess());
+    EXPECT_EQ(dialog->Status().Connection().toStdString(), ("Offline: " + held).toStdString());
+    EXPECT_TRUE(dialog->Status().Activity().startsWith("T" + held.mid(1) + ". "))
+        << dialog->Status().Activity().toStdString();
+    EXPECT_TRUE(prompt.shown.empty()) << "no \"Cannot open\" box";
+
+    // Let go, the pipe is the program's at the next File > Connect..., until OK.
+    watcher.reset();
+    dialog->Action("actionConnect")->trigger();
+    EXPECT_TRUE(dialog->Connected());
+    EXPECT_EQ(LinkClaim::Holder(pipe), ThisProcess());
+    dialog->OnOk();
+    EXPECT_EQ(LinkClaim::Holder(pipe), "");
+}
+
+TEST_F(MainWindowTest, F5RunsGo) {
+    Simulator simulator;
+    ASSERT_TRUE(simulator.Start({})) << simulator.Errors().toStdString();
+    Make();
+    QSignalSpy ended(dialog.get(), &MainDialog::requestEnded);
+    ASSERT_TRUE(dialog->Initialise());
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 60000));
+    ASSERT_NE(dialog->Action("actionGo"), nullptr);
+    EXPECT_TRUE(dialog->Action("actionGo")->isEnabled());
+    const auto indexEnded = [&] {
+        for (const QList<QVariant>& e : ended) {
+            if (e.at(0).toInt() == static_cast<int>(BrowserRequest::Index)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(indexEnded());
+    QTest::keyClick(dialog.get(), Qt::Key_F5);
+    EXPECT_TRUE(WaitFor(indexEnded, 120000));
+    EXPECT_GT(Child<QTreeWidget>("sessionTree")->topLevelItemCount(), 0);
+    dialog->OnOk();
 }
 
 TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {

@@ -79,6 +79,8 @@ TEST_F(UserGuideTest, EverySubjectHasASectionThatSaysHowToDoIt) {
         {"The archive: File > Open Archive...",
          {"File > Open Archive...", "Archive=", "Job number", "Search", "Full Day", "Export..."}},
         {"Fast Upload", {"View > Fast Upload", "Fast Upload=TRUE"}},
+        {"Connecting the instrument", {"held by", "stays offline"}},
+        {"Keys", {"print dialog", "Save as PDF...", "Shift+Enter", "Escape"}},
         {"Instruments: tests due and the compliance report",
          {"View > Instruments...", "Overdue and failed only", "Intervals...",
           "Save Compliance Report as PDF...", "firmware"}},
@@ -104,16 +106,36 @@ TEST_F(UserGuideTest, MenuItemsTheGuideNamesAreTheProgramsOwn) {
         const char* action;
         const char* path;
     } items[] = {
-        {"actionSavePdf", "File > %1"},        {"actionExport", "File > %1"},
-        {"actionOpenArchive", "File > %1"},    {"actionArchiveUploads", "File > %1"},
-        {"actionInstrumentName", "File > %1"}, {"actionFastUpload", "View > %1"},
-        {"actionConnect", "File > %1"},        {"actionInstruments", "View > %1"},
+        {"actionSavePdf", "File > %1"},
+        {"actionExport", "File > %1"},
+        {"actionOpenArchive", "File > %1"},
+        {"actionArchiveUploads", "File > %1"},
+        {"actionInstrumentName", "File > %1"},
+        {"actionFastUpload", "View > %1"},
+        {"actionConnect", "File > %1"},
+        {"actionInstruments", "View > %1"},
+        {"actionGo", "File > %1"},
+        {"actionPrint", "File > %1"},
+        {"actionFind", "View > %1"},
     };
     const QString text = dialog->Guide()->Text();
     for (const auto& item : items) {
         QAction* action = dialog->Action(item.action);
         ASSERT_NE(action, nullptr) << item.action;
         EXPECT_TRUE(text.contains(QString(item.path).arg(action->text()))) << item.action;
+    }
+}
+
+TEST_F(UserGuideTest, TheKeysSectionGivesEachActionsOwnKey) {
+    const auto sections = Sections();
+    const auto keys = std::find_if(sections.begin(), sections.end(),
+                                   [](const auto& s) { return s.first == QString("Keys"); });
+    ASSERT_NE(keys, sections.end());
+    for (const char* name : {"actionGo", "actionSave", "actionPrint", "actionFind"}) {
+        QAction* action = dialog->Action(name);
+        ASSERT_NE(action, nullptr) << name;
+        ASSERT_FALSE(action->shortcut().isEmpty()) << name;
+        EXPECT_TRUE(keys->second.contains(action->shortcut().toString() + ": ")) << name;
     }
 }
 

@@ -263,11 +263,15 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
         const bool held = RenderHeld(m_currentSlot);
         m_lastFailure = held ? RequestFailure::None : RequestFailure::NotInDump;
         if (!held) {
-            // The notice stands in place of the report: nothing is shown that could be saved,
-            // and a Full Day stops there.
-            ClearShown();
-            m_view.ShowReportNotice(m_notice);
-            m_noticeShown = true;
+            // As after a failed upload, the report on screen stays and so does the selection of
+            // what it shows: saved or exported, it goes under its own name. With nothing on
+            // screen, the notice stands in place of the report. A Full Day stops there.
+            ReturnToShown();
+            if (m_shown.SectionCount() == 0) {
+                ClearShown();
+                m_view.ShowReportNotice(m_notice);
+                m_noticeShown = true;
+            }
         }
         m_view.RequestEnded(BrowserRequest::Session, held);
         if (m_fullDay && held) {

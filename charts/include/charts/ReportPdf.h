@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 
 #include <string>
 
+class QPagedPaintDevice;
 class SessionChartPlot;
 
 // The report as the program's view shows it (fonts, colours, columns), followed by the chart and
@@ -13,3 +15,9 @@ class SessionChartPlot;
 // chart page). Written under a temporary name and renamed; on failure `error` says why.
 bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
                     const QString& path, QString& error);
+// The same pages drawn onto `device` (a printer), in the device's page layout; its resolution
+// must be 96 dots per inch, the PDF's. false with `error` when it cannot be drawn on.
+bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
+                     QPagedPaintDevice& device, QString& error);
+// The PDF's page: A4 landscape with its margins.
+QPageLayout ReportPageLayout();

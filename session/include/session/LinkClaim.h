@@ -17,11 +17,17 @@ public:
 
     // Claims `name`: a link ("link ttyUSB0", "link pipe RAK Pipe"), or "watcher" for a running
     // watcher. Null when another process holds it; `holder` then says which ("tavon-datalog,
-    // process 4242"), or why the claim could not be made.
-    static std::unique_ptr<LinkClaim> Take(const std::string& name, std::string& holder);
+    // process 4242"), or why the claim could not be made; `held`, when given, tells the two
+    // apart (true: another process holds it).
+    static std::unique_ptr<LinkClaim> Take(const std::string& name, std::string& holder,
+                                           bool* held = nullptr);
 
     // Who holds the claim `name` now, as Take says it; empty when nobody does.
     static std::string Holder(const std::string& name);
+
+    // The claim's name of a link, whichever front end opens it: the companion pipe of that name
+    // ("link pipe RAK Pipe"), or the serial port's bare device name ("link ttyUSB0").
+    static std::string LinkName(bool pipe, const std::string& name);
 
 private:
     explicit LinkClaim(std::unique_ptr<QLockFile> lock);

@@ -130,6 +130,9 @@ public:
     const InstrumentFacts& Facts() const { return m_machine.Facts(); }
     // Why the last request that ended failed (None when it went through).
     RequestFailure LastFailure() const { return m_lastFailure; }
+    // Offline: why the last session chosen that the image does not hold was not shown
+    // (Cp1252, with its time and day).
+    const std::string& Notice() const { return m_notice; }
     bool NewReportOnSelect() const { return m_newReportOnSelect != 0; }
     bool FullDay() const { return m_fullDay != 0; }
     const SessionBoxes& Boxes() const { return m_boxes; }
@@ -206,7 +209,7 @@ private:
         std::string headingMonth;
     };
     ReportBefore m_before;
-    std::string m_notice; // what stands in place of a session the image does not hold
+    std::string m_notice; // what is said of a session the image does not hold
     bool m_noticeShown = false;
 
     std::string m_dumpPath = "FlashData.txt";
