@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "ArchiveDialog.h"
@@ -98,6 +99,57 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.Search(), m_store.List(filter).size());
     dialog.InstrumentField()->setText("unit 9");
     EXPECT_EQ(dialog.Search(), 0);
+}
+
+TEST_F(ArchiveDialogTest, ADayAndItsNextAndChartStayWithTheChosenInstrument) {
+    // A second instrument with sessions at the same times: the tree interleaves the two.
+    std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);
+    archive::StoreCounts counts;
+    const qint64 other = m_store.Instrument(archive::NamedInstrument("unit/8"), "unit/8");
+    ASSERT_GT(m_store.ImportDump(other, "test", archive::IndexBytes(*image), m_sessions, counts),
+              0);
+    QVector<qint64> seven;
+    for (const archive::ListedSession& s : m_store.List(archive::ListFilter())) {
+        if (s.dated && s.summary.day == "2026-08-17" && s.instrument == "unit 7") {
+            seven << s.id;
+        }
+    }
+    ASSERT_GE(seven.size(), 2);
+
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    dialog.FullDay()->setChecked(true);
+    dialog.ChooseSession(seven[0]);
+    EXPECT_EQ(dialog.ReportText(), Render(seven));
+    EXPECT_TRUE(dialog.windowTitle().contains("unit 7")) << dialog.windowTitle().toStdString();
+    std::vector<SessionValues> values;
+    std::unique_ptr<LogImage> decoded(new LogImage);
+    ASSERT_TRUE(archive::DecodeArchived(m_store, seven, *decoded, values));
+    dialog.Chart()->Finish();
+    EXPECT_EQ(dialog.Chart()->Plot().Title(),
+              charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
+    EXPECT_EQ(dialog.SuggestedName(), "2026-08-17 unit 7");
+
+    // Next: the same instrument's next session of the day, whatever lies between in the tree.
+    dialog.FullDay()->setChecked(false);
+    dialog.ChooseSession(seven[0]);
+    for (int i = 1; i < seven.size(); ++i) {
+        ASSERT_TRUE(dialog.Next());
+        EXPECT_EQ(dialog.ReportText(), Render({seven[i]}));
+    }
+    EXPECT_FALSE(dialog.Next());
+    EXPECT_FALSE(dialog.NextButton()->isEnabled());
+
+    // Save suggests the day, the start and the instrument (as a file name can hold it), and
+    // adds the extension.
+    dialog.InstrumentField()->setText("unit/8");
+    dialog.Search();
+    dialog.Tree()->setCurrentItem(dialog.Tree()->topLevelItem(0)->child(0)->child(0));
+    EXPECT_TRUE(dialog.windowTitle().contains("unit/8"));
+    EXPECT_TRUE(dialog.SuggestedName().startsWith("2026-08-17 "));
+    EXPECT_TRUE(dialog.SuggestedName().endsWith(" unit-8")) << dialog.SuggestedName().toStdString();
+    ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("chosen"))));
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("chosen.rtf")), dialog.ReportText());
 }
 
 TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheUserChooses) {
