@@ -12,10 +12,13 @@
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
 #include "ProgramArchiving.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
+#include "archive/DownloadArchive.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "core/InstrumentFacts.h"
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
 #include "linkselect/Settings.h"
@@ -191,6 +194,43 @@ TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheU
         return Choice::Cancel;
     }));
     EXPECT_EQ(ReadSetting("Archive Instrument"), "d");
+}
+
+// File > Instrument Name... for an instrument the archive knows by its serial number only: the
+// name is taken at once, and the next GO files the instrument under it, which the history says.
+TEST_F(ArchiveDialogTest, NamingAnInstrumentArchivedByItsSerialNumberIsAHistoryRow) {
+    const testsupport::WorkDirGuard work(m_dir.Path());
+    WriteSetting("Archive", m_location.toStdString());
+    WriteSetting("Archive Instrument", "");
+    InstrumentFacts facts;
+    facts.driverText = "driver";
+    facts.serialNumber = "TV-1234";
+    const std::string modeNames[4];
+    std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);
+    const auto go = [&] {
+        DownloadArchive keeper(
+            m_location, QString::fromStdString(ReadSetting("Archive Instrument")), false,
+            [](const QString& message) { ADD_FAILURE() << message.toStdString(); });
+        keeper.IndexArrived(facts, modeNames, *image);
+        keeper.Finish();
+    };
+    go();
+    ProgramArchiving archiving([](const QString& text) { ADD_FAILURE() << text.toStdString(); });
+    EXPECT_TRUE(archiving.ChangeInstrumentName("van 7", [](const QString&, const QString&) {
+        ADD_FAILURE() << "asked";
+        return ProgramArchiving::NameChange::Cancel;
+    }));
+    go();
+    QString error;
+    const QVector<archive::HistoryRow> rows = archive::History(m_store, error);
+    ASSERT_GE(rows.size(), 2);
+    const archive::HistoryRow& named = rows[rows.size() - 2];
+    EXPECT_EQ(named.kind, "rename");
+    EXPECT_EQ(named.detail, "instrument with serial number TV-1234 named \"van 7\"");
+    EXPECT_EQ(rows.last().kind, "index");
+    EXPECT_TRUE(rows.last().detail.contains("of instrument \"van 7\", serial number TV-1234"))
+        << rows.last().detail.toStdString();
+    EXPECT_TRUE(archive::VerifyArchive(m_store).Clean());
 }
 
 } // namespace
