@@ -298,8 +298,9 @@ QString ArchiveDialog::SuggestedName() const {
 }
 
 void ArchiveDialog::Save() {
-    const QString path = QFileDialog::getSaveFileName(this, "Save", SuggestedName() + ".rtf",
-                                                      "Rich text (*.rtf);;All files (*)");
+    const QString name = SuggestedName();
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save", name.isEmpty() ? name : name + ".rtf", "Rich text (*.rtf);;All files (*)");
     if (!path.isEmpty()) {
         SaveTo(path);
     }
