@@ -68,18 +68,44 @@ bool Agree(const QString& stored, const QString& reported) {
     return stored.isEmpty() || reported.isEmpty() || stored == reported;
 }
 
+// What the history is told of changes to instruments' rows; `record` is false only for an archive
+// opened at a schema without the history.
+struct Recorder {
+    bool record = false;
+    bool server = false;
+
+    bool operator()(QSqlDatabase& db, ChangeKind kind, const QString& detail,
+                    QString& error) const {
+        return !record || AppendHistory(db, server, kind, detail, {}, error);
+    }
+};
+
+// A new instrument's row, and the history's word of it; nothing when another writer made the same
+// instrument (or took the name) at the same moment: that one wins.
 bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const QString& name,
-            const InstrumentIdentity& identity, QString& error) {
+            const InstrumentIdentity& identity, const Recorder& record, QString& error) {
     QSqlQuery insert(db);
-    // Another writer making the same instrument (or taking the name) at the same moment wins.
-    return Run(insert,
-               "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
-               " driver_text, config_block, mode_names, first_seen, firmware)"
-               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
-               {key, serial, name, Text(identity.fingerprint), identity.driverText,
-                identity.configBlock, JoinedNames(identity.modeNames), Now(),
-                Text(identity.firmwareVersion)},
-               error);
+    if (!Run(insert,
+             "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
+             " driver_text, config_block, mode_names, first_seen, firmware)"
+             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id",
+             {key, serial, name, Text(identity.fingerprint), identity.driverText,
+              identity.configBlock, JoinedNames(identity.modeNames), Now(),
+              Text(identity.firmwareVersion)},
+             error)) {
+        return false;
+    }
+    if (!insert.next()) {
+        return true;
+    }
+    const qint64 id = insert.value(0).toLongLong();
+    insert.finish();
+    return record(db, ChangeKind::Identity,
+                  "instrument " + InstrumentWords(name, serial, id) + " first archived" +
+                      (identity.firmwareVersion.isEmpty()
+                           ? QString()
+                           : ", firmware " + identity.firmwareVersion),
+                  error);
 }
 
 // "instrument with serial number S renamed from "A" to "B"", or "... named "B"" for one that had
@@ -93,18 +119,6 @@ QString RenameDetail(const Row& row, const QString& name) {
     }
     return QString("%1 renamed from \"%2\" to \"%3\"").arg(who, row.name, name);
 }
-
-// What the history is told of changes to instruments' rows; `record` is false only for an archive
-// opened at a schema without the history.
-struct Recorder {
-    bool record = false;
-    bool server = false;
-
-    bool operator()(QSqlDatabase& db, ChangeKind kind, const QString& detail,
-                    QString& error) const {
-        return !record || AppendHistory(db, server, kind, detail, {}, error);
-    }
-};
 
 // Gives an instrument found by its serial number the name given, when it has none and no other
 // instrument is called so: naming is no renaming, which stays an explicit step. The archive
@@ -161,13 +175,13 @@ qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
     if (!given.isEmpty() && !NameFree(db, given, -1, free, error)) {
         return -1;
     }
-    if (!Insert(db, key, serial, free ? given : QString(""), identity, error) ||
+    if (!Insert(db, key, serial, free ? given : QString(""), identity, record, error) ||
         !FindByKey(db, key, row, error)) {
         return -1;
     }
     // The name was taken between the look and the insert.
-    if (row.id < 0 &&
-        (!Insert(db, key, serial, "", identity, error) || !FindByKey(db, key, row, error))) {
+    if (row.id < 0 && (!Insert(db, key, serial, "", identity, record, error) ||
+                       !FindByKey(db, key, row, error))) {
         return -1;
     }
     return row.id;
@@ -177,13 +191,13 @@ qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
 // whose serial number it is), unless that is an instrument with a serial number that reported
 // otherwise.
 qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& identity,
-              QString& error) {
+              const Recorder& record, QString& error) {
     Row row;
     if (!FindByLabel(db, given, row, error) ||
         (row.id < 0 && !FindRow(db, "i.serial_number = ?", {given}, row, error))) {
         return -1;
     }
-    if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, error) ||
+    if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, record, error) ||
                        !FindByLabel(db, given, row, error))) {
         return -1;
     }
@@ -198,12 +212,13 @@ qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& 
 }
 
 // Neither a serial number nor a name: all that is known is its model, firmware and settings.
-qint64 ByFingerprint(QSqlDatabase& db, const InstrumentIdentity& identity, QString& error) {
+qint64 ByFingerprint(QSqlDatabase& db, const InstrumentIdentity& identity, const Recorder& record,
+                     QString& error) {
     Row row;
     if (!FindByKey(db, identity.fingerprint, row, error)) {
         return -1;
     }
-    if (row.id < 0 && (!Insert(db, identity.fingerprint, "", "", identity, error) ||
+    if (row.id < 0 && (!Insert(db, identity.fingerprint, "", "", identity, record, error) ||
                        !FindByKey(db, identity.fingerprint, row, error))) {
         return -1;
     }
@@ -283,8 +298,8 @@ qint64 SessionArchive::Instrument(const InstrumentIdentity& identity, const QStr
     }
     const Recorder record{m_impl->history, m_impl->location.server};
     const qint64 id = !serial.isEmpty()  ? BySerial(db, serial, given, identity, record, m_error)
-                      : !given.isEmpty() ? ByName(db, given, identity, m_error)
-                                         : ByFingerprint(db, identity, m_error);
+                      : !given.isEmpty() ? ByName(db, given, identity, record, m_error)
+                                         : ByFingerprint(db, identity, record, m_error);
     if (id < 0) {
         m_error = m_error.isEmpty() ? "the instrument was not stored" : m_error;
         return -1;

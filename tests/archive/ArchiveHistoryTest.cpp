@@ -122,9 +122,11 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
         const char* detail; // a part of it
     } expected[] = {
         {"started", 0, "history started"},
+        {"instrument", 0, "instrument \"unit 7\" first archived"},
         {"import", sessions, "of instrument \"unit 7\" (import test)"},
         {"import", 0, ": 0 new sessions"},
         {"replace", 1, ": 1 open session replaced with newer bytes"},
+        {"instrument", 0, "instrument \"unit 8\" first archived"},
         {"download", 1, "of instrument \"unit 8\" (download): 1 new session"},
         {"rename", 0, "instrument renamed from \"unit 7\" to \"van 7\""},
         {"interval", 0, "bump test every 2 days"},
@@ -147,11 +149,11 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
     const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
     EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
     EXPECT_EQ(summary.Line(), QString("Verified: %1 sessions, 2 index uploads, 1 replaced copy and"
-                                      " 7 history rows, no mismatch")
+                                      " 9 history rows, no mismatch")
                                   .arg(sessions + 1));
     // Each import's row names its index upload.
-    EXPECT_EQ(rows[1].indexUploads.size(), 1);
     EXPECT_EQ(rows[2].indexUploads.size(), 1);
+    EXPECT_EQ(rows[3].indexUploads.size(), 1);
 
     const testsupport::RunResult listed = Datalog({"history", "--format", "csv"});
     EXPECT_EQ(listed.status, 0) << listed.err;
@@ -160,7 +162,7 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
               0u);
     EXPECT_NE(listed.out.find("\r\n4,"), std::string::npos);
     EXPECT_NE(listed.out.find(",replace,"), std::string::npos);
-    EXPECT_NE(listed.out.find(rows[6].hash.toStdString() + "\r\n"), std::string::npos);
+    EXPECT_NE(listed.out.find(rows.last().hash.toStdString() + "\r\n"), std::string::npos);
     const testsupport::RunResult text = Datalog({"history"});
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("(sessions 1-" + std::to_string(sessions) + "; index upload 1)"),
@@ -204,7 +206,7 @@ const Tamper kTampers[] = {
      {"session_history", "overrun", "id"}},
     {"an index upload deleted",
      "DELETE FROM index_uploads WHERE id = 1",
-     "index upload 1, recorded in history row 2, is missing",
+     "index upload 1, recorded in history row 3, is missing",
      {}},
     {"a history row changed",
      "UPDATE archive_history SET detail = detail || '.' WHERE seq = 2",
@@ -360,9 +362,13 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsOneRowAndNothingElseIsAny) {
         const char* kind;   // the row it writes; nullptr: none
         const char* detail; // a part of the row's detail
     } steps[] = {
-        {"a download's first GO",
+        {"a download's first GO: the instrument",
+         [&] { m_instrument = m_archive.Instrument(identity, ""); }, "instrument",
+         "instrument serial number TV-1234 first archived, firmware 2.10"},
+        {"the same instrument again",
+         [&] { ASSERT_EQ(m_archive.Instrument(identity, ""), m_instrument); }, nullptr, nullptr},
+        {"its index",
          [&] {
-             m_instrument = m_archive.Instrument(identity, "");
              download = m_archive.BeginDownload(m_instrument, "download");
              ASSERT_TRUE(m_archive.RecordIndex(download, archive::IndexBytes(*m_image)));
          },
@@ -493,7 +499,8 @@ TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
     EXPECT_TRUE(ok[0] && ok[1]);
     const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
     EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
-    EXPECT_EQ(summary.rows, 2 + 2 * (kChanges + 1));
+    // Started, "unit 7" and its import; each writer's changes, its instrument and its import.
+    EXPECT_EQ(summary.rows, 3 + 2 * (kChanges + 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveHistoryTest,
