@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,10 +29,26 @@
 
 namespace {
 
+// What a session's node of the tree keeps.
 constexpr int kIdRole = Qt::UserRole;
+constexpr int kInstrumentRole = Qt::UserRole + 1; // its instrument's id
+constexpr int kNameRole = Qt::UserRole + 2;       // what the archive calls its instrument
+constexpr int kDayRole = Qt::UserRole + 3;        // YYYY-MM-DD
+constexpr int kStartRole = Qt::UserRole + 4;      // HH-MM-SS
 
 QString Label(uint32_t stamp, const char* format) {
     return QString::fromStdString(FormatTime(COrvTime(stamp).Value(), format));
+}
+
+// An instrument's name as part of a file name: what no file system takes becomes '-'.
+QString FileNamePart(const QString& text) {
+    QString part = text;
+    for (QChar& c : part) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c)) {
+            c = '-';
+        }
+    }
+    return part.trimmed();
 }
 
 } // namespace
@@ -76,6 +93,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
     fullDay_ = new QCheckBox("Full Day", this);
+    next_ = new QPushButton("Next", this);
+    next_->setObjectName("nextButton");
+    next_->setEnabled(false);
     save_ = new QPushButton("Save", this);
     save_->setEnabled(false);
     export_ = new QPushButton("Export...", this);
@@ -88,6 +108,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     leftLayout->addWidget(tree_, 1);
     QHBoxLayout* below = new QHBoxLayout;
     below->addWidget(fullDay_);
+    below->addWidget(next_);
     below->addStretch();
     below->addWidget(save_);
     below->addWidget(export_);
@@ -109,6 +130,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     }
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { OnSelection(item); });
+    connect(next_, &QPushButton::clicked, this, [this] { Next(); });
     connect(save_, &QPushButton::clicked, this, [this] { Save(); });
     connect(export_, &QPushButton::clicked, this, [this] { Export(); });
     connect(instruments, &QPushButton::clicked, this, [this] { OpenInstruments(); });
@@ -150,6 +172,8 @@ int ArchiveDialog::Search() {
     filter.instrument = instrument_->text().trimmed();
     filter.alarmOnly = alarms_->isChecked();
     tree_->clear();
+    chosen_ = nullptr;
+    next_->setEnabled(false);
     int count = 0;
     QTreeWidgetItem* month = nullptr;
     QTreeWidgetItem* day = nullptr;
@@ -174,6 +198,10 @@ int ArchiveDialog::Search() {
             text += "  " + s.instrument;
             QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
             item->setData(0, kIdRole, s.id);
+            item->setData(0, kInstrumentRole, s.instrumentId);
+            item->setData(0, kNameRole, s.instrument);
+            item->setData(0, kDayRole, s.summary.day);
+            item->setData(0, kStartRole, Label(s.stamp, "%H-%M-%S"));
             ++count;
         },
         archive::ListDetail::Brief);
@@ -191,19 +219,47 @@ void ArchiveDialog::OnSelection(QTreeWidgetItem* item) {
     ChooseSession(item->data(0, kIdRole).toLongLong());
 }
 
+QTreeWidgetItem* ArchiveDialog::FindSession(qint64 id) const {
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+        const QVariant data = (*it)->data(0, kIdRole);
+        if (data.isValid() && data.toLongLong() == id) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+QVector<QTreeWidgetItem*> ArchiveDialog::LaterOfInstrument(QTreeWidgetItem* item) const {
+    QVector<QTreeWidgetItem*> later;
+    QTreeWidgetItem* day = item != nullptr ? item->parent() : nullptr;
+    if (day == nullptr) {
+        return later;
+    }
+    // A search across every instrument puts their sessions of a day side by side: a day's
+    // report is one instrument's.
+    const QVariant instrument = item->data(0, kInstrumentRole);
+    for (int i = day->indexOfChild(item) + 1; i < day->childCount(); ++i) {
+        if (day->child(i)->data(0, kInstrumentRole) == instrument) {
+            later << day->child(i);
+        }
+    }
+    return later;
+}
+
 void ArchiveDialog::ChooseSession(qint64 id) {
     QVector<qint64> ids{id};
-    // Full Day: the chosen session and the ones after it on the same day, as one report.
-    for (QTreeWidgetItemIterator it(tree_); fullDay_->isChecked() && *it; ++it) {
-        if ((*it)->data(0, kIdRole).toLongLong() != id) {
-            continue;
+    QTreeWidgetItem* item = FindSession(id);
+    // Full Day: the chosen session and its instrument's after it on the same day, as one report.
+    if (fullDay_->isChecked()) {
+        for (QTreeWidgetItem* later : LaterOfInstrument(item)) {
+            ids << later->data(0, kIdRole).toLongLong();
         }
-        QTreeWidgetItem* day = (*it)->parent();
-        for (int i = day->indexOfChild(*it) + 1; i < day->childCount(); ++i) {
-            ids << day->child(i)->data(0, kIdRole).toLongLong();
-        }
-        break;
     }
+    chosen_ = item;
+    shownFullDay_ = fullDay_->isChecked();
+    next_->setEnabled(!LaterOfInstrument(item).isEmpty());
+    setWindowTitle(item != nullptr ? "Archive - " + item->data(0, kNameRole).toString()
+                                   : QString("Archive"));
     state_ = ReportState();
     if (!archive::RenderArchived(*store_, ids, *image_, *table_, state_)) {
         Tell(store_->Error());
@@ -220,15 +276,38 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
 }
 
+bool ArchiveDialog::Next() {
+    const QVector<QTreeWidgetItem*> later = LaterOfInstrument(chosen_);
+    if (later.isEmpty()) {
+        return false;
+    }
+    tree_->setCurrentItem(later.first());
+    return true;
+}
+
+QString ArchiveDialog::SuggestedName() const {
+    if (chosen_ == nullptr) {
+        return QString();
+    }
+    QStringList parts{chosen_->data(0, kDayRole).toString()};
+    if (!shownFullDay_) {
+        parts << chosen_->data(0, kStartRole).toString();
+    }
+    parts << FileNamePart(chosen_->data(0, kNameRole).toString());
+    return parts.join(' ');
+}
+
 void ArchiveDialog::Save() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, "Save", QString(), "Rich text (*.rtf);;All files (*)");
+    const QString name = SuggestedName();
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save", name.isEmpty() ? name : name + ".rtf", "Rich text (*.rtf);;All files (*)");
     if (!path.isEmpty()) {
         SaveTo(path);
     }
 }
 
-bool ArchiveDialog::SaveTo(const QString& path) {
+bool ArchiveDialog::SaveTo(const QString& chosen) {
+    const QString path = QFileInfo(chosen).suffix().isEmpty() ? chosen + ".rtf" : chosen;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(state_.ReportText.data(), static_cast<qint64>(state_.ReportText.size())) !=
@@ -241,7 +320,7 @@ bool ArchiveDialog::SaveTo(const QString& path) {
 }
 
 void ArchiveDialog::Export() {
-    const QString path = ReportExport::AskPath(this);
+    const QString path = ReportExport::AskPath(this, SuggestedName());
     if (path.isEmpty()) {
         return;
     }

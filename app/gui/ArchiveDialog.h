@@ -25,8 +25,10 @@ class SessionArchive;
 
 // File > Open Archive...: the archived sessions in the month, day and session tree, searched by
 // job number, user, dates and alarms, across every instrument or one; a chosen session (with
-// Full Day, the rest of its day after it) shown as its report and its chart; Save writes the
-// report as RTF, Export... the sessions as CSV, GeoJSON or GPX.
+// Full Day, the rest of its instrument's day after it) shown as its report and its chart, the
+// window's title naming its instrument; Next goes on to that instrument's next session of the
+// day; Save writes the report as RTF, Export... the sessions as CSV, GeoJSON or GPX, both
+// suggesting a name of the day and the instrument.
 class ArchiveDialog : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +41,13 @@ public:
     // Fills the tree with what the search fields keep; returns the number of sessions.
     int Search();
     void ChooseSession(qint64 id);
+    // The chosen instrument's next session of the day chosen, as if chosen in the tree; false
+    // when there is none.
+    bool Next();
+    // "2026-08-17 unit 7" for a Full Day, "2026-08-17 09-12-44 unit 7" for one session, without
+    // an extension; empty before a session is shown.
+    QString SuggestedName() const;
+    // Writes the shown report; a path without an extension gets ".rtf".
     bool SaveTo(const QString& path);
     // The instrument register of this archive, in a window of its own; nullptr when it could not
     // be read (a message was shown).
@@ -55,10 +64,14 @@ public:
     QLineEdit* InstrumentField() const { return instrument_; }
     QCheckBox* AlarmsOnly() const { return alarms_; }
     QCheckBox* FullDay() const { return fullDay_; }
+    QPushButton* NextButton() const { return next_; }
     ChartPanel* Chart() const { return chart_; }
 
 private:
     void OnSelection(QTreeWidgetItem* item);
+    QTreeWidgetItem* FindSession(qint64 id) const;
+    // The sessions of the item's day after it that belong to its instrument.
+    QVector<QTreeWidgetItem*> LaterOfInstrument(QTreeWidgetItem* item) const;
     void Save();
     void Export();
     void Tell(const QString& text);
@@ -78,8 +91,11 @@ private:
     QCheckBox* alarms_;
     QCheckBox* fullDay_;
     QTreeWidget* tree_;
+    QTreeWidgetItem* chosen_ = nullptr; // the session shown first; nullptr when none
+    bool shownFullDay_ = false;
     RtfView* report_;
     ChartPanel* chart_;
+    QPushButton* next_;
     QPushButton* save_;
     QPushButton* export_;
 };

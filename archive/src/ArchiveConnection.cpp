@@ -109,6 +109,7 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
         // at an older version for a migration's test has none).
         const bool migrated = ready && MigrateSchema(db, location.server, version, error);
         m_impl->history = migrated && db.tables().contains("history_start");
+        m_impl->allBytes = migrated && ReadSchemaVersion(db, error) >= kAllBytesVersion;
         if (!migrated || (m_impl->history && !StartHistory(db, location.server, error))) {
             m_error = "cannot use the archive " + DescribeLocation(location) + ": " + error;
             db = QSqlDatabase();

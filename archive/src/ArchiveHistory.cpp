@@ -5,11 +5,13 @@
 #include <QCryptographicHash>
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include "HistoryChain.h"
+#include "Schema.h"
 #include "SqlSteps.h"
 #include "archive/SessionArchive.h"
 
@@ -51,7 +53,8 @@ bool ReadRows(QSqlDatabase& db, const std::function<void(const HistoryRow&, bool
         row.host = query.value(3).toString();
         row.kind = query.value(4).toString();
         row.detail = query.value(5).toString();
-        const bool readable = ParseSessionsText(query.value(6).toString(), row.sessions);
+        const bool readable =
+            ParseSessionsText(query.value(6).toString(), row.sessions, row.indexUploads);
         row.previous = query.value(7).toString();
         row.hash = query.value(8).toString();
         take(row, readable);
@@ -59,14 +62,21 @@ bool ReadRows(QSqlDatabase& db, const std::function<void(const HistoryRow&, bool
     return true;
 }
 
-// Where a session was last recorded, and as what.
+// Where a session or index upload was last recorded, and as what.
 struct Recorded {
     QString sha256;
     qint64 row = 0;
 };
 
-void CheckChain(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
-                QString& error) {
+// What the chain recorded: each session's and index upload's latest hash, and every hash a
+// session ever had (its replaced copies are among them).
+struct ChainRecords {
+    QHash<qint64, Recorded> sessions;
+    QHash<qint64, Recorded> indexUploads;
+    QHash<qint64, QSet<QString>> everySession;
+};
+
+void CheckChain(QSqlDatabase& db, VerifySummary& summary, ChainRecords& records, QString& error) {
     qint64 expected = 1;
     QString before;
     const bool read = ReadRows(
@@ -93,7 +103,11 @@ void CheckChain(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded
                                            " written)";
             }
             for (const HistorySession& s : row.sessions) {
-                recorded[s.id] = {s.sha256, row.seq};
+                records.sessions[s.id] = {s.sha256, row.seq};
+                records.everySession[s.id].insert(s.sha256);
+            }
+            for (const HistorySession& s : row.indexUploads) {
+                records.indexUploads[s.id] = {s.sha256, row.seq};
             }
             expected = row.seq + 1;
             before = row.hash;
@@ -102,6 +116,10 @@ void CheckChain(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded
     if (!read) {
         summary.readable = false;
     }
+}
+
+QString Sha256(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
 void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
@@ -135,10 +153,7 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
                             query.value(3).toByteArray());
         // The digest that tells a session's copies apart is the sector's alone; one changed
         // would let the same bytes be stored twice, or other bytes pass for these.
-        const QString digest = QString::fromLatin1(
-            QCryptographicHash::hash(query.value(2).toByteArray(), QCryptographicHash::Sha256)
-                .toHex());
-        if (digest != query.value(4).toString()) {
+        if (Sha256(query.value(2).toByteArray()) != query.value(4).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
         }
         if (now != r.sha256) {
@@ -157,14 +172,89 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
     }
 }
 
+void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
+                       QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query, "SELECT id, bytes FROM index_uploads ORDER BY id", {}, error)) {
+        summary.readable = false;
+        return;
+    }
+    while (query.next()) {
+        ++summary.indexUploads;
+        const qint64 id = query.value(0).toLongLong();
+        const QString at = "index upload " + QString::number(id);
+        const auto found = recorded.constFind(id);
+        if (found == recorded.constEnd()) {
+            summary.mismatches << at + " is in no history row";
+            continue;
+        }
+        const Recorded r = found.value();
+        recorded.erase(found);
+        const QString now = IndexBytesHash(query.value(1).toByteArray());
+        if (now != r.sha256) {
+            summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
+                                          " recorded %4")
+                                      .arg(at, now)
+                                      .arg(r.row)
+                                      .arg(r.sha256);
+        }
+    }
+    for (auto gone = recorded.constBegin(); gone != recorded.constEnd(); ++gone) {
+        summary.mismatches << QString("index upload %1, recorded in history row %2, is missing"
+                                      " from the archive")
+                                  .arg(gone.key())
+                                  .arg(gone.value().row);
+    }
+}
+
+// A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
+// history's start). Copies replaced before their bytes were kept have none to check.
+void CheckReplacedCopies(QSqlDatabase& db, VerifySummary& summary,
+                         const QHash<qint64, QSet<QString>>& everySession, QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT id, session_id, name, sector, overrun, digest FROM session_history"
+             " WHERE sector IS NOT NULL ORDER BY id",
+             {}, error)) {
+        summary.readable = false;
+        return;
+    }
+    while (query.next()) {
+        ++summary.replacedCopies;
+        const qint64 session = query.value(1).toLongLong();
+        const QString at = QString("the copy of session %1 replaced as %2")
+                               .arg(session)
+                               .arg(query.value(0).toLongLong());
+        const QByteArray sector = query.value(3).toByteArray();
+        const QString now =
+            StoredBytesHash(query.value(2).toByteArray(), sector, query.value(4).toByteArray());
+        if (!everySession.value(session).contains(now)) {
+            summary.mismatches << QString("%1: its stored bytes hash to %2, which no history row"
+                                          " recorded for that session")
+                                      .arg(at, now);
+        }
+        if (Sha256(sector) != query.value(5).toString()) {
+            summary.mismatches << at + ": its digest column does not match its sector";
+        }
+    }
+}
+
 } // namespace
 
 QString VerifySummary::Line() const {
     if (!readable) {
         return "Not verified: " + error;
     }
-    const QString what = Counted(sessions, "session", "sessions") + " and " +
-                         Counted(rows, "history row", "history rows");
+    QStringList blocks{Counted(sessions, "session", "sessions")};
+    if (indexUploads > 0) {
+        blocks << Counted(indexUploads, "index upload", "index uploads");
+    }
+    if (replacedCopies > 0) {
+        blocks << Counted(replacedCopies, "replaced copy", "replaced copies");
+    }
+    const QString what = blocks.join(", ") + " and " + Counted(rows, "history row", "history rows");
     if (mismatches.isEmpty()) {
         return "Verified: " + what + ", no mismatch";
     }
@@ -215,8 +305,8 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         return summary;
     }
     summary.readable = true;
-    QHash<qint64, Recorded> recorded;
-    CheckChain(db, summary, recorded, summary.error);
+    ChainRecords records;
+    CheckChain(db, summary, records, summary.error);
     if (summary.readable && summary.rows == 0) {
         // No rows although the history has begun: they were all deleted.
         QSqlQuery pending(db);
@@ -227,7 +317,15 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         }
     }
     if (summary.readable) {
-        CheckSessions(db, summary, recorded, summary.error);
+        CheckSessions(db, summary, records.sessions, summary.error);
+    }
+    // An archive opened at a schema before the index uploads and replaced copies were recorded
+    // has nothing of them to check.
+    if (summary.readable && archive.SchemaVersion() >= kAllBytesVersion) {
+        CheckIndexUploads(db, summary, records.indexUploads, summary.error);
+        if (summary.readable) {
+            CheckReplacedCopies(db, summary, records.everySession, summary.error);
+        }
     }
     QString ignored;
     Exec(db, "ROLLBACK", ignored);

@@ -87,6 +87,10 @@ QString ChangeKindName(ChangeKind kind) {
         return QStringLiteral("rename");
     case ChangeKind::Interval:
         return QStringLiteral("interval");
+    case ChangeKind::Index:
+        return QStringLiteral("index");
+    case ChangeKind::Identity:
+        return QStringLiteral("instrument");
     }
     return QString();
 }
@@ -100,6 +104,33 @@ QString StoredBytesHash(const QByteArray& name, const QByteArray& sector,
     return Hex(hash);
 }
 
+QString IndexBytesHash(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString InstrumentWords(const QString& name, const QString& serial, qint64 id) {
+    if (!name.isEmpty()) {
+        return '"' + name + '"' + (serial.isEmpty() ? QString() : ", serial number " + serial);
+    }
+    return serial.isEmpty() ? "unnamed " + QString::number(id) : "serial number " + serial;
+}
+
+bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query, "SELECT name, serial_number FROM instruments WHERE id = ?", {instrument},
+             error)) {
+        return false;
+    }
+    if (!query.next()) {
+        error = "the archive holds no instrument " + QString::number(instrument);
+        return false;
+    }
+    words = InstrumentWords(query.value(0).toString(), query.value(1).toString(), instrument);
+    // An open statement would hold SQLite's read snapshot into the caller's writes.
+    query.finish();
+    return true;
+}
+
 QString RowHash(const HistoryRow& row) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     AddField(hash, QByteArray::number(row.seq));
@@ -108,36 +139,52 @@ QString RowHash(const HistoryRow& row) {
     AddField(hash, row.host.toUtf8());
     AddField(hash, row.kind.toUtf8());
     AddField(hash, row.detail.toUtf8());
-    AddField(hash, SessionsText(row.sessions).toUtf8());
+    AddField(hash, SessionsText(row.sessions, row.indexUploads).toUtf8());
     AddField(hash, row.previous.toUtf8());
     return Hex(hash);
 }
 
-QString SessionsText(const QVector<HistorySession>& sessions) {
+QString SessionsText(const QVector<HistorySession>& sessions,
+                     const QVector<HistorySession>& indexUploads) {
     QString text;
     for (const HistorySession& s : sessions) {
         text += QString::number(s.id) + ' ' + s.sha256 + '\n';
     }
+    for (const HistorySession& s : indexUploads) {
+        text += "index " + QString::number(s.id) + ' ' + s.sha256 + '\n';
+    }
     return text;
 }
 
-bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions) {
+bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
+                       QVector<HistorySession>& indexUploads) {
     sessions.clear();
+    indexUploads.clear();
     const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
     for (const QString& line : lines) {
-        const QStringList parts = line.split(' ');
+        QStringList parts = line.split(' ');
+        const bool index = parts.size() == 3 && parts[0] == "index";
+        if (index) {
+            parts.removeFirst();
+        }
         bool number = false;
         const qint64 id = parts.value(0).toLongLong(&number);
         if (parts.size() != 2 || !number || id <= 0 || !IsHex64(parts[1])) {
             return false;
         }
-        sessions.append({id, parts[1]});
+        (index ? indexUploads : sessions).append({id, parts[1]});
     }
     return true;
 }
 
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, QString& error) {
+    return AppendHistory(db, server, kind, detail, sessions, {}, error);
+}
+
+bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                   const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
+                   QString& error) {
     // SQLite's BEGIN IMMEDIATE already lets one writer in at a time; on a server, the lock makes
     // the second writer wait here until the first has committed its row, and then see it.
     if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
@@ -183,13 +230,24 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
                                  bytes.value(2).toByteArray())});
         bytes.finish();
     }
+    for (const qint64 id : indexUploads) {
+        QSqlQuery upload(db);
+        if (!Run(upload, "SELECT bytes FROM index_uploads WHERE id = ?", {id}, error)) {
+            return false;
+        }
+        if (!upload.next()) {
+            error = "the archive holds no index upload " + QString::number(id) + " to record";
+            return false;
+        }
+        row.indexUploads.append({id, IndexBytesHash(upload.value(0).toByteArray())});
+    }
     row.hash = RowHash(row);
     QSqlQuery insert(db);
     return Run(insert,
                "INSERT INTO archive_history (seq, changed_at, os_user, host, kind, detail,"
                " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
                {row.seq, row.at, row.user, row.host, row.kind, Text(row.detail),
-                Text(SessionsText(row.sessions)), Text(row.previous), row.hash},
+                Text(SessionsText(row.sessions, row.indexUploads)), Text(row.previous), row.hash},
                error);
 }
 
@@ -211,6 +269,16 @@ bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
         return false;
     }
+    // 1: the history begins; 2: it began before index uploads were recorded.
+    bool begins = false;
+    {
+        QSqlQuery which(db);
+        if (!Run(which, "SELECT COALESCE(MIN(pending), 0) FROM history_start", {}, error) ||
+            !which.next()) {
+            return false;
+        }
+        begins = which.value(0).toInt() == 1;
+    }
     QSqlQuery claim(db);
     if (!Run(claim, "DELETE FROM history_start", {}, error)) {
         return false;
@@ -218,22 +286,39 @@ bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     if (claim.numRowsAffected() <= 0) {
         return transaction.Commit(error); // another process began it first
     }
-    QVector<qint64> ids;
-    {
-        QSqlQuery sessions(db);
-        sessions.setForwardOnly(true);
-        if (!Run(sessions, "SELECT id FROM sessions ORDER BY id", {}, error)) {
+    const auto ids = [&db, &error](const char* sql, QVector<qint64>& out) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!Run(query, sql, {}, error)) {
             return false;
         }
-        while (sessions.next()) {
-            ids.append(sessions.value(0).toLongLong());
+        while (query.next()) {
+            out.append(query.value(0).toLongLong());
         }
+        return true;
+    };
+    QVector<qint64> sessions;
+    QVector<qint64> uploads;
+    if ((begins && !ids("SELECT id FROM sessions ORDER BY id", sessions)) ||
+        !ids("SELECT id FROM index_uploads ORDER BY id", uploads)) {
+        return false;
     }
-    const QString detail =
-        ids.isEmpty()
-            ? QStringLiteral("history started")
-            : QString("history started with the %1 sessions already archived").arg(ids.size());
-    return AppendHistory(db, server, ChangeKind::Started, detail, ids, error) &&
+    if (!begins && uploads.isEmpty()) {
+        return transaction.Commit(error);
+    }
+    QString detail;
+    if (!begins) {
+        detail = QString("history of index uploads started with the %1 already archived")
+                     .arg(uploads.size());
+    } else if (sessions.isEmpty() && uploads.isEmpty()) {
+        detail = QStringLiteral("history started");
+    } else {
+        detail = QString("history started with the %1 sessions and %2 index uploads already"
+                         " archived")
+                     .arg(sessions.size())
+                     .arg(uploads.size());
+    }
+    return AppendHistory(db, server, ChangeKind::Started, detail, sessions, uploads, error) &&
            transaction.Commit(error);
 }
 

@@ -15,22 +15,41 @@ namespace archive {
 QString StoredBytesHash(const QByteArray& name, const QByteArray& sector,
                         const QByteArray& overrun);
 
-// The hash a row must carry: over its number, time, user, host, kind, detail, sessions and the
-// row before's hash.
+// The SHA-256 (hex) of an index upload's bytes.
+QString IndexBytesHash(const QByteArray& bytes);
+
+// The hash a row must carry: over its number, time, user, host, kind, detail, sessions, index
+// uploads and the row before's hash.
 QString RowHash(const HistoryRow& row);
 
-// The sessions column: "ID SHA256" lines. False when the text is not that.
-QString SessionsText(const QVector<HistorySession>& sessions);
-bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions);
+// The sessions column: "ID SHA256" lines for sessions, then "index ID SHA256" lines for index
+// uploads (rows written before index uploads were recorded have none, and so hash as they did).
+// False when the text is not that.
+QString SessionsText(const QVector<HistorySession>& sessions,
+                     const QVector<HistorySession>& indexUploads);
+bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
+                       QVector<HistorySession>& indexUploads);
+
+// What a history row calls an instrument: "NAME" with ", serial number S" where it has one, else
+// "serial number S", else "unnamed ID".
+QString InstrumentWords(const QString& name, const QString& serial, qint64 id);
+// The same, read from the instrument's row.
+bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QString& error);
 
 // Appends a row inside the caller's open write transaction, so that the change and its record
 // commit together or not at all. On a server the history's own lock is held from here to the
 // end of the transaction, so that two writers never both take the same row as the one before.
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, QString& error);
+// The same, naming index uploads (their ids) beside the sessions.
+bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                   const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
+                   QString& error);
 
 // Begins the history of an archive that has none yet (new, or made before it existed) with a row
-// naming every session it holds; does nothing once begun. Its own transaction.
+// naming every session and index upload it holds; for one whose history began before index
+// uploads were recorded, a row naming the index uploads it holds. Does nothing once done. Its own
+// transaction.
 bool StartHistory(QSqlDatabase& db, bool server, QString& error);
 
 } // namespace archive

@@ -1,12 +1,14 @@
 // SessionArchive's instruments: the row each one's sessions are filed under, found by who the
 // instrument is, and renamed only when asked.
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
+#include "textcodec/Cp1252.h"
 
 namespace archive {
 namespace {
@@ -66,23 +68,63 @@ bool Agree(const QString& stored, const QString& reported) {
     return stored.isEmpty() || reported.isEmpty() || stored == reported;
 }
 
+// What the history is told of changes to instruments' rows; `record` is false only for an archive
+// opened at a schema without the history.
+struct Recorder {
+    bool record = false;
+    bool server = false;
+
+    bool operator()(QSqlDatabase& db, ChangeKind kind, const QString& detail,
+                    QString& error) const {
+        return !record || AppendHistory(db, server, kind, detail, {}, error);
+    }
+};
+
+// A new instrument's row, and the history's word of it; nothing when another writer made the same
+// instrument (or took the name) at the same moment: that one wins.
 bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const QString& name,
-            const InstrumentIdentity& identity, QString& error) {
+            const InstrumentIdentity& identity, const Recorder& record, QString& error) {
     QSqlQuery insert(db);
-    // Another writer making the same instrument (or taking the name) at the same moment wins.
-    return Run(insert,
-               "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
-               " driver_text, config_block, mode_names, first_seen, firmware)"
-               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
-               {key, serial, name, Text(identity.fingerprint), identity.driverText,
-                identity.configBlock, JoinedNames(identity.modeNames), Now(),
-                Text(identity.firmwareVersion)},
-               error);
+    if (!Run(insert,
+             "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
+             " driver_text, config_block, mode_names, first_seen, firmware)"
+             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id",
+             {key, serial, name, Text(identity.fingerprint), identity.driverText,
+              identity.configBlock, JoinedNames(identity.modeNames), Now(),
+              Text(identity.firmwareVersion)},
+             error)) {
+        return false;
+    }
+    if (!insert.next()) {
+        return true;
+    }
+    const qint64 id = insert.value(0).toLongLong();
+    insert.finish();
+    return record(db, ChangeKind::Identity,
+                  "instrument " + InstrumentWords(name, serial, id) + " first archived" +
+                      (identity.firmwareVersion.isEmpty()
+                           ? QString()
+                           : ", firmware " + identity.firmwareVersion),
+                  error);
+}
+
+// "instrument with serial number S renamed from "A" to "B"", or "... named "B"" for one that had
+// no name.
+QString RenameDetail(const Row& row, const QString& name) {
+    const QString who = !row.serial.isEmpty() ? "instrument with serial number " + row.serial
+                        : row.name.isEmpty()  ? "instrument unnamed " + QString::number(row.id)
+                                              : QString("instrument");
+    if (row.name.isEmpty()) {
+        return QString("%1 named \"%2\"").arg(who, name);
+    }
+    return QString("%1 renamed from \"%2\" to \"%3\"").arg(who, row.name, name);
 }
 
 // Gives an instrument found by its serial number the name given, when it has none and no other
-// instrument is called so: naming is no renaming, which stays an explicit step.
-bool NameIfUnnamed(QSqlDatabase& db, const Row& row, const QString& given, QString& error) {
+// instrument is called so: naming is no renaming, which stays an explicit step. The archive
+// lists it by the new name from then on, so the history says so.
+bool NameIfUnnamed(QSqlDatabase& db, const Row& row, const QString& given, const Recorder& record,
+                   QString& error) {
     bool free = false;
     if (!row.name.isEmpty() || given.isEmpty()) {
         return true;
@@ -90,21 +132,22 @@ bool NameIfUnnamed(QSqlDatabase& db, const Row& row, const QString& given, QStri
     QSqlQuery name(db);
     return NameFree(db, given, row.id, free, error) &&
            (!free ||
-            Run(name, "UPDATE instruments SET name = ? WHERE id = ?", {given, row.id}, error));
+            (Run(name, "UPDATE instruments SET name = ? WHERE id = ?", {given, row.id}, error) &&
+             record(db, ChangeKind::Rename, RenameDetail(row, given), error)));
 }
 
 // An instrument with a serial number: the row of that number. A row of the name given that has no
 // serial number yet (downloaded before numbers were read, or imported) becomes this instrument's
 // when nothing it reported says otherwise. A new row takes the name given where it is free.
 qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
-                const InstrumentIdentity& identity, QString& error) {
+                const InstrumentIdentity& identity, const Recorder& record, QString& error) {
     const QString key = "serial:" + serial;
     Row row;
     if (!FindByKey(db, key, row, error)) {
         return -1;
     }
     if (row.id >= 0) {
-        return NameIfUnnamed(db, row, given, error) ? row.id : -1;
+        return NameIfUnnamed(db, row, given, record, error) ? row.id : -1;
     }
     Row named;
     if (!given.isEmpty() && !FindByLabel(db, given, named, error)) {
@@ -120,20 +163,25 @@ qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
         }
         // Another writer gave it its own serial number first: this one is then a new instrument.
         if (adopt.numRowsAffected() == 1) {
-            return named.id;
+            return record(db, ChangeKind::Rename,
+                          QString("instrument %1 known by its serial number %2 from now on")
+                              .arg(InstrumentWords(named.name, QString(), named.id), serial),
+                          error)
+                       ? named.id
+                       : -1;
         }
     }
     bool free = false;
     if (!given.isEmpty() && !NameFree(db, given, -1, free, error)) {
         return -1;
     }
-    if (!Insert(db, key, serial, free ? given : QString(""), identity, error) ||
+    if (!Insert(db, key, serial, free ? given : QString(""), identity, record, error) ||
         !FindByKey(db, key, row, error)) {
         return -1;
     }
     // The name was taken between the look and the insert.
-    if (row.id < 0 &&
-        (!Insert(db, key, serial, "", identity, error) || !FindByKey(db, key, row, error))) {
+    if (row.id < 0 && (!Insert(db, key, serial, "", identity, record, error) ||
+                       !FindByKey(db, key, row, error))) {
         return -1;
     }
     return row.id;
@@ -143,13 +191,13 @@ qint64 BySerial(QSqlDatabase& db, const QString& serial, const QString& given,
 // whose serial number it is), unless that is an instrument with a serial number that reported
 // otherwise.
 qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& identity,
-              QString& error) {
+              const Recorder& record, QString& error) {
     Row row;
     if (!FindByLabel(db, given, row, error) ||
         (row.id < 0 && !FindRow(db, "i.serial_number = ?", {given}, row, error))) {
         return -1;
     }
-    if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, error) ||
+    if (row.id < 0 && (!Insert(db, "name:" + given, "", given, identity, record, error) ||
                        !FindByLabel(db, given, row, error))) {
         return -1;
     }
@@ -164,35 +212,72 @@ qint64 ByName(QSqlDatabase& db, const QString& given, const InstrumentIdentity& 
 }
 
 // Neither a serial number nor a name: all that is known is its model, firmware and settings.
-qint64 ByFingerprint(QSqlDatabase& db, const InstrumentIdentity& identity, QString& error) {
+qint64 ByFingerprint(QSqlDatabase& db, const InstrumentIdentity& identity, const Recorder& record,
+                     QString& error) {
     Row row;
     if (!FindByKey(db, identity.fingerprint, row, error)) {
         return -1;
     }
-    if (row.id < 0 && (!Insert(db, identity.fingerprint, "", "", identity, error) ||
+    if (row.id < 0 && (!Insert(db, identity.fingerprint, "", "", identity, record, error) ||
                        !FindByKey(db, identity.fingerprint, row, error))) {
         return -1;
     }
     return row.id;
 }
 
-// What the instrument reported last is what renders its sessions and checks it next time.
-bool Refresh(QSqlDatabase& db, qint64 id, const InstrumentIdentity& identity, QString& error) {
+// What the instrument reported last is what renders its sessions and checks it next time. A
+// change of its mode names (which name the modes wherever its sessions are listed) or of its
+// firmware is told to the history.
+bool Refresh(QSqlDatabase& db, qint64 id, const InstrumentIdentity& identity,
+             const Recorder& record, QString& error) {
     const bool haveNames = !identity.modeNames[0].isEmpty() || !identity.modeNames[1].isEmpty() ||
                            !identity.modeNames[2].isEmpty() || !identity.modeNames[3].isEmpty();
     const bool reported = !identity.fingerprint.isEmpty();
+    QByteArray namesBefore;
+    QString firmwareBefore;
+    {
+        QSqlQuery before(db);
+        if (!Run(before, "SELECT mode_names, firmware FROM instruments WHERE id = ?", {id},
+                 error) ||
+            !before.next()) {
+            return false;
+        }
+        namesBefore = before.value(0).toByteArray();
+        firmwareBefore = before.value(1).toString();
+    }
+    QStringList changed;
+    const QByteArray names = JoinedNames(identity.modeNames);
+    if (haveNames && names != namesBefore) {
+        QStringList list;
+        for (const QByteArray& name : identity.modeNames) {
+            list << (name.isEmpty() ? QString("(none)")
+                                    : '"' + FromCp1252(name.toStdString()) + '"');
+        }
+        changed << "mode names " + list.join(", ");
+    }
+    if (!identity.firmwareVersion.isEmpty() && identity.firmwareVersion != firmwareBefore) {
+        changed << "firmware " + identity.firmwareVersion +
+                       (firmwareBefore.isEmpty() ? QString() : " (was " + firmwareBefore + ")");
+    }
     QSqlQuery update(db);
-    return Run(update,
-               "UPDATE instruments SET mode_names = CASE WHEN ? = 1 THEN ? ELSE mode_names END,"
-               " fingerprint = CASE WHEN ? = 1 THEN ? ELSE fingerprint END,"
-               " driver_text = CASE WHEN ? = 1 THEN ? ELSE driver_text END,"
-               " config_block = CASE WHEN ? = 1 THEN ? ELSE config_block END,"
-               " firmware = CASE WHEN ? = 1 THEN ? ELSE firmware END WHERE id = ?",
-               {haveNames ? 1 : 0, JoinedNames(identity.modeNames), reported ? 1 : 0,
-                Text(identity.fingerprint), reported ? 1 : 0, Bytes(identity.driverText),
-                reported ? 1 : 0, Bytes(identity.configBlock),
-                identity.firmwareVersion.isEmpty() ? 0 : 1, Text(identity.firmwareVersion), id},
-               error);
+    if (!Run(update,
+             "UPDATE instruments SET mode_names = CASE WHEN ? = 1 THEN ? ELSE mode_names END,"
+             " fingerprint = CASE WHEN ? = 1 THEN ? ELSE fingerprint END,"
+             " driver_text = CASE WHEN ? = 1 THEN ? ELSE driver_text END,"
+             " config_block = CASE WHEN ? = 1 THEN ? ELSE config_block END,"
+             " firmware = CASE WHEN ? = 1 THEN ? ELSE firmware END WHERE id = ?",
+             {haveNames ? 1 : 0, names, reported ? 1 : 0, Text(identity.fingerprint),
+              reported ? 1 : 0, Bytes(identity.driverText), reported ? 1 : 0,
+              Bytes(identity.configBlock), identity.firmwareVersion.isEmpty() ? 0 : 1,
+              Text(identity.firmwareVersion), id},
+             error)) {
+        return false;
+    }
+    QString words;
+    return changed.isEmpty() || !record.record ||
+           (DescribeInstrument(db, id, words, error) &&
+            record(db, ChangeKind::Identity,
+                   "instrument " + words + " reported " + changed.join(" and "), error));
 }
 
 } // namespace
@@ -211,14 +296,15 @@ qint64 SessionArchive::Instrument(const InstrumentIdentity& identity, const QStr
     if (!transaction.Begun(m_error)) {
         return -1;
     }
-    const qint64 id = !serial.isEmpty()  ? BySerial(db, serial, given, identity, m_error)
-                      : !given.isEmpty() ? ByName(db, given, identity, m_error)
-                                         : ByFingerprint(db, identity, m_error);
+    const Recorder record{m_impl->history, m_impl->location.server};
+    const qint64 id = !serial.isEmpty()  ? BySerial(db, serial, given, identity, record, m_error)
+                      : !given.isEmpty() ? ByName(db, given, identity, record, m_error)
+                                         : ByFingerprint(db, identity, record, m_error);
     if (id < 0) {
         m_error = m_error.isEmpty() ? "the instrument was not stored" : m_error;
         return -1;
     }
-    if (!Refresh(db, id, identity, m_error) || !transaction.Commit(m_error)) {
+    if (!Refresh(db, id, identity, record, m_error) || !transaction.Commit(m_error)) {
         return -1;
     }
     return id;
@@ -274,9 +360,7 @@ RenameResult SessionArchive::RenameInstrument(const QString& oldName, const QStr
              " THEN ? ELSE identity_key END WHERE id = ?",
              {name, "name:" + name, row.id}, m_error) ||
         (m_impl->history && !AppendHistory(db, m_impl->location.server, ChangeKind::Rename,
-                                           QString("instrument %1 renamed from \"%2\" to \"%3\"")
-                                               .arg(QString::number(row.id), oldName, name),
-                                           {}, m_error)) ||
+                                           RenameDetail(row, name), {}, m_error)) ||
         !transaction.Commit(m_error)) {
         return RenameResult::Failed;
     }

@@ -3,6 +3,8 @@
 #include <QStringBuilder>
 #include <QStringList>
 
+#include "textcodec/Cp1252.h"
+
 namespace archive {
 
 ListingParts MakeListingParts(int slot, bool dated, bool alarm, bool calibration, bool complete,
@@ -39,6 +41,55 @@ QString ListingLine(qint64 id, const QString& instrument, const QString& head,
     const QString line = QString::number(id).rightJustified(6) % QLatin1String("  ") % head %
                          QLatin1String("  ") % instrument % QLatin1String("  ") % tail;
     return line.trimmed();
+}
+
+namespace {
+
+const QLatin1String kModeMark("  mode ");
+const QLatin1String kModeSeparator(", ");
+
+} // namespace
+
+bool AnyNamed(const QByteArray (&names)[4]) {
+    for (const QByteArray& name : names) {
+        if (!name.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString NamedModes(const QString& modes, const QByteArray (&names)[4]) {
+    if (modes.isEmpty() || !AnyNamed(names)) {
+        return modes;
+    }
+    QStringList named;
+    for (const QString& mode : modes.split(kModeSeparator)) {
+        bool number = false;
+        const int n = mode.startsWith(QLatin1String("mode ")) ? mode.mid(5).toInt(&number) : 0;
+        const QString name = number && n >= 1 && n <= 4 && !names[n - 1].isEmpty()
+                                 ? FromCp1252(names[n - 1].toStdString())
+                                 : mode;
+        if (!named.contains(name)) {
+            named << name;
+        }
+    }
+    return named.join(kModeSeparator);
+}
+
+QString NamedTail(const QString& tail, const QByteArray (&names)[4]) {
+    const int start = tail.indexOf(kModeMark);
+    if (start < 0 || !AnyNamed(names)) {
+        return tail;
+    }
+    // The modes run to the jobs, the users or the end (MakeListingParts).
+    const int from = start + kModeMark.size();
+    int end = tail.size();
+    for (const char* next : {"  job ", "  user "}) {
+        const int at = tail.indexOf(QLatin1String(next), from);
+        end = at >= 0 && at < end ? at : end;
+    }
+    return tail.left(from) + NamedModes(tail.mid(from, end - from), names) + tail.mid(end);
 }
 
 } // namespace archive

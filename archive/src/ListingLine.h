@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include "archive/SessionSummary.h"
@@ -21,5 +22,14 @@ ListingParts MakeListingParts(int slot, bool dated, bool alarm, bool calibration
 // The whole line, without its line break; the instrument's name is read at listing time, as it
 // may be renamed.
 QString ListingLine(qint64 id, const QString& instrument, const QString& head, const QString& tail);
+
+// The modes a summary keeps ("mode 3, LEK": a numbered mode is kept as the decoders call one
+// without a name, since a dump holds no names) with each numbered one that the instrument names
+// (`names`: its kept mode names, in its code page) called by that name, as its report calls it.
+QString NamedModes(const QString& modes, const QByteArray (&names)[4]);
+// A line's tail (ListingParts) with its modes named so.
+QString NamedTail(const QString& tail, const QByteArray (&names)[4]);
+// True when any of the four is named.
+bool AnyNamed(const QByteArray (&names)[4]);
 
 } // namespace archive

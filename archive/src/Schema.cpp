@@ -129,8 +129,19 @@ const char* const kVersion7[] = {
     nullptr,
 };
 
+// Every block of bytes an instrument sent under the history: a replaced copy of a session keeps its
+// bytes (name, sector, overrun; empty in the rows of copies replaced before), and the index uploads
+// already kept get their hashes recorded by a history row on the next opening (pending 2).
+const char* const kVersion8[] = {
+    "ALTER TABLE session_history ADD COLUMN name %BLOB%",
+    "ALTER TABLE session_history ADD COLUMN sector %BLOB%",
+    "ALTER TABLE session_history ADD COLUMN overrun %BLOB%",
+    "INSERT INTO history_start (pending) VALUES (2)",
+    nullptr,
+};
+
 const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4,
-                                        kVersion5, kVersion6, kVersion7};
+                                        kVersion5, kVersion6, kVersion7, kVersion8};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database

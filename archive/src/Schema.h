@@ -9,6 +9,9 @@ namespace archive {
 // The schema's versions, oldest first; the newest is what this program reads and writes.
 int LatestSchemaVersion();
 
+// From this version on the history records index uploads too, and replaced copies keep their bytes.
+constexpr int kAllBytesVersion = 8;
+
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 

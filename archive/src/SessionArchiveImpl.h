@@ -16,6 +16,8 @@ struct SessionArchive::Impl {
     // The schema keeps the history: false only for an archive opened at an older version, as
     // the migrations' tests do.
     bool history = false;
+    // The history also records index uploads, and replaced copies keep their bytes (schema 8 on).
+    bool allBytes = false;
 
     QSqlDatabase Db() const { return QSqlDatabase::database(connection, false); }
 };

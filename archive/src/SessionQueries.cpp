@@ -1,4 +1,5 @@
 // SessionArchive's queries: listings, loading a session back, and what the archive holds.
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -31,11 +32,11 @@ QString LikePattern(const QString& text) {
 // What every listing reads, in this order: enough for a line of text or a node of the tree.
 const char kBriefColumns[] = "s.id, %LABEL%, s.slot, s.stamp, s.dated, s.alarm, s.calibration, "
                              "s.complete, s.day, s.start_time, s.end_time, s.mode, s.jobs, "
-                             "s.users, s.alarm_count";
+                             "s.users, s.alarm_count, s.instrument_id";
 // The rest of a session's row, after the brief columns.
 const char kFullColumns[] =
     ", s.first_seen, s.last_seen, s.alarm_gases, s.peaks, s.calibrations, s.bumps, s.gps";
-constexpr int kListColumnCount = 22;
+constexpr int kListColumnCount = 23;
 
 ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
     ListedSession listed;
@@ -55,20 +56,21 @@ ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
     s.jobs = Split(query.value(12).toString());
     s.users = Split(query.value(13).toString());
     s.alarmCount = query.value(14).toInt();
+    listed.instrumentId = query.value(15).toLongLong();
     if (detail == ListDetail::Full) {
-        listed.firstSeen = query.value(15).toLongLong();
-        listed.lastSeen = query.value(16).toLongLong();
-        s.alarmGases = Split(query.value(17).toString());
-        s.peaks = Split(query.value(18).toString());
-        s.calibrations = Split(query.value(19).toString());
-        s.bumps = Split(query.value(20).toString());
-        s.gps = query.value(21).toInt() != 0;
+        listed.firstSeen = query.value(16).toLongLong();
+        listed.lastSeen = query.value(17).toLongLong();
+        s.alarmGases = Split(query.value(18).toString());
+        s.peaks = Split(query.value(19).toString());
+        s.calibrations = Split(query.value(20).toString());
+        s.bumps = Split(query.value(21).toString());
+        s.gps = query.value(22).toInt() != 0;
     }
     return listed;
 }
 
 // A listing's lines of text: what the row keeps of its line, around the instrument's name.
-const char kLineColumns[] = "s.id, %LABEL%, s.line_head, s.line_tail";
+const char kLineColumns[] = "s.id, %LABEL%, s.line_head, s.line_tail, s.instrument_id";
 
 QString ListColumns(ListDetail detail) {
     QString columns =
@@ -77,13 +79,47 @@ QString ListColumns(ListDetail detail) {
     return columns.replace("%LABEL%", InstrumentLabel());
 }
 
-ListedSession ReadLine(const QSqlQuery& query) {
+// Each instrument's kept mode names, for those that have any.
+struct ModeNames {
+    QByteArray names[4];
+};
+using ModeNamesOf = QHash<qint64, ModeNames>;
+
+bool ReadModeNames(QSqlDatabase db, ModeNamesOf& all, QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query, "SELECT id, mode_names FROM instruments WHERE mode_names IS NOT NULL", {},
+             error)) {
+        return false;
+    }
+    while (query.next()) {
+        ModeNames names;
+        SplitNames(query.value(1).toByteArray(), names.names);
+        if (AnyNamed(names.names)) {
+            all.insert(query.value(0).toLongLong(), names);
+        }
+    }
+    return true;
+}
+
+ListedSession ReadLine(const QSqlQuery& query, const ModeNamesOf& modeNames) {
     ListedSession listed;
     listed.id = query.value(0).toLongLong();
     listed.instrument = query.value(1).toString();
+    listed.instrumentId = query.value(4).toLongLong();
+    const auto named = modeNames.constFind(listed.instrumentId);
     listed.line = ListingLine(listed.id, listed.instrument, query.value(2).toString(),
-                              query.value(3).toString());
+                              named == modeNames.constEnd()
+                                  ? query.value(3).toString()
+                                  : NamedTail(query.value(3).toString(), named->names));
     return listed;
+}
+
+void NameModes(ListedSession& listed, const ModeNamesOf& modeNames) {
+    const auto named = modeNames.constFind(listed.instrumentId);
+    if (named != modeNames.constEnd()) {
+        listed.summary.mode = NamedModes(listed.summary.mode, named->names);
+    }
 }
 
 } // namespace
@@ -151,11 +187,19 @@ bool SessionArchive::ForEach(const ListFilter& filter,
     for (const QVariant& value : values) {
         query.addBindValue(value);
     }
-    if (!Run(query, m_error)) {
+    // The modes by the names each instrument gave them, as its reports call them.
+    ModeNamesOf modeNames;
+    if (!ReadModeNames(m_impl->Db(), modeNames, m_error) || !Run(query, m_error)) {
         return false;
     }
     while (query.next()) {
-        take(detail == ListDetail::Line ? ReadLine(query) : ReadListed(query, detail));
+        if (detail == ListDetail::Line) {
+            take(ReadLine(query, modeNames));
+            continue;
+        }
+        ListedSession listed = ReadListed(query, detail);
+        NameModes(listed, modeNames);
+        take(listed);
     }
     m_error.clear();
     return true;
@@ -180,6 +224,7 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     session.sector = query.value(kListColumnCount + 1).toByteArray();
     session.overrun = query.value(kListColumnCount + 2).toByteArray();
     SplitNames(query.value(kListColumnCount + 3).toByteArray(), session.modeNames);
+    session.listed.summary.mode = NamedModes(session.listed.summary.mode, session.modeNames);
     return true;
 }
 

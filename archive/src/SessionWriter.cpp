@@ -107,13 +107,71 @@ bool SessionArchive::FinishDownload(qint64 download) {
     return Run(query, m_error);
 }
 
+namespace {
+
+qint64 InsertIndex(QSqlDatabase& db, qint64 download, const QByteArray& indexBytes,
+                   QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query,
+             "INSERT INTO index_uploads (download_id, seen_at, bytes) VALUES (?, ?, ?)"
+             " RETURNING id",
+             {download, Now(), indexBytes}, error) ||
+        !query.next()) {
+        return -1;
+    }
+    const qint64 id = query.value(0).toLongLong();
+    query.finish();
+    return id;
+}
+
+// The download's instrument, and where `describe`, "download 12 of instrument "NAME", serial
+// number S (source)" as a history row says what stored its sessions or index (only then: it
+// reads columns that an archive opened at an older schema, as the migrations' tests do, may not
+// have yet).
+bool DescribeDownload(QSqlDatabase& db, bool describe, qint64 download, qint64& instrument,
+                      QString& what, QString& error) {
+    QSqlQuery owner(db);
+    if (!Run(owner, "SELECT instrument_id, source FROM downloads WHERE id = ?", {download},
+             error)) {
+        return false;
+    }
+    if (!owner.next()) {
+        error = "no download " + QString::number(download) + " in the archive";
+        return false;
+    }
+    instrument = owner.value(0).toLongLong();
+    const QString source = owner.value(1).toString();
+    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
+    // let a transaction write from a snapshot that another writer has since moved past.
+    owner.finish();
+    QString words;
+    if (!describe || !DescribeInstrument(db, instrument, words, error)) {
+        return !describe;
+    }
+    what =
+        QString("download %1 of instrument %2 (%3)").arg(QString::number(download), words, source);
+    return true;
+}
+
+} // namespace
+
 bool SessionArchive::RecordIndex(qint64 download, const QByteArray& indexBytes) {
-    QSqlQuery query(m_impl->Db());
-    query.prepare("INSERT INTO index_uploads (download_id, seen_at, bytes) VALUES (?, ?, ?)");
-    query.addBindValue(download);
-    query.addBindValue(Now());
-    query.addBindValue(indexBytes);
-    return Run(query, m_error);
+    QSqlDatabase db = m_impl->Db();
+    return Transact([&]() {
+        const qint64 upload = InsertIndex(db, download, indexBytes, m_error);
+        if (upload < 0) {
+            return false;
+        }
+        if (!m_impl->allBytes) {
+            return true;
+        }
+        qint64 instrument = -1;
+        QString what;
+        return DescribeDownload(db, true, download, instrument, what, m_error) &&
+               AppendHistory(db, m_impl->location.server, ChangeKind::Index,
+                             "index upload " + QString::number(upload) + " of " + what, {},
+                             {upload}, m_error);
+    });
 }
 
 namespace {
@@ -138,7 +196,7 @@ QString Impossible(const CapturedSession& s) {
 
 // One attempt at storing a session inside the caller's transaction; `stored` is the id of the
 // session row it made or replaced.
-StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
+StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
                       const CapturedSession& s, qint64& stored, QString& error) {
     error = Impossible(s);
     if (!error.isEmpty()) {
@@ -166,10 +224,12 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                        : StoreResult::Failed;
         }
         QSqlQuery open(db);
-        if (s.dated && !Run(open,
-                            "SELECT id, digest, first_seen FROM sessions WHERE instrument_id = ?"
-                            " AND slot = ? AND stamp = ? AND complete = 0 ORDER BY id DESC",
-                            {instrument, s.slot, stamp}, error)) {
+        if (s.dated &&
+            !Run(open,
+                 "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun FROM sessions s"
+                 " JOIN session_bytes b ON b.session_id = s.id WHERE s.instrument_id = ?"
+                 " AND s.slot = ? AND s.stamp = ? AND s.complete = 0 ORDER BY s.id DESC",
+                 {instrument, s.slot, stamp}, error)) {
             return StoreResult::Failed;
         }
         if (s.dated) {
@@ -177,6 +237,12 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
             if (open.next()) {
                 const qint64 id = open.value(0).toLongLong();
                 const QString oldDigest = open.value(1).toString();
+                const qint64 firstSeen = open.value(2).toLongLong();
+                // The copy it replaces stays, as the instrument sent it.
+                const QByteArray oldName = Bytes(open.value(3).toByteArray());
+                const QByteArray oldSector = Bytes(open.value(4).toByteArray());
+                const QByteArray oldOverrun = Bytes(open.value(5).toByteArray());
+                open.finish();
                 QSqlQuery replace(db);
                 replace.prepare(
                     // Its register events are made again from the new bytes.
@@ -201,13 +267,22 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
                         return StoreResult::Failed;
                     }
                     QSqlQuery history(db);
-                    history.prepare("INSERT INTO session_history (session_id, digest, first_seen,"
-                                    " replaced_at, replaced_by) VALUES (?, ?, ?, ?, ?)");
+                    history.prepare(
+                        keepCopies ? "INSERT INTO session_history (session_id, digest, first_seen,"
+                                     " replaced_at, replaced_by, name, sector, overrun)"
+                                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
+                                   : "INSERT INTO session_history (session_id, digest, first_seen,"
+                                     " replaced_at, replaced_by) VALUES (?, ?, ?, ?, ?)");
                     history.addBindValue(id);
                     history.addBindValue(oldDigest);
-                    history.addBindValue(open.value(2).toLongLong());
+                    history.addBindValue(firstSeen);
                     history.addBindValue(now);
                     history.addBindValue(download);
+                    if (keepCopies) {
+                        history.addBindValue(oldName);
+                        history.addBindValue(oldSector);
+                        history.addBindValue(oldOverrun);
+                    }
                     stored = id;
                     return Run(history, error) ? StoreResult::Replaced : StoreResult::Failed;
                 }
@@ -254,6 +329,7 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download,
 struct StoredIds {
     QVector<qint64> added;
     QVector<qint64> replaced;
+    QVector<qint64> index; // an import's index upload
 };
 
 void Count(StoreResult result, qint64 stored, QString& error, StoreCounts& counts, StoredIds& ids) {
@@ -286,7 +362,7 @@ bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, 
     }
     if ((kind == ChangeKind::Import || !ids.added.isEmpty()) &&
         !AppendHistory(db, server, kind, what + ": " + SessionsCounted(ids.added.size(), "new"),
-                       ids.added, error)) {
+                       ids.added, ids.index, error)) {
         return false;
     }
     return ids.replaced.isEmpty() ||
@@ -294,33 +370,6 @@ bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, 
                          what + ": " + SessionsCounted(ids.replaced.size(), "open") +
                              " replaced with newer bytes",
                          ids.replaced, error);
-}
-
-// "download 12 of instrument NAME (source)", as a history row says what stored its sessions.
-bool DescribeDownload(QSqlDatabase& db, bool history, qint64 download, qint64& instrument,
-                      QString& what, QString& error) {
-    // The label only where the row is for the history: it reads columns that an archive opened
-    // at an older schema, as the migrations' tests do, may not have yet.
-    QSqlQuery owner(db);
-    if (!Run(owner,
-             QString("SELECT d.instrument_id, d.source, %1 FROM downloads d JOIN instruments i"
-                     " ON i.id = d.instrument_id WHERE d.id = ?")
-                 .arg(history ? InstrumentLabel() : QString("''")),
-             {download}, error)) {
-        return false;
-    }
-    if (!owner.next()) {
-        error = "no download " + QString::number(download) + " in the archive";
-        return false;
-    }
-    instrument = owner.value(0).toLongLong();
-    what =
-        QString("download %1 of instrument %2 (%3)")
-            .arg(QString::number(download), owner.value(2).toString(), owner.value(1).toString());
-    // A statement left open holds its read snapshot, and SQLite refuses, without waiting, to
-    // let a transaction write from a snapshot that another writer has since moved past.
-    owner.finish();
-    return true;
 }
 
 } // namespace
@@ -353,7 +402,7 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
         for (const CapturedSession& session : sessions) {
             qint64 stored = -1;
             const StoreResult result =
-                StoreOnce(db, instrument, download, session, stored, m_error);
+                StoreOnce(db, instrument, download, m_impl->allBytes, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }
@@ -374,15 +423,19 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
         counts = StoreCounts();
         download = InsertDownload(instrument, source);
         QString what;
-        if (download < 0 || !RecordIndex(download, indexBytes) ||
+        StoredIds ids;
+        const qint64 upload = download < 0 ? -1 : InsertIndex(db, download, indexBytes, m_error);
+        if (upload < 0 ||
             !DescribeDownload(db, m_impl->history, download, instrument, what, m_error)) {
             return false;
         }
-        StoredIds ids;
+        if (m_impl->allBytes) {
+            ids.index.append(upload);
+        }
         for (const CapturedSession& session : sessions) {
             qint64 stored = -1;
             const StoreResult result =
-                StoreOnce(db, instrument, download, session, stored, m_error);
+                StoreOnce(db, instrument, download, m_impl->allBytes, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }

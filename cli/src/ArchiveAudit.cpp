@@ -52,7 +52,7 @@ QString WhenText(qint64 at, const char* format) {
     return QDateTime::fromMSecsSinceEpoch(at, QTimeZone::utc()).toString(format);
 }
 
-// "1-60, 75, 80-81": a row of a download names its sessions in runs.
+// "1-60, 75, 80-81": a row of a download names its sessions (or index uploads) in runs.
 QString SessionRuns(const QVector<archive::HistorySession>& sessions) {
     QStringList runs;
     for (int i = 0; i < sessions.size();) {
@@ -73,26 +73,39 @@ QString TextLine(const archive::HistoryRow& row) {
                        .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), row.user, row.host)
                        .arg(row.kind, -8)
                        .arg(row.detail);
+    QStringList named;
     if (!row.sessions.isEmpty()) {
-        line += "  (sessions " + SessionRuns(row.sessions) + ")";
+        named << "sessions " + SessionRuns(row.sessions);
+    }
+    if (!row.indexUploads.isEmpty()) {
+        named << (row.indexUploads.size() == 1 ? "index upload " : "index uploads ") +
+                     SessionRuns(row.indexUploads);
+    }
+    if (!named.isEmpty()) {
+        line += "  (" + named.join("; ") + ")";
     }
     return line + '\n';
 }
 
-const char kCsvHeader[] = "seq,time,user,host,kind,detail,sessions,previous,hash\r\n";
+const char kCsvHeader[] = "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash\r\n";
+
+QString HashList(const QVector<archive::HistorySession>& blocks) {
+    QStringList list;
+    for (const archive::HistorySession& s : blocks) {
+        list << QString::number(s.id) + ':' + s.sha256;
+    }
+    return list.join(' ');
+}
 
 QString CsvLine(const archive::HistoryRow& row) {
-    QStringList sessions;
-    for (const archive::HistorySession& s : row.sessions) {
-        sessions << QString::number(s.id) + ':' + s.sha256;
-    }
     const QStringList cells = {QString::number(row.seq),
                                WhenText(row.at, "yyyy-MM-ddTHH:mm:ss.zzzZ"),
                                CsvCell(row.user),
                                CsvCell(row.host),
                                row.kind,
                                CsvCell(row.detail),
-                               sessions.join(' '),
+                               HashList(row.sessions),
+                               HashList(row.indexUploads),
                                row.previous,
                                row.hash};
     return cells.join(',') + "\r\n";

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "archive/ArchiveHistory.h"
+#include "archive/IntervalStore.h"
 #include "archive/SessionArchive.h"
 #include "archive/SessionCapture.h"
 #include "compliance/CivilDay.h"
@@ -89,10 +90,6 @@ QString Containing(const QString& part) {
     QString escaped = part.toLower();
     escaped.replace("\\", "\\\\").replace("%", "\\%").replace("_", "\\_");
     return "%" + escaped + "%";
-}
-
-QVariant Optional(const std::optional<int>& value) {
-    return value ? QVariant(*value) : QVariant(QMetaType::fromType<int>());
 }
 
 struct Derived {
@@ -230,36 +227,13 @@ bool InstrumentRegister::ArchiveIntervals(ServiceIntervals& intervals) {
 }
 
 bool InstrumentRegister::SetIntervals(qint64 instrument, const IntervalOverride& change) {
-    QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
-    query.prepare(
-        "INSERT INTO service_intervals (scope, bump_days, calibration_days, warning_days)"
-        " VALUES (?, ?, ?, ?) ON CONFLICT (scope) DO UPDATE SET"
-        " bump_days = COALESCE(excluded.bump_days, service_intervals.bump_days),"
-        " calibration_days = COALESCE(excluded.calibration_days,"
-        " service_intervals.calibration_days),"
-        " warning_days = COALESCE(excluded.warning_days, service_intervals.warning_days)");
-    query.addBindValue(instrument);
-    query.addBindValue(Optional(change.bumpDays));
-    query.addBindValue(Optional(change.calibrationDays));
-    query.addBindValue(Optional(change.warningDays));
-    if (!Run(query, m_error)) {
-        return false;
-    }
-    // Which intervals were in force decides every status: a change is evidence like any other.
-    QStringList set;
-    const std::pair<const char*, std::optional<int>> values[] = {
-        {"bump test every %1 days", change.bumpDays},
-        {"calibration every %1 days", change.calibrationDays},
-        {"warning %1 days before a calibration", change.warningDays}};
-    for (const auto& value : values) {
-        if (value.second) {
-            set << QString(value.first).arg(*value.second);
-        }
-    }
-    const QString scope =
-        instrument == 0 ? QString("the archive") : QString("instrument %1").arg(instrument);
-    return archive::RecordChange(m_store, archive::ChangeKind::Interval,
-                                 "intervals of " + scope + ": " + set.join(", "), {}, m_error);
+    // Which intervals were in force decides every status: the archive's writer records each
+    // change as evidence, and only a change.
+    const ServiceIntervals defaults;
+    return archive::SetServiceIntervals(
+               m_store, instrument, {change.bumpDays, change.calibrationDays, change.warningDays},
+               {defaults.bumpDays, defaults.calibrationDays, defaults.warningDays},
+               m_error) != archive::IntervalWrite::Failed;
 }
 
 int64_t Today() {

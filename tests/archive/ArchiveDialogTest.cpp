@@ -5,16 +5,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
 #include "ProgramArchiving.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
+#include "archive/DownloadArchive.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "core/InstrumentFacts.h"
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
 #include "linkselect/Settings.h"
@@ -100,6 +104,57 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.Search(), 0);
 }
 
+TEST_F(ArchiveDialogTest, ADayAndItsNextAndChartStayWithTheChosenInstrument) {
+    // A second instrument with sessions at the same times: the tree interleaves the two.
+    std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);
+    archive::StoreCounts counts;
+    const qint64 other = m_store.Instrument(archive::NamedInstrument("unit/8"), "unit/8");
+    ASSERT_GT(m_store.ImportDump(other, "test", archive::IndexBytes(*image), m_sessions, counts),
+              0);
+    QVector<qint64> seven;
+    for (const archive::ListedSession& s : m_store.List(archive::ListFilter())) {
+        if (s.dated && s.summary.day == "2026-08-17" && s.instrument == "unit 7") {
+            seven << s.id;
+        }
+    }
+    ASSERT_GE(seven.size(), 2);
+
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    dialog.FullDay()->setChecked(true);
+    dialog.ChooseSession(seven[0]);
+    EXPECT_EQ(dialog.ReportText(), Render(seven));
+    EXPECT_TRUE(dialog.windowTitle().contains("unit 7")) << dialog.windowTitle().toStdString();
+    std::vector<SessionValues> values;
+    std::unique_ptr<LogImage> decoded(new LogImage);
+    ASSERT_TRUE(archive::DecodeArchived(m_store, seven, *decoded, values));
+    dialog.Chart()->Finish();
+    EXPECT_EQ(dialog.Chart()->Plot().Title(),
+              charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
+    EXPECT_EQ(dialog.SuggestedName(), "2026-08-17 unit 7");
+
+    // Next: the same instrument's next session of the day, whatever lies between in the tree.
+    dialog.FullDay()->setChecked(false);
+    dialog.ChooseSession(seven[0]);
+    for (int i = 1; i < seven.size(); ++i) {
+        ASSERT_TRUE(dialog.Next());
+        EXPECT_EQ(dialog.ReportText(), Render({seven[i]}));
+    }
+    EXPECT_FALSE(dialog.Next());
+    EXPECT_FALSE(dialog.NextButton()->isEnabled());
+
+    // Save suggests the day, the start and the instrument (as a file name can hold it), and
+    // adds the extension.
+    dialog.InstrumentField()->setText("unit/8");
+    dialog.Search();
+    dialog.Tree()->setCurrentItem(dialog.Tree()->topLevelItem(0)->child(0)->child(0));
+    EXPECT_TRUE(dialog.windowTitle().contains("unit/8"));
+    EXPECT_TRUE(dialog.SuggestedName().startsWith("2026-08-17 "));
+    EXPECT_TRUE(dialog.SuggestedName().endsWith(" unit-8")) << dialog.SuggestedName().toStdString();
+    ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("chosen"))));
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("chosen.rtf")), dialog.ReportText());
+}
+
 TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheUserChooses) {
     using Choice = ProgramArchiving::NameChange;
     const struct {
@@ -139,6 +194,43 @@ TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheU
         return Choice::Cancel;
     }));
     EXPECT_EQ(ReadSetting("Archive Instrument"), "d");
+}
+
+// File > Instrument Name... for an instrument the archive knows by its serial number only: the
+// name is taken at once, and the next GO files the instrument under it, which the history says.
+TEST_F(ArchiveDialogTest, NamingAnInstrumentArchivedByItsSerialNumberIsAHistoryRow) {
+    const testsupport::WorkDirGuard work(m_dir.Path());
+    WriteSetting("Archive", m_location.toStdString());
+    WriteSetting("Archive Instrument", "");
+    InstrumentFacts facts;
+    facts.driverText = "driver";
+    facts.serialNumber = "TV-1234";
+    const std::string modeNames[4];
+    std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);
+    const auto go = [&] {
+        DownloadArchive keeper(
+            m_location, QString::fromStdString(ReadSetting("Archive Instrument")), false,
+            [](const QString& message) { ADD_FAILURE() << message.toStdString(); });
+        keeper.IndexArrived(facts, modeNames, *image);
+        keeper.Finish();
+    };
+    go();
+    ProgramArchiving archiving([](const QString& text) { ADD_FAILURE() << text.toStdString(); });
+    EXPECT_TRUE(archiving.ChangeInstrumentName("van 7", [](const QString&, const QString&) {
+        ADD_FAILURE() << "asked";
+        return ProgramArchiving::NameChange::Cancel;
+    }));
+    go();
+    QString error;
+    const QVector<archive::HistoryRow> rows = archive::History(m_store, error);
+    ASSERT_GE(rows.size(), 2);
+    const archive::HistoryRow& named = rows[rows.size() - 2];
+    EXPECT_EQ(named.kind, "rename");
+    EXPECT_EQ(named.detail, "instrument with serial number TV-1234 named \"van 7\"");
+    EXPECT_EQ(rows.last().kind, "index");
+    EXPECT_TRUE(rows.last().detail.contains("of instrument \"van 7\", serial number TV-1234"))
+        << rows.last().detail.toStdString();
+    EXPECT_TRUE(archive::VerifyArchive(m_store).Clean());
 }
 
 } // namespace

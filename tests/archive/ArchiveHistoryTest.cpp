@@ -3,6 +3,7 @@
 // forking the chain.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -10,6 +11,7 @@
 
 #include "ArchiveFixture.h"
 #include "archive/ArchiveHistory.h"
+#include "compliance/InstrumentRegister.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
@@ -120,11 +122,13 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
         const char* detail; // a part of it
     } expected[] = {
         {"started", 0, "history started"},
-        {"import", sessions, "of instrument unit 7 (import test)"},
+        {"instrument", 0, "instrument \"unit 7\" first archived"},
+        {"import", sessions, "of instrument \"unit 7\" (import test)"},
         {"import", 0, ": 0 new sessions"},
         {"replace", 1, ": 1 open session replaced with newer bytes"},
-        {"download", 1, "of instrument unit 8 (download): 1 new session"},
-        {"rename", 0, "renamed from \"unit 7\" to \"van 7\""},
+        {"instrument", 0, "instrument \"unit 8\" first archived"},
+        {"download", 1, "of instrument \"unit 8\" (download): 1 new session"},
+        {"rename", 0, "instrument renamed from \"unit 7\" to \"van 7\""},
         {"interval", 0, "bump test every 2 days"},
     };
     const QVector<HistoryRow> rows = Rows();
@@ -144,64 +148,134 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
     }
     const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
     EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
-    EXPECT_EQ(summary.Line(),
-              QString("Verified: %1 sessions and 7 history rows, no mismatch").arg(sessions + 1));
+    EXPECT_EQ(summary.Line(), QString("Verified: %1 sessions, 2 index uploads, 1 replaced copy and"
+                                      " 9 history rows, no mismatch")
+                                  .arg(sessions + 1));
+    // Each import's row names its index upload.
+    EXPECT_EQ(rows[2].indexUploads.size(), 1);
+    EXPECT_EQ(rows[3].indexUploads.size(), 1);
 
     const testsupport::RunResult listed = Datalog({"history", "--format", "csv"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out.rfind("seq,time,user,host,kind,detail,sessions,previous,hash\r\n", 0), 0u);
+    EXPECT_EQ(listed.out.rfind(
+                  "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash\r\n", 0),
+              0u);
     EXPECT_NE(listed.out.find("\r\n4,"), std::string::npos);
     EXPECT_NE(listed.out.find(",replace,"), std::string::npos);
-    EXPECT_NE(listed.out.find(rows[6].hash.toStdString() + "\r\n"), std::string::npos);
+    EXPECT_NE(listed.out.find(rows.last().hash.toStdString() + "\r\n"), std::string::npos);
     const testsupport::RunResult text = Datalog({"history"});
     EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find("(sessions 1-" + std::to_string(sessions) + ")"), std::string::npos)
+    EXPECT_NE(text.out.find("(sessions 1-" + std::to_string(sessions) + "; index upload 1)"),
+              std::string::npos)
         << text.out;
     const testsupport::RunResult verified = Datalog({"verify"});
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
     EXPECT_EQ(verified.out, summary.Line().toStdString() + "\n");
 }
 
-// Each edit made outside the program, with plain SQL, and what verify says of it.
+// Each edit made outside the program and what verify says of it: a byte flipped in a stored
+// block an instrument sent (`flip`: the table, its bytes column and the row's key column, the
+// first row taken), or plain SQL (?: the first session's id).
 struct Tamper {
     const char* name;
-    const char* statement; // ?: the first session's id
+    const char* statement;
     const char* reported;
+    const char* flip[3];
 };
 
 const Tamper kTampers[] = {
-    {"a stored byte changed", nullptr, "its stored bytes hash to"},
-    {"a history row changed", "UPDATE archive_history SET detail = detail || '.' WHERE seq = 2",
-     "history row 2 does not match its own hash"},
-    {"a history row's time changed", "UPDATE archive_history SET changed_at = 0 WHERE seq = 1",
-     "history row 1 does not match its own hash"},
-    {"a history row deleted", "DELETE FROM archive_history WHERE seq = 1",
-     "history row 1 is missing (deleted)"},
-    {"a row's hash made to follow", "UPDATE archive_history SET previous = hash WHERE seq = 2",
-     "history row 2 does not follow the row before it"},
-    {"every history row deleted", "DELETE FROM archive_history",
-     "the history is empty: its rows were deleted"},
-    {"a session's bytes deleted", "DELETE FROM session_bytes WHERE session_id = ?",
-     "stored bytes are missing"},
-    {"a session's digest changed", "UPDATE sessions SET digest = 'x' WHERE id = ?",
-     "its digest column does not match its sector"},
+    {"a stored byte changed",
+     nullptr,
+     "its stored bytes hash to",
+     {"session_bytes", "sector", "session_id"}},
+    {"a stored overrun changed",
+     nullptr,
+     "its stored bytes hash to",
+     {"session_bytes", "overrun", "session_id"}},
+    {"an index upload's byte changed",
+     nullptr,
+     "index upload 1: its stored bytes hash to",
+     {"index_uploads", "bytes", "id"}},
+    {"a replaced copy's byte changed",
+     nullptr,
+     "which no history row recorded for that session",
+     {"session_history", "sector", "id"}},
+    {"a replaced copy's overrun changed",
+     nullptr,
+     "which no history row recorded for that session",
+     {"session_history", "overrun", "id"}},
+    {"an index upload deleted",
+     "DELETE FROM index_uploads WHERE id = 1",
+     "index upload 1, recorded in history row 3, is missing",
+     {}},
+    {"a history row changed",
+     "UPDATE archive_history SET detail = detail || '.' WHERE seq = 2",
+     "history row 2 does not match its own hash",
+     {}},
+    {"a history row's time changed",
+     "UPDATE archive_history SET changed_at = 0 WHERE seq = 1",
+     "history row 1 does not match its own hash",
+     {}},
+    {"a history row deleted",
+     "DELETE FROM archive_history WHERE seq = 1",
+     "history row 1 is missing (deleted)",
+     {}},
+    {"a row's hash made to follow",
+     "UPDATE archive_history SET previous = hash WHERE seq = 2",
+     "history row 2 does not follow the row before it",
+     {}},
+    {"every history row deleted",
+     "DELETE FROM archive_history",
+     "the history is empty: its rows were deleted",
+     {}},
+    {"a session's bytes deleted",
+     "DELETE FROM session_bytes WHERE session_id = ?",
+     "stored bytes are missing",
+     {}},
+    {"a session's digest changed",
+     "UPDATE sessions SET digest = 'x' WHERE id = ?",
+     "its digest column does not match its sector",
+     {}},
 };
 
 TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
+    uint32_t stamp = 0;
+    const int16_t open = archivetest::NewestSlot(*m_image, stamp);
+    ASSERT_GE(open, 0);
+    const std::unique_ptr<LogImage> whole = archivetest::GeneratedImage(3);
+    archivetest::CutShort(*m_image, open);
     for (const Tamper& tamper : kTampers) {
         SCOPED_TRACE(tamper.name);
+        // Imported while the newest session was open, then again grown: a replaced copy.
         OpenImported();
+        archive::StoreCounts counts;
+        ASSERT_GT(m_archive.ImportDump(m_instrument, "grown", archive::IndexBytes(*whole),
+                                       archive::CaptureSessions(*whole, {}), counts),
+                  0);
+        ASSERT_EQ(counts.replaced, 1);
         QSqlQuery first(QSqlDatabase::database(m_archive.ConnectionName()));
         ASSERT_TRUE(first.exec("SELECT MIN(session_id) FROM session_bytes") && first.next());
         const qint64 id = first.value(0).toLongLong();
         first.finish();
         if (tamper.statement == nullptr) {
-            archive::LoadedSession loaded;
-            ASSERT_TRUE(m_archive.Load(id, loaded));
-            QByteArray sector = loaded.sector;
-            sector[100] = static_cast<char>(sector[100] ^ 0x01);
-            ASSERT_TRUE(
-                Sql("UPDATE session_bytes SET sector = ? WHERE session_id = ?", {sector, id}));
+            const QString table = tamper.flip[0];
+            const QString column = tamper.flip[1];
+            const QString key = tamper.flip[2];
+            QSqlQuery read(QSqlDatabase::database(m_archive.ConnectionName()));
+            ASSERT_TRUE(read.exec(QString("SELECT %1, %2 FROM %3 WHERE %2 IS NOT NULL ORDER BY %1"
+                                          " LIMIT 1")
+                                      .arg(key, column, table)) &&
+                        read.next());
+            const qint64 row = read.value(0).toLongLong();
+            QByteArray bytes = read.value(1).toByteArray();
+            read.finish();
+            if (bytes.isEmpty()) {
+                bytes = QByteArray("\x01", 1);
+            } else {
+                bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x01);
+            }
+            ASSERT_TRUE(Sql(QString("UPDATE %1 SET %2 = ? WHERE %3 = ?").arg(table, column, key),
+                            {bytes, row}));
         } else {
             const QString statement = tamper.statement;
             ASSERT_TRUE(
@@ -225,6 +299,144 @@ TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
         archivetest::DropLocation(GetParam(), m_location);
         m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + tamper.name);
     }
+}
+
+TEST_P(ArchiveHistoryTest, AnArchiveOfThePreviousVersionVerifiesWholeAndItsIndexUploadsAreKept) {
+    // Version 7: the history recorded sessions only, and a replaced copy kept no bytes.
+    ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 7)) << m_archive.Error().toStdString();
+    uint32_t stamp = 0;
+    const int16_t open = archivetest::NewestSlot(*m_image, stamp);
+    ASSERT_GE(open, 0);
+    const std::unique_ptr<LogImage> whole = archivetest::GeneratedImage(3);
+    archivetest::CutShort(*m_image, open);
+    m_instrument = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+    ASSERT_GT(m_instrument, 0) << m_archive.Error().toStdString();
+    Import(m_archive, m_instrument);
+    m_image->Store(archivetest::SessionOffset(open),
+                   whole->Bytes() + archivetest::SessionOffset(open), LogImage::kSectorSize);
+    Import(m_archive, m_instrument);
+    const int before = Rows().size();
+    m_archive.Close();
+
+    const testsupport::RunResult untouched = Datalog({"verify"});
+    EXPECT_EQ(untouched.status, 0) << untouched.out << untouched.err;
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    const QVector<HistoryRow> rows = Rows();
+    ASSERT_EQ(rows.size(), before + 1);
+    EXPECT_EQ(rows.last().kind, "started");
+    EXPECT_EQ(rows.last().indexUploads.size(), 2);
+    EXPECT_TRUE(rows.last().detail.contains("index uploads")) << rows.last().detail.toStdString();
+    EXPECT_TRUE(archive::VerifyArchive(m_archive).Clean());
+    // From now on a byte changed in them is found.
+    QSqlQuery read(QSqlDatabase::database(m_archive.ConnectionName()));
+    ASSERT_TRUE(read.exec("SELECT bytes FROM index_uploads WHERE id = 2") && read.next());
+    QByteArray bytes = read.value(0).toByteArray();
+    read.finish();
+    bytes[7] = static_cast<char>(bytes[7] ^ 0x10);
+    ASSERT_TRUE(Sql("UPDATE index_uploads SET bytes = ? WHERE id = 2", {bytes}));
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.mismatches.join('\n').contains("index upload 2: its stored bytes hash to"))
+        << summary.mismatches.join('\n').toStdString();
+}
+
+// Every change from any front end, in order, and the history rows it must leave: a row in the
+// same transaction for each change, none for what changes nothing, instruments named by name
+// and serial number.
+TEST_P(ArchiveHistoryTest, EveryChangeIsOneRowAndNothingElseIsAny) {
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    archive::InstrumentIdentity identity;
+    identity.serialNumber = "TV-1234";
+    identity.firmwareVersion = "2.10";
+    qint64 download = -1;
+    compliance::InstrumentRegister reg(m_archive);
+    const auto intervals = [&](int bump, int calibration, int warning) {
+        compliance::IntervalOverride own;
+        own.bumpDays = bump;
+        own.calibrationDays = calibration;
+        own.warningDays = warning;
+        ASSERT_TRUE(reg.SetIntervals(m_instrument, own)) << reg.Error().toStdString();
+    };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        const char* kind;   // the row it writes; nullptr: none
+        const char* detail; // a part of the row's detail
+    } steps[] = {
+        {"a download's first GO: the instrument",
+         [&] { m_instrument = m_archive.Instrument(identity, ""); }, "instrument",
+         "instrument serial number TV-1234 first archived, firmware 2.10"},
+        {"the same instrument again",
+         [&] { ASSERT_EQ(m_archive.Instrument(identity, ""), m_instrument); }, nullptr, nullptr},
+        {"its index",
+         [&] {
+             download = m_archive.BeginDownload(m_instrument, "download");
+             ASSERT_TRUE(m_archive.RecordIndex(download, archive::IndexBytes(*m_image)));
+         },
+         "index", "index upload 1 of download 1 of instrument serial number TV-1234 (download)"},
+        {"a session downloaded",
+         [&] {
+             ASSERT_EQ(m_archive.Store(download, archive::CaptureSessions(*m_image, {1}).front()),
+                       archive::StoreResult::New);
+         },
+         "download", "of instrument serial number TV-1234 (download): 1 new session"},
+        {"the same session again",
+         [&] {
+             ASSERT_EQ(m_archive.Store(download, archive::CaptureSessions(*m_image, {1}).front()),
+                       archive::StoreResult::Seen);
+         },
+         nullptr, nullptr},
+        // File > Instrument Name... names it; the program's next GO files it so.
+        {"the next GO under a name",
+         [&] { ASSERT_EQ(m_archive.Instrument(identity, "van 7"), m_instrument); }, "rename",
+         "instrument with serial number TV-1234 named \"van 7\""},
+        {"the GO after", [&] { ASSERT_EQ(m_archive.Instrument(identity, "van 7"), m_instrument); },
+         nullptr, nullptr},
+        {"renamed",
+         [&] {
+             ASSERT_EQ(m_archive.RenameInstrument("van 7", "van 8"),
+                       archive::RenameResult::Renamed);
+         },
+         "rename", "instrument with serial number TV-1234 renamed from \"van 7\" to \"van 8\""},
+        // Intervals... shows what is in force (the defaults here); OK without a change.
+        {"intervals unchanged", [&] { intervals(1, 180, 14); }, nullptr, nullptr},
+        {"a bump interval", [&] { intervals(2, 180, 14); }, "interval",
+         "intervals of instrument \"van 8\", serial number TV-1234: bump test every 2 days (was "
+         "1)"},
+        {"that bump interval again", [&] { intervals(2, 180, 14); }, nullptr, nullptr},
+        {"new mode names reported",
+         [&] {
+             identity.modeNames[2] = "Barhole";
+             ASSERT_EQ(m_archive.Instrument(identity, "van 8"), m_instrument);
+         },
+         "instrument", "instrument \"van 8\", serial number TV-1234 reported mode names"},
+        {"new firmware reported",
+         [&] {
+             identity.firmwareVersion = "2.11";
+             ASSERT_EQ(m_archive.Instrument(identity, "van 8"), m_instrument);
+         },
+         "instrument", "firmware 2.11 (was 2.10)"},
+        {"the same again",
+         [&] { ASSERT_EQ(m_archive.Instrument(identity, "van 8"), m_instrument); }, nullptr,
+         nullptr},
+    };
+    int count = Rows().size();
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        step.act();
+        const QVector<HistoryRow> rows = Rows();
+        ASSERT_EQ(rows.size(), count + (step.kind != nullptr ? 1 : 0));
+        count = rows.size();
+        if (step.kind != nullptr) {
+            EXPECT_EQ(rows.last().kind, step.kind);
+            EXPECT_TRUE(rows.last().detail.contains(step.detail))
+                << rows.last().detail.toStdString();
+            // Never the archive's row number for an instrument.
+            EXPECT_FALSE(rows.last().detail.contains(QRegularExpression("instrument \\d")))
+                << rows.last().detail.toStdString();
+        }
+    }
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
 }
 
 TEST_P(ArchiveHistoryTest, AnArchiveMadeBeforeTheHistoryBeginsItWithItsSessions) {
@@ -287,7 +499,8 @@ TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
     EXPECT_TRUE(ok[0] && ok[1]);
     const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
     EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
-    EXPECT_EQ(summary.rows, 2 + 2 * (kChanges + 1));
+    // Started, "unit 7" and its import; each writer's changes, its instrument and its import.
+    EXPECT_EQ(summary.rows, 3 + 2 * (kChanges + 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveHistoryTest,

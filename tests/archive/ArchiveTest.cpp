@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -17,6 +19,7 @@
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/TempDir.h"
+#include "textcodec/Cp1252.h"
 
 using archive::CapturedSession;
 using archive::SessionArchive;
@@ -251,6 +254,44 @@ TEST_P(ArchiveTest, ListingsFilterByDayTagAndInstrument) {
     EXPECT_TRUE(m_archive.List(filter).isEmpty()) << "LIKE wildcards are matched as text";
     // A renamed instrument is listed under its new name.
     ASSERT_EQ(m_archive.RenameInstrument("unit 9", "van 9"), archive::RenameResult::Renamed);
+    ExpectLinesFollowTheRecords();
+}
+
+TEST_P(ArchiveTest, ModesAreListedByTheNamesTheInstrumentKept) {
+    // A dump holds no mode names: for an instrument the archive knows none of, a mode is its
+    // number, as in the dump's own report.
+    Import(*m_image);
+    const QRegularExpression numbered("\\bmode [1-4]\\b");
+    QSet<int> used;
+    for (const archive::ListedSession& s : All()) {
+        for (const QString& mode : s.summary.mode.split(", ")) {
+            if (numbered.match(mode).hasMatch()) {
+                used.insert(mode.mid(5).toInt());
+            }
+        }
+    }
+    ASSERT_FALSE(used.isEmpty());
+    // A download reported the instrument's names: every listing and every loaded session says
+    // them, also of the sessions imported before.
+    archive::InstrumentIdentity named = archive::NamedInstrument("unit 7");
+    const char* const names[4] = {"Survey", "Leak Search", "Barhole", "R\xE9seau Enqu\xEAte"};
+    for (int k = 0; k < 4; ++k) {
+        named.modeNames[k] = names[k];
+    }
+    ASSERT_EQ(m_archive.Instrument(named, "unit 7"), m_instrument);
+    QSet<int> shown;
+    for (const archive::ListedSession& s : All()) {
+        EXPECT_FALSE(numbered.match(s.summary.mode).hasMatch()) << s.summary.mode.toStdString();
+        for (int k = 0; k < 4; ++k) {
+            if (s.summary.mode.split(", ").contains(FromCp1252(names[k]))) {
+                shown.insert(k + 1);
+            }
+        }
+        archive::LoadedSession loaded;
+        ASSERT_TRUE(m_archive.Load(s.id, loaded));
+        EXPECT_EQ(loaded.listed.summary.mode, s.summary.mode);
+    }
+    EXPECT_EQ(shown, used);
     ExpectLinesFollowTheRecords();
 }
 

@@ -407,10 +407,13 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
         // The program's upload is in the archive's history, which verifies.
         QString error;
         const QVector<archive::HistoryRow> rows = archive::History(store, error);
-        ASSERT_EQ(rows.size(), 2) << error.toStdString();
-        EXPECT_EQ(rows[1].kind, QString("download"));
-        ASSERT_EQ(rows[1].sessions.size(), 1);
-        EXPECT_EQ(rows[1].sessions[0].id, kept[0].id);
+        ASSERT_EQ(rows.size(), 4) << error.toStdString();
+        EXPECT_EQ(rows[1].kind, QString("instrument"));
+        EXPECT_EQ(rows[2].kind, QString("index"));
+        EXPECT_EQ(rows[2].indexUploads.size(), 1);
+        EXPECT_EQ(rows[3].kind, QString("download"));
+        ASSERT_EQ(rows[3].sessions.size(), 1);
+        EXPECT_EQ(rows[3].sessions[0].id, kept[0].id);
         EXPECT_TRUE(archive::VerifyArchive(store).Clean());
     }
     const std::string uploaded = Report().ReportText;

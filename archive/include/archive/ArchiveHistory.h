@@ -10,9 +10,10 @@ namespace archive {
 class SessionArchive;
 
 // The archive's audit trail: every change to it is a row of an append-only history, saying when
-// (UTC), who (the operating system's user and host), what, which sessions with the SHA-256 of
-// their stored bytes, and the hash of the row before it. A byte changed in a session, or a history
-// row changed or deleted, outside this program breaks that chain, and VerifyArchive finds it.
+// (UTC), who (the operating system's user and host), what (instruments by name and serial
+// number), which sessions and index uploads with the SHA-256 of their stored bytes, and the hash of
+// the row before it. A byte changed in anything an instrument sent, or a history row changed or
+// deleted, outside this program breaks that chain, and VerifyArchive finds it.
 //
 // The chain has no secret: it proves that an archive has not been edited by accident or by a
 // tool that did not know of it, not that no one rebuilt the whole chain on purpose. The last row
@@ -25,9 +26,11 @@ enum class ChangeKind {
     Replace,  // an open session's copy replaced by its grown one
     Rename,   // an instrument renamed
     Interval, // a service interval changed
+    Index,    // an index upload kept
+    Identity, // what an instrument reported of itself changed (its mode names, its firmware)
 };
 
-// "started", "import", "download", "replace", "rename", "interval".
+// "started", "import", "download", "replace", "rename", "interval", "index", "instrument".
 QString ChangeKindName(ChangeKind kind);
 
 // A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
@@ -44,6 +47,8 @@ struct HistoryRow {
     QString kind; // a ChangeKindName
     QString detail;
     QVector<HistorySession> sessions;
+    // Index uploads by their id, with the SHA-256 of their bytes.
+    QVector<HistorySession> indexUploads;
     QString previous; // the hash of the row before (empty for the first)
     QString hash;     // this row's own, over all of the above
 };
@@ -52,11 +57,13 @@ struct VerifySummary {
     bool readable = false; // false: the archive could not be read, `error` says why
     QString error;
     qint64 sessions = 0;
+    qint64 indexUploads = 0;
+    qint64 replacedCopies = 0; // older copies of sessions, kept with their bytes
     qint64 rows = 0;
     QStringList mismatches; // one line each
     bool Clean() const { return readable && mismatches.isEmpty(); }
-    // "Verified: 1,234 sessions and 56 history rows, no mismatch", or
-    // "Verification failed: 2 mismatches in 1,234 sessions and 56 history rows".
+    // "Verified: 1,234 sessions, 40 index uploads, 2 replaced copies and 56 history rows, no
+    // mismatch", or "Verification failed: 2 mismatches in ..." the same.
     QString Line() const;
 };
 
@@ -71,7 +78,8 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
              QString& error);
 QVector<HistoryRow> History(SessionArchive& archive, QString& error);
 
-// Recomputes every session's hash and the chain, in one consistent read of the archive.
+// Recomputes the hash of every stored block an instrument sent (sessions, index uploads, replaced
+// copies) and the chain, in one consistent read of the archive.
 VerifySummary VerifyArchive(SessionArchive& archive);
 
 } // namespace archive

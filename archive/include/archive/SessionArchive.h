@@ -31,12 +31,15 @@ struct ListedSession {
     // What the archive calls it: the name the user gave it, else its serial number, else
     // "unnamed" and a number.
     QString instrument;
+    qint64 instrumentId = 0;
     int slot = 0;
     uint32_t stamp = 0;
     bool dated = false;
     bool alarm = false;
     bool calibration = false;
     bool complete = false;
+    // Its mode a numbered one ("mode 3") only where the instrument's kept mode names do not name
+    // it.
     SessionSummary summary;
     qint64 firstSeen = 0; // milliseconds since 1970, UTC
     qint64 lastSeen = 0;
