@@ -395,6 +395,33 @@ TEST_P(RegisterTest, InstrumentWithoutTestsHasNoneArchived) {
     EXPECT_EQ(records[0].firstDay, "2026-12-01");
 }
 
+// The packed outcomes of a session, checks among them, read back; what does not parse is left out.
+TEST(PackedTests, RoundTripAndMalformedEntries) {
+    compliance::SessionTests tests;
+    tests.events = {
+        {compliance::EventKind::Bump, 4, 100, compliance::EventResult::Pass, "", "", ""},
+        {compliance::EventKind::FieldCalibration, 3, 200, compliance::EventResult::None, "", "",
+         ""},
+        {compliance::EventKind::Zero, 4, 250, compliance::EventResult::Pass, "", "", ""},
+        {compliance::EventKind::Filter, compliance::kNoSensor, 300, compliance::EventResult::Fail,
+         "", "", ""}};
+    tests.sensors = {4, 3};
+    const std::string packed = compliance::PackTests(tests);
+    EXPECT_EQ(packed, "B4,100P;F3,200N;K,300F;G4;G3;");
+    const std::string text =
+        packed + "K5,1F;B,1P;S,;S,9;C999,1P;Z4,1P;G;G-1;B4,99999999999P;S,400P";
+    const compliance::PackedTests read = compliance::UnpackTests(text);
+    std::vector<std::string> seen;
+    for (const compliance::TestOutcome& o : read.outcomes) {
+        seen.push_back(std::string(compliance::EventKindWord(o.kind)) + " " +
+                       std::to_string(o.sensor) + " " + std::to_string(o.stamp) + " " +
+                       compliance::EventResultWord(o.result));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"bump 4 100 pass", "field-calibration 3 200 none",
+                                              "filter -1 300 fail", "soundness -1 400 pass"}));
+    EXPECT_EQ(read.sensors, (std::vector<int>{4, 3}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RegisterTest,
                          ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
                          [](const ::testing::TestParamInfo<Engine>& info) {
