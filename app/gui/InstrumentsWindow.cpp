@@ -38,6 +38,8 @@ QColor Ground(ServiceStatus status) {
     switch (status) {
     case ServiceStatus::Ok:
         return QColor(205, 235, 205);
+    case ServiceStatus::NoTests:
+        return QColor(225, 225, 225);
     case ServiceStatus::Due:
         return QColor(250, 235, 180);
     case ServiceStatus::Overdue:
@@ -52,12 +54,19 @@ QString Word(ServiceStatus status) {
     return word.left(1).toUpper() + word.mid(1);
 }
 
-// "CO: bump 2026-12-09, calibration 2027-05-30" per sensor, a line each.
+// "CO: bump 2026-12-09, calibration 2027-05-30" per sensor, a line each, after the instrument's
+// own checks that failed ("Filter check failed on 2026-12-01").
 QString DueDays(const InstrumentRecord& r) {
+    if (r.status.status == ServiceStatus::NoTests) {
+        return QString::fromLatin1(compliance::ServiceStatusWord(ServiceStatus::NoTests));
+    }
     QStringList lines;
+    for (const std::string& line : compliance::CheckLines(r.status)) {
+        lines << Std(line);
+    }
     for (const compliance::SensorStatus& s : r.status.sensors) {
-        auto due = [](const compliance::TestState& t) {
-            return t.passed ? Std(compliance::DayText(t.dueDay)) : QString("now");
+        auto due = [](const compliance::KindVerdict& v) {
+            return v.dueDay ? Std(compliance::DueDayText(v)) : QString("never tested");
         };
         lines << Std(compliance::SensorGasName(s.sensor)) + ": bump " + due(s.bump) +
                      ", calibration " + due(s.calibration);
@@ -165,8 +174,7 @@ void InstrumentsWindow::Fill() {
     int attention = 0;
     for (size_t k = 0; k < records_.size(); ++k) {
         const InstrumentRecord& r = records_[k];
-        const bool needs =
-            r.status.status == ServiceStatus::Overdue || r.status.status == ServiceStatus::Failed;
+        const bool needs = compliance::NeedsAction(r.status.status);
         attention += needs ? 1 : 0;
         if (attentionOnly_->isChecked() && !needs) {
             continue;

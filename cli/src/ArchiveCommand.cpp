@@ -99,14 +99,17 @@ const CommandPart kArchiveParts[] = {
     {"compliance",
      "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
      "[-o FILE]",
-     "The instrument register: one row per instrument and sensor with its last bump test and "
-     "calibration and their results, when the next ones are due, its status (ok, due, overdue "
-     "or failed), the sessions used while it was overdue or failed, and its failures since the "
-     "last pass. A bump test or calibration that passed makes the next one due that many days "
-     "later (set-interval; a bump test every day and a calibration every 180 days unless set): "
-     "due on that day, overdue from it on, \"due\" already in the warning window before a "
-     "calibration's day. A sensor never tested is overdue; a test that failed stays failed until "
-     "one of its kind passes. Exits with 1 when any instrument is overdue or failed.",
+     "The instrument register: one row per instrument and sensor with the instrument's status, "
+     "the sensor's range, its last bump test and calibration and their results, when the next "
+     "ones are due, its status (ok, due, overdue, failed, or no tests archived yet), the "
+     "sessions used while it was overdue or failed, and its failures since the last pass. A "
+     "test that passed or carries no verdict (a field calibration counts as a calibration) "
+     "makes the next one of its kind due that many days later (set-interval; a bump test every "
+     "day and a calibration every 180 days unless set): overdue from that day on, \"due\" "
+     "already in the warning window before a calibration's day. A kind never tested is overdue; "
+     "one whose last test failed is failed and due on the day it failed. A soundness test or "
+     "filter check that failed with none made since fails the instrument. Exits with 3 when any "
+     "instrument is overdue or failed, with 1 when the output could not be written.",
      "  --at YYYY-MM-DD       the status at the end of this day, from the tests up to it\n"
      "                        (default: today)\n"
      "  --instrument NAME     only the instrument with this name, serial number or\n"

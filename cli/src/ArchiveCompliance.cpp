@@ -1,6 +1,6 @@
 // tavon-datalog archive compliance, events and set-interval: the instrument register on the
-// command line. compliance exits 1 when any instrument is overdue or failed, so that a scheduled
-// task can warn.
+// command line. compliance exits 3 when any instrument is overdue or failed, so that a scheduled
+// task can warn, and 1 (as every archive command) only when its output could not be written.
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
@@ -28,15 +28,24 @@
 using compliance::EventRow;
 using compliance::InstrumentRecord;
 using compliance::SensorStatus;
-using compliance::ServiceStatus;
 
 namespace {
 
-const QStringList kComplianceColumns = {
-    "instrument",         "serial",           "sensor",           "gas",
-    "last_bump",          "last_bump_result", "last_calibration", "last_calibration_result",
-    "bump_due",           "calibration_due",  "status",           "used_while_overdue",
-    "failures_since_pass"};
+const QStringList kComplianceColumns = {"instrument",
+                                        "serial",
+                                        "instrument_status",
+                                        "sensor",
+                                        "range",
+                                        "gas",
+                                        "last_bump",
+                                        "last_bump_result",
+                                        "last_calibration",
+                                        "last_calibration_result",
+                                        "bump_due",
+                                        "calibration_due",
+                                        "status",
+                                        "used_while_overdue",
+                                        "failures_since_pass"};
 
 const QStringList kEventColumns = {"time",   "instrument", "serial", "kind", "sensor", "gas",
                                    "result", "value",      "unit",   "user", "job",    "session"};
@@ -51,10 +60,12 @@ QString Local(const std::string& text) {
 
 // One row of the compliance table: the columns' texts, in order.
 QStringList ComplianceCells(const InstrumentRecord& r, const SensorStatus* s) {
+    const QString instrumentStatus = compliance::ServiceStatusWord(r.status.status);
     if (s == nullptr) {
         // An instrument whose sessions never tested or read a gas.
         return {r.name,
                 r.serial,
+                instrumentStatus,
                 "",
                 "",
                 "",
@@ -63,30 +74,30 @@ QStringList ComplianceCells(const InstrumentRecord& r, const SensorStatus* s) {
                 "",
                 "",
                 "",
-                compliance::ServiceStatusWord(r.status.status),
+                "",
+                instrumentStatus,
                 QString::number(r.status.usedWhileOverdue.size()),
                 "0"};
     }
-    auto time = [](const compliance::TestState& t) {
-        return t.tested ? Std(compliance::StampText(t.lastStamp)) : QString();
+    auto time = [](const compliance::KindVerdict& v) {
+        return v.tested ? Std(compliance::StampText(v.lastStamp)) : QString();
     };
-    auto result = [](const compliance::TestState& t) {
-        return t.tested ? QString::fromLatin1(compliance::EventResultWord(t.lastResult))
+    auto result = [](const compliance::KindVerdict& v) {
+        return v.tested ? QString::fromLatin1(compliance::EventResultWord(v.lastResult))
                         : QString();
-    };
-    auto due = [](const compliance::TestState& t) {
-        return t.passed ? Std(compliance::DayText(t.dueDay)) : QString();
     };
     return {r.name,
             r.serial,
+            instrumentStatus,
             QString::number(s->sensor),
+            Std(compliance::SensorRange(s->sensor)),
             Std(compliance::SensorGasName(s->sensor)),
             time(s->bump),
             result(s->bump),
             time(s->calibration),
             result(s->calibration),
-            due(s->bump),
-            due(s->calibration),
+            Std(compliance::DueDayText(s->bump)),
+            Std(compliance::DueDayText(s->calibration)),
             compliance::ServiceStatusWord(s->status),
             QString::number(s->usedWhileOverdue.size()),
             QString::number(s->failuresSincePass)};
@@ -241,8 +252,7 @@ int RunArchiveCompliance(const QStringList& arguments) {
     bool attention = false;
     std::vector<QStringList> rows;
     for (const InstrumentRecord& r : records) {
-        attention = attention || r.status.status == ServiceStatus::Overdue ||
-                    r.status.status == ServiceStatus::Failed;
+        attention = attention || compliance::NeedsAction(r.status.status);
         if (r.status.sensors.empty()) {
             rows.push_back(ComplianceCells(r, nullptr));
         }
@@ -271,7 +281,7 @@ int RunArchiveCompliance(const QStringList& arguments) {
             return written;
         }
     }
-    return attention ? 1 : kExitOk;
+    return attention ? kExitAttention : kExitOk;
 }
 
 int RunArchiveEvents(const QStringList& arguments) {

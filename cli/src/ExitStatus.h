@@ -8,6 +8,7 @@ enum ExitStatus {
     kExitUsage = 2,         // bad arguments, an unreadable or malformed dump, a slot out of range,
                             // a slot or day that the instrument does not hold
     kExitNoLink = 3,        // download: no link to an instrument could be opened
+    kExitAttention = 3,     // archive compliance: an instrument shown is overdue or failed
     kExitNoAnswer = 4,      // download: the instrument stopped answering
     kExitCommsError = 5,    // download: a reply frame failed its checksum
     kExitArchive = 6,       // the archive could not be opened, read or written

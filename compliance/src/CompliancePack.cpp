@@ -1,13 +1,14 @@
 #include "compliance/CompliancePack.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <utility>
 
 #include "PdfPages.h"
 #include "compliance/CivilDay.h"
@@ -26,7 +27,7 @@ QString Time(uint32_t stamp) {
 // Attention in print without colour: a status that needs action is bold and in capitals.
 PageCell StatusCell(ServiceStatus status) {
     const QString word = QString::fromLatin1(ServiceStatusWord(status));
-    const bool action = status == ServiceStatus::Overdue || status == ServiceStatus::Failed;
+    const bool action = NeedsAction(status);
     return {action ? word.toUpper() : word, action};
 }
 
@@ -38,12 +39,12 @@ QString TimeOr(bool known, uint32_t stamp) {
     return known ? Time(stamp) : QString("never");
 }
 
-QString DueOf(const TestState& state) {
-    return state.passed ? Std(DayText(state.dueDay)) : QString("now");
+QString DueOf(const KindVerdict& verdict) {
+    return verdict.dueDay ? Std(DueDayText(verdict)) : QString("none");
 }
 
-QString ResultOf(const TestState& state) {
-    return state.tested ? QString::fromLatin1(EventResultWord(state.lastResult)) : QString();
+QString ResultOf(const KindVerdict& verdict) {
+    return verdict.tested ? QString::fromLatin1(EventResultWord(verdict.lastResult)) : QString();
 }
 
 QString SensorName(int sensor) {
@@ -68,24 +69,55 @@ std::vector<const InstrumentRecord*> Ordered(const std::vector<InstrumentRecord>
 }
 
 QString NextDue(const InstrumentRecord& r) {
-    int64_t soonest = 0;
-    bool any = false;
+    std::optional<int64_t> soonest;
+    auto consider = [&soonest](const KindVerdict& v) {
+        if (v.dueDay && (!soonest || *v.dueDay < *soonest)) {
+            soonest = v.dueDay;
+        }
+    };
+    consider(r.status.soundness);
+    consider(r.status.filter);
     for (const SensorStatus& s : r.status.sensors) {
-        for (const TestState* state : {&s.bump, &s.calibration}) {
-            if (state->passed && (!any || state->dueDay < soonest)) {
-                soonest = state->dueDay;
-                any = true;
-            }
+        consider(s.bump);
+        consider(s.calibration);
+    }
+    return soonest ? Std(DayText(*soonest)) : QString();
+}
+
+// "O2 failed, filter check failed": the instrument's checks and sensors that need action.
+QString NeedingAction(const InstrumentRecord& r) {
+    if (r.status.status == ServiceStatus::NoTests) {
+        return QString::fromLatin1(ServiceStatusWord(ServiceStatus::NoTests));
+    }
+    QStringList needs;
+    for (const auto& check : {std::make_pair("soundness test ", &r.status.soundness),
+                              std::make_pair("filter check ", &r.status.filter)}) {
+        if (NeedsAction(check.second->status)) {
+            needs << check.first + QString::fromLatin1(ServiceStatusWord(check.second->status));
         }
     }
-    return any ? Std(DayText(soonest)) : QString();
+    for (const SensorStatus& s : r.status.sensors) {
+        if (NeedsAction(s.status)) {
+            needs << Std(SensorGasName(s.sensor)) + " " +
+                         QString::fromLatin1(ServiceStatusWord(s.status));
+        }
+    }
+    return needs.join(", ");
+}
+
+// "passed 2026-12-03 08:01:00"; "field-calibration made 2026-12-03 08:01:00" for a test of
+// another kind that counts as this one, or without a verdict.
+QString FollowedBy(const EventRow& failure, const EventRow& made) {
+    const QString kind =
+        made.kind == failure.kind ? QString() : QString::fromLatin1(EventKindWord(made.kind)) + " ";
+    return kind + (made.result == EventResult::Pass ? "passed " : "made ") + Time(made.stamp);
 }
 
 // What an instrument's page shows beyond its record, read once for both passes.
 struct PageData {
     const InstrumentRecord* record = nullptr;
-    std::vector<EventRow> failures; // the latest kPackListRows
-    std::vector<uint32_t> passes;   // after each failure, 0: none
+    std::vector<EventRow> failures;  // the latest kPackListRows
+    std::vector<QString> followedBy; // of each failure, empty: nothing made since
     size_t failuresLeftOut = 0;
     std::vector<SessionStart> used; // the latest kPackListRows
     size_t usedLeftOut = 0;
@@ -96,21 +128,35 @@ bool ReadPage(InstrumentRegister& reg, const InstrumentRecord& r, int64_t atDay,
     page.record = &r;
     EventFilter filter;
     filter.instruments = {r.id};
-    filter.result = EventResult::Fail;
     filter.toDay = atDay;
-    if (!reg.Events(filter, page.failures)) {
+    std::vector<EventRow> events;
+    if (!reg.Events(filter, events)) {
         return false;
     }
-    if (page.failures.size() > static_cast<size_t>(kPackListRows)) {
-        page.failuresLeftOut = page.failures.size() - kPackListRows;
-        page.failures.erase(page.failures.begin(),
-                            page.failures.begin() + static_cast<long>(page.failuresLeftOut));
+    std::vector<HistoryTest> tests;
+    for (const EventRow& e : events) {
+        tests.push_back({e.kind, e.sensor, e.stamp, e.result});
+    }
+    const std::vector<size_t> made = MadeAfterFailures(tests);
+    size_t failures = 0;
+    for (const EventRow& e : events) {
+        failures += e.result == EventResult::Fail ? 1 : 0;
+    }
+    page.failuresLeftOut =
+        failures > static_cast<size_t>(kPackListRows) ? failures - kPackListRows : 0;
+    size_t seen = 0;
+    for (size_t k = 0; k < events.size(); ++k) {
+        if (events[k].result != EventResult::Fail || seen++ < page.failuresLeftOut) {
+            continue;
+        }
+        page.failures.push_back(events[k]);
+        page.followedBy.push_back(made[k] < events.size() ? FollowedBy(events[k], events[made[k]])
+                                                          : QString());
     }
     const std::vector<int64_t>& used = r.status.usedWhileOverdue;
     page.usedLeftOut =
         used.size() > static_cast<size_t>(kPackListRows) ? used.size() - kPackListRows : 0;
-    return reg.PassesAfter(page.failures, page.passes) &&
-           reg.SessionStarts(
+    return reg.SessionStarts(
                std::vector<int64_t>(used.begin() + static_cast<long>(page.usedLeftOut), used.end()),
                page.used) &&
            reg.AlarmsByGas(r.id, atDay, page.alarms);
@@ -136,33 +182,30 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
     pages.Paragraph("Archive: " + settings.archiveName + "\nStatus at the end of " + at +
                     "\nPeriod: " + (first.isEmpty() ? QString("no sessions") : first) + " to " +
                     at + "\nMade: " + settings.madeAt);
-    pages.Paragraph(QString("%1 instrument%2: %3 failed, %4 overdue, %5 due, %6 ok")
+    const int untested = counts[ServiceStatus::NoTests];
+    pages.Paragraph(QString("%1 instrument%2: %3 failed, %4 overdue, %5 due, %6 ok%7")
                         .arg(instruments.size())
                         .arg(instruments.size() == 1 ? "" : "s")
                         .arg(counts[ServiceStatus::Failed])
                         .arg(counts[ServiceStatus::Overdue])
                         .arg(counts[ServiceStatus::Due])
-                        .arg(counts[ServiceStatus::Ok]));
+                        .arg(counts[ServiceStatus::Ok])
+                        .arg(untested == 0
+                                 ? QString()
+                                 : QString(", %1 with no tests archived yet").arg(untested)));
     const QString verification = settings.verification.trimmed();
     pages.Paragraph("Verification of the archive: " +
                     (verification.isEmpty() ? QString("not run") : verification));
     std::vector<PageRow> rows;
     for (const InstrumentRecord* r : Ordered(instruments)) {
-        QStringList attention;
-        for (const SensorStatus& s : r->status.sensors) {
-            if (s.status == ServiceStatus::Overdue || s.status == ServiceStatus::Failed) {
-                attention << Std(SensorGasName(s.sensor)) + " " +
-                                 QString::fromLatin1(ServiceStatusWord(s.status));
-            }
-        }
         rows.push_back({Plain(r->name), Plain(r->serial), StatusCell(r->status.status),
-                        Plain(attention.join(", ")),
+                        Plain(NeedingAction(*r)),
                         Plain(QString::number(r->status.usedWhileOverdue.size())),
                         Plain(NextDue(*r))});
     }
-    pages.Table({"Instrument", "Serial", "Status", "Sensors overdue or failed",
+    pages.Table({"Instrument", "Serial", "Status", "Overdue or failed",
                  "Sessions used while overdue", "Next due"},
-                rows, {3, 2, 1.5, 4, 2, 1.7});
+                rows);
 }
 
 void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& settings) {
@@ -178,6 +221,14 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
                     QString::number(r.intervals.warningDays) +
                     " days before)\nStatus at the end of " + Std(DayText(settings.atDay)) + ": " +
                     StatusCell(r.status.status).text);
+
+    // What the status line and the watcher say of it, worst first.
+    pages.Heading("What it needs", 2);
+    QStringList needs;
+    for (const std::string& line : AttentionLines(r.status)) {
+        needs << Std(line);
+    }
+    pages.Paragraph(needs.isEmpty() ? QString("Nothing: every test is ok.") : needs.join('\n'));
 
     pages.Heading("Sensors", 2);
     std::vector<PageRow> rows;
@@ -197,18 +248,28 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
         pages.Table({"Sensor range", "Gas", "Last bump test", "Result", "Bump due",
                      "Last calibration", "Result", "Calibration due", "Status",
                      "Failures since pass"},
-                    rows, {2.3, 0.9, 2.1, 1.1, 1.7, 2.1, 1.1, 1.7, 1.4, 1.3});
+                    rows);
     }
+
+    pages.Heading("Instrument checks", 2);
+    rows.clear();
+    for (const auto& check : {std::make_pair("Soundness test", &r.status.soundness),
+                              std::make_pair("Filter check", &r.status.filter)}) {
+        const KindVerdict& v = *check.second;
+        rows.push_back({Plain(check.first), Plain(TimeOr(v.tested, v.lastStamp)),
+                        Plain(ResultOf(v)), v.tested ? StatusCell(v.status) : Plain(QString()),
+                        Plain(QString::number(v.failuresSincePass))});
+    }
+    pages.Table({"Check", "Last", "Result", "Status", "Failures since pass"}, rows);
 
     pages.Heading("Failures and what followed", 2);
     rows.clear();
     for (size_t k = 0; k < page.failures.size(); ++k) {
         const EventRow& e = page.failures[k];
-        const bool passed = page.passes[k] != 0 && DayOfStamp(page.passes[k]) <= settings.atDay;
-        rows.push_back(
-            {Plain(Time(e.stamp)), Plain(QString::fromLatin1(EventKindWord(e.kind))),
-             Plain(SensorName(e.sensor)), Plain(e.value), Plain(e.user), Plain(e.job),
-             passed ? Plain("passed " + Time(page.passes[k])) : PageCell{"NO PASS SINCE", true}});
+        const QString& followed = page.followedBy[k];
+        rows.push_back({Plain(Time(e.stamp)), Plain(QString::fromLatin1(EventKindWord(e.kind))),
+                        Plain(SensorName(e.sensor)), Plain(e.value), Plain(e.user), Plain(e.job),
+                        followed.isEmpty() ? PageCell{"NO PASS SINCE", true} : Plain(followed)});
     }
     if (page.failuresLeftOut != 0) {
         pages.Paragraph(LeftOut(page.failuresLeftOut));
@@ -216,8 +277,7 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("No test failed.");
     } else {
-        pages.Table({"Time", "Test", "Sensor", "Value", "User", "Job", "Followed by"}, rows,
-                    {2.6, 1.6, 1.3, 1.5, 1.8, 1.9, 3.4});
+        pages.Table({"Time", "Test", "Sensor", "Value", "User", "Job", "Followed by"}, rows);
     }
 
     pages.Heading("Sessions used while overdue or failed", 2);
@@ -232,7 +292,7 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("None.");
     } else {
-        pages.Table({"Switched on", "Job", "User", "Session"}, rows, {2.2, 3, 3, 1.2});
+        pages.Table({"Switched on", "Job", "User", "Session"}, rows);
     }
 
     pages.Heading("Alarms per gas", 2);
@@ -243,7 +303,7 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("No alarms.");
     } else {
-        pages.Table({"Gas", "Sessions with an alarm of it"}, rows, {1, 2});
+        pages.Table({"Gas", "Sessions with an alarm of it"}, rows);
     }
 }
 
@@ -270,10 +330,16 @@ bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRe
             return false;
         }
     }
-    // Written beside its place and renamed: a failure never leaves half a pack behind.
+    // Written beside its place and renamed: a failure never leaves half a pack behind. The file
+    // is opened here, so that a place that cannot be written is told before anything is drawn.
     const QString partial = path + ".part";
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error = "cannot write " + path + ": " + file.errorString();
+        return false;
+    }
     {
-        QPdfWriter writer(partial);
+        QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
         writer.setResolution(300);
@@ -282,16 +348,20 @@ bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRe
         const int total = Render(writer, nullptr, 0, instruments, data, settings);
         QPainter painter;
         if (!painter.begin(&writer)) {
+            file.remove();
             error = "cannot write " + path;
             return false;
         }
         Render(writer, &painter, total, instruments, data, settings);
         painter.end();
     }
+    const bool written = file.error() == QFileDevice::NoError && file.flush() && file.size() > 0;
+    const QString why = file.errorString();
+    file.close();
     QFile::remove(path);
-    if (QFileInfo(partial).size() == 0 || !QFile::rename(partial, path)) {
+    if (!written || !QFile::rename(partial, path)) {
         QFile::remove(partial);
-        error = "cannot write " + path;
+        error = "cannot write " + path + (written ? QString() : ": " + why);
         return false;
     }
     return true;

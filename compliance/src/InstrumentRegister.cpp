@@ -453,28 +453,6 @@ bool InstrumentRegister::AlarmsByGas(qint64 instrument, int64_t toDay,
     return true;
 }
 
-bool InstrumentRegister::PassesAfter(const std::vector<EventRow>& failures,
-                                     std::vector<uint32_t>& passes) {
-    passes.clear();
-    QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName(), false));
-    query.prepare("SELECT MIN(stamp) FROM session_events WHERE instrument_id = ? AND kind = ?"
-                  " AND sensor = ? AND result = 'pass' AND stamp > ?");
-    for (const EventRow& failure : failures) {
-        query.addBindValue(failure.instrumentId);
-        query.addBindValue(QString::fromLatin1(EventKindWord(failure.kind)));
-        query.addBindValue(failure.sensor);
-        query.addBindValue(static_cast<qint64>(failure.stamp));
-        if (!Run(query, m_error)) {
-            return false;
-        }
-        passes.push_back(query.next() && !query.isNull(0)
-                             ? static_cast<uint32_t>(query.value(0).toLongLong())
-                             : 0);
-        query.finish();
-    }
-    return true;
-}
-
 bool InstrumentRegister::SessionStarts(const std::vector<int64_t>& ids,
                                        std::vector<SessionStart>& out) {
     out.clear();

@@ -5,7 +5,6 @@
 #include <QPdfWriter>
 #include <QPen>
 #include <algorithm>
-#include <numeric>
 
 namespace compliance {
 namespace {
@@ -126,17 +125,77 @@ void PdfPages::Row(const std::vector<PageCell>& cells, const std::vector<double>
     m_y += height;
 }
 
-void PdfPages::Table(const QStringList& headings, const std::vector<PageRow>& rows,
-                     const std::vector<double>& weights) {
-    const double total = std::accumulate(weights.begin(), weights.end(), 0.0);
-    std::vector<double> widths;
-    for (double w : weights) {
-        widths.push_back(m_width * w / total);
+std::vector<double> PdfPages::ColumnWidths(const std::vector<PageCell>& headings,
+                                           const std::vector<PageRow>& rows) const {
+    const QFontMetricsF body(m_body, &m_writer);
+    const QFontMetricsF bold(m_bodyBold, &m_writer);
+    const size_t columns = headings.size();
+    // Per column: its widest line; the same with the heading wrapped; its widest word, below
+    // which a text is cut.
+    std::vector<double> full(columns, 0);
+    std::vector<double> cells(columns, 0);
+    std::vector<double> narrow(columns, 0);
+    auto measure = [&](const PageCell& cell, size_t k, bool heading) {
+        const QFontMetricsF& metrics = cell.bold ? bold : body;
+        for (const QString& line : cell.text.split('\n')) {
+            const double width = metrics.horizontalAdvance(line);
+            full[k] = std::max(full[k], width);
+            if (!heading) {
+                cells[k] = std::max(cells[k], width);
+            }
+            if (width <= narrow[k]) {
+                continue; // no word of it is wider than the line
+            }
+            for (const QString& word : line.split(' ', Qt::SkipEmptyParts)) {
+                narrow[k] = std::max(narrow[k], metrics.horizontalAdvance(word));
+            }
+        }
+    };
+    for (size_t k = 0; k < columns; ++k) {
+        measure(headings[k], k, true);
     }
+    for (const PageRow& row : rows) {
+        for (size_t k = 0; k < columns && k < row.size(); ++k) {
+            measure(row[k], k, false);
+        }
+    }
+    const double pad = 2 * m_pad + 1; // a pixel more, for the rounding of glyph positions
+    double sums[3] = {0, 0, 0};
+    for (size_t k = 0; k < columns; ++k) {
+        cells[k] = std::max(cells[k], narrow[k]) + pad;
+        full[k] += pad;
+        narrow[k] += pad;
+        sums[0] += full[k];
+        sums[1] += cells[k];
+        sums[2] += narrow[k];
+    }
+    // Room to spare goes to each column in its share, so the table spans the page; short of
+    // room, the headings wrap first, then the cells with blanks in them.
+    std::vector<double> widths(columns, 0);
+    for (size_t k = 0; k < columns; ++k) {
+        auto between = [&](const std::vector<double>& low, double lowSum,
+                           const std::vector<double>& high, double highSum) {
+            return low[k] + (high[k] - low[k]) * (m_width - lowSum) / (highSum - lowSum);
+        };
+        if (sums[0] <= m_width) {
+            widths[k] = full[k] * m_width / sums[0];
+        } else if (sums[1] <= m_width) {
+            widths[k] = between(cells, sums[1], full, sums[0]);
+        } else if (sums[2] <= m_width) {
+            widths[k] = between(narrow, sums[2], cells, sums[1]);
+        } else {
+            widths[k] = narrow[k] * m_width / sums[2]; // too many columns for the page
+        }
+    }
+    return widths;
+}
+
+void PdfPages::Table(const QStringList& headings, const std::vector<PageRow>& rows) {
     std::vector<PageCell> heads;
     for (const QString& h : headings) {
         heads.push_back({h, true});
     }
+    const std::vector<double> widths = ColumnWidths(heads, rows);
     // The heading row and the first row stay together.
     Space(QFontMetricsF(m_body, &m_writer).height() * 5);
     Row(heads, widths, m_bodyBold, m_bodyBold, true);

@@ -30,14 +30,16 @@ public:
 
     void Heading(const QString& text, int level); // 1: the page's title, 2: a section
     void Paragraph(const QString& text);
-    // `weights`: the columns' shares of the width.
-    void Table(const QStringList& headings, const std::vector<PageRow>& rows,
-               const std::vector<double>& weights);
+    // Each column as wide as its longest line of text; when they do not all fit, the columns
+    // whose texts can wrap give up room first, never below their longest word.
+    void Table(const QStringList& headings, const std::vector<PageRow>& rows);
     void NewPage();
     // Ends the last page (its number); the number of pages.
     int Finish();
 
 private:
+    std::vector<double> ColumnWidths(const std::vector<PageCell>& headings,
+                                     const std::vector<PageRow>& rows) const;
     double TextHeight(const QFont& font, const QString& text, double width) const;
     void Text(const QFont& font, const QString& text, double x, double width, double height);
     void Space(double height); // a new page when less is left

@@ -215,8 +215,7 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
 std::string PackTests(const SessionTests& tests) {
     std::string text;
     for (const ServiceEvent& e : tests.events) {
-        if (e.kind != EventKind::Bump && e.kind != EventKind::Calibration &&
-            e.kind != EventKind::FieldCalibration) {
+        if (e.kind == EventKind::Zero) {
             continue;
         }
         char letter = 'B';
@@ -227,8 +226,13 @@ std::string PackTests(const SessionTests& tests) {
         for (const ResultName& r : kResults) {
             result = r.result == e.result ? r.letter : result;
         }
+        // The instrument's own checks name no sensor: "K,123456F;".
+        char sensor[16] = "";
+        if (e.sensor != kNoSensor) {
+            std::snprintf(sensor, sizeof sensor, "%d", e.sensor);
+        }
         char entry[48];
-        std::snprintf(entry, sizeof entry, "%c%d,%lu%c;", letter, e.sensor,
+        std::snprintf(entry, sizeof entry, "%c%s,%lu%c;", letter, sensor,
                       static_cast<unsigned long>(e.stamp), result);
         text += entry;
     }
@@ -250,11 +254,8 @@ PackedTests UnpackTests(const std::string& text) {
         }
         size_t pos = 1;
         uint64_t sensor = 0;
-        if (!ReadNumber(entry, pos, 255, sensor)) {
-            continue;
-        }
         if (entry[0] == 'G') {
-            if (pos == entry.size()) {
+            if (ReadNumber(entry, pos, 255, sensor) && pos == entry.size()) {
                 packed.sensors.push_back(static_cast<int>(sensor));
             }
             continue;
@@ -262,13 +263,18 @@ PackedTests UnpackTests(const std::string& text) {
         TestOutcome outcome;
         bool kindKnown = false;
         for (const KindName& k : kKinds) {
-            if (k.letter == entry[0]) {
+            if (k.letter == entry[0] && k.kind != EventKind::Zero) {
                 outcome.kind = k.kind;
                 kindKnown = true;
             }
         }
+        const bool check =
+            outcome.kind == EventKind::Soundness || outcome.kind == EventKind::Filter;
+        if (!kindKnown || (check ? entry[pos] != ',' : !ReadNumber(entry, pos, 255, sensor))) {
+            continue;
+        }
         uint64_t stamp = 0;
-        if (!kindKnown || pos >= entry.size() || entry[pos] != ',' ||
+        if (pos >= entry.size() || entry[pos] != ',' ||
             !ReadNumber(entry, ++pos, 0xFFFFFFFFu, stamp) || pos + 1 != entry.size()) {
             continue;
         }
@@ -282,7 +288,7 @@ PackedTests UnpackTests(const std::string& text) {
         if (!resultKnown) {
             continue;
         }
-        outcome.sensor = static_cast<int>(sensor);
+        outcome.sensor = check ? kNoSensor : static_cast<int>(sensor);
         outcome.stamp = static_cast<uint32_t>(stamp);
         packed.outcomes.push_back(outcome);
     }

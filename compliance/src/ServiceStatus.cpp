@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
+#include <map>
+#include <utility>
 
 #include "compliance/CivilDay.h"
 
@@ -10,74 +13,222 @@ namespace {
 
 constexpr int kSensorCodes = 256;
 
-bool IsCalibration(EventKind kind) {
-    return kind == EventKind::Calibration || kind == EventKind::FieldCalibration;
-}
+// What has happened to one kind of test so far, in time order.
+struct KindHistory {
+    bool tested = false;
+    uint32_t lastStamp = 0;
+    EventResult lastResult = EventResult::None;
+    uint32_t lastMadeStamp = 0;
+    int failuresSincePass = 0;
 
-void Apply(TestState& state, const TestOutcome& outcome, int days) {
-    if (outcome.result == EventResult::NotTested) {
-        return;
+    void Add(const TestOutcome& outcome) {
+        if (outcome.result == EventResult::NotTested) {
+            return;
+        }
+        tested = true;
+        lastStamp = outcome.stamp;
+        lastResult = outcome.result;
+        if (CountsAsMade(outcome.result)) {
+            lastMadeStamp = outcome.stamp;
+            failuresSincePass = 0;
+        } else {
+            ++failuresSincePass;
+        }
     }
-    state.tested = true;
-    state.lastStamp = outcome.stamp;
-    state.lastResult = outcome.result;
-    if (outcome.result == EventResult::Fail) {
-        ++state.failuresSincePass;
-        return;
-    }
-    // A calibration whose record version carries no result was still made.
-    state.passed = true;
-    state.lastPassStamp = outcome.stamp;
-    state.failuresSincePass = 0;
-    state.dueDay = DayOfStamp(outcome.stamp) + days;
-}
-
-ServiceStatus StatusOf(const TestState& state, int64_t day, int warningDays) {
-    if (state.tested && state.lastResult == EventResult::Fail) {
-        return ServiceStatus::Failed;
-    }
-    if (!state.passed || day >= state.dueDay) {
-        return ServiceStatus::Overdue;
-    }
-    return day >= state.dueDay - warningDays ? ServiceStatus::Due : ServiceStatus::Ok;
-}
-
-bool Unfit(const TestState& state, int64_t day) {
-    const ServiceStatus status = StatusOf(state, day, 0);
-    return status == ServiceStatus::Overdue || status == ServiceStatus::Failed;
-}
-
-struct Track {
-    bool known = false;
-    TestState bump;
-    TestState calibration;
-    std::vector<int64_t> used;
 };
 
-struct Intervals {
-    int bump;
-    int calibration;
+struct KindRule {
+    int intervalDays; // 0: none (the instrument's checks)
+    int warningDays;
 };
 
-void ApplyTo(Track& track, const TestOutcome& outcome, const Intervals& days) {
-    track.known = true;
-    if (outcome.kind == EventKind::Bump) {
-        Apply(track.bump, outcome, days.bump);
-    } else if (IsCalibration(outcome.kind)) {
-        Apply(track.calibration, outcome, days.calibration);
+// The one place that turns what happened into a due day and a status.
+KindVerdict Judge(const KindHistory& history, const KindRule& rule, int64_t day) {
+    KindVerdict verdict;
+    verdict.tested = history.tested;
+    verdict.lastStamp = history.lastStamp;
+    verdict.lastResult = history.lastResult;
+    verdict.failuresSincePass = history.failuresSincePass;
+    if (!history.tested) {
+        verdict.status = rule.intervalDays > 0 ? ServiceStatus::Overdue : ServiceStatus::Ok;
+        return verdict;
     }
+    if (history.lastResult == EventResult::Fail) {
+        verdict.dueDay = DayOfStamp(history.lastStamp);
+        verdict.status = ServiceStatus::Failed;
+        return verdict;
+    }
+    if (rule.intervalDays <= 0) {
+        verdict.status = ServiceStatus::Ok;
+        return verdict;
+    }
+    const int64_t due = DayOfStamp(history.lastMadeStamp) + rule.intervalDays;
+    verdict.dueDay = due;
+    verdict.status = day >= due                      ? ServiceStatus::Overdue
+                     : day >= due - rule.warningDays ? ServiceStatus::Due
+                                                     : ServiceStatus::Ok;
+    return verdict;
 }
 
-void Know(std::array<Track, kSensorCodes>& tracks, std::vector<int>& known, int sensor) {
-    if (!tracks[sensor].known) {
-        tracks[sensor].known = true;
-        known.push_back(sensor);
-    }
+struct Rules {
+    KindRule bump;
+    KindRule calibration;
+    KindRule check;
+};
+
+bool IsCheck(EventKind kind) {
+    return kind == EventKind::Soundness || kind == EventKind::Filter;
 }
 
 bool ValidSensor(int sensor) {
     return sensor >= 0 && sensor < kSensorCodes;
 }
+
+bool Valid(const TestOutcome& outcome) {
+    return IsCheck(outcome.kind) ? outcome.sensor == kNoSensor : ValidSensor(outcome.sensor);
+}
+
+struct Track {
+    bool known = false;
+    KindHistory bump;
+    KindHistory calibration;
+    std::vector<int64_t> used;
+};
+
+struct Checks {
+    KindHistory soundness;
+    KindHistory filter;
+};
+
+// Whether an outcome is a test the register counts (so the archive holds a test of the
+// instrument).
+bool Counts(const TestOutcome& outcome) {
+    const EventKind kind = CountedKind(outcome.kind);
+    return outcome.result != EventResult::NotTested &&
+           (kind == EventKind::Bump || kind == EventKind::Calibration || IsCheck(kind));
+}
+
+void ApplyTo(KindHistory& bump, KindHistory& calibration, const TestOutcome& outcome) {
+    switch (CountedKind(outcome.kind)) {
+    case EventKind::Bump:
+        bump.Add(outcome);
+        break;
+    case EventKind::Calibration:
+        calibration.Add(outcome);
+        break;
+    default:
+        break;
+    }
+}
+
+void ApplyTo(Checks& checks, const TestOutcome& outcome) {
+    if (outcome.kind == EventKind::Soundness) {
+        checks.soundness.Add(outcome);
+    } else if (outcome.kind == EventKind::Filter) {
+        checks.filter.Add(outcome);
+    }
+}
+
+bool Unfit(ServiceStatus status) {
+    return status == ServiceStatus::Overdue || status == ServiceStatus::Failed;
+}
+
+class Walk {
+public:
+    explicit Walk(const Rules& rules) : m_rules(rules) {}
+
+    void Apply(const TestOutcome& outcome) {
+        m_anyTest = m_anyTest || Counts(outcome);
+        if (IsCheck(outcome.kind)) {
+            ApplyTo(m_checks, outcome);
+            return;
+        }
+        Know(outcome.sensor);
+        ApplyTo(m_tracks[outcome.sensor].bump, m_tracks[outcome.sensor].calibration, outcome);
+    }
+
+    void Know(int sensor) {
+        if (ValidSensor(sensor) && !m_tracks[sensor].known) {
+            m_tracks[sensor].known = true;
+            m_known.push_back(sensor);
+        }
+    }
+
+    // Whether the session, switched on at `day` with its own tests `own`, was used while
+    // overdue or failed; each sensor that was so keeps it. Not judged before the archive holds a
+    // test of the instrument.
+    bool Used(int64_t id, int64_t day, const std::vector<TestOutcome>& own) {
+        bool anyTest = m_anyTest;
+        Checks checks = m_checks;
+        for (const TestOutcome& o : own) {
+            anyTest = anyTest || Counts(o);
+            ApplyTo(checks, o);
+        }
+        if (!anyTest) {
+            return false;
+        }
+        bool unfit = Unfit(compliance::Judge(checks.soundness, m_rules.check, day).status) ||
+                     Unfit(compliance::Judge(checks.filter, m_rules.check, day).status);
+        // A calibration's warning window is no reason to call a day's use unfit.
+        const KindRule calibration{m_rules.calibration.intervalDays, 0};
+        for (int sensor : m_known) {
+            Track& track = m_tracks[sensor];
+            KindHistory bump = track.bump;
+            KindHistory cal = track.calibration;
+            for (const TestOutcome& o : own) {
+                if (o.sensor == sensor && !IsCheck(o.kind)) {
+                    ApplyTo(bump, cal, o);
+                }
+            }
+            if (Unfit(compliance::Judge(bump, m_rules.bump, day).status) ||
+                Unfit(compliance::Judge(cal, calibration, day).status)) {
+                track.used.push_back(id);
+                unfit = true;
+            }
+        }
+        return unfit;
+    }
+
+    InstrumentStatus Result(int64_t atDay, std::vector<int64_t> used) {
+        InstrumentStatus result;
+        result.usedWhileOverdue = std::move(used);
+        result.soundness = compliance::Judge(m_checks.soundness, m_rules.check, atDay);
+        result.filter = compliance::Judge(m_checks.filter, m_rules.check, atDay);
+        result.status = std::max(result.soundness.status, result.filter.status);
+        for (int sensor = 0; sensor < kSensorCodes; ++sensor) {
+            Track& track = m_tracks[sensor];
+            if (!track.known) {
+                continue;
+            }
+            SensorStatus status;
+            status.sensor = sensor;
+            status.bump = compliance::Judge(track.bump, m_rules.bump, atDay);
+            status.calibration = compliance::Judge(track.calibration, m_rules.calibration, atDay);
+            status.status = std::max(status.bump.status, status.calibration.status);
+            status.usedWhileOverdue = std::move(track.used);
+            status.failuresSincePass =
+                status.bump.failuresSincePass + status.calibration.failuresSincePass;
+            result.status = std::max(result.status, status.status);
+            result.sensors.push_back(std::move(status));
+        }
+        if (!m_anyTest) {
+            // Whatever the sensors' records name, nothing archived says how they stand.
+            result.status = ServiceStatus::NoTests;
+            for (SensorStatus& s : result.sensors) {
+                s.bump.status = s.calibration.status = s.status = ServiceStatus::NoTests;
+            }
+            result.soundness.status = result.filter.status = ServiceStatus::NoTests;
+        }
+        return result;
+    }
+
+private:
+    Rules m_rules;
+    std::array<Track, kSensorCodes> m_tracks;
+    std::vector<int> m_known; // in the order first seen
+    Checks m_checks;
+    bool m_anyTest = false;
+};
 
 } // namespace
 
@@ -93,6 +244,8 @@ const char* ServiceStatusWord(ServiceStatus status) {
     switch (status) {
     case ServiceStatus::Ok:
         return "ok";
+    case ServiceStatus::NoTests:
+        return "no tests archived yet";
     case ServiceStatus::Due:
         return "due";
     case ServiceStatus::Overdue:
@@ -102,9 +255,22 @@ const char* ServiceStatusWord(ServiceStatus status) {
     }
 }
 
+bool NeedsAction(ServiceStatus status) {
+    return status == ServiceStatus::Overdue || status == ServiceStatus::Failed;
+}
+
+bool CountsAsMade(EventResult result) {
+    return result == EventResult::Pass || result == EventResult::None;
+}
+
+EventKind CountedKind(EventKind kind) {
+    return kind == EventKind::FieldCalibration ? EventKind::Calibration : kind;
+}
+
 InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
                                     const ServiceIntervals& intervals, int64_t atDay) {
-    const Intervals days{intervals.bumpDays, intervals.calibrationDays};
+    const Rules rules{
+        {intervals.bumpDays, 0}, {intervals.calibrationDays, intervals.warningDays}, {0, 0}};
     // Dated sessions in the order they were switched on, undated ones after them.
     std::stable_sort(sessions.begin(), sessions.end(),
                      [](const UsedSession& a, const UsedSession& b) {
@@ -113,120 +279,135 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
                          }
                          return a.dated && a.stamp != b.stamp ? a.stamp < b.stamp : a.id < b.id;
                      });
+    auto inTime = [atDay](const TestOutcome& o) {
+        return Valid(o) && DayOfStamp(o.stamp) <= atDay;
+    };
     std::vector<TestOutcome> outcomes;
     for (const UsedSession& s : sessions) {
-        for (const TestOutcome& o : s.tests.outcomes) {
-            if (ValidSensor(o.sensor) && DayOfStamp(o.stamp) <= atDay) {
-                outcomes.push_back(o);
-            }
-        }
+        std::copy_if(s.tests.outcomes.begin(), s.tests.outcomes.end(), std::back_inserter(outcomes),
+                     inTime);
     }
     std::stable_sort(outcomes.begin(), outcomes.end(),
                      [](const TestOutcome& a, const TestOutcome& b) { return a.stamp < b.stamp; });
 
-    std::array<Track, kSensorCodes> tracks;
-    std::vector<int> known; // the sensors seen so far
-    InstrumentStatus result;
+    Walk walk(rules);
+    std::vector<int64_t> used;
     size_t next = 0;
+    std::vector<TestOutcome> own;
     for (const UsedSession& s : sessions) {
         if (!s.dated || DayOfStamp(s.stamp) > atDay) {
             continue;
         }
         for (; next < outcomes.size() && outcomes[next].stamp < s.stamp; ++next) {
-            Know(tracks, known, outcomes[next].sensor);
-            ApplyTo(tracks[outcomes[next].sensor], outcomes[next], days);
+            walk.Apply(outcomes[next]);
         }
         for (int sensor : s.tests.sensors) {
-            if (ValidSensor(sensor)) {
-                Know(tracks, known, sensor);
-            }
+            walk.Know(sensor);
         }
+        own.clear();
         for (const TestOutcome& o : s.tests.outcomes) {
-            if (ValidSensor(o.sensor)) {
-                Know(tracks, known, o.sensor);
+            if (Valid(o)) {
+                walk.Know(o.sensor);
+            }
+            if (inTime(o)) {
+                own.push_back(o);
             }
         }
-        const int64_t day = DayOfStamp(s.stamp);
-        bool unfit = false;
-        for (int sensor : known) {
-            Track& track = tracks[sensor];
-            // Its own tests count: a bump test just after switch-on makes the day's use fit.
-            Track own;
-            own.bump = track.bump;
-            own.calibration = track.calibration;
-            for (const TestOutcome& o : s.tests.outcomes) {
-                if (o.sensor == sensor && DayOfStamp(o.stamp) <= atDay) {
-                    ApplyTo(own, o, days);
-                }
-            }
-            if (Unfit(own.bump, day) || Unfit(own.calibration, day)) {
-                track.used.push_back(s.id);
-                unfit = true;
-            }
-        }
-        if (unfit) {
-            result.usedWhileOverdue.push_back(s.id);
+        if (walk.Used(s.id, DayOfStamp(s.stamp), own)) {
+            used.push_back(s.id);
         }
     }
     for (; next < outcomes.size(); ++next) {
-        ApplyTo(tracks[outcomes[next].sensor], outcomes[next], days);
+        walk.Apply(outcomes[next]);
     }
     for (const UsedSession& s : sessions) {
-        for (int gas : s.tests.sensors) {
-            if (ValidSensor(gas) && (!s.dated || DayOfStamp(s.stamp) <= atDay)) {
-                tracks[gas].known = true;
+        if (!s.dated || DayOfStamp(s.stamp) <= atDay) {
+            for (int sensor : s.tests.sensors) {
+                walk.Know(sensor);
             }
         }
     }
+    return walk.Result(atDay, std::move(used));
+}
 
-    bool any = false;
-    result.status = ServiceStatus::Ok;
-    for (int sensor = 0; sensor < kSensorCodes; ++sensor) {
-        Track& track = tracks[sensor];
-        if (!track.known) {
+std::string DueDayText(const KindVerdict& verdict) {
+    return verdict.dueDay ? DayText(*verdict.dueDay) : std::string();
+}
+
+namespace {
+
+struct NamedVerdict {
+    std::string what;
+    const KindVerdict* verdict;
+};
+
+// "Bump test of CO failed on 2026-11-20" of the tests whose status is `status`, in order.
+void AddLines(const std::vector<NamedVerdict>& tests, ServiceStatus status,
+              std::vector<std::string>& lines) {
+    for (const NamedVerdict& t : tests) {
+        const KindVerdict& v = *t.verdict;
+        if (v.status != status) {
             continue;
         }
-        SensorStatus status;
-        status.sensor = sensor;
-        status.bump = track.bump;
-        status.calibration = track.calibration;
-        status.bumpStatus = StatusOf(track.bump, atDay, 0);
-        status.calibrationStatus = StatusOf(track.calibration, atDay, intervals.warningDays);
-        status.status = std::max(status.bumpStatus, status.calibrationStatus);
-        status.usedWhileOverdue = std::move(track.used);
-        status.failuresSincePass =
-            track.bump.failuresSincePass + track.calibration.failuresSincePass;
-        result.status = std::max(result.status, status.status);
-        result.sensors.push_back(std::move(status));
-        any = true;
+        if (status == ServiceStatus::Failed) {
+            lines.push_back(t.what + " failed on " + DayText(DayOfStamp(v.lastStamp)));
+        } else if (status == ServiceStatus::Overdue) {
+            lines.push_back(v.dueDay ? t.what + " overdue since " + DueDayText(v)
+                                     : t.what + " never done");
+        } else if (status == ServiceStatus::Due) {
+            lines.push_back(t.what + " due on " + DueDayText(v));
+        }
     }
-    if (!any) {
-        result.status = ServiceStatus::Overdue;
+}
+
+std::vector<NamedVerdict> CheckVerdicts(const InstrumentStatus& status) {
+    return {{"Soundness test", &status.soundness}, {"Filter check", &status.filter}};
+}
+
+} // namespace
+
+std::vector<std::string> CheckLines(const InstrumentStatus& status) {
+    std::vector<std::string> lines;
+    for (ServiceStatus worst :
+         {ServiceStatus::Failed, ServiceStatus::Overdue, ServiceStatus::Due}) {
+        AddLines(CheckVerdicts(status), worst, lines);
     }
-    return result;
+    return lines;
 }
 
 std::vector<std::string> AttentionLines(const InstrumentStatus& status) {
-    std::vector<std::string> lines;
+    if (status.status == ServiceStatus::NoTests) {
+        return {"No tests archived yet"};
+    }
+    std::vector<NamedVerdict> tests = CheckVerdicts(status);
     for (const SensorStatus& s : status.sensors) {
         const std::string gas = SensorGasName(s.sensor);
-        const struct {
-            const char* test;
-            const TestState& state;
-            ServiceStatus status;
-        } tests[] = {{"Bump test", s.bump, s.bumpStatus},
-                     {"Calibration", s.calibration, s.calibrationStatus}};
-        for (const auto& t : tests) {
-            const std::string what = std::string(t.test) + " of " + gas;
-            if (t.status == ServiceStatus::Failed) {
-                lines.push_back(what + " failed on " + DayText(DayOfStamp(t.state.lastStamp)));
-            } else if (t.status == ServiceStatus::Overdue) {
-                lines.push_back(t.state.passed ? what + " overdue since " + DayText(t.state.dueDay)
-                                               : what + " never done");
-            }
-        }
+        tests.push_back({"Bump test of " + gas, &s.bump});
+        tests.push_back({"Calibration of " + gas, &s.calibration});
+    }
+    std::vector<std::string> lines;
+    for (ServiceStatus worst :
+         {ServiceStatus::Failed, ServiceStatus::Overdue, ServiceStatus::Due}) {
+        AddLines(tests, worst, lines);
     }
     return lines;
+}
+
+std::vector<size_t> MadeAfterFailures(const std::vector<HistoryTest>& tests) {
+    std::vector<size_t> after(tests.size(), tests.size());
+    // Walking back in time: the earliest made test seen so far of each counted kind and sensor.
+    std::map<std::pair<int, int>, size_t> made;
+    for (size_t k = tests.size(); k-- > 0;) {
+        const HistoryTest& t = tests[k];
+        const std::pair<int, int> key(static_cast<int>(CountedKind(t.kind)), t.sensor);
+        if (t.result == EventResult::Fail) {
+            const auto found = made.find(key);
+            after[k] = found == made.end() ? tests.size() : found->second;
+        } else if (CountsAsMade(t.result)) {
+            made[key] = k;
+        }
+    }
+    return after;
 }
 
 } // namespace compliance

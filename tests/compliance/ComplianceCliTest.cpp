@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <string>
 #include <vector>
@@ -81,19 +83,19 @@ protected:
 
 TEST_F(ComplianceCliTest, CsvHasTheColumnsAndExitSaysFailed) {
     const RunResult r = Datalog({"archive", "compliance", "--at", "2026-12-01", "--format", "csv"});
-    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_FALSE(r.out.empty()) << r.err;
     const std::vector<std::vector<std::string>> rows = CsvRows(r.out);
     const std::vector<std::vector<std::string>> expected = {
-        {"instrument", "serial", "sensor", "gas", "last_bump", "last_bump_result",
-         "last_calibration", "last_calibration_result", "bump_due", "calibration_due", "status",
-         "used_while_overdue", "failures_since_pass"},
-        {"bad, really", "", "4", "CO", "2026-12-01 08:01:00", "fail", "2026-11-30 08:01:00", "pass",
-         "2026-12-01", "2027-05-29", "failed", "1", "1"},
-        {"good", "", "0", "LEL", "2026-12-01 08:03:00", "pass", "2026-12-01 08:04:00", "pass",
-         "2026-12-02", "2027-05-30", "ok", "0", "0"},
-        {"good", "", "4", "CO", "2026-12-01 08:02:00", "pass", "2026-12-01 08:01:00", "pass",
-         "2026-12-02", "2027-05-30", "ok", "0", "0"},
+        {"instrument", "serial", "instrument_status", "sensor", "range", "gas", "last_bump",
+         "last_bump_result", "last_calibration", "last_calibration_result", "bump_due",
+         "calibration_due", "status", "used_while_overdue", "failures_since_pass"},
+        {"bad, really", "", "failed", "4", "0..1000 PPM CO", "CO", "2026-12-01 08:01:00", "fail",
+         "2026-11-30 08:01:00", "pass", "2026-12-01", "2027-05-29", "failed", "1", "1"},
+        {"good", "", "ok", "0", "0..100 % LEL", "LEL", "2026-12-01 08:03:00", "pass",
+         "2026-12-01 08:04:00", "pass", "2026-12-02", "2027-05-30", "ok", "0", "0"},
+        {"good", "", "ok", "4", "0..1000 PPM CO", "CO", "2026-12-01 08:02:00", "pass",
+         "2026-12-01 08:01:00", "pass", "2026-12-02", "2027-05-30", "ok", "0", "0"},
     };
     EXPECT_EQ(rows, expected);
 }
@@ -103,7 +105,7 @@ TEST_F(ComplianceCliTest, ExitStatusFollowsTheInstrumentsShown) {
         Datalog({"archive", "compliance", "--at", "2026-12-01", "--instrument", "good"}).status, 0);
     // The next morning the bump tests of the day before no longer do.
     EXPECT_EQ(
-        Datalog({"archive", "compliance", "--at", "2026-12-02", "--instrument", "good"}).status, 1);
+        Datalog({"archive", "compliance", "--at", "2026-12-02", "--instrument", "good"}).status, 3);
     const RunResult r =
         Datalog({"archive", "compliance", "--at", "2026-12-01", "--format", "json"});
     const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
@@ -127,8 +129,8 @@ TEST_F(ComplianceCliTest, IntervalsSetPerArchiveAndInstrument) {
     r = Datalog(
         {"archive", "compliance", "--at", "2026-12-05", "--instrument", "good", "--format", "csv"});
     EXPECT_EQ(r.status, 0); // due, in the warning window
-    EXPECT_EQ(CsvRows(r.out).at(1).at(9), "2026-12-06");
-    EXPECT_EQ(CsvRows(r.out).at(1).at(10), "due");
+    EXPECT_EQ(CsvRows(r.out).at(1).at(11), "2026-12-06");
+    EXPECT_EQ(CsvRows(r.out).at(1).at(12), "due");
     // Each change is evidence: the history names it, and the archive still verifies.
     r = Datalog({"archive", "history"});
     EXPECT_NE(r.out.find("interval  intervals of the archive: calibration every 5 days"),
@@ -161,7 +163,7 @@ TEST_F(ComplianceCliTest, EventsFiltered) {
 TEST_F(ComplianceCliTest, PackReadsBack) {
     const RunResult r = Datalog(
         {"archive", "compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "pack.pdf"});
-    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.status, 3) << r.err;
     const std::string text =
         Tool("pdftotext", {QString::fromStdString(m_dir.File("pack.pdf")), "-"}).toStdString();
     ASSERT_FALSE(text.empty());
@@ -205,6 +207,125 @@ TEST_F(ComplianceCliTest, BadArgumentsAndUnreadableArchive) {
     EXPECT_NE(help.out.find("Usage: tavon-datalog archive compliance [--at YYYY-MM-DD]"),
               std::string::npos)
         << help.out;
+}
+
+// One register answer in every output: a failed calibration between field calibrations, an
+// instrument whose filter check keeps failing, and one whose archive holds no test yet.
+class RegisterViewsTest : public ComplianceCliTest {
+protected:
+    void SetUp() override {
+        ComplianceCliTest::SetUp();
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(QString::fromStdString(m_dir.File("b.sqlite"))));
+        ASSERT_GT(compliancetest::ImportSessions(store, "o2 unit",
+                                                 {{MorningOf(-3), "C3+ B3+"},
+                                                  {MorningOf(-2), "B3+ C3- F3"},
+                                                  {MorningOf(-1), "B3+ C3- F3"},
+                                                  {MorningOf(0), "B3+ C3-"}},
+                                                 "TAV-41200678388"),
+                  0);
+        ASSERT_GT(compliancetest::ImportSessions(store, "filter unit",
+                                                 {{MorningOf(-3), "C4+ B4+ K-"},
+                                                  {MorningOf(-2), "K-"},
+                                                  {MorningOf(-1), "K-"},
+                                                  {MorningOf(0), "B4+ K-"}},
+                                                 "TAV-41200678399"),
+                  0);
+        ASSERT_GT(compliancetest::ImportSessions(store, "quiet", {{MorningOf(0), "Z4+"}}), 0);
+    }
+
+    RunResult Register(std::vector<std::string> args) {
+        args.insert(args.begin(), {"archive", "compliance", "--archive", m_dir.File("b.sqlite"),
+                                   "--at", "2026-12-01"});
+        return RunProgram("tavon-datalog", args, m_dir.Path(), 120, kEnvironment);
+    }
+};
+
+TEST_F(RegisterViewsTest, CsvRowsFollowTheRegistersRules) {
+    const RunResult r = Register({"--format", "csv"});
+    EXPECT_EQ(r.status, 3) << r.err; // needs attention
+    const std::vector<std::vector<std::string>> expected = {
+        {"instrument", "serial", "instrument_status", "sensor", "range", "gas", "last_bump",
+         "last_bump_result", "last_calibration", "last_calibration_result", "bump_due",
+         "calibration_due", "status", "used_while_overdue", "failures_since_pass"},
+        {"filter unit", "TAV-41200678399", "failed", "4", "0..1000 PPM CO", "CO",
+         "2026-12-01 08:01:00", "pass", "2026-11-28 08:01:00", "pass", "2026-12-02", "2027-05-27",
+         "ok", "2", "0"},
+        // The failed calibration is due on the day it failed, whatever was made before it.
+        {"o2 unit", "TAV-41200678388", "failed", "3", "0..25 % O2", "O2", "2026-12-01 08:01:00",
+         "pass", "2026-12-01 08:02:00", "fail", "2026-12-02", "2026-12-01", "failed", "1", "1"},
+        {"quiet", "", "no tests archived yet", "4", "0..1000 PPM CO", "CO", "", "", "", "", "", "",
+         "no tests archived yet", "0", "0"},
+    };
+    EXPECT_EQ(CsvRows(r.out), expected);
+    const RunResult json = Register({"--format", "json", "--instrument", "o2 unit"});
+    const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+    ASSERT_EQ(rows.size(), 1) << json.out;
+    EXPECT_EQ(rows[0].toObject()["range"].toString(), "0..25 % O2");
+    EXPECT_EQ(rows[0].toObject()["calibration_due"].toString(), "2026-12-01");
+    EXPECT_EQ(Register({"--instrument", "quiet"}).status, 0);
+}
+
+TEST_F(RegisterViewsTest, PackSaysWhatFollowedAndWhichCheckFailed) {
+    const RunResult r = Register({"--format", "pdf", "-o", "pack.pdf"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    const std::string text =
+        Tool("pdftotext", {QString::fromStdString(m_dir.File("pack.pdf")), "-"}).toStdString();
+    for (const char* expected :
+         {"3 instruments: 2 failed, 0 overdue, 0 due, 0 ok, 1 with no tests archived yet",
+          "Filter check failed on 2026-12-01", "Calibration of O2 failed on 2026-12-01",
+          "field-calibration made 2026-11-29 08:03:00", "no tests archived yet"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    // The last failed calibration and the four filter checks: nothing made since.
+    size_t none = 0;
+    for (size_t at = text.find("NO PASS SINCE"); at != std::string::npos;
+         at = text.find("NO PASS SINCE", at + 1)) {
+        ++none;
+    }
+    EXPECT_EQ(none, 5u) << text;
+    EXPECT_EQ(text.find("2027-05-2"), text.find("2027-05-27")) << text; // no due day after failing
+}
+
+// Each word's box as pdftotext sees it on the first page: the summary's serial numbers end
+// before the status column begins.
+TEST_F(RegisterViewsTest, PackColumnsHoldTheirLongestText) {
+    const RunResult r = Register({"--format", "pdf", "-o", "pack.pdf"});
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(m_dir.File("pack.pdf")))) << r.err;
+    const QString boxes =
+        QString::fromUtf8(Tool("pdftotext", {"-bbox", "-f", "1", "-l", "1",
+                                             QString::fromStdString(m_dir.File("pack.pdf")), "-"}));
+    const QRegularExpression word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" "
+                                  "xMax=\"([0-9.]+)\"[^>]*>([^<]*)</word>");
+    // The summary table's heading row: "Serial", then "Status" on the same line.
+    double headingTop = -1;
+    double statusLeft = -1;
+    std::vector<double> serialRights;
+    for (auto it = word.globalMatch(boxes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString text = m.captured(4);
+        if (text == "Serial" && headingTop < 0) {
+            headingTop = m.captured(2).toDouble();
+        } else if (text == "Status" && m.captured(2).toDouble() == headingTop) {
+            statusLeft = m.captured(1).toDouble();
+        } else if (text.startsWith("TAV-")) {
+            serialRights.push_back(m.captured(3).toDouble());
+        }
+    }
+    ASSERT_GT(statusLeft, 0) << boxes.toStdString();
+    ASSERT_EQ(serialRights.size(), 2u) << boxes.toStdString();
+    for (double right : serialRights) {
+        EXPECT_LT(right, statusLeft);
+    }
+}
+
+TEST_F(RegisterViewsTest, OutputThatCannotBeWrittenIsOneWithoutPainterWarnings) {
+    for (const char* format : {"pdf", "csv"}) {
+        const RunResult r = Register({"--format", format, "-o", m_dir.File("missing/pack.out")});
+        EXPECT_EQ(r.status, 1) << format << ": " << r.err;
+        EXPECT_EQ(r.err.find("QPainter"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    }
 }
 
 } // namespace

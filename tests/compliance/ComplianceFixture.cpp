@@ -20,12 +20,19 @@ void AppendTest(const std::string& word, uint32_t stamp, std::vector<uint8_t>& s
     if (word.empty()) {
         return;
     }
-    const uint8_t sensor = word.size() > 1 ? static_cast<uint8_t>(std::stoi(word.substr(1))) : 0;
     const char mark = word.back();
+    // The instrument's own checks name no sensor.
+    if (word[0] == 'S' || word[0] == 'K') {
+        const uint8_t filter = mark == '+' ? 2 : 6;
+        const uint8_t soundness = word[0] == 'S' ? 1 : 0;
+        RecordBuilder::Stamped('S', '1', stamp).Byte(soundness | filter).AppendTo(stream);
+        return;
+    }
+    const uint8_t sensor = static_cast<uint8_t>(std::stoi(word.substr(1)));
     switch (word[0]) {
     case 'B':
         RecordBuilder::Stamped('B', '2', stamp)
-            .BumpResult(sensor, Flags(mark), 500)
+            .BumpResult(sensor, mark == 'x' ? 3 : Flags(mark), 500)
             .Byte(RecordBuilder::kSensorListEnd)
             .AppendTo(stream);
         break;
@@ -41,14 +48,17 @@ void AppendTest(const std::string& word, uint32_t stamp, std::vector<uint8_t>& s
             .Byte(RecordBuilder::kSensorListEnd)
             .AppendTo(stream);
         break;
+    case 'F':
+        RecordBuilder::Stamped('F', '1', stamp)
+            .SensorValues(sensor, 209, 208)
+            .Byte(RecordBuilder::kSensorListEnd)
+            .AppendTo(stream);
+        break;
     case 'Z':
         RecordBuilder::Stamped('Z', '2', stamp)
             .SensorResult(sensor, Flags(mark), 0, 1)
             .Byte(RecordBuilder::kSensorListEnd)
             .AppendTo(stream);
-        break;
-    case 'S':
-        RecordBuilder::Stamped('S', '1', stamp).Byte(1 | 6).AppendTo(stream);
         break;
     default:
         break;
@@ -102,8 +112,10 @@ std::vector<archive::CapturedSession> MakeSessions(const std::vector<SessionSpec
 }
 
 qint64 ImportSessions(archive::SessionArchive& store, const QString& name,
-                      const std::vector<SessionSpec>& specs) {
-    const qint64 instrument = store.Instrument(archive::NamedInstrument(name), name);
+                      const std::vector<SessionSpec>& specs, const QString& serial) {
+    archive::InstrumentIdentity identity = archive::NamedInstrument(name);
+    identity.serialNumber = serial;
+    const qint64 instrument = store.Instrument(identity, name);
     archive::StoreCounts counts;
     QByteArray index;
     const std::vector<archive::CapturedSession> sessions = MakeSessions(specs, &index);

@@ -15,8 +15,10 @@ uint32_t MorningOf(int day);
 
 // One session: switched on at `start`; `tests` is a list of words, each a test made a minute
 // apart after switch-on: "B4+" a bump test of sensor 4 that passed, "C0-" a calibration of sensor
-// 0 that failed, "c4" a calibration of the record version without results, "Z4+" a zero, "S" a
-// passed soundness test with a failed filter check. Jobs and users go before the tests.
+// 0 that failed, "B4x" a bump test that left sensor 4 not tested, "c4" a calibration of the
+// record version without results, "F4" a field calibration (it carries none either), "Z4+" a zero,
+// "S" a passed soundness test with a failed filter check, "S+" one with a passed filter check,
+// "K-" and "K+" a filter check alone. Jobs and users go before the tests.
 struct SessionSpec {
     SessionSpec(uint32_t at, std::string words, std::string jobNumber = std::string(),
                 std::string userName = std::string())
@@ -34,8 +36,9 @@ struct SessionSpec {
 std::vector<archive::CapturedSession> MakeSessions(const std::vector<SessionSpec>& specs,
                                                    QByteArray* index = nullptr);
 
-// Files them under a new instrument called `name` in one import; its id, or -1.
+// Files them under a new instrument called `name` (that reports `serial`) in one import; its id,
+// or -1.
 qint64 ImportSessions(archive::SessionArchive& store, const QString& name,
-                      const std::vector<SessionSpec>& specs);
+                      const std::vector<SessionSpec>& specs, const QString& serial = QString());
 
 } // namespace compliancetest

@@ -83,6 +83,37 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     EXPECT_GT(QFileInfo(pack).size(), 1000);
 }
 
+// The window shows the register's answer: the failed calibration due on the day it failed, the
+// failed filter check named with its day, and an instrument of which no test is archived yet.
+TEST_F(InstrumentsWindowTest, RowsFollowTheRegistersRules) {
+    const QString location = QString::fromStdString(m_dir.File("b.sqlite"));
+    {
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(location));
+        ASSERT_GT(compliancetest::ImportSessions(store, "o2 unit",
+                                                 {{MorningOf(-3), "C3+ B3+"},
+                                                  {MorningOf(-1), "B3+ C3- F3"},
+                                                  {MorningOf(0), "B3+ C3-"}}),
+                  0);
+        ASSERT_GT(compliancetest::ImportSessions(
+                      store, "filter unit", {{MorningOf(-1), "C4+ B4+ K-"}, {MorningOf(0), "B4+"}}),
+                  0);
+        ASSERT_GT(compliancetest::ImportSessions(store, "quiet", {{MorningOf(0), "Z4+"}}), 0);
+    }
+    InstrumentsWindow window(location);
+    window.SetDay(compliance::DayOfStamp(MorningOf(0)));
+    ASSERT_TRUE(window.Open());
+    QTableWidget* table = window.Table();
+    EXPECT_EQ(Column(table, 0), (QStringList{"filter unit", "o2 unit", "quiet"}));
+    EXPECT_EQ(Column(table, 3), (QStringList{"Failed", "Failed", "No tests archived yet"}));
+    EXPECT_EQ(table->item(0, 3)->toolTip(), "Filter check failed on 2026-11-30");
+    EXPECT_EQ(Column(table, 4), (QStringList{"Filter check failed on 2026-11-30\n"
+                                             "CO: bump 2026-12-02, calibration 2027-05-29",
+                                             "O2: bump 2026-12-02, calibration 2026-12-01",
+                                             "no tests archived yet"}));
+    EXPECT_EQ(window.Summary()->text(), "3 instruments, 2 overdue or failed");
+}
+
 TEST_F(InstrumentsWindowTest, StatusLineTellsWhatTheInstrumentNeeds) {
     StatusLine line;
     line.SetServiceNote(

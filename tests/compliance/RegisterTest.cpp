@@ -1,6 +1,6 @@
-// The register on both engines: a table of test sequences with the statuses they must give, the
-// events as stored, intervals set per archive and per instrument, and events made again when
-// their decoder changes or a session grows.
+// The register on both engines: a table of test sequences with the rows they must give, what
+// needs doing worst first, the events as stored, intervals set per archive and per instrument, and
+// events made again when their decoder changes or a session grows.
 #include <gtest/gtest.h>
 
 #include <QSqlDatabase>
@@ -27,68 +27,165 @@ int64_t Day(int offset) {
     return compliance::DayOfStamp(MorningOf(offset));
 }
 
+// What the register says of an instrument, as one line: its status; each sensor's status, each
+// kind's last result and due day, the sessions used while it was overdue or failed and its
+// failures since the last pass; its checks when tested; the sessions it was used while unfit.
+std::string Row(const InstrumentRecord& r) {
+    auto kind = [](const compliance::KindVerdict& v) {
+        const std::string due = v.dueDay ? compliance::DueDayText(v) : "none";
+        return (v.tested ? std::string(compliance::EventResultWord(v.lastResult)) : "never") +
+               " due " + due;
+    };
+    std::string row = compliance::ServiceStatusWord(r.status.status);
+    for (const compliance::SensorStatus& s : r.status.sensors) {
+        row += " | " + compliance::SensorGasName(s.sensor) + " " +
+               compliance::ServiceStatusWord(s.status) + ", bump " + kind(s.bump) +
+               ", calibration " + kind(s.calibration) + ", used " +
+               std::to_string(s.usedWhileOverdue.size()) + ", failures " +
+               std::to_string(s.failuresSincePass);
+    }
+    for (const auto& check : {std::make_pair("soundness ", &r.status.soundness),
+                              std::make_pair("filter ", &r.status.filter)}) {
+        if (check.second->tested) {
+            row += std::string(" | ") + check.first +
+                   compliance::ServiceStatusWord(check.second->status) + ", " +
+                   kind(*check.second) + ", failures " +
+                   std::to_string(check.second->failuresSincePass);
+        }
+    }
+    return row + " | used " + std::to_string(r.status.usedWhileOverdue.size());
+}
+
 struct Case {
     const char* name;
     std::vector<SessionSpec> sessions;
     int at; // day after 2026-12-01
-    // Sensor 4's status, sessions used while overdue or failed, failures since the last pass.
-    const char* status;
-    int used;
-    int failures;
+    const char* row;
     int bumpDays = 0; // the instrument's own intervals when not 0
     int calibrationDays = 0;
 };
 
+// The register's rules, one sequence each.
 const Case kCases[] = {
-    {"Pass", {{MorningOf(0), "C4+ B4+"}}, 0, "ok", 0, 0},
+    {"Pass",
+     {{MorningOf(0), "C4+ B4+"}},
+     0,
+     "ok | CO ok, bump pass due 2026-12-02, calibration pass due 2027-05-30, used 0, failures 0 "
+     "| used 0"},
     {"FailThenPass",
      {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-"}, {MorningOf(0) + 3600, "B4+"}},
      0,
-     "ok",
-     1,
-     0},
-    {"FailOnly", {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-"}}, 0, "failed", 1, 1},
+     "ok | CO ok, bump pass due 2026-12-02, calibration pass due 2027-05-29, used 1, failures 0 "
+     "| used 1"},
+    // A failed kind is due on the day it failed, whatever its interval.
+    {"FailOnly",
+     {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4-"}},
+     0,
+     "failed | CO failed, bump fail due 2026-12-01, calibration pass due 2027-05-29, used 1, "
+     "failures 1 | used 1",
+     7},
     {"FailedTwiceSincePass",
      {{MorningOf(-1), "C4+ B4+"}, {MorningOf(0), "B4- C4-"}, {MorningOf(0) + 3600, "B4-"}},
      0,
-     "failed",
-     2,
-     3},
-    {"NeverBumpTested", {{MorningOf(0), "C4+"}}, 0, "overdue", 1, 0},
-    {"OnlyZeroed", {{MorningOf(0), "Z4+"}}, 0, "overdue", 1, 0},
-    {"BumpOverdueByOneDay", {{MorningOf(0), "C4+ B4+"}}, 1, "overdue", 0, 0},
-    {"BumpTestedTheDayBefore", {{MorningOf(0), "C4+ B4+"}}, 0, "ok", 0, 0},
-    {"CalibrationOk", {{MorningOf(0), "C4+ B4+"}}, 165, "ok", 0, 0, 1000},
-    {"CalibrationDueInWindow", {{MorningOf(0), "C4+ B4+"}}, 166, "due", 0, 0, 1000},
-    {"CalibrationOverdueByOneDay", {{MorningOf(0), "C4+ B4+"}}, 180, "overdue", 0, 0, 1000},
-    {"CalibrationWithoutResultCounts", {{MorningOf(0), "c4 B4+"}}, 0, "ok", 0, 0},
+     "failed | CO failed, bump fail due 2026-12-01, calibration fail due 2026-12-01, used 2, "
+     "failures 3 | used 2"},
+    {"NeverBumpTested",
+     {{MorningOf(0), "C4+"}},
+     0,
+     "overdue | CO overdue, bump never due none, calibration pass due 2027-05-30, used 1, "
+     "failures 0 | used 1"},
+    // Zeros are no test the register judges: nothing archived says how the sensor stands.
+    {"OnlyZeroed",
+     {{MorningOf(0), "Z4+"}},
+     0,
+     "no tests archived yet | CO no tests archived yet, bump never due none, calibration never "
+     "due none, used 0, failures 0 | used 0"},
+    {"NoTestsAtAll", {{MorningOf(0), ""}}, 0, "no tests archived yet | used 0"},
+    {"BumpOverdueByOneDay",
+     {{MorningOf(0), "C4+ B4+"}},
+     1,
+     "overdue | CO overdue, bump pass due 2026-12-02, calibration pass due 2027-05-30, used 0, "
+     "failures 0 | used 0"},
+    {"CalibrationOk",
+     {{MorningOf(0), "C4+ B4+"}},
+     165,
+     "ok | CO ok, bump pass due 2029-08-27, calibration pass due 2027-05-30, used 0, failures 0 "
+     "| used 0",
+     1000},
+    {"CalibrationDueInWindow",
+     {{MorningOf(0), "C4+ B4+"}},
+     166,
+     "due | CO due, bump pass due 2029-08-27, calibration pass due 2027-05-30, used 0, "
+     "failures 0 | used 0",
+     1000},
+    {"CalibrationOverdueByOneDay",
+     {{MorningOf(0), "C4+ B4+"}},
+     180,
+     "overdue | CO overdue, bump pass due 2029-08-27, calibration pass due 2027-05-30, used 0, "
+     "failures 0 | used 0",
+     1000},
+    // No verdict counts as made: a calibration of the record version without results, and every
+    // field calibration.
+    {"CalibrationWithoutResultCounts",
+     {{MorningOf(0), "c4 B4+"}},
+     0,
+     "ok | CO ok, bump pass due 2026-12-02, calibration none due 2027-05-30, used 0, failures 0 "
+     "| used 0"},
+    {"FieldCalibrationCountsAsMade",
+     {{MorningOf(-1), "C4- F4"}, {MorningOf(0), "B4+"}},
+     0,
+     "ok | CO ok, bump pass due 2026-12-02, calibration none due 2027-05-29, used 1, failures 0 "
+     "| used 1"},
+    {"FailedAfterFieldCalibration",
+     {{MorningOf(-3), "C4+ B4+"}, {MorningOf(-1), "B4+ C4- F4"}, {MorningOf(0), "B4+ C4-"}},
+     0,
+     "failed | CO failed, bump pass due 2026-12-02, calibration fail due 2026-12-01, used 1, "
+     "failures 1 | used 1"},
+    // "Not tested" is no test of that sensor.
+    {"NotTestedIsNoTest",
+     {{MorningOf(0), "C4+ B4+"}, {MorningOf(1), "B4x"}},
+     1,
+     "overdue | CO overdue, bump pass due 2026-12-02, calibration pass due 2027-05-30, used 1, "
+     "failures 0 | used 1"},
     {"UsedWhileOverdue",
      {{MorningOf(0), "C4+ B4+"}, {MorningOf(2), ""}, {MorningOf(3), "B4+"}},
      3,
-     "ok",
-     1,
-     0},
+     "ok | CO ok, bump pass due 2026-12-05, calibration pass due 2027-05-30, used 1, failures 0 "
+     "| used 1"},
     {"UsedAfterFailure",
      {{MorningOf(0), "C4+ B4+"}, {MorningOf(0) + 600, "B4-"}, {MorningOf(0) + 1200, ""}},
      0,
-     "failed",
-     2,
-     1},
+     "failed | CO failed, bump fail due 2026-12-01, calibration pass due 2027-05-30, used 2, "
+     "failures 1 | used 2"},
     {"LaterSessionsNotCounted",
      {{MorningOf(0), "C4+ B4+"}, {MorningOf(5), ""}},
      1,
-     "overdue",
-     0,
-     0},
-    {"InstrumentBumpInterval", {{MorningOf(0), "C4+ B4+"}, {MorningOf(5), ""}}, 5, "ok", 0, 0, 7},
+     "overdue | CO overdue, bump pass due 2026-12-02, calibration pass due 2027-05-30, used 0, "
+     "failures 0 | used 0"},
+    {"InstrumentBumpInterval",
+     {{MorningOf(0), "C4+ B4+"}, {MorningOf(5), ""}},
+     5,
+     "ok | CO ok, bump pass due 2026-12-08, calibration pass due 2027-05-30, used 0, failures 0 "
+     "| used 0",
+     7},
     {"InstrumentCalibrationInterval",
      {{MorningOf(0), "C4+ B4+"}, {MorningOf(31), "B4+"}},
      31,
-     "overdue",
-     1,
-     0,
+     "overdue | CO overdue, bump pass due 2027-01-02, calibration pass due 2026-12-31, used 1, "
+     "failures 0 | used 1",
      0,
      30},
+    // The instrument's own checks: a failed one with none made since fails the instrument.
+    {"FilterFailed",
+     {{MorningOf(-1), "C4+ B4+ K-"}, {MorningOf(0), "B4+ K-"}},
+     0,
+     "failed | CO ok, bump pass due 2026-12-02, calibration pass due 2027-05-29, used 0, "
+     "failures 0 | filter failed, fail due 2026-12-01, failures 2 | used 2"},
+    {"FilterPassedSince",
+     {{MorningOf(-1), "C4+ B4+ K-"}, {MorningOf(0), "B4+ S+"}},
+     0,
+     "ok | CO ok, bump pass due 2026-12-02, calibration pass due 2027-05-29, used 0, failures 0 "
+     "| soundness ok, pass due none, failures 0 | filter ok, pass due none, failures 0 | used 1"},
 };
 
 class RegisterTest : public ::testing::TestWithParam<Engine> {
@@ -140,13 +237,26 @@ TEST_P(RegisterTest, SequencesGiveTheirStatus) {
         std::vector<InstrumentRecord> records;
         ASSERT_TRUE(reg.Instruments(Day(c.at), {ids[k]}, records)) << reg.Error().toStdString();
         ASSERT_EQ(records.size(), 1u) << c.name;
-        ASSERT_EQ(records[0].status.sensors.size(), 1u) << c.name;
-        const compliance::SensorStatus& sensor = records[0].status.sensors[0];
-        EXPECT_EQ(sensor.sensor, 4) << c.name;
-        EXPECT_STREQ(compliance::ServiceStatusWord(sensor.status), c.status) << c.name;
-        EXPECT_EQ(static_cast<int>(sensor.usedWhileOverdue.size()), c.used) << c.name;
-        EXPECT_EQ(sensor.failuresSincePass, c.failures) << c.name;
+        EXPECT_EQ(Row(records[0]), c.row) << c.name;
     }
+}
+
+// What needs doing, worst first: the failed check and bump test, then the calibration never
+// made, then the one due soon.
+TEST_P(RegisterTest, AttentionWorstFirst) {
+    const qint64 id = compliancetest::ImportSessions(
+        m_store, "unit", {{MorningOf(-170), "C4+"}, {MorningOf(0), "B4+ B0- K-"}});
+    ASSERT_GT(id, 0);
+    compliance::InstrumentRegister reg(m_store);
+    std::vector<std::string> lines;
+    ASSERT_TRUE(reg.Attention(id, Day(0), lines)) << reg.Error().toStdString();
+    EXPECT_EQ(lines, (std::vector<std::string>{"Filter check failed on 2026-12-01",
+                                               "Bump test of LEL failed on 2026-12-01",
+                                               "Calibration of LEL never done",
+                                               "Calibration of CO due on 2026-12-11"}));
+    const qint64 quiet = compliancetest::ImportSessions(m_store, "quiet", {{MorningOf(0), "Z4+"}});
+    ASSERT_TRUE(reg.Attention(quiet, Day(0), lines)) << reg.Error().toStdString();
+    EXPECT_EQ(lines, (std::vector<std::string>{"No tests archived yet"}));
 }
 
 TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
@@ -162,8 +272,8 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     ASSERT_EQ(records[0].status.sensors.size(), 2u);
     EXPECT_EQ(records[0].status.sensors[0].status, ServiceStatus::Overdue);
     const compliance::SensorStatus& co = records[0].status.sensors[1];
-    EXPECT_EQ(compliance::DayText(co.bump.dueDay), "2026-12-02");
-    EXPECT_EQ(compliance::DayText(co.calibration.dueDay), "2027-05-30");
+    EXPECT_EQ(compliance::DueDayText(co.bump), "2026-12-02");
+    EXPECT_EQ(compliance::DueDayText(co.calibration), "2027-05-30");
     EXPECT_EQ(records[0].status.status, ServiceStatus::Overdue);
     EXPECT_EQ(compliance::AttentionLines(records[0].status),
               (std::vector<std::string>{"Calibration of LEL never done"}));
@@ -183,8 +293,8 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
     EXPECT_EQ(records[0].intervals.bumpDays, 3);
     EXPECT_EQ(records[0].intervals.calibrationDays, 90);
-    EXPECT_EQ(compliance::DayText(records[0].status.sensors[1].bump.dueDay), "2026-12-04");
-    EXPECT_EQ(compliance::DayText(records[0].status.sensors[1].calibration.dueDay), "2027-03-01");
+    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[1].bump), "2026-12-04");
+    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[1].calibration), "2027-03-01");
 }
 
 TEST_P(RegisterTest, EventsKeepWhatTheRecordsSay) {
@@ -273,7 +383,7 @@ TEST_P(RegisterTest, GrownSessionGetsItsEventsAgain) {
     EXPECT_EQ(records[0].status.status, ServiceStatus::Ok);
 }
 
-TEST_P(RegisterTest, InstrumentWithoutTestsIsOverdue) {
+TEST_P(RegisterTest, InstrumentWithoutTestsHasNoneArchived) {
     ASSERT_GT(compliancetest::ImportSessions(m_store, "quiet", {{MorningOf(0), ""}}), 0);
     compliance::InstrumentRegister reg(m_store);
     ASSERT_EQ(reg.Refresh(), 1);
@@ -281,8 +391,35 @@ TEST_P(RegisterTest, InstrumentWithoutTestsIsOverdue) {
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_TRUE(records[0].status.sensors.empty());
-    EXPECT_EQ(records[0].status.status, ServiceStatus::Overdue);
+    EXPECT_EQ(records[0].status.status, ServiceStatus::NoTests);
     EXPECT_EQ(records[0].firstDay, "2026-12-01");
+}
+
+// The packed outcomes of a session, checks among them, read back; what does not parse is left out.
+TEST(PackedTests, RoundTripAndMalformedEntries) {
+    compliance::SessionTests tests;
+    tests.events = {
+        {compliance::EventKind::Bump, 4, 100, compliance::EventResult::Pass, "", "", ""},
+        {compliance::EventKind::FieldCalibration, 3, 200, compliance::EventResult::None, "", "",
+         ""},
+        {compliance::EventKind::Zero, 4, 250, compliance::EventResult::Pass, "", "", ""},
+        {compliance::EventKind::Filter, compliance::kNoSensor, 300, compliance::EventResult::Fail,
+         "", "", ""}};
+    tests.sensors = {4, 3};
+    const std::string packed = compliance::PackTests(tests);
+    EXPECT_EQ(packed, "B4,100P;F3,200N;K,300F;G4;G3;");
+    const std::string text =
+        packed + "K5,1F;B,1P;S,;S,9;C999,1P;Z4,1P;G;G-1;B4,99999999999P;S,400P";
+    const compliance::PackedTests read = compliance::UnpackTests(text);
+    std::vector<std::string> seen;
+    for (const compliance::TestOutcome& o : read.outcomes) {
+        seen.push_back(std::string(compliance::EventKindWord(o.kind)) + " " +
+                       std::to_string(o.sensor) + " " + std::to_string(o.stamp) + " " +
+                       compliance::EventResultWord(o.result));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"bump 4 100 pass", "field-calibration 3 200 none",
+                                              "filter -1 300 fail", "soundness -1 400 pass"}));
+    EXPECT_EQ(read.sensors, (std::vector<int>{4, 3}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RegisterTest,

@@ -1,13 +1,14 @@
 #pragma once
 
 // The compliance pack: an A4 PDF that proves, for an audit, what the register says. A summary
-// page (the instruments with overdue and failed ones first, the status counts, the period, when
-// it was made and the archive's verification), then a page per instrument: its identity, its
-// sensors with their last bump test and calibration, the failures and what followed them, the
-// sessions used while overdue or failed, and the alarms per gas. Tables that do not fit continue
-// on the next page under their headings; every page is numbered. Status is written in words
-// (and in bold where it needs attention), never told by colour alone, so it prints in black and
-// white.
+// page (the instruments with failed and overdue ones first, the status counts, the period, when
+// it was made and the archive's verification), then a page per instrument: its identity, what it
+// needs (worst first), its sensors with their last bump test and calibration and due days, its
+// own checks, the failures and the test that followed each and counts as made, the sessions used
+// while overdue or failed, and the alarms per gas. Columns are as wide as their texts; tables that
+// do not fit continue on the next page under their headings; every page is numbered. Status is
+// written in words (and in bold where it needs attention), never told by colour alone, so it
+// prints in black and white.
 
 #include <QString>
 #include <cstdint>

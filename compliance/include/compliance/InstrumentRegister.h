@@ -90,7 +90,7 @@ public:
     // the archive does not hold it.
     bool Status(qint64 instrument, int64_t atDay, InstrumentRecord& out);
     // What needs doing for one instrument at the end of `atDay`: the AttentionLines of its
-    // status, empty when all is ok or due. False on an error.
+    // status, worst first, empty when all is ok. False on an error.
     bool Attention(qint64 instrument, int64_t atDay, std::vector<std::string>& lines);
 
     // Every instrument (or those in `only`, when not empty) with its status at the end of `atDay`.
@@ -102,9 +102,6 @@ public:
     bool AlarmsByGas(qint64 instrument, int64_t toDay, std::vector<GasAlarms>& out);
     // The switch-on of each of these sessions with its jobs and users, in the order given.
     bool SessionStarts(const std::vector<int64_t>& ids, std::vector<SessionStart>& out);
-
-    // For each failed event, the stamp of the first pass of its kind and sensor after it, or 0.
-    bool PassesAfter(const std::vector<EventRow>& failures, std::vector<uint32_t>& passes);
 
     bool ArchiveIntervals(ServiceIntervals& intervals);
     // The archive's own (instrument 0) or an instrument's; unset members keep what they were.

@@ -14,7 +14,7 @@ namespace compliance {
 
 // Raised whenever what DeriveSessionTests takes from the records changes: the events stored from
 // an older version are made again from the archived bytes.
-constexpr int kEventsVersion = 1;
+constexpr int kEventsVersion = 2; // 2: the instrument's checks are packed too
 
 enum class EventKind : uint8_t { Bump, Calibration, Zero, FieldCalibration, Soundness, Filter };
 enum class EventResult : uint8_t {
@@ -60,12 +60,13 @@ std::string SensorGasUnit(int sensor);
 // The range the report labels the sensor with ("0..1000 PPM CO"); empty beyond the table.
 std::string SensorRange(int sensor);
 
-// The outcomes that decide a sensor's status, packed into one short text per session so that the
-// whole register is read from one column of the sessions: bump tests, calibrations and field
-// calibrations, and the sensors named. Decoding a malformed text keeps what parses.
+// The outcomes that decide an instrument's status, packed into one short text per session so that
+// the whole register is read from one column of the sessions: bump tests, calibrations, field
+// calibrations, soundness tests and filter checks, and the sensors named. Decoding a malformed text
+// keeps what parses.
 struct TestOutcome {
     EventKind kind = EventKind::Bump;
-    int sensor = 0;
+    int sensor = 0; // kNoSensor for the instrument's checks
     uint32_t stamp = 0;
     EventResult result = EventResult::None;
 };
