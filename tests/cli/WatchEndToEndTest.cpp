@@ -240,6 +240,9 @@ TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
     EXPECT_GT(days, 2);
     EXPECT_EQ(Reports(first).size(), static_cast<size_t>(days)) << ReadFile(logPath);
     const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find("settings from " + work + "/Settings.ini (not there: none)"),
+              std::string::npos)
+        << "the first line names the settings file of the folder it runs in";
     const size_t connected = log.find(": connected on pipe back");
     ASSERT_NE(connected, std::string::npos) << log;
     const std::string serial =
