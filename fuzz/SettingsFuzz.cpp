@@ -6,6 +6,7 @@
 
 #include "linkselect/Settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -122,16 +123,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(ReadSetting(key) == value);
         // The other lines stay where they were; every line of the key now holds the value.
         std::vector<std::string> want;
-        bool found = false;
+        // A key not there yet goes before the first section.
+        const bool found = std::any_of(before.begin(), before.end(),
+                                       [&key](const std::string& l) { return HasKey(l, key); });
+        bool added = found;
         for (const std::string& line : before) {
-            if (HasKey(line, key)) {
+            if (!added && !line.empty() && line[0] == '[') {
                 want.push_back(key + "=" + value);
-                found = true;
-            } else {
-                want.push_back(line);
+                added = true;
             }
+            want.push_back(HasKey(line, key) ? key + "=" + value : line);
         }
-        if (!found) {
+        if (!added) {
             want.push_back(key + "=" + value);
         }
         std::string text;

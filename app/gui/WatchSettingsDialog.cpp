@@ -12,26 +12,16 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "linkselect/Settings.h"
 #include "session/LinkClaim.h"
 #include "watch/OutputTemplate.h"
 #include "watch/WatchOptions.h"
+#include "watch/WatchSettingsFile.h"
 
 namespace {
 
 constexpr int kMostMinutes = 7 * 24 * 60;
-
-std::string SettingsText() {
-    std::ifstream in("Settings.ini", std::ios::binary);
-    std::ostringstream text;
-    if (in) {
-        text << in.rdbuf();
-    }
-    return text.str();
-}
 
 QCheckBox* Box(const QString& text, const char* name, QWidget* parent) {
     auto* box = new QCheckBox(text, parent);
@@ -67,6 +57,13 @@ WatchSettingsDialog::WatchSettingsDialog(QWidget* parent) : QDialog(parent) {
     m_watcher->setObjectName("watchRunning");
     m_watcher->setWordWrap(true);
     m_watcher->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_file = new QLabel(this);
+    m_file->setObjectName("watchSettingsFile");
+    m_file->setWordWrap(true);
+    m_file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_file->setText(QString("Kept in %1, the settings file the watcher service reads (a watcher "
+                            "started by hand reads the Settings.ini of its working folder).")
+                        .arg(QString::fromLocal8Bit(WatchSettingsPath().c_str())));
 
     auto* exports = new QHBoxLayout;
     exports->addWidget(m_csv);
@@ -86,6 +83,7 @@ WatchSettingsDialog::WatchSettingsDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_watcher);
     layout->addLayout(form);
+    layout->addWidget(m_file);
     layout->addWidget(buttons);
     Load();
     ShowWatcher();
@@ -95,7 +93,7 @@ void WatchSettingsDialog::Load() {
     // Read as the watcher reads them, so that what is shown is what it does.
     WatchOptions options;
     std::string message;
-    if (!ParseWatchOptions(0, nullptr, SettingsText(), options, message)) {
+    if (!ParseWatchOptions(0, nullptr, ReadSettingsText(WatchSettingsPath()), options, message)) {
         options = WatchOptions();
     }
     m_out->setText(QString::fromLocal8Bit(options.outTemplate.c_str()));
@@ -142,15 +140,19 @@ bool WatchSettingsDialog::Save() {
         }
     }
     const auto flag = [](const QCheckBox* box) { return box->isChecked() ? "TRUE" : ""; };
-    const bool written = WriteSectionSettings(
-        "Watch", {{"Out", out},
-                  {"Export", formats},
-                  {"Plot", m_plot->currentData().toString().toStdString()},
-                  {"PDF", flag(m_pdf)},
-                  {"Fast", flag(m_fast)},
-                  {"Every", m_every->value() > 0 ? std::to_string(m_every->value()) : ""}});
+    const std::string file = WatchSettingsPath();
+    const bool written = WriteSectionSettingsIn(
+        file, "Watch",
+        {{"Out", out},
+         {"Export", formats},
+         {"Plot", m_plot->currentData().toString().toStdString()},
+         {"PDF", flag(m_pdf)},
+         {"Fast", flag(m_fast)},
+         {"Every", m_every->value() > 0 ? std::to_string(m_every->value()) : ""}});
     if (!written) {
-        QMessageBox::warning(this, windowTitle(), "Settings.ini could not be written.");
+        QMessageBox::warning(
+            this, windowTitle(),
+            QString("%1 could not be written.").arg(QString::fromLocal8Bit(file.c_str())));
     }
     return written;
 }

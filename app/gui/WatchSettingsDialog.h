@@ -8,10 +8,10 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-// File > Download Automatically...: the settings of `tavon-datalog watch` as Settings.ini's
-// [Watch] section keeps them (the folder template, the files beside each report, fast uploads,
-// the interval), and whether a watcher is running now, and which. OK writes the section; the
-// watcher reads it when it starts.
+// File > Download Automatically...: the settings of `tavon-datalog watch` as the [Watch] section
+// of the watcher service's settings file keeps them (WatchSettingsPath: the folder template, the
+// files beside each report, fast uploads, the interval), where that file is, and whether a
+// watcher is running now, and which. OK writes the section; the watcher reads it when it starts.
 class WatchSettingsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -35,4 +35,5 @@ private:
     QCheckBox* m_fast;
     QSpinBox* m_every;
     QLabel* m_watcher;
+    QLabel* m_file;
 };

@@ -211,7 +211,7 @@ void DownloadRun::IndexEnded(bool ok) {
         m_planReady(toUpload, static_cast<int>(m_plan.jobs.size()));
     }
     // A run with nothing to do changes no file: the old dump stays. A placement's dump waits
-    // for the folder of the last report.
+    // until the reports are written.
     if (!m_plan.jobs.empty() && ok && m_placement == nullptr && !PutDumpInPlace()) {
         m_outputFailed = true;
     }
@@ -418,7 +418,7 @@ std::string DownloadRun::DumpPlace() const {
     }
     const size_t slash = m_dumpPath.find_last_of("/\\");
     const std::string name = slash == std::string::npos ? m_dumpPath : m_dumpPath.substr(slash + 1);
-    return JoinPath(m_lastFolder, name);
+    return JoinPath(m_dumpFolder, name);
 }
 
 bool DownloadRun::PutDumpInPlace() {
@@ -440,9 +440,13 @@ bool DownloadRun::PutDumpInPlace() {
 
 bool DownloadRun::WriteDump() {
     const std::string target = DumpTarget();
-    if (m_placement != nullptr && m_lastFolder.empty()) {
-        std::remove(target.c_str()); // no report was written: the dump has no folder
-        return false;
+    if (m_placement != nullptr) {
+        // The instrument's own folder, whatever the day: the dump holds every day.
+        m_dumpFolder = m_lastFolder.empty() ? std::string() : m_placement->DumpFolder();
+        if (m_dumpFolder.empty()) {
+            std::remove(target.c_str()); // no report was written, or no folder for the dump
+            return false;
+        }
     }
     if (m_image.DumpImage(target.c_str()) != 1) {
         if (target != m_dumpPath) { // a device or pipe written to directly stays
@@ -564,8 +568,9 @@ std::string DownloadRun::Summary() const {
     if (m_plan.jobs.empty()) {
         return text + "; nothing new to write, no file changed";
     }
-    const std::string& outDir = m_placement != nullptr ? m_lastFolder : m_outDir;
-    const std::string folder = outDir == "." ? "the working folder" : outDir;
+    const std::string folder = m_placement != nullptr ? m_placement->ReportFolders()
+                               : m_outDir == "."      ? "the working folder"
+                                                      : m_outDir;
     return text + "; " + count(static_cast<size_t>(m_reportsWritten), "report") + " in " + folder +
            ", the memory dump in " + DumpPlace();
 }

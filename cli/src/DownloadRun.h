@@ -65,7 +65,7 @@ public:
     std::string Summary() const;
 
     // Where the files go and how they are put there instead of the output folder (the watcher):
-    // each report's folder from the placement, the dump beside the last report written, and
+    // each report's folder and the dump's from the placement, and
     // nothing written to the dump's own path until the end.
     void SetPlacement(OutputPlacement* placement) { m_placement = placement; }
     // Where the download's messages go instead of standard error; "tavon-datalog: " and the
@@ -131,7 +131,7 @@ private:
     void MarkCompleted(int16_t slot);
     void EraseSector(uint32_t sector);
     std::string DumpTarget() const;
-    // Where the dump ends up: its path, or beside the last report with a placement.
+    // Where the dump ends up: its path, or in the placement's dump folder.
     std::string DumpPlace() const;
     bool PutDumpInPlace();
     bool WriteDump();
@@ -159,6 +159,7 @@ private:
     std::function<void(const std::string&)> m_sink;
     std::function<void(int, int)> m_planReady;
     std::string m_lastFolder; // with a placement: the folder of the last report written
+    std::string m_dumpFolder; // with a placement: the instrument's folder the dump went to
     int m_runNumber = 0;      // this run among the process's, for its temporary dump
     bool m_interruptDue = false;
     std::function<void(int)> m_finish;

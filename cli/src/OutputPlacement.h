@@ -7,7 +7,7 @@ struct ReportJob;
 
 // Where a download's files go and how they are put there, when that is not simply "the output
 // folder, replacing what is there": the watcher files each day under a folder of its own and
-// never replaces a file that holds other bytes. Plain C++.
+// replaces only the files it wrote itself. Plain C++.
 class OutputPlacement {
 public:
     virtual ~OutputPlacement() = default;
@@ -22,6 +22,12 @@ public:
     // Whether a report's folder is named after what its sessions hold (a job number, a user
     // name): they must then be in the image before FolderFor or Holds is asked.
     virtual bool ReadsSessions() const = 0;
+    // The folder of the memory dump, made when missing; empty when it could not be made (the
+    // placement has said why).
+    virtual std::string DumpFolder() = 0;
+    // Where the reports went, for the download's last line: the one folder, or how many under
+    // which.
+    virtual std::string ReportFolders() const = 0;
     // Whether the report's folder holds every one of `names` already; nothing is made.
     virtual bool Holds(const ReportJob& job, const std::vector<std::string>& names) = 0;
 };

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -396,7 +397,12 @@ int RunWatchSession(const WatchOptions& options, Watcher::ComplianceCheck compli
     if (options.allPorts) {
         watched += (watched.empty() ? "" : ", ") + std::string("every port of a known driver");
     }
-    log.Line("watching " + watched + "; files go to " + folderTemplate +
+    // Which settings file counts is a matter of the folder it was started in: said, so that a
+    // service's journal shows it.
+    const QString settingsFile = QDir::current().absoluteFilePath("Settings.ini");
+    log.Line("watching " + watched + "; files go to " + folderTemplate + "; settings from " +
+             QDir::toNativeSeparators(settingsFile).toLocal8Bit().toStdString() +
+             (QFileInfo::exists(settingsFile) ? "" : " (not there: none)") +
              (running ? std::string() : "; another watcher runs too (" + firstWatcher + ")"));
 
     const std::function<void()> stop = [&] {

@@ -49,12 +49,20 @@ bool FileWritable(const char* name) {
 
 // Puts the finished temporary file in place of the settings file in one step, so that there is
 // never a moment without "Settings.ini" and a failure leaves the old file untouched.
-bool ReplaceSettingsFile() {
+bool ReplaceSettingsFile(const char* temp = kTempFile, const char* file = kSettingsFile) {
 #ifdef _WIN32
-    return MoveFileExA(kTempFile, kSettingsFile, MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExA(temp, file, MOVEFILE_REPLACE_EXISTING) != 0;
 #else
-    return std::rename(kTempFile, kSettingsFile) == 0;
+    return std::rename(temp, file) == 0;
 #endif
+}
+
+// "DIR/Settings.ini": "DIR/Settings.tmp", beside it so that the rename stays on one disk.
+std::string TempFileFor(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    const bool ending = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (ending ? path.substr(0, dot) : path) + ".tmp";
 }
 
 } // namespace
@@ -86,31 +94,35 @@ bool WriteSetting(const std::string& key, const std::string& value) {
         return false;
     }
 
+    std::vector<std::string> lines;
+    std::string line;
+    while (in && NextLine(in, line)) {
+        lines.push_back(line);
+    }
+    // A read error part-way would drop the rest of the file.
+    if (in.bad()) {
+        return false;
+    }
+    bool found = false;
+    for (const std::string& each : lines) {
+        found = found || HasKey(each, key);
+    }
     bool written = false;
     {
         std::ofstream out(kTempFile, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!out) {
             return false;
         }
-        bool found = false;
-        if (in) {
-            std::string line;
-            while (NextLine(in, line)) {
-                if (HasKey(line, key)) {
-                    out << setting;
-                    found = true;
-                } else {
-                    out << line << "\r\n";
-                }
+        // A key not there yet belongs before the first section, never inside one.
+        bool added = found;
+        for (const std::string& each : lines) {
+            if (!added && !each.empty() && each[0] == '[') {
+                out << setting;
+                added = true;
             }
-            // A read error part-way would drop the rest of the file.
-            if (in.bad()) {
-                out.close();
-                std::remove(kTempFile);
-                return false;
-            }
+            out << (HasKey(each, key) ? setting : each + "\r\n");
         }
-        if (!found) {
+        if (!added) {
             out << setting;
         }
         out.flush();
@@ -126,11 +138,28 @@ bool WriteSetting(const std::string& key, const std::string& value) {
 
 bool WriteSectionSettings(const std::string& section,
                           const std::vector<std::pair<std::string, std::string>>& values) {
-    std::ifstream in(kSettingsFile, std::ios::in | std::ios::binary);
-    if (!in && FileExists(kSettingsFile)) {
+    return WriteSectionSettingsIn(kSettingsFile, section, values);
+}
+
+std::string ReadSettingsText(const std::string& path) {
+    std::ifstream in(path, std::ios::in | std::ios::binary);
+    std::string text, line;
+    while (in && NextLine(in, line)) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+bool WriteSectionSettingsIn(const std::string& path, const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
+    const char* const file = path.c_str();
+    const std::string tempName = TempFileFor(path);
+    const char* const temp = tempName.c_str();
+    std::ifstream in(file, std::ios::in | std::ios::binary);
+    if (!in && FileExists(file)) {
         return false;
     }
-    if (in && !FileWritable(kSettingsFile)) {
+    if (in && !FileWritable(file)) {
         return false;
     }
     const std::string header = "[" + section + "]";
@@ -146,7 +175,7 @@ bool WriteSectionSettings(const std::string& section,
     };
     bool written = false;
     {
-        std::ofstream out(kTempFile, std::ios::out | std::ios::binary | std::ios::trunc);
+        std::ofstream out(temp, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!out) {
             return false;
         }
@@ -180,7 +209,7 @@ bool WriteSectionSettings(const std::string& section,
         }
         if (in.bad()) {
             out.close();
-            std::remove(kTempFile);
+            std::remove(temp);
             return false;
         }
         if (!seen) {
@@ -191,8 +220,8 @@ bool WriteSectionSettings(const std::string& section,
         written = static_cast<bool>(out);
     }
     in.close();
-    if (!written || !ReplaceSettingsFile()) {
-        std::remove(kTempFile);
+    if (!written || !ReplaceSettingsFile(temp, file)) {
+        std::remove(temp);
         return false;
     }
     return true;

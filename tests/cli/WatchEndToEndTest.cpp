@@ -239,37 +239,60 @@ TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
     const int days = IndexFigure(0, 1);
     EXPECT_GT(days, 2);
     EXPECT_EQ(Reports(first).size(), static_cast<size_t>(days)) << ReadFile(logPath);
-    EXPECT_NE(ReadFile(logPath).find(": connected on pipe back"), std::string::npos);
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find("settings from " + work + "/Settings.ini (not there: none)"),
+              std::string::npos)
+        << "the first line names the settings file of the folder it runs in";
+    const size_t connected = log.find(": connected on pipe back");
+    ASSERT_NE(connected, std::string::npos) << log;
+    const std::string serial =
+        log.substr(log.rfind(' ', connected) + 1, connected - log.rfind(' ', connected) - 1);
+    // The summary names the folders as they are; the dump has the instrument's own folder.
+    EXPECT_NE(log.find(std::to_string(days) + " reports in " + std::to_string(days) +
+                       " folders under out/" + serial + ", the memory dump in out/" + serial +
+                       "/FlashData.txt"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(first.count(serial + "/FlashData.txt"), 1u);
 
     StopInstruments(); // unplugged
-    ASSERT_TRUE(WaitForLog("pipe back: "));
+    // "pipe back: link lost" or "pipe back: gone", whichever noticed first.
+    ASSERT_TRUE(WaitForLog("pipe back: ", 2));
     StartOnPipe({"--seed", "5", "--new-sessions", "2"}, "back");
     ASSERT_TRUE(WaitForLog("visit done", 2));
     EXPECT_EQ(IndexFigure(1, 0), 2) << "only the two new sessions are uploaded";
     EXPECT_NE(ReadFile(logPath).find("2 sessions uploaded, "), std::string::npos)
         << ReadFile(logPath);
 
-    // Only the new sessions' days are written (a day that had a report gets a numbered one),
-    // with the dump beside the last; nothing written before is replaced.
+    // Only the new sessions' days are written: a day that grew replaces the watcher's own
+    // earlier report of it, and the dump its earlier dump; nothing goes beside them as "-2".
     const std::map<std::string, std::string> second = FilesUnder(work + "/out");
-    size_t reports = 0, dumps = 0;
+    size_t written = 0;
     for (const auto& file : second) {
+        EXPECT_EQ(file.first.find("-2."), std::string::npos) << file.first;
         const auto before = first.find(file.first);
-        if (before == first.end()) {
-            reports += EndsWith(file.first, ".rtf") ? 1 : 0;
-            dumps += EndsWith(file.first, "/FlashData.txt") ? 1 : 0;
-        } else {
-            EXPECT_EQ(before->second, file.second) << file.first << " was replaced";
-        }
+        const bool changed = before == first.end() || before->second != file.second;
+        written += changed && EndsWith(file.first, ".rtf") ? 1 : 0;
     }
     const int newDays = IndexFigure(1, 1);
     EXPECT_GE(newDays, 1);
     EXPECT_LE(newDays, 2);
-    EXPECT_EQ(reports, static_cast<size_t>(newDays)) << ReadFile(logPath);
-    EXPECT_EQ(dumps, 1u);
-    EXPECT_EQ(second.size(), first.size() + reports + dumps);
+    EXPECT_EQ(written, static_cast<size_t>(newDays)) << ReadFile(logPath);
+    EXPECT_NE(ReadFile(logPath).find(": replaced out/" + serial + "/"), std::string::npos)
+        << ReadFile(logPath);
+    EXPECT_TRUE(second.at(serial + "/FlashData.txt") != first.at(serial + "/FlashData.txt"))
+        << "the dump is replaced by the instrument's newer one";
     EXPECT_EQ(StopWatcher(), 0);
     ExpectNoPartialFile();
+    // Each event once: no line of the log says what the line before it said.
+    const std::string all = ReadFile(logPath);
+    EXPECT_EQ(Count(all, "pipe back: link lost") + Count(all, "pipe back: gone"), 1u) << all;
+    std::string previous;
+    for (size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string said = all.substr(at + 24, end - at - 24); // after the time
+        EXPECT_NE(said, previous) << all;
+        previous = said;
+    }
 }
 
 TEST_F(WatchEndToEnd, TwoInstrumentsAtOnce) {
@@ -404,8 +427,9 @@ TEST_F(WatchEndToEnd, NothingNewWritesOnlyTheDaysWhoseFilesWentMissing) {
     EXPECT_NE(second.out.find("3 days: 0 sessions uploaded, "), std::string::npos) << second.out;
     const auto after = FilesUnder(work + "/out");
     for (const auto& file : after) {
-        if (file.first.find("/FlashData") != std::string::npos) {
-            continue; // the dump goes beside the last report written
+        const std::string folder = file.first.substr(0, file.first.rfind('/') + 1);
+        if (after.count(folder + "FlashData.txt") != 0) {
+            continue; // the dump is the instrument's newest, and its record says so
         }
         const auto was = before.find(file.first);
         ASSERT_NE(was, before.end()) << file.first << " is new:\n" << second.out;

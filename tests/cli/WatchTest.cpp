@@ -241,46 +241,113 @@ protected:
     std::vector<std::string> lines;
 };
 
-TEST_F(KeptFilesTest, NeverReplacesOtherBytesAndLeavesTheSameBytesAlone) {
+// A day written once, then again with other bytes: replaced only where the watcher wrote the
+// file, nobody changed it since and the new one holds its sessions; otherwise "-2" beside it.
+TEST_F(KeptFilesTest, AGrownDayReplacesOnlyTheWatchersOwnUnchangedFile) {
+    struct Case {
+        const char* name;
+        bool byHand;                  // the first file was put there by someone else
+        const char* editedTo;         // the first file changed since (null: not)
+        std::vector<int16_t> grownTo; // the second file's sessions
+        const char* secondInstrument;
+        bool replaced;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"grown", false, nullptr, {4, 5, 6}, "TAV-1", true, "replaced "},
+        {"not ours", true, nullptr, {4, 5, 6}, "TAV-1", false, "the watcher did not write it"},
+        {"edited", false, "edited", {4, 5, 6}, "TAV-1", false, "changed since the watcher"},
+        {"other sessions", false, nullptr, {6}, "TAV-1", false, "holds sessions the new"},
+        {"other instrument", false, nullptr, {4, 5, 6}, "TAV-2", false, "holds sessions the new"},
+    };
+    for (const Case& c : cases) {
+        const std::string folder = root + "/" + c.name + "/2026-11-19";
+        std::string instrument = "TAV-1";
+        lines.clear();
+        KeptFiles files(
+            root + "/" + c.name + "/{date}",
+            [&instrument](const ReportJob&) {
+                return TemplateFields{instrument, "", "", ""};
+            },
+            [this](const std::string& line) { lines.push_back(line); });
+        ReportJob job;
+        job.fileName = "2026-11-19.rtf";
+        job.sessionSlots = {4, 5};
+        ASSERT_EQ(files.FolderFor(job), folder) << c.name;
+        const std::string path = folder + "/2026-11-19.rtf";
+        ASSERT_TRUE(c.byHand ? WriteFile(path, "old") : files.Write(path, "old")) << c.name;
+        if (c.editedTo != nullptr) {
+            ASSERT_TRUE(WriteFile(path, c.editedTo));
+        }
+        const std::string before = ReadFile(path);
+        instrument = c.secondInstrument;
+        job.sessionSlots = c.grownTo;
+        ASSERT_EQ(files.FolderFor(job), folder) << c.name;
+        ASSERT_TRUE(files.Write(path, "grown")) << c.name;
+        EXPECT_EQ(ReadFile(path), c.replaced ? "grown" : before) << c.name;
+        EXPECT_EQ(FileExists(folder + "/2026-11-19-2.rtf"), !c.replaced) << c.name;
+        if (!c.replaced) {
+            EXPECT_EQ(ReadFile(folder + "/2026-11-19-2.rtf"), "grown") << c.name;
+        }
+        ASSERT_FALSE(lines.empty()) << c.name;
+        EXPECT_NE(lines.back().find(c.says), std::string::npos) << c.name << ": " << lines.back();
+        for (const std::string& name : ListFolder(folder)) {
+            EXPECT_EQ(name.find(".part"), std::string::npos) << c.name << ": " << name;
+        }
+        // The same bytes again change nothing, wherever they went.
+        ASSERT_TRUE(files.Write(path, "grown"));
+        EXPECT_NE(lines.back().find("unchanged "), std::string::npos) << c.name;
+    }
+}
+
+// Whatever the template's fields, each instrument's dump has a folder of its own that no day
+// changes; the summary names the reports' folders as they are.
+TEST_F(KeptFilesTest, DumpFolderIsTheInstrumentsOwnAndTheSummaryNamesTheFolders) {
+    struct Case {
+        const char* below; // the template below root
+        const char* dump;  // TAV-1's dump folder below root
+    };
+    const Case cases[] = {
+        {"/{instrument}/{month}/{date}", "/TAV-1"},
+        {"/{month}/{instrument}/{date}", "/TAV-1"},
+        {"/{date}", "/TAV-1"},
+        {"/{job}-{user}/{date}", "/TAV-1"},
+        {"/plain", "/plain/TAV-1"},
+    };
+    for (const Case& c : cases) {
+        std::string instrument = "TAV-1";
+        KeptFiles files(
+            root + c.below,
+            [&instrument](const ReportJob&) {
+                return TemplateFields{instrument, "", "", ""};
+            },
+            nullptr);
+        ReportJob day;
+        day.fileName = "2026-11-19.rtf";
+        ASSERT_FALSE(files.FolderFor(day).empty()) << c.below;
+        EXPECT_EQ(files.DumpFolder(), root + c.dump) << c.below;
+        instrument = "TAV-2";
+        EXPECT_NE(files.DumpFolder(), root + c.dump) << c.below << ": another instrument's";
+    }
     KeptFiles files(
-        root + "/{instrument}/{month}/{date}",
+        root + "/out/{instrument}/{month}/{date}",
         [](const ReportJob&) {
             return TemplateFields{"TAV-1", "", "", ""};
         },
-        [this](const std::string& line) { lines.push_back(line); });
-    ReportJob job;
-    job.fileName = "2026-12-07.rtf";
-    const std::string folder = files.FolderFor(job);
-    ASSERT_EQ(folder, root + "/TAV-1/2026-12/2026-12-07");
-    const std::string path = folder + "/2026-12-07.rtf";
-
-    struct Step {
-        const char* bytes;
-        const char* file; // where the bytes are afterwards
-        bool written;
-    };
-    const Step steps[] = {
-        {"first", "2026-12-07.rtf", true},
-        {"first", "2026-12-07.rtf", false},   // the same bytes: nothing written
-        {"second", "2026-12-07-2.rtf", true}, // other bytes: a new name, the old file stays
-        {"second", "2026-12-07-2.rtf", false},
-        {"third", "2026-12-07-3.rtf", true},
-    };
-    int written = 0;
-    for (const Step& step : steps) {
-        ASSERT_TRUE(files.Write(path, step.bytes)) << step.bytes;
-        EXPECT_EQ(ReadFile(folder + "/" + step.file), step.bytes);
-        written += step.written ? 1 : 0;
-        EXPECT_EQ(files.Written(), written);
-    }
-    EXPECT_EQ(ReadFile(path), "first");
-    EXPECT_EQ(ListFolder(folder),
-              (std::vector<std::string>{"2026-12-07-2.rtf", "2026-12-07-3.rtf", "2026-12-07.rtf"}))
-        << "no temporary file is left";
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[2],
-              "wrote " + folder + "/2026-12-07-2.rtf (" + path + " holds other bytes and stays)");
-    EXPECT_EQ(lines[1], "unchanged " + path + " (it holds these bytes already)");
+        nullptr);
+    ReportJob day;
+    day.fileName = "2026-11-19.rtf";
+    files.FolderFor(day);
+    EXPECT_EQ(files.ReportFolders(), root + "/out/TAV-1/2026-11/2026-11-19");
+    day.fileName = "2026-10-02.rtf";
+    files.FolderFor(day);
+    EXPECT_EQ(files.ReportFolders(), "2 folders under " + root + "/out/TAV-1");
+    // The instrument's newer dump replaces the one the watcher wrote before.
+    const std::string dump = files.DumpFolder() + "/FlashData.txt";
+    ASSERT_TRUE(files.Write(dump, "older"));
+    ASSERT_TRUE(files.Write(dump, "newer"));
+    EXPECT_EQ(ReadFile(dump), "newer");
+    EXPECT_FALSE(FileExists(root + "/out/TAV-1/FlashData-2.txt"));
 }
 
 TEST_F(KeptFilesTest, AFolderThatCannotBeMadeIsSaid) {

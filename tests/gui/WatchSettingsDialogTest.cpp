@@ -1,5 +1,6 @@
 // File > Download Automatically...: the watcher's settings read and written as the watcher reads
-// them, the rest of Settings.ini kept, and whether a watcher runs.
+// them, in the settings file of the watcher's service (the home folder's), the rest of that file
+// kept, where it is, and whether a watcher runs.
 #include "WatchSettingsDialog.h"
 
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "session/LinkClaim.h"
+#include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
 #include "watch/WatchOptions.h"
@@ -29,20 +31,31 @@ template <typename W> W* Find(WatchSettingsDialog& dialog, const char* name) {
     return widget;
 }
 
-WatchOptions ReadBack() {
+WatchOptions ReadBack(const std::string& path) {
     WatchOptions options;
     std::string message;
-    EXPECT_TRUE(ParseWatchOptions(0, nullptr, ReadFile("Settings.ini"), options, message))
-        << message;
+    EXPECT_TRUE(ParseWatchOptions(0, nullptr, ReadFile(path), options, message)) << message;
     return options;
 }
 
-TEST(WatchSettingsDialog, ShowsAndWritesTheWatchersSection) {
+// The program's working folder and the home folder the watcher's service runs in, apart.
+struct Folders {
     testsupport::TempWorkDir work;
     testsupport::PrivateTmpDir runtime;
-    ASSERT_TRUE(work.Ok());
-    ASSERT_TRUE(WriteFile("Settings.ini", "Archive=team.sqlite\r\n[Watch]\r\nExport=gpx\r\n"
-                                          "Every=15\r\nPorts=ttyUSB0\r\n[Other]\r\nOut=x\r\n"));
+    testsupport::TempDir home{"tavon-home-"};
+    testsupport::EnvGuard homeVariable{"HOME", home.Path()};
+    std::string WatcherFile() const { return home.Path() + "/Settings.ini"; }
+};
+
+TEST(WatchSettingsDialog, ShowsAndWritesTheWatcherServicesFile) {
+    Folders folders;
+    ASSERT_TRUE(folders.work.Ok());
+    // The working folder's file is the program's, not the one the service reads.
+    const std::string programs = "[Watch]\r\nExport=csv\r\nEvery=5\r\n";
+    ASSERT_TRUE(WriteFile("Settings.ini", programs));
+    ASSERT_TRUE(WriteFile(folders.WatcherFile(),
+                          "Archive=team.sqlite\r\n[Watch]\r\nExport=gpx\r\n"
+                          "Every=15\r\nPorts=ttyUSB0\r\n[Other]\r\nOut=x\r\n"));
     WatchSettingsDialog dialog;
     EXPECT_TRUE(Find<QCheckBox>(dialog, "watchGpx")->isChecked());
     EXPECT_FALSE(Find<QCheckBox>(dialog, "watchCsv")->isChecked());
@@ -50,6 +63,9 @@ TEST(WatchSettingsDialog, ShowsAndWritesTheWatchersSection) {
     EXPECT_TRUE(Find<QLineEdit>(dialog, "watchOut")->text().isEmpty())
         << "another section's Out is not the watcher's";
     EXPECT_TRUE(Find<QLabel>(dialog, "watchRunning")->text().startsWith("No watcher is running"));
+    const QString where = Find<QLabel>(dialog, "watchSettingsFile")->text();
+    EXPECT_TRUE(where.contains(QString::fromStdString(folders.WatcherFile())))
+        << where.toStdString();
 
     Find<QLineEdit>(dialog, "watchOut")->setText("/srv/{instrument}/{month}");
     Find<QCheckBox>(dialog, "watchCsv")->setChecked(true);
@@ -58,7 +74,7 @@ TEST(WatchSettingsDialog, ShowsAndWritesTheWatchersSection) {
     Find<QSpinBox>(dialog, "watchEvery")->setValue(0);
     ASSERT_TRUE(dialog.Save());
 
-    const WatchOptions options = ReadBack();
+    const WatchOptions options = ReadBack(folders.WatcherFile());
     EXPECT_EQ(options.outTemplate, "/srv/{instrument}/{month}");
     EXPECT_EQ(options.download.exportFormats.size(), 2u);
     EXPECT_EQ(options.download.plot, "png");
@@ -66,16 +82,16 @@ TEST(WatchSettingsDialog, ShowsAndWritesTheWatchersSection) {
     EXPECT_FALSE(options.download.fast);
     EXPECT_EQ(options.everyMinutes, 0);
     EXPECT_EQ(options.ports, std::vector<std::string>{"ttyUSB0"}) << "what it does not show stays";
-    const std::string text = ReadFile("Settings.ini");
+    const std::string text = ReadFile(folders.WatcherFile());
     EXPECT_EQ(text.rfind("Archive=team.sqlite\r\n[Watch]\r\n", 0), 0u) << text;
     EXPECT_NE(text.find("[Other]\r\nOut=x\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("Every="), std::string::npos) << "0 minutes: the key goes";
+    EXPECT_EQ(ReadFile("Settings.ini"), programs) << "the working folder's file is left alone";
 }
 
 TEST(WatchSettingsDialog, AWrongTemplateIsNotWritten) {
-    testsupport::TempWorkDir work;
-    testsupport::PrivateTmpDir runtime;
-    ASSERT_TRUE(work.Ok());
+    Folders folders;
+    ASSERT_TRUE(folders.work.Ok());
     WatchSettingsDialog dialog;
     Find<QLineEdit>(dialog, "watchOut")->setText("{serial}");
     // The message box would wait for a click: it is closed as soon as it shows.
@@ -88,12 +104,11 @@ TEST(WatchSettingsDialog, AWrongTemplateIsNotWritten) {
         },
         Qt::QueuedConnection);
     EXPECT_FALSE(dialog.Save());
-    EXPECT_FALSE(testsupport::FileExists("Settings.ini"));
+    EXPECT_FALSE(testsupport::FileExists(folders.WatcherFile()));
 }
 
 TEST(WatchSettingsDialog, SaysWhichWatcherRuns) {
-    testsupport::TempWorkDir work;
-    testsupport::PrivateTmpDir runtime;
+    Folders folders;
     std::string holder;
     const auto running = LinkClaim::Take("watcher", holder);
     ASSERT_TRUE(running) << holder;

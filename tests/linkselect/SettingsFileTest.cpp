@@ -111,7 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"EmptyValue", "Com Port=IrDA Port COM3\r\n", "Com Port", "", "Com Port=\r\n"},
         WriteCase{"ValueWithEquals", "k=1\r\n", "k", "a=b", "k=a=b\r\n"},
         WriteCase{"PrefixKeyNotTouched", "Com Port2=x\r\n", "Com Port", "y",
-                  "Com Port2=x\r\nCom Port=y\r\n"}),
+                  "Com Port2=x\r\nCom Port=y\r\n"},
+        // The program's keys stay out of the watcher's section.
+        WriteCase{"NewKeyBeforeTheFirstSection", "a=1\r\n[Watch]\r\nOut=o\r\n",
+                  "Archive Instrument", "T", "a=1\r\nArchive Instrument=T\r\n[Watch]\r\nOut=o\r\n"},
+        WriteCase{"NewKeyBeforeASectionAtTheTop", "[Watch]\r\nOut=o\r\n", "k", "v",
+                  "k=v\r\n[Watch]\r\nOut=o\r\n"}),
     [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, SectionKeysAreWrittenInTheirSectionOnly) {

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "OutputPlacement.h"
 #include "watch/OutputTemplate.h"
 
-// The watcher's files: each report's folder from the output template, and the rule that a file
-// is never replaced by other bytes. A file is written under a temporary name and then put in
-// place: where nothing is, under its name; where the same bytes are already, not at all; where
-// other bytes are, under the next free name with "-2", "-3"... before its ending, and the log
-// says so. Plain C++.
+// The watcher's files: each report's folder from the output template, the instrument's dump
+// folder, and the rule of what may be replaced. A file is written under a temporary name and then
+// put in place: where nothing is, under its name; where the same bytes are already, not at all;
+// over a file that the watcher wrote itself, that nobody changed since and whose sessions the new
+// one holds (a day that grew), in one rename; anywhere else under the next free name with "-2",
+// "-3"... before its ending, and the log says so. Every file put in place goes in the folder's
+// record (WrittenRecord.h).
 class KeptFiles : public OutputPlacement {
 public:
     using FieldsOf = std::function<TemplateFields(const ReportJob& job)>;
@@ -20,7 +25,13 @@ public:
     // of a report's fields (its date is taken from the job's file name when it names a day).
     KeptFiles(std::string folderTemplate, FieldsOf fieldsOf, Log log);
 
+    // The files put in place from here on are this report's (its instrument and sessions).
     std::string FolderFor(const ReportJob& job) override;
+    // The template's root (OutputTemplateRoot) and the instrument's name below it: no date, job
+    // or user in it, and never another instrument's. The files put in place from here on hold no
+    // session of their own.
+    std::string DumpFolder() override;
+    std::string ReportFolders() const override;
     bool Write(const std::string& path, const std::string& data) override;
     bool Place(const std::string& temp, const std::string& path) override;
     bool ReadsSessions() const override;
@@ -34,12 +45,17 @@ public:
 
 private:
     std::string FolderOf(const ReportJob& job);
+    // Puts temp in place as target, which may be there, and records it.
+    bool Put(const std::string& temp, const std::string& target, const std::string& said);
 
     std::string m_template;
     FieldsOf m_fieldsOf;
     Log m_log;
     int m_written = 0;
     int m_unchanged = 0;
+    std::string m_instrument;        // of the files being put in place
+    std::vector<int16_t> m_slots;    // the sessions they hold
+    std::set<std::string> m_folders; // the reports' folders
 };
 
 // "DIR/2026-12-07.rtf", 2: "DIR/2026-12-07-2.rtf"; a name without an ending gets the suffix at

@@ -20,3 +20,8 @@ bool CheckOutputTemplate(const std::string& text, std::string& message);
 
 // The template with its fields replaced; the template must have passed CheckOutputTemplate.
 std::string ExpandOutputTemplate(const std::string& text, const TemplateFields& fields);
+
+// The folder of the template that no field changes: the part before the first field, up to its
+// last folder ("out/{instrument}/{date}": "out"); the whole template when it has no field; "."
+// when its first folder has a field already.
+std::string OutputTemplateRoot(const std::string& text);

@@ -15,6 +15,7 @@
 #include "DownloadOptions.h"
 #include "DownloadPlan.h"
 #include "ReportOutput.h"
+#include "watch/WrittenRecord.h"
 
 namespace {
 
@@ -48,6 +49,31 @@ int ProcessId() {
 #endif
 }
 
+std::string FolderOfPath(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string NameOfPath(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The deepest folder that holds every one of `folders`; empty when they share none.
+std::string CommonFolder(const std::set<std::string>& folders) {
+    std::string common = *folders.begin();
+    for (const std::string& folder : folders) {
+        while (!common.empty() &&
+               !(folder.compare(0, common.size(), common) == 0 &&
+                 (folder.size() == common.size() || folder[common.size()] == '/' ||
+                  folder[common.size()] == '\\'))) {
+            const size_t slash = common.find_last_of("/\\");
+            common = slash == std::string::npos ? std::string() : common.substr(0, slash);
+        }
+    }
+    return common;
+}
+
 } // namespace
 
 std::string NumberedPath(const std::string& path, int n) {
@@ -60,7 +86,7 @@ std::string NumberedPath(const std::string& path, int n) {
 
 KeptFiles::KeptFiles(std::string folderTemplate, FieldsOf fieldsOf, Log log)
     : m_template(std::move(folderTemplate)), m_fieldsOf(std::move(fieldsOf)),
-      m_log(std::move(log)) {}
+      m_log(log ? std::move(log) : [](const std::string&) {}) {}
 
 std::string KeptFiles::FolderOf(const ReportJob& job) {
     TemplateFields fields = m_fieldsOf ? m_fieldsOf(job) : TemplateFields{};
@@ -73,12 +99,39 @@ std::string KeptFiles::FolderOf(const ReportJob& job) {
 
 std::string KeptFiles::FolderFor(const ReportJob& job) {
     const std::string folder = FolderOf(job);
+    m_instrument = m_fieldsOf ? m_fieldsOf(job).instrument : std::string();
+    m_slots = job.sessionSlots;
+    std::string message;
+    if (!MakeFolders(folder, message)) {
+        m_log(message);
+        return std::string();
+    }
+    m_folders.insert(folder);
+    return folder;
+}
+
+std::string KeptFiles::DumpFolder() {
+    m_instrument = m_fieldsOf ? m_fieldsOf(ReportJob()).instrument : std::string();
+    m_slots.clear();
+    const std::string root = OutputTemplateRoot(m_template);
+    const bool top = !root.empty() && (root.back() == '/' || root.back() == '\\');
+    const std::string folder =
+        root + (top ? "" : "/") + FolderName(m_instrument.empty() ? "unknown" : m_instrument);
     std::string message;
     if (!MakeFolders(folder, message)) {
         m_log(message);
         return std::string();
     }
     return folder;
+}
+
+std::string KeptFiles::ReportFolders() const {
+    if (m_folders.size() == 1) {
+        return *m_folders.begin();
+    }
+    const std::string common = m_folders.empty() ? std::string() : CommonFolder(m_folders);
+    return std::to_string(m_folders.size()) + " folders under " +
+           (common.empty() ? "the working folder" : common);
 }
 
 bool KeptFiles::ReadsSessions() const {
@@ -114,16 +167,26 @@ bool KeptFiles::Write(const std::string& path, const std::string& data) {
 }
 
 bool KeptFiles::Place(const std::string& temp, const std::string& path) {
-    // The first name that is free or holds these very bytes; the numbers go up to where a
-    // person would have cleared the folder long before.
+    // The first name that is free, holds these very bytes, or holds the watcher's own earlier
+    // file of these sessions; the numbers go up to where a person would have cleared the folder
+    // long before.
     constexpr int kMostCopies = 999;
     std::string target = path;
+    std::string why;
     for (int n = 2; Exists(target); ++n) {
         if (SameBytes(temp, target)) {
             std::remove(temp.c_str());
             ++m_unchanged;
             m_log("unchanged " + target + " (it holds these bytes already)");
             return true;
+        }
+        std::string notOurs;
+        if (MayReplace(target, m_instrument, m_slots, notOurs)) {
+            return Put(temp, target,
+                       "replaced " + target + " (the watcher wrote it, nobody changed it since)");
+        }
+        if (why.empty()) {
+            why = notOurs;
         }
         if (n > kMostCopies) {
             std::remove(temp.c_str());
@@ -133,14 +196,26 @@ bool KeptFiles::Place(const std::string& temp, const std::string& path) {
         }
         target = NumberedPath(path, n);
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
+    return Put(temp, target,
+               target == path ? "wrote " + path
+                              : "wrote " + target + " (" + path + " stays: " + why + ")");
+}
+
+bool KeptFiles::Put(const std::string& temp, const std::string& target, const std::string& said) {
+    WrittenEntry entry{NameOfPath(target), std::string(), m_instrument, m_slots};
+    const bool hashed = FileSha256(temp, entry.sha256);
+    if (!RenameOver(temp, target)) {
         const int error = errno;
         std::remove(temp.c_str());
         m_log("cannot write " + target + ": " + std::strerror(error));
         return false;
     }
     ++m_written;
-    m_log(target == path ? "wrote " + path
-                         : "wrote " + target + " (" + path + " holds other bytes and stays)");
+    m_log(said);
+    // Unrecorded, the file is only never replaced: a grown day then goes beside it.
+    if (!hashed || !RecordWritten(FolderOfPath(target), entry)) {
+        m_log("cannot record " + target + " in " + FolderOfPath(target) + "/" + kWrittenRecordName +
+              ": a grown day will be written beside it");
+    }
     return true;
 }

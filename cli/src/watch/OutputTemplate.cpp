@@ -79,3 +79,17 @@ std::string ExpandOutputTemplate(const std::string& text, const TemplateFields& 
     }
     return out;
 }
+
+std::string OutputTemplateRoot(const std::string& text) {
+    const size_t field = text.find('{');
+    if (field == std::string::npos) {
+        return text;
+    }
+    const size_t slash = text.find_last_of("/\\", field);
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    // "/{date}" and "C:\\{date}": the root folder keeps its separator.
+    const bool top = slash == 0 || text[slash - 1] == ':';
+    return text.substr(0, top ? slash + 1 : slash);
+}

@@ -11,7 +11,8 @@
 // file or the key is absent. A carriage return before the line feed is not part of the value.
 std::string ReadSetting(const std::string& key);
 
-// Sets every line of key to value (appending one line when there is none), keeps all other lines
+// Sets every line of key to value (adding one line before the first "[section]", or at the end,
+// when there is none), keeps all other lines
 // in their places and ends every line with CR LF. The file is rewritten through "Settings.tmp" and
 // replaced in one step; false when that was not possible, and then "Settings.ini" is left exactly
 // as it was.
@@ -23,3 +24,10 @@ bool WriteSetting(const std::string& key, const std::string& value);
 // other line keeps its place. Written as WriteSetting writes, with the same guarantees.
 bool WriteSectionSettings(const std::string& section,
                           const std::vector<std::pair<std::string, std::string>>& values);
+
+// The same for the settings file at `path` (its temporary file: the same name ending in ".tmp").
+bool WriteSectionSettingsIn(const std::string& path, const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& values);
+
+// The whole settings file at `path`, each line ended by a line feed; empty when it is absent.
+std::string ReadSettingsText(const std::string& path);
