@@ -21,10 +21,16 @@ QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
         {QStringLiteral("fix quality"), record.Gps.Quality},
         {QStringLiteral("detail"), DetailText(record)},
     };
-    // One property per sensor, as a GIS styles and filters by a field.
-    const QStringList names = ReadingNames(record);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        properties.insert(names[i], record.Readings[static_cast<size_t>(i)].Value());
+    // One property per sensor, as a GIS styles and filters by a field; an over-range reading is
+    // no number, and a property of its own names it.
+    const std::vector<NamedReading> readings = NamedReadings(record);
+    for (const NamedReading& reading : readings) {
+        properties.insert(reading.Name,
+                          reading.OverRange ? QJsonValue(QJsonValue::Null) : reading.Value);
+    }
+    const QString overRange = OverRangeText(readings);
+    if (!overRange.isEmpty()) {
+        properties.insert(QStringLiteral("over range"), overRange);
     }
     if (HasTime(record)) {
         properties.insert(QStringLiteral("time"), WallClockText(record));

@@ -51,15 +51,21 @@ QString ElementName(const QString& name) {
     return element;
 }
 
+// An over-range reading has no element: over_range names it.
 void WriteReadings(QXmlStreamWriter& xml, const RecordValue& record) {
-    const QStringList names = ReadingNames(record);
-    if (names.isEmpty()) {
+    const std::vector<NamedReading> readings = NamedReadings(record);
+    if (readings.empty()) {
         return;
     }
     xml.writeStartElement(QStringLiteral("extensions"));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        xml.writeTextElement(kReadingsNamespace, ElementName(names[i]),
-                             ReadingText(record.Readings[static_cast<size_t>(i)]));
+    for (const NamedReading& reading : readings) {
+        if (!reading.OverRange) {
+            xml.writeTextElement(kReadingsNamespace, ElementName(reading.Name), reading.Text);
+        }
+    }
+    const QString overRange = OverRangeText(readings);
+    if (!overRange.isEmpty()) {
+        xml.writeTextElement(kReadingsNamespace, QStringLiteral("over_range"), overRange);
     }
     xml.writeEndElement();
 }
