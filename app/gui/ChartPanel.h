@@ -46,8 +46,10 @@ public:
     SessionChartPlot& Plot() { return *plot_; }
     BarholePlot& Profiles() { return *profiles_; }
 
-    // File > Save as PDF...: the report, then this chart; false with `error` on failure.
-    bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error);
+    // File > Save as PDF...: the report, then this chart, naming `instrument` (empty: none);
+    // false with `error` on failure.
+    bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
+                       const QString& instrument = QString());
 
 signals:
     // A chart has been put up.

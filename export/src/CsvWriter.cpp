@@ -63,12 +63,18 @@ ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilt
 
 } // namespace
 
-QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                    const QStringList& instruments) {
     const ValueColumns columns = ColumnsOf(sessions, filter);
+    // A dump names no instrument: its file has no column for one.
+    const bool named = NamesAny(instruments);
 
     QString text;
-    QStringList header = {QStringLiteral("time"), QStringLiteral("session"), QStringLiteral("kind"),
-                          QStringLiteral("mode")};
+    QStringList header = {QStringLiteral("time"), QStringLiteral("session")};
+    if (named) {
+        header << QStringLiteral("instrument");
+    }
+    header << QStringLiteral("kind") << QStringLiteral("mode");
     for (const QString& name : columns.Numbers) {
         header << Field(name);
     }
@@ -85,7 +91,9 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     text += header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 
     QStringList values(columns.Numbers.size());
-    for (const SessionValues& session : sessions) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        const SessionValues& session = sessions[s];
+        const QString instrument = TextField(InstrumentOf(instruments, s));
         for (const RecordValue& record : session.Records) {
             if (!FilterShows(filter, record)) {
                 continue;
@@ -99,6 +107,9 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             }
             text += WallClockText(record);
             text += QLatin1Char(',') + QString::number(session.Slot);
+            if (named) {
+                text += QLatin1Char(',') + instrument;
+            }
             text += QLatin1Char(',') + QLatin1String(RecordKindWord(record.Kind));
             text += QLatin1Char(',') + TextField(ModeText(record));
             for (const QString& value : values) {

@@ -79,7 +79,7 @@ void WritePoint(QXmlStreamWriter& xml, const QString& element, const RecordValue
     }
 }
 
-void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record) {
+void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record, const QString& instrument) {
     WritePoint(xml, QStringLiteral("wpt"), record);
     const QString kind = QLatin1String(RecordKindWord(record.Kind));
     const QString when = WallClockText(record);
@@ -92,6 +92,9 @@ void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record) {
     }
     if (!description.isEmpty()) {
         xml.writeTextElement(QStringLiteral("desc"), XmlText(description));
+    }
+    if (!instrument.isEmpty()) {
+        xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
     }
     xml.writeTextElement(QStringLiteral("type"), kind);
     WriteReadings(xml, record);
@@ -113,7 +116,8 @@ std::vector<const RecordValue*> SurveyTrack(const SessionValues& session) {
 
 } // namespace
 
-QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                    const QStringList& instruments) {
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.setAutoFormatting(true);
@@ -124,14 +128,15 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("Tavon Datalogging"));
     // The schema requires every waypoint before the first track.
-    for (const SessionValues& session : sessions) {
-        for (const RecordValue& record : session.Records) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        for (const RecordValue& record : sessions[s].Records) {
             if (FilterShows(filter, record) && Located(record)) {
-                WriteWaypoint(xml, record);
+                WriteWaypoint(xml, record, InstrumentOf(instruments, s));
             }
         }
     }
-    for (const SessionValues& session : sessions) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        const SessionValues& session = sessions[s];
         const std::vector<const RecordValue*> track = SurveyTrack(session);
         if (track.empty()) {
             continue;
@@ -141,6 +146,10 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
         xml.writeTextElement(
             QStringLiteral("name"),
             QStringLiteral("Session %1 survey %2").arg(session.Slot).arg(start).trimmed());
+        const QString instrument = InstrumentOf(instruments, s);
+        if (!instrument.isEmpty()) {
+            xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
+        }
         xml.writeStartElement(QStringLiteral("trkseg"));
         for (const RecordValue* record : track) {
             WritePoint(xml, QStringLiteral("trkpt"), *record);

@@ -124,6 +124,17 @@ QString ReadingsDetail(const RecordValue& record) {
 
 } // namespace
 
+QString InstrumentOf(const QStringList& instruments, size_t index) {
+    return index < static_cast<size_t>(instruments.size())
+               ? instruments[static_cast<qsizetype>(index)]
+               : QString();
+}
+
+bool NamesAny(const QStringList& instruments) {
+    return std::any_of(instruments.begin(), instruments.end(),
+                       [](const QString& name) { return !name.isEmpty(); });
+}
+
 bool HasTime(const RecordValue& record) {
     return record.Stamped || record.Time != 0;
 }

@@ -40,6 +40,10 @@ QString DetailText(const RecordValue& record);
 // The mode in effect, as Unicode.
 QString ModeText(const RecordValue& record);
 
+// The instrument of session `index` (empty where none is named), and whether any is named.
+QString InstrumentOf(const QStringList& instruments, size_t index);
+bool NamesAny(const QStringList& instruments);
+
 // Whether the record has a position on the map.
 inline bool Located(const RecordValue& record) {
     return record.HasGps && record.Gps.Located();

@@ -811,11 +811,15 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         EXPECT_EQ(shown.gases[i].PointCount(), expected.gases[i].PointCount());
     }
     EXPECT_EQ(shown.marks.size(), expected.marks.size());
-    // File > Save as PDF...: the report's lines as text, then the chart.
+    // File > Save as PDF...: the report's lines as text, then the chart, under the connected
+    // instrument's serial number.
+    const std::string serial = dialog->Session().Facts().serialNumber;
+    ASSERT_FALSE(serial.empty());
     pdfName = QDir::current().absoluteFilePath("day.pdf");
     dialog->Action("actionSavePdf")->trigger();
     const std::string pdfText = PdfText(pdfName);
     EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
+    EXPECT_NE(pdfText.find("Instrument " + serial), std::string::npos) << pdfText;
     EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
     // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
     for (const char* format : {"csv", "geojson", "gpx"}) {
@@ -826,7 +830,8 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         EXPECT_EQ(RunBuildProgram("tavon-datalog",
                                   QStringList{"export", simDump} + daySlots +
                                       QStringList{"--format", format, "--hide", "manual",
-                                                  "--mode-names", kModeNames, "-o", expected},
+                                                  "--mode-names", kModeNames, "--instrument",
+                                                  QString::fromStdString(serial), "-o", expected},
                                   nullptr, &errors),
                   0)
             << errors.toStdString();
