@@ -53,7 +53,7 @@ bool MarkLayer::InView(double x) const {
     return x >= area_.left() - 1 && x <= area_.right() + 1;
 }
 
-void MarkLayer::Plan() {
+void MarkLayer::Plan(const std::vector<Numbered>& carried) {
     const QRect pane = rect_->rect();
     area_ = QRectF(pane.left(), pane.top(), pane.width(), pane.height());
     taken_.clear();
@@ -61,6 +61,7 @@ void MarkLayer::Plan() {
     colours_.clear();
     dots_.clear();
     numbered_.clear();
+    unplaced_.clear();
     // Alarms first: a gas in alarm matters most. Test names take up to a third of the pane's
     // height; their numbers, being short, may go anywhere down it.
     PlanAlarms();
@@ -68,7 +69,27 @@ void MarkLayer::Plan() {
     const int testRows =
         std::max(1, static_cast<int>(area_.height() / 3 / QFontMetricsF(testFont).height()));
     PlanLineNames(testNames, true, testRows, testFont);
+    for (const Numbered& number : carried) {
+        if (!PlaceNumber(number, testFont)) {
+            unplaced_.push_back(number);
+        }
+    }
     PlanLineNames(footNames, false, kFootRows, SmallFont(kFootPointSize));
+}
+
+bool MarkLayer::PlaceNumber(const Numbered& number, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const double rowHeight = metrics.height() + 1;
+    const int rows = std::max(1, static_cast<int>((area_.height() - 4) / rowHeight));
+    const double x =
+        rect_->axis(QCPAxis::atBottom)->coordToPixel(static_cast<double>(number.mark->time));
+    const QString text = QString::number(number.number);
+    const auto place = BesideLine(x, QSizeF(metrics.horizontalAdvance(text), metrics.height()),
+                                  true, rows, rowHeight);
+    if (place) {
+        Take(text, *place, PenOf(*number.mark).color(), font);
+    }
+    return place.has_value();
 }
 
 void MarkLayer::draw(QCPPainter* painter) {
@@ -160,7 +181,6 @@ void MarkLayer::PlanLineNames(const std::vector<const ChartMark*>& marks, bool t
     QCPAxis* time = rect_->axis(QCPAxis::atBottom);
     const QFontMetricsF metrics(font);
     const double rowHeight = metrics.height() + 1;
-    const int allRows = std::max(rows, static_cast<int>((area_.height() - 4) / rowHeight));
     int number = 0;
     for (const ChartMark* mark : marks) {
         ++number;
@@ -179,15 +199,12 @@ void MarkLayer::PlanLineNames(const std::vector<const ChartMark*>& marks, bool t
         if (!top) {
             continue;
         }
-        // A test is never left unnamed: its number beside the line, its name in the list.
-        const QString numberText = QString::number(number);
-        const auto numberPlace =
-            BesideLine(x, QSizeF(metrics.horizontalAdvance(numberText), metrics.height()), top,
-                       allRows, rowHeight);
-        if (numberPlace) {
-            Take(numberText, *numberPlace, colour, font);
-        }
+        // A test is never left unnamed: its number beside the line (in a pane below where this
+        // one has no room), its name in the list.
         numbered_.push_back({number, mark});
+        if (!PlaceNumber(numbered_.back(), font)) {
+            unplaced_.push_back(numbered_.back());
+        }
     }
 }
 

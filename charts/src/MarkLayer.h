@@ -33,16 +33,20 @@ public:
     // The name a mark is drawn with ("Calibration FAIL O2", "Leak Search").
     static QString NameOf(const charts::ChartMark& mark);
 
-    // Places every name at the pane's present size and time range; draw() paints what was
-    // placed. The plot plans after each layout, before it draws.
-    void Plan();
-    // The tests that got their number instead of their name at the last plan, in time order,
-    // with their numbers.
+    // A test named by its number.
     struct Numbered {
         int number;
         const charts::ChartMark* mark;
     };
+
+    // Places every name at the pane's present size and time range; draw() paints what was
+    // placed. `carried`: numbers the panes above had no room for, placed here beside their lines
+    // (which cross every pane). The plot plans after each layout, before it draws.
+    void Plan(const std::vector<Numbered>& carried = {});
+    // The tests that got their number instead of their name at the last plan, in time order.
     const std::vector<Numbered>& NumberedTests() const { return numbered_; }
+    // The numbers this pane had no room for at the last plan, for the pane below.
+    const std::vector<Numbered>& Unplaced() const { return unplaced_; }
 
     // The names drawn at the last plan, where they were drawn.
     const std::vector<PlotLabel>& Placed() const { return placed_; }
@@ -69,6 +73,8 @@ private:
     // Keeps `text` at `rect`, to be drawn on a light ground.
     void Take(const QString& text, const QRectF& rect, const QColor& colour, const QFont& font);
     bool InView(double x) const;
+    // Places `number` beside the line of its test anywhere down the pane; false without room.
+    bool PlaceNumber(const Numbered& number, const QFont& font);
 
     QCPAxisRect* rect_;
     QRectF area_;
@@ -77,4 +83,5 @@ private:
     std::vector<QColor> colours_; // of placed_, one each
     std::vector<Dot> dots_;
     std::vector<Numbered> numbered_;
+    std::vector<Numbered> unplaced_;
 };

@@ -334,8 +334,10 @@ void SessionChartPlot::updateLayout() {
 }
 
 void SessionChartPlot::PlanPanes() {
+    std::vector<MarkLayer::Numbered> carried;
     for (Pane& pane : panes_) {
-        pane.marks->Plan();
+        pane.marks->Plan(carried);
+        carried = pane.marks->Unplaced();
     }
 }
 
