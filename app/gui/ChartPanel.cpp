@@ -180,12 +180,14 @@ void ChartPanel::ShareWithProfiles(size_t profiles) {
     split_->setSizes({std::max(0, total - share), share});
 }
 
-bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error) {
+bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
+                               const QString& instrument) {
     Finish();
-    return WriteReportPdf(rtf, plot_->Title(), plot_, path, error);
+    return WriteReportPdf(rtf, plot_->Title(), plot_, path, error, instrument);
 }
 
-bool ChartPanel::PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error) {
+bool ChartPanel::PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
+                             const QString& instrument) {
     Finish();
-    return DrawReportPages(rtf, plot_->Title(), plot_, printer, error);
+    return DrawReportPages(rtf, plot_->Title(), plot_, printer, error, instrument);
 }

@@ -47,10 +47,13 @@ public:
     SessionChartPlot& Plot() { return *plot_; }
     BarholePlot& Profiles() { return *profiles_; }
 
-    // File > Save as PDF...: the report, then this chart; false with `error` on failure.
-    bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error);
+    // File > Save as PDF...: the report, then this chart, naming `instrument` (empty: none);
+    // false with `error` on failure.
+    bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
+                       const QString& instrument = QString());
     // File > Print...: the same pages onto a printer at 96 dots per inch.
-    bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error);
+    bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
+                     const QString& instrument = QString());
 
 signals:
     // A chart has been put up.

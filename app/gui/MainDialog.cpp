@@ -604,7 +604,9 @@ void MainDialog::ExportReport() {
     if (path.isEmpty()) {
         return;
     }
-    const QString error = ReportExport::Write(path, shownSlots, image_, report_);
+    const QString error =
+        ReportExport::Write(path, shownSlots, image_, report_,
+                            ReportExport::ShownInstrument(browser_, archiving_->InstrumentName()));
     if (!error.isEmpty()) {
         Prompt(error, "Export");
         return;

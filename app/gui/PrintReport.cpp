@@ -2,6 +2,8 @@
 #include "ChartPanel.h"
 #include "MainDialog.h"
 
+#include "ProgramArchiving.h"
+#include "ReportExport.h"
 #include "StatusLine.h"
 #include "app/SessionBrowser.h"
 #include "charts/ReportPdf.h"
@@ -43,7 +45,9 @@ void MainDialog::PrintReport() {
     }
     printer.setResolution(kReportDpi);
     QString error;
-    if (!chart_->PrintReport(report_.ReportText, printer, error)) {
+    const QString instrument =
+        ReportExport::ShownInstrument(browser_, archiving_->InstrumentName());
+    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument)) {
         Prompt("Cannot print " + ShownReportName() + ".\n" + error, "Print");
         return;
     }

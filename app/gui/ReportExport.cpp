@@ -1,5 +1,7 @@
 #include "ReportExport.h"
 
+#include "app/SessionBrowser.h"
+#include "core/InstrumentFacts.h"
 #include "export/SessionExport.h"
 #include "report/Report.h"
 
@@ -42,16 +44,26 @@ QString ReportExport::AskPath(QWidget* parent, const QString& suggested) {
 }
 
 QString ReportExport::Write(const QString& path, const std::vector<int16_t>& sessionSlots,
-                            SessionByteSource& source, const ReportState& report) {
+                            SessionByteSource& source, const ReportState& report,
+                            const QString& instrument) {
     std::vector<SessionValues> sessions;
     for (int16_t slot : sessionSlots) {
         sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
     }
-    return WriteValues(path, sessions, ReportFilter(report));
+    return WriteValues(path, sessions, ReportFilter(report),
+                       QStringList(static_cast<qsizetype>(sessions.size()), instrument));
+}
+
+QString ReportExport::ShownInstrument(const SessionBrowser& browser, const QString& archiveName) {
+    if (browser.Offline() || !browser.StartUpComplete()) {
+        return QString();
+    }
+    return QString::fromStdString(
+        InstrumentCalled(browser.Facts().serialNumber, archiveName.toStdString()));
 }
 
 QString ReportExport::WriteValues(const QString& path, const std::vector<SessionValues>& sessions,
-                                  const LogFilter& filter) {
+                                  const LogFilter& filter, const QStringList& instruments) {
     ExportFormat format = ExportFormat::Csv;
     if (!ExportFormatForPath(path, format)) {
         return QStringLiteral("Choose a file ending in .csv, .geojson or .gpx for \"%1\".")
@@ -60,7 +72,7 @@ QString ReportExport::WriteValues(const QString& path, const std::vector<Session
     if (sessions.empty()) {
         return QStringLiteral("No session is shown: choose one in the tree first.");
     }
-    const QByteArray data = ExportSessions(sessions, format, filter);
+    const QByteArray data = ExportSessions(sessions, format, filter, instruments);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         return QStringLiteral("Cannot write the file \"%1\".\n%2").arg(path, file.errorString());

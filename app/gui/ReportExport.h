@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
 
 class QWidget;
+class SessionBrowser;
 class SessionByteSource;
 struct LogFilter;
 struct ReportState;
@@ -19,11 +21,21 @@ public:
     // the chosen type's suffix is added to a name without one. Empty when cancelled.
     static QString AskPath(QWidget* parent, const QString& suggested = QString());
 
-    // Writes the sessionSlots' sessions, with the report's mode names and filter, through a
-    // temporary file. Returns an empty text, or what went wrong for the user.
+    // Writes the sessionSlots' sessions, with the report's mode names and filter, naming
+    // `instrument` (empty: none), through a temporary file. Returns an empty text, or what went
+    // wrong for the user.
     static QString Write(const QString& path, const std::vector<int16_t>& sessionSlots,
-                         SessionByteSource& source, const ReportState& report);
-    // The same from sessions already decoded (the archive's), with the filter given.
+                         SessionByteSource& source, const ReportState& report,
+                         const QString& instrument = QString());
+
+    // What the exports and the PDF call the instrument the shown sessions came from: the
+    // connected instrument (InstrumentCalled: its serial number, else `archiveName`, the name the
+    // archive gives it) while the tree is its own; empty for a dump or an instrument connected
+    // before.
+    static QString ShownInstrument(const SessionBrowser& browser, const QString& archiveName);
+    // The same from sessions already decoded (the archive's), with the filter given, naming
+    // each session's instrument (as ExportSessions).
     static QString WriteValues(const QString& path, const std::vector<SessionValues>& sessions,
-                               const LogFilter& filter);
+                               const LogFilter& filter,
+                               const QStringList& instruments = QStringList());
 };

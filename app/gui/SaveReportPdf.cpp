@@ -2,6 +2,8 @@
 #include "ChartPanel.h"
 #include "MainDialog.h"
 
+#include "ProgramArchiving.h"
+#include "ReportExport.h"
 #include "StatusLine.h"
 #include "app/SessionBrowser.h"
 #include "report/Report.h"
@@ -25,7 +27,9 @@ void MainDialog::SaveReportPdf() {
         return;
     }
     QString error;
-    if (!chart_->SaveReportPdf(report_.ReportText, path, error)) {
+    const QString instrument =
+        ReportExport::ShownInstrument(browser_, archiving_->InstrumentName());
+    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument)) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
         return;
     }

@@ -207,7 +207,8 @@ bool SessionArchive::ForEach(const ListFilter& filter,
 
 bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     QSqlQuery query(m_impl->Db());
-    query.prepare(QString("SELECT %1, s.name, b.sector, b.overrun, i.mode_names FROM sessions s"
+    query.prepare(QString("SELECT %1, s.name, b.sector, b.overrun, i.mode_names,"
+                          " i.serial_number FROM sessions s"
                           " JOIN instruments i ON i.id = s.instrument_id"
                           " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")
                       .arg(ListColumns(ListDetail::Full)));
@@ -225,6 +226,7 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     session.overrun = query.value(kListColumnCount + 2).toByteArray();
     SplitNames(query.value(kListColumnCount + 3).toByteArray(), session.modeNames);
     session.listed.summary.mode = NamedModes(session.listed.summary.mode, session.modeNames);
+    session.serialNumber = query.value(kListColumnCount + 4).toString();
     return true;
 }
 

@@ -21,6 +21,8 @@ constexpr double kLabelGap = 3;
 // Room kept between two names side by side, so that they never read as one.
 constexpr double kLabelApart = 6;
 constexpr int kFootRows = 2;
+constexpr int kTestPointSize = 8;
+constexpr int kFootPointSize = 7;
 
 } // namespace
 
@@ -35,6 +37,10 @@ QPen MarkLayer::PenOf(const ChartMark& mark) {
     return QPen(kSwitch, 1, mark.kind == MarkKind::ModeChange ? Qt::DashDotLine : Qt::DotLine);
 }
 
+QString MarkLayer::NameOf(const ChartMark& mark) {
+    return charts::InstrumentText(mark.label);
+}
+
 QRect MarkLayer::clipRect() const {
     return rect_->rect();
 }
@@ -47,20 +53,62 @@ bool MarkLayer::InView(double x) const {
     return x >= area_.left() - 1 && x <= area_.right() + 1;
 }
 
-void MarkLayer::draw(QCPPainter* painter) {
+void MarkLayer::Plan(const std::vector<Numbered>& carried) {
     const QRect pane = rect_->rect();
     area_ = QRectF(pane.left(), pane.top(), pane.width(), pane.height());
     taken_.clear();
     placed_.clear();
-    DrawLines(painter);
-    // Alarms first: a gas in alarm matters most. Tests take up to a third of the pane's height.
-    DrawAlarms(painter);
-    painter->setFont(SmallFont(8));
+    colours_.clear();
+    dots_.clear();
+    numbered_.clear();
+    unplaced_.clear();
+    // Alarms first: a gas in alarm matters most. Test names take up to a third of the pane's
+    // height; their numbers, being short, may go anywhere down it.
+    PlanAlarms();
+    const QFont testFont = SmallFont(kTestPointSize);
     const int testRows =
-        std::max(1, static_cast<int>(area_.height() / 3 / painter->fontMetrics().height()));
-    DrawLineNames(painter, testNames, true, testRows);
-    painter->setFont(SmallFont(7));
-    DrawLineNames(painter, footNames, false, kFootRows);
+        std::max(1, static_cast<int>(area_.height() / 3 / QFontMetricsF(testFont).height()));
+    PlanLineNames(testNames, true, testRows, testFont);
+    for (const Numbered& number : carried) {
+        if (!PlaceNumber(number, testFont)) {
+            unplaced_.push_back(number);
+        }
+    }
+    PlanLineNames(footNames, false, kFootRows, SmallFont(kFootPointSize));
+}
+
+bool MarkLayer::PlaceNumber(const Numbered& number, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const double rowHeight = metrics.height() + 1;
+    const int rows = std::max(1, static_cast<int>((area_.height() - 4) / rowHeight));
+    const double x =
+        rect_->axis(QCPAxis::atBottom)->coordToPixel(static_cast<double>(number.mark->time));
+    const QString text = QString::number(number.number);
+    const auto place = BesideLine(x, QSizeF(metrics.horizontalAdvance(text), metrics.height()),
+                                  true, rows, rowHeight);
+    if (place) {
+        Take(text, *place, PenOf(*number.mark).color(), font);
+    }
+    return place.has_value();
+}
+
+void MarkLayer::draw(QCPPainter* painter) {
+    DrawLines(painter);
+    for (const Dot& dot : dots_) {
+        painter->setPen(QPen(kAlarm));
+        painter->setBrush(QBrush(kAlarm));
+        painter->drawEllipse(dot.centre, kDotRadius, kDotRadius);
+    }
+    for (size_t i = 0; i < placed_.size(); ++i) {
+        const PlotLabel& label = placed_[i];
+        painter->setFont(label.font);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(255, 255, 255, 200));
+        painter->drawRect(label.rect);
+        painter->setPen(colours_[i]);
+        // One line whatever the rect: a name is never broken.
+        painter->drawText(label.rect, Qt::AlignCenter | Qt::TextSingleLine, label.text);
+    }
     painter->setBrush(Qt::NoBrush);
 }
 
@@ -87,11 +135,11 @@ void MarkLayer::DrawLines(QCPPainter* painter) {
     }
 }
 
-void MarkLayer::DrawAlarms(QCPPainter* painter) {
+void MarkLayer::PlanAlarms() {
     QCPAxis* time = rect_->axis(QCPAxis::atBottom);
     QCPAxis* value = rect_->axis(QCPAxis::atLeft);
-    painter->setFont(SmallFont(8));
-    const QFontMetricsF metrics(painter->font(), painter->device());
+    const QFont font = SmallFont(kTestPointSize);
+    const QFontMetricsF metrics(font);
     for (const Alarm& alarm : alarms) {
         const double x = time->coordToPixel(static_cast<double>(alarm.mark->time));
         if (!InView(x)) {
@@ -99,58 +147,70 @@ void MarkLayer::DrawAlarms(QCPPainter* painter) {
         }
         const double y = alarm.onValue ? value->coordToPixel(alarm.mark->value)
                                        : area_.top() + area_.height() * 0.08;
-        painter->setPen(QPen(kAlarm));
-        painter->setBrush(QBrush(kAlarm));
-        painter->drawEllipse(QPointF(x, y), kDotRadius, kDotRadius);
-        const QString text = charts::InstrumentText(alarm.mark->label);
+        dots_.push_back({QPointF(x, y)});
+        const QString text = NameOf(*alarm.mark);
         const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
         const auto place = labelplace::FirstFree(
             labelplace::AroundPoint(QPointF(x, y), size, area_, kDotRadius + 2), area_, taken_,
             kLabelApart);
         if (place) {
-            DrawLabel(painter, text, *place, kAlarm);
+            Take(text, *place, kAlarm, font);
         }
     }
 }
 
-void MarkLayer::DrawLineNames(QCPPainter* painter, const std::vector<const ChartMark*>& marks,
-                              bool top, int rows) {
+std::optional<QRectF> MarkLayer::BesideLine(double x, QSizeF size, bool top, int rows,
+                                            double rowHeight) const {
+    // Right of the line in any row before left of it: a name left of its line reads as the
+    // name of the line before.
+    std::vector<QRectF> right;
+    std::vector<QRectF> left;
+    for (int row = 0; row < rows; ++row) {
+        const double y =
+            top ? area_.top() + 2 + row * rowHeight : area_.bottom() - 2 - (row + 1) * rowHeight;
+        const std::vector<QRectF> sides = labelplace::BesideLine(x, y, size, kLabelGap);
+        right.push_back(sides[0]);
+        left.push_back(sides[1]);
+    }
+    right.insert(right.end(), left.begin(), left.end());
+    return labelplace::FirstFree(right, area_, taken_, kLabelApart);
+}
+
+void MarkLayer::PlanLineNames(const std::vector<const ChartMark*>& marks, bool top, int rows,
+                              const QFont& font) {
     QCPAxis* time = rect_->axis(QCPAxis::atBottom);
-    const QFontMetricsF metrics(painter->font(), painter->device());
+    const QFontMetricsF metrics(font);
     const double rowHeight = metrics.height() + 1;
+    int number = 0;
     for (const ChartMark* mark : marks) {
+        ++number;
         const double x = time->coordToPixel(static_cast<double>(mark->time));
         if (!InView(x)) {
             continue;
         }
-        const QString text = charts::InstrumentText(mark->label);
-        const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
-        // Right of the line in any row before left of it: a name left of its line reads as
-        // the name of the line before.
-        std::vector<QRectF> right;
-        std::vector<QRectF> left;
-        for (int row = 0; row < rows; ++row) {
-            const double y = top ? area_.top() + 2 + row * rowHeight
-                                 : area_.bottom() - 2 - (row + 1) * rowHeight;
-            const std::vector<QRectF> sides = labelplace::BesideLine(x, y, size, kLabelGap);
-            right.push_back(sides[0]);
-            left.push_back(sides[1]);
-        }
-        right.insert(right.end(), left.begin(), left.end());
-        const auto place = labelplace::FirstFree(right, area_, taken_, kLabelApart);
+        const QColor colour = top ? PenOf(*mark).color() : kSwitch;
+        const QString text = NameOf(*mark);
+        const auto place = BesideLine(x, QSizeF(metrics.horizontalAdvance(text), metrics.height()),
+                                      top, rows, rowHeight);
         if (place) {
-            DrawLabel(painter, text, *place, top ? PenOf(*mark).color() : kSwitch);
+            Take(text, *place, colour, font);
+            continue;
+        }
+        if (!top) {
+            continue;
+        }
+        // A test is never left unnamed: its number beside the line (in a pane below where this
+        // one has no room), its name in the list.
+        numbered_.push_back({number, mark});
+        if (!PlaceNumber(numbered_.back(), font)) {
+            unplaced_.push_back(numbered_.back());
         }
     }
 }
 
-void MarkLayer::DrawLabel(QCPPainter* painter, const QString& text, const QRectF& rect,
-                          const QColor& colour) {
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(QColor(255, 255, 255, 200));
-    painter->drawRect(rect);
-    painter->setPen(colour);
-    painter->drawText(rect, Qt::AlignCenter, text);
+void MarkLayer::Take(const QString& text, const QRectF& rect, const QColor& colour,
+                     const QFont& font) {
     taken_.push_back(rect);
-    placed_.push_back({text, rect, area_, painter->font()});
+    placed_.push_back({text, rect, area_, font});
+    colours_.push_back(colour);
 }

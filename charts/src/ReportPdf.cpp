@@ -11,9 +11,13 @@
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -24,8 +28,10 @@ constexpr double kMarginMm = 12;
 
 class PageFrame {
 public:
-    PageFrame(QPainter& painter, const QRect& page, const QString& heading, int pageCount)
-        : painter_(painter), page_(page), heading_(heading), pageCount_(pageCount) {
+    PageFrame(QPainter& painter, const QRect& page, const QString& heading,
+              const QString& instrument, int pageCount)
+        : painter_(painter), page_(page), heading_(heading), instrument_(instrument),
+          pageCount_(pageCount) {
         QFont font;
         font.setPointSize(9);
         font_ = font;
@@ -40,7 +46,9 @@ public:
         painter_.setFont(font_);
         painter_.setPen(Qt::black);
         const QRect header(page_.left(), page_.top(), page_.width(), lineHeight_);
-        painter_.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, "Tavon Datalogging");
+        painter_.drawText(header, Qt::AlignLeft | Qt::AlignVCenter,
+                          instrument_.isEmpty() ? QString("Tavon Datalogging")
+                                                : "Tavon Datalogging   Instrument " + instrument_);
         painter_.drawText(header, Qt::AlignRight | Qt::AlignVCenter, heading_);
         painter_.drawLine(page_.left(), header.bottom() + lineHeight_ / 2, page_.right(),
                           header.bottom() + lineHeight_ / 2);
@@ -54,15 +62,46 @@ private:
     QPainter& painter_;
     QRect page_;
     QString heading_;
+    QString instrument_;
     int pageCount_;
     QFont font_;
     int lineHeight_ = 0;
 };
 
+// Where each page's last whole line ends, in the document's coordinates. A page shows its lines
+// down to there and no further: the next page's first line may begin a fraction above the page's
+// end, and its highlight would show as a sliver at this page's foot.
+std::vector<double> PageEnds(const QTextDocument& document, double pageHeight, int pages) {
+    std::vector<double> ends(static_cast<size_t>(pages), 0.0);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (layout == nullptr) {
+            continue;
+        }
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const double top = layout->position().y() + line.y();
+            const double bottom = top + line.height();
+            const int page = static_cast<int>(std::floor(top / pageHeight));
+            if (page >= 0 && page < pages && bottom <= (page + 1) * pageHeight + 0.01) {
+                ends[static_cast<size_t>(page)] = std::max(ends[static_cast<size_t>(page)], bottom);
+            }
+        }
+    }
+    for (int page = 0; page < pages; ++page) {
+        double& end = ends[static_cast<size_t>(page)];
+        // A page without a whole line of its own shows all of its height.
+        if (end <= page * pageHeight) {
+            end = (page + 1) * pageHeight;
+        }
+    }
+    return ends;
+}
+
 } // namespace
 
 bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
-                    const QString& path, QString& error) {
+                    const QString& path, QString& error, const QString& instrument) {
     QSaveFile file(path);
     if (!OpenForWriting(file, error)) {
         return false;
@@ -76,7 +115,7 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         writer.setTitle(heading);
         writer.setResolution(kDpi);
         writer.setPageLayout(ReportPageLayout());
-        if (!DrawReportPages(rtf, heading, chart, writer, error)) {
+        if (!DrawReportPages(rtf, heading, chart, writer, error, instrument)) {
             file.cancelWriting();
             error = QString("cannot draw into \"%1\"").arg(file.fileName());
             return false;
@@ -92,7 +131,7 @@ QPageLayout ReportPageLayout() {
 }
 
 bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
-                     QPagedPaintDevice& writer, QString& error) {
+                     QPagedPaintDevice& writer, QString& error, const QString& instrument) {
     {
         // The view's document, laid out in the writer's metrics and never wrapped.
         QTextDocument document;
@@ -114,7 +153,7 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
         painter.setMode(QCPPainter::pmVectorized);
         const QRect page = writer.pageLayout().paintRectPixels(kDpi);
         const QRect pageArea(0, 0, page.width(), page.height());
-        PageFrame probe(painter, pageArea, heading, 0);
+        PageFrame probe(painter, pageArea, heading, instrument, 0);
         const QRect body = probe.Body();
 
         // The widest line decides the scale; a scale below 1 sets the whole report smaller.
@@ -125,9 +164,10 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
         const int profilePages =
             chart != nullptr ? ProfilePageCount(chart->Chart().barholes.size(), body.size()) : 0;
         const int pageCount = reportPages + (chart != nullptr ? 1 : 0) + profilePages;
-        PageFrame frame(painter, pageArea, heading, pageCount);
+        PageFrame frame(painter, pageArea, heading, instrument, pageCount);
 
         const QSizeF docPage = document.pageSize();
+        const std::vector<double> ends = PageEnds(document, docPage.height(), reportPages);
         for (int i = 0; i < reportPages; ++i) {
             if (i > 0) {
                 writer.newPage();
@@ -137,7 +177,8 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
             painter.translate(body.topLeft());
             painter.scale(scale, scale);
             painter.translate(0, -i * docPage.height());
-            const QRectF visible(0, i * docPage.height(), docPage.width(), docPage.height());
+            const double top = i * docPage.height();
+            const QRectF visible(0, top, docPage.width(), ends[static_cast<size_t>(i)] - top);
             painter.setClipRect(visible);
             QAbstractTextDocumentLayout::PaintContext context;
             context.clip = visible;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <utility>
 
 namespace {
@@ -24,6 +25,8 @@ constexpr int kDotsUpTo = 150;
 constexpr double kCursorReach = 8;
 const char kClockSample[] = "00:00:00";
 const char kReadOutSeparator[] = "   ";
+constexpr int kListPointSize = 8;
+constexpr int kListMargin = 8;
 
 } // namespace
 
@@ -57,6 +60,8 @@ void SessionChartPlot::Build(const QString& title) {
     panes_.clear();
     legend_ = nullptr;
     readOut_ = nullptr;
+    marksList_ = nullptr;
+    listed_.clear();
     readOutLine_.clear();
 
     int row = 0;
@@ -89,6 +94,8 @@ void SessionChartPlot::Build(const QString& title) {
         AddSeries(chart_.gases[i], static_cast<int>(i));
     }
     AddMarks();
+    hasTests_ = std::any_of(chart_.marks.begin(), chart_.marks.end(),
+                            [](const ChartMark& mark) { return IsTest(mark.kind); });
 
     // Tick labels and the axis title only under the lowest pane: the time axis is shared.
     QCPAxis* lowest = panes_.back().rect->axis(QCPAxis::atBottom);
@@ -320,8 +327,85 @@ void SessionChartPlot::updateLayout() {
         axes.push_back(pane.rect->axis(QCPAxis::atLeft));
     }
     axes.push_back(panes_.back().rect->axis(QCPAxis::atBottom));
+    PlaceMarks();
     FitTicks(axes, [this] { QCustomPlot::updateLayout(); });
+    PlanPanes();
     FitReadOut();
+}
+
+void SessionChartPlot::PlanPanes() {
+    std::vector<MarkLayer::Numbered> carried;
+    for (Pane& pane : panes_) {
+        pane.marks->Plan(carried);
+        carried = pane.marks->Unplaced();
+    }
+}
+
+void SessionChartPlot::PlaceMarks() {
+    PlanPanes();
+    if (!hasTests_) {
+        return;
+    }
+    // The list takes room from the panes, which may number more tests: a few rounds settle it,
+    // and a test numbered in any round stays listed.
+    std::map<int, QString> byNumber;
+    for (int round = 0; round < 3; ++round) {
+        for (const MarkLayer::Numbered& test : panes_.front().marks->NumberedTests()) {
+            byNumber[test.number] =
+                QString("%1  %2  %3")
+                    .arg(test.number)
+                    .arg(charts::ClockText(test.mark->time), MarkLayer::NameOf(*test.mark));
+        }
+        QStringList listed;
+        for (const auto& [number, entry] : byNumber) {
+            listed << entry;
+        }
+        if (listed == listed_) {
+            return;
+        }
+        listed_ = listed;
+        SetMarksList(ListText(listed_));
+        QCustomPlot::updateLayout();
+        PlanPanes();
+    }
+}
+
+void SessionChartPlot::SetMarksList(const QString& text) {
+    // Under the panes only while it lists something: an empty row would take their room.
+    if (text.isEmpty()) {
+        if (marksList_ != nullptr) {
+            plotLayout()->remove(marksList_);
+            plotLayout()->simplify();
+            marksList_ = nullptr;
+        }
+        return;
+    }
+    if (marksList_ == nullptr) {
+        marksList_ = new QCPTextElement(this, QString(), SmallFont(kListPointSize));
+        marksList_->setTextFlags(Qt::AlignLeft | Qt::AlignTop);
+        marksList_->setMargins(QMargins(kListMargin, 0, kListMargin, 2));
+        const int row = plotLayout()->rowCount();
+        plotLayout()->addElement(row, 0, marksList_);
+        plotLayout()->setRowStretchFactor(row, 0.001);
+    }
+    marksList_->setText(text);
+}
+
+QString SessionChartPlot::ListText(const QStringList& entries) const {
+    // As many entries on a line as fit across, in number order; an entry is never broken.
+    const QFontMetrics metrics(SmallFont(kListPointSize));
+    const int room = viewport().width() - 2 * kListMargin - 4;
+    const QString apart = "      ";
+    QStringList lines;
+    for (const QString& entry : entries) {
+        const QString longer = lines.isEmpty() ? entry : lines.back() + apart + entry;
+        if (!lines.isEmpty() && metrics.horizontalAdvance(longer) <= room) {
+            lines.back() = longer;
+        } else {
+            lines.push_back(entry);
+        }
+    }
+    return lines.join('\n');
 }
 
 void SessionChartPlot::FitLegend() {

@@ -99,13 +99,13 @@ int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFi
 }
 
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
-                       const std::string& path) {
+                       const std::string& path, const std::string& instrument) {
     DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
     QString error;
-    if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path),
-                        error)) {
+    if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path), error,
+                        QString::fromLocal8Bit(instrument.c_str()))) {
         return Failed(error);
     }
     return kExitOk;

@@ -17,7 +17,8 @@ std::string ExportPath(const std::string& reportPath, ExportFormat format) {
 
 bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_t>& sessionSlots,
                          SessionByteSource& source, const ReportState& report,
-                         const std::vector<ExportFormat>& formats, const FileWriter& write) {
+                         const std::vector<ExportFormat>& formats, const std::string& instrument,
+                         const FileWriter& write) {
     if (formats.empty()) {
         return true;
     }
@@ -26,9 +27,11 @@ bool WriteSessionExports(const std::string& reportPath, const std::vector<int16_
         sessions.push_back(DecodeSessionValues(source, slot, report.ModeNames));
     }
     const LogFilter filter = ReportFilter(report);
+    const QStringList instruments(static_cast<qsizetype>(sessions.size()),
+                                  QString::fromLocal8Bit(instrument.c_str()));
     bool ok = true;
     for (ExportFormat format : formats) {
-        const QByteArray data = ExportSessions(sessions, format, filter);
+        const QByteArray data = ExportSessions(sessions, format, filter, instruments);
         const std::string path = ExportPath(reportPath, format);
         const bool written = write ? write(path, data.toStdString())
                                    : WriteOutput(path, data.toStdString()) == kExitOk;

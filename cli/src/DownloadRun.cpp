@@ -18,6 +18,7 @@
 #include "TreeText.h"
 #include "app/SessionBrowser.h"
 #include "archive/DownloadKeeper.h"
+#include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
@@ -307,8 +308,11 @@ void DownloadRun::WriteReport(const ReportJob& job) {
             return m_placement->Write(at, data);
         };
     }
+    const std::string instrument =
+        InstrumentCalled(m_browser != nullptr ? m_browser->Facts().serialNumber : std::string(),
+                         m_options.instrumentName);
     if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats,
-                             write)) {
+                             instrument, write)) {
         m_outputFailed = true;
     }
     const std::string stem = job.fileName.substr(0, job.fileName.rfind('.'));

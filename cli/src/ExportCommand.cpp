@@ -8,12 +8,14 @@
 #include "ExitStatus.h"
 #include "OfflineOptions.h"
 #include "ReportOutput.h"
+#include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "export/SessionExport.h"
 
 const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|gpx "
                                "[--mode-names N1,N2,N3,N4] "
-                               "[--hide alarm,manual,timed,calibration,bump] [-o FILE]";
+                               "[--hide alarm,manual,timed,calibration,bump] [--instrument NAME] "
+                               "[-o FILE]";
 
 const char kExportHelp[] =
     "Writes the records of the sessions in the given slots (0 to 499) of a FlashData.txt dump,\n"
@@ -21,15 +23,21 @@ const char kExportHelp[] =
     "names one.\n"
     "\n"
     "  --format csv          one row per record: time (the instrument's wall clock, ISO 8601),\n"
-    "                        session slot, kind, mode, a column per gas (\"CO (ppm)\"), latitude,\n"
-    "                        longitude and fix quality where the record has a position, and a\n"
-    "                        detail text (RFC 4180, UTF-8)\n"
+    "                        session slot, kind, mode, a column per gas (\"CO (ppm)\"), the five\n"
+    "                        extra readings of a timed reading (\"extra reading 1\" ...) and\n"
+    "                        \"over range\" where there are any, latitude, longitude and fix\n"
+    "                        quality where the record has a position, and a detail text\n"
+    "                        (RFC 4180, UTF-8)\n"
     "  --format geojson      one point per record with a position (RFC 7946); records without\n"
     "                        one are left out\n"
     "  --format gpx          GPX 1.1: a waypoint per record with a position, a track per session\n"
     "                        through its survey positions; times in UTC by this computer's zone\n"
     "  --mode-names LIST     as for render\n"
     "  --hide LIST           leave out the kinds named, as render does\n"
+    "  --instrument NAME     name the instrument in the file (a dump names none): an "
+    "\"instrument\"\n"
+    "                        column or property, GPX's src; the same name as archive import\n"
+    "                        --instrument gives the same bytes as archive export\n"
     "  -o FILE, --output FILE  write to FILE (under a temporary name, then renamed)\n";
 
 const char kExportExitStatus[] =
@@ -49,6 +57,10 @@ int RunExport(int argc, char** argv) {
     for (int16_t slot : options.sessionSlots) {
         sessions.push_back(DecodeSessionValues(Image(), slot, options.modeNames));
     }
-    const QByteArray data = ExportSessions(sessions, options.format, options.filter);
+    const QString instrument =
+        QString::fromLocal8Bit(InstrumentCalled(std::string(), options.instrument).c_str());
+    const QByteArray data =
+        ExportSessions(sessions, options.format, options.filter,
+                       QStringList(static_cast<qsizetype>(sessions.size()), instrument));
     return WriteOutput(options.output, data.toStdString());
 }

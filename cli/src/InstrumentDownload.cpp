@@ -13,6 +13,7 @@
 #include "ReportOutput.h"
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
+#include "core/InstrumentFacts.h"
 #include "linkselect/LinkSelection.h"
 #include "linkselect/Settings.h"
 #include "metertalk/CommsEngine.h"
@@ -81,12 +82,14 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         run.SetPlanReady(m_hooks.planReady);
     }
     if (m_hooks.pdfReports) {
-        run.SetReportPdfWriter(
-            [&session](const std::vector<int16_t>& sessionSlots, const std::string& path) {
-                ReportState& report = session.Report();
-                const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
-                return WriteReportPdfFile(session.Image(), report, job, path) == kExitOk;
-            });
+        run.SetReportPdfWriter([this, &session](const std::vector<int16_t>& sessionSlots,
+                                                const std::string& path) {
+            ReportState& report = session.Report();
+            const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
+            const std::string instrument =
+                InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
+            return WriteReportPdfFile(session.Image(), report, job, path, instrument) == kExitOk;
+        });
     }
     if (m_ownFolder) {
         run.SetMessagePrefix(LinkName());

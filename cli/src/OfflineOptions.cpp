@@ -109,8 +109,9 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
 
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message) {
-    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption,
-                                        kFormatOption};
+    enum { Format = SharedCount, Instrument };
+    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption, kFormatOption,
+                                        kInstrumentOption};
     ParsedArguments parsed;
     if (!ParseArguments(argc, argv, kTable, std::size(kTable), "export", true, parsed, message)) {
         return false;
@@ -118,7 +119,9 @@ bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& opti
     bool formatGiven = false;
     for (const OptionUse& use : parsed.options) {
         const size_t which = IndexIn(kTable, use);
-        if (which >= SharedCount) {
+        if (which == Instrument) {
+            options.instrument = use.value;
+        } else if (which == Format) {
             std::vector<ExportFormat> formats;
             std::string unused;
             if (ParseExportFormats(use.value, formats, unused) && !formats.empty()) {

@@ -33,6 +33,9 @@ struct ExportCommandOptions {
     std::string modeNames[4];
     std::string output; // empty: standard output
     LogFilter filter;
+    // --instrument: what the files call the instrument (a dump names none), as the archive does
+    // after `archive import --instrument NAME`.
+    std::string instrument;
 };
 
 // The size of a chart file (plot, download --plot) unless --size says otherwise.

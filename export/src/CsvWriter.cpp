@@ -30,10 +30,15 @@ QString TextField(const QString& text) {
     return Field(text);
 }
 
-// The columns a record's values may take: one per sensor reading, four per tested sensor.
+// The columns a record's values may take: one per gas reading, one per extra reading, one naming
+// what is over range, four per tested sensor.
 struct ValueColumns {
     SensorColumns Readings;
+    int Extras = 0;
+    bool OverRange = false;
     size_t TestedSensors = 0;
+    // Every number column by name: the gas readings, then the extra readings.
+    QStringList Numbers;
 };
 
 ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
@@ -41,24 +46,40 @@ ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilt
     for (const SessionValues& session : sessions) {
         for (const RecordValue& record : session.Records) {
             if (FilterShows(filter, record)) {
-                columns.Readings.Add(ReadingNames(record));
+                const std::vector<NamedReading> readings = NamedReadings(record);
+                columns.Readings.Add(readings);
+                columns.Extras = std::max(columns.Extras, record.ExtraCount);
+                columns.OverRange = columns.OverRange || !OverRangeText(readings).isEmpty();
                 columns.TestedSensors = std::max(columns.TestedSensors, record.Sensors.size());
             }
         }
+    }
+    columns.Numbers = columns.Readings.Names();
+    for (int i = 0; i < columns.Extras; ++i) {
+        columns.Numbers << ExtraReadingName(i);
     }
     return columns;
 }
 
 } // namespace
 
-QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                    const QStringList& instruments) {
     const ValueColumns columns = ColumnsOf(sessions, filter);
+    // A dump names no instrument: its file has no column for one.
+    const bool named = NamesAny(instruments);
 
     QString text;
-    QStringList header = {QStringLiteral("time"), QStringLiteral("session"), QStringLiteral("kind"),
-                          QStringLiteral("mode")};
-    for (const QString& name : columns.Readings.Names()) {
+    QStringList header = {QStringLiteral("time"), QStringLiteral("session")};
+    if (named) {
+        header << QStringLiteral("instrument");
+    }
+    header << QStringLiteral("kind") << QStringLiteral("mode");
+    for (const QString& name : columns.Numbers) {
         header << Field(name);
+    }
+    if (columns.OverRange) {
+        header << QStringLiteral("over range");
     }
     for (size_t i = 1; i <= columns.TestedSensors; ++i) {
         const QString sensor = QStringLiteral("sensor %1 ").arg(i);
@@ -69,8 +90,10 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
            << QStringLiteral("fix quality") << QStringLiteral("detail");
     text += header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 
-    QStringList values(columns.Readings.Names().size());
-    for (const SessionValues& session : sessions) {
+    QStringList values(columns.Numbers.size());
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        const SessionValues& session = sessions[s];
+        const QString instrument = TextField(InstrumentOf(instruments, s));
         for (const RecordValue& record : session.Records) {
             if (!FilterShows(filter, record)) {
                 continue;
@@ -78,17 +101,22 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             for (QString& value : values) {
                 value.clear();
             }
-            const QStringList names = ReadingNames(record);
-            for (qsizetype i = 0; i < names.size(); ++i) {
-                values[columns.Readings.IndexOf(names[i])] =
-                    ReadingText(record.Readings[static_cast<size_t>(i)]);
+            const std::vector<NamedReading> readings = NamedReadings(record);
+            for (const NamedReading& reading : readings) {
+                values[columns.Numbers.indexOf(reading.Name)] = reading.Text;
             }
             text += WallClockText(record);
             text += QLatin1Char(',') + QString::number(session.Slot);
+            if (named) {
+                text += QLatin1Char(',') + instrument;
+            }
             text += QLatin1Char(',') + QLatin1String(RecordKindWord(record.Kind));
             text += QLatin1Char(',') + TextField(ModeText(record));
             for (const QString& value : values) {
                 text += QLatin1Char(',') + value;
+            }
+            if (columns.OverRange) {
+                text += QLatin1Char(',') + Field(OverRangeText(readings));
             }
             for (size_t i = 0; i < columns.TestedSensors; ++i) {
                 if (i >= record.Sensors.size()) {

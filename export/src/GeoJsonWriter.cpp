@@ -8,7 +8,8 @@
 
 namespace {
 
-QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
+QJsonObject Feature(const SessionValues& session, const QString& instrument,
+                    const RecordValue& record) {
     // RFC 7946: longitude first.
     const QJsonObject geometry{
         {QStringLiteral("type"), QStringLiteral("Point")},
@@ -21,10 +22,19 @@ QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
         {QStringLiteral("fix quality"), record.Gps.Quality},
         {QStringLiteral("detail"), DetailText(record)},
     };
-    // One property per sensor, as a GIS styles and filters by a field.
-    const QStringList names = ReadingNames(record);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        properties.insert(names[i], record.Readings[static_cast<size_t>(i)].Value());
+    if (!instrument.isEmpty()) {
+        properties.insert(QStringLiteral("instrument"), instrument);
+    }
+    // One property per sensor, as a GIS styles and filters by a field; an over-range reading is
+    // no number, and a property of its own names it.
+    const std::vector<NamedReading> readings = NamedReadings(record);
+    for (const NamedReading& reading : readings) {
+        properties.insert(reading.Name,
+                          reading.OverRange ? QJsonValue(QJsonValue::Null) : reading.Value);
+    }
+    const QString overRange = OverRangeText(readings);
+    if (!overRange.isEmpty()) {
+        properties.insert(QStringLiteral("over range"), overRange);
     }
     if (HasTime(record)) {
         properties.insert(QStringLiteral("time"), WallClockText(record));
@@ -39,12 +49,14 @@ QJsonObject Feature(const SessionValues& session, const RecordValue& record) {
 
 } // namespace
 
-QByteArray WriteGeoJson(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+QByteArray WriteGeoJson(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                        const QStringList& instruments) {
     QJsonArray features;
-    for (const SessionValues& session : sessions) {
-        for (const RecordValue& record : session.Records) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        const QString instrument = InstrumentOf(instruments, s);
+        for (const RecordValue& record : sessions[s].Records) {
             if (FilterShows(filter, record) && Located(record)) {
-                features.append(Feature(session, record));
+                features.append(Feature(sessions[s], instrument, record));
             }
         }
     }

@@ -51,15 +51,21 @@ QString ElementName(const QString& name) {
     return element;
 }
 
+// An over-range reading has no element: over_range names it.
 void WriteReadings(QXmlStreamWriter& xml, const RecordValue& record) {
-    const QStringList names = ReadingNames(record);
-    if (names.isEmpty()) {
+    const std::vector<NamedReading> readings = NamedReadings(record);
+    if (readings.empty()) {
         return;
     }
     xml.writeStartElement(QStringLiteral("extensions"));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        xml.writeTextElement(kReadingsNamespace, ElementName(names[i]),
-                             ReadingText(record.Readings[static_cast<size_t>(i)]));
+    for (const NamedReading& reading : readings) {
+        if (!reading.OverRange) {
+            xml.writeTextElement(kReadingsNamespace, ElementName(reading.Name), reading.Text);
+        }
+    }
+    const QString overRange = OverRangeText(readings);
+    if (!overRange.isEmpty()) {
+        xml.writeTextElement(kReadingsNamespace, QStringLiteral("over_range"), overRange);
     }
     xml.writeEndElement();
 }
@@ -73,7 +79,7 @@ void WritePoint(QXmlStreamWriter& xml, const QString& element, const RecordValue
     }
 }
 
-void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record) {
+void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record, const QString& instrument) {
     WritePoint(xml, QStringLiteral("wpt"), record);
     const QString kind = QLatin1String(RecordKindWord(record.Kind));
     const QString when = WallClockText(record);
@@ -86,6 +92,9 @@ void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record) {
     }
     if (!description.isEmpty()) {
         xml.writeTextElement(QStringLiteral("desc"), XmlText(description));
+    }
+    if (!instrument.isEmpty()) {
+        xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
     }
     xml.writeTextElement(QStringLiteral("type"), kind);
     WriteReadings(xml, record);
@@ -107,7 +116,8 @@ std::vector<const RecordValue*> SurveyTrack(const SessionValues& session) {
 
 } // namespace
 
-QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter& filter) {
+QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                    const QStringList& instruments) {
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.setAutoFormatting(true);
@@ -118,14 +128,15 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("Tavon Datalogging"));
     // The schema requires every waypoint before the first track.
-    for (const SessionValues& session : sessions) {
-        for (const RecordValue& record : session.Records) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        for (const RecordValue& record : sessions[s].Records) {
             if (FilterShows(filter, record) && Located(record)) {
-                WriteWaypoint(xml, record);
+                WriteWaypoint(xml, record, InstrumentOf(instruments, s));
             }
         }
     }
-    for (const SessionValues& session : sessions) {
+    for (size_t s = 0; s < sessions.size(); ++s) {
+        const SessionValues& session = sessions[s];
         const std::vector<const RecordValue*> track = SurveyTrack(session);
         if (track.empty()) {
             continue;
@@ -135,6 +146,10 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
         xml.writeTextElement(
             QStringLiteral("name"),
             QStringLiteral("Session %1 survey %2").arg(session.Slot).arg(start).trimmed());
+        const QString instrument = InstrumentOf(instruments, s);
+        if (!instrument.isEmpty()) {
+            xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
+        }
         xml.writeStartElement(QStringLiteral("trkseg"));
         for (const RecordValue* record : track) {
             WritePoint(xml, QStringLiteral("trkpt"), *record);

@@ -119,18 +119,21 @@ QString ReadingsDetail(const RecordValue& record) {
     if (!gasType.isEmpty()) {
         parts << gasType;
     }
-    const QStringList names = ReadingNames(record);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (record.Readings[static_cast<size_t>(i)].OverRange()) {
-            parts << names[i] + QStringLiteral(" over range");
-        }
-    }
-    // The five numbers after a timed reading's list are left out: nothing says what they
-    // measure, and a number under a guessed name is worse than none (the report shows them).
     return parts.join(QStringLiteral("; "));
 }
 
 } // namespace
+
+QString InstrumentOf(const QStringList& instruments, size_t index) {
+    return index < static_cast<size_t>(instruments.size())
+               ? instruments[static_cast<qsizetype>(index)]
+               : QString();
+}
+
+bool NamesAny(const QStringList& instruments) {
+    return std::any_of(instruments.begin(), instruments.end(),
+                       [](const QString& name) { return !name.isEmpty(); });
+}
 
 bool HasTime(const RecordValue& record) {
     return record.Stamped || record.Time != 0;
@@ -176,11 +179,18 @@ QString ReadingText(const GasReading& reading) {
 
 QString ReadingsText(const RecordValue& record) {
     QStringList parts;
-    for (const GasReading& reading : record.Readings) {
-        const GasInfo& gas = GasInfoOf(reading.Code);
-        QString part = QLatin1String(gas.Name) + QLatin1Char(' ') + ReadingText(reading);
-        if (gas.Unit[0] != '\0') {
-            part += QLatin1Char(' ') + QLatin1String(gas.Unit);
+    const std::vector<NamedReading> named = NamedReadings(record);
+    for (size_t i = 0; i < named.size(); ++i) {
+        const NamedReading& reading = named[i];
+        const GasInfo* gas = reading.Extra ? nullptr : &GasInfoOf(record.Readings[i].Code);
+        QString part = gas != nullptr ? QLatin1String(gas->Name) : reading.Name;
+        if (reading.OverRange) {
+            parts << part + QStringLiteral(" over range");
+            continue;
+        }
+        part += QLatin1Char(' ') + reading.Text;
+        if (gas != nullptr && gas->Unit[0] != '\0') {
+            part += QLatin1Char(' ') + QLatin1String(gas->Unit);
         }
         parts << part;
     }

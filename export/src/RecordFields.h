@@ -19,7 +19,7 @@ QString UtcText(const RecordValue& record);
 QString GasHeading(unsigned code);
 // A reading in its unit with the decimals its scale gives ("2.5", "30", "2.55").
 QString ReadingText(const GasReading& reading);
-// "LEL 2.5 % LEL, CO 30 ppm": the readings for a description.
+// "LEL 2.5 % LEL, CO over range, extra reading 1 56": the readings for a description.
 QString ReadingsText(const RecordValue& record);
 // A sensor of a calibration, zero, bump test or field calibration as four cells: its gas, its
 // result ("PASS", "FAIL", "Not Tested", empty where the record carries none) and its values as the
@@ -39,6 +39,10 @@ QString DegreesText(double degrees);
 QString DetailText(const RecordValue& record);
 // The mode in effect, as Unicode.
 QString ModeText(const RecordValue& record);
+
+// The instrument of session `index` (empty where none is named), and whether any is named.
+QString InstrumentOf(const QStringList& instruments, size_t index);
+bool NamesAny(const QStringList& instruments);
 
 // Whether the record has a position on the map.
 inline bool Located(const RecordValue& record) {

@@ -55,14 +55,14 @@ bool ExportFormatForPath(const QString& path, ExportFormat& format) {
 }
 
 QByteArray ExportSessions(const std::vector<SessionValues>& sessions, ExportFormat format,
-                          const LogFilter& filter) {
+                          const LogFilter& filter, const QStringList& instruments) {
     switch (format) {
     case ExportFormat::GeoJson:
-        return WriteGeoJson(sessions, filter);
+        return WriteGeoJson(sessions, filter, instruments);
     case ExportFormat::Gpx:
-        return WriteGpx(sessions, filter);
+        return WriteGpx(sessions, filter, instruments);
     case ExportFormat::Csv:
         break;
     }
-    return WriteCsv(sessions, filter);
+    return WriteCsv(sessions, filter, instruments);
 }

@@ -100,7 +100,11 @@ double GasReading::Value() const {
 }
 
 bool GasReading::OverRange() const {
-    return GasInfoOf(Code).Scale == 1 && Raw == 10000;
+    return OverRangeMark(Raw, GasInfoOf(Code).Scale);
+}
+
+bool OverRangeMark(int32_t raw, int32_t scale) {
+    return scale == 1 && raw == 10000;
 }
 
 bool GpsValue::Located() const {

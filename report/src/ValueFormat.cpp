@@ -2,6 +2,7 @@
 
 #include "GasTables.h"
 #include "LineBuffer.h"
+#include "report/SessionValues.h"
 
 #include <cstdio>
 #include <cstring>
@@ -26,7 +27,7 @@ void FormatReading(int16_t value, int32_t scale, char (&text)[kValueTextSize]) {
             text[length++] = '.';
             length += WriteInt(text + length, v % 10, 1);
         }
-    } else if (v == 10000) {
+    } else if (OverRangeMark(v, scale)) {
         std::memcpy(text, "EEEE", 4);
         length = 4;
     } else {

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -96,6 +98,61 @@ TEST(ChartFiles, ReportPdfHoldsTheReportLinesUnwrapped) {
     EXPECT_NE(text.find("Page 1 of"), std::string::npos);
     EXPECT_NE(text.find("Mon 07 December 2026 10:20:30"), std::string::npos);
     EXPECT_NE(text.find("Time (instrument clock)"), std::string::npos); // the chart page
+}
+
+// The rows of a picture that hold the report's highlight (yellow), as runs: where each starts
+// and how many rows it takes.
+std::vector<std::pair<int, int>> HighlightBands(const QImage& image) {
+    std::vector<std::pair<int, int>> bands;
+    for (int y = 0; y < image.height(); ++y) {
+        bool yellow = false;
+        for (int x = 0; x < image.width() && !yellow; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            yellow = c.red() > 200 && c.green() > 200 && c.blue() < 120;
+        }
+        if (!yellow) {
+            continue;
+        }
+        if (!bands.empty() && bands.back().first + bands.back().second == y) {
+            ++bands.back().second;
+        } else {
+            bands.push_back({y, 1});
+        }
+    }
+    return bands;
+}
+
+// A page shows its own lines whole and nothing of the next page's: with every line highlighted,
+// every highlight on a page is as tall as the others (a sliver at the foot was the next page's
+// first line), at the report's own size and set smaller for a wide line.
+TEST(ChartFiles, ReportPdfPagesShowNothingOfTheNextPage) {
+    testsupport::TempDir dir;
+    for (const int width : {60, 140, 151, 163}) {
+        SCOPED_TRACE(width);
+        std::string rtf = std::string(RtfHeader);
+        for (int i = 0; i < 90; ++i) {
+            rtf += "\\par {\\cf5 \\highlight6 10:20:" + std::to_string(10 + i % 50) + "} A    " +
+                   std::string(static_cast<size_t>(width - 18), 'x') + "\\par ";
+        }
+        rtf += "}}";
+        const std::string pdf = dir.File("h.pdf");
+        QString error;
+        ASSERT_TRUE(WriteReportPdf(rtf, "Mon 07 December 2026", nullptr,
+                                   QString::fromStdString(pdf), error))
+            << error.toStdString();
+        QProcess process;
+        process.start("pdftoppm",
+                      {"-r", "80", "-f", "1", "-l", "1", "-png", QString::fromStdString(pdf),
+                       QString::fromStdString(dir.File("h"))});
+        ASSERT_TRUE(process.waitForFinished(60000) && process.exitCode() == 0);
+        const QImage page(QString::fromStdString(dir.File("h-1.png")));
+        ASSERT_FALSE(page.isNull());
+        const std::vector<std::pair<int, int>> bands = HighlightBands(page);
+        ASSERT_GT(bands.size(), 10u);
+        for (const auto& [top, rows] : bands) {
+            EXPECT_GE(rows, bands.front().second - 1) << "a sliver of highlight at row " << top;
+        }
+    }
 }
 
 std::string ReadBytes(const std::string& path) {

@@ -5,6 +5,7 @@
 #include "charts/BarholePlot.h"
 #include "charts/ChartBuilder.h"
 #include "charts/ChartFiles.h"
+#include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "testsupport/TempDir.h"
 
@@ -173,6 +174,71 @@ TEST_F(ChartLabels, EveryLabelOfTheChartLiesWholeInsideItsPane) {
             EXPECT_TRUE(Inside(picture, legend->item(i)->outerRect())) << "legend item " << i;
         }
     }
+}
+
+// A day's chain that ends on a calibration bench: seven tests within minutes at the end of a
+// long time axis, where no two names have room side by side, and a two-word mode name.
+SessionChart BenchDay() {
+    ChartBuilder builder;
+    builder.SwitchOn(0);
+    builder.ModeChange(60, "Leak Search");
+    for (int i = 0; i < 40; ++i) {
+        builder.Readings(100 + i * 600, {{"LEL", "% LEL", (i * 3) % 7 * 1.0}, {"O2", "%", 20.9}});
+    }
+    builder.Test(MarkKind::Zero, 30000, {{"LEL", SensorVerdict::Pass}});
+    builder.Test(MarkKind::Calibration, 30030, {});
+    builder.Test(MarkKind::Calibration, 30060, {{"O2", SensorVerdict::Fail}});
+    builder.Test(MarkKind::BumpTest, 30090, {{"CO", SensorVerdict::Fail}});
+    builder.Test(MarkKind::BumpTest, 30120, {{"CO", SensorVerdict::Fail}});
+    builder.Test(MarkKind::FieldCalibration, 30150, {});
+    builder.Test(MarkKind::BumpTest, 30180, {{"CO", SensorVerdict::Pass}});
+    builder.SwitchOff(30300);
+    return builder.Take();
+}
+
+// Every test mark is named: beside its line, or by its number beside its line and its name in
+// the list under the chart; no name is broken over two lines.
+TEST_F(ChartLabels, EveryTestMarkIsNamedOrNumberedAndListed) {
+    const SessionChart chart = BenchDay();
+    SessionChartPlot plot;
+    plot.SetChart(chart, "Wednesday 19 Aug 2026");
+    for (const QSize& size : {QSize(1040, 640), QSize(700, 450), QSize(1920, 1080)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        plot.toPixmap(size.width(), size.height());
+        std::vector<std::string> shown;
+        for (const PlotLabel& label : plot.Labels()) {
+            shown.push_back(label.text.toStdString());
+            EXPECT_FALSE(label.text.contains('\n')) << label.text.toStdString();
+        }
+        const QStringList listed = plot.NumberedTests();
+        int number = 0;
+        for (const ChartMark& mark : chart.marks) {
+            if (mark.kind == MarkKind::ModeChange) {
+                EXPECT_NE(std::find(shown.begin(), shown.end(), mark.label), shown.end())
+                    << mark.label;
+            }
+            if (mark.kind != MarkKind::Calibration && mark.kind != MarkKind::Zero &&
+                mark.kind != MarkKind::BumpTest && mark.kind != MarkKind::FieldCalibration) {
+                continue;
+            }
+            ++number;
+            const std::string numberText = std::to_string(number);
+            const QString entry =
+                QString("%1  %2  %3")
+                    .arg(number)
+                    .arg(ClockText(mark.time), QString::fromStdString(mark.label));
+            const bool named = std::find(shown.begin(), shown.end(), mark.label) != shown.end();
+            const bool numbered =
+                std::find(shown.begin(), shown.end(), numberText) != shown.end() &&
+                listed.contains(entry);
+            EXPECT_TRUE(named || numbered) << mark.label << " (" << number << ") neither named "
+                                           << "nor numbered and listed";
+        }
+    }
+    // Where every name has room, nothing is listed.
+    plot.ZoomTo(29900, 30400);
+    plot.toPixmap(1920, 1080);
+    EXPECT_TRUE(plot.NumberedTests().isEmpty()) << plot.NumberedTests().join(" | ").toStdString();
 }
 
 TEST_F(ChartLabels, TheReadOutStaysWholeAtTheEdgeOfASmallChart) {

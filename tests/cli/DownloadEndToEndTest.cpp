@@ -330,8 +330,9 @@ TEST_F(DownloadTest, SeveralInstrumentsWithNothingToWriteLeaveNoFolderBehind) {
     EXPECT_TRUE(ListFolder(work).empty()) << r.err;
 }
 
+// The download knows the instrument by its serial number; the dump names none unless told.
 TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
-    StartSimulator({"--image", "small.txt"});
+    StartSimulator({"--image", "small.txt", "--serial", "TV-0042"});
     const Day& day = (*days)[1];
     const RunResult r =
         Download({"--pipe", pipeName, "--day", day.date, "--export", "gpx,csv,geojson"});
@@ -344,11 +345,13 @@ TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
         for (int16_t slot : day.slotList) {
             args.push_back(std::to_string(slot));
         }
-        args.insert(args.end(), {"--format", format, "--mode-names", kSimModeNames});
+        args.insert(args.end(),
+                    {"--format", format, "--mode-names", kSimModeNames, "--instrument", "TV-0042"});
         const RunResult exported = RunProgram("tavon-datalog", args, work);
         EXPECT_EQ(exported.status, 0) << exported.err;
         EXPECT_EQ(ReadFile(work + "/" + day.date + "." + format), exported.out) << format;
     }
+    EXPECT_NE(ReadFile(work + "/" + day.date + ".csv").find(",TV-0042,"), std::string::npos);
 }
 
 TEST_F(DownloadTest, StalledInstrumentEndsWithStatus4KeepingTheEarlierReports) {

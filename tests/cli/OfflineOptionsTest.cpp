@@ -50,10 +50,13 @@ TEST(OfflineOptionsTest, RenderReadsItsOptionsBetweenAndAfterTheSlots) {
 TEST(OfflineOptionsTest, ExportNeedsExactlyOneFormat) {
     ExportCommandOptions o;
     std::string message;
-    ASSERT_TRUE(ParseWith(ParseExportCommandOptions,
-                          {"d.txt", "4", "--format", "gpx", "--hide=timed", "7"}, o, message))
+    ASSERT_TRUE(
+        ParseWith(ParseExportCommandOptions,
+                  {"d.txt", "4", "--format", "gpx", "--hide=timed", "7", "--instrument", "unit 7"},
+                  o, message))
         << message;
     EXPECT_EQ(o.format, ExportFormat::Gpx);
+    EXPECT_EQ(o.instrument, "unit 7");
     EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{4, 7}));
     EXPECT_FALSE(o.filter.Timed);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {

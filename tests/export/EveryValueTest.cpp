@@ -114,7 +114,7 @@ protected:
                 .SensorValues(0, 500, 495)
                 .Byte(R::kSensorListEnd)
                 .Bytes(),
-            // Five unnamed numbers follow the list: the report shows them, the exports do not.
+            // Five more numbers follow the list, the last of them over range ("EEEE").
             R::Stamped('L', '4', start + 7)
                 .Byte('1')
                 .Readings({{0, 5}, {4, 6}}, R::kGpsFollows)
@@ -160,16 +160,26 @@ std::string SensorColumn(size_t position, const char* what) {
     return "sensor " + std::to_string(position + 1) + " " + what;
 }
 
+// The timed reading's five numbers after its list, as the report prints them after its gases
+// (" 56 96 327 0 EEEE"): the negative one as the record holds it, the over-range one as no number.
+const char* const kExtraColumns[] = {"extra reading 1", "extra reading 2", "extra reading 3",
+                                     "extra reading 4", "extra reading 5"};
+const char* const kExtraValues[] = {"56", "96", "327", "-3", ""};
+
 void ExpectCsv(const Rows& rows) {
     ASSERT_EQ(rows.size(), 9u); // header, eight records
     const std::vector<std::string>& header = rows[0];
-    ASSERT_EQ(header.size(), 4 + kSensorCount + 4 * 4 + 4);
-    // The readings in the instrument's order after the first four columns; the tested sensors
-    // before the last four.
+    ASSERT_EQ(header.size(), 4 + kSensorCount + 5 + 1 + 4 * 4 + 4);
+    // The readings in the instrument's order after the first four columns, then the five extra
+    // readings and what is over range; the tested sensors before the last four.
     for (size_t i = 0; i < kSensorCount; ++i) {
         EXPECT_EQ(header[4 + i], kSensors[i].column);
     }
-    EXPECT_EQ(header[4 + kSensorCount], "sensor 1 gas");
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(header[4 + kSensorCount + i], kExtraColumns[i]);
+    }
+    EXPECT_EQ(header[4 + kSensorCount + 5], "over range");
+    EXPECT_EQ(header[4 + kSensorCount + 6], "sensor 1 gas");
     EXPECT_EQ(header[header.size() - 4], "latitude");
 
     const Features named = RowsByName(rows);
@@ -197,6 +207,12 @@ void ExpectCsv(const Rows& rows) {
     }
     EXPECT_EQ(named[7].at("LEL (% LEL)"), "0.5");
     EXPECT_EQ(named[7].at("detail"), "methane");
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(named[7].at(kExtraColumns[i]), kExtraValues[i]) << kExtraColumns[i];
+        EXPECT_EQ(named[1].at(kExtraColumns[i]), "") << "the alarm has none";
+    }
+    EXPECT_EQ(named[7].at("over range"), "extra reading 5");
+    EXPECT_EQ(named[1].at("over range"), "");
 }
 
 // The alarm, the timed reading and the survey, in that order, each with every reading of its
@@ -283,6 +299,94 @@ TEST_F(EveryValueTest, ColumnSetFollowsTheInstrumentAndTheFilter) {
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows[0], expected) << (showBump ? "bump shown" : "bump hidden");
         RowsByName(rows);
+    }
+}
+
+// An over-range reading (the report's EEEE) is no number in any format: its cell, property or
+// element stays empty, null or away, and "over range" names it.
+TEST_F(EveryValueTest, OverRangeIsNoNumber) {
+    source.streams[12] = Join({
+        R::Stamped('A', '2', start)
+            .Byte(5)
+            .Readings({{4, 30}, {5, 10000}}, R::kGpsFollows)
+            .Gps(london)
+            .Bytes(),
+        R::Stamped('A', '2', start + 1)
+            .Byte(4)
+            .Readings({{4, 10000}, {5, 9999}}, R::kGpsFollows)
+            .Gps(london)
+            .Bytes(),
+    });
+    const std::vector<SessionValues> sessions = {DecodeSessionValues(source, 12, modes)};
+    struct Expected {
+        const char* co;
+        const char* h2s;
+        const char* overRange;
+    };
+    const Expected expected[] = {{"30", "", "H2S (ppm)"}, {"", "9999", "CO (ppm)"}};
+
+    const Features rows =
+        RowsByName(ReadCsv(ExportSessions(sessions, ExportFormat::Csv, LogFilter()).toStdString()));
+    ASSERT_EQ(rows.size(), 2u);
+    for (size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(rows[r].at("CO (ppm)"), expected[r].co) << r;
+        EXPECT_EQ(rows[r].at("H2S (ppm)"), expected[r].h2s) << r;
+        EXPECT_EQ(rows[r].at("over range"), expected[r].overRange) << r;
+        EXPECT_EQ(rows[r].at("detail").find("10000"), std::string::npos) << r;
+    }
+
+    const QJsonArray features =
+        QJsonDocument::fromJson(ExportSessions(sessions, ExportFormat::GeoJson, LogFilter()))
+            .object()
+            .value("features")
+            .toArray();
+    ASSERT_EQ(features.size(), 2);
+    for (int f = 0; f < 2; ++f) {
+        const QJsonObject properties = features[f].toObject().value("properties").toObject();
+        const char* const names[] = {"CO (ppm)", "H2S (ppm)"};
+        const char* const values[] = {expected[f].co, expected[f].h2s};
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(properties.contains(names[i])) << names[i];
+            if (values[i][0] == '\0') {
+                EXPECT_TRUE(properties.value(names[i]).isNull()) << names[i];
+            } else {
+                EXPECT_EQ(properties.value(names[i]).toDouble(), std::stod(values[i]));
+            }
+        }
+        EXPECT_EQ(properties.value("over range").toString().toStdString(), expected[f].overRange);
+    }
+
+    std::vector<std::map<std::string, std::string>> waypoints;
+    QXmlStreamReader xml(ExportSessions(sessions, ExportFormat::Gpx, LogFilter()));
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("wpt")) {
+            waypoints.emplace_back();
+        } else if (xml.isStartElement() && !waypoints.empty() &&
+                   xml.namespaceUri() == QLatin1String("urn:tavon-datalogging:gpx-readings:1")) {
+            const std::string name = xml.name().toString().toStdString();
+            waypoints.back()[name] = xml.readElementText().toStdString();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("desc") &&
+                   !waypoints.empty()) {
+            waypoints.back()["desc"] = xml.readElementText().toStdString();
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    ASSERT_EQ(waypoints.size(), 2u);
+    const char* const elements[] = {"CO_ppm", "H2S_ppm"};
+    for (size_t w = 0; w < 2; ++w) {
+        const char* const values[] = {expected[w].co, expected[w].h2s};
+        for (int i = 0; i < 2; ++i) {
+            const auto found = waypoints[w].find(elements[i]);
+            if (values[i][0] == '\0') {
+                EXPECT_EQ(found, waypoints[w].end()) << elements[i];
+            } else {
+                ASSERT_NE(found, waypoints[w].end()) << elements[i];
+                EXPECT_EQ(found->second, values[i]);
+            }
+        }
+        EXPECT_EQ(waypoints[w]["over_range"], expected[w].overRange);
+        EXPECT_EQ(waypoints[w]["desc"].find("10000"), std::string::npos) << waypoints[w]["desc"];
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -203,6 +204,70 @@ TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {
               (std::vector<std::string>{"2026-07-14T13:30:02Z", "2026-07-14T13:30:03Z"}));
     EXPECT_EQ(tracks[1],
               (std::vector<std::string>{"2026-07-14T13:30:50Z", "2026-07-14T13:31:40Z"}));
+}
+
+// Every format names the instrument where it is known, and a dump's file names none.
+TEST_F(ExportTest, EveryFormatNamesTheInstrumentWhereItIsKnown) {
+    const std::vector<SessionValues> sessions = Sessions();
+    const QStringList instruments = {"SN 0042", "=Van 2"};
+    const auto rows = ReadCsv(
+        ExportSessions(sessions, ExportFormat::Csv, LogFilter(), instruments).toStdString());
+    ASSERT_EQ(rows.size(), 12u);
+    const size_t column = Column(rows[0], "instrument");
+    EXPECT_EQ(column, 2u) << "after the session";
+    for (size_t r = 1; r < rows.size(); ++r) {
+        EXPECT_EQ(rows[r][column], r < 10 ? "SN 0042" : "'=Van 2") << r;
+    }
+    for (const QStringList& none : {QStringList(), QStringList{"", ""}}) {
+        const auto plain =
+            ReadCsv(ExportSessions(sessions, ExportFormat::Csv, LogFilter(), none).toStdString());
+        EXPECT_EQ(std::find(plain[0].begin(), plain[0].end(), "instrument"), plain[0].end());
+    }
+
+    const QJsonArray features =
+        QJsonDocument::fromJson(
+            ExportSessions(sessions, ExportFormat::GeoJson, LogFilter(), instruments))
+            .object()
+            .value("features")
+            .toArray();
+    ASSERT_EQ(features.size(), 5);
+    for (int i = 0; i < features.size(); ++i) {
+        EXPECT_EQ(features[i]
+                      .toObject()
+                      .value("properties")
+                      .toObject()
+                      .value("instrument")
+                      .toString()
+                      .toStdString(),
+                  i < 3 ? "SN 0042" : "=Van 2")
+            << i;
+    }
+    EXPECT_FALSE(
+        ExportSessions(sessions, ExportFormat::GeoJson, LogFilter()).contains("instrument"));
+
+    // GPX 1.1 has a place for where the data came from: src, after desc.
+    QXmlStreamReader xml(ExportSessions(sessions, ExportFormat::Gpx, LogFilter(), instruments));
+    std::vector<std::string> sources;
+    QString parent;
+    QString before;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) {
+            continue;
+        }
+        if (xml.name() == QLatin1String("wpt") || xml.name() == QLatin1String("trk")) {
+            parent = xml.name().toString();
+        } else if (xml.name() == QLatin1String("src")) {
+            EXPECT_TRUE(before == "desc" || before == "name") << before.toStdString();
+            sources.push_back(parent.toStdString() + " " + xml.readElementText().toStdString());
+        }
+        before = xml.name().toString();
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(sources,
+              (std::vector<std::string>{"wpt SN 0042", "wpt SN 0042", "wpt SN 0042", "wpt =Van 2",
+                                        "wpt =Van 2", "trk SN 0042", "trk =Van 2"}));
+    EXPECT_FALSE(ExportSessions(sessions, ExportFormat::Gpx, LogFilter()).contains("<src>"));
 }
 
 // Every session of a generated memory, every format: as many rows and points as the values hold.

@@ -282,6 +282,26 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     ASSERT_TRUE(dialog->SaveReportTo(saved));
     EXPECT_EQ(ReadFileBytes(saved), expected);
 
+    // File > Export... and Save as PDF... name the connected instrument by its serial number: the
+    // export is the dump's with that name.
+    const std::string serial = dialog->Session().Facts().serialNumber;
+    ASSERT_FALSE(serial.empty());
+    exportName = QDir::current().absoluteFilePath("session.csv");
+    dialog->Action("actionExport")->trigger();
+    const QString named = QDir::current().absoluteFilePath("named.csv");
+    QByteArray errors;
+    EXPECT_EQ(RunBuildProgram("tavon-datalog",
+                              {"export", simDump, QString::number(slot), "--format", "csv",
+                               "--mode-names", kModeNames, "--instrument",
+                               QString::fromStdString(serial), "-o", named},
+                              nullptr, &errors),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(ReadFileBytes(exportName), ReadFileBytes(named));
+    pdfName = QDir::current().absoluteFilePath("session.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    EXPECT_NE(PdfText(pdfName).find("Instrument " + serial), std::string::npos);
+
     // Clearing "Alarm" in the filter renders once, at once, without the alarm lines; the ticks
     // that follow render nothing more.
     const int renders = dialog->RenderCount();
@@ -814,11 +834,15 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         EXPECT_EQ(shown.gases[i].PointCount(), expected.gases[i].PointCount());
     }
     EXPECT_EQ(shown.marks.size(), expected.marks.size());
-    // File > Save as PDF...: the report's lines as text, then the chart.
+    // File > Save as PDF...: the report's lines as text, then the chart. A dump names no
+    // instrument, not even the one connected.
+    const std::string serial = dialog->Session().Facts().serialNumber;
+    ASSERT_FALSE(serial.empty());
     pdfName = QDir::current().absoluteFilePath("day.pdf");
     dialog->Action("actionSavePdf")->trigger();
     const std::string pdfText = PdfText(pdfName);
     EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
+    EXPECT_EQ(pdfText.find("Instrument " + serial), std::string::npos) << pdfText;
     EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
     // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
     for (const char* format : {"csv", "geojson", "gpx"}) {

@@ -58,6 +58,7 @@ struct LoadedSession {
     QByteArray sector;
     QByteArray overrun;
     QByteArray modeNames[4];
+    QString serialNumber; // its instrument's, empty when it reported none
 };
 
 struct ArchiveStats {

@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class MarkLayer;
@@ -47,6 +48,10 @@ public:
     void PaintTo(QCPPainter& painter, int width, int height);
 
     int PaneCount() const { return static_cast<int>(panes_.size()); }
+    // The tests whose names had no room beside their lines at the last drawing, as listed under
+    // the chart by their numbers ("3  11:04:40  Bump FAIL CO"), one entry a line; empty when every
+    // test is named on the chart.
+    QStringList NumberedTests() const { return listed_; }
     // Every text drawn inside the panes at the last drawing (names of marks, the read-out), where
     // it was drawn.
     std::vector<PlotLabel> Labels() const;
@@ -76,12 +81,21 @@ private:
     void ShowCursor(double time, double reach);
     void FitLegend();
     void FitReadOut();
+    // Places the names of the marks; the tests numbered for want of room are listed under the
+    // chart, which takes room from the panes, so they are placed again once the list stands.
+    void PlaceMarks();
+    void PlanPanes();
+    QString ListText(const QStringList& entries) const;
+    void SetMarksList(const QString& text);
 
     charts::SessionChart chart_;
     QString title_;
     std::vector<Pane> panes_;
     QCPLegend* legend_ = nullptr;
     QCPItemText* readOut_ = nullptr;
+    bool hasTests_ = false;
+    QCPTextElement* marksList_ = nullptr; // under the panes while a test is numbered
+    QStringList listed_;
     QString readOutLine_; // the read-out on one line, broken where the plot is too narrow
     // One ticker for the time axes of all panes, so that their grid lines meet.
     QSharedPointer<QCPAxisTickerDateTime> timeTicker_;

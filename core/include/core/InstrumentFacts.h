@@ -22,3 +22,11 @@ struct InstrumentFacts {
         return driverText == other.driverText && configBlock == other.configBlock;
     }
 };
+
+// What the exports and the report's PDF call the instrument their sessions came from: its serial
+// number, else the name the archive knows it by (the user's); empty where neither is known, as for
+// a dump, which names no instrument.
+inline std::string InstrumentCalled(const std::string& serialNumber,
+                                    const std::string& archiveName) {
+    return serialNumber.empty() ? archiveName : serialNumber;
+}

@@ -82,9 +82,14 @@ struct GasReading {
 
     // Raw divided by the code's scale, in the code's unit.
     double Value() const;
-    // A whole-unit reading of 10000 is the instrument's over-range mark (the report shows EEEE).
+    // The reading is the instrument's over-range mark (OverRangeMark below).
     bool OverRange() const;
 };
+
+// Whether a stored number is the instrument's over-range mark rather than a reading: 10000 in a
+// whole-unit reading (scale 1), which the report prints as EEEE. The report's formatting asks this
+// too, so what it shows as EEEE and what the values call over range never differ.
+bool OverRangeMark(int32_t raw, int32_t scale);
 
 // A nine-byte GPS block as the instrument wrote it.
 struct GpsValue {
@@ -165,7 +170,7 @@ struct RecordValue {
 
     // Alarm, manual, timed: the reading list (at most 10 entries, in order); survey: its reading.
     std::vector<GasReading> Readings;
-    // Timed '4': five more whole-unit readings after the list.
+    // Timed '4': five more whole-unit readings after the list (scale 1 for OverRangeMark).
     int16_t Extra[kExtraCount] = {};
     int32_t ExtraCount = 0;
     uint8_t AlarmGas = kNoGas; // alarm: the gas that raised it, when it is a gas code
