@@ -268,7 +268,9 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     report_->SetRtf(state_.ReportText);
     save_->setEnabled(true);
     values_.clear();
-    if (!archive::DecodeArchived(*store_, ids, *image_, values_)) {
+    valueInstruments_.clear();
+    if (!archive::DecodeArchived(*store_, ids, *image_, values_) ||
+        !archive::ArchivedInstruments(*store_, ids, valueInstruments_)) {
         Tell(store_->Error());
         values_.clear();
     }
@@ -331,7 +333,7 @@ void ArchiveDialog::Export() {
 }
 
 QString ArchiveDialog::ExportTo(const QString& path) {
-    return ReportExport::WriteValues(path, values_, ReportFilter(state_));
+    return ReportExport::WriteValues(path, values_, ReportFilter(state_), valueInstruments_);
 }
 
 void ArchiveDialog::Tell(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -82,6 +83,7 @@ private:
     std::unique_ptr<SessionTable> table_;
     ReportState state_;
     std::vector<SessionValues> values_; // the sessions shown, for the chart and Export...
+    QStringList valueInstruments_;      // what Export... calls each one's instrument
 
     QLineEdit* job_;
     QLineEdit* user_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/SessionArchive.h"
+#include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"
@@ -51,6 +52,19 @@ bool DecodeArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage&
     return ForEachRestored(store, ids, image, [&](int16_t slot, const std::string(&modeNames)[4]) {
         sessions.push_back(DecodeSessionValues(image, slot, modeNames));
     });
+}
+
+bool ArchivedInstruments(SessionArchive& store, const QVector<qint64>& ids,
+                         QStringList& instruments) {
+    for (qint64 id : ids) {
+        LoadedSession session;
+        if (!store.Load(id, session)) {
+            return false;
+        }
+        instruments << QString::fromStdString(InstrumentCalled(
+            session.serialNumber.toStdString(), session.listed.instrument.toStdString()));
+    }
+    return true;
 }
 
 } // namespace archive

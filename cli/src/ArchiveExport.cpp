@@ -10,28 +10,24 @@
 #include "ReportOutput.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
-#include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "export/SessionExport.h"
 
 namespace {
 
-// What the files call the instrument of each archived session: its serial number, else the name
-// the archive knows it by, as a download's files call it.
 bool ArchivedInstruments(const std::vector<long long>& ids, const std::string& location,
                          QStringList& instruments) {
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(location.c_str()))) {
         return false;
     }
+    QVector<qint64> chosen;
     for (long long id : ids) {
-        archive::LoadedSession session;
-        if (!store.Load(id, session)) {
-            PrintError(store.Error().toLocal8Bit().toStdString());
-            return false;
-        }
-        instruments << QString::fromStdString(InstrumentCalled(
-            session.serialNumber.toStdString(), session.listed.instrument.toStdString()));
+        chosen << id;
+    }
+    if (!archive::ArchivedInstruments(store, chosen, instruments)) {
+        PrintError(store.Error().toLocal8Bit().toStdString());
+        return false;
     }
     return true;
 }

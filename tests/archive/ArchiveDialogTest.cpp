@@ -80,13 +80,15 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.ReportText(), Render({all[0].id, all[1].id}));
     ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("day.rtf"))));
     EXPECT_EQ(testsupport::ReadFile(m_dir.File("day.rtf")), dialog.ReportText());
-    // Export... and the chart take the same two sessions.
+    // Export... and the chart take the same two sessions; Export... names their instrument as
+    // `archive export` does.
     std::vector<SessionValues> values;
     std::unique_ptr<LogImage> image(new LogImage);
     ASSERT_TRUE(archive::DecodeArchived(m_store, {all[0].id, all[1].id}, *image, values));
     EXPECT_EQ(dialog.ExportTo(QString::fromStdString(m_dir.File("day.csv"))), QString());
-    EXPECT_EQ(testsupport::ReadFile(m_dir.File("day.csv")),
-              ExportSessions(values, ExportFormat::Csv, LogFilter()).toStdString());
+    EXPECT_EQ(
+        testsupport::ReadFile(m_dir.File("day.csv")),
+        ExportSessions(values, ExportFormat::Csv, LogFilter(), {"unit 7", "unit 7"}).toStdString());
     dialog.Chart()->Finish();
     EXPECT_EQ(dialog.Chart()->Plot().Title(),
               charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));

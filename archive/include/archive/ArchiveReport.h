@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <vector>
 
@@ -24,5 +25,11 @@ bool RenderArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage&
 // The typed record values of archived sessions, in the order given, for the export formats.
 bool DecodeArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage& image,
                     std::vector<SessionValues>& sessions);
+
+// What the exports and the PDF call the instrument of each archived session, in the order given:
+// its serial number, else the name the archive knows it by (InstrumentCalled), as a download's
+// files call it.
+bool ArchivedInstruments(SessionArchive& store, const QVector<qint64>& ids,
+                         QStringList& instruments);
 
 } // namespace archive
