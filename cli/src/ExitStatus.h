@@ -9,7 +9,7 @@ enum ExitStatus {
                             // a slot or day that the instrument does not hold
     kExitNoLink = 3,        // download: no link to an instrument could be opened
     kExitNoAnswer = 4,      // download: the instrument stopped answering
-    kExitCommsError = 5,    // download: a reply frame failed its checksum
+    kExitCommsError = 5,    // download: the replies to a request stayed spoiled past the bound
     kExitArchive = 6,       // the archive could not be opened, read or written
     kExitInterrupted = 130, // download: ended by SIGINT or SIGTERM, as a shell reports it
 };
