@@ -1,4 +1,5 @@
-// Time-outs: the re-ask, the resumption of the lost step, and giving up after three attempts.
+// Time-outs: the re-ask, the resumption of the lost step, and giving up after three attempts;
+// spoiled replies, asked again up to a bound of their own.
 #include "BrowserFixture.h"
 
 namespace {
