@@ -78,8 +78,10 @@ const char kDownloadExitStatus[] =
     "slot or day that the instrument does not hold; 3 no link to an instrument (one line\n"
     "says which pipe and port were tried; no folder or Settings.ini is left behind); 4 the\n"
     "instrument stopped answering (reports written so far are kept, and the dump when the\n"
-    "index was complete); 5 \"Error in serial comms\": a reply to a request failed its\n"
-    "checksum (a spoiled answer to the idle poll is dropped and the poll goes on); 130\n"
+    "index was complete); 5 \"Error in serial comms\": the replies to a request stayed\n"
+    "spoiled past the bound (a spoiled transfer or answer is asked again until it comes\n"
+    "whole, many times over before the request is given up; a spoiled answer to the idle\n"
+    "poll is dropped and the poll goes on); 130\n"
     "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
     "that had arrived; 6 everything was written but the archive could not be opened or\n"
     "written (the message says why).\n";

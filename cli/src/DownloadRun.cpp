@@ -177,7 +177,9 @@ void DownloadRun::IndexEnded(bool ok) {
             return m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
         });
     if (m_out != nullptr) {
-        std::fputs(tree.c_str(), m_out);
+        // In one piece: the trees of instruments downloaded together never mix.
+        const std::string text = m_treeHeading.empty() ? tree : m_treeHeading + "\n" + tree;
+        std::fputs(text.c_str(), m_out);
         std::fflush(m_out);
     }
 

@@ -76,8 +76,10 @@ public:
     void SetPlanReady(std::function<void(int toUpload, int reports)> ready) {
         m_planReady = std::move(ready);
     }
-    // Several instruments at once: each message names its instrument.
+    // Several instruments at once: each message names its instrument, and so does a line
+    // before its session tree.
     void SetMessagePrefix(const std::string& prefix) { m_prefix = prefix; }
+    void SetTreeHeading(const std::string& heading) { m_treeHeading = heading; }
     // The output folder and the dump, once the instrument's name is known; before the index.
     void SetOutput(const std::string& outDir, const std::string& dumpPath);
     // Ends the download before anything was uploaded (the folder could not be made).
@@ -181,6 +183,7 @@ private:
 
     int m_status = 0;
     std::string m_prefix;
+    std::string m_treeHeading;
     // Where the run writes; the options' until SetOutput.
     std::string m_outDir;
     std::string m_dumpPath;

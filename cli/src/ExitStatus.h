@@ -10,7 +10,7 @@ enum ExitStatus {
     kExitNoLink = 3,        // download: no link to an instrument could be opened
     kExitAttention = 3,     // archive compliance: an instrument shown is overdue or failed
     kExitNoAnswer = 4,      // download: the instrument stopped answering
-    kExitCommsError = 5,    // download: a reply frame failed its checksum
+    kExitCommsError = 5,    // download: the replies to a request stayed spoiled past the bound
     kExitArchive = 6,       // the archive could not be opened, read or written
     kExitInterrupted = 130, // download: ended by SIGINT or SIGTERM, as a shell reports it
 };

@@ -126,8 +126,10 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
     });
     connect(&session, &InstrumentSession::LinkLost, this, [this] { m_run->OnLinkLost(); });
     if (m_ownFolder) {
+        // An instrument that did not tell who it is (its identity read went unanswered) has
+        // still come on line, and is downloaded into a folder of its own all the same.
         connect(&session, &InstrumentSession::Connected, this, [this](bool ok) {
-            if (ok) {
+            if (ok || m_session->Browser().StartUpComplete()) {
                 PlaceInOwnFolder();
             }
         });
@@ -136,10 +138,15 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
 }
 
 void InstrumentDownload::PlaceInOwnFolder() {
-    // The instrument has said who it is; its folder is made before its index is asked for.
+    // The instrument has said who it is; its folder is made before its index is asked for, once.
+    if (m_placed) {
+        return;
+    }
+    m_placed = true;
     const std::string folder = m_ownFolder->claim(FolderName(Name()));
     const std::string dir = JoinPath(m_options.outDir, folder);
     m_run->SetMessagePrefix(Name());
+    m_run->SetTreeHeading(LinkName() + " (" + Name() + "):");
     std::string message;
     if (!MakeFolders(dir, message, &m_madeFolders)) {
         m_run->Abort(kExitOutputFailed, message);

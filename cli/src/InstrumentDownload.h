@@ -96,4 +96,5 @@ private:
     std::function<void(int)> m_done;
     Hooks m_hooks;
     int m_status = -1;
+    bool m_placed = false; // the download's own folder has been made
 };

@@ -126,6 +126,13 @@ void CommsEngine::SetTestList(CTestList* list) {
 }
 
 int CommsEngine::Ask(CommandTarget* target, int index) {
+    return Ask(target, index, Refusal::TimesOut);
+}
+
+int CommsEngine::Ask(CommandTarget* target, int index, Refusal refusal) {
+    // A continuation goes on as its read began.
+    if (target != nullptr)
+        m_state->RefusalAnswers = refusal == Refusal::Answers ? 1 : 0;
     return SendAsk(*m_state, target, index);
 }
 

@@ -35,6 +35,8 @@ struct CommsState {
     // Set when OnArrival took bytes since the last OnTimer: that tick is not a silent one.
     int Heard = 0;
     int PendingKind = PendingAsk;
+    // Set when the read under way was asked with CommsEngine::Refusal::Answers.
+    int RefusalAnswers = 0;
     CommandTarget* NotifyWindow = nullptr;
     CommandTarget* QueuedWindow = nullptr;
     int QueuedIsSet = 0;

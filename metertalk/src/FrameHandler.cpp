@@ -157,9 +157,17 @@ void InterpretAnswer(CommsState& s) {
         return;
     default:
         // A refused read is not answered: a leading '?' leaves the countdown to end in a
-        // time-out, one further in ends the request silently.
-        if (std::strchr(s.Reply, '?') != nullptr)
+        // time-out, one further in ends the request silently. A caller that takes a refusal for
+        // an answer hears of it at once.
+        if (std::strchr(s.Reply, '?') != nullptr) {
+            if (s.RefusalAnswers != 0) {
+                s.BusyTicks = 0;
+                s.PendingKind = PendingNone;
+                s.StringPos = 0;
+                Post(s.NotifyWindow, ID_COMMS_REFUSED);
+            }
             return;
+        }
         if (InterpretAskAnswer(s)) {
             s.BusyTicks = 0;
             Post(s.NotifyWindow, ID_COMMS_ASK_DONE);

@@ -1,4 +1,5 @@
-// Time-outs: the re-ask, the resumption of the lost step, and giving up after three attempts.
+// Time-outs: the re-ask, the resumption of the lost step, and giving up after three attempts;
+// spoiled replies, asked again up to a bound of their own.
 #include "BrowserFixture.h"
 
 namespace {
@@ -95,6 +96,166 @@ TEST_F(BrowserTest, ASpoiledFrameInATransferHasItsPieceAskedForAgain) {
     EXPECT_EQ(browser->UploadState(), 2);
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, true));
+}
+
+const std::string kSpoiled = std::string("Tavon Datalogger: ") + UploadMachine::kSpoiledText;
+
+// The first index sector (state 6, its data under way) or the first piece of slot 2 (state 10).
+void ToTransfer(SessionBrowser& browser, int state) {
+    if (state == 6) {
+        browser.OnGo();
+    } else {
+        browser.StartSessionUpload(2);
+    }
+    browser.OnAskDone();
+    browser.OnSetDone();
+    browser.OnSetDone();
+}
+
+// How a spoiled transfer ends: its closing answer arrives, or that answer was spoiled too and the
+// run ends in a time-out. Either way the line answered, so it is asked again from its sector
+// number, and only the silent attempts count against the designed three.
+struct SpoiledRun {
+    int state;
+    bool closingSpoiled;
+};
+
+class SpoiledRunTest : public BrowserTest, public ::testing::WithParamInterface<SpoiledRun> {
+protected:
+    void Spoil() {
+        browser->OnChecksumError();
+        if (GetParam().closingSpoiled) {
+            browser->OnTimeout();
+        } else {
+            comms.upload.assign(100, 7);
+            browser->OnUploadDone();
+        }
+    }
+    void AskAgain() {
+        browser->OnAskDone();
+        browser->OnSetDone();
+        browser->OnSetDone();
+        ASSERT_EQ(browser->UploadState(), GetParam().state);
+    }
+};
+
+TEST_P(SpoiledRunTest, IsAskedAgainUntilItComesWhole) {
+    ToIdle();
+    ToTransfer(*browser, GetParam().state);
+    for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
+        Spoil();
+        AskAgain();
+        // Silence short of the step's three attempts changes nothing.
+        if (i == 5) {
+            browser->OnTimeout();
+            AskAgain();
+            browser->OnTimeout();
+            AskAgain();
+        }
+    }
+    Pump();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(view.ended.back().second);
+    EXPECT_EQ(browser->LastFailure(), RequestFailure::None);
+}
+
+TEST_P(SpoiledRunTest, IsGivenUpWhenItStaysSpoiledPastItsBound) {
+    ToIdle();
+    ToTransfer(*browser, GetParam().state);
+    for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
+        Spoil();
+        AskAgain();
+    }
+    Spoil();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.messages, (Calls{kSpoiled}));
+    EXPECT_FALSE(view.ended.back().second);
+    EXPECT_EQ(browser->LastFailure(), RequestFailure::SpoiledReplies);
+}
+
+TEST_P(SpoiledRunTest, SilenceAfterSpoiledRunsKeepsItsThreeAttempts) {
+    ToIdle();
+    ToTransfer(*browser, GetParam().state);
+    for (int i = 0; i < 5; ++i) {
+        Spoil();
+        AskAgain();
+    }
+    for (int i = 0; i < UploadMachine::kAttemptsPerStep; ++i) {
+        browser->OnTimeout();
+        if (i + 1 < UploadMachine::kAttemptsPerStep) {
+            AskAgain();
+        }
+    }
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
+    EXPECT_EQ(browser->LastFailure(), RequestFailure::NoAnswer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, SpoiledRunTest,
+                         ::testing::Values(SpoiledRun{6, false}, SpoiledRun{6, true},
+                                           SpoiledRun{10, false}, SpoiledRun{10, true}));
+
+// The start-up's bulk transfers: the driver text and the configuration block.
+TEST_F(BrowserTest, SpoiledStartUpTransfersAreAskedAgainUntilTheyComeWhole) {
+    browser->Start();
+    browser->OnAskDone();
+    for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
+        browser->OnSetDone();
+        browser->OnChecksumError();
+        browser->OnUploadDone();
+        ASSERT_EQ(browser->UploadState(), 0);
+        browser->OnAskDone();
+    }
+    browser->OnSetDone();
+    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    browser->OnUploadDone();
+    ASSERT_EQ(browser->UploadState(), 1);
+    for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
+        browser->OnSetDone();
+        browser->OnChecksumError();
+        browser->OnUploadDone();
+        browser->OnAskDone();
+        ASSERT_EQ(browser->UploadState(), 1);
+    }
+    browser->OnSetDone();
+    comms.upload.assign(600, 0);
+    comms.upload[0] = 8;
+    std::memcpy(&comms.upload[308], "Leak", 5);
+    browser->OnUploadDone();
+    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(report.ModeNames[0], "Leak");
+    EXPECT_TRUE(view.statuses.empty());
+    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, true));
+}
+
+// A spoiled answer to anything but a bulk transfer is left to its time-out, and re-asked as after
+// any; the line answered, so that counts with the spoiled transfers, not against the three silent
+// attempts.
+TEST_F(BrowserTest, SpoiledAnswersAreNotSilence) {
+    struct Case {
+        int answers; // spoiled answers in a row, then sound ones
+        bool givenUp;
+    };
+    for (const Case c : {Case{UploadMachine::kSpoiledAttemptsPerStep - 2, false},
+                         Case{UploadMachine::kSpoiledAttemptsPerStep - 1, true}}) {
+        comms = FakeComms();
+        view = FakeView();
+        SetUp();
+        ToIdle();
+        ToTransfer(*browser, 6);
+        browser->OnChecksumError();
+        browser->OnUploadDone(); // the spoiled sector: asked again
+        for (int i = 0; i < c.answers && browser->UploadState() == 6; ++i) {
+            browser->OnChecksumError(); // the answer to the re-ask
+            browser->OnTimeout();
+        }
+        Pump();
+        EXPECT_EQ(browser->UploadState(), 2);
+        EXPECT_EQ(view.messages, c.givenUp ? Calls{kSpoiled} : Calls{}) << c.answers;
+        EXPECT_EQ(browser->IndexSectorCount(), c.givenUp ? 0 : 10);
+    }
 }
 
 TEST_F(BrowserTest, ASpoiledFrameOutsideATransferIsLeftToTheTimeOut) {

@@ -330,6 +330,28 @@ TEST_F(DownloadTest, SeveralInstrumentsWithNothingToWriteLeaveNoFolderBehind) {
     EXPECT_TRUE(ListFolder(work).empty()) << r.err;
 }
 
+// Two instruments at once: each one's tree under a line naming it, the link and the serial number
+// (the closing line's words), and the two never mixed.
+TEST_F(DownloadTest, SeveralInstrumentsPrintEachTreeUnderALineNamingIt) {
+    StartSimulator({"--image", "small.txt", "--serial", "FIRST"});
+    std::string ready;
+    const pid_t other = StartProgram(
+        "tavon-instrument",
+        {"--image", "small.txt", "--serial", "SECOND", "--pipe", pipeName + "-2"}, *root, ready);
+    ASSERT_GT(other, 0);
+    const RunResult r = Download({"--pipe", pipeName, "--pipe", pipeName + "-2", "--out", "fleet",
+                                  "--day", (*days)[0].date});
+    StopProgram(other);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string tree = RunProgram("tavon-datalog", {"sessions", Served()}, work).out;
+    ASSERT_FALSE(tree.empty());
+    const std::string first = pipeName + " (FIRST):\n" + tree;
+    const std::string second = pipeName + "-2 (SECOND):\n" + tree;
+    EXPECT_TRUE(r.out == first + second || r.out == second + first) << r.out;
+    EXPECT_NE(r.err.find(pipeName + " (FIRST): done\n"), std::string::npos) << r.err;
+    EXPECT_EQ(ListFolder(work + "/fleet"), (std::vector<std::string>{"FIRST", "SECOND"}));
+}
+
 // The download knows the instrument by its serial number; the dump names none unless told.
 TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
     StartSimulator({"--image", "small.txt", "--serial", "TV-0042"});

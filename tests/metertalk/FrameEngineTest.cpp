@@ -417,6 +417,42 @@ TEST_F(FrameEngineTest, AnAskRefusedFurtherInEndsSilently) {
     EXPECT_EQ(engine.Ask(&target, 0), 1);
 }
 
+// A caller that takes a refusal for an answer hears of it at once, whether the '?' leads or
+// follows; the command line is the one a plain read sends, and a continued text read keeps the
+// way its read began.
+TEST_F(FrameEngineTest, AnAskThatTakesARefusalForAnAnswerEndsAtIt) {
+    for (const char* refusal : {"?", "0?"}) {
+        SCOPED_TRACE(refusal);
+        Select("Byte");
+        link->Take();
+        ASSERT_EQ(engine.Ask(&target, 0, CommsEngine::Refusal::Answers), 1);
+        EXPECT_EQ(link->Take(), ByteRead);
+        Receive(Answer(refusal));
+        EXPECT_EQ(target.Take(), (Ids{FS, ID_COMMS_REFUSED}));
+        SilentTicks(30);
+        EXPECT_TRUE(target.ids.empty());
+        // Nothing counts as busy any more: the next request goes out at once.
+        ASSERT_EQ(engine.Ask(&target, 0), 1);
+        Receive(Answer("04"));
+        EXPECT_EQ(target.Take(), (Ids{FS, AD}));
+    }
+    // The second part of a text read, refused.
+    UseDriver(EngineDriverV11);
+    Select("LongText");
+    engine.Ask(&target, 0, CommsEngine::Refusal::Answers);
+    Receive(Answer("ABCDEFGHIJKLMNOP"));
+    Receive(Answer("?"));
+    EXPECT_EQ(target.Take(), (Ids{FS, FS, ID_COMMS_REFUSED}));
+    // A plain read after one that took refusals is refused as ever.
+    Select("Byte");
+    engine.Ask(&target, 0, CommsEngine::Refusal::Answers);
+    Receive(Answer("01"));
+    engine.Ask(&target, 0);
+    Receive(Answer("?"));
+    SilentTicks(20);
+    EXPECT_EQ(target.Take(), (Ids{FS, AD, FS, TO}));
+}
+
 struct ValueCase {
     const char* test;
     const char* payload;

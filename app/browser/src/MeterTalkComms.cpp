@@ -21,6 +21,10 @@ int MeterTalkComms::Ask(int index) {
     return m_comms.Ask(m_target, index);
 }
 
+int MeterTalkComms::AskAcceptingRefusal(int index) {
+    return m_comms.Ask(m_target, index, CommsEngine::Refusal::Answers);
+}
+
 int MeterTalkComms::Set(unsigned int value) {
     return m_comms.Set(m_target, value);
 }
@@ -78,6 +82,9 @@ bool DispatchCommsCommand(SessionBrowser& browser, int id) {
         return true;
     case ID_COMMS_UNSOLICITED:
         browser.OnUploadDone();
+        return true;
+    case ID_COMMS_REFUSED:
+        browser.OnRefused();
         return true;
     default:
         return false;

@@ -71,9 +71,10 @@ void UploadMachine::Start() {
     m_comms.ReadDriver(nullptr);
     m_comms.FindTest(kUploadFlag);
     m_state = UploadState::DriverText;
-    m_failures = 0;
-    m_spoiledFailures = 0;
-    m_resume = false;
+    NewStep();
+    m_spoiledTimeouts = 0;
+    m_runAsked = false;
+    m_spoiled = false;
     m_startUpComplete = false;
     m_view.EnableGo(false);
     m_comms.Ask(0);
@@ -92,19 +93,19 @@ void UploadMachine::OnSetDone() {
 
 void UploadMachine::OnChecksumError() {
     m_spoiledHeard = true;
-    // These states collect bulk data: a dropped frame leaves a hole in them that nothing else
-    // would notice.
-    if (m_state == UploadState::DriverText || m_state == UploadState::ConfigBlock ||
-        m_state == UploadState::IndexUnderWay || m_state == UploadState::SessionUnderWay) {
+    // A bulk transfer collects data: a dropped frame leaves a hole in it that nothing else would
+    // notice.
+    if (m_runAsked) {
         m_spoiled = true;
     }
 }
 
 void UploadMachine::OnUploadDone() {
-    if (m_spoiled) {
-        // The transfer came short: it costs its step an attempt, as a lost one does, and is
-        // asked for again.
-        OnTimeout();
+    const bool spoiled = m_spoiled;
+    m_runAsked = false;
+    m_spoiled = false;
+    if (spoiled) {
+        RetrySpoiledRun();
         return;
     }
     m_view.EnableGo(true);
@@ -112,27 +113,88 @@ void UploadMachine::OnUploadDone() {
 }
 
 void UploadMachine::OnTimeout() {
+    // A transfer whose frames came spoiled and whose end never came whole (its closing answer
+    // spoiled too) was answered all the same: the line is noisy, not silent.
+    const bool spoiledRun = m_spoiled;
+    m_runAsked = false;
     m_spoiled = false;
-    if (m_spoiledHeard && m_state != UploadState::Idle) {
-        ++m_spoiledFailures;
+    if (spoiledRun) {
+        RetrySpoiledRun();
+        return;
     }
+    const bool spoiledAnswer = m_spoiledHeard && m_state != UploadState::Idle;
     m_spoiledHeard = false;
+    if (spoiledAnswer) {
+        ++m_spoiledTimeouts;
+    }
     if (m_state == UploadState::DriverText) {
         // The start-up carries on whenever the instrument answers, however late.
         if (++m_failures % kAttemptsPerStep == 0) {
-            WaitForInstrument();
+            WaitForInstrument(SilenceFailure());
             return;
         }
     } else if (m_state != UploadState::Idle) {
-        if (++m_failures >= kAttemptsPerStep) {
-            GiveUp();
+        // An answer that came spoiled and was left to its time-out counts with the spoiled
+        // transfers; only silence costs one of the step's three attempts.
+        if (spoiledAnswer ? ++m_spoiledAttempts >= kSpoiledAttemptsPerStep
+                          : ++m_failures >= kAttemptsPerStep) {
+            GiveUp(spoiledAnswer ? RequestFailure::SpoiledReplies : SilenceFailure());
             return;
         }
         if (!CurrentRow().waitsForPoll) {
             m_resume = true;
         }
     }
-    m_comms.Ask(0);
+    AskAgain();
+}
+
+void UploadMachine::RetrySpoiledRun() {
+    m_spoiledHeard = false;
+    // Only a line that spoils nearly everything it carries gets this far; the start-up keeps
+    // asking whatever comes, as it does through silence.
+    if (++m_spoiledAttempts >= kSpoiledAttemptsPerStep) {
+        if (m_state == UploadState::DriverText) {
+            m_spoiledAttempts = 0;
+            WaitForInstrument(RequestFailure::SpoiledReplies);
+            return;
+        }
+        GiveUp(RequestFailure::SpoiledReplies);
+        return;
+    }
+    if (!CurrentRow().waitsForPoll) {
+        m_resume = true;
+    }
+    AskAgain();
+}
+
+void UploadMachine::AskAgain() {
+    if (m_state == UploadState::Identity) {
+        m_comms.AskAcceptingRefusal(0);
+    } else {
+        m_comms.Ask(0);
+    }
+}
+
+void UploadMachine::OnRefused() {
+    // The instrument will not tell: asking again would only cost time-outs. The next test that
+    // tells the same fact, or the next fact, is read instead.
+    if (m_state != UploadState::Identity) {
+        return;
+    }
+    ++m_identityTest;
+    ReadIdentity();
+}
+
+void UploadMachine::NewStep() {
+    m_failures = 0;
+    m_spoiledAttempts = 0;
+    m_resume = false;
+}
+
+void UploadMachine::AskForRun(unsigned int what) {
+    m_runAsked = true;
+    m_spoiled = false;
+    m_comms.Set(what);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -147,19 +209,19 @@ void UploadMachine::AskForDriverText() {
         m_waiting = false;
         m_view.ShowMessage(MessageKind::Status, std::string());
     }
-    m_comms.Set(kSendDriverText);
+    AskForRun(kSendDriverText);
 }
 
-void UploadMachine::WaitForInstrument() {
+void UploadMachine::WaitForInstrument(RequestFailure failure) {
     m_comms.Ask(0);
     m_waiting = true;
     m_view.ShowMessage(MessageKind::Status, kWaitingText);
-    const bool spoiled = m_spoiledFailures > 0;
+    const bool spoiled = failure == RequestFailure::SpoiledReplies;
     // A request the user made meanwhile is not kept waiting for ever.
     if (m_owner.DropPending()) {
         ShowBox(MessageKind::Error, spoiled ? kSpoiledText : kNoAnswerText);
     }
-    Fail(spoiled ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
+    Fail(failure);
     m_owner.RequestEnded(BrowserRequest::StartUp, false);
 }
 
@@ -174,8 +236,7 @@ void UploadMachine::ReceiveDriverText() {
                               static_cast<size_t>(length));
     m_comms.ReadDriver(reinterpret_cast<const char*>(m_infoBuffer));
     const char letter = m_comms.FindTest(kUploadFlag);
-    m_failures = 0;
-    m_resume = false;
+    NewStep();
     if (letter == 0) {
         // A driver text without "Upload flag" would leave no test to poll or write.
         m_comms.ReadDriver(nullptr);
@@ -197,7 +258,7 @@ void UploadMachine::ReceiveDriverText() {
         ReadIdentity();
     } else {
         m_state = UploadState::ConfigBlock;
-        m_comms.Set(kSendConfigBlock);
+        AskForRun(kSendConfigBlock);
     }
 }
 
@@ -206,7 +267,7 @@ void UploadMachine::AskForConfigBlock() {
         Abandon();
         return;
     }
-    m_comms.Set(kSendConfigBlock);
+    AskForRun(kSendConfigBlock);
 }
 
 void UploadMachine::ReceiveConfigBlock() {
@@ -233,10 +294,10 @@ void UploadMachine::ReadIdentity() {
         chosen = true;
         if (m_comms.FindTest(read.test) != 0) {
             m_state = UploadState::Identity;
-            m_failures = 0;
-            m_spoiledFailures = 0;
-            m_resume = false;
-            m_comms.Ask(0);
+            NewStep();
+            m_spoiledTimeouts = 0;
+            // A refusal tells that the instrument will not say: the read ends at once.
+            m_comms.AskAcceptingRefusal(0);
             return;
         }
     }
@@ -267,8 +328,7 @@ void UploadMachine::FinishStartUp() {
 void UploadMachine::RestartStartUp() {
     m_view.EnableGo(false);
     m_view.EnableTree(false);
-    m_failures = 0;
-    m_resume = false;
+    NewStep();
     m_comms.FindTest(kUploadFlag);
     // The poll that is running now brings the answer that sends the request.
     m_state = UploadState::DriverText;
@@ -295,9 +355,8 @@ void UploadMachine::Begin(const Transfer& transfer) {
     m_view.EnableTree(false);
     PiecesDone() = 0;
     m_view.SetProgressRange(transfer.request, 0, transfer.pieces);
-    m_failures = 0;
-    m_spoiledFailures = 0;
-    m_resume = false;
+    NewStep();
+    m_spoiledTimeouts = 0;
     m_state = transfer.requested;
     // Nothing is sent here: the next poll answer starts the transfer.
     if (!MakeCurrent(kSectorToUpload)) {
@@ -324,9 +383,11 @@ void UploadMachine::Send(Step step) {
         return;
     }
     const uint32_t at = PieceOffset();
-    m_comms.Set(step == SectorWritten   ? at / LogImage::kSectorSize
-                : step == OffsetWritten ? at % LogImage::kSectorSize
-                                        : kSendMemoryArea);
+    if (step == UnderWay) {
+        AskForRun(kSendMemoryArea);
+        return;
+    }
+    m_comms.Set(step == SectorWritten ? at / LogImage::kSectorSize : at % LogImage::kSectorSize);
 }
 
 void UploadMachine::ReceivePiece() {
@@ -341,8 +402,7 @@ void UploadMachine::ReceivePiece() {
         m_image.Store(PieceOffset(), m_receiveBuffer, received < room ? received : room);
     }
     ++PiecesDone();
-    m_failures = 0;
-    m_resume = false;
+    NewStep();
     if (PiecesDone() < m_transfer.pieces) {
         m_view.SetProgressPos(m_transfer.request, PiecesDone());
         WriteSector();
@@ -382,22 +442,23 @@ void UploadMachine::ResumeIfLost() {
 void UploadMachine::ReturnToIdle() {
     const BrowserRequest request = CurrentRequest();
     m_state = UploadState::Idle;
-    m_failures = 0;
-    m_spoiledFailures = 0;
-    m_resume = false;
+    NewStep();
+    m_spoiledTimeouts = 0;
+    m_runAsked = false;
+    m_spoiled = false;
     m_view.EnableGo(true);
     m_view.EnableTree(true);
     m_view.SetProgressPos(request, 0);
 }
 
-void UploadMachine::GiveUp() {
+void UploadMachine::GiveUp(RequestFailure failure) {
     // The start-up never gets here before the driver text has come (state 0 keeps asking); the
     // configuration block and what it tells about itself are what it may lack.
     const bool startUp = m_state == UploadState::ConfigBlock || m_state == UploadState::Identity;
     const BrowserRequest request = CurrentRequest();
     // Silence and spoiled replies call for different remedies: the user is told which it was.
-    const bool spoiled = m_spoiledFailures > 0;
-    Fail(spoiled ? RequestFailure::SpoiledReplies : RequestFailure::NoAnswer);
+    const bool spoiled = failure == RequestFailure::SpoiledReplies;
+    Fail(failure);
     if (startUp) {
         // The instrument's driver text arrived; only the mode names are missing, and a request
         // that waited for the start-up goes ahead.

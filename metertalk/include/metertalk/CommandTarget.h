@@ -17,4 +17,7 @@ enum : int {
     ID_COMMS_SET_DONE = 18103,       // a Set was acknowledged
     ID_COMMS_UNSOLICITED = 18104,    // an answer with no request outstanding: a bulk run ended
     ID_COMMS_CHECKSUM_ERROR = 18105, // a complete frame failed its checksum
+    // Only for reads asked with CommsEngine::Refusal::Answers: the read was refused ('?') and
+    // has ended. Every other refused read ends in ID_COMMS_TIMEOUT.
+    ID_COMMS_REFUSED = 18106,
 };

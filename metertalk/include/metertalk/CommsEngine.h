@@ -68,6 +68,11 @@ public:
     // target continues a text read at index characters past the last start. Returns 1 when a
     // command was written, 0 when it was queued behind a busy request or no test is current.
     int Ask(CommandTarget* target, int index);
+    // What a refusal ('?') of a read started with a target does: it is left to end in a time-out
+    // (as Ask above), or it ends the read at once with ID_COMMS_REFUSED. The command line is the
+    // same either way.
+    enum class Refusal { TimesOut, Answers };
+    int Ask(CommandTarget* target, int index, Refusal refusal);
     // Writes the current test as a number. Returns as Ask.
     int Set(CommandTarget* target, unsigned int value);
     // Writes the current text test, padded with blanks to the test's length. Returns as Ask; 1

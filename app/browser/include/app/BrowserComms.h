@@ -12,6 +12,9 @@ public:
 
     // Reads the current test (the idle poll and the re-ask after a time-out).
     virtual int Ask(int index) = 0;
+    // Reads the current test where a refusal is an answer: it ends the read at once (the
+    // browser's OnRefused) instead of in a time-out. The command is the same as Ask's.
+    virtual int AskAcceptingRefusal(int index) { return Ask(index); }
     // Writes a number to the current test.
     virtual int Set(unsigned int value) = 0;
     // Makes the named test current; returns its version letter, or 0 when the driver text does

@@ -19,6 +19,7 @@ public:
     void Prepare();
 
     int Ask(int index) override;
+    int AskAcceptingRefusal(int index) override;
     int Set(unsigned int value) override;
     char FindTest(const char* name) override;
     bool HasTest(const char* name) override;
@@ -34,6 +35,7 @@ private:
 };
 
 // Hands the communications notifications that drive the browser (ID_COMMS_TIMEOUT to
-// ID_COMMS_UNSOLICITED) to it; returns false for every other id, which the caller handles
+// ID_COMMS_UNSOLICITED, and ID_COMMS_REFUSED) to it; returns false for every other id, which the
+// caller handles
 // (ID_COMMS_FRAME_START: nothing; ID_COMMS_CHECKSUM_ERROR: the spoiled reply is asked again).
 bool DispatchCommsCommand(SessionBrowser& browser, int id);

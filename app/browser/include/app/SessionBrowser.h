@@ -44,14 +44,16 @@ public:
     // caller has attached the test list to the comms object beforehand.
     void Start();
 
-    // The communications notifications 18101 to 18105. A reply that failed its checksum was
+    // The communications notifications 18101 to 18106. A reply that failed its checksum was
     // dropped by the engine: a bulk transfer it belonged to is asked for again when it ends (its
-    // data are short), anything else is recovered by the time-out that follows.
+    // data are short), anything else is recovered by the time-out that follows. A refusal
+    // answers only the reads asked with AskAcceptingRefusal.
     void OnChecksumError() { m_machine.OnChecksumError(); }
     void OnTimeout() { m_machine.OnTimeout(); }
     void OnAskDone() { m_machine.OnAskDone(); }
     void OnSetDone() { m_machine.OnSetDone(); }
     void OnUploadDone() { m_machine.OnUploadDone(); }
+    void OnRefused() { m_machine.OnRefused(); }
     // The link has closed: a request under way ends at once, failed (LinkLost).
     void OnLinkLost() {
         m_linkGone = true;
