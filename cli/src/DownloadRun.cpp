@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "CommandLine.h"
 #include "DownloadExport.h"
 #include "ExitStatus.h"
+#include "FilePaths.h"
 #include "OutputPlacement.h"
 #include "ProgressBar.h"
 #include "ReportOutput.h"
@@ -32,14 +27,6 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
         return name;
     }
     return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-int ProcessId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
-#endif
 }
 
 } // namespace
@@ -415,7 +402,7 @@ std::string DownloadRun::DumpTarget() const {
         return path + "." + std::to_string(ProcessId()) + "-" + std::to_string(m_runNumber) +
                ".part";
     }
-    return IsRegularOrMissing(path) ? path + "." + std::to_string(ProcessId()) + ".part" : path;
+    return IsRegularOrMissing(path) ? PartNameOf(path) : path;
 }
 
 std::string DownloadRun::DumpPlace() const {

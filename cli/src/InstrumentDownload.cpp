@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "DownloadRun.h"
 #include "ExitStatus.h"
+#include "FilePaths.h"
 #include "LinkChoice.h"
 #include "OfflineOptions.h"
 #include "ProgressBar.h"
@@ -27,11 +28,6 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
         return name;
     }
     return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -152,7 +148,7 @@ void InstrumentDownload::PlaceInOwnFolder() {
         m_run->Abort(kExitOutputFailed, message);
         return;
     }
-    m_run->SetOutput(dir, JoinPath(dir, BaseName(m_options.dumpPath)));
+    m_run->SetOutput(dir, JoinPath(dir, NameOfPath(m_options.dumpPath)));
 }
 
 void InstrumentDownload::Ended(int status) {

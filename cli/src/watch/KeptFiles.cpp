@@ -1,16 +1,12 @@
 #include "watch/KeptFiles.h"
 
+#include "FilePaths.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "DownloadOptions.h"
 #include "DownloadPlan.h"
@@ -39,24 +35,6 @@ bool Exists(const std::string& path) {
 bool SameBytes(const std::string& a, const std::string& b) {
     std::string left, right;
     return ReadAll(a, left) && ReadAll(b, right) && left == right;
-}
-
-int ProcessId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
-#endif
-}
-
-std::string FolderOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-std::string NameOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The deepest folder that holds every one of `folders`; empty when they share none.
@@ -150,7 +128,7 @@ bool KeptFiles::Holds(const ReportJob& job, const std::vector<std::string>& name
 }
 
 bool KeptFiles::Write(const std::string& path, const std::string& data) {
-    const std::string temp = path + "." + std::to_string(ProcessId()) + ".part";
+    const std::string temp = PartNameOf(path);
     std::FILE* file = std::fopen(temp.c_str(), "wb");
     if (file == nullptr) {
         m_log("cannot write " + path + ": " + std::strerror(errno));

@@ -1,5 +1,7 @@
 #include "watch/WrittenRecord.h"
 
+#include "FilePaths.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -9,10 +11,7 @@
 #include <sstream>
 
 #ifdef _WIN32
-#include <process.h>
 #include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
 const char kWrittenRecordName[] = ".tavon-written";
@@ -78,24 +77,6 @@ std::vector<std::string> RecordLines(const std::string& folder) {
     return lines;
 }
 
-int ProcessId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(getpid());
-#endif
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 bool RenameOver(const std::string& from, const std::string& to) {
@@ -155,7 +136,7 @@ bool RecordWritten(const std::string& folder, const WrittenEntry& entry) {
         text << own.str() << "\n";
     }
     const std::string path = RecordPath(folder);
-    const std::string temp = path + "." + std::to_string(ProcessId()) + ".part";
+    const std::string temp = PartNameOf(path);
     bool ok = false;
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -173,7 +154,7 @@ bool RecordWritten(const std::string& folder, const WrittenEntry& entry) {
 bool MayReplace(const std::string& path, const std::string& instrument,
                 const std::vector<int16_t>& sessionSlots, std::string& why) {
     WrittenEntry entry;
-    if (!FindWritten(FolderOf(path), NameOf(path), entry)) {
+    if (!FindWritten(FolderOfPath(path), NameOfPath(path), entry)) {
         why = "the watcher did not write it";
         return false;
     }
