@@ -122,6 +122,42 @@ QString Sha256(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
+// The hash a history row recorded for the block `id`, taken out of `recorded`, so that what stays
+// there at the end was recorded but never found; false when no row recorded the block.
+bool TakeRecorded(QHash<qint64, Recorded>& recorded, qint64 id, const QString& at,
+                  VerifySummary& summary, Recorded& r) {
+    const auto found = recorded.constFind(id);
+    if (found == recorded.constEnd()) {
+        summary.mismatches << at + " is in no history row";
+        return false;
+    }
+    r = found.value();
+    recorded.erase(found);
+    return true;
+}
+
+void CompareRecorded(const QString& at, const QString& now, const Recorded& r,
+                     VerifySummary& summary) {
+    if (now != r.sha256) {
+        summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
+                                      " recorded %4")
+                                  .arg(at, now)
+                                  .arg(r.row)
+                                  .arg(r.sha256);
+    }
+}
+
+void ReportUnfound(const QString& what, const QHash<qint64, Recorded>& recorded,
+                   VerifySummary& summary) {
+    for (auto gone = recorded.constBegin(); gone != recorded.constEnd(); ++gone) {
+        summary.mismatches << QString("%1 %2, recorded in history row %3, is missing from the"
+                                      " archive")
+                                  .arg(what)
+                                  .arg(gone.key())
+                                  .arg(gone.value().row);
+    }
+}
+
 void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
                    QString& error) {
     QSqlQuery query(db);
@@ -137,13 +173,10 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
         ++summary.sessions;
         const qint64 id = query.value(0).toLongLong();
         const QString at = "session " + QString::number(id);
-        const auto found = recorded.constFind(id);
-        if (found == recorded.constEnd()) {
-            summary.mismatches << at + " is in no history row";
+        Recorded r;
+        if (!TakeRecorded(recorded, id, at, summary, r)) {
             continue;
         }
-        const Recorded r = found.value();
-        recorded.erase(found);
         if (query.value(2).isNull()) {
             summary.mismatches << at + "'s stored bytes are missing";
             continue;
@@ -156,20 +189,9 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
         if (Sha256(query.value(2).toByteArray()) != query.value(4).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
         }
-        if (now != r.sha256) {
-            summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
-                                          " recorded %4")
-                                      .arg(at, now)
-                                      .arg(r.row)
-                                      .arg(r.sha256);
-        }
+        CompareRecorded(at, now, r, summary);
     }
-    for (auto gone = recorded.constBegin(); gone != recorded.constEnd(); ++gone) {
-        summary.mismatches << QString("session %1, recorded in history row %2, is missing from"
-                                      " the archive")
-                                  .arg(gone.key())
-                                  .arg(gone.value().row);
-    }
+    ReportUnfound("session", recorded, summary);
 }
 
 void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
@@ -184,28 +206,14 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
         ++summary.indexUploads;
         const qint64 id = query.value(0).toLongLong();
         const QString at = "index upload " + QString::number(id);
-        const auto found = recorded.constFind(id);
-        if (found == recorded.constEnd()) {
-            summary.mismatches << at + " is in no history row";
+        Recorded r;
+        if (!TakeRecorded(recorded, id, at, summary, r)) {
             continue;
         }
-        const Recorded r = found.value();
-        recorded.erase(found);
         const QString now = IndexBytesHash(query.value(1).toByteArray());
-        if (now != r.sha256) {
-            summary.mismatches << QString("%1: its stored bytes hash to %2, history row %3"
-                                          " recorded %4")
-                                      .arg(at, now)
-                                      .arg(r.row)
-                                      .arg(r.sha256);
-        }
+        CompareRecorded(at, now, r, summary);
     }
-    for (auto gone = recorded.constBegin(); gone != recorded.constEnd(); ++gone) {
-        summary.mismatches << QString("index upload %1, recorded in history row %2, is missing"
-                                      " from the archive")
-                                  .arg(gone.key())
-                                  .arg(gone.value().row);
-    }
+    ReportUnfound("index upload", recorded, summary);
 }
 
 // A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
