@@ -84,8 +84,8 @@ bool MarkLayer::PlaceNumber(const Numbered& number, const QFont& font) {
     const double x =
         rect_->axis(QCPAxis::atBottom)->coordToPixel(static_cast<double>(number.mark->time));
     const QString text = QString::number(number.number);
-    const auto place = BesideLine(x, QSizeF(metrics.horizontalAdvance(text), metrics.height()),
-                                  true, rows, rowHeight);
+    const auto place =
+        BesideLine(x, QSizeF(Advance(text, font), metrics.height()), true, rows, rowHeight);
     if (place) {
         Take(text, *place, PenOf(*number.mark).color(), font);
     }
@@ -149,7 +149,7 @@ void MarkLayer::PlanAlarms() {
                                        : area_.top() + area_.height() * 0.08;
         dots_.push_back({QPointF(x, y)});
         const QString text = NameOf(*alarm.mark);
-        const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+        const QSizeF size(Advance(text, font), metrics.height());
         const auto place = labelplace::FirstFree(
             labelplace::AroundPoint(QPointF(x, y), size, area_, kDotRadius + 2), area_, taken_,
             kLabelApart);
@@ -190,8 +190,8 @@ void MarkLayer::PlanLineNames(const std::vector<const ChartMark*>& marks, bool t
         }
         const QColor colour = top ? PenOf(*mark).color() : kSwitch;
         const QString text = NameOf(*mark);
-        const auto place = BesideLine(x, QSizeF(metrics.horizontalAdvance(text), metrics.height()),
-                                      top, rows, rowHeight);
+        const auto place =
+            BesideLine(x, QSizeF(Advance(text, font), metrics.height()), top, rows, rowHeight);
         if (place) {
             Take(text, *place, colour, font);
             continue;
@@ -206,6 +206,17 @@ void MarkLayer::PlanLineNames(const std::vector<const ChartMark*>& marks, bool t
             unplaced_.push_back(numbered_.back());
         }
     }
+}
+
+double MarkLayer::Advance(const QString& text, const QFont& font) {
+    const QString key = QString::number(font.pointSizeF()) + QChar(' ') + text;
+    const auto known = advances_.constFind(key);
+    if (known != advances_.constEnd()) {
+        return known.value();
+    }
+    const double width = QFontMetricsF(font).horizontalAdvance(text);
+    advances_.insert(key, width);
+    return width;
 }
 
 void MarkLayer::Take(const QString& text, const QRectF& rect, const QColor& colour,

@@ -5,6 +5,8 @@
 
 #include <qcustomplot.h>
 
+#include <QHash>
+
 #include <optional>
 #include <vector>
 
@@ -77,8 +79,12 @@ private:
     bool PlaceNumber(const Numbered& number, const QFont& font);
 
     QCPAxisRect* rect_;
+    // The width of `text` in `font`: names are measured once, not at every plan.
+    double Advance(const QString& text, const QFont& font);
+
     QRectF area_;
     std::vector<QRectF> taken_;
+    QHash<QString, double> advances_; // by font size and text
     std::vector<PlotLabel> placed_;
     std::vector<QColor> colours_; // of placed_, one each
     std::vector<Dot> dots_;

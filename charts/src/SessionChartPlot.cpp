@@ -28,6 +28,27 @@ const char kReadOutSeparator[] = "   ";
 constexpr int kListPointSize = 8;
 constexpr int kListMargin = 8;
 
+// `parts` joined by `separator`, as many on a line as fit in `room` pixels; a part is never
+// broken. Each text is measured once: a day's list of tests is long, and shaping text is what
+// costs.
+QString LinesOf(const QStringList& parts, const QString& separator, const QFontMetrics& metrics,
+                double room) {
+    const double apart = metrics.horizontalAdvance(separator);
+    QStringList lines;
+    double width = 0;
+    for (const QString& part : parts) {
+        const double own = metrics.horizontalAdvance(part);
+        if (!lines.isEmpty() && width + apart + own <= room) {
+            lines.back() += separator + part;
+            width += apart + own;
+        } else {
+            lines.push_back(part);
+            width = own;
+        }
+    }
+    return lines.join('\n');
+}
+
 } // namespace
 
 SessionChartPlot::SessionChartPlot(QWidget* parent)
@@ -393,19 +414,8 @@ void SessionChartPlot::SetMarksList(const QString& text) {
 
 QString SessionChartPlot::ListText(const QStringList& entries) const {
     // As many entries on a line as fit across, in number order; an entry is never broken.
-    const QFontMetrics metrics(SmallFont(kListPointSize));
-    const int room = viewport().width() - 2 * kListMargin - 4;
-    const QString apart = "      ";
-    QStringList lines;
-    for (const QString& entry : entries) {
-        const QString longer = lines.isEmpty() ? entry : lines.back() + apart + entry;
-        if (!lines.isEmpty() && metrics.horizontalAdvance(longer) <= room) {
-            lines.back() = longer;
-        } else {
-            lines.push_back(entry);
-        }
-    }
-    return lines.join('\n');
+    return LinesOf(entries, "      ", QFontMetrics(SmallFont(kListPointSize)),
+                   viewport().width() - 2 * kListMargin - 4);
 }
 
 void SessionChartPlot::FitLegend() {
@@ -438,16 +448,8 @@ void SessionChartPlot::FitReadOut() {
     const QMargins padding = readOut_->padding();
     const double left = readOut_->position->pixelPosition().x();
     const double room = viewport().right() - left - padding.left() - padding.right() - 2;
-    QStringList lines;
-    for (const QString& part : readOutLine_.split(kReadOutSeparator)) {
-        const QString longer = lines.isEmpty() ? part : lines.back() + kReadOutSeparator + part;
-        if (!lines.isEmpty() && metrics.horizontalAdvance(longer) <= room) {
-            lines.back() = longer;
-        } else {
-            lines.push_back(part);
-        }
-    }
-    readOut_->setText(lines.join('\n'));
+    readOut_->setText(
+        LinesOf(readOutLine_.split(kReadOutSeparator), kReadOutSeparator, metrics, room));
 }
 
 std::vector<PlotLabel> SessionChartPlot::Labels() const {
