@@ -25,3 +25,15 @@ bool LoadDumpAndSessions(const char* path) {
     Sessions().Build(Image());
     return true;
 }
+
+bool DumpHoldsSessions(const std::vector<int16_t>& sessionSlots) {
+    bool held = true;
+    for (int16_t slot : sessionSlots) {
+        if (!Image().SessionHeld(slot)) {
+            PrintError("slot " + std::to_string(slot) +
+                       ": the dump does not hold this session (it was never uploaded into it)");
+            held = false;
+        }
+    }
+    return held;
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 class LogImage;
 class SessionTable;
 
@@ -10,3 +13,8 @@ SessionTable& Sessions();
 // Loads a FlashData.txt dump into the image and builds the session table from its index. On
 // failure prints the loader's message and returns false; the image is then untouched.
 bool LoadDumpAndSessions(const char* path);
+
+// Whether the dump holds every session of `sessionSlots`. A slot whose data the dump never
+// received would come out as an empty report, chart or export that looks like a session without
+// records: each such slot is named on standard error.
+bool DumpHoldsSessions(const std::vector<int16_t>& sessionSlots);

@@ -42,7 +42,7 @@ const char kExportHelp[] =
 
 const char kExportExitStatus[] =
     "Exit status: 0 done; 1 the file could not be written; 2 bad arguments, an unreadable or\n"
-    "malformed dump, or a slot outside 0 to 499.\n";
+    "malformed dump, a slot outside 0 to 499, or one the dump does not hold.\n";
 
 int RunExport(int argc, char** argv) {
     ExportCommandOptions options;
@@ -50,7 +50,7 @@ int RunExport(int argc, char** argv) {
     if (!ParseExportCommandOptions(argc, argv, options, message)) {
         return UsageError(message, "export");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
         return kExitUsage;
     }
     std::vector<SessionValues> sessions;

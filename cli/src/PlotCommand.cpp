@@ -34,7 +34,7 @@ const char kPlotHelp[] =
 
 const char kPlotExitStatus[] =
     "Exit status: 0 done; 1 the chart could not be written; 2 bad arguments, an unreadable or\n"
-    "malformed dump, or a slot outside 0 to 499.\n";
+    "malformed dump, a slot outside 0 to 499, or one the dump does not hold.\n";
 
 int RunPlot(int argc, char** argv) {
     PlotOptions options;
@@ -42,7 +42,7 @@ int RunPlot(int argc, char** argv) {
     if (!ParsePlotOptions(argc, argv, options, message)) {
         return UsageError(message, "plot");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str())) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
         return kExitUsage;
     }
     ReportState state;

@@ -69,17 +69,7 @@ int RunRender(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // A slot whose data the dump never received would come out as an empty report that looks
-    // like a session without records.
-    bool missing = false;
-    for (int16_t slot : options.sessionSlots) {
-        if (!Image().SessionHeld(slot)) {
-            PrintError("slot " + std::to_string(slot) +
-                       ": the dump does not hold this session (it was never uploaded into it)");
-            missing = true;
-        }
-    }
-    if (missing) {
+    if (!DumpHoldsSessions(options.sessionSlots)) {
         return kExitUsage;
     }
 

@@ -241,14 +241,24 @@ TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {
 }
 
 TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
-    const Result r = Run({"render", Dump(), "7", "2", "9", "-o", "none.rtf"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "tavon-datalog: slot 7: the dump does not hold this session (it was never "
-                     "uploaded into it)\n"
-                     "tavon-datalog: slot 9: the dump does not hold this session (it was never "
-                     "uploaded into it)\n");
-    EXPECT_EQ(r.out, "");
-    EXPECT_FALSE(testsupport::FileExists(*dir + "/none.rtf"));
+    // A report, an export or a chart of a session the dump never received would look like a
+    // session without records.
+    const std::vector<std::vector<std::string>> tails = {
+        {"-o", "none.rtf"}, {"--format", "csv", "-o", "none.csv"}, {"-o", "none.png"}};
+    const char* commands[] = {"render", "export", "plot"};
+    for (size_t i = 0; i < tails.size(); ++i) {
+        std::vector<std::string> words = {commands[i], Dump(), "7", "2", "9"};
+        words.insert(words.end(), tails[i].begin(), tails[i].end());
+        const Result r = Run(words);
+        EXPECT_EQ(r.status, 2) << commands[i];
+        EXPECT_EQ(r.err, "tavon-datalog: slot 7: the dump does not hold this session (it was never "
+                         "uploaded into it)\n"
+                         "tavon-datalog: slot 9: the dump does not hold this session (it was never "
+                         "uploaded into it)\n")
+            << commands[i];
+        EXPECT_EQ(r.out, "") << commands[i];
+        EXPECT_FALSE(testsupport::FileExists(*dir + "/" + tails[i].back())) << commands[i];
+    }
 }
 
 TEST_F(CliTest, SeveralSlotsMakeOneReportWithSeparators) {
