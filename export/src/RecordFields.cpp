@@ -92,10 +92,10 @@ QString PumpText(uint8_t state) {
     return QStringLiteral("pump state %1").arg(state);
 }
 
+// In the report's words, so that a detail reads as the report's line does.
 QString GasTypeText(uint8_t gasType) {
-    return gasType == '1'   ? QStringLiteral("methane")
-           : gasType == '2' ? QStringLiteral("natural gas")
-                            : QString();
+    const char* name = GasTypeName(gasType);
+    return name != nullptr ? QString::fromLatin1(name) : QString();
 }
 
 QString UnrecognisedText(const RecordValue& record) {

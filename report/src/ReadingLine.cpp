@@ -6,6 +6,7 @@
 #include "RecordStream.h"
 #include "ValueFormat.h"
 #include "report/Report.h"
+#include "report/SessionValues.h"
 
 #include <cstring>
 
@@ -119,11 +120,9 @@ void ReadingLine::AppendGps() {
 }
 
 void ReadingLine::AppendGasType() {
-    const uint8_t gasType = m_ctx.Value.GasType;
-    if (gasType == '1') {
-        m_ctx.Line.Append(" Methane");
-    } else if (gasType == '2') {
-        m_ctx.Line.Append(" Nat Gas");
+    if (const char* name = GasTypeName(m_ctx.Value.GasType)) {
+        m_ctx.Line.Append(" ");
+        m_ctx.Line.Append(name);
     }
 }
 

@@ -225,3 +225,7 @@ SessionValues DecodeSessionValues(SessionByteSource& source, int16_t slot,
     }
     return session;
 }
+
+const char* GasTypeName(uint8_t gasType) {
+    return gasType == '1' ? "Methane" : gasType == '2' ? "Nat Gas" : nullptr;
+}

@@ -206,7 +206,7 @@ void ExpectCsv(const Rows& rows) {
         }
     }
     EXPECT_EQ(named[7].at("LEL (% LEL)"), "0.5");
-    EXPECT_EQ(named[7].at("detail"), "methane");
+    EXPECT_EQ(named[7].at("detail"), "Methane");
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(named[7].at(kExtraColumns[i]), kExtraValues[i]) << kExtraColumns[i];
         EXPECT_EQ(named[1].at(kExtraColumns[i]), "") << "the alarm has none";

@@ -154,7 +154,7 @@ TEST_F(ExportTest, GeoJsonHoldsEveryLocatedRecordAndNoOther) {
     EXPECT_DOUBLE_EQ(manual.value("O2 (%)").toDouble(), 20.9);
     EXPECT_EQ(manual.value("time").toString().toStdString(), "2026-07-14T09:30:05");
     EXPECT_EQ(manual.value("utc").toString().toStdString(), "2026-07-14T13:30:05Z");
-    EXPECT_EQ(manual.value("detail").toString().toStdString(), "methane");
+    EXPECT_EQ(manual.value("detail").toString().toStdString(), "Methane");
 }
 
 TEST_F(ExportTest, GpxHasWaypointsAndOneTimeOrderedTrackPerSession) {

@@ -91,6 +91,10 @@ struct GasReading {
 // too, so what it shows as EEEE and what the values call over range never differ.
 bool OverRangeMark(int32_t raw, int32_t scale);
 
+// The name the report prints for a reading's gas type character ('1' "Methane", '2' "Nat Gas");
+// null for any other.
+const char* GasTypeName(uint8_t gasType);
+
 // A nine-byte GPS block as the instrument wrote it.
 struct GpsValue {
     bool Fix = false;   // the instrument's fix flag
