@@ -116,6 +116,11 @@ QTableWidget* SensorTable(const InstrumentRecord& r, QWidget* parent) {
     }
     QTableWidget* table =
         TextTable({"Sensor", "Gas", "Status", "Failures since pass"}, rows, "sensorTable", parent);
+    for (size_t k = 0; k < r.status.sensors.size(); ++k) {
+        QTableWidgetItem* status = table->item(static_cast<int>(k), 2);
+        status->setBackground(Ground(r.status.sensors[k].status));
+        status->setForeground(Qt::black);
+    }
     table->resizeRowsToContents();
     // As tall as its rows, so the events below keep the room.
     const int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth() +
