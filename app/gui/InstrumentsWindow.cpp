@@ -74,15 +74,60 @@ QString DueDays(const InstrumentRecord& r) {
     return lines.isEmpty() ? QString("no sensor tested") : lines.join('\n');
 }
 
-// "CO: 0..1000 PPM CO" per sensor: the range its records label it with.
-QString SensorRanges(const InstrumentRecord& r) {
+// "CO: 0..1000 PPM CO; status failed; failures since pass: 3" per sensor: the range its records
+// label it with and the register's verdict on it, as the compliance pack's sensor table has them.
+QString SensorLines(const InstrumentRecord& r) {
     QStringList lines;
     for (const compliance::SensorStatus& s : r.status.sensors) {
         const std::string range = compliance::SensorRange(s.sensor);
         lines << Std(compliance::SensorGasName(s.sensor)) + ": " +
-                     (range.empty() ? QString("range not known") : Std(range));
+                     (range.empty() ? QString("range not known") : Std(range)) + "; status " +
+                     QString::fromLatin1(compliance::ServiceStatusWord(s.status)) +
+                     "; failures since pass: " + QString::number(s.failuresSincePass);
     }
     return lines.join('\n');
+}
+
+// A read-only table sized to its texts.
+QTableWidget* TextTable(const QStringList& headings, const std::vector<QStringList>& rows,
+                        const QString& name, QWidget* parent) {
+    QTableWidget* table =
+        new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headings.size()), parent);
+    table->setObjectName(name);
+    table->setHorizontalHeaderLabels(headings);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (size_t k = 0; k < rows.size(); ++k) {
+        for (int c = 0; c < rows[k].size() && c < headings.size(); ++c) {
+            table->setItem(static_cast<int>(k), c, new QTableWidgetItem(rows[k][c]));
+        }
+    }
+    table->resizeColumnsToContents();
+    return table;
+}
+
+// Each sensor's number, gas, status and failures since its last pass: the register's verdict
+// beside the events it came from.
+QTableWidget* SensorTable(const InstrumentRecord& r, QWidget* parent) {
+    std::vector<QStringList> rows;
+    for (const compliance::SensorStatus& s : r.status.sensors) {
+        rows.push_back({QString::number(s.sensor), Std(compliance::SensorGasName(s.sensor)),
+                        Word(s.status), QString::number(s.failuresSincePass)});
+    }
+    QTableWidget* table =
+        TextTable({"Sensor", "Gas", "Status", "Failures since pass"}, rows, "sensorTable", parent);
+    for (size_t k = 0; k < r.status.sensors.size(); ++k) {
+        QTableWidgetItem* status = table->item(static_cast<int>(k), 2);
+        status->setBackground(Ground(r.status.sensors[k].status));
+        status->setForeground(Qt::black);
+    }
+    table->resizeRowsToContents();
+    // As tall as its rows, so the events below keep the room.
+    const int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth() +
+                       table->verticalHeader()->length();
+    table->setFixedHeight(height);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return table;
 }
 
 } // namespace
@@ -195,7 +240,7 @@ void InstrumentsWindow::Fill() {
                 item->setForeground(Qt::black);
                 item->setToolTip(why.join('\n'));
             } else if (c == kDue) {
-                item->setToolTip(SensorRanges(r));
+                item->setToolTip(SensorLines(r));
             }
             table_->setItem(row, c, item);
         }
@@ -225,28 +270,22 @@ QDialog* InstrumentsWindow::OpenHistory(int row) {
     history->setAttribute(Qt::WA_DeleteOnClose);
     history->setObjectName("InstrumentHistory");
     history->setWindowTitle("Events of " + r->name);
-    QTableWidget* table = new QTableWidget(static_cast<int>(events.size()), 7, history);
-    table->setHorizontalHeaderLabels({"Time", "Test", "Sensor", "Result", "Value", "User", "Job"});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->hide();
-    for (size_t k = 0; k < events.size(); ++k) {
-        const compliance::EventRow& e = events[k];
-        const QStringList cells = {Std(compliance::StampText(e.stamp)),
-                                   QString::fromLatin1(compliance::EventKindWord(e.kind)),
-                                   e.sensor == compliance::kNoSensor
-                                       ? QString("instrument")
-                                       : Std(compliance::SensorGasName(e.sensor)),
-                                   QString::fromLatin1(compliance::EventResultWord(e.result)),
-                                   e.value,
-                                   e.user,
-                                   e.job};
-        for (int c = 0; c < cells.size(); ++c) {
-            table->setItem(static_cast<int>(k), c, new QTableWidgetItem(cells[c]));
-        }
+    std::vector<QStringList> rows;
+    for (const compliance::EventRow& e : events) {
+        rows.push_back(
+            {Std(compliance::StampText(e.stamp)),
+             QString::fromLatin1(compliance::EventKindWord(e.kind)),
+             e.sensor == compliance::kNoSensor ? QString("instrument")
+                                               : Std(compliance::SensorGasName(e.sensor)),
+             QString::fromLatin1(compliance::EventResultWord(e.result)), e.value, e.user, e.job});
     }
-    table->resizeColumnsToContents();
+    QTableWidget* table = TextTable({"Time", "Test", "Sensor", "Result", "Value", "User", "Job"},
+                                    rows, "eventTable", history);
     table->scrollToBottom();
     QVBoxLayout* layout = new QVBoxLayout(history);
+    if (!r->status.sensors.empty()) {
+        layout->addWidget(SensorTable(*r, history));
+    }
     layout->addWidget(table);
     history->resize(800, 500);
     return history;

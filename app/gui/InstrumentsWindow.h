@@ -20,10 +20,11 @@ class SessionArchive;
 // View > Instruments... (and the archive window's Instruments...): the instrument register. One
 // row per instrument with its status in words on a coloured ground (the words alone say it, for
 // print and for those who do not tell the colours apart), the day each sensor's next bump test
-// and calibration are due, and how many sessions were used while overdue or failed; a filter for
-// the overdue and failed ones; a row opened (double-click or Enter) shows that instrument's
-// events; Intervals... sets the chosen instrument's own intervals; Save Compliance Report as
-// PDF... writes the compliance pack of the instruments shown.
+// and calibration are due (each sensor's range, status and failures since pass in its tooltip),
+// and how many sessions were used while overdue or failed; a filter for the overdue and failed
+// ones; a row opened (double-click or Enter) shows that instrument's sensors with their status
+// and failures since pass, and its events; Intervals... sets the chosen instrument's own intervals;
+// Save Compliance Report as PDF... writes the compliance pack of the instruments shown.
 class InstrumentsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -40,7 +41,8 @@ public:
     QString SavePack(const QString& path);
     // The chosen instrument's own intervals; false with a message shown on an error.
     bool SetIntervals(int row, int bumpDays, int calibrationDays, int warningDays);
-    // The event history of the instrument of that row, as a window of its own.
+    // The sensors' verdicts and the event history of the instrument of that row, as a window of
+    // its own.
     QDialog* OpenHistory(int row);
 
     QTableWidget* Table() const { return table_; }

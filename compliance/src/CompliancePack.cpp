@@ -234,7 +234,8 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     std::vector<PageRow> rows;
     for (const SensorStatus& s : r.status.sensors) {
         const std::string range = SensorRange(s.sensor);
-        rows.push_back({Plain(range.empty() ? "code " + QString::number(s.sensor) : Std(range)),
+        rows.push_back({Plain(QString::number(s.sensor)),
+                        Plain(range.empty() ? QString("not known") : Std(range)),
                         Plain(Std(SensorGasName(s.sensor))),
                         Plain(TimeOr(s.bump.tested, s.bump.lastStamp)), Plain(ResultOf(s.bump)),
                         Plain(DueOf(s.bump)),
@@ -245,7 +246,9 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("No sensor has been tested.");
     } else {
-        pages.Table({"Sensor range", "Gas", "Last bump test", "Result", "Bump due",
+        // The sensor's number as the text and CSV give it, under a heading narrow enough that
+        // the dates of a row stay on one line.
+        pages.Table({"#", "Sensor range", "Gas", "Last bump test", "Result", "Bump due",
                      "Last calibration", "Result", "Calibration due", "Status",
                      "Failures since pass"},
                     rows);

@@ -176,6 +176,12 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
     }
     // The failed instrument's page comes before the good one's.
     EXPECT_LT(text.find("bad, really\nSerial"), text.find("good\nSerial"));
+    // Its sensor table numbers the sensor as the text and CSV do, on the row of its range.
+    const QString page =
+        QString::fromUtf8(Tool("pdftotext", {"-layout", "-f", "2", "-l", "2",
+                                             QString::fromStdString(m_dir.File("pack.pdf")), "-"}));
+    EXPECT_TRUE(page.contains(QRegularExpression("\n *4 +0\\.\\.1000 PPM CO +CO +2026-12-01")))
+        << page.toStdString();
 }
 
 TEST_F(ComplianceCliTest, BadArgumentsAndUnreadableArchive) {

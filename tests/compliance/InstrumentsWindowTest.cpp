@@ -60,14 +60,15 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     EXPECT_EQ(table->item(0, 3)->toolTip(), "Bump test of CO failed on 2026-12-01");
     EXPECT_EQ(Column(table, 4), (QStringList{"CO: bump 2026-12-01, calibration 2027-05-29",
                                              "CO: bump 2026-12-02, calibration 2027-05-30"}));
-    EXPECT_EQ(table->item(0, 4)->toolTip(), "CO: 0..1000 PPM CO");
+    EXPECT_EQ(table->item(0, 4)->toolTip(),
+              "CO: 0..1000 PPM CO; status failed; failures since pass: 1");
     EXPECT_EQ(window.Summary()->text(), "2 instruments, 1 overdue or failed");
 
     window.AttentionOnly()->setChecked(true);
     EXPECT_EQ(Column(table, 0), (QStringList{"bad"}));
     QDialog* history = window.OpenHistory(0);
     ASSERT_NE(history, nullptr);
-    QTableWidget* events = history->findChild<QTableWidget*>();
+    QTableWidget* events = history->findChild<QTableWidget*>("eventTable");
     ASSERT_NE(events, nullptr);
     EXPECT_EQ(Column(events, 1), (QStringList{"calibration", "bump", "bump"}));
     EXPECT_EQ(Column(events, 3), (QStringList{"pass", "pass", "fail"}));
@@ -112,6 +113,21 @@ TEST_F(InstrumentsWindowTest, RowsFollowTheRegistersRules) {
                                              "O2: bump 2026-12-02, calibration 2026-12-01",
                                              "no tests archived yet"}));
     EXPECT_EQ(window.Summary()->text(), "3 instruments, 2 overdue or failed");
+
+    // Each sensor's status and failures since its last pass, in the row's tooltip and in the
+    // instrument's own view, as the pack's sensor table has them.
+    EXPECT_EQ(table->item(1, 4)->toolTip(),
+              "O2: 0..25 % O2; status failed; failures since pass: 1");
+    QDialog* history = window.OpenHistory(1);
+    ASSERT_NE(history, nullptr);
+    QTableWidget* sensors = history->findChild<QTableWidget*>("sensorTable");
+    ASSERT_NE(sensors, nullptr);
+    ASSERT_EQ(sensors->rowCount(), 1);
+    QStringList row;
+    for (int c = 0; c < sensors->columnCount(); ++c) {
+        row << sensors->horizontalHeaderItem(c)->text() + "=" + sensors->item(0, c)->text();
+    }
+    EXPECT_EQ(row, (QStringList{"Sensor=3", "Gas=O2", "Status=Failed", "Failures since pass=1"}));
 }
 
 TEST_F(InstrumentsWindowTest, StatusLineTellsWhatTheInstrumentNeeds) {
