@@ -435,7 +435,15 @@ bool DownloadRun::WriteDump() {
     const std::string target = DumpTarget();
     if (m_placement != nullptr) {
         // The instrument's own folder, whatever the day: the dump holds every day.
-        m_dumpFolder = m_lastFolder.empty() ? std::string() : m_placement->DumpFolder();
+        // The sessions it holds go in the folder's record, so that a later visit's dump that
+        // lacks any of them never takes its place.
+        std::vector<int16_t> held;
+        for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
+            if (m_image.SessionHeld(slot)) {
+                held.push_back(slot);
+            }
+        }
+        m_dumpFolder = m_lastFolder.empty() ? std::string() : m_placement->DumpFolder(held);
         if (m_dumpFolder.empty()) {
             std::remove(target.c_str()); // no report was written, or no folder for the dump
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,9 @@ public:
     // name): they must then be in the image before FolderFor or Holds is asked.
     virtual bool ReadsSessions() const = 0;
     // The folder of the memory dump, made when missing; empty when it could not be made (the
-    // placement has said why).
-    virtual std::string DumpFolder() = 0;
+    // placement has said why). The dump put in place from here on holds the sessions of
+    // `heldSlots`, and an older dump that held any other is never replaced by it.
+    virtual std::string DumpFolder(const std::vector<int16_t>& heldSlots) = 0;
     // Where the reports went, for the download's last line: the one folder, or how many under
     // which.
     virtual std::string ReportFolders() const = 0;

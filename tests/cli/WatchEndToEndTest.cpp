@@ -265,11 +265,15 @@ TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
         << ReadFile(logPath);
 
     // Only the new sessions' days are written: a day that grew replaces the watcher's own
-    // earlier report of it, and the dump its earlier dump; nothing goes beside them as "-2".
+    // earlier report of it; no report goes beside them as "-2". The dump of this visit lacks
+    // the older sessions, so it goes beside the earlier one, which stays whole.
     const std::map<std::string, std::string> second = FilesUnder(work + "/out");
+    const std::string dump = serial + "/FlashData.txt";
     size_t written = 0;
     for (const auto& file : second) {
-        EXPECT_EQ(file.first.find("-2."), std::string::npos) << file.first;
+        EXPECT_TRUE(file.first.find("-2.") == std::string::npos ||
+                    file.first == serial + "/FlashData-2.txt")
+            << file.first;
         const auto before = first.find(file.first);
         const bool changed = before == first.end() || before->second != file.second;
         written += changed && EndsWith(file.first, ".rtf") ? 1 : 0;
@@ -280,8 +284,10 @@ TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
     EXPECT_EQ(written, static_cast<size_t>(newDays)) << ReadFile(logPath);
     EXPECT_NE(ReadFile(logPath).find(": replaced out/" + serial + "/"), std::string::npos)
         << ReadFile(logPath);
-    EXPECT_TRUE(second.at(serial + "/FlashData.txt") != first.at(serial + "/FlashData.txt"))
-        << "the dump is replaced by the instrument's newer one";
+    EXPECT_TRUE(second.at(dump) == first.at(dump)) << "the older sessions stay in their dump";
+    EXPECT_EQ(second.count(serial + "/FlashData-2.txt"), 1u);
+    const std::string stays = "(out/" + dump + " stays: it holds sessions the new file does not)";
+    EXPECT_NE(ReadFile(logPath).find(stays), std::string::npos) << ReadFile(logPath);
     EXPECT_EQ(StopWatcher(), 0);
     ExpectNoPartialFile();
     // Each event once: no line of the log says what the line before it said.

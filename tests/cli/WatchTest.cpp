@@ -325,9 +325,9 @@ TEST_F(KeptFilesTest, DumpFolderIsTheInstrumentsOwnAndTheSummaryNamesTheFolders)
         ReportJob day;
         day.fileName = "2026-11-19.rtf";
         ASSERT_FALSE(files.FolderFor(day).empty()) << c.below;
-        EXPECT_EQ(files.DumpFolder(), root + c.dump) << c.below;
+        EXPECT_EQ(files.DumpFolder({}), root + c.dump) << c.below;
         instrument = "TAV-2";
-        EXPECT_NE(files.DumpFolder(), root + c.dump) << c.below << ": another instrument's";
+        EXPECT_NE(files.DumpFolder({}), root + c.dump) << c.below << ": another instrument's";
     }
     KeptFiles files(
         root + "/out/{instrument}/{month}/{date}",
@@ -343,11 +343,35 @@ TEST_F(KeptFilesTest, DumpFolderIsTheInstrumentsOwnAndTheSummaryNamesTheFolders)
     files.FolderFor(day);
     EXPECT_EQ(files.ReportFolders(), "2 folders under " + root + "/out/TAV-1");
     // The instrument's newer dump replaces the one the watcher wrote before.
-    const std::string dump = files.DumpFolder() + "/FlashData.txt";
+    const std::string dump = files.DumpFolder({}) + "/FlashData.txt";
     ASSERT_TRUE(files.Write(dump, "older"));
     ASSERT_TRUE(files.Write(dump, "newer"));
     EXPECT_EQ(ReadFile(dump), "newer");
     EXPECT_FALSE(FileExists(root + "/out/TAV-1/FlashData-2.txt"));
+}
+
+// A visit that uploaded only the new sessions must not take the place of a dump holding the
+// older ones: they would be gone from the only file that held them.
+TEST_F(KeptFilesTest, ADumpReplacesTheWatchersOwnOnlyWhenItHoldsEverySessionThatOneHeld) {
+    KeptFiles files(
+        root + "/out/{month}/{date}",
+        [](const ReportJob&) {
+            return TemplateFields{"TAV-1", "", "", ""};
+        },
+        [this](const std::string& line) { lines.push_back(line); });
+    const std::string dump = root + "/out/TAV-1/FlashData.txt";
+    ASSERT_EQ(files.DumpFolder({0, 3, 40, 76}) + "/FlashData.txt", dump);
+    ASSERT_TRUE(files.Write(dump, "first visit"));
+    files.DumpFolder({77, 78, 79, 80});
+    ASSERT_TRUE(files.Write(dump, "new sessions only"));
+    EXPECT_EQ(ReadFile(dump), "first visit");
+    EXPECT_EQ(ReadFile(root + "/out/TAV-1/FlashData-2.txt"), "new sessions only");
+    EXPECT_NE(lines.back().find("it holds sessions the new file does not"), std::string::npos)
+        << lines.back();
+    files.DumpFolder({0, 3, 40, 76, 77, 78, 79, 80});
+    ASSERT_TRUE(files.Write(dump, "every session"));
+    EXPECT_EQ(ReadFile(dump), "every session");
+    EXPECT_EQ(lines.back().rfind("replaced " + dump, 0), 0u) << lines.back();
 }
 
 TEST_F(KeptFilesTest, AFolderThatCannotBeMadeIsSaid) {

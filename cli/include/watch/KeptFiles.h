@@ -28,9 +28,9 @@ public:
     // The files put in place from here on are this report's (its instrument and sessions).
     std::string FolderFor(const ReportJob& job) override;
     // The template's root (OutputTemplateRoot) and the instrument's name below it: no date, job
-    // or user in it, and never another instrument's. The files put in place from here on hold no
-    // session of their own.
-    std::string DumpFolder() override;
+    // or user in it, and never another instrument's. The files put in place from here on hold
+    // the sessions of `heldSlots`.
+    std::string DumpFolder(const std::vector<int16_t>& heldSlots) override;
     std::string ReportFolders() const override;
     bool Write(const std::string& path, const std::string& data) override;
     bool Place(const std::string& temp, const std::string& path) override;

@@ -88,9 +88,9 @@ std::string KeptFiles::FolderFor(const ReportJob& job) {
     return folder;
 }
 
-std::string KeptFiles::DumpFolder() {
+std::string KeptFiles::DumpFolder(const std::vector<int16_t>& heldSlots) {
     m_instrument = m_fieldsOf ? m_fieldsOf(ReportJob()).instrument : std::string();
-    m_slots.clear();
+    m_slots = heldSlots;
     const std::string root = OutputTemplateRoot(m_template);
     const bool top = !root.empty() && (root.back() == '/' || root.back() == '\\');
     const std::string folder =
