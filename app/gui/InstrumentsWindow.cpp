@@ -326,7 +326,10 @@ void InstrumentsWindow::EditIntervals() {
     calibration->setValue(r->intervals.calibrationDays);
     warning->setValue(r->intervals.warningDays);
     for (QSpinBox* box : {bump, calibration, warning}) {
-        box->setSuffix(" days");
+        // "1 day", never "1 days".
+        auto unit = [box](int days) { box->setSuffix(days == 1 ? " day" : " days"); };
+        unit(box->value());
+        QObject::connect(box, qOverload<int>(&QSpinBox::valueChanged), box, unit);
     }
     QDialogButtonBox* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
