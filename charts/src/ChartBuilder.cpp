@@ -16,6 +16,8 @@ const char* MarkWord(MarkKind kind) {
         return "Field Cal";
     case MarkKind::BumpTest:
         return "Bump";
+    case MarkKind::ManualZero:
+        return "Manual zero";
     case MarkKind::SwitchOn:
         return "On";
     case MarkKind::SwitchOff:

@@ -37,7 +37,8 @@ inline QCPRange ValueRange(double low, double high, double headroom = kHeadroom)
 
 inline bool IsTest(charts::MarkKind kind) {
     return kind == charts::MarkKind::Calibration || kind == charts::MarkKind::Zero ||
-           kind == charts::MarkKind::FieldCalibration || kind == charts::MarkKind::BumpTest;
+           kind == charts::MarkKind::FieldCalibration || kind == charts::MarkKind::BumpTest ||
+           kind == charts::MarkKind::ManualZero;
 }
 
 } // namespace plotstyle

@@ -96,6 +96,10 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter
     case RecordKind::BumpTest:
         builder.Test(MarkKind::BumpTest, time, ResultsOf(record));
         break;
+    case RecordKind::ManualZero:
+        // The report prints it whatever the filter: a zeroing the user made, with no verdict.
+        builder.Test(MarkKind::ManualZero, time, {});
+        break;
     case RecordKind::Barhole: {
         const BarholeValue& barhole = record.Barhole;
         std::vector<double> profile(barhole.Profile, barhole.Profile + barhole.ProfileCount);

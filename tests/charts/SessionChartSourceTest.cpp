@@ -34,7 +34,7 @@ R Timed(uint32_t stamp, int16_t lel, int16_t co) {
 }
 
 // Slot 3: on, three timed readings, a CO alarm, off; on again, a reading, a bump test with a
-// failed H2S sensor, a barhole profile. Slot 4: on and one reading.
+// failed H2S sensor, a manual zero, a barhole profile. Slot 4: on and one reading.
 Sessions TwoSessions() {
     Sessions sessions;
     std::vector<uint8_t>& first = sessions.streams[3];
@@ -57,6 +57,7 @@ Sessions TwoSessions() {
         .BumpResult(5, 2, 3)
         .Byte(0xFF)
         .AppendTo(first);
+    R::Stamped('z', '1', kStart + 125).AppendTo(first);
     R::Barhole('4', kStart + 130, 7, 260, 'G', 120, 'G')
         .Bytes({0, 0, 0})
         .Bytes({1, 2, 30, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
@@ -99,7 +100,8 @@ TEST(SessionChartSource, AChainOfSessionsAsSeriesAndMarks) {
     for (const ChartMark& mark : chart.marks) {
         labels.push_back(mark.label);
     }
-    EXPECT_EQ(labels, (std::vector<std::string>{"On", "CO", "Off", "On", "Bump FAIL H2S", "On"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"On", "CO", "Off", "On", "Bump FAIL H2S",
+                                                "Manual zero", "On"}));
     const ChartMark& alarm = chart.marks[1];
     EXPECT_EQ(alarm.kind, MarkKind::Alarm);
     EXPECT_TRUE(alarm.hasValue);
@@ -128,7 +130,8 @@ TEST(SessionChartSource, TheReportsFilterHidesAlarmsAndBumpTests) {
         EXPECT_NE(mark.kind, MarkKind::Alarm);
         EXPECT_NE(mark.kind, MarkKind::BumpTest);
     }
-    EXPECT_EQ(chart.marks.size(), 3u);
+    // On, off, on and the manual zero, which the report prints whatever its filter.
+    EXPECT_EQ(chart.marks.size(), 4u);
 }
 
 TEST(SessionChartSource, AnEmptyOrErasedSlotGivesAnEmptyChart) {

@@ -27,10 +27,11 @@ struct GasSeries {
 
 enum class MarkKind {
     Alarm,       // a gas went into alarm: drawn as a red point naming the gas
-    Calibration, // calibration, zero, field calibration and bump tests: labelled vertical lines
-    Zero,
+    Calibration, // calibration, zero, field calibration, bump tests and the user's own zeroing
+    Zero,        // (manual zero, without a verdict): labelled vertical lines
     FieldCalibration,
     BumpTest,
+    ManualZero,
     SwitchOn, // switch on/off and mode changes: marks on the time axis
     SwitchOff,
     ModeChange,
