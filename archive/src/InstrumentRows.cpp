@@ -345,6 +345,11 @@ RenameResult SessionArchive::RenameInstrument(const QString& oldName, const QStr
         m_error = "the archive holds no instrument \"" + oldName + "\"";
         return RenameResult::NoInstrument;
     }
+    // Nothing that is not a change leaves a row in the history.
+    if (row.name == name) {
+        m_error = "the instrument is already called \"" + name + "\"";
+        return RenameResult::Unchanged;
+    }
     bool free = false;
     if (!NameFree(db, name, row.id, free, m_error)) {
         return RenameResult::Failed;

@@ -3,6 +3,7 @@
 #include <QStringBuilder>
 #include <QStringList>
 
+#include "report/SessionValues.h"
 #include "textcodec/Cp1252.h"
 
 namespace archive {
@@ -47,8 +48,42 @@ namespace {
 
 const QLatin1String kModeMark("  mode ");
 const QLatin1String kModeSeparator(", ");
+// Between a kept mode's word and its number; never shown, as a listing names every mode.
+const QChar kNumberMark(0x1F);
+
+// The word a kept mode was told by, and its number (0: none).
+QString ToldMode(const QString& kept, unsigned& number) {
+    bool ok = false;
+    const int mark = kept.size() - 2;
+    if (mark >= 0 && kept.at(mark) == kNumberMark) {
+        number = kept.mid(mark + 1).toUInt(&ok);
+        number = ok ? number : 0;
+        return kept.left(mark);
+    }
+    number = kept.startsWith(QLatin1String("mode ")) ? kept.mid(5).toUInt(&ok) : 0;
+    number = ok ? number : 0;
+    return kept;
+}
+
+QString ModeCalled(const QString& kept, const std::string (&names)[4]) {
+    unsigned number = 0;
+    const QString told = ToldMode(kept, number);
+    // The report's own choice: a name of the instrument's where it applies, else the told word.
+    static const std::string kTold;
+    const std::string& name = ModeName(names, number, kTold);
+    return name.empty() ? told : FromCp1252(name);
+}
+
+// Whether a listing's modes read as kept: no name to give and no number to drop.
+bool ReadAsKept(const QString& modes, const QByteArray (&names)[4]) {
+    return !AnyNamed(names) && !modes.contains(kNumberMark);
+}
 
 } // namespace
+
+QString KeptMode(const QString& told, unsigned number) {
+    return number >= 1 && number <= 4 ? told + kNumberMark + QString::number(number) : told;
+}
 
 bool AnyNamed(const QByteArray (&names)[4]) {
     for (const QByteArray& name : names) {
@@ -60,16 +95,14 @@ bool AnyNamed(const QByteArray (&names)[4]) {
 }
 
 QString NamedModes(const QString& modes, const QByteArray (&names)[4]) {
-    if (modes.isEmpty() || !AnyNamed(names)) {
+    if (modes.isEmpty() || ReadAsKept(modes, names)) {
         return modes;
     }
+    const std::string modeNames[4] = {names[0].toStdString(), names[1].toStdString(),
+                                      names[2].toStdString(), names[3].toStdString()};
     QStringList named;
     for (const QString& mode : modes.split(kModeSeparator)) {
-        bool number = false;
-        const int n = mode.startsWith(QLatin1String("mode ")) ? mode.mid(5).toInt(&number) : 0;
-        const QString name = number && n >= 1 && n <= 4 && !names[n - 1].isEmpty()
-                                 ? FromCp1252(names[n - 1].toStdString())
-                                 : mode;
+        const QString name = ModeCalled(mode, modeNames);
         if (!named.contains(name)) {
             named << name;
         }
@@ -79,7 +112,7 @@ QString NamedModes(const QString& modes, const QByteArray (&names)[4]) {
 
 QString NamedTail(const QString& tail, const QByteArray (&names)[4]) {
     const int start = tail.indexOf(kModeMark);
-    if (start < 0 || !AnyNamed(names)) {
+    if (start < 0 || ReadAsKept(tail, names)) {
         return tail;
     }
     // The modes run to the jobs, the users or the end (MakeListingParts).

@@ -23,9 +23,12 @@ ListingParts MakeListingParts(int slot, bool dated, bool alarm, bool calibration
 // may be renamed.
 QString ListingLine(qint64 id, const QString& instrument, const QString& head, const QString& tail);
 
-// The modes a summary keeps ("mode 3, LEK": a numbered mode is kept as the decoders call one
-// without a name, since a dump holds no names) with each numbered one that the instrument names
-// (`names`: its kept mode names, in its code page) called by that name, as its report calls it.
+// How a summary keeps a mode (a dump holds no names): as a record without names tells it ("mode
+// 3", "LEK"), and for the one a session was switched on in, the number it has (the first), so
+// that the instrument's name for it is known later.
+QString KeptMode(const QString& told, unsigned number);
+// The modes a summary keeps, each called as its report calls it (ModeName), with the instrument's
+// kept mode names (`names`, in its code page; all empty where it told none).
 QString NamedModes(const QString& modes, const QByteArray (&names)[4]);
 // A line's tail (ListingParts) with its modes named so.
 QString NamedTail(const QString& tail, const QByteArray (&names)[4]);

@@ -102,24 +102,26 @@ bool ReadModeNames(QSqlDatabase db, ModeNamesOf& all, QString& error) {
     return true;
 }
 
+// The kept mode names of an instrument; all empty for one that told none.
+const QByteArray (&NamesOf(const ModeNamesOf& modeNames, qint64 instrument))[4] {
+    static const QByteArray kNone[4];
+    const auto named = modeNames.constFind(instrument);
+    return named == modeNames.constEnd() ? kNone : named->names;
+}
+
 ListedSession ReadLine(const QSqlQuery& query, const ModeNamesOf& modeNames) {
     ListedSession listed;
     listed.id = query.value(0).toLongLong();
     listed.instrument = query.value(1).toString();
     listed.instrumentId = query.value(4).toLongLong();
-    const auto named = modeNames.constFind(listed.instrumentId);
-    listed.line = ListingLine(listed.id, listed.instrument, query.value(2).toString(),
-                              named == modeNames.constEnd()
-                                  ? query.value(3).toString()
-                                  : NamedTail(query.value(3).toString(), named->names));
+    listed.line =
+        ListingLine(listed.id, listed.instrument, query.value(2).toString(),
+                    NamedTail(query.value(3).toString(), NamesOf(modeNames, listed.instrumentId)));
     return listed;
 }
 
 void NameModes(ListedSession& listed, const ModeNamesOf& modeNames) {
-    const auto named = modeNames.constFind(listed.instrumentId);
-    if (named != modeNames.constEnd()) {
-        listed.summary.mode = NamedModes(listed.summary.mode, named->names);
-    }
+    listed.summary.mode = NamedModes(listed.summary.mode, NamesOf(modeNames, listed.instrumentId));
 }
 
 } // namespace

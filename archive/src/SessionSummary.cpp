@@ -1,5 +1,7 @@
 #include "archive/SessionSummary.h"
 
+#include "ListingLine.h"
+
 #include <map>
 #include <utility>
 
@@ -64,7 +66,10 @@ SessionSummary SummariseSession(SessionByteSource& source, int16_t slot, uint32_
         if (r.Stamped && r.Time != 0) {
             last = r.Time;
         }
-        AddOnce(modes, Unicode(r.Mode));
+        // The modes the report names: where the instrument switched on and where it changed.
+        if (r.Kind == RecordKind::SwitchOn || r.Kind == RecordKind::ModeChange) {
+            AddOnce(modes, KeptMode(Unicode(r.Mode), r.Kind == RecordKind::SwitchOn ? 1 : 0));
+        }
         switch (r.Kind) {
         case RecordKind::JobNumber:
             AddOnce(summary.jobs, Unicode(r.Text).trimmed());

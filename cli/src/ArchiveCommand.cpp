@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ArchiveOptions.h"
@@ -34,8 +35,9 @@ const CommandPart kArchiveParts[] = {
      "Stores the sessions of FlashData.txt dumps. A dump carries no instrument identity: its "
      "sessions go to the instrument called NAME, the one already archived under that name when "
      "there is one. A malformed dump is named with its bad line, and nothing of any dump given "
-     "is stored. One line per dump says how many of its sessions were new, already archived or "
-     "replaced.",
+     "is stored. Only the sessions whose data a dump holds are stored: one its index names but "
+     "that was never uploaded into it is not. One line per dump says how many of the sessions "
+     "its index names were new, already archived, replaced or not in the dump.",
      "  --instrument NAME     the instrument the sessions are filed under (default\n"
      "                        \"imported\")\n"},
     {"list",
@@ -187,8 +189,23 @@ std::string Text(const QString& text) {
 struct ReadDump {
     QString path;
     QByteArray index;
-    std::vector<archive::CapturedSession> sessions;
+    std::vector<archive::CapturedSession> sessions; // those whose data the dump holds
+    size_t listed = 0;                              // every session its index names
 };
+
+// A dump saved before every session was uploaded names sessions in its index whose sectors it
+// never received; archived, each would be an empty session that no later import replaces. Only
+// the sessions `render` would render are kept.
+ReadDump HeldSessions(const QString& path, LogImage& image) {
+    ReadDump dump{path, archive::IndexBytes(image), {}, 0};
+    for (archive::CapturedSession& s : archive::CaptureSessions(image, std::vector<int16_t>())) {
+        ++dump.listed;
+        if (image.SessionHeld(s.slot)) {
+            dump.sessions.push_back(std::move(s));
+        }
+    }
+    return dump;
+}
 
 } // namespace
 
@@ -276,8 +293,7 @@ int RunArchiveImport(const QStringList& arguments) {
                 PrintError(message);
                 return kExitUsage;
             }
-            dumps.push_back({file, archive::IndexBytes(*image),
-                             archive::CaptureSessions(*image, std::vector<int16_t>())});
+            dumps.push_back(HeldSessions(file, *image));
         }
     }
     archive::SessionArchive store;
@@ -299,9 +315,10 @@ int RunArchiveImport(const QStringList& arguments) {
             PrintError(Text(dump.path + ": " + store.Error()));
             return kExitArchive;
         }
-        std::printf("%s: %zu sessions: %d new, %d already archived, %d replaced\n",
-                    Text(dump.path).c_str(), dump.sessions.size(), counts.added, counts.seen,
-                    counts.replaced);
+        std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced, %zu not "
+                    "in the dump\n",
+                    Text(dump.path).c_str(), dump.listed, counts.added, counts.seen,
+                    counts.replaced, dump.listed - dump.sessions.size());
     }
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }

@@ -22,6 +22,12 @@ int RunArchiveRenameInstrument(const QStringList& arguments) {
     const QStringList names = {QString::fromLocal8Bit(options.oldName.c_str()),
                                QString::fromLocal8Bit(options.newName.c_str())};
     const archive::RenameResult result = store.RenameInstrument(names[0], names[1]);
+    if (result == archive::RenameResult::Unchanged) {
+        std::printf("%s is already called %s: nothing changed\n",
+                    names[0].toLocal8Bit().constData(),
+                    names[1].trimmed().toLocal8Bit().constData());
+        return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
+    }
     if (result != archive::RenameResult::Renamed) {
         PrintError(store.Error().toLocal8Bit().toStdString());
         return result == archive::RenameResult::Failed ? kExitArchive : kExitUsage;

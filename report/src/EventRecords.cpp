@@ -52,8 +52,7 @@ void DecodeSwitchOn(DecodeContext& ctx) {
     }
     ctx.ReadText(ctx.Value.ModeCode, 8, 3);
     // The instrument starts in its first mode; its code stands in for a name it has not told.
-    const std::string& firstMode = ctx.Stream.ModeNames()[0];
-    ctx.SetMode(firstMode.empty() ? ctx.Value.ModeCode : firstMode);
+    ctx.SetMode(ModeName(ctx.Stream.ModeNames(), 1, ctx.Value.ModeCode));
 }
 
 void FormatSwitchOn(FormatContext& ctx) {
@@ -96,14 +95,10 @@ void DecodeModeChange(DecodeContext& ctx) {
         // have, is called "mode" and its number.
         value.ModeNumber = record.Byte(8);
         const unsigned mode = value.ModeNumber;
-        const ModeNameList& names = ctx.Stream.ModeNames();
-        if (mode >= 1 && mode <= 4 && !names[mode - 1].empty()) {
-            ctx.SetMode(names[mode - 1]);
-        } else {
-            char text[16];
-            const int length = std::snprintf(text, sizeof text, "mode %u", mode);
-            ctx.SetMode(text, static_cast<size_t>(length));
-        }
+        char text[16];
+        const int length = std::snprintf(text, sizeof text, "mode %u", mode);
+        ctx.SetMode(
+            ModeName(ctx.Stream.ModeNames(), mode, std::string(text, static_cast<size_t>(length))));
     } else {
         ctx.MarkUnrecognisedVersion();
     }

@@ -23,10 +23,6 @@ void DecodeContext::SetMode(const std::string& mode) {
     Stream.m_mode = mode;
 }
 
-void DecodeContext::SetMode(const char* text, size_t count) {
-    Stream.m_mode.assign(text, count);
-}
-
 void DecodeContext::ReadText(std::string& out, int32_t offset, int32_t maxCount) const {
     // A record holds at most 255 bytes, so no field is longer.
     char text[256];

@@ -22,7 +22,6 @@ struct DecodeContext {
     void MarkUnrecognisedVersion();
     // The mode in effect from this record on.
     void SetMode(const std::string& mode);
-    void SetMode(const char* text, size_t count);
     // The record's text field at offset..offset+maxCount-1, ending early at the first NUL byte.
     void ReadText(std::string& out, int32_t offset, int32_t maxCount) const;
 };

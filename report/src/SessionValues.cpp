@@ -40,6 +40,10 @@ double Degrees(int16_t degMin, int16_t fraction) {
 
 } // namespace
 
+const std::string& ModeName(const ModeNameList& names, unsigned number, const std::string& told) {
+    return number >= 1 && number <= 4 && !names[number - 1].empty() ? names[number - 1] : told;
+}
+
 const char* RecordKindWord(RecordKind kind) {
     switch (kind) {
     case RecordKind::SwitchOn:

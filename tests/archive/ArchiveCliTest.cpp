@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <map>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -102,6 +103,7 @@ TEST_F(ArchiveCliTest, RenameInstrumentKeepsTheSessionsAndRefusesANameInUse) {
     const std::string moved = ": " + std::to_string(m_sessions) + " sessions\n";
     const Case cases[] = {
         {{"unit 7", "van 7"}, 0, "unit 7 is now called van 7" + moved},
+        {{"van 7", "van 7"}, 0, "van 7 is already called van 7: nothing changed\n"},
         {{"van 7", "unit 9"}, 2, "tavon-datalog: another instrument already goes by \"unit 9\""},
         {{"nobody", "van 8"}, 2, "tavon-datalog: the archive holds no instrument \"nobody\""},
         {{"van 7"}, 2, "tavon-datalog: archive rename-instrument takes"},
@@ -121,8 +123,41 @@ TEST_F(ArchiveCliTest, RenameInstrumentKeepsTheSessionsAndRefusesANameInUse) {
     }
     EXPECT_EQ(perInstrument,
               (std::map<std::string, size_t>{{"van 7", m_sessions}, {"unit 9", m_sessions}}));
+    // Only what changed is in the history: the name given again left no row.
+    r = Datalog({"archive", "history"});
+    EXPECT_EQ(r.out.find("to \"van 7\"", r.out.find("to \"van 7\"") + 1), std::string::npos)
+        << r.out;
     r = Datalog({"archive", "stats"});
     EXPECT_NE(r.out.find("\n  van 7: " + std::to_string(m_sessions) + " sessions"),
+              std::string::npos)
+        << r.out;
+}
+
+// A dump saved after one day's uploads lists every session of the index but holds the data of
+// that day's alone: only those are archived, the others counted as not in it.
+TEST_F(ArchiveCliTest, ImportStoresOnlyTheSessionsTheDumpHolds) {
+    std::unique_ptr<LogImage> image(new LogImage);
+    std::string error;
+    ASSERT_TRUE(image->LoadDump(m_dir.File("FlashData.txt").c_str(), error)) << error;
+    const uint32_t kept = LogImage::DataSector(0) * LogImage::kSectorSize;
+    const std::string sector(reinterpret_cast<const char*>(image->Bytes()) + kept,
+                             LogImage::kSectorSize);
+    image->ForgetSessions();
+    image->Store(kept, reinterpret_cast<const uint8_t*>(sector.data()), LogImage::kSectorSize);
+    ASSERT_TRUE(image->DumpImage(m_dir.File("one-day.txt").c_str()));
+
+    RunResult r = Datalog({"archive", "import", "--instrument", "unit 9", "one-day.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "one-day.txt: " + std::to_string(m_sessions) +
+                         " sessions listed: 1 new, 0 already archived, 0 replaced, " +
+                         std::to_string(m_sessions - 1) + " not in the dump\n");
+    r = Datalog({"archive", "list", "--format", "json"});
+    const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(listed.size(), 1) << r.out;
+    EXPECT_EQ(listed[0].toObject()["slot"].toInt(), 0);
+    // The whole dump later brings the rest.
+    r = Datalog({"archive", "import", "--instrument", "unit 9", "FlashData.txt"});
+    EXPECT_NE(r.out.find(std::to_string(m_sessions - 1) + " new, 1 already archived"),
               std::string::npos)
         << r.out;
 }

@@ -267,10 +267,14 @@ TEST_P(ArchiveInstrumentTest, RenamingKeepsTheSessionsAndRefusesANameInUse) {
         {"SN-1", "van 9", RenameResult::NameInUse, "another instrument already goes by \"van 9\""},
         {"van 9", " ", RenameResult::NameInUse, "cannot be empty"},
         {"nobody", "van 10", RenameResult::NoInstrument, "no instrument \"nobody\""},
+        {"van 9", " van 9", RenameResult::Unchanged, "already called \"van 9\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+        const int rows = Count("SELECT COUNT(*) FROM archive_history");
         EXPECT_EQ(m_archive.RenameInstrument(c.from, c.to), c.result);
+        EXPECT_EQ(Count("SELECT COUNT(*) FROM archive_history"),
+                  rows + (c.result == RenameResult::Renamed ? 1 : 0));
         EXPECT_TRUE(m_archive.Error().contains(c.error)) << m_archive.Error().toStdString();
         std::map<QString, Held> after = before;
         if (c.result == RenameResult::Renamed) {

@@ -91,6 +91,27 @@ protected:
         }
     }
 
+    // The modes a session's report names, in their order, each once.
+    QString ReportedModes(qint64 id) {
+        std::unique_ptr<LogImage> scratch(new LogImage);
+        std::unique_ptr<SessionTable> table(new SessionTable);
+        ReportState state;
+        EXPECT_TRUE(archive::RenderArchived(m_archive, {id}, *scratch, *table, state));
+        const QRegularExpression told(
+            "(?:Switch ON(?: by \\w+)? in (.+?) mode|Mode change to (.+?))"
+            "\\.\\\\par");
+        QStringList modes;
+        auto match = told.globalMatch(FromCp1252(state.ReportText));
+        while (match.hasNext()) {
+            const QRegularExpressionMatch m = match.next();
+            const QString mode = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
+            if (!modes.contains(mode)) {
+                modes << mode;
+            }
+        }
+        return modes.join(", ");
+    }
+
     int Count(const char* sql) {
         QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
         EXPECT_TRUE(query.exec(sql) && query.next()) << sql;
@@ -290,6 +311,9 @@ TEST_P(ArchiveTest, ModesAreListedByTheNamesTheInstrumentKept) {
         archive::LoadedSession loaded;
         ASSERT_TRUE(m_archive.Load(s.id, loaded));
         EXPECT_EQ(loaded.listed.summary.mode, s.summary.mode);
+        // Every mode by the name its report gives it, the one it switched on in too.
+        EXPECT_EQ(s.summary.mode.toStdString(), ReportedModes(s.id).toStdString())
+            << "session " << s.id;
     }
     EXPECT_EQ(shown, used);
     ExpectLinesFollowTheRecords();

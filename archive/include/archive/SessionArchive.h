@@ -88,7 +88,8 @@ struct StoreCounts {
     QStringList refusals; // why, one line each
 };
 
-enum class RenameResult { Renamed, NoInstrument, NameInUse, Failed };
+// Unchanged: the instrument already has that name; nothing is written, not even a history row.
+enum class RenameResult { Renamed, Unchanged, NoInstrument, NameInUse, Failed };
 
 // The logbook on one database: SQLite by default, or a PostgreSQL server. Every write is a
 // transaction of its own (a whole dump's import is one), so a process killed at any moment leaves
@@ -136,7 +137,8 @@ public:
     QVector<qint64> FindInstruments(const QString& word);
     // Gives the instrument the archive calls `oldName` (or whose serial number it is) the name
     // `newName`, its sessions with it. NameInUse when another instrument is called so (or has it
-    // as its serial number), or the name is empty.
+    // as its serial number), or the name is empty; Unchanged (Error() says so) when it is
+    // already called `newName`.
     RenameResult RenameInstrument(const QString& oldName, const QString& newName);
 
     // A download (or an import: `source` says which) of one instrument; returns its id.

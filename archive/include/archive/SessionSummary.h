@@ -13,7 +13,9 @@ struct SessionSummary {
     // Raised whenever the decoders learn to fill more of it: stored summaries of an older
     // version are made again from their raw bytes when the archive is opened.
     // 2: the session's line of the listing is kept beside the summary.
-    static constexpr int kVersion = 2;
+    // 3: the mode a session was switched on in is kept as the instrument's first, which its
+    // report calls by the instrument's name for it.
+    static constexpr int kVersion = 3;
 
     QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
     QString startTime; // HH:MM:SS

@@ -227,6 +227,12 @@ bool FilterShows(const LogFilter& filter, const RecordValue& value);
 // unknown).
 using ModeNameList = std::string[4];
 
+// What a report calls the mode a record puts the instrument in: the instrument's own name for mode
+// `number` (counted from 1; 0 for a record that gives a mode code alone) where it has one, else
+// `told`, the record's own word for it (its mode code, or "mode" and the number). A switch-on
+// puts the instrument in its first mode.
+const std::string& ModeName(const ModeNameList& names, unsigned number, const std::string& told);
+
 // Walks the records of one session slot, one value at a time. The mode names are read as the walk
 // goes: they must outlive the reader.
 class SessionRecordReader {
