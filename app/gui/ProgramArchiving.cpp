@@ -74,8 +74,11 @@ bool ProgramArchiving::ChangeInstrumentName(const QString& name, const NameChang
     case NameChange::Rename:
         break;
     }
-    if (newName.isEmpty() ||
-        store.RenameInstrument(m_name, newName) != archive::RenameResult::Renamed) {
+    // Already so called in the archive (a name kept from before): nothing to rename, nothing
+    // to tell.
+    const archive::RenameResult renamed =
+        newName.isEmpty() ? archive::RenameResult::Failed : store.RenameInstrument(m_name, newName);
+    if (renamed != archive::RenameResult::Renamed && renamed != archive::RenameResult::Unchanged) {
         if (m_tell) {
             m_tell(newName.isEmpty() ? QString("An instrument in the archive needs a name.")
                                      : "The instrument was not renamed: " + store.Error());
