@@ -456,7 +456,16 @@ bool DownloadRun::WriteDump() {
         Tell("cannot write the dump " + DumpPlace());
         return false;
     }
-    return m_placement != nullptr ? m_placement->Place(target, DumpPlace()) : PutDumpInPlace();
+    if (m_placement == nullptr) {
+        return PutDumpInPlace();
+    }
+    const bool placed = m_placement->Place(target, DumpPlace());
+    m_dumpWritten = placed ? m_placement->LastPlaced() : std::string();
+    return placed;
+}
+
+std::string DownloadRun::DumpWritten() const {
+    return m_dumpWritten.empty() ? DumpPlace() : m_dumpWritten;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -527,7 +536,7 @@ void DownloadRun::Stop(int status, const std::string& message) {
                 std::to_string(m_plan.jobs.size()) + " reports written";
     }
     if (dumped) {
-        kept += "; the dump " + DumpPlace() + " holds the index and the sessions that arrived";
+        kept += "; the dump " + DumpWritten() + " holds the index and the sessions that arrived";
     }
     Tell(message + kept);
     Finish();
@@ -573,7 +582,7 @@ std::string DownloadRun::Summary() const {
                                : m_outDir == "."      ? "the working folder"
                                                       : m_outDir;
     return text + "; " + count(static_cast<size_t>(m_reportsWritten), "report") + " in " + folder +
-           ", the memory dump in " + DumpPlace();
+           ", the memory dump in " + DumpWritten();
 }
 
 bool DownloadRun::Finalize(int status) {

@@ -135,6 +135,9 @@ private:
     std::string DumpTarget() const;
     // Where the dump ends up: its path, or in the placement's dump folder.
     std::string DumpPlace() const;
+    // Where the dump went: DumpPlace, or the name beside it where the placement kept the file
+    // there.
+    std::string DumpWritten() const;
     bool PutDumpInPlace();
     bool WriteDump();
     void DrawProgress(BrowserRequest request, int done);
@@ -187,4 +190,5 @@ private:
     // Where the run writes; the options' until SetOutput.
     std::string m_outDir;
     std::string m_dumpPath;
+    std::string m_dumpWritten; // where the placement put the dump
 };

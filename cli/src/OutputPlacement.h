@@ -18,8 +18,11 @@ public:
     // Writes `data` as the file `path` (under a temporary name first). False when it could not
     // be written (the placement has said why).
     virtual bool Write(const std::string& path, const std::string& data) = 0;
-    // Puts the finished file `temp` in place as `path`; `temp` is gone afterwards either way.
+    // Puts the finished file `temp` in place as `path`, or beside it where `path` may not be
+    // replaced; `temp` is gone afterwards either way.
     virtual bool Place(const std::string& temp, const std::string& path) = 0;
+    // Where the last file Write or Place put in place went (`path`, or the name beside it).
+    virtual std::string LastPlaced() const = 0;
     // Whether a report's folder is named after what its sessions hold (a job number, a user
     // name): they must then be in the image before FolderFor or Holds is asked.
     virtual bool ReadsSessions() const = 0;

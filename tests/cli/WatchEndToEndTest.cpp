@@ -288,6 +288,10 @@ TEST_F(WatchEndToEnd, InstrumentComesBackWithTwoNewSessions) {
     EXPECT_EQ(second.count(serial + "/FlashData-2.txt"), 1u);
     const std::string stays = "(out/" + dump + " stays: it holds sessions the new file does not)";
     EXPECT_NE(ReadFile(logPath).find(stays), std::string::npos) << ReadFile(logPath);
+    // The visit's summary names the dump it wrote, not the one that stayed.
+    EXPECT_NE(ReadFile(logPath).find("the memory dump in out/" + serial + "/FlashData-2.txt"),
+              std::string::npos)
+        << ReadFile(logPath);
     EXPECT_EQ(StopWatcher(), 0);
     ExpectNoPartialFile();
     // Each event once: no line of the log says what the line before it said.

@@ -34,6 +34,7 @@ public:
     std::string ReportFolders() const override;
     bool Write(const std::string& path, const std::string& data) override;
     bool Place(const std::string& temp, const std::string& path) override;
+    std::string LastPlaced() const override { return m_lastPlaced; }
     bool ReadsSessions() const override;
     // A name counts as there when the file of that very name is; a numbered one beside it that
     // holds other bytes does not stand in for it.
@@ -53,6 +54,7 @@ private:
     Log m_log;
     int m_written = 0;
     int m_unchanged = 0;
+    std::string m_lastPlaced;
     std::string m_instrument;        // of the files being put in place
     std::vector<int16_t> m_slots;    // the sessions they hold
     std::set<std::string> m_folders; // the reports' folders

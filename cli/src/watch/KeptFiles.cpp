@@ -155,6 +155,7 @@ bool KeptFiles::Place(const std::string& temp, const std::string& path) {
         if (SameBytes(temp, target)) {
             std::remove(temp.c_str());
             ++m_unchanged;
+            m_lastPlaced = target;
             m_log("unchanged " + target + " (it holds these bytes already)");
             return true;
         }
@@ -189,6 +190,7 @@ bool KeptFiles::Put(const std::string& temp, const std::string& target, const st
         return false;
     }
     ++m_written;
+    m_lastPlaced = target;
     m_log(said);
     // Unrecorded, the file is only never replaced: a grown day then goes beside it.
     if (!hashed || !RecordWritten(FolderOfPath(target), entry)) {
