@@ -4,6 +4,15 @@
 
 namespace {
 
+// The start-up's two transfers as a whole instrument sends them: its driver text, then its
+// configuration block naming mode 1 "Leak".
+const char kDriverText[] = "V12!BUpload flag!11!129!N!";
+void AnswerConfigBlock(FakeComms& comms) {
+    comms.upload.assign(600, 0);
+    comms.upload[0] = 8;
+    std::memcpy(&comms.upload[308], "Leak", 5);
+}
+
 const std::string kNoAnswer =
     "Tavon Datalogger: The instrument stopped answering. The request can be tried again.";
 
@@ -208,7 +217,7 @@ TEST_F(BrowserTest, SpoiledStartUpTransfersAreAskedAgainUntilTheyComeWhole) {
         browser->OnAskDone();
     }
     browser->OnSetDone();
-    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    comms.upload = Bytes(kDriverText);
     browser->OnUploadDone();
     ASSERT_EQ(browser->UploadState(), 1);
     for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
@@ -219,9 +228,7 @@ TEST_F(BrowserTest, SpoiledStartUpTransfersAreAskedAgainUntilTheyComeWhole) {
         ASSERT_EQ(browser->UploadState(), 1);
     }
     browser->OnSetDone();
-    comms.upload.assign(600, 0);
-    comms.upload[0] = 8;
-    std::memcpy(&comms.upload[308], "Leak", 5);
+    AnswerConfigBlock(comms);
     browser->OnUploadDone();
     EXPECT_EQ(browser->UploadState(), 2);
     EXPECT_TRUE(browser->StartUpComplete());
@@ -274,7 +281,7 @@ TEST_F(BrowserTest, TheConfigurationBlockIsAskedForAgainAfterATimeOut) {
     browser->Start();
     browser->OnAskDone();
     browser->OnSetDone();
-    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    comms.upload = Bytes(kDriverText);
     browser->OnUploadDone();
     comms.Take();
     browser->OnTimeout();
@@ -402,12 +409,10 @@ TEST_F(BrowserTest, AStartUpThatNeverAnswersKeepsAskingAndTheLateAnswerIsTaken) 
     browser->OnAskDone();
     EXPECT_EQ(view.statuses.back(), "");
     browser->OnSetDone();
-    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    comms.upload = Bytes(kDriverText);
     browser->OnUploadDone();
     browser->OnSetDone();
-    comms.upload.assign(600, 0);
-    comms.upload[0] = 8;
-    std::memcpy(&comms.upload[308], "Leak", 5);
+    AnswerConfigBlock(comms);
     browser->OnUploadDone();
     EXPECT_EQ(browser->UploadState(), 2);
     EXPECT_TRUE(browser->StartUpComplete());
@@ -436,7 +441,7 @@ TEST_F(BrowserTest, AConfigurationBlockThatNeverComesKeepsTheDriverTextAndAWaiti
     browser->Start();
     browser->OnAskDone();
     browser->OnSetDone();
-    comms.upload = Bytes("V12!BUpload flag!11!129!N!");
+    comms.upload = Bytes(kDriverText);
     browser->OnUploadDone();
     browser->OnGo();
     comms.Take();
