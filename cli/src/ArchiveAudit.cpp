@@ -7,12 +7,12 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
-#include "OptionTable.h"
-#include "SharedOptions.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
+#include "download/OptionTable.h"
+#include "download/SharedOptions.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <utility>
 #include <vector>
 
-#include "ArchiveOptions.h"
-#include "ChartOutput.h"
-#include "CommandLine.h"
 #include "Commands.h"
-#include "ExitStatus.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"

@@ -14,16 +14,16 @@
 #include <vector>
 
 #include "ArchiveCommand.h"
-#include "ChartOutput.h"
-#include "CommandLine.h"
-#include "ComplianceOptions.h"
-#include "ExitStatus.h"
-#include "ReportOutput.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
+#include "cli/ComplianceOptions.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
 #include "compliance/InstrumentRegister.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
+#include "download/ReportOutput.h"
 
 using compliance::EventRow;
 using compliance::InstrumentRecord;

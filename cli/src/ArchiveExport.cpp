@@ -4,13 +4,13 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "ArchiveOptions.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
-#include "ReportOutput.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
+#include "download/ReportOutput.h"
 #include "export/SessionExport.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "ArchiveOptions.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
 
 QString CsvCell(QString text) {
     if (!text.isEmpty() && QString("=+-@").contains(text[0])) {

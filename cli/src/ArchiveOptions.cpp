@@ -1,13 +1,13 @@
-#include "ArchiveOptions.h"
+#include "cli/ArchiveOptions.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
 
-#include "CommandLine.h"
-#include "ExportOptions.h"
-#include "OptionTable.h"
-#include "SharedOptions.h"
+#include "download/CommandLine.h"
+#include "download/ExportOptions.h"
+#include "download/OptionTable.h"
+#include "download/SharedOptions.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "ArchiveCommand.h"
-#include "ArchiveOptions.h"
-#include "ChartOutput.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
 
 #include <QCoreApplication>
 #include <QSize>

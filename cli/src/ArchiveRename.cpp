@@ -4,10 +4,10 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "ArchiveOptions.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
 
 int RunArchiveRenameInstrument(const QStringList& arguments) {
     ArchiveRenameOptions options;

@@ -5,15 +5,15 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "ArchiveOptions.h"
-#include "CommandLine.h"
-#include "ExitStatus.h"
-#include "ReportOutput.h"
 #include "app/SessionBrowser.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
+#include "download/ReportOutput.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 

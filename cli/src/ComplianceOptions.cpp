@@ -1,9 +1,9 @@
-#include "ComplianceOptions.h"
+#include "cli/ComplianceOptions.h"
 
 #include <iterator>
 
-#include "OptionTable.h"
-#include "SharedOptions.h"
+#include "download/OptionTable.h"
+#include "download/SharedOptions.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // tavon-datalog download: every session of an instrument, or the chosen ones, as RTF reports.
 #include <string>
 
-#include "CommandLine.h"
 #include "Commands.h"
 #include "DownloadDriver.h"
-#include "DownloadOptions.h"
-#include "ExitStatus.h"
+#include "download/CommandLine.h"
+#include "download/DownloadOptions.h"
+#include "download/ExitStatus.h"
 
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME]]... [--port DEVICE]... [--ports all] [--dump FILE] [--out DIR] "

@@ -23,15 +23,15 @@
 #include <string>
 #include <vector>
 
-#include "ChartOutput.h"
-#include "CommandLine.h"
-#include "DownloadOptions.h"
-#include "DriverSupport.h"
-#include "ExitStatus.h"
-#include "InstrumentDownload.h"
-#include "LinkChoice.h"
-#include "ProgressBar.h"
-#include "ReportOutput.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/DownloadOptions.h"
+#include "download/DriverSupport.h"
+#include "download/ExitStatus.h"
+#include "download/InstrumentDownload.h"
+#include "download/LinkChoice.h"
+#include "download/ProgressBar.h"
+#include "download/ReportOutput.h"
 #include "linkselect/PortDiscovery.h"
 
 namespace {

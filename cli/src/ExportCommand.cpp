@@ -2,14 +2,14 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
 #include "Commands.h"
-#include "DumpData.h"
-#include "ExitStatus.h"
-#include "OfflineOptions.h"
-#include "ReportOutput.h"
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
+#include "download/CommandLine.h"
+#include "download/DumpData.h"
+#include "download/ExitStatus.h"
+#include "download/OfflineOptions.h"
+#include "download/ReportOutput.h"
 #include "export/SessionExport.h"
 
 const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|gpx "

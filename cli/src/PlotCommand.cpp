@@ -1,12 +1,12 @@
 // tavon-datalog plot: the chart of sessions of a saved dump as a PDF or PNG file, drawn by the
 // program's own chart code without a window.
-#include "ChartOutput.h"
-#include "CommandLine.h"
 #include "Commands.h"
-#include "DumpData.h"
-#include "ExitStatus.h"
-#include "OfflineOptions.h"
 #include "core/LogImage.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/DumpData.h"
+#include "download/ExitStatus.h"
+#include "download/OfflineOptions.h"
 #include "report/Report.h"
 
 #include <QSize>

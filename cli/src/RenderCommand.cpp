@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "ChartOutput.h"
-#include "CommandLine.h"
 #include "Commands.h"
-#include "DumpData.h"
-#include "ExitStatus.h"
-#include "OfflineOptions.h"
-#include "ReportOutput.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
+#include "download/ChartOutput.h"
+#include "download/CommandLine.h"
+#include "download/DumpData.h"
+#include "download/ExitStatus.h"
+#include "download/OfflineOptions.h"
+#include "download/ReportOutput.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
 

@@ -2,14 +2,14 @@
 #include <cstring>
 #include <string>
 
-#include "CommandLine.h"
 #include "Commands.h"
-#include "DumpData.h"
-#include "ExitStatus.h"
-#include "OfflineOptions.h"
-#include "ReportOutput.h"
-#include "TreeText.h"
 #include "core/SessionTable.h"
+#include "download/CommandLine.h"
+#include "download/DumpData.h"
+#include "download/ExitStatus.h"
+#include "download/OfflineOptions.h"
+#include "download/ReportOutput.h"
+#include "download/TreeText.h"
 
 const char kSessionsSynopsis[] = "sessions DUMP [--show all|alarm|cal|alarm,cal]";
 

@@ -3,9 +3,9 @@
 #include <sstream>
 #include <string>
 
-#include "CommandLine.h"
 #include "Commands.h"
-#include "WatchDriver.h"
+#include "download/CommandLine.h"
+#include "watch/WatchDriver.h"
 #include "watch/WatchOptions.h"
 
 const char kWatchSynopsis[] =

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "CommandLine.h"
 #include "Commands.h"
-#include "ExitStatus.h"
+#include "download/CommandLine.h"
+#include "download/ExitStatus.h"
 #include "tavon/Version.h"
 
 int main(int argc, char** argv) {

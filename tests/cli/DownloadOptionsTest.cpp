@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "DownloadOptions.h"
-#include "DownloadPlan.h"
 #include "ParseArgs.h"
-#include "ProgressBar.h"
 #include "app/BrowserView.h"
 #include "app/SessionTree.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
+#include "download/DownloadOptions.h"
+#include "download/DownloadPlan.h"
+#include "download/ProgressBar.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"
 

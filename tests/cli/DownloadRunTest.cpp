@@ -16,13 +16,13 @@
 
 #include <gtest/gtest.h>
 
-#include "DownloadRun.h"
-#include "ExitStatus.h"
-#include "ProgressBar.h"
 #include "app/BrowserComms.h"
 #include "app/SessionBrowser.h"
 #include "app/UploadMachine.h"
 #include "core/LogImage.h"
+#include "download/DownloadRun.h"
+#include "download/ExitStatus.h"
+#include "download/ProgressBar.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"

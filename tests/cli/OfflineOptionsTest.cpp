@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "ArchiveOptions.h"
-#include "DownloadOptions.h"
-#include "OfflineOptions.h"
 #include "ParseArgs.h"
+#include "cli/ArchiveOptions.h"
+#include "download/DownloadOptions.h"
+#include "download/OfflineOptions.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "DownloadPlan.h"
-#include "ExitStatus.h"
+#include "download/DownloadPlan.h"
+#include "download/ExitStatus.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
 #include "watch/KeptFiles.h"

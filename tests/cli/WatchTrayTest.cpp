@@ -16,9 +16,9 @@
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
-#include "tray/WatchTray.h"
-#include "tray/WatchTrayRun.h"
 #include "watch/WatchOptions.h"
+#include "watch/WatchTray.h"
+#include "watch/WatchTrayRun.h"
 
 namespace {
 

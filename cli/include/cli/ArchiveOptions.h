@@ -1,0 +1,78 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "download/OfflineOptions.h"
+#include "export/ExportFormat.h"
+#include "report/SessionValues.h"
+
+// What each `tavon-datalog archive` subcommand was asked to do. `archiveAt` is --archive: a
+// SQLite file or postgresql://...; empty: the program's own archive.
+
+struct ArchiveImportOptions {
+    std::string archiveAt;
+    std::string instrument = "imported"; // the name the dumps' sessions are filed under
+    std::vector<std::string> dumps;
+};
+
+struct ArchiveListOptions {
+    std::string archiveAt;
+    std::string from; // YYYY-MM-DD; empty: no bound
+    std::string to;
+    std::string job;  // part of a job number; empty: any
+    std::string user; // part of a user's name; empty: any
+    bool alarmOnly = false;
+    bool calibrationOnly = false;
+    std::string instrument;      // its name or fingerprint; empty: any
+    std::string format = "text"; // text, csv or json
+};
+
+struct ArchiveRenderOptions {
+    std::string archiveAt;
+    std::vector<long long> ids; // in the order given
+    bool graph = false;         // list barhole profiles whatever Settings.ini says
+    std::string output;         // empty: standard output
+};
+
+struct ArchiveExportOptions {
+    std::string archiveAt;
+    std::vector<long long> ids;
+    ExportFormat format = ExportFormat::Csv;
+    std::string output; // empty: standard output
+};
+
+struct ArchivePlotOptions {
+    std::string archiveAt;
+    std::vector<long long> ids;
+    std::string output; // FILE.pdf or FILE.png
+    int width = kChartWidth;
+    int height = kChartHeight;
+    LogFilter filter;
+};
+
+struct ArchiveStatsOptions {
+    std::string archiveAt;
+};
+
+// Parse the words that follow the subcommand's name ("archive list ..."). Return true, or false
+// with a message for the user (the caller adds the pointer to the subcommand's --help).
+bool ParseArchiveImportOptions(const std::vector<std::string>& args, ArchiveImportOptions& options,
+                               std::string& message);
+bool ParseArchiveListOptions(const std::vector<std::string>& args, ArchiveListOptions& options,
+                             std::string& message);
+bool ParseArchiveRenderOptions(const std::vector<std::string>& args, ArchiveRenderOptions& options,
+                               std::string& message);
+bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExportOptions& options,
+                               std::string& message);
+bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOptions& options,
+                             std::string& message);
+struct ArchiveRenameOptions {
+    std::string archiveAt;
+    std::string oldName;
+    std::string newName;
+};
+bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
+                               std::string& message);
+bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
+                              std::string& message);

@@ -1,6 +1,0 @@
-// tavon-watch: `tavon-datalog watch` with an icon in the notification area, for the Startup folder.
-#include "tray/WatchTrayRun.h"
-
-int main(int argc, char** argv) {
-    return RunWatchTrayProgram(argc, argv);
-}

@@ -1,0 +1,112 @@
+#include "download/ChartOutput.h"
+
+#include "charts/ChartFiles.h"
+#include "charts/ChartText.h"
+#include "charts/ReportPdf.h"
+#include "charts/SessionChartPlot.h"
+#include "charts/SessionChartSource.h"
+#include "core/SessionTable.h"
+#include "download/CommandLine.h"
+#include "download/DumpData.h"
+#include "download/ExitStatus.h"
+#include "download/OfflineOptions.h"
+#include "report/Report.h"
+
+#include <QApplication>
+#include <QSize>
+
+namespace {
+
+// The application object of a command that did not make one itself (plot, render --pdf).
+class DrawingApp {
+public:
+    DrawingApp() {
+        if (QCoreApplication::instance() == nullptr) {
+            app_ = MakeApplication(argc_, argv_, true);
+        }
+    }
+
+private:
+    int argc_ = 1;
+    char name_[14] = "tavon-datalog";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+void DrawChart(SessionChartPlot& plot, SessionByteSource& source, const ReportState& state,
+               const ChartJob& job) {
+    const charts::SessionChart chart =
+        charts::ChartOfSessions(source, job.sessionSlots, state.ModeNames, ReportFilter(state));
+    plot.SetChart(chart, charts::ChartTitle(job.headingDay, job.headingMonth, chart));
+}
+
+int Failed(const QString& error) {
+    PrintError(error.toStdString());
+    return kExitOutputFailed;
+}
+
+int WritePlot(SessionChartPlot& plot, const std::string& path, const QSize& size) {
+    QString error;
+    const QString file = QString::fromStdString(path);
+    const bool ok = ChartFormatOf(path) == "pdf" ? WriteChartPdf(plot, file, size, error)
+                                                 : WriteChartPng(plot, file, size, error);
+    return ok ? kExitOk : Failed(error);
+}
+
+} // namespace
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing) {
+    if (!drawing) {
+        return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // Qt would end the process at the first widget without a display; charts need none.
+    const bool display =
+        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+ChartJob ChartJobOf(const std::vector<int16_t>& sessionSlots) {
+    ChartJob job;
+    job.sessionSlots = sessionSlots;
+    const SessionEntry* entry =
+        sessionSlots.empty() ? nullptr : Sessions().FindDated(sessionSlots.front());
+    if (entry != nullptr) {
+        job.headingDay = entry->dayLabel;
+        job.headingMonth = entry->monthLabel;
+    }
+    return job;
+}
+
+int WriteChartFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                   const std::string& path, const QSize& size) {
+    DrawingApp app;
+    SessionChartPlot plot;
+    DrawChart(plot, source, state, job);
+    return WritePlot(plot, path, size);
+}
+
+int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                         const std::string& headingDay, const std::string& headingMonth,
+                         const std::string& path, const QSize& size) {
+    DrawingApp app;
+    SessionChartPlot plot;
+    const charts::SessionChart chart = charts::ChartOfValues(sessions, filter);
+    plot.SetChart(chart, charts::ChartTitle(headingDay, headingMonth, chart));
+    return WritePlot(plot, path, size);
+}
+
+int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
+                       const std::string& path, const std::string& instrument) {
+    DrawingApp app;
+    SessionChartPlot plot;
+    DrawChart(plot, source, state, job);
+    QString error;
+    if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path), error,
+                        QString::fromLocal8Bit(instrument.c_str()))) {
+        return Failed(error);
+    }
+    return kExitOk;
+}

@@ -1,0 +1,118 @@
+#include "download/OptionTable.h"
+
+#include "download/CommandLine.h"
+
+namespace {
+
+bool LooksLikeOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
+
+const OptionSpec* Find(const OptionSpec* table, size_t count, const std::string& name) {
+    for (size_t k = 0; k < count; ++k) {
+        const OptionSpec& spec = table[k];
+        for (const char* known : {spec.name, spec.alias}) {
+            if (known != nullptr && name == known) {
+                return &spec;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool Acceptable(const OptionSpec& spec, const std::string& value) {
+    return spec.accepts != nullptr ? spec.accepts(value) : !value.empty();
+}
+
+// The same three sentences for every command, whatever the option.
+std::string Unknown(const char* command, const std::string& arg) {
+    return std::string(command) + ": unknown option " + arg;
+}
+
+std::string Needs(const char* command, const std::string& spelled, const OptionSpec& spec) {
+    return std::string(command) + ": " + spelled + " needs " + spec.value;
+}
+
+std::string Refused(const char* command, const std::string& spelled, const OptionSpec& spec,
+                    const std::string& value) {
+    if (value.empty()) {
+        return Needs(command, spelled, spec);
+    }
+    return std::string(command) + ": " + spelled + " takes " + spec.value + ", not \"" + value +
+           "\"";
+}
+
+} // namespace
+
+bool ParseArguments(const std::vector<std::string>& args, const OptionSpec* table, size_t count,
+                    const char* command, bool numbersArePositional, ParsedArguments& parsed,
+                    std::string& message) {
+    bool optionsEnded = false;
+    // Bare words after an option that takes several values are more of its values.
+    const OptionSpec* list = nullptr;
+    std::string listSpelled;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool option = !optionsEnded && LooksLikeOption(arg) &&
+                            !(numbersArePositional && LooksLikeNumber(arg.c_str()));
+        if (!option) {
+            if (list == nullptr) {
+                parsed.positional.push_back(arg);
+                continue;
+            }
+            if (!Acceptable(*list, arg)) {
+                message = Refused(command, listSpelled, *list, arg);
+                return false;
+            }
+            parsed.options.push_back({list, true, arg});
+            continue;
+        }
+        list = nullptr;
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const std::string spelled = arg.substr(0, equals);
+        const OptionSpec* spec = Find(table, count, spelled);
+        if (spec == nullptr ||
+            (equals != std::string::npos && spec->takes == OptionSpec::Takes::Nothing)) {
+            message = Unknown(command, arg);
+            return false;
+        }
+        OptionUse use{spec, false, std::string()};
+        if (equals != std::string::npos) {
+            use.hasValue = true;
+            use.value = arg.substr(equals + 1);
+        } else if (spec->takes == OptionSpec::Takes::Value ||
+                   spec->takes == OptionSpec::Takes::Values) {
+            if (i + 1 >= args.size()) {
+                message = Needs(command, spelled, *spec);
+                return false;
+            }
+            use.hasValue = true;
+            use.value = args[++i];
+        } else if (spec->takes == OptionSpec::Takes::OptionalValue && i + 1 < args.size() &&
+                   !LooksLikeOption(args[i + 1])) {
+            use.hasValue = true;
+            use.value = args[++i];
+        }
+        if (use.hasValue && !Acceptable(*spec, use.value)) {
+            message = Refused(command, spelled, *spec, use.value);
+            return false;
+        }
+        if (spec->takes == OptionSpec::Takes::Values) {
+            list = spec;
+            listSpelled = spelled;
+        }
+        parsed.options.push_back(use);
+    }
+    return true;
+}
+
+bool ParseArguments(int argc, char** argv, const OptionSpec* table, size_t count,
+                    const char* command, bool numbersArePositional, ParsedArguments& parsed,
+                    std::string& message) {
+    const std::vector<std::string> args(argv, argv + (argc > 0 ? argc : 0));
+    return ParseArguments(args, table, count, command, numbersArePositional, parsed, message);
+}

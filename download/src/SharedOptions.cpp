@@ -1,0 +1,93 @@
+#include "download/SharedOptions.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "core/SessionTable.h"
+#include "download/CommandLine.h"
+#include "download/DownloadOptions.h"
+#include "download/ExportOptions.h"
+#include "download/OfflineOptions.h"
+
+namespace {
+
+using Takes = OptionSpec::Takes;
+
+bool AcceptsModeNames(const std::string& value) {
+    std::string names[4];
+    std::string message;
+    return ParseModeNames(value, names, message);
+}
+
+bool AcceptsHideList(const std::string& value) {
+    LogFilter filter;
+    return ParseHideList(value, filter);
+}
+
+bool AcceptsOneFormat(const std::string& value) {
+    std::vector<ExportFormat> formats;
+    std::string message;
+    return ParseExportFormats(value, formats, message) && formats.size() == 1;
+}
+
+bool AcceptsChartSize(const std::string& value) {
+    int width = 0;
+    int height = 0;
+    return ParseChartSize(value, width, height);
+}
+
+} // namespace
+
+bool AcceptsSessionBoxes(const std::string& value) {
+    SessionBoxes boxes;
+    return ParseSessionBoxes(value, boxes);
+}
+
+bool AcceptsIsoDate(const std::string& value) {
+    return IsIsoDate(value);
+}
+
+bool AcceptsSlot(const std::string& value) {
+    int16_t slot = 0;
+    std::string message;
+    return ParseSlot(value.c_str(), slot, message);
+}
+
+const OptionSpec kModeNamesOption = {"--mode-names", nullptr, Takes::Value,
+                                     "at most four comma-separated mode names", AcceptsModeNames};
+const OptionSpec kHideOption = {"--hide", nullptr, Takes::Value,
+                                "a comma-separated list of alarm, manual, timed, calibration "
+                                "and bump",
+                                AcceptsHideList};
+const OptionSpec kOutputOption = {"--output", "-o", Takes::Value, "a file name", nullptr};
+const OptionSpec kGraphOption = {"--graph", nullptr, Takes::Nothing, "", nullptr};
+const OptionSpec kFormatOption = {"--format", nullptr, Takes::Value, "one of csv, geojson and gpx",
+                                  AcceptsOneFormat};
+const OptionSpec kSizeOption = {"--size", nullptr, Takes::Value,
+                                "WIDTHxHEIGHT in pixels, each 100 to 10000", AcceptsChartSize};
+const OptionSpec kArchiveOption = {"--archive", nullptr, Takes::Value,
+                                   "a SQLite file or postgresql://user@host[:port]/database",
+                                   nullptr};
+const OptionSpec kInstrumentOption = {"--instrument", nullptr, Takes::Value, "a name", nullptr};
+
+std::string BareDeviceName(const std::string& device) {
+    static const char kDevPrefix[] = "/dev/";
+    if (device.compare(0, sizeof kDevPrefix - 1, kDevPrefix) == 0) {
+        return device.substr(sizeof kDevPrefix - 1);
+    }
+    return device;
+}
+
+bool AcceptsDevice(const std::string& value) {
+    return !BareDeviceName(value).empty();
+}
+
+bool AcceptsFormats(const std::string& value) {
+    std::vector<ExportFormat> formats;
+    std::string message;
+    return ParseExportFormats(value, formats, message);
+}
+
+bool AcceptsChartFormat(const std::string& value) {
+    return value == "pdf" || value == "png";
+}
