@@ -14,8 +14,7 @@
 #include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
-#include "compliance/CivilDay.h"
-#include "compliance/InstrumentRegister.h"
+#include "compliance/InstrumentNeeds.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "linkselect/Settings.h"
@@ -167,31 +166,18 @@ void ProgramArchiving::TellService(const SessionBrowser& browser) {
     if (!m_note || !m_keeper || m_keeper->Failed() || m_keeper->InstrumentId() < 0) {
         return;
     }
-    // Its own connection: the keeper's stays the download's. Only this instrument's sessions
-    // get their events made, so a large archive of other instruments costs nothing here.
-    archive::SessionArchive store;
-    if (!store.Open(QString::fromStdString(ReadSetting("Archive")))) {
-        return;
-    }
-    compliance::InstrumentRegister reg(store);
-    compliance::InstrumentRecord record;
-    if (!reg.Status(m_keeper->InstrumentId(), compliance::Today(), record)) {
+    const compliance::InstrumentNeeds needs = compliance::NeedsOf(
+        QString::fromStdString(ReadSetting("Archive")), m_keeper->InstrumentId());
+    if (!needs.read) {
         return;
     }
     QStringList lines;
-    for (const std::string& line : compliance::AttentionLines(record.status)) {
+    for (const std::string& line : needs.lines) {
         lines << QString::fromStdString(line);
     }
     m_note(lines);
     // The archive knows its sessions by their switch-on, the tree by slot.
-    std::vector<compliance::SessionStart> starts;
-    if (!reg.SessionStarts(record.status.usedWhileOverdue, starts)) {
-        return;
-    }
-    std::set<uint32_t> stamps;
-    for (const compliance::SessionStart& start : starts) {
-        stamps.insert(start.stamp);
-    }
+    const std::set<uint32_t> stamps(needs.usedWhileOverdue.begin(), needs.usedWhileOverdue.end());
     for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
         const SessionEntry* entry = browser.Table().FindSlot(slot);
         if (entry != nullptr && entry->undated == 0 && stamps.count(entry->startStamp) > 0) {

@@ -42,6 +42,12 @@ QVariant Optional(const std::optional<int>& value) {
 
 } // namespace
 
+bool ReadServiceIntervals(SessionArchive& archive, qint64 scope, IntervalDays& days,
+                          QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
+    return ReadScope(db, scope, days, error);
+}
+
 IntervalWrite SetServiceIntervals(SessionArchive& archive, qint64 scope, const IntervalDays& change,
                                   const IntervalDays& fallback, QString& error) {
     if (!archive.IsOpen()) {

@@ -12,6 +12,7 @@
 #include "ArchiveFixture.h"
 #include "ComplianceFixture.h"
 #include "compliance/CivilDay.h"
+#include "compliance/InstrumentNeeds.h"
 #include "compliance/InstrumentRegister.h"
 #include "testsupport/TempDir.h"
 
@@ -393,6 +394,44 @@ TEST_P(RegisterTest, InstrumentWithoutTestsHasNoneArchived) {
     EXPECT_TRUE(records[0].status.sensors.empty());
     EXPECT_EQ(records[0].status.status, ServiceStatus::NoTests);
     EXPECT_EQ(records[0].firstDay, "2026-12-01");
+}
+
+// What an instrument needs, as the program asks by the archive's id after GO and the watcher by
+// the word it knows the instrument by: the same lines, and the same sessions used while unfit.
+TEST_P(RegisterTest, InstrumentNeedsAreTheSameByIdAndByWord) {
+    const std::vector<std::string> failing = {"Filter check failed on 2026-11-01",
+                                              "Bump test of LEL failed on 2026-11-01",
+                                              "Calibration of LEL never done"};
+    const qint64 van = compliancetest::ImportSessions(
+        m_store, "Van 7", {{MorningOf(-30), "B0- K-"}, {MorningOf(-29), ""}}, "TAV-7");
+    const qint64 quiet =
+        compliancetest::ImportSessions(m_store, "", {{MorningOf(-30), "Z4+"}}, "TAV-9");
+    ASSERT_GT(van, 0) << m_store.Error().toStdString();
+    ASSERT_GT(quiet, 0) << m_store.Error().toStdString();
+    const QString at = QString::fromStdString(m_location);
+    const struct {
+        qint64 id;
+        const char* word;
+        bool read;
+        std::vector<std::string> lines;
+        std::vector<uint32_t> used;
+    } cases[] = {
+        {van, "Van 7", true, failing, {MorningOf(-30), MorningOf(-29)}},
+        {van, "TAV-7", true, failing, {MorningOf(-30), MorningOf(-29)}},
+        {quiet, "TAV-9", true, {"No tests archived yet"}, {}},
+        {van + quiet, "Van 8", false, {}, {}},
+    };
+    for (const auto& c : cases) {
+        const compliance::InstrumentNeeds byId = compliance::NeedsOf(at, c.id);
+        const compliance::InstrumentNeeds byWord = compliance::NeedsOf(at, QString(c.word));
+        EXPECT_EQ(byId.read, c.read) << c.word;
+        EXPECT_EQ(byId.lines, c.lines) << c.word;
+        EXPECT_EQ(byId.usedWhileOverdue, c.used) << c.word;
+        EXPECT_EQ(byWord.read, byId.read) << c.word;
+        EXPECT_EQ(byWord.lines, byId.lines) << c.word;
+        EXPECT_EQ(byWord.usedWhileOverdue, byId.usedWhileOverdue) << c.word;
+    }
+    EXPECT_FALSE(compliance::NeedsOf(m_dir.Path().c_str(), van).read); // a folder is no archive
 }
 
 // The packed outcomes of a session, checks among them, read back; what does not parse is left out.

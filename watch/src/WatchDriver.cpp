@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "archive/SessionArchive.h"
-#include "compliance/InstrumentRegister.h"
+#include "compliance/InstrumentNeeds.h"
 #include "core/LogImage.h"
 #include "download/ChartOutput.h"
 #include "download/CommandLine.h"
@@ -180,20 +180,9 @@ Watcher::ComplianceCheck RegisterCheck(const WatchOptions& options) {
     const std::string archiveAt =
         options.download.archiveAt.empty() ? ReadSetting("Archive") : options.download.archiveAt;
     return [archiveAt](const std::string& instrument) {
-        std::vector<std::string> lines;
-        archive::SessionArchive store;
-        if (!store.Open(QString::fromLocal8Bit(archiveAt.c_str()))) {
-            return lines;
-        }
-        compliance::InstrumentRegister reg(store);
-        const int64_t today = compliance::Today();
-        for (qint64 id : store.FindInstruments(QString::fromStdString(instrument))) {
-            std::vector<std::string> attention;
-            if (reg.Attention(id, today, attention)) {
-                lines.insert(lines.end(), attention.begin(), attention.end());
-            }
-        }
-        return lines;
+        return compliance::NeedsOf(QString::fromLocal8Bit(archiveAt.c_str()),
+                                   QString::fromStdString(instrument))
+            .lines;
     };
 }
 

@@ -14,6 +14,11 @@ struct IntervalDays {
     std::optional<int> warningDays;
 };
 
+// The service intervals `scope` sets itself (0: the archive; else an instrument's id), empty where
+// it sets none.
+bool ReadServiceIntervals(SessionArchive& archive, qint64 scope, IntervalDays& days,
+                          QString& error);
+
 enum class IntervalWrite { Changed, Unchanged, Failed };
 
 // Sets the service intervals of `scope` (0: the archive's own; else an instrument's id) and
