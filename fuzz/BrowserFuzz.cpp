@@ -9,12 +9,12 @@
 //   again   12 open the dump text that follows (U16 length, bytes)
 #include "ByteReader.h"
 
-#include "app/BrowserComms.h"
 #include "app/BrowserView.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
+#include "session/UploadComms.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +33,7 @@ bool g_imageWritten = true;
 
 // The conversation: requests go nowhere, uploads come from the input, and the test names are
 // those of the real test list over whatever driver text the browser hands it.
-class InputComms : public BrowserComms {
+class InputComms : public UploadComms {
 public:
     explicit InputComms(CTestList& list) : m_list(list) {}
 
@@ -94,8 +94,8 @@ public:
     void EnableGo(bool) override {}
     void EnableTree(bool) override {}
     void EnableNext(bool) override {}
-    void SetProgressRange(BrowserRequest, int low, int high) override { FUZZ_CHECK(low <= high); }
-    void SetProgressPos(BrowserRequest, int) override {}
+    void SetProgressRange(UploadRequest, int low, int high) override { FUZZ_CHECK(low <= high); }
+    void SetProgressPos(UploadRequest, int) override {}
     void ClearTree() override { m_nodes = 0; }
     void InsertNode(int id, int parent, const std::string&, uint32_t itemData, bool) override {
         FUZZ_CHECK(id == m_nodes);
@@ -123,6 +123,7 @@ private:
 
 LogImage* g_image;
 uint8_t* g_erased;
+alignas(SessionReader) unsigned char g_readerStorage[sizeof(SessionReader)];
 alignas(SessionBrowser) unsigned char g_browserStorage[sizeof(SessionBrowser)];
 char g_dumpPath[64];
 
@@ -156,33 +157,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReportState report;
     // The same storage every run: a browser of its own from the heap came from fresh pages each
     // time, and faulting them in cost a quarter of the run.
+    struct Reader {
+        SessionReader* const object;
+        ~Reader() { object->~SessionReader(); }
+        SessionReader* operator->() const { return object; }
+    } reader{new (g_readerStorage) SessionReader(comms, *g_image, report)};
     struct Browser {
         SessionBrowser* const object;
         ~Browser() { object->~SessionBrowser(); }
         SessionBrowser* operator->() const { return object; }
-    } browser{new (g_browserStorage) SessionBrowser(comms, view, *g_image, report)};
+    } browser{new (g_browserStorage) SessionBrowser(*reader.object, view, *g_image, report)};
+    reader->SetEvents(browser.object);
     // The index upload writes its dump here; a folder that does not exist makes every write fail
     // at once instead of costing 6.5 MB per index.
-    browser->SetDumpPath("/nonexistent-tavon-fuzz/FlashData.txt");
+    reader->SetDumpPath("/nonexistent-tavon-fuzz/FlashData.txt");
     browser->Start();
 
     int ops = 0;
     while (!in.Empty() && ++ops < 2048) {
         switch (in.Byte() % 13) {
         case 0:
-            browser->OnTimeout();
+            reader->OnTimeout();
             break;
         case 1:
-            browser->OnAskDone();
+            reader->OnAskDone();
             break;
         case 2:
-            browser->OnSetDone();
+            reader->OnSetDone();
             break;
         case 3: {
             size_t got = 0;
             const uint8_t* bytes = in.Take(in.U16(), got);
             comms.SetUpload(bytes, got);
-            browser->OnUploadDone();
+            reader->OnUploadDone();
             comms.SetUpload(nullptr, 0);
             break;
         }
@@ -228,8 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         }
-        FUZZ_CHECK(browser->InfoLength() >= 0 &&
-                   browser->InfoLength() <= SessionBrowser::kInfoBufferSize);
+        FUZZ_CHECK(reader->InfoLength() >= 0 &&
+                   reader->InfoLength() <= UploadMachine::kInfoBufferSize);
     }
     list.CleanupTestList();
     return 0;

@@ -1,6 +1,5 @@
 #include "ChartPanel.h"
 
-#include "app/ShownReport.h"
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
@@ -8,6 +7,7 @@
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
 #include "report/Report.h"
+#include "report/ShownReport.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -28,7 +28,9 @@
 #include "metertalk/CommsEngine.h"
 #include "metertalk/UploadProgress.h"
 #include "report/Report.h"
+#include "session/DownloadSettings.h"
 #include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 
 #include <QAction>
 #include <QColor>
@@ -79,7 +81,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
       // The program's link is the process's own: every CComms in it drives the same one.
       session_(new InstrumentSession(&ModuleCommsEngine())),
       chooser_(new ClaimingChooser(ModuleLinkSelection(), env_.app.commandLine)),
-      image_(session_->Image()), report_(session_->Report()), browser_(session_->Browser()) {
+      image_(session_->Image()), report_(session_->Report()),
+      browser_(session_->Reader(), *this, image_, report_) {
     Q_INIT_RESOURCE(tavon);
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -97,9 +100,10 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     ui_->treeAndReport->setStretchFactor(1, 3);
     ui_->treeAndReport->setSizes({216, 782});
 
-    session_->SetView(this);
+    session_->SetListener(&browser_);
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
+    archiving_->Attach(session_->Reader());
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
     EnableSaving(); // nothing is shown yet
     archiving_->SetServiceNote(
@@ -136,7 +140,7 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
 
 MainDialog::~MainDialog() {
     // The session ends before the dialog's widgets, which it still shows things in.
-    session_->SetView(nullptr);
+    session_->SetListener(nullptr);
     // The libraries keep module-wide pointers to the prompt; do not leave them dangling.
     if (env_.prompt != nullptr) {
         CComms().SetUserPrompt(nullptr);
@@ -150,10 +154,9 @@ MainDialog::~MainDialog() {
 void MainDialog::ConnectSession() {
     InstrumentSession& session = *session_;
     connect(&session, &InstrumentSession::Ticked, this, [this] { OnTicked(); });
-    connect(&session, &InstrumentSession::Progress, this,
-            [this](BrowserRequest request, int done, int total) {
-                ShowProgress(request, done, total);
-            });
+    connect(
+        &session, &InstrumentSession::Progress, this,
+        [this](UploadRequest request, int done, int total) { ShowProgress(request, done, total); });
     connect(&session, &InstrumentSession::SpoiledReply, this, [this] { OnSpoiledReply(); });
     connect(&session, &InstrumentSession::LinkLost, this, [this] { OnLinkLost(); });
 }
@@ -260,7 +263,7 @@ bool MainDialog::Initialise() {
 
     report_.ShowBarholeGraph = ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     report_.HeaderCountdown = 0;
-    const bool fast = ReadSetting("Fast Upload") == "TRUE";
+    const bool fast = ReadDownloadSettings().fastUpload;
     Action("actionFastUpload")->setChecked(fast);
     session_->SetFastUpload(fast);
 
@@ -326,9 +329,10 @@ void MainDialog::ShowConnection() {
     }
     // Once it has said who it is: which instrument the tree and the archive will belong to.
     QStringList identity;
-    const archive::InstrumentIdentity told = browser_.StartUpComplete()
-                                                 ? archive::IdentifyInstrument(browser_.Facts(), {})
-                                                 : archive::InstrumentIdentity{};
+    const archive::InstrumentIdentity told =
+        session_->Reader().StartUpComplete()
+            ? archive::IdentifyInstrument(session_->Reader().Facts(), {})
+            : archive::InstrumentIdentity{};
     if (!told.serialNumber.isEmpty()) {
         identity << "serial number " + told.serialNumber;
     }
@@ -451,7 +455,7 @@ void MainDialog::SaveReport() {
 QString MainDialog::SuggestedName(const QString& extension) const {
     const std::vector<ShownReport::Section>& sections = browser_.Shown().Sections();
     const SessionEntry* first =
-        sections.empty() ? nullptr : browser_.Table().FindSlot(sections.front().slot);
+        sections.empty() ? nullptr : session_->Reader().Table().FindSlot(sections.front().slot);
     if (first == nullptr) {
         return QString();
     }
@@ -604,9 +608,9 @@ void MainDialog::ExportReport() {
     if (path.isEmpty()) {
         return;
     }
-    const QString error =
-        ReportExport::Write(path, shownSlots, image_, report_,
-                            ReportExport::ShownInstrument(browser_, archiving_->InstrumentName()));
+    const QString error = ReportExport::Write(
+        path, shownSlots, image_, report_,
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()));
     if (!error.isEmpty()) {
         Prompt(error, "Export");
         return;
@@ -701,7 +705,7 @@ void MainDialog::EnableNext(bool enable) {
     ui_->nextButton->setEnabled(enable);
 }
 
-void MainDialog::ShowProgress(BrowserRequest request, int done, int total) {
+void MainDialog::ShowProgress(UploadRequest request, int done, int total) {
     if (total == 0) {
         // The request has ended.
         ui_->progressBar->setValue(0);
@@ -710,7 +714,7 @@ void MainDialog::ShowProgress(BrowserRequest request, int done, int total) {
     }
     ui_->progressBar->setRange(0, total);
     ui_->progressBar->setValue(done);
-    const bool index = request == BrowserRequest::Index;
+    const bool index = request == UploadRequest::Index;
     const QString part = QString("%1 %2 of %3")
                              .arg(index ? "sector" : "piece")
                              .arg(done + 1)
@@ -721,7 +725,8 @@ void MainDialog::ShowProgress(BrowserRequest request, int done, int total) {
         status_->SetActivity("Uploading index " + part);
         return;
     }
-    const SessionEntry* entry = browser_.Table().FindSlot(browser_.CurrentSlot());
+    const SessionEntry* entry =
+        session_->Reader().Table().FindSlot(session_->Reader().CurrentSlot());
     const QString time = entry != nullptr ? QString::fromLatin1(entry->sessionLabel, 8) : QString();
     status_->SetActivity("Uploading session " + time + ", " + part);
 }
@@ -839,7 +844,7 @@ void MainDialog::ShowMessage(MessageKind kind, const std::string& text) {
                                           : FromCp1252(text));
         return;
     }
-    if (text == SessionBrowser::kNoAnswerText && !session_->LinkOpen()) {
+    if (text == UploadMachine::kNoAnswerText && !session_->LinkOpen()) {
         // Not an instrument that stopped answering: there is none at the other end any more.
         ShowMessage(kind, kNoInstrumentText);
         return;
@@ -912,22 +917,22 @@ void MainDialog::MarkSessionsNotHeld() {
     }
 }
 
-void MainDialog::RequestEnded(BrowserRequest request, bool ok) {
-    archiving_->RequestEnded(request, ok, browser_, image_, report_.ModeNames);
+void MainDialog::RequestEnded(UploadRequest request, bool ok) {
+    archiving_->RequestEnded(request, ok, session_->Reader());
     archiving_->MarkAll(*ui_->sessionTree);
     ShowRequestEnd(request, ok);
     emit requestEnded(static_cast<int>(request), ok);
 }
 
-void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
+void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
     switch (request) {
-    case BrowserRequest::StartUp:
+    case UploadRequest::StartUp:
         ShowConnection();
         status_->SetActivity(ok ? "Ready: GO uploads the session index"
                                 : "The instrument's information did not come; GO tries again");
         break;
-    case BrowserRequest::Index: {
-        if (browser_.IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
+    case UploadRequest::Index: {
+        if (session_->Reader().IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
             status_->SetActivity("The index upload did not finish; GO tries again");
             break;
         }
@@ -941,7 +946,7 @@ void MainDialog::ShowRequestEnd(BrowserRequest request, bool ok) {
                                  .arg(ok ? "" : " (FlashData.txt could not be written)"));
         break;
     }
-    case BrowserRequest::Session:
+    case UploadRequest::Session:
         // A report that arrived says so as it is shown (SetReportText).
         if (!ok && browser_.Offline()) {
             // The report on screen stays: only here is it said why the choice was not shown.

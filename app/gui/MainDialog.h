@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BrowserView.h"
-#include "app/UploadMachine.h"
+#include "app/SessionBrowser.h"
 #include "linkselect/Platform.h"
 
 #include <QDialog>
@@ -25,7 +25,6 @@ class QPrinter;
 class QMenuBar;
 class QTreeWidgetItem;
 class QUrl;
-class SessionBrowser;
 class StatusLine;
 class UserGuide;
 class Watchdog;
@@ -118,8 +117,8 @@ public:
     void EnableGo(bool enable) override;
     void EnableTree(bool enable) override;
     void EnableNext(bool enable) override;
-    void SetProgressRange(BrowserRequest, int, int) override {}
-    void SetProgressPos(BrowserRequest, int) override {}
+    void SetProgressRange(UploadRequest, int, int) override {}
+    void SetProgressPos(UploadRequest, int) override {}
     void ClearTree() override;
     void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
                     bool makeVisible) override;
@@ -131,7 +130,7 @@ public:
     void SuspendTick() override;
     void ResumeTick() override;
     void ShowDataSource(DataSource source, const std::string& name) override;
-    void RequestEnded(BrowserRequest request, bool ok) override;
+    void RequestEnded(UploadRequest request, bool ok) override;
     void ShowReportNotice(const std::string& text) override;
 
     // Every way the window ends (OK, Quit, Escape, the close box) remembers its size and place.
@@ -164,8 +163,8 @@ private:
     // The link chosen is held by another process (a watcher): said, and the program stays
     // offline.
     void ShowHeld(const std::string& link, const std::string& holder);
-    void ShowProgress(BrowserRequest request, int done, int total);
-    void ShowRequestEnd(BrowserRequest request, bool ok);
+    void ShowProgress(UploadRequest request, int done, int total);
+    void ShowRequestEnd(UploadRequest request, bool ok);
     // Save, Save as PDF, Print and Export are there only while a report is shown.
     void EnableSaving();
     // "the report of Tuesday 18 Aug 2026" for the status line.
@@ -177,10 +176,10 @@ private:
     // Chooses the session's link and claims it while it is open, so that a watcher leaves it
     // alone and says who holds it, and the program leaves a watcher's link alone.
     std::unique_ptr<ClaimingChooser> chooser_;
-    // The session's memory image, report and browser.
+    // The session's memory image and report, and the presenter that shows what it reads.
     LogImage& image_;
     ReportState& report_;
-    SessionBrowser& browser_;
+    SessionBrowser browser_;
     std::unique_ptr<ProgramArchiving> archiving_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;

@@ -8,6 +8,8 @@
 #include "app/SessionBrowser.h"
 #include "charts/ReportPdf.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +48,7 @@ void MainDialog::PrintReport() {
     printer.setResolution(kReportDpi);
     QString error;
     const QString instrument =
-        ReportExport::ShownInstrument(browser_, archiving_->InstrumentName());
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
     if (!chart_->PrintReport(report_.ReportText, printer, error, instrument)) {
         Prompt("Cannot print " + ShownReportName() + ".\n" + error, "Print");
         return;

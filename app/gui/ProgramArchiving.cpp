@@ -11,13 +11,14 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
 #include "compliance/InstrumentNeeds.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "linkselect/Settings.h"
+#include "session/DownloadSettings.h"
+#include "session/SessionReader.h"
 
 namespace {
 
@@ -29,22 +30,52 @@ constexpr uint kFolderData = 0xFFFF;
 
 } // namespace
 
+namespace {
+
+QString ArchiveLocation() {
+    return QString::fromStdString(ReadDownloadSettings().archive);
+}
+
+} // namespace
+
 ProgramArchiving::ProgramArchiving(std::function<void(const QString&)> tell)
-    : m_tell(std::move(tell)), m_enabled(ReadSetting("Archive Downloads") != "FALSE"),
-      m_name(QString::fromStdString(ReadSetting("Archive Instrument"))) {}
+    : m_tell(std::move(tell)) {
+    const DownloadSettings settings = ReadDownloadSettings();
+    m_enabled = settings.archiveDownloads;
+    m_name = QString::fromStdString(settings.archiveInstrument);
+}
 
 ProgramArchiving::~ProgramArchiving() {
-    if (m_keeper) {
-        m_keeper->Finish();
+    // The keeper tells its failures here: it finishes while this is still whole.
+    if (m_reader != nullptr) {
+        m_reader->SetKeeperMaker(nullptr);
+        m_reader->StopKeeping();
     }
+}
+
+void ProgramArchiving::Attach(SessionReader& reader) {
+    m_reader = &reader;
+    reader.SetKeeperMaker([this]() -> std::unique_ptr<DownloadKeeper> {
+        if (!m_enabled) {
+            return nullptr;
+        }
+        m_arrived.clear();
+        return std::make_unique<DownloadArchive>(
+            ArchiveLocation(), m_name, false, [this](const QString& message) {
+                if (!m_told && m_tell) {
+                    m_tell("The archive could not be kept: " + message +
+                           "\nThe reports are not affected.");
+                }
+                m_told = true;
+            });
+    });
 }
 
 void ProgramArchiving::SetEnabled(bool enabled) {
     m_enabled = enabled;
     WriteSetting("Archive Downloads", enabled ? "TRUE" : "FALSE");
-    if (!enabled && m_keeper) {
-        m_keeper->Finish();
-        m_keeper.reset();
+    if (!enabled && m_reader != nullptr) {
+        m_reader->StopKeeping();
     }
 }
 
@@ -59,7 +90,7 @@ bool ProgramArchiving::ChangeInstrumentName(const QString& name, const NameChang
         return false;
     }
     archive::SessionArchive store;
-    if (m_name.isEmpty() || !store.Open(QString::fromStdString(ReadSetting("Archive"))) ||
+    if (m_name.isEmpty() || !store.Open(ArchiveLocation()) ||
         store.FindInstruments(m_name).isEmpty()) {
         SetInstrumentName(newName); // nothing filed under the old name
         return true;
@@ -125,49 +156,26 @@ void ProgramArchiving::AddActions(QMenu& menu, QAction* before) {
     });
 }
 
-void ProgramArchiving::RequestEnded(BrowserRequest request, bool ok, SessionBrowser& browser,
-                                    LogImage& image, const std::string (&modeNames)[4]) {
+void ProgramArchiving::RequestEnded(UploadRequest request, bool ok, const SessionReader& reader) {
     if (!ok || !m_enabled || !m_fromInstrument) {
         return;
     }
-    if (request == BrowserRequest::Index &&
-        browser.IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
-        if (m_keeper) {
-            m_keeper->Finish();
-        }
-        m_arrived.clear();
-        m_keeper = std::make_unique<DownloadArchive>(
-            QString::fromStdString(ReadSetting("Archive")), m_name, false,
-            [this](const QString& message) {
-                if (!m_told && m_tell) {
-                    m_tell("The archive could not be kept: " + message +
-                           "\nThe reports are not affected.");
-                }
-                m_told = true;
-            });
-        m_keeper->IndexArrived(browser.Facts(), modeNames, image);
-        TellService(browser);
-        // A session the archive holds complete is shown from its kept bytes, not uploaded again.
-        browser.SetStoredSessions([this, &image](int16_t slot) {
-            return m_enabled && m_keeper && !m_keeper->Failed() && m_keeper->Held(slot) &&
-                   m_keeper->Restore(image, slot);
-        });
-    } else if (request == BrowserRequest::Session && m_keeper && !m_keeper->Failed() &&
-               !m_keeper->Held(browser.CurrentSlot())) {
-        m_keeper->SessionArrived(image, browser.CurrentSlot());
-        if (!m_keeper->Failed()) {
-            m_arrived.insert(browser.CurrentSlot());
-        }
+    if (request == UploadRequest::Index &&
+        reader.IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
+        TellService(reader);
+    } else if (request == UploadRequest::Session && reader.Keeper() != nullptr) {
+        m_arrived.insert(reader.CurrentSlot());
     }
 }
 
-void ProgramArchiving::TellService(const SessionBrowser& browser) {
+void ProgramArchiving::TellService(const SessionReader& reader) {
     m_usedOverdue.clear();
-    if (!m_note || !m_keeper || m_keeper->Failed() || m_keeper->InstrumentId() < 0) {
+    const DownloadKeeper* keeper = reader.Keeper();
+    if (!m_note || keeper == nullptr || keeper->InstrumentId() < 0) {
         return;
     }
-    const compliance::InstrumentNeeds needs = compliance::NeedsOf(
-        QString::fromStdString(ReadSetting("Archive")), m_keeper->InstrumentId());
+    const compliance::InstrumentNeeds needs =
+        compliance::NeedsOf(ArchiveLocation(), keeper->InstrumentId());
     if (!needs.read) {
         return;
     }
@@ -179,7 +187,7 @@ void ProgramArchiving::TellService(const SessionBrowser& browser) {
     // The archive knows its sessions by their switch-on, the tree by slot.
     const std::set<uint32_t> stamps(needs.usedWhileOverdue.begin(), needs.usedWhileOverdue.end());
     for (int16_t slot = 0; slot < LogImage::kSlotCount; ++slot) {
-        const SessionEntry* entry = browser.Table().FindSlot(slot);
+        const SessionEntry* entry = reader.Table().FindSlot(slot);
         if (entry != nullptr && entry->undated == 0 && stamps.count(entry->startStamp) > 0) {
             m_usedOverdue.insert(slot);
         }
@@ -187,8 +195,8 @@ void ProgramArchiving::TellService(const SessionBrowser& browser) {
 }
 
 bool ProgramArchiving::IsNew(int16_t slot) const {
-    return m_enabled && m_keeper && !m_keeper->Failed() && !m_keeper->Held(slot) &&
-           m_arrived.count(slot) == 0;
+    return m_enabled && m_reader != nullptr && m_reader->Keeper() != nullptr &&
+           !m_reader->Held(slot) && m_arrived.count(slot) == 0;
 }
 
 void ProgramArchiving::Mark(QTreeWidgetItem& item) const {

@@ -10,14 +10,14 @@
 #include <string>
 
 #include "app/BrowserView.h"
+#include "session/ReaderEvents.h"
 
-class DownloadArchive;
 class LogImage;
 class QAction;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
-class SessionBrowser;
+class SessionReader;
 
 // The program keeps what it uploads from the instrument in the archive, as `tavon-datalog
 // download` does: the index after each GO and every session that arrives. Settings.ini names the
@@ -29,6 +29,9 @@ public:
     // tell: shows a failure to the user.
     explicit ProgramArchiving(std::function<void(const QString&)> tell);
     ~ProgramArchiving();
+
+    // Keeps what `reader` reads from the instrument, from its next index on.
+    void Attach(SessionReader& reader);
 
     // Told, after each index from the instrument, what the connected instrument needs by the
     // archive's register ("Calibration of CO overdue since 2026-11-02"); empty when nothing.
@@ -51,8 +54,7 @@ public:
 
     // Where the browser's data come from: only what the connected instrument sends is kept.
     void SetSource(DataSource source) { m_fromInstrument = source == DataSource::Instrument; }
-    void RequestEnded(BrowserRequest request, bool ok, SessionBrowser& browser, LogImage& image,
-                      const std::string (&modeNames)[4]);
+    void RequestEnded(UploadRequest request, bool ok, const SessionReader& reader);
     // Not yet in the archive: a session of the last index that the archive did not hold complete
     // and that has not arrived since. Nothing is new while archiving is off or has failed.
     bool IsNew(int16_t slot) const;
@@ -64,7 +66,7 @@ public:
     void MarkAll(QTreeWidget& tree) const;
 
 private:
-    void TellService(const SessionBrowser& browser);
+    void TellService(const SessionReader& reader);
 
     std::function<void(const QString&)> m_tell;
     std::function<void(const QStringList&)> m_note;
@@ -72,7 +74,7 @@ private:
     bool m_told = false;
     bool m_fromInstrument = true;
     QString m_name;
-    std::unique_ptr<DownloadArchive> m_keeper;
+    SessionReader* m_reader = nullptr;
     std::set<int16_t> m_arrived;
     std::set<int16_t> m_usedOverdue;
 };

@@ -4,6 +4,7 @@
 #include "core/InstrumentFacts.h"
 #include "export/SessionExport.h"
 #include "report/Report.h"
+#include "session/SessionReader.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -54,12 +55,13 @@ QString ReportExport::Write(const QString& path, const std::vector<int16_t>& ses
                        QStringList(static_cast<qsizetype>(sessions.size()), instrument));
 }
 
-QString ReportExport::ShownInstrument(const SessionBrowser& browser, const QString& archiveName) {
-    if (browser.Offline() || !browser.StartUpComplete()) {
+QString ReportExport::ShownInstrument(const SessionBrowser& browser, const SessionReader& reader,
+                                      const QString& archiveName) {
+    if (browser.Offline() || !reader.StartUpComplete()) {
         return QString();
     }
     return QString::fromStdString(
-        InstrumentCalled(browser.Facts().serialNumber, archiveName.toStdString()));
+        InstrumentCalled(reader.Facts().serialNumber, archiveName.toStdString()));
 }
 
 QString ReportExport::WriteValues(const QString& path, const std::vector<SessionValues>& sessions,

@@ -8,6 +8,7 @@
 
 class QWidget;
 class SessionBrowser;
+class SessionReader;
 class SessionByteSource;
 struct LogFilter;
 struct ReportState;
@@ -32,7 +33,8 @@ public:
     // connected instrument (InstrumentCalled: its serial number, else `archiveName`, the name the
     // archive gives it) while the tree is its own; empty for a dump or an instrument connected
     // before.
-    static QString ShownInstrument(const SessionBrowser& browser, const QString& archiveName);
+    static QString ShownInstrument(const SessionBrowser& browser, const SessionReader& reader,
+                                   const QString& archiveName);
     // The same from sessions already decoded (the archive's), with the filter given, naming
     // each session's instrument (as ExportSessions).
     static QString WriteValues(const QString& path, const std::vector<SessionValues>& sessions,

@@ -7,6 +7,8 @@
 #include "StatusLine.h"
 #include "app/SessionBrowser.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -28,7 +30,7 @@ void MainDialog::SaveReportPdf() {
     }
     QString error;
     const QString instrument =
-        ReportExport::ShownInstrument(browser_, archiving_->InstrumentName());
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
     if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument)) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
         return;

@@ -16,7 +16,7 @@
 #include <deque>
 #include <string>
 
-#include "app/UploadMachine.h"
+#include "session/UploadMachine.h"
 #include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "metertalk/ArrivalTick.h"

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "ArchiveCommand.h"
-#include "app/SessionBrowser.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
@@ -16,6 +15,7 @@
 #include "download/ReportOutput.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
+#include "report/ShownReport.h"
 
 int RunArchiveRender(const QStringList& arguments) {
     ArchiveRenderOptions options;
@@ -37,7 +37,7 @@ int RunArchiveRender(const QStringList& arguments) {
         return store.Error().startsWith("the archive holds no") ? kExitUsage : kExitArchive;
     }
     if (state.UnrecognisedLogFlag) {
-        std::fprintf(stderr, "Warning: %s\n", SessionBrowser::kWarningText);
+        std::fprintf(stderr, "Warning: %s\n", kUnrecognisedLogsText);
     }
     return WriteOutput(options.output, state.ReportText);
 }

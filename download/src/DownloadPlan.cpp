@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/SessionTree.h"
 #include "core/SessionTable.h"
+#include "core/SessionTree.h"
 #include "download/DownloadOptions.h"
 
 namespace {
@@ -53,15 +53,15 @@ DownloadPlan PlanDownload(const SessionTable& table, const SessionTree& tree,
         ReportJob job;
         for (int child = id + 1; child < tree.Count() && tree.At(child).parent == id; ++child) {
             if (tree.At(child).level == SessionNode::Session) {
-                if (job.firstNode < 0) {
-                    job.firstNode = child;
-                }
                 job.sessionSlots.push_back(static_cast<int16_t>(tree.At(child).itemData & 0xFFFF));
             }
         }
         if (job.sessionSlots.empty()) {
             continue; // the session boxes left none of this day's sessions in the tree
         }
+        // The headings the program's Full Day gives the day: its tree labels.
+        job.headingDay = tree.Text(id) + " ";
+        job.headingMonth = tree.Text(tree.Parent(id));
         const SessionEntry* entry = table.FindDated(job.sessionSlots.front());
         const std::string date = entry != nullptr ? SessionDate(*entry) : std::string();
         if (date.empty() || (!options.days.empty() && !Contains(options.days, date))) {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/SessionBrowser.h"
-#include "archive/DownloadKeeper.h"
+#include "core/DownloadKeeper.h"
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
+#include "core/SessionTree.h"
 #include "download/CommandLine.h"
 #include "download/DownloadExport.h"
 #include "download/ExitStatus.h"
@@ -17,6 +17,7 @@
 #include "download/TreeText.h"
 #include "linkselect/Settings.h"
 #include "report/Report.h"
+#include "session/SessionReader.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ DownloadRun::DownloadRun(const DownloadOptions& options, LogImage& image, Report
 void DownloadRun::SetOutput(const std::string& outDir, const std::string& dumpPath) {
     m_outDir = outDir;
     m_dumpPath = dumpPath;
-    if (m_browser != nullptr) {
-        m_browser->SetDumpPath(DumpTarget());
+    if (m_reader != nullptr) {
+        m_reader->SetDumpPath(DumpTarget());
     }
 }
 
@@ -63,18 +64,20 @@ void DownloadRun::Prepare() {
     }
     // The dump after the index goes to a temporary name too, so that an older dump is replaced
     // only by a whole new one.
-    m_browser->SetDumpPath(DumpTarget());
-    const SessionBoxes& boxes = m_options.boxes;
-    if (boxes.all) {
-        m_browser->OnAllSessions(true);
-    } else {
-        m_browser->OnAllSessions(false);
-        m_browser->OnAlarmSessions(boxes.alarm);
-        m_browser->OnCalSessions(boxes.cal);
-    }
+    m_reader->SetDumpPath(DumpTarget());
     m_report.ShowBarholeGraph =
         m_options.graph || ReadSetting("Show Barhole Graph") == "TRUE" ? 1 : 0;
     m_report.HeaderCountdown = 0;
+}
+
+SessionBoxes DownloadRun::Boxes() const {
+    // As the program's boxes work: All ticks Alarm and Cal too.
+    SessionBoxes boxes = m_options.boxes;
+    if (boxes.all) {
+        boxes.alarm = true;
+        boxes.cal = true;
+    }
+    return boxes;
 }
 
 void DownloadRun::OnTick() {
@@ -82,7 +85,7 @@ void DownloadRun::OnTick() {
         Interrupt();
     } else if (m_phase == Phase::GoDue) {
         m_phase = Phase::Indexing;
-        m_browser->OnGo();
+        m_reader->ReadIndex();
     } else if (m_phase == Phase::JobDue) {
         StartJob();
     }
@@ -107,18 +110,33 @@ void DownloadRun::OnLinkLost() {
 // ---------------------------------------------------------------------------------------------
 // The browser's requests
 
-void DownloadRun::RequestEnded(BrowserRequest request, bool ok) {
+void DownloadRun::SessionRead(int16_t slot, SessionOrigin origin) {
+    if (m_phase != Phase::Job) {
+        return;
+    }
+    m_report.UnrecognisedLogFlag = 0;
+    m_assembled.Render(m_report, m_image, slot);
+    if (m_report.UnrecognisedLogFlag) {
+        ShowMessage(MessageKind::Warning, kUnrecognisedLogsText);
+    }
+    MarkCompleted(slot);
+    const bool restored = origin == SessionOrigin::Archive;
+    m_sessionsDone += restored ? 0 : 1;
+    m_sessionsRestored += restored ? 1 : 0;
+}
+
+void DownloadRun::RequestEnded(UploadRequest request, bool ok) {
     if (m_phase == Phase::Finished) {
         return;
     }
     switch (request) {
-    case BrowserRequest::StartUp:
+    case UploadRequest::StartUp:
         StartUpEnded(ok);
         break;
-    case BrowserRequest::Index:
+    case UploadRequest::Index:
         IndexEnded(ok);
         break;
-    case BrowserRequest::Session:
+    case UploadRequest::Session:
         SessionEnded(ok);
         break;
     }
@@ -128,8 +146,8 @@ void DownloadRun::StartUpEnded(bool ok) {
     if (m_phase != Phase::StartingUp) {
         return;
     }
-    if (!ok && !m_browser->StartUpComplete()) {
-        StopAfterFailure(m_browser->LastFailure() == RequestFailure::SpoiledReplies
+    if (!ok && !m_reader->StartUpComplete()) {
+        StopAfterFailure(m_reader->LastFailure() == RequestFailure::SpoiledReplies
                              ? "the instrument's replies kept arriving spoiled during its start-up "
                                "uploads (check the cable, or move closer to the instrument); "
                                "nothing was downloaded"
@@ -148,7 +166,7 @@ void DownloadRun::StartUpEnded(bool ok) {
 }
 
 void DownloadRun::IndexEnded(bool ok) {
-    if (m_browser->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
+    if (m_reader->IndexSectorCount() < static_cast<int>(LogImage::kIndexSectors)) {
         StopAfterFailure("the index upload did not complete; nothing was downloaded");
         return;
     }
@@ -158,11 +176,8 @@ void DownloadRun::IndexEnded(bool ok) {
     }
 
     m_progress.Clear();
-    KeepIndex();
-    const std::string tree =
-        SessionTreeText(m_browser->Table(), m_browser->Boxes(), [this](int16_t slot) {
-            return m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
-        });
+    const auto held = [this](int16_t slot) { return m_reader->Held(slot); };
+    const std::string tree = SessionTreeText(m_reader->Table(), Boxes(), held);
     if (m_out != nullptr) {
         // In one piece: the trees of instruments downloaded together never mix.
         const std::string text = m_treeHeading.empty() ? tree : m_treeHeading + "\n" + tree;
@@ -170,33 +185,26 @@ void DownloadRun::IndexEnded(bool ok) {
         std::fflush(m_out);
     }
 
-    m_plan = PlanDownload(m_browser->Table(), m_browser->Tree(), m_options);
+    SessionTree days;
+    days.Build(m_reader->Table(), Boxes());
+    m_plan = PlanDownload(m_reader->Table(), days, m_options);
     for (const std::string& line : m_plan.missing) {
         Tell(line);
     }
-    if (m_keeper != nullptr && !m_keeper->Failed()) {
-        // Every day asked for gets its report; the sessions the archive holds complete are read
-        // back from it instead of being uploaded. --new-only leaves out the days with nothing
-        // new.
-        const auto held = [this](int16_t slot) { return m_keeper->Held(slot); };
-        if (m_options.newOnly) {
-            // A placement's day with nothing new stays when its files are not there (a visit
-            // stopped before writing them, a folder emptied): it is written from the archive.
-            DropHeld(m_plan, held, [this](const ReportJob& job) { return FilesThere(job); });
-        }
-        m_browser->SetStoredSessions([this](int16_t slot) {
-            return !m_keeper->Failed() && m_keeper->Held(slot) && m_keeper->Restore(m_image, slot);
-        });
+    // Every day asked for gets its report; the sessions the archive holds complete are read back
+    // from it instead of being uploaded. --new-only leaves out the days with nothing new; a
+    // placement's day with nothing new stays when its files are not there (a visit stopped
+    // before writing them, a folder emptied): it is written from the archive.
+    if (m_reader->Keeper() != nullptr && m_options.newOnly) {
+        DropHeld(m_plan, held, [this](const ReportJob& job) { return FilesThere(job); });
     }
     m_job = 0;
     if (m_planReady) {
         int toUpload = 0;
         for (const ReportJob& job : m_plan.jobs) {
-            for (int16_t slot : job.sessionSlots) {
-                const bool held =
-                    m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(slot);
-                toUpload += held ? 0 : 1;
-            }
+            toUpload +=
+                static_cast<int>(std::count_if(job.sessionSlots.begin(), job.sessionSlots.end(),
+                                               [&held](int16_t slot) { return !held(slot); }));
         }
         m_planReady(toUpload, static_cast<int>(m_plan.jobs.size()));
     }
@@ -216,22 +224,14 @@ void DownloadRun::SessionEnded(bool ok) {
         return;
     }
     if (!ok) {
-        StopAfterFailure("the upload of slot " + std::to_string(m_browser->CurrentSlot()) +
+        StopAfterFailure("the upload of slot " + std::to_string(m_reader->CurrentSlot()) +
                          " did not complete; " + std::to_string(m_reportsWritten) + " of " +
                          std::to_string(m_plan.jobs.size()) + " reports written");
         return;
     }
-    MarkCompleted(m_browser->CurrentSlot());
-    const bool restored =
-        m_keeper != nullptr && !m_keeper->Failed() && m_keeper->Held(m_browser->CurrentSlot());
-    m_sessionsDone += restored ? 0 : 1;
-    m_sessionsRestored += restored ? 1 : 0;
-    if (m_keeper != nullptr && !restored) {
-        m_keeper->SessionArrived(m_image, m_browser->CurrentSlot());
-    }
     const ReportJob& job = m_plan.jobs[m_job];
-    // Full Day goes on to the next sibling of the session just shown while there is one.
-    if (job.firstNode >= 0 && m_browser->Tree().NextSibling(m_browser->SelectedNode()) >= 0) {
+    // The reader goes on to the day's next session while there is one.
+    if (++m_jobSessionsRead < job.sessionSlots.size()) {
         if (m_interruptDue) {
             // The session is whole and kept; its day, not held whole yet, is written by the next
             // download.
@@ -249,27 +249,19 @@ void DownloadRun::SessionEnded(bool ok) {
     }
 }
 
-void DownloadRun::KeepIndex() {
-    if (m_keeper == nullptr) {
-        return;
-    }
-    m_keeper->IndexArrived(m_browser->Facts(), m_report.ModeNames, m_image);
-}
-
 void DownloadRun::StartJob() {
     const ReportJob& job = m_plan.jobs[m_job];
     // Each file reads as if the program had just started: no gas columns or heading countdown
-    // carried over from the report before it.
-    m_browser->ResetDecoder();
+    // carried over from the report before it. A day's sessions make one report, each added as
+    // it is read.
+    ResetDecoderState(m_report);
+    m_report.ReportBody.clear();
+    m_report.HeadingDay = job.headingDay;
+    m_report.HeadingMonth = job.headingMonth;
+    m_assembled = ShownReport();
+    m_jobSessionsRead = 0;
     m_phase = Phase::Job;
-    if (job.firstNode >= 0) {
-        // Full Day: the first session starts a new report, the browser adds the rest of the day.
-        m_browser->OnFullDay(true);
-        m_browser->SelectNode(job.firstNode);
-    } else {
-        m_browser->BeginReport(job.headingDay, job.headingMonth);
-        m_browser->StartSessionUpload(job.sessionSlots.front());
-    }
+    m_reader->ReadSessions(job.sessionSlots);
 }
 
 void DownloadRun::WriteReport(const ReportJob& job) {
@@ -298,7 +290,7 @@ void DownloadRun::WriteReport(const ReportJob& job) {
         };
     }
     const std::string instrument =
-        InstrumentCalled(m_browser != nullptr ? m_browser->Facts().serialNumber : std::string(),
+        InstrumentCalled(m_reader != nullptr ? m_reader->Facts().serialNumber : std::string(),
                          m_options.instrumentName);
     if (!WriteSessionExports(path, job.sessionSlots, m_image, m_report, m_options.exportFormats,
                              instrument, write)) {
@@ -343,7 +335,7 @@ bool DownloadRun::FilesThere(const ReportJob& job) {
     const bool read = m_placement->ReadsSessions();
     if (read) {
         for (int16_t slot : job.sessionSlots) {
-            m_keeper->Restore(m_image, slot);
+            m_reader->Keeper()->Restore(m_image, slot);
         }
     }
     const bool there = m_placement->Holds(job, FileNames(job));
@@ -471,13 +463,13 @@ std::string DownloadRun::DumpWritten() const {
 // ---------------------------------------------------------------------------------------------
 // Progress and messages
 
-void DownloadRun::SetProgressRange(BrowserRequest request, int low, int high) {
+void DownloadRun::SetProgressRange(UploadRequest request, int low, int high) {
     (void)low;
     m_progressTotal = high;
     DrawProgress(request, 0);
 }
 
-void DownloadRun::SetProgressPos(BrowserRequest request, int pos) {
+void DownloadRun::SetProgressPos(UploadRequest request, int pos) {
     if (pos == 0) {
         m_progress.Clear(); // the request has ended
         return;
@@ -485,22 +477,22 @@ void DownloadRun::SetProgressPos(BrowserRequest request, int pos) {
     DrawProgress(request, pos);
 }
 
-void DownloadRun::DrawProgress(BrowserRequest request, int done) {
+void DownloadRun::DrawProgress(UploadRequest request, int done) {
     if (!m_progress.Enabled() || m_phase == Phase::Finished) {
         return;
     }
-    if (request == BrowserRequest::Index) {
+    if (request == UploadRequest::Index) {
         m_progress.Draw("Index", done, m_progressTotal,
                         "sector " + std::to_string(done + 1) + " of " +
                             std::to_string(m_progressTotal));
         return;
     }
     const int total = m_plan.SessionCount();
-    const int pieces = SessionBrowser::kPiecesPerSector;
+    const int pieces = UploadMachine::kPiecesPerSector;
     m_progress.Draw("Session " + std::to_string(m_sessionsDone + 1) + " of " +
                         std::to_string(total),
                     m_sessionsDone * pieces + done, total * pieces,
-                    "slot " + std::to_string(m_browser->CurrentSlot()) + ", piece " +
+                    "slot " + std::to_string(m_reader->CurrentSlot()) + ", piece " +
                         std::to_string(done + 1) + " of " + std::to_string(pieces));
 }
 
@@ -544,7 +536,7 @@ void DownloadRun::Stop(int status, const std::string& message) {
 
 void DownloadRun::StopAfterFailure(const std::string& what) {
     // Silence, spoiled replies and a closed link call for different remedies.
-    switch (m_browser->LastFailure()) {
+    switch (m_reader->LastFailure()) {
     case RequestFailure::SpoiledReplies:
         Stop(kExitCommsError, what);
         break;
@@ -572,7 +564,7 @@ std::string DownloadRun::Summary() const {
     const bool slots = !m_options.sessionSlots.empty();
     std::string text = count(m_plan.jobs.size(), slots ? "slot" : "day") + ": " +
                        count(static_cast<size_t>(m_sessionsDone), "session") + " uploaded";
-    if (m_keeper != nullptr) {
+    if (m_archiving) {
         text += ", " + std::to_string(m_sessionsRestored) + " from the archive";
     }
     if (m_plan.jobs.empty()) {
@@ -588,12 +580,13 @@ std::string DownloadRun::Summary() const {
 bool DownloadRun::Finalize(int status) {
     const Phase phase = m_phase;
     m_phase = Phase::Finished;
+    m_reader->Stop(); // the rest of a day asked for stays on the instrument
     m_progress.Clear();
     bool dumped = false;
     if ((phase == Phase::JobDue || phase == Phase::Job || phase == Phase::AllWritten) &&
         !m_plan.jobs.empty()) {
         // A session cut off half-way would pass for its own shorter log: it is left out.
-        const int16_t slot = m_browser->CurrentSlot();
+        const int16_t slot = m_reader->CurrentSlot();
         if (phase == Phase::Job && slot >= 0 && slot < LogImage::kSlotCount && !m_completed[slot]) {
             EraseSector(LogImage::DataSector(static_cast<int16_t>(slot)));
         }
@@ -605,12 +598,9 @@ bool DownloadRun::Finalize(int status) {
         // The index's dump waits under its temporary name until there is something to do.
         std::remove(DumpTarget().c_str());
     }
-    if (m_keeper != nullptr) {
-        m_keeper->Finish();
-        // The reports and the dump are written; only the archive is short.
-        if (m_keeper->Failed() && status == kExitOk) {
-            status = kExitArchive;
-        }
+    // The reports and the dump are written; only the archive may be short.
+    if (!m_reader->StopKeeping() && status == kExitOk) {
+        status = kExitArchive;
     }
     m_status = status;
     return dumped;

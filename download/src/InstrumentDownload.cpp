@@ -3,7 +3,6 @@
 #include <QSize>
 #include <QString>
 
-#include "app/SessionBrowser.h"
 #include "archive/DownloadArchive.h"
 #include "core/InstrumentFacts.h"
 #include "download/ChartOutput.h"
@@ -19,7 +18,9 @@
 #include "linkselect/Settings.h"
 #include "metertalk/CommsEngine.h"
 #include "report/Report.h"
+#include "session/DownloadSettings.h"
 #include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ InstrumentDownload::InstrumentDownload(DownloadOptions options, ProgressBar& pro
 }
 
 InstrumentDownload::~InstrumentDownload() {
-    // The run is the session's view: it goes first, told so.
-    m_session->SetView(nullptr);
+    // The run is the session's listener: it goes first, told so.
+    m_session->SetListener(nullptr);
 }
 
 bool InstrumentDownload::Open(UserPrompt& prompt, HeldPrompt& held) {
@@ -65,11 +66,12 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         return false;
     }
     InstrumentSession& session = *m_session;
+    const DownloadSettings settings = ReadDownloadSettings();
     m_run.reset(
         new DownloadRun(m_options, session.Image(), session.Report(), m_progress, m_hooks.tree));
     DownloadRun& run = *m_run;
-    session.SetView(&run);
-    run.Attach(session.Browser());
+    session.SetListener(&run);
+    run.Attach(session.Reader());
     run.SetPlacement(m_hooks.placement);
     if (m_hooks.messages) {
         run.SetMessageSink(m_hooks.messages);
@@ -90,19 +92,7 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
     if (m_ownFolder) {
         run.SetMessagePrefix(LinkName());
     }
-    // Settings.ini may name the archive (a team's server) and turn archiving off.
-    const std::string archiveAt =
-        m_options.archiveAt.empty() ? ReadSetting("Archive") : m_options.archiveAt;
-    if (m_options.archive && ReadSetting("Archive Downloads") != "FALSE") {
-        m_keeper = std::make_unique<DownloadArchive>(
-            QString::fromLocal8Bit(archiveAt.c_str()),
-            QString::fromLocal8Bit(m_options.instrumentName.c_str()), m_options.all,
-            [&run](const QString& text) {
-                run.ShowMessage(MessageKind::Error, "archive: " + text.toLocal8Bit().toStdString() +
-                                                        "; the download goes on without it");
-            });
-        run.SetKeeper(m_keeper.get());
-    }
+    KeepInArchive(settings);
     run.Prepare();
     run.SetChartWriter(
         [&session](const std::vector<int16_t>& sessionSlots, const std::string& path) {
@@ -114,7 +104,7 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         });
     run.SetFinish([this](int status) { Ended(status); });
     // Fast uploads: what a notification decided starts at once instead of at the next tick.
-    session.SetFastUpload(m_options.fast || ReadSetting("Fast Upload") == "TRUE");
+    session.SetFastUpload(m_options.fast || settings.fastUpload);
     connect(&session, &InstrumentSession::Ticked, this, [this] {
         if (!m_run->Finished()) {
             m_run->OnTick();
@@ -125,12 +115,33 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         // An instrument that did not tell who it is (its identity read went unanswered) has
         // still come on line, and is downloaded into a folder of its own all the same.
         connect(&session, &InstrumentSession::Connected, this, [this](bool ok) {
-            if (ok || m_session->Browser().StartUpComplete()) {
+            if (ok || m_session->Reader().StartUpComplete()) {
                 PlaceInOwnFolder();
             }
         });
     }
     return true;
+}
+
+void InstrumentDownload::KeepInArchive(const DownloadSettings& settings) {
+    // Settings.ini may name the archive (a team's server) and turn archiving off.
+    if (!m_options.archive || !settings.archiveDownloads) {
+        return;
+    }
+    const std::string archiveAt =
+        m_options.archiveAt.empty() ? settings.archive : m_options.archiveAt;
+    DownloadRun& run = *m_run;
+    run.SetArchiving(true);
+    m_session->Reader().SetKeeperMaker([this, archiveAt,
+                                        &run]() -> std::unique_ptr<DownloadKeeper> {
+        return std::make_unique<DownloadArchive>(
+            QString::fromLocal8Bit(archiveAt.c_str()),
+            QString::fromLocal8Bit(m_options.instrumentName.c_str()), m_options.all,
+            [&run](const QString& text) {
+                run.ShowMessage(MessageKind::Error, "archive: " + text.toLocal8Bit().toStdString() +
+                                                        "; the download goes on without it");
+            });
+    });
 }
 
 void InstrumentDownload::PlaceInOwnFolder() {
@@ -192,14 +203,9 @@ std::string InstrumentDownload::LinkName() const {
 }
 
 std::string InstrumentDownload::Name() const {
-    const std::string& serial = m_session->Facts().serialNumber;
-    if (!serial.empty()) {
-        return serial;
-    }
-    if (!m_options.instrumentName.empty()) {
-        return m_options.instrumentName;
-    }
-    return LinkName();
+    const std::string called =
+        InstrumentCalled(m_session->Facts().serialNumber, m_options.instrumentName);
+    return called.empty() ? LinkName() : called;
 }
 
 int InstrumentDownload::Status() const {

@@ -1,20 +1,21 @@
 #include "session/InstrumentSession.h"
 
-#include "app/MeterTalkComms.h"
-#include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/QtCommandTarget.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
+#include "session/MeterTalkComms.h"
+#include "session/SessionReader.h"
 
 InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
     : QObject(parent), m_ownEngine(engine == nullptr ? new CommsEngine : nullptr),
       m_engine(engine == nullptr ? m_ownEngine.get() : engine), m_tests(new CTestList),
       m_target(new QtCommandTarget), m_image(new LogImage), m_report(new ReportState) {
     m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_target.get()));
-    m_browser.reset(new SessionBrowser(*m_conversation, *this, *m_image, *m_report));
+    m_reader.reset(new SessionReader(*m_conversation, *m_image, *m_report));
+    m_reader->SetEvents(this);
     m_arrival.reset(new ArrivalTick(*m_engine));
     connect(m_target.get(), &QtCommandTarget::command, this, [this](int id) { OnCommand(id); });
     connect(&m_tick, &QTimer::timeout, this, [this] { OnTick(); });
@@ -36,7 +37,7 @@ bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {
     // The test list attached and the progress display prepared for the start-up uploads; then
     // the built-in driver text, "Upload flag" current, state 0 and the first poll.
     m_conversation->Prepare();
-    m_browser->Start();
+    m_reader->Start();
     StartTicking();
     return true;
 }
@@ -72,8 +73,8 @@ void InstrumentSession::SuspendTicks() {
     ++m_suspended;
     m_tick.stop();
     m_arrival->Follow(false);
-    if (m_view != nullptr) {
-        m_view->SuspendTick();
+    if (m_listener != nullptr) {
+        m_listener->SuspendTick();
     }
 }
 
@@ -83,17 +84,17 @@ void InstrumentSession::ResumeTicks() {
     }
     m_tick.start(m_tickMs);
     FollowTransfer();
-    if (m_view != nullptr) {
-        m_view->ResumeTick();
+    if (m_listener != nullptr) {
+        m_listener->ResumeTick();
     }
 }
 
 const InstrumentFacts& InstrumentSession::Facts() const {
-    return m_browser->Facts();
+    return m_reader->Facts();
 }
 
 RequestFailure InstrumentSession::LastFailure() const {
-    return m_browser->LastFailure();
+    return m_reader->LastFailure();
 }
 
 void InstrumentSession::OnTick() {
@@ -113,7 +114,7 @@ void InstrumentSession::CheckLink() {
         return;
     }
     m_linkOpen = false;
-    m_browser->OnLinkLost();
+    m_reader->OnLinkLost();
     emit LinkLost();
 }
 
@@ -124,11 +125,11 @@ void InstrumentSession::OnCommand(int id) {
     case ID_COMMS_CHECKSUM_ERROR:
         // The engine has dropped the spoiled frame; the machine has the request asked for
         // again, and gives it up when its replies keep coming spoiled.
-        m_browser->OnChecksumError();
+        m_reader->OnChecksumError();
         emit SpoiledReply();
         break;
     default:
-        DispatchCommsCommand(*m_browser, id);
+        DispatchCommsCommand(*m_reader, id);
         break;
     }
     FollowTransfer();
@@ -138,127 +139,80 @@ void InstrumentSession::OnCommand(int id) {
 }
 
 void InstrumentSession::FollowTransfer() {
-    m_arrival->Follow(m_fast && m_tick.isActive() && m_linkOpen && !m_browser->Idle());
+    m_arrival->Follow(m_fast && m_tick.isActive() && m_linkOpen && !m_reader->Idle());
 }
 
 // ---------------------------------------------------------------------------------------------
-// The browser's view
+// The reader's events
 
-void InstrumentSession::EnableGo(bool enable) {
-    if (m_view != nullptr) {
-        m_view->EnableGo(enable);
+void InstrumentSession::StartingUp() {
+    if (m_listener != nullptr) {
+        m_listener->StartingUp();
     }
 }
 
-void InstrumentSession::EnableTree(bool enable) {
-    if (m_view != nullptr) {
-        m_view->EnableTree(enable);
+void InstrumentSession::IndexRequestsAllowed(bool allowed) {
+    if (m_listener != nullptr) {
+        m_listener->IndexRequestsAllowed(allowed);
     }
 }
 
-void InstrumentSession::EnableNext(bool enable) {
-    if (m_view != nullptr) {
-        m_view->EnableNext(enable);
+void InstrumentSession::SessionRequestsAllowed(bool allowed) {
+    if (m_listener != nullptr) {
+        m_listener->SessionRequestsAllowed(allowed);
     }
 }
 
-void InstrumentSession::SetProgressRange(BrowserRequest request, int low, int high) {
-    if (m_view != nullptr) {
-        m_view->SetProgressRange(request, low, high);
+void InstrumentSession::SetProgressRange(UploadRequest request, int low, int high) {
+    if (m_listener != nullptr) {
+        m_listener->SetProgressRange(request, low, high);
     }
     m_progressTotal = high;
     emit Progress(request, 0, high);
 }
 
-void InstrumentSession::SetProgressPos(BrowserRequest request, int pos) {
-    if (m_view != nullptr) {
-        m_view->SetProgressPos(request, pos);
+void InstrumentSession::SetProgressPos(UploadRequest request, int pos) {
+    if (m_listener != nullptr) {
+        m_listener->SetProgressPos(request, pos);
     }
     // Position 0 comes back when a request has ended.
     emit Progress(request, pos, pos == 0 ? 0 : m_progressTotal);
 }
 
-void InstrumentSession::ClearTree() {
-    if (m_view != nullptr) {
-        m_view->ClearTree();
-    }
-}
-
-void InstrumentSession::InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
-                                   bool makeVisible) {
-    if (m_view != nullptr) {
-        m_view->InsertNode(id, parent, text, itemData, makeVisible);
-    }
-}
-
-void InstrumentSession::SelectNode(int id) {
-    if (m_view != nullptr) {
-        m_view->SelectNode(id);
-    }
-}
-
-void InstrumentSession::SetReportText(const std::string& rtf) {
-    if (m_view != nullptr) {
-        m_view->SetReportText(rtf);
-    }
-    emit SessionShown();
-}
-
-void InstrumentSession::SetFullDayBox(bool checked) {
-    if (m_view != nullptr) {
-        m_view->SetFullDayBox(checked);
-    }
-}
-
-void InstrumentSession::SetSessionBoxes(const SessionBoxes& boxes) {
-    if (m_view != nullptr) {
-        m_view->SetSessionBoxes(boxes);
-    }
-}
-
 void InstrumentSession::ShowMessage(MessageKind kind, const std::string& text) {
-    if (m_view != nullptr) {
-        m_view->ShowMessage(kind, text);
+    if (m_listener != nullptr) {
+        m_listener->ShowMessage(kind, text);
     }
 }
 
-void InstrumentSession::ShowReportNotice(const std::string& text) {
-    if (m_view != nullptr) {
-        m_view->ShowReportNotice(text);
+void InstrumentSession::IndexRead(bool dumped) {
+    if (m_listener != nullptr) {
+        m_listener->IndexRead(dumped);
     }
 }
 
-void InstrumentSession::ShowDataSource(DataSource source, const std::string& name) {
-    if (m_view != nullptr) {
-        m_view->ShowDataSource(source, name);
+void InstrumentSession::SessionRead(int16_t slot, SessionOrigin origin) {
+    if (m_listener != nullptr) {
+        m_listener->SessionRead(slot, origin);
     }
 }
 
-void InstrumentSession::RequestEnded(BrowserRequest request, bool ok) {
-    if (m_view != nullptr) {
-        m_view->RequestEnded(request, ok);
+void InstrumentSession::RequestEnded(UploadRequest request, bool ok) {
+    if (m_listener != nullptr) {
+        m_listener->RequestEnded(request, ok);
     }
     switch (request) {
-    case BrowserRequest::StartUp:
-        // The tree belongs to the instrument it was read from: under another one's labels, a
-        // session would be uploaded from this one's memory.
-        if (ok && m_browser->TreeBuilt() && m_treeFacts.Known() &&
-            !m_browser->Facts().SameInstrumentAs(m_treeFacts)) {
-            m_browser->BrowseEarlierInstrument(m_treeFacts.serialNumber);
-        }
+    case UploadRequest::StartUp:
         emit Connected(ok);
         break;
-    case BrowserRequest::Index:
-        if (m_browser->IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
-            m_treeFacts = m_browser->Facts();
-        }
+    case UploadRequest::Index:
         emit IndexUploaded(ok);
         break;
-    case BrowserRequest::Session:
+    case UploadRequest::Session:
         break;
     }
     if (!ok) {
-        emit UploadFailed(request, m_browser->LastFailure());
+        emit UploadFailed(request, m_reader->LastFailure());
     }
     FollowTransfer();
 }

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/BrowserComms.h"
 #include "app/BrowserView.h"
+#include "session/UploadComms.h"
 
 // A scripted stand-in for the instrument conversation: records every call in order and hands out
 // the bulk data the test has put in `upload`. Test names are known according to the driver text
 // last read: the built-in text knows "Upload flag" only, any other text the `instrumentTests`.
-class FakeComms : public BrowserComms {
+class FakeComms : public UploadComms {
 public:
     std::vector<std::string> calls;
     std::vector<uint8_t> upload;
@@ -106,17 +106,17 @@ public:
     int suspended = 0;
     std::string source;
     std::string notice;
-    std::vector<std::pair<BrowserRequest, bool>> ended;
+    std::vector<std::pair<UploadRequest, bool>> ended;
     DataSource sourceKind = DataSource::Instrument;
 
     void EnableGo(bool enable) override { go = enable; }
     void EnableTree(bool enable) override { tree = enable; }
     void EnableNext(bool enable) override { next = enable; }
-    void SetProgressRange(BrowserRequest, int low, int high) override {
+    void SetProgressRange(UploadRequest, int low, int high) override {
         progressLow = low;
         progressHigh = high;
     }
-    void SetProgressPos(BrowserRequest, int pos) override { progressPos = pos; }
+    void SetProgressPos(UploadRequest, int pos) override { progressPos = pos; }
     void ClearTree() override {
         items.clear();
         selected = -1;
@@ -158,5 +158,5 @@ public:
         source = name;
     }
     void ShowReportNotice(const std::string& text) override { notice = text; }
-    void RequestEnded(BrowserRequest request, bool ok) override { ended.push_back({request, ok}); }
+    void RequestEnded(UploadRequest request, bool ok) override { ended.push_back({request, ok}); }
 };

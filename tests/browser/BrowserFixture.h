@@ -14,9 +14,9 @@
 
 #include "BrowserFakes.h"
 #include "app/SessionBrowser.h"
-#include "app/UploadMachine.h"
 #include "core/LogImage.h"
 #include "report/Report.h"
+#include "session/UploadMachine.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/InstrumentStamp.h"
 #include "testsupport/TempDir.h"
@@ -99,8 +99,10 @@ protected:
         dir = temp.Path();
         image = std::make_unique<LogImage>();
         instrument = std::make_unique<InstrumentMemory>();
-        browser = std::make_unique<SessionBrowser>(comms, view, *image, report);
-        browser->SetDumpPath(dir + "/FlashData.txt");
+        reader = std::make_unique<SessionReader>(comms, *image, report);
+        browser = std::make_unique<SessionBrowser>(*reader, view, *image, report);
+        reader->SetEvents(browser.get());
+        reader->SetDumpPath(dir + "/FlashData.txt");
     }
 
     static std::vector<uint8_t> Bytes(const std::string& text) {
@@ -111,16 +113,16 @@ protected:
     // configuration block (first byte `configFirst`), ending idle.
     void ToIdle(uint8_t configFirst = 8) {
         browser->Start();
-        browser->OnAskDone();
-        browser->OnSetDone();
+        reader->OnAskDone();
+        reader->OnSetDone();
         comms.upload = Bytes("V12!BUpload flag!11!129!N!");
-        browser->OnUploadDone();
-        ASSERT_EQ(browser->UploadState(), 1);
-        browser->OnSetDone();
+        reader->OnUploadDone();
+        ASSERT_EQ(reader->UploadState(), 1);
+        reader->OnSetDone();
         comms.upload.assign(600, 0);
         comms.upload[0] = configFirst;
-        browser->OnUploadDone();
-        ASSERT_EQ(browser->UploadState(), 2);
+        reader->OnUploadDone();
+        ASSERT_EQ(reader->UploadState(), 2);
         comms.Take();
     }
 
@@ -135,28 +137,28 @@ protected:
             if (done()) {
                 return;
             }
-            switch (browser->UploadState()) {
+            switch (reader->UploadState()) {
             case 3:
             case 7:
-                browser->OnAskDone();
+                reader->OnAskDone();
                 break;
             case 4:
             case 5:
             case 8:
             case 9:
-                browser->OnSetDone();
+                reader->OnSetDone();
                 break;
             case 6:
-                comms.upload = instrument->Area(SectorOffset(browser->IndexSectorCount()),
+                comms.upload = instrument->Area(SectorOffset(reader->IndexSectorCount()),
                                                 LogImage::kSectorSize);
-                browser->OnUploadDone();
+                reader->OnUploadDone();
                 break;
             case 10:
                 comms.upload =
-                    instrument->Area(SessionOffset(browser->CurrentSlot()) +
-                                         static_cast<size_t>(browser->SessionPieceCount()) * kPiece,
+                    instrument->Area(SessionOffset(reader->CurrentSlot()) +
+                                         static_cast<size_t>(reader->SessionPieceCount()) * kPiece,
                                      kPiece);
-                browser->OnUploadDone();
+                reader->OnUploadDone();
                 break;
             default:
                 return;
@@ -168,7 +170,7 @@ protected:
     void UploadIndex() {
         browser->OnGo();
         Pump();
-        ASSERT_EQ(browser->UploadState(), 2);
+        ASSERT_EQ(reader->UploadState(), 2);
     }
 
     // The node whose text is `text` (the first, in tree order), or -1.
@@ -198,6 +200,7 @@ protected:
     ReportState report;
     std::unique_ptr<LogImage> image;
     std::unique_ptr<InstrumentMemory> instrument;
+    std::unique_ptr<SessionReader> reader;
     std::unique_ptr<SessionBrowser> browser;
 };
 

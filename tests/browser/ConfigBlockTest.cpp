@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ConfigBlock.h"
+#include "session/ConfigBlock.h"
 
 namespace {
 

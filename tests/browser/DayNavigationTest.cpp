@@ -26,7 +26,7 @@ TEST_F(DayNavigationTest, NextOnTheLastSessionOfADayDoesNothing) {
     EXPECT_EQ(browser->SelectedNode(), 6);
     EXPECT_TRUE(view.log.empty());
     EXPECT_TRUE(comms.Take().empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(report.ReportBody, body);
 }
 
@@ -35,7 +35,7 @@ TEST_F(DayNavigationTest, NextShowsTheFollowingSessionByItself) {
     Pump();
     browser->OnNext();
     EXPECT_EQ(view.selected, 6);
-    EXPECT_EQ(browser->UploadState(), 7);
+    EXPECT_EQ(reader->UploadState(), 7);
     Pump();
     EXPECT_EQ(report.ReportBody.find("Slot two"), std::string::npos);
     EXPECT_NE(report.ReportBody.find("Slot zero"), std::string::npos);
@@ -44,10 +44,10 @@ TEST_F(DayNavigationTest, NextShowsTheFollowingSessionByItself) {
 
 TEST_F(DayNavigationTest, NextDuringAnUploadShowsOnlyTheSessionAskedForLast) {
     browser->SelectNode(5);
-    PumpUntil([&] { return browser->UploadState() == 10; });
+    PumpUntil([&] { return reader->UploadState() == 10; });
     browser->OnNext();
     Pump();
-    EXPECT_EQ(static_cast<uint32_t>(browser->CurrentSlot()), browser->Tree().At(6).itemData);
+    EXPECT_EQ(static_cast<uint32_t>(reader->CurrentSlot()), browser->Tree().At(6).itemData);
     EXPECT_EQ(report.ReportBody.find("Slot two"), std::string::npos);
     EXPECT_NE(report.ReportBody.find("Slot zero"), std::string::npos);
     EXPECT_EQ(report.ReportBody.find(kSeparatorOpen), std::string::npos);
@@ -59,7 +59,7 @@ TEST_F(DayNavigationTest, NextOnADayNodeSelectsTheNextDayAndUploadsNothing) {
     EXPECT_EQ(view.selected, 7);
     EXPECT_EQ(report.HeadingDay, "Mar 2026 ");
     EXPECT_TRUE(comms.Take().empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
 }
 
 TEST_F(DayNavigationTest, NextWithNothingSelectedDoesNothing) {
@@ -74,7 +74,7 @@ TEST_F(DayNavigationTest, FullDayFromTheFirstSessionCollectsTheDayInOneReport) {
     EXPECT_TRUE(view.fullDayBox);
     browser->SelectNode(5);
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.selected, 6);
     const std::string heading = "Thursday 05 Mar 2026";
     const std::string expectedTail = heading + " \\par " + SessionText(2) + kSeparatorOpen +
@@ -90,7 +90,7 @@ TEST_F(DayNavigationTest, FullDayFromTheFirstSessionCollectsTheDayInOneReport) {
     // Two sessions, two uploads; the chain ends at the last session of the day.
     int uploads = 0;
     for (const auto& ended : view.ended) {
-        uploads += ended.first == BrowserRequest::Session ? 1 : 0;
+        uploads += ended.first == UploadRequest::Session ? 1 : 0;
     }
     EXPECT_EQ(uploads, 2);
 }
@@ -162,7 +162,7 @@ TEST_F(DayNavigationTest, TheViewEchoingASelectionDoesNotUploadTwice) {
     Pump();
     int uploads = 0;
     for (const auto& ended : view.ended) {
-        uploads += ended.first == BrowserRequest::Session ? 1 : 0;
+        uploads += ended.first == UploadRequest::Session ? 1 : 0;
     }
     EXPECT_EQ(uploads, 2);
 }

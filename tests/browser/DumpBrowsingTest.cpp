@@ -29,8 +29,8 @@ TEST_F(DumpBrowsingTest, ADumpIsBrowsedWithoutSendingAnything) {
     EXPECT_TRUE(view.tree);
 
     browser->SelectNode(8);
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_EQ(browser->CurrentSlot(), 3);
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_EQ(browser->ShownSlots(), std::vector<int16_t>{3});
     EXPECT_EQ(report.ReportBody.substr(411), "Friday 06 Mar 2026 \\par " + SessionText(3));
     EXPECT_EQ(view.reportText, report.ReportText);
     EXPECT_TRUE(comms.Take().empty());
@@ -75,7 +75,7 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedLeavesWhatIsShownAndSelecte
     EXPECT_EQ(view.notice, missing);
     EXPECT_EQ(view.selected, -1);
     EXPECT_TRUE(browser->ShownSlots().empty());
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, false));
 
     // A session on screen stays there, selected, under its own headings.
     browser->SelectNode(6);
@@ -94,7 +94,7 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedLeavesWhatIsShownAndSelecte
     EXPECT_EQ(report.HeadingDay + report.HeadingMonth,
               browser->Shown().Sections()[0].headingDay +
                   browser->Shown().Sections()[0].headingMonth);
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, false));
 }
 
 TEST_F(DumpBrowsingTest, UnrecognisedRecordsInADumpStillWarn) {
@@ -119,12 +119,12 @@ TEST_F(DumpBrowsingTest, GoReturnsToTheInstrument) {
     browser->OnGo();
     EXPECT_FALSE(browser->Offline());
     EXPECT_EQ(view.source, "");
-    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_EQ(reader->UploadState(), 3);
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
     Pump();
     comms.Take();
     browser->SelectNode(6);
-    EXPECT_EQ(browser->UploadState(), 7);
+    EXPECT_EQ(reader->UploadState(), 7);
 }
 
 TEST_F(DumpBrowsingTest, AMalformedDumpChangesNothing) {
@@ -147,7 +147,7 @@ TEST_F(DumpBrowsingTest, AMalformedDumpChangesNothing) {
 TEST_F(DumpBrowsingTest, ADumpIsNotOpenedWhileAnUploadIsUnderWay) {
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
+    reader->OnAskDone();
     std::string message;
     EXPECT_EQ(browser->OpenDump(Path().c_str(), message), 0);
     EXPECT_EQ(message, SessionBrowser::kBusyText);
@@ -156,7 +156,7 @@ TEST_F(DumpBrowsingTest, ADumpIsNotOpenedWhileAnUploadIsUnderWay) {
 
 TEST_F(DumpBrowsingTest, ADumpOpenedDuringStartUpLetsTheStartUpFinish) {
     browser->Start();
-    browser->OnAskDone();
+    reader->OnAskDone();
     comms.Take();
     std::string message;
     ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
@@ -164,12 +164,12 @@ TEST_F(DumpBrowsingTest, ADumpOpenedDuringStartUpLetsTheStartUpFinish) {
     browser->SelectNode(6);
     EXPECT_TRUE(comms.Take().empty());
     EXPECT_NE(report.ReportBody.find("Slot zero"), std::string::npos);
-    EXPECT_EQ(browser->UploadState(), 0);
-    browser->OnSetDone();
+    EXPECT_EQ(reader->UploadState(), 0);
+    reader->OnSetDone();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!");
     comms.instrumentTests["Upload flag"] = 'A';
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 2);
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(browser->Offline());
 }
 

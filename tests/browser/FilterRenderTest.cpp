@@ -166,7 +166,7 @@ TEST_F(FilterRenderTest, AFilterChangeWhileTheDayIsCollectedCarriesOnTheSameRepo
     browser->OnFullDay(true);
     browser->SelectNode(2);
     // The first session is shown and the second is on its way.
-    PumpUntil([&] { return view.reportUpdates > 0 && browser->UploadState() == 8; });
+    PumpUntil([&] { return view.reportUpdates > 0 && reader->UploadState() == 8; });
     ASSERT_EQ(browser->SelectedNode(), 3);
     ASSERT_EQ(report.ReportText, Fresh({0}, all));
 

@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "BrowserFakes.h"
-#include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
+#include "session/MeterTalkComms.h"
 #include "testsupport/RecordingPrompt.h"
 
 namespace {
@@ -70,20 +70,22 @@ TEST(MeterTalkComms, NotificationsDriveTheBrowser) {
     FakeView view;
     ReportState report;
     auto image = std::make_unique<LogImage>();
-    SessionBrowser browser(fake, view, *image, report);
+    SessionReader reader(fake, *image, report);
+    SessionBrowser browser(reader, view, *image, report);
+    reader.SetEvents(&browser);
     browser.Start();
     fake.Take();
-    EXPECT_FALSE(DispatchCommsCommand(browser, ID_COMMS_FRAME_START));
-    EXPECT_FALSE(DispatchCommsCommand(browser, ID_COMMS_CHECKSUM_ERROR));
+    EXPECT_FALSE(DispatchCommsCommand(reader, ID_COMMS_FRAME_START));
+    EXPECT_FALSE(DispatchCommsCommand(reader, ID_COMMS_CHECKSUM_ERROR));
     EXPECT_TRUE(fake.Take().empty());
-    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_ASK_DONE));
+    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_ASK_DONE));
     EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Set 10"}));
-    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_SET_DONE));
+    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_SET_DONE));
     EXPECT_TRUE(fake.Take().empty());
-    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_TIMEOUT));
+    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_TIMEOUT));
     EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Ask 0"}));
     fake.upload = {'V', '1', '0', '!'};
-    EXPECT_TRUE(DispatchCommsCommand(browser, ID_COMMS_UNSOLICITED));
+    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_UNSOLICITED));
     EXPECT_EQ(fake.Take().front(), "Get 3001");
 }
 
@@ -113,20 +115,22 @@ TEST(MeterTalkComms, ADriverTextThatFillsItsBufferIsReadAndWarnedAbout) {
     FakeView view;
     ReportState report;
     auto image = std::make_unique<LogImage>();
-    SessionBrowser browser(fake, view, *image, report);
+    SessionReader reader(fake, *image, report);
+    SessionBrowser browser(reader, view, *image, report);
+    reader.SetEvents(&browser);
     browser.Start();
-    browser.OnAskDone();
-    browser.OnSetDone();
+    reader.OnAskDone();
+    reader.OnSetDone();
     std::string text = "V10!AUpload flag!11!129!N!";
     text.resize(CTestList::DriverBufferSize + 500, 'x');
     fake.upload.assign(text.begin(), text.end());
     prompt.shown.clear();
-    browser.OnUploadDone();
+    reader.OnUploadDone();
     CComms().SetUserPrompt(nullptr);
     EXPECT_EQ(prompt.shown, (decltype(prompt.shown){{"ERROR", "3000 chars"}}));
-    EXPECT_EQ(browser.InfoLength(), CTestList::DriverBufferSize);
-    EXPECT_TRUE(browser.StartUpComplete());
-    EXPECT_EQ(browser.UploadState(), 2);
+    EXPECT_EQ(reader.InfoLength(), CTestList::DriverBufferSize);
+    EXPECT_TRUE(reader.StartUpComplete());
+    EXPECT_EQ(reader.UploadState(), 2);
 }
 
 } // namespace

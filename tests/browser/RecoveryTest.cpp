@@ -18,14 +18,14 @@ const std::string kNoAnswer =
 
 TEST_F(BrowserTest, ATimeOutWhileIdleLeadsToOneMorePoll) {
     ToIdle();
-    browser->OnTimeout();
+    reader->OnTimeout();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
     for (int i = 0; i < 10; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
     }
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.messages.empty());
 }
 
@@ -42,38 +42,38 @@ TEST_P(ResumeTest, TheAnswerToTheReAskResendsTheLostStep) {
     ToIdle();
     if (step.state <= 6) {
         browser->OnGo();
-        browser->OnAskDone();
-        browser->OnSetDone(); // sector 0 acknowledged: now on "Index to upload"
-        browser->OnSetDone();
+        reader->OnAskDone();
+        reader->OnSetDone(); // sector 0 acknowledged: now on "Index to upload"
+        reader->OnSetDone();
         comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
-        browser->OnUploadDone(); // sector 0 stored, sector 1 requested
+        reader->OnUploadDone(); // sector 0 stored, sector 1 requested
         for (int s = 4; s < step.state; ++s) {
-            browser->OnSetDone();
+            reader->OnSetDone();
         }
     } else {
         browser->StartSessionUpload(2);
-        browser->OnAskDone();
-        browser->OnSetDone();
-        browser->OnSetDone();
+        reader->OnAskDone();
+        reader->OnSetDone();
+        reader->OnSetDone();
         comms.upload.assign(kPiece, 1);
-        browser->OnUploadDone(); // piece 0 stored, piece 1 requested
+        reader->OnUploadDone(); // piece 0 stored, piece 1 requested
         for (int s = 8; s < step.state; ++s) {
-            browser->OnSetDone();
+            reader->OnSetDone();
         }
     }
-    ASSERT_EQ(browser->UploadState(), step.state);
+    ASSERT_EQ(reader->UploadState(), step.state);
     comms.Take();
-    browser->OnTimeout();
+    reader->OnTimeout();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), step.state);
-    browser->OnAskDone();
+    EXPECT_EQ(reader->UploadState(), step.state);
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), step.resend);
-    EXPECT_EQ(browser->UploadState(), step.resumedState);
+    EXPECT_EQ(reader->UploadState(), step.resumedState);
     // A second answer without a time-out does nothing more.
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_TRUE(comms.Take().empty());
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.messages.empty());
 }
 
@@ -88,37 +88,37 @@ INSTANTIATE_TEST_SUITE_P(States, ResumeTest,
 TEST_F(BrowserTest, ASpoiledFrameInATransferHasItsPieceAskedForAgain) {
     ToIdle();
     browser->StartSessionUpload(2);
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
-    ASSERT_EQ(browser->UploadState(), 10);
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
+    ASSERT_EQ(reader->UploadState(), 10);
     comms.Take();
-    browser->OnChecksumError(); // a bulk frame dropped: the piece will come short
+    reader->OnChecksumError(); // a bulk frame dropped: the piece will come short
     comms.upload.assign(1000, 7);
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->SessionPieceCount(), 0) << "nothing stored";
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->SessionPieceCount(), 0) << "nothing stored";
     EXPECT_EQ(image->Bytes()[SessionOffset(2)], 0);
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload", "Set 12"}));
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, true));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, true));
 }
 
 const std::string kSpoiled = std::string("Tavon Datalogger: ") + UploadMachine::kSpoiledText;
 
 // The first index sector (state 6, its data under way) or the first piece of slot 2 (state 10).
-void ToTransfer(SessionBrowser& browser, int state) {
+void ToTransfer(SessionBrowser& browser, SessionReader& reader, int state) {
     if (state == 6) {
         browser.OnGo();
     } else {
         browser.StartSessionUpload(2);
     }
-    browser.OnAskDone();
-    browser.OnSetDone();
-    browser.OnSetDone();
+    reader.OnAskDone();
+    reader.OnSetDone();
+    reader.OnSetDone();
 }
 
 // How a spoiled transfer ends: its closing answer arrives, or that answer was spoiled too and the
@@ -132,38 +132,38 @@ struct SpoiledRun {
 class SpoiledRunTest : public BrowserTest, public ::testing::WithParamInterface<SpoiledRun> {
 protected:
     void Spoil() {
-        browser->OnChecksumError();
+        reader->OnChecksumError();
         if (GetParam().closingSpoiled) {
-            browser->OnTimeout();
+            reader->OnTimeout();
         } else {
             comms.upload.assign(100, 7);
-            browser->OnUploadDone();
+            reader->OnUploadDone();
         }
     }
     void AskAgain() {
-        browser->OnAskDone();
-        browser->OnSetDone();
-        browser->OnSetDone();
-        ASSERT_EQ(browser->UploadState(), GetParam().state);
+        reader->OnAskDone();
+        reader->OnSetDone();
+        reader->OnSetDone();
+        ASSERT_EQ(reader->UploadState(), GetParam().state);
     }
 };
 
 TEST_P(SpoiledRunTest, IsAskedAgainUntilItComesWhole) {
     ToIdle();
-    ToTransfer(*browser, GetParam().state);
+    ToTransfer(*browser, *reader, GetParam().state);
     for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
         Spoil();
         AskAgain();
         // Silence short of the step's three attempts changes nothing.
         if (i == 5) {
-            browser->OnTimeout();
+            reader->OnTimeout();
             AskAgain();
-            browser->OnTimeout();
+            reader->OnTimeout();
             AskAgain();
         }
     }
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.messages.empty());
     EXPECT_TRUE(view.ended.back().second);
     EXPECT_EQ(browser->LastFailure(), RequestFailure::None);
@@ -171,13 +171,13 @@ TEST_P(SpoiledRunTest, IsAskedAgainUntilItComesWhole) {
 
 TEST_P(SpoiledRunTest, IsGivenUpWhenItStaysSpoiledPastItsBound) {
     ToIdle();
-    ToTransfer(*browser, GetParam().state);
+    ToTransfer(*browser, *reader, GetParam().state);
     for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
         Spoil();
         AskAgain();
     }
     Spoil();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.messages, (Calls{kSpoiled}));
     EXPECT_FALSE(view.ended.back().second);
     EXPECT_EQ(browser->LastFailure(), RequestFailure::SpoiledReplies);
@@ -185,18 +185,18 @@ TEST_P(SpoiledRunTest, IsGivenUpWhenItStaysSpoiledPastItsBound) {
 
 TEST_P(SpoiledRunTest, SilenceAfterSpoiledRunsKeepsItsThreeAttempts) {
     ToIdle();
-    ToTransfer(*browser, GetParam().state);
+    ToTransfer(*browser, *reader, GetParam().state);
     for (int i = 0; i < 5; ++i) {
         Spoil();
         AskAgain();
     }
     for (int i = 0; i < UploadMachine::kAttemptsPerStep; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
         if (i + 1 < UploadMachine::kAttemptsPerStep) {
             AskAgain();
         }
     }
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
     EXPECT_EQ(browser->LastFailure(), RequestFailure::NoAnswer);
 }
@@ -208,33 +208,33 @@ INSTANTIATE_TEST_SUITE_P(Transfers, SpoiledRunTest,
 // The start-up's bulk transfers: the driver text and the configuration block.
 TEST_F(BrowserTest, SpoiledStartUpTransfersAreAskedAgainUntilTheyComeWhole) {
     browser->Start();
-    browser->OnAskDone();
+    reader->OnAskDone();
     for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
-        browser->OnSetDone();
-        browser->OnChecksumError();
-        browser->OnUploadDone();
-        ASSERT_EQ(browser->UploadState(), 0);
-        browser->OnAskDone();
+        reader->OnSetDone();
+        reader->OnChecksumError();
+        reader->OnUploadDone();
+        ASSERT_EQ(reader->UploadState(), 0);
+        reader->OnAskDone();
     }
-    browser->OnSetDone();
+    reader->OnSetDone();
     comms.upload = Bytes(kDriverText);
-    browser->OnUploadDone();
-    ASSERT_EQ(browser->UploadState(), 1);
+    reader->OnUploadDone();
+    ASSERT_EQ(reader->UploadState(), 1);
     for (int i = 0; i < UploadMachine::kSpoiledAttemptsPerStep - 1; ++i) {
-        browser->OnSetDone();
-        browser->OnChecksumError();
-        browser->OnUploadDone();
-        browser->OnAskDone();
-        ASSERT_EQ(browser->UploadState(), 1);
+        reader->OnSetDone();
+        reader->OnChecksumError();
+        reader->OnUploadDone();
+        reader->OnAskDone();
+        ASSERT_EQ(reader->UploadState(), 1);
     }
-    browser->OnSetDone();
+    reader->OnSetDone();
     AnswerConfigBlock(comms);
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_TRUE(browser->StartUpComplete());
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_TRUE(reader->StartUpComplete());
     EXPECT_EQ(report.ModeNames[0], "Leak");
     EXPECT_TRUE(view.statuses.empty());
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, true));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::StartUp, true));
 }
 
 // A spoiled answer to anything but a bulk transfer is left to its time-out, and re-asked as after
@@ -251,173 +251,173 @@ TEST_F(BrowserTest, SpoiledAnswersAreNotSilence) {
         view = FakeView();
         SetUp();
         ToIdle();
-        ToTransfer(*browser, 6);
-        browser->OnChecksumError();
-        browser->OnUploadDone(); // the spoiled sector: asked again
-        for (int i = 0; i < c.answers && browser->UploadState() == 6; ++i) {
-            browser->OnChecksumError(); // the answer to the re-ask
-            browser->OnTimeout();
+        ToTransfer(*browser, *reader, 6);
+        reader->OnChecksumError();
+        reader->OnUploadDone(); // the spoiled sector: asked again
+        for (int i = 0; i < c.answers && reader->UploadState() == 6; ++i) {
+            reader->OnChecksumError(); // the answer to the re-ask
+            reader->OnTimeout();
         }
         Pump();
-        EXPECT_EQ(browser->UploadState(), 2);
+        EXPECT_EQ(reader->UploadState(), 2);
         EXPECT_EQ(view.messages, c.givenUp ? Calls{kSpoiled} : Calls{}) << c.answers;
-        EXPECT_EQ(browser->IndexSectorCount(), c.givenUp ? 0 : 10);
+        EXPECT_EQ(reader->IndexSectorCount(), c.givenUp ? 0 : 10);
     }
 }
 
 TEST_F(BrowserTest, ASpoiledFrameOutsideATransferIsLeftToTheTimeOut) {
     ToIdle();
-    browser->OnChecksumError(); // the idle poll's answer
+    reader->OnChecksumError(); // the idle poll's answer
     EXPECT_TRUE(comms.Take().empty());
-    browser->OnTimeout();
+    reader->OnTimeout();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
     browser->OnGo();
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, true));
 }
 
 TEST_F(BrowserTest, TheConfigurationBlockIsAskedForAgainAfterATimeOut) {
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes(kDriverText);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     comms.Take();
-    browser->OnTimeout();
-    browser->OnAskDone();
+    reader->OnTimeout();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Find Upload flag", "Set 20"}));
-    EXPECT_EQ(browser->UploadState(), 1);
+    EXPECT_EQ(reader->UploadState(), 1);
 }
 
 TEST_F(BrowserTest, ThePollOfARequestCarriesOnAfterATimeOut) {
     ToIdle();
     browser->OnGo();
     comms.Take();
-    browser->OnTimeout();
-    browser->OnAskDone();
+    reader->OnTimeout();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0", "Set 0"}));
-    EXPECT_EQ(browser->UploadState(), 4);
+    EXPECT_EQ(reader->UploadState(), 4);
 }
 
 TEST_F(BrowserTest, ThreeTimeOutsAtOneStepAbandonTheIndexUpload) {
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.Take();
-    browser->OnTimeout();
-    browser->OnAskDone();
-    browser->OnTimeout();
-    browser->OnAskDone();
+    reader->OnTimeout();
+    reader->OnAskDone();
+    reader->OnTimeout();
+    reader->OnAskDone();
     EXPECT_TRUE(view.messages.empty());
     EXPECT_FALSE(view.go);
     comms.Take();
-    browser->OnTimeout();
+    reader->OnTimeout();
     EXPECT_EQ(comms.Take(), (Calls{"Find Upload flag", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
     EXPECT_EQ(view.progressPos, 0);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
     EXPECT_EQ(view.log, (Calls{"suspend", "box while suspended", "resume"}));
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, false));
     // Polling goes on, and GO can be tried again.
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Ask 0"}));
     browser->OnGo();
-    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_EQ(reader->UploadState(), 3);
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
 }
 
 TEST_F(BrowserTest, ThreeTimeOutsAbandonASessionUploadAndEndAFullDay) {
     ToIdle();
     browser->OnFullDay(true);
     browser->StartSessionUpload(3);
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     for (int i = 0; i < 3; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
         if (i < 2) {
-            browser->OnAskDone(); // restarts the piece from its sector number
-            browser->OnSetDone();
-            browser->OnSetDone();
+            reader->OnAskDone(); // restarts the piece from its sector number
+            reader->OnSetDone();
+            reader->OnSetDone();
         }
     }
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, false));
 }
 
 TEST_F(BrowserTest, EachSectorHasItsOwnThreeAttempts) {
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
+    reader->OnAskDone();
     for (int sector = 0; sector < 10; ++sector) {
         // Two time-outs in every sector: one lost acknowledgement, one transfer that fell silent.
-        browser->OnTimeout();
-        browser->OnAskDone();
-        browser->OnSetDone();
-        browser->OnSetDone();
-        browser->OnTimeout();
-        browser->OnAskDone();
-        EXPECT_EQ(browser->UploadState(), 4);
-        browser->OnSetDone();
-        browser->OnSetDone();
+        reader->OnTimeout();
+        reader->OnAskDone();
+        reader->OnSetDone();
+        reader->OnSetDone();
+        reader->OnTimeout();
+        reader->OnAskDone();
+        EXPECT_EQ(reader->UploadState(), 4);
+        reader->OnSetDone();
+        reader->OnSetDone();
         comms.upload = instrument->Area(SectorOffset(sector), LogImage::kSectorSize);
-        browser->OnUploadDone();
+        reader->OnUploadDone();
     }
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_EQ(browser->IndexSectorCount(), 10);
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_EQ(reader->IndexSectorCount(), 10);
 }
 
 TEST_F(BrowserTest, AnInstrumentThatAcknowledgesButNeverStreamsIsGivenUp) {
     ToIdle();
     browser->OnGo();
     for (int i = 0; i < 2; ++i) {
-        while (browser->UploadState() != 6) {
-            browser->UploadState() == 3 ? browser->OnAskDone() : browser->OnSetDone();
+        while (reader->UploadState() != 6) {
+            reader->UploadState() == 3 ? reader->OnAskDone() : reader->OnSetDone();
         }
-        browser->OnTimeout();
-        browser->OnAskDone();
+        reader->OnTimeout();
+        reader->OnAskDone();
     }
-    while (browser->UploadState() != 6) {
-        browser->OnSetDone();
+    while (reader->UploadState() != 6) {
+        reader->OnSetDone();
     }
-    browser->OnTimeout();
-    EXPECT_EQ(browser->UploadState(), 2);
+    reader->OnTimeout();
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
 }
 
 TEST_F(BrowserTest, AStartUpThatNeverAnswersKeepsAskingAndTheLateAnswerIsTaken) {
     browser->Start();
     comms.Take();
-    for (int i = 0; i < 2 * SessionBrowser::kAttemptsPerStep; ++i) {
-        browser->OnTimeout();
+    for (int i = 0; i < 2 * UploadMachine::kAttemptsPerStep; ++i) {
+        reader->OnTimeout();
     }
     EXPECT_EQ(comms.Take(), Calls(6, "Ask 0"));
-    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_EQ(reader->UploadState(), 0);
     EXPECT_FALSE(view.go);
     EXPECT_EQ(view.statuses, Calls(2, UploadMachine::kWaitingText));
     EXPECT_TRUE(view.messages.empty()); // nobody asked for anything yet
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::StartUp, false));
 
     // The instrument answers at last: its driver text and mode names are fetched after all.
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(view.statuses.back(), "");
-    browser->OnSetDone();
+    reader->OnSetDone();
     comms.upload = Bytes(kDriverText);
-    browser->OnUploadDone();
-    browser->OnSetDone();
+    reader->OnUploadDone();
+    reader->OnSetDone();
     AnswerConfigBlock(comms);
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_TRUE(browser->StartUpComplete());
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_TRUE(reader->StartUpComplete());
     EXPECT_EQ(report.ModeNames[0], "Leak");
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::StartUp, true));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::StartUp, true));
 }
 
 TEST_F(BrowserTest, AGoWaitingForASilentStartUpIsToldAndDropped) {
@@ -425,40 +425,40 @@ TEST_F(BrowserTest, AGoWaitingForASilentStartUpIsToldAndDropped) {
     browser->Start();
     browser->OnGo();
     for (int i = 0; i < 3; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
     }
-    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_EQ(reader->UploadState(), 0);
     EXPECT_EQ(view.messages, (Calls{kNoAnswer}));
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!");
-    browser->OnUploadDone();
-    EXPECT_TRUE(browser->StartUpComplete());
-    EXPECT_EQ(browser->UploadState(), 2); // no index upload follows
+    reader->OnUploadDone();
+    EXPECT_TRUE(reader->StartUpComplete());
+    EXPECT_EQ(reader->UploadState(), 2); // no index upload follows
 }
 
 TEST_F(BrowserTest, AConfigurationBlockThatNeverComesKeepsTheDriverTextAndAWaitingGo) {
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes(kDriverText);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     browser->OnGo();
     comms.Take();
     for (int i = 0; i < 3; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
         if (i < 2) {
-            browser->OnAskDone();
+            reader->OnAskDone();
         }
     }
     EXPECT_EQ(comms.Take(),
               (Calls{"Ask 0", "Find Upload flag", "Set 20", "Ask 0", "Find Upload flag", "Set 20",
                      "Find Upload flag", "Sensor 1", "Ask 0", "Find Sector to upload"}));
-    EXPECT_TRUE(browser->StartUpComplete());
-    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_TRUE(reader->StartUpComplete());
+    EXPECT_EQ(reader->UploadState(), 3);
     EXPECT_TRUE(view.messages.empty());
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
 }
 
 } // namespace

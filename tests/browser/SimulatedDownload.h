@@ -12,12 +12,12 @@
 #include "BrowserFakes.h"
 #include "CommsFakes.h"
 #include "GeneratedMemory.h"
-#include "app/MeterTalkComms.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
+#include "session/MeterTalkComms.h"
 #include "sim/Instrument.h"
 #include "testsupport/TempDir.h"
 
@@ -128,10 +128,12 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     FakeView view;
     ReportState report;
     auto image = std::make_unique<LogImage>();
-    auto browser = std::make_unique<SessionBrowser>(conversation, view, *image, report);
+    auto reader = std::make_unique<SessionReader>(conversation, *image, report);
+    auto browser = std::make_unique<SessionBrowser>(*reader, view, *image, report);
+    reader->SetEvents(browser.get());
     // The dump the index leaves goes out of the way.
     static const testsupport::TempDir dumps{"simulated-download-"};
-    browser->SetDumpPath(dumps.Path() + "/FlashData.txt");
+    reader->SetDumpPath(dumps.Path() + "/FlashData.txt");
 
     Outcome out;
     // What the user asks for as soon as the browser is idle: the index, then a session, then the
@@ -139,7 +141,7 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     int asked = 0;
     const int end = requests + 1;
     auto next = [&] {
-        if (!browser->Idle() || !browser->StartUpComplete())
+        if (!reader->Idle() || !reader->StartUpComplete())
             return;
         if (asked == 0 && requests > 0)
             browser->OnGo();
@@ -152,16 +154,16 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
         while (delivered < target.ids.size() && asked < end) {
             const int id = target.ids[delivered++];
             if (id == ID_COMMS_CHECKSUM_ERROR)
-                browser->OnChecksumError();
+                reader->OnChecksumError();
             else
-                DispatchCommsCommand(*browser, id);
+                DispatchCommsCommand(*reader, id);
             next();
         }
     };
 
     browser->Start();
     for (; out.ticks < kTickLimit && asked < end; ++out.ticks) {
-        for (int i = 0; fast && i < kShortTicksPerTick && !browser->Idle() && asked < end; ++i) {
+        for (int i = 0; fast && i < kShortTicksPerTick && !reader->Idle() && asked < end; ++i) {
             comms.OnArrival();
             deliver();
         }
@@ -173,10 +175,10 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     out.wire = link->written;
     out.notifications = target.ids;
     out.messages = view.messages;
-    out.sectors = browser->IndexSectorCount();
-    out.pieces = browser->SessionPieceCount();
-    out.startedUp = browser->StartUpComplete();
-    out.facts = browser->Facts();
+    out.sectors = reader->IndexSectorCount();
+    out.pieces = reader->SessionPieceCount();
+    out.startedUp = reader->StartUpComplete();
+    out.facts = reader->Facts();
     out.index.assign(image->Bytes(),
                      image->Bytes() + LogImage::kIndexSectors * LogImage::kSectorSize);
     comms.SetTestList(nullptr);

@@ -16,33 +16,33 @@ protected:
             browser->Start();
         } else if (state == 1) {
             browser->Start();
-            browser->OnAskDone();
-            browser->OnSetDone();
+            reader->OnAskDone();
+            reader->OnSetDone();
             comms.upload = Bytes("V12!BUpload flag!11!129!N!");
-            browser->OnUploadDone();
+            reader->OnUploadDone();
         } else {
             ToIdle();
             if (state >= 3 && state <= 6) {
                 browser->OnGo();
                 for (int s = 3; s < state; ++s) {
                     if (s == 3) {
-                        browser->OnAskDone();
+                        reader->OnAskDone();
                     } else {
-                        browser->OnSetDone();
+                        reader->OnSetDone();
                     }
                 }
             } else if (state >= 7) {
                 browser->StartSessionUpload(5);
                 for (int s = 7; s < state; ++s) {
                     if (s == 7) {
-                        browser->OnAskDone();
+                        reader->OnAskDone();
                     } else {
-                        browser->OnSetDone();
+                        reader->OnSetDone();
                     }
                 }
             }
         }
-        ASSERT_EQ(browser->UploadState(), state);
+        ASSERT_EQ(reader->UploadState(), state);
         comms.Take();
     }
 };
@@ -54,9 +54,9 @@ class UploadDoneWithoutAction : public StateTableTest {};
 TEST_P(AskDoneTable, ActsAsTheRowSays) {
     const Row& row = GetParam();
     Reach(row.state);
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), row.calls);
-    EXPECT_EQ(browser->UploadState(), row.next);
+    EXPECT_EQ(reader->UploadState(), row.next);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, AskDoneTable,
@@ -69,9 +69,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, AskDoneTable,
 TEST_P(SetDoneTable, ActsAsTheRowSays) {
     const Row& row = GetParam();
     Reach(row.state);
-    browser->OnSetDone();
+    reader->OnSetDone();
     EXPECT_EQ(comms.Take(), row.calls);
-    EXPECT_EQ(browser->UploadState(), row.next);
+    EXPECT_EQ(reader->UploadState(), row.next);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,9 +89,9 @@ TEST_P(UploadDoneWithoutAction, OnlyEnablesGo) {
     view.go = false;
     const std::vector<uint8_t> before(image->Bytes(), image->Bytes() + LogImage::kImageSize);
     comms.upload = Bytes("stray");
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(comms.Take(), row.calls);
-    EXPECT_EQ(browser->UploadState(), row.next);
+    EXPECT_EQ(reader->UploadState(), row.next);
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), image->Bytes()));
 }

@@ -118,7 +118,7 @@ TEST_F(TreeTest, AnEmptyIndexGivesAnEmptyTreeAndAnIdleMachine) {
     ToIdle();
     UploadIndex();
     EXPECT_TRUE(view.items.empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
 }
@@ -133,7 +133,7 @@ TEST_F(TreeTest, ChoosingAMonthNodeSetsTheHeadingsAndUploadsNothing) {
     EXPECT_EQ(report.HeadingMonth, "");
     EXPECT_EQ(report.ReportBody, "");
     EXPECT_TRUE(comms.Take().empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(browser->SelectedNode(), 3);
 }
 
@@ -145,7 +145,7 @@ TEST_F(TreeTest, ChoosingADayNodeSetsTheHeadingsAndUploadsNothing) {
     EXPECT_EQ(report.HeadingDay, "Mar 2026 ");
     EXPECT_EQ(report.HeadingMonth, "");
     EXPECT_TRUE(comms.Take().empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
 }
 
 TEST_F(TreeTest, ChoosingASessionNodeUploadsItsSlot) {
@@ -155,11 +155,11 @@ TEST_F(TreeTest, ChoosingASessionNodeUploadsItsSlot) {
     browser->OnSessionSelected(8);
     EXPECT_EQ(report.HeadingDay, "Friday 06 ");
     EXPECT_EQ(report.HeadingMonth, "Mar 2026");
-    EXPECT_EQ(browser->UploadState(), 7);
-    EXPECT_EQ(browser->CurrentSlot(), 3);
+    EXPECT_EQ(reader->UploadState(), 7);
+    EXPECT_EQ(reader->CurrentSlot(), 3);
     EXPECT_FALSE(view.go);
     EXPECT_FALSE(view.tree);
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload", "Set 13"}));
     Pump();
     EXPECT_EQ(view.reportText, report.ReportText);
@@ -197,7 +197,7 @@ TEST_F(TreeTest, UnknownNodesAreIgnored) {
     browser->OnSessionSelected(99);
     browser->OnSessionSelected(-5);
     EXPECT_TRUE(comms.Take().empty());
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(browser->SelectedNode(), -1);
 }
 
@@ -210,7 +210,7 @@ TEST_F(TreeTest, ANewIndexClearsTheSelection) {
     EXPECT_EQ(browser->SelectedNode(), -1);
     comms.Take();
     browser->OnSessionSelected(6); // the same number is a new node now
-    EXPECT_EQ(browser->UploadState(), 7);
+    EXPECT_EQ(reader->UploadState(), 7);
 }
 
 } // namespace

@@ -10,7 +10,7 @@ namespace {
 TEST_F(BrowserTest, StartLoadsTheBuiltInDriverTextAndPolls) {
     browser->Start();
     EXPECT_EQ(comms.Take(), (Calls{"ReadDriver (built-in)", "Find Upload flag", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 0);
+    EXPECT_EQ(reader->UploadState(), 0);
     EXPECT_FALSE(view.go);
     EXPECT_TRUE(browser->NewReportOnSelect());
     EXPECT_TRUE(view.boxes.all && view.boxes.alarm && view.boxes.cal);
@@ -19,23 +19,23 @@ TEST_F(BrowserTest, StartLoadsTheBuiltInDriverTextAndPolls) {
 TEST_F(BrowserTest, DriverTextWithLetterARequestsNoConfigurationBlock) {
     comms.instrumentTests["Upload flag"] = 'A';
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.Take();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!ASector to upload!12!129!N!");
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(comms.Take(), (Calls{"Get 3001",
                                    "ReadDriver V12!AUpload flag!11!129!N!ASector to "
                                    "upload!12!129!N!",
                                    "Find Upload flag", "Sensor 1", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_TRUE(reader->StartUpComplete());
     for (const std::string& name : report.ModeNames) {
         EXPECT_EQ(name, "");
     }
     EXPECT_TRUE(view.go);
     ASSERT_EQ(view.ended.size(), 1u);
-    EXPECT_EQ(view.ended[0].first, BrowserRequest::StartUp);
+    EXPECT_EQ(view.ended[0].first, UploadRequest::StartUp);
     EXPECT_TRUE(view.ended[0].second);
 }
 
@@ -81,22 +81,22 @@ TEST_F(BrowserTest, TheIdentityTestsTheDriverTextDescribesAreReadInThePlaceOfPol
             comms.instrumentTests[test] = 'A';
         }
         browser->Start();
-        browser->OnAskDone();
-        browser->OnSetDone();
+        reader->OnAskDone();
+        reader->OnSetDone();
         comms.upload = Bytes("V12!AUpload flag!11!129!N!");
-        browser->OnUploadDone();
+        reader->OnUploadDone();
         for (const std::string& answer : c.answers) {
-            EXPECT_FALSE(browser->StartUpComplete());
+            EXPECT_FALSE(reader->StartUpComplete());
             comms.newString = answer;
-            browser->OnAskDone();
+            reader->OnAskDone();
         }
         Calls calls = comms.Take();
         calls.erase(calls.begin(), calls.begin() + 8); // Ask, Set, Get, ReadDriver, Find, Sensor
         EXPECT_EQ(calls, c.calls);
-        EXPECT_EQ(browser->UploadState(), 2);
-        EXPECT_TRUE(browser->StartUpComplete());
-        EXPECT_EQ(browser->Facts().serialNumber, c.serial);
-        EXPECT_EQ(browser->Facts().firmwareVersion, c.firmware);
+        EXPECT_EQ(reader->UploadState(), 2);
+        EXPECT_TRUE(reader->StartUpComplete());
+        EXPECT_EQ(reader->Facts().serialNumber, c.serial);
+        EXPECT_EQ(reader->Facts().firmwareVersion, c.firmware);
     }
 }
 
@@ -104,34 +104,34 @@ TEST_F(BrowserTest, TheIdentityTestsTheDriverTextDescribesAreReadInThePlaceOfPol
 TEST_F(BrowserTest, ASilentIdentityReadEndsTheStartUpWithoutIt) {
     comms.instrumentTests = {{"Upload flag", 'A'}, {"Serial number", 'A'}};
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!");
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     for (int i = 0; i < UploadMachine::kAttemptsPerStep; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
     }
     EXPECT_EQ(comms.Take().back(), "Ask 0");
     EXPECT_EQ(comms.current, "Upload flag");
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_TRUE(browser->StartUpComplete());
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_TRUE(reader->StartUpComplete());
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(browser->Facts().serialNumber, "");
+    EXPECT_EQ(reader->Facts().serialNumber, "");
 }
 
 TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.Take();
     comms.upload = Bytes("V12!BUpload flag!11!129!N!");
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "ReadDriver V12!BUpload flag!11!129!N!",
                                    "Find Upload flag", "Sensor 1", "Set 20"}));
-    EXPECT_EQ(browser->UploadState(), 1);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(browser->InfoBuffer())),
+    EXPECT_EQ(reader->UploadState(), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reader->InfoBuffer())),
               "V12!BUpload flag!11!129!N!");
-    EXPECT_EQ(browser->InfoLength(), 26);
+    EXPECT_EQ(reader->InfoLength(), 26);
 
     comms.upload.assign(600, 0);
     comms.upload[0] = 8;
@@ -139,10 +139,10 @@ TEST_F(BrowserTest, OtherLetterFetchesTheConfigurationBlockWithItsModeNames) {
     for (int k = 0; k < 4; ++k) {
         std::memcpy(&comms.upload[308 + 70 * k], names[k], std::strlen(names[k]));
     }
-    browser->OnSetDone();
-    browser->OnUploadDone();
+    reader->OnSetDone();
+    reader->OnUploadDone();
     EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "Sensor 1", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(report.ModeNames[0], "Survey");
     EXPECT_EQ(report.ModeNames[1], "\xE9x\xEALeak");
     EXPECT_EQ(report.ModeNames[2], "Conf\xEAned");
@@ -158,14 +158,14 @@ TEST_F(BrowserTest, ConfigurationBlockWithoutEightLeavesTheModeNames) {
 
 TEST_F(BrowserTest, InfoBufferIsNeverOverrun) {
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload.assign(5000, 'x');
     comms.upload[0] = 'V';
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     // Cut to the 3,000 characters the buffer holds, with the zero after them.
-    EXPECT_EQ(browser->InfoLength(), 3000);
-    EXPECT_EQ(browser->InfoBuffer()[3000], 0);
+    EXPECT_EQ(reader->InfoLength(), 3000);
+    EXPECT_EQ(reader->InfoBuffer()[3000], 0);
 }
 
 TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
@@ -175,25 +175,25 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
     EXPECT_FALSE(view.tree);
     EXPECT_EQ(view.progressLow, 0);
     EXPECT_EQ(view.progressHigh, 10);
-    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_EQ(reader->UploadState(), 3);
     // Nothing is sent by the button: the answer to the running poll starts the transfer.
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     EXPECT_EQ(comms.Take(),
               (Calls{"Set 0", "Find Index to upload", "Set 0", "Find Upload flag", "Set 3"}));
-    EXPECT_EQ(browser->UploadState(), 6);
+    EXPECT_EQ(reader->UploadState(), 6);
 
     instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
     image->Store(SectorOffset(1), reinterpret_cast<const uint8_t*>("\x5A"), 1);
     comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     // Room for the sector and the zero the engine writes after it; the next sector starts the
     // same round again.
     EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Find Sector to upload", "Set 1"}));
-    EXPECT_EQ(browser->UploadState(), 4);
-    EXPECT_EQ(browser->IndexSectorCount(), 1);
+    EXPECT_EQ(reader->UploadState(), 4);
+    EXPECT_EQ(reader->IndexSectorCount(), 1);
     EXPECT_EQ(view.progressPos, 1);
     EXPECT_TRUE(
         std::equal(image->Bytes(), image->Bytes() + SectorOffset(1), instrument->bytes.begin()));
@@ -204,12 +204,12 @@ TEST_F(BrowserTest, OneIndexSectorCostsThreeSetsAndOneTransfer) {
 TEST_F(BrowserTest, AnIndexSectorLongerThanItsRoomIsCut) {
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     image->Store(SectorOffset(1), reinterpret_cast<const uint8_t*>("keep"), 4);
     comms.upload.assign(6000, 0xAB);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(image->Bytes()[SectorOffset(1) - 1], 0xAB);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image->Bytes() + SectorOffset(1)), 4),
               "keep");
@@ -221,17 +221,17 @@ TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
     ToIdle();
     browser->OnGo();
     for (int sector = 0; sector < 10; ++sector) {
-        browser->OnAskDone(); // only the first, in state 3, does anything
-        browser->OnSetDone();
-        browser->OnSetDone();
+        reader->OnAskDone(); // only the first, in state 3, does anything
+        reader->OnSetDone();
+        reader->OnSetDone();
         if (sector == 9) {
             comms.Take();
         }
         comms.upload = instrument->Area(SectorOffset(sector), LogImage::kSectorSize);
-        browser->OnUploadDone();
+        reader->OnUploadDone();
     }
     EXPECT_EQ(comms.Take(), (Calls{"Get 4097", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
     EXPECT_EQ(view.progressPos, 0);
@@ -247,19 +247,19 @@ TEST_F(BrowserTest, TheTenthIndexSectorDumpsTheImageAndBuildsTheTree) {
     // Slot 0 is empty: its entry is erased flash.
     EXPECT_EQ(first, "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF \r");
     ASSERT_FALSE(view.ended.empty());
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, true));
 }
 
 TEST_F(BrowserTest, ADumpThatCannotBeWrittenIsToldAndTheTreeStillBuilt) {
     instrument->PutEntry(0, InstrumentMemory::Name(InstrumentStamp(2026, 3, 5, 10, 0, 0)));
-    browser->SetDumpPath(dir + "/missing/FlashData.txt");
+    reader->SetDumpPath(dir + "/missing/FlashData.txt");
     ToIdle();
     UploadIndex();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0],
               "Tavon Datalogger: Could not write " + dir + "/missing/FlashData.txt.");
     EXPECT_EQ(view.items.size(), 3u);
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, false));
 }
 
 TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
@@ -267,16 +267,16 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     image->Store(SessionOffset(8), reinterpret_cast<const uint8_t*>("<next"), 5);
     browser->StartSessionUpload(7);
     EXPECT_EQ(comms.Take(), (Calls{"Find Sector to upload"}));
-    EXPECT_EQ(browser->UploadState(), 7);
-    EXPECT_EQ(browser->CurrentSlot(), 7);
+    EXPECT_EQ(reader->UploadState(), 7);
+    EXPECT_EQ(reader->CurrentSlot(), 7);
     EXPECT_EQ(view.progressHigh, 4);
-    browser->OnAskDone();
+    reader->OnAskDone();
     Calls expected = {"Set 17"};
     for (int piece = 0; piece < 4; ++piece) {
-        browser->OnSetDone();
-        browser->OnSetDone();
+        reader->OnSetDone();
+        reader->OnSetDone();
         comms.upload.assign(kPiece, static_cast<uint8_t>(0x30 + piece));
-        browser->OnUploadDone();
+        reader->OnUploadDone();
         expected.push_back("Find Index to upload");
         expected.push_back("Set " + std::to_string(piece * kPiece));
         expected.push_back("Find Upload flag");
@@ -290,7 +290,7 @@ TEST_F(BrowserTest, OneSessionSectorCostsFourRoundsWithTheirOffsets) {
     }
     expected.push_back("Ask 0");
     EXPECT_EQ(comms.Take(), expected);
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     for (int piece = 0; piece < 4; ++piece) {
         EXPECT_EQ(image->Bytes()[SessionOffset(7) + piece * kPiece], 0x30 + piece);
         EXPECT_EQ(image->Bytes()[SessionOffset(7) + piece * kPiece + kPiece - 1], 0x30 + piece);
@@ -307,11 +307,11 @@ TEST_F(BrowserTest, ASessionPieceLongerThanItsRoomIsCut) {
     ToIdle();
     image->Store(SessionOffset(1) + kPiece, reinterpret_cast<const uint8_t*>("keep"), 4);
     browser->StartSessionUpload(1);
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     comms.upload.assign(3000, 0x41);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(image->Bytes()[SessionOffset(1) + kPiece - 1], 0x41);
     EXPECT_EQ(
         std::string(reinterpret_cast<const char*>(image->Bytes() + SessionOffset(1) + kPiece), 4),
@@ -322,11 +322,11 @@ TEST_F(BrowserTest, AShortUploadStoresOnlyTheBytesThatCame) {
     ToIdle();
     image->Store(SessionOffset(2) + 100, reinterpret_cast<const uint8_t*>("keep"), 4);
     browser->StartSessionUpload(2);
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     comms.upload.assign(100, 0x42);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(image->Bytes()[SessionOffset(2) + 99], 0x42);
     EXPECT_EQ(
         std::string(reinterpret_cast<const char*>(image->Bytes() + SessionOffset(2) + 100), 4),
@@ -387,7 +387,7 @@ TEST_F(BrowserTest, TheUploadedSessionIsRenderedAsANewReport) {
     EXPECT_EQ(report.ReportText.substr(report.ReportText.size() - 2), "}}");
     EXPECT_NE(report.ReportText.find("Thursday 05 Mar 2026 \\par "), std::string::npos);
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, true));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, true));
 }
 
 TEST_F(BrowserTest, UnrecognisedRecordsBringTheWarningWithTheTickHeld) {
@@ -436,28 +436,28 @@ TEST_F(BrowserTest, RenderAgainShowsTheRenderedSessionAgainAndSendsNothing) {
 
 TEST_F(BrowserTest, GoPressedAfterTheDriverTextWaitsForTheConfigurationBlock) {
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!BUpload flag!11!129!N!");
-    browser->OnUploadDone();
-    ASSERT_EQ(browser->UploadState(), 1);
+    reader->OnUploadDone();
+    ASSERT_EQ(reader->UploadState(), 1);
     EXPECT_TRUE(view.go); // enabled by the end of the driver text
     browser->OnGo();
-    EXPECT_EQ(browser->UploadState(), 1);
+    EXPECT_EQ(reader->UploadState(), 1);
     EXPECT_FALSE(view.go);
-    browser->OnSetDone();
+    reader->OnSetDone();
     comms.Take();
     comms.upload.assign(600, 0);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     // The block's arrival starts the remembered index upload; its poll answer sends the first Set.
     EXPECT_EQ(comms.Take(), (Calls{"Get 3001", "Sensor 1", "Find Sector to upload", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 3);
+    EXPECT_EQ(reader->UploadState(), 3);
     EXPECT_FALSE(view.go);
     EXPECT_FALSE(view.tree);
-    browser->OnAskDone();
+    reader->OnAskDone();
     EXPECT_EQ(comms.Take(), (Calls{"Set 0"}));
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.go);
 }
 
@@ -465,14 +465,14 @@ TEST_F(BrowserTest, GoPressedDuringTheDriverTextIsCarriedOutAfterIt) {
     comms.instrumentTests["Upload flag"] = 'A';
     browser->Start();
     browser->OnGo();
-    EXPECT_EQ(browser->UploadState(), 0);
-    browser->OnAskDone();
-    browser->OnSetDone();
+    EXPECT_EQ(reader->UploadState(), 0);
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!");
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 3);
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->UploadState(), 3);
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_EQ(view.clears, 1);
 }
 
@@ -480,12 +480,12 @@ TEST_F(BrowserTest, ASessionChosenDuringAnIndexUploadFollowsIt) {
     instrument->PutTextSession(9, "Later");
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
+    reader->OnAskDone();
     browser->StartSessionUpload(9);
-    EXPECT_EQ(browser->UploadState(), 4);
+    EXPECT_EQ(reader->UploadState(), 4);
     Pump();
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_EQ(browser->CurrentSlot(), 9);
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_EQ(reader->CurrentSlot(), 9);
     EXPECT_NE(view.reportText.find("Later"), std::string::npos);
 }
 
@@ -493,30 +493,30 @@ TEST_F(BrowserTest, ARequestForATestTheDriverTextLacksIsAbandoned) {
     comms.instrumentTests.erase("Index to upload");
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
+    reader->OnAskDone();
     comms.Take();
-    browser->OnSetDone();
+    reader->OnSetDone();
     EXPECT_EQ(comms.Take(), (Calls{"Find Index to upload", "Find Upload flag", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
+    EXPECT_EQ(reader->UploadState(), 2);
     EXPECT_TRUE(view.go);
     EXPECT_TRUE(view.tree);
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, false));
 }
 
 TEST_F(BrowserTest, ADriverTextWithoutTheUploadFlagFallsBackToTheBuiltInOne) {
     comms.instrumentTests.erase("Upload flag");
     browser->Start();
-    browser->OnAskDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!ASomething else!11!129!N!");
     comms.Take();
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_EQ(comms.Take(),
               (Calls{"Get 3001", "ReadDriver V12!ASomething else!11!129!N!", "Find Upload flag",
                      "ReadDriver (built-in)", "Find Upload flag", "Sensor 1", "Ask 0"}));
-    EXPECT_EQ(browser->UploadState(), 2);
-    EXPECT_FALSE(browser->StartUpComplete());
+    EXPECT_EQ(reader->UploadState(), 2);
+    EXPECT_FALSE(reader->StartUpComplete());
 }
 
 } // namespace
@@ -526,17 +526,17 @@ namespace {
 TEST_F(BrowserTest, GoDuringAnIndexUploadDoesNotStartAnother) {
     ToIdle();
     browser->OnGo();
-    browser->OnAskDone();
-    browser->OnSetDone();
-    browser->OnSetDone();
+    reader->OnAskDone();
+    reader->OnSetDone();
+    reader->OnSetDone();
     comms.upload = instrument->Area(SectorOffset(0), LogImage::kSectorSize);
-    browser->OnUploadDone();
+    reader->OnUploadDone();
     EXPECT_TRUE(view.go); // enabled at the end of every transfer
     browser->OnGo();
     EXPECT_FALSE(view.go);
-    EXPECT_EQ(browser->UploadState(), 4);
+    EXPECT_EQ(reader->UploadState(), 4);
     Pump();
-    EXPECT_TRUE(browser->Idle());
+    EXPECT_TRUE(reader->Idle());
     EXPECT_EQ(view.clears, 1);
 }
 
@@ -544,11 +544,11 @@ TEST_F(BrowserTest, GoDuringASessionUploadFollowsIt) {
     instrument->PutTextSession(1, "First");
     ToIdle();
     browser->StartSessionUpload(1);
-    browser->OnAskDone();
+    reader->OnAskDone();
     browser->OnGo();
-    EXPECT_FALSE(browser->Idle());
+    EXPECT_FALSE(reader->Idle());
     Pump();
-    EXPECT_TRUE(browser->Idle());
+    EXPECT_TRUE(reader->Idle());
     EXPECT_EQ(view.clears, 1);
     // The session was shown before the index it waited for; the new tree then cleared it.
     ASSERT_GE(view.reports.size(), 2u);
@@ -561,16 +561,16 @@ TEST_F(BrowserTest, ASessionChosenBeforeTheDriverTextArrivedWaitsForIt) {
     instrument->PutTextSession(6, "Waited");
     browser->Start();
     for (int i = 0; i < 3; ++i) {
-        browser->OnTimeout();
+        reader->OnTimeout();
     }
-    ASSERT_FALSE(browser->StartUpComplete());
+    ASSERT_FALSE(reader->StartUpComplete());
     browser->StartSessionUpload(6);
-    EXPECT_EQ(browser->UploadState(), 0);
-    browser->OnAskDone();
-    browser->OnSetDone();
+    EXPECT_EQ(reader->UploadState(), 0);
+    reader->OnAskDone();
+    reader->OnSetDone();
     comms.upload = Bytes("V12!AUpload flag!11!129!N!");
-    browser->OnUploadDone();
-    EXPECT_EQ(browser->UploadState(), 7);
+    reader->OnUploadDone();
+    EXPECT_EQ(reader->UploadState(), 7);
     Pump();
     EXPECT_NE(view.reportText.find("Waited"), std::string::npos);
 }

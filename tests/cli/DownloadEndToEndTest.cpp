@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/UploadMachine.h"
+#include "session/UploadMachine.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"

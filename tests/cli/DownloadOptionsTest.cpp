@@ -9,10 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "ParseArgs.h"
-#include "app/BrowserView.h"
-#include "app/SessionTree.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
+#include "core/SessionTree.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadPlan.h"
 #include "download/ProgressBar.h"
@@ -243,24 +242,6 @@ TEST(ProgressBarTest, DisabledWritesNothing) {
 // ---------------------------------------------------------------------------------------------
 // The plan
 
-class NullView : public BrowserView {
-public:
-    void EnableGo(bool) override {}
-    void EnableTree(bool) override {}
-    void EnableNext(bool) override {}
-    void SetProgressRange(BrowserRequest, int, int) override {}
-    void SetProgressPos(BrowserRequest, int) override {}
-    void ClearTree() override {}
-    void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
-    void SelectNode(int) override {}
-    void SetReportText(const std::string&) override {}
-    void SetFullDayBox(bool) override {}
-    void SetSessionBoxes(const SessionBoxes&) override {}
-    void ShowMessage(MessageKind, const std::string&) override {}
-    void SuspendTick() override {}
-    void ResumeTick() override {}
-};
-
 class PlanTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -282,14 +263,13 @@ protected:
     }
     DownloadPlan Plan(const DownloadOptions& options) {
         table->Build(*image);
-        tree.Build(*table, options.boxes, view);
+        tree.Build(*table, options.boxes);
         return PlanDownload(*table, tree, options);
     }
 
     std::unique_ptr<LogImage> image;
     std::unique_ptr<SessionTable> table;
     SessionTree tree;
-    NullView view;
 };
 
 TEST_F(PlanTest, OneReportPerDayInTreeOrder) {
@@ -303,7 +283,8 @@ TEST_F(PlanTest, OneReportPerDayInTreeOrder) {
     ASSERT_EQ(plan.jobs.size(), 3u);
     EXPECT_EQ(plan.jobs[0].fileName, "2026-12-07.rtf");
     EXPECT_EQ(plan.jobs[0].sessionSlots, (std::vector<int16_t>{2, 4}));
-    EXPECT_EQ(plan.jobs[0].firstNode, tree.FindSession(2));
+    EXPECT_EQ(plan.jobs[0].headingDay, "Monday 07 ");
+    EXPECT_EQ(plan.jobs[0].headingMonth, "Dec 2026");
     EXPECT_EQ(plan.jobs[1].fileName, "2026-12-08.rtf");
     EXPECT_EQ(plan.jobs[1].sessionSlots, (std::vector<int16_t>{9}));
     EXPECT_EQ(plan.jobs[2].fileName, "2027-01-05.rtf");
@@ -399,7 +380,6 @@ TEST_F(PlanTest, SlotsOneReportEachWithRenderHeadings) {
     EXPECT_EQ(plan.jobs[0].fileName, "slot-6.rtf");
     EXPECT_EQ(plan.jobs[0].headingDay, "");
     EXPECT_EQ(plan.jobs[0].headingMonth, "");
-    EXPECT_EQ(plan.jobs[0].firstNode, -1);
     EXPECT_EQ(plan.jobs[1].fileName, "slot-5.rtf");
     EXPECT_EQ(plan.jobs[1].headingDay, "Monday 07 ");
     EXPECT_EQ(plan.jobs[1].headingMonth, "Dec 2026");

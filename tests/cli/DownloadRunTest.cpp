@@ -1,4 +1,4 @@
-// The download's sequence in process: the session browser and DownloadRun against a scripted
+// The download's sequence in process: the download core's reader and DownloadRun against a scripted
 // instrument that answers every Ask and Set at once (no link, no timer), so that orders of slots,
 // the memory image and the ways a download ends are checked exactly and fast.
 #include <sys/stat.h>
@@ -16,14 +16,14 @@
 
 #include <gtest/gtest.h>
 
-#include "app/BrowserComms.h"
-#include "app/SessionBrowser.h"
-#include "app/UploadMachine.h"
 #include "core/LogImage.h"
 #include "download/DownloadRun.h"
 #include "download/ExitStatus.h"
 #include "download/ProgressBar.h"
 #include "report/Report.h"
+#include "session/SessionReader.h"
+#include "session/UploadComms.h"
+#include "session/UploadMachine.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/InstrumentStamp.h"
@@ -46,10 +46,10 @@ uint32_t SessionOffset(int16_t slot) {
     return LogImage::DataSector(slot) * LogImage::kSectorSize;
 }
 
-// An instrument at the level of the browser's conversation: the three tests of the upload, the
+// An instrument at the level of the reader's conversation: the three tests of the upload, the
 // driver text, the configuration block and a memory to stream from. Each answer is queued and
-// handed to the browser by Pump, never from inside the call, as the engine does.
-class ScriptedInstrument : public BrowserComms {
+// handed to the reader by Pump, never from inside the call, as the engine does.
+class ScriptedInstrument : public UploadComms {
 public:
     enum class Note { AskDone, SetDone, UploadDone, Timeout, Checksum };
 
@@ -211,29 +211,30 @@ protected:
         ASSERT_NE(tree, nullptr);
         progress = std::make_unique<ProgressBar>(stderr, false);
         run = std::make_unique<DownloadRun>(options, *image, report, *progress, tree);
-        browser = std::make_unique<SessionBrowser>(*instrument, *run, *image, report);
-        run->Attach(*browser);
+        reader = std::make_unique<SessionReader>(*instrument, *image, report);
+        reader->SetEvents(run.get());
+        run->Attach(*reader);
         run->Prepare();
-        browser->Start();
+        reader->Start();
         for (long guard = 0; guard < 200000 && !run->Finished() && !instrument->notes.empty();
              ++guard) {
             const ScriptedInstrument::Note note = instrument->notes.front();
             instrument->notes.pop_front();
             switch (note) {
             case ScriptedInstrument::Note::AskDone:
-                browser->OnAskDone();
+                reader->OnAskDone();
                 break;
             case ScriptedInstrument::Note::SetDone:
-                browser->OnSetDone();
+                reader->OnSetDone();
                 break;
             case ScriptedInstrument::Note::UploadDone:
-                browser->OnUploadDone();
+                reader->OnUploadDone();
                 break;
             case ScriptedInstrument::Note::Timeout:
-                browser->OnTimeout();
+                reader->OnTimeout();
                 break;
             case ScriptedInstrument::Note::Checksum:
-                browser->OnChecksumError();
+                reader->OnChecksumError();
                 break;
             }
             run->OnTick();
@@ -279,7 +280,7 @@ protected:
     std::FILE* tree = nullptr;
     std::unique_ptr<ProgressBar> progress;
     std::unique_ptr<DownloadRun> run;
-    std::unique_ptr<SessionBrowser> browser;
+    std::unique_ptr<SessionReader> reader;
     std::string treeText;
 };
 

@@ -103,7 +103,7 @@ protected:
         simulator.Stop();
     }
 
-    bool WaitEnded(BrowserRequest request, bool* ok = nullptr, int timeoutMs = kLongWait) {
+    bool WaitEnded(UploadRequest request, bool* ok = nullptr, int timeoutMs = kLongWait) {
         const size_t from = seen;
         const bool found = WaitFor(
             [&] {
@@ -159,11 +159,11 @@ protected:
 
     void StartUpAndGo() {
         bool ok = false;
-        ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+        ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
         ASSERT_TRUE(ok);
         ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 5000));
         Child<QPushButton>("goButton")->click();
-        ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+        ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
         ASSERT_TRUE(ok) << Failure();
     }
 
@@ -181,7 +181,7 @@ protected:
         ASSERT_NE(item, nullptr);
         Tree()->setCurrentItem(item);
         bool ok = false;
-        ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok));
+        ASSERT_TRUE(WaitEnded(UploadRequest::Session, &ok));
         ASSERT_TRUE(ok) << Failure();
     }
 
@@ -225,8 +225,8 @@ TEST_F(EndToEnd, GoTreeSessionFilterSave) {
     QStringList indexSteps;
     QObject scope;
     QObject::connect(&dialog->Session(), &InstrumentSession::Progress, &scope,
-                     [&](BrowserRequest request, int, int total) {
-                         if (request == BrowserRequest::Index && total > 0) {
+                     [&](UploadRequest request, int, int total) {
+                         if (request == UploadRequest::Index && total > 0) {
                              indexSteps << Child<QProgressBar>("progressBar")->text() + " | " +
                                                dialog->Status().Activity();
                          }
@@ -364,7 +364,7 @@ TEST_F(EndToEnd, FullDayUploadsEveryFollowingSessionOfTheDayIntoOneReport) {
             Tree()->setCurrentItem(day->child(0));
         }
         bool ok = false;
-        ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok)) << "session " << i;
+        ASSERT_TRUE(WaitEnded(UploadRequest::Session, &ok)) << "session " << i;
         EXPECT_TRUE(ok);
     }
     EXPECT_EQ(Tree()->currentItem(), day->child(day->childCount() - 1));
@@ -439,7 +439,7 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
     const std::string uploaded = Report().ReportText;
     Child<QPushButton>("goButton")->click();
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     EXPECT_EQ(newOnes(), before - 1);
     EXPECT_TRUE(prompt.shown.empty());
     {
@@ -484,7 +484,7 @@ TEST_F(EndToEnd, SessionsUsedWhileOverdueAreMarkedInTheTree) {
     }
     Child<QPushButton>("goButton")->click();
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     archive::SessionArchive store;
     ASSERT_TRUE(store.Open(at));
     compliance::InstrumentRegister reg(store);
@@ -527,7 +527,7 @@ TEST_F(EndToEnd, AnArchiveThatCannotBeOpenedIsToldOnceAndTheReportComes) {
     EXPECT_FALSE(Report().ReportText.empty());
     Child<QPushButton>("goButton")->click();
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown.front().first.find("The archive could not be kept"), std::string::npos);
     EXPECT_FALSE(FindSession("Alm")->toolTip(0).contains("archive"));
@@ -574,7 +574,7 @@ TEST_F(EndToEnd, UnknownRecordsShowTheWarning) {
     Choose(session);
     ASSERT_FALSE(prompt.shown.empty());
     EXPECT_EQ(prompt.shown.back().second, "Warning");
-    EXPECT_EQ(prompt.shown.back().first, SessionBrowser::kWarningText);
+    EXPECT_EQ(prompt.shown.back().first, kUnrecognisedLogsText);
     EXPECT_NE(Report().ReportText.find("Unrecognised log."), std::string::npos);
 }
 
@@ -611,7 +611,7 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
     Tree()->setCurrentItem(next);
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), first.toStdString());
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Session, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Session, &ok));
     EXPECT_TRUE(ok);
     EXPECT_EQ(QByteArray::fromStdString(Report().ReportText),
               Render(simDump, {next->data(0, Qt::UserRole).toString()}));
@@ -621,12 +621,12 @@ TEST_F(EndToEnd, StalledInstrumentGivesTheRecoveryMessageAndGoAgain) {
     // Enough frames for the start-up uploads, then silence in the middle of the index.
     StartProgram({"--fault", "stall-after:200"});
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
     ASSERT_TRUE(ok);
     Child<QPushButton>("goButton")->click();
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(prompt.Saw(SessionBrowser::kNoAnswerText));
+    EXPECT_TRUE(prompt.Saw(UploadMachine::kNoAnswerText));
     EXPECT_TRUE(Child<QPushButton>("goButton")->isEnabled());
     EXPECT_TRUE(Tree()->isEnabled());
     EXPECT_EQ(Child<QProgressBar>("progressBar")->value(), 0);
@@ -638,7 +638,7 @@ TEST_F(EndToEnd, WatchdogQuietWhileAModalDialogIsOpenAndFiresWhenTheTickStops) {
     Watchdog watchdog(std::chrono::milliseconds(10), 20, [&] { ++fired; });
     StartProgram({}, &watchdog);
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
 
     // The About box stays open for a second, ten times the watchdog's limit; the tick goes on
     // in its event loop.
@@ -684,14 +684,14 @@ TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
     const QString log = QDir::current().absoluteFilePath("instrument.log");
     StartProgram({"--log", log});
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
     ASSERT_TRUE(ok);
     EXPECT_EQ(ReadFileBytes(log).count("client connected"), 1);
     // The companion pipe is there, so choosing again takes it without a dialog.
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(50, 40), QPoint(50, 40));
     QApplication::sendEvent(Child<QTreeWidget>("sessionTree"), &rightClick);
     Child<QPushButton>("goButton")->click();
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     EXPECT_TRUE(ok);
     EXPECT_GT(Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(ReadFileBytes(log).count("client connected"), 2);
@@ -702,7 +702,7 @@ TEST_F(EndToEnd, RightClickChoosesTheLinkAgainAndTheProgramCarriesOn) {
 TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithinATick) {
     StartProgram({});
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
     ASSERT_TRUE(WaitFor([&] { return Child<QPushButton>("goButton")->isEnabled(); }, 5000));
     // Who it is, once it has said so.
     EXPECT_EQ(dialog->Status().Connection(),
@@ -716,7 +716,7 @@ TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithin
                      [&] { saidWhenLost << dialog->Status().Connection(); });
     simulator.Stop();
     Child<QPushButton>("goButton")->click(); // before any tick has run
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok, 10000));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok, 10000));
     EXPECT_FALSE(ok);
     EXPECT_EQ(dialog->Session().LastFailure(), RequestFailure::LinkLost);
     EXPECT_EQ(saidWhenLost, QStringList{"Offline"});
@@ -758,7 +758,7 @@ TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
 TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     StartProgram({});
     bool ok = false;
-    ASSERT_TRUE(WaitEnded(BrowserRequest::StartUp, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::StartUp, &ok));
     const QString simDump = SimulatorDump();
 
     // A malformed dump changes nothing and names the bad line.
@@ -881,7 +881,7 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     // GO goes back to the instrument.
     Child<QPushButton>("goButton")->click();
     EXPECT_EQ(dialog->windowTitle(), QString("Tavon Datalogger"));
-    ASSERT_TRUE(WaitEnded(BrowserRequest::Index, &ok));
+    ASSERT_TRUE(WaitEnded(UploadRequest::Index, &ok));
     EXPECT_TRUE(ok);
 }
 

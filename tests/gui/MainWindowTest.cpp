@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, F5RunsGo) {
     EXPECT_TRUE(dialog->Action("actionGo")->isEnabled());
     const auto indexEnded = [&] {
         for (const QList<QVariant>& e : ended) {
-            if (e.at(0).toInt() == static_cast<int>(BrowserRequest::Index)) {
+            if (e.at(0).toInt() == static_cast<int>(UploadRequest::Index)) {
                 return true;
             }
         }
@@ -212,15 +212,13 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
     EXPECT_EQ(dialog->Status().Activity(), QString("Opened dump.txt: choose a session to read it"));
     QProgressBar* bar = Child<QProgressBar>("progressBar");
     const struct {
-        BrowserRequest request;
+        UploadRequest request;
         int total;
         int pos;
         const char* bar;
         const char* status;
-    } steps[] = {{BrowserRequest::Index, 10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
-                 {BrowserRequest::Index, 10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"},
-                 {BrowserRequest::Session, 4, 1, "Piece 2 of 4",
-                  "Uploading session 08:59:25, piece 2 of 4"}};
+    } steps[] = {{UploadRequest::Index, 10, 0, "Sector 1 of 10", "Uploading index sector 1 of 10"},
+                 {UploadRequest::Index, 10, 2, "Sector 3 of 10", "Uploading index sector 3 of 10"}};
     Child<QTreeWidget>("sessionTree")
         ->setCurrentItem(
             Child<QTreeWidget>("sessionTree")->topLevelItem(0)->child(0)->child(0)); // slot 3
@@ -231,7 +229,7 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
         EXPECT_EQ(bar->text(), QString(step.bar));
         EXPECT_EQ(dialog->Status().Activity(), QString(step.status));
     }
-    emit dialog->Session().Progress(BrowserRequest::Session, 0, 0); // the request has ended
+    emit dialog->Session().Progress(UploadRequest::Session, 0, 0); // the request has ended
     EXPECT_FALSE(bar->isTextVisible());
 }
 

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     dialog.show();
-    auto waitEnded = [&](BrowserRequest r) {
+    auto waitEnded = [&](UploadRequest r) {
         return WaitFor(
             [&] {
                 for (int e : ended) {
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
             },
             120000);
     };
-    if (!waitEnded(BrowserRequest::StartUp)) {
+    if (!waitEnded(UploadRequest::StartUp)) {
         return 1;
     }
     dialog.findChild<QPushButton*>("goButton")->click();
-    if (!waitEnded(BrowserRequest::Index)) {
+    if (!waitEnded(UploadRequest::Index)) {
         return 1;
     }
     // The first session with an alarm, its day expanded.
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     chosen->parent()->parent()->setExpanded(true);
     chosen->parent()->setExpanded(true);
     tree->setCurrentItem(chosen);
-    if (!waitEnded(BrowserRequest::Session)) {
+    if (!waitEnded(UploadRequest::Session)) {
         return 1;
     }
     tree->scrollToItem(chosen);

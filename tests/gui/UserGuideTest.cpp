@@ -75,7 +75,7 @@ TEST_F(UserGuideTest, EverySubjectHasASectionThatSaysHowToDoIt) {
         {"Export: CSV, GeoJSON and GPX",
          {"File > Export...", "CSV", "GeoJSON", "GPX", "one column per sensor position",
           "CO (ppm) 2"}},
-        {"Another instrument", {"serial number", "greyed", "GO", SessionBrowser::kMismatchText}},
+        {"Another instrument", {"serial number", "greyed", "GO", SessionReader::kMismatchText}},
         {"The archive: File > Open Archive...",
          {"File > Open Archive...", "Archive=", "Job number", "Search", "Full Day", "Export..."}},
         {"Fast Upload", {"View > Fast Upload", "Fast Upload=TRUE"}},

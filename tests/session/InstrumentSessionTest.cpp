@@ -21,6 +21,7 @@
 #include "linkselect/PortDialogHost.h"
 #include "metertalk/CommsEngine.h"
 #include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/QtProcesses.h"
 #include "testsupport/TempDir.h"
@@ -55,9 +56,9 @@ protected:
         selection.SetDialogHost(&dialogHost);
         selection.SetUserPrompt(&prompt);
         session.Engine().SetUserPrompt(&prompt);
-        session.SetView(&view);
+        session.SetListener(&browser);
         session.SetTickPeriod(testsupport::kTestTickMs);
-        session.Browser().SetDumpPath(dir + "/FlashData.txt");
+        session.Reader().SetDumpPath(dir + "/FlashData.txt");
         QObject::connect(&session, &InstrumentSession::SpoiledReply, [this] { ++checksumErrors; });
         QObject::connect(&session, &InstrumentSession::LinkLost, [this] { ++linksLost; });
     }
@@ -65,6 +66,7 @@ protected:
     void TearDown() override {
         simulator.Stop();
         session.Disconnect();
+        session.SetListener(nullptr);
     }
 
     // The simulator's memory for these options, as the expected image.
@@ -103,7 +105,7 @@ protected:
         return true;
     }
 
-    size_t Ended(BrowserRequest request) const {
+    size_t Ended(UploadRequest request) const {
         size_t count = 0;
         for (const auto& ended : view.ended) {
             count += ended.first == request ? 1 : 0;
@@ -129,7 +131,7 @@ protected:
 
     // The first day node with at least `sessions` session nodes under it, or -1.
     int DayWithSessions(int sessions) const {
-        const SessionTree& tree = session.Browser().Tree();
+        const SessionTree& tree = browser.Tree();
         for (int id = 0; id < tree.Count(); ++id) {
             if (tree.At(id).level != SessionNode::Day) {
                 continue;
@@ -155,6 +157,7 @@ protected:
     LinkSelection selection;
     FakeView view;
     InstrumentSession session; // an engine of its own
+    SessionBrowser browser{session.Reader(), view, session.Image(), session.Report()};
     std::unique_ptr<LogImage> expectedImage;
     int checksumErrors = 0;
     int linksLost = 0;
@@ -164,28 +167,28 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
     LoadExpected({"--seed", "3"});
     StartSimulator({"--seed", "3", "--serial", "VAN-3"});
     Connect();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    EXPECT_EQ(view.ended.front(), std::make_pair(BrowserRequest::StartUp, true));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::StartUp) > 0; }));
+    EXPECT_EQ(view.ended.front(), std::make_pair(UploadRequest::StartUp, true));
     // What it told about itself: its driver text, its configuration block, its serial number
     // and firmware version.
     EXPECT_NE(session.Facts().driverText.find("Serial number"), std::string::npos);
     EXPECT_EQ(session.Facts().configBlock.size(), 600u);
     EXPECT_EQ(session.Facts().serialNumber, "VAN-3");
     EXPECT_EQ(session.Facts().firmwareVersion, "4.12.0003");
-    EXPECT_TRUE(session.Browser().Idle());
+    EXPECT_TRUE(session.Reader().Idle());
     EXPECT_FALSE(session.Report().ModeNames[0].empty());
 
-    session.Browser().OnGo();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+    browser.OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Index) > 0; }));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, true));
     EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + kIndexBytes,
                            expectedImage->Bytes()));
     SessionTable expectedTable;
     expectedTable.Build(*expectedImage);
-    const std::vector<SessionNode> nodes = expectedTable.Nodes(session.Browser().Boxes());
-    ASSERT_EQ(session.Browser().Tree().Count(), static_cast<int>(nodes.size()));
+    const std::vector<SessionNode> nodes = expectedTable.Nodes(browser.Boxes());
+    ASSERT_EQ(browser.Tree().Count(), static_cast<int>(nodes.size()));
     for (size_t i = 0; i < nodes.size(); ++i) {
-        EXPECT_EQ(session.Browser().Tree().At(static_cast<int>(i)).text, nodes[i].text);
+        EXPECT_EQ(browser.Tree().At(static_cast<int>(i)).text, nodes[i].text);
     }
     {
         std::ifstream dump(dir + "/FlashData.txt", std::ios::binary);
@@ -196,24 +199,24 @@ TEST_F(InstrumentSessionTest, IndexSessionAndFullDayMatchTheInstrumentsMemory) {
 
     const int day = DayWithSessions(2);
     ASSERT_GE(day, 0);
-    const SessionTree& tree = session.Browser().Tree();
+    const SessionTree& tree = browser.Tree();
     const std::string dayText = tree.At(day).text;
     const std::string monthText = tree.At(tree.At(day).parent).text;
 
-    session.Browser().SelectNode(day + 2);
+    browser.SelectNode(day + 2);
     ASSERT_TRUE(
-        RunUntil([&] { return Ended(BrowserRequest::Session) == 1 && session.Browser().Idle(); }));
+        RunUntil([&] { return Ended(UploadRequest::Session) == 1 && session.Reader().Idle(); }));
     const int16_t second = static_cast<int16_t>(tree.At(day + 2).itemData);
     EXPECT_EQ(view.reportText, ExpectedReport({second}, dayText, monthText));
 
-    session.Browser().OnFullDay(true);
-    session.Browser().SelectNode(day + 1);
+    browser.OnFullDay(true);
+    browser.SelectNode(day + 1);
     std::vector<int16_t> chosen;
     for (int id = day + 1; id >= 0; id = tree.NextSibling(id)) {
         chosen.push_back(static_cast<int16_t>(tree.At(id).itemData));
     }
     ASSERT_TRUE(RunUntil([&] {
-        return Ended(BrowserRequest::Session) == 1 + chosen.size() && session.Browser().Idle();
+        return Ended(UploadRequest::Session) == 1 + chosen.size() && session.Reader().Idle();
     }));
     EXPECT_EQ(view.reportText, ExpectedReport(chosen, dayText, monthText));
     EXPECT_EQ(checksumErrors, 0);
@@ -226,10 +229,10 @@ TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
     const std::string log = dir + "/sim.log";
     StartSimulator({"--seed", "5", "--fault", "drop:0.03", "--log", QString::fromStdString(log)});
     Connect();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    session.Browser().OnGo();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 300));
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, true));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::StartUp) > 0; }));
+    browser.OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Index) > 0; }, 300));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, true));
     EXPECT_TRUE(std::equal(session.Image().Bytes(), session.Image().Bytes() + kIndexBytes,
                            expectedImage->Bytes()));
     // The seed makes the simulator drop some of the requests on the way.
@@ -246,32 +249,32 @@ TEST_F(InstrumentSessionTest, DroppedRequestsAreRecovered) {
 TEST_F(InstrumentSessionTest, AfterTheInstrumentWentAwayNothingOfItsMemoryPassesAsAnothers) {
     StartSimulator({"--seed", "3"});
     Connect();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    session.Browser().OnGo();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::StartUp) > 0; }));
+    browser.OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Index) > 0; }));
     const int day = DayWithSessions(2);
     ASSERT_GE(day, 0);
-    session.Browser().SelectNode(day + 1);
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Session) == 1; }));
-    const int16_t uploaded = static_cast<int16_t>(session.Browser().Tree().At(day + 1).itemData);
+    browser.SelectNode(day + 1);
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Session) == 1; }));
+    const int16_t uploaded = static_cast<int16_t>(browser.Tree().At(day + 1).itemData);
     ASSERT_TRUE(session.Image().SessionHeld(uploaded));
     const std::string shown = view.reportText;
 
     simulator.Kill();
     ASSERT_TRUE(RunUntil([&] { return linksLost == 1; }, 5));
     // A session chosen now has nothing to come over: it ends at once, the report stays.
-    session.Browser().SelectNode(day + 2);
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Session) == 2; }, 1));
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Session, false));
+    browser.SelectNode(day + 2);
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Session) == 2; }, 1));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, false));
     EXPECT_EQ(session.LastFailure(), RequestFailure::LinkLost);
     EXPECT_EQ(view.reportText, shown);
 
     // Another instrument on the same run: its dump holds none of the first one's sessions.
     StartSimulator({"--seed", "2"});
     Connect();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) == 2; }));
-    session.Browser().OnGo();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) == 2; }));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::StartUp) == 2; }));
+    browser.OnGo();
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Index) == 2; }));
     LogImage dumped;
     std::string message;
     ASSERT_EQ(dumped.LoadDump((dir + "/FlashData.txt").c_str(), message), 1) << message;
@@ -285,21 +288,21 @@ TEST_F(InstrumentSessionTest, AfterTheInstrumentWentAwayNothingOfItsMemoryPasses
 TEST_F(InstrumentSessionTest, AnInstrumentThatGoesAwayIsSeenAtOnce) {
     StartSimulator({"--seed", "2"});
     Connect();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::StartUp) > 0; }));
-    session.Browser().OnGo();
-    ASSERT_TRUE(RunUntil([&] { return session.Browser().IndexSectorCount() > 0; }));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::StartUp) > 0; }));
+    browser.OnGo();
+    ASSERT_TRUE(RunUntil([&] { return session.Reader().IndexSectorCount() > 0; }));
     simulator.Kill();
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(RunUntil([&] { return Ended(BrowserRequest::Index) > 0; }, 5));
+    ASSERT_TRUE(RunUntil([&] { return Ended(UploadRequest::Index) > 0; }, 5));
     // Well inside the time-outs the request would otherwise wait out (three of 20 ticks).
     EXPECT_LT(clock.elapsed(), 30 * testsupport::kTestTickMs);
-    EXPECT_EQ(view.ended.back(), std::make_pair(BrowserRequest::Index, false));
+    EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Index, false));
     EXPECT_EQ(session.LastFailure(), RequestFailure::LinkLost);
     EXPECT_EQ(linksLost, 1);
     EXPECT_FALSE(session.LinkOpen());
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(session.Browser().UploadState(), 2);
+    EXPECT_EQ(session.Reader().UploadState(), 2);
 }
 
 } // namespace

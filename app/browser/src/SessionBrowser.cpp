@@ -1,44 +1,26 @@
 #include "app/SessionBrowser.h"
 
-#include "core/SessionCheck.h"
-
 namespace {
 
 constexpr uint32_t kFolderData = 0xFFFF;
 
 } // namespace
 
-const char* const SessionBrowser::kWarningText =
-    "This session contains some logs which are not recognised by this version of the Orv "
-    "datalogger. You should check whether a new version of the datalogger is available which "
-    "will process these logs.";
-const char* const SessionBrowser::kWarningCaption = "Warning";
-const char* const SessionBrowser::kNoAnswerText = UploadMachine::kNoAnswerText;
-const char* const SessionBrowser::kMessageCaption = "Tavon Datalogger";
 const char* const SessionBrowser::kBusyText =
     "An upload from the instrument is under way. Open the dump when it has finished.";
-const char* const SessionBrowser::kMismatchText =
-    "The instrument's memory no longer matches the session list: press GO to read it again";
 
-const char* MessageCaption(MessageKind kind) {
-    return kind == MessageKind::Warning ? SessionBrowser::kWarningCaption
-                                        : SessionBrowser::kMessageCaption;
-}
-
-SessionBrowser::SessionBrowser(BrowserComms& comms, BrowserView& view, LogImage& image,
+SessionBrowser::SessionBrowser(SessionReader& reader, BrowserView& view, LogImage& image,
                                ReportState& report)
-    : m_view(view), m_image(image), m_report(report), m_machine(comms, view, image, report, *this) {
+    : m_reader(reader), m_view(view), m_image(image), m_report(report) {
     m_boxes.all = true;
     m_boxes.alarm = true;
     m_boxes.cal = true;
 }
 
-void SessionBrowser::Start() {
-    m_linkGone = false;
+void SessionBrowser::StartingUp() {
     m_view.EnableNext(m_fullDay == 0);
     m_view.SetFullDayBox(m_fullDay != 0);
     m_view.SetSessionBoxes(m_boxes);
-    m_machine.Start();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -49,24 +31,7 @@ void SessionBrowser::StartIndexUpload() {
         m_offline = false;
         m_view.ShowDataSource(DataSource::Instrument, std::string());
     }
-    if (m_machine.IndexUnderWay()) {
-        // The index asked for is already on its way (GO is enabled between its sectors).
-        m_view.EnableGo(false);
-        return;
-    }
-    if (!m_machine.Idle()) {
-        m_pending = Pending::Index;
-        m_view.EnableGo(false);
-        m_view.EnableTree(false);
-        return;
-    }
-    if (!m_machine.StartUpComplete()) {
-        // The instrument's driver text never came: fetch it first, then carry out the GO.
-        m_pending = Pending::Index;
-        m_machine.RestartStartUp();
-        return;
-    }
-    m_machine.BeginIndex();
+    m_reader.ReadIndex();
 }
 
 void SessionBrowser::StartSessionUpload(int16_t slot) {
@@ -77,126 +42,59 @@ void SessionBrowser::StartSessionUpload(int16_t slot) {
         RenderFromImage(slot);
         return;
     }
-    if (!m_machine.Idle()) {
-        m_pending = Pending::Session;
-        m_pendingSlot = slot;
-        m_view.EnableGo(false);
-        m_view.EnableTree(false);
-        return;
-    }
-    if (RenderStored(slot)) {
-        return;
-    }
-    if (m_linkGone) {
-        m_lastFailure = RequestFailure::LinkLost;
-        ReturnToShown();
-        m_view.RequestEnded(BrowserRequest::Session, false);
-        return;
-    }
-    if (!m_machine.StartUpComplete()) {
-        m_pending = Pending::Session;
-        m_pendingSlot = slot;
-        m_machine.RestartStartUp();
-        return;
-    }
-    BeginSessionRequest(slot);
+    m_reader.ReadSessions({slot});
 }
 
-void SessionBrowser::BeginSessionRequest(int16_t slot) {
-    m_currentSlot = slot;
-    m_machine.BeginSession(slot);
-}
-
-void SessionBrowser::StartPendingRequest() {
-    const Pending pending = m_pending;
-    m_pending = Pending::None;
-    if (pending == Pending::Index) {
-        m_machine.BeginIndex();
-    } else if (pending == Pending::Session && !RenderStored(m_pendingSlot)) {
-        BeginSessionRequest(m_pendingSlot);
-    }
-}
-
-bool SessionBrowser::RenderStored(int16_t slot) {
-    // Only with the machine idle: a session rendered beside a running upload would share its
-    // report with the session that upload brings.
-    if (!m_restore || !m_restore(slot)) {
-        return false;
-    }
-    RenderFromImage(slot);
-    return true;
-}
-
-bool SessionBrowser::DropPending() {
-    const bool dropped = m_pending != Pending::None;
-    m_pending = Pending::None;
-    return dropped;
-}
-
-bool SessionBrowser::IndexArrived(std::string& failure) {
-    // Sessions uploaded from another instrument (or read from a dump) would be written into
-    // this one's dump under its index, and browsed as its own.
-    if (m_imageFromDump || (m_imageFacts.Known() && !Facts().SameInstrumentAs(m_imageFacts))) {
-        m_image.ForgetSessions();
-    }
-    m_imageFacts = Facts();
-    m_imageFromDump = false;
-    const bool dumped = m_image.DumpImage(m_dumpPath.c_str()) == 1;
+void SessionBrowser::IndexRead(bool dumped) {
+    (void)dumped; // the core has told the user of a dump it could not write
     BuildSessionList();
-    if (!dumped) {
-        failure = "Could not write " + m_dumpPath + ".";
-    }
-    return dumped;
 }
 
-bool SessionBrowser::SessionArrived(int16_t slot) {
-    if (!MatchesIndex(slot)) {
-        // Another session's bytes under this one's label would be shown, saved and filed as
-        // this one: nothing is shown, and the user is told how to mend it.
-        m_pending = Pending::None;
-        m_machine.ShowBox(MessageKind::Error, kMismatchText);
-        return false;
-    }
-    m_imageFacts = Facts();
-    if (m_pending == Pending::Session) {
-        // The user has asked for another session since (Next): only that one is to be seen. The
-        // sector stays in the image.
-        return true;
-    }
-    m_currentSlot = slot;
-    RenderChosenSession();
-    return true;
+void SessionBrowser::SessionRead(int16_t slot, SessionOrigin origin) {
+    (void)origin; // shown alike, from the instrument or from the archive's copy
+    RenderChosenSession(slot);
 }
 
-bool SessionBrowser::MatchesIndex(int16_t slot) {
-    const SessionEntry* entry = m_table.FindSlot(slot);
-    return entry == nullptr || CheckSessionAgainstEntry(m_image, *entry) == SessionMatch::Matches;
-}
-
-void SessionBrowser::RequestEnded(BrowserRequest request, bool ok) {
-    m_lastFailure = ok ? RequestFailure::None : m_machine.LastFailure();
-    if (request == BrowserRequest::Session && !ok) {
+void SessionBrowser::RequestEnded(UploadRequest request, bool ok) {
+    m_lastFailure = ok ? RequestFailure::None : m_reader.LastFailure();
+    if (request == UploadRequest::Session && !ok) {
         ReturnToShown();
     }
-    if (request == BrowserRequest::Session && ok && m_backToFirst) {
+    if (request == UploadRequest::Session && ok && m_backToFirst) {
         BackToFirstSession();
     }
     m_view.RequestEnded(request, ok);
-    if (request == BrowserRequest::Session && ok && m_fullDay) {
-        FullDayStep();
+    if (request == UploadRequest::StartUp && ok && m_treeBuilt && m_treeFacts.Known() &&
+        !m_reader.Facts().SameInstrumentAs(m_treeFacts)) {
+        // The tree belongs to the instrument it was read from: under another one's labels, a
+        // session would be uploaded from this one's memory.
+        BrowseEarlierInstrument(m_treeFacts.serialNumber);
     }
-    if (m_machine.Idle()) {
-        StartPendingRequest();
+    if (request == UploadRequest::Index &&
+        m_reader.IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
+        m_treeFacts = m_reader.Facts();
+    }
+    if (request == UploadRequest::Session && ok && m_fullDay) {
+        FullDayStep();
     }
 }
 
 void SessionBrowser::BuildSessionList() {
-    m_table.Build(m_image);
     m_selected = -1;
-    m_tree.Build(m_table, m_boxes, m_view);
+    m_tree.Build(m_reader.Table(), m_boxes);
+    ShowTree();
     m_treeBuilt = true;
     // A new tree: whatever the report showed belongs to the old one.
     ClearShown();
+}
+
+void SessionBrowser::ShowTree() {
+    m_view.ClearTree();
+    for (int id = 0; id < m_tree.Count(); ++id) {
+        const SessionTree::Node& node = m_tree.At(id);
+        m_view.InsertNode(id, node.parent, node.text, node.itemData,
+                          node.level != SessionNode::Session);
+    }
 }
 
 void SessionBrowser::ClearShown() {
@@ -223,12 +121,12 @@ void SessionBrowser::ReturnToShown() {
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
-void SessionBrowser::RenderChosenSession() {
+void SessionBrowser::RenderChosenSession(int16_t slot) {
     m_noticeShown = false;
     m_report.UnrecognisedLogFlag = 0;
-    m_shown.Render(m_report, m_image, m_currentSlot);
+    m_shown.Render(m_report, m_image, slot);
     if (m_report.UnrecognisedLogFlag) {
-        m_machine.ShowBox(MessageKind::Warning, kWarningText);
+        m_reader.ShowBox(MessageKind::Warning, kUnrecognisedLogsText);
     }
     m_view.SetReportText(m_report.ReportText);
 }
@@ -258,9 +156,9 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
     }
     m_offlineRendering = true;
     while (m_offlineQueued >= 0) {
-        m_currentSlot = static_cast<int16_t>(m_offlineQueued);
+        const int16_t slot = static_cast<int16_t>(m_offlineQueued);
         m_offlineQueued = -1;
-        const bool held = RenderHeld(m_currentSlot);
+        const bool held = RenderHeld(slot);
         m_lastFailure = held ? RequestFailure::None : RequestFailure::NotInDump;
         if (!held) {
             // As after a failed upload, the report on screen stays and so does the selection of
@@ -273,7 +171,7 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
                 m_noticeShown = true;
             }
         }
-        m_view.RequestEnded(BrowserRequest::Session, held);
+        m_view.RequestEnded(UploadRequest::Session, held);
         if (m_fullDay && held) {
             FullDayStep();
         }
@@ -283,8 +181,8 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
 
 bool SessionBrowser::RenderHeld(int16_t slot) {
     const bool held = m_image.SessionHeld(slot);
-    if (held && MatchesIndex(slot)) {
-        RenderChosenSession();
+    if (held && m_reader.SessionMatchesIndex(slot)) {
+        RenderChosenSession(slot);
         return true;
     }
     // An empty report would pass for a session without records, and another session's bytes
@@ -348,7 +246,7 @@ void SessionBrowser::BrowseEarlierInstrument(const std::string& name) {
 void SessionBrowser::GoOffline(DataSource source, const std::string& name) {
     m_offline = true;
     m_offlineSource = source;
-    m_pending = Pending::None;
+    m_reader.Stop();
     m_newReportOnSelect = 1;
     m_view.ShowDataSource(source, name);
 }
@@ -387,12 +285,12 @@ void SessionBrowser::OnFullDay(bool checked) {
         FullDayStep();
         return;
     }
-    if (checked && shown && m_machine.RequestRunning()) {
+    if (checked && shown && m_reader.RequestRunning()) {
         // The session chosen is on its way: the Full Day step follows its arrival.
         return;
     }
     if (!checked && shown && m_shown.SectionCount() > 1) {
-        if (m_machine.RequestRunning()) {
+        if (m_reader.RequestRunning()) {
             m_backToFirst = true;
         } else {
             BackToFirstSession();
@@ -407,7 +305,7 @@ void SessionBrowser::OnFullDay(bool checked) {
 
 bool SessionBrowser::ShowsOnly(int id) const {
     return m_tree.Valid(id) && m_tree.At(id).level == SessionNode::Session &&
-           !m_machine.RequestRunning() && !m_report.ReportBody.empty() &&
+           !m_reader.RequestRunning() && !m_report.ReportBody.empty() &&
            m_shown.SectionCount() == 1 &&
            m_shown.FirstSlot() == static_cast<int16_t>(m_tree.At(id).itemData & 0xFFFF);
 }
@@ -460,7 +358,8 @@ void SessionBrowser::ApplyBoxes() {
         m_tree.Valid(m_selected) && m_tree.At(m_selected).level == SessionNode::Session;
     const int16_t slot =
         session ? static_cast<int16_t>(m_tree.At(m_selected).itemData & 0xFFFF) : int16_t(-1);
-    m_tree.Build(m_table, m_boxes, m_view);
+    m_tree.Build(m_reader.Table(), m_boxes);
+    ShowTree();
     m_selected = session ? m_tree.FindSession(slot) : -1;
     m_view.SelectNode(m_selected);
 }
@@ -469,7 +368,7 @@ void SessionBrowser::ApplyBoxes() {
 // Saved dumps
 
 int SessionBrowser::OpenDump(const char* path, std::string& message) {
-    if (m_machine.RequestRunning()) {
+    if (m_reader.RequestRunning()) {
         message = kBusyText;
         return 0;
     }
@@ -479,10 +378,10 @@ int SessionBrowser::OpenDump(const char* path, std::string& message) {
         }
         return 0;
     }
-    m_imageFromDump = true;
+    m_reader.TakeDumpImage();
     BuildSessionList();
     m_view.EnableTree(true);
-    if (m_machine.Idle()) {
+    if (m_reader.MachineIdle()) {
         m_view.EnableGo(true);
     }
     GoOffline(DataSource::Dump, path);

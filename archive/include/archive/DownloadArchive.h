@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "archive/DownloadKeeper.h"
+#include "core/DownloadKeeper.h"
 
 namespace archive {
 class SessionArchive;
@@ -35,7 +35,7 @@ public:
     void Finish() override;
     bool Failed() const override { return m_failed; }
     // The archive's id of the instrument of the index, or -1 before it (or when it failed).
-    qint64 InstrumentId() const { return m_instrument; }
+    int64_t InstrumentId() const override { return m_instrument; }
 
 private:
     void Fail(const QString& message);

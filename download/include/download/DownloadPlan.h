@@ -14,8 +14,9 @@ struct SessionEntry;
 struct ReportJob {
     std::string fileName;              // "2026-12-07.rtf", "slot-41.rtf"
     std::vector<int16_t> sessionSlots; // in tree order for a day
-    int firstNode = -1;                // a day: the tree node of its first session; -1 for a slot
-    std::string headingDay; // a slot: the headings its report gets (as `render` gives them)
+    // The headings its report gets: a day's tree labels (as the program's Full Day gives them),
+    // a slot's as `render` gives them.
+    std::string headingDay;
     std::string headingMonth;
 };
 

@@ -6,34 +6,34 @@
 #include <string>
 #include <vector>
 
-#include "app/BrowserView.h"
 #include "download/DownloadOptions.h"
 #include "download/DownloadPlan.h"
+#include "report/ShownReport.h"
+#include "session/ReaderEvents.h"
 
-class DownloadKeeper;
 class LogImage;
 class OutputPlacement;
 class ProgressBar;
-class SessionBrowser;
+class SessionReader;
 struct ReportState;
 
-// The download's side of the session browser: the "window" that the browser talks to, and the
-// hand that presses its buttons. After the start-up uploads it presses GO; after the index it
-// prints the session tree and, for each report, chooses the day's first session with Full Day on
-// (or uploads the one slot), writes the report when the browser has rendered it, and goes on to
-// the next. Plain C++: the Qt driver feeds it the ticks and the notifications, tests feed it a
-// scripted instrument.
-class DownloadRun : public BrowserView {
+// One download's plan carried out: after the start-up uploads it asks the download core for the
+// index; after the index it prints the session tree, plans the reports (days or slots) and, for
+// each, asks the core for its sessions, assembles the report as each one is read, and writes it
+// with its exports and charts before going on to the next. Plain C++: the Qt driver feeds it the
+// ticks and the core's events, tests feed it a scripted instrument.
+class DownloadRun : public ReaderEvents {
 public:
     // out: where the session tree is printed; null: nowhere.
     DownloadRun(const DownloadOptions& options, LogImage& image, ReportState& report,
                 ProgressBar& progress, std::FILE* out);
 
-    void Attach(SessionBrowser& browser) { m_browser = &browser; }
-    // Where the sessions are kept beyond the reports; without one the download keeps nothing.
-    void SetKeeper(DownloadKeeper* keeper) { m_keeper = keeper; }
-    // Before the browser's Start: the image reads as erased flash until sectors arrive, the dump
-    // goes where it was asked for, the session boxes and the barhole setting are applied.
+    void Attach(SessionReader& reader) { m_reader = &reader; }
+    // Whether the core keeps the sessions in the archive (the summary then says how many came
+    // from it).
+    void SetArchiving(bool archiving) { m_archiving = archiving; }
+    // Before the core's Start: the image reads as erased flash until sectors arrive, the dump
+    // goes where it was asked for, the barhole setting is applied.
     void Prepare();
     // Every 100 ms tick, after the communications engine: starts what a notification handler
     // decided, once the browser has finished handling that notification.
@@ -85,22 +85,16 @@ public:
     // Ends the download before anything was uploaded (the folder could not be made).
     void Abort(int status, const std::string& message) { Stop(status, message); }
 
-    // BrowserView
-    void EnableGo(bool) override {}
-    void EnableTree(bool) override {}
-    void EnableNext(bool) override {}
-    void SetProgressRange(BrowserRequest request, int low, int high) override;
-    void SetProgressPos(BrowserRequest request, int pos) override;
-    void ClearTree() override {}
-    void InsertNode(int, int, const std::string&, uint32_t, bool) override {}
-    void SelectNode(int) override {}
-    void SetReportText(const std::string&) override {}
-    void SetFullDayBox(bool) override {}
-    void SetSessionBoxes(const SessionBoxes&) override {}
+    // ReaderEvents
+    void IndexRequestsAllowed(bool) override {}
+    void SessionRequestsAllowed(bool) override {}
+    void SetProgressRange(UploadRequest request, int low, int high) override;
+    void SetProgressPos(UploadRequest request, int pos) override;
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override {}
     void ResumeTick() override {}
-    void RequestEnded(BrowserRequest request, bool ok) override;
+    void SessionRead(int16_t slot, SessionOrigin origin) override;
+    void RequestEnded(UploadRequest request, bool ok) override;
 
 private:
     // Where the download stands. GO and each report start at the tick after the notification
@@ -119,7 +113,8 @@ private:
     void IndexEnded(bool ok);
     void SessionEnded(bool ok);
     void StartJob();
-    void KeepIndex();
+    // The session boxes of the options, as the tree is built with them.
+    SessionBoxes Boxes() const;
     void WriteReport(const ReportJob& job);
     // The files WriteReport writes for a report, by name: the report, its exports, its PDF and
     // its chart.
@@ -140,7 +135,7 @@ private:
     std::string DumpWritten() const;
     bool PutDumpInPlace();
     bool WriteDump();
-    void DrawProgress(BrowserRequest request, int done);
+    void DrawProgress(UploadRequest request, int done);
     void Stop(int status, const std::string& message);
     void Complete();
     // Ends the download after a request failed, with the status and words its cause calls for.
@@ -158,8 +153,8 @@ private:
     ReportState& m_report;
     ProgressBar& m_progress;
     std::FILE* m_out;
-    SessionBrowser* m_browser = nullptr;
-    DownloadKeeper* m_keeper = nullptr;
+    SessionReader* m_reader = nullptr;
+    bool m_archiving = false;
     OutputPlacement* m_placement = nullptr;
     std::function<void(const std::string&)> m_sink;
     std::function<void(int, int)> m_planReady;
@@ -174,8 +169,10 @@ private:
     DownloadPlan m_plan;
     Phase m_phase = Phase::StartingUp;
     size_t m_job = 0;
-    int m_sessionsDone = 0;     // uploaded from the instrument
-    int m_sessionsRestored = 0; // rendered from the archive's copy
+    size_t m_jobSessionsRead = 0; // of the report under way
+    ShownReport m_assembled;      // the report under way, assembled as its sessions are read
+    int m_sessionsDone = 0;       // uploaded from the instrument
+    int m_sessionsRestored = 0;   // rendered from the archive's copy
     int m_reportsWritten = 0;
     bool m_outputFailed = false;
     int m_progressTotal = 0;

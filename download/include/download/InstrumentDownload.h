@@ -10,7 +10,7 @@
 
 #include "download/DownloadOptions.h"
 
-class DownloadArchive;
+struct DownloadSettings;
 class DownloadRun;
 class HeldPrompt;
 class InstrumentSession;
@@ -81,6 +81,8 @@ public:
     std::string Summary() const;
 
 private:
+    // The core keeps what it reads in the archive, as the options and the settings say.
+    void KeepInArchive(const DownloadSettings& settings);
     void PlaceInOwnFolder();
     void Ended(int status);
 
@@ -91,7 +93,6 @@ private:
     std::unique_ptr<LinkChoice> m_links;
     std::unique_ptr<InstrumentSession> m_session;
     std::unique_ptr<DownloadRun> m_run;
-    std::unique_ptr<DownloadArchive> m_keeper;
     std::vector<std::string> m_madeFolders;
     std::function<void(int)> m_done;
     Hooks m_hooks;

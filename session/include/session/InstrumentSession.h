@@ -6,10 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "app/BrowserView.h"
-#include "app/UploadMachine.h"
 #include "core/InstrumentFacts.h"
 #include "linkselect/Platform.h"
+#include "session/ReaderEvents.h"
 
 class ArrivalTick;
 class CommsEngine;
@@ -18,20 +17,20 @@ class LinkChooser;
 class LogImage;
 class MeterTalkComms;
 class QtCommandTarget;
-class SessionBrowser;
+class SessionReader;
 struct ReportState;
 
 // One connected instrument: its link and engine, its test list, the command target that carries
-// the engine's notifications, the session browser with its upload machine, the memory image and
-// the report, the 100 ms tick and the short tick of fast uploads, and what the instrument told
-// about itself. The program's window and `tavon-datalog download` are views over it; how a
-// download is driven, how a spoiled reply is asked for again, and when the link counts as lost
-// is decided here once.
+// the engine's notifications, the session reader with its upload machine, the memory image and
+// the report state, the 100 ms tick and the short tick of fast uploads, and what the instrument
+// told about itself. The program's presenter and `tavon-datalog download` ask its reader for the
+// index and the sessions; how a spoiled reply is asked for again, the pace, and when the link
+// counts as lost is decided here once.
 //
-// The front end's view receives what it shows (the tree, the report, the buttons, the boxes and
-// the messages); what happens is reported through the signals below. Everything runs on the
-// thread that owns the session; several sessions share one event loop.
-class InstrumentSession : public QObject, private BrowserView {
+// The front end's listener receives the reader's events; what happens is reported through the
+// signals below too. Everything runs on the thread that owns the session; several sessions share
+// one event loop.
+class InstrumentSession : public QObject, private ReaderEvents {
     Q_OBJECT
 public:
     // The designated instrument and the port list the link choice is opened with.
@@ -44,8 +43,9 @@ public:
     explicit InstrumentSession(CommsEngine* engine = nullptr, QObject* parent = nullptr);
     ~InstrumentSession() override;
 
-    // What shows the tree, the report, the buttons and the messages. Null: nothing is shown.
-    void SetView(BrowserView* view) { m_view = view; }
+    // What receives the reader's events (the program's presenter, a download's run). Null:
+    // nothing is shown.
+    void SetListener(ReaderEvents* listener) { m_listener = listener; }
 
     // Opens a link through `chooser` (the selection dialog, or a pipe or port already decided)
     // and starts the start-up uploads: the driver text, the configuration block and the serial
@@ -73,8 +73,8 @@ public:
     void SuspendTicks();
     void ResumeTicks();
 
-    SessionBrowser& Browser() { return *m_browser; }
-    const SessionBrowser& Browser() const { return *m_browser; }
+    SessionReader& Reader() { return *m_reader; }
+    const SessionReader& Reader() const { return *m_reader; }
     LogImage& Image() { return *m_image; }
     ReportState& Report() { return *m_report; }
     CommsEngine& Engine() { return *m_engine; }
@@ -82,20 +82,16 @@ public:
     const InstrumentFacts& Facts() const;
     // Why the last request that failed failed.
     RequestFailure LastFailure() const;
-    // The instrument the session tree was read from (empty before an index, or for a dump's).
-    const InstrumentFacts& TreeFacts() const { return m_treeFacts; }
 
 signals:
     // The start-up uploads have ended: the instrument's facts are known (ok), or it never sent
     // its driver text and the session waits for it still.
     void Connected(bool ok);
     void IndexUploaded(bool ok);
-    // A session was rendered into the report (an upload, the archive's or a dump's bytes).
-    void SessionShown();
-    void UploadFailed(BrowserRequest request, RequestFailure reason);
+    void UploadFailed(UploadRequest request, RequestFailure reason);
     // The progress of a transfer: done of total pieces (sectors of the index, pieces of a
     // session); done 0 with total 0 when it has ended.
-    void Progress(BrowserRequest request, int done, int total);
+    void Progress(UploadRequest request, int done, int total);
     // The link closed or failed (companion program gone, port pulled out, read error).
     void LinkLost();
     // A reply failed its checksum: it was dropped and is asked for again.
@@ -110,25 +106,18 @@ private:
     void FollowTransfer();
     void CheckLink();
 
-    // BrowserView: passed on to the front end's view, and turned into the signals above.
-    void EnableGo(bool enable) override;
-    void EnableTree(bool enable) override;
-    void EnableNext(bool enable) override;
-    void SetProgressRange(BrowserRequest request, int low, int high) override;
-    void SetProgressPos(BrowserRequest request, int pos) override;
-    void ClearTree() override;
-    void InsertNode(int id, int parent, const std::string& text, uint32_t itemData,
-                    bool makeVisible) override;
-    void SelectNode(int id) override;
-    void SetReportText(const std::string& rtf) override;
-    void SetFullDayBox(bool checked) override;
-    void SetSessionBoxes(const SessionBoxes& boxes) override;
+    // ReaderEvents: passed on to the front end's listener, and turned into the signals above.
+    void StartingUp() override;
+    void IndexRequestsAllowed(bool allowed) override;
+    void SessionRequestsAllowed(bool allowed) override;
+    void SetProgressRange(UploadRequest request, int low, int high) override;
+    void SetProgressPos(UploadRequest request, int pos) override;
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override { SuspendTicks(); }
     void ResumeTick() override { ResumeTicks(); }
-    void ShowReportNotice(const std::string& text) override;
-    void ShowDataSource(DataSource source, const std::string& name) override;
-    void RequestEnded(BrowserRequest request, bool ok) override;
+    void IndexRead(bool dumped) override;
+    void SessionRead(int16_t slot, SessionOrigin origin) override;
+    void RequestEnded(UploadRequest request, bool ok) override;
 
     std::unique_ptr<CommsEngine> m_ownEngine;
     CommsEngine* m_engine;
@@ -137,9 +126,9 @@ private:
     std::unique_ptr<MeterTalkComms> m_conversation;
     std::unique_ptr<LogImage> m_image;
     std::unique_ptr<ReportState> m_report;
-    std::unique_ptr<SessionBrowser> m_browser;
+    std::unique_ptr<SessionReader> m_reader;
     std::unique_ptr<ArrivalTick> m_arrival;
-    BrowserView* m_view = nullptr;
+    ReaderEvents* m_listener = nullptr;
 
     QTimer m_tick;
     int m_tickMs = kTickMs;
@@ -147,5 +136,4 @@ private:
     bool m_fast = false;
     bool m_linkOpen = false;
     int m_progressTotal = 0;
-    InstrumentFacts m_treeFacts;
 };

@@ -4,13 +4,7 @@
 #include <string>
 
 #include "core/SessionTable.h"
-
-// The requests the session browser carries out; reported to the view when each one ends.
-enum class BrowserRequest {
-    StartUp, // the instrument's driver text and configuration block
-    Index,   // the ten index sectors and the session tree (GO)
-    Session, // one session's data sector and its report (also a rendering from a loaded dump)
-};
+#include "session/ReaderEvents.h"
 
 // Where the tree and the sessions the browser shows come from.
 enum class DataSource {
@@ -18,16 +12,6 @@ enum class DataSource {
     Dump,              // a saved dump: its name is the dump's path
     EarlierInstrument, // the instrument connected before: its name is what that one is called
 };
-
-// What a message to the user is about.
-enum class MessageKind {
-    Status,  // what the program is doing, for a status line; no box, the tick goes on
-    Warning, // a box captioned "Warning": the report holds logs this version cannot decode
-    Error,   // a box captioned "Tavon Datalogger": a request failed or a file was not written
-};
-
-// The caption of the box that shows a message of `kind` ("Warning" or "Tavon Datalogger").
-const char* MessageCaption(MessageKind kind);
 
 // The window side of the session browser: the GUI's main dialog, the command-line program's text
 // front end, or a recording fake in tests. All calls come on the thread that drives the browser.
@@ -39,8 +23,8 @@ public:
     virtual void EnableTree(bool enable) = 0;
     virtual void EnableNext(bool enable) = 0;
     // The progress of a request's upload: its range, then its position (0 when it has ended).
-    virtual void SetProgressRange(BrowserRequest request, int low, int high) = 0;
-    virtual void SetProgressPos(BrowserRequest request, int pos) = 0;
+    virtual void SetProgressRange(UploadRequest request, int low, int high) = 0;
+    virtual void SetProgressPos(UploadRequest request, int pos) = 0;
 
     // The tree: emptied, then filled in order. `id` numbers the nodes from 0 in insertion order,
     // `parent` is -1 for a month node. Month and day nodes carry item data 0xFFFF and are to be
@@ -77,7 +61,7 @@ public:
     }
     // A request has ended, successfully or not (the instrument stopped answering, or a file could
     // not be written). Front ends that wait for requests (the command line) listen here.
-    virtual void RequestEnded(BrowserRequest request, bool ok) {
+    virtual void RequestEnded(UploadRequest request, bool ok) {
         (void)request;
         (void)ok;
     }

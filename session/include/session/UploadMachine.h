@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/BrowserComms.h"
-#include "app/BrowserView.h"
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "metertalk/TestList.h"
+#include "session/ReaderEvents.h"
+#include "session/UploadComms.h"
 
 struct ReportState;
 
@@ -30,19 +30,7 @@ enum class UploadState : int32_t {
                    // text describes them
 };
 
-// Why the last request failed.
-enum class RequestFailure {
-    None,
-    NoAnswer,       // the instrument fell silent
-    SpoiledReplies, // its replies kept failing their checksum
-    LinkLost,       // the link closed under the request
-    MissingTest,    // the driver text lacks a test the request needs
-    NotInDump,      // the browsed dump never received the session
-    MemoryMismatch, // the session's bytes do not belong to its index entry
-    DumpNotWritten, // the index came, its dump could not be written
-};
-
-// What the machine hands to the session browser that owns it.
+// What the machine hands to the session reader that owns it.
 class UploadOwner {
 public:
     virtual ~UploadOwner() = default;
@@ -54,7 +42,7 @@ public:
     virtual bool SessionArrived(int16_t slot) = 0;
     // A request has ended and the machine is idle again (after a start-up that ended it may be
     // waiting for the instrument still).
-    virtual void RequestEnded(BrowserRequest request, bool ok) = 0;
+    virtual void RequestEnded(UploadRequest request, bool ok) = 0;
     // Forgets the requests the user made while the machine was busy; true when there was one.
     virtual bool DropPending() = 0;
 };
@@ -82,7 +70,7 @@ public:
     // The status while the start-up waits for an instrument that does not answer.
     static const char* const kWaitingText;
 
-    UploadMachine(BrowserComms& comms, BrowserView& view, LogImage& image, ReportState& report,
+    UploadMachine(UploadComms& comms, ReaderEvents& events, LogImage& image, ReportState& report,
                   UploadOwner& owner);
 
     // The built-in driver text, "Upload flag" current, state 0 and the first poll.
@@ -144,7 +132,7 @@ private:
     // One transfer: `pieces` pieces of `pieceSize` bytes from image offset `start`, each asked for
     // by its sector number and its byte offset in that sector, then "Upload flag" = 3.
     struct Transfer {
-        BrowserRequest request;
+        UploadRequest request;
         UploadState requested; // the first of its four states
         uint32_t start;
         uint32_t pieceSize;
@@ -186,17 +174,17 @@ private:
     int16_t& PiecesDone();
     uint32_t PieceOffset() { return m_transfer.start + PiecesDone() * m_transfer.pieceSize; }
     void ReturnToIdle();
-    void EndRequest(BrowserRequest request, bool ok, bool tell, const std::string& text);
+    void EndRequest(UploadRequest request, bool ok, bool tell, const std::string& text);
     void GiveUp(RequestFailure failure);
     void Abandon();
     void FinishStartUp();
     void Fail(RequestFailure failure) { m_lastFailure = failure; }
     bool MakeCurrent(const char* name) { return m_comms.FindTest(name) != 0; }
-    BrowserRequest CurrentRequest() const;
+    UploadRequest CurrentRequest() const;
     const Row& CurrentRow() const { return kRows[static_cast<int>(m_state)]; }
 
-    BrowserComms& m_comms;
-    BrowserView& m_view;
+    UploadComms& m_comms;
+    ReaderEvents& m_events;
     LogImage& m_image;
     ReportState& m_report;
     UploadOwner& m_owner;

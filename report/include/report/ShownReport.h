@@ -6,9 +6,16 @@
 
 #include "report/Report.h"
 
-// The sessions that the report on screen was rendered from, in order, each with the headings it
-// was rendered under, and the decoder state the report began with. A change of the log filter
-// then renders that same report again, filtered, instead of adding the session once more.
+// What a report that holds logs this version cannot decode (UnrecognisedLogFlag) says to the
+// user, whichever front end assembled it.
+extern const char* const kUnrecognisedLogsText;
+
+// A report assembled from sessions, one after the other, continuing from the report state it is
+// given: the program's report on screen (Full Day adds the rest of a day) and each report that a
+// download writes are assembled here alike. It remembers the sessions in order, each with the
+// headings it was rendered under, and the decoder state the report began with, so that a change
+// of the log filter renders that same report again, filtered, instead of adding a session once
+// more.
 class ShownReport {
 public:
     // Stands for "no session": the empty report that is shown before any session was chosen.

@@ -1,4 +1,4 @@
-#include "ConfigBlock.h"
+#include "session/ConfigBlock.h"
 
 namespace {
 

@@ -6,11 +6,9 @@
 
 #include "core/SessionTable.h"
 
-class BrowserView;
-
-// The browser's own copy of the session tree: months, their days, each day's sessions, numbered
-// in insertion order. The view shows it; selection, headings and "next sibling" are worked out
-// here so that they do not depend on any widget.
+// The session tree: months, their days, each day's sessions, numbered in insertion order. The
+// program's view shows it and the download plans its days by it; selection, headings and "next
+// sibling" are worked out here so that they do not depend on any widget.
 class SessionTree {
 public:
     struct Node {
@@ -21,9 +19,8 @@ public:
         int nextSibling;   // -1 when this is the last child of its parent
     };
 
-    // Rebuilds from the table's node sequence for the given boxes and mirrors it into the view
-    // (which is emptied first). The selection is cleared.
-    void Build(const SessionTable& table, const SessionBoxes& boxes, BrowserView& view);
+    // Rebuilds from the table's node sequence for the given boxes.
+    void Build(const SessionTable& table, const SessionBoxes& boxes);
     void Clear() { m_nodes.clear(); }
 
     int Count() const { return static_cast<int>(m_nodes.size()); }

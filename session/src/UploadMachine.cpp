@@ -1,7 +1,7 @@
-#include "app/UploadMachine.h"
+#include "session/UploadMachine.h"
 
-#include "ConfigBlock.h"
 #include "report/Report.h"
+#include "session/ConfigBlock.h"
 
 namespace {
 
@@ -63,9 +63,9 @@ const M::Row M::kRows[12] = {
 };
 // clang-format on
 
-UploadMachine::UploadMachine(BrowserComms& comms, BrowserView& view, LogImage& image,
+UploadMachine::UploadMachine(UploadComms& comms, ReaderEvents& events, LogImage& image,
                              ReportState& report, UploadOwner& owner)
-    : m_comms(comms), m_view(view), m_image(image), m_report(report), m_owner(owner) {}
+    : m_comms(comms), m_events(events), m_image(image), m_report(report), m_owner(owner) {}
 
 void UploadMachine::Start() {
     m_comms.ReadDriver(nullptr);
@@ -76,7 +76,7 @@ void UploadMachine::Start() {
     m_runAsked = false;
     m_spoiled = false;
     m_startUpComplete = false;
-    m_view.EnableGo(false);
+    m_events.IndexRequestsAllowed(false);
     m_comms.Ask(0);
 }
 
@@ -108,7 +108,7 @@ void UploadMachine::OnUploadDone() {
         RetrySpoiledRun();
         return;
     }
-    m_view.EnableGo(true);
+    m_events.IndexRequestsAllowed(true);
     (this->*CurrentRow().uploadDone)();
 }
 
@@ -207,7 +207,7 @@ void UploadMachine::Poll() {
 void UploadMachine::AskForDriverText() {
     if (m_waiting) {
         m_waiting = false;
-        m_view.ShowMessage(MessageKind::Status, std::string());
+        m_events.ShowMessage(MessageKind::Status, std::string());
     }
     AskForRun(kSendDriverText);
 }
@@ -215,14 +215,14 @@ void UploadMachine::AskForDriverText() {
 void UploadMachine::WaitForInstrument(RequestFailure failure) {
     m_comms.Ask(0);
     m_waiting = true;
-    m_view.ShowMessage(MessageKind::Status, kWaitingText);
+    m_events.ShowMessage(MessageKind::Status, kWaitingText);
     const bool spoiled = failure == RequestFailure::SpoiledReplies;
     // A request the user made meanwhile is not kept waiting for ever.
     if (m_owner.DropPending()) {
         ShowBox(MessageKind::Error, spoiled ? kSpoiledText : kNoAnswerText);
     }
     Fail(failure);
-    m_owner.RequestEnded(BrowserRequest::StartUp, false);
+    m_owner.RequestEnded(UploadRequest::StartUp, false);
 }
 
 void UploadMachine::ReceiveDriverText() {
@@ -249,7 +249,7 @@ void UploadMachine::ReceiveDriverText() {
             ShowBox(MessageKind::Error, kNoAnswerText);
         }
         Fail(RequestFailure::MissingTest);
-        m_owner.RequestEnded(BrowserRequest::StartUp, false);
+        m_owner.RequestEnded(UploadRequest::StartUp, false);
         return;
     }
     m_comms.SetSensorNumber(1);
@@ -322,12 +322,12 @@ void UploadMachine::ReceiveIdentity() {
 void UploadMachine::FinishStartUp() {
     m_startUpComplete = true;
     Fail(RequestFailure::None);
-    m_owner.RequestEnded(BrowserRequest::StartUp, true);
+    m_owner.RequestEnded(UploadRequest::StartUp, true);
 }
 
 void UploadMachine::RestartStartUp() {
-    m_view.EnableGo(false);
-    m_view.EnableTree(false);
+    m_events.IndexRequestsAllowed(false);
+    m_events.SessionRequestsAllowed(false);
     NewStep();
     m_comms.FindTest(kUploadFlag);
     // The poll that is running now brings the answer that sends the request.
@@ -338,23 +338,23 @@ void UploadMachine::RestartStartUp() {
 // Transfers
 
 void UploadMachine::BeginIndex() {
-    Begin(Transfer{BrowserRequest::Index, UploadState::IndexRequested, 0, LogImage::kSectorSize,
+    Begin(Transfer{UploadRequest::Index, UploadState::IndexRequested, 0, LogImage::kSectorSize,
                    static_cast<int16_t>(LogImage::kIndexSectors)});
 }
 
 void UploadMachine::BeginSession(int16_t slot) {
     m_currentSlot = slot;
-    Begin(Transfer{BrowserRequest::Session, UploadState::SessionRequested,
+    Begin(Transfer{UploadRequest::Session, UploadState::SessionRequested,
                    LogImage::DataSector(slot) * LogImage::kSectorSize, kPieceSize,
                    kPiecesPerSector});
 }
 
 void UploadMachine::Begin(const Transfer& transfer) {
     m_transfer = transfer;
-    m_view.EnableGo(false);
-    m_view.EnableTree(false);
+    m_events.IndexRequestsAllowed(false);
+    m_events.SessionRequestsAllowed(false);
     PiecesDone() = 0;
-    m_view.SetProgressRange(transfer.request, 0, transfer.pieces);
+    m_events.SetProgressRange(transfer.request, 0, transfer.pieces);
     NewStep();
     m_spoiledTimeouts = 0;
     m_state = transfer.requested;
@@ -365,7 +365,7 @@ void UploadMachine::Begin(const Transfer& transfer) {
 }
 
 int16_t& UploadMachine::PiecesDone() {
-    return m_transfer.request == BrowserRequest::Index ? m_indexSectorCount : m_sessionPieceCount;
+    return m_transfer.request == UploadRequest::Index ? m_indexSectorCount : m_sessionPieceCount;
 }
 
 void UploadMachine::WriteFirstSector() {
@@ -404,16 +404,16 @@ void UploadMachine::ReceivePiece() {
     ++PiecesDone();
     NewStep();
     if (PiecesDone() < m_transfer.pieces) {
-        m_view.SetProgressPos(m_transfer.request, PiecesDone());
+        m_events.SetProgressPos(m_transfer.request, PiecesDone());
         WriteSector();
         return;
     }
-    if (m_transfer.request == BrowserRequest::Index) {
+    if (m_transfer.request == UploadRequest::Index) {
         std::string failure;
         const bool written = m_owner.IndexArrived(failure);
         ReturnToIdle();
         Fail(written ? RequestFailure::None : RequestFailure::DumpNotWritten);
-        m_owner.RequestEnded(BrowserRequest::Index, written);
+        m_owner.RequestEnded(UploadRequest::Index, written);
         m_comms.Ask(0);
         if (!written) {
             ShowBox(MessageKind::Error, failure);
@@ -423,7 +423,7 @@ void UploadMachine::ReceivePiece() {
     const bool kept = m_owner.SessionArrived(m_currentSlot);
     ReturnToIdle();
     Fail(kept ? RequestFailure::None : RequestFailure::MemoryMismatch);
-    m_owner.RequestEnded(BrowserRequest::Session, kept);
+    m_owner.RequestEnded(UploadRequest::Session, kept);
     m_comms.Ask(0);
 }
 
@@ -440,22 +440,22 @@ void UploadMachine::ResumeIfLost() {
 }
 
 void UploadMachine::ReturnToIdle() {
-    const BrowserRequest request = CurrentRequest();
+    const UploadRequest request = CurrentRequest();
     m_state = UploadState::Idle;
     NewStep();
     m_spoiledTimeouts = 0;
     m_runAsked = false;
     m_spoiled = false;
-    m_view.EnableGo(true);
-    m_view.EnableTree(true);
-    m_view.SetProgressPos(request, 0);
+    m_events.IndexRequestsAllowed(true);
+    m_events.SessionRequestsAllowed(true);
+    m_events.SetProgressPos(request, 0);
 }
 
 void UploadMachine::GiveUp(RequestFailure failure) {
     // The start-up never gets here before the driver text has come (state 0 keeps asking); the
     // configuration block and what it tells about itself are what it may lack.
     const bool startUp = m_state == UploadState::ConfigBlock || m_state == UploadState::Identity;
-    const BrowserRequest request = CurrentRequest();
+    const UploadRequest request = CurrentRequest();
     // Silence and spoiled replies call for different remedies: the user is told which it was.
     const bool spoiled = failure == RequestFailure::SpoiledReplies;
     Fail(failure);
@@ -484,7 +484,7 @@ void UploadMachine::GiveUp(RequestFailure failure) {
 void UploadMachine::Abandon() {
     // The driver text lacks a test the request needs: nothing can be sent for it, and no
     // notification would ever come to carry it on.
-    const BrowserRequest request = m_transfer.request;
+    const UploadRequest request = m_transfer.request;
     m_owner.DropPending();
     m_comms.FindTest(kUploadFlag);
     ReturnToIdle();
@@ -498,7 +498,7 @@ void UploadMachine::LinkLost() {
     if (!RequestRunning()) {
         return;
     }
-    const BrowserRequest request = CurrentRequest();
+    const UploadRequest request = CurrentRequest();
     m_owner.DropPending();
     m_comms.FindTest(kUploadFlag);
     ReturnToIdle();
@@ -506,14 +506,14 @@ void UploadMachine::LinkLost() {
     m_owner.RequestEnded(request, false);
 }
 
-BrowserRequest UploadMachine::CurrentRequest() const {
+UploadRequest UploadMachine::CurrentRequest() const {
     return m_state <= UploadState::ConfigBlock || m_state == UploadState::Identity
-               ? BrowserRequest::StartUp
+               ? UploadRequest::StartUp
                : m_transfer.request;
 }
 
 void UploadMachine::ShowBox(MessageKind kind, const std::string& text) {
-    m_view.SuspendTick();
-    m_view.ShowMessage(kind, text);
-    m_view.ResumeTick();
+    m_events.SuspendTick();
+    m_events.ShowMessage(kind, text);
+    m_events.ResumeTick();
 }

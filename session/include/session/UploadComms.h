@@ -6,9 +6,9 @@
 // later through one of the browser's notification handlers (OnAskDone, OnSetDone, OnUploadDone,
 // OnTimeout), never from inside the call. The program's implementation sits over CComms and
 // CTestList (MeterTalkComms.h); tests script a fake.
-class BrowserComms {
+class UploadComms {
 public:
-    virtual ~BrowserComms() = default;
+    virtual ~UploadComms() = default;
 
     // Reads the current test (the idle poll and the re-ask after a time-out).
     virtual int Ask(int index) = 0;

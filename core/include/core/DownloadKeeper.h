@@ -29,4 +29,6 @@ public:
     virtual void Finish() = 0;
     // Something could not be kept (the reason has been printed).
     virtual bool Failed() const = 0;
+    // The archive's number of the instrument whose sessions are kept; -1 before it is known.
+    virtual int64_t InstrumentId() const = 0;
 };

@@ -1,6 +1,11 @@
-#include "app/ShownReport.h"
+#include "report/ShownReport.h"
 
 #include <cstring>
+
+const char* const kUnrecognisedLogsText =
+    "This session contains some logs which are not recognised by this version of the Orv "
+    "datalogger. You should check whether a new version of the datalogger is available which "
+    "will process these logs.";
 
 namespace {
 

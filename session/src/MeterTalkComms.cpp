@@ -1,12 +1,12 @@
-#include "app/MeterTalkComms.h"
+#include "session/MeterTalkComms.h"
 
 #include <climits>
 #include <string>
 
-#include "app/SessionBrowser.h"
 #include "metertalk/CommandTarget.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
+#include "session/SessionReader.h"
 
 MeterTalkComms::MeterTalkComms(CommsEngine& engine, CTestList& tests, CommandTarget* target)
     : m_comms(engine), m_tests(tests), m_target(target) {}
@@ -69,22 +69,22 @@ int MeterTalkComms::GetUploadedData(uint8_t* dest, uint32_t capacity, int& lengt
     return whole == 1 && m_comms.GetUploadOverflow() == 0 ? 1 : 0;
 }
 
-bool DispatchCommsCommand(SessionBrowser& browser, int id) {
+bool DispatchCommsCommand(SessionReader& reader, int id) {
     switch (id) {
     case ID_COMMS_TIMEOUT:
-        browser.OnTimeout();
+        reader.OnTimeout();
         return true;
     case ID_COMMS_ASK_DONE:
-        browser.OnAskDone();
+        reader.OnAskDone();
         return true;
     case ID_COMMS_SET_DONE:
-        browser.OnSetDone();
+        reader.OnSetDone();
         return true;
     case ID_COMMS_UNSOLICITED:
-        browser.OnUploadDone();
+        reader.OnUploadDone();
         return true;
     case ID_COMMS_REFUSED:
-        browser.OnRefused();
+        reader.OnRefused();
         return true;
     default:
         return false;

@@ -1,10 +1,7 @@
-#include "app/SessionTree.h"
+#include "core/SessionTree.h"
 
-#include "app/BrowserView.h"
-
-void SessionTree::Build(const SessionTable& table, const SessionBoxes& boxes, BrowserView& view) {
+void SessionTree::Build(const SessionTable& table, const SessionBoxes& boxes) {
     m_nodes.clear();
-    view.ClearTree();
     int month = -1;
     int day = -1;
     // The last child inserted under each parent, to chain the siblings (index 0: the root).
@@ -30,8 +27,6 @@ void SessionTree::Build(const SessionTable& table, const SessionBoxes& boxes, Br
         } else if (node.level == SessionNode::Day) {
             day = id;
         }
-        view.InsertNode(id, parent, m_nodes.back().text, node.itemData,
-                        node.level != SessionNode::Session);
     }
 }
 

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "app/BrowserComms.h"
+#include "session/UploadComms.h"
 
 class CommsEngine;
 class CTestList;
 class CommandTarget;
-class SessionBrowser;
+class SessionReader;
 
-// The session browser's conversation carried by an engine and its test list. Every Ask and Set
-// names `target`, so the notifications come back to whoever feeds them to the browser with
+// The session reader's conversation carried by an engine and its test list. Every Ask and Set
+// names `target`, so the notifications come back to whoever feeds them to the reader with
 // DispatchCommsCommand.
-class MeterTalkComms : public BrowserComms {
+class MeterTalkComms : public UploadComms {
 public:
     MeterTalkComms(CommsEngine& engine, CTestList& tests, CommandTarget* target);
 
@@ -34,8 +34,8 @@ private:
     CommandTarget* m_target;
 };
 
-// Hands the communications notifications that drive the browser (ID_COMMS_TIMEOUT to
+// Hands the communications notifications that drive the reader (ID_COMMS_TIMEOUT to
 // ID_COMMS_UNSOLICITED, and ID_COMMS_REFUSED) to it; returns false for every other id, which the
 // caller handles
 // (ID_COMMS_FRAME_START: nothing; ID_COMMS_CHECKSUM_ERROR: the spoiled reply is asked again).
-bool DispatchCommsCommand(SessionBrowser& browser, int id);
+bool DispatchCommsCommand(SessionReader& reader, int id);
