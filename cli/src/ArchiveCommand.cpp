@@ -18,6 +18,7 @@
 #include "download/ChartOutput.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
+#include "download/SharedOptions.h"
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"
@@ -118,10 +119,9 @@ const CommandPart kArchiveParts[] = {
     {nullptr, nullptr, nullptr, nullptr},
 };
 
-const char kArchivePartOptions[] =
-    "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
-    "                        folder as host is written with %2F for each '/'); default: the\n"
-    "                        program's own archive.sqlite in its application data folder\n";
+std::string ArchivePartOptions() {
+    return ArchiveOptionHelp();
+}
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done; 1 the output could not be written, verify found a mismatch, or\n"

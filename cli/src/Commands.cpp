@@ -84,7 +84,7 @@ void PrintParts(const Command& command, std::FILE* out) {
         }
         std::fputs(Wrap(synopsis, part->summary, kColumn).c_str(), out);
     }
-    std::fprintf(out, "\n%s", command.partOptions);
+    std::fprintf(out, "\n%s", command.partOptions().c_str());
 }
 
 const char kHelpLine[] = "  -h, --help            this text\n";
@@ -101,7 +101,7 @@ const Command* CommandTable() {
          nullptr},
         {"watch", kWatchSynopsis, WatchHelp, kWatchExitStatus, RunWatch, nullptr, nullptr},
         {"archive", kArchiveSynopsis, ArchiveHelp, kArchiveExitStatus, RunArchive, kArchiveParts,
-         kArchivePartOptions},
+         ArchivePartOptions},
         {"plot", kPlotSynopsis, PlotHelp, kPlotExitStatus, RunPlot, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     };
@@ -139,8 +139,8 @@ void PrintCommandHelp(const Command& command, const char* part, std::FILE* out) 
             std::fputs(Synopsis("Usage: tavon-datalog ", p->synopsis, 2).c_str(), out);
             std::fputs(Wrap("\n", p->summary, 0).c_str(), out);
             const std::string options = p->options != nullptr ? p->options() : std::string();
-            std::fprintf(out, "\n%s%s%s\n%s", options.c_str(), command.partOptions, kHelpLine,
-                         command.exitStatus);
+            std::fprintf(out, "\n%s%s%s\n%s", options.c_str(), command.partOptions().c_str(),
+                         kHelpLine, command.exitStatus);
             return;
         }
     }

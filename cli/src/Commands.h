@@ -21,8 +21,8 @@ struct Command {
     std::string (*help)();
     const char* exitStatus; // what its exit statuses mean, for its own --help
     int (*run)(int argc, char** argv);
-    const CommandPart* parts; // its subcommands, ending with a null name; nullptr: none
-    const char* partOptions;  // the options every part takes, as the help lists them
+    const CommandPart* parts;     // its subcommands, ending with a null name; nullptr: none
+    std::string (*partOptions)(); // the help lines of the options every part takes
 };
 
 // The subcommands in the order the help lists them; ends with an entry whose name is null.
@@ -58,7 +58,7 @@ extern const char kArchiveSynopsis[];
 std::string ArchiveHelp();
 extern const char kArchiveExitStatus[];
 extern const CommandPart kArchiveParts[];
-extern const char kArchivePartOptions[];
+std::string ArchivePartOptions();
 int RunArchive(int argc, char** argv);
 
 extern const char kExportSynopsis[];

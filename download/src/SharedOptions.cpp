@@ -80,6 +80,14 @@ const OptionSpec kUserSpec = {"--user", nullptr, Takes::Value, "a part of a user
 const char kGraphHelp[] = "list barhole profiles value by value; without it the setting\n"
                           "\"Show Barhole Graph\" in Settings.ini decides";
 const char kOutputHelp[] = "write to FILE instead of standard output";
+const char kArchivePlaceholder[] = "LOCATION";
+
+std::string ArchiveOptionHelp() {
+    return OptionHelpLines({{OptionShownAs(kArchiveSpec, kArchivePlaceholder),
+                             "a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
+                             "folder as host is written with %2F for each '/'); default: the\n"
+                             "program's own archive.sqlite in its application data folder"}});
+}
 
 std::string BareDeviceName(const std::string& device) {
     static const char kDevPrefix[] = "/dev/";

@@ -26,6 +26,8 @@ extern const OptionSpec kToSpec;         // --to YYYY-MM-DD
 extern const OptionSpec kJobSpec;        // --job TEXT
 extern const OptionSpec kUserSpec;       // --user TEXT
 
+extern const char kArchivePlaceholder[]; // LOCATION
+
 // The descriptions most of their tables give them.
 extern const char kGraphHelp[];
 extern const char kOutputHelp[];
@@ -77,11 +79,13 @@ Option<Options> SizeOption(int Options::*width, int Options::*height, const char
             }};
 }
 
-// Without a description: the archive commands describe it once for all of them.
+// Without a description: the archive commands describe it once for all of them, in the help line
+// ArchiveOptionHelp() gives.
 template <typename Options>
 Option<Options> ArchiveOption(std::string Options::*location, const char* help = nullptr) {
-    return {kArchiveSpec, "LOCATION", help, SetsText(location)};
+    return {kArchiveSpec, kArchivePlaceholder, help, SetsText(location)};
 }
+std::string ArchiveOptionHelp();
 
 template <typename Options>
 Option<Options> InstrumentOption(std::string Options::*name, const char* help) {
