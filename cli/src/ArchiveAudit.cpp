@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QTimeZone>
 #include <cstdio>
-#include <iterator>
 #include <string>
 
 #include "ArchiveCommand.h"
@@ -11,7 +10,6 @@
 #include "archive/SessionArchive.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
-#include "download/OptionTable.h"
 #include "download/SharedOptions.h"
 
 namespace {
@@ -25,23 +23,35 @@ bool AcceptsHistoryFormat(const std::string& value) {
     return value == "text" || value == "csv";
 }
 
+const OptionTable<AuditOptions>& HistoryOptionTable() {
+    static const OptionTable<AuditOptions> kTable = {
+        ArchiveOption(&AuditOptions::archiveAt),
+        {{"--format", nullptr, OptionSpec::Takes::Value, "text or csv", AcceptsHistoryFormat},
+         "FORMAT",
+         "text (default: one line per change, its sessions as runs of ids)\n"
+         "or csv (RFC 4180, a header line, each session as ID:SHA256, and\n"
+         "the row's own and previous hash)",
+         SetsText(&AuditOptions::format)},
+    };
+    return kTable;
+}
+
+const OptionTable<AuditOptions>& VerifyOptionTable() {
+    static const OptionTable<AuditOptions> kTable = {ArchiveOption(&AuditOptions::archiveAt)};
+    return kTable;
+}
+
 // --archive for both, --format for history; no bare words.
 bool ParseAuditOptions(const QStringList& arguments, bool withFormat, AuditOptions& options,
                        std::string& message) {
-    static const OptionSpec kTable[] = {
-        kArchiveOption,
-        {"--format", nullptr, OptionSpec::Takes::Value, "text or csv", AcceptsHistoryFormat},
-    };
     const std::string command = "archive " + arguments.value(0).toStdString();
-    ParsedArguments parsed;
-    if (!ParseArguments(ArchiveWords(arguments), kTable, withFormat ? 2 : 1, command.c_str(), false,
-                        parsed, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(ArchiveWords(arguments),
+                      withFormat ? HistoryOptionTable() : VerifyOptionTable(), command.c_str(),
+                      false, options, positional, message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        (IndexIn(kTable, use) == 0 ? options.archiveAt : options.format) = use.value;
-    }
-    if (!parsed.positional.empty()) {
+    if (!positional.empty()) {
         message = command + " takes no arguments";
         return false;
     }
@@ -118,6 +128,10 @@ bool Put(const QString& text) {
 }
 
 } // namespace
+
+std::string ArchiveHistoryOptionHelp() {
+    return OptionHelp(HistoryOptionTable());
+}
 
 int RunArchiveHistory(const QStringList& arguments) {
     AuditOptions options;

@@ -13,22 +13,32 @@
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
+#include "cli/ComplianceOptions.h"
 #include "core/LogImage.h"
 #include "download/ChartOutput.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
+#include "download/SharedOptions.h"
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
-const char kArchiveHelp[] =
+namespace {
+
+const char kArchiveIntro[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
     "that it can be listed, searched and rendered again long after the instrument reused its\n"
     "slot. A session seen again is stored once; a session that was still being recorded is\n"
     "replaced by its longer copy, the archive noting when. Each archive command prints its own\n"
     "options with --help (tavon-datalog archive list --help).\n";
+
+} // namespace
+
+std::string ArchiveHelp() {
+    return kArchiveIntro;
+}
 
 const CommandPart kArchiveParts[] = {
     {"import", "archive import [--instrument NAME] DUMP...",
@@ -38,66 +48,46 @@ const CommandPart kArchiveParts[] = {
      "is stored. Only the sessions whose data a dump holds are stored: one its index names but "
      "that was never uploaded into it is not. One line per dump says how many of the sessions "
      "its index names were new, already archived, replaced or not in the dump.",
-     "  --instrument NAME     the instrument the sessions are filed under (default\n"
-     "                        \"imported\")\n"},
+     [] { return OptionHelp(ArchiveImportOptionTable()); }},
     {"list",
      "archive list [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--job TEXT] [--user TEXT] [--alarm] "
      "[--cal] [--instrument NAME] [--format text|csv|json]",
      "One line per archived session, in time order (undated sessions last): its id, "
      "instrument, day, start and end, slot, tags, mode, job numbers and users.",
-     "  --from YYYY-MM-DD     only sessions on this day or later\n"
-     "  --to YYYY-MM-DD       only dated sessions on this day or earlier\n"
-     "  --job TEXT            only sessions with a job number that contains TEXT (any case)\n"
-     "  --user TEXT           only sessions with a user whose name contains TEXT (any case)\n"
-     "  --alarm               only sessions with an alarm\n"
-     "  --cal                 only sessions with a calibration\n"
-     "  --instrument NAME     only the sessions of the instrument with this name or\n"
-     "                        fingerprint\n"
-     "  --format FORMAT       text (default), csv (RFC 4180, a header line and the summary's\n"
-     "                        columns: alarms, peaks, calibrations, bumps, GPS) or json (one\n"
-     "                        array, the same fields and when each session was first and last\n"
-     "                        seen)\n"},
+     [] { return OptionHelp(ArchiveListOptionTable()); }},
     {"render", "archive render [--graph] [-o FILE] ID...",
      "The RTF report of archived sessions, in the order given, as render makes it from a dump.",
-     "  --graph               list barhole profiles value by value; without it the setting\n"
-     "                        \"Show Barhole Graph\" in Settings.ini decides\n"
-     "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"},
+     [] { return OptionHelp(ArchiveRenderOptionTable()); }},
     {"export", "archive export --format csv|geojson|gpx [-o FILE] ID...",
      "Archived sessions in a format for spreadsheets and maps, in the order given, as export "
      "writes them from a dump.",
-     "  --format FORMAT       csv, geojson or gpx, as for export\n"
-     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
+     [] { return OptionHelp(ArchiveExportOptionTable()); }},
     {"plot", "archive plot -o FILE.pdf|FILE.png [--size WxH] [--hide LIST] ID...",
      "The chart of archived sessions, in the order given, as plot draws it from a dump.",
-     "  -o FILE, --output FILE  the file to write: FILE.pdf or FILE.png\n"
-     "  --size WxH            the chart's size in pixels; default 1600x1000\n"
-     "  --hide LIST           leave out alarm, manual or timed readings, calibration or bump\n"
-     "                        tests, as plot does\n"},
+     [] { return OptionHelp(ArchivePlotOptionTable()); }},
     {"stats", "archive stats",
      "What the archive holds: instruments, sessions, downloads and "
      "imports, index uploads, replaced copies, sector bytes, the first and last day, and a line "
      "per instrument.",
-     ""},
+     nullptr},
     {"rename-instrument", "archive rename-instrument OLD NEW",
      "Gives the instrument the archive calls OLD (or whose serial number OLD is) the name NEW, "
      "its sessions with it; a name that another instrument has is refused. An instrument is who "
      "its serial number says; without one, the name it was downloaded or imported with is who it "
      "is, and a new name is a new instrument.",
-     ""},
+     nullptr},
     {"history", "archive history [--format text|csv]",
      "Every change made to the archive, oldest first: when (UTC), the user and computer that "
      "made it, what it was (started, import, download, replace, rename, interval), which "
      "sessions with the SHA-256 of their stored bytes, and the hash that chains each row to the "
      "one before it, so that a change made outside this program shows.",
-     "  --format FORMAT       text (default: one line per change, its sessions as runs of ids)\n"
-     "                        or csv (RFC 4180, a header line, each session as ID:SHA256, and\n"
-     "                        the row's own and previous hash)\n"},
+     ArchiveHistoryOptionHelp},
     {"verify", "archive verify",
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "
      "each against the history: a session whose bytes changed, a session or row that was "
      "added, changed or deleted outside this program is printed, one line each, before a last "
      "line with the result. Exit status 1 on any mismatch.",
-     ""},
+     nullptr},
     {"compliance",
      "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
      "[-o FILE]",
@@ -112,46 +102,26 @@ const CommandPart kArchiveParts[] = {
      "one whose last test failed is failed and due on the day it failed. A soundness test or "
      "filter check that failed with none made since fails the instrument. Exits with 3 when any "
      "instrument is overdue or failed, with 1 when the output could not be written.",
-     "  --at YYYY-MM-DD       the status at the end of this day, from the tests up to it\n"
-     "                        (default: today)\n"
-     "  --instrument NAME     only the instrument with this name, serial number or\n"
-     "                        fingerprint\n"
-     "  --format FORMAT       text (default, a table), csv (RFC 4180, a header line), json\n"
-     "                        (an array of objects with the same keys) or pdf (the\n"
-     "                        compliance pack, A4; needs -o)\n"
-     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
+     [] { return OptionHelp(ArchiveComplianceOptionTable()); }},
     {"events",
      "archive events [--kind LIST] [--result pass|fail|not-tested|none] [--from YYYY-MM-DD] "
      "[--to YYYY-MM-DD] [--instrument NAME] [--user TEXT] [--job TEXT] [--format text|csv|json] "
      "[-o FILE]",
      "The tests the archived sessions hold, one row per sensor tested, in time order: time, "
      "instrument, kind, sensor and gas, result, value, user, job number and session id.",
-     "  --kind LIST           only these kinds: bump, calibration, zero, field-calibration,\n"
-     "                        soundness, filter (comma-separated)\n"
-     "  --result RESULT       only tests with this result (none: the record carries none)\n"
-     "  --from YYYY-MM-DD     only tests on this day or later\n"
-     "  --to YYYY-MM-DD       only tests on this day or earlier\n"
-     "  --instrument NAME     only the tests of this instrument\n"
-     "  --user TEXT           only tests by a user whose name contains TEXT (any case)\n"
-     "  --job TEXT            only tests under a job number that contains TEXT (any case)\n"
-     "  --format FORMAT       text (default), csv or json\n"
-     "  -o FILE, --output FILE  write to FILE instead of standard output\n"},
+     [] { return OptionHelp(ArchiveEventsOptionTable()); }},
     {"set-interval",
      "archive set-interval [--bump-days N] [--cal-days N] [--warn-days N] [--instrument NAME]",
      "Sets the days between bump tests and between calibrations, and how many days before a "
      "calibration's day it shows as due, for the whole archive or, with --instrument, for one "
      "instrument (its own settings go before the archive's). What is not given stays as it was.",
-     "  --bump-days N         days from one bump test to the next (1 to 3650)\n"
-     "  --cal-days N          days from one calibration to the next (1 to 3650)\n"
-     "  --warn-days N         days before a calibration's day that it is due (0 to 3650)\n"
-     "  --instrument NAME     this instrument's own, instead of the archive's\n"},
+     [] { return OptionHelp(ArchiveIntervalOptionTable()); }},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
-const char kArchivePartOptions[] =
-    "  --archive LOCATION    a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
-    "                        folder as host is written with %2F for each '/'); default: the\n"
-    "                        program's own archive.sqlite in its application data folder\n";
+std::string ArchivePartOptions() {
+    return ArchiveOptionHelp();
+}
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done; 1 the output could not be written, verify found a mismatch, or\n"

@@ -34,6 +34,9 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 // a spreadsheet would take for a formula gets a leading apostrophe.
 QString CsvCell(QString text);
 
+// The option lines of archive history's --help.
+std::string ArchiveHistoryOptionHelp();
+
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);
 int RunArchiveRender(const QStringList& arguments);

@@ -49,6 +49,6 @@ int RunArchiveExport(const QStringList& arguments) {
     if (!ArchivedInstruments(options.ids, options.archiveAt, instruments)) {
         return kExitArchive;
     }
-    const QByteArray bytes = ExportSessions(sessions, options.format, LogFilter(), instruments);
+    const QByteArray bytes = ExportSessions(sessions, *options.format, LogFilter(), instruments);
     return WriteOutput(options.output, bytes.toStdString());
 }

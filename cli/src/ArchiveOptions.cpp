@@ -5,8 +5,6 @@
 #include <iterator>
 
 #include "download/CommandLine.h"
-#include "download/ExportOptions.h"
-#include "download/OptionTable.h"
 #include "download/SharedOptions.h"
 
 namespace {
@@ -38,83 +36,119 @@ bool AcceptsListFormat(const std::string& value) {
     return value == "text" || value == "csv" || value == "json";
 }
 
-// Every archive subcommand's table starts with --archive.
-enum { Location };
-
 } // namespace
+
+const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable() {
+    using O = ArchiveImportOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        InstrumentOption(&O::instrument, "the instrument the sessions are filed under (default\n"
+                                         "\"imported\")"),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveListOptions>& ArchiveListOptionTable() {
+    using O = ArchiveListOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        {kFromSpec, "YYYY-MM-DD", "only sessions on this day or later", SetsText(&O::from)},
+        {kToSpec, "YYYY-MM-DD", "only dated sessions on this day or earlier", SetsText(&O::to)},
+        {kJobSpec, "TEXT", "only sessions with a job number that contains TEXT (any case)",
+         SetsText(&O::job)},
+        {kUserSpec, "TEXT", "only sessions with a user whose name contains TEXT (any case)",
+         SetsText(&O::user)},
+        {{"--alarm", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "only sessions with an alarm",
+         SetsFlag(&O::alarmOnly)},
+        {{"--cal", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "only sessions with a calibration",
+         SetsFlag(&O::calibrationOnly)},
+        InstrumentOption(&O::instrument, "only the sessions of the instrument with this name or\n"
+                                         "fingerprint"),
+        {{"--format", nullptr, Takes::Value, "text, csv or json", AcceptsListFormat},
+         "FORMAT",
+         "text (default), csv (RFC 4180, a header line and the summary's\n"
+         "columns: alarms, peaks, calibrations, bumps, GPS) or json (one\n"
+         "array, the same fields and when each session was first and last\n"
+         "seen)",
+         SetsText(&O::format)},
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveRenderOptions>& ArchiveRenderOptionTable() {
+    using O = ArchiveRenderOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        GraphOption(&O::graph),
+        OutputOption(&O::output, "write the report to FILE instead of standard output"),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveExportOptions>& ArchiveExportOptionTable() {
+    using O = ArchiveExportOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        FormatOption(&O::format, "FORMAT", "csv, geojson or gpx, as for export"),
+        OutputOption(&O::output),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable() {
+    using O = ArchivePlotOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        OutputOption(&O::output, "the file to write: FILE.pdf or FILE.png"),
+        SizeOption(&O::width, &O::height, "the chart's size in pixels; default 1600x1000"),
+        HideOption(&O::filter, "leave out alarm, manual or timed readings, calibration or bump\n"
+                               "tests, as plot does"),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable() {
+    static const OptionTable<ArchiveStatsOptions> kTable = {
+        ArchiveOption(&ArchiveStatsOptions::archiveAt),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable() {
+    static const OptionTable<ArchiveRenameOptions> kTable = {
+        ArchiveOption(&ArchiveRenameOptions::archiveAt),
+    };
+    return kTable;
+}
 
 bool ParseArchiveImportOptions(const std::vector<std::string>& args, ArchiveImportOptions& options,
                                std::string& message) {
-    static const OptionSpec kTable[] = {kArchiveOption, kInstrumentOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive import", false, parsed,
-                        message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveImportOptionTable(), "archive import", false, options,
+                      positional, message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        (IndexIn(kTable, use) == Location ? options.archiveAt : options.instrument) = use.value;
-    }
-    if (parsed.positional.empty()) {
+    if (positional.empty()) {
         message = "archive import needs at least one dump";
         return false;
     }
-    options.dumps = parsed.positional;
+    options.dumps = positional;
     return true;
 }
 
 bool ParseArchiveListOptions(const std::vector<std::string>& args, ArchiveListOptions& options,
                              std::string& message) {
-    enum { From = Location + 1, To, Job, User, Alarm, Cal, Instrument, Format };
-    static const OptionSpec kTable[] = {
-        kArchiveOption,
-        {"--from", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
-        {"--to", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
-        {"--job", nullptr, Takes::Value, "a part of a job number", nullptr},
-        {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr},
-        {"--alarm", nullptr, Takes::Nothing, "", nullptr},
-        {"--cal", nullptr, Takes::Nothing, "", nullptr},
-        kInstrumentOption,
-        {"--format", nullptr, Takes::Value, "text, csv or json", AcceptsListFormat},
-    };
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive list", false, parsed, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveListOptionTable(), "archive list", false, options, positional,
+                      message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case From:
-            options.from = use.value;
-            break;
-        case To:
-            options.to = use.value;
-            break;
-        case Job:
-            options.job = use.value;
-            break;
-        case User:
-            options.user = use.value;
-            break;
-        case Alarm:
-            options.alarmOnly = true;
-            break;
-        case Cal:
-            options.calibrationOnly = true;
-            break;
-        case Instrument:
-            options.instrument = use.value;
-            break;
-        case Format:
-            options.format = use.value;
-            break;
-        default:
-            break;
-        }
-    }
-    if (!parsed.positional.empty()) {
-        message = "archive list takes options only, not \"" + parsed.positional.front() + "\"";
+    if (!positional.empty()) {
+        message = "archive list takes options only, not \"" + positional.front() + "\"";
         return false;
     }
     return true;
@@ -122,60 +156,21 @@ bool ParseArchiveListOptions(const std::vector<std::string>& args, ArchiveListOp
 
 bool ParseArchiveRenderOptions(const std::vector<std::string>& args, ArchiveRenderOptions& options,
                                std::string& message) {
-    enum { Graph = Location + 1, Output };
-    static const OptionSpec kTable[] = {kArchiveOption, kGraphOption, kOutputOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive render", true, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case Graph:
-            options.graph = true;
-            break;
-        default:
-            options.output = use.value;
-            break;
-        }
-    }
-    return ParseIds(parsed.positional, "archive render", options.ids, message);
+    std::vector<std::string> positional;
+    return ParseOptions(args, ArchiveRenderOptionTable(), "archive render", true, options,
+                        positional, message) &&
+           ParseIds(positional, "archive render", options.ids, message);
 }
 
 bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExportOptions& options,
                                std::string& message) {
-    enum { Format = Location + 1, Output };
-    static const OptionSpec kTable[] = {kArchiveOption, kFormatOption, kOutputOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive export", true, parsed, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveExportOptionTable(), "archive export", true, options, positional,
+                      message) ||
+        !ParseIds(positional, "archive export", options.ids, message)) {
         return false;
     }
-    bool formatGiven = false;
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case Format: {
-            std::vector<ExportFormat> formats;
-            std::string unused;
-            if (ParseExportFormats(use.value, formats, unused) && !formats.empty()) {
-                options.format = formats.front();
-                formatGiven = true;
-            }
-            break;
-        }
-        default:
-            options.output = use.value;
-            break;
-        }
-    }
-    if (!ParseIds(parsed.positional, "archive export", options.ids, message)) {
-        return false;
-    }
-    if (!formatGiven) {
+    if (!options.format) {
         message = "archive export needs --format csv, geojson or gpx";
         return false;
     }
@@ -184,29 +179,10 @@ bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExpo
 
 bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOptions& options,
                              std::string& message) {
-    enum { Output = Location + 1, Size, Hide };
-    static const OptionSpec kTable[] = {kArchiveOption, kOutputOption, kSizeOption, kHideOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive plot", true, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case Output:
-            options.output = use.value;
-            break;
-        case Size:
-            ParseChartSize(use.value, options.width, options.height);
-            break;
-        default:
-            ParseHideList(use.value, options.filter);
-            break;
-        }
-    }
-    if (!ParseIds(parsed.positional, "archive plot", options.ids, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchivePlotOptionTable(), "archive plot", true, options, positional,
+                      message) ||
+        !ParseIds(positional, "archive plot", options.ids, message)) {
         return false;
     }
     if (ChartFormatOf(options.output).empty()) {
@@ -218,15 +194,12 @@ bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOp
 
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
                               std::string& message) {
-    static const OptionSpec kTable[] = {kArchiveOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive stats", false, parsed, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveStatsOptionTable(), "archive stats", false, options, positional,
+                      message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        options.archiveAt = use.value;
-    }
-    if (!parsed.positional.empty()) {
+    if (!positional.empty()) {
         message = "archive stats takes no arguments";
         return false;
     }
@@ -235,20 +208,16 @@ bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStats
 
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
                                std::string& message) {
-    static const OptionSpec kTable[] = {kArchiveOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(args, kTable, std::size(kTable), "archive rename-instrument", false, parsed,
-                        message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveRenameOptionTable(), "archive rename-instrument", false, options,
+                      positional, message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        options.archiveAt = use.value;
-    }
-    if (parsed.positional.size() != 2) {
+    if (positional.size() != 2) {
         message = "archive rename-instrument takes the instrument's name and its new one";
         return false;
     }
-    options.oldName = parsed.positional[0];
-    options.newName = parsed.positional[1];
+    options.oldName = positional[0];
+    options.newName = positional[1];
     return true;
 }

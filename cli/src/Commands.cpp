@@ -84,7 +84,7 @@ void PrintParts(const Command& command, std::FILE* out) {
         }
         std::fputs(Wrap(synopsis, part->summary, kColumn).c_str(), out);
     }
-    std::fprintf(out, "\n%s", command.partOptions);
+    std::fprintf(out, "\n%s", command.partOptions().c_str());
 }
 
 const char kHelpLine[] = "  -h, --help            this text\n";
@@ -93,16 +93,16 @@ const char kHelpLine[] = "  -h, --help            this text\n";
 
 const Command* CommandTable() {
     static const Command commands[] = {
-        {"sessions", kSessionsSynopsis, kSessionsHelp, kSessionsExitStatus, RunSessions, nullptr,
+        {"sessions", kSessionsSynopsis, SessionsHelp, kSessionsExitStatus, RunSessions, nullptr,
          nullptr},
-        {"render", kRenderSynopsis, kRenderHelp, kRenderExitStatus, RunRender, nullptr, nullptr},
-        {"export", kExportSynopsis, kExportHelp, kExportExitStatus, RunExport, nullptr, nullptr},
-        {"download", kDownloadSynopsis, kDownloadHelp, kDownloadExitStatus, RunDownload, nullptr,
+        {"render", kRenderSynopsis, RenderHelp, kRenderExitStatus, RunRender, nullptr, nullptr},
+        {"export", kExportSynopsis, ExportHelp, kExportExitStatus, RunExport, nullptr, nullptr},
+        {"download", kDownloadSynopsis, DownloadHelp, kDownloadExitStatus, RunDownload, nullptr,
          nullptr},
-        {"watch", kWatchSynopsis, kWatchHelp, kWatchExitStatus, RunWatch, nullptr, nullptr},
-        {"archive", kArchiveSynopsis, kArchiveHelp, kArchiveExitStatus, RunArchive, kArchiveParts,
-         kArchivePartOptions},
-        {"plot", kPlotSynopsis, kPlotHelp, kPlotExitStatus, RunPlot, nullptr, nullptr},
+        {"watch", kWatchSynopsis, WatchHelp, kWatchExitStatus, RunWatch, nullptr, nullptr},
+        {"archive", kArchiveSynopsis, ArchiveHelp, kArchiveExitStatus, RunArchive, kArchiveParts,
+         ArchivePartOptions},
+        {"plot", kPlotSynopsis, PlotHelp, kPlotExitStatus, RunPlot, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     return commands;
@@ -119,7 +119,7 @@ void PrintOverview(std::FILE* out) {
         std::fputs(Synopsis("  tavon-datalog ", c->synopsis, 1).c_str(), out);
     }
     for (const Command* c = CommandTable(); c->name != nullptr; ++c) {
-        std::fprintf(out, "\n%s:\n%s", c->name, c->help);
+        std::fprintf(out, "\n%s:\n%s", c->name, c->help().c_str());
         PrintParts(*c, out);
     }
     std::fprintf(out, "\n"
@@ -138,13 +138,14 @@ void PrintCommandHelp(const Command& command, const char* part, std::FILE* out) 
         if (std::strcmp(p->name, part) == 0) {
             std::fputs(Synopsis("Usage: tavon-datalog ", p->synopsis, 2).c_str(), out);
             std::fputs(Wrap("\n", p->summary, 0).c_str(), out);
-            std::fprintf(out, "\n%s%s%s\n%s", p->options, command.partOptions, kHelpLine,
-                         command.exitStatus);
+            const std::string options = p->options != nullptr ? p->options() : std::string();
+            std::fprintf(out, "\n%s%s%s\n%s", options.c_str(), command.partOptions().c_str(),
+                         kHelpLine, command.exitStatus);
             return;
         }
     }
     std::fputs(Synopsis("Usage: tavon-datalog ", command.synopsis, 1).c_str(), out);
-    std::fprintf(out, "\n%s", command.help);
+    std::fprintf(out, "\n%s", command.help().c_str());
     PrintParts(command, out);
     std::fprintf(out, "%s\n%s", kHelpLine, command.exitStatus);
 }

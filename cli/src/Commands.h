@@ -1,13 +1,14 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // A subcommand of a command (archive list): what its own --help and its command's help say.
 struct CommandPart {
-    const char* name;     // "list"
-    const char* synopsis; // "archive list [--from YYYY-MM-DD] ..."
-    const char* summary;  // what it does: one paragraph without line breaks
-    const char* options;  // its own options as the help lists them, a line each; may be empty
+    const char* name;         // "list"
+    const char* synopsis;     // "archive list [--from YYYY-MM-DD] ..."
+    const char* summary;      // what it does: one paragraph without line breaks
+    std::string (*options)(); // its own options' help lines, from its option table; may be null
 };
 
 // One subcommand of tavon-datalog: its name, a one-line summary for the overview, the text of its
@@ -15,11 +16,13 @@ struct CommandPart {
 struct Command {
     const char* name;
     const char* synopsis;
-    const char* help;       // what it does and its options; with parts, what they have in common
+    // What it does and its options (their lines from its option table); with parts, what they
+    // have in common.
+    std::string (*help)();
     const char* exitStatus; // what its exit statuses mean, for its own --help
     int (*run)(int argc, char** argv);
-    const CommandPart* parts; // its subcommands, ending with a null name; nullptr: none
-    const char* partOptions;  // the options every part takes, as the help lists them
+    const CommandPart* parts;     // its subcommands, ending with a null name; nullptr: none
+    std::string (*partOptions)(); // the help lines of the options every part takes
 };
 
 // The subcommands in the order the help lists them; ends with an entry whose name is null.
@@ -32,38 +35,38 @@ void PrintOverview(std::FILE* out);
 void PrintCommandHelp(const Command& command, const char* part, std::FILE* out);
 
 extern const char kSessionsSynopsis[];
-extern const char kSessionsHelp[];
+std::string SessionsHelp();
 extern const char kSessionsExitStatus[];
 int RunSessions(int argc, char** argv);
 
 extern const char kRenderSynopsis[];
-extern const char kRenderHelp[];
+std::string RenderHelp();
 extern const char kRenderExitStatus[];
 int RunRender(int argc, char** argv);
 
 extern const char kDownloadSynopsis[];
-extern const char kDownloadHelp[];
+std::string DownloadHelp();
 extern const char kDownloadExitStatus[];
 int RunDownload(int argc, char** argv);
 
 extern const char kWatchSynopsis[];
-extern const char kWatchHelp[];
+std::string WatchHelp();
 extern const char kWatchExitStatus[];
 int RunWatch(int argc, char** argv);
 
 extern const char kArchiveSynopsis[];
-extern const char kArchiveHelp[];
+std::string ArchiveHelp();
 extern const char kArchiveExitStatus[];
 extern const CommandPart kArchiveParts[];
-extern const char kArchivePartOptions[];
+std::string ArchivePartOptions();
 int RunArchive(int argc, char** argv);
 
 extern const char kExportSynopsis[];
-extern const char kExportHelp[];
+std::string ExportHelp();
 extern const char kExportExitStatus[];
 int RunExport(int argc, char** argv);
 
 extern const char kPlotSynopsis[];
-extern const char kPlotHelp[];
+std::string PlotHelp();
 extern const char kPlotExitStatus[];
 int RunPlot(int argc, char** argv);

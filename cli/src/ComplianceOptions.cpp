@@ -2,7 +2,6 @@
 
 #include <iterator>
 
-#include "download/OptionTable.h"
 #include "download/SharedOptions.h"
 
 namespace {
@@ -71,54 +70,109 @@ std::vector<std::string> Split(const std::string& value) {
     }
 }
 
-bool NoWords(const ParsedArguments& parsed, const char* command, std::string& message) {
-    if (parsed.positional.empty()) {
+bool NoWords(const std::vector<std::string>& positional, const char* command,
+             std::string& message) {
+    if (positional.empty()) {
         return true;
     }
-    message =
-        std::string(command) + " takes options only, not \"" + parsed.positional.front() + "\"";
+    message = std::string(command) + " takes options only, not \"" + positional.front() + "\"";
     return false;
 }
 
-enum { Location };
+OptionSetter<ArchiveIntervalOptions> SetsDays(int ArchiveIntervalOptions::*days) {
+    return [days](ArchiveIntervalOptions& options, const OptionUse& use) {
+        options.*days = std::stoi(use.value);
+    };
+}
 
 } // namespace
 
+const OptionTable<ArchiveComplianceOptions>& ArchiveComplianceOptionTable() {
+    using O = ArchiveComplianceOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        {{"--at", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
+         "YYYY-MM-DD",
+         "the status at the end of this day, from the tests up to it\n"
+         "(default: today)",
+         SetsText(&O::at)},
+        InstrumentOption(&O::instrument, "only the instrument with this name, serial number or\n"
+                                         "fingerprint"),
+        {{"--format", nullptr, Takes::Value, "text, csv, json or pdf", AcceptsComplianceFormat},
+         "FORMAT",
+         "text (default, a table), csv (RFC 4180, a header line), json\n"
+         "(an array of objects with the same keys) or pdf (the\n"
+         "compliance pack, A4; needs -o)",
+         SetsText(&O::format)},
+        OutputOption(&O::output),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveEventsOptions>& ArchiveEventsOptionTable() {
+    using O = ArchiveEventsOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        {{"--kind", nullptr, Takes::Value,
+          "a list of bump, calibration, zero, field-calibration, soundness and filter",
+          AcceptsKinds},
+         "LIST",
+         "only these kinds: bump, calibration, zero, field-calibration,\n"
+         "soundness, filter (comma-separated)",
+         [](O& options, const OptionUse& use) {
+             for (const std::string& kind : Split(use.value)) {
+                 options.kinds.push_back(kind);
+             }
+         }},
+        {{"--result", nullptr, Takes::Value, "pass, fail, not-tested or none", AcceptsResult},
+         "RESULT",
+         "only tests with this result (none: the record carries none)",
+         SetsText(&O::result)},
+        {kFromSpec, "YYYY-MM-DD", "only tests on this day or later", SetsText(&O::from)},
+        {kToSpec, "YYYY-MM-DD", "only tests on this day or earlier", SetsText(&O::to)},
+        InstrumentOption(&O::instrument, "only the tests of this instrument"),
+        {kUserSpec, "TEXT", "only tests by a user whose name contains TEXT (any case)",
+         SetsText(&O::user)},
+        {kJobSpec, "TEXT", "only tests under a job number that contains TEXT (any case)",
+         SetsText(&O::job)},
+        {{"--format", nullptr, Takes::Value, "text, csv or json", AcceptsEventsFormat},
+         "FORMAT",
+         "text (default), csv or json",
+         SetsText(&O::format)},
+        OutputOption(&O::output),
+    };
+    return kTable;
+}
+
+const OptionTable<ArchiveIntervalOptions>& ArchiveIntervalOptionTable() {
+    using O = ArchiveIntervalOptions;
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::archiveAt),
+        {{"--bump-days", nullptr, Takes::Value, "a number of days from 1 to 3650", AcceptsDays},
+         "N",
+         "days from one bump test to the next (1 to 3650)",
+         SetsDays(&O::bumpDays)},
+        {{"--cal-days", nullptr, Takes::Value, "a number of days from 1 to 3650", AcceptsDays},
+         "N",
+         "days from one calibration to the next (1 to 3650)",
+         SetsDays(&O::calibrationDays)},
+        {{"--warn-days", nullptr, Takes::Value, "a number of days from 0 to 3650",
+          AcceptsWarningDays},
+         "N",
+         "days before a calibration's day that it is due (0 to 3650)",
+         SetsDays(&O::warningDays)},
+        InstrumentOption(&O::instrument, "this instrument's own, instead of the archive's"),
+    };
+    return kTable;
+}
+
 bool ParseArchiveComplianceOptions(const std::vector<std::string>& args,
                                    ArchiveComplianceOptions& options, std::string& message) {
-    enum { At = Location + 1, Instrument, Format, Output };
-    static const OptionSpec kTable[] = {
-        kArchiveOption,
-        {"--at", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
-        kInstrumentOption,
-        {"--format", nullptr, Takes::Value, "text, csv, json or pdf", AcceptsComplianceFormat},
-        kOutputOption,
-    };
-    ParsedArguments parsed;
     const char* command = "archive compliance";
-    if (!ParseArguments(args, kTable, std::size(kTable), command, false, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case At:
-            options.at = use.value;
-            break;
-        case Instrument:
-            options.instrument = use.value;
-            break;
-        case Format:
-            options.format = use.value;
-            break;
-        default:
-            options.output = use.value;
-            break;
-        }
-    }
-    if (!NoWords(parsed, command, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveComplianceOptionTable(), command, false, options, positional,
+                      message) ||
+        !NoWords(positional, command, message)) {
         return false;
     }
     if (options.format == "pdf" && options.output.empty()) {
@@ -130,101 +184,20 @@ bool ParseArchiveComplianceOptions(const std::vector<std::string>& args,
 
 bool ParseArchiveEventsOptions(const std::vector<std::string>& args, ArchiveEventsOptions& options,
                                std::string& message) {
-    enum { Kind = Location + 1, Result, From, To, Instrument, User, Job, Format, Output };
-    static const OptionSpec kTable[] = {
-        kArchiveOption,
-        {"--kind", nullptr, Takes::Value,
-         "a list of bump, calibration, zero, field-calibration, soundness and filter",
-         AcceptsKinds},
-        {"--result", nullptr, Takes::Value, "pass, fail, not-tested or none", AcceptsResult},
-        {"--from", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
-        {"--to", nullptr, Takes::Value, "a date written YYYY-MM-DD", AcceptsIsoDate},
-        kInstrumentOption,
-        {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr},
-        {"--job", nullptr, Takes::Value, "a part of a job number", nullptr},
-        {"--format", nullptr, Takes::Value, "text, csv or json", AcceptsEventsFormat},
-        kOutputOption,
-    };
-    ParsedArguments parsed;
     const char* command = "archive events";
-    if (!ParseArguments(args, kTable, std::size(kTable), command, false, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case Kind:
-            for (const std::string& kind : Split(use.value)) {
-                options.kinds.push_back(kind);
-            }
-            break;
-        case Result:
-            options.result = use.value;
-            break;
-        case From:
-            options.from = use.value;
-            break;
-        case To:
-            options.to = use.value;
-            break;
-        case Instrument:
-            options.instrument = use.value;
-            break;
-        case User:
-            options.user = use.value;
-            break;
-        case Job:
-            options.job = use.value;
-            break;
-        case Format:
-            options.format = use.value;
-            break;
-        default:
-            options.output = use.value;
-            break;
-        }
-    }
-    return NoWords(parsed, command, message);
+    std::vector<std::string> positional;
+    return ParseOptions(args, ArchiveEventsOptionTable(), command, false, options, positional,
+                        message) &&
+           NoWords(positional, command, message);
 }
 
 bool ParseArchiveIntervalOptions(const std::vector<std::string>& args,
                                  ArchiveIntervalOptions& options, std::string& message) {
-    enum { Bump = Location + 1, Calibration, Warning, Instrument };
-    static const OptionSpec kTable[] = {
-        kArchiveOption,
-        {"--bump-days", nullptr, Takes::Value, "a number of days from 1 to 3650", AcceptsDays},
-        {"--cal-days", nullptr, Takes::Value, "a number of days from 1 to 3650", AcceptsDays},
-        {"--warn-days", nullptr, Takes::Value, "a number of days from 0 to 3650",
-         AcceptsWarningDays},
-        kInstrumentOption,
-    };
-    ParsedArguments parsed;
     const char* command = "archive set-interval";
-    if (!ParseArguments(args, kTable, std::size(kTable), command, false, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        switch (IndexIn(kTable, use)) {
-        case Location:
-            options.archiveAt = use.value;
-            break;
-        case Bump:
-            options.bumpDays = std::stoi(use.value);
-            break;
-        case Calibration:
-            options.calibrationDays = std::stoi(use.value);
-            break;
-        case Warning:
-            options.warningDays = std::stoi(use.value);
-            break;
-        default:
-            options.instrument = use.value;
-            break;
-        }
-    }
-    if (!NoWords(parsed, command, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveIntervalOptionTable(), command, false, options, positional,
+                      message) ||
+        !NoWords(positional, command, message)) {
         return false;
     }
     if (options.bumpDays == 0 && options.calibrationDays == 0 && options.warningDays < 0) {

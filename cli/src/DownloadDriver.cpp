@@ -66,6 +66,133 @@ std::vector<DownloadLink> LinksOf(const DownloadOptions& options) {
     return links;
 }
 
+// The instruments of one run: their progress lines, their downloads and how each ended (-1: not
+// yet).
+struct Run {
+    bool several = false; // more than one link: a folder and a summary line each
+    std::vector<std::unique_ptr<ProgressBar>> bars;
+    std::vector<std::string> claimed; // the folder names taken so far
+    std::vector<std::unique_ptr<InstrumentDownload>> downloads;
+    std::vector<int> statuses;
+    size_t running = 0;
+};
+
+// One download per link, each with its progress line and, with several, a folder of its own.
+void MakeDownloads(const DownloadOptions& options, const std::vector<DownloadLink>& links,
+                   ProgressBoard& board, bool drawing, Run& run) {
+    for (size_t i = 0; i < links.size(); ++i) {
+        DownloadOptions own = options;
+        own.links.clear();
+        if (!options.links.empty() || run.several) {
+            own.links.push_back(links[i]);
+        }
+        std::unique_ptr<InstrumentDownload::OwnFolder> folder;
+        if (run.several) {
+            run.bars.push_back(std::make_unique<ProgressBar>(board, static_cast<int>(i)));
+            folder = std::make_unique<InstrumentDownload::OwnFolder>();
+            std::vector<std::string>& claimed = run.claimed;
+            folder->claim = [&claimed](const std::string& wanted) {
+                // Two instruments that go by one name (no serial number, one --instrument)
+                // still get a folder each.
+                std::string name = wanted;
+                for (int n = 2; std::find(claimed.begin(), claimed.end(), name) != claimed.end();
+                     ++n) {
+                    name = wanted + "-" + std::to_string(n);
+                }
+                claimed.push_back(name);
+                return name;
+            };
+        } else {
+            run.bars.push_back(std::make_unique<ProgressBar>(stderr, drawing));
+        }
+        run.downloads.push_back(std::make_unique<InstrumentDownload>(
+            own, *run.bars.back(), TickPeriod(), std::move(folder)));
+    }
+    run.statuses.assign(run.downloads.size(), -1);
+}
+
+// Opens and starts each download; one that cannot be opened or started has its status at once.
+// A run where no link opened leaves the machine as it found it: no Settings.ini.
+void StartDownloads(StderrPrompt& prompt, Run& run) {
+    const bool hadSettings = QFile::exists(kSettingsFile);
+    for (size_t i = 0; i < run.downloads.size(); ++i) {
+        HeldPrompt held;
+        InstrumentDownload& download = *run.downloads[i];
+        if (!download.Open(prompt, held)) {
+            PrintError(run.several ? download.LinkName() + ": " + download.FailureHint()
+                                   : download.FailureHint());
+            run.statuses[i] = kExitNoLink;
+            continue;
+        }
+        held.PassOn(prompt);
+        const bool started = download.Start([&run, i](int status) {
+            run.statuses[i] = status;
+            if (--run.running == 0) {
+                QCoreApplication::exit(0);
+            }
+        });
+        if (!started) {
+            download.Close();
+            run.statuses[i] = kExitOutputFailed;
+            continue;
+        }
+        ++run.running;
+    }
+    if (run.running == 0 && !hadSettings &&
+        std::all_of(run.statuses.begin(), run.statuses.end(),
+                    [](int s) { return s == kExitNoLink; })) {
+        std::remove(kSettingsFile);
+    }
+}
+
+// The event loop until every started download has ended; SIGINT and SIGTERM interrupt them.
+void WaitForDownloads(Run& run) {
+    if (run.running == 0) {
+        return;
+    }
+    const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&run] {
+        for (const auto& download : run.downloads) {
+            download->Interrupt();
+        }
+    });
+#ifdef SIGPIPE
+    // The tree on standard output is a by-product: a reader that has gone away (| head) must
+    // not end the download that writes the reports.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    QCoreApplication::exec();
+    RestoreSignals();
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_DFL);
+#endif
+}
+
+// Closes every download and answers the run's exit status: the worst of theirs.
+int FinishDownloads(Run& run) {
+    int worst = kExitOk;
+    std::vector<std::string> made;
+    for (size_t i = 0; i < run.downloads.size(); ++i) {
+        run.downloads[i]->Close();
+        worst = WorseStatus(worst, run.statuses[i]);
+        made.insert(made.end(), run.downloads[i]->MadeFolders().begin(),
+                    run.downloads[i]->MadeFolders().end());
+    }
+    // The output folder the instruments share was made by the first of them, and was not empty
+    // while the others still had theirs in it.
+    RemoveEmptyFolders(made);
+    if (run.several) {
+        // One line per instrument: the run's outcome at a glance.
+        for (size_t i = 0; i < run.downloads.size(); ++i) {
+            const InstrumentDownload& download = *run.downloads[i];
+            const std::string outcome = run.statuses[i] == kExitOk
+                                            ? "done"
+                                            : "exit status " + std::to_string(run.statuses[i]);
+            PrintError(download.LinkName() + " (" + download.Name() + "): " + outcome);
+        }
+    }
+    return worst;
+}
+
 } // namespace
 
 int RunDownloadSession(const DownloadOptions& options) {
@@ -89,105 +216,11 @@ int RunDownloadSession(const DownloadOptions& options) {
     const bool drawing = !options.quiet && StderrIsTerminal();
     ProgressBoard board(stderr, drawing && several && TerminalUnderstandsCursorMoves(),
                         static_cast<int>(links.size()));
-    std::vector<std::unique_ptr<ProgressBar>> bars;
-    std::vector<std::string> claimed;
-    std::vector<std::unique_ptr<InstrumentDownload>> downloads;
-    for (size_t i = 0; i < links.size(); ++i) {
-        DownloadOptions own = options;
-        own.links.clear();
-        if (!options.links.empty() || several) {
-            own.links.push_back(links[i]);
-        }
-        std::unique_ptr<InstrumentDownload::OwnFolder> folder;
-        if (several) {
-            bars.push_back(std::make_unique<ProgressBar>(board, static_cast<int>(i)));
-            folder = std::make_unique<InstrumentDownload::OwnFolder>();
-            folder->claim = [&claimed](const std::string& wanted) {
-                // Two instruments that go by one name (no serial number, one --instrument)
-                // still get a folder each.
-                std::string name = wanted;
-                for (int n = 2; std::find(claimed.begin(), claimed.end(), name) != claimed.end();
-                     ++n) {
-                    name = wanted + "-" + std::to_string(n);
-                }
-                claimed.push_back(name);
-                return name;
-            };
-        } else {
-            bars.push_back(std::make_unique<ProgressBar>(stderr, drawing));
-        }
-        downloads.push_back(std::make_unique<InstrumentDownload>(own, *bars.back(), TickPeriod(),
-                                                                 std::move(folder)));
-    }
-
-    // A failed attempt leaves the machine as it found it: no Settings.ini, no output folder.
-    const bool hadSettings = QFile::exists(kSettingsFile);
-    std::vector<int> statuses(downloads.size(), -1);
-    size_t running = 0;
-    for (size_t i = 0; i < downloads.size(); ++i) {
-        HeldPrompt held;
-        InstrumentDownload& download = *downloads[i];
-        if (!download.Open(prompt, held)) {
-            PrintError(several ? download.LinkName() + ": " + download.FailureHint()
-                               : download.FailureHint());
-            statuses[i] = kExitNoLink;
-            continue;
-        }
-        held.PassOn(prompt);
-        const bool started = download.Start([&statuses, &running, i](int status) {
-            statuses[i] = status;
-            if (--running == 0) {
-                QCoreApplication::exit(0);
-            }
-        });
-        if (!started) {
-            download.Close();
-            statuses[i] = kExitOutputFailed;
-            continue;
-        }
-        ++running;
-    }
-    if (running == 0 && !hadSettings &&
-        std::all_of(statuses.begin(), statuses.end(), [](int s) { return s == kExitNoLink; })) {
-        std::remove(kSettingsFile);
-    }
-
-    if (running > 0) {
-        const std::unique_ptr<QSocketNotifier> interrupt = InterruptOnSignals([&downloads] {
-            for (const auto& download : downloads) {
-                download->Interrupt();
-            }
-        });
-#ifdef SIGPIPE
-        // The tree on standard output is a by-product: a reader that has gone away (| head) must
-        // not end the download that writes the reports.
-        std::signal(SIGPIPE, SIG_IGN);
-#endif
-        QCoreApplication::exec();
-        RestoreSignals();
-#ifdef SIGPIPE
-        std::signal(SIGPIPE, SIG_DFL);
-#endif
-    }
-    int worst = kExitOk;
-    std::vector<std::string> made;
-    for (size_t i = 0; i < downloads.size(); ++i) {
-        downloads[i]->Close();
-        worst = WorseStatus(worst, statuses[i]);
-        made.insert(made.end(), downloads[i]->MadeFolders().begin(),
-                    downloads[i]->MadeFolders().end());
-    }
-    // The output folder the instruments share was made by the first of them, and was not empty
-    // while the others still had theirs in it.
-    RemoveEmptyFolders(made);
-    if (several) {
-        // One line per instrument: the run's outcome at a glance.
-        for (size_t i = 0; i < downloads.size(); ++i) {
-            const InstrumentDownload& download = *downloads[i];
-            const std::string outcome =
-                statuses[i] == kExitOk ? "done" : "exit status " + std::to_string(statuses[i]);
-            PrintError(download.LinkName() + " (" + download.Name() + "): " + outcome);
-        }
-    }
-    return worst;
+    // After the prompt and the board, which its downloads and progress lines use to the end.
+    Run run;
+    run.several = several;
+    MakeDownloads(options, links, board, drawing, run);
+    StartDownloads(prompt, run);
+    WaitForDownloads(run);
+    return FinishDownloads(run);
 }

@@ -17,28 +17,20 @@ const char kExportSynopsis[] = "export DUMP SLOT [SLOT...] --format csv|geojson|
                                "[--hide alarm,manual,timed,calibration,bump] [--instrument NAME] "
                                "[-o FILE]";
 
-const char kExportHelp[] =
+namespace {
+
+// What export does, before its options.
+const char kExportIntro[] =
     "Writes the records of the sessions in the given slots (0 to 499) of a FlashData.txt dump,\n"
     "in the order given, for a spreadsheet or a map. The file goes to standard output unless -o\n"
     "names one.\n"
-    "\n"
-    "  --format csv          one row per record: time (the instrument's wall clock, ISO 8601),\n"
-    "                        session slot, kind, mode, a column per gas (\"CO (ppm)\"), the five\n"
-    "                        extra readings of a timed reading (\"extra reading 1\" ...) and\n"
-    "                        \"over range\" where there are any, latitude, longitude and fix\n"
-    "                        quality where the record has a position, and a detail text\n"
-    "                        (RFC 4180, UTF-8)\n"
-    "  --format geojson      one point per record with a position (RFC 7946); records without\n"
-    "                        one are left out\n"
-    "  --format gpx          GPX 1.1: a waypoint per record with a position, a track per session\n"
-    "                        through its survey positions; times in UTC by this computer's zone\n"
-    "  --mode-names LIST     as for render\n"
-    "  --hide LIST           leave out the kinds named, as render does\n"
-    "  --instrument NAME     name the instrument in the file (a dump names none): an "
-    "\"instrument\"\n"
-    "                        column or property, GPX's src; the same name as archive import\n"
-    "                        --instrument gives the same bytes as archive export\n"
-    "  -o FILE, --output FILE  write to FILE (under a temporary name, then renamed)\n";
+    "\n";
+
+} // namespace
+
+std::string ExportHelp() {
+    return kExportIntro + OptionHelp(ExportOptionTable());
+}
 
 const char kExportExitStatus[] =
     "Exit status: 0 done; 1 the file could not be written; 2 bad arguments, an unreadable or\n"
@@ -60,7 +52,7 @@ int RunExport(int argc, char** argv) {
     const QString instrument =
         QString::fromLocal8Bit(InstrumentCalled(std::string(), options.instrument).c_str());
     const QByteArray data =
-        ExportSessions(sessions, options.format, options.filter,
+        ExportSessions(sessions, *options.format, options.filter,
                        QStringList(static_cast<qsizetype>(sessions.size()), instrument));
     return WriteOutput(options.output, data.toStdString());
 }

@@ -17,20 +17,22 @@ const char kPlotSynopsis[] = "plot DUMP SLOT [SLOT...] -o FILE.pdf|FILE.png [--s
                              "[--hide alarm,manual,timed,calibration,bump] "
                              "[--mode-names N1,N2,N3,N4]";
 
-const char kPlotHelp[] =
+namespace {
+
+// What plot does, before its options.
+const char kPlotIntro[] =
     "Draws the chart of the sessions in the given slots of a FlashData.txt dump, in the order\n"
     "given as a Full Day chain (a gap between sessions): one line per gas in a pane per unit,\n"
     "alarms as red points naming the gas, calibrations, zeros and bump tests as lines with\n"
     "PASS or FAIL, switching on and off and mode changes on the time axis, and each barhole\n"
     "profile as a small plot underneath. Needs no display.\n"
-    "\n"
-    "  -o FILE, --output FILE  the file to write; FILE.pdf gives a PDF whose lines and texts\n"
-    "                        are vectors and text, FILE.png a picture\n"
-    "  --size WxH            the chart's size in pixels (96 per inch in a PDF); default "
-    "1600x1000\n"
-    "  --hide LIST           leave out alarm, manual or timed readings, calibration (also\n"
-    "                        zero and field calibration) or bump tests, as render does\n"
-    "  --mode-names LIST     up to four comma-separated mode names, as render takes them\n";
+    "\n";
+
+} // namespace
+
+std::string PlotHelp() {
+    return kPlotIntro + OptionHelp(PlotOptionTable());
+}
 
 const char kPlotExitStatus[] =
     "Exit status: 0 done; 1 the chart could not be written; 2 bad arguments, an unreadable or\n"

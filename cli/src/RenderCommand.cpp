@@ -20,31 +20,29 @@ const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-nam
                                "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
                                "[--pdf FILE]";
 
-const char kRenderHelp[] =
+namespace {
+
+// What render does, before its options.
+const char kRenderIntro[] =
     "Renders the sessions in the given slots (0 to 499) of a FlashData.txt dump, in the order\n"
     "given, as one RTF report: the first slot starts the report, each further one is added with\n"
     "a separator line, as the program's Full Day does. Each section is headed by the session's\n"
     "day and month (empty for an undated session). The report goes to standard output unless\n"
     "-o names a file.\n"
-    "\n"
-    "  --graph               list barhole profiles value by value; without it the setting\n"
-    "                        \"Show Barhole Graph\" in Settings.ini in the working directory\n"
-    "                        decides, as in the program\n"
-    "  --mode-names LIST     up to four comma-separated names of the instrument's operating\n"
-    "                        modes, as its configuration block holds them ('[' and ']' become\n"
-    "                        the bytes 0xE9 and 0xEA, as in the program); default: none\n"
-    "  --hide LIST           leave out the kinds of log line named (comma-separated): alarm,\n"
-    "                        manual and timed readings, calibration (calibration, zero and\n"
-    "                        field-calibration records) and bump (bump tests), as the\n"
-    "                        program's filter does when their boxes are cleared\n"
-    "  -o FILE, --output FILE  write the report to FILE instead of standard output\n"
-    "  --pdf FILE            write the report as the program shows it, followed by the chart of\n"
-    "                        the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
-    "                        written only when -o names a file as well\n"
+    "\n";
+
+// After its options.
+const char kRenderOutro[] =
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
     "printed on standard error; the report is still written. A slot whose data the dump does\n"
     "not hold (never uploaded into it) is named on standard error and nothing is written.\n";
+
+} // namespace
+
+std::string RenderHelp() {
+    return kRenderIntro + OptionHelp(RenderOptionTable()) + kRenderOutro;
+}
 
 const char kRenderExitStatus[] =
     "Exit status: 0 done; 1 the report could not be written; 2 bad arguments, an unreadable or\n"

@@ -13,16 +13,21 @@
 
 const char kSessionsSynopsis[] = "sessions DUMP [--show all|alarm|cal|alarm,cal]";
 
-const char kSessionsHelp[] =
+namespace {
+
+// What sessions does, before its options.
+const char kSessionsIntro[] =
     "Prints the session tree of a FlashData.txt dump on standard output, as the program's tree\n"
     "lists it: each month on a line of its own, each day indented by two blanks, each session\n"
     "as four blanks, its slot number, a colon, a blank and its label (time and tags). Sessions\n"
     "without a date are not listed (render takes their slots all the same).\n"
-    "\n"
-    "  --show LIST           which sessions the tree lists, like the session boxes of the\n"
-    "                        program: a comma-separated choice of all, alarm (sessions with an\n"
-    "                        alarm) and cal (sessions with a calibration); default all. A month\n"
-    "                        or day is listed only when it holds a session the choice lists.\n";
+    "\n";
+
+} // namespace
+
+std::string SessionsHelp() {
+    return kSessionsIntro + OptionHelp(SessionsOptionTable());
+}
 
 const char kSessionsExitStatus[] =
     "Exit status: 0 done; 1 standard output could not be written; 2 bad arguments, or an\n"

@@ -10,10 +10,13 @@
 
 const char kWatchSynopsis[] =
     "watch [--out TEMPLATE] [--archive LOCATION] [--export csv,geojson,gpx] [--plot pdf|png] "
-    "[--pdf] [--fast] [--ports all|NAME...] [--pipe [NAME]] [--once] [--every MINUTES] "
-    "[--log FILE] [--quiet]";
+    "[--pdf] [--fast] [--port DEVICE]... [--ports all|DEVICE...] [--pipe [NAME]]... [--once] "
+    "[--every MINUTES] [--log FILE] [--quiet]";
 
-const char kWatchHelp[] =
+namespace {
+
+// What watch does, before its options.
+const char kWatchIntro[] =
     "Runs until stopped, and downloads every instrument that connects: a serial port of a\n"
     "known driver that appears (cables and paired Bluetooth devices, as the connection dialog\n"
     "finds them; polled every 2 s), or a companion pipe that starts answering. A port or pipe\n"
@@ -35,28 +38,10 @@ const char kWatchHelp[] =
     "session cut off by a link that closes is neither archived nor reported; the next\n"
     "connection goes on with what is still missing. A session whose bytes do not match its\n"
     "index entry is not filed.\n"
-    "\n"
-    "  --out TEMPLATE       the folder of each day's files, with the fields {instrument} (its\n"
-    "                       serial number, else the port or pipe), {date} (YYYY-MM-DD of the\n"
-    "                       sessions), {month} (YYYY-MM), {job} and {user} (the first job\n"
-    "                       number and user name in the day's sessions); default\n"
-    "                       Tavon/{instrument}/{date} in the user's documents folder\n"
-    "  --archive LOCATION   the archive, as for tavon-datalog archive (default: \"Archive\" in\n"
-    "                       Settings.ini, else the program's own)\n"
-    "  --export LIST        beside each report, its sessions as csv, geojson and/or gpx\n"
-    "  --plot pdf|png       beside each report, the chart of its sessions\n"
-    "  --pdf                each report also as PDF, with its chart (a PDF chart of --plot is\n"
-    "                       then YYYY-MM-DD-chart.pdf)\n"
-    "  --fast               fast uploads (also \"Fast Upload=TRUE\" in Settings.ini)\n"
-    "  --ports all|NAME...  the ports watched: every port the discovery lists with a known\n"
-    "                       driver, or these devices (ttyUSB0, /dev/rfcomm0, COM3)\n"
-    "  --pipe [NAME]        the companion pipe NAME (default \"RAK Pipe\"); may be repeated\n"
-    "                       Without --ports and --pipe: every port of a known driver and the\n"
-    "                       pipe \"RAK Pipe\".\n"
-    "  --once               download every instrument present now, then exit\n"
-    "  --every MINUTES      download connected instruments again at this interval\n"
-    "  --log FILE           the log goes to FILE (appended) instead of standard output\n"
-    "  -q, --quiet          nothing on standard output\n"
+    "\n";
+
+// After its options.
+const char kWatchOutro[] =
     "\n"
     "The log has one line per event, with its time: the settings file read, connected, index\n"
     "read, new sessions, each file written, replaced or left alone, the visit's outcome, link\n"
@@ -65,6 +50,12 @@ const char kWatchHelp[] =
     "Export, Plot, PDF, Fast, Ports, Pipe, Every, Log, Quiet (Key=value; TRUE for the\n"
     "switches); the command line goes over them. The archive is Settings.ini's \"Archive\",\n"
     "as for download.\n";
+
+} // namespace
+
+std::string WatchHelp() {
+    return kWatchIntro + OptionHelp(WatchOptionTable()) + kWatchOutro;
+}
 
 const char kWatchExitStatus[] =
     "Exit status: 0 stopped by SIGINT or SIGTERM (the upload under way is ended cleanly: no\n"

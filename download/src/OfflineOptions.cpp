@@ -14,37 +14,21 @@ namespace {
 
 using Takes = OptionSpec::Takes;
 
-// The options render, export and plot share, at the start of their tables in this order.
-enum { ModeNames, Hide, Output, SharedCount };
-
-// Applies one of the shared options; the parser has checked its value.
-void TakeShared(size_t which, const OptionUse& use, std::string (&modeNames)[4], LogFilter& filter,
-                std::string& output) {
-    std::string unused;
-    switch (which) {
-    case ModeNames:
-        ParseModeNames(use.value, modeNames, unused);
-        break;
-    case Hide:
-        ParseHideList(use.value, filter);
-        break;
-    default:
-        output = use.value;
-        break;
-    }
+std::vector<std::string> Words(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + std::max(argc, 0));
 }
 
 // DUMP SLOT [SLOT...]: the words that are not options.
-bool TakeDumpAndSlots(const ParsedArguments& parsed, const char* command, std::string& dump,
-                      std::vector<int16_t>& sessionSlots, std::string& message) {
-    if (parsed.positional.empty()) {
+bool TakeDumpAndSlots(const std::vector<std::string>& positional, const char* command,
+                      std::string& dump, std::vector<int16_t>& sessionSlots, std::string& message) {
+    if (positional.empty()) {
         message = std::string(command) + " needs the dump to read and at least one slot";
         return false;
     }
-    dump = parsed.positional[0];
-    for (size_t k = 1; k < parsed.positional.size(); ++k) {
+    dump = positional[0];
+    for (size_t k = 1; k < positional.size(); ++k) {
         int16_t slot = 0;
-        if (!ParseSlot(parsed.positional[k].c_str(), slot, message)) {
+        if (!ParseSlot(positional[k].c_str(), slot, message)) {
             return false;
         }
         sessionSlots.push_back(slot);
@@ -58,84 +42,123 @@ bool TakeDumpAndSlots(const ParsedArguments& parsed, const char* command, std::s
 
 } // namespace
 
-bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message) {
-    static const OptionSpec kTable[] = {
-        {"--show", nullptr, Takes::Value, "all, alarm, cal or alarm,cal", AcceptsSessionBoxes},
+const OptionTable<SessionsOptions>& SessionsOptionTable() {
+    static const OptionTable<SessionsOptions> kTable = {
+        {{"--show", nullptr, Takes::Value, "all, alarm, cal or alarm,cal", AcceptsSessionBoxes},
+         "LIST",
+         "which sessions the tree lists, like the session boxes of the\n"
+         "program: a comma-separated choice of all, alarm (sessions with an\n"
+         "alarm) and cal (sessions with a calibration); default all. A month\n"
+         "or day is listed only when it holds a session the choice lists.",
+         [](SessionsOptions& options, const OptionUse& use) {
+             ParseSessionBoxes(use.value, options.boxes);
+         }},
     };
-    ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "sessions", false, parsed,
-                        message)) {
+    return kTable;
+}
+
+const OptionTable<RenderOptions>& RenderOptionTable() {
+    using O = RenderOptions;
+    static const OptionTable<RenderOptions> kTable = {
+        GraphOption(&O::graph, "list barhole profiles value by value; without it the setting\n"
+                               "\"Show Barhole Graph\" in Settings.ini in the working directory\n"
+                               "decides, as in the program"),
+        ModeNamesOption(&O::modeNames,
+                        "up to four comma-separated names of the instrument's operating\n"
+                        "modes, as its configuration block holds them ('[' and ']' become\n"
+                        "the bytes 0xE9 and 0xEA, as in the program); default: none"),
+        HideOption(&O::filter, "leave out the kinds of log line named (comma-separated): alarm,\n"
+                               "manual and timed readings, calibration (calibration, zero and\n"
+                               "field-calibration records) and bump (bump tests), as the\n"
+                               "program's filter does when their boxes are cleared"),
+        OutputOption(&O::output, "write the report to FILE instead of standard output"),
+        {{"--pdf", nullptr, Takes::Value, "a file name", nullptr},
+         "FILE",
+         "write the report as the program shows it, followed by the chart of\n"
+         "the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
+         "written only when -o names a file as well",
+         SetsText(&O::pdf)},
+    };
+    return kTable;
+}
+
+const OptionTable<ExportCommandOptions>& ExportOptionTable() {
+    using O = ExportCommandOptions;
+    static const OptionTable<ExportCommandOptions> kTable = {
+        FormatOption(&O::format, "csv",
+                     "one row per record: time (the instrument's wall clock, ISO 8601),\n"
+                     "session slot, kind, mode, a column per gas (\"CO (ppm)\"), the five\n"
+                     "extra readings of a timed reading (\"extra reading 1\" ...) and\n"
+                     "\"over range\" where there are any, latitude, longitude and fix\n"
+                     "quality where the record has a position, and a detail text\n"
+                     "(RFC 4180, UTF-8)"),
+        HelpNote<O>("--format geojson",
+                    "one point per record with a position (RFC 7946); records without\n"
+                    "one are left out"),
+        HelpNote<O>("--format gpx",
+                    "GPX 1.1: a waypoint per record with a position, a track per session\n"
+                    "through its survey positions; times in UTC by this computer's zone"),
+        ModeNamesOption(&O::modeNames, "as for render"),
+        HideOption(&O::filter, "leave out the kinds named, as render does"),
+        InstrumentOption(&O::instrument,
+                         "name the instrument in the file (a dump names none): an \"instrument\"\n"
+                         "column or property, GPX's src; the same name as archive import\n"
+                         "--instrument gives the same bytes as archive export"),
+        OutputOption(&O::output, "write to FILE (under a temporary name, then renamed)"),
+    };
+    return kTable;
+}
+
+const OptionTable<PlotOptions>& PlotOptionTable() {
+    using O = PlotOptions;
+    static const OptionTable<PlotOptions> kTable = {
+        OutputOption(&O::output, "the file to write; FILE.pdf gives a PDF whose lines and texts\n"
+                                 "are vectors and text, FILE.png a picture"),
+        SizeOption(&O::width, &O::height,
+                   "the chart's size in pixels (96 per inch in a PDF); default 1600x1000"),
+        HideOption(&O::filter, "leave out alarm, manual or timed readings, calibration (also\n"
+                               "zero and field calibration) or bump tests, as render does"),
+        ModeNamesOption(&O::modeNames,
+                        "up to four comma-separated mode names, as render takes them"),
+    };
+    return kTable;
+}
+
+bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(Words(argc, argv), SessionsOptionTable(), "sessions", false, options,
+                      positional, message)) {
         return false;
     }
-    for (const OptionUse& use : parsed.options) {
-        ParseSessionBoxes(use.value, options.boxes);
-    }
-    if (parsed.positional.empty()) {
+    if (positional.empty()) {
         message = "sessions needs the dump to read";
         return false;
     }
-    if (parsed.positional.size() > 1) {
-        message = "sessions takes one dump, not also \"" + parsed.positional[1] + "\"";
+    if (positional.size() > 1) {
+        message = "sessions takes one dump, not also \"" + positional[1] + "\"";
         return false;
     }
-    options.dump = parsed.positional[0];
+    options.dump = positional[0];
     return true;
 }
 
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& message) {
-    enum { Graph = SharedCount, Pdf };
-    static const OptionSpec kTable[] = {kModeNamesOption,
-                                        kHideOption,
-                                        kOutputOption,
-                                        kGraphOption,
-                                        {"--pdf", nullptr, Takes::Value, "a file name", nullptr}};
-    ParsedArguments parsed;
+    std::vector<std::string> positional;
     // A negative number after the dump is a slot, refused as one.
-    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "render", true, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        const size_t which = IndexIn(kTable, use);
-        if (which == Graph) {
-            options.graph = true;
-        } else if (which == Pdf) {
-            options.pdf = use.value;
-        } else {
-            TakeShared(which, use, options.modeNames, options.filter, options.output);
-        }
-    }
-    return TakeDumpAndSlots(parsed, "render", options.dump, options.sessionSlots, message);
+    return ParseOptions(Words(argc, argv), RenderOptionTable(), "render", true, options, positional,
+                        message) &&
+           TakeDumpAndSlots(positional, "render", options.dump, options.sessionSlots, message);
 }
 
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message) {
-    enum { Format = SharedCount, Instrument };
-    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption, kFormatOption,
-                                        kInstrumentOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "export", true, parsed, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(Words(argc, argv), ExportOptionTable(), "export", true, options, positional,
+                      message) ||
+        !TakeDumpAndSlots(positional, "export", options.dump, options.sessionSlots, message)) {
         return false;
     }
-    bool formatGiven = false;
-    for (const OptionUse& use : parsed.options) {
-        const size_t which = IndexIn(kTable, use);
-        if (which == Instrument) {
-            options.instrument = use.value;
-        } else if (which == Format) {
-            std::vector<ExportFormat> formats;
-            std::string unused;
-            if (ParseExportFormats(use.value, formats, unused) && !formats.empty()) {
-                options.format = formats.front();
-                formatGiven = true;
-            }
-        } else {
-            TakeShared(which, use, options.modeNames, options.filter, options.output);
-        }
-    }
-    if (!TakeDumpAndSlots(parsed, "export", options.dump, options.sessionSlots, message)) {
-        return false;
-    }
-    if (!formatGiven) {
+    if (!options.format) {
         message = "export needs --format csv, geojson or gpx";
         return false;
     }
@@ -143,20 +166,10 @@ bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& opti
 }
 
 bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message) {
-    static const OptionSpec kTable[] = {kModeNamesOption, kHideOption, kOutputOption, kSizeOption};
-    ParsedArguments parsed;
-    if (!ParseArguments(argc, argv, kTable, std::size(kTable), "plot", true, parsed, message)) {
-        return false;
-    }
-    for (const OptionUse& use : parsed.options) {
-        const size_t which = IndexIn(kTable, use);
-        if (which >= SharedCount) {
-            ParseChartSize(use.value, options.width, options.height);
-        } else {
-            TakeShared(which, use, options.modeNames, options.filter, options.output);
-        }
-    }
-    if (!TakeDumpAndSlots(parsed, "plot", options.dump, options.sessionSlots, message)) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(Words(argc, argv), PlotOptionTable(), "plot", true, options, positional,
+                      message) ||
+        !TakeDumpAndSlots(positional, "plot", options.dump, options.sessionSlots, message)) {
         return false;
     }
     if (options.output.empty()) {

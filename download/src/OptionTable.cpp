@@ -8,12 +8,11 @@ bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
 }
 
-const OptionSpec* Find(const OptionSpec* table, size_t count, const std::string& name) {
-    for (size_t k = 0; k < count; ++k) {
-        const OptionSpec& spec = table[k];
-        for (const char* known : {spec.name, spec.alias}) {
+const OptionSpec* Find(const std::vector<const OptionSpec*>& specs, const std::string& name) {
+    for (const OptionSpec* spec : specs) {
+        for (const char* known : {spec->name, spec->alias}) {
             if (known != nullptr && name == known) {
-                return &spec;
+                return spec;
             }
         }
     }
@@ -44,9 +43,9 @@ std::string Refused(const char* command, const std::string& spelled, const Optio
 
 } // namespace
 
-bool ParseArguments(const std::vector<std::string>& args, const OptionSpec* table, size_t count,
-                    const char* command, bool numbersArePositional, ParsedArguments& parsed,
-                    std::string& message) {
+bool ParseArguments(const std::vector<std::string>& args,
+                    const std::vector<const OptionSpec*>& specs, const char* command,
+                    bool numbersArePositional, ParsedArguments& parsed, std::string& message) {
     bool optionsEnded = false;
     // Bare words after an option that takes several values are more of its values.
     const OptionSpec* list = nullptr;
@@ -74,7 +73,7 @@ bool ParseArguments(const std::vector<std::string>& args, const OptionSpec* tabl
         }
         const size_t equals = arg.find('=');
         const std::string spelled = arg.substr(0, equals);
-        const OptionSpec* spec = Find(table, count, spelled);
+        const OptionSpec* spec = Find(specs, spelled);
         if (spec == nullptr ||
             (equals != std::string::npos && spec->takes == OptionSpec::Takes::Nothing)) {
             message = Unknown(command, arg);
@@ -110,9 +109,29 @@ bool ParseArguments(const std::vector<std::string>& args, const OptionSpec* tabl
     return true;
 }
 
-bool ParseArguments(int argc, char** argv, const OptionSpec* table, size_t count,
-                    const char* command, bool numbersArePositional, ParsedArguments& parsed,
-                    std::string& message) {
-    const std::vector<std::string> args(argv, argv + (argc > 0 ? argc : 0));
-    return ParseArguments(args, table, count, command, numbersArePositional, parsed, message);
+std::string OptionShownAs(const OptionSpec& spec, const char* placeholder) {
+    if (spec.name == nullptr) {
+        return placeholder;
+    }
+    const std::string value = *placeholder != '\0' ? std::string(" ") + placeholder : std::string();
+    const std::string alias = spec.alias != nullptr ? spec.alias + value + ", " : std::string();
+    return alias + spec.name + value;
+}
+
+std::string OptionHelpLines(const std::vector<std::pair<std::string, const char*>>& rows) {
+    // Where the descriptions start; a longer left column has two blanks after it instead.
+    constexpr size_t kColumn = 24;
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line = row.first.empty() ? std::string() : "  " + row.first;
+        line.append(line.size() + 2 <= kColumn ? kColumn - line.size() : 2, ' ');
+        for (const char* c = row.second; *c != '\0'; ++c) {
+            line += *c;
+            if (*c == '\n') {
+                line.append(kColumn, ' ');
+            }
+        }
+        out += line + '\n';
+    }
+    return out;
 }

@@ -53,22 +53,41 @@ bool AcceptsSlot(const std::string& value) {
     return ParseSlot(value.c_str(), slot, message);
 }
 
-const OptionSpec kModeNamesOption = {"--mode-names", nullptr, Takes::Value,
-                                     "at most four comma-separated mode names", AcceptsModeNames};
-const OptionSpec kHideOption = {"--hide", nullptr, Takes::Value,
-                                "a comma-separated list of alarm, manual, timed, calibration "
-                                "and bump",
-                                AcceptsHideList};
-const OptionSpec kOutputOption = {"--output", "-o", Takes::Value, "a file name", nullptr};
-const OptionSpec kGraphOption = {"--graph", nullptr, Takes::Nothing, "", nullptr};
-const OptionSpec kFormatOption = {"--format", nullptr, Takes::Value, "one of csv, geojson and gpx",
-                                  AcceptsOneFormat};
-const OptionSpec kSizeOption = {"--size", nullptr, Takes::Value,
-                                "WIDTHxHEIGHT in pixels, each 100 to 10000", AcceptsChartSize};
-const OptionSpec kArchiveOption = {"--archive", nullptr, Takes::Value,
-                                   "a SQLite file or postgresql://user@host[:port]/database",
-                                   nullptr};
-const OptionSpec kInstrumentOption = {"--instrument", nullptr, Takes::Value, "a name", nullptr};
+const OptionSpec kModeNamesSpec = {"--mode-names", nullptr, Takes::Value,
+                                   "at most four comma-separated mode names", AcceptsModeNames};
+const OptionSpec kHideSpec = {"--hide", nullptr, Takes::Value,
+                              "a comma-separated list of alarm, manual, timed, calibration "
+                              "and bump",
+                              AcceptsHideList};
+const OptionSpec kOutputSpec = {"--output", "-o", Takes::Value, "a file name", nullptr};
+const OptionSpec kGraphSpec = {"--graph", nullptr, Takes::Nothing, "", nullptr};
+const OptionSpec kFormatSpec = {"--format", nullptr, Takes::Value, "one of csv, geojson and gpx",
+                                AcceptsOneFormat};
+const OptionSpec kSizeSpec = {"--size", nullptr, Takes::Value,
+                              "WIDTHxHEIGHT in pixels, each 100 to 10000", AcceptsChartSize};
+const OptionSpec kArchiveSpec = {"--archive", nullptr, Takes::Value,
+                                 "a SQLite file or postgresql://user@host[:port]/database",
+                                 nullptr};
+const OptionSpec kInstrumentSpec = {"--instrument", nullptr, Takes::Value, "a name", nullptr};
+
+const OptionSpec kFromSpec = {"--from", nullptr, Takes::Value, "a date written YYYY-MM-DD",
+                              AcceptsIsoDate};
+const OptionSpec kToSpec = {"--to", nullptr, Takes::Value, "a date written YYYY-MM-DD",
+                            AcceptsIsoDate};
+const OptionSpec kJobSpec = {"--job", nullptr, Takes::Value, "a part of a job number", nullptr};
+const OptionSpec kUserSpec = {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr};
+
+const char kGraphHelp[] = "list barhole profiles value by value; without it the setting\n"
+                          "\"Show Barhole Graph\" in Settings.ini decides";
+const char kOutputHelp[] = "write to FILE instead of standard output";
+const char kArchivePlaceholder[] = "LOCATION";
+
+std::string ArchiveOptionHelp() {
+    return OptionHelpLines({{OptionShownAs(kArchiveSpec, kArchivePlaceholder),
+                             "a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
+                             "folder as host is written with %2F for each '/'); default: the\n"
+                             "program's own archive.sqlite in its application data folder"}});
+}
 
 std::string BareDeviceName(const std::string& device) {
     static const char kDevPrefix[] = "/dev/";

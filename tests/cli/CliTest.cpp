@@ -533,7 +533,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{"exportBadHide", {"export", "DUMP", "0", "--format", "csv", "--hide", "x"}},
         BadArgs{"renderSingleDashOption", {"render", "DUMP", "0", "-graph"}},
         BadArgs{"downloadSingleDashOption", {"download", "-quiet"}},
-        BadArgs{"downloadBadPorts", {"download", "--ports", "some"}},
+        BadArgs{"downloadBadPorts", {"download", "--ports="}},
         BadArgs{"archiveNoSubcommand", {"archive"}},
         BadArgs{"archiveUnknownSubcommand", {"archive", "show"}},
         BadArgs{"archiveRenderSingleDashOption", {"archive", "render", "-graph", "1"}},

@@ -496,7 +496,7 @@ TEST_F(DownloadTest, NoLinkSaysWhatItTriedInOneLineAndLeavesNothing) {
 
 TEST_F(DownloadTest, BadArgumentsTouchNothing) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--ports", "some"},
+        {"--ports", "/dev/"},
         {"--slot", "500"},
         {"--slot", "1", "--day", "2026-01-01"},
         {"--day", "2026-02-30"},

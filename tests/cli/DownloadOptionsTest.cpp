@@ -73,6 +73,12 @@ TEST(DownloadOptionsTest, LinksInTheOrderGivenEachOnce) {
         {{"--pipe", "--ports=all", "--port", "COM3", "--ports", "all"},
          {{Kind::Pipe, "RAK Pipe"}, {Kind::Port, "COM3"}},
          true},
+        // --ports names several ports as --port names each, as the watcher takes it.
+        {{"--ports", "pts/3", "/dev/pts/4"}, {{Kind::Port, "pts/3"}, {Kind::Port, "pts/4"}}, false},
+        {{"--ports=ttyUSB0", "all", "--port", "/dev/ttyUSB0"}, {{Kind::Port, "ttyUSB0"}}, true},
+        {{"--port", "a", "--ports", "b", "c", "--pipe", "--ports", "a"},
+         {{Kind::Port, "a"}, {Kind::Port, "b"}, {Kind::Port, "c"}, {Kind::Pipe, "RAK Pipe"}},
+         false},
     };
     for (const Case& c : cases) {
         DownloadOptions o;
@@ -157,8 +163,8 @@ TEST(DownloadOptionsTest, RefusedArguments) {
         {"--pipe="},
         {"--pipe", "a", "--pipe="},
         {"--ports"},
-        {"--ports", "some"},
-        {"--ports=ALL"},
+        {"--ports="},
+        {"--ports", "pts/3", "/dev/"},
         {"--port", "a", "--port"},
         {"--port"},
         {"--port", "/dev/"},

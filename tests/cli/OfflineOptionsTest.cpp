@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "DeclaredOptions.h"
 #include "ParseArgs.h"
 #include "cli/ArchiveOptions.h"
+#include "cli/ComplianceOptions.h"
 #include "download/DownloadOptions.h"
 #include "download/OfflineOptions.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -293,6 +297,40 @@ TEST(OptionFormsTest, ArchiveSubcommandsReadTheirOptions) {
         ArchiveRenderOptions render;
         EXPECT_FALSE(ParseArchiveRenderOptions(c.first, render, message)) << c.first[0];
         EXPECT_EQ(message.rfind(c.second, 0), 0u) << message;
+    }
+}
+
+// Each subcommand's --help lists every option its table declares (the archive's --archive among
+// the options all its subcommands take).
+TEST(OptionHelpTest, EveryDeclaredOptionIsInItsCommandsHelp) {
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> commands = {
+        {{"sessions"}, DeclaredOptions(SessionsOptionTable())},
+        {{"render"}, DeclaredOptions(RenderOptionTable())},
+        {{"export"}, DeclaredOptions(ExportOptionTable())},
+        {{"plot"}, DeclaredOptions(PlotOptionTable())},
+        {{"download"}, DeclaredOptions(DownloadOptionTable())},
+        {{"archive", "import"}, DeclaredOptions(ArchiveImportOptionTable())},
+        {{"archive", "list"}, DeclaredOptions(ArchiveListOptionTable())},
+        {{"archive", "render"}, DeclaredOptions(ArchiveRenderOptionTable())},
+        {{"archive", "export"}, DeclaredOptions(ArchiveExportOptionTable())},
+        {{"archive", "plot"}, DeclaredOptions(ArchivePlotOptionTable())},
+        {{"archive", "stats"}, DeclaredOptions(ArchiveStatsOptionTable())},
+        {{"archive", "rename-instrument"}, DeclaredOptions(ArchiveRenameOptionTable())},
+        {{"archive", "compliance"}, DeclaredOptions(ArchiveComplianceOptionTable())},
+        {{"archive", "events"}, DeclaredOptions(ArchiveEventsOptionTable())},
+        {{"archive", "set-interval"}, DeclaredOptions(ArchiveIntervalOptionTable())},
+    };
+    testsupport::TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    for (const auto& command : commands) {
+        std::vector<std::string> args = command.first;
+        args.push_back("--help");
+        const testsupport::RunResult r = testsupport::RunProgram("tavon-datalog", args, dir.Path());
+        ASSERT_EQ(r.status, 0) << args[0] << ": " << r.err;
+        EXPECT_FALSE(command.second.empty()) << args[0];
+        for (const std::string& name : command.second) {
+            EXPECT_TRUE(HelpListsOption(r.out, name)) << args[0] << " " << args[1] << ": " << name;
+        }
     }
 }
 

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "DeclaredOptions.h"
 #include "download/DownloadPlan.h"
 #include "download/ExitStatus.h"
 #include "testsupport/Files.h"
+#include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
 #include "watch/KeptFiles.h"
 #include "watch/OutputTemplate.h"
@@ -462,8 +464,42 @@ TEST(WatchOptions, SettingsUnderTheCommandLine) {
     EXPECT_EQ(defaults.pipes, std::vector<std::string>{"RAK Pipe"});
 }
 
+// The links are spelled as download spells them, with the same meaning: --port names one port,
+// --ports all or several; named on the command line, they replace the settings' links.
+TEST(WatchOptions, LinksSpelledAsDownloadSpellsThem) {
+    const std::string settings = "[Watch]\nPorts=ttyUSB0\nPipe=TRUE\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> ports;
+        std::vector<std::string> pipes;
+        bool allPorts;
+    };
+    const Case cases[] = {
+        {{}, {"ttyUSB0"}, {"RAK Pipe"}, false},
+        {{"--port", "ttyUSB1"}, {"ttyUSB1"}, {}, false},
+        {{"--port=/dev/pts/3", "--port", "pts/4"}, {"pts/3", "pts/4"}, {}, false},
+        {{"--ports", "pts/3", "pts/4", "--port", "/dev/pts/3"}, {"pts/3", "pts/4"}, {}, false},
+        {{"--port", "COM3", "--ports", "all", "--pipe", "p"}, {"COM3"}, {"p"}, true},
+        {{"--ports=all"}, {}, {}, true},
+        {{"--pipe", "--pipe", "b", "--pipe=RAK Pipe"}, {}, {"RAK Pipe", "b"}, false},
+    };
+    for (const Case& c : cases) {
+        WatchOptions options;
+        std::string message;
+        ASSERT_TRUE(Parse(c.args, settings, options, message)) << message;
+        EXPECT_EQ(options.ports, c.ports) << c.args.size();
+        EXPECT_EQ(options.pipes, c.pipes) << c.args.size();
+        EXPECT_EQ(options.allPorts, c.allPorts) << c.args.size();
+        EXPECT_TRUE(options.download.links.empty()) << "the watcher's links are its own";
+    }
+}
+
 TEST(WatchOptions, BadValuesAreRefusedWithAMessage) {
     const std::vector<std::vector<std::string>> bad = {
+        {"--port"},
+        {"--port", "/dev/"},
+        {"--ports"},
+        {"--ports", "ttyUSB0", "/dev/"},
         {"--every", "0"},
         {"--every", "ten"},
         {"--out", "{serial}"},
@@ -483,6 +519,22 @@ TEST(WatchOptions, BadValuesAreRefusedWithAMessage) {
     std::string message;
     EXPECT_FALSE(Parse({}, "[Watch]\nEvery=often\n", options, message));
     EXPECT_NE(message.find("Settings.ini"), std::string::npos) << message;
+}
+
+TEST(WatchOptions, EveryDeclaredOptionIsInTheHelp) {
+    const std::string folder = MakeTempFolder("tavon-watch-help-");
+    const testsupport::RunResult r =
+        testsupport::RunProgram("tavon-datalog", {"watch", "--help"}, folder);
+    RemoveTree(folder);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& name : DeclaredOptions(WatchOptionTable())) {
+        EXPECT_TRUE(HelpListsOption(r.out, name)) << name;
+    }
+    // Download's spellings of the links, each described once.
+    for (const char* line :
+         {"\n  --port DEVICE ", "\n  --ports all|DEVICE... ", "\n  --pipe [NAME] "}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    }
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 
 namespace {
 
+using Takes = OptionSpec::Takes;
+
 // Days are the most an interval makes sense for; more is a typing slip.
 constexpr int kMostMinutes = 7 * 24 * 60;
 
@@ -77,108 +79,98 @@ void SettingsArguments(const std::string& settings, std::vector<std::string>& ar
     }
 }
 
+// Where the links of --pipe, --port and --ports went, as download reads them: the watcher keeps
+// its ports and pipes apart.
+void TakeLinks(WatchOptions& options) {
+    for (const DownloadLink& link : options.download.links) {
+        (link.kind == DownloadLink::Kind::Port ? options.ports : options.pipes)
+            .push_back(link.name);
+    }
+    options.allPorts = options.allPorts || options.download.allPorts;
+    options.download.links.clear();
+    options.download.allPorts = false;
+}
+
 } // namespace
+
+const OptionTable<WatchOptions>& WatchOptionTable() {
+    using O = WatchOptions;
+    const auto download = &WatchOptions::download;
+    static const OptionTable<WatchOptions> kTable = {
+        {{"--out", nullptr, Takes::Value, "a folder template", nullptr},
+         "TEMPLATE",
+         "the folder of each day's files, with the fields {instrument} (its\n"
+         "serial number, else the port or pipe), {date} (YYYY-MM-DD of the\n"
+         "sessions), {month} (YYYY-MM), {job} and {user} (the first job\n"
+         "number and user name in the day's sessions); default\n"
+         "Tavon/{instrument}/{date} in the user's documents folder",
+         SetsText(&O::outTemplate)},
+        Lift(ArchiveOption(&DownloadOptions::archiveAt), download,
+             "the archive, as for tavon-datalog archive (default: \"Archive\" in\n"
+             "Settings.ini, else the program's own)"),
+        Lift(ExportOption(), download,
+             "beside each report, its sessions as csv, geojson and/or gpx"),
+        Lift(PlotOption(), download, "beside each report, the chart of its sessions"),
+        {{"--pdf", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "each report also as PDF, with its chart (a PDF chart of --plot is\n"
+         "then YYYY-MM-DD-chart.pdf)",
+         SetsFlag(&O::pdf)},
+        Lift(FastOption(), download, "fast uploads (also \"Fast Upload=TRUE\" in Settings.ini)"),
+        Lift(PortOption(), download,
+             "the port DEVICE watched (ttyUSB0, /dev/rfcomm0, COM3); may be\n"
+             "given more than once, a port each time"),
+        Lift(PortsOption(), download,
+             "the ports watched: every port the discovery lists with a known\n"
+             "driver, or these devices (ttyUSB0, /dev/rfcomm0, COM3)"),
+        Lift(PipeOption(), download,
+             "the companion pipe NAME (default \"RAK Pipe\"); may be repeated"),
+        HelpNote<O>("", "Without --port, --ports and --pipe: every port of a known driver and\n"
+                        "the pipe \"RAK Pipe\"."),
+        {{"--once", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "download every instrument present now, then exit",
+         SetsFlag(&O::once)},
+        {{"--every", nullptr, Takes::Value, "minutes, from 1 to 10080", AcceptsMinutes},
+         "MINUTES",
+         "download connected instruments again at this interval",
+         [](O& options, const OptionUse& use) { options.everyMinutes = std::stoi(use.value); }},
+        {{"--log", nullptr, Takes::Value, "a file name", nullptr},
+         "FILE",
+         "the log goes to FILE (appended) instead of standard output",
+         SetsText(&O::logPath)},
+        {{"--quiet", "-q", Takes::Nothing, "", nullptr},
+         "",
+         "nothing on standard output",
+         SetsFlag(&O::quiet)},
+    };
+    return kTable;
+}
 
 bool ParseWatchOptions(int argc, char** argv, const std::string& settings, WatchOptions& options,
                        std::string& message) {
-    using Takes = OptionSpec::Takes;
-    enum { Out, Archive, Export, Plot, Pdf, Fast, Ports, Pipe, Once, Quiet, Every, Log };
-    static const OptionSpec kTable[] = {
-        {"--out", nullptr, Takes::Value, "a folder template", nullptr},
-        kArchiveOption,
-        {"--export", nullptr, Takes::Value, "csv, geojson and gpx (comma-separated)",
-         AcceptsFormats},
-        {"--plot", nullptr, Takes::Value, "pdf or png", AcceptsChartFormat},
-        {"--pdf", nullptr, Takes::Nothing, "", nullptr},
-        {"--fast", nullptr, Takes::Nothing, "", nullptr},
-        {"--ports", nullptr, Takes::Values, "all or serial devices, e.g. ttyUSB0", AcceptsDevice},
-        {"--pipe", nullptr, Takes::OptionalValue, "a pipe name", nullptr},
-        {"--once", nullptr, Takes::Nothing, "", nullptr},
-        {"--quiet", "-q", Takes::Nothing, "", nullptr},
-        {"--every", nullptr, Takes::Value, "minutes, from 1 to 10080", AcceptsMinutes},
-        {"--log", nullptr, Takes::Value, "a file name", nullptr},
-    };
-    std::vector<std::string> given(argv, argv + argc);
+    const std::vector<std::string> given(argv, argv + std::max(argc, 0));
     std::vector<std::string> args, settingsLinks;
     SettingsArguments(settings, args, settingsLinks);
     const bool linksGiven = std::any_of(given.begin(), given.end(), [](const std::string& a) {
-        return a.rfind("--ports", 0) == 0 || a.rfind("--pipe", 0) == 0;
+        return a.rfind("--port", 0) == 0 || a.rfind("--pipe", 0) == 0;
     });
     if (!linksGiven) {
         args.insert(args.end(), settingsLinks.begin(), settingsLinks.end());
     }
-    // The settings' values are checked as the command line's are, and named as such.
-    ParsedArguments fromSettings;
-    if (!ParseArguments(args, kTable, std::size(kTable), "watch ([Watch] in Settings.ini)", false,
-                        fromSettings, message)) {
+    // The settings' values are checked as the command line's are, and named as such; the command
+    // line goes over them.
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, WatchOptionTable(), "watch ([Watch] in Settings.ini)", false, options,
+                      positional, message) ||
+        !ParseOptions(given, WatchOptionTable(), "watch", false, options, positional, message)) {
         return false;
     }
-    ParsedArguments parsed;
-    if (!ParseArguments(given, kTable, std::size(kTable), "watch", false, parsed, message)) {
+    if (!positional.empty()) {
+        message = "watch: unexpected argument \"" + positional[0] + "\"";
         return false;
     }
-    if (!parsed.positional.empty()) {
-        message = "watch: unexpected argument \"" + parsed.positional[0] + "\"";
-        return false;
-    }
-    std::vector<OptionUse> uses = fromSettings.options;
-    uses.insert(uses.end(), parsed.options.begin(), parsed.options.end());
-    std::string unused;
-    DownloadOptions& download = options.download;
-    for (const OptionUse& use : uses) {
-        const std::string& value = use.value;
-        switch (IndexIn(kTable, use)) {
-        case Out:
-            options.outTemplate = value;
-            break;
-        case Archive:
-            download.archiveAt = value;
-            break;
-        case Export:
-            download.exportFormats.clear();
-            ParseExportFormats(value, download.exportFormats, unused);
-            break;
-        case Plot:
-            download.plot = value;
-            break;
-        case Pdf:
-            options.pdf = true;
-            break;
-        case Fast:
-            download.fast = true;
-            break;
-        case Ports:
-            if (value == "all") {
-                options.allPorts = true;
-            } else if (std::find(options.ports.begin(), options.ports.end(),
-                                 BareDeviceName(value)) == options.ports.end()) {
-                options.ports.push_back(BareDeviceName(value));
-            }
-            break;
-        case Pipe: {
-            const std::string name = use.hasValue ? value : std::string(kCompanionPipeName);
-            if (std::find(options.pipes.begin(), options.pipes.end(), name) ==
-                options.pipes.end()) {
-                options.pipes.push_back(name);
-            }
-            break;
-        }
-        case Once:
-            options.once = true;
-            break;
-        case Quiet:
-            options.quiet = true;
-            break;
-        case Every:
-            options.everyMinutes = std::stoi(value);
-            break;
-        case Log:
-            options.logPath = value;
-            break;
-        default:
-            break;
-        }
-    }
+    TakeLinks(options);
     if (!options.outTemplate.empty() && !CheckOutputTemplate(options.outTemplate, message)) {
         message = "watch: " + message;
         return false;
@@ -193,7 +185,7 @@ bool ParseWatchOptions(int argc, char** argv, const std::string& settings, Watch
     }
     // The watcher uploads only what the archive does not hold complete, and writes only the days
     // that got something new.
-    download.newOnly = true;
-    download.quiet = true; // no progress bar: the log tells what happens
+    options.download.newOnly = true;
+    options.download.quiet = true; // no progress bar: the log tells what happens
     return true;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "download/OfflineOptions.h"
+#include "download/OptionTable.h"
 #include "export/ExportFormat.h"
 #include "report/SessionValues.h"
 
@@ -38,8 +40,8 @@ struct ArchiveRenderOptions {
 struct ArchiveExportOptions {
     std::string archiveAt;
     std::vector<long long> ids;
-    ExportFormat format = ExportFormat::Csv;
-    std::string output; // empty: standard output
+    std::optional<ExportFormat> format; // required
+    std::string output;                 // empty: standard output
 };
 
 struct ArchivePlotOptions {
@@ -55,6 +57,22 @@ struct ArchiveStatsOptions {
     std::string archiveAt;
 };
 
+struct ArchiveRenameOptions {
+    std::string archiveAt;
+    std::string oldName;
+    std::string newName;
+};
+
+// Their options, each with its setter and its line in the subcommand's --help (--archive is
+// described once for all of them).
+const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable();
+const OptionTable<ArchiveListOptions>& ArchiveListOptionTable();
+const OptionTable<ArchiveRenderOptions>& ArchiveRenderOptionTable();
+const OptionTable<ArchiveExportOptions>& ArchiveExportOptionTable();
+const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable();
+const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable();
+const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable();
+
 // Parse the words that follow the subcommand's name ("archive list ..."). Return true, or false
 // with a message for the user (the caller adds the pointer to the subcommand's --help).
 bool ParseArchiveImportOptions(const std::vector<std::string>& args, ArchiveImportOptions& options,
@@ -67,11 +85,6 @@ bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExpo
                                std::string& message);
 bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOptions& options,
                              std::string& message);
-struct ArchiveRenameOptions {
-    std::string archiveAt;
-    std::string oldName;
-    std::string newName;
-};
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
                                std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,

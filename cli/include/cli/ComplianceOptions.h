@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "download/OptionTable.h"
+
 // What `tavon-datalog archive compliance`, `archive events` and `archive set-interval` were
 // asked to do. `archiveAt` is --archive (empty: the program's own archive); dates are YYYY-MM-DD.
 
@@ -34,6 +36,11 @@ struct ArchiveIntervalOptions {
     int calibrationDays = 0;
     int warningDays = -1; // -1: not given
 };
+
+// Their options, each with its setter and its line in the subcommand's --help.
+const OptionTable<ArchiveComplianceOptions>& ArchiveComplianceOptionTable();
+const OptionTable<ArchiveEventsOptions>& ArchiveEventsOptionTable();
+const OptionTable<ArchiveIntervalOptions>& ArchiveIntervalOptionTable();
 
 // Parse the words after the subcommand's name; false with a message for the user.
 bool ParseArchiveComplianceOptions(const std::vector<std::string>& args,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/SessionTable.h"
+#include "download/OptionTable.h"
 #include "export/ExportFormat.h"
 
 // One link to an instrument that a download was asked to use.
@@ -25,8 +26,8 @@ inline bool operator==(const DownloadLink& a, const DownloadLink& b) {
 
 // What `tavon-datalog download` was asked to do.
 struct DownloadOptions {
-    // The links of --pipe and --port, in the order given, each once. With none of them and no
-    // --ports all, the default choice: the pipe "RAK Pipe", then the port remembered in
+    // The links of --pipe, --port and --ports, in the order given, each once. With none of them
+    // and no --ports all, the default choice: the pipe "RAK Pipe", then the port remembered in
     // Settings.ini.
     std::vector<DownloadLink> links;
     bool allPorts = false; // --ports all: also every port the discovery lists with a known driver
@@ -51,6 +52,18 @@ struct DownloadOptions {
     std::string archiveAt;      // --archive: a SQLite file or postgresql://...; empty: default
     std::string instrumentName; // --instrument: the name the archive gives the instrument
 };
+
+// The options of download, each with its setter and its line in download's --help.
+const OptionTable<DownloadOptions>& DownloadOptionTable();
+
+// The options the watcher takes as download does, for its table: the links (--pipe [NAME] and
+// --port DEVICE, each repeatable; --ports all|DEVICE...), --export, --plot and --fast.
+Option<DownloadOptions> PipeOption();
+Option<DownloadOptions> PortOption();
+Option<DownloadOptions> PortsOption();
+Option<DownloadOptions> ExportOption();
+Option<DownloadOptions> PlotOption();
+Option<DownloadOptions> FastOption();
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the
 // user (the caller adds the pointer to --help).

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/SessionTable.h"
+#include "download/OptionTable.h"
+#include "download/SharedOptions.h"
 #include "export/ExportFormat.h"
 #include "report/SessionValues.h"
 
@@ -28,8 +31,8 @@ struct RenderOptions {
 // What `tavon-datalog export` was asked to do.
 struct ExportCommandOptions {
     std::string dump;
-    std::vector<int16_t> sessionSlots; // in the order given
-    ExportFormat format = ExportFormat::Csv;
+    std::vector<int16_t> sessionSlots;  // in the order given
+    std::optional<ExportFormat> format; // required
     std::string modeNames[4];
     std::string output; // empty: standard output
     LogFilter filter;
@@ -53,6 +56,12 @@ struct PlotOptions {
     int height = kChartHeight;
 };
 
+// Their options, each with its setter and its line in the command's --help.
+const OptionTable<SessionsOptions>& SessionsOptionTable();
+const OptionTable<RenderOptions>& RenderOptionTable();
+const OptionTable<ExportCommandOptions>& ExportOptionTable();
+const OptionTable<PlotOptions>& PlotOptionTable();
+
 // Parse the arguments that follow the subcommand's name. Return true, or false with a message
 // for the user (the caller adds the pointer to --help).
 bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message);
@@ -61,7 +70,5 @@ bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& opti
                                std::string& message);
 bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message);
 
-// "1600x1000": width and height, each 100 to 10000.
-bool ParseChartSize(const std::string& text, int& width, int& height);
 // "pdf" or "png" from a file name's ending (any case); empty for anything else.
 std::string ChartFormatOf(const std::string& path);

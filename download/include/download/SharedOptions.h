@@ -1,19 +1,96 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "download/ExportOptions.h"
 #include "download/OptionTable.h"
+#include "export/ExportFormat.h"
+#include "report/SessionValues.h"
 
-// Options that several subcommands take, spelled and checked alike wherever they appear.
+// Options that several subcommands take, spelled, checked and applied alike wherever they appear.
+// Each subcommand's table binds them to its own options, with its own description where what it
+// does there needs one.
 
-extern const OptionSpec kModeNamesOption;  // --mode-names N1,N2,N3,N4
-extern const OptionSpec kHideOption;       // --hide alarm,manual,timed,calibration,bump
-extern const OptionSpec kOutputOption;     // -o FILE, --output FILE
-extern const OptionSpec kGraphOption;      // --graph
-extern const OptionSpec kFormatOption;     // --format csv|geojson|gpx, exactly one
-extern const OptionSpec kSizeOption;       // --size WIDTHxHEIGHT
-extern const OptionSpec kArchiveOption;    // --archive LOCATION
-extern const OptionSpec kInstrumentOption; // --instrument NAME
+extern const OptionSpec kModeNamesSpec;  // --mode-names N1,N2,N3,N4
+extern const OptionSpec kHideSpec;       // --hide alarm,manual,timed,calibration,bump
+extern const OptionSpec kOutputSpec;     // -o FILE, --output FILE
+extern const OptionSpec kGraphSpec;      // --graph
+extern const OptionSpec kFormatSpec;     // --format csv|geojson|gpx, exactly one
+extern const OptionSpec kSizeSpec;       // --size WIDTHxHEIGHT
+extern const OptionSpec kArchiveSpec;    // --archive LOCATION
+extern const OptionSpec kInstrumentSpec; // --instrument NAME
+extern const OptionSpec kFromSpec;       // --from YYYY-MM-DD
+extern const OptionSpec kToSpec;         // --to YYYY-MM-DD
+extern const OptionSpec kJobSpec;        // --job TEXT
+extern const OptionSpec kUserSpec;       // --user TEXT
+
+extern const char kArchivePlaceholder[]; // LOCATION
+
+// The descriptions most of their tables give them.
+extern const char kGraphHelp[];
+extern const char kOutputHelp[];
+
+template <typename Options>
+Option<Options> ModeNamesOption(std::string (Options::*names)[4], const char* help) {
+    return {kModeNamesSpec, "LIST", help, [names](Options& options, const OptionUse& use) {
+                std::string unused;
+                ParseModeNames(use.value, options.*names, unused);
+            }};
+}
+
+template <typename Options>
+Option<Options> HideOption(LogFilter Options::*filter, const char* help) {
+    return {kHideSpec, "LIST", help, [filter](Options& options, const OptionUse& use) {
+                ParseHideList(use.value, options.*filter);
+            }};
+}
+
+template <typename Options>
+Option<Options> OutputOption(std::string Options::*output, const char* help = kOutputHelp) {
+    return {kOutputSpec, "FILE", help, SetsText(output)};
+}
+
+template <typename Options>
+Option<Options> GraphOption(bool Options::*graph, const char* help = kGraphHelp) {
+    return {kGraphSpec, "", help, SetsFlag(graph)};
+}
+
+template <typename Options>
+Option<Options> FormatOption(std::optional<ExportFormat> Options::*format, const char* placeholder,
+                             const char* help) {
+    return {kFormatSpec, placeholder, help, [format](Options& options, const OptionUse& use) {
+                std::vector<ExportFormat> formats;
+                std::string unused;
+                if (ParseExportFormats(use.value, formats, unused) && !formats.empty()) {
+                    options.*format = formats.front();
+                }
+            }};
+}
+
+// "1600x1000": width and height, each 100 to 10000.
+bool ParseChartSize(const std::string& text, int& width, int& height);
+
+template <typename Options>
+Option<Options> SizeOption(int Options::*width, int Options::*height, const char* help) {
+    return {kSizeSpec, "WxH", help, [width, height](Options& options, const OptionUse& use) {
+                ParseChartSize(use.value, options.*width, options.*height);
+            }};
+}
+
+// Without a description: the archive commands describe it once for all of them, in the help line
+// ArchiveOptionHelp() gives.
+template <typename Options>
+Option<Options> ArchiveOption(std::string Options::*location, const char* help = nullptr) {
+    return {kArchiveSpec, kArchivePlaceholder, help, SetsText(location)};
+}
+std::string ArchiveOptionHelp();
+
+template <typename Options>
+Option<Options> InstrumentOption(std::string Options::*name, const char* help) {
+    return {kInstrumentSpec, "NAME", help, SetsText(name)};
+}
 
 // Checks of option values, for the tables.
 bool AcceptsSessionBoxes(const std::string& value); // all, alarm, cal, alarm,cal
