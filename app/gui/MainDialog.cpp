@@ -11,6 +11,7 @@
 #include "ReportExport.h"
 #include "SessionTips.h"
 #include "StatusLine.h"
+#include "UploadProgress.h"
 #include "UserGuide.h"
 #include "WatchSettingsDialog.h"
 #include "Watchdog.h"
@@ -26,7 +27,6 @@
 #include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
 #include "metertalk/CommsEngine.h"
-#include "metertalk/UploadProgress.h"
 #include "report/Report.h"
 #include "session/InstrumentSession.h"
 
