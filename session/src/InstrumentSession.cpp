@@ -5,26 +5,27 @@
 #include "core/LogImage.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommsEngine.h"
-#include "metertalk/QtCommandTarget.h"
+#include "metertalk/QtCommsListener.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
 
 InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
     : QObject(parent), m_ownEngine(engine == nullptr ? new CommsEngine : nullptr),
       m_engine(engine == nullptr ? m_ownEngine.get() : engine), m_tests(new CTestList),
-      m_target(new QtCommandTarget), m_image(new LogImage), m_report(new ReportState) {
-    m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_target.get()));
+      m_listener(new QtCommsListener), m_image(new LogImage), m_report(new ReportState) {
+    m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_listener.get()));
     m_browser.reset(new SessionBrowser(*m_conversation, *this, *m_image, *m_report));
     m_arrival.reset(new ArrivalTick(*m_engine));
-    connect(m_target.get(), &QtCommandTarget::command, this, [this](int id) { OnCommand(id); });
+    connect(m_listener.get(), &QtCommsListener::notified, this,
+            [this](CommsEvent event) { OnEngineEvent(event); });
     connect(&m_tick, &QTimer::timeout, this, [this] { OnTick(); });
 }
 
 InstrumentSession::~InstrumentSession() {
     m_tick.stop();
     m_arrival->Follow(false);
-    // The program's engine outlives its session: a late answer must not reach a dead target.
-    m_engine->ForgetTarget(m_target.get());
+    // The program's engine outlives its session: a late answer must not reach a dead listener.
+    m_engine->ForgetListener(m_listener.get());
 }
 
 bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {
@@ -117,18 +118,18 @@ void InstrumentSession::CheckLink() {
     emit LinkLost();
 }
 
-void InstrumentSession::OnCommand(int id) {
-    switch (id) {
-    case ID_COMMS_FRAME_START:
+void InstrumentSession::OnEngineEvent(CommsEvent event) {
+    switch (event) {
+    case CommsEvent::FrameStart:
         break;
-    case ID_COMMS_CHECKSUM_ERROR:
+    case CommsEvent::ChecksumError:
         // The engine has dropped the spoiled frame; the machine has the request asked for
         // again, and gives it up when its replies keep coming spoiled.
         m_browser->OnChecksumError();
         emit SpoiledReply();
         break;
     default:
-        DispatchCommsCommand(*m_browser, id);
+        DispatchCommsEvent(*m_browser, event);
         break;
     }
     FollowTransfer();

@@ -3,6 +3,7 @@
 #include "linkselect/LinkSelect.h"
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
+#include "metertalk/QtCommsListener.h"
 #include "metertalk/TestList.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/TempDir.h"
@@ -41,6 +42,18 @@ TEST(QtCommandTarget, DeliversThroughTheEventLoopInOrder) {
     EXPECT_TRUE(recorder.ids.empty());
     QCoreApplication::processEvents();
     EXPECT_EQ(recorder.ids, (std::vector<int>{ID_COMMS_FRAME_START, ID_COMMS_ASK_DONE}));
+}
+
+TEST(QtCommsListener, DeliversThroughTheEventLoopInOrder) {
+    QtCommsListener listener;
+    std::vector<CommsEvent> heard;
+    QObject::connect(&listener, &QtCommsListener::notified,
+                     [&heard](CommsEvent event) { heard.push_back(event); });
+    listener.OnCommsEvent(CommsEvent::FrameStart);
+    listener.OnCommsEvent(CommsEvent::UploadDone);
+    EXPECT_TRUE(heard.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, (std::vector<CommsEvent>{CommsEvent::FrameStart, CommsEvent::UploadDone}));
 }
 
 // The companion pipe, served by the test itself in a temporary directory of its own.

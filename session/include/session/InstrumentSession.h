@@ -10,6 +10,7 @@
 #include "app/UploadMachine.h"
 #include "core/InstrumentFacts.h"
 #include "linkselect/Platform.h"
+#include "metertalk/CommsEvent.h"
 
 class ArrivalTick;
 class CommsEngine;
@@ -17,12 +18,12 @@ class CTestList;
 class LinkChooser;
 class LogImage;
 class MeterTalkComms;
-class QtCommandTarget;
+class QtCommsListener;
 class SessionBrowser;
 struct ReportState;
 
-// One connected instrument: its link and engine, its test list, the command target that carries
-// the engine's notifications, the session browser with its upload machine, the memory image and
+// One connected instrument: its link and engine, its test list, the listener that carries the
+// engine's events, the session browser with its upload machine, the memory image and
 // the report, the 100 ms tick and the short tick of fast uploads, and what the instrument told
 // about itself. The program's window and `tavon-datalog download` are views over it; how a
 // download is driven, how a spoiled reply is asked for again, and when the link counts as lost
@@ -105,7 +106,7 @@ signals:
     void Ticked();
 
 private:
-    void OnCommand(int id);
+    void OnEngineEvent(CommsEvent event);
     void OnTick();
     void FollowTransfer();
     void CheckLink();
@@ -133,7 +134,7 @@ private:
     std::unique_ptr<CommsEngine> m_ownEngine;
     CommsEngine* m_engine;
     std::unique_ptr<CTestList> m_tests;
-    std::unique_ptr<QtCommandTarget> m_target;
+    std::unique_ptr<QtCommsListener> m_listener;
     std::unique_ptr<MeterTalkComms> m_conversation;
     std::unique_ptr<LogImage> m_image;
     std::unique_ptr<ReportState> m_report;
