@@ -20,15 +20,16 @@
 
 #include "linkselect/Link.h"
 #include "linkselect/Platform.h"
-#include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/CommsEngine.h"
+#include "metertalk/CommsListener.h"
 #include "metertalk/TestList.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,14 +103,14 @@ private:
     size_t m_written = 0;
 };
 
-// Checks every id and remembers the last one.
-class CheckingTarget : public CommandTarget {
+// Checks every event and remembers the last one. No read here takes a refusal for an answer.
+class CheckingListener : public CommsListener {
 public:
-    void PostCommand(int id) override {
-        FUZZ_CHECK(id >= ID_COMMS_FRAME_START && id <= ID_COMMS_CHECKSUM_ERROR);
-        last = id;
+    void OnCommsEvent(CommsEvent event) override {
+        FUZZ_CHECK(event != CommsEvent::Refused);
+        last = event;
     }
-    int last = 0;
+    std::optional<CommsEvent> last;
 };
 
 class SilentPrompt : public UserPrompt {
@@ -126,7 +127,7 @@ public:
     void Hide() override {}
 };
 
-CheckingTarget g_target;
+CheckingListener g_listener;
 SilentPrompt g_prompt;
 std::shared_ptr<InputLink> g_link;
 
@@ -188,15 +189,15 @@ FUZZ_HARNESS void CheckRecovery(CommsEngine& engine, CTestList& list) {
     list.ReadDriver(nullptr);
     FUZZ_CHECK(list.FindTest("Upload flag") != 0);
     g_link->TakeWritten();
-    FUZZ_CHECK(engine.Ask(&g_target, 0) == 1);
+    FUZZ_CHECK(engine.Ask(&g_listener, 0) == 1);
     FUZZ_CHECK(g_link->TakeWritten() == 20);
     // The answer 0x2A to the read.
     static const uint8_t kAnswer[] = "YHA2A 8B\r\n";
     g_link->Deliver(kAnswer, sizeof kAnswer - 1);
-    g_target.last = 0;
+    g_listener.last.reset();
     engine.OnTimer();
     g_link->Deliver(nullptr, 0);
-    FUZZ_CHECK(g_target.last == ID_COMMS_ASK_DONE);
+    FUZZ_CHECK(g_listener.last == CommsEvent::AskDone);
     FUZZ_CHECK(engine.GetNewValue() == 0x2A);
 }
 
@@ -257,15 +258,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 1: {
-            const bool withTarget = (in.Byte() & 1) == 0;
-            engine.Ask(withTarget ? &g_target : nullptr, static_cast<int16_t>(in.U16()));
+            const bool withListener = (in.Byte() & 1) == 0;
+            engine.Ask(withListener ? &g_listener : nullptr, static_cast<int16_t>(in.U16()));
             break;
         }
         case 2:
-            engine.Set(&g_target, in.U32());
+            engine.Set(&g_listener, in.U32());
             break;
         case 3:
-            engine.Set(&g_target, in.Text(in.Byte()));
+            engine.Set(&g_listener, in.Text(in.Byte()));
             break;
         case 4: {
             size_t wanted = in.Byte();

@@ -39,14 +39,14 @@ private:
     size_t pos_ = 0;
 };
 
-class CountingTarget : public CommandTarget {
+class CountingListener : public CommsListener {
 public:
-    void PostCommand(int id) override {
-        ++posted;
-        last = id;
+    void OnCommsEvent(CommsEvent event) override {
+        ++told;
+        last = event;
     }
-    long posted = 0;
-    int last = 0;
+    long told = 0;
+    CommsEvent last = CommsEvent::FrameStart;
 };
 
 std::string Frame(char kind, const std::string& payload) {
@@ -69,8 +69,8 @@ std::string Frame(char kind, const std::string& payload) {
 constexpr int SectorSize = static_cast<int>(LogImage::kSectorSize);
 constexpr int FramesPerSector = 94; // 93 frames of 44 bytes and one of 4
 // Every frame begins with a notice; the acknowledgement adds "set done", the closing answer
-// "unsolicited".
-constexpr long PostsPerSector = FramesPerSector + 4;
+// "upload done".
+constexpr long EventsPerSector = FramesPerSector + 4;
 
 // One sector upload as the instrument sends it: the acknowledgement of the upload flag, the bulk
 // frames, the closing answer.
@@ -94,23 +94,23 @@ void BM_SectorUploadThroughOnTimer(benchmark::State& state) {
     engine.SetTestList(&list);
     auto link = std::make_shared<ReplayLink>(RecordedSectorRun());
     engine.Attach(link);
-    CountingTarget target;
+    CountingListener listener;
     std::vector<char> uploaded(CommsEngine::UploadCapacity + 1);
     int length = 0;
 
     long ticks = 0;
     for (auto _ : state) {
         link->Rewind();
-        engine.Set(&target, 3u);
+        engine.Set(&listener, 3u);
         while (!link->Finished()) {
             engine.OnTimer();
             ++ticks;
         }
-        benchmark::DoNotOptimize(target.posted);
+        benchmark::DoNotOptimize(listener.told);
     }
     engine.GetUploadedData(uploaded.data(), static_cast<int>(uploaded.size()), length);
-    if (length != SectorSize || target.posted != state.iterations() * PostsPerSector ||
-        target.last != ID_COMMS_UNSOLICITED)
+    if (length != SectorSize || listener.told != state.iterations() * EventsPerSector ||
+        listener.last != CommsEvent::UploadDone)
         state.SkipWithError("the recorded run did not upload the sector");
 
     state.SetItemsProcessed(state.iterations() * FramesPerSector);

@@ -1,6 +1,6 @@
 // Times the program's index upload (ten sectors) and one session upload (four pieces) through
 // MeterTalk against a running tavon-instrument, with the program's own 100 ms tick: one
-// OnTimer per tick, each request sent as soon as the notification of the one before it arrives.
+// OnTimer per tick, each request sent as soon as the event that ends the one before it arrives.
 // With --fast, the short tick of fast uploads runs OnArrival between the 100 ms ticks, as the
 // program's ArrivalTick does; with --sessions N, the whole memory follows: the index and the
 // sessions of slots 0 to N-1.
@@ -14,26 +14,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "session/UploadMachine.h"
 #include "core/LogImage.h"
-#include "linkselect/LinkSelect.h"
+#include "linkselect/LinkSelection.h"
 #include "metertalk/ArrivalTick.h"
-#include "metertalk/CommandTarget.h"
-#include "metertalk/Comms.h"
+#include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 
 namespace {
 
 constexpr int kTickMs = 100;
-// Longest wait for one notification: a time-out is 2 s, a whole sector at 9,600 baud about 5 s.
-constexpr qint64 kNotificationWaitMs = 60000;
+// Longest wait for one event: a time-out is 2 s, a whole sector at 9,600 baud about 5 s.
+constexpr qint64 kEventWaitMs = 60000;
 
-class Recorder : public CommandTarget {
+class Recorder : public CommsListener {
 public:
-    void PostCommand(int id) override { ids.push_back(id); }
-    std::deque<int> ids;
+    void OnCommsEvent(CommsEvent event) override { events.push_back(event); }
+    std::deque<CommsEvent> events;
 };
 
 class Timing {
@@ -43,15 +43,15 @@ public:
     bool Open() {
         m_list.InitTestList();
         m_list.ReadDriver(nullptr);
-        m_comms.SetTestList(&m_list);
+        m_engine.SetTestList(&m_list);
         const AppInfo app{"Tavon Datalogging", ""};
-        if (m_comms.InitCom(&app, "KOVA", "115,200") != 1)
+        if (!m_engine.Open(ModuleLinkSelection(), app, "KOVA", "115,200"))
             return false;
         m_clock.start();
         m_nextTick = 0;
         return true;
     }
-    void Close() { m_comms.InitCom(nullptr, "", ""); }
+    void Close() { m_engine.Close(); }
 
     // One tick of the program's timer, on the 100 ms grid; in fast mode, one short tick, or the
     // 100 ms one when it is due.
@@ -60,7 +60,7 @@ public:
         if (m_fast && wait > 0) {
             QThread::msleep(
                 static_cast<unsigned long>(std::min<qint64>(wait, ArrivalTick::kIntervalMs)));
-            m_comms.OnArrival();
+            m_engine.OnArrival();
             if (m_nextTick > m_clock.elapsed())
                 return;
             wait = 0;
@@ -69,48 +69,48 @@ public:
             QThread::msleep(static_cast<unsigned long>(wait));
         m_nextTick += kTickMs;
         ++ticks;
-        m_comms.OnTimer();
+        m_engine.OnTimer();
     }
-    int Next() {
-        const qint64 deadline = m_clock.elapsed() + kNotificationWaitMs;
+    std::optional<CommsEvent> Next() {
+        const qint64 deadline = m_clock.elapsed() + kEventWaitMs;
         while (m_clock.elapsed() < deadline) {
-            if (m_rec.ids.empty())
+            if (m_rec.events.empty())
                 Tick();
-            while (!m_rec.ids.empty()) {
-                const int id = m_rec.ids.front();
-                m_rec.ids.pop_front();
-                if (id != ID_COMMS_FRAME_START)
-                    return id;
+            while (!m_rec.events.empty()) {
+                const CommsEvent event = m_rec.events.front();
+                m_rec.events.pop_front();
+                if (event != CommsEvent::FrameStart)
+                    return event;
             }
         }
-        return 0;
+        return std::nullopt;
     }
-    bool Set(const char* test, unsigned value, int expect) {
+    bool Set(const char* test, unsigned value, CommsEvent expect) {
         if (m_list.FindTest(test) == 0)
             return false;
-        m_comms.Set(&m_rec, value);
+        m_engine.Set(&m_rec, value);
         return Next() == expect;
     }
     bool Upload(unsigned value, std::string* out) {
-        if (!Set("Upload flag", value, ID_COMMS_SET_DONE) || Next() != ID_COMMS_UNSOLICITED)
+        if (!Set("Upload flag", value, CommsEvent::SetDone) || Next() != CommsEvent::UploadDone)
             return false;
-        static char buffer[CComms::UploadCapacity + 1];
+        static char buffer[CommsEngine::UploadCapacity + 1];
         int length = 0;
-        m_comms.GetUploadedData(buffer, static_cast<int>(sizeof buffer), length);
+        m_engine.GetUploadedData(buffer, static_cast<int>(sizeof buffer), length);
         if (out)
             out->assign(buffer, static_cast<size_t>(length));
         bytes += length;
         return true;
     }
     bool Area(unsigned sector, unsigned offset) {
-        return Set("Sector to upload", sector, ID_COMMS_SET_DONE) &&
-               Set("Index to upload", offset, ID_COMMS_SET_DONE) && Upload(3, nullptr);
+        return Set("Sector to upload", sector, CommsEvent::SetDone) &&
+               Set("Index to upload", offset, CommsEvent::SetDone) && Upload(3, nullptr);
     }
     bool Poll() {
         if (m_list.FindTest("Upload flag") == 0)
             return false;
-        m_comms.Ask(&m_rec, 0);
-        return Next() == ID_COMMS_ASK_DONE;
+        m_engine.Ask(&m_rec, 0);
+        return Next() == CommsEvent::AskDone;
     }
     CTestList& List() { return m_list; }
 
@@ -119,7 +119,7 @@ public:
 
 private:
     bool m_fast;
-    CComms m_comms;
+    CommsEngine m_engine;
     CTestList m_list;
     Recorder m_rec;
     QElapsedTimer m_clock;

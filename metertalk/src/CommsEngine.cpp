@@ -73,7 +73,7 @@ void CommsEngine::Start() {
     s.StringRemaining = 4;
     s.StringPos = 0;
     s.QueuedIsSet = 0;
-    s.QueuedWindow = nullptr;
+    s.QueuedListener = nullptr;
 }
 
 void CommsEngine::Close() {
@@ -125,23 +125,23 @@ void CommsEngine::SetTestList(CTestList* list) {
     m_state->TestList = list;
 }
 
-int CommsEngine::Ask(CommandTarget* target, int index) {
-    return Ask(target, index, Refusal::TimesOut);
+int CommsEngine::Ask(CommsListener* listener, int index) {
+    return Ask(listener, index, Refusal::TimesOut);
 }
 
-int CommsEngine::Ask(CommandTarget* target, int index, Refusal refusal) {
+int CommsEngine::Ask(CommsListener* listener, int index, Refusal refusal) {
     // A continuation goes on as its read began.
-    if (target != nullptr)
+    if (listener != nullptr)
         m_state->RefusalAnswers = refusal == Refusal::Answers ? 1 : 0;
-    return SendAsk(*m_state, target, index);
+    return SendAsk(*m_state, listener, index);
 }
 
-int CommsEngine::Set(CommandTarget* target, unsigned int value) {
-    return SendSetValue(*m_state, target, value);
+int CommsEngine::Set(CommsListener* listener, unsigned int value) {
+    return SendSetValue(*m_state, listener, value);
 }
 
-int CommsEngine::Set(CommandTarget* target, const std::string& text) {
-    return SendSetText(*m_state, target, text.c_str(), static_cast<int>(text.size()),
+int CommsEngine::Set(CommsListener* listener, const std::string& text) {
+    return SendSetText(*m_state, listener, text.c_str(), static_cast<int>(text.size()),
                        TextSource::Caller);
 }
 
@@ -202,12 +202,12 @@ void CommsEngine::OnArrival() {
     RunArrival(*m_state);
 }
 
-void CommsEngine::ForgetTarget(CommandTarget* target) {
+void CommsEngine::ForgetListener(CommsListener* listener) {
     CommsState& s = *m_state;
-    if (s.NotifyWindow == target)
-        s.NotifyWindow = nullptr;
-    if (s.QueuedWindow == target)
-        s.QueuedWindow = nullptr;
+    if (s.Listener == listener)
+        s.Listener = nullptr;
+    if (s.QueuedListener == listener)
+        s.QueuedListener = nullptr;
 }
 
 void CommsEngine::SetUserPrompt(UserPrompt* prompt) {

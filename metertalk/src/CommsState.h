@@ -3,8 +3,8 @@
 #include "FixedText.h"
 
 #include "linkselect/Link.h"
-#include "metertalk/CommandTarget.h"
 #include "metertalk/CommsEngine.h"
+#include "metertalk/CommsListener.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
@@ -37,8 +37,8 @@ struct CommsState {
     int PendingKind = PendingAsk;
     // Set when the read under way was asked with CommsEngine::Refusal::Answers.
     int RefusalAnswers = 0;
-    CommandTarget* NotifyWindow = nullptr;
-    CommandTarget* QueuedWindow = nullptr;
+    CommsListener* Listener = nullptr;
+    CommsListener* QueuedListener = nullptr;
     int QueuedIsSet = 0;
     unsigned int QueuedValue = 0;
     FixedText<MaxSetText> QueuedText;

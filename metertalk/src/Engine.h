@@ -7,7 +7,7 @@
 // The protocol engine's steps, each on the module's state record.
 
 // Silent ticks a request waits for its answer (or a bulk run for its next frame) before
-// ID_COMMS_TIMEOUT.
+// CommsEvent::TimedOut.
 constexpr int RequestTicks = 20;
 
 // Where the text of a text Set comes from decides how it is sent: a caller's text, and a queued
@@ -16,9 +16,9 @@ constexpr int RequestTicks = 20;
 // was refused.
 enum class TextSource { Caller, Queued, Continuation, Retry };
 
-int SendAsk(CommsState& s, CommandTarget* window, int index);
-int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value);
-int SendSetText(CommsState& s, CommandTarget* window, const char* text, int length,
+int SendAsk(CommsState& s, CommsListener* listener, int index);
+int SendSetValue(CommsState& s, CommsListener* listener, unsigned int value);
+int SendSetText(CommsState& s, CommsListener* listener, const char* text, int length,
                 TextSource source);
 
 // Reads what the link has received into ReadBuffer; true when bytes came.
@@ -30,7 +30,7 @@ void StoreBulkFrame(CommsState& s, const uint8_t* data, int length);
 void RunTimerTick(CommsState& s);
 void RunArrival(CommsState& s);
 
-inline void Post(CommandTarget* target, int id) {
-    if (target != nullptr)
-        target->PostCommand(id);
+inline void Post(CommsListener* listener, CommsEvent event) {
+    if (listener != nullptr)
+        listener->OnCommsEvent(event);
 }

@@ -19,7 +19,7 @@ void FeedByte(CommsState& s, uint8_t c) {
     if (s.InFrame == 0) {
         s.Frame[0] = c;
         if (c == 'Y') {
-            Post(s.NotifyWindow, ID_COMMS_FRAME_START);
+            Post(s.Listener, CommsEvent::FrameStart);
             s.InFrame = 1;
             s.FrameIndex = 1;
         }
@@ -75,7 +75,7 @@ void RunTimerTick(CommsState& s) {
     if (heard)
         return;
     if (s.BusyTicks != 0 && --s.BusyTicks == 0)
-        Post(s.QueuedWindow != nullptr ? s.QueuedWindow : s.NotifyWindow, ID_COMMS_TIMEOUT);
+        Post(s.QueuedListener != nullptr ? s.QueuedListener : s.Listener, CommsEvent::TimedOut);
 }
 
 void RunArrival(CommsState& s) {

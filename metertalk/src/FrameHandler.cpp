@@ -60,13 +60,13 @@ void PutText(CommsState& s, const char* text, int count, bool stopAtNul) {
 }
 
 void SendQueued(CommsState& s) {
-    CommandTarget* window = s.QueuedWindow;
+    CommsListener* listener = s.QueuedListener;
     if (s.QueuedIsSet == 0) {
-        SendAsk(s, window, s.AskIndex);
+        SendAsk(s, listener, s.AskIndex);
     } else if (!s.QueuedText.Empty()) {
-        SendSetText(s, window, s.QueuedText.Data, s.QueuedText.Length, TextSource::Queued);
+        SendSetText(s, listener, s.QueuedText.Data, s.QueuedText.Length, TextSource::Queued);
     } else {
-        SendSetValue(s, window, s.QueuedValue);
+        SendSetValue(s, listener, s.QueuedValue);
     }
 }
 
@@ -75,21 +75,21 @@ void InterpretSetAnswer(CommsState& s) {
         // Refused: the instrument is asked again, as often as it refuses.
         s.BusyTicks = 0;
         if (!s.RetryText.Empty())
-            SendSetText(s, s.NotifyWindow, s.RetryText.Data, s.RetryText.Length, TextSource::Retry);
+            SendSetText(s, s.Listener, s.RetryText.Data, s.RetryText.Length, TextSource::Retry);
         else
-            SendSetValue(s, s.NotifyWindow, s.RetryValue);
+            SendSetValue(s, s.Listener, s.RetryValue);
         return;
     }
     if (!s.ContinuationText.Empty()) {
         // The acknowledged chunk ends the request, so the next one goes out at once rather than
         // queueing behind it.
         s.BusyTicks = 0;
-        SendSetText(s, s.NotifyWindow, s.ContinuationText.Data, s.ContinuationText.Length,
+        SendSetText(s, s.Listener, s.ContinuationText.Data, s.ContinuationText.Length,
                     TextSource::Continuation);
         return;
     }
     s.BusyTicks = s.UploadMode != 0 ? RequestTicks : 0;
-    Post(s.NotifyWindow, ID_COMMS_SET_DONE);
+    Post(s.Listener, CommsEvent::SetDone);
     s.PendingKind = PendingNone;
 }
 
@@ -150,7 +150,7 @@ bool InterpretAskAnswer(CommsState& s) {
 void InterpretAnswer(CommsState& s) {
     switch (s.PendingKind) {
     case PendingNone:
-        Post(s.NotifyWindow, ID_COMMS_UNSOLICITED);
+        Post(s.Listener, CommsEvent::UploadDone);
         return;
     case PendingSet:
         InterpretSetAnswer(s);
@@ -164,13 +164,13 @@ void InterpretAnswer(CommsState& s) {
                 s.BusyTicks = 0;
                 s.PendingKind = PendingNone;
                 s.StringPos = 0;
-                Post(s.NotifyWindow, ID_COMMS_REFUSED);
+                Post(s.Listener, CommsEvent::Refused);
             }
             return;
         }
         if (InterpretAskAnswer(s)) {
             s.BusyTicks = 0;
-            Post(s.NotifyWindow, ID_COMMS_ASK_DONE);
+            Post(s.Listener, CommsEvent::AskDone);
             s.PendingKind = PendingNone;
         }
         return;
@@ -186,7 +186,7 @@ void HandleFrame(CommsState& s) {
         sum += s.Frame[i];
     if (((static_cast<unsigned int>(ReadChecksum(s.Frame + length - 2)) + sum) & 0xffu) != 0) {
         ResetAssembler(s);
-        Post(s.NotifyWindow, ID_COMMS_CHECKSUM_ERROR);
+        Post(s.Listener, CommsEvent::ChecksumError);
         return;
     }
 
@@ -202,7 +202,7 @@ void HandleFrame(CommsState& s) {
     std::memcpy(s.Reply, s.Frame + 3, static_cast<size_t>(payload));
     s.Reply[payload] = '\0';
 
-    if (s.QueuedWindow != nullptr) {
+    if (s.QueuedListener != nullptr) {
         // The answer belongs to a request the caller has since replaced: send the new one.
         s.BusyTicks = 0;
         SendQueued(s);

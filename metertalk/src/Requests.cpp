@@ -50,7 +50,7 @@ CurrentTest ReadCurrentTest(const CommsState& s) {
     return t;
 }
 
-int SendAsk(CommsState& s, CommandTarget* window, int index) {
+int SendAsk(CommsState& s, CommsListener* listener, int index) {
     s.UploadMode = 0;
     s.AskIndex = index;
     s.QueuedIsSet = 0;
@@ -58,23 +58,23 @@ int SendAsk(CommsState& s, CommandTarget* window, int index) {
         s.ProgressDialog->Hide();
 
     const CurrentTest t = ReadCurrentTest(s);
-    if (window != nullptr) {
+    if (listener != nullptr) {
         s.AskBase = index;
         s.SensorStride = t.NoBytes;
         s.StringRemaining = t.NoBytes;
         // A new read fills the text from its start, even when an earlier read was cut short.
         s.StringPos = 0;
     }
-    const unsigned int position = window != nullptr ? U(index) : U(index) + U(s.AskBase);
+    const unsigned int position = listener != nullptr ? U(index) : U(index) + U(s.AskBase);
 
     if (s.BusyTicks != 0) {
-        if (window != nullptr)
-            s.QueuedWindow = window;
+        if (listener != nullptr)
+            s.QueuedListener = listener;
         return 0;
     }
     s.BusyTicks = RequestTicks;
-    if (window != nullptr)
-        s.NotifyWindow = window;
+    if (listener != nullptr)
+        s.Listener = listener;
     s.PendingKind = PendingAsk;
     if (t.Number < 0) {
         s.BusyTicks = 0;
@@ -100,25 +100,25 @@ int SendAsk(CommsState& s, CommandTarget* window, int index) {
         fields[2] = static_cast<unsigned int>(textCount);
     }
     WriteCommand(s, FormatFieldBody(s.SendBuffer, sizeof s.SendBuffer, command, fields, 3));
-    s.QueuedWindow = nullptr;
+    s.QueuedListener = nullptr;
     return 1;
 }
 
-int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
+int SendSetValue(CommsState& s, CommsListener* listener, unsigned int value) {
     s.FrameCount = 0;
     s.NewValue = static_cast<int32_t>(value);
     s.RetryValue = value;
     s.RetryText.Clear();
 
     if (s.BusyTicks != 0) {
-        s.QueuedWindow = window;
+        s.QueuedListener = listener;
         s.QueuedValue = value;
         s.QueuedText.Clear();
         s.QueuedIsSet = 1;
         return 0;
     }
     s.BusyTicks = RequestTicks;
-    s.NotifyWindow = window;
+    s.Listener = listener;
     s.PendingKind = PendingSet;
     // What is left of an abandoned text write must not follow this write's acknowledgement.
     s.ContinuationText.Clear();
@@ -170,11 +170,11 @@ int SendSetValue(CommsState& s, CommandTarget* window, unsigned int value) {
         fields[3] = b1;
     }
     WriteCommand(s, FormatFieldBody(s.SendBuffer, sizeof s.SendBuffer, 'W', fields, count));
-    s.QueuedWindow = nullptr;
+    s.QueuedListener = nullptr;
     return 1;
 }
 
-int SendSetText(CommsState& s, CommandTarget* window, const char* text, int length,
+int SendSetText(CommsState& s, CommsListener* listener, const char* text, int length,
                 TextSource source) {
     s.UploadMode = 0;
     s.RetryValue = 0;
@@ -199,14 +199,14 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
     s.FrameCount = 0;
 
     if (s.BusyTicks != 0) {
-        s.QueuedWindow = window;
+        s.QueuedListener = listener;
         s.QueuedValue = 0;
         s.QueuedText.Assign(sent, sentLength);
         s.QueuedIsSet = 1;
         return 0;
     }
     s.BusyTicks = RequestTicks;
-    s.NotifyWindow = window;
+    s.Listener = listener;
     s.PendingKind = PendingSet;
     if (source == TextSource::Caller || source == TextSource::Queued)
         s.ContinuationText.Clear();
@@ -215,7 +215,7 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
         return 0;
     }
     if (t.Type != KindText) {
-        s.QueuedWindow = nullptr;
+        s.QueuedListener = nullptr;
         return 1;
     }
 
@@ -243,6 +243,6 @@ int SendSetText(CommsState& s, CommandTarget* window, const char* text, int leng
             s.Port->Write(reinterpret_cast<const uint8_t*>(s.SendBuffer), n);
         s.TextOffset = s.ContinuationText.Empty() ? 0 : s.TextOffset + 4;
     }
-    s.QueuedWindow = nullptr;
+    s.QueuedListener = nullptr;
     return 1;
 }

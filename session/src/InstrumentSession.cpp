@@ -3,7 +3,7 @@
 #include "core/LogImage.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommsEngine.h"
-#include "metertalk/QtCommandTarget.h"
+#include "metertalk/QtCommsListener.h"
 #include "metertalk/TestList.h"
 #include "report/Report.h"
 #include "session/MeterTalkComms.h"
@@ -12,20 +12,21 @@
 InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
     : QObject(parent), m_ownEngine(engine == nullptr ? new CommsEngine : nullptr),
       m_engine(engine == nullptr ? m_ownEngine.get() : engine), m_tests(new CTestList),
-      m_target(new QtCommandTarget), m_image(new LogImage), m_report(new ReportState) {
-    m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_target.get()));
+      m_listener(new QtCommsListener), m_image(new LogImage), m_report(new ReportState) {
+    m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_listener.get()));
     m_reader.reset(new SessionReader(*m_conversation, *m_image, *m_report));
     m_reader->SetEvents(this);
     m_arrival.reset(new ArrivalTick(*m_engine));
-    connect(m_target.get(), &QtCommandTarget::command, this, [this](int id) { OnCommand(id); });
+    connect(m_listener.get(), &QtCommsListener::notified, this,
+            [this](CommsEvent event) { OnEngineEvent(event); });
     connect(&m_tick, &QTimer::timeout, this, [this] { OnTick(); });
 }
 
 InstrumentSession::~InstrumentSession() {
     m_tick.stop();
     m_arrival->Follow(false);
-    // The program's engine outlives its session: a late answer must not reach a dead target.
-    m_engine->ForgetTarget(m_target.get());
+    // The program's engine outlives its session: a late answer must not reach a dead listener.
+    m_engine->ForgetListener(m_listener.get());
 }
 
 bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {
@@ -73,8 +74,8 @@ void InstrumentSession::SuspendTicks() {
     ++m_suspended;
     m_tick.stop();
     m_arrival->Follow(false);
-    if (m_listener != nullptr) {
-        m_listener->SuspendTick();
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->SuspendTick();
     }
 }
 
@@ -84,8 +85,8 @@ void InstrumentSession::ResumeTicks() {
     }
     m_tick.start(m_tickMs);
     FollowTransfer();
-    if (m_listener != nullptr) {
-        m_listener->ResumeTick();
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->ResumeTick();
     }
 }
 
@@ -118,18 +119,18 @@ void InstrumentSession::CheckLink() {
     emit LinkLost();
 }
 
-void InstrumentSession::OnCommand(int id) {
-    switch (id) {
-    case ID_COMMS_FRAME_START:
+void InstrumentSession::OnEngineEvent(CommsEvent event) {
+    switch (event) {
+    case CommsEvent::FrameStart:
         break;
-    case ID_COMMS_CHECKSUM_ERROR:
+    case CommsEvent::ChecksumError:
         // The engine has dropped the spoiled frame; the machine has the request asked for
         // again, and gives it up when its replies keep coming spoiled.
         m_reader->OnChecksumError();
         emit SpoiledReply();
         break;
     default:
-        DispatchCommsCommand(*m_reader, id);
+        DispatchCommsEvent(*m_reader, event);
         break;
     }
     FollowTransfer();
@@ -146,60 +147,60 @@ void InstrumentSession::FollowTransfer() {
 // The reader's events
 
 void InstrumentSession::StartingUp() {
-    if (m_listener != nullptr) {
-        m_listener->StartingUp();
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->StartingUp();
     }
 }
 
 void InstrumentSession::IndexRequestsAllowed(bool allowed) {
-    if (m_listener != nullptr) {
-        m_listener->IndexRequestsAllowed(allowed);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->IndexRequestsAllowed(allowed);
     }
 }
 
 void InstrumentSession::SessionRequestsAllowed(bool allowed) {
-    if (m_listener != nullptr) {
-        m_listener->SessionRequestsAllowed(allowed);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->SessionRequestsAllowed(allowed);
     }
 }
 
 void InstrumentSession::SetProgressRange(UploadRequest request, int low, int high) {
-    if (m_listener != nullptr) {
-        m_listener->SetProgressRange(request, low, high);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->SetProgressRange(request, low, high);
     }
     m_progressTotal = high;
     emit Progress(request, 0, high);
 }
 
 void InstrumentSession::SetProgressPos(UploadRequest request, int pos) {
-    if (m_listener != nullptr) {
-        m_listener->SetProgressPos(request, pos);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->SetProgressPos(request, pos);
     }
     // Position 0 comes back when a request has ended.
     emit Progress(request, pos, pos == 0 ? 0 : m_progressTotal);
 }
 
 void InstrumentSession::ShowMessage(MessageKind kind, const std::string& text) {
-    if (m_listener != nullptr) {
-        m_listener->ShowMessage(kind, text);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->ShowMessage(kind, text);
     }
 }
 
 void InstrumentSession::IndexRead(bool dumped) {
-    if (m_listener != nullptr) {
-        m_listener->IndexRead(dumped);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->IndexRead(dumped);
     }
 }
 
 void InstrumentSession::SessionRead(int16_t slot, SessionOrigin origin) {
-    if (m_listener != nullptr) {
-        m_listener->SessionRead(slot, origin);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->SessionRead(slot, origin);
     }
 }
 
 void InstrumentSession::RequestEnded(UploadRequest request, bool ok) {
-    if (m_listener != nullptr) {
-        m_listener->RequestEnded(request, ok);
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->RequestEnded(request, ok);
     }
     switch (request) {
     case UploadRequest::StartUp:

@@ -3,13 +3,12 @@
 #include <climits>
 #include <string>
 
-#include "metertalk/CommandTarget.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
 #include "session/SessionReader.h"
 
-MeterTalkComms::MeterTalkComms(CommsEngine& engine, CTestList& tests, CommandTarget* target)
-    : m_comms(engine), m_tests(tests), m_target(target) {}
+MeterTalkComms::MeterTalkComms(CommsEngine& engine, CTestList& tests, CommsListener* listener)
+    : m_comms(engine), m_tests(tests), m_listener(listener) {}
 
 void MeterTalkComms::Prepare() {
     m_comms.SetTestList(&m_tests);
@@ -18,15 +17,15 @@ void MeterTalkComms::Prepare() {
 }
 
 int MeterTalkComms::Ask(int index) {
-    return m_comms.Ask(m_target, index);
+    return m_comms.Ask(m_listener, index);
 }
 
 int MeterTalkComms::AskAcceptingRefusal(int index) {
-    return m_comms.Ask(m_target, index, CommsEngine::Refusal::Answers);
+    return m_comms.Ask(m_listener, index, CommsEngine::Refusal::Answers);
 }
 
 int MeterTalkComms::Set(unsigned int value) {
-    return m_comms.Set(m_target, value);
+    return m_comms.Set(m_listener, value);
 }
 
 char MeterTalkComms::FindTest(const char* name) {
@@ -69,24 +68,26 @@ int MeterTalkComms::GetUploadedData(uint8_t* dest, uint32_t capacity, int& lengt
     return whole == 1 && m_comms.GetUploadOverflow() == 0 ? 1 : 0;
 }
 
-bool DispatchCommsCommand(SessionReader& reader, int id) {
-    switch (id) {
-    case ID_COMMS_TIMEOUT:
+bool DispatchCommsEvent(SessionReader& reader, CommsEvent event) {
+    switch (event) {
+    case CommsEvent::TimedOut:
         reader.OnTimeout();
         return true;
-    case ID_COMMS_ASK_DONE:
+    case CommsEvent::AskDone:
         reader.OnAskDone();
         return true;
-    case ID_COMMS_SET_DONE:
+    case CommsEvent::SetDone:
         reader.OnSetDone();
         return true;
-    case ID_COMMS_UNSOLICITED:
+    case CommsEvent::UploadDone:
         reader.OnUploadDone();
         return true;
-    case ID_COMMS_REFUSED:
+    case CommsEvent::Refused:
         reader.OnRefused();
         return true;
-    default:
+    case CommsEvent::FrameStart:
+    case CommsEvent::ChecksumError:
         return false;
     }
+    return false;
 }

@@ -6,26 +6,26 @@
 #include "BrowserFakes.h"
 #include "app/SessionBrowser.h"
 #include "core/LogImage.h"
-#include "metertalk/CommandTarget.h"
 #include "metertalk/Comms.h"
 #include "metertalk/CommsEngine.h"
+#include "metertalk/CommsListener.h"
 #include "metertalk/TestList.h"
 #include "session/MeterTalkComms.h"
 #include "testsupport/RecordingPrompt.h"
 
 namespace {
 
-class RecordingTarget : public CommandTarget {
+class RecordingListener : public CommsListener {
 public:
-    void PostCommand(int id) override { ids.push_back(id); }
-    std::vector<int> ids;
+    void OnCommsEvent(CommsEvent event) override { events.push_back(event); }
+    std::vector<CommsEvent> events;
 };
 
 TEST(MeterTalkComms, FindsTestsOfTheDriverTextItWasGiven) {
     CommsEngine comms;
     CTestList tests;
-    RecordingTarget target;
-    MeterTalkComms adapter(comms, tests, &target);
+    RecordingListener listener;
+    MeterTalkComms adapter(comms, tests, &listener);
     tests.InitTestList();
     adapter.ReadDriver(nullptr);
     EXPECT_EQ(adapter.FindTest("Upload flag"), 'A');
@@ -75,17 +75,17 @@ TEST(MeterTalkComms, NotificationsDriveTheBrowser) {
     reader.SetEvents(&browser);
     browser.Start();
     fake.Take();
-    EXPECT_FALSE(DispatchCommsCommand(reader, ID_COMMS_FRAME_START));
-    EXPECT_FALSE(DispatchCommsCommand(reader, ID_COMMS_CHECKSUM_ERROR));
+    EXPECT_FALSE(DispatchCommsEvent(reader, CommsEvent::FrameStart));
+    EXPECT_FALSE(DispatchCommsEvent(reader, CommsEvent::ChecksumError));
     EXPECT_TRUE(fake.Take().empty());
-    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_ASK_DONE));
+    EXPECT_TRUE(DispatchCommsEvent(reader, CommsEvent::AskDone));
     EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Set 10"}));
-    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_SET_DONE));
+    EXPECT_TRUE(DispatchCommsEvent(reader, CommsEvent::SetDone));
     EXPECT_TRUE(fake.Take().empty());
-    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_TIMEOUT));
+    EXPECT_TRUE(DispatchCommsEvent(reader, CommsEvent::TimedOut));
     EXPECT_EQ(fake.Take(), (std::vector<std::string>{"Ask 0"}));
     fake.upload = {'V', '1', '0', '!'};
-    EXPECT_TRUE(DispatchCommsCommand(reader, ID_COMMS_UNSOLICITED));
+    EXPECT_TRUE(DispatchCommsEvent(reader, CommsEvent::UploadDone));
     EXPECT_EQ(fake.Take().front(), "Get 3001");
 }
 

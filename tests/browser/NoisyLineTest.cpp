@@ -11,8 +11,8 @@ namespace {
 using simdownload::Download;
 using simdownload::Outcome;
 
-int Count(const Outcome& out, int id) {
-    return static_cast<int>(std::count(out.notifications.begin(), out.notifications.end(), id));
+int Count(const Outcome& out, CommsEvent event) {
+    return static_cast<int>(std::count(out.notifications.begin(), out.notifications.end(), event));
 }
 
 // About one 94-frame index sector in four comes spoiled at 0.3 %, three in five at 1 %.
@@ -29,7 +29,7 @@ TEST(NoisyLine, SpoiledTransfersAreAskedAgainUntilTheyComeWhole) {
         SCOPED_TRACE(std::string(c.faults) + " seed " + std::to_string(c.seed));
         for (bool fast : {false, true}) {
             const Outcome noisy = Download(fast, c.faults, c.seed);
-            EXPECT_GT(Count(noisy, ID_COMMS_CHECKSUM_ERROR), 0);
+            EXPECT_GT(Count(noisy, CommsEvent::ChecksumError), 0);
             EXPECT_EQ(noisy.sectors, 10);
             EXPECT_EQ(noisy.pieces, 4);
             EXPECT_TRUE(noisy.messages.empty()) << noisy.messages.front();
@@ -42,7 +42,7 @@ TEST(NoisyLine, SpoiledTransfersAreAskedAgainUntilTheyComeWhole) {
 TEST(NoisyLine, ARefusedIdentityReadIsGivenUpAtOnce) {
     const Outcome out = Download(false, "", 1, 0, 20);
     EXPECT_TRUE(out.startedUp);
-    EXPECT_EQ(Count(out, ID_COMMS_TIMEOUT), 0);
+    EXPECT_EQ(Count(out, CommsEvent::TimedOut), 0);
     EXPECT_EQ(out.facts.serialNumber, "");
     EXPECT_EQ(out.facts.firmwareVersion, "4.12.0003");
     EXPECT_TRUE(out.messages.empty());

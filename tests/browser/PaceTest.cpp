@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "SimulatedDownload.h"
 
@@ -14,7 +15,7 @@ using simdownload::Outcome;
 struct Case {
     const char* faults;
     uint64_t seed;
-    int seen; // a notification the faults must have brought, or 0
+    std::optional<CommsEvent> seen; // an event the faults must have brought
 };
 
 class PaceTest : public ::testing::TestWithParam<Case> {};
@@ -24,9 +25,9 @@ TEST_P(PaceTest, FastSaysWhatTheDesignedPaceSays) {
     const Outcome fast = Download(true, GetParam().faults, GetParam().seed);
     EXPECT_EQ(designed.sectors, 10);
     EXPECT_EQ(designed.pieces, 4);
-    if (GetParam().seen != 0) {
+    if (GetParam().seen) {
         EXPECT_NE(std::count(designed.notifications.begin(), designed.notifications.end(),
-                             GetParam().seen),
+                             *GetParam().seen),
                   0);
     }
     EXPECT_EQ(fast.wire, designed.wire);
@@ -40,9 +41,10 @@ TEST_P(PaceTest, FastSaysWhatTheDesignedPaceSays) {
 // before a frame is skipped: each at both paces alike. Time-outs are waited in real time at both
 // paces, so each seed is one whose faults cost a few of them rather than many.
 INSTANTIATE_TEST_SUITE_P(Faults, PaceTest,
-                         ::testing::Values(Case{"", 1, 0}, Case{"refuse:0.2", 2, ID_COMMS_TIMEOUT},
-                                           Case{"drop:0.1", 3, ID_COMMS_TIMEOUT},
-                                           Case{"checksum:0.01", 1, ID_COMMS_CHECKSUM_ERROR},
-                                           Case{"garbage:0.5", 5, 0}));
+                         ::testing::Values(Case{"", 1, {}},
+                                           Case{"refuse:0.2", 2, CommsEvent::TimedOut},
+                                           Case{"drop:0.1", 3, CommsEvent::TimedOut},
+                                           Case{"checksum:0.01", 1, CommsEvent::ChecksumError},
+                                           Case{"garbage:0.5", 5, {}}));
 
 } // namespace

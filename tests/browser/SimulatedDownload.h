@@ -99,7 +99,7 @@ private:
 
 struct Outcome {
     std::string wire;
-    std::vector<int> notifications;
+    std::vector<CommsEvent> notifications;
     std::vector<std::string> messages; // boxes the user would have seen
     int ticks = 0;
     int16_t sectors = 0;
@@ -122,8 +122,8 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     CommsEngine comms;
     comms.Attach(link);
     CTestList tests;
-    RecordingTarget target;
-    MeterTalkComms conversation(comms, tests, &target);
+    RecordingListener listener;
+    MeterTalkComms conversation(comms, tests, &listener);
     conversation.Prepare();
     FakeView view;
     ReportState report;
@@ -151,12 +151,12 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     };
     size_t delivered = 0;
     auto deliver = [&] {
-        while (delivered < target.ids.size() && asked < end) {
-            const int id = target.ids[delivered++];
-            if (id == ID_COMMS_CHECKSUM_ERROR)
+        while (delivered < listener.events.size() && asked < end) {
+            const CommsEvent event = listener.events[delivered++];
+            if (event == CommsEvent::ChecksumError)
                 reader->OnChecksumError();
             else
-                DispatchCommsCommand(*reader, id);
+                DispatchCommsEvent(*reader, event);
             next();
         }
     };
@@ -173,7 +173,7 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
         }
     }
     out.wire = link->written;
-    out.notifications = target.ids;
+    out.notifications = listener.events;
     out.messages = view.messages;
     out.sectors = reader->IndexSectorCount();
     out.pieces = reader->SessionPieceCount();

@@ -11,12 +11,12 @@
 #include "GuiTestSupport.h"
 #include "InstrumentsWindow.h"
 #include "MainDialog.h"
+#include "UploadProgress.h"
 
 #include "archive/InstrumentIdentity.h"
 #include "archive/SessionArchive.h"
 #include "archive/SessionCapture.h"
 #include "core/LogImage.h"
-#include "metertalk/UploadProgress.h"
 #include "sim/LogMemory.h"
 #include "ui_PortDialog.h"
 

@@ -1,7 +1,6 @@
 // The other dialogs' texts are not cut under fonts wider than the templates were drawn for.
 #include "AboutDialog.h"
-
-#include "metertalk/UploadProgress.h"
+#include "UploadProgress.h"
 
 #include <QLabel>
 #include <QPushButton>

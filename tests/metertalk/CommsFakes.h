@@ -2,10 +2,12 @@
 
 #include "linkselect/Link.h"
 #include "metertalk/CommandTarget.h"
+#include "metertalk/CommsListener.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,27 @@ public:
     }
     std::vector<int> ids;
 };
+
+// Records the engine's events; acts on none.
+class RecordingListener : public CommsListener {
+public:
+    RecordingListener() { events.reserve(1 << 14); }
+    void OnCommsEvent(CommsEvent event) override { events.push_back(event); }
+    std::vector<CommsEvent> Take() {
+        std::vector<CommsEvent> all = events;
+        events.clear();
+        return all;
+    }
+    std::vector<CommsEvent> events;
+};
+
+// Events by name in a failed expectation.
+inline void PrintTo(CommsEvent event, std::ostream* os) {
+    static const char* const names[] = {"FrameStart", "TimedOut",      "AskDone", "SetDone",
+                                        "UploadDone", "ChecksumError", "Refused"};
+    const auto index = static_cast<size_t>(event);
+    *os << (index < sizeof names / sizeof *names ? names[index] : "?");
+}
 
 class RecordingProgress : public UploadProgressView {
 public:

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -730,6 +731,47 @@ TEST_F(CommsTest, RandomDriverTextsGiveTestsThatEveryRequestHandles) {
             link->Take();
             target.Take();
         }
+    }
+}
+
+// The engine tells its owner typed events, each after the call that asked has returned; CComms
+// posts each to its CommandTarget as the id documented for it.
+TEST_F(FrameEngineTest, EveryEventReachesATypedListenerAndATargetAsItsId) {
+    using E = CommsEvent;
+    using Events = std::vector<CommsEvent>;
+    RecordingListener owner;
+    Select("Byte");
+    ASSERT_EQ(engine.Ask(&owner, 0), 1);
+    EXPECT_TRUE(owner.events.empty());
+    Receive(Answer("01"));
+    EXPECT_EQ(owner.Take(), (Events{E::FrameStart, E::AskDone}));
+    Receive(Answer("02"));
+    EXPECT_EQ(owner.Take(), (Events{E::FrameStart, E::UploadDone}));
+    ASSERT_EQ(engine.Set(&owner, 5u), 1);
+    EXPECT_TRUE(owner.events.empty());
+    Receive(Answer("00"));
+    EXPECT_EQ(owner.Take(), (Events{E::FrameStart, E::SetDone}));
+    engine.Ask(&owner, 0);
+    Receive("YHA01 9E\r\n");
+    SilentTicks(20);
+    EXPECT_EQ(owner.Take(), (Events{E::FrameStart, E::ChecksumError, E::TimedOut}));
+    engine.Ask(&owner, 0, CommsEngine::Refusal::Answers);
+    Receive(Answer("?"));
+    EXPECT_EQ(owner.Take(), (Events{E::FrameStart, E::Refused}));
+    // A listener that has gone hears nothing more.
+    engine.Ask(&owner, 0);
+    engine.ForgetListener(&owner);
+    Receive(Answer("01"));
+    SilentTicks(20);
+    EXPECT_TRUE(owner.events.empty());
+
+    const std::pair<CommsEvent, int> ids[] = {
+        {E::FrameStart, 18100}, {E::TimedOut, 18101},      {E::AskDone, 18102}, {E::SetDone, 18103},
+        {E::UploadDone, 18104}, {E::ChecksumError, 18105}, {E::Refused, 18106}};
+    for (const auto& [event, id] : ids) {
+        CommsListener& listener = target;
+        listener.OnCommsEvent(event);
+        EXPECT_EQ(target.Take(), (Ids{id}));
     }
 }
 

@@ -1,19 +1,18 @@
+#include "CommsFakes.h"
+
 #include "linkselect/LinkSelect.h"
 #include "metertalk/Comms.h"
 #include "metertalk/QtCommandTarget.h"
+#include "metertalk/QtCommsListener.h"
 #include "metertalk/TestList.h"
-#include "metertalk/UploadProgress.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/TempDir.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -45,56 +44,16 @@ TEST(QtCommandTarget, DeliversThroughTheEventLoopInOrder) {
     EXPECT_EQ(recorder.ids, (std::vector<int>{ID_COMMS_FRAME_START, ID_COMMS_ASK_DONE}));
 }
 
-TEST(UploadProgressDialog, HasTheControlsOfItsTemplate) {
-    CUploadProgress dialog;
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_FALSE(dialog.isModal());
-    EXPECT_EQ(dialog.size(), QSize(474, 296));
-    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowTitleHint));
-    auto* ok = dialog.findChild<QPushButton*>("okButton");
-    auto* cancel = dialog.findChild<QPushButton*>("cancelButton");
-    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
-    auto* caption = dialog.findChild<QLabel*>("captionLabel");
-    ASSERT_TRUE(ok && cancel && bar && caption);
-    EXPECT_EQ(ok->text(), "OK");
-    EXPECT_TRUE(ok->isDefault());
-    EXPECT_EQ(cancel->text(), "Cancel");
-    EXPECT_EQ(caption->text(), "Static");
-    EXPECT_EQ(ok->property("controlId").toInt(), 1);
-    EXPECT_EQ(cancel->property("controlId").toInt(), 2);
-    EXPECT_EQ(bar->property("controlId").toInt(), 3000);
-    EXPECT_EQ(caption->property("controlId").toInt(), 3001);
-}
-
-TEST(UploadProgressDialog, ShowsRangePositionAndCaption) {
-    CUploadProgress dialog;
-    UploadProgressView& view = dialog;
-    view.SetRange(341);
-    view.SetCaption("Reading sector");
-    view.SetPosition(10);
-    auto* bar = dialog.findChild<QProgressBar*>("progressBar");
-    auto* caption = dialog.findChild<QLabel*>("captionLabel");
-    EXPECT_EQ(bar->minimum(), 0);
-    EXPECT_EQ(bar->maximum(), 341);
-    EXPECT_EQ(bar->value(), 10);
-    EXPECT_EQ(caption->text(), "Reading sector");
-    // Positions beyond the range stop at its end.
-    view.SetPosition(400);
-    EXPECT_EQ(bar->value(), 341);
-    view.Show();
-    EXPECT_TRUE(dialog.isVisible());
-    view.Hide();
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-TEST(UploadProgressDialog, OkAndCancelOnlyCloseIt) {
-    CUploadProgress dialog;
-    dialog.Show();
-    dialog.findChild<QPushButton*>("okButton")->click();
-    EXPECT_FALSE(dialog.isVisible());
-    dialog.Show();
-    dialog.findChild<QPushButton*>("cancelButton")->click();
-    EXPECT_FALSE(dialog.isVisible());
+TEST(QtCommsListener, DeliversThroughTheEventLoopInOrder) {
+    QtCommsListener listener;
+    std::vector<CommsEvent> heard;
+    QObject::connect(&listener, &QtCommsListener::notified,
+                     [&heard](CommsEvent event) { heard.push_back(event); });
+    listener.OnCommsEvent(CommsEvent::FrameStart);
+    listener.OnCommsEvent(CommsEvent::UploadDone);
+    EXPECT_TRUE(heard.empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, (std::vector<CommsEvent>{CommsEvent::FrameStart, CommsEvent::UploadDone}));
 }
 
 // The companion pipe, served by the test itself in a temporary directory of its own.
@@ -107,7 +66,7 @@ protected:
         selector.SetUserPrompt(&prompt);
         comms.SetUserPrompt(&prompt);
         comms.SetProgressFactory([this] {
-            auto dialog = std::make_unique<CUploadProgress>();
+            auto dialog = std::make_unique<RecordingProgress>();
             made.push_back(dialog.get());
             return dialog;
         });
@@ -164,7 +123,7 @@ protected:
     CLinkSelect selector;
     CComms comms;
     CTestList list;
-    std::vector<CUploadProgress*> made;
+    std::vector<RecordingProgress*> made;
 };
 
 TEST_F(PipeEndToEnd, InitComTakesThePipeAndTheEngineTalksOverIt) {
@@ -176,7 +135,7 @@ TEST_F(PipeEndToEnd, InitComTakesThePipeAndTheEngineTalksOverIt) {
     EXPECT_TRUE(comms.LinkOpen());
     EXPECT_TRUE(comms.LinkIsPipe());
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_FALSE(made[0]->isVisible());
+    EXPECT_FALSE(made[0]->visible);
 
     QtCommandTarget target;
     Recorder recorder(target);

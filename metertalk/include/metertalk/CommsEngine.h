@@ -3,7 +3,7 @@
 #include "linkselect/Link.h"
 #include "linkselect/LinkChooser.h"
 #include "linkselect/Platform.h"
-#include "metertalk/CommandTarget.h"
+#include "metertalk/CommsListener.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <cstdint>
@@ -19,8 +19,8 @@ struct CommsState;
 // A process talks to as many instruments as it has engines. All calls belong on the thread that
 // calls OnTimer; none blocks, none throws, none ends the process.
 //
-// Outcomes of Ask and Set arrive later as ID_COMMS_* commands posted to the CommandTarget of the
-// last Ask or Set (see CommandTarget.h).
+// Outcomes of Ask and Set arrive later as CommsEvents told to the CommsListener of the last Ask
+// or Set (see CommsListener.h); CComms hands them on to its CommandTarget as ID_COMMS_* ids.
 class CommsEngine {
 public:
     // Modem-control codes for SetDTR.
@@ -64,25 +64,25 @@ public:
 
     // The test list that every Ask and Set consults; it must outlive them.
     void SetTestList(CTestList* list);
-    // Reads the current test. A target starts a new read and receives the notifications; a null
-    // target continues a text read at index characters past the last start. Returns 1 when a
-    // command was written, 0 when it was queued behind a busy request or no test is current.
-    int Ask(CommandTarget* target, int index);
-    // What a refusal ('?') of a read started with a target does: it is left to end in a time-out
-    // (as Ask above), or it ends the read at once with ID_COMMS_REFUSED. The command line is the
-    // same either way.
+    // Reads the current test. A listener starts a new read and hears its events; a null listener
+    // continues a text read at index characters past the last start. Returns 1 when a command
+    // was written, 0 when it was queued behind a busy request or no test is current.
+    int Ask(CommsListener* listener, int index);
+    // What a refusal ('?') of a read started with a listener does: it is left to end in a
+    // time-out (as Ask above), or it ends the read at once with CommsEvent::Refused. The command
+    // line is the same either way.
     enum class Refusal { TimesOut, Answers };
-    int Ask(CommandTarget* target, int index, Refusal refusal);
+    int Ask(CommsListener* listener, int index, Refusal refusal);
     // Writes the current test as a number. Returns as Ask.
-    int Set(CommandTarget* target, unsigned int value);
+    int Set(CommsListener* listener, unsigned int value);
     // Writes the current text test, padded with blanks to the test's length. Returns as Ask; 1
     // without writing when the current test is not a text test.
-    int Set(CommandTarget* target, const std::string& text);
+    int Set(CommsListener* listener, const std::string& text);
     // The last numeric answer, or the value of the last numeric Set.
     int32_t GetNewValue() const;
     // The text of the last text read: at most 39 characters and a NUL, owned by the engine.
     const char* GetNewString() const;
-    // 1 to 32: the text length of reads continued without a target; other values are ignored.
+    // 1 to 32: the text length of reads continued without a listener; other values are ignored.
     void SetStringLength(int length);
 
     // Prepares the progress display for a bulk upload of about size bytes.
@@ -98,7 +98,7 @@ public:
     int GetUploadOverflow() const;
 
     // Call every 100 ms. Reads what the link has received, assembles and handles reply frames,
-    // counts down the time-out and posts the notifications.
+    // counts down the time-out and tells the listener what happened.
     void OnTimer();
     // Fast uploads: takes every byte the link holds now and handles the frames they complete, as
     // OnTimer does, but never counts the time-out down. Called on a short tick between the 100 ms
@@ -106,9 +106,9 @@ public:
     // not count as silent, so the time-out stays 20 ticks of real time.
     void OnArrival();
 
-    // A target that is going away: nothing is posted to it any more (an answer that arrives
+    // A listener that is going away: nothing is told to it any more (an answer that arrives
     // late is dropped, as if nobody had asked).
-    void ForgetTarget(CommandTarget* target);
+    void ForgetListener(CommsListener* listener);
 
     // Message boxes of this engine ("Cannot open serial port"). Null: the module's prompt
     // (CComms::SetUserPrompt), else a QMessageBox or standard error.

@@ -2,8 +2,8 @@
 
 #include <string>
 
-// What the engine does with the upload progress display. The GUI shows CUploadProgress, the
-// command-line program a text bar, tests record the calls.
+// What the engine does with the upload progress display. The program shows a dialog of its own,
+// the command-line program a text bar, tests record the calls.
 class UploadProgressView {
 public:
     virtual ~UploadProgressView() = default;

@@ -8,6 +8,7 @@
 
 #include "core/InstrumentFacts.h"
 #include "linkselect/Platform.h"
+#include "metertalk/CommsEvent.h"
 #include "session/ReaderEvents.h"
 
 class ArrivalTick;
@@ -16,12 +17,12 @@ class CTestList;
 class LinkChooser;
 class LogImage;
 class MeterTalkComms;
-class QtCommandTarget;
+class QtCommsListener;
 class SessionReader;
 struct ReportState;
 
-// One connected instrument: its link and engine, its test list, the command target that carries
-// the engine's notifications, the session reader with its upload machine, the memory image and
+// One connected instrument: its link and engine, its test list, the listener that carries the
+// engine's events, the session reader with its upload machine, the memory image and
 // the report state, the 100 ms tick and the short tick of fast uploads, and what the instrument
 // told about itself. The program's presenter and `tavon-datalog download` ask its reader for the
 // index and the sessions; how a spoiled reply is asked for again, the pace, and when the link
@@ -45,7 +46,7 @@ public:
 
     // What receives the reader's events (the program's presenter, a download's run). Null:
     // nothing is shown.
-    void SetListener(ReaderEvents* listener) { m_listener = listener; }
+    void SetListener(ReaderEvents* listener) { m_frontEnd = listener; }
 
     // Opens a link through `chooser` (the selection dialog, or a pipe or port already decided)
     // and starts the start-up uploads: the driver text, the configuration block and the serial
@@ -101,7 +102,7 @@ signals:
     void Ticked();
 
 private:
-    void OnCommand(int id);
+    void OnEngineEvent(CommsEvent event);
     void OnTick();
     void FollowTransfer();
     void CheckLink();
@@ -122,13 +123,13 @@ private:
     std::unique_ptr<CommsEngine> m_ownEngine;
     CommsEngine* m_engine;
     std::unique_ptr<CTestList> m_tests;
-    std::unique_ptr<QtCommandTarget> m_target;
+    std::unique_ptr<QtCommsListener> m_listener;
     std::unique_ptr<MeterTalkComms> m_conversation;
     std::unique_ptr<LogImage> m_image;
     std::unique_ptr<ReportState> m_report;
     std::unique_ptr<SessionReader> m_reader;
     std::unique_ptr<ArrivalTick> m_arrival;
-    ReaderEvents* m_listener = nullptr;
+    ReaderEvents* m_frontEnd = nullptr;
 
     QTimer m_tick;
     int m_tickMs = kTickMs;

@@ -1,18 +1,19 @@
 #pragma once
 
+#include "metertalk/CommsEvent.h"
 #include "session/UploadComms.h"
 
 class CommsEngine;
 class CTestList;
-class CommandTarget;
+class CommsListener;
 class SessionReader;
 
 // The session reader's conversation carried by an engine and its test list. Every Ask and Set
-// names `target`, so the notifications come back to whoever feeds them to the reader with
-// DispatchCommsCommand.
+// names `listener`, so the events come back to whoever feeds them to the reader with
+// DispatchCommsEvent.
 class MeterTalkComms : public UploadComms {
 public:
-    MeterTalkComms(CommsEngine& engine, CTestList& tests, CommandTarget* target);
+    MeterTalkComms(CommsEngine& engine, CTestList& tests, CommsListener* listener);
 
     // Attaches the test list to the engine and prepares the bulk-upload progress display,
     // as start-up does before the browser's first poll.
@@ -31,11 +32,10 @@ public:
 private:
     CommsEngine& m_comms;
     CTestList& m_tests;
-    CommandTarget* m_target;
+    CommsListener* m_listener;
 };
 
-// Hands the communications notifications that drive the reader (ID_COMMS_TIMEOUT to
-// ID_COMMS_UNSOLICITED, and ID_COMMS_REFUSED) to it; returns false for every other id, which the
-// caller handles
-// (ID_COMMS_FRAME_START: nothing; ID_COMMS_CHECKSUM_ERROR: the spoiled reply is asked again).
-bool DispatchCommsCommand(SessionReader& reader, int id);
+// Hands the engine's events that drive the reader (TimedOut, AskDone, SetDone, UploadDone and
+// Refused) to it; returns false for the others, which the caller handles (FrameStart: nothing;
+// ChecksumError: the spoiled reply is asked again).
+bool DispatchCommsEvent(SessionReader& reader, CommsEvent event);

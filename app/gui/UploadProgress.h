@@ -1,6 +1,5 @@
 #pragma once
 
-#include "metertalk/Export.h"
 #include "metertalk/UploadProgressView.h"
 
 #include <QDialog>
@@ -9,9 +8,9 @@ namespace Ui {
 class UploadProgress;
 }
 
-// The modeless progress dialog of a bulk upload. Its OK and Cancel only close it: the upload
-// goes on.
-class METERTALK_EXPORT CUploadProgress : public QDialog, public UploadProgressView {
+// The modeless progress dialog of a bulk upload, the program's face of the engine's progress
+// display. Its OK and Cancel only close it: the upload goes on.
+class CUploadProgress : public QDialog, public UploadProgressView {
     Q_OBJECT
 public:
     explicit CUploadProgress(QWidget* parent = nullptr);

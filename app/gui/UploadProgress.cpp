@@ -1,4 +1,4 @@
-#include "metertalk/UploadProgress.h"
+#include "UploadProgress.h"
 
 #include "ui_UploadProgress.h"
 
