@@ -8,8 +8,6 @@ namespace {
 
 // The program's pipe; a watcher names it the same way.
 const char* const kPipeName = "RAK Pipe";
-// How the dialog lists a cable port: its bare device name after this.
-const std::string kCablePort = "IrDA Port ";
 
 } // namespace
 
@@ -48,16 +46,8 @@ void ClaimingChooser::Release() {
 }
 
 bool ClaimingChooser::ChosenPort(std::string& claim, std::string& text) const {
-    // A Bluetooth entry is named after its instrument, not its device: it is not claimed, and its
-    // device is opened by one program at a time all the same.
-    const std::string chosen = ReadSetting("Com Port" + m_keySuffix);
-    if (chosen.compare(0, kCablePort.size(), kCablePort) != 0 ||
-        chosen.size() == kCablePort.size()) {
-        return false;
-    }
-    text = chosen.substr(kCablePort.size());
-    claim = LinkClaim::LinkName(false, text);
-    return true;
+    claim = LinkClaim::RememberedPortName(ReadSetting("Com Port" + m_keySuffix), &text);
+    return !claim.empty();
 }
 
 std::string ClaimingChooser::PortHolder() {

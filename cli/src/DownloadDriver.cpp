@@ -119,8 +119,10 @@ void StartDownloads(StderrPrompt& prompt, Run& run) {
         HeldPrompt held;
         InstrumentDownload& download = *run.downloads[i];
         if (!download.Open(prompt, held)) {
-            PrintError(run.several ? download.LinkName() + ": " + download.FailureHint()
-                                   : download.FailureHint());
+            // A link held by another program is named, as the watcher names it.
+            PrintError(run.several || download.LinkHeld()
+                           ? download.LinkName() + ": " + download.FailureHint()
+                           : download.FailureHint());
             run.statuses[i] = kExitNoLink;
             continue;
         }

@@ -192,10 +192,15 @@ void InstrumentDownload::InterruptBetweenRequests() {
 
 void InstrumentDownload::Close() {
     m_session->Disconnect();
+    m_links->Release();
 }
 
 std::string InstrumentDownload::FailureHint() const {
     return m_links->FailureHint();
+}
+
+bool InstrumentDownload::LinkHeld() const {
+    return !m_links->Holder().empty();
 }
 
 std::string InstrumentDownload::LinkName() const {

@@ -7,6 +7,7 @@
 #include "linkselect/PortDialogLogic.h"
 #include "linkselect/SerialLink.h"
 #include "linkselect/Settings.h"
+#include "session/LinkClaim.h"
 
 namespace {
 
@@ -90,6 +91,9 @@ void LinkChoice::Install(LinkSelection& select) {
 }
 
 std::string LinkChoice::FailureHint() const {
+    if (!Holder().empty()) {
+        return "held by " + Holder();
+    }
     const std::string pipe = "no instrument: nothing serves the pipe \"";
     switch (ChoiceOf(m_options)) {
     case Choice::Pipe:
@@ -116,14 +120,39 @@ LinkPtr LinkChoice::Opener::OpenPipe() {
     if (ChoiceOf(m_options) == Choice::Port) {
         return nullptr;
     }
-    return PipeLink::Open(NameOf(m_options));
+    const std::string name = NameOf(m_options);
+    return Claimed(LinkClaim::LinkName(true, name), [&name] { return PipeLink::Open(name); });
 }
 
 LinkPtr LinkChoice::Opener::OpenSerial(const std::string& portName) {
     if (ChoiceOf(m_options) == Choice::Pipe) {
         return nullptr;
     }
-    return SerialLink::Open(portName);
+    return Claimed(LinkClaim::LinkName(false, portName),
+                   [&portName] { return SerialLink::Open(portName); });
+}
+
+LinkPtr LinkChoice::Opener::Claimed(const std::string& claim,
+                                    const std::function<LinkPtr()>& open) {
+    if (m_claim && claim == m_claimName) {
+        return open(); // the same port brought up again, its second stage: still ours
+    }
+    std::string holder;
+    bool held = false;
+    std::unique_ptr<LinkClaim> taken = LinkClaim::Take(claim, holder, &held);
+    if (held) {
+        m_holder = holder;
+        return nullptr;
+    }
+    // Without a lock file the link cannot be claimed, but it is free as far as anyone can tell:
+    // it is used unclaimed rather than not at all.
+    LinkPtr link = open();
+    if (link) {
+        m_claim = std::move(taken);
+        m_claimName = claim;
+        m_holder.clear();
+    }
+    return link;
 }
 
 int LinkChoice::NoDialog::RunModal(PortDialogLogic& logic) {

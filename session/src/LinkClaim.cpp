@@ -80,3 +80,17 @@ std::string LinkClaim::Holder(const std::string& name) {
 std::string LinkClaim::LinkName(bool pipe, const std::string& name) {
     return pipe ? "link pipe " + name : "link " + name;
 }
+
+std::string LinkClaim::RememberedPortName(const std::string& setting, std::string* device) {
+    // How the dialog lists a cable port: its bare device name after this.
+    static const std::string kCablePort = "IrDA Port ";
+    if (setting.compare(0, kCablePort.size(), kCablePort) != 0 ||
+        setting.size() == kCablePort.size()) {
+        return std::string();
+    }
+    const std::string bare = setting.substr(kCablePort.size());
+    if (device != nullptr) {
+        *device = bare;
+    }
+    return LinkName(false, bare);
+}

@@ -474,6 +474,13 @@ TEST_F(WatchEndToEnd, SecondWatcherSaysWhoHoldsThePort) {
                               std::to_string(watcher)),
               std::string::npos)
         << second.out;
+    // download asks the same claim of the same link, and names its holder as the watcher does.
+    const RunResult download =
+        RunProgram("tavon-datalog", {"download", "--port", device, "--out", "downloaded"}, work, 60,
+                   Environment());
+    EXPECT_EQ(download.status, 3) << download.err;
+    EXPECT_EQ(download.err, "tavon-datalog: " + device + ": held by tavon-datalog, process " +
+                                std::to_string(watcher) + "\n");
     EXPECT_EQ(StopWatcher(), 0);
     // Once the first has gone, the link is free.
     const RunResult after = RunProgram("tavon-datalog",

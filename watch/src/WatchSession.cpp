@@ -132,7 +132,7 @@ int WatchSession::Run(const WatchHost& host) {
 bool WatchSession::Visit(const DownloadLink& link, std::string& why) {
     VisitOwner& owner = *this;
     auto visit = std::make_unique<WatchVisit>(link, m_setup, m_log, m_prompt, owner);
-    if (!visit->Claim(why) || !visit->Open(why)) {
+    if (!visit->Open(why)) {
         return false;
     }
     if (m_stopping) { // asked to stop while the line was being brought up

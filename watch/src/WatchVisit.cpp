@@ -12,7 +12,6 @@
 #include "report/Report.h"
 #include "report/SessionValues.h"
 #include "session/InstrumentSession.h"
-#include "session/LinkClaim.h"
 #include "watch/KeptFiles.h"
 #include "watch/Watcher.h"
 
@@ -42,19 +41,6 @@ WatchVisit::WatchVisit(DownloadLink link, const VisitSetup& setup, EventLog& log
     : m_link(std::move(link)), m_setup(setup), m_log(log), m_prompt(prompt), m_owner(owner) {}
 
 WatchVisit::~WatchVisit() = default;
-
-bool WatchVisit::Claim(std::string& why) {
-    // Another watcher, or the program, on this link: it is left to them, and said who.
-    std::string holder;
-    const bool pipe = m_link.kind == DownloadLink::Kind::Pipe;
-    m_claim = LinkClaim::Take(LinkClaim::LinkName(pipe, m_link.name), holder);
-    if (!m_claim) {
-        why = "held by " + holder;
-        return false;
-    }
-    m_state = State::Claimed;
-    return true;
-}
 
 bool WatchVisit::Open(std::string& why) {
     DownloadOptions own = m_setup.download;
@@ -106,7 +92,6 @@ void WatchVisit::Close() {
     if (m_download) {
         m_download->Close();
     }
-    m_claim.reset();
     m_state = State::Closed;
 }
 

@@ -10,7 +10,6 @@
 class EventLog;
 class InstrumentDownload;
 class KeptFiles;
-class LinkClaim;
 class ProgressBar;
 class UserPrompt;
 class WatchVisit;
@@ -34,16 +33,16 @@ public:
     virtual void LinkLost(const DownloadLink& link) = 0;
 };
 
-// One instrument on one link: the link's claim, its download with its progress line (never
-// drawn) and its kept files. It goes through its states in order, each by one call: Claim, Open,
-// Start, then DownloadEnded from the download, KeepIdle, and Close from any of them. A visit whose
-// Claim, Open or Start fails is dropped as it is: nothing of it stays behind.
+// One instrument on one link: its download (which claims the link as it opens it, as `download`
+// and the program do) with its progress line (never drawn) and its kept files. It goes through
+// its states in order, each by one call: Open, Start, then DownloadEnded from the download,
+// KeepIdle, and Close from any of them. A visit whose Open or Start fails is dropped as it is:
+// nothing of it stays behind.
 class WatchVisit {
 public:
     enum class State {
-        Unclaimed,   // made; the link may be another's
-        Claimed,     // the link is ours, not yet opened
-        Opened,      // the link is open, nothing asked of the instrument yet
+        Made,        // nothing opened yet; the link may be another's
+        Opened,      // the link is claimed and open, nothing asked of the instrument yet
         Downloading, // the download runs
         Ended,       // the download ended; the link is still open
         KeptIdle,    // ended, the link kept open so that the instrument's leaving is noticed
@@ -56,8 +55,6 @@ public:
     WatchVisit(const WatchVisit&) = delete;
     WatchVisit& operator=(const WatchVisit&) = delete;
 
-    // Claims the link; false when another watcher or the program holds it, with who.
-    bool Claim(std::string& why);
     // Opens the link; false when it could not be, with what was tried.
     bool Open(std::string& why);
     // Passes on the boxes held while opening and starts the download; false (and closed) when
@@ -88,10 +85,9 @@ private:
     EventLog& m_log;
     UserPrompt& m_prompt;
     VisitOwner& m_owner;
-    State m_state = State::Unclaimed;
-    // Declared in the order they are needed: the download, last, goes first, while the claim,
-    // its progress line, its files and the held boxes it was opened with are still there.
-    std::unique_ptr<LinkClaim> m_claim;
+    State m_state = State::Made;
+    // Declared in the order they are needed: the download, last, goes first, while its progress
+    // line, its files and the held boxes it was opened with are still there.
     std::unique_ptr<ProgressBar> m_bar;
     std::unique_ptr<KeptFiles> m_files;
     HeldPrompt m_held;

@@ -69,6 +69,8 @@ public:
     void Close();
 
     std::string FailureHint() const;
+    // The link was not opened because another process holds it (FailureHint says who).
+    bool LinkHeld() const;
     // The link as the user named it.
     std::string LinkName() const;
     // What the instrument is called in messages and folder names: its serial number, else the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/Platform.h"
 #include "linkselect/PortDialogHost.h"
+#include "session/LinkClaim.h"
 
 class LinkSelection;
 
@@ -34,16 +36,34 @@ public:
     std::string FailureHint() const;
     // The link as the user named it: the port's device, else the pipe's name.
     std::string LinkName() const;
+    // Who holds the link this choice would have opened, when another process did ("tavon-watch,
+    // process 4242"); empty otherwise.
+    const std::string& Holder() const { return m_opener.Holder(); }
+    // The link is closed: its claim ends.
+    void Release() { m_opener.Release(); }
 
 private:
+    // Opens each link only once it is claimed, as the program and every watcher claim theirs:
+    // a link another process holds is left alone (never opened, so its lines are not toggled
+    // under a conversation), and the claim lasts while the link is open.
     class Opener : public LinkOpener {
     public:
         explicit Opener(const DownloadOptions& options) : m_options(options) {}
         LinkPtr OpenPipe() override;
         LinkPtr OpenSerial(const std::string& portName) override;
+        const std::string& Holder() const { return m_holder; }
+        void Release() {
+            m_claim.reset();
+            m_claimName.clear();
+        }
 
     private:
+        LinkPtr Claimed(const std::string& claim, const std::function<LinkPtr()>& open);
+
         const DownloadOptions& m_options;
+        std::unique_ptr<LinkClaim> m_claim;
+        std::string m_claimName;
+        std::string m_holder;
     };
     class NoDialog : public PortDialogHost {
     public:

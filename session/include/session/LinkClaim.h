@@ -28,6 +28,12 @@ public:
     // The claim's name of a link, whichever front end opens it: the companion pipe of that name
     // ("link pipe RAK Pipe"), or the serial port's bare device name ("link ttyUSB0").
     static std::string LinkName(bool pipe, const std::string& name);
+    // The claim's name of the port the selection dialog remembered under "Com Port" ("IrDA Port
+    // ttyUSB0": "link ttyUSB0"), with its bare device name in `device`; empty for an entry that
+    // is not a cable port (a Bluetooth entry is named after its instrument, and its device is
+    // opened by one program at a time all the same).
+    static std::string RememberedPortName(const std::string& setting,
+                                          std::string* device = nullptr);
 
 private:
     explicit LinkClaim(std::unique_ptr<QLockFile> lock);
