@@ -12,14 +12,10 @@ namespace {
 // instrument is and how its sensors are set up.
 constexpr int kModeNamesStart = 308;
 
-// A text the instrument reported, in its code page; control bytes (a server's text refuses a zero)
-// and the blanks of its fixed-length field are no part of it.
-QString ReportedText(const std::string& text) {
-    QString reported = FromCp1252(text);
-    for (QChar& c : reported) {
-        c = c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(' ') : c;
-    }
-    return reported.simplified();
+// A text the instrument reported, in its code page, as every view shows it (a server's text
+// refuses the zero a control byte would leave).
+QString Reported(const std::string& text) {
+    return FromCp1252(ReportedText(text));
 }
 
 QString Fingerprint(const char* kind, const QByteArray& material) {
@@ -34,8 +30,8 @@ InstrumentIdentity IdentifyInstrument(const InstrumentFacts& facts,
     InstrumentIdentity identity =
         IdentifyInstrument(QByteArray::fromStdString(facts.driverText),
                            QByteArray::fromStdString(facts.configBlock), modeNames);
-    identity.serialNumber = ReportedText(facts.serialNumber);
-    identity.firmwareVersion = ReportedText(facts.firmwareVersion);
+    identity.serialNumber = Reported(facts.serialNumber);
+    identity.firmwareVersion = Reported(facts.firmwareVersion);
     return identity;
 }
 

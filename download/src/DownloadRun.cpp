@@ -172,7 +172,7 @@ void DownloadRun::IndexEnded(bool ok) {
     }
     m_phase = Phase::JobDue;
     if (!ok) {
-        m_outputFailed = true; // the browser has said which dump it could not write
+        m_outputFailed = true; // the core has said which dump it could not write
     }
 
     m_progress.Clear();

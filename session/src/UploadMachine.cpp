@@ -310,11 +310,7 @@ void UploadMachine::ReadIdentity() {
 }
 
 void UploadMachine::ReceiveIdentity() {
-    // A fixed-length text: the blanks and zeros that pad it are not part of it.
-    std::string text = m_comms.GetNewString();
-    const size_t end = text.find_last_not_of(' ');
-    text.resize(end == std::string::npos ? 0 : end + 1);
-    m_facts.*kIdentityReads[m_identityTest].fact = text;
+    m_facts.*kIdentityReads[m_identityTest].fact = ReportedText(m_comms.GetNewString());
     ++m_identityTest;
     ReadIdentity();
 }

@@ -66,6 +66,14 @@ TEST_F(BrowserTest, TheIdentityTestsTheDriverTextDescribesAreReadInThePlaceOfPol
          {"Find Software version", "Ask 0", "Find Upload flag", "Ask 0"},
          "",
          "2.0"},
+        // Control bytes and blanks within, as the archive keeps the text: one serial number
+        // for the folders, the exports and the archive alike.
+        {{"Serial number", "Firmware version"},
+         {"  VAN\t 3\x01", " 4.12 \xA0"},
+         {"Find Serial number", "Ask 0", "Find Firmware version", "Ask 0", "Find Upload flag",
+          "Ask 0"},
+         "VAN 3",
+         "4.12"},
         // An empty answer leaves the fact to the next test that tells it.
         {{"Firmware version", "Software version"},
          {"", "2.1"},

@@ -10,7 +10,7 @@
 struct InstrumentFacts {
     std::string driverText;
     std::string configBlock;
-    std::string serialNumber;    // trailing blanks and NULs of the fixed-length text removed
+    std::string serialNumber;    // as ReportedText gives it
     std::string firmwareVersion; // likewise; from "Firmware version", else "Software version"
 
     bool Known() const { return !driverText.empty(); }
@@ -22,6 +22,28 @@ struct InstrumentFacts {
         return driverText == other.driverText && configBlock == other.configBlock;
     }
 };
+
+// A text the instrument reported in a fixed-length field (its serial number, its firmware
+// version), as every view shows it and the archive keeps it: control bytes count as blanks, and
+// blanks (the field's padding among them) are no part of it at either end and single within it.
+inline std::string ReportedText(const std::string& field) {
+    std::string text;
+    bool blank = false;
+    for (const char c : field) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        // 0xA0 is the code page's no-break space.
+        if (byte <= 0x20 || byte == 0x7F || byte == 0xA0) {
+            blank = !text.empty();
+            continue;
+        }
+        if (blank) {
+            text += ' ';
+            blank = false;
+        }
+        text += c;
+    }
+    return text;
+}
 
 // What the exports and the report's PDF call the instrument their sessions came from: its serial
 // number, else the name the archive knows it by (the user's); empty where neither is known, as for

@@ -36,7 +36,7 @@ public:
     // goes where it was asked for, the barhole setting is applied.
     void Prepare();
     // Every 100 ms tick, after the communications engine: starts what a notification handler
-    // decided, once the browser has finished handling that notification.
+    // decided, once the core has finished handling that notification.
     void OnTick();
     // Ctrl-C or a request to end: the reports written stay, the dump takes what has arrived.
     void Interrupt();
@@ -98,7 +98,7 @@ public:
 
 private:
     // Where the download stands. GO and each report start at the tick after the notification
-    // that made them due, once the browser has finished handling it.
+    // that made them due, once the core has finished handling it.
     enum class Phase {
         StartingUp, // the instrument's driver text and configuration block
         GoDue,

@@ -98,7 +98,7 @@ signals:
     // A reply failed its checksum: it was dropped and is asked for again.
     void SpoiledReply();
     // After every tick, and in fast mode after every notification: what a handler made due may
-    // start now, the browser having finished with the notification.
+    // start now, the reader having finished with the notification.
     void Ticked();
 
 private:

@@ -16,7 +16,7 @@ public:
     MeterTalkComms(CommsEngine& engine, CTestList& tests, CommsListener* listener);
 
     // Attaches the test list to the engine and prepares the bulk-upload progress display,
-    // as start-up does before the browser's first poll.
+    // as start-up does before the reader's first poll.
     void Prepare();
 
     int Ask(int index) override;

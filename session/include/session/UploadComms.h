@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-// What the session browser needs of the instrument conversation. Every Ask and Set is answered
-// later through one of the browser's notification handlers (OnAskDone, OnSetDone, OnUploadDone,
-// OnTimeout), never from inside the call. The program's implementation sits over CComms and
-// CTestList (MeterTalkComms.h); tests script a fake.
+// What the upload machine needs of the instrument conversation. Every Ask and Set is answered
+// later through one of the session reader's notification handlers (OnAskDone, OnSetDone,
+// OnUploadDone, OnTimeout), never from inside the call. The program's implementation sits over
+// CComms and CTestList (MeterTalkComms.h); tests script a fake.
 class UploadComms {
 public:
     virtual ~UploadComms() = default;
