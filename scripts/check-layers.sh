@@ -160,14 +160,16 @@ def reached_src(path, name):
     parts = name.split("/")
     if "src" not in parts:
         return None
-    for candidate in (os.path.normpath(os.path.join(here, name)), os.path.normpath(name)):
-        candidate = candidate.replace(os.sep, "/")
-        if candidate.startswith(".."):
-            continue
+    candidates = [os.path.normpath(p).replace(os.sep, "/")
+                  for p in (os.path.join(here, name), name)]
+    existing = [c for c in candidates if os.path.isfile(os.path.join(root, c))]
+    for candidate in existing or candidates[1:]:
         m = in_src_of(candidate)
         if m:
             return None if m == own else m
-    return parts[parts.index("src") - 1] if parts.index("src") > 0 else "?"
+    if existing:
+        return None
+    return "/".join(p for p in parts[:parts.index("src")] if p not in ("..", ".")) or "?"
 
 
 def top_folder(name):
@@ -233,7 +235,9 @@ def long_functions(text):
             elif "(" in h and re.search(r"\]\s*(\([^)]*\))?[\w\s]*(->[\w:<>\s*&]+)?$", h):
                 stack.append(["fn", line])  # a lambda at namespace scope
             else:
+                # A brace initialiser or a table: a constructor's body may still follow.
                 stack.append(["other", line])
+                continue
             head = ""
         elif c == "}":
             if stack:
