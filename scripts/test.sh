@@ -9,6 +9,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run --Werror
 fi
+# The modules keep their layering: public headers only, no arrow upwards, no long functions.
+bash scripts/check-layers.sh >/dev/null
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
