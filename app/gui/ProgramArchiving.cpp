@@ -42,7 +42,8 @@ ProgramArchiving::ProgramArchiving(std::function<void(const QString&)> tell)
     : m_tell(std::move(tell)) {
     const DownloadSettings settings = ReadDownloadSettings();
     m_enabled = settings.archiveDownloads;
-    m_name = QString::fromStdString(settings.archiveInstrument);
+    // The program downloads one instrument at a time.
+    m_name = QString::fromStdString(ArchiveNameFor(std::string(), settings, true));
 }
 
 ProgramArchiving::~ProgramArchiving() {

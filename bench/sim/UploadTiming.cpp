@@ -17,12 +17,12 @@
 #include <optional>
 #include <string>
 
-#include "session/UploadMachine.h"
 #include "core/LogImage.h"
 #include "linkselect/LinkSelection.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
+#include "session/UploadMachine.h"
 
 namespace {
 

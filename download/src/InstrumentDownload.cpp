@@ -67,6 +67,10 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
     }
     InstrumentSession& session = *m_session;
     const DownloadSettings settings = ReadDownloadSettings();
+    // Alone, the download names a serial-less instrument as the program does; among several (a
+    // run of several links, the watcher's visits) only --instrument does.
+    m_options.instrumentName = ArchiveNameFor(m_options.instrumentName, settings,
+                                              !m_ownFolder && m_hooks.placement == nullptr);
     m_run.reset(
         new DownloadRun(m_options, session.Image(), session.Report(), m_progress, m_hooks.tree));
     DownloadRun& run = *m_run;

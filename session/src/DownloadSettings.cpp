@@ -10,3 +10,11 @@ DownloadSettings ReadDownloadSettings() {
     settings.archiveInstrument = ReadSetting("Archive Instrument");
     return settings;
 }
+
+std::string ArchiveNameFor(const std::string& given, const DownloadSettings& settings,
+                           bool oneAtATime) {
+    if (!given.empty() || !oneAtATime) {
+        return given;
+    }
+    return settings.archiveInstrument;
+}

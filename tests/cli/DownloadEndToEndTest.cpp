@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
-#include "session/UploadMachine.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"
+#include "session/UploadMachine.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"
@@ -575,6 +575,21 @@ TEST_F(DownloadTest, ASecondDownloadOfAnUnchangedInstrumentUploadsTheIndexOnly) 
     const RunResult listed = RunProgram(
         "tavon-datalog", {"archive", "list", "--archive", archive, "--instrument", "van 3"}, work);
     EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), sessions) << listed.out;
+}
+
+// Alone, a download names an instrument that reports no serial number in the archive as the
+// program does: by Settings.ini's "Archive Instrument".
+TEST_F(DownloadTest, AloneItNamesTheInstrumentAsTheProgramDoes) {
+    StartSimulator({"--image", "small.txt"});
+    const std::string archive = work + "-archive.sqlite";
+    ASSERT_TRUE(testsupport::WriteFile(work + "/Settings.ini", "Archive Instrument=Van 7\r\n"));
+    const int16_t slot = (*days)[0].slotList[0];
+    const RunResult r =
+        Download({"--pipe", pipeName, "--slot", std::to_string(slot), "-q", "--archive", archive});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunResult listed = RunProgram(
+        "tavon-datalog", {"archive", "list", "--archive", archive, "--instrument", "Van 7"}, work);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
 }
 
 // Days that hold archived sessions beside new ones: only the new ones are uploaded, and each

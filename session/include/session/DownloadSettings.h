@@ -13,3 +13,10 @@ struct DownloadSettings {
 };
 
 DownloadSettings ReadDownloadSettings();
+
+// The name the archive gives an instrument that reports no serial number: the one given (the
+// program's Instrument Name..., `--instrument`), else the "Archive Instrument" setting where one
+// instrument is downloaded at a time; never that setting for several at once (it names one
+// instrument, and would file them all as that one).
+std::string ArchiveNameFor(const std::string& given, const DownloadSettings& settings,
+                           bool oneAtATime);
