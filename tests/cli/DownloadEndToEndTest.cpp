@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
-#include "session/UploadMachine.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"
+#include "session/UploadMachine.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"
