@@ -8,6 +8,7 @@
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "report/Report.h"
+#include "report/ShownReport.h"
 
 namespace archive {
 namespace {
@@ -35,6 +36,8 @@ bool ForEachRestored(SessionArchive& store, const QVector<qint64>& ids, LogImage
 
 bool RenderArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage& image,
                     SessionTable& table, ReportState& state) {
+    // Assembled as the program and a download assemble theirs, each session in its turn.
+    ShownReport assembled;
     return ForEachRestored(store, ids, image, [&](int16_t slot, const std::string(&modeNames)[4]) {
         table.Build(image);
         for (int k = 0; k < 4; ++k) {
@@ -43,7 +46,7 @@ bool RenderArchived(SessionArchive& store, const QVector<qint64>& ids, LogImage&
         const SessionEntry* entry = table.FindDated(slot);
         state.HeadingDay = entry != nullptr ? std::string(entry->dayLabel) + " " : std::string();
         state.HeadingMonth = entry != nullptr ? std::string(entry->monthLabel) : std::string();
-        RenderSession(state, image, slot);
+        assembled.Render(state, image, slot);
     });
 }
 

@@ -100,7 +100,7 @@ void DownloadRun::InterruptBetweenRequests() {
     m_interruptDue = true;
 }
 
-void DownloadRun::OnLinkLost() {
+void DownloadRun::LinkClosed() {
     // A request under way has ended already, failed, and said so; this is for the moments
     // between requests, when nothing would ever time out.
     Stop(kExitNoAnswer, "the link to the instrument closed; " + std::to_string(m_reportsWritten) +

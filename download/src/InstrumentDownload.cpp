@@ -114,7 +114,6 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
             m_run->OnTick();
         }
     });
-    connect(&session, &InstrumentSession::LinkLost, this, [this] { m_run->OnLinkLost(); });
     if (m_ownFolder) {
         // An instrument that did not tell who it is (its identity read went unanswered) has
         // still come on line, and is downloaded into a folder of its own all the same.

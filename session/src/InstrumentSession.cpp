@@ -186,6 +186,24 @@ void InstrumentSession::ShowMessage(MessageKind kind, const std::string& text) {
     }
 }
 
+void InstrumentSession::InstrumentConnected(const InstrumentFacts& facts) {
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->InstrumentConnected(facts);
+    }
+}
+
+void InstrumentSession::RequestFailed(UploadRequest request, RequestFailure reason) {
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->RequestFailed(request, reason);
+    }
+}
+
+void InstrumentSession::LinkClosed() {
+    if (m_frontEnd != nullptr) {
+        m_frontEnd->LinkClosed();
+    }
+}
+
 void InstrumentSession::IndexRead(bool dumped) {
     if (m_frontEnd != nullptr) {
         m_frontEnd->IndexRead(dumped);

@@ -28,6 +28,9 @@ void SessionReader::Start() {
 void SessionReader::OnLinkLost() {
     m_linkGone = true;
     m_machine.LinkLost();
+    if (m_events != nullptr) {
+        m_events->LinkClosed();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -234,6 +237,12 @@ void SessionReader::RequestEnded(UploadRequest request, bool ok) {
     // Whatever was asked while this request ran is begun now, and told when it is read.
     m_superseded = false;
     if (m_events != nullptr) {
+        if (request == UploadRequest::StartUp && ok) {
+            m_events->InstrumentConnected(Facts());
+        }
+        if (!ok) {
+            m_events->RequestFailed(request, m_lastFailure);
+        }
         m_events->RequestEnded(request, ok);
     }
     if (m_machine.Idle() && !m_beginning) {

@@ -43,8 +43,6 @@ public:
     // The same, once the request under way has ended (a session is whole and kept, the index
     // complete): the instrument is not left sending to nobody.
     void InterruptBetweenRequests();
-    // The link closed: whatever was under way or due ends, the reports written stay.
-    void OnLinkLost();
 
     // Draws the chart of the sessions just written as a report to the given file; true when it
     // was written. Without one no charts are drawn.
@@ -95,6 +93,8 @@ public:
     void ResumeTick() override {}
     void SessionRead(int16_t slot, SessionOrigin origin) override;
     void RequestEnded(UploadRequest request, bool ok) override;
+    // The link closed: whatever was under way or due ends, the reports written stay.
+    void LinkClosed() override;
 
 private:
     // Where the download stands. GO and each report start at the tick after the notification

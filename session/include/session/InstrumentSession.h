@@ -116,6 +116,9 @@ private:
     void ShowMessage(MessageKind kind, const std::string& text) override;
     void SuspendTick() override { SuspendTicks(); }
     void ResumeTick() override { ResumeTicks(); }
+    void InstrumentConnected(const InstrumentFacts& facts) override;
+    void RequestFailed(UploadRequest request, RequestFailure reason) override;
+    void LinkClosed() override;
     void IndexRead(bool dumped) override;
     void SessionRead(int16_t slot, SessionOrigin origin) override;
     void RequestEnded(UploadRequest request, bool ok) override;

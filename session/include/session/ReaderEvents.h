@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+struct InstrumentFacts;
+
 // The requests the download core carries out; each one's end is told.
 enum class UploadRequest {
     StartUp, // the instrument's driver text, configuration block and identity
@@ -59,6 +61,18 @@ public:
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
     virtual void SuspendTick() = 0;
     virtual void ResumeTick() = 0;
+
+    // The start-up uploads went through: the instrument has told who it is (its facts are the
+    // reader's Facts()). Told before its RequestEnded.
+    virtual void InstrumentConnected(const InstrumentFacts& facts) { (void)facts; }
+    // A request failed, and why; told before its RequestEnded.
+    virtual void RequestFailed(UploadRequest request, RequestFailure reason) {
+        (void)request;
+        (void)reason;
+    }
+    // The link closed or failed (companion program gone, port pulled out, read error); a
+    // request under way has ended, failed, before this.
+    virtual void LinkClosed() {}
 
     // The ten index sectors are in the image and the core's session table is built from them;
     // `dumped` is false when the dump could not be written (the user has been told).
