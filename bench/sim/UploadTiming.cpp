@@ -1,33 +1,38 @@
-// Times the program's index upload (ten sectors) and one session upload (four pieces) through
-// MeterTalk against a running tavon-instrument, with the program's own 100 ms tick: one
-// OnTimer per tick, each request sent as soon as the event that ends the one before it arrives.
-// With --fast, the short tick of fast uploads runs OnArrival between the 100 ms ticks, as the
-// program's ArrivalTick does; with --sessions N, the whole memory follows: the index and the
-// sessions of slots 0 to N-1.
+// Times the program's index upload (ten sectors) and one session upload (four pieces) against a
+// running tavon-instrument: the download core's session reader is asked for them and driven at
+// the core's pace (UploadPace), with the program's clock: the 100 ms tick on its grid and, with
+// --fast, the short tick between while the pace follows it. With --sessions N, the whole memory
+// follows: the index and the sessions of slots 0 to N-1.
 //
 //   sim_upload_timing [--fast] [--sessions N] [SLOT]
 //   (the simulator must serve "RAK Pipe" in the same pipe folder)
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/LogImage.h"
 #include "linkselect/LinkSelection.h"
 #include "metertalk/ArrivalTick.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/TestList.h"
+#include "report/Report.h"
+#include "session/MeterTalkComms.h"
+#include "session/SessionReader.h"
 #include "session/UploadMachine.h"
+#include "session/UploadPace.h"
 
 namespace {
 
 constexpr int kTickMs = 100;
-// Longest wait for one event: a time-out is 2 s, a whole sector at 9,600 baud about 5 s.
+// Longest wait for the next event: a time-out is 2 s, a whole sector at 9,600 baud about 5 s.
 constexpr qint64 kEventWaitMs = 60000;
 
 class Recorder : public CommsListener {
@@ -36,118 +41,202 @@ public:
     std::deque<CommsEvent> events;
 };
 
+// The reader's conversation, counting the bytes the uploads bring.
+class CountingComms : public UploadComms {
+public:
+    explicit CountingComms(UploadComms& inner) : m_inner(inner) {}
+
+    int Ask(int index) override { return m_inner.Ask(index); }
+    int AskAcceptingRefusal(int index) override { return m_inner.AskAcceptingRefusal(index); }
+    int Set(unsigned int value) override { return m_inner.Set(value); }
+    char FindTest(const char* name) override { return m_inner.FindTest(name); }
+    bool HasTest(const char* name) override { return m_inner.HasTest(name); }
+    void ReadDriver(const char* text) override { m_inner.ReadDriver(text); }
+    void SetSensorNumber(int sensor) override { m_inner.SetSensorNumber(sensor); }
+    const char* GetNewString() override { return m_inner.GetNewString(); }
+    int GetUploadedData(uint8_t* dest, uint32_t capacity, int& length) override {
+        const int whole = m_inner.GetUploadedData(dest, capacity, length);
+        bytes += length;
+        return whole;
+    }
+
+    long bytes = 0;
+
+private:
+    UploadComms& m_inner;
+};
+
+// The ends of the requests, in order; no boxes are shown.
+class Ends : public ReaderEvents {
+public:
+    void IndexRequestsAllowed(bool) override {}
+    void SessionRequestsAllowed(bool) override {}
+    void SetProgressRange(UploadRequest, int, int) override {}
+    void SetProgressPos(UploadRequest, int) override {}
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        if (kind != MessageKind::Status)
+            std::fprintf(stderr, "sim_upload_timing: %s\n", text.c_str());
+    }
+    void SuspendTick() override {}
+    void ResumeTick() override {}
+    void RequestEnded(UploadRequest request, bool ok) override { ends.push_back({request, ok}); }
+
+    struct End {
+        UploadRequest request;
+        bool ok;
+    };
+    std::vector<End> ends;
+};
+
 class Timing {
 public:
-    explicit Timing(bool fast) : m_fast(fast) {}
+    explicit Timing(bool fast)
+        : m_conversation(m_engine, m_tests, &m_rec), m_counting(m_conversation),
+          m_image(new LogImage), m_reader(new SessionReader(m_counting, *m_image, m_report)),
+          m_pace(m_engine, *m_reader) {
+        m_reader->SetEvents(&m_ends);
+        m_reader->SetDumpPath(QDir::tempPath().toStdString() + "/FlashData.txt");
+        m_pace.SetFast(fast);
+    }
 
     bool Open() {
-        m_list.InitTestList();
-        m_list.ReadDriver(nullptr);
-        m_engine.SetTestList(&m_list);
         const AppInfo app{"Tavon Datalogging", ""};
         if (!m_engine.Open(ModuleLinkSelection(), app, "KOVA", "115,200"))
             return false;
+        m_pace.LinkOpened();
+        m_conversation.Prepare();
         m_clock.start();
         m_nextTick = 0;
-        return true;
+        m_reader->Start();
+        return Await(UploadRequest::StartUp, 1);
     }
     void Close() { m_engine.Close(); }
 
-    // One tick of the program's timer, on the 100 ms grid; in fast mode, one short tick, or the
-    // 100 ms one when it is due.
-    void Tick() {
-        qint64 wait = m_nextTick - m_clock.elapsed();
-        if (m_fast && wait > 0) {
+    // Starts counting afresh; what follows is timed.
+    void Restart() {
+        ticks = 0;
+        m_counting.bytes = 0;
+        m_ends.ends.clear();
+    }
+    bool Index() {
+        m_reader->ReadIndex();
+        return Await(UploadRequest::Index, 1);
+    }
+    bool Sessions(const std::vector<int16_t>& asked) {
+        m_reader->ReadSessions(asked);
+        return Await(UploadRequest::Session, asked.size());
+    }
+    long Bytes() const { return m_counting.bytes; }
+
+    long ticks = 0;
+
+private:
+    // Runs the pace until `count` requests of the kind have ended well; false at a failure, or
+    // when nothing was heard for kEventWaitMs.
+    bool Await(UploadRequest request, size_t count) {
+        size_t seen = 0;
+        qint64 deadline = m_clock.elapsed() + kEventWaitMs;
+        while (m_clock.elapsed() < deadline) {
+            if (Step())
+                deadline = m_clock.elapsed() + kEventWaitMs;
+            for (; seen < m_ends.ends.size(); ++seen) {
+                if (m_ends.ends[seen].request != request)
+                    continue;
+                if (!m_ends.ends[seen].ok)
+                    return false;
+                if (--count == 0)
+                    return true;
+            }
+        }
+        return false;
+    }
+    // One short tick while the pace follows them and the next 100 ms tick is not due, or that
+    // tick; then the events it brought. True when there were any.
+    bool Step() {
+        const qint64 wait = m_nextTick - m_clock.elapsed();
+        if (wait > 0 && m_pace.FollowsArrivals()) {
             QThread::msleep(
                 static_cast<unsigned long>(std::min<qint64>(wait, ArrivalTick::kIntervalMs)));
-            m_engine.OnArrival();
-            if (m_nextTick > m_clock.elapsed())
-                return;
-            wait = 0;
+            m_pace.OnArrival();
+            return Deliver();
         }
         if (wait > 0)
             QThread::msleep(static_cast<unsigned long>(wait));
         m_nextTick += kTickMs;
         ++ticks;
-        m_engine.OnTimer();
+        m_pace.OnTick();
+        return Deliver();
     }
-    std::optional<CommsEvent> Next() {
-        const qint64 deadline = m_clock.elapsed() + kEventWaitMs;
-        while (m_clock.elapsed() < deadline) {
-            if (m_rec.events.empty())
-                Tick();
-            while (!m_rec.events.empty()) {
-                const CommsEvent event = m_rec.events.front();
-                m_rec.events.pop_front();
-                if (event != CommsEvent::FrameStart)
-                    return event;
-            }
+    bool Deliver() {
+        const bool any = !m_rec.events.empty();
+        while (!m_rec.events.empty()) {
+            const CommsEvent event = m_rec.events.front();
+            m_rec.events.pop_front();
+            m_pace.OnEngineEvent(event);
         }
-        return std::nullopt;
+        return any;
     }
-    bool Set(const char* test, unsigned value, CommsEvent expect) {
-        if (m_list.FindTest(test) == 0)
-            return false;
-        m_engine.Set(&m_rec, value);
-        return Next() == expect;
-    }
-    bool Upload(unsigned value, std::string* out) {
-        if (!Set("Upload flag", value, CommsEvent::SetDone) || Next() != CommsEvent::UploadDone)
-            return false;
-        static char buffer[CommsEngine::UploadCapacity + 1];
-        int length = 0;
-        m_engine.GetUploadedData(buffer, static_cast<int>(sizeof buffer), length);
-        if (out)
-            out->assign(buffer, static_cast<size_t>(length));
-        bytes += length;
-        return true;
-    }
-    bool Area(unsigned sector, unsigned offset) {
-        return Set("Sector to upload", sector, CommsEvent::SetDone) &&
-               Set("Index to upload", offset, CommsEvent::SetDone) && Upload(3, nullptr);
-    }
-    bool Poll() {
-        if (m_list.FindTest("Upload flag") == 0)
-            return false;
-        m_engine.Ask(&m_rec, 0);
-        return Next() == CommsEvent::AskDone;
-    }
-    CTestList& List() { return m_list; }
 
-    long ticks = 0;
-    long bytes = 0;
-
-private:
-    bool m_fast;
     CommsEngine m_engine;
-    CTestList m_list;
+    CTestList m_tests;
     Recorder m_rec;
+    MeterTalkComms m_conversation;
+    CountingComms m_counting;
+    ReportState m_report;
+    std::unique_ptr<LogImage> m_image;
+    std::unique_ptr<SessionReader> m_reader;
+    UploadPace m_pace;
+    Ends m_ends;
     QElapsedTimer m_clock;
     qint64 m_nextTick = 0;
 };
 
-void Report(const char* what, double seconds, long bytes, long ticks) {
+void Report(const char* what, const QElapsedTimer& clock, long bytes, long ticks) {
+    const double seconds = clock.nsecsElapsed() / 1e9;
     std::printf("%-28s %7.2f s  %8ld bytes  %4ld ticks  %7.0f bytes/s\n", what, seconds, bytes,
                 ticks, bytes / seconds);
 }
 
-bool Session(Timing& t, unsigned slot) {
-    const uint32_t sector = LogImage::DataSector(static_cast<int16_t>(slot));
-    for (unsigned piece = 0; piece < UploadMachine::kPiecesPerSector; ++piece)
-        if (!t.Area(sector, piece * UploadMachine::kPieceSize)) {
-            std::fprintf(stderr, "sim_upload_timing: slot %u, piece %u failed\n", slot, piece);
-            return false;
-        }
-    return true;
-}
+int Run(bool fast, unsigned slot, unsigned sessions) {
+    Timing t(fast);
+    if (!t.Open()) {
+        std::fprintf(stderr, "sim_upload_timing: no instrument on \"RAK Pipe\", or its start-up "
+                             "uploads failed\n");
+        return 1;
+    }
+    QElapsedTimer clock;
+    t.Restart();
+    clock.start();
+    if (!t.Index()) {
+        std::fprintf(stderr, "sim_upload_timing: the index upload failed\n");
+        return 1;
+    }
+    Report("index upload (10 sectors)", clock, t.Bytes(), t.ticks);
 
-bool Index(Timing& t) {
-    for (unsigned s = 0; s < LogImage::kIndexSectors; ++s)
-        if (!t.Area(s, 0)) {
-            std::fprintf(stderr, "sim_upload_timing: index sector %u failed\n", s);
-            return false;
+    t.Restart();
+    clock.restart();
+    if (!t.Sessions({static_cast<int16_t>(slot)})) {
+        std::fprintf(stderr, "sim_upload_timing: slot %u failed\n", slot);
+        return 1;
+    }
+    Report("session upload (4 pieces)", clock, t.Bytes(), t.ticks);
+
+    if (sessions > 0) {
+        std::vector<int16_t> memory;
+        for (unsigned s = 0; s < sessions; ++s)
+            memory.push_back(static_cast<int16_t>(s));
+        t.Restart();
+        clock.restart();
+        if (!t.Index() || !t.Sessions(memory)) {
+            std::fprintf(stderr, "sim_upload_timing: the memory's upload failed\n");
+            return 1;
         }
-    return true;
+        char what[40];
+        std::snprintf(what, sizeof what, "memory (index, %u sessions)", sessions);
+        Report(what, clock, t.Bytes(), t.ticks);
+    }
+    t.Close();
+    return 0;
 }
 
 } // namespace
@@ -171,47 +260,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sim_upload_timing: the slots run from 0 to %u\n", slotCount - 1);
         return 2;
     }
-    Timing t(fast);
-    if (!t.Open()) {
-        std::fprintf(stderr, "sim_upload_timing: no instrument on \"RAK Pipe\"\n");
-        return 1;
-    }
-    std::string driver;
-    if (!t.Poll() || !t.Upload(10, &driver)) {
-        std::fprintf(stderr, "sim_upload_timing: the start-up uploads failed\n");
-        return 1;
-    }
-    t.List().ReadDriver(driver.c_str());
-    t.List().SetSensorNumber(1);
-    t.Poll();
-
-    QElapsedTimer clock;
-    t.ticks = t.bytes = 0;
-    clock.start();
-    if (!Index(t))
-        return 1;
-    Report("index upload (10 sectors)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
-
-    t.Poll();
-    t.ticks = t.bytes = 0;
-    clock.restart();
-    if (!Session(t, slot))
-        return 1;
-    Report("session upload (4 pieces)", clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
-
-    if (sessions > 0) {
-        t.Poll();
-        t.ticks = t.bytes = 0;
-        clock.restart();
-        if (!Index(t))
-            return 1;
-        for (unsigned s = 0; s < sessions; ++s)
-            if (!Session(t, s))
-                return 1;
-        char what[40];
-        std::snprintf(what, sizeof what, "memory (index, %u sessions)", sessions);
-        Report(what, clock.nsecsElapsed() / 1e9, t.bytes, t.ticks);
-    }
-    t.Close();
-    return 0;
+    return Run(fast, slot, sessions);
 }

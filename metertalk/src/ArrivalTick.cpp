@@ -1,11 +1,12 @@
 #include "metertalk/ArrivalTick.h"
 
-#include "metertalk/CommsEngine.h"
+#include <utility>
 
-ArrivalTick::ArrivalTick(CommsEngine& engine, QObject* parent) : QObject(parent), m_engine(engine) {
+ArrivalTick::ArrivalTick(std::function<void()> arrival, QObject* parent)
+    : QObject(parent), m_arrival(std::move(arrival)) {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { m_engine.OnArrival(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_arrival(); });
 }
 
 void ArrivalTick::Follow(bool running) {

@@ -8,6 +8,7 @@
 #include "report/Report.h"
 #include "session/MeterTalkComms.h"
 #include "session/SessionReader.h"
+#include "session/UploadPace.h"
 
 InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
     : QObject(parent), m_ownEngine(engine == nullptr ? new CommsEngine : nullptr),
@@ -16,7 +17,8 @@ InstrumentSession::InstrumentSession(CommsEngine* engine, QObject* parent)
     m_conversation.reset(new MeterTalkComms(*m_engine, *m_tests, m_listener.get()));
     m_reader.reset(new SessionReader(*m_conversation, *m_image, *m_report));
     m_reader->SetEvents(this);
-    m_arrival.reset(new ArrivalTick(*m_engine));
+    m_pace.reset(new UploadPace(*m_engine, *m_reader));
+    m_arrival.reset(new ArrivalTick([this] { m_pace->OnArrival(); }));
     connect(m_listener.get(), &QtCommsListener::notified, this,
             [this](CommsEvent event) { OnEngineEvent(event); });
     connect(&m_tick, &QTimer::timeout, this, [this] { OnTick(); });
@@ -34,7 +36,7 @@ bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {
                         CommsEngine::FailureBox::UnlessDeclined)) {
         return false;
     }
-    m_linkOpen = true;
+    m_pace->LinkOpened();
     // The test list attached and the progress display prepared for the start-up uploads; then
     // the built-in driver text, "Upload flag" current, state 0 and the first poll.
     m_conversation->Prepare();
@@ -48,9 +50,9 @@ void InstrumentSession::ChooseAgain(LinkChooser& chooser) {
 }
 
 void InstrumentSession::Disconnect() {
-    if (m_linkOpen) {
+    if (m_pace->LinkOpen()) {
         m_engine->Close();
-        m_linkOpen = false;
+        m_pace->LinkClosed();
     }
     FollowTransfer();
 }
@@ -59,8 +61,12 @@ bool InstrumentSession::LinkIsPipe() const {
     return m_engine->LinkIsPipe();
 }
 
+bool InstrumentSession::LinkOpen() const {
+    return m_pace->LinkOpen();
+}
+
 void InstrumentSession::SetFastUpload(bool fast) {
-    m_fast = fast;
+    m_pace->SetFast(fast);
     FollowTransfer();
 }
 
@@ -99,48 +105,27 @@ RequestFailure InstrumentSession::LastFailure() const {
 }
 
 void InstrumentSession::OnTick() {
-    if (m_linkOpen) {
-        m_engine->OnTimer();
-        CheckLink();
+    if (m_pace->OnTick() == UploadPace::TickOutcome::LinkLost) {
+        // The front ends say that no instrument is connected.
+        emit LinkLost();
     }
     FollowTransfer();
     emit Ticked();
 }
 
-void InstrumentSession::CheckLink() {
-    // A pipe whose program has gone, or a port whose device was pulled out, reads as closed: the
-    // request under way ends at once instead of waiting out its time-outs, and the front ends
-    // say that no instrument is connected.
-    if (!m_linkOpen || m_engine->LinkOpen()) {
-        return;
-    }
-    m_linkOpen = false;
-    m_reader->OnLinkLost();
-    emit LinkLost();
-}
-
 void InstrumentSession::OnEngineEvent(CommsEvent event) {
-    switch (event) {
-    case CommsEvent::FrameStart:
-        break;
-    case CommsEvent::ChecksumError:
-        // The engine has dropped the spoiled frame; the machine has the request asked for
-        // again, and gives it up when its replies keep coming spoiled.
-        m_reader->OnChecksumError();
+    m_pace->OnEngineEvent(event);
+    if (event == CommsEvent::ChecksumError) {
         emit SpoiledReply();
-        break;
-    default:
-        DispatchCommsEvent(*m_reader, event);
-        break;
     }
     FollowTransfer();
-    if (m_fast) {
+    if (m_pace->Fast()) {
         emit Ticked();
     }
 }
 
 void InstrumentSession::FollowTransfer() {
-    m_arrival->Follow(m_fast && m_tick.isActive() && m_linkOpen && !m_reader->Idle());
+    m_arrival->Follow(m_tick.isActive() && m_pace->FollowsArrivals());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include "metertalk/TestList.h"
 #include "report/Report.h"
 #include "session/MeterTalkComms.h"
+#include "session/UploadPace.h"
 #include "sim/Instrument.h"
 #include "testsupport/TempDir.h"
 
@@ -109,8 +110,8 @@ struct Outcome {
     std::vector<uint8_t> index; // the ten index sectors as they arrived
 };
 
-// Start-up, the index and one session, as the program drives them: the 100 ms tick, and at the
-// fast pace the short tick between, which runs only while a transfer does (ArrivalTick::Follow).
+// Start-up, the index and one session, at the program's pace (UploadPace), its clock a loop: the
+// 100 ms tick, and at the fast pace up to ten short ticks between while the pace follows them.
 // Each notification reaches the browser after the engine call that posted it has returned.
 // `requests` says how much is asked: 0 only the start-up, 1 the index too, 2 one session more.
 inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int requests = 2,
@@ -131,6 +132,9 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     auto reader = std::make_unique<SessionReader>(conversation, *image, report);
     auto browser = std::make_unique<SessionBrowser>(*reader, view, *image, report);
     reader->SetEvents(browser.get());
+    UploadPace pace(comms, *reader);
+    pace.SetFast(fast);
+    pace.LinkOpened();
     // The dump the index leaves goes out of the way.
     static const testsupport::TempDir dumps{"simulated-download-"};
     reader->SetDumpPath(dumps.Path() + "/FlashData.txt");
@@ -152,23 +156,19 @@ inline Outcome Download(bool fast, const std::string& faults, uint64_t seed, int
     size_t delivered = 0;
     auto deliver = [&] {
         while (delivered < listener.events.size() && asked < end) {
-            const CommsEvent event = listener.events[delivered++];
-            if (event == CommsEvent::ChecksumError)
-                reader->OnChecksumError();
-            else
-                DispatchCommsEvent(*reader, event);
+            pace.OnEngineEvent(listener.events[delivered++]);
             next();
         }
     };
 
     browser->Start();
     for (; out.ticks < kTickLimit && asked < end; ++out.ticks) {
-        for (int i = 0; fast && i < kShortTicksPerTick && !reader->Idle() && asked < end; ++i) {
-            comms.OnArrival();
+        for (int i = 0; i < kShortTicksPerTick && pace.FollowsArrivals() && asked < end; ++i) {
+            pace.OnArrival();
             deliver();
         }
         if (asked < end) {
-            comms.OnTimer();
+            pace.OnTick();
             deliver();
         }
     }

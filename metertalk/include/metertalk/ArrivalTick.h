@@ -5,9 +5,9 @@
 #include <QObject>
 #include <QTimer>
 
-class CommsEngine;
+#include <functional>
 
-// Fast uploads: a short tick that hands the bytes on the link to the engine while a transfer
+// Fast uploads: a short tick that has the bytes on the link handed to the engine while a transfer
 // runs, so that each answer is handled, and the next request goes out, as soon as the answer is
 // there instead of at the next 100 ms tick. The caller's 100 ms OnTimer goes on beside it and
 // keeps counting the time-outs in real time.
@@ -19,13 +19,14 @@ class METERTALK_EXPORT ArrivalTick : public QObject {
 public:
     static constexpr int kIntervalMs = 1;
 
-    explicit ArrivalTick(CommsEngine& engine, QObject* parent = nullptr);
+    // `arrival` runs at every short tick (the owner's pace hands the link's bytes to the engine).
+    explicit ArrivalTick(std::function<void()> arrival, QObject* parent = nullptr);
 
     // Runs the short tick while `running` and stops it otherwise; cheap to call after every
     // notification and every 100 ms tick.
     void Follow(bool running);
 
 private:
-    CommsEngine& m_engine;
+    std::function<void()> m_arrival;
     QTimer m_timer;
 };

@@ -19,14 +19,15 @@ class LogImage;
 class MeterTalkComms;
 class QtCommsListener;
 class SessionReader;
+class UploadPace;
 struct ReportState;
 
 // One connected instrument: its link and engine, its test list, the listener that carries the
 // engine's events, the session reader with its upload machine, the memory image and
 // the report state, the 100 ms tick and the short tick of fast uploads, and what the instrument
 // told about itself. The program's presenter and `tavon-datalog download` ask its reader for the
-// index and the sessions; how a spoiled reply is asked for again, the pace, and when the link
-// counts as lost is decided here once.
+// index and the sessions. Its timers drive the pace (UploadPace), which decides what a tick does,
+// how the engine's events reach the reader and when the link counts as lost.
 //
 // The front end's listener receives the reader's events; what happens is reported through the
 // signals below too. Everything runs on the thread that owns the session; several sessions share
@@ -59,7 +60,7 @@ public:
     // Closes the link. Nothing is said to the instrument.
     void Disconnect();
     // A link was opened and has not closed since.
-    bool LinkOpen() const { return m_linkOpen; }
+    bool LinkOpen() const;
     bool LinkIsPipe() const;
 
     // The pace: the engine counts ticks, so a shorter period runs the same conversation faster
@@ -105,7 +106,6 @@ private:
     void OnEngineEvent(CommsEvent event);
     void OnTick();
     void FollowTransfer();
-    void CheckLink();
 
     // ReaderEvents: passed on to the front end's listener, and turned into the signals above.
     void StartingUp() override;
@@ -131,13 +131,12 @@ private:
     std::unique_ptr<LogImage> m_image;
     std::unique_ptr<ReportState> m_report;
     std::unique_ptr<SessionReader> m_reader;
+    std::unique_ptr<UploadPace> m_pace;
     std::unique_ptr<ArrivalTick> m_arrival;
     ReaderEvents* m_frontEnd = nullptr;
 
     QTimer m_tick;
     int m_tickMs = kTickMs;
     int m_suspended = 0;
-    bool m_fast = false;
-    bool m_linkOpen = false;
     int m_progressTotal = 0;
 };
