@@ -576,7 +576,8 @@ void MainDialog::ShowGuide() {
 
 void MainDialog::OpenArchive() {
     // Settings.ini may name a team's server archive; the default one otherwise.
-    ArchiveDialog* dialog = new ArchiveDialog(QString::fromStdString(ReadSetting("Archive")), this);
+    ArchiveDialog* dialog =
+        new ArchiveDialog(QString::fromStdString(ReadDownloadSettings().archive), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (dialog->Open()) {
         dialog->show();
@@ -587,7 +588,7 @@ void MainDialog::OpenArchive() {
 
 void MainDialog::OpenInstruments() {
     InstrumentsWindow* window =
-        new InstrumentsWindow(QString::fromStdString(ReadSetting("Archive")), this);
+        new InstrumentsWindow(QString::fromStdString(ReadDownloadSettings().archive), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (window->Open()) {
         window->show();

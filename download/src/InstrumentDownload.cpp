@@ -15,7 +15,6 @@
 #include "download/ProgressBar.h"
 #include "download/ReportOutput.h"
 #include "linkselect/LinkSelection.h"
-#include "linkselect/Settings.h"
 #include "metertalk/CommsEngine.h"
 #include "report/Report.h"
 #include "session/DownloadSettings.h"
