@@ -19,6 +19,7 @@
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
 #include "download/SharedOptions.h"
+#include "session/DownloadSettings.h"
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"
@@ -191,8 +192,15 @@ int ArchiveUsageError(const std::string& message, const QStringList& arguments) 
     return UsageError(message, "archive " + Text(arguments.value(0)));
 }
 
+QString ArchiveLocation(const QString& given) {
+    if (!given.isEmpty()) {
+        return given;
+    }
+    return QString::fromLocal8Bit(ReadDownloadSettings().archive.c_str());
+}
+
 bool OpenArchive(archive::SessionArchive& store, const QString& location) {
-    if (!store.Open(location)) {
+    if (!store.Open(ArchiveLocation(location))) {
         PrintError(Text(store.Error()));
         return false;
     }

@@ -21,9 +21,12 @@ std::vector<std::string> ArchiveWords(const QStringList& arguments);
 // its help; returns the usage exit status.
 int ArchiveUsageError(const std::string& message, const QStringList& arguments);
 
-// Opens the archive --archive names (the default one without it). On failure prints the reason;
+// Opens the archive ArchiveLocation gives. On failure prints the reason;
 // the caller returns kExitArchive.
 bool OpenArchive(archive::SessionArchive& store, const QString& location);
+// The archive a command works on: --archive, else "Archive" in Settings.ini as the program and
+// downloads use it; empty: the default one.
+QString ArchiveLocation(const QString& given);
 
 // The typed values of the archived sessions `ids`, in that order; an exit status (kExitOk, or
 // with the message printed).

@@ -263,8 +263,8 @@ int RunArchiveCompliance(const QStringList& arguments) {
     if (options.format == "pdf") {
         compliance::PackSettings settings;
         settings.atDay = atDay;
-        settings.archiveName =
-            options.archiveAt.empty() ? store.DefaultLocation() : Local(options.archiveAt);
+        const QString at = ArchiveLocation(Local(options.archiveAt));
+        settings.archiveName = at.isEmpty() ? store.DefaultLocation() : at;
         settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
         settings.verification = archive::VerifyArchive(store).Line();
         QString error;

@@ -85,8 +85,9 @@ const char kArchivePlaceholder[] = "LOCATION";
 std::string ArchiveOptionHelp() {
     return OptionHelpLines({{OptionShownAs(kArchiveSpec, kArchivePlaceholder),
                              "a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
-                             "folder as host is written with %2F for each '/'); default: the\n"
-                             "program's own archive.sqlite in its application data folder"}});
+                             "folder as host is written with %2F for each '/'); default:\n"
+                             "\"Archive\" in Settings.ini, else the program's own\n"
+                             "archive.sqlite in its application data folder"}});
 }
 
 std::string BareDeviceName(const std::string& device) {

@@ -55,6 +55,14 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
     ASSERT_EQ(listed.size(), static_cast<int>(m_sessions));
     EXPECT_EQ(listed[0].toObject()["instrument"].toString(), "unit 7");
 
+    // Without --archive, the one Settings.ini names for the program and its downloads.
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.File("Settings.ini"),
+                                       "Archive=" + m_dir.File("a.sqlite") + "\r\n"));
+    r = RunProgram("tavon-datalog", {"archive", "list", "--format", "json"}, m_dir.Path(), 120,
+                   {"TZ=UTC", "LC_ALL=C", "XDG_DATA_HOME=" + m_dir.File("data")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array(), listed);
+
     r = Datalog({"archive", "list", "--format", "csv", "--alarm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("id,instrument,day,start,end,slot,alarm,", 0), 0u);
