@@ -3,7 +3,6 @@
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
 #include "ChartPanel.h"
-#include "ClaimingChooser.h"
 #include "FilterDialog.h"
 #include "FindBar.h"
 #include "InstrumentsWindow.h"
@@ -16,6 +15,7 @@
 #include "WatchSettingsDialog.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
+#include "session/ClaimingChooser.h"
 #include "textcodec/Cp1252.h"
 #include "ui_MainDialog.h"
 

@@ -137,20 +137,9 @@ LinkPtr LinkChoice::Opener::Claimed(const std::string& claim,
     if (m_claim && claim == m_claimName) {
         return open(); // the same port brought up again, its second stage: still ours
     }
-    std::string holder;
-    bool held = false;
-    std::unique_ptr<LinkClaim> taken = LinkClaim::Take(claim, holder, &held);
-    if (held) {
-        m_holder = holder;
-        return nullptr;
-    }
-    // Without a lock file the link cannot be claimed, but it is free as far as anyone can tell:
-    // it is used unclaimed rather than not at all.
-    LinkPtr link = open();
+    LinkPtr link = LinkClaim::OpenClaimed(claim, open, m_claim, m_holder);
     if (link) {
-        m_claim = std::move(taken);
         m_claimName = claim;
-        m_holder.clear();
     }
     return link;
 }

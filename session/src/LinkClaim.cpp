@@ -94,3 +94,18 @@ std::string LinkClaim::RememberedPortName(const std::string& setting, std::strin
     }
     return LinkName(false, bare);
 }
+
+LinkPtr LinkClaim::OpenClaimed(const std::string& name, const std::function<LinkPtr()>& open,
+                               std::unique_ptr<LinkClaim>& claim, std::string& holder) {
+    bool held = false;
+    std::unique_ptr<LinkClaim> taken = Take(name, holder, &held);
+    if (held) {
+        return nullptr;
+    }
+    holder.clear();
+    LinkPtr link = open();
+    if (link) {
+        claim = std::move(taken);
+    }
+    return link;
+}

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "linkselect/Link.h"
 
 class QLockFile;
 
@@ -34,6 +37,15 @@ public:
     // opened by one program at a time all the same).
     static std::string RememberedPortName(const std::string& setting,
                                           std::string* device = nullptr);
+
+    // Opens a link only once it is claimed as `name`, so that a link another process holds is
+    // never opened (its lines are not toggled under that process's conversation). Returns the
+    // link `open` gives, with `claim` holding it while it is open; null when it did not open, or
+    // when it is held (`holder` then says by whom, else it is emptied). Without a lock file the
+    // link cannot be claimed, but it is free as far as anyone can tell: it is opened unclaimed
+    // rather than not at all.
+    static LinkPtr OpenClaimed(const std::string& name, const std::function<LinkPtr()>& open,
+                               std::unique_ptr<LinkClaim>& claim, std::string& holder);
 
 private:
     explicit LinkClaim(std::unique_ptr<QLockFile> lock);

@@ -1,4 +1,4 @@
-#include "ClaimingChooser.h"
+#include "session/ClaimingChooser.h"
 
 #include "linkselect/Link.h"
 #include "linkselect/Settings.h"
