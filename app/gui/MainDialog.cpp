@@ -382,12 +382,12 @@ void MainDialog::OnSpoiledReply() {
         return;
     }
     checksumTold_ = true;
-    session_->SuspendTicks();
+    // The box tells; it does not hold the upload, which asks again on its own: an upload left
+    // running on a noisy line finishes while the box waits for its OK.
     Prompt("Error in serial comms\n\nA reply from the instrument arrived spoiled. It was dropped "
            "and is asked for again; the report on screen stays. Should this happen often, check "
            "the cable or move closer to the instrument.",
            QString());
-    session_->ResumeTicks();
 }
 
 void MainDialog::OnLinkLost() {

@@ -164,8 +164,11 @@ void ProgramArchiving::RequestEnded(UploadRequest request, bool ok, const Sessio
     if (request == UploadRequest::Index &&
         reader.IndexSectorCount() >= static_cast<int>(LogImage::kIndexSectors)) {
         TellService(reader);
-    } else if (request == UploadRequest::Session && reader.Keeper() != nullptr) {
-        m_arrived.insert(reader.CurrentSlot());
+    } else if (request == UploadRequest::Session && reader.Keeper() != nullptr &&
+               m_arrived.insert(reader.CurrentSlot()).second) {
+        // A session just archived may hold a test: the line says what the register says now,
+        // not what it said at GO.
+        TellService(reader);
     }
 }
 

@@ -206,8 +206,11 @@ TEST_F(TreeTest, ANewIndexClearsTheSelection) {
     UploadIndex();
     browser->OnSessionSelected(6);
     Pump();
+    const std::string day = browser->Tree().Text(browser->Tree().Parent(6));
+    ASSERT_NE(view.reportText.find(day), std::string::npos);
     UploadIndex();
     EXPECT_EQ(browser->SelectedNode(), -1);
+    EXPECT_EQ(view.reportText.find(day), std::string::npos) << "the old tree's day heads nothing";
     comms.Take();
     browser->OnSessionSelected(6); // the same number is a new node now
     EXPECT_EQ(reader->UploadState(), 7);

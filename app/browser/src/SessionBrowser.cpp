@@ -105,6 +105,9 @@ void SessionBrowser::ClearShown() {
     }
     m_shown = ShownReport();
     m_noticeShown = false;
+    // The empty report is under no day: the old tree's would stand alone on screen.
+    m_report.HeadingDay.clear();
+    m_report.HeadingMonth.clear();
     m_shown.RenderAgain(m_report, m_image);
     m_view.SetReportText(m_report.ReportText);
 }
