@@ -49,10 +49,9 @@ const char kDownloadExitStatus[] =
     "index was complete); 5 \"Error in serial comms\": the replies to a request stayed\n"
     "spoiled past the bound (a spoiled transfer or answer is asked again until it comes\n"
     "whole, many times over before the request is given up; a spoiled answer to the idle\n"
-    "poll is dropped and the poll goes on); 130\n"
-    "interrupted (Ctrl-C, SIGTERM): the reports written stay, and the dump holds the sessions\n"
-    "that had arrived; 6 everything was written but the archive could not be opened or\n"
-    "written (the message says why).\n";
+    "poll is dropped and the poll goes on); 6 everything was written but the archive could\n"
+    "not be opened or written (the message says why); 130 interrupted (Ctrl-C, SIGTERM):\n"
+    "the reports written stay, and the dump holds the sessions that had arrived.\n";
 
 int RunDownload(int argc, char** argv) {
     DownloadOptions options;
