@@ -1,6 +1,6 @@
-// The session browser fed arbitrary instrument data: driver texts, configuration blocks, index
-// sectors and session pieces arrive as uploads of any length and content, between arbitrary
-// notifications and user actions.
+// The download core's reader and the program's presenter fed arbitrary instrument data: driver
+// texts, configuration blocks, index sectors and session pieces arrive as uploads of any length and
+// content, between arbitrary notifications and user actions.
 //
 // Input: operations, one byte each followed by its arguments:
 //   0 time-out   1 Ask done   2 Set done   3 upload done: U16 length, that many bytes uploaded

@@ -1,4 +1,4 @@
-// tavon-datalog: the Tavon Datalogging session browser without windows.
+// tavon-datalog: Tavon Datalogging without windows.
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's side of a download (engine, conversation, session browser) against the simulated
-// instrument at the far end of an in-process serial line, ticked by a loop rather than a clock.
+// The program's side of a download (engine, conversation, reader and presenter) against the
+// simulated instrument at the far end of an in-process serial line, ticked by a loop rather than a
+// clock.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -13,8 +13,8 @@ enum class DataSource {
     EarlierInstrument, // the instrument connected before: its name is what that one is called
 };
 
-// The window side of the session browser: the GUI's main dialog, the command-line program's text
-// front end, or a recording fake in tests. All calls come on the thread that drives the browser.
+// The window side of the program's presenter: the GUI's main dialog, or a recording fake in tests.
+// All calls come on the thread that drives the presenter.
 class BrowserView {
 public:
     virtual ~BrowserView() = default;
