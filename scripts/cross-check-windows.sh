@@ -11,7 +11,7 @@ if ! command -v "$cxx" >/dev/null 2>&1; then
   exit 1
 fi
 
-modules=(orvtime report core textcodec export recbuild linkselect metertalk app cli sim)
+modules=(orvtime report core textcodec export recbuild map linkselect metertalk app cli sim)
 
 includes=()
 for dir in */include */*/include; do
