@@ -1,10 +1,11 @@
 #include "map/MapTiles.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTextDocumentFragment>
 #include <QVariant>
 
 #include <algorithm>
@@ -26,6 +27,45 @@ QString NextConnectionName() {
 uint64_t KeyOf(int zoom, int x, int y) {
     return (static_cast<uint64_t>(zoom) << 58) | (static_cast<uint64_t>(x) << 29) |
            static_cast<uint64_t>(y);
+}
+
+// One character reference ("&copy;", "&#169;", "&#xA9;") as text; itself when unknown.
+QString Character(const QString& reference) {
+    static const QHash<QString, QString> named = {
+        {"amp", "&"},        {"lt", "<"},         {"gt", ">"},         {"quot", "\""},
+        {"apos", "'"},       {"nbsp", " "},       {"copy", "\u00a9"},  {"reg", "\u00ae"},
+        {"ndash", "\u2013"}, {"mdash", "\u2014"}, {"middot", "\u00b7"}};
+    const QString name = reference.mid(1, reference.size() - 2);
+    if (!name.startsWith(QLatin1Char('#'))) {
+        return named.value(name, reference);
+    }
+    bool ok = false;
+    const bool hex = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive);
+    const uint code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+    if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return QStringLiteral("\ufffd");
+    }
+    const char32_t character = code;
+    return QString::fromUcs4(&character, 1);
+}
+
+// Attributions are often HTML (a link around the copyright); the map prints them as text.
+QString PlainText(const QString& html) {
+    QString tagless = html;
+    tagless.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    static const QRegularExpression reference(
+        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-z]+);"));
+    QString text;
+    qsizetype done = 0;
+    auto matches = reference.globalMatch(tagless);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        text += tagless.mid(done, match.capturedStart() - done);
+        text += Character(match.captured());
+        done = match.capturedEnd();
+    }
+    text += tagless.mid(done);
+    return text.simplified();
 }
 
 int ZoomValue(const QString& text, int fallback) {
@@ -125,7 +165,7 @@ QString MapTiles::ReadMetadata() {
         const QString name = query.value(0).toString().trimmed().toLower();
         const QString value = query.value(1).toString();
         if (name == QLatin1String("attribution")) {
-            m_attribution = QTextDocumentFragment::fromHtml(value).toPlainText().trimmed();
+            m_attribution = PlainText(value);
         } else if (name == QLatin1String("name")) {
             m_name = value.trimmed();
         } else if (name == QLatin1String("minzoom")) {

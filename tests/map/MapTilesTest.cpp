@@ -83,7 +83,8 @@ public:
              "INSERT INTO metadata VALUES ('minzoom', '0')",
              "INSERT INTO metadata VALUES ('maxzoom', '2')",
              "INSERT INTO metadata VALUES ('attribution', "
-             "'<a href=\"https://example.invalid/\">&copy; Example Streets</a>')"});
+             "'<a href=\"https://example.invalid/\">&copy; Example Streets</a> &#38; "
+             "<b>Survey</b>&nbsp;friends &#x2014; &bogus; &#0;')"});
         for (int x = 0; x < 2; ++x) {
             for (int y = 0; y < 2; ++y) {
                 Put(1, x, 1 - y, Painted(ColourOf(x, y)));
@@ -112,7 +113,8 @@ TEST_F(MapTilesTest, TilesComeBackInTheirColoursNumberedFromTheNorth) {
     MapTiles tiles;
     ASSERT_TRUE(tiles.Open(File("streets.mbtiles"))) << tiles.Error().toStdString();
     EXPECT_EQ(tiles.Error(), QString());
-    EXPECT_EQ(tiles.Attribution(), QStringLiteral("\u00a9 Example Streets"));
+    EXPECT_EQ(tiles.Attribution(),
+              QStringLiteral("\u00a9 Example Streets & Survey friends \u2014 &bogus; \ufffd"));
     EXPECT_EQ(tiles.Name(), QStringLiteral("Survey streets"));
     EXPECT_EQ(tiles.MinZoom(), 0);
     EXPECT_EQ(tiles.MaxZoom(), 2);
