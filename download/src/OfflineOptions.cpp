@@ -124,6 +124,30 @@ const OptionTable<PlotOptions>& PlotOptionTable() {
     return kTable;
 }
 
+const OptionTable<SurveyOptions>& SurveyOptionTable() {
+    using O = SurveyOptions;
+    static const OptionTable<SurveyOptions> kTable = {
+        {{"--format", nullptr, Takes::Value, "text, csv or json",
+          [](const std::string& word) {
+              SurveyFormat unused;
+              return ParseSurveyFormat(word, unused);
+          }},
+         "text",
+         "per session: route walked, time surveyed, survey records, fixes,\n"
+         "coverage, instrument, users, job numbers and each indication; then\n"
+         "the totals (the default)",
+         [](O& options, const OptionUse& use) { ParseSurveyFormat(use.value, options.format); }},
+        HelpNote<O>("--format csv",
+                    "one row per indication, the session's figures on each (RFC 4180,\n"
+                    "UTF-8)"),
+        HelpNote<O>("--format json", "an array with one object per session, in the order given"),
+        ModeNamesOption(&O::modeNames, "as for render"),
+        InstrumentOption(&O::instrument, "name the instrument in the record (a dump names none)"),
+        OutputOption(&O::output, "write to FILE (under a temporary name, then renamed)"),
+    };
+    return kTable;
+}
+
 bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::string& message) {
     std::vector<std::string> positional;
     if (!ParseOptions(Words(argc, argv), SessionsOptionTable(), "sessions", false, options,
@@ -212,4 +236,11 @@ std::string ChartFormatOf(const std::string& path) {
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ending == "pdf" || ending == "png" ? ending : std::string();
+}
+
+bool ParseSurveyOptions(int argc, char** argv, SurveyOptions& options, std::string& message) {
+    std::vector<std::string> positional;
+    return ParseOptions(Words(argc, argv), SurveyOptionTable(), "survey", true, options, positional,
+                        message) &&
+           TakeDumpAndSlots(positional, "survey", options.dump, options.sessionSlots, message);
 }
