@@ -21,6 +21,10 @@ QStringList Texts(const std::vector<std::string>& texts) {
     return list;
 }
 
+QString ListText(const std::vector<std::string>& texts) {
+    return texts.empty() ? QStringLiteral("none") : Texts(texts).join(QStringLiteral(", "));
+}
+
 QString Metres(double metres) {
     return QString::number(metres, 'f', 1);
 }
@@ -120,10 +124,8 @@ QString SessionText(const SessionSurvey& survey) {
         text +=
             QStringLiteral("  Instrument:     %1\n").arg(QString::fromStdString(survey.Instrument));
     }
-    text += QStringLiteral("  Users:          %1\n")
-                .arg(Texts(survey.Users).join(QStringLiteral(", ")));
-    text += QStringLiteral("  Job numbers:    %1\n")
-                .arg(Texts(survey.JobNumbers).join(QStringLiteral(", ")));
+    text += QStringLiteral("  Users:          %1\n").arg(ListText(survey.Users));
+    text += QStringLiteral("  Job numbers:    %1\n").arg(ListText(survey.JobNumbers));
     text += QStringLiteral("  Route walked:   %1 m in %2 piece(s)\n")
                 .arg(Metres(survey.RouteMetres))
                 .arg(survey.Pieces);

@@ -5,6 +5,7 @@
 #include "export/SurveyExport.h"
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
+#include "sim/LogMemory.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -277,6 +278,40 @@ TEST(SurveyRecordTest, GpxSegmentsAreThePieces) {
             EXPECT_NEAR(segments[i][j], expected[i][j], 1e-7) << i << " " << j;
         }
     }
+}
+
+// The simulator's sessions: every fix in exactly one piece, and the GPX export's segments as many
+// as the pieces of all sessions.
+TEST(SurveyRecordTest, GeneratedSessionsKeepEveryFixInOnePiece) {
+    sim::LogMemory memory;
+    memory.Generate(sim::MemoryOptions());
+    Streams source;
+    std::vector<SessionValues> sessions;
+    size_t pieces = 0;
+    double route = 0;
+    for (const sim::GeneratedSession& generated : memory.Sessions()) {
+        const int16_t slot = static_cast<int16_t>(generated.slot);
+        source.streams[slot] = generated.stream;
+        sessions.push_back(Decode(source, slot));
+        const SessionSurvey survey = SurveySession(sessions.back(), "");
+        size_t inPieces = 0;
+        for (const TrackPiece& piece : TrackPieces(sessions.back())) {
+            inPieces += piece.size();
+        }
+        EXPECT_EQ(inPieces, static_cast<size_t>(survey.Fixes)) << slot;
+        EXPECT_LE(survey.Fixes, survey.SurveyRecords) << slot;
+        pieces += static_cast<size_t>(survey.Pieces);
+        route += survey.RouteMetres;
+    }
+    EXPECT_GT(pieces, sessions.size() / 4);
+    EXPECT_GT(route, 0.0);
+    QXmlStreamReader xml(ExportSessions(sessions, ExportFormat::Gpx, LogFilter()));
+    size_t segments = 0;
+    while (!xml.atEnd()) {
+        segments += xml.readNext() == QXmlStreamReader::StartElement &&
+                    xml.name() == QLatin1String("trkseg");
+    }
+    EXPECT_EQ(segments, pieces);
 }
 
 } // namespace
