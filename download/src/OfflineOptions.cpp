@@ -97,7 +97,8 @@ const OptionTable<ExportCommandOptions>& ExportOptionTable() {
                     "one are left out"),
         HelpNote<O>("--format gpx",
                     "GPX 1.1: a waypoint per record with a position, a track per session\n"
-                    "through its survey positions; times in UTC by this computer's zone"),
+                    "through its survey positions (a segment per unbroken piece, as\n"
+                    "survey measures the route); times in UTC by this computer's zone"),
         ModeNamesOption(&O::modeNames, "as for render"),
         HideOption(&O::filter, "leave out the kinds named, as render does"),
         InstrumentOption(&O::instrument,
