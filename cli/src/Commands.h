@@ -70,3 +70,8 @@ extern const char kPlotSynopsis[];
 std::string PlotHelp();
 extern const char kPlotExitStatus[];
 int RunPlot(int argc, char** argv);
+
+extern const char kSurveySynopsis[];
+std::string SurveyHelp();
+extern const char kSurveyExitStatus[];
+int RunSurvey(int argc, char** argv);

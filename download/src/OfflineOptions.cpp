@@ -97,7 +97,8 @@ const OptionTable<ExportCommandOptions>& ExportOptionTable() {
                     "one are left out"),
         HelpNote<O>("--format gpx",
                     "GPX 1.1: a waypoint per record with a position, a track per session\n"
-                    "through its survey positions; times in UTC by this computer's zone"),
+                    "through its survey positions (a segment per unbroken piece, as\n"
+                    "survey measures the route); times in UTC by this computer's zone"),
         ModeNamesOption(&O::modeNames, "as for render"),
         HideOption(&O::filter, "leave out the kinds named, as render does"),
         InstrumentOption(&O::instrument,
@@ -120,6 +121,30 @@ const OptionTable<PlotOptions>& PlotOptionTable() {
                                "zero and field calibration) or bump tests, as render does"),
         ModeNamesOption(&O::modeNames,
                         "up to four comma-separated mode names, as render takes them"),
+    };
+    return kTable;
+}
+
+const OptionTable<SurveyOptions>& SurveyOptionTable() {
+    using O = SurveyOptions;
+    static const OptionTable<SurveyOptions> kTable = {
+        {{"--format", nullptr, Takes::Value, "text, csv or json",
+          [](const std::string& word) {
+              SurveyFormat unused;
+              return ParseSurveyFormat(word, unused);
+          }},
+         "text",
+         "per session: route walked, time surveyed, survey records, fixes,\n"
+         "coverage, instrument, users, job numbers and each indication; then\n"
+         "the totals (the default)",
+         [](O& options, const OptionUse& use) { ParseSurveyFormat(use.value, options.format); }},
+        HelpNote<O>("--format csv",
+                    "one row per indication, the session's figures on each (RFC 4180,\n"
+                    "UTF-8)"),
+        HelpNote<O>("--format json", "an array with one object per session, in the order given"),
+        ModeNamesOption(&O::modeNames, "as for render"),
+        InstrumentOption(&O::instrument, "name the instrument in the record (a dump names none)"),
+        OutputOption(&O::output, "write to FILE (under a temporary name, then renamed)"),
     };
     return kTable;
 }
@@ -212,4 +237,11 @@ std::string ChartFormatOf(const std::string& path) {
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ending == "pdf" || ending == "png" ? ending : std::string();
+}
+
+bool ParseSurveyOptions(int argc, char** argv, SurveyOptions& options, std::string& message) {
+    std::vector<std::string> positional;
+    return ParseOptions(Words(argc, argv), SurveyOptionTable(), "survey", true, options, positional,
+                        message) &&
+           TakeDumpAndSlots(positional, "survey", options.dump, options.sessionSlots, message);
 }

@@ -1,3 +1,4 @@
+#include "CsvCells.h"
 #include "RecordFields.h"
 #include "SensorColumns.h"
 #include "Writers.h"
@@ -8,27 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-// A field holding a comma, quote or line end goes in quotes, its quotes doubled (RFC 4180).
-QString Field(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-// Spreadsheets run a cell that begins with one of these as a formula; an apostrophe in front
-// makes it text.
-QString TextField(const QString& text) {
-    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && kFormulaStarts.contains(text.front())) {
-        return Field(QLatin1Char('\'') + text);
-    }
-    return Field(text);
-}
 
 // The columns a record's values may take: one per gas reading, one per extra reading, one naming
 // what is over range, four per tested sensor.
@@ -76,7 +56,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     }
     header << QStringLiteral("kind") << QStringLiteral("mode");
     for (const QString& name : columns.Numbers) {
-        header << Field(name);
+        header << CsvField(name);
     }
     if (columns.OverRange) {
         header << QStringLiteral("over range");
@@ -93,7 +73,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     QStringList values(columns.Numbers.size());
     for (size_t s = 0; s < sessions.size(); ++s) {
         const SessionValues& session = sessions[s];
-        const QString instrument = TextField(InstrumentOf(instruments, s));
+        const QString instrument = CsvTextField(InstrumentOf(instruments, s));
         for (const RecordValue& record : session.Records) {
             if (!FilterShows(filter, record)) {
                 continue;
@@ -111,12 +91,12 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
                 text += QLatin1Char(',') + instrument;
             }
             text += QLatin1Char(',') + QLatin1String(RecordKindWord(record.Kind));
-            text += QLatin1Char(',') + TextField(ModeText(record));
+            text += QLatin1Char(',') + CsvTextField(ModeText(record));
             for (const QString& value : values) {
                 text += QLatin1Char(',') + value;
             }
             if (columns.OverRange) {
-                text += QLatin1Char(',') + Field(OverRangeText(readings));
+                text += QLatin1Char(',') + CsvField(OverRangeText(readings));
             }
             for (size_t i = 0; i < columns.TestedSensors; ++i) {
                 if (i >= record.Sensors.size()) {
@@ -124,7 +104,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
                     continue;
                 }
                 const TestedSensorCells cells = TestedSensorText(record.Sensors[i]);
-                text += QLatin1Char(',') + Field(cells.Gas) + QLatin1Char(',') + cells.Result +
+                text += QLatin1Char(',') + CsvField(cells.Gas) + QLatin1Char(',') + cells.Result +
                         QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
             }
             if (Located(record)) {
@@ -134,7 +114,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             } else {
                 text += QStringLiteral(",,,");
             }
-            text += QLatin1Char(',') + TextField(DetailText(record));
+            text += QLatin1Char(',') + CsvTextField(DetailText(record));
             text += QStringLiteral("\r\n");
         }
     }

@@ -2,9 +2,11 @@
 #include "SensorColumns.h"
 #include "Writers.h"
 
+#include "map/SurveyRecord.h"
+
 #include <QXmlStreamWriter>
 
-#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -101,17 +103,29 @@ void WriteWaypoint(QXmlStreamWriter& xml, const RecordValue& record, const QStri
     xml.writeEndElement();
 }
 
-// The survey positions of a session in time order (records of equal time keep stream order).
-std::vector<const RecordValue*> SurveyTrack(const SessionValues& session) {
-    std::vector<const RecordValue*> track;
-    for (const RecordValue& record : session.Records) {
-        if (record.Kind == RecordKind::Survey && Located(record)) {
-            track.push_back(&record);
-        }
+// One track per session with survey positions, one segment per unbroken piece of it.
+void WriteTrack(QXmlStreamWriter& xml, const SessionValues& session, const QString& instrument) {
+    const std::vector<TrackPiece> pieces = TrackPieces(session);
+    if (pieces.empty()) {
+        return;
     }
-    std::stable_sort(track.begin(), track.end(),
-                     [](const RecordValue* a, const RecordValue* b) { return a->Time < b->Time; });
-    return track;
+    xml.writeStartElement(QStringLiteral("trk"));
+    const QString start = WallClockText(*pieces.front().front().Record);
+    xml.writeTextElement(
+        QStringLiteral("name"),
+        QStringLiteral("Session %1 survey %2").arg(session.Slot).arg(start).trimmed());
+    if (!instrument.isEmpty()) {
+        xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
+    }
+    for (const TrackPiece& piece : pieces) {
+        xml.writeStartElement(QStringLiteral("trkseg"));
+        for (const TrackPosition& position : piece) {
+            WritePoint(xml, QStringLiteral("trkpt"), *position.Record);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
 }
 
 } // namespace
@@ -136,27 +150,7 @@ QByteArray WriteGpx(const std::vector<SessionValues>& sessions, const LogFilter&
         }
     }
     for (size_t s = 0; s < sessions.size(); ++s) {
-        const SessionValues& session = sessions[s];
-        const std::vector<const RecordValue*> track = SurveyTrack(session);
-        if (track.empty()) {
-            continue;
-        }
-        xml.writeStartElement(QStringLiteral("trk"));
-        const QString start = WallClockText(*track.front());
-        xml.writeTextElement(
-            QStringLiteral("name"),
-            QStringLiteral("Session %1 survey %2").arg(session.Slot).arg(start).trimmed());
-        const QString instrument = InstrumentOf(instruments, s);
-        if (!instrument.isEmpty()) {
-            xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
-        }
-        xml.writeStartElement(QStringLiteral("trkseg"));
-        for (const RecordValue* record : track) {
-            WritePoint(xml, QStringLiteral("trkpt"), *record);
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-        xml.writeEndElement();
+        WriteTrack(xml, sessions[s], InstrumentOf(instruments, s));
     }
     xml.writeEndElement();
     xml.writeEndDocument();

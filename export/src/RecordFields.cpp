@@ -140,10 +140,11 @@ bool HasTime(const RecordValue& record) {
 }
 
 QString WallClockText(const RecordValue& record) {
-    if (!HasTime(record)) {
-        return QString();
-    }
-    return QString::fromStdString(FormatTime(record.Time, "%Y-%m-%dT%H:%M:%S"));
+    return HasTime(record) ? WallClockText(record.Time) : QString();
+}
+
+QString WallClockText(int64_t time) {
+    return QString::fromStdString(FormatTime(time, "%Y-%m-%dT%H:%M:%S"));
 }
 
 QString UtcText(const RecordValue& record) {

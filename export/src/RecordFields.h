@@ -12,6 +12,8 @@
 bool HasTime(const RecordValue& record);
 // "2026-12-07T10:20:30": the instrument's wall clock as the report shows it.
 QString WallClockText(const RecordValue& record);
+// The same of a time as RecordValue::Time holds it.
+QString WallClockText(int64_t time);
 // "2026-12-07T09:20:30Z": the same moment in UTC.
 QString UtcText(const RecordValue& record);
 

@@ -3,7 +3,11 @@
 #include "GpsPosition.h"
 #include "RecordFormat.h"
 #include "RecordStream.h"
+#include "report/FigureText.h"
 #include "report/Report.h"
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -22,38 +26,42 @@ int RoundToWhole(int tenths) {
     return (tenths + 5) / 10;
 }
 
-// Versions 1 and 5 show small readings with one decimal.
-void AppendDecimalReadings(LineBuffer& line, int number, int peak, bool peakGas, int sustained,
-                           bool sustainedGas) {
-    if (peakGas) {
-        if (peak <= 50) {
-            line.AppendFormat(" %d: Pk = %d.%d %%Gas, ", number, peak / 10, peak % 10);
-        } else {
-            line.AppendFormat(" %d: Pk = %d %%Gas, ", number, RoundToWhole(peak));
-        }
-    } else if (peak <= 100) {
-        line.AppendFormat(" %d: Pk = %d.%d %%LEL, ", number, peak / 10, peak % 10);
+// Tenths of a percent as a barhole line shows them: versions 1 and 5 give a small reading (up to
+// 5 % gas, 10 % LEL) one decimal; every other figure is rounded to a whole percent.
+std::string BarholeNumber(int tenths, bool gas, bool decimals) {
+    char text[24];
+    if (decimals && tenths <= (gas ? 50 : 100)) {
+        std::snprintf(text, sizeof text, "%d.%d", tenths / 10, tenths % 10);
     } else {
-        line.AppendFormat(" %d: Pk = %d %%LEL, ", number, RoundToWhole(peak));
+        std::snprintf(text, sizeof text, "%d", RoundToWhole(tenths));
     }
-    if (sustainedGas) {
-        if (sustained <= 50) {
-            line.AppendFormat("Sus = %d.%d %%Gas", sustained / 10, sustained % 10);
-        } else {
-            line.AppendFormat("Sus = %d %%Gas", RoundToWhole(sustained));
-        }
-    } else if (sustained <= 100) {
-        line.AppendFormat(" Sus = %d.%d %%LEL", sustained / 10, sustained % 10);
-    } else {
-        line.AppendFormat(" Sus = %d %%LEL", RoundToWhole(sustained));
-    }
+    return text;
 }
 
-void AppendWholeReadings(LineBuffer& line, int number, int peak, bool peakGas, int sustained,
-                         bool sustainedGas) {
-    line.AppendFormat(peakGas ? " %d: Pk = %d %%Gas, " : " %d: Pk = %d %%LEL, ", number,
-                      RoundToWhole(peak));
-    line.AppendFormat(sustainedGas ? "Sus = %d %%Gas" : "Sus = %d %%LEL", RoundToWhole(sustained));
+bool DecimalBarhole(uint8_t version) {
+    return version == '1' || version == '5';
+}
+
+void AppendBarholeReadings(LineBuffer& line, const BarholeValue& barhole, bool decimals) {
+    line.AppendFormat(" %d: Pk = %s %%%s, ", barhole.Number,
+                      BarholeNumber(barhole.Peak, barhole.PeakGas, decimals).c_str(),
+                      barhole.PeakGas ? "Gas" : "LEL");
+    // Versions 1 and 5 put one more blank before a sustained reading in % LEL.
+    const char* lead = decimals && !barhole.SustainedGas ? " " : "";
+    line.AppendFormat("%sSus = %s %%%s", lead,
+                      BarholeNumber(barhole.Sustained, barhole.SustainedGas, decimals).c_str(),
+                      barhole.SustainedGas ? "Gas" : "LEL");
+}
+
+// A pipeline gas test's reading: up to 5 % with one decimal, else rounded to a whole percent.
+std::string PipelineNumber(int tenths) {
+    char text[24];
+    if (tenths <= 50) {
+        std::snprintf(text, sizeof text, "%d.%d", tenths / 10, tenths % 10);
+    } else {
+        std::snprintf(text, sizeof text, "%d", RoundToWhole(tenths));
+    }
+    return text;
 }
 
 // The profile samples are stored compressed: each byte is shifted by a step that depends on the
@@ -159,25 +167,16 @@ void FormatBarhole(FormatContext& ctx) {
         return;
     }
     const BarholeValue& barhole = ctx.Value.Barhole;
-    const int number = barhole.Number;
     ctx.AppendTime("\\par %X Barhole");
+    AppendBarholeReadings(ctx.Line, barhole, DecimalBarhole(ctx.Value.Version));
     switch (ctx.Value.Version) {
     case '1':
-    case '5':
-        AppendDecimalReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
-                              barhole.SustainedGas);
-        AppendGpsLine(ctx);
-        ctx.Line.Append(".\\par ");
-        break;
     case '2':
-        AppendWholeReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
-                            barhole.SustainedGas);
+    case '5':
         AppendGpsLine(ctx);
         ctx.Line.Append(".\\par ");
         break;
     default: // '3' and '4'
-        AppendWholeReadings(ctx.Line, number, barhole.Peak, barhole.PeakGas, barhole.Sustained,
-                            barhole.SustainedGas);
         ctx.Line.Append("\\par ");
         if (ctx.State.ShowBarholeGraph == 1) {
             for (int32_t i = 0; i < barhole.ProfileCount; ++i) {
@@ -243,11 +242,8 @@ void FormatPipelineTest(FormatContext& ctx) {
     }
     const int reading = ctx.Value.PipelineReading;
     ctx.AppendTime("\\par %X Gas Test. ");
-    if (reading <= 50) {
-        ctx.Line.AppendFormat("%3d.%d", reading / 10, reading % 10);
-    } else {
-        ctx.Line.AppendFormat("%3d", RoundToWhole(reading));
-    }
+    // The whole part takes three places.
+    ctx.Line.AppendFormat("%*s", reading <= 50 ? 5 : 3, PipelineNumber(reading).c_str());
     switch (ctx.Value.PipelineResult) {
     case 'G':
         ctx.Line.Append("% GAS. Pipeline gas.\\par ");
@@ -270,4 +266,16 @@ void FormatPipelineTest(FormatContext& ctx) {
         // An unknown result leaves the line open: the next record continues it.
         break;
     }
+}
+
+std::string BarholePeakFigure(const RecordValue& barhole) {
+    const BarholeValue& value = barhole.Barhole;
+    return BarholeNumber(value.Peak, value.PeakGas, DecimalBarhole(barhole.Version)) +
+           (value.PeakGas ? " %Gas" : " %LEL");
+}
+
+std::string PipelineFigure(const RecordValue& pipelineTest) {
+    const uint8_t result = pipelineTest.PipelineResult;
+    const bool lel = result == 'L' || result == 'l';
+    return PipelineNumber(pipelineTest.PipelineReading) + (lel ? "% LEL" : "% GAS");
 }

@@ -243,9 +243,11 @@ TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {
 TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
     // A report, an export or a chart of a session the dump never received would look like a
     // session without records.
-    const std::vector<std::vector<std::string>> tails = {
-        {"-o", "none.rtf"}, {"--format", "csv", "-o", "none.csv"}, {"-o", "none.png"}};
-    const char* commands[] = {"render", "export", "plot"};
+    const std::vector<std::vector<std::string>> tails = {{"-o", "none.rtf"},
+                                                         {"--format", "csv", "-o", "none.csv"},
+                                                         {"-o", "none.png"},
+                                                         {"--format", "json", "-o", "none.json"}};
+    const char* commands[] = {"render", "export", "plot", "survey"};
     for (size_t i = 0; i < tails.size(); ++i) {
         std::vector<std::string> words = {commands[i], Dump(), "7", "2", "9"};
         words.insert(words.end(), tails[i].begin(), tails[i].end());
@@ -419,6 +421,9 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
          {"--show", "--ports", "archive import"}},
         {{"export"}, {"--format csv", "--format gpx", "-o FILE"}, {"--show", "--pdf", "--ports"}},
         {{"plot"}, {"--size WxH", "--hide LIST"}, {"--show", "--pdf", "--ports"}},
+        {{"survey"},
+         {"--format json", "--format csv", "--instrument NAME", "-o FILE"},
+         {"--show", "--pdf", "--hide"}},
         {{"download"},
          {"--pipe [NAME]", "--port DEVICE", "--ports all", "--new-only", "--instrument NAME",
           "more than once", "130"},

@@ -76,6 +76,29 @@ TEST(OfflineOptionsTest, ExportNeedsExactlyOneFormat) {
     }
 }
 
+TEST(OfflineOptionsTest, SurveyWritesTextUnlessAFormatIsGiven) {
+    SurveyOptions o;
+    std::string message;
+    ASSERT_TRUE(ParseWith(ParseSurveyOptions, {"d.txt", "4", "9"}, o, message)) << message;
+    EXPECT_EQ(o.format, SurveyFormat::Text);
+    EXPECT_EQ(o.sessionSlots, (std::vector<int16_t>{4, 9}));
+    ASSERT_TRUE(
+        ParseWith(ParseSurveyOptions, {"d.txt", "4", "--format=json", "-o", "s.json"}, o, message))
+        << message;
+    EXPECT_EQ(o.format, SurveyFormat::Json);
+    EXPECT_EQ(o.output, "s.json");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"d.txt", "4", "--format", "gpx"}, "--format takes text, csv or json"},
+        {{"d.txt", "--format", "csv"}, "survey needs at least one slot"},
+        {{"d.txt", "4", "--hide", "timed"}, "survey: unknown option --hide"},
+    };
+    for (const auto& c : cases) {
+        SurveyOptions refused;
+        EXPECT_FALSE(ParseWith(ParseSurveyOptions, c.first, refused, message));
+        EXPECT_NE(message.find(c.second), std::string::npos) << message;
+    }
+}
+
 TEST(OfflineOptionsTest, RefusedArgumentsSayWhy) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"d.txt", "-5"}, "outside 0 to 499"},
@@ -308,6 +331,7 @@ TEST(OptionHelpTest, EveryDeclaredOptionIsInItsCommandsHelp) {
         {{"render"}, DeclaredOptions(RenderOptionTable())},
         {{"export"}, DeclaredOptions(ExportOptionTable())},
         {{"plot"}, DeclaredOptions(PlotOptionTable())},
+        {{"survey"}, DeclaredOptions(SurveyOptionTable())},
         {{"download"}, DeclaredOptions(DownloadOptionTable())},
         {{"archive", "import"}, DeclaredOptions(ArchiveImportOptionTable())},
         {{"archive", "list"}, DeclaredOptions(ArchiveListOptionTable())},

@@ -9,6 +9,7 @@
 #include "download/OptionTable.h"
 #include "download/SharedOptions.h"
 #include "export/ExportFormat.h"
+#include "export/SurveyExport.h"
 #include "report/SessionValues.h"
 
 // What `tavon-datalog sessions` was asked to do.
@@ -56,11 +57,22 @@ struct PlotOptions {
     int height = kChartHeight;
 };
 
+// What `tavon-datalog survey` was asked to do.
+struct SurveyOptions {
+    std::string dump;
+    std::vector<int16_t> sessionSlots; // in the order given
+    SurveyFormat format = SurveyFormat::Text;
+    std::string modeNames[4];
+    std::string output;     // empty: standard output
+    std::string instrument; // --instrument: what the record calls the instrument
+};
+
 // Their options, each with its setter and its line in the command's --help.
 const OptionTable<SessionsOptions>& SessionsOptionTable();
 const OptionTable<RenderOptions>& RenderOptionTable();
 const OptionTable<ExportCommandOptions>& ExportOptionTable();
 const OptionTable<PlotOptions>& PlotOptionTable();
+const OptionTable<SurveyOptions>& SurveyOptionTable();
 
 // Parse the arguments that follow the subcommand's name. Return true, or false with a message
 // for the user (the caller adds the pointer to --help).
@@ -69,6 +81,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message);
 bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message);
+bool ParseSurveyOptions(int argc, char** argv, SurveyOptions& options, std::string& message);
 
 // "pdf" or "png" from a file name's ending (any case); empty for anything else.
 std::string ChartFormatOf(const std::string& path);

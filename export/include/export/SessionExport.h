@@ -31,12 +31,13 @@
 // (ppm) 2": 30; null when over range), and "over range" where a reading was.
 //
 // GPX 1.1: one waypoint per record with a position and one track per session through its survey
-// positions in time order; times in UTC, converted from the instrument's wall clock by this
-// computer's time-zone rules; the instrument, where known, as each waypoint's and track's src. A
-// waypoint's readings stand in its extensions, one element per sensor in the namespace
-// urn:tavon-datalogging:gpx-readings:1, named as the CSV columns with underscores for blanks and
-// brackets and "pct" for "%" (CO_ppm_2, LEL_pct_LEL); an over-range reading has none, and
-// over_range names it.
+// positions in time order, one segment per unbroken piece of it (map/SurveyRecord.h's
+// TrackPieces: broken where the instrument was off or a fix was lost); times in UTC, converted from
+// the instrument's wall clock by this computer's time-zone rules; the instrument, where known, as
+// each waypoint's and track's src. A waypoint's readings stand in its extensions, one element per
+// sensor in the namespace urn:tavon-datalogging:gpx-readings:1, named as the CSV columns with
+// underscores for blanks and brackets and "pct" for "%" (CO_ppm_2, LEL_pct_LEL); an over-range
+// reading has none, and over_range names it.
 //
 // Instrument texts are converted from the instrument's code page, Windows-1252.
 
