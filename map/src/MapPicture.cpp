@@ -3,6 +3,7 @@
 #include "map/MapGrid.h"
 #include "map/MapTiles.h"
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
@@ -23,6 +24,7 @@ const QColor kLand(242, 239, 233);
 const QColor kGridLine(200, 196, 188);
 const QColor kInk(40, 40, 40);
 const QColor kPanel(255, 255, 255, 215);
+const QString kOverRange = QStringLiteral("over range");
 
 // Where the view's positions fall in the area: world pixels at the view's zoom, moved so that
 // the view's centre is the area's.
@@ -72,10 +74,10 @@ double Margin(const QRectF& area) {
     return std::round(TextPixels(area) * 0.8);
 }
 
-void UseTextSize(QPainter& painter, const QRectF& area) {
-    QFont font = painter.font();
+QFont TextFont(const QRectF& area) {
+    QFont font;
     font.setPixelSize(static_cast<int>(TextPixels(area)));
-    painter.setFont(font);
+    return font;
 }
 
 // Text on a pale panel, so that it reads over tiles and track alike.
@@ -219,50 +221,71 @@ QString Reading(double value) {
     return QString::number(value, 'g', 4);
 }
 
-// The colour scale in the top-right corner: the title, the gradient with its ends' readings, and
-// the over-range swatch when there is such a reading.
-void DrawLegend(QPainter& painter, const QRectF& area, const MapScene& scene) {
-    const ReadingRange range = RangeOf(scene);
-    const bool overRange = std::any_of(scene.pieces.begin(), scene.pieces.end(), [](auto& piece) {
-        return std::any_of(piece.points.begin(), piece.points.end(),
-                           [](auto& point) { return point.overRange; });
-    });
-    if (!range.any && !overRange) {
+// The colour scale's place in the top-right corner and its texts; no box when nothing is read.
+struct Legend {
+    QRectF box;
+    ReadingRange range;
+    bool overRange = false;
+    QString title;
+    double bar = 0;
+};
+
+Legend LegendFor(const QRectF& area, const MapScene& scene) {
+    Legend legend;
+    legend.range = RangeOf(scene);
+    const ReadingRange& range = legend.range;
+    legend.overRange =
+        std::any_of(scene.pieces.begin(), scene.pieces.end(), [](const TrackPiece& piece) {
+            return std::any_of(piece.points.begin(), piece.points.end(),
+                               [](const TrackPoint& point) { return point.overRange; });
+        });
+    if (!range.any && !legend.overRange) {
+        return legend;
+    }
+    const QFontMetricsF metrics(TextFont(area));
+    const double line = metrics.height();
+    const double margin = Margin(area);
+    legend.title = QString::fromStdString(scene.gas + " " + scene.unit).trimmed();
+    legend.bar = range.any ? std::clamp(area.height() * 0.25, line * 2, line * 8) : 0;
+    const double texts = std::max({metrics.horizontalAdvance(Reading(range.high)),
+                                   metrics.horizontalAdvance(Reading(range.low)),
+                                   metrics.horizontalAdvance(kOverRange)});
+    const double width =
+        std::max(metrics.horizontalAdvance(legend.title), line * 1.5 + 6 + texts) + 8;
+    const double height =
+        4 + line + (range.any ? legend.bar + 6 : 0) + (legend.overRange ? line + 4 : 0);
+    legend.box = QRectF(area.right() - margin - width, area.top() + margin, width, height);
+    return legend;
+}
+
+// The title, the gradient with its ends' readings, and the over-range swatch when there is such
+// a reading.
+void DrawLegend(QPainter& painter, const Legend& legend) {
+    if (legend.box.isEmpty()) {
         return;
     }
     const QFontMetricsF metrics(painter.font());
     const double line = metrics.height();
-    const double margin = Margin(area);
-    const QString title = QString::fromStdString(scene.gas + " " + scene.unit).trimmed();
-    const QString over = QStringLiteral("over range");
-    const double barHeight = range.any ? std::clamp(area.height() * 0.25, line * 2, line * 8) : 0;
-    const double width = std::max({metrics.horizontalAdvance(title),
-                                   line * 1.5 + 6 +
-                                       std::max({metrics.horizontalAdvance(Reading(range.high)),
-                                                 metrics.horizontalAdvance(Reading(range.low)),
-                                                 metrics.horizontalAdvance(over)})}) +
-                         8;
-    const double height = 4 + line + (range.any ? barHeight + 6 : 0) + (overRange ? line + 4 : 0);
-    const QRectF box(area.right() - margin - width, area.top() + margin, width, height);
+    const QRectF& box = legend.box;
     painter.fillRect(box, kPanel);
     painter.setPen(kInk);
-    painter.drawText(QPointF(box.left() + 4, box.top() + 2 + metrics.ascent()), title);
+    painter.drawText(QPointF(box.left() + 4, box.top() + 2 + metrics.ascent()), legend.title);
     double y = box.top() + 4 + line;
-    if (range.any) {
-        const QRectF bar(box.left() + 4, y, line * 1.5, barHeight);
+    if (legend.range.any) {
+        const QRectF bar(box.left() + 4, y, line * 1.5, legend.bar);
         QLinearGradient gradient(bar.bottomLeft(), bar.topLeft());
-        for (double f = 0; f <= 1.0001; f += 0.125) {
-            gradient.setColorAt(std::min(f, 1.0), ScaleColour(f));
+        for (int step = 0; step <= 8; ++step) {
+            gradient.setColorAt(step / 8.0, ScaleColour(step / 8.0));
         }
         painter.fillRect(bar, gradient);
         painter.drawText(QPointF(bar.right() + 6, bar.top() + metrics.ascent()),
-                         Reading(range.high));
-        painter.drawText(QPointF(bar.right() + 6, bar.bottom()), Reading(range.low));
+                         Reading(legend.range.high));
+        painter.drawText(QPointF(bar.right() + 6, bar.bottom()), Reading(legend.range.low));
         y = bar.bottom() + 6;
     }
-    if (overRange) {
+    if (legend.overRange) {
         painter.fillRect(QRectF(box.left() + 4, y, line * 1.5, line), OverRangeColour());
-        painter.drawText(QPointF(box.left() + 10 + line * 1.5, y + metrics.ascent()), over);
+        painter.drawText(QPointF(box.left() + 10 + line * 1.5, y + metrics.ascent()), kOverRange);
     }
 }
 
@@ -343,6 +366,10 @@ ScaleBar ScaleBarFor(const QRectF& area, const MapView& view) {
     return bar;
 }
 
+QRectF LegendBox(const QRectF& area, const MapScene& scene) {
+    return LegendFor(area, scene).box;
+}
+
 MapView FitScene(const MapScene& scene, const QSizeF& size) {
     std::vector<GeoPoint> points;
     for (const TrackPiece& piece : scene.pieces) {
@@ -353,8 +380,16 @@ MapView FitScene(const MapScene& scene, const QSizeF& size) {
     for (const Marker& marker : scene.markers) {
         points.push_back(marker.position);
     }
-    // Room enough that the edge dots and the markers' symbols stay whole.
-    return FitView(points, size.width(), size.height(), 24);
+    // The positions go left of the colour scale's column, with room enough that the edge dots
+    // and the markers' symbols stay whole.
+    const QRectF legend = LegendBox(QRectF(QPointF(0, 0), size), scene);
+    const double reserve =
+        legend.isEmpty() ? 0 : std::min(size.width() - legend.left(), size.width() / 2);
+    MapView view = FitView(points, size.width() - reserve, size.height(), 24);
+    WorldPoint centre = ToWorld(view.centre, view.zoom);
+    centre.x += reserve / 2;
+    view.centre = ToGeo(centre, view.zoom);
+    return view;
 }
 
 void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const MapView& view,
@@ -366,7 +401,7 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     painter.setClipRect(area, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    UseTextSize(painter, area);
+    painter.setFont(TextFont(area));
     const Frame frame(area, view);
     painter.fillRect(area, kLand);
     DrawGrid(painter, frame);
@@ -376,7 +411,7 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     }
     DrawTrack(painter, frame, scene);
     DrawMarkers(painter, frame, scene);
-    DrawLegend(painter, area, scene);
+    DrawLegend(painter, LegendFor(area, scene));
     DrawScaleBar(painter, ScaleBarFor(area, view));
     DrawNorthArrow(painter, area);
     if (tiles) {

@@ -250,18 +250,31 @@ TEST(MapPictureTest, NothingIsDrawnOutsideTheArea) {
     }
 }
 
-TEST(MapPictureTest, FitSceneShowsEveryPosition) {
-    const MapScene scene = TwoPieces();
+TEST(MapPictureTest, FitSceneShowsEveryPositionClearOfTheColourScale) {
     for (const QSize& size : {QSize(320, 240), QSize(1600, 1000)}) {
+        // A way as wide as the picture less a little at zoom 16: it would fit at that zoom were
+        // it not for the colour scale.
+        MapScene scene = TwoPieces();
+        const double half = (size.width() - 60) / 2.0 / WorldSize(16) * 360;
+        scene.pieces.push_back({{At(52, 5 - half, 1), At(52, 5 + half, 2)}});
         const MapView view = FitScene(scene, QSizeF(size));
         const QRectF area(QPoint(0, 0), size);
+        const QRectF legend = LegendBox(area, scene);
+        ASSERT_FALSE(legend.isEmpty());
+        EXPECT_TRUE(area.contains(legend));
+        std::vector<GeoPoint> positions = {scene.markers[0].position};
         for (const TrackPiece& piece : scene.pieces) {
             for (const TrackPoint& point : piece.points) {
-                EXPECT_TRUE(area.contains(OnScreen(point.position, area, view)));
+                positions.push_back(point.position);
             }
         }
-        EXPECT_TRUE(area.contains(OnScreen(scene.markers[0].position, area, view)));
+        for (const GeoPoint& position : positions) {
+            const QPointF at = OnScreen(position, area, view);
+            EXPECT_TRUE(area.contains(at)) << size.width();
+            EXPECT_LT(at.x(), legend.left()) << size.width();
+        }
     }
+    EXPECT_TRUE(LegendBox(QRectF(0, 0, 640, 480), MapScene{}).isEmpty());
 }
 
 TEST(MapPictureTest, TheWritersMakeFilesOfTheAskedSizeOrSayWhyNot) {

@@ -46,7 +46,10 @@ struct ScaleBar {
 
 ScaleBar ScaleBarFor(const QRectF& area, const MapView& view);
 
-// The view showing every position of `scene` in a picture of `size`.
+// Where the colour scale lies in a picture of `area`; empty when the scene has no readings.
+QRectF LegendBox(const QRectF& area, const MapScene& scene);
+
+// The view showing every position of `scene` in a picture of `size`, clear of the colour scale.
 MapView FitScene(const MapScene& scene, const QSizeF& size);
 
 // Paints `scene` as `view` shows it into `area`; `background` may be null (the grid alone). The
