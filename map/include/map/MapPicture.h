@@ -1,0 +1,67 @@
+#pragma once
+
+// The map picture, painted with QPainter onto whatever device the caller holds (a widget, a
+// QImage, a PDF page): the background (tiles where the store has them, the plain latitude and
+// longitude grid beneath), the track coloured by its readings, the markers, the colour scale, a
+// scale bar, a north arrow and the background's attribution. Nothing is painted outside the
+// area given.
+#include "map/MapScene.h"
+
+#include <QColor>
+#include <QLineF>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+namespace mapping {
+
+class MapTiles;
+
+// The readings the colour scale spans: those not over range and finite. An over-range reading
+// never stretches it.
+struct ReadingRange {
+    bool any = false;
+    double low = 0;
+    double high = 0;
+};
+
+ReadingRange RangeOf(const MapScene& scene);
+// The scale's colour at `fraction` of the way from its low end (0) to its high end (1), held to
+// that span.
+QColor ScaleColour(double fraction);
+// A reading's dot colour on `range`; with one value only, the low end's colour.
+QColor ReadingColour(double value, const ReadingRange& range);
+// The colour of an over-range reading, off the scale.
+QColor OverRangeColour();
+
+// The scale bar a picture of `area` showing `view` carries: a round length (1, 2 or 5 times a
+// power of ten metres) and where it lies, along its bottom edge; no metres when there is none.
+struct ScaleBar {
+    double metres = 0;
+    QString label;
+    QLineF line;
+};
+
+ScaleBar ScaleBarFor(const QRectF& area, const MapView& view);
+
+// Where the colour scale lies in a picture of `area`; empty when the scene has no readings.
+QRectF LegendBox(const QRectF& area, const MapScene& scene);
+
+// The view showing every position of `scene` in a picture of `size`, clear of the colour scale.
+MapView FitScene(const MapScene& scene, const QSizeF& size);
+
+// Paints `scene` as `view` shows it into `area`; `background` may be null (the grid alone). The
+// painter's state is as it was afterwards.
+void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const MapView& view,
+             MapTiles* background);
+
+// The picture as a PNG file, or as a one-page PDF of `size` points. Each gives an empty string
+// when the file was written, else a sentence naming the file and the trouble.
+QString WriteMapPng(const QString& path, const QSize& size, const MapScene& scene,
+                    const MapView& view, MapTiles* background);
+QString WriteMapPdf(const QString& path, const QSize& size, const MapScene& scene,
+                    const MapView& view, MapTiles* background);
+
+} // namespace mapping

@@ -1,0 +1,423 @@
+#include "map/MapPicture.h"
+
+#include "map/MapGrid.h"
+#include "map/MapTiles.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mapping {
+
+namespace {
+
+// More tiles than any sensible picture needs: a larger area is drawn over the grid alone.
+constexpr double kMaxTiles = 4096;
+constexpr double kDotRadius = 4.5;
+
+const QColor kLand(242, 239, 233);
+const QColor kGridLine(200, 196, 188);
+const QColor kInk(40, 40, 40);
+const QColor kPanel(255, 255, 255, 215);
+const QString kOverRange = QStringLiteral("over range");
+
+// Where the view's positions fall in the area: world pixels at the view's zoom, moved so that
+// the view's centre is the area's.
+class Frame {
+public:
+    Frame(const QRectF& area, const MapView& view)
+        : m_area(area), m_zoom(std::clamp(view.zoom, 0, kMaxZoom)),
+          m_centre(ToWorld(view.centre, m_zoom)) {}
+
+    const QRectF& Area() const { return m_area; }
+    int Zoom() const { return m_zoom; }
+    QPointF At(GeoPoint point) const {
+        const WorldPoint world = ToWorld(point, m_zoom);
+        return m_area.center() + QPointF(world.x - m_centre.x, world.y - m_centre.y);
+    }
+    // The world pixel at the area's top-left corner.
+    WorldPoint TopLeft() const {
+        return {m_centre.x - m_area.width() / 2, m_centre.y - m_area.height() / 2};
+    }
+    GeoBounds Bounds() const {
+        const double size = WorldSize(m_zoom);
+        const WorldPoint tl = TopLeft();
+        const WorldPoint nw{std::clamp(tl.x, 0.0, size), std::clamp(tl.y, 0.0, size)};
+        const WorldPoint se{std::clamp(tl.x + m_area.width(), 0.0, size),
+                            std::clamp(tl.y + m_area.height(), 0.0, size)};
+        const GeoPoint north = ToGeo(nw, m_zoom);
+        const GeoPoint south = ToGeo(se, m_zoom);
+        return {south.latitude, north.longitude, north.latitude, south.longitude};
+    }
+
+private:
+    QRectF m_area;
+    int m_zoom;
+    WorldPoint m_centre;
+};
+
+bool Finite(GeoPoint point) {
+    return std::isfinite(point.latitude) && std::isfinite(point.longitude);
+}
+
+// The text size follows the picture, readable on a small one and not shouting on a large one.
+double TextPixels(const QRectF& area) {
+    return std::clamp(std::round(std::min(area.width(), area.height()) / 28), 9.0, 14.0);
+}
+
+double Margin(const QRectF& area) {
+    return std::round(TextPixels(area) * 0.8);
+}
+
+QFont TextFont(const QRectF& area) {
+    QFont font;
+    font.setPixelSize(static_cast<int>(TextPixels(area)));
+    return font;
+}
+
+// Text on a pale panel, so that it reads over tiles and track alike.
+void DrawPanelText(QPainter& painter, const QPointF& baseline, const QString& text) {
+    const QFontMetricsF metrics(painter.font());
+    const QRectF box(baseline.x() - 2, baseline.y() - metrics.ascent() - 1,
+                     metrics.horizontalAdvance(text) + 4, metrics.height() + 2);
+    painter.fillRect(box, kPanel);
+    painter.setPen(kInk);
+    painter.drawText(baseline, text);
+}
+
+void DrawGrid(QPainter& painter, const Frame& frame) {
+    const QRectF& area = frame.Area();
+    const GridLines lines = GridFor(frame.Bounds(), area.width());
+    if (lines.step <= 0) {
+        return;
+    }
+    const QFontMetricsF metrics(painter.font());
+    for (double latitude : lines.latitudes) {
+        const double y = frame.At({latitude, 0}).y();
+        painter.setPen(QPen(kGridLine, 1));
+        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        painter.setPen(kInk);
+        painter.drawText(QPointF(area.left() + 3, y - 3),
+                         QString::fromStdString(GridLabel(latitude, true, lines.step)));
+    }
+    for (double longitude : lines.longitudes) {
+        const double x = frame.At({0, longitude}).x();
+        painter.setPen(QPen(kGridLine, 1));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        painter.setPen(kInk);
+        painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
+                         QString::fromStdString(GridLabel(longitude, false, lines.step)));
+    }
+}
+
+// The tiles the store has, over the grid: where it has none, the grid shows through.
+void DrawTiles(QPainter& painter, const Frame& frame, MapTiles& tiles) {
+    const QRectF& area = frame.Area();
+    const WorldPoint tl = frame.TopLeft();
+    const int count = 1 << frame.Zoom();
+    const double x0 = std::floor(tl.x / kTileSize);
+    const double x1 = std::floor((tl.x + area.width()) / kTileSize);
+    const double y0 = std::max(0.0, std::floor(tl.y / kTileSize));
+    const double y1 = std::min(count - 1.0, std::floor((tl.y + area.height()) / kTileSize));
+    if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMaxTiles) {
+        return;
+    }
+    for (double y = y0; y <= y1; ++y) {
+        for (double x = x0; x <= x1; ++x) {
+            // Across the date line the world repeats.
+            const int column = ((static_cast<int>(x) % count) + count) % count;
+            const QImage tile = tiles.Tile(frame.Zoom(), column, static_cast<int>(y));
+            if (tile.isNull()) {
+                continue;
+            }
+            const QRectF place(area.left() + x * kTileSize - tl.x,
+                               area.top() + y * kTileSize - tl.y, kTileSize, kTileSize);
+            painter.drawImage(place, tile);
+        }
+    }
+}
+
+void DrawTrack(QPainter& painter, const Frame& frame, const MapScene& scene) {
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(70, 70, 70, 170), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (const TrackPiece& piece : scene.pieces) {
+        QPolygonF line;
+        for (const TrackPoint& point : piece.points) {
+            if (Finite(point.position)) {
+                line << frame.At(point.position);
+            }
+        }
+        painter.drawPolyline(line);
+    }
+    const ReadingRange range = RangeOf(scene);
+    painter.setPen(QPen(kInk, 1));
+    for (const TrackPiece& piece : scene.pieces) {
+        for (const TrackPoint& point : piece.points) {
+            if (!Finite(point.position)) {
+                continue;
+            }
+            painter.setBrush(point.overRange ? OverRangeColour()
+                                             : ReadingColour(point.value, range));
+            painter.drawEllipse(frame.At(point.position), kDotRadius, kDotRadius);
+        }
+    }
+}
+
+void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double size) {
+    painter.setPen(QPen(kInk, 1.5));
+    QPolygonF shape;
+    switch (kind) {
+    case MarkerKind::Alarm:
+        painter.setBrush(QColor(220, 30, 30));
+        shape << at + QPointF(0, -size) << at + QPointF(size, size * 0.8)
+              << at + QPointF(-size, size * 0.8);
+        painter.drawPolygon(shape);
+        return;
+    case MarkerKind::Barhole:
+        painter.setBrush(QColor(150, 100, 50));
+        painter.drawRect(QRectF(at.x() - size * 0.8, at.y() - size * 0.8, size * 1.6, size * 1.6));
+        return;
+    case MarkerKind::PipelineGasTest:
+        painter.setBrush(QColor(40, 70, 160));
+        shape << at + QPointF(0, -size) << at + QPointF(size, 0) << at + QPointF(0, size)
+              << at + QPointF(-size, 0);
+        painter.drawPolygon(shape);
+        return;
+    case MarkerKind::ManualReading:
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(at, size * 0.8, size * 0.8);
+        return;
+    case MarkerKind::GpsAverage:
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(at, size * 0.8, size * 0.8);
+        painter.drawLine(at + QPointF(-size, 0), at + QPointF(size, 0));
+        painter.drawLine(at + QPointF(0, -size), at + QPointF(0, size));
+        return;
+    }
+}
+
+void DrawMarkers(QPainter& painter, const Frame& frame, const MapScene& scene) {
+    const double size = TextPixels(frame.Area()) * 0.6;
+    const QFontMetricsF metrics(painter.font());
+    for (const Marker& marker : scene.markers) {
+        if (!Finite(marker.position)) {
+            continue;
+        }
+        const QPointF at = frame.At(marker.position);
+        DrawSymbol(painter, marker.kind, at, size);
+        if (!marker.label.empty()) {
+            const QPointF baseline(at.x() + size + 4, at.y() + metrics.ascent() / 2 - 1);
+            DrawPanelText(painter, baseline, QString::fromStdString(marker.label));
+        }
+    }
+}
+
+QString Reading(double value) {
+    return QString::number(value, 'g', 4);
+}
+
+// The colour scale's place in the top-right corner and its texts; no box when nothing is read.
+struct Legend {
+    QRectF box;
+    ReadingRange range;
+    bool overRange = false;
+    QString title;
+    double bar = 0;
+};
+
+Legend LegendFor(const QRectF& area, const MapScene& scene) {
+    Legend legend;
+    legend.range = RangeOf(scene);
+    const ReadingRange& range = legend.range;
+    legend.overRange =
+        std::any_of(scene.pieces.begin(), scene.pieces.end(), [](const TrackPiece& piece) {
+            return std::any_of(piece.points.begin(), piece.points.end(),
+                               [](const TrackPoint& point) { return point.overRange; });
+        });
+    if (!range.any && !legend.overRange) {
+        return legend;
+    }
+    const QFontMetricsF metrics(TextFont(area));
+    const double line = metrics.height();
+    const double margin = Margin(area);
+    legend.title = QString::fromStdString(scene.gas + " " + scene.unit).trimmed();
+    legend.bar = range.any ? std::clamp(area.height() * 0.25, line * 2, line * 8) : 0;
+    const double texts = std::max({metrics.horizontalAdvance(Reading(range.high)),
+                                   metrics.horizontalAdvance(Reading(range.low)),
+                                   metrics.horizontalAdvance(kOverRange)});
+    const double width =
+        std::max(metrics.horizontalAdvance(legend.title), line * 1.5 + 6 + texts) + 8;
+    const double height =
+        4 + line + (range.any ? legend.bar + 6 : 0) + (legend.overRange ? line + 4 : 0);
+    legend.box = QRectF(area.right() - margin - width, area.top() + margin, width, height);
+    return legend;
+}
+
+// The title, the gradient with its ends' readings, and the over-range swatch when there is such
+// a reading.
+void DrawLegend(QPainter& painter, const Legend& legend) {
+    if (legend.box.isEmpty()) {
+        return;
+    }
+    const QFontMetricsF metrics(painter.font());
+    const double line = metrics.height();
+    const QRectF& box = legend.box;
+    painter.fillRect(box, kPanel);
+    painter.setPen(kInk);
+    painter.drawText(QPointF(box.left() + 4, box.top() + 2 + metrics.ascent()), legend.title);
+    double y = box.top() + 4 + line;
+    if (legend.range.any) {
+        const QRectF bar(box.left() + 4, y, line * 1.5, legend.bar);
+        QLinearGradient gradient(bar.bottomLeft(), bar.topLeft());
+        for (int step = 0; step <= 8; ++step) {
+            gradient.setColorAt(step / 8.0, ScaleColour(step / 8.0));
+        }
+        painter.fillRect(bar, gradient);
+        painter.drawText(QPointF(bar.right() + 6, bar.top() + metrics.ascent()),
+                         Reading(legend.range.high));
+        painter.drawText(QPointF(bar.right() + 6, bar.bottom()), Reading(legend.range.low));
+        y = bar.bottom() + 6;
+    }
+    if (legend.overRange) {
+        painter.fillRect(QRectF(box.left() + 4, y, line * 1.5, line), OverRangeColour());
+        painter.drawText(QPointF(box.left() + 10 + line * 1.5, y + metrics.ascent()), kOverRange);
+    }
+}
+
+void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
+    if (!(bar.metres > 0)) {
+        return;
+    }
+    const QFontMetricsF metrics(painter.font());
+    const double x = bar.line.x1();
+    const double y = bar.line.y1();
+    const double length = bar.line.length();
+    painter.fillRect(QRectF(x - 4, y - metrics.height() - 8,
+                            std::max(length, metrics.horizontalAdvance(bar.label)) + 8,
+                            metrics.height() + 12),
+                     kPanel);
+    painter.fillRect(QRectF(x, y - 1.5, length, 3), Qt::black);
+    painter.fillRect(QRectF(x, y - 6, 2, 6), Qt::black);
+    painter.fillRect(QRectF(x + length - 2, y - 6, 2, 6), Qt::black);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(x + 4, y - 5 - metrics.descent()), bar.label);
+}
+
+// The arrow in the bottom-right corner, above the attribution's line: Mercator keeps north up.
+void DrawNorthArrow(QPainter& painter, const QRectF& area) {
+    const double size = TextPixels(area) * 1.2;
+    const double margin = Margin(area);
+    const QFontMetricsF metrics(painter.font());
+    const QPointF tip(area.right() - margin - size,
+                      area.bottom() - margin * 2 - metrics.height() - size * 2.2);
+    QPolygonF arrow;
+    arrow << tip << tip + QPointF(size * 0.6, size * 1.6) << tip + QPointF(0, size * 1.2)
+          << tip + QPointF(-size * 0.6, size * 1.6);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(kInk);
+    painter.drawPolygon(arrow);
+    const QString north = QStringLiteral("N");
+    DrawPanelText(
+        painter,
+        tip + QPointF(-metrics.horizontalAdvance(north) / 2, size * 1.6 + metrics.ascent()), north);
+}
+
+void DrawAttribution(QPainter& painter, const QRectF& area, const QString& attribution) {
+    if (attribution.isEmpty()) {
+        return;
+    }
+    const QFontMetricsF metrics(painter.font());
+    const QString text = metrics.elidedText(attribution, Qt::ElideRight, area.width() - 8);
+    const QPointF baseline(area.right() - 4 - metrics.horizontalAdvance(text),
+                           area.bottom() - 2 - metrics.descent());
+    DrawPanelText(painter, baseline, text);
+}
+
+} // namespace
+
+ScaleBar ScaleBarFor(const QRectF& area, const MapView& view) {
+    ScaleBar bar;
+    const int zoom = std::clamp(view.zoom, 0, kMaxZoom);
+    const double perPixel = MetresPerPixel(view.centre.latitude, zoom);
+    const double room = std::min(area.width() / 4, 200.0);
+    if (!(perPixel > 0) || !std::isfinite(perPixel) || !(room > 1)) {
+        return bar;
+    }
+    const double most = room * perPixel;
+    const double power = std::pow(10.0, std::floor(std::log10(most)));
+    for (double step : {5.0, 2.0, 1.0}) {
+        if (step * power <= most) {
+            bar.metres = step * power;
+            break;
+        }
+    }
+    bar.label = bar.metres >= 1000 ? QStringLiteral("%1 km").arg(bar.metres / 1000)
+                                   : QStringLiteral("%1 m").arg(bar.metres);
+    const double margin = Margin(area);
+    // Above the attribution's line, which runs along the very bottom.
+    const double y = std::round(area.bottom() - margin - TextPixels(area) * 1.5);
+    const double x = std::round(area.left() + margin);
+    bar.line = QLineF(x, y, x + bar.metres / perPixel, y);
+    return bar;
+}
+
+QRectF LegendBox(const QRectF& area, const MapScene& scene) {
+    return LegendFor(area, scene).box;
+}
+
+MapView FitScene(const MapScene& scene, const QSizeF& size) {
+    std::vector<GeoPoint> points;
+    for (const TrackPiece& piece : scene.pieces) {
+        for (const TrackPoint& point : piece.points) {
+            points.push_back(point.position);
+        }
+    }
+    for (const Marker& marker : scene.markers) {
+        points.push_back(marker.position);
+    }
+    // The positions go left of the colour scale's column, with room enough that the edge dots
+    // and the markers' symbols stay whole.
+    const QRectF legend = LegendBox(QRectF(QPointF(0, 0), size), scene);
+    const double reserve =
+        legend.isEmpty() ? 0 : std::min(size.width() - legend.left(), size.width() / 2);
+    MapView view = FitView(points, size.width() - reserve, size.height(), 24);
+    WorldPoint centre = ToWorld(view.centre, view.zoom);
+    centre.x += reserve / 2;
+    view.centre = ToGeo(centre, view.zoom);
+    return view;
+}
+
+void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const MapView& view,
+             MapTiles* background) {
+    if (!area.isValid() || !std::isfinite(area.width()) || !std::isfinite(area.height())) {
+        return;
+    }
+    painter.save();
+    painter.setClipRect(area, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setFont(TextFont(area));
+    const Frame frame(area, view);
+    painter.fillRect(area, kLand);
+    DrawGrid(painter, frame);
+    const bool tiles = background != nullptr && background->IsOpen();
+    if (tiles) {
+        DrawTiles(painter, frame, *background);
+    }
+    DrawTrack(painter, frame, scene);
+    DrawMarkers(painter, frame, scene);
+    DrawLegend(painter, LegendFor(area, scene));
+    DrawScaleBar(painter, ScaleBarFor(area, view));
+    DrawNorthArrow(painter, area);
+    if (tiles) {
+        DrawAttribution(painter, area, background->Attribution());
+    }
+    painter.restore();
+}
+
+} // namespace mapping
