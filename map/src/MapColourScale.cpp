@@ -28,16 +28,14 @@ int Blend(int from, int to, double t) {
 
 ReadingRange RangeOf(const MapScene& scene) {
     ReadingRange range;
-    for (const TrackPiece& piece : scene.pieces) {
-        for (const TrackPoint& point : piece.points) {
-            if (point.overRange || !std::isfinite(point.value)) {
-                continue;
-            }
-            range.low = range.any ? std::min(range.low, point.value) : point.value;
-            range.high = range.any ? std::max(range.high, point.value) : point.value;
-            range.any = true;
+    ForEachPoint(scene, [&range](const TrackPoint& point) {
+        if (!point.hasValue || point.overRange || !std::isfinite(point.value)) {
+            return;
         }
-    }
+        range.low = range.any ? std::min(range.low, point.value) : point.value;
+        range.high = range.any ? std::max(range.high, point.value) : point.value;
+        range.any = true;
+    });
     return range;
 }
 

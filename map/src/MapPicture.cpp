@@ -1,7 +1,7 @@
 #include "map/MapPicture.h"
 
 #include "map/MapGrid.h"
-#include "map/MapTiles.h"
+#include "map/TileSource.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -24,6 +24,8 @@ const QColor kLand(242, 239, 233);
 const QColor kGridLine(200, 196, 188);
 const QColor kInk(40, 40, 40);
 const QColor kPanel(255, 255, 255, 215);
+// A position without a reading of the chosen gas: there, but saying nothing of it.
+const QColor kNoReading(170, 170, 170);
 const QString kOverRange = QStringLiteral("over range");
 
 // Where the view's positions fall in the area: world pixels at the view's zoom, moved so that
@@ -116,7 +118,7 @@ void DrawGrid(QPainter& painter, const Frame& frame) {
 }
 
 // The tiles the store has, over the grid: where it has none, the grid shows through.
-void DrawTiles(QPainter& painter, const Frame& frame, MapTiles& tiles) {
+void DrawTiles(QPainter& painter, const Frame& frame, TileSource& tiles) {
     const QRectF& area = frame.Area();
     const WorldPoint tl = frame.TopLeft();
     const int count = 1 << frame.Zoom();
@@ -156,16 +158,15 @@ void DrawTrack(QPainter& painter, const Frame& frame, const MapScene& scene) {
     }
     const ReadingRange range = RangeOf(scene);
     painter.setPen(QPen(kInk, 1));
-    for (const TrackPiece& piece : scene.pieces) {
-        for (const TrackPoint& point : piece.points) {
-            if (!Finite(point.position)) {
-                continue;
-            }
-            painter.setBrush(point.overRange ? OverRangeColour()
-                                             : ReadingColour(point.value, range));
-            painter.drawEllipse(frame.At(point.position), kDotRadius, kDotRadius);
+    ForEachPoint(scene, [&](const TrackPoint& point) {
+        if (!Finite(point.position)) {
+            return;
         }
-    }
+        painter.setBrush(!point.hasValue   ? kNoReading
+                         : point.overRange ? OverRangeColour()
+                                           : ReadingColour(point.value, range));
+        painter.drawEllipse(frame.At(point.position), kDotRadius, kDotRadius);
+    });
 }
 
 void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double size) {
@@ -234,11 +235,9 @@ Legend LegendFor(const QRectF& area, const MapScene& scene) {
     Legend legend;
     legend.range = RangeOf(scene);
     const ReadingRange& range = legend.range;
-    legend.overRange =
-        std::any_of(scene.pieces.begin(), scene.pieces.end(), [](const TrackPiece& piece) {
-            return std::any_of(piece.points.begin(), piece.points.end(),
-                               [](const TrackPoint& point) { return point.overRange; });
-        });
+    ForEachPoint(scene, [&legend](const TrackPoint& point) {
+        legend.overRange = legend.overRange || (point.hasValue && point.overRange);
+    });
     if (!range.any && !legend.overRange) {
         return legend;
     }
@@ -372,11 +371,7 @@ QRectF LegendBox(const QRectF& area, const MapScene& scene) {
 
 MapView FitScene(const MapScene& scene, const QSizeF& size) {
     std::vector<GeoPoint> points;
-    for (const TrackPiece& piece : scene.pieces) {
-        for (const TrackPoint& point : piece.points) {
-            points.push_back(point.position);
-        }
-    }
+    ForEachPoint(scene, [&points](const TrackPoint& point) { points.push_back(point.position); });
     for (const Marker& marker : scene.markers) {
         points.push_back(marker.position);
     }
@@ -393,7 +388,7 @@ MapView FitScene(const MapScene& scene, const QSizeF& size) {
 }
 
 void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const MapView& view,
-             MapTiles* background) {
+             TileSource* background) {
     if (!area.isValid() || !std::isfinite(area.width()) || !std::isfinite(area.height())) {
         return;
     }

@@ -38,7 +38,7 @@ QString OpenTrouble(const QString& path, QFile& file) {
 } // namespace
 
 QString WriteMapPng(const QString& path, const QSize& size, const MapScene& scene,
-                    const MapView& view, MapTiles* background) {
+                    const MapView& view, TileSource* background) {
     if (QString trouble = SizeTrouble(path, size); !trouble.isEmpty()) {
         return trouble;
     }
@@ -65,7 +65,7 @@ QString WriteMapPng(const QString& path, const QSize& size, const MapScene& scen
 }
 
 QString WriteMapPdf(const QString& path, const QSize& size, const MapScene& scene,
-                    const MapView& view, MapTiles* background) {
+                    const MapView& view, TileSource* background) {
     if (QString trouble = SizeTrouble(path, size); !trouble.isEmpty()) {
         return trouble;
     }

@@ -56,7 +56,8 @@ bool PipelineGasFound(const RecordValue& record) {
     return record.PipelineResult == 'G' || record.PipelineResult == 'L';
 }
 
-// The record's indication of gas, if it is one.
+} // namespace
+
 bool IndicationOf(const RecordValue& record, Indication& indication) {
     indication = Indication();
     switch (record.Kind) {
@@ -91,6 +92,8 @@ bool IndicationOf(const RecordValue& record, Indication& indication) {
     }
     return true;
 }
+
+namespace {
 
 void CountSurvey(const RecordValue& record, SessionSurvey& survey) {
     ++survey.SurveyRecords;

@@ -40,7 +40,7 @@ MapScene TwoPieces() {
     scene.pieces.push_back(
         {{At(51.9995, 4.997, 0), At(51.9995, 4.998, 10), At(51.9995, 4.999, 5)}});
     scene.pieces.push_back({{At(52.0010, 5.001, 20), At(52.0010, 5.002, 7)}});
-    scene.markers.push_back({MarkerKind::Barhole, {51.9985, 5.002}, "Barhole 3: 47 %Gas"});
+    scene.markers.push_back({MarkerKind::Barhole, {51.9985, 5.002}, "Barhole 3: 47 %Gas", {}});
     return scene;
 }
 
@@ -224,8 +224,9 @@ TEST(MapPictureTest, NothingIsDrawnOutsideTheArea) {
     MapScene scene = TwoPieces();
     // Positions and labels well past every edge of the view.
     scene.pieces.push_back({{At(51.99, 4.99, 3), At(52.01, 5.01, 4)}});
-    scene.markers.push_back({MarkerKind::Alarm, {52.0003, 5.0034}, "A long label past the edge"});
-    scene.markers.push_back({MarkerKind::GpsAverage, {51.9975, 4.996}, "GPS average"});
+    scene.markers.push_back(
+        {MarkerKind::Alarm, {52.0003, 5.0034}, "A long label past the edge", {}});
+    scene.markers.push_back({MarkerKind::GpsAverage, {51.9975, 4.996}, "GPS average", {}});
     for (const QSize& size : {QSize(320, 240), QSize(1600, 1000)}) {
         const QRect area(QPoint(37, 23), size);
         QImage image(size + QSize(80, 60), QImage::Format_RGB32);

@@ -17,7 +17,7 @@ class QPainter;
 
 namespace mapping {
 
-class MapTiles;
+class TileSource;
 
 // The readings the colour scale spans: those not over range and finite. An over-range reading
 // never stretches it.
@@ -55,13 +55,13 @@ MapView FitScene(const MapScene& scene, const QSizeF& size);
 // Paints `scene` as `view` shows it into `area`; `background` may be null (the grid alone). The
 // painter's state is as it was afterwards.
 void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const MapView& view,
-             MapTiles* background);
+             TileSource* background);
 
 // The picture as a PNG file, or as a one-page PDF of `size` points. Each gives an empty string
 // when the file was written, else a sentence naming the file and the trouble.
 QString WriteMapPng(const QString& path, const QSize& size, const MapScene& scene,
-                    const MapView& view, MapTiles* background);
+                    const MapView& view, TileSource* background);
 QString WriteMapPdf(const QString& path, const QSize& size, const MapScene& scene,
-                    const MapView& view, MapTiles* background);
+                    const MapView& view, TileSource* background);
 
 } // namespace mapping

@@ -11,13 +11,28 @@
 
 namespace mapping {
 
+// The record a point or a marker was drawn from, so that choosing it on the map can find it in
+// the report and on the chart: its session's place in the list the scene was made from and its
+// own place among that session's records.
+struct SceneRecord {
+    int32_t session = -1;
+    int32_t record = -1;
+    // The instrument's time stamp (seconds since 2000-01-01 of its wall clock); false for a
+    // record before the session's first stamp.
+    bool stamped = false;
+    uint32_t stamp = 0;
+};
+
 struct TrackPoint {
     GeoPoint position;
     // Seconds since 1970-01-01 UTC.
     int64_t time = 0;
+    // The point has a reading of the scene's gas; without one it is drawn uncoloured.
+    bool hasValue = true;
     double value = 0;
     // The reading was beyond the sensor's range, so `value` says nothing.
     bool overRange = false;
+    SceneRecord record;
 };
 
 struct TrackPiece {
@@ -31,14 +46,30 @@ struct Marker {
     GeoPoint position;
     // A few words beside the symbol ("CH4", "Barhole 3: 47 %Gas").
     std::string label;
+    SceneRecord record;
 };
 
 struct MapScene {
     std::vector<TrackPiece> pieces;
+    // Readings with a place away from the track (a timed, manual or alarm reading): dots, never
+    // joined by a line.
+    std::vector<TrackPoint> spots;
     std::vector<Marker> markers;
     // The chosen gas and its unit, the legend's title.
     std::string gas;
     std::string unit;
 };
+
+// Every reading point of the scene, the track's then the spots.
+template <typename Visit> void ForEachPoint(const MapScene& scene, Visit visit) {
+    for (const TrackPiece& piece : scene.pieces) {
+        for (const TrackPoint& point : piece.points) {
+            visit(point);
+        }
+    }
+    for (const TrackPoint& point : scene.spots) {
+        visit(point);
+    }
+}
 
 } // namespace mapping

@@ -10,6 +10,8 @@
 //
 // An instance owns a database connection of its own, and like every Qt SQL connection it is to
 // be used from the thread that opened it.
+#include "map/TileSource.h"
+
 #include <QImage>
 #include <QString>
 
@@ -21,12 +23,12 @@
 
 namespace mapping {
 
-class MapTiles {
+class MapTiles : public TileSource {
 public:
     // `cacheTiles`: how many decoded tiles (and known gaps) are kept, the least recently used
     // dropped first; at least one.
     explicit MapTiles(size_t cacheTiles = 256);
-    ~MapTiles();
+    ~MapTiles() override;
     MapTiles(const MapTiles&) = delete;
     MapTiles& operator=(const MapTiles&) = delete;
 
@@ -34,13 +36,13 @@ public:
     // cannot serve as a tile store.
     bool Open(const QString& path);
     void Close();
-    bool IsOpen() const { return m_open; }
+    bool IsOpen() const override { return m_open; }
 
     // The latest trouble, in a sentence naming the file; empty while there was none.
-    const QString& Error() const { return m_error; }
+    QString Error() const override { return m_error; }
     // The store's attribution as plain text (an HTML one loses its markup); empty when it has
     // none.
-    const QString& Attribution() const { return m_attribution; }
+    QString Attribution() const override { return m_attribution; }
     const QString& Name() const { return m_name; }
     // The zoom range the metadata gives; 0 to 22 when it gives none.
     int MinZoom() const { return m_minZoom; }
@@ -49,7 +51,7 @@ public:
     // The tile at `zoom`, `x`, `y` (numbered from the north-west, as MapProjection numbers
     // them); a null image when the store has none there or the store is closed. A tile whose
     // bytes are not an image is null as well, and Error() names it.
-    QImage Tile(int zoom, int x, int y);
+    QImage Tile(int zoom, int x, int y) override;
 
 private:
     struct Entry {

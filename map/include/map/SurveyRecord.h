@@ -58,6 +58,10 @@ struct Indication {
     std::string Value; // "2.5 % LEL", "EEEE ppm", "0.5 %Gas", "12% LEL"
 };
 
+// The record's indication of gas, if it is one: the one test of what counts, which the survey
+// record's list and the map's markers both ask.
+bool IndicationOf(const RecordValue& record, Indication& indication);
+
 struct SessionSurvey {
     int16_t Slot = 0;
     std::string Instrument; // as given (InstrumentCalled); empty where none is known
