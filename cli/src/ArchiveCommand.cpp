@@ -67,20 +67,13 @@ const CommandPart kArchiveParts[] = {
      "The chart of archived sessions, in the order given, as plot draws it from a dump.",
      [] { return OptionHelp(ArchivePlotOptionTable()); }},
     {"map",
-     "archive map -o FILE.png|FILE.pdf [--size WxH] [--tiles FILE.mbtiles] [--gas NAME] "
-     "[--hide LIST] ID...|[--from YYYY-MM-DD] [--to YYYY-MM-DD] [--job TEXT] [--user TEXT] "
-     "[--alarm] [--cal] [--instrument NAME]",
-     "The map of archived sessions, as map draws it from a dump: the sessions given by id, in "
-     "that order, or those the search keeps (the same options as archive list), in time order.",
+     "archive map -o FILE.png|FILE.pdf [--size WxH] [--tiles FILE] [--gas NAME] [--hide LIST] "
+     "ID...|SEARCH",
+     "The map of archived sessions (by id or by search), as map draws it.",
      [] { return OptionHelp(ArchiveMapOptionTable()); }},
-    {"survey",
-     "archive survey [--format text|csv|json] [-o FILE] ID...|[--from YYYY-MM-DD] "
-     "[--to YYYY-MM-DD] [--job TEXT] [--user TEXT] [--alarm] [--cal] [--instrument NAME]",
-     "The survey record of archived sessions, as survey writes it from a dump: the sessions "
-     "given by id, in that order, or those the search keeps, in time order. Each session's "
-     "instrument is named as the archive knows it, and its register status at switch-on (the "
-     "instrument's status in the register at the end of the day it was switched on, as archive "
-     "compliance --at that day gives it) stands beside it.",
+    {"survey", "archive survey [--format text|csv|json] [-o FILE] ID...|SEARCH",
+     "The survey record of archived sessions (by id or by search), as survey writes it, with "
+     "each one's instrument and register status at switch-on.",
      [] { return OptionHelp(ArchiveSurveyOptionTable()); }},
     {"stats", "archive stats",
      "What the archive holds: instruments, sessions, downloads and "
@@ -141,12 +134,11 @@ std::string ArchivePartOptions() {
 }
 
 const char kArchiveExitStatus[] =
-    "Exit status: 0 done (map: also when the tile store could not be used or the sessions\n"
-    "have no position, said on standard error); 1 the output could not be written, verify\n"
-    "found a mismatch, or (compliance) an instrument is overdue or failed; 2 bad arguments,\n"
-    "an unreadable or malformed dump, a session id or instrument the archive does not hold, a\n"
-    "search that keeps no session, or (map) a gas no position has a reading of; 6 the archive\n"
-    "could not be opened, read or written.\n";
+    "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
+    "standard error); 1 the output could not be written, verify found a mismatch, or\n"
+    "(compliance) an instrument is overdue or failed; 2 bad arguments, an unreadable or\n"
+    "malformed dump, a session id, instrument or (map) gas that is not there, or a search\n"
+    "that keeps no session; 6 the archive could not be opened, read or written.\n";
 
 namespace {
 

@@ -79,6 +79,14 @@ template <typename Options> OptionTable<Options> SearchOptions() {
     };
 }
 
+// The line before the search's rows where they stand instead of ids.
+template <typename Options> Option<Options> SearchNote() {
+    return HelpNote<Options>("ID... | SEARCH",
+                             "the sessions with these ids, in the order given, or\n"
+                             "those the options below keep, in time order\n"
+                             "(as the listing's search keeps them)");
+}
+
 template <typename Options>
 OptionTable<Options> Joined(OptionTable<Options> first, const OptionTable<Options>& second) {
     first.insert(first.end(), second.begin(), second.end());
@@ -164,15 +172,17 @@ const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable() {
 
 const OptionTable<ArchiveMapOptions>& ArchiveMapOptionTable() {
     using O = ArchiveMapOptions;
-    static const OptionTable<O> kTable = Joined<O>(
-        {ArchiveOption(&O::archiveAt),
-         OutputOption(&O::output, "the file to write: FILE.png, or FILE.pdf (one page)"),
-         SizeOption(&O::width, &O::height,
-                    "the map's size in pixels (points in a PDF); default\n"
-                    "1600x1000"),
-         TilesOption(&O::tiles, "as for map"), GasOption(&O::gas, "as for map"),
-         HideOption(&O::filter, "leave out alarm, manual or timed readings, as map does")},
-        SearchOptions<O>());
+    static const OptionTable<O> kTable =
+        Joined<O>({ArchiveOption(&O::archiveAt),
+                   OutputOption(&O::output, "the file to write: FILE.png, or FILE.pdf (one page)"),
+                   SizeOption(&O::width, &O::height,
+                              "the map's size in pixels (points in a PDF); default\n"
+                              "1600x1000"),
+                   TilesOption(&O::tiles, "an MBTiles file to draw the map on, as map takes it"),
+                   GasOption(&O::gas, "the gas the positions are coloured by, as map takes it"),
+                   HideOption(&O::filter, "leave out alarm, manual or timed readings, as map does"),
+                   SearchNote<O>()},
+                  SearchOptions<O>());
     return kTable;
 }
 
@@ -184,7 +194,7 @@ const OptionTable<ArchiveSurveyOptions>& ArchiveSurveyOptionTable() {
                                       "text, csv or json, as for survey, with each session's\n"
                                       "register status at its switch-on (the instrument's\n"
                                       "status in the register at the end of that day)"),
-                   OutputOption(&O::output)},
+                   OutputOption(&O::output), SearchNote<O>()},
                   SearchOptions<O>());
     return kTable;
 }

@@ -63,10 +63,15 @@ int WriteMapFile(const std::vector<SessionValues>& sessions, const MapFileReques
     }
     // Said once, after drawing: a store that opened may still hold tiles that are no images.
     if (tiles && !tiles->Error().isEmpty()) {
-        PrintError(tiles->Error().toLocal8Bit().toStdString() +
-                   (tiles->IsOpen()
-                        ? " The map shows the latitude and longitude grid where it has no tile."
-                        : " The map shows the latitude and longitude grid instead."));
+        QString said = tiles->Error();
+        if (!said.endsWith(QLatin1Char('.'))) {
+            said += QLatin1Char('.');
+        }
+        said += tiles->IsOpen()
+                    ? QStringLiteral(" The map shows the latitude and longitude grid where it has "
+                                     "no tile.")
+                    : QStringLiteral(" The map shows the latitude and longitude grid instead.");
+        PrintError(said.toLocal8Bit().toStdString());
     }
     return kExitOk;
 }
