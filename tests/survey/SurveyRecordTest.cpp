@@ -238,6 +238,33 @@ TEST(SurveyRecordTest, JsonHasEveryKeyPerSessionInOrder) {
     EXPECT_TRUE(second["indications"].toArray().isEmpty());
 }
 
+// The register's status at switch-on where it is known, in each format; null or nothing where not.
+TEST(SurveyRecordTest, RegisterStatusIsWrittenWhereKnown) {
+    Streams source;
+    source.streams[2] = Join({On(10), Off(11)});
+    std::vector<SessionSurvey> surveys = {SurveySession(Decode(source, 2), "SN 7"),
+                                          SurveySession(Decode(source, 2), "SN 7")};
+    surveys[0].RegisterStatus = "overdue";
+    const QJsonArray array =
+        QJsonDocument::fromJson(WriteSurveys(surveys, SurveyFormat::Json)).array();
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_EQ(array[0].toObject()["register_status"].toString().toStdString(), "overdue");
+    EXPECT_TRUE(array[1].toObject()["register_status"].isNull());
+    EXPECT_TRUE(array[1].toObject().contains("register_status"));
+
+    const QList<QByteArray> rows = WriteSurveys(surveys, SurveyFormat::Csv).split('\n');
+    ASSERT_GE(rows.size(), 3);
+    const QList<QByteArray> header = rows[0].trimmed().split(',');
+    const qsizetype column = header.indexOf("register_status");
+    ASSERT_GE(column, 0);
+    EXPECT_EQ(rows[1].split(',').value(column), "overdue");
+    EXPECT_EQ(rows[2].split(',').value(column), "");
+
+    const std::string text = WriteSurveys(surveys, SurveyFormat::Text).toStdString();
+    EXPECT_NE(text.find("  Register:       overdue at switch-on\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Register:", text.find("Register:") + 1), std::string::npos) << text;
+}
+
 // The GPX export's segments are the pieces, point by point.
 TEST(SurveyRecordTest, GpxSegmentsAreThePieces) {
     Streams source;
