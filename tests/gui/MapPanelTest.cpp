@@ -37,6 +37,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -430,6 +431,50 @@ TEST_F(MapPanelTest, AClickOnAMarkerOrAPositionChoosesItsRecordAndShowsItsTime) 
     }
     click(empty);
     EXPECT_EQ(chosen.count(), 2);
+}
+
+TEST_F(MapPanelTest, TheWheelZoomsAboutTheMouseADragPansAndADoubleClickFitsAgain) {
+    std::unique_ptr<MapPanel> panel = Panel({Busiest(survey)}, QSize(800, 600));
+    MapCanvas* canvas = Canvas(*panel);
+    const mapping::MapView fitted = panel->View();
+    EXPECT_EQ(fitted.zoom, mapping::FitScene(panel->Scene(), QSizeF(canvas->size())).zoom);
+    const mapping::GeoPoint place = panel->Scene().pieces.front().points.front().position;
+    const QPointF mouse = OnCanvas(*panel, place);
+    auto wheel = [&](int angle) {
+        QWheelEvent event(mouse, canvas->mapToGlobal(mouse), QPoint(), QPoint(0, angle),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &event);
+    };
+    wheel(-120);
+    EXPECT_EQ(panel->View().zoom, fitted.zoom - 1);
+    // Half notches gather into one.
+    wheel(-60);
+    EXPECT_EQ(panel->View().zoom, fitted.zoom - 1);
+    wheel(-60);
+    EXPECT_EQ(panel->View().zoom, fitted.zoom - 2);
+    const QPointF after = OnCanvas(*panel, place);
+    EXPECT_LT(std::hypot(after.x() - mouse.x(), after.y() - mouse.y()), 1.0);
+    // Never beyond the largest zoom.
+    for (int i = 0; i < 30; ++i) {
+        wheel(120);
+    }
+    EXPECT_EQ(panel->View().zoom, mapping::kMaxZoom);
+
+    const QPointF before = OnCanvas(*panel, place);
+    const QPoint from(400, 300);
+    const QPoint by(-120, 45);
+    QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+    QTest::mouseMove(canvas, from + by / 2);
+    QTest::mouseMove(canvas, from + by);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, from + by);
+    const QPointF moved = OnCanvas(*panel, place);
+    EXPECT_NEAR(moved.x() - before.x(), by.x(), 1.0);
+    EXPECT_NEAR(moved.y() - before.y(), by.y(), 1.0);
+
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(panel->View().zoom, fitted.zoom);
+    EXPECT_NEAR(panel->View().centre.latitude, fitted.centre.latitude, 1e-9);
+    EXPECT_NEAR(panel->View().centre.longitude, fitted.centre.longitude, 1e-9);
 }
 
 TEST_F(MapPanelTest, TheChartsTimeRingsTheNearestPlaceAndATimeFarFromAnyClearsIt) {
