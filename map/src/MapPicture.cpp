@@ -365,6 +365,10 @@ ScaleBar ScaleBarFor(const QRectF& area, const MapView& view) {
     return bar;
 }
 
+QPointF PictureAt(const QRectF& area, const MapView& view, GeoPoint point) {
+    return Frame(area, view).At(point);
+}
+
 QRectF LegendBox(const QRectF& area, const MapScene& scene) {
     return LegendFor(area, scene).box;
 }
