@@ -1,6 +1,7 @@
 #include "map/MapPicture.h"
 
 #include "map/MapGrid.h"
+#include "map/SessionMap.h"
 #include "map/TileSource.h"
 
 #include <QFont>
@@ -244,7 +245,7 @@ Legend LegendFor(const QRectF& area, const MapScene& scene) {
     const QFontMetricsF metrics(TextFont(area));
     const double line = metrics.height();
     const double margin = Margin(area);
-    legend.title = QString::fromStdString(scene.gas + " " + scene.unit).trimmed();
+    legend.title = QString::fromStdString(MapGasText(MapGas{scene.gas, scene.unit}));
     legend.bar = range.any ? std::clamp(area.height() * 0.25, line * 2, line * 8) : 0;
     const double texts = std::max({metrics.horizontalAdvance(Reading(range.high)),
                                    metrics.horizontalAdvance(Reading(range.low)),
