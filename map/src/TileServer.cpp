@@ -110,10 +110,13 @@ bool TileServer::Open(const QString& address, const QString& attribution,
     m_address = address.trimmed();
     m_attribution = attribution.simplified();
     m_network = std::make_unique<QNetworkAccessManager>();
-    auto* cache = new QNetworkDiskCache(m_network.get());
-    cache->setCacheDirectory(cacheFolder);
-    cache->setMaximumCacheSize(kCacheBytes);
-    m_network->setCache(cache);
+    if (!cacheFolder.isEmpty()) {
+        // The manager owns it from here.
+        auto* cache = new QNetworkDiskCache;
+        cache->setCacheDirectory(cacheFolder);
+        cache->setMaximumCacheSize(kCacheBytes);
+        m_network->setCache(cache);
+    }
     return true;
 }
 

@@ -45,8 +45,8 @@ public:
     TileServer& operator=(const TileServer&) = delete;
 
     // Takes the address template, the attribution to draw (plain text, as the server's terms
-    // ask for it) and the cache folder (made when missing); false with Error() set when the
-    // template is not usable. Nothing is fetched yet.
+    // ask for it) and the cache folder (made when missing; no disk cache when empty); false with
+    // Error() set when the template is not usable. Nothing is fetched yet.
     bool Open(const QString& address, const QString& attribution,
               const QString& cacheFolder = DefaultTileCacheFolder());
     bool IsOpen() const override { return !m_address.isEmpty(); }
