@@ -1,5 +1,7 @@
 #include "MapPanel.h"
 
+#include "map/AsyncTiles.h"
+
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
 #include "export/RecordText.h"
@@ -262,6 +264,15 @@ void MapPanel::SetBackground(std::shared_ptr<mapping::TileSource> background) {
     background_ = background;
     canvas_->SetBackground(std::move(background));
     SetBackgroundMessage(background_ != nullptr ? background_->Error() : QString());
+    // A server found out of reach (or back) later says so when it does, in the same place.
+    if (auto* async = dynamic_cast<mapping::AsyncTiles*>(background_.get())) {
+        connect(async, &mapping::AsyncTiles::statusChanged, this, [this, async] {
+            if (background_.get() == async) {
+                SetBackgroundMessage(async->Error());
+                canvas_->update();
+            }
+        });
+    }
 }
 
 void MapPanel::SetBackgroundMessage(const QString& message) {
