@@ -1,5 +1,6 @@
 // Grabs the main window, offscreen, after GO and the choice of a session with an alarm, against
-// tavon-instrument; with --chart its Chart tab (docs/chart-window.png).
+// tavon-instrument; with --chart its Chart tab (docs/chart-window.png), with --map its Map tab
+// (docs/map-window.png).
 // Usage: gui_screenshot OUTPUT.png [--chart]
 #include "ChartPanel.h"
 #include "GuiTestSupport.h"
@@ -26,8 +27,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const bool chart = argc == 3 && std::strcmp(argv[2], "--chart") == 0;
-    if (argc != 2 && !chart) {
-        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png [--chart]\n");
+    const bool map = argc == 3 && std::strcmp(argv[2], "--map") == 0;
+    if (argc != 2 && !chart && !map) {
+        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png [--chart|--map]\n");
         return 2;
     }
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
@@ -123,6 +125,10 @@ int main(int argc, char** argv) {
     if (chart) {
         dialog.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
         dialog.Chart().Finish();
+    }
+    if (map) {
+        dialog.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(2);
+        dialog.Map().Finish();
     }
     WaitFor([] { return false; }, 300);
     const bool saved = dialog.grab().save(output, "PNG");
