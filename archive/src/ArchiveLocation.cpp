@@ -72,10 +72,10 @@ QString DescribeLocation(const ArchiveLocation& location) {
     if (!location.server) {
         return location.file;
     }
+    // One pass: a host written with %2F would otherwise be taken for a place of the next value.
     return QString("postgresql://%1@%2:%3/%4")
-        .arg(location.user, QString::fromLatin1(QUrl::toPercentEncoding(location.host)))
-        .arg(location.port)
-        .arg(location.database);
+        .arg(location.user, QString::fromLatin1(QUrl::toPercentEncoding(location.host)),
+             QString::number(location.port), location.database);
 }
 
 } // namespace archive

@@ -7,6 +7,7 @@
 
 #include "ArchiveValues.h"
 #include "ListingLine.h"
+#include "Schema.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
 
@@ -229,6 +230,27 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     SplitNames(query.value(kListColumnCount + 3).toByteArray(), session.modeNames);
     session.listed.summary.mode = NamedModes(session.listed.summary.mode, session.modeNames);
     session.serialNumber = query.value(kListColumnCount + 4).toString();
+    return true;
+}
+
+bool SessionArchive::ConflictingCopies(QHash<qint64, int>& copies) {
+    copies.clear();
+    QSqlDatabase db = m_impl->Db();
+    const int version = ReadSchemaVersion(db, m_error);
+    if (version < kSyncVersion) {
+        return version >= 0;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT session_id, COUNT(*) FROM session_history WHERE conflict = 1"
+             " GROUP BY session_id",
+             {}, m_error)) {
+        return false;
+    }
+    while (query.next()) {
+        copies.insert(query.value(0).toLongLong(), query.value(1).toInt());
+    }
     return true;
 }
 

@@ -179,6 +179,9 @@ int RunArchiveVerify(const QStringList& arguments) {
         return kExitArchive;
     }
     bool written = true;
+    for (const QString& conflict : summary.conflicts) {
+        written = written && Put(conflict + '\n');
+    }
     for (const QString& mismatch : summary.mismatches) {
         written = written && Put(mismatch + '\n');
     }

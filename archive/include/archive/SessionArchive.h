@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -181,6 +182,9 @@ public:
     bool ForEach(const ListFilter& filter, const std::function<void(const ListedSession&)>& take,
                  ListDetail detail = ListDetail::Full);
     bool Load(qint64 id, LoadedSession& session);
+    // Each session that keeps conflicting copies beside it (another archive's bytes for it that
+    // neither extend nor are extended by its own), and how many.
+    bool ConflictingCopies(QHash<qint64, int>& copies);
     bool Stats(ArchiveStats& stats);
 
     // Summaries of an older version made again from the raw bytes; returns how many, or -1.

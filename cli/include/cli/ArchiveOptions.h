@@ -63,6 +63,11 @@ struct ArchiveRenameOptions {
     std::string newName;
 };
 
+struct ArchiveSyncOptions {
+    std::string from; // the archive whose sessions are taken: required
+    std::string to;   // the archive they go into; empty: the archive in use
+};
+
 // Their options, each with its setter and its line in the subcommand's --help (--archive is
 // described once for all of them).
 const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable();
@@ -72,6 +77,7 @@ const OptionTable<ArchiveExportOptions>& ArchiveExportOptionTable();
 const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable();
 const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable();
 const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable();
+const OptionTable<ArchiveSyncOptions>& ArchiveSyncOptionTable();
 
 // Parse the words that follow the subcommand's name ("archive list ..."). Return true, or false
 // with a message for the user (the caller adds the pointer to the subcommand's --help).
@@ -87,5 +93,7 @@ bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOp
                              std::string& message);
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
                                std::string& message);
+bool ParseArchiveSyncOptions(const std::vector<std::string>& args, ArchiveSyncOptions& options,
+                             std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
                               std::string& message);
