@@ -277,6 +277,15 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
     stats.sectorBytes = query.value(6).toLongLong();
     stats.firstDay = query.value(7).toString();
     stats.lastDay = query.value(8).toString();
+    QHash<qint64, int> conflicting;
+    if (!ConflictingCopies(conflicting)) {
+        return false;
+    }
+    stats.conflictingCopies = 0;
+    for (const int n : conflicting) {
+        stats.conflictingCopies += n;
+    }
+    stats.replacements -= stats.conflictingCopies;
     QSqlQuery each(m_impl->Db());
     if (!each.exec("SELECT " + InstrumentLabel() +
                    ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), ''), i.firmware"

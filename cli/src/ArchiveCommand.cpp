@@ -341,6 +341,9 @@ int RunArchiveStats(const QStringList& arguments) {
                 "%lld\nindex uploads: %lld\nreplaced copies: %lld\nsector bytes: %lld\n",
                 stats.instruments, stats.sessions, stats.completeSessions, stats.downloads,
                 stats.indexUploads, stats.replacements, stats.sectorBytes);
+    if (stats.conflictingCopies > 0) {
+        std::printf("conflicting copies: %lld\n", stats.conflictingCopies);
+    }
     std::printf("days: %s to %s\n", Text(stats.firstDay).c_str(), Text(stats.lastDay).c_str());
     for (const QString& line : stats.perInstrument) {
         std::printf("  %s\n", Text(line).c_str());

@@ -283,6 +283,10 @@ TEST_P(ArchiveSyncTest, CopiesThatNeitherExtendAreBothKept) {
     ASSERT_EQ(verified.conflicts.size(), 1);
     EXPECT_TRUE(verified.conflicts[0].startsWith(QString("session %1 ").arg(id)));
     EXPECT_TRUE(verified.Line().contains("1 conflicting copy"));
+    archive::ArchiveStats stats;
+    ASSERT_TRUE(team->Stats(stats));
+    EXPECT_EQ(stats.conflictingCopies, 1);
+    EXPECT_EQ(stats.replacements, 0);
     EXPECT_EQ(Sync(*van, *team).conflicts, 0);
 }
 
@@ -406,6 +410,37 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     EXPECT_EQ(r.err.find("secret"), std::string::npos) << r.err;
     r = run({"sync", "--to", to});
     EXPECT_EQ(r.status, 2);
+}
+
+// An archive of an older schema gets its identity when first opened by this version, and keeps it;
+// every archive's is its own.
+TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
+    FRESH_OR_SKIP(other, "other");
+    const std::string location = GetParam() == Engine::SQLite
+                                     ? m_dir.Path() + "/old.sqlite"
+                                     : archivetest::FreshLocation(GetParam(), m_dir.Path());
+    m_locations.push_back(location);
+    const QString at = QString::fromStdString(location);
+    SessionArchive old;
+    ASSERT_TRUE(old.OpenAtVersion(at, 8)) << old.Error().toStdString();
+    Import(old, Identity("A-1", 'A'), "", *archivetest::GeneratedImage(1));
+    EXPECT_TRUE(old.Identity().isEmpty());
+    const std::vector<qint64> before = {Count(old, "SELECT COUNT(*) FROM sessions"),
+                                        Count(old, "SELECT COUNT(*) FROM archive_history")};
+    old.Close();
+    ASSERT_TRUE(old.Open(at)) << old.Error().toStdString();
+    const QString identity = old.Identity();
+    EXPECT_EQ(identity.size(), 36) << identity.toStdString();
+    EXPECT_EQ(std::vector<qint64>({Count(old, "SELECT COUNT(*) FROM sessions"),
+                                   Count(old, "SELECT COUNT(*) FROM archive_history")}),
+              before);
+    ExpectVerified(old, 1);
+    old.Close();
+    ASSERT_TRUE(old.Open(at));
+    EXPECT_EQ(old.Identity(), identity);
+    EXPECT_NE(other->Identity(), identity);
+    EXPECT_FALSE(other->Identity().isEmpty());
+    old.Close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveSyncTest,

@@ -68,7 +68,8 @@ struct ArchiveStats {
     qint64 completeSessions = 0;
     qint64 downloads = 0;
     qint64 indexUploads = 0;
-    qint64 replacements = 0; // incomplete copies replaced by newer bytes
+    qint64 replacements = 0;      // incomplete copies replaced by newer bytes
+    qint64 conflictingCopies = 0; // other archives' copies kept beside their sessions
     qint64 sectorBytes = 0;
     QString firstDay;
     QString lastDay;
