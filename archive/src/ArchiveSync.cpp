@@ -42,6 +42,12 @@ QString LabelOf(const QString& where) {
     return QFileInfo(where).completeBaseName();
 }
 
+// Where an archive is, as the other archive's history names it: a file by its whole path, which
+// the name it was opened by may not be.
+QString Absolute(const SessionArchive& archive) {
+    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
+}
+
 // How long the stream a sector holds is: an instrument still recording leaves the rest erased.
 int UsedLength(const QByteArray& sector) {
     int used = sector.size();
@@ -387,7 +393,8 @@ bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
         said << Counted(m_conflicts, "conflicting copy kept", "conflicting copies kept");
     }
     if (m_copiesTaken > 0) {
-        said << Counted(m_copiesTaken, "replaced copy taken", "replaced copies taken");
+        said << Counted(m_copiesTaken, "replaced or conflicting copy taken",
+                        "replaced or conflicting copies taken");
     }
     return AppendRecorded(m_db, server, ChangeKind::Sync,
                           "sync from " + m_source.Words() + ", its history's head " + sourceHead +
@@ -521,7 +528,8 @@ QString SyncSummary::Line() const {
                          "conflicting copies kept beside their sessions");
     }
     if (copiesTaken > 0) {
-        parts << Counted(copiesTaken, "replaced copy taken", "replaced copies taken");
+        parts << Counted(copiesTaken, "replaced or conflicting copy taken",
+                         "replaced or conflicting copies taken");
     }
     if (intervals > 0) {
         parts << Counted(intervals, "interval setting", "interval settings");
@@ -539,8 +547,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    const SyncParty from{source.Identity(), source.Where(), LabelOf(source.Where())};
-    const SyncParty into{target.Identity(), target.Where(), LabelOf(target.Where())};
+    const SyncParty from{source.Identity(), Absolute(source), LabelOf(source.Where())};
+    const SyncParty into{target.Identity(), Absolute(target), LabelOf(target.Where())};
     if (from.identity.isEmpty() || into.identity.isEmpty()) {
         error = "an archive without an identity cannot be synced";
         return false;
