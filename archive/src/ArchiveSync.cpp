@@ -402,12 +402,31 @@ bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
                           recorded, {}, error);
 }
 
-// "row 12, HASH", or "empty" for an archive without rows.
-QString HeadWords(QSqlDatabase& db, QString& error, bool& ok) {
+// A history's newest row: "row 12, HASH", or "empty" for an archive without rows.
+struct Head {
     qint64 seq = 0;
+    QString words;
+};
+
+bool ReadHead(QSqlDatabase& db, Head& head, QString& error) {
     QString hash;
-    ok = HistoryHead(db, seq, hash, error);
-    return seq == 0 ? QString("empty") : QString("row %1, %2").arg(seq).arg(hash);
+    if (!HistoryHead(db, head.seq, hash, error)) {
+        return false;
+    }
+    head.words = head.seq == 0 ? QString("empty") : QString("row %1, %2").arg(head.seq).arg(hash);
+    return true;
+}
+
+// The newest row of the source's history that the target holds (0: none).
+bool HeldOf(QSqlDatabase& target, const QString& origin, qint64& seq, QString& error) {
+    QSqlQuery query(target);
+    if (!Run(query, "SELECT COALESCE(MAX(seq), 0) FROM origin_history WHERE origin = ?", {origin},
+             error) ||
+        !query.next()) {
+        return false;
+    }
+    seq = query.value(0).toLongLong();
+    return true;
 }
 
 struct OriginRow {
@@ -561,10 +580,9 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     QSqlDatabase sourceDb = DbOf(source);
     QSqlDatabase targetDb = DbOf(target);
     const bool server = target.IsServer();
-    bool ok = false;
-    const QString sourceHead = HeadWords(sourceDb, error, ok);
+    Head sourceHead;
     qint64 total = 0;
-    if (!ok || !CountSessions(sourceDb, total, error)) {
+    if (!ReadHead(sourceDb, sourceHead, error) || !CountSessions(sourceDb, total, error)) {
         return false;
     }
     QHash<qint64, qint64> instruments;
@@ -599,7 +617,7 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
                     return false;
                 }
             }
-            if (!batch.Record(server, sourceHead, error)) {
+            if (!batch.Record(server, sourceHead.words, error)) {
                 return false;
             }
             if (options.beforeCommit && !options.beforeCommit(number)) {
@@ -616,15 +634,22 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
             options.progress(done, total);
         }
     }
+    // The source is told of a sync that took something, or whose end it was not told of (one
+    // stopped after its last batch): then the target does not hold the source's history yet.
+    qint64 held = 0;
+    if (!HeldOf(targetDb, from.identity, held, error)) {
+        return false;
+    }
     const bool took = summary.instrumentsNew + summary.sessionsNew + summary.grownKept +
                           summary.conflicts + summary.copiesTaken + summary.intervals >
                       0;
-    if (took) {
-        const QString targetHead = HeadWords(targetDb, error, ok);
-        if (!ok || !RecordChange(source, ChangeKind::Sync,
-                                 "synced into " + into.Words() + ", its history's head " +
-                                     targetHead + ": " + summary.Line(),
-                                 {}, error)) {
+    if (took || held < sourceHead.seq) {
+        Head targetHead;
+        if (!ReadHead(targetDb, targetHead, error) ||
+            !RecordChange(source, ChangeKind::Sync,
+                          "synced into " + into.Words() + ", its history's head " +
+                              targetHead.words + ": " + summary.Line(),
+                          {}, error)) {
             return false;
         }
     }
