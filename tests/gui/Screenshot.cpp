@@ -5,6 +5,7 @@
 #include "ChartPanel.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 
 #include "app/BrowserView.h"
 
