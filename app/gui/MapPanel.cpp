@@ -87,10 +87,10 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     split->addWidget(canvas_);
     split->addWidget(survey_);
     split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(1, 2);
     split->setCollapsible(0, false);
     // The survey record's lines want about a third of a small window, a quarter of a large one.
-    split->setSizes({700, 300});
+    split->setSizes({600, 400});
     layout->addWidget(split, 1);
 
     gasLabel_->hide();
