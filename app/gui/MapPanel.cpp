@@ -145,17 +145,17 @@ void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const Re
             return Sessions(std::move(sessions));
         },
         ReportFilter(report), QStringList(static_cast<qsizetype>(sessionSlots.size()), instrument),
-        -1);
+        QStringList(), -1);
 }
 
 void MapPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
-                          const QStringList& instruments) {
+                          const QStringList& instruments, const QStringList& registerStatuses) {
     Sessions decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
-    Make([decoded] { return decoded; }, filter, instruments, -1);
+    Make([decoded] { return decoded; }, filter, instruments, registerStatuses, -1);
 }
 
 void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
-                    QStringList instruments, int gasIndex) {
+                    QStringList instruments, QStringList registerStatuses, int gasIndex) {
     const unsigned generation = ++generation_;
     const bool newSessions = gasIndex < 0;
     newSessionsDue_ = newSessions || newSessionsDue_;
@@ -180,6 +180,8 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
                                          ? instruments[static_cast<qsizetype>(i)]
                                          : QString();
                 surveys.push_back(SurveySession((*making.sessions)[i], name.toStdString()));
+                surveys.back().RegisterStatus =
+                    registerStatuses.value(static_cast<qsizetype>(i)).toStdString();
             }
             making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
         }
@@ -234,7 +236,7 @@ void MapPanel::OnGasChosen(int index) {
         return;
     }
     const Sessions shown = sessions_;
-    Make([shown] { return shown; }, filter_, QStringList(), index);
+    Make([shown] { return shown; }, filter_, QStringList(), QStringList(), index);
 }
 
 void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {
