@@ -42,12 +42,5 @@ int RunArchiveMap(const QStringList& arguments) {
     if (status != kExitOk) {
         return status;
     }
-    MapFileRequest request;
-    request.path = options.output;
-    request.width = options.width;
-    request.height = options.height;
-    request.tiles = options.tiles;
-    request.gas = options.gas;
-    request.filter = options.filter;
-    return WriteMapFile(sessions, request);
+    return WriteMapFile(sessions, MapRequestOf(options));
 }

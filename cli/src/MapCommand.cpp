@@ -55,12 +55,5 @@ int RunMap(int argc, char** argv) {
     for (int16_t slot : options.sessionSlots) {
         sessions.push_back(DecodeSessionValues(Image(), slot, options.modeNames));
     }
-    MapFileRequest request;
-    request.path = options.output;
-    request.width = options.width;
-    request.height = options.height;
-    request.tiles = options.tiles;
-    request.gas = options.gas;
-    request.filter = options.filter;
-    return WriteMapFile(sessions, request);
+    return WriteMapFile(sessions, MapRequestOf(options));
 }

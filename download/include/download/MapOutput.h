@@ -19,6 +19,19 @@ struct MapFileRequest {
     LogFilter filter;  // what the map leaves out, as the report does
 };
 
+// The request of a command's map options (`map`'s and `archive map`'s, which name them alike).
+template <typename MapOptions>
+MapFileRequest MapRequestOf(const MapOptions& options) {
+    MapFileRequest request;
+    request.path = options.output;
+    request.width = options.width;
+    request.height = options.height;
+    request.tiles = options.tiles;
+    request.gas = options.gas;
+    request.filter = options.filter;
+    return request;
+}
+
 // Draws the sessions' scene (SceneOfSessions), fitted to the picture, into the file. A tile store
 // that cannot be used, and sessions without a position, still give the map: the grid, and one
 // message on standard error. An exit status: kExitOk; kExitUsage for a gas the sessions did not
