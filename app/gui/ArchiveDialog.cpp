@@ -18,6 +18,7 @@
 
 #include "ChartPanel.h"
 #include "InstrumentsWindow.h"
+#include "LinkedViews.h"
 #include "ReportExport.h"
 #include "RtfView.h"
 #include "archive/ArchiveReport.h"
@@ -119,6 +120,10 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     split->addWidget(left);
     split->addWidget(report_);
     chart_ = ChartPanel::InstallBeside(report_);
+    links_ = new LinkedViews(*report_, *chart_, this);
+    // The map takes part where it is put beside the chart:
+    //     connect(links_, &LinkedViews::chartTimeChosen, map, &MapPanel::ShowPlaceAt);
+    //     connect(map, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     split->setStretchFactor(1, 2);
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -266,6 +271,8 @@ void ArchiveDialog::ChooseSession(qint64 id) {
         return;
     }
     report_->SetRtf(state_.ReportText);
+    // The archive's sessions are all sessions, in the order the map numbers them.
+    links_->SetReport(state_.Anchors);
     save_->setEnabled(true);
     values_.clear();
     valueInstruments_.clear();

@@ -11,6 +11,7 @@
 #include <vector>
 
 class ChartPanel;
+class LinkedViews;
 class LogImage;
 class QCheckBox;
 class QLineEdit;
@@ -67,6 +68,8 @@ public:
     QCheckBox* FullDay() const { return fullDay_; }
     QPushButton* NextButton() const { return next_; }
     ChartPanel* Chart() const { return chart_; }
+    // The report and the chart kept on the same moment (and the map with them).
+    LinkedViews* Links() const { return links_; }
 
 private:
     void OnSelection(QTreeWidgetItem* item);
@@ -97,6 +100,7 @@ private:
     bool shownFullDay_ = false;
     RtfView* report_;
     ChartPanel* chart_;
+    LinkedViews* links_;
     QPushButton* next_;
     QPushButton* save_;
     QPushButton* export_;

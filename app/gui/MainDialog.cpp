@@ -6,6 +6,7 @@
 #include "FilterDialog.h"
 #include "FindBar.h"
 #include "InstrumentsWindow.h"
+#include "LinkedViews.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SessionTips.h"
@@ -93,6 +94,10 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     status_ = new StatusLine(this);
     layout()->addWidget(status_);
     chart_ = ChartPanel::InstallBeside(ui_->reportView);
+    links_ = new LinkedViews(*ui_->reportView, *chart_, this);
+    // The map takes part where it is put beside the chart:
+    //     connect(links_, &LinkedViews::chartTimeChosen, map, &MapPanel::ShowPlaceAt);
+    //     connect(map, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     findBar_ = new FindBar(*ui_->reportView, this);
     ui_->clientLayout->insertWidget(ui_->clientLayout->indexOf(ui_->progressBar), findBar_);
     // The report is the main thing to read: it takes most of the room the window gains.
@@ -804,6 +809,7 @@ void MainDialog::FindInReport() {
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->reportView->SetRtf(rtf);
     chart_->Show(browser_.Shown(), image_, report_);
+    links_->SetReport(browser_.Shown().SessionAnchors(report_));
     EnableSaving();
     const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {

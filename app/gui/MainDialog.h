@@ -18,6 +18,7 @@ class ClaimingChooser;
 class FilterDialog;
 class FindBar;
 class InstrumentSession;
+class LinkedViews;
 class LogImage;
 class ProgramArchiving;
 class QAction;
@@ -104,6 +105,8 @@ public:
     LogImage& Image() { return image_; }
     FilterDialog& Filter() { return *filter_; }
     ChartPanel& Chart() { return *chart_; }
+    // The report and the chart kept on the same moment (and the map with them).
+    LinkedViews& Links() { return *links_; }
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
@@ -183,6 +186,7 @@ private:
     std::unique_ptr<ProgramArchiving> archiving_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
+    LinkedViews* links_ = nullptr;
     FindBar* findBar_ = nullptr;
     bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;

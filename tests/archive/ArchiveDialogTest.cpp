@@ -6,12 +6,15 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTreeWidget>
 
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
+#include "LinkedViews.h"
 #include "ProgramArchiving.h"
+#include "RtfView.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "archive/DownloadArchive.h"
@@ -22,6 +25,7 @@
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
 #include "linkselect/Settings.h"
+#include "orvtime/TimeFormat.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
@@ -92,6 +96,31 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     dialog.Chart()->Finish();
     EXPECT_EQ(dialog.Chart()->Plot().Title(),
               charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
+    // The second session's records, as the map numbers them, have their lines in the report.
+    const auto* view = dialog.findChild<RtfView*>();
+    ASSERT_NE(view, nullptr);
+    size_t stamped = 0;
+    for (size_t r = 0; r < values[1].Records.size(); ++r) {
+        const RecordValue& record = values[1].Records[r];
+        // A job number's line shows no time.
+        if (!record.Stamped || record.Kind == RecordKind::JobNumber ||
+            record.Kind == RecordKind::Unrecognised) {
+            continue;
+        }
+        ++stamped;
+        mapping::SceneRecord chosen;
+        chosen.session = 1;
+        chosen.record = static_cast<int32_t>(r);
+        chosen.stamped = true;
+        chosen.stamp = record.Stamp;
+        dialog.Links()->ChooseRecord(chosen);
+        EXPECT_TRUE(view->document()
+                        ->findBlockByNumber(view->MarkedLine())
+                        .text()
+                        .contains(QString::fromStdString(FormatTime(record.Time, "%X"))))
+            << r;
+    }
+    EXPECT_GT(stamped, 0u);
 
     dialog.JobField()->setText(all[0].summary.jobs.first().toLower());
     EXPECT_EQ(dialog.Search(), 1);
