@@ -19,6 +19,7 @@
 #include "ChartPanel.h"
 #include "InstrumentsWindow.h"
 #include "LinkedViews.h"
+#include "MapPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
 #include "archive/ArchiveReport.h"
@@ -120,10 +121,10 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     split->addWidget(left);
     split->addWidget(report_);
     chart_ = ChartPanel::InstallBeside(report_);
+    map_ = MapPanel::InstallBeside(report_);
     links_ = new LinkedViews(*report_, *chart_, this);
-    // The map takes part where it is put beside the chart:
-    //     connect(links_, &LinkedViews::chartTimeChosen, map, &MapPanel::ShowPlaceAt);
-    //     connect(map, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
+    connect(links_, &LinkedViews::chartTimeChosen, map_, &MapPanel::ShowPlaceAt);
+    connect(map_, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     split->setStretchFactor(1, 2);
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -283,6 +284,7 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     }
     export_->setEnabled(!values_.empty());
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
+    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_);
 }
 
 bool ArchiveDialog::Next() {

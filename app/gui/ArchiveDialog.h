@@ -12,6 +12,7 @@
 
 class ChartPanel;
 class LinkedViews;
+class MapPanel;
 class LogImage;
 class QCheckBox;
 class QLineEdit;
@@ -27,8 +28,8 @@ class SessionArchive;
 
 // File > Open Archive...: the archived sessions in the month, day and session tree, searched by
 // job number, user, dates and alarms, across every instrument or one; a chosen session (with
-// Full Day, the rest of its instrument's day after it) shown as its report and its chart, the
-// window's title naming its instrument; Next goes on to that instrument's next session of the
+// Full Day, the rest of its instrument's day after it) shown as its report, its chart and its map,
+// the window's title naming its instrument; Next goes on to that instrument's next session of the
 // day; Save writes the report as RTF, Export... the sessions as CSV, GeoJSON or GPX, both
 // suggesting a name of the day and the instrument.
 class ArchiveDialog : public QDialog {
@@ -68,6 +69,7 @@ public:
     QCheckBox* FullDay() const { return fullDay_; }
     QPushButton* NextButton() const { return next_; }
     ChartPanel* Chart() const { return chart_; }
+    MapPanel* Map() const { return map_; }
     // The report and the chart kept on the same moment (and the map with them).
     LinkedViews* Links() const { return links_; }
 
@@ -100,6 +102,7 @@ private:
     bool shownFullDay_ = false;
     RtfView* report_;
     ChartPanel* chart_;
+    MapPanel* map_;
     LinkedViews* links_;
     QPushButton* next_;
     QPushButton* save_;

@@ -12,7 +12,7 @@
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
-#include "LinkedViews.h"
+#include "MapPanel.h"
 #include "ProgramArchiving.h"
 #include "RtfView.h"
 #include "archive/ArchiveHistory.h"
@@ -96,7 +96,7 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     dialog.Chart()->Finish();
     EXPECT_EQ(dialog.Chart()->Plot().Title(),
               charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
-    // The second session's records, as the map numbers them, have their lines in the report.
+    // Each record of the second session chosen on the map brings the report to its line.
     const auto* view = dialog.findChild<RtfView*>();
     ASSERT_NE(view, nullptr);
     size_t stamped = 0;
@@ -113,7 +113,7 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
         chosen.record = static_cast<int32_t>(r);
         chosen.stamped = true;
         chosen.stamp = record.Stamp;
-        dialog.Links()->ChooseRecord(chosen);
+        emit dialog.Map()->placeChosen(chosen);
         EXPECT_TRUE(view->document()
                         ->findBlockByNumber(view->MarkedLine())
                         .text()

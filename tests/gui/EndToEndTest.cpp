@@ -2,8 +2,8 @@
 #include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
-#include "LinkedViews.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 #include "RtfView.h"
 #include "StatusLine.h"
 #include "Watchdog.h"
@@ -890,7 +890,7 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     chosen.stamp = second.Records[timed[timed.size() / 2]].Stamp;
     auto* reportTabs = dialog->findChild<QTabWidget*>("reportTabs");
     reportTabs->setCurrentWidget(&dialog->Chart());
-    dialog->Links().ChooseRecord(chosen);
+    emit dialog->Map().placeChosen(chosen);
     const auto* view = Child<RtfView>("reportView");
     const QString line = view->document()->findBlockByNumber(view->MarkedLine()).text();
     EXPECT_TRUE(line.contains(QString::fromStdString(
