@@ -38,6 +38,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -904,6 +905,10 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         return label.text.startsWith(clock);
     })) << clock.toStdString();
     EXPECT_EQ(reportTabs->currentWidget(), &dialog->Chart());
+    // Scrolled while behind the chart: in view when its tab comes to the front.
+    EXPECT_GT(view->verticalScrollBar()->value(), 0);
+    reportTabs->setCurrentWidget(Child<RtfView>("reportView"));
+    EXPECT_TRUE(view->viewport()->rect().contains(view->cursorRect()));
     // File > Save as PDF...: the report's lines as text, then the chart. A dump names no
     // instrument, not even the one connected.
     const std::string serial = dialog->Session().Facts().serialNumber;
