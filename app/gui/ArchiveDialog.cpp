@@ -20,6 +20,7 @@
 
 #include "ChartPanel.h"
 #include "InstrumentsWindow.h"
+#include "LinkedViews.h"
 #include "MapPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
@@ -125,6 +126,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     split->addWidget(report_);
     chart_ = ChartPanel::InstallBeside(report_);
     map_ = MapPanel::InstallBeside(report_);
+    links_ = new LinkedViews(*report_, *chart_, this);
+    connect(links_, &LinkedViews::chartTimeChosen, map_, &MapPanel::ShowPlaceAt);
+    connect(map_, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     split->setStretchFactor(1, 2);
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -274,6 +278,8 @@ void ArchiveDialog::ChooseSession(qint64 id) {
         return;
     }
     report_->SetRtf(state_.ReportText);
+    // The archive's sessions are all sessions, in the order the map numbers them.
+    links_->SetReport(state_.Anchors);
     save_->setEnabled(true);
     values_.clear();
     valueInstruments_.clear();

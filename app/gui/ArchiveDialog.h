@@ -11,6 +11,7 @@
 #include <vector>
 
 class ChartPanel;
+class LinkedViews;
 class MapPanel;
 class LogImage;
 class QCheckBox;
@@ -69,6 +70,8 @@ public:
     QPushButton* NextButton() const { return next_; }
     ChartPanel* Chart() const { return chart_; }
     MapPanel* Map() const { return map_; }
+    // The report and the chart kept on the same moment (and the map with them).
+    LinkedViews* Links() const { return links_; }
 
 private:
     void OnSelection(QTreeWidgetItem* item);
@@ -102,6 +105,7 @@ private:
     RtfView* report_;
     ChartPanel* chart_;
     MapPanel* map_;
+    LinkedViews* links_;
     QPushButton* next_;
     QPushButton* save_;
     QPushButton* export_;

@@ -133,7 +133,8 @@ void ChartPanel::Draw(std::function<charts::SessionChart()> make, const std::str
 }
 
 bool ChartPanel::Busy() const {
-    return watcher_.isRunning();
+    // A drawing done but not yet put up (its signal still queued) is not the chart on screen.
+    return generation_ != shownGeneration_;
 }
 
 void ChartPanel::Finish() {

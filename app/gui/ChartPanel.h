@@ -41,7 +41,7 @@ public:
                     const std::string& day, const std::string& month);
     // Waits for a chart still being drawn and puts it up.
     void Finish();
-    // True while a chart is being drawn.
+    // True from asking for a chart until it is put up.
     bool Busy() const;
 
     SessionChartPlot& Plot() { return *plot_; }

@@ -6,6 +6,7 @@
 #include "FilterDialog.h"
 #include "FindBar.h"
 #include "InstrumentsWindow.h"
+#include "LinkedViews.h"
 #include "MapBackground.h"
 #include "MapBackgroundDialog.h"
 #include "MapPanel.h"
@@ -103,6 +104,9 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
         background.tileFile = env_.tiles;
     }
     UseMapBackground(background);
+    links_ = new LinkedViews(*ui_->reportView, *chart_, this);
+    connect(links_, &LinkedViews::chartTimeChosen, map_, &MapPanel::ShowPlaceAt);
+    connect(map_, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     findBar_ = new FindBar(*ui_->reportView, this);
     ui_->clientLayout->insertWidget(ui_->clientLayout->indexOf(ui_->progressBar), findBar_);
     // The report is the main thing to read: it takes most of the room the window gains.
@@ -845,6 +849,7 @@ void MainDialog::FindInReport() {
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->reportView->SetRtf(rtf);
     chart_->Show(browser_.Shown(), image_, report_);
+    links_->SetReport(browser_.Shown().SessionAnchors(report_));
     map_->Show(
         browser_.Shown(), image_, report_,
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()));

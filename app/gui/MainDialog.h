@@ -20,6 +20,7 @@ class ClaimingChooser;
 class FilterDialog;
 class FindBar;
 class InstrumentSession;
+class LinkedViews;
 class LogImage;
 class ProgramArchiving;
 class QAction;
@@ -113,6 +114,8 @@ public:
     FilterDialog& Filter() { return *filter_; }
     ChartPanel& Chart() { return *chart_; }
     MapPanel& Map() { return *map_; }
+    // The report and the chart kept on the same moment (and the map with them).
+    LinkedViews& Links() { return *links_; }
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
@@ -196,6 +199,7 @@ private:
     ChartPanel* chart_ = nullptr;
     MapPanel* map_ = nullptr;
     QString mapMessage_; // why the map's background chosen is not under it; empty: it is
+    LinkedViews* links_ = nullptr;
     FindBar* findBar_ = nullptr;
     bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;

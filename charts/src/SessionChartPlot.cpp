@@ -317,13 +317,17 @@ QString SessionChartPlot::ReadOutAt(double time, double reach) const {
 }
 
 void SessionChartPlot::ShowReadOut(double time) {
+    MoveCursor(time);
+}
+
+double SessionChartPlot::MoveCursor(double time) {
     const QCPAxis* axis = panes_.front().rect->axis(QCPAxis::atBottom);
     const double reach = std::abs(axis->pixelToCoord(kCursorReach) - axis->pixelToCoord(0));
     // Before the first layout the axis has no pixels to measure by.
-    ShowCursor(time, std::isfinite(reach) ? reach : 0);
+    return ShowCursor(time, std::isfinite(reach) ? reach : 0);
 }
 
-void SessionChartPlot::ShowCursor(double time, double reach) {
+double SessionChartPlot::ShowCursor(double time, double reach) {
     const charts::Sample sample = chart_.SampleNear(time, reach);
     const double at = sample.found ? static_cast<double>(sample.time) : time;
     for (Pane& pane : panes_) {
@@ -335,6 +339,7 @@ void SessionChartPlot::ShowCursor(double time, double reach) {
     readOut_->setText(readOutLine_);
     readOut_->setVisible(true);
     replot(QCustomPlot::rpQueuedReplot);
+    return at;
 }
 
 void SessionChartPlot::updateLayout() {
@@ -470,7 +475,8 @@ void SessionChartPlot::mouseMoveEvent(QMouseEvent* event) {
     QCPAxisRect* under = axisRectAt(event->position());
     for (const Pane& pane : panes_) {
         if (pane.rect == under) {
-            ShowReadOut(under->axis(QCPAxis::atBottom)->pixelToCoord(event->position().x()));
+            emit cursorMoved(
+                MoveCursor(under->axis(QCPAxis::atBottom)->pixelToCoord(event->position().x())));
             break;
         }
     }

@@ -104,6 +104,7 @@ void ReadingLine::AppendHeadingIfDue() {
         line.Append("  ");
     }
     line.Append("\\par ");
+    m_ctx.Lead = line.Length();
 }
 
 void ReadingLine::AppendValues() {

@@ -29,6 +29,8 @@ struct FormatContext {
     LineBuffer& Line;
     const RecordValue& Value;
     TimeTexts& Times;
+    // Where the record's own line begins in Line: after a column heading written above it.
+    size_t Lead = 0;
 
     // Appends a literal passed through strftime on the current log time.
     void AppendTime(const char* literal);

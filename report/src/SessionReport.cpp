@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Colours 0 to 13 (5 red and 6 yellow mark alarm times), Symbol as font 1, Courier New as font 2:
 // reading lines are laid out in columns by blanks, so the body needs a fixed-pitch font.
@@ -17,6 +19,31 @@ const char RtfHeader[] =
 namespace {
 
 constexpr std::string_view kUnrecognisedLog = "\\par Unrecognised log.\\par ";
+constexpr size_t kNoText = static_cast<size_t>(-1);
+
+// The records' places in the report from their places in the session's text (`base` on), each
+// record without text put where the next one shown stands, else the last one shown, else the
+// heading.
+std::vector<size_t> PlaceHidden(std::vector<size_t> places, size_t base, size_t heading) {
+    size_t next = kNoText;
+    for (size_t i = places.size(); i-- > 0;) {
+        if (places[i] == kNoText) {
+            places[i] = next;
+        } else {
+            places[i] += base;
+            next = places[i];
+        }
+    }
+    size_t last = heading;
+    for (size_t& place : places) {
+        if (place == kNoText) {
+            place = last;
+        } else {
+            last = place;
+        }
+    }
+    return places;
+}
 
 } // namespace
 
@@ -59,6 +86,8 @@ std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t
     log.Fill(source, slot);
 
     state.SessionReport.clear();
+    // Where each record's line begins in SessionReport, kNoText for one that gave none.
+    std::vector<size_t> places;
     RecordStream stream(log, state.ModeNames);
     RecordValue value;
     LineBuffer line;
@@ -70,30 +99,40 @@ std::string RenderSession(ReportState& state, SessionByteSource& source, int16_t
         if (value.Kind == RecordKind::Unrecognised) {
             state.UnrecognisedLogFlag = 1;
         }
+        const size_t begin = state.SessionReport.size();
         const RecordFormatter format = FormatterFor(value.Letter);
         if (format == nullptr) {
+            places.push_back(begin);
             state.SessionReport.append(kUnrecognisedLog.data(), kUnrecognisedLog.size());
             continue;
         }
         line.Clear();
-        FormatContext ctx{state, line, value, times};
+        FormatContext ctx{state, line, value, times, 0};
         format(ctx);
+        places.push_back(line.Length() == 0 ? kNoText : begin + ctx.Lead);
         state.SessionReport.append(line.Text(), line.Length());
     }
 
+    ReportAnchors::Session anchors;
     if (state.ReportBody.empty()) {
+        state.Anchors.Sessions.clear();
         state.ReportBody = RtfHeader;
+        anchors.Heading = state.ReportBody.size();
         state.ReportBody += state.HeadingDay;
         state.ReportBody += state.HeadingMonth;
         state.ReportBody += " \\par ";
     } else {
+        anchors.Heading = state.ReportBody.size();
         state.ReportBody += "\\par -------- ";
         state.ReportBody += state.HeadingDay;
         state.ReportBody += state.HeadingMonth;
         state.ReportBody += " --------- \\par ";
     }
+    const size_t base = state.ReportBody.size();
     state.ReportBody += state.SessionReport;
     state.ReportText = state.ReportBody;
+    anchors.Records = PlaceHidden(std::move(places), base, anchors.Heading);
+    state.Anchors.Sessions.push_back(std::move(anchors));
     state.ReportText += "}}";
     return state.SessionReport;
 }

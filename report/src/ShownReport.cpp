@@ -78,3 +78,17 @@ std::vector<int16_t> ShownReport::Slots() const {
     }
     return shown;
 }
+
+ReportAnchors ShownReport::SessionAnchors(const ReportState& report) const {
+    ReportAnchors shown;
+    const std::vector<ReportAnchors::Session>& rendered = report.Anchors.Sessions;
+    if (rendered.size() != m_sections.size()) {
+        return shown;
+    }
+    for (size_t i = 0; i < m_sections.size(); ++i) {
+        if (m_sections[i].slot != kNoSession) {
+            shown.Sessions.push_back(rendered[i]);
+        }
+    }
+    return shown;
+}

@@ -39,17 +39,22 @@ struct FontEntry {
 
 class RtfParser {
 public:
-    RtfParser(const std::string& rtf, QTextDocument& document)
-        : rtf_(rtf), document_(document), cursor_(&document) {}
+    RtfParser(const std::string& rtf, QTextDocument& document, RtfTextPlaces* places)
+        : rtf_(rtf), document_(document), cursor_(&document), places_(places) {}
 
     void Run() {
         document_.clear();
         cursor_ = QTextCursor(&document_);
         stack_.clear();
         stack_.push_back(GroupState{});
+        if (places_ != nullptr) {
+            places_->Clear();
+        }
         size_t i = 0;
         while (i < rtf_.size()) {
             const unsigned char c = static_cast<unsigned char>(rtf_[i]);
+            // A text byte written as an escape belongs to the place of its backslash.
+            token_ = i;
             if (c == '{') {
                 FlushText();
                 if (stack_.size() < kMaxGroupDepth) {
@@ -244,6 +249,7 @@ private:
         switch (g.destination) {
         case Destination::Text:
             pendingText_.append(QChar(static_cast<char16_t>(Cp1252ToUnicode(byte))));
+            pendingLast_ = token_;
             break;
         case Destination::ColourTable:
             if (byte == ';') {
@@ -269,6 +275,11 @@ private:
     void FlushText() {
         if (pendingText_.isEmpty()) {
             return;
+        }
+        // A run is placed by the block it begins in; only a line end written as \'0a (never in
+        // a report of ours) takes the rest of a run into the next block.
+        if (places_ != nullptr) {
+            places_->Add(pendingLast_, cursor_.blockNumber());
         }
         cursor_.insertText(pendingText_, CurrentFormat());
         pendingText_.clear();
@@ -334,11 +345,20 @@ private:
     bool pendingSymbol_ = false;
     QString pendingFontName_;
     QString pendingText_;
+    RtfTextPlaces* places_;
+    size_t token_ = 0;       // where the control word or byte being read begins
+    size_t pendingLast_ = 0; // where the last byte of pendingText_ came from
 };
 
 } // namespace
 
-void ReadRtfIntoDocument(const std::string& rtf, QTextDocument& document) {
-    RtfParser parser(rtf, document);
+void ReadRtfIntoDocument(const std::string& rtf, QTextDocument& document, RtfTextPlaces* places) {
+    RtfParser parser(rtf, document, places);
     parser.Run();
+}
+
+int RtfTextPlaces::BlockAt(size_t offset) const {
+    const auto run = std::lower_bound(m_runs.begin(), m_runs.end(), offset,
+                                      [](const Run& r, size_t at) { return r.lastByte < at; });
+    return run == m_runs.end() ? -1 : run->block;
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTreeWidget>
 
 #include "ArchiveDialog.h"
@@ -14,6 +15,7 @@
 #include "ChartPanel.h"
 #include "MapPanel.h"
 #include "ProgramArchiving.h"
+#include "RtfView.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "archive/DownloadArchive.h"
@@ -26,6 +28,7 @@
 #include "export/SessionExport.h"
 #include "export/SurveyExport.h"
 #include "linkselect/Settings.h"
+#include "orvtime/TimeFormat.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
@@ -109,6 +112,31 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     dialog.Map()->Finish();
     EXPECT_EQ(dialog.Map()->findChild<QPlainTextEdit*>("mapSurvey")->toPlainText(),
               QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text)));
+    // Each record of the second session chosen on the map brings the report to its line.
+    const auto* view = dialog.findChild<RtfView*>();
+    ASSERT_NE(view, nullptr);
+    size_t stamped = 0;
+    for (size_t r = 0; r < values[1].Records.size(); ++r) {
+        const RecordValue& record = values[1].Records[r];
+        // A job number's line shows no time.
+        if (!record.Stamped || record.Kind == RecordKind::JobNumber ||
+            record.Kind == RecordKind::Unrecognised) {
+            continue;
+        }
+        ++stamped;
+        mapping::SceneRecord chosen;
+        chosen.session = 1;
+        chosen.record = static_cast<int32_t>(r);
+        chosen.stamped = true;
+        chosen.stamp = record.Stamp;
+        emit dialog.Map()->placeChosen(chosen);
+        EXPECT_TRUE(view->document()
+                        ->findBlockByNumber(view->MarkedLine())
+                        .text()
+                        .contains(QString::fromStdString(FormatTime(record.Time, "%X"))))
+            << r;
+    }
+    EXPECT_GT(stamped, 0u);
 
     dialog.JobField()->setText(all[0].summary.jobs.first().toLower());
     EXPECT_EQ(dialog.Search(), 1);

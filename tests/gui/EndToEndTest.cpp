@@ -3,6 +3,7 @@
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 #include "RtfView.h"
 #include "StatusLine.h"
 #include "Watchdog.h"
@@ -11,6 +12,7 @@
 #include "app/SessionBrowser.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
+#include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "compliance/CivilDay.h"
@@ -20,6 +22,7 @@
 #include "linkselect/PortDialogHost.h"
 #include "linkselect/Settings.h"
 #include "metertalk/Comms.h"
+#include "orvtime/TimeFormat.h"
 #include "report/Report.h"
 #include "session/InstrumentSession.h"
 #include "testsupport/TestPace.h"
@@ -35,7 +38,10 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -43,6 +49,7 @@
 
 #include "session/LinkClaim.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -863,6 +870,45 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
         EXPECT_EQ(shown.gases[i].PointCount(), expected.gases[i].PointCount());
     }
     EXPECT_EQ(shown.marks.size(), expected.marks.size());
+    // A record in the middle of the day's second session (a calibration bench's) chosen on the
+    // map: the report goes to its line and the chart's cursor to its time, the tab shown stays.
+    const SessionValues second =
+        DecodeSessionValues(dialog->Image(), slotNumbers[1], Report().ModeNames);
+    std::vector<size_t> timed;
+    for (size_t r = 0; r < second.Records.size(); ++r) {
+        const RecordValue& record = second.Records[r];
+        if (record.Stamped && record.Kind != RecordKind::JobNumber &&
+            record.Kind != RecordKind::Unrecognised &&
+            FilterShows(ReportFilter(Report()), record)) {
+            timed.push_back(r);
+        }
+    }
+    ASSERT_FALSE(timed.empty());
+    mapping::SceneRecord chosen;
+    chosen.session = 1;
+    chosen.record = static_cast<int32_t>(timed[timed.size() / 2]);
+    chosen.stamped = true;
+    chosen.stamp = second.Records[timed[timed.size() / 2]].Stamp;
+    auto* reportTabs = dialog->findChild<QTabWidget*>("reportTabs");
+    reportTabs->setCurrentWidget(&dialog->Chart());
+    emit dialog->Map().placeChosen(chosen);
+    const auto* view = Child<RtfView>("reportView");
+    const QString line = view->document()->findBlockByNumber(view->MarkedLine()).text();
+    EXPECT_TRUE(line.contains(QString::fromStdString(
+        FormatTime(second.Records[static_cast<size_t>(chosen.record)].Time, "%X"))))
+        << line.toStdString();
+    EXPECT_EQ(view->textCursor().blockNumber(), view->MarkedLine());
+    dialog->Chart().Plot().toPixmap(900, 600);
+    const QString clock = charts::ClockText(charts::ChartTime(chosen.stamp));
+    const std::vector<PlotLabel> labels = dialog->Chart().Plot().Labels();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [&](const PlotLabel& label) {
+        return label.text.startsWith(clock);
+    })) << clock.toStdString();
+    EXPECT_EQ(reportTabs->currentWidget(), &dialog->Chart());
+    // Scrolled while behind the chart: in view when its tab comes to the front.
+    EXPECT_GT(view->verticalScrollBar()->value(), 0);
+    reportTabs->setCurrentWidget(Child<RtfView>("reportView"));
+    EXPECT_TRUE(view->viewport()->rect().contains(view->cursorRect()));
     // File > Save as PDF...: the report's lines as text, then the chart. A dump names no
     // instrument, not even the one connected.
     const std::string serial = dialog->Session().Facts().serialNumber;

@@ -56,6 +56,11 @@ public:
     // it was drawn.
     std::vector<PlotLabel> Labels() const;
 
+signals:
+    // The user moved the cursor (with the mouse) to `chartTime`: the time of the sample it went
+    // to, or where the mouse stands when no sample is near. Not sent for ShowReadOut.
+    void cursorMoved(double chartTime);
+
 protected:
     // The layout at the plot's present size, then tick counts that keep the tick labels apart
     // and a read-out that fits across.
@@ -78,7 +83,9 @@ private:
     void AddMarks();
     Pane* PaneOf(const std::string& unit);
     void SyncTime(const QCPRange& range);
-    void ShowCursor(double time, double reach);
+    // The cursor at the sample nearest `time` within a few pixels; returns where it went.
+    double MoveCursor(double time);
+    double ShowCursor(double time, double reach);
     void FitLegend();
     void FitReadOut();
     // Places the names of the marks; the tests numbered for want of room are listed under the

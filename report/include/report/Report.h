@@ -2,8 +2,10 @@
 
 #include "report/SessionValues.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Supplies the de-escaped log stream of one session slot: exactly 100 bytes per call, with one
 // running read index that the caller starts at 0 and that each call advances.
@@ -26,6 +28,24 @@ struct ReadingColumns {
     char Names[kNameCount][kNameSize] = {};
     char Values[kValueCount][kValueSize] = {};
     int32_t Count = 0;
+};
+
+// Where the records of a report begin in its RTF, so that a view of the report can go to a
+// record's line (a choice on the map, say). Byte offsets into ReportText; the RTF itself is not
+// touched to keep them.
+struct ReportAnchors {
+    struct Session {
+        // Where the session's heading begins.
+        size_t Heading = 0;
+        // Where each record's own line begins (below a column heading put above it), by the
+        // record's place in the session's stream: the index of SessionValues::Records. A record
+        // that gives no text (the filter hides it) takes the place of the next record shown in its
+        // session, else of the last one shown before it, else of the session's heading: it is
+        // found where it would have stood.
+        std::vector<size_t> Records;
+    };
+    // One entry for every session rendered into the report, in the order rendered.
+    std::vector<Session> Sessions;
 };
 
 // Decoder state and report strings; one instance, owned by the main dialog (or the command-line
@@ -64,6 +84,8 @@ struct ReportState {
     std::string ReportText;    // ReportBody + "}}": what is shown and saved
     std::string HeadingDay;    // day label of the session followed by one blank
     std::string HeadingMonth;  // month label of the session
+    // Where the sessions and records of ReportText begin; begun again with the report.
+    ReportAnchors Anchors;
 };
 
 // The bytes that open every report: colour table, font table and the body font (411 characters).

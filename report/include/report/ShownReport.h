@@ -42,6 +42,10 @@ public:
     }
     // The slots of the sessions shown, in report order ("no session" left out).
     std::vector<int16_t> Slots() const;
+    // Where the records of the sessions shown begin in the text of `report` (the state this report
+    // was rendered into), one entry for each slot Slots() lists; none when `report` does not hold
+    // this report's rendering.
+    ReportAnchors SessionAnchors(const ReportState& report) const;
 
     struct Section {
         int16_t slot;
