@@ -120,7 +120,7 @@ int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, cons
         if (background.Open(QString::fromLocal8Bit(tiles.c_str()))) {
             map.background = &background;
         } else {
-            std::fprintf(stderr, "Warning: %s The map is drawn on its plain grid.\n",
+            std::fprintf(stderr, "Warning: the map is drawn on its plain grid. %s\n",
                          background.Error().toLocal8Bit().constData());
         }
     }
