@@ -37,6 +37,21 @@ if(WIN32)
   install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
   install(FILES $<TARGET_FILE:Qt6::QSQLiteDriverPlugin> $<TARGET_FILE:Qt6::QPSQLDriverPlugin>
           DESTINATION sqldrivers)
+  # The map's backgrounds: tile stores and tile servers often hold JPEG tiles (PNG is built into
+  # Qt), and a tile server over https needs a TLS backend. Windows' own (Schannel) needs no
+  # library beside it; OpenSSL's is taken where a Qt has that one instead.
+  install(FILES $<TARGET_FILE:Qt6::QJpegPlugin> DESTINATION imageformats)
+  set(tavon_tls_plugins)
+  foreach(backend QSchannelBackendPlugin QTlsBackendOpenSSLPlugin)
+    if(TARGET Qt6::${backend})
+      list(APPEND tavon_tls_plugins $<TARGET_FILE:Qt6::${backend}>)
+    endif()
+  endforeach()
+  if(NOT tavon_tls_plugins)
+    message(FATAL_ERROR "This Qt has no TLS backend plugin: tile servers over https would not "
+                        "work. Build Qt with -DFEATURE_schannel=ON (scripts/build-windows.sh).")
+  endif()
+  install(FILES ${tavon_tls_plugins} DESTINATION tls)
   # PostgreSQL's client library, which the driver loads; scripts/build-windows.sh builds it
   # into Qt's own folder of DLLs.
   install(FILES $<TARGET_FILE_DIR:Qt6::Core>/libpq.dll DESTINATION .)

@@ -133,6 +133,14 @@ if [ -f "$prefix/.qt-installed" ] && [ ! -f "$prefix/plugins/sqldrivers/qsqlpsql
   rm "$prefix/.qt-installed"
   qt_reconfigure=1
 fi
+# The map draws JPEG tiles and fetches tiles over https: a Qt cached without its JPEG plugin or
+# Windows' TLS backend is configured again with them.
+if [ -f "$prefix/.qt-installed" ] && { [ ! -f "$prefix/plugins/imageformats/qjpeg.dll" ] ||
+     [ ! -f "$prefix/plugins/tls/qschannelbackend.dll" ]; }; then
+  say "the cached Qt lacks the JPEG plugin or the Schannel TLS backend: adding them"
+  rm "$prefix/.qt-installed"
+  qt_reconfigure=1
+fi
 if [ ! -f "$prefix/.qt-installed" ]; then
   say "building Qt for Windows (about 40 minutes on two cores busy with other builds; log: $cache/qt-build.log)"
   mkdir -p "$cache/qt-build"
@@ -147,6 +155,7 @@ if [ ! -f "$prefix/.qt-installed" ]; then
         -DFEATURE_dynamicgl=OFF -DFEATURE_tabletevent=OFF -DFEATURE_icu=OFF -DFEATURE_openssl=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
         -DFEATURE_system_freetype=OFF -DFEATURE_system_libpng=OFF -DFEATURE_system_jpeg=OFF \
+        -DFEATURE_jpeg=ON -DFEATURE_ssl=ON -DFEATURE_schannel=ON \
         -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON \
         -DSQLite3_INCLUDE_DIR="$prefix/include" -DSQLite3_LIBRARY="$prefix/lib/libsqlite3.a" \
         -DFEATURE_sql_psql=ON \

@@ -117,7 +117,8 @@ while read -r dll; do
     fail "the zip lacks $dll, which its programs import"
 done < <(find "$app" -iname '*.exe' -o -iname '*.dll' | xargs -d '\n' x86_64-w64-mingw32-objdump -p |
          sed -n 's/^\s*DLL Name: //p' | grep -iv '^api-ms-win-' | sort -u)
-for f in sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll libpq.dll; do
+for f in sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll libpq.dll imageformats/qjpeg.dll \
+         tls/qschannelbackend.dll; do
   [ -f "$app/$f" ] || fail "the zip lacks $f"
 done
 cd "$app"

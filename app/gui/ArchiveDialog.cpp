@@ -18,6 +18,7 @@
 
 #include "ChartPanel.h"
 #include "InstrumentsWindow.h"
+#include "MapPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
 #include "archive/ArchiveReport.h"
@@ -119,6 +120,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     split->addWidget(left);
     split->addWidget(report_);
     chart_ = ChartPanel::InstallBeside(report_);
+    map_ = MapPanel::InstallBeside(report_);
     split->setStretchFactor(1, 2);
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(split);
@@ -276,6 +278,7 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     }
     export_->setEnabled(!values_.empty());
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
+    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_);
 }
 
 bool ArchiveDialog::Next() {

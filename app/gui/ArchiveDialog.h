@@ -11,6 +11,7 @@
 #include <vector>
 
 class ChartPanel;
+class MapPanel;
 class LogImage;
 class QCheckBox;
 class QLineEdit;
@@ -26,8 +27,8 @@ class SessionArchive;
 
 // File > Open Archive...: the archived sessions in the month, day and session tree, searched by
 // job number, user, dates and alarms, across every instrument or one; a chosen session (with
-// Full Day, the rest of its instrument's day after it) shown as its report and its chart, the
-// window's title naming its instrument; Next goes on to that instrument's next session of the
+// Full Day, the rest of its instrument's day after it) shown as its report, its chart and its map,
+// the window's title naming its instrument; Next goes on to that instrument's next session of the
 // day; Save writes the report as RTF, Export... the sessions as CSV, GeoJSON or GPX, both
 // suggesting a name of the day and the instrument.
 class ArchiveDialog : public QDialog {
@@ -67,6 +68,7 @@ public:
     QCheckBox* FullDay() const { return fullDay_; }
     QPushButton* NextButton() const { return next_; }
     ChartPanel* Chart() const { return chart_; }
+    MapPanel* Map() const { return map_; }
 
 private:
     void OnSelection(QTreeWidgetItem* item);
@@ -97,6 +99,7 @@ private:
     bool shownFullDay_ = false;
     RtfView* report_;
     ChartPanel* chart_;
+    MapPanel* map_;
     QPushButton* next_;
     QPushButton* save_;
     QPushButton* export_;

@@ -55,9 +55,9 @@ public:
 
     // File > Save as PDF...: the report, then this chart, then the map page of the same sessions
     // where they have positions, naming `instrument` (empty: none); false with `error` on failure.
-    // The map is drawn on the MBTiles file `mapTilesFile` (the one View > Map Background... has
-    // chosen, when it has chosen such a file) where it opens, else on the plain grid; never on a
-    // tile server, so that the same sessions give the same file.
+    // The map is drawn on the MBTiles file `mapTilesFile` (ReportMapTiles of the background chosen)
+    // where it opens, else on the plain grid; never on a tile server, so that the same sessions
+    // give the same file.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
                        const QString& instrument = QString(),
                        const QString& mapTilesFile = QString());

@@ -6,6 +6,9 @@
 #include "FilterDialog.h"
 #include "FindBar.h"
 #include "InstrumentsWindow.h"
+#include "MapBackground.h"
+#include "MapBackgroundDialog.h"
+#include "MapPanel.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SessionTips.h"
@@ -93,6 +96,13 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     status_ = new StatusLine(this);
     layout()->addWidget(status_);
     chart_ = ChartPanel::InstallBeside(ui_->reportView);
+    map_ = MapPanel::InstallBeside(ui_->reportView);
+    MapBackgroundChoice background = ReadMapBackground();
+    if (!env_.tiles.isEmpty()) {
+        background.kind = MapBackgroundChoice::Kind::TileFile;
+        background.tileFile = env_.tiles;
+    }
+    UseMapBackground(background);
     findBar_ = new FindBar(*ui_->reportView, this);
     ui_->clientLayout->insertWidget(ui_->clientLayout->indexOf(ui_->progressBar), findBar_);
     // The report is the main thing to read: it takes most of the room the window gains.
@@ -225,6 +235,8 @@ void MainDialog::BuildMenus() {
     connect(cal, &QAction::triggered, this, [this](bool c) { browser_.OnCalSessions(c); });
     view->addAction("Instruments...", this, [this] { OpenInstruments(); })
         ->setObjectName("actionInstruments");
+    view->addAction("Map Background...", this, [this] { ChooseMapBackground(); })
+        ->setObjectName("actionMapBackground");
     // Uploads at the speed of the line instead of one read per tick; remembered in Settings.ini.
     QAction* fast = view->addAction("Fast Upload");
     fast->setObjectName("actionFastUpload");
@@ -579,11 +591,41 @@ void MainDialog::OpenArchive() {
     ArchiveDialog* dialog =
         new ArchiveDialog(QString::fromStdString(ReadDownloadSettings().archive), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The same tiles under both maps: one store open once.
+    dialog->Map()->SetBackground(map_->Background());
+    dialog->Map()->SetBackgroundMessage(mapMessage_);
     if (dialog->Open()) {
         dialog->show();
     } else {
         dialog->close();
     }
+}
+
+void MainDialog::ChooseMapBackground() {
+    MapBackgroundChoice choice = ReadMapBackground();
+    bool chosen = false;
+    if (env_.askMapBackground) {
+        chosen = env_.askMapBackground(choice, this);
+    } else {
+        MapBackgroundDialog dialog(choice, this);
+        chosen = dialog.exec() == QDialog::Accepted;
+        choice = dialog.Choice();
+    }
+    if (!chosen) {
+        return;
+    }
+    if (!WriteMapBackground(choice)) {
+        status_->SetActivity("The map background could not be kept in Settings.ini: it is used "
+                             "until the program ends.");
+    }
+    UseMapBackground(choice);
+}
+
+void MainDialog::UseMapBackground(const MapBackgroundChoice& choice) {
+    std::shared_ptr<mapping::TileSource> background = MakeBackground(choice, mapMessage_);
+    map_->SetBackground(std::move(background));
+    map_->SetBackgroundMessage(mapMessage_);
+    reportMapTiles_ = ReportMapTiles(choice);
 }
 
 void MainDialog::OpenInstruments() {
@@ -804,6 +846,9 @@ void MainDialog::FindInReport() {
 void MainDialog::SetReportText(const std::string& rtf) {
     ui_->reportView->SetRtf(rtf);
     chart_->Show(browser_.Shown(), image_, report_);
+    map_->Show(
+        browser_.Shown(), image_, report_,
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()));
     EnableSaving();
     const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {

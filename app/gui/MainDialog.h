@@ -14,6 +14,8 @@
 #include <vector>
 
 class ChartPanel;
+class MapPanel;
+struct MapBackgroundChoice;
 class ClaimingChooser;
 class FilterDialog;
 class FindBar;
@@ -57,6 +59,10 @@ struct MainDialogEnvironment {
     std::string manualFile = "50312_04.pdf";
     // Where the window's size and place are remembered between runs; empty: nowhere.
     QString windowFile;
+    // An MBTiles file under the map for this run (--tiles), over what Settings.ini chose.
+    QString tiles;
+    // View > Map Background...: changes the choice, false when cancelled. Null: the dialog.
+    std::function<bool(MapBackgroundChoice&, QWidget*)> askMapBackground;
 };
 
 // The main window (template 102, grown into a resizable window): the session tree, the report,
@@ -97,6 +103,8 @@ public:
     void ShowAbout();
     void ToggleFilter();
     void ShowGuide();
+    // View > Map Background...: the map's background chosen, kept in Settings.ini and used.
+    void ChooseMapBackground();
 
     InstrumentSession& Session() { return *session_; }
     SessionBrowser& Browser() { return browser_; }
@@ -104,6 +112,7 @@ public:
     LogImage& Image() { return image_; }
     FilterDialog& Filter() { return *filter_; }
     ChartPanel& Chart() { return *chart_; }
+    MapPanel& Map() { return *map_; }
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
@@ -167,6 +176,8 @@ private:
     void ShowRequestEnd(UploadRequest request, bool ok);
     // Save, Save as PDF, Print and Export are there only while a report is shown.
     void EnableSaving();
+    // Puts the background `choice` names under the map, saying why when it cannot be used.
+    void UseMapBackground(const MapBackgroundChoice& choice);
     // "the report of Tuesday 18 Aug 2026" for the status line.
     QString ShownReportName() const;
 
@@ -183,6 +194,9 @@ private:
     std::unique_ptr<ProgramArchiving> archiving_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
+    MapPanel* map_ = nullptr;
+    QString mapMessage_;     // why the map's background chosen is not under it; empty: it is
+    QString reportMapTiles_; // the MBTiles file under the PDF's map page (ReportMapTiles)
     FindBar* findBar_ = nullptr;
     bool filterPlaced_ = false;
     QMenuBar* menuBar_ = nullptr;

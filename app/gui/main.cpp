@@ -1,4 +1,5 @@
 #include "MainDialog.h"
+#include "MapBackground.h"
 #include "Watchdog.h"
 #include "WindowMemory.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     if (!arguments.isEmpty()) {
         arguments.removeFirst();
     }
+    environment.tiles = TakeTilesOption(arguments);
     environment.app.commandLine = arguments.join(' ').toStdString();
 
     // Declared before the dialog so that it outlives it: a shutdown that hangs is still ended.

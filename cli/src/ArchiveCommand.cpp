@@ -22,7 +22,7 @@
 #include "session/DownloadSettings.h"
 
 const char kArchiveSynopsis[] =
-    "archive import|list|render|export|plot|stats|rename-instrument|history|verify|"
+    "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -66,6 +66,15 @@ const CommandPart kArchiveParts[] = {
     {"plot", "archive plot -o FILE.pdf|FILE.png [--size WxH] [--hide LIST] ID...",
      "The chart of archived sessions, in the order given, as plot draws it from a dump.",
      [] { return OptionHelp(ArchivePlotOptionTable()); }},
+    {"map",
+     "archive map -o FILE.png|FILE.pdf [--size WxH] [--tiles FILE] [--gas NAME] [--hide LIST] "
+     "ID...|SEARCH",
+     "The map of archived sessions (by id or by search), as map draws it.",
+     [] { return OptionHelp(ArchiveMapOptionTable()); }},
+    {"survey", "archive survey [--format text|csv|json] [-o FILE] ID...|SEARCH",
+     "The survey record of archived sessions (by id or by search), as survey writes it, with "
+     "each one's instrument and register status at switch-on.",
+     [] { return OptionHelp(ArchiveSurveyOptionTable()); }},
     {"stats", "archive stats",
      "What the archive holds: instruments, sessions, downloads and "
      "imports, index uploads, replaced copies, sector bytes, the first and last day, and a line "
@@ -125,10 +134,11 @@ std::string ArchivePartOptions() {
 }
 
 const char kArchiveExitStatus[] =
-    "Exit status: 0 done; 1 the output could not be written, verify found a mismatch, or\n"
+    "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
+    "standard error); 1 the output could not be written, verify found a mismatch, or\n"
     "(compliance) an instrument is overdue or failed; 2 bad arguments, an unreadable or\n"
-    "malformed dump, or a session id or instrument the archive does not hold; 6 the archive\n"
-    "could not be opened, read or written.\n";
+    "malformed dump, a session id, instrument or (map) gas that is not there, or a search\n"
+    "that keeps no session; 6 the archive could not be opened, read or written.\n";
 
 namespace {
 
@@ -143,6 +153,8 @@ const Subcommand kSubcommands[] = {
     {"render", RunArchiveRender},
     {"export", RunArchiveExport},
     {"plot", RunArchivePlot},
+    {"map", RunArchiveMap},
+    {"survey", RunArchiveSurvey},
     {"stats", RunArchiveStats},
     {"rename-instrument", RunArchiveRenameInstrument},
     {"history", RunArchiveHistory},
@@ -224,18 +236,20 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot, stats, "
-                          "rename-instrument, history, verify, compliance, events and set-interval",
+        return UsageError("archive needs one of import, list, render, export, plot, map, survey, "
+                          "stats, rename-instrument, history, verify, compliance, events and "
+                          "set-interval",
                           "archive");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
     char* qtArgv[] = {program, nullptr};
-    // A chart needs widgets, and so the full application object, which plot makes once its
+    // A chart and a map need the full application object, which plot and map make once their
     // arguments have passed: bringing up a display is no part of refusing them. So does the
     // compliance pack.
     std::unique_ptr<QCoreApplication> app;
-    if (std::strcmp(argv[0], "plot") != 0 && std::strcmp(argv[0], "compliance") != 0) {
+    if (std::strcmp(argv[0], "plot") != 0 && std::strcmp(argv[0], "map") != 0 &&
+        std::strcmp(argv[0], "compliance") != 0) {
         app = MakeApplication(qtArgc, qtArgv, false);
     }
     QStringList arguments;

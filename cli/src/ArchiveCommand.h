@@ -7,9 +7,13 @@
 
 #include "report/SessionValues.h"
 
+struct ArchiveSearch;
+
 namespace archive {
 class SessionArchive;
-}
+struct ListFilter;
+struct ListedSession;
+} // namespace archive
 
 // The parts of `tavon-datalog archive` that live in files of their own.
 
@@ -33,6 +37,15 @@ QString ArchiveLocation(const QString& given);
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
                            std::vector<SessionValues>& sessions);
 
+// The listing's filter of the search's options.
+archive::ListFilter SearchFilter(const ArchiveSearch& search);
+
+// The sessions `ids` names, in that order, or (none given) those the search keeps, in time order,
+// with what the archive lists of each; an exit status (kExitOk, or with the message printed: an id
+// the archive does not hold, or a search that keeps none, is a usage error).
+int ChooseArchived(const ArchiveSearch& search, const std::vector<long long>& ids,
+                   archive::SessionArchive& store, std::vector<archive::ListedSession>& chosen);
+
 // One CSV cell (RFC 4180): quoted when it holds a separator, a quote or a line break; a text that
 // a spreadsheet would take for a formula gets a leading apostrophe.
 QString CsvCell(QString text);
@@ -46,6 +59,8 @@ int RunArchiveRender(const QStringList& arguments);
 int RunArchiveStats(const QStringList& arguments);
 int RunArchiveExport(const QStringList& arguments);
 int RunArchivePlot(const QStringList& arguments);
+int RunArchiveMap(const QStringList& arguments);
+int RunArchiveSurvey(const QStringList& arguments);
 int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);

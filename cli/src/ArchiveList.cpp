@@ -84,14 +84,7 @@ int RunArchiveList(const QStringList& arguments) {
         return ArchiveUsageError(message, arguments);
     }
     const QString kind = QString::fromStdString(options.format);
-    archive::ListFilter filter;
-    filter.from = QString::fromStdString(options.from);
-    filter.to = QString::fromStdString(options.to);
-    filter.job = QString::fromLocal8Bit(options.job.c_str());
-    filter.user = QString::fromLocal8Bit(options.user.c_str());
-    filter.alarmOnly = options.alarmOnly;
-    filter.calibrationOnly = options.calibrationOnly;
-    filter.instrument = QString::fromLocal8Bit(options.instrument.c_str());
+    const archive::ListFilter filter = SearchFilter(options);
 
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {

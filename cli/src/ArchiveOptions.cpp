@@ -36,6 +36,82 @@ bool AcceptsListFormat(const std::string& value) {
     return value == "text" || value == "csv" || value == "json";
 }
 
+// What a search row sets, and that a search was given.
+template <typename Options> OptionSetter<Options> SearchText(std::string ArchiveSearch::*field) {
+    return [field](Options& options, const OptionUse& use) {
+        ArchiveSearch& search = options;
+        search.*field = use.value;
+        search.given = true;
+    };
+}
+template <typename Options> OptionSetter<Options> SearchFlag(bool ArchiveSearch::*field) {
+    return [field](Options& options, const OptionUse&) {
+        ArchiveSearch& search = options;
+        search.*field = true;
+        search.given = true;
+    };
+}
+
+// The rows of the archive's search, the same in every command that searches.
+template <typename Options> OptionTable<Options> SearchOptions() {
+    using S = ArchiveSearch;
+    return {
+        {kFromSpec, "YYYY-MM-DD", "only sessions on this day or later",
+         SearchText<Options>(&S::from)},
+        {kToSpec, "YYYY-MM-DD", "only dated sessions on this day or earlier",
+         SearchText<Options>(&S::to)},
+        {kJobSpec, "TEXT", "only sessions with a job number that contains TEXT (any case)",
+         SearchText<Options>(&S::job)},
+        {kUserSpec, "TEXT", "only sessions with a user whose name contains TEXT (any case)",
+         SearchText<Options>(&S::user)},
+        {{"--alarm", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "only sessions with an alarm",
+         SearchFlag<Options>(&S::alarmOnly)},
+        {{"--cal", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "only sessions with a calibration",
+         SearchFlag<Options>(&S::calibrationOnly)},
+        {kInstrumentSpec, "NAME",
+         "only the sessions of the instrument with this name or\n"
+         "fingerprint",
+         SearchText<Options>(&S::instrument)},
+    };
+}
+
+// The line before the search's rows where they stand instead of ids.
+template <typename Options> Option<Options> SearchNote() {
+    return HelpNote<Options>("ID... | SEARCH",
+                             "the sessions with these ids, in the order given, or\n"
+                             "those the options below keep, in time order\n"
+                             "(as the listing's search keeps them)");
+}
+
+template <typename Options>
+OptionTable<Options> Joined(OptionTable<Options> first, const OptionTable<Options>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// The sessions of archive map and survey: ids, or the search, not both and not neither.
+bool TakeIdsOrSearch(const std::vector<std::string>& positional, const char* command,
+                     const ArchiveSearch& search, std::vector<long long>& ids,
+                     std::string& message) {
+    if (positional.empty()) {
+        if (!search.given) {
+            message = std::string(command) + " needs session ids or a search (--from, --to, " +
+                      "--job, --user, --alarm, --cal, --instrument)";
+            return false;
+        }
+        return true;
+    }
+    if (search.given) {
+        message = std::string(command) + " takes session ids or a search, not both";
+        return false;
+    }
+    return ParseIds(positional, command, ids, message);
+}
+
 } // namespace
 
 const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable() {
@@ -50,32 +126,15 @@ const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable() {
 
 const OptionTable<ArchiveListOptions>& ArchiveListOptionTable() {
     using O = ArchiveListOptions;
-    static const OptionTable<O> kTable = {
-        ArchiveOption(&O::archiveAt),
-        {kFromSpec, "YYYY-MM-DD", "only sessions on this day or later", SetsText(&O::from)},
-        {kToSpec, "YYYY-MM-DD", "only dated sessions on this day or earlier", SetsText(&O::to)},
-        {kJobSpec, "TEXT", "only sessions with a job number that contains TEXT (any case)",
-         SetsText(&O::job)},
-        {kUserSpec, "TEXT", "only sessions with a user whose name contains TEXT (any case)",
-         SetsText(&O::user)},
-        {{"--alarm", nullptr, Takes::Nothing, "", nullptr},
-         "",
-         "only sessions with an alarm",
-         SetsFlag(&O::alarmOnly)},
-        {{"--cal", nullptr, Takes::Nothing, "", nullptr},
-         "",
-         "only sessions with a calibration",
-         SetsFlag(&O::calibrationOnly)},
-        InstrumentOption(&O::instrument, "only the sessions of the instrument with this name or\n"
-                                         "fingerprint"),
-        {{"--format", nullptr, Takes::Value, "text, csv or json", AcceptsListFormat},
-         "FORMAT",
-         "text (default), csv (RFC 4180, a header line and the summary's\n"
-         "columns: alarms, peaks, calibrations, bumps, GPS) or json (one\n"
-         "array, the same fields and when each session was first and last\n"
-         "seen)",
-         SetsText(&O::format)},
-    };
+    static const OptionTable<O> kTable =
+        Joined(Joined<O>({ArchiveOption(&O::archiveAt)}, SearchOptions<O>()),
+               {{{"--format", nullptr, Takes::Value, "text, csv or json", AcceptsListFormat},
+                 "FORMAT",
+                 "text (default), csv (RFC 4180, a header line and the summary's\n"
+                 "columns: alarms, peaks, calibrations, bumps, GPS) or json (one\n"
+                 "array, the same fields and when each session was first and last\n"
+                 "seen)",
+                 SetsText(&O::format)}});
     return kTable;
 }
 
@@ -108,6 +167,35 @@ const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable() {
         HideOption(&O::filter, "leave out alarm, manual or timed readings, calibration or bump\n"
                                "tests, as plot does"),
     };
+    return kTable;
+}
+
+const OptionTable<ArchiveMapOptions>& ArchiveMapOptionTable() {
+    using O = ArchiveMapOptions;
+    static const OptionTable<O> kTable =
+        Joined<O>({ArchiveOption(&O::archiveAt),
+                   OutputOption(&O::output, "the file to write: FILE.png, or FILE.pdf (one page)"),
+                   SizeOption(&O::width, &O::height,
+                              "the map's size in pixels (points in a PDF); default\n"
+                              "1600x1000"),
+                   TilesOption(&O::tiles, "an MBTiles file to draw the map on, as map takes it"),
+                   GasOption(&O::gas, "the gas the positions are coloured by, as map takes it"),
+                   HideOption(&O::filter, "leave out alarm, manual or timed readings, as map does"),
+                   SearchNote<O>()},
+                  SearchOptions<O>());
+    return kTable;
+}
+
+const OptionTable<ArchiveSurveyOptions>& ArchiveSurveyOptionTable() {
+    using O = ArchiveSurveyOptions;
+    static const OptionTable<O> kTable =
+        Joined<O>({ArchiveOption(&O::archiveAt),
+                   SurveyFormatOption(&O::format, "FORMAT",
+                                      "text, csv or json, as for survey, with each session's\n"
+                                      "register status at its switch-on (the instrument's\n"
+                                      "status in the register at the end of that day)"),
+                   OutputOption(&O::output), SearchNote<O>()},
+                  SearchOptions<O>());
     return kTable;
 }
 
@@ -190,6 +278,29 @@ bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOp
         return false;
     }
     return true;
+}
+
+bool ParseArchiveMapOptions(const std::vector<std::string>& args, ArchiveMapOptions& options,
+                            std::string& message) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveMapOptionTable(), "archive map", true, options, positional,
+                      message) ||
+        !TakeIdsOrSearch(positional, "archive map", options, options.ids, message)) {
+        return false;
+    }
+    if (ChartFormatOf(options.output).empty()) {
+        message = "archive map needs -o FILE.png or -o FILE.pdf";
+        return false;
+    }
+    return true;
+}
+
+bool ParseArchiveSurveyOptions(const std::vector<std::string>& args, ArchiveSurveyOptions& options,
+                               std::string& message) {
+    std::vector<std::string> positional;
+    return ParseOptions(args, ArchiveSurveyOptionTable(), "archive survey", true, options,
+                        positional, message) &&
+           TakeIdsOrSearch(positional, "archive survey", options, options.ids, message);
 }
 
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,

@@ -103,6 +103,7 @@ const Command* CommandTable() {
         {"archive", kArchiveSynopsis, ArchiveHelp, kArchiveExitStatus, RunArchive, kArchiveParts,
          ArchivePartOptions},
         {"plot", kPlotSynopsis, PlotHelp, kPlotExitStatus, RunPlot, nullptr, nullptr},
+        {"map", kMapSynopsis, MapHelp, kMapExitStatus, RunMap, nullptr, nullptr},
         {"survey", kSurveySynopsis, SurveyHelp, kSurveyExitStatus, RunSurvey, nullptr, nullptr},
         {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     };

@@ -71,6 +71,11 @@ std::string PlotHelp();
 extern const char kPlotExitStatus[];
 int RunPlot(int argc, char** argv);
 
+extern const char kMapSynopsis[];
+std::string MapHelp();
+extern const char kMapExitStatus[];
+int RunMap(int argc, char** argv);
+
 extern const char kSurveySynopsis[];
 std::string SurveyHelp();
 extern const char kSurveyExitStatus[];

@@ -10,7 +10,8 @@
 const char kDownloadSynopsis[] =
     "download [--pipe [NAME]]... [--port DEVICE]... [--ports all|DEVICE...] [--dump FILE] "
     "[--out DIR] [--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
-    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] "
+    "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] [--map "
+    "pdf|png] "
     "[--fast] [--quiet] [--archive LOCATION | --no-archive] [--instrument NAME] "
     "[--all | --new-only]";
 

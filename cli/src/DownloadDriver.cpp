@@ -201,7 +201,7 @@ int RunDownloadSession(const DownloadOptions& options) {
     int argc = 1;
     char name[] = "tavon-datalog";
     char* argv[] = {name, nullptr};
-    const auto app = MakeApplication(argc, argv, !options.plot.empty());
+    const auto app = MakeApplication(argc, argv, !options.plot.empty() || !options.map.empty());
     QCoreApplication::setApplicationName("tavon-datalog");
 
     std::vector<DownloadLink> links = LinksOf(options);

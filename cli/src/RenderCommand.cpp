@@ -18,7 +18,7 @@
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
                                "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
-                               "[--pdf FILE [--tiles FILE.mbtiles]]";
+                               "[--pdf FILE [--tiles FILE]]";
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "download/ChartOutput.h"
 
+#include "DrawingApp.h"
 #include "charts/ChartFiles.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
@@ -20,22 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-// The application object of a command that did not make one itself (plot, render --pdf).
-class DrawingApp {
-public:
-    DrawingApp() {
-        if (QCoreApplication::instance() == nullptr) {
-            app_ = MakeApplication(argc_, argv_, true);
-        }
-    }
-
-private:
-    int argc_ = 1;
-    char name_[14] = "tavon-datalog";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QCoreApplication> app_;
-};
 
 void DrawChart(SessionChartPlot& plot, SessionByteSource& source, const ReportState& state,
                const ChartJob& job) {

@@ -112,6 +112,15 @@ Option<DownloadOptions> PlotOption() {
             SetsText(&DownloadOptions::plot)};
 }
 
+Option<DownloadOptions> MapOption() {
+    return {{"--map", nullptr, Takes::Value, "pdf or png", AcceptsChartFormat},
+            "pdf|png",
+            "beside each report, the map of its sessions as DIR/YYYY-MM-DD-map.png\n"
+            "or .pdf (DIR/slot-N-map.png with --slot), as the map command draws\n"
+            "it (on the grid; a day without positions gets the grid alone)",
+            SetsText(&DownloadOptions::map)};
+}
+
 Option<DownloadOptions> FastOption() {
     return {{"--fast", nullptr, Takes::Nothing, "", nullptr},
             "",
@@ -168,6 +177,7 @@ const OptionTable<DownloadOptions>& DownloadOptionTable() {
         ExportOption(),
         FastOption(),
         PlotOption(),
+        MapOption(),
         {{"--quiet", "-q", Takes::Nothing, "", nullptr},
          "",
          "no progress bar (it is shown only when standard error is a\n"

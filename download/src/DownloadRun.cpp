@@ -303,11 +303,19 @@ void DownloadRun::WriteReport(const ReportJob& job) {
     if (m_chartWriter && !m_options.plot.empty()) {
         m_outputFailed = !Draw(m_chartWriter, job, folder, ChartName(stem)) || m_outputFailed;
     }
+    if (m_mapWriter && !m_options.map.empty()) {
+        m_outputFailed = !Draw(m_mapWriter, job, folder, MapName(stem)) || m_outputFailed;
+    }
 }
 
 std::string DownloadRun::ChartName(const std::string& stem) const {
     // Beside a PDF report, the chart's PDF takes a name of its own.
     return stem + (m_pdfWriter && m_options.plot == "pdf" ? "-chart." : ".") + m_options.plot;
+}
+
+std::string DownloadRun::MapName(const std::string& stem) const {
+    // Its own name whatever else is beside the report: the chart may take the plain one.
+    return stem + "-map." + m_options.map;
 }
 
 std::vector<std::string> DownloadRun::FileNames(const ReportJob& job) const {
@@ -321,6 +329,9 @@ std::vector<std::string> DownloadRun::FileNames(const ReportJob& job) const {
     }
     if (m_chartWriter && !m_options.plot.empty()) {
         names.push_back(ChartName(stem));
+    }
+    if (m_mapWriter && !m_options.map.empty()) {
+        names.push_back(MapName(stem));
     }
     return names;
 }

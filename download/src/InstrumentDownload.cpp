@@ -11,6 +11,7 @@
 #include "download/ExitStatus.h"
 #include "download/FilePaths.h"
 #include "download/LinkChoice.h"
+#include "download/MapOutput.h"
 #include "download/OfflineOptions.h"
 #include "download/ProgressBar.h"
 #include "download/ReportOutput.h"
@@ -105,6 +106,17 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
             return WriteChartFile(session.Image(), report, job, path,
                                   QSize(kChartWidth, kChartHeight)) == kExitOk;
         });
+    run.SetMapWriter([&session](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+        ReportState& report = session.Report();
+        std::vector<SessionValues> sessions;
+        for (int16_t slot : sessionSlots) {
+            sessions.push_back(DecodeSessionValues(session.Image(), slot, report.ModeNames));
+        }
+        MapFileRequest request;
+        request.path = path;
+        request.filter = ReportFilter(report);
+        return WriteMapFile(sessions, request) == kExitOk;
+    });
     run.SetFinish([this](int status) { Ended(status); });
     // Fast uploads: what a notification decided starts at once instead of at the next tick.
     session.SetFastUpload(m_options.fast || settings.fastUpload);

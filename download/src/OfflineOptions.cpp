@@ -79,12 +79,9 @@ const OptionTable<RenderOptions>& RenderOptionTable() {
          "their survey record, to FILE as PDF (A4 landscape); the RTF is then\n"
          "written only when -o names a file as well",
          SetsText(&O::pdf)},
-        {{"--tiles", nullptr, Takes::Value, "a file name", nullptr},
-         "FILE.mbtiles",
-         "with --pdf, draw the map on the tiles of this MBTiles file (read\n"
-         "only, never a tile server); without it, or where the file cannot be\n"
-         "read, on a plain grid of latitude and longitude",
-         SetsText(&O::tiles)},
+        TilesOption(&O::tiles, "with --pdf, draw the map on the tiles of this MBTiles file (read\n"
+                               "only, never a tile server); without it, or where the file cannot\n"
+                               "be read, on a plain grid of latitude and longitude"),
     };
     return kTable;
 }
@@ -132,19 +129,37 @@ const OptionTable<PlotOptions>& PlotOptionTable() {
     return kTable;
 }
 
+const OptionTable<MapOptions>& MapOptionTable() {
+    using O = MapOptions;
+    static const OptionTable<MapOptions> kTable = {
+        OutputOption(&O::output, "the file to write; FILE.png gives a picture, FILE.pdf a page of\n"
+                                 "that size whose track, markers and texts are vectors"),
+        SizeOption(&O::width, &O::height,
+                   "the map's size in pixels (points in a PDF); default 1600x1000"),
+        TilesOption(&O::tiles, "draw the map on the tiles of this MBTiles file (PNG or JPEG\n"
+                               "tiles; its attribution in the corner); without it, or where it\n"
+                               "has no tile, a grid of latitude and longitude lines. A file\n"
+                               "that is missing or no tile store gives the grid and one\n"
+                               "message on standard error: the map is written all the same"),
+        GasOption(&O::gas, "colour the positions by this gas's readings: its name (LEL,\n"
+                           "CO) or as the message naming the gases puts it (\"LEL (% LEL)\"),\n"
+                           "in any case; default the first gas read at a place. A gas no\n"
+                           "position has a reading of is refused, the gases there are named"),
+        HideOption(&O::filter, "leave out alarm, manual or timed readings (and their markers),\n"
+                               "as render does"),
+        ModeNamesOption(&O::modeNames,
+                        "up to four comma-separated mode names, as render takes them"),
+    };
+    return kTable;
+}
+
 const OptionTable<SurveyOptions>& SurveyOptionTable() {
     using O = SurveyOptions;
     static const OptionTable<SurveyOptions> kTable = {
-        {{"--format", nullptr, Takes::Value, "text, csv or json",
-          [](const std::string& word) {
-              SurveyFormat unused;
-              return ParseSurveyFormat(word, unused);
-          }},
-         "text",
-         "per session: route walked, time surveyed, survey records, fixes,\n"
-         "coverage, instrument, users, job numbers and each indication; then\n"
-         "the totals (the default)",
-         [](O& options, const OptionUse& use) { ParseSurveyFormat(use.value, options.format); }},
+        SurveyFormatOption(&O::format, "text",
+                           "per session: route walked, time surveyed, survey records, fixes,\n"
+                           "coverage, instrument, users, job numbers and each indication; then\n"
+                           "the totals (the default)"),
         HelpNote<O>("--format csv",
                     "one row per indication, the session's figures on each (RFC 4180,\n"
                     "UTF-8)"),
@@ -251,6 +266,22 @@ std::string ChartFormatOf(const std::string& path) {
     std::transform(ending.begin(), ending.end(), ending.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ending == "pdf" || ending == "png" ? ending : std::string();
+}
+
+bool ParseMapOptions(int argc, char** argv, MapOptions& options, std::string& message) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(Words(argc, argv), MapOptionTable(), "map", true, options, positional,
+                      message) ||
+        !TakeDumpAndSlots(positional, "map", options.dump, options.sessionSlots, message)) {
+        return false;
+    }
+    if (ChartFormatOf(options.output).empty()) {
+        message = options.output.empty()
+                      ? "map needs -o FILE.png or -o FILE.pdf"
+                      : "map writes FILE.png or FILE.pdf, not \"" + options.output + "\"";
+        return false;
+    }
+    return true;
 }
 
 bool ParseSurveyOptions(int argc, char** argv, SurveyOptions& options, std::string& message) {

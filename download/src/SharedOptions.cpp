@@ -30,6 +30,11 @@ bool AcceptsOneFormat(const std::string& value) {
     return ParseExportFormats(value, formats, message) && formats.size() == 1;
 }
 
+bool AcceptsSurveyFormat(const std::string& value) {
+    SurveyFormat format;
+    return ParseSurveyFormat(value, format);
+}
+
 bool AcceptsChartSize(const std::string& value) {
     int width = 0;
     int height = 0;
@@ -76,6 +81,10 @@ const OptionSpec kToSpec = {"--to", nullptr, Takes::Value, "a date written YYYY-
                             AcceptsIsoDate};
 const OptionSpec kJobSpec = {"--job", nullptr, Takes::Value, "a part of a job number", nullptr};
 const OptionSpec kUserSpec = {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr};
+const OptionSpec kTilesSpec = {"--tiles", nullptr, Takes::Value, "an MBTiles file", nullptr};
+const OptionSpec kGasSpec = {"--gas", nullptr, Takes::Value, "a gas's name", nullptr};
+const OptionSpec kSurveyFormatSpec = {"--format", nullptr, Takes::Value, "text, csv or json",
+                                      AcceptsSurveyFormat};
 
 const char kGraphHelp[] = "list barhole profiles value by value; without it the setting\n"
                           "\"Show Barhole Graph\" in Settings.ini decides";

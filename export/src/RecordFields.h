@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/RecordText.h"
 #include "report/SessionValues.h"
 
 #include <QString>
@@ -8,12 +9,6 @@
 // The texts every export format takes from a record, in one place so that a CSV row, a GeoJSON
 // feature and a GPX waypoint of the same record say the same.
 
-// Whether the record has a time: a record before the session's first time stamp has none.
-bool HasTime(const RecordValue& record);
-// "2026-12-07T10:20:30": the instrument's wall clock as the report shows it.
-QString WallClockText(const RecordValue& record);
-// The same of a time as RecordValue::Time holds it.
-QString WallClockText(int64_t time);
 // "2026-12-07T09:20:30Z": the same moment in UTC.
 QString UtcText(const RecordValue& record);
 
@@ -21,8 +16,6 @@ QString UtcText(const RecordValue& record);
 QString GasHeading(unsigned code);
 // A reading in its unit with the decimals its scale gives ("2.5", "30", "2.55").
 QString ReadingText(const GasReading& reading);
-// "LEL 2.5 % LEL, CO over range, extra reading 1 56": the readings for a description.
-QString ReadingsText(const RecordValue& record);
 // A sensor of a calibration, zero, bump test or field calibration as four cells: its gas, its
 // result ("PASS", "FAIL", "Not Tested", empty where the record carries none) and its values as the
 // record holds them (a bump test has one; a sensor not tested shows none).

@@ -60,6 +60,9 @@ QJsonObject SurveyJson(const SessionSurvey& survey) {
     return QJsonObject{
         {QStringLiteral("session"), survey.Slot},
         {QStringLiteral("instrument"), QString::fromStdString(survey.Instrument)},
+        {QStringLiteral("register_status"),
+         survey.RegisterStatus.empty() ? QJsonValue(QJsonValue::Null)
+                                       : QJsonValue(QString::fromStdString(survey.RegisterStatus))},
         {QStringLiteral("users"), QJsonArray::fromStringList(Texts(survey.Users))},
         {QStringLiteral("job_numbers"), QJsonArray::fromStringList(Texts(survey.JobNumbers))},
         {QStringLiteral("route_m"), survey.RouteMetres},
@@ -87,8 +90,8 @@ QString IndicationCells(const Indication& indication) {
 
 QByteArray SurveyCsv(const std::vector<SessionSurvey>& surveys) {
     QString text = QStringLiteral("session,instrument,users,job numbers,route_m,pieces,"
-                                  "survey_records,fixes,coverage,surveyed_s,time,kind,latitude,"
-                                  "longitude,gas,value\r\n");
+                                  "survey_records,fixes,coverage,surveyed_s,register_status,time,"
+                                  "kind,latitude,longitude,gas,value\r\n");
     for (const SessionSurvey& survey : surveys) {
         const QStringList session = {
             QString::number(survey.Slot),
@@ -100,7 +103,8 @@ QByteArray SurveyCsv(const std::vector<SessionSurvey>& surveys) {
             QString::number(survey.SurveyRecords),
             QString::number(survey.Fixes),
             CoverageText(survey),
-            QString::number(survey.SurveyedSeconds)};
+            QString::number(survey.SurveyedSeconds),
+            CsvTextField(QString::fromStdString(survey.RegisterStatus))};
         const QString figures = session.join(QLatin1Char(','));
         if (survey.Indications.empty()) {
             text += figures + QStringLiteral(",,,,,,\r\n");
@@ -123,6 +127,10 @@ QString SessionText(const SessionSurvey& survey) {
     if (!survey.Instrument.empty()) {
         text +=
             QStringLiteral("  Instrument:     %1\n").arg(QString::fromStdString(survey.Instrument));
+    }
+    if (!survey.RegisterStatus.empty()) {
+        text += QStringLiteral("  Register:       %1 at switch-on\n")
+                    .arg(QString::fromStdString(survey.RegisterStatus));
     }
     text += QStringLiteral("  Users:          %1\n").arg(ListText(survey.Users));
     text += QStringLiteral("  Job numbers:    %1\n").arg(ListText(survey.JobNumbers));

@@ -4,18 +4,6 @@
 
 namespace mapping {
 
-bool SceneHasPlaces(const MapScene& scene) {
-    if (!scene.spots.empty() || !scene.markers.empty()) {
-        return true;
-    }
-    for (const TrackPiece& piece : scene.pieces) {
-        if (!piece.points.empty()) {
-            return true;
-        }
-    }
-    return false;
-}
-
 MapPageContent MapPageOf(const std::vector<SessionValues>& sessions, const LogFilter& filter,
                          const std::string& instrument, const std::string& gas) {
     const std::vector<MapGas> gases = GasesWithPlaces(sessions, filter);

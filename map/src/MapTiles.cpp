@@ -1,5 +1,7 @@
 #include "map/MapTiles.h"
 
+#include "TileKey.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
@@ -15,18 +17,9 @@ namespace mapping {
 
 namespace {
 
-// Far deeper than any store goes (zoom 22 is centimetres); the cache key keeps 29 bits for each
-// tile number.
-constexpr int kMaxStoreZoom = 29;
-
 QString NextConnectionName() {
     static std::atomic<unsigned> counter{0};
     return QStringLiteral("tavon-map-tiles-%1").arg(counter.fetch_add(1));
-}
-
-uint64_t KeyOf(int zoom, int x, int y) {
-    return (static_cast<uint64_t>(zoom) << 58) | (static_cast<uint64_t>(x) << 29) |
-           static_cast<uint64_t>(y);
 }
 
 // One character reference ("&copy;", "&#169;", "&#xA9;") as text; itself when unknown.
@@ -71,7 +64,7 @@ QString PlainText(const QString& html) {
 int ZoomValue(const QString& text, int fallback) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
-    return ok && value >= 0 && value <= kMaxStoreZoom ? value : fallback;
+    return ok && value >= 0 && value <= kMaxTileZoom ? value : fallback;
 }
 
 } // namespace
@@ -185,14 +178,10 @@ QString MapTiles::ReadMetadata() {
 }
 
 QImage MapTiles::Tile(int zoom, int x, int y) {
-    if (!m_open || zoom < 0 || zoom > kMaxStoreZoom) {
+    if (!m_open || !InWorld(zoom, x, y)) {
         return {};
     }
-    const int64_t count = int64_t{1} << zoom;
-    if (x < 0 || y < 0 || x >= count || y >= count) {
-        return {};
-    }
-    const uint64_t key = KeyOf(zoom, x, y);
+    const uint64_t key = TileKey(zoom, x, y);
     const auto found = m_cached.find(key);
     if (found != m_cached.end()) {
         m_recent.splice(m_recent.begin(), m_recent, found->second);

@@ -246,8 +246,9 @@ TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
     const std::vector<std::vector<std::string>> tails = {{"-o", "none.rtf"},
                                                          {"--format", "csv", "-o", "none.csv"},
                                                          {"-o", "none.png"},
-                                                         {"--format", "json", "-o", "none.json"}};
-    const char* commands[] = {"render", "export", "plot", "survey"};
+                                                         {"--format", "json", "-o", "none.json"},
+                                                         {"-o", "none-map.png"}};
+    const char* commands[] = {"render", "export", "plot", "survey", "map"};
     for (size_t i = 0; i < tails.size(); ++i) {
         std::vector<std::string> words = {commands[i], Dump(), "7", "2", "9"};
         words.insert(words.end(), tails[i].begin(), tails[i].end());
@@ -424,6 +425,9 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
         {{"survey"},
          {"--format json", "--format csv", "--instrument NAME", "-o FILE"},
          {"--show", "--pdf", "--hide"}},
+        {{"map"},
+         {"--tiles FILE", "--gas NAME", "--size WxH", "grid", "Exit status: 0 done (also"},
+         {"--show", "--pdf", "--format"}},
         {{"download"},
          {"--pipe [NAME]", "--port DEVICE", "--ports all", "--new-only", "--instrument NAME",
           "more than once", "130"},
@@ -435,6 +439,12 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
          {"--from YYYY-MM-DD", "only sessions on this day or later", "--archive LOCATION"},
          {"archive import", "archive stats", "--pdf", "--show"}},
         {{"archive", "plot"}, {"--size WxH", "--archive LOCATION"}, {"archive list", "--from"}},
+        {{"archive", "map"},
+         {"--tiles FILE", "--gas NAME", "--from YYYY-MM-DD", "--instrument NAME", "ID... | SEARCH"},
+         {"archive list", "--format"}},
+        {{"archive", "survey"},
+         {"--format FORMAT", "register status", "--from YYYY-MM-DD", "--alarm", "-o FILE"},
+         {"archive list", "--tiles"}},
         {{"archive", "stats"},
          {"What the archive holds", "--archive LOCATION"},
          {"archive list", "archive import", "--from"}},
@@ -548,6 +558,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgs{"archiveListBadDate", {"archive", "list", "--from", "2026-02-30"}},
         BadArgs{"archiveImportEmptyInstrument", {"archive", "import", "--instrument=", "DUMP"}},
         BadArgs{"archivePlotNoValue", {"archive", "plot", "1", "-o"}},
+        BadArgs{"mapNoOutput", {"map", "DUMP", "0"}},
+        BadArgs{"mapSvg", {"map", "DUMP", "0", "-o", "map.svg"}},
+        BadArgs{"mapEmptyGas", {"map", "DUMP", "0", "--gas="}},
+        BadArgs{"archiveMapIdsAndSearch", {"archive", "map", "-o", "m.png", "--cal", "1"}},
+        BadArgs{"archiveSurveyNothingChosen", {"archive", "survey", "--format", "json"}},
+        BadArgs{"archiveSurveyBadFormat", {"archive", "survey", "--format", "xml", "1"}},
         BadArgs{"archiveExportNoId", {"archive", "export", "--format", "csv"}}),
     [](const ::testing::TestParamInfo<BadArgs>& info) { return std::string(info.param.name); });
 
@@ -581,6 +597,21 @@ TEST_F(CliTest, SlotsWithLeadingZerosAreAccepted) {
     const Result r = Run({"render", Dump(), "001"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, Expected({1}));
+}
+
+// A map of sessions without positions is the grid alone, with a message that says so.
+TEST_F(CliTest, MapOfSessionsWithoutPositionsIsTheGridAndAMessage) {
+    const std::string path = *dir + "/nowhere.png";
+    const Result r = Run({"map", Dump(), "1", "2", "-o", path, "--size", "320x200"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("tavon-datalog: the sessions have no positions: " + path +
+                         " shows the latitude and longitude grid alone\n"),
+              std::string::npos)
+        << r.err;
+    const std::string png = ReadFile(path);
+    ASSERT_GE(png.size(), 24u);
+    // The picture's width and height, big-endian in the PNG header.
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x40\0\0\0\xc8", 8));
 }
 
 // The command writes exactly what the export library gives for the same slots.

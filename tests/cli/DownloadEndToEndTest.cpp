@@ -376,6 +376,33 @@ TEST_F(DownloadTest, ExportsBesideEachReportAsTheExportCommandWritesThem) {
     EXPECT_NE(ReadFile(work + "/" + day.date + ".csv").find(",TV-0042,"), std::string::npos);
 }
 
+// The map beside each report is the one the map command draws of the same sessions.
+TEST_F(DownloadTest, MapsBesideEachReportAsTheMapCommandDrawsThem) {
+    StartSimulator({"--image", "small.txt"});
+    const RunResult r = Download({"--pipe", pipeName, "--map", "png", "--plot", "png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> expected = {"FlashData.txt"};
+    for (const Day& day : *days) {
+        for (const char* ending : {"-map.png", ".png", ".rtf"}) {
+            expected.push_back(day.date + ending);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListFolder(work), expected);
+    for (const Day& day : *days) {
+        std::vector<std::string> args = {"map", Served()};
+        for (int16_t slot : day.slotList) {
+            args.push_back(std::to_string(slot));
+        }
+        args.insert(args.end(), {"--mode-names", kSimModeNames, "-o", "drawn.png"});
+        const RunResult drawn = RunProgram("tavon-datalog", args, work);
+        ASSERT_EQ(drawn.status, 0) << drawn.err;
+        EXPECT_TRUE(ReadFile(work + "/" + day.date + "-map.png") == ReadFile(work + "/drawn.png"))
+            << day.date;
+        std::remove((work + "/drawn.png").c_str());
+    }
+}
+
 TEST_F(DownloadTest, StalledInstrumentEndsWithStatus4KeepingTheEarlierReports) {
     // Silent from the middle of the second day's second session on.
     const long stall = kFramesBeforeSessions +

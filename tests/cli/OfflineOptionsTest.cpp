@@ -199,11 +199,16 @@ std::vector<Subcommand> Subcommands() {
          {"d.txt", "1", "-o", "c.png"},
          {"--size", "--hide", "-o"},
          true},
+        {"map",
+         Parser<MapOptions>(ParseMapOptions),
+         {"d.txt", "1", "-o", "m.png"},
+         {"--size", "--tiles", "--gas", "--hide", "-o"},
+         true},
         {"download",
          Parser<DownloadOptions>(ParseDownloadOptions),
          {},
-         {"--plot", "--port", "--ports", "--dump", "--out", "--sessions", "--slot", "--day",
-          "--export", "--archive", "--instrument"},
+         {"--plot", "--map", "--port", "--ports", "--dump", "--out", "--sessions", "--slot",
+          "--day", "--export", "--archive", "--instrument"},
          true},
         {"archive import",
          ArchiveParser<ArchiveImportOptions>(ParseArchiveImportOptions),
@@ -229,6 +234,16 @@ std::vector<Subcommand> Subcommands() {
          ArchiveParser<ArchivePlotOptions>(ParseArchivePlotOptions),
          {"3", "-o", "c.pdf"},
          {"--size", "--hide", "--archive", "-o"},
+         true},
+        {"archive map",
+         ArchiveParser<ArchiveMapOptions>(ParseArchiveMapOptions),
+         {"3", "-o", "m.pdf"},
+         {"--size", "--tiles", "--gas", "--archive", "-o"},
+         true},
+        {"archive survey",
+         ArchiveParser<ArchiveSurveyOptions>(ParseArchiveSurveyOptions),
+         {"--from", "2026-01-02"},
+         {"--format", "--to", "--job", "--archive", "-o"},
          true},
         {"archive stats",
          ArchiveParser<ArchiveStatsOptions>(ParseArchiveStatsOptions),
@@ -305,6 +320,29 @@ TEST(OptionFormsTest, ArchiveSubcommandsReadTheirOptions) {
     EXPECT_FALSE(plot.filter.Bump);
     EXPECT_TRUE(plot.archiveAt.empty());
 
+    // archive map and survey take ids or the search, in archive list's words.
+    ArchiveMapOptions map;
+    ASSERT_TRUE(ParseArchiveMapOptions(
+        {"-o", "m.png", "--user", "ann", "--alarm", "--tiles", "t.mbtiles", "--gas", "CO"}, map,
+        message))
+        << message;
+    EXPECT_TRUE(map.ids.empty());
+    EXPECT_EQ(map.user, "ann");
+    EXPECT_TRUE(map.alarmOnly);
+    EXPECT_EQ(map.tiles, "t.mbtiles");
+    EXPECT_EQ(map.gas, "CO");
+    ArchiveSurveyOptions survey;
+    ASSERT_TRUE(ParseArchiveSurveyOptions({"4", "2", "--format=csv"}, survey, message)) << message;
+    EXPECT_EQ(survey.ids, (std::vector<long long>{4, 2}));
+    EXPECT_EQ(survey.format, SurveyFormat::Csv);
+    for (const std::vector<std::string>& both :
+         {std::vector<std::string>{"4", "--from", "2026-01-02"},
+          std::vector<std::string>{"--instrument", "van", "4"}}) {
+        ArchiveSurveyOptions refused;
+        EXPECT_FALSE(ParseArchiveSurveyOptions(both, refused, message));
+        EXPECT_EQ(message, "archive survey takes session ids or a search, not both");
+    }
+
     ArchiveImportOptions import;
     ASSERT_TRUE(ParseArchiveImportOptions({"a.txt", "b.txt"}, import, message));
     EXPECT_EQ(import.instrument, "imported");
@@ -332,12 +370,15 @@ TEST(OptionHelpTest, EveryDeclaredOptionIsInItsCommandsHelp) {
         {{"export"}, DeclaredOptions(ExportOptionTable())},
         {{"plot"}, DeclaredOptions(PlotOptionTable())},
         {{"survey"}, DeclaredOptions(SurveyOptionTable())},
+        {{"map"}, DeclaredOptions(MapOptionTable())},
         {{"download"}, DeclaredOptions(DownloadOptionTable())},
         {{"archive", "import"}, DeclaredOptions(ArchiveImportOptionTable())},
         {{"archive", "list"}, DeclaredOptions(ArchiveListOptionTable())},
         {{"archive", "render"}, DeclaredOptions(ArchiveRenderOptionTable())},
         {{"archive", "export"}, DeclaredOptions(ArchiveExportOptionTable())},
         {{"archive", "plot"}, DeclaredOptions(ArchivePlotOptionTable())},
+        {{"archive", "map"}, DeclaredOptions(ArchiveMapOptionTable())},
+        {{"archive", "survey"}, DeclaredOptions(ArchiveSurveyOptionTable())},
         {{"archive", "stats"}, DeclaredOptions(ArchiveStatsOptionTable())},
         {{"archive", "rename-instrument"}, DeclaredOptions(ArchiveRenameOptionTable())},
         {{"archive", "compliance"}, DeclaredOptions(ArchiveComplianceOptionTable())},

@@ -11,6 +11,7 @@
 #include "GuiTestSupport.h"
 #include "InstrumentsWindow.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 #include "UploadProgress.h"
 
 #include "archive/InstrumentIdentity.h"
@@ -128,6 +129,9 @@ int main(int argc, char** argv) {
         window.Chart()->Finish();
         window.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
         ok = Save(window, folder, "archive-chart") && ok;
+        window.Map()->Finish();
+        window.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(2);
+        ok = Save(window, folder, "archive-map") && ok;
         // The register of the same archive, at its smallest and at a large size.
         InstrumentsWindow instruments(at);
         ok = instruments.Open() && ok;

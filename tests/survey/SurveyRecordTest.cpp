@@ -3,6 +3,7 @@
 #include "map/SurveyRecord.h"
 #include "export/SessionExport.h"
 #include "export/SurveyExport.h"
+#include "map/SessionMap.h"
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"
 #include "sim/LogMemory.h"
@@ -237,6 +238,33 @@ TEST(SurveyRecordTest, JsonHasEveryKeyPerSessionInOrder) {
     EXPECT_TRUE(second["indications"].toArray().isEmpty());
 }
 
+// The register's status at switch-on where it is known, in each format; null or nothing where not.
+TEST(SurveyRecordTest, RegisterStatusIsWrittenWhereKnown) {
+    Streams source;
+    source.streams[2] = Join({On(10), Off(11)});
+    std::vector<SessionSurvey> surveys = {SurveySession(Decode(source, 2), "SN 7"),
+                                          SurveySession(Decode(source, 2), "SN 7")};
+    surveys[0].RegisterStatus = "overdue";
+    const QJsonArray array =
+        QJsonDocument::fromJson(WriteSurveys(surveys, SurveyFormat::Json)).array();
+    ASSERT_EQ(array.size(), 2);
+    EXPECT_EQ(array[0].toObject()["register_status"].toString().toStdString(), "overdue");
+    EXPECT_TRUE(array[1].toObject()["register_status"].isNull());
+    EXPECT_TRUE(array[1].toObject().contains("register_status"));
+
+    const QList<QByteArray> rows = WriteSurveys(surveys, SurveyFormat::Csv).split('\n');
+    ASSERT_GE(rows.size(), 3);
+    const QList<QByteArray> header = rows[0].trimmed().split(',');
+    const qsizetype column = header.indexOf("register_status");
+    ASSERT_GE(column, 0);
+    EXPECT_EQ(rows[1].split(',').value(column), "overdue");
+    EXPECT_EQ(rows[2].split(',').value(column), "");
+
+    const std::string text = WriteSurveys(surveys, SurveyFormat::Text).toStdString();
+    EXPECT_NE(text.find("  Register:       overdue at switch-on\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Register:", text.find("Register:") + 1), std::string::npos) << text;
+}
+
 // The GPX export's segments are the pieces, point by point.
 TEST(SurveyRecordTest, GpxSegmentsAreThePieces) {
     Streams source;
@@ -312,6 +340,69 @@ TEST(SurveyRecordTest, GeneratedSessionsKeepEveryFixInOnePiece) {
                     xml.name() == QLatin1String("trkseg");
     }
     EXPECT_EQ(segments, pieces);
+}
+
+// The map's scene of a session: the track is the survey record's pieces, point for point; the
+// alarm and the GPS average stand where they were taken; the filter hides on the map what it
+// hides in the report; the gas is chosen by its name or its name and unit, in any case.
+TEST(SurveyRecordTest, MapSceneAgreesWithTheRecord) {
+    const GpsFix fix = GpsFix::At(true, 5130, 0, false, 6, 6000, 2);
+    Streams source;
+    source.streams[9] = Join({
+        Survey(1, 0),
+        Survey(2, 1),
+        LostFix(3),
+        Survey(4, 2),
+        R::Stamped('A', '2', kStart + 5)
+            .Byte(4)
+            .Readings({{0, 25}, {4, 10000}}, R::kGpsFollows)
+            .Gps(fix)
+            .Bytes(),
+        R::Stamped('G', '1', kStart + 6).Bytes(Bytes(20, 1)).Bytes(),
+        Off(7),
+        R::Stamped('G', '1', kStart + 8).Bytes(Bytes(20, 1)).Bytes(),
+    });
+    const std::vector<SessionValues> sessions{Decode(source, 9)};
+    const std::vector<mapping::MapGas> gases = mapping::GasesWithPlaces(sessions, LogFilter());
+    ASSERT_EQ(gases.size(), 3u); // the survey's ppm, then the alarm's LEL and CO
+    mapping::MapGas gas;
+    ASSERT_TRUE(mapping::ChooseMapGas(gases, "co (ppm)", gas));
+    EXPECT_EQ(gas.name, "CO");
+    EXPECT_FALSE(mapping::ChooseMapGas(gases, "H2S", gas));
+    ASSERT_TRUE(mapping::ChooseMapGas(gases, "", gas));
+
+    const mapping::MapScene scene = mapping::SceneOfSessions(sessions, gas, LogFilter());
+    const std::vector<TrackPiece> pieces = TrackPieces(sessions[0]);
+    ASSERT_EQ(scene.pieces.size(), pieces.size());
+    for (size_t p = 0; p < pieces.size(); ++p) {
+        ASSERT_EQ(scene.pieces[p].points.size(), pieces[p].size());
+        for (size_t i = 0; i < pieces[p].size(); ++i) {
+            const mapping::TrackPoint& point = scene.pieces[p].points[i];
+            EXPECT_EQ(point.position.latitude, pieces[p][i].Latitude);
+            EXPECT_EQ(point.position.longitude, pieces[p][i].Longitude);
+            EXPECT_EQ(&sessions[0].Records[static_cast<size_t>(point.record.record)],
+                      pieces[p][i].Record);
+            EXPECT_TRUE(point.hasValue);
+            EXPECT_EQ(point.value, 5.0);
+        }
+    }
+    // The alarm's reading of the survey's gas is none; its place is a spot and a marker. The
+    // GPS average after switching off has no fix to stand on and is left off.
+    ASSERT_EQ(scene.spots.size(), 1u);
+    EXPECT_FALSE(scene.spots[0].hasValue);
+    ASSERT_EQ(scene.markers.size(), 2u);
+    EXPECT_EQ(scene.markers[0].kind, mapping::MarkerKind::Alarm);
+    EXPECT_EQ(scene.markers[0].label, "Alarm CO EEEE ppm");
+    EXPECT_EQ(scene.markers[1].kind, mapping::MarkerKind::GpsAverage);
+    EXPECT_NEAR(scene.markers[1].position.latitude, 51.5, 1e-9);
+    EXPECT_EQ(scene.markers[1].record.stamp, kStart + 6);
+
+    LogFilter noAlarms;
+    noAlarms.Alarm = false;
+    const mapping::MapScene hidden = mapping::SceneOfSessions(sessions, gas, noAlarms);
+    EXPECT_TRUE(hidden.spots.empty());
+    ASSERT_EQ(hidden.markers.size(), 1u);
+    EXPECT_EQ(hidden.markers[0].kind, mapping::MarkerKind::GpsAverage);
 }
 
 } // namespace

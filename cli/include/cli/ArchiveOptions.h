@@ -18,15 +18,20 @@ struct ArchiveImportOptions {
     std::vector<std::string> dumps;
 };
 
-struct ArchiveListOptions {
-    std::string archiveAt;
+// The archive's search, as archive list, map and survey take it.
+struct ArchiveSearch {
     std::string from; // YYYY-MM-DD; empty: no bound
     std::string to;
     std::string job;  // part of a job number; empty: any
     std::string user; // part of a user's name; empty: any
     bool alarmOnly = false;
     bool calibrationOnly = false;
-    std::string instrument;      // its name or fingerprint; empty: any
+    std::string instrument; // its name or fingerprint; empty: any
+    bool given = false;     // any of these was given
+};
+
+struct ArchiveListOptions : ArchiveSearch {
+    std::string archiveAt;
     std::string format = "text"; // text, csv or json
 };
 
@@ -53,6 +58,26 @@ struct ArchivePlotOptions {
     LogFilter filter;
 };
 
+// archive map and archive survey take the sessions by id, in the order given, or by the search,
+// in time order: one or the other.
+struct ArchiveMapOptions : ArchiveSearch {
+    std::string archiveAt;
+    std::vector<long long> ids;
+    std::string output; // FILE.pdf or FILE.png
+    int width = kChartWidth;
+    int height = kChartHeight;
+    std::string tiles; // an MBTiles file; empty: the grid
+    std::string gas;   // empty: the first read at a place
+    LogFilter filter;
+};
+
+struct ArchiveSurveyOptions : ArchiveSearch {
+    std::string archiveAt;
+    std::vector<long long> ids;
+    SurveyFormat format = SurveyFormat::Text;
+    std::string output; // empty: standard output
+};
+
 struct ArchiveStatsOptions {
     std::string archiveAt;
 };
@@ -70,6 +95,8 @@ const OptionTable<ArchiveListOptions>& ArchiveListOptionTable();
 const OptionTable<ArchiveRenderOptions>& ArchiveRenderOptionTable();
 const OptionTable<ArchiveExportOptions>& ArchiveExportOptionTable();
 const OptionTable<ArchivePlotOptions>& ArchivePlotOptionTable();
+const OptionTable<ArchiveMapOptions>& ArchiveMapOptionTable();
+const OptionTable<ArchiveSurveyOptions>& ArchiveSurveyOptionTable();
 const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable();
 const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable();
 
@@ -85,6 +112,10 @@ bool ParseArchiveExportOptions(const std::vector<std::string>& args, ArchiveExpo
                                std::string& message);
 bool ParseArchivePlotOptions(const std::vector<std::string>& args, ArchivePlotOptions& options,
                              std::string& message);
+bool ParseArchiveMapOptions(const std::vector<std::string>& args, ArchiveMapOptions& options,
+                            std::string& message);
+bool ParseArchiveSurveyOptions(const std::vector<std::string>& args, ArchiveSurveyOptions& options,
+                               std::string& message);
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
                                std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,

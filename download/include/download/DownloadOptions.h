@@ -45,6 +45,7 @@ struct DownloadOptions {
     std::vector<ExportFormat> exportFormats; // beside each report, the same sessions as these
     bool fast = false;                       // fast uploads whatever Settings.ini says
     std::string plot; // "pdf" or "png": the chart of each report's sessions beside it; empty: none
+    std::string map;  // "pdf" or "png": the map of each report's sessions beside it; empty: none
 
     bool archive = true;        // keep the sessions in the archive (--no-archive)
     bool all = false;           // upload sessions the archive holds complete all the same
@@ -63,6 +64,7 @@ Option<DownloadOptions> PortOption();
 Option<DownloadOptions> PortsOption();
 Option<DownloadOptions> ExportOption();
 Option<DownloadOptions> PlotOption();
+Option<DownloadOptions> MapOption();
 Option<DownloadOptions> FastOption();
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the

@@ -49,6 +49,9 @@ public:
     using ChartWriter =
         std::function<bool(const std::vector<int16_t>& sessionSlots, const std::string& path)>;
     void SetChartWriter(ChartWriter writer) { m_chartWriter = std::move(writer); }
+    // Draws the map of the sessions just written as a report to the given file
+    // (DIR/YYYY-MM-DD-map.png or .pdf); true when it was written. Without one no maps are drawn.
+    void SetMapWriter(ChartWriter writer) { m_mapWriter = std::move(writer); }
     // Writes the report just written, with its chart, as a PDF beside it (DIR/YYYY-MM-DD.pdf;
     // a PDF chart is then DIR/YYYY-MM-DD-chart.pdf). Without one no PDF report is written.
     void SetReportPdfWriter(ChartWriter writer) { m_pdfWriter = std::move(writer); }
@@ -120,6 +123,7 @@ private:
     // its chart.
     std::vector<std::string> FileNames(const ReportJob& job) const;
     std::string ChartName(const std::string& stem) const;
+    std::string MapName(const std::string& stem) const;
     // With a placement: whether a report held whole by the archive has its files in place.
     bool FilesThere(const ReportJob& job);
     // One drawn file of the report: `name` in `folder`; true when written.
@@ -165,6 +169,7 @@ private:
     std::function<void(int)> m_finish;
     ChartWriter m_chartWriter;
     ChartWriter m_pdfWriter;
+    ChartWriter m_mapWriter;
 
     DownloadPlan m_plan;
     Phase m_phase = Phase::StartingUp;

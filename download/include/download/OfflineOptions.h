@@ -58,6 +58,19 @@ struct PlotOptions {
     int height = kChartHeight;
 };
 
+// What `tavon-datalog map` was asked to do.
+struct MapOptions {
+    std::string dump;
+    std::vector<int16_t> sessionSlots; // in the order given
+    std::string modeNames[4];
+    std::string output; // FILE.png or FILE.pdf
+    LogFilter filter;
+    int width = kChartWidth; // pixels (points in a PDF)
+    int height = kChartHeight;
+    std::string tiles; // an MBTiles file; empty: the grid
+    std::string gas;   // empty: the first read at a place
+};
+
 // What `tavon-datalog survey` was asked to do.
 struct SurveyOptions {
     std::string dump;
@@ -73,6 +86,7 @@ const OptionTable<SessionsOptions>& SessionsOptionTable();
 const OptionTable<RenderOptions>& RenderOptionTable();
 const OptionTable<ExportCommandOptions>& ExportOptionTable();
 const OptionTable<PlotOptions>& PlotOptionTable();
+const OptionTable<MapOptions>& MapOptionTable();
 const OptionTable<SurveyOptions>& SurveyOptionTable();
 
 // Parse the arguments that follow the subcommand's name. Return true, or false with a message
@@ -82,6 +96,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,
                                std::string& message);
 bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& message);
+bool ParseMapOptions(int argc, char** argv, MapOptions& options, std::string& message);
 bool ParseSurveyOptions(int argc, char** argv, SurveyOptions& options, std::string& message);
 
 // "pdf" or "png" from a file name's ending (any case); empty for anything else.

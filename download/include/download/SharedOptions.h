@@ -7,24 +7,28 @@
 #include "download/ExportOptions.h"
 #include "download/OptionTable.h"
 #include "export/ExportFormat.h"
+#include "export/SurveyExport.h"
 #include "report/SessionValues.h"
 
 // Options that several subcommands take, spelled, checked and applied alike wherever they appear.
 // Each subcommand's table binds them to its own options, with its own description where what it
 // does there needs one.
 
-extern const OptionSpec kModeNamesSpec;  // --mode-names N1,N2,N3,N4
-extern const OptionSpec kHideSpec;       // --hide alarm,manual,timed,calibration,bump
-extern const OptionSpec kOutputSpec;     // -o FILE, --output FILE
-extern const OptionSpec kGraphSpec;      // --graph
-extern const OptionSpec kFormatSpec;     // --format csv|geojson|gpx, exactly one
-extern const OptionSpec kSizeSpec;       // --size WIDTHxHEIGHT
-extern const OptionSpec kArchiveSpec;    // --archive LOCATION
-extern const OptionSpec kInstrumentSpec; // --instrument NAME
-extern const OptionSpec kFromSpec;       // --from YYYY-MM-DD
-extern const OptionSpec kToSpec;         // --to YYYY-MM-DD
-extern const OptionSpec kJobSpec;        // --job TEXT
-extern const OptionSpec kUserSpec;       // --user TEXT
+extern const OptionSpec kModeNamesSpec;    // --mode-names N1,N2,N3,N4
+extern const OptionSpec kHideSpec;         // --hide alarm,manual,timed,calibration,bump
+extern const OptionSpec kOutputSpec;       // -o FILE, --output FILE
+extern const OptionSpec kGraphSpec;        // --graph
+extern const OptionSpec kFormatSpec;       // --format csv|geojson|gpx, exactly one
+extern const OptionSpec kSizeSpec;         // --size WIDTHxHEIGHT
+extern const OptionSpec kArchiveSpec;      // --archive LOCATION
+extern const OptionSpec kInstrumentSpec;   // --instrument NAME
+extern const OptionSpec kFromSpec;         // --from YYYY-MM-DD
+extern const OptionSpec kToSpec;           // --to YYYY-MM-DD
+extern const OptionSpec kJobSpec;          // --job TEXT
+extern const OptionSpec kUserSpec;         // --user TEXT
+extern const OptionSpec kTilesSpec;        // --tiles FILE
+extern const OptionSpec kGasSpec;          // --gas NAME
+extern const OptionSpec kSurveyFormatSpec; // --format text|csv|json
 
 extern const char kArchivePlaceholder[]; // LOCATION
 
@@ -90,6 +94,23 @@ std::string ArchiveOptionHelp();
 template <typename Options>
 Option<Options> InstrumentOption(std::string Options::*name, const char* help) {
     return {kInstrumentSpec, "NAME", help, SetsText(name)};
+}
+
+template <typename Options>
+Option<Options> TilesOption(std::string Options::*tiles, const char* help) {
+    return {kTilesSpec, "FILE", help, SetsText(tiles)};
+}
+
+template <typename Options> Option<Options> GasOption(std::string Options::*gas, const char* help) {
+    return {kGasSpec, "NAME", help, SetsText(gas)};
+}
+
+template <typename Options>
+Option<Options> SurveyFormatOption(SurveyFormat Options::*format, const char* placeholder,
+                                   const char* help) {
+    return {kSurveyFormatSpec, placeholder, help, [format](Options& options, const OptionUse& use) {
+                ParseSurveyFormat(use.value, options.*format);
+            }};
 }
 
 // Checks of option values, for the tables.

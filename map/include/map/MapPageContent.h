@@ -24,9 +24,6 @@ struct MapPageContent {
     TileSource* background = nullptr;
 };
 
-// Whether `scene` has anything to place on a map: a point of the track, a spot or a marker.
-bool SceneHasPlaces(const MapScene& scene);
-
 // The page of `sessions`: the scene as the report's `filter` shows them, coloured by `gas` (as
 // ChooseMapGas takes it: empty, or a gas not read at a place, takes the first gas that is), and
 // their survey record naming `instrument` (UTF-8, as InstrumentCalled gives it; empty: none).

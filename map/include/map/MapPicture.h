@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QLineF>
+#include <QPointF>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -45,6 +46,10 @@ struct ScaleBar {
 };
 
 ScaleBar ScaleBarFor(const QRectF& area, const MapView& view);
+
+// Where `point` falls in a picture of `area` showing `view`: where the picture draws it, and so
+// where a click finds it.
+QPointF PictureAt(const QRectF& area, const MapView& view, GeoPoint point);
 
 // Where the colour scale lies in a picture of `area`; empty when the scene has no readings.
 QRectF LegendBox(const QRectF& area, const MapScene& scene);

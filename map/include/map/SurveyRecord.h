@@ -65,6 +65,9 @@ bool IndicationOf(const RecordValue& record, Indication& indication);
 struct SessionSurvey {
     int16_t Slot = 0;
     std::string Instrument; // as given (InstrumentCalled); empty where none is known
+    // The instrument's register status at the session's switch-on, as the register words it
+    // (ServiceStatusWord: "ok", "due", ...); empty where it is not known (no archive).
+    std::string RegisterStatus;
     // The instrument's texts as they are, in its code page (Windows-1252), in stream order,
     // each once.
     std::vector<std::string> Users;

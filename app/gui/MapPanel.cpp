@@ -1,0 +1,287 @@
+#include "MapPanel.h"
+
+#include "charts/SessionChartSource.h"
+#include "charts/SessionSnapshot.h"
+#include "export/RecordText.h"
+#include "export/SurveyExport.h"
+#include "map/SurveyRecord.h"
+#include "map/TileSource.h"
+#include "report/Report.h"
+#include "report/ShownReport.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <limits>
+
+namespace {
+
+const char* const kNoSessions = "Choose a session: its positions are drawn here.";
+const char* const kNoPositions = "No positions in these sessions.";
+const char* const kHowTo = "Click a marker or a position to see its time and readings; drag to "
+                           "move, wheel to zoom, double-click for all.";
+
+// The record a scene's point or marker was drawn from; null when `sessions` do not hold it.
+const RecordValue* RecordOf(const std::vector<SessionValues>& sessions,
+                            const mapping::SceneRecord& ref) {
+    if (ref.session < 0 || static_cast<size_t>(ref.session) >= sessions.size()) {
+        return nullptr;
+    }
+    const std::vector<RecordValue>& records = sessions[static_cast<size_t>(ref.session)].Records;
+    if (ref.record < 0 || static_cast<size_t>(ref.record) >= records.size()) {
+        return nullptr;
+    }
+    return &records[static_cast<size_t>(ref.record)];
+}
+
+} // namespace
+
+MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    auto* bar = new QHBoxLayout;
+    gasLabel_ = new QLabel("Gas");
+    gas_ = new QComboBox;
+    gas_->setObjectName("mapGas");
+    gas_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    gasLabel_->setBuddy(gas_);
+    readOut_ = new QLabel(kHowTo);
+    readOut_->setObjectName("mapReadOut");
+    readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long read-out is cut rather than widening the window.
+    readOut_->setMinimumWidth(1);
+    readOut_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(gasLabel_);
+    bar->addWidget(gas_);
+    bar->addWidget(readOut_, 1);
+    layout->addLayout(bar);
+    message_ = new QLabel;
+    message_->setObjectName("mapMessage");
+    message_->setWordWrap(true);
+    message_->setStyleSheet("QLabel { color: #a02020; }");
+    message_->hide();
+    layout->addWidget(message_);
+
+    auto* split = new QSplitter(Qt::Horizontal);
+    canvas_ = new MapCanvas;
+    survey_ = new QPlainTextEdit;
+    survey_->setObjectName("mapSurvey");
+    survey_->setReadOnly(true);
+    survey_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    survey_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    survey_->setMinimumWidth(100);
+    split->addWidget(canvas_);
+    split->addWidget(survey_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setCollapsible(0, false);
+    // The survey record's lines want about a third of a small window, a quarter of a large one.
+    split->setSizes({700, 300});
+    layout->addWidget(split, 1);
+
+    gasLabel_->hide();
+    gas_->hide();
+    canvas_->SetHint(kNoSessions);
+    connect(gas_, &QComboBox::activated, this, [this](int index) { OnGasChosen(index); });
+    connect(canvas_, &MapCanvas::picked, this,
+            [this](mapping::SceneRecord record, bool marker) { OnPicked(record, marker); });
+    connect(canvas_, &MapCanvas::backgroundTrouble, this,
+            [this](const QString& text) { SetBackgroundMessage(text); });
+    connect(&watcher_, &QFutureWatcher<Making>::finished, this, &MapPanel::PutUp);
+}
+
+MapPanel::~MapPanel() {
+    watcher_.waitForFinished();
+}
+
+MapPanel* MapPanel::InstallBeside(QWidget* reportView) {
+    auto* panel = new MapPanel;
+    for (QWidget* up = reportView->parentWidget(); up != nullptr; up = up->parentWidget()) {
+        if (auto* tabs = qobject_cast<QTabWidget*>(up);
+            tabs != nullptr && tabs->objectName() == QLatin1String("reportTabs")) {
+            tabs->addTab(panel, "Map");
+            break;
+        }
+    }
+    return panel;
+}
+
+void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
+                    const QString& instrument) {
+    // The bytes are copied here, on the window's thread: uploads change the image under it.
+    auto snapshot = std::make_shared<charts::SessionSnapshot>();
+    std::vector<int16_t> sessionSlots;
+    for (const ShownReport::Section& section : shown.Sections()) {
+        if (section.slot != ShownReport::kNoSession) {
+            sessionSlots.push_back(section.slot);
+            snapshot->Take(image, section.slot);
+        }
+    }
+    auto modes = std::make_shared<std::vector<std::string>>(report.ModeNames, report.ModeNames + 4);
+    Make(
+        [=] {
+            ModeNameList names;
+            for (int i = 0; i < 4; ++i) {
+                names[i] = (*modes)[static_cast<size_t>(i)];
+            }
+            auto sessions = std::make_shared<std::vector<SessionValues>>();
+            for (int16_t slot : sessionSlots) {
+                sessions->push_back(DecodeSessionValues(*snapshot, slot, names));
+            }
+            return Sessions(std::move(sessions));
+        },
+        ReportFilter(report), QStringList(static_cast<qsizetype>(sessionSlots.size()), instrument),
+        -1);
+}
+
+void MapPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
+                          const QStringList& instruments) {
+    Sessions decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
+    Make([decoded] { return decoded; }, filter, instruments, -1);
+}
+
+void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
+                    QStringList instruments, int gasIndex) {
+    const unsigned generation = ++generation_;
+    const bool newSessions = gasIndex < 0;
+    newSessionsDue_ = newSessions || newSessionsDue_;
+    watcher_.setFuture(QtConcurrent::run([=] {
+        Making making;
+        making.generation = generation;
+        making.newSessions = newSessions;
+        making.sessions = sessions();
+        making.filter = filter;
+        making.gases = mapping::GasesWithPlaces(*making.sessions, filter);
+        mapping::MapGas gas;
+        if (gasIndex >= 0 && static_cast<size_t>(gasIndex) < making.gases.size()) {
+            gas = making.gases[static_cast<size_t>(gasIndex)];
+        } else {
+            mapping::ChooseMapGas(making.gases, std::string(), gas);
+        }
+        making.scene = mapping::SceneOfSessions(*making.sessions, gas, filter);
+        if (newSessions) {
+            std::vector<SessionSurvey> surveys;
+            for (size_t i = 0; i < making.sessions->size(); ++i) {
+                const QString name = i < static_cast<size_t>(instruments.size())
+                                         ? instruments[static_cast<qsizetype>(i)]
+                                         : QString();
+                surveys.push_back(SurveySession((*making.sessions)[i], name.toStdString()));
+            }
+            making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
+        }
+        return making;
+    }));
+}
+
+bool MapPanel::Busy() const {
+    return watcher_.isRunning();
+}
+
+void MapPanel::Finish() {
+    watcher_.waitForFinished();
+    PutUp();
+}
+
+void MapPanel::PutUp() {
+    if (watcher_.future().resultCount() == 0) {
+        return;
+    }
+    const Making& making = watcher_.future().result();
+    // A scene overtaken by a newer request is not shown (the newer one follows), and one already
+    // up is not put up again when Finish() and the watcher's signal both arrive.
+    if (making.generation != generation_ || making.generation == shownGeneration_) {
+        return;
+    }
+    shownGeneration_ = making.generation;
+    newSessionsDue_ = false;
+    sessions_ = making.sessions;
+    filter_ = making.filter;
+    if (making.newSessions) {
+        gas_->clear();
+        for (const mapping::MapGas& gas : making.gases) {
+            gas_->addItem(QString::fromStdString(mapping::MapGasText(gas)));
+        }
+        // A choice is offered only where there is one to make.
+        gasLabel_->setVisible(making.gases.size() > 1);
+        gas_->setVisible(making.gases.size() > 1);
+        survey_->setPlainText(making.survey);
+        readOut_->setText(kHowTo);
+    }
+    canvas_->SetScene(making.scene, making.newSessions);
+    canvas_->SetHint(sessions_->empty()                           ? QString(kNoSessions)
+                     : !mapping::SceneHasPlaces(canvas_->Scene()) ? QString(kNoPositions)
+                                                                  : QString());
+    emit mapShown();
+}
+
+void MapPanel::OnGasChosen(int index) {
+    // New sessions on their way bring their own gases; the choice was of the old ones.
+    if (sessions_ == nullptr || newSessionsDue_ || index < 0) {
+        return;
+    }
+    const Sessions shown = sessions_;
+    Make([shown] { return shown; }, filter_, QStringList(), index);
+}
+
+void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {
+    QStringList parts;
+    const RecordValue* value = sessions_ != nullptr ? RecordOf(*sessions_, record) : nullptr;
+    if (value != nullptr) {
+        parts << WallClockText(*value);
+    }
+    if (marker) {
+        for (const mapping::Marker& candidate : canvas_->Scene().markers) {
+            if (candidate.record.session == record.session &&
+                candidate.record.record == record.record) {
+                parts << QString::fromStdString(candidate.label);
+                break;
+            }
+        }
+    }
+    if (value != nullptr) {
+        parts << ReadingsText(*value);
+    }
+    parts.removeAll(QString());
+    readOut_->setText(parts.join(QStringLiteral("   ")));
+    emit placeChosen(record);
+}
+
+void MapPanel::SetBackground(std::shared_ptr<mapping::TileSource> background) {
+    background_ = background;
+    canvas_->SetBackground(std::move(background));
+    SetBackgroundMessage(background_ != nullptr ? background_->Error() : QString());
+}
+
+void MapPanel::SetBackgroundMessage(const QString& message) {
+    message_->setText(message);
+    message_->setVisible(!message.isEmpty());
+}
+
+void MapPanel::ShowPlaceAt(int64_t chartTime) {
+    const mapping::TrackPoint* nearest = nullptr;
+    int64_t best = std::numeric_limits<int64_t>::max();
+    mapping::ForEachPoint(canvas_->Scene(), [&](const mapping::TrackPoint& point) {
+        if (!point.record.stamped) {
+            return;
+        }
+        const int64_t time = charts::ChartTime(point.record.stamp);
+        const int64_t apart = time > chartTime ? time - chartTime : chartTime - time;
+        if (apart <= kNearSeconds && apart < best) {
+            best = apart;
+            nearest = &point;
+        }
+    });
+    if (nearest != nullptr) {
+        canvas_->Mark(nearest->position);
+    } else {
+        canvas_->HideMark();
+    }
+}

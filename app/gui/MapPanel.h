@@ -1,0 +1,112 @@
+#pragma once
+
+#include "MapCanvas.h"
+
+#include "map/MapProjection.h"
+#include "map/MapScene.h"
+#include "map/SessionMap.h"
+#include "report/SessionValues.h"
+
+#include <QFutureWatcher>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class SessionByteSource;
+class ShownReport;
+struct ReportState;
+
+namespace mapping {
+class TileSource;
+}
+
+// The "Map" view beside the report and the chart: the sessions' positions on the map, coloured by
+// a gas's readings, with their survey record beside it. The scene is made on another thread from
+// a copy of the sessions' bytes, as the chart is, so that choosing a session never waits for it.
+class MapPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit MapPanel(QWidget* parent = nullptr);
+    ~MapPanel() override;
+
+    // Adds the panel as the tab after the others in the "reportTabs" that hold `reportView` (the
+    // chart panel puts them there); a report view without them gets none, and the panel is made
+    // all the same, unplaced.
+    static MapPanel* InstallBeside(QWidget* reportView);
+
+    // Starts drawing the sessions of `shown` as the report has them (filter, mode names), their
+    // survey record naming `instrument` (empty: none).
+    void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
+              const QString& instrument = QString());
+    // Starts drawing sessions already decoded (the archive's), each session's instrument named by
+    // `instruments` in the same order (empty, or shorter: none).
+    void ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
+                    const QStringList& instruments = QStringList());
+    // Waits for a scene still being made and puts it up.
+    void Finish();
+    // True while a scene is being made.
+    bool Busy() const;
+
+    // The tiles under the map; null: the grid alone.
+    void SetBackground(std::shared_ptr<mapping::TileSource> background);
+    // Says why the background chosen could not be used (empty: nothing to say).
+    void SetBackgroundMessage(const QString& message);
+    std::shared_ptr<mapping::TileSource> Background() const { return background_; }
+
+    // Rings the position or spot nearest in time to `chartTime` (charts::ChartTime of its stamp),
+    // as the chart's cursor moves; nothing is ringed when none lies within kNearSeconds.
+    void ShowPlaceAt(int64_t chartTime);
+    static constexpr int64_t kNearSeconds = 60;
+
+    const mapping::MapScene& Scene() const { return canvas_->Scene(); }
+    mapping::MapView View() const { return canvas_->View(); }
+
+signals:
+    // The user clicked a marker or a position.
+    void placeChosen(mapping::SceneRecord record);
+    // A scene has been put up.
+    void mapShown();
+
+private:
+    using Sessions = std::shared_ptr<const std::vector<SessionValues>>;
+    struct Making {
+        unsigned generation = 0;
+        bool newSessions = false;
+        Sessions sessions;
+        LogFilter filter;
+        std::vector<mapping::MapGas> gases;
+        mapping::MapScene scene;
+        QString survey;
+    };
+
+    // Makes what `sessions` gives on another thread; a newer request overtakes it. `gasIndex`
+    // picks among the sessions' gases with places (-1: new sessions, the first).
+    void Make(std::function<Sessions()> sessions, const LogFilter& filter, QStringList instruments,
+              int gasIndex);
+    void PutUp();
+    void OnGasChosen(int index);
+    void OnPicked(mapping::SceneRecord record, bool marker);
+
+    MapCanvas* canvas_ = nullptr;
+    QComboBox* gas_ = nullptr;
+    QLabel* gasLabel_ = nullptr;
+    QLabel* readOut_ = nullptr;
+    QLabel* message_ = nullptr;
+    QPlainTextEdit* survey_ = nullptr;
+    std::shared_ptr<mapping::TileSource> background_;
+    // The sessions and the filter of the scene on screen, which another gas is drawn from.
+    Sessions sessions_;
+    LogFilter filter_;
+    bool newSessionsDue_ = false;
+    QFutureWatcher<Making> watcher_;
+    unsigned generation_ = 0;
+    unsigned shownGeneration_ = 0;
+};

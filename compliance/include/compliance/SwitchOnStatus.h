@@ -1,0 +1,38 @@
+#pragma once
+
+// The register's status of an instrument when one of its sessions was switched on: the survey
+// record's "register status at switch-on", asked of this one place by every command that writes
+// one.
+
+#include <QtGlobal>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "compliance/InstrumentRegister.h"
+
+namespace archive {
+class SessionArchive;
+}
+
+namespace compliance {
+
+class SwitchOnStatus {
+public:
+    // The archive must be open, and stay so while this is used.
+    explicit SwitchOnStatus(archive::SessionArchive& store);
+
+    // ServiceStatusWord of the instrument's status at the end of the day the session was switched
+    // on (`stamp`, on the instrument's clock): what the register made of that day's use, the bump
+    // test that begins it counted. Empty for an undated session, and where the register cannot
+    // tell (the archive does not hold the instrument, or could not be read).
+    std::string At(qint64 instrument, bool dated, uint32_t stamp);
+
+private:
+    InstrumentRegister m_register;
+    // Answers already given, by instrument and day: a day of many sessions is judged once.
+    std::map<std::pair<qint64, int64_t>, std::string> m_known;
+};
+
+} // namespace compliance
