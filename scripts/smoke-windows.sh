@@ -5,7 +5,8 @@
 #  2. the Windows serial link: tavon-datalog.exe downloads through COM7, which Wine maps to the
 #     pseudo-terminal of the Linux simulator; same reports again;
 #  3. tavon-datalogging.exe starts, connects over the pipe, GO fills the tree, a session shows
-#     its report; a screenshot goes to docs/windows-smoke.png;
+#     its report; a screenshot goes to docs/windows-smoke.png, and one of its Map tab to
+#     docs/windows-smoke-map.png;
 #  4. the installer installs silently (/S) and the installed tavon-datalog.exe passes step 1;
 #  5. its option "Download instruments automatically when they are connected" (selected by
 #     default, so /S has it) left the Startup shortcut to tavon-watch.exe; the installed
@@ -157,7 +158,14 @@ xdotool key --window "$window" Right Down 2>/dev/null
 sleep 10
 mkdir -p "$repo/docs"
 import -window "$window" "$repo/docs/windows-smoke.png"
-echo "smoke-windows: 3. program: screenshot in docs/windows-smoke.png (check the tree and report)"
+# The Map tab, third after Report and Chart: the session shown has positions, so more than the
+# grid's few colours must show where the map stands.
+xdotool mousemove --window "$window" 365 65 click 1
+sleep 5
+import -window "$window" "$repo/docs/windows-smoke-map.png"
+colours=$(convert "$repo/docs/windows-smoke-map.png" -crop 770x640+228+75 -unique-colors -format %w info:)
+[ "$colours" -gt 20 ] || fail "the Map tab drew only its grid or nothing (docs/windows-smoke-map.png)"
+echo "smoke-windows: 3. program: screenshots in docs/windows-smoke.png and docs/windows-smoke-map.png"
 kill "${pids[-1]}" 2>/dev/null || true
 unset 'pids[-1]'
 stop_last # the simulator

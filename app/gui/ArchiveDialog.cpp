@@ -1,5 +1,7 @@
 #include "ArchiveDialog.h"
 
+#include "compliance/SwitchOnStatus.h"
+
 #include <QCheckBox>
 #include <QDate>
 #include <QFile>
@@ -36,6 +38,8 @@ constexpr int kInstrumentRole = Qt::UserRole + 1; // its instrument's id
 constexpr int kNameRole = Qt::UserRole + 2;       // what the archive calls its instrument
 constexpr int kDayRole = Qt::UserRole + 3;        // YYYY-MM-DD
 constexpr int kStartRole = Qt::UserRole + 4;      // HH-MM-SS
+constexpr int kStampRole = Qt::UserRole + 5;      // its start on the instrument's clock
+constexpr int kDatedRole = Qt::UserRole + 6;      // whether that start is known
 
 QString Label(uint32_t stamp, const char* format) {
     return QString::fromStdString(FormatTime(COrvTime(stamp).Value(), format));
@@ -204,6 +208,8 @@ int ArchiveDialog::Search() {
             item->setData(0, kNameRole, s.instrument);
             item->setData(0, kDayRole, s.summary.day);
             item->setData(0, kStartRole, Label(s.stamp, "%H-%M-%S"));
+            item->setData(0, kStampRole, s.stamp);
+            item->setData(0, kDatedRole, s.dated);
             ++count;
         },
         archive::ListDetail::Brief);
@@ -278,7 +284,21 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     }
     export_->setEnabled(!values_.empty());
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
-    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_);
+    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_, RegisterStatuses(ids));
+}
+
+QStringList ArchiveDialog::RegisterStatuses(const QVector<qint64>& ids) {
+    compliance::SwitchOnStatus atSwitchOn(*store_);
+    QStringList statuses;
+    for (qint64 id : ids) {
+        const QTreeWidgetItem* item = FindSession(id);
+        statuses << (item == nullptr ? QString()
+                                     : QString::fromStdString(atSwitchOn.At(
+                                           item->data(0, kInstrumentRole).toLongLong(),
+                                           item->data(0, kDatedRole).toBool(),
+                                           item->data(0, kStampRole).toUInt())));
+    }
+    return statuses;
 }
 
 bool ArchiveDialog::Next() {

@@ -73,6 +73,8 @@ public:
 private:
     void OnSelection(QTreeWidgetItem* item);
     QTreeWidgetItem* FindSession(qint64 id) const;
+    // Each session's register status at switch-on, as the survey record gives it.
+    QStringList RegisterStatuses(const QVector<qint64>& ids);
     // The sessions of the item's day after it that belong to its instrument.
     QVector<QTreeWidgetItem*> LaterOfInstrument(QTreeWidgetItem* item) const;
     void Save();

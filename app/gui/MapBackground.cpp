@@ -1,7 +1,9 @@
 #include "MapBackground.h"
 
 #include "linkselect/Settings.h"
+#include "map/AsyncTiles.h"
 #include "map/MapTiles.h"
+#include "map/TileServer.h"
 
 namespace {
 
@@ -83,20 +85,40 @@ std::shared_ptr<mapping::TileSource> MakeBackground(const MapBackgroundChoice& c
                                      "in View > Map Background...");
             return nullptr;
         }
-        auto tiles = std::make_shared<mapping::MapTiles>();
-        if (!tiles->Open(choice.tileFile)) {
-            message = tiles->Error() + QStringLiteral("\nThe map shows its grid; another "
-                                                      "background can be chosen in View > Map "
-                                                      "Background...");
+        // Opened here once for a message now; the worker opens its own connection, which belongs
+        // to the thread that made it.
+        mapping::MapTiles check;
+        if (!check.Open(choice.tileFile)) {
+            message = check.Error() + QStringLiteral("\nThe map shows its grid; another "
+                                                     "background can be chosen in View > Map "
+                                                     "Background...");
             return nullptr;
         }
-        return tiles;
+        const QString file = choice.tileFile;
+        return std::make_shared<mapping::AsyncTiles>(
+            [file]() -> std::unique_ptr<mapping::TileSource> {
+                auto tiles = std::make_unique<mapping::MapTiles>();
+                tiles->Open(file);
+                return tiles;
+            });
     }
-    case MapBackgroundChoice::Kind::TileServer:
-        break;
+    case MapBackgroundChoice::Kind::TileServer: {
+        const QString trouble = mapping::TileAddressTrouble(choice.tileServer);
+        if (!trouble.isEmpty()) {
+            message = trouble + QStringLiteral("\nThe map shows its grid; another background can "
+                                               "be chosen in View > Map Background...");
+            return nullptr;
+        }
+        const QString address = choice.tileServer;
+        const QString attribution = choice.attribution;
+        return std::make_shared<mapping::AsyncTiles>(
+            [address, attribution]() -> std::unique_ptr<mapping::TileSource> {
+                auto server = std::make_unique<mapping::TileServer>();
+                server->Open(address, attribution);
+                return server;
+            });
     }
-    message = QStringLiteral("This build reads no tile server: the map shows its grid. An MBTiles "
-                             "file works offline.");
+    }
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "MapCanvas.h"
 
+#include "map/AsyncTiles.h"
+
 #include "map/MapPicture.h"
 #include "map/MapProjection.h"
 #include "map/TileSource.h"
@@ -78,10 +80,9 @@ void MapCanvas::SetBackground(std::shared_ptr<mapping::TileSource> background) {
     background_ = std::move(background);
     shownTrouble_.clear();
     // A source that reads its tiles on another thread says when they came.
-    if (auto* object = dynamic_cast<QObject*>(background_.get())) {
-        if (object->metaObject()->indexOfSignal("tilesArrived()") >= 0) {
-            connect(object, SIGNAL(tilesArrived()), this, SLOT(update()), Qt::UniqueConnection);
-        }
+    if (auto* async = dynamic_cast<mapping::AsyncTiles*>(background_.get())) {
+        connect(async, &mapping::AsyncTiles::tilesArrived, this, qOverload<>(&QWidget::update),
+                Qt::UniqueConnection);
     }
     update();
 }

@@ -1,5 +1,7 @@
 #include "MapPanel.h"
 
+#include "map/AsyncTiles.h"
+
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
 #include "export/RecordText.h"
@@ -81,10 +83,10 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     split->addWidget(canvas_);
     split->addWidget(survey_);
     split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(1, 2);
     split->setCollapsible(0, false);
     // The survey record's lines want about a third of a small window, a quarter of a large one.
-    split->setSizes({700, 300});
+    split->setSizes({600, 400});
     layout->addWidget(split, 1);
 
     gasLabel_->hide();
@@ -139,17 +141,17 @@ void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const Re
             return Sessions(std::move(sessions));
         },
         ReportFilter(report), QStringList(static_cast<qsizetype>(sessionSlots.size()), instrument),
-        -1);
+        QStringList(), -1);
 }
 
 void MapPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
-                          const QStringList& instruments) {
+                          const QStringList& instruments, const QStringList& registerStatuses) {
     Sessions decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
-    Make([decoded] { return decoded; }, filter, instruments, -1);
+    Make([decoded] { return decoded; }, filter, instruments, registerStatuses, -1);
 }
 
 void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
-                    QStringList instruments, int gasIndex) {
+                    QStringList instruments, QStringList registerStatuses, int gasIndex) {
     const unsigned generation = ++generation_;
     const bool newSessions = gasIndex < 0;
     newSessionsDue_ = newSessions || newSessionsDue_;
@@ -174,6 +176,8 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
                                          ? instruments[static_cast<qsizetype>(i)]
                                          : QString();
                 surveys.push_back(SurveySession((*making.sessions)[i], name.toStdString()));
+                surveys.back().RegisterStatus =
+                    registerStatuses.value(static_cast<qsizetype>(i)).toStdString();
             }
             making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
         }
@@ -228,7 +232,7 @@ void MapPanel::OnGasChosen(int index) {
         return;
     }
     const Sessions shown = sessions_;
-    Make([shown] { return shown; }, filter_, QStringList(), index);
+    Make([shown] { return shown; }, filter_, QStringList(), QStringList(), index);
 }
 
 void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {
@@ -258,6 +262,15 @@ void MapPanel::SetBackground(std::shared_ptr<mapping::TileSource> background) {
     background_ = background;
     canvas_->SetBackground(std::move(background));
     SetBackgroundMessage(background_ != nullptr ? background_->Error() : QString());
+    // A server found out of reach (or back) later says so when it does, in the same place.
+    if (auto* async = dynamic_cast<mapping::AsyncTiles*>(background_.get())) {
+        connect(async, &mapping::AsyncTiles::statusChanged, this, [this, async] {
+            if (background_.get() == async) {
+                SetBackgroundMessage(async->Error());
+                canvas_->update();
+            }
+        });
+    }
 }
 
 void MapPanel::SetBackgroundMessage(const QString& message) {

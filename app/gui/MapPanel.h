@@ -47,9 +47,11 @@ public:
     void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
               const QString& instrument = QString());
     // Starts drawing sessions already decoded (the archive's), each session's instrument named by
-    // `instruments` in the same order (empty, or shorter: none).
+    // `instruments` and its register status at switch-on by `registerStatuses`, in the same order
+    // (empty, or shorter: none).
     void ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
-                    const QStringList& instruments = QStringList());
+                    const QStringList& instruments = QStringList(),
+                    const QStringList& registerStatuses = QStringList());
     // Waits for a scene still being made and puts it up.
     void Finish();
     // True while a scene is being made.
@@ -90,7 +92,7 @@ private:
     // Makes what `sessions` gives on another thread; a newer request overtakes it. `gasIndex`
     // picks among the sessions' gases with places (-1: new sessions, the first).
     void Make(std::function<Sessions()> sessions, const LogFilter& filter, QStringList instruments,
-              int gasIndex);
+              QStringList registerStatuses, int gasIndex);
     void PutUp();
     void OnGasChosen(int index);
     void OnPicked(mapping::SceneRecord record, bool marker);

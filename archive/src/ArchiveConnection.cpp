@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
+#include <QVariant>
 
 #include "HistoryChain.h"
 #include "Schema.h"
@@ -138,6 +140,22 @@ bool SessionArchive::IsOpen() const {
 
 QString SessionArchive::ConnectionName() const {
     return m_impl->connection;
+}
+
+QString SessionArchive::Where() const {
+    return DescribeLocation(m_impl->location);
+}
+
+QString SessionArchive::Identity() {
+    QSqlDatabase db = m_impl->Db();
+    if (!db.tables().contains("archive_identity")) {
+        return QString();
+    }
+    QSqlQuery query(db);
+    if (!Run(query, "SELECT id FROM archive_identity", {}, m_error) || !query.next()) {
+        return QString();
+    }
+    return query.value(0).toString();
 }
 
 bool SessionArchive::IsServer() const {

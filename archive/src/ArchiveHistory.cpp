@@ -35,14 +35,20 @@ QString Counted(qint64 count, const char* one, const char* many) {
            (count == 1 ? one : many);
 }
 
-bool ReadRows(QSqlDatabase& db, const std::function<void(const HistoryRow&, bool)>& take,
-              QString& error) {
+// The rows of this archive's own chain (`origin` empty), or of the other archive `origin` as
+// they were synced in.
+bool ReadRows(QSqlDatabase& db, const QString& origin,
+              const std::function<void(const HistoryRow&, bool)>& take, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!Run(query,
-             "SELECT seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
-             " FROM archive_history ORDER BY seq",
-             {}, error)) {
+    const char columns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+    if (!(origin.isEmpty()
+              ? Run(query, QString("SELECT %1 FROM archive_history ORDER BY seq").arg(columns), {},
+                    error)
+              : Run(query,
+                    QString("SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq")
+                        .arg(columns),
+                    {origin}, error))) {
         return false;
     }
     while (query.next()) {
@@ -76,21 +82,26 @@ struct ChainRecords {
     QHash<qint64, QSet<QString>> everySession;
 };
 
-void CheckChain(QSqlDatabase& db, VerifySummary& summary, ChainRecords& records, QString& error) {
+// One chain: each row follows the one before and matches its own hash. Only this archive's own
+// (`origin` empty) names its sessions: another archive's rows name that archive's.
+void CheckChain(QSqlDatabase& db, const QString& origin, VerifySummary& summary,
+                ChainRecords& records, QString& error) {
     qint64 expected = 1;
     QString before;
+    const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
+    ++summary.chains;
     const bool read = ReadRows(
-        db,
+        db, origin,
         [&](const HistoryRow& row, bool readable) {
             ++summary.rows;
-            const QString at = "history row " + QString::number(row.seq);
+            const QString at = whose + "history row " + QString::number(row.seq);
             if (row.seq > expected) {
                 summary.mismatches
-                    << (row.seq == expected + 1
-                            ? QString("history row %1 is missing (deleted)").arg(expected)
-                            : QString("history rows %1 to %2 are missing (deleted)")
-                                  .arg(expected)
-                                  .arg(row.seq - 1));
+                    << whose + (row.seq == expected + 1
+                                    ? QString("history row %1 is missing (deleted)").arg(expected)
+                                    : QString("history rows %1 to %2 are missing (deleted)")
+                                          .arg(expected)
+                                          .arg(row.seq - 1));
             } else if (row.previous != before) {
                 summary.mismatches << at + " does not follow the row before it (a row was"
                                            " changed, deleted or put in between)";
@@ -101,6 +112,11 @@ void CheckChain(QSqlDatabase& db, VerifySummary& summary, ChainRecords& records,
             if (RowHash(row) != row.hash) {
                 summary.mismatches << at + " does not match its own hash (changed after it was"
                                            " written)";
+            }
+            if (!origin.isEmpty()) {
+                expected = row.seq + 1;
+                before = row.hash;
+                return;
             }
             for (const HistorySession& s : row.sessions) {
                 records.sessions[s.id] = {s.sha256, row.seq};
@@ -218,20 +234,29 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
 
 // A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
 // history's start). Copies replaced before their bytes were kept have none to check.
-void CheckReplacedCopies(QSqlDatabase& db, VerifySummary& summary,
+void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
                          const QHash<qint64, QSet<QString>>& everySession, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT id, session_id, name, sector, overrun, digest FROM session_history"
-             " WHERE sector IS NOT NULL ORDER BY id",
+             QString("SELECT id, session_id, name, sector, overrun, digest, %1 FROM"
+                     " session_history WHERE sector IS NOT NULL ORDER BY id")
+                 .arg(conflicts ? "conflict" : "0"),
              {}, error)) {
         summary.readable = false;
         return;
     }
     while (query.next()) {
-        ++summary.replacedCopies;
         const qint64 session = query.value(1).toLongLong();
+        if (query.value(6).toInt() != 0) {
+            ++summary.conflictingCopies;
+            summary.conflicts << QString("session %1 holds a conflicting copy (%2), kept beside"
+                                         " it from another archive")
+                                     .arg(session)
+                                     .arg(query.value(0).toLongLong());
+        } else {
+            ++summary.replacedCopies;
+        }
         const QString at = QString("the copy of session %1 replaced as %2")
                                .arg(session)
                                .arg(query.value(0).toLongLong());
@@ -262,7 +287,12 @@ QString VerifySummary::Line() const {
     if (replacedCopies > 0) {
         blocks << Counted(replacedCopies, "replaced copy", "replaced copies");
     }
-    const QString what = blocks.join(", ") + " and " + Counted(rows, "history row", "history rows");
+    if (conflictingCopies > 0) {
+        blocks << Counted(conflictingCopies, "conflicting copy", "conflicting copies");
+    }
+    const QString what = blocks.join(", ") + " and " +
+                         Counted(rows, "history row", "history rows") +
+                         (chains > 1 ? " in " + Counted(chains, "chain", "chains") : QString());
     if (mismatches.isEmpty()) {
         return "Verified: " + what + ", no mismatch";
     }
@@ -289,7 +319,7 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
     }
     QSqlDatabase db = DbOf(archive);
     return ReadRows(
-        db, [&take](const HistoryRow& row, bool) { take(row); }, error);
+        db, QString(), [&take](const HistoryRow& row, bool) { take(row); }, error);
 }
 
 QVector<HistoryRow> History(SessionArchive& archive, QString& error) {
@@ -314,7 +344,23 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     }
     summary.readable = true;
     ChainRecords records;
-    CheckChain(db, summary, records, summary.error);
+    CheckChain(db, QString(), summary, records, summary.error);
+    const bool synced = archive.SchemaVersion() >= kSyncVersion;
+    if (summary.readable && synced) {
+        QStringList origins;
+        QSqlQuery query(db);
+        summary.readable = Run(query, "SELECT DISTINCT origin FROM origin_history ORDER BY origin",
+                               {}, summary.error);
+        while (summary.readable && query.next()) {
+            origins << query.value(0).toString();
+        }
+        for (const QString& origin : origins) {
+            ChainRecords theirs;
+            if (summary.readable) {
+                CheckChain(db, origin, summary, theirs, summary.error);
+            }
+        }
+    }
     if (summary.readable && summary.rows == 0) {
         // No rows although the history has begun: they were all deleted.
         QSqlQuery pending(db);
@@ -332,7 +378,7 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     if (summary.readable && archive.SchemaVersion() >= kAllBytesVersion) {
         CheckIndexUploads(db, summary, records.indexUploads, summary.error);
         if (summary.readable) {
-            CheckReplacedCopies(db, summary, records.everySession, summary.error);
+            CheckReplacedCopies(db, synced, summary, records.everySession, summary.error);
         }
     }
     QString ignored;

@@ -3,13 +3,28 @@
 #include <QUrl>
 
 namespace archive {
+namespace {
+
+// A server address as typed, its password left out (for one too malformed to read).
+QString WithoutPassword(const QString& text, int schemeLength) {
+    const int at = text.lastIndexOf('@');
+    const int colon = text.indexOf(':', schemeLength);
+    if (at < 0 || colon < 0 || colon > at) {
+        return text;
+    }
+    return text.left(colon) + text.mid(at);
+}
+
+} // namespace
 
 bool ParseArchiveLocation(const QString& text, ArchiveLocation& location, QString& message) {
     location = ArchiveLocation();
     QString rest;
+    int schemeLength = 0;
     for (const char* scheme : {"postgresql://", "postgres://"}) {
         if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive)) {
-            rest = text.mid(static_cast<int>(qstrlen(scheme)));
+            schemeLength = static_cast<int>(qstrlen(scheme));
+            rest = text.mid(schemeLength);
             location.server = true;
         }
     }
@@ -17,8 +32,9 @@ bool ParseArchiveLocation(const QString& text, ArchiveLocation& location, QStrin
         location.file = text;
         return true;
     }
+    const QString shown = WithoutPassword(text, schemeLength);
     const QString expected =
-        "expected postgresql://user@host[:port]/database, not \"" + text + "\"";
+        "expected postgresql://user@host[:port]/database, not \"" + shown + "\"";
     const int at = rest.lastIndexOf('@');
     const int slash = rest.indexOf('/', at + 1);
     if (at <= 0 || slash < 0 || slash == rest.size() - 1) {
@@ -38,7 +54,7 @@ bool ParseArchiveLocation(const QString& text, ArchiveLocation& location, QStrin
         bool ok = false;
         location.port = host.mid(portColon + 1).toInt(&ok);
         if (!ok || location.port <= 0 || location.port > 65535) {
-            message = "the port of \"" + text + "\" is not a number from 1 to 65535";
+            message = "the port of \"" + shown + "\" is not a number from 1 to 65535";
             return false;
         }
         host = host.left(portColon);
@@ -56,10 +72,23 @@ QString DescribeLocation(const ArchiveLocation& location) {
     if (!location.server) {
         return location.file;
     }
+    // One pass: a host written with %2F would otherwise be taken for a place of the next value.
     return QString("postgresql://%1@%2:%3/%4")
-        .arg(location.user, QString::fromLatin1(QUrl::toPercentEncoding(location.host)))
-        .arg(location.port)
-        .arg(location.database);
+        .arg(location.user, QString::fromLatin1(QUrl::toPercentEncoding(location.host)),
+             QString::number(location.port), location.database);
+}
+
+} // namespace archive
+
+namespace archive {
+
+QString ShownLocation(const QString& text) {
+    ArchiveLocation location;
+    QString message;
+    if (ParseArchiveLocation(text, location, message)) {
+        return DescribeLocation(location);
+    }
+    return WithoutPassword(text, text.indexOf("://") + 3);
 }
 
 } // namespace archive

@@ -91,6 +91,8 @@ QString ChangeKindName(ChangeKind kind) {
         return QStringLiteral("index");
     case ChangeKind::Identity:
         return QStringLiteral("instrument");
+    case ChangeKind::Sync:
+        return QStringLiteral("sync");
     }
     return QString();
 }
@@ -185,29 +187,7 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
                    QString& error) {
-    // SQLite's BEGIN IMMEDIATE already lets one writer in at a time; on a server, the lock makes
-    // the second writer wait here until the first has committed its row, and then see it.
-    if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
-        return false;
-    }
-    HistoryRow row;
-    {
-        QSqlQuery last(db);
-        if (!Run(last, "SELECT seq, hash FROM archive_history ORDER BY seq DESC LIMIT 1", {},
-                 error)) {
-            return false;
-        }
-        if (last.next()) {
-            row.seq = last.value(0).toLongLong();
-            row.previous = last.value(1).toString();
-        }
-    }
-    ++row.seq;
-    row.at = Now();
-    row.user = OsUser();
-    row.host = HostName();
-    row.kind = ChangeKindName(kind);
-    row.detail = detail;
+    QVector<HistorySession> recorded;
     QSqlQuery bytes(db);
     bytes.setForwardOnly(true);
     if (!sessions.isEmpty() &&
@@ -225,11 +205,12 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
             error = "the archive holds no session " + QString::number(id) + " to record";
             return false;
         }
-        row.sessions.append(
+        recorded.append(
             {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
                                  bytes.value(2).toByteArray())});
         bytes.finish();
     }
+    QVector<HistorySession> uploads;
     for (const qint64 id : indexUploads) {
         QSqlQuery upload(db);
         if (!Run(upload, "SELECT bytes FROM index_uploads WHERE id = ?", {id}, error)) {
@@ -239,8 +220,31 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
             error = "the archive holds no index upload " + QString::number(id) + " to record";
             return false;
         }
-        row.indexUploads.append({id, IndexBytesHash(upload.value(0).toByteArray())});
+        uploads.append({id, IndexBytesHash(upload.value(0).toByteArray())});
     }
+    return AppendRecorded(db, server, kind, detail, recorded, uploads, error);
+}
+
+bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                    const QVector<HistorySession>& sessions,
+                    const QVector<HistorySession>& indexUploads, QString& error) {
+    // SQLite's BEGIN IMMEDIATE already lets one writer in at a time; on a server, the lock makes
+    // the second writer wait here until the first has committed its row, and then see it.
+    if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
+        return false;
+    }
+    HistoryRow row;
+    if (!HistoryHead(db, row.seq, row.previous, error)) {
+        return false;
+    }
+    ++row.seq;
+    row.at = Now();
+    row.user = OsUser();
+    row.host = HostName();
+    row.kind = ChangeKindName(kind);
+    row.detail = detail;
+    row.sessions = sessions;
+    row.indexUploads = indexUploads;
     row.hash = RowHash(row);
     QSqlQuery insert(db);
     return Run(insert,
@@ -249,6 +253,21 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
                {row.seq, row.at, row.user, row.host, row.kind, Text(row.detail),
                 Text(SessionsText(row.sessions, row.indexUploads)), Text(row.previous), row.hash},
                error);
+}
+
+bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error) {
+    seq = 0;
+    hash.clear();
+    QSqlQuery last(db);
+    if (!Run(last, "SELECT seq, hash FROM archive_history ORDER BY seq DESC LIMIT 1", {}, error)) {
+        return false;
+    }
+    if (last.next()) {
+        seq = last.value(0).toLongLong();
+        hash = last.value(1).toString();
+    }
+    last.finish();
+    return true;
 }
 
 bool StartHistory(QSqlDatabase& db, bool server, QString& error) {

@@ -46,6 +46,15 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
                    const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
                    QString& error);
 
+// The same with the hashes given: a session may be named more than once, each copy of it kept
+// (a replaced or conflicting copy) before the bytes it holds now, which come last.
+bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                    const QVector<HistorySession>& sessions,
+                    const QVector<HistorySession>& indexUploads, QString& error);
+
+// The newest row's number and hash (0 and empty for an archive without rows).
+bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error);
+
 // Begins the history of an archive that has none yet (new, or made before it existed) with a row
 // naming every session and index upload it holds; for one whose history began before index
 // uploads were recorded, a row naming the index uploads it holds. Does nothing once done. Its own

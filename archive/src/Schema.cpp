@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 #include "SqlSteps.h"
@@ -140,8 +141,27 @@ const char* const kVersion8[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4,
-                                        kVersion5, kVersion6, kVersion7, kVersion8};
+// Archives that merge: each archive's identity, made once (%NEWID%, a fresh UUID); a copy of a
+// session kept beside it because another archive held other bytes for it that neither extends
+// (conflict 1); the history rows of every other archive synced in, kept as that archive wrote them
+// so that their hashes still prove what they proved; and which instrument of another archive is
+// which one here, so that a second sync files it the same way even where it had to be renamed.
+const char* const kVersion9[] = {
+    "CREATE TABLE archive_identity (id TEXT PRIMARY KEY, made_at BIGINT NOT NULL)",
+    "INSERT INTO archive_identity (id, made_at) VALUES (%NEWID%, %NOW%)",
+    "ALTER TABLE session_history ADD COLUMN conflict INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX session_history_session ON session_history (session_id)",
+    "CREATE TABLE origin_history (origin TEXT NOT NULL, seq BIGINT NOT NULL,"
+    " changed_at BIGINT NOT NULL, os_user TEXT NOT NULL, host TEXT NOT NULL, kind TEXT NOT NULL,"
+    " detail TEXT NOT NULL, sessions TEXT NOT NULL, previous TEXT NOT NULL, hash TEXT NOT NULL,"
+    " PRIMARY KEY (origin, seq))",
+    "CREATE TABLE synced_instruments (origin TEXT NOT NULL, origin_id BIGINT NOT NULL,"
+    " instrument_id BIGINT NOT NULL REFERENCES instruments(id), PRIMARY KEY (origin, origin_id))",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4, kVersion5,
+                                        kVersion6, kVersion7, kVersion8, kVersion9};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database
@@ -156,6 +176,10 @@ QString Spelled(const char* statement, bool server) {
                                       : ", alarm, alarm_count, calibration, calibrations, jobs,"
                                         " users, instrument_id, line_head, line_tail");
     text.replace("%TESTS%", server ? "" : ", dated, tests");
+    if (text.contains("%NEWID%")) {
+        text.replace("%NEWID%", "'" + QUuid::createUuid().toString(QUuid::WithoutBraces) + "'");
+        text.replace("%NOW%", QString::number(QDateTime::currentMSecsSinceEpoch()));
+    }
     return text;
 }
 

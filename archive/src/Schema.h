@@ -12,6 +12,10 @@ int LatestSchemaVersion();
 // From this version on the history records index uploads too, and replaced copies keep their bytes.
 constexpr int kAllBytesVersion = 8;
 
+// From this version on the archive has an identity of its own, keeps conflicting copies and the
+// history of the archives synced into it.
+constexpr int kSyncVersion = 9;
+
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 

@@ -7,6 +7,7 @@
 
 #include "ArchiveValues.h"
 #include "ListingLine.h"
+#include "Schema.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
 
@@ -232,6 +233,27 @@ bool SessionArchive::Load(qint64 id, LoadedSession& session) {
     return true;
 }
 
+bool SessionArchive::ConflictingCopies(QHash<qint64, int>& copies) {
+    copies.clear();
+    QSqlDatabase db = m_impl->Db();
+    const int version = ReadSchemaVersion(db, m_error);
+    if (version < kSyncVersion) {
+        return version >= 0;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT session_id, COUNT(*) FROM session_history WHERE conflict = 1"
+             " GROUP BY session_id",
+             {}, m_error)) {
+        return false;
+    }
+    while (query.next()) {
+        copies.insert(query.value(0).toLongLong(), query.value(1).toInt());
+    }
+    return true;
+}
+
 bool SessionArchive::Stats(ArchiveStats& stats) {
     QSqlQuery query(m_impl->Db());
     if (!query.exec(
@@ -255,6 +277,15 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
     stats.sectorBytes = query.value(6).toLongLong();
     stats.firstDay = query.value(7).toString();
     stats.lastDay = query.value(8).toString();
+    QHash<qint64, int> conflicting;
+    if (!ConflictingCopies(conflicting)) {
+        return false;
+    }
+    stats.conflictingCopies = 0;
+    for (const int n : conflicting) {
+        stats.conflictingCopies += n;
+    }
+    stats.replacements -= stats.conflictingCopies;
     QSqlQuery each(m_impl->Db());
     if (!each.exec("SELECT " + InstrumentLabel() +
                    ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), ''), i.firmware"

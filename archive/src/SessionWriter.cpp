@@ -10,6 +10,7 @@
 #include "HistoryChain.h"
 #include "ListingLine.h"
 #include "SessionArchiveImpl.h"
+#include "SessionCopies.h"
 #include "SqlSteps.h"
 #include "core/LogImage.h"
 #include "orvtime/OrvTime.h"
@@ -19,8 +20,7 @@ namespace archive {
 namespace {
 
 QString Digest(const QByteArray& sector) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(sector, QCryptographicHash::Sha256).toHex());
+    return SectorDigest(sector);
 }
 
 QString Joined(const QStringList& list) {
@@ -194,10 +194,72 @@ QString Impossible(const CapturedSession& s) {
              QString::fromStdString(FormatTime(s.summary.endValue, format)));
 }
 
-// One attempt at storing a session inside the caller's transaction; `stored` is the id of the
-// session row it made or replaced.
-StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
-                      const CapturedSession& s, qint64& stored, QString& error) {
+} // namespace
+
+QString SectorDigest(const QByteArray& sector) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(sector, QCryptographicHash::Sha256).toHex());
+}
+
+bool KeepCopy(QSqlDatabase& db, bool keepBytes, const StoredCopy& copy, qint64 download,
+              bool conflict, QString& error) {
+    QSqlQuery history(db);
+    history.prepare(
+        !keepBytes ? "INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
+                     " replaced_by) VALUES (?, ?, ?, ?, ?)"
+        : conflict ? "INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
+                     " replaced_by, name, sector, overrun, conflict) VALUES (?, ?, ?, ?, ?, ?, ?,"
+                     " ?, 1)"
+                   : "INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
+                     " replaced_by, name, sector, overrun) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    history.addBindValue(copy.id);
+    history.addBindValue(copy.digest);
+    history.addBindValue(copy.firstSeen);
+    history.addBindValue(Now());
+    history.addBindValue(download);
+    if (keepBytes) {
+        history.addBindValue(Bytes(copy.name));
+        history.addBindValue(Bytes(copy.sector));
+        history.addBindValue(Bytes(copy.overrun));
+    }
+    return Run(history, error);
+}
+
+StoreResult ReplaceCopy(QSqlDatabase& db, bool keepCopies, const StoredCopy& old,
+                        const CapturedSession& s, qint64 download, bool& lost, QString& error) {
+    lost = false;
+    const QString digest = Digest(s.sector);
+    const qint64 now = Now();
+    QSqlQuery replace(db);
+    replace.prepare(
+        // Its register events are made again from the new bytes.
+        QString("UPDATE sessions SET (%1, %2) = (%3), events_version = 0"
+                " WHERE id = ? AND digest = ?")
+            .arg(kSeenColumns, kSummaryColumns, Marks(kSeenColumnCount + kSummaryColumnCount)));
+    BindSeen(replace, s, digest, now, download);
+    replace.addBindValue(old.id);
+    replace.addBindValue(old.digest);
+    if (!Run(replace, error)) {
+        return StoreResult::Failed;
+    }
+    if (replace.numRowsAffected() != 1) {
+        lost = true;
+        return StoreResult::Failed;
+    }
+    QSqlQuery bytes(db);
+    bytes.prepare("UPDATE session_bytes SET (sector, overrun) = (?, ?) WHERE session_id = ?");
+    bytes.addBindValue(s.sector);
+    bytes.addBindValue(Bytes(s.overrun));
+    bytes.addBindValue(old.id);
+    if (!Run(bytes, error)) {
+        return StoreResult::Failed;
+    }
+    return KeepCopy(db, keepCopies, old, download, false, error) ? StoreResult::Replaced
+                                                                 : StoreResult::Failed;
+}
+
+StoreResult StoreSession(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
+                         const CapturedSession& s, qint64& stored, QString& error) {
     error = Impossible(s);
     if (!error.isEmpty()) {
         return StoreResult::Refused;
@@ -235,56 +297,21 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download, bool
         if (s.dated) {
             // Still being recorded when it was last seen: the newer bytes replace it.
             if (open.next()) {
-                const qint64 id = open.value(0).toLongLong();
-                const QString oldDigest = open.value(1).toString();
-                const qint64 firstSeen = open.value(2).toLongLong();
+                StoredCopy old;
+                old.id = open.value(0).toLongLong();
+                old.digest = open.value(1).toString();
+                old.firstSeen = open.value(2).toLongLong();
                 // The copy it replaces stays, as the instrument sent it.
-                const QByteArray oldName = Bytes(open.value(3).toByteArray());
-                const QByteArray oldSector = Bytes(open.value(4).toByteArray());
-                const QByteArray oldOverrun = Bytes(open.value(5).toByteArray());
+                old.name = Bytes(open.value(3).toByteArray());
+                old.sector = Bytes(open.value(4).toByteArray());
+                old.overrun = Bytes(open.value(5).toByteArray());
                 open.finish();
-                QSqlQuery replace(db);
-                replace.prepare(
-                    // Its register events are made again from the new bytes.
-                    QString("UPDATE sessions SET (%1, %2) = (%3), events_version = 0"
-                            " WHERE id = ? AND digest = ?")
-                        .arg(kSeenColumns, kSummaryColumns,
-                             Marks(kSeenColumnCount + kSummaryColumnCount)));
-                BindSeen(replace, s, digest, now, download);
-                replace.addBindValue(id);
-                replace.addBindValue(oldDigest);
-                if (!Run(replace, error)) {
-                    return StoreResult::Failed;
-                }
-                if (replace.numRowsAffected() == 1) {
-                    QSqlQuery bytes(db);
-                    bytes.prepare("UPDATE session_bytes SET (sector, overrun) = (?, ?)"
-                                  " WHERE session_id = ?");
-                    bytes.addBindValue(s.sector);
-                    bytes.addBindValue(Bytes(s.overrun));
-                    bytes.addBindValue(id);
-                    if (!Run(bytes, error)) {
-                        return StoreResult::Failed;
-                    }
-                    QSqlQuery history(db);
-                    history.prepare(
-                        keepCopies ? "INSERT INTO session_history (session_id, digest, first_seen,"
-                                     " replaced_at, replaced_by, name, sector, overrun)"
-                                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
-                                   : "INSERT INTO session_history (session_id, digest, first_seen,"
-                                     " replaced_at, replaced_by) VALUES (?, ?, ?, ?, ?)");
-                    history.addBindValue(id);
-                    history.addBindValue(oldDigest);
-                    history.addBindValue(firstSeen);
-                    history.addBindValue(now);
-                    history.addBindValue(download);
-                    if (keepCopies) {
-                        history.addBindValue(oldName);
-                        history.addBindValue(oldSector);
-                        history.addBindValue(oldOverrun);
-                    }
-                    stored = id;
-                    return Run(history, error) ? StoreResult::Replaced : StoreResult::Failed;
+                bool lost = false;
+                const StoreResult result =
+                    ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+                if (!lost) {
+                    stored = old.id;
+                    return result;
                 }
                 continue; // another writer replaced it first: look again
             }
@@ -324,6 +351,8 @@ StoreResult StoreOnce(QSqlDatabase& db, qint64 instrument, qint64 download, bool
     error = "the session of slot " + QString::number(s.slot) + " kept changing under this writer";
     return StoreResult::Failed;
 }
+
+namespace {
 
 // The sessions one transaction stored new or replaced, for its history rows.
 struct StoredIds {
@@ -402,7 +431,7 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
         for (const CapturedSession& session : sessions) {
             qint64 stored = -1;
             const StoreResult result =
-                StoreOnce(db, instrument, download, m_impl->allBytes, session, stored, m_error);
+                StoreSession(db, instrument, download, m_impl->allBytes, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }
@@ -435,7 +464,7 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
         for (const CapturedSession& session : sessions) {
             qint64 stored = -1;
             const StoreResult result =
-                StoreOnce(db, instrument, download, m_impl->allBytes, session, stored, m_error);
+                StoreSession(db, instrument, download, m_impl->allBytes, session, stored, m_error);
             if (result == StoreResult::Failed) {
                 return false;
             }

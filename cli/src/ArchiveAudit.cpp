@@ -62,8 +62,15 @@ QString WhenText(qint64 at, const char* format) {
     return QDateTime::fromMSecsSinceEpoch(at, QTimeZone::utc()).toString(format);
 }
 
-// "1-60, 75, 80-81": a row of a download names its sessions (or index uploads) in runs.
-QString SessionRuns(const QVector<archive::HistorySession>& sessions) {
+// "1-60, 75, 80-81": a row of a download names its sessions (or index uploads) in runs. A sync's
+// row names a session once for each copy it kept of it, and the text once.
+QString SessionRuns(const QVector<archive::HistorySession>& named) {
+    QVector<archive::HistorySession> sessions;
+    for (const archive::HistorySession& s : named) {
+        if (sessions.isEmpty() || sessions.back().id != s.id) {
+            sessions.append(s);
+        }
+    }
     QStringList runs;
     for (int i = 0; i < sessions.size();) {
         int j = i;
@@ -179,6 +186,9 @@ int RunArchiveVerify(const QStringList& arguments) {
         return kExitArchive;
     }
     bool written = true;
+    for (const QString& conflict : summary.conflicts) {
+        written = written && Put(conflict + '\n');
+    }
     for (const QString& mismatch : summary.mismatches) {
         written = written && Put(mismatch + '\n');
     }

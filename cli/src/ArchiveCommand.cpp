@@ -23,6 +23,7 @@
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
+    "sync|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -96,8 +97,27 @@ const CommandPart kArchiveParts[] = {
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "
      "each against the history: a session whose bytes changed, a session or row that was "
      "added, changed or deleted outside this program is printed, one line each, before a last "
-     "line with the result. Exit status 1 on any mismatch.",
+     "line with the result. The history of every other archive synced in is checked as its own "
+     "chain, and each conflicting copy a sync kept is named. Exit status 1 on any mismatch.",
      nullptr},
+    {"sync", "archive sync --from LOCATION [--to LOCATION]",
+     "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
+     "bytes and the copies it replaced), service interval setting and history row of the archive "
+     "--from that it lacks, and nothing twice: a second sync changes nothing. Either may be a "
+     "SQLite file or a PostgreSQL server. Instruments are matched by serial number where both "
+     "know it, else by model, settings and name together; one whose name this archive already "
+     "gives another instrument is renamed after its archive, \"NAME (ARCHIVE)\", and a line "
+     "says so. Sessions are matched by instrument, slot, start and bytes. Where one copy of a "
+     "session extends the other (it grew), the longer is the session and the shorter its "
+     "replaced copy; where neither does, this archive's stays the session and the other is kept "
+     "beside it as a conflicting copy, named by a line here, by list and by verify. Nothing is "
+     "deleted. Sessions go in batches, each a transaction with the history row naming them, so "
+     "a sync stopped at any point leaves the archive whole and the next one completes it. The "
+     "other archive's history is kept as its own chain, as it was written, and verify checks "
+     "it; that archive gets a row naming this one. Progress goes to standard error on a "
+     "terminal; a last line sums up: \"2 instruments, 412 sessions new, 1,233 already there; "
+     "1 grown copy kept as replaced\".",
+     [] { return OptionHelp(ArchiveSyncOptionTable()); }},
     {"compliance",
      "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
      "[-o FILE]",
@@ -159,6 +179,7 @@ const Subcommand kSubcommands[] = {
     {"rename-instrument", RunArchiveRenameInstrument},
     {"history", RunArchiveHistory},
     {"verify", RunArchiveVerify},
+    {"sync", RunArchiveSync},
     {"compliance", RunArchiveCompliance},
     {"events", RunArchiveEvents},
     {"set-interval", RunArchiveSetInterval},
@@ -237,7 +258,7 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
         return UsageError("archive needs one of import, list, render, export, plot, map, survey, "
-                          "stats, rename-instrument, history, verify, compliance, events and "
+                          "stats, rename-instrument, history, verify, sync, compliance, events and "
                           "set-interval",
                           "archive");
     }
@@ -334,6 +355,9 @@ int RunArchiveStats(const QStringList& arguments) {
                 "%lld\nindex uploads: %lld\nreplaced copies: %lld\nsector bytes: %lld\n",
                 stats.instruments, stats.sessions, stats.completeSessions, stats.downloads,
                 stats.indexUploads, stats.replacements, stats.sectorBytes);
+    if (stats.conflictingCopies > 0) {
+        std::printf("conflicting copies: %lld\n", stats.conflictingCopies);
+    }
     std::printf("days: %s to %s\n", Text(stats.firstDay).c_str(), Text(stats.lastDay).c_str());
     for (const QString& line : stats.perInstrument) {
         std::printf("  %s\n", Text(line).c_str());

@@ -64,6 +64,7 @@ int RunArchiveSurvey(const QStringList& arguments);
 int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);
+int RunArchiveSync(const QStringList& arguments);
 int RunArchiveCompliance(const QStringList& arguments);
 int RunArchiveEvents(const QStringList& arguments);
 int RunArchiveSetInterval(const QStringList& arguments);

@@ -90,6 +90,18 @@ int RunArchiveList(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
+    // A session that another archive held other bytes for says so wherever it is listed.
+    QHash<qint64, int> conflicting;
+    if (!store.ConflictingCopies(conflicting)) {
+        PrintError(store.Error().toStdString());
+        return kExitArchive;
+    }
+    const auto conflicts = [&conflicting](qint64 id) {
+        const int n = conflicting.value(id);
+        return n == 0   ? QString()
+               : n == 1 ? QString("1 conflicting copy")
+                        : QString("%1 conflicting copies").arg(n);
+    };
     // Text and CSV go out line by line; JSON is one document.
     bool written = true;
     QJsonArray array;
@@ -104,10 +116,18 @@ int RunArchiveList(const QStringList& arguments) {
     const bool listed = store.ForEach(
         filter,
         [&](const archive::ListedSession& s) {
+            const QString conflict = conflicts(s.id);
             if (kind == "json") {
-                array.append(JsonOf(s));
+                QJsonObject object = JsonOf(s);
+                if (!conflict.isEmpty()) {
+                    object.insert("conflicting_copies", conflicting.value(s.id));
+                }
+                array.append(object);
+            } else if (kind == "csv") {
+                put(CsvLine(s));
             } else {
-                put(kind == "csv" ? CsvLine(s) : s.line + QLatin1Char('\n'));
+                put(s.line + (conflict.isEmpty() ? QString() : "  (" + conflict + ")") +
+                    QLatin1Char('\n'));
             }
         },
         kind == "text" ? archive::ListDetail::Line : archive::ListDetail::Full);

@@ -213,6 +213,46 @@ const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable() {
     return kTable;
 }
 
+const OptionTable<ArchiveSyncOptions>& ArchiveSyncOptionTable() {
+    using O = ArchiveSyncOptions;
+    static const OptionSpec kSyncFrom = {"--from", nullptr, Takes::Value,
+                                         "a SQLite file or postgresql://user@host[:port]/database",
+                                         nullptr};
+    static const OptionSpec kSyncTo = {"--to", nullptr, Takes::Value,
+                                       "a SQLite file or postgresql://user@host[:port]/database",
+                                       nullptr};
+    static const OptionTable<O> kTable = {
+        ArchiveOption(&O::to),
+        {kSyncFrom, kArchivePlaceholder,
+         "the archive to take from (a SQLite file or postgresql://...,\n"
+         "as --archive); it gets a row in its history naming this one",
+         SetsText(&O::from)},
+        {kSyncTo, kArchivePlaceholder,
+         "the archive to take into, as --archive; default: the archive in\n"
+         "use (Archive in Settings.ini, else the program's own)",
+         SetsText(&O::to)},
+    };
+    return kTable;
+}
+
+bool ParseArchiveSyncOptions(const std::vector<std::string>& args, ArchiveSyncOptions& options,
+                             std::string& message) {
+    std::vector<std::string> positional;
+    if (!ParseOptions(args, ArchiveSyncOptionTable(), "archive sync", false, options, positional,
+                      message)) {
+        return false;
+    }
+    if (!positional.empty()) {
+        message = "archive sync takes options only, not \"" + positional.front() + "\"";
+        return false;
+    }
+    if (options.from.empty()) {
+        message = "archive sync needs --from LOCATION";
+        return false;
+    }
+    return true;
+}
+
 bool ParseArchiveImportOptions(const std::vector<std::string>& args, ArchiveImportOptions& options,
                                std::string& message) {
     std::vector<std::string> positional;

@@ -67,7 +67,16 @@ std::string Synopsis(const std::string& prefix, const char* synopsis, int names)
     return Wrap(prefix, synopsis, prefix.size() + nameLength);
 }
 
-// The list of a command's parts: each synopsis, its summary below it at the options' column.
+// A summary's first sentence: the list of parts stays short enough to read, and each part's own
+// help gives the whole of it.
+std::string FirstSentence(const char* summary) {
+    const std::string text(summary);
+    const size_t end = text.find(". ");
+    return end == std::string::npos ? text : text.substr(0, end + 1);
+}
+
+// The list of a command's parts: each synopsis, its first sentence below it at the options'
+// column.
 void PrintParts(const Command& command, std::FILE* out) {
     if (command.parts == nullptr) {
         return;
@@ -82,7 +91,7 @@ void PrintParts(const Command& command, std::FILE* out) {
         } else {
             synopsis.append(kColumn, ' ');
         }
-        std::fputs(Wrap(synopsis, part->summary, kColumn).c_str(), out);
+        std::fputs(Wrap(synopsis, FirstSentence(part->summary).c_str(), kColumn).c_str(), out);
     }
     std::fprintf(out, "\n%s", command.partOptions().c_str());
 }

@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
+#include "MapPanel.h"
 #include "ProgramArchiving.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
@@ -18,9 +20,11 @@
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "compliance/SwitchOnStatus.h"
 #include "core/InstrumentFacts.h"
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
+#include "export/SurveyExport.h"
 #include "linkselect/Settings.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
@@ -92,6 +96,19 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     dialog.Chart()->Finish();
     EXPECT_EQ(dialog.Chart()->Plot().Title(),
               charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
+    // The map's survey record is `archive survey`'s, each session's register status with it.
+    compliance::SwitchOnStatus atSwitchOn(m_store);
+    std::vector<SessionSurvey> surveys;
+    for (size_t i = 0; i < values.size(); ++i) {
+        surveys.push_back(SurveySession(values[i], "unit 7"));
+        surveys.back().RegisterStatus =
+            atSwitchOn.At(all[static_cast<int>(i)].instrumentId, all[static_cast<int>(i)].dated,
+                          all[static_cast<int>(i)].stamp);
+    }
+    ASSERT_FALSE(surveys.front().RegisterStatus.empty());
+    dialog.Map()->Finish();
+    EXPECT_EQ(dialog.Map()->findChild<QPlainTextEdit*>("mapSurvey")->toPlainText(),
+              QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text)));
 
     dialog.JobField()->setText(all[0].summary.jobs.first().toLower());
     EXPECT_EQ(dialog.Search(), 1);

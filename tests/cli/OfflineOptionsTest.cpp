@@ -381,6 +381,7 @@ TEST(OptionHelpTest, EveryDeclaredOptionIsInItsCommandsHelp) {
         {{"archive", "survey"}, DeclaredOptions(ArchiveSurveyOptionTable())},
         {{"archive", "stats"}, DeclaredOptions(ArchiveStatsOptionTable())},
         {{"archive", "rename-instrument"}, DeclaredOptions(ArchiveRenameOptionTable())},
+        {{"archive", "sync"}, DeclaredOptions(ArchiveSyncOptionTable())},
         {{"archive", "compliance"}, DeclaredOptions(ArchiveComplianceOptionTable())},
         {{"archive", "events"}, DeclaredOptions(ArchiveEventsOptionTable())},
         {{"archive", "set-interval"}, DeclaredOptions(ArchiveIntervalOptionTable())},

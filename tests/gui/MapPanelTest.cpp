@@ -5,6 +5,7 @@
 #include "MapPanel.h"
 #include "ArchiveDialog.h"
 #include "GuiTestSupport.h"
+#include "LocalTileServer.h"
 #include "MainDialog.h"
 #include "MapBackground.h"
 #include "MapBackgroundDialog.h"
@@ -16,12 +17,14 @@
 #include "linkselect/LinkSelect.h"
 #include "map/MapPicture.h"
 #include "map/SessionMap.h"
+#include "map/TileSource.h"
 #include "report/Report.h"
 #include "sim/LogMemory.h"
 #include "testsupport/TestPace.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -647,6 +650,58 @@ TEST_F(MapPanelTest, SaveAsPdfDrawsTheMapPageOnTheTileFileChosenAndNeverOnAServe
     EXPECT_NE(grid.find("Route walked:"), std::string::npos) << grid;
     EXPECT_EQ(grid.find("Town Tiles"), std::string::npos) << grid;
     EXPECT_EQ(grid.find("Example tiles"), std::string::npos) << grid;
+}
+
+// A tile server chosen in the background dialog: its tiles are fetched on the worker and drawn
+// once they come; an address that cannot be one gives the grid and says why.
+TEST_F(MapPanelTest, ATileServersTilesAreDrawnWhenTheyCome) {
+    std::unique_ptr<MapPanel> panel = Panel({Busiest(survey)}, QSize(640, 480));
+    MapBackgroundChoice choice;
+    choice.kind = MapBackgroundChoice::Kind::TileServer;
+    choice.tileServer = "ftp://tiles.example.org/{z}/{x}/{y}.png";
+    QString message;
+    EXPECT_EQ(MakeBackground(choice, message), nullptr);
+    EXPECT_TRUE(message.contains("ftp")) << message.toStdString();
+
+    QImage magenta(256, 256, QImage::Format_RGB32);
+    magenta.fill(QColor(255, 0, 255));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    magenta.save(&buffer, "PNG");
+    LocalTileServer server;
+    const mapping::MapView view = panel->View();
+    const mapping::TileIndex middle = mapping::TileAt(view.centre, view.zoom);
+    for (int dx = -3; dx <= 3; ++dx) {
+        for (int dy = -3; dy <= 3; ++dy) {
+            server.Serve(
+                QString("/%1/%2/%3.png").arg(view.zoom).arg(middle.x + dx).arg(middle.y + dy),
+                {200, png});
+        }
+    }
+    qputenv("XDG_CACHE_HOME", QDir::current().absoluteFilePath("cache").toLocal8Bit());
+    choice.tileServer = server.Base() + "/{z}/{x}/{y}.png";
+    choice.attribution = "Test tiles";
+    std::shared_ptr<mapping::TileSource> background = MakeBackground(choice, message);
+    ASSERT_NE(background, nullptr) << message.toStdString();
+    panel->SetBackground(background);
+    auto magentaShare = [&panel] {
+        const QImage image = Grab(*panel);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += image.pixel(x, y) == qRgb(255, 0, 255) ? 1 : 0;
+            }
+        }
+        return static_cast<double>(count) / (image.width() * image.height());
+    };
+    // The first drawing asks for the tiles; the worker's answer repaints.
+    for (int wait = 0; wait < 200 && magentaShare() <= 0.5; ++wait) {
+        QTest::qWait(50);
+    }
+    EXPECT_GT(magentaShare(), 0.5);
+    EXPECT_EQ(background->Attribution(), "Test tiles");
+    EXPECT_FALSE(server.Paths().isEmpty());
 }
 
 TEST(MapBackgroundTest, TheTilesOptionIsTakenOutOfTheArguments) {

@@ -1,11 +1,16 @@
 // Grabs the main window, offscreen, after GO and the choice of a session with an alarm, against
-// tavon-instrument; with --chart its Chart tab (docs/chart-window.png).
-// Usage: gui_screenshot OUTPUT.png [--chart]
+// tavon-instrument; with --chart its Chart tab (docs/chart-window.png), with --map its Map tab
+// (docs/map-window.png).
+// Usage: gui_screenshot OUTPUT.png [--chart|--map]
 #include "ChartPanel.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 
 #include "app/BrowserView.h"
+#include "map/SurveyRecord.h"
+#include "report/Report.h"
+#include "sim/LogMemory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,14 +25,59 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// One generated session's log stream, as the report reads a slot.
+class OneStream : public SessionByteSource {
+public:
+    explicit OneStream(const std::vector<uint8_t>& stream) : stream_(stream) {}
+    void ReadSessionBytes(int16_t, uint8_t* out100, int16_t& readIndex) override {
+        for (int i = 0; i < 100; ++i) {
+            const size_t index = static_cast<uint16_t>(readIndex);
+            readIndex = static_cast<int16_t>(readIndex + 1);
+            out100[i] = index < stream_.size() ? stream_[index] : 0xFF;
+        }
+    }
+
+private:
+    const std::vector<uint8_t>& stream_;
+};
+
+// The slot of the simulator's session with the most survey positions: the Map tab's picture is
+// of a survey.
+int BusiestSurvey() {
+    sim::LogMemory memory;
+    memory.Generate(sim::MemoryOptions());
+    int best = -1;
+    size_t most = 0;
+    const std::string modes[4] = {"", "", "", ""};
+    for (const sim::GeneratedSession& generated : memory.Sessions()) {
+        OneStream source(generated.stream);
+        const SessionValues session =
+            DecodeSessionValues(source, static_cast<int16_t>(generated.slot), modes);
+        size_t located = 0;
+        for (const TrackPiece& piece : TrackPieces(session)) {
+            located += piece.size();
+        }
+        if (located > most) {
+            most = located;
+            best = generated.slot;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
     const bool chart = argc == 3 && std::strcmp(argv[2], "--chart") == 0;
-    if (argc != 2 && !chart) {
-        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png [--chart]\n");
+    const bool map = argc == 3 && std::strcmp(argv[2], "--map") == 0;
+    if (argc != 2 && !chart && !map) {
+        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png [--chart|--map]\n");
         return 2;
     }
     const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
@@ -73,15 +123,19 @@ int main(int argc, char** argv) {
     if (!waitEnded(UploadRequest::Index)) {
         return 1;
     }
-    // The first session with an alarm, its day expanded.
+    // The first session with an alarm (for the map, the busiest survey), its day expanded.
     auto* tree = dialog.findChild<QTreeWidget*>("sessionTree");
     QTreeWidgetItem* chosen = nullptr;
+    const int surveySlot = map ? BusiestSurvey() : -1;
     for (int m = 0; m < tree->topLevelItemCount() && chosen == nullptr; ++m) {
         QTreeWidgetItem* month = tree->topLevelItem(m);
         for (int d = 0; d < month->childCount() && chosen == nullptr; ++d) {
             QTreeWidgetItem* day = month->child(d);
             for (int s = 0; s < day->childCount(); ++s) {
-                if (day->child(s)->text(0).contains("Alm") && day->childCount() > 2) {
+                const int slot =
+                    static_cast<int>(day->child(s)->data(0, Qt::UserRole).toUInt() & 0xFFFF);
+                if (map ? slot == surveySlot
+                        : day->child(s)->text(0).contains("Alm") && day->childCount() > 2) {
                     chosen = day->child(s);
                     break;
                 }
@@ -123,6 +177,10 @@ int main(int argc, char** argv) {
     if (chart) {
         dialog.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(1);
         dialog.Chart().Finish();
+    }
+    if (map) {
+        dialog.findChild<QTabWidget*>("reportTabs")->setCurrentIndex(2);
+        dialog.Map().Finish();
     }
     WaitFor([] { return false; }, 300);
     const bool saved = dialog.grab().save(output, "PNG");

@@ -28,9 +28,11 @@ enum class ChangeKind {
     Interval, // a service interval changed
     Index,    // an index upload kept
     Identity, // what an instrument reported of itself changed (its mode names, its firmware)
+    Sync,     // sessions, instruments or history taken from another archive, or given to one
 };
 
-// "started", "import", "download", "replace", "rename", "interval", "index", "instrument".
+// "started", "import", "download", "replace", "rename", "interval", "index", "instrument",
+// "sync".
 QString ChangeKindName(ChangeKind kind);
 
 // A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
@@ -59,11 +61,16 @@ struct VerifySummary {
     qint64 sessions = 0;
     qint64 indexUploads = 0;
     qint64 replacedCopies = 0; // older copies of sessions, kept with their bytes
-    qint64 rows = 0;
+    // Copies another archive held of a session, neither extending nor extended by its bytes.
+    qint64 conflictingCopies = 0;
+    qint64 rows = 0;        // of every chain
+    qint64 chains = 0;      // this archive's own, and each other archive's synced into it
     QStringList mismatches; // one line each
+    QStringList conflicts;  // one line for each conflicting copy: which session holds it
     bool Clean() const { return readable && mismatches.isEmpty(); }
     // "Verified: 1,234 sessions, 40 index uploads, 2 replaced copies and 56 history rows, no
-    // mismatch", or "Verification failed: 2 mismatches in ..." the same.
+    // mismatch", or "Verification failed: 2 mismatches in ..." the same; conflicting copies, and
+    // the chains of other archives ("in 3 chains"), where there are any.
     QString Line() const;
 };
 

@@ -88,6 +88,11 @@ struct ArchiveRenameOptions {
     std::string newName;
 };
 
+struct ArchiveSyncOptions {
+    std::string from; // the archive whose sessions are taken: required
+    std::string to;   // the archive they go into; empty: the archive in use
+};
+
 // Their options, each with its setter and its line in the subcommand's --help (--archive is
 // described once for all of them).
 const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable();
@@ -99,6 +104,7 @@ const OptionTable<ArchiveMapOptions>& ArchiveMapOptionTable();
 const OptionTable<ArchiveSurveyOptions>& ArchiveSurveyOptionTable();
 const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable();
 const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable();
+const OptionTable<ArchiveSyncOptions>& ArchiveSyncOptionTable();
 
 // Parse the words that follow the subcommand's name ("archive list ..."). Return true, or false
 // with a message for the user (the caller adds the pointer to the subcommand's --help).
@@ -118,5 +124,7 @@ bool ParseArchiveSurveyOptions(const std::vector<std::string>& args, ArchiveSurv
                                std::string& message);
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,
                                std::string& message);
+bool ParseArchiveSyncOptions(const std::vector<std::string>& args, ArchiveSyncOptions& options,
+                             std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
                               std::string& message);

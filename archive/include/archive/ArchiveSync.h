@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace archive {
+
+class SessionArchive;
+
+// How a sync runs: how many sessions each transaction takes, and whom it tells.
+struct SyncOptions {
+    int batchSessions = 500;
+    // After each batch committed: sessions of the source looked at so far, and of all.
+    std::function<void(qint64 done, qint64 total)> progress;
+    // Called inside each batch's transaction just before it commits (1 for the first batch);
+    // false fails that batch: nothing of it is kept and the sync stops there, as if the program
+    // had been killed. For the tests of a sync that stopped half way.
+    std::function<bool(int batch)> beforeCommit;
+};
+
+// What one sync took into the target.
+struct SyncSummary {
+    qint64 instrumentsNew = 0;
+    qint64 sessionsNew = 0;
+    qint64 sessionsThere = 0;
+    // The shorter of two copies of a session, one extending the other (it grew): kept as the
+    // session's replaced copy, the longer being the session.
+    qint64 grownKept = 0;
+    // Copies neither of which extends the other: the target's stays the session, the source's is
+    // kept beside it.
+    qint64 conflicts = 0;
+    qint64 copiesTaken = 0; // replaced or conflicting copies the source kept
+    qint64 intervals = 0;   // service interval settings the target had not set
+    qint64 historyRows = 0; // rows of the source's history, and of others it holds
+    // One line each: an instrument renamed after its archive, a conflicting copy kept.
+    QStringList renamed;
+    QStringList conflictLines;
+    // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
+    QString Line() const;
+};
+
+// Takes into `target` every instrument, session (its stored bytes and the copies it replaced),
+// service interval setting and history row of `source` that it lacks, and nothing twice: a second
+// sync finds everything there and writes nothing to either archive.
+//
+// Instruments are matched by serial number where both know it, else by fingerprint and name
+// together (an instrument known by its name alone, as an import's, is never matched by it); one
+// not matched is new, renamed after its archive ("NAME (LABEL)") when the target already calls
+// another instrument so. Sessions are matched by instrument, slot, start stamp and bytes. The same
+// dated session with other bytes on each side: where one copy extends the other, the longer is the
+// session and the shorter its replaced copy; where neither does, the target's stays the session
+// and the source's is kept beside it as a conflicting copy. Nothing is deleted or made older.
+//
+// Sessions are written in batches, each one transaction with the history row that names them (each
+// with the hash of its bytes, and the source's history head): a sync stopped at any point leaves
+// the target whole, and the next one goes on from there. The source's own history is kept in the
+// target as that archive's chain, exactly as it was written; the source gets a row naming the
+// target and its head. The register's events of the sessions taken are left for the register to
+// make from their bytes.
+bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
+                 SyncSummary& summary, QString& error);
+
+} // namespace archive

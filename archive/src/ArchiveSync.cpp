@@ -1,0 +1,661 @@
+// Syncing one archive into another: its sessions in batches, each compared with the copies this
+// archive holds; its history kept as its own chain; a row on each side naming the other.
+#include "archive/ArchiveSync.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "ArchiveValues.h"
+#include "HistoryChain.h"
+#include "SessionCopies.h"
+#include "SqlSteps.h"
+#include "SyncInstruments.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/SessionArchive.h"
+#include "core/LogImage.h"
+
+namespace archive {
+namespace {
+
+QString Counted(qint64 count, const char* one, const char* many) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count) + ' ' +
+           (count == 1 ? one : many);
+}
+
+QSqlDatabase DbOf(SessionArchive& archive) {
+    return QSqlDatabase::database(archive.ConnectionName(), false);
+}
+
+// What a renamed instrument carries of its archive: the file's name without its extension, or the
+// server's database.
+QString LabelOf(const QString& where) {
+    if (where.startsWith("postgresql://")) {
+        return where.mid(where.lastIndexOf('/') + 1);
+    }
+    return QFileInfo(where).completeBaseName();
+}
+
+// Where an archive is, as the other archive's history names it: a file by its whole path, which
+// the name it was opened by may not be.
+QString Absolute(const SessionArchive& archive) {
+    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
+}
+
+// How long the stream a sector holds is: an instrument still recording leaves the rest erased.
+int UsedLength(const QByteArray& sector) {
+    int used = sector.size();
+    while (used > 0 && static_cast<unsigned char>(sector[used - 1]) == 0xFF) {
+        --used;
+    }
+    return used;
+}
+
+// `longer` holds everything `shorter` held, and more: the same session, grown since.
+bool Extends(const QByteArray& longer, const QByteArray& shorter) {
+    const int used = UsedLength(shorter);
+    return UsedLength(longer) > used && longer.left(used) == shorter.left(used);
+}
+
+// A session of the source, with the copies it replaced and kept.
+struct SourceSession {
+    qint64 instrument = 0;
+    CapturedSession session;
+    StoredCopy stored; // its own row's bytes (id: the source's)
+    qint64 lastSeen = 0;
+    struct Copy {
+        StoredCopy bytes;
+        bool conflict = false;
+    };
+    std::vector<Copy> copies;
+};
+
+bool ReadBatch(QSqlDatabase& db, qint64 after, int limit, std::vector<SourceSession>& out,
+               QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT s.id, s.instrument_id, s.slot, s.stamp, s.dated, s.alarm, s.calibration,"
+             " s.complete, s.digest, s.name, b.sector, b.overrun, s.first_seen, s.last_seen"
+             " FROM sessions s JOIN session_bytes b ON b.session_id = s.id WHERE s.id > ?"
+             " ORDER BY s.id LIMIT " +
+                 QString::number(limit),
+             {after}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        SourceSession s;
+        s.stored.id = query.value(0).toLongLong();
+        s.instrument = query.value(1).toLongLong();
+        CapturedSession& c = s.session;
+        c.slot = static_cast<int16_t>(query.value(2).toInt());
+        c.stamp = static_cast<uint32_t>(query.value(3).toLongLong());
+        c.dated = query.value(4).toInt() != 0;
+        c.alarm = query.value(5).toInt() != 0;
+        c.calibration = query.value(6).toInt() != 0;
+        c.complete = query.value(7).toInt() != 0;
+        s.stored.digest = query.value(8).toString();
+        c.name = Bytes(query.value(9).toByteArray());
+        c.sector = Bytes(query.value(10).toByteArray());
+        c.overrun = Bytes(query.value(11).toByteArray());
+        s.stored.name = c.name;
+        s.stored.sector = c.sector;
+        s.stored.overrun = c.overrun;
+        s.stored.firstSeen = query.value(12).toLongLong();
+        s.lastSeen = query.value(13).toLongLong();
+        out.push_back(std::move(s));
+    }
+    query.finish();
+    QSqlQuery copies(db);
+    copies.setForwardOnly(true);
+    if (!copies.prepare("SELECT digest, first_seen, name, sector, overrun, conflict FROM"
+                        " session_history WHERE session_id = ? AND sector IS NOT NULL"
+                        " ORDER BY id")) {
+        error = "cannot read the source's replaced copies";
+        return false;
+    }
+    for (SourceSession& s : out) {
+        copies.bindValue(0, s.stored.id);
+        if (!Run(copies, error)) {
+            return false;
+        }
+        while (copies.next()) {
+            SourceSession::Copy copy;
+            copy.bytes.digest = copies.value(0).toString();
+            copy.bytes.firstSeen = copies.value(1).toLongLong();
+            copy.bytes.name = Bytes(copies.value(2).toByteArray());
+            copy.bytes.sector = Bytes(copies.value(3).toByteArray());
+            copy.bytes.overrun = Bytes(copies.value(4).toByteArray());
+            copy.conflict = copies.value(5).toInt() != 0;
+            s.copies.push_back(std::move(copy));
+        }
+        copies.finish();
+    }
+    return true;
+}
+
+// One batch's transaction on the target: the sessions it took, and what its history row records.
+class Batch {
+public:
+    Batch(QSqlDatabase& db, const SyncParty& source, const QHash<qint64, qint64>& instruments,
+          SyncSummary& summary)
+        : m_db(db), m_source(source), m_instruments(instruments), m_summary(summary) {}
+
+    bool Take(SourceSession& s, QString& error);
+    // The batch's history row: every session it touched, each copy it kept before the bytes the
+    // session holds now. Nothing when it took nothing.
+    bool Record(bool server, const QString& sourceHead, QString& error);
+
+private:
+    bool Download(qint64 instrument, qint64& download, QString& error);
+    bool Holds(qint64 instrument, const CapturedSession& c, const QString& digest, qint64& session,
+               QString& error);
+    bool StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error);
+    bool Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error);
+    bool KeepBeside(qint64 instrument, qint64 session, const StoredCopy& bytes, bool conflict,
+                    QString& error);
+    void Touched(qint64 session, const StoredCopy* copy);
+
+    QSqlDatabase& m_db;
+    const SyncParty& m_source;
+    const QHash<qint64, qint64>& m_instruments;
+    SyncSummary& m_summary;
+    QHash<qint64, qint64> m_downloads; // per instrument
+    std::unique_ptr<LogImage> m_image;
+    QVector<qint64> m_touched;
+    QHash<qint64, QVector<HistorySession>> m_copies;
+    int m_new = 0;
+    int m_grown = 0;
+    int m_conflicts = 0;
+    int m_copiesTaken = 0;
+};
+
+bool Batch::Download(qint64 instrument, qint64& download, QString& error) {
+    download = m_downloads.value(instrument, -1);
+    if (download >= 0) {
+        return true;
+    }
+    QSqlQuery insert(m_db);
+    const qint64 now = Now();
+    if (!Run(insert,
+             "INSERT INTO downloads (instrument_id, source, started_at, finished_at)"
+             " VALUES (?, ?, ?, ?) RETURNING id",
+             {instrument, "sync from " + m_source.Words(), now, now}, error) ||
+        !insert.next()) {
+        return false;
+    }
+    download = insert.value(0).toLongLong();
+    insert.finish();
+    m_downloads.insert(instrument, download);
+    return true;
+}
+
+// The session here that holds these bytes, as the session or as a copy it kept; -1 for none.
+bool Batch::Holds(qint64 instrument, const CapturedSession& c, const QString& digest,
+                  qint64& session, QString& error) {
+    const QVariant stamp = static_cast<qint64>(c.stamp);
+    QSqlQuery query(m_db);
+    if (!Run(query,
+             "SELECT s.id FROM sessions s WHERE s.instrument_id = ? AND s.slot = ? AND s.stamp = ?"
+             " AND (s.digest = ? OR EXISTS (SELECT 1 FROM session_history h WHERE"
+             " h.session_id = s.id AND h.digest = ?)) ORDER BY s.id",
+             {instrument, c.slot, stamp, digest, digest}, error)) {
+        return false;
+    }
+    session = query.next() ? query.value(0).toLongLong() : -1;
+    query.finish();
+    return true;
+}
+
+void Batch::Touched(qint64 session, const StoredCopy* copy) {
+    if (!m_touched.contains(session)) {
+        m_touched.append(session);
+    }
+    if (copy != nullptr) {
+        m_copies[session].append(
+            {session, StoredBytesHash(copy->name, copy->sector, copy->overrun)});
+    }
+}
+
+bool Batch::StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
+    CapturedSession& c = s.session;
+    if (!m_image) {
+        m_image.reset(new LogImage);
+    }
+    RestoreSession(*m_image, c.slot, c.name, c.sector, c.overrun);
+    c.summary = SummariseSession(*m_image, c.slot, c.stamp, c.dated);
+    qint64 download = -1;
+    if (!Download(instrument, download, error)) {
+        return false;
+    }
+    const StoreResult result = StoreSession(m_db, instrument, download, true, c, session, error);
+    if (result == StoreResult::Failed || result == StoreResult::Refused) {
+        error = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
+                " cannot be stored: " + error;
+        return false;
+    }
+    // When it was first seen anywhere.
+    QSqlQuery seen(m_db);
+    if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
+             {s.stored.firstSeen, session, s.stored.firstSeen}, error)) {
+        return false;
+    }
+    Touched(session, nullptr);
+    ++m_new;
+    return true;
+}
+
+bool Batch::KeepBeside(qint64 instrument, qint64 session, const StoredCopy& bytes, bool conflict,
+                       QString& error) {
+    qint64 download = -1;
+    StoredCopy copy = bytes;
+    copy.id = session;
+    if (!Download(instrument, download, error) ||
+        !KeepCopy(m_db, true, copy, download, conflict, error)) {
+        return false;
+    }
+    Touched(session, &copy);
+    return true;
+}
+
+// A dated session here of the same instrument, slot and stamp with other bytes: the grown one is
+// the session, the other its replaced copy; two that neither extends are both kept.
+bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
+    std::vector<StoredCopy> held;
+    {
+        QSqlQuery query(m_db);
+        if (!Run(query,
+                 "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun FROM sessions s"
+                 " JOIN session_bytes b ON b.session_id = s.id WHERE s.instrument_id = ?"
+                 " AND s.slot = ? AND s.stamp = ? ORDER BY s.id",
+                 {instrument, s.session.slot, static_cast<qint64>(s.session.stamp)}, error)) {
+            return false;
+        }
+        while (query.next()) {
+            held.push_back({query.value(0).toLongLong(), query.value(1).toString(),
+                            query.value(2).toLongLong(), Bytes(query.value(3).toByteArray()),
+                            Bytes(query.value(4).toByteArray()),
+                            Bytes(query.value(5).toByteArray())});
+        }
+    }
+    if (held.empty()) {
+        session = -1;
+        return true;
+    }
+    for (const StoredCopy& h : held) {
+        if (Extends(s.session.sector, h.sector)) {
+            CapturedSession& c = s.session;
+            if (!m_image) {
+                m_image.reset(new LogImage);
+            }
+            RestoreSession(*m_image, c.slot, c.name, c.sector, c.overrun);
+            c.summary = SummariseSession(*m_image, c.slot, c.stamp, c.dated);
+            qint64 download = -1;
+            bool lost = false;
+            if (!Download(instrument, download, error) ||
+                ReplaceCopy(m_db, true, h, c, download, lost, error) != StoreResult::Replaced) {
+                error =
+                    lost ? "session " + QString::number(h.id) + " changed during the sync" : error;
+                return false;
+            }
+            session = h.id;
+            Touched(session, nullptr);
+            ++m_grown;
+            return true;
+        }
+        if (Extends(h.sector, s.session.sector)) {
+            session = h.id;
+            ++m_grown;
+            return KeepBeside(instrument, session, s.stored, false, error);
+        }
+    }
+    session = held.front().id;
+    ++m_conflicts;
+    m_summary.conflictLines << QString("session %1 (slot %2): %3 holds other bytes for it, which"
+                                       " neither extend nor are extended by these: kept beside it"
+                                       " as a conflicting copy")
+                                   .arg(session)
+                                   .arg(s.session.slot)
+                                   .arg(m_source.Words());
+    return KeepBeside(instrument, session, s.stored, true, error);
+}
+
+bool Batch::Take(SourceSession& s, QString& error) {
+    const qint64 instrument = m_instruments.value(s.instrument, -1);
+    if (instrument < 0) {
+        error = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
+                " has no instrument";
+        return false;
+    }
+    qint64 session = -1;
+    if (!Holds(instrument, s.session, s.stored.digest, session, error)) {
+        return false;
+    }
+    if (session >= 0) {
+        ++m_summary.sessionsThere;
+    } else if (s.session.dated && !Compare(instrument, s, session, error)) {
+        return false;
+    }
+    // An undated session of other bytes is another session: undated ones share their stamp.
+    if (session < 0 && !StoreNew(instrument, s, session, error)) {
+        return false;
+    }
+    for (const SourceSession::Copy& copy : s.copies) {
+        qint64 holder = -1;
+        if (!Holds(instrument, s.session, copy.bytes.digest, holder, error)) {
+            return false;
+        }
+        if (holder < 0) {
+            if (!KeepBeside(instrument, session, copy.bytes, copy.conflict, error)) {
+                return false;
+            }
+            ++m_copiesTaken;
+        }
+    }
+    return true;
+}
+
+bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
+    m_summary.sessionsNew += m_new;
+    m_summary.grownKept += m_grown;
+    m_summary.conflicts += m_conflicts;
+    m_summary.copiesTaken += m_copiesTaken;
+    if (m_touched.isEmpty()) {
+        return true;
+    }
+    QVector<HistorySession> recorded;
+    QSqlQuery bytes(m_db);
+    for (const qint64 id : m_touched) {
+        recorded += m_copies.value(id);
+        if (!Run(bytes,
+                 "SELECT s.name, b.sector, b.overrun FROM sessions s JOIN session_bytes b"
+                 " ON b.session_id = s.id WHERE s.id = ?",
+                 {id}, error) ||
+            !bytes.next()) {
+            return false;
+        }
+        recorded.append(
+            {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
+                                 bytes.value(2).toByteArray())});
+        bytes.finish();
+    }
+    QStringList said{Counted(m_new, "session new", "sessions new")};
+    if (m_grown > 0) {
+        said << Counted(m_grown, "grown copy kept as replaced", "grown copies kept as replaced");
+    }
+    if (m_conflicts > 0) {
+        said << Counted(m_conflicts, "conflicting copy kept", "conflicting copies kept");
+    }
+    if (m_copiesTaken > 0) {
+        said << Counted(m_copiesTaken, "replaced or conflicting copy taken",
+                        "replaced or conflicting copies taken");
+    }
+    return AppendRecorded(m_db, server, ChangeKind::Sync,
+                          "sync from " + m_source.Words() + ", its history's head " + sourceHead +
+                              ": " + said.join(", "),
+                          recorded, {}, error);
+}
+
+// A history's newest row: "row 12, HASH", or "empty" for an archive without rows.
+struct Head {
+    qint64 seq = 0;
+    QString words;
+};
+
+bool ReadHead(QSqlDatabase& db, Head& head, QString& error) {
+    QString hash;
+    if (!HistoryHead(db, head.seq, hash, error)) {
+        return false;
+    }
+    head.words = head.seq == 0 ? QString("empty") : QString("row %1, %2").arg(head.seq).arg(hash);
+    return true;
+}
+
+// The newest row of the source's history that the target holds (0: none).
+bool HeldOf(QSqlDatabase& target, const QString& origin, qint64& seq, QString& error) {
+    QSqlQuery query(target);
+    if (!Run(query, "SELECT COALESCE(MAX(seq), 0) FROM origin_history WHERE origin = ?", {origin},
+             error) ||
+        !query.next()) {
+        return false;
+    }
+    seq = query.value(0).toLongLong();
+    return true;
+}
+
+struct OriginRow {
+    QString origin;
+    HistoryRow row;
+    QString sessions;
+};
+
+// The source's own rows and those of other archives it holds that the target lacks; never the
+// target's own, which it holds as its chain.
+bool ReadOriginRows(QSqlDatabase& source, QSqlDatabase& target, const QString& sourceId,
+                    const QString& targetId, std::vector<OriginRow>& out, QString& error) {
+    QHash<QString, qint64> held;
+    {
+        QSqlQuery query(target);
+        if (!Run(query, "SELECT origin, MAX(seq) FROM origin_history GROUP BY origin", {}, error)) {
+            return false;
+        }
+        while (query.next()) {
+            held.insert(query.value(0).toString(), query.value(1).toLongLong());
+        }
+    }
+    const auto read = [&](const QString& sql, std::initializer_list<QVariant> values,
+                          const QString& origin) {
+        QSqlQuery query(source);
+        query.setForwardOnly(true);
+        if (!Run(query, sql, values, error)) {
+            return false;
+        }
+        while (query.next()) {
+            OriginRow r;
+            r.origin = origin.isEmpty() ? query.value(9).toString() : origin;
+            if (r.origin == targetId) {
+                continue;
+            }
+            r.row.seq = query.value(0).toLongLong();
+            if (r.row.seq <= held.value(r.origin, 0)) {
+                continue;
+            }
+            r.row.at = query.value(1).toLongLong();
+            r.row.user = query.value(2).toString();
+            r.row.host = query.value(3).toString();
+            r.row.kind = query.value(4).toString();
+            r.row.detail = query.value(5).toString();
+            r.sessions = query.value(6).toString();
+            r.row.previous = query.value(7).toString();
+            r.row.hash = query.value(8).toString();
+            out.push_back(std::move(r));
+        }
+        return true;
+    };
+    const char columns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+    return read(QString("SELECT %1 FROM archive_history WHERE seq > ? ORDER BY seq").arg(columns),
+                {held.value(sourceId, 0)}, sourceId) &&
+           read(QString("SELECT %1, origin FROM origin_history ORDER BY origin, seq").arg(columns),
+                {}, QString());
+}
+
+// The other archives' rows, exactly as they were written, and the target's row saying so.
+bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
+                    const std::vector<OriginRow>& rows, SyncSummary& summary, QString& error) {
+    if (rows.empty()) {
+        return true;
+    }
+    SqlTransaction transaction(db, server);
+    if (!transaction.Begun(error)) {
+        return false;
+    }
+    QHash<QString, qint64> last;
+    for (const OriginRow& r : rows) {
+        QSqlQuery insert(db);
+        if (!Run(insert,
+                 "INSERT INTO origin_history (origin, seq, changed_at, os_user, host, kind, detail,"
+                 " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                 " ON CONFLICT (origin, seq) DO NOTHING",
+                 {r.origin, r.row.seq, r.row.at, r.row.user, r.row.host, r.row.kind,
+                  Text(r.row.detail), Text(r.sessions), Text(r.row.previous), r.row.hash},
+                 error)) {
+            return false;
+        }
+        last[r.origin] = std::max(last.value(r.origin, 0), r.row.seq);
+    }
+    QStringList said;
+    for (auto it = last.constBegin(); it != last.constEnd(); ++it) {
+        said << QString("archive %1 up to its row %2").arg(it.key()).arg(it.value());
+    }
+    said.sort();
+    summary.historyRows += static_cast<qint64>(rows.size());
+    return AppendHistory(db, server, ChangeKind::Sync,
+                         "history rows of other archives synced from " + source.Words() + ": " +
+                             Counted(static_cast<qint64>(rows.size()), "row", "rows") + " of " +
+                             said.join(", "),
+                         {}, error) &&
+           transaction.Commit(error);
+}
+
+bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query, "SELECT COUNT(*) FROM sessions", {}, error) || !query.next()) {
+        return false;
+    }
+    total = query.value(0).toLongLong();
+    return true;
+}
+
+} // namespace
+
+QString SyncSummary::Line() const {
+    QStringList parts{Counted(instrumentsNew, "instrument", "instruments") + ", " +
+                      Counted(sessionsNew, "session new", "sessions new") + ", " +
+                      QLocale(QLocale::English, QLocale::UnitedStates).toString(sessionsThere) +
+                      " already there"};
+    if (grownKept > 0) {
+        parts << Counted(grownKept, "grown copy kept as replaced", "grown copies kept as replaced");
+    }
+    if (conflicts > 0) {
+        parts << Counted(conflicts, "conflicting copy kept beside its session",
+                         "conflicting copies kept beside their sessions");
+    }
+    if (copiesTaken > 0) {
+        parts << Counted(copiesTaken, "replaced or conflicting copy taken",
+                         "replaced or conflicting copies taken");
+    }
+    if (intervals > 0) {
+        parts << Counted(intervals, "interval setting", "interval settings");
+    }
+    if (historyRows > 0) {
+        parts << Counted(historyRows, "history row", "history rows") + " of other archives";
+    }
+    return parts.join("; ");
+}
+
+bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
+                 SyncSummary& summary, QString& error) {
+    summary = SyncSummary();
+    if (!source.IsOpen() || !target.IsOpen()) {
+        error = "the archive is not open";
+        return false;
+    }
+    const SyncParty from{source.Identity(), Absolute(source), LabelOf(source.Where())};
+    const SyncParty into{target.Identity(), Absolute(target), LabelOf(target.Where())};
+    if (from.identity.isEmpty() || into.identity.isEmpty()) {
+        error = "an archive without an identity cannot be synced";
+        return false;
+    }
+    if (from.identity == into.identity) {
+        error = "the archive " + from.where + " and the archive " + into.where +
+                " are the same archive (identity " + from.identity + ")";
+        return false;
+    }
+    QSqlDatabase sourceDb = DbOf(source);
+    QSqlDatabase targetDb = DbOf(target);
+    const bool server = target.IsServer();
+    Head sourceHead;
+    qint64 total = 0;
+    if (!ReadHead(sourceDb, sourceHead, error) || !CountSessions(sourceDb, total, error)) {
+        return false;
+    }
+    QHash<qint64, qint64> instruments;
+    {
+        SqlTransaction transaction(targetDb, server);
+        if (!transaction.Begun(error) ||
+            !SyncInstruments(sourceDb, targetDb, server, from, instruments, summary, error) ||
+            !transaction.Commit(error)) {
+            return false;
+        }
+    }
+    qint64 after = 0;
+    qint64 done = 0;
+    for (int number = 1;; ++number) {
+        std::vector<SourceSession> sessions;
+        if (!ReadBatch(sourceDb, after, std::max(1, options.batchSessions), sessions, error)) {
+            return false;
+        }
+        if (sessions.empty()) {
+            break;
+        }
+        after = sessions.back().stored.id;
+        SyncSummary counted = summary;
+        {
+            SqlTransaction transaction(targetDb, server);
+            Batch batch(targetDb, from, instruments, counted);
+            if (!transaction.Begun(error)) {
+                return false;
+            }
+            for (SourceSession& s : sessions) {
+                if (!batch.Take(s, error)) {
+                    return false;
+                }
+            }
+            if (!batch.Record(server, sourceHead.words, error)) {
+                return false;
+            }
+            if (options.beforeCommit && !options.beforeCommit(number)) {
+                error = QString("the sync stopped in its batch %1").arg(number);
+                return false;
+            }
+            if (!transaction.Commit(error)) {
+                return false;
+            }
+        }
+        summary = counted;
+        done += static_cast<qint64>(sessions.size());
+        if (options.progress) {
+            options.progress(done, total);
+        }
+    }
+    // The source is told of a sync that took something, or whose end it was not told of (one
+    // stopped after its last batch): then the target does not hold the source's history yet.
+    qint64 held = 0;
+    if (!HeldOf(targetDb, from.identity, held, error)) {
+        return false;
+    }
+    const bool took = summary.instrumentsNew + summary.sessionsNew + summary.grownKept +
+                          summary.conflicts + summary.copiesTaken + summary.intervals >
+                      0;
+    if (took || held < sourceHead.seq) {
+        Head targetHead;
+        if (!ReadHead(targetDb, targetHead, error) ||
+            !RecordChange(source, ChangeKind::Sync,
+                          "synced into " + into.Words() + ", its history's head " +
+                              targetHead.words + ": " + summary.Line(),
+                          {}, error)) {
+            return false;
+        }
+    }
+    std::vector<OriginRow> rows;
+    return ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error) &&
+           TakeOriginRows(targetDb, server, from, rows, summary, error);
+}
+
+} // namespace archive

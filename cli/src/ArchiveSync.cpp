@@ -1,0 +1,81 @@
+// tavon-datalog archive sync: another archive's sessions, instruments and history taken into this
+// one, each once.
+#include <QLocale>
+#include <cstdio>
+#include <string>
+
+#include "ArchiveCommand.h"
+#include "archive/ArchiveSync.h"
+#include "archive/SessionArchive.h"
+#include "cli/ArchiveOptions.h"
+#include "compliance/InstrumentRegister.h"
+#include "download/CommandLine.h"
+#include "download/DriverSupport.h"
+#include "download/ExitStatus.h"
+
+namespace {
+
+std::string Local(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+bool Put(const QString& line) {
+    const QByteArray bytes = (line + '\n').toLocal8Bit();
+    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+           static_cast<size_t>(bytes.size());
+}
+
+} // namespace
+
+int RunArchiveSync(const QStringList& arguments) {
+    ArchiveSyncOptions options;
+    std::string message;
+    if (!ParseArchiveSyncOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive source;
+    archive::SessionArchive target;
+    if (!OpenArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
+        !OpenArchive(target, QString::fromLocal8Bit(options.to.c_str()))) {
+        return kExitArchive;
+    }
+    archive::SyncOptions how;
+    // Progress is for a person watching; a script's log gets the summary alone.
+    const bool terminal = StderrIsTerminal();
+    if (terminal) {
+        how.progress = [](qint64 done, qint64 total) {
+            const QLocale english(QLocale::English, QLocale::UnitedStates);
+            std::fprintf(stderr, "\rsync: %s of %s sessions looked at",
+                         Local(english.toString(done)).c_str(),
+                         Local(english.toString(total)).c_str());
+            std::fflush(stderr);
+        };
+    }
+    archive::SyncSummary summary;
+    QString error;
+    const bool synced = archive::SyncArchive(source, target, how, summary, error);
+    if (terminal) {
+        std::fprintf(stderr, "\n");
+    }
+    bool written = true;
+    for (const QString& line : summary.renamed + summary.conflictLines) {
+        written = written && Put(line);
+    }
+    if (!synced) {
+        PrintError(Local(error) + " (what was taken before stays; sync again to complete it)");
+        return kExitArchive;
+    }
+    // The register's events of the sessions taken, made here from their bytes as for every
+    // session this archive stores.
+    compliance::InstrumentRegister events(target);
+    if (events.Refresh() < 0) {
+        PrintError(Local(events.Error()));
+        return kExitArchive;
+    }
+    written = written && Put(summary.Line());
+    if (!written || std::fflush(stdout) != 0) {
+        PrintError("cannot write the summary to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
+}
