@@ -6,6 +6,8 @@
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
+#include "map/MapPageContent.h"
+#include "map/MapTiles.h"
 #include "report/Report.h"
 #include "report/ShownReport.h"
 
@@ -104,12 +106,18 @@ void ChartPanel::Show(const ShownReport& shown, SessionByteSource& image,
     auto modes = std::make_shared<std::vector<std::string>>(report.ModeNames, report.ModeNames + 4);
     const LogFilter filter = ReportFilter(report);
     Draw(
-        [=] {
+        [=](Drawing& drawing) {
             ModeNameList names;
             for (int i = 0; i < 4; ++i) {
                 names[i] = (*modes)[static_cast<size_t>(i)];
             }
-            return charts::ChartOfSessions(*snapshot, sessionSlots, names, filter);
+            drawing.chart = charts::ChartOfSessions(*snapshot, sessionSlots, names, filter);
+            auto sessions = std::make_shared<std::vector<SessionValues>>();
+            for (const int16_t slot : sessionSlots) {
+                sessions->push_back(DecodeSessionValues(*snapshot, slot, names));
+            }
+            drawing.sessions = std::move(sessions);
+            drawing.filter = filter;
         },
         day, month);
 }
@@ -117,16 +125,22 @@ void ChartPanel::Show(const ShownReport& shown, SessionByteSource& image,
 void ChartPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
                             const std::string& day, const std::string& month) {
     auto decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
-    Draw([=] { return charts::ChartOfValues(*decoded, filter); }, day, month);
+    Draw(
+        [=](Drawing& drawing) {
+            drawing.chart = charts::ChartOfValues(*decoded, filter);
+            drawing.sessions = decoded;
+            drawing.filter = filter;
+        },
+        day, month);
 }
 
-void ChartPanel::Draw(std::function<charts::SessionChart()> make, const std::string& day,
+void ChartPanel::Draw(std::function<void(Drawing&)> make, const std::string& day,
                       const std::string& month) {
     const unsigned generation = ++generation_;
     watcher_.setFuture(QtConcurrent::run([=] {
         Drawing drawing;
         drawing.generation = generation;
-        drawing.chart = make();
+        make(drawing);
         drawing.title = charts::ChartTitle(day, month, drawing.chart);
         return drawing;
     }));
@@ -154,6 +168,8 @@ void ChartPanel::PutUp() {
     }
     shownGeneration_ = drawing.generation;
     plot_->SetChart(drawing.chart, drawing.title);
+    sessions_ = drawing.sessions;
+    filter_ = drawing.filter;
     const auto& barholes = drawing.chart.barholes;
     profiles_->SetProfiles(barholes, 0, barholes.size());
     profileArea_->setVisible(!barholes.empty());
@@ -181,14 +197,31 @@ void ChartPanel::ShareWithProfiles(size_t profiles) {
     split_->setSizes({std::max(0, total - share), share});
 }
 
+mapping::MapPageContent ChartPanel::MapPage(const QString& instrument, const QString& mapTilesFile,
+                                            mapping::MapTiles& background) const {
+    mapping::MapPageContent page;
+    if (sessions_ != nullptr) {
+        page = mapping::MapPageOf(*sessions_, filter_, instrument.toStdString());
+    }
+    if (!mapTilesFile.isEmpty() && mapping::SceneHasPlaces(page.scene) &&
+        background.Open(mapTilesFile)) {
+        page.background = &background;
+    }
+    return page;
+}
+
 bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
-                               const QString& instrument) {
+                               const QString& instrument, const QString& mapTilesFile) {
     Finish();
-    return WriteReportPdf(rtf, plot_->Title(), plot_, path, error, instrument);
+    mapping::MapTiles background;
+    const mapping::MapPageContent map = MapPage(instrument, mapTilesFile, background);
+    return WriteReportPdf(rtf, plot_->Title(), plot_, path, error, instrument, &map);
 }
 
 bool ChartPanel::PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
-                             const QString& instrument) {
+                             const QString& instrument, const QString& mapTilesFile) {
     Finish();
-    return DrawReportPages(rtf, plot_->Title(), plot_, printer, error, instrument);
+    mapping::MapTiles background;
+    const mapping::MapPageContent map = MapPage(instrument, mapTilesFile, background);
+    return DrawReportPages(rtf, plot_->Title(), plot_, printer, error, instrument, &map);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ class SessionByteSource;
 class SessionChartPlot;
 class ShownReport;
 struct ReportState;
+
+namespace mapping {
+class MapTiles;
+struct MapPageContent;
+} // namespace mapping
 
 // The "Chart" view beside the report: the chart of the sessions the report shows, drawn from a
 // copy of their bytes on another thread so that choosing a session never waits for a chart.
@@ -47,13 +53,18 @@ public:
     SessionChartPlot& Plot() { return *plot_; }
     BarholePlot& Profiles() { return *profiles_; }
 
-    // File > Save as PDF...: the report, then this chart, naming `instrument` (empty: none);
-    // false with `error` on failure.
+    // File > Save as PDF...: the report, then this chart, then the map page of the same sessions
+    // where they have positions, naming `instrument` (empty: none); false with `error` on failure.
+    // The map is drawn on the MBTiles file `mapTilesFile` (ReportMapTiles of the background chosen)
+    // where it opens, else on the plain grid; never on a tile server, so that the same sessions
+    // give the same file.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
-                       const QString& instrument = QString());
+                       const QString& instrument = QString(),
+                       const QString& mapTilesFile = QString());
     // File > Print...: the same pages onto a printer at 96 dots per inch.
     bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
-                     const QString& instrument = QString());
+                     const QString& instrument = QString(),
+                     const QString& mapTilesFile = QString());
 
 signals:
     // A chart has been put up.
@@ -69,12 +80,17 @@ private:
         unsigned generation = 0;
         charts::SessionChart chart;
         QString title;
+        // The sessions charted, decoded, for the report's map page.
+        std::shared_ptr<const std::vector<SessionValues>> sessions;
+        LogFilter filter;
     };
 
-    // Draws what `make` gives on another thread, titled with the headings; a newer drawing
-    // overtakes it.
-    void Draw(std::function<charts::SessionChart()> make, const std::string& day,
-              const std::string& month);
+    // Draws what `make` fills in (the chart and its sessions) on another thread, titled with the
+    // headings; a newer drawing overtakes it.
+    void Draw(std::function<void(Drawing&)> make, const std::string& day, const std::string& month);
+    // The map page of the sessions charted, on `background` where it opens `mapTilesFile`.
+    mapping::MapPageContent MapPage(const QString& instrument, const QString& mapTilesFile,
+                                    mapping::MapTiles& background) const;
     void PutUp();
     // The profiles' share of the panel: all their rows where they take less than about two
     // fifths of it, else that much (they scroll), and never less than one row.
@@ -89,4 +105,6 @@ private:
     QFutureWatcher<Drawing> watcher_;
     unsigned generation_ = 0;
     unsigned shownGeneration_ = 0;
+    std::shared_ptr<const std::vector<SessionValues>> sessions_;
+    LogFilter filter_;
 };

@@ -629,6 +629,7 @@ void MainDialog::UseMapBackground(const MapBackgroundChoice& choice) {
     std::shared_ptr<mapping::TileSource> background = MakeBackground(choice, mapMessage_);
     map_->SetBackground(std::move(background));
     map_->SetBackgroundMessage(mapMessage_);
+    reportMapTiles_ = ReportMapTiles(choice);
 }
 
 void MainDialog::OpenInstruments() {

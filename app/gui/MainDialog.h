@@ -198,7 +198,8 @@ private:
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
     MapPanel* map_ = nullptr;
-    QString mapMessage_; // why the map's background chosen is not under it; empty: it is
+    QString mapMessage_;     // why the map's background chosen is not under it; empty: it is
+    QString reportMapTiles_; // the MBTiles file under the PDF's map page (ReportMapTiles)
     LinkedViews* links_ = nullptr;
     FindBar* findBar_ = nullptr;
     bool filterPlaced_ = false;

@@ -121,3 +121,7 @@ std::shared_ptr<mapping::TileSource> MakeBackground(const MapBackgroundChoice& c
     }
     return nullptr;
 }
+
+QString ReportMapTiles(const MapBackgroundChoice& choice) {
+    return choice.kind == MapBackgroundChoice::Kind::TileFile ? choice.tileFile : QString();
+}

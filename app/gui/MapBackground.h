@@ -42,3 +42,8 @@ QString TakeTilesOption(QStringList& arguments);
 // choice cannot be used (a missing or broken tile file). A background that opened says nothing.
 std::shared_ptr<mapping::TileSource> MakeBackground(const MapBackgroundChoice& choice,
                                                     QString& message);
+
+// The MBTiles file the report's PDF (and its print) draws its map page on: the chosen tile file;
+// none for the grid or a tile server, which a PDF never waits on, so that the same sessions give
+// the same file.
+QString ReportMapTiles(const MapBackgroundChoice& choice);

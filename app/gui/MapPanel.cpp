@@ -43,10 +43,6 @@ const RecordValue* RecordOf(const std::vector<SessionValues>& sessions,
     return &records[static_cast<size_t>(ref.record)];
 }
 
-bool HasPositions(const mapping::MapScene& scene) {
-    return !scene.pieces.empty() || !scene.spots.empty() || !scene.markers.empty();
-}
-
 } // namespace
 
 MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
@@ -224,9 +220,9 @@ void MapPanel::PutUp() {
         readOut_->setText(kHowTo);
     }
     canvas_->SetScene(making.scene, making.newSessions);
-    canvas_->SetHint(sessions_->empty()                ? QString(kNoSessions)
-                     : !HasPositions(canvas_->Scene()) ? QString(kNoPositions)
-                                                       : QString());
+    canvas_->SetHint(sessions_->empty()                           ? QString(kNoSessions)
+                     : !mapping::SceneHasPlaces(canvas_->Scene()) ? QString(kNoPositions)
+                                                                  : QString());
     emit mapShown();
 }
 

@@ -49,7 +49,7 @@ void MainDialog::PrintReport() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument)) {
+    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument, reportMapTiles_)) {
         Prompt("Cannot print " + ShownReportName() + ".\n" + error, "Print");
         return;
     }

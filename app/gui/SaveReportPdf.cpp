@@ -31,7 +31,7 @@ void MainDialog::SaveReportPdf() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument)) {
+    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument, reportMapTiles_)) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
         return;
     }

@@ -1,5 +1,6 @@
 #include "charts/ReportPdf.h"
 
+#include "MapPages.h"
 #include "PdfFile.h"
 #include "charts/ChartFiles.h"
 #include "charts/SessionChartPlot.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -101,7 +103,8 @@ std::vector<double> PageEnds(const QTextDocument& document, double pageHeight, i
 } // namespace
 
 bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
-                    const QString& path, QString& error, const QString& instrument) {
+                    const QString& path, QString& error, const QString& instrument,
+                    const mapping::MapPageContent* map) {
     QSaveFile file(path);
     if (!OpenForWriting(file, error)) {
         return false;
@@ -115,7 +118,7 @@ bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChart
         writer.setTitle(heading);
         writer.setResolution(kDpi);
         writer.setPageLayout(ReportPageLayout());
-        if (!DrawReportPages(rtf, heading, chart, writer, error, instrument)) {
+        if (!DrawReportPages(rtf, heading, chart, writer, error, instrument, map)) {
             file.cancelWriting();
             error = QString("cannot draw into \"%1\"").arg(file.fileName());
             return false;
@@ -131,7 +134,8 @@ QPageLayout ReportPageLayout() {
 }
 
 bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
-                     QPagedPaintDevice& writer, QString& error, const QString& instrument) {
+                     QPagedPaintDevice& writer, QString& error, const QString& instrument,
+                     const mapping::MapPageContent* map) {
     {
         // The view's document, laid out in the writer's metrics and never wrapped.
         QTextDocument document;
@@ -163,7 +167,13 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
         const int reportPages = std::max(1, document.pageCount());
         const int profilePages =
             chart != nullptr ? ProfilePageCount(chart->Chart().barholes.size(), body.size()) : 0;
-        const int pageCount = reportPages + (chart != nullptr ? 1 : 0) + profilePages;
+        std::optional<MapPages> mapPages;
+        if (map != nullptr) {
+            mapPages.emplace(*map, writer, body);
+        }
+        const int mapPageCount = mapPages ? mapPages->PageCount() : 0;
+        const int pageCount =
+            reportPages + (chart != nullptr ? 1 : 0) + profilePages + mapPageCount;
         PageFrame frame(painter, pageArea, heading, instrument, pageCount);
 
         const QSizeF docPage = document.pageSize();
@@ -187,17 +197,22 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
         }
         if (chart != nullptr) {
             writer.newPage();
-            frame.Draw(pageCount - profilePages);
+            frame.Draw(reportPages + 1);
             painter.save();
             painter.translate(body.topLeft());
             chart->PaintTo(painter, body.width(), body.height());
             painter.restore();
-            int pageNumber = pageCount - profilePages;
+            int pageNumber = reportPages + 1;
             PaintProfilePages(painter, chart->Chart().barholes, body.size(), [&] {
                 writer.newPage();
                 frame.Draw(++pageNumber);
                 return body.topLeft();
             });
+        }
+        for (int i = 0; i < mapPageCount; ++i) {
+            writer.newPage();
+            frame.Draw(pageCount - mapPageCount + i + 1);
+            mapPages->Draw(painter, i);
         }
         painter.end();
     }

@@ -18,7 +18,7 @@
 
 const char kRenderSynopsis[] = "render DUMP SLOT [SLOT...] [--graph] [--mode-names N1,N2,N3,N4] "
                                "[--hide alarm,manual,timed,calibration,bump] [-o FILE] "
-                               "[--pdf FILE]";
+                               "[--pdf FILE [--tiles FILE]]";
 
 namespace {
 
@@ -88,8 +88,8 @@ int RunRender(int argc, char** argv) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
     }
     if (!options.pdf.empty()) {
-        const int status =
-            WriteReportPdfFile(Image(), state, ChartJobOf(options.sessionSlots), options.pdf);
+        const int status = WriteReportPdfFile(Image(), state, ChartJobOf(options.sessionSlots),
+                                              options.pdf, std::string(), options.tiles);
         if (status != kExitOk || options.output.empty()) {
             return status;
         }

@@ -11,10 +11,14 @@
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/OfflineOptions.h"
+#include "map/MapPageContent.h"
+#include "map/MapTiles.h"
 #include "report/Report.h"
 
 #include <QApplication>
 #include <QSize>
+
+#include <cstdio>
 
 namespace {
 
@@ -84,13 +88,30 @@ int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFi
 }
 
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
-                       const std::string& path, const std::string& instrument) {
+                       const std::string& path, const std::string& instrument,
+                       const std::string& tiles) {
     DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
+    const QString named = QString::fromLocal8Bit(instrument.c_str());
+    std::vector<SessionValues> sessions;
+    for (const int16_t slot : job.sessionSlots) {
+        sessions.push_back(DecodeSessionValues(source, slot, state.ModeNames));
+    }
+    mapping::MapPageContent map =
+        mapping::MapPageOf(sessions, ReportFilter(state), named.toStdString());
+    mapping::MapTiles background;
+    if (!tiles.empty() && mapping::SceneHasPlaces(map.scene)) {
+        if (background.Open(QString::fromLocal8Bit(tiles.c_str()))) {
+            map.background = &background;
+        } else {
+            std::fprintf(stderr, "Warning: the map is drawn on its plain grid. %s\n",
+                         background.Error().toLocal8Bit().constData());
+        }
+    }
     QString error;
     if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path), error,
-                        QString::fromLocal8Bit(instrument.c_str()))) {
+                        named, &map)) {
         return Failed(error);
     }
     return kExitOk;

@@ -14,12 +14,6 @@
 
 namespace {
 
-bool HasPositions(const mapping::MapScene& scene) {
-    bool any = !scene.markers.empty();
-    mapping::ForEachPoint(scene, [&any](const mapping::TrackPoint&) { any = true; });
-    return any;
-}
-
 // "LEL (% LEL), CO (ppm)", or "none".
 std::string GasList(const std::vector<mapping::MapGas>& gases) {
     std::string list;
@@ -41,7 +35,7 @@ int WriteMapFile(const std::vector<SessionValues>& sessions, const MapFileReques
     }
     DrawingApp app;
     const mapping::MapScene scene = mapping::SceneOfSessions(sessions, gas, request.filter);
-    if (!HasPositions(scene)) {
+    if (!mapping::SceneHasPlaces(scene)) {
         PrintError("the sessions have no positions: " + request.path +
                    " shows the latitude and longitude grid alone");
     }

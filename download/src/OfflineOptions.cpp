@@ -75,9 +75,13 @@ const OptionTable<RenderOptions>& RenderOptionTable() {
         {{"--pdf", nullptr, Takes::Value, "a file name", nullptr},
          "FILE",
          "write the report as the program shows it, followed by the chart of\n"
-         "the same sessions, to FILE as PDF (A4 landscape); the RTF is then\n"
+         "the same sessions and, where they have positions, their map with\n"
+         "their survey record, to FILE as PDF (A4 landscape); the RTF is then\n"
          "written only when -o names a file as well",
          SetsText(&O::pdf)},
+        TilesOption(&O::tiles, "with --pdf, draw the map on the tiles of this MBTiles file (read\n"
+                               "only, never a tile server); without it, or where the file cannot\n"
+                               "be read, on a plain grid of latitude and longitude"),
     };
     return kTable;
 }
@@ -188,9 +192,16 @@ bool ParseSessionsOptions(int argc, char** argv, SessionsOptions& options, std::
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& message) {
     std::vector<std::string> positional;
     // A negative number after the dump is a slot, refused as one.
-    return ParseOptions(Words(argc, argv), RenderOptionTable(), "render", true, options, positional,
-                        message) &&
-           TakeDumpAndSlots(positional, "render", options.dump, options.sessionSlots, message);
+    if (!ParseOptions(Words(argc, argv), RenderOptionTable(), "render", true, options, positional,
+                      message) ||
+        !TakeDumpAndSlots(positional, "render", options.dump, options.sessionSlots, message)) {
+        return false;
+    }
+    if (!options.tiles.empty() && options.pdf.empty()) {
+        message = "render --tiles is the background of the PDF's map: give --pdf FILE as well";
+        return false;
+    }
+    return true;
 }
 
 bool ParseExportCommandOptions(int argc, char** argv, ExportCommandOptions& options,

@@ -12,6 +12,7 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ using testsupport::RunProgram;
 const char kSlot[] = "2";
 // Slot 1: an afternoon of eleven barhole tests.
 const char kBarholeSlot[] = "1";
+// Slot 3: a session without a single position.
+const char kNowhereSlot[] = "3";
 
 class ChartCommands : public ::testing::Test {
 protected:
@@ -129,6 +132,42 @@ TEST_F(ChartCommands, RenderPdfHoldsEveryLineOfTheReport) {
         const std::string wanted = Squeezed(line.toStdString());
         EXPECT_NE(text.find(wanted), std::string::npos) << "missing: " << wanted;
     }
+}
+
+// The survey's sessions have positions: after the chart a last page holds the map and the survey
+// record, the same lines `survey` writes. It is drawn on the grid alone, so that two runs (two
+// processes, two hash seeds) give the same bytes, and a tile store that cannot be read leaves the
+// grid and is named once. A session without a position gets no such page.
+TEST_F(ChartCommands, RenderPdfEndsWithTheMapPageOfSessionsWithPositions) {
+    const auto survey = Datalog({"survey", "FlashData.txt", kSlot});
+    ASSERT_EQ(survey.status, 0) << survey.err;
+    const auto first = Datalog({"render", "FlashData.txt", kSlot, "--pdf", "a.pdf"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string text = PdfText("a.pdf");
+    const std::string lastPage = text.substr(text.rfind('\f', text.size() - 2) + 1);
+    for (const char* line : {"Route walked:", "Survey records:", "Indications:"}) {
+        const size_t at = survey.out.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        const std::string wanted = Squeezed(survey.out.substr(at, survey.out.find('\n', at) - at));
+        EXPECT_NE(Squeezed(lastPage).find(wanted), std::string::npos) << wanted << " in\n"
+                                                                      << lastPage;
+    }
+    const int pages = static_cast<int>(std::count(text.begin(), text.end(), '\f'));
+    EXPECT_NE(lastPage.find("Page " + std::to_string(pages) + " of " + std::to_string(pages)),
+              std::string::npos)
+        << lastPage;
+    EXPECT_EQ(text.find("Time (instrument clock)", text.size() - lastPage.size()),
+              std::string::npos); // the chart came before
+
+    const auto again =
+        Datalog({"render", "FlashData.txt", kSlot, "--pdf", "b.pdf", "--tiles", "none.mbtiles"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("none.mbtiles"), std::string::npos) << again.err;
+    EXPECT_TRUE(testsupport::ReadFile(dir.File("a.pdf")) ==
+                testsupport::ReadFile(dir.File("b.pdf")));
+
+    ASSERT_EQ(Datalog({"render", "FlashData.txt", kNowhereSlot, "--pdf", "c.pdf"}).status, 0);
+    EXPECT_EQ(PdfText("c.pdf").find("Route walked"), std::string::npos);
 }
 
 } // namespace

@@ -919,6 +919,8 @@ TEST_F(EndToEnd, OpenDumpBrowsesNextAndFullDayWithoutTheInstrument) {
     EXPECT_NE(pdfText.find("Switch ON by"), std::string::npos) << pdfText;
     EXPECT_EQ(pdfText.find("Instrument " + serial), std::string::npos) << pdfText;
     EXPECT_NE(pdfText.find("Time (instrument clock)"), std::string::npos);
+    // The day's sessions have positions: their map page with the survey record follows.
+    EXPECT_NE(pdfText.find("Route walked:"), std::string::npos);
     // File > Export...: the day's sessions, filtered as shown, in the format of the file type.
     for (const char* format : {"csv", "geojson", "gpx"}) {
         exportName = QDir::current().absoluteFilePath(QStringLiteral("day.") + format);

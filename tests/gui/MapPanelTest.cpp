@@ -1,7 +1,7 @@
 // The Map tab on the simulator's survey sessions: its place after the chart in both windows, the
 // picture grabbed at a small and a large size, its positions against the GeoJSON export's, a
 // click choosing a marker or a position, the chart's time ringed, the gas chooser, sessions
-// without positions, and backgrounds that cannot be used.
+// without positions, backgrounds that cannot be used, and the background of the PDF's map page.
 #include "MapPanel.h"
 #include "ArchiveDialog.h"
 #include "GuiTestSupport.h"
@@ -34,12 +34,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QVariant>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -195,6 +199,7 @@ protected:
         env.prompt = &prompt;
         env.tickMs = testsupport::kTestTickMs;
         env.tiles = tiles;
+        env.askPdfName = [this](QWidget*) { return pdfName; };
         env.askMapBackground = [this](MapBackgroundChoice& choice, QWidget*) {
             choice = asked;
             return true;
@@ -212,27 +217,32 @@ protected:
     PrivatePlace place;
     RecordingPrompt prompt;
     MapBackgroundChoice asked;
+    QString pdfName;
     const std::vector<SessionValues> survey = SimSessions(true);
+
+    // The simulator's dump opened in `dialog`, the first surveyed session chosen in its tree.
+    void ShowTheSurvey(MainDialog& dialog) {
+        const QString dump = QDir::current().absoluteFilePath("FlashData.txt");
+        std::string error;
+        ASSERT_TRUE(Memory().WriteDump(dump.toStdString(), error)) << error;
+        ASSERT_TRUE(dialog.OpenDumpFrom(dump));
+        QTreeWidget* tree = NamedChild<QTreeWidget>(dialog, "sessionTree");
+        QTreeWidgetItem* chosen = nullptr;
+        for (QTreeWidgetItemIterator it(tree); *it != nullptr && chosen == nullptr; ++it) {
+            if ((*it)->childCount() == 0 && ((*it)->data(0, Qt::UserRole).toUInt() & 0xFFFF) ==
+                                                static_cast<uint>(survey.front().Slot)) {
+                chosen = *it;
+            }
+        }
+        ASSERT_NE(chosen, nullptr);
+        tree->setCurrentItem(chosen);
+    }
 };
 
 TEST_F(MapPanelTest, TheMapTabFollowsTheChartInBothWindowsAndFillsWithASurvey) {
     ASSERT_FALSE(survey.empty());
-    const int16_t slot = survey.front().Slot;
     std::unique_ptr<MainDialog> dialog = Window();
-    const QString dump = QDir::current().absoluteFilePath("FlashData.txt");
-    std::string error;
-    ASSERT_TRUE(Memory().WriteDump(dump.toStdString(), error)) << error;
-    ASSERT_TRUE(dialog->OpenDumpFrom(dump));
-    QTreeWidget* tree = NamedChild<QTreeWidget>(*dialog, "sessionTree");
-    QTreeWidgetItem* chosen = nullptr;
-    for (QTreeWidgetItemIterator it(tree); *it != nullptr && chosen == nullptr; ++it) {
-        if ((*it)->childCount() == 0 &&
-            ((*it)->data(0, Qt::UserRole).toUInt() & 0xFFFF) == static_cast<uint>(slot)) {
-            chosen = *it;
-        }
-    }
-    ASSERT_NE(chosen, nullptr);
-    tree->setCurrentItem(chosen);
+    ShowTheSurvey(*dialog);
     dialog->Map().Finish();
 
     auto* tabs = NamedChild<QTabWidget>(*dialog, "reportTabs");
@@ -247,7 +257,8 @@ TEST_F(MapPanelTest, TheMapTabFollowsTheChartInBothWindowsAndFillsWithASurvey) {
     }
     EXPECT_FALSE(NamedChild<QLabel>(dialog->Map(), "mapHint")->isVisibleTo(&dialog->Map()));
     const QString record = NamedChild<QPlainTextEdit>(dialog->Map(), "mapSurvey")->toPlainText();
-    EXPECT_TRUE(record.startsWith(QString("Session %1\n").arg(slot))) << record.toStdString();
+    EXPECT_TRUE(record.startsWith(QString("Session %1\n").arg(survey.front().Slot)))
+        << record.toStdString();
     EXPECT_TRUE(record.contains("Route walked:")) << record.toStdString();
 
     ArchiveDialog archive(QDir::current().absoluteFilePath("archive.sqlite"));
@@ -584,6 +595,61 @@ TEST_F(MapPanelTest, ATileStoreThatCannotBeUsedGivesTheGridAndOneMessage) {
     dialog->Action("actionMapBackground")->trigger();
     EXPECT_EQ(ReadMapBackground(), asked);
     EXPECT_TRUE(message->text().isEmpty());
+}
+
+// An MBTiles file without a tile: a tile store all the same, whose attribution a map drawn on it
+// carries.
+void MakeTileFile(const QString& path, const QString& attribution) {
+    const QString name = QStringLiteral("pdf-tile-file-maker");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
+                               "tile_row INTEGER, tile_data BLOB)"));
+        ASSERT_TRUE(query.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
+        query.prepare("INSERT INTO metadata VALUES ('attribution', ?)");
+        query.addBindValue(attribution);
+        ASSERT_TRUE(query.exec());
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+std::string PdfText(const QString& path) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", path, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
+
+// File > Save as PDF...: the survey's map page is drawn on the tile file the map has (--tiles or
+// View > Map Background...), its attribution with it; with a tile server chosen, on the grid: a
+// PDF never waits on the network.
+TEST_F(MapPanelTest, SaveAsPdfDrawsTheMapPageOnTheTileFileChosenAndNeverOnAServer) {
+    const QString tiles = QDir::current().absoluteFilePath("town.mbtiles");
+    MakeTileFile(tiles, "(c) Town Tiles");
+    std::unique_ptr<MainDialog> dialog = Window(tiles);
+    ShowTheSurvey(*dialog);
+    pdfName = QDir::current().absoluteFilePath("tiled.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    const std::string tiled = PdfText(pdfName);
+    EXPECT_NE(tiled.find("Route walked:"), std::string::npos) << tiled;
+    EXPECT_NE(tiled.find("(c) Town Tiles"), std::string::npos) << tiled;
+
+    asked.kind = MapBackgroundChoice::Kind::TileServer;
+    asked.tileFile = tiles;
+    asked.tileServer = "https://tiles.example.org/{z}/{x}/{y}.png";
+    asked.attribution = "Example tiles";
+    dialog->Action("actionMapBackground")->trigger();
+    pdfName = QDir::current().absoluteFilePath("server.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    const std::string grid = PdfText(pdfName);
+    EXPECT_NE(grid.find("Route walked:"), std::string::npos) << grid;
+    EXPECT_EQ(grid.find("Town Tiles"), std::string::npos) << grid;
+    EXPECT_EQ(grid.find("Example tiles"), std::string::npos) << grid;
 }
 
 // A tile server chosen in the background dialog: its tiles are fetched on the worker and drawn

@@ -27,6 +27,7 @@ struct RenderOptions {
     std::string output;                // empty: standard output
     LogFilter filter;                  // the kinds of log line shown
     std::string pdf;                   // also the report and its chart as PDF; empty: not
+    std::string tiles;                 // the MBTiles file behind the PDF's map; empty: the grid
 };
 
 // What `tavon-datalog export` was asked to do.

@@ -72,4 +72,12 @@ template <typename Visit> void ForEachPoint(const MapScene& scene, Visit visit) 
     }
 }
 
+// Whether the scene has anything to place on a map: a point of the track, a spot or a marker. The
+// one answer to "no positions", for the Map tab, the map files and the report's map page alike.
+inline bool SceneHasPlaces(const MapScene& scene) {
+    bool any = !scene.markers.empty();
+    ForEachPoint(scene, [&any](const TrackPoint&) { any = true; });
+    return any;
+}
+
 } // namespace mapping
