@@ -58,13 +58,15 @@ public:
     // The map is drawn on the MBTiles file `mapTilesFile` (ReportMapTiles of the background chosen)
     // where it opens, else on the plain grid; never on a tile server, so that the same sessions
     // give the same file.
+    // Its positions are coloured by `mapGas` (the Map tab's, as MapGasText names it; empty: the
+    // first gas read at a place), so that the page shows what the tab shows.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
                        const QString& instrument = QString(),
-                       const QString& mapTilesFile = QString());
+                       const QString& mapTilesFile = QString(), const QString& mapGas = QString());
     // File > Print...: the same pages onto a printer at 96 dots per inch.
     bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
-                     const QString& instrument = QString(),
-                     const QString& mapTilesFile = QString());
+                     const QString& instrument = QString(), const QString& mapTilesFile = QString(),
+                     const QString& mapGas = QString());
 
 signals:
     // A chart has been put up.
@@ -88,9 +90,10 @@ private:
     // Draws what `make` fills in (the chart and its sessions) on another thread, titled with the
     // headings; a newer drawing overtakes it.
     void Draw(std::function<void(Drawing&)> make, const std::string& day, const std::string& month);
-    // The map page of the sessions charted, on `background` where it opens `mapTilesFile`.
+    // The map page of the sessions charted in `mapGas`, on `background` where it opens
+    // `mapTilesFile`.
     mapping::MapPageContent MapPage(const QString& instrument, const QString& mapTilesFile,
-                                    mapping::MapTiles& background) const;
+                                    const QString& mapGas, mapping::MapTiles& background) const;
     void PutUp();
     // The profiles' share of the panel: all their rows where they take less than about two
     // fifths of it, else that much (they scroll), and never less than one row.

@@ -1,6 +1,7 @@
 #include "MapPanel.h"
 
 #include "map/AsyncTiles.h"
+#include "map/SessionMap.h"
 
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
@@ -183,6 +184,13 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
         }
         return making;
     }));
+}
+
+QString MapPanel::GasText() {
+    Finish();
+    const mapping::MapScene& scene = Scene();
+    return scene.gas.empty() ? QString()
+                             : QString::fromStdString(mapping::MapGasText({scene.gas, scene.unit}));
 }
 
 bool MapPanel::Busy() const {

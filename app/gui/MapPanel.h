@@ -69,6 +69,9 @@ public:
     static constexpr int64_t kNearSeconds = 60;
 
     const mapping::MapScene& Scene() const { return canvas_->Scene(); }
+    // The gas the positions on screen are coloured by, as MapGasText names it (waits for a scene
+    // still being made); empty without one.
+    QString GasText();
     mapping::MapView View() const { return canvas_->View(); }
 
 signals:

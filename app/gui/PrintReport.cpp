@@ -1,6 +1,7 @@
 // File > Print...: the report on screen and its chart, on the pages its PDF has.
 #include "ChartPanel.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
@@ -49,7 +50,8 @@ void MainDialog::PrintReport() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument, reportMapTiles_)) {
+    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument, reportMapTiles_,
+                             map_->GasText())) {
         Prompt("Cannot print " + ShownReportName() + ".\n" + error, "Print");
         return;
     }

@@ -1,6 +1,7 @@
 // File > Save as PDF...: the report on screen and its chart, as one PDF.
 #include "ChartPanel.h"
 #include "MainDialog.h"
+#include "MapPanel.h"
 
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
@@ -31,7 +32,8 @@ void MainDialog::SaveReportPdf() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument, reportMapTiles_)) {
+    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument, reportMapTiles_,
+                               map_->GasText())) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
         return;
     }

@@ -638,6 +638,17 @@ TEST_F(MapPanelTest, SaveAsPdfDrawsTheMapPageOnTheTileFileChosenAndNeverOnAServe
     const std::string tiled = PdfText(pdfName);
     EXPECT_NE(tiled.find("Route walked:"), std::string::npos) << tiled;
     EXPECT_NE(tiled.find("(c) Town Tiles"), std::string::npos) << tiled;
+    // The page's positions are coloured by the gas the Map tab shows, its legend naming it.
+    auto* gas = NamedChild<QComboBox>(dialog->Map(), "mapGas");
+    dialog->Map().Finish();
+    if (gas->count() > 1) {
+        gas->setCurrentIndex(gas->count() - 1);
+        emit gas->activated(gas->count() - 1);
+        pdfName = QDir::current().absoluteFilePath("other-gas.pdf");
+        dialog->Action("actionSavePdf")->trigger();
+        const std::string other = PdfText(pdfName);
+        EXPECT_NE(other.find(gas->currentText().toStdString()), std::string::npos) << other;
+    }
 
     asked.kind = MapBackgroundChoice::Kind::TileServer;
     asked.tileFile = tiles;
