@@ -853,7 +853,8 @@ void MainDialog::SetReportText(const std::string& rtf) {
     links_->SetReport(browser_.Shown().SessionAnchors(report_));
     map_->Show(
         browser_.Shown(), image_, report_,
-        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()));
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()),
+        archiving_->RegisterStatusesOf(browser_.ShownSlots()));
     EnableSaving();
     const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {

@@ -118,7 +118,7 @@ MapPanel* MapPanel::InstallBeside(QWidget* reportView) {
 }
 
 void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
-                    const QString& instrument) {
+                    const QString& instrument, const QStringList& registerStatuses) {
     // The bytes are copied here, on the window's thread: uploads change the image under it.
     auto snapshot = std::make_shared<charts::SessionSnapshot>();
     std::vector<int16_t> sessionSlots;
@@ -142,7 +142,7 @@ void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const Re
             return Sessions(std::move(sessions));
         },
         ReportFilter(report), QStringList(static_cast<qsizetype>(sessionSlots.size()), instrument),
-        QStringList(), -1);
+        registerStatuses, -1);
 }
 
 void MapPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,

@@ -44,8 +44,10 @@ public:
 
     // Starts drawing the sessions of `shown` as the report has them (filter, mode names), their
     // survey record naming `instrument` (empty: none).
+    // `registerStatuses`: each session's register status at switch-on, in the report's order.
     void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
-              const QString& instrument = QString());
+              const QString& instrument = QString(),
+              const QStringList& registerStatuses = QStringList());
     // Starts drawing sessions already decoded (the archive's), each session's instrument named by
     // `instruments` and its register status at switch-on by `registerStatuses`, in the same order
     // (empty, or shorter: none).

@@ -14,6 +14,7 @@
 #include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
 #include "compliance/InstrumentNeeds.h"
+#include "compliance/SwitchOnStatus.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "linkselect/Settings.h"
@@ -196,6 +197,25 @@ void ProgramArchiving::TellService(const SessionReader& reader) {
             m_usedOverdue.insert(slot);
         }
     }
+}
+
+QStringList ProgramArchiving::RegisterStatusesOf(const std::vector<int16_t>& shown) const {
+    QStringList statuses;
+    const DownloadKeeper* keeper = m_reader != nullptr ? m_reader->Keeper() : nullptr;
+    archive::SessionArchive store;
+    if (!m_enabled || keeper == nullptr || keeper->InstrumentId() < 0 ||
+        !store.Open(ArchiveLocation())) {
+        return statuses;
+    }
+    compliance::SwitchOnStatus atSwitchOn(store);
+    for (int16_t slot : shown) {
+        const SessionEntry* entry = m_reader->Table().FindSlot(slot);
+        statuses << (entry == nullptr
+                         ? QString()
+                         : QString::fromStdString(atSwitchOn.At(
+                               keeper->InstrumentId(), entry->undated == 0, entry->startStamp)));
+    }
+    return statuses;
 }
 
 bool ProgramArchiving::IsNew(int16_t slot) const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/BrowserView.h"
 #include "session/ReaderEvents.h"
@@ -61,6 +62,9 @@ public:
     // A session of the last index that was switched on while the instrument was overdue or
     // failed on a sensor, by the archive's register.
     bool UsedWhileOverdue(int16_t slot) const { return m_usedOverdue.count(slot) > 0; }
+    // Each session's register status at switch-on, as the survey record gives it (the archive's
+    // register of the connected instrument); empty where the archive cannot tell.
+    QStringList RegisterStatusesOf(const std::vector<int16_t>& shown) const;
     // Marks a session node of the tree (item data: its slot) new or not.
     void Mark(QTreeWidgetItem& item) const;
     void MarkAll(QTreeWidget& tree) const;

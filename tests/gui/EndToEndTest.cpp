@@ -17,6 +17,7 @@
 #include "charts/SessionChartSource.h"
 #include "compliance/CivilDay.h"
 #include "compliance/InstrumentRegister.h"
+#include "compliance/SwitchOnStatus.h"
 #include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
@@ -35,6 +36,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -525,6 +527,29 @@ TEST_F(EndToEnd, SessionsUsedWhileOverdueAreMarkedInTheTree) {
         }
     }
     EXPECT_EQ(marked, expected);
+    // The map's survey record of such a session gives its register status at switch-on, as the
+    // archive's register says.
+    const archive::ListedSession* overdue = nullptr;
+    for (const archive::ListedSession& session : kept) {
+        overdue = overdue == nullptr && expected.count(session.slot) > 0 ? &session : overdue;
+    }
+    ASSERT_NE(overdue, nullptr);
+    QTreeWidgetItem* item = nullptr;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr && item == nullptr; ++it) {
+        item = (*it)->childCount() == 0 && (*it)->data(0, Qt::UserRole).toInt() == overdue->slot
+                   ? *it
+                   : nullptr;
+    }
+    ASSERT_NE(item, nullptr);
+    Choose(item);
+    dialog->Map().Finish();
+    const std::string status =
+        compliance::SwitchOnStatus(store).At(instrument[0], overdue->dated, overdue->stamp);
+    ASSERT_FALSE(status.empty());
+    EXPECT_TRUE(dialog->Map()
+                    .findChild<QPlainTextEdit*>("mapSurvey")
+                    ->toPlainText()
+                    .contains(QString::fromStdString("Register:       " + status)));
 }
 
 // An archive that cannot be opened is told once; the sessions still come and their reports too.
