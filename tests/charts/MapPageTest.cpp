@@ -1,6 +1,7 @@
 // The report's map page, written into PDFs in this process and read back with poppler's
 // pdftotext: where it goes, what it says, that it changes nothing for sessions without a place,
 // and that it gives the same bytes run after run on the grid and on an MBTiles file.
+#include "TileFile.h"
 #include "charts/ReportPdf.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
@@ -13,13 +14,10 @@
 #include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
 
-#include <QBuffer>
 #include <QHashSeed>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QVariant>
 #include <gtest/gtest.h>
 
@@ -112,40 +110,17 @@ std::string ReportPdf(const testsupport::TempDir& dir, const std::string& name,
 // A store with tiles of one colour around 51 degrees north, 1 degree west at every zoom a
 // page's map may take.
 void MakeStore(const QString& path) {
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(QColor(170, 210, 240));
-    QByteArray tile;
-    QBuffer buffer(&tile);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    const QString name = QStringLiteral("map-page-store-maker");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                               "tile_row INTEGER, tile_data BLOB)"));
-        ASSERT_TRUE(query.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        ASSERT_TRUE(query.exec("INSERT INTO metadata VALUES ('attribution', '(c) Test Tiles')"));
-        db.transaction();
-        for (int zoom = 0; zoom <= 18; ++zoom) {
-            const mapping::TileIndex centre = mapping::TileAt({51.02, -1.0}, zoom);
-            const int last = (1 << zoom) - 1;
-            for (int x = std::max(0, centre.x - 4); x <= std::min(last, centre.x + 4); ++x) {
-                for (int y = std::max(0, centre.y - 4); y <= std::min(last, centre.y + 4); ++y) {
-                    query.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
-                    query.addBindValue(zoom);
-                    query.addBindValue(x);
-                    query.addBindValue(last - y); // rows counted from the south
-                    query.addBindValue(tile);
-                    ASSERT_TRUE(query.exec());
-                }
+    std::vector<TestTile> tiles;
+    for (int zoom = 0; zoom <= 18; ++zoom) {
+        const mapping::TileIndex centre = mapping::TileAt({51.02, -1.0}, zoom);
+        const int last = (1 << zoom) - 1;
+        for (int x = std::max(0, centre.x - 4); x <= std::min(last, centre.x + 4); ++x) {
+            for (int y = std::max(0, centre.y - 4); y <= std::min(last, centre.y + 4); ++y) {
+                tiles.push_back({zoom, x, y, QColor(170, 210, 240)});
             }
         }
-        db.commit();
     }
-    QSqlDatabase::removeDatabase(name);
+    ASSERT_TRUE(WriteTileFile(path, "(c) Test Tiles", tiles));
 }
 
 int Pages(const std::string& text) {

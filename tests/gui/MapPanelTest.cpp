@@ -10,6 +10,7 @@
 #include "MapBackground.h"
 #include "MapBackgroundDialog.h"
 #include "MapCanvas.h"
+#include "TileFile.h"
 
 #include "charts/SessionChartSource.h"
 #include "export/RecordText.h"
@@ -37,8 +38,6 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -600,20 +599,7 @@ TEST_F(MapPanelTest, ATileStoreThatCannotBeUsedGivesTheGridAndOneMessage) {
 // An MBTiles file without a tile: a tile store all the same, whose attribution a map drawn on it
 // carries.
 void MakeTileFile(const QString& path, const QString& attribution) {
-    const QString name = QStringLiteral("pdf-tile-file-maker");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                               "tile_row INTEGER, tile_data BLOB)"));
-        ASSERT_TRUE(query.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        query.prepare("INSERT INTO metadata VALUES ('attribution', ?)");
-        query.addBindValue(attribution);
-        ASSERT_TRUE(query.exec());
-    }
-    QSqlDatabase::removeDatabase(name);
+    ASSERT_TRUE(WriteTileFile(path, attribution, {}));
 }
 
 std::string PdfText(const QString& path) {

@@ -3,15 +3,13 @@
 // or never answer.
 #include "map/AsyncTiles.h"
 #include "LocalTileServer.h"
+#include "TileFile.h"
 #include "map/MapTiles.h"
 #include "map/TileServer.h"
 
-#include <QBuffer>
 #include <QColor>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -195,25 +193,7 @@ TEST(AsyncTilesTest, APlaceWithoutATileIsAskedAgainOnlyWhenItsGapHasGrownOld) {
 
 // An MBTiles file of one tile at zoom 1, x 1, y 0 in `colour`.
 void MakeStore(const QString& path, const QColor& colour) {
-    const QString name = QStringLiteral("async-tiles-store");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                               "tile_row INTEGER, tile_data BLOB)"));
-        ASSERT_TRUE(query.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        ASSERT_TRUE(query.exec("INSERT INTO metadata VALUES ('attribution', 'Store of the test')"));
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        Painted(colour).save(&buffer, "PNG");
-        query.prepare("INSERT INTO tiles VALUES (1, 1, 1, ?)");
-        query.addBindValue(png);
-        ASSERT_TRUE(query.exec());
-    }
-    QSqlDatabase::removeDatabase(name);
+    ASSERT_TRUE(WriteTileFile(path, "Store of the test", {{1, 1, 0, colour}}));
 }
 
 TEST(AsyncTilesTest, AnMBTilesFileIsOpenedAndReadOnTheWorker) {

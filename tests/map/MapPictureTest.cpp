@@ -2,14 +2,12 @@
 // scale, the gaps between pieces, the over-range colour, the scale bar's length, a tile
 // background with its attribution, the area's edges, and the files the writers make.
 #include "map/MapPicture.h"
+#include "TileFile.h"
 #include "map/MapTiles.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <gtest/gtest.h>
@@ -147,43 +145,15 @@ TEST(MapPictureTest, TheScaleBarIsAsLongAsItsLabelSays) {
     }
 }
 
-QByteArray Uniform(const QColor& colour) {
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-// A store of every tile at zoom 2 in one colour, rows counted from the south as the format has.
+// A store of every tile at zoom 2 in one colour.
 void MakeStore(const QString& path, const QString& attribution) {
-    const QString name = QStringLiteral("picture-store-maker");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        ASSERT_TRUE(query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
-                               "tile_row INTEGER, tile_data BLOB)"));
-        ASSERT_TRUE(query.exec("CREATE TABLE metadata (name TEXT, value TEXT)"));
-        ASSERT_TRUE(query.exec("INSERT INTO metadata VALUES ('format', 'png')"));
-        query.prepare("INSERT INTO metadata VALUES ('attribution', ?)");
-        query.addBindValue(attribution);
-        ASSERT_TRUE(query.exec());
-        const QByteArray tile = Uniform(QColor(170, 210, 240));
-        for (int x = 0; x < 4; ++x) {
-            for (int y = 0; y < 4; ++y) {
-                query.prepare("INSERT INTO tiles VALUES (2, ?, ?, ?)");
-                query.addBindValue(x);
-                query.addBindValue(y);
-                query.addBindValue(tile);
-                ASSERT_TRUE(query.exec());
-            }
+    std::vector<TestTile> tiles;
+    for (int x = 0; x < 4; ++x) {
+        for (int y = 0; y < 4; ++y) {
+            tiles.push_back({2, x, y, QColor(170, 210, 240)});
         }
     }
-    QSqlDatabase::removeDatabase(name);
+    ASSERT_TRUE(WriteTileFile(path, attribution, tiles));
 }
 
 int Differing(const QImage& a, const QImage& b, const QRect& region) {
