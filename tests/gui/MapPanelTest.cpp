@@ -23,6 +23,7 @@
 #include "sim/LogMemory.h"
 #include "testsupport/TestPace.h"
 
+#include "testsupport/SessionStreams.h"
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -44,6 +45,7 @@
 #include <QTreeWidgetItemIterator>
 #include <QVariant>
 #include <QWheelEvent>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,18 +59,7 @@ using mapping::MapScene;
 using mapping::SceneRecord;
 using mapping::TrackPoint;
 
-class Streams : public SessionByteSource {
-public:
-    std::map<int16_t, std::vector<uint8_t>> streams;
-    void ReadSessionBytes(int16_t slot, uint8_t* out100, int16_t& readIndex) override {
-        const std::vector<uint8_t>& stream = streams[slot];
-        for (int i = 0; i < 100; ++i) {
-            const size_t index = static_cast<uint16_t>(readIndex);
-            readIndex = static_cast<int16_t>(readIndex + 1);
-            out100[i] = index < stream.size() ? stream[index] : 0xFF;
-        }
-    }
-};
+using Streams = testsupport::SessionStreams;
 
 bool Located(const RecordValue& record) {
     return record.HasGps && record.Gps.Located();

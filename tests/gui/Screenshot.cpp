@@ -11,6 +11,7 @@
 #include "map/SurveyRecord.h"
 #include "report/Report.h"
 #include "sim/LogMemory.h"
+#include "testsupport/SessionStreams.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,22 +28,6 @@
 
 namespace {
 
-// One generated session's log stream, as the report reads a slot.
-class OneStream : public SessionByteSource {
-public:
-    explicit OneStream(const std::vector<uint8_t>& stream) : stream_(stream) {}
-    void ReadSessionBytes(int16_t, uint8_t* out100, int16_t& readIndex) override {
-        for (int i = 0; i < 100; ++i) {
-            const size_t index = static_cast<uint16_t>(readIndex);
-            readIndex = static_cast<int16_t>(readIndex + 1);
-            out100[i] = index < stream_.size() ? stream_[index] : 0xFF;
-        }
-    }
-
-private:
-    const std::vector<uint8_t>& stream_;
-};
-
 // The slot of the simulator's session with the most survey positions: the Map tab's picture is
 // of a survey.
 int BusiestSurvey() {
@@ -52,7 +37,8 @@ int BusiestSurvey() {
     size_t most = 0;
     const std::string modes[4] = {"", "", "", ""};
     for (const sim::GeneratedSession& generated : memory.Sessions()) {
-        OneStream source(generated.stream);
+        testsupport::SessionStreams source;
+        source.streams[static_cast<int16_t>(generated.slot)] = generated.stream;
         const SessionValues session =
             DecodeSessionValues(source, static_cast<int16_t>(generated.slot), modes);
         size_t located = 0;

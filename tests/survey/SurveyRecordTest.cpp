@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QXmlStreamReader>
 
+#include "testsupport/SessionStreams.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,18 +27,7 @@ namespace {
 using R = RecordBuilder;
 using Bytes = std::vector<uint8_t>;
 
-class Streams : public SessionByteSource {
-public:
-    std::map<int16_t, Bytes> streams;
-    void ReadSessionBytes(int16_t slot, uint8_t* out100, int16_t& readIndex) override {
-        const Bytes& stream = streams[slot];
-        for (int i = 0; i < 100; ++i) {
-            const size_t index = static_cast<uint16_t>(readIndex);
-            readIndex = static_cast<int16_t>(readIndex + 1);
-            out100[i] = index < stream.size() ? stream[index] : 0xFF;
-        }
-    }
-};
+using Streams = testsupport::SessionStreams;
 
 constexpr uint32_t kStart = 850000000;
 // A minute of arc on a sphere of the earth's mean radius, worked out as an arc length: radius
