@@ -3,9 +3,11 @@
 #include "archive/HistorySigning.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
 
@@ -135,6 +137,46 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
                           by.firstWriter);
     }
     return lines;
+}
+
+bool HistoryPinLines(SessionArchive& archive, qint64 until, QStringList& lines, QString& error) {
+    lines.clear();
+    QVector<HistorySigner> signers;
+    if (!HistorySigners(archive, signers, error)) {
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
+    qint64 seq = 0;
+    QString hash;
+    if (!HistoryHead(db, seq, hash, error)) {
+        return false;
+    }
+    lines << (seq == 0 ? QString("History head: none (the history is empty)")
+                       : QString("History head: row %1, %2").arg(seq).arg(hash));
+    for (const HistorySigner& signer : signers) {
+        lines << QString("Signer: %1, %2@%3, first row %4%5")
+                     .arg(signer.fingerprint, signer.user, signer.host)
+                     .arg(signer.firstRow)
+                     .arg(signer.origin.isEmpty() ? QString() : " of archive " + signer.origin);
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT seq, changed_at, os_user, host, detail FROM archive_history WHERE kind = ?"
+             " AND (? = 0 OR changed_at <= ?) ORDER BY seq",
+             {ChangeKindName(ChangeKind::SignOff), until, until}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        lines << QString("Sign-off, row %1, %2, %3@%4: %5")
+                     .arg(query.value(0).toLongLong())
+                     .arg(QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(),
+                                                         QTimeZone::utc())
+                              .toString("yyyy-MM-dd HH:mm 'UTC'"),
+                          query.value(2).toString(), query.value(3).toString(),
+                          query.value(4).toString());
+    }
+    return true;
 }
 
 bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error) {
