@@ -3,8 +3,8 @@
 # dist/tavon-datalogging-<version>-windows-x64.zip.
 #
 # Debian has no Qt for Windows, so the first run cross-builds Qt's base modules (with SQLite and
-# PostgreSQL's client library, libpq, for the Qt SQL drivers, and QCustomPlot) from Debian's own
-# source packages into a cache folder outside the work tree; later runs find them there and only
+# PostgreSQL's client library, libpq, for the Qt SQL drivers, and QCustomPlot) and libsodium from
+# Debian's own source packages into a cache folder outside the work tree; later runs find them there and only
 # build the project.
 #
 #   scripts/build-windows.sh             everything
@@ -35,7 +35,7 @@ SUDO=
 
 # --- Tools -----------------------------------------------------------------------------------
 "$repo/scripts/install-deps.sh" ninja-build qt6-base-dev-tools dpkg-dev tcl nsis zip \
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix autoconf automake libtool
 
 # --- Source packages -------------------------------------------------------------------------
 # apt-get source needs deb-src entries; they mirror the system's own list.
@@ -80,11 +80,13 @@ fetch_postgresql() {
 fetch_source qt6-base 'qt6-base-6*/'
 fetch_source sqlite3 'sqlite3-3*/'
 fetch_source qcustomplot 'qcustomplot-2*/'
+fetch_source libsodium 'libsodium-1*/'
 fetch_postgresql
 qt_src=$(compgen -G "$src/qt6-base-6*/" | head -1)
 sqlite_src=$(compgen -G "$src/sqlite3-3*/" | head -1)
 qcp_src=$(compgen -G "$src/qcustomplot-2*/" | head -1)
 pg_src=$(compgen -G "$src/postgresql-15-*/" | head -1)
+sodium_src=$(compgen -G "$src/libsodium-1*/" | head -1)
 
 # --- SQLite, for Qt's SQLite driver ---------------------------------------------------------
 # Debian's tarball is SQLite's source tree: its one-file form is generated on the host (needs
@@ -122,6 +124,22 @@ if [ ! -f "$prefix/include/postgresql/pg_config.h" ]; then
   cp "$pg_src/src/interfaces/libpq/libpq-fe.h" "$pg_src/src/include/postgres_ext.h" \
     "$cache/libpq-build/src/include/pg_config_ext.h" \
     "$cache/libpq-build/src/include/pg_config.h" "$prefix/include/postgresql/"
+fi
+
+# --- libsodium, for the signatures of the archive's history ----------------------------------
+# A static library: the programs carry it, and there is no DLL to ship beside them. Debian's
+# source tree has no configure script; it is made as Debian's own build makes it (autoreconf).
+if [ ! -f "$prefix/lib/libsodium.a" ]; then
+  say "building libsodium for Windows (log: $cache/libsodium-build.log)"
+  rm -rf "$cache/libsodium-build" && mkdir -p "$cache/libsodium-build"
+  (
+    if [ ! -x "$sodium_src/configure" ]; then (cd "$sodium_src" && autoreconf -fi); fi
+    cd "$cache/libsodium-build"
+    "$sodium_src/configure" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix \
+      --prefix="$prefix" --disable-shared --enable-static
+    make -j"$jobs"
+    make install
+  ) >"$cache/libsodium-build.log" 2>&1 || { say "libsodium build failed: see $cache/libsodium-build.log"; exit 1; }
 fi
 
 # --- Qt's base modules -----------------------------------------------------------------------
@@ -194,7 +212,8 @@ fi
 build=$repo/build/windows
 say "building Tavon Datalogging for Windows in $build"
 "$prefix/bin/qt-cmake" -S "$repo" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
-  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" -DTAVON_TESTS=OFF >/dev/null
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" -DTAVON_TESTS=OFF \
+  -DSODIUM_INCLUDE_DIR="$prefix/include" -DSODIUM_LIBRARY="$prefix/lib/libsodium.a" >/dev/null
 cmake --build "$build" -j"$jobs"
 
 # --- Packages --------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "ChainSignatures.h"
 #include "HistoryChain.h"
 #include "Schema.h"
 #include "SqlSteps.h"
@@ -37,11 +38,14 @@ QString Counted(qint64 count, const char* one, const char* many) {
 
 // The rows of this archive's own chain (`origin` empty), or of the other archive `origin` as
 // they were synced in.
-bool ReadRows(QSqlDatabase& db, const QString& origin,
+// `signing`: the archive's schema has the signatures' columns.
+bool ReadRows(QSqlDatabase& db, const QString& origin, bool signing,
               const std::function<void(const HistoryRow&, bool)>& take, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const char columns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+    const QString columns =
+        QString("seq, changed_at, os_user, host, kind, detail, sessions, previous, hash") +
+        (signing ? ", signer, signature" : "");
     if (!(origin.isEmpty()
               ? Run(query, QString("SELECT %1 FROM archive_history ORDER BY seq").arg(columns), {},
                     error)
@@ -63,6 +67,10 @@ bool ReadRows(QSqlDatabase& db, const QString& origin,
             ParseSessionsText(query.value(6).toString(), row.sessions, row.indexUploads);
         row.previous = query.value(7).toString();
         row.hash = query.value(8).toString();
+        if (signing) {
+            row.signer = query.value(9).toString();
+            row.signature = query.value(10).toString();
+        }
         take(row, readable);
     }
     return true;
@@ -84,14 +92,19 @@ struct ChainRecords {
 
 // One chain: each row follows the one before and matches its own hash. Only this archive's own
 // (`origin` empty) names its sessions: another archive's rows name that archive's.
-void CheckChain(QSqlDatabase& db, const QString& origin, VerifySummary& summary,
+void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySummary& summary,
                 ChainRecords& records, QString& error) {
     qint64 expected = 1;
     QString before;
     const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
     ++summary.chains;
+    ChainSignatures signatures;
+    if (signing && !signatures.Load(db, origin, error)) {
+        summary.readable = false;
+        return;
+    }
     const bool read = ReadRows(
-        db, origin,
+        db, origin, signing,
         [&](const HistoryRow& row, bool readable) {
             ++summary.rows;
             const QString at = whose + "history row " + QString::number(row.seq);
@@ -113,6 +126,9 @@ void CheckChain(QSqlDatabase& db, const QString& origin, VerifySummary& summary,
                 summary.mismatches << at + " does not match its own hash (changed after it was"
                                            " written)";
             }
+            if (signing) {
+                signatures.Check(row, at, summary.mismatches);
+            }
             if (!origin.isEmpty()) {
                 expected = row.seq + 1;
                 before = row.hash;
@@ -131,6 +147,8 @@ void CheckChain(QSqlDatabase& db, const QString& origin, VerifySummary& summary,
         error);
     if (!read) {
         summary.readable = false;
+    } else if (signing) {
+        signatures.Finish(whose, summary);
     }
 }
 
@@ -319,7 +337,8 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
     }
     QSqlDatabase db = DbOf(archive);
     return ReadRows(
-        db, QString(), [&take](const HistoryRow& row, bool) { take(row); }, error);
+        db, QString(), archive.SchemaVersion() >= kSigningVersion,
+        [&take](const HistoryRow& row, bool) { take(row); }, error);
 }
 
 QVector<HistoryRow> History(SessionArchive& archive, QString& error) {
@@ -344,7 +363,8 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     }
     summary.readable = true;
     ChainRecords records;
-    CheckChain(db, QString(), summary, records, summary.error);
+    const bool signing = archive.SchemaVersion() >= kSigningVersion;
+    CheckChain(db, QString(), signing, summary, records, summary.error);
     const bool synced = archive.SchemaVersion() >= kSyncVersion;
     if (summary.readable && synced) {
         QStringList origins;
@@ -357,7 +377,7 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         for (const QString& origin : origins) {
             ChainRecords theirs;
             if (summary.readable) {
-                CheckChain(db, origin, summary, theirs, summary.error);
+                CheckChain(db, origin, signing, summary, theirs, summary.error);
             }
         }
     }

@@ -458,7 +458,7 @@ bool ReadOriginRows(QSqlDatabase& source, QSqlDatabase& target, const QString& s
         }
         while (query.next()) {
             OriginRow r;
-            r.origin = origin.isEmpty() ? query.value(9).toString() : origin;
+            r.origin = origin.isEmpty() ? query.value(11).toString() : origin;
             if (r.origin == targetId) {
                 continue;
             }
@@ -474,20 +474,63 @@ bool ReadOriginRows(QSqlDatabase& source, QSqlDatabase& target, const QString& s
             r.sessions = query.value(6).toString();
             r.row.previous = query.value(7).toString();
             r.row.hash = query.value(8).toString();
+            r.row.signer = query.value(9).toString();
+            r.row.signature = query.value(10).toString();
             out.push_back(std::move(r));
         }
         return true;
     };
-    const char columns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+    const char columns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash,"
+                           " signer, signature";
     return read(QString("SELECT %1 FROM archive_history WHERE seq > ? ORDER BY seq").arg(columns),
                 {held.value(sourceId, 0)}, sourceId) &&
            read(QString("SELECT %1, origin FROM origin_history ORDER BY origin, seq").arg(columns),
                 {}, QString());
 }
 
+// A signer of the source's chains as the source registered it: of its own chain (origin: the
+// source), or of another archive's.
+struct OriginKey {
+    QString origin;
+    QString publicKey;
+    qint64 firstSeq = 0;
+    qint64 firstAt = 0;
+    QString user;
+    QString host;
+};
+
+// Every signer the source holds, but of the target's own chain: kept as the source registered
+// them, so that the rows synced verify against the keys that signed them where they were written.
+bool ReadOriginKeys(QSqlDatabase& source, const QString& sourceId, const QString& targetId,
+                    std::vector<OriginKey>& out, QString& error) {
+    QSqlQuery query(source);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT origin, public_key, first_seq, first_at, os_user, host FROM history_keys"
+             " ORDER BY origin, first_seq",
+             {}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        OriginKey key;
+        key.origin = query.value(0).toString().isEmpty() ? sourceId : query.value(0).toString();
+        if (key.origin == targetId) {
+            continue;
+        }
+        key.publicKey = query.value(1).toString();
+        key.firstSeq = query.value(2).toLongLong();
+        key.firstAt = query.value(3).toLongLong();
+        key.user = query.value(4).toString();
+        key.host = query.value(5).toString();
+        out.push_back(std::move(key));
+    }
+    return true;
+}
+
 // The other archives' rows, exactly as they were written, and the target's row saying so.
 bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
-                    const std::vector<OriginRow>& rows, SyncSummary& summary, QString& error) {
+                    const std::vector<OriginRow>& rows, const std::vector<OriginKey>& keys,
+                    SyncSummary& summary, QString& error) {
     if (rows.empty()) {
         return true;
     }
@@ -498,16 +541,29 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
     QHash<QString, qint64> last;
     for (const OriginRow& r : rows) {
         QSqlQuery insert(db);
-        if (!Run(insert,
-                 "INSERT INTO origin_history (origin, seq, changed_at, os_user, host, kind, detail,"
-                 " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                 " ON CONFLICT (origin, seq) DO NOTHING",
-                 {r.origin, r.row.seq, r.row.at, r.row.user, r.row.host, r.row.kind,
-                  Text(r.row.detail), Text(r.sessions), Text(r.row.previous), r.row.hash},
-                 error)) {
+        if (!Run(
+                insert,
+                "INSERT INTO origin_history (origin, seq, changed_at, os_user, host, kind, detail,"
+                " sessions, previous, hash, signer, signature)"
+                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (origin, seq) DO NOTHING",
+                {r.origin, r.row.seq, r.row.at, r.row.user, r.row.host, r.row.kind,
+                 Text(r.row.detail), Text(r.sessions), Text(r.row.previous), r.row.hash,
+                 Text(r.row.signer), Text(r.row.signature)},
+                error)) {
             return false;
         }
         last[r.origin] = std::max(last.value(r.origin, 0), r.row.seq);
+    }
+    for (const OriginKey& key : keys) {
+        QSqlQuery insert(db);
+        if (!Run(insert,
+                 "INSERT INTO history_keys (origin, public_key, first_seq, first_at, os_user,"
+                 " host) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (origin, public_key) DO NOTHING",
+                 {key.origin, key.publicKey, key.firstSeq, key.firstAt, Text(key.user),
+                  Text(key.host)},
+                 error)) {
+            return false;
+        }
     }
     QStringList said;
     for (auto it = last.constBegin(); it != last.constEnd(); ++it) {
@@ -654,8 +710,10 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         }
     }
     std::vector<OriginRow> rows;
+    std::vector<OriginKey> keys;
     return ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error) &&
-           TakeOriginRows(targetDb, server, from, rows, summary, error);
+           ReadOriginKeys(sourceDb, from.identity, into.identity, keys, error) &&
+           TakeOriginRows(targetDb, server, from, rows, keys, summary, error);
 }
 
 } // namespace archive

@@ -10,6 +10,8 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
+#include "Schema.h"
+#include "SigningKey.h"
 #include "SqlSteps.h"
 
 #ifdef Q_OS_UNIX
@@ -93,6 +95,8 @@ QString ChangeKindName(ChangeKind kind) {
         return QStringLiteral("instrument");
     case ChangeKind::Sync:
         return QStringLiteral("sync");
+    case ChangeKind::SignOff:
+        return QStringLiteral("sign-off");
     }
     return QString();
 }
@@ -246,13 +250,44 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
     row.sessions = sessions;
     row.indexUploads = indexUploads;
     row.hash = RowHash(row);
+    const int version = ReadSchemaVersion(db, error);
+    if (version < 0) {
+        return false;
+    }
     QSqlQuery insert(db);
+    if (version < kSigningVersion) {
+        return Run(insert,
+                   "INSERT INTO archive_history (seq, changed_at, os_user, host, kind, detail,"
+                   " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                   {row.seq, row.at, row.user, row.host, row.kind, Text(row.detail),
+                    Text(SessionsText(row.sessions, row.indexUploads)), Text(row.previous),
+                    row.hash},
+                   error);
+    }
+    SigningKey key;
+    if (!key.Load(error)) {
+        return false;
+    }
+    row.signer = key.PublicHex();
+    row.signature = key.Sign(row.hash);
     return Run(insert,
                "INSERT INTO archive_history (seq, changed_at, os_user, host, kind, detail,"
-               " sessions, previous, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+               " sessions, previous, hash, signer, signature)"
+               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                {row.seq, row.at, row.user, row.host, row.kind, Text(row.detail),
-                Text(SessionsText(row.sessions, row.indexUploads)), Text(row.previous), row.hash},
-               error);
+                Text(SessionsText(row.sessions, row.indexUploads)), Text(row.previous), row.hash,
+                row.signer, row.signature},
+               error) &&
+           RegisterSigner(db, QString(), row, error);
+}
+
+bool RegisterSigner(QSqlDatabase& db, const QString& origin, const HistoryRow& row,
+                    QString& error) {
+    QSqlQuery insert(db);
+    return Run(insert,
+               "INSERT INTO history_keys (origin, public_key, first_seq, first_at, os_user, host)"
+               " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (origin, public_key) DO NOTHING",
+               {Text(origin), row.signer, row.seq, row.at, row.user, row.host}, error);
 }
 
 bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error) {

@@ -47,10 +47,17 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
                    QString& error);
 
 // The same with the hashes given: a session may be named more than once, each copy of it kept
-// (a replaced or conflicting copy) before the bytes it holds now, which come last.
+// (a replaced or conflicting copy) before the bytes it holds now, which come last. Every row is
+// signed with this user's key (an archive opened at a schema before signing: not), and a key
+// first used is kept with the row; a key that cannot be read or made, or is not private, fails
+// the row and with it the change.
 bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                     const QVector<HistorySession>& sessions,
                     const QVector<HistorySession>& indexUploads, QString& error);
+
+// Keeps the key that signed `row` of the chain `origin` (empty: this archive's own) with that row,
+// unless the chain already holds the key.
+bool RegisterSigner(QSqlDatabase& db, const QString& origin, const HistoryRow& row, QString& error);
 
 // The newest row's number and hash (0 and empty for an archive without rows).
 bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error);

@@ -160,8 +160,22 @@ const char* const kVersion9[] = {
     nullptr,
 };
 
+// Signed history: each row of this archive's chain and of the other archives' chains carries its
+// writer's public key and signature (empty in the rows written before); each chain's signers'
+// keys are kept with the first row each signed (origin '' for this archive's own chain).
+const char* const kVersion10[] = {
+    "ALTER TABLE archive_history ADD COLUMN signer TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE archive_history ADD COLUMN signature TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE origin_history ADD COLUMN signer TEXT NOT NULL DEFAULT ''",
+    "ALTER TABLE origin_history ADD COLUMN signature TEXT NOT NULL DEFAULT ''",
+    "CREATE TABLE history_keys (origin TEXT NOT NULL, public_key TEXT NOT NULL,"
+    " first_seq BIGINT NOT NULL, first_at BIGINT NOT NULL, os_user TEXT NOT NULL,"
+    " host TEXT NOT NULL, PRIMARY KEY (origin, public_key))",
+    nullptr,
+};
+
 const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4, kVersion5,
-                                        kVersion6, kVersion7, kVersion8, kVersion9};
+                                        kVersion6, kVersion7, kVersion8, kVersion9, kVersion10};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database

@@ -16,6 +16,9 @@ constexpr int kAllBytesVersion = 8;
 // history of the archives synced into it.
 constexpr int kSyncVersion = 9;
 
+// From this version on history rows are signed, and the archive keeps its signers' keys.
+constexpr int kSigningVersion = 10;
+
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 

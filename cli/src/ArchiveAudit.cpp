@@ -7,6 +7,7 @@
 
 #include "ArchiveCommand.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
@@ -29,8 +30,9 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
         {{"--format", nullptr, OptionSpec::Takes::Value, "text or csv", AcceptsHistoryFormat},
          "FORMAT",
          "text (default: one line per change, its sessions as runs of ids)\n"
-         "or csv (RFC 4180, a header line, each session as ID:SHA256, and\n"
-         "the row's own and previous hash)",
+         "or csv (RFC 4180, a header line, each session as ID:SHA256, the\n"
+         "row's own and previous hash, its signer's key fingerprint and\n"
+         "its signature)",
          SetsText(&AuditOptions::format)},
     };
     return kTable;
@@ -104,7 +106,8 @@ QString TextLine(const archive::HistoryRow& row) {
     return line + '\n';
 }
 
-const char kCsvHeader[] = "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash\r\n";
+const char kCsvHeader[] =
+    "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash,signer,signature\r\n";
 
 QString HashList(const QVector<archive::HistorySession>& blocks) {
     QStringList list;
@@ -124,7 +127,9 @@ QString CsvLine(const archive::HistoryRow& row) {
                                HashList(row.sessions),
                                HashList(row.indexUploads),
                                row.previous,
-                               row.hash};
+                               row.hash,
+                               archive::KeyFingerprint(row.signer),
+                               row.signature};
     return cells.join(',') + "\r\n";
 }
 
@@ -180,12 +185,12 @@ int RunArchiveVerify(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
-    const archive::VerifySummary summary = archive::VerifyArchive(store);
+    archive::VerifySummary summary = archive::VerifyArchive(store);
     if (!summary.readable) {
         PrintError(summary.error.toLocal8Bit().toStdString());
         return kExitArchive;
     }
-    bool written = true;
+    bool written = PutSigningLines(summary);
     for (const QString& conflict : summary.conflicts) {
         written = written && Put(conflict + '\n');
     }

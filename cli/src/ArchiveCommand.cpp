@@ -23,7 +23,7 @@
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
-    "sync|"
+    "keys|sign-off|sync|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -89,17 +89,36 @@ const CommandPart kArchiveParts[] = {
      nullptr},
     {"history", "archive history [--format text|csv]",
      "Every change made to the archive, oldest first: when (UTC), the user and computer that "
-     "made it, what it was (started, import, download, replace, rename, interval), which "
-     "sessions with the SHA-256 of their stored bytes, and the hash that chains each row to the "
-     "one before it, so that a change made outside this program shows.",
+     "made it, what it was (started, import, download, replace, rename, interval, sync, "
+     "sign-off), which sessions with the SHA-256 of their stored bytes, and the hash that chains "
+     "each row to the one before it, so that a change made outside this program shows. Each row "
+     "is signed with its writer's own key.",
      ArchiveHistoryOptionHelp},
     {"verify", "archive verify",
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "
      "each against the history: a session whose bytes changed, a session or row that was "
      "added, changed or deleted outside this program is printed, one line each, before a last "
      "line with the result. The history of every other archive synced in is checked as its own "
-     "chain, and each conflicting copy a sync kept is named. Exit status 1 on any mismatch.",
+     "chain, and each conflicting copy a sync kept is named. Every row's signature is checked: "
+     "a row hashed again without its signer's key (a chain rebuilt), a row signed by a key the "
+     "archive registered after it, and a signature removed are each a mismatch; a line says from "
+     "which row signing starts in an archive older than the signatures. With \"Trusted Keys\" "
+     "set in Settings.ini, every row signed by a key that list does not hold is a mismatch too. "
+     "Exit status 1 on any mismatch.",
      nullptr},
+    {"keys", "archive keys [--trust FINGERPRINT]",
+     "Every key that signed rows of the archive's history (and of the histories synced into "
+     "it), one line each: its fingerprint, the user and computer of the first row it signed, "
+     "that row and its time, and with \"Trusted Keys\" set in Settings.ini whether that list "
+     "holds it. With --trust, adds the fingerprint to that list instead.",
+     ArchiveKeysOptionHelp},
+    {"sign-off",
+     "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
+     "Writes a signed history row saying that you (the operating system's user) gave the "
+     "sessions of the instrument and period (default: all of them) the meaning TEXT "
+     "(\"reviewed\", \"approved\"), naming each session with the hash of its stored bytes. "
+     "archive history shows it.",
+     ArchiveSignOffOptionHelp},
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
@@ -179,6 +198,8 @@ const Subcommand kSubcommands[] = {
     {"rename-instrument", RunArchiveRenameInstrument},
     {"history", RunArchiveHistory},
     {"verify", RunArchiveVerify},
+    {"keys", RunArchiveKeys},
+    {"sign-off", RunArchiveSignOff},
     {"sync", RunArchiveSync},
     {"compliance", RunArchiveCompliance},
     {"events", RunArchiveEvents},
@@ -257,10 +278,12 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
 
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError("archive needs one of import, list, render, export, plot, map, survey, "
-                          "stats, rename-instrument, history, verify, sync, compliance, events and "
-                          "set-interval",
-                          "archive");
+        return UsageError(
+            "archive needs one of import, list, render, export, plot, map, survey, "
+            "stats, rename-instrument, history, verify, keys, sign-off, sync, compliance, "
+            "events and "
+            "set-interval",
+            "archive");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";

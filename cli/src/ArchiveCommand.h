@@ -13,6 +13,7 @@ namespace archive {
 class SessionArchive;
 struct ListFilter;
 struct ListedSession;
+struct VerifySummary;
 } // namespace archive
 
 // The parts of `tavon-datalog archive` that live in files of their own.
@@ -50,8 +51,16 @@ int ChooseArchived(const ArchiveSearch& search, const std::vector<long long>& id
 // a spreadsheet would take for a formula gets a leading apostrophe.
 QString CsvCell(QString text);
 
-// The option lines of archive history's --help.
+// The option lines of archive history's, keys' and sign-off's --help.
 std::string ArchiveHistoryOptionHelp();
+std::string ArchiveKeysOptionHelp();
+std::string ArchiveSignOffOptionHelp();
+
+// What verify says of the signatures: where each chain's signing starts (on standard output), and
+// with "Trusted Keys" set in Settings.ini, each signer of rows whose key it does not hold, added to
+// the summary's mismatches; without it, a note on standard error. False when the output could not
+// be written.
+bool PutSigningLines(archive::VerifySummary& summary);
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);
@@ -65,6 +74,8 @@ int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);
 int RunArchiveSync(const QStringList& arguments);
+int RunArchiveKeys(const QStringList& arguments);
+int RunArchiveSignOff(const QStringList& arguments);
 int RunArchiveCompliance(const QStringList& arguments);
 int RunArchiveEvents(const QStringList& arguments);
 int RunArchiveSetInterval(const QStringList& arguments);

@@ -268,6 +268,10 @@ int RunArchiveCompliance(const QStringList& arguments) {
         settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
         settings.verification = archive::VerifyArchive(store).Line();
         QString error;
+        if (!compliance::PackHistoryLines(store, atDay, settings.history, error)) {
+            PrintError(error.toLocal8Bit().toStdString());
+            return kExitArchive;
+        }
         if (!compliance::WriteCompliancePack(reg, records, settings, Local(options.output),
                                              error)) {
             PrintError(error.toLocal8Bit().toStdString());

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "PdfPages.h"
+#include "archive/HistorySigning.h"
 #include "compliance/CivilDay.h"
 
 namespace compliance {
@@ -196,6 +197,9 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
     const QString verification = settings.verification.trimmed();
     pages.Paragraph("Verification of the archive: " +
                     (verification.isEmpty() ? QString("not run") : verification));
+    for (const QString& line : settings.history) {
+        pages.Paragraph(line);
+    }
     std::vector<PageRow> rows;
     for (const InstrumentRecord* r : Ordered(instruments)) {
         rows.push_back({Plain(r->name), Plain(r->serial), StatusCell(r->status.status),
@@ -322,6 +326,14 @@ int Render(QPdfWriter& writer, QPainter* painter, int total,
 }
 
 } // namespace
+
+bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay, QStringList& lines,
+                      QString& error) {
+    // Day 0 is 2000-01-01, 946,684,800 seconds after 1970 began.
+    constexpr int64_t kDayZero = 946684800;
+    const qint64 until = ((kDayZero + (atDay + 1) * kSecondsPerDay) * 1000) - 1;
+    return archive::HistoryPinLines(store, until, lines, error);
+}
 
 bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRecord>& instruments,
                          const PackSettings& settings, const QString& path, QString& error) {

@@ -11,6 +11,7 @@
 
 #include "ArchiveFixture.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/HistorySigning.h"
 #include "compliance/InstrumentRegister.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
@@ -158,11 +159,16 @@ TEST_P(ArchiveHistoryTest, EveryChangeIsARowChainedToTheOneBefore) {
     const testsupport::RunResult listed = Datalog({"history", "--format", "csv"});
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.out.rfind(
-                  "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash\r\n", 0),
+                  "seq,time,user,host,kind,detail,sessions,index_uploads,previous,hash,signer,"
+                  "signature\r\n",
+                  0),
               0u);
     EXPECT_NE(listed.out.find("\r\n4,"), std::string::npos);
     EXPECT_NE(listed.out.find(",replace,"), std::string::npos);
-    EXPECT_NE(listed.out.find(rows.last().hash.toStdString() + "\r\n"), std::string::npos);
+    EXPECT_NE(listed.out.find(rows.last().hash.toStdString() + "," +
+                              archive::KeyFingerprint(rows.last().signer).toStdString() + "," +
+                              rows.last().signature.toStdString() + "\r\n"),
+              std::string::npos);
     const testsupport::RunResult text = Datalog({"history"});
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("(sessions 1-" + std::to_string(sessions) + "; index upload 1)"),

@@ -182,6 +182,17 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
                                              QString::fromStdString(m_dir.File("pack.pdf")), "-"}));
     EXPECT_TRUE(page.contains(QRegularExpression("\n *4 +0\\.\\.1000 PPM CO +CO +2026-12-01")))
         << page.toStdString();
+
+    // The pack pins the history: its head, its signers, and the sign-offs made by its day.
+    EXPECT_NE(text.find("History head: row "), std::string::npos) << text;
+    EXPECT_NE(text.find("Signer: "), std::string::npos) << text;
+    EXPECT_EQ(text.find("Sign-off, row "), std::string::npos) << text;
+    ASSERT_EQ(Datalog({"archive", "sign-off", "--meaning", "approved"}).status, 0);
+    EXPECT_EQ(Datalog({"archive", "compliance", "--format", "pdf", "-o", "later.pdf"}).status, 3);
+    const std::string later =
+        Tool("pdftotext", {QString::fromStdString(m_dir.File("later.pdf")), "-"}).toStdString();
+    EXPECT_NE(later.find("Sign-off, row "), std::string::npos) << later;
+    EXPECT_NE(later.find("signed off as \"approved\""), std::string::npos) << later;
 }
 
 TEST_F(ComplianceCliTest, BadArgumentsAndUnreadableArchive) {

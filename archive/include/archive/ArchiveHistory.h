@@ -15,9 +15,10 @@ class SessionArchive;
 // the row before it. A byte changed in anything an instrument sent, or a history row changed or
 // deleted, outside this program breaks that chain, and VerifyArchive finds it.
 //
-// The chain has no secret: it proves that an archive has not been edited by accident or by a
-// tool that did not know of it, not that no one rebuilt the whole chain on purpose. The last row
-// deleted is found only when it named sessions that are still there.
+// Each row is signed by its writer's own key (HistorySigning.h): someone who can write the
+// database but holds no writer's key can rebuild the hashes, but not the signatures, and a key
+// of their own shows as one the team's list of trusted keys does not hold. The last row deleted
+// is found only when it named sessions that are still there.
 
 enum class ChangeKind {
     Started,  // the history began: the sessions already archived then
@@ -29,10 +30,11 @@ enum class ChangeKind {
     Index,    // an index upload kept
     Identity, // what an instrument reported of itself changed (its mode names, its firmware)
     Sync,     // sessions, instruments or history taken from another archive, or given to one
+    SignOff,  // a user signed off sessions ("reviewed", "approved")
 };
 
 // "started", "import", "download", "replace", "rename", "interval", "index", "instrument",
-// "sync".
+// "sync", "sign-off".
 QString ChangeKindName(ChangeKind kind);
 
 // A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
@@ -53,6 +55,18 @@ struct HistoryRow {
     QVector<HistorySession> indexUploads;
     QString previous; // the hash of the row before (empty for the first)
     QString hash;     // this row's own, over all of the above
+    // Its writer's public key (64 hex digits) and Ed25519 signature of `hash` (128); both empty
+    // in rows written before rows were signed.
+    QString signer;
+    QString signature;
+};
+
+// The rows one key signed in one chain (`origin` empty: this archive's own).
+struct SignedRows {
+    QString origin;
+    QString fingerprint;
+    QString firstWriter; // "user@host" of the first row it signed
+    QVector<qint64> rows;
 };
 
 struct VerifySummary {
@@ -67,6 +81,11 @@ struct VerifySummary {
     qint64 chains = 0;      // this archive's own, and each other archive's synced into it
     QStringList mismatches; // one line each
     QStringList conflicts;  // one line for each conflicting copy: which session holds it
+    // Where each chain's signed rows begin, for chains that have rows from before rows were
+    // signed: "history rows 1 to 12 were written before rows were signed; signing starts at row
+    // 13".
+    QStringList signing;
+    QVector<SignedRows> signedBy; // who signed which rows
     bool Clean() const { return readable && mismatches.isEmpty(); }
     // "Verified: 1,234 sessions, 40 index uploads, 2 replaced copies and 56 history rows, no
     // mismatch", or "Verification failed: 2 mismatches in ..." the same; conflicting copies, and

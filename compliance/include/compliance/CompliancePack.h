@@ -11,6 +11,7 @@
 // prints in black and white.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -25,11 +26,20 @@ struct PackSettings {
     // The result of verifying the archive's stored bytes and history, one or more lines, as the
     // archive's verification reports it. Empty: the pack says that no verification was run.
     QString verification;
+    // Lines that pin the archive's history as it was when the pack was made: its head, its
+    // signers' fingerprints and the sign-offs of the period (archive::HistoryPinLines).
+    QStringList history;
 };
 
 // Each list of a page holds at most this many rows (the latest); a line says how many more there
 // are.
 constexpr int kPackListRows = 400;
+
+// The lines of PackSettings::history for a pack of the status at `atDay`: the history's head and
+// signers now, and the sign-offs written up to the end of that day (UTC). False with a message
+// when the history cannot be read.
+bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay, QStringList& lines,
+                      QString& error);
 
 // Writes the pack of `instruments` (as InstrumentRegister::Instruments gave them for
 // settings.atDay) to `path`. False with a message when the register cannot be read or the file

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace archive {
+
+class SessionArchive;
+struct VerifySummary;
+
+// Every history row is signed by the operating-system user who wrote it, with an Ed25519 key of
+// that user's own kept in the user's configuration folder (made on first use, readable by its
+// owner alone). The archive keeps each signer's public key with the row it first signed; the
+// keys a team trusts are kept outside the archive, by their fingerprints, so that someone who can
+// write the archive cannot make a key of their own pass for a trusted one.
+
+// Where this user's signing key is: "Tavon/history-signing.key" in the user's configuration
+// folder ($XDG_CONFIG_HOME or ~/.config on Linux, the profile's local application data on
+// Windows, whose access list is the user's own).
+QString SigningKeyFile();
+
+// A public key's fingerprint: the first 16 bytes of the SHA-256 of its 32 bytes, in hex, in eight
+// groups of four joined by colons ("3f2a:9c01:77be:0d12:aa90:5e3c:1b2f:8e41"). Empty for a text
+// that is not a public key (64 hex digits).
+QString KeyFingerprint(const QString& publicKeyHex);
+
+// A fingerprint as typed (any case, with or without colons or spaces) as KeyFingerprint writes
+// it; empty when it is none.
+QString NormalFingerprint(const QString& text);
+
+// The trusted fingerprints of a list as the "Trusted Keys" setting holds it (separated by commas);
+// what is not a fingerprint is left out and named in `refused`.
+QSet<QString> ParseTrustedKeys(const QString& text, QStringList* refused = nullptr);
+
+// One signer the archive holds: of its own history (`origin` empty) or of another archive's synced
+// into it.
+struct HistorySigner {
+    QString origin;
+    QString publicKey;
+    QString fingerprint;
+    qint64 firstRow = 0; // the row of its chain it signed first
+    qint64 firstAt = 0;  // that row's time, milliseconds since 1970, UTC
+    QString user;        // who wrote that row, and where
+    QString host;
+};
+
+// Every signer, this archive's own first, each chain's in the order of their first rows.
+bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QString& error);
+
+// One line for each signer of rows whose key `trusted` does not hold, naming the rows
+// ("history rows 1-40, 52 are signed by key FP (ann@van7), which is not a trusted key").
+QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& trusted);
+
+// What a printed compliance pack pins of the history, one line each: its head ("History head: row
+// 57, HASH"), every signer ("Signer: FINGERPRINT, anna@van7, first row 1", with "of archive ID"
+// for another archive's chain), and every sign-off written up to `until` (milliseconds since
+// 1970, UTC; 0: all): "Sign-off, row 58, 2026-12-08 10:00 UTC, anna@van7: signed off as ...".
+bool HistoryPinLines(SessionArchive& archive, qint64 until, QStringList& lines, QString& error);
+
+// What a sign-off covers: the sessions of one instrument (its name, serial number or fingerprint;
+// empty: every instrument) between two days (YYYY-MM-DD, each inclusive; empty: open).
+struct SignOffScope {
+    QString meaning; // "reviewed", "approved", ...
+    QString instrument;
+    QString from;
+    QString to;
+};
+
+// A signed history row saying that this user gave the sessions of `scope` the meaning given,
+// naming each of them with the hash of its bytes; `detail` is what the row says ("signed off as
+// \"reviewed\": instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). False, with
+// `error` said, for an empty meaning or an instrument the archive does not know.
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error);
+
+} // namespace archive

@@ -1,0 +1,107 @@
+// A chain's signatures as verify checks them: what a writer without the key could not have made.
+#include "ChainSignatures.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "ArchiveValues.h"
+#include "SigningKey.h"
+#include "SqlSteps.h"
+#include "archive/HistorySigning.h"
+
+namespace archive {
+
+bool ChainSignatures::Load(QSqlDatabase& db, const QString& origin, QString& error) {
+    m_origin = origin;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT public_key, first_seq, os_user, host FROM history_keys WHERE origin = ?"
+             " ORDER BY first_seq",
+             {Text(origin)}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        Key& key = m_keys[query.value(0).toString()];
+        key.firstRow = query.value(1).toLongLong();
+        key.writer = query.value(2).toString() + '@' + query.value(3).toString();
+    }
+    return true;
+}
+
+void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringList& mismatches) {
+    ++m_rows;
+    m_lastSeq = row.seq;
+    if (row.signer.isEmpty() && row.signature.isEmpty()) {
+        if (m_firstSigned > 0) {
+            mismatches << QString("%1 is not signed, though its chain is signed from row %2 on"
+                                  " (its signature was removed)")
+                              .arg(at)
+                              .arg(m_firstSigned);
+        }
+        return;
+    }
+    if (m_firstSigned == 0) {
+        m_firstSigned = row.seq;
+    }
+    const QString fingerprint = KeyFingerprint(row.signer);
+    const QString named =
+        fingerprint.isEmpty() ? QString("an unreadable key") : "key " + fingerprint;
+    if (!SignatureHolds(row.signer, row.hash, row.signature)) {
+        mismatches << at + "'s signature does not match its hash: the row was hashed again by"
+                           " someone without its signer's key (the chain was rebuilt)";
+    }
+    const auto key = m_keys.find(row.signer);
+    if (key == m_keys.end()) {
+        mismatches << QString("%1 is signed by %2, which the archive does not hold as a signer")
+                          .arg(at, named);
+        return;
+    }
+    if (key->firstRow > row.seq) {
+        mismatches << QString("%1 is signed by %2, which the archive registered with its row %3,"
+                              " after it (the row was signed again)")
+                          .arg(at, named)
+                          .arg(key->firstRow);
+    }
+    if (key->rows.isEmpty()) {
+        m_order << row.signer;
+    }
+    key->signedFirstRow = key->signedFirstRow || key->firstRow == row.seq;
+    key->rows.append(row.seq);
+}
+
+void ChainSignatures::Finish(const QString& whose, VerifySummary& summary) {
+    for (auto key = m_keys.constBegin(); key != m_keys.constEnd(); ++key) {
+        // A key's first row is the one it registered with; one registered with another row was
+        // put in the list of signers by hand.
+        if (!key->signedFirstRow && key->firstRow <= m_lastSeq) {
+            summary.mismatches << QString("%1key %2 is registered with history row %3, which it"
+                                          " did not sign")
+                                      .arg(whose, KeyFingerprint(key.key()))
+                                      .arg(key->firstRow);
+        }
+    }
+    if (m_rows > 0 && m_firstSigned != 1) {
+        summary.signing << (m_firstSigned == 0
+                                ? QString("%1history rows 1 to %2 were written before rows were"
+                                          " signed; signing starts with the next row")
+                                      .arg(whose)
+                                      .arg(m_lastSeq)
+                            : m_firstSigned == 2
+                                ? QString("%1history row 1 was written before rows were signed;"
+                                          " signing starts at row 2")
+                                      .arg(whose)
+                                : QString("%1history rows 1 to %2 were written before rows were"
+                                          " signed; signing starts at row %3")
+                                      .arg(whose)
+                                      .arg(m_firstSigned - 1)
+                                      .arg(m_firstSigned));
+    }
+    for (const QString& publicKey : m_order) {
+        const Key& key = m_keys[publicKey];
+        summary.signedBy.append({m_origin, KeyFingerprint(publicKey), key.writer, key.rows});
+    }
+}
+
+} // namespace archive

@@ -1,0 +1,409 @@
+// Signed history on both engines: every row signed with its writer's key, and each forgery that a
+// writer of the database without that key could make reported on its own line; a key others
+// could read refused; an older archive's unsigned rows kept; trusted and untrusted signers named;
+// a sign-off shown; signatures carried by a sync.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
+
+#include "ArchiveFixture.h"
+#include "HistoryChain.h"
+#include "SigningKey.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/ArchiveSync.h"
+#include "archive/HistorySigning.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
+
+using archive::HistoryRow;
+using archive::SessionArchive;
+using archivetest::Engine;
+
+namespace {
+
+class ArchiveSigningTest : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.Ok());
+        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
+        if (m_location.empty()) {
+            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+        }
+        m_image = archivetest::GeneratedImage(5);
+    }
+    void TearDown() override {
+        m_archive.Close();
+        archivetest::DropLocation(GetParam(), m_location);
+    }
+
+    // The user whose key signs from now on: a configuration folder of their own.
+    void BecomeUser(const std::string& name) {
+        m_user.reset();
+        m_user.reset(new testsupport::EnvGuard("XDG_CONFIG_HOME", m_dir.Path() + "/" + name));
+    }
+
+    QString Location() const { return QString::fromStdString(m_location); }
+
+    // The archive opened with one instrument's sessions imported.
+    void OpenImported() {
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        Import(m_archive);
+    }
+
+    void Import(SessionArchive& archive) {
+        const qint64 instrument = archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        ASSERT_GT(instrument, 0) << archive.Error().toStdString();
+        archive::StoreCounts counts;
+        ASSERT_GT(archive.ImportDump(instrument, "import test", archive::IndexBytes(*m_image),
+                                     archive::CaptureSessions(*m_image, {}), counts),
+                  0)
+            << archive.Error().toStdString();
+    }
+
+    void Record(const QString& detail) {
+        QString error;
+        ASSERT_TRUE(
+            archive::RecordChange(m_archive, archive::ChangeKind::Interval, detail, {}, error))
+            << error.toStdString();
+    }
+
+    QVector<HistoryRow> Rows() {
+        QString error;
+        const QVector<HistoryRow> rows = archive::History(m_archive, error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return rows;
+    }
+
+    bool Sql(const QString& statement, const QVariantList& values = {}) {
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+        EXPECT_TRUE(query.prepare(statement)) << statement.toStdString();
+        for (const QVariant& value : values) {
+            query.addBindValue(value);
+        }
+        const bool done = query.exec();
+        EXPECT_TRUE(done) << statement.toStdString() << ": "
+                          << query.lastError().text().toStdString();
+        return done;
+    }
+
+    // This user's key, as the archive's writer uses it.
+    archive::SigningKey Key() {
+        archive::SigningKey key;
+        QString error;
+        EXPECT_TRUE(key.Load(error)) << error.toStdString();
+        return key;
+    }
+
+    testsupport::RunResult Datalog(const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"archive"};
+        all.insert(all.end(), args.begin(), args.end());
+        all.insert(all.end(), {"--archive", m_location});
+        return testsupport::RunProgram("tavon-datalog", all, m_dir.Path(), 120,
+                                       {"TZ=UTC", "LC_ALL=C"});
+    }
+
+    void WriteTrusted(const QString& fingerprints) {
+        std::ofstream out(m_dir.File("Settings.ini"), std::ios::binary);
+        out << "Trusted Keys=" << fingerprints.toStdString() << "\r\n";
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    testsupport::TempDir m_dir{"tavon-signing-"};
+    std::unique_ptr<testsupport::EnvGuard> m_user;
+    std::string m_location;
+    SessionArchive m_archive;
+    std::unique_ptr<LogImage> m_image;
+};
+
+TEST_P(ArchiveSigningTest, EveryRowIsSignedAndASignOffIsShownInTheHistory) {
+    BecomeUser("ann");
+    OpenImported();
+    const QString file = archive::SigningKeyFile();
+    ASSERT_TRUE(file.startsWith(QString::fromStdString(m_dir.Path()))) << file.toStdString();
+    struct stat info;
+    ASSERT_EQ(stat(QFile::encodeName(file).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const QString mine = Key().PublicHex();
+    const QString fingerprint = archive::KeyFingerprint(mine);
+    EXPECT_EQ(fingerprint.size(), 39);
+    for (const HistoryRow& row : Rows()) {
+        EXPECT_EQ(row.signer, mine) << row.seq;
+        EXPECT_EQ(row.signature.size(), 128) << row.seq;
+    }
+    QVector<archive::HistorySigner> signers;
+    QString error;
+    ASSERT_TRUE(archive::HistorySigners(m_archive, signers, error)) << error.toStdString();
+    ASSERT_EQ(signers.size(), 1);
+    EXPECT_EQ(signers[0].fingerprint, fingerprint);
+    EXPECT_EQ(signers[0].firstRow, 1);
+
+    const testsupport::RunResult signedOff = Datalog(
+        {"sign-off", "--meaning", "reviewed", "--instrument", "unit 7", "--to", "2099-12-31"});
+    EXPECT_EQ(signedOff.status, 0) << signedOff.err;
+    EXPECT_NE(signedOff.out.find("signed off as \"reviewed\": instrument \"unit 7\" up to"
+                                 " 2099-12-31, "),
+              std::string::npos)
+        << signedOff.out;
+    const testsupport::RunResult history = Datalog({"history"});
+    EXPECT_EQ(history.status, 0) << history.err;
+    EXPECT_NE(history.out.find("sign-off  signed off as \"reviewed\""), std::string::npos)
+        << history.out;
+    const HistoryRow last = Rows().last();
+    EXPECT_EQ(last.kind, "sign-off");
+    EXPECT_FALSE(last.sessions.isEmpty());
+    EXPECT_EQ(last.signer, mine);
+    const testsupport::RunResult noMeaning = Datalog({"sign-off"});
+    EXPECT_EQ(noMeaning.status, 2) << noMeaning.err;
+
+    const testsupport::RunResult keys = Datalog({"keys"});
+    EXPECT_EQ(keys.status, 0) << keys.err;
+    EXPECT_NE(keys.out.find(fingerprint.toStdString() + "  "), std::string::npos) << keys.out;
+    EXPECT_NE(keys.out.find("first row 1, "), std::string::npos) << keys.out;
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    EXPECT_TRUE(summary.signing.isEmpty()) << summary.signing.join('\n').toStdString();
+    const testsupport::RunResult verified = Datalog({"verify"});
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+}
+
+// How each forgery that a writer of the database could make is made (on an archive imported by
+// "ann", with one row more by "bob"), the line verify must give it, and a line it must not.
+TEST_P(ArchiveSigningTest, EachForgeryIsReportedOnItsOwnLine) {
+    enum Kind { Changed, Rebuilt, Resigned, Unsigned };
+    const struct {
+        const char* name;
+        Kind kind;
+        const char* reported;
+        const char* notReported;
+    } cases[] = {
+        {"a row changed", Changed, "history row 2 does not match its own hash",
+         "signature does not match"},
+        {"the chain rebuilt without the key", Rebuilt,
+         "history row 2's signature does not match its hash: the row was hashed again by someone"
+         " without its signer's key (the chain was rebuilt)",
+         "does not match its own hash"},
+        {"a row signed again by a later key", Resigned,
+         "history row 2 is signed by key %1, which the archive registered with its row %2, after"
+         " it (the row was signed again)",
+         "signature does not match"},
+        {"a signature removed", Unsigned,
+         "history row 3 is not signed, though its chain is signed from row 1 on", "hash"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BecomeUser("ann");
+        OpenImported();
+        BecomeUser("bob");
+        Record("bump test every 2 days");
+        const archive::SigningKey bob = Key();
+        QVector<HistoryRow> rows = Rows();
+        const qint64 bobsRow = rows.last().seq;
+        switch (c.kind) {
+        case Changed:
+            ASSERT_TRUE(Sql("UPDATE archive_history SET detail = detail || '.' WHERE seq = 2"));
+            break;
+        case Rebuilt:
+            // What someone who knows how rows hash, but holds nobody's key, can do.
+            rows[1].detail += '.';
+            for (int i = 1; i < rows.size(); ++i) {
+                rows[i].previous = rows[i - 1].hash;
+                rows[i].hash = archive::RowHash(rows[i]);
+                ASSERT_TRUE(Sql("UPDATE archive_history SET detail = ?, previous = ?, hash = ?"
+                                " WHERE seq = ?",
+                                {rows[i].detail, rows[i].previous, rows[i].hash, rows[i].seq}));
+            }
+            break;
+        case Resigned:
+            ASSERT_TRUE(Sql("UPDATE archive_history SET signer = ?, signature = ? WHERE seq = 2",
+                            {bob.PublicHex(), bob.Sign(rows[1].hash)}));
+            break;
+        case Unsigned:
+            ASSERT_TRUE(
+                Sql("UPDATE archive_history SET signer = '', signature = '' WHERE seq = 3"));
+            break;
+        }
+        const QString expected = QString(c.reported)
+                                     .replace("%1", archive::KeyFingerprint(bob.PublicHex()))
+                                     .replace("%2", QString::number(bobsRow));
+        const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+        const QString lines = summary.mismatches.join('\n');
+        EXPECT_TRUE(summary.readable) << summary.error.toStdString();
+        EXPECT_TRUE(lines.contains(expected)) << lines.toStdString();
+        EXPECT_FALSE(lines.contains(c.notReported)) << lines.toStdString();
+
+        const testsupport::RunResult run = Datalog({"verify"});
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_NE(run.out.find(expected.toStdString()), std::string::npos) << run.out;
+
+        m_archive.Close();
+        archivetest::DropLocation(GetParam(), m_location);
+        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + c.name);
+    }
+}
+
+TEST_P(ArchiveSigningTest, AKeyFileOthersCouldReadIsRefused) {
+    BecomeUser("ann");
+    OpenImported();
+    const QByteArray file = QFile::encodeName(archive::SigningKeyFile());
+    const int rows = Rows().size();
+    const struct {
+        mode_t mode;
+        const char* said; // nullptr: accepted
+    } modes[] = {
+        {0644, "may be read or written by other users (mode 0644): it must be private to its"
+               " owner (chmod 600 "},
+        {0660, "(mode 0660)"},
+        {0602, "(mode 0602)"},
+        {0600, nullptr},
+    };
+    int written = 0;
+    for (const auto& m : modes) {
+        SCOPED_TRACE(m.mode);
+        ASSERT_EQ(chmod(file.constData(), m.mode), 0);
+        QString error;
+        const bool recorded =
+            archive::RecordChange(m_archive, archive::ChangeKind::Interval, "a change", {}, error);
+        EXPECT_EQ(recorded, m.said == nullptr) << error.toStdString();
+        written += recorded ? 1 : 0;
+        if (m.said != nullptr) {
+            EXPECT_TRUE(error.contains(m.said)) << error.toStdString();
+            const testsupport::RunResult run = Datalog({"sign-off", "--meaning", "reviewed"});
+            EXPECT_EQ(run.status, 6) << run.err;
+            EXPECT_NE(run.err.find(m.said), std::string::npos) << run.err;
+        }
+    }
+    // The refused changes wrote nothing.
+    EXPECT_EQ(Rows().size(), rows + written);
+    EXPECT_TRUE(archive::VerifyArchive(m_archive).Clean());
+}
+
+TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigningStarts) {
+    BecomeUser("ann");
+    ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 9)) << m_archive.Error().toStdString();
+    Import(m_archive);
+    const int before = Rows().size();
+    ASSERT_GT(before, 1);
+    m_archive.Close();
+    const testsupport::RunResult old = Datalog({"verify"});
+    EXPECT_EQ(old.status, 0) << old.out << old.err;
+    EXPECT_NE(old.out.find(QString("history rows 1 to %1 were written before rows were signed;"
+                                   " signing starts with the next row")
+                               .arg(before)
+                               .toStdString()),
+              std::string::npos)
+        << old.out;
+
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    Record("bump test every 2 days");
+    const QVector<HistoryRow> rows = Rows();
+    ASSERT_EQ(rows.size(), before + 1);
+    for (int i = 0; i < before; ++i) {
+        EXPECT_TRUE(rows[i].signature.isEmpty());
+    }
+    EXPECT_FALSE(rows.last().signature.isEmpty());
+    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    const QString starts = QString("history rows 1 to %1 were written before rows were signed;"
+                                   " signing starts at row %2")
+                               .arg(before)
+                               .arg(before + 1);
+    EXPECT_EQ(summary.signing, QStringList{starts});
+    const testsupport::RunResult run = Datalog({"verify"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(starts.toStdString()), std::string::npos) << run.out;
+}
+
+TEST_P(ArchiveSigningTest, RowsOfAKeyTheTeamDoesNotTrustAreNamed) {
+    BecomeUser("ann");
+    OpenImported();
+    const QString ann = archive::KeyFingerprint(Key().PublicHex());
+    const int annsRows = Rows().size();
+    BecomeUser("bob");
+    Record("bump test every 2 days");
+    Record("bump test every 3 days");
+    const QString bob = archive::KeyFingerprint(Key().PublicHex());
+
+    // No list: nothing is checked against one, and verify says so aside.
+    const testsupport::RunResult unlisted = Datalog({"verify"});
+    EXPECT_EQ(unlisted.status, 0) << unlisted.out << unlisted.err;
+    EXPECT_NE(unlisted.err.find("no trusted keys are set"), std::string::npos) << unlisted.err;
+
+    // Typed in capitals and without colons, as a manager may hand it out.
+    WriteTrusted(QString(ann).remove(':').toUpper());
+    const testsupport::RunResult untrusted = Datalog({"verify"});
+    EXPECT_EQ(untrusted.status, 1) << untrusted.out << untrusted.err;
+    EXPECT_NE(untrusted.out.find(QString("history rows %1-%2 are signed by key %3 (")
+                                     .arg(annsRows + 1)
+                                     .arg(annsRows + 2)
+                                     .arg(bob)
+                                     .toStdString()),
+              std::string::npos)
+        << untrusted.out;
+    EXPECT_NE(untrusted.out.find("), which is not a trusted key"), std::string::npos);
+    EXPECT_EQ(untrusted.out.find(ann.toStdString()), std::string::npos) << untrusted.out;
+    const testsupport::RunResult listed = Datalog({"keys"});
+    EXPECT_NE(listed.out.find(ann.toStdString() + "  "), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("  not trusted\n"), std::string::npos) << listed.out;
+
+    const testsupport::RunResult trust = Datalog({"keys", "--trust", bob.toStdString()});
+    EXPECT_EQ(trust.status, 0) << trust.err;
+    EXPECT_NE(trust.out.find("added to the trusted keys"), std::string::npos) << trust.out;
+    const testsupport::RunResult bad = Datalog({"keys", "--trust", "12:34"});
+    EXPECT_EQ(bad.status, 2) << bad.err;
+    const testsupport::RunResult trusted = Datalog({"verify"});
+    EXPECT_EQ(trusted.status, 0) << trusted.out << trusted.err;
+    const testsupport::RunResult both = Datalog({"keys"});
+    EXPECT_EQ(both.out.find("not trusted"), std::string::npos) << both.out;
+}
+
+TEST_P(ArchiveSigningTest, ASyncKeepsEveryChainsSignaturesAndVerifyChecksThem) {
+    BecomeUser("ann");
+    const std::string van = m_dir.File("van.sqlite");
+    SessionArchive source;
+    ASSERT_TRUE(source.Open(QString::fromStdString(van))) << source.Error().toStdString();
+    Import(source);
+    const QString ann = archive::KeyFingerprint(Key().PublicHex());
+    BecomeUser("bob");
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    archive::SyncSummary summary;
+    QString error;
+    ASSERT_TRUE(archive::SyncArchive(source, m_archive, {}, summary, error)) << error.toStdString();
+    const archive::VerifySummary verified = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(verified.Clean()) << verified.mismatches.join('\n').toStdString();
+    EXPECT_EQ(verified.chains, 2);
+    QVector<archive::HistorySigner> signers;
+    ASSERT_TRUE(archive::HistorySigners(m_archive, signers, error)) << error.toStdString();
+    // Bob's own; Ann's of the van's chain, and Bob's there too: the row the sync wrote in the van.
+    ASSERT_EQ(signers.size(), 3);
+    EXPECT_EQ(signers[0].origin, "");
+    EXPECT_EQ(signers[1].origin, source.Identity());
+    EXPECT_EQ(signers[1].fingerprint, ann);
+    EXPECT_EQ(signers[1].firstRow, 1);
+    EXPECT_EQ(signers[2].origin, source.Identity());
+    EXPECT_EQ(signers[2].fingerprint, signers[0].fingerprint);
+
+    // A synced row whose signature was swapped for another row's.
+    ASSERT_TRUE(Sql("UPDATE origin_history SET signature = (SELECT o.signature FROM"
+                    " origin_history o WHERE o.origin = origin_history.origin AND o.seq = 1)"
+                    " WHERE seq = 2"));
+    const QString line =
+        "archive " + source.Identity() + "'s history row 2's signature does not match its hash";
+    EXPECT_TRUE(archive::VerifyArchive(m_archive).mismatches.join('\n').contains(line));
+    source.Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ArchiveSigningTest,
+                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+} // namespace
