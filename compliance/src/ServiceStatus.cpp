@@ -154,10 +154,12 @@ public:
         }
     }
 
-    // Whether the session, switched on at `day` with its own tests `own`, was used while
-    // overdue or failed; each sensor that was so keeps it. Not judged before the archive holds a
-    // test of the instrument.
-    bool Used(int64_t id, int64_t day, const std::vector<TestOutcome>& own) {
+    // How the instrument stood when the session was switched on at `day`, its own tests `own`
+    // counted (the bump test that begins it); `unfit` whether it was used while overdue or
+    // failed, each sensor that was so keeping it. No test archived yet: NoTests, and not unfit.
+    ServiceStatus AtSwitchOn(int64_t id, int64_t day, const std::vector<TestOutcome>& own,
+                             bool& unfit) {
+        unfit = false;
         bool anyTest = m_anyTest;
         Checks checks = m_checks;
         for (const TestOutcome& o : own) {
@@ -165,10 +167,12 @@ public:
             ApplyTo(checks, o);
         }
         if (!anyTest) {
-            return false;
+            return ServiceStatus::NoTests;
         }
-        bool unfit = Unfit(compliance::Judge(checks.soundness, m_rules.check, day).status) ||
-                     Unfit(compliance::Judge(checks.filter, m_rules.check, day).status);
+        ServiceStatus status =
+            std::max(compliance::Judge(checks.soundness, m_rules.check, day).status,
+                     compliance::Judge(checks.filter, m_rules.check, day).status);
+        unfit = Unfit(status);
         // A calibration's warning window is no reason to call a day's use unfit.
         const KindRule calibration{m_rules.calibration.intervalDays, 0};
         for (int sensor : m_known) {
@@ -180,18 +184,22 @@ public:
                     ApplyTo(bump, cal, o);
                 }
             }
-            if (Unfit(compliance::Judge(bump, m_rules.bump, day).status) ||
-                Unfit(compliance::Judge(cal, calibration, day).status)) {
+            const ServiceStatus bumpStatus = compliance::Judge(bump, m_rules.bump, day).status;
+            status = std::max(
+                {status, bumpStatus, compliance::Judge(cal, m_rules.calibration, day).status});
+            if (Unfit(bumpStatus) || Unfit(compliance::Judge(cal, calibration, day).status)) {
                 track.used.push_back(id);
                 unfit = true;
             }
         }
-        return unfit;
+        return status;
     }
 
-    InstrumentStatus Result(int64_t atDay, std::vector<int64_t> used) {
+    InstrumentStatus Result(int64_t atDay, std::vector<int64_t> used,
+                            std::map<uint32_t, ServiceStatus> atSwitchOn) {
         InstrumentStatus result;
         result.usedWhileOverdue = std::move(used);
+        result.atSwitchOn = std::move(atSwitchOn);
         result.soundness = compliance::Judge(m_checks.soundness, m_rules.check, atDay);
         result.filter = compliance::Judge(m_checks.filter, m_rules.check, atDay);
         result.status = std::max(result.soundness.status, result.filter.status);
@@ -292,6 +300,7 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
 
     Walk walk(rules);
     std::vector<int64_t> used;
+    std::map<uint32_t, ServiceStatus> atSwitchOn;
     size_t next = 0;
     std::vector<TestOutcome> own;
     for (const UsedSession& s : sessions) {
@@ -313,7 +322,9 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
                 own.push_back(o);
             }
         }
-        if (walk.Used(s.id, DayOfStamp(s.stamp), own)) {
+        bool unfit = false;
+        atSwitchOn[s.stamp] = walk.AtSwitchOn(s.id, DayOfStamp(s.stamp), own, unfit);
+        if (unfit) {
             used.push_back(s.id);
         }
     }
@@ -327,7 +338,7 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
             }
         }
     }
-    return walk.Result(atDay, std::move(used));
+    return walk.Result(atDay, std::move(used), std::move(atSwitchOn));
 }
 
 std::string DueDayText(const KindVerdict& verdict) {

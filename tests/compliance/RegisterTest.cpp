@@ -14,6 +14,7 @@
 #include "compliance/CivilDay.h"
 #include "compliance/InstrumentNeeds.h"
 #include "compliance/InstrumentRegister.h"
+#include "compliance/SwitchOnStatus.h"
 #include "testsupport/TempDir.h"
 
 using archivetest::Engine;
@@ -432,6 +433,24 @@ TEST_P(RegisterTest, InstrumentNeedsAreTheSameByIdAndByWord) {
         EXPECT_EQ(byWord.usedWhileOverdue, byId.usedWhileOverdue) << c.word;
     }
     EXPECT_FALSE(compliance::NeedsOf(m_dir.Path().c_str(), van).read); // a folder is no archive
+}
+
+// A session's register status at switch-on counts the tests made before it and its own, never one
+// made later that day.
+TEST_P(RegisterTest, StatusAtSwitchOnNeverCountsALaterTest) {
+    const uint32_t morning = MorningOf(0);
+    const qint64 unit = compliancetest::ImportSessions(
+        m_store, "unit", {{morning, ""}, {morning + 3 * 3600, "B4-"}, {morning + 6 * 3600, ""}});
+    ASSERT_GT(unit, 0) << m_store.Error().toStdString();
+    compliance::InstrumentRegister(m_store).Refresh();
+    compliance::SwitchOnStatus atSwitchOn(m_store);
+    const std::string noTests = compliance::ServiceStatusWord(ServiceStatus::NoTests);
+    const std::string failed = compliance::ServiceStatusWord(ServiceStatus::Failed);
+    EXPECT_EQ(atSwitchOn.At(unit, true, morning), noTests);
+    EXPECT_EQ(atSwitchOn.At(unit, true, morning + 3 * 3600), failed);
+    EXPECT_EQ(atSwitchOn.At(unit, true, morning + 6 * 3600), failed);
+    EXPECT_EQ(atSwitchOn.At(unit, true, morning + 1), ""); // no session switched on then
+    EXPECT_EQ(atSwitchOn.At(unit, false, morning), "");
 }
 
 // The packed outcomes of a session, checks among them, read back; what does not parse is left out.

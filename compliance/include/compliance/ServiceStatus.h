@@ -26,6 +26,7 @@
 //   switch-on is how a day's use begins).
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +97,9 @@ struct InstrumentStatus {
     ServiceStatus status = ServiceStatus::NoTests;
     // Sessions used while any sensor was overdue or failed or a check had failed, in time order.
     std::vector<int64_t> usedWhileOverdue;
+    // How the instrument stood at each dated session's switch-on (by its stamp): the tests made
+    // before it and the session's own counted, judged on its day.
+    std::map<uint32_t, ServiceStatus> atSwitchOn;
 };
 
 // The status at the end of day `atDay` (see DayOfStamp), from the sessions and tests up to then.

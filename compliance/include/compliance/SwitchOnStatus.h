@@ -23,16 +23,18 @@ public:
     // The archive must be open, and stay so while this is used.
     explicit SwitchOnStatus(archive::SessionArchive& store);
 
-    // ServiceStatusWord of the instrument's status at the end of the day the session was switched
-    // on (`stamp`, on the instrument's clock): what the register made of that day's use, the bump
-    // test that begins it counted. Empty for an undated session, and where the register cannot
-    // tell (the archive does not hold the instrument, or could not be read).
+    // ServiceStatusWord of how the instrument stood when the session was switched on (`stamp`, on
+    // the instrument's clock), as the register judges each session's use: the tests made before
+    // it and the session's own (the bump test that begins it) counted, never a later one. Empty
+    // for an undated session, and where the register cannot tell (the archive does not hold the
+    // instrument or that session, or could not be read).
     std::string At(qint64 instrument, bool dated, uint32_t stamp);
 
 private:
     InstrumentRegister m_register;
-    // Answers already given, by instrument and day: a day of many sessions is judged once.
-    std::map<std::pair<qint64, int64_t>, std::string> m_known;
+    // Answers already given, by instrument and day, then by switch-on: a day of many sessions is
+    // judged once.
+    std::map<std::pair<qint64, int64_t>, std::map<uint32_t, std::string>> m_known;
 };
 
 } // namespace compliance
