@@ -192,8 +192,8 @@ const OptionTable<ArchiveSurveyOptions>& ArchiveSurveyOptionTable() {
         Joined<O>({ArchiveOption(&O::archiveAt),
                    SurveyFormatOption(&O::format, "FORMAT",
                                       "text, csv or json, as for survey, with each session's\n"
-                                      "register status at its switch-on (the instrument's\n"
-                                      "status in the register at the end of that day)"),
+                                      "register status at its switch-on (the tests made\n"
+                                      "before it and its own counted, never a later one)"),
                    OutputOption(&O::output), SearchNote<O>()},
                   SearchOptions<O>());
     return kTable;
