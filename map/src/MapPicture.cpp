@@ -87,11 +87,14 @@ QFont TextFont(const QRectF& area) {
 }
 
 // Text on a pale panel, so that it reads over tiles and track alike.
+// The pale panel a text drawn at `baseline` stands on.
+QRectF PanelOf(const QFontMetricsF& metrics, const QPointF& baseline, const QString& text) {
+    return QRectF(baseline.x() - 2, baseline.y() - metrics.ascent() - 1,
+                  metrics.horizontalAdvance(text) + 4, metrics.height() + 2);
+}
+
 void DrawPanelText(QPainter& painter, const QPointF& baseline, const QString& text) {
-    const QFontMetricsF metrics(painter.font());
-    const QRectF box(baseline.x() - 2, baseline.y() - metrics.ascent() - 1,
-                     metrics.horizontalAdvance(text) + 4, metrics.height() + 2);
-    painter.fillRect(box, kPanel);
+    painter.fillRect(PanelOf(QFontMetricsF(painter.font()), baseline, text), kPanel);
     painter.setPen(kInk);
     painter.drawText(baseline, text);
 }
@@ -261,18 +264,30 @@ void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double si
     }
 }
 
-void DrawMarkers(QPainter& painter, const Frame& frame, const MapScene& scene) {
+// The symbols, then each label where it covers no label before it and nothing of `taken` (the
+// colour scale, the scale bar): a label that would is left off, never drawn over another (the
+// symbol stays, and choosing it tells its words).
+void DrawMarkers(QPainter& painter, const Frame& frame, const MapScene& scene,
+                 std::vector<QRectF> taken) {
     const double size = TextPixels(frame.Area()) * 0.6;
     const QFontMetricsF metrics(painter.font());
     for (const Marker& marker : scene.markers) {
-        if (!Finite(marker.position)) {
+        if (Finite(marker.position)) {
+            DrawSymbol(painter, marker.kind, frame.At(marker.position), size);
+        }
+    }
+    for (const Marker& marker : scene.markers) {
+        if (!Finite(marker.position) || marker.label.empty()) {
             continue;
         }
         const QPointF at = frame.At(marker.position);
-        DrawSymbol(painter, marker.kind, at, size);
-        if (!marker.label.empty()) {
-            const QPointF baseline(at.x() + size + 4, at.y() + metrics.ascent() / 2 - 1);
-            DrawPanelText(painter, baseline, QString::fromStdString(marker.label));
+        const QPointF baseline(at.x() + size + 4, at.y() + metrics.ascent() / 2 - 1);
+        const QString label = QString::fromStdString(marker.label);
+        const QRectF panel = PanelOf(metrics, baseline, label);
+        if (std::none_of(taken.begin(), taken.end(),
+                         [&panel](const QRectF& other) { return other.intersects(panel); })) {
+            DrawPanelText(painter, baseline, label);
+            taken.push_back(panel);
         }
     }
 }
@@ -347,6 +362,16 @@ void DrawLegend(QPainter& painter, const Legend& legend) {
     }
 }
 
+// The panel the scale bar stands on; empty without a bar.
+QRectF ScaleBarPanel(const QFontMetricsF& metrics, const ScaleBar& bar) {
+    if (!(bar.metres > 0)) {
+        return QRectF();
+    }
+    return QRectF(bar.line.x1() - 4, bar.line.y1() - metrics.height() - 8,
+                  std::max(bar.line.length(), metrics.horizontalAdvance(bar.label)) + 8,
+                  metrics.height() + 12);
+}
+
 void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
     if (!(bar.metres > 0)) {
         return;
@@ -355,10 +380,7 @@ void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
     const double x = bar.line.x1();
     const double y = bar.line.y1();
     const double length = bar.line.length();
-    painter.fillRect(QRectF(x - 4, y - metrics.height() - 8,
-                            std::max(length, metrics.horizontalAdvance(bar.label)) + 8,
-                            metrics.height() + 12),
-                     kPanel);
+    painter.fillRect(ScaleBarPanel(metrics, bar), kPanel);
     painter.fillRect(QRectF(x, y - 1.5, length, 3), Qt::black);
     painter.fillRect(QRectF(x, y - 6, 2, 6), Qt::black);
     painter.fillRect(QRectF(x + length - 2, y - 6, 2, 6), Qt::black);
@@ -468,9 +490,12 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
         DrawTiles(painter, frame, *background);
     }
     DrawTrack(painter, frame, scene);
-    DrawMarkers(painter, frame, scene);
-    DrawLegend(painter, LegendFor(area, scene));
-    DrawScaleBar(painter, ScaleBarFor(area, view));
+    const Legend legend = LegendFor(area, scene);
+    const ScaleBar bar = ScaleBarFor(area, view);
+    DrawMarkers(painter, frame, scene,
+                {legend.box, ScaleBarPanel(QFontMetricsF(painter.font()), bar)});
+    DrawLegend(painter, legend);
+    DrawScaleBar(painter, bar);
     DrawNorthArrow(painter, area);
     if (tiles) {
         DrawAttribution(painter, area, background->Attribution());

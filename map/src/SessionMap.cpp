@@ -1,5 +1,6 @@
 #include "map/SessionMap.h"
 
+#include "orvtime/TimeFormat.h"
 #include "report/FigureText.h"
 #include "textcodec/Cp1252.h"
 
@@ -154,7 +155,8 @@ MapScene SceneOfSessions(const std::vector<SessionValues>& sessions, const MapGa
             }
             scene.pieces.push_back(std::move(piece));
         }
-        // A GPS average is taken standing still: it is drawn where the last fix before it was.
+        // A GPS average is taken standing still and holds no position of its own: it is drawn
+        // where the last fix before it was, and says so.
         const RecordValue* lastPlace = nullptr;
         for (size_t i = 0; i < records.size(); ++i) {
             const RecordValue& record = records[i];
@@ -164,10 +166,11 @@ MapScene SceneOfSessions(const std::vector<SessionValues>& sessions, const MapGa
             const SceneRecord ref = RecordOf(s, i, record);
             if (record.Kind == RecordKind::GpsAverage) {
                 if (lastPlace != nullptr) {
-                    scene.markers.push_back(
-                        Marker{MarkerKind::GpsAverage,
-                               GeoPoint{lastPlace->Gps.Latitude(), lastPlace->Gps.Longitude()},
-                               "GPS average", ref});
+                    scene.markers.push_back(Marker{
+                        MarkerKind::GpsAverage,
+                        GeoPoint{lastPlace->Gps.Latitude(), lastPlace->Gps.Longitude()},
+                        "GPS average (at the fix of " + FormatTime(lastPlace->Time, "%X") + ")",
+                        ref});
                 }
                 continue;
             }

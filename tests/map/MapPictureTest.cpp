@@ -190,6 +190,28 @@ TEST(MapPictureTest, TilesShowUnderTheTrackWithTheirAttribution) {
     EXPECT_EQ(Differing(tiled, bare, QRect(0, 0, kSize.width() / 2, kSize.height() / 2)), 0);
 }
 
+// A label that would cover another label or the colour scale is left off: the picture is the
+// one without it, pixel for pixel.
+TEST(MapPictureTest, ALabelNeverCoversAnotherOrTheColourScale) {
+    const QRectF area(QPoint(0, 0), kSize);
+    const QRectF legend = LegendBox(area, TwoPieces());
+    ASSERT_FALSE(legend.isEmpty());
+    // Just left of the colour scale, so that a label runs under it.
+    const WorldPoint centre = ToWorld(kView.centre, kView.zoom);
+    const QPointF beside(legend.left() - 30, legend.center().y());
+    const GeoPoint underScale = ToGeo(
+        {centre.x + beside.x() - area.center().x(), centre.y + beside.y() - area.center().y()},
+        kView.zoom);
+    const GeoPoint shared{51.9985, 5.002}; // where TwoPieces' barhole label stands
+    for (const GeoPoint& place : {shared, underScale}) {
+        MapScene labelled = TwoPieces();
+        labelled.markers.push_back({MarkerKind::Barhole, place, "Barhole 5: 62 %Gas", {}});
+        MapScene bare = TwoPieces();
+        bare.markers.push_back({MarkerKind::Barhole, place, "", {}});
+        EXPECT_EQ(Draw(labelled), Draw(bare)) << place.latitude << "," << place.longitude;
+    }
+}
+
 TEST(MapPictureTest, NothingIsDrawnOutsideTheArea) {
     MapScene scene = TwoPieces();
     // Positions and labels well past every edge of the view.

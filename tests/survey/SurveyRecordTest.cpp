@@ -385,6 +385,7 @@ TEST(SurveyRecordTest, MapSceneAgreesWithTheRecord) {
     EXPECT_EQ(scene.markers[0].kind, mapping::MarkerKind::Alarm);
     EXPECT_EQ(scene.markers[0].label, "Alarm CO EEEE ppm");
     EXPECT_EQ(scene.markers[1].kind, mapping::MarkerKind::GpsAverage);
+    EXPECT_EQ(scene.markers[1].label, "GPS average (at the fix of 23:06:45)");
     EXPECT_NEAR(scene.markers[1].position.latitude, 51.5, 1e-9);
     EXPECT_EQ(scene.markers[1].record.stamp, kStart + 6);
 
