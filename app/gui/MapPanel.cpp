@@ -176,7 +176,8 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
                 const QString name = i < static_cast<size_t>(instruments.size())
                                          ? instruments[static_cast<qsizetype>(i)]
                                          : QString();
-                surveys.push_back(SurveySession((*making.sessions)[i], name.toStdString()));
+                surveys.push_back(
+                    SurveySession((*making.sessions)[i], name.toStdString(), making.filter));
                 surveys.back().RegisterStatus =
                     registerStatuses.value(static_cast<qsizetype>(i)).toStdString();
             }

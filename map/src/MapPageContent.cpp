@@ -16,7 +16,7 @@ MapPageContent MapPageOf(const std::vector<SessionValues>& sessions, const LogFi
     page.scene = SceneOfSessions(sessions, chosen, filter);
     page.surveys.reserve(sessions.size());
     for (const SessionValues& session : sessions) {
-        page.surveys.push_back(SurveySession(session, instrument));
+        page.surveys.push_back(SurveySession(session, instrument, filter));
     }
     return page;
 }

@@ -173,7 +173,8 @@ double SurveyTotals::Coverage() const {
     return SurveyRecords > 0 ? static_cast<double>(Fixes) / SurveyRecords : 0.0;
 }
 
-SessionSurvey SurveySession(const SessionValues& session, const std::string& instrument) {
+SessionSurvey SurveySession(const SessionValues& session, const std::string& instrument,
+                            const LogFilter& filter) {
     SessionSurvey survey;
     survey.Slot = session.Slot;
     survey.Instrument = instrument;
@@ -188,7 +189,7 @@ SessionSurvey SurveySession(const SessionValues& session, const std::string& ins
             AddOnce(survey.Users, record.Text);
         } else if (record.Kind == RecordKind::JobNumber) {
             AddOnce(survey.JobNumbers, record.Text);
-        } else if (IndicationOf(record, indication)) {
+        } else if (FilterShows(filter, record) && IndicationOf(record, indication)) {
             survey.Indications.push_back(indication);
         }
     }

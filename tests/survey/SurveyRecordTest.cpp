@@ -186,6 +186,14 @@ TEST(SurveyRecordTest, EveryIndicationWithItsPlaceGasAndValue) {
     EXPECT_EQ(survey.Users, std::vector<std::string>({"Ann"}));
     EXPECT_EQ(survey.JobNumbers, std::vector<std::string>({"J-42"}));
     EXPECT_EQ(survey.Instrument, "SN 7");
+    // Beside a report that hides alarms, the record leaves them out too; the rest stays.
+    LogFilter noAlarms;
+    noAlarms.Alarm = false;
+    const SessionSurvey filtered = SurveySession(Decode(source, 7), "SN 7", noAlarms);
+    ASSERT_EQ(filtered.Indications.size(), 2u);
+    EXPECT_EQ(filtered.Indications[0].Kind, IndicationKind::Barhole);
+    EXPECT_EQ(filtered.Indications[1].Kind, IndicationKind::PipelineGas);
+    EXPECT_EQ(filtered.JobNumbers, survey.JobNumbers);
 }
 
 // The JSON record read back by Qt's parser: one object per session in the order given.

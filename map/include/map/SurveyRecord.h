@@ -89,7 +89,11 @@ struct SessionSurvey {
     double Coverage() const;
 };
 
-SessionSurvey SurveySession(const SessionValues& session, const std::string& instrument);
+// The record of one session. `filter` leaves out the indications of records it hides, as the
+// report beside the record leaves out their lines (alarms); the track, the route and the counts
+// of survey records, which no filter hides, stay whole.
+SessionSurvey SurveySession(const SessionValues& session, const std::string& instrument,
+                            const LogFilter& filter = LogFilter());
 
 // Several sessions together (a Full Day, a search): the sums of their figures.
 struct SurveyTotals {
