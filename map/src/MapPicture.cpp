@@ -211,24 +211,29 @@ void DrawTrack(QPainter& painter, const Frame& frame, const MapScene& scene) {
         }
         painter.drawPolyline(line);
     }
-    const ReadingRange range = RangeOf(scene);
-    DotStamps dots(painter);
+}
+
+// Each reading's dot in its colour. The dots of readings away from the track stand on the
+// marker of their record (an alarm's, a manual reading's) and are drawn after the markers' symbols,
+// so that a reading taken there keeps its colour on the map.
+void DrawDots(QPainter& painter, DotStamps& dots, const Frame& frame,
+              const std::vector<TrackPoint>& points, const ReadingRange& range) {
     // A dot wholly outside the area is not drawn at all.
     const double reach = kDotRadius + 2;
     const QRectF visible = frame.Area().adjusted(-reach, -reach, reach, reach);
-    ForEachPoint(scene, [&](const TrackPoint& point) {
+    for (const TrackPoint& point : points) {
         if (!Finite(point.position)) {
-            return;
+            continue;
         }
         const QPointF at = frame.At(point.position);
         if (!visible.contains(at)) {
-            return;
+            continue;
         }
         dots.Draw(painter, at,
                   !point.hasValue   ? kNoReading
                   : point.overRange ? OverRangeColour()
                                     : ReadingColour(point.value, range));
-    });
+    }
 }
 
 void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double size) {
@@ -264,18 +269,22 @@ void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double si
     }
 }
 
-// The symbols, then each label where it covers no label before it and nothing of `taken` (the
-// colour scale, the scale bar): a label that would is left off, never drawn over another (the
-// symbol stays, and choosing it tells its words).
-void DrawMarkers(QPainter& painter, const Frame& frame, const MapScene& scene,
-                 std::vector<QRectF> taken) {
+void DrawMarkerSymbols(QPainter& painter, const Frame& frame, const MapScene& scene) {
     const double size = TextPixels(frame.Area()) * 0.6;
-    const QFontMetricsF metrics(painter.font());
     for (const Marker& marker : scene.markers) {
         if (Finite(marker.position)) {
             DrawSymbol(painter, marker.kind, frame.At(marker.position), size);
         }
     }
+}
+
+// Each label where it covers no label before it and nothing of `taken` (the colour scale, the
+// scale bar): a label that would is left off, never drawn over another (the symbol stays, and
+// choosing it tells its words).
+void DrawMarkerLabels(QPainter& painter, const Frame& frame, const MapScene& scene,
+                      std::vector<QRectF> taken) {
+    const double size = TextPixels(frame.Area()) * 0.6;
+    const QFontMetricsF metrics(painter.font());
     for (const Marker& marker : scene.markers) {
         if (!Finite(marker.position) || marker.label.empty()) {
             continue;
@@ -490,10 +499,17 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
         DrawTiles(painter, frame, *background);
     }
     DrawTrack(painter, frame, scene);
+    const ReadingRange range = RangeOf(scene);
+    DotStamps dots(painter);
+    for (const TrackPiece& piece : scene.pieces) {
+        DrawDots(painter, dots, frame, piece.points, range);
+    }
+    DrawMarkerSymbols(painter, frame, scene);
+    DrawDots(painter, dots, frame, scene.spots, range);
     const Legend legend = LegendFor(area, scene);
     const ScaleBar bar = ScaleBarFor(area, view);
-    DrawMarkers(painter, frame, scene,
-                {legend.box, ScaleBarPanel(QFontMetricsF(painter.font()), bar)});
+    DrawMarkerLabels(painter, frame, scene,
+                     {legend.box, ScaleBarPanel(QFontMetricsF(painter.font()), bar)});
     DrawLegend(painter, legend);
     DrawScaleBar(painter, bar);
     DrawNorthArrow(painter, area);
