@@ -14,6 +14,7 @@
 
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
+#include "RecordedHeads.h"
 #include "SessionCopies.h"
 #include "SqlSteps.h"
 #include "SyncInstruments.h"
@@ -413,7 +414,7 @@ bool ReadHead(QSqlDatabase& db, Head& head, QString& error) {
     if (!HistoryHead(db, head.seq, hash, error)) {
         return false;
     }
-    head.words = head.seq == 0 ? QString("empty") : QString("row %1, %2").arg(head.seq).arg(hash);
+    head.words = HeadWords(head.seq, hash);
     return true;
 }
 

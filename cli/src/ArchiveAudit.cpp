@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
 #include "download/CommandLine.h"
@@ -17,6 +18,7 @@ namespace {
 struct AuditOptions {
     std::string archiveAt;
     std::string format = "text"; // history only: text or csv
+    std::string against;         // verify only: the archive to check this one's history against
 };
 
 bool AcceptsHistoryFormat(const std::string& value) {
@@ -37,7 +39,16 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
 }
 
 const OptionTable<AuditOptions>& VerifyOptionTable() {
-    static const OptionTable<AuditOptions> kTable = {ArchiveOption(&AuditOptions::archiveAt)};
+    static const OptionSpec kAgainst = {"--against", nullptr, OptionSpec::Takes::Value,
+                                        "a SQLite file or postgresql://user@host[:port]/database",
+                                        nullptr};
+    static const OptionTable<AuditOptions> kTable = {
+        ArchiveOption(&AuditOptions::archiveAt),
+        {kAgainst, kArchivePlaceholder,
+         "another archive this one synced with: its history up to what\n"
+         "this one recorded of it at the last sync must be unchanged",
+         SetsText(&AuditOptions::against)},
+    };
     return kTable;
 }
 
@@ -134,10 +145,35 @@ bool Put(const QString& text) {
            static_cast<size_t>(bytes.size());
 }
 
+// The other archive's history checked against what this one recorded of it: its lines printed
+// after the archive's own; false when it could not be read or written.
+bool PutAgainst(archive::SessionArchive& store, const std::string& location, bool& clean,
+                bool& written) {
+    archive::SessionArchive other;
+    if (!OpenArchive(other, QString::fromLocal8Bit(location.c_str()))) {
+        return false;
+    }
+    const archive::AgainstSummary against = archive::VerifyAgainst(store, other);
+    if (!against.readable) {
+        PrintError(against.Line().toLocal8Bit().toStdString());
+        return false;
+    }
+    for (const QString& mismatch : against.mismatches) {
+        written = written && Put(mismatch + '\n');
+    }
+    written = written && Put(against.Line() + '\n');
+    clean = clean && against.Clean();
+    return true;
+}
+
 } // namespace
 
 std::string ArchiveHistoryOptionHelp() {
     return OptionHelp(HistoryOptionTable());
+}
+
+std::string ArchiveVerifyOptionHelp() {
+    return OptionHelp(VerifyOptionTable());
 }
 
 int RunArchiveHistory(const QStringList& arguments) {
@@ -193,9 +229,13 @@ int RunArchiveVerify(const QStringList& arguments) {
         written = written && Put(mismatch + '\n');
     }
     written = written && Put(summary.Line() + '\n');
+    bool clean = summary.Clean();
+    if (!options.against.empty() && !PutAgainst(store, options.against, clean, written)) {
+        return kExitArchive;
+    }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the result to standard output");
         return kExitOutputFailed;
     }
-    return summary.Clean() ? kExitOk : kExitMismatch;
+    return clean ? kExitOk : kExitMismatch;
 }

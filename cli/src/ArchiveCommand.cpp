@@ -93,13 +93,17 @@ const CommandPart kArchiveParts[] = {
      "sessions with the SHA-256 of their stored bytes, and the hash that chains each row to the "
      "one before it, so that a change made outside this program shows.",
      ArchiveHistoryOptionHelp},
-    {"verify", "archive verify",
+    {"verify", "archive verify [--against LOCATION]",
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "
      "each against the history: a session whose bytes changed, a session or row that was "
      "added, changed or deleted outside this program is printed, one line each, before a last "
      "line with the result. The history of every other archive synced in is checked as its own "
-     "chain, and each conflicting copy a sync kept is named. Exit status 1 on any mismatch.",
-     nullptr},
+     "chain, and each conflicting copy a sync kept is named. With --against, the history of "
+     "another archive this one synced with is checked too, up to what this one recorded of it "
+     "at their last sync: the copy of its rows kept here and the heads recorded here must still "
+     "be what that archive holds, so a history rewritten on either side since shows, a line "
+     "each. Exit status 1 on any mismatch.",
+     ArchiveVerifyOptionHelp},
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "

@@ -52,6 +52,7 @@ QString CsvCell(QString text);
 
 // The option lines of archive history's --help.
 std::string ArchiveHistoryOptionHelp();
+std::string ArchiveVerifyOptionHelp();
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);

@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <functional>
 
+#include "archive/OnwardSync.h"
 #include "download/DriverSupport.h"
 #include "download/ExitStatus.h"
+#include "download/OnwardTarget.h"
 #include "linkselect/PipePlace.h"
 #include "linkselect/PortDiscovery.h"
 #include "linkselect/Registry.h"
@@ -85,7 +87,7 @@ WatchSession::WatchSession(const WatchOptions& options, EventLog& log,
                            Watcher::ComplianceCheck compliance)
     : m_options(options), m_log(log), m_prompt(log),
       m_running(LinkClaim::Take("watcher", m_firstWatcher)), m_setup(SetupOf(options)),
-      m_registry(MakePlatformRegistry()) {
+      m_registry(MakePlatformRegistry()), m_onward(OnwardSyncOf(options.download)) {
     m_reaper.setSingleShot(true);
     QObject::connect(&m_reaper, &QTimer::timeout, &m_reaper, [this] { m_closed.clear(); });
     Watcher::Actions actions;
@@ -173,6 +175,12 @@ void WatchSession::TellEnded(const WatchVisit* visit, const DownloadLink& link, 
         return;
     }
     m_watcher->VisitEnded(link, visit->Name(), status);
+    // What the visit archived goes on to the team's archive; the link may wait meanwhile.
+    if (m_onward && (status == kExitOk || status == kExitArchive)) {
+        for (const QString& line : m_onward->After()) {
+            m_log.Line(line.toLocal8Bit().toStdString());
+        }
+    }
     const auto still = m_visits.find(KeyOf(link));
     if (still != m_visits.end() && !m_stopping) {
         still->second->KeepIdle();

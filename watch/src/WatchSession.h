@@ -13,6 +13,9 @@
 #include "WatchVisit.h"
 #include "watch/Watcher.h"
 
+namespace archive {
+class OnwardSync;
+}
 class LinkClaim;
 class Registry;
 struct WatchHost;
@@ -63,6 +66,9 @@ private:
     VisitSetup m_setup;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<Watcher> m_watcher;
+    // The archive synced into after each visit that archived (--sync, "Sync"), or null; one for
+    // the whole watch, so that a server down is said once and not at every visit.
+    std::unique_ptr<archive::OnwardSync> m_onward;
     std::map<LinkKey, std::unique_ptr<WatchVisit>> m_visits;
     // Closed visits, destroyed once the event that closed them has ended.
     std::vector<std::unique_ptr<WatchVisit>> m_closed;

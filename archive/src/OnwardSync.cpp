@@ -1,0 +1,52 @@
+// Syncs between archives named by where they are: a download's onward sync, the program's Sync
+// Now.
+#include "archive/OnwardSync.h"
+
+#include "archive/SessionArchive.h"
+
+namespace archive {
+
+LocationSync SyncLocations(const QString& from, const QString& to, const SyncOptions& options) {
+    LocationSync result;
+    SessionArchive source;
+    if (!source.Open(from)) {
+        result.error = source.Error();
+        return result;
+    }
+    result.sourceOpened = true;
+    SessionArchive target;
+    if (!target.Open(to)) {
+        result.error = target.Error();
+        return result;
+    }
+    result.answered = true;
+    result.synced = SyncArchive(source, target, options, result.summary, result.error);
+    return result;
+}
+
+OnwardSync::OnwardSync(QString local, QString target)
+    : m_local(std::move(local)), m_target(std::move(target)) {}
+
+QStringList OnwardSync::After() {
+    const LocationSync sync = SyncLocations(m_local, m_target, {});
+    const QString where = ShownLocation(m_target);
+    QStringList lines = sync.summary.renamed + sync.summary.conflictLines;
+    if (sync.synced) {
+        m_failing = false;
+        lines << "synced into " + where + ": " + sync.summary.Line();
+        return lines;
+    }
+    if (m_failing) {
+        return lines;
+    }
+    m_failing = true;
+    lines << (sync.answered || !sync.sourceOpened
+                  ? "sync into " + where + " failed: " + sync.error +
+                        "; what was taken stays, and the next sync completes it"
+                  : "sync: " + where + " does not answer (" + sync.error +
+                        "); the downloads stay in the local archive and are synced"
+                        " once it answers");
+    return lines;
+}
+
+} // namespace archive
