@@ -24,28 +24,30 @@ LocationSync SyncLocations(const QString& from, const QString& to, const SyncOpt
     return result;
 }
 
+QString SyncResultLine(const LocationSync& sync, const QString& target) {
+    const QString where = ShownLocation(target);
+    if (sync.synced) {
+        return "synced into " + where + ": " + sync.summary.Line();
+    }
+    if (sync.answered || !sync.sourceOpened) {
+        return "sync into " + where + " failed: " + sync.error +
+               "; what was taken stays, and the next sync completes it";
+    }
+    return "sync: " + where + " does not answer (" + sync.error +
+           "); the downloads stay in the local archive and are synced once it answers";
+}
+
 OnwardSync::OnwardSync(QString local, QString target)
     : m_local(std::move(local)), m_target(std::move(target)) {}
 
 QStringList OnwardSync::After() {
     const LocationSync sync = SyncLocations(m_local, m_target, {});
-    const QString where = ShownLocation(m_target);
     QStringList lines = sync.summary.renamed + sync.summary.conflictLines;
-    if (sync.synced) {
-        m_failing = false;
-        lines << "synced into " + where + ": " + sync.summary.Line();
-        return lines;
+    const bool said = m_failing && !sync.synced;
+    m_failing = !sync.synced;
+    if (!said) {
+        lines << SyncResultLine(sync, m_target);
     }
-    if (m_failing) {
-        return lines;
-    }
-    m_failing = true;
-    lines << (sync.answered || !sync.sourceOpened
-                  ? "sync into " + where + " failed: " + sync.error +
-                        "; what was taken stays, and the next sync completes it"
-                  : "sync: " + where + " does not answer (" + sync.error +
-                        "); the downloads stay in the local archive and are synced"
-                        " once it answers");
     return lines;
 }
 

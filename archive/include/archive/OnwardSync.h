@@ -18,6 +18,10 @@ struct LocationSync {
 };
 LocationSync SyncLocations(const QString& from, const QString& to, const SyncOptions& options);
 
+// What a sync into `target` came to, in one line: "synced into TARGET: 2 instruments, ...", or
+// that the target does not answer (the local archive keeping everything), or why it failed.
+QString SyncResultLine(const LocationSync& sync, const QString& target);
+
 // Offline first: every download is kept in the local archive, and after each one that archive is
 // synced into another (a team's server) when that answers. A target that does not answer, or a
 // sync that fails, is said once, and not again until a sync has gone through: a watcher visiting
