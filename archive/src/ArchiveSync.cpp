@@ -272,7 +272,7 @@ private:
     bool Download(qint64 instrument, qint64& download, QString& error);
     bool Holds(qint64 instrument, const CapturedSession& c, const QString& digest, qint64& session,
                QString& error);
-    bool StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error);
+    bool StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& session, QString& error);
     bool Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error);
     bool KeepBeside(qint64 instrument, qint64 session, const StoredCopy& bytes, bool conflict,
                     QString& error);
@@ -282,6 +282,7 @@ private:
     QSqlDatabase& m_db;
     QSqlDatabase& m_sourceDb;
     HeldSessions m_held;
+    NewSessions m_fresh{m_db};
     QHash<qint64, QString> m_nowHash;
     const SyncParty& m_source;
     const QHash<qint64, qint64>& m_instruments;
@@ -368,7 +369,8 @@ void Batch::Touched(qint64 session, const StoredCopy* copy, const QString& now) 
     }
 }
 
-bool Batch::StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
+bool Batch::StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& session,
+                     QString& error) {
     CapturedSession& c = s.session;
     if (!m_image) {
         m_image.reset(new LogImage);
@@ -379,17 +381,27 @@ bool Batch::StoreNew(qint64 instrument, SourceSession& s, qint64& session, QStri
     if (!Download(instrument, download, error)) {
         return false;
     }
-    const StoreResult result = StoreSession(m_db, instrument, download, true, c, session, error);
-    if (result == StoreResult::Failed || result == StoreResult::Refused) {
-        error = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
-                " cannot be stored: " + error;
+    const QString failed = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
+                           " cannot be stored: ";
+    session = -1;
+    // Nothing of its instrument, slot and stamp here when the batch began: a plain insert.
+    if (alone && !m_fresh.Insert(instrument, download, c, s.stored.firstSeen, session, error)) {
+        error = failed + error;
         return false;
     }
-    // When it was first seen anywhere.
-    QSqlQuery seen(m_db);
-    if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
-             {s.stored.firstSeen, session, s.stored.firstSeen}, error)) {
-        return false;
+    if (session < 0) {
+        const StoreResult result =
+            StoreSession(m_db, instrument, download, true, c, session, error);
+        if (result == StoreResult::Failed || result == StoreResult::Refused) {
+            error = failed + error;
+            return false;
+        }
+        // When it was first seen anywhere.
+        QSqlQuery seen(m_db);
+        if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
+                 {s.stored.firstSeen, session, s.stored.firstSeen}, error)) {
+            return false;
+        }
     }
     Touched(session, nullptr, StoredBytesHash(c.name, c.sector, c.overrun));
     ++m_new;
@@ -480,6 +492,7 @@ bool Batch::Take(SourceSession& s, QString& error) {
     }
     const QString key = HeldSessions::Key(instrument, s.session.slot, s.session.stamp);
     qint64 session = -1;
+    bool alone = false;
     if (!Holds(instrument, s.session, s.stored.digest, session, error)) {
         return false;
     }
@@ -490,14 +503,14 @@ bool Batch::Take(SourceSession& s, QString& error) {
             return false;
         }
         // Nothing of that instrument, slot and stamp here: nothing to compare with.
-        const bool alone = m_held.Known(key) && m_held.Of(key).isEmpty();
+        alone = m_held.Known(key) && m_held.Of(key).isEmpty();
         m_held.Written(key);
         if (s.session.dated && !alone && !Compare(instrument, s, session, error)) {
             return false;
         }
     }
     // An undated session of other bytes is another session: undated ones share their stamp.
-    if (session < 0 && !StoreNew(instrument, s, session, error)) {
+    if (session < 0 && !StoreNew(instrument, s, alone, session, error)) {
         return false;
     }
     for (const SourceSession::Copy& copy : s.copies) {

@@ -1,6 +1,6 @@
 // The speed of archive sync: a van's SQLite archive of 100,000 sessions into a team's archive on
 // PostgreSQL (target: under 2 minutes), then 100 new sessions of that van into it (target: under
-// 2 seconds), and the same 100 from a van archive that holds only them.
+// 2 seconds), and 100 other new sessions from a van archive that holds only them.
 //
 //   sync_bench [SESSIONS] [NEW]     (defaults 100000 and 100)
 // The team's archive: TAVON_TEST_POSTGRES (scripts/with-postgres.sh sets it), a new database on
@@ -46,15 +46,16 @@ void Shift(archive::CapturedSession& s, uint32_t seconds) {
 }
 
 // Rounds of the memory's sessions, each moved a week on and given bytes of its own, over 20
-// instruments, until `count` sessions are stored from round `first` on.
-bool Fill(archive::SessionArchive& store, int first, qint64 count) {
+// instruments, until `count` sessions are stored from round `first` on; `next`: the round after.
+bool Fill(archive::SessionArchive& store, int first, qint64 count, int* next = nullptr) {
     std::unique_ptr<LogImage> image(new LogImage);
     const std::vector<archive::CapturedSession> base = BaseSessions(*image);
     if (base.empty()) {
         return false;
     }
     qint64 stored = 0;
-    for (int round = first; stored < count; ++round) {
+    int round = first;
+    for (; stored < count; ++round) {
         const QString name = QString("unit-%1").arg(round % 20);
         const qint64 instrument = store.Instrument(archive::NamedInstrument(name), name);
         std::vector<archive::CapturedSession> sessions = base;
@@ -73,6 +74,9 @@ bool Fill(archive::SessionArchive& store, int first, qint64 count) {
             return false;
         }
         stored += static_cast<qint64>(sessions.size());
+    }
+    if (next != nullptr) {
+        *next = round;
     }
     return true;
 }
@@ -145,6 +149,8 @@ int main(int argc, char** argv) {
     const QString van = qEnvironmentVariableIsSet("TAVON_BENCH_SOURCE")
                             ? qEnvironmentVariable("TAVON_BENCH_SOURCE")
                             : QDir(folder.path()).filePath("van.sqlite");
+    // The rounds after the van's own are new sessions.
+    int round = 0;
     {
         archive::SessionArchive store;
         if (!store.Open(van)) {
@@ -159,7 +165,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
             std::fprintf(stderr, "making a van archive of %lld sessions...\n", count);
-            if (!Fill(store, 0, count)) {
+            if (!Fill(store, 0, count, &round)) {
                 return 1;
             }
         }
@@ -171,7 +177,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The van downloads more: its archive (a copy of the one synced, with the new sessions) and,
-    // apart, an archive of the new sessions alone.
+    // apart, an archive of other new sessions alone.
     if (!QFile::copy(van, updated)) {
         std::fprintf(stderr, "cannot copy the van's archive\n");
         return 1;
@@ -179,9 +185,16 @@ int main(int argc, char** argv) {
     {
         archive::SessionArchive store;
         archive::SessionArchive separate;
-        const int round = static_cast<int>(count / 500 + 10);
-        if (!store.Open(updated) || !Fill(store, round, fresh) || !separate.Open(alone) ||
-            !Fill(separate, round, fresh)) {
+        if (round == 0) { // a kept van archive: its rounds counted again
+            std::unique_ptr<LogImage> image(new LogImage);
+            const size_t each = BaseSessions(*image).size();
+            round = static_cast<int>((count + static_cast<qint64>(each) - 1) /
+                                     static_cast<qint64>(each));
+        }
+        // Sessions of their own for each: the second sync must find its 100 new too.
+        int after = 0;
+        if (!store.Open(updated) || !Fill(store, round, fresh, &after) || !separate.Open(alone) ||
+            !Fill(separate, after, fresh)) {
             return 1;
         }
         std::fprintf(stderr, "the van's archive holds %lld sessions, the new one %lld\n",
