@@ -317,7 +317,6 @@ bool Batch::Download(qint64 instrument, qint64& download, QString& error) {
     return true;
 }
 
-// The session here that holds these bytes, as the session or as a copy it kept; -1 for none.
 bool Batch::Preload(const std::vector<SourceSession>& sessions, QString& error) {
     QSet<QString> keys;
     for (const SourceSession& s : sessions) {
@@ -329,6 +328,7 @@ bool Batch::Preload(const std::vector<SourceSession>& sessions, QString& error) 
     return m_held.Read(m_db, keys, error);
 }
 
+// The session here that holds these bytes, as the session or as a copy it kept; -1 for none.
 bool Batch::Holds(qint64 instrument, const CapturedSession& c, const QString& digest,
                   qint64& session, QString& error) {
     const QString key = HeldSessions::Key(instrument, c.slot, c.stamp);
@@ -496,12 +496,18 @@ bool Batch::Take(SourceSession& s, QString& error) {
     if (!Holds(instrument, s.session, s.stored.digest, session, error)) {
         return false;
     }
+    if (session < 0) {
+        // Bytes replaced in the source since its batch was read are looked for here again.
+        const QString digest = s.stored.digest;
+        if (!LoadBytes(m_sourceDb, s, error) ||
+            (s.stored.digest != digest &&
+             !Holds(instrument, s.session, s.stored.digest, session, error))) {
+            return false;
+        }
+    }
     if (session >= 0) {
         ++m_summary.sessionsThere;
     } else {
-        if (!LoadBytes(m_sourceDb, s, error)) {
-            return false;
-        }
         // Nothing of that instrument, slot and stamp here: nothing to compare with.
         alone = m_held.Known(key) && m_held.Of(key).isEmpty();
         m_held.Written(key);

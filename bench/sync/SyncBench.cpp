@@ -24,7 +24,6 @@
 #include "archive/ArchiveSync.h"
 #include "archive/SessionArchive.h"
 #include "core/LogImage.h"
-#include "orvtime/OrvTime.h"
 #include "sim/LogMemory.h"
 
 namespace {
@@ -37,15 +36,13 @@ std::vector<archive::CapturedSession> BaseSessions(LogImage& image) {
     return archive::CaptureSessions(image, {});
 }
 
-void Shift(archive::CapturedSession& s, uint32_t seconds) {
-    const int64_t start = COrvTime(s.stamp).Value();
-    s.stamp += seconds;
-    if (s.summary.endValue != 0) {
-        s.summary.endValue += COrvTime(s.stamp).Value() - start;
-    }
+// Moves a session's start earlier: a sync summarises a session again from its bytes, whose last
+// record must not come before its start.
+void Earlier(archive::CapturedSession& s, uint32_t seconds) {
+    s.stamp -= seconds;
 }
 
-// Rounds of the memory's sessions, each moved a week on and given bytes of its own, over 20
+// Rounds of the memory's sessions, each started a day earlier and given bytes of its own, over 20
 // instruments, until `count` sessions are stored from round `first` on; `next`: the round after.
 bool Fill(archive::SessionArchive& store, int first, qint64 count, int* next = nullptr) {
     std::unique_ptr<LogImage> image(new LogImage);
@@ -63,7 +60,7 @@ bool Fill(archive::SessionArchive& store, int first, qint64 count, int* next = n
             sessions.resize(static_cast<size_t>(count - stored));
         }
         for (archive::CapturedSession& s : sessions) {
-            Shift(s, static_cast<uint32_t>(round) * 7u * 86400u);
+            Earlier(s, static_cast<uint32_t>(round) * 86400u);
             s.sector[0] = static_cast<char>(round);
             s.sector[1] = static_cast<char>(round >> 8);
         }

@@ -513,6 +513,15 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
     const archive::AgainstSummary never = archive::VerifyAgainst(*one, *two);
     ASSERT_TRUE(never.readable);
     EXPECT_TRUE(never.mismatches.join("\n").contains("they never synced"));
+    // A location where no archive is: said, and no empty archive made there to check against.
+    const std::string missing = m_dir.Path() + "/typo.sqlite";
+    const testsupport::RunResult none = testsupport::RunProgram(
+        "tavon-datalog",
+        {"archive", "verify", "--archive", one->Where().toStdString(), "--against", missing},
+        m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(none.status, 6) << none.err;
+    EXPECT_NE(none.err.find("no archive at " + missing), std::string::npos) << none.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
 }
 
 // An archive of an older schema gets its identity when first opened by this version, and keeps it;
