@@ -241,6 +241,9 @@ int RunDownloadSession(const DownloadOptions& options) {
     StartDownloads(prompt, run);
     WaitForDownloads(run);
     const int status = FinishDownloads(run);
-    SyncOnward(options, run);
+    // Interrupted: the user wants the program to end, not to wait on a server.
+    if (status != kExitInterrupted) {
+        SyncOnward(options, run);
+    }
     return status;
 }
