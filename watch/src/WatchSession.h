@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
 
 #include <map>
@@ -17,6 +18,7 @@ namespace archive {
 class OnwardSync;
 }
 class LinkClaim;
+class QThread;
 class Registry;
 struct WatchHost;
 struct WatchOptions;
@@ -48,6 +50,11 @@ private:
     void LinkLost(const DownloadLink& link) override;
     void TellEnded(const WatchVisit* visit, const DownloadLink& link, int status);
 
+    // Syncs the archive onward on a thread of its own, so that the other instruments' visits go
+    // on meanwhile; a visit that ends during one has its sync after it.
+    void SyncOnward();
+    void SyncEnded();
+
     void Poll();
     std::vector<DownloadLink> PresentLinks();
     void SayWatching();
@@ -69,6 +76,9 @@ private:
     // The archive synced into after each visit that archived (--sync, "Sync"), or null; one for
     // the whole watch, so that a server down is said once and not at every visit.
     std::unique_ptr<archive::OnwardSync> m_onward;
+    QThread* m_syncing = nullptr;
+    QStringList m_syncLines; // what the sync under way has to say, once it has ended
+    bool m_syncAgain = false;
     std::map<LinkKey, std::unique_ptr<WatchVisit>> m_visits;
     // Closed visits, destroyed once the event that closed them has ended.
     std::vector<std::unique_ptr<WatchVisit>> m_closed;
