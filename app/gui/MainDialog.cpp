@@ -2,6 +2,7 @@
 
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
+#include "BackgroundSync.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "FindBar.h"
@@ -118,6 +119,12 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->Attach(session_->Reader());
+    sync_ = new BackgroundSync(this);
+    connect(sync_, &BackgroundSync::Ended, this, [this](const QString& line, bool, bool tell) {
+        if (tell) {
+            Prompt(line.left(1).toUpper() + line.mid(1), kTitle);
+        }
+    });
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
     EnableSaving(); // nothing is shown yet
     archiving_->SetServiceNote(
@@ -207,6 +214,7 @@ void MainDialog::BuildMenus() {
                         settings.exec();
                     })
         ->setObjectName("actionDownloadAutomatically");
+    file->addAction("Sync Now", this, [this] { SyncNow(); })->setObjectName("actionSyncNow");
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
@@ -1009,8 +1017,22 @@ void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
         } else if (!ok) {
             status_->SetActivity("The session upload did not finish");
         }
+        // What arrived is in the archive: on to the one "Sync" names, when one is.
+        if (ok && !browser_.Offline() && archiving_->Enabled()) {
+            QString none;
+            sync_->Start(BackgroundSync::Why::AfterDownload, none);
+        }
         break;
     }
+}
+
+void MainDialog::SyncNow() {
+    QString message;
+    if (!sync_->Start(BackgroundSync::Why::Asked, message)) {
+        Prompt(message, kTitle);
+        return;
+    }
+    status_->SetActivity("Syncing the archive: the result is shown when it is done");
 }
 
 void MainDialog::ShowReportNotice(const std::string& text) {

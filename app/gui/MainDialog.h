@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class BackgroundSync;
 class ChartPanel;
 class MapPanel;
 struct MapBackgroundChoice;
@@ -165,6 +166,8 @@ private:
     void ShowOffline();
     void MarkSessionsNotHeld();
     void Prompt(const QString& text, const QString& caption);
+    // File > Sync Now: the archive into the one "Sync" names, the result told when it is done.
+    void SyncNow();
     void OnTreeSelection(QTreeWidgetItem* current);
     void OnFilterChanged();
     void CopyFilterFlags();
@@ -195,6 +198,8 @@ private:
     ReportState& report_;
     SessionBrowser browser_;
     std::unique_ptr<ProgramArchiving> archiving_;
+    // File > Sync Now, and the sync after each session uploaded, off the window's thread.
+    BackgroundSync* sync_ = nullptr;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
     MapPanel* map_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -14,6 +15,7 @@
 
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
+#include "RecordedHeads.h"
 #include "SessionCopies.h"
 #include "SqlSteps.h"
 #include "SyncInstruments.h"
@@ -63,12 +65,14 @@ bool Extends(const QByteArray& longer, const QByteArray& shorter) {
     return UsedLength(longer) > used && longer.left(used) == shorter.left(used);
 }
 
-// A session of the source, with the copies it replaced and kept.
+// A session of the source, with the copies it replaced and kept. Its bytes are read only when the
+// target does not hold it already (LoadBytes).
 struct SourceSession {
     qint64 instrument = 0;
     CapturedSession session;
     StoredCopy stored; // its own row's bytes (id: the source's)
     qint64 lastSeen = 0;
+    bool loaded = false;
     struct Copy {
         StoredCopy bytes;
         bool conflict = false;
@@ -82,13 +86,13 @@ bool ReadBatch(QSqlDatabase& db, qint64 after, int limit, std::vector<SourceSess
     query.setForwardOnly(true);
     if (!Run(query,
              "SELECT s.id, s.instrument_id, s.slot, s.stamp, s.dated, s.alarm, s.calibration,"
-             " s.complete, s.digest, s.name, b.sector, b.overrun, s.first_seen, s.last_seen"
-             " FROM sessions s JOIN session_bytes b ON b.session_id = s.id WHERE s.id > ?"
-             " ORDER BY s.id LIMIT " +
+             " s.complete, s.digest, s.name, s.first_seen, s.last_seen"
+             " FROM sessions s WHERE s.id > ? ORDER BY s.id LIMIT " +
                  QString::number(limit),
              {after}, error)) {
         return false;
     }
+    QHash<qint64, size_t> at;
     while (query.next()) {
         SourceSession s;
         s.stored.id = query.value(0).toLongLong();
@@ -102,51 +106,163 @@ bool ReadBatch(QSqlDatabase& db, qint64 after, int limit, std::vector<SourceSess
         c.complete = query.value(7).toInt() != 0;
         s.stored.digest = query.value(8).toString();
         c.name = Bytes(query.value(9).toByteArray());
-        c.sector = Bytes(query.value(10).toByteArray());
-        c.overrun = Bytes(query.value(11).toByteArray());
         s.stored.name = c.name;
-        s.stored.sector = c.sector;
-        s.stored.overrun = c.overrun;
-        s.stored.firstSeen = query.value(12).toLongLong();
-        s.lastSeen = query.value(13).toLongLong();
+        s.stored.firstSeen = query.value(10).toLongLong();
+        s.lastSeen = query.value(11).toLongLong();
+        at.insert(s.stored.id, out.size());
         out.push_back(std::move(s));
     }
     query.finish();
+    if (out.empty()) {
+        return true;
+    }
+    // The copies of the whole batch in one read: few sessions have any.
     QSqlQuery copies(db);
     copies.setForwardOnly(true);
-    if (!copies.prepare("SELECT digest, first_seen, name, sector, overrun, conflict FROM"
-                        " session_history WHERE session_id = ? AND sector IS NOT NULL"
-                        " ORDER BY id")) {
-        error = "cannot read the source's replaced copies";
+    if (!Run(copies,
+             "SELECT session_id, digest, first_seen, name, sector, overrun, conflict FROM"
+             " session_history WHERE session_id > ? AND session_id <= ? AND sector IS NOT NULL"
+             " ORDER BY id",
+             {after, out.back().stored.id}, error)) {
         return false;
     }
-    for (SourceSession& s : out) {
-        copies.bindValue(0, s.stored.id);
-        if (!Run(copies, error)) {
+    while (copies.next()) {
+        const auto found = at.constFind(copies.value(0).toLongLong());
+        if (found == at.constEnd()) {
+            continue;
+        }
+        SourceSession::Copy copy;
+        copy.bytes.digest = copies.value(1).toString();
+        copy.bytes.firstSeen = copies.value(2).toLongLong();
+        copy.bytes.name = Bytes(copies.value(3).toByteArray());
+        copy.bytes.sector = Bytes(copies.value(4).toByteArray());
+        copy.bytes.overrun = Bytes(copies.value(5).toByteArray());
+        copy.conflict = copies.value(6).toInt() != 0;
+        out[found.value()].copies.push_back(std::move(copy));
+    }
+    return true;
+}
+
+// The bytes of a session the target lacks, with its digest read again beside them: a download
+// into the source since the batch was read may have replaced them by their grown copy.
+bool LoadBytes(QSqlDatabase& db, SourceSession& s, QString& error) {
+    if (s.loaded) {
+        return true;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "SELECT s.digest, s.name, b.sector, b.overrun, s.complete FROM sessions s"
+             " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?",
+             {s.stored.id}, error)) {
+        return false;
+    }
+    if (!query.next()) {
+        error = "session " + QString::number(s.stored.id) + " of the source has no stored bytes";
+        return false;
+    }
+    CapturedSession& c = s.session;
+    s.stored.digest = query.value(0).toString();
+    c.name = Bytes(query.value(1).toByteArray());
+    c.sector = Bytes(query.value(2).toByteArray());
+    c.overrun = Bytes(query.value(3).toByteArray());
+    c.complete = query.value(4).toInt() != 0;
+    s.stored.name = c.name;
+    s.stored.sector = c.sector;
+    s.stored.overrun = c.overrun;
+    s.loaded = true;
+    return true;
+}
+
+// What the target holds of a batch's sessions, read once for the batch: by instrument, slot and
+// stamp, the sessions there with their digests and those of the copies they kept. A key the batch
+// has written to since is asked of the target again.
+class HeldSessions {
+public:
+    struct Held {
+        qint64 id = 0;
+        QString digest;
+        QVector<QString> copies;
+    };
+    static QString Key(qint64 instrument, int slot, uint32_t stamp) {
+        return QString("%1:%2:%3").arg(instrument).arg(slot).arg(stamp);
+    }
+    bool Read(QSqlDatabase& db, const QSet<QString>& keys, QString& error);
+    // False when the key was written to since, and the target must be asked.
+    bool Known(const QString& key) const { return m_read && !m_written.contains(key); }
+    const QVector<Held> Of(const QString& key) const { return m_held.value(key); }
+    void Written(const QString& key) { m_written.insert(key); }
+
+private:
+    QHash<QString, QVector<Held>> m_held;
+    QSet<QString> m_written;
+    bool m_read = false;
+};
+
+bool HeldSessions::Read(QSqlDatabase& db, const QSet<QString>& keys, QString& error) {
+    if (keys.isEmpty()) {
+        m_read = true;
+        return true;
+    }
+    // The keys are numbers of this program's own making: written into the statement, which then
+    // needs no limit on how many values it binds.
+    QStringList rows;
+    for (const QString& key : keys) {
+        rows << "(" + QString(key).replace(':', ", ") + ")";
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             "WITH k (i, sl, st) AS (VALUES " + rows.join(", ") +
+                 ") SELECT s.id, s.instrument_id, s.slot, s.stamp, s.digest FROM sessions s"
+                 " JOIN k ON s.instrument_id = k.i AND s.slot = k.sl AND s.stamp = k.st"
+                 " ORDER BY s.id",
+             {}, error)) {
+        return false;
+    }
+    QHash<qint64, QString> keyOf;
+    QStringList ids;
+    while (query.next()) {
+        const QString key = Key(query.value(1).toLongLong(), query.value(2).toInt(),
+                                static_cast<uint32_t>(query.value(3).toLongLong()));
+        const qint64 id = query.value(0).toLongLong();
+        m_held[key].append({id, query.value(4).toString(), {}});
+        keyOf.insert(id, key);
+        ids << QString::number(id);
+    }
+    query.finish();
+    if (!ids.isEmpty()) {
+        QSqlQuery copies(db);
+        copies.setForwardOnly(true);
+        if (!Run(copies,
+                 "SELECT session_id, digest FROM session_history WHERE session_id IN (" +
+                     ids.join(", ") + ")",
+                 {}, error)) {
             return false;
         }
         while (copies.next()) {
-            SourceSession::Copy copy;
-            copy.bytes.digest = copies.value(0).toString();
-            copy.bytes.firstSeen = copies.value(1).toLongLong();
-            copy.bytes.name = Bytes(copies.value(2).toByteArray());
-            copy.bytes.sector = Bytes(copies.value(3).toByteArray());
-            copy.bytes.overrun = Bytes(copies.value(4).toByteArray());
-            copy.conflict = copies.value(5).toInt() != 0;
-            s.copies.push_back(std::move(copy));
+            const qint64 id = copies.value(0).toLongLong();
+            for (Held& h : m_held[keyOf.value(id)]) {
+                if (h.id == id) {
+                    h.copies.append(copies.value(1).toString());
+                }
+            }
         }
-        copies.finish();
     }
+    m_read = true;
     return true;
 }
 
 // One batch's transaction on the target: the sessions it took, and what its history row records.
 class Batch {
 public:
-    Batch(QSqlDatabase& db, const SyncParty& source, const QHash<qint64, qint64>& instruments,
-          SyncSummary& summary)
-        : m_db(db), m_source(source), m_instruments(instruments), m_summary(summary) {}
+    Batch(QSqlDatabase& db, QSqlDatabase& sourceDb, const SyncParty& source,
+          const QHash<qint64, qint64>& instruments, SyncSummary& summary)
+        : m_db(db), m_sourceDb(sourceDb), m_source(source), m_instruments(instruments),
+          m_summary(summary) {}
 
+    // What the target holds of these sessions, read at once.
+    bool Preload(const std::vector<SourceSession>& sessions, QString& error);
     bool Take(SourceSession& s, QString& error);
     // The batch's history row: every session it touched, each copy it kept before the bytes the
     // session holds now. Nothing when it took nothing.
@@ -156,13 +272,18 @@ private:
     bool Download(qint64 instrument, qint64& download, QString& error);
     bool Holds(qint64 instrument, const CapturedSession& c, const QString& digest, qint64& session,
                QString& error);
-    bool StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error);
+    bool StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& session, QString& error);
     bool Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error);
     bool KeepBeside(qint64 instrument, qint64 session, const StoredCopy& bytes, bool conflict,
                     QString& error);
-    void Touched(qint64 session, const StoredCopy* copy);
+    // `now`: the hash of the bytes the session holds now, where known without reading them.
+    void Touched(qint64 session, const StoredCopy* copy, const QString& now = QString());
 
     QSqlDatabase& m_db;
+    QSqlDatabase& m_sourceDb;
+    HeldSessions m_held;
+    NewSessions m_fresh{m_db};
+    QHash<qint64, QString> m_nowHash;
     const SyncParty& m_source;
     const QHash<qint64, qint64>& m_instruments;
     SyncSummary& m_summary;
@@ -196,9 +317,31 @@ bool Batch::Download(qint64 instrument, qint64& download, QString& error) {
     return true;
 }
 
+bool Batch::Preload(const std::vector<SourceSession>& sessions, QString& error) {
+    QSet<QString> keys;
+    for (const SourceSession& s : sessions) {
+        const qint64 instrument = m_instruments.value(s.instrument, -1);
+        if (instrument >= 0) {
+            keys.insert(HeldSessions::Key(instrument, s.session.slot, s.session.stamp));
+        }
+    }
+    return m_held.Read(m_db, keys, error);
+}
+
 // The session here that holds these bytes, as the session or as a copy it kept; -1 for none.
 bool Batch::Holds(qint64 instrument, const CapturedSession& c, const QString& digest,
                   qint64& session, QString& error) {
+    const QString key = HeldSessions::Key(instrument, c.slot, c.stamp);
+    if (m_held.Known(key)) {
+        session = -1;
+        for (const HeldSessions::Held& h : m_held.Of(key)) {
+            if (h.digest == digest || h.copies.contains(digest)) {
+                session = h.id;
+                break;
+            }
+        }
+        return true;
+    }
     const QVariant stamp = static_cast<qint64>(c.stamp);
     QSqlQuery query(m_db);
     if (!Run(query,
@@ -213,9 +356,12 @@ bool Batch::Holds(qint64 instrument, const CapturedSession& c, const QString& di
     return true;
 }
 
-void Batch::Touched(qint64 session, const StoredCopy* copy) {
+void Batch::Touched(qint64 session, const StoredCopy* copy, const QString& now) {
     if (!m_touched.contains(session)) {
         m_touched.append(session);
+    }
+    if (!now.isEmpty()) {
+        m_nowHash.insert(session, now);
     }
     if (copy != nullptr) {
         m_copies[session].append(
@@ -223,7 +369,8 @@ void Batch::Touched(qint64 session, const StoredCopy* copy) {
     }
 }
 
-bool Batch::StoreNew(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
+bool Batch::StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& session,
+                     QString& error) {
     CapturedSession& c = s.session;
     if (!m_image) {
         m_image.reset(new LogImage);
@@ -234,19 +381,29 @@ bool Batch::StoreNew(qint64 instrument, SourceSession& s, qint64& session, QStri
     if (!Download(instrument, download, error)) {
         return false;
     }
-    const StoreResult result = StoreSession(m_db, instrument, download, true, c, session, error);
-    if (result == StoreResult::Failed || result == StoreResult::Refused) {
-        error = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
-                " cannot be stored: " + error;
+    const QString failed = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
+                           " cannot be stored: ";
+    session = -1;
+    // Nothing of its instrument, slot and stamp here when the batch began: a plain insert.
+    if (alone && !m_fresh.Insert(instrument, download, c, s.stored.firstSeen, session, error)) {
+        error = failed + error;
         return false;
     }
-    // When it was first seen anywhere.
-    QSqlQuery seen(m_db);
-    if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
-             {s.stored.firstSeen, session, s.stored.firstSeen}, error)) {
-        return false;
+    if (session < 0) {
+        const StoreResult result =
+            StoreSession(m_db, instrument, download, true, c, session, error);
+        if (result == StoreResult::Failed || result == StoreResult::Refused) {
+            error = failed + error;
+            return false;
+        }
+        // When it was first seen anywhere.
+        QSqlQuery seen(m_db);
+        if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
+                 {s.stored.firstSeen, session, s.stored.firstSeen}, error)) {
+            return false;
+        }
     }
-    Touched(session, nullptr);
+    Touched(session, nullptr, StoredBytesHash(c.name, c.sector, c.overrun));
     ++m_new;
     return true;
 }
@@ -305,7 +462,7 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
                 return false;
             }
             session = h.id;
-            Touched(session, nullptr);
+            Touched(session, nullptr, StoredBytesHash(c.name, c.sector, c.overrun));
             ++m_grown;
             return true;
         }
@@ -333,17 +490,33 @@ bool Batch::Take(SourceSession& s, QString& error) {
                 " has no instrument";
         return false;
     }
+    const QString key = HeldSessions::Key(instrument, s.session.slot, s.session.stamp);
     qint64 session = -1;
+    bool alone = false;
     if (!Holds(instrument, s.session, s.stored.digest, session, error)) {
         return false;
     }
+    if (session < 0) {
+        // Bytes replaced in the source since its batch was read are looked for here again.
+        const QString digest = s.stored.digest;
+        if (!LoadBytes(m_sourceDb, s, error) ||
+            (s.stored.digest != digest &&
+             !Holds(instrument, s.session, s.stored.digest, session, error))) {
+            return false;
+        }
+    }
     if (session >= 0) {
         ++m_summary.sessionsThere;
-    } else if (s.session.dated && !Compare(instrument, s, session, error)) {
-        return false;
+    } else {
+        // Nothing of that instrument, slot and stamp here: nothing to compare with.
+        alone = m_held.Known(key) && m_held.Of(key).isEmpty();
+        m_held.Written(key);
+        if (s.session.dated && !alone && !Compare(instrument, s, session, error)) {
+            return false;
+        }
     }
     // An undated session of other bytes is another session: undated ones share their stamp.
-    if (session < 0 && !StoreNew(instrument, s, session, error)) {
+    if (session < 0 && !StoreNew(instrument, s, alone, session, error)) {
         return false;
     }
     for (const SourceSession::Copy& copy : s.copies) {
@@ -352,6 +525,7 @@ bool Batch::Take(SourceSession& s, QString& error) {
             return false;
         }
         if (holder < 0) {
+            m_held.Written(key);
             if (!KeepBeside(instrument, session, copy.bytes, copy.conflict, error)) {
                 return false;
             }
@@ -373,6 +547,11 @@ bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
     QSqlQuery bytes(m_db);
     for (const qint64 id : m_touched) {
         recorded += m_copies.value(id);
+        const auto known = m_nowHash.constFind(id);
+        if (known != m_nowHash.constEnd()) {
+            recorded.append({id, known.value()});
+            continue;
+        }
         if (!Run(bytes,
                  "SELECT s.name, b.sector, b.overrun FROM sessions s JOIN session_bytes b"
                  " ON b.session_id = s.id WHERE s.id = ?",
@@ -413,7 +592,7 @@ bool ReadHead(QSqlDatabase& db, Head& head, QString& error) {
     if (!HistoryHead(db, head.seq, hash, error)) {
         return false;
     }
-    head.words = head.seq == 0 ? QString("empty") : QString("row %1, %2").arg(head.seq).arg(hash);
+    head.words = HeadWords(head.seq, hash);
     return true;
 }
 
@@ -664,8 +843,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         SyncSummary counted = summary;
         {
             SqlTransaction transaction(targetDb, server);
-            Batch batch(targetDb, from, instruments, counted);
-            if (!transaction.Begun(error)) {
+            Batch batch(targetDb, sourceDb, from, instruments, counted);
+            if (!transaction.Begun(error) || !batch.Preload(sessions, error)) {
                 return false;
             }
             for (SourceSession& s : sessions) {

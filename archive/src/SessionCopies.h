@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 #include "archive/SessionArchive.h"
 
 class QSqlDatabase;
+class QSqlQuery;
 
 namespace archive {
 
@@ -38,5 +40,23 @@ StoreResult ReplaceCopy(QSqlDatabase& db, bool keepCopies, const StoredCopy& old
 // session's bytes.
 bool KeepCopy(QSqlDatabase& db, bool keepBytes, const StoredCopy& copy, qint64 download,
               bool conflict, QString& error);
+
+// Stores sessions that the caller found the archive does not hold, in its open transaction, each
+// with two statements prepared once for them all: a sync's batch of new sessions, where a round
+// trip to a server per statement is what the time goes on.
+class NewSessions {
+public:
+    explicit NewSessions(QSqlDatabase& db);
+    // `stored`: the new row's id, or -1 when the same bytes are there after all (another writer
+    // stored them first), for StoreSession to settle. `firstSeen`: when it was first seen
+    // anywhere, if before now.
+    bool Insert(qint64 instrument, qint64 download, const CapturedSession& s, qint64 firstSeen,
+                qint64& stored, QString& error);
+
+private:
+    QSqlDatabase& m_db;
+    std::unique_ptr<QSqlQuery> m_session;
+    std::unique_ptr<QSqlQuery> m_bytes;
+};
 
 } // namespace archive

@@ -352,6 +352,56 @@ StoreResult StoreSession(QSqlDatabase& db, qint64 instrument, qint64 download, b
     return StoreResult::Failed;
 }
 
+NewSessions::NewSessions(QSqlDatabase& db) : m_db(db) {}
+
+bool NewSessions::Insert(qint64 instrument, qint64 download, const CapturedSession& s,
+                         qint64 firstSeen, qint64& stored, QString& error) {
+    stored = -1;
+    error = Impossible(s);
+    if (!error.isEmpty()) {
+        return false;
+    }
+    if (!m_session) {
+        m_session.reset(new QSqlQuery(m_db));
+        m_bytes.reset(new QSqlQuery(m_db));
+        if (!m_session->prepare(QString("INSERT INTO sessions (instrument_id, slot, stamp, dated,"
+                                        " first_seen, first_download, %1, %2)"
+                                        " VALUES (%3)"
+                                        " ON CONFLICT (instrument_id, slot, stamp, digest)"
+                                        " DO NOTHING RETURNING id")
+                                    .arg(kSeenColumns, kSummaryColumns,
+                                         Marks(6 + kSeenColumnCount + kSummaryColumnCount))) ||
+            !m_bytes->prepare(
+                "INSERT INTO session_bytes (session_id, sector, overrun) VALUES (?, ?, ?)")) {
+            error = "cannot prepare the statements that store new sessions";
+            m_session.reset();
+            return false;
+        }
+    }
+    const qint64 now = Now();
+    QSqlQuery& insert = *m_session;
+    insert.addBindValue(instrument);
+    insert.addBindValue(s.slot);
+    insert.addBindValue(static_cast<qint64>(s.stamp));
+    insert.addBindValue(s.dated ? 1 : 0);
+    insert.addBindValue(firstSeen > 0 && firstSeen < now ? firstSeen : now);
+    insert.addBindValue(download);
+    BindSeen(insert, s, Digest(s.sector), now, download);
+    if (!Run(insert, error)) {
+        return false;
+    }
+    if (!insert.next()) {
+        return true;
+    }
+    stored = insert.value(0).toLongLong();
+    insert.finish();
+    QSqlQuery& bytes = *m_bytes;
+    bytes.addBindValue(stored);
+    bytes.addBindValue(s.sector);
+    bytes.addBindValue(Bytes(s.overrun));
+    return Run(bytes, error);
+}
+
 namespace {
 
 // The sessions one transaction stored new or replaced, for its history rows.

@@ -1,11 +1,13 @@
 // tavon-datalog archive history and verify: the archive's audit trail listed, and the archive
 // checked against it.
 #include <QDateTime>
+#include <QFileInfo>
 #include <QTimeZone>
 #include <cstdio>
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
@@ -18,6 +20,7 @@ namespace {
 struct AuditOptions {
     std::string archiveAt;
     std::string format = "text"; // history only: text or csv
+    std::string against;         // verify only: the archive to check this one's history against
 };
 
 bool AcceptsHistoryFormat(const std::string& value) {
@@ -39,7 +42,16 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
 }
 
 const OptionTable<AuditOptions>& VerifyOptionTable() {
-    static const OptionTable<AuditOptions> kTable = {ArchiveOption(&AuditOptions::archiveAt)};
+    static const OptionSpec kAgainst = {"--against", nullptr, OptionSpec::Takes::Value,
+                                        "a SQLite file or postgresql://user@host[:port]/database",
+                                        nullptr};
+    static const OptionTable<AuditOptions> kTable = {
+        ArchiveOption(&AuditOptions::archiveAt),
+        {kAgainst, kArchivePlaceholder,
+         "another archive this one synced with: its history up to what\n"
+         "this one recorded of it at the last sync must be unchanged",
+         SetsText(&AuditOptions::against)},
+    };
     return kTable;
 }
 
@@ -139,10 +151,42 @@ bool Put(const QString& text) {
            static_cast<size_t>(bytes.size());
 }
 
+// The other archive's history checked against what this one recorded of it: its lines printed
+// after the archive's own; false when it could not be read or written.
+bool PutAgainst(archive::SessionArchive& store, const std::string& location, bool& clean,
+                bool& written) {
+    // Opening makes a missing file: a mistyped name would be an empty archive to check against.
+    const QString where = QString::fromLocal8Bit(location.c_str());
+    if (!where.startsWith("postgresql://") && !where.startsWith("postgres://") &&
+        !QFileInfo::exists(where)) {
+        PrintError("no archive at " + location);
+        return false;
+    }
+    archive::SessionArchive other;
+    if (!OpenArchive(other, where)) {
+        return false;
+    }
+    const archive::AgainstSummary against = archive::VerifyAgainst(store, other);
+    if (!against.readable) {
+        PrintError(against.Line().toLocal8Bit().toStdString());
+        return false;
+    }
+    for (const QString& mismatch : against.mismatches) {
+        written = written && Put(mismatch + '\n');
+    }
+    written = written && Put(against.Line() + '\n');
+    clean = clean && against.Clean();
+    return true;
+}
+
 } // namespace
 
 std::string ArchiveHistoryOptionHelp() {
     return OptionHelp(HistoryOptionTable());
+}
+
+std::string ArchiveVerifyOptionHelp() {
+    return OptionHelp(VerifyOptionTable());
 }
 
 int RunArchiveHistory(const QStringList& arguments) {
@@ -198,9 +242,13 @@ int RunArchiveVerify(const QStringList& arguments) {
         written = written && Put(mismatch + '\n');
     }
     written = written && Put(summary.Line() + '\n');
+    bool clean = summary.Clean();
+    if (!options.against.empty() && !PutAgainst(store, options.against, clean, written)) {
+        return kExitArchive;
+    }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the result to standard output");
         return kExitOutputFailed;
     }
-    return summary.Clean() ? kExitOk : kExitMismatch;
+    return clean ? kExitOk : kExitMismatch;
 }

@@ -94,7 +94,7 @@ const CommandPart kArchiveParts[] = {
      "each row to the one before it, so that a change made outside this program shows. Each row "
      "is signed with its writer's own key.",
      ArchiveHistoryOptionHelp},
-    {"verify", "archive verify",
+    {"verify", "archive verify [--against LOCATION]",
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "
      "each against the history: a session whose bytes changed, a session or row that was "
      "added, changed or deleted outside this program is printed, one line each, before a last "
@@ -104,8 +104,11 @@ const CommandPart kArchiveParts[] = {
      "archive registered after it, and a signature removed are each a mismatch; a line says from "
      "which row signing starts in an archive older than the signatures. With \"Trusted Keys\" "
      "set in Settings.ini, every row signed by a key that list does not hold is a mismatch too. "
-     "Exit status 1 on any mismatch.",
-     nullptr},
+     "With --against, the history of another archive this one synced with is checked too, up to "
+     "what this one recorded of it at their last sync: the copy of its rows kept here and the "
+     "heads recorded here must still be what that archive holds, so a history rewritten on "
+     "either side since shows, a line each. Exit status 1 on any mismatch.",
+     ArchiveVerifyOptionHelp},
     {"keys", "archive keys [--trust FINGERPRINT]",
      "Every key that signed rows of the archive's history (and of the histories synced into "
      "it), one line each: its fingerprint, the user and computer of the first row it signed, "

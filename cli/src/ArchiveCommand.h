@@ -61,6 +61,7 @@ std::string ArchiveSignOffOptionHelp();
 // the summary's mismatches; without it, a note on standard error. False when the output could not
 // be written.
 bool PutSigningLines(archive::VerifySummary& summary);
+std::string ArchiveVerifyOptionHelp();
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);

@@ -12,7 +12,7 @@ const char kDownloadSynopsis[] =
     "[--out DIR] [--sessions all|alarm|cal|alarm,cal] [--slot N ...] [--day YYYY-MM-DD ...] "
     "[--mode-names N1,N2,N3,N4] [--graph] [--export csv,geojson,gpx] [--plot pdf|png] [--map "
     "pdf|png] "
-    "[--fast] [--quiet] [--archive LOCATION | --no-archive] [--instrument NAME] "
+    "[--fast] [--quiet] [--archive LOCATION | --no-archive] [--sync LOCATION] [--instrument NAME] "
     "[--all | --new-only]";
 
 namespace {

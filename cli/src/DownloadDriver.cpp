@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/OnwardSync.h"
 #include "download/ChartOutput.h"
 #include "download/CommandLine.h"
 #include "download/DownloadOptions.h"
@@ -30,6 +31,7 @@
 #include "download/ExitStatus.h"
 #include "download/InstrumentDownload.h"
 #include "download/LinkChoice.h"
+#include "download/OnwardTarget.h"
 #include "download/ProgressBar.h"
 #include "download/ReportOutput.h"
 #include "linkselect/PortDiscovery.h"
@@ -75,6 +77,7 @@ struct Run {
     std::vector<std::unique_ptr<InstrumentDownload>> downloads;
     std::vector<int> statuses;
     size_t running = 0;
+    size_t started = 0;
 };
 
 // One download per link, each with its progress line and, with several, a folder of its own.
@@ -139,6 +142,7 @@ void StartDownloads(StderrPrompt& prompt, Run& run) {
             continue;
         }
         ++run.running;
+        ++run.started;
     }
     if (run.running == 0 && !hadSettings &&
         std::all_of(run.statuses.begin(), run.statuses.end(),
@@ -195,6 +199,18 @@ int FinishDownloads(Run& run) {
     return worst;
 }
 
+// Offline first: the downloads are in the archive whatever comes of this; a sync that fails is
+// said, and leaves the exit status the download's.
+void SyncOnward(const DownloadOptions& options, const Run& run) {
+    const std::unique_ptr<archive::OnwardSync> onward = OnwardSyncOf(options);
+    if (!onward || run.started == 0) {
+        return;
+    }
+    for (const QString& line : onward->After()) {
+        PrintError(line.toLocal8Bit().toStdString());
+    }
+}
+
 } // namespace
 
 int RunDownloadSession(const DownloadOptions& options) {
@@ -224,5 +240,10 @@ int RunDownloadSession(const DownloadOptions& options) {
     MakeDownloads(options, links, board, drawing, run);
     StartDownloads(prompt, run);
     WaitForDownloads(run);
-    return FinishDownloads(run);
+    const int status = FinishDownloads(run);
+    // Interrupted: the user wants the program to end, not to wait on a server.
+    if (status != kExitInterrupted) {
+        SyncOnward(options, run);
+    }
+    return status;
 }

@@ -9,7 +9,8 @@
 #include "watch/WatchOptions.h"
 
 const char kWatchSynopsis[] =
-    "watch [--out TEMPLATE] [--archive LOCATION] [--export csv,geojson,gpx] [--plot pdf|png] "
+    "watch [--out TEMPLATE] [--archive LOCATION] [--sync LOCATION] [--export csv,geojson,gpx] "
+    "[--plot pdf|png] "
     "[--pdf] [--fast] [--port DEVICE]... [--ports all|DEVICE...] [--pipe [NAME]]... [--once] "
     "[--every MINUTES] [--log FILE] [--quiet]";
 

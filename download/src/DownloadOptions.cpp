@@ -131,6 +131,17 @@ Option<DownloadOptions> FastOption() {
             SetsFlag(&DownloadOptions::fast)};
 }
 
+Option<DownloadOptions> SyncOption() {
+    return {{"--sync", nullptr, Takes::Value,
+             "a SQLite file or postgresql://user@host[:port]/database", nullptr},
+            kArchivePlaceholder,
+            "after each download, the archive is synced into this one (a\n"
+            "team's server) when it answers, as archive sync does; when it\n"
+            "does not, that is said once and the downloads stay in the\n"
+            "archive (default: \"Sync\" in Settings.ini, else none)",
+            SetsText(&DownloadOptions::syncTo)};
+}
+
 const OptionTable<DownloadOptions>& DownloadOptionTable() {
     using O = DownloadOptions;
     static const OptionTable<DownloadOptions> kTable = {
@@ -191,6 +202,7 @@ const OptionTable<DownloadOptions>& DownloadOptionTable() {
         ArchiveOption(&O::archiveAt, "the archive to keep the sessions in, as for tavon-datalog\n"
                                      "archive (default: \"Archive\" in Settings.ini, else the\n"
                                      "program's own)"),
+        SyncOption(),
         InstrumentOption(&O::instrumentName, "the name the archive gives this instrument"),
         {{"--all", nullptr, Takes::Nothing, "", nullptr},
          "",

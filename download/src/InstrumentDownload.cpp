@@ -13,6 +13,7 @@
 #include "download/LinkChoice.h"
 #include "download/MapOutput.h"
 #include "download/OfflineOptions.h"
+#include "download/OnwardTarget.h"
 #include "download/ProgressBar.h"
 #include "download/ReportOutput.h"
 #include "linkselect/LinkSelection.h"
@@ -139,11 +140,10 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
 
 void InstrumentDownload::KeepInArchive(const DownloadSettings& settings) {
     // Settings.ini may name the archive (a team's server) and turn archiving off.
-    if (!m_options.archive || !settings.archiveDownloads) {
+    if (!KeepsArchive(m_options, settings)) {
         return;
     }
-    const std::string archiveAt =
-        m_options.archiveAt.empty() ? settings.archive : m_options.archiveAt;
+    const std::string archiveAt = LocalArchiveOf(m_options, settings);
     DownloadRun& run = *m_run;
     run.SetArchiving(true);
     m_session->Reader().SetKeeperMaker([this, archiveAt,

@@ -8,6 +8,7 @@ DownloadSettings ReadDownloadSettings() {
     settings.archiveDownloads = ReadSetting("Archive Downloads") != "FALSE";
     settings.archive = ReadSetting("Archive");
     settings.archiveInstrument = ReadSetting("Archive Instrument");
+    settings.sync = ReadSetting("Sync");
     return settings;
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -13,9 +15,11 @@
 #include <vector>
 
 #include "ArchiveFixture.h"
+#include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "archive/IntervalStore.h"
+#include "archive/OnwardSync.h"
 #include "compliance/InstrumentRegister.h"
 #include "core/InstrumentFacts.h"
 #include "testsupport/EnvGuard.h"
@@ -431,6 +435,95 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     EXPECT_EQ(r.status, 2);
 }
 
+// verify --against: a van's history changed after its sync shows against the team's copy of it,
+// and the team's against the head the van recorded of it; archives that never synced pass for
+// nothing.
+TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
+    const struct {
+        const char* what;
+        bool teamEdited;
+        const char* edit; // on the edited side's own history; %1: the head the other recorded
+        const char* line; // part of the mismatch line verify --against prints
+    } cases[] = {
+        {"nothing changed", false, nullptr, nullptr},
+        {"a van row's text", false, "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
+         "history row 1 is not the copy this archive took at a sync"},
+        {"a van chain rebuilt", false,
+         "UPDATE archive_history SET hash = REPLACE(hash, hash, '%2') WHERE seq = %1",
+         "is not the copy this archive took at a sync"},
+        {"a team row's text", true, "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
+         "history row 1 does not match its own hash (changed since the sync)"},
+        {"a team chain rebuilt", true,
+         "UPDATE archive_history SET hash = REPLACE(hash, hash, '%2') WHERE seq = %1",
+         "is not the head this archive's history row"},
+    };
+    const auto image = archivetest::GeneratedImage(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        Sync(*van, *team);
+        SessionArchive& edited = c.teamEdited ? *team : *van;
+        SessionArchive& checker = c.teamEdited ? *van : *team;
+        if (c.edit != nullptr) {
+            // The row the other side recorded as the head: the van's newest row the team holds,
+            // or the team's row the van's sync row names.
+            const qint64 head = c.teamEdited
+                                    ? Count(*team, "SELECT MAX(seq) FROM archive_history") - 1
+                                    : Count(*van, "SELECT MAX(seq) FROM archive_history");
+            QSqlQuery query(QSqlDatabase::database(edited.ConnectionName()));
+            const QString sql = QString(c.edit)
+                                    .replace("%1", QString::number(head))
+                                    .replace("%2", QString(64, 'e'));
+            ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
+        }
+        const archive::AgainstSummary against = archive::VerifyAgainst(checker, edited);
+        ASSERT_TRUE(against.readable) << against.error.toStdString();
+        if (c.line == nullptr) {
+            EXPECT_TRUE(against.Clean()) << against.mismatches.join("\n").toStdString();
+            EXPECT_GT(against.rowsChecked, 0);
+            EXPECT_TRUE(archive::VerifyAgainst(*van, *team).Clean());
+        } else {
+            EXPECT_TRUE(against.mismatches.join("\n").contains(c.line))
+                << against.mismatches.join("\n").toStdString();
+            EXPECT_TRUE(against.Line().startsWith("Verification against archive "))
+                << against.Line().toStdString();
+        }
+        // The command prints the same and exits 1 on a mismatch.
+        const testsupport::RunResult r = testsupport::RunProgram(
+            "tavon-datalog",
+            {"archive", "verify", "--archive", checker.Where().toStdString(), "--against",
+             edited.Where().toStdString()},
+            m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, c.line == nullptr ? 0 : 1) << r.out << r.err;
+        EXPECT_NE(r.out.find(c.line == nullptr ? ", no mismatch\n" : c.line), std::string::npos)
+            << r.out;
+        m_archives.clear();
+        for (const std::string& location : m_locations) {
+            archivetest::DropLocation(GetParam(), location);
+        }
+        m_locations.clear();
+        QFile::remove(QString::fromStdString(m_dir.Path() + "/van.sqlite"));
+        QFile::remove(QString::fromStdString(m_dir.Path() + "/team.sqlite"));
+    }
+    // Two archives that never synced have nothing to show for each other.
+    FRESH_OR_SKIP(one, "one");
+    FRESH_OR_SKIP(two, "two");
+    const archive::AgainstSummary never = archive::VerifyAgainst(*one, *two);
+    ASSERT_TRUE(never.readable);
+    EXPECT_TRUE(never.mismatches.join("\n").contains("they never synced"));
+    // A location where no archive is: said, and no empty archive made there to check against.
+    const std::string missing = m_dir.Path() + "/typo.sqlite";
+    const testsupport::RunResult none = testsupport::RunProgram(
+        "tavon-datalog",
+        {"archive", "verify", "--archive", one->Where().toStdString(), "--against", missing},
+        m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(none.status, 6) << none.err;
+    EXPECT_NE(none.err.find("no archive at " + missing), std::string::npos) << none.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+}
+
 // An archive of an older schema gets its identity when first opened by this version, and keeps it;
 // every archive's is its own.
 TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
@@ -467,6 +560,59 @@ INSTANTIATE_TEST_SUITE_P(Engines, ArchiveSyncTest,
                          [](const ::testing::TestParamInfo<Engine>& info) {
                              return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+// The onward sync after each download: a target that cannot be reached is said once, not at every
+// download, until a sync has gone through; then again once when it fails again.
+TEST(OnwardSyncTest, ATargetThatDoesNotAnswerIsSaidOnceUntilItDoes) {
+    testsupport::TempDir dir("tavon-onward-");
+    ASSERT_TRUE(dir.Ok());
+    const QString folder = QString::fromStdString(dir.Path());
+    const QString blocker = folder + "/team";
+    // Out of reach: the team's folder is put away and a plain file stands in its place.
+    const auto block = [&blocker](bool on) {
+        QDir here;
+        if (!on) {
+            return (!QFileInfo(blocker).isFile() || QFile::remove(blocker)) &&
+                   (!here.exists(blocker + "-away") || here.rename(blocker + "-away", blocker));
+        }
+        if (QFileInfo(blocker).isDir() && !here.rename(blocker, blocker + "-away")) {
+            return false;
+        }
+        QFile file(blocker);
+        return QFileInfo(blocker).isFile() || file.open(QIODevice::WriteOnly);
+    };
+    {
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(folder + "/van.sqlite"));
+        const qint64 instrument = van.Instrument(Identity("A-1", 'A'), "");
+        const auto image = archivetest::GeneratedImage(1);
+        archive::StoreCounts counts;
+        ASSERT_GT(van.ImportDump(instrument, "test", archive::IndexBytes(*image),
+                                 archive::CaptureSessions(*image, {}), counts),
+                  0);
+    }
+    // A file under a plain file cannot be made: the team's archive is out of reach.
+    ASSERT_TRUE(block(true));
+    archive::OnwardSync onward(folder + "/van.sqlite", blocker + "/team.sqlite");
+    const struct {
+        bool reachable;
+        const char* said; // the one line said, or null for none
+    } steps[] = {
+        {false, "does not answer"}, {false, nullptr},       {false, nullptr},
+        {true, "synced into "},     {true, "synced into "}, {false, "does not answer"},
+        {false, nullptr},
+    };
+    for (const auto& step : steps) {
+        ASSERT_TRUE(block(!step.reachable));
+        const QStringList lines = onward.After();
+        if (step.said == nullptr) {
+            EXPECT_TRUE(lines.isEmpty()) << lines.join("\n").toStdString();
+        } else {
+            ASSERT_EQ(lines.size(), 1) << lines.join("\n").toStdString();
+            EXPECT_TRUE(lines[0].contains(step.said)) << lines[0].toStdString();
+        }
+    }
+}
 
 TEST(ShownLocationTest, APasswordIsNeverShown) {
     const struct {

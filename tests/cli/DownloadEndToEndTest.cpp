@@ -222,6 +222,33 @@ protected:
         EXPECT_EQ(ListFolder(work), (std::vector<std::string>{"FlashData.txt", "reports"}));
     }
 
+    // A download that keeps its sessions in a local archive and syncs it into `target` after
+    // (--sync, or "Sync" in Settings.ini): the target then holds them, and each archive verifies
+    // against the other.
+    void ExpectSyncedAfterTheDownload(const std::string& target, bool bySetting,
+                                      const std::string& local) {
+        std::vector<std::string> args = {"--pipe", pipeName,    "--out", "out-" + NameOfPath(local),
+                                         "-q",     "--archive", local};
+        if (bySetting) {
+            ASSERT_TRUE(testsupport::WriteFile(work + "/Settings.ini", "Sync=" + target + "\r\n"));
+        } else {
+            args.insert(args.end(), {"--sync", target});
+        }
+        const RunResult r = Download(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("synced into "), std::string::npos) << r.err;
+        for (const auto& pair : {std::make_pair(local, target), std::make_pair(target, local)}) {
+            const RunResult v = RunProgram(
+                "tavon-datalog",
+                {"archive", "verify", "--archive", pair.first, "--against", pair.second}, work);
+            EXPECT_EQ(v.status, 0) << v.out << v.err;
+            EXPECT_NE(v.out.find("Verified against archive "), std::string::npos) << v.out;
+        }
+    }
+    static std::string NameOfPath(const std::string& path) {
+        return path.substr(path.rfind('/') + 1);
+    }
+
     static std::string Served() { return *root + "/served.txt"; }
 
     // A dump holds sixteen bytes to a line.
@@ -706,6 +733,46 @@ TEST_F(DownloadTest, TwoConcurrentDownloadsIntoAPostgreSQLArchiveLoseAndDuplicat
         ++rows;
     }
     EXPECT_EQ(rows, sessions) << history.out;
+}
+
+// Offline first: a download keeps its sessions in its own archive and syncs it into a second one
+// after, named by --sync or by "Sync" in Settings.ini; a second archive that does not answer is
+// said once, the download's status and its local archive untouched.
+TEST_F(DownloadTest, ADownloadSyncsItsArchiveOnwardOrSaysOnceThatItCannot) {
+    StartSimulator({"--image", "small.txt"});
+    const int sessions = static_cast<int>((*days)[0].slotList.size() + (*days)[1].slotList.size());
+    for (const bool bySetting : {false, true}) {
+        SCOPED_TRACE(bySetting ? "Sync=" : "--sync");
+        const std::string team = work + (bySetting ? "-team2.sqlite" : "-team.sqlite");
+        ExpectSyncedAfterTheDownload(team, bySetting,
+                                     work + (bySetting ? "-van2.sqlite" : "-van.sqlite"));
+        const RunResult listed =
+            RunProgram("tavon-datalog", {"archive", "list", "--archive", team}, work);
+        EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), sessions) << listed.out;
+    }
+    std::remove((work + "/Settings.ini").c_str());
+    const std::string local = work + "-alone.sqlite";
+    const RunResult r =
+        Download({"--pipe", pipeName, "--out", "alone", "-q", "--archive", local, "--sync",
+                  "postgresql://tavon:secret@%2Fno-such-folder:5432/team"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const size_t said = r.err.find("does not answer");
+    EXPECT_NE(said, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("does not answer", said + 1), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("secret"), std::string::npos) << r.err;
+    const RunResult listed =
+        RunProgram("tavon-datalog", {"archive", "list", "--archive", local}, work);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), sessions) << listed.out;
+}
+
+// The same into the team's PostgreSQL server.
+TEST_F(DownloadTest, ADownloadSyncsItsArchiveIntoAPostgreSQLServer) {
+    const char* server = std::getenv("TAVON_TEST_POSTGRES");
+    if (server == nullptr || *server == '\0') {
+        GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+    }
+    StartSimulator({"--image", "small.txt"});
+    ExpectSyncedAfterTheDownload(server, false, work + "-van.sqlite");
 }
 
 } // namespace

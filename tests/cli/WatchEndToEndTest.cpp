@@ -322,6 +322,33 @@ TEST_F(WatchEndToEnd, TwoInstrumentsAtOnce) {
     EXPECT_EQ(StopWatcher(), 0);
 }
 
+// Offline first: each visit keeps its sessions in the local archive and syncs it onward; a team's
+// server that does not answer is said once in the log, not at each visit, and once it answers
+// (here a file) each visit's sync is logged.
+TEST_F(WatchEndToEnd, EachVisitSyncsOnwardAndADownServerIsSaidOnce) {
+    const std::string first = StartInstruments({"--seed", "7"})[0];
+    const std::string second = StartInstruments({"--seed", "8", "--serial", "PAIR-B"})[0];
+    const std::string local = work + "/van.sqlite";
+    const auto once = [&](const std::string& sync) {
+        return RunProgram("tavon-datalog",
+                          {"watch", "--once", "--fast", "--ports", first, second, "--archive",
+                           local, "--sync", sync, "--out", "out/{instrument}/{date}"},
+                          work, 180, Environment());
+    };
+    const RunResult down = once("postgresql://tavon@%2Fno-such-folder:5432/team");
+    ASSERT_EQ(down.status, 0) << down.out << down.err;
+    EXPECT_EQ(Count(down.out, "visit done"), 2u) << down.out;
+    EXPECT_EQ(Count(down.out, "does not answer"), 1u) << down.out;
+    const RunResult up = once(work + "/team.sqlite");
+    ASSERT_EQ(up.status, 0) << up.out << up.err;
+    EXPECT_EQ(Count(up.out, "synced into " + work + "/team.sqlite: "), 2u) << up.out;
+    for (const std::string& archive : {local, work + "/team.sqlite"}) {
+        const RunResult stats =
+            RunProgram("tavon-datalog", {"archive", "stats", "--archive", archive}, work);
+        EXPECT_NE(stats.out.find("instruments: 2\n"), std::string::npos) << archive << stats.out;
+    }
+}
+
 TEST_F(WatchEndToEnd, PulledOutMidUploadThenReconnected) {
     StartOnPipe({"--seed", "9"}, "pulled");
     StartWatcher({"--pipe", "pulled", "--out", "out/{date}"});

@@ -1,4 +1,5 @@
 // The program's main dialog, built in this process, against tavon-instrument on a private pipe.
+#include "BackgroundSync.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
@@ -479,6 +480,37 @@ TEST_F(EndToEnd, UploadsAreArchivedAndTheTreeMarksWhatIsNew) {
     simulator.Stop();
     Choose(FindSession("Alm", slot));
     EXPECT_EQ(Report().ReportText, uploaded);
+}
+
+// Sync= names the team's archive: each session uploaded goes on into it, off the window's thread;
+// a team's server that does not answer is told once, not at each session.
+TEST_F(EndToEnd, UploadsGoOnIntoTheArchiveThatSyncNames) {
+    const QString team = QDir::current().absoluteFilePath("team.sqlite");
+    ASSERT_TRUE(
+        WriteSetting("Archive", QDir::current().absoluteFilePath("kept.sqlite").toStdString()));
+    ASSERT_TRUE(WriteSetting("Sync", team.toStdString()));
+    StartProgram({});
+    BackgroundSync* sync = dialog->findChild<BackgroundSync*>();
+    ASSERT_NE(sync, nullptr);
+    QStringList synced;
+    QObject::connect(sync, &BackgroundSync::Ended,
+                     [&synced](const QString& line, bool, bool) { synced << line; });
+    StartUpAndGo();
+    Choose(FindSession("Alm"));
+    ASSERT_TRUE(WaitFor([&] { return !synced.isEmpty() && !sync->Running(); }, kLongWait));
+    EXPECT_TRUE(synced.last().startsWith("synced into " + team + ": 1 instrument, 1 session new"))
+        << synced.join('\n').toStdString();
+    EXPECT_TRUE(prompt.shown.empty());
+    ASSERT_TRUE(WriteSetting("Sync", "postgresql://tavon@%2Fno-such-folder:5432/team"));
+    for (const char* tag : {"C ", "Alm"}) {
+        const int before = synced.size();
+        Choose(FindSession(tag));
+        ASSERT_TRUE(WaitFor([&] { return synced.size() > before && !sync->Running(); }, kLongWait));
+    }
+    EXPECT_TRUE(synced.last().contains("does not answer")) << synced.join('\n').toStdString();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].first.find("does not answer"), std::string::npos)
+        << prompt.shown[0].first;
 }
 
 // The sessions the register finds used while overdue or failed are marked in the tree after GO,

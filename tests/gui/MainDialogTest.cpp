@@ -8,6 +8,10 @@
 #include "UserGuide.h"
 
 #include "app/SessionBrowser.h"
+#include "archive/InstrumentIdentity.h"
+#include "archive/SessionArchive.h"
+#include "archive/SessionCapture.h"
+#include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "report/Report.h"
 #include "testsupport/TestPace.h"
@@ -162,10 +166,10 @@ TEST_F(MainDialogTest, Menus) {
             file << a->text();
         }
     }
-    EXPECT_EQ(file,
-              QStringList({"Connect...", "GO", "Open Dump...", "Open Archive...", "Archive Uploads",
-                           "Instrument Name...", "Save", "Save as PDF...", "Print...", "Export...",
-                           "Download Automatically...", "Quit", "About Tavon Datalogging..."}));
+    EXPECT_EQ(file, QStringList({"Connect...", "GO", "Open Dump...", "Open Archive...",
+                                 "Archive Uploads", "Instrument Name...", "Save", "Save as PDF...",
+                                 "Print...", "Export...", "Download Automatically...", "Sync Now",
+                                 "Quit", "About Tavon Datalogging..."}));
     EXPECT_EQ(Child<QMenu>("menuFile")->actions().last()->text(),
               QString("About Tavon Datalogging..."));
     EXPECT_EQ(dialog->Action("actionFilter")->text(), QString("Filter Logs..."));
@@ -495,6 +499,51 @@ TEST_F(MainDialogTest, CtrlPPrintsTheReportAsItsPdfIsLaidOut) {
     EXPECT_EQ(dialog->Status().Activity(),
               "Printed the report of Tuesday 18 Aug 2026 (1 session) with its chart to " +
                   QDir::toNativeSeparators(printName));
+}
+
+// File > Sync Now: the program's archive synced into the one Settings.ini names, off the window's
+// thread, the result told in one message; one not named, or one that does not answer, said so.
+TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
+    const QString van = QDir::current().absoluteFilePath("van.sqlite");
+    const QString team = QDir::current().absoluteFilePath("team.sqlite");
+    {
+        std::unique_ptr<LogImage> image(new LogImage);
+        std::string message;
+        const QString dump = WriteDump(QDir::current().absoluteFilePath("dump.txt"));
+        ASSERT_EQ(image->LoadDump(dump.toLocal8Bit().constData(), message), 1) << message;
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(van));
+        archive::StoreCounts counts;
+        ASSERT_GT(store.ImportDump(store.Instrument(archive::NamedInstrument("van 7"), "van 7"),
+                                   "test", archive::IndexBytes(*image),
+                                   archive::CaptureSessions(*image, {}), counts),
+                  0);
+    }
+    const struct {
+        QString sync;
+        QString said;
+    } cases[] = {
+        {"", "No archive to sync into: Settings.ini names none"},
+        {"postgresql://tavon:pw@%2Fno-such-folder:5432/team", "does not answer"},
+        {team, "Synced into " + team + ": 1 instrument, 2 sessions new, 0 already there"},
+        {team, "Synced into " + team + ": 0 instruments, 0 sessions new, 2 already there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said.toStdString());
+        QFile settings("Settings.ini");
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        settings.write(
+            ("Archive=" + van + "\r\n" + (c.sync.isEmpty() ? QString() : "Sync=" + c.sync + "\r\n"))
+                .toLocal8Bit());
+        settings.close();
+        prompt.shown.clear();
+        dialog->Action("actionSyncNow")->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !prompt.shown.empty(); }, 60000));
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        EXPECT_NE(prompt.shown[0].first.find(c.said.toStdString()), std::string::npos)
+            << prompt.shown[0].first;
+        EXPECT_EQ(prompt.shown[0].first.find(":pw@"), std::string::npos);
+    }
 }
 
 } // namespace

@@ -108,6 +108,10 @@ const OptionTable<WatchOptions>& WatchOptionTable() {
         Lift(ArchiveOption(&DownloadOptions::archiveAt), download,
              "the archive, as for tavon-datalog archive (default: \"Archive\" in\n"
              "Settings.ini, else the program's own)"),
+        Lift(SyncOption(), download,
+             "after each visit, the archive is synced into this one (a team's\n"
+             "server) when it answers; when it does not, the log says so once\n"
+             "(default: \"Sync\" in Settings.ini, else none)"),
         Lift(ExportOption(), download,
              "beside each report, its sessions as csv, geojson and/or gpx"),
         Lift(PlotOption(), download, "beside each report, the chart of its sessions"),

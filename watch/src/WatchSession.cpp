@@ -7,14 +7,17 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 
+#include "archive/OnwardSync.h"
 #include "download/DriverSupport.h"
 #include "download/ExitStatus.h"
+#include "download/OnwardTarget.h"
 #include "linkselect/PipePlace.h"
 #include "linkselect/PortDiscovery.h"
 #include "linkselect/Registry.h"
@@ -85,7 +88,7 @@ WatchSession::WatchSession(const WatchOptions& options, EventLog& log,
                            Watcher::ComplianceCheck compliance)
     : m_options(options), m_log(log), m_prompt(log),
       m_running(LinkClaim::Take("watcher", m_firstWatcher)), m_setup(SetupOf(options)),
-      m_registry(MakePlatformRegistry()) {
+      m_registry(MakePlatformRegistry()), m_onward(OnwardSyncOf(options.download)) {
     m_reaper.setSingleShot(true);
     QObject::connect(&m_reaper, &QTimer::timeout, &m_reaper, [this] { m_closed.clear(); });
     Watcher::Actions actions;
@@ -99,7 +102,12 @@ WatchSession::WatchSession(const WatchOptions& options, EventLog& log,
     }
 }
 
-WatchSession::~WatchSession() = default;
+WatchSession::~WatchSession() {
+    if (m_syncing != nullptr) {
+        m_syncing->wait();
+        delete m_syncing;
+    }
+}
 
 WatchSession::LinkKey WatchSession::KeyOf(const DownloadLink& link) {
     return {static_cast<int>(link.kind), link.name};
@@ -173,6 +181,10 @@ void WatchSession::TellEnded(const WatchVisit* visit, const DownloadLink& link, 
         return;
     }
     m_watcher->VisitEnded(link, visit->Name(), status);
+    // What the visit archived goes on to the team's archive.
+    if (m_onward && (status == kExitOk || status == kExitArchive)) {
+        SyncOnward();
+    }
     const auto still = m_visits.find(KeyOf(link));
     if (still != m_visits.end() && !m_stopping) {
         still->second->KeepIdle();
@@ -257,7 +269,40 @@ void WatchSession::Stop() {
     Settle();
 }
 
+void WatchSession::SyncOnward() {
+    if (m_syncing != nullptr) {
+        m_syncAgain = true;
+        return;
+    }
+    archive::OnwardSync* onward = m_onward.get();
+    QStringList* lines = &m_syncLines;
+    m_syncing = QThread::create([onward, lines] { *lines = onward->After(); });
+    QObject::connect(m_syncing, &QThread::finished, &m_deferred, [this] { SyncEnded(); });
+    m_syncing->start();
+}
+
+void WatchSession::SyncEnded() {
+    m_syncing->wait();
+    delete m_syncing;
+    m_syncing = nullptr;
+    for (const QString& line : m_syncLines) {
+        m_log.Line(line.toLocal8Bit().toStdString());
+    }
+    m_syncLines.clear();
+    // Stopping: what is left is taken by the next sync.
+    if (m_syncAgain && !m_stopping) {
+        m_syncAgain = false;
+        SyncOnward();
+        return;
+    }
+    Settle();
+}
+
 void WatchSession::Settle() {
+    // A sync under way ends first, and settles then.
+    if (m_syncing != nullptr) {
+        return;
+    }
     if ((m_stopping && !m_watcher->Visiting()) || m_watcher->Finished()) {
         QCoreApplication::exit(0);
     }

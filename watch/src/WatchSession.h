@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
 
 #include <map>
@@ -13,7 +14,11 @@
 #include "WatchVisit.h"
 #include "watch/Watcher.h"
 
+namespace archive {
+class OnwardSync;
+}
 class LinkClaim;
+class QThread;
 class Registry;
 struct WatchHost;
 struct WatchOptions;
@@ -45,6 +50,11 @@ private:
     void LinkLost(const DownloadLink& link) override;
     void TellEnded(const WatchVisit* visit, const DownloadLink& link, int status);
 
+    // Syncs the archive onward on a thread of its own, so that the other instruments' visits go
+    // on meanwhile; a visit that ends during one has its sync after it.
+    void SyncOnward();
+    void SyncEnded();
+
     void Poll();
     std::vector<DownloadLink> PresentLinks();
     void SayWatching();
@@ -63,6 +73,12 @@ private:
     VisitSetup m_setup;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<Watcher> m_watcher;
+    // The archive synced into after each visit that archived (--sync, "Sync"), or null; one for
+    // the whole watch, so that a server down is said once and not at every visit.
+    std::unique_ptr<archive::OnwardSync> m_onward;
+    QThread* m_syncing = nullptr;
+    QStringList m_syncLines; // what the sync under way has to say, once it has ended
+    bool m_syncAgain = false;
     std::map<LinkKey, std::unique_ptr<WatchVisit>> m_visits;
     // Closed visits, destroyed once the event that closed them has ended.
     std::vector<std::unique_ptr<WatchVisit>> m_closed;

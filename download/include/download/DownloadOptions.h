@@ -52,6 +52,7 @@ struct DownloadOptions {
     bool newOnly = false;       // only the days with a session the archive does not hold complete
     std::string archiveAt;      // --archive: a SQLite file or postgresql://...; empty: default
     std::string instrumentName; // --instrument: the name the archive gives the instrument
+    std::string syncTo; // --sync: the archive synced into after each download; empty: "Sync"
 };
 
 // The options of download, each with its setter and its line in download's --help.
@@ -66,6 +67,7 @@ Option<DownloadOptions> ExportOption();
 Option<DownloadOptions> PlotOption();
 Option<DownloadOptions> MapOption();
 Option<DownloadOptions> FastOption();
+Option<DownloadOptions> SyncOption();
 
 // Parses the arguments that follow "download". Returns true, or false with a message for the
 // user (the caller adds the pointer to --help).

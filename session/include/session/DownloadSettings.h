@@ -10,6 +10,8 @@ struct DownloadSettings {
     std::string archive;           // "Archive": where the archive is; empty: the default one
     std::string archiveInstrument; // "Archive Instrument": the program's name for an
                                    // instrument that reports no serial number
+    std::string sync; // "Sync": the archive (a team's server) the archive is synced into after
+                      // each download; empty: none
 };
 
 DownloadSettings ReadDownloadSettings();

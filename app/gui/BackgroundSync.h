@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+
+#include "archive/OnwardSync.h"
+
+// The program's archive synced into the one Settings.ini names ("Sync"), on a worker thread so
+// that the window goes on meanwhile: asked for (File > Sync Now), or after a download. Each sync
+// opens both archives in its own thread; one runs at a time.
+class BackgroundSync : public QObject {
+    Q_OBJECT
+public:
+    enum class Why { Asked, AfterDownload };
+
+    explicit BackgroundSync(QObject* parent = nullptr);
+    // Waits for a sync under way: it leaves both archives whole either way, but the program's
+    // end must not cut its last batch.
+    ~BackgroundSync() override;
+
+    // Starts a sync of "Archive" into "Sync". False when none starts: no archive to sync into is
+    // named, or one asked for runs already (`message` says which). After a download, one under
+    // way is followed by another once it ends, which takes what it did not.
+    bool Start(Why why, QString& message);
+    bool Running() const { return m_watcher.isRunning(); }
+
+signals:
+    // A sync ended: its line, for the user when `tell` (always when asked for; after a download,
+    // a failure only the first time, until a sync has gone through).
+    void Ended(const QString& line, bool synced, bool tell);
+
+private:
+    void Done();
+
+    QFutureWatcher<archive::LocationSync> m_watcher;
+    QString m_target;
+    Why m_why = Why::Asked;
+    bool m_failing = false;
+    bool m_again = false; // a download ended while a sync ran
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace archive {
+
+class SessionArchive;
+
+// What checking one archive against another found.
+struct AgainstSummary {
+    bool readable = false; // false: either archive could not be read, `error` says why
+    QString error;
+    QString other;           // "archive WHERE (identity ID)"
+    qint64 rowsCompared = 0; // rows of the other's chain this archive holds a copy of
+    qint64 heads = 0;        // heads of the other's history this archive's syncs recorded
+    qint64 rowsChecked = 0;  // rows of the other's own chain, up to the newest of those
+    QStringList mismatches;  // one line each
+    bool Clean() const { return readable && mismatches.isEmpty(); }
+    // "Verified against archive X (identity I): 40 history rows compared, 2 recorded heads,
+    // no mismatch", or "Verification against ... failed: 2 mismatches in ..." the same.
+    QString Line() const;
+};
+
+// Checks that `other`'s history, up to what `archive` last learnt of it at a sync, is what it was
+// then: each row of the other's chain that `archive` holds a copy of (it was the sync's source)
+// is the same there, each head of the other's history that `archive`'s own sync rows recorded (it
+// was either side) is still the hash of that row there, and the other's chain up to the newest of
+// them follows row by row. A history rewritten on either side after the sync shows, even one
+// whose hashes were all made again. Archives that never synced have nothing to compare: that is
+// a mismatch too, so that a wrong location never passes for a verified one.
+AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other);
+
+} // namespace archive

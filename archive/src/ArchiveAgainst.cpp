@@ -1,0 +1,232 @@
+// One archive's history checked against what another recorded of it when they synced.
+#include "archive/ArchiveAgainst.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+
+#include "HistoryChain.h"
+#include "RecordedHeads.h"
+#include "Schema.h"
+#include "SqlSteps.h"
+#include "archive/SessionArchive.h"
+
+namespace archive {
+namespace {
+
+QString Counted(qint64 count, const char* one, const char* many) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count) + ' ' +
+           (count == 1 ? one : many);
+}
+
+// A history row as stored, its sessions column as text: compared column by column.
+struct StoredRow {
+    qint64 seq = 0;
+    qint64 at = 0;
+    QString user, host, kind, detail, sessions, previous, hash;
+    bool operator==(const StoredRow& o) const {
+        return seq == o.seq && at == o.at && user == o.user && host == o.host && kind == o.kind &&
+               detail == o.detail && sessions == o.sessions && previous == o.previous &&
+               hash == o.hash;
+    }
+};
+
+bool ReadStored(QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values,
+                QMap<qint64, StoredRow>& rows, QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query, sql, values, error)) {
+        return false;
+    }
+    while (query.next()) {
+        StoredRow r;
+        r.seq = query.value(0).toLongLong();
+        r.at = query.value(1).toLongLong();
+        r.user = query.value(2).toString();
+        r.host = query.value(3).toString();
+        r.kind = query.value(4).toString();
+        r.detail = query.value(5).toString();
+        r.sessions = query.value(6).toString();
+        r.previous = query.value(7).toString();
+        r.hash = query.value(8).toString();
+        rows.insert(r.seq, r);
+    }
+    return true;
+}
+
+const char kColumns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+
+// A consistent read of one archive for the whole check; rolled back when done.
+class ReadSnapshot {
+public:
+    ReadSnapshot(QSqlDatabase& db, bool server) : m_db(db), m_server(server) {}
+    ~ReadSnapshot() {
+        if (m_open) {
+            QString ignored;
+            Exec(m_db, "ROLLBACK", ignored);
+        }
+    }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+    bool Begun(QString& error) {
+        m_open = Exec(m_db, m_server ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN",
+                      error);
+        return m_open;
+    }
+
+private:
+    QSqlDatabase& m_db;
+    bool m_server;
+    bool m_open = false;
+};
+
+QString WhereOf(const SessionArchive& archive) {
+    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
+}
+
+// The other's chain up to `upTo`: each row there, following the one before and matching its own
+// hash.
+void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const QString& whose,
+                     AgainstSummary& summary) {
+    QString before;
+    for (qint64 seq = 1; seq <= upTo; ++seq) {
+        const auto found = theirs.constFind(seq);
+        const QString at = whose + "history row " + QString::number(seq);
+        if (found == theirs.constEnd()) {
+            summary.mismatches << at + " is missing (deleted since the sync)";
+            before.clear();
+            continue;
+        }
+        ++summary.rowsChecked;
+        const StoredRow& r = found.value();
+        HistoryRow row;
+        row.seq = r.seq;
+        row.at = r.at;
+        row.user = r.user;
+        row.host = r.host;
+        row.kind = r.kind;
+        row.detail = r.detail;
+        row.previous = r.previous;
+        if (!ParseSessionsText(r.sessions, row.sessions, row.indexUploads)) {
+            summary.mismatches << at + ": its list of sessions is unreadable";
+        } else if (RowHash(row) != r.hash) {
+            summary.mismatches << at + " does not match its own hash (changed since the sync)";
+        }
+        if (seq > 1 && !before.isEmpty() && r.previous != before) {
+            summary.mismatches << at + " does not follow the row before it";
+        }
+        before = r.hash;
+    }
+}
+
+} // namespace
+
+QString AgainstSummary::Line() const {
+    if (!readable) {
+        return "Not verified against " + (other.isEmpty() ? QString("the other archive") : other) +
+               ": " + error;
+    }
+    const QString what =
+        Counted(rowsCompared, "history row compared", "history rows compared") + ", " +
+        Counted(heads, "recorded head", "recorded heads") + ", " +
+        Counted(rowsChecked, "row of its chain checked", "rows of its chain checked");
+    if (mismatches.isEmpty()) {
+        return "Verified against " + other + ": " + what + ", no mismatch";
+    }
+    return "Verification against " + other +
+           " failed: " + Counted(mismatches.size(), "mismatch", "mismatches") + " in " + what;
+}
+
+AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
+    AgainstSummary summary;
+    if (!archive.IsOpen() || !other.IsOpen()) {
+        summary.error = "the archive is not open";
+        return summary;
+    }
+    const QString theirId = other.Identity();
+    summary.other = QString("archive %1 (identity %2)").arg(WhereOf(other), theirId);
+    if (archive.SchemaVersion() < kSyncVersion || theirId.isEmpty()) {
+        summary.error = "an archive made before archives were synced has nothing to compare";
+        return summary;
+    }
+    if (archive.Identity() == theirId) {
+        summary.error = "that is this archive itself";
+        return summary;
+    }
+    QSqlDatabase mine = QSqlDatabase::database(archive.ConnectionName(), false);
+    QSqlDatabase theirs = QSqlDatabase::database(other.ConnectionName(), false);
+    ReadSnapshot mineRead(mine, archive.IsServer());
+    ReadSnapshot theirRead(theirs, other.IsServer());
+    QMap<qint64, StoredRow> own;
+    QMap<qint64, StoredRow> copy;
+    if (!mineRead.Begun(summary.error) || !theirRead.Begun(summary.error) ||
+        !ReadStored(
+            mine,
+            QString("SELECT %1 FROM archive_history WHERE kind = ? ORDER BY seq").arg(kColumns),
+            {ChangeKindName(ChangeKind::Sync)}, own, summary.error) ||
+        !ReadStored(
+            mine,
+            QString("SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq").arg(kColumns),
+            {theirId}, copy, summary.error)) {
+        return summary;
+    }
+    // Each head this archive's syncs recorded of the other's history, oldest first.
+    QMap<qint64, RecordedHead> heads;
+    for (const StoredRow& r : own) {
+        RecordedHead head;
+        if (ParseRecordedHead(r.detail, head) && head.identity == theirId &&
+            !heads.contains(head.seq)) {
+            head.row = r.seq;
+            heads.insert(head.seq, head);
+        }
+    }
+    const qint64 upTo =
+        std::max(copy.isEmpty() ? 0 : copy.lastKey(), heads.isEmpty() ? 0 : heads.lastKey());
+    QMap<qint64, StoredRow> their;
+    if (!ReadStored(
+            theirs,
+            QString("SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq").arg(kColumns),
+            {upTo}, their, summary.error)) {
+        return summary;
+    }
+    summary.readable = true;
+    const QString whose = "archive " + theirId + "'s ";
+    if (upTo == 0) {
+        summary.mismatches << "this archive holds no row of " + summary.other +
+                                  " and recorded no head of its history: they never synced";
+        return summary;
+    }
+    for (const StoredRow& held : copy) {
+        ++summary.rowsCompared;
+        const auto found = their.constFind(held.seq);
+        const QString at = whose + "history row " + QString::number(held.seq);
+        if (found == their.constEnd()) {
+            continue; // named once, as missing, by the chain's check below
+        }
+        if (!(found.value() == held)) {
+            summary.mismatches << QString("%1 is not the copy this archive took at a sync"
+                                          " (there it hashes to %2, here to %3)")
+                                      .arg(at, found.value().hash, held.hash);
+        }
+    }
+    for (const RecordedHead& head : heads) {
+        ++summary.heads;
+        const auto found = their.constFind(head.seq);
+        if (found != their.constEnd() && found.value().hash != head.hash) {
+            summary.mismatches << QString("%1 is not the head this archive's history row %2"
+                                          " recorded at a sync (there it hashes to %3, recorded"
+                                          " %4): that history was rewritten")
+                                      .arg(whose + "history row " + QString::number(head.seq))
+                                      .arg(head.row)
+                                      .arg(found.value().hash, head.hash);
+        }
+    }
+    CheckTheirChain(their, upTo, whose, summary);
+    return summary;
+}
+
+} // namespace archive

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace archive {
+
+// A history's newest row as another archive's row records it: "row 12, HASH", or "empty".
+QString HeadWords(qint64 seq, const QString& hash);
+
+// What "its history's head row 12, HASH" after "(identity ID)" in a sync's row records of the
+// other archive: written by a sync on both sides, read by a verify against that archive. The
+// row's text is hashed into this archive's chain, so a head cannot be changed unnoticed.
+struct RecordedHead {
+    QString identity;
+    qint64 seq = 0;
+    QString hash;
+    qint64 row = 0; // the row of this archive's own history that recorded it
+};
+
+// The head a sync's row text records, if it records one.
+bool ParseRecordedHead(const QString& detail, RecordedHead& head);
+
+} // namespace archive
