@@ -152,6 +152,7 @@ QImage TileServer::Get(const QUrl& url, Fetch fetch, int zoom, int x, int y) {
                           .arg(url.host(), TileName(zoom, x, y));
         } else if (fetch == Fetch::Network) {
             m_error.clear();
+            m_tilesGiven = true;
         }
         return image;
     }
@@ -167,16 +168,24 @@ QImage TileServer::Get(const QUrl& url, Fetch fetch, int zoom, int x, int y) {
     }
     // A server without a tile for a place (outside its coverage, deeper than it goes) says 404.
     const int code = status.toInt();
-    if (code != 404 && code != 410) {
-        const QString reason =
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
-        m_error =
-            QStringLiteral("The tile server %1 answered %2 for tile %3.")
-                .arg(url.host(), (QString::number(code) + QLatin1Char(' ') + reason).trimmed(),
-                     TileName(zoom, x, y));
-        return Get(url, Fetch::CacheOnly, zoom, x, y);
+    if (code == 404 || code == 410) {
+        // One that has none for any place asked is most likely the wrong address: said once
+        // enough places were asked, and never of a server that gave tiles.
+        if (!m_tilesGiven && ++m_placesWithout == kPlacesBeforeNoTiles) {
+            m_error = QStringLiteral("The tile server %1 has no tile for any place asked (%2): "
+                                     "the map shows its grid. Check the address in View > Map "
+                                     "Background...")
+                          .arg(url.host())
+                          .arg(code);
+        }
+        return {};
     }
-    return {};
+    const QString reason =
+        reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+    m_error = QStringLiteral("The tile server %1 answered %2 for tile %3.")
+                  .arg(url.host(), (QString::number(code) + QLatin1Char(' ') + reason).trimmed(),
+                       TileName(zoom, x, y));
+    return Get(url, Fetch::CacheOnly, zoom, x, y);
 }
 
 bool TileServer::Wait(QNetworkReply& reply) {

@@ -160,4 +160,26 @@ TEST_F(TileServerTest, BadAnswersAreNamedAndGiveNoTile) {
     }
 }
 
+// A server with no tile for any place asked (a wrong address answered with 404 throughout) is
+// told once enough places were asked; one that gave a tile never is.
+TEST_F(TileServerTest, AServerWithoutAnyTileIsToldOf) {
+    for (const bool gaveOne : {false, true}) {
+        LocalTileServer local;
+        local.Serve("/5/0/0.png", {200, Png(Qt::blue)});
+        TileServer server;
+        ASSERT_TRUE(server.Open(Template(local), "Tiles", m_cache.path()));
+        if (gaveOne) {
+            EXPECT_FALSE(server.Tile(5, 0, 0).isNull());
+        }
+        for (int x = 1; x <= 7; ++x) {
+            EXPECT_TRUE(server.Tile(5, x, 1).isNull());
+            EXPECT_EQ(server.Error(), QString());
+        }
+        EXPECT_TRUE(server.Tile(5, 8, 1).isNull());
+        EXPECT_EQ(server.Error().startsWith("The tile server 127.0.0.1 has no tile for any place"),
+                  !gaveOne)
+            << server.Error().toStdString();
+    }
+}
+
 } // namespace

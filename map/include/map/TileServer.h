@@ -68,6 +68,11 @@ private:
     QString m_address;
     QString m_attribution;
     QString m_error;
+    // Whether any tile came, and how many places had none: a server that answers "no tile" for
+    // every place is told of once.
+    static constexpr int kPlacesBeforeNoTiles = 8;
+    bool m_tilesGiven = false;
+    int m_placesWithout = 0;
     QDeadlineTimer m_offline;
 };
 
