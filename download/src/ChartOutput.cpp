@@ -1,6 +1,7 @@
 #include "download/ChartOutput.h"
 
 #include "DrawingApp.h"
+#include "TileStoreTrouble.h"
 #include "charts/ChartFiles.h"
 #include "charts/ChartText.h"
 #include "charts/ReportPdf.h"
@@ -101,17 +102,17 @@ int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, cons
     mapping::MapPageContent map =
         mapping::MapPageOf(sessions, ReportFilter(state), named.toStdString());
     mapping::MapTiles background;
-    if (!tiles.empty() && mapping::SceneHasPlaces(map.scene)) {
-        if (background.Open(QString::fromLocal8Bit(tiles.c_str()))) {
-            map.background = &background;
-        } else {
-            std::fprintf(stderr, "Warning: the map is drawn on its plain grid. %s\n",
-                         background.Error().toLocal8Bit().constData());
-        }
+    const bool tileStore = !tiles.empty() && mapping::SceneHasPlaces(map.scene);
+    if (tileStore && background.Open(QString::fromLocal8Bit(tiles.c_str()))) {
+        map.background = &background;
     }
     QString error;
-    if (!WriteReportPdf(state.ReportText, plot.Title(), &plot, QString::fromStdString(path), error,
-                        named, &map)) {
+    const bool written = WriteReportPdf(state.ReportText, plot.Title(), &plot,
+                                        QString::fromStdString(path), error, named, &map);
+    if (tileStore) {
+        TellTileStoreTrouble(background);
+    }
+    if (!written) {
         return Failed(error);
     }
     return kExitOk;

@@ -1,6 +1,7 @@
 #include "download/MapOutput.h"
 
 #include "DrawingApp.h"
+#include "TileStoreTrouble.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
 #include "map/MapPicture.h"
@@ -56,16 +57,23 @@ int WriteMapFile(const std::vector<SessionValues>& sessions, const MapFileReques
         return kExitOutputFailed;
     }
     // Said once, after drawing: a store that opened may still hold tiles that are no images.
-    if (tiles && !tiles->Error().isEmpty()) {
-        QString said = tiles->Error();
-        if (!said.endsWith(QLatin1Char('.'))) {
-            said += QLatin1Char('.');
-        }
-        said += tiles->IsOpen()
-                    ? QStringLiteral(" The map shows the latitude and longitude grid where it has "
-                                     "no tile.")
-                    : QStringLiteral(" The map shows the latitude and longitude grid instead.");
-        PrintError(said.toLocal8Bit().toStdString());
+    if (tiles) {
+        TellTileStoreTrouble(*tiles);
     }
     return kExitOk;
+}
+
+void TellTileStoreTrouble(const mapping::MapTiles& tiles) {
+    if (tiles.Error().isEmpty()) {
+        return;
+    }
+    QString said = tiles.Error();
+    if (!said.endsWith(QLatin1Char('.'))) {
+        said += QLatin1Char('.');
+    }
+    said += tiles.IsOpen() ? QStringLiteral(" The map shows the latitude and longitude grid where "
+                                            "it has no tile.")
+                           : QStringLiteral(" The map shows the latitude and longitude grid "
+                                            "instead.");
+    PrintError(said.toLocal8Bit().toStdString());
 }
