@@ -78,7 +78,8 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     survey_ = new QPlainTextEdit;
     survey_->setObjectName("mapSurvey");
     survey_->setReadOnly(true);
-    survey_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A narrow pane wraps a long line rather than hiding its end behind a scroll bar.
+    survey_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     survey_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     survey_->setMinimumWidth(100);
     split->addWidget(canvas_);
@@ -245,6 +246,11 @@ void MapPanel::OnGasChosen(int index) {
 }
 
 void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {
+    readOut_->setText(ReadOutOf(record, marker));
+    emit placeChosen(record);
+}
+
+QString MapPanel::ReadOutOf(const mapping::SceneRecord& record, bool marker) const {
     QStringList parts;
     const RecordValue* value = sessions_ != nullptr ? RecordOf(*sessions_, record) : nullptr;
     if (value != nullptr) {
@@ -263,8 +269,7 @@ void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {
         parts << ReadingsText(*value);
     }
     parts.removeAll(QString());
-    readOut_->setText(parts.join(QStringLiteral("   ")));
-    emit placeChosen(record);
+    return parts.join(QStringLiteral("   "));
 }
 
 void MapPanel::SetBackground(std::shared_ptr<mapping::TileSource> background) {
@@ -301,9 +306,12 @@ void MapPanel::ShowPlaceAt(int64_t chartTime) {
             nearest = &point;
         }
     });
+    // The line above the map tells of the place ringed, never of one chosen before.
     if (nearest != nullptr) {
         canvas_->Mark(nearest->position);
+        readOut_->setText(ReadOutOf(nearest->record, false));
     } else {
         canvas_->HideMark();
+        readOut_->setText(kHowTo);
     }
 }

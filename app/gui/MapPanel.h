@@ -101,6 +101,9 @@ private:
     void PutUp();
     void OnGasChosen(int index);
     void OnPicked(mapping::SceneRecord record, bool marker);
+    // The line above the map of a record chosen or ringed: its time, its marker's words, its
+    // readings.
+    QString ReadOutOf(const mapping::SceneRecord& record, bool marker) const;
 
     MapCanvas* canvas_ = nullptr;
     QComboBox* gas_ = nullptr;

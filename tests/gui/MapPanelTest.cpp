@@ -499,8 +499,15 @@ TEST_F(MapPanelTest, TheChartsTimeRingsTheNearestPlaceAndATimeFarFromAnyClearsIt
         }
     }
     EXPECT_GT(changed, 20);
+    // The line above the map tells of the place ringed.
+    auto* readOut = NamedChild<QLabel>(*panel, "mapReadOut");
+    const SessionValues busiest = Busiest(survey);
+    const RecordValue& ringedRecord = busiest.Records[static_cast<size_t>(point.record.record)];
+    EXPECT_TRUE(readOut->text().startsWith(WallClockText(ringedRecord)))
+        << readOut->text().toStdString();
     panel->ShowPlaceAt(0);
     EXPECT_EQ(Grab(*panel), plain);
+    EXPECT_FALSE(readOut->text().contains(WallClockText(ringedRecord)));
 }
 
 TEST_F(MapPanelTest, TheGasChooserOffersEveryGasReadAtAPlaceAndRedrawsInTheChosenOne) {
