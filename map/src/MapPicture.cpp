@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace mapping {
 
@@ -114,13 +115,19 @@ void DrawGrid(QPainter& painter, const Frame& frame) {
         painter.drawText(QPointF(area.left() + 3, y - 3),
                          QString::fromStdString(GridLabel(latitude, true, lines.step)));
     }
+    // A label that would run into the one before it is left off; its line stays.
+    double labelsEnd = -std::numeric_limits<double>::infinity();
     for (double longitude : lines.longitudes) {
         const double x = frame.At({0, longitude}).x();
         painter.setPen(QPen(kGridLine, 1));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        const QString label = QString::fromStdString(GridLabel(longitude, false, lines.step));
+        if (x + 3 < labelsEnd + metrics.averageCharWidth()) {
+            continue;
+        }
         painter.setPen(kInk);
-        painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2),
-                         QString::fromStdString(GridLabel(longitude, false, lines.step)));
+        painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2), label);
+        labelsEnd = x + 3 + metrics.horizontalAdvance(label);
     }
 }
 
