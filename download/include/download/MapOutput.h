@@ -20,8 +20,7 @@ struct MapFileRequest {
 };
 
 // The request of a command's map options (`map`'s and `archive map`'s, which name them alike).
-template <typename MapOptions>
-MapFileRequest MapRequestOf(const MapOptions& options) {
+template <typename MapOptions> MapFileRequest MapRequestOf(const MapOptions& options) {
     MapFileRequest request;
     request.path = options.output;
     request.width = options.width;
