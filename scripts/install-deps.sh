@@ -13,6 +13,7 @@ packages=(
   postgresql                      # a private server for the archive tests (scripts/with-postgres.sh)
   libqcustomplot-dev              # session charts (QCustomPlot for Qt 6; PrintSupport comes with qt6-base-dev)
   libsodium-dev                   # Ed25519 signatures on the archive's history rows
+  pkg-config                      # finds libsodium for CMake
   poppler-utils                   # pdftotext and pdftoppm: the tests read back the PDFs we write
   libgtest-dev libgmock-dev       # unit tests
   libbenchmark-dev                # benchmarks in bench/
