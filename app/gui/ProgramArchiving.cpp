@@ -202,18 +202,12 @@ void ProgramArchiving::TellService(const SessionReader& reader) {
 QStringList ProgramArchiving::RegisterStatusesOf(const std::vector<int16_t>& shown) const {
     QStringList statuses;
     const DownloadKeeper* keeper = m_reader != nullptr ? m_reader->Keeper() : nullptr;
-    archive::SessionArchive store;
-    if (!m_enabled || keeper == nullptr || keeper->InstrumentId() < 0 ||
-        !store.Open(ArchiveLocation())) {
+    if (!m_enabled || keeper == nullptr) {
         return statuses;
     }
-    compliance::SwitchOnStatus atSwitchOn(store);
-    for (int16_t slot : shown) {
-        const SessionEntry* entry = m_reader->Table().FindSlot(slot);
-        statuses << (entry == nullptr
-                         ? QString()
-                         : QString::fromStdString(atSwitchOn.At(
-                               keeper->InstrumentId(), entry->undated == 0, entry->startStamp)));
+    for (const std::string& status : compliance::SwitchOnStatusesOf(
+             ArchiveLocation(), keeper->InstrumentId(), m_reader->Table(), shown)) {
+        statuses << QString::fromStdString(status);
     }
     return statuses;
 }

@@ -1,7 +1,9 @@
 #include "compliance/SwitchOnStatus.h"
 
+#include "archive/SessionArchive.h"
 #include "compliance/CivilDay.h"
 #include "compliance/ServiceStatus.h"
+#include "core/SessionTable.h"
 
 namespace compliance {
 
@@ -26,6 +28,24 @@ std::string SwitchOnStatus::At(qint64 instrument, bool dated, uint32_t stamp) {
     }
     const auto word = day.find(stamp);
     return word == day.end() ? std::string() : word->second;
+}
+
+std::vector<std::string> SwitchOnStatusesOf(const QString& archiveAt, qint64 instrument,
+                                            const SessionTable& table,
+                                            const std::vector<int16_t>& sessionSlots) {
+    std::vector<std::string> statuses;
+    archive::SessionArchive store;
+    if (instrument <= 0 || !store.Open(archiveAt)) {
+        return statuses;
+    }
+    SwitchOnStatus atSwitchOn(store);
+    for (int16_t slot : sessionSlots) {
+        const SessionEntry* entry = table.FindSlot(slot);
+        statuses.push_back(entry == nullptr
+                               ? std::string()
+                               : atSwitchOn.At(instrument, entry->undated == 0, entry->startStamp));
+    }
+    return statuses;
 }
 
 } // namespace compliance

@@ -90,7 +90,7 @@ int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFi
 
 int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
                        const std::string& path, const std::string& instrument,
-                       const std::string& tiles) {
+                       const std::string& tiles, const std::vector<std::string>& registerStatuses) {
     DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
@@ -101,6 +101,9 @@ int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, cons
     }
     mapping::MapPageContent map =
         mapping::MapPageOf(sessions, ReportFilter(state), named.toStdString());
+    for (size_t i = 0; i < map.surveys.size() && i < registerStatuses.size(); ++i) {
+        map.surveys[i].RegisterStatus = registerStatuses[i];
+    }
     mapping::MapTiles background;
     const bool tileStore = !tiles.empty() && mapping::SceneHasPlaces(map.scene);
     if (tileStore && background.Open(QString::fromLocal8Bit(tiles.c_str()))) {

@@ -1,5 +1,7 @@
 #include "download/InstrumentDownload.h"
 
+#include "compliance/SwitchOnStatus.h"
+
 #include <QSize>
 #include <QString>
 
@@ -85,13 +87,24 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         run.SetPlanReady(m_hooks.planReady);
     }
     if (m_hooks.pdfReports) {
-        run.SetReportPdfWriter([this, &session](const std::vector<int16_t>& sessionSlots,
-                                                const std::string& path) {
+        // The map page's survey record gives each session's register status where the archive
+        // this download keeps knows the instrument.
+        const QString archiveAt =
+            QString::fromLocal8Bit(LocalArchiveOf(m_options, settings).c_str());
+        run.SetReportPdfWriter([this, &session, archiveAt](const std::vector<int16_t>& sessionSlots,
+                                                           const std::string& path) {
             ReportState& report = session.Report();
             const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
             const std::string instrument =
                 InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
-            return WriteReportPdfFile(session.Image(), report, job, path, instrument) == kExitOk;
+            const DownloadKeeper* keeper = session.Reader().Keeper();
+            const std::vector<std::string> statuses =
+                keeper == nullptr
+                    ? std::vector<std::string>()
+                    : compliance::SwitchOnStatusesOf(archiveAt, keeper->InstrumentId(),
+                                                     session.Reader().Table(), sessionSlots);
+            return WriteReportPdfFile(session.Image(), report, job, path, instrument, std::string(),
+                                      statuses) == kExitOk;
         });
     }
     if (m_ownFolder) {

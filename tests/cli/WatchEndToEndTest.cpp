@@ -429,6 +429,23 @@ TEST_F(WatchEndToEnd, FilesBesideEachReportUnderTheTemplatesFields) {
     }
     EXPECT_TRUE(someJob) << "the sessions' job numbers name folders";
     EXPECT_TRUE(someUser) << "the sessions' user names name folders";
+    // The days with positions end with a map page whose survey record gives the register's
+    // status at each session's switch-on, from the archive the watcher keeps.
+    size_t withStatus = 0;
+    for (const auto& report : reports) {
+        const std::string pdf =
+            work + "/out/" + report.first.substr(0, report.first.size() - 4) + ".pdf";
+        std::string text;
+        if (FILE* pipe = popen(("pdftotext '" + pdf + "' -").c_str(), "r")) {
+            char buffer[4096];
+            for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+                text.append(buffer, got);
+            }
+            pclose(pipe);
+        }
+        withStatus += text.find("Register:") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GT(withStatus, 0u);
 }
 
 TEST_F(WatchEndToEnd, NothingNewWritesOnlyTheDaysWhoseFilesWentMissing) {

@@ -9,8 +9,12 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "compliance/InstrumentRegister.h"
+
+class QString;
+class SessionTable;
 
 namespace archive {
 class SessionArchive;
@@ -36,5 +40,12 @@ private:
     // judged once.
     std::map<std::pair<qint64, int64_t>, std::map<uint32_t, std::string>> m_known;
 };
+
+// The status At gives for each of `sessionSlots`, by the index `table` (their switch-on), of the
+// instrument the archive at `archiveAt` knows as `instrument`, in the order given; empty words
+// where it cannot tell, and no words at all when the archive cannot be opened.
+std::vector<std::string> SwitchOnStatusesOf(const QString& archiveAt, qint64 instrument,
+                                            const SessionTable& table,
+                                            const std::vector<int16_t>& sessionSlots);
 
 } // namespace compliance
