@@ -3,8 +3,8 @@
 // gone or answers badly.
 #include "map/TileServer.h"
 #include "LocalTileServer.h"
+#include "TileFile.h"
 
-#include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
@@ -18,16 +18,6 @@ namespace {
 using mapping::TileAddress;
 using mapping::TileAddressTrouble;
 using mapping::TileServer;
-
-QByteArray Png(const QColor& colour) {
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QColor Middle(const QImage& image) {
     return image.isNull() ? QColor() : image.pixelColor(128, 128);
@@ -102,8 +92,8 @@ protected:
 TEST_F(TileServerTest, TilesAreFetchedAsOurProgramAndDrawnAgainFromTheDiskWithoutTheServer) {
     auto local = std::make_unique<LocalTileServer>();
     ASSERT_TRUE(local->isListening());
-    local->Serve("/1/0/1.png", {200, Png(Qt::blue)});
-    local->Serve("/1/1/1.png", {200, Png(Qt::green)});
+    local->Serve("/1/0/1.png", {200, UniformTile(Qt::blue)});
+    local->Serve("/1/1/1.png", {200, UniformTile(Qt::green)});
     const QString address = Template(*local);
     {
         TileServer server;
@@ -165,7 +155,7 @@ TEST_F(TileServerTest, BadAnswersAreNamedAndGiveNoTile) {
 TEST_F(TileServerTest, AServerWithoutAnyTileIsToldOf) {
     for (const bool gaveOne : {false, true}) {
         LocalTileServer local;
-        local.Serve("/5/0/0.png", {200, Png(Qt::blue)});
+        local.Serve("/5/0/0.png", {200, UniformTile(Qt::blue)});
         TileServer server;
         ASSERT_TRUE(server.Open(Template(local), "Tiles", m_cache.path()));
         if (gaveOne) {
