@@ -87,25 +87,7 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         run.SetPlanReady(m_hooks.planReady);
     }
     if (m_hooks.pdfReports) {
-        // The map page's survey record gives each session's register status where the archive
-        // this download keeps knows the instrument.
-        const QString archiveAt =
-            QString::fromLocal8Bit(LocalArchiveOf(m_options, settings).c_str());
-        run.SetReportPdfWriter([this, &session, archiveAt](const std::vector<int16_t>& sessionSlots,
-                                                           const std::string& path) {
-            ReportState& report = session.Report();
-            const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
-            const std::string instrument =
-                InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
-            const DownloadKeeper* keeper = session.Reader().Keeper();
-            const std::vector<std::string> statuses =
-                keeper == nullptr
-                    ? std::vector<std::string>()
-                    : compliance::SwitchOnStatusesOf(archiveAt, keeper->InstrumentId(),
-                                                     session.Reader().Table(), sessionSlots);
-            return WriteReportPdfFile(session.Image(), report, job, path, instrument, std::string(),
-                                      statuses) == kExitOk;
-        });
+        WritePdfReports(settings);
     }
     if (m_ownFolder) {
         run.SetMessagePrefix(LinkName());
@@ -149,6 +131,28 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         });
     }
     return true;
+}
+
+void InstrumentDownload::WritePdfReports(const DownloadSettings& settings) {
+    InstrumentSession& session = *m_session;
+    // The map page's survey record gives each session's register status where the archive this
+    // download keeps knows the instrument.
+    const QString archiveAt = QString::fromLocal8Bit(LocalArchiveOf(m_options, settings).c_str());
+    m_run->SetReportPdfWriter([this, &session, archiveAt](const std::vector<int16_t>& sessionSlots,
+                                                          const std::string& path) {
+        ReportState& report = session.Report();
+        const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
+        const std::string instrument =
+            InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
+        const DownloadKeeper* keeper = session.Reader().Keeper();
+        const std::vector<std::string> statuses =
+            keeper == nullptr
+                ? std::vector<std::string>()
+                : compliance::SwitchOnStatusesOf(archiveAt, keeper->InstrumentId(),
+                                                 session.Reader().Table(), sessionSlots);
+        return WriteReportPdfFile(session.Image(), report, job, path, instrument, std::string(),
+                                  statuses) == kExitOk;
+    });
 }
 
 void InstrumentDownload::KeepInArchive(const DownloadSettings& settings) {
