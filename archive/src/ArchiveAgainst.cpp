@@ -88,6 +88,33 @@ QString WhereOf(const SessionArchive& archive) {
     return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
 }
 
+// The row a stored one holds, for its hash to be made again; false when its list of sessions is
+// unreadable.
+bool RowOf(const StoredRow& r, HistoryRow& row) {
+    row.seq = r.seq;
+    row.at = r.at;
+    row.user = r.user;
+    row.host = r.host;
+    row.kind = r.kind;
+    row.detail = r.detail;
+    row.previous = r.previous;
+    return ParseSessionsText(r.sessions, row.sessions, row.indexUploads);
+}
+
+// Why the other's row is not the copy held here: what its text hashes to now, or, where that is
+// still the held hash, the other hash its row carries.
+QString HowItDiffers(const StoredRow& there, const StoredRow& here) {
+    HistoryRow row;
+    if (!RowOf(there, row)) {
+        return "there its list of sessions is unreadable";
+    }
+    const QString now = RowHash(row);
+    if (now != here.hash) {
+        return QString("there it hashes to %1, here to %2").arg(now, here.hash);
+    }
+    return QString("there it hashes to %1 as here, but carries the hash %2").arg(now, there.hash);
+}
+
 // The other's chain up to `upTo`: each row there, following the one before and matching its own
 // hash.
 void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const QString& whose,
@@ -104,14 +131,7 @@ void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const Q
         ++summary.rowsChecked;
         const StoredRow& r = found.value();
         HistoryRow row;
-        row.seq = r.seq;
-        row.at = r.at;
-        row.user = r.user;
-        row.host = r.host;
-        row.kind = r.kind;
-        row.detail = r.detail;
-        row.previous = r.previous;
-        if (!ParseSessionsText(r.sessions, row.sessions, row.indexUploads)) {
+        if (!RowOf(r, row)) {
             summary.mismatches << at + ": its list of sessions is unreadable";
         } else if (RowHash(row) != r.hash) {
             summary.mismatches << at + " does not match its own hash (changed since the sync)";
@@ -208,9 +228,8 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
             continue; // named once, as missing, by the chain's check below
         }
         if (!(found.value() == held)) {
-            summary.mismatches << QString("%1 is not the copy this archive took at a sync"
-                                          " (there it hashes to %2, here to %3)")
-                                      .arg(at, found.value().hash, held.hash);
+            summary.mismatches << QString("%1 is not the copy this archive took at a sync (%2)")
+                                      .arg(at, HowItDiffers(found.value(), held));
         }
     }
     for (const RecordedHead& head : heads) {

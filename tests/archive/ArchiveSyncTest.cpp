@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ArchiveFixture.h"
+#include "HistoryChain.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
@@ -412,10 +413,11 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
     } cases[] = {
         {"nothing changed", false, nullptr, nullptr},
         {"a van row's text", false, "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
-         "history row 1 is not the copy this archive took at a sync"},
+         "history row 1 is not the copy this archive took at a sync (there it hashes to %3, here"
+         " to %4)"},
         {"a van chain rebuilt", false,
          "UPDATE archive_history SET hash = REPLACE(hash, hash, '%2') WHERE seq = %1",
-         "is not the copy this archive took at a sync"},
+         "as here, but carries the hash %2)"},
         {"a team row's text", true, "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
          "history row 1 does not match its own hash (changed since the sync)"},
         {"a team chain rebuilt", true,
@@ -431,6 +433,16 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         Sync(*van, *team);
         SessionArchive& edited = c.teamEdited ? *team : *van;
         SessionArchive& checker = c.teamEdited ? *van : *team;
+        QString error;
+        // Row 1 of the van as the team holds it: its hash, and what its text changed to 'x'
+        // hashes to.
+        archive::HistoryRow first = archive::History(*van, error).value(0);
+        const QString held = first.hash;
+        first.detail = "x";
+        QString line = c.line == nullptr ? QString() : QString(c.line);
+        line.replace("%2", QString(64, 'e'))
+            .replace("%3", archive::RowHash(first))
+            .replace("%4", held);
         if (c.edit != nullptr) {
             // The row the other side recorded as the head: the van's newest row the team holds,
             // or the team's row the van's sync row names.
@@ -450,8 +462,9 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
             EXPECT_GT(against.rowsChecked, 0);
             EXPECT_TRUE(archive::VerifyAgainst(*van, *team).Clean());
         } else {
-            EXPECT_TRUE(against.mismatches.join("\n").contains(c.line))
-                << against.mismatches.join("\n").toStdString();
+            EXPECT_TRUE(against.mismatches.join("\n").contains(line))
+                << against.mismatches.join("\n").toStdString()
+                << "\nwanted: " << line.toStdString();
             EXPECT_TRUE(against.Line().startsWith("Verification against archive "))
                 << against.Line().toStdString();
         }
@@ -462,7 +475,8 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
              edited.Where().toStdString()},
             m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
         EXPECT_EQ(r.status, c.line == nullptr ? 0 : 1) << r.out << r.err;
-        EXPECT_NE(r.out.find(c.line == nullptr ? ", no mismatch\n" : c.line), std::string::npos)
+        EXPECT_NE(r.out.find(c.line == nullptr ? ", no mismatch\n" : line.toStdString()),
+                  std::string::npos)
             << r.out;
         DropAll();
     }
