@@ -39,11 +39,14 @@ bool BackgroundSync::Start(Why why, QString& message) {
 void BackgroundSync::Done() {
     const archive::LocationSync sync = m_watcher.result();
     QString line = archive::SyncResultLine(sync, m_target);
-    const QStringList more = sync.summary.renamed + sync.summary.conflictLines;
+    const QStringList more = sync.summary.Notes();
     if (!more.isEmpty()) {
         line += '\n' + more.join('\n');
     }
-    const bool tell = m_why == Why::Asked || (!sync.synced && !m_failing);
+    // Bytes left in the local archive because its history does not vouch for them are told every
+    // time: they are never synced until it is mended.
+    const bool tell =
+        m_why == Why::Asked || (!sync.synced && !m_failing) || sync.summary.refused > 0;
     m_failing = !sync.synced;
     emit Ended(line, sync.synced, tell);
     if (m_again) {

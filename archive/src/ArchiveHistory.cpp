@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "ChainRecords.h"
 #include "ChainSignatures.h"
 #include "HistoryChain.h"
 #include "Schema.h"
@@ -36,62 +37,9 @@ QString Counted(qint64 count, const char* one, const char* many) {
            (count == 1 ? one : many);
 }
 
-// The rows of this archive's own chain (`origin` empty), or of the other archive `origin` as
-// they were synced in.
-// `signing`: the archive's schema has the signatures' columns.
-bool ReadRows(QSqlDatabase& db, const QString& origin, bool signing,
-              const std::function<void(const HistoryRow&, bool)>& take, QString& error) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const QString columns =
-        QString("seq, changed_at, os_user, host, kind, detail, sessions, previous, hash") +
-        (signing ? ", signer, signature" : "");
-    if (!(origin.isEmpty()
-              ? Run(query, QString("SELECT %1 FROM archive_history ORDER BY seq").arg(columns), {},
-                    error)
-              : Run(query,
-                    QString("SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq")
-                        .arg(columns),
-                    {origin}, error))) {
-        return false;
-    }
-    while (query.next()) {
-        HistoryRow row;
-        row.seq = query.value(0).toLongLong();
-        row.at = query.value(1).toLongLong();
-        row.user = query.value(2).toString();
-        row.host = query.value(3).toString();
-        row.kind = query.value(4).toString();
-        row.detail = query.value(5).toString();
-        const bool readable =
-            ParseSessionsText(query.value(6).toString(), row.sessions, row.indexUploads);
-        row.previous = query.value(7).toString();
-        row.hash = query.value(8).toString();
-        if (signing) {
-            row.signer = query.value(9).toString();
-            row.signature = query.value(10).toString();
-        }
-        take(row, readable);
-    }
-    return true;
-}
-
-// Where a session or index upload was last recorded, and as what.
-struct Recorded {
-    QString sha256;
-    qint64 row = 0;
-};
-
-// What the chain recorded: each session's and index upload's latest hash, and every hash a
-// session ever had (its replaced copies are among them).
-struct ChainRecords {
-    QHash<qint64, Recorded> sessions;
-    QHash<qint64, Recorded> indexUploads;
-    QHash<qint64, QSet<QString>> everySession;
-};
-
 // One chain: each row follows the one before and matches its own hash. Only this archive's own
-// (`origin` empty) names its sessions: another archive's rows name that archive's.
+// (`origin` empty) names its sessions: another archive's rows name that archive's, which the
+// copies a sync took from it are checked against.
 void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySummary& summary,
                 ChainRecords& records, QString& error) {
     qint64 expected = 1;
@@ -103,8 +51,8 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         summary.readable = false;
         return;
     }
-    const bool read = ReadRows(
-        db, origin, signing,
+    const bool read = ReadChainRows(
+        db, origin, signing, 0,
         [&](const HistoryRow& row, bool readable) {
             ++summary.rows;
             const QString at = whose + "history row " + QString::number(row.seq);
@@ -129,18 +77,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
             if (signing) {
                 signatures.Check(row, at, summary.mismatches);
             }
-            if (!origin.isEmpty()) {
-                expected = row.seq + 1;
-                before = row.hash;
-                return;
-            }
-            for (const HistorySession& s : row.sessions) {
-                records.sessions[s.id] = {s.sha256, row.seq};
-                records.everySession[s.id].insert(s.sha256);
-            }
-            for (const HistorySession& s : row.indexUploads) {
-                records.indexUploads[s.id] = {s.sha256, row.seq};
-            }
+            records.Add(row);
             expected = row.seq + 1;
             before = row.hash;
         },
@@ -192,7 +129,7 @@ void ReportUnfound(const QString& what, const QHash<qint64, Recorded>& recorded,
     }
 }
 
-void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
+void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords& records,
                    QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -203,32 +140,37 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recor
         summary.readable = false;
         return;
     }
+    // What was recorded and not found is left here at the end.
+    QHash<qint64, Recorded> unfound = records.Sessions();
     while (query.next()) {
         ++summary.sessions;
         const qint64 id = query.value(0).toLongLong();
         const QString at = "session " + QString::number(id);
         Recorded r;
-        if (!TakeRecorded(recorded, id, at, summary, r)) {
+        if (!TakeRecorded(unfound, id, at, summary, r)) {
             continue;
         }
         if (query.value(2).isNull()) {
             summary.mismatches << at + "'s stored bytes are missing";
             continue;
         }
-        const QString now =
-            StoredBytesHash(query.value(1).toByteArray(), query.value(2).toByteArray(),
-                            query.value(3).toByteArray());
+        QString now;
+        const BytesCheck check =
+            CheckStoredBytes(records, id, query.value(1).toByteArray(),
+                             query.value(2).toByteArray(), query.value(3).toByteArray(), now, r);
         // The digest that tells a session's copies apart is the sector's alone; one changed
         // would let the same bytes be stored twice, or other bytes pass for these.
         if (Sha256(query.value(2).toByteArray()) != query.value(4).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
         }
-        CompareRecorded(at, now, r, summary);
+        if (check == BytesCheck::Differs) {
+            CompareRecorded(at, now, r, summary);
+        }
     }
-    ReportUnfound("session", recorded, summary);
+    ReportUnfound("session", unfound, summary);
 }
 
-void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded>& recorded,
+void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded> recorded,
                        QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -251,9 +193,13 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
 }
 
 // A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
-// history's start). Copies replaced before their bytes were kept have none to check.
+// history's start). Copies replaced before their bytes were kept have none to check. A copy a sync
+// took from another archive (a conflicting one, or one that archive had replaced) is checked
+// against that archive's history too, which this one holds once the sync took it: bytes that
+// archive never recorded were not what it held.
 void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
-                         const QHash<qint64, QSet<QString>>& everySession, QString& error) {
+                         const ChainRecords& records, const QHash<QString, ChainRecords>& origins,
+                         QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
@@ -266,7 +212,8 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
     }
     while (query.next()) {
         const qint64 session = query.value(1).toLongLong();
-        if (query.value(6).toInt() != 0) {
+        const bool conflict = query.value(6).toInt() != 0;
+        if (conflict) {
             ++summary.conflictingCopies;
             summary.conflicts << QString("session %1 holds a conflicting copy (%2), kept beside"
                                          " it from another archive")
@@ -275,16 +222,31 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
         } else {
             ++summary.replacedCopies;
         }
-        const QString at = QString("the copy of session %1 replaced as %2")
+        const QString at = QString(conflict ? "the conflicting copy %2 of session %1"
+                                            : "the copy of session %1 replaced as %2")
                                .arg(session)
                                .arg(query.value(0).toLongLong());
         const QByteArray sector = query.value(3).toByteArray();
-        const QString now =
-            StoredBytesHash(query.value(2).toByteArray(), sector, query.value(4).toByteArray());
-        if (!everySession.value(session).contains(now)) {
+        QString now;
+        if (!CopyRecorded(records, session, query.value(2).toByteArray(), sector,
+                          query.value(4).toByteArray(), now)) {
             summary.mismatches << QString("%1: its stored bytes hash to %2, which no history row"
                                           " recorded for that session")
                                       .arg(at, now);
+        }
+        RecordedHead from;
+        if (records.CameWith(session, now, from)) {
+            const auto theirs = origins.constFind(from.identity);
+            // Their rows up to the head the sync read come with the sync's end: until then there
+            // is nothing to check against.
+            if (theirs != origins.constEnd() && theirs.value().Newest() >= from.seq &&
+                !theirs.value().RecordedAnywhere(now)) {
+                summary.mismatches << QString("%1: its stored bytes hash to %2, which the history"
+                                              " of archive %3, whose copy history row %4 took,"
+                                              " never recorded")
+                                          .arg(at, now, from.identity)
+                                          .arg(from.row);
+            }
         }
         if (Sha256(sector) != query.value(5).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
@@ -336,8 +298,8 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
         return false;
     }
     QSqlDatabase db = DbOf(archive);
-    return ReadRows(
-        db, QString(), archive.SchemaVersion() >= kSigningVersion,
+    return ReadChainRows(
+        db, QString(), archive.SchemaVersion() >= kSigningVersion, 0,
         [&take](const HistoryRow& row, bool) { take(row); }, error);
 }
 
@@ -363,6 +325,7 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     }
     summary.readable = true;
     ChainRecords records;
+    QHash<QString, ChainRecords> theirs; // each other archive's chain held here
     const bool signing = archive.SchemaVersion() >= kSigningVersion;
     CheckChain(db, QString(), signing, summary, records, summary.error);
     const bool synced = archive.SchemaVersion() >= kSyncVersion;
@@ -375,9 +338,8 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
             origins << query.value(0).toString();
         }
         for (const QString& origin : origins) {
-            ChainRecords theirs;
             if (summary.readable) {
-                CheckChain(db, origin, signing, summary, theirs, summary.error);
+                CheckChain(db, origin, signing, summary, theirs[origin], summary.error);
             }
         }
     }
@@ -391,14 +353,14 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         }
     }
     if (summary.readable) {
-        CheckSessions(db, summary, records.sessions, summary.error);
+        CheckSessions(db, summary, records, summary.error);
     }
     // An archive opened at a schema before the index uploads and replaced copies were recorded
     // has nothing of them to check.
     if (summary.readable && archive.SchemaVersion() >= kAllBytesVersion) {
-        CheckIndexUploads(db, summary, records.indexUploads, summary.error);
+        CheckIndexUploads(db, summary, records.IndexUploads(), summary.error);
         if (summary.readable) {
-            CheckReplacedCopies(db, synced, summary, records.everySession, summary.error);
+            CheckReplacedCopies(db, synced, summary, records, theirs, summary.error);
         }
     }
     QString ignored;

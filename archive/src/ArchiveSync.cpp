@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ArchiveValues.h"
+#include "ChainRecords.h"
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
 #include "SessionCopies.h"
@@ -253,13 +254,98 @@ bool HeldSessions::Read(QSqlDatabase& db, const QSet<QString>& keys, QString& er
     return true;
 }
 
+// What the source's own history recorded of its sessions, up to its head when the sync began: a
+// session is taken only with the bytes that history recorded for it, as the source's verify
+// checks them, so that bytes changed in the source outside this program never pass into the
+// target as the source's. Read at the first session to take.
+class SourceRecords {
+public:
+    SourceRecords(QSqlDatabase& db, const SyncParty& source, qint64 head)
+        : m_db(db), m_source(source), m_head(head) {}
+
+    enum class Verdict {
+        Take,
+        Refuse, // the bytes are not what the source's history recorded: `said` says so
+        Later,  // stored in the source after the sync began: for the next sync
+    };
+    // The session `s` (its own row's bytes), or with `copy` one of the copies it kept.
+    bool Check(const SourceSession& s, const StoredCopy* copy, Verdict& verdict, QString& said,
+               QString& error);
+
+private:
+    bool Grown(bool& grown, QString& error);
+
+    QSqlDatabase& m_db;
+    const SyncParty& m_source;
+    qint64 m_head;
+    ChainRecords m_records;
+    bool m_read = false;
+};
+
+bool SourceRecords::Grown(bool& grown, QString& error) {
+    qint64 seq = 0;
+    QString hash;
+    if (!HistoryHead(m_db, seq, hash, error)) {
+        return false;
+    }
+    grown = seq > m_head;
+    return true;
+}
+
+bool SourceRecords::Check(const SourceSession& s, const StoredCopy* copy, Verdict& verdict,
+                          QString& said, QString& error) {
+    if (!m_read) {
+        m_read = ReadChainRows(
+            m_db, QString(), false, m_head,
+            [this](const HistoryRow& row, bool) { m_records.Add(row); }, error);
+        if (!m_read) {
+            return false;
+        }
+    }
+    const qint64 id = s.stored.id;
+    QString now;
+    Recorded recorded;
+    BytesCheck check = BytesCheck::Matches;
+    if (copy != nullptr) {
+        check = CopyRecorded(m_records, id, copy->name, copy->sector, copy->overrun, now)
+                    ? BytesCheck::Matches
+                    : BytesCheck::Unrecorded;
+    } else {
+        check = CheckStoredBytes(m_records, id, s.stored.name, s.stored.sector, s.stored.overrun,
+                                 now, recorded);
+    }
+    verdict = Verdict::Take;
+    if (check == BytesCheck::Matches) {
+        return true;
+    }
+    bool grown = false;
+    if (!Grown(grown, error)) {
+        return false;
+    }
+    if (grown) {
+        verdict = Verdict::Later;
+        return true;
+    }
+    verdict = Verdict::Refuse;
+    const QString what = (copy != nullptr ? "a copy kept by session " : "session ") +
+                         QString::number(id) + " of " + m_source.Words();
+    const QString how =
+        check == BytesCheck::Differs
+            ? QString("does not match its history row %1").arg(recorded.row)
+            : QString(copy != nullptr ? "is not one its history recorded for that session"
+                                      : "is in no row of its history");
+    said = QString("%1 %2: not taken; `archive verify --archive %3` there says more")
+               .arg(what, how, m_source.where);
+    return true;
+}
+
 // One batch's transaction on the target: the sessions it took, and what its history row records.
 class Batch {
 public:
-    Batch(QSqlDatabase& db, QSqlDatabase& sourceDb, const SyncParty& source,
+    Batch(QSqlDatabase& db, QSqlDatabase& sourceDb, const SyncParty& source, SourceRecords& records,
           const QHash<qint64, qint64>& instruments, SyncSummary& summary)
-        : m_db(db), m_sourceDb(sourceDb), m_source(source), m_instruments(instruments),
-          m_summary(summary) {}
+        : m_db(db), m_sourceDb(sourceDb), m_source(source), m_records(records),
+          m_instruments(instruments), m_summary(summary) {}
 
     // What the target holds of these sessions, read at once.
     bool Preload(const std::vector<SourceSession>& sessions, QString& error);
@@ -276,6 +362,9 @@ private:
     bool Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error);
     bool KeepBeside(qint64 instrument, qint64 session, const StoredCopy& bytes, bool conflict,
                     QString& error);
+    // False, with `taken` false, for bytes the source's history does not vouch for: said, and
+    // counted against the sync.
+    bool Vouched(const SourceSession& s, const StoredCopy* copy, bool& taken, QString& error);
     // `now`: the hash of the bytes the session holds now, where known without reading them.
     void Touched(qint64 session, const StoredCopy* copy, const QString& now = QString());
 
@@ -285,6 +374,7 @@ private:
     NewSessions m_fresh{m_db};
     QHash<qint64, QString> m_nowHash;
     const SyncParty& m_source;
+    SourceRecords& m_records;
     const QHash<qint64, qint64>& m_instruments;
     SyncSummary& m_summary;
     QHash<qint64, qint64> m_downloads; // per instrument
@@ -483,6 +573,20 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
     return KeepBeside(instrument, session, s.stored, true, error);
 }
 
+bool Batch::Vouched(const SourceSession& s, const StoredCopy* copy, bool& taken, QString& error) {
+    SourceRecords::Verdict verdict = SourceRecords::Verdict::Take;
+    QString said;
+    if (!m_records.Check(s, copy, verdict, said, error)) {
+        return false;
+    }
+    taken = verdict == SourceRecords::Verdict::Take;
+    if (verdict == SourceRecords::Verdict::Refuse) {
+        ++m_summary.refused;
+        m_summary.refusedLines << said;
+    }
+    return true;
+}
+
 bool Batch::Take(SourceSession& s, QString& error) {
     const qint64 instrument = m_instruments.value(s.instrument, -1);
     if (instrument < 0) {
@@ -508,6 +612,13 @@ bool Batch::Take(SourceSession& s, QString& error) {
     if (session >= 0) {
         ++m_summary.sessionsThere;
     } else {
+        bool taken = false;
+        if (!Vouched(s, nullptr, taken, error)) {
+            return false;
+        }
+        if (!taken) {
+            return true;
+        }
         // Nothing of that instrument, slot and stamp here: nothing to compare with.
         alone = m_held.Known(key) && m_held.Of(key).isEmpty();
         m_held.Written(key);
@@ -524,7 +635,11 @@ bool Batch::Take(SourceSession& s, QString& error) {
         if (!Holds(instrument, s.session, copy.bytes.digest, holder, error)) {
             return false;
         }
-        if (holder < 0) {
+        bool taken = false;
+        if (holder < 0 && !Vouched(s, &copy.bytes, taken, error)) {
+            return false;
+        }
+        if (holder < 0 && taken) {
             m_held.Written(key);
             if (!KeepBeside(instrument, session, copy.bytes, copy.conflict, error)) {
                 return false;
@@ -791,6 +906,10 @@ QString SyncSummary::Line() const {
     if (historyRows > 0) {
         parts << Counted(historyRows, "history row", "history rows") + " of other archives";
     }
+    if (refused > 0) {
+        parts << Counted(refused, "session or copy", "sessions or copies") +
+                     " not taken: not what the source's history recorded";
+    }
     return parts.join("; ");
 }
 
@@ -829,6 +948,7 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
             return false;
         }
     }
+    SourceRecords records(sourceDb, from, sourceHead.seq);
     qint64 after = 0;
     qint64 done = 0;
     for (int number = 1;; ++number) {
@@ -843,7 +963,7 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         SyncSummary counted = summary;
         {
             SqlTransaction transaction(targetDb, server);
-            Batch batch(targetDb, sourceDb, from, instruments, counted);
+            Batch batch(targetDb, sourceDb, from, records, instruments, counted);
             if (!transaction.Begun(error) || !batch.Preload(sessions, error)) {
                 return false;
             }

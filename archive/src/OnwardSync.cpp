@@ -42,7 +42,7 @@ OnwardSync::OnwardSync(QString local, QString target)
 
 QStringList OnwardSync::After() {
     const LocationSync sync = SyncLocations(m_local, m_target, {});
-    QStringList lines = sync.summary.renamed + sync.summary.conflictLines;
+    QStringList lines = sync.summary.Notes();
     const bool said = m_failing && !sync.synced;
     m_failing = !sync.synced;
     if (!said) {

@@ -58,7 +58,7 @@ int RunArchiveSync(const QStringList& arguments) {
         std::fprintf(stderr, "\n");
     }
     bool written = true;
-    for (const QString& line : summary.renamed + summary.conflictLines) {
+    for (const QString& line : summary.Notes()) {
         written = written && Put(line);
     }
     if (!synced) {
@@ -77,5 +77,6 @@ int RunArchiveSync(const QStringList& arguments) {
         PrintError("cannot write the summary to standard output");
         return kExitOutputFailed;
     }
-    return kExitOk;
+    // Bytes the source's own history does not vouch for were left there: the sync is incomplete.
+    return summary.refused > 0 ? kExitMismatch : kExitOk;
 }

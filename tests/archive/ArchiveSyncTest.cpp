@@ -16,6 +16,7 @@
 
 #include "ArchiveFixture.h"
 #include "HistoryChain.h"
+#include "SessionCopies.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
@@ -258,6 +259,99 @@ TEST_P(ArchiveSyncTest, CopiesThatNeitherExtendAreBothKept) {
     EXPECT_EQ(stats.conflictingCopies, 1);
     EXPECT_EQ(stats.replacements, 0);
     EXPECT_EQ(Sync(*van, *team).conflicts, 0);
+
+    // The van's copy is checked against the van's history the team holds too: bytes that history
+    // never recorded show, though the team's own sync row recorded them.
+    QSqlQuery copy(QSqlDatabase::database(team->ConnectionName()));
+    ASSERT_TRUE(copy.exec("SELECT id, name, sector, overrun FROM session_history") && copy.next());
+    const QString hash = archive::StoredBytesHash(
+        copy.value(1).toByteArray(), copy.value(2).toByteArray(), copy.value(3).toByteArray());
+    const qint64 copyId = copy.value(0).toLongLong();
+    copy.finish();
+    ASSERT_TRUE(copy.exec("UPDATE origin_history SET sessions = REPLACE(sessions, '" + hash +
+                          "', '" + QString(64, 'e') + "')"));
+    const QString line = archive::VerifyArchive(*team).mismatches.join("\n");
+    EXPECT_TRUE(line.contains(QString("the conflicting copy %1 of session %2: its stored bytes hash"
+                                      " to %3, which the history of archive %4, whose copy history"
+                                      " row ")
+                                  .arg(copyId)
+                                  .arg(id)
+                                  .arg(hash, van->Identity())))
+        << line.toStdString();
+}
+
+// Bytes changed in a van outside this program (a session's sector, and its digest so that they
+// pass for other bytes) are not taken by a sync, whether the team holds that session or not: they
+// are named, the rest is taken, and the command's status says the sync is incomplete.
+TEST_P(ArchiveSyncTest, BytesTheSourcesHistoryDidNotRecordAreNotTaken) {
+    const auto image = archivetest::GeneratedImage(1);
+    const qint64 all = static_cast<qint64>(SessionsOf(*image));
+    for (const bool teamHolds : {true, false}) {
+        SCOPED_TRACE(teamHolds ? "the team holds the session" : "the session is new to the team");
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        if (teamHolds) {
+            Import(*team, Identity("A-1", 'A'), "", *image);
+        }
+        const qint64 forged = Count(*van, "SELECT MIN(id) FROM sessions WHERE dated = 1");
+        QSqlQuery query(QSqlDatabase::database(van->ConnectionName()));
+        ASSERT_TRUE(
+            query.exec(
+                QString("SELECT sector FROM session_bytes WHERE session_id = %1").arg(forged)) &&
+            query.next());
+        QByteArray sector = query.value(0).toByteArray();
+        query.finish();
+        sector[10] = static_cast<char>(~sector[10]);
+        for (const auto& [sql, value] :
+             {std::pair<QString, QVariant>{"UPDATE session_bytes SET"
+                                           " sector = ? WHERE"
+                                           " session_id = ?",
+                                           sector},
+              {"UPDATE sessions SET digest = ? WHERE id = ?", archive::SectorDigest(sector)}}) {
+            ASSERT_TRUE(query.prepare(sql));
+            query.addBindValue(value);
+            query.addBindValue(forged);
+            ASSERT_TRUE(query.exec()) << sql.toStdString();
+        }
+        // The newest row that recorded the session's bytes.
+        qint64 row = 0;
+        QString error;
+        for (const archive::HistoryRow& r : archive::History(*van, error)) {
+            for (const archive::HistorySession& named : r.sessions) {
+                row = named.id == forged ? r.seq : row;
+            }
+        }
+        const QString said = QString("session %1 of archive %2 (identity %3) does not match its"
+                                     " history row %4: not taken; `archive verify --archive %2`"
+                                     " there says more")
+                                 .arg(QString::number(forged),
+                                      van->IsServer() ? archive::ShownLocation(van->Where())
+                                                      : QFileInfo(van->Where()).absoluteFilePath(),
+                                      van->Identity(), QString::number(row));
+
+        const SyncSummary summary = Sync(*van, *team);
+        EXPECT_EQ(summary.refused, 1);
+        EXPECT_EQ(summary.refusedLines.join('\n').toStdString(), said.toStdString());
+        EXPECT_EQ(summary.conflicts, 0);
+        EXPECT_EQ(summary.sessionsNew, teamHolds ? 0 : all - 1);
+        EXPECT_TRUE(summary.Line().endsWith(
+            "; 1 session or copy not taken: not what the source's history recorded"))
+            << summary.Line().toStdString();
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"), all - (teamHolds ? 0 : 1));
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM session_history"), 0);
+        ExpectVerified(*team, 2);
+        // The command names it and fails, each time until the van is mended.
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "sync", "--from", van->Where().toStdString(),
+                                     "--to", team->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(r.out.find(said.toStdString() + "\n"), 0u) << r.out;
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM session_history"), 0);
+        DropAll();
+    }
 }
 
 TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {

@@ -33,11 +33,17 @@ struct SyncSummary {
     qint64 copiesTaken = 0; // replaced or conflicting copies the source kept
     qint64 intervals = 0;   // service interval settings the target had not set
     qint64 historyRows = 0; // rows of the source's history, and of others it holds
+    // Sessions and copies whose bytes are not what the source's own history recorded for them
+    // (changed there outside this program): not taken, one line each. The sync is incomplete.
+    qint64 refused = 0;
+    QStringList refusedLines;
     // One line each: an instrument renamed after its archive, a conflicting copy kept.
     QStringList renamed;
     QStringList conflictLines;
     // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
     QString Line() const;
+    // The lines said before it: instruments renamed, conflicting copies kept, bytes not taken.
+    QStringList Notes() const { return renamed + conflictLines + refusedLines; }
 };
 
 // Takes into `target` every instrument, session (its stored bytes and the copies it replaced),
@@ -51,6 +57,10 @@ struct SyncSummary {
 // dated session with other bytes on each side: where one copy extends the other, the longer is the
 // session and the shorter its replaced copy; where neither does, the target's stays the session
 // and the source's is kept beside it as a conflicting copy. Nothing is deleted or made older.
+//
+// A session or copy is taken only with the bytes the source's own history recorded for it (what
+// `verify` of the source checks): other bytes are left there and named (SyncSummary::refused), and
+// one stored in the source after the sync began is left for the next sync.
 //
 // Sessions are written in batches, each one transaction with the history row that names them (each
 // with the hash of its bytes, and the source's history head): a sync stopped at any point leaves

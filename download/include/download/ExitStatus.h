@@ -4,7 +4,8 @@
 enum ExitStatus {
     kExitOk = 0,
     kExitOutputFailed = 1,  // the report, listing or dump could not be written
-    kExitMismatch = 1,      // archive verify: a session or history row does not match
+    kExitMismatch = 1,      // archive verify: a session or history row does not match; archive
+                            // sync: bytes its source's history does not vouch for not taken
     kExitUsage = 2,         // bad arguments, an unreadable or malformed dump, a slot out of range,
                             // a slot or day that the instrument does not hold
     kExitNoLink = 3,        // download: no link to an instrument could be opened
