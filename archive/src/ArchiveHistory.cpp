@@ -14,6 +14,7 @@
 #include "ChainSignatures.h"
 #include "HistoryChain.h"
 #include "Schema.h"
+#include "SessionWords.h"
 #include "SqlSteps.h"
 #include "archive/SessionArchive.h"
 
@@ -203,9 +204,11 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             QString("SELECT id, session_id, name, sector, overrun, digest, %1 FROM"
-                     " session_history WHERE sector IS NOT NULL ORDER BY id")
-                 .arg(conflicts ? "conflict" : "0"),
+             QString("SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %1, %2"
+                     " FROM session_history h JOIN sessions s ON s.id = h.session_id"
+                     " JOIN instruments i ON i.id = s.instrument_id"
+                     " WHERE h.sector IS NOT NULL ORDER BY h.id")
+                 .arg(conflicts ? "h.conflict" : "0", SessionWordsColumns()),
              {}, error)) {
         summary.readable = false;
         return;
@@ -213,19 +216,20 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
     while (query.next()) {
         const qint64 session = query.value(1).toLongLong();
         const bool conflict = query.value(6).toInt() != 0;
+        const QString words =
+            SessionWords(session, query.value(7).toString(), query.value(8).toInt() != 0,
+                         query.value(9).toString(), query.value(10).toString());
+        const QString copy = QString::number(query.value(0).toLongLong());
         if (conflict) {
             ++summary.conflictingCopies;
-            summary.conflicts << QString("session %1 holds a conflicting copy (%2), kept beside"
-                                         " it from another archive")
-                                     .arg(session)
-                                     .arg(query.value(0).toLongLong());
+            summary.conflicts << QString("%1 holds a conflicting copy (%2), kept beside it from"
+                                         " another archive")
+                                     .arg(words, copy);
         } else {
             ++summary.replacedCopies;
         }
-        const QString at = QString(conflict ? "the conflicting copy %2 of session %1"
-                                            : "the copy of session %1 replaced as %2")
-                               .arg(session)
-                               .arg(query.value(0).toLongLong());
+        const QString at = conflict ? QString("the conflicting copy %1 of %2").arg(copy, words)
+                                    : QString("the copy of %1 replaced as %2").arg(words, copy);
         const QByteArray sector = query.value(3).toByteArray();
         QString now;
         if (!CopyRecorded(records, session, query.value(2).toByteArray(), sector,

@@ -18,6 +18,7 @@
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
 #include "SessionCopies.h"
+#include "SessionWords.h"
 #include "SqlSteps.h"
 #include "SyncInstruments.h"
 #include "archive/ArchiveHistory.h"
@@ -327,8 +328,12 @@ bool SourceRecords::Check(const SourceSession& s, const StoredCopy* copy, Verdic
         return true;
     }
     verdict = Verdict::Refuse;
-    const QString what = (copy != nullptr ? "a copy kept by session " : "session ") +
-                         QString::number(id) + " of " + m_source.Words();
+    QString words;
+    if (!DescribeSession(m_db, id, words, error)) {
+        return false;
+    }
+    const QString what =
+        (copy != nullptr ? "a copy kept by " : "") + words + " of " + m_source.Words();
     const QString how =
         check == BytesCheck::Differs
             ? QString("does not match its history row %1").arg(recorded.row)
@@ -564,12 +569,14 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
     }
     session = held.front().id;
     ++m_conflicts;
-    m_summary.conflictLines << QString("session %1 (slot %2): %3 holds other bytes for it, which"
-                                       " neither extend nor are extended by these: kept beside it"
-                                       " as a conflicting copy")
-                                   .arg(session)
-                                   .arg(s.session.slot)
-                                   .arg(m_source.Words());
+    QString words;
+    if (!DescribeSession(m_db, session, words, error)) {
+        return false;
+    }
+    m_summary.conflictLines << QString("%1: %2 holds other bytes for it, which neither extend nor"
+                                       " are extended by these: kept beside it as a conflicting"
+                                       " copy")
+                                   .arg(words, m_source.Words());
     return KeepBeside(instrument, session, s.stored, true, error);
 }
 

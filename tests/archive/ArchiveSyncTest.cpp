@@ -248,11 +248,30 @@ TEST_P(ArchiveSyncTest, CopiesThatNeitherExtendAreBothKept) {
                                    " session_id = %1")
                                .arg(id)),
               1);
+    // Named by its instrument and start as the listing shows them, by sync and verify alike.
+    const std::string listed =
+        testsupport::RunProgram("tavon-datalog",
+                                {"archive", "list", "--archive", team->Where().toStdString()},
+                                m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"})
+            .out;
+    QSqlQuery row(QSqlDatabase::database(team->ConnectionName()));
+    ASSERT_TRUE(row.exec(QString("SELECT day, start_time FROM sessions WHERE id = %1").arg(id)) &&
+                row.next());
+    const QString named =
+        QString("session %1 (A-1, %2 %3)")
+            .arg(QString::number(id), row.value(0).toString(), row.value(1).toString());
+    row.finish();
+    EXPECT_NE(listed.find(named.section('(', 1).section(',', 1).trimmed().chopped(1).toStdString()),
+              std::string::npos)
+        << listed;
+    EXPECT_TRUE(summary.conflictLines[0].startsWith(named + ": archive "))
+        << summary.conflictLines[0].toStdString();
     const archive::VerifySummary verified = archive::VerifyArchive(*team);
     EXPECT_TRUE(verified.Clean()) << verified.mismatches.join("\n").toStdString();
     EXPECT_EQ(verified.conflictingCopies, 1);
     ASSERT_EQ(verified.conflicts.size(), 1);
-    EXPECT_TRUE(verified.conflicts[0].startsWith(QString("session %1 ").arg(id)));
+    EXPECT_TRUE(verified.conflicts[0].startsWith(named + " holds a conflicting copy ("))
+        << verified.conflicts[0].toStdString();
     EXPECT_TRUE(verified.Line().contains("1 conflicting copy"));
     archive::ArchiveStats stats;
     ASSERT_TRUE(team->Stats(stats));
@@ -271,12 +290,9 @@ TEST_P(ArchiveSyncTest, CopiesThatNeitherExtendAreBothKept) {
     ASSERT_TRUE(copy.exec("UPDATE origin_history SET sessions = REPLACE(sessions, '" + hash +
                           "', '" + QString(64, 'e') + "')"));
     const QString line = archive::VerifyArchive(*team).mismatches.join("\n");
-    EXPECT_TRUE(line.contains(QString("the conflicting copy %1 of session %2: its stored bytes hash"
-                                      " to %3, which the history of archive %4, whose copy history"
-                                      " row ")
-                                  .arg(copyId)
-                                  .arg(id)
-                                  .arg(hash, van->Identity())))
+    EXPECT_TRUE(line.contains(QString("the conflicting copy %1 of %2: its stored bytes hash to %3,"
+                                      " which the history of archive %4, whose copy history row ")
+                                  .arg(QString::number(copyId), named, hash, van->Identity())))
         << line.toStdString();
 }
 
@@ -322,13 +338,18 @@ TEST_P(ArchiveSyncTest, BytesTheSourcesHistoryDidNotRecordAreNotTaken) {
                 row = named.id == forged ? r.seq : row;
             }
         }
-        const QString said = QString("session %1 of archive %2 (identity %3) does not match its"
-                                     " history row %4: not taken; `archive verify --archive %2`"
-                                     " there says more")
+        ASSERT_TRUE(
+            query.exec(QString("SELECT day, start_time FROM sessions WHERE id = %1").arg(forged)) &&
+            query.next());
+        const QString said = QString("session %1 (A-1, %5 %6) of archive %2 (identity %3) does not"
+                                     " match its history row %4: not taken; `archive verify"
+                                     " --archive %2` there says more")
                                  .arg(QString::number(forged),
                                       van->IsServer() ? archive::ShownLocation(van->Where())
                                                       : QFileInfo(van->Where()).absoluteFilePath(),
-                                      van->Identity(), QString::number(row));
+                                      van->Identity(), QString::number(row),
+                                      query.value(0).toString(), query.value(1).toString());
+        query.finish();
 
         const SyncSummary summary = Sync(*van, *team);
         EXPECT_EQ(summary.refused, 1);
