@@ -24,9 +24,11 @@ QString CsvCell(QString text) {
 namespace {
 
 const char kCsvHeader[] = "id,instrument,day,start,end,slot,alarm,calibration,complete,mode,"
-                          "jobs,users,alarm_count,alarm_gases,peaks,calibrations,bumps,gps\r\n";
+                          "jobs,users,alarm_count,alarm_gases,peaks,calibrations,bumps,gps,"
+                          "conflicting_copies\r\n";
 
-QString CsvLine(const archive::ListedSession& s) {
+// `conflicts`: the copies other archives held of the session, kept beside it by a sync.
+QString CsvLine(const archive::ListedSession& s, int conflicts) {
     const archive::SessionSummary& m = s.summary;
     const QStringList cells = {QString::number(s.id),
                                CsvCell(s.instrument),
@@ -45,11 +47,12 @@ QString CsvLine(const archive::ListedSession& s) {
                                CsvCell(m.peaks.join("; ")),
                                CsvCell(m.calibrations.join("; ")),
                                CsvCell(m.bumps.join("; ")),
-                               m.gps ? "1" : "0"};
+                               m.gps ? "1" : "0",
+                               QString::number(conflicts)};
     return cells.join(',') + "\r\n";
 }
 
-QJsonObject JsonOf(const archive::ListedSession& s) {
+QJsonObject JsonOf(const archive::ListedSession& s, int conflicts) {
     const archive::SessionSummary& m = s.summary;
     return QJsonObject{
         {"id", s.id},
@@ -72,6 +75,7 @@ QJsonObject JsonOf(const archive::ListedSession& s) {
         {"gps", m.gps},
         {"firstSeen", s.firstSeen},
         {"lastSeen", s.lastSeen},
+        {"conflictingCopies", conflicts},
     };
 }
 
@@ -96,8 +100,7 @@ int RunArchiveList(const QStringList& arguments) {
         PrintError(store.Error().toStdString());
         return kExitArchive;
     }
-    const auto conflicts = [&conflicting](qint64 id) {
-        const int n = conflicting.value(id);
+    const auto conflicts = [&conflicting](int n) {
         return n == 0   ? QString()
                : n == 1 ? QString("1 conflicting copy")
                         : QString("%1 conflicting copies").arg(n);
@@ -116,16 +119,13 @@ int RunArchiveList(const QStringList& arguments) {
     const bool listed = store.ForEach(
         filter,
         [&](const archive::ListedSession& s) {
-            const QString conflict = conflicts(s.id);
+            const int copies = conflicting.value(s.id);
             if (kind == "json") {
-                QJsonObject object = JsonOf(s);
-                if (!conflict.isEmpty()) {
-                    object.insert("conflicting_copies", conflicting.value(s.id));
-                }
-                array.append(object);
+                array.append(JsonOf(s, copies));
             } else if (kind == "csv") {
-                put(CsvLine(s));
+                put(CsvLine(s, copies));
             } else {
+                const QString conflict = conflicts(copies);
                 put(s.line + (conflict.isEmpty() ? QString() : "  (" + conflict + ")") +
                     QLatin1Char('\n'));
             }

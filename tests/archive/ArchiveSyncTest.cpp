@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -493,6 +496,26 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
         << r.out;
     r = run({"list", "--archive", to});
     EXPECT_NE(r.out.find("  (1 conflicting copy)\n"), std::string::npos) << r.out;
+    // CSV and JSON count them on every session, under the names of their other columns.
+    const qint64 held = Count(*team, "SELECT session_id FROM session_history");
+    r = run({"list", "--archive", to, "--format", "json"});
+    for (const QJsonValue& listed :
+         QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        const QJsonObject o = listed.toObject();
+        EXPECT_EQ(o["conflictingCopies"].toInt(-1), o["id"].toInt() == held ? 1 : 0);
+        EXPECT_FALSE(o.contains("conflicting_copies"));
+    }
+    r = run({"list", "--archive", to, "--format", "csv"});
+    EXPECT_TRUE(QString::fromStdString(r.out.substr(0, r.out.find("\r\n")))
+                    .endsWith(",gps,conflicting_copies"))
+        << r.out;
+    EXPECT_NE(r.out.find("\r\n" + std::to_string(held) + ","), std::string::npos) << r.out;
+    for (const QString& line : QString::fromStdString(r.out).split("\r\n").mid(1, 1000)) {
+        if (!line.isEmpty()) {
+            EXPECT_TRUE(line.endsWith(line.startsWith(QString::number(held) + ",") ? ",1" : ",0"))
+                << line.toStdString();
+        }
+    }
     r = run({"verify", "--archive", to});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("holds a conflicting copy"), std::string::npos) << r.out;
