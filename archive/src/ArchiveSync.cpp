@@ -402,7 +402,7 @@ bool Batch::Download(qint64 instrument, qint64& download, QString& error) {
     if (!Run(insert,
              "INSERT INTO downloads (instrument_id, source, started_at, finished_at)"
              " VALUES (?, ?, ?, ?) RETURNING id",
-             {instrument, "sync from " + m_source.Words(), now, now}, error) ||
+             {instrument, SyncDownloadSource(m_source.Words()), now, now}, error) ||
         !insert.next()) {
         return false;
     }

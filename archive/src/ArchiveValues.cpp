@@ -14,6 +14,19 @@ QString InstrumentNamed() {
     return "(" + InstrumentLabel() + " = ? OR i.serial_number = ? OR i.fingerprint = ?)";
 }
 
+namespace {
+const char kSyncSource[] = "sync from ";
+} // namespace
+
+QString SyncDownloadSource(const QString& words) {
+    return kSyncSource + words;
+}
+
+QString MadeBySync() {
+    return QString("substr(COALESCE(d.source, ''), 1, %1) = '%2'")
+        .arg(QString::number(sizeof kSyncSource - 1), kSyncSource);
+}
+
 qint64 Now() {
     return QDateTime::currentMSecsSinceEpoch();
 }

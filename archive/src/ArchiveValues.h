@@ -23,4 +23,10 @@ QString InstrumentLabel();
 // number or its fingerprint (the word bound three times).
 QString InstrumentNamed();
 
+// The source of the downloads row a sync makes for what it takes from the archive `words`; such
+// rows are no download or import of this archive's own, and `archive stats` leaves them out.
+QString SyncDownloadSource(const QString& words);
+// SQL that holds for a downloads row `d` that a sync made.
+QString MadeBySync();
+
 } // namespace archive

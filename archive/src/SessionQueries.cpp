@@ -256,10 +256,13 @@ bool SessionArchive::ConflictingCopies(QHash<qint64, int>& copies) {
 
 bool SessionArchive::Stats(ArchiveStats& stats) {
     QSqlQuery query(m_impl->Db());
+    // The downloads a sync made stand for sessions another archive downloaded: counted there.
     if (!query.exec(
             "SELECT (SELECT COUNT(*) FROM instruments), (SELECT COUNT(*) FROM sessions),"
             " (SELECT COUNT(*) FROM sessions WHERE complete = 1),"
-            " (SELECT COUNT(*) FROM downloads), (SELECT COUNT(*) FROM index_uploads),"
+            " (SELECT COUNT(*) FROM downloads d WHERE NOT " +
+            MadeBySync() +
+            "), (SELECT COUNT(*) FROM index_uploads),"
             " (SELECT COUNT(*) FROM session_history),"
             " (SELECT COALESCE(SUM(LENGTH(sector) + LENGTH(overrun)), 0) FROM session_bytes),"
             " (SELECT MIN(day) FROM sessions WHERE day <> ''),"

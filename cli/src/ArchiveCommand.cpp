@@ -377,8 +377,9 @@ int RunArchiveStats(const QStringList& arguments) {
         PrintError(Text(store.Error()));
         return kExitArchive;
     }
-    std::printf("instruments: %lld\nsessions: %lld (%lld complete)\ndownloads and imports: "
-                "%lld\nindex uploads: %lld\nreplaced copies: %lld\nsector bytes: %lld\n",
+    std::printf("instruments: %lld\nsessions: %lld (%lld complete)\ndownloads and imports into"
+                " this archive: %lld\nindex uploads kept here: %lld\nreplaced copies: %lld\n"
+                "sector bytes: %lld\n",
                 stats.instruments, stats.sessions, stats.completeSessions, stats.downloads,
                 stats.indexUploads, stats.replacements, stats.sectorBytes);
     if (stats.conflictingCopies > 0) {

@@ -378,6 +378,45 @@ TEST_P(ArchiveSyncTest, BytesTheSourcesHistoryDidNotRecordAreNotTaken) {
     }
 }
 
+// An archive and its copy made by sync hold the same, and `archive stats` says so; the lines of
+// what each did itself (its downloads and imports, the index uploads they kept) are its own.
+TEST_P(ArchiveSyncTest, StatsOfAnArchiveAndItsSyncedCopyAgree) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    Import(*van, Identity("A-1", 'A'), "", *archivetest::GeneratedImage(1));
+    Import(*van, Identity("B-1", 'A'), "", *archivetest::GeneratedImage(2));
+    archive::SyncOptions small;
+    small.batchSessions = 7; // a download row for each instrument in each batch
+    Sync(*van, *team, small);
+    archive::ArchiveStats mine;
+    archive::ArchiveStats copy;
+    ASSERT_TRUE(van->Stats(mine));
+    ASSERT_TRUE(team->Stats(copy));
+    const auto held = [](const archive::ArchiveStats& s) {
+        return std::vector<std::string>{std::to_string(s.instruments),
+                                        std::to_string(s.sessions),
+                                        std::to_string(s.completeSessions),
+                                        std::to_string(s.replacements),
+                                        std::to_string(s.conflictingCopies),
+                                        std::to_string(s.sectorBytes),
+                                        s.firstDay.toStdString(),
+                                        s.lastDay.toStdString(),
+                                        s.perInstrument.join('|').toStdString()};
+    };
+    EXPECT_EQ(held(copy), held(mine));
+    EXPECT_EQ(mine.downloads, 2);
+    EXPECT_GT(mine.indexUploads, 0);
+    EXPECT_EQ(copy.downloads, 0);
+    EXPECT_EQ(copy.indexUploads, 0);
+    const testsupport::RunResult r = testsupport::RunProgram(
+        "tavon-datalog", {"archive", "stats", "--archive", team->Where().toStdString()},
+        m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_NE(
+        r.out.find("\ndownloads and imports into this archive: 0\nindex uploads kept here: 0\n"),
+        std::string::npos)
+        << r.out;
+}
+
 TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     FRESH_OR_SKIP(van1, "van1");
     FRESH_OR_SKIP(van2, "van2");

@@ -66,6 +66,8 @@ struct ArchiveStats {
     qint64 instruments = 0;
     qint64 sessions = 0;
     qint64 completeSessions = 0;
+    // This archive's own downloads and imports (not the rows a sync made for what it took), and
+    // the index uploads they kept: each archive's own, as a sync takes none.
     qint64 downloads = 0;
     qint64 indexUploads = 0;
     qint64 replacements = 0;      // incomplete copies replaced by newer bytes
