@@ -77,7 +77,7 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
             db.setUserName(location.user);
             db.setPassword(location.password);
             db.setDatabaseName(location.database);
-            db.setConnectOptions("connect_timeout=10");
+            db.setConnectOptions(ConnectOptions(location, "connect_timeout=10"));
         } else {
             const QFileInfo file(location.file);
             if (!QDir().mkpath(file.absolutePath())) {
@@ -144,6 +144,17 @@ QString SessionArchive::ConnectionName() const {
 
 QString SessionArchive::Where() const {
     return DescribeLocation(m_impl->location);
+}
+
+QString SessionArchive::WhereFromAnywhere() const {
+    const ArchiveLocation& location = m_impl->location;
+    return location.server ? DescribeLocation(location)
+                           : QFileInfo(location.file).absoluteFilePath();
+}
+
+QString SessionArchive::ShortName() const {
+    const ArchiveLocation& location = m_impl->location;
+    return location.server ? location.database : QFileInfo(location.file).completeBaseName();
 }
 
 QString SessionArchive::Identity() {

@@ -2,7 +2,6 @@
 // archive holds; its history kept as its own chain; a row on each side naming the other.
 #include "archive/ArchiveSync.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -33,21 +32,6 @@ QString Counted(qint64 count, const char* one, const char* many) {
 
 QSqlDatabase DbOf(SessionArchive& archive) {
     return QSqlDatabase::database(archive.ConnectionName(), false);
-}
-
-// What a renamed instrument carries of its archive: the file's name without its extension, or the
-// server's database.
-QString LabelOf(const QString& where) {
-    if (where.startsWith("postgresql://")) {
-        return where.mid(where.lastIndexOf('/') + 1);
-    }
-    return QFileInfo(where).completeBaseName();
-}
-
-// Where an archive is, as the other archive's history names it: a file by its whole path, which
-// the name it was opened by may not be.
-QString Absolute(const SessionArchive& archive) {
-    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
 }
 
 // How long the stream a sector holds is: an instrument still recording leaves the rest erased.
@@ -801,8 +785,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    const SyncParty from{source.Identity(), Absolute(source), LabelOf(source.Where())};
-    const SyncParty into{target.Identity(), Absolute(target), LabelOf(target.Where())};
+    const SyncParty from{source.Identity(), source.WhereFromAnywhere(), source.ShortName()};
+    const SyncParty into{target.Identity(), target.WhereFromAnywhere(), target.ShortName()};
     if (from.identity.isEmpty() || into.identity.isEmpty()) {
         error = "an archive without an identity cannot be synced";
         return false;

@@ -89,8 +89,11 @@ std::string FreshLocation(Engine engine, const std::string& folder) {
     if (!create.exec(QString::fromStdString("CREATE DATABASE " + name))) {
         return std::string();
     }
-    std::string location = server;
-    return location.substr(0, location.rfind('/') + 1) + name;
+    // The server's address with the new database in place of its own, its options kept.
+    const std::string location = server;
+    const size_t query = location.find('?');
+    return location.substr(0, location.rfind('/', query) + 1) + name +
+           (query == std::string::npos ? std::string() : location.substr(query));
 }
 
 void DropLocation(Engine engine, const std::string& location) {
@@ -101,8 +104,9 @@ void DropLocation(Engine engine, const std::string& location) {
     archive::SessionArchive maintenance;
     if (maintenance.Open(QString::fromUtf8(server))) {
         QSqlQuery drop(QSqlDatabase::database(maintenance.ConnectionName()));
+        const size_t slash = location.rfind('/', location.find('?')) + 1;
         drop.exec(QString::fromStdString("DROP DATABASE IF EXISTS " +
-                                         location.substr(location.rfind('/') + 1)));
+                                         location.substr(slash, location.find('?') - slash)));
     }
 }
 

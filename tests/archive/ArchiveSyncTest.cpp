@@ -317,7 +317,7 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     EXPECT_EQ(summary.instrumentsNew, 2);
     EXPECT_EQ(summary.renamed.size(), 2);
     EXPECT_EQ(summary.sessionsNew, 2 * static_cast<qint64>(SessionsOf(*image)));
-    const QString label = QDir(van2->Where()).dirName().section('.', 0, 0).section('/', -1);
+    const QString label = van2->ShortName();
     for (const Case& c : cases) {
         EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments WHERE name = '" + c.name + "'"),
                   1);
