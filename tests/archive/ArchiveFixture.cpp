@@ -1,8 +1,12 @@
 #include "ArchiveFixture.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <QVariant>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +17,26 @@
 #include "sim/LogMemory.h"
 
 namespace archivetest {
+
+namespace {
+
+// The server the tests make their databases on; null when there is none.
+const char* Server() {
+    const char* server = std::getenv("TAVON_TEST_POSTGRES");
+    return server != nullptr && *server != '\0' ? server : nullptr;
+}
+
+// A query on the server's maintenance database; false when it could not be reached or refused it.
+bool OnServer(const std::string& statement) {
+    archive::SessionArchive maintenance;
+    if (Server() == nullptr || !maintenance.Open(QString::fromUtf8(Server()))) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(maintenance.ConnectionName()));
+    return query.exec(QString::fromStdString(statement));
+}
+
+} // namespace
 
 std::unique_ptr<LogImage> GeneratedImage(uint64_t seed) {
     sim::LogMemory memory;
@@ -71,45 +95,6 @@ int16_t NewestSlot(LogImage& image, uint32_t& stamp) {
     return newest;
 }
 
-std::string FreshLocation(Engine engine, const std::string& folder) {
-    if (engine == Engine::SQLite) {
-        return folder + "/archive.sqlite";
-    }
-    const char* server = std::getenv("TAVON_TEST_POSTGRES");
-    if (server == nullptr || *server == '\0') {
-        return std::string();
-    }
-    archive::SessionArchive maintenance;
-    if (!maintenance.Open(QString::fromUtf8(server))) {
-        return std::string();
-    }
-    const std::string name =
-        "t" + QUuid::createUuid().toString(QUuid::Id128).left(16).toStdString();
-    QSqlQuery create(QSqlDatabase::database(maintenance.ConnectionName()));
-    if (!create.exec(QString::fromStdString("CREATE DATABASE " + name))) {
-        return std::string();
-    }
-    // The server's address with the new database in place of its own, its options kept.
-    const std::string location = server;
-    const size_t query = location.find('?');
-    return location.substr(0, location.rfind('/', query) + 1) + name +
-           (query == std::string::npos ? std::string() : location.substr(query));
-}
-
-void DropLocation(Engine engine, const std::string& location) {
-    const char* server = std::getenv("TAVON_TEST_POSTGRES");
-    if (engine == Engine::SQLite || server == nullptr || location.empty()) {
-        return;
-    }
-    archive::SessionArchive maintenance;
-    if (maintenance.Open(QString::fromUtf8(server))) {
-        QSqlQuery drop(QSqlDatabase::database(maintenance.ConnectionName()));
-        const size_t slash = location.rfind('/', location.find('?')) + 1;
-        drop.exec(QString::fromStdString("DROP DATABASE IF EXISTS " +
-                                         location.substr(slash, location.find('?') - slash)));
-    }
-}
-
 std::string RenderSlots(LogImage& image, const std::vector<int16_t>& chosen) {
     std::unique_ptr<SessionTable> table(new SessionTable);
     table->Build(image);
@@ -121,6 +106,97 @@ std::string RenderSlots(LogImage& image, const std::vector<int16_t>& chosen) {
         RenderSession(state, image, slot);
     }
     return state.ReportText;
+}
+
+void EngineFixture::SetUp() {
+    ASSERT_TRUE(m_dir.Ok());
+    if (!Renew("archive")) {
+        SKIP_WITHOUT_SERVER();
+    }
+}
+
+void OpenArchiveFixture::SetUp() {
+    EngineFixture::SetUp();
+    if (!IsSkipped()) {
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    }
+}
+
+std::string EngineFixture::FreshLocation(const std::string& name) {
+    std::string location;
+    if (GetParam() == Engine::SQLite) {
+        location = m_dir.File(name + ".sqlite");
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(location))) << location;
+    } else {
+        const std::string database =
+            "t" + QUuid::createUuid().toString(QUuid::Id128).left(16).toStdString();
+        if (!OnServer("CREATE DATABASE " + database)) {
+            return std::string();
+        }
+        // The server's address with the new database in place of its own, its options kept.
+        const std::string server = Server();
+        const size_t query = server.find('?');
+        location = server.substr(0, server.rfind('/', query) + 1) + database +
+                   (query == std::string::npos ? std::string() : server.substr(query));
+    }
+    m_locations.push_back(location);
+    return location;
+}
+
+archive::SessionArchive* EngineFixture::Fresh(const std::string& name) {
+    const std::string location = FreshLocation(name);
+    if (location.empty()) {
+        return nullptr;
+    }
+    m_archives.emplace_back(new archive::SessionArchive);
+    EXPECT_TRUE(m_archives.back()->Open(QString::fromStdString(location)))
+        << m_archives.back()->Error().toStdString();
+    return m_archives.back().get();
+}
+
+bool EngineFixture::Renew(const std::string& name) {
+    m_archive.Close();
+    m_location = FreshLocation(name);
+    return !m_location.empty();
+}
+
+void EngineFixture::DropAll() {
+    // A database with a connection open cannot be dropped.
+    m_archive.Close();
+    m_archives.clear();
+    for (const std::string& location : m_locations) {
+        if (GetParam() == Engine::SQLite) {
+            QFile::remove(QString::fromStdString(location));
+        } else {
+            const size_t query = location.find('?');
+            const size_t slash = location.rfind('/', query) + 1;
+            OnServer("DROP DATABASE IF EXISTS " +
+                     location.substr(slash, query == std::string::npos ? query : query - slash));
+        }
+    }
+    m_locations.clear();
+}
+
+testsupport::RunResult EngineFixture::Datalog(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"archive"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.insert(all.end(), {"--archive", m_location});
+    return testsupport::RunProgram("tavon-datalog", all, m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+}
+
+bool EngineFixture::Sql(const QString& statement, const QVariantList& values) {
+    QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+    EXPECT_TRUE(query.prepare(statement)) << statement.toStdString();
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    const bool done = query.exec();
+    EXPECT_TRUE(done) << statement.toStdString() << ": " << query.lastError().text().toStdString();
+    return done;
+}
+
+std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
 }
 
 } // namespace archivetest

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QVariantList>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -7,6 +10,8 @@
 
 #include "archive/SessionArchive.h"
 #include "core/LogImage.h"
+#include "testsupport/Processes.h"
+#include "testsupport/TempDir.h"
 
 // What the archive suites share: generated instrument memories and a fresh archive on each
 // engine.
@@ -37,13 +42,68 @@ uint32_t StampOf(LogImage& image, int16_t slot);
 // The dated slot with the greatest stamp, and that stamp.
 int16_t NewestSlot(LogImage& image, uint32_t& stamp);
 
-// A fresh, empty archive for one test: a SQLite file in `folder`, or a new database on the
-// server that TAVON_TEST_POSTGRES names (empty when there is none: the caller skips).
-std::string FreshLocation(Engine engine, const std::string& folder);
-// Drops a database made by FreshLocation.
-void DropLocation(Engine engine, const std::string& location);
-
 // The RTF of rendering these slots of the image in turn, as render and the archive do.
 std::string RenderSlots(LogImage& image, const std::vector<int16_t>& chosen);
 
+// The archive suites' base: each test's archives made new on the engine of its parameter, and
+// every one of them closed and dropped when it ends, so that no test sees another's rows.
+class EngineFixture : public ::testing::TestWithParam<Engine> {
+protected:
+    // m_location made for m_archive (left closed: a test may open it at an older schema); the
+    // test skipped without a server. A suite that adds to it returns at once when IsSkipped().
+    void SetUp() override;
+    void TearDown() override { DropAll(); }
+
+    // Where a new, empty archive called `name` (a name not yet used in the test) goes: a SQLite
+    // file in the test's folder, or a new database on the server that TAVON_TEST_POSTGRES names
+    // (empty when there is none).
+    std::string FreshLocation(const std::string& name);
+    // That archive, open, owned by the fixture; null without a server.
+    archive::SessionArchive* Fresh(const std::string& name);
+    // m_archive closed and m_location made anew for it; false without a server.
+    bool Renew(const std::string& name);
+    // Every archive closed and every location made so far dropped: the names are free again.
+    void DropAll();
+
+    QString Location() const { return QString::fromStdString(m_location); }
+    // tavon-datalog archive `args` --archive m_location, in UTC.
+    testsupport::RunResult Datalog(const std::vector<std::string>& args);
+    // The statement run on m_archive with `values` bound; a failure when it did not run.
+    bool Sql(const QString& statement, const QVariantList& values = {});
+
+    testsupport::TempDir m_dir{"tavon-engine-"};
+    archive::SessionArchive m_archive;
+    std::string m_location;
+
+private:
+    std::vector<std::string> m_locations;
+    std::vector<std::unique_ptr<archive::SessionArchive>> m_archives;
+};
+
+// The same with m_archive open at the current schema from the start.
+class OpenArchiveFixture : public EngineFixture {
+protected:
+    void SetUp() override;
+};
+
+// The parameter's name in the test's: SQLite or PostgreSQL.
+std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
+
 } // namespace archivetest
+
+#define SKIP_WITHOUT_SERVER()                                                                      \
+    GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh"
+
+// `var`: Fresh(name), or the test skipped without a server.
+#define FRESH_OR_SKIP(var, name)                                                                   \
+    archive::SessionArchive* var = Fresh(name);                                                    \
+    if (var == nullptr) {                                                                          \
+        SKIP_WITHOUT_SERVER();                                                                     \
+    }
+
+// The suite's tests run once on each engine.
+#define INSTANTIATE_ON_BOTH_ENGINES(suite)                                                         \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Engines, suite,                                                                            \
+        ::testing::Values(archivetest::Engine::SQLite, archivetest::Engine::PostgreSQL),           \
+        archivetest::EngineName)

@@ -15,31 +15,19 @@
 #include "compliance/InstrumentRegister.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
-#include "testsupport/TempDir.h"
 
 using archive::ChangeKind;
 using archive::HistoryRow;
 using archive::SessionArchive;
-using archivetest::Engine;
 
 namespace {
 
-class ArchiveHistoryTest : public ::testing::TestWithParam<Engine> {
+class ArchiveHistoryTest : public archivetest::EngineFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.Ok());
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
-        if (m_location.empty()) {
-            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
-        }
+        EngineFixture::SetUp();
         m_image = archivetest::GeneratedImage(3);
     }
-    void TearDown() override {
-        m_archive.Close();
-        archivetest::DropLocation(GetParam(), m_location);
-    }
-
-    QString Location() const { return QString::fromStdString(m_location); }
 
     qint64 Import(SessionArchive& archive, qint64 instrument) {
         archive::StoreCounts counts;
@@ -65,29 +53,7 @@ protected:
         return rows;
     }
 
-    bool Sql(const QString& statement, const QVariantList& values = {}) {
-        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
-        EXPECT_TRUE(query.prepare(statement)) << statement.toStdString();
-        for (const QVariant& value : values) {
-            query.addBindValue(value);
-        }
-        const bool done = query.exec();
-        EXPECT_TRUE(done) << statement.toStdString();
-        return done;
-    }
-
-    testsupport::RunResult Datalog(const std::vector<std::string>& args) {
-        std::vector<std::string> all = {"archive"};
-        all.insert(all.end(), args.begin(), args.end());
-        all.insert(all.end(), {"--archive", m_location});
-        return testsupport::RunProgram("tavon-datalog", all, m_dir.Path(), 120,
-                                       {"TZ=UTC", "LC_ALL=C"});
-    }
-
     testsupport::ZoneGuard m_zone{"UTC"};
-    testsupport::TempDir m_dir{"tavon-history-"};
-    std::string m_location;
-    SessionArchive m_archive;
     std::unique_ptr<LogImage> m_image;
     qint64 m_instrument = -1;
 };
@@ -301,9 +267,7 @@ TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {
         EXPECT_NE(run.out.find("Verification failed: "), std::string::npos) << run.out;
 
         // The next case starts from a fresh archive.
-        m_archive.Close();
-        archivetest::DropLocation(GetParam(), m_location);
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + tamper.name);
+        Renew(tamper.name);
     }
 }
 
@@ -509,10 +473,6 @@ TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
     EXPECT_EQ(summary.rows, 3 + 2 * (kChanges + 2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArchiveHistoryTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveHistoryTest);
 
 } // namespace

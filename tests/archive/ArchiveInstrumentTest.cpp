@@ -3,7 +3,6 @@
 // archive refuses.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -17,10 +16,8 @@
 #include "ArchiveFixture.h"
 #include "archive/DownloadArchive.h"
 #include "testsupport/EnvGuard.h"
-#include "testsupport/TempDir.h"
 
 using archive::RenameResult;
-using archivetest::Engine;
 
 namespace {
 
@@ -48,33 +45,19 @@ Held SessionsOf(LogImage& image) {
     return held;
 }
 
-class ArchiveInstrumentTest : public ::testing::TestWithParam<Engine> {
+class ArchiveInstrumentTest : public archivetest::OpenArchiveFixture {
 protected:
     void SetUp() override {
-        if (!m_dir.Ok() || !Fresh("main")) {
-            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
-        }
+        OpenArchiveFixture::SetUp();
         m_images[0] = archivetest::GeneratedImage(1);
         m_images[1] = archivetest::GeneratedImage(2);
     }
-    void TearDown() override {
-        m_archive.Close();
-        for (const std::string& location : m_locations) {
-            archivetest::DropLocation(GetParam(), location);
-        }
-    }
 
-    // A new, empty archive at the schema `version` (0: the current one); false without a server.
-    bool Fresh(const std::string& name, int version = 0) {
-        m_archive.Close();
-        QDir().mkpath(QString::fromStdString(m_dir.Path() + "/" + name));
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + name);
-        if (m_location.empty()) {
-            return false;
-        }
-        m_locations.push_back(m_location);
-        const QString at = QString::fromStdString(m_location);
-        const bool open = version == 0 ? m_archive.Open(at) : m_archive.OpenAtVersion(at, version);
+    // m_archive a new, empty archive at the schema `version` (0: the current one).
+    bool OpenFresh(const std::string& name, int version = 0) {
+        const bool open =
+            Renew(name) && (version == 0 ? m_archive.Open(Location())
+                                         : m_archive.OpenAtVersion(Location(), version));
         EXPECT_TRUE(open) << m_archive.Error().toStdString();
         return open;
     }
@@ -115,10 +98,6 @@ protected:
     }
 
     testsupport::ZoneGuard m_zone{"UTC"};
-    testsupport::TempDir m_dir{"tavon-archive-instrument-"};
-    std::string m_location;
-    std::vector<std::string> m_locations;
-    archive::SessionArchive m_archive;
     std::unique_ptr<LogImage> m_images[2];
 };
 
@@ -141,7 +120,7 @@ TEST_P(ArchiveInstrumentTest, EachInstrumentGetsExactlyItsOwnSessions) {
     int row = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE("row " + std::to_string(row));
-        ASSERT_TRUE(Fresh("own" + std::to_string(row++)));
+        ASSERT_TRUE(OpenFresh("own" + std::to_string(row++)));
         QStringList told[2];
         auto download = [&](int k) { told[k] = Download(*m_images[k], c.serials[k], c.names[k]); };
         if (c.together) {
@@ -193,7 +172,7 @@ TEST_P(ArchiveInstrumentTest, WhoAnInstrumentIsAndWhatChecksIt) {
     int row = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE("row " + std::to_string(row));
-        ASSERT_TRUE(Fresh("who" + std::to_string(row++)));
+        ASSERT_TRUE(OpenFresh("who" + std::to_string(row++)));
         const qint64 known[] = {m_archive.Instrument(Identity(""), "van"),
                                 m_archive.Instrument(Identity("SN-7"), ""),
                                 m_archive.Instrument(Identity("SN-8"), "bus")};
@@ -297,7 +276,7 @@ TEST_P(ArchiveInstrumentTest, RenamingKeepsTheSessionsAndRefusesANameInUse) {
 // An archive of the version before: every session stays with its instrument, each is named
 // (duplicates made distinct), and the next downloads find them.
 TEST_P(ArchiveInstrumentTest, AnArchiveOfTheVersionBeforeIsMigratedWithEverySession) {
-    ASSERT_TRUE(Fresh("v3", 3));
+    ASSERT_TRUE(OpenFresh("v3", 3));
     const struct {
         QString fingerprint;
         QString name;
@@ -350,7 +329,7 @@ TEST_P(ArchiveInstrumentTest, ASessionThatEndsBeforeItStartsIsRefused) {
     const int total = static_cast<int>(SessionsOf(image).size());
     for (const bool download : {true, false}) {
         SCOPED_TRACE(download ? "a download" : "an import");
-        ASSERT_TRUE(Fresh(download ? "download" : "import"));
+        ASSERT_TRUE(OpenFresh(download ? "download" : "import"));
         QStringList refusals;
         if (download) {
             refusals = Download(image, "SN-1", "");
@@ -371,10 +350,6 @@ TEST_P(ArchiveInstrumentTest, ASessionThatEndsBeforeItStartsIsRefused) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArchiveInstrumentTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveInstrumentTest);
 
 } // namespace

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 #include <fstream>
 #include <memory>
@@ -21,27 +18,17 @@
 #include "archive/HistorySigning.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
-#include "testsupport/TempDir.h"
 
 using archive::HistoryRow;
 using archive::SessionArchive;
-using archivetest::Engine;
 
 namespace {
 
-class ArchiveSigningTest : public ::testing::TestWithParam<Engine> {
+class ArchiveSigningTest : public archivetest::EngineFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.Ok());
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
-        if (m_location.empty()) {
-            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
-        }
+        EngineFixture::SetUp();
         m_image = archivetest::GeneratedImage(5);
-    }
-    void TearDown() override {
-        m_archive.Close();
-        archivetest::DropLocation(GetParam(), m_location);
     }
 
     // The user whose key signs from now on: a configuration folder of their own.
@@ -49,8 +36,6 @@ protected:
         m_user.reset();
         m_user.reset(new testsupport::EnvGuard("XDG_CONFIG_HOME", m_dir.Path() + "/" + name));
     }
-
-    QString Location() const { return QString::fromStdString(m_location); }
 
     // The archive opened with one instrument's sessions imported.
     void OpenImported() {
@@ -82,18 +67,6 @@ protected:
         return rows;
     }
 
-    bool Sql(const QString& statement, const QVariantList& values = {}) {
-        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
-        EXPECT_TRUE(query.prepare(statement)) << statement.toStdString();
-        for (const QVariant& value : values) {
-            query.addBindValue(value);
-        }
-        const bool done = query.exec();
-        EXPECT_TRUE(done) << statement.toStdString() << ": "
-                          << query.lastError().text().toStdString();
-        return done;
-    }
-
     // This user's key, as the archive's writer uses it.
     archive::SigningKey Key() {
         archive::SigningKey key;
@@ -102,24 +75,13 @@ protected:
         return key;
     }
 
-    testsupport::RunResult Datalog(const std::vector<std::string>& args) {
-        std::vector<std::string> all = {"archive"};
-        all.insert(all.end(), args.begin(), args.end());
-        all.insert(all.end(), {"--archive", m_location});
-        return testsupport::RunProgram("tavon-datalog", all, m_dir.Path(), 120,
-                                       {"TZ=UTC", "LC_ALL=C"});
-    }
-
     void WriteTrusted(const QString& fingerprints) {
         std::ofstream out(m_dir.File("Settings.ini"), std::ios::binary);
         out << "Trusted Keys=" << fingerprints.toStdString() << "\r\n";
     }
 
     testsupport::ZoneGuard m_zone{"UTC"};
-    testsupport::TempDir m_dir{"tavon-signing-"};
     std::unique_ptr<testsupport::EnvGuard> m_user;
-    std::string m_location;
-    SessionArchive m_archive;
     std::unique_ptr<LogImage> m_image;
 };
 
@@ -243,9 +205,7 @@ TEST_P(ArchiveSigningTest, EachForgeryIsReportedOnItsOwnLine) {
         EXPECT_EQ(run.status, 1) << run.out << run.err;
         EXPECT_NE(run.out.find(expected.toStdString()), std::string::npos) << run.out;
 
-        m_archive.Close();
-        archivetest::DropLocation(GetParam(), m_location);
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/" + c.name);
+        Renew(c.name);
     }
 }
 
@@ -400,10 +360,6 @@ TEST_P(ArchiveSigningTest, ASyncKeepsEveryChainsSignaturesAndVerifyChecksThem) {
     source.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArchiveSigningTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveSigningTest);
 
 } // namespace

@@ -28,7 +28,6 @@
 
 using archive::SessionArchive;
 using archive::SyncSummary;
-using archivetest::Engine;
 
 namespace {
 
@@ -43,35 +42,10 @@ archive::InstrumentIdentity Identity(const char* serial, char model) {
         InstrumentFacts{"V11!AUpload flag!11!129!N!", config, serial, ""}, kModes);
 }
 
-class ArchiveSyncTest : public ::testing::TestWithParam<Engine> {
+class ArchiveSyncTest : public archivetest::EngineFixture {
 protected:
+    // No archive of the fixture's own: each test makes those it syncs (FRESH_OR_SKIP).
     void SetUp() override { ASSERT_TRUE(m_dir.Ok()); }
-    void TearDown() override {
-        m_archives.clear();
-        for (const std::string& location : m_locations) {
-            archivetest::DropLocation(GetParam(), location);
-        }
-    }
-
-    // A new, empty archive called `name` (a SQLite file of that name, or a database on the
-    // server); null without a server (the caller skips).
-    SessionArchive* Fresh(const std::string& name) {
-        std::string location;
-        if (GetParam() == Engine::SQLite) {
-            location = m_dir.Path() + "/" + name + ".sqlite";
-        } else {
-            location = archivetest::FreshLocation(GetParam(), m_dir.Path());
-            if (location.empty()) {
-                return nullptr;
-            }
-            m_locations.push_back(location);
-        }
-        std::unique_ptr<SessionArchive> archive(new SessionArchive);
-        EXPECT_TRUE(archive->Open(QString::fromStdString(location)))
-            << archive->Error().toStdString();
-        m_archives.push_back(std::move(archive));
-        return m_archives.back().get();
-    }
 
     static void Import(SessionArchive& archive, const archive::InstrumentIdentity& identity,
                        const QString& name, LogImage& image) {
@@ -120,16 +94,7 @@ protected:
     static size_t SessionsOf(LogImage& image) { return archive::CaptureSessions(image, {}).size(); }
 
     testsupport::ZoneGuard m_zone{"UTC"};
-    testsupport::TempDir m_dir{"tavon-sync-"};
-    std::vector<std::string> m_locations;
-    std::vector<std::unique_ptr<SessionArchive>> m_archives;
 };
-
-#define FRESH_OR_SKIP(var, name)                                                                   \
-    SessionArchive* var = Fresh(name);                                                             \
-    if (var == nullptr) {                                                                          \
-        GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";                \
-    }
 
 TEST_P(ArchiveSyncTest, TwoVansMergeIntoTheTeamsArchiveOnce) {
     FRESH_OR_SKIP(van1, "van1");
@@ -499,13 +464,7 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         EXPECT_EQ(r.status, c.line == nullptr ? 0 : 1) << r.out << r.err;
         EXPECT_NE(r.out.find(c.line == nullptr ? ", no mismatch\n" : c.line), std::string::npos)
             << r.out;
-        m_archives.clear();
-        for (const std::string& location : m_locations) {
-            archivetest::DropLocation(GetParam(), location);
-        }
-        m_locations.clear();
-        QFile::remove(QString::fromStdString(m_dir.Path() + "/van.sqlite"));
-        QFile::remove(QString::fromStdString(m_dir.Path() + "/team.sqlite"));
+        DropAll();
     }
     // Two archives that never synced have nothing to show for each other.
     FRESH_OR_SKIP(one, "one");
@@ -528,11 +487,7 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
 // every archive's is its own.
 TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
     FRESH_OR_SKIP(other, "other");
-    const std::string location = GetParam() == Engine::SQLite
-                                     ? m_dir.Path() + "/old.sqlite"
-                                     : archivetest::FreshLocation(GetParam(), m_dir.Path());
-    m_locations.push_back(location);
-    const QString at = QString::fromStdString(location);
+    const QString at = QString::fromStdString(FreshLocation("old"));
     SessionArchive old;
     ASSERT_TRUE(old.OpenAtVersion(at, 8)) << old.Error().toStdString();
     Import(old, Identity("A-1", 'A'), "", *archivetest::GeneratedImage(1));
@@ -555,11 +510,7 @@ TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
     old.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArchiveSyncTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveSyncTest);
 
 // The onward sync after each download: a target that cannot be reached is said once, not at every
 // download, until a sync has gone through; then again once when it fails again.

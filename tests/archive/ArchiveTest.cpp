@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
@@ -18,36 +17,26 @@
 #include "core/SessionTable.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
-#include "testsupport/TempDir.h"
 #include "textcodec/Cp1252.h"
 
 using archive::CapturedSession;
 using archive::SessionArchive;
 using archive::StoreCounts;
 using archive::StoreResult;
-using archivetest::Engine;
 
 namespace {
 
-class ArchiveTest : public ::testing::TestWithParam<Engine> {
+class ArchiveTest : public archivetest::OpenArchiveFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.Ok());
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
-        if (m_location.empty()) {
-            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
+        OpenArchiveFixture::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
         m_image = archivetest::GeneratedImage(1);
         m_instrument = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
         ASSERT_GT(m_instrument, 0) << m_archive.Error().toStdString();
     }
-    void TearDown() override {
-        m_archive.Close();
-        archivetest::DropLocation(GetParam(), m_location);
-    }
-
-    QString Location() const { return QString::fromStdString(m_location); }
 
     StoreCounts Import(LogImage& image, qint64 instrument = -1) {
         StoreCounts counts;
@@ -119,9 +108,6 @@ protected:
     }
 
     testsupport::ZoneGuard m_zone{"UTC"};
-    testsupport::TempDir m_dir{"tavon-archive-"};
-    std::string m_location;
-    SessionArchive m_archive;
     std::unique_ptr<LogImage> m_image;
     qint64 m_instrument = -1;
 };
@@ -335,12 +321,7 @@ TEST_P(ArchiveTest, ArchivedSessionsRenderAsUploaded) {
 }
 
 TEST_P(ArchiveTest, AnOlderSchemaIsMigratedWithItsSessions) {
-    m_archive.Close();
-    archivetest::DropLocation(GetParam(), m_location);
-    m_location = archivetest::FreshLocation(GetParam(), m_dir.Path() + "/old");
-    if (GetParam() == Engine::SQLite) {
-        QDir().mkpath(QString::fromStdString(m_dir.Path() + "/old"));
-    }
+    Renew("old");
     ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 1)) << m_archive.Error().toStdString();
     ASSERT_EQ(m_archive.SchemaVersion(), 1);
     const CapturedSession s = archive::CaptureSessions(*m_image, {3}).front();
@@ -438,11 +419,7 @@ TEST_P(ArchiveTest, ConcurrentWritersLoseAndDuplicateNothing) {
               static_cast<int>(distinct.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArchiveTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveTest);
 
 TEST(InstrumentIdentityTest, DriverTextAndSensorSettingsTellInstrumentsApart) {
     const std::string names[4] = {"Survey", "", "", ""};

@@ -15,9 +15,7 @@
 #include "compliance/InstrumentNeeds.h"
 #include "compliance/InstrumentRegister.h"
 #include "compliance/SwitchOnStatus.h"
-#include "testsupport/TempDir.h"
 
-using archivetest::Engine;
 using compliance::InstrumentRecord;
 using compliance::ServiceStatus;
 using compliancetest::MorningOf;
@@ -190,39 +188,22 @@ const Case kCases[] = {
      "| soundness ok, pass due none, failures 0 | filter ok, pass due none, failures 0 | used 1"},
 };
 
-class RegisterTest : public ::testing::TestWithParam<Engine> {
+class RegisterTest : public archivetest::OpenArchiveFixture {
 protected:
-    void SetUp() override {
-        m_location = archivetest::FreshLocation(GetParam(), m_dir.Path());
-        if (m_location.empty()) {
-            GTEST_SKIP() << "no PostgreSQL server: run under scripts/with-postgres.sh";
-        }
-        ASSERT_TRUE(m_store.Open(QString::fromStdString(m_location)))
-            << m_store.Error().toStdString();
-    }
-    void TearDown() override {
-        m_store.Close();
-        archivetest::DropLocation(GetParam(), m_location);
-    }
-
     QSqlQuery Sql(const QString& statement) {
-        QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName()));
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
         EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
         return query;
     }
-
-    testsupport::TempDir m_dir;
-    std::string m_location;
-    archive::SessionArchive m_store;
 };
 
 TEST_P(RegisterTest, SequencesGiveTheirStatus) {
     std::vector<qint64> ids;
     for (const Case& c : kCases) {
-        ids.push_back(compliancetest::ImportSessions(m_store, c.name, c.sessions));
-        ASSERT_GT(ids.back(), 0) << c.name << ": " << m_store.Error().toStdString();
+        ids.push_back(compliancetest::ImportSessions(m_archive, c.name, c.sessions));
+        ASSERT_GT(ids.back(), 0) << c.name << ": " << m_archive.Error().toStdString();
     }
-    compliance::InstrumentRegister reg(m_store);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_GT(reg.Refresh(), 0) << reg.Error().toStdString();
     for (size_t k = 0; k < std::size(kCases); ++k) {
         const Case& c = kCases[k];
@@ -247,25 +228,26 @@ TEST_P(RegisterTest, SequencesGiveTheirStatus) {
 // made, then the one due soon.
 TEST_P(RegisterTest, AttentionWorstFirst) {
     const qint64 id = compliancetest::ImportSessions(
-        m_store, "unit", {{MorningOf(-170), "C4+"}, {MorningOf(0), "B4+ B0- K-"}});
+        m_archive, "unit", {{MorningOf(-170), "C4+"}, {MorningOf(0), "B4+ B0- K-"}});
     ASSERT_GT(id, 0);
-    compliance::InstrumentRegister reg(m_store);
+    compliance::InstrumentRegister reg(m_archive);
     std::vector<std::string> lines;
     ASSERT_TRUE(reg.Attention(id, Day(0), lines)) << reg.Error().toStdString();
     EXPECT_EQ(lines, (std::vector<std::string>{"Filter check failed on 2026-12-01",
                                                "Bump test of LEL failed on 2026-12-01",
                                                "Calibration of LEL never done",
                                                "Calibration of CO due on 2026-12-11"}));
-    const qint64 quiet = compliancetest::ImportSessions(m_store, "quiet", {{MorningOf(0), "Z4+"}});
+    const qint64 quiet =
+        compliancetest::ImportSessions(m_archive, "quiet", {{MorningOf(0), "Z4+"}});
     ASSERT_TRUE(reg.Attention(quiet, Day(0), lines)) << reg.Error().toStdString();
     EXPECT_EQ(lines, (std::vector<std::string>{"No tests archived yet"}));
 }
 
 TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     const qint64 id =
-        compliancetest::ImportSessions(m_store, "unit", {{MorningOf(0), "C4+ B4+ B0+"}});
+        compliancetest::ImportSessions(m_archive, "unit", {{MorningOf(0), "C4+ B4+ B0+"}});
     ASSERT_GT(id, 0);
-    compliance::InstrumentRegister reg(m_store);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_EQ(reg.Refresh(), 1);
     std::vector<InstrumentRecord> records;
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
@@ -301,10 +283,10 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
 
 TEST_P(RegisterTest, EventsKeepWhatTheRecordsSay) {
     ASSERT_GT(compliancetest::ImportSessions(
-                  m_store, "unit",
+                  m_archive, "unit",
                   {{MorningOf(0), "B4+ C0- Z4+ S", "NW-17", "OKAFOR"}, {MorningOf(1), "c4 B4-"}}),
               0);
-    compliance::InstrumentRegister reg(m_store);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_EQ(reg.Refresh(), 2);
     std::vector<compliance::EventRow> events;
     ASSERT_TRUE(reg.Events({}, events));
@@ -343,8 +325,8 @@ TEST_P(RegisterTest, EventsKeepWhatTheRecordsSay) {
 }
 
 TEST_P(RegisterTest, EventsMadeAgainWhenTheirDecoderChanges) {
-    ASSERT_GT(compliancetest::ImportSessions(m_store, "unit", {{MorningOf(0), "C4+ B4+"}}), 0);
-    compliance::InstrumentRegister reg(m_store);
+    ASSERT_GT(compliancetest::ImportSessions(m_archive, "unit", {{MorningOf(0), "C4+ B4+"}}), 0);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_EQ(reg.Refresh(), 1);
     EXPECT_EQ(reg.Refresh(), 0);
     // As an older program's decoder left them: wrong, and marked with its version.
@@ -364,9 +346,9 @@ TEST_P(RegisterTest, EventsMadeAgainWhenTheirDecoderChanges) {
 TEST_P(RegisterTest, GrownSessionGetsItsEventsAgain) {
     SessionSpec spec(MorningOf(0), "C4+ B4-");
     spec.open = true;
-    const qint64 instrument = compliancetest::ImportSessions(m_store, "unit", {spec});
+    const qint64 instrument = compliancetest::ImportSessions(m_archive, "unit", {spec});
     ASSERT_GT(instrument, 0);
-    compliance::InstrumentRegister reg(m_store);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_EQ(reg.Refresh(), 1);
     std::vector<InstrumentRecord> records;
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
@@ -374,8 +356,8 @@ TEST_P(RegisterTest, GrownSessionGetsItsEventsAgain) {
 
     spec.tests = "C4+ B4- B4+";
     spec.open = false;
-    const qint64 download = m_store.BeginDownload(instrument, "test");
-    ASSERT_EQ(m_store.Store(download, compliancetest::MakeSessions({spec}).at(0)),
+    const qint64 download = m_archive.BeginDownload(instrument, "test");
+    ASSERT_EQ(m_archive.Store(download, compliancetest::MakeSessions({spec}).at(0)),
               archive::StoreResult::Replaced);
     ASSERT_EQ(reg.Refresh(), 1);
     std::vector<compliance::EventRow> events;
@@ -386,8 +368,8 @@ TEST_P(RegisterTest, GrownSessionGetsItsEventsAgain) {
 }
 
 TEST_P(RegisterTest, InstrumentWithoutTestsHasNoneArchived) {
-    ASSERT_GT(compliancetest::ImportSessions(m_store, "quiet", {{MorningOf(0), ""}}), 0);
-    compliance::InstrumentRegister reg(m_store);
+    ASSERT_GT(compliancetest::ImportSessions(m_archive, "quiet", {{MorningOf(0), ""}}), 0);
+    compliance::InstrumentRegister reg(m_archive);
     ASSERT_EQ(reg.Refresh(), 1);
     std::vector<InstrumentRecord> records;
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
@@ -404,11 +386,11 @@ TEST_P(RegisterTest, InstrumentNeedsAreTheSameByIdAndByWord) {
                                               "Bump test of LEL failed on 2026-11-01",
                                               "Calibration of LEL never done"};
     const qint64 van = compliancetest::ImportSessions(
-        m_store, "Van 7", {{MorningOf(-30), "B0- K-"}, {MorningOf(-29), ""}}, "TAV-7");
+        m_archive, "Van 7", {{MorningOf(-30), "B0- K-"}, {MorningOf(-29), ""}}, "TAV-7");
     const qint64 quiet =
-        compliancetest::ImportSessions(m_store, "", {{MorningOf(-30), "Z4+"}}, "TAV-9");
-    ASSERT_GT(van, 0) << m_store.Error().toStdString();
-    ASSERT_GT(quiet, 0) << m_store.Error().toStdString();
+        compliancetest::ImportSessions(m_archive, "", {{MorningOf(-30), "Z4+"}}, "TAV-9");
+    ASSERT_GT(van, 0) << m_archive.Error().toStdString();
+    ASSERT_GT(quiet, 0) << m_archive.Error().toStdString();
     const QString at = QString::fromStdString(m_location);
     const struct {
         qint64 id;
@@ -440,10 +422,10 @@ TEST_P(RegisterTest, InstrumentNeedsAreTheSameByIdAndByWord) {
 TEST_P(RegisterTest, StatusAtSwitchOnNeverCountsALaterTest) {
     const uint32_t morning = MorningOf(0);
     const qint64 unit = compliancetest::ImportSessions(
-        m_store, "unit", {{morning, ""}, {morning + 3 * 3600, "B4-"}, {morning + 6 * 3600, ""}});
-    ASSERT_GT(unit, 0) << m_store.Error().toStdString();
-    compliance::InstrumentRegister(m_store).Refresh();
-    compliance::SwitchOnStatus atSwitchOn(m_store);
+        m_archive, "unit", {{morning, ""}, {morning + 3 * 3600, "B4-"}, {morning + 6 * 3600, ""}});
+    ASSERT_GT(unit, 0) << m_archive.Error().toStdString();
+    compliance::InstrumentRegister(m_archive).Refresh();
+    compliance::SwitchOnStatus atSwitchOn(m_archive);
     const std::string noTests = compliance::ServiceStatusWord(ServiceStatus::NoTests);
     const std::string failed = compliance::ServiceStatusWord(ServiceStatus::Failed);
     EXPECT_EQ(atSwitchOn.At(unit, true, morning), noTests);
@@ -480,10 +462,6 @@ TEST(PackedTests, RoundTripAndMalformedEntries) {
     EXPECT_EQ(read.sensors, (std::vector<int>{4, 3}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, RegisterTest,
-                         ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
-                         });
+INSTANTIATE_ON_BOTH_ENGINES(RegisterTest);
 
 } // namespace
