@@ -89,8 +89,12 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
             db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
         }
         if (!db.open()) {
-            m_error = "cannot open the archive " + DescribeLocation(location) + ": " +
-                      db.lastError().text();
+            // One line, as every message of ours is: a server's refusal comes on several, with
+            // the driver's own words after it.
+            const QSqlError why = db.lastError();
+            m_error =
+                "cannot open the archive " + DescribeLocation(location) + ": " +
+                (why.databaseText().isEmpty() ? why.driverText() : why.databaseText()).simplified();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_impl->connection);
             return false;
