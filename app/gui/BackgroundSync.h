@@ -27,6 +27,8 @@ public:
     // way is followed by another once it ends, which takes what it did not.
     bool Start(Why why, QString& message);
     bool Running() const { return m_watcher.isRunning(); }
+    // Where the sync under way (or the last one) goes.
+    const QString& Into() const { return m_target; }
     // Asks the sync under way to stop after the batch it is writing; the next sync takes the rest.
     void Stop();
 

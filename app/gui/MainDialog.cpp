@@ -1035,7 +1035,7 @@ void MainDialog::SyncNow() {
         return;
     }
     status_->SetActivity("Syncing the archive: the result is shown when it is done");
-    (new SyncProgress(*sync_, BackgroundSync::Target(), this))->show();
+    (new SyncProgress(*sync_, sync_->Into(), this))->show();
 }
 
 void MainDialog::ShowReportNotice(const std::string& text) {
