@@ -778,6 +778,12 @@ QString SyncSummary::Line() const {
     return parts.join("; ");
 }
 
+QString SyncSummary::StoppedLine() const {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QString("stopped after %1 of %2 sessions; the rest comes with the next sync")
+        .arg(english.toString(sessionsLooked), english.toString(sessionsTotal));
+}
+
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error) {
     summary = SyncSummary();
@@ -822,6 +828,13 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         }
         if (sessions.empty()) {
             break;
+        }
+        if (options.stop != nullptr && options.stop->Asked()) {
+            summary.stopped = true;
+            summary.sessionsLooked = done;
+            summary.sessionsTotal = total;
+            error = summary.StoppedLine();
+            return false;
         }
         after = sessions.back().stored.id;
         SyncSummary counted = summary;
