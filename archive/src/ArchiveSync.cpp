@@ -2,7 +2,6 @@
 // archive holds; its history kept as its own chain; a row on each side naming the other.
 #include "archive/ArchiveSync.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -35,21 +34,6 @@ QString Counted(qint64 count, const char* one, const char* many) {
 
 QSqlDatabase DbOf(SessionArchive& archive) {
     return QSqlDatabase::database(archive.ConnectionName(), false);
-}
-
-// What a renamed instrument carries of its archive: the file's name without its extension, or the
-// server's database.
-QString LabelOf(const QString& where) {
-    if (where.startsWith("postgresql://")) {
-        return where.mid(where.lastIndexOf('/') + 1);
-    }
-    return QFileInfo(where).completeBaseName();
-}
-
-// Where an archive is, as the other archive's history names it: a file by its whole path, which
-// the name it was opened by may not be.
-QString Absolute(const SessionArchive& archive) {
-    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
 }
 
 // How long the stream a sector holds is: an instrument still recording leaves the rest erased.
@@ -920,6 +904,12 @@ QString SyncSummary::Line() const {
     return parts.join("; ");
 }
 
+QString SyncSummary::StoppedLine() const {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QString("stopped after %1 of %2 sessions; the rest comes with the next sync")
+        .arg(english.toString(sessionsLooked), english.toString(sessionsTotal));
+}
+
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error) {
     summary = SyncSummary();
@@ -927,8 +917,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    const SyncParty from{source.Identity(), Absolute(source), LabelOf(source.Where())};
-    const SyncParty into{target.Identity(), Absolute(target), LabelOf(target.Where())};
+    const SyncParty from{source.Identity(), source.WhereFromAnywhere(), source.ShortName()};
+    const SyncParty into{target.Identity(), target.WhereFromAnywhere(), target.ShortName()};
     if (from.identity.isEmpty() || into.identity.isEmpty()) {
         error = "an archive without an identity cannot be synced";
         return false;
@@ -965,6 +955,13 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         }
         if (sessions.empty()) {
             break;
+        }
+        if (options.stop != nullptr && options.stop->Asked()) {
+            summary.stopped = true;
+            summary.sessionsLooked = done;
+            summary.sessionsTotal = total;
+            error = summary.StoppedLine();
+            return false;
         }
         after = sessions.back().stored.id;
         SyncSummary counted = summary;

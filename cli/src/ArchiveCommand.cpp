@@ -134,7 +134,8 @@ const CommandPart kArchiveParts[] = {
      "replaced copy; where neither does, this archive's stays the session and the other is kept "
      "beside it as a conflicting copy, named by a line here, by list and by verify. Nothing is "
      "deleted. Sessions go in batches, each a transaction with the history row naming them, so "
-     "a sync stopped at any point leaves the archive whole and the next one completes it. The "
+     "a sync stopped at any point leaves the archive whole and the next one completes it; "
+     "Ctrl-C stops it after the batch being written. The "
      "other archive's history is kept as its own chain, as it was written, and verify checks "
      "it; that archive gets a row naming this one. Progress goes to standard error on a "
      "terminal; a last line sums up: \"2 instruments, 412 sessions new, 1,233 already there; "
@@ -177,10 +178,12 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written, verify found a mismatch, or\n"
-    "(compliance) an instrument is overdue or failed; 2 bad arguments, an unreadable or\n"
-    "malformed dump, a session id, instrument or (map) gas that is not there, or a search\n"
-    "that keeps no session; 6 the archive could not be opened, read or written.\n";
+    "standard error); 1 the output could not be written or verify found a mismatch; 2 bad\n"
+    "arguments, an unreadable or malformed dump, a session id, instrument or (map) gas that\n"
+    "is not there, or a search that keeps no session; 3 (compliance) an instrument shown is\n"
+    "overdue or failed; 6 the archive could not be opened, read or written; 130 (sync)\n"
+    "stopped by Ctrl-C or SIGTERM after the batch being written (the rest comes with the\n"
+    "next sync).\n";
 
 namespace {
 
