@@ -3,6 +3,7 @@
 // events made again when their decoder changes or a session grows.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <memory>
@@ -535,6 +536,31 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         }
         EXPECT_EQ(shown, expected) << pack.at << ", " << pack.instruments.size() << " instruments\n"
                                    << lines.join('\n').toStdString();
+    }
+}
+
+// The command line makes the pack of an archive on either engine, with its sign-offs and as of
+// an earlier day: every time bound it gives the server is one the server takes.
+TEST_P(RegisterTest, TheCommandLineMakesThePackOnEitherEngine) {
+    ASSERT_GT(compliancetest::ImportSessions(m_archive, "van 7",
+                                             {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}}),
+              0)
+        << m_archive.Error().toStdString();
+    m_archive.Close();
+    ASSERT_EQ(Datalog({"sign-off", "--meaning", "reviewed", "--to", "2026-12-01"}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* file;
+    } runs[] = {
+        {{"compliance", "--format", "pdf", "-o", "now.pdf"}, "now.pdf"},
+        {{"compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "then.pdf"}, "then.pdf"},
+        {{"compliance", "--instrument", "van 7", "--format", "text", "-o", "now.txt"}, "now.txt"},
+    };
+    for (const auto& run : runs) {
+        const testsupport::RunResult r = Datalog(run.args);
+        EXPECT_TRUE(r.status == 0 || r.status == 3) << run.file << ": " << r.status << " " << r.err;
+        EXPECT_EQ(r.err.find("ERROR"), std::string::npos) << run.file << ": " << r.err;
+        EXPECT_GT(QFileInfo(QString::fromStdString(m_dir.File(run.file))).size(), 0) << run.file;
     }
 }
 
