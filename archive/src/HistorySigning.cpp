@@ -256,21 +256,32 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
     return true;
 }
 
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error) {
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
+             bool* refused) {
     detail.clear();
+    if (refused != nullptr) {
+        *refused = false;
+    }
+    auto refuse = [&error, refused](const QString& why) {
+        error = why;
+        if (refused != nullptr) {
+            *refused = true;
+        }
+        return false;
+    };
     SignOffScope said = scope;
     said.meaning = scope.meaning.trimmed();
     if (said.meaning.isEmpty()) {
-        error = "a sign-off needs a meaning (\"reviewed\", \"approved\")";
-        return false;
+        return refuse("a sign-off needs a meaning (\"reviewed\", \"approved\")");
     }
     if (!archive.IsOpen()) {
         error = "the archive is not open";
         return false;
     }
     if (!said.instrument.isEmpty() && archive.FindInstruments(said.instrument).isEmpty()) {
-        error = "the archive holds no instrument \"" + said.instrument + '"';
-        return false;
+        return archive.Error().isEmpty()
+                   ? refuse("the archive holds no instrument \"" + said.instrument + '"')
+                   : (error = archive.Error(), false);
     }
     ListFilter filter;
     filter.instrument = said.instrument;
@@ -281,6 +292,10 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
             filter, [&ids](const ListedSession& s) { ids.append(s.id); }, ListDetail::Brief)) {
         error = archive.Error();
         return false;
+    }
+    // A signature over nothing would read as a review that found nothing wrong.
+    if (ids.isEmpty()) {
+        return refuse("nothing to sign off: " + SignOffScopeText(said) + " holds no session");
     }
     std::sort(ids.begin(), ids.end());
     const QString text = SignOffText(said, ids.size());

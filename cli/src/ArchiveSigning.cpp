@@ -223,9 +223,10 @@ int RunArchiveSignOff(const QStringList& arguments) {
     scope.to = QString::fromLocal8Bit(options.to.c_str());
     QString detail;
     QString error;
-    if (!archive::SignOff(store, scope, detail, error)) {
+    bool refused = false;
+    if (!archive::SignOff(store, scope, detail, error, &refused)) {
         PrintError(Local(error));
-        return error.startsWith("the archive holds no instrument") ? kExitUsage : kExitArchive;
+        return refused ? kExitUsage : kExitArchive;
     }
     const bool written = Put(detail);
     if (!written || std::fflush(stdout) != 0) {

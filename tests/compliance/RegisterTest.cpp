@@ -486,12 +486,12 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         {{"approved", "", "", ""}, R"(signed off as "approved": every instrument, 4 sessions)"},
         {{"checked", "van 8", "2026-10-01", "2026-10-31"},
          R"(signed off as "checked": instrument "van 8" from 2026-10-01 to 2026-10-31, 2 sessions)"},
-        {{"audited", "", "2100-01-01", "2100-12-31"},
-         R"(signed off as "audited": every instrument from 2100-01-01 to 2100-12-31, 0 sessions)"},
+        {{"audited", "", "2026-12-01", "2026-12-31"},
+         R"(signed off as "audited": every instrument from 2026-12-01 to 2026-12-31, 1 session)"},
         {{R"(ok": every instrument)", "van 8", "", "2026-10-25"},
          R"(signed off as "ok\": every instrument": instrument "van 8" up to 2026-10-25, 1 session)"},
-        {{"noted", "van 8", "2026-12-05", "2026-12-06"},
-         R"(signed off as "noted": instrument "van 8" from 2026-12-05 to 2026-12-06, 0 sessions)"},
+        {{"noted", "van 7", "2026-12-01", "2026-12-06"},
+         R"(signed off as "noted": instrument "van 7" from 2026-12-01 to 2026-12-06, 1 session)"},
     };
     for (const auto& s : signOffs) {
         QString detail;
@@ -508,9 +508,9 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         std::vector<qint64> instruments;
         std::vector<int> shown; // of signOffs
     } packs[] = {
-        {"2026-11-30", {van7}, {0, 1}},          {"2099-12-31", {van7}, {0, 1}},
-        {"2026-11-15", {van8}, {1, 2, 4}},       {"2099-12-31", {van7, van8}, {0, 1, 2, 4, 5}},
-        {"2100-06-01", {van8}, {1, 2, 3, 4, 5}}, {"2099-12-31", {}, {1}},
+        {"2026-11-30", {van7}, {0, 1}},       {"2099-12-31", {van7}, {0, 1, 3, 5}},
+        {"2026-11-15", {van8}, {1, 2, 4}},    {"2099-12-31", {van7, van8}, {0, 1, 2, 3, 4, 5}},
+        {"2100-06-01", {van8}, {1, 2, 3, 4}}, {"2099-12-31", {}, {1, 3}},
     };
     for (const auto& pack : packs) {
         int64_t atDay = 0;

@@ -81,7 +81,10 @@ struct SignOffScope {
 // A signed history row saying that this user gave the sessions of `scope` the meaning given,
 // naming each of them with the hash of its bytes; `detail` is what the row says ("signed off as
 // \"reviewed\": instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). False, with
-// `error` said, for an empty meaning or an instrument the archive does not know.
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error);
+// `error` said, for an empty meaning, an instrument the archive does not know or a scope that
+// holds no session (each with `refused` set: the request, not the archive, is at fault) and when
+// the archive cannot be read or written.
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
+             bool* refused = nullptr);
 
 } // namespace archive
