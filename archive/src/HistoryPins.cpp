@@ -167,27 +167,6 @@ private:
     bool m_hashesRead = false;
 };
 
-// The head of this archive's own chain as it stood before `until` (0: as it stands).
-bool HeadUntil(QSqlDatabase& db, qint64 until, qint64& seq, QString& hash, QString& error) {
-    if (until <= 0) {
-        return HistoryHead(db, seq, hash, error);
-    }
-    seq = 0;
-    hash.clear();
-    QSqlQuery last(db);
-    if (!Run(last,
-             "SELECT seq, hash FROM archive_history WHERE changed_at < ? ORDER BY seq DESC LIMIT 1",
-             {until}, error)) {
-        return false;
-    }
-    if (last.next()) {
-        seq = last.value(0).toLongLong();
-        hash = last.value(1).toString();
-    }
-    last.finish();
-    return true;
-}
-
 QString ChainWords(const QHash<QString, QString>& names, const QString& origin) {
     return origin.isEmpty() ? QString("this archive") : names.value(origin, "archive " + origin);
 }
@@ -243,7 +222,7 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
     QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
     qint64 seq = 0;
     QString hash;
-    if (!HeadUntil(db, period.until, seq, hash, error)) {
+    if (!HistoryHead(db, seq, hash, error, period.until)) {
         return false;
     }
     if (seq != 0) {

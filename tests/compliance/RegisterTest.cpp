@@ -715,6 +715,9 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
             << m.captured(2).toStdString();
     }
     EXPECT_GT(seen, 0) << words.toStdString();
+    const testsupport::RunResult keys = Datalog({"keys"});
+    EXPECT_NE(keys.out.find(" of " + vanName.toStdString() + "'s history"), std::string::npos)
+        << keys.out;
     const testsupport::RunResult unknown = Datalog({"history", "--chain", "nowhere"});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.err.find("the archive holds no chain of nowhere"), std::string::npos)
