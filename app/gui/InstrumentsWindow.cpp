@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "archive/ArchiveHistory.h"
+#include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
@@ -356,7 +357,7 @@ QString InstrumentsWindow::SavePack(const QString& path) {
     settings.atDay = atDay_ >= 0 ? atDay_ : compliance::Today();
     settings.archiveName =
         location_.isEmpty() ? archive::SessionArchive::DefaultLocation() : location_;
-    settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
+    settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
     settings.verification = archive::VerifyArchive(*store_).Line();
     QString error;
     if (!compliance::PackHistoryLines(*store_, settings.atDay, shown, settings.history, error)) {

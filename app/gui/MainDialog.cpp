@@ -122,8 +122,12 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     archiving_->Attach(session_->Reader());
     sync_ = new BackgroundSync(this);
     connect(sync_, &BackgroundSync::Ended, this, [this](const QString& line, bool, bool tell) {
+        const QString said = line.left(1).toUpper() + line.mid(1);
+        // The status line never goes on saying a sync runs once it has ended, and keeps the
+        // result of one after a download too, which is told in no message when it went through.
+        status_->SetActivity(said.section('\n', 0, 0));
         if (tell) {
-            Prompt(line.left(1).toUpper() + line.mid(1), kTitle);
+            Prompt(said, kTitle);
         }
     });
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));

@@ -307,6 +307,23 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
         [&take](const HistoryRow& row, bool) { take(row); }, error);
 }
 
+bool ChainHistory(SessionArchive& archive, const QString& origin,
+                  const std::function<void(const HistoryRow&)>& take, QString& error) {
+    if (origin.isEmpty()) {
+        return History(archive, take, error);
+    }
+    if (!Opened(archive, error)) {
+        return false;
+    }
+    if (archive.SchemaVersion() < kSyncVersion) {
+        return true;
+    }
+    QSqlDatabase db = DbOf(archive);
+    return ReadRows(
+        db, origin, archive.SchemaVersion() >= kSigningVersion,
+        [&take](const HistoryRow& row, bool) { take(row); }, error);
+}
+
 QVector<HistoryRow> History(SessionArchive& archive, QString& error) {
     QVector<HistoryRow> rows;
     History(

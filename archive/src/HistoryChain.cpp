@@ -290,11 +290,16 @@ bool RegisterSigner(QSqlDatabase& db, const QString& origin, const HistoryRow& r
                {Text(origin), row.signer, row.seq, row.at, row.user, row.host}, error);
 }
 
-bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error) {
+bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, qint64 until) {
     seq = 0;
     hash.clear();
     QSqlQuery last(db);
-    if (!Run(last, "SELECT seq, hash FROM archive_history ORDER BY seq DESC LIMIT 1", {}, error)) {
+    if (!(until > 0 ? Run(last,
+                          "SELECT seq, hash FROM archive_history WHERE changed_at < ?"
+                          " ORDER BY seq DESC LIMIT 1",
+                          {until}, error)
+                    : Run(last, "SELECT seq, hash FROM archive_history ORDER BY seq DESC LIMIT 1",
+                          {}, error))) {
         return false;
     }
     if (last.next()) {

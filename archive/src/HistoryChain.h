@@ -59,8 +59,9 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
 // unless the chain already holds the key.
 bool RegisterSigner(QSqlDatabase& db, const QString& origin, const HistoryRow& row, QString& error);
 
-// The newest row's number and hash (0 and empty for an archive without rows).
-bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error);
+// The newest row's number and hash (0 and empty for an archive without rows); with `until`
+// (milliseconds since 1970, UTC), the newest of those written before it.
+bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, qint64 until = 0);
 
 // Begins the history of an archive that has none yet (new, or made before it existed) with a row
 // naming every session and index upload it holds; for one whose history began before index

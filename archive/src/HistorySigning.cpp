@@ -3,10 +3,8 @@
 #include "archive/HistorySigning.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
 
@@ -44,63 +42,6 @@ QString Runs(const QVector<qint64>& rows) {
         i = j + 1;
     }
     return runs.join(", ");
-}
-
-// The instruments a sign-off row's sessions belong to.
-bool InstrumentsOf(QSqlDatabase& db, const QVector<HistorySession>& sessions,
-                   QSet<qint64>& instruments, QString& error) {
-    constexpr int kChunk = 500;
-    for (int i = 0; i < sessions.size(); i += kChunk) {
-        QStringList ids;
-        for (int k = i; k < std::min(static_cast<int>(sessions.size()), i + kChunk); ++k) {
-            ids << QString::number(sessions[k].id);
-        }
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!Run(query,
-                 "SELECT DISTINCT instrument_id FROM sessions WHERE id IN (" + ids.join(',') + ")",
-                 {}, error)) {
-            return false;
-        }
-        while (query.next()) {
-            instruments.insert(query.value(0).toLongLong());
-        }
-    }
-    return true;
-}
-
-// Whether a sign-off row (its text and the sessions it names) is one a pack of `period` shows:
-// its period overlaps the pack's, and it names every instrument or one the pack holds. Its
-// instrument is the one its sessions belong to, which a rename since does not change; a row that
-// names no session is asked of the instrument by the name it gave. A row whose text is no
-// sign-off's is shown: nothing a pack cannot judge is left out of it.
-bool SignOffApplies(SessionArchive& archive, const QString& detail, const QString& sessionsText,
-                    const PinnedPeriod& period, bool& applies, QString& error) {
-    SignOffScope scope;
-    applies = true;
-    if (!ReadSignOffText(detail, scope)) {
-        return true;
-    }
-    applies = (scope.from.isEmpty() || period.to.isEmpty() || scope.from <= period.to) &&
-              (scope.to.isEmpty() || period.from.isEmpty() || scope.to >= period.from);
-    if (!applies || scope.instrument.isEmpty()) {
-        return true;
-    }
-    QVector<HistorySession> sessions;
-    QVector<HistorySession> indexUploads;
-    QSet<qint64> instruments;
-    if (ParseSessionsText(sessionsText, sessions, indexUploads) && !sessions.isEmpty()) {
-        QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
-        if (!InstrumentsOf(db, sessions, instruments, error)) {
-            return false;
-        }
-    } else {
-        const QVector<qint64> named = archive.FindInstruments(scope.instrument);
-        instruments = QSet<qint64>(named.begin(), named.end());
-    }
-    applies = std::any_of(period.instruments.begin(), period.instruments.end(),
-                          [&instruments](qint64 id) { return instruments.contains(id); });
-    return true;
 }
 
 } // namespace
@@ -196,81 +137,32 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
     return lines;
 }
 
-bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
-                     QString& error) {
-    lines.clear();
-    QVector<HistorySigner> signers;
-    if (!HistorySigners(archive, signers, error)) {
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
-    qint64 seq = 0;
-    QString hash;
-    if (!HistoryHead(db, seq, hash, error)) {
-        return false;
-    }
-    lines << (seq == 0 ? QString("History head: none (the history is empty)")
-                       : QString("History head: row %1, %2").arg(seq).arg(hash));
-    for (const HistorySigner& signer : signers) {
-        lines << QString("Signer: %1, %2@%3, first row %4%5")
-                     .arg(signer.fingerprint, signer.user, signer.host)
-                     .arg(signer.firstRow)
-                     .arg(signer.origin.isEmpty() ? QString() : " of archive " + signer.origin);
-    }
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!Run(query,
-             "SELECT seq, changed_at, os_user, host, detail, sessions FROM archive_history"
-             " WHERE kind = ? ORDER BY seq",
-             {ChangeKindName(ChangeKind::SignOff)}, error)) {
-        return false;
-    }
-    // Read whole before any is judged: a server's forward-only result is lost to the next query.
-    struct SignOffRow {
-        qint64 seq;
-        qint64 at;
-        QString user;
-        QString host;
-        QString detail;
-        QString sessions;
-    };
-    QVector<SignOffRow> rows;
-    while (query.next()) {
-        rows.append({query.value(0).toLongLong(), query.value(1).toLongLong(),
-                     query.value(2).toString(), query.value(3).toString(),
-                     query.value(4).toString(), query.value(5).toString()});
-    }
-    for (const SignOffRow& row : rows) {
-        bool applies = false;
-        if (!SignOffApplies(archive, row.detail, row.sessions, period, applies, error)) {
-            return false;
-        }
-        if (applies) {
-            lines << QString("Sign-off, row %1, %2, %3@%4: %5")
-                         .arg(row.seq)
-                         .arg(QDateTime::fromMSecsSinceEpoch(row.at, QTimeZone::utc())
-                                  .toString("yyyy-MM-dd HH:mm 'UTC'"),
-                              row.user, row.host, row.detail);
-        }
-    }
-    return true;
-}
-
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error) {
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
+             bool* refused) {
     detail.clear();
+    if (refused != nullptr) {
+        *refused = false;
+    }
+    auto refuse = [&error, refused](const QString& why) {
+        error = why;
+        if (refused != nullptr) {
+            *refused = true;
+        }
+        return false;
+    };
     SignOffScope said = scope;
     said.meaning = scope.meaning.trimmed();
     if (said.meaning.isEmpty()) {
-        error = "a sign-off needs a meaning (\"reviewed\", \"approved\")";
-        return false;
+        return refuse("a sign-off needs a meaning (\"reviewed\", \"approved\")");
     }
     if (!archive.IsOpen()) {
         error = "the archive is not open";
         return false;
     }
     if (!said.instrument.isEmpty() && archive.FindInstruments(said.instrument).isEmpty()) {
-        error = "the archive holds no instrument \"" + said.instrument + '"';
-        return false;
+        return archive.Error().isEmpty()
+                   ? refuse("the archive holds no instrument \"" + said.instrument + '"')
+                   : (error = archive.Error(), false);
     }
     ListFilter filter;
     filter.instrument = said.instrument;
@@ -281,6 +173,10 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
             filter, [&ids](const ListedSession& s) { ids.append(s.id); }, ListDetail::Brief)) {
         error = archive.Error();
         return false;
+    }
+    // A signature over nothing would read as a review that found nothing wrong.
+    if (ids.isEmpty()) {
+        return refuse("nothing to sign off: " + SignOffScopeText(said) + " holds no session");
     }
     std::sort(ids.begin(), ids.end());
     const QString text = SignOffText(said, ids.size());

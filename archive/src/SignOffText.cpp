@@ -67,7 +67,7 @@ private:
 
 } // namespace
 
-QString SignOffText(const SignOffScope& scope, qint64 sessions) {
+QString SignOffScopeText(const SignOffScope& scope) {
     const QString what = scope.instrument.isEmpty() ? QString("every instrument")
                                                     : "instrument " + Quoted(scope.instrument);
     QString period;
@@ -78,9 +78,14 @@ QString SignOffText(const SignOffScope& scope, qint64 sessions) {
     } else if (!scope.to.isEmpty()) {
         period = " up to " + scope.to;
     }
+    return what + period;
+}
+
+QString SignOffText(const SignOffScope& scope, qint64 sessions) {
     const QString count = QLocale(QLocale::English, QLocale::UnitedStates).toString(sessions);
-    return QString("signed off as %1: %2%3, %4 %5")
-        .arg(Quoted(scope.meaning), what, period, count, sessions == 1 ? "session" : "sessions");
+    return QString("signed off as %1: %2, %3 %4")
+        .arg(Quoted(scope.meaning), SignOffScopeText(scope), count,
+             sessions == 1 ? "session" : "sessions");
 }
 
 bool ReadSignOffText(const QString& text, SignOffScope& scope) {

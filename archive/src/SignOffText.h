@@ -13,6 +13,9 @@ namespace archive {
 // after a backslash, so that the text reads back as it was meant.
 QString SignOffText(const SignOffScope& scope, qint64 sessions);
 
+// What of the sessions it covers: "instrument \"van 7\" from 2026-01-01 to 2026-01-31".
+QString SignOffScopeText(const SignOffScope& scope);
+
 // The scope such a text says; false for a text that is not one.
 bool ReadSignOffText(const QString& text, SignOffScope& scope);
 

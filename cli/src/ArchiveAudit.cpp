@@ -21,6 +21,8 @@ struct AuditOptions {
     std::string archiveAt;
     std::string format = "text"; // history only: text or csv
     std::string against;         // verify only: the archive to check this one's history against
+    std::string chain;           // history only: another archive's chain, by identity or location
+    bool allChains = false;      // history only: this archive's chain and every one synced in
 };
 
 bool AcceptsHistoryFormat(const std::string& value) {
@@ -37,6 +39,19 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
          "row's own and previous hash, its signer's key fingerprint and\n"
          "its signature)",
          SetsText(&AuditOptions::format)},
+        {{"--chain", nullptr, OptionSpec::Takes::Value, "an archive's identity or location",
+          nullptr},
+         "ARCHIVE",
+         "the chain of another archive synced into this one, as the\n"
+         "sync took it in (its identity or location, as --all-chains\n"
+         "names it), instead of this archive's own",
+         SetsText(&AuditOptions::chain)},
+        {{"--all-chains", nullptr, OptionSpec::Takes::Nothing, "", nullptr},
+         "",
+         "this archive's chain and every other archive's synced into it,\n"
+         "each under a line naming it (csv: a first column, chain, with\n"
+         "its identity, empty for this archive's own)",
+         SetsFlag(&AuditOptions::allChains)},
     };
     return kTable;
 }
@@ -199,18 +214,58 @@ int RunArchiveHistory(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
-    const bool csv = options.format == "csv";
-    bool written = !csv || Put(kCsvHeader);
+    if (options.allChains && !options.chain.empty()) {
+        return ArchiveUsageError("archive history: --chain and --all-chains go one at a time",
+                                 arguments);
+    }
+    QHash<QString, QString> names;
     QString error;
-    const bool read = archive::History(
-        store,
-        [&](const archive::HistoryRow& row) {
-            written = written && Put(csv ? CsvLine(row) : TextLine(row));
-        },
-        error);
-    if (!read) {
+    if (!archive::ChainNames(store, names, error)) {
         PrintError(error.toLocal8Bit().toStdString());
         return kExitArchive;
+    }
+    QStringList chains; // "" for this archive's own
+    if (options.allChains) {
+        chains = names.keys();
+        chains.sort();
+        chains.prepend(QString());
+    } else if (!options.chain.empty()) {
+        const QString wanted = QString::fromLocal8Bit(options.chain.c_str());
+        for (auto named = names.constBegin(); named != names.constEnd(); ++named) {
+            if (named.key() == wanted || named.value() == "archive " + wanted) {
+                chains << named.key();
+            }
+        }
+        if (chains.size() != 1) {
+            PrintError("archive history: " +
+                       std::string(chains.isEmpty() ? "the archive holds no chain of "
+                                                    : "more than one chain is of ") +
+                       options.chain + " (--all-chains names every chain it holds)");
+            return kExitUsage;
+        }
+    } else {
+        chains << QString();
+    }
+    const bool csv = options.format == "csv";
+    bool written = !csv || Put(options.allChains ? "chain," + QString(kCsvHeader) : kCsvHeader);
+    for (const QString& chain : chains) {
+        if (!csv && (options.allChains || !chain.isEmpty())) {
+            written = written && Put((chain.isEmpty() ? QString("history of this archive")
+                                                      : "history of " + names.value(chain) +
+                                                            " (identity " + chain + ")") +
+                                     ":\n");
+        }
+        const bool read = archive::ChainHistory(
+            store, chain,
+            [&](const archive::HistoryRow& row) {
+                const QString prefix = options.allChains && csv ? chain + ',' : QString();
+                written = written && Put(prefix + (csv ? CsvLine(row) : TextLine(row)));
+            },
+            error);
+        if (!read) {
+            PrintError(error.toLocal8Bit().toStdString());
+            return kExitArchive;
+        }
     }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the history to standard output");

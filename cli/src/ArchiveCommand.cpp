@@ -87,12 +87,13 @@ const CommandPart kArchiveParts[] = {
      "its serial number says; without one, the name it was downloaded or imported with is who it "
      "is, and a new name is a new instrument.",
      nullptr},
-    {"history", "archive history [--format text|csv]",
+    {"history", "archive history [--format text|csv] [--chain ARCHIVE | --all-chains]",
      "Every change made to the archive, oldest first: when (UTC), the user and computer that "
      "made it, what it was (started, import, download, replace, rename, interval, sync, "
      "sign-off), which sessions with the SHA-256 of their stored bytes, and the hash that chains "
      "each row to the one before it, so that a change made outside this program shows. Each row "
-     "is signed with its writer's own key.",
+     "is signed with its writer's own key. The history of another archive synced into this one "
+     "is kept as that archive's chain: --chain shows it, --all-chains every chain.",
      ArchiveHistoryOptionHelp},
     {"verify", "archive verify [--against LOCATION]",
      "Recomputes the hash of every session's stored bytes and of every history row, and checks "

@@ -15,6 +15,7 @@
 
 #include "ArchiveCommand.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
 #include "cli/ComplianceOptions.h"
 #include "compliance/CivilDay.h"
@@ -265,7 +266,7 @@ int RunArchiveCompliance(const QStringList& arguments) {
         settings.atDay = atDay;
         const QString at = ArchiveLocation(Local(options.archiveAt));
         settings.archiveName = at.isEmpty() ? store.DefaultLocation() : at;
-        settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
+        settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
         settings.verification = archive::VerifyArchive(store).Line();
         QString error;
         if (!compliance::PackHistoryLines(store, atDay, records, settings.history, error)) {

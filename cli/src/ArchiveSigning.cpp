@@ -115,12 +115,14 @@ int AddTrusted(const std::string& given) {
     return kExitOk;
 }
 
-QString SignerLine(const archive::HistorySigner& signer, const QSet<QString>& trusted,
-                   bool listed) {
+QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QString>& names,
+                   const QSet<QString>& trusted, bool listed) {
     const QString when = QDateTime::fromMSecsSinceEpoch(signer.firstAt, QTimeZone::utc())
                              .toString("yyyy-MM-dd HH:mm:ss 'UTC'");
     const QString chain =
-        signer.origin.isEmpty() ? QString() : " of archive " + signer.origin + "'s history";
+        signer.origin.isEmpty()
+            ? QString()
+            : " of " + names.value(signer.origin, "archive " + signer.origin) + "'s history";
     const QString trust = !listed                                ? QString()
                           : trusted.contains(signer.fingerprint) ? QString("  trusted")
                                                                  : QString("  not trusted");
@@ -180,7 +182,9 @@ int RunArchiveKeys(const QStringList& arguments) {
     }
     QVector<archive::HistorySigner> signers;
     QString error;
-    if (!archive::HistorySigners(store, signers, error)) {
+    QHash<QString, QString> names;
+    if (!archive::HistorySigners(store, signers, error) ||
+        !archive::ChainNames(store, names, error)) {
         PrintError(Local(error));
         return kExitArchive;
     }
@@ -191,7 +195,7 @@ int RunArchiveKeys(const QStringList& arguments) {
         written = Put("no history row of the archive is signed yet");
     }
     for (const archive::HistorySigner& signer : signers) {
-        written = written && Put(SignerLine(signer, trusted, !text.trimmed().isEmpty()));
+        written = written && Put(SignerLine(signer, names, trusted, !text.trimmed().isEmpty()));
     }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the signers to standard output");
@@ -223,9 +227,10 @@ int RunArchiveSignOff(const QStringList& arguments) {
     scope.to = QString::fromLocal8Bit(options.to.c_str());
     QString detail;
     QString error;
-    if (!archive::SignOff(store, scope, detail, error)) {
+    bool refused = false;
+    if (!archive::SignOff(store, scope, detail, error, &refused)) {
         PrintError(Local(error));
-        return error.startsWith("the archive holds no instrument") ? kExitUsage : kExitArchive;
+        return refused ? kExitUsage : kExitArchive;
     }
     const bool written = Put(detail);
     if (!written || std::fflush(stdout) != 0) {

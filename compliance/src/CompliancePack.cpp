@@ -1,5 +1,7 @@
 #include "compliance/CompliancePack.h"
 
+#include <QDate>
+#include <QDateTime>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
@@ -344,6 +346,10 @@ bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay,
     }
     period.from = FirstDay(instruments);
     period.to = Std(DayText(atDay));
+    // As the history stood at the end of the pack's day, on this computer's clock as the day is
+    // given: today's pack pins it as it stands.
+    period.until =
+        QDate::fromString(period.to, "yyyy-MM-dd").addDays(1).startOfDay().toMSecsSinceEpoch();
     return archive::HistoryPinLines(store, period, lines, error);
 }
 

@@ -122,8 +122,27 @@ TEST_P(ArchiveSigningTest, EveryRowIsSignedAndASignOffIsShownInTheHistory) {
     EXPECT_EQ(last.kind, "sign-off");
     EXPECT_FALSE(last.sessions.isEmpty());
     EXPECT_EQ(last.signer, mine);
-    const testsupport::RunResult noMeaning = Datalog({"sign-off"});
-    EXPECT_EQ(noMeaning.status, 2) << noMeaning.err;
+    // A sign-off of nothing is refused, as a search that keeps nothing is, and writes no row.
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } refused[] = {
+        {{"sign-off"}, "archive sign-off needs --meaning TEXT"},
+        {{"sign-off", "--meaning", "reviewed", "--from", "2100-01-01"},
+         "nothing to sign off: every instrument from 2100-01-01 holds no session"},
+        {{"sign-off", "--meaning", "reviewed", "--instrument", "unit 7", "--from", "2100-01-01",
+          "--to", "2100-01-31"},
+         "nothing to sign off: instrument \"unit 7\" from 2100-01-01 to 2100-01-31 holds no "
+         "session"},
+        {{"sign-off", "--meaning", "reviewed", "--instrument", "unit 9"},
+         "the archive holds no instrument \"unit 9\""},
+    };
+    for (const auto& r : refused) {
+        const testsupport::RunResult run = Datalog(r.args);
+        EXPECT_EQ(run.status, 2) << r.message << "\n" << run.out;
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_EQ(Rows().last().seq, last.seq) << r.message;
+    }
 
     const testsupport::RunResult keys = Datalog({"keys"});
     EXPECT_EQ(keys.status, 0) << keys.err;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +12,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTime>
+#include <QTimeZone>
 #include <string>
 #include <vector>
 
@@ -183,14 +187,39 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
     EXPECT_TRUE(page.contains(QRegularExpression("\n *4 +0\\.\\.1000 PPM CO +CO +2026-12-01")))
         << page.toStdString();
 
-    // The pack pins the history: its head, its signers, and the sign-offs made by its day.
-    EXPECT_NE(text.find("History head: row "), std::string::npos) << text;
-    EXPECT_NE(text.find("Signer: "), std::string::npos) << text;
+    // When it was made is said in UTC, as the history's times are, wherever it is made.
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    const RunResult east = RunProgram(
+        "tavon-datalog",
+        {"archive", "compliance", "--archive", m_dir.File("a.sqlite"), "--format", "pdf", "-o",
+         "east.pdf"},
+        m_dir.Path(), 120, {"TZ=America/New_York", "LC_ALL=C", "QT_QPA_PLATFORM=offscreen"});
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    EXPECT_EQ(east.status, 3) << east.err;
+    const QString eastText =
+        QString::fromUtf8(Tool("pdftotext", {QString::fromStdString(m_dir.File("east.pdf")), "-"}));
+    const QRegularExpressionMatch made =
+        QRegularExpression("Made: (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d) UTC\n").match(eastText);
+    ASSERT_TRUE(made.hasMatch()) << eastText.toStdString();
+    const QDateTime madeAt(QDate::fromString(made.captured(1).left(10), "yyyy-MM-dd"),
+                           QTime::fromString(made.captured(1).mid(11), "HH:mm"), QTimeZone::utc());
+    EXPECT_GT(before.secsTo(madeAt), -60) << made.captured(1).toStdString();
+    EXPECT_LE(madeAt, after) << made.captured(1).toStdString();
+
+    // The pack pins the history: its head and signers as of its day, and the sign-offs of its
+    // period.
+    // As of a day before any row was written: no head and no signer yet.
+    EXPECT_NE(text.find("History head: none (no history row was written by the end of 2026-12-01)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Signer: "), std::string::npos) << text;
     EXPECT_EQ(text.find("Sign-off, row "), std::string::npos) << text;
     ASSERT_EQ(Datalog({"archive", "sign-off", "--meaning", "approved"}).status, 0);
     EXPECT_EQ(Datalog({"archive", "compliance", "--format", "pdf", "-o", "later.pdf"}).status, 3);
     const std::string later =
         Tool("pdftotext", {QString::fromStdString(m_dir.File("later.pdf")), "-"}).toStdString();
+    EXPECT_NE(later.find("History head: row "), std::string::npos) << later;
+    EXPECT_NE(later.find("Signer: "), std::string::npos) << later;
     EXPECT_NE(later.find("Sign-off, row "), std::string::npos) << later;
     EXPECT_NE(later.find("signed off as \"approved\""), std::string::npos) << later;
 }

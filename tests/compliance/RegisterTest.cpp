@@ -3,14 +3,22 @@
 // events made again when their decoder changes or a session grows.
 #include <gtest/gtest.h>
 
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ArchiveFixture.h"
 #include "ComplianceFixture.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
@@ -485,12 +493,12 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         {{"approved", "", "", ""}, R"(signed off as "approved": every instrument, 4 sessions)"},
         {{"checked", "van 8", "2026-10-01", "2026-10-31"},
          R"(signed off as "checked": instrument "van 8" from 2026-10-01 to 2026-10-31, 2 sessions)"},
-        {{"audited", "", "2100-01-01", "2100-12-31"},
-         R"(signed off as "audited": every instrument from 2100-01-01 to 2100-12-31, 0 sessions)"},
+        {{"audited", "", "2026-12-01", "2026-12-31"},
+         R"(signed off as "audited": every instrument from 2026-12-01 to 2026-12-31, 1 session)"},
         {{R"(ok": every instrument)", "van 8", "", "2026-10-25"},
          R"(signed off as "ok\": every instrument": instrument "van 8" up to 2026-10-25, 1 session)"},
-        {{"noted", "van 8", "2026-12-05", "2026-12-06"},
-         R"(signed off as "noted": instrument "van 8" from 2026-12-05 to 2026-12-06, 0 sessions)"},
+        {{"noted", "van 7", "2026-12-01", "2026-12-06"},
+         R"(signed off as "noted": instrument "van 7" from 2026-12-01 to 2026-12-06, 1 session)"},
     };
     for (const auto& s : signOffs) {
         QString detail;
@@ -507,9 +515,9 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         std::vector<qint64> instruments;
         std::vector<int> shown; // of signOffs
     } packs[] = {
-        {"2026-11-30", {van7}, {0, 1}},          {"2099-12-31", {van7}, {0, 1}},
-        {"2026-11-15", {van8}, {1, 2, 4}},       {"2099-12-31", {van7, van8}, {0, 1, 2, 4, 5}},
-        {"2100-06-01", {van8}, {1, 2, 3, 4, 5}}, {"2099-12-31", {}, {1}},
+        {"2026-11-30", {van7}, {0, 1}},       {"2099-12-31", {van7}, {0, 1, 3, 5}},
+        {"2026-11-15", {van8}, {1, 2, 4}},    {"2099-12-31", {van7, van8}, {0, 1, 2, 3, 4, 5}},
+        {"2100-06-01", {van8}, {1, 2, 3, 4}}, {"2099-12-31", {}, {1, 3}},
     };
     for (const auto& pack : packs) {
         int64_t atDay = 0;
@@ -536,6 +544,184 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         EXPECT_EQ(shown, expected) << pack.at << ", " << pack.instruments.size() << " instruments\n"
                                    << lines.join('\n').toStdString();
     }
+}
+
+// The command line makes the pack of an archive on either engine, with its sign-offs and as of
+// an earlier day: every time bound it gives the server is one the server takes.
+TEST_P(RegisterTest, TheCommandLineMakesThePackOnEitherEngine) {
+    ASSERT_GT(compliancetest::ImportSessions(m_archive, "van 7",
+                                             {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}}),
+              0)
+        << m_archive.Error().toStdString();
+    m_archive.Close();
+    ASSERT_EQ(Datalog({"sign-off", "--meaning", "reviewed", "--to", "2026-12-01"}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* file;
+    } runs[] = {
+        {{"compliance", "--format", "pdf", "-o", "now.pdf"}, "now.pdf"},
+        {{"compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "then.pdf"}, "then.pdf"},
+        {{"compliance", "--instrument", "van 7", "--format", "text", "-o", "now.txt"}, "now.txt"},
+    };
+    for (const auto& run : runs) {
+        const testsupport::RunResult r = Datalog(run.args);
+        EXPECT_TRUE(r.status == 0 || r.status == 3) << run.file << ": " << r.status << " " << r.err;
+        EXPECT_EQ(r.err.find("ERROR"), std::string::npos) << run.file << ": " << r.err;
+        EXPECT_GT(QFileInfo(QString::fromStdString(m_dir.File(run.file))).size(), 0) << run.file;
+    }
+}
+
+// The team's pack pins its history as it stood at the end of the pack's day, names each key
+// once with the chains it signed, and shows the sign-offs of every chain it holds: another
+// archive's judged by this archive's copies of their sessions, one whose sessions it does not
+// hold saying so. `archive history` shows the chains synced in.
+TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
+    const testsupport::ZoneGuard zone("UTC");
+    FRESH_OR_SKIP(van, "van");
+    ASSERT_GT(compliancetest::ImportSessions(*van, "van 7",
+                                             {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}}),
+              0)
+        << van->Error().toStdString();
+    const qint64 van8 = compliancetest::ImportSessions(
+        m_archive, "van 8", {{MorningOf(-40), "B4+"}, {MorningOf(-35), "B4+"}});
+    ASSERT_GT(van8, 0) << m_archive.Error().toStdString();
+    const struct {
+        archive::SessionArchive* in;
+        archive::SignOffScope scope;
+    } signOffs[] = {
+        {van, {"reviewed", "van 7", "2026-11-01", "2026-11-30"}},
+        {van, {"approved", "", "", ""}},
+        {&m_archive, {"checked", "van 8", "2026-10-01", "2026-10-31"}},
+        {van, {"noted", "van 7", "2026-12-01", "2026-12-01"}},
+    };
+    for (const auto& s : signOffs) {
+        QString detail;
+        QString error;
+        ASSERT_TRUE(archive::SignOff(*s.in, s.scope, detail, error)) << error.toStdString();
+    }
+    archive::SyncSummary summary;
+    QString error;
+    ASSERT_TRUE(archive::SyncArchive(*van, m_archive, {}, summary, error)) << error.toStdString();
+    // Each chain's rows a day apart from 2026-11-02 (the van's from 2026-11-12) at noon, and a
+    // sign-off whose sessions the team does not hold.
+    constexpr qint64 kDay = 86400000;
+    const qint64 t0 =
+        QDateTime(QDate(2026, 11, 1), QTime(12, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+    ASSERT_TRUE(
+        EngineFixture::Sql("UPDATE archive_history SET changed_at = ? + seq * ?", {t0, kDay}));
+    ASSERT_TRUE(EngineFixture::Sql("UPDATE origin_history SET changed_at = ? + (seq + 10) * ?",
+                                   {t0, kDay}));
+    ASSERT_TRUE(EngineFixture::Sql(
+        "UPDATE history_keys SET first_at = ? + (first_seq + CASE WHEN origin = ''"
+        " THEN 0 ELSE 10 END) * ?",
+        {t0, kDay}));
+    ASSERT_TRUE(EngineFixture::Sql("UPDATE origin_history SET sessions = '' WHERE detail LIKE ?",
+                                   {"%\"noted\"%"}));
+
+    QVector<archive::HistorySigner> signers;
+    ASSERT_TRUE(archive::HistorySigners(m_archive, signers, error)) << error.toStdString();
+    // The fixture's writer made the team's first row; the user here wrote the rest, and the van's.
+    ASSERT_EQ(signers.size(), 3);
+    ASSERT_EQ(signers[1].publicKey, signers[2].publicKey);
+    const QString who = signers[0].user + '@' + signers[0].host;
+    const QString vanName = "archive " + van->Where();
+    const QVector<archive::HistoryRow> rows = archive::History(m_archive, error);
+    ASSERT_GE(rows.size(), 3);
+    compliance::InstrumentRegister reg(m_archive);
+    ASSERT_GE(reg.Refresh(), 0) << reg.Error().toStdString();
+    QSqlQuery filed = Sql("SELECT instrument_id FROM synced_instruments");
+    ASSERT_TRUE(filed.next());
+    const qint64 synced = filed.value(0).toLongLong();
+    EXPECT_FALSE(filed.next());
+    filed.finish();
+
+    const QString first = "Signer: " + signers[0].fingerprint + ", " + who +
+                          ", signed this archive's history from row 1";
+    const QString both = "Signer: " + signers[1].fingerprint + ", " + who +
+                         ", signed this archive's history from row 2, " + vanName +
+                         "'s history from row 1";
+    const QString reviewed =
+        R"(Sign-off of )" + vanName +
+        R"(: signed off as "reviewed": instrument "van 7" from 2026-11-01 to 2026-11-30, 1 session)";
+    const QString approved =
+        "Sign-off of " + vanName + R"(: signed off as "approved": every instrument, 2 sessions)";
+    const QString checked =
+        R"(Sign-off of this archive: signed off as "checked": instrument "van 8")"
+        R"( from 2026-10-01 to 2026-10-31, 2 sessions)";
+    const QString noted = "Sign-off of " + vanName +
+                          R"( (this archive holds none of its sessions): signed off as "noted":)"
+                          R"( instrument "van 7" from 2026-12-01 to 2026-12-01, 1 session)";
+    const struct {
+        const char* at;
+        std::vector<qint64> instruments;
+        qint64 head;
+        QStringList lines; // after the head, sign-offs without their row, time and writer
+    } packs[] = {
+        {"2026-11-02", {van8}, 1, {first, checked, approved}},
+        {"2099-12-31", {synced}, rows.last().seq, {first, both, reviewed, approved, noted}},
+        {"2099-12-31", {van8}, rows.last().seq, {first, both, checked, approved, noted}},
+    };
+    for (const auto& pack : packs) {
+        int64_t atDay = 0;
+        ASSERT_TRUE(compliance::ParseDay(pack.at, atDay));
+        std::vector<InstrumentRecord> records;
+        ASSERT_TRUE(reg.Instruments(atDay, pack.instruments, records)) << reg.Error().toStdString();
+        QStringList lines;
+        ASSERT_TRUE(compliance::PackHistoryLines(m_archive, atDay, records, lines, error))
+            << error.toStdString();
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.takeFirst().toStdString(),
+                  QString("History head: row %1, %2")
+                      .arg(pack.head)
+                      .arg(rows[static_cast<int>(pack.head) - 1].hash)
+                      .toStdString());
+        static const QRegularExpression kRowAndWriter(
+            "^Sign-off, row \\d+ (.*), \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC, [^:]+(:.*)$");
+        for (QString& line : lines) {
+            line.replace(kRowAndWriter, "Sign-off \\1\\2");
+        }
+        EXPECT_EQ(lines.join('\n').toStdString(), pack.lines.join('\n').toStdString()) << pack.at;
+    }
+
+    // The chains the team holds, each under its name.
+    m_archive.Close();
+    const testsupport::RunResult chains = Datalog({"history", "--all-chains"});
+    EXPECT_EQ(chains.status, 0) << chains.err;
+    const std::string vanHeading = "history of " + vanName.toStdString() + " (identity " +
+                                   van->Identity().toStdString() + "):";
+    EXPECT_EQ(chains.out.find("history of this archive:\n"), 0u) << chains.out;
+    EXPECT_NE(chains.out.find(vanHeading), std::string::npos) << chains.out;
+    for (const std::string& chain : {van->Identity().toStdString(), van->Where().toStdString()}) {
+        const testsupport::RunResult one = Datalog({"history", "--chain", chain});
+        EXPECT_EQ(one.status, 0) << one.err;
+        EXPECT_EQ(one.out.find(vanHeading + "\n"), 0u) << one.out;
+        EXPECT_NE(one.out.find("signed off as \"reviewed\""), std::string::npos) << one.out;
+        EXPECT_EQ(one.out.find("signed off as \"checked\""), std::string::npos) << one.out;
+    }
+    // The pack's lines stay within the page's margins (15 mm of A4's 595 points, in points).
+    const testsupport::RunResult pdf = Datalog({"compliance", "--format", "pdf", "-o", "team.pdf"});
+    EXPECT_TRUE(pdf.status == 0 || pdf.status == 3) << pdf.err;
+    QProcess boxes;
+    boxes.start("pdftotext", {"-bbox", "-f", "1", "-l", "1",
+                              QString::fromStdString(m_dir.File("team.pdf")), "-"});
+    ASSERT_TRUE(boxes.waitForFinished(60000));
+    const QString words = QString::fromUtf8(boxes.readAllStandardOutput());
+    static const QRegularExpression kWord("xMax=\"([0-9.]+)\"[^>]*>([^<]*)<");
+    int seen = 0;
+    for (auto word = kWord.globalMatch(words); word.hasNext(); ++seen) {
+        const QRegularExpressionMatch m = word.next();
+        EXPECT_LE(m.captured(1).toDouble(), 595.0 - 15 * 72 / 25.4 + 1)
+            << m.captured(2).toStdString();
+    }
+    EXPECT_GT(seen, 0) << words.toStdString();
+    const testsupport::RunResult keys = Datalog({"keys"});
+    EXPECT_NE(keys.out.find(" of " + vanName.toStdString() + "'s history"), std::string::npos)
+        << keys.out;
+    const testsupport::RunResult unknown = Datalog({"history", "--chain", "nowhere"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("the archive holds no chain of nowhere"), std::string::npos)
+        << unknown.err;
 }
 
 INSTANTIATE_ON_BOTH_ENGINES(RegisterTest);

@@ -579,6 +579,12 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
         EXPECT_NE(prompt.shown[0].first.find(c.said.toStdString()), std::string::npos)
             << prompt.shown[0].first;
         EXPECT_EQ(prompt.shown[0].first.find(":pw@"), std::string::npos);
+        // The status line says the result's first line instead of the sync under way.
+        if (!c.sync.isEmpty()) {
+            EXPECT_EQ(
+                dialog->Status().Activity().toStdString(),
+                QString::fromStdString(prompt.shown[0].first).section('\n', 0, 0).toStdString());
+        }
         // The progress dialog goes with the sync.
         QTest::qWait(0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -103,6 +103,10 @@ bool RecordChange(SessionArchive& archive, ChangeKind kind, const QString& detai
 bool History(SessionArchive& archive, const std::function<void(const HistoryRow&)>& take,
              QString& error);
 QVector<HistoryRow> History(SessionArchive& archive, QString& error);
+// The chain of the other archive `origin` (its identity) as syncs took it in, oldest row first;
+// this archive's own for an empty `origin`. No row: the archive holds no chain of that archive.
+bool ChainHistory(SessionArchive& archive, const QString& origin,
+                  const std::function<void(const HistoryRow&)>& take, QString& error);
 
 // Recomputes the hash of every stored block an instrument sent (sessions, index uploads, replaced
 // copies) and the chain, in one consistent read of the archive.

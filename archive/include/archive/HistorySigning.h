@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -53,19 +54,32 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
 // ("history rows 1-40, 52 are signed by key FP (ann@van7), which is not a trusted key").
 QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& trusted);
 
+// Each other archive whose chain this one holds (a sync took it in), by its identity, as the
+// signers and sign-offs name it: "archive LOCATION" as the newest sync row naming that identity
+// gives its location (without a password), "archive IDENTITY" when no row does.
+bool ChainNames(SessionArchive& archive, QHash<QString, QString>& names, QString& error);
+
+// A history time as a pack and the signers' lines print it, in UTC: "2026-12-08 21:40 UTC".
+QString PinTimeText(qint64 msecsSinceEpoch);
+
 // What a printed pack speaks of: the sessions of some instruments (their ids) between two days
-// (YYYY-MM-DD, each inclusive; empty: open).
+// (YYYY-MM-DD, each inclusive; empty: open), as the history stood before `until` (milliseconds
+// since 1970, UTC; 0: as it stands).
 struct PinnedPeriod {
     QVector<qint64> instruments;
     QString from;
     QString to;
+    qint64 until = 0;
 };
 
-// What a printed compliance pack pins of the history, one line each: its head ("History head: row
-// 57, HASH"), every signer ("Signer: FINGERPRINT, anna@van7, first row 1", with "of archive ID"
-// for another archive's chain), and every sign-off of this archive whose scope overlaps `period`,
-// whenever it was written: its period overlaps the pack's, and it names no instrument or one of
-// the pack's ("Sign-off, row 58, 2026-12-08 10:00 UTC, anna@van7: signed off as ...").
+// What a printed compliance pack pins of the history, one line each: its head as it stood at
+// `until` ("History head: row 57, HASH"); every key that had signed a row by then, once, with the
+// chains it signed ("Signer: FINGERPRINT, anna@van7, signed this archive's history from row 1,
+// archive van7.sqlite's from row 3"); and every sign-off of any chain the archive holds whose
+// scope overlaps `period`, whenever it was written: its period overlaps the pack's, and it names
+// no instrument or one of the pack's ("Sign-off, row 58 of this archive, 2026-12-08 10:00 UTC,
+// anna@van7: signed off as ..."). Another archive's sign-off is judged by this archive's copies
+// of the sessions it names; one whose sessions this archive does not hold is shown, saying so.
 bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
                      QString& error);
 
@@ -81,7 +95,10 @@ struct SignOffScope {
 // A signed history row saying that this user gave the sessions of `scope` the meaning given,
 // naming each of them with the hash of its bytes; `detail` is what the row says ("signed off as
 // \"reviewed\": instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). False, with
-// `error` said, for an empty meaning or an instrument the archive does not know.
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error);
+// `error` said, for an empty meaning, an instrument the archive does not know or a scope that
+// holds no session (each with `refused` set: the request, not the archive, is at fault) and when
+// the archive cannot be read or written.
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
+             bool* refused = nullptr);
 
 } // namespace archive
