@@ -319,8 +319,8 @@ bool ChainHistory(SessionArchive& archive, const QString& origin,
         return true;
     }
     QSqlDatabase db = DbOf(archive);
-    return ReadRows(
-        db, origin, archive.SchemaVersion() >= kSigningVersion,
+    return ReadChainRows(
+        db, origin, archive.SchemaVersion() >= kSigningVersion, 0,
         [&take](const HistoryRow& row, bool) { take(row); }, error);
 }
 
