@@ -824,7 +824,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     {
         SqlTransaction transaction(targetDb, server);
         if (!transaction.Begun(error) ||
-            !SyncInstruments(sourceDb, targetDb, server, from, instruments, summary, error) ||
+            !SyncInstruments(sourceDb, targetDb, server, from, into.identity, instruments, summary,
+                             error) ||
             !transaction.Commit(error)) {
             return false;
         }

@@ -298,6 +298,40 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     ExpectVerified(*team, 3);
 }
 
+// An instrument known by its name alone comes back from the archives it went to as itself: a
+// round trip, a ring of three archives and a name that was taken on the way create nothing new.
+TEST_P(ArchiveSyncTest, AnInstrumentComingBackIsRecognised) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    FRESH_OR_SKIP(depot, "depot");
+    const auto image = archivetest::GeneratedImage(1);
+    const auto other = archivetest::GeneratedImage(2);
+    Import(*van, archive::NamedInstrument("imported"), "imported", *image);
+    // The depot's own "imported" makes the van's arrive there renamed.
+    Import(*depot, archive::NamedInstrument("imported"), "imported", *other);
+    const qint64 sessions = static_cast<qint64>(SessionsOf(*image) + SessionsOf(*other));
+    const struct {
+        SessionArchive* from;
+        SessionArchive* into;
+    } steps[] = {{van, team},  {team, van}, {van, team},   {team, depot},
+                 {depot, van}, {van, team}, {depot, team}, {team, depot}};
+    for (const auto& step : steps) {
+        Sync(*step.from, *step.into);
+    }
+    for (SessionArchive* archive : {van, team, depot}) {
+        SCOPED_TRACE(archive->Where().toStdString());
+        EXPECT_EQ(Count(*archive, "SELECT COUNT(*) FROM instruments"), 2);
+        EXPECT_EQ(Count(*archive, "SELECT COUNT(*) FROM sessions"), sessions);
+    }
+    // Every way round again: nothing new anywhere.
+    for (const auto& step : steps) {
+        const SyncSummary again = Sync(*step.from, *step.into);
+        EXPECT_EQ(again.instrumentsNew + again.sessionsNew, 0) << again.Line().toStdString();
+    }
+    EXPECT_EQ(Count(*van, "SELECT COUNT(*) FROM instruments"), 2);
+    ExpectVerified(*van, 3);
+}
+
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     FRESH_OR_SKIP(van, "van");
     FRESH_OR_SKIP(team, "team");
@@ -498,6 +532,9 @@ TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
     ASSERT_TRUE(old.Open(at)) << old.Error().toStdString();
     const QString identity = old.Identity();
     EXPECT_EQ(identity.size(), 36) << identity.toStdString();
+    // Its instruments too, each its own.
+    EXPECT_EQ(Count(old, "SELECT COUNT(DISTINCT uid) FROM instruments WHERE uid <> ''"),
+              Count(old, "SELECT COUNT(*) FROM instruments"));
     EXPECT_EQ(std::vector<qint64>({Count(old, "SELECT COUNT(*) FROM sessions"),
                                    Count(old, "SELECT COUNT(*) FROM archive_history")}),
               before);
