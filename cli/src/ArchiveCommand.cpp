@@ -2,6 +2,7 @@
 #include "ArchiveCommand.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -262,6 +263,15 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location) {
         return false;
     }
     return true;
+}
+
+bool OpenExistingArchive(archive::SessionArchive& store, const QString& location) {
+    if (!location.startsWith("postgresql://") && !location.startsWith("postgres://") &&
+        !QFileInfo::exists(location)) {
+        PrintError("no archive at " + Text(location));
+        return false;
+    }
+    return OpenArchive(store, location);
 }
 
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,

@@ -35,8 +35,11 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     archive::SessionArchive source;
     archive::SessionArchive target;
-    if (!OpenArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
-        !OpenArchive(target, QString::fromLocal8Bit(options.to.c_str()))) {
+    // Either location named is an archive already there: a mistyped one would be made empty and
+    // written to. The archive in use by default is made as for every command.
+    const QString to = QString::fromLocal8Bit(options.to.c_str());
+    if (!OpenExistingArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
+        !(to.isEmpty() ? OpenArchive(target, to) : OpenExistingArchive(target, to))) {
         return kExitArchive;
     }
     archive::SyncOptions how;

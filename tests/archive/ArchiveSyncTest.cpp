@@ -416,8 +416,20 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     EXPECT_NE(r.out.find("holds a conflicting copy"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1 conflicting copy and"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(" in 2 chains, no mismatch"), std::string::npos) << r.out;
-    // And from the team's archive into a new file: the session with the copy kept beside it.
+    // A location named that holds no archive is refused, and nothing is made or written.
     const std::string back = m_dir.Path() + "/back.sqlite";
+    const std::vector<qint64> held = Everything(*team);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"sync", "--from", back, "--to", to},
+          std::vector<std::string>{"sync", "--from", to, "--to", back}}) {
+        r = run(args);
+        EXPECT_EQ(r.status, 6) << r.err;
+        EXPECT_NE(r.err.find("no archive at " + back), std::string::npos) << r.err;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(back)));
+    }
+    EXPECT_EQ(Everything(*team), held);
+    // And from the team's archive into a new one: the session with the copy kept beside it.
+    ASSERT_EQ(run({"stats", "--archive", back}).status, 0);
     r = run({"sync", "--from", to, "--to", back});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 instrument, " + std::to_string(SessionsOf(*ours)) +
