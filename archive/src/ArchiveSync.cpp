@@ -18,6 +18,7 @@
 #include "RecordedHeads.h"
 #include "SessionCopies.h"
 #include "SqlSteps.h"
+#include "SyncChains.h"
 #include "SyncInstruments.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
@@ -815,6 +816,10 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     QSqlDatabase sourceDb = DbOf(source);
     QSqlDatabase targetDb = DbOf(target);
     const bool server = target.IsServer();
+    // A copy of an archive whose history went another way is refused before anything is written.
+    if (!ChainsAgree(sourceDb, targetDb, from, into, summary.historiesDisagree, error)) {
+        return false;
+    }
     Head sourceHead;
     qint64 total = 0;
     if (!ReadHead(sourceDb, sourceHead, error) || !CountSessions(sourceDb, total, error)) {

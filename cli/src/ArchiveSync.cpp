@@ -66,7 +66,7 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     if (!synced) {
         PrintError(Local(error) + " (what was taken before stays; sync again to complete it)");
-        return kExitArchive;
+        return summary.historiesDisagree ? kExitMismatch : kExitArchive;
     }
     // The register's events of the sessions taken, made here from their bytes as for every
     // session this archive stores.

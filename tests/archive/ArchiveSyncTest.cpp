@@ -332,6 +332,57 @@ TEST_P(ArchiveSyncTest, AnInstrumentComingBackIsRecognised) {
     ExpectVerified(*van, 3);
 }
 
+// A copy of a van's archive (a backup restored, a file copied) keeps the van's identity while its
+// history goes another way: synced where the van was, it is refused before anything is written,
+// and the target's history still verifies. So is the team synced into the copy.
+TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
+    FRESH_OR_SKIP(team, "team");
+    const auto first = archivetest::GeneratedImage(1);
+    const auto second = archivetest::GeneratedImage(2);
+    const auto third = archivetest::GeneratedImage(3);
+    for (const bool copyChanged : {true, false}) {
+        SCOPED_TRACE(copyChanged ? "both changed" : "an older backup restored");
+        const QString tag = copyChanged ? "a" : "b";
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(QString::fromStdString(m_dir.Path()) + "/van-" + tag + ".sqlite"));
+        Import(van, archive::NamedInstrument("imported"), "imported " + tag, *first);
+        Sync(van, *team);
+        const QString copyAt = QString::fromStdString(m_dir.Path()) + "/copy-" + tag + ".sqlite";
+        QSqlQuery backup(QSqlDatabase::database(van.ConnectionName()));
+        ASSERT_TRUE(backup.exec("VACUUM INTO '" + copyAt + "'"));
+        Import(van, archive::NamedInstrument("imported"), "van only " + tag, *second);
+        Sync(van, *team);
+        SessionArchive copy;
+        ASSERT_TRUE(copy.Open(copyAt));
+        ASSERT_EQ(copy.Identity(), van.Identity());
+        if (copyChanged) {
+            Import(copy, archive::NamedInstrument("imported"), "copy only " + tag, *third);
+        }
+        const std::vector<qint64> held[2] = {Everything(*team), Everything(copy)};
+        for (const bool intoTeam : {true, false}) {
+            SyncSummary summary;
+            QString error;
+            EXPECT_FALSE(archive::SyncArchive(intoTeam ? copy : *team, intoTeam ? *team : copy, {},
+                                              summary, error));
+            EXPECT_TRUE(summary.historiesDisagree) << error.toStdString();
+            EXPECT_TRUE(error.contains("is a copy of that archive")) << error.toStdString();
+            EXPECT_TRUE(summary.renamed.isEmpty());
+        }
+        EXPECT_EQ(Everything(*team), held[0]);
+        EXPECT_EQ(Everything(copy), held[1]);
+        ExpectVerified(*team, copyChanged ? 2 : 3);
+        // The command says so, with its own exit status.
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "sync", "--from", copyAt.toStdString(), "--to",
+                                     team->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("restored from a backup or copied"), std::string::npos) << r.err;
+        EXPECT_EQ(Everything(*team), held[0]);
+    }
+}
+
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     FRESH_OR_SKIP(van, "van");
     FRESH_OR_SKIP(team, "team");

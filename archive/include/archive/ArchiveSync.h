@@ -36,6 +36,9 @@ struct SyncSummary {
     // One line each: an instrument renamed after its archive, a conflicting copy kept.
     QStringList renamed;
     QStringList conflictLines;
+    // The sync was refused before writing anything: a history both archives hold is not the same
+    // in both (one of them is a copy of an archive, restored or copied, that went another way).
+    bool historiesDisagree = false;
     // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
     QString Line() const;
 };
