@@ -770,6 +770,17 @@ bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
 
 } // namespace
 
+bool SyncSummary::Took() const {
+    return instrumentsNew + sessionsNew + grownKept + conflicts + copiesTaken + intervals +
+               historyRows >
+           0;
+}
+
+QString SyncSummary::Failed(const QString& error) const {
+    return error + (Took() ? "; what was taken stays, and the next sync completes it"
+                           : "; nothing was taken");
+}
+
 QString SyncSummary::Line() const {
     QStringList parts{Counted(instrumentsNew, "instrument", "instruments") + ", " +
                       Counted(sessionsNew, "session new", "sessions new") + ", " +
@@ -809,8 +820,12 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         return false;
     }
     if (from.identity == into.identity) {
-        error = "the archive " + from.where + " and the archive " + into.where +
-                " are the same archive (identity " + from.identity + ")";
+        error = from.where == into.where
+                    ? "the archive " + from.where + " is synced into itself: name another archive"
+                    : "the archive " + from.where + " and the archive " + into.where +
+                          " have one identity (" + from.identity +
+                          "): one is a copy of the other, restored from a backup or copied, and"
+                          " is never synced with it";
         return false;
     }
     QSqlDatabase sourceDb = DbOf(source);
@@ -827,13 +842,16 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     }
     QHash<qint64, qint64> instruments;
     {
+        // Its renaming notices only for what was written.
+        SyncSummary filed = summary;
         SqlTransaction transaction(targetDb, server);
         if (!transaction.Begun(error) ||
-            !SyncInstruments(sourceDb, targetDb, server, from, into.identity, instruments, summary,
+            !SyncInstruments(sourceDb, targetDb, server, from, into.identity, instruments, filed,
                              error) ||
             !transaction.Commit(error)) {
             return false;
         }
+        summary = filed;
     }
     qint64 after = 0;
     qint64 done = 0;
@@ -881,10 +899,7 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     if (!HeldOf(targetDb, from.identity, held, error)) {
         return false;
     }
-    const bool took = summary.instrumentsNew + summary.sessionsNew + summary.grownKept +
-                          summary.conflicts + summary.copiesTaken + summary.intervals >
-                      0;
-    if (took || held < sourceHead.seq) {
+    if (summary.Took() || held < sourceHead.seq) {
         Head targetHead;
         if (!ReadHead(targetDb, targetHead, error) ||
             !RecordChange(source, ChangeKind::Sync,

@@ -53,7 +53,7 @@ QString CopyRefused(const SyncParty& copy, const SyncParty& other, const QString
     return "the archive " + copy.where + " has the identity of an archive " + other.where +
            " synced with before (" + copy.identity + "), but not its history (" + what +
            "): it is a copy of that archive, restored from a backup or copied, whose history has"
-           " gone another way. Nothing was taken";
+           " gone another way";
 }
 
 } // namespace
@@ -102,7 +102,7 @@ bool ChainsAgree(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, const SyncParty
             error = "the history of archive " + origin + " that " + source.where +
                     " holds is not the one " + target.where + " holds (" + what +
                     "): one of them took it from a copy of that archive, restored from a backup"
-                    " or copied, whose history has gone another way. Nothing was taken";
+                    " or copied, whose history has gone another way";
         }
         return false;
     }

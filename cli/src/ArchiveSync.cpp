@@ -65,7 +65,7 @@ int RunArchiveSync(const QStringList& arguments) {
         written = written && Put(line);
     }
     if (!synced) {
-        PrintError(Local(error) + " (what was taken before stays; sync again to complete it)");
+        PrintError(Local(summary.Failed(error)));
         return summary.historiesDisagree ? kExitMismatch : kExitArchive;
     }
     // The register's events of the sessions taken, made here from their bytes as for every

@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "ArchiveFixture.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
+#include "archive/HistorySigning.h"
 #include "archive/IntervalStore.h"
 #include "archive/OnwardSync.h"
 #include "compliance/InstrumentRegister.h"
@@ -381,6 +384,43 @@ TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
         EXPECT_NE(r.err.find("restored from a backup or copied"), std::string::npos) << r.err;
         EXPECT_EQ(Everything(*team), held[0]);
     }
+}
+
+// A sync that fails before taking anything says so, and what to fix, with no word of an
+// instrument it did not file.
+TEST_P(ArchiveSyncTest, ASyncThatTookNothingSaysSo) {
+    FRESH_OR_SKIP(team, "team");
+    testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/keys");
+    const auto image = archivetest::GeneratedImage(1);
+    const QString vanAt = QString::fromStdString(m_dir.Path()) + "/van.sqlite";
+    {
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(vanAt));
+        Import(van, archive::NamedInstrument("van unit"), "van unit", *image);
+    }
+    Import(*team, archive::NamedInstrument("van unit"), "van unit", *image);
+    const std::vector<qint64> held = Everything(*team);
+    const QByteArray key = QFile::encodeName(archive::SigningKeyFile());
+    ASSERT_EQ(chmod(key.constData(), 0644), 0);
+    const auto run = [this](const std::string& from, const std::string& to) {
+        return testsupport::RunProgram("tavon-datalog",
+                                       {"archive", "sync", "--from", from, "--to", to},
+                                       m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    };
+    testsupport::RunResult r = run(vanAt.toStdString(), team->Where().toStdString());
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("chmod 600"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; nothing was taken\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("sync again"), std::string::npos) << r.err;
+    EXPECT_EQ(Everything(*team), held);
+    ASSERT_EQ(chmod(key.constData(), 0600), 0);
+    // An archive synced into itself, as a Sync= naming the archive in use would.
+    const QString where = archive::SyncResultLine(
+        archive::SyncLocations(team->Where(), team->Where(), {}), team->Where());
+    EXPECT_TRUE(where.endsWith("is synced into itself: name another archive; nothing was taken"))
+        << where.toStdString();
+    EXPECT_EQ(Everything(*team), held);
 }
 
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {

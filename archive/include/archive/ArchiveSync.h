@@ -41,6 +41,11 @@ struct SyncSummary {
     bool historiesDisagree = false;
     // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
     QString Line() const;
+    // Whether the target was written to: an instrument, session, copy, setting or history row.
+    bool Took() const;
+    // What a sync that failed with `error` did: "ERROR; nothing was taken", or that what was taken
+    // stays and the next sync completes it.
+    QString Failed(const QString& error) const;
 };
 
 // Takes into `target` every instrument, session (its stored bytes and the copies it replaced),
