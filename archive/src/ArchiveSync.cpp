@@ -759,6 +759,17 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
            transaction.Commit(error);
 }
 
+// Whether every row is the source's own record of a sync with the target: what the two said of
+// their syncs with each other, and nothing else new.
+bool OnlySyncsWith(const std::vector<OriginRow>& rows, const QString& source,
+                   const QString& target) {
+    const QString sync = ChangeKindName(ChangeKind::Sync);
+    const QString named = "(identity " + target + ")";
+    return std::all_of(rows.begin(), rows.end(), [&](const OriginRow& r) {
+        return r.origin == source && r.row.kind == sync && r.row.detail.contains(named);
+    });
+}
+
 bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
     QSqlQuery query(db);
     if (!Run(query, "SELECT COUNT(*) FROM sessions", {}, error) || !query.next()) {
@@ -782,6 +793,10 @@ QString SyncSummary::Failed(const QString& error) const {
 }
 
 QString SyncSummary::Line() const {
+    return Counts() + (Took() ? QString() : QString("; nothing new"));
+}
+
+QString SyncSummary::Counts() const {
     QStringList parts{Counted(instrumentsNew, "instrument", "instruments") + ", " +
                       Counted(sessionsNew, "session new", "sessions new") + ", " +
                       QLocale(QLocale::English, QLocale::UnitedStates).toString(sessionsThere) +
@@ -893,6 +908,16 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
             options.progress(done, total);
         }
     }
+    std::vector<OriginRow> rows;
+    if (!ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) {
+        return false;
+    }
+    // Two archives that sync both ways settle: the other side's records of their syncs are all
+    // that is new, and would each make a record on this side in turn, for ever. They are taken
+    // with the next row that is news (the chain kept whole), and nothing is written now.
+    if (!summary.Took() && OnlySyncsWith(rows, from.identity, into.identity)) {
+        return true;
+    }
     // The source is told of a sync that took something, or whose end it was not told of (one
     // stopped after its last batch): then the target does not hold the source's history yet.
     qint64 held = 0;
@@ -904,14 +929,15 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         if (!ReadHead(targetDb, targetHead, error) ||
             !RecordChange(source, ChangeKind::Sync,
                           "synced into " + into.Words() + ", its history's head " +
-                              targetHead.words + ": " + summary.Line(),
+                              targetHead.words + ": " + summary.Counts(),
                           {}, error)) {
             return false;
         }
+        rows.clear();
     }
-    std::vector<OriginRow> rows;
     std::vector<OriginKey> keys;
-    return ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error) &&
+    return (!rows.empty() ||
+            ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) &&
            ReadOriginKeys(sourceDb, from.identity, into.identity, keys, error) &&
            TakeOriginRows(targetDb, server, from, rows, keys, summary, error);
 }

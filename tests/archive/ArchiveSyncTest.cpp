@@ -423,6 +423,30 @@ TEST_P(ArchiveSyncTest, ASyncThatTookNothingSaysSo) {
     EXPECT_EQ(Everything(*team), held);
 }
 
+// Two archives that sync both ways settle: once each holds the other's news, a sync either way
+// writes nothing to either and says so; the records held back go with the next news, in order.
+TEST_P(ArchiveSyncTest, ArchivesSyncingBothWaysSettle) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    Import(*van, archive::NamedInstrument("imported"), "imported", *archivetest::GeneratedImage(1));
+    Sync(*van, *team);
+    Sync(*team, *van);
+    const std::vector<qint64> held[2] = {Everything(*van), Everything(*team)};
+    for (int round = 0; round < 2; ++round) {
+        for (const bool fromVan : {true, false}) {
+            const SyncSummary summary = Sync(fromVan ? *van : *team, fromVan ? *team : *van);
+            EXPECT_TRUE(summary.Line().endsWith(" already there; nothing new"))
+                << summary.Line().toStdString();
+        }
+    }
+    EXPECT_EQ(Everything(*van), held[0]);
+    EXPECT_EQ(Everything(*team), held[1]);
+    Import(*van, archive::NamedInstrument("imported"), "other", *archivetest::GeneratedImage(2));
+    EXPECT_FALSE(Sync(*van, *team).Line().contains("nothing new"));
+    ExpectVerified(*team, 2);
+    ExpectVerified(*van, 2);
+}
+
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     FRESH_OR_SKIP(van, "van");
     FRESH_OR_SKIP(team, "team");
@@ -491,7 +515,7 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     r = run({"sync", "--from", van, "--to", to});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0 instruments, 0 sessions new, " + std::to_string(SessionsOf(*ours)) +
-                         " already there\n");
+                         " already there; nothing new\n");
     // The sync's row names the session once in the text, with both copies' hashes in CSV.
     r = run({"history", "--archive", to});
     EXPECT_NE(r.out.find("1 conflicting copy kept  (sessions " +

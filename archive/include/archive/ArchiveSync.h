@@ -39,8 +39,11 @@ struct SyncSummary {
     // The sync was refused before writing anything: a history both archives hold is not the same
     // in both (one of them is a copy of an archive, restored or copied, that went another way).
     bool historiesDisagree = false;
-    // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
+    // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced", and
+    // "; nothing new" where the sync wrote nothing to either archive.
     QString Line() const;
+    // The same without that: what a history row records of the sync.
+    QString Counts() const;
     // Whether the target was written to: an instrument, session, copy, setting or history row.
     bool Took() const;
     // What a sync that failed with `error` did: "ERROR; nothing was taken", or that what was taken
