@@ -37,12 +37,28 @@ QSqlDatabase DbOf(SessionArchive& archive) {
 }
 
 // What a renamed instrument carries of its archive: the file's name without its extension, or the
-// server's database.
-QString LabelOf(const QString& where) {
-    if (where.startsWith("postgresql://")) {
-        return where.mid(where.lastIndexOf('/') + 1);
+// server's database. Every van may keep the default file (archive.sqlite): that name says nothing,
+// and the archive is named after who writes it instead, the user and host of its newest signed row
+// (kept where it has none).
+bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
+    const QString where = archive.Where();
+    label = where.startsWith("postgresql://") ? where.mid(where.lastIndexOf('/') + 1)
+                                              : QFileInfo(where).completeBaseName();
+    if (label != "archive") {
+        return true;
     }
-    return QFileInfo(where).completeBaseName();
+    QSqlDatabase db = DbOf(archive);
+    QSqlQuery query(db);
+    if (!Run(query,
+             "SELECT os_user, host FROM archive_history WHERE signer <> '' ORDER BY seq DESC"
+             " LIMIT 1",
+             {}, error)) {
+        return false;
+    }
+    if (query.next() && !query.value(0).toString().isEmpty()) {
+        label = query.value(0).toString() + '@' + query.value(1).toString();
+    }
+    return true;
 }
 
 // Where an archive is, as the other archive's history names it: a file by its whole path, which
@@ -828,8 +844,11 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    const SyncParty from{source.Identity(), Absolute(source), LabelOf(source.Where())};
-    const SyncParty into{target.Identity(), Absolute(target), LabelOf(target.Where())};
+    SyncParty from{source.Identity(), Absolute(source), QString()};
+    SyncParty into{target.Identity(), Absolute(target), QString()};
+    if (!LabelOf(source, from.label, error) || !LabelOf(target, into.label, error)) {
+        return false;
+    }
     if (from.identity.isEmpty() || into.identity.isEmpty()) {
         error = "an archive without an identity cannot be synced";
         return false;

@@ -447,6 +447,40 @@ TEST_P(ArchiveSyncTest, ArchivesSyncingBothWaysSettle) {
     ExpectVerified(*van, 2);
 }
 
+// Vans that keep the default file name (archive.sqlite) each rename after who writes them: the
+// user and host of their newest signed row; the same name twice gets a number.
+TEST_P(ArchiveSyncTest, AnArchiveOfTheDefaultNameIsNamedAfterItsWriter) {
+    FRESH_OR_SKIP(team, "team");
+    const auto image = archivetest::GeneratedImage(1);
+    Import(*team, archive::NamedInstrument("van unit"), "van unit", *image);
+    const struct {
+        const char* user;
+        const char* folder;
+        const char* suffix;
+    } vans[] = {{"bob", "bob", ""}, {"carl", "carl", ""}, {"bob", "bob-spare", " #2"}};
+    for (const auto& v : vans) {
+        SCOPED_TRACE(v.folder);
+        const QString folder = QString::fromStdString(m_dir.Path()) + "/" + v.folder;
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString at = folder + "/archive.sqlite";
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(at));
+        Import(van, archive::NamedInstrument("van unit"), "van unit", *image);
+        // Its newest row written by the van's user.
+        const testsupport::RunResult r = testsupport::RunProgram(
+            "tavon-datalog",
+            {"archive", "set-interval", "--bump-days", "3", "--archive", at.toStdString()},
+            m_dir.Path(), 120, {"USER=" + std::string(v.user), "LOGNAME=" + std::string(v.user)});
+        ASSERT_EQ(r.status, 0) << r.err;
+        QString error;
+        const QString host = archive::History(van, error).back().host;
+        const SyncSummary summary = Sync(van, *team);
+        const QString name = "van unit (" + QString(v.user) + "@" + host + ")" + v.suffix;
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments WHERE name = '" + name + "'"), 1)
+            << summary.renamed.join("\n").toStdString();
+    }
+}
+
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     FRESH_OR_SKIP(van, "van");
     FRESH_OR_SKIP(team, "team");
