@@ -53,7 +53,9 @@ QString CopyRefused(const SyncParty& copy, const SyncParty& other, const QString
     return "the archive " + copy.where + " has the identity of an archive " + other.where +
            " synced with before (" + copy.identity + "), but not its history (" + what +
            "): it is a copy of that archive, restored from a backup or copied, whose history has"
-           " gone another way";
+           " gone another way. To keep it, give it an identity of its own (tavon-datalog archive"
+           " new-identity --archive " +
+           copy.where + ") and sync again";
 }
 
 } // namespace

@@ -24,7 +24,7 @@
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
-    "keys|sign-off|sync|"
+    "keys|sign-off|sync|new-identity|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -126,11 +126,16 @@ const CommandPart kArchiveParts[] = {
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
-     "--from that it lacks, and nothing twice: a second sync changes nothing. Either may be a "
-     "SQLite file or a PostgreSQL server. Instruments are matched by serial number where both "
-     "know it, else by model, settings and name together; one whose name this archive already "
-     "gives another instrument is renamed after its archive, \"NAME (ARCHIVE)\", and a line "
-     "says so. Sessions are matched by instrument, slot, start and bytes. Where one copy of a "
+     "--from that it lacks, and nothing twice: a second sync changes nothing (\"nothing new\"). "
+     "Either may be a SQLite file or a PostgreSQL server; a file named must hold an archive "
+     "already. Each instrument carries an identity of its own, so one that came from an archive "
+     "is known when it comes back; others are matched by serial number where both know it, else "
+     "by model, settings and name together; one whose name this archive already gives another "
+     "instrument is renamed after its archive, \"NAME (ARCHIVE)\" (after its writer where the "
+     "file is the default archive.sqlite), and a line says so. A copy of an archive synced here "
+     "before whose history went another way (restored or copied) is refused, nothing written "
+     "(exit status 1). Sessions are matched by instrument, slot, start and bytes. Where one copy "
+     "of a "
      "session extends the other (it grew), the longer is the session and the shorter its "
      "replaced copy; where neither does, this archive's stays the session and the other is kept "
      "beside it as a conflicting copy, named by a line here, by list and by verify. Nothing is "
@@ -141,6 +146,12 @@ const CommandPart kArchiveParts[] = {
      "terminal; a last line sums up: \"2 instruments, 412 sessions new, 1,233 already there; "
      "1 grown copy kept as replaced\".",
      [] { return OptionHelp(ArchiveSyncOptionTable()); }},
+    {"new-identity", "archive new-identity",
+     "Gives the archive an identity of its own, made anew, and a history row naming the one it "
+     "had: for a copy of an archive (a backup restored, a file copied) whose history went "
+     "another way, which sync refuses as that archive. Synced after it, the copy is an archive "
+     "of its own; its instruments and sessions are still known for what they are.",
+     nullptr},
     {"compliance",
      "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
      "[-o FILE]",
@@ -205,6 +216,7 @@ const Subcommand kSubcommands[] = {
     {"keys", RunArchiveKeys},
     {"sign-off", RunArchiveSignOff},
     {"sync", RunArchiveSync},
+    {"new-identity", RunArchiveNewIdentity},
     {"compliance", RunArchiveCompliance},
     {"events", RunArchiveEvents},
     {"set-interval", RunArchiveSetInterval},
@@ -293,7 +305,8 @@ int RunArchive(int argc, char** argv) {
     if (argc < 1) {
         return UsageError(
             "archive needs one of import, list, render, export, plot, map, survey, "
-            "stats, rename-instrument, history, verify, keys, sign-off, sync, compliance, "
+            "stats, rename-instrument, history, verify, keys, sign-off, sync, new-identity, "
+            "compliance, "
             "events and "
             "set-interval",
             "archive");

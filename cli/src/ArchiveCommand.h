@@ -79,6 +79,7 @@ int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);
 int RunArchiveSync(const QStringList& arguments);
+int RunArchiveNewIdentity(const QStringList& arguments);
 int RunArchiveKeys(const QStringList& arguments);
 int RunArchiveSignOff(const QStringList& arguments);
 int RunArchiveCompliance(const QStringList& arguments);

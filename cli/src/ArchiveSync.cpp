@@ -82,3 +82,30 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     return kExitOk;
 }
+
+int RunArchiveNewIdentity(const QStringList& arguments) {
+    ArchiveStatsOptions options;
+    std::string message;
+    if (!ParseArchiveNewIdentityOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive store;
+    const QString at = QString::fromLocal8Bit(options.archiveAt.c_str());
+    if (!(at.isEmpty() ? OpenArchive(store, at) : OpenExistingArchive(store, at))) {
+        return kExitArchive;
+    }
+    QString was;
+    QString made;
+    QString error;
+    if (!archive::NewArchiveIdentity(store, was, made, error)) {
+        PrintError(Local(error));
+        return kExitArchive;
+    }
+    if (!Put(QString("the archive %1 is archive %2 from now on (it was %3)")
+                 .arg(store.Where(), made, was)) ||
+        std::fflush(stdout) != 0) {
+        PrintError("cannot write to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
+}

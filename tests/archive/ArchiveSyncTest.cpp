@@ -373,7 +373,7 @@ TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
         }
         EXPECT_EQ(Everything(*team), held[0]);
         EXPECT_EQ(Everything(copy), held[1]);
-        ExpectVerified(*team, copyChanged ? 2 : 3);
+        ExpectVerified(*team, copyChanged ? 2 : 4); // the first copy synced as its own
         // The command says so, with its own exit status.
         const testsupport::RunResult r =
             testsupport::RunProgram("tavon-datalog",
@@ -382,7 +382,29 @@ TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
                                     m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("restored from a backup or copied"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("; nothing was taken"), std::string::npos) << r.err;
         EXPECT_EQ(Everything(*team), held[0]);
+        if (!copyChanged) {
+            continue;
+        }
+        // Given an identity of its own, the copy syncs as an archive of its own: only what it
+        // holds that the team lacks is new, its instruments known for what they are.
+        copy.Close();
+        const testsupport::RunResult made = testsupport::RunProgram(
+            "tavon-datalog", {"archive", "new-identity", "--archive", copyAt.toStdString()},
+            m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(made.status, 0) << made.err;
+        EXPECT_NE(made.out.find(" from now on (it was " + van.Identity().toStdString() + ")\n"),
+                  std::string::npos)
+            << made.out;
+        ASSERT_TRUE(copy.Open(copyAt));
+        EXPECT_NE(copy.Identity(), van.Identity());
+        const SyncSummary summary = Sync(copy, *team);
+        EXPECT_EQ(summary.instrumentsNew, 1);
+        EXPECT_EQ(summary.sessionsNew, static_cast<qint64>(SessionsOf(*third)));
+        EXPECT_EQ(summary.sessionsThere, static_cast<qint64>(SessionsOf(*first)));
+        ExpectVerified(*team, 3);
+        ExpectVerified(copy, 1);
     }
 }
 

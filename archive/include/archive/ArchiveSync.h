@@ -72,4 +72,9 @@ struct SyncSummary {
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error);
 
+// Gives the archive an identity of its own, made anew, with a history row saying which archive
+// it was: for a copy of an archive (a backup restored, a file copied) whose history went another
+// way, which a sync refuses as that archive. `was`: its identity before; `made`: the new one.
+bool NewArchiveIdentity(SessionArchive& archive, QString& was, QString& made, QString& error);
+
 } // namespace archive
