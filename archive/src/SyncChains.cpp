@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 #include <algorithm>
 
@@ -69,23 +70,29 @@ bool ChainsAgree(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, const SyncParty
         !ChainEnds(targetDb, target.identity, ours, error)) {
         return false;
     }
-    for (auto it = theirs.constBegin(); it != theirs.constEnd(); ++it) {
-        const QString& origin = it.key();
-        const qint64 there = it.value();
+    // The two archives' own chains first (the source's too where it holds no row of it at all: a
+    // copy made before it had any), then the others', in one order from run to run.
+    QStringList others = theirs.keys();
+    others.removeAll(source.identity);
+    others.removeAll(target.identity);
+    others.sort();
+    const QStringList origins = QStringList{source.identity, target.identity} + others;
+    for (const QString& origin : origins) {
+        const qint64 there = theirs.value(origin, 0);
         const qint64 here = ours.value(origin, 0);
         if (here == 0) {
             continue;
         }
+        const bool shorter = (origin == source.identity && there < here) ||
+                             (origin == target.identity && here < there);
         const qint64 seq = std::min(there, here);
         QString theirHash;
         QString ourHash;
-        if (!HashAt(sourceDb, source.identity, origin, seq, theirHash, error) ||
-            !HashAt(targetDb, target.identity, origin, seq, ourHash, error)) {
+        if (!shorter && (!HashAt(sourceDb, source.identity, origin, seq, theirHash, error) ||
+                         !HashAt(targetDb, target.identity, origin, seq, ourHash, error))) {
             return false;
         }
-        const bool shorter = (origin == source.identity && there < here) ||
-                             (origin == target.identity && here < there);
-        if (theirHash == ourHash && !shorter) {
+        if (!shorter && theirHash == ourHash) {
             continue;
         }
         diverged = true;

@@ -55,13 +55,15 @@ struct SyncSummary {
 // service interval setting and history row of `source` that it lacks, and nothing twice: a second
 // sync finds everything there and writes nothing to either archive.
 //
-// Instruments are matched by serial number where both know it, else by fingerprint and name
-// together (an instrument known by its name alone, as an import's, is never matched by it); one
-// not matched is new, renamed after its archive ("NAME (LABEL)") when the target already calls
-// another instrument so. Sessions are matched by instrument, slot, start stamp and bytes. The same
-// dated session with other bytes on each side: where one copy extends the other, the longer is the
-// session and the shorter its replaced copy; where neither does, the target's stays the session
-// and the source's is kept beside it as a conflicting copy. Nothing is deleted or made older.
+// Instruments are matched by the identity of its own each carries from the archive it was first
+// archived in, else by serial number where both know it, else by fingerprint and name together
+// (an instrument known by its name alone, as an import's, is never matched by it); one not matched
+// is new, with the source's identity of it, renamed after its archive ("NAME (LABEL)") when the
+// target already calls another instrument so. Sessions are matched by instrument, slot, start stamp
+// and bytes. The same dated session with other bytes on each side: where one copy extends the
+// other, the longer is the session and the shorter its replaced copy; where neither does, the
+// target's stays the session and the source's is kept beside it as a conflicting copy. Nothing is
+// deleted or made older.
 //
 // Sessions are written in batches, each one transaction with the history row that names them (each
 // with the hash of its bytes, and the source's history head): a sync stopped at any point leaves
@@ -69,6 +71,11 @@ struct SyncSummary {
 // target as that archive's chain, exactly as it was written; the source gets a row naming the
 // target and its head. The register's events of the sessions taken are left for the register to
 // make from their bytes.
+//
+// Refused before anything is written where a history chain both archives hold is not the same in
+// both (summary.historiesDisagree): one is a copy of an archive whose history went another way.
+// When all the source holds new for the target is its own records of their syncs, nothing is
+// written (two archives syncing both ways settle).
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error);
 
