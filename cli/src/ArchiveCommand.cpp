@@ -189,10 +189,11 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written, verify found a mismatch, or\n"
-    "(compliance) an instrument is overdue or failed; 2 bad arguments, an unreadable or\n"
-    "malformed dump, a session id, instrument or (map) gas that is not there, or a search\n"
-    "that keeps no session; 6 the archive could not be opened, read or written.\n";
+    "standard error); 1 the output could not be written, verify found a mismatch, sync\n"
+    "was refused (a copied archive whose history went another way), or (compliance) an\n"
+    "instrument is overdue or failed; 2 bad arguments, an unreadable or malformed dump, a\n"
+    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
+    "session; 6 the archive could not be opened, read or written.\n";
 
 namespace {
 

@@ -335,6 +335,20 @@ TEST_P(ArchiveSyncTest, AnInstrumentComingBackIsRecognised) {
     ExpectVerified(*van, 3);
 }
 
+// Archives synced before instruments carried an identity each got their own for it on migrating:
+// one that came from the van is known there by the van's record of where it went.
+TEST_P(ArchiveSyncTest, AnInstrumentSyncedBeforeItsIdentityComesBackAsItself) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    Import(*van, archive::NamedInstrument("imported"), "imported", *archivetest::GeneratedImage(1));
+    Sync(*van, *team);
+    QSqlQuery migrated(QSqlDatabase::database(team->ConnectionName()));
+    ASSERT_TRUE(migrated.exec("UPDATE instruments SET uid = 'made on migrating'"));
+    const SyncSummary back = Sync(*team, *van);
+    EXPECT_EQ(back.instrumentsNew + back.sessionsNew, 0) << back.Line().toStdString();
+    EXPECT_EQ(Count(*van, "SELECT COUNT(*) FROM instruments"), 1);
+}
+
 // A copy of a van's archive (a backup restored, a file copied) keeps the van's identity while its
 // history goes another way: synced where the van was, it is refused before anything is written,
 // and the target's history still verifies. So is the team synced into the copy.
