@@ -88,21 +88,24 @@ bool ChainsAgree(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, const SyncParty
         const qint64 seq = std::min(there, here);
         QString theirHash;
         QString ourHash;
-        if (!shorter && (!HashAt(sourceDb, source.identity, origin, seq, theirHash, error) ||
-                         !HashAt(targetDb, target.identity, origin, seq, ourHash, error))) {
+        if (seq > 0 && (!HashAt(sourceDb, source.identity, origin, seq, theirHash, error) ||
+                        !HashAt(targetDb, target.identity, origin, seq, ourHash, error))) {
             return false;
         }
-        if (!shorter && theirHash == ourHash) {
+        const bool other = theirHash != ourHash;
+        if (!shorter && !other) {
             continue;
         }
         diverged = true;
+        // The archive holding the rows the other's do not match.
+        const QString holder = origin == source.identity ? target.where : source.where;
         const QString what =
-            shorter ? QString("its history ends at row %1, and %2 holds it up to row %3")
-                          .arg(std::min(here, there))
-                          .arg(origin == source.identity ? target.where : source.where)
-                          .arg(std::max(here, there))
-                    : QString("its history row %1 is not the row of that number the other holds")
-                          .arg(seq);
+            other
+                ? QString("its history row %1 is not the row %1 that %2 holds").arg(seq).arg(holder)
+                : QString("its history ends at row %1, and %2 holds it up to row %3")
+                      .arg(seq)
+                      .arg(holder)
+                      .arg(std::max(here, there));
         if (origin == source.identity) {
             error = CopyRefused(source, target, what);
         } else if (origin == target.identity) {
