@@ -3,9 +3,9 @@
 # dist/tavon-datalogging-<version>-windows-x64.zip.
 #
 # Debian has no Qt for Windows, so the first run cross-builds Qt's base modules (with SQLite and
-# PostgreSQL's client library, libpq, for the Qt SQL drivers, and QCustomPlot) and libsodium from
-# Debian's own source packages into a cache folder outside the work tree; later runs find them there and only
-# build the project.
+# PostgreSQL's client library, libpq, for the Qt SQL drivers, and QCustomPlot), OpenSSL for
+# libpq's TLS and libsodium from Debian's own source packages into a cache folder outside the
+# work tree; later runs find them there and only build the project.
 #
 #   scripts/build-windows.sh             everything
 #   scripts/build-windows.sh --qt-only   only the cached third-party stage
@@ -61,19 +61,19 @@ fetch_source() { # package, the folder it unpacks to (glob)
   }
 }
 
-# The newest postgresql-15 is often listed from the security archive, whose sources are not
-# served: each listed version is tried, newest first, until one is fetched.
-fetch_postgresql() {
-  if compgen -G "$src/postgresql-15-*/" >/dev/null; then return 0; fi
+# The newest version of a package is often listed from the security archive, whose sources are
+# not served: each listed version is tried, newest first, until one is fetched.
+fetch_newest() { # package, the folder it unpacks to (glob)
+  local pkg=$1 pattern=$2 v
+  if compgen -G "$src/$pattern" >/dev/null; then return 0; fi
   ensure_source_list
-  local v
-  for v in $(apt-cache showsrc postgresql-15 | sed -n 's/^Version: //p' | sort -urV); do
-    say "fetching the source of postgresql-15 $v"
-    if (cd "$src" && apt-get source -qq "postgresql-15=$v" >/dev/null 2>"$src/postgresql-15.fetch.log"); then
+  for v in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -urV); do
+    say "fetching the source of $pkg $v"
+    if (cd "$src" && apt-get source -qq "$pkg=$v" >/dev/null 2>"$src/$pkg.fetch.log"); then
       return 0
     fi
   done
-  say "apt-get source postgresql-15 failed for every listed version: see $src/postgresql-15.fetch.log"
+  say "apt-get source $pkg failed for every listed version: see $src/$pkg.fetch.log"
   exit 1
 }
 
@@ -81,12 +81,14 @@ fetch_source qt6-base 'qt6-base-6*/'
 fetch_source sqlite3 'sqlite3-3*/'
 fetch_source qcustomplot 'qcustomplot-2*/'
 fetch_source libsodium 'libsodium-1*/'
-fetch_postgresql
+fetch_newest postgresql-15 'postgresql-15-*/'
+fetch_newest openssl 'openssl-3*/'
 qt_src=$(compgen -G "$src/qt6-base-6*/" | head -1)
 sqlite_src=$(compgen -G "$src/sqlite3-3*/" | head -1)
 qcp_src=$(compgen -G "$src/qcustomplot-2*/" | head -1)
 pg_src=$(compgen -G "$src/postgresql-15-*/" | head -1)
 sodium_src=$(compgen -G "$src/libsodium-1*/" | head -1)
+ssl_src=$(compgen -G "$src/openssl-3*/" | head -1)
 
 # --- SQLite, for Qt's SQLite driver ---------------------------------------------------------
 # Debian's tarball is SQLite's source tree: its one-file form is generated on the host (needs
@@ -103,18 +105,36 @@ if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
   cp "$cache/sqlite-build/sqlite3.h" "$prefix/include/"
 fi
 
+# --- OpenSSL, for libpq's TLS ----------------------------------------------------------------
+# Static libraries that libpq.dll takes in whole: a van reaches the team's server over a public
+# network with sslmode=require, and there are no OpenSSL DLLs to ship or to find at run time.
+ssl_prefix=$cache/openssl-mingw
+if [ ! -f "$ssl_prefix/lib/libssl.a" ]; then
+  say "building OpenSSL for Windows (log: $cache/openssl-build.log)"
+  rm -rf "$cache/openssl-build" && mkdir -p "$cache/openssl-build"
+  (
+    cd "$cache/openssl-build"
+    CC=gcc-posix "$ssl_src/Configure" mingw64 --cross-compile-prefix=x86_64-w64-mingw32- \
+      --prefix="$ssl_prefix" --libdir=lib no-shared no-tests no-engine no-module &&
+      make -j"$jobs" build_libs && make install_dev
+  ) >"$cache/openssl-build.log" 2>&1 || { say "OpenSSL build failed: see $cache/openssl-build.log"; exit 1; }
+fi
+
 # --- libpq, for Qt's PostgreSQL driver ------------------------------------------------------
-# Only the client library and the headers its users include, not the server. Without SSL,
-# compression or Kerberos: Debian has none of their libraries for MinGW, and a team archive
-# reached on the office network does without them (sslmode=prefer falls back to plain).
-if [ ! -f "$prefix/include/postgresql/pg_config.h" ]; then
+# Only the client library and the headers its users include, not the server. With TLS (the
+# OpenSSL above); without compression or Kerberos, which a team archive does without. A libpq
+# cached before it had TLS is built again; Qt's driver loads the new DLL as it is.
+if ! grep -qs '^#define USE_OPENSSL 1' "$prefix/include/postgresql/pg_config.h"; then
   say "building PostgreSQL's client library for Windows (log: $cache/libpq-build.log)"
   rm -rf "$cache/libpq-build" && mkdir -p "$cache/libpq-build"
   (
     cd "$cache/libpq-build"
+    # The static OpenSSL needs Windows' socket, certificate store and random number libraries;
+    # libpq's link line ends with LIBS.
     "$pg_src/configure" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix \
-      --without-readline --without-zlib --without-icu --without-openssl --without-gssapi \
-      --without-ldap
+      --without-readline --without-zlib --without-icu --with-ssl=openssl --without-gssapi \
+      --without-ldap CPPFLAGS="-I$ssl_prefix/include" LDFLAGS="-L$ssl_prefix/lib" \
+      LIBS="-lcrypt32 -lws2_32 -lbcrypt -luser32 -ladvapi32"
     for d in src/include src/common src/port src/interfaces/libpq; do make -C "$d" -j"$jobs"; done
   ) >"$cache/libpq-build.log" 2>&1 || { say "libpq build failed: see $cache/libpq-build.log"; exit 1; }
   mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/postgresql"

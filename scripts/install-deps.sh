@@ -11,6 +11,7 @@ packages=(
   libqt6sql6-sqlite               # the archive's embedded database (QSQLITE)
   libqt6sql6-psql                 # the archive on a PostgreSQL server (QPSQL)
   postgresql                      # a private server for the archive tests (scripts/with-postgres.sh)
+  openssl                         # the private server's TLS certificate (scripts/postgres-tls.sh)
   libqcustomplot-dev              # session charts (QCustomPlot for Qt 6; PrintSupport comes with qt6-base-dev)
   libsodium-dev                   # Ed25519 signatures on the archive's history rows
   pkg-config                      # finds libsodium for CMake

@@ -13,7 +13,11 @@
 #     tavon-watch.exe --once files every day of the simulator (the reports equal Linux's); the
 #     uninstaller removes the shortcut.
 #  6. the team archive: tavon-datalog.exe downloads into a private PostgreSQL server on this
-#     machine over TCP (127.0.0.1), and its archive list of that server equals the Linux build's.
+#     machine over TCP (127.0.0.1) that requires TLS (sslmode=require; a connection without TLS is
+#     refused), and its archive list of that server equals the Linux build's;
+#  7. the van's archive into the team's: tavon-datalog.exe archive sync copies the Windows
+#     archive (SQLite) into a new database on that server over TLS, whose list equals the Linux
+#     build's, a second sync changes nothing, and verify --against the van's archive passes.
 # The Linux programs come from $TAVON_LINUX_BIN (default build/package/bin, else /usr/bin).
 # Each step says where it failed; the script ends with the first failure.
 set -euo pipefail
@@ -242,10 +246,11 @@ if [ "$installer_steps" -eq 1 ]; then
   cd "$repo"
 fi
 
-# --- 6. The team archive: PostgreSQL over TCP -------------------------------------------------
-# A private cluster, as scripts/with-postgres.sh makes for the tests, but listening on 127.0.0.1
-# as well: Windows programs under Wine cannot reach a Unix socket. Trust for local connections
-# only. The server refuses to run as root: as root it runs as the postgres user.
+# --- 6. The team archive: PostgreSQL over TCP and TLS ------------------------------------------
+# A private cluster, as scripts/with-postgres.sh --tls makes for the tests, listening on
+# 127.0.0.1 (Windows programs under Wine cannot reach a Unix socket) and refusing every TCP
+# connection without TLS, as a team's server on a public network does. Trust for local
+# connections only. The server refuses to run as root: as root it runs as the postgres user.
 as_server=()
 if [ "$(id -u)" -eq 0 ]; then as_server=(runuser -u postgres --); fi
 pg_dir=$(mktemp -d /tmp/tavon-smoke-pg.XXXXXX)
@@ -253,6 +258,7 @@ chmod 755 "$pg_dir"
 if [ "$(id -u)" -eq 0 ]; then chown postgres: "$pg_dir"; fi
 "${as_server[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -A trust -U tavon -E UTF8 \
   >"$work/initdb.log" 2>&1 || fail "initdb (see $work/initdb.log)"
+"$repo/scripts/postgres-tls.sh" "$pg_dir/data" "$work/team-root.crt" || fail "the server's TLS"
 # A TCP port may be taken by another program: a few are tried.
 pg_port=
 for _ in 1 2 3 4 5; do
@@ -266,9 +272,14 @@ done
 [ -n "$pg_port" ] || fail "starting PostgreSQL on 127.0.0.1 (see $pg_dir/server.log)"
 pg_stop=("${as_server[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m immediate -w stop)
 "$pg_bin/createdb" -h 127.0.0.1 -p "$pg_port" -U tavon tavon || fail "createdb over TCP"
-team=postgresql://tavon@127.0.0.1:$pg_port/tavon
+team="postgresql://tavon@127.0.0.1:$pg_port/tavon?sslmode=require"
 
 cd "$app"
+# Without TLS the server says no: what follows goes over TLS, the Windows client library's own.
+wine tavon-datalog.exe archive stats --archive "postgresql://tavon@127.0.0.1:$pg_port/tavon?sslmode=disable" \
+  >/dev/null 2>"$work/team-plain.log" && fail "the server took a connection without TLS"
+grep -q "no encryption" "$work/team-plain.log" ||
+  { tr -d '\r' <"$work/team-plain.log" >&2; fail "the refusal of a connection without TLS"; }
 start_ready "$work/team-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "wine tavon-instrument.exe for the team archive"
 wine tavon-datalog.exe download --pipe --archive "$team" --out "$work/team-reports" --quiet \
@@ -294,8 +305,37 @@ diff "$work/team-list-linux.txt" "$work/linux-list.txt" ||
   fail "the team archive's sessions differ from the Linux download's"
 sessions=$(($(wc -l <"$work/team-list-linux.txt") - 1)) # less the CSV header
 [ "$sessions" -gt 0 ] || fail "the team archive lists no session"
-echo "smoke-windows: 6. team archive: downloaded into $team (PostgreSQL over TCP);" \
+echo "smoke-windows: 6. team archive: downloaded into $team (PostgreSQL over TCP, TLS required);" \
   "its list of $sessions sessions (CSV) equals the Linux build's"
+
+# --- 7. The van's archive synced into the team's --------------------------------------------
+# The Windows archive of steps 1 to 3 (SQLite, in the user's application data) into a database of
+# its own on the server, so that every session is new there.
+van='C:\users\'"$(whoami)"'\AppData\Roaming\Tavon Datalogging\archive.sqlite'
+"$pg_bin/createdb" -h 127.0.0.1 -p "$pg_port" -U tavon synced || fail "createdb synced"
+synced="postgresql://tavon@127.0.0.1:$pg_port/synced?sslmode=require"
+cd "$app"
+for run in first second; do
+  wine tavon-datalog.exe archive sync --from "$van" --to "$synced" >"$work/sync-$run.txt" \
+    2>"$work/sync-$run.log" || {
+    tr -d '\r' <"$work/sync-$run.log" >&2
+    fail "wine tavon-datalog.exe archive sync --from the van's archive ($run run)"
+  }
+done
+wine tavon-datalog.exe archive verify --against "$van" --archive "$synced" \
+  >"$work/sync-verify.txt" 2>&1 || {
+  tr -d '\r' <"$work/sync-verify.txt" >&2
+  fail "wine tavon-datalog.exe archive verify --against the van's archive"
+}
+cd "$repo"
+"$linux_bin/tavon-datalog" archive list --format csv --archive "$synced" >"$work/synced-list.txt" ||
+  fail "the Linux tavon-datalog archive list --archive $synced"
+diff "$work/synced-list.txt" "$work/linux-list.txt" ||
+  fail "the sessions synced from the Windows archive differ from the Linux download's"
+first=$(tr -d '\r' <"$work/sync-first.txt" | tail -n 1)
+second=$(tr -d '\r' <"$work/sync-second.txt" | tail -n 1)
+case "$second" in *" 0 sessions new"*) ;; *) fail "the second sync was not empty: $second" ;; esac
+echo "smoke-windows: 7. van to team: $first; again: $second; verify --against the van: passed"
 if [ "$installer_steps" -eq 1 ]; then
   echo "smoke-windows: passed"
 else

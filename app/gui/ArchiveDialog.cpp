@@ -2,8 +2,10 @@
 
 #include "compliance/SwitchOnStatus.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDate>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "BackgroundSync.h"
 #include "ChartPanel.h"
 #include "InstrumentsWindow.h"
 #include "LinkedViews.h"
@@ -90,6 +93,10 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     QHBoxLayout* buttons = new QHBoxLayout;
     buttons->addWidget(alarms_);
     buttons->addStretch();
+    sync_ = new QPushButton("Sync Now", this);
+    sync_->setObjectName("syncButton");
+    sync_->hide();
+    buttons->addWidget(sync_);
     QPushButton* instruments = new QPushButton("Instruments...", this);
     instruments->setObjectName("instrumentsButton");
     buttons->addWidget(instruments);
@@ -363,6 +370,30 @@ void ArchiveDialog::Export() {
 
 QString ArchiveDialog::ExportTo(const QString& path) {
     return ReportExport::WriteValues(path, values_, ReportFilter(state_), valueInstruments_);
+}
+
+void ArchiveDialog::OfferSync(QAction* syncNow) {
+    syncNow_ = syncNow;
+    if (syncNow_ == nullptr) {
+        sync_->hide();
+        return;
+    }
+    sync_->setText(syncNow_->text());
+    connect(sync_, &QPushButton::clicked, syncNow_, &QAction::trigger, Qt::UniqueConnection);
+    EnableSync();
+    sync_->show();
+}
+
+void ArchiveDialog::EnableSync() {
+    sync_->setEnabled(syncNow_ != nullptr && syncNow_->isEnabled() &&
+                      !BackgroundSync::Target().isEmpty());
+}
+
+void ArchiveDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && syncNow_ != nullptr) {
+        EnableSync();
+    }
 }
 
 void ArchiveDialog::Tell(const QString& text) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 class ChartPanel;
+class QAction;
 class LinkedViews;
 class MapPanel;
 class LogImage;
@@ -57,6 +58,10 @@ public:
     QDialog* OpenInstruments();
     // Empty, or what went wrong for the user.
     QString ExportTo(const QString& path);
+    // Sync Now beside Instruments...: the program's own File > Sync Now, `syncNow`, enabled while
+    // Settings.ini names an archive to sync into (looked at again each time the window is
+    // activated). Not shown until offered.
+    void OfferSync(QAction* syncNow);
 
     QTreeWidget* Tree() const { return tree_; }
     const std::string& ReportText() const { return state_.ReportText; }
@@ -68,12 +73,17 @@ public:
     QCheckBox* AlarmsOnly() const { return alarms_; }
     QCheckBox* FullDay() const { return fullDay_; }
     QPushButton* NextButton() const { return next_; }
+    QPushButton* SyncButton() const { return sync_; }
     ChartPanel* Chart() const { return chart_; }
     MapPanel* Map() const { return map_; }
     // The report and the chart kept on the same moment (and the map with them).
     LinkedViews* Links() const { return links_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void EnableSync();
     void OnSelection(QTreeWidgetItem* item);
     QTreeWidgetItem* FindSession(qint64 id) const;
     // Each session's register status at switch-on, as the survey record gives it.
@@ -109,4 +119,6 @@ private:
     QPushButton* next_;
     QPushButton* save_;
     QPushButton* export_;
+    QPushButton* sync_;
+    QAction* syncNow_ = nullptr;
 };

@@ -9,12 +9,21 @@ BackgroundSync::BackgroundSync(QObject* parent) : QObject(parent) {
 }
 
 BackgroundSync::~BackgroundSync() {
+    m_stop.Ask();
     m_watcher.waitForFinished();
 }
 
+QString BackgroundSync::Target() {
+    return QString::fromStdString(ReadDownloadSettings().sync);
+}
+
+void BackgroundSync::Stop() {
+    m_stop.Ask();
+}
+
 bool BackgroundSync::Start(Why why, QString& message) {
-    const DownloadSettings settings = ReadDownloadSettings();
-    if (settings.sync.empty()) {
+    const QString target = Target();
+    if (target.isEmpty()) {
         message = "No archive to sync into: Settings.ini names none (Sync=LOCATION, a SQLite file "
                   "or postgresql://user@host/database).";
         return false;
@@ -28,11 +37,18 @@ bool BackgroundSync::Start(Why why, QString& message) {
         return false;
     }
     m_why = why;
-    m_target = QString::fromStdString(settings.sync);
-    const QString local = QString::fromStdString(settings.archive);
-    const QString target = m_target;
+    m_target = target;
+    m_stop.Clear();
+    archive::SyncOptions options;
+    options.stop = &m_stop;
+    // Told on the window's thread; nothing is told once this object is gone.
+    options.progress = [this](qint64 done, qint64 total) {
+        QMetaObject::invokeMethod(
+            this, [this, done, total] { emit Progress(done, total); }, Qt::QueuedConnection);
+    };
+    const QString local = QString::fromStdString(ReadDownloadSettings().archive);
     m_watcher.setFuture(QtConcurrent::run(
-        [local, target] { return archive::SyncLocations(local, target, archive::SyncOptions()); }));
+        [local, target, options] { return archive::SyncLocations(local, target, options); }));
     return true;
 }
 
@@ -44,7 +60,10 @@ void BackgroundSync::Done() {
         line += '\n' + more.join('\n');
     }
     const bool tell = m_why == Why::Asked || (!sync.synced && !m_failing);
-    m_failing = !sync.synced;
+    // A sync stopped when asked says nothing of whether the target answers.
+    if (!sync.summary.stopped) {
+        m_failing = !sync.synced;
+    }
     emit Ended(line, sync.synced, tell);
     if (m_again) {
         m_again = false;

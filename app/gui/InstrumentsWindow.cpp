@@ -359,7 +359,7 @@ QString InstrumentsWindow::SavePack(const QString& path) {
     settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
     settings.verification = archive::VerifyArchive(*store_).Line();
     QString error;
-    if (!compliance::PackHistoryLines(*store_, settings.atDay, settings.history, error)) {
+    if (!compliance::PackHistoryLines(*store_, settings.atDay, shown, settings.history, error)) {
         return error;
     }
     return compliance::WriteCompliancePack(*register_, shown, settings, path, error) ? QString()

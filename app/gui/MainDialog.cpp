@@ -15,6 +15,7 @@
 #include "ReportExport.h"
 #include "SessionTips.h"
 #include "StatusLine.h"
+#include "SyncProgress.h"
 #include "UploadProgress.h"
 #include "UserGuide.h"
 #include "WatchSettingsDialog.h"
@@ -606,6 +607,7 @@ void MainDialog::OpenArchive() {
     // The same tiles under both maps: one store open once.
     dialog->Map()->SetBackground(map_->Background());
     dialog->Map()->SetBackgroundMessage(mapMessage_);
+    dialog->OfferSync(Action("actionSyncNow"));
     if (dialog->Open()) {
         dialog->show();
     } else {
@@ -1033,6 +1035,7 @@ void MainDialog::SyncNow() {
         return;
     }
     status_->SetActivity("Syncing the archive: the result is shown when it is done");
+    (new SyncProgress(*sync_, sync_->Into(), this))->show();
 }
 
 void MainDialog::ShowReportNotice(const std::string& text) {

@@ -1,7 +1,6 @@
 // One archive's history checked against what another recorded of it when they synced.
 #include "archive/ArchiveAgainst.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QMap>
 #include <QSqlDatabase>
@@ -84,10 +83,6 @@ private:
     bool m_open = false;
 };
 
-QString WhereOf(const SessionArchive& archive) {
-    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
-}
-
 // The other's chain up to `upTo`: each row there, following the one before and matching its own
 // hash.
 void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const QString& whose,
@@ -148,7 +143,7 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
         return summary;
     }
     const QString theirId = other.Identity();
-    summary.other = QString("archive %1 (identity %2)").arg(WhereOf(other), theirId);
+    summary.other = QString("archive %1 (identity %2)").arg(other.WhereFromAnywhere(), theirId);
     if (archive.SchemaVersion() < kSyncVersion || theirId.isEmpty()) {
         summary.error = "an archive made before archives were synced has nothing to compare";
         return summary;

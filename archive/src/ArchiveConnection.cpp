@@ -77,7 +77,7 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
             db.setUserName(location.user);
             db.setPassword(location.password);
             db.setDatabaseName(location.database);
-            db.setConnectOptions("connect_timeout=10");
+            db.setConnectOptions(ConnectOptions(location, "connect_timeout=10"));
         } else {
             const QFileInfo file(location.file);
             if (!QDir().mkpath(file.absolutePath())) {
@@ -89,8 +89,12 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
             db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
         }
         if (!db.open()) {
-            m_error = "cannot open the archive " + DescribeLocation(location) + ": " +
-                      db.lastError().text();
+            // One line, as every message of ours is: a server's refusal comes on several, with
+            // the driver's own words after it.
+            const QSqlError why = db.lastError();
+            m_error =
+                "cannot open the archive " + DescribeLocation(location) + ": " +
+                (why.databaseText().isEmpty() ? why.driverText() : why.databaseText()).simplified();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_impl->connection);
             return false;
@@ -144,6 +148,17 @@ QString SessionArchive::ConnectionName() const {
 
 QString SessionArchive::Where() const {
     return DescribeLocation(m_impl->location);
+}
+
+QString SessionArchive::WhereFromAnywhere() const {
+    const ArchiveLocation& location = m_impl->location;
+    return location.server ? DescribeLocation(location)
+                           : QFileInfo(location.file).absoluteFilePath();
+}
+
+QString SessionArchive::ShortName() const {
+    const ArchiveLocation& location = m_impl->location;
+    return location.server ? location.database : QFileInfo(location.file).completeBaseName();
 }
 
 QString SessionArchive::Identity() {

@@ -2,7 +2,6 @@
 // archive holds; its history kept as its own chain; a row on each side naming the other.
 #include "archive/ArchiveSync.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -36,14 +35,12 @@ QSqlDatabase DbOf(SessionArchive& archive) {
     return QSqlDatabase::database(archive.ConnectionName(), false);
 }
 
-// What a renamed instrument carries of its archive: the file's name without its extension, or the
-// server's database. Every van may keep the default file (archive.sqlite): that name says nothing,
-// and the archive is named after who writes it instead, the user and host of its newest signed row
-// (kept where it has none).
+// What a renamed instrument carries of its archive: its short name (the file's name without its
+// extension, or the server's database). Every van may keep the default file (archive.sqlite): that
+// name says nothing, and the archive is named after who writes it instead, the user and host of its
+// newest signed row (kept where it has none).
 bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
-    const QString where = archive.Where();
-    label = where.startsWith("postgresql://") ? where.mid(where.lastIndexOf('/') + 1)
-                                              : QFileInfo(where).completeBaseName();
+    label = archive.ShortName();
     if (label != "archive") {
         return true;
     }
@@ -59,12 +56,6 @@ bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
         label = query.value(0).toString() + '@' + query.value(1).toString();
     }
     return true;
-}
-
-// Where an archive is, as the other archive's history names it: a file by its whole path, which
-// the name it was opened by may not be.
-QString Absolute(const SessionArchive& archive) {
-    return archive.IsServer() ? archive.Where() : QFileInfo(archive.Where()).absoluteFilePath();
 }
 
 // How long the stream a sector holds is: an instrument still recording leaves the rest erased.
@@ -809,7 +800,7 @@ QString SyncSummary::Failed(const QString& error) const {
 }
 
 QString SyncSummary::Line() const {
-    return Counts() + (Took() ? QString() : QString("; nothing new"));
+    return Counts() + (Took() || stopped ? QString() : QString("; nothing new"));
 }
 
 QString SyncSummary::Counts() const {
@@ -837,6 +828,12 @@ QString SyncSummary::Counts() const {
     return parts.join("; ");
 }
 
+QString SyncSummary::StoppedLine() const {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return QString("stopped after %1 of %2 sessions; the rest comes with the next sync")
+        .arg(english.toString(sessionsLooked), english.toString(sessionsTotal));
+}
+
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error) {
     summary = SyncSummary();
@@ -844,8 +841,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    SyncParty from{source.Identity(), Absolute(source), QString()};
-    SyncParty into{target.Identity(), Absolute(target), QString()};
+    SyncParty from{source.Identity(), source.WhereFromAnywhere(), QString()};
+    SyncParty into{target.Identity(), target.WhereFromAnywhere(), QString()};
     if (!LabelOf(source, from.label, error) || !LabelOf(target, into.label, error)) {
         return false;
     }
@@ -896,6 +893,13 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         }
         if (sessions.empty()) {
             break;
+        }
+        if (options.stop != nullptr && options.stop->Asked()) {
+            summary.stopped = true;
+            summary.sessionsLooked = done;
+            summary.sessionsTotal = total;
+            error = summary.StoppedLine();
+            return false;
         }
         after = sessions.back().stored.id;
         SyncSummary counted = summary;

@@ -4,7 +4,6 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimeZone>
@@ -13,6 +12,7 @@
 
 #include "HistoryChain.h"
 #include "Schema.h"
+#include "SignOffText.h"
 #include "SqlSteps.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
@@ -44,6 +44,63 @@ QString Runs(const QVector<qint64>& rows) {
         i = j + 1;
     }
     return runs.join(", ");
+}
+
+// The instruments a sign-off row's sessions belong to.
+bool InstrumentsOf(QSqlDatabase& db, const QVector<HistorySession>& sessions,
+                   QSet<qint64>& instruments, QString& error) {
+    constexpr int kChunk = 500;
+    for (int i = 0; i < sessions.size(); i += kChunk) {
+        QStringList ids;
+        for (int k = i; k < std::min(static_cast<int>(sessions.size()), i + kChunk); ++k) {
+            ids << QString::number(sessions[k].id);
+        }
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!Run(query,
+                 "SELECT DISTINCT instrument_id FROM sessions WHERE id IN (" + ids.join(',') + ")",
+                 {}, error)) {
+            return false;
+        }
+        while (query.next()) {
+            instruments.insert(query.value(0).toLongLong());
+        }
+    }
+    return true;
+}
+
+// Whether a sign-off row (its text and the sessions it names) is one a pack of `period` shows:
+// its period overlaps the pack's, and it names every instrument or one the pack holds. Its
+// instrument is the one its sessions belong to, which a rename since does not change; a row that
+// names no session is asked of the instrument by the name it gave. A row whose text is no
+// sign-off's is shown: nothing a pack cannot judge is left out of it.
+bool SignOffApplies(SessionArchive& archive, const QString& detail, const QString& sessionsText,
+                    const PinnedPeriod& period, bool& applies, QString& error) {
+    SignOffScope scope;
+    applies = true;
+    if (!ReadSignOffText(detail, scope)) {
+        return true;
+    }
+    applies = (scope.from.isEmpty() || period.to.isEmpty() || scope.from <= period.to) &&
+              (scope.to.isEmpty() || period.from.isEmpty() || scope.to >= period.from);
+    if (!applies || scope.instrument.isEmpty()) {
+        return true;
+    }
+    QVector<HistorySession> sessions;
+    QVector<HistorySession> indexUploads;
+    QSet<qint64> instruments;
+    if (ParseSessionsText(sessionsText, sessions, indexUploads) && !sessions.isEmpty()) {
+        QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
+        if (!InstrumentsOf(db, sessions, instruments, error)) {
+            return false;
+        }
+    } else {
+        const QVector<qint64> named = archive.FindInstruments(scope.instrument);
+        instruments = QSet<qint64>(named.begin(), named.end());
+    }
+    applies = std::any_of(period.instruments.begin(), period.instruments.end(),
+                          [&instruments](qint64 id) { return instruments.contains(id); });
+    return true;
 }
 
 } // namespace
@@ -139,7 +196,8 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
     return lines;
 }
 
-bool HistoryPinLines(SessionArchive& archive, qint64 until, QStringList& lines, QString& error) {
+bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
+                     QString& error) {
     lines.clear();
     QVector<HistorySigner> signers;
     if (!HistorySigners(archive, signers, error)) {
@@ -162,27 +220,47 @@ bool HistoryPinLines(SessionArchive& archive, qint64 until, QStringList& lines, 
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT seq, changed_at, os_user, host, detail FROM archive_history WHERE kind = ?"
-             " AND (? = 0 OR changed_at <= ?) ORDER BY seq",
-             {ChangeKindName(ChangeKind::SignOff), until, until}, error)) {
+             "SELECT seq, changed_at, os_user, host, detail, sessions FROM archive_history"
+             " WHERE kind = ? ORDER BY seq",
+             {ChangeKindName(ChangeKind::SignOff)}, error)) {
         return false;
     }
+    // Read whole before any is judged: a server's forward-only result is lost to the next query.
+    struct SignOffRow {
+        qint64 seq;
+        qint64 at;
+        QString user;
+        QString host;
+        QString detail;
+        QString sessions;
+    };
+    QVector<SignOffRow> rows;
     while (query.next()) {
-        lines << QString("Sign-off, row %1, %2, %3@%4: %5")
-                     .arg(query.value(0).toLongLong())
-                     .arg(QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(),
-                                                         QTimeZone::utc())
-                              .toString("yyyy-MM-dd HH:mm 'UTC'"),
-                          query.value(2).toString(), query.value(3).toString(),
-                          query.value(4).toString());
+        rows.append({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                     query.value(2).toString(), query.value(3).toString(),
+                     query.value(4).toString(), query.value(5).toString()});
+    }
+    for (const SignOffRow& row : rows) {
+        bool applies = false;
+        if (!SignOffApplies(archive, row.detail, row.sessions, period, applies, error)) {
+            return false;
+        }
+        if (applies) {
+            lines << QString("Sign-off, row %1, %2, %3@%4: %5")
+                         .arg(row.seq)
+                         .arg(QDateTime::fromMSecsSinceEpoch(row.at, QTimeZone::utc())
+                                  .toString("yyyy-MM-dd HH:mm 'UTC'"),
+                              row.user, row.host, row.detail);
+        }
     }
     return true;
 }
 
 bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error) {
     detail.clear();
-    const QString meaning = scope.meaning.trimmed();
-    if (meaning.isEmpty()) {
+    SignOffScope said = scope;
+    said.meaning = scope.meaning.trimmed();
+    if (said.meaning.isEmpty()) {
         error = "a sign-off needs a meaning (\"reviewed\", \"approved\")";
         return false;
     }
@@ -190,19 +268,14 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
         error = "the archive is not open";
         return false;
     }
-    QString what = "every instrument";
-    if (!scope.instrument.isEmpty()) {
-        const QVector<qint64> found = archive.FindInstruments(scope.instrument);
-        if (found.isEmpty()) {
-            error = "the archive holds no instrument \"" + scope.instrument + '"';
-            return false;
-        }
-        what = "instrument \"" + scope.instrument + '"';
+    if (!said.instrument.isEmpty() && archive.FindInstruments(said.instrument).isEmpty()) {
+        error = "the archive holds no instrument \"" + said.instrument + '"';
+        return false;
     }
     ListFilter filter;
-    filter.instrument = scope.instrument;
-    filter.from = scope.from;
-    filter.to = scope.to;
+    filter.instrument = said.instrument;
+    filter.from = said.from;
+    filter.to = said.to;
     QVector<qint64> ids;
     if (!archive.ForEach(
             filter, [&ids](const ListedSession& s) { ids.append(s.id); }, ListDetail::Brief)) {
@@ -210,23 +283,11 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
         return false;
     }
     std::sort(ids.begin(), ids.end());
-    QString period;
-    if (!scope.from.isEmpty() && !scope.to.isEmpty()) {
-        period = " from " + scope.from + " to " + scope.to;
-    } else if (!scope.from.isEmpty()) {
-        period = " from " + scope.from;
-    } else if (!scope.to.isEmpty()) {
-        period = " up to " + scope.to;
-    }
-    const QString count =
-        QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qint64>(ids.size()));
-    const QString said =
-        QString("signed off as \"%1\": %2%3, %4 %5")
-            .arg(meaning, what, period, count, ids.size() == 1 ? "session" : "sessions");
-    if (!RecordChange(archive, ChangeKind::SignOff, said, ids, error)) {
+    const QString text = SignOffText(said, ids.size());
+    if (!RecordChange(archive, ChangeKind::SignOff, text, ids, error)) {
         return false;
     }
-    detail = said;
+    detail = text;
     return true;
 }
 

@@ -29,6 +29,10 @@ QString SyncResultLine(const LocationSync& sync, const QString& target) {
     if (sync.synced) {
         return "synced into " + where + ": " + sync.summary.Line();
     }
+    if (sync.summary.stopped) {
+        return "sync into " + where + ": " + sync.summary.Line() + "; " +
+               sync.summary.StoppedLine();
+    }
     if (sync.answered || !sync.sourceOpened) {
         return "sync into " + where + " failed: " + sync.summary.Failed(sync.error);
     }

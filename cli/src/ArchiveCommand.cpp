@@ -140,7 +140,8 @@ const CommandPart kArchiveParts[] = {
      "replaced copy; where neither does, this archive's stays the session and the other is kept "
      "beside it as a conflicting copy, named by a line here, by list and by verify. Nothing is "
      "deleted. Sessions go in batches, each a transaction with the history row naming them, so "
-     "a sync stopped at any point leaves the archive whole and the next one completes it. The "
+     "a sync stopped at any point leaves the archive whole and the next one completes it; "
+     "Ctrl-C stops it after the batch being written. The "
      "other archive's history is kept as its own chain, as it was written, and verify checks "
      "it; that archive gets a row naming this one. Progress goes to standard error on a "
      "terminal; a last line sums up: \"2 instruments, 412 sessions new, 1,233 already there; "
@@ -189,11 +190,12 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written, verify found a mismatch, sync\n"
-    "was refused (a copied archive whose history went another way), or (compliance) an\n"
-    "instrument is overdue or failed; 2 bad arguments, an unreadable or malformed dump, a\n"
-    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
-    "session; 6 the archive could not be opened, read or written.\n";
+    "standard error); 1 the output could not be written, verify found a mismatch, or sync\n"
+    "was refused (a copied archive whose history went another way); 2 bad arguments, an\n"
+    "unreadable or malformed dump, a session id, instrument or (map) gas that is not there,\n"
+    "or a search that keeps no session; 3 (compliance) an instrument shown is overdue or\n"
+    "failed; 6 the archive could not be opened, read or written; 130 (sync) stopped by\n"
+    "Ctrl-C or SIGTERM after the batch being written (the rest comes with the next sync).\n";
 
 namespace {
 

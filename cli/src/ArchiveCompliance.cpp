@@ -268,7 +268,7 @@ int RunArchiveCompliance(const QStringList& arguments) {
         settings.madeAt = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
         settings.verification = archive::VerifyArchive(store).Line();
         QString error;
-        if (!compliance::PackHistoryLines(store, atDay, settings.history, error)) {
+        if (!compliance::PackHistoryLines(store, atDay, records, settings.history, error)) {
             PrintError(error.toLocal8Bit().toStdString());
             return kExitArchive;
         }

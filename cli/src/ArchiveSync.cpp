@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "SignalStop.h"
 #include "archive/ArchiveSync.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
@@ -54,6 +55,9 @@ int RunArchiveSync(const QStringList& arguments) {
             std::fflush(stderr);
         };
     }
+    // Ctrl-C stops the sync after the batch being written: what was taken stays, whole.
+    const SignalStop stop;
+    how.stop = &stop;
     archive::SyncSummary summary;
     QString error;
     const bool synced = archive::SyncArchive(source, target, how, summary, error);
@@ -63,6 +67,12 @@ int RunArchiveSync(const QStringList& arguments) {
     bool written = true;
     for (const QString& line : summary.renamed + summary.conflictLines) {
         written = written && Put(line);
+    }
+    if (!synced && summary.stopped) {
+        written = written && Put(summary.Line());
+        std::fflush(stdout);
+        PrintError(Local(summary.StoppedLine()));
+        return kExitInterrupted;
     }
     if (!synced) {
         PrintError(Local(summary.Failed(error)));

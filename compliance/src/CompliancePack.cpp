@@ -163,6 +163,17 @@ bool ReadPage(InstrumentRegister& reg, const InstrumentRecord& r, int64_t atDay,
            reg.AlarmsByGas(r.id, atDay, page.alarms);
 }
 
+// Where the pack's period begins: the first day of its instruments' sessions (empty: none).
+QString FirstDay(const std::vector<InstrumentRecord>& instruments) {
+    QString first;
+    for (const InstrumentRecord& r : instruments) {
+        if (!r.firstDay.isEmpty() && (first.isEmpty() || r.firstDay < first)) {
+            first = r.firstDay;
+        }
+    }
+    return first;
+}
+
 QString LeftOut(size_t count) {
     return QString::number(count) +
            " earlier entries are not shown (tavon-datalog archive events lists them all).";
@@ -171,13 +182,10 @@ QString LeftOut(size_t count) {
 void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instruments,
                  const PackSettings& settings) {
     std::map<ServiceStatus, int> counts;
-    QString first;
     for (const InstrumentRecord& r : instruments) {
         ++counts[r.status.status];
-        if (!r.firstDay.isEmpty() && (first.isEmpty() || r.firstDay < first)) {
-            first = r.firstDay;
-        }
     }
+    const QString first = FirstDay(instruments);
     const QString at = Std(DayText(settings.atDay));
     pages.Heading("Instrument compliance report", 1);
     pages.Paragraph("Archive: " + settings.archiveName + "\nStatus at the end of " + at +
@@ -327,12 +335,16 @@ int Render(QPdfWriter& writer, QPainter* painter, int total,
 
 } // namespace
 
-bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay, QStringList& lines,
+bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay,
+                      const std::vector<InstrumentRecord>& instruments, QStringList& lines,
                       QString& error) {
-    // Day 0 is 2000-01-01, 946,684,800 seconds after 1970 began.
-    constexpr int64_t kDayZero = 946684800;
-    const qint64 until = ((kDayZero + (atDay + 1) * kSecondsPerDay) * 1000) - 1;
-    return archive::HistoryPinLines(store, until, lines, error);
+    archive::PinnedPeriod period;
+    for (const InstrumentRecord& r : instruments) {
+        period.instruments.append(r.id);
+    }
+    period.from = FirstDay(instruments);
+    period.to = Std(DayText(atDay));
+    return archive::HistoryPinLines(store, period, lines, error);
 }
 
 bool WriteCompliancePack(InstrumentRegister& reg, const std::vector<InstrumentRecord>& instruments,

@@ -133,8 +133,11 @@ std::string EngineFixture::FreshLocation(const std::string& name) {
         if (!OnServer("CREATE DATABASE " + database)) {
             return std::string();
         }
+        // The server's address with the new database in place of its own, its options kept.
         const std::string server = Server();
-        location = server.substr(0, server.rfind('/') + 1) + database;
+        const size_t query = server.find('?');
+        location = server.substr(0, server.rfind('/', query) + 1) + database +
+                   (query == std::string::npos ? std::string() : server.substr(query));
     }
     m_locations.push_back(location);
     return location;
@@ -165,7 +168,10 @@ void EngineFixture::DropAll() {
         if (GetParam() == Engine::SQLite) {
             QFile::remove(QString::fromStdString(location));
         } else {
-            OnServer("DROP DATABASE IF EXISTS " + location.substr(location.rfind('/') + 1));
+            const size_t query = location.find('?');
+            const size_t slash = location.rfind('/', query) + 1;
+            OnServer("DROP DATABASE IF EXISTS " +
+                     location.substr(slash, query == std::string::npos ? query : query - slash));
         }
     }
     m_locations.clear();

@@ -285,7 +285,7 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     EXPECT_EQ(summary.instrumentsNew, 2);
     EXPECT_EQ(summary.renamed.size(), 2);
     EXPECT_EQ(summary.sessionsNew, 2 * static_cast<qint64>(SessionsOf(*image)));
-    const QString label = QDir(van2->Where()).dirName().section('.', 0, 0).section('/', -1);
+    const QString label = van2->ShortName();
     for (const Case& c : cases) {
         EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments WHERE name = '" + c.name + "'"),
                   1);
@@ -545,6 +545,62 @@ TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     EXPECT_EQ(reported, sessions);
     EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"), sessions);
     ExpectVerified(*team, 2);
+}
+
+// Asked to stop (Ctrl-C, a window's Cancel), a sync ends between two batches: the target whole
+// and verifiable with every batch before, the source not yet told, and what was done said; the
+// next sync completes it and a third finds nothing to do.
+TEST_P(ArchiveSyncTest, ASyncAskedToStopEndsBetweenBatchesAndTheNextCompletesIt) {
+    FRESH_OR_SKIP(van, "van");
+    const auto image = archivetest::GeneratedImage(2);
+    Import(*van, Identity("A-1", 'A'), "", *image);
+    const qint64 sessions = static_cast<qint64>(SessionsOf(*image));
+    ASSERT_GT(sessions, 30);
+    qint64 vanRows = Count(*van, "SELECT COUNT(*) FROM archive_history");
+    for (const int batches : {0, 2}) {
+        SCOPED_TRACE(batches);
+        FRESH_OR_SKIP(team, "team" + std::to_string(batches));
+        archive::SyncStopFlag stop;
+        archive::SyncOptions options;
+        options.batchSessions = 10;
+        options.stop = &stop;
+        options.progress = [&stop, batches](qint64 done, qint64) {
+            if (done >= 10 * batches) {
+                stop.Ask();
+            }
+        };
+        if (batches == 0) {
+            stop.Ask();
+        }
+        archive::LocationSync stopped;
+        stopped.sourceOpened = stopped.answered = true;
+        EXPECT_FALSE(archive::SyncArchive(*van, *team, options, stopped.summary, stopped.error));
+        EXPECT_TRUE(stopped.summary.stopped);
+        EXPECT_EQ(stopped.summary.sessionsNew, 10 * batches);
+        EXPECT_EQ(stopped.error.toStdString(), "stopped after " + std::to_string(10 * batches) +
+                                                   " of " + std::to_string(sessions) +
+                                                   " sessions; the rest comes with the next sync");
+        EXPECT_EQ(archive::SyncResultLine(stopped, team->Where()).toStdString(),
+                  "sync into " + archive::ShownLocation(team->Where()).toStdString() +
+                      ": 1 instrument, " + std::to_string(10 * batches) +
+                      " sessions new, 0 already there; " + stopped.error.toStdString());
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"), 10 * batches);
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments"), 1);
+        ExpectVerified(*team, 1);
+        EXPECT_EQ(Count(*van, "SELECT COUNT(*) FROM archive_history"), vanRows);
+
+        const SyncSummary rest = Sync(*van, *team);
+        EXPECT_FALSE(rest.stopped);
+        EXPECT_EQ(rest.sessionsNew, sessions - 10 * batches);
+        EXPECT_EQ(rest.sessionsThere, 10 * batches);
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"), sessions);
+        ExpectVerified(*team, 2);
+        const std::vector<qint64> before = Everything(*team);
+        const SyncSummary again = Sync(*van, *team);
+        EXPECT_EQ(again.sessionsNew + again.instrumentsNew + again.historyRows, 0);
+        EXPECT_EQ(Everything(*team), before);
+        vanRows = Count(*van, "SELECT COUNT(*) FROM archive_history");
+    }
 }
 
 // tavon-datalog archive sync from a van's SQLite file into the team's archive on either engine:

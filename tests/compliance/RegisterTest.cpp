@@ -11,10 +11,13 @@
 
 #include "ArchiveFixture.h"
 #include "ComplianceFixture.h"
+#include "archive/HistorySigning.h"
 #include "compliance/CivilDay.h"
+#include "compliance/CompliancePack.h"
 #include "compliance/InstrumentNeeds.h"
 #include "compliance/InstrumentRegister.h"
 #include "compliance/SwitchOnStatus.h"
+#include "testsupport/EnvGuard.h"
 
 using compliance::InstrumentRecord;
 using compliance::ServiceStatus;
@@ -460,6 +463,79 @@ TEST(PackedTests, RoundTripAndMalformedEntries) {
     EXPECT_EQ(seen, (std::vector<std::string>{"bump 4 100 pass", "field-calibration 3 200 none",
                                               "filter -1 300 fail", "soundness -1 400 pass"}));
     EXPECT_EQ(read.sensors, (std::vector<int>{4, 3}));
+}
+
+// A pack shows the sign-offs whose scope overlaps its period and instruments, whenever they were
+// written: one written after the period but covering it is shown, one covering another period or
+// another instrument is not. An instrument's sign-off stays its own after a rename.
+TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
+    const qint64 van7 = compliancetest::ImportSessions(
+        m_archive, "van 7", {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}});
+    const qint64 van8 = compliancetest::ImportSessions(
+        m_archive, "van 8", {{MorningOf(-40), "B4+"}, {MorningOf(-35), "B4+"}});
+    ASSERT_GT(van7, 0) << m_archive.Error().toStdString();
+    ASSERT_GT(van8, 0) << m_archive.Error().toStdString();
+    const struct {
+        archive::SignOffScope scope;
+        const char* detail;
+    } signOffs[] = {
+        {{"reviewed", "van 7", "2026-11-01", "2026-11-30"},
+         R"(signed off as "reviewed": instrument "van 7" from 2026-11-01 to 2026-11-30, 1 session)"},
+        {{"approved", "", "", ""}, R"(signed off as "approved": every instrument, 4 sessions)"},
+        {{"checked", "van 8", "2026-10-01", "2026-10-31"},
+         R"(signed off as "checked": instrument "van 8" from 2026-10-01 to 2026-10-31, 2 sessions)"},
+        {{"audited", "", "2100-01-01", "2100-12-31"},
+         R"(signed off as "audited": every instrument from 2100-01-01 to 2100-12-31, 0 sessions)"},
+        {{R"(ok": every instrument)", "van 8", "", "2026-10-25"},
+         R"(signed off as "ok\": every instrument": instrument "van 8" up to 2026-10-25, 1 session)"},
+        {{"noted", "van 8", "2026-12-05", "2026-12-06"},
+         R"(signed off as "noted": instrument "van 8" from 2026-12-05 to 2026-12-06, 0 sessions)"},
+    };
+    for (const auto& s : signOffs) {
+        QString detail;
+        QString error;
+        ASSERT_TRUE(archive::SignOff(m_archive, s.scope, detail, error)) << error.toStdString();
+        EXPECT_EQ(detail.toStdString(), s.detail);
+    }
+    ASSERT_EQ(m_archive.RenameInstrument("van 7", "van 9"), archive::RenameResult::Renamed);
+    compliance::InstrumentRegister reg(m_archive);
+    ASSERT_GE(reg.Refresh(), 0) << reg.Error().toStdString();
+
+    const struct {
+        const char* at;
+        std::vector<qint64> instruments;
+        std::vector<int> shown; // of signOffs
+    } packs[] = {
+        {"2026-11-30", {van7}, {0, 1}},          {"2099-12-31", {van7}, {0, 1}},
+        {"2026-11-15", {van8}, {1, 2, 4}},       {"2099-12-31", {van7, van8}, {0, 1, 2, 4, 5}},
+        {"2100-06-01", {van8}, {1, 2, 3, 4, 5}}, {"2099-12-31", {}, {1}},
+    };
+    for (const auto& pack : packs) {
+        int64_t atDay = 0;
+        ASSERT_TRUE(compliance::ParseDay(pack.at, atDay));
+        std::vector<InstrumentRecord> records;
+        if (!pack.instruments.empty()) {
+            ASSERT_TRUE(reg.Instruments(atDay, pack.instruments, records))
+                << reg.Error().toStdString();
+        }
+        QStringList lines;
+        QString error;
+        ASSERT_TRUE(compliance::PackHistoryLines(m_archive, atDay, records, lines, error))
+            << error.toStdString();
+        std::vector<std::string> shown;
+        for (const QString& line : lines) {
+            if (line.startsWith("Sign-off, row ")) {
+                shown.push_back(line.mid(line.indexOf(": signed off as ") + 2).toStdString());
+            }
+        }
+        std::vector<std::string> expected;
+        for (const int k : pack.shown) {
+            expected.push_back(signOffs[k].detail);
+        }
+        EXPECT_EQ(shown, expected) << pack.at << ", " << pack.instruments.size() << " instruments\n"
+                                   << lines.join('\n').toStdString();
+    }
 }
 
 INSTANTIATE_ON_BOTH_ENGINES(RegisterTest);

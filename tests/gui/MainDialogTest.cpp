@@ -1,5 +1,6 @@
 // The main dialog's template, menus and handlers without an instrument.
 #include "MainDialog.h"
+#include "ArchiveDialog.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "OneDayDump.h"
@@ -31,7 +32,10 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -502,7 +506,9 @@ TEST_F(MainDialogTest, CtrlPPrintsTheReportAsItsPdfIsLaidOut) {
 }
 
 // File > Sync Now: the program's archive synced into the one Settings.ini names, off the window's
-// thread, the result told in one message; one not named, or one that does not answer, said so.
+// thread, with a progress dialog whose Cancel stops it between batches, the result told in one
+// message; one not named, or one that does not answer, said so. The archive window's Sync Now is
+// the same, enabled while a place to sync into is named.
 TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
     const QString van = QDir::current().absoluteFilePath("van.sqlite");
     const QString team = QDir::current().absoluteFilePath("team.sqlite");
@@ -518,31 +524,92 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
                                    "test", archive::IndexBytes(*image),
                                    archive::CaptureSessions(*image, {}), counts),
                   0);
+        archive::SessionArchive empty;
+        ASSERT_TRUE(empty.Open(team));
     }
-    const struct {
-        QString sync;
-        QString said;
-    } cases[] = {
-        {"", "No archive to sync into: Settings.ini names none"},
-        {"postgresql://tavon:pw@%2Fno-such-folder:5432/team", "does not answer"},
-        {team, "Synced into " + team + ": 1 instrument, 2 sessions new, 0 already there"},
-        {team, "Synced into " + team + ": 0 instruments, 0 sessions new, 2 already there"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.said.toStdString());
+    const auto writeSettings = [&van](const QString& sync) {
         QFile settings("Settings.ini");
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
         settings.write(
-            ("Archive=" + van + "\r\n" + (c.sync.isEmpty() ? QString() : "Sync=" + c.sync + "\r\n"))
+            ("Archive=" + van + "\r\n" + (sync.isEmpty() ? QString() : "Sync=" + sync + "\r\n"))
                 .toLocal8Bit());
-        settings.close();
+    };
+    const struct {
+        QString sync;
+        bool cancel;
+        QString said;
+    } cases[] = {
+        {"", false, "No archive to sync into: Settings.ini names none"},
+        {"postgresql://tavon:pw@%2Fno-such-folder:5432/team", false, "does not answer"},
+        {team, true,
+         "Sync into " + team +
+             ": 1 instrument, 0 sessions new, 0 already there; stopped after 0 of 2 sessions; the "
+             "rest comes with the next sync"},
+        {team, false, "Synced into " + team + ": 0 instruments, 2 sessions new, 0 already there"},
+        {team, false, "Synced into " + team + ": 0 instruments, 0 sessions new, 2 already there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said.toStdString());
+        writeSettings(c.sync);
         prompt.shown.clear();
-        dialog->Action("actionSyncNow")->trigger();
+        if (!c.cancel) {
+            dialog->Action("actionSyncNow")->trigger();
+        } else {
+            // The team's archive held by another writer: the sync waits for it before its first
+            // batch, so that Cancel comes first.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "otherWriter");
+            other.setDatabaseName(team);
+            ASSERT_TRUE(other.open());
+            ASSERT_TRUE(QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+            dialog->Action("actionSyncNow")->trigger();
+            auto* progress = dialog->findChild<QProgressDialog*>("syncProgress");
+            ASSERT_NE(progress, nullptr);
+            EXPECT_TRUE(progress->isVisible());
+            auto* cancel = progress->findChild<QPushButton*>();
+            ASSERT_NE(cancel, nullptr);
+            EXPECT_EQ(cancel->text(), "Cancel");
+            cancel->click();
+            EXPECT_TRUE(QSqlQuery(other).exec("ROLLBACK"));
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase("otherWriter");
+        }
         ASSERT_TRUE(QTest::qWaitFor([this] { return !prompt.shown.empty(); }, 60000));
         ASSERT_EQ(prompt.shown.size(), 1u);
         EXPECT_NE(prompt.shown[0].first.find(c.said.toStdString()), std::string::npos)
             << prompt.shown[0].first;
         EXPECT_EQ(prompt.shown[0].first.find(":pw@"), std::string::npos);
+        // The progress dialog goes with the sync.
+        QTest::qWait(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(dialog->findChild<QProgressDialog*>("syncProgress"), nullptr);
+    }
+
+    for (const QString& sync : {QString(), team}) {
+        SCOPED_TRACE(sync.toStdString());
+        writeSettings(sync);
+        dialog->Action("actionOpenArchive")->trigger();
+        ArchiveDialog* window = nullptr;
+        for (ArchiveDialog* open : dialog->findChildren<ArchiveDialog*>()) {
+            window = open->isVisible() ? open : window;
+        }
+        ASSERT_NE(window, nullptr);
+        QPushButton* button = window->SyncButton();
+        EXPECT_TRUE(button->isVisibleTo(window));
+        EXPECT_EQ(button->text(), "Sync Now");
+        EXPECT_EQ(button->isEnabled(), !sync.isEmpty());
+        if (button->isEnabled()) {
+            prompt.shown.clear();
+            button->click();
+            ASSERT_TRUE(QTest::qWaitFor([this] { return !prompt.shown.empty(); }, 60000));
+            EXPECT_NE(
+                prompt.shown[0].first.find(
+                    ("Synced into " + team + ": 0 instruments, 0 sessions new, 2 already there")
+                        .toStdString()),
+                std::string::npos)
+                << prompt.shown[0].first;
+        }
+        window->close();
     }
 }
 

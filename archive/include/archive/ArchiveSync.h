@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "archive/SyncStop.h"
+
 namespace archive {
 
 class SessionArchive;
@@ -17,6 +19,8 @@ struct SyncOptions {
     // false fails that batch: nothing of it is kept and the sync stops there, as if the program
     // had been killed. For the tests of a sync that stopped half way.
     std::function<bool(int batch)> beforeCommit;
+    // Asked: the sync stops before its next batch (null: it runs to its end).
+    const SyncStop* stop = nullptr;
 };
 
 // What one sync took into the target.
@@ -39,8 +43,12 @@ struct SyncSummary {
     // The sync was refused before writing anything: a history both archives hold is not the same
     // in both (one of them is a copy of an archive, restored or copied, that went another way).
     bool historiesDisagree = false;
+    // A sync stopped between batches: how many of the source's sessions it had looked at, of all.
+    bool stopped = false;
+    qint64 sessionsLooked = 0;
+    qint64 sessionsTotal = 0;
     // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced", and
-    // "; nothing new" where the sync wrote nothing to either archive.
+    // "; nothing new" where a sync that ran to its end wrote nothing to either archive.
     QString Line() const;
     // The same without that: what a history row records of the sync.
     QString Counts() const;
@@ -49,6 +57,8 @@ struct SyncSummary {
     // What a sync that failed with `error` did: "ERROR; nothing was taken", or that what was taken
     // stays and the next sync completes it.
     QString Failed(const QString& error) const;
+    // Of a stopped sync: "stopped after 500 of 2,000 sessions; the rest comes with the next sync".
+    QString StoppedLine() const;
 };
 
 // Takes into `target` every instrument, session (its stored bytes and the copies it replaced),
@@ -69,8 +79,10 @@ struct SyncSummary {
 // with the hash of its bytes, and the source's history head): a sync stopped at any point leaves
 // the target whole, and the next one goes on from there. The source's own history is kept in the
 // target as that archive's chain, exactly as it was written; the source gets a row naming the
-// target and its head. The register's events of the sessions taken are left for the register to
-// make from their bytes.
+// target and its head. A stop asked for (options.stop) ends it before its next batch: false, with
+// `summary` what was taken so far and `stopped` set, and `error` its StoppedLine(); the source's
+// history is then taken by the next sync. The register's events of the sessions taken are left for
+// the register to make from their bytes.
 //
 // Refused before anything is written where a history chain both archives hold is not the same in
 // both (summary.historiesDisagree): one is a copy of an archive whose history went another way.

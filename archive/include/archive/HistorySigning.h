@@ -53,11 +53,21 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
 // ("history rows 1-40, 52 are signed by key FP (ann@van7), which is not a trusted key").
 QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& trusted);
 
+// What a printed pack speaks of: the sessions of some instruments (their ids) between two days
+// (YYYY-MM-DD, each inclusive; empty: open).
+struct PinnedPeriod {
+    QVector<qint64> instruments;
+    QString from;
+    QString to;
+};
+
 // What a printed compliance pack pins of the history, one line each: its head ("History head: row
 // 57, HASH"), every signer ("Signer: FINGERPRINT, anna@van7, first row 1", with "of archive ID"
-// for another archive's chain), and every sign-off written up to `until` (milliseconds since
-// 1970, UTC; 0: all): "Sign-off, row 58, 2026-12-08 10:00 UTC, anna@van7: signed off as ...".
-bool HistoryPinLines(SessionArchive& archive, qint64 until, QStringList& lines, QString& error);
+// for another archive's chain), and every sign-off of this archive whose scope overlaps `period`,
+// whenever it was written: its period overlaps the pack's, and it names no instrument or one of
+// the pack's ("Sign-off, row 58, 2026-12-08 10:00 UTC, anna@van7: signed off as ...").
+bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
+                     QString& error);
 
 // What a sign-off covers: the sessions of one instrument (its name, serial number or fingerprint;
 // empty: every instrument) between two days (YYYY-MM-DD, each inclusive; empty: open).

@@ -18,8 +18,10 @@ struct LocationSync {
 };
 LocationSync SyncLocations(const QString& from, const QString& to, const SyncOptions& options);
 
-// What a sync into `target` came to, in one line: "synced into TARGET: 2 instruments, ...", or
-// that the target does not answer (the local archive keeping everything), or why it failed.
+// What a sync into `target` came to, in one line: "synced into TARGET: 2 instruments, ...", that
+// it was stopped ("sync into TARGET: 0 instruments, 500 sessions new, 0 already there; stopped
+// after 500 of 2,000 sessions; the rest comes with the next sync"), that the target does not answer
+// (the local archive keeping everything), or why it failed.
 QString SyncResultLine(const LocationSync& sync, const QString& target);
 
 // Offline first: every download is kept in the local archive, and after each one that archive is

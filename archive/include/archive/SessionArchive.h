@@ -133,6 +133,12 @@ public:
     QString Identity();
     // Where it is, as every message and history row shows it: never the password of a server.
     QString Where() const;
+    // Where it is as another archive's history names it: a file by its whole path, which the
+    // name it was opened by may not be.
+    QString WhereFromAnywhere() const;
+    // Its short name, which an instrument renamed after it carries: the file's name without its
+    // extension, or the server's database.
+    QString ShortName() const;
 
     // The Qt SQL connection of this archive, for tools and tests that query it directly; valid
     // while it is open, in the thread that opened it.

@@ -27,7 +27,7 @@ struct PackSettings {
     // archive's verification reports it. Empty: the pack says that no verification was run.
     QString verification;
     // Lines that pin the archive's history as it was when the pack was made: its head, its
-    // signers' fingerprints and the sign-offs of the period (archive::HistoryPinLines).
+    // signers' fingerprints and the sign-offs of the pack's period (archive::HistoryPinLines).
     QStringList history;
 };
 
@@ -35,10 +35,12 @@ struct PackSettings {
 // are.
 constexpr int kPackListRows = 400;
 
-// The lines of PackSettings::history for a pack of the status at `atDay`: the history's head and
-// signers now, and the sign-offs written up to the end of that day (UTC). False with a message
-// when the history cannot be read.
-bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay, QStringList& lines,
+// The lines of PackSettings::history for a pack of `instruments` at `atDay`: the history's head and
+// signers now, and the sign-offs of any time whose scope overlaps the pack's period (from the
+// first day of those instruments' sessions to `atDay`) and instruments. False with a message when
+// the history cannot be read.
+bool PackHistoryLines(archive::SessionArchive& store, int64_t atDay,
+                      const std::vector<InstrumentRecord>& instruments, QStringList& lines,
                       QString& error);
 
 // Writes the pack of `instruments` (as InstrumentRegister::Instruments gave them for
