@@ -19,6 +19,7 @@
 #include "SessionCopies.h"
 #include "SessionWords.h"
 #include "SqlSteps.h"
+#include "SyncChains.h"
 #include "SyncInstruments.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/SessionArchive.h"
@@ -34,6 +35,29 @@ QString Counted(qint64 count, const char* one, const char* many) {
 
 QSqlDatabase DbOf(SessionArchive& archive) {
     return QSqlDatabase::database(archive.ConnectionName(), false);
+}
+
+// What a renamed instrument carries of its archive: its short name (the file's name without its
+// extension, or the server's database). Every van may keep the default file (archive.sqlite): that
+// name says nothing, and the archive is named after who writes it instead, the user and host of its
+// newest signed row (kept where it has none).
+bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
+    label = archive.ShortName();
+    if (label != "archive") {
+        return true;
+    }
+    QSqlDatabase db = DbOf(archive);
+    QSqlQuery query(db);
+    if (!Run(query,
+             "SELECT os_user, host FROM archive_history WHERE signer <> '' ORDER BY seq DESC"
+             " LIMIT 1",
+             {}, error)) {
+        return false;
+    }
+    if (query.next() && !query.value(0).toString().isEmpty()) {
+        label = query.value(0).toString() + '@' + query.value(1).toString();
+    }
+    return true;
 }
 
 // How long the stream a sector holds is: an instrument still recording leaves the rest erased.
@@ -864,6 +888,17 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
            transaction.Commit(error);
 }
 
+// Whether every row is the source's own record of a sync with the target: what the two said of
+// their syncs with each other, and nothing else new.
+bool OnlySyncsWith(const std::vector<OriginRow>& rows, const QString& source,
+                   const QString& target) {
+    const QString sync = ChangeKindName(ChangeKind::Sync);
+    const QString named = "(identity " + target + ")";
+    return std::all_of(rows.begin(), rows.end(), [&](const OriginRow& r) {
+        return r.origin == source && r.row.kind == sync && r.row.detail.contains(named);
+    });
+}
+
 bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
     QSqlQuery query(db);
     if (!Run(query, "SELECT COUNT(*) FROM sessions", {}, error) || !query.next()) {
@@ -875,7 +910,22 @@ bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
 
 } // namespace
 
+bool SyncSummary::Took() const {
+    return instrumentsNew + sessionsNew + grownKept + conflicts + copiesTaken + intervals +
+               historyRows >
+           0;
+}
+
+QString SyncSummary::Failed(const QString& error) const {
+    return error + (Took() ? "; what was taken stays, and the next sync completes it"
+                           : "; nothing was taken");
+}
+
 QString SyncSummary::Line() const {
+    return Counts() + (Took() || stopped ? QString() : QString("; nothing new"));
+}
+
+QString SyncSummary::Counts() const {
     QStringList parts{Counted(instrumentsNew, "instrument", "instruments") + ", " +
                       Counted(sessionsNew, "session new", "sessions new") + ", " +
                       QLocale(QLocale::English, QLocale::UnitedStates).toString(sessionsThere) +
@@ -917,20 +967,31 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         error = "the archive is not open";
         return false;
     }
-    const SyncParty from{source.Identity(), source.WhereFromAnywhere(), source.ShortName()};
-    const SyncParty into{target.Identity(), target.WhereFromAnywhere(), target.ShortName()};
+    SyncParty from{source.Identity(), source.WhereFromAnywhere(), QString()};
+    SyncParty into{target.Identity(), target.WhereFromAnywhere(), QString()};
+    if (!LabelOf(source, from.label, error) || !LabelOf(target, into.label, error)) {
+        return false;
+    }
     if (from.identity.isEmpty() || into.identity.isEmpty()) {
         error = "an archive without an identity cannot be synced";
         return false;
     }
     if (from.identity == into.identity) {
-        error = "the archive " + from.where + " and the archive " + into.where +
-                " are the same archive (identity " + from.identity + ")";
+        error = from.where == into.where
+                    ? "the archive " + from.where + " is synced into itself: name another archive"
+                    : "the archive " + from.where + " and the archive " + into.where +
+                          " have one identity (" + from.identity +
+                          "): one is a copy of the other, restored from a backup or copied, and"
+                          " is never synced with it";
         return false;
     }
     QSqlDatabase sourceDb = DbOf(source);
     QSqlDatabase targetDb = DbOf(target);
     const bool server = target.IsServer();
+    // A copy of an archive whose history went another way is refused before anything is written.
+    if (!ChainsAgree(sourceDb, targetDb, from, into, summary.historiesDisagree, error)) {
+        return false;
+    }
     Head sourceHead;
     qint64 total = 0;
     if (!ReadHead(sourceDb, sourceHead, error) || !CountSessions(sourceDb, total, error)) {
@@ -938,12 +999,16 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     }
     QHash<qint64, qint64> instruments;
     {
+        // Its renaming notices only for what was written.
+        SyncSummary filed = summary;
         SqlTransaction transaction(targetDb, server);
         if (!transaction.Begun(error) ||
-            !SyncInstruments(sourceDb, targetDb, server, from, instruments, summary, error) ||
+            !SyncInstruments(sourceDb, targetDb, server, from, into.identity, instruments, filed,
+                             error) ||
             !transaction.Commit(error)) {
             return false;
         }
+        summary = filed;
     }
     SourceRecords records(sourceDb, from, sourceHead.seq);
     qint64 after = 0;
@@ -993,28 +1058,36 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
             options.progress(done, total);
         }
     }
+    std::vector<OriginRow> rows;
+    if (!ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) {
+        return false;
+    }
+    // Two archives that sync both ways settle: the other side's records of their syncs are all
+    // that is new, and would each make a record on this side in turn, for ever. They are taken
+    // with the next row that is news (the chain kept whole), and nothing is written now.
+    if (!summary.Took() && OnlySyncsWith(rows, from.identity, into.identity)) {
+        return true;
+    }
     // The source is told of a sync that took something, or whose end it was not told of (one
     // stopped after its last batch): then the target does not hold the source's history yet.
     qint64 held = 0;
     if (!HeldOf(targetDb, from.identity, held, error)) {
         return false;
     }
-    const bool took = summary.instrumentsNew + summary.sessionsNew + summary.grownKept +
-                          summary.conflicts + summary.copiesTaken + summary.intervals >
-                      0;
-    if (took || held < sourceHead.seq) {
+    if (summary.Took() || held < sourceHead.seq) {
         Head targetHead;
         if (!ReadHead(targetDb, targetHead, error) ||
             !RecordChange(source, ChangeKind::Sync,
                           "synced into " + into.Words() + ", its history's head " +
-                              targetHead.words + ": " + summary.Line(),
+                              targetHead.words + ": " + summary.Counts(),
                           {}, error)) {
             return false;
         }
+        rows.clear();
     }
-    std::vector<OriginRow> rows;
     std::vector<OriginKey> keys;
-    return ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error) &&
+    return (!rows.empty() ||
+            ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) &&
            ReadOriginKeys(sourceDb, from.identity, into.identity, keys, error) &&
            TakeOriginRows(targetDb, server, from, rows, keys, summary, error);
 }

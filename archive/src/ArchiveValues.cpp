@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QUuid>
 
 namespace archive {
 
@@ -29,6 +30,10 @@ QString MadeBySync() {
 
 qint64 Now() {
     return QDateTime::currentMSecsSinceEpoch();
+}
+
+QString NewInstrumentUid() {
+    return QUuid::createUuid().toString(QUuid::Id128);
 }
 
 QByteArray Bytes(const QByteArray& bytes) {

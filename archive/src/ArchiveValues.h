@@ -8,6 +8,10 @@ namespace archive {
 // Milliseconds since 1970, UTC: when a row was written.
 qint64 Now();
 
+// A new instrument's identity of its own: made once, where it is first archived, and carried by
+// every sync.
+QString NewInstrumentUid();
+
 // Qt binds a null byte array or text as SQL NULL; an empty one must stay an empty value.
 QByteArray Bytes(const QByteArray& bytes);
 QString Text(const QString& text);

@@ -6,6 +6,7 @@
 
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
+#include "Schema.h"
 #include "SessionArchiveImpl.h"
 #include "SqlSteps.h"
 #include "textcodec/Cp1252.h"
@@ -302,6 +303,13 @@ qint64 SessionArchive::Instrument(const InstrumentIdentity& identity, const QStr
                                          : ByFingerprint(db, identity, record, m_error);
     if (id < 0) {
         m_error = m_error.isEmpty() ? "the instrument was not stored" : m_error;
+        return -1;
+    }
+    // A new instrument's identity of its own (an archive opened at an older schema has none).
+    QSqlQuery own(db);
+    if (SchemaVersion() >= kInstrumentUidVersion &&
+        !Run(own, "UPDATE instruments SET uid = ? WHERE id = ? AND uid = ''",
+             {NewInstrumentUid(), id}, m_error)) {
         return -1;
     }
     if (!Refresh(db, id, identity, record, m_error) || !transaction.Commit(m_error)) {

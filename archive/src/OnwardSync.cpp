@@ -34,8 +34,7 @@ QString SyncResultLine(const LocationSync& sync, const QString& target) {
                sync.summary.StoppedLine();
     }
     if (sync.answered || !sync.sourceOpened) {
-        return "sync into " + where + " failed: " + sync.error +
-               "; what was taken stays, and the next sync completes it";
+        return "sync into " + where + " failed: " + sync.summary.Failed(sync.error);
     }
     return "sync: " + where + " does not answer (" + sync.error +
            "); the downloads stay in the local archive and are synced once it answers";

@@ -174,8 +174,19 @@ const char* const kVersion10[] = {
     nullptr,
 };
 
-const char* const* const kVersions[] = {kVersion1, kVersion2, kVersion3, kVersion4, kVersion5,
-                                        kVersion6, kVersion7, kVersion8, kVersion9, kVersion10};
+// Each instrument an identity of its own, made once where it was first archived and carried by
+// every sync, so that an instrument known by its name alone is recognised when it comes back
+// from another archive, under whatever name it was given there (%RANDOMID%: a random one per row).
+const char* const kVersion11[] = {
+    "ALTER TABLE instruments ADD COLUMN uid TEXT NOT NULL DEFAULT ''",
+    "UPDATE instruments SET uid = %RANDOMID%",
+    "CREATE UNIQUE INDEX instruments_uid ON instruments (uid) WHERE uid <> ''",
+    nullptr,
+};
+
+const char* const* const kVersions[] = {kVersion1, kVersion2,  kVersion3, kVersion4,
+                                        kVersion5, kVersion6,  kVersion7, kVersion8,
+                                        kVersion9, kVersion10, kVersion11};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database
@@ -190,6 +201,8 @@ QString Spelled(const char* statement, bool server) {
                                       : ", alarm, alarm_count, calibration, calibrations, jobs,"
                                         " users, instrument_id, line_head, line_tail");
     text.replace("%TESTS%", server ? "" : ", dated, tests");
+    text.replace("%RANDOMID%", server ? "md5(random()::text || clock_timestamp()::text || id::text)"
+                                      : "lower(hex(randomblob(16)))");
     if (text.contains("%NEWID%")) {
         text.replace("%NEWID%", "'" + QUuid::createUuid().toString(QUuid::WithoutBraces) + "'");
         text.replace("%NOW%", QString::number(QDateTime::currentMSecsSinceEpoch()));

@@ -19,6 +19,9 @@ constexpr int kSyncVersion = 9;
 // From this version on history rows are signed, and the archive keeps its signers' keys.
 constexpr int kSigningVersion = 10;
 
+// From this version on each instrument has an identity of its own, which a sync carries.
+constexpr int kInstrumentUidVersion = 11;
+
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 

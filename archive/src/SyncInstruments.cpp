@@ -25,22 +25,29 @@ struct SourceInstrument {
     QByteArray modeNames;
     qint64 firstSeen = 0;
     QString firmware;
+    QString uid;
+    // The target's instrument this one was filed from by an earlier sync the other way (-1: none).
+    qint64 fromTarget = -1;
 };
 
-bool ReadInstruments(QSqlDatabase& db, std::vector<SourceInstrument>& out, QString& error) {
+bool ReadInstruments(QSqlDatabase& db, const QString& targetIdentity,
+                     std::vector<SourceInstrument>& out, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
              "SELECT id, serial_number, name, fingerprint, driver_text, config_block, mode_names,"
-             " first_seen, firmware FROM instruments ORDER BY id",
-             {}, error)) {
+             " first_seen, firmware, uid, (SELECT MIN(f.origin_id) FROM synced_instruments f"
+             " WHERE f.origin = ? AND f.instrument_id = i.id) FROM instruments i ORDER BY id",
+             {targetIdentity}, error)) {
         return false;
     }
     while (query.next()) {
-        out.push_back(
-            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString(),
-             query.value(3).toString(), query.value(4).toByteArray(), query.value(5).toByteArray(),
-             query.value(6).toByteArray(), query.value(7).toLongLong(), query.value(8).toString()});
+        out.push_back({query.value(0).toLongLong(), query.value(1).toString(),
+                       query.value(2).toString(), query.value(3).toString(),
+                       query.value(4).toByteArray(), query.value(5).toByteArray(),
+                       query.value(6).toByteArray(), query.value(7).toLongLong(),
+                       query.value(8).toString(), query.value(9).toString(),
+                       query.value(10).isNull() ? -1 : query.value(10).toLongLong()});
     }
     return true;
 }
@@ -58,6 +65,8 @@ bool FirstId(QSqlDatabase& db, const QString& sql, std::initializer_list<QVarian
 }
 
 // The target's instrument that the source's is: the one filed for it by an earlier sync; else the
+// one of the same identity of its own (it was first archived here, or came through another
+// archive); else the one the source filed it from (archives older than those identities); else the
 // one of its serial number; else, where the two serial numbers do not tell them apart, the one of
 // the same fingerprint and name (never an empty fingerprint: two imports of one name are two
 // instruments).
@@ -66,6 +75,14 @@ bool Match(QSqlDatabase& db, const QString& origin, const SourceInstrument& s, q
     if (!FirstId(db,
                  "SELECT instrument_id FROM synced_instruments WHERE origin = ? AND origin_id = ?",
                  {origin, s.id}, id, error)) {
+        return false;
+    }
+    if (id < 0 && !s.uid.isEmpty() &&
+        !FirstId(db, "SELECT id FROM instruments WHERE uid = ?", {s.uid}, id, error)) {
+        return false;
+    }
+    if (id < 0 && s.fromTarget >= 0 &&
+        !FirstId(db, "SELECT id FROM instruments WHERE id = ?", {s.fromTarget}, id, error)) {
         return false;
     }
     if (id < 0 && !s.serial.isEmpty() &&
@@ -129,10 +146,11 @@ bool Insert(QSqlDatabase& db, bool server, const SyncParty& source, const Source
     QSqlQuery insert(db);
     if (!Run(insert,
              "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
-             " driver_text, config_block, mode_names, first_seen, firmware)"
-             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id",
+             " driver_text, config_block, mode_names, first_seen, firmware, uid)"
+             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id",
              {key, Text(s.serial), Text(name), Text(s.fingerprint), Bytes(s.driverText),
-              Bytes(s.configBlock), Bytes(s.modeNames), s.firstSeen, Text(s.firmware)},
+              Bytes(s.configBlock), Bytes(s.modeNames), s.firstSeen, Text(s.firmware),
+              s.uid.isEmpty() ? NewInstrumentUid() : s.uid},
              error)) {
         return false;
     }
@@ -231,10 +249,10 @@ QString SyncParty::Words() const {
 }
 
 bool SyncInstruments(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool targetServer,
-                     const SyncParty& source, QHash<qint64, qint64>& map, SyncSummary& summary,
-                     QString& error) {
+                     const SyncParty& source, const QString& targetIdentity,
+                     QHash<qint64, qint64>& map, SyncSummary& summary, QString& error) {
     std::vector<SourceInstrument> instruments;
-    if (!ReadInstruments(sourceDb, instruments, error)) {
+    if (!ReadInstruments(sourceDb, targetIdentity, instruments, error)) {
         return false;
     }
     for (const SourceInstrument& s : instruments) {

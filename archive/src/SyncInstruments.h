@@ -19,11 +19,12 @@ struct SyncParty {
 };
 
 // Files every instrument of `sourceDb` under its instrument in `targetDb` (the one it is, or a new
-// one, renamed after the source where its name is taken) and takes the source's service interval
-// settings the target has not set, in the caller's open transaction on the target; `map` is
-// filled with source id -> target id.
+// one with the source's identity of it, renamed after the source where its name is taken) and
+// takes the source's service interval settings the target has not set, in the caller's open
+// transaction on the target (whose archive identity is `targetIdentity`); `map` is filled with
+// source id -> target id.
 bool SyncInstruments(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool targetServer,
-                     const SyncParty& source, QHash<qint64, qint64>& map, SyncSummary& summary,
-                     QString& error);
+                     const SyncParty& source, const QString& targetIdentity,
+                     QHash<qint64, qint64>& map, SyncSummary& summary, QString& error);
 
 } // namespace archive

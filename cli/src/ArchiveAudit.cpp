@@ -1,7 +1,6 @@
 // tavon-datalog archive history and verify: the archive's audit trail listed, and the archive
 // checked against it.
 #include <QDateTime>
-#include <QFileInfo>
 #include <QTimeZone>
 #include <cstdio>
 #include <string>
@@ -170,15 +169,8 @@ bool Put(const QString& text) {
 // after the archive's own; false when it could not be read or written.
 bool PutAgainst(archive::SessionArchive& store, const std::string& location, bool& clean,
                 bool& written) {
-    // Opening makes a missing file: a mistyped name would be an empty archive to check against.
-    const QString where = QString::fromLocal8Bit(location.c_str());
-    if (!where.startsWith("postgresql://") && !where.startsWith("postgres://") &&
-        !QFileInfo::exists(where)) {
-        PrintError("no archive at " + location);
-        return false;
-    }
     archive::SessionArchive other;
-    if (!OpenArchive(other, where)) {
+    if (!OpenExistingArchive(other, QString::fromLocal8Bit(location.c_str()))) {
         return false;
     }
     const archive::AgainstSummary against = archive::VerifyAgainst(store, other);

@@ -2,6 +2,7 @@
 #include "ArchiveCommand.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -23,7 +24,7 @@
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
-    "keys|sign-off|sync|"
+    "keys|sign-off|sync|new-identity|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -126,11 +127,16 @@ const CommandPart kArchiveParts[] = {
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
-     "--from that it lacks, and nothing twice: a second sync changes nothing. Either may be a "
-     "SQLite file or a PostgreSQL server. Instruments are matched by serial number where both "
-     "know it, else by model, settings and name together; one whose name this archive already "
-     "gives another instrument is renamed after its archive, \"NAME (ARCHIVE)\", and a line "
-     "says so. Sessions are matched by instrument, slot, start and bytes. Where one copy of a "
+     "--from that it lacks, and nothing twice: a second sync changes nothing (\"nothing new\"). "
+     "Either may be a SQLite file or a PostgreSQL server; a file named must hold an archive "
+     "already. Each instrument carries an identity of its own, so one that came from an archive "
+     "is known when it comes back; others are matched by serial number where both know it, else "
+     "by model, settings and name together; one whose name this archive already gives another "
+     "instrument is renamed after its archive, \"NAME (ARCHIVE)\" (after its writer where the "
+     "file is the default archive.sqlite), and a line says so. A copy of an archive synced here "
+     "before whose history went another way (restored or copied) is refused, nothing written "
+     "(exit status 1). Sessions are matched by instrument, slot, start and bytes. Where one copy "
+     "of a "
      "session extends the other (it grew), the longer is the session and the shorter its "
      "replaced copy; where neither does, this archive's stays the session and the other is kept "
      "beside it as a conflicting copy, named by a line here, by list and by verify. Nothing is "
@@ -142,6 +148,12 @@ const CommandPart kArchiveParts[] = {
      "terminal; a last line sums up: \"2 instruments, 412 sessions new, 1,233 already there; "
      "1 grown copy kept as replaced\".",
      [] { return OptionHelp(ArchiveSyncOptionTable()); }},
+    {"new-identity", "archive new-identity",
+     "Gives the archive an identity of its own, made anew, and a history row naming the one it "
+     "had: for a copy of an archive (a backup restored, a file copied) whose history went "
+     "another way, which sync refuses as that archive. Synced after it, the copy is an archive "
+     "of its own; its instruments and sessions are still known for what they are.",
+     nullptr},
     {"compliance",
      "archive compliance [--at YYYY-MM-DD] [--instrument NAME] [--format text|csv|json|pdf] "
      "[-o FILE]",
@@ -179,12 +191,12 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written or verify found a mismatch; 2 bad\n"
-    "arguments, an unreadable or malformed dump, a session id, instrument or (map) gas that\n"
-    "is not there, or a search that keeps no session; 3 (compliance) an instrument shown is\n"
-    "overdue or failed; 6 the archive could not be opened, read or written; 130 (sync)\n"
-    "stopped by Ctrl-C or SIGTERM after the batch being written (the rest comes with the\n"
-    "next sync).\n";
+    "standard error); 1 the output could not be written, verify found a mismatch, or sync\n"
+    "was refused (a copied archive whose history went another way); 2 bad arguments, an\n"
+    "unreadable or malformed dump, a session id, instrument or (map) gas that is not there,\n"
+    "or a search that keeps no session; 3 (compliance) an instrument shown is overdue or\n"
+    "failed; 6 the archive could not be opened, read or written; 130 (sync) stopped by\n"
+    "Ctrl-C or SIGTERM after the batch being written (the rest comes with the next sync).\n";
 
 namespace {
 
@@ -208,6 +220,7 @@ const Subcommand kSubcommands[] = {
     {"keys", RunArchiveKeys},
     {"sign-off", RunArchiveSignOff},
     {"sync", RunArchiveSync},
+    {"new-identity", RunArchiveNewIdentity},
     {"compliance", RunArchiveCompliance},
     {"events", RunArchiveEvents},
     {"set-interval", RunArchiveSetInterval},
@@ -268,6 +281,15 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location) {
     return true;
 }
 
+bool OpenExistingArchive(archive::SessionArchive& store, const QString& location) {
+    if (!location.startsWith("postgresql://") && !location.startsWith("postgres://") &&
+        !QFileInfo::exists(location)) {
+        PrintError("no archive at " + Text(location));
+        return false;
+    }
+    return OpenArchive(store, location);
+}
+
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
                            std::vector<SessionValues>& sessions) {
     archive::SessionArchive store;
@@ -287,7 +309,8 @@ int RunArchive(int argc, char** argv) {
     if (argc < 1) {
         return UsageError(
             "archive needs one of import, list, render, export, plot, map, survey, "
-            "stats, rename-instrument, history, verify, keys, sign-off, sync, compliance, "
+            "stats, rename-instrument, history, verify, keys, sign-off, sync, new-identity, "
+            "compliance, "
             "events and "
             "set-interval",
             "archive");

@@ -29,6 +29,10 @@ int ArchiveUsageError(const std::string& message, const QStringList& arguments);
 // Opens the archive ArchiveLocation gives. On failure prints the reason;
 // the caller returns kExitArchive.
 bool OpenArchive(archive::SessionArchive& store, const QString& location);
+// The same for an archive a command reads from (--from, --against, new-identity's), where
+// opening must not make a missing file: a mistyped name would be a new, empty archive. A SQLite
+// file that does not exist is refused ("no archive at LOCATION").
+bool OpenExistingArchive(archive::SessionArchive& store, const QString& location);
 // The archive a command works on: --archive, else "Archive" in Settings.ini as the program and
 // downloads use it; empty: the default one.
 QString ArchiveLocation(const QString& given);
@@ -75,6 +79,7 @@ int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);
 int RunArchiveSync(const QStringList& arguments);
+int RunArchiveNewIdentity(const QStringList& arguments);
 int RunArchiveKeys(const QStringList& arguments);
 int RunArchiveSignOff(const QStringList& arguments);
 int RunArchiveCompliance(const QStringList& arguments);

@@ -343,18 +343,33 @@ bool ParseArchiveSurveyOptions(const std::vector<std::string>& args, ArchiveSurv
            TakeIdsOrSearch(positional, "archive survey", options, options.ids, message);
 }
 
-bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
-                              std::string& message) {
+namespace {
+
+// A subcommand that takes --archive and nothing else.
+bool ParseArchiveOnly(const std::vector<std::string>& args, const char* command,
+                      ArchiveStatsOptions& options, std::string& message) {
     std::vector<std::string> positional;
-    if (!ParseOptions(args, ArchiveStatsOptionTable(), "archive stats", false, options, positional,
+    if (!ParseOptions(args, ArchiveStatsOptionTable(), command, false, options, positional,
                       message)) {
         return false;
     }
     if (!positional.empty()) {
-        message = "archive stats takes no arguments";
+        message = std::string(command) + " takes no arguments";
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
+                              std::string& message) {
+    return ParseArchiveOnly(args, "archive stats", options, message);
+}
+
+bool ParseArchiveNewIdentityOptions(const std::vector<std::string>& args,
+                                    ArchiveStatsOptions& options, std::string& message) {
+    return ParseArchiveOnly(args, "archive new-identity", options, message);
 }
 
 bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRenameOptions& options,

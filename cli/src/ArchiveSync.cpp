@@ -36,7 +36,9 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     archive::SessionArchive source;
     archive::SessionArchive target;
-    if (!OpenArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
+    // The source is an archive already there: a mistyped one would be made empty and its chain
+    // carried on. A target that is not there yet is made, as a new laptop pulls the team's down.
+    if (!OpenExistingArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
         !OpenArchive(target, QString::fromLocal8Bit(options.to.c_str()))) {
         return kExitArchive;
     }
@@ -72,8 +74,8 @@ int RunArchiveSync(const QStringList& arguments) {
         return kExitInterrupted;
     }
     if (!synced) {
-        PrintError(Local(error) + " (what was taken before stays; sync again to complete it)");
-        return kExitArchive;
+        PrintError(Local(summary.Failed(error)));
+        return summary.historiesDisagree ? kExitMismatch : kExitArchive;
     }
     // The register's events of the sessions taken, made here from their bytes as for every
     // session this archive stores.
@@ -89,4 +91,31 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     // Bytes the source's own history does not vouch for were left there: the sync is incomplete.
     return summary.refused > 0 ? kExitMismatch : kExitOk;
+}
+
+int RunArchiveNewIdentity(const QStringList& arguments) {
+    ArchiveStatsOptions options;
+    std::string message;
+    if (!ParseArchiveNewIdentityOptions(ArchiveWords(arguments), options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive store;
+    const QString at = QString::fromLocal8Bit(options.archiveAt.c_str());
+    if (!(at.isEmpty() ? OpenArchive(store, at) : OpenExistingArchive(store, at))) {
+        return kExitArchive;
+    }
+    QString was;
+    QString made;
+    QString error;
+    if (!archive::NewArchiveIdentity(store, was, made, error)) {
+        PrintError(Local(error));
+        return kExitArchive;
+    }
+    if (!Put(QString("the archive %1 is archive %2 from now on (it was %3)")
+                 .arg(store.Where(), made, was)) ||
+        std::fflush(stdout) != 0) {
+        PrintError("cannot write to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
 }

@@ -137,8 +137,8 @@ TEST(ArchiveKillTest, AKilledSyncLeavesATargetThatVerifiesAndTheNextCompletesIt)
     testsupport::RunResult r = testsupport::RunProgram("tavon-datalog", sync, dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     r = testsupport::RunProgram("tavon-datalog", sync, dir.Path());
-    EXPECT_EQ(r.out,
-              "0 instruments, 0 sessions new, " + std::to_string(total) + " already there\n");
+    EXPECT_EQ(r.out, "0 instruments, 0 sessions new, " + std::to_string(total) +
+                         " already there; nothing new\n");
     archive::SessionArchive store;
     ASSERT_TRUE(store.Open(QString::fromStdString(team)));
     EXPECT_EQ(Sessions(store), total);

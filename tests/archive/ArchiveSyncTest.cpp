@@ -17,12 +17,15 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "ArchiveFixture.h"
 #include "HistoryChain.h"
 #include "SessionCopies.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
+#include "archive/HistorySigning.h"
 #include "archive/IntervalStore.h"
 #include "archive/OnwardSync.h"
 #include "compliance/InstrumentRegister.h"
@@ -456,6 +459,222 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     ExpectVerified(*team, 3);
 }
 
+// An instrument known by its name alone comes back from the archives it went to as itself: a
+// round trip, a ring of three archives and a name that was taken on the way create nothing new.
+TEST_P(ArchiveSyncTest, AnInstrumentComingBackIsRecognised) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    FRESH_OR_SKIP(depot, "depot");
+    const auto image = archivetest::GeneratedImage(1);
+    const auto other = archivetest::GeneratedImage(2);
+    Import(*van, archive::NamedInstrument("imported"), "imported", *image);
+    // The depot's own "imported" makes the van's arrive there renamed.
+    Import(*depot, archive::NamedInstrument("imported"), "imported", *other);
+    const qint64 sessions = static_cast<qint64>(SessionsOf(*image) + SessionsOf(*other));
+    const struct {
+        SessionArchive* from;
+        SessionArchive* into;
+    } steps[] = {{van, team},  {team, van}, {van, team},   {team, depot},
+                 {depot, van}, {van, team}, {depot, team}, {team, depot}};
+    for (const auto& step : steps) {
+        Sync(*step.from, *step.into);
+    }
+    for (SessionArchive* archive : {van, team, depot}) {
+        SCOPED_TRACE(archive->Where().toStdString());
+        EXPECT_EQ(Count(*archive, "SELECT COUNT(*) FROM instruments"), 2);
+        EXPECT_EQ(Count(*archive, "SELECT COUNT(*) FROM sessions"), sessions);
+    }
+    // Every way round again: nothing new anywhere.
+    for (const auto& step : steps) {
+        const SyncSummary again = Sync(*step.from, *step.into);
+        EXPECT_EQ(again.instrumentsNew + again.sessionsNew, 0) << again.Line().toStdString();
+    }
+    EXPECT_EQ(Count(*van, "SELECT COUNT(*) FROM instruments"), 2);
+    ExpectVerified(*van, 3);
+}
+
+// Archives synced before instruments carried an identity each got their own for it on migrating:
+// one that came from the van is known there by the van's record of where it went.
+TEST_P(ArchiveSyncTest, AnInstrumentSyncedBeforeItsIdentityComesBackAsItself) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    Import(*van, archive::NamedInstrument("imported"), "imported", *archivetest::GeneratedImage(1));
+    Sync(*van, *team);
+    QSqlQuery migrated(QSqlDatabase::database(team->ConnectionName()));
+    ASSERT_TRUE(migrated.exec("UPDATE instruments SET uid = 'made on migrating'"));
+    const SyncSummary back = Sync(*team, *van);
+    EXPECT_EQ(back.instrumentsNew + back.sessionsNew, 0) << back.Line().toStdString();
+    EXPECT_EQ(Count(*van, "SELECT COUNT(*) FROM instruments"), 1);
+}
+
+// A copy of a van's archive (a backup restored, a file copied) keeps the van's identity while its
+// history goes another way: synced where the van was, it is refused before anything is written,
+// and the target's history still verifies. So is the team synced into the copy.
+TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
+    FRESH_OR_SKIP(team, "team");
+    const auto first = archivetest::GeneratedImage(1);
+    const auto second = archivetest::GeneratedImage(2);
+    const auto third = archivetest::GeneratedImage(3);
+    for (const bool copyChanged : {true, false}) {
+        SCOPED_TRACE(copyChanged ? "both changed" : "an older backup restored");
+        const QString tag = copyChanged ? "a" : "b";
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(QString::fromStdString(m_dir.Path()) + "/van-" + tag + ".sqlite"));
+        Import(van, archive::NamedInstrument("imported"), "imported " + tag, *first);
+        Sync(van, *team);
+        const QString copyAt = QString::fromStdString(m_dir.Path()) + "/copy-" + tag + ".sqlite";
+        QSqlQuery backup(QSqlDatabase::database(van.ConnectionName()));
+        ASSERT_TRUE(backup.exec("VACUUM INTO '" + copyAt + "'"));
+        Import(van, archive::NamedInstrument("imported"), "van only " + tag, *second);
+        Sync(van, *team);
+        SessionArchive copy;
+        ASSERT_TRUE(copy.Open(copyAt));
+        ASSERT_EQ(copy.Identity(), van.Identity());
+        if (copyChanged) {
+            Import(copy, archive::NamedInstrument("imported"), "copy only " + tag, *third);
+        }
+        const std::vector<qint64> held[2] = {Everything(*team), Everything(copy)};
+        for (const bool intoTeam : {true, false}) {
+            SyncSummary summary;
+            QString error;
+            EXPECT_FALSE(archive::SyncArchive(intoTeam ? copy : *team, intoTeam ? *team : copy, {},
+                                              summary, error));
+            EXPECT_TRUE(summary.historiesDisagree) << error.toStdString();
+            EXPECT_TRUE(error.contains("is a copy of that archive")) << error.toStdString();
+            EXPECT_TRUE(summary.renamed.isEmpty());
+        }
+        EXPECT_EQ(Everything(*team), held[0]);
+        EXPECT_EQ(Everything(copy), held[1]);
+        ExpectVerified(*team, copyChanged ? 2 : 4); // the first copy synced as its own
+        // The command says so, with its own exit status.
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "sync", "--from", copyAt.toStdString(), "--to",
+                                     team->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("restored from a backup or copied"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("; nothing was taken"), std::string::npos) << r.err;
+        EXPECT_EQ(Everything(*team), held[0]);
+        if (!copyChanged) {
+            continue;
+        }
+        // Given an identity of its own, the copy syncs as an archive of its own: only what it
+        // holds that the team lacks is new, its instruments known for what they are.
+        copy.Close();
+        const testsupport::RunResult made = testsupport::RunProgram(
+            "tavon-datalog", {"archive", "new-identity", "--archive", copyAt.toStdString()},
+            m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(made.status, 0) << made.err;
+        EXPECT_NE(made.out.find(" from now on (it was " + van.Identity().toStdString() + ")\n"),
+                  std::string::npos)
+            << made.out;
+        ASSERT_TRUE(copy.Open(copyAt));
+        EXPECT_NE(copy.Identity(), van.Identity());
+        const SyncSummary summary = Sync(copy, *team);
+        EXPECT_EQ(summary.instrumentsNew, 1);
+        EXPECT_EQ(summary.sessionsNew, static_cast<qint64>(SessionsOf(*third)));
+        EXPECT_EQ(summary.sessionsThere, static_cast<qint64>(SessionsOf(*first)));
+        ExpectVerified(*team, 3);
+        ExpectVerified(copy, 1);
+    }
+}
+
+// A sync that fails before taking anything says so, and what to fix, with no word of an
+// instrument it did not file.
+TEST_P(ArchiveSyncTest, ASyncThatTookNothingSaysSo) {
+    FRESH_OR_SKIP(team, "team");
+    testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/keys");
+    const auto image = archivetest::GeneratedImage(1);
+    const QString vanAt = QString::fromStdString(m_dir.Path()) + "/van.sqlite";
+    {
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(vanAt));
+        Import(van, archive::NamedInstrument("van unit"), "van unit", *image);
+    }
+    Import(*team, archive::NamedInstrument("van unit"), "van unit", *image);
+    const std::vector<qint64> held = Everything(*team);
+    const QByteArray key = QFile::encodeName(archive::SigningKeyFile());
+    ASSERT_EQ(chmod(key.constData(), 0644), 0);
+    const auto run = [this](const std::string& from, const std::string& to) {
+        return testsupport::RunProgram("tavon-datalog",
+                                       {"archive", "sync", "--from", from, "--to", to},
+                                       m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+    };
+    testsupport::RunResult r = run(vanAt.toStdString(), team->Where().toStdString());
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("chmod 600"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; nothing was taken\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("sync again"), std::string::npos) << r.err;
+    EXPECT_EQ(Everything(*team), held);
+    ASSERT_EQ(chmod(key.constData(), 0600), 0);
+    // An archive synced into itself, as a Sync= naming the archive in use would.
+    const QString where = archive::SyncResultLine(
+        archive::SyncLocations(team->Where(), team->Where(), {}), team->Where());
+    EXPECT_TRUE(where.endsWith("is synced into itself: name another archive; nothing was taken"))
+        << where.toStdString();
+    EXPECT_EQ(Everything(*team), held);
+}
+
+// Two archives that sync both ways settle: once each holds the other's news, a sync either way
+// writes nothing to either and says so; the records held back go with the next news, in order.
+TEST_P(ArchiveSyncTest, ArchivesSyncingBothWaysSettle) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    Import(*van, archive::NamedInstrument("imported"), "imported", *archivetest::GeneratedImage(1));
+    Sync(*van, *team);
+    Sync(*team, *van);
+    const std::vector<qint64> held[2] = {Everything(*van), Everything(*team)};
+    for (int round = 0; round < 2; ++round) {
+        for (const bool fromVan : {true, false}) {
+            const SyncSummary summary = Sync(fromVan ? *van : *team, fromVan ? *team : *van);
+            EXPECT_TRUE(summary.Line().endsWith(" already there; nothing new"))
+                << summary.Line().toStdString();
+        }
+    }
+    EXPECT_EQ(Everything(*van), held[0]);
+    EXPECT_EQ(Everything(*team), held[1]);
+    Import(*van, archive::NamedInstrument("imported"), "other", *archivetest::GeneratedImage(2));
+    EXPECT_FALSE(Sync(*van, *team).Line().contains("nothing new"));
+    ExpectVerified(*team, 2);
+    ExpectVerified(*van, 2);
+}
+
+// Vans that keep the default file name (archive.sqlite) each rename after who writes them: the
+// user and host of their newest signed row; the same name twice gets a number.
+TEST_P(ArchiveSyncTest, AnArchiveOfTheDefaultNameIsNamedAfterItsWriter) {
+    FRESH_OR_SKIP(team, "team");
+    const auto image = archivetest::GeneratedImage(1);
+    Import(*team, archive::NamedInstrument("van unit"), "van unit", *image);
+    const struct {
+        const char* user;
+        const char* folder;
+        const char* suffix;
+    } vans[] = {{"bob", "bob", ""}, {"carl", "carl", ""}, {"bob", "bob-spare", " #2"}};
+    for (const auto& v : vans) {
+        SCOPED_TRACE(v.folder);
+        const QString folder = QString::fromStdString(m_dir.Path()) + "/" + v.folder;
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString at = folder + "/archive.sqlite";
+        SessionArchive van;
+        ASSERT_TRUE(van.Open(at));
+        Import(van, archive::NamedInstrument("van unit"), "van unit", *image);
+        // Its newest row written by the van's user.
+        const testsupport::RunResult r = testsupport::RunProgram(
+            "tavon-datalog",
+            {"archive", "set-interval", "--bump-days", "3", "--archive", at.toStdString()},
+            m_dir.Path(), 120, {"USER=" + std::string(v.user), "LOGNAME=" + std::string(v.user)});
+        ASSERT_EQ(r.status, 0) << r.err;
+        QString error;
+        const QString host = archive::History(van, error).back().host;
+        const SyncSummary summary = Sync(van, *team);
+        const QString name = "van unit (" + QString(v.user) + "@" + host + ")" + v.suffix;
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments WHERE name = '" + name + "'"), 1)
+            << summary.renamed.join("\n").toStdString();
+    }
+}
+
 TEST_P(ArchiveSyncTest, ASyncStoppedHalfWayIsCompletedByTheNext) {
     FRESH_OR_SKIP(van, "van");
     FRESH_OR_SKIP(team, "team");
@@ -580,7 +799,7 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     r = run({"sync", "--from", van, "--to", to});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "0 instruments, 0 sessions new, " + std::to_string(SessionsOf(*ours)) +
-                         " already there\n");
+                         " already there; nothing new\n");
     // The sync's row names the session once in the text, with both copies' hashes in CSV.
     r = run({"history", "--archive", to});
     EXPECT_NE(r.out.find("1 conflicting copy kept  (sessions " +
@@ -616,8 +835,15 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
     EXPECT_NE(r.out.find("holds a conflicting copy"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1 conflicting copy and"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(" in 2 chains, no mismatch"), std::string::npos) << r.out;
-    // And from the team's archive into a new file: the session with the copy kept beside it.
+    // A source named that holds no archive is refused, and nothing is made or written.
     const std::string back = m_dir.Path() + "/back.sqlite";
+    const std::vector<qint64> everything = Everything(*team);
+    r = run({"sync", "--from", back, "--to", to});
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_NE(r.err.find("no archive at " + back), std::string::npos) << r.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(back)));
+    EXPECT_EQ(Everything(*team), everything);
+    // And from the team's archive into a new one: the session with the copy kept beside it.
     r = run({"sync", "--from", to, "--to", back});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 instrument, " + std::to_string(SessionsOf(*ours)) +
@@ -745,6 +971,9 @@ TEST_P(ArchiveSyncTest, EveryArchiveHasAnIdentityOfItsOwn) {
     ASSERT_TRUE(old.Open(at)) << old.Error().toStdString();
     const QString identity = old.Identity();
     EXPECT_EQ(identity.size(), 36) << identity.toStdString();
+    // Its instruments too, each its own.
+    EXPECT_EQ(Count(old, "SELECT COUNT(DISTINCT uid) FROM instruments WHERE uid <> ''"),
+              Count(old, "SELECT COUNT(*) FROM instruments"));
     EXPECT_EQ(std::vector<qint64>({Count(old, "SELECT COUNT(*) FROM sessions"),
                                    Count(old, "SELECT COUNT(*) FROM archive_history")}),
               before);

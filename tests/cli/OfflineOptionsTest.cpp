@@ -382,6 +382,7 @@ TEST(OptionHelpTest, EveryDeclaredOptionIsInItsCommandsHelp) {
         {{"archive", "stats"}, DeclaredOptions(ArchiveStatsOptionTable())},
         {{"archive", "rename-instrument"}, DeclaredOptions(ArchiveRenameOptionTable())},
         {{"archive", "sync"}, DeclaredOptions(ArchiveSyncOptionTable())},
+        {{"archive", "new-identity"}, DeclaredOptions(ArchiveStatsOptionTable())},
         {{"archive", "compliance"}, DeclaredOptions(ArchiveComplianceOptionTable())},
         {{"archive", "events"}, DeclaredOptions(ArchiveEventsOptionTable())},
         {{"archive", "set-interval"}, DeclaredOptions(ArchiveIntervalOptionTable())},

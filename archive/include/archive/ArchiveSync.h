@@ -44,14 +44,25 @@ struct SyncSummary {
     // One line each: an instrument renamed after its archive, a conflicting copy kept.
     QStringList renamed;
     QStringList conflictLines;
+    // The sync was refused before writing anything: a history both archives hold is not the same
+    // in both (one of them is a copy of an archive, restored or copied, that went another way).
+    bool historiesDisagree = false;
     // A sync stopped between batches: how many of the source's sessions it had looked at, of all.
     bool stopped = false;
     qint64 sessionsLooked = 0;
     qint64 sessionsTotal = 0;
-    // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced".
+    // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced", and
+    // "; nothing new" where a sync that ran to its end wrote nothing to either archive.
     QString Line() const;
     // The lines said before it: instruments renamed, conflicting copies kept, bytes not taken.
     QStringList Notes() const { return renamed + conflictLines + refusedLines; }
+    // The same without that: what a history row records of the sync.
+    QString Counts() const;
+    // Whether the target was written to: an instrument, session, copy, setting or history row.
+    bool Took() const;
+    // What a sync that failed with `error` did: "ERROR; nothing was taken", or that what was taken
+    // stays and the next sync completes it.
+    QString Failed(const QString& error) const;
     // Of a stopped sync: "stopped after 500 of 2,000 sessions; the rest comes with the next sync".
     QString StoppedLine() const;
 };
@@ -60,13 +71,15 @@ struct SyncSummary {
 // service interval setting and history row of `source` that it lacks, and nothing twice: a second
 // sync finds everything there and writes nothing to either archive.
 //
-// Instruments are matched by serial number where both know it, else by fingerprint and name
-// together (an instrument known by its name alone, as an import's, is never matched by it); one
-// not matched is new, renamed after its archive ("NAME (LABEL)") when the target already calls
-// another instrument so. Sessions are matched by instrument, slot, start stamp and bytes. The same
-// dated session with other bytes on each side: where one copy extends the other, the longer is the
-// session and the shorter its replaced copy; where neither does, the target's stays the session
-// and the source's is kept beside it as a conflicting copy. Nothing is deleted or made older.
+// Instruments are matched by the identity of its own each carries from the archive it was first
+// archived in, else by serial number where both know it, else by fingerprint and name together
+// (an instrument known by its name alone, as an import's, is never matched by it); one not matched
+// is new, with the source's identity of it, renamed after its archive ("NAME (LABEL)") when the
+// target already calls another instrument so. Sessions are matched by instrument, slot, start stamp
+// and bytes. The same dated session with other bytes on each side: where one copy extends the
+// other, the longer is the session and the shorter its replaced copy; where neither does, the
+// target's stays the session and the source's is kept beside it as a conflicting copy. Nothing is
+// deleted or made older.
 //
 // A session or copy is taken only with the bytes the source's own history recorded for it (what
 // `verify` of the source checks): other bytes are left there and named (SyncSummary::refused), and
@@ -80,7 +93,17 @@ struct SyncSummary {
 // `summary` what was taken so far and `stopped` set, and `error` its StoppedLine(); the source's
 // history is then taken by the next sync. The register's events of the sessions taken are left for
 // the register to make from their bytes.
+//
+// Refused before anything is written where a history chain both archives hold is not the same in
+// both (summary.historiesDisagree): one is a copy of an archive whose history went another way.
+// When all the source holds new for the target is its own records of their syncs, nothing is
+// written (two archives syncing both ways settle).
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,
                  SyncSummary& summary, QString& error);
+
+// Gives the archive an identity of its own, made anew, with a history row saying which archive
+// it was: for a copy of an archive (a backup restored, a file copied) whose history went another
+// way, which a sync refuses as that archive. `was`: its identity before; `made`: the new one.
+bool NewArchiveIdentity(SessionArchive& archive, QString& was, QString& made, QString& error);
 
 } // namespace archive

@@ -128,3 +128,6 @@ bool ParseArchiveSyncOptions(const std::vector<std::string>& args, ArchiveSyncOp
                              std::string& message);
 bool ParseArchiveStatsOptions(const std::vector<std::string>& args, ArchiveStatsOptions& options,
                               std::string& message);
+// archive new-identity: --archive alone, as stats.
+bool ParseArchiveNewIdentityOptions(const std::vector<std::string>& args,
+                                    ArchiveStatsOptions& options, std::string& message);
