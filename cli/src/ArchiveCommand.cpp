@@ -89,18 +89,17 @@ const CommandPart kArchiveParts[] = {
      "is, and a new name is a new instrument.",
      nullptr},
     {"history", "archive history [--format text|csv] [--chain ARCHIVE | --all-chains]",
-     "Every change made to the archive, oldest first: when (UTC), the user and computer that "
-     "made it, what it was (started, import, download, replace, rename, interval, sync, "
-     "sign-off), which sessions with the SHA-256 of their stored bytes, and the hash that chains "
-     "each row to the one before it, so that a change made outside this program shows. Each row "
+     "Every change made to the archive, oldest first, each row chained to the one before by its "
+     "hash, so that a change made outside this program shows. A row says when (UTC), the user and "
+     "computer that made it, what it was (started, import, download, replace, rename, interval, "
+     "sync, sign-off) and which sessions, with the SHA-256 of their stored bytes. Each row "
      "is signed with its writer's own key. The history of another archive synced into this one "
      "is kept as that archive's chain: --chain shows it, --all-chains every chain.",
      ArchiveHistoryOptionHelp},
     {"verify", "archive verify [--against LOCATION]",
-     "Recomputes the hash of every session's stored bytes and of every history row, and checks "
-     "each against the history: a session whose bytes changed, a session or row that was "
-     "added, changed or deleted outside this program is printed, one line each, before a last "
-     "line with the result. The history of every other archive synced in is checked as its own "
+     "Checks every session's stored bytes and every history row against the history: each one "
+     "added, changed or deleted outside this program is a line, and a last line the result. "
+     "The history of every other archive synced in is checked as its own "
      "chain, and each conflicting copy a sync kept is named. Every row's signature is checked: "
      "a row hashed again without its signer's key (a chain rebuilt), a row signed by a key the "
      "archive registered after it, and a signature removed are each a mismatch; a line says from "
@@ -112,24 +111,26 @@ const CommandPart kArchiveParts[] = {
      "either side since shows, a line each. Exit status 1 on any mismatch.",
      ArchiveVerifyOptionHelp},
     {"keys", "archive keys [--trust FINGERPRINT]",
-     "Every key that signed rows of the archive's history (and of the histories synced into "
-     "it), one line each: its fingerprint, the user and computer of the first row it signed, "
-     "that row and its time, and with \"Trusted Keys\" set in Settings.ini whether that list "
-     "holds it. With --trust, adds the fingerprint to that list instead.",
+     "Every key that signed rows of the archive's histories, one line each, with its "
+     "fingerprint. The line gives the user and computer of the first row it signed (of this "
+     "archive's history and of those synced into it), that row and its time, and with \"Trusted "
+     "Keys\" set in Settings.ini whether that list holds it. With --trust, adds the fingerprint to "
+     "that list instead.",
      ArchiveKeysOptionHelp},
     {"sign-off",
      "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
-     "Writes a signed history row saying that you (the operating system's user) gave the "
-     "sessions of the instrument and period (default: all of them) the meaning TEXT "
-     "(\"reviewed\", \"approved\"), naming each session with the hash of its stored bytes. "
-     "archive history shows it.",
+     "Writes a signed history row giving the sessions of the instrument and period (default: "
+     "all) the meaning TEXT (\"reviewed\", \"approved\"). The row names you (the operating "
+     "system's user) and each session with the hash of its stored bytes; a scope that holds no "
+     "session is refused. archive history and the compliance pack show it.",
      ArchiveSignOffOptionHelp},
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
      "--from that it lacks, and nothing twice: a second sync changes nothing (\"nothing new\"). "
-     "Either may be a SQLite file or a PostgreSQL server; a file named must hold an archive "
-     "already. Each instrument carries an identity of its own, so one that came from an archive "
+     "Either may be a SQLite file or a PostgreSQL server; a --from file must hold an archive "
+     "already, a --to file not there is made. Each instrument carries an identity of its own, so "
+     "one that came from an archive "
      "is known when it comes back; others are matched by serial number where both know it, else "
      "by model, settings and name together; one whose name this archive already gives another "
      "instrument is renamed after its archive, \"NAME (ARCHIVE)\" (after its writer where the "
@@ -149,9 +150,9 @@ const CommandPart kArchiveParts[] = {
      "1 grown copy kept as replaced\".",
      [] { return OptionHelp(ArchiveSyncOptionTable()); }},
     {"new-identity", "archive new-identity",
-     "Gives the archive an identity of its own, made anew, and a history row naming the one it "
-     "had: for a copy of an archive (a backup restored, a file copied) whose history went "
-     "another way, which sync refuses as that archive. Synced after it, the copy is an archive "
+     "Gives a copied archive whose history went another way an identity of its own. That is "
+     "for a backup restored or a file copied, which sync refuses as the archive it came from; "
+     "a history row names the identity it had. Synced after it, the copy is an archive "
      "of its own; its instruments and sessions are still known for what they are.",
      nullptr},
     {"compliance",
@@ -191,12 +192,13 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written, verify found a mismatch, or sync\n"
-    "was refused (a copied archive whose history went another way); 2 bad arguments, an\n"
-    "unreadable or malformed dump, a session id, instrument or (map) gas that is not there,\n"
-    "or a search that keeps no session; 3 (compliance) an instrument shown is overdue or\n"
-    "failed; 6 the archive could not be opened, read or written; 130 (sync) stopped by\n"
-    "Ctrl-C or SIGTERM after the batch being written (the rest comes with the next sync).\n";
+    "standard error); 1 the output could not be written, verify found a mismatch, sync left\n"
+    "bytes its source's history does not record, or sync was refused (a copied archive\n"
+    "whose history went another way); 2 bad arguments, an unreadable or malformed dump, a\n"
+    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
+    "session; 3 (compliance) an instrument shown is overdue or failed; 6 the archive could\n"
+    "not be opened, read or written; 130 (sync) stopped by Ctrl-C or SIGTERM after the\n"
+    "batch being written (the rest comes with the next sync).\n";
 
 namespace {
 

@@ -94,7 +94,8 @@ const char kArchivePlaceholder[] = "LOCATION";
 std::string ArchiveOptionHelp() {
     return OptionHelpLines({{OptionShownAs(kArchiveSpec, kArchivePlaceholder),
                              "a SQLite file, or postgresql://user@host[:port]/database (a socket\n"
-                             "folder as host is written with %2F for each '/'); default:\n"
+                             "folder as host is written with %2F for each '/'; over TLS with\n"
+                             "?sslmode=require, or verify-full&sslrootcert=FILE); default:\n"
                              "\"Archive\" in Settings.ini, else the program's own\n"
                              "archive.sqlite in its application data folder"}});
 }

@@ -449,7 +449,7 @@ TEST_F(CliTest, EachCommandsHelpIsItsOwn) {
          {"What the archive holds", "--archive LOCATION"},
          {"archive list", "archive import", "--from"}},
         {{"archive", "history"},
-         {"--format FORMAT", "the hash that chains each row", "--archive LOCATION"},
+         {"--format FORMAT", "chained to the one before by its", "--archive LOCATION"},
          {"archive list", "archive import", "--from"}},
         {{"archive", "verify"},
          {"Exit status 1 on any mismatch", "verify found a mismatch", "--archive LOCATION"},
