@@ -126,6 +126,9 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
         // The status line never goes on saying a sync runs once it has ended, and keeps the
         // result of one after a download too, which is told in no message when it went through.
         status_->SetActivity(said.section('\n', 0, 0));
+        if (syncProgress_ != nullptr) {
+            syncProgress_->hide();
+        }
         if (tell) {
             Prompt(said, kTitle);
         }
@@ -1039,7 +1042,8 @@ void MainDialog::SyncNow() {
         return;
     }
     status_->SetActivity("Syncing the archive: the result is shown when it is done");
-    (new SyncProgress(*sync_, sync_->Into(), this))->show();
+    syncProgress_ = new SyncProgress(*sync_, sync_->Into(), this);
+    syncProgress_->show();
 }
 
 void MainDialog::ShowReportNotice(const std::string& text) {

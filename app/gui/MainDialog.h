@@ -5,6 +5,7 @@
 #include "linkselect/Platform.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class BackgroundSync;
+class SyncProgress;
 class ChartPanel;
 class MapPanel;
 struct MapBackgroundChoice;
@@ -200,6 +202,8 @@ private:
     std::unique_ptr<ProgramArchiving> archiving_;
     // File > Sync Now, and the sync after each session uploaded, off the window's thread.
     BackgroundSync* sync_ = nullptr;
+    // Sync Now's progress while it runs: gone before the result is told.
+    QPointer<SyncProgress> syncProgress_;
     FilterDialog* filter_ = nullptr;
     ChartPanel* chart_ = nullptr;
     MapPanel* map_ = nullptr;

@@ -244,13 +244,19 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
             return false;
         }
         if (applies != Applies::No) {
+            // A pack of an earlier day shows the sign-offs made since for its period, but its
+            // head is that day's: each such line says it was written after it.
+            QString notes;
+            if (applies == Applies::NotHeld) {
+                notes += " (this archive holds none of its sessions)";
+            }
+            if (period.until > 0 && row.at >= period.until) {
+                notes += " (written after the pack's day)";
+            }
             lines << QString("Sign-off, row %1 of %2%3, %4, %5@%6: %7")
                          .arg(row.seq)
-                         .arg(ChainWords(names, row.origin),
-                              applies == Applies::NotHeld
-                                  ? QString(" (this archive holds none of its sessions)")
-                                  : QString(),
-                              PinTimeText(row.at), row.user, row.host, row.detail);
+                         .arg(ChainWords(names, row.origin), notes, PinTimeText(row.at), row.user,
+                              row.host, row.detail);
         }
     }
     return true;

@@ -535,6 +535,10 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         for (const QString& line : lines) {
             if (line.startsWith("Sign-off, row ")) {
                 shown.push_back(line.mid(line.indexOf(": signed off as ") + 2).toStdString());
+                // Written now: after the day of every pack but the far ones, and said so.
+                EXPECT_EQ(line.contains(" (written after the pack's day), "),
+                          std::string(pack.at) < "2099")
+                    << line.toStdString();
             }
         }
         std::vector<std::string> expected;
@@ -658,7 +662,12 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
         qint64 head;
         QStringList lines; // after the head, sign-offs without their row, time and writer
     } packs[] = {
-        {"2026-11-02", {van8}, 1, {first, checked, approved}},
+        // Its head as it stood that day; the sign-offs made since for its period, saying so.
+        {"2026-11-02",
+         {van8},
+         1,
+         {first, QString(checked).replace(" archive:", " archive (written after the pack's day):"),
+          QString(approved).replace(vanName + ":", vanName + " (written after the pack's day):")}},
         {"2099-12-31", {synced}, rows.last().seq, {first, both, reviewed, approved, noted}},
         {"2099-12-31", {van8}, rows.last().seq, {first, both, checked, approved, noted}},
     };

@@ -548,6 +548,12 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
         {team, false, "Synced into " + team + ": 0 instruments, 2 sessions new, 0 already there"},
         {team, false, "Synced into " + team + ": 0 instruments, 0 sessions new, 2 already there"},
     };
+    // The result is told with the progress dialog gone, not behind it.
+    bool progressShownWithResult = false;
+    prompt.onShow = [&](const std::string&, const std::string&) {
+        auto* progress = dialog->findChild<QProgressDialog*>("syncProgress");
+        progressShownWithResult = progress != nullptr && progress->isVisible();
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said.toStdString());
         writeSettings(c.sync);
@@ -585,6 +591,7 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
                 dialog->Status().Activity().toStdString(),
                 QString::fromStdString(prompt.shown[0].first).section('\n', 0, 0).toStdString());
         }
+        EXPECT_FALSE(progressShownWithResult);
         // The progress dialog goes with the sync.
         QTest::qWait(0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
