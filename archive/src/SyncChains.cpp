@@ -51,7 +51,7 @@ bool HashAt(QSqlDatabase& db, const QString& own, const QString& origin, qint64 
 
 // The copy named, and what the user does about it.
 QString CopyRefused(const SyncParty& copy, const SyncParty& other, const QString& what) {
-    return "the archive " + copy.where + " has the identity of an archive " + other.where +
+    return "the archive " + copy.where + " has the identity of an archive that " + other.where +
            " synced with before (" + copy.identity + "), but not its history (" + what +
            "): it is a copy of that archive, restored from a backup or copied, whose history has"
            " gone another way. To keep it, give it an identity of its own (tavon-datalog archive"
