@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <algorithm>
 
+#include "ChainRecords.h"
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
 #include "Schema.h"
@@ -56,8 +57,6 @@ bool ReadStored(QSqlDatabase& db, const QString& sql, std::initializer_list<QVar
     }
     return true;
 }
-
-const char kColumns[] = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
 
 // A consistent read of one archive for the whole check; rolled back when done.
 class ReadSnapshot {
@@ -179,14 +178,14 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
     QMap<qint64, StoredRow> own;
     QMap<qint64, StoredRow> copy;
     if (!mineRead.Begun(summary.error) || !theirRead.Begun(summary.error) ||
-        !ReadStored(
-            mine,
-            QString("SELECT %1 FROM archive_history WHERE kind = ? ORDER BY seq").arg(kColumns),
-            {ChangeKindName(ChangeKind::Sync)}, own, summary.error) ||
-        !ReadStored(
-            mine,
-            QString("SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq").arg(kColumns),
-            {theirId}, copy, summary.error)) {
+        !ReadStored(mine,
+                    QString("SELECT %1 FROM archive_history WHERE kind = ? ORDER BY seq")
+                        .arg(kHistoryColumns),
+                    {ChangeKindName(ChangeKind::Sync)}, own, summary.error) ||
+        !ReadStored(mine,
+                    QString("SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq")
+                        .arg(kHistoryColumns),
+                    {theirId}, copy, summary.error)) {
         return summary;
     }
     // Each head this archive's syncs recorded of the other's history, oldest first.
@@ -202,10 +201,10 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
     const qint64 upTo =
         std::max(copy.isEmpty() ? 0 : copy.lastKey(), heads.isEmpty() ? 0 : heads.lastKey());
     QMap<qint64, StoredRow> their;
-    if (!ReadStored(
-            theirs,
-            QString("SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq").arg(kColumns),
-            {upTo}, their, summary.error)) {
+    if (!ReadStored(theirs,
+                    QString("SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq")
+                        .arg(kHistoryColumns),
+                    {upTo}, their, summary.error)) {
         return summary;
     }
     summary.readable = true;

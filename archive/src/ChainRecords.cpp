@@ -11,13 +11,14 @@
 
 namespace archive {
 
+const char kHistoryColumns[] =
+    "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
+
 bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64 upTo,
                    const std::function<void(const HistoryRow&, bool)>& take, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const QString columns =
-        QString("seq, changed_at, os_user, host, kind, detail, sessions, previous, hash") +
-        (signing ? ", signer, signature" : "");
+    const QString columns = QString(kHistoryColumns) + (signing ? ", signer, signature" : "");
     const QString until = upTo > 0 ? QString(" AND seq <= %1").arg(upTo) : QString();
     if (!(origin.isEmpty()
               ? Run(query,

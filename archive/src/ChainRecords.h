@@ -13,6 +13,9 @@ class QSqlDatabase;
 
 namespace archive {
 
+// A history row's columns in the order every reader of them takes them.
+extern const char kHistoryColumns[];
+
 // The rows of this archive's own chain (`origin` empty), or of the other archive `origin` as they
 // were synced in, oldest first, up to row `upTo` (0: all); `readable` is false for a row whose list
 // of sessions is not. `signing`: the archive's schema has the signatures' columns.
