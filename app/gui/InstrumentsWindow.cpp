@@ -18,6 +18,7 @@
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
+#include "archive/TrustedKeys.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
 
@@ -358,8 +359,13 @@ QString InstrumentsWindow::SavePack(const QString& path) {
     settings.archiveName =
         location_.isEmpty() ? archive::SessionArchive::DefaultLocation() : location_;
     settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
-    settings.verification = archive::VerifyArchive(*store_).Line();
+    // The verdict the command line gives, with the same trusted keys.
+    archive::TrustedKeys trusted;
     QString error;
+    if (!archive::ReadTrustedKeys({}, trusted, error)) {
+        return error;
+    }
+    settings.verification = archive::VerifyTrusted(*store_, trusted).Line();
     if (!compliance::PackHistoryLines(*store_, settings.atDay, shown, settings.history, error)) {
         return error;
     }

@@ -137,6 +137,27 @@ void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const Q
     }
 }
 
+// "archive ID's history ends at row 8, before row 11 that this archive recorded of it at its
+// sync in row 40: rows were deleted": the newest of the recorded heads and the rows held of it.
+QString EndedBefore(const QString& whose, qint64 theirEnd, const QMap<qint64, StoredRow>& copy,
+                    const QMap<qint64, RecordedHead>& heads) {
+    const qint64 held = copy.isEmpty() ? 0 : copy.lastKey();
+    const QString ends = theirEnd == 0 ? whose + "history holds no row"
+                                       : whose + "history ends at row " + QString::number(theirEnd);
+    if (!heads.isEmpty() && heads.lastKey() >= held) {
+        const RecordedHead& head = heads.last();
+        return QString("%1, before row %2 that this archive recorded of it at its sync in row %3:"
+                       " rows were deleted")
+            .arg(ends)
+            .arg(head.seq)
+            .arg(head.row);
+    }
+    return QString("%1, before row %2 that this archive holds a copy of from a sync: rows were"
+                   " deleted")
+        .arg(ends)
+        .arg(held);
+}
+
 } // namespace
 
 QString AgainstSummary::Line() const {
@@ -201,10 +222,13 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
     const qint64 upTo =
         std::max(copy.isEmpty() ? 0 : copy.lastKey(), heads.isEmpty() ? 0 : heads.lastKey());
     QMap<qint64, StoredRow> their;
+    qint64 theirEnd = 0;
+    QString theirHead;
     if (!ReadStored(theirs,
                     QString("SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq")
                         .arg(kHistoryColumns),
-                    {upTo}, their, summary.error)) {
+                    {upTo}, their, summary.error) ||
+        !HistoryHead(theirs, theirEnd, theirHead, summary.error)) {
         return summary;
     }
     summary.readable = true;
@@ -219,7 +243,7 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
         const auto found = their.constFind(held.seq);
         const QString at = whose + "history row " + QString::number(held.seq);
         if (found == their.constEnd()) {
-            continue; // named once, as missing, by the chain's check below
+            continue; // named once below: as missing, or past the end of their chain
         }
         if (!(found.value() == held)) {
             summary.mismatches << QString("%1 is not the copy this archive took at a sync (%2)")
@@ -238,7 +262,12 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
                                       .arg(found.value().hash, head.hash);
         }
     }
-    CheckTheirChain(their, upTo, whose, summary);
+    // Rows deleted from the end leave a chain whole in itself: only what was learnt of it at a
+    // sync shows them, named once here rather than as each row missing.
+    if (upTo > theirEnd) {
+        summary.mismatches << EndedBefore(whose, theirEnd, copy, heads);
+    }
+    CheckTheirChain(their, std::min(upTo, theirEnd), whose, summary);
     return summary;
 }
 

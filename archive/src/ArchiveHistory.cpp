@@ -277,11 +277,12 @@ QString VerifySummary::Line() const {
     const QString what = blocks.join(", ") + " and " +
                          Counted(rows, "history row", "history rows") +
                          (chains > 1 ? " in " + Counted(chains, "chain", "chains") : QString());
+    const QString note = trustNote.isEmpty() ? QString() : "; " + trustNote;
     if (mismatches.isEmpty()) {
-        return "Verified: " + what + ", no mismatch";
+        return "Verified: " + what + ", no mismatch" + note;
     }
     return "Verification failed: " + Counted(mismatches.size(), "mismatch", "mismatches") + " in " +
-           what;
+           what + note;
 }
 
 bool RecordChange(SessionArchive& archive, ChangeKind kind, const QString& detail,

@@ -12,6 +12,7 @@
 #include "SqlSteps.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
+#include "archive/PinnedHead.h"
 #include "archive/SessionArchive.h"
 
 namespace archive {
@@ -220,13 +221,13 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
         return false;
     }
     QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
-    qint64 seq = 0;
-    QString hash;
-    if (!HistoryHead(db, seq, hash, error, period.until)) {
+    PinnedHead head;
+    if (!OwnHead(archive, head, error, period.until)) {
         return false;
     }
-    if (seq != 0) {
-        lines << QString("History head: row %1, %2").arg(seq).arg(hash);
+    if (head.row != 0) {
+        // Ready to paste: a later verify --head with it shows rows deleted since.
+        lines << "History head (archive verify --head): " + HeadText(head);
     } else if (period.until > 0 && !period.to.isEmpty()) {
         lines << "History head: none (no history row was written by the end of " + period.to + ")";
     } else {

@@ -77,19 +77,6 @@ QString NormalFingerprint(const QString& text) {
     return groups.join(':');
 }
 
-QSet<QString> ParseTrustedKeys(const QString& text, QStringList* refused) {
-    QSet<QString> trusted;
-    for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
-        const QString fingerprint = NormalFingerprint(part.trimmed());
-        if (!fingerprint.isEmpty()) {
-            trusted.insert(fingerprint);
-        } else if (refused != nullptr && !part.trimmed().isEmpty()) {
-            *refused << part.trimmed();
-        }
-    }
-    return trusted;
-}
-
 bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QString& error) {
     signers.clear();
     if (!archive.IsOpen()) {

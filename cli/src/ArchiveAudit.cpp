@@ -1,15 +1,20 @@
-// tavon-datalog archive history and verify: the archive's audit trail listed, and the archive
-// checked against it.
+// tavon-datalog archive history, verify and head: the archive's audit trail listed, the archive
+// checked against it (and against heads pinned before), and its head given to be pinned.
 #include <QDateTime>
 #include <QTimeZone>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ArchiveCommand.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
+#include "archive/PinnedHead.h"
 #include "archive/SessionArchive.h"
+#include "archive/TrustedKeys.h"
+#include "cli/ArchiveOptions.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
 #include "download/SharedOptions.h"
@@ -20,8 +25,10 @@ struct AuditOptions {
     std::string archiveAt;
     std::string format = "text"; // history only: text or csv
     std::string against;         // verify only: the archive to check this one's history against
-    std::string chain;           // history only: another archive's chain, by identity or location
-    bool allChains = false;      // history only: this archive's chain and every one synced in
+    std::vector<archive::PinnedHead> heads; // verify only: heads pinned before, each checked
+    std::vector<std::string> trustedKeys;   // verify only: more lists of trusted keys
+    std::string chain;      // history only: another archive's chain, by identity or location
+    bool allChains = false; // history only: this archive's chain and every one synced in
 };
 
 bool AcceptsHistoryFormat(const std::string& value) {
@@ -55,28 +62,51 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
     return kTable;
 }
 
+bool AcceptsPinnedHead(const std::string& value) {
+    archive::PinnedHead head;
+    return archive::ParsePinnedHead(QString::fromStdString(value), head);
+}
+
 const OptionTable<AuditOptions>& VerifyOptionTable() {
     static const OptionSpec kAgainst = {"--against", nullptr, OptionSpec::Takes::Value,
                                         "a SQLite file or postgresql://user@host[:port]/database",
                                         nullptr};
+    static const OptionSpec kHead = {"--head", nullptr, OptionSpec::Takes::Value,
+                                     "ROW:HASH (a row number, a colon and 64 hex digits)",
+                                     AcceptsPinnedHead};
     static const OptionTable<AuditOptions> kTable = {
         ArchiveOption(&AuditOptions::archiveAt),
         {kAgainst, kArchivePlaceholder,
          "another archive this one synced with: its history up to what\n"
          "this one recorded of it at the last sync must be unchanged",
          SetsText(&AuditOptions::against)},
+        {kHead, "ROW:HASH",
+         "a head of this archive's history taken before (archive head,\n"
+         "or a compliance pack): that row must still be there with that\n"
+         "hash, so that rows deleted since from the end show; may be\n"
+         "given more than once",
+         [](AuditOptions& options, const OptionUse& use) {
+             archive::PinnedHead head;
+             archive::ParsePinnedHead(QString::fromStdString(use.value), head);
+             options.heads.push_back(head);
+         }},
+        TrustedKeysOption(&AuditOptions::trustedKeys),
     };
     return kTable;
 }
 
-// --archive for both, --format for history; no bare words.
-bool ParseAuditOptions(const QStringList& arguments, bool withFormat, AuditOptions& options,
-                       std::string& message) {
+const OptionTable<AuditOptions>& HeadOptionTable() {
+    static const OptionTable<AuditOptions> kTable = {ArchiveOption(&AuditOptions::archiveAt)};
+    return kTable;
+}
+
+// The options of history, verify or head, as `table` gives them; no bare words.
+bool ParseAuditOptions(const QStringList& arguments, const OptionTable<AuditOptions>& table,
+                       AuditOptions& options, std::string& message) {
     const std::string command = "archive " + arguments.value(0).toStdString();
     std::vector<std::string> positional;
-    if (!ParseOptions(ArchiveWords(arguments),
-                      withFormat ? HistoryOptionTable() : VerifyOptionTable(), command.c_str(),
-                      false, options, positional, message)) {
+    if (!ParseOptions(ArchiveWords(arguments), table, command.c_str(), false, options, positional,
+                      message)) {
         return false;
     }
     if (!positional.empty()) {
@@ -166,9 +196,9 @@ bool Put(const QString& text) {
 }
 
 // The other archive's history checked against what this one recorded of it: its lines printed
-// after the archive's own; false when it could not be read or written.
-bool PutAgainst(archive::SessionArchive& store, const std::string& location, bool& clean,
-                bool& written) {
+// after the archive's own, the last one ending with `note`; false when it could not be read.
+bool PutAgainst(archive::SessionArchive& store, const std::string& location, const QString& note,
+                bool& clean, bool& written) {
     archive::SessionArchive other;
     if (!OpenExistingArchive(other, QString::fromLocal8Bit(location.c_str()))) {
         return false;
@@ -181,8 +211,22 @@ bool PutAgainst(archive::SessionArchive& store, const std::string& location, boo
     for (const QString& mismatch : against.mismatches) {
         written = written && Put(mismatch + '\n');
     }
-    written = written && Put(against.Line() + '\n');
+    written = written && Put(against.Line() + (note.isEmpty() ? QString() : "; " + note) + '\n');
     clean = clean && against.Clean();
+    return true;
+}
+
+// Each head given checked against the archive's own history, a mismatch for each it no longer
+// holds as it was; false when the history could not be read.
+bool CheckHeads(archive::SessionArchive& store, const std::vector<archive::PinnedHead>& heads,
+                archive::VerifySummary& summary) {
+    for (const archive::PinnedHead& head : heads) {
+        QString error;
+        if (!archive::CheckPinnedHead(store, head, summary.mismatches, error)) {
+            PrintError(error.toLocal8Bit().toStdString());
+            return false;
+        }
+    }
     return true;
 }
 
@@ -196,10 +240,14 @@ std::string ArchiveVerifyOptionHelp() {
     return OptionHelp(VerifyOptionTable());
 }
 
+std::string ArchiveHeadOptionHelp() {
+    return OptionHelp(HeadOptionTable());
+}
+
 int RunArchiveHistory(const QStringList& arguments) {
     AuditOptions options;
     std::string message;
-    if (!ParseAuditOptions(arguments, true, options, message)) {
+    if (!ParseAuditOptions(arguments, HistoryOptionTable(), options, message)) {
         return ArchiveUsageError(message, arguments);
     }
     archive::SessionArchive store;
@@ -269,28 +317,37 @@ int RunArchiveHistory(const QStringList& arguments) {
 int RunArchiveVerify(const QStringList& arguments) {
     AuditOptions options;
     std::string message;
-    if (!ParseAuditOptions(arguments, false, options, message)) {
+    if (!ParseAuditOptions(arguments, VerifyOptionTable(), options, message)) {
         return ArchiveUsageError(message, arguments);
+    }
+    archive::TrustedKeys trusted;
+    if (!ReadTrust(options.trustedKeys, trusted)) {
+        return kExitArchive;
     }
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
-    archive::VerifySummary summary = archive::VerifyArchive(store);
+    archive::VerifySummary summary = archive::VerifyTrusted(store, trusted);
     if (!summary.readable) {
         PrintError(summary.error.toLocal8Bit().toStdString());
         return kExitArchive;
     }
-    bool written = PutSigningLines(summary);
-    for (const QString& conflict : summary.conflicts) {
-        written = written && Put(conflict + '\n');
+    if (!CheckHeads(store, options.heads, summary)) {
+        return kExitArchive;
     }
-    for (const QString& mismatch : summary.mismatches) {
-        written = written && Put(mismatch + '\n');
+    // What limits a pass ends verify's last line, whichever check prints it.
+    QString note;
+    if (!options.against.empty()) {
+        std::swap(note, summary.trustNote);
+    }
+    bool written = true;
+    for (const QString& line : summary.signing + summary.conflicts + summary.mismatches) {
+        written = written && Put(line + '\n');
     }
     written = written && Put(summary.Line() + '\n');
     bool clean = summary.Clean();
-    if (!options.against.empty() && !PutAgainst(store, options.against, clean, written)) {
+    if (!options.against.empty() && !PutAgainst(store, options.against, note, clean, written)) {
         return kExitArchive;
     }
     if (!written || std::fflush(stdout) != 0) {
@@ -298,4 +355,33 @@ int RunArchiveVerify(const QStringList& arguments) {
         return kExitOutputFailed;
     }
     return clean ? kExitOk : kExitMismatch;
+}
+
+int RunArchiveHead(const QStringList& arguments) {
+    AuditOptions options;
+    std::string message;
+    if (!ParseAuditOptions(arguments, HeadOptionTable(), options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    archive::SessionArchive store;
+    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+        return kExitArchive;
+    }
+    archive::PinnedHead head;
+    QString error;
+    if (!archive::OwnHead(store, head, error)) {
+        PrintError(error.toLocal8Bit().toStdString());
+        return kExitArchive;
+    }
+    // Every archive begins its history when first opened: one without rows had them deleted.
+    if (head.row == 0) {
+        PrintError("the archive's history holds no row: there is no head to pin (archive verify"
+                   " says more)");
+        return kExitMismatch;
+    }
+    if (!Put(archive::HeadText(head, ' ') + '\n') || std::fflush(stdout) != 0) {
+        PrintError("cannot write the head to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
 }

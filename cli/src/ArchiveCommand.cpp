@@ -24,7 +24,7 @@
 
 const char kArchiveSynopsis[] =
     "archive import|list|render|export|plot|map|survey|stats|rename-instrument|history|verify|"
-    "keys|sign-off|sync|new-identity|"
+    "head|keys|sign-off|sync|new-identity|"
     "compliance|events|set-interval [--archive LOCATION]"
     " ARGUMENTS...";
 
@@ -96,26 +96,41 @@ const CommandPart kArchiveParts[] = {
      "is signed with its writer's own key. The history of another archive synced into this one "
      "is kept as that archive's chain: --chain shows it, --all-chains every chain.",
      ArchiveHistoryOptionHelp},
-    {"verify", "archive verify [--against LOCATION]",
+    {"verify", "archive verify [--against LOCATION] [--head ROW:HASH] [--trusted-keys FILE]",
      "Checks every session's stored bytes and every history row against the history: each one "
      "added, changed or deleted outside this program is a line, and a last line the result. "
      "The history of every other archive synced in is checked as its own "
      "chain, and each conflicting copy a sync kept is named. Every row's signature is checked: "
      "a row hashed again without its signer's key (a chain rebuilt), a row signed by a key the "
      "archive registered after it, and a signature removed are each a mismatch; a line says from "
-     "which row signing starts in an archive older than the signatures. With \"Trusted Keys\" "
-     "set in Settings.ini, every row signed by a key that list does not hold is a mismatch too. "
+     "which row signing starts in an archive older than the signatures. With trusted keys set "
+     "(this user's list, which archive keys --trust writes, the system-wide list a manager "
+     "installs, and --trusted-keys), every row signed by a key no list holds is a mismatch too; "
+     "with none, the last line says that the signatures were checked for consistency only. "
+     "\"Trusted Keys\" in Settings.ini is ignored. "
+     "The newest rows deleted, with what they recorded, leave a chain that is whole in itself: "
+     "--head (a head taken before with archive head, or printed in a compliance pack) shows "
+     "them, as --against does for a history another archive recorded at a sync. "
      "With --against, the history of another archive this one synced with is checked too, up to "
      "what this one recorded of it at their last sync: the copy of its rows kept here and the "
-     "heads recorded here must still be what that archive holds, so a history rewritten on "
-     "either side since shows, a line each. Exit status 1 on any mismatch.",
+     "heads recorded here must still be what that archive holds, and its history must not end "
+     "before them, so a history rewritten or cut short on either side since shows, a line each. "
+     "Exit status 1 on any mismatch, 6 when a list of trusted keys is refused (others may write "
+     "it) or cannot be read.",
      ArchiveVerifyOptionHelp},
-    {"keys", "archive keys [--trust FINGERPRINT]",
+    {"head", "archive head",
+     "Prints the head of the archive's own history, the newest row and its hash, as one line "
+     "\"ROW HASH\" (the hash 64 hex digits). Keep it outside the archive: archive verify --head "
+     "ROW:HASH later shows whether that row is still there as it was. Exit status 1 when the "
+     "history holds no row (said on standard error), 6 when the archive cannot be read.",
+     ArchiveHeadOptionHelp},
+    {"keys", "archive keys [--trust FINGERPRINT] [--trusted-keys FILE]",
      "Every key that signed rows of the archive's histories, one line each, with its "
      "fingerprint. The line gives the user and computer of the first row it signed (of this "
-     "archive's history and of those synced into it), that row and its time, and with \"Trusted "
-     "Keys\" set in Settings.ini whether that list holds it. With --trust, adds the fingerprint to "
-     "that list instead.",
+     "archive's history and of those synced into it), that row and its time, and, with trusted "
+     "keys set (this user's list, the system-wide one, --trusted-keys), whether a list holds "
+     "it. With --trust, adds the fingerprint to this user's list instead (trusted-keys beside "
+     "the signing key, private to the user) and says where that is.",
      ArchiveKeysOptionHelp},
     {"sign-off",
      "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
@@ -193,12 +208,13 @@ std::string ArchivePartOptions() {
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
     "standard error); 1 the output could not be written, verify found a mismatch, sync left\n"
-    "bytes its source's history does not record, or sync was refused (a copied archive\n"
-    "whose history went another way); 2 bad arguments, an unreadable or malformed dump, a\n"
-    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
-    "session; 3 (compliance) an instrument shown is overdue or failed; 6 the archive could\n"
-    "not be opened, read or written; 130 (sync) stopped by Ctrl-C or SIGTERM after the\n"
-    "batch being written (the rest comes with the next sync).\n";
+    "bytes its source's history does not record, sync was refused (a copied archive\n"
+    "whose history went another way), or (head) the history holds no row; 2 bad arguments,\n"
+    "an unreadable or malformed dump, a session id, instrument or (map) gas that is not\n"
+    "there, or a search that keeps no session; 3 (compliance) an instrument shown is overdue\n"
+    "or failed; 6 the archive could not be opened, read or written, or a list of trusted\n"
+    "keys is refused (others may write it) or cannot be read; 130 (sync) stopped by Ctrl-C\n"
+    "or SIGTERM after the batch being written (the rest comes with the next sync).\n";
 
 namespace {
 
@@ -219,6 +235,7 @@ const Subcommand kSubcommands[] = {
     {"rename-instrument", RunArchiveRenameInstrument},
     {"history", RunArchiveHistory},
     {"verify", RunArchiveVerify},
+    {"head", RunArchiveHead},
     {"keys", RunArchiveKeys},
     {"sign-off", RunArchiveSignOff},
     {"sync", RunArchiveSync},
@@ -311,7 +328,7 @@ int RunArchive(int argc, char** argv) {
     if (argc < 1) {
         return UsageError(
             "archive needs one of import, list, render, export, plot, map, survey, "
-            "stats, rename-instrument, history, verify, keys, sign-off, sync, new-identity, "
+            "stats, rename-instrument, history, verify, head, keys, sign-off, sync, new-identity, "
             "compliance, "
             "events and "
             "set-interval",

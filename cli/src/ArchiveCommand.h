@@ -13,7 +13,7 @@ namespace archive {
 class SessionArchive;
 struct ListFilter;
 struct ListedSession;
-struct VerifySummary;
+struct TrustedKeys;
 } // namespace archive
 
 // The parts of `tavon-datalog archive` that live in files of their own.
@@ -60,12 +60,14 @@ std::string ArchiveHistoryOptionHelp();
 std::string ArchiveKeysOptionHelp();
 std::string ArchiveSignOffOptionHelp();
 
-// What verify says of the signatures: where each chain's signing starts (on standard output), and
-// with "Trusted Keys" set in Settings.ini, each signer of rows whose key it does not hold, added to
-// the summary's mismatches; without it, a note on standard error. False when the output could not
-// be written.
-bool PutSigningLines(archive::VerifySummary& summary);
+// The trusted keys a command that judges the signers works with (archive::ReadTrustedKeys): the
+// system's list, this user's and `files`, each line left out named on standard error, and once,
+// where Settings.ini still sets "Trusted Keys", that it is ignored and where the lists are. False
+// with the reason printed when a list is refused or cannot be read: the caller returns
+// kExitArchive, and no verdict is given on fewer keys than were meant.
+bool ReadTrust(const std::vector<std::string>& files, archive::TrustedKeys& keys);
 std::string ArchiveVerifyOptionHelp();
+std::string ArchiveHeadOptionHelp();
 
 int RunArchiveImport(const QStringList& arguments);
 int RunArchiveList(const QStringList& arguments);
@@ -78,6 +80,7 @@ int RunArchiveSurvey(const QStringList& arguments);
 int RunArchiveRenameInstrument(const QStringList& arguments);
 int RunArchiveHistory(const QStringList& arguments);
 int RunArchiveVerify(const QStringList& arguments);
+int RunArchiveHead(const QStringList& arguments);
 int RunArchiveSync(const QStringList& arguments);
 int RunArchiveNewIdentity(const QStringList& arguments);
 int RunArchiveKeys(const QStringList& arguments);

@@ -17,6 +17,7 @@
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
+#include "archive/TrustedKeys.h"
 #include "cli/ComplianceOptions.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
@@ -267,7 +268,11 @@ int RunArchiveCompliance(const QStringList& arguments) {
         const QString at = ArchiveLocation(Local(options.archiveAt));
         settings.archiveName = at.isEmpty() ? store.DefaultLocation() : at;
         settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
-        settings.verification = archive::VerifyArchive(store).Line();
+        archive::TrustedKeys trusted;
+        if (!ReadTrust(options.trustedKeys, trusted)) {
+            return kExitArchive;
+        }
+        settings.verification = archive::VerifyTrusted(store, trusted).Line();
         QString error;
         if (!compliance::PackHistoryLines(store, atDay, records, settings.history, error)) {
             PrintError(error.toLocal8Bit().toStdString());

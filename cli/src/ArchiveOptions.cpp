@@ -7,6 +7,14 @@
 #include "download/CommandLine.h"
 #include "download/SharedOptions.h"
 
+const OptionSpec kTrustedKeysSpec = {"--trusted-keys", nullptr, OptionSpec::Takes::Value,
+                                     "a file name", nullptr};
+const char kTrustedKeysHelp[] = "a list of trusted keys for this run (one fingerprint a line),\n"
+                                "added to this user's (archive keys --trust writes it) and the\n"
+                                "system-wide one (/etc/tavon-datalogging/trusted-keys, on\n"
+                                "Windows in %ProgramData%; TAVON_SYSTEM_TRUSTED_KEYS names\n"
+                                "another, for tests only); may be given more than once";
+
 namespace {
 
 using Takes = OptionSpec::Takes;

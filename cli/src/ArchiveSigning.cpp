@@ -1,6 +1,8 @@
-// tavon-datalog archive keys and sign-off, and what verify says of the signatures: who signed the
-// history, which of them the team trusts, and a user's signed word on a period's sessions.
+// tavon-datalog archive keys and sign-off, and the trusted keys every command that judges the
+// signers reads: who signed the history, which of them are trusted, and a user's signed word on a
+// period's sessions.
 #include <QDateTime>
+#include <QDir>
 #include <QTimeZone>
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +12,8 @@
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
+#include "archive/TrustedKeys.h"
+#include "cli/ArchiveOptions.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
 #include "download/SharedOptions.h"
@@ -37,7 +41,8 @@ bool AcceptsFingerprint(const std::string& value) {
 
 struct KeysOptions {
     std::string archiveAt;
-    std::string trust; // a fingerprint to add to the trusted keys
+    std::string trust; // a fingerprint to add to this user's trusted keys
+    std::vector<std::string> trustedKeys;
 };
 
 const OptionTable<KeysOptions>& KeysOptionTable() {
@@ -46,9 +51,10 @@ const OptionTable<KeysOptions>& KeysOptionTable() {
         {{"--trust", nullptr, Takes::Value, "a key's fingerprint (32 hex digits)",
           AcceptsFingerprint},
          "FINGERPRINT",
-         "adds the key to \"Trusted Keys\" in Settings.ini (the list a\n"
-         "manager hands out) instead of listing the signers",
+         "adds the key to this user's trusted keys (trusted-keys in the\n"
+         "folder of the signing key) instead of listing the signers",
          SetsText(&KeysOptions::trust)},
+        TrustedKeysOption(&KeysOptions::trustedKeys),
     };
     return kTable;
 }
@@ -93,39 +99,34 @@ bool ParseWithoutWords(const QStringList& arguments, const OptionTable<Options>&
     return true;
 }
 
-QString TrustedKeysText() {
-    return QString::fromStdString(ReadSetting(kTrustedKeysSetting));
-}
-
 int AddTrusted(const std::string& given) {
     const QString fingerprint = archive::NormalFingerprint(QString::fromStdString(given));
-    QSet<QString> trusted = archive::ParseTrustedKeys(TrustedKeysText());
-    if (trusted.contains(fingerprint)) {
-        Put("key " + fingerprint + " is already a trusted key");
-        return kExitOk;
+    QString file;
+    bool already = false;
+    QString error;
+    if (!archive::TrustKey(fingerprint, file, already, error)) {
+        PrintError(Local(error));
+        return kExitArchive;
     }
-    trusted.insert(fingerprint);
-    QStringList sorted(trusted.begin(), trusted.end());
-    sorted.sort();
-    if (!WriteSetting(kTrustedKeysSetting, Local(sorted.join(", ")))) {
-        PrintError("cannot write \"Trusted Keys\" to Settings.ini");
-        return kExitOutputFailed;
-    }
-    Put("key " + fingerprint + " added to the trusted keys (\"Trusted Keys\" in Settings.ini)");
-    return kExitOk;
+    const bool written = Put("key " + fingerprint +
+                             (already ? " is already one of the trusted keys of this user ("
+                                      : " added to the trusted keys of this user (") +
+                             QDir::toNativeSeparators(file) + ")");
+    return written && std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }
 
 QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QString>& names,
-                   const QSet<QString>& trusted, bool listed) {
+                   const archive::TrustedKeys& trusted) {
     const QString when = QDateTime::fromMSecsSinceEpoch(signer.firstAt, QTimeZone::utc())
                              .toString("yyyy-MM-dd HH:mm:ss 'UTC'");
     const QString chain =
         signer.origin.isEmpty()
             ? QString()
             : " of " + names.value(signer.origin, "archive " + signer.origin) + "'s history";
-    const QString trust = !listed                                ? QString()
-                          : trusted.contains(signer.fingerprint) ? QString("  trusted")
-                                                                 : QString("  not trusted");
+    const QString trust = !trusted.Set() ? QString()
+                          : trusted.fingerprints.contains(signer.fingerprint)
+                              ? QString("  trusted")
+                              : QString("  not trusted");
     return QString("%1  %2@%3  first row %4%5, %6%7")
         .arg(signer.fingerprint, signer.user, signer.host)
         .arg(signer.firstRow)
@@ -142,29 +143,32 @@ std::string ArchiveSignOffOptionHelp() {
     return OptionHelp(SignOffOptionTable());
 }
 
-bool PutSigningLines(archive::VerifySummary& summary) {
-    bool written = true;
-    for (const QString& line : summary.signing) {
-        written = written && Put(line);
+bool ReadTrust(const std::vector<std::string>& files, archive::TrustedKeys& keys) {
+    // Trust never comes from the folder a command runs in: said once, so that a list someone
+    // relied on there is not silently gone.
+    static bool told = false;
+    if (!told && !ReadSetting(kTrustedKeysSetting).empty()) {
+        told = true;
+        PrintError(
+            Local("\"Trusted Keys\" in Settings.ini is ignored: the trusted keys are read from " +
+                  QDir::toNativeSeparators(archive::UserTrustedKeysFile()) +
+                  " (archive keys --trust adds to it), " +
+                  QDir::toNativeSeparators(archive::SystemTrustedKeysFile()) +
+                  " and --trusted-keys FILE"));
     }
-    const QString text = TrustedKeysText();
-    if (text.trimmed().isEmpty()) {
-        if (!summary.signedBy.isEmpty()) {
-            PrintError("no trusted keys are set (\"Trusted Keys\" in Settings.ini): the signers "
-                       "are not checked against the team's list (archive keys lists them)");
-        }
-        return written;
+    QStringList lists;
+    for (const std::string& file : files) {
+        lists << QString::fromLocal8Bit(file.c_str());
     }
-    QStringList refused;
-    const QSet<QString> trusted = archive::ParseTrustedKeys(text, &refused);
-    for (const QString& word : refused) {
-        PrintError(Local("\"Trusted Keys\" in Settings.ini: \"" + word +
-                         "\" is not a key's fingerprint, and is left out"));
+    QString error;
+    if (!archive::ReadTrustedKeys(lists, keys, error)) {
+        PrintError(Local(error));
+        return false;
     }
-    // A row signed by a key the team does not trust is a mismatch like any other: a writer of
-    // the database may have signed it with a key of their own.
-    summary.mismatches += archive::UntrustedLines(summary, trusted);
-    return written;
+    for (const QString& note : keys.notes) {
+        PrintError(Local(note));
+    }
+    return true;
 }
 
 int RunArchiveKeys(const QStringList& arguments) {
@@ -174,7 +178,16 @@ int RunArchiveKeys(const QStringList& arguments) {
         return ArchiveUsageError(message, arguments);
     }
     if (!options.trust.empty()) {
+        if (!options.trustedKeys.empty()) {
+            return ArchiveUsageError(
+                "archive keys: --trust writes this user's list; --trusted-keys goes without it",
+                arguments);
+        }
         return AddTrusted(options.trust);
+    }
+    archive::TrustedKeys trusted;
+    if (!ReadTrust(options.trustedKeys, trusted)) {
+        return kExitArchive;
     }
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
@@ -188,14 +201,12 @@ int RunArchiveKeys(const QStringList& arguments) {
         PrintError(Local(error));
         return kExitArchive;
     }
-    const QString text = TrustedKeysText();
-    const QSet<QString> trusted = archive::ParseTrustedKeys(text);
     bool written = true;
     if (signers.isEmpty()) {
         written = Put("no history row of the archive is signed yet");
     }
     for (const archive::HistorySigner& signer : signers) {
-        written = written && Put(SignerLine(signer, names, trusted, !text.trimmed().isEmpty()));
+        written = written && Put(SignerLine(signer, names, trusted));
     }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the signers to standard output");

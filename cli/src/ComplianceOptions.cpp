@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "cli/ArchiveOptions.h"
 #include "download/SharedOptions.h"
 
 namespace {
@@ -105,6 +106,7 @@ const OptionTable<ArchiveComplianceOptions>& ArchiveComplianceOptionTable() {
          "compliance pack, A4; needs -o)",
          SetsText(&O::format)},
         OutputOption(&O::output),
+        TrustedKeysOption(&O::trustedKeys),
     };
     return kTable;
 }
@@ -177,6 +179,11 @@ bool ParseArchiveComplianceOptions(const std::vector<std::string>& args,
     }
     if (options.format == "pdf" && options.output.empty()) {
         message = "archive compliance --format pdf needs -o FILE";
+        return false;
+    }
+    // Only the pack gives verify's verdict.
+    if (options.format != "pdf" && !options.trustedKeys.empty()) {
+        message = "archive compliance: --trusted-keys goes with --format pdf";
         return false;
     }
     return true;

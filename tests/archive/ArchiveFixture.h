@@ -10,6 +10,7 @@
 
 #include "archive/SessionArchive.h"
 #include "core/LogImage.h"
+#include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
 
@@ -72,6 +73,9 @@ protected:
     bool Sql(const QString& statement, const QVariantList& values = {});
 
     testsupport::TempDir m_dir{"tavon-engine-"};
+    // No system-wide list of trusted keys this machine may have installed judges a test's
+    // signers: a test that wants one writes this file.
+    testsupport::EnvGuard m_systemKeys{"TAVON_SYSTEM_TRUSTED_KEYS", m_dir.File("system-keys")};
     archive::SessionArchive m_archive;
     std::string m_location;
 

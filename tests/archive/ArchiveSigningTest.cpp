@@ -1,12 +1,11 @@
 // Signed history on both engines: every row signed with its writer's key, and each forgery that a
 // writer of the database without that key could make reported on its own line; a key others
-// could read refused; an older archive's unsigned rows kept; trusted and untrusted signers named;
-// a sign-off shown; signatures carried by a sync.
+// could read refused; an older archive's unsigned rows kept; a sign-off shown; signatures carried
+// by a sync. The trusted keys' cases are ArchiveTrustTest's.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QVariant>
-#include <fstream>
 #include <memory>
 #include <sys/stat.h>
 
@@ -73,11 +72,6 @@ protected:
         QString error;
         EXPECT_TRUE(key.Load(error)) << error.toStdString();
         return key;
-    }
-
-    void WriteTrusted(const QString& fingerprints) {
-        std::ofstream out(m_dir.File("Settings.ini"), std::ios::binary);
-        out << "Trusted Keys=" << fingerprints.toStdString() << "\r\n";
     }
 
     testsupport::ZoneGuard m_zone{"UTC"};
@@ -298,49 +292,6 @@ TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigning
     const testsupport::RunResult run = Datalog({"verify"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find(starts.toStdString()), std::string::npos) << run.out;
-}
-
-TEST_P(ArchiveSigningTest, RowsOfAKeyTheTeamDoesNotTrustAreNamed) {
-    BecomeUser("ann");
-    OpenImported();
-    const QString ann = archive::KeyFingerprint(Key().PublicHex());
-    const int annsRows = Rows().size();
-    BecomeUser("bob");
-    Record("bump test every 2 days");
-    Record("bump test every 3 days");
-    const QString bob = archive::KeyFingerprint(Key().PublicHex());
-
-    // No list: nothing is checked against one, and verify says so aside.
-    const testsupport::RunResult unlisted = Datalog({"verify"});
-    EXPECT_EQ(unlisted.status, 0) << unlisted.out << unlisted.err;
-    EXPECT_NE(unlisted.err.find("no trusted keys are set"), std::string::npos) << unlisted.err;
-
-    // Typed in capitals and without colons, as a manager may hand it out.
-    WriteTrusted(QString(ann).remove(':').toUpper());
-    const testsupport::RunResult untrusted = Datalog({"verify"});
-    EXPECT_EQ(untrusted.status, 1) << untrusted.out << untrusted.err;
-    EXPECT_NE(untrusted.out.find(QString("history rows %1-%2 are signed by key %3 (")
-                                     .arg(annsRows + 1)
-                                     .arg(annsRows + 2)
-                                     .arg(bob)
-                                     .toStdString()),
-              std::string::npos)
-        << untrusted.out;
-    EXPECT_NE(untrusted.out.find("), which is not a trusted key"), std::string::npos);
-    EXPECT_EQ(untrusted.out.find(ann.toStdString()), std::string::npos) << untrusted.out;
-    const testsupport::RunResult listed = Datalog({"keys"});
-    EXPECT_NE(listed.out.find(ann.toStdString() + "  "), std::string::npos) << listed.out;
-    EXPECT_NE(listed.out.find("  not trusted\n"), std::string::npos) << listed.out;
-
-    const testsupport::RunResult trust = Datalog({"keys", "--trust", bob.toStdString()});
-    EXPECT_EQ(trust.status, 0) << trust.err;
-    EXPECT_NE(trust.out.find("added to the trusted keys"), std::string::npos) << trust.out;
-    const testsupport::RunResult bad = Datalog({"keys", "--trust", "12:34"});
-    EXPECT_EQ(bad.status, 2) << bad.err;
-    const testsupport::RunResult trusted = Datalog({"verify"});
-    EXPECT_EQ(trusted.status, 0) << trusted.out << trusted.err;
-    const testsupport::RunResult both = Datalog({"keys"});
-    EXPECT_EQ(both.out.find("not trusted"), std::string::npos) << both.out;
 }
 
 TEST_P(ArchiveSigningTest, ASyncKeepsEveryChainsSignaturesAndVerifyChecksThem) {

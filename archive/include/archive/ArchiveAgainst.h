@@ -27,8 +27,11 @@ struct AgainstSummary {
 // is the same there, each head of the other's history that `archive`'s own sync rows recorded (it
 // was either side) is still the hash of that row there, and the other's chain up to the newest of
 // them follows row by row. A history rewritten on either side after the sync shows, even one
-// whose hashes were all made again. Archives that never synced have nothing to compare: that is
-// a mismatch too, so that a wrong location never passes for a verified one.
+// whose hashes were all made again, and so does one whose newest rows were deleted: a chain that
+// ends before what was learnt of it is named once ("archive ID's history ends at row 8, before
+// row 11 that this archive recorded of it at its sync in row 40: rows were deleted"). Archives that
+// never synced have nothing to compare: that is a mismatch too, so that a wrong location never
+// passes for a verified one.
 AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other);
 
 } // namespace archive

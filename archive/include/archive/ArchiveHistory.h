@@ -17,8 +17,8 @@ class SessionArchive;
 //
 // Each row is signed by its writer's own key (HistorySigning.h): someone who can write the
 // database but holds no writer's key can rebuild the hashes, but not the signatures, and a key
-// of their own shows as one the team's list of trusted keys does not hold. The last row deleted
-// is found only when it named sessions that are still there.
+// of their own shows as one the team's list of trusted keys does not hold. The newest rows
+// deleted are found only against a head pinned before (PinnedHead.h) or an archive synced with.
 
 enum class ChangeKind {
     Started,  // the history began: the sessions already archived then
@@ -86,10 +86,14 @@ struct VerifySummary {
     // 13".
     QStringList signing;
     QVector<SignedRows> signedBy; // who signed which rows
+    // What limits a pass, said at the end of Line(): "signatures checked for consistency only: no
+    // trusted keys are set" (ApplyTrust, TrustedKeys.h).
+    QString trustNote;
     bool Clean() const { return readable && mismatches.isEmpty(); }
     // "Verified: 1,234 sessions, 40 index uploads, 2 replaced copies and 56 history rows, no
     // mismatch", or "Verification failed: 2 mismatches in ..." the same; conflicting copies, and
-    // the chains of other archives ("in 3 chains"), where there are any.
+    // the chains of other archives ("in 3 chains"), where there are any; then "; " and the
+    // trust note where there is one.
     QString Line() const;
 };
 

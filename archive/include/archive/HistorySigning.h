@@ -31,10 +31,6 @@ QString KeyFingerprint(const QString& publicKeyHex);
 // it; empty when it is none.
 QString NormalFingerprint(const QString& text);
 
-// The trusted fingerprints of a list as the "Trusted Keys" setting holds it (separated by commas);
-// what is not a fingerprint is left out and named in `refused`.
-QSet<QString> ParseTrustedKeys(const QString& text, QStringList* refused = nullptr);
-
 // One signer the archive holds: of its own history (`origin` empty) or of another archive's synced
 // into it.
 struct HistorySigner {
@@ -73,13 +69,14 @@ struct PinnedPeriod {
 };
 
 // What a printed compliance pack pins of the history, one line each: its head as it stood at
-// `until` ("History head: row 57, HASH"); every key that had signed a row by then, once, with the
-// chains it signed ("Signer: FINGERPRINT, anna@van7, signed this archive's history from row 1,
-// archive van7.sqlite's from row 3"); and every sign-off of any chain the archive holds whose
-// scope overlaps `period`, whenever it was written: its period overlaps the pack's, and it names
-// no instrument or one of the pack's ("Sign-off, row 58 of this archive, 2026-12-08 10:00 UTC,
-// anna@van7: signed off as ..."). Another archive's sign-off is judged by this archive's copies
-// of the sessions it names; one whose sessions this archive does not hold is shown, saying so.
+// `until`, as verify --head takes it ("History head (archive verify --head): 57:HASH"); every key
+// that had signed a row by then, once, with the chains it signed ("Signer: FINGERPRINT, anna@van7,
+// signed this archive's history from row 1, archive van7.sqlite's from row 3"); and every sign-off
+// of any chain the archive holds whose scope overlaps `period`, whenever it was written: its period
+// overlaps the pack's, and it names no instrument or one of the pack's ("Sign-off, row 58 of this
+// archive, 2026-12-08 10:00 UTC, anna@van7: signed off as ..."). Another archive's sign-off is
+// judged by this archive's copies of the sessions it names; one whose sessions this archive does
+// not hold is shown, saying so.
 bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
                      QString& error);
 

@@ -106,6 +106,17 @@ const OptionTable<ArchiveStatsOptions>& ArchiveStatsOptionTable();
 const OptionTable<ArchiveRenameOptions>& ArchiveRenameOptionTable();
 const OptionTable<ArchiveSyncOptions>& ArchiveSyncOptionTable();
 
+// --trusted-keys FILE, as verify, keys and the compliance pack take it: one more list of trusted
+// keys for this run, added to the user's and the system's (each use one more).
+extern const OptionSpec kTrustedKeysSpec;
+extern const char kTrustedKeysHelp[];
+template <typename Options>
+Option<Options> TrustedKeysOption(std::vector<std::string> Options::*files) {
+    return {
+        kTrustedKeysSpec, "FILE", kTrustedKeysHelp,
+        [files](Options& options, const OptionUse& use) { (options.*files).push_back(use.value); }};
+}
+
 // Parse the words that follow the subcommand's name ("archive list ..."). Return true, or false
 // with a message for the user (the caller adds the pointer to the subcommand's --help).
 bool ParseArchiveImportOptions(const std::vector<std::string>& args, ArchiveImportOptions& options,

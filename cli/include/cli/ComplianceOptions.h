@@ -10,10 +10,11 @@
 
 struct ArchiveComplianceOptions {
     std::string archiveAt;
-    std::string at;              // empty: today
-    std::string instrument;      // empty: every instrument
-    std::string format = "text"; // text, csv, json or pdf
-    std::string output;          // empty: standard output (required for pdf)
+    std::string at;                       // empty: today
+    std::string instrument;               // empty: every instrument
+    std::string format = "text";          // text, csv, json or pdf
+    std::string output;                   // empty: standard output (required for pdf)
+    std::vector<std::string> trustedKeys; // pdf: more lists for verify's verdict in the pack
 };
 
 struct ArchiveEventsOptions {

@@ -1,0 +1,283 @@
+// Trusted keys on both engines: a chain re-signed with another user's key passes verify's
+// consistency checks, and fails wherever verify runs once a list (the user's, the system's, one
+// given for the run) holds the real key; Settings.ini in the working folder adds no trust; a list
+// others may write is refused; keys --trust writes the user's list.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QVariant>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "ArchiveFixture.h"
+#include "SigningKey.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/HistorySigning.h"
+#include "archive/TrustedKeys.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
+#include "testsupport/Processes.h"
+
+using archive::HistoryRow;
+using archive::SessionArchive;
+
+namespace {
+
+const char kConsistencyOnly[] =
+    "; signatures checked for consistency only: no trusted keys are set\n";
+
+class ArchiveTrustTest : public archivetest::EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        m_elsewhere = m_dir.Path() + "/elsewhere";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(m_elsewhere)));
+        // Ann writes the archive; Bob, who can write the database too, signs it all again with
+        // his own key, registered as the chain's signer from its first row.
+        BecomeUser("bob");
+        m_bob = Key();
+        BecomeUser("ann");
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        const std::unique_ptr<LogImage> image = archivetest::GeneratedImage(5);
+        const qint64 instrument =
+            m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        ASSERT_GT(instrument, 0) << m_archive.Error().toStdString();
+        archive::StoreCounts counts;
+        ASSERT_GT(m_archive.ImportDump(instrument, "import test", archive::IndexBytes(*image),
+                                       archive::CaptureSessions(*image, {}), counts),
+                  0)
+            << m_archive.Error().toStdString();
+        m_ann = archive::KeyFingerprint(Key().PublicHex());
+        m_bobs = archive::KeyFingerprint(m_bob.PublicHex());
+        QString error;
+        const QVector<HistoryRow> rows = archive::History(m_archive, error);
+        ASSERT_FALSE(rows.isEmpty()) << error.toStdString();
+        m_rows = rows.size();
+        for (const HistoryRow& row : rows) {
+            ASSERT_TRUE(Sql("UPDATE archive_history SET signer = ?, signature = ? WHERE seq = ?",
+                            {m_bob.PublicHex(), m_bob.Sign(row.hash), row.seq}));
+        }
+        ASSERT_TRUE(Sql("DELETE FROM history_keys WHERE origin = ''"));
+        ASSERT_TRUE(Sql("INSERT INTO history_keys (origin, public_key, first_seq, first_at,"
+                        " os_user, host) VALUES ('', ?, 1, ?, 'mallory', 'elsewhere')",
+                        {m_bob.PublicHex(), rows.first().at}));
+        const archive::VerifySummary consistent = archive::VerifyArchive(m_archive);
+        ASSERT_TRUE(consistent.Clean()) << consistent.mismatches.join('\n').toStdString();
+    }
+
+    void BecomeUser(const std::string& name) {
+        m_user.reset();
+        m_user.reset(new testsupport::EnvGuard("XDG_CONFIG_HOME", m_dir.Path() + "/" + name));
+    }
+
+    archive::SigningKey Key() {
+        archive::SigningKey key;
+        QString error;
+        EXPECT_TRUE(key.Load(error)) << error.toStdString();
+        return key;
+    }
+
+    // tavon-datalog archive `args` on the archive, run in `folder`.
+    testsupport::RunResult RunIn(const std::string& folder, std::vector<std::string> args,
+                                 std::vector<std::string> environment = {}) {
+        args.insert(args.begin(), "archive");
+        args.insert(args.end(), {"--archive", m_location});
+        environment.insert(environment.end(), {"TZ=UTC", "LC_ALL=C"});
+        return testsupport::RunProgram("tavon-datalog", args, folder, 120, environment);
+    }
+
+    static void WriteList(const std::string& file, const QStringList& lines, mode_t mode = 0644) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(QString::fromStdString(file)).absolutePath()));
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << lines.join('\n').toStdString() << '\n';
+        }
+        ASSERT_EQ(chmod(file.c_str(), mode), 0);
+    }
+
+    std::string UserList() const { return archive::UserTrustedKeysFile().toStdString(); }
+
+    // "history rows 1-N are signed by key BOB (mallory@elsewhere), which is not a trusted key"
+    std::string Untrusted() const {
+        return QString("history rows 1-%1 are signed by key %2 (mallory@elsewhere), which is not a"
+                       " trusted key")
+            .arg(m_rows)
+            .arg(m_bobs)
+            .toStdString();
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    std::unique_ptr<testsupport::EnvGuard> m_user;
+    archive::SigningKey m_bob;
+    QString m_ann;
+    QString m_bobs;
+    int m_rows = 0;
+    std::string m_elsewhere;
+};
+
+// Where trust comes from, and verify's verdict on the re-signed chain from the folder that holds
+// a Settings.ini and from another one.
+TEST_P(ArchiveTrustTest, ARechainedHistoryFailsWhereverAListHoldsTheRealKey) {
+    enum Said { Passes, ConsistencyOnly, NotTrusted, Refused };
+    const struct {
+        const char* name;
+        const char* user;     // this user's list, its lines; "": none
+        const char* system;   // the system-wide one (TAVON_SYSTEM_TRUSTED_KEYS)
+        const char* oneRun;   // --trusted-keys FILE; "": not given, "-": a file that is not there
+        const char* settings; // "Trusted Keys=" in Settings.ini of the first folder; "": none
+        mode_t mode;          // the user's list's
+        int status;
+        Said said;
+        const char* err; // on standard error, in the first folder
+    } cases[] = {
+        {"no list", "", "", "", "", 0644, 0, ConsistencyOnly, ""},
+        {"the user's list holds the real key", "%ann", "", "", "", 0600, 1, NotTrusted, ""},
+        {"the user's list holds the forger's", "%bob", "", "", "", 0644, 0, Passes, ""},
+        {"--trusted-keys holds the real key", "", "", "%ann", "", 0644, 1, NotTrusted, ""},
+        {"the system's list holds the real key", "", "%ann", "", "", 0644, 1, NotTrusted, ""},
+        {"the lists add up", "%ann", "", "%bob", "", 0644, 0, Passes, ""},
+        {"Settings.ini trusts the forger", "%ann", "", "", "%bob", 0644, 1, NotTrusted,
+         "\"Trusted Keys\" in Settings.ini is ignored: "},
+        {"Settings.ini alone", "", "", "", "%ann", 0644, 0, ConsistencyOnly, "is ignored: "},
+        {"lines that are no fingerprint", "# keys\n\nnonsense\n%ANN", "", "", "", 0644, 1,
+         NotTrusted, ", line 3: \"nonsense\" is not a key's fingerprint, and is left out"},
+        {"a user's list others may write", "%bob", "", "", "", 0666, 6, Refused,
+         "may be written by other users (mode 0666): only its owner may write it"},
+        {"a list given that is not there", "", "", "-", "", 0644, 6, Refused,
+         "cannot read the list of trusted keys "},
+    };
+    const std::string system = m_dir.File("system-list");
+    const std::string oneRun = m_dir.File("one-run-list");
+    const std::string settings = m_dir.File("Settings.ini");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto keys = [this](const char* lines) {
+            return QString(lines)
+                .replace("%ann", m_ann)
+                .replace("%bob", m_bobs)
+                .replace("%ANN", QString(m_ann).remove(':').toUpper())
+                .split('\n');
+        };
+        for (const std::string& file : {UserList(), system, oneRun, settings}) {
+            QFile::remove(QString::fromStdString(file));
+        }
+        if (*c.user != '\0') {
+            WriteList(UserList(), keys(c.user), c.mode);
+        }
+        if (*c.system != '\0') {
+            WriteList(system, keys(c.system));
+        }
+        std::vector<std::string> args = {"verify"};
+        if (*c.oneRun != '\0') {
+            if (std::strcmp(c.oneRun, "-") != 0) {
+                WriteList(oneRun, keys(c.oneRun));
+            }
+            args.insert(args.end(), {"--trusted-keys", oneRun});
+        }
+        if (*c.settings != '\0') {
+            WriteList(settings, {"Trusted Keys=" + keys(c.settings).first()});
+        }
+        for (const std::string& folder : {m_dir.Path(), m_elsewhere}) {
+            SCOPED_TRACE(folder);
+            const testsupport::RunResult run =
+                RunIn(folder, args, {"TAVON_SYSTEM_TRUSTED_KEYS=" + system});
+            EXPECT_EQ(run.status, c.status) << run.out << run.err;
+            const bool noted = run.out.size() >= std::strlen(kConsistencyOnly) &&
+                               run.out.compare(run.out.size() - std::strlen(kConsistencyOnly),
+                                               std::string::npos, kConsistencyOnly) == 0;
+            EXPECT_EQ(noted, c.said == ConsistencyOnly) << run.out;
+            EXPECT_EQ(run.out.find(Untrusted()) != std::string::npos, c.said == NotTrusted)
+                << run.out;
+            if (c.said == Refused) {
+                EXPECT_EQ(run.out, "");
+            }
+            if (folder == m_dir.Path()) {
+                EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+            }
+            if (folder != m_dir.Path()) {
+                EXPECT_EQ(run.err.find("Settings.ini"), std::string::npos) << run.err;
+            }
+        }
+    }
+    // The library gives the verdict the command gives, for the program's pack as well.
+    QFile::remove(QString::fromStdString(settings));
+    WriteList(UserList(), {m_ann});
+    const testsupport::EnvGuard systemList("TAVON_SYSTEM_TRUSTED_KEYS", system);
+    archive::TrustedKeys trusted;
+    QString error;
+    ASSERT_TRUE(archive::ReadTrustedKeys({}, trusted, error)) << error.toStdString();
+    const archive::VerifySummary verdict = archive::VerifyTrusted(m_archive, trusted);
+    const testsupport::RunResult run = RunIn(m_elsewhere, {"verify"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, verdict.mismatches.join('\n').toStdString() + "\n" +
+                           verdict.Line().toStdString() + "\n");
+    QFile::remove(QString::fromStdString(UserList()));
+    ASSERT_TRUE(archive::ReadTrustedKeys({}, trusted, error)) << error.toStdString();
+    EXPECT_EQ(archive::VerifyTrusted(m_archive, trusted).Line().toStdString() + "\n",
+              RunIn(m_elsewhere, {"verify"}).out);
+}
+
+TEST_P(ArchiveTrustTest, KeysTrustWritesTheUsersListAndNotSettings) {
+    const testsupport::RunResult trust =
+        RunIn(m_dir.Path(), {"keys", "--trust", m_ann.toStdString()});
+    EXPECT_EQ(trust.status, 0) << trust.err;
+    EXPECT_EQ(trust.out, "key " + m_ann.toStdString() +
+                             " added to the trusted keys of this user (" + UserList() + ")\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(m_dir.File("Settings.ini"))));
+    struct stat info;
+    ASSERT_EQ(stat(UserList().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(testsupport::ReadFile(UserList()).find(m_ann.toStdString() + "\n"),
+              std::string::npos);
+    const testsupport::RunResult again =
+        RunIn(m_elsewhere, {"keys", "--trust", QString(m_ann).remove(':').toStdString()});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "key " + m_ann.toStdString() +
+                             " is already one of the trusted keys of this user (" + UserList() +
+                             ")\n");
+
+    // The list holds the real key: the re-signed chain fails from anywhere, and keys says whom
+    // the list holds.
+    for (const std::string& folder : {m_dir.Path(), m_elsewhere}) {
+        const testsupport::RunResult run = RunIn(folder, {"verify"});
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_NE(run.out.find(Untrusted()), std::string::npos) << run.out;
+    }
+    const testsupport::RunResult listed = RunIn(m_elsewhere, {"keys"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find(m_bobs.toStdString() + "  mallory@elsewhere  first row 1, "),
+              std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("  not trusted\n"), std::string::npos) << listed.out;
+    const std::string bobsList = m_dir.File("bob-list");
+    WriteList(bobsList, {m_bobs});
+    const testsupport::RunResult withBob = RunIn(m_elsewhere, {"keys", "--trusted-keys", bobsList});
+    EXPECT_EQ(withBob.out.find("not trusted"), std::string::npos) << withBob.out;
+    EXPECT_NE(withBob.out.find("  trusted\n"), std::string::npos) << withBob.out;
+
+    // A list others may write is neither read nor written.
+    ASSERT_EQ(chmod(UserList().c_str(), 0620), 0);
+    const testsupport::RunResult refused =
+        RunIn(m_elsewhere, {"keys", "--trust", m_bobs.toStdString()});
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_NE(refused.err.find("may be written by other users (mode 0620)"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(testsupport::ReadFile(UserList()).find(m_bobs.toStdString()), std::string::npos);
+    EXPECT_EQ(RunIn(m_elsewhere, {"keys", "--trust", "12:34"}).status, 2);
+    const testsupport::RunResult both =
+        RunIn(m_elsewhere, {"keys", "--trust", m_bobs.toStdString(), "--trusted-keys", bobsList});
+    EXPECT_EQ(both.status, 2) << both.err;
+}
+
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveTrustTest);
+
+} // namespace
