@@ -29,7 +29,10 @@ using compliancetest::MorningOf;
 using testsupport::RunProgram;
 using testsupport::RunResult;
 
-const std::vector<std::string> kEnvironment = {"TZ=UTC", "LC_ALL=C", "QT_QPA_PLATFORM=offscreen"};
+// No system-wide list of trusted keys this machine may hold judges the pack's signers.
+const std::vector<std::string> kEnvironment = {
+    "TZ=UTC", "LC_ALL=C", "QT_QPA_PLATFORM=offscreen",
+    "TAVON_SYSTEM_TRUSTED_KEYS=/nonexistent/tavon-test/trusted-keys"};
 
 class ComplianceCliTest : public ::testing::Test {
 protected:
@@ -218,10 +221,50 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
     EXPECT_EQ(Datalog({"archive", "compliance", "--format", "pdf", "-o", "later.pdf"}).status, 3);
     const std::string later =
         Tool("pdftotext", {QString::fromStdString(m_dir.File("later.pdf")), "-"}).toStdString();
-    EXPECT_NE(later.find("History head: row "), std::string::npos) << later;
+    // The head as verify --head takes it, as archive head gives it.
+    const RunResult head = Datalog({"archive", "head"});
+    ASSERT_EQ(head.status, 0) << head.err;
+    const std::string pin =
+        QString::fromStdString(head.out).trimmed().replace(' ', ':').toStdString();
+    EXPECT_NE(later.find("History head (archive verify --head): " + pin + "\n"), std::string::npos)
+        << later << pin;
     EXPECT_NE(later.find("Signer: "), std::string::npos) << later;
     EXPECT_NE(later.find("Sign-off, row "), std::string::npos) << later;
     EXPECT_NE(later.find("signed off as \"approved\""), std::string::npos) << later;
+}
+
+// The pack gives verify's verdict with the trusted keys applied, as verify gives it.
+TEST_F(ComplianceCliTest, PackGivesVerifysVerdictWithTheTrustedKeys) {
+    testsupport::WriteFile(m_dir.File("others"),
+                           "# a key that signed nothing here\n" + std::string(32, 'a') + "\n");
+    const struct {
+        std::vector<std::string> trust;
+        int verified;
+        const char* line; // verify's last line, and the pack's verification
+    } runs[] = {
+        {{}, 0, "no mismatch; signatures checked for consistency only: no trusted keys are set"},
+        {{"--trusted-keys", m_dir.File("others")}, 1, "Verification failed: 1 mismatch in "},
+    };
+    for (const auto& run : runs) {
+        std::vector<std::string> args = {"archive", "compliance", "--format",
+                                         "pdf",     "-o",         "trust.pdf"};
+        args.insert(args.end(), run.trust.begin(), run.trust.end());
+        EXPECT_EQ(Datalog(args).status, 3);
+        const QString text =
+            QString::fromUtf8(
+                Tool("pdftotext", {QString::fromStdString(m_dir.File("trust.pdf")), "-"}))
+                .replace('\n', ' ');
+        EXPECT_TRUE(text.contains(run.line)) << text.toStdString();
+        std::vector<std::string> verify = {"archive", "verify"};
+        verify.insert(verify.end(), run.trust.begin(), run.trust.end());
+        const RunResult verified = Datalog(verify);
+        EXPECT_EQ(verified.status, run.verified) << verified.out;
+        EXPECT_NE(verified.out.find(run.line), std::string::npos) << verified.out;
+    }
+    const RunResult csv =
+        Datalog({"archive", "compliance", "--trusted-keys", m_dir.File("others")});
+    EXPECT_EQ(csv.status, 2);
+    EXPECT_NE(csv.err.find("--trusted-keys goes with --format pdf"), std::string::npos) << csv.err;
 }
 
 TEST_F(ComplianceCliTest, BadArgumentsAndUnreadableArchive) {

@@ -1,18 +1,24 @@
 // View > Instruments... offscreen: one row per instrument with its status in words, the filter,
-// an instrument's events, its own intervals and the compliance pack of the rows shown.
+// an instrument's events, its own intervals and the compliance pack of the rows shown, with the
+// archive's verification judged by the trusted keys.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QTableWidget>
+#include <sys/stat.h>
 
 #include "ArchiveDialog.h"
 #include "ComplianceFixture.h"
 #include "InstrumentsWindow.h"
 #include "StatusLine.h"
 #include "compliance/CivilDay.h"
+#include "testsupport/EnvGuard.h"
+#include "testsupport/Files.h"
 #include "testsupport/TempDir.h"
 
 namespace {
@@ -82,6 +88,49 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
     EXPECT_EQ(window.SavePack(pack), QString());
     EXPECT_GT(QFileInfo(pack).size(), 1000);
+}
+
+// The window's pack gives verify's verdict with the trusted keys applied, as the command line's
+// does; a list others may write is refused, and no pack is written.
+TEST_F(InstrumentsWindowTest, ThePackJudgesTheSignersAsVerifyDoes) {
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/config");
+    const std::string list = m_dir.File("system-keys");
+    const testsupport::EnvGuard system("TAVON_SYSTEM_TRUSTED_KEYS", list);
+    InstrumentsWindow window(m_location);
+    window.SetDay(compliance::DayOfStamp(MorningOf(0)));
+    ASSERT_TRUE(window.Open());
+    const QString pack = QString::fromStdString(m_dir.File("trust.pdf"));
+    const struct {
+        const char* list; // the system-wide list; nullptr: none
+        mode_t mode;
+        const char* said; // in the pack, or the window's message when it writes none
+    } cases[] = {
+        {nullptr, 0644,
+         "no mismatch; signatures checked for consistency only: no trusted keys are set"},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n", 0644, "Verification failed: 1 mismatch in "},
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n", 0666, "may be written by other users (mode 0666)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        QFile::remove(pack);
+        QFile::remove(QString::fromStdString(list));
+        if (c.list != nullptr) {
+            ASSERT_TRUE(testsupport::WriteFile(list, c.list));
+            ASSERT_EQ(chmod(list.c_str(), c.mode), 0);
+        }
+        const QString error = window.SavePack(pack);
+        if (c.mode != 0644) {
+            EXPECT_TRUE(error.contains(c.said)) << error.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(pack));
+            continue;
+        }
+        ASSERT_EQ(error, QString());
+        QProcess text;
+        text.start("pdftotext", {pack, "-"});
+        ASSERT_TRUE(text.waitForFinished(60000));
+        const QString read = QString::fromUtf8(text.readAllStandardOutput()).replace('\n', ' ');
+        EXPECT_TRUE(read.contains(c.said)) << read.toStdString();
+    }
 }
 
 // The window shows the register's answer: the failed calibration due on the day it failed, the

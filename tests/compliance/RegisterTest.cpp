@@ -681,7 +681,7 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
             << error.toStdString();
         ASSERT_FALSE(lines.isEmpty());
         EXPECT_EQ(lines.takeFirst().toStdString(),
-                  QString("History head: row %1, %2")
+                  QString("History head (archive verify --head): %1:%2")
                       .arg(pack.head)
                       .arg(rows[static_cast<int>(pack.head) - 1].hash)
                       .toStdString());
