@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
@@ -292,12 +293,31 @@ bool OpenExistingArchive(archive::SessionArchive& store, const QString& location
     return OpenArchive(store, location);
 }
 
+void WarnAgainstHistory(archive::SessionArchive& store, const std::vector<long long>& ids) {
+    QSet<qint64> failing;
+    QString error;
+    if (!archive::SessionsAgainstHistory(store, QVector<qint64>(ids.begin(), ids.end()), failing,
+                                         error)) {
+        PrintError("warning: the sessions' bytes could not be checked against the history: " +
+                   Text(error));
+        return;
+    }
+    for (const long long id : ids) {
+        if (failing.contains(id)) {
+            PrintError("warning: session " + std::to_string(id) + ": " +
+                       Text(archive::BytesNotInHistoryText()) + " (archive verify says more)");
+            failing.remove(id);
+        }
+    }
+}
+
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
                            std::vector<SessionValues>& sessions) {
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(location.c_str()))) {
         return kExitArchive;
     }
+    WarnAgainstHistory(store, ids);
     std::unique_ptr<LogImage> image(new LogImage);
     if (!archive::DecodeArchived(store, QVector<qint64>(ids.begin(), ids.end()), *image,
                                  sessions)) {

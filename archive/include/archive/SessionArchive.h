@@ -82,12 +82,15 @@ struct ArchiveStats {
 
 // What storing one session did. Refused: the session cannot be what it claims (it ends before it
 // starts); nothing of it is stored, and Error() says why.
-enum class StoreResult { New, Seen, Replaced, Refused, Failed };
+// Conflict: other bytes for a session the archive holds, which do not grow it while it was open
+// (a finished session's bytes never change): kept beside it as a conflicting copy.
+enum class StoreResult { New, Seen, Replaced, Conflict, Refused, Failed };
 
 struct StoreCounts {
     int added = 0;
     int seen = 0;
     int replaced = 0;
+    int conflicting = 0;
     int refused = 0;
     QStringList refusals; // why, one line each
 };
