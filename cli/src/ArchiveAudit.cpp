@@ -285,6 +285,9 @@ int RunArchiveVerify(const QStringList& arguments) {
         return kExitArchive;
     }
     bool written = PutSigningLines(summary);
+    for (const QString& line : summary.fixing) {
+        written = written && Put(line + '\n');
+    }
     for (const QString& conflict : summary.conflicts) {
         written = written && Put(conflict + '\n');
     }

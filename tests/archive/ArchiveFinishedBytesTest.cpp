@@ -304,6 +304,31 @@ TEST_P(ArchiveFinishedBytesTest, VerifyChecksEachRecordedGrowthAgainstTheKeptByt
     }
 }
 
+// What is rendered or exported of bytes the history does not vouch for says so, the rest not.
+TEST_P(ArchiveFinishedBytesTest, RenderAndExportWarnOfBytesTheHistoryDoesNotVouchFor) {
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    Import(m_archive, m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7"), *m_image);
+    const qint64 changed = Finished(m_archive);
+    const qint64 untouched = changed + 1;
+    QByteArray sector = Sector(m_archive, changed);
+    sector[30] = static_cast<char>(sector[30] ^ 0x04);
+    Overwrite(m_archive, changed, sector);
+    m_archive.Close();
+    const std::string warning = "warning: session " + std::to_string(changed) +
+                                ": these bytes do not match the history (archive verify says more)";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"render"}, {"export", "--format", "csv"}}) {
+        SCOPED_TRACE(command.front());
+        for (const qint64 id : {changed, untouched}) {
+            std::vector<std::string> args = command;
+            args.push_back(std::to_string(id));
+            const testsupport::RunResult r = Datalog(args);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.err.find(warning) != std::string::npos, id == changed) << r.err;
+        }
+    }
+}
+
 INSTANTIATE_ON_BOTH_ENGINES(ArchiveFinishedBytesTest);
 
 } // namespace
