@@ -252,8 +252,9 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
         const QString copy = QString::number(query.value(0).toLongLong());
         if (conflict) {
             ++summary.conflictingCopies;
-            summary.conflicts << QString("%1 holds a conflicting copy (%2), kept beside it from"
-                                         " another archive")
+            summary.conflicts << QString("%1 holds a conflicting copy (%2), kept beside it:"
+                                         " other bytes for it that neither grow nor match its"
+                                         " own")
                                      .arg(words, copy);
         } else {
             ++summary.replacedCopies;
