@@ -105,7 +105,7 @@ bool Match(QSqlDatabase& db, const QString& origin, const SourceInstrument& s, q
 // else two archives could compare; the same unit imported at two vans is one instrument). Never
 // one whose serial number or fingerprint says it is another, nor one that another instrument of
 // the source is filed under; where two are left, it stays apart and `summary` says so.
-bool BySessions(QSqlDatabase& sourceDb, QSqlDatabase& db, const SyncParty& source,
+bool BySessions(QSqlDatabase& sourceDb, QSqlDatabase& db, bool server, const SyncParty& source,
                 const SourceInstrument& s, qint64& id, SyncSummary& summary, QString& error) {
     id = -1;
     if (!s.serial.isEmpty()) {
@@ -132,6 +132,7 @@ bool BySessions(QSqlDatabase& sourceDb, QSqlDatabase& db, const SyncParty& sourc
         return false;
     }
     QStringList open;
+    size_t shared = 0;
     for (const SessionHolder& holder : holders) {
         QSqlQuery other(db);
         if (!Run(other,
@@ -146,17 +147,28 @@ bool BySessions(QSqlDatabase& sourceDb, QSqlDatabase& db, const SyncParty& sourc
         if ((fingerprint.isEmpty() || s.fingerprint.isEmpty() || fingerprint == s.fingerprint) &&
             other.value(1).toLongLong() == 0) {
             id = open.isEmpty() ? holder.instrument : -1;
+            shared = holder.sessions.size();
             open << '"' + holder.name + '"';
         }
     }
     if (open.size() > 1) {
-        summary.unmerged << QString("instrument \"%1\" of %2 shares sessions with %3 instruments"
-                                    " here, %4: filed as an instrument of its own, under none"
-                                    " of them")
-                                .arg(s.name, source.Words(), QString::number(open.size()),
-                                     open.join(", "));
+        summary.shared << QString("instrument \"%1\" of %2 shares sessions with %3 instruments"
+                                  " here, %4: filed as an instrument of its own, under none of"
+                                  " them")
+                              .arg(s.name, source.Words(), QString::number(open.size()),
+                                   open.join(", "));
+        return true;
     }
-    return true;
+    // Filed by an inference, not by anything the instrument said: the history says so.
+    QString here;
+    if (id < 0 || !DescribeInstrument(db, id, here, error)) {
+        return error.isEmpty();
+    }
+    const QString line = QString("instrument \"%1\" of %2 is %3 here, which holds %4 of its"
+                                 " sessions")
+                             .arg(s.name, source.Words(), here, QString::number(shared));
+    summary.shared << line;
+    return AppendHistory(db, server, ChangeKind::Identity, line, {}, error);
 }
 
 bool NameTaken(QSqlDatabase& db, const QString& name, bool& taken, QString& error) {
@@ -319,7 +331,8 @@ bool SyncInstruments(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool target
     for (const SourceInstrument& s : instruments) {
         qint64 id = -1;
         if (!Match(targetDb, source.identity, s, id, error) ||
-            (id < 0 && !BySessions(sourceDb, targetDb, source, s, id, summary, error))) {
+            (id < 0 &&
+             !BySessions(sourceDb, targetDb, targetServer, source, s, id, summary, error))) {
             return false;
         }
         if (id < 0 && !Insert(targetDb, targetServer, source, s, id, summary, error)) {

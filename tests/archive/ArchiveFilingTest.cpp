@@ -8,11 +8,13 @@
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "ArchiveFixture.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "core/InstrumentFacts.h"
 #include "testsupport/Processes.h"
@@ -221,6 +223,10 @@ TEST_P(ArchiveFilingTest, ASyncMergesByTheSessionsShared) {
         {"two fingerprints", downloaded("", 'B'), downloaded("", 'A'), false},
     };
     const auto image = archivetest::GeneratedImage(1);
+    size_t dated = 0;
+    for (const archive::CapturedSession& s : archive::CaptureSessions(*image, {})) {
+        dated += s.dated ? 1 : 0;
+    }
     const auto store = [](SessionArchive& archive, const archive::InstrumentIdentity& who,
                           const QString& name, LogImage& from) {
         archive::StoreCounts counts;
@@ -243,7 +249,22 @@ TEST_P(ArchiveFilingTest, ASyncMergesByTheSessionsShared) {
         EXPECT_EQ(summary.instrumentsNew, c.merged ? 0 : 1);
         EXPECT_EQ(summary.sessionsNew,
                   c.merged ? 0 : static_cast<qint64>(archive::CaptureSessions(*image, {}).size()));
-        EXPECT_TRUE(summary.unmerged.isEmpty());
+        // A merge is an inference: said, and recorded in the history.
+        ASSERT_EQ(summary.shared.size(), c.merged ? 1 : 0);
+        if (c.merged) {
+            EXPECT_TRUE(summary.shared[0].endsWith(
+                QString(" is \"team unit\"%1 here, which holds"
+                        " %2 of its sessions")
+                    .arg(c.team.serialNumber.isEmpty() ? QString() : ", serial number S-1")
+                    .arg(dated)))
+                << summary.shared[0].toStdString();
+            QString error;
+            const QVector<archive::HistoryRow> rows = archive::History(*team, error);
+            EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const archive::HistoryRow& row) {
+                return row.detail == summary.shared[0];
+            }));
+        }
+        EXPECT_TRUE(archive::VerifyArchive(*team).Clean());
     }
     // Shared with two instruments here: kept apart, and the summary says so.
     DropAll();
@@ -261,14 +282,14 @@ TEST_P(ArchiveFilingTest, ASyncMergesByTheSessionsShared) {
     QString error;
     ASSERT_TRUE(archive::SyncArchive(*van, *team, {}, summary, error)) << error.toStdString();
     EXPECT_EQ(summary.instrumentsNew, 1);
-    ASSERT_EQ(summary.unmerged.size(), 1);
-    EXPECT_TRUE(summary.unmerged[0].startsWith("instrument \"mixed\" of archive "))
-        << summary.unmerged[0].toStdString();
-    EXPECT_TRUE(summary.unmerged[0].endsWith(" shares sessions with 2 instruments here, \"unit "
-                                             "7\", \"unit 9\": filed as an instrument of its "
-                                             "own, under none of them"))
-        << summary.unmerged[0].toStdString();
-    EXPECT_TRUE(summary.Notes().contains(summary.unmerged[0]));
+    ASSERT_EQ(summary.shared.size(), 1);
+    EXPECT_TRUE(summary.shared[0].startsWith("instrument \"mixed\" of archive "))
+        << summary.shared[0].toStdString();
+    EXPECT_TRUE(summary.shared[0].endsWith(" shares sessions with 2 instruments here, \"unit "
+                                           "7\", \"unit 9\": filed as an instrument of its "
+                                           "own, under none of them"))
+        << summary.shared[0].toStdString();
+    EXPECT_TRUE(summary.Notes().contains(summary.shared[0]));
 }
 
 INSTANTIATE_ON_BOTH_ENGINES(ArchiveFilingTest);
