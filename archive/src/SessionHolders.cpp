@@ -45,14 +45,17 @@ bool HoldersOfPart(QSqlDatabase& db, const std::vector<SessionKey>& keys, size_t
     if (rows.isEmpty()) {
         return true;
     }
+    // Looked up instrument by instrument: the sessions' index begins with it, and an archive
+    // keeps far fewer instruments than sessions. SQLite keeps the order CROSS JOIN gives; a
+    // server plans as it sees fit.
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
              "WITH k (n, sl, st, d) AS (VALUES " + rows.join(", ") +
-                 ") SELECT DISTINCT s.instrument_id, k.n FROM k JOIN sessions s"
-                 " ON s.slot = k.sl AND s.stamp = k.st AND s.dated = 1"
-                 " WHERE s.digest = k.d OR EXISTS (SELECT 1 FROM session_history h"
-                 " WHERE h.session_id = s.id AND h.digest = k.d)",
+                 ") SELECT DISTINCT s.instrument_id, k.n FROM k CROSS JOIN instruments i"
+                 " CROSS JOIN sessions s WHERE s.instrument_id = i.id AND s.slot = k.sl"
+                 " AND s.stamp = k.st AND s.dated = 1 AND (s.digest = k.d OR EXISTS (SELECT 1"
+                 " FROM session_history h WHERE h.session_id = s.id AND h.digest = k.d))",
              {}, error)) {
         return false;
     }
