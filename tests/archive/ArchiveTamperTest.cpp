@@ -64,6 +64,9 @@ struct Case {
     int verdict; // the exit status both must give
     Needs needs;
     const char* said; // a part of the script's output: why
+    // What neither may say: a row the case hashed again as the document says must match its
+    // own hash for both, a change of its text must not look like a forged signature.
+    const char* notSaid = nullptr;
 };
 
 const Case kCases[] = {
@@ -77,9 +80,10 @@ const Case kCases[] = {
     {"a byte of a session's sector, its digest made to match", Edit::SectorByteAndDigest, Pin::None,
      Trust::None, 1, Needs::Nothing, "its stored bytes hash to"},
     {"a row's detail changed", Edit::Detail, Pin::None, Trust::None, 1, Needs::Nothing,
-     "history row 3 does not match its own hash"},
+     "history row 3 does not match its own hash", "signature does not match"},
     {"a row's detail changed and the hashes made again", Edit::DetailRehashed, Pin::None,
-     Trust::None, 1, Needs::Nothing, "history row 3's signature does not match its hash"},
+     Trust::None, 1, Needs::Nothing, "history row 3's signature does not match its hash",
+     "does not match its own hash"},
     {"a middle row deleted", Edit::MiddleRowDeleted, Pin::None, Trust::None, 1, Needs::Nothing,
      "history row 2 is missing (deleted)"},
     {"the newest row deleted", Edit::NewestRowDeleted, Pin::None, Trust::None, 0, Needs::Nothing,
@@ -101,12 +105,12 @@ const Case kCases[] = {
     {"stated rows, untouched", Edit::None, Pin::None, Trust::None, 0, Needs::States, "no mismatch"},
     {"stated rows, a finished session's bytes changed and recorded again by a signed row",
      Edit::FinishedBytesRecordedAgain, Pin::None, Trust::None, 1, Needs::States,
-     "a finished session's bytes never change"},
+     "a finished session's bytes never change", "does not match its own hash"},
     {"stated rows, an open session grown to bytes that do not extend it, the chain signed again",
      Edit::GrownWithoutExtending, Pin::None, Trust::None, 1, Needs::States,
-     "do not extend the ones it had"},
+     "do not extend the ones it had", "does not match its own hash"},
     {"stated rows, then a session line without its state", Edit::StateLeftOut, Pin::None,
-     Trust::None, 1, Needs::States, "without their state"},
+     Trust::None, 1, Needs::States, "without their state", "does not match its own hash"},
 };
 
 // A history row's columns as stored.
@@ -225,7 +229,7 @@ protected:
                                             "\n"));
     }
 
-    // Whether the rows carry a state on each session line (the program writes them).
+    // Whether the rows give their session lines a state (the program writes them).
     static bool Stated(const std::vector<StoredRow>& rows) {
         for (const StoredRow& r : rows) {
             for (const QString& line : r.sessions.split('\n', Qt::SkipEmptyParts)) {
@@ -462,7 +466,10 @@ protected:
     void Apply(const Case& c) {
         switch (c.edit) {
         case Edit::None:
-            return c.needs == Needs::States ? StateEveryLine() : void();
+            if (c.needs == Needs::States) {
+                StateEveryLine();
+            }
+            return;
         case Edit::SectorByte:
             return FlipByte("session_bytes", "sector", "session_id");
         case Edit::SectorByteAndDigest: {
@@ -584,6 +591,9 @@ protected:
         const Verdict script = Script(args);
         EXPECT_EQ(script.status, c.verdict) << script.out;
         EXPECT_NE(script.out.find(c.said), std::string::npos) << script.out;
+        if (c.notSaid != nullptr) {
+            EXPECT_EQ(script.out.find(c.notSaid), std::string::npos) << script.out;
+        }
         for (const char* made : {"-wal", "-shm", "-journal"}) {
             EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file + made))) << made;
         }
@@ -609,6 +619,9 @@ TEST_P(ArchiveTamperTest, TheScriptAndVerifyGiveEveryEditItsVerdict) {
         const Verdict script = ScriptVerdict(c, file);
         const Verdict verify = Verify(file, Arguments(c));
         EXPECT_EQ(verify.status, c.verdict) << verify.out;
+        if (c.notSaid != nullptr) {
+            EXPECT_EQ(verify.out.find(c.notSaid), std::string::npos) << verify.out;
+        }
         EXPECT_EQ(script.status, verify.status) << "script:\n"
                                                 << script.out << "archive verify:\n"
                                                 << verify.out;
