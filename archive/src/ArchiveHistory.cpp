@@ -223,7 +223,8 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
     ReportUnfound("index upload", recorded, summary);
 }
 
-// A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
+// A replaced copy was the session's stored bytes once (every copy is checked, also one whose
+// session or instrument row is gone): the chain recorded its hash then (or at the
 // history's start). Copies replaced before their bytes were kept have none to check. A copy a sync
 // took from another archive (a conflicting one, or one that archive had replaced) is checked
 // against that archive's history too, which this one holds once the sync took it: bytes that
@@ -235,8 +236,8 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
     query.setForwardOnly(true);
     if (!Run(query,
              QString("SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %1, %2"
-                     " FROM session_history h JOIN sessions s ON s.id = h.session_id"
-                     " JOIN instruments i ON i.id = s.instrument_id"
+                     " FROM session_history h LEFT JOIN sessions s ON s.id = h.session_id"
+                     " LEFT JOIN instruments i ON i.id = s.instrument_id"
                      " WHERE h.sector IS NOT NULL ORDER BY h.id")
                  .arg(conflicts ? "h.conflict" : "0", SessionWordsColumns()),
              {}, error)) {

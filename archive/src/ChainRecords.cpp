@@ -39,8 +39,11 @@ bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64
         row.host = query.value(3).toString();
         row.kind = query.value(4).toString();
         row.detail = query.value(5).toString();
-        const bool readable =
-            ParseSessionsText(query.value(6).toString(), row.sessions, row.indexUploads);
+        // The row's hash covers the text as it was written: one that reads the same but is
+        // written otherwise (a blank line added, lines moved) is not what was hashed.
+        const QString text = query.value(6).toString();
+        const bool readable = ParseSessionsText(text, row.sessions, row.indexUploads) &&
+                              SessionsText(row.sessions, row.indexUploads) == text;
         row.previous = query.value(7).toString();
         row.hash = query.value(8).toString();
         if (signing) {
