@@ -23,6 +23,7 @@ packages=(
   gdal-bin                        # ogrinfo reads the exported GeoJSON and GPX back in a test
   libxml2-utils                   # xmllint checks the exported GPX
   python3                         # its csv module reads the exported CSV back in a test
+  python3-cryptography            # Ed25519 for scripts/verify-history.py, which a test runs on tampered archives
   g++-mingw-w64-x86-64-posix      # cross-compiles the Windows-only sources so they cannot rot unseen
   clang-format-14                 # the test command fails on a source it would change
   googletest                      # GoogleTest's sources, cross-built for the Windows tests

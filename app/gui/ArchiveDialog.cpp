@@ -1,5 +1,6 @@
 #include "ArchiveDialog.h"
 
+#include "archive/ArchiveHistory.h"
 #include "compliance/SwitchOnStatus.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -137,7 +139,13 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     connect(links_, &LinkedViews::chartTimeChosen, map_, &MapPanel::ShowPlaceAt);
     connect(map_, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     split->setStretchFactor(1, 2);
+    bytesWarning_ = new QLabel(this);
+    bytesWarning_->setObjectName("bytesWarning");
+    bytesWarning_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
+    bytesWarning_->setWordWrap(true);
+    bytesWarning_->hide();
     QVBoxLayout* layout = new QVBoxLayout(this);
+    layout->addWidget(bytesWarning_);
     layout->addWidget(split);
     resize(1000, 640);
 
@@ -285,6 +293,7 @@ void ArchiveDialog::ChooseSession(qint64 id) {
         return;
     }
     report_->SetRtf(state_.ReportText);
+    MarkAgainstHistory(ids);
     // The archive's sessions are all sessions, in the order the map numbers them.
     links_->SetReport(state_.Anchors);
     save_->setEnabled(true);
@@ -298,6 +307,24 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     export_->setEnabled(!values_.empty());
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
     map_->ShowValues(values_, ReportFilter(state_), valueInstruments_, RegisterStatuses(ids));
+}
+
+void ArchiveDialog::MarkAgainstHistory(const QVector<qint64>& ids) {
+    QSet<qint64> failing;
+    QString error;
+    QStringList said;
+    if (!archive::SessionsAgainstHistory(*store_, ids, failing, error)) {
+        said << "The sessions' bytes could not be checked against the history: " + error;
+    }
+    for (const qint64 id : ids) {
+        if (failing.contains(id)) {
+            const QTreeWidgetItem* item = FindSession(id);
+            said << (item != nullptr ? item->text(0) : "Session id " + QString::number(id)) + ": " +
+                        archive::BytesNotInHistoryText() + " (archive verify says more)";
+        }
+    }
+    bytesWarning_->setText(said.join('\n'));
+    bytesWarning_->setVisible(!said.isEmpty());
 }
 
 QStringList ArchiveDialog::RegisterStatuses(const QVector<qint64>& ids) {

@@ -16,6 +16,7 @@ class LinkedViews;
 class MapPanel;
 class LogImage;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -86,6 +87,8 @@ private:
     void EnableSync();
     void OnSelection(QTreeWidgetItem* item);
     QTreeWidgetItem* FindSession(qint64 id) const;
+    // Marks the window when a session shown holds bytes its history does not say it holds.
+    void MarkAgainstHistory(const QVector<qint64>& ids);
     // Each session's register status at switch-on, as the survey record gives it.
     QStringList RegisterStatuses(const QVector<qint64>& ids);
     // The sessions of the item's day after it that belong to its instrument.
@@ -112,6 +115,7 @@ private:
     QTreeWidget* tree_;
     QTreeWidgetItem* chosen_ = nullptr; // the session shown first; nullptr when none
     bool shownFullDay_ = false;
+    QLabel* bytesWarning_;
     RtfView* report_;
     ChartPanel* chart_;
     MapPanel* map_;

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QHash>
 #include <QLocale>
+#include <QPair>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -14,6 +15,7 @@
 #include "ChainSignatures.h"
 #include "HistoryChain.h"
 #include "Schema.h"
+#include "SessionGrowth.h"
 #include "SessionWords.h"
 #include "SqlSteps.h"
 #include "archive/SessionArchive.h"
@@ -36,6 +38,26 @@ bool Opened(SessionArchive& archive, QString& error) {
 QString Counted(qint64 count, const char* one, const char* many) {
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(count) + ' ' +
            (count == 1 ? one : many);
+}
+
+// Where a chain's rows begin to say which sessions were finished, for a chain that named sessions
+// before: from there on a finished session's bytes are fixed.
+void FixingLine(const QString& whose, const ChainRecords& records, VerifySummary& summary) {
+    const qint64 first = records.FirstStated();
+    if (records.FirstNaming() == 0 || first == records.FirstNaming()) {
+        return;
+    }
+    summary.fixing << (first == 0 ? QString("%1history rows 1 to %2 were written before a finished"
+                                            " session's bytes were fixed; the rule applies from"
+                                            " the next row")
+                                        .arg(whose)
+                                        .arg(records.Newest())
+                                  : QString("%1history rows 1 to %2 were written before a finished"
+                                            " session's bytes were fixed; the rule applies from"
+                                            " row %3")
+                                        .arg(whose)
+                                        .arg(first - 1)
+                                        .arg(first));
 }
 
 // One chain: each row follows the one before and matches its own hash. Only this archive's own
@@ -78,16 +100,20 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
             if (signing) {
                 signatures.Check(row, at, summary.mismatches);
             }
-            records.Add(row);
+            records.Add(row, &summary.mismatches,
+                        origin.isEmpty() ? &summary.faultySessions : nullptr, whose);
             expected = row.seq + 1;
             before = row.hash;
         },
         error);
     if (!read) {
         summary.readable = false;
-    } else if (signing) {
+        return;
+    }
+    if (signing) {
         signatures.Finish(whose, summary);
     }
+    FixingLine(whose, records, summary);
 }
 
 QString Sha256(const QByteArray& bytes) {
@@ -149,10 +175,12 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords&
         const QString at = "session " + QString::number(id);
         Recorded r;
         if (!TakeRecorded(unfound, id, at, summary, r)) {
+            summary.faultySessions.insert(id);
             continue;
         }
         if (query.value(2).isNull()) {
             summary.mismatches << at + "'s stored bytes are missing";
+            summary.faultySessions.insert(id);
             continue;
         }
         QString now;
@@ -163,9 +191,11 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords&
         // would let the same bytes be stored twice, or other bytes pass for these.
         if (Sha256(query.value(2).toByteArray()) != query.value(4).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
+            summary.faultySessions.insert(id);
         }
         if (check == BytesCheck::Differs) {
             CompareRecorded(at, now, r, summary);
+            summary.faultySessions.insert(id);
         }
     }
     ReportUnfound("session", unfound, summary);
@@ -193,7 +223,8 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
     ReportUnfound("index upload", recorded, summary);
 }
 
-// A replaced copy was the session's stored bytes once: the chain recorded its hash then (or at the
+// A replaced copy was the session's stored bytes once (every copy is checked, also one whose
+// session or instrument row is gone): the chain recorded its hash then (or at the
 // history's start). Copies replaced before their bytes were kept have none to check. A copy a sync
 // took from another archive (a conflicting one, or one that archive had replaced) is checked
 // against that archive's history too, which this one holds once the sync took it: bytes that
@@ -205,8 +236,8 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
     query.setForwardOnly(true);
     if (!Run(query,
              QString("SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %1, %2"
-                     " FROM session_history h JOIN sessions s ON s.id = h.session_id"
-                     " JOIN instruments i ON i.id = s.instrument_id"
+                     " FROM session_history h LEFT JOIN sessions s ON s.id = h.session_id"
+                     " LEFT JOIN instruments i ON i.id = s.instrument_id"
                      " WHERE h.sector IS NOT NULL ORDER BY h.id")
                  .arg(conflicts ? "h.conflict" : "0", SessionWordsColumns()),
              {}, error)) {
@@ -222,8 +253,9 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
         const QString copy = QString::number(query.value(0).toLongLong());
         if (conflict) {
             ++summary.conflictingCopies;
-            summary.conflicts << QString("%1 holds a conflicting copy (%2), kept beside it from"
-                                         " another archive")
+            summary.conflicts << QString("%1 holds a conflicting copy (%2), kept beside it:"
+                                         " other bytes for it that neither grow nor match its"
+                                         " own")
                                      .arg(words, copy);
         } else {
             ++summary.replacedCopies;
@@ -237,6 +269,7 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
             summary.mismatches << QString("%1: its stored bytes hash to %2, which no history row"
                                           " recorded for that session")
                                       .arg(at, now);
+            summary.faultySessions.insert(session);
         }
         RecordedHead from;
         if (records.CameWith(session, now, from)) {
@@ -254,7 +287,64 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
         }
         if (Sha256(sector) != query.value(5).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
+            summary.faultySessions.insert(session);
         }
+    }
+}
+
+// The bytes a session holds now and those of the copies it replaced, by their hash: what a row
+// that recorded it grown is checked against.
+bool HeldBytes(QSqlDatabase& db, bool conflicts, qint64 session,
+               QHash<QString, QPair<QByteArray, QByteArray>>& held, QString& error) {
+    held.clear();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query,
+             QString("SELECT s.name, b.sector, b.overrun FROM sessions s"
+                     " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?"
+                     " UNION ALL SELECT h.name, h.sector, h.overrun FROM session_history h"
+                     " WHERE h.session_id = ? AND h.sector IS NOT NULL%1")
+                 .arg(conflicts ? " AND h.conflict = 0" : ""),
+             {session, session}, error)) {
+        return false;
+    }
+    while (query.next()) {
+        const QByteArray name = query.value(0).toByteArray();
+        const QByteArray sector = query.value(1).toByteArray();
+        held.insert(StoredBytesHash(name, sector, query.value(2).toByteArray()), {name, sector});
+    }
+    return true;
+}
+
+// Each row that recorded an open session grown: the bytes it grew from must be kept, and the new
+// ones must extend them. Bytes that no longer hash to what the row recorded are told by the
+// sessions' and copies' own checks.
+void CheckGrowth(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
+                 const ChainRecords& records, QString& error) {
+    QHash<QString, QPair<QByteArray, QByteArray>> held;
+    qint64 loaded = 0;
+    for (const Growth& g : records.Growths()) {
+        if (g.session != loaded && !HeldBytes(db, conflicts, g.session, held, error)) {
+            summary.readable = false;
+            return;
+        }
+        loaded = g.session;
+        const auto from = held.constFind(g.from);
+        const auto to = held.constFind(g.to);
+        const QString at =
+            QString("history row %1 records session %2 grown").arg(g.row).arg(g.session);
+        if (from == held.constEnd()) {
+            summary.mismatches << QString("%1, but the archive holds no copy of the bytes it grew"
+                                          " from (%2)")
+                                      .arg(at, g.from);
+        } else if (to != held.constEnd() &&
+                   (to->first != from->first || !Extends(to->second, from->second))) {
+            summary.mismatches
+                << QString("%1 to bytes that do not extend the ones it had (%2)").arg(at, g.from);
+        } else {
+            continue;
+        }
+        summary.faultySessions.insert(g.session);
     }
 }
 
@@ -350,6 +440,7 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     QHash<QString, ChainRecords> theirs; // each other archive's chain held here
     const bool signing = archive.SchemaVersion() >= kSigningVersion;
     CheckChain(db, QString(), signing, summary, records, summary.error);
+    summary.chainFaults = summary.mismatches.size();
     const bool synced = archive.SchemaVersion() >= kSyncVersion;
     if (summary.readable && synced) {
         QStringList origins;
@@ -384,10 +475,59 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         if (summary.readable) {
             CheckReplacedCopies(db, synced, summary, records, theirs, summary.error);
         }
+        if (summary.readable) {
+            CheckGrowth(db, synced, summary, records, summary.error);
+        }
     }
     QString ignored;
     Exec(db, "ROLLBACK", ignored);
     return summary;
+}
+
+QString BytesNotInHistoryText() {
+    return QStringLiteral("these bytes do not match the history");
+}
+
+bool SessionsAgainstHistory(SessionArchive& archive, const QVector<qint64>& ids,
+                            QSet<qint64>& failing, QString& error) {
+    failing.clear();
+    if (!Opened(archive, error)) {
+        return false;
+    }
+    QSqlDatabase db = DbOf(archive);
+    ChainRecords records;
+    QStringList faults;
+    QSet<qint64> faulty;
+    if (!ReadChainRows(
+            db, QString(), archive.SchemaVersion() >= kSigningVersion, 0,
+            [&](const HistoryRow& row, bool) { records.Add(row, &faults, &faulty); }, error)) {
+        return false;
+    }
+    QSqlQuery query(db);
+    if (!query.prepare("SELECT s.name, b.sector, b.overrun FROM sessions s"
+                       " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")) {
+        error = "cannot read the archive's sessions";
+        return false;
+    }
+    for (const qint64 id : ids) {
+        query.bindValue(0, id);
+        if (!Run(query, error)) {
+            return false;
+        }
+        QString now;
+        Recorded recorded;
+        if (!query.next()) {
+            continue; // not archived: the caller's to say
+        }
+        if (faulty.contains(id) ||
+            CheckStoredBytes(records, id, query.value(0).toByteArray(),
+                             query.value(1).toByteArray(), query.value(2).toByteArray(), now,
+                             recorded) != BytesCheck::Matches) {
+            failing.insert(id);
+        }
+        query.finish();
+    }
+    return true;
 }
 
 } // namespace archive

@@ -17,6 +17,7 @@
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
 #include "SessionCopies.h"
+#include "SessionGrowth.h"
 #include "SessionWords.h"
 #include "SqlSteps.h"
 #include "SyncChains.h"
@@ -58,21 +59,6 @@ bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
         label = query.value(0).toString() + '@' + query.value(1).toString();
     }
     return true;
-}
-
-// How long the stream a sector holds is: an instrument still recording leaves the rest erased.
-int UsedLength(const QByteArray& sector) {
-    int used = sector.size();
-    while (used > 0 && static_cast<unsigned char>(sector[used - 1]) == 0xFF) {
-        --used;
-    }
-    return used;
-}
-
-// `longer` holds everything `shorter` held, and more: the same session, grown since.
-bool Extends(const QByteArray& longer, const QByteArray& shorter) {
-    const int used = UsedLength(shorter);
-    return UsedLength(longer) > used && longer.left(used) == shorter.left(used);
 }
 
 // A session of the source, with the copies it replaced and kept. Its bytes are read only when the
@@ -378,14 +364,14 @@ private:
     // False, with `taken` false, for bytes the source's history does not vouch for: said, and
     // counted against the sync.
     bool Vouched(const SourceSession& s, const StoredCopy* copy, bool& taken, QString& error);
-    // `now`: the hash of the bytes the session holds now, where known without reading them.
-    void Touched(qint64 session, const StoredCopy* copy, const QString& now = QString());
+    // `now`: the bytes the session holds now, where known without reading them.
+    void Touched(qint64 session, const StoredCopy* copy, const CapturedSession* now = nullptr);
 
     QSqlDatabase& m_db;
     QSqlDatabase& m_sourceDb;
     HeldSessions m_held;
     NewSessions m_fresh{m_db};
-    QHash<qint64, QString> m_nowHash;
+    QHash<qint64, HistorySession> m_nowHash;
     const SyncParty& m_source;
     SourceRecords& m_records;
     const QHash<qint64, qint64>& m_instruments;
@@ -459,16 +445,17 @@ bool Batch::Holds(qint64 instrument, const CapturedSession& c, const QString& di
     return true;
 }
 
-void Batch::Touched(qint64 session, const StoredCopy* copy, const QString& now) {
+void Batch::Touched(qint64 session, const StoredCopy* copy, const CapturedSession* now) {
     if (!m_touched.contains(session)) {
         m_touched.append(session);
     }
-    if (!now.isEmpty()) {
-        m_nowHash.insert(session, now);
+    if (now != nullptr) {
+        m_nowHash.insert(session, {session, StoredBytesHash(now->name, now->sector, now->overrun),
+                                   StateOfComplete(now->complete)});
     }
     if (copy != nullptr) {
-        m_copies[session].append(
-            {session, StoredBytesHash(copy->name, copy->sector, copy->overrun)});
+        m_copies[session].append({session, StoredBytesHash(copy->name, copy->sector, copy->overrun),
+                                  SessionState::Copy});
     }
 }
 
@@ -499,6 +486,13 @@ bool Batch::StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& se
             error = failed + error;
             return false;
         }
+        // Another writer stored other bytes of it since the batch looked: they stay the
+        // session's, and these were kept beside them.
+        if (result == StoreResult::Conflict) {
+            Touched(session, &s.stored);
+            ++m_conflicts;
+            return true;
+        }
         // When it was first seen anywhere.
         QSqlQuery seen(m_db);
         if (!Run(seen, "UPDATE sessions SET first_seen = ? WHERE id = ? AND first_seen > ?",
@@ -506,7 +500,7 @@ bool Batch::StoreNew(qint64 instrument, SourceSession& s, bool alone, qint64& se
             return false;
         }
     }
-    Touched(session, nullptr, StoredBytesHash(c.name, c.sector, c.overrun));
+    Touched(session, nullptr, &c);
     ++m_new;
     return true;
 }
@@ -528,12 +522,13 @@ bool Batch::KeepBeside(qint64 instrument, qint64 session, const StoredCopy& byte
 // the session, the other its replaced copy; two that neither extends are both kept.
 bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
     std::vector<StoredCopy> held;
+    std::vector<bool> open; // the instrument had it open when this archive last had it
     {
         QSqlQuery query(m_db);
         if (!Run(query,
-                 "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun FROM sessions s"
-                 " JOIN session_bytes b ON b.session_id = s.id WHERE s.instrument_id = ?"
-                 " AND s.slot = ? AND s.stamp = ? ORDER BY s.id",
+                 "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun, s.complete"
+                 " FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
+                 " WHERE s.instrument_id = ? AND s.slot = ? AND s.stamp = ? ORDER BY s.id",
                  {instrument, s.session.slot, static_cast<qint64>(s.session.stamp)}, error)) {
             return false;
         }
@@ -542,14 +537,17 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
                             query.value(2).toLongLong(), Bytes(query.value(3).toByteArray()),
                             Bytes(query.value(4).toByteArray()),
                             Bytes(query.value(5).toByteArray())});
+            open.push_back(query.value(6).toInt() == 0);
         }
     }
     if (held.empty()) {
         session = -1;
         return true;
     }
-    for (const StoredCopy& h : held) {
-        if (Extends(s.session.sector, h.sector)) {
+    for (size_t i = 0; i < held.size(); ++i) {
+        const StoredCopy& h = held[i];
+        // A finished session's bytes never change: longer ones are not its growth.
+        if (open[i] && h.name == s.session.name && Extends(s.session.sector, h.sector)) {
             CapturedSession& c = s.session;
             if (!m_image) {
                 m_image.reset(new LogImage);
@@ -565,11 +563,12 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
                 return false;
             }
             session = h.id;
-            Touched(session, nullptr, StoredBytesHash(c.name, c.sector, c.overrun));
+            Touched(session, nullptr, &c);
             ++m_grown;
             return true;
         }
-        if (Extends(h.sector, s.session.sector)) {
+        if (!s.session.complete && h.name == s.session.name &&
+            Extends(h.sector, s.session.sector)) {
             session = h.id;
             ++m_grown;
             return KeepBeside(instrument, session, s.stored, false, error);
@@ -674,25 +673,25 @@ bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
         return true;
     }
     QVector<HistorySession> recorded;
-    QSqlQuery bytes(m_db);
+    QVector<qint64> unknown;
+    for (const qint64 id : m_touched) {
+        const auto known = m_nowHash.constFind(id);
+        if (known == m_nowHash.constEnd()) {
+            unknown.append(id);
+        }
+    }
+    QVector<HistorySession> read;
+    if (!RecordedNow(m_db, unknown, read, error)) {
+        return false;
+    }
+    QHash<qint64, HistorySession> readNow;
+    for (const HistorySession& r : read) {
+        readNow.insert(r.id, r);
+    }
     for (const qint64 id : m_touched) {
         recorded += m_copies.value(id);
         const auto known = m_nowHash.constFind(id);
-        if (known != m_nowHash.constEnd()) {
-            recorded.append({id, known.value()});
-            continue;
-        }
-        if (!Run(bytes,
-                 "SELECT s.name, b.sector, b.overrun FROM sessions s JOIN session_bytes b"
-                 " ON b.session_id = s.id WHERE s.id = ?",
-                 {id}, error) ||
-            !bytes.next()) {
-            return false;
-        }
-        recorded.append(
-            {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
-                                 bytes.value(2).toByteArray())});
-        bytes.finish();
+        recorded.append(known != m_nowHash.constEnd() ? known.value() : readNow.value(id));
     }
     QStringList said{Counted(m_new, "session new", "sessions new")};
     if (m_grown > 0) {

@@ -39,8 +39,11 @@ bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64
         row.host = query.value(3).toString();
         row.kind = query.value(4).toString();
         row.detail = query.value(5).toString();
-        const bool readable =
-            ParseSessionsText(query.value(6).toString(), row.sessions, row.indexUploads);
+        // The row's hash covers the text as it was written: one that reads the same but is
+        // written otherwise (a blank line added, lines moved) is not what was hashed.
+        const QString text = query.value(6).toString();
+        const bool readable = ParseSessionsText(text, row.sessions, row.indexUploads) &&
+                              SessionsText(row.sessions, row.indexUploads) == text;
         row.previous = query.value(7).toString();
         row.hash = query.value(8).toString();
         if (signing) {
@@ -52,19 +55,88 @@ bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64
     return true;
 }
 
-void ChainRecords::Add(const HistoryRow& row) {
+bool ChainRecords::Settled(const HistoryRow& row, const HistorySession& s, QStringList* faults,
+                           const QString& whose) {
+    const auto fixed = m_fixed.constFind(s.id);
+    if (fixed == m_fixed.constEnd() || s.state == SessionState::Unstated) {
+        return true;
+    }
+    const QString at = whose + "history row " + QString::number(row.seq);
+    if (s.state == SessionState::Open) {
+        if (faults != nullptr) {
+            *faults << QString("%1 records session %2 as open, which history row %3 recorded as"
+                               " finished")
+                           .arg(at)
+                           .arg(s.id)
+                           .arg(fixed->row);
+        }
+        return false;
+    }
+    if (s.sha256 == fixed->sha256) {
+        return true;
+    }
+    if (faults != nullptr) {
+        *faults << QString("%1 records other bytes for session %2 (%3), which history row %4"
+                           " recorded as finished (%5): a finished session's bytes never change")
+                       .arg(at)
+                       .arg(s.id)
+                       .arg(s.sha256)
+                       .arg(fixed->row)
+                       .arg(fixed->sha256);
+    }
+    return false;
+}
+
+void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>* faultySessions,
+                       const QString& whose) {
     RecordedHead from;
     const bool synced = row.kind == ChangeKindName(ChangeKind::Sync) && !row.sessions.isEmpty() &&
                         ParseRecordedHead(row.detail, from);
     from.row = row.seq;
+    if (!row.sessions.isEmpty() && m_firstNaming == 0) {
+        m_firstNaming = row.seq;
+    }
+    bool unstated = false;
     for (const HistorySession& s : row.sessions) {
-        m_sessions[s.id] = {s.sha256, row.seq};
         QSet<QString>& every = m_every[s.id];
         if (synced && !every.contains(s.sha256)) {
             m_cameWith.insert(QString::number(s.id) + ' ' + s.sha256, from);
         }
         every.insert(s.sha256);
         m_anywhere.insert(s.sha256);
+        if (s.state == SessionState::Copy) {
+            continue;
+        }
+        if (s.state == SessionState::Unstated) {
+            unstated = true;
+        } else if (m_firstStated == 0) {
+            m_firstStated = row.seq;
+        }
+        if (!Settled(row, s, faults, whose)) {
+            if (faultySessions != nullptr) {
+                faultySessions->insert(s.id);
+            }
+            continue;
+        }
+        const auto last = m_last.constFind(s.id);
+        if (last != m_last.constEnd() && last->state == SessionState::Open &&
+            s.state != SessionState::Unstated && last->sha256 != s.sha256) {
+            m_growths.append({s.id, last->sha256, s.sha256, row.seq});
+        }
+        m_last[s.id] = {s.sha256, s.state};
+        if (s.state == SessionState::Finished && !m_fixed.contains(s.id)) {
+            m_fixed.insert(s.id, {s.sha256, row.seq});
+        }
+        m_sessions[s.id] = m_fixed.value(s.id, {s.sha256, row.seq});
+    }
+    // A row that leaves its sessions' state unsaid, once its chain says it, could pass other
+    // bytes for a finished session as a record made before the rule.
+    if (unstated && m_firstStated > 0 && m_firstStated < row.seq && faults != nullptr) {
+        *faults << QString("%1history row %2 names sessions without their state, which its chain"
+                           " gives from row %3 on")
+                       .arg(whose)
+                       .arg(row.seq)
+                       .arg(m_firstStated);
     }
     for (const HistorySession& s : row.indexUploads) {
         m_indexUploads[s.id] = {s.sha256, row.seq};

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <functional>
 
 #include "RecordedHeads.h"
@@ -29,12 +31,25 @@ struct Recorded {
     qint64 row = 0;
 };
 
-// What one chain's rows recorded of the blocks they name: each session's and index upload's
+// A session's bytes grown from one row to a later one, to be checked against the bytes the
+// archive kept of both: the later must extend the earlier.
+struct Growth {
+    qint64 session = 0;
+    QString from;
+    QString to;
+    qint64 row = 0; // the row that recorded `to`
+};
+
+// What one chain's rows recorded of the blocks they name: the bytes each session must hold now
+// (those it had when a row first recorded it finished, else the latest), each index upload's
 // latest hash, every hash a session ever had (its replaced copies are among them), and for bytes
 // a sync took, the other archive's history they came with.
 class ChainRecords {
 public:
-    void Add(const HistoryRow& row);
+    // `faults`, where given, gets a line for each of the row's records that a finished session's
+    // fixed bytes, or the chain's own stating of sessions, rule out; `whose` goes before it.
+    void Add(const HistoryRow& row, QStringList* faults = nullptr,
+             QSet<qint64>* faultySessions = nullptr, const QString& whose = QString());
     const QHash<qint64, Recorded>& Sessions() const { return m_sessions; }
     const QHash<qint64, Recorded>& IndexUploads() const { return m_indexUploads; }
     bool EverRecorded(qint64 session, const QString& sha256) const {
@@ -46,14 +61,32 @@ public:
     // The sync row that first recorded these bytes of the session took them from another archive:
     // that archive and the head of its history then.
     bool CameWith(qint64 session, const QString& sha256, RecordedHead& head) const;
+    const QVector<Growth>& Growths() const { return m_growths; }
+    // The first row that said of its sessions whether they were finished, and the first row that
+    // named sessions at all (0: none).
+    qint64 FirstStated() const { return m_firstStated; }
+    qint64 FirstNaming() const { return m_firstNaming; }
 
 private:
+    struct Last {
+        QString sha256;
+        SessionState state = SessionState::Unstated;
+    };
+    // False when the line breaks the rule of fixed bytes: said in `faults`.
+    bool Settled(const HistoryRow& row, const HistorySession& s, QStringList* faults,
+                 const QString& whose);
+
     QHash<qint64, Recorded> m_sessions;
+    QHash<qint64, Recorded> m_fixed; // the row that first recorded each one finished
+    QHash<qint64, Last> m_last;      // each one's latest record other than a copy
     QHash<qint64, Recorded> m_indexUploads;
     QHash<qint64, QSet<QString>> m_every;
     QSet<QString> m_anywhere;
     QHash<QString, RecordedHead> m_cameWith; // "ID SHA256"
+    QVector<Growth> m_growths;
     qint64 m_newest = 0;
+    qint64 m_firstStated = 0;
+    qint64 m_firstNaming = 0;
 };
 
 // How a block's stored bytes stand against the chain that records them.
@@ -65,7 +98,8 @@ enum class BytesCheck {
 
 // The one check of a session's stored bytes against its history, the same for `verify` of the
 // archive and for a sync taking the session from it: the hash of its name, sector and overrun
-// (`now`) must be the one the chain last recorded for it (`recorded`).
+// (`now`) must be the one the chain says it holds (`recorded`): the bytes it had when first
+// recorded finished, else the latest recorded.
 BytesCheck CheckStoredBytes(const ChainRecords& chain, qint64 session, const QByteArray& name,
                             const QByteArray& sector, const QByteArray& overrun, QString& now,
                             Recorded& recorded);

@@ -137,6 +137,10 @@ bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QSt
     return true;
 }
 
+SessionState StateOfComplete(bool complete) {
+    return complete ? SessionState::Finished : SessionState::Open;
+}
+
 QString RowHash(const HistoryRow& row) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     AddField(hash, QByteArray::number(row.seq));
@@ -150,17 +154,50 @@ QString RowHash(const HistoryRow& row) {
     return Hex(hash);
 }
 
+QString SessionStateName(SessionState state) {
+    switch (state) {
+    case SessionState::Unstated:
+        return QString();
+    case SessionState::Open:
+        return QStringLiteral("open");
+    case SessionState::Finished:
+        return QStringLiteral("finished");
+    case SessionState::Copy:
+        return QStringLiteral("copy");
+    }
+    return QString();
+}
+
 QString SessionsText(const QVector<HistorySession>& sessions,
                      const QVector<HistorySession>& indexUploads) {
     QString text;
     for (const HistorySession& s : sessions) {
-        text += QString::number(s.id) + ' ' + s.sha256 + '\n';
+        text += QString::number(s.id) + ' ' + s.sha256;
+        if (s.state != SessionState::Unstated) {
+            text += ' ' + SessionStateName(s.state);
+        }
+        text += '\n';
     }
     for (const HistorySession& s : indexUploads) {
         text += "index " + QString::number(s.id) + ' ' + s.sha256 + '\n';
     }
     return text;
 }
+
+namespace {
+
+bool ParseState(const QString& word, SessionState& state) {
+    for (const SessionState known :
+         {SessionState::Open, SessionState::Finished, SessionState::Copy}) {
+        if (word == SessionStateName(known)) {
+            state = known;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
                        QVector<HistorySession>& indexUploads) {
@@ -173,12 +210,17 @@ bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
         if (index) {
             parts.removeFirst();
         }
-        bool number = false;
-        const qint64 id = parts.value(0).toLongLong(&number);
-        if (parts.size() != 2 || !number || id <= 0 || !IsHex64(parts[1])) {
+        HistorySession s;
+        if (!index && parts.size() == 3 && !ParseState(parts.takeLast(), s.state)) {
             return false;
         }
-        (index ? indexUploads : sessions).append({id, parts[1]});
+        bool number = false;
+        s.id = parts.value(0).toLongLong(&number);
+        if (parts.size() != 2 || !number || s.id <= 0 || !IsHex64(parts[1])) {
+            return false;
+        }
+        s.sha256 = parts[1];
+        (index ? indexUploads : sessions).append(s);
     }
     return true;
 }
@@ -188,14 +230,12 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
     return AppendHistory(db, server, kind, detail, sessions, {}, error);
 }
 
-bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
-                   const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
-                   QString& error) {
-    QVector<HistorySession> recorded;
+bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
+                 QVector<HistorySession>& recorded, QString& error) {
     QSqlQuery bytes(db);
     bytes.setForwardOnly(true);
     if (!sessions.isEmpty() &&
-        !bytes.prepare("SELECT s.name, b.sector, b.overrun FROM sessions s"
+        !bytes.prepare("SELECT s.name, b.sector, b.overrun, s.complete FROM sessions s"
                        " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")) {
         error = bytes.lastError().text();
         return false;
@@ -209,10 +249,21 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
             error = "the archive holds no session " + QString::number(id) + " to record";
             return false;
         }
-        recorded.append(
-            {id, StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
-                                 bytes.value(2).toByteArray())});
+        recorded.append({id,
+                         StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
+                                         bytes.value(2).toByteArray()),
+                         StateOfComplete(bytes.value(3).toInt() != 0)});
         bytes.finish();
+    }
+    return true;
+}
+
+bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
+                   const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
+                   QString& error) {
+    QVector<HistorySession> recorded;
+    if (!RecordedNow(db, sessions, recorded, error)) {
+        return false;
     }
     QVector<HistorySession> uploads;
     for (const qint64 id : indexUploads) {
@@ -249,11 +300,18 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
     row.detail = detail;
     row.sessions = sessions;
     row.indexUploads = indexUploads;
-    row.hash = RowHash(row);
     const int version = ReadSchemaVersion(db, error);
     if (version < 0) {
         return false;
     }
+    // A schema whose replaced copies keep no bytes cannot show a session's growth: its rows leave
+    // the state unsaid, as they did.
+    if (version < kAllBytesVersion) {
+        for (HistorySession& s : row.sessions) {
+            s.state = SessionState::Unstated;
+        }
+    }
+    row.hash = RowHash(row);
     QSqlQuery insert(db);
     if (version < kSigningVersion) {
         return Run(insert,

@@ -22,7 +22,11 @@ QString IndexBytesHash(const QByteArray& bytes);
 // uploads and the row before's hash.
 QString RowHash(const HistoryRow& row);
 
-// The sessions column: "ID SHA256" lines for sessions, then "index ID SHA256" lines for index
+// What a row says of a session the archive holds, by its `complete` column.
+SessionState StateOfComplete(bool complete);
+
+// The sessions column: "ID SHA256 STATE" lines (rows written before the state was said: "ID
+// SHA256") for sessions, then "index ID SHA256" lines for index
 // uploads (rows written before index uploads were recorded have none, and so hash as they did).
 // False when the text is not that.
 QString SessionsText(const QVector<HistorySession>& sessions,
@@ -35,6 +39,11 @@ bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
 QString InstrumentWords(const QString& name, const QString& serial, qint64 id);
 // The same, read from the instrument's row.
 bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QString& error);
+
+// The sessions `sessions` as a row records them now: the hash of the bytes each holds and whether
+// it is finished, appended to `recorded`.
+bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
+                 QVector<HistorySession>& recorded, QString& error);
 
 // Appends a row inside the caller's open write transaction, so that the change and its record
 // commit together or not at all. On a server the history's own lock is held from here to the

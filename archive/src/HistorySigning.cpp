@@ -124,11 +124,48 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
     return lines;
 }
 
+namespace {
+
+// A signature says the signer saw these bytes as the history has them: over bytes changed behind
+// the program's back, or a chain that does not hold, it would make them pass for the instrument's.
+bool ScopeVerifies(SessionArchive& archive, const QVector<qint64>& ids, QString& error,
+                   bool* mismatched) {
+    const VerifySummary verified = VerifyArchive(archive);
+    if (!verified.readable) {
+        error = verified.error;
+        return false;
+    }
+    QStringList faulty;
+    for (const qint64 id : ids) {
+        if (verified.faultySessions.contains(id)) {
+            faulty << QString::number(id);
+        }
+    }
+    if (verified.chainFaults == 0 && faulty.isEmpty()) {
+        return true;
+    }
+    if (mismatched != nullptr) {
+        *mismatched = true;
+    }
+    error = (faulty.isEmpty()
+                 ? QString("not signed off: the archive's history does not verify")
+                 : QString("not signed off: %1 of its sessions do not verify (%2 %3)")
+                       .arg(faulty.size())
+                       .arg(faulty.size() == 1 ? "session" : "sessions", faulty.join(", "))) +
+            "; nothing was written. What archive verify finds:\n" + verified.mismatches.join('\n');
+    return false;
+}
+
+} // namespace
+
 bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
-             bool* refused) {
+             bool* refused, bool* mismatched) {
     detail.clear();
     if (refused != nullptr) {
         *refused = false;
+    }
+    if (mismatched != nullptr) {
+        *mismatched = false;
     }
     auto refuse = [&error, refused](const QString& why) {
         error = why;
@@ -166,6 +203,9 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
         return refuse("nothing to sign off: " + SignOffScopeText(said) + " holds no session");
     }
     std::sort(ids.begin(), ids.end());
+    if (!ScopeVerifies(archive, ids, error, mismatched)) {
+        return false;
+    }
     const QString text = SignOffText(said, ids.size());
     if (!RecordChange(archive, ChangeKind::SignOff, text, ids, error)) {
         return false;

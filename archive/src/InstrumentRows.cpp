@@ -82,9 +82,13 @@ struct Recorder {
 };
 
 // A new instrument's row, and the history's word of it; nothing when another writer made the same
-// instrument (or took the name) at the same moment: that one wins.
+// instrument (or took the name) at the same moment: that one wins. `made`: the new row's id, or -1.
 bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const QString& name,
-            const InstrumentIdentity& identity, const Recorder& record, QString& error) {
+            const InstrumentIdentity& identity, const Recorder& record, QString& error,
+            qint64* made = nullptr) {
+    if (made != nullptr) {
+        *made = -1;
+    }
     QSqlQuery insert(db);
     if (!Run(insert,
              "INSERT INTO instruments (identity_key, serial_number, name, fingerprint,"
@@ -101,6 +105,9 @@ bool Insert(QSqlDatabase& db, const QString& key, const QString& serial, const Q
     }
     const qint64 id = insert.value(0).toLongLong();
     insert.finish();
+    if (made != nullptr) {
+        *made = id;
+    }
     return record(db, ChangeKind::Identity,
                   "instrument " + InstrumentWords(name, serial, id) + " first archived" +
                       (identity.firmwareVersion.isEmpty()
@@ -313,6 +320,44 @@ qint64 SessionArchive::Instrument(const InstrumentIdentity& identity, const QStr
         return -1;
     }
     if (!Refresh(db, id, identity, record, m_error) || !transaction.Commit(m_error)) {
+        return -1;
+    }
+    return id;
+}
+
+qint64 SessionArchive::NewInstrument(const QString& name, QString& given) {
+    const QString wanted = name.trimmed();
+    m_error.clear();
+    if (wanted.isEmpty()) {
+        m_error = "an instrument's name cannot be empty";
+        return -1;
+    }
+    QSqlDatabase db = m_impl->Db();
+    SqlTransaction transaction(db, m_impl->location.server);
+    if (!transaction.Begun(m_error)) {
+        return -1;
+    }
+    const Recorder record{m_impl->history, m_impl->location.server};
+    qint64 id = -1;
+    // As a sync names an instrument whose name is taken: a number after it, the first one free.
+    for (int n = 1; n < 1000 && id < 0; ++n) {
+        given = n == 1 ? wanted : QString("%1 #%2").arg(wanted).arg(n);
+        bool free = false;
+        if (!NameFree(db, given, -1, free, m_error) ||
+            (free && !Insert(db, "name:" + given, "", given, NamedInstrument(given), record,
+                             m_error, &id))) {
+            return -1;
+        }
+    }
+    QSqlQuery own(db);
+    if (id < 0) {
+        m_error = "no free name for a new instrument \"" + wanted + "\"";
+        return -1;
+    }
+    if ((SchemaVersion() >= kInstrumentUidVersion &&
+         !Run(own, "UPDATE instruments SET uid = ? WHERE id = ? AND uid = ''",
+              {NewInstrumentUid(), id}, m_error)) ||
+        !transaction.Commit(m_error)) {
         return -1;
     }
     return id;

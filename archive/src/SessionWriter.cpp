@@ -11,6 +11,7 @@
 #include "ListingLine.h"
 #include "SessionArchiveImpl.h"
 #include "SessionCopies.h"
+#include "SessionGrowth.h"
 #include "SqlSteps.h"
 #include "core/LogImage.h"
 #include "orvtime/OrvTime.h"
@@ -258,6 +259,52 @@ StoreResult ReplaceCopy(QSqlDatabase& db, bool keepCopies, const StoredCopy& old
                                                                  : StoreResult::Failed;
 }
 
+namespace {
+
+// The session already held of the same instrument, slot and stamp, newest first: New when there is
+// none. Its bytes are replaced only by bytes that grow them while it was open; any other bytes are
+// a conflicting copy kept beside it (seen again when it keeps them already).
+StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
+                            const CapturedSession& s, const QString& digest, qint64& stored,
+                            bool& lost, QString& error) {
+    lost = false;
+    QSqlQuery held(db);
+    if (!Run(held,
+             "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun, s.complete,"
+             " (SELECT COUNT(*) FROM session_history h WHERE h.session_id = s.id"
+             " AND h.digest = ?) FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
+             " WHERE s.instrument_id = ? AND s.slot = ? AND s.stamp = ? ORDER BY s.id DESC",
+             {digest, instrument, s.slot, static_cast<qint64>(s.stamp)}, error)) {
+        return StoreResult::Failed;
+    }
+    if (!held.next()) {
+        return StoreResult::New;
+    }
+    StoredCopy old;
+    old.id = held.value(0).toLongLong();
+    old.digest = held.value(1).toString();
+    old.firstSeen = held.value(2).toLongLong();
+    // The copy it replaces stays, as the instrument sent it.
+    old.name = Bytes(held.value(3).toByteArray());
+    old.sector = Bytes(held.value(4).toByteArray());
+    old.overrun = Bytes(held.value(5).toByteArray());
+    const bool open = held.value(6).toInt() == 0;
+    const bool kept = held.value(7).toLongLong() > 0;
+    held.finish();
+    stored = old.id;
+    if (kept) {
+        return StoreResult::Seen;
+    }
+    if (open && old.name == s.name && Extends(s.sector, old.sector)) {
+        return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+    }
+    StoredCopy other{old.id, digest, Now(), s.name, s.sector, s.overrun};
+    return KeepCopy(db, true, other, download, true, error) ? StoreResult::Conflict
+                                                            : StoreResult::Failed;
+}
+
+} // namespace
+
 StoreResult StoreSession(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
                          const CapturedSession& s, qint64& stored, QString& error) {
     error = Impossible(s);
@@ -285,35 +332,15 @@ StoreResult StoreSession(QSqlDatabase& db, qint64 instrument, qint64 download, b
                        ? StoreResult::Seen
                        : StoreResult::Failed;
         }
-        QSqlQuery open(db);
-        if (s.dated &&
-            !Run(open,
-                 "SELECT s.id, s.digest, s.first_seen, s.name, b.sector, b.overrun FROM sessions s"
-                 " JOIN session_bytes b ON b.session_id = s.id WHERE s.instrument_id = ?"
-                 " AND s.slot = ? AND s.stamp = ? AND s.complete = 0 ORDER BY s.id DESC",
-                 {instrument, s.slot, stamp}, error)) {
-            return StoreResult::Failed;
-        }
         if (s.dated) {
-            // Still being recorded when it was last seen: the newer bytes replace it.
-            if (open.next()) {
-                StoredCopy old;
-                old.id = open.value(0).toLongLong();
-                old.digest = open.value(1).toString();
-                old.firstSeen = open.value(2).toLongLong();
-                // The copy it replaces stays, as the instrument sent it.
-                old.name = Bytes(open.value(3).toByteArray());
-                old.sector = Bytes(open.value(4).toByteArray());
-                old.overrun = Bytes(open.value(5).toByteArray());
-                open.finish();
-                bool lost = false;
-                const StoreResult result =
-                    ReplaceCopy(db, keepCopies, old, s, download, lost, error);
-                if (!lost) {
-                    stored = old.id;
-                    return result;
-                }
+            bool lost = false;
+            const StoreResult result = StoreBesideHeld(db, instrument, download, keepCopies, s,
+                                                       digest, stored, lost, error);
+            if (lost) {
                 continue; // another writer replaced it first: look again
+            }
+            if (result != StoreResult::New) {
+                return result;
             }
         }
         QSqlQuery insert(db);
@@ -408,18 +435,26 @@ namespace {
 struct StoredIds {
     QVector<qint64> added;
     QVector<qint64> replaced;
-    QVector<qint64> index; // an import's index upload
+    QVector<qint64> conflicted;        // sessions that got a conflicting copy
+    QVector<HistorySession> conflicts; // those copies
+    QVector<qint64> index;             // an import's index upload
 };
 
-void Count(StoreResult result, qint64 stored, QString& error, StoreCounts& counts, StoredIds& ids) {
+void Count(StoreResult result, qint64 stored, const CapturedSession& s, QString& error,
+           StoreCounts& counts, StoredIds& ids) {
     if (result == StoreResult::New) {
         ids.added.append(stored);
     } else if (result == StoreResult::Replaced) {
         ids.replaced.append(stored);
+    } else if (result == StoreResult::Conflict) {
+        ids.conflicted.append(stored);
+        ids.conflicts.append(
+            {stored, StoredBytesHash(s.name, s.sector, s.overrun), SessionState::Copy});
     }
     counts.added += result == StoreResult::New ? 1 : 0;
     counts.seen += result == StoreResult::Seen ? 1 : 0;
     counts.replaced += result == StoreResult::Replaced ? 1 : 0;
+    counts.conflicting += result == StoreResult::Conflict ? 1 : 0;
     if (result == StoreResult::Refused) {
         ++counts.refused;
         counts.refusals << error;
@@ -444,11 +479,29 @@ bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, 
                        ids.added, ids.index, error)) {
         return false;
     }
-    return ids.replaced.isEmpty() ||
-           AppendHistory(db, server, ChangeKind::Replace,
-                         what + ": " + SessionsCounted(ids.replaced.size(), "open") +
-                             " replaced with newer bytes",
-                         ids.replaced, error);
+    if (!ids.replaced.isEmpty() &&
+        !AppendHistory(db, server, ChangeKind::Replace,
+                       what + ": " + SessionsCounted(ids.replaced.size(), "open") +
+                           " replaced with newer bytes",
+                       ids.replaced, error)) {
+        return false;
+    }
+    // Each conflicting copy is named before the bytes its session keeps, as a sync names them.
+    QVector<HistorySession> named = ids.conflicts;
+    QVector<HistorySession> kept;
+    if (ids.conflicts.isEmpty() || !RecordedNow(db, ids.conflicted, kept, error)) {
+        return ids.conflicts.isEmpty();
+    }
+    named += kept;
+    const int count = ids.conflicts.size();
+    return AppendRecorded(
+        db, server, kind,
+        QString("%1: %2 conflicting %3 kept beside the %4 already archived,"
+                " whose bytes they neither grow nor match")
+            .arg(what)
+            .arg(count)
+            .arg(count == 1 ? "copy" : "copies", count == 1 ? "session" : "sessions"),
+        named, {}, error);
 }
 
 } // namespace
@@ -485,7 +538,7 @@ bool SessionArchive::StoreAll(qint64 download, const std::vector<CapturedSession
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, stored, m_error, counts, ids);
+            Count(result, stored, session, m_error, counts, ids);
         }
         return RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Download,
                             what, ids, m_error);
@@ -518,7 +571,7 @@ qint64 SessionArchive::ImportDump(qint64 instrument, const QString& source,
             if (result == StoreResult::Failed) {
                 return false;
             }
-            Count(result, stored, m_error, counts, ids);
+            Count(result, stored, session, m_error, counts, ids);
         }
         return FinishDownload(download) &&
                RecordStored(db, m_impl->location.server, m_impl->history, ChangeKind::Import, what,

@@ -1,5 +1,6 @@
-// A sync's instruments: each of another archive's filed under the one it is here, or made new
-// under a name of its own; and the service intervals it set that this archive has not.
+// A sync's instruments: each of another archive's filed under the one it is here (by its identity,
+// serial number, fingerprint and name, or the sessions it shares), or made new under a name of its
+// own; and the service intervals it set that this archive has not.
 #include "SyncInstruments.h"
 
 #include <QSqlDatabase>
@@ -10,6 +11,7 @@
 
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
+#include "SessionHolders.h"
 #include "SqlSteps.h"
 
 namespace archive {
@@ -96,6 +98,77 @@ bool Match(QSqlDatabase& db, const QString& origin, const SourceInstrument& s, q
                    "SELECT id FROM instruments WHERE fingerprint = ? AND name = ? AND"
                    " (serial_number = '' OR ? = '') ORDER BY id",
                    {s.fingerprint, s.name, s.serial}, id, error);
+}
+
+// The target's instrument that holds sessions of the source's, the same slot, start and bytes, for
+// one that has no serial number (an import's, known by the name it was given, carries nothing
+// else two archives could compare; the same unit imported at two vans is one instrument). Never
+// one whose serial number or fingerprint says it is another, nor one that another instrument of
+// the source is filed under; where two are left, it stays apart and `summary` says so.
+bool BySessions(QSqlDatabase& sourceDb, QSqlDatabase& db, bool server, const SyncParty& source,
+                const SourceInstrument& s, qint64& id, SyncSummary& summary, QString& error) {
+    id = -1;
+    if (!s.serial.isEmpty()) {
+        return true;
+    }
+    std::vector<SessionKey> keys;
+    {
+        QSqlQuery query(sourceDb);
+        query.setForwardOnly(true);
+        if (!Run(query,
+                 "SELECT slot, stamp, digest FROM sessions WHERE instrument_id = ? AND dated = 1"
+                 " ORDER BY id",
+                 {s.id}, error)) {
+            return false;
+        }
+        while (query.next()) {
+            keys.push_back({query.value(0).toInt(),
+                            static_cast<uint32_t>(query.value(1).toLongLong()),
+                            query.value(2).toString()});
+        }
+    }
+    std::vector<SessionHolder> holders;
+    if (!HoldersOf(db, keys, holders, error)) {
+        return false;
+    }
+    QStringList open;
+    size_t shared = 0;
+    for (const SessionHolder& holder : holders) {
+        QSqlQuery other(db);
+        if (!Run(other,
+                 "SELECT i.fingerprint, (SELECT COUNT(*) FROM synced_instruments f WHERE"
+                 " f.origin = ? AND f.instrument_id = i.id AND f.origin_id <> ?)"
+                 " FROM instruments i WHERE i.id = ?",
+                 {source.identity, s.id, holder.instrument}, error) ||
+            !other.next()) {
+            return false;
+        }
+        const QString fingerprint = other.value(0).toString();
+        if ((fingerprint.isEmpty() || s.fingerprint.isEmpty() || fingerprint == s.fingerprint) &&
+            other.value(1).toLongLong() == 0) {
+            id = open.isEmpty() ? holder.instrument : -1;
+            shared = holder.sessions.size();
+            open << '"' + holder.name + '"';
+        }
+    }
+    if (open.size() > 1) {
+        summary.shared << QString("instrument \"%1\" of %2 shares sessions with %3 instruments"
+                                  " here, %4: filed as an instrument of its own, under none of"
+                                  " them")
+                              .arg(s.name, source.Words(), QString::number(open.size()),
+                                   open.join(", "));
+        return true;
+    }
+    // Filed by an inference, not by anything the instrument said: the history says so.
+    QString here;
+    if (id < 0 || !DescribeInstrument(db, id, here, error)) {
+        return error.isEmpty();
+    }
+    const QString line = QString("instrument \"%1\" of %2 is %3 here, which holds %4 of its"
+                                 " sessions")
+                             .arg(s.name, source.Words(), here, QString::number(shared));
+    summary.shared << line;
+    return AppendHistory(db, server, ChangeKind::Identity, line, {}, error);
 }
 
 bool NameTaken(QSqlDatabase& db, const QString& name, bool& taken, QString& error) {
@@ -257,7 +330,9 @@ bool SyncInstruments(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool target
     }
     for (const SourceInstrument& s : instruments) {
         qint64 id = -1;
-        if (!Match(targetDb, source.identity, s, id, error)) {
+        if (!Match(targetDb, source.identity, s, id, error) ||
+            (id < 0 &&
+             !BySessions(sourceDb, targetDb, targetServer, source, s, id, summary, error))) {
             return false;
         }
         if (id < 0 && !Insert(targetDb, targetServer, source, s, id, summary, error)) {

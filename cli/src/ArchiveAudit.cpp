@@ -41,9 +41,10 @@ const OptionTable<AuditOptions>& HistoryOptionTable() {
         {{"--format", nullptr, OptionSpec::Takes::Value, "text or csv", AcceptsHistoryFormat},
          "FORMAT",
          "text (default: one line per change, its sessions as runs of ids)\n"
-         "or csv (RFC 4180, a header line, each session as ID:SHA256, the\n"
-         "row's own and previous hash, its signer's key fingerprint and\n"
-         "its signature)",
+         "or csv (RFC 4180, a header line, each session as\n"
+         "ID:SHA256:STATE with its state open, finished or copy (none in\n"
+         "rows written before), the row's own and previous hash, its\n"
+         "signer's key fingerprint and its signature)",
          SetsText(&AuditOptions::format)},
         {{"--chain", nullptr, OptionSpec::Takes::Value, "an archive's identity or location",
           nullptr},
@@ -168,7 +169,9 @@ const char kCsvHeader[] =
 QString HashList(const QVector<archive::HistorySession>& blocks) {
     QStringList list;
     for (const archive::HistorySession& s : blocks) {
-        list << QString::number(s.id) + ':' + s.sha256;
+        const QString state = archive::SessionStateName(s.state);
+        list << QString::number(s.id) + ':' + s.sha256 +
+                    (state.isEmpty() ? QString() : ':' + state);
     }
     return list.join(' ');
 }
@@ -342,7 +345,8 @@ int RunArchiveVerify(const QStringList& arguments) {
         std::swap(note, summary.trustNote);
     }
     bool written = true;
-    for (const QString& line : summary.signing + summary.conflicts + summary.mismatches) {
+    for (const QString& line :
+         summary.signing + summary.fixing + summary.conflicts + summary.mismatches) {
         written = written && Put(line + '\n');
     }
     written = written && Put(summary.Line() + '\n');

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "Commands.h"
+#include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
+#include "archive/DumpFiling.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
 #include "cli/ComplianceOptions.h"
@@ -45,9 +47,14 @@ std::string ArchiveHelp() {
 
 const CommandPart kArchiveParts[] = {
     {"import", "archive import [--instrument NAME] DUMP...",
-     "Stores the sessions of FlashData.txt dumps. A dump carries no instrument identity: its "
-     "sessions go to the instrument called NAME, the one already archived under that name when "
-     "there is one. A malformed dump is named with its bad line, and nothing of any dump given "
+     "Stores the sessions of FlashData.txt dumps. A dump carries no instrument identity: "
+     "without --instrument, each dump goes to the archived instrument that holds the same "
+     "sessions (slot, start and bytes), else to a new instrument named after its file "
+     "(FlashData-van7 for FlashData-van7.txt, with #2 after it where that name is taken), its "
+     "line saying which; dumps given together that share sessions go to one instrument. A dump "
+     "whose sessions two instruments hold is refused (exit status 2). With --instrument NAME, "
+     "every dump goes to the instrument called NAME, the one already archived under that name "
+     "when there is one. A malformed or refused dump is named, and nothing of any dump given "
      "is stored. Only the sessions whose data a dump holds are stored: one its index names but "
      "that was never uploaded into it is not. One line per dump says how many of the sessions "
      "its index names were new, already archived, replaced or not in the dump.",
@@ -147,7 +154,10 @@ const CommandPart kArchiveParts[] = {
      "already, a --to file not there is made. Each instrument carries an identity of its own, so "
      "one that came from an archive "
      "is known when it comes back; others are matched by serial number where both know it, else "
-     "by model, settings and name together; one whose name this archive already gives another "
+     "by model, settings and name together, else (one without a serial number, as an import's) "
+     "by the sessions it shares with one instrument here, the same slot, start and bytes (one "
+     "sharing sessions with two is kept apart, and a line says so); one whose name this archive "
+     "already gives another "
      "instrument is renamed after its archive, \"NAME (ARCHIVE)\" (after its writer where the "
      "file is the default archive.sqlite), and a line says so. A copy of an archive synced here "
      "before whose history went another way (restored or copied) is refused, nothing written "
@@ -271,6 +281,90 @@ ReadDump HeldSessions(const QString& path, LogImage& image) {
     return dump;
 }
 
+// Stores the dump under the instrument `id`, and says how it went in its line, `filed` after it.
+int StoreDump(archive::SessionArchive& store, qint64 id, const ReadDump& dump,
+              const QString& filed) {
+    archive::StoreCounts counts;
+    if (store.ImportDump(id, "import " + dump.path, dump.index, dump.sessions, counts) < 0) {
+        PrintError(Text(dump.path + ": " + store.Error()));
+        return kExitArchive;
+    }
+    std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced, %zu not in"
+                " the dump%s\n",
+                Text(dump.path).c_str(), dump.listed, counts.added, counts.seen, counts.replaced,
+                dump.listed - dump.sessions.size(), Text(filed).c_str());
+    return kExitOk;
+}
+
+// --instrument NAME: one already known by that name (downloaded, or imported before) takes them
+// all, so that a colleague's dump joins that instrument's own sessions.
+int ImportUnder(archive::SessionArchive& store, const std::vector<ReadDump>& dumps,
+                const QString& name) {
+    const QVector<qint64> known = store.FindInstruments(name);
+    const qint64 id =
+        known.isEmpty() ? store.Instrument(archive::NamedInstrument(name), name) : known.first();
+    if (id < 0) {
+        PrintError(Text(store.Error()));
+        return kExitArchive;
+    }
+    for (const ReadDump& dump : dumps) {
+        const int status = StoreDump(store, id, dump, QString());
+        if (status != kExitOk) {
+            return status;
+        }
+    }
+    return kExitOk;
+}
+
+QString Shared(const QString& name, size_t count) {
+    return QString(": filed under \"%1\", whose %2 %3 it shares")
+        .arg(name, QString::number(count), count == 1 ? "session" : "sessions");
+}
+
+// A dump names no instrument: each goes to the one that recorded the same sessions, else to a new
+// one named after its file. Every dump is placed before any is stored, so that one that would
+// put two instruments' sessions under one stores nothing of any.
+int ImportFiled(archive::SessionArchive& store, const std::vector<ReadDump>& dumps) {
+    std::vector<archive::DumpToFile> asked;
+    for (const ReadDump& dump : dumps) {
+        asked.push_back({dump.path, &dump.sessions});
+    }
+    std::vector<archive::DumpFiling> filings;
+    QString error;
+    const archive::FilingResult placed = archive::FileDumps(store, asked, filings, error);
+    if (placed != archive::FilingResult::Filed) {
+        PrintError(Text(placed == archive::FilingResult::Refused
+                            ? error + "; nothing was stored (name its instrument with"
+                                      " --instrument NAME)"
+                            : error));
+        return placed == archive::FilingResult::Refused ? kExitUsage : kExitArchive;
+    }
+    std::vector<qint64> ids(dumps.size(), -1);
+    std::vector<QString> names(dumps.size());
+    for (size_t d = 0; d < dumps.size(); ++d) {
+        const archive::DumpFiling& f = filings[d];
+        QString filed;
+        if (f.instrument >= 0 || f.joins >= 0) {
+            const size_t joins = static_cast<size_t>(f.joins);
+            ids[d] = f.instrument >= 0 ? f.instrument : ids[joins];
+            names[d] = f.instrument >= 0 ? f.name : names[joins];
+            filed = Shared(names[d], f.shared);
+        } else {
+            ids[d] = store.NewInstrument(f.name, names[d]);
+            if (ids[d] < 0) {
+                PrintError(Text(store.Error()));
+                return kExitArchive;
+            }
+            filed = ": filed under the new instrument \"" + names[d] + "\"";
+        }
+        const int status = StoreDump(store, ids[d], dumps[d], filed);
+        if (status != kExitOk) {
+            return status;
+        }
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 std::vector<std::string> ArchiveWords(const QStringList& arguments) {
@@ -309,12 +403,31 @@ bool OpenExistingArchive(archive::SessionArchive& store, const QString& location
     return OpenArchive(store, location);
 }
 
+void WarnAgainstHistory(archive::SessionArchive& store, const std::vector<long long>& ids) {
+    QSet<qint64> failing;
+    QString error;
+    if (!archive::SessionsAgainstHistory(store, QVector<qint64>(ids.begin(), ids.end()), failing,
+                                         error)) {
+        PrintError("warning: the sessions' bytes could not be checked against the history: " +
+                   Text(error));
+        return;
+    }
+    for (const long long id : ids) {
+        if (failing.contains(id)) {
+            PrintError("warning: session " + std::to_string(id) + ": " +
+                       Text(archive::BytesNotInHistoryText()) + " (archive verify says more)");
+            failing.remove(id);
+        }
+    }
+}
+
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,
                            std::vector<SessionValues>& sessions) {
     archive::SessionArchive store;
     if (!OpenArchive(store, QString::fromLocal8Bit(location.c_str()))) {
         return kExitArchive;
     }
+    WarnAgainstHistory(store, ids);
     std::unique_ptr<LogImage> image(new LogImage);
     if (!archive::DecodeArchived(store, QVector<qint64>(ids.begin(), ids.end()), *image,
                                  sessions)) {
@@ -367,7 +480,6 @@ int RunArchiveImport(const QStringList& arguments) {
     for (const std::string& dump : options.dumps) {
         files << QString::fromLocal8Bit(dump.c_str());
     }
-    const QString name = QString::fromLocal8Bit(options.instrument.c_str());
     // Every dump is read in full first: one bad line in any of them stores nothing.
     std::vector<ReadDump> dumps;
     {
@@ -385,25 +497,12 @@ int RunArchiveImport(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
-    // A dump names no instrument: one already known by that name (downloaded, or imported
-    // before) takes it, so that a colleague's dump joins that instrument's own sessions.
-    const QVector<qint64> known = store.FindInstruments(name);
-    const qint64 id =
-        known.isEmpty() ? store.Instrument(archive::NamedInstrument(name), name) : known.first();
-    if (id < 0) {
-        PrintError(Text(store.Error()));
-        return kExitArchive;
-    }
-    for (const ReadDump& dump : dumps) {
-        archive::StoreCounts counts;
-        if (store.ImportDump(id, "import " + dump.path, dump.index, dump.sessions, counts) < 0) {
-            PrintError(Text(dump.path + ": " + store.Error()));
-            return kExitArchive;
-        }
-        std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced, %zu not "
-                    "in the dump\n",
-                    Text(dump.path).c_str(), dump.listed, counts.added, counts.seen,
-                    counts.replaced, dump.listed - dump.sessions.size());
+    const int status =
+        options.instrument.empty()
+            ? ImportFiled(store, dumps)
+            : ImportUnder(store, dumps, QString::fromLocal8Bit(options.instrument.c_str()));
+    if (status != kExitOk) {
+        return status;
     }
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }

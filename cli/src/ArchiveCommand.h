@@ -37,6 +37,11 @@ bool OpenExistingArchive(archive::SessionArchive& store, const QString& location
 // downloads use it; empty: the default one.
 QString ArchiveLocation(const QString& given);
 
+// Says on standard error of each of the archived sessions `ids` whose bytes are not the ones the
+// archive's history says it holds, so that what is rendered or exported of them is not taken for
+// what the instrument recorded.
+void WarnAgainstHistory(archive::SessionArchive& store, const std::vector<long long>& ids);
+
 // The typed values of the archived sessions `ids`, in that order; an exit status (kExitOk, or
 // with the message printed).
 int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string& location,

@@ -126,8 +126,9 @@ const OptionTable<ArchiveImportOptions>& ArchiveImportOptionTable() {
     using O = ArchiveImportOptions;
     static const OptionTable<O> kTable = {
         ArchiveOption(&O::archiveAt),
-        InstrumentOption(&O::instrument, "the instrument the sessions are filed under (default\n"
-                                         "\"imported\")"),
+        InstrumentOption(&O::instrument, "the instrument every dump's sessions are filed under\n"
+                                         "(default: each dump's own, found by the sessions it\n"
+                                         "shares, else a new one named after its file)"),
     };
     return kTable;
 }

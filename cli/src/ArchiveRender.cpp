@@ -27,6 +27,7 @@ int RunArchiveRender(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
+    WarnAgainstHistory(store, options.ids);
     std::unique_ptr<LogImage> image(new LogImage);
     std::unique_ptr<SessionTable> table(new SessionTable);
     ReportState state;

@@ -239,9 +239,10 @@ int RunArchiveSignOff(const QStringList& arguments) {
     QString detail;
     QString error;
     bool refused = false;
-    if (!archive::SignOff(store, scope, detail, error, &refused)) {
+    bool mismatched = false;
+    if (!archive::SignOff(store, scope, detail, error, &refused, &mismatched)) {
         PrintError(Local(error));
-        return refused ? kExitUsage : kExitArchive;
+        return refused ? kExitUsage : mismatched ? kExitMismatch : kExitArchive;
     }
     const bool written = Put(detail);
     if (!written || std::fflush(stdout) != 0) {

@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTextBlock>
 #include <QTreeWidget>
 
@@ -287,3 +290,31 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+namespace {
+
+// A session whose bytes were changed behind the program's back is still shown, marked; the
+// others are not.
+TEST_F(ArchiveDialogTest, ASessionWhoseBytesTheHistoryDoesNotHoldIsMarked) {
+    const QVector<archive::ListedSession> all = m_store.List(archive::ListFilter());
+    ASSERT_GE(all.size(), 2);
+    QSqlQuery query(QSqlDatabase::database(m_store.ConnectionName()));
+    ASSERT_TRUE(query.exec(
+        QString("UPDATE session_bytes SET sector = CAST(X'00' AS BLOB) || substr(sector, 2)"
+                " WHERE session_id = %1")
+            .arg(all[0].id)));
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    dialog.Search();
+    const QLabel* mark = dialog.findChild<QLabel*>("bytesWarning");
+    ASSERT_NE(mark, nullptr);
+    dialog.ChooseSession(all[0].id);
+    EXPECT_FALSE(dialog.ReportText().empty());
+    EXPECT_FALSE(mark->isHidden());
+    EXPECT_TRUE(mark->text().contains(archive::BytesNotInHistoryText()))
+        << mark->text().toStdString();
+    dialog.ChooseSession(all[1].id);
+    EXPECT_TRUE(mark->isHidden());
+}
+
+} // namespace

@@ -425,6 +425,7 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     FRESH_OR_SKIP(van2, "van2");
     FRESH_OR_SKIP(team, "team");
     const auto image = archivetest::GeneratedImage(1);
+    const auto other = archivetest::GeneratedImage(2); // the other unit's sessions
     struct Case {
         archive::InstrumentIdentity one; // in van1
         archive::InstrumentIdentity two; // in van2, another instrument of the same name
@@ -436,13 +437,13 @@ TEST_P(ArchiveSyncTest, ANameTakenHereRenamesTheIncomingInstrument) {
     };
     for (const Case& c : cases) {
         Import(*van1, c.one, c.name, *image);
-        Import(*van2, c.two, c.name, *image);
+        Import(*van2, c.two, c.name, *other);
     }
     Sync(*van1, *team);
     const SyncSummary summary = Sync(*van2, *team);
     EXPECT_EQ(summary.instrumentsNew, 2);
     EXPECT_EQ(summary.renamed.size(), 2);
-    EXPECT_EQ(summary.sessionsNew, 2 * static_cast<qint64>(SessionsOf(*image)));
+    EXPECT_EQ(summary.sessionsNew, 2 * static_cast<qint64>(SessionsOf(*other)));
     const QString label = van2->ShortName();
     for (const Case& c : cases) {
         EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM instruments WHERE name = '" + c.name + "'"),
@@ -647,11 +648,13 @@ TEST_P(ArchiveSyncTest, AnArchiveOfTheDefaultNameIsNamedAfterItsWriter) {
     FRESH_OR_SKIP(team, "team");
     const auto image = archivetest::GeneratedImage(1);
     Import(*team, archive::NamedInstrument("van unit"), "van unit", *image);
+    // Each van's "van unit" is another unit than the team's (their sessions differ).
     const struct {
         const char* user;
         const char* folder;
         const char* suffix;
-    } vans[] = {{"bob", "bob", ""}, {"carl", "carl", ""}, {"bob", "bob-spare", " #2"}};
+        uint64_t seed;
+    } vans[] = {{"bob", "bob", "", 2}, {"carl", "carl", "", 3}, {"bob", "bob-spare", " #2", 4}};
     for (const auto& v : vans) {
         SCOPED_TRACE(v.folder);
         const QString folder = QString::fromStdString(m_dir.Path()) + "/" + v.folder;
@@ -659,7 +662,8 @@ TEST_P(ArchiveSyncTest, AnArchiveOfTheDefaultNameIsNamedAfterItsWriter) {
         const QString at = folder + "/archive.sqlite";
         SessionArchive van;
         ASSERT_TRUE(van.Open(at));
-        Import(van, archive::NamedInstrument("van unit"), "van unit", *image);
+        Import(van, archive::NamedInstrument("van unit"), "van unit",
+               *archivetest::GeneratedImage(v.seed));
         // Its newest row written by the van's user.
         const testsupport::RunResult r = testsupport::RunProgram(
             "tavon-datalog",

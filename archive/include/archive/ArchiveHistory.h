@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -37,10 +38,23 @@ enum class ChangeKind {
 // "sync", "sign-off".
 QString ChangeKindName(ChangeKind kind);
 
+// What a history row says of the bytes it names of a session. Rows written before rows said it
+// name their sessions unstated, and are checked as they were then.
+enum class SessionState {
+    Unstated,
+    Open,     // the instrument may still add to it: later bytes may only grow it
+    Finished, // its bytes are fixed from this row on
+    Copy,     // a copy kept beside the session (replaced, or conflicting), not its bytes now
+};
+
+// "open", "finished", "copy"; empty for Unstated.
+QString SessionStateName(SessionState state);
+
 // A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
 struct HistorySession {
     qint64 id = 0;
     QString sha256;
+    SessionState state = SessionState::Unstated;
 };
 
 struct HistoryRow {
@@ -85,7 +99,14 @@ struct VerifySummary {
     // signed: "history rows 1 to 12 were written before rows were signed; signing starts at row
     // 13".
     QStringList signing;
+    // Where each chain's rule that a finished session's bytes never change begins, for chains
+    // with rows from before their rows said which sessions were finished.
+    QStringList fixing;
     QVector<SignedRows> signedBy; // who signed which rows
+    // This archive's sessions that a mismatch concerns, and how many mismatches concern its own
+    // chain's rows: what a sign-off of some sessions must not sign over.
+    QSet<qint64> faultySessions;
+    int chainFaults = 0;
     // What limits a pass, said at the end of Line(): "signatures checked for consistency only: no
     // trusted keys are set" (ApplyTrust, TrustedKeys.h).
     QString trustNote;
@@ -115,5 +136,12 @@ bool ChainHistory(SessionArchive& archive, const QString& origin,
 // Recomputes the hash of every stored block an instrument sent (sessions, index uploads, replaced
 // copies) and the chain, in one consistent read of the archive.
 VerifySummary VerifyArchive(SessionArchive& archive);
+
+// Of the archived sessions `ids`, those whose stored bytes are not the ones this archive's history
+// says they hold (or that no row names): what a report or an export of them must warn of.
+bool SessionsAgainstHistory(SessionArchive& archive, const QVector<qint64>& ids,
+                            QSet<qint64>& failing, QString& error);
+// What every view says of such a session: "these bytes do not match the history".
+QString BytesNotInHistoryText();
 
 } // namespace archive

@@ -44,6 +44,9 @@ struct SyncSummary {
     // One line each: an instrument renamed after its archive, a conflicting copy kept.
     QStringList renamed;
     QStringList conflictLines;
+    // One line each: an instrument filed under the one here that holds the same sessions, or
+    // kept apart because more than one here holds them.
+    QStringList shared;
     // The sync was refused before writing anything: a history both archives hold is not the same
     // in both (one of them is a copy of an archive, restored or copied, that went another way).
     bool historiesDisagree = false;
@@ -54,8 +57,9 @@ struct SyncSummary {
     // "2 instruments, 412 sessions new, 1,233 already there; 1 grown copy kept as replaced", and
     // "; nothing new" where a sync that ran to its end wrote nothing to either archive.
     QString Line() const;
-    // The lines said before it: instruments renamed, conflicting copies kept, bytes not taken.
-    QStringList Notes() const { return renamed + conflictLines + refusedLines; }
+    // The lines said before it: instruments filed by their sessions or renamed, conflicting
+    // copies kept, bytes not taken.
+    QStringList Notes() const { return shared + renamed + conflictLines + refusedLines; }
     // The same without that: what a history row records of the sync.
     QString Counts() const;
     // Whether the target was written to: an instrument, session, copy, setting or history row.
@@ -73,9 +77,13 @@ struct SyncSummary {
 //
 // Instruments are matched by the identity of its own each carries from the archive it was first
 // archived in, else by serial number where both know it, else by fingerprint and name together
-// (an instrument known by its name alone, as an import's, is never matched by it); one not matched
-// is new, with the source's identity of it, renamed after its archive ("NAME (LABEL)") when the
-// target already calls another instrument so. Sessions are matched by instrument, slot, start stamp
+// (an instrument known by its name alone, as an import's, is never matched by it), else, for one
+// without a serial number, by the sessions it shares (the same slot, start stamp and bytes) with
+// one instrument here whose fingerprint does not say otherwise and that no other instrument of the
+// source is filed under (a history row and SyncSummary::shared say so; shared with two, it is kept
+// apart); one not matched is new, with the source's identity of it, renamed after its archive
+// ("NAME (LABEL)") when the target already calls another instrument so. Sessions are matched by
+// instrument, slot, start stamp
 // and bytes. The same dated session with other bytes on each side: where one copy extends the
 // other, the longer is the session and the shorter its replaced copy; where neither does, the
 // target's stays the session and the source's is kept beside it as a conflicting copy. Nothing is

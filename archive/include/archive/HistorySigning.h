@@ -94,8 +94,10 @@ struct SignOffScope {
 // \"reviewed\": instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). False, with
 // `error` said, for an empty meaning, an instrument the archive does not know or a scope that
 // holds no session (each with `refused` set: the request, not the archive, is at fault) and when
-// the archive cannot be read or written.
+// the archive cannot be read or written. The archive is verified first: when its own chain does
+// not hold, or a session of the scope does not verify, nothing is written, `mismatched` is set and
+// `error` names each mismatch.
 bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
-             bool* refused = nullptr);
+             bool* refused = nullptr, bool* mismatched = nullptr);
 
 } // namespace archive

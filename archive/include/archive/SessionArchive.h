@@ -82,12 +82,15 @@ struct ArchiveStats {
 
 // What storing one session did. Refused: the session cannot be what it claims (it ends before it
 // starts); nothing of it is stored, and Error() says why.
-enum class StoreResult { New, Seen, Replaced, Refused, Failed };
+// Conflict: other bytes for a session the archive holds, which do not grow it while it was open
+// (a finished session's bytes never change): kept beside it as a conflicting copy.
+enum class StoreResult { New, Seen, Replaced, Conflict, Refused, Failed };
 
 struct StoreCounts {
     int added = 0;
     int seen = 0;
     int replaced = 0;
+    int conflicting = 0;
     int refused = 0;
     QStringList refusals; // why, one line each
 };
@@ -96,6 +99,13 @@ struct StoreCounts {
 // shown: in a message, a log or a history row. A server's password is left out, even of an
 // address too malformed to open.
 QString ShownLocation(const QString& location);
+
+// An archived instrument that holds some of the sessions asked about.
+struct SessionHolder {
+    qint64 instrument = 0;
+    QString name;                 // what the archive calls it
+    std::vector<size_t> sessions; // which of those asked (their places in the list), in order
+};
 
 // Unchanged: the instrument already has that name; nothing is written, not even a history row.
 enum class RenameResult { Renamed, Unchanged, NoInstrument, NameInUse, Failed };
@@ -153,6 +163,9 @@ public:
     // does); it names a new one where no other instrument is called so. Refused (-1) when the
     // name belongs to an instrument with a serial number that reported another fingerprint.
     qint64 Instrument(const InstrumentIdentity& identity, const QString& name);
+    // A new instrument known by its name alone: called `name`, or where another instrument goes
+    // by that, `name #2` (#3, ...); `given` is the name it got. Returns its id.
+    qint64 NewInstrument(const QString& name, QString& given);
     // Every instrument this word names: by what the archive calls it, its serial number or its
     // fingerprint.
     QVector<qint64> FindInstruments(const QString& word);
@@ -184,6 +197,13 @@ public:
     }
     // The id of that complete session, or -1.
     qint64 CompleteSession(qint64 instrument, int16_t slot, uint32_t stamp);
+
+    // Every instrument that holds any of these sessions, the same slot, start stamp and sector
+    // digest, as its session or as a copy it kept: who recorded those bytes. Undated sessions
+    // carry no start that could tell one instrument's from another's and are not looked for.
+    // In the order of the instruments' ids.
+    bool InstrumentsHolding(const std::vector<CapturedSession>& sessions,
+                            std::vector<SessionHolder>& holders);
 
     // The sessions the filter keeps, in time order (undated ones last). List collects them; ForEach
     // hands them over one by one, for listings too long to hold.

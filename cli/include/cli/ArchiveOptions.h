@@ -14,7 +14,9 @@
 
 struct ArchiveImportOptions {
     std::string archiveAt;
-    std::string instrument = "imported"; // the name the dumps' sessions are filed under
+    // The name the dumps' sessions are filed under; empty: each dump under the instrument whose
+    // sessions it shares, else under a new one named after its file.
+    std::string instrument;
     std::vector<std::string> dumps;
 };
 

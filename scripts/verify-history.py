@@ -1,0 +1,612 @@
+#!/usr/bin/env python3
+"""Checks a Tavon Datalogging archive (a SQLite file) against its own history, by
+docs/history-format.md alone: every chain and its signatures, the finished sessions' bytes, each
+session, index upload and kept copy against the rows, and a pinned head.
+
+    verify-history.py ARCHIVE.sqlite [--trusted-keys FILE] [--head ROW:HASH]
+
+Prints each mismatch on a line of its own, then a last line. Exit status: 0 clean, 1 a mismatch,
+2 bad arguments, 6 the archive is not there or cannot be read. The file is opened read-only and
+never changed."""
+
+import argparse
+import hashlib
+import os
+import re
+import sqlite3
+import sys
+import urllib.parse
+from collections import defaultdict
+
+try:
+    from cryptography.exceptions import InvalidSignature
+    from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PublicKey
+except ImportError:
+    Ed25519PublicKey = None
+
+EXIT_CLEAN, EXIT_MISMATCH, EXIT_USAGE, EXIT_UNREADABLE = 0, 1, 2, 6
+
+# Schema versions (MAX(version) of schema_migrations) from which the history holds each part.
+HISTORY_VERSION, ALL_BYTES_VERSION, SYNC_VERSION, SIGNING_VERSION = 5, 8, 9, 10
+
+ROW_COLUMNS = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
+HEX64 = re.compile(rb"[0-9a-f]{64}")
+SESSION_LINE = re.compile(rb"([1-9][0-9]{0,18}) ([0-9a-f]{64})(?: (open|finished|copy))?")
+INDEX_LINE = re.compile(rb"index ([1-9][0-9]{0,18}) ([0-9a-f]{64})")
+RECORDED_HEAD = re.compile(
+    rb"\(identity ([0-9A-Za-z{}-]+)\), its history's head row ([0-9]{1,18}), ([0-9a-f]{64})")
+
+
+class Unreadable(Exception):
+    """The archive cannot be read as one."""
+
+
+def text(value):
+    """A column's value as the bytes a hash takes: text as stored, numbers in decimal."""
+    if value is None:
+        return b""
+    if isinstance(value, bytes):
+        return value
+    if isinstance(value, float) and value.is_integer():
+        value = int(value)
+    return str(value).encode()
+
+
+def whole(value):
+    """A column's value as a whole number (0 when it holds none)."""
+    if isinstance(value, int):
+        return value
+    if isinstance(value, float):
+        return int(value)
+    match = re.fullmatch(rb"-?[0-9]+", text(value).strip())
+    return int(match.group(0)) if match else 0
+
+
+def said(value):
+    return text(value).decode("utf-8", "replace")
+
+
+def field(data):
+    return str(len(data)).encode() + b":" + data
+
+
+def sha256_hex(*fields):
+    digest = hashlib.sha256()
+    for data in fields:
+        digest.update(data)
+    return digest.hexdigest()
+
+
+def stored_bytes_hash(name, sector, overrun):
+    return sha256_hex(field(text(name)), field(text(sector)), field(text(overrun)))
+
+
+def used_length(sector):
+    return len(sector.rstrip(b"\xff"))
+
+
+def fingerprint(public_hex):
+    """The key's fingerprint, or '' for a text that is not a public key."""
+    if not HEX64.fullmatch(public_hex):
+        return ""
+    digest = hashlib.sha256(bytes.fromhex(public_hex.decode())).hexdigest()[:32]
+    return ":".join(digest[i:i + 4] for i in range(0, 32, 4))
+
+
+def normal_fingerprint(line):
+    digits = re.sub(r"[:\s-]", "", line).lower()
+    if not re.fullmatch(r"[0-9a-f]{32}", digits):
+        return ""
+    return ":".join(digits[i:i + 4] for i in range(0, 32, 4))
+
+
+def runs(rows):
+    """'1-40, 52': row numbers in runs."""
+    out, i = [], 0
+    while i < len(rows):
+        j = i
+        while j + 1 < len(rows) and rows[j + 1] == rows[j] + 1:
+            j += 1
+        out.append(str(rows[i]) if i == j else "%d-%d" % (rows[i], rows[j]))
+        i = j + 1
+    return ", ".join(out)
+
+
+def counted(count, one, many):
+    return "{:,} {}".format(count, one if count == 1 else many)
+
+
+class Line:
+    def __init__(self, index, block, sha, state):
+        self.index, self.id, self.sha, self.state = index, block, sha, state
+
+
+def parse_sessions(raw):
+    """The lines of a sessions column, and whether it is in the documented form. Like the
+    program, the lines read before the first that is not a line are kept."""
+    lines = []
+    if raw == b"":
+        return lines, True
+    readable = raw.endswith(b"\n")
+    in_index = False
+    for part in raw.split(b"\n")[:-1] if readable else raw.split(b"\n"):
+        session, index = SESSION_LINE.fullmatch(part), INDEX_LINE.fullmatch(part)
+        if index:
+            in_index = True
+            lines.append(Line(True, int(index.group(1)), index.group(2).decode(), None))
+        elif session and not in_index:
+            state = session.group(3).decode() if session.group(3) else None
+            lines.append(Line(False, int(session.group(1)), session.group(2).decode(), state))
+        else:
+            return lines, False
+    return lines, readable
+
+
+class Row:
+    def __init__(self, values, signing):
+        (self.seq, self.at, self.user, self.host, self.kind, self.detail, self.sessions,
+         self.previous, self.hash) = values[:9]
+        self.seq, self.at = whole(self.seq), whole(self.at)
+        self.signer, self.signature = (text(values[9]), text(values[10])) if signing else (b"", b"")
+        self.lines, self.readable = parse_sessions(text(self.sessions))
+
+    def own_hash(self):
+        parts = [str(self.seq).encode(), str(self.at).encode(), self.user, self.host, self.kind,
+                 self.detail, self.sessions, self.previous]
+        return sha256_hex(*(field(text(p)) for p in parts))
+
+    def session_lines(self):
+        return [line for line in self.lines if not line.index]
+
+
+def signature_holds(public_hex, message, signature_hex):
+    if not HEX64.fullmatch(public_hex) or not re.fullmatch(rb"[0-9a-f]{128}", signature_hex):
+        return False
+    try:
+        key = Ed25519PublicKey.from_public_bytes(bytes.fromhex(public_hex.decode()))
+        key.verify(bytes.fromhex(signature_hex.decode()), message)
+        return True
+    except (InvalidSignature, ValueError):
+        return False
+
+
+class Signatures:
+    """One chain's signatures against the keys it registered."""
+
+    def __init__(self, keys):
+        self.keys = keys  # public key -> (first row, "user@host")
+        self.rows = defaultdict(list)  # public key -> the rows it signed
+        self.order = []
+        self.first_signed = 0
+        self.last_seq = 0
+        self.count = 0
+
+    def check(self, row, at, out):
+        self.count += 1
+        self.last_seq = row.seq
+        if not row.signer and not row.signature:
+            if self.first_signed:
+                out.append("%s is not signed, though its chain is signed from row %d on (its"
+                           " signature was removed)" % (at, self.first_signed))
+            return
+        self.first_signed = self.first_signed or row.seq
+        signer = fingerprint(row.signer)
+        named = "key " + signer if signer else "an unreadable key"
+        if not signature_holds(row.signer, text(row.hash), row.signature):
+            out.append("%s's signature does not match its hash: the row was hashed again by"
+                       " someone without its signer's key (the chain was rebuilt)" % at)
+        if row.signer not in self.keys:
+            out.append("%s is signed by %s, which the archive does not hold as a signer"
+                       % (at, named))
+            return
+        first = self.keys[row.signer][0]
+        if first > row.seq:
+            out.append("%s is signed by %s, which the archive registered with its row %d, after"
+                       " it (the row was signed again)" % (at, named, first))
+        if not self.rows[row.signer]:
+            self.order.append(row.signer)
+        self.rows[row.signer].append(row.seq)
+
+    def finish(self, whose, out, notes):
+        for key, (first, _) in sorted(self.keys.items(), key=lambda k: k[1][0]):
+            if first <= self.last_seq and first not in self.rows.get(key, []):
+                out.append("%skey %s is registered with history row %d, which it did not sign"
+                           % (whose, fingerprint(key), first))
+        if self.count and self.first_signed != 1:
+            notes.append(starts_note(whose, self.first_signed, self.last_seq,
+                                     "rows were signed", "signing starts at row %d",
+                                     "signing starts with the next row"))
+
+    def untrusted(self, whose, trusted, out):
+        for key in self.order:
+            if fingerprint(key) in trusted:
+                continue
+            rows = self.rows[key]
+            out.append("%s%s %s %s signed by key %s (%s), which is not a trusted key"
+                       % (whose, "history row" if len(rows) == 1 else "history rows", runs(rows),
+                          "is" if len(rows) == 1 else "are", fingerprint(key), self.keys[key][1]))
+
+
+def starts_note(whose, first, last, before, starts, next_row):
+    """Where a rule of the chain begins: "history rows 1 to 12 were written before ...; ..."."""
+    if first == 0:
+        rows, then = last, next_row
+    else:
+        rows, then = first - 1, starts % first
+    written = "history row 1 was" if rows == 1 else "history rows 1 to %d were" % rows
+    return "%s%s written before %s; %s" % (whose, written, before, then)
+
+
+class Records:
+    """What one chain's rows recorded of the blocks they name."""
+
+    def __init__(self):
+        self.named = {}  # session -> the row of its last line
+        self.now = {}  # session -> (hash, row): its last non-copy line
+        self.finished = {}  # session -> (hash, row): its first `finished` line
+        self.every = defaultdict(set)  # session -> every hash a line gave it
+        self.anywhere = set()
+        self.came_with = {}  # (session, hash) -> (identity, head row, row)
+        self.index = {}  # index upload -> (hash, row)
+        self.growth = defaultdict(list)  # session -> (previous hash, hash, row)
+        self.stated = {}  # session -> (state, hash) of its last stated non-copy line
+        self.stated_from = 0
+        self.first_naming = 0
+        self.newest = 0
+
+    def add(self, row, whose, out):
+        head = RECORDED_HEAD.findall(text(row.detail)) if text(row.kind) == b"sync" else []
+        synced = head and int(head[-1][1]) > 0 and row.session_lines()
+        unstated = False
+        for line in row.lines:
+            if line.index:
+                self.index[line.id] = (line.sha, row.seq)
+                continue
+            self.first_naming = self.first_naming or row.seq
+            if synced and line.sha not in self.every[line.id]:
+                self.came_with[(line.id, line.sha)] = (head[-1][0], int(head[-1][1]), row.seq)
+            self.every[line.id].add(line.sha)
+            self.anywhere.add(line.sha)
+            self.named[line.id] = row.seq
+            if line.state != "copy":
+                self.now[line.id] = (line.sha, row.seq)
+            if line.state is None:
+                unstated = unstated or bool(self.stated_from)
+            else:
+                self.stated_from = self.stated_from or row.seq
+                self.finished_rule(row, line, whose, out)
+        if unstated:
+            out.append("%shistory row %d names sessions without their state, which its chain"
+                       " gives from row %d on" % (whose, row.seq, self.stated_from))
+        self.newest = max(self.newest, row.seq)
+
+    def finished_rule(self, row, line, whose, out):
+        if line.state == "copy":
+            return
+        done = self.finished.get(line.id)
+        at = "%shistory row %d" % (whose, row.seq)
+        if done and line.state == "open":
+            out.append("%s records session %d as open, which history row %d recorded as"
+                       " finished" % (at, line.id, done[1]))
+        elif done and line.sha != done[0]:
+            out.append("%s records other bytes for session %d (%s), which history row %d"
+                       " recorded as finished (%s): a finished session's bytes never change"
+                       % (at, line.id, line.sha, done[1], done[0]))
+        elif not done and line.state == "finished":
+            self.finished[line.id] = (line.sha, row.seq)
+        before = self.stated.get(line.id)
+        if before and before[0] == "open" and before[1] != line.sha:
+            self.growth[line.id].append((before[1], line.sha, row.seq))
+        self.stated[line.id] = (line.state, line.sha)
+
+    def must_hold(self, session):
+        """The hash a session's bytes must have now and the row that recorded it."""
+        return self.finished.get(session) or self.now.get(session)
+
+    def finish(self, whose, notes):
+        if self.stated_from and self.stated_from != self.first_naming:
+            notes.append(starts_note(whose, self.stated_from, self.newest,
+                                     "a finished session's bytes were fixed",
+                                     "the rule applies from row %d", ""))
+
+
+class Verifier:
+    def __init__(self, db, trusted, head):
+        self.db, self.trusted, self.head = db, trusted, head
+        self.mismatches, self.notes, self.conflicts = [], [], []
+        self.counts = defaultdict(int)
+        self.version = whole(self.one("SELECT COALESCE(MAX(version), 0) FROM schema_migrations"))
+        self.pending = set()
+        self.own = None
+        self.others = {}
+        self.grown_bytes = defaultdict(dict)  # session -> hash -> (name, sector)
+
+    def one(self, sql, values=()):
+        return self.db.execute(sql, values).fetchone()[0]
+
+    def run(self):
+        if self.version < HISTORY_VERSION:
+            raise Unreadable("its schema (version %d) is from before the history; open it once"
+                             " with tavon-datalog to begin it" % self.version)
+        self.pending = {whole(r[0]) for r in self.db.execute("SELECT pending FROM history_start")}
+        signatures = []
+        self.own = self.check_chain(b"", signatures)
+        if self.version >= SYNC_VERSION:
+            for (origin,) in self.db.execute(
+                    "SELECT DISTINCT origin FROM origin_history ORDER BY origin").fetchall():
+                self.others[text(origin)] = self.check_chain(text(origin), signatures)
+        if self.counts["rows"] == 0 and not self.pending:
+            self.mismatches.append("the history is empty: its rows were deleted")
+        if 1 in self.pending:
+            self.notes.append("the history has not begun yet: tavon-datalog begins it, with a row"
+                              " naming every session, when it next opens the archive")
+        else:
+            self.check_sessions()
+        if self.version >= ALL_BYTES_VERSION:
+            if 2 not in self.pending:
+                self.check_index_uploads()
+            self.check_copies()
+        self.check_growth()
+        if self.trusted is not None:
+            for whose, chain in signatures:
+                chain.untrusted(whose, self.trusted, self.mismatches)
+        if self.head is not None:
+            self.check_head()
+
+    def check_chain(self, origin, signatures):
+        whose = "archive %s's " % said(origin) if origin else ""
+        signing = self.version >= SIGNING_VERSION
+        self.counts["chains"] += 1
+        records = Records()
+        chain = Signatures({})
+        if signing:
+            for key, first, user, host in self.db.execute(
+                    "SELECT public_key, first_seq, os_user, host FROM history_keys"
+                    " WHERE origin = CAST(? AS TEXT) ORDER BY first_seq", (origin,)):
+                chain.keys[text(key)] = (whole(first), said(user) + "@" + said(host))
+            signatures.append((whose, chain))
+        columns = ROW_COLUMNS + (", signer, signature" if signing else "")
+        query = ("SELECT %s FROM archive_history ORDER BY seq" % columns if not origin else
+                 "SELECT %s FROM origin_history WHERE origin = CAST(? AS TEXT) ORDER BY seq"
+                 % columns)
+        expected, before = 1, b""
+        for values in self.db.execute(query, () if not origin else (origin,)):
+            row = Row(values, signing)
+            self.counts["rows"] += 1
+            at = "%shistory row %d" % (whose, row.seq)
+            if row.seq > expected:
+                self.mismatches.append(whose + (
+                    "history row %d is missing (deleted)" % expected if row.seq == expected + 1
+                    else "history rows %d to %d are missing (deleted)" % (expected, row.seq - 1)))
+            elif text(row.previous) != before:
+                self.mismatches.append(at + " does not follow the row before it (a row was"
+                                            " changed, deleted or put in between)")
+            if not row.readable:
+                self.mismatches.append(at + ": its list of sessions is unreadable")
+            if row.own_hash().encode() != text(row.hash):
+                self.mismatches.append(at + " does not match its own hash (changed after it was"
+                                            " written)")
+            if signing:
+                chain.check(row, at, self.mismatches)
+            records.add(row, whose, self.mismatches)
+            expected, before = row.seq + 1, text(row.hash)
+        if signing:
+            chain.finish(whose, self.mismatches, self.notes)
+        records.finish(whose, self.notes)
+        return records
+
+    def check_sessions(self):
+        unfound = dict(self.own.named)
+        for sid, name, sector, overrun, digest in self.db.execute(
+                "SELECT s.id, s.name, b.sector, b.overrun, s.digest FROM sessions s"
+                " LEFT JOIN session_bytes b ON b.session_id = s.id ORDER BY s.id"):
+            sid = whole(sid)
+            self.counts["sessions"] += 1
+            at = "session %d" % sid
+            recorded = self.own.must_hold(sid)
+            unfound.pop(sid, None)
+            if recorded is None:
+                self.mismatches.append(at + " is in no history row")
+                continue
+            if sector is None:
+                self.mismatches.append(at + "'s stored bytes are missing")
+                continue
+            now = stored_bytes_hash(name, sector, overrun)
+            if sha256_hex(text(sector)) != said(digest):
+                self.mismatches.append(at + ": its digest column does not match its sector")
+            if now != recorded[0]:
+                self.mismatches.append("%s: its stored bytes hash to %s, history row %d recorded"
+                                       " %s" % (at, now, recorded[1], recorded[0]))
+            if sid in self.own.growth:
+                self.grown_bytes[sid][now] = (text(name), text(sector))
+        for sid in sorted(unfound):
+            recorded = self.own.must_hold(sid)
+            self.mismatches.append("session %d, recorded in history row %d, is missing from the"
+                                   " archive" % (sid, recorded[1] if recorded else unfound[sid]))
+
+    def check_index_uploads(self):
+        unfound = dict(self.own.index)
+        for uid, data in self.db.execute("SELECT id, bytes FROM index_uploads ORDER BY id"):
+            uid = whole(uid)
+            self.counts["index uploads"] += 1
+            at = "index upload %d" % uid
+            recorded = unfound.pop(uid, None)
+            if recorded is None:
+                self.mismatches.append(at + " is in no history row")
+                continue
+            now = sha256_hex(text(data))
+            if now != recorded[0]:
+                self.mismatches.append("%s: its stored bytes hash to %s, history row %d recorded"
+                                       " %s" % (at, now, recorded[1], recorded[0]))
+        for uid in sorted(unfound):
+            self.mismatches.append("index upload %d, recorded in history row %d, is missing from"
+                                   " the archive" % (uid, unfound[uid][1]))
+
+    def check_copies(self):
+        conflict = "h.conflict" if self.version >= SYNC_VERSION else "0"
+        for cid, sid, name, sector, overrun, digest, is_conflict in self.db.execute(
+                "SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %s"
+                " FROM session_history h WHERE h.sector IS NOT NULL ORDER BY h.id" % conflict):
+            cid, sid, is_conflict = whole(cid), whole(sid), whole(is_conflict) != 0
+            self.counts["conflicting copies" if is_conflict else "replaced copies"] += 1
+            if is_conflict:
+                at = "the conflicting copy %d of session %d" % (cid, sid)
+            else:
+                at = "the copy of session %d replaced as %d" % (sid, cid)
+            if is_conflict:
+                self.conflicts.append("session %d holds a conflicting copy (%d), kept beside it"
+                                      " from another archive" % (sid, cid))
+            now = stored_bytes_hash(name, sector, overrun)
+            if now not in self.own.every.get(sid, ()):
+                self.mismatches.append("%s: its stored bytes hash to %s, which no history row"
+                                       " recorded for that session" % (at, now))
+            came = self.own.came_with.get((sid, now))
+            theirs = self.others.get(came[0]) if came else None
+            if theirs is not None and theirs.newest >= came[1] and now not in theirs.anywhere:
+                self.mismatches.append("%s: its stored bytes hash to %s, which the history of"
+                                       " archive %s, whose copy history row %d took, never"
+                                       " recorded" % (at, now, said(came[0]), came[2]))
+            if sha256_hex(text(sector)) != said(digest):
+                self.mismatches.append(at + ": its digest column does not match its sector")
+            if not is_conflict and sid in self.own.growth:
+                self.grown_bytes[sid][now] = (text(name), text(sector))
+
+    def check_growth(self):
+        for sid in sorted(self.own.growth):
+            held = self.grown_bytes.get(sid, {})
+            for before, after, row in self.own.growth[sid]:
+                old, new = held.get(before), held.get(after)
+                used = used_length(old[1]) if old else 0
+                if (old is None or new is None or old[0] != new[0]
+                        or new[1][:used] != old[1][:used] or used_length(new[1]) <= used):
+                    self.mismatches.append("history row %d records session %d grown to bytes that"
+                                           " do not extend the ones it had (%s)"
+                                           % (row, sid, before))
+
+    def check_head(self):
+        seq, wanted = self.head
+        newest = self.one("SELECT COALESCE(MAX(seq), 0) FROM archive_history")
+        found = self.db.execute("SELECT hash FROM archive_history WHERE seq = ?",
+                                (seq,)).fetchone()
+        if whole(newest) < seq:
+            self.mismatches.append("the history ends at row %d, before the pinned head, row %d:"
+                                   " rows were deleted" % (whole(newest), seq))
+        elif found is None:
+            self.mismatches.append("history row %d, the pinned head, is missing (deleted)" % seq)
+        elif said(found[0]) != wanted:
+            self.mismatches.append("history row %d is not the pinned head: it carries the hash %s,"
+                                   " the head pinned %s" % (seq, said(found[0]), wanted))
+
+    def last_line(self):
+        c = self.counts
+        blocks = [counted(c["sessions"], "session", "sessions")]
+        for what, one in (("index uploads", "index upload"), ("replaced copies", "replaced copy"),
+                          ("conflicting copies", "conflicting copy")):
+            if c[what]:
+                blocks.append(counted(c[what], one, what))
+        what = ", ".join(blocks) + " and " + counted(c["rows"], "history row", "history rows")
+        if c["chains"] > 1:
+            what += " in " + counted(c["chains"], "chain", "chains")
+        line = ("Verified: %s, no mismatch" % what if not self.mismatches else
+                "Verification failed: %s in %s"
+                % (counted(len(self.mismatches), "mismatch", "mismatches"), what))
+        if self.trusted is None and self.version >= SIGNING_VERSION:
+            line += "; the signatures were checked for consistency only (no --trusted-keys)"
+        return line
+
+
+def read_trusted(path):
+    try:
+        with open(path, "rb") as f:
+            content = f.read()
+    except OSError as e:
+        raise argparse.ArgumentTypeError("cannot read the trusted keys %s: %s"
+                                         % (path, e.strerror))
+    trusted = set()
+    for number, raw in enumerate(content.split(b"\n"), 1):
+        line = raw.decode("utf-8", "replace").strip()
+        if not line or line.startswith("#"):
+            continue
+        normal = normal_fingerprint(line)
+        if normal:
+            trusted.add(normal)
+        else:
+            print("verify-history: %s, line %d, is not a fingerprint, left out: %s"
+                  % (path, number, line), file=sys.stderr)
+    return trusted
+
+
+def read_head(value):
+    match = re.fullmatch(r"([1-9][0-9]{0,18}):([0-9a-fA-F]{64})", value)
+    if not match:
+        raise argparse.ArgumentTypeError("--head takes ROW:HASH (a row number, a colon and 64"
+                                         " hex digits), not %r" % value)
+    return int(match.group(1)), match.group(2).lower()
+
+
+def open_read_only(path):
+    """The archive opened so that nothing is written or made beside it: read-only, and, when
+    no program has it open (no -wal or -shm beside it), immutable so that SQLite makes neither."""
+    if not os.path.isfile(path):
+        raise Unreadable("no archive at %s" % path)
+    uri = "file:" + urllib.parse.quote(os.path.abspath(path)) + "?mode=ro"
+    quiet = not any(os.path.exists(path + s) for s in ("-wal", "-shm"))
+    db = sqlite3.connect(uri + ("&immutable=1" if quiet else ""), uri=True)
+    db.text_factory = bytes
+    return db, quiet
+
+
+def file_state(path):
+    info = os.stat(path)
+    return (info.st_size, info.st_mtime_ns, os.path.exists(path + "-wal"))
+
+
+def verify(path, trusted, head):
+    for _ in range(3):
+        before = file_state(path) if os.path.isfile(path) else None
+        db, quiet = open_read_only(path)
+        try:
+            db.execute("BEGIN")  # one snapshot for the rows and the blocks they name
+            names = {said(r[0]) for r in db.execute("SELECT name FROM sqlite_master")}
+            if not {"schema_migrations", "sessions", "session_bytes"} <= names:
+                raise Unreadable("%s holds no archive" % path)
+            verifier = Verifier(db, trusted, head)
+            verifier.run()
+        except sqlite3.Error as e:
+            raise Unreadable("cannot read %s: %s" % (path, e))
+        finally:
+            db.close()
+        # Read without SQLite's locks, a file a program began writing meanwhile is read again.
+        if not quiet or file_state(path) == before:
+            return verifier
+    raise Unreadable("%s kept changing while it was read" % path)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(
+        prog="verify-history.py",
+        description="Checks a Tavon Datalogging SQLite archive against its own history, as"
+                    " docs/history-format.md describes it.")
+    parser.add_argument("archive", metavar="ARCHIVE.sqlite")
+    parser.add_argument("--trusted-keys", metavar="FILE", type=read_trusted,
+                        help="the fingerprints of the keys trusted to sign, one a line")
+    parser.add_argument("--head", metavar="ROW:HASH", type=read_head,
+                        help="a head pinned before: row ROW must be there and carry HASH")
+    args = parser.parse_args(argv)
+    if Ed25519PublicKey is None:
+        print("verify-history: the signatures cannot be checked without Python's cryptography"
+              " module (Debian: apt-get install python3-cryptography)", file=sys.stderr)
+        return EXIT_UNREADABLE
+    try:
+        verifier = verify(args.archive, args.trusted_keys, args.head)
+    except Unreadable as e:
+        print("verify-history: %s" % e, file=sys.stderr)
+        return EXIT_UNREADABLE
+    for line in verifier.notes + verifier.conflicts + verifier.mismatches:
+        print(line)
+    print(verifier.last_line())
+    return EXIT_MISMATCH if verifier.mismatches else EXIT_CLEAN
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

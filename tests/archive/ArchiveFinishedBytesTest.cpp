@@ -1,0 +1,334 @@
+// A finished session's bytes never change, on both engines: a sign-off never signs bytes that do
+// not verify, a row that records other bytes for a finished session is itself a mismatch, a
+// download, an import or a sync replaces a session's bytes only with its growth while it was open
+// (other bytes are kept beside it), and verify checks each recorded growth against the bytes kept.
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+#include "ArchiveFixture.h"
+#include "SessionCopies.h"
+#include "SessionGrowth.h"
+#include "archive/ArchiveHistory.h"
+#include "archive/ArchiveReport.h"
+#include "archive/ArchiveSync.h"
+#include "archive/HistorySigning.h"
+#include "core/SessionTable.h"
+#include "report/Report.h"
+#include "testsupport/EnvGuard.h"
+
+using archive::SessionArchive;
+
+namespace {
+
+class ArchiveFinishedBytesTest : public archivetest::EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        m_image = archivetest::GeneratedImage(3);
+    }
+
+    static archive::StoreCounts Import(SessionArchive& archive, qint64 instrument,
+                                       LogImage& image) {
+        archive::StoreCounts counts;
+        EXPECT_GT(archive.ImportDump(instrument, "import test", archive::IndexBytes(image),
+                                     archive::CaptureSessions(image, {}), counts),
+                  0)
+            << archive.Error().toStdString();
+        return counts;
+    }
+
+    static qint64 Count(SessionArchive& archive, const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(archive.ConnectionName()));
+        EXPECT_TRUE(query.exec(sql) && query.next()) << sql.toStdString();
+        return query.value(0).toLongLong();
+    }
+
+    static QByteArray Sector(SessionArchive& archive, qint64 session) {
+        archive::LoadedSession loaded;
+        EXPECT_TRUE(archive.Load(session, loaded)) << archive.Error().toStdString();
+        return loaded.sector;
+    }
+
+    // Writes `sector` as the session's stored bytes, with the digest to match, as someone who can
+    // write the database would.
+    static void Overwrite(SessionArchive& archive, qint64 session, const QByteArray& sector) {
+        QSqlQuery query(QSqlDatabase::database(archive.ConnectionName()));
+        ASSERT_TRUE(query.prepare("UPDATE session_bytes SET sector = ? WHERE session_id = ?"));
+        query.addBindValue(sector);
+        query.addBindValue(session);
+        ASSERT_TRUE(query.exec());
+        ASSERT_TRUE(query.prepare("UPDATE sessions SET digest = ? WHERE id = ?"));
+        query.addBindValue(archive::SectorDigest(sector));
+        query.addBindValue(session);
+        ASSERT_TRUE(query.exec());
+    }
+
+    // The sector with a copy of its first record's bytes, one of them altered, written where its
+    // stream ended: a session that reads as if it went on.
+    static QByteArray Lengthened(const QByteArray& sector) {
+        QByteArray longer = sector;
+        const int used = archive::UsedLength(sector);
+        QByteArray record = sector.left(12);
+        record[5] = static_cast<char>(record[5] ^ 0x21);
+        longer.replace(used, record.size(), record);
+        return longer;
+    }
+
+    static std::string Rendered(SessionArchive& archive, qint64 session) {
+        std::unique_ptr<LogImage> image(new LogImage);
+        std::unique_ptr<SessionTable> table(new SessionTable);
+        ReportState state;
+        EXPECT_TRUE(archive::RenderArchived(archive, {session}, *image, *table, state));
+        return state.ReportText;
+    }
+
+    // The oldest dated session the archive holds finished.
+    static qint64 Finished(SessionArchive& archive) {
+        return Count(archive, "SELECT MIN(id) FROM sessions WHERE dated = 1 AND complete = 1");
+    }
+
+    static QString Mismatches(SessionArchive& archive) {
+        return archive::VerifyArchive(archive).mismatches.join('\n');
+    }
+
+    testsupport::ZoneGuard m_zone{"UTC"};
+    std::unique_ptr<LogImage> m_image;
+};
+
+TEST_P(ArchiveFinishedBytesTest, ASignOffNeverSignsBytesThatDoNotVerify) {
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    const qint64 unit = m_archive.Instrument(archive::NamedInstrument("unit 2"), "unit 2");
+    Import(m_archive, unit, *m_image);
+    const qint64 session = Finished(m_archive);
+    QByteArray sector = Sector(m_archive, session);
+    sector[20] = static_cast<char>(sector[20] ^ 0x01);
+    Overwrite(m_archive, session, sector);
+    const qint64 rows = Count(m_archive, "SELECT COUNT(*) FROM archive_history");
+    ASSERT_TRUE(Mismatches(m_archive).contains(
+        QString("session %1: its stored bytes hash to").arg(session)));
+
+    // Refused with the mismatch named, nothing written, by the library and by the command.
+    archive::SignOffScope scope{"approved", "unit 2", QString(), QString()};
+    QString detail;
+    QString error;
+    bool refused = false;
+    bool mismatched = false;
+    EXPECT_FALSE(archive::SignOff(m_archive, scope, detail, error, &refused, &mismatched));
+    EXPECT_TRUE(mismatched);
+    EXPECT_FALSE(refused);
+    EXPECT_TRUE(error.contains(QString("session %1: its stored bytes hash to").arg(session)))
+        << error.toStdString();
+    m_archive.Close();
+    const testsupport::RunResult signOff =
+        Datalog({"sign-off", "--meaning", "approved", "--instrument", "unit 2"});
+    EXPECT_EQ(signOff.status, 1) << signOff.out << signOff.err;
+    EXPECT_NE(signOff.err.find("not signed off: 1 of its sessions do not verify (session " +
+                               std::to_string(session) + ")"),
+              std::string::npos)
+        << signOff.err;
+    const testsupport::RunResult verify = Datalog({"verify"});
+    EXPECT_EQ(verify.status, 1) << verify.out;
+    ASSERT_TRUE(m_archive.Open(Location()));
+    EXPECT_EQ(Count(m_archive, "SELECT COUNT(*) FROM archive_history"), rows);
+
+    // A row that records the changed bytes all the same (an insider's, or an older program's)
+    // does not make them pass: it is a mismatch of its own, whoever signed it.
+    QString ignored;
+    ASSERT_TRUE(archive::RecordChange(m_archive, archive::ChangeKind::SignOff, "signed off as",
+                                      {session}, ignored));
+    const QString said = Mismatches(m_archive);
+    EXPECT_TRUE(said.contains(QString("records other bytes for session %1").arg(session)))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QString("session %1: its stored bytes hash to").arg(session)))
+        << said.toStdString();
+}
+
+// Bytes for a session the archive holds, other than its own: what an import keeps of them, and
+// whether the archive verifies after.
+TEST_P(ArchiveFinishedBytesTest, OnlyAnOpenSessionGrowsAndOtherBytesAreKeptBeside) {
+    // Both cut short: the newest is still open; the one before it is finished, as a newer session
+    // follows it, and has room after its end.
+    uint32_t stamp = 0;
+    const int16_t newest = archivetest::NewestSlot(*m_image, stamp);
+    int16_t before = -1;
+    uint32_t beforeStamp = 0;
+    for (const archive::CapturedSession& s : archive::CaptureSessions(*m_image, {})) {
+        if (s.dated && s.stamp < stamp && s.stamp > beforeStamp) {
+            beforeStamp = s.stamp;
+            before = s.slot;
+        }
+    }
+    ASSERT_GE(before, 0);
+    const auto alter = [](QByteArray bytes, int at) {
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        bool open;
+        std::function<QByteArray(const QByteArray& held, const QByteArray& whole)> next;
+        bool replaced; // the next bytes are the session's; else kept beside it
+    } cases[] = {
+        {"an open session grown", true, [](const QByteArray&, const QByteArray& w) { return w; },
+         true},
+        {"an open session grown with a byte of its stream changed", true,
+         [&](const QByteArray& held, const QByteArray&) { return alter(Lengthened(held), 3); },
+         false},
+        {"an open session with other bytes of the same length", true,
+         [&](const QByteArray& held, const QByteArray&) { return alter(held, 7); }, false},
+        {"a finished session with a record written after its end", false,
+         [](const QByteArray& held, const QByteArray&) { return Lengthened(held); }, false},
+        {"a finished session with a byte of its stream changed", false,
+         [&](const QByteArray& held, const QByteArray&) { return alter(held, 7); }, false},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Renew("grow-" + std::to_string(++round)));
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        const qint64 unit = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        const int16_t slot = c.open ? newest : before;
+        std::unique_ptr<LogImage> image = archivetest::GeneratedImage(3);
+        const QByteArray whole(reinterpret_cast<const char*>(image->Bytes()) +
+                                   archivetest::SessionOffset(slot),
+                               LogImage::kSectorSize);
+        archivetest::CutShort(*image, slot);
+        Import(m_archive, unit, *image);
+        const qint64 id =
+            Count(m_archive, QString("SELECT id FROM sessions WHERE slot = %1").arg(slot));
+        ASSERT_EQ(Count(m_archive, QString("SELECT complete FROM sessions WHERE id = %1").arg(id)),
+                  c.open ? 0 : 1);
+        const QByteArray held = Sector(m_archive, id);
+        const QByteArray next = c.next(held, whole);
+        ASSERT_NE(next, held);
+        ASSERT_EQ(next.size(), held.size());
+        image->Store(archivetest::SessionOffset(slot),
+                     reinterpret_cast<const uint8_t*>(next.constData()), LogImage::kSectorSize);
+        const archive::StoreCounts counts = Import(m_archive, unit, *image);
+        EXPECT_EQ(counts.replaced, c.replaced ? 1 : 0);
+        EXPECT_EQ(counts.conflicting, c.replaced ? 0 : 1);
+        EXPECT_EQ(counts.added, 0);
+        EXPECT_EQ(Sector(m_archive, id), c.replaced ? next : held);
+        const archive::VerifySummary verified = archive::VerifyArchive(m_archive);
+        EXPECT_TRUE(verified.Clean()) << verified.mismatches.join('\n').toStdString();
+        EXPECT_EQ(verified.conflictingCopies, c.replaced ? 0 : 1);
+        m_archive.Close();
+    }
+}
+
+// The case through a sync: a van's finished session lengthened behind the program's back
+// and signed over as an older program would have let it; the team keeps what the instrument
+// recorded, and its report of it stays the same.
+TEST_P(ArchiveFinishedBytesTest, ASyncNeverPassesOtherBytesOfAFinishedSessionToTheTeam) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    const qint64 unit = van->Instrument(archive::NamedInstrument("unit 2"), "unit 2");
+    Import(*van, unit, *m_image);
+    archive::SyncSummary summary;
+    QString error;
+    ASSERT_TRUE(archive::SyncArchive(*van, *team, {}, summary, error)) << error.toStdString();
+    const qint64 vanSession = Finished(*van);
+    const qint64 teamSession = Count(
+        *team,
+        QString("SELECT id FROM sessions WHERE slot = %1 AND stamp = %2")
+            .arg(Count(*van, QString("SELECT slot FROM sessions WHERE id = %1").arg(vanSession)))
+            .arg(Count(*van, QString("SELECT stamp FROM sessions WHERE id = %1").arg(vanSession))));
+    const std::string report = Rendered(*team, teamSession);
+
+    Overwrite(*van, vanSession, Lengthened(Sector(*van, vanSession)));
+    ASSERT_TRUE(archive::RecordChange(*van, archive::ChangeKind::SignOff,
+                                      "signed off as \"approved\"", {vanSession}, error));
+    EXPECT_TRUE(Mismatches(*van).contains("records other bytes for session"));
+
+    summary = archive::SyncSummary();
+    ASSERT_TRUE(archive::SyncArchive(*van, *team, {}, summary, error)) << error.toStdString();
+    EXPECT_EQ(summary.grownKept, 0);
+    EXPECT_EQ(summary.refused, 1) << summary.Line().toStdString();
+    EXPECT_EQ(Rendered(*team, teamSession), report);
+    // The team's own sessions verify; the van's chain it holds tells of the van's row.
+    const archive::VerifySummary verified = archive::VerifyArchive(*team);
+    EXPECT_TRUE(verified.faultySessions.isEmpty());
+    EXPECT_EQ(verified.chainFaults, 0);
+    ASSERT_EQ(verified.mismatches.size(), 1);
+    EXPECT_TRUE(verified.mismatches[0].startsWith("archive " + van->Identity() + "'s history row"))
+        << verified.mismatches[0].toStdString();
+}
+
+// A row that records an open session grown, checked against the bytes the archive kept of it.
+TEST_P(ArchiveFinishedBytesTest, VerifyChecksEachRecordedGrowthAgainstTheKeptBytes) {
+    uint32_t stamp = 0;
+    const int16_t newest = archivetest::NewestSlot(*m_image, stamp);
+    archivetest::CutShort(*m_image, newest);
+    QString error;
+    for (const bool keptBefore : {false, true}) {
+        SCOPED_TRACE(keptBefore ? "the bytes before kept as a copy" : "no copy kept");
+        ASSERT_TRUE(Renew(keptBefore ? "forged-kept" : "forged-unkept"));
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        const qint64 unit = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        Import(m_archive, unit, *m_image);
+        const qint64 id =
+            Count(m_archive, QString("SELECT id FROM sessions WHERE slot = %1").arg(newest));
+        const QByteArray before = Sector(m_archive, id);
+        QByteArray other = before;
+        other[4] = static_cast<char>(other[4] ^ 0x40);
+        if (keptBefore) {
+            archive::StoredCopy copy;
+            copy.id = id;
+            copy.digest = archive::SectorDigest(before);
+            archive::LoadedSession loaded;
+            ASSERT_TRUE(m_archive.Load(id, loaded));
+            copy.name = loaded.name;
+            copy.sector = before;
+            copy.overrun = loaded.overrun;
+            QSqlDatabase db = QSqlDatabase::database(m_archive.ConnectionName());
+            ASSERT_TRUE(archive::KeepCopy(db, true, copy, 1, false, error));
+        }
+        Overwrite(m_archive, id, other);
+        ASSERT_TRUE(archive::RecordChange(m_archive, archive::ChangeKind::Replace,
+                                          "1 open session replaced with newer bytes", {id}, error));
+        const QString said = Mismatches(m_archive);
+        EXPECT_TRUE(said.contains(
+            QString(keptBefore ? "history row %1 records session %2 grown to bytes that do not"
+                                 " extend the ones it had"
+                               : "history row %1 records session %2 grown, but the archive holds"
+                                 " no copy of the bytes it grew from")
+                .arg(Count(m_archive, "SELECT MAX(seq) FROM archive_history"))
+                .arg(id)))
+            << said.toStdString();
+        m_archive.Close();
+    }
+}
+
+// What is rendered or exported of bytes the history does not vouch for says so, the rest not.
+TEST_P(ArchiveFinishedBytesTest, RenderAndExportWarnOfBytesTheHistoryDoesNotVouchFor) {
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    Import(m_archive, m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7"), *m_image);
+    const qint64 changed = Finished(m_archive);
+    const qint64 untouched = changed + 1;
+    QByteArray sector = Sector(m_archive, changed);
+    sector[30] = static_cast<char>(sector[30] ^ 0x04);
+    Overwrite(m_archive, changed, sector);
+    m_archive.Close();
+    const std::string warning = "warning: session " + std::to_string(changed) +
+                                ": these bytes do not match the history (archive verify says more)";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"render"}, {"export", "--format", "csv"}}) {
+        SCOPED_TRACE(command.front());
+        for (const qint64 id : {changed, untouched}) {
+            std::vector<std::string> args = command;
+            args.push_back(std::to_string(id));
+            const testsupport::RunResult r = Datalog(args);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.err.find(warning) != std::string::npos, id == changed) << r.err;
+        }
+    }
+}
+
+INSTANTIATE_ON_BOTH_ENGINES(ArchiveFinishedBytesTest);
+
+} // namespace
