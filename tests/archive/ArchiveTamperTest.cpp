@@ -34,10 +34,6 @@ namespace {
 // What a case gives both checkers besides the archive.
 enum class Pin { None, Head };
 enum class Trust { None, RealKey };
-// What the case needs of tavon-datalog that it may not have yet: an option of verify, or the
-// state word on each session line of the rows it writes.
-enum class Needs { Nothing, Head, TrustedKeys, States };
-
 enum class Edit {
     None,
     SectorByte,
@@ -61,8 +57,7 @@ struct Case {
     Edit edit;
     Pin pin;
     Trust trust;
-    int verdict; // the exit status both must give
-    Needs needs;
+    int verdict;      // the exit status both must give
     const char* said; // a part of the script's output: why
     // What neither may say: a row the case hashed again as the document says must match its
     // own hash for both, a change of its text must not look like a forged signature.
@@ -70,47 +65,43 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"untouched", Edit::None, Pin::None, Trust::None, 0, Needs::Nothing, "no mismatch"},
-    {"untouched, its head pinned", Edit::None, Pin::Head, Trust::None, 0, Needs::Head,
-     "no mismatch"},
-    {"untouched, the real key trusted", Edit::None, Pin::None, Trust::RealKey, 0,
-     Needs::TrustedKeys, "no mismatch"},
-    {"a byte of a session's sector", Edit::SectorByte, Pin::None, Trust::None, 1, Needs::Nothing,
+    {"untouched", Edit::None, Pin::None, Trust::None, 0, "no mismatch"},
+    {"untouched, its head pinned", Edit::None, Pin::Head, Trust::None, 0, "no mismatch"},
+    {"untouched, the real key trusted", Edit::None, Pin::None, Trust::RealKey, 0, "no mismatch"},
+    {"a byte of a session's sector", Edit::SectorByte, Pin::None, Trust::None, 1,
      "its digest column does not match its sector"},
     {"a byte of a session's sector, its digest made to match", Edit::SectorByteAndDigest, Pin::None,
-     Trust::None, 1, Needs::Nothing, "its stored bytes hash to"},
-    {"a row's detail changed", Edit::Detail, Pin::None, Trust::None, 1, Needs::Nothing,
+     Trust::None, 1, "its stored bytes hash to"},
+    {"a row's detail changed", Edit::Detail, Pin::None, Trust::None, 1,
      "history row 3 does not match its own hash", "signature does not match"},
     {"a row's detail changed and the hashes made again", Edit::DetailRehashed, Pin::None,
-     Trust::None, 1, Needs::Nothing, "history row 3's signature does not match its hash",
+     Trust::None, 1, "history row 3's signature does not match its hash",
      "does not match its own hash"},
-    {"a middle row deleted", Edit::MiddleRowDeleted, Pin::None, Trust::None, 1, Needs::Nothing,
+    {"a middle row deleted", Edit::MiddleRowDeleted, Pin::None, Trust::None, 1,
      "history row 2 is missing (deleted)"},
-    {"the newest row deleted", Edit::NewestRowDeleted, Pin::None, Trust::None, 0, Needs::Nothing,
-     "no mismatch"},
+    {"the newest row deleted", Edit::NewestRowDeleted, Pin::None, Trust::None, 0, "no mismatch"},
     {"the newest row deleted, the head pinned", Edit::NewestRowDeleted, Pin::Head, Trust::None, 1,
-     Needs::Head, "before the pinned head"},
+     "before the pinned head"},
     {"the rows signed again by another key", Edit::ResignedByAnother, Pin::None, Trust::None, 0,
-     Needs::Nothing, "checked for consistency only"},
+     "checked for consistency only"},
     {"the rows signed again by another key, the real key trusted", Edit::ResignedByAnother,
-     Pin::None, Trust::RealKey, 1, Needs::TrustedKeys, "which is not a trusted key"},
-    {"a key in history_keys replaced", Edit::KeyReplaced, Pin::None, Trust::None, 1, Needs::Nothing,
+     Pin::None, Trust::RealKey, 1, "which is not a trusted key"},
+    {"a key in history_keys replaced", Edit::KeyReplaced, Pin::None, Trust::None, 1,
      "which the archive does not hold as a signer"},
-    {"a byte of an index upload", Edit::IndexUploadByte, Pin::None, Trust::None, 1, Needs::Nothing,
+    {"a byte of an index upload", Edit::IndexUploadByte, Pin::None, Trust::None, 1,
      "index upload 1: its stored bytes hash to"},
-    {"a byte of a replaced copy", Edit::ReplacedCopyByte, Pin::None, Trust::None, 1, Needs::Nothing,
+    {"a byte of a replaced copy", Edit::ReplacedCopyByte, Pin::None, Trust::None, 1,
      "which no history row recorded for that session"},
     {"a row of a synced chain changed", Edit::SyncedRowChanged, Pin::None, Trust::None, 1,
-     Needs::Nothing, "'s history row 2 does not match its own hash"},
-    {"stated rows, untouched", Edit::None, Pin::None, Trust::None, 0, Needs::States, "no mismatch"},
+     "'s history row 2 does not match its own hash"},
     {"stated rows, a finished session's bytes changed and recorded again by a signed row",
-     Edit::FinishedBytesRecordedAgain, Pin::None, Trust::None, 1, Needs::States,
+     Edit::FinishedBytesRecordedAgain, Pin::None, Trust::None, 1,
      "a finished session's bytes never change", "does not match its own hash"},
     {"stated rows, an open session grown to bytes that do not extend it, the chain signed again",
-     Edit::GrownWithoutExtending, Pin::None, Trust::None, 1, Needs::States,
-     "do not extend the ones it had", "does not match its own hash"},
+     Edit::GrownWithoutExtending, Pin::None, Trust::None, 1, "do not extend the ones it had",
+     "does not match its own hash"},
     {"stated rows, then a session line without its state", Edit::StateLeftOut, Pin::None,
-     Trust::None, 1, Needs::States, "without their state", "does not match its own hash"},
+     Trust::None, 1, "without their state", "does not match its own hash"},
 };
 
 // A history row's columns as stored.
@@ -218,7 +209,7 @@ protected:
         const std::vector<StoredRow> rows = OwnRows();
         ASSERT_FALSE(rows.empty());
         m_head = QString("%1:%2").arg(rows.back().seq).arg(rows.back().hash).toStdString();
-        m_stated = Stated(rows);
+        ASSERT_TRUE(Stated(rows)) << "the rows the program writes say no session's state";
         m_archive.Close();
         ASSERT_FALSE(QFileInfo::exists(Location() + "-wal")) << "the base was not checkpointed";
         m_realKey = archive::KeyFingerprint(Key().PublicHex());
@@ -303,50 +294,6 @@ protected:
                          r.hash, key.PublicHex(), key.Sign(r.hash)}));
     }
 
-    // The rows as the program writes them once it records states, for a program that does not
-    // yet: a line a later line of its session replaces was open, a copy named before its
-    // session's bytes in the same row is a copy, else the session's `complete` says.
-    void StateEveryLine() {
-        if (m_stated) {
-            return;
-        }
-        QHash<qint64, bool> complete;
-        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
-        ASSERT_TRUE(query.exec("SELECT id, complete FROM sessions"));
-        while (query.next()) {
-            complete.insert(query.value(0).toLongLong(), query.value(1).toInt() != 0);
-        }
-        query.finish();
-        std::vector<StoredRow> rows = OwnRows();
-        QHash<qint64, QString> last; // each session's last hash
-        for (const StoredRow& r : rows) {
-            for (const QString& line : r.sessions.split('\n', Qt::SkipEmptyParts)) {
-                if (!line.startsWith("index ")) {
-                    last.insert(line.section(' ', 0, 0).toLongLong(), line.section(' ', 1, 1));
-                }
-            }
-        }
-        for (StoredRow& r : rows) {
-            QStringList lines = r.sessions.split('\n', Qt::SkipEmptyParts);
-            for (int i = 0; i < lines.size(); ++i) {
-                if (lines[i].startsWith("index ")) {
-                    continue;
-                }
-                const qint64 id = lines[i].section(' ', 0, 0).toLongLong();
-                bool again = false;
-                for (int j = i + 1; j < lines.size(); ++j) {
-                    again = again || lines[j].section(' ', 0, 0).toLongLong() == id;
-                }
-                lines[i] += again                                           ? " copy"
-                            : lines[i].section(' ', 1, 1) != last.value(id) ? " open"
-                            : complete.value(id)                            ? " finished"
-                                                                            : " open";
-            }
-            r.sessions = lines.isEmpty() ? QString("") : lines.join('\n') + '\n';
-        }
-        Rewrite(rows, 0, Key());
-    }
-
     // A session the rows record as finished, other than the one that grew: its id and bytes.
     qint64 FinishedSession(QByteArray& name, QByteArray& sector, QByteArray& overrun) {
         QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
@@ -415,7 +362,6 @@ protected:
     }
 
     void FinishedBytesRecordedAgain() {
-        StateEveryLine();
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         sector[10] = static_cast<char>(sector[10] ^ 0x20);
@@ -427,7 +373,6 @@ protected:
     // The session that grew, its bytes made others that do not extend the ones it had, and the
     // row that recorded its growth, and every row after, hashed and signed again.
     void GrownWithoutExtending() {
-        StateEveryLine();
         QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
         ASSERT_TRUE(query.exec("SELECT s.id, s.name, b.sector, b.overrun FROM sessions s"
                                " JOIN session_bytes b ON b.session_id = s.id WHERE s.id IN"
@@ -456,7 +401,6 @@ protected:
     }
 
     void StateLeftOut() {
-        StateEveryLine();
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
@@ -466,9 +410,6 @@ protected:
     void Apply(const Case& c) {
         switch (c.edit) {
         case Edit::None:
-            if (c.needs == Needs::States) {
-                StateEveryLine();
-            }
             return;
         case Edit::SectorByte:
             return FlipByte("session_bytes", "sector", "session_id");
@@ -566,22 +507,6 @@ protected:
         return {"TZ=UTC", "LC_ALL=C", "TAVON_SYSTEM_TRUSTED_KEYS=" + m_dir.File("no-system-list")};
     }
 
-    // Whether tavon-datalog does what the case needs.
-    bool Supports(Needs needs) {
-        if (needs == Needs::States) {
-            return m_stated;
-        }
-        if (needs == Needs::Nothing) {
-            return true;
-        }
-        if (m_help.empty()) {
-            m_help = testsupport::RunProgram("tavon-datalog", {"archive", "verify", "--help"},
-                                             m_dir.Path(), 60, Environment())
-                         .out;
-        }
-        return m_help.find(needs == Needs::Head ? "--head" : "--trusted-keys") != std::string::npos;
-    }
-
     // The script's verdict on the case, which must be the one expected, and that it made nothing
     // beside the file.
     Verdict ScriptVerdict(const Case& c, const std::string& file) {
@@ -604,17 +529,12 @@ protected:
     std::unique_ptr<testsupport::EnvGuard> m_user;
     std::string m_head; // the base's head, ROW:HASH
     QString m_realKey;  // the fingerprint of the key that signed the base
-    bool m_stated = false;
-    std::string m_help; // archive verify --help
 };
 
 TEST_P(ArchiveTamperTest, TheScriptAndVerifyGiveEveryEditItsVerdict) {
     int number = 0;
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        if (!Supports(c.needs)) {
-            continue;
-        }
         const std::string file = Edited(c, ++number);
         const Verdict script = ScriptVerdict(c, file);
         const Verdict verify = Verify(file, Arguments(c));
@@ -625,26 +545,6 @@ TEST_P(ArchiveTamperTest, TheScriptAndVerifyGiveEveryEditItsVerdict) {
         EXPECT_EQ(script.status, verify.status) << "script:\n"
                                                 << script.out << "archive verify:\n"
                                                 << verify.out;
-    }
-}
-
-// The cases whose feature tavon-datalog lacks yet: the script's verdict is checked, and the
-// comparison with archive verify waits for the feature (it runs above as soon as it is there).
-TEST_P(ArchiveTamperTest, EditsAwaitingAFeatureOfVerifyGetTheirVerdictFromTheScript) {
-    std::string waiting;
-    int number = 100;
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        if (Supports(c.needs)) {
-            continue;
-        }
-        ScriptVerdict(c, Edited(c, ++number));
-        waiting += std::string("\n  ") + c.name;
-    }
-    if (!waiting.empty()) {
-        GTEST_SKIP() << "archive verify does not have what these cases need yet (--head,"
-                        " --trusted-keys, state words), so only the script's verdict was checked:"
-                     << waiting;
     }
 }
 
