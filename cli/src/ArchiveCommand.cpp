@@ -289,10 +289,14 @@ int StoreDump(archive::SessionArchive& store, qint64 id, const ReadDump& dump,
         PrintError(Text(dump.path + ": " + store.Error()));
         return kExitArchive;
     }
-    std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced, %zu not in"
+    // Other bytes for sessions already held are said only where there are any.
+    const std::string beside = counts.conflicting > 0 ? ", " + std::to_string(counts.conflicting) +
+                                                            " kept beside as conflicting copies"
+                                                      : std::string();
+    std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced%s, %zu not in"
                 " the dump%s\n",
                 Text(dump.path).c_str(), dump.listed, counts.added, counts.seen, counts.replaced,
-                dump.listed - dump.sessions.size(), Text(filed).c_str());
+                beside.c_str(), dump.listed - dump.sessions.size(), Text(filed).c_str());
     return kExitOk;
 }
 
