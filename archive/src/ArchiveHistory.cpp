@@ -13,6 +13,7 @@
 #include "ChainRecords.h"
 #include "ChainSignatures.h"
 #include "HistoryChain.h"
+#include "PersonalSignOffs.h"
 #include "Schema.h"
 #include "SessionWords.h"
 #include "SqlSteps.h"
@@ -48,6 +49,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
     const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
     ++summary.chains;
     ChainSignatures signatures;
+    PersonalSignOffs personal;
     if (signing && !signatures.Load(db, origin, error)) {
         summary.readable = false;
         return;
@@ -77,6 +79,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
             }
             if (signing) {
                 signatures.Check(row, at, summary.mismatches);
+                personal.Check(row, at, summary.mismatches);
             }
             records.Add(row);
             expected = row.seq + 1;
@@ -87,6 +90,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         summary.readable = false;
     } else if (signing) {
         signatures.Finish(whose, summary);
+        personal.Finish(whose, summary);
     }
 }
 

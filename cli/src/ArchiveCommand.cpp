@@ -110,19 +110,31 @@ const CommandPart kArchiveParts[] = {
      "heads recorded here must still be what that archive holds, so a history rewritten on "
      "either side since shows, a line each. Exit status 1 on any mismatch.",
      ArchiveVerifyOptionHelp},
-    {"keys", "archive keys [--trust FINGERPRINT]",
+    {"keys",
+     "archive keys [--trust FINGERPRINT] | keys new --name \"PRINTED NAME\" [--passphrase-file "
+     "FILE] [--replace]",
      "Every key that signed rows of the archive's histories, one line each, with its "
-     "fingerprint. The line gives the user and computer of the first row it signed (of this "
-     "archive's history and of those synced into it), that row and its time, and with \"Trusted "
-     "Keys\" set in Settings.ini whether that list holds it. With --trust, adds the fingerprint to "
-     "that list instead.",
+     "fingerprint. The line gives the user and computer of the first row it signed (a personal "
+     "key: the printed name its binding row gives it; of this archive's history and of those "
+     "synced into it), that row and its time, and with \"Trusted Keys\" set in Settings.ini "
+     "whether that list holds it. With --trust, adds the fingerprint to that list instead. keys "
+     "new makes your personal signing key, which signs your sign-offs: an Ed25519 key whose seed "
+     "is kept only sealed under your passphrase (Argon2id, libsodium's secretbox) in "
+     "Tavon/personal-signing.key beside the user's key, with the name you sign with; it prints "
+     "the key's fingerprint for your manager to trust. A key you have already is refused "
+     "unless --replace.",
      ArchiveKeysOptionHelp},
     {"sign-off",
-     "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
-     "Writes a signed history row giving the sessions of the instrument and period (default: "
-     "all) the meaning TEXT (\"reviewed\", \"approved\"). The row names you (the operating "
-     "system's user) and each session with the hash of its stored bytes; a scope that holds no "
-     "session is refused. archive history and the compliance pack show it.",
+     "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD] "
+     "[--passphrase-file FILE]",
+     "Writes a history row giving the sessions of the instrument and period (default: all) the "
+     "meaning TEXT (\"reviewed\", \"approved\"), signed by your personal key (keys new) once "
+     "its passphrase opens it. The row names you by the printed name your key is bound to (the "
+     "key's first sign-off in the archive writes the row that binds them) and each session with "
+     "the hash of its stored bytes; archive history and the compliance pack show it with that "
+     "name, the key's fingerprint, the time and the meaning. A scope that holds no session, a "
+     "missing personal key, no passphrase (no terminal and no --passphrase-file) and a wrong "
+     "passphrase are refused with exit status 2, and write nothing.",
      ArchiveSignOffOptionHelp},
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "

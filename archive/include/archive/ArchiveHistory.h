@@ -31,10 +31,11 @@ enum class ChangeKind {
     Identity, // what an instrument reported of itself changed (its mode names, its firmware)
     Sync,     // sessions, instruments or history taken from another archive, or given to one
     SignOff,  // a user signed off sessions ("reviewed", "approved")
+    Signer,   // a personal key bound to its printed name, just before its first sign-off
 };
 
 // "started", "import", "download", "replace", "rename", "interval", "index", "instrument",
-// "sync", "sign-off".
+// "sync", "sign-off", "signer".
 QString ChangeKindName(ChangeKind kind);
 
 // A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
