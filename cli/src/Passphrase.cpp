@@ -57,9 +57,10 @@ bool FromTerminal(const QString& prompt, QByteArray& typed, bool& terminal) {
     if (!terminal) {
         return false;
     }
+    // Echo off before the prompt: what is typed after it is never shown.
+    SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     std::fputs(Local(prompt).c_str(), stderr);
     std::fflush(stderr);
-    SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     wchar_t buffer[kMostBytes];
     DWORD got = 0;
     const bool read = ReadConsoleW(in, buffer, kMostBytes - 1, &got, nullptr) != 0;
@@ -111,7 +112,7 @@ struct termios g_before;
 
 // Ctrl-C at the prompt ends the program as it would, but with the terminal's echo back on.
 void RestoreAndEnd(int signal) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_before);
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_before);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -122,8 +123,6 @@ bool FromTerminal(const QString& prompt, QByteArray& typed, bool& terminal) {
     if (!terminal) {
         return false;
     }
-    std::fputs(Local(prompt).c_str(), stderr);
-    std::fflush(stderr);
     struct termios quiet = g_before;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ICANON;
@@ -133,7 +132,10 @@ bool FromTerminal(const QString& prompt, QByteArray& typed, bool& terminal) {
     struct sigaction terminated = {};
     sigaction(SIGINT, &restore, &interrupted);
     sigaction(SIGTERM, &restore, &terminated);
+    // Echo off before the prompt: what is typed after it is never shown, nor thrown away.
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::fputs(Local(prompt).c_str(), stderr);
+    std::fflush(stderr);
     typed.clear();
     char c = 0;
     bool ended = false;
@@ -148,7 +150,7 @@ bool FromTerminal(const QString& prompt, QByteArray& typed, bool& terminal) {
         }
         typed += c;
     }
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_before);
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_before);
     sigaction(SIGINT, &interrupted, nullptr);
     sigaction(SIGTERM, &terminated, nullptr);
     std::fputc('\n', stderr);
