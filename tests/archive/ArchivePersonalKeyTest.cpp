@@ -103,11 +103,10 @@ TEST_F(PersonalKeyFileTest, KeysNewSealsTheSeedUnderThePassphrase) {
     ASSERT_EQ(sealed.size(), crypto_secretbox_MACBYTES + crypto_sign_SEEDBYTES + 10);
     ASSERT_GE(sodium_init(), 0);
     unsigned char key[crypto_secretbox_KEYBYTES];
-    ASSERT_EQ(crypto_pwhash(key, sizeof key, archivetest::kPassphrase,
-                            std::strlen(archivetest::kPassphrase),
-                            reinterpret_cast<const unsigned char*>(salt.data()),
-                            std::stoull(f["opslimit"]), std::stoull(f["memlimit"]),
-                            crypto_pwhash_ALG_ARGON2ID13),
+    ASSERT_EQ(crypto_pwhash(
+                  key, sizeof key, archivetest::kPassphrase, std::strlen(archivetest::kPassphrase),
+                  reinterpret_cast<const unsigned char*>(salt.data()), std::stoull(f["opslimit"]),
+                  std::stoull(f["memlimit"]), crypto_pwhash_ALG_ARGON2ID13),
               0);
     std::string opened(sealed.size() - crypto_secretbox_MACBYTES, '\0');
     ASSERT_EQ(crypto_secretbox_open_easy(reinterpret_cast<unsigned char*>(&opened[0]),
@@ -245,8 +244,8 @@ protected:
     testsupport::RunResult SignOff(const std::string& meaning,
                                    const std::vector<std::string>& more = {},
                                    const std::vector<std::string>& environment = {}) {
-        std::vector<std::string> args = {"archive", "sign-off", "--meaning", meaning,
-                                         "--archive", m_location};
+        std::vector<std::string> args = {"archive", "sign-off",  "--meaning",
+                                         meaning,   "--archive", m_location};
         args.insert(args.end(), more.begin(), more.end());
         std::vector<std::string> env = {"TZ=UTC", "LC_ALL=C"};
         env.insert(env.end(), environment.begin(), environment.end());
@@ -325,7 +324,8 @@ TEST_P(ArchivePersonalKeyTest, ASignOffShowsThePrintedNameWhateverUserSays) {
     const testsupport::RunResult history = Datalog({"history"});
     EXPECT_EQ(history.status, 0) << history.err;
     for (const char* meaning : {"approved", "reviewed"}) {
-        EXPECT_NE(history.out.find(" UTC" + by + "sign-off  signed off as \"" + std::string(meaning) + "\""),
+        EXPECT_NE(history.out.find(" UTC" + by + "sign-off  signed off as \"" +
+                                   std::string(meaning) + "\""),
                   std::string::npos)
             << history.out;
     }
@@ -389,13 +389,29 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
         std::function<void()> after;
         std::string said;
     } refused[] = {
-        {"a wrong passphrase", {"--passphrase-file", wrong}, "ann", nullptr, nullptr,
+        {"a wrong passphrase",
+         {"--passphrase-file", wrong},
+         "ann",
+         nullptr,
+         nullptr,
          "the passphrase does not open the personal signing key " + key + ": nothing was signed"},
-        {"a passphrase file others may read", {"--passphrase-file", open}, "ann", nullptr, nullptr,
+        {"a passphrase file others may read",
+         {"--passphrase-file", open},
+         "ann",
+         nullptr,
+         nullptr,
          "may be read by other users (mode 0644): it must be private to its owner"},
-        {"a passphrase file the group may read", {"--passphrase-file", group}, "ann", nullptr,
-         nullptr, "(mode 0640)"},
-        {"no terminal and no passphrase file", {}, "ann", nullptr, nullptr,
+        {"a passphrase file the group may read",
+         {"--passphrase-file", group},
+         "ann",
+         nullptr,
+         nullptr,
+         "(mode 0640)"},
+        {"no terminal and no passphrase file",
+         {},
+         "ann",
+         nullptr,
+         nullptr,
          "no terminal to ask the passphrase on: give --passphrase-file FILE"},
         {"a key file others may read",
          {"--passphrase-file", m_passphrase},
@@ -414,8 +430,10 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
          "bob",
          nullptr,
          nullptr,
-         "your personal signing key " + m_dir.Path() + "/bob/Tavon/personal-signing.key is "
-             "missing, and " + bound},
+         "your personal signing key " + m_dir.Path() +
+             "/bob/Tavon/personal-signing.key is "
+             "missing, and " +
+             bound},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.name);
@@ -440,8 +458,14 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
 // a key they hold (the user's own, unattended one; another's) is a line of verify's, and its exit
 // status 1.
 TEST_P(ArchivePersonalKeyTest, EachForgedSignOffIsReported) {
-    enum Kind { UserKeySignOff, OtherKeySignOff, BoundByAnother, UserKeyBound, BoundAgain,
-                PersonalDownload };
+    enum Kind {
+        UserKeySignOff,
+        OtherKeySignOff,
+        BoundByAnother,
+        UserKeyBound,
+        BoundAgain,
+        PersonalDownload
+    };
     const struct {
         const char* name;
         Kind kind;
@@ -473,8 +497,8 @@ TEST_P(ArchivePersonalKeyTest, EachForgedSignOffIsReported) {
         OpenImported("ann" + std::to_string(++user));
         QString detail;
         QString error;
-        ASSERT_TRUE(archive::SignOff(m_archive, {"approved", "", "", ""}, m_personal, detail,
-                                     error))
+        ASSERT_TRUE(
+            archive::SignOff(m_archive, {"approved", "", "", ""}, m_personal, detail, error))
             << error.toStdString();
         const qint64 binding = Rows().size() - 1;
         const archive::SigningKey mine = UserKey();

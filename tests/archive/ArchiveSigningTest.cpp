@@ -275,8 +275,7 @@ TEST_P(ArchiveSigningTest, AKeyFileOthersCouldReadIsRefused) {
         written += recorded ? 1 : 0;
         if (m.said != nullptr) {
             EXPECT_TRUE(error.contains(m.said)) << error.toStdString();
-            const testsupport::RunResult run =
-                Datalog({"rename-instrument", "unit 7", "unit 8"});
+            const testsupport::RunResult run = Datalog({"rename-instrument", "unit 7", "unit 8"});
             EXPECT_EQ(run.status, 6) << run.err;
             EXPECT_NE(run.err.find(m.said), std::string::npos) << run.err;
         }
@@ -300,8 +299,8 @@ TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigning
     ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 11)) << m_archive.Error().toStdString();
     QString error;
     const QString oldSignOff = "signed off as \"reviewed\": every instrument, 1 session";
-    ASSERT_TRUE(archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1},
-                                      error))
+    ASSERT_TRUE(
+        archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1}, error))
         << error.toStdString();
     m_archive.Close();
     const QString starts = QString("history rows 1 to %1 were written before rows were signed;"
@@ -341,8 +340,8 @@ TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigning
     EXPECT_EQ(run.status, 0) << run.out << run.err;
 
     // The same sign-off now, by the user's key.
-    ASSERT_TRUE(archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1},
-                                      error))
+    ASSERT_TRUE(
+        archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1}, error))
         << error.toStdString();
     summary = archive::VerifyArchive(m_archive);
     EXPECT_EQ(summary.mismatches,
