@@ -207,10 +207,11 @@ const char kArchiveExitStatus[] =
     "standard error); 1 the output could not be written, verify found a mismatch, sync left\n"
     "bytes its source's history does not record, or sync was refused (a copied archive\n"
     "whose history went another way); 2 bad arguments, an unreadable or malformed dump, a\n"
-    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
-    "session; 3 (compliance) an instrument shown is overdue or failed; 6 the archive could\n"
-    "not be opened, read or written; 130 (sync) stopped by Ctrl-C or SIGTERM after the\n"
-    "batch being written (the rest comes with the next sync).\n";
+    "session id, instrument or (map) gas that is not there, a search that keeps no\n"
+    "session, or a sign-off or keys new refused (no personal key, a key file others may\n"
+    "read, no passphrase or a wrong one); 3 (compliance) an instrument shown is overdue\n"
+    "or failed; 6 the archive could not be opened, read or written; 130 (sync) stopped by\n"
+    "Ctrl-C or SIGTERM after the batch being written (the rest comes with the next sync).\n";
 
 namespace {
 
