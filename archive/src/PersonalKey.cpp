@@ -90,6 +90,8 @@ struct PersonalKey::Parts {
 
     // False with `error` for a text that is not a key file this program can open.
     bool Read(const QByteArray& text, QString& error);
+    // A new seed for `name`, sealed under the passphrase; `signer` its key.
+    bool Seal(const QByteArray& passphrase, SigningKey& signer, QString& error);
 };
 
 bool PersonalKey::Parts::Read(const QByteArray& text, QString& error) {
@@ -142,6 +144,32 @@ bool PersonalKey::Parts::Read(const QByteArray& text, QString& error) {
                 " asks more of the computer than this program gives a passphrase";
         return false;
     }
+    return true;
+}
+
+bool PersonalKey::Parts::Seal(const QByteArray& passphrase, SigningKey& signer, QString& error) {
+    cost = NewKeyCost();
+    salt = QByteArray(crypto_pwhash_SALTBYTES, '\0');
+    nonce = QByteArray(crypto_secretbox_NONCEBYTES, '\0');
+    randombytes_buf(salt.data(), static_cast<size_t>(salt.size()));
+    randombytes_buf(nonce.data(), static_cast<size_t>(nonce.size()));
+    QByteArray seed(crypto_sign_SEEDBYTES, '\0');
+    randombytes_buf(seed.data(), static_cast<size_t>(seed.size()));
+    signer.FromSeed(seed);
+    publicHex = signer.PublicHex();
+    QByteArray key;
+    if (!DerivedKey(passphrase, salt, cost, key)) {
+        Wipe(seed);
+        error = "cannot derive the key of the passphrase (not enough memory)";
+        return false;
+    }
+    QByteArray plain = seed + name.toUtf8();
+    Wipe(seed);
+    sealed = QByteArray(plain.size() + static_cast<int>(crypto_secretbox_MACBYTES), '\0');
+    crypto_secretbox_easy(Bytes(sealed), Bytes(plain),
+                          static_cast<unsigned long long>(plain.size()), Bytes(nonce), Bytes(key));
+    Wipe(plain);
+    Wipe(key);
     return true;
 }
 
@@ -315,30 +343,10 @@ bool MakePersonalKey(const QString& given, const QByteArray& passphrase, bool re
     PersonalKey::Parts parts;
     parts.file = file;
     parts.name = name;
-    parts.cost = NewKeyCost();
-    parts.salt = QByteArray(crypto_pwhash_SALTBYTES, '\0');
-    parts.nonce = QByteArray(crypto_secretbox_NONCEBYTES, '\0');
-    randombytes_buf(parts.salt.data(), static_cast<size_t>(parts.salt.size()));
-    randombytes_buf(parts.nonce.data(), static_cast<size_t>(parts.nonce.size()));
-    QByteArray seed(crypto_sign_SEEDBYTES, '\0');
-    randombytes_buf(seed.data(), static_cast<size_t>(seed.size()));
     SigningKey signer;
-    signer.FromSeed(seed);
-    parts.publicHex = signer.PublicHex();
-    QByteArray key;
-    if (!DerivedKey(passphrase, parts.salt, parts.cost, key)) {
-        Wipe(seed);
-        error = "cannot derive the key of the passphrase (not enough memory)";
+    if (!parts.Seal(passphrase, signer, error)) {
         return false;
     }
-    QByteArray plain = seed + name.toUtf8();
-    Wipe(seed);
-    parts.sealed = QByteArray(plain.size() + static_cast<int>(crypto_secretbox_MACBYTES), '\0');
-    crypto_secretbox_easy(Bytes(parts.sealed), Bytes(plain),
-                          static_cast<unsigned long long>(plain.size()), Bytes(parts.nonce),
-                          Bytes(key));
-    Wipe(plain);
-    Wipe(key);
     bool existed = false;
     if (!PutNewKeyFile(file, kWhat, parts.Text(), existed, error)) {
         return false;

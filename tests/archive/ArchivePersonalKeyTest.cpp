@@ -279,6 +279,45 @@ protected:
                         {key.PublicHex(), row.seq, row.at, row.user, row.host}));
     }
 
+    enum Kind {
+        UserKeySignOff,
+        OtherKeySignOff,
+        BoundByAnother,
+        UserKeyBound,
+        BoundAgain,
+        PersonalDownload
+    };
+
+    // The rows of one forgery: `detail` a sign-off's text, `mine` the user's key.
+    void ForgeCase(Kind kind, const QString& detail, const archive::SigningKey& mine,
+                   const archive::SigningKey& other) {
+        const archive::SigningKey& personal = m_personal.Signer();
+        switch (kind) {
+        case UserKeySignOff:
+            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", mine);
+            break;
+        case OtherKeySignOff:
+            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", other);
+            break;
+        case BoundByAnother:
+            Forge(archive::ChangeKind::Signer, archive::BindingText(other.PublicHex(), "Anna Lind"),
+                  "Anna Lind", mine);
+            break;
+        case UserKeyBound:
+            Forge(archive::ChangeKind::Signer, archive::BindingText(mine.PublicHex(), "Anna Lind"),
+                  "Anna Lind", mine);
+            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", mine);
+            break;
+        case BoundAgain:
+            Forge(archive::ChangeKind::Signer,
+                  archive::BindingText(personal.PublicHex(), "Dr Jane QA"), "Dr Jane QA", personal);
+            break;
+        case PersonalDownload:
+            Forge(archive::ChangeKind::Interval, "bump test every 9 days", "Anna Lind", personal);
+            break;
+        }
+    }
+
     // This user's operating-system key.
     archive::SigningKey UserKey() {
         archive::SigningKey key;
@@ -355,9 +394,8 @@ TEST_P(ArchivePersonalKeyTest, ASignOffShowsThePrintedNameWhateverUserSays) {
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
 }
 
-// A sign-off refused, for the passphrase, its file or the key, exits 2, says why, and writes
-// nothing.
-TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
+// A user who never made a personal key is told how to.
+TEST_P(ArchivePersonalKeyTest, ASignOffWithoutAPersonalKeySaysHowToMakeOne) {
     OpenImported("ann");
     BecomeUser("bob");
     const testsupport::RunResult none = SignOff("approved", {"--passphrase-file", m_passphrase});
@@ -368,6 +406,13 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
                             " NAME\""),
               std::string::npos)
         << none.err;
+    EXPECT_EQ(Rows().back().kind, "import");
+}
+
+// A sign-off refused, for the passphrase, its file or the key, exits 2, says why, and writes
+// nothing.
+TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
+    OpenImported("ann");
     BecomeUser("ann");
     ASSERT_EQ(SignOff("approved", {"--passphrase-file", m_passphrase}).status, 0);
     const int rows = Rows().size();
@@ -458,14 +503,6 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
 // a key they hold (the user's own, unattended one; another's) is a line of verify's, and its exit
 // status 1.
 TEST_P(ArchivePersonalKeyTest, EachForgedSignOffIsReported) {
-    enum Kind {
-        UserKeySignOff,
-        OtherKeySignOff,
-        BoundByAnother,
-        UserKeyBound,
-        BoundAgain,
-        PersonalDownload
-    };
     const struct {
         const char* name;
         Kind kind;
@@ -502,31 +539,7 @@ TEST_P(ArchivePersonalKeyTest, EachForgedSignOffIsReported) {
             << error.toStdString();
         const qint64 binding = Rows().size() - 1;
         const archive::SigningKey mine = UserKey();
-        const archive::SigningKey& personal = m_personal.Signer();
-        switch (c.kind) {
-        case UserKeySignOff:
-            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", mine);
-            break;
-        case OtherKeySignOff:
-            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", other);
-            break;
-        case BoundByAnother:
-            Forge(archive::ChangeKind::Signer, archive::BindingText(other.PublicHex(), "Anna Lind"),
-                  "Anna Lind", mine);
-            break;
-        case UserKeyBound:
-            Forge(archive::ChangeKind::Signer, archive::BindingText(mine.PublicHex(), "Anna Lind"),
-                  "Anna Lind", mine);
-            Forge(archive::ChangeKind::SignOff, detail, "Anna Lind", mine);
-            break;
-        case BoundAgain:
-            Forge(archive::ChangeKind::Signer,
-                  archive::BindingText(personal.PublicHex(), "Dr Jane QA"), "Dr Jane QA", personal);
-            break;
-        case PersonalDownload:
-            Forge(archive::ChangeKind::Interval, "bump test every 9 days", "Anna Lind", personal);
-            break;
-        }
+        ForgeCase(c.kind, detail, mine, other);
         const qint64 forged = c.kind == UserKeyBound ? Rows().size() - 1 : Rows().size();
         const QString expected = QString(c.reported)
                                      .replace("%r", QString::number(forged))
