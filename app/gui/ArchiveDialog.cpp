@@ -29,7 +29,9 @@
 #include "MapPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
+#include "SignOffDialog.h"
 #include "archive/ArchiveReport.h"
+#include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
@@ -102,6 +104,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     QPushButton* instruments = new QPushButton("Instruments...", this);
     instruments->setObjectName("instrumentsButton");
     buttons->addWidget(instruments);
+    signOff_ = new QPushButton("Sign Off...", this);
+    signOff_->setObjectName("signOffButton");
+    buttons->addWidget(signOff_);
     buttons->addWidget(search);
     fields->addRow(buttons);
 
@@ -159,6 +164,25 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     connect(save_, &QPushButton::clicked, this, [this] { Save(); });
     connect(export_, &QPushButton::clicked, this, [this] { Export(); });
     connect(instruments, &QPushButton::clicked, this, [this] { OpenInstruments(); });
+    connect(signOff_, &QPushButton::clicked, this, [this] { OpenSignOff(); });
+}
+
+QDialog* ArchiveDialog::OpenSignOff() {
+    std::unique_ptr<archive::PersonalKey> key(new archive::PersonalKey);
+    QString error;
+    if (!store_->IsOpen() || !archive::FindPersonalKey(*store_, *key, error)) {
+        Tell(error.isEmpty() ? store_->Error() : error);
+        return nullptr;
+    }
+    const auto day = [](QLineEdit* field) {
+        const QDate d = QDate::fromString(field->text(), "yyyy-MM-dd");
+        return d.isValid() ? d.toString("yyyy-MM-dd") : QString();
+    };
+    SignOffDialog* window = new SignOffDialog(
+        *store_, std::move(key), instrument_->text().trimmed(), day(from_), day(to_), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
 }
 
 QDialog* ArchiveDialog::OpenInstruments() {

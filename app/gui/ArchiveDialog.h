@@ -33,7 +33,8 @@ class SessionArchive;
 // Full Day, the rest of its instrument's day after it) shown as its report, its chart and its map,
 // the window's title naming its instrument; Next goes on to that instrument's next session of the
 // day; Save writes the report as RTF, Export... the sessions as CSV, GeoJSON or GPX, both
-// suggesting a name of the day and the instrument.
+// suggesting a name of the day and the instrument; Sign Off... signs the searched instrument's
+// and days' sessions off with the user's personal key.
 class ArchiveDialog : public QDialog {
     Q_OBJECT
 public:
@@ -57,6 +58,9 @@ public:
     // The instrument register of this archive, in a window of its own; nullptr when it could not
     // be read (a message was shown).
     QDialog* OpenInstruments();
+    // Sign Off...: this user's personal key read and the sign-off window shown, its scope the
+    // search's instrument and days; nullptr when there is no key to sign with (said).
+    QDialog* OpenSignOff();
     // Empty, or what went wrong for the user.
     QString ExportTo(const QString& path);
     // Sync Now beside Instruments...: the program's own File > Sync Now, `syncNow`, enabled while
@@ -75,6 +79,7 @@ public:
     QCheckBox* FullDay() const { return fullDay_; }
     QPushButton* NextButton() const { return next_; }
     QPushButton* SyncButton() const { return sync_; }
+    QPushButton* SignOffButton() const { return signOff_; }
     ChartPanel* Chart() const { return chart_; }
     MapPanel* Map() const { return map_; }
     // The report and the chart kept on the same moment (and the map with them).
@@ -124,5 +129,6 @@ private:
     QPushButton* save_;
     QPushButton* export_;
     QPushButton* sync_;
+    QPushButton* signOff_;
     QAction* syncNow_ = nullptr;
 };

@@ -14,6 +14,7 @@
 #include "ChainRecords.h"
 #include "ChainSignatures.h"
 #include "HistoryChain.h"
+#include "PersonalSignOffs.h"
 #include "Schema.h"
 #include "SessionGrowth.h"
 #include "SessionWords.h"
@@ -70,6 +71,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
     const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
     ++summary.chains;
     ChainSignatures signatures;
+    PersonalSignOffs personal;
     if (signing && !signatures.Load(db, origin, error)) {
         summary.readable = false;
         return;
@@ -99,6 +101,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
             }
             if (signing) {
                 signatures.Check(row, at, summary.mismatches);
+                personal.Check(row, at, summary.mismatches);
             }
             records.Add(row, &summary.mismatches,
                         origin.isEmpty() ? &summary.faultySessions : nullptr, whose);
@@ -112,6 +115,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
     }
     if (signing) {
         signatures.Finish(whose, summary);
+        personal.Finish(whose, summary);
     }
     FixingLine(whose, records, summary);
 }

@@ -3,16 +3,20 @@
 #include "HistoryChain.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <cstdio>
 
 #include "ArchiveValues.h"
+#include "KeyBinding.h"
 #include "Schema.h"
 #include "SigningKey.h"
 #include "SqlSteps.h"
+#include "archive/HistorySigning.h"
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -56,11 +60,6 @@ QString OsUser() {
     return user;
 }
 
-QString HostName() {
-    static const QString host = QSysInfo::machineHostName();
-    return host.isEmpty() ? QStringLiteral("unknown") : host;
-}
-
 bool IsHex64(const QString& text) {
     if (text.size() != 64) {
         return false;
@@ -73,7 +72,60 @@ bool IsHex64(const QString& text) {
     return true;
 }
 
+// Said once the key is made: the archive holds another key of this user and host, whose file
+// was lost or moved.
+bool SayNewKey(QSqlDatabase& db, const SigningKey& key, const HistoryRow& row, QString& error) {
+    QSqlQuery held(db);
+    if (!Run(held,
+             "SELECT public_key FROM history_keys WHERE origin = '' AND os_user = ? AND host = ?"
+             " AND public_key <> ? ORDER BY first_seq DESC",
+             {row.user, row.host, key.PublicHex()}, error)) {
+        return false;
+    }
+    if (held.next()) {
+        const QString line =
+            QString("note: the signing key %1 was missing, and a new key %2 was made; this archive"
+                    " already holds key %3 of %4@%5: put the old key file back if you have it,"
+                    " else ask your manager to trust the new key")
+                .arg(QDir::toNativeSeparators(SigningKeyFile()), KeyFingerprint(key.PublicHex()),
+                     KeyFingerprint(held.value(0).toString()), row.user, row.host);
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    }
+    held.finish();
+    return true;
+}
+
+// The key that signs a row, and the writer the row names.
+bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, HistoryRow& row,
+               SigningKey& own, const SigningKey*& signer, QString& error) {
+    if (personal != nullptr) {
+        if (version < kPersonalSignOffVersion || personal->key == nullptr) {
+            error = "this archive's schema is older than personal signing keys";
+            return false;
+        }
+        row.user = personal->name;
+        signer = personal->key;
+        return true;
+    }
+    bool made = false;
+    if (!own.Load(error, &made) || (made && !SayNewKey(db, own, row, error))) {
+        return false;
+    }
+    signer = &own;
+    return true;
+}
+
 } // namespace
+
+bool LockHistory(QSqlDatabase& db, bool server, QString& error) {
+    return !server ||
+           Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error);
+}
+
+QString HostName() {
+    static const QString host = QSysInfo::machineHostName();
+    return host.isEmpty() ? QStringLiteral("unknown") : host;
+}
 
 QString ChangeKindName(ChangeKind kind) {
     switch (kind) {
@@ -97,6 +149,8 @@ QString ChangeKindName(ChangeKind kind) {
         return QStringLiteral("sync");
     case ChangeKind::SignOff:
         return QStringLiteral("sign-off");
+    case ChangeKind::Signer:
+        return QStringLiteral("signer");
     }
     return QString();
 }
@@ -260,7 +314,7 @@ bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
 
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
-                   QString& error) {
+                   QString& error, const PersonalWriter* personal) {
     QVector<HistorySession> recorded;
     if (!RecordedNow(db, sessions, recorded, error)) {
         return false;
@@ -277,12 +331,13 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
         }
         uploads.append({id, IndexBytesHash(upload.value(0).toByteArray())});
     }
-    return AppendRecorded(db, server, kind, detail, recorded, uploads, error);
+    return AppendRecorded(db, server, kind, detail, recorded, uploads, error, personal);
 }
 
 bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                     const QVector<HistorySession>& sessions,
-                    const QVector<HistorySession>& indexUploads, QString& error) {
+                    const QVector<HistorySession>& indexUploads, QString& error,
+                    const PersonalWriter* personal) {
     // SQLite's BEGIN IMMEDIATE already lets one writer in at a time; on a server, the lock makes
     // the second writer wait here until the first has committed its row, and then see it.
     if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
@@ -301,7 +356,10 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
     row.sessions = sessions;
     row.indexUploads = indexUploads;
     const int version = ReadSchemaVersion(db, error);
-    if (version < 0) {
+    SigningKey own;
+    const SigningKey* key = nullptr;
+    if (version < 0 || ((version >= kSigningVersion || personal != nullptr) &&
+                        !RowSigner(db, personal, version, row, own, key, error))) {
         return false;
     }
     // A schema whose replaced copies keep no bytes cannot show a session's growth: its rows leave
@@ -322,12 +380,8 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
                     row.hash},
                    error);
     }
-    SigningKey key;
-    if (!key.Load(error)) {
-        return false;
-    }
-    row.signer = key.PublicHex();
-    row.signature = key.Sign(row.hash);
+    row.signer = key->PublicHex();
+    row.signature = key->Sign(row.hash);
     return Run(insert,
                "INSERT INTO archive_history (seq, changed_at, os_user, host, kind, detail,"
                " sessions, previous, hash, signer, signature)"
@@ -368,6 +422,52 @@ bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, q
     return true;
 }
 
+namespace {
+
+// What the history's start asks for (history_start): 1 the history begins; 2 it began before index
+// uploads were recorded; 3 it began before sign-offs were signed by personal keys.
+struct StartPending {
+    bool begins = false;
+    bool indexUploads = false;
+    bool personalRule = false;
+};
+
+bool ReadPending(QSqlDatabase& db, StartPending& pending, QString& error) {
+    QSqlQuery which(db);
+    if (!Run(which, "SELECT pending FROM history_start", {}, error)) {
+        return false;
+    }
+    while (which.next()) {
+        const int value = which.value(0).toInt();
+        pending.begins = pending.begins || value == 1;
+        pending.indexUploads = pending.indexUploads || value == 2;
+        pending.personalRule = pending.personalRule || value == 3;
+    }
+    return true;
+}
+
+// The start row's text; empty when there is nothing to start.
+QString StartDetail(const StartPending& pending, qint64 sessions, qint64 uploads) {
+    QStringList parts;
+    if (pending.begins && sessions == 0 && uploads == 0) {
+        parts << QStringLiteral("history started");
+    } else if (pending.begins) {
+        parts << QString("history started with the %1 sessions and %2 index uploads already"
+                         " archived")
+                     .arg(sessions)
+                     .arg(uploads);
+    } else if (pending.indexUploads && uploads > 0) {
+        parts << QString("history of index uploads started with the %1 already archived")
+                     .arg(uploads);
+    }
+    if (pending.personalRule) {
+        parts << kPersonalRule;
+    }
+    return parts.join("; ");
+}
+
+} // namespace
+
 bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     {
         // Nothing to do for an archive whose history has begun: no write transaction for it.
@@ -386,15 +486,9 @@ bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
         return false;
     }
-    // 1: the history begins; 2: it began before index uploads were recorded.
-    bool begins = false;
-    {
-        QSqlQuery which(db);
-        if (!Run(which, "SELECT COALESCE(MIN(pending), 0) FROM history_start", {}, error) ||
-            !which.next()) {
-            return false;
-        }
-        begins = which.value(0).toInt() == 1;
+    StartPending pending;
+    if (!ReadPending(db, pending, error)) {
+        return false;
     }
     QSqlQuery claim(db);
     if (!Run(claim, "DELETE FROM history_start", {}, error)) {
@@ -416,24 +510,14 @@ bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     };
     QVector<qint64> sessions;
     QVector<qint64> uploads;
-    if ((begins && !ids("SELECT id FROM sessions ORDER BY id", sessions)) ||
-        !ids("SELECT id FROM index_uploads ORDER BY id", uploads)) {
+    if ((pending.begins && !ids("SELECT id FROM sessions ORDER BY id", sessions)) ||
+        ((pending.begins || pending.indexUploads) &&
+         !ids("SELECT id FROM index_uploads ORDER BY id", uploads))) {
         return false;
     }
-    if (!begins && uploads.isEmpty()) {
+    const QString detail = StartDetail(pending, sessions.size(), uploads.size());
+    if (detail.isEmpty()) {
         return transaction.Commit(error);
-    }
-    QString detail;
-    if (!begins) {
-        detail = QString("history of index uploads started with the %1 already archived")
-                     .arg(uploads.size());
-    } else if (sessions.isEmpty() && uploads.isEmpty()) {
-        detail = QStringLiteral("history started");
-    } else {
-        detail = QString("history started with the %1 sessions and %2 index uploads already"
-                         " archived")
-                     .arg(sessions.size())
-                     .arg(uploads.size());
     }
     return AppendHistory(db, server, ChangeKind::Started, detail, sessions, uploads, error) &&
            transaction.Commit(error);

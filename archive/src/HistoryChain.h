@@ -10,6 +10,15 @@ class QSqlDatabase;
 
 namespace archive {
 
+class SigningKey;
+
+// A row a person signs with their personal key (a sign-off, the key's binding): it names the key's
+// printed name as its writer, never the operating-system user.
+struct PersonalWriter {
+    QString name;
+    const SigningKey* key = nullptr;
+};
+
 // The SHA-256 (hex) of a session's stored bytes: its index name, sector and overrun, each after
 // its length, so that no byte can move from one to the next unnoticed.
 QString StoredBytesHash(const QByteArray& name, const QByteArray& sector,
@@ -45,24 +54,34 @@ bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QSt
 bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
                  QVector<HistorySession>& recorded, QString& error);
 
+// Takes the history's lock on a server, held to the end of the caller's transaction (AppendHistory
+// takes it too), for a writer that reads the history before it appends to it.
+bool LockHistory(QSqlDatabase& db, bool server, QString& error);
+
 // Appends a row inside the caller's open write transaction, so that the change and its record
 // commit together or not at all. On a server the history's own lock is held from here to the
 // end of the transaction, so that two writers never both take the same row as the one before.
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, QString& error);
-// The same, naming index uploads (their ids) beside the sessions.
+// The same, naming index uploads (their ids) beside the sessions; signed by `personal` when given.
 bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                    const QVector<qint64>& sessions, const QVector<qint64>& indexUploads,
-                   QString& error);
+                   QString& error, const PersonalWriter* personal = nullptr);
 
 // The same with the hashes given: a session may be named more than once, each copy of it kept
 // (a replaced or conflicting copy) before the bytes it holds now, which come last. Every row is
-// signed with this user's key (an archive opened at a schema before signing: not), and a key
-// first used is kept with the row; a key that cannot be read or made, or is not private, fails
-// the row and with it the change.
+// signed with this user's key (an archive opened at a schema before signing: not), or with
+// `personal`'s, and a key first used is kept with the row; a key that cannot be read or made, or
+// is not private, fails the row and with it the change. A key file found missing and made anew,
+// where the archive holds another key of this user and host, is said on standard error: the work
+// goes on (unattended work must), but the new key is not the one the team trusts.
 bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                     const QVector<HistorySession>& sessions,
-                    const QVector<HistorySession>& indexUploads, QString& error);
+                    const QVector<HistorySession>& indexUploads, QString& error,
+                    const PersonalWriter* personal = nullptr);
+
+// This computer's name as the rows give it.
+QString HostName();
 
 // Keeps the key that signed `row` of the chain `origin` (empty: this archive's own) with that row,
 // unless the chain already holds the key.
@@ -74,8 +93,9 @@ bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, q
 
 // Begins the history of an archive that has none yet (new, or made before it existed) with a row
 // naming every session and index upload it holds; for one whose history began before index
-// uploads were recorded, a row naming the index uploads it holds. Does nothing once done. Its own
-// transaction.
+// uploads were recorded, a row naming the index uploads it holds; for one whose history began
+// before sign-offs were signed by personal keys, a row saying so from then on (the row that begins
+// a history says it too: KeyBinding.h). Does nothing once done. Its own transaction.
 bool StartHistory(QSqlDatabase& db, bool server, QString& error);
 
 } // namespace archive

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "HistoryChain.h"
+#include "Schema.h"
 #include "SignOffText.h"
 #include "SqlSteps.h"
 #include "archive/ArchiveHistory.h"
@@ -51,16 +52,20 @@ struct SignOffRow {
     QString host;
     QString detail;
     QString sessions;
+    QString signer;
 };
 
-bool ReadSignOffRows(QSqlDatabase& db, bool chains, QVector<SignOffRow>& rows, QString& error) {
+bool ReadSignOffRows(QSqlDatabase& db, bool chains, bool signing, QVector<SignOffRow>& rows,
+                     QString& error) {
     const QString kind = ChangeKindName(ChangeKind::SignOff);
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const QString own = "SELECT '' AS origin, seq, changed_at, os_user, host, detail, sessions"
-                        " FROM archive_history WHERE kind = ?";
+    const QString signer = signing ? "signer" : "'' AS signer";
+    const QString own = "SELECT '' AS origin, seq, changed_at, os_user, host, detail, sessions, " +
+                        signer + " FROM archive_history WHERE kind = ?";
     const QString synced = " UNION ALL SELECT origin, seq, changed_at, os_user, host, detail,"
-                           " sessions FROM origin_history WHERE kind = ?";
+                           " sessions, " +
+                           signer + " FROM origin_history WHERE kind = ?";
     if (!(chains ? Run(query, own + synced + " ORDER BY 3, 1, 2", {kind, kind}, error)
                  : Run(query, own + " ORDER BY 3, 1, 2", {kind}, error))) {
         return false;
@@ -69,7 +74,7 @@ bool ReadSignOffRows(QSqlDatabase& db, bool chains, QVector<SignOffRow>& rows, Q
         rows.append({query.value(0).toString(), query.value(1).toLongLong(),
                      query.value(2).toLongLong(), query.value(3).toString(),
                      query.value(4).toString(), query.value(5).toString(),
-                     query.value(6).toString()});
+                     query.value(6).toString(), query.value(7).toString()});
     }
     return true;
 }
@@ -175,6 +180,13 @@ QString ChainWords(const QHash<QString, QString>& names, const QString& origin) 
 // Each key once, with the chains it had signed before `until`, in the order HistorySigners gives.
 QStringList SignerLines(const QVector<HistorySigner>& signers, const QHash<QString, QString>& names,
                         qint64 until) {
+    // Each signer's printed name as its own chains bind it.
+    PrintedNames printed;
+    for (const HistorySigner& signer : signers) {
+        if (!signer.printedName.isEmpty()) {
+            printed.insert(signer.publicKey, signer.printedName);
+        }
+    }
     QStringList keys;
     QHash<QString, QVector<const HistorySigner*>> byKey;
     for (const HistorySigner& signer : signers) {
@@ -199,8 +211,10 @@ QStringList SignerLines(const QVector<HistorySigner>& signers, const QHash<QStri
                               .arg(ChainWords(names, chain->origin),
                                    QString::number(chain->firstRow));
         }
-        lines << QString("Signer: %1, %2@%3, signed %4")
-                     .arg(first->fingerprint, first->user, first->host, signedWhat.join(", "));
+        lines << QString("Signer: %1, %2, signed %3")
+                     .arg(first->fingerprint,
+                          SignerName(QString(), first->user, first->host, key, printed),
+                          signedWhat.join(", "));
     }
     return lines;
 }
@@ -235,8 +249,16 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
     }
     lines << SignerLines(signers, names, period.until);
     QVector<SignOffRow> rows;
-    if (!ReadSignOffRows(db, !names.isEmpty(), rows, error)) {
+    if (!ReadSignOffRows(db, !names.isEmpty(), archive.SchemaVersion() >= kSigningVersion, rows,
+                         error)) {
         return false;
+    }
+    QHash<QString, PrintedNames> printed; // by chain
+    for (const SignOffRow& row : rows) {
+        if (!printed.contains(row.origin) &&
+            !ChainPrintedNames(archive, row.origin, printed[row.origin], error)) {
+            return false;
+        }
     }
     SignOffJudge judge(archive, period);
     for (const SignOffRow& row : rows) {
@@ -254,10 +276,12 @@ bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStrin
             if (period.until > 0 && row.at >= period.until) {
                 notes += " (written after the pack's day)";
             }
-            lines << QString("Sign-off, row %1 of %2%3, %4, %5@%6: %7")
+            const QString by = ShownWriter(ChangeKindName(ChangeKind::SignOff), row.user, row.host,
+                                           row.signer, printed[row.origin]);
+            lines << QString("Sign-off, row %1 of %2%3, %4, %5: %6")
                          .arg(row.seq)
-                         .arg(ChainWords(names, row.origin), notes, PinTimeText(row.at), row.user,
-                              row.host, row.detail);
+                         .arg(ChainWords(names, row.origin), notes, PinTimeText(row.at), by,
+                              row.detail);
         }
     }
     return true;

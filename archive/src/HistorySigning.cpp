@@ -9,10 +9,13 @@
 #include <algorithm>
 
 #include "HistoryChain.h"
+#include "KeyBinding.h"
 #include "Schema.h"
 #include "SignOffText.h"
+#include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
 
 namespace archive {
@@ -42,6 +45,43 @@ QString Runs(const QVector<qint64>& rows) {
         i = j + 1;
     }
     return runs.join(", ");
+}
+
+// A personal key's sign-off, after the row that binds the key to its printed name where this chain
+// has none yet, in one transaction: a binding is never left without the sign-off it came with.
+bool WriteSignOff(SessionArchive& archive, const PersonalKey& key, const QString& text,
+                  const QVector<qint64>& sessions, QString& error, bool& refused) {
+    QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
+    const bool server = archive.IsServer();
+    SqlTransaction transaction(db, server);
+    if (!transaction.Begun(error) || !LockHistory(db, server, error)) {
+        return false;
+    }
+    QSqlQuery held(db);
+    if (!Run(held,
+             "SELECT (SELECT COUNT(*) FROM archive_history WHERE kind = ? AND signer = ?),"
+             " (SELECT COUNT(*) FROM history_keys WHERE origin = '' AND public_key = ?)",
+             {ChangeKindName(ChangeKind::Signer), key.PublicHex(), key.PublicHex()}, error) ||
+        !held.next()) {
+        return false;
+    }
+    const bool bound = held.value(0).toLongLong() > 0;
+    const bool signedBefore = held.value(1).toLongLong() > 0;
+    held.finish();
+    if (!bound && signedBefore) {
+        // Its binding must be its first row: verify would take this chain for a forged one.
+        refused = true;
+        error = "key " + key.Fingerprint() +
+                " has signed rows of this archive without being bound"
+                " to a printed name, so it cannot sign off here: make a new personal key";
+        return false;
+    }
+    const PersonalWriter writer{key.Name(), &key.Signer()};
+    return (bound ||
+            AppendRecorded(db, server, ChangeKind::Signer, BindingText(key.PublicHex(), key.Name()),
+                           {}, {}, error, &writer)) &&
+           AppendHistory(db, server, ChangeKind::SignOff, text, sessions, {}, error, &writer) &&
+           transaction.Commit(error);
 }
 
 } // namespace
@@ -95,6 +135,7 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
              {}, error)) {
         return false;
     }
+    QHash<QString, PrintedNames> names; // by chain
     while (query.next()) {
         HistorySigner signer;
         signer.origin = query.value(0).toString();
@@ -105,6 +146,14 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
         signer.user = query.value(4).toString();
         signer.host = query.value(5).toString();
         signers.append(signer);
+    }
+    query.finish();
+    for (HistorySigner& signer : signers) {
+        if (!names.contains(signer.origin) &&
+            !ChainPrintedNames(archive, signer.origin, names[signer.origin], error)) {
+            return false;
+        }
+        signer.printedName = names[signer.origin].value(signer.publicKey);
     }
     return true;
 }
@@ -158,8 +207,8 @@ bool ScopeVerifies(SessionArchive& archive, const QVector<qint64>& ids, QString&
 
 } // namespace
 
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
-             bool* refused, bool* mismatched) {
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, const PersonalKey& signer,
+             QString& detail, QString& error, bool* refused, bool* mismatched) {
     detail.clear();
     if (refused != nullptr) {
         *refused = false;
@@ -178,6 +227,9 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
     said.meaning = scope.meaning.trimmed();
     if (said.meaning.isEmpty()) {
         return refuse("a sign-off needs a meaning (\"reviewed\", \"approved\")");
+    }
+    if (!signer.Unsealed()) {
+        return refuse("a sign-off is signed by a personal key unsealed with its passphrase");
     }
     if (!archive.IsOpen()) {
         error = "the archive is not open";
@@ -207,8 +259,9 @@ bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail
         return false;
     }
     const QString text = SignOffText(said, ids.size());
-    if (!RecordChange(archive, ChangeKind::SignOff, text, ids, error)) {
-        return false;
+    bool badKey = false;
+    if (!WriteSignOff(archive, signer, text, ids, error, badKey)) {
+        return badKey ? refuse(error) : false;
     }
     detail = text;
     return true;

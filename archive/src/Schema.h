@@ -22,6 +22,10 @@ constexpr int kSigningVersion = 10;
 // From this version on each instrument has an identity of its own, which a sync carries.
 constexpr int kInstrumentUidVersion = 11;
 
+// From this version on a sign-off is signed by a personal key (PersonalKey.h): the history gets a
+// row saying so (history_start's pending 3) from which verify holds every sign-off to it.
+constexpr int kPersonalSignOffVersion = 12;
+
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 

@@ -292,6 +292,11 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     const bool kept = held.value(7).toLongLong() > 0;
     held.finish();
     stored = old.id;
+    // Another writer stored these very bytes since this one looked for them: they are seen.
+    if (old.digest == digest) {
+        lost = true;
+        return StoreResult::Failed;
+    }
     if (kept) {
         return StoreResult::Seen;
     }

@@ -143,10 +143,12 @@ QString SessionRuns(const QVector<archive::HistorySession>& named) {
     return runs.join(", ");
 }
 
-QString TextLine(const archive::HistoryRow& row) {
-    QString line = QString("%1  %2  %3@%4  %5  %6")
+// A row's writer as every view shows it: a sign-off by the printed name its key is bound to.
+QString TextLine(const archive::HistoryRow& row, const archive::PrintedNames& names) {
+    const QString writer = archive::ShownWriter(row.kind, row.user, row.host, row.signer, names);
+    QString line = QString("%1  %2  %3  %4  %5")
                        .arg(row.seq, 5)
-                       .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), row.user, row.host)
+                       .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), writer)
                        .arg(row.kind, -8)
                        .arg(row.detail);
     QStringList named;
@@ -298,13 +300,17 @@ int RunArchiveHistory(const QStringList& arguments) {
                                                             " (identity " + chain + ")") +
                                      ":\n");
         }
-        const bool read = archive::ChainHistory(
-            store, chain,
-            [&](const archive::HistoryRow& row) {
-                const QString prefix = options.allChains && csv ? chain + ',' : QString();
-                written = written && Put(prefix + (csv ? CsvLine(row) : TextLine(row)));
-            },
-            error);
+        archive::PrintedNames printed;
+        const bool read =
+            archive::ChainPrintedNames(store, chain, printed, error) &&
+            archive::ChainHistory(
+                store, chain,
+                [&](const archive::HistoryRow& row) {
+                    const QString prefix = options.allChains && csv ? chain + ',' : QString();
+                    written =
+                        written && Put(prefix + (csv ? CsvLine(row) : TextLine(row, printed)));
+                },
+                error);
         if (!read) {
             PrintError(error.toLocal8Bit().toStdString());
             return kExitArchive;

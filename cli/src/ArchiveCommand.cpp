@@ -35,9 +35,8 @@ namespace {
 const char kArchiveIntro[] =
     "The archive keeps every session that download or import has seen, with its raw bytes, so\n"
     "that it can be listed, searched and rendered again long after the instrument reused its\n"
-    "slot. A session seen again is stored once; a session that was still being recorded is\n"
-    "replaced by its longer copy, the archive noting when. Each archive command prints its own\n"
-    "options with --help (tavon-datalog archive list --help).\n";
+    "slot; an open session is replaced by its grown copy, the archive noting when. Each\n"
+    "command prints its own options with --help (tavon-datalog archive list --help).\n";
 
 } // namespace
 
@@ -131,20 +130,30 @@ const CommandPart kArchiveParts[] = {
      "ROW:HASH later shows whether that row is still there as it was. Exit status 1 when the "
      "history holds no row (said on standard error), 6 when the archive cannot be read.",
      ArchiveHeadOptionHelp},
-    {"keys", "archive keys [--trust FINGERPRINT] [--trusted-keys FILE]",
+    {"keys", "archive keys [--trust FP] [--trusted-keys FILE] | keys new --name NAME [...]",
      "Every key that signed rows of the archive's histories, one line each, with its "
-     "fingerprint. The line gives the user and computer of the first row it signed (of this "
-     "archive's history and of those synced into it), that row and its time, and, with trusted "
-     "keys set (this user's list, the system-wide one, --trusted-keys), whether a list holds "
-     "it. With --trust, adds the fingerprint to this user's list instead (trusted-keys beside "
-     "the signing key, private to the user) and says where that is.",
+     "fingerprint. The line gives the user and computer of the first row it signed (a personal "
+     "key: the printed name its binding row gives it; of this archive's history and of those "
+     "synced into it), that row and its time, and, with trusted keys set (this user's list, the "
+     "system-wide one, --trusted-keys), whether a list holds it. With --trust, adds the "
+     "fingerprint to this user's list instead (trusted-keys beside the signing key, private to "
+     "the user) and says where that is. keys new makes your personal signing key, which signs "
+     "your sign-offs: an Ed25519 key whose seed is kept only sealed under your passphrase "
+     "(Argon2id, libsodium's secretbox) in Tavon/personal-signing.key beside the user's key, "
+     "with the name you sign with; it prints the key's fingerprint for your manager to trust. A "
+     "key you have already is refused unless --replace.",
      ArchiveKeysOptionHelp},
     {"sign-off",
-     "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
-     "Writes a signed history row giving the sessions of the instrument and period (default: "
-     "all) the meaning TEXT (\"reviewed\", \"approved\"). The row names you (the operating "
-     "system's user) and each session with the hash of its stored bytes; a scope that holds no "
-     "session is refused. archive history and the compliance pack show it.",
+     "archive sign-off --meaning TEXT [--instrument NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD] "
+     "[--passphrase-file FILE]",
+     "Writes a history row giving the sessions of the instrument and period (default: all) the "
+     "meaning TEXT (\"reviewed\", \"approved\"), signed by your personal key (keys new) once "
+     "its passphrase opens it. The row names you by the printed name your key is bound to (the "
+     "key's first sign-off in the archive writes the row that binds them) and each session with "
+     "the hash of its stored bytes; archive history and the compliance pack show it with that "
+     "name, the key's fingerprint, the time and the meaning. A scope that holds no session, a "
+     "missing personal key, no passphrase (no terminal and no --passphrase-file) and a wrong "
+     "passphrase are refused with exit status 2, and write nothing.",
      ArchiveSignOffOptionHelp},
     {"sync", "archive sync --from LOCATION [--to LOCATION]",
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
@@ -217,14 +226,15 @@ std::string ArchivePartOptions() {
 
 const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
-    "standard error); 1 the output could not be written, verify found a mismatch, sync left\n"
-    "bytes its source's history does not record, sync was refused (a copied archive\n"
-    "whose history went another way), or (head) the history holds no row; 2 bad arguments,\n"
-    "an unreadable or malformed dump, a session id, instrument or (map) gas that is not\n"
-    "there, or a search that keeps no session; 3 (compliance) an instrument shown is overdue\n"
-    "or failed; 6 the archive could not be opened, read or written, or a list of trusted\n"
-    "keys is refused (others may write it) or cannot be read; 130 (sync) stopped by Ctrl-C\n"
-    "or SIGTERM after the batch being written (the rest comes with the next sync).\n";
+    "standard error); 1 the output could not be written, verify found a mismatch, a sign-off\n"
+    "found one in its scope, sync left bytes its source's history does not record or was\n"
+    "refused (a copy of an archive whose history went another way), or (head) the history\n"
+    "holds no row; 2 bad arguments, an unreadable or malformed dump, a session id,\n"
+    "instrument or (map) gas that is not there, a search that keeps no session, or a\n"
+    "sign-off or keys new refused (no personal key, a key file others may read, no or a\n"
+    "wrong passphrase); 3 (compliance) an instrument shown is overdue or failed; 6 the\n"
+    "archive could not be opened, read or written, or a list of trusted keys is refused or\n"
+    "unreadable; 130 (sync) stopped by Ctrl-C or SIGTERM after the batch being written.\n";
 
 namespace {
 

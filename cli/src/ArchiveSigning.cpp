@@ -1,6 +1,6 @@
 // tavon-datalog archive keys and sign-off, and the trusted keys every command that judges the
-// signers reads: who signed the history, which of them are trusted, and a user's signed word on a
-// period's sessions.
+// signers reads: who signed the history, which of them are trusted, a person's own signing key,
+// and their signed word on a period's sessions.
 #include <QDateTime>
 #include <QDir>
 #include <QTimeZone>
@@ -9,8 +9,10 @@
 #include <string>
 
 #include "ArchiveCommand.h"
+#include "Passphrase.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
+#include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
 #include "archive/TrustedKeys.h"
 #include "cli/ArchiveOptions.h"
@@ -59,12 +61,49 @@ const OptionTable<KeysOptions>& KeysOptionTable() {
     return kTable;
 }
 
+const OptionSpec kPassphraseFileSpec = {"--passphrase-file", nullptr, Takes::Value, "a file name",
+                                        nullptr};
+const char kPassphraseFileHelp[] = "the passphrase of your personal key: the file's first line (a\n"
+                                   "file others may read is refused); without it, it is asked on\n"
+                                   "the terminal, without echo";
+
+struct KeysNewOptions {
+    std::string name;
+    std::string passphraseFile;
+    bool replace = false;
+};
+
+const OptionTable<KeysNewOptions>& KeysNewOptionTable() {
+    using O = KeysNewOptions;
+    static const OptionTable<O> kTable = {
+        HelpNote<O>("keys new", "makes your personal signing key:"),
+        {{"--name", nullptr, Takes::Value, "a text", nullptr},
+         "\"PRINTED NAME\"",
+         "the name you sign with, as the history, the pack and the\n"
+         "program show your sign-offs (required)",
+         SetsText(&O::name)},
+        {kPassphraseFileSpec, "FILE",
+         "the new key's passphrase (at least 8 characters): the file's\n"
+         "first line; without it, asked twice on the terminal",
+         SetsText(&O::passphraseFile)},
+        {{"--replace", nullptr, Takes::Nothing, "", nullptr},
+         "",
+         "a new key in place of the one you have, which is kept beside\n"
+         "it (personal-signing.key.replaced-TIME)",
+         SetsFlag(&O::replace)},
+        HelpNote<O>("TAVON_TEST_KEY_COST=low", "set by the test suite only: seals a key at the\n"
+                                               "least cost, and lets such keys be used"),
+    };
+    return kTable;
+}
+
 struct SignOffOptions {
     std::string archiveAt;
     std::string meaning;
     std::string instrument;
     std::string from;
     std::string to;
+    std::string passphraseFile;
 };
 
 const OptionTable<SignOffOptions>& SignOffOptionTable() {
@@ -79,6 +118,7 @@ const OptionTable<SignOffOptions>& SignOffOptionTable() {
                                          "number or fingerprint)"),
         {kFromSpec, "YYYY-MM-DD", "only sessions on this day or later", SetsText(&O::from)},
         {kToSpec, "YYYY-MM-DD", "only sessions on this day or earlier", SetsText(&O::to)},
+        {kPassphraseFileSpec, "FILE", kPassphraseFileHelp, SetsText(&O::passphraseFile)},
     };
     return kTable;
 }
@@ -117,6 +157,13 @@ int AddTrusted(const std::string& given) {
 
 QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QString>& names,
                    const archive::TrustedKeys& trusted) {
+    archive::PrintedNames printed;
+    if (!signer.printedName.isEmpty()) {
+        printed.insert(signer.publicKey, signer.printedName);
+    }
+    const QString who =
+        archive::SignerName(QString(), signer.user, signer.host, signer.publicKey, printed) +
+        (signer.printedName.isEmpty() ? QString() : QString(", personal key"));
     const QString when = QDateTime::fromMSecsSinceEpoch(signer.firstAt, QTimeZone::utc())
                              .toString("yyyy-MM-dd HH:mm:ss 'UTC'");
     const QString chain =
@@ -127,16 +174,85 @@ QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QS
                           : trusted.fingerprints.contains(signer.fingerprint)
                               ? QString("  trusted")
                               : QString("  not trusted");
-    return QString("%1  %2@%3  first row %4%5, %6%7")
-        .arg(signer.fingerprint, signer.user, signer.host)
+    return QString("%1  %2  first row %3%4, %5%6")
+        .arg(signer.fingerprint, who)
         .arg(signer.firstRow)
         .arg(chain, when, trust);
+}
+
+// `archive keys new`: the words after "new" parsed as the command "archive keys new".
+int RunKeysNew(const QStringList& arguments) {
+    QStringList words = arguments;
+    words.removeAt(1);
+    words[0] = "keys new";
+    KeysNewOptions options;
+    std::string message;
+    if (!ParseWithoutWords(words, KeysNewOptionTable(), options, message)) {
+        return ArchiveUsageError(message, arguments);
+    }
+    const QString name = QString::fromLocal8Bit(options.name.c_str()).trimmed();
+    const QString problem = archive::PrintedNameProblem(name);
+    if (!problem.isEmpty()) {
+        return ArchiveUsageError("archive keys new: " + Local(problem) +
+                                     (options.name.empty() ? " (--name \"PRINTED NAME\")" : ""),
+                                 arguments);
+    }
+    QByteArray passphrase;
+    const QString prompt = "New passphrase for the personal key of \"" + name + "\": ";
+    if (!ReadPassphrase(options.passphraseFile, prompt, true, passphrase, message)) {
+        PrintError(message);
+        return kExitUsage;
+    }
+    archive::PersonalKey key;
+    QString movedTo;
+    QString error;
+    bool refused = false;
+    const bool made =
+        archive::MakePersonalKey(name, passphrase, options.replace, key, movedTo, error, &refused);
+    ForgetPassphrase(passphrase);
+    if (!made) {
+        PrintError(Local(error));
+        return refused ? kExitUsage : kExitOutputFailed;
+    }
+    bool written = movedTo.isEmpty() || Put("the old personal key was moved to " + movedTo);
+    written =
+        written && Put("personal signing key of \"" + key.Name() + "\" made: " + key.Fingerprint() +
+                       " (" + archive::PersonalKeyFile() + ")");
+    if (!written || std::fflush(stdout) != 0) {
+        PrintError("cannot write the result to standard output");
+        return kExitOutputFailed;
+    }
+    return kExitOk;
+}
+
+// This user's personal key, unsealed with the passphrase: a sign-off is nothing without it.
+bool UnsealedKey(archive::SessionArchive& store, const std::string& passphraseFile,
+                 archive::PersonalKey& key) {
+    QString error;
+    if (!archive::FindPersonalKey(store, key, error)) {
+        PrintError(Local(error));
+        return false;
+    }
+    QByteArray passphrase;
+    std::string message;
+    const QString prompt =
+        "Passphrase of the personal key of \"" + key.Name() + "\" (" + key.Fingerprint() + "): ";
+    if (!ReadPassphrase(passphraseFile, prompt, false, passphrase, message)) {
+        PrintError(message);
+        return false;
+    }
+    const bool unsealed = key.Unseal(passphrase, error);
+    ForgetPassphrase(passphrase);
+    if (!unsealed) {
+        PrintError(Local(error));
+    }
+    return unsealed;
 }
 
 } // namespace
 
 std::string ArchiveKeysOptionHelp() {
-    return OptionHelp(KeysOptionTable());
+    return OptionHelp(KeysOptionTable()) + OptionHelp(KeysNewOptionTable());
 }
 
 std::string ArchiveSignOffOptionHelp() {
@@ -172,6 +288,9 @@ bool ReadTrust(const std::vector<std::string>& files, archive::TrustedKeys& keys
 }
 
 int RunArchiveKeys(const QStringList& arguments) {
+    if (arguments.value(1) == "new") {
+        return RunKeysNew(arguments);
+    }
     KeysOptions options;
     std::string message;
     if (!ParseWithoutWords(arguments, KeysOptionTable(), options, message)) {
@@ -231,6 +350,10 @@ int RunArchiveSignOff(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
+    archive::PersonalKey key;
+    if (!UnsealedKey(store, options.passphraseFile, key)) {
+        return kExitUsage;
+    }
     archive::SignOffScope scope;
     scope.meaning = QString::fromLocal8Bit(options.meaning.c_str()).trimmed();
     scope.instrument = QString::fromLocal8Bit(options.instrument.c_str());
@@ -240,7 +363,7 @@ int RunArchiveSignOff(const QStringList& arguments) {
     QString error;
     bool refused = false;
     bool mismatched = false;
-    if (!archive::SignOff(store, scope, detail, error, &refused, &mismatched)) {
+    if (!archive::SignOff(store, scope, key, detail, error, &refused, &mismatched)) {
         PrintError(Local(error));
         return refused ? kExitUsage : mismatched ? kExitMismatch : kExitArchive;
     }

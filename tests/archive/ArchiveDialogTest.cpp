@@ -17,11 +17,14 @@
 #include "ArchiveFixture.h"
 #include "ChartPanel.h"
 #include "MapPanel.h"
+#include "PersonalKeys.h"
 #include "ProgramArchiving.h"
 #include "RtfView.h"
+#include "SignOffDialog.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "archive/DownloadArchive.h"
+#include "archive/PersonalKey.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
@@ -280,6 +283,46 @@ TEST_F(ArchiveDialogTest, NamingAnInstrumentArchivedByItsSerialNumberIsAHistoryR
     EXPECT_EQ(rows.last().kind, "index");
     EXPECT_TRUE(rows.last().detail.contains("of instrument \"van 7\", serial number TV-1234"))
         << rows.last().detail.toStdString();
+    EXPECT_TRUE(archive::VerifyArchive(m_store).Clean());
+}
+
+// Sign Off... signs the searched instrument's sessions off with the user's personal key, once the
+// passphrase typed (and never shown) opens it; a wrong one writes nothing and says so.
+TEST_F(ArchiveDialogTest, SignOffSignsWithThePersonalKeyOnceItsPassphraseOpensIt) {
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
+    archive::PersonalKey key;
+    ASSERT_TRUE(archivetest::MadePersonalKey(key, "Anna Lind"));
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    dialog.InstrumentField()->setText("unit 7");
+    SignOffDialog* window = qobject_cast<SignOffDialog*>(dialog.OpenSignOff());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->InstrumentField()->text(), "unit 7");
+    EXPECT_EQ(window->PassphraseField()->echoMode(), QLineEdit::NoEcho);
+    EXPECT_TRUE(window->Said().startsWith("Signed with the personal key of \"Anna Lind\" (key " +
+                                          key.Fingerprint() + ")"))
+        << window->Said().toStdString();
+    QString error;
+    const int rows = archive::History(m_store, error).size();
+    window->MeaningField()->setText("approved");
+    window->PassphraseField()->setText("not the passphrase");
+    EXPECT_FALSE(window->Submit());
+    EXPECT_TRUE(window->Said().contains("Not signed: the passphrase does not open"))
+        << window->Said().toStdString();
+    EXPECT_TRUE(window->PassphraseField()->text().isEmpty());
+    EXPECT_EQ(archive::History(m_store, error).size(), rows);
+
+    window->PassphraseField()->setText(archivetest::kPassphrase);
+    EXPECT_TRUE(window->Submit()) << window->Said().toStdString();
+    EXPECT_TRUE(window->Said().contains(
+        QString("Signed: signed off as \"approved\": instrument \"unit 7\", %1 sessions")
+            .arg(m_sessions.size())))
+        << window->Said().toStdString();
+    EXPECT_FALSE(window->SignButton()->isEnabled());
+    const QVector<archive::HistoryRow> after = archive::History(m_store, error);
+    ASSERT_EQ(after.size(), rows + 2);
+    EXPECT_EQ(after.last().kind, "sign-off");
+    EXPECT_EQ(after.last().signer, key.PublicHex());
     EXPECT_TRUE(archive::VerifyArchive(m_store).Clean());
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "ArchiveFixture.h"
+#include "PersonalKeys.h"
 #include "SessionCopies.h"
 #include "SessionGrowth.h"
 #include "archive/ArchiveHistory.h"
@@ -30,6 +31,7 @@ protected:
     void SetUp() override {
         EngineFixture::SetUp();
         m_image = archivetest::GeneratedImage(3);
+        m_user.reset(new testsupport::EnvGuard("XDG_CONFIG_HOME", m_dir.File("signer")));
     }
 
     static archive::StoreCounts Import(SessionArchive& archive, qint64 instrument,
@@ -97,6 +99,7 @@ protected:
     }
 
     testsupport::ZoneGuard m_zone{"UTC"};
+    std::unique_ptr<testsupport::EnvGuard> m_user; // this test's own keys
     std::unique_ptr<LogImage> m_image;
 };
 
@@ -113,19 +116,23 @@ TEST_P(ArchiveFinishedBytesTest, ASignOffNeverSignsBytesThatDoNotVerify) {
         QString("session %1: its stored bytes hash to").arg(session)));
 
     // Refused with the mismatch named, nothing written, by the library and by the command.
+    archive::PersonalKey personal;
+    ASSERT_TRUE(archivetest::MadePersonalKey(personal));
     archive::SignOffScope scope{"approved", "unit 2", QString(), QString()};
     QString detail;
     QString error;
     bool refused = false;
     bool mismatched = false;
-    EXPECT_FALSE(archive::SignOff(m_archive, scope, detail, error, &refused, &mismatched));
+    EXPECT_FALSE(
+        archive::SignOff(m_archive, scope, personal, detail, error, &refused, &mismatched));
     EXPECT_TRUE(mismatched);
     EXPECT_FALSE(refused);
     EXPECT_TRUE(error.contains(QString("session %1: its stored bytes hash to").arg(session)))
         << error.toStdString();
     m_archive.Close();
     const testsupport::RunResult signOff =
-        Datalog({"sign-off", "--meaning", "approved", "--instrument", "unit 2"});
+        Datalog({"sign-off", "--meaning", "approved", "--instrument", "unit 2", "--passphrase-file",
+                 archivetest::PassphraseFile(m_dir.File("passphrase"))});
     EXPECT_EQ(signOff.status, 1) << signOff.out << signOff.err;
     EXPECT_NE(signOff.err.find("not signed off: 1 of its sessions do not verify (session " +
                                std::to_string(session) + ")"),
@@ -254,9 +261,11 @@ TEST_P(ArchiveFinishedBytesTest, ASyncNeverPassesOtherBytesOfAFinishedSessionToT
     const archive::VerifySummary verified = archive::VerifyArchive(*team);
     EXPECT_TRUE(verified.faultySessions.isEmpty());
     EXPECT_EQ(verified.chainFaults, 0);
-    ASSERT_EQ(verified.mismatches.size(), 1);
-    EXPECT_TRUE(verified.mismatches[0].startsWith("archive " + van->Identity() + "'s history row"))
-        << verified.mismatches[0].toStdString();
+    ASSERT_FALSE(verified.mismatches.isEmpty());
+    for (const QString& line : verified.mismatches) {
+        EXPECT_TRUE(line.startsWith("archive " + van->Identity() + "'s history row"))
+            << line.toStdString();
+    }
 }
 
 // A row that records an open session grown, checked against the bytes the archive kept of it.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ArchiveFixture.h"
+#include "PersonalKeys.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
@@ -112,17 +113,24 @@ TEST_P(ArchiveHeadTest, TheNewestRowsDeletedShowOnlyAgainstAPinnedHead) {
         {"the pinned row's hash made again", PinnedRowRehashed, 1, 1,
          "history row %1 is not the pinned head %1:%2: it carries the hash "},
     };
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.File("signer"));
+    archive::PersonalKey personal;
+    ASSERT_TRUE(archivetest::MadePersonalKey(personal));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
         Import(m_archive, "unit 7", *m_image);
-        const PinnedHead before = Head(m_archive);
-        const qint64 unit8 = Import(m_archive, "unit 8", *m_other);
         archive::SignOffScope scope;
         scope.meaning = "reviewed";
         QString detail;
         QString error;
-        ASSERT_TRUE(archive::SignOff(m_archive, scope, detail, error)) << error.toStdString();
+        // The key's binding row comes with its first sign-off: made here, before the head.
+        ASSERT_TRUE(archive::SignOff(m_archive, scope, personal, detail, error))
+            << error.toStdString();
+        const PinnedHead before = Head(m_archive);
+        const qint64 unit8 = Import(m_archive, "unit 8", *m_other);
+        ASSERT_TRUE(archive::SignOff(m_archive, scope, personal, detail, error))
+            << error.toStdString();
         const PinnedHead pinned = Head(m_archive);
         // The second instrument's two rows (first archived, its import) and the sign-off.
         ASSERT_EQ(pinned.row, before.row + 3);

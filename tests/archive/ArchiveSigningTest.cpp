@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QVariant>
 #include <memory>
 #include <sys/stat.h>
 
 #include "ArchiveFixture.h"
 #include "HistoryChain.h"
+#include "PersonalKeys.h"
 #include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
+#include "archive/PersonalKey.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
 
@@ -101,8 +104,12 @@ TEST_P(ArchiveSigningTest, EveryRowIsSignedAndASignOffIsShownInTheHistory) {
     EXPECT_EQ(signers[0].fingerprint, fingerprint);
     EXPECT_EQ(signers[0].firstRow, 1);
 
-    const testsupport::RunResult signedOff = Datalog(
-        {"sign-off", "--meaning", "reviewed", "--instrument", "unit 7", "--to", "2099-12-31"});
+    archive::PersonalKey personal;
+    ASSERT_TRUE(archivetest::MadePersonalKey(personal));
+    const std::string passphrase = archivetest::PassphraseFile(m_dir.File("passphrase"));
+    const testsupport::RunResult signedOff =
+        Datalog({"sign-off", "--meaning", "reviewed", "--instrument", "unit 7", "--to",
+                 "2099-12-31", "--passphrase-file", passphrase});
     EXPECT_EQ(signedOff.status, 0) << signedOff.err;
     EXPECT_NE(signedOff.out.find("signed off as \"reviewed\": instrument \"unit 7\" up to"
                                  " 2099-12-31, "),
@@ -115,7 +122,7 @@ TEST_P(ArchiveSigningTest, EveryRowIsSignedAndASignOffIsShownInTheHistory) {
     const HistoryRow last = Rows().last();
     EXPECT_EQ(last.kind, "sign-off");
     EXPECT_FALSE(last.sessions.isEmpty());
-    EXPECT_EQ(last.signer, mine);
+    EXPECT_EQ(last.signer, personal.PublicHex());
     // A sign-off of nothing is refused, as a search that keeps nothing is, and writes no row.
     const struct {
         std::vector<std::string> args;
@@ -132,7 +139,9 @@ TEST_P(ArchiveSigningTest, EveryRowIsSignedAndASignOffIsShownInTheHistory) {
          "the archive holds no instrument \"unit 9\""},
     };
     for (const auto& r : refused) {
-        const testsupport::RunResult run = Datalog(r.args);
+        std::vector<std::string> args = r.args;
+        args.insert(args.end(), {"--passphrase-file", passphrase});
+        const testsupport::RunResult run = Datalog(args);
         EXPECT_EQ(run.status, 2) << r.message << "\n" << run.out;
         EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
         EXPECT_EQ(Rows().last().seq, last.seq) << r.message;
@@ -222,25 +231,37 @@ TEST_P(ArchiveSigningTest, EachForgeryIsReportedOnItsOwnLine) {
     }
 }
 
+// A key file others could read, or a key folder others could write (and so put a key of their own
+// in), is refused, and so is every change that would need it.
 TEST_P(ArchiveSigningTest, AKeyFileOthersCouldReadIsRefused) {
     BecomeUser("ann");
     OpenImported();
     const QByteArray file = QFile::encodeName(archive::SigningKeyFile());
+    const QByteArray folder = QFile::encodeName(QFileInfo(archive::SigningKeyFile()).path());
     const int rows = Rows().size();
     const struct {
         mode_t mode;
+        mode_t folderMode;
         const char* said; // nullptr: accepted
     } modes[] = {
-        {0644, "may be read or written by other users (mode 0644): it must be private to its"
-               " owner (chmod 600 "},
-        {0660, "(mode 0660)"},
-        {0602, "(mode 0602)"},
-        {0600, nullptr},
+        {0644, 0700,
+         "may be read or written by other users (mode 0644): it must be private to its"
+         " owner (chmod 600 "},
+        {0660, 0700, "(mode 0660)"},
+        {0602, 0700, "(mode 0602)"},
+        {0600, 0777,
+         "may be written by other users (mode 0777), who could put a key of their own there: it"
+         " must be its owner's alone (chmod 700 "},
+        {0600, 0770, "(mode 0770)"},
+        {0600, 0755, nullptr},
+        {0600, 0700, nullptr},
     };
     int written = 0;
     for (const auto& m : modes) {
         SCOPED_TRACE(m.mode);
+        SCOPED_TRACE(m.folderMode);
         ASSERT_EQ(chmod(file.constData(), m.mode), 0);
+        ASSERT_EQ(chmod(folder.constData(), m.folderMode), 0);
         QString error;
         const bool recorded =
             archive::RecordChange(m_archive, archive::ChangeKind::Interval, "a change", {}, error);
@@ -248,7 +269,7 @@ TEST_P(ArchiveSigningTest, AKeyFileOthersCouldReadIsRefused) {
         written += recorded ? 1 : 0;
         if (m.said != nullptr) {
             EXPECT_TRUE(error.contains(m.said)) << error.toStdString();
-            const testsupport::RunResult run = Datalog({"sign-off", "--meaning", "reviewed"});
+            const testsupport::RunResult run = Datalog({"rename-instrument", "unit 7", "unit 8"});
             EXPECT_EQ(run.status, 6) << run.err;
             EXPECT_NE(run.err.find(m.said), std::string::npos) << run.err;
         }
@@ -258,6 +279,9 @@ TEST_P(ArchiveSigningTest, AKeyFileOthersCouldReadIsRefused) {
     EXPECT_TRUE(archive::VerifyArchive(m_archive).Clean());
 }
 
+// An archive made before keeps its unsigned rows and its sign-offs signed by the user's key, and
+// verify says from which rows signing and the personal keys' rule apply; a sign-off signed by the
+// user's key after that is a mismatch.
 TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigningStarts) {
     BecomeUser("ann");
     ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 9)) << m_archive.Error().toStdString();
@@ -265,33 +289,63 @@ TEST_P(ArchiveSigningTest, AnOlderArchiveKeepsItsUnsignedRowsAndSaysWhereSigning
     const int before = Rows().size();
     ASSERT_GT(before, 1);
     m_archive.Close();
-    const testsupport::RunResult old = Datalog({"verify"});
-    EXPECT_EQ(old.status, 0) << old.out << old.err;
-    EXPECT_NE(old.out.find(QString("history rows 1 to %1 were written before rows were signed;"
-                                   " signing starts with the next row")
-                               .arg(before)
-                               .toStdString()),
-              std::string::npos)
-        << old.out;
-
-    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
-    Record("bump test every 2 days");
-    const QVector<HistoryRow> rows = Rows();
-    ASSERT_EQ(rows.size(), before + 1);
-    for (int i = 0; i < before; ++i) {
-        EXPECT_TRUE(rows[i].signature.isEmpty());
-    }
-    EXPECT_FALSE(rows.last().signature.isEmpty());
-    const archive::VerifySummary summary = archive::VerifyArchive(m_archive);
-    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    // Version 11 signed rows with the user's key, a sign-off too.
+    ASSERT_TRUE(m_archive.OpenAtVersion(Location(), 11)) << m_archive.Error().toStdString();
+    QString error;
+    const QString oldSignOff = "signed off as \"reviewed\": every instrument, 1 session";
+    ASSERT_TRUE(
+        archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1}, error))
+        << error.toStdString();
+    m_archive.Close();
     const QString starts = QString("history rows 1 to %1 were written before rows were signed;"
                                    " signing starts at row %2")
                                .arg(before)
                                .arg(before + 1);
-    EXPECT_EQ(summary.signing, QStringList{starts});
+    const QString rule = QString("history rows 1 to %1 were written before sign-offs were signed"
+                                 " by personal keys; a sign-off needs one from row %2 on")
+                             .arg(before + 1)
+                             .arg(before + 2);
+    // Its first opening by this version writes the row from which the rule applies.
+    const testsupport::RunResult old = Datalog({"verify"});
+    EXPECT_EQ(old.status, 0) << old.out << old.err;
+    EXPECT_NE(old.out.find(starts.toStdString()), std::string::npos) << old.out;
+    EXPECT_NE(old.out.find(rule.toStdString()), std::string::npos) << old.out;
+    const testsupport::RunResult history = Datalog({"history"});
+    const std::string ann = archive::KeyFingerprint(Key().PublicHex()).toStdString();
+    EXPECT_NE(history.out.find("UTC  no printed name (key " + ann + ")  sign-off  "),
+              std::string::npos)
+        << history.out;
+
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    Record("bump test every 2 days");
+    QVector<HistoryRow> rows = Rows();
+    ASSERT_EQ(rows.size(), before + 3);
+    for (int i = 0; i < before; ++i) {
+        EXPECT_TRUE(rows[i].signature.isEmpty());
+    }
+    EXPECT_EQ(rows[before + 1].kind, "started");
+    EXPECT_EQ(rows[before + 1].detail,
+              "from this row on, each sign-off is signed by a personal key");
+    EXPECT_FALSE(rows.last().signature.isEmpty());
+    archive::VerifySummary summary = archive::VerifyArchive(m_archive);
+    EXPECT_TRUE(summary.Clean()) << summary.mismatches.join('\n').toStdString();
+    EXPECT_EQ(summary.signing, (QStringList{starts, rule}));
     const testsupport::RunResult run = Datalog({"verify"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find(starts.toStdString()), std::string::npos) << run.out;
+
+    // The same sign-off now, by the user's key.
+    ASSERT_TRUE(
+        archive::RecordChange(m_archive, archive::ChangeKind::SignOff, oldSignOff, {1}, error))
+        << error.toStdString();
+    summary = archive::VerifyArchive(m_archive);
+    EXPECT_EQ(summary.mismatches,
+              QStringList{QString("history row %1 is a sign-off signed by key %2, which no row"
+                                  " before it binds to a printed name: from row %3 on, a"
+                                  " sign-off is signed by a personal key")
+                              .arg(before + 4)
+                              .arg(QString::fromStdString(ann))
+                              .arg(before + 2)});
+    EXPECT_EQ(Datalog({"verify"}).status, 1);
 }
 
 TEST_P(ArchiveSigningTest, ASyncKeepsEveryChainsSignaturesAndVerifyChecksThem) {

@@ -17,9 +17,11 @@
 
 #include "ArchiveFixture.h"
 #include "ComplianceFixture.h"
+#include "PersonalKeys.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
+#include "archive/PersonalKey.h"
 #include "compliance/CivilDay.h"
 #include "compliance/CompliancePack.h"
 #include "compliance/InstrumentNeeds.h"
@@ -478,6 +480,8 @@ TEST(PackedTests, RoundTripAndMalformedEntries) {
 // another instrument is not. An instrument's sign-off stays its own after a rename.
 TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
     const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
+    archive::PersonalKey key;
+    ASSERT_TRUE(archivetest::MadePersonalKey(key));
     const qint64 van7 = compliancetest::ImportSessions(
         m_archive, "van 7", {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}});
     const qint64 van8 = compliancetest::ImportSessions(
@@ -503,7 +507,8 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
     for (const auto& s : signOffs) {
         QString detail;
         QString error;
-        ASSERT_TRUE(archive::SignOff(m_archive, s.scope, detail, error)) << error.toStdString();
+        ASSERT_TRUE(archive::SignOff(m_archive, s.scope, key, detail, error))
+            << error.toStdString();
         EXPECT_EQ(detail.toStdString(), s.detail);
     }
     ASSERT_EQ(m_archive.RenameInstrument("van 7", "van 9"), archive::RenameResult::Renamed);
@@ -535,6 +540,9 @@ TEST_P(RegisterTest, APackShowsTheSignOffsOfItsPeriodAndInstruments) {
         for (const QString& line : lines) {
             if (line.startsWith("Sign-off, row ")) {
                 shown.push_back(line.mid(line.indexOf(": signed off as ") + 2).toStdString());
+                // By the printed name the key is bound to, with its fingerprint.
+                EXPECT_TRUE(line.contains(" UTC, \"Dr Jane QA\" (key " + key.Fingerprint() + "): "))
+                    << line.toStdString();
                 // Written now: after the day of every pack but the far ones, and said so.
                 EXPECT_EQ(line.contains(" (written after the pack's day), "),
                           std::string(pack.at) < "2099")
@@ -558,7 +566,13 @@ TEST_P(RegisterTest, TheCommandLineMakesThePackOnEitherEngine) {
               0)
         << m_archive.Error().toStdString();
     m_archive.Close();
-    ASSERT_EQ(Datalog({"sign-off", "--meaning", "reviewed", "--to", "2026-12-01"}).status, 0);
+    const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
+    archive::PersonalKey key;
+    ASSERT_TRUE(archivetest::MadePersonalKey(key));
+    ASSERT_EQ(Datalog({"sign-off", "--meaning", "reviewed", "--to", "2026-12-01",
+                       "--passphrase-file", archivetest::PassphraseFile(m_dir.File("pass"))})
+                  .status,
+              0);
     const struct {
         std::vector<std::string> args;
         const char* file;
@@ -583,6 +597,8 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
     const testsupport::EnvGuard user("XDG_CONFIG_HOME", m_dir.Path() + "/signer");
     const testsupport::ZoneGuard zone("UTC");
     FRESH_OR_SKIP(van, "van");
+    archive::PersonalKey key;
+    ASSERT_TRUE(archivetest::MadePersonalKey(key));
     ASSERT_GT(compliancetest::ImportSessions(*van, "van 7",
                                              {{MorningOf(-10), "B4+"}, {MorningOf(0), "B4+"}}),
               0)
@@ -602,7 +618,7 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
     for (const auto& s : signOffs) {
         QString detail;
         QString error;
-        ASSERT_TRUE(archive::SignOff(*s.in, s.scope, detail, error)) << error.toStdString();
+        ASSERT_TRUE(archive::SignOff(*s.in, s.scope, key, detail, error)) << error.toStdString();
     }
     archive::SyncSummary summary;
     QString error;
@@ -625,9 +641,14 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
 
     QVector<archive::HistorySigner> signers;
     ASSERT_TRUE(archive::HistorySigners(m_archive, signers, error)) << error.toStdString();
-    // The fixture's writer made the team's first row; the user here wrote the rest, and the van's.
-    ASSERT_EQ(signers.size(), 3);
-    ASSERT_EQ(signers[1].publicKey, signers[2].publicKey);
+    // The fixture's writer made the team's first row; the user here wrote the rest, and the van's,
+    // and signed off in both with their personal key, bound in each chain.
+    ASSERT_EQ(signers.size(), 5);
+    ASSERT_EQ(signers[1].publicKey, signers[3].publicKey);
+    ASSERT_EQ(signers[2].publicKey, key.PublicHex());
+    ASSERT_EQ(signers[4].publicKey, key.PublicHex());
+    EXPECT_EQ(signers[2].printedName, "Dr Jane QA");
+    EXPECT_EQ(signers[4].printedName, "Dr Jane QA");
     const QString who = signers[0].user + '@' + signers[0].host;
     const QString vanName = "archive " + van->Where();
     const QVector<archive::HistoryRow> rows = archive::History(m_archive, error);
@@ -645,6 +666,11 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
     const QString both = "Signer: " + signers[1].fingerprint + ", " + who +
                          ", signed this archive's history from row 2, " + vanName +
                          "'s history from row 1";
+    // One pass: a location may hold "%2F" itself.
+    const QString personal = QString("Signer: %1, \"Dr Jane QA\", signed this archive's history"
+                                     " from row %2, %3's history from row %4")
+                                 .arg(key.Fingerprint(), QString::number(signers[2].firstRow),
+                                      vanName, QString::number(signers[4].firstRow));
     const QString reviewed =
         R"(Sign-off of )" + vanName +
         R"(: signed off as "reviewed": instrument "van 7" from 2026-11-01 to 2026-11-30, 1 session)";
@@ -668,8 +694,11 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
          1,
          {first, QString(checked).replace(" archive:", " archive (written after the pack's day):"),
           QString(approved).replace(vanName + ":", vanName + " (written after the pack's day):")}},
-        {"2099-12-31", {synced}, rows.last().seq, {first, both, reviewed, approved, noted}},
-        {"2099-12-31", {van8}, rows.last().seq, {first, both, checked, approved, noted}},
+        {"2099-12-31",
+         {synced},
+         rows.last().seq,
+         {first, both, personal, reviewed, approved, noted}},
+        {"2099-12-31", {van8}, rows.last().seq, {first, both, personal, checked, approved, noted}},
     };
     for (const auto& pack : packs) {
         int64_t atDay = 0;
@@ -686,7 +715,8 @@ TEST_P(RegisterTest, ThePackPinsEveryChainAsItStoodOnItsDay) {
                       .arg(rows[static_cast<int>(pack.head) - 1].hash)
                       .toStdString());
         static const QRegularExpression kRowAndWriter(
-            "^Sign-off, row \\d+ (.*), \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC, [^:]+(:.*)$");
+            "^Sign-off, row \\d+ (.*), \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC, \"Dr Jane QA\""
+            " \\(key [0-9a-f:]{39}\\)(:.*)$");
         for (QString& line : lines) {
             line.replace(kRowAndWriter, "Sign-off \\1\\2");
         }

@@ -11,10 +11,11 @@ namespace archive {
 class SessionArchive;
 
 // The archive's audit trail: every change to it is a row of an append-only history, saying when
-// (UTC), who (the operating system's user and host), what (instruments by name and serial
-// number), which sessions and index uploads with the SHA-256 of their stored bytes, and the hash of
-// the row before it. A byte changed in anything an instrument sent, or a history row changed or
-// deleted, outside this program breaks that chain, and VerifyArchive finds it.
+// (UTC), who (the operating system's user and host; for a sign-off and a personal key's binding,
+// the key's printed name and the host), what (instruments by name and serial number), which
+// sessions and index uploads with the SHA-256 of their stored bytes, and the hash of the row before
+// it. A byte changed in anything an instrument sent, or a history row changed or deleted, outside
+// this program breaks that chain, and VerifyArchive finds it.
 //
 // Each row is signed by its writer's own key (HistorySigning.h): someone who can write the
 // database but holds no writer's key can rebuild the hashes, but not the signatures, and a key
@@ -32,10 +33,11 @@ enum class ChangeKind {
     Identity, // what an instrument reported of itself changed (its mode names, its firmware)
     Sync,     // sessions, instruments or history taken from another archive, or given to one
     SignOff,  // a user signed off sessions ("reviewed", "approved")
+    Signer,   // a personal key bound to its printed name, just before its first sign-off
 };
 
 // "started", "import", "download", "replace", "rename", "interval", "index", "instrument",
-// "sync", "sign-off".
+// "sync", "sign-off", "signer".
 QString ChangeKindName(ChangeKind kind);
 
 // What a history row says of the bytes it names of a session. Rows written before rows said it

@@ -8,14 +8,16 @@
 
 namespace archive {
 
+class PersonalKey;
 class SessionArchive;
 struct VerifySummary;
 
 // Every history row is signed by the operating-system user who wrote it, with an Ed25519 key of
 // that user's own kept in the user's configuration folder (made on first use, readable by its
-// owner alone). The archive keeps each signer's public key with the row it first signed; the
-// keys a team trusts are kept outside the archive, by their fingerprints, so that someone who can
-// write the archive cannot make a key of their own pass for a trusted one.
+// owner alone); a sign-off, and the row that binds a personal key to its printed name, by the
+// person's own key (PersonalKey.h). The archive keeps each signer's public key with the row it
+// first signed; the keys a team trusts are kept outside the archive, by their fingerprints, so that
+// someone who can write the archive cannot make a key of their own pass for a trusted one.
 
 // Where this user's signing key is: "Tavon/history-signing.key" in the user's configuration
 // folder ($XDG_CONFIG_HOME or ~/.config on Linux, the profile's local application data on
@@ -41,7 +43,27 @@ struct HistorySigner {
     qint64 firstAt = 0;  // that row's time, milliseconds since 1970, UTC
     QString user;        // who wrote that row, and where
     QString host;
+    QString printedName; // a personal key's: the name its binding row in the chain gives it
 };
+
+// The printed names the personal keys of a chain are bound to, by public key: from the chain's
+// binding rows (kind "signer"), the first of each key that the key itself signed.
+using PrintedNames = QHash<QString, QString>;
+bool ChainPrintedNames(SessionArchive& archive, const QString& origin, PrintedNames& names,
+                       QString& error);
+
+// The one answer to who a view says signed or wrote a row (or, with `kind` empty, who a signer
+// is), for `archive history`, `archive keys`, the compliance pack and the program alike: a
+// personal key's printed name as its chain binds it, quoted ("\"Dr Jane QA\""); for a sign-off
+// that no bound key signed (one written before personal keys), "no printed name" (or "unsigned");
+// else the operating-system user and host of the row ("anna@van7"). Never the operating-system
+// user for a sign-off: anyone can set $USER.
+QString SignerName(const QString& kind, const QString& user, const QString& host,
+                   const QString& signer, const PrintedNames& names);
+// The same with the key's fingerprint where the name is a person's or there is none ("\"Dr Jane
+// QA\" (key 3f2a:...)", "no printed name (key 3f2a:...)"), as a row's line shows it.
+QString ShownWriter(const QString& kind, const QString& user, const QString& host,
+                    const QString& signer, const PrintedNames& names);
 
 // Every signer, this archive's own first, each chain's in the order of their first rows.
 bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QString& error);
@@ -71,10 +93,11 @@ struct PinnedPeriod {
 // What a printed compliance pack pins of the history, one line each: its head as it stood at
 // `until`, as verify --head takes it ("History head (archive verify --head): 57:HASH"); every key
 // that had signed a row by then, once, with the chains it signed ("Signer: FINGERPRINT, anna@van7,
-// signed this archive's history from row 1, archive van7.sqlite's from row 3"); and every sign-off
-// of any chain the archive holds whose scope overlaps `period`, whenever it was written: its period
-// overlaps the pack's, and it names no instrument or one of the pack's ("Sign-off, row 58 of this
-// archive, 2026-12-08 10:00 UTC, anna@van7: signed off as ..."). Another archive's sign-off is
+// signed this archive's history from row 1, archive van7.sqlite's from row 3"; a personal key by
+// its printed name, SignerName); and every sign-off of any chain the archive holds whose scope
+// overlaps `period`, whenever it was written: its period overlaps the pack's, and it names no
+// instrument or one of the pack's ("Sign-off, row 58 of this archive, 2026-12-08 10:00 UTC, \"Dr
+// Jane QA\" (key FINGERPRINT): signed off as ...", ShownWriter). Another archive's sign-off is
 // judged by this archive's copies of the sessions it names; one whose sessions this archive does
 // not hold is shown, saying so.
 bool HistoryPinLines(SessionArchive& archive, const PinnedPeriod& period, QStringList& lines,
@@ -89,15 +112,17 @@ struct SignOffScope {
     QString to;
 };
 
-// A signed history row saying that this user gave the sessions of `scope` the meaning given,
-// naming each of them with the hash of its bytes; `detail` is what the row says ("signed off as
-// \"reviewed\": instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). False, with
-// `error` said, for an empty meaning, an instrument the archive does not know or a scope that
-// holds no session (each with `refused` set: the request, not the archive, is at fault) and when
-// the archive cannot be read or written. The archive is verified first: when its own chain does
-// not hold, or a session of the scope does not verify, nothing is written, `mismatched` is set and
-// `error` names each mismatch.
-bool SignOff(SessionArchive& archive, const SignOffScope& scope, QString& detail, QString& error,
-             bool* refused = nullptr, bool* mismatched = nullptr);
+// A history row saying that the person whose personal key `signer` is (unsealed with their
+// passphrase) gave the sessions of `scope` the meaning given, naming each of them with the hash of
+// its bytes, signed by that key; `detail` is what the row says ("signed off as \"reviewed\":
+// instrument \"van 7\" from 2026-01-01 to 2026-01-31, 12 sessions"). The key's first sign-off in
+// the archive is preceded, in the same transaction, by the row that binds it to its printed name.
+// False, with `error` said, for an empty meaning, an instrument the archive does not know, a scope
+// that holds no session or a key not unsealed (each with `refused` set: the request, not the
+// archive, is at fault) and when the archive cannot be read or written. The archive is verified
+// first: when its own chain does not hold, or a session of the scope does not verify, nothing is
+// written, `mismatched` is set and `error` names each mismatch.
+bool SignOff(SessionArchive& archive, const SignOffScope& scope, const PersonalKey& signer,
+             QString& detail, QString& error, bool* refused = nullptr, bool* mismatched = nullptr);
 
 } // namespace archive
