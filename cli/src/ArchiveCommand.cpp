@@ -2,7 +2,6 @@
 #include "ArchiveCommand.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "archive/ArchiveReport.h"
 #include "archive/DumpFiling.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "cli/ArchiveOptions.h"
 #include "cli/ComplianceOptions.h"
 #include "core/LogImage.h"
@@ -374,7 +374,8 @@ int ImportFiled(archive::SessionArchive& store, const std::vector<ReadDump>& dum
 std::vector<std::string> ArchiveWords(const QStringList& arguments) {
     std::vector<std::string> words;
     for (int i = 1; i < arguments.size(); ++i) {
-        words.push_back(Text(arguments[i]));
+        const QByteArray bytes = arguments[i].toLatin1();
+        words.emplace_back(bytes.constData(), static_cast<size_t>(bytes.size()));
     }
     return words;
 }
@@ -391,6 +392,14 @@ QString ArchiveLocation(const QString& given) {
 }
 
 bool OpenArchive(archive::SessionArchive& store, const QString& location) {
+    if (!store.Open(ArchiveLocation(location), archive::SessionArchive::OpenMode::ExistingOnly)) {
+        PrintError(Text(store.Error()));
+        return false;
+    }
+    return true;
+}
+
+bool OpenOrMakeArchive(archive::SessionArchive& store, const QString& location) {
     if (!store.Open(ArchiveLocation(location))) {
         PrintError(Text(store.Error()));
         return false;
@@ -399,11 +408,6 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location) {
 }
 
 bool OpenExistingArchive(archive::SessionArchive& store, const QString& location) {
-    if (!location.startsWith("postgresql://") && !location.startsWith("postgres://") &&
-        !QFileInfo::exists(location)) {
-        PrintError("no archive at " + Text(location));
-        return false;
-    }
     return OpenArchive(store, location);
 }
 
@@ -462,9 +466,11 @@ int RunArchive(int argc, char** argv) {
         std::strcmp(argv[0], "compliance") != 0) {
         app = MakeApplication(qtArgc, qtArgv, false);
     }
+    // Each byte as one character: the option parser gets the very bytes given, and reads a name
+    // or text from them only once it has found them to be text (TextArgument.h).
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QString::fromLatin1(argv[i]);
     }
     for (const Subcommand& sub : kSubcommands) {
         if (std::strcmp(argv[0], sub.name) == 0) {
@@ -498,7 +504,7 @@ int RunArchiveImport(const QStringList& arguments) {
         }
     }
     archive::SessionArchive store;
-    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+    if (!OpenOrMakeArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     const int status =
@@ -536,7 +542,7 @@ int RunArchiveStats(const QStringList& arguments) {
     }
     std::printf("days: %s to %s\n", Text(stats.firstDay).c_str(), Text(stats.lastDay).c_str());
     for (const QString& line : stats.perInstrument) {
-        std::printf("  %s\n", Text(line).c_str());
+        std::printf("  %s\n", Text(archive::OneLine(line)).c_str());
     }
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }
