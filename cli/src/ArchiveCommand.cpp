@@ -150,8 +150,9 @@ const CommandPart kArchiveParts[] = {
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
      "--from that it lacks, and nothing twice: a second sync changes nothing (\"nothing new\"). "
-     "Either may be a SQLite file or a PostgreSQL server; a --from file must hold an archive "
-     "already, a --to file not there is made. Each instrument carries an identity of its own, so "
+     "Either may be a SQLite file or a PostgreSQL server; --from must hold an archive "
+     "already, a --to that holds none yet is made. Each instrument carries an identity of its own, "
+     "so "
      "one that came from an archive "
      "is known when it comes back; others are matched by serial number where both know it, else "
      "by model, settings and name together, else (one without a serial number, as an import's) "
@@ -219,12 +220,14 @@ const char kArchiveExitStatus[] =
     "Exit status: 0 done (map: also with an unusable tile store or no positions, said on\n"
     "standard error); 1 the output could not be written, verify found a mismatch, sync left\n"
     "bytes its source's history does not record, sync was refused (a copied archive\n"
-    "whose history went another way), or (head) the history holds no row; 2 bad arguments,\n"
-    "an unreadable or malformed dump, a session id, instrument or (map) gas that is not\n"
-    "there, or a search that keeps no session; 3 (compliance) an instrument shown is overdue\n"
-    "or failed; 6 the archive could not be opened, read or written, or a list of trusted\n"
-    "keys is refused (others may write it) or cannot be read; 130 (sync) stopped by Ctrl-C\n"
-    "or SIGTERM after the batch being written (the rest comes with the next sync).\n";
+    "whose history went another way), or (head) the history holds no row; 2 bad arguments\n"
+    "(also a name or text that is not one line of UTF-8), an unreadable or malformed dump, a\n"
+    "session id, instrument or (map) gas that is not there, or a search that keeps no\n"
+    "session; 3 (compliance) an instrument shown is overdue or failed; 6 the archive could\n"
+    "not be opened, read or written, or is not there (only import and sync's target make\n"
+    "one), or a list of trusted keys is refused (others may write it) or cannot be read; 130\n"
+    "(sync) stopped by Ctrl-C or SIGTERM after the batch being written (the rest comes with\n"
+    "the next sync).\n";
 
 namespace {
 
