@@ -299,7 +299,8 @@ int StoreDump(archive::SessionArchive& store, qint64 id, const ReadDump& dump,
     std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced%s, %zu not in"
                 " the dump%s\n",
                 Text(dump.path).c_str(), dump.listed, counts.added, counts.seen, counts.replaced,
-                beside.c_str(), dump.listed - dump.sessions.size(), Text(filed).c_str());
+                beside.c_str(), dump.listed - dump.sessions.size(),
+                Text(archive::OneLine(filed)).c_str());
     return kExitOk;
 }
 
