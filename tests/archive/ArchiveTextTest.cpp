@@ -87,6 +87,7 @@ TEST_P(ArchiveTextTest, ACommandOfALocationWithoutAnArchiveMakesNone) {
         {"verify"},
         {"list"},
         {"history"},
+        {"head"},
         {"keys"},
         {"stats"},
         {"compliance"},
