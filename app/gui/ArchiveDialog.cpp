@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "BackgroundSync.h"
 #include "ChartPanel.h"
@@ -33,6 +34,7 @@
 #include "archive/ArchiveReport.h"
 #include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "orvtime/OrvTime.h"
@@ -199,8 +201,14 @@ QDialog* ArchiveDialog::OpenInstruments() {
 ArchiveDialog::~ArchiveDialog() = default;
 
 bool ArchiveDialog::Open() {
-    if (!store_->Open(location_)) {
-        Tell(store_->Error());
+    // Showing an archive makes none: a location that holds none (a mistyped Archive= in
+    // Settings.ini, or nothing archived yet) is said so.
+    if (!store_->Open(location_, archive::SessionArchive::OpenMode::ExistingOnly)) {
+        const QString error = store_->Error();
+        Tell(error.startsWith("no archive at ")
+                 ? "There is no archive at " + error.mid(14) +
+                       " yet: the first upload or import archived makes it."
+                 : error);
         return false;
     }
     Search();
@@ -208,6 +216,16 @@ bool ArchiveDialog::Open() {
 }
 
 int ArchiveDialog::Search() {
+    // A search text is one line, as the command line's --job, --user and --instrument are.
+    for (const auto& [field, what] :
+         {std::make_pair(job_, "job number"), std::make_pair(user_, "user"),
+          std::make_pair(instrument_, "instrument")}) {
+        const QString problem = archive::OneLineProblem(field->text());
+        if (!problem.isEmpty()) {
+            Tell(QString("The %1 searched for %2.").arg(QString::fromLatin1(what), problem));
+            return 0;
+        }
+    }
     archive::ListFilter filter;
     filter.job = job_->text().trimmed();
     filter.user = user_->text().trimmed();
@@ -244,7 +262,7 @@ int ArchiveDialog::Search() {
             QString text = Label(s.stamp, "%X");
             text += s.calibration ? " Cal" : "";
             text += s.alarm || s.summary.alarmCount > 0 ? " Alm" : "";
-            text += "  " + s.instrument;
+            text += "  " + archive::OneLine(s.instrument);
             QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
             item->setData(0, kIdRole, s.id);
             item->setData(0, kInstrumentRole, s.instrumentId);

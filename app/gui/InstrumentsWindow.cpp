@@ -189,7 +189,8 @@ void InstrumentsWindow::Tell(const QString& text) {
 }
 
 bool InstrumentsWindow::Open() {
-    if (!store_->Open(location_)) {
+    // Showing the register makes no archive.
+    if (!store_->Open(location_, archive::SessionArchive::OpenMode::ExistingOnly)) {
         Tell(store_->Error());
         return false;
     }

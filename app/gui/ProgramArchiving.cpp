@@ -13,6 +13,7 @@
 
 #include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "compliance/InstrumentNeeds.h"
 #include "compliance/SwitchOnStatus.h"
 #include "core/LogImage.h"
@@ -91,8 +92,19 @@ bool ProgramArchiving::ChangeInstrumentName(const QString& name, const NameChang
     if (newName == m_name) {
         return false;
     }
+    // A name is one line, as the command line's --instrument is; nothing is kept of one that is
+    // not.
+    const QString problem = archive::OneLineProblem(newName);
+    if (!problem.isEmpty()) {
+        if (m_tell) {
+            m_tell("The instrument's name " + problem + ".");
+        }
+        return false;
+    }
+    // Asking whether the old name files anything makes no archive: without one, it files nothing.
     archive::SessionArchive store;
-    if (m_name.isEmpty() || !store.Open(ArchiveLocation()) ||
+    if (m_name.isEmpty() ||
+        !store.Open(ArchiveLocation(), archive::SessionArchive::OpenMode::ExistingOnly) ||
         store.FindInstruments(m_name).isEmpty()) {
         SetInstrumentName(newName); // nothing filed under the old name
         return true;

@@ -51,11 +51,82 @@ int SessionArchive::CurrentSchemaVersion() {
     return LatestSchemaVersion();
 }
 
-bool SessionArchive::Open(const QString& location) {
-    return OpenAtVersion(location, LatestSchemaVersion()) && RefreshSummaries() >= 0;
+bool SessionArchive::Open(const QString& location, OpenMode mode) {
+    return OpenAtVersion(location, LatestSchemaVersion(), mode) && RefreshSummaries() >= 0;
 }
 
-bool SessionArchive::OpenAtVersion(const QString& text, int version) {
+namespace {
+
+// Whether the open database holds an archive: the table of its schema's versions, which the first
+// migration makes before anything else. Read before anything is written, so that asking it of a
+// database that holds none leaves that database as it was.
+bool HoldsArchive(QSqlDatabase& db, bool server, bool& holds, QString& error) {
+    QSqlQuery query(db);
+    const bool read =
+        query.exec(server ? "SELECT to_regclass('schema_migrations') IS NOT NULL"
+                          : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND"
+                            " name = 'schema_migrations'") &&
+        query.next();
+    if (!read) {
+        error = query.lastError().text();
+        return false;
+    }
+    holds = query.value(0).toBool();
+    return true;
+}
+
+// The connection's settings for the location; false with a message when a SQLite file's folder
+// cannot be made, or (ExistingOnly) the file is not there: nothing is made for a reader.
+bool Connect(QSqlDatabase& db, const ArchiveLocation& location, SessionArchive::OpenMode mode,
+             QString& error) {
+    if (location.server) {
+        db.setHostName(location.host);
+        db.setPort(location.port);
+        db.setUserName(location.user);
+        db.setPassword(location.password);
+        db.setDatabaseName(location.database);
+        db.setConnectOptions(ConnectOptions(location, "connect_timeout=10"));
+        return true;
+    }
+    const QFileInfo file(location.file);
+    if (mode == SessionArchive::OpenMode::ExistingOnly && !file.isFile()) {
+        error = "no archive at " + DescribeLocation(location);
+        return false;
+    }
+    if (!QDir().mkpath(file.absolutePath())) {
+        error = "cannot make the folder " + file.absolutePath();
+        return false;
+    }
+    db.setDatabaseName(location.file);
+    db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    return true;
+}
+
+// The connection set up and the schema brought up to `version`, the history begun where it has
+// one: `history` and `allBytes` say what the schema has.
+bool Prepare(QSqlDatabase& db, bool server, int version, bool& history, bool& allBytes,
+             QString& error) {
+    // WAL: readers never wait for the writer, and a killed writer leaves only an unfinished
+    // transaction that the next opening rolls back. FULL: every commit is on the disk.
+    const bool ready = server
+                           ? Exec(db, "SET client_min_messages TO WARNING", error)
+                           : Exec(db, "PRAGMA journal_mode=WAL", error) &&
+                                 Exec(db, "PRAGMA synchronous=FULL", error) &&
+                                 // Searches scan the session table: let them read it from memory.
+                                 Exec(db, "PRAGMA mmap_size=268435456", error) &&
+                                 Exec(db, "PRAGMA cache_size=-32768", error) &&
+                                 Exec(db, "PRAGMA foreign_keys=ON", error);
+    // The history begins on the first opening at a schema that has it (an archive opened at an
+    // older version for a migration's test has none).
+    const bool migrated = ready && MigrateSchema(db, server, version, error);
+    history = migrated && db.tables().contains("history_start");
+    allBytes = migrated && ReadSchemaVersion(db, error) >= kAllBytesVersion;
+    return migrated && (!history || StartHistory(db, server, error));
+}
+
+} // namespace
+
+bool SessionArchive::OpenAtVersion(const QString& text, int version, OpenMode mode) {
     Close();
     m_error.clear();
     ArchiveLocation& location = m_impl->location;
@@ -71,22 +142,10 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
     }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_impl->connection);
-        if (location.server) {
-            db.setHostName(location.host);
-            db.setPort(location.port);
-            db.setUserName(location.user);
-            db.setPassword(location.password);
-            db.setDatabaseName(location.database);
-            db.setConnectOptions(ConnectOptions(location, "connect_timeout=10"));
-        } else {
-            const QFileInfo file(location.file);
-            if (!QDir().mkpath(file.absolutePath())) {
-                m_error = "cannot make the folder " + file.absolutePath();
-                QSqlDatabase::removeDatabase(m_impl->connection);
-                return false;
-            }
-            db.setDatabaseName(location.file);
-            db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!Connect(db, location, mode, m_error)) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_impl->connection);
+            return false;
         }
         if (!db.open()) {
             // One line, as every message of ours is: a server's refusal comes on several, with
@@ -101,22 +160,16 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version) {
         }
         m_impl->open = true;
         QString error;
-        // WAL: readers never wait for the writer, and a killed writer leaves only an unfinished
-        // transaction that the next opening rolls back. FULL: every commit is on the disk.
-        const bool ready =
-            location.server ? Exec(db, "SET client_min_messages TO WARNING", error)
-                            : Exec(db, "PRAGMA journal_mode=WAL", error) &&
-                                  Exec(db, "PRAGMA synchronous=FULL", error) &&
-                                  // Searches scan the session table: let them read it from memory.
-                                  Exec(db, "PRAGMA mmap_size=268435456", error) &&
-                                  Exec(db, "PRAGMA cache_size=-32768", error) &&
-                                  Exec(db, "PRAGMA foreign_keys=ON", error);
-        // The history begins on the first opening at a schema that has it (an archive opened
-        // at an older version for a migration's test has none).
-        const bool migrated = ready && MigrateSchema(db, location.server, version, error);
-        m_impl->history = migrated && db.tables().contains("history_start");
-        m_impl->allBytes = migrated && ReadSchemaVersion(db, error) >= kAllBytesVersion;
-        if (!migrated || (m_impl->history && !StartHistory(db, location.server, error))) {
+        bool holds = true;
+        if (mode == OpenMode::ExistingOnly &&
+            (!HoldsArchive(db, location.server, holds, error) || !holds)) {
+            m_error = holds ? "cannot use the archive " + DescribeLocation(location) + ": " + error
+                            : "no archive at " + DescribeLocation(location);
+            db = QSqlDatabase();
+            Close();
+            return false;
+        }
+        if (!Prepare(db, location.server, version, m_impl->history, m_impl->allBytes, error)) {
             m_error = "cannot use the archive " + DescribeLocation(location) + ": " + error;
             db = QSqlDatabase();
             Close();

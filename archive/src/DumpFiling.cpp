@@ -10,6 +10,7 @@
 
 #include "SessionCopies.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 
 namespace archive {
 namespace {
@@ -132,8 +133,9 @@ QString DumpInstrumentName(const QString& file) {
     if (name.isEmpty()) {
         name = info.fileName().trimmed();
     }
+    // A name is one line (StoredText.h): what would break it becomes '_'.
     for (QChar& c : name) {
-        if (c.category() == QChar::Other_Control) {
+        if (!IsOneLineText(QString(c))) {
             c = '_';
         }
     }

@@ -13,6 +13,7 @@
 #include "archive/HistorySigning.h"
 #include "archive/PinnedHead.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "archive/TrustedKeys.h"
 #include "cli/ArchiveOptions.h"
 #include "download/CommandLine.h"
@@ -143,14 +144,17 @@ QString SessionRuns(const QVector<archive::HistorySession>& named) {
     return runs.join(", ");
 }
 
-// A row's writer as every view shows it: a sign-off by the printed name its key is bound to.
+// A row's writer as every view shows it (a sign-off by the printed name its key is bound to), and
+// its kept texts on its line (OneLine): a line break written into the database behind the
+// program's back would otherwise print as rows of its own.
 QString TextLine(const archive::HistoryRow& row, const archive::PrintedNames& names) {
+    using archive::OneLine;
     const QString writer = archive::ShownWriter(row.kind, row.user, row.host, row.signer, names);
     QString line = QString("%1  %2  %3  %4  %5")
                        .arg(row.seq, 5)
-                       .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), writer)
-                       .arg(row.kind, -8)
-                       .arg(row.detail);
+                       .arg(WhenText(row.at, "yyyy-MM-dd HH:mm:ss 'UTC'"), OneLine(writer))
+                       .arg(OneLine(row.kind), -8)
+                       .arg(OneLine(row.detail));
     QStringList named;
     if (!row.sessions.isEmpty()) {
         named << "sessions " + SessionRuns(row.sessions);
@@ -179,18 +183,20 @@ QString HashList(const QVector<archive::HistorySession>& blocks) {
 }
 
 QString CsvLine(const archive::HistoryRow& row) {
+    // Every cell a text as the database holds it, quoted where it needs to be: a hash or a
+    // signature written there by hand may be anything.
     const QStringList cells = {QString::number(row.seq),
                                WhenText(row.at, "yyyy-MM-ddTHH:mm:ss.zzzZ"),
                                CsvCell(row.user),
                                CsvCell(row.host),
-                               row.kind,
+                               CsvCell(row.kind),
                                CsvCell(row.detail),
                                HashList(row.sessions),
                                HashList(row.indexUploads),
-                               row.previous,
-                               row.hash,
-                               archive::KeyFingerprint(row.signer),
-                               row.signature};
+                               CsvCell(row.previous),
+                               CsvCell(row.hash),
+                               CsvCell(archive::KeyFingerprint(row.signer)),
+                               CsvCell(row.signature)};
     return cells.join(',') + "\r\n";
 }
 
@@ -295,10 +301,11 @@ int RunArchiveHistory(const QStringList& arguments) {
     bool written = !csv || Put(options.allChains ? "chain," + QString(kCsvHeader) : kCsvHeader);
     for (const QString& chain : chains) {
         if (!csv && (options.allChains || !chain.isEmpty())) {
-            written = written && Put((chain.isEmpty() ? QString("history of this archive")
-                                                      : "history of " + names.value(chain) +
-                                                            " (identity " + chain + ")") +
-                                     ":\n");
+            written = written &&
+                      Put((chain.isEmpty() ? QString("history of this archive")
+                                           : "history of " + archive::OneLine(names.value(chain)) +
+                                                 " (identity " + archive::OneLine(chain) + ")") +
+                          ":\n");
         }
         archive::PrintedNames printed;
         const bool read =

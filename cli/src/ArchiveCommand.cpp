@@ -2,7 +2,6 @@
 #include "ArchiveCommand.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "archive/ArchiveReport.h"
 #include "archive/DumpFiling.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "cli/ArchiveOptions.h"
 #include "cli/ComplianceOptions.h"
 #include "core/LogImage.h"
@@ -159,8 +159,9 @@ const CommandPart kArchiveParts[] = {
      "Takes into the archive (--to, else the one in use) every instrument, session (its stored "
      "bytes and the copies it replaced), service interval setting and history row of the archive "
      "--from that it lacks, and nothing twice: a second sync changes nothing (\"nothing new\"). "
-     "Either may be a SQLite file or a PostgreSQL server; a --from file must hold an archive "
-     "already, a --to file not there is made. Each instrument carries an identity of its own, so "
+     "Either may be a SQLite file or a PostgreSQL server; --from must hold an archive "
+     "already, a --to that holds none yet is made. Each instrument carries an identity of its own, "
+     "so "
      "one that came from an archive "
      "is known when it comes back; others are matched by serial number where both know it, else "
      "by model, settings and name together, else (one without a serial number, as an import's) "
@@ -229,12 +230,12 @@ const char kArchiveExitStatus[] =
     "standard error); 1 the output could not be written, verify found a mismatch, a sign-off\n"
     "found one in its scope, sync left bytes its source's history does not record or was\n"
     "refused (a copy of an archive whose history went another way), or (head) the history\n"
-    "holds no row; 2 bad arguments, an unreadable or malformed dump, a session id,\n"
-    "instrument or (map) gas that is not there, a search that keeps no session, or a\n"
-    "sign-off or keys new refused (no personal key, a key file others may read, no or a\n"
-    "wrong passphrase); 3 (compliance) an instrument shown is overdue or failed; 6 the\n"
-    "archive could not be opened, read or written, or a list of trusted keys is refused or\n"
-    "unreadable; 130 (sync) stopped by Ctrl-C or SIGTERM after the batch being written.\n";
+    "holds no row; 2 bad arguments (a name or text not one line of UTF-8 too), a bad dump,\n"
+    "a session id, instrument or (map) gas that is not there, a search that keeps no\n"
+    "session, or a sign-off or keys new refused (no personal key or passphrase, a wrong one);\n"
+    "3 (compliance) an instrument is overdue or failed; 6 the archive could not be opened,\n"
+    "read or written or is not there (only import and sync's target make one), or a list of\n"
+    "trusted keys is refused or unreadable; 130 (sync) stopped by Ctrl-C or SIGTERM.\n";
 
 namespace {
 
@@ -306,7 +307,8 @@ int StoreDump(archive::SessionArchive& store, qint64 id, const ReadDump& dump,
     std::printf("%s: %zu sessions listed: %d new, %d already archived, %d replaced%s, %zu not in"
                 " the dump%s\n",
                 Text(dump.path).c_str(), dump.listed, counts.added, counts.seen, counts.replaced,
-                beside.c_str(), dump.listed - dump.sessions.size(), Text(filed).c_str());
+                beside.c_str(), dump.listed - dump.sessions.size(),
+                Text(archive::OneLine(filed)).c_str());
     return kExitOk;
 }
 
@@ -384,7 +386,8 @@ int ImportFiled(archive::SessionArchive& store, const std::vector<ReadDump>& dum
 std::vector<std::string> ArchiveWords(const QStringList& arguments) {
     std::vector<std::string> words;
     for (int i = 1; i < arguments.size(); ++i) {
-        words.push_back(Text(arguments[i]));
+        const QByteArray bytes = arguments[i].toLatin1();
+        words.emplace_back(bytes.constData(), static_cast<size_t>(bytes.size()));
     }
     return words;
 }
@@ -401,6 +404,14 @@ QString ArchiveLocation(const QString& given) {
 }
 
 bool OpenArchive(archive::SessionArchive& store, const QString& location) {
+    if (!store.Open(ArchiveLocation(location), archive::SessionArchive::OpenMode::ExistingOnly)) {
+        PrintError(Text(store.Error()));
+        return false;
+    }
+    return true;
+}
+
+bool OpenOrMakeArchive(archive::SessionArchive& store, const QString& location) {
     if (!store.Open(ArchiveLocation(location))) {
         PrintError(Text(store.Error()));
         return false;
@@ -409,11 +420,6 @@ bool OpenArchive(archive::SessionArchive& store, const QString& location) {
 }
 
 bool OpenExistingArchive(archive::SessionArchive& store, const QString& location) {
-    if (!location.startsWith("postgresql://") && !location.startsWith("postgres://") &&
-        !QFileInfo::exists(location)) {
-        PrintError("no archive at " + Text(location));
-        return false;
-    }
     return OpenArchive(store, location);
 }
 
@@ -472,9 +478,11 @@ int RunArchive(int argc, char** argv) {
         std::strcmp(argv[0], "compliance") != 0) {
         app = MakeApplication(qtArgc, qtArgv, false);
     }
+    // Each byte as one character: the option parser gets the very bytes given, and reads a name
+    // or text from them only once it has found them to be text (TextArgument.h).
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QString::fromLatin1(argv[i]);
     }
     for (const Subcommand& sub : kSubcommands) {
         if (std::strcmp(argv[0], sub.name) == 0) {
@@ -508,7 +516,7 @@ int RunArchiveImport(const QStringList& arguments) {
         }
     }
     archive::SessionArchive store;
-    if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+    if (!OpenOrMakeArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
     const int status =
@@ -546,7 +554,7 @@ int RunArchiveStats(const QStringList& arguments) {
     }
     std::printf("days: %s to %s\n", Text(stats.firstDay).c_str(), Text(stats.lastDay).c_str());
     for (const QString& line : stats.perInstrument) {
-        std::printf("  %s\n", Text(line).c_str());
+        std::printf("  %s\n", Text(archive::OneLine(line)).c_str());
     }
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }

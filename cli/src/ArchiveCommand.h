@@ -19,19 +19,26 @@ struct TrustedKeys;
 // The parts of `tavon-datalog archive` that live in files of their own.
 
 // The words that follow the subcommand's name in `arguments` (the subcommand's name first), for
-// the option parser.
+// the option parser. `arguments` holds each argument's bytes as given, one character each
+// (QString::fromLatin1), so that these are those bytes: a name or text among them is read as
+// text by the parser, which refuses one that is none.
 std::vector<std::string> ArchiveWords(const QStringList& arguments);
 
 // Prints a message about the arguments of the subcommand `arguments` names, with a pointer to
 // its help; returns the usage exit status.
 int ArchiveUsageError(const std::string& message, const QStringList& arguments);
 
-// Opens the archive ArchiveLocation gives. On failure prints the reason;
-// the caller returns kExitArchive.
+// Opens the archive ArchiveLocation gives, which must be there: every archive command but
+// import and sync's target reads or changes an archive that exists, and a mistyped name must not
+// become a new, empty archive that then "verifies". A location that holds no archive (a SQLite
+// file or folder that is not there, a database without the archive's tables) is refused, "no
+// archive at LOCATION", and nothing is made. On failure prints the reason; the caller returns
+// kExitArchive.
 bool OpenArchive(archive::SessionArchive& store, const QString& location);
-// The same for an archive a command reads from (--from, --against, new-identity's), where
-// opening must not make a missing file: a mistyped name would be a new, empty archive. A SQLite
-// file that does not exist is refused ("no archive at LOCATION").
+// The same for the commands that make the archive when it is not there yet: import, and sync's
+// target (--to, else the archive in use), as downloads and the watcher make theirs.
+bool OpenOrMakeArchive(archive::SessionArchive& store, const QString& location);
+// OpenArchive, for the other archive a command reads from (--from, --against).
 bool OpenExistingArchive(archive::SessionArchive& store, const QString& location);
 // The archive a command works on: --archive, else "Archive" in Settings.ini as the program and
 // downloads use it; empty: the default one.

@@ -17,6 +17,7 @@
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "archive/TrustedKeys.h"
 #include "cli/ComplianceOptions.h"
 #include "compliance/CivilDay.h"
@@ -121,8 +122,16 @@ QStringList EventCells(const EventRow& e) {
             QString::number(e.sessionId)};
 }
 
-// Columns padded to their widest cell, two spaces apart.
-QString TextTable(const QStringList& headings, const std::vector<QStringList>& rows) {
+// Columns padded to their widest cell, two spaces apart; each cell a kept text shown on its row's
+// line (OneLine).
+QString TextTable(const QStringList& headings, const std::vector<QStringList>& shown) {
+    std::vector<QStringList> rows;
+    for (const QStringList& row : shown) {
+        rows.emplace_back();
+        for (const QString& cell : row) {
+            rows.back() << archive::OneLine(cell);
+        }
+    }
     std::vector<int> widths;
     for (const QString& h : headings) {
         widths.push_back(h.size());
@@ -389,7 +398,8 @@ int RunArchiveSetInterval(const QStringList& arguments) {
         now = records.front().intervals;
     }
     std::printf("%s: bump test every %d days, calibration every %d days, due %d days before\n",
-                scope == 0 ? "the archive" : records.front().name.toLocal8Bit().constData(),
+                scope == 0 ? "the archive"
+                           : archive::OneLine(records.front().name).toLocal8Bit().constData(),
                 now.bumpDays, now.calibrationDays, now.warningDays);
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }

@@ -7,6 +7,7 @@
 
 #include "ArchiveCommand.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "cli/ArchiveOptions.h"
 #include "download/CommandLine.h"
 #include "download/ExitStatus.h"
@@ -126,8 +127,9 @@ int RunArchiveList(const QStringList& arguments) {
                 put(CsvLine(s, copies));
             } else {
                 const QString conflict = conflicts(copies);
-                put(s.line + (conflict.isEmpty() ? QString() : "  (" + conflict + ")") +
-                    QLatin1Char('\n'));
+                // The line as the session's row keeps it, shown on one line (OneLine).
+                put(archive::OneLine(s.line) +
+                    (conflict.isEmpty() ? QString() : "  (" + conflict + ")") + QLatin1Char('\n'));
             }
         },
         kind == "text" ? archive::ListDetail::Line : archive::ListDetail::Full);

@@ -6,6 +6,7 @@
 
 #include "download/CommandLine.h"
 #include "download/SharedOptions.h"
+#include "download/TextArgument.h"
 
 const OptionSpec kTrustedKeysSpec = {"--trusted-keys", nullptr, OptionSpec::Takes::Value,
                                      "a file name", nullptr};
@@ -391,6 +392,16 @@ bool ParseArchiveRenameOptions(const std::vector<std::string>& args, ArchiveRena
     if (positional.size() != 2) {
         message = "archive rename-instrument takes the instrument's name and its new one";
         return false;
+    }
+    // Names as --instrument takes them: the new one is kept, the old one is looked up by.
+    const char* const kWhich[] = {"the instrument's name ", "the new name "};
+    for (size_t k = 0; k < 2; ++k) {
+        QString name;
+        std::string why;
+        if (!ReadTextArgument(positional[k], name, why)) {
+            message = std::string("archive rename-instrument: ") + kWhich[k] + why;
+            return false;
+        }
     }
     options.oldName = positional[0];
     options.newName = positional[1];

@@ -14,6 +14,7 @@
 #include "archive/HistorySigning.h"
 #include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
+#include "archive/StoredText.h"
 #include "archive/TrustedKeys.h"
 #include "cli/ArchiveOptions.h"
 #include "download/CommandLine.h"
@@ -110,7 +111,7 @@ const OptionTable<SignOffOptions>& SignOffOptionTable() {
     using O = SignOffOptions;
     static const OptionTable<O> kTable = {
         ArchiveOption(&O::archiveAt),
-        {{"--meaning", nullptr, Takes::Value, "a text", nullptr},
+        {{"--meaning", nullptr, Takes::Text, "a text", nullptr},
          "TEXT",
          "what the sign-off says of the sessions: \"reviewed\",\n\"approved\" (required)",
          SetsText(&O::meaning)},
@@ -169,13 +170,14 @@ QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QS
     const QString chain =
         signer.origin.isEmpty()
             ? QString()
-            : " of " + names.value(signer.origin, "archive " + signer.origin) + "'s history";
+            : " of " + archive::OneLine(names.value(signer.origin, "archive " + signer.origin)) +
+                  "'s history";
     const QString trust = !trusted.Set() ? QString()
                           : trusted.fingerprints.contains(signer.fingerprint)
                               ? QString("  trusted")
                               : QString("  not trusted");
     return QString("%1  %2  first row %3%4, %5%6")
-        .arg(signer.fingerprint, who)
+        .arg(signer.fingerprint, archive::OneLine(who))
         .arg(signer.firstRow)
         .arg(chain, when, trust);
 }

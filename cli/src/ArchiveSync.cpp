@@ -39,7 +39,7 @@ int RunArchiveSync(const QStringList& arguments) {
     // The source is an archive already there: a mistyped one would be made empty and its chain
     // carried on. A target that is not there yet is made, as a new laptop pulls the team's down.
     if (!OpenExistingArchive(source, QString::fromLocal8Bit(options.from.c_str())) ||
-        !OpenArchive(target, QString::fromLocal8Bit(options.to.c_str()))) {
+        !OpenOrMakeArchive(target, QString::fromLocal8Bit(options.to.c_str()))) {
         return kExitArchive;
     }
     archive::SyncOptions how;
@@ -101,7 +101,7 @@ int RunArchiveNewIdentity(const QStringList& arguments) {
     }
     archive::SessionArchive store;
     const QString at = QString::fromLocal8Bit(options.archiveAt.c_str());
-    if (!(at.isEmpty() ? OpenArchive(store, at) : OpenExistingArchive(store, at))) {
+    if (!OpenArchive(store, at)) {
         return kExitArchive;
     }
     QString was;

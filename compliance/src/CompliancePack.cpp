@@ -14,6 +14,7 @@
 
 #include "PdfPages.h"
 #include "archive/HistorySigning.h"
+#include "archive/StoredText.h"
 #include "compliance/CivilDay.h"
 
 namespace compliance {
@@ -34,8 +35,10 @@ PageCell StatusCell(ServiceStatus status) {
     return {action ? word.toUpper() : word, action};
 }
 
+// A cell's text, which may be one the archive keeps (a name, a user, a job number), on its row's
+// line: shown as archive::OneLine shows it.
 PageCell Plain(const QString& text) {
-    return {text, false};
+    return {archive::OneLine(text), false};
 }
 
 QString TimeOr(bool known, uint32_t stamp) {
@@ -207,8 +210,10 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
     const QString verification = settings.verification.trimmed();
     pages.Paragraph("Verification of the archive: " +
                     (verification.isEmpty() ? QString("not run") : verification));
+    // The history's lines name what its rows keep (users, hosts, a sign-off's text): each stays
+    // one line, so that nothing written into the database can pass for a line of its own.
     for (const QString& line : settings.history) {
-        pages.Paragraph(line);
+        pages.Paragraph(archive::OneLine(line));
     }
     std::vector<PageRow> rows;
     for (const InstrumentRecord* r : Ordered(instruments)) {
@@ -225,16 +230,18 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
 void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& settings) {
     const InstrumentRecord& r = *page.record;
     pages.NewPage();
-    pages.Heading(r.name, 1);
-    pages.Paragraph("Serial number: " + (r.serial.isEmpty() ? QString("not reported") : r.serial) +
-                    "\nFirmware: " + (r.firmware.isEmpty() ? QString("not reported") : r.firmware) +
-                    "\nSessions: " + QString::number(r.sessions) +
-                    (r.firstDay.isEmpty() ? QString() : ", " + r.firstDay + " to " + r.lastDay) +
-                    "\nIntervals: bump test " + Every(r.intervals.bumpDays) + ", calibration " +
-                    Every(r.intervals.calibrationDays) + " (due " +
-                    QString::number(r.intervals.warningDays) +
-                    " days before)\nStatus at the end of " + Std(DayText(settings.atDay)) + ": " +
-                    StatusCell(r.status.status).text);
+    pages.Heading(archive::OneLine(r.name), 1);
+    pages.Paragraph(
+        "Serial number: " +
+        (r.serial.isEmpty() ? QString("not reported") : archive::OneLine(r.serial)) +
+        "\nFirmware: " +
+        (r.firmware.isEmpty() ? QString("not reported") : archive::OneLine(r.firmware)) +
+        "\nSessions: " + QString::number(r.sessions) +
+        (r.firstDay.isEmpty() ? QString() : ", " + r.firstDay + " to " + r.lastDay) +
+        "\nIntervals: bump test " + Every(r.intervals.bumpDays) + ", calibration " +
+        Every(r.intervals.calibrationDays) + " (due " + QString::number(r.intervals.warningDays) +
+        " days before)\nStatus at the end of " + Std(DayText(settings.atDay)) + ": " +
+        StatusCell(r.status.status).text);
 
     // What the status line and the watcher say of it, worst first.
     pages.Heading("What it needs", 2);

@@ -1,6 +1,7 @@
 #include "download/OptionTable.h"
 
 #include "download/CommandLine.h"
+#include "download/TextArgument.h"
 
 namespace {
 
@@ -39,6 +40,18 @@ std::string Refused(const char* command, const std::string& spelled, const Optio
     }
     return std::string(command) + ": " + spelled + " takes " + spec.value + ", not \"" + value +
            "\"";
+}
+
+// A name or text: its bytes text, on one line (the value itself is not shown: it may not be).
+bool TextRefused(const char* command, const std::string& spelled, const OptionSpec& spec,
+                 const std::string& value, std::string& message) {
+    QString text;
+    std::string why;
+    if (spec.takes != OptionSpec::Takes::Text || ReadTextArgument(value, text, why)) {
+        return false;
+    }
+    message = std::string(command) + ": " + spelled + " " + why;
+    return true;
 }
 
 } // namespace
@@ -84,6 +97,7 @@ bool ParseArguments(const std::vector<std::string>& args,
             use.hasValue = true;
             use.value = arg.substr(equals + 1);
         } else if (spec->takes == OptionSpec::Takes::Value ||
+                   spec->takes == OptionSpec::Takes::Text ||
                    spec->takes == OptionSpec::Takes::Values) {
             if (i + 1 >= args.size()) {
                 message = Needs(command, spelled, *spec);
@@ -98,6 +112,9 @@ bool ParseArguments(const std::vector<std::string>& args,
         }
         if (use.hasValue && !Acceptable(*spec, use.value)) {
             message = Refused(command, spelled, *spec, use.value);
+            return false;
+        }
+        if (use.hasValue && TextRefused(command, spelled, *spec, use.value, message)) {
             return false;
         }
         if (spec->takes == OptionSpec::Takes::Values) {

@@ -73,14 +73,14 @@ const OptionSpec kSizeSpec = {"--size", nullptr, Takes::Value,
 const OptionSpec kArchiveSpec = {"--archive", nullptr, Takes::Value,
                                  "a SQLite file or postgresql://user@host[:port]/database",
                                  nullptr};
-const OptionSpec kInstrumentSpec = {"--instrument", nullptr, Takes::Value, "a name", nullptr};
+const OptionSpec kInstrumentSpec = {"--instrument", nullptr, Takes::Text, "a name", nullptr};
 
 const OptionSpec kFromSpec = {"--from", nullptr, Takes::Value, "a date written YYYY-MM-DD",
                               AcceptsIsoDate};
 const OptionSpec kToSpec = {"--to", nullptr, Takes::Value, "a date written YYYY-MM-DD",
                             AcceptsIsoDate};
-const OptionSpec kJobSpec = {"--job", nullptr, Takes::Value, "a part of a job number", nullptr};
-const OptionSpec kUserSpec = {"--user", nullptr, Takes::Value, "a part of a user's name", nullptr};
+const OptionSpec kJobSpec = {"--job", nullptr, Takes::Text, "a part of a job number", nullptr};
+const OptionSpec kUserSpec = {"--user", nullptr, Takes::Text, "a part of a user's name", nullptr};
 const OptionSpec kTilesSpec = {"--tiles", nullptr, Takes::Value, "an MBTiles file", nullptr};
 const OptionSpec kGasSpec = {"--gas", nullptr, Takes::Value, "a gas's name", nullptr};
 const OptionSpec kSurveyFormatSpec = {"--format", nullptr, Takes::Value, "text, csv or json",

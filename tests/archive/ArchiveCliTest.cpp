@@ -182,8 +182,10 @@ TEST_F(ArchiveCliTest, AMalformedDumpIsNamedWithItsLineAndNothingIsStored) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("bad.txt"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
+    // Not even the archive was made.
     r = Datalog({"archive", "stats"});
-    EXPECT_NE(r.out.find("sessions: 0 "), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 6) << r.out;
+    EXPECT_NE(r.err.find("no archive at " + m_dir.File("a.sqlite")), std::string::npos) << r.err;
 }
 
 TEST_F(ArchiveCliTest, AnArchiveThatCannotBeOpenedOrWrittenEndsWithStatus6) {
@@ -234,11 +236,82 @@ TEST_F(ArchiveCliTest, HistoryAndVerifyRefuseBadArgumentsAndAnUnreadableArchive)
     RunResult r = RunProgram("tavon-datalog", {"archive", "verify", "--help"}, m_dir.Path(), 120);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: tavon-datalog archive verify"), std::string::npos) << r.out;
-    // A new archive verifies clean: its history begins with it.
+    // An archive an import made verifies clean: its history begins with it.
+    r = Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
     r = Datalog({"archive", "verify"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Verified: 0 sessions and 1 history row, no mismatch; signatures checked for"
-                     " consistency only: no trusted keys are set\n");
+    EXPECT_EQ(r.out.rfind("Verified: " + std::to_string(m_sessions) + " sessions", 0), 0u) << r.out;
+}
+
+// A name or text with a control character, or whose bytes are no UTF-8, is refused by every command
+// that takes one (exit status 2, what it holds said), before anything is opened or written.
+TEST_F(ArchiveCliTest, ANameOrTextThatIsNotOneLineOfUtf8IsRefused) {
+    ASSERT_EQ(Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"}).status, 0);
+    const RunResult before = Datalog({"archive", "history", "--format", "csv"});
+    const struct {
+        std::vector<std::string> args;
+        const char* said; // in standard error, after "COMMAND: "
+    } cases[] = {
+        {{"archive", "sign-off", "--meaning", "approved\"\n    8  2026-12-09"},
+         "--meaning holds a line break (\\n): it must be one line of text"},
+        {{"archive", "sign-off", "--meaning", "ok\rno"}, "--meaning holds a line break (\\r)"},
+        {{"archive", "sign-off", "--meaning", "ok\xff"}, "--meaning is not valid UTF-8"},
+        {{"archive", "import", "--instrument", "unit\t7", "FlashData.txt"},
+         "--instrument holds a tab (\\t)"},
+        {{"archive", "list", "--instrument", "unit 7\x1b[2J"},
+         "--instrument holds the control character \\x1b"},
+        {{"archive", "list", "--job", "NW\x7f"}, "--job holds the control character \\x7f"},
+        {{"archive", "map", "-o", "m.png", "--user", "Lee\xc2\x85"},
+         "--user holds the control character \\x85"},
+        {{"archive", "events", "--user", "Lee\xe2\x80\xa8"},
+         "--user holds a line separator (\\u{2028})"},
+        {{"archive", "events", "--job", "NW\xe2\x80\xa9"},
+         "--job holds a paragraph separator (\\u{2029})"},
+        {{"archive", "compliance", "--instrument", "unit\x01"},
+         "--instrument holds the control character \\x01"},
+        {{"archive", "set-interval", "--bump-days", "2", "--instrument", "unit\n7"},
+         "--instrument holds a line break (\\n)"},
+        {{"archive", "sign-off", "--meaning", "ok", "--instrument", "unit\xc0\x80"},
+         "--instrument is not valid UTF-8"},
+        {{"archive", "rename-instrument", "unit 7", "van\n7"},
+         "the new name holds a line break (\\n)"},
+        {{"archive", "rename-instrument", "unit\xfe", "van 7"},
+         "the instrument's name is not valid UTF-8"},
+        {{"download", "--dump", "d.txt", "--instrument", "van\n7"},
+         "--instrument holds a line break (\\n)"},
+        {{"export", "FlashData.txt", "1", "--format", "csv", "--instrument", "van\xed\xa0\x80"},
+         "--instrument is not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        if (args[0] == "archive") {
+            args.insert(args.begin() + 2, {"--archive", m_dir.File("a.sqlite")});
+        }
+        const RunResult r = RunProgram("tavon-datalog", args, m_dir.Path(), 120, {"LC_ALL=C"});
+        EXPECT_EQ(r.status, 2) << c.args[1] << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string(": ") + c.said), std::string::npos)
+            << c.args[1] << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.args[1];
+    }
+    EXPECT_EQ(Datalog({"archive", "history", "--format", "csv"}).out, before.out);
+    EXPECT_FALSE(testsupport::FileExists(m_dir.File("d.txt")));
+}
+
+// Two names whose bytes are no UTF-8 were once read as one ("van\uFFFD"): each is refused, and
+// nothing is stored or made.
+TEST_F(ArchiveCliTest, NamesThatAreNotUtf8AreNotMadeOne) {
+    for (const char* name : {"van\xff", "van\xfe"}) {
+        const RunResult r = Datalog({"archive", "import", "--instrument", name, "FlashData.txt"});
+        EXPECT_EQ(r.status, 2) << r.out;
+        EXPECT_NE(r.err.find("archive import: --instrument is not valid UTF-8"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_FALSE(testsupport::FileExists(m_dir.File("a.sqlite")));
+    // A name in UTF-8 beyond ASCII is a name like any other.
+    const RunResult r = Datalog({"archive", "import", "--instrument", "Vän 7", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(Datalog({"archive", "stats"}).out.find("\n  Vän 7: "), std::string::npos);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -324,6 +325,58 @@ TEST_F(ArchiveDialogTest, SignOffSignsWithThePersonalKeyOnceItsPassphraseOpensIt
     EXPECT_EQ(after.last().kind, "sign-off");
     EXPECT_EQ(after.last().signer, key.PublicHex());
     EXPECT_TRUE(archive::VerifyArchive(m_store).Clean());
+}
+
+// The message box a call shows, closed as soon as it shows: it would wait for a click.
+void CloseTheMessage() {
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// A name or a search text is one line, as on the command line; showing an archive that is not
+// there, or asking whether a name files anything in it, makes none.
+TEST_F(ArchiveDialogTest, TextsAreOneLineAndAnArchiveNotThereIsNotMade) {
+    const QString missing = QString::fromStdString(m_dir.File("typo/archive.sqlite"));
+    {
+        ArchiveDialog dialog(missing);
+        CloseTheMessage();
+        EXPECT_FALSE(dialog.Open());
+    }
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(missing).path()));
+
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    dialog.JobField()->setText("NW\n1");
+    CloseTheMessage();
+    EXPECT_EQ(dialog.Search(), 0);
+
+    const testsupport::WorkDirGuard work(m_dir.Path());
+    WriteSetting("Archive", m_location.toStdString());
+    WriteSetting("Archive Instrument", "unit 7");
+    std::vector<QString> told;
+    ProgramArchiving archiving([&told](const QString& text) { told.push_back(text); });
+    const auto never = [](const QString&, const QString&) {
+        ADD_FAILURE() << "asked";
+        return ProgramArchiving::NameChange::Rename;
+    };
+    EXPECT_FALSE(archiving.ChangeInstrumentName("van\n7", never));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
+              "The instrument's name holds a line break (\\n): it must be one line of text.");
+    EXPECT_EQ(ReadSetting("Archive Instrument"), "unit 7");
+    EXPECT_FALSE(m_store.FindInstruments("unit 7").isEmpty());
+
+    WriteSetting("Archive", missing.toStdString());
+    ProgramArchiving elsewhere([&told](const QString& text) { told.push_back(text); });
+    EXPECT_TRUE(elsewhere.ChangeInstrumentName("van 7", never));
+    EXPECT_EQ(ReadSetting("Archive Instrument"), "van 7");
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(missing).path()));
 }
 
 } // namespace

@@ -128,12 +128,21 @@ public:
     // application data folder.
     static QString DefaultLocation();
 
+    // What opening does with a location that holds no archive: a SQLite file (or its folder)
+    // that is not there, or a database (a SQLite file, a server's) without the archive's tables.
+    enum class OpenMode {
+        MakeIfMissing, // makes it: a download, an import, a sync's target
+        ExistingOnly,  // refuses it, "no archive at LOCATION", and makes or writes nothing
+    };
+
     // location: empty for the default; "postgresql://user@host[:port]/database" (host may be a
-    // folder holding the server's Unix socket); anything else is a SQLite file, made when
-    // missing. Brings the schema up to the current version.
-    bool Open(const QString& location);
+    // folder holding the server's Unix socket); anything else is a SQLite file. Brings the schema
+    // of an archive there up to the current version (also in ExistingOnly: an archive of an older
+    // version is migrated, as every opening of it by this version does).
+    bool Open(const QString& location, OpenMode mode = OpenMode::MakeIfMissing);
     // For tests of the migrations: opens without migrating past `version`.
-    bool OpenAtVersion(const QString& location, int version);
+    bool OpenAtVersion(const QString& location, int version,
+                       OpenMode mode = OpenMode::MakeIfMissing);
     void Close();
     bool IsOpen() const;
     bool IsServer() const;

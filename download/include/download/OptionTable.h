@@ -17,6 +17,7 @@ struct OptionSpec {
     enum class Takes {
         Nothing,       // --graph
         Value,         // --dump FILE: the next argument, whatever it is
+        Text,          // --meaning TEXT: the same, a name or text read as TextArgument.h reads one
         OptionalValue, // --pipe [NAME]: the next argument unless it is an option
         Values,        // --slot N ...: the next argument and the bare words that follow it
     };
@@ -45,10 +46,12 @@ struct ParsedArguments {
 // Reads the arguments that follow a subcommand's name (`command`: "render", "archive list")
 // against its options. "--" ends the options; any other word that starts with '-' must be one of
 // them, except a negative number where `numbersArePositional`. Every value is checked against its
-// option. Returns false with a one-line message for the user in one of three forms:
+// option. Returns false with a one-line message for the user in one of four forms:
 //   "COMMAND: unknown option ARG"
 //   "COMMAND: OPTION needs VALUE"                (no value, or an empty one that is refused)
 //   "COMMAND: OPTION takes VALUE, not \"ARG\""   (a value the option does not accept)
+//   "COMMAND: OPTION is not UTF-8 text", "COMMAND: OPTION holds a line break (\n): ..."
+//                                                (Takes::Text: a value that is no one-line text)
 bool ParseArguments(const std::vector<std::string>& args,
                     const std::vector<const OptionSpec*>& specs, const char* command,
                     bool numbersArePositional, ParsedArguments& parsed, std::string& message);
