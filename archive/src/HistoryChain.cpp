@@ -60,18 +60,6 @@ QString OsUser() {
     return user;
 }
 
-bool IsHex64(const QString& text) {
-    if (text.size() != 64) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Said once the key is made: the archive holds another key of this user and host, whose file
 // was lost or moved.
 bool SayNewKey(QSqlDatabase& db, const SigningKey& key, const HistoryRow& row, QString& error) {
@@ -116,6 +104,18 @@ bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, Hi
 }
 
 } // namespace
+
+bool IsHex64(const QString& text) {
+    if (text.size() != 64) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool LockHistory(QSqlDatabase& db, bool server, QString& error) {
     return !server ||

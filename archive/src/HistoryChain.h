@@ -31,6 +31,9 @@ QString IndexBytesHash(const QByteArray& bytes);
 // uploads and the row before's hash.
 QString RowHash(const HistoryRow& row);
 
+// 64 lower-case hex digits: a SHA-256 or a public key as the history writes them.
+bool IsHex64(const QString& text);
+
 // What a row says of a session the archive holds, by its `complete` column.
 SessionState StateOfComplete(bool complete);
 

@@ -1,23 +1,13 @@
 // A personal key's binding to its printed name, and the row from which a chain needs one.
 #include "KeyBinding.h"
 
+#include "HistoryChain.h"
+
 namespace archive {
 namespace {
 
 const char kKey[] = "key ";
 const char kOf[] = " is the personal key of ";
-
-bool LowerHex64(const QString& text) {
-    if (text.size() != 64) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -47,7 +37,7 @@ bool ReadBindingText(const QString& text, QString& publicHex, QString& name) {
     const int keyAt = static_cast<int>(sizeof kKey) - 1;
     const int nameAt = keyAt + 64 + static_cast<int>(sizeof kOf) - 1;
     publicHex = text.mid(keyAt, 64);
-    if (!text.startsWith(kKey) || !LowerHex64(publicHex) ||
+    if (!text.startsWith(kKey) || !IsHex64(publicHex) ||
         text.mid(keyAt + 64, nameAt - keyAt - 64) != kOf || text.size() < nameAt + 2 ||
         text[nameAt] != '"' || !text.endsWith('"')) {
         return false;
