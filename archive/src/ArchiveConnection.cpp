@@ -118,10 +118,13 @@ bool Prepare(QSqlDatabase& db, bool server, int version, bool& history, bool& al
                                  Exec(db, "PRAGMA foreign_keys=ON", error);
     // The history begins on the first opening at a schema that has it (an archive opened at an
     // older version for a migration's test has none).
-    const bool migrated = ready && MigrateSchema(db, server, version, error);
+    const int before =
+        ready && db.tables().contains("schema_migrations") ? ReadSchemaVersion(db, error) : 0;
+    const bool migrated = ready && before >= 0 && MigrateSchema(db, server, version, error);
     history = migrated && db.tables().contains("history_start");
-    allBytes = migrated && ReadSchemaVersion(db, error) >= kAllBytesVersion;
-    return migrated && (!history || StartHistory(db, server, error));
+    const int after = migrated ? ReadSchemaVersion(db, error) : -1;
+    allBytes = after >= kAllBytesVersion;
+    return migrated && (!history || StartHistory(db, server, after > before, error));
 }
 
 } // namespace

@@ -460,13 +460,21 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
             }
         }
     }
-    if (summary.readable && summary.rows == 0) {
-        // No rows although the history has begun: they were all deleted.
+    if (summary.readable) {
+        // Every opening begins the history, or continues it: a start still asked for was asked
+        // for behind the program's back, and no rows at all means they were deleted.
         QSqlQuery pending(db);
         summary.readable =
             Run(pending, "SELECT COUNT(*) FROM history_start", {}, summary.error) && pending.next();
-        if (summary.readable && pending.value(0).toLongLong() == 0) {
+        if (summary.readable && pending.value(0).toLongLong() > 0) {
+            summary.mismatches << "history_start asks for the history to be begun again, which no"
+                                  " migration asked for (written outside this program): the"
+                                  " archive's bytes would be recorded afresh";
+            ++summary.chainFaults;
+        }
+        if (summary.readable && summary.rows == 0) {
             summary.mismatches << "the history is empty: its rows were deleted";
+            ++summary.chainFaults;
         }
     }
     if (summary.readable) {

@@ -466,9 +466,23 @@ QString StartDetail(const StartPending& pending, qint64 sessions, qint64 uploads
     return parts.join("; ");
 }
 
+// Nothing recorded and nothing to record yet: a new archive whose first opening stopped before
+// its history began. False with `error` set when it cannot be read.
+bool Unstarted(QSqlDatabase& db, QString& error) {
+    QSqlQuery query(db);
+    if (!Run(query,
+             "SELECT (SELECT COUNT(*) FROM archive_history) + (SELECT COUNT(*) FROM sessions) +"
+             " (SELECT COUNT(*) FROM index_uploads)",
+             {}, error) ||
+        !query.next()) {
+        return false;
+    }
+    return query.value(0).toLongLong() == 0;
+}
+
 } // namespace
 
-bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
+bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, QString& error) {
     {
         // Nothing to do for an archive whose history has begun: no write transaction for it.
         QSqlQuery pending(db);
@@ -489,6 +503,12 @@ bool StartHistory(QSqlDatabase& db, bool server, QString& error) {
     StartPending pending;
     if (!ReadPending(db, pending, error)) {
         return false;
+    }
+    // A start that no migration of this opening asked for, over an archive that holds what it
+    // would record, was asked for behind the program's back: acted on, it would record whatever
+    // bytes are there now as the instrument's. It is left for verify to name.
+    if (!migratedNow && (pending.indexUploads || (pending.begins && !Unstarted(db, error)))) {
+        return error.isEmpty() && transaction.Commit(error);
     }
     QSqlQuery claim(db);
     if (!Run(claim, "DELETE FROM history_start", {}, error)) {

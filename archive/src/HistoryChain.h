@@ -99,6 +99,6 @@ bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, q
 // uploads were recorded, a row naming the index uploads it holds; for one whose history began
 // before sign-offs were signed by personal keys, a row saying so from then on (the row that begins
 // a history says it too: KeyBinding.h). Does nothing once done. Its own transaction.
-bool StartHistory(QSqlDatabase& db, bool server, QString& error);
+bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, QString& error);
 
 } // namespace archive

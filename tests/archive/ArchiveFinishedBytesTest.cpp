@@ -338,6 +338,47 @@ TEST_P(ArchiveFinishedBytesTest, RenderAndExportWarnOfBytesTheHistoryDoesNotVouc
     }
 }
 
+// A start of the history asked for behind the program's back (the flag of a migration written
+// with plain SQL) never has the bytes there now recorded as the instrument's: the opening leaves
+// it, and verify names it.
+TEST_P(ArchiveFinishedBytesTest, AStartAskedForOutsideTheProgramRecordsNothing) {
+    const struct {
+        const char* what;
+        const char* sql;
+        int flag;
+    } cases[] = {
+        {"a start over the history", nullptr, 1},
+        {"a start of the index uploads' history", nullptr, 2},
+        {"every row deleted and a start asked for", "DELETE FROM archive_history", 1},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Renew("restart-" + std::to_string(++round)));
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        Import(m_archive, m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7"),
+               *m_image);
+        const qint64 session = Finished(m_archive);
+        QByteArray sector = Sector(m_archive, session);
+        sector[40] = static_cast<char>(sector[40] ^ 0x02);
+        Overwrite(m_archive, session, sector);
+        if (c.sql != nullptr) {
+            ASSERT_TRUE(Sql(c.sql));
+        }
+        ASSERT_TRUE(Sql("INSERT INTO history_start (pending) VALUES (?)", {c.flag}));
+        const qint64 rows = Count(m_archive, "SELECT COUNT(*) FROM archive_history");
+        m_archive.Close();
+        const testsupport::RunResult verify = Datalog({"verify"});
+        EXPECT_EQ(verify.status, 1) << verify.out;
+        EXPECT_NE(verify.out.find("history_start asks for the history to be begun again"),
+                  std::string::npos)
+            << verify.out;
+        ASSERT_TRUE(m_archive.Open(Location()));
+        EXPECT_EQ(Count(m_archive, "SELECT COUNT(*) FROM archive_history"), rows);
+        m_archive.Close();
+    }
+}
+
 INSTANTIATE_ON_BOTH_ENGINES(ArchiveFinishedBytesTest);
 
 } // namespace
