@@ -28,6 +28,7 @@ EXIT_CLEAN, EXIT_MISMATCH, EXIT_USAGE, EXIT_UNREADABLE = 0, 1, 2, 6
 
 # Schema versions (MAX(version) of schema_migrations) from which the history holds each part.
 HISTORY_VERSION, ALL_BYTES_VERSION, SYNC_VERSION, SIGNING_VERSION = 5, 8, 9, 10
+PERSONAL_VERSION = 12
 
 ROW_COLUMNS = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
 HEX64 = re.compile(rb"[0-9a-f]{64}")
@@ -35,6 +36,8 @@ SESSION_LINE = re.compile(rb"([1-9][0-9]{0,18}) ([0-9a-f]{64})(?: (open|finished
 INDEX_LINE = re.compile(rb"index ([1-9][0-9]{0,18}) ([0-9a-f]{64})")
 RECORDED_HEAD = re.compile(
     rb"\(identity ([0-9A-Za-z{}-]+)\), its history's head row ([0-9]{1,18}), ([0-9a-f]{64})")
+RULE_TEXT = b"from this row on, each sign-off is signed by a personal key"
+BINDING = re.compile(rb'key ([0-9a-f]{64}) is the personal key of "((?:[^"\\]|\\["\\])*)"')
 
 
 class Unreadable(Exception):
@@ -237,6 +240,78 @@ def starts_note(whose, first, last, before, starts, next_row):
     return "%s%s written before %s; %s" % (whose, written, before, then)
 
 
+def is_rule_row(row):
+    """Whether the row says that from it on each sign-off is signed by a personal key."""
+    detail = text(row.detail)
+    return text(row.kind) == b"started" and (detail == RULE_TEXT
+                                            or detail.endswith(b"; " + RULE_TEXT))
+
+
+def bound_name(name):
+    """A printed name as a binding row writes it, its backslashes taken away."""
+    return said(re.sub(rb'\\(["\\])', rb"\1", name))
+
+
+class PersonalKeys:
+    """One chain's personal keys: the rows that bind them to printed names, and the sign-offs they
+    sign from the chain's rule row on."""
+
+    def __init__(self):
+        self.rule_row = 0  # R: the chain's first rule row
+        self.bound = {}  # public key -> (its binding row, the printed name)
+        self.signers = set()  # every key that signed a row so far
+        self.count = 0
+
+    def check(self, row, at, out):
+        self.count += 1
+        kind = text(row.kind)
+        if not self.rule_row and is_rule_row(row):
+            self.rule_row = row.seq
+        if kind == b"signer":
+            self.binding(row, at, out)
+        elif kind == b"sign-off":
+            if self.rule_row and row.signer not in self.bound:
+                out.append("%s is a sign-off signed by %s, which no row before it binds to a"
+                           " printed name: from row %d on, a sign-off is signed by a personal key"
+                           % (at, named_key(row.signer), self.rule_row))
+        elif row.signer in self.bound:
+            out.append("%s (%s) is signed by the personal key %s of \"%s\", which signs only its"
+                       " binding and sign-offs" % (at, said(kind), fingerprint(row.signer),
+                                                  self.bound[row.signer][1]))
+        if row.signer:
+            self.signers.add(row.signer)
+
+    def binding(self, row, at, out):
+        match = BINDING.fullmatch(text(row.detail))
+        if not match:
+            out.append("%s is a binding row that binds no key: its detail is not 'key KEY is the"
+                       " personal key of \"NAME\"'" % at)
+            return
+        key, name = match.group(1), bound_name(match.group(2))
+        if row.signer != key:
+            out.append("%s binds key %s to \"%s\" but is signed by %s, not by the key it binds"
+                       % (at, fingerprint(key), name, named_key(row.signer)))
+        if key in self.bound:
+            out.append("%s binds key %s again, which history row %d bound to \"%s\""
+                       % (at, fingerprint(key), self.bound[key][0], self.bound[key][1]))
+            return
+        if key in self.signers:
+            out.append("%s binds key %s, which signed rows of the chain before it (a personal"
+                       " key's first row is its binding)" % (at, fingerprint(key)))
+        self.bound[key] = (row.seq, name)
+
+    def finish(self, whose, notes):
+        if self.rule_row > 1:
+            notes.append(starts_note(whose, self.rule_row, self.count,
+                                     "sign-offs were signed by personal keys",
+                                     "a sign-off needs one from row %d on", ""))
+
+
+def named_key(public_hex):
+    signer = fingerprint(public_hex)
+    return "key " + signer if signer else ("no key" if not public_hex else "an unreadable key")
+
+
 class Records:
     """What one chain's rows recorded of the blocks they name."""
 
@@ -369,6 +444,7 @@ class Verifier:
         query = ("SELECT %s FROM archive_history ORDER BY seq" % columns if not origin else
                  "SELECT %s FROM origin_history WHERE origin = CAST(? AS TEXT) ORDER BY seq"
                  % columns)
+        personal = PersonalKeys() if self.version >= PERSONAL_VERSION else None
         expected, before = 1, b""
         for values in self.db.execute(query, () if not origin else (origin,)):
             row = Row(values, signing)
@@ -388,10 +464,14 @@ class Verifier:
                                             " written)")
             if signing:
                 chain.check(row, at, self.mismatches)
+            if personal:
+                personal.check(row, at, self.mismatches)
             records.add(row, whose, self.mismatches)
             expected, before = row.seq + 1, text(row.hash)
         if signing:
             chain.finish(whose, self.mismatches, self.notes)
+        if personal:
+            personal.finish(whose, self.notes)
         records.finish(whose, self.notes)
         return records
 
