@@ -54,6 +54,7 @@ enum class Edit {
     SignOffByOsKey,
     BoundNameChanged,
     BoundNameChangedRehashed,
+    BoundNameEmptied,
     SignOffByUnboundKey,
 };
 
@@ -115,6 +116,9 @@ const Case kCases[] = {
      "does not match its own hash", "signature does not match"},
     {"a binding row's printed name changed and the hashes made again",
      Edit::BoundNameChangedRehashed, Pin::None, Trust::None, 1, "'s signature does not match its",
+     "does not match its own hash"},
+    {"a binding row's printed name emptied, the chain signed again by its keys",
+     Edit::BoundNameEmptied, Pin::None, Trust::None, 1, "binds no key",
      "does not match its own hash"},
     {"a sign-off signed by a key that no row binds, registered as a signer",
      Edit::SignOffByUnboundKey, Pin::None, Trust::None, 1,
@@ -378,9 +382,12 @@ protected:
         Rewrite(rows, 2, false);
     }
 
-    // The binding row of the base's personal key made to give it another printed name, and, with
-    // `rehash`, the row and those after it hashed and linked again.
-    void BoundNameChanged(bool rehash) {
+    // How an edit of a row leaves its chain: its hash as it was, the row and those after it
+    // hashed and linked again, or besides signed again by their keys.
+    enum class Redone { Nothing, Hashes, Signatures };
+
+    // The binding row of the base's personal key made to give it the printed name `name`.
+    void BoundNameChanged(const QString& name, Redone redone) {
         std::vector<StoredRow> rows = OwnRows();
         size_t binding = 0;
         while (binding < rows.size() && rows[binding].kind != "signer") {
@@ -389,10 +396,10 @@ protected:
         ASSERT_LT(binding, rows.size()) << "the base holds no binding row";
         StoredRow& r = rows[binding];
         ASSERT_TRUE(r.detail.contains('"' + m_personal.Name() + '"')) << r.detail.toStdString();
-        r.detail.replace('"' + m_personal.Name() + '"', "\"Dr John QA\"");
-        r.user = "Dr John QA";
-        if (rehash) {
-            return Rewrite(rows, binding, false);
+        r.detail.replace('"' + m_personal.Name() + '"', '"' + name + '"');
+        r.user = name;
+        if (redone != Redone::Nothing) {
+            return Rewrite(rows, binding, redone == Redone::Signatures);
         }
         ASSERT_TRUE(Sql("UPDATE archive_history SET os_user = ?, detail = ? WHERE seq = ?",
                         {r.user, r.detail, r.seq}));
@@ -531,9 +538,11 @@ protected:
         case Edit::SignOffByOsKey:
             return AppendSignOff(Key());
         case Edit::BoundNameChanged:
-            return BoundNameChanged(false);
+            return BoundNameChanged("Dr John QA", Redone::Nothing);
         case Edit::BoundNameChangedRehashed:
-            return BoundNameChanged(true);
+            return BoundNameChanged("Dr John QA", Redone::Hashes);
+        case Edit::BoundNameEmptied:
+            return BoundNameChanged("", Redone::Signatures);
         case Edit::SignOffByUnboundKey:
             return SignOffByUnboundKey();
         }
