@@ -423,7 +423,7 @@ protected:
         return Key();
     }
 
-    // Every row the user's key signed signed again with another's, and that key put in its
+    // Each row the user's key signed is signed again with another's, and that key put in its
     // place among the signers (the personal key's rows keep their signatures).
     void ResignedByAnother() {
         const archive::SigningKey mallory = OtherKey();
