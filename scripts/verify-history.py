@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a Tavon Datalogging archive (a SQLite file) against its own history, by
-docs/history-format.md alone: every chain and its signatures, the finished sessions' bytes, each
-session, index upload and kept copy against the rows, and a pinned head.
+docs/history-format.md alone: every chain and its signatures, its personal keys' binding rows and
+its sign-offs, the finished sessions' bytes, each session, index upload and kept copy against the
+rows, and a pinned head.
 
     verify-history.py ARCHIVE.sqlite [--trusted-keys FILE] [--head ROW:HASH]
 
@@ -35,6 +36,8 @@ SESSION_LINE = re.compile(rb"([1-9][0-9]{0,18}) ([0-9a-f]{64})(?: (open|finished
 INDEX_LINE = re.compile(rb"index ([1-9][0-9]{0,18}) ([0-9a-f]{64})")
 RECORDED_HEAD = re.compile(
     rb"\(identity ([0-9A-Za-z{}-]+)\), its history's head row ([0-9]{1,18}), ([0-9a-f]{64})")
+RULE_TEXT = b"from this row on, each sign-off is signed by a personal key"
+BINDING = re.compile(rb'key ([0-9a-f]{64}) is the personal key of "((?:[^"\\]|\\["\\])+)"')
 
 
 class Unreadable(Exception):
@@ -237,6 +240,81 @@ def starts_note(whose, first, last, before, starts, next_row):
     return "%s%s written before %s; %s" % (whose, written, before, then)
 
 
+def is_rule_row(row):
+    """Whether the row says that from it on each sign-off is signed by a personal key."""
+    detail = text(row.detail)
+    return text(row.kind) == b"started" and (detail == RULE_TEXT
+                                            or detail.endswith(b"; " + RULE_TEXT))
+
+
+def bound_name(name):
+    """A printed name as a binding row writes it, its backslashes taken away."""
+    return said(re.sub(rb'\\(["\\])', rb"\1", name))
+
+
+class PersonalKeys:
+    """One chain's personal keys: the rows that bind them to printed names, and the sign-offs they
+    sign from the chain's rule row on."""
+
+    def __init__(self):
+        self.rule_row = 0  # R: the chain's first rule row
+        self.bound = {}  # public key -> (its binding row, the printed name)
+        self.signers = set()  # every key that signed a row so far
+        self.last = 0
+
+    def check(self, row, at, out):
+        self.last = row.seq
+        kind = text(row.kind)
+        if not self.rule_row and is_rule_row(row):
+            self.rule_row = row.seq
+        if kind == b"signer":
+            self.binding(row, at, out)
+        elif kind == b"sign-off":
+            if self.rule_row and row.signer not in self.bound:
+                out.append("%s is a sign-off signed by %s, which no row before it binds to a"
+                           " printed name: from row %d on, a sign-off is signed by a personal key"
+                           % (at, named_key(row.signer), self.rule_row))
+        elif row.signer in self.bound:
+            out.append("%s (%s) is signed by the personal key %s of \"%s\", which signs only its"
+                       " binding and sign-offs" % (at, said(kind), fingerprint(row.signer),
+                                                  self.bound[row.signer][1]))
+        if row.signer:
+            self.signers.add(row.signer)
+
+    def binding(self, row, at, out):
+        """A binding row's checks; only one that passes them all binds its key."""
+        match = BINDING.fullmatch(text(row.detail))
+        if not match:
+            out.append("%s is a binding row that binds no key: its detail is not 'key KEY is the"
+                       " personal key of \"NAME\"'" % at)
+            return
+        key, name = match.group(1), bound_name(match.group(2))
+        bound = "%s binds key %s to \"%s\"" % (at, fingerprint(key), name)
+        if row.signer != key:
+            out.append("%s but is signed by %s, not by the key it binds"
+                       % (bound, named_key(row.signer)))
+        elif key in self.bound:
+            out.append("%s, which history row %d bound to \"%s\" already: a key is bound once"
+                       % (bound, self.bound[key][0], self.bound[key][1]))
+        elif key in self.signers:
+            out.append("%s, which signed rows of the chain before it (a personal key's first row"
+                       " is its binding)" % bound)
+        else:
+            self.bound[key] = (row.seq, name)
+
+    def finish(self, whose, notes):
+        if self.last and self.rule_row != 1:
+            notes.append(starts_note(whose, self.rule_row, self.last,
+                                     "sign-offs were signed by personal keys",
+                                     "a sign-off needs one from row %d on",
+                                     "its sign-offs are checked as before"))
+
+
+def named_key(public_hex):
+    signer = fingerprint(public_hex)
+    return "key " + signer if signer else ("no key" if not public_hex else "an unreadable key")
+
+
 class Records:
     """What one chain's rows recorded of the blocks they name."""
 
@@ -369,6 +447,9 @@ class Verifier:
         query = ("SELECT %s FROM archive_history ORDER BY seq" % columns if not origin else
                  "SELECT %s FROM origin_history WHERE origin = CAST(? AS TEXT) ORDER BY seq"
                  % columns)
+        # An archive made before personal keys (schema version 12) has no rule row, and its
+        # sign-offs verify as before; it gets one when the program next opens it.
+        personal = PersonalKeys() if signing else None
         expected, before = 1, b""
         for values in self.db.execute(query, () if not origin else (origin,)):
             row = Row(values, signing)
@@ -388,10 +469,14 @@ class Verifier:
                                             " written)")
             if signing:
                 chain.check(row, at, self.mismatches)
+            if personal is not None:
+                personal.check(row, at, self.mismatches)
             records.add(row, whose, self.mismatches)
             expected, before = row.seq + 1, text(row.hash)
         if signing:
             chain.finish(whose, self.mismatches, self.notes)
+        if personal is not None:
+            personal.finish(whose, self.notes)
         records.finish(whose, self.notes)
         return records
 
@@ -582,12 +667,39 @@ def verify(path, trusted, head):
     raise Unreadable("%s kept changing while it was read" % path)
 
 
+HELP_TEXT = """\
+Checks a Tavon Datalogging SQLite archive against its own history, as docs/history-format.md
+describes it, without the program. For the archive's own chain and each other archive's chain a
+sync took in (origin_history):
+  - rows numbered 1, 2, 3, ... (a gap is a deleted row), each following the row before, each
+    matching its own hash, each list of sessions readable;
+  - signatures: each signed row's Ed25519 signature over its hash, by a key the chain registered
+    with that row or an earlier one, no row unsigned once signing began, each key registered with
+    a row it signed; with --trusted-keys, every row signed by a key the file holds;
+  - personal keys and sign-offs: each binding row (kind signer) binds a key to a printed name,
+    is signed by that key, binds it once and before it signed any row; from the chain's rule row
+    on, each sign-off is signed by a key an earlier row bound; a bound key signs nothing but its
+    binding and sign-offs;
+  - a finished session's bytes never change, and a chain that gives session states gives them
+    on every later line.
+Then against the archive's own chain: an open session grows only by extending its bytes; each
+session's bytes and digest as the rows record them, each index upload and kept copy (a copy a
+sync took recorded by its archive's chain too), every session and index upload a row names
+present; and with --head, the pinned head."""
+
+HELP_EPILOG = """\
+Prints each mismatch on a line of its own, then a last line. Exit status: 0 clean, 1 a mismatch,
+2 bad arguments, 6 no archive there, one that cannot be read, or no Python cryptography module
+(Debian: python3-cryptography). Changes nothing; it cannot see rows deleted from the end of the
+history without --head, and does not compare with another archive (archive verify --against)."""
+
+
 def main(argv):
     parser = argparse.ArgumentParser(
-        prog="verify-history.py",
-        description="Checks a Tavon Datalogging SQLite archive against its own history, as"
-                    " docs/history-format.md describes it.")
-    parser.add_argument("archive", metavar="ARCHIVE.sqlite")
+        prog="verify-history.py", formatter_class=argparse.RawDescriptionHelpFormatter,
+        description=HELP_TEXT, epilog=HELP_EPILOG)
+    parser.add_argument("archive", metavar="ARCHIVE.sqlite",
+                        help="the archive's SQLite file, opened read-only")
     parser.add_argument("--trusted-keys", metavar="FILE", type=read_trusted,
                         help="the fingerprints of the keys trusted to sign, one a line")
     parser.add_argument("--head", metavar="ROW:HASH", type=read_head,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ArchiveFixture.h"
+#include "PersonalKeys.h"
 #include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
@@ -50,6 +51,11 @@ enum class Edit {
     FinishedBytesRecordedAgain,
     GrownWithoutExtending,
     StateLeftOut,
+    SignOffByOsKey,
+    BoundNameChanged,
+    BoundNameChangedRehashed,
+    BoundNameEmptied,
+    SignOffByUnboundKey,
 };
 
 struct Case {
@@ -65,9 +71,9 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"untouched", Edit::None, Pin::None, Trust::None, 0, "no mismatch"},
+    {"untouched, a personal sign-off in it", Edit::None, Pin::None, Trust::None, 0, "no mismatch"},
     {"untouched, its head pinned", Edit::None, Pin::Head, Trust::None, 0, "no mismatch"},
-    {"untouched, the real key trusted", Edit::None, Pin::None, Trust::RealKey, 0, "no mismatch"},
+    {"untouched, the real keys trusted", Edit::None, Pin::None, Trust::RealKey, 0, "no mismatch"},
     {"a byte of a session's sector", Edit::SectorByte, Pin::None, Trust::None, 1,
      "its digest column does not match its sector"},
     {"a byte of a session's sector, its digest made to match", Edit::SectorByteAndDigest, Pin::None,
@@ -84,7 +90,7 @@ const Case kCases[] = {
      "before the pinned head"},
     {"the rows signed again by another key", Edit::ResignedByAnother, Pin::None, Trust::None, 0,
      "checked for consistency only"},
-    {"the rows signed again by another key, the real key trusted", Edit::ResignedByAnother,
+    {"the rows signed again by another key, the real keys trusted", Edit::ResignedByAnother,
      Pin::None, Trust::RealKey, 1, "which is not a trusted key"},
     {"a key in history_keys replaced", Edit::KeyReplaced, Pin::None, Trust::None, 1,
      "which the archive does not hold as a signer"},
@@ -102,6 +108,21 @@ const Case kCases[] = {
      "does not match its own hash"},
     {"stated rows, then a session line without its state", Edit::StateLeftOut, Pin::None,
      Trust::None, 1, "without their state", "does not match its own hash"},
+    {"a sign-off signed by the operating-system user's key after the rule row",
+     Edit::SignOffByOsKey, Pin::None, Trust::None, 1,
+     "which no row before it binds to a printed name: from row 1 on",
+     "does not match its own hash"},
+    {"a binding row's printed name changed", Edit::BoundNameChanged, Pin::None, Trust::None, 1,
+     "does not match its own hash", "signature does not match"},
+    {"a binding row's printed name changed and the hashes made again",
+     Edit::BoundNameChangedRehashed, Pin::None, Trust::None, 1, "'s signature does not match its",
+     "does not match its own hash"},
+    {"a binding row's printed name emptied, the chain signed again by its keys",
+     Edit::BoundNameEmptied, Pin::None, Trust::None, 1, "binds no key",
+     "does not match its own hash"},
+    {"a sign-off signed by a key that no row binds, registered as a signer",
+     Edit::SignOffByUnboundKey, Pin::None, Trust::None, 1,
+     "which no row before it binds to a printed name", "does not hold as a signer"},
 };
 
 // A history row's columns as stored.
@@ -184,8 +205,9 @@ protected:
     }
 
     // An archive with every kind of block and chain: imported while its newest session was open
-    // and again grown (a replaced copy), a van's archive synced in (another chain), and a last
-    // row that names nothing. Closed, so that each case edits a copy of the file.
+    // and again grown (a replaced copy), a van's archive synced in (another chain), a sign-off by
+    // a personal key (with the row that binds it), and a last row that names nothing. Closed, so
+    // that each case edits a copy of the file.
     void MakeBase() {
         std::unique_ptr<LogImage> image = archivetest::GeneratedImage(3);
         const std::unique_ptr<LogImage> whole = archivetest::GeneratedImage(3);
@@ -203,6 +225,12 @@ protected:
         QString error;
         ASSERT_TRUE(archive::SyncArchive(*van, m_archive, {}, summary, error))
             << error.toStdString();
+        ASSERT_TRUE(archivetest::MadePersonalKey(m_personal));
+        archive::SignOffScope scope;
+        scope.meaning = "approved";
+        QString detail;
+        ASSERT_TRUE(archive::SignOff(m_archive, scope, m_personal, detail, error))
+            << error.toStdString();
         ASSERT_TRUE(archive::RecordChange(m_archive, archive::ChangeKind::Interval,
                                           "bump test every 2 days", {}, error))
             << error.toStdString();
@@ -212,12 +240,12 @@ protected:
         ASSERT_TRUE(Stated(rows)) << "the rows the program writes say no session's state";
         m_archive.Close();
         ASSERT_FALSE(QFileInfo::exists(Location() + "-wal")) << "the base was not checkpointed";
-        m_realKey = archive::KeyFingerprint(Key().PublicHex());
         // The list as a manager may hand it out: a comment, capitals, no colons.
         ASSERT_TRUE(testsupport::WriteFile(
-            m_dir.File("trusted-keys"), "# the team's keys\n\n" +
-                                            QString(m_realKey).remove(':').toUpper().toStdString() +
-                                            "\n"));
+            m_dir.File("trusted-keys"),
+            "# the team's keys\n\n" +
+                archive::KeyFingerprint(Key().PublicHex()).remove(':').toUpper().toStdString() +
+                "\n" + m_personal.Fingerprint().toStdString() + "\n"));
     }
 
     // Whether the rows give their session lines a state (the program writes them).
@@ -260,38 +288,54 @@ protected:
         return rows;
     }
 
-    // The rows from `from` on hashed again as the document says, each signed with `key`, as a
-    // writer of the database who holds that key could.
-    void Rewrite(std::vector<StoredRow>& rows, size_t from, const archive::SigningKey& key) {
+    // The rows from `from` on, as edited, hashed again as the document says and linked; with
+    // `resign`, each signed again by the key that signed it (the user's or the base's personal
+    // key), as one who holds both could, else their signatures left as they were.
+    void Rewrite(std::vector<StoredRow>& rows, size_t from, bool resign) {
+        const archive::SigningKey own = Key();
         for (size_t i = from; i < rows.size(); ++i) {
             StoredRow& r = rows[i];
             r.previous = i == 0 ? QString("") : rows[i - 1].hash;
             r.hash = DocumentedHash(r);
-            r.signer = key.PublicHex();
-            r.signature = key.Sign(r.hash);
-            ASSERT_TRUE(Sql("UPDATE archive_history SET sessions = ?, previous = ?, hash = ?,"
-                            " signer = ?, signature = ? WHERE seq = ?",
-                            {r.sessions, r.previous, r.hash, r.signer, r.signature, r.seq}));
+            if (resign) {
+                r.signature =
+                    (r.signer == m_personal.PublicHex() ? m_personal.Signer() : own).Sign(r.hash);
+            }
+            ASSERT_TRUE(
+                Sql("UPDATE archive_history SET os_user = ?, detail = ?, sessions = ?,"
+                    " previous = ?, hash = ?, signature = ? WHERE seq = ?",
+                    {r.user, r.detail, r.sessions, r.previous, r.hash, r.signature, r.seq}));
         }
     }
 
-    // A row after the newest, naming `sessions`, signed by this user.
-    void Append(const QString& kind, const QString& detail, const QString& sessions) {
+    // A row after the newest, naming `sessions`, signed with `key` (written by `user`, else by
+    // the newest row's writer).
+    void Append(const QString& kind, const QString& detail, const QString& sessions,
+                const archive::SigningKey& key, const QString& user = QString()) {
         const StoredRow last = OwnRows().back();
         StoredRow r = last;
         ++r.seq;
         ++r.at;
+        r.user = user.isEmpty() ? last.user : user;
         r.kind = kind;
         r.detail = detail;
         r.sessions = sessions;
         r.previous = last.hash;
         r.hash = DocumentedHash(r);
-        const archive::SigningKey key = Key();
         ASSERT_TRUE(Sql("INSERT INTO archive_history (seq, changed_at, os_user, host, kind,"
                         " detail, sessions, previous, hash, signer, signature)"
                         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                         {r.seq, r.at, r.user, r.host, r.kind, r.detail, r.sessions, r.previous,
                          r.hash, key.PublicHex(), key.Sign(r.hash)}));
+    }
+
+    // A sign-off of one finished session appended, signed with `key` (by `user`).
+    void AppendSignOff(const archive::SigningKey& key, const QString& user = QString()) {
+        QByteArray name, sector, overrun;
+        const qint64 id = FinishedSession(name, sector, overrun);
+        Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
+               QString("%1 %2 finished\n").arg(id).arg(SessionHash(name, sector, overrun)), key,
+               user);
     }
 
     // A session the rows record as finished, other than the one that grew: its id and bytes.
@@ -335,13 +379,42 @@ protected:
         std::vector<StoredRow> rows = OwnRows();
         ASSERT_GT(rows.size(), 3u);
         rows[2].detail += '.';
-        for (size_t i = 2; i < rows.size(); ++i) {
-            rows[i].previous = rows[i - 1].hash;
-            rows[i].hash = DocumentedHash(rows[i]);
-            ASSERT_TRUE(Sql("UPDATE archive_history SET detail = ?, previous = ?, hash = ?"
-                            " WHERE seq = ?",
-                            {rows[i].detail, rows[i].previous, rows[i].hash, rows[i].seq}));
+        Rewrite(rows, 2, false);
+    }
+
+    // How an edit of a row leaves its chain: its hash as it was, the row and those after it
+    // hashed and linked again, or besides signed again by their keys.
+    enum class Redone { Nothing, Hashes, Signatures };
+
+    // The binding row of the base's personal key made to give it the printed name `name`.
+    void BoundNameChanged(const QString& name, Redone redone) {
+        std::vector<StoredRow> rows = OwnRows();
+        size_t binding = 0;
+        while (binding < rows.size() && rows[binding].kind != "signer") {
+            ++binding;
         }
+        ASSERT_LT(binding, rows.size()) << "the base holds no binding row";
+        StoredRow& r = rows[binding];
+        ASSERT_TRUE(r.detail.contains('"' + m_personal.Name() + '"')) << r.detail.toStdString();
+        r.detail.replace('"' + m_personal.Name() + '"', '"' + name + '"');
+        r.user = name;
+        if (redone != Redone::Nothing) {
+            return Rewrite(rows, binding, redone == Redone::Signatures);
+        }
+        ASSERT_TRUE(Sql("UPDATE archive_history SET os_user = ?, detail = ? WHERE seq = ?",
+                        {r.user, r.detail, r.seq}));
+    }
+
+    // A sign-off signed by a key of another user that no row binds, the key registered with it as
+    // the writer would register a new signer.
+    void SignOffByUnboundKey() {
+        const archive::SigningKey mallory = OtherKey();
+        AppendSignOff(mallory, "Dr Jane QA");
+        const StoredRow r = OwnRows().back();
+        ASSERT_TRUE(
+            Sql("INSERT INTO history_keys (origin, public_key, first_seq, first_at, os_user,"
+                " host) VALUES ('', ?, ?, ?, ?, ?)",
+                {mallory.PublicHex(), r.seq, r.at, r.user, r.host}));
     }
 
     // Another user's key, made in a folder of their own.
@@ -350,28 +423,37 @@ protected:
         return Key();
     }
 
+    // Each row the user's key signed is signed again with another's, and that key put in its
+    // place among the signers (the personal key's rows keep their signatures).
     void ResignedByAnother() {
         const archive::SigningKey mallory = OtherKey();
-        std::vector<StoredRow> rows = OwnRows();
-        for (const StoredRow& r : rows) {
-            ASSERT_TRUE(Sql("UPDATE archive_history SET signer = ?, signature = ? WHERE seq = ?",
-                            {mallory.PublicHex(), mallory.Sign(r.hash), r.seq}));
+        const QString own = Key().PublicHex();
+        for (const StoredRow& r : OwnRows()) {
+            if (r.signer == own) {
+                ASSERT_TRUE(
+                    Sql("UPDATE archive_history SET signer = ?, signature = ? WHERE seq = ?",
+                        {mallory.PublicHex(), mallory.Sign(r.hash), r.seq}));
+            }
         }
-        ASSERT_TRUE(
-            Sql("UPDATE history_keys SET public_key = ? WHERE origin = ''", {mallory.PublicHex()}));
+        ASSERT_TRUE(Sql("UPDATE history_keys SET public_key = ? WHERE origin = '' AND"
+                        " public_key = ?",
+                        {mallory.PublicHex(), own}));
     }
 
+    // A finished session's bytes changed and a sign-off by the personal key recording them.
     void FinishedBytesRecordedAgain() {
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         sector[10] = static_cast<char>(sector[10] ^ 0x20);
         PutBytes(id, sector);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
-               QString("%1 %2 finished\n").arg(id).arg(SessionHash(name, sector, overrun)));
+               QString("%1 %2 finished\n").arg(id).arg(SessionHash(name, sector, overrun)),
+               m_personal.Signer(), m_personal.Name());
     }
 
-    // The session that grew, its bytes made others that do not extend the ones it had, and the
-    // row that recorded its growth, and every row after, hashed and signed again.
+    // The session that grew, its bytes made others that do not extend the ones it had, recorded so
+    // by the row that recorded its growth and the rows after it, which are hashed and signed
+    // again.
     void GrownWithoutExtending() {
         QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
         ASSERT_TRUE(query.exec("SELECT s.id, s.name, b.sector, b.overrun FROM sessions s"
@@ -388,23 +470,25 @@ protected:
         PutBytes(id, sector);
         const QString now = SessionHash(name, sector, overrun);
         std::vector<StoredRow> rows = OwnRows();
-        size_t grown = rows.size();
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (rows[i].sessions.contains(QString("%1 %2 ").arg(id).arg(was))) {
-                grown = i;
-            }
+        size_t grown = 0;
+        while (grown < rows.size() &&
+               !rows[grown].sessions.contains(QString("%1 %2 ").arg(id).arg(was))) {
+            ++grown;
         }
         ASSERT_LT(grown, rows.size());
-        rows[grown].sessions.replace(QString("%1 %2 ").arg(id).arg(was),
+        for (size_t i = grown; i < rows.size(); ++i) {
+            rows[i].sessions.replace(QString("%1 %2 ").arg(id).arg(was),
                                      QString("%1 %2 ").arg(id).arg(now));
-        Rewrite(rows, grown, Key());
+        }
+        Rewrite(rows, grown, true);
     }
 
     void StateLeftOut() {
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
-               QString("%1 %2\n").arg(id).arg(SessionHash(name, sector, overrun)));
+               QString("%1 %2\n").arg(id).arg(SessionHash(name, sector, overrun)),
+               m_personal.Signer(), m_personal.Name());
     }
 
     void Apply(const Case& c) {
@@ -434,8 +518,9 @@ protected:
         case Edit::ResignedByAnother:
             return ResignedByAnother();
         case Edit::KeyReplaced:
-            ASSERT_TRUE(Sql("UPDATE history_keys SET public_key = ? WHERE origin = ''",
-                            {OtherKey().PublicHex()}));
+            ASSERT_TRUE(Sql("UPDATE history_keys SET public_key = ? WHERE origin = '' AND"
+                            " public_key = ?",
+                            {OtherKey().PublicHex(), Key().PublicHex()}));
             return;
         case Edit::IndexUploadByte:
             return FlipByte("index_uploads", "bytes", "id");
@@ -450,6 +535,16 @@ protected:
             return GrownWithoutExtending();
         case Edit::StateLeftOut:
             return StateLeftOut();
+        case Edit::SignOffByOsKey:
+            return AppendSignOff(Key());
+        case Edit::BoundNameChanged:
+            return BoundNameChanged("Dr John QA", Redone::Nothing);
+        case Edit::BoundNameChangedRehashed:
+            return BoundNameChanged("Dr John QA", Redone::Hashes);
+        case Edit::BoundNameEmptied:
+            return BoundNameChanged("", Redone::Signatures);
+        case Edit::SignOffByUnboundKey:
+            return SignOffByUnboundKey();
         }
     }
 
@@ -527,8 +622,8 @@ protected:
 
     testsupport::ZoneGuard m_zone{"UTC"};
     std::unique_ptr<testsupport::EnvGuard> m_user;
-    std::string m_head; // the base's head, ROW:HASH
-    QString m_realKey;  // the fingerprint of the key that signed the base
+    std::string m_head;              // the base's head, ROW:HASH
+    archive::PersonalKey m_personal; // the key of the base's sign-off, unsealed
 };
 
 TEST_P(ArchiveTamperTest, TheScriptAndVerifyGiveEveryEditItsVerdict) {
