@@ -48,6 +48,8 @@ enum class Edit {
     IndexUploadByte,
     ReplacedCopyByte,
     SyncedRowChanged,
+    StartAskedAgain,      // a session's bytes and digest changed, and the history's start asked for
+    IndexStartAskedAgain, // an index upload's byte changed, and its history's start asked for
     FinishedBytesRecordedAgain,
     GrownWithoutExtending,
     StateLeftOut,
@@ -78,6 +80,10 @@ const Case kCases[] = {
      "its digest column does not match its sector"},
     {"a byte of a session's sector, its digest made to match", Edit::SectorByteAndDigest, Pin::None,
      Trust::None, 1, "its stored bytes hash to"},
+    {"a session's bytes changed and the history's start asked for again", Edit::StartAskedAgain,
+     Pin::None, Trust::None, 1, "history_start asks for the history to be begun again"},
+    {"an index upload's byte changed and its start asked for again", Edit::IndexStartAskedAgain,
+     Pin::None, Trust::None, 1, "history_start asks for the history to be begun again"},
     {"a row's detail changed", Edit::Detail, Pin::None, Trust::None, 1,
      "history row 3 does not match its own hash", "signature does not match"},
     {"a row's detail changed and the hashes made again", Edit::DetailRehashed, Pin::None,
@@ -524,6 +530,18 @@ protected:
             return;
         case Edit::IndexUploadByte:
             return FlipByte("index_uploads", "bytes", "id");
+        case Edit::StartAskedAgain: {
+            QByteArray name, sector, overrun;
+            const qint64 id = FinishedSession(name, sector, overrun);
+            sector[sector.size() / 3] = static_cast<char>(sector[sector.size() / 3] ^ 0x01);
+            PutBytes(id, sector);
+            ASSERT_TRUE(Sql("INSERT INTO history_start (pending) VALUES (1)"));
+            return;
+        }
+        case Edit::IndexStartAskedAgain:
+            FlipByte("index_uploads", "bytes", "id");
+            ASSERT_TRUE(Sql("INSERT INTO history_start (pending) VALUES (2)"));
+            return;
         case Edit::ReplacedCopyByte:
             return FlipByte("session_history", "sector", "id");
         case Edit::SyncedRowChanged:
