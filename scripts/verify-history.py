@@ -29,6 +29,7 @@ EXIT_CLEAN, EXIT_MISMATCH, EXIT_USAGE, EXIT_UNREADABLE = 0, 1, 2, 6
 
 # Schema versions (MAX(version) of schema_migrations) from which the history holds each part.
 HISTORY_VERSION, ALL_BYTES_VERSION, SYNC_VERSION, SIGNING_VERSION = 5, 8, 9, 10
+PERSONAL_VERSION = 12
 
 ROW_COLUMNS = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
 HEX64 = re.compile(rb"[0-9a-f]{64}")
@@ -484,6 +485,14 @@ class Verifier:
             chain.finish(whose, self.mismatches, self.notes)
         if personal is not None:
             personal.finish(whose, self.notes)
+            # The program writes the rule row on the opening that reaches this schema: an own
+            # chain without it had the row taken out, and then any key's sign-off would pass.
+            if not origin and self.version >= PERSONAL_VERSION and personal.last and \
+                    not personal.rule_row:
+                self.mismatches.append(
+                    "history rows 1 to %d hold no row saying that sign-offs are signed by"
+                    " personal keys, which every history of this schema has (the row was taken"
+                    " out)" % personal.last)
         records.finish(whose, self.notes)
         return records
 

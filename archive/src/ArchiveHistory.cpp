@@ -116,6 +116,9 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
     if (signing) {
         signatures.Finish(whose, summary);
         personal.Finish(whose, summary);
+        if (origin.isEmpty() && ReadSchemaVersion(db, error) >= kPersonalSignOffVersion) {
+            personal.RequireRule(summary);
+        }
     }
     FixingLine(whose, records, summary);
 }

@@ -92,4 +92,14 @@ void PersonalSignOffs::Finish(const QString& whose, VerifySummary& summary) cons
                                   .arg(m_ruleFrom));
 }
 
+void PersonalSignOffs::RequireRule(VerifySummary& summary) const {
+    if (m_rows == 0 || m_ruleFrom > 0) {
+        return;
+    }
+    summary.mismatches << QString("history rows 1 to %1 hold no row saying that sign-offs are"
+                                  " signed by personal keys, which every history of this schema"
+                                  " has (the row was taken out)")
+                              .arg(m_lastSeq);
+}
+
 } // namespace archive

@@ -20,6 +20,9 @@ public:
     // After the last row: from which row the rule applies, where not from the first. `whose`: ""
     // or "archive X's ".
     void Finish(const QString& whose, VerifySummary& summary) const;
+    // This archive's own chain at a schema that has the rule must hold its row: taken out, any
+    // key's sign-off would pass for a person's.
+    void RequireRule(VerifySummary& summary) const;
 
 private:
     void CheckBinding(const HistoryRow& row, const QString& at, QStringList& mismatches);

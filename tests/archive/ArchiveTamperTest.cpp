@@ -50,6 +50,7 @@ enum class Edit {
     SyncedRowChanged,
     StartAskedAgain,      // a session's bytes and digest changed, and the history's start asked for
     IndexStartAskedAgain, // an index upload's byte changed, and its history's start asked for
+    RuleTakenOut,         // the rule of personal sign-offs taken out of row 1, the chain re-signed
     FinishedBytesRecordedAgain,
     GrownWithoutExtending,
     StateLeftOut,
@@ -84,6 +85,9 @@ const Case kCases[] = {
      Pin::None, Trust::None, 1, "history_start asks for the history to be begun again"},
     {"an index upload's byte changed and its start asked for again", Edit::IndexStartAskedAgain,
      Pin::None, Trust::None, 1, "history_start asks for the history to be begun again"},
+    {"the rule of personal sign-offs taken out, the chain signed again by its keys",
+     Edit::RuleTakenOut, Pin::None, Trust::None, 1,
+     "hold no row saying that sign-offs are signed by personal keys"},
     {"a row's detail changed", Edit::Detail, Pin::None, Trust::None, 1,
      "history row 3 does not match its own hash", "signature does not match"},
     {"a row's detail changed and the hashes made again", Edit::DetailRehashed, Pin::None,
@@ -537,6 +541,14 @@ protected:
             PutBytes(id, sector);
             ASSERT_TRUE(Sql("INSERT INTO history_start (pending) VALUES (1)"));
             return;
+        }
+        case Edit::RuleTakenOut: {
+            std::vector<StoredRow> rows = OwnRows();
+            ASSERT_TRUE(rows[0].detail.endsWith(
+                "; from this row on, each sign-off is signed by a personal key"))
+                << rows[0].detail.toStdString();
+            rows[0].detail = rows[0].detail.section("; ", 0, 0);
+            return Rewrite(rows, 0, true);
         }
         case Edit::IndexStartAskedAgain:
             FlipByte("index_uploads", "bytes", "id");
