@@ -619,6 +619,12 @@ class Verifier:
 def read_trusted(path):
     try:
         with open(path, "rb") as f:
+            # A list anyone may write could hold any key: refused, as tavon-datalog refuses it.
+            mode = os.fstat(f.fileno()).st_mode
+            if mode & 0o022:
+                raise argparse.ArgumentTypeError(
+                    "the list of trusted keys %s may be written by other users (mode %04o):"
+                    " only its owner may write it" % (path, mode & 0o777))
             content = f.read()
     except OSError as e:
         raise argparse.ArgumentTypeError("cannot read the trusted keys %s: %s"

@@ -149,7 +149,9 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     bytesWarning_ = new QLabel(this);
     bytesWarning_->setObjectName("bytesWarning");
     bytesWarning_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
-    bytesWarning_->setWordWrap(true);
+    // One line a session, as tall as its lines: the search, the tree and the report keep their
+    // places.
+    bytesWarning_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     bytesWarning_->hide();
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addWidget(bytesWarning_);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "archive/HistorySigning.h"
@@ -14,6 +15,22 @@
 #include "archive/SessionArchive.h"
 
 namespace {
+
+// A refusal as the window tells it: said once ("Not signed: ..."), and of a verify's many lines the
+// first few, the rest left to archive verify, so that the window keeps its size.
+QString RefusalText(const QString& error) {
+    const QString said = error.startsWith("not signed off: ")
+                             ? "Not signed: " + error.mid(QString("not signed off: ").size())
+                             : "Not signed: " + error;
+    QStringList lines = said.split('\n');
+    constexpr int kMostLines = 4;
+    if (lines.size() > kMostLines) {
+        const int more = lines.size() - kMostLines;
+        lines = lines.mid(0, kMostLines);
+        lines << QString("... and %1 more (archive verify lists them all)").arg(more);
+    }
+    return lines.join('\n');
+}
 
 // An empty masked field reads as "--"; a half-typed date is no date.
 QString DayOf(const QLineEdit* field) {
@@ -98,7 +115,8 @@ bool SignOffDialog::Submit() {
         done = archive::SignOff(store_, scope, *key_, detail, error);
     }
     passphrase.fill('\0');
-    outcome_->setText(done ? "Signed: " + detail : "Not signed: " + error);
+    outcome_->setText(done ? "Signed: " + detail : RefusalText(error));
+    adjustSize();
     if (done) {
         sign_->setEnabled(false);
     }
