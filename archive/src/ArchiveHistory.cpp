@@ -345,7 +345,7 @@ void CheckGrowth(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
                                           " from (%2)")
                                       .arg(at, g.from);
         } else if (to != held.constEnd() &&
-                   (to->first != from->first || !Extends(to->second, from->second))) {
+                   !Grows(from->first, from->second, to->first, to->second)) {
             summary.mismatches
                 << QString("%1 to bytes that do not extend the ones it had (%2)").arg(at, g.from);
         } else {

@@ -547,7 +547,7 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
     for (size_t i = 0; i < held.size(); ++i) {
         const StoredCopy& h = held[i];
         // A finished session's bytes never change: longer ones are not its growth.
-        if (open[i] && h.name == s.session.name && Extends(s.session.sector, h.sector)) {
+        if (open[i] && Grows(h.name, h.sector, s.session.name, s.session.sector)) {
             CapturedSession& c = s.session;
             if (!m_image) {
                 m_image.reset(new LogImage);
@@ -567,8 +567,7 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
             ++m_grown;
             return true;
         }
-        if (!s.session.complete && h.name == s.session.name &&
-            Extends(h.sector, s.session.sector)) {
+        if (!s.session.complete && Grows(s.session.name, s.session.sector, h.name, h.sector)) {
             session = h.id;
             ++m_grown;
             return KeepBeside(instrument, session, s.stored, false, error);

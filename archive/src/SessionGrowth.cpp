@@ -17,4 +17,9 @@ bool Extends(const QByteArray& longer, const QByteArray& shorter) {
     return UsedLength(longer) > used && longer.left(used) == shorter.left(used);
 }
 
+bool Grows(const QByteArray& oldName, const QByteArray& oldSector, const QByteArray& newName,
+           const QByteArray& newSector) {
+    return oldName == newName && Extends(newSector, oldSector);
+}
+
 } // namespace archive

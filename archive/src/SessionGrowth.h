@@ -13,4 +13,10 @@ int UsedLength(const QByteArray& sector);
 // the instrument still had open may grow; whether it had is the caller's to know.
 bool Extends(const QByteArray& longer, const QByteArray& shorter);
 
+// A session's bytes grown from (`oldName`, `oldSector`) to (`newName`, `newSector`): the same index
+// name, and the new sector extends the old. The one rule of growth the writers, the sync and
+// verify ask.
+bool Grows(const QByteArray& oldName, const QByteArray& oldSector, const QByteArray& newName,
+           const QByteArray& newSector);
+
 } // namespace archive

@@ -300,7 +300,7 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     if (kept) {
         return StoreResult::Seen;
     }
-    if (open && old.name == s.name && Extends(s.sector, old.sector)) {
+    if (open && Grows(old.name, old.sector, s.name, s.sector)) {
         return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
     }
     StoredCopy other{old.id, digest, Now(), s.name, s.sector, s.overrun};
