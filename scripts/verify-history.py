@@ -29,11 +29,12 @@ EXIT_CLEAN, EXIT_MISMATCH, EXIT_USAGE, EXIT_UNREADABLE = 0, 1, 2, 6
 
 # Schema versions (MAX(version) of schema_migrations) from which the history holds each part.
 HISTORY_VERSION, ALL_BYTES_VERSION, SYNC_VERSION, SIGNING_VERSION = 5, 8, 9, 10
-PERSONAL_VERSION = 12
+INSTRUMENT_UID_VERSION, PERSONAL_VERSION = 11, 12
 
 ROW_COLUMNS = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
 HEX64 = re.compile(rb"[0-9a-f]{64}")
-SESSION_LINE = re.compile(rb"([1-9][0-9]{0,18}) ([0-9a-f]{64})(?: (open|finished|copy))?")
+SESSION_LINE = re.compile(
+    rb"([1-9][0-9]{0,18}) ([0-9a-f]{64})(?: (open|finished|copy)(?: ([0-9a-f]{32}))?)?")
 INDEX_LINE = re.compile(rb"index ([1-9][0-9]{0,18}) ([0-9a-f]{64})")
 RECORDED_HEAD = re.compile(
     rb"\(identity ([0-9A-Za-z{}-]+)\), its history's head row ([0-9]{1,18}), ([0-9a-f]{64})")
@@ -64,6 +65,15 @@ def whole(value):
         return int(value)
     match = re.fullmatch(rb"-?[0-9]+", text(value).strip())
     return int(match.group(0)) if match else 0
+
+
+def is_utf8(value):
+    """Whether a text column holds UTF-8 text (a number reads as its digits)."""
+    try:
+        text(value).decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
 
 
 def said(value):
@@ -121,8 +131,9 @@ def counted(count, one, many):
 
 
 class Line:
-    def __init__(self, index, block, sha, state):
+    def __init__(self, index, block, sha, state, instrument=None):
         self.index, self.id, self.sha, self.state = index, block, sha, state
+        self.instrument = instrument
 
 
 def parse_sessions(raw):
@@ -140,7 +151,9 @@ def parse_sessions(raw):
             lines.append(Line(True, int(index.group(1)), index.group(2).decode(), None))
         elif session and not in_index:
             state = session.group(3).decode() if session.group(3) else None
-            lines.append(Line(False, int(session.group(1)), session.group(2).decode(), state))
+            instrument = session.group(4).decode() if session.group(4) else None
+            lines.append(Line(False, int(session.group(1)), session.group(2).decode(), state,
+                              instrument))
         else:
             return lines, False
     return lines, readable
@@ -153,6 +166,9 @@ class Row:
         self.seq, self.at = whole(self.seq), whole(self.at)
         self.signer, self.signature = (text(values[9]), text(values[10])) if signing else (b"", b"")
         self.lines, self.readable = parse_sessions(text(self.sessions))
+        names = ("os_user", "host", "kind", "detail", "sessions", "previous", "hash", "signer",
+                 "signature")
+        self.not_text = [name for name, value in zip(names, values[2:]) if not is_utf8(value)]
 
     def own_hash(self):
         parts = [str(self.seq).encode(), str(self.at).encode(), self.user, self.host, self.kind,
@@ -207,6 +223,14 @@ class Signatures:
         if first > row.seq:
             out.append("%s is signed by %s, which the archive registered with its row %d, after"
                        " it (the row was signed again)" % (at, named, first))
+        if first == row.seq:
+            # Who a key belongs to is what its first row says, which the hash covers.
+            writer = said(row.user) + "@" + said(row.host)
+            if self.keys[row.signer][1] != writer:
+                out.append("%s is registered as %s's, but its first row, %s, was written by %s"
+                           " (the list of signers was changed outside this program)"
+                           % (named, self.keys[row.signer][1], at, writer))
+                self.keys[row.signer] = (first, writer)
         if not self.rows[row.signer]:
             self.order.append(row.signer)
         self.rows[row.signer].append(row.seq)
@@ -329,18 +353,25 @@ class Records:
         self.index = {}  # index upload -> (hash, row)
         self.growth = defaultdict(list)  # session -> (previous hash, hash, row)
         self.stated = {}  # session -> (state, hash) of its last stated non-copy line
+        self.last = {}  # session -> (state, row) of its last non-copy line
+        self.instrument = {}  # session -> (identity, row) of the last line naming its instrument
         self.stated_from = 0
+        self.instrumented_from = 0
         self.first_naming = 0
         self.newest = 0
 
     def add(self, row, whose, out):
         head = RECORDED_HEAD.findall(text(row.detail)) if text(row.kind) == b"sync" else []
         synced = head and int(head[-1][1]) > 0 and row.session_lines()
-        unstated = False
+        unstated = uninstrumented = False
         for line in row.lines:
             if line.index:
                 self.index[line.id] = (line.sha, row.seq)
                 continue
+            if line.state is not None:
+                if line.instrument:
+                    self.instrumented_from = self.instrumented_from or row.seq
+                uninstrumented = uninstrumented or not line.instrument
             self.first_naming = self.first_naming or row.seq
             if synced and line.sha not in self.every[line.id]:
                 self.came_with[(line.id, line.sha)] = (head[-1][0], int(head[-1][1]), row.seq)
@@ -349,6 +380,9 @@ class Records:
             self.named[line.id] = row.seq
             if line.state != "copy":
                 self.now[line.id] = (line.sha, row.seq)
+                self.last[line.id] = (line.state, row.seq)
+                if line.instrument:
+                    self.instrument[line.id] = (line.instrument, row.seq)
             if line.state is None:
                 unstated = unstated or bool(self.stated_from)
             else:
@@ -357,6 +391,9 @@ class Records:
         if unstated:
             out.append("%shistory row %d names sessions without their state, which its chain"
                        " gives from row %d on" % (whose, row.seq, self.stated_from))
+        if uninstrumented and self.instrumented_from:
+            out.append("%shistory row %d names sessions without their instrument, which its chain"
+                       " names from row %d on" % (whose, row.seq, self.instrumented_from))
         self.newest = max(self.newest, row.seq)
 
     def finished_rule(self, row, line, whose, out):
@@ -472,6 +509,9 @@ class Verifier:
                                             " changed, deleted or put in between)")
             if not row.readable:
                 self.mismatches.append(at + ": its list of sessions is unreadable")
+            for column in row.not_text:
+                self.mismatches.append("%s's %s is not UTF-8 text (written outside this program)"
+                                       % (at, column))
             if row.own_hash().encode() != text(row.hash):
                 self.mismatches.append(at + " does not match its own hash (changed after it was"
                                             " written)")
@@ -496,11 +536,36 @@ class Verifier:
         records.finish(whose, self.notes)
         return records
 
+    def held_as_bytes(self, at, kinds):
+        """Byte columns hold bytes: one rewritten as text is not what the program wrote."""
+        for column, kind in kinds:
+            if said(kind) not in ("blob", "null"):
+                self.mismatches.append("%s's %s is stored as %s, not as bytes (rewritten outside"
+                                       " this program)" % (at, column, said(kind)))
+
+    def as_last_recorded(self, sid, at, uid, complete):
+        """The session's instrument and state as the last line naming it gave them."""
+        instrument = self.own.instrument.get(sid)
+        if instrument and instrument[0] != said(uid):
+            self.mismatches.append("%s is filed under the instrument %s, history row %d recorded"
+                                   " it under %s (moved outside this program)"
+                                   % (at, said(uid) or "without an identity", instrument[1],
+                                      instrument[0]))
+        state, row = self.own.last.get(sid, (None, 0))
+        if state in ("open", "finished") and (whole(complete) != 0) != (state == "finished"):
+            self.mismatches.append("%s is marked %s, history row %d recorded it %s (its complete"
+                                   " column was changed outside this program)"
+                                   % (at, "finished" if whole(complete) else "open", row, state))
+
     def check_sessions(self):
         unfound = dict(self.own.named)
-        for sid, name, sector, overrun, digest in self.db.execute(
-                "SELECT s.id, s.name, b.sector, b.overrun, s.digest FROM sessions s"
-                " LEFT JOIN session_bytes b ON b.session_id = s.id ORDER BY s.id"):
+        uid = "i.uid" if self.version >= INSTRUMENT_UID_VERSION else "''"
+        for (sid, name, sector, overrun, digest, instrument, complete, name_kind, sector_kind,
+             overrun_kind) in self.db.execute(
+                "SELECT s.id, s.name, b.sector, b.overrun, s.digest, %s, s.complete,"
+                " typeof(s.name), typeof(b.sector), typeof(b.overrun) FROM sessions s"
+                " LEFT JOIN session_bytes b ON b.session_id = s.id"
+                " LEFT JOIN instruments i ON i.id = s.instrument_id ORDER BY s.id" % uid):
             sid = whole(sid)
             self.counts["sessions"] += 1
             at = "session %d" % sid
@@ -512,6 +577,9 @@ class Verifier:
             if sector is None:
                 self.mismatches.append(at + "'s stored bytes are missing")
                 continue
+            self.held_as_bytes(at, (("name", name_kind), ("sector", sector_kind),
+                                    ("overrun", overrun_kind)))
+            self.as_last_recorded(sid, at, instrument, complete)
             now = stored_bytes_hash(name, sector, overrun)
             if sha256_hex(text(sector)) != said(digest):
                 self.mismatches.append(at + ": its digest column does not match its sector")
@@ -527,7 +595,8 @@ class Verifier:
 
     def check_index_uploads(self):
         unfound = dict(self.own.index)
-        for uid, data in self.db.execute("SELECT id, bytes FROM index_uploads ORDER BY id"):
+        for uid, data, kind in self.db.execute(
+                "SELECT id, bytes, typeof(bytes) FROM index_uploads ORDER BY id"):
             uid = whole(uid)
             self.counts["index uploads"] += 1
             at = "index upload %d" % uid
@@ -536,6 +605,7 @@ class Verifier:
                 self.mismatches.append(at + " is in no history row")
                 continue
             now = sha256_hex(text(data))
+            self.held_as_bytes(at, (("bytes", kind),))
             if now != recorded[0]:
                 self.mismatches.append("%s: its stored bytes hash to %s, history row %d recorded"
                                        " %s" % (at, now, recorded[1], recorded[0]))
@@ -545,9 +615,11 @@ class Verifier:
 
     def check_copies(self):
         conflict = "h.conflict" if self.version >= SYNC_VERSION else "0"
-        for cid, sid, name, sector, overrun, digest, is_conflict in self.db.execute(
-                "SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %s"
-                " FROM session_history h WHERE h.sector IS NOT NULL ORDER BY h.id" % conflict):
+        for (cid, sid, name, sector, overrun, digest, is_conflict, name_kind, sector_kind,
+             overrun_kind) in self.db.execute(
+                "SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %s,"
+                " typeof(h.name), typeof(h.sector), typeof(h.overrun) FROM session_history h"
+                " WHERE h.sector IS NOT NULL ORDER BY h.id" % conflict):
             cid, sid, is_conflict = whole(cid), whole(sid), whole(is_conflict) != 0
             self.counts["conflicting copies" if is_conflict else "replaced copies"] += 1
             if is_conflict:
@@ -557,6 +629,8 @@ class Verifier:
             if is_conflict:
                 self.conflicts.append("session %d holds a conflicting copy (%d), kept beside it"
                                       " from another archive" % (sid, cid))
+            self.held_as_bytes(at, (("name", name_kind), ("sector", sector_kind),
+                                    ("overrun", overrun_kind)))
             now = stored_bytes_hash(name, sector, overrun)
             if now not in self.own.every.get(sid, ()):
                 self.mismatches.append("%s: its stored bytes hash to %s, which no history row"

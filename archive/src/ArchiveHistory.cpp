@@ -78,7 +78,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
     }
     const bool read = ReadChainRows(
         db, origin, signing, 0,
-        [&](const HistoryRow& row, bool readable) {
+        [&](const HistoryRow& row, const RowReading& reading) {
             ++summary.rows;
             const QString at = whose + "history row " + QString::number(row.seq);
             if (row.seq > expected) {
@@ -92,10 +92,16 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
                 summary.mismatches << at + " does not follow the row before it (a row was"
                                            " changed, deleted or put in between)";
             }
-            if (!readable) {
+            if (!reading.sessions) {
                 summary.mismatches << at + ": its list of sessions is unreadable";
             }
-            if (RowHash(row) != row.hash) {
+            for (const QString& column : reading.notText) {
+                summary.mismatches << QString("%1's %2 is not UTF-8 text (written outside this"
+                                              " program)")
+                                          .arg(at, column);
+            }
+            // A row whose text is not text has no hash this reader could recompute: said above.
+            if (reading.notText.isEmpty() && RowHash(row) != row.hash) {
                 summary.mismatches << at + " does not match its own hash (changed after it was"
                                            " written)";
             }
@@ -163,13 +169,65 @@ void ReportUnfound(const QString& what, const QHash<qint64, Recorded>& recorded,
     }
 }
 
-void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords& records,
-                   QString& error) {
+// A byte column holds bytes: one rewritten as text (or as a number) reads back as other bytes in
+// every reader, each in its own way, and was not written by this program. PostgreSQL keeps the
+// column's type; SQLite keeps each value's own, which `typeof` tells.
+QString StorageClass(bool server, const QString& column) {
+    return server ? QStringLiteral("'blob'") : "typeof(" + column + ")";
+}
+
+bool HeldAsBytes(const QString& at, const QSqlQuery& query, int first,
+                 std::initializer_list<const char*> columns, VerifySummary& summary) {
+    bool held = true;
+    int i = first;
+    for (const char* column : columns) {
+        const QString kind = query.value(i++).toString();
+        if (kind != "blob" && kind != "null") {
+            summary.mismatches << QString("%1's %2 is stored as %3, not as bytes (rewritten"
+                                          " outside this program)")
+                                      .arg(at, column, kind);
+            held = false;
+        }
+    }
+    return held;
+}
+
+// The columns the rows do not hash but the last row naming the session states: its instrument
+// and whether it is finished. Moved to another instrument, or marked open again, behind the
+// program's back, the session would be credited to a unit that did not record it, or grown.
+bool AsLastRecorded(const QString& at, const ChainRecords::Last& last, const QString& uid,
+                    bool complete, VerifySummary& summary) {
+    bool held = true;
+    if (!last.instrument.isEmpty() && last.instrument != uid) {
+        summary.mismatches << QString("%1 is filed under the instrument %2, history row %3"
+                                      " recorded it under %4 (moved outside this program)")
+                                  .arg(at, uid.isEmpty() ? QString("without an identity") : uid)
+                                  .arg(last.instrumentRow)
+                                  .arg(last.instrument);
+        held = false;
+    }
+    const bool stated = last.state == SessionState::Open || last.state == SessionState::Finished;
+    if (stated && complete != (last.state == SessionState::Finished)) {
+        summary.mismatches << QString("%1 is marked %2, history row %3 recorded it %4 (its"
+                                      " complete column was changed outside this program)")
+                                  .arg(at, complete ? "finished" : "open")
+                                  .arg(last.row)
+                                  .arg(SessionStateName(last.state));
+        held = false;
+    }
+    return held;
+}
+
+void CheckSessions(QSqlDatabase& db, bool server, bool uids, VerifySummary& summary,
+                   const ChainRecords& records, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT s.id, s.name, b.sector, b.overrun, s.digest FROM sessions s"
-             " LEFT JOIN session_bytes b ON b.session_id = s.id ORDER BY s.id",
+             QString("SELECT s.id, s.name, b.sector, b.overrun, s.digest, %1, s.complete, %2, %3,"
+                     " %4 FROM sessions s LEFT JOIN session_bytes b ON b.session_id = s.id"
+                     " LEFT JOIN instruments i ON i.id = s.instrument_id ORDER BY s.id")
+                 .arg(uids ? "i.uid" : "''", StorageClass(server, "s.name"),
+                      StorageClass(server, "b.sector"), StorageClass(server, "b.overrun")),
              {}, error)) {
         summary.readable = false;
         return;
@@ -190,6 +248,12 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords&
             summary.faultySessions.insert(id);
             continue;
         }
+        const ChainRecords::Last* last = records.LastOf(id);
+        if (!HeldAsBytes(at, query, 7, {"name", "sector", "overrun"}, summary) ||
+            (last != nullptr && !AsLastRecorded(at, *last, query.value(5).toString(),
+                                                query.value(6).toInt() != 0, summary))) {
+            summary.faultySessions.insert(id);
+        }
         QString now;
         const BytesCheck check =
             CheckStoredBytes(records, id, query.value(1).toByteArray(),
@@ -208,11 +272,14 @@ void CheckSessions(QSqlDatabase& db, VerifySummary& summary, const ChainRecords&
     ReportUnfound("session", unfound, summary);
 }
 
-void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, Recorded> recorded,
-                       QString& error) {
+void CheckIndexUploads(QSqlDatabase& db, bool server, VerifySummary& summary,
+                       QHash<qint64, Recorded> recorded, QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!Run(query, "SELECT id, bytes FROM index_uploads ORDER BY id", {}, error)) {
+    if (!Run(query,
+             "SELECT id, bytes, " + StorageClass(server, "bytes") +
+                 " FROM index_uploads ORDER BY id",
+             {}, error)) {
         summary.readable = false;
         return;
     }
@@ -225,6 +292,7 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
             continue;
         }
         const QString now = IndexBytesHash(query.value(1).toByteArray());
+        HeldAsBytes(at, query, 2, {"bytes"}, summary);
         CompareRecorded(at, now, r, summary);
     }
     ReportUnfound("index upload", recorded, summary);
@@ -236,17 +304,19 @@ void CheckIndexUploads(QSqlDatabase& db, VerifySummary& summary, QHash<qint64, R
 // took from another archive (a conflicting one, or one that archive had replaced) is checked
 // against that archive's history too, which this one holds once the sync took it: bytes that
 // archive never recorded were not what it held.
-void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
+void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySummary& summary,
                          const ChainRecords& records, const QHash<QString, ChainRecords>& origins,
                          QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             QString("SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %1, %2"
-                     " FROM session_history h LEFT JOIN sessions s ON s.id = h.session_id"
-                     " LEFT JOIN instruments i ON i.id = s.instrument_id"
+             QString("SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %1, %2,"
+                     " %3, %4, %5 FROM session_history h LEFT JOIN sessions s"
+                     " ON s.id = h.session_id LEFT JOIN instruments i ON i.id = s.instrument_id"
                      " WHERE h.sector IS NOT NULL ORDER BY h.id")
-                 .arg(conflicts ? "h.conflict" : "0", SessionWordsColumns()),
+                 .arg(conflicts ? "h.conflict" : "0", SessionWordsColumns(),
+                      StorageClass(server, "h.name"), StorageClass(server, "h.sector"),
+                      StorageClass(server, "h.overrun")),
              {}, error)) {
         summary.readable = false;
         return;
@@ -270,6 +340,9 @@ void CheckReplacedCopies(QSqlDatabase& db, bool conflicts, VerifySummary& summar
         const QString at = conflict ? QString("the conflicting copy %1 of %2").arg(copy, words)
                                     : QString("the copy of %1 replaced as %2").arg(words, copy);
         const QByteArray sector = query.value(3).toByteArray();
+        if (!HeldAsBytes(at, query, 11, {"name", "sector", "overrun"}, summary)) {
+            summary.faultySessions.insert(session);
+        }
         QString now;
         if (!CopyRecorded(records, session, query.value(2).toByteArray(), sector,
                           query.value(4).toByteArray(), now)) {
@@ -402,7 +475,7 @@ bool History(SessionArchive& archive, const std::function<void(const HistoryRow&
     QSqlDatabase db = DbOf(archive);
     return ReadChainRows(
         db, QString(), archive.SchemaVersion() >= kSigningVersion, 0,
-        [&take](const HistoryRow& row, bool) { take(row); }, error);
+        [&take](const HistoryRow& row, const RowReading&) { take(row); }, error);
 }
 
 bool ChainHistory(SessionArchive& archive, const QString& origin,
@@ -419,7 +492,7 @@ bool ChainHistory(SessionArchive& archive, const QString& origin,
     QSqlDatabase db = DbOf(archive);
     return ReadChainRows(
         db, origin, archive.SchemaVersion() >= kSigningVersion, 0,
-        [&take](const HistoryRow& row, bool) { take(row); }, error);
+        [&take](const HistoryRow& row, const RowReading&) { take(row); }, error);
 }
 
 QVector<HistoryRow> History(SessionArchive& archive, QString& error) {
@@ -481,14 +554,15 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         }
     }
     if (summary.readable) {
-        CheckSessions(db, summary, records, summary.error);
+        CheckSessions(db, server, archive.SchemaVersion() >= kInstrumentUidVersion, summary,
+                      records, summary.error);
     }
     // An archive opened at a schema before the index uploads and replaced copies were recorded
     // has nothing of them to check.
     if (summary.readable && archive.SchemaVersion() >= kAllBytesVersion) {
-        CheckIndexUploads(db, summary, records.IndexUploads(), summary.error);
+        CheckIndexUploads(db, server, summary, records.IndexUploads(), summary.error);
         if (summary.readable) {
-            CheckReplacedCopies(db, synced, summary, records, theirs, summary.error);
+            CheckReplacedCopies(db, server, synced, summary, records, theirs, summary.error);
         }
         if (summary.readable) {
             CheckGrowth(db, synced, summary, records, summary.error);
@@ -515,7 +589,8 @@ bool SessionsAgainstHistory(SessionArchive& archive, const QVector<qint64>& ids,
     QSet<qint64> faulty;
     if (!ReadChainRows(
             db, QString(), archive.SchemaVersion() >= kSigningVersion, 0,
-            [&](const HistoryRow& row, bool) { records.Add(row, &faults, &faulty); }, error)) {
+            [&](const HistoryRow& row, const RowReading&) { records.Add(row, &faults, &faulty); },
+            error)) {
         return false;
     }
     QSqlQuery query(db);

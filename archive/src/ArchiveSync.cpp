@@ -292,7 +292,7 @@ bool SourceRecords::Check(const SourceSession& s, const StoredCopy* copy, Verdic
     if (!m_read) {
         m_read = ReadChainRows(
             m_db, QString(), false, m_head,
-            [this](const HistoryRow& row, bool) { m_records.Add(row); }, error);
+            [this](const HistoryRow& row, const RowReading&) { m_records.Add(row); }, error);
         if (!m_read) {
             return false;
         }
@@ -451,11 +451,11 @@ void Batch::Touched(qint64 session, const StoredCopy* copy, const CapturedSessio
     }
     if (now != nullptr) {
         m_nowHash.insert(session, {session, StoredBytesHash(now->name, now->sector, now->overrun),
-                                   StateOfComplete(now->complete)});
+                                   StateOfComplete(now->complete), QString()});
     }
     if (copy != nullptr) {
         m_copies[session].append({session, StoredBytesHash(copy->name, copy->sector, copy->overrun),
-                                  SessionState::Copy});
+                                  SessionState::Copy, QString()});
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <QVariant>
 #include <algorithm>
 
@@ -14,11 +15,40 @@ namespace archive {
 const char kHistoryColumns[] =
     "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash";
 
+namespace {
+
+// The columns of a row that the hash takes as UTF-8 text, in the order of kHistoryColumns from
+// the third on, then the signature's two.
+const char* const kTextColumns[] = {"os_user",  "host", "kind",   "detail",   "sessions",
+                                    "previous", "hash", "signer", "signature"};
+
+// SQLite keeps whatever bytes a text column was given, and a reader that decodes them would hash
+// other bytes than the ones stored: every text is read as its bytes, and bytes that are not UTF-8
+// (which this program never writes) are said, not mended.
+QString RowColumns(bool server, bool signing) {
+    const int texts = signing ? 9 : 7;
+    QStringList columns{"seq", "changed_at"};
+    for (int i = 0; i < texts; ++i) {
+        columns << (server ? QString(kTextColumns[i])
+                           : QString("CAST(%1 AS BLOB)").arg(kTextColumns[i]));
+    }
+    return columns.join(", ");
+}
+
+bool Utf8Text(const QByteArray& bytes, QString& text) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = decode(bytes);
+    return !decode.hasError();
+}
+
+} // namespace
+
 bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64 upTo,
-                   const std::function<void(const HistoryRow&, bool)>& take, QString& error) {
+                   const std::function<void(const HistoryRow&, const RowReading&)>& take,
+                   QString& error) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    const QString columns = QString(kHistoryColumns) + (signing ? ", signer, signature" : "");
+    const QString columns = RowColumns(db.driverName() == "QPSQL", signing);
     const QString until = upTo > 0 ? QString(" AND seq <= %1").arg(upTo) : QString();
     if (!(origin.isEmpty()
               ? Run(query,
@@ -31,26 +61,34 @@ bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64
                     {origin}, error))) {
         return false;
     }
+    const int texts = signing ? 9 : 7;
+    QString values[9];
     while (query.next()) {
+        RowReading reading;
+        for (int i = 0; i < texts; ++i) {
+            if (!Utf8Text(query.value(2 + i).toByteArray(), values[i])) {
+                reading.notText << kTextColumns[i];
+            }
+        }
         HistoryRow row;
         row.seq = query.value(0).toLongLong();
         row.at = query.value(1).toLongLong();
-        row.user = query.value(2).toString();
-        row.host = query.value(3).toString();
-        row.kind = query.value(4).toString();
-        row.detail = query.value(5).toString();
+        row.user = values[0];
+        row.host = values[1];
+        row.kind = values[2];
+        row.detail = values[3];
         // The row's hash covers the text as it was written: one that reads the same but is
         // written otherwise (a blank line added, lines moved) is not what was hashed.
-        const QString text = query.value(6).toString();
-        const bool readable = ParseSessionsText(text, row.sessions, row.indexUploads) &&
-                              SessionsText(row.sessions, row.indexUploads) == text;
-        row.previous = query.value(7).toString();
-        row.hash = query.value(8).toString();
+        const QString& text = values[4];
+        reading.sessions = ParseSessionsText(text, row.sessions, row.indexUploads) &&
+                           SessionsText(row.sessions, row.indexUploads) == text;
+        row.previous = values[5];
+        row.hash = values[6];
         if (signing) {
-            row.signer = query.value(9).toString();
-            row.signature = query.value(10).toString();
+            row.signer = values[7];
+            row.signature = values[8];
         }
-        take(row, readable);
+        take(row, reading);
     }
     return true;
 }
@@ -97,7 +135,14 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
         m_firstNaming = row.seq;
     }
     bool unstated = false;
+    bool uninstrumented = false;
     for (const HistorySession& s : row.sessions) {
+        if (s.state != SessionState::Unstated) {
+            if (!s.instrument.isEmpty() && m_firstInstrumented == 0) {
+                m_firstInstrumented = row.seq;
+            }
+            uninstrumented = uninstrumented || s.instrument.isEmpty();
+        }
         QSet<QString>& every = m_every[s.id];
         if (synced && !every.contains(s.sha256)) {
             m_cameWith.insert(QString::number(s.id) + ' ' + s.sha256, from);
@@ -123,7 +168,14 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
             s.state != SessionState::Unstated && last->sha256 != s.sha256) {
             m_growths.append({s.id, last->sha256, s.sha256, row.seq});
         }
-        m_last[s.id] = {s.sha256, s.state};
+        Last& now = m_last[s.id];
+        now.sha256 = s.sha256;
+        now.state = s.state;
+        now.row = row.seq;
+        if (!s.instrument.isEmpty()) {
+            now.instrument = s.instrument;
+            now.instrumentRow = row.seq;
+        }
         if (s.state == SessionState::Finished && !m_fixed.contains(s.id)) {
             m_fixed.insert(s.id, {s.sha256, row.seq});
         }
@@ -137,6 +189,16 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
                        .arg(whose)
                        .arg(row.seq)
                        .arg(m_firstStated);
+    }
+    // Likewise a line that leaves its session's instrument unsaid, once its chain names them,
+    // could pass a session moved to another instrument.
+    if (uninstrumented && m_firstInstrumented > 0 && m_firstInstrumented <= row.seq &&
+        faults != nullptr) {
+        *faults << QString("%1history row %2 names sessions without their instrument, which its"
+                           " chain names from row %3 on")
+                       .arg(whose)
+                       .arg(row.seq)
+                       .arg(m_firstInstrumented);
     }
     for (const HistorySession& s : row.indexUploads) {
         m_indexUploads[s.id] = {s.sha256, row.seq};

@@ -18,11 +18,18 @@ namespace archive {
 // A history row's columns in the order every reader of them takes them.
 extern const char kHistoryColumns[];
 
+// How a row read: whether its list of sessions is in the written form, and which of its text
+// columns hold bytes that are not UTF-8.
+struct RowReading {
+    bool sessions = true;
+    QStringList notText;
+};
+
 // The rows of this archive's own chain (`origin` empty), or of the other archive `origin` as they
-// were synced in, oldest first, up to row `upTo` (0: all); `readable` is false for a row whose list
-// of sessions is not. `signing`: the archive's schema has the signatures' columns.
+// were synced in, oldest first, up to row `upTo` (0: all). `signing`: the archive's schema has the
+// signatures' columns.
 bool ReadChainRows(QSqlDatabase& db, const QString& origin, bool signing, qint64 upTo,
-                   const std::function<void(const HistoryRow&, bool readable)>& take,
+                   const std::function<void(const HistoryRow&, const RowReading&)>& take,
                    QString& error);
 
 // Where a session or index upload was last recorded, and as what.
@@ -67,11 +74,21 @@ public:
     qint64 FirstStated() const { return m_firstStated; }
     qint64 FirstNaming() const { return m_firstNaming; }
 
-private:
+    // A session's latest record other than a copy: what the archive's columns of it must say.
     struct Last {
         QString sha256;
         SessionState state = SessionState::Unstated;
+        QString instrument; // empty: the row named none
+        qint64 row = 0;
+        qint64 instrumentRow = 0; // the row that last named its instrument
     };
+    // Null for a session no row names but as a copy.
+    const Last* LastOf(qint64 session) const {
+        const auto found = m_last.constFind(session);
+        return found == m_last.constEnd() ? nullptr : &found.value();
+    }
+
+private:
     // False when the line breaks the rule of fixed bytes: said in `faults`.
     bool Settled(const HistoryRow& row, const HistorySession& s, QStringList* faults,
                  const QString& whose);
@@ -87,6 +104,7 @@ private:
     qint64 m_newest = 0;
     qint64 m_firstStated = 0;
     qint64 m_firstNaming = 0;
+    qint64 m_firstInstrumented = 0; // the first row whose lines named their instruments
 };
 
 // How a block's stored bytes stand against the chain that records them.

@@ -67,7 +67,19 @@ void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringLis
     if (key->rows.isEmpty()) {
         m_order << row.signer;
     }
-    key->signedFirstRow = key->signedFirstRow || key->firstRow == row.seq;
+    if (key->firstRow == row.seq) {
+        key->signedFirstRow = true;
+        // Who a key belongs to is what its first row says, which the hash covers; the names kept
+        // beside the key are not hashed, and names changed there would put the key in another's
+        // hands in every view.
+        const QString writer = row.user + '@' + row.host;
+        if (key->writer != writer) {
+            mismatches << QString("%1 is registered as %2's, but its first row, %3, was written"
+                                  " by %4 (the list of signers was changed outside this program)")
+                              .arg(named, key->writer, at, writer);
+            key->writer = writer;
+        }
+    }
     key->rows.append(row.seq);
 }
 

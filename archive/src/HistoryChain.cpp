@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -105,8 +106,10 @@ bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, Hi
 
 } // namespace
 
-bool IsHex64(const QString& text) {
-    if (text.size() != 64) {
+namespace {
+
+bool IsLowerHex(const QString& text, int digits) {
+    if (text.size() != digits) {
         return false;
     }
     for (const QChar c : text) {
@@ -115,6 +118,16 @@ bool IsHex64(const QString& text) {
         }
     }
     return true;
+}
+
+} // namespace
+
+bool IsHex64(const QString& text) {
+    return IsLowerHex(text, 64);
+}
+
+bool IsInstrumentUid(const QString& text) {
+    return IsLowerHex(text, 32);
 }
 
 bool LockHistory(QSqlDatabase& db, bool server, QString& error) {
@@ -229,6 +242,9 @@ QString SessionsText(const QVector<HistorySession>& sessions,
         text += QString::number(s.id) + ' ' + s.sha256;
         if (s.state != SessionState::Unstated) {
             text += ' ' + SessionStateName(s.state);
+            if (!s.instrument.isEmpty()) {
+                text += ' ' + s.instrument;
+            }
         }
         text += '\n';
     }
@@ -265,6 +281,12 @@ bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,
             parts.removeFirst();
         }
         HistorySession s;
+        if (!index && parts.size() == 4) {
+            s.instrument = parts.takeLast();
+            if (!IsInstrumentUid(s.instrument)) {
+                return false;
+            }
+        }
         if (!index && parts.size() == 3 && !ParseState(parts.takeLast(), s.state)) {
             return false;
         }
@@ -306,7 +328,7 @@ bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
         recorded.append({id,
                          StoredBytesHash(bytes.value(0).toByteArray(), bytes.value(1).toByteArray(),
                                          bytes.value(2).toByteArray()),
-                         StateOfComplete(bytes.value(3).toInt() != 0)});
+                         StateOfComplete(bytes.value(3).toInt() != 0), QString()});
         bytes.finish();
     }
     return true;
@@ -329,10 +351,47 @@ bool AppendHistory(QSqlDatabase& db, bool server, ChangeKind kind, const QString
             error = "the archive holds no index upload " + QString::number(id) + " to record";
             return false;
         }
-        uploads.append({id, IndexBytesHash(upload.value(0).toByteArray())});
+        uploads.append(
+            {id, IndexBytesHash(upload.value(0).toByteArray()), SessionState::Unstated, QString()});
     }
     return AppendRecorded(db, server, kind, detail, recorded, uploads, error, personal);
 }
+
+namespace {
+
+// Each stated line names the identity of its session's instrument, so that a session moved to
+// another instrument behind the program's back no longer matches its last line.
+bool NameInstruments(QSqlDatabase& db, QVector<HistorySession>& sessions, QString& error) {
+    QSqlQuery query(db);
+    QHash<qint64, QString> known;
+    for (HistorySession& s : sessions) {
+        if (s.state == SessionState::Unstated || !s.instrument.isEmpty()) {
+            continue;
+        }
+        auto found = known.constFind(s.id);
+        if (found == known.constEnd()) {
+            if (!Run(query,
+                     "SELECT i.uid FROM sessions s JOIN instruments i ON i.id = s.instrument_id"
+                     " WHERE s.id = ?",
+                     {s.id}, error)) {
+                return false;
+            }
+            const QString uid = query.next() ? query.value(0).toString() : QString();
+            query.finish();
+            if (!IsInstrumentUid(uid)) {
+                error = QString("session %1's instrument has no identity of its own (its uid was"
+                                " changed outside this program)")
+                            .arg(s.id);
+                return false;
+            }
+            found = known.insert(s.id, uid);
+        }
+        s.instrument = found.value();
+    }
+    return true;
+}
+
+} // namespace
 
 bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QString& detail,
                     const QVector<HistorySession>& sessions,
@@ -368,6 +427,9 @@ bool AppendRecorded(QSqlDatabase& db, bool server, ChangeKind kind, const QStrin
         for (HistorySession& s : row.sessions) {
             s.state = SessionState::Unstated;
         }
+    }
+    if (version >= kInstrumentUidVersion && !NameInstruments(db, row.sessions, error)) {
+        return false;
     }
     row.hash = RowHash(row);
     QSqlQuery insert(db);

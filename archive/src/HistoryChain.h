@@ -33,14 +33,16 @@ QString RowHash(const HistoryRow& row);
 
 // 64 lower-case hex digits: a SHA-256 or a public key as the history writes them.
 bool IsHex64(const QString& text);
+// 32 lower-case hex digits: an instrument's identity as every archive gives it.
+bool IsInstrumentUid(const QString& text);
 
 // What a row says of a session the archive holds, by its `complete` column.
 SessionState StateOfComplete(bool complete);
 
-// The sessions column: "ID SHA256 STATE" lines (rows written before the state was said: "ID
-// SHA256") for sessions, then "index ID SHA256" lines for index
-// uploads (rows written before index uploads were recorded have none, and so hash as they did).
-// False when the text is not that.
+// The sessions column: "ID SHA256 STATE INSTRUMENT" lines for sessions (rows written before the
+// instrument was named: "ID SHA256 STATE"; before the state was said: "ID SHA256"), then "index ID
+// SHA256" lines for index uploads (rows written before index uploads were recorded have none, and
+// so hash as they did). False when the text is not that.
 QString SessionsText(const QVector<HistorySession>& sessions,
                      const QVector<HistorySession>& indexUploads);
 bool ParseSessionsText(const QString& text, QVector<HistorySession>& sessions,

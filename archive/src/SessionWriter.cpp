@@ -454,7 +454,7 @@ void Count(StoreResult result, qint64 stored, const CapturedSession& s, QString&
     } else if (result == StoreResult::Conflict) {
         ids.conflicted.append(stored);
         ids.conflicts.append(
-            {stored, StoredBytesHash(s.name, s.sector, s.overrun), SessionState::Copy});
+            {stored, StoredBytesHash(s.name, s.sector, s.overrun), SessionState::Copy, QString()});
     }
     counts.added += result == StoreResult::New ? 1 : 0;
     counts.seen += result == StoreResult::Seen ? 1 : 0;

@@ -212,6 +212,18 @@ const Tamper kTampers[] = {
      "UPDATE sessions SET digest = 'x' WHERE id = ?",
      "its digest column does not match its sector",
      {}},
+    {"the instrument's identity changed, as its sessions moved to another",
+     "UPDATE instruments SET uid = '0123456789abcdef0123456789abcdef'",
+     "recorded it under",
+     {}},
+    {"a session's state turned",
+     "UPDATE sessions SET complete = 1 - complete WHERE id = ?",
+     "its complete column was changed outside this program",
+     {}},
+    {"the names kept with a signer's key changed",
+     "UPDATE history_keys SET os_user = 'Dr Jane QA'",
+     "the list of signers was changed outside this program",
+     {}},
 };
 
 TEST_P(ArchiveHistoryTest, AnEditOutsideTheProgramIsReportedByVerify) {

@@ -59,6 +59,12 @@ enum class Edit {
     BoundNameChangedRehashed,
     BoundNameEmptied,
     SignOffByUnboundKey,
+    MovedToAnotherInstrument,
+    MarkedOpen,
+    SignerNamesChanged,
+    SectorAsText,
+    DetailNotUtf8Rehashed,
+    InstrumentLeftOut,
 };
 
 struct Case {
@@ -133,6 +139,19 @@ const Case kCases[] = {
     {"a sign-off signed by a key that no row binds, registered as a signer",
      Edit::SignOffByUnboundKey, Pin::None, Trust::None, 1,
      "which no row before it binds to a printed name", "does not hold as a signer"},
+    {"a finished session moved to another instrument", Edit::MovedToAnotherInstrument, Pin::None,
+     Trust::None, 1, "(moved outside this program)"},
+    {"a finished session marked open", Edit::MarkedOpen, Pin::None, Trust::None, 1,
+     "its complete column was changed outside this program"},
+    {"the names kept with the signers' keys changed", Edit::SignerNamesChanged, Pin::None,
+     Trust::None, 1, "the list of signers was changed outside this program"},
+    {"a session's sector rewritten as text", Edit::SectorAsText, Pin::None, Trust::None, 1,
+     "'s sector is stored as text, not as bytes"},
+    {"the newest row's detail made bytes that are not UTF-8, hashed and signed again",
+     Edit::DetailNotUtf8Rehashed, Pin::None, Trust::None, 1, "'s detail is not UTF-8 text",
+     "does not match its own hash"},
+    {"instruments named, then a session line without its instrument", Edit::InstrumentLeftOut,
+     Pin::None, Trust::None, 1, "without their instrument", "does not match its own hash"},
 };
 
 // A history row's columns as stored.
@@ -142,12 +161,14 @@ struct StoredRow {
     QString user, host, kind, detail, sessions, previous, hash, signer, signature;
 };
 
-// The row hash as docs/history-format.md states it: each column after its length and a colon.
-QString DocumentedHash(const StoredRow& r) {
+// The row hash as docs/history-format.md states it: each column after its length and a colon;
+// the detail as `detail` where given (bytes that need not be text).
+QString DocumentedHash(const StoredRow& r, const QByteArray* detail = nullptr) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (const QByteArray& part :
          {QByteArray::number(r.seq), QByteArray::number(r.at), r.user.toUtf8(), r.host.toUtf8(),
-          r.kind.toUtf8(), r.detail.toUtf8(), r.sessions.toUtf8(), r.previous.toUtf8()}) {
+          r.kind.toUtf8(), detail != nullptr ? *detail : r.detail.toUtf8(), r.sessions.toUtf8(),
+          r.previous.toUtf8()}) {
         hash.addData(QByteArray::number(part.size()) + ':' + part);
     }
     return QString::fromLatin1(hash.result().toHex());
@@ -262,7 +283,7 @@ protected:
     static bool Stated(const std::vector<StoredRow>& rows) {
         for (const StoredRow& r : rows) {
             for (const QString& line : r.sessions.split('\n', Qt::SkipEmptyParts)) {
-                if (!line.startsWith("index ") && line.count(' ') == 2) {
+                if (!line.startsWith("index ") && line.count(' ') >= 2) {
                     return true;
                 }
             }
@@ -344,8 +365,17 @@ protected:
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
-               QString("%1 %2 finished\n").arg(id).arg(SessionHash(name, sector, overrun)), key,
-               user);
+               FinishedLine(id, SessionHash(name, sector, overrun)), key, user);
+    }
+
+    // The line a row gives a finished session: its id, hash, state and instrument.
+    QString FinishedLine(qint64 session, const QString& hash) {
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+        EXPECT_TRUE(query.exec(QString("SELECT i.uid FROM sessions s JOIN instruments i ON i.id ="
+                                       " s.instrument_id WHERE s.id = %1")
+                                   .arg(session)) &&
+                    query.next());
+        return QString("%1 %2 finished %3\n").arg(session).arg(hash, query.value(0).toString());
     }
 
     // A session the rows record as finished, other than the one that grew: its id and bytes.
@@ -457,8 +487,8 @@ protected:
         sector[10] = static_cast<char>(sector[10] ^ 0x20);
         PutBytes(id, sector);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
-               QString("%1 %2 finished\n").arg(id).arg(SessionHash(name, sector, overrun)),
-               m_personal.Signer(), m_personal.Name());
+               FinishedLine(id, SessionHash(name, sector, overrun)), m_personal.Signer(),
+               m_personal.Name());
     }
 
     // The session that grew, its bytes made others that do not extend the ones it had, recorded so
@@ -493,12 +523,25 @@ protected:
         Rewrite(rows, grown, true);
     }
 
-    void StateLeftOut() {
+    // A sign-off whose line for a finished session ends after its hash with `tail`: a line that
+    // leaves out what its chain says from some row on.
+    void LeftOut(const char* tail) {
         QByteArray name, sector, overrun;
         const qint64 id = FinishedSession(name, sector, overrun);
         Append("sign-off", "signed off as \"approved\": every instrument, 1 session",
-               QString("%1 %2\n").arg(id).arg(SessionHash(name, sector, overrun)),
+               QString("%1 %2%3\n").arg(id).arg(SessionHash(name, sector, overrun), tail),
                m_personal.Signer(), m_personal.Name());
+    }
+
+    // The newest row's detail given a byte that is not UTF-8, hashed over the bytes stored and
+    // signed again: both checkers must take the same bytes, and neither may call it text.
+    void DetailNotUtf8Rehashed() {
+        StoredRow r = OwnRows().back();
+        const QByteArray detail = r.detail.toUtf8() + "\xff";
+        r.hash = DocumentedHash(r, &detail);
+        ASSERT_TRUE(Sql("UPDATE archive_history SET detail = CAST(? AS TEXT), hash = ?,"
+                        " signature = ? WHERE seq = ?",
+                        {detail, r.hash, Key().Sign(r.hash), r.seq}));
     }
 
     void Apply(const Case& c) {
@@ -564,7 +607,7 @@ protected:
         case Edit::GrownWithoutExtending:
             return GrownWithoutExtending();
         case Edit::StateLeftOut:
-            return StateLeftOut();
+            return LeftOut("");
         case Edit::SignOffByOsKey:
             return AppendSignOff(Key());
         case Edit::BoundNameChanged:
@@ -575,6 +618,28 @@ protected:
             return BoundNameChanged("", Redone::Signatures);
         case Edit::SignOffByUnboundKey:
             return SignOffByUnboundKey();
+        case Edit::MovedToAnotherInstrument:
+        case Edit::MarkedOpen:
+        case Edit::SectorAsText: {
+            QByteArray name, sector, overrun;
+            const qint64 id = FinishedSession(name, sector, overrun);
+            const char* edit =
+                c.edit == Edit::MovedToAnotherInstrument
+                    ? "UPDATE sessions SET instrument_id = (SELECT MAX(i.id) FROM instruments i"
+                      " WHERE i.id <> sessions.instrument_id) WHERE id = ?"
+                : c.edit == Edit::MarkedOpen
+                    ? "UPDATE sessions SET complete = 0 WHERE id = ?"
+                    : "UPDATE session_bytes SET sector = CAST(sector AS TEXT) WHERE session_id = ?";
+            ASSERT_TRUE(Sql(edit, {id}));
+            return;
+        }
+        case Edit::SignerNamesChanged:
+            ASSERT_TRUE(Sql("UPDATE history_keys SET os_user = 'Dr Jane QA' WHERE origin = ''"));
+            return;
+        case Edit::DetailNotUtf8Rehashed:
+            return DetailNotUtf8Rehashed();
+        case Edit::InstrumentLeftOut:
+            return LeftOut(" finished");
         }
     }
 

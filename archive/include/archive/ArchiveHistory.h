@@ -52,11 +52,14 @@ enum class SessionState {
 // "open", "finished", "copy"; empty for Unstated.
 QString SessionStateName(SessionState state);
 
-// A session a history row names, with the SHA-256 (hex) of its stored bytes at that time.
+// A session a history row names, with the SHA-256 (hex) of its stored bytes at that time, and the
+// identity of the instrument it belongs to (instruments.uid; empty in rows written before rows
+// named it).
 struct HistorySession {
     qint64 id = 0;
     QString sha256;
     SessionState state = SessionState::Unstated;
+    QString instrument;
 };
 
 struct HistoryRow {
