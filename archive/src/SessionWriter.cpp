@@ -11,6 +11,7 @@
 #include "ListingLine.h"
 #include "SessionArchiveImpl.h"
 #include "SessionCopies.h"
+#include "SessionFixed.h"
 #include "SessionGrowth.h"
 #include "SqlSteps.h"
 #include "core/LogImage.h"
@@ -262,8 +263,9 @@ StoreResult ReplaceCopy(QSqlDatabase& db, bool keepCopies, const StoredCopy& old
 namespace {
 
 // The session already held of the same instrument, slot and stamp, newest first: New when there is
-// none. Its bytes are replaced only by bytes that grow them while it was open; any other bytes are
-// a conflicting copy kept beside it (seen again when it keeps them already).
+// none. Its bytes are replaced only by bytes that grow them while it is open, as its history last
+// stated it (SessionFixed.h); any other bytes are a conflicting copy kept beside it (seen again
+// when it keeps them already).
 StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
                             const CapturedSession& s, const QString& digest, qint64& stored,
                             bool& lost, QString& error) {
@@ -288,7 +290,7 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     old.name = Bytes(held.value(3).toByteArray());
     old.sector = Bytes(held.value(4).toByteArray());
     old.overrun = Bytes(held.value(5).toByteArray());
-    const bool open = held.value(6).toInt() == 0;
+    const bool complete = held.value(6).toInt() != 0;
     const bool kept = held.value(7).toLongLong() > 0;
     held.finish();
     stored = old.id;
@@ -300,8 +302,16 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     if (kept) {
         return StoreResult::Seen;
     }
-    if (open && Grows(old.name, old.sector, s.name, s.sector)) {
-        return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+    if (Grows(old.name, old.sector, s.name, s.sector)) {
+        // A schema whose copies keep no bytes states no session's state in its rows (and one
+        // before the history has none): its column says.
+        bool fixed = complete;
+        if (keepCopies && !SessionFixed(db, old.id, complete, fixed, error)) {
+            return StoreResult::Failed;
+        }
+        if (!fixed) {
+            return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+        }
     }
     StoredCopy other{old.id, digest, Now(), s.name, s.sector, s.overrun};
     return KeepCopy(db, true, other, download, true, error) ? StoreResult::Conflict
