@@ -12,7 +12,7 @@
 #include <QVariant>
 
 #include "ChainRecords.h"
-#include "ChainSignatures.h"
+#include "ChainRows.h"
 #include "HistoryChain.h"
 #include "PersonalSignOffs.h"
 #include "Schema.h"
@@ -66,13 +66,11 @@ void FixingLine(const QString& whose, const ChainRecords& records, VerifySummary
 // copies a sync took from it are checked against.
 void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySummary& summary,
                 ChainRecords& records, QString& error) {
-    qint64 expected = 1;
-    QString before;
     const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
     ++summary.chains;
-    ChainSignatures signatures;
+    ChainRows rows(whose + "history row", signing);
     PersonalSignOffs personal;
-    if (signing && !signatures.Load(db, origin, error)) {
+    if (!rows.Load(db, origin, error)) {
         summary.readable = false;
         return;
     }
@@ -80,39 +78,12 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         db, origin, signing, 0,
         [&](const HistoryRow& row, const RowReading& reading) {
             ++summary.rows;
-            const QString at = whose + "history row " + QString::number(row.seq);
-            if (row.seq > expected) {
-                summary.mismatches
-                    << whose + (row.seq == expected + 1
-                                    ? QString("history row %1 is missing (deleted)").arg(expected)
-                                    : QString("history rows %1 to %2 are missing (deleted)")
-                                          .arg(expected)
-                                          .arg(row.seq - 1));
-            } else if (row.previous != before) {
-                summary.mismatches << at + " does not follow the row before it (a row was"
-                                           " changed, deleted or put in between)";
-            }
-            if (!reading.sessions) {
-                summary.mismatches << at + ": its list of sessions is unreadable";
-            }
-            for (const QString& column : reading.notText) {
-                summary.mismatches << QString("%1's %2 is not UTF-8 text (written outside this"
-                                              " program)")
-                                          .arg(at, column);
-            }
-            // A row whose text is not text has no hash this reader could recompute: said above.
-            if (reading.notText.isEmpty() && RowHash(row) != row.hash) {
-                summary.mismatches << at + " does not match its own hash (changed after it was"
-                                           " written)";
-            }
+            rows.Check(row, reading, summary.mismatches);
             if (signing) {
-                signatures.Check(row, at, summary.mismatches);
-                personal.Check(row, at, summary.mismatches);
+                personal.Check(row, rows.At(row), summary.mismatches);
             }
             records.Add(row, &summary.mismatches,
                         origin.isEmpty() ? &summary.faultySessions : nullptr, whose);
-            expected = row.seq + 1;
-            before = row.hash;
         },
         error);
     if (!read) {
@@ -120,7 +91,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         return;
     }
     if (signing) {
-        signatures.Finish(whose, summary);
+        rows.Signatures().Finish(whose, summary);
         personal.Finish(whose, summary);
         if (origin.isEmpty() && ReadSchemaVersion(db, error) >= kPersonalSignOffVersion) {
             personal.RequireRule(summary);

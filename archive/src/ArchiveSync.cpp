@@ -16,9 +16,12 @@
 #include "ChainRecords.h"
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
+#include "Schema.h"
 #include "SessionCopies.h"
+#include "SessionFixed.h"
 #include "SessionGrowth.h"
 #include "SessionWords.h"
+#include "SourceChains.h"
 #include "SqlSteps.h"
 #include "SyncChains.h"
 #include "SyncInstruments.h"
@@ -266,16 +269,47 @@ public:
     // The session `s` (its own row's bytes), or with `copy` one of the copies it kept.
     bool Check(const SourceSession& s, const StoredCopy* copy, Verdict& verdict, QString& said,
                QString& error);
+    // Whether the source's history fixed the bytes of `s`, once checked: what its rows last stated
+    // of it, not its `complete` column, which no hash covers.
+    bool Fixed(const SourceSession& s) const {
+        const ChainRecords::Last* last = m_records.LastOf(s.stored.id);
+        return FixedBy(last != nullptr ? last->state : SessionState::Unstated, s.session.complete);
+    }
 
 private:
     bool Grown(bool& grown, QString& error);
+    // Why the session may not be taken as its source files it: under another instrument than
+    // the source's history last named for it (empty: it may).
+    bool MovedFrom(const SourceSession& s, QString& moved, QString& error);
 
     QSqlDatabase& m_db;
     const SyncParty& m_source;
     qint64 m_head;
     ChainRecords m_records;
     bool m_read = false;
+    QHash<qint64, QString> m_uids; // the source's instruments' identities, as asked
 };
+
+bool SourceRecords::MovedFrom(const SourceSession& s, QString& moved, QString& error) {
+    const ChainRecords::Last* last = m_records.LastOf(s.stored.id);
+    if (last == nullptr || last->instrument.isEmpty()) {
+        return true;
+    }
+    auto uid = m_uids.constFind(s.instrument);
+    if (uid == m_uids.constEnd()) {
+        QSqlQuery query(m_db);
+        if (!Run(query, "SELECT uid FROM instruments WHERE id = ?", {s.instrument}, error)) {
+            return false;
+        }
+        uid = m_uids.insert(s.instrument, query.next() ? query.value(0).toString() : QString());
+    }
+    if (uid.value() != last->instrument) {
+        moved = QString("is filed under another instrument than its history row %1 recorded (%2)")
+                    .arg(last->instrumentRow)
+                    .arg(last->instrument);
+    }
+    return true;
+}
 
 bool SourceRecords::Grown(bool& grown, QString& error) {
     qint64 seq = 0;
@@ -310,7 +344,11 @@ bool SourceRecords::Check(const SourceSession& s, const StoredCopy* copy, Verdic
                                  now, recorded);
     }
     verdict = Verdict::Take;
-    if (check == BytesCheck::Matches) {
+    QString moved;
+    if (check == BytesCheck::Matches && copy == nullptr && !MovedFrom(s, moved, error)) {
+        return false;
+    }
+    if (check == BytesCheck::Matches && moved.isEmpty()) {
         return true;
     }
     bool grown = false;
@@ -329,7 +367,8 @@ bool SourceRecords::Check(const SourceSession& s, const StoredCopy* copy, Verdic
     const QString what =
         (copy != nullptr ? "a copy kept by " : "") + words + " of " + m_source.Words();
     const QString how =
-        check == BytesCheck::Differs
+        !moved.isEmpty() ? moved
+        : check == BytesCheck::Differs
             ? QString("does not match its history row %1").arg(recorded.row)
             : QString(copy != nullptr ? "is not one its history recorded for that session"
                                       : "is in no row of its history");
@@ -522,7 +561,7 @@ bool Batch::KeepBeside(qint64 instrument, qint64 session, const StoredCopy& byte
 // the session, the other its replaced copy; two that neither extends are both kept.
 bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QString& error) {
     std::vector<StoredCopy> held;
-    std::vector<bool> open; // the instrument had it open when this archive last had it
+    std::vector<bool> complete; // their columns
     {
         QSqlQuery query(m_db);
         if (!Run(query,
@@ -537,7 +576,7 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
                             query.value(2).toLongLong(), Bytes(query.value(3).toByteArray()),
                             Bytes(query.value(4).toByteArray()),
                             Bytes(query.value(5).toByteArray())});
-            open.push_back(query.value(6).toInt() == 0);
+            complete.push_back(query.value(6).toInt() != 0);
         }
     }
     if (held.empty()) {
@@ -547,7 +586,12 @@ bool Batch::Compare(qint64 instrument, SourceSession& s, qint64& session, QStrin
     for (size_t i = 0; i < held.size(); ++i) {
         const StoredCopy& h = held[i];
         // A finished session's bytes never change: longer ones are not its growth.
-        if (open[i] && Grows(h.name, h.sector, s.session.name, s.session.sector)) {
+        const bool grows = Grows(h.name, h.sector, s.session.name, s.session.sector);
+        bool fixed = complete[i];
+        if (grows && !SessionFixed(m_db, h.id, complete[i], fixed, error)) {
+            return false;
+        }
+        if (grows && !fixed) {
             CapturedSession& c = s.session;
             if (!m_image) {
                 m_image.reset(new LogImage);
@@ -632,6 +676,8 @@ bool Batch::Take(SourceSession& s, QString& error) {
         if (!taken) {
             return true;
         }
+        // Stored here as finished or open as the source's history last stated it.
+        s.session.complete = m_records.Fixed(s);
         // Nothing of that instrument, slot and stamp here: nothing to compare with.
         alone = m_held.Known(key) && m_held.Of(key).isEmpty();
         m_held.Written(key);
@@ -906,6 +952,28 @@ bool CountSessions(QSqlDatabase& db, qint64& total, QString& error) {
     return true;
 }
 
+// Before anything is written: two archives of their own, the source's history holding row by row,
+// and no copy of an archive whose history went another way.
+bool MaySync(SessionArchive& source, QSqlDatabase& sourceDb, QSqlDatabase& targetDb,
+             const SyncParty& from, const SyncParty& into, SyncSummary& summary, QString& error) {
+    if (from.identity.isEmpty() || into.identity.isEmpty()) {
+        error = "an archive without an identity cannot be synced";
+        return false;
+    }
+    if (from.identity == into.identity) {
+        error = from.where == into.where
+                    ? "the archive " + from.where + " is synced into itself: name another archive"
+                    : "the archive " + from.where + " and the archive " + into.where +
+                          " have one identity (" + from.identity +
+                          "): one is a copy of the other, restored from a backup or copied, and"
+                          " is never synced with it";
+        return false;
+    }
+    return SourceChainsHold(sourceDb, source.SchemaVersion() >= kSigningVersion, from,
+                            into.identity, summary.historyUnverified, error) &&
+           ChainsAgree(sourceDb, targetDb, from, into, summary.historiesDisagree, error);
+}
+
 } // namespace
 
 bool SyncSummary::Took() const {
@@ -970,24 +1038,10 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
     if (!LabelOf(source, from.label, error) || !LabelOf(target, into.label, error)) {
         return false;
     }
-    if (from.identity.isEmpty() || into.identity.isEmpty()) {
-        error = "an archive without an identity cannot be synced";
-        return false;
-    }
-    if (from.identity == into.identity) {
-        error = from.where == into.where
-                    ? "the archive " + from.where + " is synced into itself: name another archive"
-                    : "the archive " + from.where + " and the archive " + into.where +
-                          " have one identity (" + from.identity +
-                          "): one is a copy of the other, restored from a backup or copied, and"
-                          " is never synced with it";
-        return false;
-    }
     QSqlDatabase sourceDb = DbOf(source);
     QSqlDatabase targetDb = DbOf(target);
     const bool server = target.IsServer();
-    // A copy of an archive whose history went another way is refused before anything is written.
-    if (!ChainsAgree(sourceDb, targetDb, from, into, summary.historiesDisagree, error)) {
+    if (!MaySync(source, sourceDb, targetDb, from, into, summary, error)) {
         return false;
     }
     Head sourceHead;

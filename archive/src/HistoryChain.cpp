@@ -15,6 +15,7 @@
 #include "ArchiveValues.h"
 #include "KeyBinding.h"
 #include "Schema.h"
+#include "SessionFixed.h"
 #include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/HistorySigning.h"
@@ -330,6 +331,13 @@ bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
                                          bytes.value(2).toByteArray()),
                          StateOfComplete(bytes.value(3).toInt() != 0), QString()});
         bytes.finish();
+        // A column that says open, which no hash covers, never has a row record open again a
+        // session that the history fixed.
+        bool fixed = recorded.last().state == SessionState::Finished;
+        if (!fixed && !SessionFixed(db, id, false, fixed, error)) {
+            return false;
+        }
+        recorded.last().state = StateOfComplete(fixed);
     }
     return true;
 }

@@ -55,7 +55,8 @@ QString InstrumentWords(const QString& name, const QString& serial, qint64 id);
 bool DescribeInstrument(QSqlDatabase& db, qint64 instrument, QString& words, QString& error);
 
 // The sessions `sessions` as a row records them now: the hash of the bytes each holds and whether
-// it is finished, appended to `recorded`.
+// it is finished (its column says so, or its history fixed it: SessionFixed.h), appended to
+// `recorded`.
 bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
                  QVector<HistorySession>& recorded, QString& error);
 

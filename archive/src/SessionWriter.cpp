@@ -11,6 +11,7 @@
 #include "ListingLine.h"
 #include "SessionArchiveImpl.h"
 #include "SessionCopies.h"
+#include "SessionFixed.h"
 #include "SessionGrowth.h"
 #include "SqlSteps.h"
 #include "core/LogImage.h"
@@ -262,8 +263,9 @@ StoreResult ReplaceCopy(QSqlDatabase& db, bool keepCopies, const StoredCopy& old
 namespace {
 
 // The session already held of the same instrument, slot and stamp, newest first: New when there is
-// none. Its bytes are replaced only by bytes that grow them while it was open; any other bytes are
-// a conflicting copy kept beside it (seen again when it keeps them already).
+// none. Its bytes are replaced only by bytes that grow them while it is open, as its history last
+// stated it (SessionFixed.h); any other bytes are a conflicting copy kept beside it (seen again
+// when it keeps them already).
 StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download, bool keepCopies,
                             const CapturedSession& s, const QString& digest, qint64& stored,
                             bool& lost, QString& error) {
@@ -288,7 +290,7 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     old.name = Bytes(held.value(3).toByteArray());
     old.sector = Bytes(held.value(4).toByteArray());
     old.overrun = Bytes(held.value(5).toByteArray());
-    const bool open = held.value(6).toInt() == 0;
+    const bool complete = held.value(6).toInt() != 0;
     const bool kept = held.value(7).toLongLong() > 0;
     held.finish();
     stored = old.id;
@@ -300,8 +302,16 @@ StoreResult StoreBesideHeld(QSqlDatabase& db, qint64 instrument, qint64 download
     if (kept) {
         return StoreResult::Seen;
     }
-    if (open && Grows(old.name, old.sector, s.name, s.sector)) {
-        return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+    if (Grows(old.name, old.sector, s.name, s.sector)) {
+        // A schema whose copies keep no bytes states no session's state in its rows (and one
+        // before the history has none): its column says.
+        bool fixed = complete;
+        if (keepCopies && !SessionFixed(db, old.id, complete, fixed, error)) {
+            return StoreResult::Failed;
+        }
+        if (!fixed) {
+            return ReplaceCopy(db, keepCopies, old, s, download, lost, error);
+        }
     }
     StoredCopy other{old.id, digest, Now(), s.name, s.sector, s.overrun};
     return KeepCopy(db, true, other, download, true, error) ? StoreResult::Conflict
@@ -323,18 +333,23 @@ StoreResult StoreSession(QSqlDatabase& db, qint64 instrument, qint64 download, b
         const QVariant stamp = static_cast<qint64>(s.stamp);
         QSqlQuery same(db);
         if (!Run(same,
-                 "SELECT id FROM sessions WHERE instrument_id = ? AND slot = ? AND stamp = ?"
-                 " AND digest = ?",
+                 "SELECT id, complete FROM sessions WHERE instrument_id = ? AND slot = ?"
+                 " AND stamp = ? AND digest = ?",
                  {instrument, s.slot, stamp, digest}, error)) {
             return StoreResult::Failed;
         }
         if (same.next()) {
+            stored = same.value(0).toLongLong();
+            // Finished since with no byte added: a row must say so, as verify holds the column
+            // to the history's last word on the session.
+            const bool finishedNow = s.complete && same.value(1).toInt() == 0;
+            same.finish();
             QSqlQuery seen(db);
             return Run(seen,
                        "UPDATE sessions SET last_seen = ?, last_download = ?,"
                        " complete = CASE WHEN ? = 1 THEN 1 ELSE complete END WHERE id = ?",
-                       {now, download, s.complete ? 1 : 0, same.value(0)}, error)
-                       ? StoreResult::Seen
+                       {now, download, s.complete ? 1 : 0, stored}, error)
+                       ? (finishedNow ? StoreResult::Finished : StoreResult::Seen)
                        : StoreResult::Failed;
         }
         if (s.dated) {
@@ -443,6 +458,7 @@ struct StoredIds {
     QVector<qint64> conflicted;        // sessions that got a conflicting copy
     QVector<HistorySession> conflicts; // those copies
     QVector<qint64> index;             // an import's index upload
+    QVector<qint64> finished;          // held already, finished since
 };
 
 void Count(StoreResult result, qint64 stored, const CapturedSession& s, QString& error,
@@ -451,13 +467,15 @@ void Count(StoreResult result, qint64 stored, const CapturedSession& s, QString&
         ids.added.append(stored);
     } else if (result == StoreResult::Replaced) {
         ids.replaced.append(stored);
+    } else if (result == StoreResult::Finished) {
+        ids.finished.append(stored);
     } else if (result == StoreResult::Conflict) {
         ids.conflicted.append(stored);
         ids.conflicts.append(
             {stored, StoredBytesHash(s.name, s.sector, s.overrun), SessionState::Copy, QString()});
     }
     counts.added += result == StoreResult::New ? 1 : 0;
-    counts.seen += result == StoreResult::Seen ? 1 : 0;
+    counts.seen += result == StoreResult::Seen || result == StoreResult::Finished ? 1 : 0;
     counts.replaced += result == StoreResult::Replaced ? 1 : 0;
     counts.conflicting += result == StoreResult::Conflict ? 1 : 0;
     if (result == StoreResult::Refused) {
@@ -489,6 +507,13 @@ bool RecordStored(QSqlDatabase& db, bool server, bool history, ChangeKind kind, 
                        what + ": " + SessionsCounted(ids.replaced.size(), "open") +
                            " replaced with newer bytes",
                        ids.replaced, error)) {
+        return false;
+    }
+    if (!ids.finished.isEmpty() &&
+        !AppendHistory(db, server, kind,
+                       what + ": " + SessionsCounted(ids.finished.size(), "open") +
+                           " seen again, finished since",
+                       ids.finished, error)) {
         return false;
     }
     // Each conflicting copy is named before the bytes its session keeps, as a sync names them.

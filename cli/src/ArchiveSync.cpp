@@ -75,7 +75,8 @@ int RunArchiveSync(const QStringList& arguments) {
     }
     if (!synced) {
         PrintError(Local(summary.Failed(error)));
-        return summary.historiesDisagree ? kExitMismatch : kExitArchive;
+        return summary.historiesDisagree || summary.historyUnverified ? kExitMismatch
+                                                                      : kExitArchive;
     }
     // The register's events of the sessions taken, made here from their bytes as for every
     // session this archive stores.

@@ -4,9 +4,11 @@
 // (other bytes are kept beside it), and verify checks each recorded growth against the bytes kept.
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -266,6 +268,164 @@ TEST_P(ArchiveFinishedBytesTest, ASyncNeverPassesOtherBytesOfAFinishedSessionToT
         EXPECT_TRUE(line.startsWith("archive " + van->Identity() + "'s history row"))
             << line.toStdString();
     }
+}
+
+// The history decides whether a session may still grow, not the `complete` column, which no hash
+// covers: a finished session whose column was set to 0 with SQL keeps its bytes against a
+// download, an import and a sync of longer ones (they are kept beside it), and a sign-off still
+// records it finished; a sync takes each session's state from its source's history.
+TEST_P(ArchiveFinishedBytesTest, TheHistoryNotTheCompleteColumnSaysWhetherASessionGrows) {
+    uint32_t stamp = 0;
+    const int16_t newest = archivetest::NewestSlot(*m_image, stamp);
+    int16_t before = -1;
+    uint32_t beforeStamp = 0;
+    for (const archive::CapturedSession& s : archive::CaptureSessions(*m_image, {})) {
+        if (s.dated && s.stamp < stamp && s.stamp > beforeStamp) {
+            beforeStamp = s.stamp;
+            before = s.slot;
+        }
+    }
+    ASSERT_GE(before, 0);
+    const struct {
+        const char* what;
+        // Offers the longer bytes `next` of the session `id` to `archive`: the conflicting copies
+        // it kept.
+        std::function<qint64(SessionArchive& archive, qint64 unit, qint64 id, LogImage& next)>
+            offer;
+        qint64 kept; // conflicting copies: the bytes offered
+    } cases[] = {
+        {"an import",
+         [](SessionArchive& archive, qint64 unit, qint64, LogImage& next) {
+             return static_cast<qint64>(Import(archive, unit, next).conflicting);
+         },
+         1},
+        {"a download",
+         [before](SessionArchive& archive, qint64 unit, qint64, LogImage& next) {
+             archive::StoreCounts counts;
+             EXPECT_TRUE(archive.StoreAll(archive.BeginDownload(unit, "download"),
+                                          archive::CaptureSessions(next, {before}), counts))
+                 << archive.Error().toStdString();
+             return static_cast<qint64>(counts.conflicting);
+         },
+         1},
+        {"a sync",
+         [this](SessionArchive& archive, qint64, qint64, LogImage& next) {
+             SessionArchive* van = Fresh("van");
+             Import(*van, van->Instrument(archive::NamedInstrument("unit 7"), "unit 7"), next);
+             archive::SyncSummary summary;
+             QString error;
+             EXPECT_TRUE(archive::SyncArchive(*van, archive, {}, summary, error))
+                 << error.toStdString();
+             EXPECT_EQ(summary.grownKept, 0);
+             return summary.conflicts;
+         },
+         1},
+        {"a sign-off",
+         [](SessionArchive& archive, qint64, qint64, LogImage&) {
+             archive::PersonalKey personal;
+             EXPECT_TRUE(archivetest::MadePersonalKey(personal));
+             QString detail;
+             QString error;
+             // A column changed behind the program's back is a mismatch in the sign-off's scope.
+             EXPECT_FALSE(archive::SignOff(archive, {"approved", "unit 7", QString(), QString()},
+                                           personal, detail, error));
+             EXPECT_TRUE(error.contains("its complete column was changed")) << error.toStdString();
+             return qint64{0};
+         },
+         0},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!Renew("column-" + std::to_string(++round))) {
+            SKIP_WITHOUT_SERVER();
+        }
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        const qint64 unit = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+        std::unique_ptr<LogImage> image = archivetest::GeneratedImage(3);
+        archivetest::CutShort(*image, before);
+        Import(m_archive, unit, *image);
+        const qint64 id =
+            Count(m_archive, QString("SELECT id FROM sessions WHERE slot = %1").arg(before));
+        ASSERT_TRUE(Sql("UPDATE sessions SET complete = 0 WHERE id = ?", {id}));
+        const QByteArray held = Sector(m_archive, id);
+        const QByteArray next = Lengthened(held);
+        image->Store(archivetest::SessionOffset(before),
+                     reinterpret_cast<const uint8_t*>(next.constData()), LogImage::kSectorSize);
+        EXPECT_EQ(c.offer(m_archive, unit, id, *image), c.kept);
+        EXPECT_TRUE(Sector(m_archive, id) == held);
+        // The column's edit itself is said, and nothing else: no row recorded the session open.
+        const archive::VerifySummary verified = archive::VerifyArchive(m_archive);
+        ASSERT_EQ(verified.mismatches.size(), 1) << verified.mismatches.join('\n').toStdString();
+        EXPECT_TRUE(verified.mismatches.first().contains(
+            QString("session %1 is marked open, history row ").arg(id)))
+            << verified.mismatches.first().toStdString();
+        EXPECT_EQ(verified.conflictingCopies, c.kept);
+        m_archive.Close();
+        DropAll();
+    }
+    // A sync's source: the state its history gave each session, not its column's.
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    archivetest::CutShort(*m_image, newest);
+    Import(*van, van->Instrument(archive::NamedInstrument("unit 7"), "unit 7"), *m_image);
+    const QString slotOf = "SELECT %1 FROM sessions WHERE slot = %2";
+    QSqlQuery edit(QSqlDatabase::database(van->ConnectionName()));
+    ASSERT_TRUE(edit.exec(QString("UPDATE sessions SET complete = 1 - complete WHERE slot IN"
+                                  " (%1, %2)")
+                              .arg(newest)
+                              .arg(before)));
+    archive::SyncSummary summary;
+    QString error;
+    ASSERT_TRUE(archive::SyncArchive(*van, *team, {}, summary, error)) << error.toStdString();
+    QHash<qint64, archive::SessionState> recorded;
+    for (const archive::HistoryRow& row : archive::History(*team, error)) {
+        for (const archive::HistorySession& s : row.sessions) {
+            recorded.insert(s.id, s.state);
+        }
+    }
+    for (const auto& [slot, finished] : {std::pair<int16_t, bool>{before, true}, {newest, false}}) {
+        SCOPED_TRACE(slot);
+        const qint64 id = Count(*team, slotOf.arg("id").arg(slot));
+        EXPECT_EQ(Count(*team, slotOf.arg("complete").arg(slot)), finished ? 1 : 0);
+        EXPECT_EQ(recorded.value(id),
+                  finished ? archive::SessionState::Finished : archive::SessionState::Open);
+    }
+}
+
+// The instrument finished a session without adding a byte (held open at the first import): the
+// column follows, and a row says so, so that verify, which holds the column to the history's last
+// word, stays clean, and the session is fixed from then on.
+TEST_P(ArchiveFinishedBytesTest, ASessionFinishedSinceWithNoByteAddedIsRecordedFinished) {
+    ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+    const qint64 unit = m_archive.Instrument(archive::NamedInstrument("unit 7"), "unit 7");
+    std::vector<archive::CapturedSession> sessions = archive::CaptureSessions(*m_image, {});
+    size_t dated = 0;
+    while (dated < sessions.size() && !(sessions[dated].dated && sessions[dated].complete)) {
+        ++dated;
+    }
+    ASSERT_LT(dated, sessions.size());
+    archive::StoreCounts counts;
+    for (const bool finished : {false, true}) {
+        sessions[dated].complete = finished;
+        ASSERT_GT(m_archive.ImportDump(unit, "import test", archive::IndexBytes(*m_image), sessions,
+                                       counts),
+                  0)
+            << m_archive.Error().toStdString();
+        EXPECT_EQ(Mismatches(m_archive), "");
+    }
+    EXPECT_EQ(counts.seen, static_cast<int>(sessions.size()));
+    const qint64 open =
+        std::count_if(sessions.begin(), sessions.end(),
+                      [](const archive::CapturedSession& s) { return !s.complete; });
+    EXPECT_EQ(Count(m_archive, "SELECT COUNT(*) FROM sessions WHERE complete = 0"), open);
+    QString error;
+    const QVector<archive::HistoryRow> rows = archive::History(m_archive, error);
+    ASSERT_FALSE(rows.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(rows.last().detail.endsWith(": 1 open session seen again, finished since"))
+        << rows.last().detail.toStdString();
+    ASSERT_EQ(rows.last().sessions.size(), 1);
+    EXPECT_EQ(rows.last().sessions.first().state, archive::SessionState::Finished);
 }
 
 // A row that records an open session grown, checked against the bytes the archive kept of it.

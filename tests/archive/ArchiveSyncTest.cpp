@@ -381,6 +381,35 @@ TEST_P(ArchiveSyncTest, BytesTheSourcesHistoryDidNotRecordAreNotTaken) {
     }
 }
 
+// A session moved in a van to another of its instruments outside this program (its bytes as
+// they were) is not taken: the van's history names the instrument it was filed under, and the
+// team would credit it to a unit that did not record it.
+TEST_P(ArchiveSyncTest, ASessionMovedToAnotherInstrumentIsNotTaken) {
+    FRESH_OR_SKIP(van, "van");
+    FRESH_OR_SKIP(team, "team");
+    const auto first = archivetest::GeneratedImage(1);
+    const auto second = archivetest::GeneratedImage(2);
+    Import(*van, Identity("A-1", 'A'), "", *first);
+    Import(*van, Identity("B-2", 'B'), "", *second);
+    const qint64 moved = Count(*van, "SELECT MIN(id) FROM sessions WHERE dated = 1");
+    QSqlQuery query(QSqlDatabase::database(van->ConnectionName()));
+    ASSERT_TRUE(query.exec(QString("UPDATE sessions SET instrument_id = (SELECT MAX(id) FROM"
+                                   " instruments) WHERE id = %1")
+                               .arg(moved)));
+    EXPECT_TRUE(archive::VerifyArchive(*van).mismatches.join('\n').contains("moved outside"));
+
+    const SyncSummary summary = Sync(*van, *team);
+    EXPECT_EQ(summary.refused, 1);
+    EXPECT_TRUE(summary.refusedLines.join('\n').contains(QString("session %1 (").arg(moved)))
+        << summary.refusedLines.join('\n').toStdString();
+    EXPECT_TRUE(summary.refusedLines.join('\n').contains(
+        "is filed under another instrument than its history row"))
+        << summary.refusedLines.join('\n').toStdString();
+    EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"),
+              static_cast<qint64>(SessionsOf(*first) + SessionsOf(*second)) - 1);
+    ExpectVerified(*team, 2);
+}
+
 // An archive and its copy made by sync hold the same, and `archive stats` says so; the lines of
 // what each did itself (its downloads and imports, the index uploads they kept) are its own.
 TEST_P(ArchiveSyncTest, StatsOfAnArchiveAndItsSyncedCopyAgree) {
@@ -578,6 +607,83 @@ TEST_P(ArchiveSyncTest, ACopyWhoseHistoryWentAnotherWayIsRefused) {
         EXPECT_EQ(summary.sessionsThere, static_cast<qint64>(SessionsOf(*first)));
         ExpectVerified(*team, 3);
         ExpectVerified(copy, 1);
+    }
+}
+
+// A source whose history does not hold row by row (a row changed, hashed again without its
+// signer's key, taken out, unlinked from the row before, signed with another row's signature; or
+// a row of another archive's chain that it holds changed) is refused before anything is written
+// to the target: the message names the source, the chain and its first bad row.
+TEST_P(ArchiveSyncTest, ASourceWhoseHistoryDoesNotHoldIsRefused) {
+    const struct {
+        const char* what;
+        bool depots;      // the row edited is of the depot's chain that the van holds
+        const char* edit; // on the row 2 of that chain (%1: the table; %2: a new hash)
+        const char* fault;
+    } cases[] = {
+        {"a row changed", false, "UPDATE %1 SET detail = detail || ' (edited)'",
+         "its row 2 does not match its own hash (changed after it was written)"},
+        {"a row changed and hashed again", false,
+         "UPDATE %1 SET detail = detail || ' (edited)', hash = '%2'",
+         "its row 2's signature does not match its hash: the row was hashed again by someone"
+         " without its signer's key (the chain was rebuilt)"},
+        {"a row taken out", false, "DELETE FROM %1", "its row 2 is missing (deleted)"},
+        {"a row's link to the one before changed", false, "UPDATE %1 SET previous = ''",
+         "its row 2 does not follow the row before it (a row was changed, deleted or put in"
+         " between)"},
+        {"another row's signature", false,
+         "UPDATE %1 SET signature = (SELECT o.signature FROM %1 o WHERE o.seq = 1)",
+         "its row 2's signature does not match its hash: the row was hashed again by someone"
+         " without its signer's key (the chain was rebuilt)"},
+        {"a row of another archive's chain changed", true,
+         "UPDATE %1 SET detail = detail || ' (edited)'",
+         "its row 2 does not match its own hash (changed after it was written)"},
+    };
+    const auto image = archivetest::GeneratedImage(1);
+    const auto other = archivetest::GeneratedImage(2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(depot, "depot");
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*depot, Identity("D-1", 'D'), "", *other);
+        Sync(*depot, *van);
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        // What the van's own row 2 hashes to with its text edited.
+        QString error;
+        archive::HistoryRow second = archive::History(*van, error).value(1);
+        second.detail += " (edited)";
+        const QString sql = QString(c.edit)
+                                .replace("%1", c.depots ? "origin_history" : "archive_history")
+                                .replace("%2", archive::RowHash(second)) +
+                            " WHERE seq = 2" +
+                            (c.depots ? " AND origin = '" + depot->Identity() + "'" : "");
+        QSqlQuery query(QSqlDatabase::database(van->ConnectionName()));
+        ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
+        const QString where = van->IsServer() ? archive::ShownLocation(van->Where())
+                                              : QFileInfo(van->Where()).absoluteFilePath();
+        const QString vanWords = "archive " + where + " (identity " + van->Identity() + ")";
+        const QString said = (c.depots ? "the history of archive " + depot->Identity() + " that " +
+                                             vanWords + " holds"
+                                       : "the history of " + vanWords) +
+                             " does not verify: " + c.fault + "; `archive verify --archive " +
+                             where + "` there says more";
+        const std::vector<qint64> held = Everything(*team);
+        SyncSummary summary;
+        EXPECT_FALSE(archive::SyncArchive(*van, *team, {}, summary, error));
+        EXPECT_EQ(error.toStdString(), said.toStdString());
+        EXPECT_TRUE(summary.historyUnverified);
+        EXPECT_EQ(Everything(*team), held);
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "sync", "--from", van->Where().toStdString(),
+                                     "--to", team->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(said.toStdString() + "; nothing was taken\n"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(Everything(*team), held);
+        DropAll();
     }
 }
 

@@ -50,6 +50,10 @@ struct SyncSummary {
     // The sync was refused before writing anything: a history both archives hold is not the same
     // in both (one of them is a copy of an archive, restored or copied, that went another way).
     bool historiesDisagree = false;
+    // The sync was refused before writing anything: a chain the source holds (its own, or
+    // another archive's it took in) does not hold row by row: a row does not match its own hash,
+    // does not follow the row before, or is not signed as its chain's keys say.
+    bool historyUnverified = false;
     // A sync stopped between batches: how many of the source's sessions it had looked at, of all.
     bool stopped = false;
     qint64 sessionsLooked = 0;
@@ -102,8 +106,12 @@ struct SyncSummary {
 // history is then taken by the next sync. The register's events of the sessions taken are left for
 // the register to make from their bytes.
 //
-// Refused before anything is written where a history chain both archives hold is not the same in
-// both (summary.historiesDisagree): one is a copy of an archive whose history went another way.
+// Refused before anything is written where a chain the source holds does not hold row by row
+// (summary.historyUnverified: a row changed, taken out or not signed by its signer's key, which
+// `error` names), or where a history chain both archives hold is not the same in both
+// (summary.historiesDisagree): one is a copy of an archive whose history went another way. Each
+// session is stored finished or open as the source's history last stated it, not as its
+// `complete` column says.
 // When all the source holds new for the target is its own records of their syncs, nothing is
 // written (two archives syncing both ways settle).
 bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptions& options,

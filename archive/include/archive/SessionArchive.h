@@ -84,7 +84,8 @@ struct ArchiveStats {
 // starts); nothing of it is stored, and Error() says why.
 // Conflict: other bytes for a session the archive holds, which do not grow it while it was open
 // (a finished session's bytes never change): kept beside it as a conflicting copy.
-enum class StoreResult { New, Seen, Replaced, Conflict, Refused, Failed };
+// Finished: the bytes were held already, and the instrument has since finished the session.
+enum class StoreResult { New, Seen, Finished, Replaced, Conflict, Refused, Failed };
 
 struct StoreCounts {
     int added = 0;
