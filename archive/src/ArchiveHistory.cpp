@@ -114,7 +114,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         return;
     }
     if (signing) {
-        signatures.Finish(whose, summary);
+        signatures.Finish(whose, personal, summary);
         personal.Finish(whose, summary);
         if (origin.isEmpty() && ReadSchemaVersion(db, error) >= kPersonalSignOffVersion) {
             personal.RequireRule(summary);

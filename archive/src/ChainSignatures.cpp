@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
+#include "PersonalSignOffs.h"
 #include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/HistorySigning.h"
@@ -17,15 +18,12 @@ bool ChainSignatures::Load(QSqlDatabase& db, const QString& origin, QString& err
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT public_key, first_seq, os_user, host FROM history_keys WHERE origin = ?"
-             " ORDER BY first_seq",
+             "SELECT public_key, first_seq FROM history_keys WHERE origin = ? ORDER BY first_seq",
              {Text(origin)}, error)) {
         return false;
     }
     while (query.next()) {
-        Key& key = m_keys[query.value(0).toString()];
-        key.firstRow = query.value(1).toLongLong();
-        key.writer = query.value(2).toString() + '@' + query.value(3).toString();
+        m_keys[query.value(0).toString()].firstRow = query.value(1).toLongLong();
     }
     return true;
 }
@@ -66,12 +64,15 @@ void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringLis
     }
     if (key->rows.isEmpty()) {
         m_order << row.signer;
+        // Named by the first row it signed, whose hash and signature cover the names.
+        key->writer = row.user + '@' + row.host;
     }
     key->signedFirstRow = key->signedFirstRow || key->firstRow == row.seq;
     key->rows.append(row.seq);
 }
 
-void ChainSignatures::Finish(const QString& whose, VerifySummary& summary) {
+void ChainSignatures::Finish(const QString& whose, const PersonalSignOffs& personal,
+                             VerifySummary& summary) {
     for (auto key = m_keys.constBegin(); key != m_keys.constEnd(); ++key) {
         // A key's first row is the one it registered with; one registered with another row was
         // put in the list of signers by hand.
@@ -100,7 +101,8 @@ void ChainSignatures::Finish(const QString& whose, VerifySummary& summary) {
     }
     for (const QString& publicKey : m_order) {
         const Key& key = m_keys[publicKey];
-        summary.signedBy.append({m_origin, KeyFingerprint(publicKey), key.writer, key.rows});
+        summary.signedBy.append({m_origin, KeyFingerprint(publicKey), key.writer,
+                                 personal.BoundName(publicKey), key.rows});
     }
 }
 
