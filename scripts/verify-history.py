@@ -194,8 +194,10 @@ class Signatures:
     """One chain's signatures against the keys it registered."""
 
     def __init__(self, keys):
-        self.keys = keys  # public key -> (first row, "user@host")
+        self.keys = keys  # public key -> (first row, "user@host" as history_keys holds it)
         self.rows = defaultdict(list)  # public key -> the rows it signed
+        self.writer = {}  # public key -> "user@host" of the first row it signed
+        self.personal = None  # the chain's PersonalKeys, whose bindings name personal keys
         self.order = []
         self.first_signed = 0
         self.last_seq = 0
@@ -223,16 +225,15 @@ class Signatures:
         if first > row.seq:
             out.append("%s is signed by %s, which the archive registered with its row %d, after"
                        " it (the row was signed again)" % (at, named, first))
-        if first == row.seq:
+        writer = said(row.user) + "@" + said(row.host)
+        if first == row.seq and self.keys[row.signer][1] != writer:
             # Who a key belongs to is what its first row says, which the hash covers.
-            writer = said(row.user) + "@" + said(row.host)
-            if self.keys[row.signer][1] != writer:
-                out.append("%s is registered as %s's, but its first row, %s, was written by %s"
-                           " (the list of signers was changed outside this program)"
-                           % (named, self.keys[row.signer][1], at, writer))
-                self.keys[row.signer] = (first, writer)
+            out.append("%s is registered as %s's, but its first row, %s, was written by %s"
+                       " (the list of signers was changed outside this program)"
+                       % (named, self.keys[row.signer][1], at, writer))
         if not self.rows[row.signer]:
             self.order.append(row.signer)
+            self.writer[row.signer] = writer
         self.rows[row.signer].append(row.seq)
 
     def finish(self, whose, out, notes):
@@ -250,9 +251,12 @@ class Signatures:
             if fingerprint(key) in trusted:
                 continue
             rows = self.rows[key]
-            out.append("%s%s %s %s signed by key %s (%s), which is not a trusted key"
+            bound = self.personal.bound.get(key) if self.personal else None
+            signer = ("%s (key %s)" % (quoted_name(bound[1]), fingerprint(key)) if bound else
+                      "key %s (%s)" % (fingerprint(key), self.writer[key]))
+            out.append("%s%s %s %s signed by %s, which is not a trusted key"
                        % (whose, "history row" if len(rows) == 1 else "history rows", runs(rows),
-                          "is" if len(rows) == 1 else "are", fingerprint(key), self.keys[key][1]))
+                          "is" if len(rows) == 1 else "are", signer))
 
 
 def starts_note(whose, first, last, before, starts, next_row):
@@ -270,6 +274,19 @@ def is_rule_row(row):
     detail = text(row.detail)
     return text(row.kind) == b"started" and (detail == RULE_TEXT
                                             or detail.endswith(b"; " + RULE_TEXT))
+
+
+def quoted_name(name):
+    """A printed name as the views show it: in quotes, its quotes and backslashes escaped."""
+    out = []
+    for c in name:
+        if c in '"\\':
+            out.append("\\" + c)
+        elif ord(c) < 0x20 or 0x7f <= ord(c) <= 0x9f or c in "\u2028\u2029":
+            out.append("\\x%02x" % ord(c))
+        else:
+            out.append(c)
+    return '"' + "".join(out) + '"'
 
 
 def bound_name(name):
@@ -495,6 +512,7 @@ class Verifier:
         # An archive made before personal keys (schema version 12) has no rule row, and its
         # sign-offs verify as before; it gets one when the program next opens it.
         personal = PersonalKeys() if signing else None
+        chain.personal = personal
         expected, before = 1, b""
         for values in self.db.execute(query, () if not origin else (origin,)):
             row = Row(values, signing)

@@ -75,6 +75,14 @@ bool HoldsArchive(QSqlDatabase& db, bool server, bool& holds, QString& error) {
     return true;
 }
 
+// A SQLite file that holds no database at all (a text, a document): said as such rather than in
+// the driver's words, before any statement could write to it. SQLite's SQLITE_NOTADB.
+bool NotADatabase(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    return !query.exec("SELECT COUNT(*) FROM sqlite_master") &&
+           query.lastError().nativeErrorCode() == QLatin1String("26");
+}
+
 // The connection's settings for the location; false with a message when a SQLite file's folder
 // cannot be made, or (ExistingOnly) the file is not there: nothing is made for a reader.
 bool Connect(QSqlDatabase& db, const ArchiveLocation& location, SessionArchive::OpenMode mode,
@@ -162,6 +170,12 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version, OpenMode mo
             return false;
         }
         m_impl->open = true;
+        if (!location.server && NotADatabase(db)) {
+            m_error = DescribeLocation(location) + " is not an archive (not an SQLite database)";
+            db = QSqlDatabase();
+            Close();
+            return false;
+        }
         QString error;
         bool holds = true;
         if (mode == OpenMode::ExistingOnly &&

@@ -91,7 +91,7 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         return;
     }
     if (signing) {
-        rows.Signatures().Finish(whose, summary);
+        rows.Signatures().Finish(whose, personal, summary);
         personal.Finish(whose, summary);
         if (origin.isEmpty() && ReadSchemaVersion(db, error) >= kPersonalSignOffVersion) {
             personal.RequireRule(summary);

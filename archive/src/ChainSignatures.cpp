@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
+#include "PersonalSignOffs.h"
 #include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/HistorySigning.h"
@@ -25,7 +26,7 @@ bool ChainSignatures::Load(QSqlDatabase& db, const QString& origin, QString& err
     while (query.next()) {
         Key& key = m_keys[query.value(0).toString()];
         key.firstRow = query.value(1).toLongLong();
-        key.writer = query.value(2).toString() + '@' + query.value(3).toString();
+        key.registeredAs = query.value(2).toString() + '@' + query.value(3).toString();
     }
     return true;
 }
@@ -66,6 +67,8 @@ void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringLis
     }
     if (key->rows.isEmpty()) {
         m_order << row.signer;
+        // Named by the first row it signed, whose hash and signature cover the names.
+        key->writer = row.user + '@' + row.host;
     }
     if (key->firstRow == row.seq) {
         key->signedFirstRow = true;
@@ -73,17 +76,17 @@ void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringLis
         // beside the key are not hashed, and names changed there would put the key in another's
         // hands in every view.
         const QString writer = row.user + '@' + row.host;
-        if (key->writer != writer) {
+        if (key->registeredAs != writer) {
             mismatches << QString("%1 is registered as %2's, but its first row, %3, was written"
                                   " by %4 (the list of signers was changed outside this program)")
-                              .arg(named, key->writer, at, writer);
-            key->writer = writer;
+                              .arg(named, key->registeredAs, at, writer);
         }
     }
     key->rows.append(row.seq);
 }
 
-void ChainSignatures::Finish(const QString& whose, VerifySummary& summary) {
+void ChainSignatures::Finish(const QString& whose, const PersonalSignOffs& personal,
+                             VerifySummary& summary) {
     for (auto key = m_keys.constBegin(); key != m_keys.constEnd(); ++key) {
         // A key's first row is the one it registered with; one registered with another row was
         // put in the list of signers by hand.
@@ -112,7 +115,8 @@ void ChainSignatures::Finish(const QString& whose, VerifySummary& summary) {
     }
     for (const QString& publicKey : m_order) {
         const Key& key = m_keys[publicKey];
-        summary.signedBy.append({m_origin, KeyFingerprint(publicKey), key.writer, key.rows});
+        summary.signedBy.append({m_origin, KeyFingerprint(publicKey), key.writer,
+                                 personal.BoundName(publicKey), key.rows});
     }
 }
 

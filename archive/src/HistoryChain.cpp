@@ -3,17 +3,16 @@
 #include "HistoryChain.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
-#include <cstdio>
 
 #include "ArchiveValues.h"
 #include "KeyBinding.h"
+#include "KeyWarnings.h"
 #include "Schema.h"
 #include "SessionFixed.h"
 #include "SigningKey.h"
@@ -62,29 +61,6 @@ QString OsUser() {
     return user;
 }
 
-// Said once the key is made: the archive holds another key of this user and host, whose file
-// was lost or moved.
-bool SayNewKey(QSqlDatabase& db, const SigningKey& key, const HistoryRow& row, QString& error) {
-    QSqlQuery held(db);
-    if (!Run(held,
-             "SELECT public_key FROM history_keys WHERE origin = '' AND os_user = ? AND host = ?"
-             " AND public_key <> ? ORDER BY first_seq DESC",
-             {row.user, row.host, key.PublicHex()}, error)) {
-        return false;
-    }
-    if (held.next()) {
-        const QString line =
-            QString("note: the signing key %1 was missing, and a new key %2 was made; this archive"
-                    " already holds key %3 of %4@%5: put the old key file back if you have it,"
-                    " else ask your manager to trust the new key")
-                .arg(QDir::toNativeSeparators(SigningKeyFile()), KeyFingerprint(key.PublicHex()),
-                     KeyFingerprint(held.value(0).toString()), row.user, row.host);
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    }
-    held.finish();
-    return true;
-}
-
 // The key that signs a row, and the writer the row names.
 bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, HistoryRow& row,
                SigningKey& own, const SigningKey*& signer, QString& error) {
@@ -98,7 +74,7 @@ bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, Hi
         return true;
     }
     bool made = false;
-    if (!own.Load(error, &made) || (made && !SayNewKey(db, own, row, error))) {
+    if (!own.Load(error, &made) || !WarnOfUserKey(db, own, made, row.user, row.host, error)) {
         return false;
     }
     signer = &own;

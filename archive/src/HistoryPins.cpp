@@ -212,9 +212,7 @@ QStringList SignerLines(const QVector<HistorySigner>& signers, const QHash<QStri
                                    QString::number(chain->firstRow));
         }
         lines << QString("Signer: %1, %2, signed %3")
-                     .arg(first->fingerprint,
-                          SignerName(QString(), first->user, first->host, key, printed),
-                          signedWhat.join(", "));
+                     .arg(first->fingerprint, SignerWho(*first, printed), signedWhat.join(", "));
     }
     return lines;
 }

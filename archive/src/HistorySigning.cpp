@@ -129,9 +129,17 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
     QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    // Who a key belongs to is read from the row it is registered with, whose hash and the key's
+    // own signature cover the writer's names: history_keys' copies of them are in no hash.
     if (!Run(query,
-             "SELECT origin, public_key, first_seq, first_at, os_user, host FROM history_keys"
-             " ORDER BY CASE WHEN origin = '' THEN 0 ELSE 1 END, origin, first_seq",
+             "SELECT k.origin, k.public_key, k.first_seq,"
+             " COALESCE(a.changed_at, o.changed_at, k.first_at),"
+             " COALESCE(a.os_user, o.os_user), COALESCE(a.host, o.host) FROM history_keys k"
+             " LEFT JOIN archive_history a ON k.origin = '' AND a.seq = k.first_seq"
+             " AND a.signer = k.public_key"
+             " LEFT JOIN origin_history o ON k.origin <> '' AND o.origin = k.origin"
+             " AND o.seq = k.first_seq AND o.signer = k.public_key"
+             " ORDER BY CASE WHEN k.origin = '' THEN 0 ELSE 1 END, k.origin, k.first_seq",
              {}, error)) {
         return false;
     }
@@ -143,6 +151,7 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
         signer.fingerprint = KeyFingerprint(signer.publicKey);
         signer.firstRow = query.value(2).toLongLong();
         signer.firstAt = query.value(3).toLongLong();
+        signer.firstRowHeld = !query.value(4).isNull();
         signer.user = query.value(4).toString();
         signer.host = query.value(5).toString();
         signers.append(signer);
@@ -165,10 +174,14 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
             continue;
         }
         const QString whose = by.origin.isEmpty() ? QString() : "archive " + by.origin + "'s ";
-        lines << QString("%1%2 %3 %4 signed by key %5 (%6), which is not a trusted key")
+        // A personal key as every view shows one: by the printed name its chain binds.
+        const QString signer =
+            by.printedName.isEmpty()
+                ? QString("key %1 (%2)").arg(by.fingerprint, by.firstWriter)
+                : QString("%1 (key %2)").arg(QuotedName(by.printedName), by.fingerprint);
+        lines << QString("%1%2 %3 %4 signed by %5, which is not a trusted key")
                      .arg(whose, by.rows.size() == 1 ? "history row" : "history rows",
-                          Runs(by.rows), by.rows.size() == 1 ? "is" : "are", by.fingerprint,
-                          by.firstWriter);
+                          Runs(by.rows), by.rows.size() == 1 ? "is" : "are", signer);
     }
     return lines;
 }

@@ -23,6 +23,8 @@ public:
     // This archive's own chain at a schema that has the rule must hold its row: taken out, any
     // key's sign-off would pass for a person's.
     void RequireRule(VerifySummary& summary) const;
+    // The printed name a row of the chain so far bound the key to; empty when none did.
+    QString BoundName(const QString& publicKey) const { return m_bound.value(publicKey).name; }
 
 private:
     void CheckBinding(const HistoryRow& row, const QString& at, QStringList& mismatches);

@@ -285,21 +285,20 @@ bool RegisterRows::Tests(const TestQuery& filter, std::vector<KeptTest>& out) {
     return true;
 }
 
-bool RegisterRows::AlarmGases(qint64 instrument, qint64 beforeStamp,
-                              std::map<QString, int>& sessionsPerGas) {
-    sessionsPerGas.clear();
+bool RegisterRows::AlarmSessions(qint64 instrument, std::vector<AlarmSession>& out) {
+    out.clear();
     QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName(), false));
     query.setForwardOnly(true);
     if (!Run(query,
-             "SELECT alarm_gases FROM sessions WHERE instrument_id = ? AND dated = 1"
-             " AND stamp < ? AND alarm_count > 0",
-             {instrument, beforeStamp}, m_error)) {
+             "SELECT dated, stamp, alarm_gases FROM sessions WHERE instrument_id = ?"
+             " AND alarm_count > 0",
+             {instrument}, m_error)) {
         return false;
     }
     while (query.next()) {
-        for (const QString& gas : query.value(0).toString().split('\n', Qt::SkipEmptyParts)) {
-            ++sessionsPerGas[gas];
-        }
+        out.push_back({query.value(0).toInt() != 0,
+                       static_cast<uint32_t>(query.value(1).toLongLong()),
+                       query.value(2).toString().split('\n', Qt::SkipEmptyParts)});
     }
     return true;
 }

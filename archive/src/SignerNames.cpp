@@ -80,6 +80,14 @@ QString ShownWriter(const QString& kind, const QString& user, const QString& hos
     return name + " (key " + KeyFingerprint(signer) + ')';
 }
 
+QString SignerWho(const HistorySigner& signer, const PrintedNames& names) {
+    if (!signer.firstRowHeld && !names.contains(signer.publicKey)) {
+        return QString("writer unknown (row %1 of its chain is not signed by it)")
+            .arg(signer.firstRow);
+    }
+    return SignerName(QString(), signer.user, signer.host, signer.publicKey, names);
+}
+
 bool FindPersonalKey(SessionArchive& archive, PersonalKey& key, QString& error) {
     bool missing = false;
     if (key.Load(error, &missing)) {

@@ -457,15 +457,54 @@ int DecodeArchivedSessions(const std::vector<long long>& ids, const std::string&
     return kExitOk;
 }
 
+// "import, list, ... and set-interval".
+std::string SubcommandNames() {
+    std::string names;
+    const size_t count = sizeof kSubcommands / sizeof kSubcommands[0];
+    for (size_t i = 0; i < count; ++i) {
+        names += (i == 0           ? ""
+                  : i + 1 == count ? " and "
+                                   : ", ") +
+                 std::string(kSubcommands[i].name);
+    }
+    return names;
+}
+
+const Subcommand* FindSubcommand(const char* name) {
+    for (const Subcommand& sub : kSubcommands) {
+        if (std::strcmp(name, sub.name) == 0) {
+            return &sub;
+        }
+    }
+    return nullptr;
+}
+
+// An option given before the subcommand ("archive --archive A list"): the command as it is
+// written, the subcommand first, where one of the words is one.
+std::string SubcommandFirst(int argc, char** argv) {
+    int named = -1;
+    for (int i = 1; i < argc && named < 0; ++i) {
+        named = FindSubcommand(argv[i]) != nullptr ? i : -1;
+    }
+    std::string line =
+        "tavon-datalog archive " + std::string(named < 0 ? "SUBCOMMAND" : argv[named]);
+    for (int i = 0; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (i != named) {
+            line += word.find_first_of(" \t\"'") == std::string::npos ? " " + word
+                                                                      : " \"" + word + "\"";
+        }
+    }
+    return "the subcommand comes first: " + line +
+           (named < 0 ? " (SUBCOMMAND one of " + SubcommandNames() + ")" : std::string());
+}
+
 int RunArchive(int argc, char** argv) {
     if (argc < 1) {
-        return UsageError(
-            "archive needs one of import, list, render, export, plot, map, survey, "
-            "stats, rename-instrument, history, verify, head, keys, sign-off, sync, new-identity, "
-            "compliance, "
-            "events and "
-            "set-interval",
-            "archive");
+        return UsageError("archive needs one of " + SubcommandNames(), "archive");
+    }
+    if (argv[0][0] == '-') {
+        return UsageError(SubcommandFirst(argc, argv), "archive");
     }
     int qtArgc = 1;
     char program[] = "tavon-datalog";
@@ -484,10 +523,8 @@ int RunArchive(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLatin1(argv[i]);
     }
-    for (const Subcommand& sub : kSubcommands) {
-        if (std::strcmp(argv[0], sub.name) == 0) {
-            return sub.run(arguments);
-        }
+    if (const Subcommand* sub = FindSubcommand(argv[0])) {
+        return sub->run(arguments);
     }
     return UsageError(std::string("archive has no subcommand \"") + argv[0] + "\"", "archive");
 }

@@ -162,9 +162,8 @@ QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QS
     if (!signer.printedName.isEmpty()) {
         printed.insert(signer.publicKey, signer.printedName);
     }
-    const QString who =
-        archive::SignerName(QString(), signer.user, signer.host, signer.publicKey, printed) +
-        (signer.printedName.isEmpty() ? QString() : QString(", personal key"));
+    const QString who = archive::SignerWho(signer, printed) +
+                        (signer.printedName.isEmpty() ? QString() : QString(", personal key"));
     const QString when = QDateTime::fromMSecsSinceEpoch(signer.firstAt, QTimeZone::utc())
                              .toString("yyyy-MM-dd HH:mm:ss 'UTC'");
     const QString chain =

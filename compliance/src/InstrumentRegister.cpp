@@ -30,6 +30,13 @@ archive::MadeTests Made(LogImage& image, int16_t slot) {
     return made;
 }
 
+// Which sessions the register speaks of at the end of `atDay`, in every count it gives: the
+// dated ones switched on by then, and every undated one, which belongs to the instrument though
+// when it was used cannot be told.
+bool Covers(bool dated, uint32_t stamp, int64_t atDay) {
+    return !dated || DayOfStamp(stamp) <= atDay;
+}
+
 IntervalOverride Own(const archive::IntervalDays& days) {
     IntervalOverride own;
     own.bumpDays = days.bumpDays;
@@ -128,9 +135,9 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
         const auto at = index.find(current);
         if (at != index.end()) {
             InstrumentRecord& record = out[at->second];
-            record.sessions = static_cast<int>(sessions.size());
             for (const UsedSession& s : sessions) {
-                if (s.dated && DayOfStamp(s.stamp) <= atDay) {
+                record.sessions += Covers(s.dated, s.stamp, atDay) ? 1 : 0;
+                if (s.dated && Covers(s.dated, s.stamp, atDay)) {
                     const QString day = QString::fromStdString(DayText(DayOfStamp(s.stamp)));
                     record.firstDay = record.firstDay.isEmpty() ? day : record.firstDay;
                     record.lastDay = day;
@@ -213,10 +220,18 @@ bool InstrumentRegister::AlarmsByGas(qint64 instrument, int64_t toDay,
                                      std::vector<GasAlarms>& out) {
     out.clear();
     archive::RegisterRows rows(m_store);
-    std::map<QString, int> counts;
-    if (!rows.AlarmGases(instrument, static_cast<qint64>((toDay + 1) * kSecondsPerDay), counts)) {
+    std::vector<archive::AlarmSession> alarmed;
+    if (!rows.AlarmSessions(instrument, alarmed)) {
         m_error = rows.Error();
         return false;
+    }
+    std::map<QString, int> counts;
+    for (const archive::AlarmSession& session : alarmed) {
+        if (Covers(session.dated, session.stamp, toDay)) {
+            for (const QString& gas : session.gases) {
+                ++counts[gas];
+            }
+        }
     }
     for (const auto& count : counts) {
         out.push_back({count.first, count.second});

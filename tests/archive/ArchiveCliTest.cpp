@@ -214,6 +214,56 @@ TEST_F(ArchiveCliTest, AnArchiveThatCannotBeOpenedOrWrittenEndsWithStatus6) {
     EXPECT_EQ(r.status, 2);
 }
 
+// A file that is no SQLite database at all is said to be no archive, in our words rather than the
+// driver's, with exit status 6, and is left as it was: by a command that reads an archive and by
+// one that would make it.
+TEST_F(ArchiveCliTest, AFileThatIsNoDatabaseIsSaidToBeNoArchive) {
+    const std::string text = "some notes, not an archive\n";
+    ASSERT_TRUE(testsupport::WriteFile(m_dir.File("notes.txt"), text));
+    const std::vector<std::vector<std::string>> commands = {
+        {"archive", "list"},
+        {"archive", "verify"},
+        {"archive", "history"},
+        {"archive", "import", "FlashData.txt"},
+    };
+    for (std::vector<std::string> args : commands) {
+        args.insert(args.begin() + 2, {"--archive", "notes.txt"});
+        const RunResult r = RunProgram("tavon-datalog", args, m_dir.Path(), 120);
+        EXPECT_EQ(r.status, 6) << args[1] << ": " << r.err;
+        EXPECT_EQ(r.err, "tavon-datalog: notes.txt is not an archive (not an SQLite database)\n")
+            << args[1];
+        EXPECT_EQ(testsupport::ReadFile(m_dir.File("notes.txt")), text) << args[1];
+    }
+}
+
+// An option given before the subcommand is told where it goes, the command written as it should
+// be; exit status 2.
+TEST_F(ArchiveCliTest, AnOptionBeforeTheSubcommandIsToldItsPlace) {
+    const struct {
+        std::vector<std::string> args;
+        const char* said;
+    } cases[] = {
+        {{"archive", "--archive", "a.sqlite", "list"},
+         "tavon-datalog: the subcommand comes first: tavon-datalog archive list --archive"
+         " a.sqlite (see tavon-datalog archive --help)\n"},
+        {{"archive", "--format", "csv", "history", "--archive", "my archive.sqlite"},
+         "tavon-datalog: the subcommand comes first: tavon-datalog archive history --format csv"
+         " --archive \"my archive.sqlite\" (see tavon-datalog archive --help)\n"},
+        {{"archive", "--archive", "a.sqlite"},
+         "tavon-datalog: the subcommand comes first: tavon-datalog archive SUBCOMMAND --archive"
+         " a.sqlite (SUBCOMMAND one of import, list, render, export, plot, map, survey, stats,"
+         " rename-instrument, history, verify, head, keys, sign-off, sync, new-identity,"
+         " compliance, events and set-interval) (see tavon-datalog archive --help)\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunProgram("tavon-datalog", c.args, m_dir.Path(), 120);
+        EXPECT_EQ(r.status, 2) << c.said;
+        EXPECT_EQ(r.err, c.said);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(testsupport::FileExists(m_dir.File("a.sqlite")));
+}
+
 TEST_F(ArchiveCliTest, HistoryAndVerifyRefuseBadArgumentsAndAnUnreadableArchive) {
     ASSERT_TRUE(testsupport::WriteFile(m_dir.File("junk.sqlite"), std::string(8192, 'j')));
     const struct {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,6 +38,16 @@ bool OnServer(const std::string& statement) {
 }
 
 } // namespace
+
+std::string PdfText(const std::string& path) {
+    QProcess process;
+    process.start("pdftotext", {QString::fromStdString(path), "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext: " << process.errorString().toStdString();
+        return std::string();
+    }
+    return process.readAllStandardOutput().toStdString();
+}
 
 std::unique_ptr<LogImage> GeneratedImage(uint64_t seed) {
     sim::LogMemory memory;

@@ -46,6 +46,9 @@ int16_t NewestSlot(LogImage& image, uint32_t& stamp);
 // The RTF of rendering these slots of the image in turn, as render and the archive do.
 std::string RenderSlots(LogImage& image, const std::vector<int16_t>& chosen);
 
+// pdftotext's text of a PDF (Debian poppler-utils); empty, and a failure, when it cannot read it.
+std::string PdfText(const std::string& path);
+
 // The archive suites' base: each test's archives made new on the engine of its parameter, and
 // every one of them closed and dropped when it ends, so that no test sees another's rows.
 class EngineFixture : public ::testing::TestWithParam<Engine> {

@@ -392,6 +392,17 @@ TEST_P(ArchivePersonalKeyTest, ASignOffShowsThePrintedNameWhateverUserSays) {
     }
     const testsupport::RunResult verified = Datalog({"verify"});
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    // Not trusted, it is named so by verify too: its printed name and fingerprint.
+    const std::string list = m_dir.File("trusted-keys");
+    ASSERT_TRUE(testsupport::WriteFile(
+        list, archive::KeyFingerprint(UserKey().PublicHex()).toStdString() + "\n"));
+    const testsupport::RunResult untrusted = Datalog({"verify", "--trusted-keys", list});
+    EXPECT_EQ(untrusted.status, 1) << untrusted.out << untrusted.err;
+    EXPECT_NE(untrusted.out.find("history rows " + std::to_string(before + 1) + "-" +
+                                 std::to_string(before + 3) + " are signed by \"Anna Lind\" (key " +
+                                 fingerprint + "), which is not a trusted key\n"),
+              std::string::npos)
+        << untrusted.out;
 }
 
 // A user who never made a personal key is told how to.
@@ -559,26 +570,77 @@ TEST_P(ArchivePersonalKeyTest, EachForgedSignOffIsReported) {
     }
 }
 
-// A user's key file lost where the archive holds that user's key: a new key is made, since the
-// unattended work must go on, and said, since the team trusts the old one.
-TEST_P(ArchivePersonalKeyTest, AUserKeyMadeAgainIsSaid) {
-    OpenImported("ann");
-    const std::string old = archive::KeyFingerprint(UserKey().PublicHex()).toStdString();
-    m_archive.Close();
-    ASSERT_EQ(std::remove(archive::SigningKeyFile().toLocal8Bit().constData()), 0);
-    const testsupport::RunResult run = Datalog({"rename-instrument", "unit 7", "unit 8"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    const std::string made = archive::KeyFingerprint(UserKey().PublicHex()).toStdString();
-    EXPECT_NE(made, old);
-    EXPECT_NE(run.err.find("note: the signing key " + archive::SigningKeyFile().toStdString() +
-                           " was missing, and a new key " + made +
-                           " was made; this archive already holds key " + old + " of "),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find("ask your manager to trust the new key"), std::string::npos);
-    const testsupport::RunResult next = Datalog({"rename-instrument", "unit 8", "unit 9"});
-    EXPECT_EQ(next.status, 0) << next.err;
-    EXPECT_EQ(next.err.find("note:"), std::string::npos) << next.err;
+// A user's key that is not the one the archive knows the writer by is said on standard error,
+// never silently: a key file lost where the archive holds that user's key (a new key is made, since
+// the unattended work must go on, and the team trusts the old one), whatever names history_keys
+// holds; and a key whose first row names another writer than $USER does.
+TEST_P(ArchivePersonalKeyTest, AUserKeyOtherThanTheArchiveKnowsIsSaid) {
+    const struct {
+        const char* name;
+        bool lost;       // the key file removed
+        bool forged;     // history_keys' names of the key changed
+        const char* env; // the writer's USER, LOGNAME and USERNAME; nullptr: the test's own
+        const char* said;
+        bool again; // said again on the next change
+    } cases[] = {
+        {"the key file lost", true, false, nullptr,
+         "warning: the signing key %f of %w was missing, and a new key %n was made, which verify"
+         " will show as a new signer; this archive already holds key %o of %w (its row %r): put"
+         " the old key file back if you have it, else ask your manager to trust the new key\n",
+         false},
+        {"the key file lost, the key list's names forged", true, true, nullptr,
+         "warning: the signing key %f of %w was missing, and a new key %n was made, which verify"
+         " will show as a new signer; this archive already holds key %o of %w (its row %r)",
+         false},
+        {"$USER another user's", false, false, "somebody-else",
+         "warning: this change is written as somebody-else@%h but signed with the signing key %o"
+         " (%f), whose first row of this archive (row 1) was written as %w: archive keys and"
+         " verify name that key %w; $USER may name another user, or the key file is another"
+         " user's\n",
+         true},
+    };
+    int user = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenImported("ann" + std::to_string(++user));
+        const QVector<HistoryRow> rows = Rows();
+        const std::string old = archive::KeyFingerprint(UserKey().PublicHex()).toStdString();
+        if (c.forged) {
+            ASSERT_TRUE(Sql("UPDATE history_keys SET os_user = 'mallory', host = 'elsewhere'"));
+        }
+        m_archive.Close();
+        if (c.lost) {
+            ASSERT_EQ(std::remove(archive::SigningKeyFile().toLocal8Bit().constData()), 0);
+        }
+        std::vector<std::string> env = {"TZ=UTC", "LC_ALL=C"};
+        if (c.env != nullptr) {
+            for (const char* name : {"USER=", "LOGNAME=", "USERNAME="}) {
+                env.push_back(name + std::string(c.env));
+            }
+        }
+        const auto rename = [&](const char* from, const char* to) {
+            return testsupport::RunProgram(
+                "tavon-datalog",
+                {"archive", "rename-instrument", from, to, "--archive", m_location}, m_dir.Path(),
+                120, env);
+        };
+        const testsupport::RunResult run = rename("unit 7", "unit 8");
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string made = archive::KeyFingerprint(UserKey().PublicHex()).toStdString();
+        EXPECT_EQ(made != old, c.lost);
+        const QString said = QString(c.said)
+                                 .replace("%f", archive::SigningKeyFile())
+                                 .replace("%w", rows.first().user + '@' + rows.first().host)
+                                 .replace("%h", rows.first().host)
+                                 .replace("%n", QString::fromStdString(made))
+                                 .replace("%o", QString::fromStdString(old))
+                                 .replace("%r", QString::number(rows.size()));
+        EXPECT_NE(run.err.find(said.toStdString()), std::string::npos) << run.err;
+        const testsupport::RunResult next = rename("unit 8", "unit 9");
+        EXPECT_EQ(next.status, 0) << next.err;
+        EXPECT_EQ(next.err.find("warning:") != std::string::npos, c.again) << next.err;
+        Renew(c.name);
+    }
 }
 
 // Everything `fd` gives until `wanted` has come (or, empty, until it ends), at most 60 s.

@@ -22,6 +22,7 @@
 #include "ArchiveFixture.h"
 #include "HistoryChain.h"
 #include "SessionCopies.h"
+#include "SigningKey.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
@@ -971,8 +972,7 @@ TEST_P(ArchiveSyncTest, TheCommandSumsUpAndNamesConflictingCopies) {
 }
 
 // verify --against: a van's history changed after its sync shows against the team's copy of it,
-// and the team's against the head the van recorded of it; archives that never synced pass for
-// nothing.
+// and the team's against the head the van recorded of it.
 TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
     const struct {
         const char* what;
@@ -1049,13 +1049,8 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
             << r.out;
         DropAll();
     }
-    // Two archives that never synced have nothing to show for each other.
-    FRESH_OR_SKIP(one, "one");
-    FRESH_OR_SKIP(two, "two");
-    const archive::AgainstSummary never = archive::VerifyAgainst(*one, *two);
-    ASSERT_TRUE(never.readable);
-    EXPECT_TRUE(never.mismatches.join("\n").contains("they never synced"));
     // A location where no archive is: said, and no empty archive made there to check against.
+    FRESH_OR_SKIP(one, "one");
     const std::string missing = m_dir.Path() + "/typo.sqlite";
     const testsupport::RunResult none = testsupport::RunProgram(
         "tavon-datalog",
@@ -1064,6 +1059,120 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
     EXPECT_EQ(none.status, 6) << none.err;
     EXPECT_NE(none.err.find("no archive at " + missing), std::string::npos) << none.err;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+}
+
+// verify --against: a row of the van's history signed again after the team took its copy (by
+// another key, or the signature alone replaced) is named, with the column that differs.
+TEST_P(ArchiveSyncTest, VerifyAgainstNamesARowSignedAgainAfterItsSync) {
+    archive::SigningKey other;
+    other.FromSeed(QByteArray(32, 'o'));
+    // %K another key, %S its signature of row 1's hash, %X a signature nobody made; %F and %H the
+    // keys' fingerprints there and here, %Y the signature held here.
+    const struct {
+        const char* what;
+        const char* edit; // on the van's history
+        const char* line; // after "... is not the copy this archive took at a sync "
+    } cases[] = {
+        {"signed by another key",
+         "UPDATE archive_history SET signer = '%K', signature = '%S' WHERE seq = 1",
+         "(its signer differs: there key %F, here key %H)"},
+        {"its signature replaced", "UPDATE archive_history SET signature = '%X' WHERE seq = 1",
+         "(its signature differs: there %X, here %Y)"},
+    };
+    const auto image = archivetest::GeneratedImage(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        Sync(*van, *team);
+        QString error;
+        const archive::HistoryRow first = archive::History(*van, error).value(0);
+        const auto filled = [&](const char* text) {
+            return QString(text)
+                .replace("%K", other.PublicHex())
+                .replace("%S", other.Sign(first.hash))
+                .replace("%X", QString(128, 'a'))
+                .replace("%F", archive::KeyFingerprint(other.PublicHex()))
+                .replace("%H", archive::KeyFingerprint(first.signer))
+                .replace("%Y", first.signature);
+        };
+        QSqlQuery query(QSqlDatabase::database(van->ConnectionName()));
+        ASSERT_TRUE(query.exec(filled(c.edit))) << filled(c.edit).toStdString();
+        const QString line = "archive " + van->Identity() +
+                             "'s history row 1 is not the copy this archive took at a sync " +
+                             filled(c.line);
+        const archive::AgainstSummary against = archive::VerifyAgainst(*team, *van);
+        ASSERT_TRUE(against.readable) << against.error.toStdString();
+        EXPECT_EQ(against.mismatches.join('\n').toStdString(), line.toStdString());
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "verify", "--archive", team->Where().toStdString(),
+                                     "--against", van->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE(r.out.find(line.toStdString() + "\n"), std::string::npos) << r.out;
+        DropAll();
+    }
+}
+
+// verify --against where the archive verified holds no row of the other's history and no head of
+// it: that they never synced only where the other holds nothing of a sync with it either; else
+// what the other holds of it, and that this archive's own rows of the sync were deleted.
+TEST_P(ArchiveSyncTest, VerifyAgainstSaysWhatTheOtherHoldsOfASyncDeletedHere) {
+    const struct {
+        const char* what;
+        bool synced;
+        bool teamChecked;             // else the van, against the team
+        std::vector<const char*> sql; // on the archive checked
+        const char* line;             // after "... and recorded no head of its history"
+    } cases[] = {
+        {"never synced", false, false, {}, ": they never synced"},
+        {"the van's row of its sync deleted",
+         true,
+         false,
+         {"DELETE FROM archive_history WHERE seq = (SELECT MAX(seq) FROM archive_history)"},
+         ", but they synced (its history row %t recorded this archive's head row %v at a sync, and"
+         " it holds this archive's history up to row %V from a sync): this archive's history ends"
+         " at row %v, before row %V: its newest rows were deleted"},
+        {"the team's rows of the sync and its copy deleted",
+         true,
+         true,
+         {"DELETE FROM archive_history WHERE seq > 1", "DELETE FROM origin_history"},
+         ", but they synced (its history row %V recorded this archive's head row %t at a sync):"
+         " this archive's history ends at row 1, before row %t: its newest rows were deleted"},
+    };
+    const auto image = archivetest::GeneratedImage(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        const qint64 imported = Count(*van, "SELECT MAX(seq) FROM archive_history");
+        // The team's row of the sync, after those of the instruments it took.
+        qint64 taken = 0;
+        if (c.synced) {
+            Sync(*van, *team);
+            taken = Count(*team, "SELECT MAX(seq) FROM archive_history WHERE detail LIKE 'sync "
+                                 "from %'");
+        }
+        SessionArchive& checked = c.teamChecked ? *team : *van;
+        SessionArchive& other = c.teamChecked ? *van : *team;
+        for (const char* sql : c.sql) {
+            QSqlQuery query(QSqlDatabase::database(checked.ConnectionName()));
+            ASSERT_TRUE(query.exec(sql)) << sql;
+        }
+        const archive::AgainstSummary against = archive::VerifyAgainst(checked, other);
+        ASSERT_TRUE(against.readable) << against.error.toStdString();
+        const QString line = "this archive holds no row of " + against.other +
+                             " and recorded no head of its history" +
+                             QString(c.line)
+                                 .replace("%t", QString::number(taken))
+                                 .replace("%v", QString::number(imported))
+                                 .replace("%V", QString::number(imported + 1));
+        EXPECT_EQ(against.mismatches.join('\n').toStdString(), line.toStdString());
+        DropAll();
+    }
 }
 
 // An archive of an older schema gets its identity when first opened by this version, and keeps it;

@@ -18,6 +18,7 @@
 #include "ArchiveFixture.h"
 #include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
 #include "archive/TrustedKeys.h"
 #include "testsupport/EnvGuard.h"
@@ -62,13 +63,13 @@ protected:
         const QVector<HistoryRow> rows = archive::History(m_archive, error);
         ASSERT_FALSE(rows.isEmpty()) << error.toStdString();
         m_rows = rows.size();
+        m_writer = (rows.first().user + '@' + rows.first().host).toStdString();
         for (const HistoryRow& row : rows) {
             ASSERT_TRUE(Sql("UPDATE archive_history SET signer = ?, signature = ? WHERE seq = ?",
                             {m_bob.PublicHex(), m_bob.Sign(row.hash), row.seq}));
         }
         ASSERT_TRUE(Sql("DELETE FROM history_keys WHERE origin = ''"));
         // Registered as its first row's writer, as a rebuilder who knows the checks would.
-        m_writer = rows.first().user + '@' + rows.first().host;
         ASSERT_TRUE(
             Sql("INSERT INTO history_keys (origin, public_key, first_seq, first_at,"
                 " os_user, host) VALUES ('', ?, 1, ?, ?, ?)",
@@ -109,11 +110,12 @@ protected:
 
     std::string UserList() const { return archive::UserTrustedKeysFile().toStdString(); }
 
-    // "history rows 1-N are signed by key BOB (ann@host), which is not a trusted key"
+    // "history rows 1-N are signed by key BOB (ANN@HOST), which is not a trusted key": named by
+    // the first row it signed, not by the names history_keys holds.
     std::string Untrusted() const {
         return QString("history rows 1-%1 are signed by key %2 (%3), which is not a trusted key")
             .arg(m_rows)
-            .arg(m_bobs, m_writer)
+            .arg(m_bobs, QString::fromStdString(m_writer))
             .toStdString();
     }
 
@@ -122,8 +124,8 @@ protected:
     archive::SigningKey m_bob;
     QString m_ann;
     QString m_bobs;
-    QString m_writer; // "user@host" of the chain's first row
     int m_rows = 0;
+    std::string m_writer; // who wrote the first row, and where: "USER@HOST"
     std::string m_elsewhere;
 };
 
@@ -257,9 +259,8 @@ TEST_P(ArchiveTrustTest, KeysTrustWritesTheUsersListAndNotSettings) {
     }
     const testsupport::RunResult listed = RunIn(m_elsewhere, {"keys"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_NE(
-        listed.out.find(m_bobs.toStdString() + "  " + m_writer.toStdString() + "  first row 1, "),
-        std::string::npos)
+    EXPECT_NE(listed.out.find(m_bobs.toStdString() + "  " + m_writer + "  first row 1, "),
+              std::string::npos)
         << listed.out;
     EXPECT_NE(listed.out.find("  not trusted\n"), std::string::npos) << listed.out;
     const std::string bobsList = m_dir.File("bob-list");
@@ -280,6 +281,47 @@ TEST_P(ArchiveTrustTest, KeysTrustWritesTheUsersListAndNotSettings) {
     const testsupport::RunResult both =
         RunIn(m_elsewhere, {"keys", "--trust", m_bobs.toStdString(), "--trusted-keys", bobsList});
     EXPECT_EQ(both.status, 2) << both.err;
+}
+
+// A key is named by the row it registered with, whose hash and the key's signature cover the
+// writer's names; the names history_keys keeps beside it are in no hash (here forged as
+// mallory@elsewhere, and taken along by a sync) and show in no view, of this archive's own chain
+// or of the chain synced into another.
+TEST_P(ArchiveTrustTest, AKeyIsNamedByItsFirstRowNotByTheKeyList) {
+    FRESH_OR_SKIP(team, "team");
+    archive::SyncSummary synced;
+    QString error;
+    ASSERT_TRUE(archive::SyncArchive(m_archive, *team, {}, synced, error)) << error.toStdString();
+    const std::string annList = m_dir.File("ann-list");
+    WriteList(annList, {m_ann});
+    const std::string pack = m_dir.File("pack.pdf");
+    const std::string bob = m_bobs.toStdString();
+    const struct {
+        std::vector<std::string> args;
+        std::string said; // in standard output, or in the pack's text
+    } views[] = {
+        {{"keys"}, bob + "  " + m_writer + "  first row 1"},
+        {{"verify", "--trusted-keys", annList},
+         "are signed by key " + bob + " (" + m_writer + "), which is not a trusted key"},
+        {{"compliance", "--format", "pdf", "-o", pack}, "Signer: " + bob + ", " + m_writer + ", "},
+    };
+    for (const std::string& where : {m_location, team->Where().toStdString()}) {
+        for (const auto& view : views) {
+            SCOPED_TRACE(view.args[0] + " of " + where);
+            std::vector<std::string> args = {"archive"};
+            args.insert(args.end(), view.args.begin(), view.args.end());
+            args.insert(args.end(), {"--archive", where});
+            QFile::remove(QString::fromStdString(pack));
+            const testsupport::RunResult run = testsupport::RunProgram(
+                "tavon-datalog", args, m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+            const std::string shown =
+                view.args[0] == "compliance"
+                    ? QString::fromStdString(archivetest::PdfText(pack)).simplified().toStdString()
+                    : run.out;
+            EXPECT_NE(shown.find(view.said), std::string::npos) << shown << run.err;
+            EXPECT_EQ(shown.find("mallory"), std::string::npos) << shown;
+        }
+    }
 }
 
 INSTANTIATE_ON_BOTH_ENGINES(ArchiveTrustTest);

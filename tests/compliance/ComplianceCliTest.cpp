@@ -255,6 +255,58 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
         << later;
 }
 
+compliancetest::SessionSpec Undated(uint32_t at, const std::string& tests) {
+    compliancetest::SessionSpec spec(at, tests);
+    spec.undated = true;
+    return spec;
+}
+
+// An instrument's page counts the same sessions under "Sessions" and "Alarms per gas": those
+// switched on by the pack's day, and the undated ones, whose day cannot be told.
+TEST_F(ComplianceCliTest, PackCountsTheSameSessionsForSessionsAndAlarms) {
+    const struct {
+        const char* name;
+        std::vector<compliancetest::SessionSpec> sessions;
+        int counted;  // "Sessions: N"
+        int alarmsCo; // "CO N" under "Alarms per gas"
+    } cases[] = {
+        {"dated only", {{MorningOf(-1), "A4"}, {MorningOf(0), "B4+"}}, 2, 1},
+        {"an undated one with an alarm",
+         {{MorningOf(-1), "A4"}, Undated(MorningOf(-2), "A4")},
+         2,
+         2},
+        {"one after the pack's day", {{MorningOf(-1), "A4"}, {MorningOf(3), "A4 B4+"}}, 1, 1},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string archiveFile =
+            m_dir.File("alarms-" + std::to_string(++number) + ".sqlite");
+        {
+            archive::SessionArchive store;
+            ASSERT_TRUE(store.Open(QString::fromStdString(archiveFile)));
+            ASSERT_GT(compliancetest::ImportSessions(store, "unit", c.sessions), 0);
+        }
+        const RunResult r = RunProgram("tavon-datalog",
+                                       {"archive", "compliance", "--archive", archiveFile, "--at",
+                                        "2026-12-01", "--format", "pdf", "-o", "alarms.pdf"},
+                                       m_dir.Path(), 120, kEnvironment);
+        ASSERT_TRUE(r.status == 0 || r.status == 3) << r.err;
+        const QString page = QString::fromUtf8(
+            Tool("pdftotext", {"-layout", "-f", "2", "-l", "2",
+                               QString::fromStdString(m_dir.File("alarms.pdf")), "-"}));
+        const QRegularExpressionMatch sessions = QRegularExpression("Sessions: (\\d+)").match(page);
+        ASSERT_TRUE(sessions.hasMatch()) << page.toStdString();
+        EXPECT_EQ(sessions.captured(1).toInt(), c.counted) << page.toStdString();
+        const QRegularExpressionMatch alarms =
+            QRegularExpression("Alarms per gas\\s.*?\\n\\s*CO\\s+(\\d+)\\s*\\n",
+                               QRegularExpression::DotMatchesEverythingOption)
+                .match(page);
+        ASSERT_TRUE(alarms.hasMatch()) << page.toStdString();
+        EXPECT_EQ(alarms.captured(1).toInt(), c.alarmsCo) << page.toStdString();
+    }
+}
+
 // The pack gives verify's verdict with the trusted keys applied, as verify gives it.
 TEST_F(ComplianceCliTest, PackGivesVerifysVerdictWithTheTrustedKeys) {
     testsupport::WriteFile(m_dir.File("others"),

@@ -21,6 +21,14 @@ void AppendTest(const std::string& word, uint32_t stamp, std::vector<uint8_t>& s
         return;
     }
     const char mark = word.back();
+    if (word[0] == 'A') {
+        const uint8_t gas = static_cast<uint8_t>(std::stoi(word.substr(1)));
+        RecordBuilder::Stamped('A', '1', stamp)
+            .Byte(gas)
+            .Readings({{gas, 300}}, RecordBuilder::kNoGps)
+            .AppendTo(stream);
+        return;
+    }
     // The instrument's own checks name no sensor.
     if (word[0] == 'S' || word[0] == 'K') {
         const uint8_t filter = mark == '+' ? 2 : 6;
@@ -101,7 +109,8 @@ std::vector<archive::CapturedSession> MakeSessions(const std::vector<SessionSpec
         image->Store(LogImage::DataSector(slot) * LogImage::kSectorSize, sector.data(),
                      LogImage::kSectorSize);
         char name[21];
-        std::snprintf(name, sizeof name, "%08X___________", spec.start);
+        std::snprintf(name, sizeof name, "%08X___________",
+                      spec.undated ? 0xFFFFFFFFu : spec.start);
         image->Store(LogImage::IndexEntryOffset(slot), reinterpret_cast<const uint8_t*>(name), 19);
         chosen.push_back(slot);
     }

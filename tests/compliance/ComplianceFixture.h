@@ -18,7 +18,8 @@ uint32_t MorningOf(int day);
 // 0 that failed, "B4x" a bump test that left sensor 4 not tested, "c4" a calibration of the
 // record version without results, "F4" a field calibration (it carries none either), "Z4+" a zero,
 // "S" a passed soundness test with a failed filter check, "S+" one with a passed filter check,
-// "K-" and "K+" a filter check alone. Jobs and users go before the tests.
+// "K-" and "K+" a filter check alone, "A4" an alarm of gas 4 (CO). Jobs and users go before the
+// tests.
 struct SessionSpec {
     SessionSpec(uint32_t at, std::string words, std::string jobNumber = std::string(),
                 std::string userName = std::string())
@@ -28,7 +29,8 @@ struct SessionSpec {
     std::string tests;
     std::string job;
     std::string user;
-    bool open = false; // still being recorded: no switch-off yet
+    bool open = false;    // still being recorded: no switch-off yet
+    bool undated = false; // its index entry bears no start (the instrument's clock was not set)
 };
 
 // The captured form of each session, in the order given, in slots 0, 1, ...; the index upload

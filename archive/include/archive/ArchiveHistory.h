@@ -85,6 +85,7 @@ struct SignedRows {
     QString origin;
     QString fingerprint;
     QString firstWriter; // "user@host" of the first row it signed
+    QString printedName; // a personal key's, as the chain binds it; empty for others
     QVector<qint64> rows;
 };
 

@@ -41,7 +41,11 @@ struct HistorySigner {
     QString fingerprint;
     qint64 firstRow = 0; // the row of its chain it signed first
     qint64 firstAt = 0;  // that row's time, milliseconds since 1970, UTC
-    QString user;        // who wrote that row, and where
+    // The chain holds that row, signed by this key: `user` and `host` are who wrote it and where,
+    // as its hash covers them. False for a key registered with a row it did not sign, or one the
+    // chain does not hold (verify names both): then they are empty.
+    bool firstRowHeld = false;
+    QString user;
     QString host;
     QString printedName; // a personal key's: the name its binding row in the chain gives it
 };
@@ -64,6 +68,12 @@ QString SignerName(const QString& kind, const QString& user, const QString& host
 // QA\" (key 3f2a:...)", "no printed name (key 3f2a:...)"), as a row's line shows it.
 QString ShownWriter(const QString& kind, const QString& user, const QString& host,
                     const QString& signer, const PrintedNames& names);
+
+// Who a signer is, as `archive keys` and the compliance pack name it: SignerName of the row it
+// registered with ("anna@van7", a personal key's "\"Dr Jane QA\"", the printed name `names`
+// gives it first); "writer unknown (row 3 of its chain is not signed by it)" where its chain does
+// not hold that row signed by it.
+QString SignerWho(const HistorySigner& signer, const PrintedNames& names);
 
 // Every signer, this archive's own first, each chain's in the order of their first rows.
 bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QString& error);

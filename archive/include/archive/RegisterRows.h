@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -79,6 +78,13 @@ struct KeptTest {
     StoredTest test;
 };
 
+// A session with an alarm: when it was switched on, and the gases of its alarms.
+struct AlarmSession {
+    bool dated = false;
+    uint32_t stamp = 0; // meaningless when undated
+    QStringList gases;
+};
+
 struct SessionStartRow {
     qint64 id = 0;
     uint32_t stamp = 0;
@@ -109,9 +115,8 @@ public:
                        const std::function<void(const TestedSession&)>& take);
     // In time order.
     bool Tests(const TestQuery& query, std::vector<KeptTest>& out);
-    // Of the instrument's dated sessions switched on before `beforeStamp` with an alarm: how many
-    // had an alarm of each gas.
-    bool AlarmGases(qint64 instrument, qint64 beforeStamp, std::map<QString, int>& sessionsPerGas);
+    // Every session of the instrument with an alarm, dated or not.
+    bool AlarmSessions(qint64 instrument, std::vector<AlarmSession>& out);
     // These sessions in the order given; ids the archive does not hold are left out.
     bool SessionStarts(const std::vector<int64_t>& ids, std::vector<SessionStartRow>& out);
 

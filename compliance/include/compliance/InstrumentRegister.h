@@ -29,7 +29,7 @@ struct InstrumentRecord {
     QString firmware; // the version it reported last; empty when none
     QString firstDay; // of its first and last dated session; empty with none
     QString lastDay;
-    int sessions = 0;
+    int sessions = 0; // the dated ones switched on by the record's day, and the undated ones
     ServiceIntervals intervals; // its own where set, else the archive's
     InstrumentStatus status;
 };
@@ -98,7 +98,8 @@ public:
                      std::vector<InstrumentRecord>& out);
     // In time order.
     bool Events(const EventFilter& filter, std::vector<EventRow>& out);
-    // Of the dated sessions of one instrument up to `toDay`, per gas in order of the gas names.
+    // Of the sessions of one instrument that its record at the end of `toDay` counts (the dated
+    // ones switched on by then, and the undated ones), per gas in order of the gas names.
     bool AlarmsByGas(qint64 instrument, int64_t toDay, std::vector<GasAlarms>& out);
     // The switch-on of each of these sessions with its jobs and users, in the order given.
     bool SessionStarts(const std::vector<int64_t>& ids, std::vector<SessionStart>& out);
