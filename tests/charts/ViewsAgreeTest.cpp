@@ -1,0 +1,149 @@
+// What one record tells, as the views of it tell it. Its reading as every view but the RTF report
+// states it: the export's texts, the survey record, the map's marker and the chart name the same
+// figure, as precise as the record holds it, in one spelling of its unit.
+#include "charts/BarholePlot.h"
+#include "charts/ChartText.h"
+#include "charts/SessionChartSource.h"
+#include "export/RecordText.h"
+#include "export/SessionExport.h"
+#include "map/SessionMap.h"
+#include "map/SurveyRecord.h"
+#include "recbuild/RecordBuilder.h"
+#include "testsupport/SessionStreams.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using R = RecordBuilder;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kStart = 849954030u; // 10:20:30 on Monday 07 Dec 2026
+const ModeNameList kNoNames;
+const GpsFix kFix = GpsFix::At(true, 5130, 0, false, 6, 6000, 2);
+
+class ViewsAgree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        QLocale::setDefault(QLocale::c());
+    }
+};
+
+// Slot 1: a switch-on and `record`.
+testsupport::SessionStreams SourceOf(const Bytes& record) {
+    testsupport::SessionStreams source;
+    Bytes& stream = source.streams[1];
+    R::Stamped('O', '1', kStart).Chars("SUR", 3).AppendTo(stream);
+    stream.insert(stream.end(), record.begin(), record.end());
+    return source;
+}
+
+SessionValues SessionOf(const Bytes& record, const ModeNameList& names = kNoNames) {
+    testsupport::SessionStreams source = SourceOf(record);
+    return DecodeSessionValues(source, 1, names);
+}
+
+// What each view says of the session's last record, by view.
+std::map<std::string, std::string> Told(const SessionValues& session) {
+    std::map<std::string, std::string> told;
+    const RecordValue& record = session.Records.back();
+    const QList<QByteArray> lines =
+        ExportSessions({session}, ExportFormat::Csv, LogFilter()).trimmed().split('\n');
+    told["export"] = (lines.back() + " " + ReadingsText(record).toUtf8()).toStdString();
+    Indication indication;
+    if (IndicationOf(record, indication)) {
+        told["survey"] = indication.Value;
+    }
+    const std::vector<mapping::MapGas> gases = mapping::GasesWithPlaces({session}, LogFilter());
+    const mapping::MapScene scene = mapping::SceneOfSessions(
+        {session}, gases.empty() ? mapping::MapGas() : gases.front(), LogFilter());
+    for (const mapping::Marker& marker : scene.markers) {
+        told["map"] += marker.label;
+    }
+    const charts::SessionChart chart = charts::ChartOfValues({session}, LogFilter());
+    for (const charts::ChartMark& mark : chart.marks) {
+        if (mark.hasValue) {
+            told["chart"] += (charts::ValueText(mark.value) + " ").toStdString() + mark.unit;
+        }
+    }
+    BarholePlot plot;
+    plot.SetProfiles(chart.barholes, 0, chart.barholes.size());
+    for (int i = 0; i < plot.itemCount(); ++i) {
+        if (auto* label = qobject_cast<QCPItemText*>(plot.item(i))) {
+            told["chart"] += label->text().toStdString();
+        }
+    }
+    return told;
+}
+
+TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
+    const struct {
+        const char* what; // and what the report prints of it
+        Bytes record;
+        const char* figure;
+        std::vector<std::string> views;
+    } cases[] = {
+        {"barhole '1' (Pk = 60 %Gas)",
+         R::Barhole('1', kStart + 10, 1, 603, 'G', 521, 'G').Byte(0).Gps(kFix).Bytes(),
+         "60.3 % gas",
+         {"export", "survey", "map", "chart"}},
+        {"barhole '5' (Pk = 4.5 %LEL)",
+         R::Barhole('5', kStart + 10, 2, 45, 'L', 30, 'L').Byte(0).Gps(kFix).Bytes(),
+         "4.5 % LEL",
+         {"export", "survey", "map", "chart"}},
+        {"barhole '4' (Pk = 64 %Gas)",
+         R::Barhole('4', kStart + 10, 5, 638, 'G', 300, 'G')
+             .Bytes({0, 0, 0})
+             .Bytes({12, 25, 38, 53, 66, 61, 57, 52, 47, 42, 38, 34, 30, 23, 20})
+             .Gps(kFix)
+             .Bytes(),
+         "63.8 % gas",
+         {"export", "survey", "map", "chart"}},
+        {"barhole '2', sustained (Sus = 52 %Gas)",
+         R::Barhole('2', kStart + 10, 3, 603, 'G', 521, 'G').Bytes({0, 0, 0}).Gps(kFix).Bytes(),
+         "52.1 % gas",
+         {"export"}},
+        {"pipeline gas test (95% LEL)",
+         R::Stamped('P', '1', kStart + 10).Byte('L').S16(950).Bytes(),
+         "95.0 % LEL",
+         {"export", "survey"}},
+        {"pipeline gas test (1.2% GAS)",
+         R::Stamped('P', '2', kStart + 10).Byte('G').S16(12).Bytes(),
+         "1.2 % gas",
+         {"export", "survey"}},
+        {"LEL alarm (100)",
+         R::Stamped('A', '2', kStart + 10)
+             .Byte(0)
+             .Readings({{0, 1005}}, R::kGpsFollows)
+             .Gps(kFix)
+             .Bytes(),
+         "100.5 % LEL",
+         {"export", "survey", "map", "chart"}},
+        {"GAS alarm in hundredths (2.6)",
+         R::Stamped('A', '2', kStart + 10)
+             .Byte(7)
+             .Readings({{7, 255}}, R::kGpsFollows)
+             .Gps(kFix)
+             .Bytes(),
+         "2.55 % gas",
+         {"export", "survey", "map", "chart"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::map<std::string, std::string> told = Told(SessionOf(c.record));
+        for (const std::string& view : c.views) {
+            const auto said = told.find(view);
+            ASSERT_NE(said, told.end()) << view << " tells nothing of it";
+            EXPECT_NE(said->second.find(c.figure), std::string::npos)
+                << view << ": " << said->second;
+        }
+    }
+}
+
+} // namespace
