@@ -22,6 +22,10 @@ int BarholeProfile::PeakStep() const {
     return static_cast<int>(std::max_element(values.begin(), values.end()) - values.begin());
 }
 
+BarholeProfile::PeakPlace BarholeProfile::PeakPoint() const {
+    return PeakPlace{static_cast<double>(std::max(PeakStep(), 0) + 1), peak};
+}
+
 std::vector<std::string> SessionChart::Units() const {
     static const ReadingUnit kOrder[] = {ReadingUnit::PercentLel, ReadingUnit::PercentGas,
                                          ReadingUnit::Percent, ReadingUnit::Ppm,

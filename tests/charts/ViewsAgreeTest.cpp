@@ -1,6 +1,7 @@
 // What one record tells, as the views of it tell it. Its reading as every view but the RTF report
 // states it: the export's texts, the survey record, the map's marker and the chart name the same
-// figure, as precise as the record holds it, in one spelling of its unit.
+// figure, as precise as the record holds it, in one spelling of its unit. Where each barhole
+// profile draws its recorded peak, for every version of the barhole record.
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartSource.h"
@@ -14,6 +15,7 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -143,6 +145,70 @@ TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
             EXPECT_NE(said->second.find(c.figure), std::string::npos)
                 << view << ": " << said->second;
         }
+    }
+}
+
+// A barhole record of `version` with its peak, the rest of its layout filled: a profile whose
+// highest sample is the fifth, and a position where the version has room for one.
+Bytes BarholeRecord(char version, int16_t peak, char unit) {
+    R record = R::Barhole(version, kStart + 10, 4, peak, unit, 10, unit);
+    switch (version) {
+    case '2':
+        return record.Bytes({0, 0, 0}).Gps(kFix).Bytes();
+    case '3':
+    case '4':
+        return record.Bytes({0, 0, 0})
+            .Bytes({12, 25, 38, 53, 66, 61, 57, 52, 47, 42, 38, 34, 30, 23, 20})
+            .Gps(kFix)
+            .Bytes();
+    case '5':
+        return record.Byte(0).Byte(R::kNoGps).Bytes();
+    default:
+        return record.Byte(0).Gps(kFix).Bytes();
+    }
+}
+
+// The recorded peak is the record's reading at offset 9 (tenths of a percent); the profile's
+// samples are another measurement, which may stay below it. The red point stands at that
+// reading, over the step of the highest sample, or over the one step of a profile without any.
+TEST_F(ViewsAgree, EveryBarholeVersionDrawsItsRecordedPeakAtItsReading) {
+    const struct {
+        char version;
+        int16_t peak;
+        char unit;
+    } cases[] = {
+        {'1', 638, 'G'}, {'2', 204, 'L'}, {'3', 111, 'G'}, {'3', 45, 'L'},
+        {'4', 638, 'G'}, {'4', 446, 'L'}, {'5', -4, 'G'},  {'5', 99, 'L'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "version " << c.version << ", peak " << c.peak);
+        const Bytes bytes = BarholeRecord(c.version, c.peak, c.unit);
+        const int16_t stored = static_cast<int16_t>(bytes[9] | bytes[10] << 8);
+        const double reading = (stored < 0 ? 0 : stored) / 10.0;
+
+        const charts::SessionChart chart = charts::ChartOfValues({SessionOf(bytes)}, LogFilter());
+        ASSERT_EQ(chart.barholes.size(), 1u);
+        const std::vector<double>& values = chart.barholes[0].values;
+        const double step =
+            values.empty() ? 1
+                           : static_cast<double>(std::max_element(values.begin(), values.end()) -
+                                                 values.begin() + 1);
+        BarholePlot plot;
+        plot.SetProfiles(chart.barholes, 0, 1);
+        plot.toPixmap(400, BarholePlot::kCellHeight);
+        std::vector<QPointF> points;
+        for (int i = 0; i < plot.itemCount(); ++i) {
+            if (auto* dot = qobject_cast<QCPItemTracer*>(plot.item(i))) {
+                points.push_back(dot->position->coords());
+            }
+        }
+        ASSERT_EQ(points.size(), 1u) << "one red point per profile";
+        EXPECT_DOUBLE_EQ(points[0].y(), reading);
+        EXPECT_DOUBLE_EQ(points[0].x(), step);
+        // Inside its axes, never cut off.
+        const QCPAxisRect* cell = plot.axisRects().front();
+        EXPECT_LE(reading, cell->axis(QCPAxis::atLeft)->range().upper);
+        EXPECT_GE(reading, cell->axis(QCPAxis::atLeft)->range().lower);
     }
 }
 
