@@ -1,7 +1,8 @@
 // What one record tells, as the views of it tell it. Its reading as every view but the RTF report
 // states it: the export's texts, the survey record, the map's marker and the chart name the same
 // figure, as precise as the record holds it, in one spelling of its unit. Where each barhole
-// profile draws its recorded peak, for every version of the barhole record.
+// profile draws its recorded peak, for every version of the barhole record. And the mode a record
+// puts the instrument in, called one way by the report, the chart and the export.
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartSource.h"
@@ -10,6 +11,7 @@
 #include "map/SessionMap.h"
 #include "map/SurveyRecord.h"
 #include "recbuild/RecordBuilder.h"
+#include "report/Report.h"
 #include "testsupport/SessionStreams.h"
 
 #include <QLocale>
@@ -209,6 +211,53 @@ TEST_F(ViewsAgree, EveryBarholeVersionDrawsItsRecordedPeakAtItsReading) {
         const QCPAxisRect* cell = plot.axisRects().front();
         EXPECT_LE(reading, cell->axis(QCPAxis::atLeft)->range().upper);
         EXPECT_GE(reading, cell->axis(QCPAxis::atLeft)->range().lower);
+    }
+}
+
+// The report's lines are the designed ones: a switch-on names the instrument's first mode, a mode
+// change of the first version prints its three-letter code (the record names no mode number, so
+// no name of the instrument's is known for it), one of the second version the name of its number,
+// else "mode" and the number. The chart's marks and the export's mode column call every mode as
+// that line does.
+TEST_F(ViewsAgree, EveryViewCallsAModeAsTheReportsLineDoes) {
+    const ModeNameList names = {"Survey", "Leak Search", "", "Barhole"};
+    const struct {
+        Bytes record;
+        const char* line;
+        const char* mode;
+    } cases[] = {
+        {R::Stamped('Y', '1', kStart + 10).Bytes(), "Switch ON in Survey mode.", "Survey"},
+        {R::Stamped('D', '1', kStart + 10).Chars("BHL", 3).Bytes(), "Mode change to BHL.", "BHL"},
+        {R::Stamped('D', '1', kStart + 10).Chars("SUR", 3).Bytes(), "Mode change to SUR.", "SUR"},
+        {R::Stamped('D', '2', kStart + 10).Byte(2).Bytes(), "Mode change to Leak Search.",
+         "Leak Search"},
+        {R::Stamped('D', '2', kStart + 10).Byte(4).Bytes(), "Mode change to Barhole.", "Barhole"},
+        {R::Stamped('D', '2', kStart + 10).Byte(3).Bytes(), "Mode change to mode 3.", "mode 3"},
+        {R::Stamped('D', '2', kStart + 10).Byte(9).Bytes(), "Mode change to mode 9.", "mode 9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        testsupport::SessionStreams source = SourceOf(c.record);
+        ReportState state;
+        for (int k = 0; k < 4; ++k) {
+            state.ModeNames[k] = names[k];
+        }
+        EXPECT_NE(RenderSession(state, source, 1).find(c.line), std::string::npos);
+
+        const SessionValues session = SessionOf(c.record, names);
+        const QList<QByteArray> rows =
+            ExportSessions({session}, ExportFormat::Csv, LogFilter()).trimmed().split('\n');
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows[2].split(',').at(3).toStdString(), c.mode) << "the export's mode";
+        std::vector<std::string> marked;
+        for (const charts::ChartMark& mark : charts::ChartOfValues({session}, LogFilter()).marks) {
+            if (mark.kind == charts::MarkKind::ModeChange) {
+                marked.push_back(mark.label);
+            }
+        }
+        const std::vector<std::string> changes =
+            c.record[2] == 'D' ? std::vector<std::string>{c.mode} : std::vector<std::string>{};
+        EXPECT_EQ(marked, changes) << "the chart's marks";
     }
 }
 
