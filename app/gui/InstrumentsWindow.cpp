@@ -275,12 +275,14 @@ QDialog* InstrumentsWindow::OpenHistory(int row) {
     history->setWindowTitle("Events of " + r->name);
     std::vector<QStringList> rows;
     for (const compliance::EventRow& e : events) {
-        rows.push_back(
-            {Std(compliance::StampText(e.stamp)),
-             QString::fromLatin1(compliance::EventKindWord(e.kind)),
-             e.sensor == compliance::kNoSensor ? QString("instrument")
-                                               : Std(compliance::SensorGasName(e.sensor)),
-             QString::fromLatin1(compliance::EventResultWord(e.result)), e.value, e.user, e.job});
+        rows.push_back({Std(compliance::StampText(e.stamp)),
+                        QString::fromLatin1(compliance::EventKindWord(e.kind)),
+                        e.sensor == compliance::kNoSensor
+                            ? QString("instrument")
+                            : Std(compliance::SensorGasName(e.sensor)),
+                        QString::fromLatin1(compliance::EventResultWord(e.result)),
+                        Std(compliance::EventValueText(e.value.toStdString(), e.sensor, e.result)),
+                        e.user, e.job});
     }
     QTableWidget* table = TextTable({"Time", "Test", "Sensor", "Result", "Value", "User", "Job"},
                                     rows, "eventTable", history);

@@ -123,17 +123,15 @@ void BarholePlot::AddProfile(const charts::BarholeProfile& profile) {
     // Placed in pixels at every layout (PlacePeaks), by its measured size.
     peak.label->position->setType(QCPItemPosition::ptAbsolute);
     peak.label->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-    const int peakStep = profile.PeakStep();
-    if (peakStep >= 0) {
-        peak.dot = new QCPItemTracer(this);
-        peak.dot->setClipAxisRect(rect);
-        peak.dot->position->setAxes(steps, value);
-        peak.dot->position->setCoords(peakStep + 1, values[peakStep]);
-        peak.dot->setStyle(QCPItemTracer::tsCircle);
-        peak.dot->setSize(6);
-        peak.dot->setPen(QPen(kAlarm));
-        peak.dot->setBrush(QBrush(kAlarm));
-    }
+    const charts::BarholeProfile::PeakPlace at = profile.PeakPoint();
+    peak.dot = new QCPItemTracer(this);
+    peak.dot->setClipAxisRect(rect);
+    peak.dot->position->setAxes(steps, value);
+    peak.dot->position->setCoords(at.step, at.value);
+    peak.dot->setStyle(QCPItemTracer::tsCircle);
+    peak.dot->setSize(6);
+    peak.dot->setPen(QPen(kAlarm));
+    peak.dot->setBrush(QBrush(kAlarm));
     peaks_.push_back(peak);
 }
 
@@ -164,8 +162,7 @@ void BarholePlot::PlacePeaks() {
         const QMargins padding = peak.label->padding();
         const QSizeF size(text.width() + padding.left() + padding.right() + 1,
                           text.height() + padding.top() + padding.bottom() + 1);
-        const QPointF at = peak.dot != nullptr ? peak.dot->position->pixelPosition()
-                                               : area.center() + QPointF(0, size.height() / 2);
+        const QPointF at = peak.dot->position->pixelPosition();
         const std::vector<QRectF> candidates = labelplace::AroundPoint(at, size, area, kPeakGap);
         const QRectF place =
             labelplace::FirstFree(candidates, area, {}).value_or(candidates.front());

@@ -1,5 +1,7 @@
 #include "charts/SessionChart.h"
 
+#include "report/FigureText.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -20,10 +22,17 @@ int BarholeProfile::PeakStep() const {
     return static_cast<int>(std::max_element(values.begin(), values.end()) - values.begin());
 }
 
+BarholeProfile::PeakPlace BarholeProfile::PeakPoint() const {
+    return PeakPlace{static_cast<double>(std::max(PeakStep(), 0) + 1), peak};
+}
+
 std::vector<std::string> SessionChart::Units() const {
-    static const char* const kOrder[] = {"% LEL", "% gas", "%", "ppm", "mg/m3"};
+    static const ReadingUnit kOrder[] = {ReadingUnit::PercentLel, ReadingUnit::PercentGas,
+                                         ReadingUnit::Percent, ReadingUnit::Ppm,
+                                         ReadingUnit::MilligramsPerCubicMetre};
     std::vector<std::string> units;
-    for (const char* unit : kOrder) {
+    for (const ReadingUnit order : kOrder) {
+        const char* unit = UnitText(order);
         if (Find("", unit) != nullptr) {
             units.push_back(unit);
         }

@@ -1,5 +1,7 @@
 #include "charts/SessionChartSource.h"
 
+#include "report/FigureText.h"
+
 namespace charts {
 
 namespace {
@@ -103,7 +105,7 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter
     case RecordKind::Barhole: {
         const BarholeValue& barhole = record.Barhole;
         std::vector<double> profile(barhole.Profile, barhole.Profile + barhole.ProfileCount);
-        builder.Barhole(time, barhole.Number, barhole.PeakGas ? "% gas" : "% LEL",
+        builder.Barhole(time, barhole.Number, UnitText(PercentUnit(barhole.PeakGas)),
                         barhole.Peak / 10.0, std::move(profile));
         break;
     }

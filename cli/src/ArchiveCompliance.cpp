@@ -116,7 +116,7 @@ QStringList EventCells(const EventRow& e) {
             sensor ? Std(compliance::SensorGasName(e.sensor)) : QString(),
             compliance::EventResultWord(e.result),
             e.value,
-            sensor && !e.value.isEmpty() ? Std(compliance::SensorGasUnit(e.sensor)) : QString(),
+            e.value.isEmpty() ? QString() : Std(compliance::EventValueUnit(e.sensor, e.result)),
             e.user,
             e.job,
             QString::number(e.sessionId)};

@@ -292,7 +292,9 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
         const EventRow& e = page.failures[k];
         const QString& followed = page.followedBy[k];
         rows.push_back({Plain(Time(e.stamp)), Plain(QString::fromLatin1(EventKindWord(e.kind))),
-                        Plain(SensorName(e.sensor)), Plain(e.value), Plain(e.user), Plain(e.job),
+                        Plain(SensorName(e.sensor)),
+                        Plain(Std(EventValueText(e.value.toStdString(), e.sensor, e.result))),
+                        Plain(e.user), Plain(e.job),
                         followed.isEmpty() ? PageCell{"NO PASS SINCE", true} : Plain(followed)});
     }
     if (page.failuresLeftOut != 0) {

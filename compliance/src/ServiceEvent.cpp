@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "report/FigureText.h"
 #include "report/SessionValues.h"
 
 namespace compliance {
@@ -47,21 +48,11 @@ EventResult ResultOf(TestResult result) {
     }
 }
 
-std::string Number(int32_t value, int32_t divisor) {
-    char text[32];
-    if (divisor == 10) {
-        std::snprintf(text, sizeof text, "%.1f", value / 10.0);
-    } else {
-        std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-    }
-    return text;
-}
-
 std::string ValueText(const SensorValue& sensor, RecordKind kind) {
     const int32_t divisor = sensor.Divisor > 0 ? sensor.Divisor : 1;
-    std::string text = Number(sensor.First, divisor);
+    std::string text = ScaledFigure(sensor.First, divisor);
     if (kind != RecordKind::BumpTest && sensor.HasSecond) {
-        text += " / " + Number(sensor.Second, divisor);
+        text += " / " + ScaledFigure(sensor.Second, divisor);
     }
     return text;
 }
@@ -155,8 +146,30 @@ std::string SensorGasName(int sensor) {
                                             : "gas " + std::to_string(sensor);
 }
 
-std::string SensorGasUnit(int sensor) {
-    return sensor >= 0 ? std::string(GasInfoOf(static_cast<unsigned>(sensor)).Unit) : std::string();
+std::string EventValueUnit(int sensor, EventResult result) {
+    if (sensor < 0) {
+        return std::string();
+    }
+    TestResult tested = TestResult::None;
+    switch (result) {
+    case EventResult::Pass:
+        tested = TestResult::Pass;
+        break;
+    case EventResult::Fail:
+        tested = TestResult::Fail;
+        break;
+    case EventResult::NotTested:
+        tested = TestResult::NotTested;
+        break;
+    case EventResult::None:
+        break;
+    }
+    return UnitText(SensorValueUnit(static_cast<unsigned>(sensor), tested));
+}
+
+std::string EventValueText(const std::string& value, int sensor, EventResult result) {
+    const std::string unit = value.empty() ? std::string() : EventValueUnit(sensor, result);
+    return unit.empty() ? value : value + ' ' + unit;
 }
 
 std::string SensorRange(int sensor) {

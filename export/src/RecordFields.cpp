@@ -3,6 +3,7 @@
 #include "SensorColumns.h"
 
 #include "orvtime/TimeFormat.h"
+#include "report/FigureText.h"
 #include "textcodec/Cp1252.h"
 
 #include <QDateTime>
@@ -13,23 +14,17 @@
 namespace {
 
 QString Number(int32_t value, int32_t divisor) {
-    if (divisor == 1) {
-        return QString::number(value);
+    return QString::fromStdString(ScaledFigure(value, divisor));
+}
+
+// A tested sensor's gas, with the unit of its values where the record states their scale.
+QString SensorName(const SensorValue& sensor) {
+    if (sensor.Code >= kGasCodes) {
+        return QStringLiteral("sensor %1").arg(sensor.Code);
     }
-    const int decimals = divisor >= 100 ? 2 : 1;
-    return QString::number(static_cast<double>(value) / divisor, 'f', decimals);
-}
-
-QString Tenths(int32_t tenths) {
-    return Number(tenths, 10);
-}
-
-QString PercentUnit(bool gas) {
-    return gas ? QStringLiteral("% gas") : QStringLiteral("% LEL");
-}
-
-QString SensorName(uint8_t code) {
-    return code < kGasCodes ? GasHeading(code) : QStringLiteral("sensor %1").arg(code);
+    return SensorValueUnit(sensor.Code, sensor.Result) == ReadingUnit::None
+               ? QLatin1String(GasInfoOf(sensor.Code).Name)
+               : GasHeading(sensor.Code);
 }
 
 QString SoundnessText(const RecordValue& record) {
@@ -46,10 +41,10 @@ QString SoundnessText(const RecordValue& record) {
 }
 
 QString BarholeText(const BarholeValue& barhole) {
-    QString text = QStringLiteral("barhole %1: peak %2 %3, sustained %4 %5")
+    QString text = QStringLiteral("barhole %1: peak %2, sustained %3")
                        .arg(barhole.Number)
-                       .arg(Tenths(barhole.Peak), PercentUnit(barhole.PeakGas),
-                            Tenths(barhole.Sustained), PercentUnit(barhole.SustainedGas));
+                       .arg(QString::fromStdString(BarholePeakFigure(barhole)),
+                            QString::fromStdString(BarholeSustainedFigure(barhole)));
     if (barhole.ProfileCount > 0) {
         text += QStringLiteral("; profile");
         for (int32_t i = 0; i < barhole.ProfileCount; ++i) {
@@ -62,7 +57,6 @@ QString BarholeText(const BarholeValue& barhole) {
 
 QString PipelineText(const RecordValue& record) {
     const uint8_t result = record.PipelineResult;
-    const bool lel = result == 'L' || result == 'l';
     QString verdict;
     switch (result) {
     case 'G':
@@ -80,8 +74,7 @@ QString PipelineText(const RecordValue& record) {
         verdict = QStringLiteral("result %1").arg(result);
         break;
     }
-    return QStringLiteral("%1 %2: %3")
-        .arg(Tenths(record.PipelineReading), PercentUnit(!lel), verdict);
+    return QStringLiteral("%1: %2").arg(QString::fromStdString(PipelineFigure(record)), verdict);
 }
 
 QString PumpText(uint8_t state) {
@@ -200,7 +193,7 @@ QString ReadingsText(const RecordValue& record) {
 
 TestedSensorCells TestedSensorText(const SensorValue& sensor) {
     TestedSensorCells cells;
-    cells.Gas = SensorName(sensor.Code);
+    cells.Gas = SensorName(sensor);
     cells.Result = QLatin1String(TestResultWord(sensor.Result));
     if (sensor.Result != TestResult::NotTested) {
         cells.Value = Number(sensor.First, sensor.Divisor);

@@ -87,8 +87,8 @@ bool MarkerOf(const RecordValue& record, Marker& marker) {
         return true;
     case RecordKind::Barhole:
         marker.kind = MarkerKind::Barhole;
-        marker.label =
-            "Barhole " + std::to_string(record.Barhole.Number) + ": " + BarholePeakFigure(record);
+        marker.label = "Barhole " + std::to_string(record.Barhole.Number) + ": " +
+                       BarholePeakFigure(record.Barhole);
         return true;
     case RecordKind::PipelineTest:
         marker.kind = MarkerKind::PipelineGasTest;

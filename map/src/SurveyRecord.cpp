@@ -33,10 +33,6 @@ void AddOnce(std::vector<std::string>& texts, const std::string& text) {
     }
 }
 
-std::string WithUnit(const std::string& figure, const char* unit) {
-    return unit[0] == '\0' ? figure : figure + ' ' + unit;
-}
-
 // The alarm's gas and the reading of that gas, where the record names one.
 void DescribeAlarm(const RecordValue& record, Indication& indication) {
     if (record.AlarmGas == RecordValue::kNoGas) {
@@ -46,7 +42,7 @@ void DescribeAlarm(const RecordValue& record, Indication& indication) {
     indication.Gas = gas.Name;
     for (const GasReading& reading : record.Readings) {
         if (reading.Code == record.AlarmGas) {
-            indication.Value = WithUnit(ReadingFigure(reading), gas.Unit);
+            indication.Value = WithUnit(ReadingFigure(reading), GasUnit(reading.Code));
             return;
         }
     }
@@ -71,7 +67,7 @@ bool IndicationOf(const RecordValue& record, Indication& indication) {
         }
         indication.Kind = IndicationKind::Barhole;
         indication.Gas = record.Barhole.PeakGas ? "GAS" : "LEL";
-        indication.Value = BarholePeakFigure(record);
+        indication.Value = BarholePeakFigure(record.Barhole);
         break;
     case RecordKind::PipelineTest:
         if (!PipelineGasFound(record)) {

@@ -3,7 +3,6 @@
 #include "GpsPosition.h"
 #include "RecordFormat.h"
 #include "RecordStream.h"
-#include "report/FigureText.h"
 #include "report/Report.h"
 
 #include <cstdio>
@@ -266,16 +265,4 @@ void FormatPipelineTest(FormatContext& ctx) {
         // An unknown result leaves the line open: the next record continues it.
         break;
     }
-}
-
-std::string BarholePeakFigure(const RecordValue& barhole) {
-    const BarholeValue& value = barhole.Barhole;
-    return BarholeNumber(value.Peak, value.PeakGas, DecimalBarhole(barhole.Version)) +
-           (value.PeakGas ? " %Gas" : " %LEL");
-}
-
-std::string PipelineFigure(const RecordValue& pipelineTest) {
-    const uint8_t result = pipelineTest.PipelineResult;
-    const bool lel = result == 'L' || result == 'l';
-    return PipelineNumber(pipelineTest.PipelineReading) + (lel ? "% LEL" : "% GAS");
 }

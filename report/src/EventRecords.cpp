@@ -88,8 +88,10 @@ void DecodeModeChange(DecodeContext& ctx) {
     ctx.TakeLogTime();
     const uint8_t version = record.Version();
     if (version == '1') {
+        // The record names its mode by code, not by number: no name of the instrument's is known
+        // for it, so the line prints the code, and every view calls the mode so.
         ctx.ReadText(value.ModeCode, 8, 3);
-        ctx.SetMode(value.ModeCode);
+        ctx.SetMode(ModeName(ctx.Stream.ModeNames(), 0, value.ModeCode));
     } else if (version == '2') {
         // Modes are counted from 1; a mode without a name, or a number the instrument does not
         // have, is called "mode" and its number.

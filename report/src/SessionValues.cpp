@@ -1,4 +1,5 @@
 #include "report/SessionValues.h"
+#include "report/FigureText.h"
 
 #include "GasTables.h"
 #include "RecordStream.h"
@@ -9,20 +10,29 @@ namespace {
 // Names as the report's column headings give them, units from the sensor ranges.
 struct GasText {
     const char* Name;
-    const char* Unit;
+    ReadingUnit Unit;
 };
+constexpr ReadingUnit kLel = ReadingUnit::PercentLel;
+constexpr ReadingUnit kGas = ReadingUnit::PercentGas;
+constexpr ReadingUnit kPercent = ReadingUnit::Percent;
+constexpr ReadingUnit kPpm = ReadingUnit::Ppm;
+constexpr ReadingUnit kMgM3 = ReadingUnit::MilligramsPerCubicMetre;
 const GasText kGasTexts[kGasCodes] = {
-    {"LEL", "% LEL"}, {"GAS", "% gas"}, {"PPM", "ppm"},   {"O2", "%"},
-    {"CO", "ppm"},    {"H2S", "ppm"},   {"PPM", "ppm"},   {"GAS", "% gas"},
-    {"CO", "mg/m3"},  {"H2S", "mg/m3"}, {"Methane", "%"}, {"General HC", "%"},
-    {"PPM", "ppm"},   {"Gas 13", ""},   {"LH2", "% LEL"}, {"VH2", "% gas"},
+    {"LEL", kLel},         {"GAS", kGas},
+    {"PPM", kPpm},         {"O2", kPercent},
+    {"CO", kPpm},          {"H2S", kPpm},
+    {"PPM", kPpm},         {"GAS", kGas},
+    {"CO", kMgM3},         {"H2S", kMgM3},
+    {"Methane", kPercent}, {"General HC", kPercent},
+    {"PPM", kPpm},         {"Gas 13", ReadingUnit::None},
+    {"LH2", kLel},         {"VH2", kGas},
 };
 
 struct GasInfoTable {
     GasInfo rows[kGasCodes + 1];
     GasInfoTable() {
         for (int code = 0; code < kGasCodes; ++code) {
-            rows[code] = GasInfo{kGasTexts[code].Name, kGasTexts[code].Unit,
+            rows[code] = GasInfo{kGasTexts[code].Name, UnitText(kGasTexts[code].Unit),
                                  GasCodeTable[code].Scale, SensorRangeTable[code]};
         }
         rows[kGasCodes] = GasInfo{"", "", 1, ""};
@@ -97,6 +107,10 @@ const char* RecordKindWord(RecordKind kind) {
 const GasInfo& GasInfoOf(unsigned code) {
     static const GasInfoTable table;
     return table.rows[code < static_cast<unsigned>(kGasCodes) ? code : kGasCodes];
+}
+
+ReadingUnit GasUnit(unsigned code) {
+    return code < static_cast<unsigned>(kGasCodes) ? kGasTexts[code].Unit : ReadingUnit::None;
 }
 
 double GasReading::Value() const {

@@ -2,7 +2,6 @@
 
 #include "GasTables.h"
 #include "LineBuffer.h"
-#include "report/FigureText.h"
 #include "report/SessionValues.h"
 
 #include <cstdio>
@@ -55,13 +54,4 @@ void AppendSensorLabel(LineBuffer& line, unsigned code) {
         label[length++] = ' ';
     }
     line.Append(label, kWidth);
-}
-
-std::string ReadingFigure(const GasReading& reading) {
-    char text[kValueTextSize] = {};
-    FormatReading(reading.Raw, SensorScale(reading.Code), text);
-    std::string figure(text);
-    const size_t end = figure.find_last_not_of(' ');
-    const size_t begin = figure.find_first_not_of(' ');
-    return begin == std::string::npos ? std::string() : figure.substr(begin, end - begin + 1);
 }

@@ -169,6 +169,48 @@ TEST_F(ComplianceCliTest, EventsFiltered) {
     EXPECT_EQ(CsvRows(testsupport::ReadFile(m_dir.File("events.csv"))).size(), 2u);
 }
 
+// A calibration or field calibration of the record version without results holds two numbers
+// whose scale it never states: they are listed as the report prints them, with no unit, in every
+// format. A value whose scale the record states keeps its unit.
+TEST_F(ComplianceCliTest, EventValuesHaveAUnitOnlyWhereTheRecordStatesTheirScale) {
+    {
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(QString::fromStdString(m_dir.File("a.sqlite"))));
+        ASSERT_GT(
+            compliancetest::ImportSessions(store, "raw", {{MorningOf(2), "c0 F3 C0+ B4+ Z3+"}}), 0);
+    }
+    struct Expected {
+        const char* kind;
+        const char* value;
+        const char* unit;
+    };
+    const Expected expected[] = {
+        {"calibration", "500 / 498", ""},
+        {"field-calibration", "209 / 208", ""},
+        {"calibration", "50.0 / 49.8", "% LEL"},
+        {"bump", "500", "ppm"},
+        {"zero", "0.0 / 0.1", "%"},
+    };
+    const RunResult csv = Datalog({"archive", "events", "--instrument", "raw", "--format", "csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const std::vector<std::vector<std::string>> rows = CsvRows(csv.out);
+    const RunResult json =
+        Datalog({"archive", "events", "--instrument", "raw", "--format", "json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const QJsonArray objects = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+    ASSERT_EQ(rows.size(), std::size(expected) + 1);
+    ASSERT_EQ(objects.size(), static_cast<int>(std::size(expected)));
+    for (size_t k = 0; k < std::size(expected); ++k) {
+        SCOPED_TRACE(testing::Message() << expected[k].kind << " " << expected[k].value);
+        EXPECT_EQ(rows[k + 1].at(3), expected[k].kind);
+        EXPECT_EQ(rows[k + 1].at(7), expected[k].value);
+        EXPECT_EQ(rows[k + 1].at(8), expected[k].unit);
+        const QJsonObject object = objects[static_cast<int>(k)].toObject();
+        EXPECT_EQ(object["value"].toString().toStdString(), expected[k].value);
+        EXPECT_EQ(object["unit"].toString().toStdString(), expected[k].unit);
+    }
+}
+
 TEST_F(ComplianceCliTest, PackReadsBack) {
     const RunResult r = Datalog(
         {"archive", "compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "pack.pdf"});

@@ -179,6 +179,29 @@ TEST_F(InstrumentsWindowTest, RowsFollowTheRegistersRules) {
     EXPECT_EQ(row, (QStringList{"Sensor=3", "Gas=O2", "Status=Failed", "Failures since pass=1"}));
 }
 
+// An instrument's events give a value its unit where the record states the value's scale, and
+// none where it holds two numbers of a scale it never states, as the report prints them.
+TEST_F(InstrumentsWindowTest, EventValuesHaveAUnitOnlyWhereTheRecordStatesTheirScale) {
+    const QString location = QString::fromStdString(m_dir.File("c.sqlite"));
+    {
+        archive::SessionArchive store;
+        ASSERT_TRUE(store.Open(location));
+        ASSERT_GT(compliancetest::ImportSessions(store, "raw", {{MorningOf(0), "c0 F3 C0+ B4+"}}),
+                  0);
+    }
+    InstrumentsWindow window(location);
+    window.SetDay(compliance::DayOfStamp(MorningOf(0)));
+    ASSERT_TRUE(window.Open());
+    QDialog* history = window.OpenHistory(0);
+    ASSERT_NE(history, nullptr);
+    QTableWidget* events = history->findChild<QTableWidget*>("eventTable");
+    ASSERT_NE(events, nullptr);
+    EXPECT_EQ(Column(events, 1),
+              (QStringList{"calibration", "field-calibration", "calibration", "bump"}));
+    EXPECT_EQ(Column(events, 4),
+              (QStringList{"500 / 498", "209 / 208", "50.0 / 49.8 % LEL", "500 ppm"}));
+}
+
 TEST_F(InstrumentsWindowTest, StatusLineTellsWhatTheInstrumentNeeds) {
     StatusLine line;
     line.SetServiceNote(

@@ -167,8 +167,8 @@ TEST(SurveyRecordTest, EveryIndicationWithItsPlaceGasAndValue) {
     const Expected expected[] = {
         {IndicationKind::Alarm, true, "CO", "210 ppm"},
         {IndicationKind::Alarm, false, "LEL", "2.5 % LEL"},
-        {IndicationKind::Barhole, true, "GAS", "4.5 %Gas"},
-        {IndicationKind::PipelineGas, false, "LEL", "95% LEL"},
+        {IndicationKind::Barhole, true, "GAS", "4.5 % gas"},
+        {IndicationKind::PipelineGas, false, "LEL", "95.0 % LEL"},
     };
     ASSERT_EQ(survey.Indications.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {

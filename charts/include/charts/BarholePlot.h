@@ -7,9 +7,9 @@
 #include <vector>
 
 // Barhole profiles as small plots in a grid of equal cells, as many across as fit at a readable
-// width: the samples step by step, the recorded peak named in red at the highest sample. A
-// profile without samples shows its peak alone. In the window the plot is as high as its rows
-// need and scrolls; files give it that height.
+// width: the samples step by step, and the recorded peak as a red point at its reading
+// (BarholeProfile::PeakPoint), named beside it. A profile without samples shows its peak alone. In
+// the window the plot is as high as its rows need and scrolls; files give it that height.
 class BarholePlot : public QCustomPlot {
     Q_OBJECT
 public:
@@ -42,7 +42,7 @@ protected:
 private:
     struct Peak {
         QCPItemText* label = nullptr;
-        QCPItemTracer* dot = nullptr; // none for a profile without samples
+        QCPItemTracer* dot = nullptr;
     };
 
     void AddProfile(const charts::BarholeProfile& profile);

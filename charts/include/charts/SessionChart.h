@@ -56,11 +56,20 @@ struct BarholeProfile {
     int64_t time = 0;
     int number = 0;
     std::string unit; // "% LEL" or "% gas"
-    double peak = 0;  // the recorded peak reading
+    // The recorded peak reading: the record's own figure of the test, which its samples (a
+    // measurement of their own, stored in steps the peak chooses) may stay below.
+    double peak = 0;
     std::vector<double> values;
 
     // Index of the largest sample (the first of equals); -1 with no samples.
     int PeakStep() const;
+    // Where the chart draws the recorded peak: at its reading, over the step of the largest
+    // sample (counted from 1), or over the one step of a profile without samples.
+    struct PeakPlace {
+        double step = 1;
+        double value = 0;
+    };
+    PeakPlace PeakPoint() const;
 };
 
 // What the chart records at one moment: the time of a record that gave readings and each gas's

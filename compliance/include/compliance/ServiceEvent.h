@@ -54,9 +54,14 @@ struct SessionTests {
 
 SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot);
 
-// The name and unit of a sensor's gas ("CO", "ppm"); a code beyond the gas table is "gas N".
+// The name of a sensor's gas ("CO"); a code beyond the gas table is "gas N".
 std::string SensorGasName(int sensor);
-std::string SensorGasUnit(int sensor);
+// The unit of an event's value ("ppm"): the sensor gas's, where the record states the value's
+// scale; none for the two numbers of a test whose record carries no result, which never says
+// their scale (the report prints them as they are), and none for the instrument's checks.
+std::string EventValueUnit(int sensor, EventResult result);
+// The event's value with that unit: "50.0 / 49.8 % LEL", "500 / 498".
+std::string EventValueText(const std::string& value, int sensor, EventResult result);
 // The range the report labels the sensor with ("0..1000 PPM CO"); empty beyond the table.
 std::string SensorRange(int sensor);
 

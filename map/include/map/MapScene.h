@@ -44,7 +44,7 @@ enum class MarkerKind { Alarm, Barhole, PipelineGasTest, ManualReading, GpsAvera
 struct Marker {
     MarkerKind kind = MarkerKind::Alarm;
     GeoPoint position;
-    // A few words beside the symbol ("CH4", "Barhole 3: 47 %Gas").
+    // A few words beside the symbol ("CH4", "Barhole 3: 4.7 % gas").
     std::string label;
     SceneRecord record;
 };

@@ -47,7 +47,8 @@ enum class IndicationKind : uint8_t {
 // "alarm", "barhole", "pipeline gas".
 const char* IndicationKindWord(IndicationKind kind);
 
-// An indication of gas. Gas and Value are the report's own words and figures (FigureText.h).
+// An indication of gas. Gas is the report's word for it; Value its figure and unit as every view
+// but the report states them (report/FigureText.h).
 struct Indication {
     IndicationKind Kind = IndicationKind::Alarm;
     int64_t Time = 0;     // as RecordValue::Time: the instrument's wall clock
@@ -55,7 +56,7 @@ struct Indication {
     double Latitude = 0;
     double Longitude = 0;
     std::string Gas;   // "LEL", "CO", ...; a barhole or pipeline test: "GAS" or "LEL"
-    std::string Value; // "2.5 % LEL", "EEEE ppm", "0.5 %Gas", "12% LEL"
+    std::string Value; // "2.5 % LEL", "EEEE ppm", "0.5 % gas", "12.0 % LEL"
 };
 
 // The record's indication of gas, if it is one: the one test of what counts, which the survey

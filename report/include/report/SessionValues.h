@@ -61,10 +61,10 @@ enum class RecordKind : uint8_t {
 const char* RecordKindWord(RecordKind kind);
 
 // What the instrument's gas codes 0 to 15 mean. Name is the gas as the report's column heading
-// names it, without its padding ("LEL", "CO", ...); Unit is the unit of the scaled value, empty
-// where none is known; Scale is the divisor from the stored number to that unit (1, 10 or 100);
-// Range is the sensor's range as the report labels a sensor of that code ("0..1000 PPM CO"),
-// empty where it has none.
+// names it, without its padding ("LEL", "CO", ...); Unit is the unit of the scaled value as
+// UnitText spells it (report/FigureText.h), empty where none is known; Scale is the divisor from
+// the stored number to that unit (1, 10 or 100); Range is the sensor's range as the report labels a
+// sensor of that code ("0..1000 PPM CO"), empty where it has none.
 struct GasInfo {
     const char* Name;
     const char* Unit;
@@ -116,7 +116,8 @@ struct GpsValue {
 
 // Outcome of one sensor in a calibration, zero or bump test.
 enum class TestResult : uint8_t {
-    None,      // the record version carries no result (calibration '1', field calibration)
+    None,      // the record version carries no result (calibration '1', field calibration), nor
+               // the scale of its values
     Pass,      // result flags 1
     Fail,      // any other flags
     NotTested, // flags 3 (the report leaves such a sensor out, or writes "Not Tested")
