@@ -331,6 +331,8 @@ bool MainDialog::Connect() {
         }
         return false;
     }
+    linkUp_ = true;
+    lostUpload_.clear();
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -375,6 +377,7 @@ void MainDialog::ShowConnection() {
 }
 
 void MainDialog::ShowOffline() {
+    linkUp_ = false;
     EnableGo(false);
     status_->SetConnection("Offline");
     status_->SetServiceNote({});
@@ -425,11 +428,33 @@ void MainDialog::OnSpoiledReply() {
 void MainDialog::OnLinkLost() {
     chooser_->Release();
     ShowOffline();
-    status_->SetActivity(session_->LinkIsPipe()
-                             ? "The companion program has closed the pipe: no instrument is "
-                               "connected. The tree can still be browsed."
-                             : "The serial link has closed: no instrument is connected. The tree "
-                               "can still be browsed.");
+    // The request the loss ended was told just before; what it lost is said here, once.
+    const QString lost = lostUpload_.isEmpty() ? QString() : " " + lostUpload_;
+    lostUpload_.clear();
+    status_->SetActivity((session_->LinkIsPipe()
+                              ? "The companion program has closed the pipe: no instrument is "
+                                "connected."
+                              : "The serial link has closed: no instrument is connected.") +
+                         lost + " The tree can still be browsed.");
+}
+
+QString MainDialog::UploadLost(UploadRequest request) const {
+    if (request == UploadRequest::Index) {
+        return "The index upload did not finish.";
+    }
+    const SessionEntry* entry =
+        session_->Reader().Table().FindSlot(session_->Reader().CurrentSlot());
+    if (entry == nullptr) {
+        return "The session upload did not finish.";
+    }
+    if (entry->undated != 0) {
+        // An undated entry's labels are not its own.
+        return QString("The upload of the undated session in slot %1 did not finish.")
+            .arg(entry->slot);
+    }
+    return QString("The upload of the session %1 of %2 %3 did not finish.")
+        .arg(FromCp1252(entry->sessionLabel).section(' ', 0, 0), FromCp1252(entry->dayLabel),
+             FromCp1252(entry->monthLabel));
 }
 
 void MainDialog::OnGo() {
@@ -755,9 +780,12 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 // BrowserView
 
 void MainDialog::EnableGo(bool enable) {
-    ui_->goButton->setEnabled(enable);
-    if (QAction* go = Action("actionGo")) {
-        go->setEnabled(enable);
+    // GO reads the instrument: without one it stays disabled, whatever the browser allows (a
+    // dump opened offline, a request ended by the link's loss).
+    const bool go = enable && session_->LinkOpen();
+    ui_->goButton->setEnabled(go);
+    if (QAction* action = Action("actionGo")) {
+        action->setEnabled(go);
     }
 }
 
@@ -994,6 +1022,10 @@ void MainDialog::RequestEnded(UploadRequest request, bool ok) {
 }
 
 void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
+    if (!ok && linkUp_ && request != UploadRequest::StartUp &&
+        session_->LastFailure() == RequestFailure::LinkLost) {
+        lostUpload_ = UploadLost(request);
+    }
     switch (request) {
     case UploadRequest::StartUp:
         ShowConnection();

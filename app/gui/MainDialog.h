@@ -175,6 +175,9 @@ private:
     void CopyFilterFlags();
     void OnSpoiledReply();
     void OnLinkLost();
+    // What a request ended by the link's loss did not bring: "The upload of the session
+    // 08:59:25 of Tuesday 18 Aug 2026 did not finish."
+    QString UploadLost(UploadRequest request) const;
     void OnTicked();
     void ShowConnection();
     // The link chosen is held by another process (a watcher): said, and the program stays
@@ -220,6 +223,9 @@ private:
     bool inTreeSelection_ = false; // the browser is being told of the user's choice
     bool initialised_ = false;
     bool checksumTold_ = false;
+    // A link opened and its loss not yet shown; what the loss cut short, said when it is.
+    bool linkUp_ = false;
+    QString lostUpload_;
     int32_t showAllLogs_ = 0;
     int renderCount_ = 0;
 };

@@ -825,6 +825,40 @@ TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithin
     EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
 }
 
+// The companion program goes away in the middle of a session's upload: GO follows the link (as
+// after an offline start, a dump opened then enables it no more), and the status line names the
+// session whose upload was lost.
+TEST_F(EndToEnd, ALinkLostMidUploadDisablesGoAndNamesTheSessionLost) {
+    StartProgram({});
+    StartUpAndGo();
+    QTreeWidgetItem* session = FindSession("");
+    ASSERT_NE(session, nullptr);
+    const QString label = session->text(0).left(8);
+    QObject scope;
+    QObject::connect(&dialog->Session(), &InstrumentSession::Progress, &scope,
+                     [&](UploadRequest request, int done, int total) {
+                         if (request == UploadRequest::Session && total > 0 && done == 1) {
+                             simulator.Stop();
+                         }
+                     });
+    Tree()->setCurrentItem(session);
+    bool ok = true;
+    ASSERT_TRUE(WaitEnded(UploadRequest::Session, &ok, 10000));
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(WaitFor([&] { return !dialog->Connected(); }, 10000));
+    ASSERT_TRUE(WaitTicks(3));
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+    const QString said = dialog->Status().Activity();
+    EXPECT_TRUE(said.startsWith("The companion program has closed the pipe")) << said.toStdString();
+    EXPECT_TRUE(said.contains("The upload of the session " + label + " of ")) << said.toStdString();
+    EXPECT_TRUE(said.contains(" did not finish")) << said.toStdString();
+    // Browsing a dump offline does not bring GO back.
+    ASSERT_TRUE(dialog->OpenDumpFrom(SimulatorDump()));
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+}
+
 TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {
     CancellingHost host;
     CLinkSelect().SetDialogHost(&host);
