@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class ElidedLabel;
 class QLabel;
 
 // The line under the main window: what the program is doing or has just done, which log lines
@@ -27,16 +28,10 @@ public:
     QString Connection() const;
     QString ServiceNote() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    // A text longer than the line is shortened with an ellipsis, whole in its tooltip.
-    void ShowActivity();
-
-    QString activityText_;
-    QLabel* activity_;
+    // Texts longer than the line are shortened in the middle, whole in their tooltips.
+    ElidedLabel* activity_;
     QLabel* filterNote_;
-    QLabel* connection_;
+    ElidedLabel* connection_;
     QLabel* serviceNote_;
 };
