@@ -333,6 +333,8 @@ bool MainDialog::Connect() {
     }
     linkUp_ = true;
     lostUpload_.clear();
+    droppedReplies_ = 0;
+    status_->SetDroppedReplies(0);
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -411,8 +413,9 @@ void MainDialog::CopyFilterFlags() {
 
 void MainDialog::OnSpoiledReply() {
     // One bad byte on a Bluetooth link must not cost the user the report on screen: the reply
-    // is asked for again, and the user is told once.
-    status_->SetActivity("A spoiled reply from the instrument was dropped; it is asked for again");
+    // is asked for again, and the user is told once. The status line goes on naming the step
+    // under way; the count beside it says how noisy the line is.
+    status_->SetDroppedReplies(++droppedReplies_);
     if (checksumTold_) {
         return;
     }
@@ -803,6 +806,11 @@ void MainDialog::ShowProgress(UploadRequest request, int done, int total) {
         ui_->progressBar->setValue(0);
         ui_->progressBar->setTextVisible(false);
         return;
+    }
+    if (done == 0) {
+        // A transfer begins: its own spoiled replies are counted.
+        droppedReplies_ = 0;
+        status_->SetDroppedReplies(0);
     }
     ui_->progressBar->setRange(0, total);
     ui_->progressBar->setValue(done);

@@ -23,7 +23,7 @@ ElidedLabel* MakeElided(const char* name, int leastChars, QWidget* parent) {
 
 StatusLine::StatusLine(QWidget* parent)
     : QStatusBar(parent), activity_(MakeElided("statusActivity", 0, this)),
-      filterNote_(MakeLabel("statusFilter", this)),
+      dropped_(MakeLabel("statusDropped", this)), filterNote_(MakeLabel("statusFilter", this)),
       connection_(MakeElided("statusConnection", 32, this)),
       serviceNote_(MakeLabel("statusService", this)) {
     setObjectName("statusLine");
@@ -31,6 +31,8 @@ StatusLine::StatusLine(QWidget* parent)
     // its least once the line is short of it (a stretching item is given its least then), and
     // shows at the right end.
     addWidget(activity_);
+    addWidget(dropped_);
+    dropped_->hide();
     addPermanentWidget(serviceNote_);
     addPermanentWidget(filterNote_);
     addPermanentWidget(connection_, 1);
@@ -41,6 +43,18 @@ StatusLine::StatusLine(QWidget* parent)
 
 void StatusLine::SetActivity(const QString& text) {
     activity_->SetWholeText(text);
+}
+
+void StatusLine::SetDroppedReplies(int count) {
+    dropped_->setText(count <= 0 ? QString()
+                                 : QString("%1 spoiled repl%2 dropped, asked for again")
+                                       .arg(count)
+                                       .arg(count == 1 ? "y" : "ies"));
+    dropped_->setVisible(count > 0);
+}
+
+QString StatusLine::DroppedReplies() const {
+    return dropped_->text();
 }
 
 void StatusLine::SetFilterNote(const QString& text) {

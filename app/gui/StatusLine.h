@@ -19,6 +19,9 @@ public:
     // Empty when the filter hides nothing.
     void SetFilterNote(const QString& text);
     void SetConnection(const QString& text);
+    // The replies of the transfer under way that arrived spoiled, were dropped and asked for
+    // again, counted beside what is going on; nothing shown for none.
+    void SetDroppedReplies(int count);
     // What the connected instrument needs: its first line shown, all of them in the tooltip;
     // nothing shown when empty.
     void SetServiceNote(const QStringList& lines);
@@ -26,11 +29,13 @@ public:
     QString Activity() const;
     QString FilterNote() const;
     QString Connection() const;
+    QString DroppedReplies() const;
     QString ServiceNote() const;
 
 private:
     // Texts longer than the line are shortened in the middle, whole in their tooltips.
     ElidedLabel* activity_;
+    QLabel* dropped_;
     QLabel* filterNote_;
     ElidedLabel* connection_;
     QLabel* serviceNote_;

@@ -234,6 +234,43 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
     EXPECT_FALSE(bar->isTextVisible());
 }
 
+// On a noisy line the status line goes on naming the step under way; the replies dropped and
+// asked for again are counted beside it, from the start of each transfer.
+TEST_F(MainWindowTest, SpoiledRepliesAreCountedBesideTheStepUnderWay) {
+    Make();
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    const struct {
+        UploadRequest request;
+        int pos;
+        int total;
+        int spoiled;
+        const char* status;
+        const char* dropped;
+    } steps[] = {
+        {UploadRequest::Index, 0, 10, 0, "Uploading index sector 1 of 10", ""},
+        {UploadRequest::Index, 2, 10, 1, "Uploading index sector 3 of 10",
+         "1 spoiled reply dropped, asked for again"},
+        {UploadRequest::Index, 3, 10, 2, "Uploading index sector 4 of 10",
+         "3 spoiled replies dropped, asked for again"},
+        {UploadRequest::Index, 0, 10, 0, "Uploading index sector 1 of 10", ""},
+    };
+    for (const auto& step : steps) {
+        emit dialog->Session().Progress(step.request, step.pos, step.total);
+        for (int k = 0; k < step.spoiled; ++k) {
+            emit dialog->Session().SpoiledReply();
+        }
+        EXPECT_EQ(dialog->Status().Activity().toStdString(), step.status);
+        EXPECT_EQ(dialog->Status().DroppedReplies().toStdString(), step.dropped);
+        EXPECT_EQ(Child<QLabel>("statusDropped")->isVisibleTo(&dialog->Status()),
+                  step.dropped[0] != '\0');
+    }
+    int boxes = 0;
+    for (const auto& shown : prompt.shown) {
+        boxes += shown.first.rfind("Error in serial comms", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(boxes, 1) << "told once";
+}
+
 // Where each widget sits in the window.
 QRect InWindow(const QWidget* w, const QWidget* window) {
     return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
