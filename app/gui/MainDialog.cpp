@@ -2,6 +2,7 @@
 
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
+#include "ArchivedDumpCopies.h"
 #include "BackgroundSync.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
@@ -66,6 +67,9 @@ const char* const kNotHeldTip =
     "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
     "GO to read it.";
 
+const char* const kInArchiveTip = "Not in this dump, but in the archive (session %1): choosing "
+                                  "it shows the archive's copy.";
+
 const char* const kNotUploadedTip =
     "Not uploaded: the session was not read before another instrument was connected. Connect "
     "that instrument and press GO to read it.";
@@ -117,6 +121,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     ui_->treeAndReport->setSizes({216, 782});
 
     session_->SetListener(&browser_);
+    // A dump saved as its index arrived lacks what was read since, which the archive keeps.
+    browser_.SetCopyFinder([](LogImage& dump) { return ArchivedDumpCopies::Find(dump); });
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->Attach(session_->Reader());
@@ -621,7 +627,19 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         Prompt(QString::fromLocal8Bit(message.c_str()), "Open Dump");
         return false;
     }
-    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it");
+    int copies = 0;
+    for (const QTreeWidgetItem* item : nodes_) {
+        const int slot = item != nullptr ? SlotOf(item) : -1;
+        copies += slot >= 0 && !image_.SessionHeld(static_cast<int16_t>(slot)) &&
+                          browser_.CopyOf(static_cast<int16_t>(slot)) >= 0
+                      ? 1
+                      : 0;
+    }
+    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it" +
+                         (copies == 0 ? QString()
+                                      : QString(" (%1 session%2 it lacks shown from the archive)")
+                                            .arg(copies)
+                                            .arg(copies == 1 ? "" : "s")));
     return true;
 }
 
@@ -915,9 +933,29 @@ void MainDialog::SetReportText(const std::string& rtf) {
             QString("Report: %1%2, %3 session%4")
                 .arg(FromCp1252(report_.HeadingDay), FromCp1252(report_.HeadingMonth))
                 .arg(shown)
-                .arg(shown == 1 ? "" : "s"));
+                .arg(shown == 1 ? "" : "s") +
+            CopiesShown());
     }
     emit reportShown();
+}
+
+QString MainDialog::CopiesShown() const {
+    const std::vector<int16_t> shown = browser_.ShownSlots();
+    QStringList ids;
+    for (const int16_t slot : shown) {
+        if (browser_.FromCopy(slot)) {
+            ids << QString::number(browser_.CopyOf(slot));
+        }
+    }
+    if (ids.isEmpty()) {
+        return QString();
+    }
+    if (shown.size() == 1) {
+        return ", from the archive (session " + ids.front() + "): the dump does not hold it";
+    }
+    return QString(", %1 of them from the archive (session%2 %3): the dump does not hold %4")
+        .arg(ids.size())
+        .arg(ids.size() == 1 ? "" : "s", ids.join(", "), ids.size() == 1 ? "it" : "them");
 }
 
 void MainDialog::SetFullDayBox(bool checked) {
@@ -1013,6 +1051,11 @@ void MainDialog::MarkSessionsNotHeld() {
         }
         const int slot = SlotOf(item);
         if (slot < 0 || image_.SessionHeld(static_cast<int16_t>(slot))) {
+            continue;
+        }
+        const int64_t copy = browser_.CopyOf(static_cast<int16_t>(slot));
+        if (copy >= 0) {
+            item->setToolTip(0, QString(kInArchiveTip).arg(copy));
             continue;
         }
         item->setForeground(0, grey);

@@ -191,6 +191,9 @@ private:
     void UseMapBackground(const MapBackgroundChoice& choice);
     // "the report of Tuesday 18 Aug 2026" for the status line.
     QString ShownReportName() const;
+    // What of the report on screen is the archive's copy of a session the dump lacks, for the
+    // status line: ", from the archive (session 57): the dump does not hold it"; empty: none.
+    QString CopiesShown() const;
 
     std::unique_ptr<Ui::MainDialog> ui_;
     MainDialogEnvironment env_;

@@ -56,6 +56,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <thread>
@@ -512,6 +513,94 @@ TEST_F(EndToEnd, UploadsGoOnIntoTheArchiveThatSyncNames) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown[0].first.find("does not answer"), std::string::npos)
         << prompt.shown[0].first;
+}
+
+// The dump is written as the index arrives: the sessions read after it (in this run and the next)
+// are in the archive only. File > Open Dump... shows them from there, saying so; a session
+// neither holds is greyed and says so still; the command line names the archive's command.
+TEST_F(EndToEnd, SessionsTheDumpLacksAreShownFromTheArchive) {
+    const QString at = QDir::current().absoluteFilePath("kept.sqlite");
+    ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
+    StartProgram({});
+    StartUpAndGo();
+    std::map<int, std::string> read; // slot: its report as uploaded
+    for (const char* tag : {"Alm", "C "}) {
+        QTreeWidgetItem* session = FindSession(tag);
+        ASSERT_NE(session, nullptr) << tag;
+        Choose(session);
+        read[session->data(0, Qt::UserRole).toInt()] = Report().ReportText;
+    }
+    // Quit; in a second run GO writes the dump again, and one more session is read.
+    dialog->OnOk();
+    dialog.reset();
+    MakeDialog();
+    ASSERT_TRUE(dialog->Initialise());
+    dialog->show();
+    StartUpAndGo();
+    QTreeWidgetItem* third = nullptr;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr && third == nullptr; ++it) {
+        const int slot = (*it)->data(0, Qt::UserRole).toInt();
+        third = (*it)->childCount() == 0 && slot != 0xFFFF && read.count(slot) == 0 ? *it : nullptr;
+    }
+    ASSERT_NE(third, nullptr);
+    Choose(third);
+    read[third->data(0, Qt::UserRole).toInt()] = Report().ReportText;
+    ASSERT_EQ(read.size(), 3u);
+    simulator.Stop();
+
+    const QString dump = QDir::current().absoluteFilePath("FlashData.txt");
+    ASSERT_TRUE(dialog->OpenDumpFrom(dump));
+    EXPECT_EQ(dialog->Status().Activity(),
+              QString("Opened FlashData.txt: choose a session to read it (3 sessions it lacks "
+                      "shown from the archive)"));
+    archive::SessionArchive store;
+    ASSERT_TRUE(store.Open(at));
+    std::map<int, qint64> ids;
+    for (const archive::ListedSession& s : store.List({})) {
+        ids[s.slot] = s.id;
+    }
+    QTreeWidgetItem* never = nullptr;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr; ++it) {
+        const int slot = (*it)->data(0, Qt::UserRole).toInt() & 0xFFFF;
+        if (slot == 0xFFFF) {
+            continue;
+        }
+        const bool kept = read.count(slot) > 0;
+        never = never == nullptr && !kept ? *it : never;
+        EXPECT_EQ((*it)->toolTip(0).startsWith(
+                      QString("Not in this dump, but in the archive (session %1)").arg(ids[slot])),
+                  kept)
+            << slot;
+        EXPECT_EQ((*it)->toolTip(0).startsWith("Not in this dump: the session was never uploaded"),
+                  !kept)
+            << slot;
+    }
+    ASSERT_NE(never, nullptr);
+    for (const auto& [slot, report] : read) {
+        Choose(FindSession("", slot));
+        EXPECT_EQ(Report().ReportText, report) << slot;
+        EXPECT_TRUE(dialog->Status().Activity().endsWith(
+            QString(", 1 session, from the archive (session %1): the dump does not hold it")
+                .arg(ids[slot])))
+            << dialog->Status().Activity().toStdString();
+        // The command line refuses the slot, naming what shows it.
+        QByteArray errors;
+        EXPECT_EQ(RunBuildProgram("tavon-datalog", {"render", dump, QString::number(slot)}, nullptr,
+                                  &errors),
+                  2);
+        EXPECT_TRUE(
+            errors.contains(QString("; the archive holds it: tavon-datalog archive render %1\n")
+                                .arg(ids[slot])
+                                .toUtf8()))
+            << errors.toStdString();
+    }
+    const std::string shown = Report().ReportText;
+    Tree()->setCurrentItem(never);
+    EXPECT_EQ(Report().ReportText, shown);
+    EXPECT_TRUE(dialog->Status().Activity().endsWith(
+        "is not in this dump: it was never uploaded into it. Connect the instrument and press GO "
+        "to read it."))
+        << dialog->Status().Activity().toStdString();
 }
 
 // The sessions the register finds used while overdue or failed are marked in the tree after GO,
