@@ -456,8 +456,15 @@ void ArchiveDialog::OfferSync(QAction* syncNow) {
 }
 
 void ArchiveDialog::EnableSync() {
-    sync_->setEnabled(syncNow_ != nullptr && syncNow_->isEnabled() &&
-                      !BackgroundSync::Target().isEmpty());
+    if (syncNow_ == nullptr) {
+        return;
+    }
+    // The menu's item follows the same rule, so that the button never triggers a stale one.
+    const QString why = BackgroundSync::Unavailable();
+    syncNow_->setEnabled(why.isEmpty());
+    syncNow_->setToolTip(why.isEmpty() ? syncNow_->text() : why);
+    sync_->setEnabled(why.isEmpty());
+    sync_->setToolTip(why);
 }
 
 void ArchiveDialog::changeEvent(QEvent* event) {

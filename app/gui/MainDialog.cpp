@@ -140,6 +140,7 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
         }
     });
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    EnableSyncNow();
     EnableSaving(); // nothing is shown yet
     archiving_->SetServiceNote(
         [this](const QStringList& lines) { status_->SetServiceNote(lines); });
@@ -228,7 +229,10 @@ void MainDialog::BuildMenus() {
                         settings.exec();
                     })
         ->setObjectName("actionDownloadAutomatically");
-    file->addAction("Sync Now", this, [this] { SyncNow(); })->setObjectName("actionSyncNow");
+    QAction* syncNow = file->addAction("Sync Now", this, [this] { SyncNow(); });
+    syncNow->setObjectName("actionSyncNow");
+    // Settings.ini may change while the program runs: the item asks each time the menu opens.
+    connect(file, &QMenu::aboutToShow, this, [this] { EnableSyncNow(); });
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
@@ -1116,6 +1120,14 @@ void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
         }
         break;
     }
+}
+
+void MainDialog::EnableSyncNow() {
+    QAction* action = Action("actionSyncNow");
+    const QString why = BackgroundSync::Unavailable();
+    action->setEnabled(why.isEmpty());
+    action->setToolTip(why.isEmpty() ? action->text() : why);
+    action->setStatusTip(why);
 }
 
 void MainDialog::SyncNow() {

@@ -170,6 +170,8 @@ private:
     void Prompt(const QString& text, const QString& caption);
     // File > Sync Now: the archive into the one "Sync" names, the result told when it is done.
     void SyncNow();
+    // Sync Now enabled as BackgroundSync::Unavailable says, the reason in its tips.
+    void EnableSyncNow();
     void OnTreeSelection(QTreeWidgetItem* current);
     void OnFilterChanged();
     void CopyFilterFlags();
