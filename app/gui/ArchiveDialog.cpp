@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -119,6 +120,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     next_->setObjectName("nextButton");
     next_->setEnabled(false);
     save_ = new QPushButton("Save", this);
+    save_->setObjectName("saveButton");
     save_->setEnabled(false);
     export_ = new QPushButton("Export...", this);
     export_->setObjectName("exportButton");
@@ -240,6 +242,9 @@ int ArchiveDialog::Search() {
     filter.to = date(to_);
     filter.instrument = instrument_->text().trimmed();
     filter.alarmOnly = alarms_->isChecked();
+    // The tree is built anew below, with signals held: the report shown is kept or cleared
+    // afterwards as a whole, never re-rendered by a selection the rebuild moves.
+    const QSignalBlocker quiet(tree_);
     tree_->clear();
     chosen_ = nullptr;
     next_->setEnabled(false);
@@ -280,7 +285,42 @@ int ArchiveDialog::Search() {
         Tell(store_->Error());
     }
     tree_->expandAll();
+    KeepOrClearShown();
     return count;
+}
+
+void ArchiveDialog::KeepOrClearShown() {
+    for (const qint64 id : shownIds_) {
+        if (FindSession(id) == nullptr) {
+            ClearShown();
+            return;
+        }
+    }
+    if (shownIds_.isEmpty()) {
+        return;
+    }
+    chosen_ = FindSession(shownIds_.front());
+    tree_->setCurrentItem(chosen_);
+    next_->setEnabled(!LaterOfInstrument(chosen_).isEmpty());
+}
+
+void ArchiveDialog::ClearShown() {
+    // What is shown, saved or exported is always a session the tree lists.
+    shownIds_.clear();
+    chosen_ = nullptr;
+    state_ = ReportState();
+    values_.clear();
+    valueInstruments_.clear();
+    report_->SetRtf(std::string());
+    links_->SetReport(state_.Anchors);
+    chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
+    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_, QStringList());
+    bytesWarning_->clear();
+    bytesWarning_->hide();
+    save_->setEnabled(false);
+    export_->setEnabled(false);
+    next_->setEnabled(false);
+    setWindowTitle("Archive");
 }
 
 void ArchiveDialog::OnSelection(QTreeWidgetItem* item) {
@@ -336,6 +376,7 @@ void ArchiveDialog::ChooseSession(qint64 id) {
         Tell(store_->Error());
         return;
     }
+    shownIds_ = ids;
     report_->SetRtf(state_.ReportText);
     MarkAgainstHistory(ids);
     // The archive's sessions are all sessions, in the order the map numbers them.
@@ -456,8 +497,15 @@ void ArchiveDialog::OfferSync(QAction* syncNow) {
 }
 
 void ArchiveDialog::EnableSync() {
-    sync_->setEnabled(syncNow_ != nullptr && syncNow_->isEnabled() &&
-                      !BackgroundSync::Target().isEmpty());
+    if (syncNow_ == nullptr) {
+        return;
+    }
+    // The menu's item follows the same rule, so that the button never triggers a stale one.
+    const QString why = BackgroundSync::Unavailable();
+    syncNow_->setEnabled(why.isEmpty());
+    syncNow_->setToolTip(why.isEmpty() ? syncNow_->text() : why);
+    sync_->setEnabled(why.isEmpty());
+    sync_->setToolTip(why);
 }
 
 void ArchiveDialog::changeEvent(QEvent* event) {

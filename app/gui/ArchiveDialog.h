@@ -92,6 +92,10 @@ private:
     void EnableSync();
     void OnSelection(QTreeWidgetItem* item);
     QTreeWidgetItem* FindSession(qint64 id) const;
+    // After a search: the sessions shown kept, selected, where the tree still lists them all;
+    // otherwise the report, chart, map, Save and Export cleared.
+    void KeepOrClearShown();
+    void ClearShown();
     // Marks the window when a session shown holds bytes its history does not say it holds.
     void MarkAgainstHistory(const QVector<qint64>& ids);
     // Each session's register status at switch-on, as the survey record gives it.
@@ -119,6 +123,7 @@ private:
     QCheckBox* fullDay_;
     QTreeWidget* tree_;
     QTreeWidgetItem* chosen_ = nullptr; // the session shown first; nullptr when none
+    QVector<qint64> shownIds_;          // the sessions of the report shown, in order
     bool shownFullDay_ = false;
     QLabel* bytesWarning_;
     RtfView* report_;

@@ -21,11 +21,17 @@ void BackgroundSync::Stop() {
     m_stop.Ask();
 }
 
+QString BackgroundSync::Unavailable() {
+    return Target().isEmpty()
+               ? QString("No archive to sync into: Settings.ini names none (Sync=LOCATION, a "
+                         "SQLite file or postgresql://user@host/database).")
+               : QString();
+}
+
 bool BackgroundSync::Start(Why why, QString& message) {
     const QString target = Target();
-    if (target.isEmpty()) {
-        message = "No archive to sync into: Settings.ini names none (Sync=LOCATION, a SQLite file "
-                  "or postgresql://user@host/database).";
+    message = Unavailable();
+    if (!message.isEmpty()) {
         return false;
     }
     if (Running()) {

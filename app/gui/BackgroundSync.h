@@ -21,6 +21,9 @@ public:
 
     // The location Settings.ini names to sync into ("Sync"); empty when it names none.
     static QString Target();
+    // Why Sync Now can do nothing now (no archive to sync into is named), for every view that
+    // offers it: disabled, saying so in its tip. Empty when it can.
+    static QString Unavailable();
 
     // Starts a sync of "Archive" into "Sync". False when none starts: no archive to sync into is
     // named, or one asked for runs already (`message` says which). After a download, one under

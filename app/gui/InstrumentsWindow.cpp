@@ -1,10 +1,14 @@
 #include "InstrumentsWindow.h"
 
+#include "ElidedLabel.h"
+
 #include <QCheckBox>
 #include <QDate>
 #include <QDateTime>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -163,10 +167,13 @@ InstrumentsWindow::InstrumentsWindow(const QString& location, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(save_);
     buttons->addWidget(close);
+    status_ = new ElidedLabel(0, this);
+    status_->setObjectName("instrumentsStatus");
     QVBoxLayout* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(table_);
     layout->addLayout(buttons);
+    layout->addWidget(status_);
     // Small enough for a laptop beside the main window, large enough for a row of four sensors.
     setMinimumSize(640, 300);
     resize(900, 500);
@@ -250,6 +257,10 @@ void InstrumentsWindow::Fill() {
         table_->item(row, kName)->setData(kRowRole, static_cast<int>(k));
     }
     table_->resizeColumnsToContents();
+    // Sized to its contents the last column no longer stretches to the table's edge, which left
+    // an empty band after a refill in a window already shown: stretched again.
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
     table_->resizeRowsToContents();
     summary_->setText(QString("%1 instrument%2, %3 overdue or failed")
                           .arg(records_.size())
@@ -383,8 +394,19 @@ void InstrumentsWindow::SaveAs() {
     if (path.isEmpty()) {
         return;
     }
+    SaveReportTo(path);
+}
+
+bool InstrumentsWindow::SaveReportTo(const QString& path) {
     const QString error = SavePack(path);
     if (!error.isEmpty()) {
         Tell(error);
+        return false;
     }
+    const int shown = table_->rowCount();
+    status_->SetWholeText(QString("Saved the compliance report of %1 instrument%2 to %3")
+                              .arg(shown)
+                              .arg(shown == 1 ? "" : "s")
+                              .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+    return true;
 }

@@ -7,6 +7,7 @@
 
 #include "compliance/InstrumentRegister.h"
 
+class ElidedLabel;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -39,6 +40,9 @@ public:
     void SetDay(int64_t atDay) { atDay_ = atDay; }
     // Empty, or what went wrong.
     QString SavePack(const QString& path);
+    // Save Compliance Report as PDF... once the file is chosen: the pack written and where told
+    // on the window's status line, or what went wrong told in a box (false).
+    bool SaveReportTo(const QString& path);
     // The chosen instrument's own intervals; false with a message shown on an error.
     bool SetIntervals(int row, int bumpDays, int calibrationDays, int warningDays);
     // The sensors' verdicts and the event history of the instrument of that row, as a window of
@@ -64,6 +68,7 @@ private:
     QTableWidget* table_;
     QCheckBox* attentionOnly_;
     QLabel* summary_;
+    ElidedLabel* status_; // the last result
     QPushButton* intervals_;
     QPushButton* save_;
 };

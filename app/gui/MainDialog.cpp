@@ -2,6 +2,7 @@
 
 #include "AboutDialog.h"
 #include "ArchiveDialog.h"
+#include "ArchivedDumpCopies.h"
 #include "BackgroundSync.h"
 #include "ChartPanel.h"
 #include "FilterDialog.h"
@@ -66,6 +67,9 @@ const char* const kNotHeldTip =
     "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
     "GO to read it.";
 
+const char* const kInArchiveTip = "Not in this dump, but in the archive (session %1): choosing "
+                                  "it shows the archive's copy.";
+
 const char* const kNotUploadedTip =
     "Not uploaded: the session was not read before another instrument was connected. Connect "
     "that instrument and press GO to read it.";
@@ -117,6 +121,8 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
     ui_->treeAndReport->setSizes({216, 782});
 
     session_->SetListener(&browser_);
+    // A dump saved as its index arrived lacks what was read since, which the archive keeps.
+    browser_.SetCopyFinder([](LogImage& dump) { return ArchivedDumpCopies::Find(dump); });
     session_->SetTickPeriod(env_.tickMs);
     archiving_.reset(new ProgramArchiving([this](const QString& text) { Prompt(text, kTitle); }));
     archiving_->Attach(session_->Reader());
@@ -134,6 +140,7 @@ MainDialog::MainDialog(MainDialogEnvironment environment, QWidget* parent)
         }
     });
     archiving_->AddActions(*menuBar_->findChild<QMenu*>("menuFile"), Action("actionSave"));
+    EnableSyncNow();
     EnableSaving(); // nothing is shown yet
     archiving_->SetServiceNote(
         [this](const QStringList& lines) { status_->SetServiceNote(lines); });
@@ -222,7 +229,10 @@ void MainDialog::BuildMenus() {
                         settings.exec();
                     })
         ->setObjectName("actionDownloadAutomatically");
-    file->addAction("Sync Now", this, [this] { SyncNow(); })->setObjectName("actionSyncNow");
+    QAction* syncNow = file->addAction("Sync Now", this, [this] { SyncNow(); });
+    syncNow->setObjectName("actionSyncNow");
+    // Settings.ini may change while the program runs: the item asks each time the menu opens.
+    connect(file, &QMenu::aboutToShow, this, [this] { EnableSyncNow(); });
     file->addSeparator();
     // Quit ends the dialog without closing the link first, as the close box does.
     QAction* quit = file->addAction("Quit", this, [this] { done(1); });
@@ -331,6 +341,10 @@ bool MainDialog::Connect() {
         }
         return false;
     }
+    linkUp_ = true;
+    lostUpload_.clear();
+    droppedReplies_ = 0;
+    status_->SetDroppedReplies(0);
     ShowConnection();
     status_->SetActivity("Reading the instrument's information");
     return true;
@@ -375,6 +389,7 @@ void MainDialog::ShowConnection() {
 }
 
 void MainDialog::ShowOffline() {
+    linkUp_ = false;
     EnableGo(false);
     status_->SetConnection("Offline");
     status_->SetServiceNote({});
@@ -408,8 +423,9 @@ void MainDialog::CopyFilterFlags() {
 
 void MainDialog::OnSpoiledReply() {
     // One bad byte on a Bluetooth link must not cost the user the report on screen: the reply
-    // is asked for again, and the user is told once.
-    status_->SetActivity("A spoiled reply from the instrument was dropped; it is asked for again");
+    // is asked for again, and the user is told once. The status line goes on naming the step
+    // under way; the count beside it says how noisy the line is.
+    status_->SetDroppedReplies(++droppedReplies_);
     if (checksumTold_) {
         return;
     }
@@ -425,11 +441,33 @@ void MainDialog::OnSpoiledReply() {
 void MainDialog::OnLinkLost() {
     chooser_->Release();
     ShowOffline();
-    status_->SetActivity(session_->LinkIsPipe()
-                             ? "The companion program has closed the pipe: no instrument is "
-                               "connected. The tree can still be browsed."
-                             : "The serial link has closed: no instrument is connected. The tree "
-                               "can still be browsed.");
+    // The request the loss ended was told just before; what it lost is said here, once.
+    const QString lost = lostUpload_.isEmpty() ? QString() : " " + lostUpload_;
+    lostUpload_.clear();
+    status_->SetActivity((session_->LinkIsPipe()
+                              ? "The companion program has closed the pipe: no instrument is "
+                                "connected."
+                              : "The serial link has closed: no instrument is connected.") +
+                         lost + " The tree can still be browsed.");
+}
+
+QString MainDialog::UploadLost(UploadRequest request) const {
+    if (request == UploadRequest::Index) {
+        return "The index upload did not finish.";
+    }
+    const SessionEntry* entry =
+        session_->Reader().Table().FindSlot(session_->Reader().CurrentSlot());
+    if (entry == nullptr) {
+        return "The session upload did not finish.";
+    }
+    if (entry->undated != 0) {
+        // An undated entry's labels are not its own.
+        return QString("The upload of the undated session in slot %1 did not finish.")
+            .arg(entry->slot);
+    }
+    return QString("The upload of the session %1 of %2 %3 did not finish.")
+        .arg(FromCp1252(entry->sessionLabel).section(' ', 0, 0), FromCp1252(entry->dayLabel),
+             FromCp1252(entry->monthLabel));
 }
 
 void MainDialog::OnGo() {
@@ -593,7 +631,19 @@ bool MainDialog::OpenDumpFrom(const QString& path) {
         Prompt(QString::fromLocal8Bit(message.c_str()), "Open Dump");
         return false;
     }
-    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it");
+    int copies = 0;
+    for (const QTreeWidgetItem* item : nodes_) {
+        const int slot = item != nullptr ? SlotOf(item) : -1;
+        copies += slot >= 0 && !image_.SessionHeld(static_cast<int16_t>(slot)) &&
+                          browser_.CopyOf(static_cast<int16_t>(slot)) >= 0
+                      ? 1
+                      : 0;
+    }
+    status_->SetActivity("Opened " + QFileInfo(path).fileName() + ": choose a session to read it" +
+                         (copies == 0 ? QString()
+                                      : QString(" (%1 session%2 it lacks shown from the archive)")
+                                            .arg(copies)
+                                            .arg(copies == 1 ? "" : "s")));
     return true;
 }
 
@@ -755,9 +805,12 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 // BrowserView
 
 void MainDialog::EnableGo(bool enable) {
-    ui_->goButton->setEnabled(enable);
-    if (QAction* go = Action("actionGo")) {
-        go->setEnabled(enable);
+    // GO reads the instrument: without one it stays disabled, whatever the browser allows (a
+    // dump opened offline, a request ended by the link's loss).
+    const bool go = enable && session_->LinkOpen();
+    ui_->goButton->setEnabled(go);
+    if (QAction* action = Action("actionGo")) {
+        action->setEnabled(go);
     }
 }
 
@@ -775,6 +828,11 @@ void MainDialog::ShowProgress(UploadRequest request, int done, int total) {
         ui_->progressBar->setValue(0);
         ui_->progressBar->setTextVisible(false);
         return;
+    }
+    if (done == 0) {
+        // A transfer begins: its own spoiled replies are counted.
+        droppedReplies_ = 0;
+        status_->SetDroppedReplies(0);
     }
     ui_->progressBar->setRange(0, total);
     ui_->progressBar->setValue(done);
@@ -879,9 +937,29 @@ void MainDialog::SetReportText(const std::string& rtf) {
             QString("Report: %1%2, %3 session%4")
                 .arg(FromCp1252(report_.HeadingDay), FromCp1252(report_.HeadingMonth))
                 .arg(shown)
-                .arg(shown == 1 ? "" : "s"));
+                .arg(shown == 1 ? "" : "s") +
+            CopiesShown());
     }
     emit reportShown();
+}
+
+QString MainDialog::CopiesShown() const {
+    const std::vector<int16_t> shown = browser_.ShownSlots();
+    QStringList ids;
+    for (const int16_t slot : shown) {
+        if (browser_.FromCopy(slot)) {
+            ids << QString::number(browser_.CopyOf(slot));
+        }
+    }
+    if (ids.isEmpty()) {
+        return QString();
+    }
+    if (shown.size() == 1) {
+        return ", from the archive (session " + ids.front() + "): the dump does not hold it";
+    }
+    return QString(", %1 of them from the archive (session%2 %3): the dump does not hold %4")
+        .arg(ids.size())
+        .arg(ids.size() == 1 ? "" : "s", ids.join(", "), ids.size() == 1 ? "it" : "them");
 }
 
 void MainDialog::SetFullDayBox(bool checked) {
@@ -979,6 +1057,11 @@ void MainDialog::MarkSessionsNotHeld() {
         if (slot < 0 || image_.SessionHeld(static_cast<int16_t>(slot))) {
             continue;
         }
+        const int64_t copy = browser_.CopyOf(static_cast<int16_t>(slot));
+        if (copy >= 0) {
+            item->setToolTip(0, QString(kInArchiveTip).arg(copy));
+            continue;
+        }
         item->setForeground(0, grey);
         item->setToolTip(0, browser_.OfflineSource() == DataSource::EarlierInstrument
                                 ? kNotUploadedTip
@@ -994,6 +1077,10 @@ void MainDialog::RequestEnded(UploadRequest request, bool ok) {
 }
 
 void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
+    if (!ok && linkUp_ && request != UploadRequest::StartUp &&
+        session_->LastFailure() == RequestFailure::LinkLost) {
+        lostUpload_ = UploadLost(request);
+    }
     switch (request) {
     case UploadRequest::StartUp:
         ShowConnection();
@@ -1033,6 +1120,14 @@ void MainDialog::ShowRequestEnd(UploadRequest request, bool ok) {
         }
         break;
     }
+}
+
+void MainDialog::EnableSyncNow() {
+    QAction* action = Action("actionSyncNow");
+    const QString why = BackgroundSync::Unavailable();
+    action->setEnabled(why.isEmpty());
+    action->setToolTip(why.isEmpty() ? action->text() : why);
+    action->setStatusTip(why);
 }
 
 void MainDialog::SyncNow() {

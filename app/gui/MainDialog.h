@@ -170,11 +170,16 @@ private:
     void Prompt(const QString& text, const QString& caption);
     // File > Sync Now: the archive into the one "Sync" names, the result told when it is done.
     void SyncNow();
+    // Sync Now enabled as BackgroundSync::Unavailable says, the reason in its tips.
+    void EnableSyncNow();
     void OnTreeSelection(QTreeWidgetItem* current);
     void OnFilterChanged();
     void CopyFilterFlags();
     void OnSpoiledReply();
     void OnLinkLost();
+    // What a request ended by the link's loss did not bring: "The upload of the session
+    // 08:59:25 of Tuesday 18 Aug 2026 did not finish."
+    QString UploadLost(UploadRequest request) const;
     void OnTicked();
     void ShowConnection();
     // The link chosen is held by another process (a watcher): said, and the program stays
@@ -188,6 +193,9 @@ private:
     void UseMapBackground(const MapBackgroundChoice& choice);
     // "the report of Tuesday 18 Aug 2026" for the status line.
     QString ShownReportName() const;
+    // What of the report on screen is the archive's copy of a session the dump lacks, for the
+    // status line: ", from the archive (session 57): the dump does not hold it"; empty: none.
+    QString CopiesShown() const;
 
     std::unique_ptr<Ui::MainDialog> ui_;
     MainDialogEnvironment env_;
@@ -220,6 +228,10 @@ private:
     bool inTreeSelection_ = false; // the browser is being told of the user's choice
     bool initialised_ = false;
     bool checksumTold_ = false;
+    int droppedReplies_ = 0; // of the transfer under way, or the last one
+    // A link opened and its loss not yet shown; what the loss cut short, said when it is.
+    bool linkUp_ = false;
+    QString lostUpload_;
     int32_t showAllLogs_ = 0;
     int renderCount_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "StatusLine.h"
 
-#include <QEvent>
+#include "ElidedLabel.h"
+
 #include <QLabel>
 
 namespace {
@@ -12,42 +13,48 @@ QLabel* MakeLabel(const char* name, QWidget* parent) {
     return label;
 }
 
+ElidedLabel* MakeElided(const char* name, int leastChars, QWidget* parent) {
+    auto* label = new ElidedLabel(leastChars, parent);
+    label->setObjectName(name);
+    return label;
+}
+
 } // namespace
 
 StatusLine::StatusLine(QWidget* parent)
-    : QStatusBar(parent), activity_(MakeLabel("statusActivity", this)),
-      filterNote_(MakeLabel("statusFilter", this)),
-      connection_(MakeLabel("statusConnection", this)),
+    : QStatusBar(parent), activity_(MakeElided("statusActivity", 0, this)),
+      dropped_(MakeLabel("statusDropped", this)), filterNote_(MakeLabel("statusFilter", this)),
+      connection_(MakeElided("statusConnection", 32, this)),
       serviceNote_(MakeLabel("statusService", this)) {
     setObjectName("statusLine");
-    // A long text is shortened by the window, never allowed to widen it.
-    activity_->setMinimumWidth(1);
-    activity_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    activity_->installEventFilter(this);
-    addWidget(activity_, 1);
+    // What is going on comes first: the connection, which stretches, gives up its room down to
+    // its least once the line is short of it (a stretching item is given its least then), and
+    // shows at the right end.
+    addWidget(activity_);
+    addWidget(dropped_);
+    dropped_->hide();
     addPermanentWidget(serviceNote_);
     addPermanentWidget(filterNote_);
-    addPermanentWidget(connection_);
+    addPermanentWidget(connection_, 1);
+    connection_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     filterNote_->hide();
     serviceNote_->hide();
 }
 
 void StatusLine::SetActivity(const QString& text) {
-    activityText_ = text;
-    activity_->setToolTip(text);
-    ShowActivity();
+    activity_->SetWholeText(text);
 }
 
-void StatusLine::ShowActivity() {
-    activity_->setText(
-        activity_->fontMetrics().elidedText(activityText_, Qt::ElideRight, activity_->width()));
+void StatusLine::SetDroppedReplies(int count) {
+    dropped_->setText(count <= 0 ? QString()
+                                 : QString("%1 spoiled repl%2 dropped, asked for again")
+                                       .arg(count)
+                                       .arg(count == 1 ? "y" : "ies"));
+    dropped_->setVisible(count > 0);
 }
 
-bool StatusLine::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == activity_ && event->type() == QEvent::Resize) {
-        ShowActivity();
-    }
-    return QStatusBar::eventFilter(watched, event);
+QString StatusLine::DroppedReplies() const {
+    return dropped_->text();
 }
 
 void StatusLine::SetFilterNote(const QString& text) {
@@ -56,7 +63,7 @@ void StatusLine::SetFilterNote(const QString& text) {
 }
 
 void StatusLine::SetConnection(const QString& text) {
-    connection_->setText(text);
+    connection_->SetWholeText(text);
 }
 
 void StatusLine::SetServiceNote(const QStringList& lines) {
@@ -72,7 +79,7 @@ QString StatusLine::ServiceNote() const {
 }
 
 QString StatusLine::Activity() const {
-    return activityText_;
+    return activity_->WholeText();
 }
 
 QString StatusLine::FilterNote() const {
@@ -80,5 +87,5 @@ QString StatusLine::FilterNote() const {
 }
 
 QString StatusLine::Connection() const {
-    return connection_->text();
+    return connection_->WholeText();
 }

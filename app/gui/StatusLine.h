@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class ElidedLabel;
 class QLabel;
 
 // The line under the main window: what the program is doing or has just done, which log lines
@@ -18,6 +19,9 @@ public:
     // Empty when the filter hides nothing.
     void SetFilterNote(const QString& text);
     void SetConnection(const QString& text);
+    // The replies of the transfer under way that arrived spoiled, were dropped and asked for
+    // again, counted beside what is going on; nothing shown for none.
+    void SetDroppedReplies(int count);
     // What the connected instrument needs: its first line shown, all of them in the tooltip;
     // nothing shown when empty.
     void SetServiceNote(const QStringList& lines);
@@ -25,18 +29,14 @@ public:
     QString Activity() const;
     QString FilterNote() const;
     QString Connection() const;
+    QString DroppedReplies() const;
     QString ServiceNote() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    // A text longer than the line is shortened with an ellipsis, whole in its tooltip.
-    void ShowActivity();
-
-    QString activityText_;
-    QLabel* activity_;
+    // Texts longer than the line are shortened in the middle, whole in their tooltips.
+    ElidedLabel* activity_;
+    QLabel* dropped_;
     QLabel* filterNote_;
-    QLabel* connection_;
+    ElidedLabel* connection_;
     QLabel* serviceNote_;
 };

@@ -397,9 +397,9 @@ int RunArchiveSetInterval(const QStringList& arguments) {
     if (!records.empty()) {
         now = records.front().intervals;
     }
-    std::printf("%s: bump test every %d days, calibration every %d days, due %d days before\n",
+    std::printf("%s: %s\n",
                 scope == 0 ? "the archive"
                            : archive::OneLine(records.front().name).toLocal8Bit().constData(),
-                now.bumpDays, now.calibrationDays, now.warningDays);
+                compliance::IntervalsText(now).c_str());
     return std::fflush(stdout) == 0 ? kExitOk : kExitOutputFailed;
 }

@@ -1,7 +1,9 @@
 // tavon-datalog archive list: the archived sessions, searched, as text, CSV or JSON.
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 #include <cstdio>
 #include <string>
 
@@ -53,6 +55,13 @@ QString CsvLine(const archive::ListedSession& s, int conflicts) {
     return cells.join(',') + "\r\n";
 }
 
+// When the archive first or last saw a session: its own clock's milliseconds since 1970, shown
+// as the history's times are, ISO 8601 in UTC ("2026-12-08T21:40:00.123Z").
+QString SeenText(qint64 msecsSinceEpoch) {
+    return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch, QTimeZone::utc())
+        .toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
+}
+
 QJsonObject JsonOf(const archive::ListedSession& s, int conflicts) {
     const archive::SessionSummary& m = s.summary;
     return QJsonObject{
@@ -74,8 +83,8 @@ QJsonObject JsonOf(const archive::ListedSession& s, int conflicts) {
         {"calibrations", QJsonArray::fromStringList(m.calibrations)},
         {"bumps", QJsonArray::fromStringList(m.bumps)},
         {"gps", m.gps},
-        {"firstSeen", s.firstSeen},
-        {"lastSeen", s.lastSeen},
+        {"firstSeen", SeenText(s.firstSeen)},
+        {"lastSeen", SeenText(s.lastSeen)},
         {"conflictingCopies", conflicts},
     };
 }

@@ -42,7 +42,9 @@ int RunExport(int argc, char** argv) {
     if (!ParseExportCommandOptions(argc, argv, options, message)) {
         return UsageError(message, "export");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) ||
+        !DumpHoldsSessions(options.sessionSlots, std::string("archive export --format ") +
+                                                     ExportFormatWord(*options.format))) {
         return kExitUsage;
     }
     std::vector<SessionValues> sessions;

@@ -48,7 +48,8 @@ int RunMap(int argc, char** argv) {
     if (!ParseMapOptions(argc, argv, options, message)) {
         return UsageError(message, "map");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) ||
+        !DumpHoldsSessions(options.sessionSlots, "archive map -o " + options.output)) {
         return kExitUsage;
     }
     std::vector<SessionValues> sessions;

@@ -44,7 +44,8 @@ int RunPlot(int argc, char** argv) {
     if (!ParsePlotOptions(argc, argv, options, message)) {
         return UsageError(message, "plot");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) ||
+        !DumpHoldsSessions(options.sessionSlots, "archive plot -o " + options.output)) {
         return kExitUsage;
     }
     ReportState state;

@@ -36,7 +36,9 @@ const char kRenderOutro[] =
     "\n"
     "When the dump holds records this version cannot decode, the warning of the program is\n"
     "printed on standard error; the report is still written. A slot whose data the dump does\n"
-    "not hold (never uploaded into it) is named on standard error and nothing is written.\n";
+    "not hold (never uploaded into it) is named on standard error and nothing is written;\n"
+    "where the archive holds that session (the same instrument, slot and start), the\n"
+    "archive render ID that shows it is named with it.\n";
 
 } // namespace
 
@@ -67,7 +69,7 @@ int RunRender(int argc, char** argv) {
         return kExitUsage;
     }
 
-    if (!DumpHoldsSessions(options.sessionSlots)) {
+    if (!DumpHoldsSessions(options.sessionSlots, "archive render")) {
         return kExitUsage;
     }
 

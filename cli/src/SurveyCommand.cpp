@@ -47,7 +47,8 @@ int RunSurvey(int argc, char** argv) {
     if (!ParseSurveyOptions(argc, argv, options, message)) {
         return UsageError(message, "survey");
     }
-    if (!LoadDumpAndSessions(options.dump.c_str()) || !DumpHoldsSessions(options.sessionSlots)) {
+    if (!LoadDumpAndSessions(options.dump.c_str()) ||
+        !DumpHoldsSessions(options.sessionSlots, "archive survey")) {
         return kExitUsage;
     }
     const std::string instrument = InstrumentCalled(std::string(), options.instrument);

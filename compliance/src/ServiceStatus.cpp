@@ -421,4 +421,14 @@ std::vector<size_t> MadeAfterFailures(const std::vector<HistoryTest>& tests) {
     return after;
 }
 
+std::string EveryDays(int days) {
+    return days == 1 ? std::string("every day") : "every " + std::to_string(days) + " days";
+}
+
+std::string IntervalsText(const ServiceIntervals& intervals) {
+    return "bump test " + EveryDays(intervals.bumpDays) + ", calibration " +
+           EveryDays(intervals.calibrationDays) + ", due " + std::to_string(intervals.warningDays) +
+           (intervals.warningDays == 1 ? " day" : " days") + " before";
+}
+
 } // namespace compliance

@@ -1,5 +1,6 @@
 #include "PortDialog.h"
 
+#include "linkselect/PipeLink.h"
 #include "linkselect/PortDialogHost.h"
 #include "ui_PortDialog.h"
 
@@ -13,6 +14,16 @@ namespace {
 // Windows, UTF-8 elsewhere).
 QString FromLocal(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The template's status line has no room to say why the list is empty: its edit field does, in
+// short, and its tip in full. The dialog is shown only once the pipe was found not served.
+const char kEmptyListNote[] = "No serial ports found, no companion pipe";
+QString EmptyListTip() {
+    return QString("No serial port was found (cable, USB adapter or paired Bluetooth device), and "
+                   "no companion program serves the pipe \"%1\". Connect the instrument or "
+                   "start the companion program, then open this dialog again.")
+        .arg(kCompanionPipeName);
 }
 
 } // namespace
@@ -161,6 +172,10 @@ void CPort::Render() {
         ui_->portList->clear();
         ui_->portList->addItems(items);
     }
+    if (ui_->portList->lineEdit() != nullptr) {
+        ui_->portList->lineEdit()->setPlaceholderText(items.isEmpty() ? kEmptyListNote : "");
+    }
+    ui_->portList->setToolTip(items.isEmpty() ? EmptyListTip() : QString());
     if (ui_->portList->currentIndex() != logic_.SelectedItem()) {
         ui_->portList->setCurrentIndex(logic_.SelectedItem());
     }

@@ -2,9 +2,11 @@
 // leave the archive untouched.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -166,6 +168,16 @@ TEST_F(ArchiveCliTest, ImportStoresOnlyTheSessionsTheDumpHolds) {
     const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
     ASSERT_EQ(listed.size(), 1) << r.out;
     EXPECT_EQ(listed[0].toObject()["slot"].toInt(), 0);
+    // When it was first and last seen: ISO 8601 in UTC, to the millisecond, as the history's.
+    for (const char* seen : {"firstSeen", "lastSeen"}) {
+        const QString at = listed[0].toObject()[seen].toString();
+        const QDateTime parsed = QDateTime::fromString(at, Qt::ISODateWithMs);
+        EXPECT_TRUE(parsed.isValid()) << seen << " " << at.toStdString();
+        EXPECT_TRUE(at.endsWith('Z')) << at.toStdString();
+        EXPECT_EQ(at.size(), 24) << at.toStdString();
+        EXPECT_LT(std::llabs(parsed.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch()),
+                  3600000LL);
+    }
     // The whole dump later brings the rest.
     r = Datalog({"archive", "import", "--instrument", "unit 9", "FlashData.txt"});
     EXPECT_NE(r.out.find(std::to_string(m_sessions - 1) + " new, 1 already archived"),

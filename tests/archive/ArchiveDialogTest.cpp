@@ -158,6 +158,39 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.Search(), 0);
 }
 
+// A search that keeps the sessions shown keeps their report, Save and Export and their name; one
+// that hides them clears all of it: nothing is shown, saved or exported that the tree does not
+// list.
+TEST_F(ArchiveDialogTest, ASearchThatHidesTheSessionShownClearsItsReportAndSave) {
+    ArchiveDialog dialog(m_location);
+    ASSERT_TRUE(dialog.Open());
+    const QVector<archive::ListedSession> all = m_store.List(archive::ListFilter());
+    dialog.ChooseSession(all[0].id);
+    const std::string shown = dialog.ReportText();
+    const QString name = dialog.SuggestedName();
+    ASSERT_FALSE(name.isEmpty());
+    auto* save = dialog.findChild<QPushButton*>("saveButton");
+    auto* exporting = dialog.findChild<QPushButton*>("exportButton");
+    ASSERT_NE(save, nullptr);
+    ASSERT_NE(exporting, nullptr);
+    const struct {
+        QString from;
+        bool kept;
+    } cases[] = {{"2026-08-17", true}, {"2026-09-01", false}, {"", false}};
+    for (const auto& c : cases) {
+        dialog.FromField()->setText(c.from);
+        dialog.Search();
+        EXPECT_EQ(dialog.ReportText() == shown, c.kept) << c.from.toStdString();
+        EXPECT_EQ(save->isEnabled(), c.kept) << c.from.toStdString();
+        EXPECT_EQ(exporting->isEnabled(), c.kept) << c.from.toStdString();
+        EXPECT_EQ(dialog.SuggestedName(), c.kept ? name : QString()) << c.from.toStdString();
+        EXPECT_EQ(dialog.windowTitle(), c.kept ? "Archive - unit 7" : "Archive");
+        EXPECT_EQ(dialog.Tree()->currentItem() != nullptr, c.kept);
+    }
+    EXPECT_TRUE(dialog.ReportText().empty());
+    EXPECT_FALSE(dialog.Next());
+}
+
 TEST_F(ArchiveDialogTest, ADayAndItsNextAndChartStayWithTheChosenInstrument) {
     // A second instrument with sessions at the same times: the tree interleaves the two.
     std::unique_ptr<LogImage> image = archivetest::GeneratedImage(1);

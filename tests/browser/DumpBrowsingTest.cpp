@@ -1,5 +1,6 @@
 // Browsing a saved FlashData.txt without the instrument.
 #include <fstream>
+#include <map>
 
 #include "TreeFixture.h"
 
@@ -95,6 +96,81 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedLeavesWhatIsShownAndSelecte
               browser->Shown().Sections()[0].headingDay +
                   browser->Shown().Sections()[0].headingMonth);
     EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, false));
+}
+
+// The archive's copies of the sessions a dump lacks, as the program finds them: here the
+// instrument's own sectors.
+class CopiesOf : public DumpCopySource {
+public:
+    CopiesOf(const std::vector<uint8_t>& memory, std::map<int16_t, int64_t> ids)
+        : m_memory(memory), m_ids(std::move(ids)) {}
+    int64_t CopyOf(int16_t slot) const override {
+        const auto id = m_ids.find(slot);
+        return id == m_ids.end() ? -1 : id->second;
+    }
+    bool PutInto(LogImage& image, int16_t slot) override {
+        ++puts;
+        const uint32_t at = SessionOffset(slot);
+        return image.Store(at, m_memory.data() + at, LogImage::kSectorSize) ==
+               LogImage::kSectorSize;
+    }
+    int puts = 0;
+
+private:
+    std::vector<uint8_t> m_memory;
+    std::map<int16_t, int64_t> m_ids;
+};
+
+// A dump saved as its index arrived lacks every session read since: those the archive keeps are
+// shown from there, as the dump would show them; the others still say that the dump lacks them.
+TEST_F(DumpBrowsingTest, ASessionTheDumpLacksIsShownFromTheArchivesCopy) {
+    auto saved = std::make_unique<LogImage>();
+    saved->Store(0, instrument->bytes.data(), LogImage::kImageSize);
+    const std::vector<uint8_t> zeros(LogImage::kSectorSize, 0);
+    for (int16_t slot : {2, 3}) {
+        saved->Store(SessionOffset(slot), zeros.data(), LogImage::kSectorSize);
+    }
+    ASSERT_EQ(saved->DumpImage((dir + "/index-only.txt").c_str()), 1);
+    CopiesOf* copies = nullptr;
+    browser->SetCopyFinder([&](LogImage&) {
+        auto made =
+            std::make_unique<CopiesOf>(instrument->bytes, std::map<int16_t, int64_t>{{3, 57}});
+        copies = made.get();
+        return made;
+    });
+    std::string message;
+    ASSERT_EQ(browser->OpenDump((dir + "/index-only.txt").c_str(), message), 1) << message;
+    ASSERT_NE(copies, nullptr);
+    EXPECT_EQ(browser->CopyOf(3), 57);
+    EXPECT_EQ(browser->CopyOf(2), -1);
+    const struct {
+        int node;
+        std::vector<int16_t> shown;
+        bool fromCopy;
+        int puts;
+        bool ended;
+    } steps[] = {{8, {3}, true, 1, true},   // lacked, kept in the archive
+                 {6, {0}, false, 1, true},  // in the dump
+                 {8, {3}, true, 1, true},   // its copy is in the image now
+                 {5, {3}, true, 1, false}}; // lacked and not kept: what is shown stays
+    for (const auto& step : steps) {
+        browser->SelectNode(step.node);
+        EXPECT_EQ(browser->ShownSlots(), step.shown) << step.node;
+        EXPECT_EQ(browser->FromCopy(step.shown[0]), step.fromCopy) << step.node;
+        EXPECT_EQ(copies->puts, step.puts) << step.node;
+        EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, step.ended));
+    }
+    EXPECT_EQ(browser->Notice(), "The session 08:30:00FC of Thursday 05 Mar 2026 is not in this "
+                                 "dump: it was never uploaded into it. Connect the instrument and "
+                                 "press GO to read it.");
+    // Shown from its copy, the session reads as the whole memory's dump shows it.
+    browser->SelectNode(8);
+    const std::string fromCopy = report.ReportBody;
+    ASSERT_EQ(browser->OpenDump(Path().c_str(), message), 1);
+    browser->SelectNode(8);
+    EXPECT_EQ(report.ReportBody, fromCopy);
+    EXPECT_FALSE(browser->FromCopy(3));
+    EXPECT_TRUE(comms.Take().empty());
 }
 
 TEST_F(DumpBrowsingTest, UnrecognisedRecordsInADumpStillWarn) {

@@ -264,6 +264,58 @@ TEST_F(CliTest, SlotsTheDumpDoesNotHoldAreNamedAndNothingIsWritten) {
     }
 }
 
+// The program saves its dump as the index arrives: sessions read since are in its archive only.
+// A slot the dump lacks and the archive holds (the same instrument, slot and start) is still
+// refused, and its line names the archive's command that shows it; a slot neither holds, and
+// one whose start the archive never saw, keep the plain line.
+TEST_F(CliTest, ASlotTheDumpLacksButTheArchiveHoldsNamesTheCommandThatShowsIt) {
+    const std::string work = *dir + "/kept";
+    ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+    WriteFile(work + "/Settings.ini", "Archive=" + work + "/kept.sqlite\r\n");
+    const Result imported = Run({"archive", "import", Dump()}, work);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    LogImage indexOnly;
+    indexOnly.Store(0, image->Bytes(), LogImage::kImageSize);
+    const Bytes zeros(LogImage::kSectorSize, 0);
+    for (int slot : {0, 2, 3}) {
+        indexOnly.Store(LogImage::DataSector(static_cast<int16_t>(slot)) * LogImage::kSectorSize,
+                        zeros.data(), LogImage::kSectorSize);
+    }
+    SetName(indexOnly, 7, Name(kT4 + 3600, "____"));
+    ASSERT_EQ(indexOnly.DumpImage((work + "/FlashData.txt").c_str()), 1);
+    const Result r = Run({"render", "FlashData.txt", "0", "1", "3", "7", "-o", "none.rtf"}, work);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(testsupport::FileExists(work + "/none.rtf"));
+    const std::string lacks =
+        ": the dump does not hold this session (it was never uploaded into it)";
+    std::istringstream lines(r.err);
+    std::vector<std::string> said;
+    for (std::string line; std::getline(lines, line);) {
+        said.push_back(line);
+    }
+    ASSERT_EQ(said.size(), 3u) << r.err;
+    const std::string named = "tavon-datalog: slot 0" + lacks + "; the archive holds it: ";
+    ASSERT_EQ(said[0].rfind(named, 0), 0u) << said[0];
+    EXPECT_EQ(said[1], "tavon-datalog: slot 3" + lacks) << "undated: no start tells it";
+    EXPECT_EQ(said[2], "tavon-datalog: slot 7" + lacks);
+    // The command named shows the session as the whole dump does.
+    const std::string command = said[0].substr(named.size());
+    ASSERT_EQ(command.rfind("tavon-datalog archive render ", 0), 0u) << command;
+    const Result shown = Run(
+        {"archive", "render", command.substr(std::string("tavon-datalog archive render ").size())},
+        work);
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(shown.out, Expected({0}));
+    // The other dump commands name their own.
+    const Result exported = Run({"export", "FlashData.txt", "2", "--format", "csv"}, work);
+    EXPECT_EQ(exported.status, 2);
+    EXPECT_NE(
+        exported.err.find("; the archive holds it: tavon-datalog archive export --format csv "),
+        std::string::npos)
+        << exported.err;
+}
+
 TEST_F(CliTest, SeveralSlotsMakeOneReportWithSeparators) {
     const Result r = Run({"render", Dump(), "2", "1", "0"});
     EXPECT_EQ(r.status, 0);

@@ -132,9 +132,11 @@ TEST_F(ComplianceCliTest, IntervalsSetPerArchiveAndInstrument) {
     EXPECT_EQ(
         Datalog({"archive", "compliance", "--at", "2026-12-07", "--instrument", "good"}).status, 0);
     r = Datalog({"archive", "set-interval", "--cal-days", "5"});
-    EXPECT_EQ(
-        r.out,
-        "the archive: bump test every 1 days, calibration every 5 days, due 14 days before\n");
+    EXPECT_EQ(r.out,
+              "the archive: bump test every day, calibration every 5 days, due 14 days before\n");
+    r = Datalog({"archive", "set-interval", "--warn-days", "1", "--instrument", "good"});
+    EXPECT_EQ(r.out, "good: bump test every 7 days, calibration every 5 days, due 1 day before\n");
+    r = Datalog({"archive", "set-interval", "--warn-days", "14", "--instrument", "good"});
     r = Datalog(
         {"archive", "compliance", "--at", "2026-12-05", "--instrument", "good", "--format", "csv"});
     EXPECT_EQ(r.status, 0); // due, in the warning window

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
 #include <QTableWidget>
@@ -87,6 +89,36 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
 
     const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
     EXPECT_EQ(window.SavePack(pack), QString());
+    EXPECT_GT(QFileInfo(pack).size(), 1000);
+}
+
+// Intervals... set and the table filled again, its columns still reach across it; the pack saved
+// says where, on the window's status line.
+TEST_F(InstrumentsWindowTest, TheTableStaysWholeAfterIntervalsAndTheSavedPackIsTold) {
+    InstrumentsWindow window(m_location);
+    window.SetDay(compliance::DayOfStamp(MorningOf(0)));
+    ASSERT_TRUE(window.Open());
+    window.show();
+    QApplication::processEvents();
+    QTableWidget* table = window.Table();
+    const auto band = [table] {
+        return table->viewport()->width() - table->horizontalHeader()->length();
+    };
+    EXPECT_LE(band(), 0);
+    ASSERT_TRUE(window.SetIntervals(1, 7, 10, 14));
+    QApplication::processEvents();
+    EXPECT_LE(band(), 0) << "an empty band right of the columns";
+    window.AttentionOnly()->setChecked(true);
+    QApplication::processEvents();
+    EXPECT_LE(band(), 0);
+
+    auto* status = window.findChild<QLabel*>("instrumentsStatus");
+    ASSERT_NE(status, nullptr);
+    const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
+    EXPECT_TRUE(window.SaveReportTo(pack));
+    EXPECT_EQ(status->toolTip().toStdString(),
+              ("Saved the compliance report of 1 instrument to " + QDir::toNativeSeparators(pack))
+                  .toStdString());
     EXPECT_GT(QFileInfo(pack).size(), 1000);
 }
 

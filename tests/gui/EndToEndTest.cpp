@@ -41,6 +41,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -55,6 +56,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <thread>
@@ -513,6 +515,94 @@ TEST_F(EndToEnd, UploadsGoOnIntoTheArchiveThatSyncNames) {
         << prompt.shown[0].first;
 }
 
+// The dump is written as the index arrives: the sessions read after it (in this run and the next)
+// are in the archive only. File > Open Dump... shows them from there, saying so; a session
+// neither holds is greyed and says so still; the command line names the archive's command.
+TEST_F(EndToEnd, SessionsTheDumpLacksAreShownFromTheArchive) {
+    const QString at = QDir::current().absoluteFilePath("kept.sqlite");
+    ASSERT_TRUE(WriteSetting("Archive", at.toStdString()));
+    StartProgram({});
+    StartUpAndGo();
+    std::map<int, std::string> read; // slot: its report as uploaded
+    for (const char* tag : {"Alm", "C "}) {
+        QTreeWidgetItem* session = FindSession(tag);
+        ASSERT_NE(session, nullptr) << tag;
+        Choose(session);
+        read[session->data(0, Qt::UserRole).toInt()] = Report().ReportText;
+    }
+    // Quit; in a second run GO writes the dump again, and one more session is read.
+    dialog->OnOk();
+    dialog.reset();
+    MakeDialog();
+    ASSERT_TRUE(dialog->Initialise());
+    dialog->show();
+    StartUpAndGo();
+    QTreeWidgetItem* third = nullptr;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr && third == nullptr; ++it) {
+        const int slot = (*it)->data(0, Qt::UserRole).toInt();
+        third = (*it)->childCount() == 0 && slot != 0xFFFF && read.count(slot) == 0 ? *it : nullptr;
+    }
+    ASSERT_NE(third, nullptr);
+    Choose(third);
+    read[third->data(0, Qt::UserRole).toInt()] = Report().ReportText;
+    ASSERT_EQ(read.size(), 3u);
+    simulator.Stop();
+
+    const QString dump = QDir::current().absoluteFilePath("FlashData.txt");
+    ASSERT_TRUE(dialog->OpenDumpFrom(dump));
+    EXPECT_EQ(dialog->Status().Activity(),
+              QString("Opened FlashData.txt: choose a session to read it (3 sessions it lacks "
+                      "shown from the archive)"));
+    archive::SessionArchive store;
+    ASSERT_TRUE(store.Open(at));
+    std::map<int, qint64> ids;
+    for (const archive::ListedSession& s : store.List({})) {
+        ids[s.slot] = s.id;
+    }
+    QTreeWidgetItem* never = nullptr;
+    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr; ++it) {
+        const int slot = (*it)->data(0, Qt::UserRole).toInt() & 0xFFFF;
+        if (slot == 0xFFFF) {
+            continue;
+        }
+        const bool kept = read.count(slot) > 0;
+        never = never == nullptr && !kept ? *it : never;
+        EXPECT_EQ((*it)->toolTip(0).startsWith(
+                      QString("Not in this dump, but in the archive (session %1)").arg(ids[slot])),
+                  kept)
+            << slot;
+        EXPECT_EQ((*it)->toolTip(0).startsWith("Not in this dump: the session was never uploaded"),
+                  !kept)
+            << slot;
+    }
+    ASSERT_NE(never, nullptr);
+    for (const auto& [slot, report] : read) {
+        Choose(FindSession("", slot));
+        EXPECT_EQ(Report().ReportText, report) << slot;
+        EXPECT_TRUE(dialog->Status().Activity().endsWith(
+            QString(", 1 session, from the archive (session %1): the dump does not hold it")
+                .arg(ids[slot])))
+            << dialog->Status().Activity().toStdString();
+        // The command line refuses the slot, naming what shows it.
+        QByteArray errors;
+        EXPECT_EQ(RunBuildProgram("tavon-datalog", {"render", dump, QString::number(slot)}, nullptr,
+                                  &errors),
+                  2);
+        EXPECT_TRUE(
+            errors.contains(QString("; the archive holds it: tavon-datalog archive render %1\n")
+                                .arg(ids[slot])
+                                .toUtf8()))
+            << errors.toStdString();
+    }
+    const std::string shown = Report().ReportText;
+    Tree()->setCurrentItem(never);
+    EXPECT_EQ(Report().ReportText, shown);
+    EXPECT_TRUE(dialog->Status().Activity().endsWith(
+        "is not in this dump: it was never uploaded into it. Connect the instrument and press GO "
+        "to read it."))
+        << dialog->Status().Activity().toStdString();
+}
+
 // The sessions the register finds used while overdue or failed are marked in the tree after GO,
 // beside their labels, and their tooltips say why; no other session is.
 TEST_F(EndToEnd, SessionsUsedWhileOverdueAreMarkedInTheTree) {
@@ -653,6 +743,7 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
     StartProgram({"--fault", "checksum:0.004"});
     const QString simDump = SimulatorDump();
     QStringList saidOnTheStatusLine;
+    QStringList droppedCounted;
     QObject scope;
     // The user leaves the box open: the upload goes on under it. The reply that opened the box
     // is heard here only once the box is closed; what the status line said then is read as the
@@ -666,6 +757,7 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
             return;
         }
         saidOnTheStatusLine << dialog->Status().Activity();
+        droppedCounted << dialog->Status().DroppedReplies();
     });
     QObject::connect(&dialog->Session(), &InstrumentSession::Progress, &scope, [&] { ++steps; });
     bool wentOnUnderTheBox = false;
@@ -691,10 +783,20 @@ TEST_F(EndToEnd, ChecksumErrorsKeepTheProgramAndTheReport) {
     EXPECT_EQ(boxes, 1);
     EXPECT_TRUE(wentOnUnderTheBox);
     prompt.onShow = nullptr;
+    // The status line named the step under way each time, the dropped replies counted beside.
     ASSERT_FALSE(saidOnTheStatusLine.isEmpty());
-    EXPECT_EQ(saidOnTheStatusLine.count(saidOnTheStatusLine.front()), saidOnTheStatusLine.size());
-    EXPECT_EQ(saidOnTheStatusLine.front(),
-              QString("A spoiled reply from the instrument was dropped; it is asked for again"));
+    EXPECT_EQ(saidOnTheStatusLine.filter("spoiled").size(), 0)
+        << saidOnTheStatusLine.join('\n').toStdString();
+    EXPECT_FALSE(saidOnTheStatusLine.filter("Uploading ").isEmpty())
+        << saidOnTheStatusLine.join('\n').toStdString();
+    EXPECT_EQ(droppedCounted.size(), saidOnTheStatusLine.size() - 1)
+        << "the reply that opened the box is read as it opens";
+    EXPECT_EQ(droppedCounted
+                  .filter(QRegularExpression("^[1-9][0-9]* spoiled repl(y|ies) dropped, "
+                                             "asked for again$"))
+                  .size(),
+              droppedCounted.size())
+        << droppedCounted.join('\n').toStdString();
     // The program goes on: another session, and the one on screen stays until it arrives.
     QTreeWidgetItem* next = FindSession("", session->data(0, Qt::UserRole).toInt() + 1);
     if (next == nullptr) {
@@ -823,6 +925,40 @@ TEST_F(EndToEnd, TheCompanionProgramGoingAwayEndsTheRequestAndShowsOfflineWithin
     ASSERT_TRUE(WaitTicks(3));
     EXPECT_EQ(saidWhenLost.size(), 1);
     EXPECT_EQ(dialog->Status().Connection(), QString("Offline"));
+}
+
+// The companion program goes away in the middle of a session's upload: GO follows the link (as
+// after an offline start, a dump opened then enables it no more), and the status line names the
+// session whose upload was lost.
+TEST_F(EndToEnd, ALinkLostMidUploadDisablesGoAndNamesTheSessionLost) {
+    StartProgram({});
+    StartUpAndGo();
+    QTreeWidgetItem* session = FindSession("");
+    ASSERT_NE(session, nullptr);
+    const QString label = session->text(0).left(8);
+    QObject scope;
+    QObject::connect(&dialog->Session(), &InstrumentSession::Progress, &scope,
+                     [&](UploadRequest request, int done, int total) {
+                         if (request == UploadRequest::Session && total > 0 && done == 1) {
+                             simulator.Stop();
+                         }
+                     });
+    Tree()->setCurrentItem(session);
+    bool ok = true;
+    ASSERT_TRUE(WaitEnded(UploadRequest::Session, &ok, 10000));
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(WaitFor([&] { return !dialog->Connected(); }, 10000));
+    ASSERT_TRUE(WaitTicks(3));
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+    const QString said = dialog->Status().Activity();
+    EXPECT_TRUE(said.startsWith("The companion program has closed the pipe")) << said.toStdString();
+    EXPECT_TRUE(said.contains("The upload of the session " + label + " of ")) << said.toStdString();
+    EXPECT_TRUE(said.contains(" did not finish")) << said.toStdString();
+    // Browsing a dump offline does not bring GO back.
+    ASSERT_TRUE(dialog->OpenDumpFrom(SimulatorDump()));
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
+    EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
 }
 
 TEST_F(EndToEnd, StartedOfflineThenConnectedWorksAsAfterANormalStart) {

@@ -434,10 +434,11 @@ TEST_F(MainDialogTest, TheKeysPeopleExpectAreOnTheActionsTheMenusShow) {
     // GO, as its button, waits for an instrument; Print, as Save, for a report.
     EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
     EXPECT_FALSE(dialog->Action("actionPrint")->isEnabled());
+    // Allowed by the browser with no instrument connected, GO stays disabled, in the menu as on
+    // its button (F5RunsGo has them enabled with one).
     dialog->EnableGo(true);
-    EXPECT_TRUE(dialog->Action("actionGo")->isEnabled());
-    dialog->EnableGo(false);
     EXPECT_FALSE(dialog->Action("actionGo")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("goButton")->isEnabled());
 }
 
 TEST_F(MainDialogTest, CtrlSSavesTheReportShown) {
@@ -534,12 +535,23 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
             ("Archive=" + van + "\r\n" + (sync.isEmpty() ? QString() : "Sync=" + sync + "\r\n"))
                 .toLocal8Bit());
     };
+    // Without one named, Sync Now is disabled, in the menu as in the archive window, and its tip
+    // says why; the menu asks again each time it opens.
+    QMenu* file = dialog->findChild<QMenu*>("menuFile");
+    ASSERT_NE(file, nullptr);
+    writeSettings("");
+    emit file->aboutToShow();
+    EXPECT_FALSE(dialog->Action("actionSyncNow")->isEnabled());
+    EXPECT_EQ(dialog->Action("actionSyncNow")->toolTip().toStdString(),
+              "No archive to sync into: Settings.ini names none (Sync=LOCATION, a SQLite file or "
+              "postgresql://user@host/database).");
+    dialog->Action("actionSyncNow")->trigger();
+    EXPECT_TRUE(prompt.shown.empty());
     const struct {
         QString sync;
         bool cancel;
         QString said;
     } cases[] = {
-        {"", false, "No archive to sync into: Settings.ini names none"},
         {"postgresql://tavon:pw@%2Fno-such-folder:5432/team", false, "does not answer"},
         {team, true,
          "Sync into " + team +
@@ -557,6 +569,8 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said.toStdString());
         writeSettings(c.sync);
+        emit file->aboutToShow();
+        EXPECT_TRUE(dialog->Action("actionSyncNow")->isEnabled());
         prompt.shown.clear();
         if (!c.cancel) {
             dialog->Action("actionSyncNow")->trigger();
@@ -611,6 +625,10 @@ TEST_F(MainDialogTest, SyncNowSyncsTheArchiveIntoTheOneSettingsName) {
         EXPECT_TRUE(button->isVisibleTo(window));
         EXPECT_EQ(button->text(), "Sync Now");
         EXPECT_EQ(button->isEnabled(), !sync.isEmpty());
+        emit file->aboutToShow();
+        EXPECT_EQ(dialog->Action("actionSyncNow")->isEnabled(), button->isEnabled());
+        EXPECT_EQ(button->toolTip(),
+                  sync.isEmpty() ? dialog->Action("actionSyncNow")->toolTip() : QString());
         if (button->isEnabled()) {
             prompt.shown.clear();
             button->click();

@@ -24,6 +24,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -233,6 +234,43 @@ TEST_F(MainWindowTest, ProgressAndStatusNameTheStepUnderWay) {
     EXPECT_FALSE(bar->isTextVisible());
 }
 
+// On a noisy line the status line goes on naming the step under way; the replies dropped and
+// asked for again are counted beside it, from the start of each transfer.
+TEST_F(MainWindowTest, SpoiledRepliesAreCountedBesideTheStepUnderWay) {
+    Make();
+    ASSERT_TRUE(dialog->OpenDumpFrom(WriteDump(QDir::current().absoluteFilePath("dump.txt"))));
+    const struct {
+        UploadRequest request;
+        int pos;
+        int total;
+        int spoiled;
+        const char* status;
+        const char* dropped;
+    } steps[] = {
+        {UploadRequest::Index, 0, 10, 0, "Uploading index sector 1 of 10", ""},
+        {UploadRequest::Index, 2, 10, 1, "Uploading index sector 3 of 10",
+         "1 spoiled reply dropped, asked for again"},
+        {UploadRequest::Index, 3, 10, 2, "Uploading index sector 4 of 10",
+         "3 spoiled replies dropped, asked for again"},
+        {UploadRequest::Index, 0, 10, 0, "Uploading index sector 1 of 10", ""},
+    };
+    for (const auto& step : steps) {
+        emit dialog->Session().Progress(step.request, step.pos, step.total);
+        for (int k = 0; k < step.spoiled; ++k) {
+            emit dialog->Session().SpoiledReply();
+        }
+        EXPECT_EQ(dialog->Status().Activity().toStdString(), step.status);
+        EXPECT_EQ(dialog->Status().DroppedReplies().toStdString(), step.dropped);
+        EXPECT_EQ(Child<QLabel>("statusDropped")->isVisibleTo(&dialog->Status()),
+                  step.dropped[0] != '\0');
+    }
+    int boxes = 0;
+    for (const auto& shown : prompt.shown) {
+        boxes += shown.first.rfind("Error in serial comms", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(boxes, 1) << "told once";
+}
+
 // Where each widget sits in the window.
 QRect InWindow(const QWidget* w, const QWidget* window) {
     return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
@@ -350,6 +388,43 @@ TEST_F(MainWindowTest, StatusLineSaysWhichLinesTheFilterHidesAndWhatWasSaved) {
     EXPECT_EQ(dialog->Status().Activity(),
               "Saved the report of Tuesday 18 Aug 2026 (1 session) to " +
                   QDir::toNativeSeparators(saveName));
+}
+
+// Texts too long for the line keep their start and their end (the file saved, the count), the
+// whole text in the tooltip; the connection shares the room rather than taking it all.
+TEST_F(MainWindowTest, LongStatusTextsAreShortenedInTheMiddle) {
+    Make();
+    dialog->show();
+    const QString index = "Index uploaded: 73 sessions in the tree";
+    const QString saved = "Saved the report of Tuesday 18 Aug 2026 (1 session) to /home/you/" +
+                          QString("reports/").repeated(30) + "2026-08-18 08-59-25.Rtf";
+    const QString connection = "Connected over the pipe \"RAK Pipe\": serial number " +
+                               QString("TAV-41200678388, ").repeated(8) + "firmware 4.12.0003";
+    auto* activity = Child<QLabel>("statusActivity");
+    auto* link = Child<QLabel>("statusConnection");
+    const struct {
+        QSize window;
+        QString text;
+    } cases[] = {{{1280, 800}, index}, {{1920, 1080}, saved}, {{1280, 800}, saved}};
+    for (const auto& c : cases) {
+        dialog->resize(c.window);
+        dialog->Status().SetConnection(connection);
+        dialog->Status().SetActivity(c.text);
+        QApplication::processEvents();
+        const QString shown = activity->text();
+        EXPECT_EQ(activity->toolTip().toStdString(), c.text.toStdString());
+        EXPECT_EQ(dialog->Status().Activity(), c.text);
+        EXPECT_LE(activity->fontMetrics().horizontalAdvance(shown),
+                  activity->contentsRect().width());
+        EXPECT_TRUE(shown.startsWith(c.text.left(14))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(c.text.right(10))) << shown.toStdString();
+        EXPECT_EQ(shown == c.text, !shown.contains(QChar(0x2026))) << shown.toStdString();
+        // The connection is shortened the same way, never pushing the activity out.
+        EXPECT_EQ(link->toolTip().toStdString(), connection.toStdString());
+        EXPECT_TRUE(link->text().endsWith("4.12.0003")) << link->text().toStdString();
+        EXPECT_GE(activity->width(), activity->fontMetrics().horizontalAdvance(index))
+            << c.window.width();
+    }
 }
 
 TEST_F(MainWindowTest, FilterIsAPanelWithACloseButton) {

@@ -161,6 +161,35 @@ TEST_F(PortDialogWidgetTest, EscapeWithEmptyListCancels) {
     EXPECT_EQ(result, 2);
 }
 
+// An empty list says why, where the template's status line has no room: in its edit field, and
+// in full in its tip; a list with ports says nothing of the kind.
+TEST_F(PortDialogWidgetTest, AnEmptyListSaysWhy) {
+    FakeRegistry empty;
+    empty.AddKey(kMap);
+    const struct {
+        Registry* registry;
+        std::string note;
+        bool tip;
+    } cases[] = {{&empty, "No serial ports found, no companion pipe", true},
+                 {&registry_, "", false}};
+    for (const auto& c : cases) {
+        logic_.SetRegistry(c.registry);
+        CPort dialog(logic_);
+        Run(dialog, {{250, [&] {
+                          EXPECT_TRUE(List(dialog)->isVisible());
+                          EXPECT_EQ(List(dialog)->lineEdit()->placeholderText().toStdString(),
+                                    c.note);
+                          const QString tip = List(dialog)->toolTip();
+                          EXPECT_EQ(tip.contains("no companion program serves the pipe \"RAK "
+                                                 "Pipe\""),
+                                    c.tip)
+                              << tip.toStdString();
+                          EXPECT_EQ(tip.startsWith("No serial port was found"), c.tip);
+                          QTest::keyClick(List(dialog)->lineEdit(), Qt::Key_Escape);
+                      }}});
+    }
+}
+
 TEST_F(PortDialogWidgetTest, CloseBoxOpensTheFirstTableEntryAndFinishesAfterTheSwitch) {
     CPort dialog(logic_);
     const int result = Run(dialog, {{250, [&] {

@@ -29,6 +29,7 @@ void SessionBrowser::StartingUp() {
 void SessionBrowser::StartIndexUpload() {
     if (m_offline) {
         m_offline = false;
+        ForgetCopies();
         m_view.ShowDataSource(DataSource::Instrument, std::string());
     }
     m_reader.ReadIndex();
@@ -183,7 +184,7 @@ void SessionBrowser::RenderFromImage(int16_t slot) {
 }
 
 bool SessionBrowser::RenderHeld(int16_t slot) {
-    const bool held = m_image.SessionHeld(slot);
+    const bool held = m_image.SessionHeld(slot) || TakeCopy(slot);
     if (held && m_reader.SessionMatchesIndex(slot)) {
         RenderChosenSession(slot);
         return true;
@@ -203,6 +204,24 @@ bool SessionBrowser::RenderHeld(int16_t slot) {
                        : " is not in this dump: it was never uploaded into it. Connect the "
                          "instrument and press GO to read it.");
     return false;
+}
+
+bool SessionBrowser::TakeCopy(int16_t slot) {
+    if (CopyOf(slot) < 0 || !m_copies->PutInto(m_image, slot)) {
+        return false;
+    }
+    m_fromCopy.insert(slot);
+    return true;
+}
+
+int64_t SessionBrowser::CopyOf(int16_t slot) const {
+    return m_offline && m_offlineSource == DataSource::Dump && m_copies ? m_copies->CopyOf(slot)
+                                                                        : -1;
+}
+
+void SessionBrowser::ForgetCopies() {
+    m_copies.reset();
+    m_fromCopy.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -247,6 +266,9 @@ void SessionBrowser::BrowseEarlierInstrument(const std::string& name) {
 }
 
 void SessionBrowser::GoOffline(DataSource source, const std::string& name) {
+    if (source != DataSource::Dump) {
+        ForgetCopies();
+    }
     m_offline = true;
     m_offlineSource = source;
     m_reader.Stop();
@@ -382,6 +404,10 @@ int SessionBrowser::OpenDump(const char* path, std::string& message) {
         return 0;
     }
     m_reader.TakeDumpImage();
+    ForgetCopies();
+    if (m_findCopies) {
+        m_copies = m_findCopies(m_image);
+    }
     BuildSessionList();
     m_view.EnableTree(true);
     if (m_reader.MachineIdle()) {

@@ -48,6 +48,10 @@ struct IntervalOverride {
     std::optional<int> warningDays;
 };
 ServiceIntervals Applied(const ServiceIntervals& archive, const IntervalOverride& own);
+// "every 7 days"; "every day" for 1.
+std::string EveryDays(int days);
+// "bump test every day, calibration every 180 days, due 14 days before" (1 day before).
+std::string IntervalsText(const ServiceIntervals& intervals);
 
 // Worst last: an instrument's status is the worst of its sensors' and checks'.
 enum class ServiceStatus : uint8_t { Ok, NoTests, Due, Overdue, Failed };

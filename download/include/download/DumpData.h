@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class LogImage;
@@ -16,5 +17,6 @@ bool LoadDumpAndSessions(const char* path);
 
 // Whether the dump holds every session of `sessionSlots`. A slot whose data the dump never
 // received would come out as an empty report, chart or export that looks like a session without
-// records: each such slot is named on standard error.
-bool DumpHoldsSessions(const std::vector<int16_t>& sessionSlots);
+// records: each such slot is named on standard error, with the command that shows it from the
+// archive where the archive holds it (`archiveCommand` and its id: "archive render 57").
+bool DumpHoldsSessions(const std::vector<int16_t>& sessionSlots, const std::string& archiveCommand);

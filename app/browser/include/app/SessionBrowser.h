@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/BrowserView.h"
+#include "app/DumpCopySource.h"
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
@@ -76,6 +80,15 @@ public:
     // Returns 1, or 0 with a message (the image, table and tree are then unchanged).
     int OpenDump(const char* path, std::string& message);
     bool Offline() const { return m_offline; }
+    // Finds, for each dump opened, the archive's copies of the sessions it lacks (null: none);
+    // a chosen session the dump lacks is shown from its copy. Unset: nothing is looked for.
+    using CopyFinder = std::function<std::unique_ptr<DumpCopySource>(LogImage&)>;
+    void SetCopyFinder(CopyFinder find) { m_findCopies = std::move(find); }
+    // The archive's number of its copy of a session the browsed dump lacks (or lacked before
+    // its copy was shown); -1 when there is none, or no dump is browsed.
+    int64_t CopyOf(int16_t slot) const;
+    // Whether the slot's session on screen came from the archive's copy, not from the dump.
+    bool FromCopy(int16_t slot) const { return m_fromCopy.count(slot) > 0; }
     // What an offline tree was read from: a dump, or an instrument no longer connected.
     DataSource OfflineSource() const { return m_offlineSource; }
     // Another instrument has been connected: the tree stays, but as the earlier instrument's
@@ -128,6 +141,10 @@ private:
     bool ShowsOnly(int id) const;
     void BackToFirstSession();
     bool RenderHeld(int16_t slot);
+    // Puts the archive's copy of a session the dump lacks into the image; false without one.
+    bool TakeCopy(int16_t slot);
+    // The dump's copies are forgotten: the image is to be another's.
+    void ForgetCopies();
     void RenderChosenSession(int16_t slot);
     void RenderFromImage(int16_t slot);
     void GoOffline(DataSource source, const std::string& name);
@@ -165,6 +182,9 @@ private:
         std::string headingMonth;
     };
     ReportBefore m_before;
-    std::string m_notice; // what is said of a session the image does not hold
+    CopyFinder m_findCopies;
+    std::unique_ptr<DumpCopySource> m_copies; // of the dump browsed
+    std::set<int16_t> m_fromCopy;             // the slots the image holds from them
+    std::string m_notice;                     // what is said of a session the image does not hold
     bool m_noticeShown = false;
 };

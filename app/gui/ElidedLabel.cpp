@@ -1,0 +1,42 @@
+#include "ElidedLabel.h"
+
+#include <QResizeEvent>
+
+#include <algorithm>
+
+ElidedLabel::ElidedLabel(int leastChars, QWidget* parent)
+    : QLabel(parent), leastChars_(leastChars) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void ElidedLabel::SetWholeText(const QString& text) {
+    whole_ = text;
+    setToolTip(text);
+    Elide();
+    updateGeometry();
+}
+
+QSize ElidedLabel::sizeHint() const {
+    const QMargins margins = contentsMargins();
+    return QSize(fontMetrics().horizontalAdvance(whole_) + margins.left() + margins.right() +
+                     2 * margin(),
+                 fontMetrics().height() + margins.top() + margins.bottom() + 2 * margin());
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    const QMargins margins = contentsMargins();
+    const int least = std::min(fontMetrics().averageCharWidth() * leastChars_, sizeHint().width());
+    return QSize(std::max(1, least),
+                 fontMetrics().height() + margins.top() + margins.bottom() + 2 * margin());
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    Elide();
+}
+
+void ElidedLabel::Elide() {
+    setText(
+        fontMetrics().elidedText(whole_, Qt::ElideMiddle, contentsRect().width() - 2 * margin()));
+}
