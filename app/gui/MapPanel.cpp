@@ -17,11 +17,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -30,6 +32,39 @@ const char* const kNoSessions = "Choose a session: its positions are drawn here.
 const char* const kNoPositions = "No positions in these sessions.";
 const char* const kHowTo = "Click a marker or a position to see its time and readings; drag to "
                            "move, wheel to zoom, double-click for all.";
+
+// The line above the map. It wraps rather than cutting its words off in a narrow window (the
+// archive's), and it always keeps the room the how-to takes at its width, so that the map does
+// not jump as read-outs come and go with the chart's cursor; a longer read-out takes more. Its
+// height is the one its width needs: a layout asking it for a height at each width would ask at
+// its least width too, and give it the height of a tower.
+class ReadOutLine : public QLabel {
+public:
+    ReadOutLine() : QLabel(kHowTo), howTo_(new QLabel(kHowTo, this)) {
+        setWordWrap(true);
+        howTo_->setWordWrap(true);
+        howTo_->hide();
+    }
+
+    bool hasHeightForWidth() const override { return false; }
+    QSize sizeHint() const override { return QSize(QLabel::sizeHint().width(), Needed()); }
+    QSize minimumSizeHint() const override { return QSize(1, Needed()); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        if (event->size().width() != event->oldSize().width()) {
+            updateGeometry();
+        }
+    }
+
+private:
+    int Needed() const {
+        return std::max(QLabel::heightForWidth(width()), howTo_->heightForWidth(width()));
+    }
+
+    QLabel* howTo_;
+};
 
 // The record a scene's point or marker was drawn from; null when `sessions` do not hold it.
 const RecordValue* RecordOf(const std::vector<SessionValues>& sessions,
@@ -56,10 +91,10 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     gas_->setObjectName("mapGas");
     gas_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     gasLabel_->setBuddy(gas_);
-    readOut_ = new QLabel(kHowTo);
+    readOut_ = new ReadOutLine;
     readOut_->setObjectName("mapReadOut");
     readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long read-out is cut rather than widening the window.
+    // A long read-out wraps rather than widening the window.
     readOut_->setMinimumWidth(1);
     readOut_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(gasLabel_);

@@ -36,6 +36,12 @@ ReadingRange RangeOf(const MapScene& scene) {
         range.high = range.any ? std::max(range.high, point.value) : point.value;
         range.any = true;
     });
+    if (range.any && !(range.high > range.low)) {
+        const double step =
+            scene.fullScale > 0 && std::isfinite(scene.fullScale) ? scene.fullScale / 10 : 1.0;
+        range.low = std::min(0.0, range.low);
+        range.high = std::max(range.high, range.low + step);
+    }
     return range;
 }
 

@@ -1,6 +1,8 @@
 #include "map/MapPicture.h"
 
+#include "PictureFrame.h"
 #include "map/MapGrid.h"
+#include "map/MapLayout.h"
 #include "map/SessionMap.h"
 #include "map/TileSource.h"
 
@@ -33,101 +35,29 @@ const QColor kPanel(255, 255, 255, 215);
 const QColor kNoReading(170, 170, 170);
 const QString kOverRange = QStringLiteral("over range");
 
-// Where the view's positions fall in the area: world pixels at the view's zoom, moved so that
-// the view's centre is the area's.
-class Frame {
-public:
-    Frame(const QRectF& area, const MapView& view)
-        : m_area(area), m_zoom(std::clamp(view.zoom, 0, kMaxZoom)),
-          m_centre(ToWorld(view.centre, m_zoom)) {}
-
-    const QRectF& Area() const { return m_area; }
-    int Zoom() const { return m_zoom; }
-    QPointF At(GeoPoint point) const {
-        const WorldPoint world = ToWorld(point, m_zoom);
-        return m_area.center() + QPointF(world.x - m_centre.x, world.y - m_centre.y);
-    }
-    // The world pixel at the area's top-left corner.
-    WorldPoint TopLeft() const {
-        return {m_centre.x - m_area.width() / 2, m_centre.y - m_area.height() / 2};
-    }
-    GeoBounds Bounds() const {
-        const double size = WorldSize(m_zoom);
-        const WorldPoint tl = TopLeft();
-        const WorldPoint nw{std::clamp(tl.x, 0.0, size), std::clamp(tl.y, 0.0, size)};
-        const WorldPoint se{std::clamp(tl.x + m_area.width(), 0.0, size),
-                            std::clamp(tl.y + m_area.height(), 0.0, size)};
-        const GeoPoint north = ToGeo(nw, m_zoom);
-        const GeoPoint south = ToGeo(se, m_zoom);
-        return {south.latitude, north.longitude, north.latitude, south.longitude};
-    }
-
-private:
-    QRectF m_area;
-    int m_zoom;
-    WorldPoint m_centre;
-};
-
-bool Finite(GeoPoint point) {
-    return std::isfinite(point.latitude) && std::isfinite(point.longitude);
-}
-
-// The text size follows the picture, readable on a small one and not shouting on a large one.
-double TextPixels(const QRectF& area) {
-    return std::clamp(std::round(std::min(area.width(), area.height()) / 28), 9.0, 14.0);
-}
-
-double Margin(const QRectF& area) {
-    return std::round(TextPixels(area) * 0.8);
-}
-
-QFont TextFont(const QRectF& area) {
-    QFont font;
-    font.setPixelSize(static_cast<int>(TextPixels(area)));
-    return font;
-}
-
 // Text on a pale panel, so that it reads over tiles and track alike.
-// The pale panel a text drawn at `baseline` stands on.
-QRectF PanelOf(const QFontMetricsF& metrics, const QPointF& baseline, const QString& text) {
-    return QRectF(baseline.x() - 2, baseline.y() - metrics.ascent() - 1,
-                  metrics.horizontalAdvance(text) + 4, metrics.height() + 2);
-}
-
 void DrawPanelText(QPainter& painter, const QPointF& baseline, const QString& text) {
     painter.fillRect(PanelOf(QFontMetricsF(painter.font()), baseline, text), kPanel);
     painter.setPen(kInk);
     painter.drawText(baseline, text);
 }
 
-void DrawGrid(QPainter& painter, const Frame& frame) {
+// The grid's lines; their labels lie where the layout puts them.
+void DrawGrid(QPainter& painter, const Frame& frame, const std::vector<PlacedText>& labels) {
     const QRectF& area = frame.Area();
     const GridLines lines = GridFor(frame.Bounds(), area.width());
-    if (lines.step <= 0) {
-        return;
-    }
-    const QFontMetricsF metrics(painter.font());
+    painter.setPen(QPen(kGridLine, 1));
     for (double latitude : lines.latitudes) {
         const double y = frame.At({latitude, 0}).y();
-        painter.setPen(QPen(kGridLine, 1));
         painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        painter.setPen(kInk);
-        painter.drawText(QPointF(area.left() + 3, y - 3),
-                         QString::fromStdString(GridLabel(latitude, true, lines.step)));
     }
-    // A label that would run into the one before it is left off; its line stays.
-    double labelsEnd = -std::numeric_limits<double>::infinity();
     for (double longitude : lines.longitudes) {
         const double x = frame.At({0, longitude}).x();
-        painter.setPen(QPen(kGridLine, 1));
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        const QString label = QString::fromStdString(GridLabel(longitude, false, lines.step));
-        if (x + 3 < labelsEnd + metrics.averageCharWidth()) {
-            continue;
-        }
-        painter.setPen(kInk);
-        painter.drawText(QPointF(x + 3, area.top() + metrics.ascent() + 2), label);
-        labelsEnd = x + 3 + metrics.horizontalAdvance(label);
+    }
+    painter.setPen(kInk);
+    for (const PlacedText& label : labels) {
+        painter.drawText(label.baseline, label.text);
     }
 }
 
@@ -277,7 +207,7 @@ void DrawSymbol(QPainter& painter, MarkerKind kind, const QPointF& at, double si
 }
 
 void DrawMarkerSymbols(QPainter& painter, const Frame& frame, const MapScene& scene) {
-    const double size = TextPixels(frame.Area()) * 0.6;
+    const double size = SymbolSize(frame.Area());
     for (const Marker& marker : scene.markers) {
         if (Finite(marker.position)) {
             DrawSymbol(painter, marker.kind, frame.At(marker.position), size);
@@ -285,26 +215,9 @@ void DrawMarkerSymbols(QPainter& painter, const Frame& frame, const MapScene& sc
     }
 }
 
-// Each label where it covers no label before it and nothing of `taken` (the colour scale, the
-// scale bar): a label that would is left off, never drawn over another (the symbol stays, and
-// choosing it tells its words).
-void DrawMarkerLabels(QPainter& painter, const Frame& frame, const MapScene& scene,
-                      std::vector<QRectF> taken) {
-    const double size = TextPixels(frame.Area()) * 0.6;
-    const QFontMetricsF metrics(painter.font());
-    for (const Marker& marker : scene.markers) {
-        if (!Finite(marker.position) || marker.label.empty()) {
-            continue;
-        }
-        const QPointF at = frame.At(marker.position);
-        const QPointF baseline(at.x() + size + 4, at.y() + metrics.ascent() / 2 - 1);
-        const QString label = QString::fromStdString(marker.label);
-        const QRectF panel = PanelOf(metrics, baseline, label);
-        if (std::none_of(taken.begin(), taken.end(),
-                         [&panel](const QRectF& other) { return other.intersects(panel); })) {
-            DrawPanelText(painter, baseline, label);
-            taken.push_back(panel);
-        }
+void DrawPlacedTexts(QPainter& painter, const std::vector<PlacedText>& texts) {
+    for (const PlacedText& text : texts) {
+        DrawPanelText(painter, text.baseline, text.text);
     }
 }
 
@@ -378,17 +291,7 @@ void DrawLegend(QPainter& painter, const Legend& legend) {
     }
 }
 
-// The panel the scale bar stands on; empty without a bar.
-QRectF ScaleBarPanel(const QFontMetricsF& metrics, const ScaleBar& bar) {
-    if (!(bar.metres > 0)) {
-        return QRectF();
-    }
-    return QRectF(bar.line.x1() - 4, bar.line.y1() - metrics.height() - 8,
-                  std::max(bar.line.length(), metrics.horizontalAdvance(bar.label)) + 8,
-                  metrics.height() + 12);
-}
-
-void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
+void DrawScaleBar(QPainter& painter, const ScaleBar& bar, const QRectF& panel) {
     if (!(bar.metres > 0)) {
         return;
     }
@@ -396,7 +299,7 @@ void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
     const double x = bar.line.x1();
     const double y = bar.line.y1();
     const double length = bar.line.length();
-    painter.fillRect(ScaleBarPanel(metrics, bar), kPanel);
+    painter.fillRect(panel, kPanel);
     painter.fillRect(QRectF(x, y - 1.5, length, 3), Qt::black);
     painter.fillRect(QRectF(x, y - 6, 2, 6), Qt::black);
     painter.fillRect(QRectF(x + length - 2, y - 6, 2, 6), Qt::black);
@@ -404,34 +307,18 @@ void DrawScaleBar(QPainter& painter, const ScaleBar& bar) {
     painter.drawText(QPointF(x + 4, y - 5 - metrics.descent()), bar.label);
 }
 
-// The arrow in the bottom-right corner, above the attribution's line: Mercator keeps north up.
+// Mercator keeps north up.
 void DrawNorthArrow(QPainter& painter, const QRectF& area) {
-    const double size = TextPixels(area) * 1.2;
-    const double margin = Margin(area);
+    const double size = NorthArrowSize(area);
     const QFontMetricsF metrics(painter.font());
-    const QPointF tip(area.right() - margin - size,
-                      area.bottom() - margin * 2 - metrics.height() - size * 2.2);
+    const QPointF tip = NorthArrowTip(area, metrics);
     QPolygonF arrow;
     arrow << tip << tip + QPointF(size * 0.6, size * 1.6) << tip + QPointF(0, size * 1.2)
           << tip + QPointF(-size * 0.6, size * 1.6);
     painter.setPen(QPen(Qt::white, 1.5));
     painter.setBrush(kInk);
     painter.drawPolygon(arrow);
-    const QString north = QStringLiteral("N");
-    DrawPanelText(
-        painter,
-        tip + QPointF(-metrics.horizontalAdvance(north) / 2, size * 1.6 + metrics.ascent()), north);
-}
-
-void DrawAttribution(QPainter& painter, const QRectF& area, const QString& attribution) {
-    if (attribution.isEmpty()) {
-        return;
-    }
-    const QFontMetricsF metrics(painter.font());
-    const QString text = metrics.elidedText(attribution, Qt::ElideRight, area.width() - 8);
-    const QPointF baseline(area.right() - 4 - metrics.horizontalAdvance(text),
-                           area.bottom() - 2 - metrics.descent());
-    DrawPanelText(painter, baseline, text);
+    DrawPanelText(painter, NorthLetterAt(area, metrics), QStringLiteral("N"));
 }
 
 } // namespace
@@ -500,8 +387,10 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     painter.setFont(TextFont(area));
     const Frame frame(area, view);
     painter.fillRect(area, kLand);
-    DrawGrid(painter, frame);
     const bool tiles = background != nullptr && background->IsOpen();
+    const MapLayout layout =
+        LayOutMap(area, scene, view, tiles ? background->Attribution() : QString());
+    DrawGrid(painter, frame, layout.gridLabels);
     if (tiles) {
         DrawTiles(painter, frame, *background);
     }
@@ -513,15 +402,12 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     }
     DrawMarkerSymbols(painter, frame, scene);
     DrawDots(painter, dots, frame, scene.spots, range);
-    const Legend legend = LegendFor(area, scene);
-    const ScaleBar bar = ScaleBarFor(area, view);
-    DrawMarkerLabels(painter, frame, scene,
-                     {legend.box, ScaleBarPanel(QFontMetricsF(painter.font()), bar)});
-    DrawLegend(painter, legend);
-    DrawScaleBar(painter, bar);
+    DrawPlacedTexts(painter, layout.markerLabels);
+    DrawLegend(painter, LegendFor(area, scene));
+    DrawScaleBar(painter, ScaleBarFor(area, view), layout.scaleBar);
     DrawNorthArrow(painter, area);
-    if (tiles) {
-        DrawAttribution(painter, area, background->Attribution());
+    if (!layout.attribution.text.isEmpty()) {
+        DrawPanelText(painter, layout.attribution.baseline, layout.attribution.text);
     }
     painter.restore();
 }

@@ -188,13 +188,56 @@ QImage MapTiles::Tile(int zoom, int x, int y) {
         return found->second->image;
     }
     QString trouble;
-    const QImage image = Read(zoom, x, y, trouble);
+    QImage image = Read(zoom, x, y, trouble);
+    const bool own = !image.isNull();
+    if (!own && trouble.isEmpty()) {
+        image = FromAbove(zoom, x, y, trouble);
+    }
     if (!trouble.isEmpty()) {
         Fail(trouble);
         return {};
     }
-    Remember(key, image);
+    Remember(key, image, own);
     return image;
+}
+
+QImage MapTiles::Own(int zoom, int x, int y, QString& trouble) {
+    const uint64_t key = TileKey(zoom, x, y);
+    const auto found = m_cached.find(key);
+    if (found != m_cached.end()) {
+        m_recent.splice(m_recent.begin(), m_recent, found->second);
+        return found->second->own ? found->second->image : QImage();
+    }
+    const QImage image = Read(zoom, x, y, trouble);
+    // A place without a tile of its own is not remembered here: what it is remembered as is
+    // what Tile() gives for it, which may be scaled from above.
+    if (!image.isNull()) {
+        Remember(key, image, true);
+    }
+    return image;
+}
+
+QImage MapTiles::FromAbove(int zoom, int x, int y, QString& trouble) {
+    for (int levels = 1; levels <= kScaledLevels && levels <= zoom; ++levels) {
+        const QImage above = Own(zoom - levels, x >> levels, y >> levels, trouble);
+        if (!trouble.isEmpty()) {
+            return {};
+        }
+        if (above.isNull()) {
+            continue;
+        }
+        // The tile's part for the place: its share of each side, at the place's offset within
+        // the tile above (the low bits of its numbers).
+        const int width = above.width() >> levels;
+        const int height = above.height() >> levels;
+        if (width < 1 || height < 1) {
+            return {};
+        }
+        const int mask = (1 << levels) - 1;
+        const QImage part = above.copy((x & mask) * width, (y & mask) * height, width, height);
+        return part.scaled(above.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return {};
 }
 
 QImage MapTiles::Read(int zoom, int x, int y, QString& trouble) {
@@ -224,8 +267,8 @@ QImage MapTiles::Read(int zoom, int x, int y, QString& trouble) {
     return image;
 }
 
-void MapTiles::Remember(uint64_t key, const QImage& image) {
-    m_recent.push_front({key, image});
+void MapTiles::Remember(uint64_t key, const QImage& image, bool own) {
+    m_recent.push_front({key, image, own});
     m_cached[key] = m_recent.begin();
     while (m_recent.size() > m_capacity) {
         m_cached.erase(m_recent.back().key);

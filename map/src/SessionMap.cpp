@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 
 namespace mapping {
 
@@ -30,6 +32,38 @@ bool ReadsGas(const RecordValue& record) {
 MapGas GasOf(const GasReading& reading) {
     const GasInfo& info = GasInfoOf(reading.Code);
     return MapGas{info.Name, info.Unit};
+}
+
+// The top of a gas code's sensor range ("0..100 % LEL": 100); 0 where its range names none.
+double FullScaleOf(unsigned code) {
+    const char* range = GasInfoOf(code).Range;
+    const char* dots = std::strstr(range, "..");
+    if (dots == nullptr) {
+        return 0;
+    }
+    // Whole numbers, read alike in every locale.
+    char* end = nullptr;
+    const long top = std::strtol(dots + 2, &end, 10);
+    return end != dots + 2 && top > 0 ? static_cast<double>(top) : 0;
+}
+
+// The widest sensor range of `gas` among the readings at a place: the codes of one gas may
+// differ in range (flammable ppm to 1000 or to 10000).
+double FullScaleRead(const std::vector<SessionValues>& sessions, const MapGas& gas) {
+    double widest = 0;
+    for (const SessionValues& session : sessions) {
+        for (const RecordValue& record : session.Records) {
+            if (!HasPlace(record)) {
+                continue;
+            }
+            for (const GasReading& reading : record.Readings) {
+                if (GasOf(reading) == gas) {
+                    widest = std::max(widest, FullScaleOf(reading.Code));
+                }
+            }
+        }
+    }
+    return widest;
 }
 
 bool SameText(const std::string& a, const std::string& b) {
@@ -144,6 +178,7 @@ MapScene SceneOfSessions(const std::vector<SessionValues>& sessions, const MapGa
     MapScene scene;
     scene.gas = gas.name;
     scene.unit = gas.unit;
+    scene.fullScale = FullScaleRead(sessions, gas);
     for (size_t s = 0; s < sessions.size(); ++s) {
         const std::vector<RecordValue>& records = sessions[s].Records;
         for (const ::TrackPiece& track : TrackPieces(sessions[s])) {

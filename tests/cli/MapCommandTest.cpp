@@ -1,6 +1,7 @@
 // tavon-datalog map, archive map and archive survey on the simulated instrument's memory, run as
 // processes without a display: the pictures read back with Qt's image reader and poppler's
 // pdftoppm and looked at where the sessions' positions fall, the records compared with survey's.
+#include "TileFile.h"
 #include "core/LogImage.h"
 #include "map/MapPicture.h"
 #include "map/SessionMap.h"
@@ -200,6 +201,47 @@ TEST_F(MapCommandTest, ABrokenTileStoreGivesTheGridAndOneMessage) {
                     testsupport::ReadFile(dir->File("plain.png")))
             << store;
     }
+}
+
+// A street store ends at zoom 14; a survey of tens of metres is drawn far deeper, on the store's
+// tiles scaled up, not on the grid.
+TEST_F(MapCommandTest, AStoreEndingAtZoom14IsDrawnUnderASurveyDrawnDeeper) {
+    const mapping::MapScene scene = Scene();
+    const mapping::MapView view = mapping::FitScene(scene, QSizeF(kSize));
+    ASSERT_GT(view.zoom, 14);
+    const QColor streets(170, 210, 240);
+    const mapping::TileIndex middle = mapping::TileAt(view.centre, 14);
+    std::vector<TestTile> tiles;
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            tiles.push_back({14, middle.x + dx, middle.y + dy, streets});
+        }
+    }
+    ASSERT_TRUE(WriteTileFile(QString::fromStdString(dir->File("streets14.mbtiles")), "(c) Streets",
+                              tiles));
+    const QImage grid = [] {
+        const RunResult r =
+            Datalog({"map", "FlashData.txt", Slot(), "-o", "grid14.png", "--size", "640x480"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return QImage(QString::fromStdString(dir->File("grid14.png")));
+    }();
+    const RunResult r = Datalog({"map", "FlashData.txt", Slot(), "-o", "streets14.png", "--size",
+                                 "640x480", "--tiles", "streets14.mbtiles"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("tile store"), std::string::npos) << r.err;
+    const QImage tiled(QString::fromStdString(dir->File("streets14.png")));
+    ASSERT_EQ(tiled.size(), kSize);
+    auto share = [&streets](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += image.pixelColor(x, y) == streets ? 1 : 0;
+            }
+        }
+        return static_cast<double>(count) / (image.width() * image.height());
+    };
+    EXPECT_GT(share(tiled), 0.5);
+    EXPECT_EQ(share(grid), 0.0);
 }
 
 // The survey record of archived sessions is the dump's, the instrument named as the archive knows

@@ -542,6 +542,42 @@ TEST_F(MapPanelTest, TheGasChooserOffersEveryGasReadAtAPlaceAndRedrawsInTheChose
     EXPECT_FALSE(chooser->isVisible());
 }
 
+// Whether `label`'s text, wrapped at its width, fits in it whole.
+bool Whole(const QLabel& label) {
+    const QRect room = label.contentsRect();
+    const QRect needed = label.fontMetrics().boundingRect(QRect(0, 0, room.width(), 100000),
+                                                          Qt::TextWordWrap, label.text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
+
+// The line above the map wraps in a narrow window, the archive's at its smallest among them,
+// rather than cutting its words off; a read-out that comes and goes moves the map nowhere.
+TEST_F(MapPanelTest, TheLineAboveTheMapIsNeverCutAndReadOutsLeaveTheMapWhereItIs) {
+    for (int width : {420, 700, 1600}) {
+        std::unique_ptr<MapPanel> panel = Panel({Busiest(survey)}, QSize(width, 500));
+        auto* readOut = NamedChild<QLabel>(*panel, "mapReadOut");
+        EXPECT_TRUE(readOut->text().endsWith("double-click for all.")) << width;
+        EXPECT_TRUE(Whole(*readOut)) << width << ": " << readOut->height();
+        EXPECT_LE(readOut->geometry().right(), panel->width()) << width;
+        const QRect canvas = Canvas(*panel)->geometry();
+        const TrackPoint point = panel->Scene().pieces.front().points.front();
+        ASSERT_TRUE(point.record.stamped);
+        panel->ShowPlaceAt(charts::ChartTime(point.record.stamp));
+        QApplication::processEvents();
+        EXPECT_FALSE(readOut->text().endsWith("double-click for all.")) << width;
+        EXPECT_TRUE(Whole(*readOut)) << width;
+        EXPECT_EQ(Canvas(*panel)->geometry(), canvas) << width;
+    }
+    ArchiveDialog archive(QDir::current().absoluteFilePath("archive.sqlite"));
+    NamedChild<QTabWidget>(archive, "reportTabs")->setCurrentIndex(2);
+    archive.resize(archive.minimumSizeHint());
+    archive.show();
+    QApplication::processEvents();
+    auto* readOut = NamedChild<QLabel>(*archive.Map(), "mapReadOut");
+    EXPECT_TRUE(readOut->isVisible());
+    EXPECT_TRUE(Whole(*readOut)) << archive.width() << " x " << archive.height();
+}
+
 TEST_F(MapPanelTest, SessionsWithoutPositionsSayItOverTheGrid) {
     const std::vector<SessionValues> none = SimSessions(false);
     ASSERT_FALSE(none.empty());

@@ -206,6 +206,8 @@ TEST(AsyncTilesTest, AnMBTilesFileIsOpenedAndReadOnTheWorker) {
         return store;
     });
     EXPECT_EQ(Middle(Arrived(tiles, 1, 1, 0)), QColor(Qt::darkCyan));
+    // Deeper than the store goes, its tile comes scaled, as the Map tab draws it.
+    EXPECT_EQ(Middle(Arrived(tiles, 6, 37, 3)), QColor(Qt::darkCyan));
     EXPECT_TRUE(tiles.IsOpen());
     EXPECT_EQ(tiles.Attribution(), QStringLiteral("Store of the test"));
     EXPECT_EQ(tiles.Error(), QString());

@@ -3,6 +3,7 @@
 // background with its attribution, the area's edges, and the files the writers make.
 #include "map/MapPicture.h"
 #include "TileFile.h"
+#include "map/MapLayout.h"
 #include "map/MapTiles.h"
 
 #include <QFile>
@@ -118,6 +119,49 @@ TEST(MapPictureTest, AnOverRangeReadingHasItsOwnColourAndLeavesTheScaleAlone) {
     EXPECT_EQ(range.high, 20);
 }
 
+// Readings that never changed get a scale that spans something: from 0 to a tenth of the
+// sensor's range, or to the reading where it is higher; readings that did change keep theirs.
+TEST(MapPictureTest, AGasThatNeverRoseHasAScaleFromZeroToATenthOfItsRange) {
+    struct Case {
+        std::vector<double> values;
+        double fullScale;
+        double low;
+        double high;
+    };
+    const std::vector<Case> cases = {
+        {{0, 0, 0}, 100, 0, 10},     // clean air on a % LEL sensor: "0" to "10"
+        {{0, 0}, 1000, 0, 100},      // on a ppm sensor to 1000
+        {{0}, 0, 0, 1},              // a range not known: one of the unit
+        {{3, 3}, 100, 0, 10},        //
+        {{20.9, 20.9}, 25, 0, 20.9}, // above the tenth: up to the reading
+        {{-1, -1}, 100, -1, 9},      // below 0: from the reading
+        {{0, 4, 2}, 100, 0, 4},      // readings that changed span themselves
+        {{0.5, 0.5}, 5, 0, 0.5},     //
+    };
+    for (const Case& c : cases) {
+        MapScene scene;
+        scene.gas = "LEL";
+        scene.fullScale = c.fullScale;
+        TrackPiece piece;
+        for (size_t i = 0; i < c.values.size(); ++i) {
+            piece.points.push_back(At(52.0, 4.999 + 0.001 * static_cast<double>(i), c.values[i]));
+        }
+        // An over-range reading stretches no scale.
+        piece.points.push_back(At(52.0, 5.004, 1e6, true));
+        scene.pieces.push_back(piece);
+        const ReadingRange range = RangeOf(scene);
+        ASSERT_TRUE(range.any);
+        EXPECT_DOUBLE_EQ(range.low, c.low) << c.values[0] << " of " << c.fullScale;
+        EXPECT_DOUBLE_EQ(range.high, c.high) << c.values[0] << " of " << c.fullScale;
+    }
+    // Clean air's dots are the scale's low end.
+    MapScene clean;
+    clean.gas = "LEL";
+    clean.fullScale = 100;
+    clean.pieces.push_back({{At(51.9995, 4.998, 0), At(51.9995, 4.999, 0)}});
+    EXPECT_EQ(DotColour(Draw(clean), clean.pieces[0].points[0]), ScaleColour(0));
+}
+
 TEST(MapPictureTest, TheScaleBarIsAsLongAsItsLabelSays) {
     for (const QSize& size : {QSize(320, 240), kSize, QSize(1600, 1000)}) {
         for (const MapView& view : {kView, MapView{3, {60, 10}}, MapView{12, {-33.9, 18.4}}}) {
@@ -190,13 +234,71 @@ TEST(MapPictureTest, TilesShowUnderTheTrackWithTheirAttribution) {
     EXPECT_EQ(Differing(tiled, bare, QRect(0, 0, kSize.width() / 2, kSize.height() / 2)), 0);
 }
 
-// A label that would cover another label or the colour scale is left off: the picture is the
-// one without it, pixel for pixel.
+// A street store that ends at zoom 14: a tile of 16 x 16 blocks of 16 pixels, each block its
+// own colour, on the tiles around one place.
+QColor BlockColour(int column, int row) {
+    return QColor(40 + 12 * column, 40 + 12 * row, 200);
+}
+
+TEST(MapPictureTest, AStoreEndingAtZoom14IsDrawnScaledUpDeeperNotAsTheGrid) {
+    QImage blocks(256, 256, QImage::Format_RGB32);
+    {
+        QPainter painter(&blocks);
+        for (int column = 0; column < 16; ++column) {
+            for (int row = 0; row < 16; ++row) {
+                painter.fillRect(column * 16, row * 16, 16, 16, BlockColour(column, row));
+            }
+        }
+    }
+    const TileIndex middle = TileAt(kView.centre, 14);
+    std::vector<TestPicture> pictures;
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            pictures.push_back({14, middle.x + dx, middle.y + dy, blocks});
+        }
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteTilePictures(dir.filePath("streets14.mbtiles"), "(c) Streets", pictures));
+    MapTiles store;
+    ASSERT_TRUE(store.Open(dir.filePath("streets14.mbtiles"))) << store.Error().toStdString();
+    // The view's middle on the middle of block 5, 9 of its tile at zoom 14.
+    const GeoPoint centre = ToGeo({middle.x * 256.0 + 88, middle.y * 256.0 + 152}, 14);
+    struct Case {
+        int zoom;
+        QPoint offset; // from the picture's middle, in pixels of zoom 14
+        int column;    // the block seen there
+        int row;
+    };
+    const std::vector<Case> cases = {
+        {15, {0, 0}, 5, 9},
+        {15, {-48, 48}, 2, 12},
+        {17, {16, -16}, 6, 8},
+        {19, {0, 0}, 5, 9},
+        {19, {9, 0}, 6, 9},
+        // Deeper than the map draws: drawn as the deepest it does.
+        {20, {-9, 0}, 4, 9},
+    };
+    const QRectF area(QPoint(0, 0), kSize);
+    for (const Case& c : cases) {
+        const MapView view{c.zoom, centre};
+        const QImage tiled = Draw(MapScene{}, view, &store);
+        const QImage grid = Draw(MapScene{}, view);
+        const double scale = std::exp2(std::min(c.zoom, kMaxZoom) - 14);
+        const QPointF at = area.center() + QPointF(c.offset) * scale;
+        EXPECT_EQ(PixelAt(tiled, at), BlockColour(c.column, c.row))
+            << c.zoom << " at " << at.x() << "," << at.y();
+        EXPECT_NE(PixelAt(grid, at), BlockColour(c.column, c.row)) << c.zoom;
+    }
+}
+
+// A marker's label that would cover another label or the colour scale goes to the other side of
+// its symbol; where that is taken too it is left off, and the picture is the one without it,
+// pixel for pixel.
 TEST(MapPictureTest, ALabelNeverCoversAnotherOrTheColourScale) {
     const QRectF area(QPoint(0, 0), kSize);
     const QRectF legend = LegendBox(area, TwoPieces());
     ASSERT_FALSE(legend.isEmpty());
-    // Just left of the colour scale, so that a label runs under it.
+    // Just left of the colour scale, so that a label on the right runs under it.
     const WorldPoint centre = ToWorld(kView.centre, kView.zoom);
     const QPointF beside(legend.left() - 30, legend.center().y());
     const GeoPoint underScale = ToGeo(
@@ -206,10 +308,22 @@ TEST(MapPictureTest, ALabelNeverCoversAnotherOrTheColourScale) {
     for (const GeoPoint& place : {shared, underScale}) {
         MapScene labelled = TwoPieces();
         labelled.markers.push_back({MarkerKind::Barhole, place, "Barhole 5: 62 %Gas", {}});
-        MapScene bare = TwoPieces();
-        bare.markers.push_back({MarkerKind::Barhole, place, "", {}});
-        EXPECT_EQ(Draw(labelled), Draw(bare)) << place.latitude << "," << place.longitude;
+        const MapLayout layout = LayOutMap(area, labelled, kView, QString());
+        ASSERT_EQ(layout.markerLabels.size(), 2u) << place.latitude;
+        const QRectF moved = layout.markerLabels[1].box;
+        EXPECT_LT(moved.right(), OnScreen(place, area, kView).x());
+        EXPECT_FALSE(moved.intersects(layout.markerLabels[0].box));
+        EXPECT_FALSE(moved.intersects(legend));
     }
+    // Both sides of the shared place are taken now.
+    MapScene crowded = TwoPieces();
+    crowded.markers.push_back({MarkerKind::Barhole, shared, "Barhole 5: 62 %Gas", {}});
+    MapScene labelled = crowded;
+    labelled.markers.push_back({MarkerKind::Barhole, shared, "Barhole 6: 12 %Gas", {}});
+    MapScene bare = crowded;
+    bare.markers.push_back({MarkerKind::Barhole, shared, "", {}});
+    EXPECT_EQ(LayOutMap(area, labelled, kView, QString()).markerLabels.size(), 2u);
+    EXPECT_EQ(Draw(labelled), Draw(bare));
 }
 
 TEST(MapPictureTest, NothingIsDrawnOutsideTheArea) {

@@ -216,4 +216,68 @@ TEST_F(MapTilesTest, ATileThatIsNotAnImageIsNamedAndTheOthersStillDraw) {
     EXPECT_EQ(Middle(tiles.Tile(1, 0, 0)), ColourOf(0, 0));
 }
 
+// A tile of 16 x 16 blocks of 16 pixels, each block a colour of its own.
+QColor BlockColour(int column, int row) {
+    return QColor(40 + 12 * column, 40 + 12 * row, 200);
+}
+
+QByteArray Blocks() {
+    QImage image(256, 256, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int column = 0; column < 16; ++column) {
+        for (int row = 0; row < 16; ++row) {
+            painter.fillRect(column * 16, row * 16, 16, 16, BlockColour(column, row));
+        }
+    }
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+TEST_F(MapTilesTest, DeeperThanTheStoreGoesThePartOfTheNearestTileAboveIsScaledUp) {
+    // A street store that ends at zoom 14, with one tile at zoom 16 inside its tile there.
+    TileStore store(File("streets14.mbtiles"));
+    store.Run({"CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, "
+               "tile_data BLOB, PRIMARY KEY (zoom_level, tile_column, tile_row))"});
+    store.Put(14, 8000, (1 << 14) - 1 - 5000, Blocks());
+    store.Put(16, 32002, (1 << 16) - 1 - 20001, Painted(Qt::magenta));
+    MapTiles tiles;
+    ASSERT_TRUE(tiles.Open(File("streets14.mbtiles"))) << tiles.Error().toStdString();
+    struct Case {
+        int zoom;
+        int x;
+        int y;
+        QPoint at;     // a pixel of the tile given
+        QColor colour; // the colour there; invalid: no tile
+    };
+    const std::vector<Case> cases = {
+        {14, 8000, 5000, {136, 24}, BlockColour(8, 1)},        // the store's own
+        {15, 16001, 10000, {16, 16}, BlockColour(8, 0)},       // the top right quarter
+        {15, 16001, 10000, {80, 48}, BlockColour(10, 1)},      //
+        {18, 128005, 80009, {128, 128}, BlockColour(5, 9)},    // one block, a tile wide
+        {18, 128005, 80009, {3, 250}, BlockColour(5, 9)},      //
+        {19, 256011, 160019, {250, 3}, BlockColour(5, 9)},     // half a block
+        {21, 1024127, 640000, {128, 128}, BlockColour(15, 0)}, // seven zooms up: 2 pixels
+        {22, 2048255, 1280000, {128, 128}, QColor()},          // eight: nothing left to scale
+        {17, 64004, 40002, {128, 128}, QColor(Qt::magenta)},   // the nearer tile above
+        {19, 0, 0, {128, 128}, QColor()},                      // no tile above at all
+    };
+    for (const Case& c : cases) {
+        const QImage tile = tiles.Tile(c.zoom, c.x, c.y);
+        if (!c.colour.isValid()) {
+            EXPECT_TRUE(tile.isNull()) << c.zoom;
+            continue;
+        }
+        ASSERT_EQ(tile.size(), QSize(256, 256)) << c.zoom;
+        EXPECT_EQ(tile.pixelColor(c.at), c.colour)
+            << c.zoom << " at " << c.at.x() << "," << c.at.y();
+        // Scaled once: asked again, the same image comes from memory.
+        EXPECT_EQ(tiles.Tile(c.zoom, c.x, c.y).cacheKey(), tile.cacheKey()) << c.zoom;
+    }
+    EXPECT_EQ(tiles.Error(), QString());
+}
+
 } // namespace

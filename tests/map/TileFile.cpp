@@ -8,9 +8,9 @@
 #include <atomic>
 #include <map>
 
-QByteArray UniformTile(const QColor& colour) {
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(colour);
+namespace {
+
+QByteArray Png(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -18,9 +18,14 @@ QByteArray UniformTile(const QColor& colour) {
     return bytes;
 }
 
-namespace {
+struct Row {
+    int zoom = 0;
+    int x = 0;
+    int y = 0;
+    QByteArray png;
+};
 
-bool Write(QSqlDatabase& db, const QString& attribution, const std::vector<TestTile>& tiles) {
+bool Write(QSqlDatabase& db, const QString& attribution, const std::vector<Row>& rows) {
     QSqlQuery query(db);
     if (!query.exec("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, "
                     "tile_row INTEGER, tile_data BLOB)") ||
@@ -35,19 +40,13 @@ bool Write(QSqlDatabase& db, const QString& attribution, const std::vector<TestT
             return false;
         }
     }
-    // Many tiles share a colour: each is drawn once.
-    std::map<QRgb, QByteArray> drawn;
     db.transaction();
-    for (const TestTile& tile : tiles) {
-        QByteArray& png = drawn[tile.colour.rgba()];
-        if (png.isEmpty()) {
-            png = UniformTile(tile.colour);
-        }
+    for (const Row& row : rows) {
         query.prepare("INSERT INTO tiles VALUES (?, ?, ?, ?)");
-        query.addBindValue(tile.zoom);
-        query.addBindValue(tile.x);
-        query.addBindValue((1 << tile.zoom) - 1 - tile.y);
-        query.addBindValue(png);
+        query.addBindValue(row.zoom);
+        query.addBindValue(row.x);
+        query.addBindValue((1 << row.zoom) - 1 - row.y);
+        query.addBindValue(row.png);
         if (!query.exec()) {
             db.rollback();
             return false;
@@ -56,18 +55,47 @@ bool Write(QSqlDatabase& db, const QString& attribution, const std::vector<TestT
     return db.commit();
 }
 
-} // namespace
-
-bool WriteTileFile(const QString& path, const QString& attribution,
-                   const std::vector<TestTile>& tiles) {
+bool WriteRows(const QString& path, const QString& attribution, const std::vector<Row>& rows) {
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("test-tile-file-%1").arg(counter.fetch_add(1));
     bool written = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
-        written = db.open() && Write(db, attribution, tiles);
+        written = db.open() && Write(db, attribution, rows);
     }
     QSqlDatabase::removeDatabase(name);
     return written;
+}
+
+} // namespace
+
+QByteArray UniformTile(const QColor& colour) {
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(colour);
+    return Png(image);
+}
+
+bool WriteTileFile(const QString& path, const QString& attribution,
+                   const std::vector<TestTile>& tiles) {
+    // Many tiles share a colour: each is drawn once.
+    std::map<QRgb, QByteArray> drawn;
+    std::vector<Row> rows;
+    for (const TestTile& tile : tiles) {
+        QByteArray& png = drawn[tile.colour.rgba()];
+        if (png.isEmpty()) {
+            png = UniformTile(tile.colour);
+        }
+        rows.push_back({tile.zoom, tile.x, tile.y, png});
+    }
+    return WriteRows(path, attribution, rows);
+}
+
+bool WriteTilePictures(const QString& path, const QString& attribution,
+                       const std::vector<TestPicture>& tiles) {
+    std::vector<Row> rows;
+    for (const TestPicture& tile : tiles) {
+        rows.push_back({tile.zoom, tile.x, tile.y, Png(tile.image)});
+    }
+    return WriteRows(path, attribution, rows);
 }

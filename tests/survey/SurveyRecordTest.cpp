@@ -397,6 +397,16 @@ TEST(SurveyRecordTest, MapSceneAgreesWithTheRecord) {
     EXPECT_NEAR(scene.markers[1].position.latitude, 51.5, 1e-9);
     EXPECT_EQ(scene.markers[1].record.stamp, kStart + 6);
 
+    // Each gas's scene knows the top of its sensor's range, which a scale of readings that never
+    // changed is measured by.
+    const std::vector<std::pair<std::string, double>> ranges = {
+        {"PPM", 1000}, {"LEL", 100}, {"CO", 1000}};
+    for (const auto& [name, top] : ranges) {
+        mapping::MapGas each;
+        ASSERT_TRUE(mapping::ChooseMapGas(gases, name, each)) << name;
+        EXPECT_EQ(mapping::SceneOfSessions(sessions, each, LogFilter()).fullScale, top) << name;
+    }
+
     LogFilter noAlarms;
     noAlarms.Alarm = false;
     const mapping::MapScene hidden = mapping::SceneOfSessions(sessions, gas, noAlarms);

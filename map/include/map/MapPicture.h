@@ -4,7 +4,7 @@
 // QImage, a PDF page): the background (tiles where the store has them, the plain latitude and
 // longitude grid beneath), the track coloured by its readings, the markers, the colour scale, a
 // scale bar, a north arrow and the background's attribution. Nothing is painted outside the
-// area given.
+// area given; its words stand where LayOutMap (MapLayout.h) places them.
 #include "map/MapScene.h"
 
 #include <QColor>
@@ -21,7 +21,10 @@ namespace mapping {
 class TileSource;
 
 // The readings the colour scale spans: those not over range and finite. An over-range reading
-// never stretches it.
+// never stretches it. Readings that never changed (a gas that never rose) would span nothing:
+// their scale runs from 0 (or the reading, below 0) to a tenth of the sensor's range (the
+// scene's fullScale; 1 in the gas's unit where that is not known), or to the reading where it
+// is higher. A session of clean air reads "0" to "10" on a % LEL scale, its dots the low end's.
 struct ReadingRange {
     bool any = false;
     double low = 0;

@@ -58,6 +58,9 @@ struct MapScene {
     // The chosen gas and its unit, the legend's title.
     std::string gas;
     std::string unit;
+    // The top of the gas's sensor range in its unit (100 for "0..100 % LEL"); 0 where it is not
+    // known. The colour scale of readings that never changed is measured by it.
+    double fullScale = 0;
 };
 
 // Every reading point of the scene, the track's then the spots.

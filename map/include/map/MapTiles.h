@@ -5,6 +5,11 @@
 // metadata(name, value)), read through Qt's SQLite driver and never written to. Decoded tiles
 // are kept in a small cache, so that a pan redraws from memory.
 //
+// Stores end at some zoom (street stores at 14 to 18) while a walk of tens of metres is drawn
+// deeper: where the store has no tile, the part of its deepest tile above that covers the place
+// is given, scaled up, as web maps draw beyond their stores' zoom. The scaled tile is cached as
+// the store's own are, so that it is scaled once, not at every repaint.
+//
 // A store that cannot be used (no file, not SQLite, no tiles table, tiles that are not images)
 // says why in Error() and hands out null images: the map then draws its plain grid.
 //
@@ -49,14 +54,22 @@ public:
     int MaxZoom() const { return m_maxZoom; }
 
     // The tile at `zoom`, `x`, `y` (numbered from the north-west, as MapProjection numbers
-    // them); a null image when the store has none there or the store is closed. A tile whose
-    // bytes are not an image is null as well, and Error() names it.
+    // them). Where the store has none there, the part of the nearest tile it has above it (up
+    // to kScaledLevels zooms up) that covers the place, scaled to a whole tile; a null image
+    // when it has neither or the store is closed. A tile whose bytes are not an image counts as
+    // none, and Error() names it.
     QImage Tile(int zoom, int x, int y) override;
+
+    // How many zooms above a place a tile is still scaled down to it: a 256-pixel tile's part
+    // is then 2 pixels across, and beyond that there is nothing left to show.
+    static constexpr int kScaledLevels = 7;
 
 private:
     struct Entry {
         uint64_t key = 0;
         QImage image;
+        // The store's own tile; else one scaled from a tile above, or none (null).
+        bool own = false;
     };
 
     bool Fail(const QString& why);
@@ -65,7 +78,11 @@ private:
     QString CheckTables() const;
     QString ReadMetadata();
     QImage Read(int zoom, int x, int y, QString& trouble);
-    void Remember(uint64_t key, const QImage& image);
+    // The store's own tile, from the cache or the file; null where it has none.
+    QImage Own(int zoom, int x, int y, QString& trouble);
+    // The part of the nearest own tile above `zoom`, `x`, `y` that covers it, scaled.
+    QImage FromAbove(int zoom, int x, int y, QString& trouble);
+    void Remember(uint64_t key, const QImage& image, bool own);
 
     const size_t m_capacity;
     const QString m_connection;
