@@ -198,18 +198,27 @@ class Signatures:
         self.rows = defaultdict(list)  # public key -> the rows it signed
         self.writer = {}  # public key -> "user@host" of the first row it signed
         self.personal = None  # the chain's PersonalKeys, whose bindings name personal keys
+        self.own = False  # this archive's own chain, which registers each key with its row
         self.order = []
         self.first_signed = 0
+        self.rule_from = 0
         self.last_seq = 0
         self.count = 0
 
     def check(self, row, at, out):
         self.count += 1
         self.last_seq = row.seq
+        # The row that begins personal sign-offs is written only where every row is signed.
+        if not self.rule_from and is_rule_row(row):
+            self.rule_from = row.seq
         if not row.signer and not row.signature:
             if self.first_signed:
                 out.append("%s is not signed, though its chain is signed from row %d on (its"
                            " signature was removed)" % (at, self.first_signed))
+            elif self.rule_from:
+                out.append("%s is not signed, though every row is from row %d on, which began"
+                           " personal sign-offs (its signature was removed)"
+                           % (at, self.rule_from))
             return
         self.first_signed = self.first_signed or row.seq
         signer = fingerprint(row.signer)
@@ -241,6 +250,9 @@ class Signatures:
             if first <= self.last_seq and first not in self.rows.get(key, []):
                 out.append("%skey %s is registered with history row %d, which it did not sign"
                            % (whose, fingerprint(key), first))
+            elif self.own and first > self.last_seq:
+                out.append("key %s is registered with history row %d, which the history does not"
+                           " hold (it ends at row %d)" % (fingerprint(key), first, self.last_seq))
         if self.count and self.first_signed != 1:
             notes.append(starts_note(whose, self.first_signed, self.last_seq,
                                      "rows were signed", "signing starts at row %d",
@@ -357,6 +369,20 @@ def named_key(public_hex):
     return "key " + signer if signer else ("no key" if not public_hex else "an unreadable key")
 
 
+TAKEN_LIST = re.compile(
+    rb": [0-9]+ rows? of ((?:archive [0-9A-Za-z{}-]+ up to its row [0-9]{1,18}(?:, )?)+)$")
+TAKEN_ONE = re.compile(rb"archive ([0-9A-Za-z{}-]+) up to its row ([0-9]{1,18})")
+
+
+def taken_chains(detail):
+    """The chains a sync row says it took in: (identity, up to row M) each."""
+    detail = text(detail)
+    if not detail.startswith(b"history rows of other archives synced from "):
+        return []
+    found = TAKEN_LIST.search(detail)
+    return TAKEN_ONE.findall(found.group(1)) if found else []
+
+
 class Records:
     """What one chain's rows recorded of the blocks they name."""
 
@@ -374,12 +400,20 @@ class Records:
         self.instrument = {}  # session -> (identity, row) of the last line naming its instrument
         self.stated_from = 0
         self.instrumented_from = 0
+        self.heads = []  # (identity, row N, hash, the row recording it) of each sync's head
+        self.taken = []  # (identity, up to row M, the row recording it) of each chain taken in
+        self.copies = {}  # (session, hash) -> the first row naming it as a copy kept
+        self.hashes = {}  # row -> its hash
         self.first_naming = 0
         self.newest = 0
 
     def add(self, row, whose, out):
         head = RECORDED_HEAD.findall(text(row.detail)) if text(row.kind) == b"sync" else []
         synced = head and int(head[-1][1]) > 0 and row.session_lines()
+        if head and int(head[-1][1]) > 0:
+            self.heads.append((head[-1][0], int(head[-1][1]), head[-1][2].decode(), row.seq))
+        if text(row.kind) == b"sync":
+            self.taken += [(ident, int(upto), row.seq) for ident, upto in taken_chains(row.detail)]
         unstated = uninstrumented = False
         for line in row.lines:
             if line.index:
@@ -395,6 +429,8 @@ class Records:
             self.every[line.id].add(line.sha)
             self.anywhere.add(line.sha)
             self.named[line.id] = row.seq
+            if line.state == "copy":
+                self.copies.setdefault((line.id, line.sha), row.seq)
             if line.state != "copy":
                 self.now[line.id] = (line.sha, row.seq)
                 self.last[line.id] = (line.state, row.seq)
@@ -482,6 +518,7 @@ class Verifier:
                               " next opens the archive")
         if self.counts["rows"] == 0 and not unstarted:
             self.mismatches.append("the history is empty: its rows were deleted")
+        self.check_taken_chains()
         self.check_sessions()
         if self.version >= ALL_BYTES_VERSION:
             self.check_index_uploads()
@@ -499,6 +536,7 @@ class Verifier:
         self.counts["chains"] += 1
         records = Records()
         chain = Signatures({})
+        chain.own = not origin
         if signing:
             for key, first, user, host in self.db.execute(
                     "SELECT public_key, first_seq, os_user, host FROM history_keys"
@@ -538,6 +576,7 @@ class Verifier:
             if personal is not None:
                 personal.check(row, at, self.mismatches)
             records.add(row, whose, self.mismatches)
+            records.hashes[row.seq] = said(row.hash)
             expected, before = row.seq + 1, text(row.hash)
         if signing:
             chain.finish(whose, self.mismatches, self.notes)
@@ -574,6 +613,28 @@ class Verifier:
             self.mismatches.append("%s is marked %s, history row %d recorded it %s (its complete"
                                    " column was changed outside this program)"
                                    % (at, "finished" if whole(complete) else "open", row, state))
+
+    def check_taken_chains(self):
+        """What this archive's own sync rows recorded of the other archives' chains held here."""
+        for ident, upto, row in self.own.taken:
+            held = self.others.get(ident)
+            if held is None:
+                self.mismatches.append("history row %d recorded archive %s's history taken up to"
+                                       " its row %d, but no copy of that history is held here"
+                                       " (taken out, or its identity changed)"
+                                       % (row, said(ident), upto))
+            elif held.newest < upto:
+                self.mismatches.append("history row %d recorded archive %s's history taken up to"
+                                       " its row %d, but the copy held here ends at its row %d"
+                                       " (rows were deleted)" % (row, said(ident), upto, held.newest))
+        for ident, seq, sha, row in self.own.heads:
+            held = self.others.get(ident)
+            there = held.hashes.get(seq) if held else None
+            if there is not None and there != sha:
+                self.mismatches.append("history row %d recorded archive %s's head as its row %d,"
+                                       " %s, but the copy of that history held here carries %s"
+                                       " for that row (changed after the sync)"
+                                       % (row, said(ident), seq, sha, there))
 
     def check_sessions(self):
         unfound = dict(self.own.named)
@@ -633,6 +694,7 @@ class Verifier:
 
     def check_copies(self):
         conflict = "h.conflict" if self.version >= SYNC_VERSION else "0"
+        unheld, held = dict(self.own.copies), {}
         for (cid, sid, name, sector, overrun, digest, is_conflict, name_kind, sector_kind,
              overrun_kind) in self.db.execute(
                 "SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %s,"
@@ -663,6 +725,15 @@ class Verifier:
                 self.mismatches.append(at + ": its digest column does not match its sector")
             if not is_conflict and sid in self.own.growth:
                 self.grown_bytes[sid][now] = (text(name), text(sector))
+            unheld.pop((sid, now), None)
+            if (sid, now) in held:
+                self.mismatches.append("%s holds the same bytes as its copy %d (a copy held twice)"
+                                       % (at, held[(sid, now)]))
+            held[(sid, now)] = cid
+        for (sid, sha), row in sorted(unheld.items()):
+            self.mismatches.append("history row %d names a copy of session %d kept beside it (%s),"
+                                   " which the archive no longer holds (taken out)"
+                                   % (row, sid, sha))
 
     def check_growth(self):
         for sid in sorted(self.own.growth):

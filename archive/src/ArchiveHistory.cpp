@@ -65,7 +65,7 @@ void FixingLine(const QString& whose, const ChainRecords& records, VerifySummary
 // (`origin` empty) names its sessions: another archive's rows name that archive's, which the
 // copies a sync took from it are checked against.
 void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySummary& summary,
-                ChainRecords& records, QString& error) {
+                ChainRecords& records, QString& error, QHash<qint64, QString>* hashes = nullptr) {
     const QString whose = origin.isEmpty() ? QString() : "archive " + origin + "'s ";
     ++summary.chains;
     ChainRows rows(whose + "history row", signing);
@@ -84,6 +84,9 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
             }
             records.Add(row, &summary.mismatches,
                         origin.isEmpty() ? &summary.faultySessions : nullptr, whose);
+            if (hashes != nullptr) {
+                hashes->insert(row.seq, row.hash);
+            }
         },
         error);
     if (!read) {
@@ -98,6 +101,50 @@ void CheckChain(QSqlDatabase& db, const QString& origin, bool signing, VerifySum
         }
     }
     FixingLine(whose, records, summary);
+}
+
+// What this archive's own signed sync rows recorded of other archives' histories, against the
+// copies of them held here: a chain taken up to a row still reaches it, and a head a sync read is
+// still that row. A held chain cut short, taken out, renamed or rebuilt no longer is. A head of a
+// chain not (yet) taken up to it is not checked: a sync stopped before its end takes it next.
+void CheckTakenChains(const ChainRecords& records, const QHash<QString, ChainRecords>& theirs,
+                      const QHash<QString, QHash<qint64, QString>>& hashes,
+                      VerifySummary& summary) {
+    for (const ChainRecords::TakenChain& taken : records.Taken()) {
+        const auto held = theirs.constFind(taken.identity);
+        if (held == theirs.constEnd()) {
+            summary.mismatches << QString("history row %1 recorded archive %2's history taken up to"
+                                          " its row %3, but no copy of that history is held here"
+                                          " (taken out, or its identity changed)")
+                                      .arg(taken.row)
+                                      .arg(taken.identity)
+                                      .arg(taken.upTo);
+        } else if (held->Newest() < taken.upTo) {
+            summary.mismatches << QString("history row %1 recorded archive %2's history taken up to"
+                                          " its row %3, but the copy held here ends at its row %4"
+                                          " (rows were deleted)")
+                                      .arg(taken.row)
+                                      .arg(taken.identity)
+                                      .arg(taken.upTo)
+                                      .arg(held->Newest());
+        } else {
+            continue;
+        }
+        ++summary.chainFaults;
+    }
+    for (const RecordedHead& head : records.Heads()) {
+        const QString held = hashes.value(head.identity).value(head.seq);
+        if (!held.isEmpty() && held != head.hash) {
+            summary.mismatches << QString("history row %1 recorded archive %2's head as its row %3,"
+                                          " %4, but the copy of that history held here carries"
+                                          " %5 for that row (changed after the sync)")
+                                      .arg(head.row)
+                                      .arg(head.identity)
+                                      .arg(head.seq)
+                                      .arg(head.hash, held);
+            ++summary.chainFaults;
+        }
+    }
 }
 
 QString Sha256(const QByteArray& bytes) {
@@ -292,6 +339,9 @@ void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySu
         summary.readable = false;
         return;
     }
+    // Each copy a row named as kept is still held; no copy is held twice.
+    QHash<QString, qint64> unheld = records.Copies();
+    QHash<QString, QString> held; // "ID SHA256": the copy holding it
     while (query.next()) {
         const qint64 session = query.value(1).toLongLong();
         const bool conflict = query.value(6).toInt() != 0;
@@ -340,6 +390,23 @@ void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySu
             summary.mismatches << at + ": its digest column does not match its sector";
             summary.faultySessions.insert(session);
         }
+        const QString key = QString::number(session) + ' ' + now;
+        unheld.remove(key);
+        if (held.contains(key)) {
+            summary.mismatches << QString("%1 holds the same bytes as its copy %2 (a copy held"
+                                          " twice)")
+                                      .arg(at, held.value(key));
+            summary.faultySessions.insert(session);
+        }
+        held.insert(key, copy);
+    }
+    for (auto gone = unheld.constBegin(); gone != unheld.constEnd(); ++gone) {
+        const QStringList words = gone.key().split(' ');
+        summary.mismatches << QString("history row %1 names a copy of session %2 kept beside it"
+                                      " (%3), which the archive no longer holds (taken out)")
+                                  .arg(gone.value())
+                                  .arg(words.value(0), words.value(1));
+        summary.faultySessions.insert(words.value(0).toLongLong());
     }
 }
 
@@ -488,7 +555,8 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     }
     summary.readable = true;
     ChainRecords records;
-    QHash<QString, ChainRecords> theirs; // each other archive's chain held here
+    QHash<QString, ChainRecords> theirs;                // each other archive's chain held here
+    QHash<QString, QHash<qint64, QString>> theirHashes; // and its rows' hashes, by row
     const bool signing = archive.SchemaVersion() >= kSigningVersion;
     CheckChain(db, QString(), signing, summary, records, summary.error);
     summary.chainFaults = summary.mismatches.size();
@@ -503,7 +571,8 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         }
         for (const QString& origin : origins) {
             if (summary.readable) {
-                CheckChain(db, origin, signing, summary, theirs[origin], summary.error);
+                CheckChain(db, origin, signing, summary, theirs[origin], summary.error,
+                           &theirHashes[origin]);
             }
         }
     }
@@ -523,6 +592,9 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
             summary.mismatches << "the history is empty: its rows were deleted";
             ++summary.chainFaults;
         }
+    }
+    if (summary.readable && synced) {
+        CheckTakenChains(records, theirs, theirHashes, summary);
     }
     if (summary.readable) {
         CheckSessions(db, server, archive.SchemaVersion() >= kInstrumentUidVersion, summary,

@@ -1,6 +1,7 @@
 // What a history chain recorded of the bytes it names, and the check of stored bytes against it.
 #include "ChainRecords.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringDecoder>
@@ -125,12 +126,41 @@ bool ChainRecords::Settled(const HistoryRow& row, const HistorySession& s, QStri
     return false;
 }
 
+namespace {
+
+// "history rows of other archives synced from ...: 12 rows of archive ID up to its row 7, archive
+// ID2 up to its row 3": the chains a sync took in, as its row ends.
+QVector<ChainRecords::TakenChain> TakenChains(const QString& detail, qint64 row) {
+    static const QRegularExpression kList(
+        ": [0-9]+ rows? of ((?:archive [0-9A-Za-z{}-]+ up to its row [0-9]{1,18}(?:, )?)+)$");
+    static const QRegularExpression kOne("archive ([0-9A-Za-z{}-]+) up to its row ([0-9]{1,18})");
+    QVector<ChainRecords::TakenChain> taken;
+    if (!detail.startsWith("history rows of other archives synced from ")) {
+        return taken;
+    }
+    const QRegularExpressionMatch list = kList.match(detail);
+    for (auto it = kOne.globalMatch(list.captured(1)); list.hasMatch() && it.hasNext();) {
+        const QRegularExpressionMatch one = it.next();
+        taken.append({one.captured(1), one.captured(2).toLongLong(), row});
+    }
+    return taken;
+}
+
+} // namespace
+
 void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>* faultySessions,
                        const QString& whose) {
     RecordedHead from;
-    const bool synced = row.kind == ChangeKindName(ChangeKind::Sync) && !row.sessions.isEmpty() &&
-                        ParseRecordedHead(row.detail, from);
+    const bool sync = row.kind == ChangeKindName(ChangeKind::Sync);
+    const bool headed = sync && ParseRecordedHead(row.detail, from);
+    const bool synced = headed && !row.sessions.isEmpty();
     from.row = row.seq;
+    if (headed) {
+        m_heads.append(from);
+    }
+    if (sync) {
+        m_taken += TakenChains(row.detail, row.seq);
+    }
     if (!row.sessions.isEmpty() && m_firstNaming == 0) {
         m_firstNaming = row.seq;
     }
@@ -150,6 +180,8 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
         every.insert(s.sha256);
         m_anywhere.insert(s.sha256);
         if (s.state == SessionState::Copy) {
+            m_copies.insert(QString::number(s.id) + ' ' + s.sha256,
+                            m_copies.value(QString::number(s.id) + ' ' + s.sha256, row.seq));
             continue;
         }
         if (s.state == SessionState::Unstated) {

@@ -74,6 +74,18 @@ public:
     qint64 FirstStated() const { return m_firstStated; }
     qint64 FirstNaming() const { return m_firstNaming; }
 
+    // What the chain's sync rows recorded of other archives' histories: each head a sync read
+    // (RecordedHeads.h), and each other archive's chain taken in, up to which of its rows.
+    struct TakenChain {
+        QString identity;
+        qint64 upTo = 0;
+        qint64 row = 0; // the row of this chain that recorded it
+    };
+    const QVector<RecordedHead>& Heads() const { return m_heads; }
+    const QVector<TakenChain>& Taken() const { return m_taken; }
+    // Each copy a `copy` line named, by "ID SHA256", with the first row naming it.
+    const QHash<QString, qint64>& Copies() const { return m_copies; }
+
     // A session's latest record other than a copy: what the archive's columns of it must say.
     struct Last {
         QString sha256;
@@ -101,6 +113,9 @@ private:
     QSet<QString> m_anywhere;
     QHash<QString, RecordedHead> m_cameWith; // "ID SHA256"
     QVector<Growth> m_growths;
+    QVector<RecordedHead> m_heads;
+    QVector<TakenChain> m_taken;
+    QHash<QString, qint64> m_copies;
     qint64 m_newest = 0;
     qint64 m_firstStated = 0;
     qint64 m_firstNaming = 0;

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
+#include "KeyBinding.h"
 #include "PersonalSignOffs.h"
 #include "SigningKey.h"
 #include "SqlSteps.h"
@@ -34,12 +35,22 @@ bool ChainSignatures::Load(QSqlDatabase& db, const QString& origin, QString& err
 void ChainSignatures::Check(const HistoryRow& row, const QString& at, QStringList& mismatches) {
     ++m_rows;
     m_lastSeq = row.seq;
+    // The program writes the row that begins personal sign-offs only at a schema that signs
+    // every row: from it on no row is unsigned, even where no row of the chain is signed any more.
+    if (m_ruleFrom == 0 && IsPersonalRuleRow(row)) {
+        m_ruleFrom = row.seq;
+    }
     if (row.signer.isEmpty() && row.signature.isEmpty()) {
         if (m_firstSigned > 0) {
             mismatches << QString("%1 is not signed, though its chain is signed from row %2 on"
                                   " (its signature was removed)")
                               .arg(at)
                               .arg(m_firstSigned);
+        } else if (m_ruleFrom > 0) {
+            mismatches << QString("%1 is not signed, though every row is from row %2 on, which"
+                                  " began personal sign-offs (its signature was removed)")
+                              .arg(at)
+                              .arg(m_ruleFrom);
         }
         return;
     }
@@ -95,6 +106,14 @@ void ChainSignatures::Finish(const QString& whose, const PersonalSignOffs& perso
                                           " did not sign")
                                       .arg(whose, KeyFingerprint(key.key()))
                                       .arg(key->firstRow);
+        } else if (m_origin.isEmpty() && key->firstRow > m_lastSeq) {
+            // This archive registers a key with the row it signs, in one transaction: one past
+            // the last row was put in the list by hand (or the rows after it deleted).
+            summary.mismatches << QString("key %1 is registered with history row %2, which the"
+                                          " history does not hold (it ends at row %3)")
+                                      .arg(KeyFingerprint(key.key()))
+                                      .arg(key->firstRow)
+                                      .arg(m_lastSeq);
         }
     }
     if (m_rows > 0 && m_firstSigned != 1) {

@@ -39,6 +39,7 @@ private:
     QStringList m_order;        // the public keys, as first met
     qint64 m_rows = 0;
     qint64 m_firstSigned = 0; // 0: none yet
+    qint64 m_ruleFrom = 0;    // the row that began personal sign-offs; 0: none yet
     qint64 m_lastSeq = 0;
 };
 

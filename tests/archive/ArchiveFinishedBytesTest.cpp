@@ -226,6 +226,23 @@ TEST_P(ArchiveFinishedBytesTest, OnlyAnOpenSessionGrowsAndOtherBytesAreKeptBesid
         const archive::VerifySummary verified = archive::VerifyArchive(m_archive);
         EXPECT_TRUE(verified.Clean()) << verified.mismatches.join('\n').toStdString();
         EXPECT_EQ(verified.conflictingCopies, c.replaced ? 0 : 1);
+        // A kept copy that a row names taken out, or held twice, behind the program's back.
+        for (const char* edit :
+             {"INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
+              " replaced_by, name, sector, overrun, conflict) SELECT session_id, digest,"
+              " first_seen, replaced_at, replaced_by, name, sector, overrun, conflict FROM"
+              " session_history WHERE conflict = 1",
+              "DELETE FROM session_history WHERE conflict = 1"}) {
+            if (c.replaced) {
+                break;
+            }
+            ASSERT_TRUE(Sql(edit));
+            const QString said = Mismatches(m_archive);
+            EXPECT_TRUE(said.contains(QString(edit).startsWith("DELETE")
+                                          ? "which the archive no longer holds (taken out)"
+                                          : "(a copy held twice)"))
+                << said.toStdString();
+        }
         m_archive.Close();
     }
 }

@@ -65,6 +65,10 @@ enum class Edit {
     SectorAsText,
     DetailNotUtf8Rehashed,
     InstrumentLeftOut,
+    SignaturesStripped,
+    SyncedChainCut,
+    SyncedChainRenamed,
+    PhantomSigner,
 };
 
 struct Case {
@@ -152,6 +156,14 @@ const Case kCases[] = {
      "does not match its own hash"},
     {"instruments named, then a session line without its instrument", Edit::InstrumentLeftOut,
      Pin::None, Trust::None, 1, "without their instrument", "does not match its own hash"},
+    {"every signature and key taken out, the real keys trusted", Edit::SignaturesStripped,
+     Pin::None, Trust::RealKey, 1, "which began personal sign-offs (its signature was removed)"},
+    {"a synced chain's newest rows deleted", Edit::SyncedChainCut, Pin::None, Trust::None, 1,
+     "but the copy held here ends at its row"},
+    {"a synced chain given another identity", Edit::SyncedChainRenamed, Pin::None, Trust::None, 1,
+     "but no copy of that history is held here"},
+    {"a signer registered past the history's end", Edit::PhantomSigner, Pin::None, Trust::None, 1,
+     "which the history does not hold (it ends at row"},
 };
 
 // A history row's columns as stored.
@@ -640,6 +652,25 @@ protected:
             return DetailNotUtf8Rehashed();
         case Edit::InstrumentLeftOut:
             return LeftOut(" finished");
+        case Edit::SignaturesStripped:
+            ASSERT_TRUE(Sql("UPDATE archive_history SET signer = '', signature = ''"));
+            ASSERT_TRUE(Sql("DELETE FROM history_keys WHERE origin = ''"));
+            return;
+        case Edit::SyncedChainCut:
+            ASSERT_TRUE(Sql("DELETE FROM origin_history WHERE seq = (SELECT MAX(seq) FROM"
+                            " origin_history)"));
+            return;
+        case Edit::SyncedChainRenamed:
+            ASSERT_TRUE(Sql("UPDATE origin_history SET origin = '00000000-0000-0000-0000-"
+                            "000000000000'"));
+            ASSERT_TRUE(Sql("UPDATE history_keys SET origin = '00000000-0000-0000-0000-"
+                            "000000000000' WHERE origin <> ''"));
+            return;
+        case Edit::PhantomSigner:
+            ASSERT_TRUE(Sql("INSERT INTO history_keys (origin, public_key, first_seq, first_at,"
+                            " os_user, host) VALUES ('', ?, 99, 0, 'x', 'y')",
+                            {OtherKey().PublicHex()}));
+            return;
         }
     }
 
