@@ -10,6 +10,10 @@ QString HeadWords(qint64 seq, const QString& hash) {
     return seq == 0 ? QString("empty") : QString("row %1, %2").arg(seq).arg(hash);
 }
 
+QString RecordedHeadText(const QString& party, const QString& head) {
+    return party + ", its history's head " + head;
+}
+
 bool ParseRecordedHead(const QString& detail, RecordedHead& head) {
     // The party's words end "(identity ID)", and the head follows them; a location may hold
     // anything, so the last such phrase is the one the row wrote.

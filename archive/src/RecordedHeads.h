@@ -18,6 +18,11 @@ struct RecordedHead {
     qint64 row = 0; // the row of this archive's own history that recorded it
 };
 
+// How a sync's row records an archive's head: "PARTY, its history's head row 12, HASH", `party`
+// ending "(identity ID)" as a sync's party is named and `head` as HeadWords gives it. Every sync
+// row that names a head writes it so, and ParseRecordedHead reads it back.
+QString RecordedHeadText(const QString& party, const QString& head);
+
 // The head a sync's row text records, if it records one.
 bool ParseRecordedHead(const QString& detail, RecordedHead& head);
 
