@@ -325,6 +325,9 @@ TEST_F(MainDialogTest, EverySaveOffersTheWorkingFolderOneNameAndOneFileType) {
     archived.Tree()->setCurrentItem(archived.Tree()->topLevelItem(0)->child(0)->child(0));
     InstrumentsWindow instruments(at);
     ASSERT_TRUE(instruments.Open());
+    ASSERT_NE(archived.findChild<QPushButton*>("saveButton"), nullptr);
+    ASSERT_NE(archived.findChild<QPushButton*>("exportButton"), nullptr);
+    ASSERT_NE(instruments.findChild<QPushButton*>("savePackButton"), nullptr);
     const QStringList rtf{"Rich Text Files (*.Rtf)"};
     const QStringList pdf{"PDF Files (*.pdf)"};
     const QString compliance = "compliance-" + QDate::currentDate().toString("yyyy-MM-dd");
