@@ -374,10 +374,14 @@ TAKEN_LIST = re.compile(
 TAKEN_ONE = re.compile(rb"archive ([0-9A-Za-z{}-]+) up to its row ([0-9]{1,18})")
 
 
+TAKEN_ROW = b"history rows of other archives synced from "
+
+
 def taken_chains(detail):
-    """The chains a sync row says it took in: (identity, up to row M) each."""
+    """The chains a sync row written before heads had hashes says it took in: (identity, up to
+    row M) each."""
     detail = text(detail)
-    if not detail.startswith(b"history rows of other archives synced from "):
+    if not detail.startswith(TAKEN_ROW):
         return []
     found = TAKEN_LIST.search(detail)
     return TAKEN_ONE.findall(found.group(1)) if found else []
@@ -410,10 +414,15 @@ class Records:
     def add(self, row, whose, out):
         head = RECORDED_HEAD.findall(text(row.detail)) if text(row.kind) == b"sync" else []
         synced = head and int(head[-1][1]) > 0 and row.session_lines()
-        if head and int(head[-1][1]) > 0:
-            self.heads.append((head[-1][0], int(head[-1][1]), head[-1][2].decode(), row.seq))
-        if text(row.kind) == b"sync":
+        if text(row.kind) == b"sync" and text(row.detail).startswith(TAKEN_ROW):
+            # Each chain taken in, up to a head its row names (or, in rows written before,
+            # up to a row without its hash).
+            for ident, upto, sha in head:
+                self.heads.append((ident, int(upto), sha.decode(), row.seq))
+                self.taken.append((ident, int(upto), row.seq))
             self.taken += [(ident, int(upto), row.seq) for ident, upto in taken_chains(row.detail)]
+        elif head and int(head[-1][1]) > 0:
+            self.heads.append((head[-1][0], int(head[-1][1]), head[-1][2].decode(), row.seq))
         unstated = uninstrumented = False
         for line in row.lines:
             if line.index:

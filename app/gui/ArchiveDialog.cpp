@@ -9,7 +9,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -31,6 +30,8 @@
 #include "MapPanel.h"
 #include "ReportExport.h"
 #include "RtfView.h"
+#include "SaveNames.h"
+#include "SessionTips.h"
 #include "SignOffDialog.h"
 #include "archive/ArchiveReport.h"
 #include "archive/PersonalKey.h"
@@ -51,20 +52,10 @@ constexpr int kDayRole = Qt::UserRole + 3;        // YYYY-MM-DD
 constexpr int kStartRole = Qt::UserRole + 4;      // HH-MM-SS
 constexpr int kStampRole = Qt::UserRole + 5;      // its start on the instrument's clock
 constexpr int kDatedRole = Qt::UserRole + 6;      // whether that start is known
+constexpr int kSlotRole = Qt::UserRole + 7;       // the instrument's slot it was in
 
 QString Label(uint32_t stamp, const char* format) {
     return QString::fromStdString(FormatTime(COrvTime(stamp).Value(), format));
-}
-
-// An instrument's name as part of a file name: what no file system takes becomes '-'.
-QString FileNamePart(const QString& text) {
-    QString part = text;
-    for (QChar& c : part) {
-        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c)) {
-            c = '-';
-        }
-    }
-    return part.trimmed();
 }
 
 } // namespace
@@ -267,10 +258,12 @@ int ArchiveDialog::Search() {
                 day = new QTreeWidgetItem(month, QStringList(dayText));
             }
             QString text = Label(s.stamp, "%X");
-            text += s.calibration ? " Cal" : "";
-            text += s.alarm || s.summary.alarmCount > 0 ? " Alm" : "";
+            for (const std::string& tag : TagWords(s.tags)) {
+                text += " " + QString::fromStdString(tag);
+            }
             text += "  " + archive::OneLine(s.instrument);
             QTreeWidgetItem* item = new QTreeWidgetItem(day, QStringList(text));
+            item->setToolTip(0, SessionTip(s.tags));
             item->setData(0, kIdRole, s.id);
             item->setData(0, kInstrumentRole, s.instrumentId);
             item->setData(0, kNameRole, s.instrument);
@@ -278,6 +271,7 @@ int ArchiveDialog::Search() {
             item->setData(0, kStartRole, Label(s.stamp, "%H-%M-%S"));
             item->setData(0, kStampRole, s.stamp);
             item->setData(0, kDatedRole, s.dated);
+            item->setData(0, kSlotRole, s.slot);
             ++count;
         },
         archive::ListDetail::Brief);
@@ -314,7 +308,7 @@ void ArchiveDialog::ClearShown() {
     report_->SetRtf(std::string());
     links_->SetReport(state_.Anchors);
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
-    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_, QStringList());
+    map_->ShowValues(values_, ReportFilter(state_));
     bytesWarning_->clear();
     bytesWarning_->hide();
     save_->setEnabled(false);
@@ -391,7 +385,7 @@ void ArchiveDialog::ChooseSession(qint64 id) {
     }
     export_->setEnabled(!values_.empty());
     chart_->ShowValues(values_, ReportFilter(state_), state_.HeadingDay, state_.HeadingMonth);
-    map_->ShowValues(values_, ReportFilter(state_), valueInstruments_, RegisterStatuses(ids));
+    map_->ShowValues(values_, ReportFilter(state_), Headings(ids));
 }
 
 void ArchiveDialog::MarkAgainstHistory(const QVector<qint64>& ids) {
@@ -412,18 +406,22 @@ void ArchiveDialog::MarkAgainstHistory(const QVector<qint64>& ids) {
     bytesWarning_->setVisible(!said.isEmpty());
 }
 
-QStringList ArchiveDialog::RegisterStatuses(const QVector<qint64>& ids) {
+std::vector<SurveyHeading> ArchiveDialog::Headings(const QVector<qint64>& ids) {
     compliance::SwitchOnStatus atSwitchOn(*store_);
-    QStringList statuses;
-    for (qint64 id : ids) {
-        const QTreeWidgetItem* item = FindSession(id);
-        statuses << (item == nullptr ? QString()
-                                     : QString::fromStdString(atSwitchOn.At(
-                                           item->data(0, kInstrumentRole).toLongLong(),
-                                           item->data(0, kDatedRole).toBool(),
-                                           item->data(0, kStampRole).toUInt())));
+    std::vector<SurveyHeading> headings;
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        SurveyHeading heading;
+        heading.Naming.Instrument = valueInstruments_.value(i).toStdString();
+        if (const QTreeWidgetItem* item = FindSession(ids[i])) {
+            const uint32_t stamp = item->data(0, kStampRole).toUInt();
+            heading.Naming.Day = item->data(0, kDayRole).toString().toStdString();
+            heading.Naming.Start = Label(stamp, "%H:%M:%S").toStdString();
+            heading.RegisterStatus = atSwitchOn.At(item->data(0, kInstrumentRole).toLongLong(),
+                                                   item->data(0, kDatedRole).toBool(), stamp);
+        }
+        headings.push_back(std::move(heading));
     }
-    return statuses;
+    return headings;
 }
 
 bool ArchiveDialog::Next() {
@@ -439,25 +437,22 @@ QString ArchiveDialog::SuggestedName() const {
     if (chosen_ == nullptr) {
         return QString();
     }
-    QStringList parts{chosen_->data(0, kDayRole).toString()};
-    if (!shownFullDay_) {
-        parts << chosen_->data(0, kStartRole).toString();
-    }
-    parts << FileNamePart(chosen_->data(0, kNameRole).toString());
-    return parts.join(' ');
+    return SavedName(chosen_->data(0, kDayRole).toString(),
+                     shownFullDay_ ? QString() : chosen_->data(0, kStartRole).toString(),
+                     chosen_->data(0, kSlotRole).toInt(), chosen_->data(0, kNameRole).toString());
 }
 
 void ArchiveDialog::Save() {
-    const QString name = SuggestedName();
     const QString path = QFileDialog::getSaveFileName(
-        this, "Save", name.isEmpty() ? name : name + ".rtf", "Rich text (*.rtf);;All files (*)");
+        this, "Save", SuggestedPath(SuggestedName(), SavedKind::Report),
+        FileFilter(SavedKind::Report));
     if (!path.isEmpty()) {
         SaveTo(path);
     }
 }
 
 bool ArchiveDialog::SaveTo(const QString& chosen) {
-    const QString path = QFileInfo(chosen).suffix().isEmpty() ? chosen + ".rtf" : chosen;
+    const QString path = WithSuffix(chosen, SavedKind::Report);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(state_.ReportText.data(), static_cast<qint64>(state_.ReportText.size())) !=
@@ -470,7 +465,7 @@ bool ArchiveDialog::SaveTo(const QString& chosen) {
 }
 
 void ArchiveDialog::Export() {
-    const QString path = ReportExport::AskPath(this, SuggestedName());
+    const QString path = ReportExport::AskPath(this, InSavingFolder(SuggestedName()));
     if (path.isEmpty()) {
         return;
     }

@@ -5,6 +5,7 @@
 #include <QVector>
 #include <memory>
 
+#include "map/SurveyRecord.h"
 #include "report/Report.h"
 #include "report/SessionValues.h"
 
@@ -98,8 +99,9 @@ private:
     void ClearShown();
     // Marks the window when a session shown holds bytes its history does not say it holds.
     void MarkAgainstHistory(const QVector<qint64>& ids);
-    // Each session's register status at switch-on, as the survey record gives it.
-    QStringList RegisterStatuses(const QVector<qint64>& ids);
+    // The survey record's heading of each of `ids`, as the tree and Export... name them, with
+    // the register's status at its switch-on.
+    std::vector<SurveyHeading> Headings(const QVector<qint64>& ids);
     // The sessions of the item's day after it that belong to its instrument.
     QVector<QTreeWidgetItem*> LaterOfInstrument(QTreeWidgetItem* item) const;
     void Save();

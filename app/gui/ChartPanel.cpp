@@ -197,13 +197,12 @@ void ChartPanel::ShareWithProfiles(size_t profiles) {
     split_->setSizes({std::max(0, total - share), share});
 }
 
-mapping::MapPageContent ChartPanel::MapPage(const QString& instrument, const QString& mapTilesFile,
-                                            const QString& mapGas,
+mapping::MapPageContent ChartPanel::MapPage(const std::vector<SurveyHeading>& headings,
+                                            const QString& mapTilesFile, const QString& mapGas,
                                             mapping::MapTiles& background) const {
     mapping::MapPageContent page;
     if (sessions_ != nullptr) {
-        page =
-            mapping::MapPageOf(*sessions_, filter_, instrument.toStdString(), mapGas.toStdString());
+        page = mapping::MapPageOf(*sessions_, filter_, headings, mapGas.toStdString());
     }
     if (!mapTilesFile.isEmpty() && mapping::SceneHasPlaces(page.scene) &&
         background.Open(mapTilesFile)) {
@@ -213,19 +212,20 @@ mapping::MapPageContent ChartPanel::MapPage(const QString& instrument, const QSt
 }
 
 bool ChartPanel::SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
-                               const QString& instrument, const QString& mapTilesFile,
-                               const QString& mapGas) {
+                               const QString& instrument,
+                               const std::vector<SurveyHeading>& headings,
+                               const QString& mapTilesFile, const QString& mapGas) {
     Finish();
     mapping::MapTiles background;
-    const mapping::MapPageContent map = MapPage(instrument, mapTilesFile, mapGas, background);
+    const mapping::MapPageContent map = MapPage(headings, mapTilesFile, mapGas, background);
     return WriteReportPdf(rtf, plot_->Title(), plot_, path, error, instrument, &map);
 }
 
 bool ChartPanel::PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
-                             const QString& instrument, const QString& mapTilesFile,
-                             const QString& mapGas) {
+                             const QString& instrument, const std::vector<SurveyHeading>& headings,
+                             const QString& mapTilesFile, const QString& mapGas) {
     Finish();
     mapping::MapTiles background;
-    const mapping::MapPageContent map = MapPage(instrument, mapTilesFile, mapGas, background);
+    const mapping::MapPageContent map = MapPage(headings, mapTilesFile, mapGas, background);
     return DrawReportPages(rtf, plot_->Title(), plot_, printer, error, instrument, &map);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "charts/SessionChart.h"
+#include "map/SurveyRecord.h"
 #include "report/SessionValues.h"
 
 #include <QFutureWatcher>
@@ -60,13 +61,16 @@ public:
     // give the same file.
     // Its positions are coloured by `mapGas` (the Map tab's, as MapGasText names it; empty: the
     // first gas read at a place), so that the page shows what the tab shows.
+    // The map page's survey record is headed by `headings`, as the Map tab's is.
     bool SaveReportPdf(const std::string& rtf, const QString& path, QString& error,
                        const QString& instrument = QString(),
+                       const std::vector<SurveyHeading>& headings = {},
                        const QString& mapTilesFile = QString(), const QString& mapGas = QString());
     // File > Print...: the same pages onto a printer at 96 dots per inch.
     bool PrintReport(const std::string& rtf, QPagedPaintDevice& printer, QString& error,
-                     const QString& instrument = QString(), const QString& mapTilesFile = QString(),
-                     const QString& mapGas = QString());
+                     const QString& instrument = QString(),
+                     const std::vector<SurveyHeading>& headings = {},
+                     const QString& mapTilesFile = QString(), const QString& mapGas = QString());
 
 signals:
     // A chart has been put up.
@@ -92,8 +96,9 @@ private:
     void Draw(std::function<void(Drawing&)> make, const std::string& day, const std::string& month);
     // The map page of the sessions charted in `mapGas`, on `background` where it opens
     // `mapTilesFile`.
-    mapping::MapPageContent MapPage(const QString& instrument, const QString& mapTilesFile,
-                                    const QString& mapGas, mapping::MapTiles& background) const;
+    mapping::MapPageContent MapPage(const std::vector<SurveyHeading>& headings,
+                                    const QString& mapTilesFile, const QString& mapGas,
+                                    mapping::MapTiles& background) const;
     void PutUp();
     // The profiles' share of the panel: all their rows where they take less than about two
     // fifths of it, else that much (they scroll), and never less than one row.

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "SaveNames.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
@@ -370,8 +371,7 @@ QString InstrumentsWindow::SavePack(const QString& path) {
     }
     compliance::PackSettings settings;
     settings.atDay = atDay_ >= 0 ? atDay_ : compliance::Today();
-    settings.archiveName =
-        location_.isEmpty() ? archive::SessionArchive::DefaultLocation() : location_;
+    settings.archiveName = store_->WhereFromAnywhere();
     settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
     // The verdict the command line gives, with the same trusted keys.
     archive::TrustedKeys trusted;
@@ -388,13 +388,14 @@ QString InstrumentsWindow::SavePack(const QString& path) {
 }
 
 void InstrumentsWindow::SaveAs() {
-    const QString path = QFileDialog::getSaveFileName(
+    const QString chosen = QFileDialog::getSaveFileName(
         this, "Save Compliance Report as PDF",
-        "compliance-" + QDate::currentDate().toString("yyyy-MM-dd") + ".pdf", "PDF (*.pdf)");
-    if (path.isEmpty()) {
+        SuggestedPath("compliance-" + QDate::currentDate().toString("yyyy-MM-dd"), SavedKind::Pdf),
+        FileFilter(SavedKind::Pdf));
+    if (chosen.isEmpty()) {
         return;
     }
-    SaveReportTo(path);
+    SaveReportTo(WithSuffix(chosen, SavedKind::Pdf));
 }
 
 bool InstrumentsWindow::SaveReportTo(const QString& path) {

@@ -14,6 +14,7 @@
 #include "MapPanel.h"
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
+#include "SaveNames.h"
 #include "SessionTips.h"
 #include "StatusLine.h"
 #include "SyncProgress.h"
@@ -500,10 +501,10 @@ void MainDialog::SaveReport() {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter("Rich Text Files (*.Rtf)");
-        dialog.setDefaultSuffix("Rtf");
+        dialog.setNameFilter(FileFilter(SavedKind::Report));
+        dialog.setDefaultSuffix(FileSuffix(SavedKind::Report));
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-        dialog.selectFile(SuggestedName("Rtf"));
+        dialog.selectFile(SuggestedPath(SuggestedName(), SavedKind::Report));
         // The initial name is a pattern, not a name: accepting it (or any other pattern) must
         // not create a file called "*.Rtf", so the dialog is shown again instead.
         while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
@@ -513,7 +514,7 @@ void MainDialog::SaveReport() {
                 path = chosen;
                 break;
             }
-            dialog.selectFile("*.Rtf");
+            dialog.selectFile("*." + FileSuffix(SavedKind::Report));
         }
     }
     if (path.isEmpty()) {
@@ -522,22 +523,33 @@ void MainDialog::SaveReport() {
     SaveReportTo(path);
 }
 
-QString MainDialog::SuggestedName(const QString& extension) const {
+QString MainDialog::SuggestedName() const {
     const std::vector<ShownReport::Section>& sections = browser_.Shown().Sections();
     const SessionEntry* first =
         sections.empty() ? nullptr : session_->Reader().Table().FindSlot(sections.front().slot);
     if (first == nullptr) {
         return QString();
     }
-    const std::string day = SessionDate(*first);
-    if (day.empty()) {
-        return "slot " + QString::number(first->slot) + "." + extension;
-    }
     // A day's report is named after the day; one session also after its start.
-    const std::string name = sections.size() == 1 && !browser_.FullDay()
-                                 ? day + " " + SessionStartText(*first, "%H-%M-%S")
-                                 : day;
-    return QString::fromStdString(name) + "." + extension;
+    const bool one = sections.size() == 1 && !browser_.FullDay();
+    return SavedName(
+        QString::fromStdString(SessionDate(*first)),
+        one ? QString::fromStdString(SessionStartText(*first, "%H-%M-%S")) : QString(), first->slot,
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()));
+}
+
+std::vector<SurveyHeading> MainDialog::ShownHeadings() const {
+    const std::vector<int16_t> shown = browser_.ShownSlots();
+    const std::string instrument =
+        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName())
+            .toStdString();
+    const QStringList statuses = archiving_->RegisterStatusesOf(shown);
+    std::vector<SurveyHeading> headings;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        headings.push_back({NamingOf(session_->Reader().Table(), shown[i], instrument),
+                            statuses.value(static_cast<qsizetype>(i)).toStdString()});
+    }
+    return headings;
 }
 
 QString MainDialog::ShownReportName() const {
@@ -715,10 +727,9 @@ void MainDialog::ExportReport() {
     if (shownSlots.empty()) {
         return;
     }
-    QString suggested = SuggestedName("csv");
-    suggested.chop(4);
-    const QString path =
-        env_.askExportName ? env_.askExportName(this) : ReportExport::AskPath(this, suggested);
+    const QString path = env_.askExportName
+                             ? env_.askExportName(this)
+                             : ReportExport::AskPath(this, InSavingFolder(SuggestedName()));
     if (path.isEmpty()) {
         return;
     }
@@ -869,7 +880,12 @@ void MainDialog::InsertNode(int id, int parent, const std::string& text, uint32_
     item->setData(0, kItemDataRole, static_cast<uint>(itemData));
     item->setData(0, kTreeIdRole, id);
     if ((itemData & 0xFFFF) != SessionTable::kFolderData) {
-        item->setToolTip(0, SessionTip(text));
+        // The tip comes from the entry's name, as the label's tags do, never from the label.
+        const SessionEntry* entry =
+            session_->Reader().Table().FindSlot(static_cast<int16_t>(itemData & 0xFFFF));
+        item->setToolTip(0,
+                         SessionTip(entry != nullptr ? TagsOfName(entry->name, sizeof entry->name)
+                                                     : SessionTags()));
     }
     if (parent >= 0 && static_cast<size_t>(parent) < nodes_.size() && nodes_[parent] != nullptr) {
         nodes_[parent]->addChild(item);
@@ -926,10 +942,7 @@ void MainDialog::SetReportText(const std::string& rtf) {
     ui_->reportView->SetRtf(rtf);
     chart_->Show(browser_.Shown(), image_, report_);
     links_->SetReport(browser_.Shown().SessionAnchors(report_));
-    map_->Show(
-        browser_.Shown(), image_, report_,
-        ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName()),
-        archiving_->RegisterStatusesOf(browser_.ShownSlots()));
+    map_->Show(browser_.Shown(), image_, report_, ShownHeadings());
     EnableSaving();
     const size_t shown = browser_.ShownSlots().size();
     if (shown > 0) {

@@ -3,6 +3,7 @@
 #include "app/BrowserView.h"
 #include "app/SessionBrowser.h"
 #include "linkselect/Platform.h"
+#include "map/SurveyRecord.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -122,9 +123,12 @@ public:
     StatusLine& Status() { return *status_; }
     UserGuide* Guide() const { return guide_; }
     QAction* Action(const QString& objectName) const;
-    // The name Save, Save as PDF, Print and Export suggest for the report on screen: its day
-    // (YYYY-MM-DD), and the session's start when it is one session; empty when nothing is shown.
-    QString SuggestedName(const QString& extension) const;
+    // The name Save, Save as PDF, Print and Export suggest for the report on screen (SavedName,
+    // without a suffix); empty when nothing is shown.
+    QString SuggestedName() const;
+    // The survey record's heading of each session shown, in the report's order: the one heading
+    // the Map tab, Save as PDF and Print give it.
+    std::vector<SurveyHeading> ShownHeadings() const;
     int RenderCount() const { return renderCount_; }
     int32_t ShowAllLogs() const { return showAllLogs_; }
 

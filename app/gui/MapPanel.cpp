@@ -154,7 +154,7 @@ MapPanel* MapPanel::InstallBeside(QWidget* reportView) {
 }
 
 void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
-                    const QString& instrument, const QStringList& registerStatuses) {
+                    std::vector<SurveyHeading> headings) {
     // The bytes are copied here, on the window's thread: uploads change the image under it.
     auto snapshot = std::make_shared<charts::SessionSnapshot>();
     std::vector<int16_t> sessionSlots;
@@ -177,18 +177,17 @@ void MapPanel::Show(const ShownReport& shown, SessionByteSource& image, const Re
             }
             return Sessions(std::move(sessions));
         },
-        ReportFilter(report), QStringList(static_cast<qsizetype>(sessionSlots.size()), instrument),
-        registerStatuses, -1);
+        ReportFilter(report), std::move(headings), -1);
 }
 
 void MapPanel::ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
-                          const QStringList& instruments, const QStringList& registerStatuses) {
+                          std::vector<SurveyHeading> headings) {
     Sessions decoded = std::make_shared<const std::vector<SessionValues>>(std::move(sessions));
-    Make([decoded] { return decoded; }, filter, instruments, registerStatuses, -1);
+    Make([decoded] { return decoded; }, filter, std::move(headings), -1);
 }
 
 void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
-                    QStringList instruments, QStringList registerStatuses, int gasIndex) {
+                    std::vector<SurveyHeading> headings, int gasIndex) {
     const unsigned generation = ++generation_;
     const bool newSessions = gasIndex < 0;
     newSessionsDue_ = newSessions || newSessionsDue_;
@@ -207,17 +206,8 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
         }
         making.scene = mapping::SceneOfSessions(*making.sessions, gas, filter);
         if (newSessions) {
-            std::vector<SessionSurvey> surveys;
-            for (size_t i = 0; i < making.sessions->size(); ++i) {
-                const QString name = i < static_cast<size_t>(instruments.size())
-                                         ? instruments[static_cast<qsizetype>(i)]
-                                         : QString();
-                surveys.push_back(
-                    SurveySession((*making.sessions)[i], name.toStdString(), making.filter));
-                surveys.back().RegisterStatus =
-                    registerStatuses.value(static_cast<qsizetype>(i)).toStdString();
-            }
-            making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
+            making.survey = QString::fromUtf8(WriteSurveys(
+                SurveysOf(*making.sessions, headings, making.filter), SurveyFormat::Text));
         }
         return making;
     }));
@@ -277,7 +267,7 @@ void MapPanel::OnGasChosen(int index) {
         return;
     }
     const Sessions shown = sessions_;
-    Make([shown] { return shown; }, filter_, QStringList(), QStringList(), index);
+    Make([shown] { return shown; }, filter_, {}, index);
 }
 
 void MapPanel::OnPicked(mapping::SceneRecord record, bool marker) {

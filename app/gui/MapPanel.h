@@ -5,6 +5,7 @@
 #include "map/MapProjection.h"
 #include "map/MapScene.h"
 #include "map/SessionMap.h"
+#include "map/SurveyRecord.h"
 #include "report/SessionValues.h"
 
 #include <QFutureWatcher>
@@ -43,17 +44,13 @@ public:
     static MapPanel* InstallBeside(QWidget* reportView);
 
     // Starts drawing the sessions of `shown` as the report has them (filter, mode names), their
-    // survey record naming `instrument` (empty: none).
-    // `registerStatuses`: each session's register status at switch-on, in the report's order.
+    // survey record headed by `headings`, in the report's order (SurveysOf).
     void Show(const ShownReport& shown, SessionByteSource& image, const ReportState& report,
-              const QString& instrument = QString(),
-              const QStringList& registerStatuses = QStringList());
-    // Starts drawing sessions already decoded (the archive's), each session's instrument named by
-    // `instruments` and its register status at switch-on by `registerStatuses`, in the same order
-    // (empty, or shorter: none).
+              std::vector<SurveyHeading> headings = {});
+    // Starts drawing sessions already decoded (the archive's), their survey record headed by
+    // `headings` in the same order (empty, or shorter: none).
     void ShowValues(std::vector<SessionValues> sessions, const LogFilter& filter,
-                    const QStringList& instruments = QStringList(),
-                    const QStringList& registerStatuses = QStringList());
+                    std::vector<SurveyHeading> headings = {});
     // Waits for a scene still being made and puts it up.
     void Finish();
     // True while a scene is being made.
@@ -96,8 +93,8 @@ private:
 
     // Makes what `sessions` gives on another thread; a newer request overtakes it. `gasIndex`
     // picks among the sessions' gases with places (-1: new sessions, the first).
-    void Make(std::function<Sessions()> sessions, const LogFilter& filter, QStringList instruments,
-              QStringList registerStatuses, int gasIndex);
+    void Make(std::function<Sessions()> sessions, const LogFilter& filter,
+              std::vector<SurveyHeading> headings, int gasIndex);
     void PutUp();
     void OnGasChosen(int index);
     void OnPicked(mapping::SceneRecord record, bool marker);

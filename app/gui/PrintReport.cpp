@@ -5,6 +5,7 @@
 
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
+#include "SaveNames.h"
 #include "StatusLine.h"
 #include "app/SessionBrowser.h"
 #include "charts/ReportPdf.h"
@@ -22,6 +23,21 @@ namespace {
 // The pages are laid out in the PDF's units, whatever the printer's own resolution.
 constexpr int kReportDpi = 96;
 
+// The file Qt's own print dialog offers for printing to a file is the one Save as PDF offers;
+// left alone, it would be in the home folder. The printer chosen stays the one the dialog opens
+// with. A native dialog (Windows, macOS) asks for its file itself, and a name set here would
+// send the pages to a file instead of its printer.
+void SuggestPrintFile(QPrinter& printer, const QString& name) {
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    const QPrinter::OutputFormat format = printer.outputFormat();
+    printer.setOutputFileName(SuggestedPath(name, SavedKind::Pdf));
+    printer.setOutputFormat(format);
+#else
+    (void)printer;
+    (void)name;
+#endif
+}
+
 } // namespace
 
 void MainDialog::PrintReport() {
@@ -29,11 +45,11 @@ void MainDialog::PrintReport() {
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
+    const QString name = SuggestedName();
+    SuggestPrintFile(printer, name);
     // The PDF's page to begin with; the dialog may choose another paper.
     printer.setPageLayout(ReportPageLayout());
     printer.setCreator("Tavon Datalogging");
-    QString name = SuggestedName("pdf");
-    name.chop(4);
     printer.setDocName(name);
     bool accepted = false;
     if (env_.askPrinter) {
@@ -50,8 +66,8 @@ void MainDialog::PrintReport() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument, reportMapTiles_,
-                             map_->GasText())) {
+    if (!chart_->PrintReport(report_.ReportText, printer, error, instrument, ShownHeadings(),
+                             reportMapTiles_, map_->GasText())) {
         Prompt("Cannot print " + ShownReportName() + ".\n" + error, "Print");
         return;
     }

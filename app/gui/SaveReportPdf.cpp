@@ -5,6 +5,7 @@
 
 #include "ProgramArchiving.h"
 #include "ReportExport.h"
+#include "SaveNames.h"
 #include "StatusLine.h"
 #include "app/SessionBrowser.h"
 #include "report/Report.h"
@@ -20,11 +21,10 @@ void MainDialog::SaveReportPdf() {
     if (env_.askPdfName) {
         path = env_.askPdfName(this);
     } else {
-        path = QFileDialog::getSaveFileName(this, "Save as PDF", SuggestedName("pdf"),
-                                            "PDF Files (*.pdf)");
-        if (!path.isEmpty() && !path.endsWith(".pdf", Qt::CaseInsensitive)) {
-            path += ".pdf";
-        }
+        path = QFileDialog::getSaveFileName(this, "Save as PDF",
+                                            SuggestedPath(SuggestedName(), SavedKind::Pdf),
+                                            FileFilter(SavedKind::Pdf));
+        path = path.isEmpty() ? path : WithSuffix(path, SavedKind::Pdf);
     }
     if (path.isEmpty() || browser_.ShownSlots().empty()) {
         return;
@@ -32,8 +32,8 @@ void MainDialog::SaveReportPdf() {
     QString error;
     const QString instrument =
         ReportExport::ShownInstrument(browser_, session_->Reader(), archiving_->InstrumentName());
-    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument, reportMapTiles_,
-                               map_->GasText())) {
+    if (!chart_->SaveReportPdf(report_.ReportText, path, error, instrument, ShownHeadings(),
+                               reportMapTiles_, map_->GasText())) {
         Prompt(QString("Cannot write the file \"%1\".\n%2").arg(path, error), "Save as PDF");
         return;
     }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <string>
+#include "core/SessionTags.h"
 
-// The tooltip of a session node: what the tags after the time in its label mean.
-QString SessionTip(const std::string& label);
+// The tooltip of a session node in either tree: what its tags mean (TagTip).
+QString SessionTip(const SessionTags& tags);

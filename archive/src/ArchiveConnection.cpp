@@ -221,9 +221,7 @@ QString SessionArchive::Where() const {
 }
 
 QString SessionArchive::WhereFromAnywhere() const {
-    const ArchiveLocation& location = m_impl->location;
-    return location.server ? DescribeLocation(location)
-                           : QFileInfo(location.file).absoluteFilePath();
+    return ShownLocation(Where());
 }
 
 QString SessionArchive::ShortName() const {

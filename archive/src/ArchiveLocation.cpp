@@ -1,5 +1,6 @@
 #include "ArchiveLocation.h"
 
+#include <QFileInfo>
 #include <QStringList>
 #include <QUrl>
 
@@ -158,10 +159,12 @@ namespace archive {
 QString ShownLocation(const QString& text) {
     ArchiveLocation location;
     QString message;
-    if (ParseArchiveLocation(text, location, message)) {
-        return DescribeLocation(location);
+    if (!ParseArchiveLocation(text, location, message)) {
+        return WithoutPassword(text, text.indexOf("://") + 3);
     }
-    return WithoutPassword(text, text.indexOf("://") + 3);
+    // A file by its whole path: a name relative to where a command ran means nothing elsewhere.
+    return location.server ? DescribeLocation(location)
+                           : QFileInfo(location.file).absoluteFilePath();
 }
 
 } // namespace archive

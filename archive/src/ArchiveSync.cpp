@@ -750,8 +750,8 @@ bool Batch::Record(bool server, const QString& sourceHead, QString& error) {
                         "replaced or conflicting copies taken");
     }
     return AppendRecorded(m_db, server, ChangeKind::Sync,
-                          "sync from " + m_source.Words() + ", its history's head " + sourceHead +
-                              ": " + said.join(", "),
+                          "sync from " + RecordedHeadText(m_source.Words(), sourceHead) + ": " +
+                              said.join(", "),
                           recorded, {}, error);
 }
 
@@ -891,7 +891,8 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
     if (!transaction.Begun(error)) {
         return false;
     }
-    QHash<QString, qint64> last;
+    // Each chain's newest row taken, whose head the row below records as the sync rows do.
+    QHash<QString, const HistoryRow*> last;
     for (const OriginRow& r : rows) {
         QSqlQuery insert(db);
         if (!Run(
@@ -905,7 +906,8 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
                 error)) {
             return false;
         }
-        last[r.origin] = std::max(last.value(r.origin, 0), r.row.seq);
+        const HistoryRow*& newest = last[r.origin];
+        newest = newest == nullptr || r.row.seq > newest->seq ? &r.row : newest;
     }
     for (const OriginKey& key : keys) {
         QSqlQuery insert(db);
@@ -920,14 +922,16 @@ bool TakeOriginRows(QSqlDatabase& db, bool server, const SyncParty& source,
     }
     QStringList said;
     for (auto it = last.constBegin(); it != last.constEnd(); ++it) {
-        said << QString("archive %1 up to its row %2").arg(it.key()).arg(it.value());
+        const QString party =
+            it.key() == source.identity ? source.Words() : "archive (identity " + it.key() + ")";
+        said << RecordedHeadText(party, HeadWords(it.value()->seq, it.value()->hash));
     }
     said.sort();
     summary.historyRows += static_cast<qint64>(rows.size());
     return AppendHistory(db, server, ChangeKind::Sync,
                          "history rows of other archives synced from " + source.Words() + ": " +
                              Counted(static_cast<qint64>(rows.size()), "row", "rows") + " of " +
-                             said.join(", "),
+                             said.join("; "),
                          {}, error) &&
            transaction.Commit(error);
 }
@@ -1130,8 +1134,8 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         Head targetHead;
         if (!ReadHead(targetDb, targetHead, error) ||
             !RecordChange(source, ChangeKind::Sync,
-                          "synced into " + into.Words() + ", its history's head " +
-                              targetHead.words + ": " + summary.Counts(),
+                          "synced into " + RecordedHeadText(into.Words(), targetHead.words) + ": " +
+                              summary.Counts(),
                           {}, error)) {
             return false;
         }

@@ -128,22 +128,29 @@ bool ChainRecords::Settled(const HistoryRow& row, const HistorySession& s, QStri
 
 namespace {
 
-// "history rows of other archives synced from ...: 12 rows of archive ID up to its row 7, archive
-// ID2 up to its row 3": the chains a sync took in, as its row ends.
-QVector<ChainRecords::TakenChain> TakenChains(const QString& detail, qint64 row) {
+const char kTakenRow[] = "history rows of other archives synced from ";
+
+// The chains a sync's row says it took in: "...: 12 rows of archive X (identity ID), its
+// history's head row 7, HASH; archive (identity ID2), its history's head row 3, HASH2", each a
+// head too; rows written before gave no hash: "...: 12 rows of archive ID up to its row 7, ...".
+void TakenChains(const QString& detail, qint64 row, QVector<ChainRecords::TakenChain>& taken,
+                 QVector<RecordedHead>& heads) {
     static const QRegularExpression kList(
         ": [0-9]+ rows? of ((?:archive [0-9A-Za-z{}-]+ up to its row [0-9]{1,18}(?:, )?)+)$");
     static const QRegularExpression kOne("archive ([0-9A-Za-z{}-]+) up to its row ([0-9]{1,18})");
-    QVector<ChainRecords::TakenChain> taken;
-    if (!detail.startsWith("history rows of other archives synced from ")) {
-        return taken;
+    if (!detail.startsWith(kTakenRow)) {
+        return;
+    }
+    for (RecordedHead head : RecordedHeadsIn(detail)) {
+        head.row = row;
+        taken.append({head.identity, head.seq, row});
+        heads.append(head);
     }
     const QRegularExpressionMatch list = kList.match(detail);
     for (auto it = kOne.globalMatch(list.captured(1)); list.hasMatch() && it.hasNext();) {
         const QRegularExpressionMatch one = it.next();
         taken.append({one.captured(1), one.captured(2).toLongLong(), row});
     }
-    return taken;
 }
 
 } // namespace
@@ -155,11 +162,10 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
     const bool headed = sync && ParseRecordedHead(row.detail, from);
     const bool synced = headed && !row.sessions.isEmpty();
     from.row = row.seq;
-    if (headed) {
+    if (sync && row.detail.startsWith(kTakenRow)) {
+        TakenChains(row.detail, row.seq, m_taken, m_heads);
+    } else if (headed) {
         m_heads.append(from);
-    }
-    if (sync) {
-        m_taken += TakenChains(row.detail, row.seq);
     }
     if (!row.sessions.isEmpty() && m_firstNaming == 0) {
         m_firstNaming = row.seq;

@@ -8,23 +8,26 @@
 
 namespace archive {
 
-ListingParts MakeListingParts(int slot, bool dated, bool alarm, bool calibration, bool complete,
+SessionTags ListedTags(const QByteArray& name, int alarmCount) {
+    SessionTags tags = TagsOfName(name.constData(), static_cast<size_t>(name.size()));
+    tags.alarm = tags.alarm || alarmCount > 0;
+    return tags;
+}
+
+ListingParts MakeListingParts(int slot, bool dated, const SessionTags& tags, bool complete,
                               const SessionSummary& m) {
-    QStringList tags;
-    if (alarm || m.alarmCount > 0) {
-        tags << QStringLiteral("Alm");
-    }
-    if (calibration) {
-        tags << QStringLiteral("Cal");
+    QStringList words;
+    for (const std::string& word : TagWords(tags)) {
+        words << QString::fromStdString(word);
     }
     if (!complete) {
-        tags << QStringLiteral("open");
+        words << QStringLiteral("open");
     }
     ListingParts parts;
     parts.head = (dated ? m.day : QStringLiteral("undated")).leftJustified(10) % QLatin1Char(' ') %
                  m.startTime.rightJustified(8) % QLatin1Char('-') % m.endTime.leftJustified(8);
     parts.tail = QLatin1String("slot ") % QString::number(slot).rightJustified(3) %
-                 QLatin1String("  ") % tags.join(QLatin1Char(',')).leftJustified(12);
+                 QLatin1String("  ") % words.join(QLatin1Char(',')).leftJustified(12);
     if (!m.mode.isEmpty()) {
         parts.tail += QLatin1String("  mode ") % m.mode;
     }

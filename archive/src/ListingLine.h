@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "archive/SessionSummary.h"
+#include "core/SessionTags.h"
 
 namespace archive {
 
@@ -13,10 +14,14 @@ namespace archive {
 // that a listing of tens of thousands of sessions reads three texts a line, not every column.
 struct ListingParts {
     QString head; // day, start and end
-    QString tail; // slot, tags (Alm, Cal, open), mode, jobs, users
+    QString tail; // slot, tags (FC, C, Alm, (cont), open), mode, jobs, users
 };
 
-ListingParts MakeListingParts(int slot, bool dated, bool alarm, bool calibration, bool complete,
+// The tags the archive shows a session with: those of its index name (`name`, as stored), with
+// "Alm" also for a session whose records hold an alarm, as the archive's alarm search finds it.
+SessionTags ListedTags(const QByteArray& name, int alarmCount);
+
+ListingParts MakeListingParts(int slot, bool dated, const SessionTags& tags, bool complete,
                               const SessionSummary& summary);
 
 // The whole line, without its line break; the instrument's name is read at listing time, as it

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVector>
 #include <vector>
 
 namespace archive {
@@ -17,6 +18,15 @@ struct RecordedHead {
     QString hash;
     qint64 row = 0; // the row of this archive's own history that recorded it
 };
+
+// How a sync's row records an archive's head: "PARTY, its history's head row 12, HASH", `party`
+// ending "(identity ID)" as a sync's party is named and `head` as HeadWords gives it. Every sync
+// row that names a head writes it so, and ParseRecordedHead reads it back.
+QString RecordedHeadText(const QString& party, const QString& head);
+
+// Every head a row's text records, in its order (a row taking other archives' chains records one
+// for each).
+QVector<RecordedHead> RecordedHeadsIn(const QString& detail);
 
 // The head a sync's row text records, if it records one.
 bool ParseRecordedHead(const QString& detail, RecordedHead& head);

@@ -33,11 +33,11 @@ QString LikePattern(const QString& text) {
 // What every listing reads, in this order: enough for a line of text or a node of the tree.
 const char kBriefColumns[] = "s.id, %LABEL%, s.slot, s.stamp, s.dated, s.alarm, s.calibration, "
                              "s.complete, s.day, s.start_time, s.end_time, s.mode, s.jobs, "
-                             "s.users, s.alarm_count, s.instrument_id";
+                             "s.users, s.alarm_count, s.instrument_id, s.name";
 // The rest of a session's row, after the brief columns.
 const char kFullColumns[] =
     ", s.first_seen, s.last_seen, s.alarm_gases, s.peaks, s.calibrations, s.bumps, s.gps";
-constexpr int kListColumnCount = 23;
+constexpr int kListColumnCount = 24;
 
 ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
     ListedSession listed;
@@ -58,14 +58,15 @@ ListedSession ReadListed(const QSqlQuery& query, ListDetail detail) {
     s.users = Split(query.value(13).toString());
     s.alarmCount = query.value(14).toInt();
     listed.instrumentId = query.value(15).toLongLong();
+    listed.tags = ListedTags(query.value(16).toByteArray(), s.alarmCount);
     if (detail == ListDetail::Full) {
-        listed.firstSeen = query.value(16).toLongLong();
-        listed.lastSeen = query.value(17).toLongLong();
-        s.alarmGases = Split(query.value(18).toString());
-        s.peaks = Split(query.value(19).toString());
-        s.calibrations = Split(query.value(20).toString());
-        s.bumps = Split(query.value(21).toString());
-        s.gps = query.value(22).toInt() != 0;
+        listed.firstSeen = query.value(17).toLongLong();
+        listed.lastSeen = query.value(18).toLongLong();
+        s.alarmGases = Split(query.value(19).toString());
+        s.peaks = Split(query.value(20).toString());
+        s.calibrations = Split(query.value(21).toString());
+        s.bumps = Split(query.value(22).toString());
+        s.gps = query.value(23).toInt() != 0;
     }
     return listed;
 }

@@ -7,13 +7,15 @@
 
 #include "ArchiveValues.h"
 #include "SqlSteps.h"
+#include "report/SessionName.h"
 
 namespace archive {
 
 QString SessionWords(qint64 id, const QString& instrument, bool dated, const QString& day,
                      const QString& start) {
-    return QString("session %1 (%2, %3 %4)")
-        .arg(QString::number(id), instrument, dated ? day : QString("undated"), start);
+    const std::string called = SessionCalled(
+        {instrument.toStdString(), dated ? day.toStdString() : std::string(), start.toStdString()});
+    return QString("session %1 (%2)").arg(QString::number(id), QString::fromStdString(called));
 }
 
 QString SessionWordsColumns() {

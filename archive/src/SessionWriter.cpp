@@ -62,7 +62,8 @@ void BindSummary(QSqlQuery& query, const SessionSummary& s, const ListingParts& 
 }
 
 ListingParts PartsOf(const CapturedSession& s) {
-    return MakeListingParts(s.slot, s.dated, s.alarm, s.calibration, s.complete, s.summary);
+    return MakeListingParts(s.slot, s.dated, ListedTags(s.name, s.summary.alarmCount), s.complete,
+                            s.summary);
 }
 
 // What a download writes of a session's row, whether it stores it new or replaces an open copy:
@@ -614,8 +615,7 @@ int SessionArchive::RefreshSummaries() {
     QSqlDatabase db = m_impl->Db();
     QSqlQuery stale(db);
     stale.setForwardOnly(true);
-    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun, s.alarm,"
-                  " s.calibration, s.complete"
+    stale.prepare("SELECT s.id, s.slot, s.stamp, s.dated, s.name, b.sector, b.overrun, s.complete"
                   " FROM sessions s JOIN session_bytes b ON b.session_id = s.id"
                   " WHERE s.summary_version < ?");
     stale.addBindValue(SessionSummary::kVersion);
@@ -641,9 +641,9 @@ int SessionArchive::RefreshSummaries() {
                   SummariseSession(*image, slot, static_cast<uint32_t>(stale.value(2).toLongLong()),
                                    dated),
                   {}};
-        p.line =
-            MakeListingParts(slot, dated, stale.value(7).toInt() != 0, stale.value(8).toInt() != 0,
-                             stale.value(9).toInt() != 0, p.summary);
+        p.line = MakeListingParts(slot, dated,
+                                  ListedTags(stale.value(4).toByteArray(), p.summary.alarmCount),
+                                  stale.value(7).toInt() != 0, p.summary);
         pending.push_back(std::move(p));
     }
     stale.finish();

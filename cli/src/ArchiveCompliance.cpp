@@ -50,8 +50,9 @@ const QStringList kComplianceColumns = {"instrument",
                                         "used_while_overdue",
                                         "failures_since_pass"};
 
-const QStringList kEventColumns = {"time",   "instrument", "serial", "kind", "sensor", "gas",
-                                   "result", "value",      "unit",   "user", "job",    "session"};
+const QStringList kEventColumns = {"time",   "instrument", "serial", "kind",
+                                   "sensor", "gas",        "result", "value",
+                                   "unit",   "user",       "job",    "session_id"};
 
 QString Std(const std::string& text) {
     return QString::fromStdString(text);
@@ -274,8 +275,7 @@ int RunArchiveCompliance(const QStringList& arguments) {
     if (options.format == "pdf") {
         compliance::PackSettings settings;
         settings.atDay = atDay;
-        const QString at = ArchiveLocation(Local(options.archiveAt));
-        settings.archiveName = at.isEmpty() ? store.DefaultLocation() : at;
+        settings.archiveName = store.WhereFromAnywhere();
         settings.madeAt = archive::PinTimeText(QDateTime::currentMSecsSinceEpoch());
         archive::TrustedKeys trusted;
         if (!ReadTrust(options.trustedKeys, trusted)) {
@@ -353,7 +353,7 @@ int RunArchiveEvents(const QStringList& arguments) {
     for (const EventRow& e : events) {
         rows.push_back(EventCells(e));
     }
-    return Written(options.output, Formatted(options.format, kEventColumns, rows, {"session"}));
+    return Written(options.output, Formatted(options.format, kEventColumns, rows, {"session_id"}));
 }
 
 int RunArchiveSetInterval(const QStringList& arguments) {

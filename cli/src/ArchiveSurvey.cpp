@@ -47,12 +47,14 @@ int RunArchiveSurvey(const QStringList& arguments) {
         return kExitArchive;
     }
     compliance::SwitchOnStatus registerStatus(store);
-    std::vector<SessionSurvey> surveys;
+    std::vector<SurveyHeading> headings;
     for (size_t i = 0; i < sessions.size() && i < chosen.size(); ++i) {
-        surveys.push_back(
-            SurveySession(sessions[i], instruments.value(static_cast<int>(i)).toStdString()));
-        surveys.back().RegisterStatus =
-            registerStatus.At(chosen[i].instrumentId, chosen[i].dated, chosen[i].stamp);
+        const archive::ListedSession& listed = chosen[i];
+        headings.push_back(
+            {{instruments.value(static_cast<int>(i)).toStdString(),
+              listed.summary.day.toStdString(), listed.summary.startTime.toStdString()},
+             registerStatus.At(listed.instrumentId, listed.dated, listed.stamp)});
     }
-    return WriteOutput(options.output, WriteSurveys(surveys, options.format).toStdString());
+    return WriteOutput(options.output,
+                       WriteSurveys(SurveysOf(sessions, headings), options.format).toStdString());
 }

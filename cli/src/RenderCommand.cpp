@@ -90,8 +90,9 @@ int RunRender(int argc, char** argv) {
         std::fprintf(stderr, "Warning: %s\n", kUnrecognisedWarning);
     }
     if (!options.pdf.empty()) {
-        const int status = WriteReportPdfFile(Image(), state, ChartJobOf(options.sessionSlots),
-                                              options.pdf, std::string(), options.tiles);
+        const int status =
+            WriteReportPdfFile(Image(), Sessions(), state, ChartJobOf(options.sessionSlots),
+                               options.pdf, std::string(), options.tiles);
         if (status != kExitOk || options.output.empty()) {
             return status;
         }

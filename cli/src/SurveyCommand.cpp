@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
+#include "core/SessionTable.h"
 #include "download/CommandLine.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
@@ -52,10 +53,12 @@ int RunSurvey(int argc, char** argv) {
         return kExitUsage;
     }
     const std::string instrument = InstrumentCalled(std::string(), options.instrument);
-    std::vector<SessionSurvey> surveys;
+    std::vector<SessionValues> sessions;
+    std::vector<SurveyHeading> headings;
     for (int16_t slot : options.sessionSlots) {
-        surveys.push_back(
-            SurveySession(DecodeSessionValues(Image(), slot, options.modeNames), instrument));
+        sessions.push_back(DecodeSessionValues(Image(), slot, options.modeNames));
+        headings.push_back({NamingOf(Sessions(), slot, instrument), std::string()});
     }
-    return WriteOutput(options.output, WriteSurveys(surveys, options.format).toStdString());
+    return WriteOutput(options.output,
+                       WriteSurveys(SurveysOf(sessions, headings), options.format).toStdString());
 }

@@ -318,7 +318,7 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     if (rows.empty()) {
         pages.Paragraph("None.");
     } else {
-        pages.Table({"Switched on", "Job", "User", "Session"}, rows);
+        pages.Table({"Switched on", "Job", "User", "Session id"}, rows);
     }
 
     pages.Heading("Alarms per gas", 2);

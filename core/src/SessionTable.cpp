@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/LogImage.h"
+#include "core/SessionTags.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 
@@ -76,6 +77,14 @@ std::string SessionStartText(const SessionEntry& entry, const char* format) {
     return FormatTime(COrvTime(entry.startStamp).Value(), format);
 }
 
+SessionNaming NamingOf(const SessionTable& table, int16_t slot, const std::string& instrument) {
+    const SessionEntry* entry = table.FindDated(slot);
+    if (entry == nullptr) {
+        return {instrument, std::string(), std::string()};
+    }
+    return {instrument, SessionDate(*entry), SessionStartText(*entry, "%H:%M:%S")};
+}
+
 SessionTable::SessionTable() : m_entries{} {}
 
 void SessionTable::Build(LogImage& image) {
@@ -100,28 +109,11 @@ void SessionTable::Build(LogImage& image) {
         CopyLabel(entry.monthLabel, FormatTime(time, "%b %Y"));
         CopyLabel(entry.dayLabel, FormatTime(time, "%A %d"));
         CopyLabel(entry.sessionLabel, FormatTime(time, "%X"));
-        entry.alarm = 0;
-        entry.calibration = 0;
         // Tags are looked at by position in the 20 stored bytes, whatever comes before them.
-        if (name[9] == 'F') {
-            AppendLabel(entry.sessionLabel, "FC ");
-            entry.calibration = 1;
-        } else {
-            AppendLabel(entry.sessionLabel, "   ");
-        }
-        if (name[12] == 'C') {
-            AppendLabel(entry.sessionLabel, "C ");
-            entry.calibration = 1;
-        } else {
-            AppendLabel(entry.sessionLabel, "  ");
-        }
-        if (name[10] == 'A') {
-            AppendLabel(entry.sessionLabel, "Alm ");
-            entry.alarm = 1;
-        }
-        if (name[11] == 'C') {
-            AppendLabel(entry.sessionLabel, "(cont) ");
-        }
+        const SessionTags tags = TagsOfName(name, sizeof name);
+        AppendLabel(entry.sessionLabel, TagLabel(tags).c_str());
+        entry.alarm = tags.alarm ? 1 : 0;
+        entry.calibration = tags.AnyCalibration() ? 1 : 0;
     }
     // All 500 entries take part, used or not; equal keys may come out in any order.
     std::qsort(m_entries, kEntryCount, sizeof(SessionEntry), CompareNames);

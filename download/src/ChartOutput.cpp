@@ -88,22 +88,23 @@ int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFi
     return WritePlot(plot, path, size);
 }
 
-int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
-                       const std::string& path, const std::string& instrument,
-                       const std::string& tiles, const std::vector<std::string>& registerStatuses) {
+int WriteReportPdfFile(SessionByteSource& source, const SessionTable& table,
+                       const ReportState& state, const ChartJob& job, const std::string& path,
+                       const std::string& instrument, const std::string& tiles,
+                       const std::vector<std::string>& registerStatuses) {
     DrawingApp app;
     SessionChartPlot plot;
     DrawChart(plot, source, state, job);
     const QString named = QString::fromLocal8Bit(instrument.c_str());
     std::vector<SessionValues> sessions;
-    for (const int16_t slot : job.sessionSlots) {
+    std::vector<SurveyHeading> headings;
+    for (size_t i = 0; i < job.sessionSlots.size(); ++i) {
+        const int16_t slot = job.sessionSlots[i];
         sessions.push_back(DecodeSessionValues(source, slot, state.ModeNames));
+        headings.push_back({NamingOf(table, slot, named.toStdString()),
+                            i < registerStatuses.size() ? registerStatuses[i] : std::string()});
     }
-    mapping::MapPageContent map =
-        mapping::MapPageOf(sessions, ReportFilter(state), named.toStdString());
-    for (size_t i = 0; i < map.surveys.size() && i < registerStatuses.size(); ++i) {
-        map.surveys[i].RegisterStatus = registerStatuses[i];
-    }
+    mapping::MapPageContent map = mapping::MapPageOf(sessions, ReportFilter(state), headings);
     mapping::MapTiles background;
     const bool tileStore = !tiles.empty() && mapping::SceneHasPlaces(map.scene);
     if (tileStore && background.Open(QString::fromLocal8Bit(tiles.c_str()))) {

@@ -150,8 +150,8 @@ void InstrumentDownload::WritePdfReports(const DownloadSettings& settings) {
                 ? std::vector<std::string>()
                 : compliance::SwitchOnStatusesOf(archiveAt, keeper->InstrumentId(),
                                                  session.Reader().Table(), sessionSlots);
-        return WriteReportPdfFile(session.Image(), report, job, path, instrument, std::string(),
-                                  statuses) == kExitOk;
+        return WriteReportPdfFile(session.Image(), session.Reader().Table(), report, job, path,
+                                  instrument, std::string(), statuses) == kExitOk;
     });
 }
 

@@ -91,7 +91,7 @@ const OptionTable<ExportCommandOptions>& ExportOptionTable() {
     static const OptionTable<ExportCommandOptions> kTable = {
         FormatOption(&O::format, "csv",
                      "one row per record: time (the instrument's wall clock, ISO 8601),\n"
-                     "session slot, kind, mode, a column per gas (\"CO (ppm)\"), the five\n"
+                     "slot, kind, mode, a column per gas (\"CO (ppm)\"), the five\n"
                      "extra readings of a timed reading (\"extra reading 1\" ...) and\n"
                      "\"over range\" where there are any, latitude, longitude and fix\n"
                      "quality where the record has a position, and a detail text\n"

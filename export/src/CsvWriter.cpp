@@ -50,7 +50,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     const bool named = NamesAny(instruments);
 
     QString text;
-    QStringList header = {QStringLiteral("time"), QStringLiteral("session")};
+    QStringList header = {QStringLiteral("time"), QStringLiteral("slot")};
     if (named) {
         header << QStringLiteral("instrument");
     }

@@ -16,7 +16,7 @@ QJsonObject Feature(const SessionValues& session, const QString& instrument,
         {QStringLiteral("coordinates"), QJsonArray{record.Gps.Longitude(), record.Gps.Latitude()}},
     };
     QJsonObject properties{
-        {QStringLiteral("session"), session.Slot},
+        {QStringLiteral("slot"), session.Slot},
         {QStringLiteral("kind"), QLatin1String(RecordKindWord(record.Kind))},
         {QStringLiteral("mode"), ModeText(record)},
         {QStringLiteral("fix quality"), record.Gps.Quality},

@@ -113,7 +113,7 @@ void WriteTrack(QXmlStreamWriter& xml, const SessionValues& session, const QStri
     const QString start = WallClockText(*pieces.front().front().Record);
     xml.writeTextElement(
         QStringLiteral("name"),
-        QStringLiteral("Session %1 survey %2").arg(session.Slot).arg(start).trimmed());
+        QStringLiteral("Slot %1 survey %2").arg(session.Slot).arg(start).trimmed());
     if (!instrument.isEmpty()) {
         xml.writeTextElement(QStringLiteral("src"), XmlText(instrument));
     }

@@ -3,6 +3,7 @@
 #include "CsvCells.h"
 #include "RecordFields.h"
 
+#include "report/SessionName.h"
 #include "textcodec/Cp1252.h"
 
 #include <QJsonArray>
@@ -58,7 +59,7 @@ QJsonObject SurveyJson(const SessionSurvey& survey) {
         indications.append(IndicationJson(indication));
     }
     return QJsonObject{
-        {QStringLiteral("session"), survey.Slot},
+        {QStringLiteral("slot"), survey.Slot},
         {QStringLiteral("instrument"), QString::fromStdString(survey.Instrument)},
         {QStringLiteral("register_status"),
          survey.RegisterStatus.empty() ? QJsonValue(QJsonValue::Null)
@@ -89,7 +90,7 @@ QString IndicationCells(const Indication& indication) {
 }
 
 QByteArray SurveyCsv(const std::vector<SessionSurvey>& surveys) {
-    QString text = QStringLiteral("session,instrument,users,job numbers,route_m,pieces,"
+    QString text = QStringLiteral("slot,instrument,users,job numbers,route_m,pieces,"
                                   "survey_records,fixes,coverage,surveyed_s,register_status,time,"
                                   "kind,latitude,longitude,gas,value\r\n");
     for (const SessionSurvey& survey : surveys) {
@@ -123,11 +124,10 @@ QString CoverageWords(bool has, double coverage) {
 }
 
 QString SessionText(const SessionSurvey& survey) {
-    QString text = QStringLiteral("Session %1\n").arg(survey.Slot);
-    if (!survey.Instrument.empty()) {
-        text +=
-            QStringLiteral("  Instrument:     %1\n").arg(QString::fromStdString(survey.Instrument));
-    }
+    // Named as the tree and the listing name it, its slot said as such.
+    QString text =
+        QString::fromStdString(SessionCalled({survey.Instrument, survey.Day, survey.Start}) + " (" +
+                               SlotNumber(survey.Slot) + ")\n");
     if (!survey.RegisterStatus.empty()) {
         text += QStringLiteral("  Register:       %1 at switch-on\n")
                     .arg(QString::fromStdString(survey.RegisterStatus));

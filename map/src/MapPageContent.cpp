@@ -5,7 +5,7 @@
 namespace mapping {
 
 MapPageContent MapPageOf(const std::vector<SessionValues>& sessions, const LogFilter& filter,
-                         const std::string& instrument, const std::string& gas) {
+                         const std::vector<SurveyHeading>& headings, const std::string& gas) {
     const std::vector<MapGas> gases = GasesWithPlaces(sessions, filter);
     MapGas chosen;
     // Sessions whose places read no gas (barhole tests alone) still have a map, uncoloured.
@@ -14,10 +14,7 @@ MapPageContent MapPageOf(const std::vector<SessionValues>& sessions, const LogFi
     }
     MapPageContent page;
     page.scene = SceneOfSessions(sessions, chosen, filter);
-    page.surveys.reserve(sessions.size());
-    for (const SessionValues& session : sessions) {
-        page.surveys.push_back(SurveySession(session, instrument, filter));
-    }
+    page.surveys = SurveysOf(sessions, headings, filter);
     return page;
 }
 

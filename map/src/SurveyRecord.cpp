@@ -193,6 +193,21 @@ SessionSurvey SurveySession(const SessionValues& session, const std::string& ins
     return survey;
 }
 
+std::vector<SessionSurvey> SurveysOf(const std::vector<SessionValues>& sessions,
+                                     const std::vector<SurveyHeading>& headings,
+                                     const LogFilter& filter) {
+    std::vector<SessionSurvey> surveys;
+    surveys.reserve(sessions.size());
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        const SurveyHeading heading = i < headings.size() ? headings[i] : SurveyHeading();
+        surveys.push_back(SurveySession(sessions[i], heading.Naming.Instrument, filter));
+        surveys.back().Day = heading.Naming.Day;
+        surveys.back().Start = heading.Naming.Start;
+        surveys.back().RegisterStatus = heading.RegisterStatus;
+    }
+    return surveys;
+}
+
 SurveyTotals SumSurveys(const std::vector<SessionSurvey>& surveys) {
     SurveyTotals totals;
     for (const SessionSurvey& survey : surveys) {

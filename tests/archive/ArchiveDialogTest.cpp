@@ -107,18 +107,22 @@ TEST_F(ArchiveDialogTest, TreeSearchReportFullDayAndSave) {
     EXPECT_EQ(dialog.Chart()->Plot().Title(),
               charts::ChartTitle("Monday 17 ", "Aug 2026", charts::ChartOfValues(values, {})));
     // The map's survey record is `archive survey`'s, each session's register status with it.
+    // Each session is named by its instrument, day and start, as the tree names it.
     compliance::SwitchOnStatus atSwitchOn(m_store);
-    std::vector<SessionSurvey> surveys;
+    std::vector<SurveyHeading> headings;
     for (size_t i = 0; i < values.size(); ++i) {
-        surveys.push_back(SurveySession(values[i], "unit 7"));
-        surveys.back().RegisterStatus =
-            atSwitchOn.At(all[static_cast<int>(i)].instrumentId, all[static_cast<int>(i)].dated,
-                          all[static_cast<int>(i)].stamp);
+        const archive::ListedSession& s = all[static_cast<int>(i)];
+        headings.push_back(
+            {{"unit 7", s.summary.day.toStdString(), s.summary.startTime.toStdString()},
+             atSwitchOn.At(s.instrumentId, s.dated, s.stamp)});
     }
-    ASSERT_FALSE(surveys.front().RegisterStatus.empty());
+    ASSERT_FALSE(headings.front().RegisterStatus.empty());
     dialog.Map()->Finish();
-    EXPECT_EQ(dialog.Map()->findChild<QPlainTextEdit*>("mapSurvey")->toPlainText(),
-              QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text)));
+    const QString record = dialog.Map()->findChild<QPlainTextEdit*>("mapSurvey")->toPlainText();
+    EXPECT_EQ(record,
+              QString::fromUtf8(WriteSurveys(SurveysOf(values, headings), SurveyFormat::Text)));
+    EXPECT_TRUE(record.startsWith("unit 7, 2026-08-17 08:08:51 (slot 0)\n"))
+        << record.toStdString();
     // Each record of the second session chosen on the map brings the report to its line.
     const auto* view = dialog.findChild<RtfView*>();
     ASSERT_NE(view, nullptr);
@@ -239,7 +243,7 @@ TEST_F(ArchiveDialogTest, ADayAndItsNextAndChartStayWithTheChosenInstrument) {
     EXPECT_TRUE(dialog.SuggestedName().startsWith("2026-08-17 "));
     EXPECT_TRUE(dialog.SuggestedName().endsWith(" unit-8")) << dialog.SuggestedName().toStdString();
     ASSERT_TRUE(dialog.SaveTo(QString::fromStdString(m_dir.File("chosen"))));
-    EXPECT_EQ(testsupport::ReadFile(m_dir.File("chosen.rtf")), dialog.ReportText());
+    EXPECT_EQ(testsupport::ReadFile(m_dir.File("chosen.Rtf")), dialog.ReportText());
 }
 
 TEST_F(ArchiveDialogTest, InstrumentNameRenamesTheInstrumentOrFilesAnotherAsTheUserChooses) {

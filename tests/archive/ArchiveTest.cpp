@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <atomic>
+#include <memory>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -16,6 +17,7 @@
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "core/SessionTable.h"
+#include "core/SessionTags.h"
 #include "report/Report.h"
 #include "testsupport/EnvGuard.h"
 #include "textcodec/Cp1252.h"
@@ -63,8 +65,10 @@ protected:
             const archive::ListedSession& f = full[i];
             const archive::SessionSummary& m = f.summary;
             QStringList tags;
-            tags << (f.alarm || m.alarmCount > 0 ? "Alm" : "") << (f.calibration ? "Cal" : "")
-                 << (f.complete ? "" : "open");
+            for (const std::string& word : TagWords(f.tags)) {
+                tags << QString::fromStdString(word);
+            }
+            tags << (f.complete ? "" : "open");
             tags.removeAll("");
             QString line = QString("%1  %2 %3-%4  %5  slot %6  %7")
                                .arg(f.id, 6)
@@ -270,6 +274,39 @@ TEST_P(ArchiveTest, ListingsFilterByDayTagAndInstrument) {
     // A renamed instrument is listed under its new name.
     ASSERT_EQ(m_archive.RenameInstrument("unit 9", "van 9"), archive::RenameResult::Renamed);
     ExpectLinesFollowTheRecords();
+}
+
+// `archive list` tags each session with the words the program's tree labels it with (FC, C,
+// Alm, (cont)), and "Alm" too where its records hold an alarm the index did not tag.
+TEST_P(ArchiveTest, TheListingTagsASessionAsTheProgramsTreeDoes) {
+    Import(*m_image);
+    std::unique_ptr<SessionTable> table(new SessionTable);
+    table->Build(*m_image);
+    const QRegularExpression tagged("  slot +(\\d+)  (\\S*)");
+    int seen = 0;
+    ASSERT_TRUE(m_archive.ForEach(
+        {},
+        [&](const archive::ListedSession& s) {
+            const QRegularExpressionMatch match = tagged.match(s.line);
+            ASSERT_TRUE(match.hasMatch()) << s.line.toStdString();
+            const SessionEntry* entry =
+                table->FindSlot(static_cast<int16_t>(match.captured(1).toInt()));
+            ASSERT_NE(entry, nullptr);
+            if (entry->undated != 0) {
+                return; // the tree lists dated sessions only
+            }
+            QStringList listed = match.captured(2).split(',', Qt::SkipEmptyParts);
+            listed.removeAll("open");
+            const QStringList labelled =
+                QString::fromLatin1(entry->sessionLabel + 8).split(' ', Qt::SkipEmptyParts);
+            if (!labelled.contains("Alm") && listed.contains("Alm")) {
+                listed.removeAll("Alm"); // an alarm in its records, which the index did not tag
+            }
+            EXPECT_EQ(listed, labelled) << s.line.toStdString();
+            seen += labelled.isEmpty() ? 0 : 1;
+        },
+        archive::ListDetail::Line));
+    EXPECT_GT(seen, 0);
 }
 
 TEST_P(ArchiveTest, ModesAreListedByTheNamesTheInstrumentKept) {

@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -326,6 +327,86 @@ TEST_F(MapCommandTest, ArchiveSurveyAndMapAreTheDumpsWithTheArchivesInstrument) 
             .status,
         2);
     EXPECT_FALSE(testsupport::FileExists(dir->File("both.png")));
+}
+
+// One session in every output that names it: to people by its instrument, day and start as the
+// tree shows them, and wherever a number is printed, that number labelled for which it is (its
+// slot in the instrument, its id in the archive), never as a bare "session".
+TEST_F(MapCommandTest, EveryOutputNamesASessionAsTheTreeDoesAndSaysWhichNumberItPrints) {
+    const std::string archive = dir->File("named.sqlite");
+    RunResult r = Datalog(
+        {"archive", "import", "--archive", archive, "--instrument", "unit 7", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Datalog({"archive", "list", "--archive", archive, "--format", "json"});
+    QJsonObject listed;
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array()) {
+        listed = value.toObject()["slot"].toInt() == slot ? value.toObject() : listed;
+    }
+    ASSERT_FALSE(listed.isEmpty()) << r.out;
+    const std::string id = std::to_string(listed["id"].toInt());
+    ASSERT_NE(id, Slot()) << "a slot and an id that cannot be told apart";
+    // The start as the tree shows it: "  N: HH:MM:SS".
+    r = Datalog({"sessions", "FlashData.txt"});
+    const std::string nodeMark = "\n    " + Slot() + ": ";
+    const size_t node = r.out.find(nodeMark);
+    ASSERT_NE(node, std::string::npos) << r.out;
+    const std::string start = r.out.substr(node + nodeMark.size(), 8);
+    ASSERT_EQ(start, listed["start"].toString().toStdString());
+    const std::string day = listed["day"].toString().toStdString();
+    const std::string named = day + " " + start + " (slot " + Slot() + ")\n";
+
+    const auto firstLine = [](const std::string& out) { return out.substr(0, out.find('\n') + 1); };
+    const auto json = [](const std::string& out) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(out));
+    };
+    const auto numbered = [&](const QJsonObject& o, const char* key, const std::string& number) {
+        return o.contains("session")                      ? std::string("a bare \"session\" key")
+               : std::to_string(o[key].toInt()) != number ? std::string(key) + " is not " + number
+                                                          : std::string();
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::function<std::string(const std::string&)> wrong; // empty when right
+    } outputs[] = {
+        {{"survey", "FlashData.txt", Slot()},
+         [&](const std::string& out) { return firstLine(out) == named ? "" : firstLine(out); }},
+        {{"archive", "survey", "--archive", archive, id},
+         [&](const std::string& out) {
+             return firstLine(out) == "unit 7, " + named ? "" : firstLine(out);
+         }},
+        {{"survey", "FlashData.txt", Slot(), "--format", "json"},
+         [&](const std::string& out) { return numbered(json(out)[0].toObject(), "slot", Slot()); }},
+        {{"survey", "FlashData.txt", Slot(), "--format", "csv"},
+         [&](const std::string& out) { return out.rfind("slot,instrument,", 0) == 0 ? "" : out; }},
+        {{"export", "FlashData.txt", Slot(), "--format", "csv"},
+         [&](const std::string& out) {
+             return out.rfind("time,slot,kind,", 0) == 0 &&
+                            out.find("," + Slot() + ",", out.find('\n')) != std::string::npos
+                        ? ""
+                        : firstLine(out);
+         }},
+        {{"export", "FlashData.txt", Slot(), "--format", "geojson"},
+         [&](const std::string& out) {
+             return numbered(json(out)["features"][0]["properties"].toObject(), "slot", Slot());
+         }},
+        {{"archive", "export", "--archive", archive, "--format", "geojson", id},
+         [&](const std::string& out) {
+             return numbered(json(out)["features"][0]["properties"].toObject(), "slot", Slot());
+         }},
+        {{"archive", "events", "--archive", archive, "--format", "json"},
+         [&](const std::string& out) {
+             const QJsonArray events = json(out).array();
+             return events.isEmpty() ? std::string("no events")
+                                     : numbered(events[0].toObject(), "session_id",
+                                                std::to_string(events[0]["session_id"].toInt()));
+         }},
+    };
+    for (const auto& output : outputs) {
+        const RunResult ran = Datalog(output.args);
+        ASSERT_EQ(ran.status, 0) << output.args[0] << " " << output.args[1] << ": " << ran.err;
+        EXPECT_EQ(output.wrong(ran.out), "") << output.args[0] << " " << output.args[1];
+    }
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "compliance/CivilDay.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
+#include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
 
 namespace {
@@ -162,6 +163,33 @@ TEST_F(InstrumentsWindowTest, ThePackJudgesTheSignersAsVerifyDoes) {
         ASSERT_TRUE(text.waitForFinished(60000));
         const QString read = QString::fromUtf8(text.readAllStandardOutput()).replace('\n', ' ');
         EXPECT_TRUE(read.contains(c.said)) << read.toStdString();
+    }
+}
+
+// The pack names its archive one way whoever makes it: the window, or the command line given the
+// archive by a name relative to where it runs or by its whole path.
+TEST_F(InstrumentsWindowTest, EveryPackNamesTheArchiveAlike) {
+    const auto archiveLine = [](const std::string& pdf) {
+        QProcess text;
+        text.start("pdftotext", {QString::fromStdString(pdf), "-"});
+        EXPECT_TRUE(text.waitForFinished(60000));
+        const QString read = QString::fromUtf8(text.readAllStandardOutput());
+        const qsizetype at = read.indexOf("Archive: ");
+        return at < 0 ? read : read.mid(at, read.indexOf('\n', at) - at);
+    };
+    const QString named = "Archive: " + QFileInfo(m_location).absoluteFilePath();
+    InstrumentsWindow window(m_location);
+    ASSERT_TRUE(window.Open());
+    ASSERT_EQ(window.SavePack(QString::fromStdString(m_dir.File("window.pdf"))), QString());
+    EXPECT_EQ(archiveLine(m_dir.File("window.pdf")), named);
+    for (const std::string& given : {std::string("a.sqlite"), m_location.toStdString()}) {
+        SCOPED_TRACE(given);
+        const testsupport::RunResult made = testsupport::RunProgram(
+            "tavon-datalog",
+            {"archive", "compliance", "--archive", given, "--format", "pdf", "-o", "cli.pdf"},
+            m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C", "QT_QPA_PLATFORM=offscreen"});
+        EXPECT_EQ(made.status, 3) << made.err;
+        EXPECT_EQ(archiveLine(m_dir.File("cli.pdf")), named);
     }
 }
 

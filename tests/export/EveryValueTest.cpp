@@ -287,7 +287,7 @@ TEST_F(EveryValueTest, ColumnSetFollowsTheInstrumentAndTheFilter) {
     for (const bool showBump : {true, false}) {
         LogFilter filter;
         filter.Bump = showBump;
-        std::vector<std::string> expected = {"time", "session", "kind", "mode"};
+        std::vector<std::string> expected = {"time", "slot", "kind", "mode"};
         for (const Sensor& sensor : kSensors) {
             expected.push_back(sensor.column);
         }

@@ -109,7 +109,7 @@ TEST_F(ExportTest, CsvReadsBackCellByCell) {
     }
     EXPECT_EQ(rows[9][kind], "unrecognised");
     EXPECT_EQ(rows[9][detail], "not decoded: type X version 1");
-    EXPECT_EQ(rows[10][Column(header, "session")], "9");
+    EXPECT_EQ(rows[10][Column(header, "slot")], "9");
 }
 
 TEST_F(ExportTest, CsvLeavesOutWhatTheFilterHides) {

@@ -26,7 +26,7 @@ import csv
 with open("out.csv", newline="", encoding="utf-8") as f:
     rows = list(csv.reader(f))
 header = rows[0]
-assert header[:4] == ["time", "session", "kind", "mode"], header
+assert header[:4] == ["time", "slot", "kind", "mode"], header
 assert header[-4:] == ["latitude", "longitude", "fix quality", "detail"], header
 lat, lon = header.index("latitude"), header.index("longitude")
 located = 0

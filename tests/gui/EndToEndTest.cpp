@@ -38,6 +38,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -101,6 +102,12 @@ protected:
             return true;
         };
         env.askPdfName = [this](QWidget*) { return pdfName; };
+        env.askPrinter = [this](QPrinter& printer, QWidget*) {
+            // No print dialog and no printer in a test: the printer writes a PDF file.
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printName);
+            return !printName.isEmpty();
+        };
         dialog = std::make_unique<MainDialog>(env);
         QObject::connect(dialog.get(), &MainDialog::requestEnded, [this](int request, bool ok) {
             ended.push_back({request, ok});
@@ -224,6 +231,7 @@ protected:
     QString exportName;
     std::unique_ptr<MainDialog> dialog;
     QString pdfName;
+    QString printName;
     std::vector<Ended> ended;
     size_t seen = 0;
     std::vector<QUrl> opened;
@@ -649,29 +657,41 @@ TEST_F(EndToEnd, SessionsUsedWhileOverdueAreMarkedInTheTree) {
         }
     }
     EXPECT_EQ(marked, expected);
-    // The map's survey record of such a session gives its register status at switch-on, as the
-    // archive's register says.
+    // The map's survey record of such a session (one with places, so that its PDF has a map
+    // page) gives its register status at switch-on, as the archive's register says.
     const archive::ListedSession* overdue = nullptr;
     for (const archive::ListedSession& session : kept) {
-        overdue = overdue == nullptr && expected.count(session.slot) > 0 ? &session : overdue;
+        if (overdue != nullptr || expected.count(session.slot) == 0) {
+            continue;
+        }
+        for (QTreeWidgetItemIterator it(Tree()); *it != nullptr; ++it) {
+            if ((*it)->childCount() == 0 && (*it)->data(0, Qt::UserRole).toInt() == session.slot) {
+                Choose(*it);
+                dialog->Map().Finish();
+                overdue = mapping::SceneHasPlaces(dialog->Map().Scene()) ? &session : nullptr;
+                break;
+            }
+        }
     }
     ASSERT_NE(overdue, nullptr);
-    QTreeWidgetItem* item = nullptr;
-    for (QTreeWidgetItemIterator it(Tree()); *it != nullptr && item == nullptr; ++it) {
-        item = (*it)->childCount() == 0 && (*it)->data(0, Qt::UserRole).toInt() == overdue->slot
-                   ? *it
-                   : nullptr;
-    }
-    ASSERT_NE(item, nullptr);
-    Choose(item);
-    dialog->Map().Finish();
     const std::string status =
         compliance::SwitchOnStatus(store).At(instrument[0], overdue->dated, overdue->stamp);
     ASSERT_FALSE(status.empty());
-    EXPECT_TRUE(dialog->Map()
-                    .findChild<QPlainTextEdit*>("mapSurvey")
-                    ->toPlainText()
-                    .contains(QString::fromStdString("Register:       " + status)));
+    const QString survey = dialog->Map().findChild<QPlainTextEdit*>("mapSurvey")->toPlainText();
+    EXPECT_TRUE(survey.contains(QString::fromStdString("Register:       " + status)));
+    // Save as PDF and Print give the map page the same survey record: the register's line too.
+    const QRegularExpression registered(
+        QString::fromStdString("Register: +" + status + " at switch-on"));
+    pdfName = QDir::current().absoluteFilePath("overdue.pdf");
+    printName = QDir::current().absoluteFilePath("printed.pdf");
+    dialog->Action("actionSavePdf")->trigger();
+    dialog->Action("actionPrint")->trigger();
+    for (const QString& pdf : {pdfName, printName}) {
+        const QString text = QString::fromStdString(PdfText(pdf));
+        ASSERT_TRUE(text.contains("Route walked:")) << pdf.toStdString() << "\n"
+                                                    << text.toStdString();
+        EXPECT_TRUE(text.contains(registered)) << pdf.toStdString() << "\n" << text.toStdString();
+    }
 }
 
 // An archive that cannot be opened is told once; the sessions still come and their reports too.

@@ -3,6 +3,7 @@
 #include "ArchiveDialog.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
+#include "InstrumentsWindow.h"
 #include "OneDayDump.h"
 #include "RtfView.h"
 #include "StatusLine.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -42,6 +44,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -271,6 +274,93 @@ TEST_F(MainDialogTest, SaveDialogOffersRichTextFiles) {
     EXPECT_EQ(ReadFileBytes(QDir::current().absoluteFilePath("chosen.Rtf")),
               QByteArray("{\\rtf{\\f2 dialog}}"));
     EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList({"chosen.Rtf", "dump.txt"}));
+}
+
+// What a file dialog opened by `open` offers: its folder, the name in its field and its file
+// types; it is cancelled. Empty when none opens.
+struct Offered {
+    QString folder;
+    QString name;
+    QStringList filters;
+};
+Offered OfferedBy(const std::function<void()>& open) {
+    Offered offered;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        poll.stop();
+        offered.folder = dialog->directory().absolutePath();
+        const auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        offered.name = name != nullptr ? name->text() : QString();
+        offered.filters = dialog->nameFilters();
+        dialog->reject();
+    });
+    poll.start();
+    open();
+    return offered;
+}
+
+// Every save dialog of the program, in each window, offers the working folder, the name of what
+// is shown and the file type the report's Save was designed with; Print offers the same folder
+// and name for printing to a file.
+TEST_F(MainDialogTest, EverySaveOffersTheWorkingFolderOneNameAndOneFileType) {
+    MainDialogEnvironment env;
+    env.prompt = &prompt;
+    QString printFile;
+    env.askPrinter = [&printFile](QPrinter& printer, QWidget*) {
+        printFile = printer.outputFileName();
+        return false;
+    };
+    MainDialog real(env);
+    ShowASession(real);
+    const QString at = QDir::current().absoluteFilePath("saving.sqlite");
+    ArchiveTheDump(QDir::current().absoluteFilePath("dump.txt"), at, "unit 7");
+    ArchiveDialog archived(at);
+    ASSERT_TRUE(archived.Open());
+    ASSERT_GE(archived.Search(), 1);
+    archived.Tree()->setCurrentItem(archived.Tree()->topLevelItem(0)->child(0)->child(0));
+    InstrumentsWindow instruments(at);
+    ASSERT_TRUE(instruments.Open());
+    ASSERT_NE(archived.findChild<QPushButton*>("saveButton"), nullptr);
+    ASSERT_NE(archived.findChild<QPushButton*>("exportButton"), nullptr);
+    ASSERT_NE(instruments.findChild<QPushButton*>("savePackButton"), nullptr);
+    const QStringList rtf{"Rich Text Files (*.Rtf)"};
+    const QStringList pdf{"PDF Files (*.pdf)"};
+    const QString compliance = "compliance-" + QDate::currentDate().toString("yyyy-MM-dd");
+    const struct {
+        const char* what;
+        std::function<void()> open;
+        QString name;
+        QStringList filters; // empty: the exports' own three
+    } saves[] = {
+        {"Save", [&] { real.SaveReport(); }, "2026-08-18 08-59-25.Rtf", rtf},
+        {"Save as PDF", [&] { real.SaveReportPdf(); }, "2026-08-18 08-59-25.pdf", pdf},
+        {"Export", [&] { real.Action("actionExport")->trigger(); }, "2026-08-18 08-59-25", {}},
+        {"the archive's Save", [&] { NamedChild<QPushButton>(archived, "saveButton")->click(); },
+         "2026-08-18 08-59-25 unit 7.Rtf", rtf},
+        {"the archive's Export",
+         [&] { NamedChild<QPushButton>(archived, "exportButton")->click(); },
+         "2026-08-18 08-59-25 unit 7",
+         {}},
+        {"the compliance report",
+         [&] { NamedChild<QPushButton>(instruments, "savePackButton")->click(); },
+         compliance + ".pdf", pdf},
+    };
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.what);
+        const Offered offered = OfferedBy(save.open);
+        EXPECT_EQ(offered.folder, QDir::currentPath());
+        EXPECT_EQ(offered.name, save.name);
+        if (!save.filters.isEmpty()) {
+            EXPECT_EQ(offered.filters, save.filters);
+        }
+    }
+    real.PrintReport();
+    EXPECT_EQ(printFile, QDir::current().absoluteFilePath("2026-08-18 08-59-25.pdf"));
 }
 
 TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {

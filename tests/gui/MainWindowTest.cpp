@@ -1,5 +1,6 @@
 // The main window as a window: offline start, growing and shrinking, its remembered place, the
 // status line, the filter panel and the tree's tooltips. No instrument.
+#include "ArchiveDialog.h"
 #include "FilterDialog.h"
 #include "GuiTestSupport.h"
 #include "MainDialog.h"
@@ -8,6 +9,7 @@
 #include "StatusLine.h"
 
 #include "app/SessionBrowser.h"
+#include "archive/SessionArchive.h"
 #include "core/LogImage.h"
 #include "linkselect/LinkSelect.h"
 #include "linkselect/PortDialogHost.h"
@@ -28,13 +30,16 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -131,7 +136,7 @@ TEST_F(MainWindowTest, WithoutAnInstrumentTheWindowOpensOfflineAndBrowsesADump) 
     EXPECT_EQ(Child<RtfView>("reportView")->Rtf(), shown);
     EXPECT_EQ(Report().ReportText, shown);
     EXPECT_TRUE(dialog->Action("actionSave")->isEnabled());
-    EXPECT_EQ(dialog->SuggestedName("Rtf"), QString("2026-08-18 08-59-25.Rtf"));
+    EXPECT_EQ(dialog->SuggestedName(), QString("2026-08-18 08-59-25"));
     EXPECT_TRUE(dialog->Status().Activity().startsWith(
         "The session 09:59:25 of Tuesday 18 Aug 2026 is not in this dump"))
         << dialog->Status().Activity().toStdString();
@@ -445,27 +450,83 @@ TEST_F(MainWindowTest, FilterIsAPanelWithACloseButton) {
     EXPECT_TRUE(filter.isVisible());
 }
 
-TEST_F(MainWindowTest, SessionNodesExplainTheirTags) {
-    Make();
-    dialog->ClearTree();
-    dialog->InsertNode(0, -1, "Aug 2026", 0xFFFF, true);
-    dialog->InsertNode(1, 0, "Tuesday 18", 0xFFFF, true);
-    dialog->InsertNode(2, 1, "08:59:25 FC C Alm (cont) ", 3, false);
-    dialog->InsertNode(3, 1, "10:00:00 C ", 4, false);
-    dialog->InsertNode(4, 1, "11:00:00      ", 5, false);
-    QTreeWidget* tree = Child<QTreeWidget>("sessionTree");
-    QTreeWidgetItem* day = tree->topLevelItem(0)->child(0);
-    EXPECT_TRUE(day->toolTip(0).isEmpty());
-    const QString all = day->child(0)->toolTip(0);
-    for (const char* text : {"FC: a field calibration", "C: the instrument was calibrated",
-                             "Alm: an alarm", "(cont): continues the session before"}) {
-        EXPECT_TRUE(all.contains(text)) << text;
+// A session's tags, from its index name: the program's tree labels it as designed, the archive's
+// tree and `archive list` with the same words, and both trees explain them in one tooltip.
+TEST_F(MainWindowTest, BothTreesAndTheListingTagASessionAlikeAndExplainTheTags) {
+    const struct {
+        const char* marks; // name positions 9 to 12
+        const char* label; // after the time in the program's tree
+        const char* words; // in the archive's tree
+        std::vector<const char*> tips;
+    } cases[] = {
+        {"----", "     ", "", {"No tags: a session without alarms or calibrations"}},
+        {"F---", "FC   ", "FC", {"FC: a field calibration was made in this session"}},
+        {"---C", "   C ", "C", {"C: the instrument was calibrated in this session"}},
+        {"-A--", "     Alm ", "Alm", {"Alm: an alarm went off in this session"}},
+        {"--C-",
+         "     (cont) ",
+         "(cont)",
+         {"(cont): continues the session before it, whose memory was full"}},
+        {"FACC",
+         "FC C Alm (cont) ",
+         "FC C Alm (cont)",
+         {"FC: a field", "C: the instrument", "Alm: an alarm", "(cont): continues"}},
+    };
+    const int count = static_cast<int>(std::size(cases));
+    std::vector<uint8_t> bytes(LogImage::kImageSize, 0);
+    std::fill(bytes.begin(), bytes.begin() + LogImage::kIndexSectors * LogImage::kSectorSize, 0xFF);
+    const uint32_t first = testsupport::InstrumentStamp(2026, 8, 18, 8, 0, 0);
+    for (int slot = 0; slot < count; ++slot) {
+        const uint32_t stamp = first + static_cast<uint32_t>(slot) * 3600;
+        char name[24];
+        std::snprintf(name, sizeof name, "%08X %sSUR JB", static_cast<unsigned>(stamp),
+                      cases[slot].marks);
+        std::copy(name, name + 19, bytes.begin() + slot * LogImage::kEntrySize);
+        std::vector<uint8_t> stream;
+        RecordBuilder::Stamped('O', '1', stamp).Chars("SUR", 3).AppendTo(stream);
+        RecordBuilder::Stamped('Y', '1', stamp + 600).AppendTo(stream);
+        std::copy(stream.begin(), stream.end(),
+                  bytes.begin() + (slot + 10) * LogImage::kSectorSize);
     }
-    const QString cal = day->child(1)->toolTip(0);
-    EXPECT_TRUE(cal.contains("C: the instrument was calibrated"));
-    EXPECT_FALSE(cal.contains("FC:"));
-    EXPECT_FALSE(cal.contains("Alm:"));
-    EXPECT_TRUE(day->child(2)->toolTip(0).startsWith("No tags"));
+    const QString dump = QDir::current().absoluteFilePath("tags.txt");
+    ASSERT_TRUE(testsupport::WriteFlashDump(dump.toStdString(), bytes));
+    Make();
+    ASSERT_TRUE(dialog->OpenDumpFrom(dump));
+    const QString at = QDir::current().absoluteFilePath("tags.sqlite");
+    ArchiveTheDump(dump, at, "unit 7");
+    ArchiveDialog archived(at);
+    ASSERT_TRUE(archived.Open());
+    ASSERT_EQ(archived.Search(), count);
+    QTreeWidgetItem* day = Child<QTreeWidget>("sessionTree")->topLevelItem(0)->child(0);
+    QTreeWidgetItem* archivedDay = archived.Tree()->topLevelItem(0)->child(0);
+    ASSERT_EQ(day->childCount(), count);
+    ASSERT_EQ(archivedDay->childCount(), count);
+    QStringList lines;
+    archive::SessionArchive store;
+    ASSERT_TRUE(store.Open(at));
+    ASSERT_TRUE(store.ForEach(
+        {}, [&](const archive::ListedSession& s) { lines << s.line; }, archive::ListDetail::Line));
+    for (int slot = 0; slot < count; ++slot) {
+        SCOPED_TRACE(cases[slot].marks);
+        const QTreeWidgetItem* node = day->child(slot);
+        const QString time = node->text(0).left(8);
+        EXPECT_EQ(node->text(0), time + cases[slot].label);
+        const QString tip = node->toolTip(0);
+        for (const char* line : cases[slot].tips) {
+            EXPECT_TRUE(tip.contains(line)) << tip.toStdString();
+        }
+        EXPECT_TRUE(tip.endsWith("Click to read its report")) << tip.toStdString();
+        const QString words = QString(cases[slot].words);
+        const QTreeWidgetItem* kept = archivedDay->child(slot);
+        EXPECT_EQ(kept->text(0), time + (words.isEmpty() ? "" : " " + words) + "  unit 7");
+        EXPECT_EQ(kept->toolTip(0), tip);
+        const QString tags = QString(words).replace(' ', ',');
+        EXPECT_TRUE(lines.value(slot).contains(
+            QRegularExpression(QString("  slot +%1  %2(,open)?( |$)")
+                                   .arg(slot)
+                                   .arg(QRegularExpression::escape(tags)))))
+            << lines.value(slot).toStdString();
+    }
 }
 
 } // namespace

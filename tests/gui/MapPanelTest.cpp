@@ -20,6 +20,8 @@
 #include "map/SessionMap.h"
 #include "map/TileSource.h"
 #include "report/Report.h"
+#include "session/InstrumentSession.h"
+#include "session/SessionReader.h"
 #include "sim/LogMemory.h"
 #include "testsupport/TestPace.h"
 
@@ -247,7 +249,15 @@ TEST_F(MapPanelTest, TheMapTabFollowsTheChartInBothWindowsAndFillsWithASurvey) {
     }
     EXPECT_FALSE(NamedChild<QLabel>(dialog->Map(), "mapHint")->isVisibleTo(&dialog->Map()));
     const QString record = NamedChild<QPlainTextEdit>(dialog->Map(), "mapSurvey")->toPlainText();
-    EXPECT_TRUE(record.startsWith(QString("Session %1\n").arg(survey.front().Slot)))
+    // Named as the tree names the session: its day, the start its node shows, its slot said so.
+    const int16_t slot = survey.front().Slot;
+    const SessionEntry* entry = dialog->Session().Reader().Table().FindSlot(slot);
+    ASSERT_NE(entry, nullptr);
+    const QString start = NamedChild<QTreeWidget>(*dialog, "sessionTree")->currentItem()->text(0);
+    EXPECT_TRUE(record.startsWith(QString("%1 %2 (slot %3)\n")
+                                      .arg(QString::fromStdString(SessionDate(*entry)))
+                                      .arg(start.left(8))
+                                      .arg(slot)))
         << record.toStdString();
     EXPECT_TRUE(record.contains("Route walked:")) << record.toStdString();
 

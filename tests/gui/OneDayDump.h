@@ -2,6 +2,9 @@
 
 // A small dump the GUI tests browse without an instrument.
 
+#include "archive/InstrumentIdentity.h"
+#include "archive/SessionArchive.h"
+#include "archive/SessionCapture.h"
 #include "core/LogImage.h"
 #include "recbuild/RecordBuilder.h"
 #include "testsupport/FlashDump.h"
@@ -12,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <vector>
 
 // A dump whose index names slots 3 and 4 on one day; only slot 3's sector holds a session.
@@ -33,4 +38,20 @@ inline QString WriteDump(const QString& path) {
     std::copy(stream.begin(), stream.end(), bytes.begin() + (3 + 10) * LogImage::kSectorSize);
     EXPECT_TRUE(testsupport::WriteFlashDump(path.toStdString(), bytes));
     return path;
+}
+
+// The sessions of the dump at `dump` imported into the archive at `at` (made there), filed under
+// the instrument `name`.
+inline void ArchiveTheDump(const QString& dump, const QString& at, const QString& name) {
+    archive::SessionArchive store;
+    ASSERT_TRUE(store.Open(at)) << store.Error().toStdString();
+    std::unique_ptr<LogImage> image(new LogImage);
+    std::string message;
+    ASSERT_EQ(image->LoadDump(dump.toStdString().c_str(), message), 1) << message;
+    archive::StoreCounts counts;
+    ASSERT_GT(store.ImportDump(store.Instrument(archive::NamedInstrument(name), name), "test",
+                               archive::IndexBytes(*image), archive::CaptureSessions(*image, {}),
+                               counts),
+              0)
+        << store.Error().toStdString();
 }

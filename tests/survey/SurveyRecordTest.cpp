@@ -215,7 +215,7 @@ TEST(SurveyRecordTest, JsonHasEveryKeyPerSessionInOrder) {
     const QJsonArray array = document.array();
     ASSERT_EQ(array.size(), 2);
     const QJsonObject first = array[0].toObject();
-    EXPECT_EQ(first["session"].toInt(), 8);
+    EXPECT_EQ(first["slot"].toInt(), 8);
     EXPECT_NEAR(first["route_m"].toDouble(), kMinuteMetres, 0.01);
     EXPECT_EQ(first["fixes"].toInt(), 2);
     EXPECT_EQ(first["survey_records"].toInt(), 3);
@@ -231,7 +231,7 @@ TEST(SurveyRecordTest, JsonHasEveryKeyPerSessionInOrder) {
     EXPECT_EQ(alarm["gas"].toString().toStdString(), "CO");
     EXPECT_EQ(alarm["value"].toString().toStdString(), "35 ppm");
     const QJsonObject second = array[1].toObject();
-    EXPECT_EQ(second["session"].toInt(), 2);
+    EXPECT_EQ(second["slot"].toInt(), 2);
     EXPECT_TRUE(second["coverage"].isNull());
     EXPECT_EQ(second["route_m"].toDouble(-1), 0.0);
     EXPECT_TRUE(second["indications"].toArray().isEmpty());

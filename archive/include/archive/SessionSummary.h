@@ -15,7 +15,8 @@ struct SessionSummary {
     // 2: the session's line of the listing is kept beside the summary.
     // 3: the mode a session was switched on in is kept as the instrument's first, which its
     // report calls by the instrument's name for it.
-    static constexpr int kVersion = 3;
+    // 4: the listing's line tags a session as the program's tree does (FC, C, Alm, (cont)).
+    static constexpr int kVersion = 4;
 
     QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
     QString startTime; // HH:MM:SS

@@ -21,7 +21,7 @@ namespace compliance {
 
 struct PackSettings {
     int64_t atDay = 0;   // the status is at the end of this day
-    QString archiveName; // where the archive is, as the user named it
+    QString archiveName; // where the archive is, as ShownLocation describes it
     QString madeAt;      // when the pack was made, as it is to be printed
     // The result of verifying the archive's stored bytes and history, one or more lines, as the
     // archive's verification reports it. Empty: the pack says that no verification was run.

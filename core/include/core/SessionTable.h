@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "report/SessionName.h"
+
 class LogImage;
+class SessionTable;
 
 // One session of the index. Labels are fixed arrays so that the table can be sorted with qsort.
 struct SessionEntry {
@@ -29,6 +32,10 @@ std::string SessionStartText(const SessionEntry& entry, const char* format);
 inline std::string SessionDate(const SessionEntry& entry) {
     return SessionStartText(entry, "%Y-%m-%d");
 }
+
+// What the session of `slot` is named by (SessionCalled), called `instrument`: the day and start
+// of its dated entry in `table`; both empty where the table holds none.
+SessionNaming NamingOf(const SessionTable& table, int16_t slot, const std::string& instrument);
 
 // The session boxes All, Alarm and Cal of the main dialog.
 struct SessionBoxes {

@@ -8,6 +8,7 @@
 class QCoreApplication;
 class QSize;
 class SessionByteSource;
+class SessionTable;
 struct ReportState;
 struct SessionValues;
 struct LogFilter;
@@ -43,9 +44,11 @@ int WriteValuesChartFile(const std::vector<SessionValues>& sessions, const LogFi
 // record to `path` as PDF, naming `instrument` (InstrumentCalled, local 8-bit; empty for a
 // dump's); an exit status. The map is drawn on the MBTiles file `tiles` (local 8-bit; empty: the
 // plain grid); one that cannot be read leaves the grid and a warning on standard error. Each
-// session's survey record gives its register status at switch-on from `registerStatuses`, in the
-// job's order (none beyond it). Makes the application object when there is none yet.
-int WriteReportPdfFile(SessionByteSource& source, const ReportState& state, const ChartJob& job,
-                       const std::string& path, const std::string& instrument = std::string(),
+// session's survey record names it by its day and start in `table` and gives its register status
+// at switch-on from `registerStatuses`, in the job's order (none beyond it). Makes the
+// application object when there is none yet.
+int WriteReportPdfFile(SessionByteSource& source, const SessionTable& table,
+                       const ReportState& state, const ChartJob& job, const std::string& path,
+                       const std::string& instrument = std::string(),
                        const std::string& tiles = std::string(),
                        const std::vector<std::string>& registerStatuses = {});

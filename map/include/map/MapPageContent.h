@@ -4,7 +4,7 @@
 // record, made here once from the decoded sessions by whoever writes the report (the command line,
 // the program, the download), so that the page's drawing never decodes a session itself.
 //
-//     mapping::MapPageContent page = mapping::MapPageOf(sessions, filter, instrument);
+//     mapping::MapPageContent page = mapping::MapPageOf(sessions, filter, headings);
 //     if (mapping::SceneHasPlaces(page.scene)) { ... the page is drawn ... }
 #include "map/MapScene.h"
 #include "map/SurveyRecord.h"
@@ -26,8 +26,9 @@ struct MapPageContent {
 
 // The page of `sessions`: the scene as the report's `filter` shows them, coloured by `gas` (as
 // ChooseMapGas takes it: empty, or a gas not read at a place, takes the first gas that is), and
-// their survey record naming `instrument` (UTF-8, as InstrumentCalled gives it; empty: none).
+// their survey record headed by `headings` (SurveysOf; the instrument in UTF-8).
 MapPageContent MapPageOf(const std::vector<SessionValues>& sessions, const LogFilter& filter,
-                         const std::string& instrument, const std::string& gas = std::string());
+                         const std::vector<SurveyHeading>& headings,
+                         const std::string& gas = std::string());
 
 } // namespace mapping

@@ -11,6 +11,7 @@
 // The track is cut into pieces by TrackPieces alone; the route, the GPX export's track segments
 // and the map all take their pieces from it, so that they always agree.
 
+#include "report/SessionName.h"
 #include "report/SessionValues.h"
 
 #include <cstdint>
@@ -66,6 +67,10 @@ bool IndicationOf(const RecordValue& record, Indication& indication);
 struct SessionSurvey {
     int16_t Slot = 0;
     std::string Instrument; // as given (InstrumentCalled); empty where none is known
+    // Its day ("YYYY-MM-DD") and start ("HH:MM:SS") as its index entry gives them, which the
+    // record names it by with its instrument (SessionCalled); an empty day: undated.
+    std::string Day;
+    std::string Start;
     // The instrument's register status at the session's switch-on, as the register words it
     // (ServiceStatusWord: "ok", "due", ...); empty where it is not known (no archive).
     std::string RegisterStatus;
@@ -95,6 +100,20 @@ struct SessionSurvey {
 // of survey records, which no filter hides, stay whole.
 SessionSurvey SurveySession(const SessionValues& session, const std::string& instrument,
                             const LogFilter& filter = LogFilter());
+
+// What heads a session's survey record beyond its records, as whoever decoded it knows it.
+struct SurveyHeading {
+    SessionNaming Naming;
+    // The register's status at its switch-on (ServiceStatusWord); empty where it is not known.
+    std::string RegisterStatus;
+};
+
+// The survey record of `sessions`, each headed by the heading in the same place (none where
+// `headings` is shorter): the one record that the Map tab, the report's map page, the PDFs and
+// `survey` write.
+std::vector<SessionSurvey> SurveysOf(const std::vector<SessionValues>& sessions,
+                                     const std::vector<SurveyHeading>& headings,
+                                     const LogFilter& filter = LogFilter());
 
 // Several sessions together (a Full Day, a search): the sums of their figures.
 struct SurveyTotals {
