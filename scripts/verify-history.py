@@ -99,6 +99,14 @@ def used_length(sector):
     return len(sector.rstrip(b"\xff"))
 
 
+def grows(old_name, old_sector, new_name, new_sector):
+    """Whether the new bytes are the old grown: the same name, the old stream a whole prefix of
+    the new, which goes on after it."""
+    used = used_length(old_sector)
+    return (old_name == new_name and new_sector[:used] == old_sector[:used]
+            and used_length(new_sector) > used)
+
+
 def fingerprint(public_hex):
     """The key's fingerprint, or '' for a text that is not a public key."""
     if not HEX64.fullmatch(public_hex):
@@ -703,7 +711,7 @@ class Verifier:
 
     def check_copies(self):
         conflict = "h.conflict" if self.version >= SYNC_VERSION else "0"
-        unheld, held = dict(self.own.copies), {}
+        unheld, held, kept = dict(self.own.copies), {}, []
         for (cid, sid, name, sector, overrun, digest, is_conflict, name_kind, sector_kind,
              overrun_kind) in self.db.execute(
                 "SELECT h.id, h.session_id, h.name, h.sector, h.overrun, h.digest, %s,"
@@ -739,19 +747,34 @@ class Verifier:
                 self.mismatches.append("%s holds the same bytes as its copy %d (a copy held twice)"
                                        % (at, held[(sid, now)]))
             held[(sid, now)] = cid
+            kept.append((sid, is_conflict, text(name), text(sector), at))
+        self.replaced_grow_into(kept)
         for (sid, sha), row in sorted(unheld.items()):
             self.mismatches.append("history row %d names a copy of session %d kept beside it (%s),"
                                    " which the archive no longer holds (taken out)"
                                    % (row, sid, sha))
+
+    def replaced_grow_into(self, kept):
+        """A copy kept as replaced grows into the session's bytes now or into another copy."""
+        for sid, is_conflict, name, sector, at in kept:
+            if is_conflict:
+                continue
+            into = [(n, s) for k_sid, _, n, s, _ in kept if k_sid == sid]
+            now = self.db.execute("SELECT s.name, b.sector FROM sessions s JOIN session_bytes b"
+                                  " ON b.session_id = s.id WHERE s.id = ?", (sid,)).fetchone()
+            if now is not None:
+                into.append((text(now[0]), text(now[1])))
+            if not any(grows(name, sector, n, s) for n, s in into):
+                self.mismatches.append("%s is kept as replaced, but its bytes grow into none the"
+                                       " session holds (its conflict flag was changed outside"
+                                       " this program)" % at)
 
     def check_growth(self):
         for sid in sorted(self.own.growth):
             held = self.grown_bytes.get(sid, {})
             for before, after, row in self.own.growth[sid]:
                 old, new = held.get(before), held.get(after)
-                used = used_length(old[1]) if old else 0
-                if (old is None or new is None or old[0] != new[0]
-                        or new[1][:used] != old[1][:used] or used_length(new[1]) <= used):
+                if old is None or new is None or not grows(old[0], old[1], new[0], new[1]):
                     self.mismatches.append("history row %d records session %d grown to bytes that"
                                            " do not extend the ones it had (%s)"
                                            % (row, sid, before))

@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
+#include <vector>
 
 #include "ChainRecords.h"
 #include "ChainRows.h"
@@ -322,6 +323,50 @@ void CheckIndexUploads(QSqlDatabase& db, bool server, VerifySummary& summary,
 // took from another archive (a conflicting one, or one that archive had replaced) is checked
 // against that archive's history too, which this one holds once the sync took it: bytes that
 // archive never recorded were not what it held.
+struct KeptCopy {
+    qint64 session = 0;
+    bool conflict = false;
+    QByteArray name;
+    QByteArray sector;
+    QString at;
+};
+
+// A copy kept as replaced is one the session grew from: its bytes grow into the session's now or
+// into another copy it keeps (one a sync took beside it). One that grows into none was kept
+// beside it as conflicting, and its flag, which no hash covers, was changed.
+bool ReplacedGrowInto(QSqlDatabase& db, const std::vector<KeptCopy>& kept, VerifySummary& summary,
+                      QString& error) {
+    QSqlQuery now(db);
+    for (const KeptCopy& c : kept) {
+        if (c.conflict) {
+            continue;
+        }
+        bool grows = false;
+        for (const KeptCopy& other : kept) {
+            grows = grows || (other.session == c.session &&
+                              Grows(c.name, c.sector, other.name, other.sector));
+        }
+        if (!grows) {
+            if (!Run(now,
+                     "SELECT s.name, b.sector FROM sessions s JOIN session_bytes b"
+                     " ON b.session_id = s.id WHERE s.id = ?",
+                     {c.session}, error)) {
+                return false;
+            }
+            grows = now.next() &&
+                    Grows(c.name, c.sector, now.value(0).toByteArray(), now.value(1).toByteArray());
+            now.finish();
+        }
+        if (!grows) {
+            summary.mismatches << c.at + " is kept as replaced, but its bytes grow into none the"
+                                         " session holds (its conflict flag was changed outside"
+                                         " this program)";
+            summary.faultySessions.insert(c.session);
+        }
+    }
+    return true;
+}
+
 void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySummary& summary,
                          const ChainRecords& records, const QHash<QString, ChainRecords>& origins,
                          QString& error) {
@@ -342,6 +387,7 @@ void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySu
     // Each copy a row named as kept is still held; no copy is held twice.
     QHash<QString, qint64> unheld = records.Copies();
     QHash<QString, QString> held; // "ID SHA256": the copy holding it
+    std::vector<KeptCopy> kept;
     while (query.next()) {
         const qint64 session = query.value(1).toLongLong();
         const bool conflict = query.value(6).toInt() != 0;
@@ -399,6 +445,10 @@ void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySu
             summary.faultySessions.insert(session);
         }
         held.insert(key, copy);
+        kept.push_back({session, conflict, query.value(2).toByteArray(), sector, at});
+    }
+    if (!ReplacedGrowInto(db, kept, summary, error)) {
+        summary.readable = false;
     }
     for (auto gone = unheld.constBegin(); gone != unheld.constEnd(); ++gone) {
         const QStringList words = gone.key().split(' ');

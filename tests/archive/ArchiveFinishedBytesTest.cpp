@@ -226,22 +226,30 @@ TEST_P(ArchiveFinishedBytesTest, OnlyAnOpenSessionGrowsAndOtherBytesAreKeptBesid
         const archive::VerifySummary verified = archive::VerifyArchive(m_archive);
         EXPECT_TRUE(verified.Clean()) << verified.mismatches.join('\n').toStdString();
         EXPECT_EQ(verified.conflictingCopies, c.replaced ? 0 : 1);
-        // A kept copy that a row names taken out, or held twice, behind the program's back.
-        for (const char* edit :
-             {"INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
-              " replaced_by, name, sector, overrun, conflict) SELECT session_id, digest,"
-              " first_seen, replaced_at, replaced_by, name, sector, overrun, conflict FROM"
-              " session_history WHERE conflict = 1",
-              "DELETE FROM session_history WHERE conflict = 1"}) {
+        // A kept copy that a row names turned into a replaced one, held twice, or taken out,
+        // behind the program's back.
+        const struct {
+            const char* edit;
+            const char* said;
+        } edits[] = {
+            {"UPDATE session_history SET conflict = 0 WHERE conflict = 1",
+             "its conflict flag was changed outside this program"},
+            {"UPDATE session_history SET conflict = 1 WHERE conflict = 0", ""},
+            {"INSERT INTO session_history (session_id, digest, first_seen, replaced_at,"
+             " replaced_by, name, sector, overrun, conflict) SELECT session_id, digest,"
+             " first_seen, replaced_at, replaced_by, name, sector, overrun, conflict FROM"
+             " session_history WHERE conflict = 1",
+             "(a copy held twice)"},
+            {"DELETE FROM session_history WHERE conflict = 1",
+             "which the archive no longer holds (taken out)"},
+        };
+        for (const auto& e : edits) {
             if (c.replaced) {
                 break;
             }
-            ASSERT_TRUE(Sql(edit));
+            ASSERT_TRUE(Sql(e.edit));
             const QString said = Mismatches(m_archive);
-            EXPECT_TRUE(said.contains(QString(edit).startsWith("DELETE")
-                                          ? "which the archive no longer holds (taken out)"
-                                          : "(a copy held twice)"))
-                << said.toStdString();
+            EXPECT_TRUE(said.contains(e.said)) << e.edit << '\n' << said.toStdString();
         }
         m_archive.Close();
     }
