@@ -30,6 +30,15 @@ EXIT_CLEAN, EXIT_MISMATCH, EXIT_USAGE, EXIT_UNREADABLE = 0, 1, 2, 6
 # Schema versions (MAX(version) of schema_migrations) from which the history holds each part.
 HISTORY_VERSION, ALL_BYTES_VERSION, SYNC_VERSION, SIGNING_VERSION = 5, 8, 9, 10
 INSTRUMENT_UID_VERSION, PERSONAL_VERSION = 11, 12
+LATEST_VERSION = PERSONAL_VERSION
+# What each version adds that tells it from the one before, newest first: a table, or a column of
+# one (version 12 adds none). The newest found is the least version the tables are of.
+VERSION_MARKS = [
+    (11, "instruments", "uid"), (10, "archive_history", "signer"), (9, "archive_identity", None),
+    (8, "session_history", "sector"), (7, "instruments", "firmware"), (6, "session_events", None),
+    (5, "archive_history", None), (4, "instruments", "serial_number"), (3, "sessions", "line_head"),
+    (2, "session_history", None), (1, "sessions", None),
+]
 
 ROW_COLUMNS = "seq, changed_at, os_user, host, kind, detail, sessions, previous, hash"
 HEX64 = re.compile(rb"[0-9a-f]{64}")
@@ -510,11 +519,27 @@ class Verifier:
     def one(self, sql, values=()):
         return self.db.execute(sql, values).fetchone()[0]
 
+    def tables_version(self):
+        tables = {said(r[0]) for r in self.db.execute(
+            "SELECT name FROM sqlite_master WHERE type = 'table'")}
+        for version, table, column in VERSION_MARKS:
+            if table in tables and (column is None or column in {
+                    said(r[1]) for r in self.db.execute("PRAGMA table_info(%s)" % table)}):
+                return version
+        return 0
+
     def run(self):
+        if self.version > LATEST_VERSION:
+            raise Unreadable("the archive's schema is version %d, newer than this program's %d"
+                             % (self.version, LATEST_VERSION))
+        if self.version < self.tables_version():
+            raise Unreadable("the archive records schema version %d but holds the tables of a"
+                             " later version (changed outside this program)" % self.version)
         if self.version < HISTORY_VERSION:
             raise Unreadable("its schema (version %d) is from before the history; open it once"
                              " with tavon-datalog to begin it" % self.version)
-        self.pending = {whole(r[0]) for r in self.db.execute("SELECT pending FROM history_start")}
+        values = [r[0] for r in self.db.execute("SELECT DISTINCT pending FROM history_start")]
+        self.pending = {whole(v) for v in values if isinstance(v, int)}
         signatures = []
         self.own = self.check_chain(b"", signatures)
         if self.version >= SYNC_VERSION:
@@ -533,6 +558,12 @@ class Verifier:
         elif 1 in self.pending:
             self.notes.append("the history has not begun yet: tavon-datalog begins it when it"
                               " next opens the archive")
+        # Only those two values are the migrations': the program leaves any other as it is.
+        for value in sorted((v for v in values if v not in (1, 2)), key=str):
+            self.mismatches.append(
+                "history_start holds the value %s, which no version of this program writes"
+                " (written outside this program)"
+                % (value if isinstance(value, int) else quoted_name(said(value))))
         if self.counts["rows"] == 0 and not unstarted:
             self.mismatches.append("the history is empty: its rows were deleted")
         self.check_taken_chains()

@@ -128,11 +128,19 @@ bool Prepare(QSqlDatabase& db, bool server, int version, bool& history, bool& al
     // older version for a migration's test has none).
     const int before =
         ready && db.tables().contains("schema_migrations") ? ReadSchemaVersion(db, error) : 0;
-    const bool migrated = ready && before >= 0 && MigrateSchema(db, server, version, error);
+    // The personal keys' rule comes with the version that brings it, in its transaction: never a
+    // version recorded without its row, and never a second row where the chain holds one.
+    const MigrationStep step = [&db, server](int reached, QString& failure) {
+        return reached != kPersonalSignOffVersion ||
+               BeginHistory(db, server, true, PersonalRule::Due, failure);
+    };
+    const bool migrated = ready && before >= 0 && MigrateSchema(db, server, version, step, error);
     history = migrated && db.tables().contains("history_start");
     const int after = migrated ? ReadSchemaVersion(db, error) : -1;
     allBytes = after >= kAllBytesVersion;
-    return migrated && (!history || StartHistory(db, server, after > before, error));
+    const PersonalRule rule =
+        after >= kPersonalSignOffVersion ? PersonalRule::WithStart : PersonalRule::None;
+    return migrated && (!history || StartHistory(db, server, after > before, rule, error));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "ChainRecords.h"
 #include "ChainRows.h"
 #include "HistoryChain.h"
+#include "KeyBinding.h"
 #include "PersonalSignOffs.h"
 #include "Schema.h"
 #include "SessionGrowth.h"
@@ -631,11 +632,28 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
         // for behind the program's back, and no rows at all means they were deleted.
         QSqlQuery pending(db);
         summary.readable =
-            Run(pending, "SELECT COUNT(*) FROM history_start", {}, summary.error) && pending.next();
+            Run(pending, "SELECT COUNT(*) FROM history_start WHERE pending IN (1, 2)", {},
+                summary.error) &&
+            pending.next();
         if (summary.readable && pending.value(0).toLongLong() > 0) {
             summary.mismatches << "history_start asks for the history to be begun again, which no"
                                   " migration asked for (written outside this program): the"
                                   " archive's bytes would be recorded afresh";
+            ++summary.chainFaults;
+        }
+        // Only those two values are the migrations': the program leaves any other as it is.
+        summary.readable = summary.readable &&
+                           Run(pending,
+                               "SELECT DISTINCT pending FROM history_start WHERE pending NOT IN"
+                               " (1, 2) ORDER BY pending",
+                               {}, summary.error);
+        while (summary.readable && pending.next()) {
+            const QString value = pending.value(0).toString();
+            bool whole = false;
+            value.toLongLong(&whole);
+            summary.mismatches << QString("history_start holds the value %1, which no version of"
+                                          " this program writes (written outside this program)")
+                                      .arg(whole ? value : QuotedName(value));
             ++summary.chainFaults;
         }
         if (summary.readable && summary.rows == 0) {

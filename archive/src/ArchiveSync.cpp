@@ -15,6 +15,7 @@
 #include "ArchiveValues.h"
 #include "ChainRecords.h"
 #include "HistoryChain.h"
+#include "NameFiling.h"
 #include "RecordedHeads.h"
 #include "Schema.h"
 #include "SessionCopies.h"
@@ -69,6 +70,8 @@ bool LabelOf(SessionArchive& archive, QString& label, QString& error) {
 struct SourceSession {
     qint64 instrument = 0;
     CapturedSession session;
+    qint64 slot = 0; // its slot and stamp columns as stored, before they are narrowed
+    qint64 stamp = 0;
     StoredCopy stored; // its own row's bytes (id: the source's)
     qint64 lastSeen = 0;
     bool loaded = false;
@@ -97,8 +100,10 @@ bool ReadBatch(QSqlDatabase& db, qint64 after, int limit, std::vector<SourceSess
         s.stored.id = query.value(0).toLongLong();
         s.instrument = query.value(1).toLongLong();
         CapturedSession& c = s.session;
-        c.slot = static_cast<int16_t>(query.value(2).toInt());
-        c.stamp = static_cast<uint32_t>(query.value(3).toLongLong());
+        s.slot = query.value(2).toLongLong();
+        s.stamp = query.value(3).toLongLong();
+        c.slot = static_cast<int16_t>(s.slot);
+        c.stamp = static_cast<uint32_t>(s.stamp);
         c.dated = query.value(4).toInt() != 0;
         c.alarm = query.value(5).toInt() != 0;
         c.calibration = query.value(6).toInt() != 0;
@@ -403,6 +408,9 @@ private:
     // False, with `taken` false, for bytes the source's history does not vouch for: said, and
     // counted against the sync.
     bool Vouched(const SourceSession& s, const StoredCopy* copy, bool& taken, QString& error);
+    // Whether the source files the session otherwise than its index entry says (its slot or stamp
+    // column edited there): said, and counted against the sync.
+    bool Misfiled(const SourceSession& s, bool& misfiled, QString& error);
     // `now`: the bytes the session holds now, where known without reading them.
     void Touched(qint64 session, const StoredCopy* copy, const CapturedSession* now = nullptr);
 
@@ -644,12 +652,38 @@ bool Batch::Vouched(const SourceSession& s, const StoredCopy* copy, bool& taken,
     return true;
 }
 
+bool Batch::Misfiled(const SourceSession& s, bool& misfiled, QString& error) {
+    const QString filing = FilingAgainstName(s.slot, s.stamp, s.session.dated, s.session.name);
+    misfiled = !filing.isEmpty();
+    if (!misfiled) {
+        return true;
+    }
+    QString words;
+    if (!DescribeSession(m_sourceDb, s.stored.id, words, error)) {
+        return false;
+    }
+    ++m_summary.refused;
+    ++m_summary.misfiled;
+    m_summary.refusedLines << QString("%1 of %2 %3 (changed outside this program): not taken")
+                                  .arg(words, m_source.Words(), filing);
+    return true;
+}
+
 bool Batch::Take(SourceSession& s, QString& error) {
     const qint64 instrument = m_instruments.value(s.instrument, -1);
     if (instrument < 0) {
         error = "session " + QString::number(s.stored.id) + " of " + m_source.Words() +
                 " has no instrument";
         return false;
+    }
+    // Filed here as the source files it, it would be found under neither its start nor its
+    // entry's: no column that no hash covers decides where a session goes.
+    bool misfiled = false;
+    if (!Misfiled(s, misfiled, error)) {
+        return false;
+    }
+    if (misfiled) {
+        return true;
     }
     const QString key = HeldSessions::Key(instrument, s.session.slot, s.session.stamp);
     qint64 session = -1;
@@ -1017,9 +1051,14 @@ QString SyncSummary::Counts() const {
     if (historyRows > 0) {
         parts << Counted(historyRows, "history row", "history rows") + " of other archives";
     }
-    if (refused > 0) {
-        parts << Counted(refused, "session or copy", "sessions or copies") +
+    if (refused > misfiled) {
+        parts << Counted(refused - misfiled, "session or copy", "sessions or copies") +
                      " not taken: not what the source's history recorded";
+    }
+    if (misfiled > 0) {
+        parts << (misfiled == 1 ? QString("1 session not taken: not filed as its index entry says")
+                                : Counted(misfiled, "session", "sessions") +
+                                      " not taken: not filed as their index entries say");
     }
     return parts.join("; ");
 }

@@ -471,45 +471,80 @@ bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, q
 namespace {
 
 // What the history's start asks for (history_start): 1 the history begins; 2 it began before index
-// uploads were recorded; 3 it began before sign-offs were signed by personal keys.
+// uploads were recorded. Those are the values the migrations write; any other was written outside
+// the program, which leaves it for verify to name.
 struct StartPending {
     bool begins = false;
     bool indexUploads = false;
-    bool personalRule = false;
 };
+
+constexpr char kStartValues[] = "(1, 2)";
 
 bool ReadPending(QSqlDatabase& db, StartPending& pending, QString& error) {
     QSqlQuery which(db);
-    if (!Run(which, "SELECT pending FROM history_start", {}, error)) {
+    if (!Run(which,
+             QString("SELECT pending FROM history_start WHERE pending IN %1").arg(kStartValues), {},
+             error)) {
         return false;
     }
     while (which.next()) {
         const int value = which.value(0).toInt();
         pending.begins = pending.begins || value == 1;
         pending.indexUploads = pending.indexUploads || value == 2;
-        pending.personalRule = pending.personalRule || value == 3;
     }
     return true;
 }
 
 // The start row's text; empty when there is nothing to start.
 QString StartDetail(const StartPending& pending, qint64 sessions, qint64 uploads) {
-    QStringList parts;
     if (pending.begins && sessions == 0 && uploads == 0) {
-        parts << QStringLiteral("history started");
-    } else if (pending.begins) {
-        parts << QString("history started with the %1 sessions and %2 index uploads already"
-                         " archived")
-                     .arg(sessions)
-                     .arg(uploads);
-    } else if (pending.indexUploads && uploads > 0) {
-        parts << QString("history of index uploads started with the %1 already archived")
-                     .arg(uploads);
+        return QStringLiteral("history started");
     }
-    if (pending.personalRule) {
-        parts << kPersonalRule;
+    if (pending.begins) {
+        return QString("history started with the %1 sessions and %2 index uploads already"
+                       " archived")
+            .arg(sessions)
+            .arg(uploads);
     }
-    return parts.join("; ");
+    if (pending.indexUploads && uploads > 0) {
+        return QString("history of index uploads started with the %1 already archived")
+            .arg(uploads);
+    }
+    return QString();
+}
+
+// How many rows this archive's own chain holds, and whether one of them is the row from which
+// sign-offs are signed by personal keys.
+bool ReadOwnChain(QSqlDatabase& db, qint64& rows, bool& rule, QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query, "SELECT COUNT(*) FROM archive_history", {}, error) || !query.next()) {
+        return false;
+    }
+    rows = query.value(0).toLongLong();
+    query.finish();
+    rule = false;
+    if (!Run(query, "SELECT kind, detail FROM archive_history WHERE kind = ?",
+             {ChangeKindName(ChangeKind::Started)}, error)) {
+        return false;
+    }
+    while (!rule && query.next()) {
+        HistoryRow row;
+        row.kind = query.value(0).toString();
+        row.detail = query.value(1).toString();
+        rule = IsPersonalRuleRow(row);
+    }
+    return true;
+}
+
+// Whether the row about to be written (`detail`, empty for none) says the personal keys' rule
+// too: only where the chain holds none, on the row that begins it, or for the migration that
+// brings the rule on a row of its own besides.
+bool RuleGoesWith(PersonalRule rule, qint64 rows, bool held, const QString& detail) {
+    if (rule == PersonalRule::None || held) {
+        return false;
+    }
+    return rows == 0 ? !detail.isEmpty() : rule == PersonalRule::Due;
 }
 
 // Nothing recorded and nothing to record yet: a new archive whose first opening stopped before
@@ -526,23 +561,22 @@ bool Unstarted(QSqlDatabase& db, QString& error) {
     return query.value(0).toLongLong() == 0;
 }
 
-} // namespace
-
-bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, QString& error) {
-    {
-        // Nothing to do for an archive whose history has begun: no write transaction for it.
-        QSqlQuery pending(db);
-        if (!Run(pending, "SELECT COUNT(*) FROM history_start", {}, error) || !pending.next()) {
-            return false;
-        }
-        if (pending.value(0).toLongLong() == 0) {
-            return true;
-        }
-    }
-    SqlTransaction transaction(db, server);
-    if (!transaction.Begun(error)) {
+bool Ids(QSqlDatabase& db, const char* sql, QVector<qint64>& out, QString& error) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!Run(query, sql, {}, error)) {
         return false;
     }
+    while (query.next()) {
+        out.append(query.value(0).toLongLong());
+    }
+    return true;
+}
+
+} // namespace
+
+bool BeginHistory(QSqlDatabase& db, bool server, bool migratedNow, PersonalRule rule,
+                  QString& error) {
     if (server && !Exec(db, QString("SELECT pg_advisory_xact_lock(%1)").arg(kHistoryLock), error)) {
         return false;
     }
@@ -554,38 +588,59 @@ bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, QString& erro
     // would record, was asked for behind the program's back: acted on, it would record whatever
     // bytes are there now as the instrument's. It is left for verify to name.
     if (!migratedNow && (pending.indexUploads || (pending.begins && !Unstarted(db, error)))) {
-        return error.isEmpty() && transaction.Commit(error);
-    }
-    QSqlQuery claim(db);
-    if (!Run(claim, "DELETE FROM history_start", {}, error)) {
-        return false;
-    }
-    if (claim.numRowsAffected() <= 0) {
-        return transaction.Commit(error); // another process began it first
-    }
-    const auto ids = [&db, &error](const char* sql, QVector<qint64>& out) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!Run(query, sql, {}, error)) {
+        pending = StartPending();
+        if (!error.isEmpty()) {
             return false;
         }
-        while (query.next()) {
-            out.append(query.value(0).toLongLong());
-        }
-        return true;
-    };
+    }
     QVector<qint64> sessions;
     QVector<qint64> uploads;
-    if ((pending.begins && !ids("SELECT id FROM sessions ORDER BY id", sessions)) ||
-        ((pending.begins || pending.indexUploads) &&
-         !ids("SELECT id FROM index_uploads ORDER BY id", uploads))) {
+    if (pending.begins || pending.indexUploads) {
+        QSqlQuery claim(db);
+        if (!Run(claim, QString("DELETE FROM history_start WHERE pending IN %1").arg(kStartValues),
+                 {}, error)) {
+            return false;
+        }
+        if (claim.numRowsAffected() <= 0) {
+            pending = StartPending(); // another process began it first
+        }
+        if ((pending.begins && !Ids(db, "SELECT id FROM sessions ORDER BY id", sessions, error)) ||
+            ((pending.begins || pending.indexUploads) &&
+             !Ids(db, "SELECT id FROM index_uploads ORDER BY id", uploads, error))) {
+            return false;
+        }
+    }
+    QString detail = StartDetail(pending, sessions.size(), uploads.size());
+    qint64 rows = 0;
+    bool held = false;
+    if (rule != PersonalRule::None && !ReadOwnChain(db, rows, held, error)) {
         return false;
     }
-    const QString detail = StartDetail(pending, sessions.size(), uploads.size());
-    if (detail.isEmpty()) {
-        return transaction.Commit(error);
+    if (RuleGoesWith(rule, rows, held, detail)) {
+        detail += (detail.isEmpty() ? "" : "; ") + QString(kPersonalRule);
     }
-    return AppendHistory(db, server, ChangeKind::Started, detail, sessions, uploads, error) &&
+    return detail.isEmpty() ||
+           AppendHistory(db, server, ChangeKind::Started, detail, sessions, uploads, error);
+}
+
+bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, PersonalRule rule,
+                  QString& error) {
+    {
+        // Nothing to do for an archive whose history has begun: no write transaction for it.
+        QSqlQuery pending(db);
+        if (!Run(
+                pending,
+                QString("SELECT COUNT(*) FROM history_start WHERE pending IN %1").arg(kStartValues),
+                {}, error) ||
+            !pending.next()) {
+            return false;
+        }
+        if (pending.value(0).toLongLong() == 0) {
+            return true;
+        }
+    }
+    SqlTransaction transaction(db, server);
+    return transaction.Begun(error) && BeginHistory(db, server, migratedNow, rule, error) &&
            transaction.Commit(error);
 }
 

@@ -97,11 +97,21 @@ bool RegisterSigner(QSqlDatabase& db, const QString& origin, const HistoryRow& r
 // (milliseconds since 1970, UTC), the newest of those written before it.
 bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, qint64 until = 0);
 
-// Begins the history of an archive that has none yet (new, or made before it existed) with a row
-// naming every session and index upload it holds; for one whose history began before index
-// uploads were recorded, a row naming the index uploads it holds; for one whose history began
-// before sign-offs were signed by personal keys, a row saying so from then on (the row that begins
-// a history says it too: KeyBinding.h). Does nothing once done. Its own transaction.
-bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, QString& error);
+// Whether a row that starts the history says from which row a sign-off is signed by a personal
+// key: None before the schema that holds it; WithStart on the row that begins a chain; Due, for
+// the migration that brings it, also on a row of its own where the chain holds none.
+enum class PersonalRule { None, WithStart, Due };
+
+// Inside the caller's write transaction: begins the history of an archive that has none yet (new,
+// or made before it existed) with a row naming every session and index upload it holds; for one
+// whose history began before index uploads were recorded, a row naming the index uploads it holds
+// (history_start's 1 and 2; any other value is left as it is). The row says the personal keys'
+// rule as `rule` says, once per chain. A start that no migration of this opening (`migratedNow`)
+// asked for is acted on only for an archive that holds nothing yet. Nothing to do: no row.
+bool BeginHistory(QSqlDatabase& db, bool server, bool migratedNow, PersonalRule rule,
+                  QString& error);
+// The same in its own transaction, taken only when history_start asks for a start.
+bool StartHistory(QSqlDatabase& db, bool server, bool migratedNow, PersonalRule rule,
+                  QString& error);
 
 } // namespace archive

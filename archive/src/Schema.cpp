@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
 #include <QUuid>
 #include <QVariant>
 
@@ -184,10 +186,10 @@ const char* const kVersion11[] = {
     nullptr,
 };
 
-// Sign-offs signed by personal keys: the next opening writes the row from which that holds
-// (pending 3), so that the sign-offs written before keep verifying as they did.
+// Sign-offs signed by personal keys: no table changes. The row from which that holds is written
+// in this version's own transaction by the opening's step (MigrateSchema), so that a version
+// recorded is never without its row, and the sign-offs written before keep verifying as they did.
 const char* const kVersion12[] = {
-    "INSERT INTO history_start (pending) VALUES (3)",
     nullptr,
 };
 
@@ -195,6 +197,21 @@ const char* const* const kVersions[] = {kVersion1, kVersion2,  kVersion3,  kVers
                                         kVersion5, kVersion6,  kVersion7,  kVersion8,
                                         kVersion9, kVersion10, kVersion11, kVersion12};
 constexpr int kVersionCount = sizeof kVersions / sizeof kVersions[0];
+
+// What each version adds that tells it from the one before, newest first: a table, or a column of
+// one (version 12 adds none). The newest found is the least version the tables are of.
+const struct {
+    int version;
+    const char* table;
+    const char* column; // nullptr: the table itself
+} kVersionMarks[] = {
+    {11, "instruments", "uid"},       {10, "archive_history", "signer"},
+    {9, "archive_identity", nullptr}, {8, "session_history", "sector"},
+    {7, "instruments", "firmware"},   {6, "session_events", nullptr},
+    {5, "archive_history", nullptr},  {4, "instruments", "serial_number"},
+    {3, "sessions", "line_head"},     {2, "session_history", nullptr},
+    {1, "sessions", nullptr},
+};
 
 // The server-wide key of the schema migrations' lock (any number no other user of the database
 // takes for its own).
@@ -217,7 +234,20 @@ QString Spelled(const char* statement, bool server) {
     return text;
 }
 
-bool ApplyVersion(QSqlDatabase& db, bool server, int version, QString& error) {
+// The least version whose tables the database holds (0: none of them).
+int TablesVersion(QSqlDatabase& db) {
+    const QStringList tables = db.tables();
+    for (const auto& mark : kVersionMarks) {
+        if (tables.contains(mark.table) &&
+            (mark.column == nullptr || db.record(mark.table).contains(mark.column))) {
+            return mark.version;
+        }
+    }
+    return 0;
+}
+
+bool ApplyVersion(QSqlDatabase& db, bool server, int version, const MigrationStep& step,
+                  QString& error) {
     SqlTransaction transaction(db, server);
     if (!transaction.Begun(error)) {
         return false;
@@ -252,7 +282,7 @@ bool ApplyVersion(QSqlDatabase& db, bool server, int version, QString& error) {
         error = mark.lastError().text();
         return false;
     }
-    return transaction.Commit(error);
+    return (!step || step(version, error)) && transaction.Commit(error);
 }
 
 } // namespace
@@ -270,10 +300,14 @@ int ReadSchemaVersion(QSqlDatabase& db, QString& error) {
     return query.value(0).toInt();
 }
 
-bool MigrateSchema(QSqlDatabase& db, bool server, int target, QString& error) {
+bool MigrateSchema(QSqlDatabase& db, bool server, int target, const MigrationStep& step,
+                   QString& error) {
     if (target > kVersionCount) {
         target = kVersionCount;
     }
+    // Read before the recorded version: a migration commits its tables and its record together,
+    // so another process migrating meanwhile can only make the record the newer of the two.
+    const int held = TablesVersion(db);
     for (int failures = 0;;) {
         QString failure;
         if (!Exec(db,
@@ -293,10 +327,18 @@ bool MigrateSchema(QSqlDatabase& db, bool server, int target, QString& error) {
                         .arg(kVersionCount);
             return false;
         }
+        // Versions taken out of the record by hand: migrated again, they would fail on their own
+        // tables half way, or act again on what they did once.
+        if (now >= 0 && now < held) {
+            error = QString("the archive records schema version %1 but holds the tables of a later"
+                            " version (changed outside this program)")
+                        .arg(now);
+            return false;
+        }
         if (now >= target) {
             return true;
         }
-        if (!ApplyVersion(db, server, now + 1, failure) && ++failures >= 4) {
+        if (!ApplyVersion(db, server, now + 1, step, failure) && ++failures >= 4) {
             error = "cannot bring the archive's schema to version " + QString::number(now + 1) +
                     ": " + failure;
             return false;

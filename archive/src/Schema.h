@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QSqlDatabase;
 
@@ -23,15 +24,21 @@ constexpr int kSigningVersion = 10;
 constexpr int kInstrumentUidVersion = 11;
 
 // From this version on a sign-off is signed by a personal key (PersonalKey.h): the history gets a
-// row saying so (history_start's pending 3) from which verify holds every sign-off to it.
+// row saying so, in the version's own transaction, from which verify holds every sign-off to it.
 constexpr int kPersonalSignOffVersion = 12;
 
 // The version the database's schema is at (0 for a new, empty one), or -1 on an error.
 int ReadSchemaVersion(QSqlDatabase& db, QString& error);
 
-// Brings the schema up to `target`, one version per transaction. Another process migrating the
-// same database at the same moment makes one of the two fail its transaction; that one then reads
-// the version again and goes on from there.
-bool MigrateSchema(QSqlDatabase& db, bool server, int target, QString& error);
+// What an opening does inside a version's transaction, after its tables and its record: false
+// with `error` fails the version.
+using MigrationStep = std::function<bool(int version, QString& error)>;
+
+// Brings the schema up to `target`, one version per transaction (`step`, where given, in each).
+// Another process migrating the same database at the same moment makes one of the two fail its
+// transaction; that one then reads the version again and goes on from there. A database whose
+// recorded version is older than its tables (a version's record deleted) is refused as it is.
+bool MigrateSchema(QSqlDatabase& db, bool server, int target, const MigrationStep& step,
+                   QString& error);
 
 } // namespace archive

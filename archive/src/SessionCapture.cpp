@@ -23,17 +23,8 @@ uint32_t EntryOffset(int16_t slot) {
            static_cast<uint32_t>(slot) % LogImage::kEntriesPerSector * LogImage::kEntrySize;
 }
 
-// The start stamp the name's first eight hexadecimal digits give; names that do not begin with
-// eight of them count as undated, as the session tree leaves "FFFFFFFF" out.
 uint32_t NameStamp(const SessionEntry& entry) {
-    if (entry.undated) {
-        return kUndated;
-    }
-    char digits[9] = {};
-    std::memcpy(digits, entry.name, 8);
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(digits, &end, 16);
-    return end == digits + 8 ? static_cast<uint32_t>(value) : kUndated;
+    return entry.undated ? kUndated : StampOfName(QByteArray(entry.name, 8));
 }
 
 // The newest dated stamp of the index: its session may still be being recorded.
@@ -91,6 +82,14 @@ std::unique_ptr<SessionTable> TableOf(LogImage& image) {
 }
 
 } // namespace
+
+uint32_t StampOfName(const QByteArray& name) {
+    char digits[9] = {};
+    std::memcpy(digits, name.constData(), name.size() < 8 ? static_cast<size_t>(name.size()) : 8);
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(digits, &end, 16);
+    return end == digits + 8 ? static_cast<uint32_t>(value) : kUndated;
+}
 
 std::vector<IndexedSession> IndexedSessions(LogImage& image) {
     const std::unique_ptr<SessionTable> table = TableOf(image);

@@ -9,6 +9,7 @@
 #include "ArchiveValues.h"
 #include "HistoryChain.h"
 #include "ListingLine.h"
+#include "NameFiling.h"
 #include "SessionArchiveImpl.h"
 #include "SessionCopies.h"
 #include "SessionFixed.h"
@@ -179,10 +180,15 @@ bool SessionArchive::RecordIndex(qint64 download, const QByteArray& indexBytes) 
 
 namespace {
 
-// Why the session cannot be what it claims to be, or empty. One whose records end before its index
+// Why the session cannot be what it claims to be, or empty. One filed under another slot or start
+// than its index entry gives would be found under neither; one whose records end before its index
 // entry's start holds another session's bytes under this one's name (the instrument's memory was
 // read again since its index was), and filed so it would be wrong for good.
 QString Impossible(const CapturedSession& s) {
+    const QString filing = FilingAgainstName(s.slot, s.stamp, s.dated, s.name);
+    if (!filing.isEmpty()) {
+        return QString("the session of slot %1 %2: not archived").arg(s.slot).arg(filing);
+    }
     if (!s.dated || s.summary.endValue == 0) {
         return QString();
     }

@@ -462,6 +462,56 @@ TEST_P(ArchiveHistoryTest, AnArchiveMadeBeforeTheHistoryBeginsItWithItsSessions)
     EXPECT_EQ(run.status, 0) << run.out << run.err;
 }
 
+// The program acts on history_start only for the values its migrations write, and the migration
+// that brings the personal keys' rule, run again because its record was deleted, writes no rule
+// row the chain holds already: a command that only reads the archive writes no row.
+TEST_P(ArchiveHistoryTest, ACommandThatOnlyReadsWritesNoRow) {
+    const struct {
+        const char* what;
+        const char* sql;
+        int verified;     // verify's exit status
+        const char* said; // a part of verify's output
+    } cases[] = {
+        {"a value no migration writes put in history_start",
+         "INSERT INTO history_start (pending) VALUES (3)", 1,
+         "history_start holds the value 3, which no version of this program writes (written"
+         " outside this program)\n"},
+        {"the record of the personal keys' schema deleted",
+         "DELETE FROM schema_migrations WHERE version = 12", 0, " history rows, no mismatch"},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Renew("read-" + std::to_string(++round)));
+        OpenImported();
+        ASSERT_TRUE(Sql(c.sql));
+        const QVector<HistoryRow> rows = Rows();
+        QSqlQuery query(QSqlDatabase::database(m_archive.ConnectionName()));
+        ASSERT_TRUE(query.exec("SELECT COUNT(*) FROM history_start") && query.next());
+        const qint64 flags = query.value(0).toLongLong();
+        query.finish();
+        m_archive.Close();
+        for (const char* command : {"verify", "head", "list", "verify"}) {
+            SCOPED_TRACE(command);
+            const testsupport::RunResult run = Datalog({command});
+            const bool verify = std::string(command) == "verify";
+            EXPECT_EQ(run.status, verify ? c.verified : 0) << run.out << run.err;
+            if (verify) {
+                EXPECT_NE(run.out.find(c.said), std::string::npos) << run.out;
+            }
+        }
+        ASSERT_TRUE(m_archive.Open(Location())) << m_archive.Error().toStdString();
+        const QVector<HistoryRow> after = Rows();
+        ASSERT_EQ(after.size(), rows.size());
+        EXPECT_EQ(after.last().hash, rows.last().hash);
+        QSqlQuery again(QSqlDatabase::database(m_archive.ConnectionName()));
+        ASSERT_TRUE(again.exec("SELECT COUNT(*) FROM history_start") && again.next());
+        EXPECT_EQ(again.value(0).toLongLong(), flags);
+        again.finish();
+        m_archive.Close();
+    }
+}
+
 TEST_P(ArchiveHistoryTest, TwoWritersAtOnceNeverForkTheChain) {
     OpenImported();
     constexpr int kChanges = 40;

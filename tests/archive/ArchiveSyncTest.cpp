@@ -3,6 +3,7 @@
 // and every chain still verifying.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -411,6 +412,70 @@ TEST_P(ArchiveSyncTest, ASessionMovedToAnotherInstrumentIsNotTaken) {
     EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"),
               static_cast<qint64>(SessionsOf(*first) + SessionsOf(*second)) - 1);
     ExpectVerified(*team, 2);
+}
+
+// A session whose slot or start column was changed in the van outside this program (neither is
+// hashed, and its van's verify passes) disagrees with its index entry, which is: it is named, with
+// what each says, and not taken; every other session is, and the sync says it is incomplete.
+TEST_P(ArchiveSyncTest, ASessionFiledOtherwiseThanItsIndexEntryIsNotTaken) {
+    const auto image = archivetest::GeneratedImage(1);
+    const qint64 all = static_cast<qint64>(SessionsOf(*image));
+    const struct {
+        const char* what;
+        const char* sql;
+        int shift; // seconds the start column moved
+    } cases[] = {
+        {"its start an hour later", "UPDATE sessions SET stamp = stamp + 3600 WHERE id = %1", 3600},
+        {"its start a day earlier", "UPDATE sessions SET stamp = stamp - 86400 WHERE id = %1",
+         -86400},
+        {"another slot", "UPDATE sessions SET slot = 612 WHERE id = %1", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *image);
+        const qint64 edited = Count(*van, "SELECT MIN(id) FROM sessions WHERE dated = 1");
+        QSqlQuery query(QSqlDatabase::database(van->ConnectionName()));
+        ASSERT_TRUE(query.exec(QString(c.sql).arg(edited)));
+        ASSERT_TRUE(
+            query.exec(QString("SELECT day, start_time FROM sessions WHERE id = %1").arg(edited)) &&
+            query.next());
+        const QString start = query.value(0).toString() + ' ' + query.value(1).toString();
+        query.finish();
+        EXPECT_TRUE(archive::VerifyArchive(*van).Clean());
+        const QString filed =
+            c.shift == 0 ? QString("is filed under slot 612, which no index has")
+                         : QString("is filed under the start %1, but its index entry says %2")
+                               .arg(QDateTime::fromString(start, "yyyy-MM-dd HH:mm:ss")
+                                        .addSecs(c.shift)
+                                        .toString("yyyy-MM-dd HH:mm:ss"),
+                                    start);
+        const QString said =
+            QString("session %1 (A-1, %2) of archive %3 (identity %4) %5 (changed outside this"
+                    " program): not taken")
+                .arg(QString::number(edited), start,
+                     van->IsServer() ? archive::ShownLocation(van->Where())
+                                     : QFileInfo(van->Where()).absoluteFilePath(),
+                     van->Identity(), filed);
+        const testsupport::RunResult r =
+            testsupport::RunProgram("tavon-datalog",
+                                    {"archive", "sync", "--from", van->Where().toStdString(),
+                                     "--to", team->Where().toStdString()},
+                                    m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(r.out.find(said.toStdString() + "\n"), 0u) << r.out;
+        EXPECT_NE(r.out.find("1 instrument, " + std::to_string(all - 1) +
+                             " sessions new, 0 already there; "),
+                  std::string::npos)
+            << r.out;
+        EXPECT_TRUE(QString::fromStdString(r.out).endsWith(
+            "; 1 session not taken: not filed as its index entry says\n"))
+            << r.out;
+        EXPECT_EQ(Count(*team, "SELECT COUNT(*) FROM sessions"), all - 1);
+        ExpectVerified(*team, 2);
+        DropAll();
+    }
 }
 
 // An archive and its copy made by sync hold the same, and `archive stats` says so; the lines of

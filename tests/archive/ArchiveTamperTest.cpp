@@ -69,6 +69,10 @@ enum class Edit {
     SyncedChainCut,
     SyncedChainRenamed,
     PhantomSigner,
+    StartValueUnknown,     // history_start given a value no migration writes
+    SchemaNewerRecorded,   // schema_migrations given a version newer than the program's
+    SchemaRecordFrom10Cut, // schema_migrations without its versions from 10 on
+    SchemaRecordFrom9Cut,  // ... from 9 on
 };
 
 struct Case {
@@ -81,6 +85,7 @@ struct Case {
     // What neither may say: a row the case hashed again as the document says must match its
     // own hash for both, a change of its text must not look like a forged signature.
     const char* notSaid = nullptr;
+    bool sameWords = false; // archive verify says `said` too
 };
 
 const Case kCases[] = {
@@ -164,6 +169,22 @@ const Case kCases[] = {
      "but no copy of that history is held here"},
     {"a signer registered past the history's end", Edit::PhantomSigner, Pin::None, Trust::None, 1,
      "which the history does not hold (it ends at row"},
+    {"a value no migration writes put in history_start", Edit::StartValueUnknown, Pin::None,
+     Trust::None, 1,
+     "history_start holds the value 3, which no version of this program writes (written outside"
+     " this program)",
+     nullptr, true},
+    {"a schema version newer than the program's recorded", Edit::SchemaNewerRecorded, Pin::None,
+     Trust::None, 6, "the archive's schema is version 99, newer than this program's 12", nullptr,
+     true},
+    {"the record of the schema versions from 10 on deleted", Edit::SchemaRecordFrom10Cut, Pin::None,
+     Trust::None, 6,
+     "the archive records schema version 9 but holds the tables of a later version (changed"
+     " outside this program)",
+     nullptr, true},
+    {"the record of the schema versions from 9 on deleted", Edit::SchemaRecordFrom9Cut, Pin::None,
+     Trust::None, 6, "the archive records schema version 8 but holds the tables of a later",
+     nullptr, true},
 };
 
 // A history row's columns as stored.
@@ -671,6 +692,17 @@ protected:
                             " os_user, host) VALUES ('', ?, 99, 0, 'x', 'y')",
                             {OtherKey().PublicHex()}));
             return;
+        case Edit::StartValueUnknown:
+            ASSERT_TRUE(Sql("INSERT INTO history_start (pending) VALUES (3)"));
+            return;
+        case Edit::SchemaNewerRecorded:
+            ASSERT_TRUE(Sql("INSERT INTO schema_migrations (version, applied_at) VALUES (99, 0)"));
+            return;
+        case Edit::SchemaRecordFrom10Cut:
+        case Edit::SchemaRecordFrom9Cut:
+            ASSERT_TRUE(Sql("DELETE FROM schema_migrations WHERE version >= ?",
+                            {c.edit == Edit::SchemaRecordFrom10Cut ? 10 : 9}));
+            return;
         }
     }
 
@@ -760,6 +792,9 @@ TEST_P(ArchiveTamperTest, TheScriptAndVerifyGiveEveryEditItsVerdict) {
         const Verdict script = ScriptVerdict(c, file);
         const Verdict verify = Verify(file, Arguments(c));
         EXPECT_EQ(verify.status, c.verdict) << verify.out;
+        if (c.sameWords) {
+            EXPECT_NE(verify.out.find(c.said), std::string::npos) << verify.out;
+        }
         if (c.notSaid != nullptr) {
             EXPECT_EQ(verify.out.find(c.notSaid), std::string::npos) << verify.out;
         }

@@ -10,8 +10,10 @@
 #include <atomic>
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "ArchiveFixture.h"
 #include "archive/ArchiveHistory.h"
@@ -410,6 +412,44 @@ TEST_P(ArchiveTest, AnOlderSchemaIsMigratedWithItsSessions) {
     m_archive.Close();
     EXPECT_FALSE(m_archive.Open(Location()));
     EXPECT_TRUE(m_archive.Error().contains("newer")) << m_archive.Error().toStdString();
+}
+
+// A record of the schema's versions cut short by hand (its newest versions deleted) is refused as
+// it is, plainly, and nothing is written: migrated again, those versions would fail on their own
+// tables half way, or act a second time on what they did once.
+TEST_P(ArchiveTest, ASchemaRecordBehindItsTablesIsRefusedAndLeftAsItIs) {
+    Import(*m_image);
+    const struct {
+        const char* sql; // each after the ones before
+        int recorded;
+    } cases[] = {
+        {"DELETE FROM schema_migrations WHERE version >= 10", 9},
+        {"DELETE FROM schema_migrations WHERE version >= 9", 8},
+        {"DELETE FROM schema_migrations", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        ASSERT_TRUE(Sql(c.sql));
+        const std::vector<int> before = {Count("SELECT COUNT(*) FROM schema_migrations"),
+                                         Count("SELECT COUNT(*) FROM archive_history"),
+                                         Count("SELECT COUNT(*) FROM history_start")};
+        const std::string said = "the archive records schema version " +
+                                 std::to_string(c.recorded) +
+                                 " but holds the tables of a later version (changed outside this"
+                                 " program)";
+        const testsupport::RunResult run = Datalog({"verify"});
+        EXPECT_EQ(run.status, 6) << run.out << run.err;
+        EXPECT_NE(run.err.find("cannot use the archive "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(said + "\n"), std::string::npos) << run.err;
+        SessionArchive other;
+        EXPECT_FALSE(other.Open(Location()));
+        EXPECT_TRUE(other.Error().endsWith(QString::fromStdString(": " + said)))
+            << other.Error().toStdString();
+        EXPECT_EQ(std::vector<int>({Count("SELECT COUNT(*) FROM schema_migrations"),
+                                    Count("SELECT COUNT(*) FROM archive_history"),
+                                    Count("SELECT COUNT(*) FROM history_start")}),
+                  before);
+    }
 }
 
 // Two engineers downloading at once: each stores session by session, in opposite orders, the

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
         for (archive::CapturedSession& s : sessions) {
             s.stamp = base + round * 1000u + static_cast<uint32_t>(s.slot);
             s.dated = true;
+            // Its index entry gives the start it is filed under, as an instrument's does.
+            s.name.replace(0, 8, QByteArray::number(s.stamp, 16).toUpper().rightJustified(8, '0'));
             const archive::StoreResult result = store.Store(download, s);
             if (result == archive::StoreResult::Failed) {
                 std::fprintf(stderr, "%s\n", store.Error().toLocal8Bit().constData());

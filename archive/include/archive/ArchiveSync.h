@@ -37,9 +37,12 @@ struct SyncSummary {
     qint64 copiesTaken = 0; // replaced or conflicting copies the source kept
     qint64 intervals = 0;   // service interval settings the target had not set
     qint64 historyRows = 0; // rows of the source's history, and of others it holds
-    // Sessions and copies whose bytes are not what the source's own history recorded for them
-    // (changed there outside this program): not taken, one line each. The sync is incomplete.
+    // Sessions and copies not taken, one line each: their bytes are not what the source's own
+    // history recorded for them, or (`misfiled`, sessions among them) the source files them under
+    // another slot or start than their index entries give (changed there outside this program).
+    // The sync is incomplete.
     qint64 refused = 0;
+    qint64 misfiled = 0;
     QStringList refusedLines;
     // One line each: an instrument renamed after its archive, a conflicting copy kept.
     QStringList renamed;
@@ -95,7 +98,8 @@ struct SyncSummary {
 //
 // A session or copy is taken only with the bytes the source's own history recorded for it (what
 // `verify` of the source checks): other bytes are left there and named (SyncSummary::refused), and
-// one stored in the source after the sync began is left for the next sync.
+// one stored in the source after the sync began is left for the next sync. A session the source
+// files under another slot or start than its index entry gives is left there and named too.
 //
 // Sessions are written in batches, each one transaction with the history row that names them (each
 // with the hash of its bytes, and the source's history head): a sync stopped at any point leaves

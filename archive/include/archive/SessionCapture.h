@@ -30,6 +30,11 @@ struct CapturedSession {
     SessionSummary summary;
 };
 
+// The start stamp a session's index name gives: its first eight hexadecimal digits; 0xFFFFFFFF
+// (undated) for a name that does not begin with eight of them, as the session tree leaves
+// "FFFFFFFF" out. What a session is filed under, and what its hashed bytes say of it.
+uint32_t StampOfName(const QByteArray& name);
+
 // A session as the index alone names it, before its sector is uploaded.
 struct IndexedSession {
     int16_t slot = 0;
