@@ -8,12 +8,11 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "ChainRecords.h"
+#include "AgainstRows.h"
 #include "HistoryChain.h"
 #include "RecordedHeads.h"
 #include "Schema.h"
 #include "SqlSteps.h"
-#include "archive/HistorySigning.h"
 #include "archive/SessionArchive.h"
 
 namespace archive {
@@ -24,122 +23,59 @@ QString Counted(qint64 count, const char* one, const char* many) {
            (count == 1 ? one : many);
 }
 
-// A history row as stored, its sessions column as text: compared column by column.
-struct StoredRow {
-    qint64 seq = 0;
-    qint64 at = 0;
-    QString user, host, kind, detail, sessions, previous, hash;
-    QString signer, signature; // empty where either archive's schema has no signatures
-    // The columns its hash covers.
-    bool SameText(const StoredRow& o) const {
-        return seq == o.seq && at == o.at && user == o.user && host == o.host && kind == o.kind &&
-               detail == o.detail && sessions == o.sessions && previous == o.previous &&
-               hash == o.hash;
-    }
-    bool operator==(const StoredRow& o) const {
-        return SameText(o) && signer == o.signer && signature == o.signature;
-    }
+// What one archive holds of another's chain from their syncs: its copy of that chain's rows (it
+// was a sync's target) and the heads of that chain its own sync rows recorded (it was either
+// side).
+struct Held {
+    QMap<qint64, StoredRow> copy;
+    QMap<qint64, RecordedHead> heads; // by the row recorded: the first sync row that recorded it
+    qint64 lastRow = 0;               // the newest sync row that recorded a head of it (0: none)
+    qint64 lastHead = 0;              // and the head it recorded
+    qint64 Copied() const { return copy.isEmpty() ? 0 : copy.lastKey(); }
+    qint64 UpTo() const { return std::max(Copied(), heads.isEmpty() ? 0 : heads.lastKey()); }
 };
 
-// The columns a StoredRow is read from: the signatures' only where both archives have them.
-QString StoredColumns(bool signing) {
-    return QString(kHistoryColumns) + (signing ? ", signer, signature" : "");
-}
-
-bool ReadStored(QSqlDatabase& db, const QString& sql, std::initializer_list<QVariant> values,
-                bool signing, QMap<qint64, StoredRow>& rows, QString& error) {
-    QSqlQuery query(db);
+bool ReadHeld(QSqlDatabase& holder, const QString& subject, bool signing, Held& held,
+              QString& error) {
+    QSqlQuery query(holder);
     query.setForwardOnly(true);
-    if (!Run(query, sql.arg(StoredColumns(signing)), values, error)) {
+    if (!Run(query, "SELECT seq, detail FROM archive_history WHERE kind = ? ORDER BY seq",
+             {ChangeKindName(ChangeKind::Sync)}, error)) {
         return false;
     }
     while (query.next()) {
-        StoredRow r;
-        r.seq = query.value(0).toLongLong();
-        r.at = query.value(1).toLongLong();
-        r.user = query.value(2).toString();
-        r.host = query.value(3).toString();
-        r.kind = query.value(4).toString();
-        r.detail = query.value(5).toString();
-        r.sessions = query.value(6).toString();
-        r.previous = query.value(7).toString();
-        r.hash = query.value(8).toString();
-        if (signing) {
-            r.signer = query.value(9).toString();
-            r.signature = query.value(10).toString();
+        RecordedHead head;
+        if (ParseRecordedHead(query.value(1).toString(), head) && head.identity == subject) {
+            head.row = query.value(0).toLongLong();
+            held.lastRow = head.row;
+            held.lastHead = head.seq;
+            if (!held.heads.contains(head.seq)) {
+                held.heads.insert(head.seq, head);
+            }
         }
-        rows.insert(r.seq, r);
     }
-    return true;
+    query.finish();
+    return ReadStored(holder, "SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq",
+                      {subject}, signing, held.copy, error);
 }
 
-// A consistent read of one archive for the whole check; rolled back when done.
-class ReadSnapshot {
-public:
-    ReadSnapshot(QSqlDatabase& db, bool server) : m_db(db), m_server(server) {}
-    ~ReadSnapshot() {
-        if (m_open) {
-            QString ignored;
-            Exec(m_db, "ROLLBACK", ignored);
-        }
-    }
-    ReadSnapshot(const ReadSnapshot&) = delete;
-    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-    bool Begun(QString& error) {
-        m_open = Exec(m_db, m_server ? "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY" : "BEGIN",
-                      error);
-        return m_open;
-    }
+// An archive's own chain up to `upTo`, and the row it ends at.
+bool ReadChain(QSqlDatabase& db, qint64 upTo, bool signing, QMap<qint64, StoredRow>& rows,
+               qint64& end, QString& error) {
+    QString head;
+    return ReadStored(db, "SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq", {upTo},
+                      signing, rows, error) &&
+           HistoryHead(db, end, head, error);
+}
 
-private:
-    QSqlDatabase& m_db;
-    bool m_server;
-    bool m_open = false;
+// How the lines of one direction name its two archives: the one whose own chain is checked (the
+// subject) and the one that holds a copy of it or recorded its heads (the holder).
+struct Sides {
+    QString subject;     // "archive ID's " or "this archive's "
+    QString holder;      // "this archive" or "archive ID"
+    QString holderWhose; // "this archive's " or "archive ID's "
+    bool subjectThere;   // the subject is the other archive, whose rows are "there"
 };
-
-// The row a stored one holds, for its hash to be made again; false when its list of sessions is
-// unreadable.
-bool RowOf(const StoredRow& r, HistoryRow& row) {
-    row.seq = r.seq;
-    row.at = r.at;
-    row.user = r.user;
-    row.host = r.host;
-    row.kind = r.kind;
-    row.detail = r.detail;
-    row.previous = r.previous;
-    return ParseSessionsText(r.sessions, row.sessions, row.indexUploads);
-}
-
-QString KeyWords(const QString& publicHex) {
-    if (publicHex.isEmpty()) {
-        return QStringLiteral("no key");
-    }
-    const QString fingerprint = KeyFingerprint(publicHex);
-    return fingerprint.isEmpty() ? QStringLiteral("an unreadable key") : "key " + fingerprint;
-}
-
-// Why the other's row is not the copy held here: what its text hashes to now, or, where that is
-// still the held hash, the other hash its row carries; where the text is the same, the column of
-// its signature that differs (the row signed again on one side).
-QString HowItDiffers(const StoredRow& there, const StoredRow& here) {
-    if (there.SameText(here)) {
-        return there.signer != here.signer
-                   ? QString("its signer differs: there %1, here %2")
-                         .arg(KeyWords(there.signer), KeyWords(here.signer))
-                   : QString("its signature differs: there %1, here %2")
-                         .arg(there.signature.isEmpty() ? QString("none") : there.signature,
-                              here.signature.isEmpty() ? QString("none") : here.signature);
-    }
-    HistoryRow row;
-    if (!RowOf(there, row)) {
-        return "there its list of sessions is unreadable";
-    }
-    const QString now = RowHash(row);
-    if (now != here.hash) {
-        return QString("there it hashes to %1, here to %2").arg(now, here.hash);
-    }
-    return QString("there it hashes to %1 as here, but carries the hash %2").arg(now, there.hash);
-}
 
 // The other's chain up to `upTo`: each row there, following the one before and matching its own
 // hash.
@@ -156,10 +92,10 @@ void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const Q
         }
         ++summary.rowsChecked;
         const StoredRow& r = found.value();
-        HistoryRow row;
-        if (!RowOf(r, row)) {
+        QString now;
+        if (!HashOfText(r, now)) {
             summary.mismatches << at + ": its list of sessions is unreadable";
-        } else if (RowHash(row) != r.hash) {
+        } else if (now != r.hash) {
             summary.mismatches << at + " does not match its own hash (changed since the sync)";
         }
         if (seq > 1 && !before.isEmpty() && r.previous != before) {
@@ -169,131 +105,126 @@ void CheckTheirChain(const QMap<qint64, StoredRow>& theirs, qint64 upTo, const Q
     }
 }
 
+// Each row of this archive's own chain that the other holds or recorded, up to where the chain
+// ends, but not here: this archive's verify checks the rest of its chain itself.
+void NameMissing(const Held& held, const QMap<qint64, StoredRow>& rows, qint64 end,
+                 const Sides& sides, AgainstSummary& summary) {
+    QList<qint64> wanted = held.copy.keys() + held.heads.keys();
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    for (const qint64 seq : wanted) {
+        if (seq <= end && !rows.contains(seq)) {
+            summary.mismatches << sides.subject + "history row " + QString::number(seq) +
+                                      " is missing (deleted since the sync)";
+        }
+    }
+}
+
 // "archive ID's history ends at row 8, before row 11 that this archive recorded of it at its
 // sync in row 40: rows were deleted": the newest of the recorded heads and the rows held of it.
-QString EndedBefore(const QString& whose, qint64 theirEnd, const QMap<qint64, StoredRow>& copy,
-                    const QMap<qint64, RecordedHead>& heads) {
-    const qint64 held = copy.isEmpty() ? 0 : copy.lastKey();
-    const QString ends = theirEnd == 0 ? whose + "history holds no row"
-                                       : whose + "history ends at row " + QString::number(theirEnd);
-    if (!heads.isEmpty() && heads.lastKey() >= held) {
-        const RecordedHead& head = heads.last();
-        return QString("%1, before row %2 that this archive recorded of it at its sync in row %3:"
-                       " rows were deleted")
+QString EndedBefore(const Sides& sides, qint64 end, const Held& held) {
+    const QString ends = end == 0 ? sides.subject + "history holds no row"
+                                  : sides.subject + "history ends at row " + QString::number(end);
+    if (!held.heads.isEmpty() && held.heads.lastKey() >= held.Copied()) {
+        const RecordedHead& head = held.heads.last();
+        return QString("%1, before row %2 that %3 recorded of it at its sync in row %4: rows were"
+                       " deleted")
             .arg(ends)
             .arg(head.seq)
+            .arg(sides.holder)
             .arg(head.row);
     }
-    return QString("%1, before row %2 that this archive holds a copy of from a sync: rows were"
-                   " deleted")
+    return QString("%1, before row %2 that %3 holds a copy of from a sync: rows were deleted")
         .arg(ends)
-        .arg(held);
+        .arg(held.Copied())
+        .arg(sides.holder);
 }
 
-// Each row of the other's chain this archive holds a copy of, against the same row there.
-void CompareCopy(const QMap<qint64, StoredRow>& copy, const QMap<qint64, StoredRow>& their,
-                 const QString& whose, AgainstSummary& summary) {
+// Each row of the subject's chain the holder holds a copy of, against the same row there.
+void CompareCopy(const QMap<qint64, StoredRow>& copy, const QMap<qint64, StoredRow>& rows,
+                 const Sides& sides, AgainstSummary& summary) {
     for (const StoredRow& held : copy) {
         ++summary.rowsCompared;
-        const auto found = their.constFind(held.seq);
-        const QString at = whose + "history row " + QString::number(held.seq);
-        if (found == their.constEnd()) {
-            continue; // named once by the caller: as missing, or past the end of their chain
+        const auto found = rows.constFind(held.seq);
+        if (found == rows.constEnd()) {
+            continue; // named once by the caller: as missing, or past the end of the chain
         }
         if (!(found.value() == held)) {
-            summary.mismatches << QString("%1 is not the copy this archive took at a sync (%2)")
-                                      .arg(at, HowItDiffers(found.value(), held));
+            const QString how = sides.subjectThere ? HowItDiffers(found.value(), held)
+                                                   : HowItDiffers(held, found.value());
+            summary.mismatches << QString("%1history row %2 is not the copy %3 took at a sync (%4)")
+                                      .arg(sides.subject)
+                                      .arg(held.seq)
+                                      .arg(sides.holder, how);
         }
     }
 }
 
-// Each head of the other's history this archive's sync rows recorded, against that row there.
-void CompareHeads(const QMap<qint64, RecordedHead>& heads, const QMap<qint64, StoredRow>& their,
-                  const QString& whose, AgainstSummary& summary) {
+// Each head of the subject's chain the holder's sync rows recorded, against that row.
+void CompareHeads(const QMap<qint64, RecordedHead>& heads, const QMap<qint64, StoredRow>& rows,
+                  const Sides& sides, AgainstSummary& summary) {
     for (const RecordedHead& head : heads) {
         ++summary.heads;
-        const auto found = their.constFind(head.seq);
-        if (found != their.constEnd() && found.value().hash != head.hash) {
-            summary.mismatches << QString("%1 is not the head this archive's history row %2"
-                                          " recorded at a sync (there it hashes to %3, recorded"
-                                          " %4): that history was rewritten")
-                                      .arg(whose + "history row " + QString::number(head.seq))
+        const auto found = rows.constFind(head.seq);
+        if (found != rows.constEnd() && found.value().hash != head.hash) {
+            summary.mismatches << QString("%1history row %2 is not the head %3history row %4"
+                                          " recorded at a sync (%5 it hashes to %6, recorded"
+                                          " %7): that history was rewritten")
+                                      .arg(sides.subject)
+                                      .arg(head.seq)
+                                      .arg(sides.holderWhose)
                                       .arg(head.row)
-                                      .arg(found.value().hash, head.hash);
+                                      .arg(sides.subjectThere ? "there" : "here",
+                                           found.value().hash, head.hash);
         }
     }
 }
 
-// What the other archive holds of a sync with this one: the newest row of its own chain that
-// recorded this archive's head at a sync (0: none) and that head, and how far it holds this
-// archive's chain (0: not at all).
-struct TheirRecord {
-    qint64 row = 0;
-    qint64 head = 0;
-    qint64 held = 0;
-};
-
-bool ReadTheirRecord(QSqlDatabase& theirs, const QString& ownId, TheirRecord& record,
-                     QString& error) {
-    QSqlQuery query(theirs);
-    query.setForwardOnly(true);
-    if (!Run(query, "SELECT seq, detail FROM archive_history WHERE kind = ? ORDER BY seq",
-             {ChangeKindName(ChangeKind::Sync)}, error)) {
-        return false;
+// One direction: the subject's own chain (`rows`, up to the newest the holder holds or
+// recorded, ending at row `end`) against what the holder holds of it. Rows deleted from the end
+// leave a chain whole in itself: only what was learnt of it at a sync shows them, named once
+// (unless `nameEnd` is false: the caller said it) rather than as each row missing.
+void CheckDirection(const Held& held, const QMap<qint64, StoredRow>& rows, qint64 end,
+                    const Sides& sides, bool nameEnd, AgainstSummary& summary) {
+    CompareCopy(held.copy, rows, sides, summary);
+    CompareHeads(held.heads, rows, sides, summary);
+    const qint64 upTo = held.UpTo();
+    if (nameEnd && upTo > end) {
+        summary.mismatches << EndedBefore(sides, end, held);
     }
-    while (query.next()) {
-        RecordedHead head;
-        if (ParseRecordedHead(query.value(1).toString(), head) && head.identity == ownId) {
-            record.row = query.value(0).toLongLong();
-            record.head = head.seq;
-        }
+    if (sides.subjectThere) {
+        CheckTheirChain(rows, std::min(upTo, end), sides.subject, summary);
+    } else {
+        NameMissing(held, rows, end, sides, summary);
     }
-    query.finish();
-    if (!Run(query, "SELECT COALESCE(MAX(seq), 0) FROM origin_history WHERE origin = ?", {ownId},
-             error) ||
-        !query.next()) {
-        return false;
-    }
-    record.held = query.value(0).toLongLong();
-    return true;
 }
 
 // The line for two archives of which this one holds no trace of a sync with the other: that they
 // never synced only where the other holds none either. Where it does, this archive's rows of the
 // sync were taken out, and its history ending before what the other learnt of it says so.
-bool NoSyncHere(QSqlDatabase& mine, QSqlDatabase& theirs, const QString& ownId,
-                const QString& other, QString& line, QString& error) {
-    TheirRecord record;
-    qint64 ownEnd = 0;
-    QString ownHead;
-    if (!ReadTheirRecord(theirs, ownId, record, error) ||
-        !HistoryHead(mine, ownEnd, ownHead, error)) {
-        return false;
-    }
-    line = "this archive holds no row of " + other + " and recorded no head of its history";
-    if (record.row == 0 && record.held == 0) {
-        line += ": they never synced";
-        return true;
+QString NoSyncHere(const Held& theirs, qint64 ownEnd, const QString& other) {
+    QString line = "this archive holds no row of " + other + " and recorded no head of its history";
+    if (theirs.lastRow == 0 && theirs.Copied() == 0) {
+        return line + ": they never synced";
     }
     QStringList shown;
-    if (record.row != 0) {
+    if (theirs.lastRow != 0) {
         shown << QString("its history row %1 recorded this archive's head row %2 at a sync")
-                     .arg(record.row)
-                     .arg(record.head);
+                     .arg(theirs.lastRow)
+                     .arg(theirs.lastHead);
     }
-    if (record.held != 0) {
-        shown
-            << QString("it holds this archive's history up to row %1 from a sync").arg(record.held);
+    if (theirs.Copied() != 0) {
+        shown << QString("it holds this archive's history up to row %1 from a sync")
+                     .arg(theirs.Copied());
     }
-    const qint64 known = std::max(record.head, record.held);
-    line += ", but they synced (" + shown.join(", and ") + "): " +
-            (ownEnd < known ? QString("this archive's history ends at row %1, before row %2: its"
-                                      " newest rows were deleted")
-                                  .arg(ownEnd)
-                                  .arg(known)
-                            : QString("what this archive recorded of that sync was deleted or"
-                                      " changed"));
-    return true;
+    const qint64 known = std::max(theirs.lastHead, theirs.Copied());
+    return line + ", but they synced (" + shown.join(", and ") + "): " +
+           (ownEnd < known ? QString("this archive's history ends at row %1, before row %2: its"
+                                     " newest rows were deleted")
+                                 .arg(ownEnd)
+                                 .arg(known)
+                           : QString("what this archive recorded of that sync was deleted or"
+                                     " changed"));
 }
 
 } // namespace
@@ -321,12 +252,13 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
         return summary;
     }
     const QString theirId = other.Identity();
+    const QString ownId = archive.Identity();
     summary.other = QString("archive %1 (identity %2)").arg(other.WhereFromAnywhere(), theirId);
     if (archive.SchemaVersion() < kSyncVersion || theirId.isEmpty()) {
         summary.error = "an archive made before archives were synced has nothing to compare";
         return summary;
     }
-    if (archive.Identity() == theirId) {
+    if (ownId == theirId) {
         summary.error = "that is this archive itself";
         return summary;
     }
@@ -336,54 +268,32 @@ AgainstSummary VerifyAgainst(SessionArchive& archive, SessionArchive& other) {
     ReadSnapshot theirRead(theirs, other.IsServer());
     const bool signing =
         archive.SchemaVersion() >= kSigningVersion && other.SchemaVersion() >= kSigningVersion;
-    QMap<qint64, StoredRow> own;
-    QMap<qint64, StoredRow> copy;
-    if (!mineRead.Begun(summary.error) || !theirRead.Begun(summary.error) ||
-        !ReadStored(mine, "SELECT %1 FROM archive_history WHERE kind = ? ORDER BY seq",
-                    {ChangeKindName(ChangeKind::Sync)}, signing, own, summary.error) ||
-        !ReadStored(mine, "SELECT %1 FROM origin_history WHERE origin = ? ORDER BY seq", {theirId},
-                    signing, copy, summary.error)) {
-        return summary;
-    }
-    // Each head this archive's syncs recorded of the other's history, oldest first.
-    QMap<qint64, RecordedHead> heads;
-    for (const StoredRow& r : own) {
-        RecordedHead head;
-        if (ParseRecordedHead(r.detail, head) && head.identity == theirId &&
-            !heads.contains(head.seq)) {
-            head.row = r.seq;
-            heads.insert(head.seq, head);
-        }
-    }
-    const qint64 upTo =
-        std::max(copy.isEmpty() ? 0 : copy.lastKey(), heads.isEmpty() ? 0 : heads.lastKey());
-    QMap<qint64, StoredRow> their;
+    Held ofTheirs; // what this archive holds of the other's chain
+    Held ofMine;   // and the other of this archive's
+    QMap<qint64, StoredRow> theirRows;
+    QMap<qint64, StoredRow> ownRows;
     qint64 theirEnd = 0;
-    QString theirHead;
-    if (!ReadStored(theirs, "SELECT %1 FROM archive_history WHERE seq <= ? ORDER BY seq", {upTo},
-                    signing, their, summary.error) ||
-        !HistoryHead(theirs, theirEnd, theirHead, summary.error)) {
-        return summary;
-    }
-    const QString whose = "archive " + theirId + "'s ";
-    if (upTo == 0) {
-        QString line;
-        summary.readable =
-            NoSyncHere(mine, theirs, archive.Identity(), summary.other, line, summary.error);
-        if (summary.readable) {
-            summary.mismatches << line;
-        }
+    qint64 ownEnd = 0;
+    if (!mineRead.Begun(summary.error) || !theirRead.Begun(summary.error) ||
+        !ReadHeld(mine, theirId, signing, ofTheirs, summary.error) ||
+        !ReadHeld(theirs, ownId, signing, ofMine, summary.error) ||
+        !ReadChain(theirs, ofTheirs.UpTo(), signing, theirRows, theirEnd, summary.error) ||
+        !ReadChain(mine, ofMine.UpTo(), signing, ownRows, ownEnd, summary.error)) {
         return summary;
     }
     summary.readable = true;
-    CompareCopy(copy, their, whose, summary);
-    CompareHeads(heads, their, whose, summary);
-    // Rows deleted from the end leave a chain whole in itself: only what was learnt of it at a
-    // sync shows them, named once here rather than as each row missing.
-    if (upTo > theirEnd) {
-        summary.mismatches << EndedBefore(whose, theirEnd, copy, heads);
+    const QString them = "archive " + theirId;
+    const bool nothingHere = ofTheirs.UpTo() == 0;
+    if (nothingHere) {
+        summary.mismatches << NoSyncHere(ofMine, ownEnd, summary.other);
+    } else {
+        CheckDirection(ofTheirs, theirRows, theirEnd,
+                       {them + "'s ", "this archive", "this archive's ", true}, true, summary);
     }
-    CheckTheirChain(their, std::min(upTo, theirEnd), whose, summary);
+    // Either side's newest rows deleted since a sync show only against what the other learnt of
+    // them: this archive's own chain is held to what the other holds and recorded of it too.
+    CheckDirection(ofMine, ownRows, ownEnd, {"this archive's ", them, them + "'s ", false},
+                   !nothingHere, summary);
     return summary;
 }
 

@@ -52,7 +52,16 @@ int SessionArchive::CurrentSchemaVersion() {
 }
 
 bool SessionArchive::Open(const QString& location, OpenMode mode) {
-    return OpenAtVersion(location, LatestSchemaVersion(), mode) && RefreshSummaries() >= 0;
+    if (!OpenAtVersion(location, LatestSchemaVersion(), mode)) {
+        return false;
+    }
+    if (RefreshSummaries() < 0) {
+        m_error = "cannot use the archive " + Where() +
+                  ": the listing lines of its sessions could not be made anew: " + m_error;
+        Close();
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -68,7 +77,7 @@ bool HoldsArchive(QSqlDatabase& db, bool server, bool& holds, QString& error) {
                             " name = 'schema_migrations'") &&
         query.next();
     if (!read) {
-        error = query.lastError().text();
+        error = DatabaseSaid(query.lastError());
         return false;
     }
     holds = query.value(0).toBool();
@@ -110,20 +119,29 @@ bool Connect(QSqlDatabase& db, const ArchiveLocation& location, SessionArchive::
     return true;
 }
 
+// What was being done when a step of opening failed, in our words, before the database's own.
+bool Step(bool done, const char* what, QString& error) {
+    if (!done) {
+        error = QString(what) + ": " + error;
+    }
+    return done;
+}
+
 // The connection set up and the schema brought up to `version`, the history begun where it has
 // one: `history` and `allBytes` say what the schema has.
 bool Prepare(QSqlDatabase& db, bool server, int version, bool& history, bool& allBytes,
              QString& error) {
     // WAL: readers never wait for the writer, and a killed writer leaves only an unfinished
     // transaction that the next opening rolls back. FULL: every commit is on the disk.
-    const bool ready = server
-                           ? Exec(db, "SET client_min_messages TO WARNING", error)
-                           : Exec(db, "PRAGMA journal_mode=WAL", error) &&
-                                 Exec(db, "PRAGMA synchronous=FULL", error) &&
-                                 // Searches scan the session table: let them read it from memory.
-                                 Exec(db, "PRAGMA mmap_size=268435456", error) &&
-                                 Exec(db, "PRAGMA cache_size=-32768", error) &&
-                                 Exec(db, "PRAGMA foreign_keys=ON", error);
+    const bool ready = Step(server ? Exec(db, "SET client_min_messages TO WARNING", error)
+                                   : Exec(db, "PRAGMA journal_mode=WAL", error) &&
+                                         Exec(db, "PRAGMA synchronous=FULL", error) &&
+                                         // Searches scan the session table: let them read it
+                                         // from memory.
+                                         Exec(db, "PRAGMA mmap_size=268435456", error) &&
+                                         Exec(db, "PRAGMA cache_size=-32768", error) &&
+                                         Exec(db, "PRAGMA foreign_keys=ON", error),
+                            "its connection could not be set up", error);
     // The history begins on the first opening at a schema that has it (an archive opened at an
     // older version for a migration's test has none).
     const int before =
@@ -134,13 +152,18 @@ bool Prepare(QSqlDatabase& db, bool server, int version, bool& history, bool& al
         return reached != kPersonalSignOffVersion ||
                BeginHistory(db, server, true, PersonalRule::Due, failure);
     };
-    const bool migrated = ready && before >= 0 && MigrateSchema(db, server, version, step, error);
+    const bool migrated = ready &&
+                          Step(before >= 0, "its schema's version could not be read", error) &&
+                          Step(MigrateSchema(db, server, version, step, error),
+                               "its schema could not be checked and brought up to date", error);
     history = migrated && db.tables().contains("history_start");
     const int after = migrated ? ReadSchemaVersion(db, error) : -1;
     allBytes = after >= kAllBytesVersion;
     const PersonalRule rule =
         after >= kPersonalSignOffVersion ? PersonalRule::WithStart : PersonalRule::None;
-    return migrated && (!history || StartHistory(db, server, after > before, rule, error));
+    return migrated && Step(after >= 0, "its schema's version could not be read", error) &&
+           (!history || Step(StartHistory(db, server, after > before, rule, error),
+                             "its history could not be begun", error));
 }
 
 } // namespace
@@ -169,10 +192,8 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version, OpenMode mo
         if (!db.open()) {
             // One line, as every message of ours is: a server's refusal comes on several, with
             // the driver's own words after it.
-            const QSqlError why = db.lastError();
-            m_error =
-                "cannot open the archive " + DescribeLocation(location) + ": " +
-                (why.databaseText().isEmpty() ? why.driverText() : why.databaseText()).simplified();
+            m_error = "cannot open the archive " + DescribeLocation(location) + ": " +
+                      DatabaseSaid(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_impl->connection);
             return false;
@@ -188,7 +209,8 @@ bool SessionArchive::OpenAtVersion(const QString& text, int version, OpenMode mo
         bool holds = true;
         if (mode == OpenMode::ExistingOnly &&
             (!HoldsArchive(db, location.server, holds, error) || !holds)) {
-            m_error = holds ? "cannot use the archive " + DescribeLocation(location) + ": " + error
+            m_error = holds ? "cannot use the archive " + DescribeLocation(location) +
+                                  ": its tables could not be read: " + error
                             : "no archive at " + DescribeLocation(location);
             db = QSqlDatabase();
             Close();

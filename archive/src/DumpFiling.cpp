@@ -4,11 +4,15 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <map>
 #include <set>
 
+#include "ArchiveValues.h"
 #include "SessionCopies.h"
+#include "SqlSteps.h"
 #include "archive/SessionArchive.h"
 #include "archive/StoredText.h"
 
@@ -125,6 +129,34 @@ FilingResult FileDumps(SessionArchive& archive, const std::vector<DumpToFile>& d
         }
     }
     return FilingResult::Filed;
+}
+
+bool FileUnder(SessionArchive& archive, const QString& word, DumpFiling& filing, QString& error) {
+    filing = DumpFiling();
+    const QVector<qint64> known = archive.FindInstruments(word);
+    if (known.isEmpty()) {
+        error = archive.Error();
+        filing.name = word.trimmed();
+        return error.isEmpty();
+    }
+    QSqlQuery query(QSqlDatabase::database(archive.ConnectionName(), false));
+    if (!Run(query, "SELECT " + InstrumentLabel() + " FROM instruments i WHERE i.id = ?",
+             {known.first()}, error) ||
+        !query.next()) {
+        error = error.isEmpty() ? "the archive's instrument " + word + " is gone" : error;
+        return false;
+    }
+    filing.instrument = known.first();
+    filing.name = query.value(0).toString();
+    return true;
+}
+
+QString FiledWords(const QString& name, bool made, size_t shared) {
+    if (made) {
+        return ": filed under the new instrument \"" + name + '"';
+    }
+    return ": filed under \"" + name + '"' +
+           (shared == 0 ? QString() : ", whose " + Sessions(shared) + " it shares");
 }
 
 QString DumpInstrumentName(const QString& file) {

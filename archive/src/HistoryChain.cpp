@@ -290,7 +290,7 @@ bool RecordedNow(QSqlDatabase& db, const QVector<qint64>& sessions,
     if (!sessions.isEmpty() &&
         !bytes.prepare("SELECT s.name, b.sector, b.overrun, s.complete FROM sessions s"
                        " JOIN session_bytes b ON b.session_id = s.id WHERE s.id = ?")) {
-        error = bytes.lastError().text();
+        error = DatabaseSaid(bytes.lastError());
         return false;
     }
     for (const qint64 id : sessions) {

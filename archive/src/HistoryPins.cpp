@@ -212,7 +212,8 @@ QStringList SignerLines(const QVector<HistorySigner>& signers, const QHash<QStri
                                    QString::number(chain->firstRow));
         }
         lines << QString("Signer: %1, %2, signed %3")
-                     .arg(first->fingerprint, SignerWho(*first, printed), signedWhat.join(", "));
+                     .arg(KeyNamedBy(first->fingerprint, true), SignerWho(*first, printed),
+                          signedWhat.join(", "));
     }
     return lines;
 }

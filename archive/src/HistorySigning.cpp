@@ -100,6 +100,13 @@ QString KeyFingerprint(const QString& publicKeyHex) {
     return groups.join(':');
 }
 
+QString KeyNamedBy(const QString& fingerprint, bool bare) {
+    if (fingerprint.isEmpty()) {
+        return QStringLiteral("an unreadable key");
+    }
+    return bare ? fingerprint : "key " + fingerprint;
+}
+
 QString NormalFingerprint(const QString& text) {
     QString digits;
     for (const QChar c : text) {
@@ -134,7 +141,8 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
     if (!Run(query,
              "SELECT k.origin, k.public_key, k.first_seq,"
              " COALESCE(a.changed_at, o.changed_at, k.first_at),"
-             " COALESCE(a.os_user, o.os_user), COALESCE(a.host, o.host) FROM history_keys k"
+             " COALESCE(a.os_user, o.os_user), COALESCE(a.host, o.host),"
+             " COALESCE(a.kind, o.kind) FROM history_keys k"
              " LEFT JOIN archive_history a ON k.origin = '' AND a.seq = k.first_seq"
              " AND a.signer = k.public_key"
              " LEFT JOIN origin_history o ON k.origin <> '' AND o.origin = k.origin"
@@ -154,6 +162,7 @@ bool HistorySigners(SessionArchive& archive, QVector<HistorySigner>& signers, QS
         signer.firstRowHeld = !query.value(4).isNull();
         signer.user = query.value(4).toString();
         signer.host = query.value(5).toString();
+        signer.kind = query.value(6).toString();
         signers.append(signer);
     }
     query.finish();
@@ -177,8 +186,8 @@ QStringList UntrustedLines(const VerifySummary& summary, const QSet<QString>& tr
         // A personal key as every view shows one: by the printed name its chain binds.
         const QString signer =
             by.printedName.isEmpty()
-                ? QString("key %1 (%2)").arg(by.fingerprint, by.firstWriter)
-                : QString("%1 (key %2)").arg(QuotedName(by.printedName), by.fingerprint);
+                ? QString("%1 (%2)").arg(KeyNamedBy(by.fingerprint), by.firstWriter)
+                : QString("%1 (%2)").arg(QuotedName(by.printedName), KeyNamedBy(by.fingerprint));
         lines << QString("%1%2 %3 %4 signed by %5, which is not a trusted key")
                      .arg(whose, by.rows.size() == 1 ? "history row" : "history rows",
                           Runs(by.rows), by.rows.size() == 1 ? "is" : "are", signer);
@@ -209,11 +218,13 @@ bool ScopeVerifies(SessionArchive& archive, const QVector<qint64>& ids, QString&
     if (mismatched != nullptr) {
         *mismatched = true;
     }
-    error = (faulty.isEmpty()
-                 ? QString("not signed off: the archive's history does not verify")
-                 : QString("not signed off: %1 of its sessions do not verify (%2 %3)")
+    error = (faulty.isEmpty() ? QString("not signed off: the archive's history does not verify")
+             : faulty.size() == 1
+                 ? QString("not signed off: 1 of its sessions does not verify (session %1)")
+                       .arg(faulty.front())
+                 : QString("not signed off: %1 of its sessions do not verify (sessions %2)")
                        .arg(faulty.size())
-                       .arg(faulty.size() == 1 ? "session" : "sessions", faulty.join(", "))) +
+                       .arg(faulty.join(", "))) +
             "; nothing was written. What archive verify finds:\n" + verified.mismatches.join('\n');
     return false;
 }

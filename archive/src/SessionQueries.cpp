@@ -269,7 +269,7 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
             " (SELECT MIN(day) FROM sessions WHERE day <> ''),"
             " (SELECT MAX(day) FROM sessions WHERE day <> '')") ||
         !query.next()) {
-        m_error = query.lastError().text();
+        m_error = DatabaseSaid(query.lastError());
         return false;
     }
     stats.instruments = query.value(0).toLongLong();
@@ -295,7 +295,7 @@ bool SessionArchive::Stats(ArchiveStats& stats) {
                    ", i.name, i.serial_number, COUNT(s.id), COALESCE(MAX(s.day), ''), i.firmware"
                    " FROM instruments i LEFT JOIN sessions s ON s.instrument_id = i.id"
                    " GROUP BY i.id, i.name, i.serial_number, i.firmware ORDER BY i.id")) {
-        m_error = each.lastError().text();
+        m_error = DatabaseSaid(each.lastError());
         return false;
     }
     stats.perInstrument.clear();

@@ -1,6 +1,7 @@
 // SessionArchive's writer: downloads, index uploads and sessions stored once each, and the
 // summaries made again when the decoders learn more.
 #include <QCryptographicHash>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
@@ -656,14 +657,19 @@ int SessionArchive::RefreshSummaries() {
     if (pending.empty()) {
         return 0;
     }
+    // Prepared before the transaction, and so freed after it is rolled back: a server will not
+    // free a statement inside a transaction that failed, and says so on standard error.
+    QSqlQuery update(db);
+    if (!update.prepare(QString("UPDATE sessions SET (%1) = (%2) WHERE id = ?")
+                            .arg(kSummaryColumns, Marks(kSummaryColumnCount)))) {
+        m_error = DatabaseSaid(update.lastError());
+        return -1;
+    }
     SqlTransaction transaction(db, m_impl->location.server);
     if (!transaction.Begun(m_error)) {
         return -1;
     }
     for (const Pending& p : pending) {
-        QSqlQuery update(db);
-        update.prepare(QString("UPDATE sessions SET (%1) = (%2) WHERE id = ?")
-                           .arg(kSummaryColumns, Marks(kSummaryColumnCount)));
         BindSummary(update, p.summary, p.line);
         update.addBindValue(p.id);
         if (!Run(update, m_error)) {

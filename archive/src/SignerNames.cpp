@@ -1,5 +1,6 @@
 // Who a view says signed a row: a personal key's printed name as its chain binds it, never the
 // operating-system user for a sign-off; and what a sign-off says of a personal key not there.
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -77,7 +78,7 @@ QString ShownWriter(const QString& kind, const QString& user, const QString& hos
     if (signer.isEmpty() || (!names.contains(signer) && !PersonalKind(kind))) {
         return name;
     }
-    return name + " (key " + KeyFingerprint(signer) + ')';
+    return name + " (" + KeyNamedBy(KeyFingerprint(signer)) + ')';
 }
 
 QString SignerWho(const HistorySigner& signer, const PrintedNames& names) {
@@ -85,7 +86,7 @@ QString SignerWho(const HistorySigner& signer, const PrintedNames& names) {
         return QString("writer unknown (row %1 of its chain is not signed by it)")
             .arg(signer.firstRow);
     }
-    return SignerName(QString(), signer.user, signer.host, signer.publicKey, names);
+    return SignerName(signer.kind, signer.user, signer.host, signer.publicKey, names);
 }
 
 bool FindPersonalKey(SessionArchive& archive, PersonalKey& key, QString& error) {
@@ -101,6 +102,11 @@ bool FindPersonalKey(SessionArchive& archive, PersonalKey& key, QString& error) 
         "make one with tavon-datalog archive keys new --name \"YOUR PRINTED NAME\"";
     QStringList held;
     if (archive.IsOpen() && archive.SchemaVersion() >= kPersonalSignOffVersion) {
+        // Each named as every view names a personal key, by the name its own binding gives it.
+        PrintedNames bound;
+        if (!ChainPrintedNames(archive, QString(), bound, error)) {
+            return false;
+        }
         QSqlDatabase db = QSqlDatabase::database(archive.ConnectionName(), false);
         QSqlQuery query(db);
         query.setForwardOnly(true);
@@ -110,13 +116,17 @@ bool FindPersonalKey(SessionArchive& archive, PersonalKey& key, QString& error) 
                  {ChangeKindName(ChangeKind::Signer), HostName()}, error)) {
             return false;
         }
+        QSet<QString> named;
         while (query.next()) {
             QString publicHex;
             QString name;
-            if (ReadBindingText(query.value(2).toString(), publicHex, name)) {
-                held << QString("key %1 of %2 (row %3)")
-                            .arg(KeyFingerprint(publicHex), QuotedName(name))
-                            .arg(query.value(0).toLongLong());
+            const QString signer = query.value(1).toString();
+            if (ReadBindingText(query.value(2).toString(), publicHex, name) &&
+                publicHex == signer && bound.contains(signer) && !named.contains(signer)) {
+                named.insert(signer);
+                held << ShownWriter(ChangeKindName(ChangeKind::Signer), name, HostName(), signer,
+                                    bound) +
+                            " in row " + QString::number(query.value(0).toLongLong());
             }
         }
     }

@@ -6,10 +6,15 @@
 
 namespace archive {
 
+QString DatabaseSaid(const QSqlError& error) {
+    return (error.databaseText().isEmpty() ? error.driverText() : error.databaseText())
+        .simplified();
+}
+
 bool Exec(QSqlDatabase& db, const QString& statement, QString& error) {
     QSqlQuery query(db);
     if (!query.exec(statement)) {
-        error = query.lastError().text();
+        error = DatabaseSaid(query.lastError());
         return false;
     }
     return true;
@@ -17,7 +22,7 @@ bool Exec(QSqlDatabase& db, const QString& statement, QString& error) {
 
 bool Run(QSqlQuery& query, QString& error) {
     if (!query.exec()) {
-        error = query.lastError().text();
+        error = DatabaseSaid(query.lastError());
         return false;
     }
     return true;
@@ -26,7 +31,7 @@ bool Run(QSqlQuery& query, QString& error) {
 bool Run(QSqlQuery& query, const QString& statement, std::initializer_list<QVariant> values,
          QString& error) {
     if (!query.prepare(statement)) {
-        error = query.lastError().text();
+        error = DatabaseSaid(query.lastError());
         return false;
     }
     for (const QVariant& value : values) {

@@ -5,9 +5,15 @@
 #include <initializer_list>
 
 class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 namespace archive {
+
+// Why the database refused a statement, in its own words (SQLite's message, or the server's), on
+// one line: Qt's words for the step that failed ("Unable to execute statement") only where it gave
+// none. What was being done is the caller's to say, before it and a colon.
+QString DatabaseSaid(const QSqlError& error);
 
 // Runs one statement without parameters; false with the database's message.
 bool Exec(QSqlDatabase& db, const QString& statement, QString& error);

@@ -79,8 +79,8 @@ const OptionTable<AuditOptions>& VerifyOptionTable() {
     static const OptionTable<AuditOptions> kTable = {
         ArchiveOption(&AuditOptions::archiveAt),
         {kAgainst, kArchivePlaceholder,
-         "another archive this one synced with: its history up to what\n"
-         "this one recorded of it at the last sync must be unchanged",
+         "another archive this one synced with: each one's history, up\n"
+         "to what the other learnt of it at their syncs, must be unchanged",
          SetsText(&AuditOptions::against)},
         {kHead, "ROW:HASH",
          "a head of this archive's history taken before (archive head,\n"
@@ -206,25 +206,15 @@ bool Put(const QString& text) {
            static_cast<size_t>(bytes.size());
 }
 
-// The other archive's history checked against what this one recorded of it: its lines printed
-// after the archive's own, the last one ending with `note`; false when it could not be read.
-bool PutAgainst(archive::SessionArchive& store, const std::string& location, const QString& note,
-                bool& clean, bool& written) {
-    archive::SessionArchive other;
-    if (!OpenExistingArchive(other, QString::fromLocal8Bit(location.c_str()))) {
-        return false;
-    }
-    const archive::AgainstSummary against = archive::VerifyAgainst(store, other);
-    if (!against.readable) {
-        PrintError(against.Line().toLocal8Bit().toStdString());
-        return false;
-    }
+// The lines of the other archive's history checked against what this one learnt of it, printed
+// after the archive's own, the last one ending with `note`.
+void PutAgainst(const archive::AgainstSummary& against, const QString& note, bool& clean,
+                bool& written) {
     for (const QString& mismatch : against.mismatches) {
         written = written && Put(mismatch + '\n');
     }
     written = written && Put(against.Line() + (note.isEmpty() ? QString() : "; " + note) + '\n');
     clean = clean && against.Clean();
-    return true;
 }
 
 // Each head given checked against the archive's own history, a mismatch for each it no longer
@@ -344,6 +334,13 @@ int RunArchiveVerify(const QStringList& arguments) {
     if (!OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
         return kExitArchive;
     }
+    // Both archives opened and read before a line is printed: a mistyped --against gives no
+    // verdict on either, not one on this archive followed by an error.
+    archive::SessionArchive other;
+    const bool against = !options.against.empty();
+    if (against && !OpenExistingArchive(other, QString::fromLocal8Bit(options.against.c_str()))) {
+        return kExitArchive;
+    }
     archive::VerifySummary summary = archive::VerifyTrusted(store, trusted);
     if (!summary.readable) {
         PrintError(summary.error.toLocal8Bit().toStdString());
@@ -352,9 +349,17 @@ int RunArchiveVerify(const QStringList& arguments) {
     if (!CheckHeads(store, options.heads, summary)) {
         return kExitArchive;
     }
+    archive::AgainstSummary compared;
+    if (against) {
+        compared = archive::VerifyAgainst(store, other);
+        if (!compared.readable) {
+            PrintError(compared.Line().toLocal8Bit().toStdString());
+            return kExitArchive;
+        }
+    }
     // What limits a pass ends verify's last line, whichever check prints it.
     QString note;
-    if (!options.against.empty()) {
+    if (against) {
         std::swap(note, summary.trustNote);
     }
     bool written = true;
@@ -364,8 +369,8 @@ int RunArchiveVerify(const QStringList& arguments) {
     }
     written = written && Put(summary.Line() + '\n');
     bool clean = summary.Clean();
-    if (!options.against.empty() && !PutAgainst(store, options.against, note, clean, written)) {
-        return kExitArchive;
+    if (against) {
+        PutAgainst(compared, note, clean, written);
     }
     if (!written || std::fflush(stdout) != 0) {
         PrintError("cannot write the result to standard output");

@@ -120,7 +120,9 @@ const CommandPart kArchiveParts[] = {
      "With --against, the history of another archive this one synced with is checked too, up to "
      "what this one recorded of it at their last sync: the copy of its rows kept here and the "
      "heads recorded here must still be what that archive holds, and its history must not end "
-     "before them, so a history rewritten or cut short on either side since shows, a line each. "
+     "before them; and this archive's own history is held to the copy and heads of it that the "
+     "other keeps, the same way, so a history rewritten or cut short on either side since shows, "
+     "a line each, whichever archive is verified. "
      "Exit status 1 on any mismatch, 6 when a list of trusted keys is refused (others may write "
      "it) or cannot be read.",
      ArchiveVerifyOptionHelp},
@@ -316,25 +318,27 @@ int StoreDump(archive::SessionArchive& store, qint64 id, const ReadDump& dump,
 // all, so that a colleague's dump joins that instrument's own sessions.
 int ImportUnder(archive::SessionArchive& store, const std::vector<ReadDump>& dumps,
                 const QString& name) {
-    const QVector<qint64> known = store.FindInstruments(name);
-    const qint64 id =
-        known.isEmpty() ? store.Instrument(archive::NamedInstrument(name), name) : known.first();
+    archive::DumpFiling filing;
+    QString error;
+    if (!archive::FileUnder(store, name, filing, error)) {
+        PrintError(Text(error));
+        return kExitArchive;
+    }
+    const bool made = filing.instrument < 0;
+    const qint64 id = made ? store.Instrument(archive::NamedInstrument(filing.name), filing.name)
+                           : filing.instrument;
     if (id < 0) {
         PrintError(Text(store.Error()));
         return kExitArchive;
     }
-    for (const ReadDump& dump : dumps) {
-        const int status = StoreDump(store, id, dump, QString());
+    for (size_t d = 0; d < dumps.size(); ++d) {
+        const int status =
+            StoreDump(store, id, dumps[d], archive::FiledWords(filing.name, made && d == 0, 0));
         if (status != kExitOk) {
             return status;
         }
     }
     return kExitOk;
-}
-
-QString Shared(const QString& name, size_t count) {
-    return QString(": filed under \"%1\", whose %2 %3 it shares")
-        .arg(name, QString::number(count), count == 1 ? "session" : "sessions");
 }
 
 // A dump names no instrument: each goes to the one that recorded the same sessions, else to a new
@@ -364,14 +368,14 @@ int ImportFiled(archive::SessionArchive& store, const std::vector<ReadDump>& dum
             const size_t joins = static_cast<size_t>(f.joins);
             ids[d] = f.instrument >= 0 ? f.instrument : ids[joins];
             names[d] = f.instrument >= 0 ? f.name : names[joins];
-            filed = Shared(names[d], f.shared);
+            filed = archive::FiledWords(names[d], false, f.shared);
         } else {
             ids[d] = store.NewInstrument(f.name, names[d]);
             if (ids[d] < 0) {
                 PrintError(Text(store.Error()));
                 return kExitArchive;
             }
-            filed = ": filed under the new instrument \"" + names[d] + "\"";
+            filed = archive::FiledWords(names[d], true, 0);
         }
         const int status = StoreDump(store, ids[d], dumps[d], filed);
         if (status != kExitOk) {

@@ -78,7 +78,7 @@ const OptionTable<KeysNewOptions>& KeysNewOptionTable() {
     using O = KeysNewOptions;
     static const OptionTable<O> kTable = {
         HelpNote<O>("keys new", "makes your personal signing key:"),
-        {{"--name", nullptr, Takes::Value, "a text", nullptr},
+        {{"--name", nullptr, Takes::Text, "a text", nullptr},
          "\"PRINTED NAME\"",
          "the name you sign with, as the history, the pack and the\n"
          "program show your sign-offs (required)",
@@ -176,7 +176,7 @@ QString SignerLine(const archive::HistorySigner& signer, const QHash<QString, QS
                               ? QString("  trusted")
                               : QString("  not trusted");
     return QString("%1  %2  first row %3%4, %5%6")
-        .arg(signer.fingerprint, archive::OneLine(who))
+        .arg(archive::KeyNamedBy(signer.fingerprint, true), archive::OneLine(who))
         .arg(signer.firstRow)
         .arg(chain, when, trust);
 }
@@ -302,6 +302,13 @@ int RunArchiveKeys(const QStringList& arguments) {
             return ArchiveUsageError(
                 "archive keys: --trust writes this user's list; --trusted-keys goes without it",
                 arguments);
+        }
+        // The list is the user's, not the archive's; but an --archive that names none is a
+        // mistyped command, and no key is trusted on its word.
+        archive::SessionArchive store;
+        if (!options.archiveAt.empty() &&
+            !OpenArchive(store, QString::fromLocal8Bit(options.archiveAt.c_str()))) {
+            return kExitArchive;
         }
         return AddTrusted(options.trust);
     }

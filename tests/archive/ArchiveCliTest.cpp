@@ -163,7 +163,8 @@ TEST_F(ArchiveCliTest, ImportStoresOnlyTheSessionsTheDumpHolds) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "one-day.txt: " + std::to_string(m_sessions) +
                          " sessions listed: 1 new, 0 already archived, 0 replaced, " +
-                         std::to_string(m_sessions - 1) + " not in the dump\n");
+                         std::to_string(m_sessions - 1) +
+                         " not in the dump: filed under the new instrument \"unit 9\"\n");
     r = Datalog({"archive", "list", "--format", "json"});
     const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
     ASSERT_EQ(listed.size(), 1) << r.out;

@@ -196,6 +196,33 @@ TEST_P(ArchiveFilingTest, ADumpIsFiledUnderOneInstrumentOrRefused) {
         << r.out;
 }
 
+// --instrument NAME: each dump's line names the instrument it was filed under as a dump without
+// it does, the one it made as new.
+TEST_P(ArchiveFilingTest, ANamedInstrumentIsSaidAsAnImportWithoutOneSaysIt) {
+    Dump(1, "one.txt");
+    Dump(2, "two.txt");
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> ends; // of each dump's line, in turn
+    } imports[] = {
+        {{"import", "--instrument", "unit 7", "one.txt", "two.txt"},
+         {": filed under the new instrument \"unit 7\"", ": filed under \"unit 7\""}},
+        {{"import", "--instrument", "unit 7", "two.txt"}, {": filed under \"unit 7\""}},
+        {{"import", "--instrument", "unit 9", "two.txt"},
+         {": filed under the new instrument \"unit 9\""}},
+    };
+    for (const auto& c : imports) {
+        const testsupport::RunResult r = Run(m_location, c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), static_cast<int>(c.ends.size())) << r.out;
+        for (size_t d = 0; d < c.ends.size(); ++d) {
+            EXPECT_TRUE(lines[static_cast<int>(d)].endsWith(QString::fromStdString(c.ends[d])))
+                << lines[static_cast<int>(d)].toStdString();
+        }
+    }
+}
+
 // An instrument without a serial number is merged by the sessions it shares with one here whose
 // serial number and fingerprint do not say otherwise; shared with two, it is kept apart, said.
 TEST_P(ArchiveFilingTest, ASyncMergesByTheSessionsShared) {

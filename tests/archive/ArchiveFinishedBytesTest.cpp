@@ -136,7 +136,7 @@ TEST_P(ArchiveFinishedBytesTest, ASignOffNeverSignsBytesThatDoNotVerify) {
         Datalog({"sign-off", "--meaning", "approved", "--instrument", "unit 2", "--passphrase-file",
                  archivetest::PassphraseFile(m_dir.File("passphrase"))});
     EXPECT_EQ(signOff.status, 1) << signOff.out << signOff.err;
-    EXPECT_NE(signOff.err.find("not signed off: 1 of its sessions do not verify (session " +
+    EXPECT_NE(signOff.err.find("not signed off: 1 of its sessions does not verify (session " +
                                std::to_string(session) + ")"),
               std::string::npos)
         << signOff.err;
@@ -144,6 +144,21 @@ TEST_P(ArchiveFinishedBytesTest, ASignOffNeverSignsBytesThatDoNotVerify) {
     EXPECT_EQ(verify.status, 1) << verify.out;
     ASSERT_TRUE(m_archive.Open(Location()));
     EXPECT_EQ(Count(m_archive, "SELECT COUNT(*) FROM archive_history"), rows);
+    // Two of them counted as two.
+    const qint64 second = Count(m_archive, QString("SELECT MIN(id) FROM sessions WHERE dated = 1"
+                                                   " AND complete = 1 AND id > %1")
+                                               .arg(session));
+    const QByteArray kept = Sector(m_archive, second);
+    QByteArray other = kept;
+    other[20] = static_cast<char>(other[20] ^ 0x01);
+    Overwrite(m_archive, second, other);
+    EXPECT_FALSE(archive::SignOff(m_archive, scope, personal, detail, error));
+    EXPECT_TRUE(error.startsWith(QString("not signed off: 2 of its sessions do not verify"
+                                         " (sessions %1, %2); nothing was written")
+                                     .arg(session)
+                                     .arg(second)))
+        << error.toStdString();
+    Overwrite(m_archive, second, kept);
 
     // A row that records the changed bytes all the same (an insider's, or an older program's)
     // does not make them pass: it is a mismatch of its own, whoever signed it.

@@ -297,6 +297,16 @@ TEST_P(ArchiveHeadTest, AgainstNamesAHistoryThatEndsBeforeTheHeadRecordedAtASync
                                                    " row ") ||
                     against.mismatches[0].contains("that this archive holds a copy of from a sync"))
             << against.mismatches[0].toStdString();
+        // And from the side cut short: its own chain against what the other learnt of it.
+        const archive::AgainstSummary own = archive::VerifyAgainst(cut, checker);
+        ASSERT_TRUE(own.readable) << own.error.toStdString();
+        ASSERT_EQ(own.mismatches.size(), 1) << own.mismatches.join('\n').toStdString();
+        const QString ownEnds =
+            QString("this archive's history ends at row %1, before row ").arg(kept);
+        EXPECT_NE(own.mismatches[0].indexOf(ownEnds), -1) << own.mismatches[0].toStdString();
+        EXPECT_TRUE(own.mismatches[0].endsWith(": its newest rows were deleted") ||
+                    own.mismatches[0].endsWith(": rows were deleted"))
+            << own.mismatches[0].toStdString();
 
         const testsupport::RunResult run = testsupport::RunProgram(
             "tavon-datalog",

@@ -165,9 +165,16 @@ TEST_F(PersonalKeyFileTest, KeysNewRefusesWhatWillNotDo) {
     } refused[] = {
         {{"--passphrase-file", passphrase}, "a printed name cannot be empty (--name"},
         {{"--name", "  ", "--passphrase-file", passphrase}, "a printed name cannot be empty"},
+        // Read as every other name or text given is: one line of UTF-8 text.
         {{"--name", "Jane\n    8  2026-12-09 09:00:00 UTC  qa.lead@hq", "--passphrase-file",
           passphrase},
-         "a printed name cannot hold a control character"},
+         "archive keys new: --name holds a line break (\\n): it must be one line of text"},
+        {{"--name",
+          "a\xff"
+          "b",
+          "--passphrase-file", passphrase},
+         "archive keys new: --name is not valid UTF-8"},
+        {{"--name", "Jane\tQA", "--passphrase-file", passphrase}, "--name holds a tab (\\t)"},
         {{"--name", std::string(101, 'J'), "--passphrase-file", passphrase},
          "cannot be longer than 100 characters"},
         {{"--name", "Dr Jane QA", "--passphrase-file", open},
@@ -405,6 +412,40 @@ TEST_P(ArchivePersonalKeyTest, ASignOffShowsThePrintedNameWhateverUserSays) {
         << untrusted.out;
 }
 
+// A binding whose signer column was edited to no public key binds nothing: the key is named as
+// the other views name an unreadable key and a personal row's writer that no binding names, never
+// by the operating-system user and host its row holds the printed name in.
+TEST_P(ArchivePersonalKeyTest, AnUnreadablePersonalKeyIsNeverNamedAsAUser) {
+    OpenImported("ann");
+    ASSERT_EQ(SignOff("approved", {"--passphrase-file", m_passphrase}).status, 0);
+    const qint64 binding = Rows().size() - 1;
+    ASSERT_TRUE(Sql("UPDATE archive_history SET signer = UPPER(signer) WHERE seq = ?", {binding}));
+    ASSERT_TRUE(Sql("UPDATE history_keys SET public_key = UPPER(public_key) WHERE public_key = ?",
+                    {m_personal.PublicHex()}));
+    const std::string first = "  first row " + std::to_string(binding) + ", ";
+    const testsupport::RunResult keys = Datalog({"keys"});
+    EXPECT_EQ(keys.status, 0) << keys.err;
+    EXPECT_NE(keys.out.find("\nan unreadable key  no printed name" + first), std::string::npos)
+        << keys.out;
+    const testsupport::RunResult history = Datalog({"history"});
+    EXPECT_NE(history.out.find(" UTC  no printed name (an unreadable key)  signer    key "),
+              std::string::npos)
+        << history.out;
+    QStringList pack;
+    QString error;
+    ASSERT_TRUE(archive::HistoryPinLines(m_archive, {}, pack, error)) << error.toStdString();
+    const std::string shown = pack.join('\n').toStdString();
+    EXPECT_NE(shown.find("Signer: an unreadable key, no printed name, signed this archive's"
+                         " history from row " +
+                         std::to_string(binding)),
+              std::string::npos)
+        << shown;
+    for (const std::string& view : {keys.out, history.out, shown}) {
+        EXPECT_EQ(view.find("Anna Lind@"), std::string::npos) << view;
+        EXPECT_EQ(view.find("(key )"), std::string::npos) << view;
+    }
+}
+
 // A user who never made a personal key is told how to.
 TEST_P(ArchivePersonalKeyTest, ASignOffWithoutAPersonalKeySaysHowToMakeOne) {
     OpenImported("ann");
@@ -432,7 +473,7 @@ TEST_P(ArchivePersonalKeyTest, ARefusedSignOffWritesNothing) {
     const std::string open = archivetest::PassphraseFile(m_dir.File("open"), "x", 0644);
     const std::string group = archivetest::PassphraseFile(m_dir.File("group"), "x", 0640);
     const std::string bound = QString("this archive holds personal keys bound on this computer:"
-                                      " key %1 of \"Anna Lind\" (row %2): if one is yours, put its"
+                                      " \"Anna Lind\" (key %1) in row %2: if one is yours, put its"
                                       " file back from your backup")
                                   .arg(m_personal.Fingerprint())
                                   .arg(rows - 1)

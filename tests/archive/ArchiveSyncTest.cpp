@@ -1087,8 +1087,9 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
     const struct {
         const char* what;
         bool teamEdited;
-        const char* edit; // on the edited side's own history; %1: the head the other recorded
-        const char* line; // part of the mismatch line verify --against prints
+        const char* edit;           // on the edited side; %1: the head the other recorded
+        const char* line;           // part of the mismatch line verify --against prints
+        bool editedChecked = false; // the edited side verified against the other, not the other
     } cases[] = {
         {"nothing changed", false, nullptr, nullptr},
         {"a van row's text", false, "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
@@ -1102,6 +1103,12 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         {"a team chain rebuilt", true,
          "UPDATE archive_history SET hash = REPLACE(hash, hash, '%2') WHERE seq = %1",
          "is not the head this archive's history row"},
+        // The copy here changed, not the row there: the hash it carries and the one it hashes to.
+        {"the team's copy of a van row", true,
+         "UPDATE origin_history SET detail = 'x' WHERE seq = 1",
+         "history row 1 is not the copy this archive took at a sync (here it hashes to %3, but"
+         " carries the hash %4)",
+         true},
     };
     const auto image = archivetest::GeneratedImage(1);
     for (const auto& c : cases) {
@@ -1111,7 +1118,9 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         Import(*van, Identity("A-1", 'A'), "", *image);
         Sync(*van, *team);
         SessionArchive& edited = c.teamEdited ? *team : *van;
-        SessionArchive& checker = c.teamEdited ? *van : *team;
+        SessionArchive& unedited = c.teamEdited ? *van : *team;
+        SessionArchive& checker = c.editedChecked ? edited : unedited;
+        SessionArchive& checked = c.editedChecked ? unedited : edited;
         QString error;
         // Row 1 of the van as the team holds it: its hash, and what its text changed to 'x'
         // hashes to.
@@ -1134,7 +1143,7 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
                                     .replace("%2", QString(64, 'e'));
             ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
         }
-        const archive::AgainstSummary against = archive::VerifyAgainst(checker, edited);
+        const archive::AgainstSummary against = archive::VerifyAgainst(checker, checked);
         ASSERT_TRUE(against.readable) << against.error.toStdString();
         if (c.line == nullptr) {
             EXPECT_TRUE(against.Clean()) << against.mismatches.join("\n").toStdString();
@@ -1151,7 +1160,7 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         const testsupport::RunResult r = testsupport::RunProgram(
             "tavon-datalog",
             {"archive", "verify", "--archive", checker.Where().toStdString(), "--against",
-             edited.Where().toStdString()},
+             checked.Where().toStdString()},
             m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
         EXPECT_EQ(r.status, c.line == nullptr ? 0 : 1) << r.out << r.err;
         EXPECT_NE(r.out.find(c.line == nullptr ? ", no mismatch\n" : line.toStdString()),
@@ -1168,6 +1177,8 @@ TEST_P(ArchiveSyncTest, VerifyAgainstCatchesAHistoryChangedAfterItsSync) {
         m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
     EXPECT_EQ(none.status, 6) << none.err;
     EXPECT_NE(none.err.find("no archive at " + missing), std::string::npos) << none.err;
+    // No verdict on this archive either: the other location is found wanting first.
+    EXPECT_EQ(none.out, "");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
 }
 
@@ -1283,6 +1294,95 @@ TEST_P(ArchiveSyncTest, VerifyAgainstSaysWhatTheOtherHoldsOfASyncDeletedHere) {
                                  .replace("%v", QString::number(imported))
                                  .replace("%V", QString::number(imported + 1));
         EXPECT_EQ(against.mismatches.join('\n').toStdString(), line.toStdString());
+        DropAll();
+    }
+}
+
+// verify --against holds this archive's own chain to what the other holds of it: two archives that
+// synced both ways, the team's history changed afterwards, checked from the team against the van,
+// whose copy of the team's chain and whose sync row's head of it show the change.
+TEST_P(ArchiveSyncTest, VerifyAgainstHoldsThisArchiveToTheOthersCopyOfIt) {
+    const struct {
+        const char* what;
+        const char* edit; // on the team's own history
+        const char* line; // the one mismatch; %h: row 1 as edited hashes to, %o its hash, %s its
+                          // signature, %v: the van's identity
+    } cases[] = {
+        {"nothing changed", nullptr, nullptr},
+        {"the newest rows deleted", "DELETE FROM archive_history WHERE seq >= 3",
+         "this archive's history ends at row 2, before row "},
+        {"a row's text", "UPDATE archive_history SET detail = 'x' WHERE seq = 1",
+         "this archive's history row 1 is not the copy archive %v took at a sync (here it hashes"
+         " to %h, but carries the hash %o)"},
+        {"a row's hash",
+         "UPDATE archive_history SET hash = REPLACE(hash, hash, '%e') WHERE seq = 1",
+         "this archive's history row 1 is not the copy archive %v took at a sync (here it hashes"
+         " to %o, but carries the hash %e)"},
+        {"a row signed again",
+         "UPDATE archive_history SET signature = REPLACE(signature, signature, '%a') WHERE seq = 1",
+         "this archive's history row 1 is not the copy archive %v took at a sync (its signature"
+         " differs: there %s, here %a)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FRESH_OR_SKIP(van, "van");
+        FRESH_OR_SKIP(team, "team");
+        Import(*van, Identity("A-1", 'A'), "", *archivetest::GeneratedImage(1));
+        Import(*team, Identity("B-1", 'B'), "", *archivetest::GeneratedImage(2));
+        Sync(*van, *team);
+        Sync(*team, *van);
+        ASSERT_GT(Count(*van, "SELECT COUNT(*) FROM origin_history WHERE origin = '" +
+                                  team->Identity() + "'"),
+                  2);
+        QString error;
+        archive::HistoryRow first = archive::History(*team, error).value(0);
+        const QString hash = first.hash;
+        const QString signature = first.signature;
+        first.detail = "x";
+        const auto filled = [&](const char* text) {
+            return QString(text)
+                .replace("%v", van->Identity())
+                .replace("%h", archive::RowHash(first))
+                .replace("%o", hash)
+                .replace("%s", signature)
+                .replace("%e", QString(64, 'e'))
+                .replace("%a", QString(128, 'a'));
+        };
+        if (c.edit != nullptr) {
+            QSqlQuery query(QSqlDatabase::database(team->ConnectionName()));
+            ASSERT_TRUE(query.exec(filled(c.edit))) << filled(c.edit).toStdString();
+        }
+        const archive::AgainstSummary against = archive::VerifyAgainst(*team, *van);
+        ASSERT_TRUE(against.readable) << against.error.toStdString();
+        if (c.line == nullptr) {
+            EXPECT_TRUE(against.Clean()) << against.mismatches.join('\n').toStdString();
+            EXPECT_TRUE(archive::VerifyAgainst(*van, *team).Clean());
+            DropAll();
+            continue;
+        }
+        ASSERT_EQ(against.mismatches.size(), 1) << against.mismatches.join('\n').toStdString();
+        const QString line = filled(c.line);
+        EXPECT_TRUE(against.mismatches[0].startsWith(line))
+            << against.mismatches[0].toStdString() << "\nwanted: " << line.toStdString();
+        if (QString(c.edit).startsWith("DELETE")) {
+            // Which of the van's records shows the rows gone: its copy, or its sync's head.
+            EXPECT_TRUE(QRegularExpression("^this archive's history ends at row 2, before row"
+                                           " [0-9]+ that archive " +
+                                           QRegularExpression::escape(van->Identity()) +
+                                           " (holds a copy of from a sync|recorded of it at its"
+                                           " sync in row [0-9]+): rows were deleted$")
+                            .match(against.mismatches[0])
+                            .hasMatch())
+                << against.mismatches[0].toStdString();
+            const testsupport::RunResult r = testsupport::RunProgram(
+                "tavon-datalog",
+                {"archive", "verify", "--archive", team->Where().toStdString(), "--against",
+                 van->Where().toStdString()},
+                m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
+            EXPECT_EQ(r.status, 1) << r.out << r.err;
+            EXPECT_NE(r.out.find(against.mismatches[0].toStdString() + "\n"), std::string::npos)
+                << r.out;
+        }
         DropAll();
     }
 }

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <atomic>
@@ -449,6 +450,43 @@ TEST_P(ArchiveTest, ASchemaRecordBehindItsTablesIsRefusedAndLeftAsItIs) {
                                     Count("SELECT COUNT(*) FROM archive_history"),
                                     Count("SELECT COUNT(*) FROM history_start")}),
                   before);
+    }
+}
+
+// A statement the database refuses while the archive is being opened is said in our words, what
+// was being done, and then in the database's own after a colon: never Qt's "Unable to execute
+// statement" alone or after them.
+TEST_P(ArchiveTest, AStatementRefusedWhileOpeningIsSaidInOurWords) {
+    Import(*m_image);
+    // Each session's listing line is made anew at the next opening, which the database refuses.
+    ASSERT_TRUE(Sql("UPDATE sessions SET summary_version = 0"));
+    // Run as they are, not prepared: a function's body is a quoted text of its own.
+    QSqlQuery direct(QSqlDatabase::database(m_archive.ConnectionName()));
+    if (GetParam() == archivetest::Engine::SQLite) {
+        ASSERT_TRUE(direct.exec("CREATE TRIGGER frozen BEFORE UPDATE ON sessions"
+                                " BEGIN SELECT RAISE(ABORT, 'sessions are frozen'); END"));
+    } else {
+        ASSERT_TRUE(direct.exec("CREATE FUNCTION frozen() RETURNS trigger AS"
+                                " $$BEGIN RAISE EXCEPTION 'sessions are frozen'; END$$"
+                                " LANGUAGE plpgsql"))
+            << direct.lastError().text().toStdString();
+        ASSERT_TRUE(direct.exec("CREATE TRIGGER frozen BEFORE UPDATE ON sessions FOR EACH ROW"
+                                " EXECUTE PROCEDURE frozen()"));
+    }
+    direct.finish();
+    const std::string where = m_archive.Where().toStdString();
+    m_archive.Close();
+    const std::string ours = "cannot use the archive " + where +
+                             ": the listing lines of its sessions could not be made anew: ";
+    EXPECT_FALSE(m_archive.Open(Location()));
+    EXPECT_FALSE(m_archive.IsOpen());
+    const testsupport::RunResult listed = Datalog({"list"});
+    EXPECT_EQ(listed.status, 6) << listed.out;
+    EXPECT_EQ(listed.out, "");
+    for (const std::string& said : {m_archive.Error().toStdString(), listed.err}) {
+        EXPECT_NE(said.find(ours), std::string::npos) << said;
+        EXPECT_NE(said.find("sessions are frozen", said.find(ours)), std::string::npos) << said;
+        EXPECT_EQ(said.find("Unable to"), std::string::npos) << said;
     }
 }
 

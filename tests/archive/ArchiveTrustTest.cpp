@@ -250,6 +250,18 @@ TEST_P(ArchiveTrustTest, KeysTrustWritesTheUsersListAndNotSettings) {
                              " is already one of the trusted keys of this user (" + UserList() +
                              ")\n");
 
+    // A mistyped --archive names no archive: no key is trusted on its word, and nothing is made.
+    const std::string typo = m_dir.Path() + "/nothere/typo.sqlite";
+    const std::string held = testsupport::ReadFile(UserList());
+    const testsupport::RunResult mistyped = testsupport::RunProgram(
+        "tavon-datalog", {"archive", "keys", "--trust", m_bobs.toStdString(), "--archive", typo},
+        m_elsewhere, 120, {"TZ=UTC", "LC_ALL=C"});
+    EXPECT_EQ(mistyped.status, 6) << mistyped.out << mistyped.err;
+    EXPECT_NE(mistyped.err.find("no archive at " + typo), std::string::npos) << mistyped.err;
+    EXPECT_EQ(mistyped.out, "");
+    EXPECT_EQ(testsupport::ReadFile(UserList()), held);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(m_dir.Path() + "/nothere")));
+
     // The list holds the real key: the re-signed chain fails from anywhere, and keys says whom
     // the list holds.
     for (const std::string& folder : {m_dir.Path(), m_elsewhere}) {
@@ -320,6 +332,39 @@ TEST_P(ArchiveTrustTest, AKeyIsNamedByItsFirstRowNotByTheKeyList) {
                     : run.out;
             EXPECT_NE(shown.find(view.said), std::string::npos) << shown << run.err;
             EXPECT_EQ(shown.find("mallory"), std::string::npos) << shown;
+        }
+    }
+}
+
+// A signer column edited to something that is no public key (upper-case hex, as SQL's UPPER
+// leaves it) has no fingerprint: every view names it "an unreadable key", as verify does, never
+// by an empty fingerprint.
+TEST_P(ArchiveTrustTest, AKeyThatIsNoPublicKeyIsNamedUnreadableInEveryView) {
+    ASSERT_TRUE(Sql("UPDATE archive_history SET signer = UPPER(signer)"));
+    ASSERT_TRUE(Sql("UPDATE history_keys SET public_key = UPPER(public_key) WHERE origin = ''"));
+    const std::string annList = m_dir.File("ann-list");
+    WriteList(annList, {m_ann});
+    const std::string pack = m_dir.File("pack.pdf");
+    const struct {
+        std::vector<std::string> args;
+        std::string said; // in standard output, or in the pack's text
+    } views[] = {
+        {{"keys"}, "an unreadable key  " + m_writer + "  first row 1, "},
+        {{"verify", "--trusted-keys", annList},
+         "are signed by an unreadable key (" + m_writer + "), which is not a trusted key"},
+        {{"compliance", "--format", "pdf", "-o", pack},
+         "Signer: an unreadable key, " + m_writer + ", signed"},
+    };
+    for (const auto& view : views) {
+        SCOPED_TRACE(view.args[0]);
+        const testsupport::RunResult run = RunIn(m_dir.Path(), view.args);
+        const std::string shown =
+            view.args[0] == "compliance"
+                ? QString::fromStdString(archivetest::PdfText(pack)).simplified().toStdString()
+                : run.out;
+        EXPECT_NE(shown.find(view.said), std::string::npos) << shown << run.err;
+        for (const char* empty : {"key  (", "Signer: , ", "\n  "}) {
+            EXPECT_EQ(("\n" + shown).find(empty), std::string::npos) << empty << "\n" << shown;
         }
     }
 }

@@ -40,6 +40,18 @@ enum class FilingResult { Filed, Refused, Failed };
 FilingResult FileDumps(SessionArchive& archive, const std::vector<DumpToFile>& dumps,
                        std::vector<DumpFiling>& filings, QString& error);
 
+// Where every dump of an import given --instrument WORD goes: the archived instrument the word
+// names (its name, serial number or fingerprint; the first of them), `filing.name` what the
+// archive calls it; else (`filing.instrument` -1) a new one, to be called WORD. False with `error`
+// when the archive could not be read.
+bool FileUnder(SessionArchive& archive, const QString& word, DumpFiling& filing, QString& error);
+
+// Where a dump went, as its line says it, with or without --instrument: ": filed under the new
+// instrument \"FlashData-van7\"" for the one it made, else ": filed under \"unit 7\"", with ",
+// whose 12 sessions it shares" where that instrument (or a dump before it) holds `shared` of its
+// sessions.
+QString FiledWords(const QString& name, bool made, size_t shared);
+
 // The name a dump's new instrument asks for: its file's name without the folder and the last
 // extension ("FlashData-van7" for /data/FlashData-van7.txt), control characters made '_'.
 QString DumpInstrumentName(const QString& file);

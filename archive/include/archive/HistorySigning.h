@@ -29,6 +29,12 @@ QString SigningKeyFile();
 // that is not a public key (64 hex digits).
 QString KeyFingerprint(const QString& publicKeyHex);
 
+// A key named by its fingerprint (KeyFingerprint), as every message and view names one: "key
+// 3f2a:9c01:..." (`bare`: "3f2a:9c01:...", as a list of signers shows it first on a line), or "an
+// unreadable key" where there is none: a signer that is no public key (a column edited to
+// something else than 64 lower-case hex digits) has no fingerprint.
+QString KeyNamedBy(const QString& fingerprint, bool bare = false);
+
 // A fingerprint as typed (any case, with or without colons or spaces) as KeyFingerprint writes
 // it; empty when it is none.
 QString NormalFingerprint(const QString& text);
@@ -45,6 +51,7 @@ struct HistorySigner {
     // as its hash covers them. False for a key registered with a row it did not sign, or one the
     // chain does not hold (verify names both): then they are empty.
     bool firstRowHeld = false;
+    QString kind; // that row's: a sign-off's or a binding's writer is no operating-system user
     QString user;
     QString host;
     QString printedName; // a personal key's: the name its binding row in the chain gives it
@@ -71,8 +78,9 @@ QString ShownWriter(const QString& kind, const QString& user, const QString& hos
 
 // Who a signer is, as `archive keys` and the compliance pack name it: SignerName of the row it
 // registered with ("anna@van7", a personal key's "\"Dr Jane QA\"", the printed name `names`
-// gives it first); "writer unknown (row 3 of its chain is not signed by it)" where its chain does
-// not hold that row signed by it.
+// gives it first, "no printed name" for a key that no row binds whose first row is a sign-off or
+// a binding); "writer unknown (row 3 of its chain is not signed by it)" where its chain does not
+// hold that row signed by it.
 QString SignerWho(const HistorySigner& signer, const PrintedNames& names);
 
 // Every signer, this archive's own first, each chain's in the order of their first rows.
