@@ -83,8 +83,6 @@ bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, Hi
 
 } // namespace
 
-namespace {
-
 bool IsLowerHex(const QString& text, int digits) {
     if (text.size() != digits) {
         return false;
@@ -96,8 +94,6 @@ bool IsLowerHex(const QString& text, int digits) {
     }
     return true;
 }
-
-} // namespace
 
 bool IsHex64(const QString& text) {
     return IsLowerHex(text, 64);

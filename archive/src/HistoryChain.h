@@ -31,6 +31,8 @@ QString IndexBytesHash(const QByteArray& bytes);
 // uploads and the row before's hash.
 QString RowHash(const HistoryRow& row);
 
+// Exactly `digits` lower-case hex digits.
+bool IsLowerHex(const QString& text, int digits);
 // 64 lower-case hex digits: a SHA-256 or a public key as the history writes them.
 bool IsHex64(const QString& text);
 // 32 lower-case hex digits: an instrument's identity as every archive gives it.

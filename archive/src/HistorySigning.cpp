@@ -21,18 +21,6 @@
 namespace archive {
 namespace {
 
-bool LowerHex(const QString& text, int digits) {
-    if (text.size() != digits) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // "1-40, 52": rows in runs.
 QString Runs(const QVector<qint64>& rows) {
     QStringList runs;
@@ -87,7 +75,7 @@ bool WriteSignOff(SessionArchive& archive, const PersonalKey& key, const QString
 } // namespace
 
 QString KeyFingerprint(const QString& publicKeyHex) {
-    if (!LowerHex(publicKeyHex, 64)) {
+    if (!IsLowerHex(publicKeyHex, 64)) {
         return QString();
     }
     const QByteArray digest = QCryptographicHash::hash(QByteArray::fromHex(publicKeyHex.toLatin1()),
@@ -114,7 +102,7 @@ QString NormalFingerprint(const QString& text) {
             digits += c.toLower();
         }
     }
-    if (!LowerHex(digits, 32)) {
+    if (!IsLowerHex(digits, 32)) {
         return QString();
     }
     QStringList groups;
