@@ -100,6 +100,33 @@ std::vector<double> PageEnds(const QTextDocument& document, double pageHeight, i
     return ends;
 }
 
+// The view's document, laid out in the writer's metrics and never wrapped.
+void LayOutReport(const std::string& rtf, QPagedPaintDevice& writer, QTextDocument& document) {
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(10);
+    document.setDefaultFont(fixed);
+    document.documentLayout()->setPaintDevice(&writer);
+    ReadRtfIntoDocument(rtf, document);
+    QTextOption noWrap = document.defaultTextOption();
+    noWrap.setWrapMode(QTextOption::NoWrap);
+    document.setDefaultTextOption(noWrap);
+    document.setDocumentMargin(0);
+}
+
+// One page of the report: the document's part in `visible`, set at the body's corner.
+void PaintReportPage(QPainter& painter, QTextDocument& document, QPoint corner, double scale,
+                     const QRectF& visible) {
+    painter.save();
+    painter.translate(corner);
+    painter.scale(scale, scale);
+    painter.translate(0, -visible.top());
+    painter.setClipRect(visible);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = visible;
+    document.documentLayout()->draw(&painter, context);
+    painter.restore();
+}
+
 } // namespace
 
 bool WriteReportPdf(const std::string& rtf, const QString& heading, SessionChartPlot* chart,
@@ -137,18 +164,8 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
                      QPagedPaintDevice& writer, QString& error, const QString& instrument,
                      const mapping::MapPageContent* map) {
     {
-        // The view's document, laid out in the writer's metrics and never wrapped.
         QTextDocument document;
-        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        fixed.setPointSize(10);
-        document.setDefaultFont(fixed);
-        document.documentLayout()->setPaintDevice(&writer);
-        ReadRtfIntoDocument(rtf, document);
-        QTextOption noWrap = document.defaultTextOption();
-        noWrap.setWrapMode(QTextOption::NoWrap);
-        document.setDefaultTextOption(noWrap);
-        document.setDocumentMargin(0);
-
+        LayOutReport(rtf, writer, document);
         QCPPainter painter;
         if (writer.logicalDpiX() != kDpi || !painter.begin(&writer)) {
             error = "cannot draw the report's pages";
@@ -183,17 +200,9 @@ bool DrawReportPages(const std::string& rtf, const QString& heading, SessionChar
                 writer.newPage();
             }
             frame.Draw(i + 1);
-            painter.save();
-            painter.translate(body.topLeft());
-            painter.scale(scale, scale);
-            painter.translate(0, -i * docPage.height());
             const double top = i * docPage.height();
-            const QRectF visible(0, top, docPage.width(), ends[static_cast<size_t>(i)] - top);
-            painter.setClipRect(visible);
-            QAbstractTextDocumentLayout::PaintContext context;
-            context.clip = visible;
-            document.documentLayout()->draw(&painter, context);
-            painter.restore();
+            PaintReportPage(painter, document, body.topLeft(), scale,
+                            QRectF(0, top, docPage.width(), ends[static_cast<size_t>(i)] - top));
         }
         if (chart != nullptr) {
             writer.newPage();

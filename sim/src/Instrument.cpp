@@ -178,50 +178,11 @@ void Instrument::Read(const HostCommand& cmd, int index) {
     Answer(payload);
 }
 
-void Instrument::Write(const HostCommand& cmd, int index) {
-    if (!m_tests.Alterable(index)) {
-        Refuse("test is not alterable");
-        return;
-    }
-    const int type = m_tests.Type(index);
-    const bool perSensor = m_tests.Def(index).perSensor;
-    char payload[kMaxPayload + 1];
+namespace {
 
-    const bool textWrite = cmd.kind == CommandKind::WriteText ||
-                           cmd.kind == CommandKind::WriteTextChunk ||
-                           (type == 5 && cmd.kind == CommandKind::WriteLong);
-    if (textWrite) {
-        if (type != 5) {
-            Refuse("text write to a numeric test");
-            return;
-        }
-        const int size = m_tests.NoBytes(index);
-        const int sensor = perSensor ? cmd.address / size : 0;
-        const int offset = perSensor ? cmd.address % size : cmd.address;
-        if (sensor >= kSensorCount || offset >= size) {
-            Refuse("text offset out of range");
-            return;
-        }
-        int written;
-        if (cmd.kind == CommandKind::WriteLong) {
-            const char four[4] = {
-                static_cast<char>(cmd.values[0]), static_cast<char>(cmd.values[1]),
-                static_cast<char>(cmd.values[2]), static_cast<char>(cmd.values[3])};
-            written = m_tests.WriteText(index, sensor, offset, four, 4);
-        } else {
-            written = m_tests.WriteText(index, sensor, offset, cmd.text, cmd.textLength);
-        }
-        // The acknowledgement never echoes the text: a '?' in it would read as a refusal.
-        std::snprintf(payload, sizeof payload, "%02X %02X", static_cast<unsigned>(offset),
-                      static_cast<unsigned>(written));
-        Answer(payload);
-        return;
-    }
-    if (type == 5) {
-        Refuse("numeric write to a text test");
-        return;
-    }
-
+// A numeric write's value as the test's type holds it: type 4 sends its long with the words
+// swapped, and byte and word tests keep only their own width.
+uint32_t WrittenValue(const HostCommand& cmd, int type) {
     const uint8_t* v = cmd.values;
     uint32_t value = 0;
     switch (cmd.kind) {
@@ -244,8 +205,33 @@ void Instrument::Write(const HostCommand& cmd, int index) {
         value &= 0xFF;
     else if (type == 2)
         value &= 0xFFFF;
+    return value;
+}
 
-    const int sensor = perSensor ? SensorOf(index, cmd.address) : 0;
+} // namespace
+
+void Instrument::Write(const HostCommand& cmd, int index) {
+    if (!m_tests.Alterable(index)) {
+        Refuse("test is not alterable");
+        return;
+    }
+    const int type = m_tests.Type(index);
+    const bool textWrite = cmd.kind == CommandKind::WriteText ||
+                           cmd.kind == CommandKind::WriteTextChunk ||
+                           (type == 5 && cmd.kind == CommandKind::WriteLong);
+    if (textWrite) {
+        if (type != 5)
+            Refuse("text write to a numeric test");
+        else
+            WriteText(cmd, index);
+        return;
+    }
+    if (type == 5) {
+        Refuse("numeric write to a text test");
+        return;
+    }
+    const uint32_t value = WrittenValue(cmd, type);
+    const int sensor = m_tests.Def(index).perSensor ? SensorOf(index, cmd.address) : 0;
     if (sensor < 0) {
         Refuse("no such sensor");
         return;
@@ -256,12 +242,37 @@ void Instrument::Write(const HostCommand& cmd, int index) {
         return;
     }
     m_tests.SetValue(index, sensor, value);
+    char payload[kMaxPayload + 1];
     FormatValue(index, sensor, payload, sizeof payload);
     Answer(payload);
     if (cmd.test == kUploadFlagTest && value != 0) {
         StartUpload(value);
         m_tests.SetValue(index, 0, 0); // the flag reads 0 again once the run is over
     }
+}
+
+void Instrument::WriteText(const HostCommand& cmd, int index) {
+    const bool perSensor = m_tests.Def(index).perSensor;
+    const int size = m_tests.NoBytes(index);
+    const int sensor = perSensor ? cmd.address / size : 0;
+    const int offset = perSensor ? cmd.address % size : cmd.address;
+    if (sensor >= kSensorCount || offset >= size) {
+        Refuse("text offset out of range");
+        return;
+    }
+    int written;
+    if (cmd.kind == CommandKind::WriteLong) {
+        const char four[4] = {static_cast<char>(cmd.values[0]), static_cast<char>(cmd.values[1]),
+                              static_cast<char>(cmd.values[2]), static_cast<char>(cmd.values[3])};
+        written = m_tests.WriteText(index, sensor, offset, four, 4);
+    } else {
+        written = m_tests.WriteText(index, sensor, offset, cmd.text, cmd.textLength);
+    }
+    // The acknowledgement never echoes the text: a '?' in it would read as a refusal.
+    char payload[kMaxPayload + 1];
+    std::snprintf(payload, sizeof payload, "%02X %02X", static_cast<unsigned>(offset),
+                  static_cast<unsigned>(written));
+    Answer(payload);
 }
 
 void Instrument::StartUpload(uint32_t what) {

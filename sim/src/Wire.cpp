@@ -65,6 +65,57 @@ ParseOutcome ParseTextChunk(const uint8_t* line, HostCommand& out) {
     return Fail(ParseStatus::Ok, "");
 }
 
+// Read, read-text and the numeric writes: "HH " fields after the command letter.
+ParseOutcome ParseFieldCommand(const uint8_t* line, size_t body, uint8_t letter, HostCommand& cmd) {
+    if ((body - kBodyStart) % 3 != 0)
+        return Fail(ParseStatus::Malformed, "fields are not of the form \"HH \"");
+    const int n = static_cast<int>((body - kBodyStart) / 3);
+    int v[8];
+    if (n > 8 || !ReadFields(line + kBodyStart, n, v))
+        return Fail(n > 8 ? ParseStatus::Unsupported : ParseStatus::Malformed,
+                    n > 8 ? "too many fields" : "fields are not of the form \"HH \"");
+    if (n < 3)
+        return Fail(ParseStatus::Unsupported, "too few fields");
+    cmd.test = v[0];
+    cmd.address = v[1];
+    if (letter != 'W') {
+        if (n != 3)
+            return Fail(ParseStatus::Unsupported, "a read takes three fields");
+        cmd.kind = letter == 'R' ? CommandKind::Read : CommandKind::ReadText;
+        cmd.count = v[2];
+        return Fail(ParseStatus::Ok, "");
+    }
+    if (n == 3)
+        cmd.kind = CommandKind::WriteByte;
+    else if (n == 4)
+        cmd.kind = CommandKind::WriteWord;
+    else if (n == 6)
+        cmd.kind = CommandKind::WriteLong;
+    else
+        return Fail(ParseStatus::Unsupported, "a write takes three, four or six fields");
+    cmd.valueCount = n - 2;
+    for (int i = 0; i < cmd.valueCount; ++i)
+        cmd.values[i] = static_cast<uint8_t>(v[2 + i]);
+    return Fail(ParseStatus::Ok, "");
+}
+
+// "   cS  tt oo text": the text runs to the end of the body.
+ParseOutcome ParseTextWrite(const uint8_t* line, size_t body, HostCommand& cmd) {
+    if (body < 13)
+        return Fail(ParseStatus::Malformed, "text write too short");
+    const int test = Hex2(line + 7);
+    const int offset = Hex2(line + 10);
+    if (test < 0 || offset < 0 || line[9] != ' ' || line[12] != ' ')
+        return Fail(ParseStatus::Malformed, "text write with a bad field");
+    cmd.kind = CommandKind::WriteText;
+    cmd.test = test;
+    cmd.address = offset;
+    cmd.textLength = static_cast<int>(body - 13);
+    std::memcpy(cmd.text, line + 13, static_cast<size_t>(cmd.textLength));
+    cmd.text[cmd.textLength] = 0;
+    return Fail(ParseStatus::Ok, "");
+}
+
 } // namespace
 
 uint8_t ByteSum(const uint8_t* data, size_t length) {
@@ -105,55 +156,13 @@ ParseOutcome ParseCommandLine(const uint8_t* line, size_t length, HostCommand& o
         return Fail(ParseStatus::BadChecksum, "bad checksum");
 
     HostCommand cmd;
-    if (letter == 'R' || letter == 'T' || letter == 'W') {
-        if ((body - kBodyStart) % 3 != 0)
-            return Fail(ParseStatus::Malformed, "fields are not of the form \"HH \"");
-        const int n = static_cast<int>((body - kBodyStart) / 3);
-        int v[8];
-        if (n > 8 || !ReadFields(line + kBodyStart, n, v))
-            return Fail(n > 8 ? ParseStatus::Unsupported : ParseStatus::Malformed,
-                        n > 8 ? "too many fields" : "fields are not of the form \"HH \"");
-        if (n < 3)
-            return Fail(ParseStatus::Unsupported, "too few fields");
-        cmd.test = v[0];
-        cmd.address = v[1];
-        if (letter != 'W') {
-            if (n != 3)
-                return Fail(ParseStatus::Unsupported, "a read takes three fields");
-            cmd.kind = letter == 'R' ? CommandKind::Read : CommandKind::ReadText;
-            cmd.count = v[2];
-        } else {
-            if (n == 3)
-                cmd.kind = CommandKind::WriteByte;
-            else if (n == 4)
-                cmd.kind = CommandKind::WriteWord;
-            else if (n == 6)
-                cmd.kind = CommandKind::WriteLong;
-            else
-                return Fail(ParseStatus::Unsupported, "a write takes three, four or six fields");
-            cmd.valueCount = n - 2;
-            for (int i = 0; i < cmd.valueCount; ++i)
-                cmd.values[i] = static_cast<uint8_t>(v[2 + i]);
-        }
-    } else if (letter == 'S') {
-        // "   cS  tt oo text": the text runs to the end of the body.
-        if (body < 13)
-            return Fail(ParseStatus::Malformed, "text write too short");
-        const int test = Hex2(line + 7);
-        const int offset = Hex2(line + 10);
-        if (test < 0 || offset < 0 || line[9] != ' ' || line[12] != ' ')
-            return Fail(ParseStatus::Malformed, "text write with a bad field");
-        cmd.kind = CommandKind::WriteText;
-        cmd.test = test;
-        cmd.address = offset;
-        cmd.textLength = static_cast<int>(body - 13);
-        std::memcpy(cmd.text, line + 13, static_cast<size_t>(cmd.textLength));
-        cmd.text[cmd.textLength] = 0;
-    } else {
-        return Fail(ParseStatus::Unsupported, "unknown command letter");
-    }
-    out = cmd;
-    return Fail(ParseStatus::Ok, "");
+    const ParseOutcome parsed =
+        letter == 'R' || letter == 'T' || letter == 'W' ? ParseFieldCommand(line, body, letter, cmd)
+        : letter == 'S'                                 ? ParseTextWrite(line, body, cmd)
+                        : Fail(ParseStatus::Unsupported, "unknown command letter");
+    if (parsed.status == ParseStatus::Ok)
+        out = cmd;
+    return parsed;
 }
 
 bool LineAssembler::Push(uint8_t byte) {

@@ -39,6 +39,7 @@ private:
     void Execute(const HostCommand& cmd);
     void Read(const HostCommand& cmd, int index);
     void Write(const HostCommand& cmd, int index);
+    void WriteText(const HostCommand& cmd, int index);
     void StartUpload(uint32_t what);
     void Stream(const uint8_t* data, size_t length);
 
