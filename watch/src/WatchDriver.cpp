@@ -12,8 +12,9 @@
 #include "WatchSession.h"
 #include "compliance/InstrumentNeeds.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 #include "session/DownloadSettings.h"
 #include "watch/WatchOptions.h"
 
