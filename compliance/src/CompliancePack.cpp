@@ -227,8 +227,8 @@ void SummaryPage(PdfPages& pages, const std::vector<InstrumentRecord>& instrumen
                 rows);
 }
 
-void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& settings) {
-    const InstrumentRecord& r = *page.record;
+// The page's head: the instrument's facts, its status and what it needs.
+void InstrumentHeading(PdfPages& pages, const InstrumentRecord& r, const PackSettings& settings) {
     pages.NewPage();
     pages.Heading(archive::OneLine(r.name), 1);
     pages.Paragraph(
@@ -250,7 +250,9 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
         needs << Std(line);
     }
     pages.Paragraph(needs.isEmpty() ? QString("Nothing: every test is ok.") : needs.join('\n'));
+}
 
+void SensorTable(PdfPages& pages, const InstrumentRecord& r) {
     pages.Heading("Sensors", 2);
     std::vector<PageRow> rows;
     for (const SensorStatus& s : r.status.sensors) {
@@ -274,9 +276,11 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
                      "Failures since pass"},
                     rows);
     }
+}
 
+void CheckTable(PdfPages& pages, const InstrumentRecord& r) {
     pages.Heading("Instrument checks", 2);
-    rows.clear();
+    std::vector<PageRow> rows;
     for (const auto& check : {std::make_pair("Soundness test", &r.status.soundness),
                               std::make_pair("Filter check", &r.status.filter)}) {
         const KindVerdict& v = *check.second;
@@ -285,9 +289,11 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
                         Plain(QString::number(v.failuresSincePass))});
     }
     pages.Table({"Check", "Last", "Result", "Status", "Failures since pass"}, rows);
+}
 
+void FailureTable(PdfPages& pages, const PageData& page) {
     pages.Heading("Failures and what followed", 2);
-    rows.clear();
+    std::vector<PageRow> rows;
     for (size_t k = 0; k < page.failures.size(); ++k) {
         const EventRow& e = page.failures[k];
         const QString& followed = page.followedBy[k];
@@ -305,9 +311,11 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     } else {
         pages.Table({"Time", "Test", "Sensor", "Value", "User", "Job", "Followed by"}, rows);
     }
+}
 
+void OverdueUseTable(PdfPages& pages, const PageData& page) {
     pages.Heading("Sessions used while overdue or failed", 2);
-    rows.clear();
+    std::vector<PageRow> rows;
     for (const SessionStart& start : page.used) {
         rows.push_back({Plain(Time(start.stamp)), Plain(start.jobs), Plain(start.users),
                         Plain(QString::number(start.id))});
@@ -320,9 +328,11 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     } else {
         pages.Table({"Switched on", "Job", "User", "Session id"}, rows);
     }
+}
 
+void AlarmTable(PdfPages& pages, const PageData& page) {
     pages.Heading("Alarms per gas", 2);
-    rows.clear();
+    std::vector<PageRow> rows;
     for (const GasAlarms& a : page.alarms) {
         rows.push_back({Plain(a.gas), Plain(QString::number(a.sessions))});
     }
@@ -331,6 +341,16 @@ void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& s
     } else {
         pages.Table({"Gas", "Sessions with an alarm of it"}, rows);
     }
+}
+
+void InstrumentPage(PdfPages& pages, const PageData& page, const PackSettings& settings) {
+    const InstrumentRecord& r = *page.record;
+    InstrumentHeading(pages, r, settings);
+    SensorTable(pages, r);
+    CheckTable(pages, r);
+    FailureTable(pages, page);
+    OverdueUseTable(pages, page);
+    AlarmTable(pages, page);
 }
 
 int Render(QPdfWriter& writer, QPainter* painter, int total,
