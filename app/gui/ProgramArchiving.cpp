@@ -217,8 +217,8 @@ QStringList ProgramArchiving::RegisterStatusesOf(const std::vector<int16_t>& sho
     if (!m_enabled || keeper == nullptr) {
         return statuses;
     }
-    for (const std::string& status : compliance::SwitchOnStatusesOf(
-             ArchiveLocation(), keeper->InstrumentId(), m_reader->Table(), shown)) {
+    for (const std::string& status :
+         compliance::SwitchOnStatusesOf(keeper, m_reader->Table(), shown)) {
         statuses << QString::fromStdString(status);
     }
     return statuses;

@@ -1,5 +1,6 @@
 #include "compliance/SwitchOnStatus.h"
 
+#include "archive/DownloadArchive.h"
 #include "archive/SessionArchive.h"
 #include "compliance/CivilDay.h"
 #include "compliance/ServiceStatus.h"
@@ -30,15 +31,16 @@ std::string SwitchOnStatus::At(qint64 instrument, bool dated, uint32_t stamp) {
     return word == day.end() ? std::string() : word->second;
 }
 
-std::vector<std::string> SwitchOnStatusesOf(const QString& archiveAt, qint64 instrument,
-                                            const SessionTable& table,
+std::vector<std::string> SwitchOnStatusesOf(const DownloadKeeper* keeper, const SessionTable& table,
                                             const std::vector<int16_t>& sessionSlots) {
     std::vector<std::string> statuses;
-    archive::SessionArchive store;
-    if (instrument <= 0 || !store.Open(archiveAt)) {
+    const auto* kept = dynamic_cast<const DownloadArchive*>(keeper);
+    archive::SessionArchive* store = kept != nullptr ? kept->Store() : nullptr;
+    const qint64 instrument = kept != nullptr ? kept->InstrumentId() : -1;
+    if (store == nullptr || instrument <= 0) {
         return statuses;
     }
-    SwitchOnStatus atSwitchOn(store);
+    SwitchOnStatus atSwitchOn(*store);
     for (int16_t slot : sessionSlots) {
         const SessionEntry* entry = table.FindSlot(slot);
         statuses.push_back(entry == nullptr

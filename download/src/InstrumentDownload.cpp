@@ -8,7 +8,7 @@
 #include "archive/DownloadArchive.h"
 #include "core/InstrumentFacts.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DownloadRun.h"
 #include "download/ExitStatus.h"
 #include "download/FilePaths.h"
@@ -87,7 +87,7 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
         run.SetPlanReady(m_hooks.planReady);
     }
     if (m_hooks.pdfReports) {
-        WritePdfReports(settings);
+        WritePdfReports();
     }
     if (m_ownFolder) {
         run.SetMessagePrefix(LinkName());
@@ -133,26 +133,21 @@ bool InstrumentDownload::Start(std::function<void(int)> done) {
     return true;
 }
 
-void InstrumentDownload::WritePdfReports(const DownloadSettings& settings) {
+void InstrumentDownload::WritePdfReports() {
     InstrumentSession& session = *m_session;
     // The map page's survey record gives each session's register status where the archive this
     // download keeps knows the instrument.
-    const QString archiveAt = QString::fromLocal8Bit(LocalArchiveOf(m_options, settings).c_str());
-    m_run->SetReportPdfWriter([this, &session, archiveAt](const std::vector<int16_t>& sessionSlots,
-                                                          const std::string& path) {
-        ReportState& report = session.Report();
-        const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
-        const std::string instrument =
-            InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
-        const DownloadKeeper* keeper = session.Reader().Keeper();
-        const std::vector<std::string> statuses =
-            keeper == nullptr
-                ? std::vector<std::string>()
-                : compliance::SwitchOnStatusesOf(archiveAt, keeper->InstrumentId(),
-                                                 session.Reader().Table(), sessionSlots);
-        return WriteReportPdfFile(session.Image(), session.Reader().Table(), report, job, path,
-                                  instrument, std::string(), statuses) == kExitOk;
-    });
+    m_run->SetReportPdfWriter(
+        [this, &session](const std::vector<int16_t>& sessionSlots, const std::string& path) {
+            ReportState& report = session.Report();
+            const ChartJob job{sessionSlots, report.HeadingDay, report.HeadingMonth};
+            const std::string instrument =
+                InstrumentCalled(session.Facts().serialNumber, m_options.instrumentName);
+            const std::vector<std::string> statuses = compliance::SwitchOnStatusesOf(
+                session.Reader().Keeper(), session.Reader().Table(), sessionSlots);
+            return WriteReportPdfFile(session.Image(), session.Reader().Table(), report, job, path,
+                                      instrument, std::string(), statuses) == kExitOk;
+        });
 }
 
 void InstrumentDownload::KeepInArchive(const DownloadSettings& settings) {

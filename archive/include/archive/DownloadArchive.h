@@ -36,6 +36,9 @@ public:
     bool Failed() const override { return m_failed; }
     // The archive's id of the instrument of the index, or -1 before it (or when it failed).
     int64_t InstrumentId() const override { return m_instrument; }
+    // The archive this download keeps into, open from the index on; nullptr before it and after
+    // a failure. Whoever asks of the download's archive asks it here, never a second one.
+    archive::SessionArchive* Store() const { return m_store.get(); }
 
 private:
     void Fail(const QString& message);

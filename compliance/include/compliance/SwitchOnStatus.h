@@ -13,7 +13,7 @@
 
 #include "compliance/InstrumentRegister.h"
 
-class QString;
+class DownloadKeeper;
 class SessionTable;
 
 namespace archive {
@@ -41,11 +41,11 @@ private:
     std::map<std::pair<qint64, int64_t>, std::map<uint32_t, std::string>> m_known;
 };
 
-// The status At gives for each of `sessionSlots`, by the index `table` (their switch-on), of the
-// instrument the archive at `archiveAt` knows as `instrument`, in the order given; empty words
-// where it cannot tell, and no words at all when the archive cannot be opened.
-std::vector<std::string> SwitchOnStatusesOf(const QString& archiveAt, qint64 instrument,
-                                            const SessionTable& table,
+// The status At gives for each of `sessionSlots`, by the index `table` (their switch-on), asked
+// of the archive the download's `keeper` keeps into, in the order given; empty words where it
+// cannot tell, and no words at all when the keeper keeps no archive (none, another kind, or one
+// that failed).
+std::vector<std::string> SwitchOnStatusesOf(const DownloadKeeper* keeper, const SessionTable& table,
                                             const std::vector<int16_t>& sessionSlots);
 
 } // namespace compliance

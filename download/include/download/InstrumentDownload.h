@@ -85,7 +85,7 @@ public:
 private:
     // The core keeps what it reads in the archive, as the options and the settings say.
     // Each report's PDF, with the map page's register statuses from the archive kept.
-    void WritePdfReports(const DownloadSettings& settings);
+    void WritePdfReports();
     void KeepInArchive(const DownloadSettings& settings);
     void PlaceInOwnFolder();
     void Ended(int status);
