@@ -1,7 +1,5 @@
 #include "RecordFields.h"
 
-#include "SensorColumns.h"
-
 #include "orvtime/TimeFormat.h"
 #include "report/FigureText.h"
 #include "textcodec/Cp1252.h"
@@ -169,26 +167,6 @@ QString GasHeading(unsigned code) {
 
 QString ReadingText(const GasReading& reading) {
     return Number(reading.Raw, GasInfoOf(reading.Code).Scale);
-}
-
-QString ReadingsText(const RecordValue& record) {
-    QStringList parts;
-    const std::vector<NamedReading> named = NamedReadings(record);
-    for (size_t i = 0; i < named.size(); ++i) {
-        const NamedReading& reading = named[i];
-        const GasInfo* gas = reading.Extra ? nullptr : &GasInfoOf(record.Readings[i].Code);
-        QString part = gas != nullptr ? QLatin1String(gas->Name) : reading.Name;
-        if (reading.OverRange) {
-            parts << part + QStringLiteral(" over range");
-            continue;
-        }
-        part += QLatin1Char(' ') + reading.Text;
-        if (gas != nullptr && gas->Unit[0] != '\0') {
-            part += QLatin1Char(' ') + QLatin1String(gas->Unit);
-        }
-        parts << part;
-    }
-    return parts.join(QStringLiteral(", "));
 }
 
 TestedSensorCells TestedSensorText(const SensorValue& sensor) {

@@ -1,6 +1,7 @@
 #include "SensorColumns.h"
 
 #include "RecordFields.h"
+#include "export/RecordText.h"
 
 std::vector<NamedReading> NamedReadings(const RecordValue& record) {
     std::vector<NamedReading> named;
@@ -62,4 +63,24 @@ void SensorColumns::Add(const std::vector<NamedReading>& readings) {
             m_names.insert(++before, reading.Name);
         }
     }
+}
+
+QString ReadingsText(const RecordValue& record) {
+    QStringList parts;
+    const std::vector<NamedReading> named = NamedReadings(record);
+    for (size_t i = 0; i < named.size(); ++i) {
+        const NamedReading& reading = named[i];
+        const GasInfo* gas = reading.Extra ? nullptr : &GasInfoOf(record.Readings[i].Code);
+        QString part = gas != nullptr ? QLatin1String(gas->Name) : reading.Name;
+        if (reading.OverRange) {
+            parts << part + QStringLiteral(" over range");
+            continue;
+        }
+        part += QLatin1Char(' ') + reading.Text;
+        if (gas != nullptr && gas->Unit[0] != '\0') {
+            part += QLatin1Char(' ') + QLatin1String(gas->Unit);
+        }
+        parts << part;
+    }
+    return parts.join(QStringLiteral(", "));
 }
