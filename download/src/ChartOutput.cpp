@@ -8,7 +8,7 @@
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "core/SessionTable.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/OfflineOptions.h"
@@ -44,19 +44,6 @@ int WritePlot(SessionChartPlot& plot, const std::string& path, const QSize& size
 }
 
 } // namespace
-
-std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing) {
-    if (!drawing) {
-        return std::make_unique<QCoreApplication>(argc, argv);
-    }
-    // Qt would end the process at the first widget without a display; charts need none.
-    const bool display =
-        !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    return std::make_unique<QApplication>(argc, argv);
-}
 
 ChartJob ChartJobOf(const std::vector<int16_t>& sessionSlots) {
     ChartJob job;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExportOptions.h"
 #include "download/OptionTable.h"
 #include "download/SharedOptions.h"
@@ -234,26 +234,6 @@ bool ParsePlotOptions(int argc, char** argv, PlotOptions& options, std::string& 
         message = "plot writes FILE.pdf or FILE.png, not \"" + options.output + "\"";
         return false;
     }
-    return true;
-}
-
-bool ParseChartSize(const std::string& text, int& width, int& height) {
-    const size_t x = text.find_first_of("xX");
-    auto number = [](const std::string& digits, int& value) {
-        if (digits.empty() || digits.size() > 5 ||
-            digits.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        value = std::stoi(digits);
-        return value >= 100 && value <= 10000;
-    };
-    int w = 0;
-    int h = 0;
-    if (x == std::string::npos || !number(text.substr(0, x), w) || !number(text.substr(x + 1), h)) {
-        return false;
-    }
-    width = w;
-    height = h;
     return true;
 }
 

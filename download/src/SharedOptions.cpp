@@ -1,10 +1,11 @@
 #include "download/SharedOptions.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/SessionTable.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DownloadOptions.h"
 #include "download/ExportOptions.h"
 #include "download/OfflineOptions.h"
@@ -120,4 +121,24 @@ bool AcceptsFormats(const std::string& value) {
 
 bool AcceptsChartFormat(const std::string& value) {
     return value == "pdf" || value == "png";
+}
+
+bool ParseChartSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find_first_of("xX");
+    auto number = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        value = std::stoi(digits);
+        return value >= 100 && value <= 10000;
+    };
+    int w = 0;
+    int h = 0;
+    if (x == std::string::npos || !number(text.substr(0, x), w) || !number(text.substr(x + 1), h)) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
 }

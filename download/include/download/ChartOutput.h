@@ -17,10 +17,6 @@ struct LogFilter;
 // program's own chart and report code. No Qt header here: the commands' own words (slots among
 // them) must not meet Qt's keywords.
 
-// The application object of a command: a QApplication when it draws (offscreen when this
-// machine has no display), otherwise a QCoreApplication. argc and argv must outlive it.
-std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool drawing);
-
 // What is drawn and under which title: the sessions (one, or a day's chain) headed by the first
 // one's day and month as the session tree names them.
 struct ChartJob {
