@@ -16,7 +16,7 @@
 #include "archive/StoredText.h"
 #include "archive/TrustedKeys.h"
 #include "cli/ArchiveOptions.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "download/SharedOptions.h"
 

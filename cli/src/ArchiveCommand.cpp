@@ -19,8 +19,9 @@
 #include "cli/ComplianceOptions.h"
 #include "core/LogImage.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 #include "download/SharedOptions.h"
 #include "session/DownloadSettings.h"
 

@@ -24,8 +24,9 @@
 #include "compliance/CompliancePack.h"
 #include "compliance/InstrumentRegister.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 #include "download/ReportOutput.h"
 
 using compliance::EventRow;

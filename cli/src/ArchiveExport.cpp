@@ -8,7 +8,7 @@
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "download/ReportOutput.h"
 #include "export/SessionExport.h"

@@ -11,7 +11,7 @@
 #include "archive/SessionArchive.h"
 #include "archive/StoredText.h"
 #include "cli/ArchiveOptions.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 
 QString CsvCell(QString text) {

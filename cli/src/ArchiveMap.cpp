@@ -8,6 +8,7 @@
 #include "cli/ArchiveOptions.h"
 #include "download/ChartOutput.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 #include "download/MapOutput.h"
 
 #include <QCoreApplication>

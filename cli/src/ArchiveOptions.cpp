@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/SharedOptions.h"
 #include "download/TextArgument.h"
 

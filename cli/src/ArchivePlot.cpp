@@ -9,8 +9,9 @@
 #include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 
 #include <QCoreApplication>
 #include <QSize>

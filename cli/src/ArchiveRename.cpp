@@ -6,7 +6,7 @@
 #include "ArchiveCommand.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 
 int RunArchiveRenameInstrument(const QStringList& arguments) {

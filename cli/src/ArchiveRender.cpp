@@ -10,7 +10,7 @@
 #include "cli/ArchiveOptions.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "download/ReportOutput.h"
 #include "linkselect/Settings.h"

@@ -5,7 +5,7 @@
 #include "ArchiveCommand.h"
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 
 archive::ListFilter SearchFilter(const ArchiveSearch& search) {

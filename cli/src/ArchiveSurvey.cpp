@@ -9,7 +9,7 @@
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
 #include "compliance/SwitchOnStatus.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "download/ReportOutput.h"
 #include "export/SurveyExport.h"

@@ -10,7 +10,7 @@
 #include "archive/SessionArchive.h"
 #include "cli/ArchiveOptions.h"
 #include "compliance/InstrumentRegister.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DriverSupport.h"
 #include "download/ExitStatus.h"
 

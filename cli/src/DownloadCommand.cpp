@@ -3,7 +3,7 @@
 
 #include "Commands.h"
 #include "DownloadDriver.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DownloadOptions.h"
 #include "download/ExitStatus.h"
 

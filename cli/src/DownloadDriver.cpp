@@ -25,10 +25,11 @@
 
 #include "archive/OnwardSync.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DownloadOptions.h"
 #include "download/DriverSupport.h"
 #include "download/ExitStatus.h"
+#include "download/FrontEndApplication.h"
 #include "download/InstrumentDownload.h"
 #include "download/LinkChoice.h"
 #include "download/OnwardTarget.h"

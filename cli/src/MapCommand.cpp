@@ -5,7 +5,7 @@
 
 #include "Commands.h"
 #include "core/LogImage.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/MapOutput.h"

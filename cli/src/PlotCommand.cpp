@@ -3,7 +3,7 @@
 #include "Commands.h"
 #include "core/LogImage.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/OfflineOptions.h"

@@ -8,7 +8,7 @@
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
 #include "download/ChartOutput.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/OfflineOptions.h"

@@ -4,7 +4,7 @@
 
 #include "Commands.h"
 #include "core/SessionTable.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DumpData.h"
 #include "download/ExitStatus.h"
 #include "download/OfflineOptions.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Commands.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "watch/WatchDriver.h"
 #include "watch/WatchOptions.h"
 

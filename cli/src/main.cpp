@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Commands.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "tavon/Version.h"
 

@@ -1,4 +1,4 @@
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 
 #include <cstdio>
 #include <cstring>

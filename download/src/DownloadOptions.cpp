@@ -4,7 +4,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExportOptions.h"
 #include "download/OptionTable.h"
 #include "download/SharedOptions.h"

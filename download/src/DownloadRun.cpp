@@ -7,7 +7,7 @@
 #include "core/InstrumentFacts.h"
 #include "core/LogImage.h"
 #include "core/SessionTree.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/DownloadExport.h"
 #include "download/ExitStatus.h"
 #include "download/FilePaths.h"

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "download/ChartOutput.h"
+#include "download/FrontEndApplication.h"
 
 // The application object of a command that did not make one itself (plot, map, render --pdf):
 // made for as long as this lives when there is none yet.

@@ -9,7 +9,7 @@
 #include "archive/SessionArchive.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "session/DownloadSettings.h"
 
 LogImage& Image() {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "report/Report.h"
 
 bool ParseHideList(const std::string& text, LogFilter& filter) {

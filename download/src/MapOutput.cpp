@@ -2,7 +2,7 @@
 
 #include "DrawingApp.h"
 #include "TileStoreTrouble.h"
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 #include "map/MapPicture.h"
 #include "map/MapTiles.h"

@@ -1,6 +1,6 @@
 #include "download/OptionTable.h"
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/TextArgument.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "download/CommandLine.h"
+#include "download/CommandArguments.h"
 #include "download/ExitStatus.h"
 
 namespace {

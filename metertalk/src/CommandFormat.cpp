@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "CommandFormat.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "CommandFormat.h"
 #include "CurrentTest.h"
 #include "DecimalText.h"
 #include "Engine.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "linkselect/Export.h"
 #include "linkselect/Link.h"
 #include "linkselect/LinkChooser.h"
+#include "linkselect/LinkSelectExport.h"
 #include "linkselect/LinkSelection.h"
 #include "linkselect/Platform.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linkselect/Export.h"
 #include "linkselect/LinkChooser.h"
+#include "linkselect/LinkSelectExport.h"
 #include "linkselect/Platform.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linkselect/Export.h"
+#include "linkselect/LinkSelectExport.h"
 #include "linkselect/Registry.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linkselect/Export.h"
 #include "linkselect/Link.h"
+#include "linkselect/LinkSelectExport.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,8 @@
 
 #ifdef _WIN32
 
-#include "linkselect/Export.h"
 #include "linkselect/Link.h"
+#include "linkselect/LinkSelectExport.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "metertalk/Export.h"
+#include "metertalk/MeterTalkExport.h"
 
 #include <QObject>
 #include <QTimer>

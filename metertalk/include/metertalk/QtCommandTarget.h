@@ -1,7 +1,7 @@
 #pragma once
 
 #include "metertalk/CommandTarget.h"
-#include "metertalk/Export.h"
+#include "metertalk/MeterTalkExport.h"
 
 #include <QObject>
 

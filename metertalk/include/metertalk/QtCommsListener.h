@@ -1,7 +1,7 @@
 #pragma once
 
 #include "metertalk/CommsListener.h"
-#include "metertalk/Export.h"
+#include "metertalk/MeterTalkExport.h"
 
 #include <QObject>
 
