@@ -14,14 +14,8 @@
 #include <QTextBlock>
 #include <QTreeWidget>
 
-#include "ArchiveDialog.h"
 #include "ArchiveFixture.h"
-#include "ChartPanel.h"
-#include "MapPanel.h"
 #include "PersonalKeys.h"
-#include "ProgramArchiving.h"
-#include "RtfView.h"
-#include "SignOffDialog.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveReport.h"
 #include "archive/DownloadArchive.h"
@@ -34,6 +28,12 @@
 #include "core/SessionTable.h"
 #include "export/SessionExport.h"
 #include "export/SurveyExport.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/ChartPanel.h"
+#include "gui/MapPanel.h"
+#include "gui/ProgramArchiving.h"
+#include "gui/RtfView.h"
+#include "gui/SignOffDialog.h"
 #include "linkselect/Settings.h"
 #include "orvtime/TimeFormat.h"
 #include "testsupport/EnvGuard.h"

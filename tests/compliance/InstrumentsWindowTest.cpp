@@ -14,11 +14,11 @@
 #include <QTableWidget>
 #include <sys/stat.h>
 
-#include "ArchiveDialog.h"
 #include "ComplianceFixture.h"
-#include "InstrumentsWindow.h"
-#include "StatusLine.h"
 #include "compliance/CivilDay.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/InstrumentsWindow.h"
+#include "gui/StatusLine.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"

@@ -4,15 +4,15 @@
 // window (a day of the simulated instrument's memory, its report and its chart) and the
 // Instruments window over the same archive.
 // Usage: gui_dialog_shots OUTPUT_FOLDER
-#include "AboutDialog.h"
-#include "ArchiveDialog.h"
-#include "ChartPanel.h"
-#include "FilterDialog.h"
 #include "GuiTestSupport.h"
-#include "InstrumentsWindow.h"
-#include "MainDialog.h"
-#include "MapPanel.h"
-#include "UploadProgress.h"
+#include "gui/AboutDialog.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/ChartPanel.h"
+#include "gui/FilterDialog.h"
+#include "gui/InstrumentsWindow.h"
+#include "gui/MainDialog.h"
+#include "gui/MapPanel.h"
+#include "gui/UploadProgress.h"
 
 #include "archive/InstrumentIdentity.h"
 #include "archive/SessionArchive.h"

@@ -1,6 +1,6 @@
 // The other dialogs' texts are not cut under fonts wider than the templates were drawn for.
-#include "AboutDialog.h"
-#include "UploadProgress.h"
+#include "gui/AboutDialog.h"
+#include "gui/UploadProgress.h"
 
 #include <QLabel>
 #include <QPushButton>

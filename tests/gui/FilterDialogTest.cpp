@@ -1,4 +1,4 @@
-#include "FilterDialog.h"
+#include "gui/FilterDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,11 +1,11 @@
 // The report, the chart and the map on one moment: each record's line in the report view, and a
 // record chosen (as the map chooses one) bringing the report and the chart's cursor to it.
-#include "LinkedViews.h"
-#include "ChartPanel.h"
-#include "RtfView.h"
+#include "gui/LinkedViews.h"
 #include "charts/ChartText.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "gui/ChartPanel.h"
+#include "gui/RtfView.h"
 #include "orvtime/TimeFormat.h"
 #include "recbuild/RecordBuilder.h"
 #include "report/Report.h"

@@ -1,12 +1,12 @@
 // The main window as a window: offline start, growing and shrinking, its remembered place, the
 // status line, the filter panel and the tree's tooltips. No instrument.
-#include "ArchiveDialog.h"
-#include "FilterDialog.h"
 #include "GuiTestSupport.h"
-#include "MainDialog.h"
 #include "OneDayDump.h"
-#include "RtfView.h"
-#include "StatusLine.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/FilterDialog.h"
+#include "gui/MainDialog.h"
+#include "gui/RtfView.h"
+#include "gui/StatusLine.h"
 
 #include "app/SessionBrowser.h"
 #include "archive/SessionArchive.h"

@@ -2,15 +2,15 @@
 // picture grabbed at a small and a large size, its positions against the GeoJSON export's, a
 // click choosing a marker or a position, the chart's time ringed, the gas chooser, sessions
 // without positions, backgrounds that cannot be used, and the background of the PDF's map page.
-#include "MapPanel.h"
-#include "ArchiveDialog.h"
+#include "gui/MapPanel.h"
 #include "GuiTestSupport.h"
 #include "LocalTileServer.h"
-#include "MainDialog.h"
-#include "MapBackground.h"
-#include "MapBackgroundDialog.h"
-#include "MapCanvas.h"
 #include "TileFile.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/MainDialog.h"
+#include "gui/MapBackground.h"
+#include "gui/MapBackgroundDialog.h"
+#include "gui/MapCanvas.h"
 
 #include "charts/SessionChartSource.h"
 #include "export/RecordText.h"

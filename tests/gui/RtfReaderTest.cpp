@@ -1,5 +1,5 @@
 #include "reportdoc/RtfReader.h"
-#include "RtfView.h"
+#include "gui/RtfView.h"
 #include "textcodec/Cp1252.h"
 
 #include <QTextBlock>

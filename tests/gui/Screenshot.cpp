@@ -2,10 +2,10 @@
 // tavon-instrument; with --chart its Chart tab (docs/chart-window.png), with --map its Map tab
 // (docs/map-window.png).
 // Usage: gui_screenshot OUTPUT.png [--chart|--map]
-#include "ChartPanel.h"
 #include "GuiTestSupport.h"
-#include "MainDialog.h"
-#include "MapPanel.h"
+#include "gui/ChartPanel.h"
+#include "gui/MainDialog.h"
+#include "gui/MapPanel.h"
 
 #include "app/BrowserView.h"
 #include "map/SurveyRecord.h"

@@ -1,6 +1,6 @@
 // The program's upload progress dialog: the controls of its template, and what the engine's
 // calls show on it.
-#include "UploadProgress.h"
+#include "gui/UploadProgress.h"
 
 #include <QLabel>
 #include <QProgressBar>

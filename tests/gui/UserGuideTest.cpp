@@ -1,6 +1,6 @@
-#include "UserGuide.h"
+#include "gui/UserGuide.h"
 #include "GuiTestSupport.h"
-#include "MainDialog.h"
+#include "gui/MainDialog.h"
 
 #include "app/SessionBrowser.h"
 

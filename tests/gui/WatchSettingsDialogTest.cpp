@@ -1,7 +1,7 @@
 // File > Download Automatically...: the watcher's settings read and written as the watcher reads
 // them, in the settings file of the watcher's service (the home folder's), the rest of that file
 // kept, where it is, and whether a watcher runs.
-#include "WatchSettingsDialog.h"
+#include "gui/WatchSettingsDialog.h"
 
 #include <unistd.h>
 

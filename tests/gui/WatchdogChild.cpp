@@ -1,6 +1,6 @@
 // A stand-in program for the watchdog tests: its "tick" runs for a while and then either stops
 // (the watchdog must end the process) or holds the counter at -1 (it must not).
-#include "Watchdog.h"
+#include "gui/Watchdog.h"
 
 #include <chrono>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "Watchdog.h"
+#include "gui/Watchdog.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // The main window's first place (four fifths of the screen, centred, within its minimum) and the
 // remembered one after it.
-#include "WindowMemory.h"
+#include "gui/WindowMemory.h"
 
 #include <QDir>
 #include <QGuiApplication>

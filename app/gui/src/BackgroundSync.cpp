@@ -1,4 +1,4 @@
-#include "BackgroundSync.h"
+#include "gui/BackgroundSync.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

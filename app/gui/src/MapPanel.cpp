@@ -1,4 +1,4 @@
-#include "MapPanel.h"
+#include "gui/MapPanel.h"
 
 #include "map/AsyncTiles.h"
 #include "map/SessionMap.h"

@@ -1,4 +1,4 @@
-#include "SignOffDialog.h"
+#include "gui/SignOffDialog.h"
 
 #include <QDate>
 #include <QDialogButtonBox>

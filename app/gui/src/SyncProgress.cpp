@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "BackgroundSync.h"
 #include "archive/SessionArchive.h"
+#include "gui/BackgroundSync.h"
 
 SyncProgress::SyncProgress(BackgroundSync& sync, const QString& target, QWidget* parent)
     : QProgressDialog(parent) {

@@ -1,4 +1,4 @@
-#include "ArchiveDialog.h"
+#include "gui/ArchiveDialog.h"
 
 #include "archive/ArchiveHistory.h"
 #include "compliance/SwitchOnStatus.h"
@@ -23,22 +23,22 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "BackgroundSync.h"
-#include "ChartPanel.h"
-#include "InstrumentsWindow.h"
-#include "LinkedViews.h"
-#include "MapPanel.h"
 #include "ReportExport.h"
-#include "RtfView.h"
 #include "SaveNames.h"
 #include "SessionTips.h"
-#include "SignOffDialog.h"
 #include "archive/ArchiveReport.h"
 #include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
 #include "archive/StoredText.h"
 #include "core/LogImage.h"
 #include "core/SessionTable.h"
+#include "gui/BackgroundSync.h"
+#include "gui/ChartPanel.h"
+#include "gui/InstrumentsWindow.h"
+#include "gui/LinkedViews.h"
+#include "gui/MapPanel.h"
+#include "gui/RtfView.h"
+#include "gui/SignOffDialog.h"
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
 

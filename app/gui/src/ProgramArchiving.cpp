@@ -1,4 +1,4 @@
-#include "ProgramArchiving.h"
+#include "gui/ProgramArchiving.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "UserGuide.h"
+#include "gui/UserGuide.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

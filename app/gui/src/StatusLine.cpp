@@ -1,4 +1,4 @@
-#include "StatusLine.h"
+#include "gui/StatusLine.h"
 
 #include "ElidedLabel.h"
 

@@ -1,4 +1,4 @@
-#include "RtfView.h"
+#include "gui/RtfView.h"
 
 #include "reportdoc/RtfReader.h"
 

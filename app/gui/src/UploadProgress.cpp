@@ -1,4 +1,4 @@
-#include "UploadProgress.h"
+#include "gui/UploadProgress.h"
 
 #include "ui_UploadProgress.h"
 

@@ -1,13 +1,13 @@
 // File > Save as PDF...: the report on screen and its chart, as one PDF.
-#include "ChartPanel.h"
-#include "MainDialog.h"
-#include "MapPanel.h"
+#include "gui/ChartPanel.h"
+#include "gui/MainDialog.h"
+#include "gui/MapPanel.h"
 
-#include "ProgramArchiving.h"
 #include "ReportExport.h"
 #include "SaveNames.h"
-#include "StatusLine.h"
 #include "app/SessionBrowser.h"
+#include "gui/ProgramArchiving.h"
+#include "gui/StatusLine.h"
 #include "report/Report.h"
 #include "session/InstrumentSession.h"
 #include "session/SessionReader.h"

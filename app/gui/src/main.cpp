@@ -1,7 +1,7 @@
-#include "MainDialog.h"
-#include "MapBackground.h"
-#include "Watchdog.h"
-#include "WindowMemory.h"
+#include "gui/MainDialog.h"
+#include "gui/MapBackground.h"
+#include "gui/Watchdog.h"
+#include "gui/WindowMemory.h"
 
 #include "tavon/Version.h"
 

@@ -1,9 +1,9 @@
-#include "LinkedViews.h"
+#include "gui/LinkedViews.h"
 
-#include "ChartPanel.h"
-#include "RtfView.h"
 #include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
+#include "gui/ChartPanel.h"
+#include "gui/RtfView.h"
 
 #include <cmath>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "ChartPanel.h"
+#include "gui/ChartPanel.h"
 
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"

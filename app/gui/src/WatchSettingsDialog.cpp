@@ -1,4 +1,4 @@
-#include "WatchSettingsDialog.h"
+#include "gui/WatchSettingsDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "MapBackground.h"
+#include "gui/MapBackground.h"
 
 #include "linkselect/Settings.h"
 #include "map/AsyncTiles.h"

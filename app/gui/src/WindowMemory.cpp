@@ -1,4 +1,4 @@
-#include "WindowMemory.h"
+#include "gui/WindowMemory.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "MapCanvas.h"
+#include "gui/MapCanvas.h"
 
 #include "map/AsyncTiles.h"
 

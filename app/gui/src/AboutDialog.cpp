@@ -1,4 +1,4 @@
-#include "AboutDialog.h"
+#include "gui/AboutDialog.h"
 
 #include "TextFit.h"
 #include "ui_AboutDialog.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MapBackground.h"
+#include "gui/MapBackground.h"
 
 #include <QDialog>
 #include <QString>

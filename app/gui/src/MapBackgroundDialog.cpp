@@ -1,4 +1,4 @@
-#include "MapBackgroundDialog.h"
+#include "gui/MapBackgroundDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

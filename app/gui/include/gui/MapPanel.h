@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MapCanvas.h"
+#include "gui/MapCanvas.h"
 
 #include "map/MapProjection.h"
 #include "map/MapScene.h"

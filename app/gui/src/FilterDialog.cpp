@@ -1,4 +1,4 @@
-#include "FilterDialog.h"
+#include "gui/FilterDialog.h"
 
 #include "TextFit.h"
 #include "ui_FilterDialog.h"

@@ -1,4 +1,4 @@
-#include "InstrumentsWindow.h"
+#include "gui/InstrumentsWindow.h"
 
 #include "ElidedLabel.h"
 
