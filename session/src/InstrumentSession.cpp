@@ -2,6 +2,7 @@
 
 #include "core/LogImage.h"
 #include "metertalk/ArrivalTick.h"
+#include "metertalk/Comms.h"
 #include "metertalk/CommsEngine.h"
 #include "metertalk/QtCommsListener.h"
 #include "metertalk/TestList.h"
@@ -29,6 +30,23 @@ InstrumentSession::~InstrumentSession() {
     m_arrival->Follow(false);
     // The program's engine outlives its session: a late answer must not reach a dead listener.
     m_engine->ForgetListener(m_listener.get());
+}
+
+std::unique_ptr<InstrumentSession> InstrumentSession::OnProcessLink(QObject* parent) {
+    return std::make_unique<InstrumentSession>(&ModuleCommsEngine(), parent);
+}
+
+void InstrumentSession::SetUserPrompt(UserPrompt* prompt) {
+    if (m_engine == &ModuleCommsEngine()) {
+        // The boxes of every CComms and test list in the process, this session's among them.
+        CComms().SetUserPrompt(prompt);
+    } else {
+        m_engine->SetUserPrompt(prompt);
+    }
+}
+
+void InstrumentSession::SetProgressFactory(ProgressFactory factory) {
+    m_engine->SetProgressFactory(std::move(factory));
 }
 
 bool InstrumentSession::Connect(LinkChooser& chooser, const AppInfo& app) {

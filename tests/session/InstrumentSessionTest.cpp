@@ -55,7 +55,7 @@ protected:
         // A selection of the session's own: no dialog, the simulator's pipe or nothing.
         selection.SetDialogHost(&dialogHost);
         selection.SetUserPrompt(&prompt);
-        session.Engine().SetUserPrompt(&prompt);
+        session.SetUserPrompt(&prompt);
         session.SetListener(&browser);
         session.SetTickPeriod(testsupport::kTestTickMs);
         session.Reader().SetDumpPath(dir + "/FlashData.txt");

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,8 @@ class MeterTalkComms;
 class QtCommsListener;
 class SessionReader;
 class UploadPace;
+class UploadProgressView;
+class UserPrompt;
 struct ReportState;
 
 // One connected instrument: its link and engine, its test list, the listener that carries the
@@ -40,10 +43,23 @@ public:
     static constexpr const char* kPortNames = "115,200";
     static constexpr int kTickMs = 100;
 
-    // engine: the one to drive (the program passes the process's module-wide engine, so that
-    // every CComms in it drives the same link); null: an engine of the session's own.
+    // engine: the one to drive; null: an engine of the session's own.
     explicit InstrumentSession(CommsEngine* engine = nullptr, QObject* parent = nullptr);
     ~InstrumentSession() override;
+    // The program's session: it drives the process's own link, the module-wide engine that every
+    // CComms of the process drives, so that the libraries' boxes and their link are this
+    // session's.
+    static std::unique_ptr<InstrumentSession> OnProcessLink(QObject* parent = nullptr);
+
+    // The message boxes of the link ("Cannot open serial port"). On the process's link this is
+    // the prompt of the whole process, which every CComms and test list in it shares ("ERROR");
+    // a session with an engine of its own gives it to that engine alone. Null: the default (a
+    // message box, or standard error without one). Set null before the prompt goes.
+    void SetUserPrompt(UserPrompt* prompt);
+    // Makes the upload progress display each time a link is opened (the program's dialog, which
+    // shows itself for the long uploads). Null: none, nothing is shown.
+    using ProgressFactory = std::function<std::unique_ptr<UploadProgressView>()>;
+    void SetProgressFactory(ProgressFactory factory);
 
     // What receives the reader's events (the program's presenter, a download's run). Null:
     // nothing is shown.
