@@ -65,6 +65,36 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
       image_(new LogImage), table_(new SessionTable) {
     setWindowTitle("Archive");
     setObjectName("ArchiveDialog");
+    QPushButton* search = nullptr;
+    QPushButton* instruments = nullptr;
+    QFormLayout* fields = MakeSearch(search, instruments);
+    QSplitter* split = MakeBrowsing(fields);
+    bytesWarning_ = new QLabel(this);
+    bytesWarning_->setObjectName("bytesWarning");
+    bytesWarning_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
+    // One line a session, as tall as its lines: the search, the tree and the report keep their
+    // places.
+    bytesWarning_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    bytesWarning_->hide();
+    QVBoxLayout* layout = new QVBoxLayout(this);
+    layout->addWidget(bytesWarning_);
+    layout->addWidget(split);
+    resize(1000, 640);
+
+    connect(search, &QPushButton::clicked, this, [this] { Search(); });
+    for (QLineEdit* field : {job_, user_, from_, to_, instrument_}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] { Search(); });
+    }
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { OnSelection(item); });
+    connect(next_, &QPushButton::clicked, this, [this] { Next(); });
+    connect(save_, &QPushButton::clicked, this, [this] { Save(); });
+    connect(export_, &QPushButton::clicked, this, [this] { Export(); });
+    connect(instruments, &QPushButton::clicked, this, [this] { OpenInstruments(); });
+    connect(signOff_, &QPushButton::clicked, this, [this] { OpenSignOff(); });
+}
+
+QFormLayout* ArchiveDialog::MakeSearch(QPushButton*& search, QPushButton*& instruments) {
     job_ = new QLineEdit(this);
     user_ = new QLineEdit(this);
     from_ = new QLineEdit(this);
@@ -77,7 +107,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     }
     instrument_->setPlaceholderText("every instrument");
     alarms_ = new QCheckBox("Alarms only", this);
-    QPushButton* search = new QPushButton("Search", this);
+    search = new QPushButton("Search", this);
     search->setObjectName("searchButton");
 
     QFormLayout* fields = new QFormLayout;
@@ -95,7 +125,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     sync_->setObjectName("syncButton");
     sync_->hide();
     buttons->addWidget(sync_);
-    QPushButton* instruments = new QPushButton("Instruments...", this);
+    instruments = new QPushButton("Instruments...", this);
     instruments->setObjectName("instrumentsButton");
     buttons->addWidget(instruments);
     signOff_ = new QPushButton("Sign Off...", this);
@@ -103,7 +133,10 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     buttons->addWidget(signOff_);
     buttons->addWidget(search);
     fields->addRow(buttons);
+    return fields;
+}
 
+QSplitter* ArchiveDialog::MakeBrowsing(QFormLayout* fields) {
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
     fullDay_ = new QCheckBox("Full Day", this);
@@ -139,29 +172,7 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     connect(links_, &LinkedViews::chartTimeChosen, map_, &MapPanel::ShowPlaceAt);
     connect(map_, &MapPanel::placeChosen, links_, &LinkedViews::ChooseRecord);
     split->setStretchFactor(1, 2);
-    bytesWarning_ = new QLabel(this);
-    bytesWarning_->setObjectName("bytesWarning");
-    bytesWarning_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
-    // One line a session, as tall as its lines: the search, the tree and the report keep their
-    // places.
-    bytesWarning_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    bytesWarning_->hide();
-    QVBoxLayout* layout = new QVBoxLayout(this);
-    layout->addWidget(bytesWarning_);
-    layout->addWidget(split);
-    resize(1000, 640);
-
-    connect(search, &QPushButton::clicked, this, [this] { Search(); });
-    for (QLineEdit* field : {job_, user_, from_, to_, instrument_}) {
-        connect(field, &QLineEdit::returnPressed, this, [this] { Search(); });
-    }
-    connect(tree_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* item) { OnSelection(item); });
-    connect(next_, &QPushButton::clicked, this, [this] { Next(); });
-    connect(save_, &QPushButton::clicked, this, [this] { Save(); });
-    connect(export_, &QPushButton::clicked, this, [this] { Export(); });
-    connect(instruments, &QPushButton::clicked, this, [this] { OpenInstruments(); });
-    connect(signOff_, &QPushButton::clicked, this, [this] { OpenSignOff(); });
+    return split;
 }
 
 QDialog* ArchiveDialog::OpenSignOff() {

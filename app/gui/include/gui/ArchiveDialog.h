@@ -17,9 +17,11 @@ class LinkedViews;
 class MapPanel;
 class LogImage;
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 class RtfView;
@@ -90,6 +92,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The search fields and their buttons; the Search and Instruments... buttons are given back.
+    QFormLayout* MakeSearch(QPushButton*& search, QPushButton*& instruments);
+    // The tree under `fields` with its buttons, beside the report and its tabs.
+    QSplitter* MakeBrowsing(QFormLayout* fields);
     void EnableSync();
     void OnSelection(QTreeWidgetItem* item);
     QTreeWidgetItem* FindSession(qint64 id) const;
