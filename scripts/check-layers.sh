@@ -8,7 +8,10 @@
 #  - download/ and watch/ never include app/ or cli/;
 #  - cli/, download/ and watch/ never call the program's presenter (OnGo, OnFullDay, SelectNode,
 #    OnAllSessions): they ask the download core;
-#  - no function in session/, cli/, download/ or watch/ runs over 80 lines, brace to brace.
+#  - nothing in app/gui/ names the protocol engine (ModuleCommsEngine, CommsEngine, CComms, the
+#    engine's headers): the program reaches its instrument through session/'s InstrumentSession;
+#  - no function in session/, cli/, download/, watch/ or app/gui/ runs over 80 lines, brace to
+#    brace.
 # Usage: scripts/check-layers.sh [source root]   (default: this checkout). Each violation goes to
 # standard error with its file and line, and the exit status is 1.
 set -euo pipefail
@@ -23,7 +26,11 @@ TEST_LIKE = ("tests", "bench", "fuzz")
 LOWER = ("core", "report", "metertalk", "linkselect", "session", "archive", "compliance")
 FRONT_END_RUNNERS = ("download", "watch")
 PRESENTER_CALLS = ("OnGo", "OnFullDay", "SelectNode", "OnAllSessions")
-LENGTH_CHECKED = ("session", "cli", "download", "watch")
+LENGTH_CHECKED = ("session", "cli", "download", "watch", "app/gui")
+# What the program's windows never name: the engine is the session's (InstrumentSession).
+ENGINE_NAMES = re.compile(r"\b(ModuleCommsEngine|CommsEngine|CComms|MeterTalkComms)\b")
+ENGINE_HEADERS = ("metertalk/Comms.h", "metertalk/CommsEngine.h", "session/MeterTalkComms.h")
+ENGINE_FREE = ("app/gui",)
 MAX_FUNCTION_LINES = 80
 SOURCE_EXT = (".cpp", ".h")
 
@@ -269,6 +276,15 @@ for path in ALL:
         rule = forbidden_include(module, name)
         if rule:
             problems.append('%s:%d: includes "%s": %s' % (path, line, name, rule))
+        if module in ENGINE_FREE and (name in ENGINE_HEADERS or name.startswith("metertalk/engine/")):
+            problems.append('%s:%d: includes "%s": %s/ reaches the instrument through '
+                            "InstrumentSession, never the protocol engine" % (path, line, name, module))
+    if module in ENGINE_FREE:
+        code = strip_code(raw)
+        for match in ENGINE_NAMES.finditer(code):
+            line = code.count("\n", 0, match.start()) + 1
+            problems.append("%s:%d: names the protocol engine (%s): %s/ asks InstrumentSession"
+                            % (path, line, match.group(1), module))
     if module in LENGTH_CHECKED:
         code = strip_code(raw)
         if module in ("cli", "download", "watch"):
