@@ -6,11 +6,11 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
-#include "KeyBinding.h"
+#include "HistoryChain.h"
 #include "PersonalSignOffs.h"
-#include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 
 namespace archive {
 

@@ -11,13 +11,11 @@
 #include <QVariant>
 
 #include "ArchiveValues.h"
-#include "KeyBinding.h"
 #include "KeyWarnings.h"
 #include "Schema.h"
 #include "SessionFixed.h"
-#include "SigningKey.h"
 #include "SqlSteps.h"
-#include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -82,6 +80,13 @@ bool RowSigner(QSqlDatabase& db, const PersonalWriter* personal, int version, Hi
 }
 
 } // namespace
+
+const char kPersonalRule[] = "from this row on, each sign-off is signed by a personal key";
+
+bool IsPersonalRuleRow(const HistoryRow& row) {
+    return row.kind == ChangeKindName(ChangeKind::Started) &&
+           (row.detail == kPersonalRule || row.detail.endsWith(QString("; ") + kPersonalRule));
+}
 
 bool IsLowerHex(const QString& text, int digits) {
     if (text.size() != digits) {

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QVector>
 
-#include "archive/ArchiveHistory.h"
+#include "archive/HistoryRow.h"
 
 class QSqlDatabase;
 
@@ -103,6 +103,14 @@ bool HistoryHead(QSqlDatabase& db, qint64& seq, QString& hash, QString& error, q
 // key: None before the schema that holds it; WithStart on the row that begins a chain; Due, for
 // the migration that brings it, also on a row of its own where the chain holds none.
 enum class PersonalRule { None, WithStart, Due };
+
+// From which row a chain's sign-offs must be signed by personal keys: the first row whose kind is
+// "started" and whose text is kPersonalRule or ends with "; " and it. This program writes it in
+// the row that begins a new archive's history, and as a row of its own when it first opens an
+// archive made before (schema version 12), so that the sign-offs written before keep verifying as
+// they did.
+extern const char kPersonalRule[];
+bool IsPersonalRuleRow(const HistoryRow& row);
 
 // Inside the caller's write transaction: begins the history of an archive that has none yet (new,
 // or made before it existed) with a row naming every session and index upload it holds; for one

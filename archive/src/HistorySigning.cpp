@@ -2,7 +2,6 @@
 // user's sign-off of the sessions of a period.
 #include "archive/HistorySigning.h"
 
-#include <QCryptographicHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -12,11 +11,11 @@
 #include "KeyBinding.h"
 #include "Schema.h"
 #include "SignOffText.h"
-#include "SigningKey.h"
 #include "SqlSteps.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/PersonalKey.h"
 #include "archive/SessionArchive.h"
+#include "archive/SigningKey.h"
 
 namespace archive {
 namespace {
@@ -73,20 +72,6 @@ bool WriteSignOff(SessionArchive& archive, const PersonalKey& key, const QString
 }
 
 } // namespace
-
-QString KeyFingerprint(const QString& publicKeyHex) {
-    if (!IsLowerHex(publicKeyHex, 64)) {
-        return QString();
-    }
-    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromHex(publicKeyHex.toLatin1()),
-                                                       QCryptographicHash::Sha256)
-                                  .left(16);
-    QStringList groups;
-    for (int i = 0; i < digest.size(); i += 2) {
-        groups << QString::fromLatin1(digest.mid(i, 2).toHex());
-    }
-    return groups.join(':');
-}
 
 QString KeyNamedBy(const QString& fingerprint, bool bare) {
     if (fingerprint.isEmpty()) {

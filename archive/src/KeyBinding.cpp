@@ -1,4 +1,4 @@
-// A personal key's binding to its printed name, and the row from which a chain needs one.
+// A personal key's binding to its printed name.
 #include "KeyBinding.h"
 
 #include "HistoryChain.h"
@@ -10,8 +10,6 @@ const char kKey[] = "key ";
 const char kOf[] = " is the personal key of ";
 
 } // namespace
-
-const char kPersonalRule[] = "from this row on, each sign-off is signed by a personal key";
 
 QString QuotedName(const QString& name) {
     QString quoted;
@@ -57,11 +55,6 @@ bool ReadBindingText(const QString& text, QString& publicHex, QString& name) {
         name += c;
     }
     return !name.isEmpty();
-}
-
-bool IsPersonalRuleRow(const HistoryRow& row) {
-    return row.kind == ChangeKindName(ChangeKind::Started) &&
-           (row.detail == kPersonalRule || row.detail.endsWith(QString("; ") + kPersonalRule));
 }
 
 } // namespace archive

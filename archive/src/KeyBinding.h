@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include "archive/ArchiveHistory.h"
-
 namespace archive {
 
 // How a chain binds a personal key to the printed name it signs with: a row of its own (kind
@@ -15,14 +13,6 @@ namespace archive {
 QString BindingText(const QString& publicHex, const QString& name);
 // The key and name such a text says; false for a text that is not one.
 bool ReadBindingText(const QString& text, QString& publicHex, QString& name);
-
-// From which row a chain's sign-offs must be signed by personal keys: the first row whose kind is
-// "started" and whose text is kPersonalRule or ends with "; " and it. This program writes it in
-// the row that begins a new archive's history, and as a row of its own when it first opens an
-// archive made before (schema version 12), so that the sign-offs written before keep verifying as
-// they did.
-extern const char kPersonalRule[];
-bool IsPersonalRuleRow(const HistoryRow& row);
 
 // A name as the views show it: quoted, a quote or backslash after a backslash, and a control
 // character as \xHH, so that no stored name can make a line look like another.

@@ -8,9 +8,8 @@
 #include <cstdio>
 
 #include "HistoryChain.h"
-#include "SigningKey.h"
 #include "SqlSteps.h"
-#include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 
 namespace archive {
 namespace {

@@ -10,8 +10,8 @@
 #include <sodium.h>
 
 #include "KeyFiles.h"
-#include "SigningKey.h"
 #include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 
 namespace archive {
 namespace {

@@ -1,6 +1,7 @@
 // What verify holds a chain's sign-offs and personal keys to.
 #include "PersonalSignOffs.h"
 
+#include "HistoryChain.h"
 #include "KeyBinding.h"
 #include "archive/HistorySigning.h"
 

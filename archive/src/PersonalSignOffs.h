@@ -11,7 +11,7 @@ namespace archive {
 
 // A chain's personal keys as verify checks them, row by row: each binding row (kind "signer")
 // signed by the key it binds and the first row that key signed in the chain, each key bound once,
-// a bound key signing nothing but sign-offs, and, from the row that says so on (KeyBinding.h),
+// a bound key signing nothing but sign-offs, and, from the row that says so on (HistoryChain.h),
 // every sign-off signed by a key an earlier row of the chain bound to a printed name.
 class PersonalSignOffs {
 public:

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "archive/ArchiveHistory.h"
+#include "archive/HistoryRow.h"
 
 class QSqlDatabase;
 

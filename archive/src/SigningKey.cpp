@@ -1,12 +1,14 @@
 // This user's signing key: made once, kept where only its owner can read it, and never taken from
 // a file that others could have read or put there.
-#include "SigningKey.h"
+#include "archive/SigningKey.h"
 
+#include <QCryptographicHash>
 #include <QStandardPaths>
+#include <QStringList>
 #include <sodium.h>
 
+#include "HistoryChain.h"
 #include "KeyFiles.h"
-#include "archive/HistorySigning.h"
 
 namespace archive {
 namespace {
@@ -54,6 +56,20 @@ bool SodiumStarted(QString& error) {
 QString SigningKeyFile() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            "/Tavon/history-signing.key";
+}
+
+QString KeyFingerprint(const QString& publicKeyHex) {
+    if (!IsLowerHex(publicKeyHex, 64)) {
+        return QString();
+    }
+    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromHex(publicKeyHex.toLatin1()),
+                                                       QCryptographicHash::Sha256)
+                                  .left(16);
+    QStringList groups;
+    for (int i = 0; i < digest.size(); i += 2) {
+        groups << QString::fromLatin1(digest.mid(i, 2).toHex());
+    }
+    return groups.join(':');
 }
 
 SigningKey::~SigningKey() {

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "archive/SigningKey.h"
+
 namespace archive {
 
 class PersonalKey;
@@ -18,16 +20,6 @@ struct VerifySummary;
 // person's own key (PersonalKey.h). The archive keeps each signer's public key with the row it
 // first signed; the keys a team trusts are kept outside the archive, by their fingerprints, so that
 // someone who can write the archive cannot make a key of their own pass for a trusted one.
-
-// Where this user's signing key is: "Tavon/history-signing.key" in the user's configuration
-// folder ($XDG_CONFIG_HOME or ~/.config on Linux, the profile's local application data on
-// Windows, whose access list is the user's own).
-QString SigningKeyFile();
-
-// A public key's fingerprint: the first 16 bytes of the SHA-256 of its 32 bytes, in hex, in eight
-// groups of four joined by colons ("3f2a:9c01:77be:0d12:aa90:5e3c:1b2f:8e41"). Empty for a text
-// that is not a public key (64 hex digits).
-QString KeyFingerprint(const QString& publicKeyHex);
 
 // A key named by its fingerprint (KeyFingerprint), as every message and view names one: "key
 // 3f2a:9c01:..." (`bare`: "3f2a:9c01:...", as a list of signers shows it first on a line), or "an

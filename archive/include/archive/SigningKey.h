@@ -32,6 +32,16 @@ private:
     QByteArray m_secret; // libsodium's 64 bytes: the seed, then the public key
 };
 
+// Where this user's signing key is: "Tavon/history-signing.key" in the user's configuration
+// folder ($XDG_CONFIG_HOME or ~/.config on Linux, the profile's local application data on
+// Windows, whose access list is the user's own).
+QString SigningKeyFile();
+
+// A public key's fingerprint: the first 16 bytes of the SHA-256 of its 32 bytes, in hex, in eight
+// groups of four joined by colons ("3f2a:9c01:77be:0d12:aa90:5e3c:1b2f:8e41"). Empty for a text
+// that is not a public key (64 hex digits).
+QString KeyFingerprint(const QString& publicKeyHex);
+
 // True when `signatureHex` is `publicHex`'s signature of `rowHash`; false for any malformed part.
 bool SignatureHolds(const QString& publicHex, const QString& rowHash, const QString& signatureHex);
 
