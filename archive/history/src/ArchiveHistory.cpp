@@ -368,6 +368,35 @@ bool ReplacedGrowInto(QSqlDatabase& db, const std::vector<KeptCopy>& kept, Verif
     return true;
 }
 
+// A kept copy's bytes (`at` names the copy) against the chains: recorded for its session by this
+// archive's own, and, for bytes a sync took, by the chain of the archive they came from. `now`
+// gets their hash.
+void CheckCopyRecorded(const QString& at, qint64 session, const QByteArray& name,
+                       const QByteArray& sector, const QByteArray& overrun,
+                       const ChainRecords& records, const QHash<QString, ChainRecords>& origins,
+                       QString& now, VerifySummary& summary) {
+    if (!CopyRecorded(records, session, name, sector, overrun, now)) {
+        summary.mismatches << QString("%1: its stored bytes hash to %2, which no history row"
+                                      " recorded for that session")
+                                  .arg(at, now);
+        summary.faultySessions.insert(session);
+    }
+    RecordedHead from;
+    if (records.CameWith(session, now, from)) {
+        const auto theirs = origins.constFind(from.identity);
+        // Their rows up to the head the sync read come with the sync's end: until then there is
+        // nothing to check against.
+        if (theirs != origins.constEnd() && theirs.value().Newest() >= from.seq &&
+            !theirs.value().RecordedAnywhere(now)) {
+            summary.mismatches << QString("%1: its stored bytes hash to %2, which the history of"
+                                          " archive %3, whose copy history row %4 took, never"
+                                          " recorded")
+                                      .arg(at, now, from.identity)
+                                      .arg(from.row);
+        }
+    }
+}
+
 void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySummary& summary,
                          const ChainRecords& records, const QHash<QString, ChainRecords>& origins,
                          QString& error) {
@@ -412,27 +441,8 @@ void CheckReplacedCopies(QSqlDatabase& db, bool server, bool conflicts, VerifySu
             summary.faultySessions.insert(session);
         }
         QString now;
-        if (!CopyRecorded(records, session, query.value(2).toByteArray(), sector,
-                          query.value(4).toByteArray(), now)) {
-            summary.mismatches << QString("%1: its stored bytes hash to %2, which no history row"
-                                          " recorded for that session")
-                                      .arg(at, now);
-            summary.faultySessions.insert(session);
-        }
-        RecordedHead from;
-        if (records.CameWith(session, now, from)) {
-            const auto theirs = origins.constFind(from.identity);
-            // Their rows up to the head the sync read come with the sync's end: until then there
-            // is nothing to check against.
-            if (theirs != origins.constEnd() && theirs.value().Newest() >= from.seq &&
-                !theirs.value().RecordedAnywhere(now)) {
-                summary.mismatches << QString("%1: its stored bytes hash to %2, which the history"
-                                              " of archive %3, whose copy history row %4 took,"
-                                              " never recorded")
-                                          .arg(at, now, from.identity)
-                                          .arg(from.row);
-            }
-        }
+        CheckCopyRecorded(at, session, query.value(2).toByteArray(), sector,
+                          query.value(4).toByteArray(), records, origins, now, summary);
         if (Sha256(sector) != query.value(5).toString()) {
             summary.mismatches << at + ": its digest column does not match its sector";
             summary.faultySessions.insert(session);
@@ -514,6 +524,61 @@ void CheckGrowth(QSqlDatabase& db, bool conflicts, VerifySummary& summary,
             continue;
         }
         summary.faultySessions.insert(g.session);
+    }
+}
+
+// Each other archive's chain that syncs took in, as this archive holds it.
+void CheckOriginChains(QSqlDatabase& db, bool signing, VerifySummary& summary,
+                       QHash<QString, ChainRecords>& theirs,
+                       QHash<QString, QHash<qint64, QString>>& theirHashes) {
+    QStringList origins;
+    QSqlQuery query(db);
+    summary.readable =
+        Run(query, "SELECT DISTINCT origin FROM origin_history ORDER BY origin", {}, summary.error);
+    while (summary.readable && query.next()) {
+        origins << query.value(0).toString();
+    }
+    for (const QString& origin : origins) {
+        if (summary.readable) {
+            CheckChain(db, origin, signing, summary, theirs[origin], summary.error,
+                       &theirHashes[origin]);
+        }
+    }
+}
+
+// What the history's start and its rows' count say: a start asked for again, a value no migration
+// writes, or no rows at all.
+void CheckHistoryStart(QSqlDatabase& db, VerifySummary& summary) {
+    // Every opening begins the history, or continues it: a start still asked for was asked
+    // for behind the program's back, and no rows at all means they were deleted.
+    QSqlQuery pending(db);
+    summary.readable = Run(pending, "SELECT COUNT(*) FROM history_start WHERE pending IN (1, 2)",
+                           {}, summary.error) &&
+                       pending.next();
+    if (summary.readable && pending.value(0).toLongLong() > 0) {
+        summary.mismatches << "history_start asks for the history to be begun again, which no"
+                              " migration asked for (written outside this program): the"
+                              " archive's bytes would be recorded afresh";
+        ++summary.chainFaults;
+    }
+    // Only those two values are the migrations': the program leaves any other as it is.
+    summary.readable =
+        summary.readable && Run(pending,
+                                "SELECT DISTINCT pending FROM history_start WHERE pending NOT IN"
+                                " (1, 2) ORDER BY pending",
+                                {}, summary.error);
+    while (summary.readable && pending.next()) {
+        const QString value = pending.value(0).toString();
+        bool whole = false;
+        value.toLongLong(&whole);
+        summary.mismatches << QString("history_start holds the value %1, which no version of"
+                                      " this program writes (written outside this program)")
+                                  .arg(whole ? value : QuotedName(value));
+        ++summary.chainFaults;
+    }
+    if (summary.readable && summary.rows == 0) {
+        summary.mismatches << "the history is empty: its rows were deleted";
+        ++summary.chainFaults;
     }
 }
 
@@ -613,53 +678,10 @@ VerifySummary VerifyArchive(SessionArchive& archive) {
     summary.chainFaults = summary.mismatches.size();
     const bool synced = archive.SchemaVersion() >= kSyncVersion;
     if (summary.readable && synced) {
-        QStringList origins;
-        QSqlQuery query(db);
-        summary.readable = Run(query, "SELECT DISTINCT origin FROM origin_history ORDER BY origin",
-                               {}, summary.error);
-        while (summary.readable && query.next()) {
-            origins << query.value(0).toString();
-        }
-        for (const QString& origin : origins) {
-            if (summary.readable) {
-                CheckChain(db, origin, signing, summary, theirs[origin], summary.error,
-                           &theirHashes[origin]);
-            }
-        }
+        CheckOriginChains(db, signing, summary, theirs, theirHashes);
     }
     if (summary.readable) {
-        // Every opening begins the history, or continues it: a start still asked for was asked
-        // for behind the program's back, and no rows at all means they were deleted.
-        QSqlQuery pending(db);
-        summary.readable =
-            Run(pending, "SELECT COUNT(*) FROM history_start WHERE pending IN (1, 2)", {},
-                summary.error) &&
-            pending.next();
-        if (summary.readable && pending.value(0).toLongLong() > 0) {
-            summary.mismatches << "history_start asks for the history to be begun again, which no"
-                                  " migration asked for (written outside this program): the"
-                                  " archive's bytes would be recorded afresh";
-            ++summary.chainFaults;
-        }
-        // Only those two values are the migrations': the program leaves any other as it is.
-        summary.readable = summary.readable &&
-                           Run(pending,
-                               "SELECT DISTINCT pending FROM history_start WHERE pending NOT IN"
-                               " (1, 2) ORDER BY pending",
-                               {}, summary.error);
-        while (summary.readable && pending.next()) {
-            const QString value = pending.value(0).toString();
-            bool whole = false;
-            value.toLongLong(&whole);
-            summary.mismatches << QString("history_start holds the value %1, which no version of"
-                                          " this program writes (written outside this program)")
-                                      .arg(whole ? value : QuotedName(value));
-            ++summary.chainFaults;
-        }
-        if (summary.readable && summary.rows == 0) {
-            summary.mismatches << "the history is empty: its rows were deleted";
-            ++summary.chainFaults;
-        }
+        CheckHistoryStart(db, summary);
     }
     if (summary.readable && synced) {
         CheckTakenChains(records, theirs, theirHashes, summary);

@@ -153,6 +153,31 @@ void TakenChains(const QString& detail, qint64 row, QVector<ChainRecords::TakenC
     }
 }
 
+// The faults of a row that leaves unsaid what its chain says from an earlier row on (0: says
+// nothing from any row): its sessions' state from `stated`, its sessions' instrument from
+// `instrumented`.
+void UnsaidFaults(const HistoryRow& row, qint64 stated, qint64 instrumented, const QString& whose,
+                  QStringList& faults) {
+    // A row that leaves its sessions' state unsaid, once its chain says it, could pass other
+    // bytes for a finished session as a record made before the rule.
+    if (stated > 0 && stated < row.seq) {
+        faults << QString("%1history row %2 names sessions without their state, which its chain"
+                          " gives from row %3 on")
+                      .arg(whose)
+                      .arg(row.seq)
+                      .arg(stated);
+    }
+    // Likewise a line that leaves its session's instrument unsaid, once its chain names them,
+    // could pass a session moved to another instrument.
+    if (instrumented > 0 && instrumented <= row.seq) {
+        faults << QString("%1history row %2 names sessions without their instrument, which its"
+                          " chain names from row %3 on")
+                      .arg(whose)
+                      .arg(row.seq)
+                      .arg(instrumented);
+    }
+}
+
 } // namespace
 
 void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>* faultySessions,
@@ -219,24 +244,9 @@ void ChainRecords::Add(const HistoryRow& row, QStringList* faults, QSet<qint64>*
         }
         m_sessions[s.id] = m_fixed.value(s.id, {s.sha256, row.seq});
     }
-    // A row that leaves its sessions' state unsaid, once its chain says it, could pass other
-    // bytes for a finished session as a record made before the rule.
-    if (unstated && m_firstStated > 0 && m_firstStated < row.seq && faults != nullptr) {
-        *faults << QString("%1history row %2 names sessions without their state, which its chain"
-                           " gives from row %3 on")
-                       .arg(whose)
-                       .arg(row.seq)
-                       .arg(m_firstStated);
-    }
-    // Likewise a line that leaves its session's instrument unsaid, once its chain names them,
-    // could pass a session moved to another instrument.
-    if (uninstrumented && m_firstInstrumented > 0 && m_firstInstrumented <= row.seq &&
-        faults != nullptr) {
-        *faults << QString("%1history row %2 names sessions without their instrument, which its"
-                           " chain names from row %3 on")
-                       .arg(whose)
-                       .arg(row.seq)
-                       .arg(m_firstInstrumented);
+    if (faults != nullptr) {
+        UnsaidFaults(row, unstated ? m_firstStated : 0, uninstrumented ? m_firstInstrumented : 0,
+                     whose, *faults);
     }
     for (const HistorySession& s : row.indexUploads) {
         m_indexUploads[s.id] = {s.sha256, row.seq};

@@ -41,6 +41,53 @@ struct Made {
     MadeTests tests;
 };
 
+// One batch's tests in a transaction of their own, each session's in place of those it had, and
+// its mark of the decoder's version; `marked` counts the sessions marked.
+bool StoreTests(QSqlDatabase& db, bool server, int version, const std::vector<Made>& batch,
+                int& marked, QString& error) {
+    SqlTransaction transaction(db, server);
+    if (!transaction.Begun(error)) {
+        return false;
+    }
+    QSqlQuery clear(db);
+    clear.prepare("DELETE FROM session_events WHERE session_id = ?");
+    QSqlQuery insert(db);
+    insert.prepare("INSERT INTO session_events (session_id, instrument_id, kind, sensor, stamp,"
+                   " result, reading, user_name, job) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    QSqlQuery mark(db);
+    // A session replaced since it was read keeps its mark and is made on the next round.
+    mark.prepare("UPDATE sessions SET events_version = ?, tests = ? WHERE id = ? AND digest = ?");
+    for (const Made& m : batch) {
+        clear.addBindValue(m.id);
+        if (!Run(clear, error)) {
+            return false;
+        }
+        for (const StoredTest& t : m.tests.tests) {
+            insert.addBindValue(m.id);
+            insert.addBindValue(m.instrument);
+            insert.addBindValue(Text(t.kind));
+            insert.addBindValue(t.sensor);
+            insert.addBindValue(t.stamp);
+            insert.addBindValue(Text(t.result));
+            insert.addBindValue(Text(t.reading));
+            insert.addBindValue(Text(t.user));
+            insert.addBindValue(Text(t.job));
+            if (!Run(insert, error)) {
+                return false;
+            }
+        }
+        mark.addBindValue(version);
+        mark.addBindValue(Text(m.tests.packed));
+        mark.addBindValue(m.id);
+        mark.addBindValue(m.digest);
+        if (!Run(mark, error)) {
+            return false;
+        }
+        marked += mark.numRowsAffected() == 1 ? 1 : 0;
+    }
+    return transaction.Commit(error);
+}
+
 } // namespace
 
 RegisterRows::RegisterRows(SessionArchive& archive) : m_archive(archive) {}
@@ -105,48 +152,7 @@ int RegisterRows::RemakeTests(int version, qint64 instrument, const TestMaker& m
             return marked;
         }
         after = batch.back().id;
-        SqlTransaction transaction(db, m_archive.IsServer());
-        if (!transaction.Begun(m_error)) {
-            return -1;
-        }
-        QSqlQuery clear(db);
-        clear.prepare("DELETE FROM session_events WHERE session_id = ?");
-        QSqlQuery insert(db);
-        insert.prepare("INSERT INTO session_events (session_id, instrument_id, kind, sensor, stamp,"
-                       " result, reading, user_name, job) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        QSqlQuery mark(db);
-        // A session replaced since it was read keeps its mark and is made on the next round.
-        mark.prepare(
-            "UPDATE sessions SET events_version = ?, tests = ? WHERE id = ? AND digest = ?");
-        for (const Made& m : batch) {
-            clear.addBindValue(m.id);
-            if (!Run(clear, m_error)) {
-                return -1;
-            }
-            for (const StoredTest& t : m.tests.tests) {
-                insert.addBindValue(m.id);
-                insert.addBindValue(m.instrument);
-                insert.addBindValue(Text(t.kind));
-                insert.addBindValue(t.sensor);
-                insert.addBindValue(t.stamp);
-                insert.addBindValue(Text(t.result));
-                insert.addBindValue(Text(t.reading));
-                insert.addBindValue(Text(t.user));
-                insert.addBindValue(Text(t.job));
-                if (!Run(insert, m_error)) {
-                    return -1;
-                }
-            }
-            mark.addBindValue(version);
-            mark.addBindValue(Text(m.tests.packed));
-            mark.addBindValue(m.id);
-            mark.addBindValue(m.digest);
-            if (!Run(mark, m_error)) {
-                return -1;
-            }
-            marked += mark.numRowsAffected() == 1 ? 1 : 0;
-        }
-        if (!transaction.Commit(m_error)) {
+        if (!StoreTests(db, m_archive.IsServer(), version, batch, marked, m_error)) {
             return -1;
         }
     }

@@ -1012,6 +1012,125 @@ bool MaySync(SessionArchive& source, QSqlDatabase& sourceDb, QSqlDatabase& targe
            ChainsAgree(sourceDb, targetDb, from, into, summary.historiesDisagree, error);
 }
 
+// The source's instruments filed in the target, in a transaction of their own: `instruments`
+// gives the target's id of each of the source's.
+bool FileInstruments(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool server,
+                     const SyncParty& from, const QString& into, QHash<qint64, qint64>& instruments,
+                     SyncSummary& summary, QString& error) {
+    // Its renaming notices only for what was written.
+    SyncSummary filed = summary;
+    SqlTransaction transaction(targetDb, server);
+    if (!transaction.Begun(error) ||
+        !SyncInstruments(sourceDb, targetDb, server, from, into, instruments, filed, error) ||
+        !transaction.Commit(error)) {
+        return false;
+    }
+    summary = filed;
+    return true;
+}
+
+// One batch of the source's sessions taken in a transaction of the target's own; `number` counts
+// the batches from 1. What it took is counted in `counted`.
+bool TakeBatch(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool server, const SyncParty& from,
+               SourceRecords& records, const QHash<qint64, qint64>& instruments,
+               std::vector<SourceSession>& sessions, const Head& sourceHead,
+               const SyncOptions& options, int number, SyncSummary& counted, QString& error) {
+    SqlTransaction transaction(targetDb, server);
+    Batch batch(targetDb, sourceDb, from, records, instruments, counted);
+    if (!transaction.Begun(error) || !batch.Preload(sessions, error)) {
+        return false;
+    }
+    for (SourceSession& s : sessions) {
+        if (!batch.Take(s, error)) {
+            return false;
+        }
+    }
+    if (!batch.Record(server, sourceHead.words, error)) {
+        return false;
+    }
+    if (options.beforeCommit && !options.beforeCommit(number)) {
+        error = QString("the sync stopped in its batch %1").arg(number);
+        return false;
+    }
+    return transaction.Commit(error);
+}
+
+// The source's sessions, batch by batch, until none is left or the sync is asked to stop.
+bool TakeSessions(QSqlDatabase& sourceDb, QSqlDatabase& targetDb, bool server,
+                  const SyncParty& from, const Head& sourceHead, qint64 total,
+                  const QHash<qint64, qint64>& instruments, const SyncOptions& options,
+                  SyncSummary& summary, QString& error) {
+    SourceRecords records(sourceDb, from, sourceHead.seq);
+    qint64 after = 0;
+    qint64 done = 0;
+    for (int number = 1;; ++number) {
+        std::vector<SourceSession> sessions;
+        if (!ReadBatch(sourceDb, after, std::max(1, options.batchSessions), sessions, error)) {
+            return false;
+        }
+        if (sessions.empty()) {
+            return true;
+        }
+        if (options.stop != nullptr && options.stop->Asked()) {
+            summary.stopped = true;
+            summary.sessionsLooked = done;
+            summary.sessionsTotal = total;
+            error = summary.StoppedLine();
+            return false;
+        }
+        after = sessions.back().stored.id;
+        SyncSummary counted = summary;
+        if (!TakeBatch(sourceDb, targetDb, server, from, records, instruments, sessions, sourceHead,
+                       options, number, counted, error)) {
+            return false;
+        }
+        summary = counted;
+        done += static_cast<qint64>(sessions.size());
+        if (options.progress) {
+            options.progress(done, total);
+        }
+    }
+}
+
+// After the sessions: the source told of the sync, and the histories the target does not hold yet
+// taken in.
+bool TakeHistory(SessionArchive& source, QSqlDatabase& sourceDb, QSqlDatabase& targetDb,
+                 bool server, const SyncParty& from, const SyncParty& into, const Head& sourceHead,
+                 SyncSummary& summary, QString& error) {
+    std::vector<OriginRow> rows;
+    if (!ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) {
+        return false;
+    }
+    // Two archives that sync both ways settle: the other side's records of their syncs are all
+    // that is new, and would each make a record on this side in turn, for ever. They are taken
+    // with the next row that is news (the chain kept whole), and nothing is written now.
+    if (!summary.Took() && OnlySyncsWith(rows, from.identity, into.identity)) {
+        return true;
+    }
+    // The source is told of a sync that took something, or whose end it was not told of (one
+    // stopped after its last batch): then the target does not hold the source's history yet.
+    qint64 held = 0;
+    if (!HeldOf(targetDb, from.identity, held, error)) {
+        return false;
+    }
+    if (summary.Took() || held < sourceHead.seq) {
+        Head targetHead;
+        if (!ReadHead(targetDb, targetHead, error) ||
+            !RecordChange(source, ChangeKind::Sync,
+                          "synced into " + RecordedHeadText(into.Words(), targetHead.words) + ": " +
+                              summary.Counts(),
+                          {}, error)) {
+            return false;
+        }
+        rows.clear();
+    }
+    std::vector<OriginKey> keys;
+    return (!rows.empty() ||
+            ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) &&
+           ReadOriginKeys(sourceDb, from.identity, into.identity, keys, error) &&
+           TakeOriginRows(targetDb, server, from, rows, keys, summary, error);
+}
+
 } // namespace
 
 bool SyncSummary::Took() const {
@@ -1093,98 +1212,11 @@ bool SyncArchive(SessionArchive& source, SessionArchive& target, const SyncOptio
         return false;
     }
     QHash<qint64, qint64> instruments;
-    {
-        // Its renaming notices only for what was written.
-        SyncSummary filed = summary;
-        SqlTransaction transaction(targetDb, server);
-        if (!transaction.Begun(error) ||
-            !SyncInstruments(sourceDb, targetDb, server, from, into.identity, instruments, filed,
-                             error) ||
-            !transaction.Commit(error)) {
-            return false;
-        }
-        summary = filed;
-    }
-    SourceRecords records(sourceDb, from, sourceHead.seq);
-    qint64 after = 0;
-    qint64 done = 0;
-    for (int number = 1;; ++number) {
-        std::vector<SourceSession> sessions;
-        if (!ReadBatch(sourceDb, after, std::max(1, options.batchSessions), sessions, error)) {
-            return false;
-        }
-        if (sessions.empty()) {
-            break;
-        }
-        if (options.stop != nullptr && options.stop->Asked()) {
-            summary.stopped = true;
-            summary.sessionsLooked = done;
-            summary.sessionsTotal = total;
-            error = summary.StoppedLine();
-            return false;
-        }
-        after = sessions.back().stored.id;
-        SyncSummary counted = summary;
-        {
-            SqlTransaction transaction(targetDb, server);
-            Batch batch(targetDb, sourceDb, from, records, instruments, counted);
-            if (!transaction.Begun(error) || !batch.Preload(sessions, error)) {
-                return false;
-            }
-            for (SourceSession& s : sessions) {
-                if (!batch.Take(s, error)) {
-                    return false;
-                }
-            }
-            if (!batch.Record(server, sourceHead.words, error)) {
-                return false;
-            }
-            if (options.beforeCommit && !options.beforeCommit(number)) {
-                error = QString("the sync stopped in its batch %1").arg(number);
-                return false;
-            }
-            if (!transaction.Commit(error)) {
-                return false;
-            }
-        }
-        summary = counted;
-        done += static_cast<qint64>(sessions.size());
-        if (options.progress) {
-            options.progress(done, total);
-        }
-    }
-    std::vector<OriginRow> rows;
-    if (!ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) {
-        return false;
-    }
-    // Two archives that sync both ways settle: the other side's records of their syncs are all
-    // that is new, and would each make a record on this side in turn, for ever. They are taken
-    // with the next row that is news (the chain kept whole), and nothing is written now.
-    if (!summary.Took() && OnlySyncsWith(rows, from.identity, into.identity)) {
-        return true;
-    }
-    // The source is told of a sync that took something, or whose end it was not told of (one
-    // stopped after its last batch): then the target does not hold the source's history yet.
-    qint64 held = 0;
-    if (!HeldOf(targetDb, from.identity, held, error)) {
-        return false;
-    }
-    if (summary.Took() || held < sourceHead.seq) {
-        Head targetHead;
-        if (!ReadHead(targetDb, targetHead, error) ||
-            !RecordChange(source, ChangeKind::Sync,
-                          "synced into " + RecordedHeadText(into.Words(), targetHead.words) + ": " +
-                              summary.Counts(),
-                          {}, error)) {
-            return false;
-        }
-        rows.clear();
-    }
-    std::vector<OriginKey> keys;
-    return (!rows.empty() ||
-            ReadOriginRows(sourceDb, targetDb, from.identity, into.identity, rows, error)) &&
-           ReadOriginKeys(sourceDb, from.identity, into.identity, keys, error) &&
-           TakeOriginRows(targetDb, server, from, rows, keys, summary, error);
+    return FileInstruments(sourceDb, targetDb, server, from, into.identity, instruments, summary,
+                           error) &&
+           TakeSessions(sourceDb, targetDb, server, from, sourceHead, total, instruments, options,
+                        summary, error) &&
+           TakeHistory(source, sourceDb, targetDb, server, from, into, sourceHead, summary, error);
 }
 
 } // namespace archive
