@@ -6,12 +6,14 @@
 #  - the libraries below the front ends (core, report, metertalk, linkselect, session, archive,
 #    compliance) never include app/, cli/, download/ or watch/;
 #  - download/ and watch/ never include app/ or cli/;
+#  - the archive's parts point down: storage includes none of the others, history and register
+#    only storage, sync history and storage; nor does a part's CMakeLists.txt link a part above it;
 #  - cli/, download/ and watch/ never call the program's presenter (OnGo, OnFullDay, SelectNode,
 #    OnAllSessions): they ask the download core;
 #  - nothing in app/gui/ names the protocol engine (ModuleCommsEngine, CommsEngine, CComms, the
 #    engine's headers): the program reaches its instrument through session/'s InstrumentSession;
-#  - no function in session/, cli/, download/, watch/ or app/gui/ runs over 80 lines, brace to
-#    brace.
+#  - no function in session/, archive/, cli/, download/, watch/ or app/gui/ runs over 80 lines,
+#    brace to brace.
 # Usage: scripts/check-layers.sh [source root]   (default: this checkout). Each violation goes to
 # standard error with its file and line, and the exit status is 1.
 set -euo pipefail
@@ -26,7 +28,15 @@ TEST_LIKE = ("tests", "bench", "fuzz")
 LOWER = ("core", "report", "metertalk", "linkselect", "session", "archive", "compliance")
 FRONT_END_RUNNERS = ("download", "watch")
 PRESENTER_CALLS = ("OnGo", "OnFullDay", "SelectNode", "OnAllSessions")
-LENGTH_CHECKED = ("session", "cli", "download", "watch", "app/gui")
+LENGTH_CHECKED = ("session", "archive", "cli", "download", "watch", "app/gui")
+# The archive's parts and those each may use: the arrows point down.
+ARCHIVE_USES = {
+    "storage": (),
+    "history": ("storage",),
+    "register": ("storage",),
+    "sync": ("history", "storage"),
+}
+SPLIT = ("app", "archive")  # modules made of parts, each part a module of its own
 # What the program's windows never name: the engine is the session's (InstrumentSession).
 ENGINE_NAMES = re.compile(r"\b(ModuleCommsEngine|CommsEngine|CComms|MeterTalkComms)\b")
 ENGINE_HEADERS = ("metertalk/Comms.h", "metertalk/CommsEngine.h", "session/MeterTalkComms.h")
@@ -40,7 +50,8 @@ def rel(path):
 
 
 def modules():
-    """Every folder with a CMakeLists.txt directly under the root, app/ split into its parts."""
+    """Every folder with a CMakeLists.txt directly under the root, app/ and archive/ split into
+    their parts."""
     found = []
     for name in sorted(os.listdir(root)):
         if name.startswith(".") or name in TEST_LIKE or name in ("build", "scripts", "docs"):
@@ -50,8 +61,8 @@ def modules():
             continue
         parts = [p for p in sorted(os.listdir(folder))
                  if os.path.isfile(os.path.join(folder, p, "CMakeLists.txt"))]
-        if name == "app" and parts:
-            found += ["app/" + p for p in parts]
+        if name in SPLIT and parts:
+            found += [name + "/" + p for p in parts]
         else:
             found.append(name)
     return found
@@ -186,14 +197,31 @@ def top_folder(name):
     return name.split("/")[0] if "/" in name else None
 
 
+def family(module):
+    """The module a part belongs to (app/gui: app), or the module itself."""
+    return module.split("/")[0] if module else module
+
+
+def archive_part_of_header(name):
+    """The archive part whose include/ holds the header "archive/NAME", or None."""
+    parts = [m.split("/")[1] for m in MODULES if m.startswith("archive/")
+             and os.path.isfile(os.path.join(root, m, "include", name))]
+    return parts[0] if len(parts) == 1 else None
+
+
 def forbidden_include(module, name):
     top = top_folder(name)
     if top is None or module is None:
         return None
     if module.startswith("app/") and top == "cli":
         return "app/ must not include cli/"
-    if module in LOWER and top in ("app", "cli", "download", "watch"):
-        return "%s/ lies below the front ends and must not include %s/" % (module, top)
+    if family(module) in LOWER and top in ("app", "cli", "download", "watch"):
+        return "%s/ lies below the front ends and must not include %s/" % (family(module), top)
+    if module.startswith("archive/") and top == "archive":
+        part, other = module.split("/")[1], archive_part_of_header(name)
+        if other and other != part and other not in ARCHIVE_USES.get(part, ()):
+            return "archive/%s/ must not include archive/%s/ (the archive's parts point down)" % (
+                part, other)
     if module in FRONT_END_RUNNERS and top in ("app", "cli"):
         return "%s/ must not include %s/ (the program's and the command line's own)" % (module, top)
     return None
@@ -260,7 +288,31 @@ def long_functions(text):
     return found
 
 
-problems = []
+def archive_links():
+    """Each link of an archive part's CMakeLists.txt to a part it may not use."""
+    targets = {}
+    texts = {}
+    for m in MODULES:
+        if not m.startswith("archive/"):
+            continue
+        with open(os.path.join(root, m, "CMakeLists.txt"), encoding="utf-8") as f:
+            texts[m] = re.sub(r"#[^\n]*", "", f.read())
+        for target in re.findall(r"\badd_library\s*\(\s*([\w-]+)", texts[m]):
+            targets[target] = m.split("/")[1]
+    found = []
+    for m, text in sorted(texts.items()):
+        part = m.split("/")[1]
+        for match in re.finditer(r"\btarget_link_libraries\s*\(([^)]*)\)", text):
+            line = text.count("\n", 0, match.start()) + 1
+            for word in match.group(1).split()[1:]:
+                other = targets.get(word)
+                if other and other != part and other not in ARCHIVE_USES.get(part, ()):
+                    found.append("%s/CMakeLists.txt:%d: links %s of archive/%s/: the archive's "
+                                 "parts point down" % (m, line, word, other))
+    return found
+
+
+problems = archive_links()
 for path in ALL:
     with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
         raw = f.read()
@@ -272,7 +324,8 @@ for path in ALL:
                 pass
             else:
                 problems.append('%s:%d: includes "%s" from %s/src/, which is private to %s; use '
-                                "its include/%s/ header" % (path, line, name, other, other, other))
+                                "its include/%s/ header"
+                                % (path, line, name, other, other, family(other)))
         rule = forbidden_include(module, name)
         if rule:
             problems.append('%s:%d: includes "%s": %s' % (path, line, name, rule))
@@ -285,17 +338,19 @@ for path in ALL:
             line = code.count("\n", 0, match.start()) + 1
             problems.append("%s:%d: names the protocol engine (%s): %s/ asks InstrumentSession"
                             % (path, line, match.group(1), module))
-    if module in LENGTH_CHECKED:
+    # A part checked on its own (app/gui), or every part of a checked module (archive).
+    checked = module if module in LENGTH_CHECKED else family(module)
+    if checked in LENGTH_CHECKED:
         code = strip_code(raw)
         if module in ("cli", "download", "watch"):
             for match in PRESENTER.finditer(code):
                 line = code.count("\n", 0, match.start()) + 1
                 problems.append("%s:%d: calls the program's presenter (%s): %s/ asks the download "
                                 "core, not app/" % (path, line, match.group(1), module))
-        if module in LENGTH_CHECKED and path.endswith(".cpp"):
+        if path.endswith(".cpp"):
             for start, lines in long_functions(code):
                 problems.append("%s:%d: a function of %d lines; at most %d in %s/, split it"
-                                % (path, start, lines, MAX_FUNCTION_LINES, module))
+                                % (path, start, lines, MAX_FUNCTION_LINES, checked))
 
 for p in problems:
     print("check-layers: " + p, file=sys.stderr)

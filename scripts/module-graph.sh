@@ -2,7 +2,10 @@
 # The modules and their arrows as a Graphviz graph, computed from the sources: an arrow A -> B
 # where a target of A links a target of B (target_link_libraries) or a file of A includes
 # "B/...". Solid: both; dashed: linked only; dotted: included only (the library comes through
-# another one's public link). Writes docs/modules.dot and, when `dot` is there, docs/modules.png.
+# another one's public link). A module made of parts (app/, archive/) is a node for each part; a
+# link to the umbrella library of such a module (archive's SessionArchive, which links all its
+# parts) counts as a link to the parts the module includes, or to all of them where it includes
+# none. Writes docs/modules.dot and, when `dot` is there, docs/modules.png.
 # Usage: scripts/module-graph.sh [--check]   (--check: fail when docs/modules.dot is out of date)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +14,7 @@ import os
 import re
 
 SKIP = {"tests", "bench", "fuzz", "scripts", "docs", "cmake", "resources", "build"}
+SPLIT = ("app", "archive")  # modules made of parts, each part a node of its own
 
 
 def modules():
@@ -19,7 +23,7 @@ def modules():
         if name in SKIP or name.startswith(".") or not os.path.isfile(name + "/CMakeLists.txt"):
             continue
         parts = [p for p in sorted(os.listdir(name)) if os.path.isfile("%s/%s/CMakeLists.txt" % (name, p))]
-        found += ["%s/%s" % (name, p) for p in parts] if name == "app" and parts else [name]
+        found += ["%s/%s" % (name, p) for p in parts] if name in SPLIT and parts else [name]
     return found
 
 
@@ -29,6 +33,18 @@ MODULES = modules()
 def cmake_calls(text, command):
     for match in re.finditer(r"\b%s\s*\(([^)]*)\)" % command, text):
         yield [w for w in re.sub(r"#[^\n]*", "", match.group(1)).split()]
+
+
+def included_module(name):
+    """The module (or part) whose include/ folder holds the header "name", by its first folder."""
+    top = name.split("/")[0] if "/" in name else None
+    if top == "app":
+        return "app/browser"
+    if top in SPLIT:
+        parts = [m for m in MODULES
+                 if m.startswith(top + "/") and os.path.isfile("%s/include/%s" % (m, name))]
+        return parts[0] if parts else None
+    return top
 
 
 owner = {}
@@ -41,6 +57,17 @@ for m in MODULES:
             owner[words[0]] = m
     links[m] = [w for words in cmake_calls(text, "target_link_libraries") for w in words[1:]]
 
+# The umbrella libraries of the modules made of parts: each one's parts, by what it links.
+umbrellas = {}
+for family in SPLIT:
+    if not os.path.isfile(family + "/CMakeLists.txt"):
+        continue
+    with open(family + "/CMakeLists.txt") as f:
+        text = f.read()
+    for words in cmake_calls(text, "target_link_libraries"):
+        if len(words) > 2 and words[1] == "INTERFACE":
+            umbrellas[words[0]] = sorted({owner[w] for w in words[2:] if w in owner})
+
 edges = {}
 for m in MODULES:
     for lib in links[m]:
@@ -52,10 +79,14 @@ for m in MODULES:
             if not f.endswith((".cpp", ".h")):
                 continue
             with open(os.path.join(folder, f), encoding="utf-8", errors="replace") as src:
-                for name in re.findall(r'^\s*#\s*include\s*"([^"/]+)/', src.read(), re.M):
-                    n = "app/browser" if name == "app" else name
+                for name in re.findall(r'^\s*#\s*include\s*"([^"]+)"', src.read(), re.M):
+                    n = included_module(name)
                     if n in MODULES and n != m:
                         edges.setdefault((m, n), set()).add("include")
+    for lib in links[m]:
+        parts = [n for n in umbrellas.get(lib, []) if n != m]
+        for n in [n for n in parts if (m, n) in edges] or parts:
+            edges.setdefault((m, n), set()).add("link")
 
 STYLE = {frozenset({"link", "include"}): "solid", frozenset({"link"}): "dashed",
          frozenset({"include"}): "dotted"}

@@ -11,6 +11,7 @@ if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
 fi
 # The modules keep their layering: public headers only, no arrow upwards, no long functions.
 bash scripts/check-layers.sh >/dev/null
+bash scripts/module-graph.sh --check
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)

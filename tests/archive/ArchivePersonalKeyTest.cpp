@@ -21,13 +21,13 @@
 #include <unistd.h>
 
 #include "ArchiveFixture.h"
-#include "HistoryChain.h"
-#include "KeyBinding.h"
 #include "PersonalKeys.h"
-#include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/HistoryChain.h"
 #include "archive/HistorySigning.h"
+#include "archive/KeyBinding.h"
 #include "archive/PersonalKey.h"
+#include "archive/SigningKey.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"

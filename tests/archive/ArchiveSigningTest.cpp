@@ -11,13 +11,13 @@
 #include <sys/stat.h>
 
 #include "ArchiveFixture.h"
-#include "HistoryChain.h"
 #include "PersonalKeys.h"
-#include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
+#include "archive/HistoryChain.h"
 #include "archive/HistorySigning.h"
 #include "archive/PersonalKey.h"
+#include "archive/SigningKey.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Processes.h"
 

@@ -23,15 +23,15 @@
 #include <sys/stat.h>
 
 #include "ArchiveFixture.h"
-#include "HistoryChain.h"
-#include "SessionCopies.h"
-#include "SigningKey.h"
 #include "archive/ArchiveAgainst.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
+#include "archive/HistoryChain.h"
 #include "archive/HistorySigning.h"
 #include "archive/IntervalStore.h"
 #include "archive/OnwardSync.h"
+#include "archive/SessionCopies.h"
+#include "archive/SigningKey.h"
 #include "compliance/InstrumentRegister.h"
 #include "core/InstrumentFacts.h"
 #include "testsupport/EnvGuard.h"

@@ -20,10 +20,10 @@
 
 #include "ArchiveFixture.h"
 #include "PersonalKeys.h"
-#include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"

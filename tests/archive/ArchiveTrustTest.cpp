@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "ArchiveFixture.h"
-#include "SigningKey.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveSync.h"
 #include "archive/HistorySigning.h"
+#include "archive/SigningKey.h"
 #include "archive/TrustedKeys.h"
 #include "testsupport/EnvGuard.h"
 #include "testsupport/Files.h"
