@@ -132,9 +132,10 @@ void ChartBuilder::ModeChange(int64_t time, const std::string& mode) {
 }
 
 void ChartBuilder::Barhole(int64_t time, int number, const std::string& unit, double peak,
-                           std::vector<double> values) {
+                           const std::string& peakFigure, std::vector<double> values) {
     Seen(time);
-    chart_.barholes.push_back(BarholeProfile{time, number, unit, peak, std::move(values)});
+    chart_.barholes.push_back(
+        BarholeProfile{time, number, unit, peak, peakFigure, std::move(values)});
 }
 
 } // namespace charts

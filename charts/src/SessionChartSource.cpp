@@ -106,7 +106,7 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter
         const BarholeValue& barhole = record.Barhole;
         std::vector<double> profile(barhole.Profile, barhole.Profile + barhole.ProfileCount);
         builder.Barhole(time, barhole.Number, UnitText(PercentUnit(barhole.PeakGas)),
-                        barhole.Peak / 10.0, std::move(profile));
+                        barhole.Peak / 10.0, BarholePeakFigure(barhole), std::move(profile));
         break;
     }
     default:

@@ -32,7 +32,7 @@ SessionChart SampleChart() {
     builder.Alarm(1100, "CO", {{"CO", "ppm", 35}});
     builder.Test(MarkKind::BumpTest, 1150, {{"CO", SensorVerdict::Pass}});
     builder.SwitchOff(1300);
-    builder.Barhole(1250, 3, "% gas", 4.5, {1, 2, 4.5, 3, 2, 1});
+    builder.Barhole(1250, 3, "% gas", 4.5, "4.5 % gas", {1, 2, 4.5, 3, 2, 1});
     return builder.Take();
 }
 

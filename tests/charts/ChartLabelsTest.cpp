@@ -76,6 +76,7 @@ std::vector<BarholeProfile> Barholes() {
         profile.number = number;
         profile.unit = number % 3 == 0 ? "% LEL" : "% gas";
         profile.peak = peak;
+        profile.peakFigure = QString::number(peak, 'f', 1).toStdString() + " " + profile.unit;
         if (number > 4) {
             for (int step = 0; step < 15; ++step) {
                 const int fromPeak = std::abs(step - 4);

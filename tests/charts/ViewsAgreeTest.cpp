@@ -11,6 +11,7 @@
 #include "map/SessionMap.h"
 #include "map/SurveyRecord.h"
 #include "recbuild/RecordBuilder.h"
+#include "report/FigureText.h"
 #include "report/Report.h"
 #include "testsupport/SessionStreams.h"
 
@@ -147,6 +148,44 @@ TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
             EXPECT_NE(said->second.find(c.figure), std::string::npos)
                 << view << ": " << said->second;
         }
+    }
+}
+
+// The red point's name on each barhole profile is the record's peak as the export, the map and
+// the survey record state it: a whole number of percent keeps its tenth ("36.0 % LEL").
+TEST_F(ViewsAgree, EveryBarholePeakIsNamedByTheRecordsFigure) {
+    const struct {
+        Bytes record;
+        const char* label;
+    } cases[] = {
+        {R::Barhole('1', kStart + 10, 1, 360, 'L', 300, 'L').Byte(0).Gps(kFix).Bytes(),
+         "Pk 36.0 % LEL"},
+        {R::Barhole('5', kStart + 10, 2, 600, 'G', 30, 'G').Byte(0).Gps(kFix).Bytes(),
+         "Pk 60.0 % gas"},
+        {R::Barhole('4', kStart + 10, 5, 638, 'G', 300, 'G')
+             .Bytes({0, 0, 0})
+             .Bytes({12, 25, 38, 53, 66, 61, 57, 52, 47, 42, 38, 34, 30, 23, 20})
+             .Gps(kFix)
+             .Bytes(),
+         "Pk 63.8 % gas"},
+        {R::Barhole('2', kStart + 10, 3, -4, 'L', 0, 'L').Bytes({0, 0, 0}).Gps(kFix).Bytes(),
+         "Pk 0.0 % LEL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const SessionValues session = SessionOf(c.record);
+        const charts::SessionChart chart = charts::ChartOfValues({session}, LogFilter());
+        BarholePlot plot;
+        plot.SetProfiles(chart.barholes, 0, chart.barholes.size());
+        std::vector<std::string> labels;
+        for (int i = 0; i < plot.itemCount(); ++i) {
+            if (auto* label = qobject_cast<QCPItemText*>(plot.item(i))) {
+                labels.push_back(label->text().toStdString());
+            }
+        }
+        EXPECT_EQ(labels, std::vector<std::string>{c.label});
+        EXPECT_EQ(labels, std::vector<std::string>{
+                              "Pk " + BarholePeakFigure(session.Records.back().Barhole)});
     }
 }
 

@@ -59,6 +59,9 @@ struct BarholeProfile {
     // The recorded peak reading: the record's own figure of the test, which its samples (a
     // measurement of their own, stored in steps the peak chooses) may stay below.
     double peak = 0;
+    // The peak as every view but the RTF report states it, figure and unit ("36.0 % LEL"):
+    // report/FigureText.h's BarholePeakFigure, so that the chart reads as the export and the map.
+    std::string peakFigure;
     std::vector<double> values;
 
     // Index of the largest sample (the first of equals); -1 with no samples.
