@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -67,6 +68,20 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
                    {"TZ=UTC", "LC_ALL=C", "XDG_DATA_HOME=" + m_dir.File("data")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array(), listed);
+
+    // The text names each number it prints for what it is, as the JSON does: the archive's id
+    // and the instrument's slot, never a bare number.
+    r = Datalog({"archive", "list"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), listed.size());
+    for (int k = 0; k < listed.size(); ++k) {
+        const QJsonObject session = listed[k].toObject();
+        const QString id = QString("id %1 ").arg(session["id"].toInt());
+        const QString slot = QString("  slot %1  ").arg(session["slot"].toInt(), 3);
+        EXPECT_TRUE(lines[k].startsWith(id)) << lines[k].toStdString();
+        EXPECT_TRUE(lines[k].contains(slot)) << lines[k].toStdString();
+    }
 
     r = Datalog({"archive", "list", "--format", "csv", "--alarm"});
     ASSERT_EQ(r.status, 0) << r.err;
