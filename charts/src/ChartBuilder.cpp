@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "report/SessionValues.h"
+
 namespace charts {
 
 const char* MarkWord(MarkKind kind) {
@@ -109,7 +111,10 @@ void ChartBuilder::Test(MarkKind kind, int64_t time, const std::vector<SensorRes
         }
     }
     if (anyVerdict) {
-        mark.label += mark.failed ? " FAIL" + failedGases : " PASS";
+        // The result in the words every view gives it (TestResultWord).
+        mark.label += mark.failed
+                          ? std::string(" ") + TestResultWord(TestResult::Fail) + failedGases
+                          : std::string(" ") + TestResultWord(TestResult::Pass);
     }
     chart_.marks.push_back(mark);
 }

@@ -1,6 +1,7 @@
 #include "charts/SessionChartSource.h"
 
 #include "report/FigureText.h"
+#include "report/SensorNames.h"
 
 namespace charts {
 
@@ -28,7 +29,7 @@ std::vector<SensorResult> ResultsOf(const RecordValue& record) {
     std::vector<SensorResult> results;
     for (const SensorValue& sensor : record.Sensors) {
         SensorResult result;
-        result.gas = GasInfoOf(sensor.Code).Name;
+        result.gas = SensorGasName(sensor.Code);
         switch (sensor.Result) {
         case TestResult::Pass:
             result.verdict = SensorVerdict::Pass;
