@@ -63,7 +63,7 @@ void ChartBuilder::AddPoint(int64_t time, const GasReading& reading) {
         series.runs.emplace_back();
         open_[found->second] = true;
     }
-    series.runs.back().push_back(SeriesPoint{time, reading.value});
+    series.runs.back().push_back(SeriesPoint{time, reading.value, reading.scale});
 }
 
 void ChartBuilder::Readings(int64_t time, const std::vector<GasReading>& readings) {

@@ -20,7 +20,7 @@ std::vector<GasReading> ReadingsOf(const RecordValue& record) {
         if (info.Name[0] == '\0' || reading.OverRange()) {
             continue;
         }
-        readings.push_back(GasReading{info.Name, info.Unit, reading.Value()});
+        readings.push_back(GasReading{info.Name, info.Unit, reading.Value(), info.Scale});
     }
     return readings;
 }

@@ -5,6 +5,7 @@
 // puts the instrument in, called one way by the report, the chart and the export.
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
+#include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "export/RecordText.h"
 #include "export/SessionExport.h"
@@ -72,9 +73,12 @@ std::map<std::string, std::string> Told(const SessionValues& session) {
         told["map"] += marker.label;
     }
     const charts::SessionChart chart = charts::ChartOfValues({session}, LogFilter());
+    // The chart's read-out at the record: every gas's reading then.
+    SessionChartPlot readOut;
+    readOut.SetChart(chart, QString());
     for (const charts::ChartMark& mark : chart.marks) {
         if (mark.hasValue) {
-            told["chart"] += (charts::ValueText(mark.value) + " ").toStdString() + mark.unit;
+            told["chart"] += readOut.ReadOutAt(static_cast<double>(mark.time)).toStdString();
         }
     }
     BarholePlot plot;
@@ -129,6 +133,14 @@ TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
              .Gps(kFix)
              .Bytes(),
          "100.5 % LEL",
+         {"export", "survey", "map", "chart"}},
+        {"O2 alarm (20.0)",
+         R::Stamped('A', '2', kStart + 10)
+             .Byte(3)
+             .Readings({{3, 200}, {4, 35}}, R::kGpsFollows)
+             .Gps(kFix)
+             .Bytes(),
+         "20.0 %",
          {"export", "survey", "map", "chart"}},
         {"GAS alarm in hundredths (2.6)",
          R::Stamped('A', '2', kStart + 10)

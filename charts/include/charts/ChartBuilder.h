@@ -13,6 +13,7 @@ struct GasReading {
     std::string gas;
     std::string unit;
     double value = 0;
+    int32_t scale = 1; // the divisor the record stored it by (SeriesPoint::scale)
 };
 
 enum class SensorVerdict { Pass, Fail, NotTested };

@@ -14,6 +14,9 @@ namespace charts {
 struct SeriesPoint {
     int64_t time = 0;
     double value = 0;
+    // The divisor the record stored the reading by (1, 10 or 100: GasInfo::Scale): the read-out
+    // states the figure as precise as the record holds it, as the export does.
+    int32_t scale = 1;
 };
 
 // One gas in one unit. Each run is a stretch while the instrument was on; no line joins two runs.
@@ -80,6 +83,7 @@ struct BarholeProfile {
 struct SampleReading {
     size_t gas = 0;
     double value = 0;
+    int32_t scale = 1; // as SeriesPoint::scale
 };
 struct Sample {
     bool found = false;
