@@ -121,7 +121,7 @@ download() {
 "$instrument" --dump "$work/memory.txt" >/dev/null || { echo "soak.sh: no memory dump" >&2; exit 1; }
 "$datalog" sessions "$work/memory.txt" >"$work/tree.txt" || exit 1
 # Days of one or two sessions keep runs short. The tree has a month line ("Aug 2026"), day lines
-# ("  Monday 17") and session lines ("    12: ..."); eight such days, spread over the memory.
+# ("  Monday 17") and session lines ("    slot 12: ..."); eight such days, spread over the memory.
 mapfile -t pool < <(awk '
   BEGIN { split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec", names, " ")
           for (i in names) month[names[i]] = sprintf("%02d", i) }

@@ -20,7 +20,7 @@ bench_build "$build" tavon-datalog tavon-instrument
 bench_private_folder
 
 "$bin/tavon-instrument" --dump "$work/memory.txt" >/dev/null
-# The first days of the tree ("Aug 2026", "  Monday 17", "    12: ..."), as YYYY-MM-DD.
+# The first days of the tree ("Aug 2026", "  Monday 17", "    slot 12: ..."), as YYYY-MM-DD.
 mapfile -t days < <("$bin/tavon-datalog" sessions "$work/memory.txt" | awk -v n="$day_count" '
   BEGIN { split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec", names, " ")
           for (i in names) month[names[i]] = sprintf("%02d", i) }

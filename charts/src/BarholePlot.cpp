@@ -117,9 +117,7 @@ void BarholePlot::AddProfile(const charts::BarholeProfile& profile) {
     peak.label->setFont(SmallFont(7));
     peak.label->setColor(kAlarm);
     peak.label->setPadding(QMargins(1, 1, 1, 1));
-    peak.label->setText(QString("Pk %1 %2")
-                            .arg(charts::ValueText(profile.peak))
-                            .arg(QString::fromStdString(profile.unit)));
+    peak.label->setText("Pk " + QString::fromStdString(profile.peakFigure));
     // Placed in pixels at every layout (PlacePeaks), by its measured size.
     peak.label->position->setType(QCPItemPosition::ptAbsolute);
     peak.label->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "report/SessionValues.h"
+
 namespace charts {
 
 const char* MarkWord(MarkKind kind) {
@@ -61,7 +63,7 @@ void ChartBuilder::AddPoint(int64_t time, const GasReading& reading) {
         series.runs.emplace_back();
         open_[found->second] = true;
     }
-    series.runs.back().push_back(SeriesPoint{time, reading.value});
+    series.runs.back().push_back(SeriesPoint{time, reading.value, reading.scale});
 }
 
 void ChartBuilder::Readings(int64_t time, const std::vector<GasReading>& readings) {
@@ -109,7 +111,10 @@ void ChartBuilder::Test(MarkKind kind, int64_t time, const std::vector<SensorRes
         }
     }
     if (anyVerdict) {
-        mark.label += mark.failed ? " FAIL" + failedGases : " PASS";
+        // The result in the words every view gives it (TestResultWord).
+        mark.label += mark.failed
+                          ? std::string(" ") + TestResultWord(TestResult::Fail) + failedGases
+                          : std::string(" ") + TestResultWord(TestResult::Pass);
     }
     chart_.marks.push_back(mark);
 }
@@ -132,9 +137,10 @@ void ChartBuilder::ModeChange(int64_t time, const std::string& mode) {
 }
 
 void ChartBuilder::Barhole(int64_t time, int number, const std::string& unit, double peak,
-                           std::vector<double> values) {
+                           const std::string& peakFigure, std::vector<double> values) {
     Seen(time);
-    chart_.barholes.push_back(BarholeProfile{time, number, unit, peak, std::move(values)});
+    chart_.barholes.push_back(
+        BarholeProfile{time, number, unit, peak, peakFigure, std::move(values)});
 }
 
 } // namespace charts

@@ -3,8 +3,11 @@
 #include "charts/SessionChart.h"
 #include "textcodec/Cp1252.h"
 
+#include "report/FigureText.h"
+
 #include <QDateTime>
-#include <QLocale>
+
+#include <cmath>
 
 namespace charts {
 
@@ -12,8 +15,9 @@ QString ClockText(int64_t time) {
     return QDateTime::fromSecsSinceEpoch(time, Qt::UTC).toString("HH:mm:ss");
 }
 
-QString ValueText(double value) {
-    return QLocale::c().toString(value, 'g', 6);
+QString FigureText(double value, int32_t scale) {
+    return QString::fromStdString(
+        ScaledFigure(static_cast<int32_t>(std::lround(value * scale)), scale));
 }
 
 QString InstrumentText(const std::string& text) {

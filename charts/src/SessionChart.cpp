@@ -104,7 +104,7 @@ Sample SessionChart::SampleNear(double time, double reach) const {
                 run.begin(), run.end(), sample.time,
                 [](int64_t t, const SeriesPoint& point) { return t < point.time; });
             if (after != run.begin() && (after - 1)->time == sample.time) {
-                sample.readings.push_back({gas, (after - 1)->value});
+                sample.readings.push_back({gas, (after - 1)->value, (after - 1)->scale});
                 break;
             }
         }

@@ -311,7 +311,8 @@ QString SessionChartPlot::ReadOutAt(double time, double reach) const {
         const charts::GasSeries& series = chart_.gases[reading.gas];
         text += QString("%1%2 %3 %4")
                     .arg(kReadOutSeparator, charts::InstrumentText(series.gas),
-                         charts::ValueText(reading.value), QString::fromStdString(series.unit));
+                         charts::FigureText(reading.value, reading.scale),
+                         QString::fromStdString(series.unit));
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "charts/SessionChartSource.h"
 
 #include "report/FigureText.h"
+#include "report/SensorNames.h"
 
 namespace charts {
 
@@ -19,7 +20,7 @@ std::vector<GasReading> ReadingsOf(const RecordValue& record) {
         if (info.Name[0] == '\0' || reading.OverRange()) {
             continue;
         }
-        readings.push_back(GasReading{info.Name, info.Unit, reading.Value()});
+        readings.push_back(GasReading{info.Name, info.Unit, reading.Value(), info.Scale});
     }
     return readings;
 }
@@ -28,7 +29,7 @@ std::vector<SensorResult> ResultsOf(const RecordValue& record) {
     std::vector<SensorResult> results;
     for (const SensorValue& sensor : record.Sensors) {
         SensorResult result;
-        result.gas = GasInfoOf(sensor.Code).Name;
+        result.gas = SensorGasName(sensor.Code);
         switch (sensor.Result) {
         case TestResult::Pass:
             result.verdict = SensorVerdict::Pass;
@@ -106,7 +107,7 @@ void AddRecord(ChartBuilder& builder, const RecordValue& record, const LogFilter
         const BarholeValue& barhole = record.Barhole;
         std::vector<double> profile(barhole.Profile, barhole.Profile + barhole.ProfileCount);
         builder.Barhole(time, barhole.Number, UnitText(PercentUnit(barhole.PeakGas)),
-                        barhole.Peak / 10.0, std::move(profile));
+                        barhole.Peak / 10.0, BarholePeakFigure(barhole), std::move(profile));
         break;
     }
     default:

@@ -88,13 +88,13 @@ QStringList ComplianceCells(const InstrumentRecord& r, const SensorStatus* s) {
         return v.tested ? Std(compliance::StampText(v.lastStamp)) : QString();
     };
     auto result = [](const compliance::KindVerdict& v) {
-        return v.tested ? QString::fromLatin1(compliance::EventResultWord(v.lastResult))
+        return v.tested ? QString::fromLatin1(compliance::EventResultText(v.lastResult))
                         : QString();
     };
     return {r.name,
             r.serial,
             instrumentStatus,
-            QString::number(s->sensor),
+            QString::number(s->number),
             Std(compliance::SensorRange(s->sensor)),
             Std(compliance::SensorGasName(s->sensor)),
             time(s->bump),
@@ -114,9 +114,9 @@ QStringList EventCells(const EventRow& e) {
             e.instrument,
             e.serial,
             compliance::EventKindWord(e.kind),
-            sensor ? QString::number(e.sensor) : QString(),
+            sensor ? QString::number(e.number) : QString(),
             sensor ? Std(compliance::SensorGasName(e.sensor)) : QString(),
-            compliance::EventResultWord(e.result),
+            compliance::EventResultText(e.result),
             e.value,
             e.value.isEmpty() ? QString() : Std(compliance::EventValueUnit(e.sensor, e.result)),
             e.user,

@@ -19,8 +19,9 @@ namespace {
 const char kSessionsIntro[] =
     "Prints the session tree of a FlashData.txt dump on standard output, as the program's tree\n"
     "lists it: each month on a line of its own, each day indented by two blanks, each session\n"
-    "as four blanks, its slot number, a colon, a blank and its label (time and tags). Sessions\n"
-    "without a date are not listed (render takes their slots all the same).\n"
+    "as four blanks, the word slot and its slot number, a colon, a blank and its label (time and\n"
+    "tags): \"    slot 12: 10:15:00FC   \". Sessions without a date are not listed (render takes\n"
+    "their slots all the same).\n"
     "\n";
 
 } // namespace

@@ -50,7 +50,7 @@ QString DueOf(const KindVerdict& verdict) {
 }
 
 QString ResultOf(const KindVerdict& verdict) {
-    return verdict.tested ? QString::fromLatin1(EventResultWord(verdict.lastResult)) : QString();
+    return verdict.tested ? QString::fromLatin1(EventResultText(verdict.lastResult)) : QString();
 }
 
 QString SensorName(int sensor) {
@@ -257,7 +257,7 @@ void SensorTable(PdfPages& pages, const InstrumentRecord& r) {
     std::vector<PageRow> rows;
     for (const SensorStatus& s : r.status.sensors) {
         const std::string range = SensorRange(s.sensor);
-        rows.push_back({Plain(QString::number(s.sensor)),
+        rows.push_back({Plain(QString::number(s.number)),
                         Plain(range.empty() ? QString("not known") : Std(range)),
                         Plain(Std(SensorGasName(s.sensor))),
                         Plain(TimeOr(s.bump.tested, s.bump.lastStamp)), Plain(ResultOf(s.bump)),

@@ -1,6 +1,7 @@
 #include "compliance/InstrumentRegister.h"
 
 #include <QDate>
+#include <algorithm>
 #include <map>
 
 #include "archive/IntervalStore.h"
@@ -35,6 +36,15 @@ archive::MadeTests Made(LogImage& image, int16_t slot) {
 // when it was used cannot be told.
 bool Covers(bool dated, uint32_t stamp, int64_t atDay) {
     return !dated || DayOfStamp(stamp) <= atDay;
+}
+
+UsedSession Used(const archive::TestedSession& tested) {
+    UsedSession s;
+    s.id = tested.id;
+    s.dated = tested.dated;
+    s.stamp = tested.stamp;
+    s.tests = UnpackTests(tested.packed.toStdString());
+    return s;
 }
 
 IntervalOverride Own(const archive::IntervalDays& days) {
@@ -153,12 +163,7 @@ bool InstrumentRegister::Instruments(int64_t atDay, const std::vector<qint64>& o
             finish();
             current = tested.instrumentId;
         }
-        UsedSession s;
-        s.id = tested.id;
-        s.dated = tested.dated;
-        s.stamp = tested.stamp;
-        s.tests = UnpackTests(tested.packed.toStdString());
-        sessions.push_back(std::move(s));
+        sessions.push_back(Used(tested));
     });
     if (!read) {
         m_error = rows.Error();
@@ -197,6 +202,26 @@ bool InstrumentRegister::Events(const EventFilter& filter, std::vector<EventRow>
         m_error = rows.Error();
         return false;
     }
+    // The sensors' numbers: each instrument's order, from all its sessions as its record has it.
+    std::vector<qint64> instruments;
+    for (const archive::KeptTest& k : kept) {
+        if (std::find(instruments.begin(), instruments.end(), k.instrumentId) ==
+            instruments.end()) {
+            instruments.push_back(k.instrumentId);
+        }
+    }
+    std::map<qint64, std::vector<UsedSession>> sessions;
+    if (!instruments.empty() &&
+        !rows.ForEachTested(instruments, [&sessions](const archive::TestedSession& tested) {
+            sessions[tested.instrumentId].push_back(Used(tested));
+        })) {
+        m_error = rows.Error();
+        return false;
+    }
+    std::map<qint64, SensorOrder> orders;
+    for (auto& instrument : sessions) {
+        orders[instrument.first] = InstrumentSensorOrder(std::move(instrument.second));
+    }
     for (const archive::KeptTest& k : kept) {
         EventRow row;
         row.id = k.id;
@@ -206,6 +231,9 @@ bool InstrumentRegister::Events(const EventFilter& filter, std::vector<EventRow>
         row.serial = k.serial;
         ParseEventKind(k.test.kind.toStdString(), row.kind);
         row.sensor = k.test.sensor;
+        const auto order = orders.find(k.instrumentId);
+        row.number =
+            row.sensor == kNoSensor || order == orders.end() ? 0 : order->second.Number(row.sensor);
         row.stamp = static_cast<uint32_t>(k.test.stamp);
         ParseEventResult(k.test.result.toStdString(), row.result);
         row.value = k.test.reading;

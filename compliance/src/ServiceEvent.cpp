@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "report/FigureText.h"
+#include "report/SensorNames.h"
 #include "report/SessionValues.h"
 
 namespace compliance {
@@ -48,13 +49,23 @@ EventResult ResultOf(TestResult result) {
     }
 }
 
-std::string ValueText(const SensorValue& sensor, RecordKind kind) {
-    const int32_t divisor = sensor.Divisor > 0 ? sensor.Divisor : 1;
-    std::string text = ScaledFigure(sensor.First, divisor);
-    if (kind != RecordKind::BumpTest && sensor.HasSecond) {
-        text += " / " + ScaledFigure(sensor.Second, divisor);
+std::string ValueText(const SensorValue& sensor) {
+    const SensorFigures figures = TestedSensorFigures(sensor);
+    return figures.Second.empty() ? figures.First : figures.First + " / " + figures.Second;
+}
+
+TestResult TestedAs(EventResult result) {
+    switch (result) {
+    case EventResult::Pass:
+        return TestResult::Pass;
+    case EventResult::Fail:
+        return TestResult::Fail;
+    case EventResult::NotTested:
+        return TestResult::NotTested;
+    case EventResult::None:
+        break;
     }
-    return text;
+    return TestResult::None;
 }
 
 bool SensorKind(RecordKind record, EventKind& kind) {
@@ -74,15 +85,6 @@ bool SensorKind(RecordKind record, EventKind& kind) {
     default:
         return false;
     }
-}
-
-void AddSensor(std::vector<int>& sensors, int code) {
-    for (int g : sensors) {
-        if (g == code) {
-            return;
-        }
-    }
-    sensors.push_back(code);
 }
 
 // Reads a decimal number of at most `limit` from text[at...]; false when there is none or it is
@@ -120,6 +122,10 @@ const char* EventResultWord(EventResult result) {
     return "";
 }
 
+const char* EventResultText(EventResult result) {
+    return TestResultWord(TestedAs(result));
+}
+
 bool ParseEventKind(const std::string& word, EventKind& kind) {
     for (const KindName& k : kKinds) {
         if (word == k.word) {
@@ -141,30 +147,15 @@ bool ParseEventResult(const std::string& word, EventResult& result) {
 }
 
 std::string SensorGasName(int sensor) {
-    const GasInfo& gas = GasInfoOf(static_cast<unsigned>(sensor));
-    return sensor >= 0 && *gas.Name != '\0' ? std::string(gas.Name)
-                                            : "gas " + std::to_string(sensor);
+    return sensor >= 0 ? ::SensorGasName(static_cast<unsigned>(sensor))
+                       : "gas " + std::to_string(sensor);
 }
 
 std::string EventValueUnit(int sensor, EventResult result) {
     if (sensor < 0) {
         return std::string();
     }
-    TestResult tested = TestResult::None;
-    switch (result) {
-    case EventResult::Pass:
-        tested = TestResult::Pass;
-        break;
-    case EventResult::Fail:
-        tested = TestResult::Fail;
-        break;
-    case EventResult::NotTested:
-        tested = TestResult::NotTested;
-        break;
-    case EventResult::None:
-        break;
-    }
-    return UnitText(SensorValueUnit(static_cast<unsigned>(sensor), tested));
+    return UnitText(SensorValueUnit(static_cast<unsigned>(sensor), TestedAs(result)));
 }
 
 std::string EventValueText(const std::string& value, int sensor, EventResult result) {
@@ -179,6 +170,7 @@ std::string SensorRange(int sensor) {
 
 SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
     SessionTests tests;
+    SensorOrder order;
     const ModeNameList noNames;
     SessionRecordReader reader(source, slot, noNames);
     RecordValue r;
@@ -200,11 +192,11 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
         EventKind kind;
         if (SensorKind(r.Kind, kind)) {
             event.kind = kind;
+            order.Add(r.Sensors);
             for (const SensorValue& sensor : r.Sensors) {
-                AddSensor(tests.sensors, sensor.Code);
                 event.sensor = sensor.Code;
                 event.result = ResultOf(sensor.Result);
-                event.value = ValueText(sensor, r.Kind);
+                event.value = ValueText(sensor);
                 tests.events.push_back(event);
             }
         } else if (r.Kind == RecordKind::Soundness) {
@@ -222,6 +214,7 @@ SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot) {
             }
         }
     }
+    tests.sensors = order.Gases();
     return tests;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <iterator>
 #include <map>
 #include <utility>
@@ -127,6 +128,17 @@ void ApplyTo(Checks& checks, const TestOutcome& outcome) {
     } else if (outcome.kind == EventKind::Filter) {
         checks.filter.Add(outcome);
     }
+}
+
+// Dated sessions in the order they were switched on, undated ones after them.
+void InTimeOrder(std::vector<UsedSession>& sessions) {
+    std::stable_sort(sessions.begin(), sessions.end(),
+                     [](const UsedSession& a, const UsedSession& b) {
+                         if (a.dated != b.dated) {
+                             return a.dated;
+                         }
+                         return a.dated && a.stamp != b.stamp ? a.stamp < b.stamp : a.id < b.id;
+                     });
 }
 
 bool Unfit(ServiceStatus status) {
@@ -275,18 +287,20 @@ EventKind CountedKind(EventKind kind) {
     return kind == EventKind::FieldCalibration ? EventKind::Calibration : kind;
 }
 
+SensorOrder InstrumentSensorOrder(std::vector<UsedSession> sessions) {
+    InTimeOrder(sessions);
+    SensorOrder order;
+    for (const UsedSession& s : sessions) {
+        order.Add(s.tests.sensors);
+    }
+    return order;
+}
+
 InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
                                     const ServiceIntervals& intervals, int64_t atDay) {
     const Rules rules{
         {intervals.bumpDays, 0}, {intervals.calibrationDays, intervals.warningDays}, {0, 0}};
-    // Dated sessions in the order they were switched on, undated ones after them.
-    std::stable_sort(sessions.begin(), sessions.end(),
-                     [](const UsedSession& a, const UsedSession& b) {
-                         if (a.dated != b.dated) {
-                             return a.dated;
-                         }
-                         return a.dated && a.stamp != b.stamp ? a.stamp < b.stamp : a.id < b.id;
-                     });
+    InTimeOrder(sessions);
     auto inTime = [atDay](const TestOutcome& o) {
         return Valid(o) && DayOfStamp(o.stamp) <= atDay;
     };
@@ -338,7 +352,19 @@ InstrumentStatus EvaluateInstrument(std::vector<UsedSession> sessions,
             }
         }
     }
-    return walk.Result(atDay, std::move(used), std::move(atSwitchOn));
+    InstrumentStatus status = walk.Result(atDay, std::move(used), std::move(atSwitchOn));
+    const SensorOrder order = InstrumentSensorOrder(std::move(sessions));
+    for (SensorStatus& s : status.sensors) {
+        s.number = order.Number(s.sensor);
+    }
+    // A sensor only an outcome names (none: each session's sensors list every one its tests
+    // name) after the numbered ones, by gas code.
+    std::stable_sort(status.sensors.begin(), status.sensors.end(),
+                     [](const SensorStatus& a, const SensorStatus& b) {
+                         return (a.number == 0 ? INT_MAX : a.number) <
+                                (b.number == 0 ? INT_MAX : b.number);
+                     });
+    return status;
 }
 
 std::string DueDayText(const KindVerdict& verdict) {

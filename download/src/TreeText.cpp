@@ -13,7 +13,7 @@ std::string SessionTreeText(const SessionTable& table, const SessionBoxes& boxes
             text += "  ";
             break;
         case SessionNode::Session:
-            text += "    ";
+            text += "    slot ";
             text += std::to_string(node.itemData);
             text += ": ";
             break;

@@ -3,6 +3,8 @@
 #include "SensorColumns.h"
 #include "Writers.h"
 
+#include "report/SensorNames.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +18,9 @@ struct ValueColumns {
     SensorColumns Readings;
     int Extras = 0;
     bool OverRange = false;
-    size_t TestedSensors = 0;
+    // The tested sensors, four columns each under their number: a sensor keeps its columns on
+    // every row, whichever sensors a record lists.
+    SensorOrder TestedSensors;
     // Every number column by name: the gas readings, then the extra readings.
     QStringList Numbers;
 };
@@ -30,7 +34,7 @@ ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilt
                 columns.Readings.Add(readings);
                 columns.Extras = std::max(columns.Extras, record.ExtraCount);
                 columns.OverRange = columns.OverRange || !OverRangeText(readings).isEmpty();
-                columns.TestedSensors = std::max(columns.TestedSensors, record.Sensors.size());
+                columns.TestedSensors.Add(record.Sensors);
             }
         }
     }
@@ -61,7 +65,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     if (columns.OverRange) {
         header << QStringLiteral("over range");
     }
-    for (size_t i = 1; i <= columns.TestedSensors; ++i) {
+    for (size_t i = 1; i <= columns.TestedSensors.Count(); ++i) {
         const QString sensor = QStringLiteral("sensor %1 ").arg(i);
         header << sensor + QStringLiteral("gas") << sensor + QStringLiteral("result")
                << sensor + QStringLiteral("value") << sensor + QStringLiteral("second value");
@@ -71,6 +75,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     text += header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 
     QStringList values(columns.Numbers.size());
+    std::vector<QString> tested;
     for (size_t s = 0; s < sessions.size(); ++s) {
         const SessionValues& session = sessions[s];
         const QString instrument = CsvTextField(InstrumentOf(instruments, s));
@@ -98,14 +103,19 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             if (columns.OverRange) {
                 text += QLatin1Char(',') + CsvField(OverRangeText(readings));
             }
-            for (size_t i = 0; i < columns.TestedSensors; ++i) {
-                if (i >= record.Sensors.size()) {
-                    text += QStringLiteral(",,,,");
-                    continue;
+            tested.assign(columns.TestedSensors.Count(), QStringLiteral(",,,,"));
+            const std::vector<int> numbers = columns.TestedSensors.Numbers(record.Sensors);
+            for (size_t k = 0; k < record.Sensors.size(); ++k) {
+                if (numbers[k] < 1) {
+                    continue; // a sensor the order was never given: none, each record shown was
                 }
-                const TestedSensorCells cells = TestedSensorText(record.Sensors[i]);
-                text += QLatin1Char(',') + CsvField(cells.Gas) + QLatin1Char(',') + cells.Result +
-                        QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
+                const TestedSensorCells cells = TestedSensorText(record.Sensors[k]);
+                tested[static_cast<size_t>(numbers[k] - 1)] =
+                    QLatin1Char(',') + CsvField(cells.Gas) + QLatin1Char(',') + cells.Result +
+                    QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
+            }
+            for (const QString& cells : tested) {
+                text += cells;
             }
             if (Located(record)) {
                 text += QLatin1Char(',') + DegreesText(record.Gps.Latitude());

@@ -2,6 +2,7 @@
 
 #include "orvtime/TimeFormat.h"
 #include "report/FigureText.h"
+#include "report/SensorNames.h"
 #include "textcodec/Cp1252.h"
 
 #include <QDateTime>
@@ -15,13 +16,11 @@ QString Number(int32_t value, int32_t divisor) {
     return QString::fromStdString(ScaledFigure(value, divisor));
 }
 
-// A tested sensor's gas, with the unit of its values where the record states their scale.
+// A tested sensor's gas, with the unit of its values where the record states their scale; named
+// as every view names it (SensorGasName), never by its code as if that were its number.
 QString SensorName(const SensorValue& sensor) {
-    if (sensor.Code >= kGasCodes) {
-        return QStringLiteral("sensor %1").arg(sensor.Code);
-    }
     return SensorValueUnit(sensor.Code, sensor.Result) == ReadingUnit::None
-               ? QLatin1String(GasInfoOf(sensor.Code).Name)
+               ? QString::fromStdString(SensorGasName(sensor.Code))
                : GasHeading(sensor.Code);
 }
 
@@ -173,12 +172,9 @@ TestedSensorCells TestedSensorText(const SensorValue& sensor) {
     TestedSensorCells cells;
     cells.Gas = SensorName(sensor);
     cells.Result = QLatin1String(TestResultWord(sensor.Result));
-    if (sensor.Result != TestResult::NotTested) {
-        cells.Value = Number(sensor.First, sensor.Divisor);
-        if (sensor.HasSecond) {
-            cells.SecondValue = Number(sensor.Second, sensor.Divisor);
-        }
-    }
+    const SensorFigures figures = TestedSensorFigures(sensor);
+    cells.Value = QString::fromStdString(figures.First);
+    cells.SecondValue = QString::fromStdString(figures.Second);
     return cells;
 }
 

@@ -67,3 +67,16 @@ std::string PipelineFigure(const RecordValue& pipelineTest) {
     return WithUnit(ScaledFigure(pipelineTest.PipelineReading, 10),
                     PercentUnit(result != 'L' && result != 'l'));
 }
+
+SensorFigures TestedSensorFigures(const SensorValue& sensor) {
+    SensorFigures figures;
+    if (sensor.Result == TestResult::NotTested) {
+        return figures;
+    }
+    const int32_t divisor = sensor.Divisor > 0 ? sensor.Divisor : 1;
+    figures.First = ScaledFigure(sensor.First, divisor);
+    if (sensor.HasSecond) {
+        figures.Second = ScaledFigure(sensor.Second, divisor);
+    }
+    return figures;
+}

@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -68,6 +70,20 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array(), listed);
 
+    // The text names each number it prints for what it is, as the JSON does: the archive's id
+    // and the instrument's slot, never a bare number.
+    r = Datalog({"archive", "list"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), listed.size());
+    for (int k = 0; k < listed.size(); ++k) {
+        const QJsonObject session = listed[k].toObject();
+        const QString id = QString("id %1 ").arg(session["id"].toInt());
+        const QString slot = QString("  slot %1  ").arg(session["slot"].toInt(), 3);
+        EXPECT_TRUE(lines[k].startsWith(id)) << lines[k].toStdString();
+        EXPECT_TRUE(lines[k].contains(slot)) << lines[k].toStdString();
+    }
+
     r = Datalog({"archive", "list", "--format", "csv", "--alarm"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("id,instrument,day,start,end,slot,alarm,", 0), 0u);
@@ -99,6 +115,71 @@ TEST_F(ArchiveCliTest, ImportListAndRenderAsTheDumpRenders) {
     // The picture's width and height, big-endian in the PNG header.
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x02\x80\0\0\x01\xe0", 8));
     EXPECT_EQ(Datalog({"archive", "plot", "-o", "chart.svg", "1"}).status, 2);
+}
+
+// The peak the listing gives each gas of a session is a figure the export's CSV holds in that
+// gas's column, as precise as the record holds it ("LEL 0.0 % LEL", never "LEL 0 % LEL"), and
+// none of the column's readings is higher.
+TEST_F(ArchiveCliTest, ListedPeaksAreTheFiguresTheExportHolds) {
+    ASSERT_EQ(Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"}).status, 0);
+    RunResult r = Datalog({"archive", "list", "--format", "json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    std::vector<std::string> exported = {"archive", "export", "--format", "csv", "-o", "all.csv"};
+    for (const QJsonValue& session : listed) {
+        exported.push_back(std::to_string(session.toObject()["id"].toInt()));
+    }
+    r = Datalog(exported);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Python's csv module reads the file: slot, column -> the cells of that session's rows.
+    QProcess python;
+    python.start("python3",
+                 {"-c",
+                  "import csv, json, sys\n"
+                  "rows = list(csv.reader(open(sys.argv[1], newline='')))\n"
+                  "out = {}\n"
+                  "for row in rows[1:]:\n"
+                  "    for name, cell in zip(rows[0], row):\n"
+                  "        if cell: out.setdefault(row[1] + ' ' + name, []).append(cell)\n"
+                  "print(json.dumps(out))",
+                  QString::fromStdString(m_dir.File("all.csv"))});
+    ASSERT_TRUE(python.waitForFinished(60000)) << python.errorString().toStdString();
+    const QJsonObject cells = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    ASSERT_FALSE(cells.isEmpty());
+    int compared = 0;
+    for (const QJsonValue& session : listed) {
+        const QString slot = QString::number(session.toObject()["slot"].toInt());
+        for (const QJsonValue& peak : session.toObject()["peaks"].toArray()) {
+            // "LEL 0.0 % LEL": the gas, its figure, its unit; the column "LEL (% LEL)".
+            const QString text = peak.toString();
+            const QStringList words = text.split(' ');
+            ASSERT_GE(words.size(), 2) << text.toStdString();
+            if (words[1] == "EEEE") {
+                continue; // over range: no number in the CSV's column
+            }
+            const QString unit = words.mid(2).join(' ');
+            const QString heading = unit.isEmpty() ? words[0] : words[0] + " (" + unit + ")";
+            // Two sensors of one heading are "GAS (% gas)" and "GAS (% gas) 2": the peak is the
+            // highest reading of one of them.
+            bool highest = false;
+            for (const QString& key : cells.keys()) {
+                const QString column = key.mid(slot.size() + 1);
+                if (!key.startsWith(slot + " ") ||
+                    (column != heading && !column.startsWith(heading + " "))) {
+                    continue;
+                }
+                const QJsonArray values = cells[key].toArray();
+                bool below = values.contains(QJsonValue(words[1]));
+                for (const QJsonValue& value : values) {
+                    below = below && value.toString().toDouble() <= words[1].toDouble();
+                }
+                highest = highest || below;
+            }
+            EXPECT_TRUE(highest) << "slot " << slot.toStdString() << ": " << text.toStdString();
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 100);
 }
 
 // A new name is a new instrument; renaming is asked for, keeps the sessions and refuses a name that

@@ -74,7 +74,7 @@ protected:
             tags << (f.complete ? "" : "open");
             tags.removeAll("");
             QString line = QString("%1  %2 %3-%4  %5  slot %6  %7")
-                               .arg(f.id, 6)
+                               .arg("id " + QString::number(f.id), -9)
                                .arg(f.dated ? m.day : QString("undated"), -10)
                                .arg(m.startTime, 8)
                                .arg(m.endTime, -8)

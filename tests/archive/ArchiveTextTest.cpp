@@ -138,7 +138,7 @@ TEST_P(ArchiveTextTest, AForgedLineIsRefusedAndStaysOneLineInEveryView) {
                     {"qa\nlead"}));
     ASSERT_TRUE(Sql("UPDATE sessions SET line_tail = line_tail || ? WHERE id = "
                     "(SELECT MIN(id) FROM sessions)",
-                    {"\n    99  forged"}));
+                    {"\nid 99  forged"}));
     const std::string shown = archive::OneLine(detail).toStdString();
     ASSERT_NE(shown.find("approved\\n    8  2026-12-09"), std::string::npos) << shown;
     const struct {
@@ -149,7 +149,7 @@ TEST_P(ArchiveTextTest, AForgedLineIsRefusedAndStaysOneLineInEveryView) {
     } views[] = {
         {{"history"}, static_cast<size_t>(before), shown, "    8  2026-12-09"},
         {{"keys"}, 1, "  qa\\nlead@", "lead@"},
-        {{"list"}, static_cast<size_t>(m_sessions), "\\n    99  forged", "    99  forged"},
+        {{"list"}, static_cast<size_t>(m_sessions), "\\nid 99  forged", "id 99  forged"},
     };
     for (const auto& view : views) {
         r = Datalog(view.args);

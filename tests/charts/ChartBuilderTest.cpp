@@ -96,8 +96,8 @@ TEST(ChartBuilder, SwitchModeAndBarholeRecords) {
     ChartBuilder builder;
     builder.SwitchOn(10);
     builder.ModeChange(20, "PPM");
-    builder.Barhole(30, 3, "% gas", 4.5, {1.0, 4.5, 2.0});
-    builder.Barhole(40, 4, "% LEL", 2.0, {});
+    builder.Barhole(30, 3, "% gas", 4.5, "4.5 % gas", {1.0, 4.5, 2.0});
+    builder.Barhole(40, 4, "% LEL", 2.0, "2.0 % LEL", {});
     builder.SwitchOff(50);
     const SessionChart& chart = builder.Chart();
     ASSERT_EQ(chart.marks.size(), 3u);

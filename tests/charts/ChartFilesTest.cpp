@@ -26,13 +26,14 @@ SessionChart SampleChart() {
     ChartBuilder builder;
     builder.SwitchOn(1000);
     for (int i = 0; i < 20; ++i) {
-        builder.Readings(1010 + i * 10,
-                         {{"LEL", "% LEL", i * 0.5}, {"O2", "%", 20.9}, {"CO", "ppm", 3.0 * i}});
+        builder.Readings(
+            1010 + i * 10,
+            {{"LEL", "% LEL", i * 0.5, 10}, {"O2", "%", 20.9, 10}, {"CO", "ppm", 3.0 * i, 1}});
     }
     builder.Alarm(1100, "CO", {{"CO", "ppm", 35}});
     builder.Test(MarkKind::BumpTest, 1150, {{"CO", SensorVerdict::Pass}});
     builder.SwitchOff(1300);
-    builder.Barhole(1250, 3, "% gas", 4.5, {1, 2, 4.5, 3, 2, 1});
+    builder.Barhole(1250, 3, "% gas", 4.5, "4.5 % gas", {1, 2, 4.5, 3, 2, 1});
     return builder.Take();
 }
 
@@ -202,7 +203,8 @@ TEST(ChartPlot, ReadOutAndZoom) {
     profiles.SetProfiles(plot.Chart().barholes, 0, 100);
     EXPECT_EQ(profiles.ProfileCount(), 1);
     // 1015 lies halfway between the first two readings: the first one is read.
-    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(), "00:16:50   LEL 0 % LEL   O2 20.9 %   CO 0 ppm");
+    EXPECT_EQ(plot.ReadOutAt(1015).toStdString(),
+              "00:16:50   LEL 0.0 % LEL   O2 20.9 %   CO 0 ppm");
     // After switching off no gas has a value.
     EXPECT_EQ(plot.ReadOutAt(1250).toStdString(), "00:20:50");
     const QCPRange whole = plot.TimeRange();

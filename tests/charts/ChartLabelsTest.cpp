@@ -48,7 +48,7 @@ SessionChart Survey() {
         const int64_t time = 1010 + i * 30;
         const double co = i == 25 ? 240 : (i * 7) % 23;
         const std::vector<GasReading> readings = {
-            {"LEL", "% LEL", i == 12 ? 3.2 : 0}, {"O2", "%", 20.9}, {"CO", "ppm", co}};
+            {"LEL", "% LEL", i == 12 ? 3.2 : 0, 10}, {"O2", "%", 20.9, 10}, {"CO", "ppm", co, 1}};
         if (i == 0) {
             builder.Alarm(time, "O2", readings);
         } else if (i == 25) {
@@ -76,6 +76,7 @@ std::vector<BarholeProfile> Barholes() {
         profile.number = number;
         profile.unit = number % 3 == 0 ? "% LEL" : "% gas";
         profile.peak = peak;
+        profile.peakFigure = QString::number(peak, 'f', 1).toStdString() + " " + profile.unit;
         if (number > 4) {
             for (int step = 0; step < 15; ++step) {
                 const int fromPeak = std::abs(step - 4);
@@ -246,7 +247,7 @@ TEST_F(ChartLabels, TheReadOutStaysWholeAtTheEdgeOfASmallChart) {
     ChartBuilder builder;
     std::vector<GasReading> many;
     for (const char* gas : {"LEL", "O2", "CO", "H2S", "CO2", "PID", "NO2", "SO2"}) {
-        many.push_back({gas, "ppm", 1234.5});
+        many.push_back({gas, "ppm", 1234.5, 10});
     }
     builder.Readings(100, many);
     builder.Readings(160, many);
@@ -340,7 +341,8 @@ TEST_F(ChartLabels, PngDrawsEveryProfile) {
 TEST_F(ChartLabels, TheReadOutGivesTheRecordedReadingOfTheNearestSample) {
     SessionChartPlot plot;
     plot.SetChart(Survey(), "");
-    // Readings every 30 s from 1010; LEL 3.2 at 1370 between zeros at 1340 and 1400.
+    // Readings every 30 s from 1010; LEL 3.2 at 1370 between zeros at 1340 and 1400. Each figure
+    // with the decimals its record holds, as the export gives it: "0.0 % LEL", never "0 % LEL".
     const struct {
         double time;
         double reach;
@@ -349,10 +351,10 @@ TEST_F(ChartLabels, TheReadOutGivesTheRecordedReadingOfTheNearestSample) {
         {1370, 0, "00:22:50   LEL 3.2 % LEL   O2 20.9 %   CO 15 ppm"},
         {1362, 0, "00:22:50   LEL 3.2 % LEL   O2 20.9 %   CO 15 ppm"},
         {1383, 0, "00:22:50   LEL 3.2 % LEL   O2 20.9 %   CO 15 ppm"},
-        {1352, 0, "00:22:20   LEL 0 % LEL   O2 20.9 %   CO 8 ppm"},
+        {1352, 0, "00:22:20   LEL 0.0 % LEL   O2 20.9 %   CO 8 ppm"},
         // Before the first reading: a read-out only within reach of it.
         {1005, 0, "00:16:45"},
-        {1005, 6, "00:16:50   LEL 0 % LEL   O2 20.9 %   CO 0 ppm"},
+        {1005, 6, "00:16:50   LEL 0.0 % LEL   O2 20.9 %   CO 0 ppm"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(plot.ReadOutAt(c.time, c.reach).toStdString(), c.text) << c.time;

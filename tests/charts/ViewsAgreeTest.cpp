@@ -5,12 +5,14 @@
 // puts the instrument in, called one way by the report, the chart and the export.
 #include "charts/BarholePlot.h"
 #include "charts/ChartText.h"
+#include "charts/SessionChartPlot.h"
 #include "charts/SessionChartSource.h"
 #include "export/RecordText.h"
 #include "export/SessionExport.h"
 #include "map/SessionMap.h"
 #include "map/SurveyRecord.h"
 #include "recbuild/RecordBuilder.h"
+#include "report/FigureText.h"
 #include "report/Report.h"
 #include "testsupport/SessionStreams.h"
 
@@ -71,9 +73,12 @@ std::map<std::string, std::string> Told(const SessionValues& session) {
         told["map"] += marker.label;
     }
     const charts::SessionChart chart = charts::ChartOfValues({session}, LogFilter());
+    // The chart's read-out at the record: every gas's reading then.
+    SessionChartPlot readOut;
+    readOut.SetChart(chart, QString());
     for (const charts::ChartMark& mark : chart.marks) {
         if (mark.hasValue) {
-            told["chart"] += (charts::ValueText(mark.value) + " ").toStdString() + mark.unit;
+            told["chart"] += readOut.ReadOutAt(static_cast<double>(mark.time)).toStdString();
         }
     }
     BarholePlot plot;
@@ -129,6 +134,14 @@ TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
              .Bytes(),
          "100.5 % LEL",
          {"export", "survey", "map", "chart"}},
+        {"O2 alarm (20.0)",
+         R::Stamped('A', '2', kStart + 10)
+             .Byte(3)
+             .Readings({{3, 200}, {4, 35}}, R::kGpsFollows)
+             .Gps(kFix)
+             .Bytes(),
+         "20.0 %",
+         {"export", "survey", "map", "chart"}},
         {"GAS alarm in hundredths (2.6)",
          R::Stamped('A', '2', kStart + 10)
              .Byte(7)
@@ -147,6 +160,44 @@ TEST_F(ViewsAgree, EveryViewButTheReportStatesOneFigureInOneUnit) {
             EXPECT_NE(said->second.find(c.figure), std::string::npos)
                 << view << ": " << said->second;
         }
+    }
+}
+
+// The red point's name on each barhole profile is the record's peak as the export, the map and
+// the survey record state it: a whole number of percent keeps its tenth ("36.0 % LEL").
+TEST_F(ViewsAgree, EveryBarholePeakIsNamedByTheRecordsFigure) {
+    const struct {
+        Bytes record;
+        const char* label;
+    } cases[] = {
+        {R::Barhole('1', kStart + 10, 1, 360, 'L', 300, 'L').Byte(0).Gps(kFix).Bytes(),
+         "Pk 36.0 % LEL"},
+        {R::Barhole('5', kStart + 10, 2, 600, 'G', 30, 'G').Byte(0).Gps(kFix).Bytes(),
+         "Pk 60.0 % gas"},
+        {R::Barhole('4', kStart + 10, 5, 638, 'G', 300, 'G')
+             .Bytes({0, 0, 0})
+             .Bytes({12, 25, 38, 53, 66, 61, 57, 52, 47, 42, 38, 34, 30, 23, 20})
+             .Gps(kFix)
+             .Bytes(),
+         "Pk 63.8 % gas"},
+        {R::Barhole('2', kStart + 10, 3, -4, 'L', 0, 'L').Bytes({0, 0, 0}).Gps(kFix).Bytes(),
+         "Pk 0.0 % LEL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const SessionValues session = SessionOf(c.record);
+        const charts::SessionChart chart = charts::ChartOfValues({session}, LogFilter());
+        BarholePlot plot;
+        plot.SetProfiles(chart.barholes, 0, chart.barholes.size());
+        std::vector<std::string> labels;
+        for (int i = 0; i < plot.itemCount(); ++i) {
+            if (auto* label = qobject_cast<QCPItemText*>(plot.item(i))) {
+                labels.push_back(label->text().toStdString());
+            }
+        }
+        EXPECT_EQ(labels, std::vector<std::string>{c.label});
+        EXPECT_EQ(labels, std::vector<std::string>{
+                              "Pk " + BarholePeakFigure(session.Records.back().Barhole)});
     }
 }
 

@@ -195,13 +195,13 @@ TEST_F(CliTest, SessionsListsTheTree) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "Dec 2026\n"
                      "  Monday 07\n"
-                     "    0: 09:00:00FC   \n"
-                     "    1: 10:00:00     Alm \n"
+                     "    slot 0: 09:00:00FC   \n"
+                     "    slot 1: 10:00:00     Alm \n"
                      "  Tuesday 08\n"
-                     "    2: 08:15:30   C \n"
+                     "    slot 2: 08:15:30   C \n"
                      "Jan 2027\n"
                      "  Tuesday 05\n"
-                     "    4: 12:00:00FC C Alm \n");
+                     "    slot 4: 12:00:00FC C Alm \n");
     EXPECT_EQ(Run({"sessions", "--show", "all", Dump()}).out, r.out);
     EXPECT_EQ(Run({"sessions", Dump(), "--show=all"}).out, r.out);
 }
@@ -209,27 +209,28 @@ TEST_F(CliTest, SessionsListsTheTree) {
 TEST_F(CliTest, SessionsShowFollowsTheBoxes) {
     EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm"}).out, "Dec 2026\n"
                                                                 "  Monday 07\n"
-                                                                "    1: 10:00:00     Alm \n"
+                                                                "    slot 1: 10:00:00     Alm \n"
                                                                 "Jan 2027\n"
                                                                 "  Tuesday 05\n"
-                                                                "    4: 12:00:00FC C Alm \n");
+                                                                "    slot 4: 12:00:00FC C Alm \n");
     EXPECT_EQ(Run({"sessions", Dump(), "--show", "cal"}).out, "Dec 2026\n"
                                                               "  Monday 07\n"
-                                                              "    0: 09:00:00FC   \n"
+                                                              "    slot 0: 09:00:00FC   \n"
                                                               "  Tuesday 08\n"
-                                                              "    2: 08:15:30   C \n"
+                                                              "    slot 2: 08:15:30   C \n"
                                                               "Jan 2027\n"
                                                               "  Tuesday 05\n"
-                                                              "    4: 12:00:00FC C Alm \n");
-    EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm,cal"}).out, "Dec 2026\n"
-                                                                    "  Monday 07\n"
-                                                                    "    0: 09:00:00FC   \n"
-                                                                    "    1: 10:00:00     Alm \n"
-                                                                    "  Tuesday 08\n"
-                                                                    "    2: 08:15:30   C \n"
-                                                                    "Jan 2027\n"
-                                                                    "  Tuesday 05\n"
-                                                                    "    4: 12:00:00FC C Alm \n");
+                                                              "    slot 4: 12:00:00FC C Alm \n");
+    EXPECT_EQ(Run({"sessions", Dump(), "--show", "alarm,cal"}).out,
+              "Dec 2026\n"
+              "  Monday 07\n"
+              "    slot 0: 09:00:00FC   \n"
+              "    slot 1: 10:00:00     Alm \n"
+              "  Tuesday 08\n"
+              "    slot 2: 08:15:30   C \n"
+              "Jan 2027\n"
+              "  Tuesday 05\n"
+              "    slot 4: 12:00:00FC C Alm \n");
 }
 
 TEST_F(CliTest, UndatedSlotsHaveEmptyHeadings) {

@@ -134,10 +134,10 @@ TEST_F(DownloadRunTest, DaysInTreeOrderEachFromAFreshStartAndTheWholeMemoryInThe
     EXPECT_EQ(run->Status(), kExitOk);
     EXPECT_EQ(treeText, "Dec 2026\n"
                         "  Monday 07\n"
-                        "    5: 09:00:00     \n"
-                        "    4: 11:00:00     Alm \n"
+                        "    slot 5: 09:00:00     \n"
+                        "    slot 4: 11:00:00     Alm \n"
                         "  Tuesday 08\n"
-                        "    9: 08:30:00     \n");
+                        "    slot 9: 08:30:00     \n");
     EXPECT_EQ(ListFolder(dir),
               (std::vector<std::string>{"2026-12-07.rtf", "2026-12-08.rtf", "FlashData.txt"}));
     EXPECT_EQ(File("2026-12-07.rtf"), Expected({5, 4}, "Monday 07 ", "Dec 2026"));

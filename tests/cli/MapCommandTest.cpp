@@ -346,9 +346,9 @@ TEST_F(MapCommandTest, EveryOutputNamesASessionAsTheTreeDoesAndSaysWhichNumberIt
     ASSERT_FALSE(listed.isEmpty()) << r.out;
     const std::string id = std::to_string(listed["id"].toInt());
     ASSERT_NE(id, Slot()) << "a slot and an id that cannot be told apart";
-    // The start as the tree shows it: "  N: HH:MM:SS".
+    // The start as the tree shows it: "    slot N: HH:MM:SS".
     r = Datalog({"sessions", "FlashData.txt"});
-    const std::string nodeMark = "\n    " + Slot() + ": ";
+    const std::string nodeMark = "\n    slot " + Slot() + ": ";
     const size_t node = r.out.find(nodeMark);
     ASSERT_NE(node, std::string::npos) << r.out;
     const std::string start = r.out.substr(node + nodeMark.size(), 8);

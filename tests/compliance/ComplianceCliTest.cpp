@@ -16,11 +16,14 @@
 #include <QStringList>
 #include <QTime>
 #include <QTimeZone>
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "ComplianceFixture.h"
 #include "archive/SessionArchive.h"
+#include "sim/LogMemory.h"
 #include "testsupport/Files.h"
 #include "testsupport/Processes.h"
 #include "testsupport/TempDir.h"
@@ -99,12 +102,13 @@ TEST_F(ComplianceCliTest, CsvHasTheColumnsAndExitSaysFailed) {
         {"instrument", "serial", "instrument_status", "sensor", "range", "gas", "last_bump",
          "last_bump_result", "last_calibration", "last_calibration_result", "bump_due",
          "calibration_due", "status", "used_while_overdue", "failures_since_pass"},
-        {"bad, really", "", "failed", "4", "0..1000 PPM CO", "CO", "2026-12-01 08:01:00", "fail",
-         "2026-11-30 08:01:00", "pass", "2026-12-01", "2027-05-29", "failed", "1", "1"},
-        {"good", "", "ok", "0", "0..100 % LEL", "LEL", "2026-12-01 08:03:00", "pass",
-         "2026-12-01 08:04:00", "pass", "2026-12-02", "2027-05-30", "ok", "0", "0"},
-        {"good", "", "ok", "4", "0..1000 PPM CO", "CO", "2026-12-01 08:02:00", "pass",
-         "2026-12-01 08:01:00", "pass", "2026-12-02", "2027-05-30", "ok", "0", "0"},
+        {"bad, really", "", "failed", "1", "0..1000 PPM CO", "CO", "2026-12-01 08:01:00", "FAIL",
+         "2026-11-30 08:01:00", "PASS", "2026-12-01", "2027-05-29", "failed", "1", "1"},
+        // Numbered in the order the records name them: the calibration of CO came first.
+        {"good", "", "ok", "1", "0..1000 PPM CO", "CO", "2026-12-01 08:02:00", "PASS",
+         "2026-12-01 08:01:00", "PASS", "2026-12-02", "2027-05-30", "ok", "0", "0"},
+        {"good", "", "ok", "2", "0..100 % LEL", "LEL", "2026-12-01 08:03:00", "PASS",
+         "2026-12-01 08:04:00", "PASS", "2026-12-02", "2027-05-30", "ok", "0", "0"},
     };
     EXPECT_EQ(rows, expected);
 }
@@ -156,8 +160,8 @@ TEST_F(ComplianceCliTest, EventsFiltered) {
     const std::vector<std::vector<std::string>> rows = CsvRows(r.out);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1],
-              (std::vector<std::string>{"2026-12-01 08:01:00", "bad, really", "", "bump", "4", "CO",
-                                        "fail", "500", "ppm", "Ode", "NW-2", "3"}));
+              (std::vector<std::string>{"2026-12-01 08:01:00", "bad, really", "", "bump", "1", "CO",
+                                        "FAIL", "500", "ppm", "Ode", "NW-2", "3"}));
     EXPECT_EQ(CsvRows(Datalog({"archive", "events", "--kind", "calibration", "--user", "LEE",
                                "--format", "csv"})
                           .out)
@@ -213,6 +217,85 @@ TEST_F(ComplianceCliTest, EventValuesHaveAUnitOnlyWhereTheRecordStatesTheirScale
     }
 }
 
+// An instrument with four sensors whose tests list some of them (a calibration of two, a bump
+// test that leaves one out): each event of a sensor says what the export's CSV says of it on the
+// row of its record, under the same number, in the same words, with the same value; a sensor not
+// tested has no value in either, never a measured 0.
+TEST_F(ComplianceCliTest, EventsTellEachTestedSensorAsTheExportDoes) {
+    sim::LogMemory memory;
+    memory.Generate(sim::MemoryOptions());
+    std::string error;
+    ASSERT_TRUE(memory.WriteDump(m_dir.File("FlashData.txt"), error)) << error;
+    RunResult r = Datalog({"archive", "import", "--instrument", "unit 7", "FlashData.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Datalog({"archive", "events", "--instrument", "unit 7", "--format", "csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::map<std::string, std::string> kinds = {{"bump", "bump test"},
+                                                      {"calibration", "calibration"},
+                                                      {"zero", "zero"},
+                                                      {"field-calibration", "field calibration"}};
+    // By session, record time and kind: each sensor as "number gas result value unit".
+    using Told = std::map<std::string, std::vector<std::string>>;
+    Told events;
+    std::vector<std::string> sessions;
+    for (const std::vector<std::string>& e : CsvRows(r.out)) {
+        if (e.size() != 12 || kinds.count(e[3]) == 0) {
+            continue; // the heading, and the instrument's own checks
+        }
+        std::string time = e[0];
+        time[10] = 'T';
+        events[e[11] + " " + time + " " + kinds.at(e[3])].push_back(e[4] + " " + e[5] + " " + e[6] +
+                                                                    " " + e[7] + " " + e[8]);
+        if (std::find(sessions.begin(), sessions.end(), e[11]) == sessions.end()) {
+            sessions.push_back(e[11]);
+        }
+    }
+    ASSERT_GE(sessions.size(), 2u) << r.out;
+    Told exported;
+    for (const std::string& id : sessions) {
+        r = Datalog({"archive", "export", "--format", "csv", id});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<std::vector<std::string>> rows = CsvRows(r.out);
+        ASSERT_FALSE(rows.empty());
+        const std::vector<std::string>& heading = rows[0];
+        const auto column = [&heading](const std::string& name) {
+            return static_cast<size_t>(std::find(heading.begin(), heading.end(), name) -
+                                       heading.begin());
+        };
+        for (size_t k = 1; k < rows.size(); ++k) {
+            const std::vector<std::string>& row = rows[k];
+            for (int n = 1; column("sensor " + std::to_string(n) + " gas") < heading.size(); ++n) {
+                const std::string sensor = "sensor " + std::to_string(n) + " ";
+                const std::string& gas = row.at(column(sensor + "gas"));
+                if (gas.empty()) {
+                    continue;
+                }
+                // "CO (ppm)": the gas, and the unit its values are in.
+                const size_t open = gas.find(" (");
+                const std::string& value = row.at(column(sensor + "value"));
+                const std::string& second = row.at(column(sensor + "second value"));
+                const std::string unit = open == std::string::npos || value.empty()
+                                             ? std::string()
+                                             : gas.substr(open + 2, gas.size() - open - 3);
+                exported[id + " " + row.at(0) + " " + row.at(column("kind"))].push_back(
+                    std::to_string(n) + " " + gas.substr(0, open) + " " +
+                    row.at(column(sensor + "result")) + " " +
+                    (second.empty() ? value : value + " / " + second) + " " + unit);
+            }
+        }
+    }
+    EXPECT_EQ(events, exported);
+    // The walk's own case: a calibration session's sensors are 1 to 4, its H2S never tested.
+    const std::string lastH2s = "4 H2S Not Tested  ";
+    bool notTested = false;
+    for (const auto& record : events) {
+        for (const std::string& sensor : record.second) {
+            notTested = notTested || sensor == lastH2s;
+        }
+    }
+    EXPECT_TRUE(notTested) << r.out;
+}
+
 TEST_F(ComplianceCliTest, PackReadsBack) {
     const RunResult r = Datalog(
         {"archive", "compliance", "--at", "2026-12-01", "--format", "pdf", "-o", "pack.pdf"});
@@ -233,7 +316,7 @@ TEST_F(ComplianceCliTest, PackReadsBack) {
     const QString page =
         QString::fromUtf8(Tool("pdftotext", {"-layout", "-f", "2", "-l", "2",
                                              QString::fromStdString(m_dir.File("pack.pdf")), "-"}));
-    EXPECT_TRUE(page.contains(QRegularExpression("\n *4 +0\\.\\.1000 PPM CO +CO +2026-12-01")))
+    EXPECT_TRUE(page.contains(QRegularExpression("\n *1 +0\\.\\.1000 PPM CO +CO +2026-12-01")))
         << page.toStdString();
 
     // When it was made is said in UTC, as the history's times are, wherever it is made.
@@ -455,13 +538,13 @@ TEST_F(RegisterViewsTest, CsvRowsFollowTheRegistersRules) {
         {"instrument", "serial", "instrument_status", "sensor", "range", "gas", "last_bump",
          "last_bump_result", "last_calibration", "last_calibration_result", "bump_due",
          "calibration_due", "status", "used_while_overdue", "failures_since_pass"},
-        {"filter unit", "TAV-41200678399", "failed", "4", "0..1000 PPM CO", "CO",
-         "2026-12-01 08:01:00", "pass", "2026-11-28 08:01:00", "pass", "2026-12-02", "2027-05-27",
+        {"filter unit", "TAV-41200678399", "failed", "1", "0..1000 PPM CO", "CO",
+         "2026-12-01 08:01:00", "PASS", "2026-11-28 08:01:00", "PASS", "2026-12-02", "2027-05-27",
          "ok", "2", "0"},
         // The failed calibration is due on the day it failed, whatever was made before it.
-        {"o2 unit", "TAV-41200678388", "failed", "3", "0..25 % O2", "O2", "2026-12-01 08:01:00",
-         "pass", "2026-12-01 08:02:00", "fail", "2026-12-02", "2026-12-01", "failed", "1", "1"},
-        {"quiet", "", "no tests archived yet", "4", "0..1000 PPM CO", "CO", "", "", "", "", "", "",
+        {"o2 unit", "TAV-41200678388", "failed", "1", "0..25 % O2", "O2", "2026-12-01 08:01:00",
+         "PASS", "2026-12-01 08:02:00", "FAIL", "2026-12-02", "2026-12-01", "failed", "1", "1"},
+        {"quiet", "", "no tests archived yet", "1", "0..1000 PPM CO", "CO", "", "", "", "", "", "",
          "no tests archived yet", "0", "0"},
     };
     EXPECT_EQ(CsvRows(r.out), expected);

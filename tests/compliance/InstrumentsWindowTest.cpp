@@ -80,7 +80,7 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     QTableWidget* events = history->findChild<QTableWidget*>("eventTable");
     ASSERT_NE(events, nullptr);
     EXPECT_EQ(Column(events, 1), (QStringList{"calibration", "bump", "bump"}));
-    EXPECT_EQ(Column(events, 3), (QStringList{"pass", "pass", "fail"}));
+    EXPECT_EQ(Column(events, 3), (QStringList{"PASS", "PASS", "FAIL"}));
     window.AttentionOnly()->setChecked(false);
 
     // Its own bump interval of a week: still failed; good's calibration every 10 days is due.
@@ -236,7 +236,7 @@ TEST_F(InstrumentsWindowTest, RowsFollowTheRegistersRules) {
     for (int c = 0; c < sensors->columnCount(); ++c) {
         row << sensors->horizontalHeaderItem(c)->text() + "=" + sensors->item(0, c)->text();
     }
-    EXPECT_EQ(row, (QStringList{"Sensor=3", "Gas=O2", "Status=Failed", "Failures since pass=1"}));
+    EXPECT_EQ(row, (QStringList{"Sensor=1", "Gas=O2", "Status=Failed", "Failures since pass=1"}));
 }
 
 // An instrument's events give a value its unit where the record states the value's scale, and

@@ -13,6 +13,7 @@
 #include <QTimeZone>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ArchiveFixture.h"
@@ -265,10 +266,14 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     std::vector<InstrumentRecord> records;
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
     ASSERT_EQ(records.size(), 1u);
-    // Sensor 0 was bump-tested but never calibrated.
+    // LEL was bump-tested but never calibrated. The sensors are numbered in the order the records
+    // name them: CO first.
     ASSERT_EQ(records[0].status.sensors.size(), 2u);
-    EXPECT_EQ(records[0].status.sensors[0].status, ServiceStatus::Overdue);
-    const compliance::SensorStatus& co = records[0].status.sensors[1];
+    const compliance::SensorStatus& co = records[0].status.sensors[0];
+    const compliance::SensorStatus& lel = records[0].status.sensors[1];
+    EXPECT_EQ(std::make_pair(co.sensor, co.number), std::make_pair(4, 1));
+    EXPECT_EQ(std::make_pair(lel.sensor, lel.number), std::make_pair(0, 2));
+    EXPECT_EQ(lel.status, ServiceStatus::Overdue);
     EXPECT_EQ(compliance::DueDayText(co.bump), "2026-12-02");
     EXPECT_EQ(compliance::DueDayText(co.calibration), "2027-05-30");
     EXPECT_EQ(records[0].status.status, ServiceStatus::Overdue);
@@ -276,9 +281,9 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
               (std::vector<std::string>{"Calibration of LEL never done"}));
     ASSERT_TRUE(reg.Instruments(Day(1), {}, records));
     EXPECT_EQ(compliance::AttentionLines(records[0].status),
-              (std::vector<std::string>{"Bump test of LEL overdue since 2026-12-02",
-                                        "Calibration of LEL never done",
-                                        "Bump test of CO overdue since 2026-12-02"}));
+              (std::vector<std::string>{"Bump test of CO overdue since 2026-12-02",
+                                        "Bump test of LEL overdue since 2026-12-02",
+                                        "Calibration of LEL never done"}));
 
     compliance::IntervalOverride archiveWide;
     archiveWide.calibrationDays = 90;
@@ -290,8 +295,8 @@ TEST_P(RegisterTest, DueDaysAndArchiveIntervals) {
     ASSERT_TRUE(reg.Instruments(Day(0), {}, records));
     EXPECT_EQ(records[0].intervals.bumpDays, 3);
     EXPECT_EQ(records[0].intervals.calibrationDays, 90);
-    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[1].bump), "2026-12-04");
-    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[1].calibration), "2027-03-01");
+    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[0].bump), "2026-12-04");
+    EXPECT_EQ(compliance::DueDayText(records[0].status.sensors[0].calibration), "2027-03-01");
 }
 
 TEST_P(RegisterTest, EventsKeepWhatTheRecordsSay) {
@@ -306,18 +311,18 @@ TEST_P(RegisterTest, EventsKeepWhatTheRecordsSay) {
     std::vector<std::string> seen;
     for (const compliance::EventRow& e : events) {
         seen.push_back(compliance::StampText(e.stamp) + " " + compliance::EventKindWord(e.kind) +
-                       " " + std::to_string(e.sensor) + " " +
+                       " " + std::to_string(e.sensor) + " #" + std::to_string(e.number) + " " +
                        compliance::EventResultWord(e.result) + " " + e.value.toStdString() + " " +
                        e.user.toStdString() + " " + e.job.toStdString());
     }
     const std::vector<std::string> expected = {
-        "2026-12-01 08:01:00 bump 4 pass 500 OKAFOR NW-17",
-        "2026-12-01 08:02:00 calibration 0 fail 50.0 / 49.8 OKAFOR NW-17",
-        "2026-12-01 08:03:00 zero 4 pass 0 / 1 OKAFOR NW-17",
-        "2026-12-01 08:04:00 soundness -1 pass  OKAFOR NW-17",
-        "2026-12-01 08:04:00 filter -1 fail  OKAFOR NW-17",
-        "2026-12-02 08:01:00 calibration 4 none 500 / 498  ",
-        "2026-12-02 08:02:00 bump 4 fail 500  ",
+        "2026-12-01 08:01:00 bump 4 #1 pass 500 OKAFOR NW-17",
+        "2026-12-01 08:02:00 calibration 0 #2 fail 50.0 / 49.8 OKAFOR NW-17",
+        "2026-12-01 08:03:00 zero 4 #1 pass 0 / 1 OKAFOR NW-17",
+        "2026-12-01 08:04:00 soundness -1 #0 pass  OKAFOR NW-17",
+        "2026-12-01 08:04:00 filter -1 #0 fail  OKAFOR NW-17",
+        "2026-12-02 08:01:00 calibration 4 #1 none 500 / 498  ",
+        "2026-12-02 08:02:00 bump 4 #1 fail 500  ",
     };
     EXPECT_EQ(seen, expected);
 

@@ -56,7 +56,10 @@ const Sensor kSensors[] = {
 constexpr size_t kSensorCount = sizeof kSensors / sizeof kSensors[0];
 
 // The test records' sensor cells, as the CSV must hold them: gas (with the unit of the values where
-// the record states their scale), result, value, second value.
+// the record states their scale), result, value, second value. Each sensor under its number, the
+// order the records list them in: the two CO sensors, O2, H2S, and the LEL only the field
+// calibration names; a record that leaves a sensor out leaves its cells empty.
+constexpr size_t kTestedSensors = 5;
 struct TestRow {
     const char* kind;
     std::vector<std::vector<std::string>> sensors;
@@ -66,15 +69,21 @@ const TestRow kTestRows[] = {
      {{"CO (ppm)", "PASS", "100", "99"},
       {"CO (ppm)", "FAIL", "100", "80"},
       {"O2 (%)", "PASS", "20.9", "20.8"},
-      {"H2S (ppm)", "Not Tested", "", ""}}},
+      {"H2S (ppm)", "Not Tested", "", ""},
+      {"", "", "", ""}}},
     {"bump test",
      {{"CO (ppm)", "PASS", "51", ""},
       {"CO (ppm)", "FAIL", "12", ""},
+      {"", "", "", ""},
       {"H2S (ppm)", "Not Tested", "", ""},
       {"", "", "", ""}}},
     // Two numbers whose scale the record never states: the gas without a unit.
     {"field calibration",
-     {{"LEL", "", "500", "495"}, {"", "", "", ""}, {"", "", "", ""}, {"", "", "", ""}}},
+     {{"", "", "", ""},
+      {"", "", "", ""},
+      {"", "", "", ""},
+      {"", "", "", ""},
+      {"LEL", "", "500", "495"}}},
 };
 
 class EveryValueTest : public ::testing::Test {
@@ -171,7 +180,7 @@ const char* const kExtraValues[] = {"56", "96", "327", "-3", ""};
 void ExpectCsv(const Rows& rows) {
     ASSERT_EQ(rows.size(), 9u); // header, eight records
     const std::vector<std::string>& header = rows[0];
-    ASSERT_EQ(header.size(), 4 + kSensorCount + 5 + 1 + 4 * 4 + 4);
+    ASSERT_EQ(header.size(), 4 + kSensorCount + 5 + 1 + 4 * kTestedSensors + 4);
     // The readings in the instrument's order after the first four columns, then the five extra
     // readings and what is over range; the tested sensors before the last four.
     for (size_t i = 0; i < kSensorCount; ++i) {
@@ -200,7 +209,7 @@ void ExpectCsv(const Rows& rows) {
         EXPECT_EQ(row.at("kind"), kTestRows[r].kind);
         EXPECT_EQ(row.at("detail"), "") << "results in their own columns only";
         const char* const cells[] = {"gas", "result", "value", "second value"};
-        for (size_t s = 0; s < 4; ++s) {
+        for (size_t s = 0; s < kTestedSensors; ++s) {
             for (size_t c = 0; c < 4; ++c) {
                 EXPECT_EQ(row.at(SensorColumn(s, cells[c])), kTestRows[r].sensors[s][c])
                     << kTestRows[r].kind << " " << SensorColumn(s, cells[c]);

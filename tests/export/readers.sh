@@ -13,7 +13,7 @@ cd "$dir"
 export TZ=Europe/London LC_ALL=C
 "$bin/tavon-instrument" --dump dump.txt --seed 3
 # The first forty sessions the dump lists (a slot it does not hold is refused, as by render).
-slots=$("$bin/tavon-datalog" sessions dump.txt | sed -n 's/^ *\([0-9]*\): .*/\1/p' | head -n 40)
+slots=$("$bin/tavon-datalog" sessions dump.txt | sed -n 's/^ *slot \([0-9]*\): .*/\1/p' | head -n 40)
 for format in csv geojson gpx; do
   # shellcheck disable=SC2086
   "$bin/tavon-datalog" export dump.txt $slots --format "$format" -o "out.$format"

@@ -118,7 +118,7 @@ QTableWidget* TextTable(const QStringList& headings, const std::vector<QStringLi
 QTableWidget* SensorTable(const InstrumentRecord& r, QWidget* parent) {
     std::vector<QStringList> rows;
     for (const compliance::SensorStatus& s : r.status.sensors) {
-        rows.push_back({QString::number(s.sensor), Std(compliance::SensorGasName(s.sensor)),
+        rows.push_back({QString::number(s.number), Std(compliance::SensorGasName(s.sensor)),
                         Word(s.status), QString::number(s.failuresSincePass)});
     }
     QTableWidget* table =
@@ -292,7 +292,7 @@ QDialog* InstrumentsWindow::OpenHistory(int row) {
                         e.sensor == compliance::kNoSensor
                             ? QString("instrument")
                             : Std(compliance::SensorGasName(e.sensor)),
-                        QString::fromLatin1(compliance::EventResultWord(e.result)),
+                        QString::fromLatin1(compliance::EventResultText(e.result)),
                         Std(compliance::EventValueText(e.value.toStdString(), e.sensor, e.result)),
                         e.user, e.job});
     }

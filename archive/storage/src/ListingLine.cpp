@@ -42,8 +42,10 @@ ListingParts MakeListingParts(int slot, bool dated, const SessionTags& tags, boo
 
 QString ListingLine(qint64 id, const QString& instrument, const QString& head,
                     const QString& tail) {
-    const QString line = QString::number(id).rightJustified(6) % QLatin1String("  ") % head %
-                         QLatin1String("  ") % instrument % QLatin1String("  ") % tail;
+    // The archive's id said as such, as the slot is: "id 57", never a bare number.
+    const QString line = QString(QLatin1String("id ") % QString::number(id)).leftJustified(9) %
+                         QLatin1String("  ") % head % QLatin1String("  ") % instrument %
+                         QLatin1String("  ") % tail;
     return line.trimmed();
 }
 

@@ -9,7 +9,7 @@
 namespace archive {
 
 // A session's line in `tavon-datalog archive list`:
-//     ID  DAY START-END  INSTRUMENT  slot N  TAGS  mode M  job J  user U
+//     id ID  DAY START-END  INSTRUMENT  slot N  TAGS  mode M  job J  user U
 // The parts around the instrument's name are kept in the session's row when it is stored, so
 // that a listing of tens of thousands of sessions reads three texts a line, not every column.
 struct ListingParts {

@@ -7,7 +7,9 @@
 
 #include "orvtime/OrvTime.h"
 #include "orvtime/TimeFormat.h"
+#include "report/FigureText.h"
 #include "report/Report.h"
+#include "report/SensorNames.h"
 #include "report/SessionValues.h"
 #include "textcodec/Cp1252.h"
 
@@ -26,14 +28,13 @@ void AddOnce(QStringList& list, const QString& text) {
 }
 
 QString GasName(uint8_t code) {
-    const GasInfo& gas = GasInfoOf(code);
-    return *gas.Name != '\0' ? QString::fromLatin1(gas.Name) : "gas " + QString::number(code);
+    return QString::fromStdString(SensorGasName(code));
 }
 
+// "LEL 20.0 % LEL": the figure as precise as the record holds it, as the exports state it.
 QString Peak(const GasReading& reading) {
-    const GasInfo& gas = GasInfoOf(reading.Code);
-    const QString value = reading.OverRange() ? QString("EEEE") : QString::number(reading.Value());
-    return (GasName(reading.Code) + " " + value + " " + QString::fromLatin1(gas.Unit)).trimmed();
+    return GasName(reading.Code) + " " +
+           QString::fromStdString(WithUnit(ReadingFigure(reading), GasUnit(reading.Code)));
 }
 
 void AddResults(QStringList& list, const RecordValue& record) {

@@ -13,6 +13,7 @@ struct GasReading {
     std::string gas;
     std::string unit;
     double value = 0;
+    int32_t scale = 1; // the divisor the record stored it by (SeriesPoint::scale)
 };
 
 enum class SensorVerdict { Pass, Fail, NotTested };
@@ -39,8 +40,9 @@ public:
     void SwitchOn(int64_t time);
     void SwitchOff(int64_t time);
     void ModeChange(int64_t time, const std::string& mode);
+    // `peakFigure`: the peak's text as the other views state it (BarholeProfile::peakFigure).
     void Barhole(int64_t time, int number, const std::string& unit, double peak,
-                 std::vector<double> values);
+                 const std::string& peakFigure, std::vector<double> values);
 
     const SessionChart& Chart() const { return chart_; }
     SessionChart Take() { return std::move(chart_); }

@@ -11,8 +11,9 @@ struct SessionChart;
 
 // A chart time (the instrument's wall clock, see SessionChart.h) as "HH:mm:ss".
 QString ClockText(int64_t time);
-// A reading with as many decimals as it has, in the C locale: "2.5", "30", "0.05".
-QString ValueText(double value);
+// A reading stored by `scale` (1, 10 or 100) with the decimals its record holds, as every view
+// but the RTF report states it (ScaledFigure, report/FigureText.h): "20.0", "30", "2.55".
+QString FigureText(double value, int32_t scale);
 // A text of the instrument (gas, mode) as Unicode.
 QString InstrumentText(const std::string& text);
 // The heading of a chart: the day and month labels of its first session as the session tree

@@ -14,6 +14,9 @@ namespace charts {
 struct SeriesPoint {
     int64_t time = 0;
     double value = 0;
+    // The divisor the record stored the reading by (1, 10 or 100: GasInfo::Scale): the read-out
+    // states the figure as precise as the record holds it, as the export does.
+    int32_t scale = 1;
 };
 
 // One gas in one unit. Each run is a stretch while the instrument was on; no line joins two runs.
@@ -59,6 +62,9 @@ struct BarholeProfile {
     // The recorded peak reading: the record's own figure of the test, which its samples (a
     // measurement of their own, stored in steps the peak chooses) may stay below.
     double peak = 0;
+    // The peak as every view but the RTF report states it, figure and unit ("36.0 % LEL"):
+    // report/FigureText.h's BarholePeakFigure, so that the chart reads as the export and the map.
+    std::string peakFigure;
     std::vector<double> values;
 
     // Index of the largest sample (the first of equals); -1 with no samples.
@@ -77,6 +83,7 @@ struct BarholeProfile {
 struct SampleReading {
     size_t gas = 0;
     double value = 0;
+    int32_t scale = 1; // as SeriesPoint::scale
 };
 struct Sample {
     bool found = false;

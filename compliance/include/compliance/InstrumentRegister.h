@@ -41,7 +41,8 @@ struct EventRow {
     QString instrument;
     QString serial;
     EventKind kind = EventKind::Bump;
-    int sensor = kNoSensor;
+    int sensor = kNoSensor; // its gas code
+    int number = 0;         // the sensor's number, as its InstrumentRecord's sensors have it
     uint32_t stamp = 0;
     EventResult result = EventResult::None;
     QString value;
@@ -96,7 +97,7 @@ public:
     // Every instrument (or those in `only`, when not empty) with its status at the end of `atDay`.
     bool Instruments(int64_t atDay, const std::vector<qint64>& only,
                      std::vector<InstrumentRecord>& out);
-    // In time order.
+    // In time order, each sensor numbered as Instruments numbers it.
     bool Events(const EventFilter& filter, std::vector<EventRow>& out);
     // Of the sessions of one instrument that its record at the end of `toDay` counts (the dated
     // ones switched on by then, and the undated ones), per gas in order of the gas names.

@@ -14,7 +14,9 @@ namespace compliance {
 
 // Raised whenever what DeriveSessionTests takes from the records changes: the events stored from
 // an older version are made again from the archived bytes.
-constexpr int kEventsVersion = 2; // 2: the instrument's checks are packed too
+// 2: the instrument's checks are packed too; 3: a session's sensors in the order its records list
+// them (SensorOrder), and no value for a sensor not tested.
+constexpr int kEventsVersion = 3;
 
 enum class EventKind : uint8_t { Bump, Calibration, Zero, FieldCalibration, Soundness, Filter };
 enum class EventResult : uint8_t {
@@ -26,8 +28,11 @@ enum class EventResult : uint8_t {
 
 // "bump", "calibration", "zero", "field-calibration", "soundness", "filter"
 const char* EventKindWord(EventKind kind);
-// "pass", "fail", "not tested", "none"
+// "pass", "fail", "not tested", "none": the word the archive keeps and --result names.
 const char* EventResultWord(EventResult result);
+// "PASS", "FAIL", "Not Tested", empty for none: the result as every view shows it, in the
+// report's words (TestResultWord), the instrument's checks' as well.
+const char* EventResultText(EventResult result);
 bool ParseEventKind(const std::string& word, EventKind& kind);
 bool ParseEventResult(const std::string& word, EventResult& result);
 
@@ -36,17 +41,18 @@ constexpr int kNoSensor = -1;
 
 struct ServiceEvent {
     EventKind kind = EventKind::Bump;
-    int sensor = kNoSensor; // the gas code the record names
+    int sensor = kNoSensor; // the gas code the record names (SensorOrder numbers the sensor)
     uint32_t stamp = 0;     // instrument clock: seconds since 2000-01-01 of its wall clock
     EventResult result = EventResult::None;
-    std::string value; // as the report shows it: "50.0", "20.9 / 20.8"; empty when none
-    std::string user;  // the session's user and job number at the record (code page bytes)
+    // TestedSensorFigures: "50.0", "20.9 / 20.8"; empty when none (a sensor not tested).
+    std::string value;
+    std::string user; // the session's user and job number at the record (code page bytes)
     std::string job;
 };
 
 // What one session tells the register: its events in record order and the sensors its test
-// records name (each once, in order of first appearance), tested or not: a sensor that a zero or
-// a "not tested" entry names is one the instrument has.
+// records name (each gas once, in the order the records list them: SensorOrder), tested or not: a
+// sensor that a zero or a "not tested" entry names is one the instrument has.
 struct SessionTests {
     std::vector<ServiceEvent> events;
     std::vector<int> sensors;
@@ -54,7 +60,8 @@ struct SessionTests {
 
 SessionTests DeriveSessionTests(SessionByteSource& source, int16_t slot);
 
-// The name of a sensor's gas ("CO"); a code beyond the gas table is "gas N".
+// The name of a sensor's gas ("CO"); a code beyond the gas table is "gas N" (SensorGasName of
+// report/SensorNames.h).
 std::string SensorGasName(int sensor);
 // The unit of an event's value ("ppm"): the sensor gas's, where the record states the value's
 // scale; none for the two numbers of a test whose record carries no result, which never says

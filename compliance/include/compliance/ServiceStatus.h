@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "compliance/ServiceEvent.h"
+#include "report/SensorNames.h"
 
 namespace compliance {
 
@@ -85,7 +86,9 @@ struct KindVerdict {
 };
 
 struct SensorStatus {
-    int sensor = 0;
+    int sensor = 0; // its gas code
+    // Its number, as every view numbers it: its place in the order of InstrumentSensorOrder.
+    int number = 0;
     KindVerdict bump;
     KindVerdict calibration;
     ServiceStatus status = ServiceStatus::Overdue; // the worse of the two
@@ -95,7 +98,7 @@ struct SensorStatus {
 };
 
 struct InstrumentStatus {
-    std::vector<SensorStatus> sensors; // in gas code order
+    std::vector<SensorStatus> sensors; // in the order of their numbers
     KindVerdict soundness;             // the instrument's own checks
     KindVerdict filter;
     ServiceStatus status = ServiceStatus::NoTests;
@@ -105,6 +108,12 @@ struct InstrumentStatus {
     // before it and the session's own counted, judged on its day.
     std::map<uint32_t, ServiceStatus> atSwitchOn;
 };
+
+// The order of an instrument's sensors (report/SensorNames.h) as its sessions' test records list
+// them, the dated sessions in the order they were switched on and the undated ones after them: all
+// of them, so that a sensor keeps its number whatever day its status is asked for. `sessions` in
+// any order.
+SensorOrder InstrumentSensorOrder(std::vector<UsedSession> sessions);
 
 // The status at the end of day `atDay` (see DayOfStamp), from the sessions and tests up to then.
 // `sessions` in any order.

@@ -19,13 +19,15 @@
 //
 // A sensor reading's column is named by its gas and unit, and where an instrument has several
 // sensors of one gas and unit, by its count among them: "CO (ppm)", "CO (ppm) 2", in the
-// instrument's order. The tested sensors' columns are "sensor 1 gas" (with the unit of its values
-// where the record states their scale, "CO (ppm)"; the gas alone where it does not, "LEL" in a
-// calibration or field calibration without results), "sensor 1 result" (PASS,
-// FAIL, Not Tested, or empty where the record carries no result), "sensor 1 value" and
-// "sensor 1 second value" (the two numbers as the record holds them; a bump test has one),
-// "sensor 2 gas", ... as many as the record with the most sensors needs. Every row has every
-// column; cells a record has no value for are empty.
+// instrument's order. The tested sensors are numbered as every view numbers them (SensorOrder,
+// report/SensorNames.h: their place in the order the file's test records list them), each with
+// four columns that it keeps on every row: "sensor 1 gas" (with the unit of its values where the
+// record states their scale, "CO (ppm)"; the gas alone where it does not, "LEL" in a calibration
+// or field calibration without results), "sensor 1 result" (PASS, FAIL, Not Tested, or empty
+// where the record carries no result), "sensor 1 value" and "sensor 1 second value" (the two
+// numbers as the record holds them; a bump test has one; none for a sensor not tested),
+// "sensor 2 gas", ... Every row has every column; cells a record has no value for are empty (a
+// record that leaves a sensor out leaves its four).
 //
 // GeoJSON (RFC 7946): a FeatureCollection with one Point per record that has a position; records
 // without one are left out, never placed at 0,0. Properties: time, utc, session, instrument (where

@@ -42,3 +42,12 @@ std::string ReadingFigure(const GasReading& reading);
 std::string BarholePeakFigure(const BarholeValue& barhole);
 std::string BarholeSustainedFigure(const BarholeValue& barhole);
 std::string PipelineFigure(const RecordValue& pipelineTest);
+
+// A tested sensor's values as its record holds them, each a figure of the sensor's scale ("50.0",
+// "49.8"); a bump test holds one, so Second stays empty. A sensor not tested has none: the zeros
+// its record holds there were never measured, and a view that shows them reads as a reading of 0.
+struct SensorFigures {
+    std::string First;
+    std::string Second;
+};
+SensorFigures TestedSensorFigures(const SensorValue& sensor);

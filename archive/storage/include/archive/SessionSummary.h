@@ -16,7 +16,9 @@ struct SessionSummary {
     // 3: the mode a session was switched on in is kept as the instrument's first, which its
     // report calls by the instrument's name for it.
     // 4: the listing's line tags a session as the program's tree does (FC, C, Alm, (cont)).
-    static constexpr int kVersion = 4;
+    // 5: a peak's figure as precise as its record holds it ("LEL 20.0 % LEL"), as the exports
+    // state it.
+    static constexpr int kVersion = 5;
 
     QString day;       // YYYY-MM-DD on the instrument's clock; empty for an undated session
     QString startTime; // HH:MM:SS
