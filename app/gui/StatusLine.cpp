@@ -27,9 +27,10 @@ StatusLine::StatusLine(QWidget* parent)
       connection_(MakeElided("statusConnection", 32, this)),
       serviceNote_(MakeLabel("statusService", this)) {
     setObjectName("statusLine");
-    // What is going on comes first: the connection, which stretches, gives up its room down to
-    // its least once the line is short of it (a stretching item is given its least then), and
-    // shows at the right end.
+    // What is going on comes first: it is given the room its whole text asks (ElidedLabel's
+    // size hint), and the connection, which stretches, gives up its room down to its least once
+    // the line is short of it (a stretching item is given its least then), and shows at the
+    // right end.
     addWidget(activity_);
     addWidget(dropped_);
     dropped_->hide();

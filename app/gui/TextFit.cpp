@@ -1,8 +1,11 @@
 #include "TextFit.h"
 
+#include <QFontMetricsF>
+#include <QString>
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 int FitToText(QWidget* widget) {
     const QSize needed = widget->sizeHint();
@@ -12,4 +15,10 @@ int FitToText(QWidget* widget) {
         widget->resize(size);
     }
     return widget->x() + widget->width();
+}
+
+int OneLineWidth(const QWidget& widget, const QString& text) {
+    // As the widget's own metrics measure, which elide and draw its text.
+    const QFontMetricsF metrics(widget.fontMetrics());
+    return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
 }

@@ -432,6 +432,51 @@ TEST_F(MainWindowTest, LongStatusTextsAreShortenedInTheMiddle) {
     }
 }
 
+// The texts the line says every day show whole at both usual sizes, beside a connection that
+// names its instrument; only a text longer than the line is shortened, whole in its tooltip.
+TEST_F(MainWindowTest, EverydayStatusTextsShowWholeAndOnlyTooLongOnesAreShortened) {
+    Make();
+    dialog->show();
+    auto* activity = Child<QLabel>("statusActivity");
+    auto* link = Child<QLabel>("statusConnection");
+    const QString connection = "Connected over the pipe \"RAK Pipe\": serial number "
+                               "TAV-41200678388, firmware 4.12.0003";
+    const QString longPath = "Saved the report of Tuesday 18 Aug 2026 (1 session) to /home/you/" +
+                             QString("reports/").repeated(40) + "2026-08-18 08-59-25.Rtf";
+    const struct {
+        QString text;
+        bool whole;
+    } texts[] = {
+        {"Ready: GO uploads the session index", true},
+        {"Reading the instrument's information", true},
+        {"Index uploaded: 73 sessions in the tree", true},
+        {"Uploading session 08:59:25, piece 3 of 12", true},
+        {"Report: Tuesday 18 Aug 2026, 1 session", true},
+        {"Saved the report of Tuesday 18 Aug 2026 (1 session) to "
+         "/home/you/reports/2026-08-18 08-59-25.Rtf",
+         true},
+        {longPath, false},
+    };
+    for (const QSize window : {QSize(1280, 800), QSize(1920, 1080)}) {
+        dialog->resize(window);
+        dialog->Status().SetConnection(connection);
+        for (const auto& t : texts) {
+            dialog->Status().SetActivity(t.text);
+            QApplication::processEvents();
+            const QString shown = activity->text();
+            EXPECT_EQ(shown == t.text, t.whole) << window.width() << ": " << shown.toStdString();
+            EXPECT_EQ(shown.contains(QChar(0x2026)), !t.whole) << shown.toStdString();
+            EXPECT_EQ(activity->toolTip(), t.text);
+            EXPECT_TRUE(shown.startsWith(t.text.left(14))) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(t.text.right(10))) << shown.toStdString();
+            // A text that fits leaves the connection whole too; one that does not takes the
+            // connection's room first.
+            EXPECT_EQ(link->text() == connection, t.whole) << link->text().toStdString();
+            EXPECT_EQ(link->toolTip(), connection);
+        }
+    }
+}
+
 TEST_F(MainWindowTest, FilterIsAPanelWithACloseButton) {
     Make();
     dialog->show();
