@@ -42,16 +42,37 @@ StatusLine::StatusLine(QWidget* parent)
     serviceNote_->hide();
 }
 
-void StatusLine::SetActivity(const QString& text) {
+void StatusLine::SetStep(const QString& text, bool fresh) {
     activity_->SetWholeText(text);
+    if (fresh || !stepShown_) {
+        droppedCount_ = 0;
+    }
+    stepShown_ = true;
+    ShowDropped();
 }
 
-void StatusLine::SetDroppedReplies(int count) {
-    dropped_->setText(count <= 0 ? QString()
-                                 : QString("%1 spoiled repl%2 dropped, asked for again")
-                                       .arg(count)
-                                       .arg(count == 1 ? "y" : "ies"));
-    dropped_->setVisible(count > 0);
+void StatusLine::SetActivity(const QString& text) {
+    activity_->SetWholeText(text);
+    // The step counted has ended: its count would stand beside a text that names no step.
+    stepShown_ = false;
+    droppedCount_ = 0;
+    ShowDropped();
+}
+
+void StatusLine::CountDroppedReply() {
+    ++droppedCount_;
+    ShowDropped();
+}
+
+void StatusLine::ShowDropped() {
+    // A count always stands beside the step its replies belong to: the one the line names, or,
+    // beside a result, the poll that goes on between requests.
+    const QString during = stepShown_ ? QString() : QString(" while polling the instrument");
+    dropped_->setText(droppedCount_ <= 0 ? QString()
+                                         : QString("%1 spoiled repl%2 dropped%3, asked for again")
+                                               .arg(droppedCount_)
+                                               .arg(droppedCount_ == 1 ? "y" : "ies", during));
+    dropped_->setVisible(droppedCount_ > 0);
 }
 
 QString StatusLine::DroppedReplies() const {

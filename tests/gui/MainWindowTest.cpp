@@ -39,6 +39,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -274,6 +275,50 @@ TEST_F(MainWindowTest, SpoiledRepliesAreCountedBesideTheStepUnderWay) {
         boxes += shown.first.rfind("Error in serial comms", 0) == 0 ? 1 : 0;
     }
     EXPECT_EQ(boxes, 1) << "told once";
+}
+
+// Before GO too: the start-up's replies are counted beside its step; once it has ended, the
+// count goes with it, and a reply dropped while the program only polls the instrument (waiting
+// for GO or a session) says so, counted afresh. A transfer's count does not outlive it either.
+TEST_F(MainWindowTest, SpoiledRepliesBeforeGoAreCountedBesideTheStepUnderWay) {
+    Make();
+    dialog->show();
+    const char* const ready = "Ready: GO uploads the session index";
+    const struct {
+        std::function<void()> event;
+        int spoiled;
+        const char* status;
+        const char* dropped;
+    } steps[] = {
+        // The instrument answers (again): its information is read.
+        {[&] { dialog->ShowMessage(MessageKind::Status, std::string()); }, 1,
+         "Reading the instrument's information", "1 spoiled reply dropped, asked for again"},
+        {[] {}, 2, "Reading the instrument's information",
+         "3 spoiled replies dropped, asked for again"},
+        {[&] { dialog->RequestEnded(UploadRequest::StartUp, true); }, 0, ready, ""},
+        {[] {}, 1, ready, "1 spoiled reply dropped while polling the instrument, asked for again"},
+        {[] {}, 1, ready,
+         "2 spoiled replies dropped while polling the instrument, asked for again"},
+        {[&] { emit dialog->Session().Progress(UploadRequest::Index, 0, 10); }, 1,
+         "Uploading index sector 1 of 10", "1 spoiled reply dropped, asked for again"},
+        {[&] {
+             emit dialog->Session().Progress(UploadRequest::Index, 0, 0);
+             dialog->RequestEnded(UploadRequest::Index, false);
+         },
+         0, "The index upload did not finish; GO tries again", ""},
+        {[] {}, 1, "The index upload did not finish; GO tries again",
+         "1 spoiled reply dropped while polling the instrument, asked for again"},
+    };
+    for (const auto& step : steps) {
+        step.event();
+        for (int k = 0; k < step.spoiled; ++k) {
+            emit dialog->Session().SpoiledReply();
+        }
+        EXPECT_EQ(dialog->Status().Activity().toStdString(), step.status);
+        EXPECT_EQ(dialog->Status().DroppedReplies().toStdString(), step.dropped) << step.status;
+        EXPECT_EQ(Child<QLabel>("statusDropped")->isVisibleTo(&dialog->Status()),
+                  step.dropped[0] != '\0');
+    }
 }
 
 // Where each widget sits in the window.
