@@ -1,6 +1,6 @@
 #include "ElidedLabel.h"
 
-#include "TextFit.h"
+#include "textfit/TextFit.h"
 
 #include <QEvent>
 #include <QResizeEvent>
