@@ -5,6 +5,7 @@
 
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
+#include "charts/SurveyColumn.h"
 #include "export/RecordText.h"
 #include "export/SurveyExport.h"
 #include "map/SurveyRecord.h"
@@ -18,12 +19,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -108,7 +112,7 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     message_->hide();
     layout->addWidget(message_);
 
-    auto* split = new QSplitter(Qt::Horizontal);
+    split_ = new QSplitter(Qt::Horizontal);
     canvas_ = new MapCanvas;
     survey_ = new QPlainTextEdit;
     survey_->setObjectName("mapSurvey");
@@ -117,14 +121,14 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     survey_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     survey_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     survey_->setMinimumWidth(100);
-    split->addWidget(canvas_);
-    split->addWidget(survey_);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setCollapsible(0, false);
-    // The survey record's lines want about a third of a small window, a quarter of a large one.
-    split->setSizes({600, 400});
-    layout->addWidget(split, 1);
+    split_->addWidget(canvas_);
+    split_->addWidget(survey_);
+    split_->setStretchFactor(0, 1);
+    split_->setStretchFactor(1, 0);
+    split_->setCollapsible(0, false);
+    // Until a record comes (FitSurvey), a third for it.
+    split_->setSizes({600, 300});
+    layout->addWidget(split_, 1);
 
     gasLabel_->hide();
     gas_->hide();
@@ -252,6 +256,7 @@ void MapPanel::PutUp() {
         gasLabel_->setVisible(making.gases.size() > 1);
         gas_->setVisible(making.gases.size() > 1);
         survey_->setPlainText(making.survey);
+        FitSurvey();
         readOut_->setText(kHowTo);
     }
     canvas_->SetScene(making.scene, making.newSessions);
@@ -259,6 +264,32 @@ void MapPanel::PutUp() {
                      : !mapping::SceneHasPlaces(canvas_->Scene()) ? QString(kNoPositions)
                                                                   : QString());
     emit mapShown();
+}
+
+void MapPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) {
+        FitSurvey();
+    }
+}
+
+void MapPanel::FitSurvey() {
+    // The record's column asks for its widest line, its document's margins, its frame and the
+    // scroll bar a long record has: its lines are broken only where the map would lose the
+    // larger part (the report's map page gives its column the same).
+    const QStringList lines = survey_->toPlainText().split(QLatin1Char('\n'));
+    const double around = 2 * survey_->document()->documentMargin() + 2 * survey_->frameWidth() +
+                          survey_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                        survey_->verticalScrollBar()) +
+                          survey_->cursorWidth() + 1;
+    const int shared = split_->width() - split_->handleWidth();
+    if (shared <= 0) {
+        return;
+    }
+    const int column = std::max(
+        survey_->minimumWidth(),
+        SurveyColumnWidth(WidestLine(lines, QFontMetricsF(survey_->font())) + around, shared));
+    split_->setSizes({shared - column, column});
 }
 
 void MapPanel::OnGasChosen(int index) {
