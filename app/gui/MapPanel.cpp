@@ -275,8 +275,8 @@ void MapPanel::resizeEvent(QResizeEvent* event) {
 
 void MapPanel::FitSurvey() {
     // The record's column asks for its widest line, its document's margins, its frame and the
-    // scroll bar a long record has: its lines are broken only where the map would lose the
-    // larger part (the report's map page gives its column the same).
+    // scroll bar a long record has: its lines are broken only where that is more than its share
+    // on screen (the report's map page gives its column the same, within the page's share).
     const QStringList lines = survey_->toPlainText().split(QLatin1Char('\n'));
     const double around = 2 * survey_->document()->documentMargin() + 2 * survey_->frameWidth() +
                           survey_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
@@ -286,9 +286,10 @@ void MapPanel::FitSurvey() {
     if (shared <= 0) {
         return;
     }
-    const int column = std::max(
-        survey_->minimumWidth(),
-        SurveyColumnWidth(WidestLine(lines, QFontMetricsF(survey_->font())) + around, shared));
+    const int column =
+        std::max(survey_->minimumWidth(),
+                 SurveyColumnWidth(WidestLine(lines, QFontMetricsF(survey_->font())) + around,
+                                   shared, kScreenColumnShare));
     split_->setSizes({shared - column, column});
 }
 

@@ -14,6 +14,6 @@ double WidestLine(const QStringList& lines, const QFontMetricsF& metrics) {
     return widest;
 }
 
-int SurveyColumnWidth(double asked, double shared) {
-    return static_cast<int>(std::ceil(std::max(0.0, std::min(shared * kSurveyColumnShare, asked))));
+int SurveyColumnWidth(double asked, double shared, double share) {
+    return static_cast<int>(std::ceil(std::max(0.0, std::min(shared * share, asked))));
 }
