@@ -102,8 +102,8 @@ private:
               std::vector<SurveyHeading> headings, int gasIndex);
     void PutUp();
     // Gives the survey record the width its lines ask, within its share on screen beside the map
-    // (as the report's map page does on paper); the map takes the rest. A handle the user dragged keeps its place
-    // until the panel's width or the record changes.
+    // (as the report's map page does on paper); the map takes the rest. A handle the user
+    // dragged keeps its place until the panel's width or the record changes.
     void FitSurvey();
     void OnGasChosen(int index);
     void OnPicked(mapping::SceneRecord record, bool marker);
