@@ -210,8 +210,15 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
         }
         making.scene = mapping::SceneOfSessions(*making.sessions, gas, filter);
         if (newSessions) {
-            making.survey = QString::fromUtf8(WriteSurveys(
-                SurveysOf(*making.sessions, headings, making.filter), SurveyFormat::Text));
+            const std::vector<SessionSurvey> surveys =
+                SurveysOf(*making.sessions, headings, making.filter);
+            making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
+            // What the column is measured by: each session's record; the totals of several may
+            // be broken.
+            for (const SessionSurvey& survey : surveys) {
+                making.sessionLines
+                    << QString::fromUtf8(WriteSurveys({survey}, SurveyFormat::Text)).split('\n');
+            }
         }
         return making;
     }));
@@ -256,6 +263,7 @@ void MapPanel::PutUp() {
         gasLabel_->setVisible(making.gases.size() > 1);
         gas_->setVisible(making.gases.size() > 1);
         survey_->setPlainText(making.survey);
+        surveyLines_ = making.sessionLines;
         FitSurvey();
         readOut_->setText(kHowTo);
     }
@@ -274,10 +282,10 @@ void MapPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void MapPanel::FitSurvey() {
-    // The record's column asks for its widest line, its document's margins, its frame and the
-    // scroll bar a long record has: its lines are broken only where that is more than its share
-    // on screen (the report's map page gives its column the same, within the page's share).
-    const QStringList lines = survey_->toPlainText().split(QLatin1Char('\n'));
+    // The record's column asks for its sessions' widest line, its document's margins, its frame
+    // and the scroll bar a long record has: its lines are broken only where that is more than
+    // its share on screen allows (the report's map page gives its column the same, within the
+    // page's share).
     const double around = 2 * survey_->document()->documentMargin() + 2 * survey_->frameWidth() +
                           survey_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
                                                         survey_->verticalScrollBar()) +
@@ -286,10 +294,10 @@ void MapPanel::FitSurvey() {
     if (shared <= 0) {
         return;
     }
-    const int column =
-        std::max(survey_->minimumWidth(),
-                 SurveyColumnWidth(WidestLine(lines, QFontMetricsF(survey_->font())) + around,
-                                   shared, kScreenColumnShare));
+    const int column = std::max(
+        survey_->minimumWidth(),
+        SurveyColumnWidth(WidestLine(surveyLines_, QFontMetricsF(survey_->font())) + around, shared,
+                          kScreenColumn));
     split_->setSizes({shared - column, column});
 }
 

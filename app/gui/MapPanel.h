@@ -94,6 +94,7 @@ private:
         std::vector<mapping::MapGas> gases;
         mapping::MapScene scene;
         QString survey;
+        QStringList sessionLines; // of each session's record alone, without the totals
     };
 
     // Makes what `sessions` gives on another thread; a newer request overtakes it. `gasIndex`
@@ -118,6 +119,7 @@ private:
     QLabel* message_ = nullptr;
     QPlainTextEdit* survey_ = nullptr;
     QSplitter* split_ = nullptr; // the map, and the survey record beside it
+    QStringList surveyLines_;    // what the record's column is measured by (sessionLines)
     std::shared_ptr<mapping::TileSource> background_;
     // The sessions and the filter of the scene on screen, which another gas is drawn from.
     Sessions sessions_;

@@ -70,7 +70,7 @@ MapPages::MapPages(const mapping::MapPageContent& content, const QPaintDevice& d
     const QFontMetricsF metrics(font_, &device);
     const QStringList record = RecordLines(content);
     // The record's column, as the Map tab's: its widest line, within its share of the page.
-    column_ = SurveyColumnWidth(WidestLine(record, metrics), body.width(), kPageColumnShare);
+    column_ = SurveyColumnWidth(WidestLine(record, metrics), body.width(), kPageColumn);
     for (const QString& line : record) {
         lines_ << Wrapped(line, metrics, column_);
     }

@@ -14,6 +14,8 @@ double WidestLine(const QStringList& lines, const QFontMetricsF& metrics) {
     return widest;
 }
 
-int SurveyColumnWidth(double asked, double shared, double share) {
-    return static_cast<int>(std::ceil(std::max(0.0, std::min(shared * share, asked))));
+int SurveyColumnWidth(double asked, double shared, SurveyColumnShare share) {
+    const double column =
+        asked <= shared * share.most ? asked : std::min(asked, shared * share.usual);
+    return static_cast<int>(std::ceil(std::max(0.0, column)));
 }

@@ -272,7 +272,8 @@ TEST_F(MapPanelTest, TheMapTabFollowsTheChartInBothWindowsAndFillsWithASurvey) {
 // The survey record beside the map takes the width its lines ask, within its share on screen: on
 // a 1920x1080 screen, as the window opens and maximised, no line of a session's record (its
 // figures and every indication) is broken, only the totals of several sessions; on a smaller
-// screen the record takes all of its share before a line is broken, and the map the rest.
+// screen, where they would be broken all the same, the record takes its usual part and the map
+// the larger one.
 TEST_F(MapPanelTest, TheSurveyRecordsLinesShowWholeBesideTheMap) {
     ASSERT_FALSE(survey.empty());
     std::unique_ptr<MainDialog> dialog = Window();
@@ -312,10 +313,11 @@ TEST_F(MapPanelTest, TheSurveyRecordsLinesShowWholeBesideTheMap) {
                 EXPECT_EQ(broken, 0) << scale << " " << window.width() << ": " << room << " px";
             }
             if (broken > 0) {
-                EXPECT_GE(record->width() + 1, static_cast<int>(shared * kScreenColumnShare))
+                EXPECT_GE(record->width() + 1, static_cast<int>(shared * kScreenColumn.usual))
                     << scale << " " << window.width();
+                EXPECT_GT(canvas->width(), record->width()) << scale << " " << window.width();
             }
-            EXPECT_GE(canvas->width() + 1, static_cast<int>(shared * (1 - kScreenColumnShare)))
+            EXPECT_GE(canvas->width() + 1, static_cast<int>(shared * (1 - kScreenColumn.most)))
                 << scale << " " << window.width();
         }
     }
