@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveHistory.h"
 #include "compliance/SwitchOnStatus.h"
+#include "textfit/TextFit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -72,10 +73,12 @@ ArchiveDialog::ArchiveDialog(const QString& location, QWidget* parent)
     instrument_ = new QLineEdit(this);
     for (QLineEdit* date : {from_, to_}) {
         date->setPlaceholderText("YYYY-MM-DD");
+        FitPlaceholder(*date);
         date->setInputMask("0000-00-00;_");
         date->clear();
     }
     instrument_->setPlaceholderText("every instrument");
+    FitPlaceholder(*instrument_);
     alarms_ = new QCheckBox("Alarms only", this);
     QPushButton* search = new QPushButton("Search", this);
     search->setObjectName("searchButton");

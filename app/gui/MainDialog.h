@@ -232,7 +232,6 @@ private:
     bool inTreeSelection_ = false; // the browser is being told of the user's choice
     bool initialised_ = false;
     bool checksumTold_ = false;
-    int droppedReplies_ = 0; // of the transfer under way, or the last one
     // A link opened and its loss not yet shown; what the loss cut short, said when it is.
     bool linkUp_ = false;
     QString lostUpload_;
