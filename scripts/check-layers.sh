@@ -4,7 +4,7 @@
 #    only where their own CMakeLists.txt puts that folder on the include path);
 #  - app/ never includes cli/;
 #  - the libraries below the front ends (core, report, metertalk, linkselect, session, archive,
-#    compliance) never include app/, cli/, download/ or watch/;
+#    compliance, textfit) never include app/, cli/, download/ or watch/;
 #  - download/ and watch/ never include app/ or cli/;
 #  - the archive's parts point down: storage includes none of the others, history and register
 #    only storage, sync history and storage; nor does a part's CMakeLists.txt link a part above it;
@@ -25,7 +25,7 @@ import sys
 
 root = os.path.abspath(sys.argv[1])
 TEST_LIKE = ("tests", "bench", "fuzz")
-LOWER = ("core", "report", "metertalk", "linkselect", "session", "archive", "compliance")
+LOWER = ("core", "report", "metertalk", "linkselect", "session", "archive", "compliance", "textfit")
 FRONT_END_RUNNERS = ("download", "watch")
 PRESENTER_CALLS = ("OnGo", "OnFullDay", "SelectNode", "OnAllSessions")
 LENGTH_CHECKED = ("session", "archive", "cli", "download", "watch", "app/gui")

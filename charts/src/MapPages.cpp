@@ -1,5 +1,6 @@
 #include "MapPages.h"
 
+#include "charts/SurveyColumn.h"
 #include "export/SurveyExport.h"
 #include "map/MapPageContent.h"
 #include "map/MapPicture.h"
@@ -14,8 +15,6 @@
 namespace {
 
 constexpr double kRecordPoints = 7.5;
-// The record's column takes at most this share of the page's width; the map the rest.
-constexpr double kColumnShare = 0.45;
 
 QStringList RecordLines(const mapping::MapPageContent& content) {
     QStringList lines = QString::fromUtf8(WriteSurveys(content.surveys, SurveyFormat::Text))
@@ -26,14 +25,6 @@ QStringList RecordLines(const mapping::MapPageContent& content) {
     lines.prepend(QString());
     lines.prepend(QStringLiteral("Survey record"));
     return lines;
-}
-
-double Widest(const QStringList& lines, const QFontMetricsF& metrics) {
-    double widest = 0;
-    for (const QString& line : lines) {
-        widest = std::max(widest, metrics.horizontalAdvance(line));
-    }
-    return widest;
 }
 
 // A line wider than the column, broken at its spaces into lines that fit, the later ones set in
@@ -78,8 +69,8 @@ MapPages::MapPages(const mapping::MapPageContent& content, const QPaintDevice& d
     font_.setPointSizeF(kRecordPoints);
     const QFontMetricsF metrics(font_, &device);
     const QStringList record = RecordLines(content);
-    column_ =
-        static_cast<int>(std::ceil(std::min(body.width() * kColumnShare, Widest(record, metrics))));
+    // The record's column, as the Map tab's: its widest line, within its share of the page.
+    column_ = SurveyColumnWidth(WidestLine(record, metrics), body.width(), kPageColumn);
     for (const QString& line : record) {
         lines_ << Wrapped(line, metrics, column_);
     }

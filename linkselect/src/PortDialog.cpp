@@ -2,11 +2,15 @@
 
 #include "linkselect/PipeLink.h"
 #include "linkselect/PortDialogHost.h"
+#include "textfit/TextFit.h"
 #include "ui_PortDialog.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,7 +21,8 @@ QString FromLocal(const std::string& text) {
 }
 
 // The template's status line has no room to say why the list is empty: its edit field does, in
-// short, and its tip in full. The dialog is shown only once the pipe was found not served.
+// short (the list grown to show it whole), and its tip in full. The dialog is shown only once the
+// pipe was found not served.
 const char kEmptyListNote[] = "No serial ports found, no companion pipe";
 QString EmptyListTip() {
     return QString("No serial port was found (cable, USB adapter or paired Bluetooth device), and "
@@ -174,6 +179,7 @@ void CPort::Render() {
     }
     if (ui_->portList->lineEdit() != nullptr) {
         ui_->portList->lineEdit()->setPlaceholderText(items.isEmpty() ? kEmptyListNote : "");
+        FitList();
     }
     ui_->portList->setToolTip(items.isEmpty() ? EmptyListTip() : QString());
     if (ui_->portList->currentIndex() != logic_.SelectedItem()) {
@@ -187,6 +193,31 @@ void CPort::Render() {
         ui_->portList->showPopup();
     }
     rendering_ = false;
+}
+
+void CPort::FitList() {
+    QComboBox* list = ui_->portList;
+    const int needed = PlaceholderWidth(*list);
+    if (needed <= list->width()) {
+        return;
+    }
+    // The template's controls keep its margin on either side; where the note is wider than the
+    // room between them, the dialog grows, its centred lines with it and its buttons half as far.
+    const int margin = ui_->statusLine->x();
+    const int grow = std::max(0, needed - (width() - 2 * margin));
+    if (grow > 0) {
+        setFixedWidth(width() + grow);
+        for (QLabel* line : {ui_->captionLine, ui_->statusLine}) {
+            line->resize(line->width() + grow, line->height());
+        }
+        for (QPushButton* button : {ui_->selectButton, ui_->cancelButton}) {
+            button->move(button->x() + grow / 2, button->y());
+        }
+    }
+    // Centred where the template centred it.
+    const int centre = list->x() + list->width() / 2 + grow / 2;
+    list->setGeometry(std::clamp(centre - needed / 2, margin, width() - margin - needed), list->y(),
+                      needed, list->height());
 }
 
 int WidgetPortDialogHost::RunModal(PortDialogLogic& logic) {

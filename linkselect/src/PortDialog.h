@@ -34,6 +34,9 @@ private:
     void Tick();
     void AfterEvent();
     void Render();
+    // Grows the list (and the dialog, where it must) so that its edit field shows its
+    // placeholder whole; never shrinks either.
+    void FitList();
 
     PortDialogLogic& logic_;
     std::unique_ptr<Ui::PortDialog> ui_;

@@ -1,55 +1,48 @@
 #include "map/MapLayout.h"
 
+#include "LabelRoom.h"
 #include "PictureFrame.h"
 #include "map/MapGrid.h"
 #include "map/MapPicture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace mapping {
 
 namespace {
 
-// The picture's room for words: a box is free when it lies inside the area and meets nothing
-// taken before it.
-class Room {
-public:
-    explicit Room(const QRectF& area) : m_area(area) {}
+// A label moved off its symbol stands further than this from it, so that its leader line shows.
+constexpr double kBesideGap = 3;
+// How far from its symbol a label may go, in lines of text: further off, even with its leader,
+// it reads as belonging to whatever stands nearer.
+constexpr double kFarthestLines = 5;
+// The steps a moved label's place is looked for in: every few pixels out from the symbol's
+// side, every few up and down.
+constexpr double kColumnStep = 6;
+constexpr double kRowStep = 3;
 
-    void Take(const QRectF& box) {
-        if (!box.isEmpty()) {
-            m_taken.push_back(box);
+// The point of `box` nearest to `point`.
+QPointF NearestIn(const QRectF& box, const QPointF& point) {
+    return QPointF(std::clamp(point.x(), box.left(), box.right()),
+                   std::clamp(point.y(), box.top(), box.bottom()));
+}
+
+// `text` at the first of `baselines` where it is free, taken and added to `placed`; nothing
+// when it is free at none.
+void PlaceAtFirstFree(LabelRoom& room, const QFontMetricsF& metrics, const QString& text,
+                      const std::vector<QPointF>& baselines, std::vector<PlacedText>& placed) {
+    const double width = metrics.horizontalAdvance(text);
+    for (const QPointF& baseline : baselines) {
+        const QRectF box = PanelOf(metrics, baseline, width);
+        if (room.Free(box)) {
+            room.Take(box);
+            placed.push_back({text, baseline, box});
+            return;
         }
     }
-
-    bool Free(const QRectF& box) const {
-        return m_area.contains(box) &&
-               std::none_of(m_taken.begin(), m_taken.end(),
-                            [&box](const QRectF& taken) { return taken.intersects(box); });
-    }
-
-    const std::vector<QRectF>& Taken() const { return m_taken; }
-
-    // `text` at the first of `baselines` where it is free, taken and added to `placed`; nothing
-    // when it is free at none.
-    void Place(const QFontMetricsF& metrics, const QString& text,
-               const std::vector<QPointF>& baselines, std::vector<PlacedText>& placed) {
-        const double width = metrics.horizontalAdvance(text);
-        for (const QPointF& baseline : baselines) {
-            const QRectF box = PanelOf(metrics, baseline, width);
-            if (Free(box)) {
-                Take(box);
-                placed.push_back({text, baseline, box});
-                return;
-            }
-        }
-    }
-
-private:
-    QRectF m_area;
-    std::vector<QRectF> m_taken;
-};
+}
 
 QRectF ScaleBarPanel(const QFontMetricsF& metrics, const ScaleBar& bar) {
     if (!(bar.metres > 0)) {
@@ -80,85 +73,188 @@ PlacedText AttributionOf(const QRectF& area, const QFontMetricsF& metrics,
     return {text, baseline, PanelOf(metrics, baseline, text)};
 }
 
-// Beside the symbol, on its right where there is room, else on its left.
-void PlaceMarkerLabels(Room& room, const QFontMetricsF& metrics, const Frame& frame,
-                       const MapScene& scene, std::vector<PlacedText>& placed) {
-    const double size = SymbolSize(frame.Area());
-    for (const Marker& marker : scene.markers) {
-        if (!Finite(marker.position) || marker.label.empty()) {
+// A marker whose label is to be placed: its symbol's box, filed in the room under `filed`.
+struct Labelled {
+    size_t marker;
+    QPointF at;
+    QRectF symbol;
+    size_t filed;
+    QString text;
+};
+
+// Right of the symbol, else left of it, level with its middle; false when both are taken.
+bool PlaceBeside(LabelRoom& room, const QFontMetricsF& metrics, const Labelled& labelled,
+                 std::vector<MarkerLabel>& placed) {
+    const double width = metrics.horizontalAdvance(labelled.text);
+    const double y = labelled.at.y() + metrics.ascent() / 2 - 1;
+    // The panel touches the symbol's box, on one side or the other.
+    for (const QPointF& baseline : {QPointF(labelled.symbol.right() + 2, y),
+                                    QPointF(labelled.symbol.left() - 2 - width, y)}) {
+        const QRectF box = PanelOf(metrics, baseline, width);
+        if (room.Free(box)) {
+            room.Take(box);
+            placed.push_back({labelled.marker, {labelled.text, baseline, box}, QLineF()});
+            return true;
+        }
+    }
+    return false;
+}
+
+// A place a moved label may take beside a symbol: which side, how far out from the symbol's box,
+// how far its top stands above or below the symbol's centre, and how near it comes to that
+// centre. None of these depends on the label's width, so one list, nearest first, serves every
+// marker of the picture.
+struct Offer {
+    bool right;
+    double apart;
+    double top;
+    double distance;
+};
+
+// Moved labels stack up and down beside the symbol rather than over or under it, where they
+// would close the way out for the leaders of markers on the same spot.
+std::vector<Offer> OffersBeside(double reach, double height, double farthest) {
+    std::vector<Offer> offers;
+    const int rows = static_cast<int>(std::ceil((farthest + height) / kRowStep));
+    for (bool right : {true, false}) {
+        for (double apart = kBesideGap + 1; reach + apart <= farthest; apart += kColumnStep) {
+            for (int row = -rows; row <= rows; ++row) {
+                const double top = -height / 2 + row * kRowStep;
+                const double upOrDown = std::max({0.0, top, -(top + height)});
+                const double distance = std::hypot(reach + apart, upOrDown);
+                if (distance <= farthest) {
+                    offers.push_back({right, apart, top, distance});
+                }
+            }
+        }
+    }
+    std::stable_sort(offers.begin(), offers.end(),
+                     [](const Offer& a, const Offer& b) { return a.distance < b.distance; });
+    return offers;
+}
+
+// The nearest clear place of `offers` beside the symbol, with a leader line from the symbol's
+// edge to the label's nearest corner or side; nothing where there is no such place.
+void PlaceAway(LabelRoom& room, const QFontMetricsF& metrics, const std::vector<Offer>& offers,
+               const Labelled& labelled, std::vector<MarkerLabel>& placed) {
+    const double width = metrics.horizontalAdvance(labelled.text);
+    const QSizeF panel = PanelOf(metrics, QPointF(0, 0), width).size();
+    const QRectF& symbol = labelled.symbol;
+    const QPointF& at = labelled.at;
+    const double reach = symbol.width() / 2;
+    for (const Offer& offer : offers) {
+        const double left = offer.right ? symbol.right() + offer.apart
+                                        : symbol.left() - offer.apart - panel.width();
+        const QRectF box(QPointF(left, at.y() + offer.top), panel);
+        if (!room.Free(box)) {
+            continue;
+        }
+        // From where the line toward the label's nearest point leaves the symbol and any
+        // others about it, so that it points into them at its own.
+        const QPointF end = NearestIn(box, at);
+        const QPointF toward = end - at;
+        const double square = std::max(std::abs(toward.x()), std::abs(toward.y()));
+        const QPointF start = room.OutOfSymbols(at + toward * (reach / square), end);
+        const QLineF leader(start, end);
+        if (leader.length() >= 1 && room.Clear(leader, labelled.filed)) {
+            const QPointF baseline(box.left() + 2, box.top() + 1 + metrics.ascent());
+            room.Take(box);
+            room.Take(leader);
+            placed.push_back({labelled.marker, {labelled.text, baseline, box}, leader});
+            return;
+        }
+    }
+}
+
+// Every symbol is taken before any label is placed, so that no label covers a marker placed
+// after it; then each label beside its symbol where it can be, and only then the rest moved
+// away, so that a label moved off its symbol never takes another's place beside its own.
+void PlaceMarkerLabels(LabelRoom& room, const QFontMetricsF& metrics, const Frame& frame,
+                       const MapScene& scene, MapLayout& layout) {
+    std::vector<Labelled> waiting;
+    for (size_t i = 0; i < scene.markers.size(); ++i) {
+        const Marker& marker = scene.markers[i];
+        if (!Finite(marker.position)) {
+            layout.markers.push_back(QRectF());
             continue;
         }
         const QPointF at = frame.At(marker.position);
-        const QString text = QString::fromStdString(marker.label);
-        const double y = at.y() + metrics.ascent() / 2 - 1;
-        room.Place(metrics, text,
-                   {QPointF(at.x() + size + 4, y),
-                    QPointF(at.x() - size - 4 - metrics.horizontalAdvance(text), y)},
-                   placed);
-    }
-}
-
-// Where a label along a line may start: at `start`, and just past each box taken in the strip
-// it runs along (the box's far side `past` gives), nearest first.
-template <typename Past>
-std::vector<double> Stops(double start, const QRectF& strip, const std::vector<QRectF>& taken,
-                          Past past) {
-    std::vector<double> stops = {start};
-    for (const QRectF& box : taken) {
-        const double beyond = past(box);
-        if (beyond > start && box.intersects(strip)) {
-            stops.push_back(beyond);
+        const QRectF symbol = SymbolBox(frame.Area(), at);
+        layout.markers.push_back(symbol);
+        const size_t filed = room.Take(symbol, true);
+        // A label of a marker outside the picture would label nothing there is to see.
+        if (!marker.label.empty() && frame.Area().contains(at)) {
+            waiting.push_back({i, at, symbol, filed, QString::fromStdString(marker.label)});
         }
     }
-    std::sort(stops.begin(), stops.end());
-    return stops;
-}
-
-// A latitude's label over its line from the left edge, or under it.
-void PlaceLatitudeLabel(Room& room, const QFontMetricsF& metrics, const QRectF& area, double y,
-                        const QString& text, std::vector<PlacedText>& placed) {
-    const double line = metrics.height();
-    const QRectF strip(area.left(), y - 4 - line, area.width(), line * 2 + 8);
-    std::vector<QPointF> baselines;
-    for (double x : Stops(area.left() + 3, strip, room.Taken(),
-                          [](const QRectF& box) { return box.right() + 3; })) {
-        baselines.push_back({x, y - 3});
-        baselines.push_back({x, y + 3 + metrics.ascent()});
+    std::vector<Labelled> away;
+    for (const Labelled& labelled : waiting) {
+        if (!PlaceBeside(room, metrics, labelled, layout.markerLabels)) {
+            away.push_back(labelled);
+        }
     }
-    room.Place(metrics, text, baselines, placed);
-}
-
-// A longitude's label right of its line from the top edge, or left of it.
-void PlaceLongitudeLabel(Room& room, const QFontMetricsF& metrics, const QRectF& area, double x,
-                         const QString& text, std::vector<PlacedText>& placed) {
-    const double width = metrics.horizontalAdvance(text);
-    const QRectF strip(x - 5 - width, area.top(), width * 2 + 10, area.height());
-    std::vector<QPointF> baselines;
-    for (double y :
-         Stops(area.top() + metrics.ascent() + 2, strip, room.Taken(),
-               [&metrics](const QRectF& box) { return box.bottom() + 3 + metrics.ascent(); })) {
-        baselines.push_back({x + 3, y});
-        baselines.push_back({x - 3 - width, y});
+    const double reach = SymbolBox(frame.Area(), QPointF()).width() / 2;
+    const double height = PanelOf(metrics, QPointF(), 0).height();
+    const double farthest = reach + kFarthestLines * metrics.height();
+    const std::vector<Offer> offers = OffersBeside(reach, height, farthest);
+    // The two stacks beside a spot hold this many labels. A marker with more symbols than that
+    // about it stands in a crowd its label could not be led out of legibly, and a search of
+    // every place would cost a picture of a thousand markers in a few streets far more than its
+    // drawing: it keeps its symbol alone until the map is zoomed in.
+    const size_t crowd = 2 * static_cast<size_t>(2 * farthest / height);
+    for (const Labelled& labelled : away) {
+        const QRectF within(labelled.at - QPointF(farthest, farthest),
+                            QSizeF(2 * farthest, 2 * farthest));
+        if (!room.MoreSymbolsThan(crowd, within, labelled.filed)) {
+            PlaceAway(room, metrics, offers, labelled, layout.markerLabels);
+        }
     }
-    room.Place(metrics, text, baselines, placed);
+    std::stable_sort(
+        layout.markerLabels.begin(), layout.markerLabels.end(),
+        [](const MarkerLabel& a, const MarkerLabel& b) { return a.marker < b.marker; });
 }
 
-// Each grid label goes along its line past whatever is in its way.
-void PlaceGridLabels(Room& room, const QFontMetricsF& metrics, const Frame& frame,
-                     std::vector<PlacedText>& placed) {
-    const QRectF& area = frame.Area();
-    const GridLines lines = GridFor(frame.Bounds(), area.width());
+std::vector<GridLine> GridLinesOf(const Frame& frame) {
+    std::vector<GridLine> drawn;
+    const GridLines lines = GridFor(frame.Bounds(), frame.Area().width());
     if (lines.step <= 0) {
-        return;
+        return drawn;
     }
     for (double latitude : lines.latitudes) {
-        PlaceLatitudeLabel(room, metrics, area, frame.At({latitude, 0}).y(),
-                           QString::fromStdString(GridLabel(latitude, true, lines.step)), placed);
+        drawn.push_back({true, frame.At({latitude, 0}).y(),
+                         QString::fromStdString(GridLabel(latitude, true, lines.step))});
     }
     for (double longitude : lines.longitudes) {
-        PlaceLongitudeLabel(room, metrics, area, frame.At({0, longitude}).x(),
-                            QString::fromStdString(GridLabel(longitude, false, lines.step)),
-                            placed);
+        drawn.push_back({false, frame.At({0, longitude}).x(),
+                         QString::fromStdString(GridLabel(longitude, false, lines.step))});
+    }
+    return drawn;
+}
+
+// A latitude's label over or under its line at the left end, else at the right; a longitude's
+// right or left of its line at the top end, else at the bottom.
+void PlaceGridLabels(LabelRoom& room, const QFontMetricsF& metrics, const QRectF& area,
+                     const std::vector<GridLine>& lines, std::vector<PlacedText>& placed) {
+    for (const GridLine& line : lines) {
+        const double width = metrics.horizontalAdvance(line.label);
+        std::vector<QPointF> baselines;
+        if (line.latitude) {
+            const double over = line.at - 3;
+            const double under = line.at + 3 + metrics.ascent();
+            for (double x : {area.left() + 3, area.right() - 3 - width}) {
+                baselines.push_back({x, over});
+                baselines.push_back({x, under});
+            }
+        } else {
+            const double right = line.at + 3;
+            const double left = line.at - 3 - width;
+            for (double y :
+                 {area.top() + metrics.ascent() + 2, area.bottom() - metrics.descent() - 2}) {
+                baselines.push_back({right, y});
+                baselines.push_back({left, y});
+            }
+        }
+        PlaceAtFirstFree(room, metrics, line.label, baselines, placed);
     }
 }
 
@@ -175,22 +271,15 @@ MapLayout LayOutMap(const QRectF& area, const MapScene& scene, const MapView& vi
     layout.scaleBar = ScaleBarPanel(metrics, ScaleBarFor(area, view));
     layout.northArrow = NorthArrowBox(area, metrics);
     layout.attribution = AttributionOf(area, metrics, attribution);
-    Room room(area);
+    LabelRoom room(area);
     for (const QRectF& box :
          {layout.legend, layout.scaleBar, layout.northArrow, layout.attribution.box}) {
         room.Take(box);
     }
     const Frame frame(area, view);
-    PlaceMarkerLabels(room, metrics, frame, scene, layout.markerLabels);
-    // The grid's labels, drawn under everything, keep off the markers' symbols too.
-    const double reach = SymbolSize(area) + 2;
-    for (const Marker& marker : scene.markers) {
-        if (Finite(marker.position)) {
-            const QPointF at = frame.At(marker.position);
-            room.Take(QRectF(at.x() - reach, at.y() - reach, reach * 2, reach * 2));
-        }
-    }
-    PlaceGridLabels(room, metrics, frame, layout.gridLabels);
+    PlaceMarkerLabels(room, metrics, frame, scene, layout);
+    layout.gridLines = GridLinesOf(frame);
+    PlaceGridLabels(room, metrics, area, layout.gridLines, layout.gridLabels);
     return layout;
 }
 

@@ -1,7 +1,6 @@
 #include "map/MapPicture.h"
 
 #include "PictureFrame.h"
-#include "map/MapGrid.h"
 #include "map/MapLayout.h"
 #include "map/SessionMap.h"
 #include "map/TileSource.h"
@@ -42,21 +41,18 @@ void DrawPanelText(QPainter& painter, const QPointF& baseline, const QString& te
     painter.drawText(baseline, text);
 }
 
-// The grid's lines; their labels lie where the layout puts them.
-void DrawGrid(QPainter& painter, const Frame& frame, const std::vector<PlacedText>& labels) {
-    const QRectF& area = frame.Area();
-    const GridLines lines = GridFor(frame.Bounds(), area.width());
+// The grid's lines and their labels, where the layout puts them.
+void DrawGrid(QPainter& painter, const QRectF& area, const MapLayout& layout) {
     painter.setPen(QPen(kGridLine, 1));
-    for (double latitude : lines.latitudes) {
-        const double y = frame.At({latitude, 0}).y();
-        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-    }
-    for (double longitude : lines.longitudes) {
-        const double x = frame.At({0, longitude}).x();
-        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    for (const GridLine& line : layout.gridLines) {
+        if (line.latitude) {
+            painter.drawLine(QPointF(area.left(), line.at), QPointF(area.right(), line.at));
+        } else {
+            painter.drawLine(QPointF(line.at, area.top()), QPointF(line.at, area.bottom()));
+        }
     }
     painter.setPen(kInk);
-    for (const PlacedText& label : labels) {
+    for (const PlacedText& label : layout.gridLabels) {
         painter.drawText(label.baseline, label.text);
     }
 }
@@ -215,9 +211,15 @@ void DrawMarkerSymbols(QPainter& painter, const Frame& frame, const MapScene& sc
     }
 }
 
-void DrawPlacedTexts(QPainter& painter, const std::vector<PlacedText>& texts) {
-    for (const PlacedText& text : texts) {
-        DrawPanelText(painter, text.baseline, text.text);
+// Each label on its panel, with the thin line that leads to it from its symbol where it stands
+// apart from it.
+void DrawMarkerLabels(QPainter& painter, const std::vector<MarkerLabel>& labels) {
+    for (const MarkerLabel& label : labels) {
+        if (!label.leader.isNull()) {
+            painter.setPen(QPen(kInk, 1, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(label.leader);
+        }
+        DrawPanelText(painter, label.text.baseline, label.text.text);
     }
 }
 
@@ -390,7 +392,7 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     const bool tiles = background != nullptr && background->IsOpen();
     const MapLayout layout =
         LayOutMap(area, scene, view, tiles ? background->Attribution() : QString());
-    DrawGrid(painter, frame, layout.gridLabels);
+    DrawGrid(painter, area, layout);
     if (tiles) {
         DrawTiles(painter, frame, *background);
     }
@@ -402,7 +404,7 @@ void DrawMap(QPainter& painter, const QRectF& area, const MapScene& scene, const
     }
     DrawMarkerSymbols(painter, frame, scene);
     DrawDots(painter, dots, frame, scene.spots, range);
-    DrawPlacedTexts(painter, layout.markerLabels);
+    DrawMarkerLabels(painter, layout.markerLabels);
     DrawLegend(painter, LegendFor(area, scene));
     DrawScaleBar(painter, ScaleBarFor(area, view), layout.scaleBar);
     DrawNorthArrow(painter, area);

@@ -85,6 +85,14 @@ inline double SymbolSize(const QRectF& area) {
     return TextPixels(area) * 0.6;
 }
 
+// The box a marker's symbol at `at` paints into: no shape reaches further than its size from
+// the centre, and the outline's pen (1.5 pixels) with its smoothing stays within the two pixels
+// beyond, so that whatever keeps out of the box never shares a pixel with the symbol.
+inline QRectF SymbolBox(const QRectF& area, const QPointF& at) {
+    const double reach = SymbolSize(area) + 2;
+    return QRectF(at.x() - reach, at.y() - reach, reach * 2, reach * 2);
+}
+
 // The north arrow's size and its tip, in the bottom-right corner above the attribution's line.
 inline double NorthArrowSize(const QRectF& area) {
     return TextPixels(area) * 1.2;

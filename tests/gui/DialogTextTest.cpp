@@ -1,10 +1,22 @@
 // The other dialogs' texts are not cut under fonts wider than the templates were drawn for.
+#include "GuiTestSupport.h"
 #include "gui/AboutDialog.h"
+#include "gui/ArchiveDialog.h"
+#include "gui/MapBackground.h"
+#include "gui/MapBackgroundDialog.h"
 #include "gui/UploadProgress.h"
+#include "gui/WatchSettingsDialog.h"
 
+#include "testsupport/ShownPlaceholder.h"
+
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 TEST(AboutDialog, VersionLineShowsWholeAndOkStaysInTheCorner) {
     AboutDialog about;
@@ -31,4 +43,32 @@ TEST(UploadProgress, TheProgramsCaptionShowsWhole) {
     EXPECT_EQ(caption->text(), QString("Reading Instrument Information"));
     EXPECT_GE(caption->width(), caption->sizeHint().width());
     EXPECT_LE(caption->geometry().right(), progress.width() - 1);
+}
+
+// An empty edit field's hint (what to type, what is taken when nothing is) shows whole, at the
+// size the dialog opens with.
+TEST(EditFields, PlaceholdersShowWhole) {
+    PrivatePlace place;
+    testsupport::EnvGuard home{"HOME", place.work().toStdString()};
+    const std::function<std::unique_ptr<QWidget>()> dialogs[] = {
+        [] { return std::make_unique<WatchSettingsDialog>(); },
+        [] { return std::make_unique<MapBackgroundDialog>(MapBackgroundChoice{}); },
+        [&] { return std::make_unique<ArchiveDialog>(place.work() + "/archive.sqlite"); },
+    };
+    for (const auto& make : dialogs) {
+        const std::unique_ptr<QWidget> dialog = make();
+        dialog->show();
+        QApplication::processEvents();
+        int hints = 0;
+        for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+            if (edit->placeholderText().isEmpty() || !edit->isVisible()) {
+                continue;
+            }
+            ++hints;
+            EXPECT_EQ(testsupport::ShownPlaceholder(*edit).toStdString(),
+                      edit->placeholderText().toStdString())
+                << dialog->metaObject()->className();
+        }
+        EXPECT_GT(hints, 0) << dialog->metaObject()->className();
+    }
 }

@@ -39,6 +39,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -276,6 +277,50 @@ TEST_F(MainWindowTest, SpoiledRepliesAreCountedBesideTheStepUnderWay) {
     EXPECT_EQ(boxes, 1) << "told once";
 }
 
+// Before GO too: the start-up's replies are counted beside its step; once it has ended, the
+// count goes with it, and a reply dropped while the program only polls the instrument (waiting
+// for GO or a session) says so, counted afresh. A transfer's count does not outlive it either.
+TEST_F(MainWindowTest, SpoiledRepliesBeforeGoAreCountedBesideTheStepUnderWay) {
+    Make();
+    dialog->show();
+    const char* const ready = "Ready: GO uploads the session index";
+    const struct {
+        std::function<void()> event;
+        int spoiled;
+        const char* status;
+        const char* dropped;
+    } steps[] = {
+        // The instrument answers (again): its information is read.
+        {[&] { dialog->ShowMessage(MessageKind::Status, std::string()); }, 1,
+         "Reading the instrument's information", "1 spoiled reply dropped, asked for again"},
+        {[] {}, 2, "Reading the instrument's information",
+         "3 spoiled replies dropped, asked for again"},
+        {[&] { dialog->RequestEnded(UploadRequest::StartUp, true); }, 0, ready, ""},
+        {[] {}, 1, ready, "1 spoiled reply dropped while polling the instrument, asked for again"},
+        {[] {}, 1, ready,
+         "2 spoiled replies dropped while polling the instrument, asked for again"},
+        {[&] { emit dialog->Session().Progress(UploadRequest::Index, 0, 10); }, 1,
+         "Uploading index sector 1 of 10", "1 spoiled reply dropped, asked for again"},
+        {[&] {
+             emit dialog->Session().Progress(UploadRequest::Index, 0, 0);
+             dialog->RequestEnded(UploadRequest::Index, false);
+         },
+         0, "The index upload did not finish; GO tries again", ""},
+        {[] {}, 1, "The index upload did not finish; GO tries again",
+         "1 spoiled reply dropped while polling the instrument, asked for again"},
+    };
+    for (const auto& step : steps) {
+        step.event();
+        for (int k = 0; k < step.spoiled; ++k) {
+            emit dialog->Session().SpoiledReply();
+        }
+        EXPECT_EQ(dialog->Status().Activity().toStdString(), step.status);
+        EXPECT_EQ(dialog->Status().DroppedReplies().toStdString(), step.dropped) << step.status;
+        EXPECT_EQ(Child<QLabel>("statusDropped")->isVisibleTo(&dialog->Status()),
+                  step.dropped[0] != '\0');
+    }
+}
+
 // Where each widget sits in the window.
 QRect InWindow(const QWidget* w, const QWidget* window) {
     return QRect(w->mapTo(window, QPoint(0, 0)), w->size());
@@ -429,6 +474,51 @@ TEST_F(MainWindowTest, LongStatusTextsAreShortenedInTheMiddle) {
         EXPECT_TRUE(link->text().endsWith("4.12.0003")) << link->text().toStdString();
         EXPECT_GE(activity->width(), activity->fontMetrics().horizontalAdvance(index))
             << c.window.width();
+    }
+}
+
+// The texts the line says every day show whole at both usual sizes, beside a connection that
+// names its instrument; only a text longer than the line is shortened, whole in its tooltip.
+TEST_F(MainWindowTest, EverydayStatusTextsShowWholeAndOnlyTooLongOnesAreShortened) {
+    Make();
+    dialog->show();
+    auto* activity = Child<QLabel>("statusActivity");
+    auto* link = Child<QLabel>("statusConnection");
+    const QString connection = "Connected over the pipe \"RAK Pipe\": serial number "
+                               "TAV-41200678388, firmware 4.12.0003";
+    const QString longPath = "Saved the report of Tuesday 18 Aug 2026 (1 session) to /home/you/" +
+                             QString("reports/").repeated(40) + "2026-08-18 08-59-25.Rtf";
+    const struct {
+        QString text;
+        bool whole;
+    } texts[] = {
+        {"Ready: GO uploads the session index", true},
+        {"Reading the instrument's information", true},
+        {"Index uploaded: 73 sessions in the tree", true},
+        {"Uploading session 08:59:25, piece 3 of 12", true},
+        {"Report: Tuesday 18 Aug 2026, 1 session", true},
+        {"Saved the report of Tuesday 18 Aug 2026 (1 session) to "
+         "/home/you/reports/2026-08-18 08-59-25.Rtf",
+         true},
+        {longPath, false},
+    };
+    for (const QSize window : {QSize(1280, 800), QSize(1920, 1080)}) {
+        dialog->resize(window);
+        dialog->Status().SetConnection(connection);
+        for (const auto& t : texts) {
+            dialog->Status().SetActivity(t.text);
+            QApplication::processEvents();
+            const QString shown = activity->text();
+            EXPECT_EQ(shown == t.text, t.whole) << window.width() << ": " << shown.toStdString();
+            EXPECT_EQ(shown.contains(QChar(0x2026)), !t.whole) << shown.toStdString();
+            EXPECT_EQ(activity->toolTip(), t.text);
+            EXPECT_TRUE(shown.startsWith(t.text.left(14))) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(t.text.right(10))) << shown.toStdString();
+            // A text that fits leaves the connection whole too; one that does not takes the
+            // connection's room first.
+            EXPECT_EQ(link->text() == connection, t.whole) << link->text().toStdString();
+            EXPECT_EQ(link->toolTip(), connection);
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include "gui/MapCanvas.h"
 
 #include "charts/SessionChartSource.h"
+#include "charts/SurveyColumn.h"
 #include "export/RecordText.h"
 #include "export/SessionExport.h"
 #include "linkselect/LinkSelect.h"
@@ -266,6 +267,60 @@ TEST_F(MapPanelTest, TheMapTabFollowsTheChartInBothWindowsAndFillsWithASurvey) {
     ASSERT_EQ(archiveTabs->count(), 3);
     EXPECT_EQ(archiveTabs->tabText(2), QString("Map"));
     EXPECT_EQ(archiveTabs->widget(2), archive.Map());
+}
+
+// The survey record beside the map takes the width its lines ask, within its share on screen: on
+// a 1920x1080 screen, as the window opens and maximised, no line of a session's record (its
+// figures and every indication) is broken, only the totals of several sessions; on a smaller
+// screen, where they would be broken all the same, the record takes its usual part and the map
+// the larger one.
+TEST_F(MapPanelTest, TheSurveyRecordsLinesShowWholeBesideTheMap) {
+    ASSERT_FALSE(survey.empty());
+    std::unique_ptr<MainDialog> dialog = Window();
+    dialog->show();
+    NamedChild<QTabWidget>(*dialog, "reportTabs")->setCurrentWidget(&dialog->Map());
+    auto* record = NamedChild<QPlainTextEdit>(dialog->Map(), "mapSurvey");
+    const MapCanvas* canvas = Canvas(dialog->Map());
+    const QFont font = record->font();
+    // In this machine's fixed font and in one a sixth wider, as desktops' often are.
+    for (const double scale : {1.0, 7.0 / 6.0}) {
+        QFont wider = font;
+        wider.setPointSizeF(font.pointSizeF() * scale);
+        record->setFont(wider);
+        dialog->Map().ShowValues(survey, LogFilter());
+        dialog->Map().Finish();
+        // The window as it opens on a 1280x800 and a 1920x1080 screen (four fifths of each), and
+        // maximised on each.
+        for (const QSize window :
+             {QSize(1024, 640), QSize(1536, 864), QSize(1280, 800), QSize(1920, 1080)}) {
+            dialog->resize(window);
+            QApplication::processEvents();
+            const int room = record->viewport()->width() -
+                             2 * static_cast<int>(std::ceil(record->document()->documentMargin()));
+            const QFontMetricsF metrics(record->font());
+            int lines = 0;
+            int broken = 0;
+            for (const QString& line : record->toPlainText().split('\n')) {
+                if (line.startsWith("Total of ")) {
+                    continue;
+                }
+                ++lines;
+                broken += metrics.horizontalAdvance(line) > room ? 1 : 0;
+            }
+            ASSERT_GT(lines, 10);
+            const int shared = canvas->width() + record->width();
+            if (window.width() >= 1536) {
+                EXPECT_EQ(broken, 0) << scale << " " << window.width() << ": " << room << " px";
+            }
+            if (broken > 0) {
+                EXPECT_GE(record->width() + 1, static_cast<int>(shared * kScreenColumn.usual))
+                    << scale << " " << window.width();
+                EXPECT_GT(canvas->width(), record->width()) << scale << " " << window.width();
+            }
+            EXPECT_GE(canvas->width() + 1, static_cast<int>(shared * (1 - kScreenColumn.most)))
+                << scale << " " << window.width();
+        }
+    }
 }
 
 TEST_F(MapPanelTest, GrabbedSmallAndLargeTheTrackHasItsScaleColoursInsideAndTheLegend) {

@@ -4,9 +4,11 @@
 #include "linkselect/MemoryRegistry.h"
 #include "linkselect/PortDialogLogic.h"
 #include "testsupport/Files.h"
+#include "testsupport/ShownPlaceholder.h"
 #include "testsupport/TempDir.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -188,6 +190,41 @@ TEST_F(PortDialogWidgetTest, AnEmptyListSaysWhy) {
                           QTest::keyClick(List(dialog)->lineEdit(), Qt::Key_Escape);
                       }}});
     }
+}
+
+// The empty list's note shows whole in the list, which stays inside the dialog: in the font of
+// the template and in a larger one (a desktop's, whatever the screen), where the dialog grows.
+TEST_F(PortDialogWidgetTest, AnEmptyListsNoteShowsWhole) {
+    FakeRegistry empty;
+    empty.AddKey(kMap);
+    logic_.SetRegistry(&empty);
+    const QFont font = QApplication::font();
+    for (const double scale : {1.0, 1.6}) {
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() * scale);
+        QApplication::setFont(larger);
+        CPort dialog(logic_);
+        Run(dialog,
+            {{250, [&] {
+                  QComboBox* list = List(dialog);
+                  EXPECT_EQ(testsupport::ShownPlaceholder(*list->lineEdit()).toStdString(),
+                            "No serial ports found, no companion pipe")
+                      << scale;
+                  const QRect inside = dialog.rect();
+                  for (int id :
+                       {P::kStatusLine, P::kPortList, P::kSelectButton, P::kCancelButton}) {
+                      EXPECT_TRUE(inside.contains(dialog.Control(id)->geometry()))
+                          << scale << " " << id;
+                  }
+                  // Still centred as the template centres it.
+                  EXPECT_LE(std::abs(list->geometry().center().x() -
+                                     dialog.Control(P::kStatusLine)->geometry().center().x()),
+                            16)
+                      << scale;
+                  QTest::keyClick(list->lineEdit(), Qt::Key_Escape);
+              }}});
+    }
+    QApplication::setFont(font);
 }
 
 TEST_F(PortDialogWidgetTest, CloseBoxOpensTheFirstTableEntryAndFinishesAfterTheSwitch) {

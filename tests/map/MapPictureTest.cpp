@@ -2,9 +2,11 @@
 // scale, the gaps between pieces, the over-range colour, the scale bar's length, a tile
 // background with its attribution, the area's edges, and the files the writers make.
 #include "map/MapPicture.h"
+#include "CrowdedScenes.h"
 #include "TileFile.h"
 #include "map/MapLayout.h"
 #include "map/MapTiles.h"
+#include "map/TileSource.h"
 
 #include <QFile>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -49,7 +52,7 @@ QPointF OnScreen(GeoPoint point, const QRectF& area, const MapView& view) {
     return area.center() + QPointF(world.x - centre.x, world.y - centre.y);
 }
 
-QImage Draw(const MapScene& scene, const MapView& view = kView, MapTiles* tiles = nullptr,
+QImage Draw(const MapScene& scene, const MapView& view = kView, TileSource* tiles = nullptr,
             QSize size = kSize) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -292,38 +295,111 @@ TEST(MapPictureTest, AStoreEndingAtZoom14IsDrawnScaledUpDeeperNotAsTheGrid) {
 }
 
 // A marker's label that would cover another label or the colour scale goes to the other side of
-// its symbol; where that is taken too it is left off, and the picture is the one without it,
-// pixel for pixel.
+// its symbol; where that is taken too it goes to the nearest clear place with a leader line to
+// it. A marker hidden under the colour scale has no clear way out, and its label is left off:
+// the picture is the one without it, pixel for pixel.
 TEST(MapPictureTest, ALabelNeverCoversAnotherOrTheColourScale) {
     const QRectF area(QPoint(0, 0), kSize);
     const QRectF legend = LegendBox(area, TwoPieces());
     ASSERT_FALSE(legend.isEmpty());
-    // Just left of the colour scale, so that a label on the right runs under it.
     const WorldPoint centre = ToWorld(kView.centre, kView.zoom);
-    const QPointF beside(legend.left() - 30, legend.center().y());
-    const GeoPoint underScale = ToGeo(
-        {centre.x + beside.x() - area.center().x(), centre.y + beside.y() - area.center().y()},
-        kView.zoom);
+    auto place = [&](const QPointF& at) {
+        return ToGeo({centre.x + at.x() - area.center().x(), centre.y + at.y() - area.center().y()},
+                     kView.zoom);
+    };
+    // Just left of the colour scale, so that a label on the right runs under it.
+    const GeoPoint underScale = place(QPointF(legend.left() - 30, legend.center().y()));
     const GeoPoint shared{51.9985, 5.002}; // where TwoPieces' barhole label stands
-    for (const GeoPoint& place : {shared, underScale}) {
+    for (const GeoPoint& at : {shared, underScale}) {
         MapScene labelled = TwoPieces();
-        labelled.markers.push_back({MarkerKind::Barhole, place, "Barhole 5: 62 %Gas", {}});
+        labelled.markers.push_back({MarkerKind::Barhole, at, "Barhole 5: 62 %Gas", {}});
         const MapLayout layout = LayOutMap(area, labelled, kView, QString());
-        ASSERT_EQ(layout.markerLabels.size(), 2u) << place.latitude;
-        const QRectF moved = layout.markerLabels[1].box;
-        EXPECT_LT(moved.right(), OnScreen(place, area, kView).x());
-        EXPECT_FALSE(moved.intersects(layout.markerLabels[0].box));
-        EXPECT_FALSE(moved.intersects(legend));
+        ASSERT_EQ(layout.markerLabels.size(), 2u) << at.latitude;
+        const MarkerLabel& moved = layout.markerLabels[1];
+        EXPECT_EQ(moved.marker, 1u);
+        EXPECT_TRUE(moved.leader.isNull());
+        EXPECT_LT(moved.text.box.right(), OnScreen(at, area, kView).x());
+        EXPECT_FALSE(moved.text.box.intersects(layout.markerLabels[0].text.box));
+        EXPECT_FALSE(moved.text.box.intersects(legend));
     }
-    // Both sides of the shared place are taken now.
+    // Four more on the shared place: once both its sides are taken, the labels stand off it,
+    // each with a leader line to it.
     MapScene crowded = TwoPieces();
-    crowded.markers.push_back({MarkerKind::Barhole, shared, "Barhole 5: 62 %Gas", {}});
-    MapScene labelled = crowded;
-    labelled.markers.push_back({MarkerKind::Barhole, shared, "Barhole 6: 12 %Gas", {}});
-    MapScene bare = crowded;
-    bare.markers.push_back({MarkerKind::Barhole, shared, "", {}});
-    EXPECT_EQ(LayOutMap(area, labelled, kView, QString()).markerLabels.size(), 2u);
-    EXPECT_EQ(Draw(labelled), Draw(bare));
+    for (const char* label :
+         {"Barhole 5: 62 %Gas", "Barhole 6: 12 %Gas", "Barhole 7: 3 %Gas", "Barhole 8: 1 %Gas"}) {
+        crowded.markers.push_back({MarkerKind::Barhole, shared, label, {}});
+    }
+    const MapLayout layout = LayOutMap(area, crowded, kView, QString());
+    ASSERT_EQ(layout.markerLabels.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(layout.markerLabels[i].leader.isNull(), i < 2) << i;
+        EXPECT_EQ(layout.markerLabels[i].marker, i);
+        for (size_t j = i + 1; j < 5; ++j) {
+            EXPECT_FALSE(
+                layout.markerLabels[i].text.box.intersects(layout.markerLabels[j].text.box));
+        }
+    }
+    // Under the middle of the colour scale.
+    MapScene hidden = TwoPieces();
+    hidden.markers.push_back({MarkerKind::Barhole, place(legend.center()), "Barhole 7", {}});
+    MapScene bare = hidden;
+    bare.markers.back().label.clear();
+    EXPECT_EQ(LayOutMap(area, hidden, kView, QString()).markerLabels.size(), 1u);
+    EXPECT_EQ(Draw(hidden), Draw(bare));
+}
+
+// Ground of one colour everywhere, so that only what is drawn over it shows: no grid beneath.
+class PlainGround : public TileSource {
+public:
+    PlainGround() : m_tile(256, 256, QImage::Format_RGB32) { m_tile.fill(QColor(225, 232, 214)); }
+    bool IsOpen() const override { return true; }
+    QImage Tile(int, int, int) override { return m_tile; }
+    QString Attribution() const override { return QStringLiteral("(c) Plain ground"); }
+    QString Error() const override { return {}; }
+
+private:
+    QImage m_tile;
+};
+
+// Every pixel a marker's symbol paints (the picture with the markers, their labels blank, against
+// the one without them) is the same whatever the labels say: no label, and no line leading to
+// one, is painted over any marker, however close the markers stand.
+TEST(MapPictureTest, NoLabelIsPaintedOverAMarker) {
+    PlainGround ground;
+    for (const CrowdedScene& crowded : CrowdedScenes()) {
+        MapScene blank = crowded.scene;
+        for (Marker& marker : blank.markers) {
+            marker.label.clear();
+        }
+        MapScene none = crowded.scene;
+        none.markers.clear();
+        const QImage labelled = Draw(crowded.scene, crowded.view, &ground, crowded.size);
+        const QImage symbols = Draw(blank, crowded.view, &ground, crowded.size);
+        const QImage bare = Draw(none, crowded.view, &ground, crowded.size);
+        // The boxes the layout keeps labels out of hold every pixel the symbols paint.
+        const MapLayout layout = LayOutMap(QRectF(QPointF(0, 0), QSizeF(crowded.size)),
+                                           crowded.scene, crowded.view, ground.Attribution());
+        int painted = 0;
+        int covered = 0;
+        int outside = 0;
+        for (int y = 0; y < bare.height(); ++y) {
+            for (int x = 0; x < bare.width(); ++x) {
+                if (symbols.pixel(x, y) != bare.pixel(x, y)) {
+                    ++painted;
+                    covered += labelled.pixel(x, y) != symbols.pixel(x, y) ? 1 : 0;
+                    const QRectF pixel(x, y, 1, 1);
+                    outside +=
+                        std::none_of(layout.markers.begin(), layout.markers.end(),
+                                     [&pixel](const QRectF& box) { return box.contains(pixel); })
+                            ? 1
+                            : 0;
+                }
+            }
+        }
+        EXPECT_GT(painted, 0) << crowded.what;
+        EXPECT_EQ(covered, 0) << crowded.what << ": pixels of markers covered";
+        EXPECT_EQ(outside, 0) << crowded.what << ": pixels of markers outside their boxes";
+    }
 }
 
 TEST(MapPictureTest, NothingIsDrawnOutsideTheArea) {

@@ -1,6 +1,6 @@
 #include "gui/AboutDialog.h"
 
-#include "TextFit.h"
+#include "textfit/TextFit.h"
 #include "ui_AboutDialog.h"
 
 #include <QLabel>

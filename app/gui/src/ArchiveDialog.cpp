@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveHistory.h"
 #include "compliance/SwitchOnStatus.h"
+#include "textfit/TextFit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -102,10 +103,12 @@ QFormLayout* ArchiveDialog::MakeSearch(QPushButton*& search, QPushButton*& instr
     instrument_ = new QLineEdit(this);
     for (QLineEdit* date : {from_, to_}) {
         date->setPlaceholderText("YYYY-MM-DD");
+        FitPlaceholder(*date);
         date->setInputMask("0000-00-00;_");
         date->clear();
     }
     instrument_->setPlaceholderText("every instrument");
+    FitPlaceholder(*instrument_);
     alarms_ = new QCheckBox("Alarms only", this);
     search = new QPushButton("Search", this);
     search->setObjectName("searchButton");

@@ -1,5 +1,8 @@
 #include "ElidedLabel.h"
 
+#include "textfit/TextFit.h"
+
+#include <QEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -19,8 +22,7 @@ void ElidedLabel::SetWholeText(const QString& text) {
 
 QSize ElidedLabel::sizeHint() const {
     const QMargins margins = contentsMargins();
-    return QSize(fontMetrics().horizontalAdvance(whole_) + margins.left() + margins.right() +
-                     2 * margin(),
+    return QSize(OneLineWidth(*this, whole_) + margins.left() + margins.right() + 2 * margin(),
                  fontMetrics().height() + margins.top() + margins.bottom() + 2 * margin());
 }
 
@@ -36,7 +38,19 @@ void ElidedLabel::resizeEvent(QResizeEvent* event) {
     Elide();
 }
 
+void ElidedLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        // The text is measured again, for the room it asks and for what fits the room it has.
+        Elide();
+        updateGeometry();
+    }
+}
+
 void ElidedLabel::Elide() {
-    setText(
-        fontMetrics().elidedText(whole_, Qt::ElideMiddle, contentsRect().width() - 2 * margin()));
+    // Shortened only when the room is less than the whole text asks (sizeHint), measured alike.
+    const int room = contentsRect().width() - 2 * margin();
+    setText(OneLineWidth(*this, whole_) <= room
+                ? whole_
+                : fontMetrics().elidedText(whole_, Qt::ElideMiddle, room));
 }

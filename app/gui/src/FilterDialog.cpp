@@ -1,6 +1,6 @@
 #include "gui/FilterDialog.h"
 
-#include "TextFit.h"
+#include "textfit/TextFit.h"
 #include "ui_FilterDialog.h"
 
 #include <QCheckBox>

@@ -91,10 +91,8 @@ bool LinkController::Connect() {
     }
     linkUp_ = true;
     lostUpload_.clear();
-    droppedReplies_ = 0;
-    status_.SetDroppedReplies(0);
     ShowConnection();
-    status_.SetActivity("Reading the instrument's information");
+    status_.SetStep("Reading the instrument's information");
     return true;
 }
 
@@ -127,9 +125,9 @@ void LinkController::EnableGo(bool enable) {
 
 void LinkController::ShowMessage(MessageKind kind, const std::string& text) {
     if (kind == MessageKind::Status) {
-        // Empty when the instrument answers again after a wait.
-        status_.SetActivity(text.empty() ? QString("Reading the instrument's information")
-                                         : FromCp1252(text));
+        // Empty when the instrument answers again after a wait: its information is read anew.
+        status_.SetStep(text.empty() ? QString("Reading the instrument's information")
+                                     : FromCp1252(text));
         return;
     }
     if (text == UploadMachine::kNoAnswerText && !session_.LinkOpen()) {
@@ -190,11 +188,6 @@ void LinkController::ShowProgress(UploadRequest request, int done, int total) {
         ui_.progressBar->setTextVisible(false);
         return;
     }
-    if (done == 0) {
-        // A transfer begins: its own spoiled replies are counted.
-        droppedReplies_ = 0;
-        status_.SetDroppedReplies(0);
-    }
     ui_.progressBar->setRange(0, total);
     ui_.progressBar->setValue(done);
     const bool index = request == UploadRequest::Index;
@@ -204,20 +197,22 @@ void LinkController::ShowProgress(UploadRequest request, int done, int total) {
                              .arg(ui_.progressBar->maximum());
     ui_.progressBar->setFormat(part.at(0).toUpper() + part.mid(1));
     ui_.progressBar->setTextVisible(true);
+    // A transfer begins at 0: its own spoiled replies are counted.
+    const bool begins = done == 0;
     if (index) {
-        status_.SetActivity("Uploading index " + part);
+        status_.SetStep("Uploading index " + part, begins);
         return;
     }
     const SessionEntry* entry = session_.Reader().Table().FindSlot(session_.Reader().CurrentSlot());
     const QString time = entry != nullptr ? QString::fromLatin1(entry->sessionLabel, 8) : QString();
-    status_.SetActivity("Uploading session " + time + ", " + part);
+    status_.SetStep("Uploading session " + time + ", " + part, begins);
 }
 
 void LinkController::OnSpoiledReply() {
     // One bad byte on a Bluetooth link must not cost the user the report on screen: the reply
     // is asked for again, and the user is told once. The status line goes on naming the step
     // under way; the count beside it says how noisy the line is.
-    status_.SetDroppedReplies(++droppedReplies_);
+    status_.CountDroppedReply();
     if (checksumTold_) {
         return;
     }

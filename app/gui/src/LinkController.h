@@ -75,7 +75,6 @@ private:
     std::unique_ptr<ClaimingChooser> chooser_;
     bool prepared_ = false;
     bool checksumTold_ = false;
-    int droppedReplies_ = 0; // of the transfer under way, or the last one
     // A link opened and its loss not yet shown; what the loss cut short, said when it is.
     bool linkUp_ = false;
     QString lostUpload_;

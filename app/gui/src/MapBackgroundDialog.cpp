@@ -1,5 +1,7 @@
 #include "gui/MapBackgroundDialog.h"
 
+#include "textfit/TextFit.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -27,9 +29,11 @@ MapBackgroundDialog::MapBackgroundDialog(const MapBackgroundChoice& choice, QWid
     serverAddress_ = new QLineEdit(choice.tileServer);
     serverAddress_->setObjectName("mapServerField");
     serverAddress_->setPlaceholderText("https://tiles.example.org/{z}/{x}/{y}.png");
+    FitPlaceholder(*serverAddress_);
     attribution_ = new QLineEdit(choice.attribution);
     attribution_->setObjectName("mapAttributionField");
     attribution_->setPlaceholderText("the server's terms name what to show, e.g. © its makers");
+    FitPlaceholder(*attribution_);
 
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(filePath_, 1);

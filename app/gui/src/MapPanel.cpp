@@ -5,6 +5,7 @@
 
 #include "charts/SessionChartSource.h"
 #include "charts/SessionSnapshot.h"
+#include "charts/SurveyColumn.h"
 #include "export/RecordText.h"
 #include "export/SurveyExport.h"
 #include "map/SurveyRecord.h"
@@ -18,12 +19,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -108,7 +112,7 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     message_->hide();
     layout->addWidget(message_);
 
-    auto* split = new QSplitter(Qt::Horizontal);
+    split_ = new QSplitter(Qt::Horizontal);
     canvas_ = new MapCanvas;
     survey_ = new QPlainTextEdit;
     survey_->setObjectName("mapSurvey");
@@ -117,14 +121,14 @@ MapPanel::MapPanel(QWidget* parent) : QWidget(parent) {
     survey_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     survey_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     survey_->setMinimumWidth(100);
-    split->addWidget(canvas_);
-    split->addWidget(survey_);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    split->setCollapsible(0, false);
-    // The survey record's lines want about a third of a small window, a quarter of a large one.
-    split->setSizes({600, 400});
-    layout->addWidget(split, 1);
+    split_->addWidget(canvas_);
+    split_->addWidget(survey_);
+    split_->setStretchFactor(0, 1);
+    split_->setStretchFactor(1, 0);
+    split_->setCollapsible(0, false);
+    // Until a record comes (FitSurvey), a third for it.
+    split_->setSizes({600, 300});
+    layout->addWidget(split_, 1);
 
     gasLabel_->hide();
     gas_->hide();
@@ -206,8 +210,15 @@ void MapPanel::Make(std::function<Sessions()> sessions, const LogFilter& filter,
         }
         making.scene = mapping::SceneOfSessions(*making.sessions, gas, filter);
         if (newSessions) {
-            making.survey = QString::fromUtf8(WriteSurveys(
-                SurveysOf(*making.sessions, headings, making.filter), SurveyFormat::Text));
+            const std::vector<SessionSurvey> surveys =
+                SurveysOf(*making.sessions, headings, making.filter);
+            making.survey = QString::fromUtf8(WriteSurveys(surveys, SurveyFormat::Text));
+            // What the column is measured by: each session's record; the totals of several may
+            // be broken.
+            for (const SessionSurvey& survey : surveys) {
+                making.sessionLines
+                    << QString::fromUtf8(WriteSurveys({survey}, SurveyFormat::Text)).split('\n');
+            }
         }
         return making;
     }));
@@ -252,6 +263,8 @@ void MapPanel::PutUp() {
         gasLabel_->setVisible(making.gases.size() > 1);
         gas_->setVisible(making.gases.size() > 1);
         survey_->setPlainText(making.survey);
+        surveyLines_ = making.sessionLines;
+        FitSurvey();
         readOut_->setText(kHowTo);
     }
     canvas_->SetScene(making.scene, making.newSessions);
@@ -259,6 +272,33 @@ void MapPanel::PutUp() {
                      : !mapping::SceneHasPlaces(canvas_->Scene()) ? QString(kNoPositions)
                                                                   : QString());
     emit mapShown();
+}
+
+void MapPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) {
+        FitSurvey();
+    }
+}
+
+void MapPanel::FitSurvey() {
+    // The record's column asks for its sessions' widest line, its document's margins, its frame
+    // and the scroll bar a long record has: its lines are broken only where that is more than
+    // its share on screen allows (the report's map page gives its column the same, within the
+    // page's share).
+    const double around = 2 * survey_->document()->documentMargin() + 2 * survey_->frameWidth() +
+                          survey_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                        survey_->verticalScrollBar()) +
+                          survey_->cursorWidth() + 1;
+    const int shared = split_->width() - split_->handleWidth();
+    if (shared <= 0) {
+        return;
+    }
+    const int column = std::max(
+        survey_->minimumWidth(),
+        SurveyColumnWidth(WidestLine(surveyLines_, QFontMetricsF(survey_->font())) + around, shared,
+                          kScreenColumn));
+    split_->setSizes({shared - column, column});
 }
 
 void MapPanel::OnGasChosen(int index) {

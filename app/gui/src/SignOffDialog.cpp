@@ -1,5 +1,7 @@
 #include "gui/SignOffDialog.h"
 
+#include "textfit/TextFit.h"
+
 #include <QDate>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -41,6 +43,7 @@ QString DayOf(const QLineEdit* field) {
 QLineEdit* DayField(const QString& day, QWidget* parent) {
     QLineEdit* field = new QLineEdit(parent);
     field->setPlaceholderText("YYYY-MM-DD");
+    FitPlaceholder(*field);
     field->setInputMask("0000-00-00;_");
     field->clear();
     field->setText(day);
@@ -57,8 +60,10 @@ SignOffDialog::SignOffDialog(archive::SessionArchive& store,
     setObjectName("SignOffDialog");
     meaning_ = new QLineEdit(this);
     meaning_->setPlaceholderText("reviewed, approved");
+    FitPlaceholder(*meaning_);
     instrument_ = new QLineEdit(instrument, this);
     instrument_->setPlaceholderText("every instrument");
+    FitPlaceholder(*instrument_);
     from_ = DayField(from, this);
     to_ = DayField(to, this);
     passphrase_ = new QLineEdit(this);

@@ -27,9 +27,10 @@ StatusLine::StatusLine(QWidget* parent)
       connection_(MakeElided("statusConnection", 32, this)),
       serviceNote_(MakeLabel("statusService", this)) {
     setObjectName("statusLine");
-    // What is going on comes first: the connection, which stretches, gives up its room down to
-    // its least once the line is short of it (a stretching item is given its least then), and
-    // shows at the right end.
+    // What is going on comes first: it is given the room its whole text asks (ElidedLabel's
+    // size hint), and the connection, which stretches, gives up its room down to its least once
+    // the line is short of it (a stretching item is given its least then), and shows at the
+    // right end.
     addWidget(activity_);
     addWidget(dropped_);
     dropped_->hide();
@@ -41,16 +42,37 @@ StatusLine::StatusLine(QWidget* parent)
     serviceNote_->hide();
 }
 
-void StatusLine::SetActivity(const QString& text) {
+void StatusLine::SetStep(const QString& text, bool fresh) {
     activity_->SetWholeText(text);
+    if (fresh || !stepShown_) {
+        droppedCount_ = 0;
+    }
+    stepShown_ = true;
+    ShowDropped();
 }
 
-void StatusLine::SetDroppedReplies(int count) {
-    dropped_->setText(count <= 0 ? QString()
-                                 : QString("%1 spoiled repl%2 dropped, asked for again")
-                                       .arg(count)
-                                       .arg(count == 1 ? "y" : "ies"));
-    dropped_->setVisible(count > 0);
+void StatusLine::SetActivity(const QString& text) {
+    activity_->SetWholeText(text);
+    // The step counted has ended: its count would stand beside a text that names no step.
+    stepShown_ = false;
+    droppedCount_ = 0;
+    ShowDropped();
+}
+
+void StatusLine::CountDroppedReply() {
+    ++droppedCount_;
+    ShowDropped();
+}
+
+void StatusLine::ShowDropped() {
+    // A count always stands beside the step its replies belong to: the one the line names, or,
+    // beside a result, the poll that goes on between requests.
+    const QString during = stepShown_ ? QString() : QString(" while polling the instrument");
+    dropped_->setText(droppedCount_ <= 0 ? QString()
+                                         : QString("%1 spoiled repl%2 dropped%3, asked for again")
+                                               .arg(droppedCount_)
+                                               .arg(droppedCount_ == 1 ? "y" : "ies", during));
+    dropped_->setVisible(droppedCount_ > 0);
 }
 
 QString StatusLine::DroppedReplies() const {

@@ -15,6 +15,7 @@
 
 #include "linkselect/Settings.h"
 #include "session/LinkClaim.h"
+#include "textfit/TextFit.h"
 #include "watch/OutputTemplate.h"
 #include "watch/WatchOptions.h"
 #include "watch/WatchSettingsFile.h"
@@ -36,6 +37,7 @@ WatchSettingsDialog::WatchSettingsDialog(QWidget* parent) : QDialog(parent) {
     m_out = new QLineEdit(this);
     m_out->setObjectName("watchOut");
     m_out->setPlaceholderText("Tavon/{instrument}/{date} in your documents folder");
+    FitPlaceholder(*m_out);
     m_out->setToolTip("The folder of each day's files; the fields {instrument} {date} {month} "
                       "{job} {user} are filled in");
     m_csv = Box("CSV", "watchCsv", this);

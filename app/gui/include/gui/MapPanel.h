@@ -21,6 +21,8 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QResizeEvent;
+class QSplitter;
 class SessionByteSource;
 class ShownReport;
 struct ReportState;
@@ -79,6 +81,9 @@ signals:
     // A scene has been put up.
     void mapShown();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     using Sessions = std::shared_ptr<const std::vector<SessionValues>>;
     struct Making {
@@ -89,6 +94,7 @@ private:
         std::vector<mapping::MapGas> gases;
         mapping::MapScene scene;
         QString survey;
+        QStringList sessionLines; // of each session's record alone, without the totals
     };
 
     // Makes what `sessions` gives on another thread; a newer request overtakes it. `gasIndex`
@@ -96,6 +102,10 @@ private:
     void Make(std::function<Sessions()> sessions, const LogFilter& filter,
               std::vector<SurveyHeading> headings, int gasIndex);
     void PutUp();
+    // Gives the survey record the width its lines ask, within its share on screen beside the map
+    // (as the report's map page does on paper); the map takes the rest. A handle the user
+    // dragged keeps its place until the panel's width or the record changes.
+    void FitSurvey();
     void OnGasChosen(int index);
     void OnPicked(mapping::SceneRecord record, bool marker);
     // The line above the map of a record chosen or ringed: its time, its marker's words, its
@@ -108,6 +118,8 @@ private:
     QLabel* readOut_ = nullptr;
     QLabel* message_ = nullptr;
     QPlainTextEdit* survey_ = nullptr;
+    QSplitter* split_ = nullptr; // the map, and the survey record beside it
+    QStringList surveyLines_;    // what the record's column is measured by (sessionLines)
     std::shared_ptr<mapping::TileSource> background_;
     // The sessions and the filter of the scene on screen, which another gas is drawn from.
     Sessions sessions_;
