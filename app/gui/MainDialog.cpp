@@ -277,8 +277,14 @@ void MainDialog::BuildMenus() {
         session_->SetFastUpload(checked);
     });
 
-    QAction* help = menuBar_->addAction("Help", this, [this] { OpenManual(); });
-    help->setObjectName("actionHelp");
+    // The manual of this program, and the instrument's own where it is beside it.
+    QMenu* help = menuBar_->addMenu(tr("&Help"));
+    help->setObjectName("menuHelp");
+    QAction* guide = help->addAction("User Guide", this, [this] { ShowGuide(); });
+    guide->setObjectName("actionUserGuide");
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addAction("Instrument Manual", this, [this] { OpenManual(); })
+        ->setObjectName("actionHelp");
 }
 
 QAction* MainDialog::Action(const QString& objectName) const {
@@ -610,6 +616,12 @@ void MainDialog::OpenManual() {
         manual = QFileInfo(QDir(QCoreApplication::applicationDirPath()), name);
     }
     if (!manual.exists()) {
+        Prompt(QString("The instrument's manual \"%1\" is in neither the working folder (%2) nor "
+                       "the program's folder (%3): the program's own User Guide opens instead "
+                       "(Help > User Guide, F1).")
+                   .arg(name, QDir::toNativeSeparators(QDir::currentPath()),
+                        QDir::toNativeSeparators(QCoreApplication::applicationDirPath())),
+               "Help");
         ShowGuide();
         return;
     }
