@@ -62,6 +62,10 @@ if(WIN32)
     install(FILES ${dll_path} DESTINATION .)
   endforeach()
   install(FILES ${PROJECT_SOURCE_DIR}/resources/README-Windows.txt DESTINATION . RENAME README.txt)
+  # The user manual beside the programs, as Help > User Guide shows it; its audit page links the
+  # history format one folder up, as in the source tree.
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/manual/ DESTINATION manual)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/history-format.md DESTINATION .)
 
   set(CPACK_GENERATOR NSIS ZIP)
   # The programs and our libraries without their symbols.
@@ -108,6 +112,11 @@ else()
   configure_file(${PROJECT_SOURCE_DIR}/resources/tavon-datalog-watch.service.in
                  ${CMAKE_BINARY_DIR}/tavon-datalog-watch.service @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/tavon-datalog-watch.service DESTINATION lib/systemd/user)
+  # The user manual, as Help > User Guide shows it; its audit page links the history format one
+  # folder up, as in the source tree.
+  set(tavon_docdir ${CMAKE_INSTALL_DATADIR}/doc/tavon-datalogging)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/manual/ DESTINATION ${tavon_docdir}/manual)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/history-format.md DESTINATION ${tavon_docdir})
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

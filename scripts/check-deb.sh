@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a configured build folder (default build/test) and checks that it holds
-# the programs, the two libraries, the launcher, the icon, the AppStream file and the watcher's
-# systemd user unit (not enabled), depends on the Qt runtime, and carries the project's version.
+# the programs, the two libraries, the launcher, the icon, the AppStream file, the watcher's
+# systemd user unit (not enabled) and every page and picture of the user manual, depends on the Qt
+# runtime, and carries the project's version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
@@ -23,6 +24,21 @@ for path in ./usr/bin/tavon-datalogging ./usr/bin/tavon-datalog ./usr/bin/tavon-
     fail=1
   fi
 done
+# The user manual, every page and picture of docs/manual, and the history format its audit page
+# links to.
+doc=./usr/share/doc/tavon-datalogging
+paths=$(awk '{print $NF}' <<<"$contents")
+while IFS= read -r -d '' file; do
+  path=$doc/manual/${file#docs/manual/}
+  if ! grep -qxF "$path" <<<"$paths"; then
+    echo "check-deb: $deb lacks $path (the manual's ${file#docs/manual/})" >&2
+    fail=1
+  fi
+done < <(find docs/manual -type f -print0)
+if ! grep -qxF "$doc/history-format.md" <<<"$paths"; then
+  echo "check-deb: $deb lacks $doc/history-format.md" >&2
+  fail=1
+fi
 # The unit runs the packaged program and is left for the user to enable: no link in a .wants
 # folder, no maintainer script that enables it.
 unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/tavon-datalog-watch.service 2>/dev/null || true)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Smoke test of the Windows build (scripts/build-windows.sh) under Wine and Xvfb:
-#  1. from the zip: tavon-instrument.exe serves "\\.\pipe\RAK Pipe", tavon-datalog.exe download
+#  1. from the zip (which must hold the user manual): tavon-instrument.exe serves "\\.\pipe\RAK Pipe", tavon-datalog.exe download
 #     fetches every session, and its reports and tree equal the Linux build's byte for byte;
 #  2. the Windows serial link: tavon-datalog.exe downloads through COM7, which Wine maps to the
 #     pseudo-terminal of the Linux simulator; same reports again;
@@ -126,6 +126,10 @@ for f in sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll libpq.dll imageformats/q
          tls/qschannelbackend.dll; do
   [ -f "$app/$f" ] || fail "the zip lacks $f"
 done
+# The user manual, every page and picture of it, beside the programs.
+while IFS= read -r -d '' f; do
+  [ -f "$app/manual/${f#docs/manual/}" ] || fail "the zip lacks manual/${f#docs/manual/}"
+done < <(find docs/manual -type f -print0)
 cd "$app"
 start_ready "$work/win-instrument.log" wine tavon-instrument.exe >/dev/null ||
   fail "wine tavon-instrument.exe (see $work/win-instrument.log)"

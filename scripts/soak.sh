@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Downloads from the simulated instrument again and again, each run with its own random faults,
 # and checks what every run leaves behind:
-#   - it ends by itself within SOAK_LIMIT seconds, with an exit status the README documents for
-#     its faults (none, garbage or checksum: 0, a noisy line's spoiled transfers being asked
-#     again until they come whole; drop, refuse, stall-after, the simulator killed mid-session:
-#     0 or 4);
+#   - it ends by itself within SOAK_LIMIT seconds, with an exit status that
+#     docs/manual/connecting.md documents for its faults (none, garbage or checksum: 0, a noisy
+#     line's spoiled transfers being asked again until they come whole; drop, refuse,
+#     stall-after, the simulator killed mid-session: 0 or 4);
 #   - no report is ever partial: the output folder holds only whole reports of the days asked
 #     for, each equal byte for byte to the clean run's report of that day (and all of them when
 #     the status is 0), and nothing else is left in the run's folder;

@@ -1,5 +1,6 @@
 // The watcher's decisions, its output template, the never-replace rule and its options, in
 // process: a scripted clock and scripted links stand in for the ports and the instruments.
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -535,6 +536,29 @@ TEST(WatchOptions, EveryDeclaredOptionIsInTheHelp) {
          {"\n  --port DEVICE ", "\n  --ports all|DEVICE... ", "\n  --pipe [NAME] "}) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
     }
+}
+
+// tavon-watch's help sends the reader to the console watcher's for its options: that command
+// must be one that answers with them.
+TEST(WatchOptions, TheTrayWatchersHelpNamesAHelpThatIsThere) {
+    const std::string folder = MakeTempFolder("tavon-watch-help-");
+    const testsupport::RunResult tray = testsupport::RunProgram("tavon-watch", {"--help"}, folder,
+                                                                60, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_EQ(tray.status, 0) << tray.err;
+    const size_t open = tray.out.find("(tavon-datalog ");
+    ASSERT_NE(open, std::string::npos) << tray.out;
+    const size_t close = tray.out.find(')', open);
+    ASSERT_NE(close, std::string::npos) << tray.out;
+    std::vector<std::string> words;
+    std::istringstream named(tray.out.substr(open + 1, close - open - 1));
+    for (std::string word; named >> word;) {
+        words.push_back(word);
+    }
+    const testsupport::RunResult pointed = testsupport::RunProgram(
+        words.front(), std::vector<std::string>(words.begin() + 1, words.end()), folder);
+    RemoveTree(folder);
+    EXPECT_EQ(pointed.status, 0) << pointed.err;
+    EXPECT_EQ(pointed.out.rfind("Usage: tavon-datalog watch ", 0), 0u) << pointed.out;
 }
 
 } // namespace

@@ -166,7 +166,7 @@ TEST_F(MainDialogTest, Menus) {
     for (QAction* a : bar->actions()) {
         top << a->text();
     }
-    EXPECT_EQ(top, QStringList({"&File", "&View", "Help"}));
+    EXPECT_EQ(top, QStringList({"&File", "&View", "&Help"}));
     QStringList file;
     for (QAction* a : Child<QMenu>("menuFile")->actions()) {
         if (!a->isSeparator()) {
@@ -183,7 +183,13 @@ TEST_F(MainDialogTest, Menus) {
     EXPECT_EQ(dialog->Action("actionSessionsAll")->text(), QString("All"));
     EXPECT_EQ(dialog->Action("actionSessionsAlarm")->text(), QString("Alarm"));
     EXPECT_EQ(dialog->Action("actionSessionsCal")->text(), QString("Cal"));
-    EXPECT_EQ(dialog->Action("actionHelp")->menu(), nullptr) << "Help is a plain command";
+    QStringList help;
+    for (QAction* a : Child<QMenu>("menuHelp")->actions()) {
+        help << a->text();
+    }
+    EXPECT_EQ(help, QStringList({"User Guide", "Instrument Manual"}));
+    EXPECT_EQ(dialog->Action("actionUserGuide")->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(dialog->Action("actionHelp")->text(), QString("Instrument Manual"));
 }
 
 TEST_F(MainDialogTest, SessionMenuMirrorsTheHiddenBoxes) {
@@ -364,16 +370,24 @@ TEST_F(MainDialogTest, EverySaveOffersTheWorkingFolderOneNameAndOneFileType) {
 }
 
 TEST_F(MainDialogTest, HelpOpensTheManualFromTheWorkingDirectory) {
-    dialog->OpenManual();
-    // No manual: the program's own guide, in a window of its own.
+    dialog->Action("actionHelp")->trigger();
+    // No manual: said so, and the program's own guide opens instead, in a window of its own.
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    const QString said = QString::fromStdString(prompt.shown[0].first);
+    EXPECT_EQ(prompt.shown[0].second, "Help");
+    EXPECT_TRUE(said.startsWith("The instrument's manual \"50312_04.pdf\" is in neither the "
+                                "working folder (" +
+                                QDir::toNativeSeparators(QDir::currentPath()) + ")"))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("User Guide")) << said.toStdString();
     ASSERT_NE(dialog->Guide(), nullptr);
     EXPECT_TRUE(dialog->Guide()->isVisible());
     EXPECT_FALSE(dialog->Guide()->isModal());
+    EXPECT_EQ(dialog->Guide()->Page(), QUrl(UserGuide::kContents));
     EXPECT_TRUE(dialog->Guide()->Text().contains("Connecting the instrument"));
-    EXPECT_TRUE(dialog->Guide()->Text().contains("File > Open Dump..."));
-    EXPECT_TRUE(prompt.shown.empty());
     EXPECT_TRUE(opened.empty());
     dialog->Guide()->close();
+    prompt.shown.clear();
 
     QFile manual("50312_04.pdf");
     ASSERT_TRUE(manual.open(QIODevice::WriteOnly));

@@ -2,9 +2,16 @@
 #include "GuiTestSupport.h"
 #include "gui/MainDialog.h"
 
-#include "app/SessionBrowser.h"
-
 #include <QAction>
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -16,7 +23,13 @@
 
 namespace {
 
-// The guide as Help opens it from the main window, with no manual anywhere to be found.
+// A link of the page shown: its text's place in the document and where it goes.
+struct Link {
+    int position = -1;
+    QUrl target;
+};
+
+// The guide as Help > User Guide opens it from the main window.
 class UserGuideTest : public ::testing::Test {
 protected:
     UserGuideTest() {
@@ -27,25 +40,49 @@ protected:
             return true;
         };
         dialog = std::make_unique<MainDialog>(env);
-        dialog->Action("actionHelp")->trigger();
+        dialog->Action("actionUserGuide")->trigger();
     }
 
-    const QTextDocument* Document() const {
-        const auto* text = NamedChild<QTextBrowser>(*dialog->Guide(), "userGuideText");
-        return text != nullptr ? text->document() : nullptr;
+    QTextBrowser* Browser() const {
+        return NamedChild<QTextBrowser>(*dialog->Guide(), "userGuideText");
     }
 
-    // Each heading with the text of the section under it, up to the next heading.
-    std::vector<std::pair<QString, QString>> Sections() const {
-        std::vector<std::pair<QString, QString>> sections;
-        for (QTextBlock b = Document()->begin(); b.isValid(); b = b.next()) {
-            if (b.blockFormat().headingLevel() > 0) {
-                sections.emplace_back(b.text(), QString());
-            } else if (!sections.empty()) {
-                sections.back().second += b.text() + '\n';
+    std::vector<Link> Links() const {
+        std::vector<Link> links;
+        const QTextDocument* document = Browser()->document();
+        for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (format.isAnchor() && !format.anchorHref().isEmpty()) {
+                    links.push_back({it.fragment().position(), QUrl(format.anchorHref())});
+                }
             }
         }
-        return sections;
+        return links;
+    }
+
+    // The names of the pictures of the page shown, as the page names them.
+    std::vector<QString> Pictures() const {
+        std::vector<QString> pictures;
+        const QTextDocument* document = Browser()->document();
+        for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().isImageFormat()) {
+                    pictures.push_back(it.fragment().charFormat().toImageFormat().name());
+                }
+            }
+        }
+        return pictures;
+    }
+
+    // Clicks the link's text as the user would.
+    void Click(const Link& link) {
+        QTextCursor cursor(Browser()->document());
+        cursor.setPosition(link.position + 1);
+        Browser()->setTextCursor(cursor);
+        Browser()->ensureCursorVisible();
+        const QPoint at = Browser()->cursorRect(cursor).center() - QPoint(2, 0);
+        QTest::mouseClick(Browser()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
 
     PrivatePlace place;
@@ -54,88 +91,152 @@ protected:
     std::vector<QUrl> opened;
 };
 
-TEST_F(UserGuideTest, HelpOpensTheGuideBesideTheWindow) {
+// Every page of the manual the program carries, as qrc: addresses.
+std::vector<QUrl> CarriedPages() {
+    std::vector<QUrl> pages;
+    QDirIterator it(":/tavon/manual", {"*.md"}, QDir::Files);
+    while (it.hasNext()) {
+        pages.push_back(QUrl("qrc" + it.next()));
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
+TEST_F(UserGuideTest, HelpUserGuideOpensTheManualBesideTheWindow) {
     ASSERT_NE(dialog->Guide(), nullptr);
     EXPECT_TRUE(dialog->Guide()->isVisible());
     EXPECT_FALSE(dialog->Guide()->isModal());
+    EXPECT_EQ(dialog->Guide()->Page(), QUrl(UserGuide::kContents));
+    EXPECT_TRUE(dialog->Guide()->Text().startsWith("Tavon Datalogging: the user manual"));
+    EXPECT_EQ(Browser()->sourceType(), QTextDocument::MarkdownResource);
     EXPECT_TRUE(opened.empty());
     EXPECT_TRUE(prompt.shown.empty());
 }
 
-TEST_F(UserGuideTest, EverySubjectHasASectionThatSaysHowToDoIt) {
-    // Each subject's heading, and what its section must name for the engineer to find the thing.
-    const struct {
-        const char* heading;
-        std::vector<const char*> names;
-    } subjects[] = {
-        {"The Chart tab",
-         {"Chart", "Whole Session", "double click", "nearest recorded sample",
-          "barhole test's profile"}},
-        {"Save as PDF", {"File > Save as PDF...", "A4 landscape", "Page n of m"}},
-        {"Export: CSV, GeoJSON and GPX",
-         {"File > Export...", "CSV", "GeoJSON", "GPX", "one column per sensor position",
-          "CO (ppm) 2"}},
-        {"Another instrument", {"serial number", "greyed", "GO", SessionReader::kMismatchText}},
-        {"The archive: File > Open Archive...",
-         {"File > Open Archive...", "Archive=", "Job number", "Search", "Full Day", "Export..."}},
-        {"Fast Upload", {"View > Fast Upload", "Fast Upload=TRUE"}},
-        {"Connecting the instrument", {"held by", "stays offline"}},
-        {"Keys", {"print dialog", "Save as PDF...", "Shift+Enter", "Escape"}},
-        {"Instruments: tests due and the compliance report",
-         {"View > Instruments...", "Overdue and failed only", "Intervals...",
-          "Save Compliance Report as PDF...", "firmware"}},
-        {"The archive on the command line: tavon-datalog archive",
-         {"tavon-datalog archive", "--archive LOCATION", "archive import", "archive list",
-          "archive render", "archive export", "archive plot", "archive stats",
-          "archive rename-instrument OLD NEW"}},
-    };
-    const auto sections = Sections();
-    for (const auto& subject : subjects) {
-        const auto section = std::find_if(sections.begin(), sections.end(), [&](const auto& s) {
-            return s.first == QString(subject.heading);
-        });
-        ASSERT_NE(section, sections.end()) << subject.heading;
-        for (const char* name : subject.names) {
-            EXPECT_TRUE(section->second.contains(QString(name))) << subject.heading << ": " << name;
+TEST_F(UserGuideTest, ALinkClickedOpensThatPageAndBackReturns) {
+    const std::vector<Link> links = Links();
+    const auto charts = std::find_if(links.begin(), links.end(), [](const Link& link) {
+        return link.target == QUrl("charts.md");
+    });
+    ASSERT_NE(charts, links.end());
+    Click(*charts);
+    EXPECT_EQ(dialog->Guide()->Page(), QUrl("qrc:/tavon/manual/charts.md"));
+    EXPECT_TRUE(dialog->Guide()->Text().startsWith("Charts\n"))
+        << dialog->Guide()->Text().left(80).toStdString();
+    EXPECT_EQ(Browser()->sourceType(), QTextDocument::MarkdownResource);
+    EXPECT_TRUE(opened.empty()) << "a page of the manual opens in the guide";
+
+    auto* back = NamedChild<QPushButton>(*dialog->Guide(), "userGuideBack");
+    ASSERT_TRUE(back->isEnabled());
+    back->click();
+    EXPECT_EQ(dialog->Guide()->Page(), QUrl(UserGuide::kContents));
+}
+
+TEST_F(UserGuideTest, APagesPicturesLoadAndFitTheWindow) {
+    dialog->Guide()->Open(QUrl("charts.md"));
+    const std::vector<QString> pictures = Pictures();
+    ASSERT_GE(pictures.size(), 3u);
+    for (const QString& name : pictures) {
+        const QVariant data = Browser()->loadResource(QTextDocument::ImageResource, QUrl(name));
+        QImage picture;
+        EXPECT_TRUE(picture.loadFromData(data.toByteArray())) << name.toStdString();
+        EXPECT_GT(picture.width(), 0) << name.toStdString();
+    }
+    // A picture wider than the page is drawn at the page's width, a narrower one as it is; the
+    // window made wider, they follow.
+    for (const int width : {700, 1400}) {
+        dialog->Guide()->resize(width, 600);
+        QApplication::processEvents();
+        const int page = Browser()->viewport()->width();
+        for (QTextBlock b = Browser()->document()->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                if (!it.fragment().charFormat().isImageFormat()) {
+                    continue;
+                }
+                const QTextImageFormat drawn = it.fragment().charFormat().toImageFormat();
+                QImage picture;
+                picture.loadFromData(
+                    Browser()
+                        ->loadResource(QTextDocument::ImageResource, QUrl(drawn.name()))
+                        .toByteArray());
+                EXPECT_LE(drawn.width(), page) << drawn.name().toStdString();
+                // What is drawn is the picture at that size, not the picture scaled as drawn.
+                const QImage shown =
+                    Browser()
+                        ->document()
+                        ->resource(QTextDocument::ImageResource, QUrl(drawn.name()))
+                        .value<QImage>();
+                EXPECT_EQ(shown.width(), qRound(drawn.width())) << drawn.name().toStdString();
+                EXPECT_GE(drawn.width(), std::min(picture.width(), page - 60))
+                    << drawn.name().toStdString() << " in a page " << page << " wide";
+            }
         }
     }
 }
 
-TEST_F(UserGuideTest, MenuItemsTheGuideNamesAreTheProgramsOwn) {
-    const struct {
-        const char* action;
-        const char* path;
-    } items[] = {
-        {"actionSavePdf", "File > %1"},
-        {"actionExport", "File > %1"},
-        {"actionOpenArchive", "File > %1"},
-        {"actionArchiveUploads", "File > %1"},
-        {"actionInstrumentName", "File > %1"},
-        {"actionFastUpload", "View > %1"},
-        {"actionConnect", "File > %1"},
-        {"actionInstruments", "View > %1"},
-        {"actionGo", "File > %1"},
-        {"actionPrint", "File > %1"},
-        {"actionFind", "View > %1"},
-    };
-    const QString text = dialog->Guide()->Text();
-    for (const auto& item : items) {
-        QAction* action = dialog->Action(item.action);
-        ASSERT_NE(action, nullptr) << item.action;
-        EXPECT_TRUE(text.contains(QString(item.path).arg(action->text()))) << item.action;
+TEST_F(UserGuideTest, EveryPageCarriedAndEveryLinkGoesToOne) {
+    const std::vector<QUrl> pages = CarriedPages();
+    ASSERT_GE(pages.size(), 13u);
+    for (const QUrl& page : pages) {
+        dialog->Guide()->Open(page);
+        ASSERT_EQ(dialog->Guide()->Page(), page);
+        EXPECT_FALSE(dialog->Guide()->Text().trimmed().isEmpty()) << page.toString().toStdString();
+        for (const Link& link : Links()) {
+            const QUrl target = page.resolved(link.target);
+            if (target.scheme() != "qrc") {
+                continue; // a web address, opened by the desktop
+            }
+            EXPECT_TRUE(QFile::exists(':' + target.path()))
+                << page.toString().toStdString() << " links " << target.toString().toStdString();
+        }
+        for (const QString& picture : Pictures()) {
+            EXPECT_TRUE(QFile::exists(':' + page.resolved(QUrl(picture)).path()))
+                << page.toString().toStdString() << " shows " << picture.toStdString();
+        }
     }
 }
 
-TEST_F(UserGuideTest, TheKeysSectionGivesEachActionsOwnKey) {
-    const auto sections = Sections();
-    const auto keys = std::find_if(sections.begin(), sections.end(),
-                                   [](const auto& s) { return s.first == QString("Keys"); });
-    ASSERT_NE(keys, sections.end());
-    for (const char* name : {"actionGo", "actionSave", "actionPrint", "actionFind"}) {
+// "File > Save as PDF...", "View > Map Background...", "Help > User Guide": each menu item a
+// page names is an item of that menu, spelt as the menu spells it.
+TEST_F(UserGuideTest, MenuItemsThePagesNameAreTheProgramsOwn) {
+    std::vector<std::pair<QString, QStringList>> menus;
+    for (QAction* top : dialog->findChild<QMenuBar*>()->actions()) {
+        QStringList items;
+        for (QAction* item : top->menu()->actions()) {
+            if (!item->isSeparator()) {
+                items << item->text();
+            }
+        }
+        menus.emplace_back(QString(top->text()).remove('&'), items);
+    }
+    int named = 0;
+    for (const QUrl& page : CarriedPages()) {
+        dialog->Guide()->Open(page);
+        const QString text = dialog->Guide()->Text().simplified();
+        for (const auto& [menu, items] : menus) {
+            const QString path = menu + " > ";
+            for (int at = text.indexOf(path); at >= 0; at = text.indexOf(path, at + 1)) {
+                const QString after = text.mid(at + path.size());
+                const bool known =
+                    std::any_of(items.begin(), items.end(),
+                                [&](const QString& item) { return after.startsWith(item); });
+                EXPECT_TRUE(known) << page.toString().toStdString() << ": "
+                                   << (path + after.left(30)).toStdString();
+                ++named;
+            }
+        }
+    }
+    EXPECT_GT(named, 50);
+}
+
+TEST_F(UserGuideTest, TheKeysTheContentsListAreEachActionsOwn) {
+    const QString text = dialog->Guide()->Text();
+    for (const char* name :
+         {"actionUserGuide", "actionGo", "actionSave", "actionPrint", "actionFind"}) {
         QAction* action = dialog->Action(name);
         ASSERT_NE(action, nullptr) << name;
         ASSERT_FALSE(action->shortcut().isEmpty()) << name;
-        EXPECT_TRUE(keys->second.contains(action->shortcut().toString() + ": ")) << name;
+        EXPECT_TRUE(text.contains(action->shortcut().toString() + ": ")) << name;
     }
 }
 

@@ -23,7 +23,7 @@ const char kUsage[] =
     "Usage: tavon-watch [OPTIONS]\n"
     "Downloads every instrument that connects, as `tavon-datalog watch` does, with an icon in\n"
     "the notification area whose menu shows the last events and quits. The options are those\n"
-    "of tavon-datalog watch (tavon-datalog help watch).\n";
+    "of tavon-datalog watch (tavon-datalog watch --help).\n";
 
 std::string SettingsText() {
     std::ifstream in("Settings.ini", std::ios::binary);

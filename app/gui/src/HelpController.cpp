@@ -20,6 +20,12 @@ void HelpController::OpenManual() {
         manual = QFileInfo(QDir(QCoreApplication::applicationDirPath()), name);
     }
     if (!manual.exists()) {
+        prompt_.Tell(QString("The instrument's manual \"%1\" is in neither the working folder (%2) "
+                             "nor the program's folder (%3): the program's own User Guide opens "
+                             "instead (Help > User Guide, F1).")
+                         .arg(name, QDir::toNativeSeparators(QDir::currentPath()),
+                              QDir::toNativeSeparators(QCoreApplication::applicationDirPath())),
+                     "Help");
         ShowGuide();
         return;
     }

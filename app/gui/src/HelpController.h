@@ -7,8 +7,8 @@ class UserGuide;
 class WindowPrompt;
 struct MainDialogEnvironment;
 
-// Help and About: the instrument's manual opened with the desktop where it is found, else the
-// program's own user guide; the about box.
+// Help and About: the program's own User Guide; the instrument's manual opened with the desktop
+// where it is found, else the guide (said so); the about box.
 class HelpController : public QObject {
 public:
     HelpController(QDialog& window, const MainDialogEnvironment& env, const WindowPrompt& prompt)

@@ -20,8 +20,15 @@ QMenuBar* MainMenus::Build(QDialog& window, const Controllers& to) {
     window.layout()->setMenuBar(bar);
     BuildFile(window, *bar, to);
     BuildView(*bar, to);
+    // The manual of this program, and the instrument's own where it is beside it.
+    QMenu* manuals = bar->addMenu(QObject::tr("&Help"));
+    manuals->setObjectName("menuHelp");
     HelpController& help = to.help;
-    bar->addAction("Help", &help, [&help] { help.OpenManual(); })->setObjectName("actionHelp");
+    QAction* guide = manuals->addAction("User Guide", &help, [&help] { help.ShowGuide(); });
+    guide->setObjectName("actionUserGuide");
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    manuals->addAction("Instrument Manual", &help, [&help] { help.OpenManual(); })
+        ->setObjectName("actionHelp");
     return bar;
 }
 
