@@ -606,8 +606,8 @@ TEST_F(EndToEnd, SessionsTheDumpLacksAreShownFromTheArchive) {
     Tree()->setCurrentItem(never);
     EXPECT_EQ(Report().ReportText, shown);
     EXPECT_TRUE(dialog->Status().Activity().endsWith(
-        "is not in this dump: it was never uploaded into it. Connect the instrument and press GO "
-        "to read it."))
+        "is not in this dump: it was never uploaded into it. Press GO with its instrument "
+        "connected to read it."))
         << dialog->Status().Activity().toStdString();
 }
 

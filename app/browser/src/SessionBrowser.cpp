@@ -196,13 +196,13 @@ bool SessionBrowser::RenderHeld(int16_t slot) {
                                 m_report.HeadingDay + m_report.HeadingMonth;
     m_notice =
         session + (held ? " is not what the image holds under its name: the bytes there "
-                          "belong to another session. Connect the instrument and press GO "
-                          "to read it."
+                          "belong to another session. Press GO with its instrument "
+                          "connected to read it."
                    : m_offlineSource == DataSource::EarlierInstrument
                        ? " was not uploaded before another instrument was connected. Connect "
                          "that instrument and press GO to read it."
-                       : " is not in this dump: it was never uploaded into it. Connect the "
-                         "instrument and press GO to read it.");
+                       : " is not in this dump: it was never uploaded into it. Press GO with "
+                         "its instrument connected to read it.");
     return false;
 }
 
