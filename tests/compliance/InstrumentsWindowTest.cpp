@@ -95,8 +95,8 @@ TEST_F(InstrumentsWindowTest, RowsFilterHistoryIntervalsAndPack) {
     // head of now, gives the register of now.
     const testsupport::RunResult set =
         testsupport::RunProgram("tavon-datalog",
-                                {"archive", "set-interval", "--archive", m_location, "--instrument",
-                                 "good", "--cal-days", "90"},
+                                {"archive", "set-interval", "--archive", m_location.toStdString(),
+                                 "--instrument", "good", "--cal-days", "90"},
                                 m_dir.Path(), 120, {"TZ=UTC", "LC_ALL=C"});
     ASSERT_EQ(set.status, 0) << set.err;
     const QString pack = QString::fromStdString(m_dir.File("pack.pdf"));
@@ -273,7 +273,7 @@ TEST_F(InstrumentsWindowTest, EventValuesHaveAUnitOnlyWhereTheRecordStatesTheirS
     ASSERT_NE(events, nullptr);
     EXPECT_EQ(Column(events, 1),
               (QStringList{"calibration", "field-calibration", "calibration", "bump"}));
-    EXPECT_EQ(Column(events, 4),
+    EXPECT_EQ(Column(events, 5),
               (QStringList{"500 / 498", "209 / 208", "50.0 / 49.8 % LEL", "500 ppm"}));
 }
 
