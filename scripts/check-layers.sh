@@ -12,8 +12,10 @@
 #    OnAllSessions): they ask the download core;
 #  - nothing in app/gui/ names the protocol engine (ModuleCommsEngine, CommsEngine, CComms, the
 #    engine's headers): the program reaches its instrument through session/'s InstrumentSession;
-#  - no function in session/, archive/, cli/, download/, watch/ or app/gui/ runs over 80 lines,
-#    brace to brace.
+#  - no function of the product (tests, benchmarks and fuzz targets aside) runs over 80 lines,
+#    brace to brace;
+#  - each source file's name is unique in the tree (a program's main.cpp aside), so that a name
+#    in a message or a review points at one file.
 # Usage: scripts/check-layers.sh [source root]   (default: this checkout). Each violation goes to
 # standard error with its file and line, and the exit status is 1.
 set -euo pipefail
@@ -28,7 +30,6 @@ TEST_LIKE = ("tests", "bench", "fuzz")
 LOWER = ("core", "report", "metertalk", "linkselect", "session", "archive", "compliance", "textfit")
 FRONT_END_RUNNERS = ("download", "watch")
 PRESENTER_CALLS = ("OnGo", "OnFullDay", "SelectNode", "OnAllSessions")
-LENGTH_CHECKED = ("session", "archive", "cli", "download", "watch", "app/gui")
 # The archive's parts and those each may use: the arrows point down.
 ARCHIVE_USES = {
     "storage": (),
@@ -338,9 +339,8 @@ for path in ALL:
             line = code.count("\n", 0, match.start()) + 1
             problems.append("%s:%d: names the protocol engine (%s): %s/ asks InstrumentSession"
                             % (path, line, match.group(1), module))
-    # A part checked on its own (app/gui), or every part of a checked module (archive).
-    checked = module if module in LENGTH_CHECKED else family(module)
-    if checked in LENGTH_CHECKED:
+    if module not in TEST_LIKE:
+        checked = family(module)
         code = strip_code(raw)
         if module in ("cli", "download", "watch"):
             for match in PRESENTER.finditer(code):
@@ -351,6 +351,16 @@ for path in ALL:
             for start, lines in long_functions(code):
                 problems.append("%s:%d: a function of %d lines; at most %d in %s/, split it"
                                 % (path, start, lines, MAX_FUNCTION_LINES, checked))
+
+by_name = {}
+for path in ALL:
+    base = path.rsplit("/", 1)[-1]
+    if base != "main.cpp":
+        by_name.setdefault(base, []).append(path)
+for base, paths in sorted(by_name.items()):
+    if len(paths) > 1:
+        problems.append("%s: %s share the name; name each after what it holds"
+                        % (base, ", ".join(sorted(paths))))
 
 for p in problems:
     print("check-layers: " + p, file=sys.stderr)

@@ -45,15 +45,8 @@ ValueColumns ColumnsOf(const std::vector<SessionValues>& sessions, const LogFilt
     return columns;
 }
 
-} // namespace
-
-QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter,
-                    const QStringList& instruments) {
-    const ValueColumns columns = ColumnsOf(sessions, filter);
-    // A dump names no instrument: its file has no column for one.
-    const bool named = NamesAny(instruments);
-
-    QString text;
+// The header row: the record's own columns, the readings, the tested sensors, the position.
+QString HeaderRow(const ValueColumns& columns, bool named) {
     QStringList header = {QStringLiteral("time"), QStringLiteral("slot")};
     if (named) {
         header << QStringLiteral("instrument");
@@ -72,8 +65,34 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
     }
     header << QStringLiteral("latitude") << QStringLiteral("longitude")
            << QStringLiteral("fix quality") << QStringLiteral("detail");
-    text += header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    return header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
 
+// Four cells for each sensor of the file's order, empty where the record leaves it out.
+void TestedSensorCellsOf(const ValueColumns& columns, const RecordValue& record,
+                         std::vector<QString>& tested) {
+    tested.assign(columns.TestedSensors.Count(), QStringLiteral(",,,,"));
+    const std::vector<int> numbers = columns.TestedSensors.Numbers(record.Sensors);
+    for (size_t k = 0; k < record.Sensors.size(); ++k) {
+        if (numbers[k] < 1) {
+            continue; // a sensor the order was never given: none, each record shown was
+        }
+        const TestedSensorCells cells = TestedSensorText(record.Sensors[k]);
+        tested[static_cast<size_t>(numbers[k] - 1)] =
+            QLatin1Char(',') + CsvField(cells.Gas) + QLatin1Char(',') + cells.Result +
+            QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
+    }
+}
+
+} // namespace
+
+QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter& filter,
+                    const QStringList& instruments) {
+    const ValueColumns columns = ColumnsOf(sessions, filter);
+    // A dump names no instrument: its file has no column for one.
+    const bool named = NamesAny(instruments);
+
+    QString text = HeaderRow(columns, named);
     QStringList values(columns.Numbers.size());
     std::vector<QString> tested;
     for (size_t s = 0; s < sessions.size(); ++s) {
@@ -103,17 +122,7 @@ QByteArray WriteCsv(const std::vector<SessionValues>& sessions, const LogFilter&
             if (columns.OverRange) {
                 text += QLatin1Char(',') + CsvField(OverRangeText(readings));
             }
-            tested.assign(columns.TestedSensors.Count(), QStringLiteral(",,,,"));
-            const std::vector<int> numbers = columns.TestedSensors.Numbers(record.Sensors);
-            for (size_t k = 0; k < record.Sensors.size(); ++k) {
-                if (numbers[k] < 1) {
-                    continue; // a sensor the order was never given: none, each record shown was
-                }
-                const TestedSensorCells cells = TestedSensorText(record.Sensors[k]);
-                tested[static_cast<size_t>(numbers[k] - 1)] =
-                    QLatin1Char(',') + CsvField(cells.Gas) + QLatin1Char(',') + cells.Result +
-                    QLatin1Char(',') + cells.Value + QLatin1Char(',') + cells.SecondValue;
-            }
+            TestedSensorCellsOf(columns, record, tested);
             for (const QString& cells : tested) {
                 text += cells;
             }

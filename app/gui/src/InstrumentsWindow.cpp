@@ -207,13 +207,21 @@ bool InstrumentsWindow::Open() {
 }
 
 bool InstrumentsWindow::Reload() {
-    if (!register_ || register_->Refresh() < 0 ||
-        !register_->Instruments(atDay_ >= 0 ? atDay_ : compliance::Today(), {}, records_)) {
-        Tell(register_ ? register_->Error() : QString("the archive is not open"));
+    const QString unread = Refill();
+    if (!unread.isEmpty()) {
+        Tell(unread);
         return false;
     }
-    Fill();
     return true;
+}
+
+QString InstrumentsWindow::Refill() {
+    if (!register_ || register_->Refresh() < 0 ||
+        !register_->Instruments(atDay_ >= 0 ? atDay_ : compliance::Today(), {}, records_)) {
+        return register_ ? register_->Error() : QString("the archive is not open");
+    }
+    Fill();
+    return QString();
 }
 
 const InstrumentRecord* InstrumentsWindow::RecordOf(int row) const {
@@ -287,17 +295,19 @@ QDialog* InstrumentsWindow::OpenHistory(int row) {
     history->setWindowTitle("Events of " + r->name);
     std::vector<QStringList> rows;
     for (const compliance::EventRow& e : events) {
+        const bool sensor = e.sensor != compliance::kNoSensor;
         rows.push_back({Std(compliance::StampText(e.stamp)),
                         QString::fromLatin1(compliance::EventKindWord(e.kind)),
-                        e.sensor == compliance::kNoSensor
-                            ? QString("instrument")
-                            : Std(compliance::SensorGasName(e.sensor)),
+                        sensor ? QString::number(e.number) : QString(),
+                        sensor ? Std(compliance::SensorGasName(e.sensor)) : QString("instrument"),
                         QString::fromLatin1(compliance::EventResultText(e.result)),
                         Std(compliance::EventValueText(e.value.toStdString(), e.sensor, e.result)),
                         e.user, e.job});
     }
-    QTableWidget* table = TextTable({"Time", "Test", "Sensor", "Result", "Value", "User", "Job"},
-                                    rows, "eventTable", history);
+    // The sensor numbered as the table above and `archive events` number it, its gas beside.
+    QTableWidget* table =
+        TextTable({"Time", "Test", "Sensor", "Gas", "Result", "Value", "User", "Job"}, rows,
+                  "eventTable", history);
     table->scrollToBottom();
     QVBoxLayout* layout = new QVBoxLayout(history);
     if (!r->status.sensors.empty()) {
@@ -363,6 +373,12 @@ void InstrumentsWindow::EditIntervals() {
 }
 
 QString InstrumentsWindow::SavePack(const QString& path) {
+    // The pack names the history's head as it is now: its rows must be the register's of now
+    // too, not those of when the window was filled (intervals may have been set since).
+    const QString unread = Refill();
+    if (!unread.isEmpty()) {
+        return unread;
+    }
     std::vector<InstrumentRecord> shown;
     for (int row = 0; row < table_->rowCount(); ++row) {
         if (const InstrumentRecord* r = RecordOf(row)) {

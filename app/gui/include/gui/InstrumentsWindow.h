@@ -38,7 +38,8 @@ public:
     // Reads the register again at the end of today (or of `atDay`, for tests) and fills the table.
     bool Reload();
     void SetDay(int64_t atDay) { atDay_ = atDay; }
-    // Empty, or what went wrong.
+    // The pack of the instruments shown, the register read again first so that its rows are of
+    // the moment its history head is; empty, or what went wrong.
     QString SavePack(const QString& path);
     // Save Compliance Report as PDF... once the file is chosen: the pack written and where told
     // on the window's status line, or what went wrong told in a box (false).
@@ -54,6 +55,8 @@ public:
     QLabel* Summary() const { return summary_; }
 
 private:
+    // Reload without the message: empty, or what went wrong.
+    QString Refill();
     void Fill();
     void EditIntervals();
     void SaveAs();
