@@ -68,8 +68,8 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpNeverReceivedLeavesWhatIsShownAndSelecte
     std::string message;
     ASSERT_EQ(browser->OpenDump((dir + "/index-only.txt").c_str(), message), 1) << message;
     const std::string missing = "The session 12:00:00FC of Friday 06 Mar 2026 is not in this dump: "
-                                "it was never uploaded into it. Connect the instrument and press "
-                                "GO to read it.";
+                                "it was never uploaded into it. Press GO with its instrument "
+                                "connected to read it.";
 
     // Nothing on screen yet: the notice stands in its place, and nothing is selected.
     browser->SelectNode(8);
@@ -161,8 +161,8 @@ TEST_F(DumpBrowsingTest, ASessionTheDumpLacksIsShownFromTheArchivesCopy) {
         EXPECT_EQ(view.ended.back(), std::make_pair(UploadRequest::Session, step.ended));
     }
     EXPECT_EQ(browser->Notice(), "The session 08:30:00FC of Thursday 05 Mar 2026 is not in this "
-                                 "dump: it was never uploaded into it. Connect the instrument and "
-                                 "press GO to read it.");
+                                 "dump: it was never uploaded into it. Press GO with its "
+                                 "instrument connected to read it.");
     // Shown from its copy, the session reads as the whole memory's dump shows it.
     browser->SelectNode(8);
     const std::string fromCopy = report.ReportBody;
