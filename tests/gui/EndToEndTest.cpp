@@ -576,7 +576,7 @@ TEST_F(EndToEnd, SessionsTheDumpLacksAreShownFromTheArchive) {
         const bool kept = read.count(slot) > 0;
         never = never == nullptr && !kept ? *it : never;
         EXPECT_EQ((*it)->toolTip(0).startsWith(
-                      QString("Not in this dump, but in the archive (session %1)").arg(ids[slot])),
+                      QString("Not in this dump, but in the archive (id %1)").arg(ids[slot])),
                   kept)
             << slot;
         EXPECT_EQ((*it)->toolTip(0).startsWith("Not in this dump: the session was never uploaded"),
@@ -588,7 +588,7 @@ TEST_F(EndToEnd, SessionsTheDumpLacksAreShownFromTheArchive) {
         Choose(FindSession("", slot));
         EXPECT_EQ(Report().ReportText, report) << slot;
         EXPECT_TRUE(dialog->Status().Activity().endsWith(
-            QString(", 1 session, from the archive (session %1): the dump does not hold it")
+            QString(", 1 session, from the archive (id %1): the dump does not hold it")
                 .arg(ids[slot])))
             << dialog->Status().Activity().toStdString();
         // The command line refuses the slot, naming what shows it.

@@ -22,7 +22,7 @@ const char* const kNotHeldTip =
     "Not in this dump: the session was never uploaded into it. Connect the instrument and press "
     "GO to read it.";
 
-const char* const kInArchiveTip = "Not in this dump, but in the archive (session %1): choosing "
+const char* const kInArchiveTip = "Not in this dump, but in the archive (id %1): choosing "
                                   "it shows the archive's copy.";
 
 const char* const kNotUploadedTip =

@@ -65,9 +65,9 @@ QString ShownReportNames::CopiesShown() const {
         return QString();
     }
     if (shown.size() == 1) {
-        return ", from the archive (session " + ids.front() + "): the dump does not hold it";
+        return ", from the archive (id " + ids.front() + "): the dump does not hold it";
     }
-    return QString(", %1 of them from the archive (session%2 %3): the dump does not hold %4")
+    return QString(", %1 of them from the archive (id%2 %3): the dump does not hold %4")
         .arg(ids.size())
         .arg(ids.size() == 1 ? "" : "s", ids.join(", "), ids.size() == 1 ? "it" : "them");
 }
